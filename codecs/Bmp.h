@@ -1,0 +1,19 @@
+#pragma once
+// Windows bitmap files: the reader accepts every variant a user may meet, the writer produces
+// file header, 40-byte info header, colour table and bottom-up rows padded to 4 bytes.
+#include <cstddef>
+#include <cstdint>
+#include <iosfwd>
+
+namespace korvel {
+
+class TBitmap;
+
+// Decodes a bitmap file image into out (replaced). Throws EInvalidGraphic / EImageTooLarge.
+void readBmp(const uint8_t* data, size_t size, TBitmap& out);
+// Encodes bmp as a bitmap file image. Throws EFileError when the stream fails.
+void writeBmp(const TBitmap& bmp, std::ostream& out);
+// Size in bytes of the file image writeBmp produces for bmp.
+size_t bmpFileSize(const TBitmap& bmp);
+
+}  // namespace korvel

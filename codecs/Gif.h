@@ -1,0 +1,27 @@
+#pragma once
+// TGIFImage: GIF files through giflib. The first frame is drawn onto the logical screen,
+// an 8-bit palette raster; a transparent first frame marks its transparent index.
+#include <memory>
+
+#include "imaging/Bitmap.h"
+#include "imaging/Graphic.h"
+
+namespace korvel {
+
+class TGIFImage : public TGraphic {
+public:
+    static const GraphicClass classInfo;
+
+    const GraphicClass& graphicClass() const override { return classInfo; }
+    int width() const override { return bitmap_.width(); }
+    int height() const override { return bitmap_.height(); }
+    const TBitmap* raster() const override { return &bitmap_; }
+    const TBitmap& bitmap() const { return bitmap_; }
+
+    void loadFromMemory(const uint8_t* data, size_t size) override;
+
+private:
+    TBitmap bitmap_;
+};
+
+}  // namespace korvel

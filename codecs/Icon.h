@@ -1,0 +1,25 @@
+#pragma once
+// TIcon: Windows icon files. The entry a viewer should show (largest, then deepest) is decoded;
+// its AND mask (or alpha channel) becomes the raster's mask.
+#include "imaging/Bitmap.h"
+#include "imaging/Graphic.h"
+
+namespace korvel {
+
+class TIcon : public TGraphic {
+public:
+    static const GraphicClass classInfo;
+
+    const GraphicClass& graphicClass() const override { return classInfo; }
+    int width() const override { return bitmap_.width(); }
+    int height() const override { return bitmap_.height(); }
+    const TBitmap* raster() const override { return &bitmap_; }
+    const TBitmap& bitmap() const { return bitmap_; }
+
+    void loadFromMemory(const uint8_t* data, size_t size) override;
+
+private:
+    TBitmap bitmap_;
+};
+
+}  // namespace korvel

@@ -1,0 +1,63 @@
+#pragma once
+// TJPEGImage: JPEG files through libjpeg (libjpeg-turbo). The compressed data is kept and
+// decoded on first use at the chosen scale, so a caller can pick the scale from the header.
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "imaging/Bitmap.h"
+#include "imaging/Graphic.h"
+
+namespace korvel {
+
+enum class JpegScale { jsFullSize, jsHalf, jsQuarter, jsEighth };
+
+class TJPEGImage : public TGraphic {
+public:
+    static const GraphicClass classInfo;
+
+    TJPEGImage();
+    ~TJPEGImage() override;
+    const GraphicClass& graphicClass() const override { return classInfo; }
+
+    // Size at the current scale (from the header; no decoding needed).
+    int width() const override;
+    int height() const override;
+    bool empty() const override;
+    const TBitmap* raster() const override { return &bitmap(); }
+
+    // Reads the header; pixels are decoded lazily. Throws EInvalidGraphic for a bad header.
+    void loadFromMemory(const uint8_t* data, size_t size) override;
+    // Writes the compressed data: the loaded file, or the result of compress().
+    void saveToStream(std::ostream& out) const override;
+
+    JpegScale scale() const { return scale_; }
+    // Changing the scale drops a decoded raster of another scale.
+    void setScale(JpegScale s);
+
+    // Decoded raster at the current scale: 24 bits, or 8 bits with a grey palette for greyscale
+    // files. Throws EInvalidGraphic when the data cannot be decoded.
+    const TBitmap& bitmap() const;
+
+    // Encoder settings.
+    int compressionQuality = 90;  // 1..100
+    bool progressiveEncoding = false;
+    bool grayscale = false;  // encode as one grey channel
+    // Takes a copy of a raster to be compressed (any pixel format).
+    void assign(const TBitmap& source);
+    // Compresses the assigned raster with the settings above. Throws EInvalidGraphic.
+    void compress();
+
+private:
+    struct Header;
+    std::vector<uint8_t> data_;
+    std::unique_ptr<Header> header_;
+    JpegScale scale_ = JpegScale::jsFullSize;
+    mutable std::unique_ptr<TBitmap> decoded_;
+    std::unique_ptr<TBitmap> source_;
+};
+
+// Chooses the coarsest scale (1/8, 1/4, 1/2, full) whose scaled size covers the required size.
+void ChooseJpegScale(TJPEGImage& jpeg, int requiredWidth, int requiredHeight);
+
+}  // namespace korvel

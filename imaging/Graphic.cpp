@@ -1,0 +1,99 @@
+#include "imaging/Graphic.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "imaging/Bitmap.h"
+#include "imaging/Errors.h"
+#include "imaging/PlainStretch.h"
+
+namespace korvel {
+
+const GraphicClass TGraphic::classInfo{"TGraphic", nullptr, nullptr};
+
+bool GraphicClass::inheritsFrom(const GraphicClass& base) const {
+    for (const GraphicClass* c = this; c; c = c->parent)
+        if (c == &base) return true;
+    return false;
+}
+
+namespace {
+std::string systemReason(const std::string& what, const std::string& path, int err) {
+    return what + " \"" + path + "\": " + std::strerror(err);
+}
+}  // namespace
+
+std::vector<uint8_t> readWholeFile(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw EFileError(systemReason("Cannot open", path, errno));
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        int err = errno;
+        ::close(fd);
+        throw EFileError(systemReason("Cannot read", path, err));
+    }
+    if (S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        throw EFileError(systemReason("Cannot read", path, EISDIR));
+    }
+    std::vector<uint8_t> data;
+    data.reserve(st.st_size > 0 ? size_t(st.st_size) : 0);
+    uint8_t buf[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            int err = errno;
+            ::close(fd);
+            throw EFileError(systemReason("Cannot read", path, err));
+        }
+        if (n == 0) break;
+        data.insert(data.end(), buf, buf + n);
+    }
+    ::close(fd);
+    return data;
+}
+
+void TGraphic::loadFromFile(const std::string& path) {
+    std::vector<uint8_t> data = readWholeFile(path);
+    loadFromMemory(data.data(), data.size());
+}
+
+void TGraphic::loadFromStream(std::istream& in) {
+    std::vector<uint8_t> data{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    loadFromMemory(data.data(), data.size());
+}
+
+void TGraphic::saveToStream(std::ostream&) const {
+    throw EInvalidGraphic(std::string("Saving is not supported for ") + graphicClass().name);
+}
+
+void TGraphic::saveToFile(const std::string& path) const {
+    std::ostringstream buffer;
+    saveToStream(buffer);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) throw EFileError(systemReason("Cannot create", path, errno));
+    const std::string bytes = buffer.str();
+    out.write(bytes.data(), std::streamsize(bytes.size()));
+    out.flush();
+    if (!out) throw EFileError(systemReason("Cannot write", path, errno ? errno : EIO));
+}
+
+void TGraphic::draw(TBitmap& canvas, const Rect& dest) const {
+    const TBitmap* src = raster();
+    if (!src || src->empty()) return;
+    stretchDraw(*src, Rect{0, 0, src->width(), src->height()}, canvas, dest);
+}
+
+void TGraphic::progress(ProgressStage stage, int percent, const std::string& message) const {
+    if (progress_) progress_(stage, percent, message);
+}
+
+}  // namespace korvel

@@ -1,0 +1,79 @@
+#pragma once
+// TGraphic: the abstract decoded image of any format, and the class information the
+// format registry binds to extensions.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace korvel {
+
+class TBitmap;
+class TGraphic;
+
+struct Rect {
+    int left = 0, top = 0, right = 0, bottom = 0;
+    int width() const { return right - left; }
+    int height() const { return bottom - top; }
+};
+
+enum class ProgressStage { Starting, Running, Ending };
+using ProgressListener = std::function<void(ProgressStage stage, int percent, const std::string& message)>;
+
+// Runtime class information: the registry binds extensions to classes and tests descent.
+struct GraphicClass {
+    const char* name;
+    const GraphicClass* parent;
+    std::unique_ptr<TGraphic> (*create)();  // null for abstract classes
+    bool inheritsFrom(const GraphicClass& base) const;
+};
+
+class TGraphic {
+public:
+    static const GraphicClass classInfo;
+
+    virtual ~TGraphic() = default;
+    virtual const GraphicClass& graphicClass() const = 0;
+
+    virtual int width() const = 0;
+    virtual int height() const = 0;
+    virtual bool empty() const { return width() <= 0 || height() <= 0; }
+
+    // Decodes one complete file image held in memory. On failure throws and the graphic
+    // is left empty or as it was; it never half-works.
+    virtual void loadFromMemory(const uint8_t* data, size_t size) = 0;
+    // Reads the whole file, then decodes it. A file that cannot be read throws EFileError
+    // with the system's reason.
+    void loadFromFile(const std::string& path);
+    // Reads the rest of the stream, then decodes it.
+    void loadFromStream(std::istream& in);
+
+    // Encodes the graphic; formats without an encoder throw EInvalidGraphic.
+    virtual void saveToStream(std::ostream& out) const;
+    // Writes the encoded graphic to path; a failed write throws EFileError.
+    void saveToFile(const std::string& path) const;
+
+    // The decoded raster (rows top-down), or null when the graphic has none.
+    virtual const TBitmap* raster() const = 0;
+
+    // Stretch-draws the graphic into dest of canvas with the plain stretch. Transparent
+    // pixels (mask, transparent colour or index) leave the canvas as it was; mask values
+    // between 0 and 255 blend.
+    virtual void draw(TBitmap& canvas, const Rect& dest) const;
+
+    void setProgressListener(ProgressListener listener) { progress_ = std::move(listener); }
+
+protected:
+    void progress(ProgressStage stage, int percent, const std::string& message = {}) const;
+
+private:
+    ProgressListener progress_;
+};
+
+// Reads a whole file into memory; throws EFileError naming the file and the system's reason.
+std::vector<uint8_t> readWholeFile(const std::string& path);
+
+}  // namespace korvel

@@ -1,0 +1,12 @@
+#pragma once
+// The korvel-tool subcommands. Each returns the process exit status.
+#include <string>
+#include <vector>
+
+namespace korvel::tool {
+
+int runInfo(const std::vector<std::string>& args);
+int runDecode(const std::vector<std::string>& args);
+int runConvert(const std::vector<std::string>& args);
+
+}  // namespace korvel::tool

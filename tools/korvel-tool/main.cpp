@@ -1,0 +1,30 @@
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tools/korvel-tool/Commands.h"
+
+namespace {
+void usage() {
+    std::fputs(
+        "usage: korvel-tool info FILE...\n"
+        "       korvel-tool decode FILE OUT.pam\n"
+        "       korvel-tool convert --format bmp|jpeg|png [options] -o DIR FILE...\n",
+        stderr);
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        usage();
+        return 2;
+    }
+    std::vector<std::string> args(argv + 2, argv + argc);
+    const std::string cmd = argv[1];
+    if (cmd == "info") return korvel::tool::runInfo(args);
+    if (cmd == "decode") return korvel::tool::runDecode(args);
+    if (cmd == "convert") return korvel::tool::runConvert(args);
+    usage();
+    return 2;
+}
