@@ -1,0 +1,191 @@
+#include "fileops/ExtendedCopy.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <ostream>
+
+#include "codecs/Bmp.h"
+#include "codecs/Gif.h"
+#include "codecs/Jpeg.h"
+#include "fileops/PngOutput.h"
+#include "fileops/SafeWrite.h"
+#include "imaging/Bitmap.h"
+#include "imaging/FileNames.h"
+#include "imaging/Picture.h"
+#include "imaging/PlainStretch.h"
+#include "imaging/StretchUtils.h"
+
+namespace korvel {
+
+namespace {
+
+bool fileExists(const std::string& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+int atLeastOne(int64_t v) { return int(std::clamp<int64_t>(v, 1, INT32_MAX)); }
+
+// A new canvas is white, as everywhere in Korvel, so transparent areas come out white.
+void fillWhite(TBitmap& b) {
+    if (b.empty()) return;
+    if (isPaletteFormat(b.pixelFormat())) {
+        uint32_t white = uint32_t(nearestPaletteIndex(b.palette(), 0xFFFFFF));
+        for (int y = 0; y < b.height(); ++y)
+            for (int x = 0; x < b.width(); ++x) b.setRawPixel(x, y, white);
+        return;
+    }
+    for (int y = 0; y < b.height(); ++y) std::fill_n(b.scanLine(y), b.stride(), 0xFF);
+}
+
+void drawAt00(const TGraphic& g, TBitmap& canvas) { g.draw(canvas, Rect{0, 0, g.width(), g.height()}); }
+
+}  // namespace
+
+Size scaledSize(int width, int height, int percent) {
+    return Size{atLeastOne(int64_t(width) * percent / 100), atLeastOne(int64_t(height) * percent / 100)};
+}
+
+Size fittedSize(int width, int height, int longerSide) {
+    int64_t l = std::max(1, longerSide);
+    if (double(l) / width >= double(l) / height) return Size{atLeastOne(width * l / height), atLeastOne(l)};
+    return Size{atLeastOne(l), atLeastOne(height * l / width)};
+}
+
+void PrepareOutputFormat(const TGraphic& graphic, const std::string& sourcePath, TBitmap& output) {
+    output.clear();
+    output.clearTransparency();
+    if (graphic.graphicClass().inheritsFrom(TBitmap::classInfo)) {
+        const TBitmap& src = static_cast<const TBitmap&>(graphic);
+        output.setPixelFormat(src.pixelFormat());
+        output.setPalette(src.palette());
+    } else if (asciiUpper(extractFileExt(sourcePath)) == ".GIF") {
+        output.setPixelFormat(PixelFormat::pf8bit);
+        // Keeping the GIF's own colours makes the 8-bit copy lossless.
+        const TBitmap* r = graphic.raster();
+        output.setPalette(r && r->pixelFormat() == PixelFormat::pf8bit ? r->palette()
+                                                                       : defaultPalette(PixelFormat::pf8bit));
+    } else {
+        output.setPixelFormat(PixelFormat::pf24bit);
+        output.setPalette({});
+    }
+}
+
+void ResizeIntoOutput(TPicture& picture, const ExtendedCopyOptions& options, TBitmap& output) {
+    TGraphic& g = *picture.graphic();
+    const int w = g.width(), h = g.height();
+    output.setSize(0, 0);
+    if (options.sizeMode == SizeMode::Original) {
+        output.setSize(w, h);
+        fillWhite(output);
+        drawAt00(g, output);
+        picture.setGraphic(nullptr);
+        return;
+    }
+    TBitmap work(w, h, PixelFormat::pf24bit);
+    fillWhite(work);
+    drawAt00(g, work);
+    picture.setGraphic(nullptr);
+    Size size;
+    if (options.sizeMode == SizeMode::Scale) {
+        size = scaledSize(w, h, options.percent);
+    } else if (options.keepAspect) {
+        size = fittedSize(w, h, options.width);
+    } else {
+        // A given width and height always use the plain stretch.
+        output.setSize(std::max(1, options.width), std::max(1, options.height));
+        stretchCopy(work, Rect{0, 0, w, h}, output, Rect{0, 0, output.width(), output.height()});
+        return;
+    }
+    if (options.qualityResample) {
+        StretchBitmap(work, size.width, size.height);
+        output = std::move(work);
+    } else {
+        output.setSize(size.width, size.height);
+        stretchCopy(work, Rect{0, 0, w, h}, output, Rect{0, 0, size.width, size.height});
+    }
+}
+
+void RotateOutput(int turn, TBitmap& output) {
+    std::unique_ptr<TBitmap> turned;
+    switch (turn) {
+        case 1: turned = Rotate90Right(output); break;
+        case 2: turned = Rotate180(output); break;
+        case 3: turned = Rotate90Left(output); break;
+        default: return;
+    }
+    output = std::move(*turned);
+}
+
+std::string UniqueOutputName(const std::string& path) {
+    const std::string folder = extractFilePath(path), ext = extractFileExt(path);
+    const std::string name = extractFileName(path);
+    const std::string base = folder + name.substr(0, name.size() - ext.size());
+    std::string candidate = path;
+    for (long n = 1; fileExists(candidate); ++n) candidate = base + "_" + std::to_string(n) + ext;
+    return candidate;
+}
+
+namespace {
+// As UniqueOutputName, but claims the name so that no other writer can take it meanwhile.
+std::string claimUniqueOutputName(const std::string& path) {
+    for (;;) {
+        std::string name = UniqueOutputName(path);
+        if (claimNewFile(name)) return name;
+    }
+}
+}  // namespace
+
+void SaveAsBmp(const TBitmap& output, const std::string& path) {
+    fillClaimedFile(path, [&](std::ostream& out) { writeBmp(output, out); });
+}
+
+void SaveAsJpeg(const TBitmap& output, const std::string& path, const ExtendedCopyOptions& options) {
+    TJPEGImage jpeg;
+    jpeg.grayscale = options.grayscale;
+    jpeg.assign(output);
+    jpeg.progressiveEncoding = options.progressive;
+    jpeg.compressionQuality = options.jpegQuality;
+    jpeg.compress();
+    fillClaimedFile(path, [&](std::ostream& out) { jpeg.saveToStream(out); });
+}
+
+void SaveAsPng(const TBitmap& output, const std::string& path, const ExtendedCopyOptions& options) {
+    fillClaimedFile(path, [&](std::ostream& out) { writePngOutput(output, options, out); });
+}
+
+void CopyFileTimes(const std::string& source, const std::string& copy) {
+    struct stat st;
+    if (::stat(source.c_str(), &st) != 0) return;
+    struct timespec times[2] = {st.st_atim, st.st_mtim};
+    ::utimensat(AT_FDCWD, copy.c_str(), times, 0);
+}
+
+std::string ConvertOneFile(const std::string& source, const std::string& destFolder,
+                           const ExtendedCopyOptions& options, TPicture& picture, TBitmap& output) {
+    picture.loadFromFile(source);
+    PrepareOutputFormat(*picture.graphic(), source, output);
+    ResizeIntoOutput(picture, options, output);
+    RotateOutput(options.turn, output);
+    // A free name for the source's own extension first, so the copy gets a suffix whenever
+    // a file of the source's name stands in the destination.
+    std::string name = UniqueOutputName(destFolder + extractFileName(source));
+    static const char* const kExts[] = {".bmp", ".jpg", ".png"};
+    name = claimUniqueOutputName(changeFileExt(name, kExts[int(options.format)]));
+    switch (options.format) {
+        case OutputFormat::Bmp: SaveAsBmp(output, name); break;
+        case OutputFormat::Jpeg: SaveAsJpeg(output, name, options); break;
+        case OutputFormat::Png: SaveAsPng(output, name, options); break;
+    }
+    if (options.copyDate) CopyFileTimes(source, name);
+    return name;
+}
+
+std::string ConvertFailureMessage(const std::string& source) {
+    return "\"" + extractFileName(source) + "\"は処理出来ませんでした。";
+}
+
+}  // namespace korvel

@@ -1,0 +1,18 @@
+#pragma once
+// Writing new files without ever replacing or half-writing one under its final name.
+#include <functional>
+#include <iosfwd>
+#include <string>
+
+namespace korvel {
+
+// Creates path exclusively (no symlink followed). Returns false when it already exists;
+// throws EFileError for any other failure.
+bool claimNewFile(const std::string& path);
+
+// Fills the file claimed at path: writes through a temporary file in the same folder, flushes
+// it, then moves it over the (empty, claimed) path. On any failure both the temporary file and
+// the claim are removed and EFileError (or the writer's exception) is thrown.
+void fillClaimedFile(const std::string& path, const std::function<void(std::ostream&)>& writer);
+
+}  // namespace korvel
