@@ -1,6 +1,147 @@
+// korvel-tool convert: the extended copy's per-file pipeline over a list of files.
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "fileops/ExtendedCopy.h"
+#include "imaging/Bitmap.h"
+#include "imaging/Errors.h"
+#include "imaging/Picture.h"
 #include "tools/korvel-tool/Commands.h"
+
 namespace korvel::tool {
-int runInfo(const std::vector<std::string>&) { return 2; }
-int runDecode(const std::vector<std::string>&) { return 2; }
-int runConvert(const std::vector<std::string>&) { return 2; }
+
+namespace {
+
+const char kUsage[] =
+    "usage: korvel-tool convert --format bmp|jpeg|png [options] -o DIR FILE...\n"
+    "  --quality N            JPEG quality 1..100 (default 85)\n"
+    "  --progressive          progressive JPEG\n"
+    "  --grayscale            greyscale JPEG\n"
+    "  --png-level normal|speed|size   PNG compression (default normal)\n"
+    "  --interlace            interlaced (Adam7) PNG\n"
+    "  --scale PERCENT        scale both sides by PERCENT\n"
+    "  --fit LENGTH           the longer side becomes LENGTH, keeping the aspect ratio\n"
+    "  --size WxH             exactly W x H (plain stretch)\n"
+    "  --fast                 plain stretch instead of quality resampling\n"
+    "  --rotate 90|180|270    turn clockwise\n"
+    "  --keep-date            give each copy the times of its source\n";
+
+int parseInt(const std::string& text, const char* option, int min, int max) {
+    char* end = nullptr;
+    long v = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || v < min || v > max)
+        throw Exception(std::string(option) + " needs a whole number from " + std::to_string(min) + " to " +
+                        std::to_string(max) + ", not \"" + text + "\"");
+    return int(v);
 }
+
+struct ConvertArgs {
+    ExtendedCopyOptions options;
+    std::string outDir;
+    std::vector<std::string> files;
+};
+
+ConvertArgs parseArgs(const std::vector<std::string>& args) {
+    ConvertArgs a;
+    bool formatGiven = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        auto value = [&]() -> const std::string& {
+            if (i + 1 >= args.size()) throw Exception(arg + " needs a value");
+            return args[++i];
+        };
+        ExtendedCopyOptions& o = a.options;
+        if (arg == "--format") {
+            const std::string& f = value();
+            if (f == "bmp") o.format = OutputFormat::Bmp;
+            else if (f == "jpeg" || f == "jpg") o.format = OutputFormat::Jpeg;
+            else if (f == "png") o.format = OutputFormat::Png;
+            else throw Exception("--format takes bmp, jpeg or png, not \"" + f + "\"");
+            formatGiven = true;
+        } else if (arg == "--quality") {
+            o.jpegQuality = parseInt(value(), "--quality", 1, 100);
+        } else if (arg == "--progressive") {
+            o.progressive = true;
+        } else if (arg == "--grayscale") {
+            o.grayscale = true;
+        } else if (arg == "--png-level") {
+            const std::string& l = value();
+            if (l == "normal") o.pngLevel = PngLevel::Normal;
+            else if (l == "speed") o.pngLevel = PngLevel::Speed;
+            else if (l == "size") o.pngLevel = PngLevel::Size;
+            else throw Exception("--png-level takes normal, speed or size, not \"" + l + "\"");
+        } else if (arg == "--interlace") {
+            o.pngInterlace = true;
+        } else if (arg == "--scale") {
+            o.sizeMode = SizeMode::Scale;
+            o.percent = parseInt(value(), "--scale", 1, 10000);
+        } else if (arg == "--fit") {
+            o.sizeMode = SizeMode::Given;
+            o.keepAspect = true;
+            o.width = parseInt(value(), "--fit", 1, 1000000);
+        } else if (arg == "--size") {
+            const std::string& s = value();
+            size_t x = s.find('x');
+            if (x == std::string::npos) throw Exception("--size takes WxH, not \"" + s + "\"");
+            o.sizeMode = SizeMode::Given;
+            o.keepAspect = false;
+            o.width = parseInt(s.substr(0, x), "--size width", 1, 1000000);
+            o.height = parseInt(s.substr(x + 1), "--size height", 1, 1000000);
+        } else if (arg == "--fast") {
+            o.qualityResample = false;
+        } else if (arg == "--rotate") {
+            int deg = parseInt(value(), "--rotate", 0, 270);
+            if (deg % 90 != 0) throw Exception("--rotate takes 90, 180 or 270");
+            o.turn = deg / 90;
+        } else if (arg == "--keep-date") {
+            o.copyDate = true;
+        } else if (arg == "-o") {
+            a.outDir = value();
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            throw Exception("unknown option " + arg);
+        } else {
+            a.files.push_back(arg);
+        }
+    }
+    if (!formatGiven) throw Exception("--format is required");
+    if (a.outDir.empty()) throw Exception("-o DIR is required");
+    if (a.files.empty()) throw Exception("no input files");
+    if (a.outDir.back() != '/') a.outDir += '/';
+    return a;
+}
+
+}  // namespace
+
+int runConvert(const std::vector<std::string>& args) {
+    ConvertArgs a;
+    try {
+        a = parseArgs(args);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "korvel-tool convert: %s\n%s", e.what(), kUsage);
+        return 2;
+    }
+    struct stat st;
+    if (::stat(a.outDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        std::fprintf(stderr, "korvel-tool convert: the output folder \"%s\" does not exist\n", a.outDir.c_str());
+        return 1;
+    }
+    int status = 0;
+    TPicture picture;
+    TBitmap output;
+    for (const std::string& file : a.files) {
+        try {
+            std::printf("%s\n", ConvertOneFile(file, a.outDir, a.options, picture, output).c_str());
+            std::fflush(stdout);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "%s %s\n", ConvertFailureMessage(file).c_str(), e.what());
+            status = 1;
+        }
+    }
+    return status;
+}
+
+}  // namespace korvel::tool

@@ -1,0 +1,118 @@
+// korvel-tool info and decode: one decoded file each, through the same registry the windows use.
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "codecs/Jpeg.h"
+#include "imaging/Bitmap.h"
+#include "imaging/Errors.h"
+#include "imaging/FileNames.h"
+#include "imaging/FormatRegistry.h"
+#include "imaging/Picture.h"
+#include "tools/korvel-tool/Commands.h"
+
+namespace korvel::tool {
+
+namespace {
+
+std::string formatDescription(const std::string& path) {
+    std::string ext = extractFileExt(path);
+    if (!ext.empty()) ext.erase(0, 1);
+    const FormatEntry* e = fileFormats().findEntryByExtension(ext);
+    return e ? e->description : std::string();
+}
+
+// Writes the raster as an 8-bit RGB_ALPHA PAM: alpha from the mask, 0 on transparent
+// colour or index pixels, 255 elsewhere.
+void writePam(const TBitmap& b, const std::string& path) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) throw EFileError("Cannot create \"" + path + "\"");
+    out << "P7\nWIDTH " << b.width() << "\nHEIGHT " << b.height()
+        << "\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
+    std::vector<uint8_t> bgr(size_t(b.width()) * 3), rgba(size_t(b.width()) * 4);
+    const bool plain = !b.mask() && b.transparency() == Transparency::None;
+    for (int y = 0; y < b.height(); ++y) {
+        b.rowToBgr(y, bgr.data());
+        for (int x = 0; x < b.width(); ++x) {
+            rgba[4 * x] = bgr[3 * x + 2];
+            rgba[4 * x + 1] = bgr[3 * x + 1];
+            rgba[4 * x + 2] = bgr[3 * x];
+            rgba[4 * x + 3] = plain ? 255 : b.alphaAt(x, y);
+        }
+        out.write(reinterpret_cast<const char*>(rgba.data()), std::streamsize(rgba.size()));
+    }
+    out.flush();
+    if (!out) throw EFileError("Cannot write \"" + path + "\"");
+}
+
+JpegScale parseScale(const std::string& s) {
+    if (s == "1" || s == "1/1") return JpegScale::jsFullSize;
+    if (s == "1/2") return JpegScale::jsHalf;
+    if (s == "1/4") return JpegScale::jsQuarter;
+    if (s == "1/8") return JpegScale::jsEighth;
+    throw Exception("--scale takes 1, 1/2, 1/4 or 1/8");
+}
+
+}  // namespace
+
+int runInfo(const std::vector<std::string>& args) {
+    if (args.empty()) {
+        std::fputs("usage: korvel-tool info FILE...\n", stderr);
+        return 2;
+    }
+    int status = 0;
+    for (const std::string& path : args) {
+        try {
+            TPicture picture;
+            picture.loadFromFile(path);
+            TGraphic& g = *picture.graphic();
+            const int w = g.width(), h = g.height();
+            // The depth is the same at every JPEG scale; the smallest decodes fastest.
+            if (auto* jpeg = dynamic_cast<TJPEGImage*>(&g)) jpeg->setScale(JpegScale::jsEighth);
+            const TBitmap* r = g.raster();
+            std::printf("%s\t%dx%d %d %s\n", path.c_str(), w, h, r ? r->bitsPerPixel() : 0,
+                        formatDescription(path).c_str());
+        } catch (const std::exception& e) {
+            std::printf("%s\terror: %s\n", path.c_str(), e.what());
+            std::fprintf(stderr, "%s: %s\n", path.c_str(), e.what());
+            status = 1;
+        }
+    }
+    return status;
+}
+
+int runDecode(const std::vector<std::string>& args) {
+    std::vector<std::string> files;
+    JpegScale scale = JpegScale::jsFullSize;
+    try {
+        for (size_t i = 0; i < args.size(); ++i) {
+            if (args[i] == "--scale" && i + 1 < args.size())
+                scale = parseScale(args[++i]);
+            else
+                files.push_back(args[i]);
+        }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "korvel-tool decode: %s\n", e.what());
+        return 2;
+    }
+    if (files.size() != 2) {
+        std::fputs("usage: korvel-tool decode [--scale 1|1/2|1/4|1/8] FILE OUT.pam\n", stderr);
+        return 2;
+    }
+    try {
+        TPicture picture;
+        picture.loadFromFile(files[0]);
+        if (auto* jpeg = dynamic_cast<TJPEGImage*>(picture.graphic())) jpeg->setScale(scale);
+        const TBitmap* r = picture.graphic()->raster();
+        if (!r || r->empty()) throw EInvalidGraphic("The image has no pixels");
+        writePam(*r, files[1]);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s: %s\n", files[0].c_str(), e.what());
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace korvel::tool
