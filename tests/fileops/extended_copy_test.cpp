@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "codecs/Bmp.h"
+#include "fileops/ExtendedCopy.h"
+#include "fileops/SafeWrite.h"
+#include "imaging/Bitmap.h"
+#include "imaging/Errors.h"
+#include "imaging/FormatRegistry.h"
+#include "imaging/Picture.h"
+
+using namespace korvel;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct TempDir {
+    fs::path path;
+    TempDir() {
+        path = fs::temp_directory_path() / ("korvel-ec-" + std::to_string(::getpid()) + "-" +
+                                            std::to_string(reinterpret_cast<uintptr_t>(this)));
+        fs::remove_all(path);
+        fs::create_directories(path);
+    }
+    ~TempDir() { fs::remove_all(path); }
+    std::string operator/(const std::string& name) const { return (path / name).string(); }
+    std::string folder() const { return path.string() + "/"; }
+};
+
+void touch(const std::string& p) { std::ofstream(p) << "x"; }
+
+void writeTestBmp(const std::string& path, int w, int h, PixelFormat pf = PixelFormat::pf24bit) {
+    TBitmap b(w, h, pf);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            b.setRawPixel(x, y, isPaletteFormat(pf) ? uint32_t((x + y) % 2) : uint32_t(0x010203 * (x + 3 * y)));
+    std::ofstream out(path, std::ios::binary);
+    writeBmp(b, out);
+}
+
+}  // namespace
+
+TEST(ExtendedCopy, UniqueOutputName) {
+    TempDir d;
+    EXPECT_EQ(UniqueOutputName(d / "a.bmp"), d / "a.bmp");
+    touch(d / "a.bmp");
+    EXPECT_EQ(UniqueOutputName(d / "a.bmp"), d / "a_1.bmp");
+    touch(d / "a_1.bmp");
+    touch(d / "a_3.bmp");
+    EXPECT_EQ(UniqueOutputName(d / "a.bmp"), d / "a_2.bmp");
+    touch(d / "noext");
+    EXPECT_EQ(UniqueOutputName(d / "noext"), d / "noext_1");
+    // A dangling symbolic link occupies its name too.
+    fs::create_symlink(d / "nowhere", d / "link.png");
+    EXPECT_EQ(UniqueOutputName(d / "link.png"), d / "link_1.png");
+}
+
+// Which name a copy of a.jpg as BMP gets, by what the destination already holds.
+TEST(ExtendedCopy, NamesNeverReplaceAFile) {
+    struct Row {
+        std::vector<std::string> present;
+        std::string expected;
+    } rows[] = {
+        {{}, "a.bmp"},
+        {{"a.jpg"}, "a_1.bmp"},
+        {{"a.bmp"}, "a_1.bmp"},
+        {{"a.jpg", "a_1.bmp"}, "a_2.bmp"},
+        {{"a.bmp", "a_1.bmp", "a_1.jpg"}, "a_2.bmp"},
+    };
+    TempDir src;
+    writeTestBmp(src / "a.jpg", 3, 2);
+    // The names depend on the file names only, so bitmap data stands in for the JPEG.
+    TFileFormatsList formats;
+    formats.registerFormat("jpg", "test", TBitmap::classInfo);
+    for (const Row& r : rows) {
+        TempDir dest;
+        for (const std::string& p : r.present) touch(dest / p);
+        TPicture picture(formats);
+        TBitmap output;
+        EXPECT_EQ(ConvertOneFile(src / "a.jpg", dest.folder(), ExtendedCopyOptions{}, picture, output),
+                  dest / r.expected);
+        for (const std::string& p : r.present) EXPECT_EQ(fs::file_size(dest / p), 1u) << "replaced " << p;
+    }
+}
+
+TEST(ExtendedCopy, OriginalSizeBmpCopyIsPixelExact) {
+    TempDir src, dest;
+    for (PixelFormat pf : {PixelFormat::pf1bit, PixelFormat::pf8bit, PixelFormat::pf24bit, PixelFormat::pf32bit}) {
+        const std::string in = src / ("img" + std::to_string(bitsPerPixel(pf)) + ".bmp");
+        writeTestBmp(in, 5, 3, pf);
+        TPicture picture;
+        TBitmap output;
+        std::string out = ConvertOneFile(in, dest.folder(), ExtendedCopyOptions{}, picture, output);
+        EXPECT_EQ(out, dest / fs::path(in).filename().string());
+        TBitmap a, b;
+        a.loadFromFile(in);
+        b.loadFromFile(out);
+        ASSERT_EQ(b.pixelFormat(), pf);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 5; ++x) EXPECT_EQ(a.pixel(x, y), b.pixel(x, y));
+    }
+}
+
+TEST(ExtendedCopy, FailureLeavesNoFileAndNamesTheSource) {
+    TempDir src, dest;
+    touch(src / "bad.bmp");
+    TPicture picture;
+    TBitmap output;
+    EXPECT_THROW(ConvertOneFile(src / "bad.bmp", dest.folder(), ExtendedCopyOptions{}, picture, output), Exception);
+    EXPECT_TRUE(fs::is_empty(dest.path));
+    EXPECT_EQ(ConvertFailureMessage("/x/y/bad.bmp"), "\"bad.bmp\"は処理出来ませんでした。");
+    // A writer that fails removes its claim and its temporary file.
+    const std::string target = dest / "claimed.bmp";
+    ASSERT_TRUE(claimNewFile(target));
+    EXPECT_FALSE(claimNewFile(target));
+    EXPECT_THROW(fillClaimedFile(target, [](std::ostream&) { throw EFileError("disk full"); }), EFileError);
+    EXPECT_TRUE(fs::is_empty(dest.path));
+}
+
+TEST(ExtendedCopy, CopyFileTimesCopiesModificationTime) {
+    TempDir d;
+    touch(d / "src");
+    touch(d / "copy");
+    fs::last_write_time(d / "src", fs::file_time_type() + std::chrono::hours(24 * 365 * 40));
+    CopyFileTimes(d / "src", d / "copy");
+    EXPECT_EQ(fs::last_write_time(d / "src"), fs::last_write_time(d / "copy"));
+}

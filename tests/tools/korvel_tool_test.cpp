@@ -1,0 +1,115 @@
+// Runs the korvel-tool binary as a user would and checks its output, files and exit status.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "codecs/Bmp.h"
+#include "imaging/Bitmap.h"
+
+using namespace korvel;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct ToolRun {
+    int status;
+    std::string out;
+};
+
+ToolRun tool(const std::string& args) {
+    std::string cmd = std::string(KORVEL_TOOL) + " " + args + " 2>/dev/null";
+    FILE* p = popen(cmd.c_str(), "r");
+    ToolRun r{-1, {}};
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    int st = pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return r;
+}
+
+struct Folder {
+    fs::path path;
+    Folder() {
+        path = fs::temp_directory_path() / ("korvel-tool-" + std::to_string(::getpid()) + "-" +
+                                            std::to_string(reinterpret_cast<uintptr_t>(this)));
+        fs::remove_all(path);
+        fs::create_directories(path);
+    }
+    ~Folder() { fs::remove_all(path); }
+    std::string operator/(const std::string& n) const { return (path / n).string(); }
+};
+
+void save(const TBitmap& b, const std::string& path) {
+    std::ofstream out(path, std::ios::binary);
+    writeBmp(b, out);
+}
+
+std::string readAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+}  // namespace
+
+TEST(KorvelTool, InfoReportsEachFileAndFailures) {
+    Folder d;
+    save(TBitmap(7, 5, PixelFormat::pf8bit), d / "a.bmp");
+    save(TBitmap(2, 3, PixelFormat::pf24bit), d / "b.dib");
+    std::ofstream(d / "c.bmp") << "not a bitmap";
+    ToolRun ok = tool("info " + d / "a.bmp" + " " + d / "b.dib");
+    EXPECT_EQ(ok.status, 0);
+    EXPECT_EQ(ok.out, d / "a.bmp" + "\t7x5 8 ビットマップ\n" + d / "b.dib" + "\t2x3 24 ビットマップ\n");
+    ToolRun bad = tool("info " + d / "c.bmp" + " " + d / "missing.bmp" + " " + d / "x.xyz" + " " + d / "a.bmp");
+    EXPECT_EQ(bad.status, 1);
+    std::istringstream lines(bad.out);
+    std::string line;
+    std::vector<std::string> got;
+    while (std::getline(lines, line)) got.push_back(line);
+    ASSERT_EQ(got.size(), 4u);
+    EXPECT_EQ(got[0].rfind(d / "c.bmp" + "\terror: ", 0), 0u);
+    EXPECT_NE(got[1].find("No such file or directory"), std::string::npos);
+    EXPECT_EQ(got[2], d / "x.xyz" + "\terror: 拡張子 .xyz の画像形式は処理できません");
+    EXPECT_EQ(got[3], d / "a.bmp" + "\t7x5 8 ビットマップ");
+}
+
+TEST(KorvelTool, DecodeWritesPamWithAlpha) {
+    Folder d;
+    TBitmap b(3, 1, PixelFormat::pf8bit);
+    b.setPalette({RGBQuad::of(0x102030), RGBQuad::of(0xA0B0C0)});
+    b.setRawPixel(1, 0, 1);
+    save(b, d / "p.bmp");
+    ASSERT_EQ(tool("decode " + d / "p.bmp" + " " + d / "p.pam").status, 0);
+    const std::string header = "P7\nWIDTH 3\nHEIGHT 1\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
+    const std::string pixels("\x10\x20\x30\xFF\xA0\xB0\xC0\xFF\x10\x20\x30\xFF", 12);
+    EXPECT_EQ(readAll(d / "p.pam"), header + pixels);
+    EXPECT_EQ(tool("decode " + d / "missing.bmp" + " " + d / "m.pam").status, 1);
+    EXPECT_FALSE(fs::exists(d / "m.pam"));
+}
+
+TEST(KorvelTool, ConvertGoesOnAfterAFailureAndNeverReplaces) {
+    Folder src, dest;
+    save(TBitmap(4, 4, PixelFormat::pf24bit), src / "one.bmp");
+    std::ofstream(src / "broken.bmp") << "BM";
+    save(TBitmap(2, 2, PixelFormat::pf4bit), src / "two.bmp");
+    std::ofstream(dest / "one.bmp") << "keep me";
+    ToolRun r = tool("convert --format bmp -o " + dest.path.string() + " " + src / "one.bmp" + " " + src / "broken.bmp" +
+                 " " + src / "two.bmp");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, dest / "one_1.bmp" + "\n" + dest / "two.bmp" + "\n");
+    EXPECT_EQ(readAll(dest / "one.bmp"), "keep me");
+    TBitmap two;
+    two.loadFromFile(dest / "two.bmp");
+    EXPECT_EQ(two.pixelFormat(), PixelFormat::pf4bit);
+    EXPECT_FALSE(fs::exists(dest / "broken.bmp"));
+    // Bad arguments: usage error, nothing written.
+    EXPECT_EQ(tool("convert --format gif -o " + dest.path.string() + " " + src / "one.bmp").status, 2);
+    EXPECT_EQ(tool("convert --format bmp -o " + dest / "nofolder" + " " + src / "one.bmp").status, 1);
+}
