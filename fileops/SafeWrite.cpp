@@ -43,37 +43,30 @@ bool claimNewFile(const std::string& path) {
     return true;
 }
 
+void replaceFileAtomically(const std::string& path, const std::string& bytes) {
+    std::string tmp = extractFilePath(path) + "." + extractFileName(path) + ".XXXXXX";
+    if (extractFilePath(path).empty()) tmp = "./" + tmp;
+    int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
+    if (fd < 0) fail("Cannot write", path, errno);
+    ::fchmod(fd, 0644);
+    bool ok = writeAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
+    int err = ok ? 0 : errno;
+    if (::close(fd) != 0 && ok) ok = false, err = errno;
+    if (ok && ::rename(tmp.c_str(), path.c_str()) != 0) ok = false, err = errno;
+    if (!ok) {
+        ::unlink(tmp.c_str());
+        fail("Cannot write", path, err ? err : EIO);
+    }
+}
+
 void fillClaimedFile(const std::string& path, const std::function<void(std::ostream&)>& writer) {
-    std::string tmpl = extractFilePath(path) + ".korvel-XXXXXX";
-    std::ostringstream buffer;
     try {
+        std::ostringstream buffer;
         writer(buffer);
+        replaceFileAtomically(path, std::move(buffer).str());
     } catch (...) {
         ::unlink(path.c_str());
         throw;
-    }
-    const std::string bytes = std::move(buffer).str();
-    int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
-    if (fd < 0) {
-        int err = errno;
-        ::unlink(path.c_str());
-        fail("Cannot write", path, err);
-    }
-    ::fchmod(fd, 0644);
-    bool ok = writeAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
-    int err = errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        err = errno;
-    }
-    if (ok && ::rename(tmpl.c_str(), path.c_str()) != 0) {
-        ok = false;
-        err = errno;
-    }
-    if (!ok) {
-        ::unlink(tmpl.c_str());
-        ::unlink(path.c_str());
-        fail("Cannot write", path, err);
     }
 }
 

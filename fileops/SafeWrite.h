@@ -10,6 +10,10 @@ namespace korvel {
 // throws EFileError for any other failure.
 bool claimNewFile(const std::string& path);
 
+// Replaces (or creates) path with bytes: a temporary file in the same folder, flushed, then
+// renamed over path. On failure path is untouched and EFileError carries the system's reason.
+void replaceFileAtomically(const std::string& path, const std::string& bytes);
+
 // Fills the file claimed at path: writes through a temporary file in the same folder, flushes
 // it, then moves it over the (empty, claimed) path. On any failure both the temporary file and
 // the claim are removed and EFileError (or the writer's exception) is thrown.

@@ -1,0 +1,98 @@
+#include "settings/MainSettings.h"
+
+#include "settings/IniFile.h"
+
+namespace korvel {
+
+namespace {
+const char kThumb[] = "Thumbnil", kWindow[] = "Window", kSubDir[] = "SubDir", kHistory[] = "History",
+           kFavorites[] = "Favorites", kQFolder[] = "QFolder";
+
+std::optional<int> readOptional(const IniFile& ini, const char* section, const std::string& key) {
+    if (!ini.hasKey(section, key)) return std::nullopt;
+    const int sentinel = INT32_MIN;
+    int v = ini.readInteger(section, key, sentinel);
+    return v == sentinel ? std::nullopt : std::optional<int>(v);
+}
+std::string n(const char* key, int i) { return key + std::to_string(i); }
+}  // namespace
+
+int InfoHeightFor(int thumbSize) { return thumbSize >= 100 ? 20 : thumbSize / 5; }
+
+MainSettings readMainSettings(const IniFile& ini) {
+    MainSettings s;
+    s.thumbSize = ini.readInteger(kThumb, "Size", 100);
+    s.speedFlg = ini.readBool(kThumb, "SpeedFlg", false);
+    s.noHideFile = ini.readBool(kWindow, "NoHideFile", false);
+    s.changeImFlg = ini.readBool(kWindow, "ChangeImFlg", true);
+    s.pictFitFlg = ini.readBool(kWindow, "PictFitFlg", false);
+    s.path = ini.readString(kWindow, "Path", "");
+    s.opFolderFlg = ini.readBool(kWindow, "opFolderFlg", false);
+    for (int i = 0; i < kHistoryCount; ++i) s.history[i] = ini.readString(kHistory, n("Path", i), "");
+    for (int i = 0; i < kHistoryCount; ++i) s.favorites[i] = ini.readString(kFavorites, n("Path", i), "");
+    for (int i = 0; i < kQuickFolderCount; ++i) {
+        s.quickFolder[i] = ini.readString(kQFolder, n("Folder", i + 1), "");
+        s.quickCaption[i] = ini.readString(kQFolder, n("Caption", i + 1), "");
+    }
+    s.windOption = ini.readBool(kWindow, "WindOption", true);
+    if (s.windOption) {
+        s.subDirFind = ini.readBool(kSubDir, "Find", false);
+        s.state = ini.readString(kWindow, "State", "wsNormal");
+        if (s.state != "wsMaximized") {
+            s.left = readOptional(ini, kWindow, "Left");
+            s.top = readOptional(ini, kWindow, "Top");
+            s.width = ini.readInteger(kWindow, "Width", 640);
+            s.height = ini.readInteger(kWindow, "Height", 460);
+        }
+        s.sgHeight = readOptional(ini, kWindow, "SGHeight");
+        s.showDirBtn = ini.readBool(kWindow, "ShowDirBtn", false);
+        if (!s.showDirBtn) s.treeWidth = readOptional(ini, kWindow, "TreeWidth");
+        for (int i = 0; i < kBandCount; ++i) s.coolId[i] = ini.readInteger(kWindow, n("CoolID", i), i);
+        for (int i = 1; i < kBandCount; ++i) s.coolBreak[i] = ini.readBool(kWindow, n("CoolBreak", i), i <= 2);
+        for (int i = 0; i < kBandCount; ++i) s.coolWidth[i] = readOptional(ini, kWindow, n("CoolWidth", i));
+        s.showCaption = ini.readBool(kWindow, "ShowCaption", false);
+        s.stretchBtn = ini.readBool(kWindow, "StretchBtn", false);
+        s.nameView = ini.readInteger(kWindow, "NameView", 0);
+        s.dirViewBtn = ini.readBool(kWindow, "DirViewBtn", false);
+    }
+    s.subDirOnce = ini.readBool(kSubDir, "SubDirOnce", false);
+    s.fileOpen = ini.readBool("OpenFlg", "FileOpen", false);
+    return s;
+}
+
+void writeMainSettings(IniFile& ini, const MainSettings& s) {
+    const bool maximized = s.state == "wsMaximized";
+    ini.writeInteger(kThumb, "Size", s.thumbSize);
+    if (!maximized) {
+        ini.writeInteger(kWindow, "Left", s.left.value_or(0));
+        ini.writeInteger(kWindow, "Top", s.top.value_or(0));
+        ini.writeInteger(kWindow, "Width", s.width);
+        ini.writeInteger(kWindow, "Height", s.height);
+    }
+    ini.writeInteger(kWindow, "SGHeight", s.sgHeight.value_or(s.thumbSize));
+    ini.writeInteger(kWindow, "TreeWidth", s.treeWidth.value_or(s.width / 4));
+    ini.writeInteger(kWindow, "NameView", s.nameView);
+    ini.writeBool(kWindow, "ShowCaption", s.showCaption);
+    ini.writeBool(kWindow, "StretchBtn", s.stretchBtn);
+    ini.writeBool(kWindow, "DirViewBtn", s.dirViewBtn);
+    ini.writeBool(kWindow, "ShowDirBtn", s.showDirBtn);
+    ini.writeBool(kSubDir, "Find", s.subDirFind);
+    ini.writeBool(kWindow, "NoHideFile", s.noHideFile);
+    ini.writeBool(kWindow, "ChangeImFlg", s.changeImFlg);
+    ini.writeBool(kThumb, "SpeedFlg", s.speedFlg);
+    ini.writeBool(kWindow, "PictFitFlg", s.pictFitFlg);
+    for (int i = 0; i < kBandCount; ++i) ini.writeInteger(kWindow, n("CoolID", i), s.coolId[i]);
+    for (int i = 0; i < kBandCount; ++i) ini.writeInteger(kWindow, n("CoolWidth", i), s.coolWidth[i].value_or(0));
+    for (int i = 1; i < kBandCount; ++i) ini.writeBool(kWindow, n("CoolBreak", i), s.coolBreak[i]);
+    ini.writeString(kWindow, "State", s.state);
+    if (!ini.readBool(kWindow, "opFolderFlg", false)) ini.writeString(kWindow, "Path", s.path);
+    for (int i = 0; i < kQuickFolderCount; ++i) {
+        ini.writeString(kQFolder, n("Folder", i + 1), s.quickFolder[i]);
+        ini.writeString(kQFolder, n("Caption", i + 1), s.quickCaption[i]);
+    }
+    const bool clearHistory = ini.readBool(kHistory, "Flag", false);
+    for (int i = 0; i < kHistoryCount; ++i) ini.writeString(kHistory, n("Path", i), clearHistory ? "" : s.history[i]);
+    for (int i = 0; i < kHistoryCount; ++i) ini.writeString(kFavorites, n("Path", i), s.favorites[i]);
+}
+
+}  // namespace korvel

@@ -1,0 +1,84 @@
+#include <gtest/gtest.h>
+
+#include "settings/IniFile.h"
+#include "settings/MainSettings.h"
+
+using namespace korvel;
+
+TEST(MainSettings, InfoHeightRule) {
+    struct Row {
+        int size, info;
+    } rows[] = {{60, 12}, {99, 19}, {100, 20}, {150, 20}, {4, 0}};
+    for (const Row& r : rows) EXPECT_EQ(InfoHeightFor(r.size), r.info) << r.size;
+}
+
+TEST(MainSettings, DefaultsFromAnEmptyFile) {
+    MainSettings s = readMainSettings(IniFile{});
+    EXPECT_EQ(s.thumbSize, 100);
+    EXPECT_TRUE(s.changeImFlg);
+    EXPECT_TRUE(s.windOption);
+    EXPECT_EQ(s.state, "wsNormal");
+    EXPECT_EQ(s.width, 640);
+    EXPECT_EQ(s.height, 460);
+    EXPECT_FALSE(s.left.has_value());
+    EXPECT_EQ(s.coolId, (std::array<int, 5>{0, 1, 2, 3, 4}));
+    EXPECT_EQ(s.coolBreak, (std::array<bool, 5>{false, true, true, false, false}));
+}
+
+TEST(MainSettings, WindOptionOffKeepsDefaultsButStillLoadsLists) {
+    IniFile ini = IniFile::fromText(
+        "[Window]\nWindOption=0\nWidth=900\nState=wsMaximized\nShowDirBtn=1\nNameView=2\n"
+        "[SubDir]\nFind=1\nSubDirOnce=1\n[History]\nPath0=/a/\n[QFolder]\nFolder3=/q/\nCaption3=Q\n");
+    MainSettings s = readMainSettings(ini);
+    EXPECT_EQ(s.width, 640);
+    EXPECT_EQ(s.state, "wsNormal");
+    EXPECT_FALSE(s.showDirBtn);
+    EXPECT_EQ(s.nameView, 0);
+    EXPECT_FALSE(s.subDirFind);
+    EXPECT_TRUE(s.subDirOnce);  // read whatever WindOption says
+    EXPECT_EQ(s.history[0], "/a/");
+    EXPECT_EQ(s.quickFolder[2], "/q/");
+    EXPECT_EQ(s.quickCaption[2], "Q");
+}
+
+TEST(MainSettings, MaximizedIgnoresGeometryAndNameViewSevenSurvives) {
+    IniFile ini = IniFile::fromText("[Window]\nState=wsMaximized\nLeft=10\nWidth=900\nNameView=7\n");
+    MainSettings s = readMainSettings(ini);
+    EXPECT_FALSE(s.left.has_value());
+    EXPECT_EQ(s.width, 640);
+    EXPECT_EQ(s.nameView, 7);
+    writeMainSettings(ini, s);
+    EXPECT_EQ(ini.readInteger("Window", "NameView", 0), 7);
+    // Maximised: the stored geometry is not rewritten.
+    EXPECT_EQ(ini.readInteger("Window", "Width", 0), 900);
+    EXPECT_EQ(ini.readInteger("Window", "Left", 0), 10);
+}
+
+TEST(MainSettings, WriteOrderAndFileOwnedFlags) {
+    MainSettings s;
+    s.path = "/pics/";
+    s.history[0] = "/h0/";
+    s.favorites[1] = "/f1/";
+    s.left = 5;
+    s.top = 6;
+    IniFile fresh;
+    writeMainSettings(fresh, s);
+    const std::string text = fresh.toText();
+    // Sections appear in the order of their first write.
+    EXPECT_LT(text.find("[Thumbnil]"), text.find("[Window]"));
+    EXPECT_LT(text.find("[Window]"), text.find("[SubDir]"));
+    EXPECT_LT(text.find("[SubDir]"), text.find("[QFolder]"));
+    EXPECT_LT(text.find("[QFolder]"), text.find("[History]"));
+    EXPECT_LT(text.find("[History]"), text.find("[Favorites]"));
+    EXPECT_LT(text.find("Left=5"), text.find("SGHeight="));
+    EXPECT_LT(text.find("CoolBreak4="), text.find("State=wsNormal"));
+    EXPECT_EQ(fresh.readString("Window", "Path", ""), "/pics/");
+    EXPECT_EQ(fresh.readString("Favorites", "Path1", ""), "/f1/");
+    EXPECT_EQ(fresh.readString("History", "Path0", ""), "/h0/");
+    EXPECT_TRUE(fresh.hasKey("History", "Path19"));
+
+    IniFile flagged = IniFile::fromText("[Window]\nopFolderFlg=1\nPath=/fixed/\n[History]\nFlag=1\nPath0=/old/\n");
+    writeMainSettings(flagged, s);
+    EXPECT_EQ(flagged.readString("Window", "Path", ""), "/fixed/");
+    for (int i = 0; i < 20; ++i) EXPECT_EQ(flagged.readString("History", "Path" + std::to_string(i), "x"), "");
+}
