@@ -1,0 +1,208 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "codecs/Icon.h"
+#include "imaging/Errors.h"
+#include "tests/codecs/BmpBuilders.h"
+
+using namespace korvel;
+using namespace korvel::bmptest;
+
+namespace {
+
+// One icon image: info header with the doubled height, colour table, colour rows and AND
+// mask rows, both bottom-up.
+Bytes iconDib(int width, int height, uint16_t bpp, const Bytes& table, std::initializer_list<Bytes> colourRows,
+              std::initializer_list<Bytes> maskRows) {
+    Info info{.width = width, .height = 2 * height, .bpp = bpp, .clrUsed = uint32_t(table.size() / 4)};
+    return cat({infoHeader(info), table, rows(colourRows), rows(maskRows)});
+}
+
+// A width x height image of one colour at the given depth, nothing masked.
+Bytes solidDib(int width, int height, uint16_t bpp, Color colour) {
+    Bytes table;
+    Bytes row;
+    switch (bpp) {
+        case 1: table = palette({0, colour}), row.assign((width + 7) / 8, 0xFF); break;
+        case 4: table = palette({0, colour}), row.assign((width + 1) / 2, 0x11); break;
+        case 8: table = palette({0, colour}), row.assign(width, 1); break;
+        default:
+            for (int x = 0; x < width; ++x) {
+                row.insert(row.end(), {blueOf(colour), greenOf(colour), redOf(colour)});
+                if (bpp == 32) row.push_back(0);
+            }
+    }
+    Bytes pixels, mask;
+    for (int y = 0; y < height; ++y) pixels = cat({pixels, rows({row})});
+    for (int y = 0; y < height; ++y) mask = cat({mask, rows({Bytes((width + 7) / 8, 0)})});
+    return cat({infoHeader({.width = width, .height = 2 * height, .bpp = bpp, .clrUsed = bpp <= 8 ? 2u : 0u}), table, pixels,
+                mask});
+}
+
+const Bytes kPngOnlySignature = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+
+// A PNG stream's signature and IHDR chunk: enough for the directory to learn size and depth.
+Bytes pngHeader(uint32_t width, uint32_t height) {
+    Bytes b = kPngOnlySignature;
+    b.insert(b.end(), {0, 0, 0, 13, 'I', 'H', 'D', 'R'});
+    for (uint32_t v : {width, height}) b.insert(b.end(), {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)});
+    b.insert(b.end(), {8, 6, 0, 0, 0, 0, 0, 0, 0});
+    return b;
+}
+
+TIcon load(const Bytes& file) {
+    TIcon icon;
+    icon.loadFromMemory(file.data(), file.size());
+    return icon;
+}
+
+std::vector<int> maskValues(const TBitmap& b) {
+    std::vector<int> v;
+    if (!b.mask()) return v;
+    for (int y = 0; y < b.height(); ++y)
+        for (int x = 0; x < b.width(); ++x) v.push_back(b.mask()->scanLine(y)[x]);
+    return v;
+}
+
+}  // namespace
+
+TEST(Icon, ShowsTheLargestThenDeepestEntry) {
+    struct Case {
+        const char* name;
+        std::vector<IconImage> images;
+        Color expected;
+        int size;
+    };
+    const Case cases[] = {
+        {"largest wins over deeper",
+         {{16, 16, 32, solidDib(16, 16, 32, 0x111111)}, {32, 32, 4, solidDib(32, 32, 4, 0x222222)}},
+         0x222222, 32},
+        {"deepest of the largest",
+         {{32, 32, 4, solidDib(32, 32, 4, 0x222222)},
+          {32, 32, 24, solidDib(32, 32, 24, 0x333333)},
+          {32, 32, 8, solidDib(32, 32, 8, 0x444444)},
+          {16, 16, 32, solidDib(16, 16, 32, 0x555555)}},
+         0x333333, 32},
+        {"the image's header wins over the directory",
+         {{48, 48, 32, solidDib(8, 8, 32, 0x111111)}, {16, 16, 1, solidDib(24, 24, 1, 0x666666)}}, 0x666666, 24},
+        {"equal entries: the first",
+         {{8, 8, 8, solidDib(8, 8, 8, 0x777777)}, {8, 8, 8, solidDib(8, 8, 8, 0x888888)}}, 0x777777, 8},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TIcon icon = load(iconFile(c.images));
+        ASSERT_EQ(icon.width(), c.size);
+        ASSERT_EQ(icon.height(), c.size);
+        EXPECT_EQ(icon.bitmap().pixel(0, 0), c.expected);
+        EXPECT_EQ(icon.bitmap().pixel(c.size - 1, c.size - 1), c.expected);
+        EXPECT_EQ(icon.bitmap().mask(), nullptr);  // nothing masked
+    }
+}
+
+TEST(Icon, AndMaskMakesPixelsTransparent) {
+    // 3 x 2, 4 bits; mask rows bottom-up: bottom row masks x = 0, top row masks x = 1 and 2.
+    Bytes dib = iconDib(3, 2, 4, palette({0, 0xFF0000, 0x00FF00}), {{0x12, 0x10}, {0x21, 0x20}}, {{0x80}, {0x60}});
+    TIcon icon = load(iconFile({{3, 2, 4, dib}}));
+    const TBitmap& b = icon.bitmap();
+    ASSERT_EQ(b.width(), 3);
+    ASSERT_EQ(b.height(), 2);
+    EXPECT_EQ(b.pixelFormat(), PixelFormat::pf4bit);
+    EXPECT_EQ(b.pixel(0, 0), 0x00FF00u);
+    EXPECT_EQ(b.pixel(1, 1), 0x00FF00u);
+    EXPECT_EQ(maskValues(b), (std::vector<int>{0, 255, 255, 255, 0, 0}));
+    EXPECT_EQ(b.alphaAt(1, 0), 0);
+    EXPECT_EQ(b.alphaAt(0, 0), 255);
+}
+
+TEST(Icon, AlphaChannelBecomesTheMaskAndOverridesTheAndMask) {
+    // 2 x 1, 32 bits with alpha 0x00 and 0xC0; the AND mask (which says the opposite) is ignored.
+    Bytes dib = iconDib(2, 1, 32, {}, {{0x10, 0x20, 0x30, 0x00, 0x40, 0x50, 0x60, 0xC0}}, {{0x40}});
+    TIcon icon = load(iconFile({{2, 1, 32, dib}}));
+    const TBitmap& b = icon.bitmap();
+    EXPECT_EQ(b.pixelFormat(), PixelFormat::pf32bit);
+    EXPECT_EQ(b.pixel(0, 0), 0x302010u);
+    EXPECT_EQ(b.pixel(1, 0), 0x605040u);
+    EXPECT_EQ(maskValues(b), (std::vector<int>{255, 63}));
+
+    // Without any alpha the AND mask rules.
+    Bytes noAlpha = iconDib(2, 1, 32, {}, {{0x10, 0x20, 0x30, 0x00, 0x40, 0x50, 0x60, 0x00}}, {{0x40}});
+    EXPECT_EQ(maskValues(load(iconFile({{2, 1, 32, noAlpha}})).bitmap()), (std::vector<int>{0, 255}));
+}
+
+TEST(Icon, MissingAndMaskLeavesTheImageOpaque) {
+    Bytes dib = iconDib(2, 2, 24, {}, {{1, 2, 3, 4, 5, 6}, {7, 8, 9, 10, 11, 12}}, {{0xC0}});  // one mask row of two
+    TIcon icon = load(iconFile({{2, 2, 24, dib}}));
+    EXPECT_EQ(icon.bitmap().mask(), nullptr);
+    EXPECT_EQ(icon.bitmap().pixel(0, 0), 0x090807u);
+}
+
+TEST(Icon, CursorsDecodeLikeIcons) {
+    TIcon icon = load(iconFile({{4, 4, 8, solidDib(4, 4, 8, 0xABCDEF)}}, 2));
+    EXPECT_EQ(icon.bitmap().pixel(3, 0), 0xABCDEFu);
+}
+
+TEST(Icon, PngEntries) {
+    // Only a PNG image: the message says what is missing.
+    const Bytes pngOnly = iconFile({{0, 0, 32, pngHeader(256, 256)}});
+    try {
+        load(pngOnly);
+        ADD_FAILURE() << "decoded";
+    } catch (const EInvalidGraphic& e) {
+        EXPECT_EQ(e.message(), "Icon: entries in PNG format are not supported yet");
+    }
+    // The usual modern icon: a large PNG and smaller bitmaps. A viewer shows the best it can read.
+    TIcon icon = load(iconFile({{0, 0, 32, pngHeader(256, 256)}, {32, 32, 32, solidDib(32, 32, 32, 0x123456)}}));
+    EXPECT_EQ(icon.width(), 32);
+    EXPECT_EQ(icon.bitmap().pixel(5, 5), 0x123456u);
+    // Directory size 0 means 256: a PNG too short to say its size still counts as 256 x 256.
+    TIcon byDirectory = load(iconFile({{16, 16, 8, solidDib(16, 16, 8, 0x0000FF)}, {0, 0, 32, kPngOnlySignature}}));
+    EXPECT_EQ(byDirectory.width(), 16);
+}
+
+TEST(Icon, RefusesWithClearMessages) {
+    Bytes good = iconFile({{4, 4, 24, solidDib(4, 4, 24, 0x010203)}});
+    auto patched = [&](size_t at, uint8_t v) {
+        Bytes b = good;
+        b[at] = v;
+        return b;
+    };
+    Bytes truncatedPixels = good;
+    truncatedPixels.resize(6 + 16 + 40 + 20);
+    Bytes offsetOutside = good;
+    patch32(offsetOutside, 6 + 12, 100000);
+    struct Case {
+        const char* name;
+        Bytes file;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"empty", {}, "Icon: not an icon file"},
+        {"reserved not zero", patched(0, 1), "Icon: not an icon file"},
+        {"type 3", patched(2, 3), "Icon: not an icon file"},
+        {"no images", patched(4, 0), "Icon: the file holds no images"},
+        {"directory longer than the file", patched(4, 200), "Icon: truncated directory"},
+        {"image outside the file", offsetOutside, "Icon: no image lies inside the file"},
+        {"truncated pixels", truncatedPixels, "Icon: truncated pixel data"},
+        {"bad depth", patched(6 + 16 + 14, 3), "Icon: unsupported bit depth 3"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TIcon icon;
+        try {
+            icon.loadFromMemory(c.file.data(), c.file.size());
+            ADD_FAILURE() << "decoded";
+        } catch (const EInvalidGraphic& e) {
+            EXPECT_EQ(e.message(), c.message);
+        }
+        EXPECT_TRUE(icon.empty());
+    }
+}
+
+TEST(Icon, HugeImageFailsAsTooLargeAndAFailedLoadKeepsThePicture) {
+    Bytes huge = iconFile({{0, 0, 32, infoHeader({.width = 100000, .height = 200000, .bpp = 32})}});
+    TIcon icon = load(iconFile({{2, 2, 24, solidDib(2, 2, 24, 0x445566)}}));
+    EXPECT_THROW(icon.loadFromMemory(huge.data(), huge.size()), EImageTooLarge);
+    EXPECT_EQ(icon.width(), 2);
+    EXPECT_EQ(icon.bitmap().pixel(1, 1), 0x445566u);
+}
