@@ -1,11 +1,28 @@
 #include "fileops/PngOutput.h"
 
-#include "imaging/Errors.h"
+#include "codecs/Png.h"
+#include "fileops/ExtendedCopy.h"
 
 namespace korvel {
 
-void writePngOutput(const TBitmap&, const ExtendedCopyOptions&, std::ostream&) {
-    throw EInvalidGraphic("PNG writer not built yet");
+namespace {
+int zlibLevel(PngLevel level) {
+    switch (level) {
+        case PngLevel::Speed: return 1;
+        case PngLevel::Size: return 9;
+        case PngLevel::Normal: break;
+    }
+    return -1;
+}
+}  // namespace
+
+void writePngOutput(const TBitmap& output, const ExtendedCopyOptions& options, std::ostream& out) {
+    TGLDPNG png;
+    png.assign(output);
+    png.compressionLevel = zlibLevel(options.pngLevel);
+    png.filterMode = 1;  // None on every row
+    png.interlace = options.pngInterlace;
+    png.saveToStream(out);
 }
 
 }  // namespace korvel

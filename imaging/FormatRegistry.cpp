@@ -6,6 +6,7 @@
 #include "codecs/Icon.h"
 #include "codecs/Jpeg.h"
 #include "codecs/Metafile.h"
+#include "codecs/Png.h"
 #include "imaging/Bitmap.h"
 #include "imaging/FileNames.h"
 
@@ -61,6 +62,7 @@ void registerBuiltinFormats(TFileFormatsList& list) {
     list.registerFormat("bmp", "ビットマップ", TBitmap::classInfo);
     list.registerFormat("jpeg", "JPEG イメージファイル", TJPEGImage::classInfo);
     list.registerFormat("jpg", "JPEG イメージファイル", TJPEGImage::classInfo);
+    list.registerFormat("PNG", "PNG Format", TGLDPNG::classInfo);
 }
 
 TFileFormatsList& fileFormats() {

@@ -7,6 +7,7 @@
 #include "codecs/Icon.h"
 #include "codecs/Jpeg.h"
 #include "codecs/Metafile.h"
+#include "codecs/Png.h"
 #include "imaging/Bitmap.h"
 #include "imaging/Errors.h"
 #include "imaging/FormatRegistry.h"
@@ -45,23 +46,24 @@ TEST(FormatRegistry, BuiltinOrderAndLookup) {
     std::vector<std::string> exts;
     for (const FormatEntry& e : list.entries()) exts.push_back(e.extension);
     // The first bmp entry is removed when the bitmap unit re-registers dib and bmp.
-    EXPECT_EQ(exts, (std::vector<std::string>{"wmf", "emf", "ico", "gif", "dib", "bmp", "jpeg", "jpg"}));
+    EXPECT_EQ(exts, (std::vector<std::string>{"wmf", "emf", "ico", "gif", "dib", "bmp", "jpeg", "jpg", "png"}));
 
     struct Row {
         const char* ext;
         const GraphicClass* cls;
     } rows[] = {{"BMP", &TBitmap::classInfo},   {"dib", &TBitmap::classInfo},     {"Jpg", &TJPEGImage::classInfo},
                 {"jpeg", &TJPEGImage::classInfo}, {"gif", &TGIFImage::classInfo}, {"ico", &TIcon::classInfo},
-                {"wmf", &TMetafile::classInfo}, {"EMF", &TMetafile::classInfo},   {"tif", nullptr},
+                {"wmf", &TMetafile::classInfo}, {"EMF", &TMetafile::classInfo},   {"PNG", &TGLDPNG::classInfo},
+                {"tif", nullptr},
                 {"", nullptr},                  {".bmp", nullptr}};
     for (const Row& r : rows) EXPECT_EQ(list.findFormatByExtension(r.ext), r.cls) << r.ext;
 }
 
 TEST(FormatRegistry, FilterStringWithoutPlugins) {
     TFileFormatsList list = builtins();
-    const std::string masks = "*.jpg;*.jpeg;*.bmp;*.dib;*.gif;*.ico;*.emf;*.wmf";
+    const std::string masks = "*.png;*.jpg;*.jpeg;*.bmp;*.dib;*.gif;*.ico;*.emf;*.wmf";
     const std::string expected = "すべてのファイル (" + masks + ")|" + masks +
-                                 "|JPEG イメージファイル (*.jpg)|*.jpg|JPEG イメージファイル (*.jpeg)|*.jpeg"
+                                 "|PNG Format (*.png)|*.png|JPEG イメージファイル (*.jpg)|*.jpg|JPEG イメージファイル (*.jpeg)|*.jpeg"
                                  "|ビットマップ (*.bmp)|*.bmp|ビットマップ (*.dib)|*.dib|GIF Image (*.gif)|*.gif"
                                  "|アイコン (*.ico)|*.ico|エンハンス メタファイル (*.emf)|*.emf"
                                  "|メタファイル (*.wmf)|*.wmf";
@@ -89,7 +91,7 @@ TEST(FormatRegistry, PluginPolicy) {
     // An empty extension is registered, kept out of the filter, and serves files without extension.
     EXPECT_EQ(list.findFormatByExtension(""), &FakePluginBitmap::classInfo);
     EXPECT_EQ(list.graphicFilter(TGraphic::classInfo).find("(*.)"), std::string::npos);
-    EXPECT_EQ(list.graphicFilter(TGraphic::classInfo).rfind("すべてのファイル (*.bmp;*.png;*.jpg;", 0), 0u);
+    EXPECT_EQ(list.graphicFilter(TGraphic::classInfo).rfind("すべてのファイル (*.bmp;*.png;*.png;*.jpg;", 0), 0u);
     EXPECT_TRUE(media.empty());
 
     // Media extensions of ifmm.spi are recorded whatever the policy decided, without empty ones.

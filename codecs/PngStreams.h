@@ -1,0 +1,33 @@
+#pragma once
+// The PNG codec's reading and writing passes over a file image. TGLDPNG drives them.
+#include <cstddef>
+#include <cstdint>
+#include <iosfwd>
+
+namespace korvel {
+
+class TGLDPNG;
+
+// Decodes a whole file image held in memory into `into` (a fresh graphic whose reader options
+// are set). Throws EGLDPNG or EImageTooLarge.
+class TGLDPNGReadStream {
+public:
+    TGLDPNGReadStream(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+    void read(TGLDPNG& into);
+
+private:
+    const uint8_t* data_;
+    size_t size_;
+};
+
+// Encodes a graphic's image with its settings. Throws EGLDPNG.
+class TGLDPNGWriteStream {
+public:
+    explicit TGLDPNGWriteStream(std::ostream& out) : out_(out) {}
+    void write(const TGLDPNG& png);
+
+private:
+    std::ostream& out_;
+};
+
+}  // namespace korvel
