@@ -1,25 +1,177 @@
 #include "codecs/Jpeg.h"
 
+#include <algorithm>
+#include <cstdlib>
+#include <ostream>
+#include <string>
+
+#include "codecs/JpegLib.h"
 #include "imaging/Errors.h"
+#include "imaging/Limits.h"
 
 namespace korvel {
 
-struct TJPEGImage::Header {};
+struct TJPEGImage::Header : jpeglib::HeaderInfo {};
 
 const GraphicClass TJPEGImage::classInfo{"TJPEGImage", &TGraphic::classInfo,
                                          [] { return std::unique_ptr<TGraphic>(new TJPEGImage); }};
 
+namespace {
+
+[[noreturn]] void throwJpegError(const char* message) {
+    throw EInvalidGraphic(std::string("JPEG error: ") + (message[0] ? message : "unknown failure"));
+}
+
+int scaleIndex(JpegScale s) { return static_cast<int>(s); }
+
+std::vector<RGBQuad> greyPalette() {
+    std::vector<RGBQuad> pal(256);
+    for (int i = 0; i < 256; ++i) pal[i] = RGBQuad{uint8_t(i), uint8_t(i), uint8_t(i), 0};
+    return pal;
+}
+
+}  // namespace
+
 TJPEGImage::TJPEGImage() = default;
 TJPEGImage::~TJPEGImage() = default;
-int TJPEGImage::width() const { return 0; }
-int TJPEGImage::height() const { return 0; }
-bool TJPEGImage::empty() const { return true; }
-void TJPEGImage::loadFromMemory(const uint8_t*, size_t) { throw EInvalidGraphic("JPEG decoder not built yet"); }
-void TJPEGImage::saveToStream(std::ostream&) const { throw EInvalidGraphic("JPEG encoder not built yet"); }
-void TJPEGImage::setScale(JpegScale s) { scale_ = s; }
-const TBitmap& TJPEGImage::bitmap() const { throw EInvalidGraphic("JPEG decoder not built yet"); }
-void TJPEGImage::assign(const TBitmap& source) { source_ = std::make_unique<TBitmap>(source); }
-void TJPEGImage::compress() { throw EInvalidGraphic("JPEG encoder not built yet"); }
-void ChooseJpegScale(TJPEGImage&, int, int) {}
+
+int TJPEGImage::width() const {
+    if (header_) return header_->scaledWidth[scaleIndex(scale_)];
+    return source_ ? source_->width() : 0;
+}
+
+int TJPEGImage::height() const {
+    if (header_) return header_->scaledHeight[scaleIndex(scale_)];
+    return source_ ? source_->height() : 0;
+}
+
+bool TJPEGImage::empty() const { return width() <= 0 || height() <= 0; }
+
+bool TJPEGImage::progressive() const { return header_ && header_->progressive; }
+
+bool TJPEGImage::isGrayscale() const { return header_ && header_->output == jpeglib::OutputKind::Grey; }
+
+void TJPEGImage::loadFromMemory(const uint8_t* data, size_t size) {
+    std::vector<uint8_t> copy(data, data + size);
+    setData(std::move(copy));
+    source_.reset();
+}
+
+void TJPEGImage::setData(std::vector<uint8_t> data) {
+    auto header = std::make_unique<Header>();
+    char message[jpeglib::kMessageSize];
+    if (!jpeglib::readHeader(data.data(), data.size(), header.get(), message)) throwJpegError(message);
+    if (header->output == jpeglib::OutputKind::Unsupported)
+        throw EInvalidGraphic("JPEG error: unsupported colour space with " + std::to_string(header->components) +
+                              " components");
+    data_ = std::move(data);
+    header_ = std::move(header);
+    decoded_.reset();
+}
+
+void TJPEGImage::setScale(JpegScale s) {
+    if (s == scale_) return;
+    scale_ = s;
+    decoded_.reset();
+}
+
+const TBitmap& TJPEGImage::bitmap() const {
+    if (decoded_) return *decoded_;
+    if (!header_) {
+        // Nothing compressed yet: the assigned raster, or an empty one.
+        if (source_) return *source_;
+        decoded_ = std::make_unique<TBitmap>();
+        return *decoded_;
+    }
+    decoded_ = decode();
+    return *decoded_;
+}
+
+std::unique_ptr<TBitmap> TJPEGImage::decode() const {
+    const int w = width(), h = height();
+    const bool grey = header_->output == jpeglib::OutputKind::Grey;
+    // Limits before any allocation: a header may claim 65500 x 65500.
+    checkImageSize(w, h, grey ? 8 : 24);
+    auto out = std::make_unique<TBitmap>(w, h, grey ? PixelFormat::pf8bit : PixelFormat::pf24bit);
+    if (grey) out->setPalette(greyPalette());
+    std::vector<uint8_t*> rows(static_cast<size_t>(h));
+    for (int y = 0; y < h; ++y) rows[size_t(y)] = out->scanLine(y);
+    std::vector<uint8_t> scratch;
+    if (header_->output == jpeglib::OutputKind::Cmyk)
+        scratch.resize(checkedMul(size_t(w) * 4, size_t(jpeglib::kCmykBatch)));
+
+    jpeglib::DecodeJob job;
+    job.data = data_.data();
+    job.size = data_.size();
+    job.scaleDenom = 1 << scaleIndex(scale_);
+    job.output = header_->output;
+    job.width = w;
+    job.height = h;
+    job.rows = rows.data();
+    job.scratch = scratch.data();
+    job.invertedCmyk = header_->adobeMarker;
+    char message[jpeglib::kMessageSize];
+    progress(ProgressStage::Starting, 0);
+    if (!jpeglib::decode(&job, message)) throwJpegError(message);
+    progress(ProgressStage::Ending, 100);
+    return out;
+}
+
+void TJPEGImage::saveToStream(std::ostream& out) const {
+    if (!data_.empty()) {
+        out.write(reinterpret_cast<const char*>(data_.data()), std::streamsize(data_.size()));
+    } else if (source_) {
+        std::vector<uint8_t> bytes = encode();
+        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    } else {
+        throw EInvalidGraphic("JPEG error: no image to save");
+    }
+    if (!out) throw EFileError("Cannot write the JPEG data");
+}
+
+void TJPEGImage::assign(const TBitmap& source) {
+    source_ = std::make_unique<TBitmap>(source);
+    data_.clear();
+    header_.reset();
+    decoded_.reset();
+}
+
+std::vector<uint8_t> TJPEGImage::encode() const {
+    const TBitmap* src = source_.get();
+    if (!src || src->empty()) throw EInvalidGraphic("JPEG error: no image to compress");
+    // libjpeg takes blue-green-red rows; other formats go through one converted copy.
+    TBitmap converted;
+    if (src->pixelFormat() != PixelFormat::pf24bit) {
+        converted = *src;
+        converted.convertTo24();
+        src = &converted;
+    }
+    std::vector<const uint8_t*> rows(static_cast<size_t>(src->height()));
+    for (int y = 0; y < src->height(); ++y) rows[size_t(y)] = src->scanLine(y);
+
+    jpeglib::EncodeJob job;
+    job.width = src->width();
+    job.height = src->height();
+    job.rows = rows.data();
+    job.quality = std::clamp(compressionQuality, 1, 100);
+    job.progressive = progressiveEncoding;
+    job.grayscale = grayscale;
+    char message[jpeglib::kMessageSize];
+    if (!jpeglib::encode(&job, message)) throwJpegError(message);
+    std::unique_ptr<unsigned char, void (*)(void*)> owned(job.output, std::free);
+    return std::vector<uint8_t>(owned.get(), owned.get() + job.outputSize);
+}
+
+void TJPEGImage::compress() {
+    setData(encode());
+}
+
+void ChooseJpegScale(TJPEGImage& jpeg, int requiredWidth, int requiredHeight) {
+    for (JpegScale s : {JpegScale::jsEighth, JpegScale::jsQuarter, JpegScale::jsHalf}) {
+        jpeg.setScale(s);
+        if (jpeg.width() >= requiredWidth && jpeg.height() >= requiredHeight) return;
+    }
+    jpeg.setScale(JpegScale::jsFullSize);
+}
 
 }  // namespace korvel

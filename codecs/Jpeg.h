@@ -28,7 +28,8 @@ public:
 
     // Reads the header; pixels are decoded lazily. Throws EInvalidGraphic for a bad header.
     void loadFromMemory(const uint8_t* data, size_t size) override;
-    // Writes the compressed data: the loaded file, or the result of compress().
+    // Writes the compressed data: the loaded file or the result of compress(); an assigned raster
+    // not yet compressed is compressed with the current settings.
     void saveToStream(std::ostream& out) const override;
 
     JpegScale scale() const { return scale_; }
@@ -36,8 +37,13 @@ public:
     void setScale(JpegScale s);
 
     // Decoded raster at the current scale: 24 bits, or 8 bits with a grey palette for greyscale
-    // files. Throws EInvalidGraphic when the data cannot be decoded.
+    // files. Throws EInvalidGraphic when the data cannot be decoded, EImageTooLarge over the
+    // pixel limit. After assign() and before compress() it is the assigned raster.
     const TBitmap& bitmap() const;
+
+    // Properties of the loaded or compressed data.
+    bool progressive() const;
+    bool isGrayscale() const;
 
     // Encoder settings.
     int compressionQuality = 90;  // 1..100
@@ -45,11 +51,16 @@ public:
     bool grayscale = false;  // encode as one grey channel
     // Takes a copy of a raster to be compressed (any pixel format).
     void assign(const TBitmap& source);
-    // Compresses the assigned raster with the settings above. Throws EInvalidGraphic.
+    // Compresses the assigned raster with the settings above; the object then holds and shows
+    // the compressed image. Throws EInvalidGraphic.
     void compress();
 
 private:
     struct Header;
+    void setData(std::vector<uint8_t> data);
+    std::unique_ptr<TBitmap> decode() const;
+    std::vector<uint8_t> encode() const;
+
     std::vector<uint8_t> data_;
     std::unique_ptr<Header> header_;
     JpegScale scale_ = JpegScale::jsFullSize;

@@ -1,0 +1,411 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <jpeglib.h>
+
+#include "codecs/Jpeg.h"
+#include "imaging/Errors.h"
+#include "imaging/Limits.h"
+
+using namespace korvel;
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes saveBytes(const TGraphic& g) {
+    std::ostringstream out;
+    g.saveToStream(out);
+    const std::string s = out.str();
+    return Bytes(s.begin(), s.end());
+}
+
+TBitmap flatImage(int w, int h, Color c, PixelFormat pf = PixelFormat::pf24bit) {
+    TBitmap b(w, h, PixelFormat::pf24bit);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) b.setRawPixel(x, y, c);
+    if (pf != PixelFormat::pf24bit) b.setPixelFormat(pf);
+    return b;
+}
+
+// Smooth colour ramps: compress well and show any row or channel mix-up.
+TBitmap rampImage(int w, int h) {
+    TBitmap b(w, h, PixelFormat::pf24bit);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            b.setRawPixel(x, y, makeColor(uint8_t(x * 255 / (w - 1)), uint8_t(y * 255 / (h - 1)), 96));
+    return b;
+}
+
+// Pseudo-random texture: quality changes its compressed size a lot.
+TBitmap noiseImage(int w, int h) {
+    TBitmap b(w, h, PixelFormat::pf24bit);
+    uint32_t s = 12345;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            s = s * 1103515245u + 12345u;
+            b.setRawPixel(x, y, s >> 8 & 0xFFFFFF);
+        }
+    return b;
+}
+
+Bytes encode(const TBitmap& b, int quality = 90, bool progressive = false, bool grey = false) {
+    TJPEGImage j;
+    j.assign(b);
+    j.compressionQuality = quality;
+    j.progressiveEncoding = progressive;
+    j.grayscale = grey;
+    j.compress();
+    return saveBytes(j);
+}
+
+bool hasMarker(const Bytes& d, uint8_t marker) {
+    for (size_t i = 0; i + 1 < d.size(); ++i)
+        if (d[i] == 0xFF && d[i + 1] == marker) return true;
+    return false;
+}
+
+int channelDistance(Color a, Color b) {
+    int d = 0;
+    for (int shift : {0, 8, 16}) d = std::max(d, std::abs(int((a >> shift) & 255) - int((b >> shift) & 255)));
+    return d;
+}
+
+// Largest channel difference over all pixels of a 24-bit or grey raster against a flat colour.
+int worstDistance(const TBitmap& b, Color c) {
+    int worst = 0;
+    for (int y = 0; y < b.height(); ++y)
+        for (int x = 0; x < b.width(); ++x) worst = std::max(worst, channelDistance(b.pixel(x, y), c));
+    return worst;
+}
+
+// A four-component file written by libjpeg itself; the components are given as stored.
+Bytes writeFourComponentJpeg(int w, int h, const uint8_t cmyk[4], J_COLOR_SPACE stored, bool adobeMarker) {
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr jerr;
+    cinfo.err = jpeg_std_error(&jerr);
+    jpeg_create_compress(&cinfo);
+    unsigned char* out = nullptr;
+    unsigned long outSize = 0;
+    jpeg_mem_dest(&cinfo, &out, &outSize);
+    cinfo.image_width = JDIMENSION(w);
+    cinfo.image_height = JDIMENSION(h);
+    cinfo.input_components = 4;
+    cinfo.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_colorspace(&cinfo, stored);
+    cinfo.write_Adobe_marker = adobeMarker ? TRUE : FALSE;
+    jpeg_set_quality(&cinfo, 95, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<uint8_t> row(size_t(w) * 4);
+    for (int x = 0; x < w; ++x)
+        for (int k = 0; k < 4; ++k) row[size_t(x) * 4 + k] = cmyk[k];
+    JSAMPROW rows[1] = {row.data()};
+    while (cinfo.next_scanline < cinfo.image_height) jpeg_write_scanlines(&cinfo, rows, 1);
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    Bytes bytes(out, out + outSize);
+    std::free(out);
+    return bytes;
+}
+
+// Offset of the first baseline frame header's height field (SOF0: FF C0, length, precision).
+size_t sofSizeOffset(const Bytes& d) {
+    for (size_t i = 0; i + 8 < d.size(); ++i)
+        if (d[i] == 0xFF && d[i + 1] == 0xC0) return i + 5;
+    return 0;
+}
+
+}  // namespace
+
+TEST(Jpeg, HeaderGivesScaledSizesWithoutDecoding) {
+    const Bytes file = encode(rampImage(33, 17));
+    struct {
+        JpegScale scale;
+        int w, h;
+    } rows[] = {{JpegScale::jsFullSize, 33, 17}, {JpegScale::jsHalf, 17, 9},
+                {JpegScale::jsQuarter, 9, 5},    {JpegScale::jsEighth, 5, 3}};
+    for (const auto& r : rows) {
+        TJPEGImage j;
+        j.loadFromMemory(file.data(), file.size());
+        j.setScale(r.scale);
+        EXPECT_EQ(j.width(), r.w) << int(r.scale);
+        EXPECT_EQ(j.height(), r.h) << int(r.scale);
+        const TBitmap& b = j.bitmap();
+        EXPECT_EQ(b.width(), r.w);
+        EXPECT_EQ(b.height(), r.h);
+        EXPECT_EQ(b.pixelFormat(), PixelFormat::pf24bit);
+        // The ramp survives every scale: red grows to the right, green downwards.
+        EXPECT_GT(redOf(b.pixel(r.w - 1, 0)), redOf(b.pixel(0, 0)) + 120) << int(r.scale);
+        EXPECT_GT(greenOf(b.pixel(0, r.h - 1)), greenOf(b.pixel(0, 0)) + 120) << int(r.scale);
+        EXPECT_NEAR(blueOf(b.pixel(r.w / 2, r.h / 2)), 96, 4) << int(r.scale);
+    }
+}
+
+TEST(Jpeg, ChooseJpegScalePicksTheCoarsestCoveringScale) {
+    const Bytes file = encode(flatImage(4000, 3000, 0x336699), 50);
+    struct {
+        int reqW, reqH;
+        JpegScale expected;
+        int w, h;
+    } rows[] = {
+        {100, 100, JpegScale::jsEighth, 500, 375},    {500, 375, JpegScale::jsEighth, 500, 375},
+        {501, 10, JpegScale::jsQuarter, 1000, 750},   {10, 376, JpegScale::jsQuarter, 1000, 750},
+        {1920, 1080, JpegScale::jsHalf, 2000, 1500},  {2001, 1, JpegScale::jsFullSize, 4000, 3000},
+        {9000, 9000, JpegScale::jsFullSize, 4000, 3000}, {0, 0, JpegScale::jsEighth, 500, 375},
+    };
+    TJPEGImage j;
+    j.loadFromMemory(file.data(), file.size());
+    for (const auto& r : rows) {
+        j.setScale(JpegScale::jsHalf);
+        ChooseJpegScale(j, r.reqW, r.reqH);
+        EXPECT_EQ(j.scale(), r.expected) << r.reqW << "x" << r.reqH;
+        EXPECT_EQ(j.width(), r.w) << r.reqW << "x" << r.reqH;
+        EXPECT_EQ(j.height(), r.h) << r.reqW << "x" << r.reqH;
+    }
+    ChooseJpegScale(j, 100, 100);
+    const TBitmap& b = j.bitmap();
+    EXPECT_EQ(b.width(), 500);
+    EXPECT_EQ(b.height(), 375);
+    EXPECT_LE(worstDistance(b, 0x336699), 4);
+}
+
+TEST(Jpeg, SetScaleDropsARasterOfAnotherScale) {
+    const Bytes file = encode(rampImage(64, 32));
+    TJPEGImage j;
+    j.loadFromMemory(file.data(), file.size());
+    EXPECT_EQ(j.bitmap().width(), 64);
+    j.setScale(JpegScale::jsQuarter);
+    EXPECT_EQ(j.bitmap().width(), 16);
+    EXPECT_EQ(j.bitmap().height(), 8);
+    j.setScale(JpegScale::jsFullSize);
+    EXPECT_EQ(j.bitmap().width(), 64);
+}
+
+TEST(Jpeg, FlatColoursRoundTripInBlueGreenRedOrder) {
+    const Color colours[] = {0xFF0000, 0x00FF00, 0x0000FF, 0x808080, 0xFFFFFF, 0x000000, 0xC08040};
+    const PixelFormat formats[] = {PixelFormat::pf24bit, PixelFormat::pf32bit, PixelFormat::pf16bit,
+                                   PixelFormat::pf8bit};
+    for (PixelFormat pf : formats)
+        for (Color c : colours) {
+            const TBitmap src = flatImage(40, 24, c, pf);
+            const Color expected = src.pixel(0, 0);  // 16 and 8 bits round the colour first
+            const Bytes file = encode(src, 95);
+            TJPEGImage j;
+            j.loadFromMemory(file.data(), file.size());
+            const TBitmap& b = j.bitmap();
+            ASSERT_EQ(b.pixelFormat(), PixelFormat::pf24bit);
+            ASSERT_EQ(b.width(), 40);
+            ASSERT_EQ(b.height(), 24);
+            EXPECT_LE(worstDistance(b, expected), 3) << std::hex << c << " from " << bitsPerPixel(pf) << " bits";
+            // Raw bytes of the first pixel: blue, green, red.
+            const uint8_t* px = b.scanLine(23) + 3 * 39;
+            EXPECT_NEAR(px[0], blueOf(expected), 3);
+            EXPECT_NEAR(px[1], greenOf(expected), 3);
+            EXPECT_NEAR(px[2], redOf(expected), 3);
+        }
+}
+
+TEST(Jpeg, GreyscaleFilesDecodeToEightBitsWithAGreyPalette) {
+    struct {
+        Color input;
+        bool grayscaleOption;
+        int expectedGrey;
+    } rows[] = {
+        {0x808080, false, 128},  // a grey picture stays colour unless asked
+        {0x808080, true, 128},
+        {0xFF0000, true, 76},  // luminance of pure red (0.299)
+        {0x00FF00, true, 150},
+        {0x0000FF, true, 29},
+    };
+    for (const auto& r : rows) {
+        const Bytes file = encode(flatImage(24, 16, r.input), 95, false, r.grayscaleOption);
+        TJPEGImage j;
+        j.loadFromMemory(file.data(), file.size());
+        EXPECT_EQ(j.isGrayscale(), r.grayscaleOption);
+        const TBitmap& b = j.bitmap();
+        if (!r.grayscaleOption) {
+            EXPECT_EQ(b.pixelFormat(), PixelFormat::pf24bit);
+            continue;
+        }
+        ASSERT_EQ(b.pixelFormat(), PixelFormat::pf8bit);
+        ASSERT_EQ(b.palette().size(), 256u);
+        for (int i = 0; i < 256; ++i) ASSERT_EQ(b.palette()[i].color(), makeColor(i, i, i)) << i;
+        for (int y = 0; y < b.height(); ++y)
+            for (int x = 0; x < b.width(); ++x) ASSERT_NEAR(int(b.rawPixel(x, y)), r.expectedGrey, 2) << std::hex << r.input;
+    }
+}
+
+TEST(Jpeg, ProgressiveOptionWritesAProgressiveFrame) {
+    const TBitmap src = rampImage(50, 30);
+    const Bytes baseline = encode(src, 90, false);
+    const Bytes progressive = encode(src, 90, true);
+    EXPECT_TRUE(hasMarker(baseline, 0xC0));
+    EXPECT_FALSE(hasMarker(baseline, 0xC2));
+    EXPECT_TRUE(hasMarker(progressive, 0xC2));
+    EXPECT_FALSE(hasMarker(progressive, 0xC0));
+    TJPEGImage a, b;
+    a.loadFromMemory(baseline.data(), baseline.size());
+    b.loadFromMemory(progressive.data(), progressive.size());
+    EXPECT_FALSE(a.progressive());
+    EXPECT_TRUE(b.progressive());
+    for (int y = 0; y < 30; y += 7)
+        for (int x = 0; x < 50; x += 7) EXPECT_LE(channelDistance(a.bitmap().pixel(x, y), b.bitmap().pixel(x, y)), 4);
+}
+
+TEST(Jpeg, QualityOrdersFileSizesAndIsClamped) {
+    const TBitmap src = noiseImage(64, 64);
+    const Bytes q1 = encode(src, 1), q50 = encode(src, 50), q100 = encode(src, 100);
+    EXPECT_LT(q1.size(), q50.size());
+    EXPECT_LT(q50.size(), q100.size());
+    EXPECT_EQ(encode(src, -5), q1);
+    EXPECT_EQ(encode(src, 0), q1);
+    EXPECT_EQ(encode(src, 400), q100);
+}
+
+TEST(Jpeg, FourComponentFilesConvertToRgb) {
+    // Ink amounts 0..255: full cyan, then 50% black, then red (magenta + yellow).
+    struct {
+        uint8_t ink[4];
+        Color expected;
+    } colours[] = {{{255, 0, 0, 0}, 0x00FFFF}, {{0, 0, 0, 128}, 0x7F7F7F}, {{0, 255, 255, 0}, 0xFF0000}};
+    struct {
+        J_COLOR_SPACE stored;
+        bool adobe;  // Adobe files store inverted ink; libjpeg adds the marker for CMYK
+    } kinds[] = {{JCS_CMYK, true}, {JCS_CMYK, false}, {JCS_YCCK, true}};
+    for (const auto& k : kinds)
+        for (const auto& c : colours) {
+            uint8_t stored[4];
+            for (int i = 0; i < 4; ++i) stored[i] = k.adobe ? uint8_t(255 - c.ink[i]) : c.ink[i];
+            const Bytes file = writeFourComponentJpeg(20, 12, stored, k.stored, k.adobe);
+            TJPEGImage j;
+            j.loadFromMemory(file.data(), file.size());
+            const TBitmap& b = j.bitmap();
+            ASSERT_EQ(b.pixelFormat(), PixelFormat::pf24bit);
+            EXPECT_EQ(b.width(), 20);
+            EXPECT_LE(worstDistance(b, c.expected), 4)
+                << "space " << k.stored << " adobe " << k.adobe << " expected " << std::hex << c.expected << " got "
+                << b.pixel(5, 5);
+        }
+}
+
+TEST(Jpeg, TruncatedFileStillDecodesItsTopRows) {
+    const Bytes file = encode(rampImage(128, 128), 90);
+    TJPEGImage whole;
+    whole.loadFromMemory(file.data(), file.size());
+    const TBitmap& reference = whole.bitmap();
+    for (size_t percent : {95, 60}) {
+        const Bytes cut(file.begin(), file.begin() + file.size() * percent / 100);
+        TJPEGImage j;
+        j.loadFromMemory(cut.data(), cut.size());
+        const TBitmap& b = j.bitmap();
+        ASSERT_EQ(b.width(), 128);
+        ASSERT_EQ(b.height(), 128);
+        // The rows the cut file still holds decode exactly as from the whole file.
+        for (int y = 0; y < 16; ++y)
+            ASSERT_EQ(Bytes(b.scanLine(y), b.scanLine(y) + 3 * 128), Bytes(reference.scanLine(y), reference.scanLine(y) + 3 * 128))
+                << percent << "% row " << y;
+    }
+}
+
+TEST(Jpeg, BadDataFailsWithAClearError) {
+    const Bytes good = encode(rampImage(16, 16));
+    Bytes wrongMarkers = good;
+    wrongMarkers[sofSizeOffset(good) - 3] = 0xC3;  // lossless frame: libjpeg refuses it
+    struct {
+        const char* name;
+        Bytes data;
+        std::string message;  // prefix of the error text
+    } rows[] = {
+        {"empty", {}, "JPEG error: "},
+        {"text", {'h', 'e', 'l', 'l', 'o'}, "JPEG error: Not a JPEG file: starts with 0x68 0x65"},
+        {"png", {0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0, 0, 13}, "JPEG error: Not a JPEG file: starts with 0x89 0x50"},
+        {"header only", Bytes(good.begin(), good.begin() + 2), "JPEG error: "},
+        {"unsupported frame", wrongMarkers, "JPEG error: "},
+    };
+    for (const auto& r : rows) {
+        TJPEGImage j;
+        try {
+            j.loadFromMemory(r.data.data(), r.data.size());
+            (void)j.bitmap();
+            ADD_FAILURE() << r.name << " loaded";
+        } catch (const EInvalidGraphic& e) {
+            EXPECT_EQ(std::string(e.what()).substr(0, r.message.size()), r.message) << r.name << ": " << e.what();
+        }
+    }
+}
+
+TEST(Jpeg, HugeHeaderFailsBeforeAllocating) {
+    Bytes file = encode(rampImage(16, 16));
+    const size_t at = sofSizeOffset(file);
+    ASSERT_GT(at, 0u);
+    for (size_t i : {at, at + 2}) file[i] = 0xFF, file[i + 1] = 0xDC;  // 65500 x 65500
+    TJPEGImage j;
+    j.loadFromMemory(file.data(), file.size());
+    EXPECT_EQ(j.width(), 65500);
+    EXPECT_EQ(j.height(), 65500);
+    EXPECT_THROW(j.bitmap(), EImageTooLarge);
+    j.setScale(JpegScale::jsEighth);
+    EXPECT_EQ(j.width(), 8188);
+    EXPECT_EQ(j.height(), 8188);
+}
+
+TEST(Jpeg, FailedLoadKeepsThePreviousImage) {
+    const Bytes good = encode(flatImage(30, 20, 0x00FF00));
+    TJPEGImage j;
+    j.loadFromMemory(good.data(), good.size());
+    const Bytes bad = {0xFF, 0xD8, 0xFF};
+    EXPECT_THROW(j.loadFromMemory(bad.data(), bad.size()), EInvalidGraphic);
+    EXPECT_EQ(j.width(), 30);
+    EXPECT_EQ(saveBytes(j), good);
+    EXPECT_LE(worstDistance(j.bitmap(), 0x00FF00), 3);
+}
+
+TEST(Jpeg, SavingWritesLoadedDataUnchangedAndCompressedDataAfterCompress) {
+    const Bytes original = encode(rampImage(40, 40), 75);
+    TJPEGImage j;
+    j.loadFromMemory(original.data(), original.size());
+    EXPECT_EQ(saveBytes(j), original);
+
+    // Compressing another picture replaces the data and the image the object shows.
+    j.assign(flatImage(12, 8, 0x0000FF, PixelFormat::pf32bit));
+    EXPECT_EQ(j.width(), 12);
+    j.compressionQuality = 100;
+    j.progressiveEncoding = true;
+    j.compress();
+    const Bytes saved = saveBytes(j);
+    EXPECT_NE(saved, original);
+    EXPECT_TRUE(j.progressive());
+    EXPECT_EQ(j.width(), 12);
+    EXPECT_EQ(j.height(), 8);
+    EXPECT_LE(worstDistance(j.bitmap(), 0x0000FF), 3);
+
+    TJPEGImage fresh;
+    fresh.loadFromMemory(saved.data(), saved.size());
+    EXPECT_EQ(fresh.width(), 12);
+    EXPECT_LE(worstDistance(fresh.bitmap(), 0x0000FF), 3);
+
+    // An assigned picture saved without compress() is compressed on the way out.
+    TJPEGImage direct;
+    direct.assign(flatImage(9, 9, 0xFF00FF));
+    const Bytes out = saveBytes(direct);
+    TJPEGImage back;
+    back.loadFromMemory(out.data(), out.size());
+    EXPECT_LE(worstDistance(back.bitmap(), 0xFF00FF), 3);
+}
+
+TEST(Jpeg, NothingToCompressOrSave) {
+    TJPEGImage j;
+    EXPECT_TRUE(j.empty());
+    EXPECT_TRUE(j.bitmap().empty());
+    EXPECT_THROW(j.compress(), EInvalidGraphic);
+    std::ostringstream out;
+    EXPECT_THROW(j.saveToStream(out), EInvalidGraphic);
+    j.assign(TBitmap());
+    EXPECT_THROW(j.compress(), EInvalidGraphic);
+}
