@@ -1,0 +1,133 @@
+#include "browse/FolderScan.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <set>
+#include <utility>
+
+#include "browse/FileSort.h"
+
+namespace korvel {
+
+namespace {
+
+struct Scan {
+    const ExtensionSet& extensions;
+    const ListOptions& options;
+    const FileList* known;
+    std::vector<FileEntry>& found;
+    std::set<std::pair<dev_t, ino_t>> entered;  // folders already scanned, by device and inode
+};
+
+std::string upperExt(const char* name) {
+    const char* dot = std::strrchr(name, '.');
+    std::string ext = dot ? dot + 1 : "";
+    for (char& c : ext)
+        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+    return ext;
+}
+
+void scanOpenFolder(Scan& scan, int fd, std::string& path);
+
+// Enters the sub-folder name of the folder open as parentFd, once per device and inode.
+void enterFolder(Scan& scan, int parentFd, const char* name, std::string& path) {
+    int fd = ::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !scan.entered.emplace(st.st_dev, st.st_ino).second) {
+        ::close(fd);
+        return;
+    }
+    size_t base = path.size();
+    path.append(name).push_back('/');
+    scanOpenFolder(scan, fd, path);
+    path.resize(base);
+}
+
+void addFile(Scan& scan, const char* name, const struct stat& st, std::string& path) {
+    TSeekFile seek;
+    seek.Size = seekFileSize(st.st_size);
+    if (seek.Size < 1) return;
+    size_t base = path.size();
+    path.append(name);
+    if (!scan.known || !scan.known->contains(path)) {
+        seek.Time = packDosDateTime(st.st_mtime);
+        seek.Ext = upperExt(name);
+        scan.found.push_back(FileEntry{path, std::move(seek)});
+    }
+    path.resize(base);
+}
+
+// Reads the folder open as fd (taking ownership) in one pass. Names are judged before any
+// status call, so files the filter rejects cost nothing beyond their directory entry.
+void scanOpenFolder(Scan& scan, int fd, std::string& path) {
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return;
+    }
+    const bool recurse = scan.options.subDirSearch;
+    while (const dirent* e = ::readdir(dir)) {
+        const char* name = e->d_name;
+        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
+        if (scan.options.noHideFile && name[0] == '.') continue;
+        const unsigned char type = e->d_type;
+        if (type == DT_DIR) {
+            if (recurse) enterFolder(scan, ::dirfd(dir), name, path);
+            continue;
+        }
+        // A link or an entry of unknown type may be a folder; its status tells.
+        const bool mayBeFolder = type == DT_LNK || type == DT_UNKNOWN;
+        if (type != DT_REG && !mayBeFolder) continue;  // devices, pipes, sockets
+        const bool wanted = scan.extensions.matches(name);
+        if (!wanted && !(recurse && mayBeFolder)) continue;
+        struct stat st;
+        if (::fstatat(::dirfd(dir), name, &st, 0) != 0) continue;  // vanished or dangling link
+        if (S_ISDIR(st.st_mode)) {
+            if (recurse) enterFolder(scan, ::dirfd(dir), name, path);
+        } else if (wanted && S_ISREG(st.st_mode)) {
+            addFile(scan, name, st, path);
+        }
+    }
+    ::closedir(dir);
+}
+
+}  // namespace
+
+ListResult ScanFolder(const std::string& folder, const ExtensionSet& extensions, const ListOptions& options,
+                      const FileList* known, std::vector<FileEntry>& found) {
+    ListResult result;
+    std::string path = folder;
+    if (path.empty() || path.back() != '/') path.push_back('/');
+    int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        result.error = errno;
+        return result;
+    }
+    result.folderRead = true;
+    Scan scan{extensions, options, known, found, {}};
+    struct stat st;
+    if (options.subDirSearch && ::fstat(fd, &st) == 0) scan.entered.emplace(st.st_dev, st.st_ino);
+    size_t before = found.size();
+    scanOpenFolder(scan, fd, path);
+    result.added = found.size() - before;
+    return result;
+}
+
+ListResult ListFolder(FileList& list, const std::string& folder, ListMode mode, const ListOptions& options) {
+    if (mode == ListMode::Replace) list.clear();
+    const ExtensionSet extensions(options.mask);
+    std::vector<FileEntry> found;
+    ListResult result =
+        ScanFolder(folder, extensions, options, mode == ListMode::Add && !list.empty() ? &list : nullptr, found);
+    list.append(std::move(found));
+    sortByNameView(list, options.nameView);
+    return result;
+}
+
+}  // namespace korvel
