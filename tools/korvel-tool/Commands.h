@@ -8,5 +8,6 @@ namespace korvel::tool {
 int runInfo(const std::vector<std::string>& args);
 int runDecode(const std::vector<std::string>& args);
 int runConvert(const std::vector<std::string>& args);
+int runList(const std::vector<std::string>& args);
 
 }  // namespace korvel::tool

@@ -1,3 +1,4 @@
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -10,12 +11,16 @@ void usage() {
     std::fputs(
         "usage: korvel-tool info FILE...\n"
         "       korvel-tool decode FILE OUT.pam\n"
-        "       korvel-tool convert --format bmp|jpeg|png [options] -o DIR FILE...\n",
+        "       korvel-tool convert --format bmp|jpeg|png [options] -o DIR FILE...\n"
+        "       korvel-tool list [--filter MASKS] [--sort name|size|date|ext|none] [--desc] [--recursive]\n"
+        "                        [--no-hidden] DIR\n",
         stderr);
 }
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Names sort and counts group as the user's locale says, as in the windows.
+    std::setlocale(LC_ALL, "");
     if (argc < 2) {
         usage();
         return 2;
@@ -25,6 +30,7 @@ int main(int argc, char** argv) {
     if (cmd == "info") return korvel::tool::runInfo(args);
     if (cmd == "decode") return korvel::tool::runDecode(args);
     if (cmd == "convert") return korvel::tool::runConvert(args);
+    if (cmd == "list") return korvel::tool::runList(args);
     usage();
     return 2;
 }

@@ -1,0 +1,120 @@
+// Runs "korvel-tool list" as a user would: the lines it prints, its errors and exit status.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/browse/TempTree.h"
+
+using korvel::testing::TempTree;
+
+namespace {
+
+struct ToolRun {
+    int status = -1;
+    std::vector<std::string> lines;
+    std::string err;
+};
+
+ToolRun list(const std::string& args, const std::string& locale = "C.UTF-8") {
+    std::string errFile = "/tmp/korvel-list-err-" + std::to_string(::getpid());
+    std::string cmd = "LC_ALL=" + locale + " " + KORVEL_TOOL + " list " + args + " 2>" + errFile;
+    ToolRun r;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return r;
+    std::string out;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    int st = pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) r.lines.push_back(line);
+    std::ifstream e(errFile);
+    std::stringstream ss;
+    ss << e.rdbuf();
+    r.err = ss.str();
+    std::remove(errFile.c_str());
+    return r;
+}
+
+std::string quoted(const std::string& s) { return "'" + s + "'"; }
+
+}  // namespace
+
+TEST(KorvelToolList, PrintsTheListing) {
+    TempTree t;
+    t.file("b.jpg", 3);
+    t.file("A.JPG", 1);
+    t.file("c.bmp", 5);
+    t.file(".h.gif", 4);
+    t.file("d.txt", 2);
+    t.file("empty.jpg", 0);
+    t.file("sub/e.ico", 6);
+    t.file("写真.jpeg", 7);
+    const std::string dir = quoted(t.root());
+    struct Row {
+        std::string args;
+        std::vector<std::string> expected;  // relative to the folder
+    } rows[] = {
+        // Default: every registered format, by name ignoring case.
+        {"", {".h.gif", "A.JPG", "b.jpg", "c.bmp", "写真.jpeg"}},
+        {"--no-hidden", {"A.JPG", "b.jpg", "c.bmp", "写真.jpeg"}},
+        {"--sort size", {"A.JPG", "b.jpg", ".h.gif", "c.bmp", "写真.jpeg"}},
+        {"--sort size --desc", {"写真.jpeg", "c.bmp", ".h.gif", "b.jpg", "A.JPG"}},
+        {"--desc", {"写真.jpeg", "c.bmp", "b.jpg", "A.JPG", ".h.gif"}},
+        {"--recursive --sort size", {"A.JPG", "b.jpg", ".h.gif", "c.bmp", "sub/e.ico", "写真.jpeg"}},
+        {"--filter '*.jpg' --sort name", {"A.JPG", "b.jpg"}},
+        {"--filter '*.TXT;*.bmp'", {"c.bmp", "d.txt"}},
+        {"--filter '*.txt;*.jpeg;*.bmp;*.gif' --no-hidden --sort ext --desc", {"d.txt", "写真.jpeg", "c.bmp"}},
+        {"--filter '*.png'", {}},
+    };
+    for (const Row& r : rows) {
+        ToolRun run = list(r.args + " " + dir);
+        EXPECT_EQ(run.status, 0) << r.args << ": " << run.err;
+        std::vector<std::string> expected;
+        for (const std::string& e : r.expected) expected.push_back(t.root() + e);
+        EXPECT_EQ(run.lines, expected) << r.args;
+    }
+    t.mtime("b.jpg", 1000000000);
+    t.mtime("A.JPG", 1500000000);
+    ToolRun byDate = list("--filter '*.jpg' --sort date --desc " + dir);
+    EXPECT_EQ(byDate.lines, (std::vector<std::string>{t / "A.JPG", t / "b.jpg"}));
+    // Unsorted output holds the same files; a folder given without "/" or relatively lists the same.
+    ToolRun none = list("--sort none " + dir);
+    EXPECT_EQ(none.lines.size(), 5u);
+    ToolRun plain = list(quoted(t.root().substr(0, t.root().size() - 1)));
+    EXPECT_EQ(plain.lines, list(dir).lines);
+    ToolRun relative = list("--no-hidden " + quoted(t.root() + "sub/../"));
+    EXPECT_EQ(relative.lines.size(), 4u);
+    if (!relative.lines.empty()) EXPECT_EQ(relative.lines[0], t.root() + "A.JPG");
+}
+
+TEST(KorvelToolList, ErrorsAndExitStatus) {
+    TempTree t;
+    t.file("a.jpg", 1);
+    struct Row {
+        std::string args;
+        int status;
+        std::string errorPart;
+    } rows[] = {
+        {quoted(t / "missing"), 1, "No such file or directory"},
+        {quoted(t / "a.jpg"), 1, "Not a directory"},
+        {"", 2, "no folder given"},
+        {"--sort color " + quoted(t.root()), 2, "unknown sort key"},
+        {"--filter", 2, "--filter needs a value"},
+        {"--bogus " + quoted(t.root()), 2, "unknown option --bogus"},
+        {quoted(t.root()) + " " + quoted(t.root()), 2, "only one folder"},
+    };
+    for (const Row& r : rows) {
+        ToolRun run = list(r.args);
+        EXPECT_EQ(run.status, r.status) << r.args;
+        EXPECT_NE(run.err.find(r.errorPart), std::string::npos) << r.args << ": " << run.err;
+        EXPECT_TRUE(run.lines.empty()) << r.args;
+    }
+}
