@@ -47,6 +47,7 @@ Bytes palettePattern(size_t entries) { return pattern(entries * 4, 11); }
 std::vector<std::pair<const char*, Bytes>> goodBitmaps() {
     std::vector<std::pair<const char*, Bytes>> files;
     files.push_back({"1-bit", bmpFile(cat({infoHeader({.width = 13, .height = 5, .bpp = 1}), palettePattern(2)}), pattern(20, 1))});
+    files.push_back({"2-bit", bmpFile(cat({infoHeader({.width = 7, .height = 3, .bpp = 2}), palettePattern(4)}), pattern(12, 12))});
     files.push_back({"4-bit", bmpFile(cat({infoHeader({.width = 9, .height = 4, .bpp = 4}), palettePattern(16)}), pattern(32, 2))});
     files.push_back({"8-bit short table", bmpFile(cat({infoHeader({.width = 7, .height = 6, .bpp = 8, .clrUsed = 20}),
                                                        palettePattern(20)}),
@@ -79,7 +80,8 @@ Bytes goodIcon() {
     return iconFile({{4, 4, 32, cat({infoHeader(i32), pattern(64, 1), pattern(16, 2)})},
                      {8, 8, 4, cat({infoHeader(i4), palettePattern(16), pattern(32, 3), pattern(32, 4)})},
                      {6, 3, 8, cat({infoHeader(i8), palettePattern(3), pattern(24, 5), pattern(12, 6)})},
-                     {0, 0, 32, {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0, 0, 1}}});
+                     {0, 0, 32, {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0, 0, 1,
+                                 0, 0, 0, 1, 8, 6, 0, 0, 0}}});
 }
 
 }  // namespace

@@ -157,6 +157,10 @@ std::vector<VariantCase> variantCases() {
                                          .masks = {0x0F00, 0x00F0, 0x000F, 0xF000}}),
                              rows({{0x00, 0xF8, 0x0F, 0x70}})),
                      2, 1, PixelFormat::pf32bit, {0x880000, 0x0000FF}, {0, 136}});
+    cases.push_back({"16-bit bit fields left empty read as 5-5-5",
+                     bmpFile(cat({infoHeader({.width = 1, .height = 1, .bpp = 16, .compression = 3}), masks({0, 0, 0})}),
+                             rows({{0x00, 0x7C}})),
+                     1, 1, PixelFormat::pf15bit, {0xFF0000}});
     cases.push_back({"32-bit bit fields, standard masks",
                      bmpFile(cat({infoHeader({.width = 1, .height = 1, .bpp = 32, .compression = 3}), masks({0xFF0000, 0xFF00, 0xFF})}),
                              rows({{0x33, 0x22, 0x11, 0x00}})),
