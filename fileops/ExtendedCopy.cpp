@@ -51,6 +51,8 @@ Size scaledSize(int width, int height, int percent) {
 
 Size fittedSize(int width, int height, int longerSide) {
     int64_t l = std::max(1, longerSide);
+    // A graphic without pixels has no aspect ratio; never divide by its zero side.
+    if (width <= 0 || height <= 0) return Size{atLeastOne(l), atLeastOne(l)};
     if (double(l) / width >= double(l) / height) return Size{atLeastOne(width * l / height), atLeastOne(l)};
     return Size{atLeastOne(l), atLeastOne(height * l / width)};
 }
