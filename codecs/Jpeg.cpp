@@ -110,9 +110,17 @@ std::unique_ptr<TBitmap> TJPEGImage::decode() const {
     job.rows = rows.data();
     job.scratch = scratch.data();
     job.invertedCmyk = header_->adobeMarker;
+    // Eight bytes per pixel of the limit: two per coefficient, four components at most.
+    job.memoryLimit = size_t(std::min<uint64_t>(pixelLimit(), uint64_t(1) << 40) * 8);
     char message[jpeglib::kMessageSize];
     progress(ProgressStage::Starting, 0);
-    if (!jpeglib::decode(&job, message)) throwJpegError(message);
+    switch (jpeglib::decode(&job, message)) {
+        case jpeglib::DecodeResult::Ok: break;
+        case jpeglib::DecodeResult::Failed: throwJpegError(message);
+        case jpeglib::DecodeResult::OverMemoryLimit:
+            throw EImageTooLarge("JPEG error: decoding " + std::to_string(header_->imageWidth) + "x" +
+                                 std::to_string(header_->imageHeight) + " needs more memory than the pixel limit allows");
+    }
     progress(ProgressStage::Ending, 100);
     return out;
 }

@@ -2,10 +2,13 @@
 
 #include <csetjmp>
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 // Everything here is plain C: libjpeg reports a fatal error by calling error_exit, which must not
 // return, so it jumps back to the setjmp of the public function. No local between the setjmp and
@@ -155,7 +158,7 @@ bool readHeader(const uint8_t* data, size_t size, HeaderInfo* info, char* messag
     return true;
 }
 
-bool decode(const DecodeJob* job, char* message) {
+DecodeResult decode(const DecodeJob* job, char* message) {
     jpeg_decompress_struct cinfo;
     std::memset(&cinfo, 0, sizeof cinfo);
     ErrorManager err;
@@ -165,10 +168,14 @@ bool decode(const DecodeJob* job, char* message) {
     progress.progress_monitor = onProgress;
     cinfo.err = &err.pub;
     if (setjmp(err.jump)) {
+        // Without a backing store, running out of the allowed memory shows as this error.
+        const bool overLimit = err.pub.msg_code == JERR_NO_BACKING_STORE;
         jpeg_destroy_decompress(&cinfo);
-        return false;
+        return overLimit ? DecodeResult::OverMemoryLimit : DecodeResult::Failed;
     }
     jpeg_create_decompress(&cinfo);
+    if (job->memoryLimit)
+        cinfo.mem->max_memory_to_use = long(std::min<size_t>(job->memoryLimit, size_t(std::numeric_limits<long>::max())));
     cinfo.progress = &progress;
     jpeg_mem_src(&cinfo, job->data, static_cast<unsigned long>(job->size));
     jpeg_read_header(&cinfo, TRUE);
@@ -198,7 +205,7 @@ bool decode(const DecodeJob* job, char* message) {
     }
     // No jpeg_finish_decompress: every row is out, and trailing damage must not cost the picture.
     jpeg_destroy_decompress(&cinfo);
-    return true;
+    return DecodeResult::Ok;
 }
 
 bool encode(EncodeJob* job, char* message) {

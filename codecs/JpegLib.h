@@ -36,12 +36,17 @@ struct DecodeJob {
     uint8_t** rows = nullptr;   // height destination rows: 3 * width bytes (Bgr, Cmyk) or width bytes (Grey)
     uint8_t* scratch = nullptr;  // Cmyk only: kCmykBatch rows of 4 * width bytes
     bool invertedCmyk = false;   // Adobe files store inverted ink values
+    // Bound on libjpeg's own buffers: a progressive file needs its whole coefficient image even
+    // when it is decoded at 1/8, so a forged header could otherwise ask for many gigabytes.
+    size_t memoryLimit = 0;
 };
 constexpr int kCmykBatch = 4;
 
+enum class DecodeResult { Ok, Failed, OverMemoryLimit };
+
 // Decodes data into the job's rows. A truncated or slightly damaged stream still fills every row
-// (libjpeg pads missing data); only fatal errors return false.
-bool decode(const DecodeJob* job, char* message);
+// (libjpeg pads missing data); only fatal errors fail, with the reason in message.
+DecodeResult decode(const DecodeJob* job, char* message);
 
 struct EncodeJob {
     int width = 0, height = 0;

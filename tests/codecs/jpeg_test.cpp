@@ -114,12 +114,24 @@ Bytes writeFourComponentJpeg(int w, int h, const uint8_t cmyk[4], J_COLOR_SPACE 
     return bytes;
 }
 
-// Offset of the first baseline frame header's height field (SOF0: FF C0, length, precision).
-size_t sofSizeOffset(const Bytes& d) {
+// Offset of the first frame header's height field (FF C0 or FF C2, length, precision).
+size_t sofSizeOffset(const Bytes& d, uint8_t marker = 0xC0) {
     for (size_t i = 0; i + 8 < d.size(); ++i)
-        if (d[i] == 0xFF && d[i + 1] == 0xC0) return i + 5;
+        if (d[i] == 0xFF && d[i + 1] == marker) return i + 5;
     return 0;
 }
+
+void setFrameSize(Bytes& d, uint8_t marker, int w, int h) {
+    const size_t at = sofSizeOffset(d, marker);
+    ASSERT_GT(at, 0u);
+    d[at] = uint8_t(h >> 8), d[at + 1] = uint8_t(h);
+    d[at + 2] = uint8_t(w >> 8), d[at + 3] = uint8_t(w);
+}
+
+struct PixelLimitGuard {
+    explicit PixelLimitGuard(uint64_t limit) { setPixelLimit(limit); }
+    ~PixelLimitGuard() { setPixelLimit(kDefaultPixelLimit); }
+};
 
 }  // namespace
 
@@ -342,9 +354,7 @@ TEST(Jpeg, BadDataFailsWithAClearError) {
 
 TEST(Jpeg, HugeHeaderFailsBeforeAllocating) {
     Bytes file = encode(rampImage(16, 16));
-    const size_t at = sofSizeOffset(file);
-    ASSERT_GT(at, 0u);
-    for (size_t i : {at, at + 2}) file[i] = 0xFF, file[i + 1] = 0xDC;  // 65500 x 65500
+    setFrameSize(file, 0xC0, 65500, 65500);
     TJPEGImage j;
     j.loadFromMemory(file.data(), file.size());
     EXPECT_EQ(j.width(), 65500);
@@ -353,6 +363,26 @@ TEST(Jpeg, HugeHeaderFailsBeforeAllocating) {
     j.setScale(JpegScale::jsEighth);
     EXPECT_EQ(j.width(), 8188);
     EXPECT_EQ(j.height(), 8188);
+}
+
+TEST(Jpeg, ProgressiveFilesStayWithinTheMemoryLimitAtEveryScale) {
+    // A progressive file keeps all coefficients of the full image, even for a 1/8 decode.
+    const PixelLimitGuard limit(1 << 20);
+    Bytes forged = encode(rampImage(16, 16), 90, true);
+    setFrameSize(forged, 0xC2, 2000, 2000);
+    TJPEGImage j;
+    j.loadFromMemory(forged.data(), forged.size());
+    j.setScale(JpegScale::jsEighth);
+    EXPECT_EQ(j.width(), 250);
+    EXPECT_THROW(j.bitmap(), EImageTooLarge);
+
+    // A real progressive picture at the limit decodes.
+    const Bytes real = encode(rampImage(1024, 1024), 50, true);
+    TJPEGImage k;
+    k.loadFromMemory(real.data(), real.size());
+    EXPECT_EQ(k.bitmap().width(), 1024);
+    k.setScale(JpegScale::jsEighth);
+    EXPECT_EQ(k.bitmap().width(), 128);
 }
 
 TEST(Jpeg, FailedLoadKeepsThePreviousImage) {
