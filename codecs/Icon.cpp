@@ -8,6 +8,7 @@
 
 #include "codecs/Bmp.h"
 #include "codecs/BmpHeader.h"
+#include "codecs/Png.h"
 #include "imaging/Errors.h"
 
 namespace korvel {
@@ -90,8 +91,13 @@ std::vector<IconEntry> readDirectory(const uint8_t* data, size_t size) {
 }
 
 TBitmap decodeEntry(const IconEntry& e) {
+    if (e.png) {
+        // Vista-style entries hold a whole PNG file; its alpha arrives as the raster's mask.
+        TGLDPNG png;
+        png.loadFromMemory(e.data, e.size);
+        return png.image();
+    }
     TBitmap bmp;
-    if (e.png) throw EInvalidGraphic("Icon: entries in PNG format are not supported yet");
     readDib(e.data, e.size, bmp, true);
     return bmp;
 }

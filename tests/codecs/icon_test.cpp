@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <sstream>
 #include <string>
 
 #include "codecs/Icon.h"
+#include "codecs/Png.h"
 #include "imaging/Errors.h"
 #include "tests/codecs/BmpBuilders.h"
 
@@ -142,22 +145,47 @@ TEST(Icon, CursorsDecodeLikeIcons) {
     EXPECT_EQ(icon.bitmap().pixel(3, 0), 0xABCDEFu);
 }
 
-TEST(Icon, PngEntries) {
-    // Only a PNG image: the message says what is missing.
-    const Bytes pngOnly = iconFile({{0, 0, 32, pngHeader(256, 256)}});
-    try {
-        load(pngOnly);
-        ADD_FAILURE() << "decoded";
-    } catch (const EInvalidGraphic& e) {
-        EXPECT_EQ(e.message(), "Icon: entries in PNG format are not supported yet");
-    }
-    // The usual modern icon: a large PNG and smaller bitmaps. A viewer shows the best it can read.
-    TIcon icon = load(iconFile({{0, 0, 32, pngHeader(256, 256)}, {32, 32, 32, solidDib(32, 32, 32, 0x123456)}}));
-    EXPECT_EQ(icon.width(), 32);
-    EXPECT_EQ(icon.bitmap().pixel(5, 5), 0x123456u);
-    // Directory size 0 means 256: a PNG too short to say its size still counts as 256 x 256.
-    TIcon byDirectory = load(iconFile({{16, 16, 8, solidDib(16, 16, 8, 0x0000FF)}, {0, 0, 32, kPngOnlySignature}}));
-    EXPECT_EQ(byDirectory.width(), 16);
+TEST(Icon, PngEntriesDecodeWithTheirAlpha) {
+    // A 3 x 2 PNG with a varying alpha channel, made by the PNG writer.
+    TBitmap source(3, 2, PixelFormat::pf24bit);
+    auto mask = std::make_unique<TBitmap>(3, 2, PixelFormat::pf8bit);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x) {
+            source.setRawPixel(x, y, makeColor(uint8_t(40 * x), uint8_t(100 * y), 7));
+            mask->scanLine(y)[x] = uint8_t(50 * (x + 3 * y));
+        }
+    source.setMask(std::move(mask));
+    TGLDPNG writer;
+    writer.assign(source);
+    std::ostringstream out;
+    writer.saveToStream(out);
+    const std::string pngText = out.str();
+    const Bytes png(pngText.begin(), pngText.end());
+
+    // The PNG is the largest entry; the directory's 0 x 0 (256) is corrected by its IHDR.
+    TIcon icon = load(iconFile({{0, 0, 32, png}, {2, 2, 24, solidDib(2, 2, 24, 0x123456)}}));
+    ASSERT_EQ(icon.width(), 3);
+    ASSERT_EQ(icon.height(), 2);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x) {
+            EXPECT_EQ(icon.bitmap().pixel(x, y), source.pixel(x, y)) << x << "," << y;
+            EXPECT_EQ(icon.bitmap().alphaAt(x, y), source.alphaAt(x, y)) << x << "," << y;
+        }
+    // A larger bitmap entry still wins over a smaller PNG.
+    EXPECT_EQ(load(iconFile({{0, 0, 32, png}, {4, 4, 24, solidDib(4, 4, 24, 0x123456)}})).width(), 4);
+}
+
+TEST(Icon, BrokenPngEntryFallsBackToTheNextImage) {
+    // Directory size 0 means 256: a PNG too short to say its size still ranks as 256 x 256.
+    const Bytes brokenPng = pngHeader(256, 256);  // no image data
+    TIcon icon = load(iconFile({{0, 0, 32, brokenPng}, {16, 16, 8, solidDib(16, 16, 8, 0x0000FF)}}));
+    EXPECT_EQ(icon.width(), 16);
+    EXPECT_EQ(icon.bitmap().pixel(3, 3), 0x0000FFu);
+    // With nothing else to show, the PNG codec's error reaches the caller.
+    TIcon alone;
+    const Bytes only = iconFile({{0, 0, 32, kPngOnlySignature}});
+    EXPECT_THROW(alone.loadFromMemory(only.data(), only.size()), EInvalidGraphic);
+    EXPECT_TRUE(alone.empty());
 }
 
 TEST(Icon, RefusesWithClearMessages) {
