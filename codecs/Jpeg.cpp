@@ -119,7 +119,8 @@ std::unique_ptr<TBitmap> TJPEGImage::decode() const {
         case jpeglib::DecodeResult::Failed: throwJpegError(message);
         case jpeglib::DecodeResult::OverMemoryLimit:
             throw EImageTooLarge("JPEG error: decoding " + std::to_string(header_->imageWidth) + "x" +
-                                 std::to_string(header_->imageHeight) + " needs more memory than the pixel limit allows");
+                                 std::to_string(header_->imageHeight) +
+                                 " needs more memory than the pixel limit allows");
     }
     progress(ProgressStage::Ending, 100);
     return out;
@@ -170,9 +171,7 @@ std::vector<uint8_t> TJPEGImage::encode() const {
     return std::vector<uint8_t>(owned.get(), owned.get() + job.outputSize);
 }
 
-void TJPEGImage::compress() {
-    setData(encode());
-}
+void TJPEGImage::compress() { setData(encode()); }
 
 void ChooseJpegScale(TJPEGImage& jpeg, int requiredWidth, int requiredHeight) {
     for (JpegScale s : {JpegScale::jsEighth, JpegScale::jsQuarter, JpegScale::jsHalf}) {

@@ -175,7 +175,8 @@ DecodeResult decode(const DecodeJob* job, char* message) {
     }
     jpeg_create_decompress(&cinfo);
     if (job->memoryLimit)
-        cinfo.mem->max_memory_to_use = long(std::min<size_t>(job->memoryLimit, size_t(std::numeric_limits<long>::max())));
+        cinfo.mem->max_memory_to_use =
+            long(std::min<size_t>(job->memoryLimit, size_t(std::numeric_limits<long>::max())));
     cinfo.progress = &progress;
     jpeg_mem_src(&cinfo, job->data, static_cast<unsigned long>(job->size));
     jpeg_read_header(&cinfo, TRUE);
@@ -195,7 +196,8 @@ DecodeResult decode(const DecodeJob* job, char* message) {
             for (int k = 0; k < kCmykBatch; ++k) batch[k] = job->scratch + size_t(k) * 4 * size_t(job->width);
             JDIMENSION want = height - y < JDIMENSION(kCmykBatch) ? height - y : JDIMENSION(kCmykBatch);
             got = jpeg_read_scanlines(&cinfo, batch, want);
-            for (JDIMENSION i = 0; i < got; ++i) cmykRowToBgr(batch[i], job->rows[y + i], job->width, job->invertedCmyk);
+            for (JDIMENSION i = 0; i < got; ++i)
+                cmykRowToBgr(batch[i], job->rows[y + i], job->width, job->invertedCmyk);
         } else {
             // Several rows per call, straight into the raster.
             got = jpeg_read_scanlines(&cinfo, job->rows + y, height - y);

@@ -32,8 +32,8 @@ struct DecodeJob {
     size_t size = 0;
     int scaleDenom = 1;  // 1, 2, 4 or 8
     OutputKind output = OutputKind::Bgr;
-    int width = 0, height = 0;  // expected output size
-    uint8_t** rows = nullptr;   // height destination rows: 3 * width bytes (Bgr, Cmyk) or width bytes (Grey)
+    int width = 0, height = 0;   // expected output size
+    uint8_t** rows = nullptr;    // height destination rows: 3 * width bytes (Bgr, Cmyk) or width bytes (Grey)
     uint8_t* scratch = nullptr;  // Cmyk only: kCmykBatch rows of 4 * width bytes
     bool invertedCmyk = false;   // Adobe files store inverted ink values
     // Bound on libjpeg's own buffers: a progressive file needs its whole coefficient image even

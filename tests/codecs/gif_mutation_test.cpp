@@ -17,7 +17,8 @@ extern "C" int appendToBytes(GifFileType* gif, const GifByteType* data, int len)
     return len;
 }
 
-void putFrame(GifFileType* gif, int left, int top, int w, int h, bool interlace, ColorMapObject* local, int transparent) {
+void putFrame(GifFileType* gif, int left, int top, int w, int h, bool interlace, ColorMapObject* local,
+              int transparent) {
     GraphicsControlBlock gcb{DISPOSAL_UNSPECIFIED, false, 5, transparent};
     GifByteType ext[4];
     EGifGCBToExtension(&gcb, ext);
@@ -75,7 +76,8 @@ TEST_F(GifMutation, DamagedFilesFailCleanlyOrDecode) {
         int decoded = 0;
         decodeMutant(good, decoded);
         ASSERT_EQ(decoded, 1) << "the unmutated file must decode";
-        korvel::testing::forEachMutation(good, 2000, [&](const Bytes& m) { decodeMutant(m, decoded); }, 64);
+        korvel::testing::forEachMutation(
+            good, 2000, [&](const Bytes& m) { decodeMutant(m, decoded); }, 64);
         EXPECT_GT(decoded, 100) << interlace;
     }
 }

@@ -150,7 +150,8 @@ TEST(Gif, FirstFrameIsDrawnOntoTheScreen) {
         EXPECT_EQ(b.palette(), quads(c.useLocalMap ? local : fourColours())) << c.name;
         for (int y = 0; y < c.screenH; ++y)
             for (int x = 0; x < c.screenW; ++x)
-                ASSERT_EQ(int(b.rawPixel(x, y)), expectedIndex(c.frame, x, y, c.fill)) << c.name << " " << x << "," << y;
+                ASSERT_EQ(int(b.rawPixel(x, y)), expectedIndex(c.frame, x, y, c.fill))
+                    << c.name << " " << x << "," << y;
         if (c.frame.transparent >= 0) {
             EXPECT_EQ(b.transparency(), Transparency::Index) << c.name;
             EXPECT_EQ(b.transparentIndex(), c.frame.transparent);
@@ -165,7 +166,8 @@ TEST(Gif, FramesOutsideTheScreenAreClipped) {
     struct {
         int left, top, w, h;
         bool interlace;
-    } rows[] = {{6, 5, 8, 8, false}, {6, 5, 8, 8, true}, {0, 0, 30, 20, false}, {12, 0, 4, 4, false}, {0, 9, 4, 4, false}};
+    } rows[] = {
+        {6, 5, 8, 8, false}, {6, 5, 8, 8, true}, {0, 0, 30, 20, false}, {12, 0, 4, 4, false}, {0, 9, 4, 4, false}};
     for (const auto& r : rows) {
         GifFile f;
         f.width = 10, f.height = 8, f.background = 3;
@@ -215,7 +217,7 @@ TEST(Gif, IndexBeyondTheColourTableReadsAsBlack) {
     fr.pixels = {1, 200, 1, 200, 0, 1, 255, 1};
     f.frames = {fr};
     Bytes file = writeGif(f);
-    ASSERT_EQ(file[10] & 0x87, 0x87);  // global table flag, 2^(7+1) entries
+    ASSERT_EQ(file[10] & 0x87, 0x87);               // global table flag, 2^(7+1) entries
     file[10] = uint8_t((file[10] & ~0x07) | 0x00);  // 2 entries
     file.erase(file.begin() + 13 + 6, file.begin() + 13 + 768);
     const TGIFImage g = load(file);

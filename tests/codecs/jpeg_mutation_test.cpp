@@ -16,7 +16,8 @@ namespace {
 Bytes encode(int w, int h, bool progressive, bool grey) {
     TBitmap b(w, h, PixelFormat::pf24bit);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) b.setRawPixel(x, y, makeColor(uint8_t(x * 9), uint8_t(y * 13), uint8_t((x ^ y) * 7)));
+        for (int x = 0; x < w; ++x)
+            b.setRawPixel(x, y, makeColor(uint8_t(x * 9), uint8_t(y * 13), uint8_t((x ^ y) * 7)));
     TJPEGImage j;
     j.assign(b);
     j.compressionQuality = 80;
@@ -65,7 +66,8 @@ TEST_F(JpegMutation, DamagedFilesFailCleanlyOrDecode) {
         int decoded = 0;
         decodeMutant(in.good, decoded);
         ASSERT_EQ(decoded, 1) << in.name << ": the unmutated file must decode";
-        korvel::testing::forEachMutation(in.good, 1500, [&](const Bytes& m) { decodeMutant(m, decoded); }, 700);
+        korvel::testing::forEachMutation(
+            in.good, 1500, [&](const Bytes& m) { decodeMutant(m, decoded); }, 700);
         // Most bit flips land in entropy-coded data and still give a picture.
         EXPECT_GT(decoded, 100) << in.name;
     }

@@ -140,8 +140,10 @@ TEST(Jpeg, HeaderGivesScaledSizesWithoutDecoding) {
     struct {
         JpegScale scale;
         int w, h;
-    } rows[] = {{JpegScale::jsFullSize, 33, 17}, {JpegScale::jsHalf, 17, 9},
-                {JpegScale::jsQuarter, 9, 5},    {JpegScale::jsEighth, 5, 3}};
+    } rows[] = {{JpegScale::jsFullSize, 33, 17},
+                {JpegScale::jsHalf, 17, 9},
+                {JpegScale::jsQuarter, 9, 5},
+                {JpegScale::jsEighth, 5, 3}};
     for (const auto& r : rows) {
         TJPEGImage j;
         j.loadFromMemory(file.data(), file.size());
@@ -166,9 +168,9 @@ TEST(Jpeg, ChooseJpegScalePicksTheCoarsestCoveringScale) {
         JpegScale expected;
         int w, h;
     } rows[] = {
-        {100, 100, JpegScale::jsEighth, 500, 375},    {500, 375, JpegScale::jsEighth, 500, 375},
-        {501, 10, JpegScale::jsQuarter, 1000, 750},   {10, 376, JpegScale::jsQuarter, 1000, 750},
-        {1920, 1080, JpegScale::jsHalf, 2000, 1500},  {2001, 1, JpegScale::jsFullSize, 4000, 3000},
+        {100, 100, JpegScale::jsEighth, 500, 375},       {500, 375, JpegScale::jsEighth, 500, 375},
+        {501, 10, JpegScale::jsQuarter, 1000, 750},      {10, 376, JpegScale::jsQuarter, 1000, 750},
+        {1920, 1080, JpegScale::jsHalf, 2000, 1500},     {2001, 1, JpegScale::jsFullSize, 4000, 3000},
         {9000, 9000, JpegScale::jsFullSize, 4000, 3000}, {0, 0, JpegScale::jsEighth, 500, 375},
     };
     TJPEGImage j;
@@ -229,11 +231,9 @@ TEST(Jpeg, GreyscaleFilesDecodeToEightBitsWithAGreyPalette) {
         bool grayscaleOption;
         int expectedGrey;
     } rows[] = {
-        {0x808080, false, 128},  // a grey picture stays colour unless asked
-        {0x808080, true, 128},
-        {0xFF0000, true, 76},  // luminance of pure red (0.299)
-        {0x00FF00, true, 150},
-        {0x0000FF, true, 29},
+        {0x808080, false, 128},                        // a grey picture stays colour unless asked
+        {0x808080, true, 128},  {0xFF0000, true, 76},  // luminance of pure red (0.299)
+        {0x00FF00, true, 150},  {0x0000FF, true, 29},
     };
     for (const auto& r : rows) {
         const Bytes file = encode(flatImage(24, 16, r.input), 95, false, r.grayscaleOption);
@@ -249,7 +249,8 @@ TEST(Jpeg, GreyscaleFilesDecodeToEightBitsWithAGreyPalette) {
         ASSERT_EQ(b.palette().size(), 256u);
         for (int i = 0; i < 256; ++i) ASSERT_EQ(b.palette()[i].color(), makeColor(i, i, i)) << i;
         for (int y = 0; y < b.height(); ++y)
-            for (int x = 0; x < b.width(); ++x) ASSERT_NEAR(int(b.rawPixel(x, y)), r.expectedGrey, 2) << std::hex << r.input;
+            for (int x = 0; x < b.width(); ++x)
+                ASSERT_NEAR(int(b.rawPixel(x, y)), r.expectedGrey, 2) << std::hex << r.input;
     }
 }
 
@@ -300,9 +301,8 @@ TEST(Jpeg, FourComponentFilesConvertToRgb) {
             const TBitmap& b = j.bitmap();
             ASSERT_EQ(b.pixelFormat(), PixelFormat::pf24bit);
             EXPECT_EQ(b.width(), 20);
-            EXPECT_LE(worstDistance(b, c.expected), 4)
-                << "space " << k.stored << " adobe " << k.adobe << " expected " << std::hex << c.expected << " got "
-                << b.pixel(5, 5);
+            EXPECT_LE(worstDistance(b, c.expected), 4) << "space " << k.stored << " adobe " << k.adobe << " expected "
+                                                       << std::hex << c.expected << " got " << b.pixel(5, 5);
         }
 }
 
@@ -320,7 +320,8 @@ TEST(Jpeg, TruncatedFileStillDecodesItsTopRows) {
         ASSERT_EQ(b.height(), 128);
         // The rows the cut file still holds decode exactly as from the whole file.
         for (int y = 0; y < 16; ++y)
-            ASSERT_EQ(Bytes(b.scanLine(y), b.scanLine(y) + 3 * 128), Bytes(reference.scanLine(y), reference.scanLine(y) + 3 * 128))
+            ASSERT_EQ(Bytes(b.scanLine(y), b.scanLine(y) + 3 * 128),
+                      Bytes(reference.scanLine(y), reference.scanLine(y) + 3 * 128))
                 << percent << "% row " << y;
     }
 }
@@ -336,7 +337,9 @@ TEST(Jpeg, BadDataFailsWithAClearError) {
     } rows[] = {
         {"empty", {}, "JPEG error: "},
         {"text", {'h', 'e', 'l', 'l', 'o'}, "JPEG error: Not a JPEG file: starts with 0x68 0x65"},
-        {"png", {0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0, 0, 13}, "JPEG error: Not a JPEG file: starts with 0x89 0x50"},
+        {"png",
+         {0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0, 0, 13},
+         "JPEG error: Not a JPEG file: starts with 0x89 0x50"},
         {"header only", Bytes(good.begin(), good.begin() + 2), "JPEG error: "},
         {"unsupported frame", wrongMarkers, "JPEG error: "},
     };
