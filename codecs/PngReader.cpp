@@ -197,7 +197,9 @@ void readPalette(const Chunk& c, ReadState& st, const TGLDPNG& into) {
 // A grey sample of depth bits as the 8-bit level of the raster's grey ramp.
 uint8_t greyLevel(uint16_t v, int depth) {
     if (depth > 8) return uint8_t(v >> 8);
-    const unsigned top = (1u << depth) - 1;
+    if (depth == 8) return uint8_t(v);
+    // The depth is validated only at the first IDAT; a bad one here must not divide by zero.
+    const unsigned top = depth > 0 ? (1u << depth) - 1 : 1;
     return uint8_t((v & top) * 255 / top);
 }
 

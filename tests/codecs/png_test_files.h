@@ -1,0 +1,200 @@
+#pragma once
+// Builds PNG files chunk by chunk for the tests, with a deliberately plain reference encoder
+// (sample packing, the five filters, Adam7) written from the PNG standard independently of the
+// codec, plus small readers for checking files the codec wrote.
+#include <zlib.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace pngtest {
+
+using Bytes = std::vector<uint8_t>;
+
+inline void put32(Bytes& b, uint32_t v) {
+    for (int s = 24; s >= 0; s -= 8) b.push_back(uint8_t(v >> s));
+}
+inline void put16(Bytes& b, uint16_t v) {
+    b.push_back(uint8_t(v >> 8));
+    b.push_back(uint8_t(v));
+}
+inline uint32_t get32(const uint8_t* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
+
+inline Bytes signature() { return {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}; }
+
+// One chunk with its CRC; badCrc flips the CRC.
+inline Bytes chunk(const std::string& type, const Bytes& data, bool badCrc = false) {
+    Bytes b;
+    put32(b, uint32_t(data.size()));
+    b.insert(b.end(), type.begin(), type.end());
+    b.insert(b.end(), data.begin(), data.end());
+    uLong crc = crc32(0, reinterpret_cast<const Bytef*>(type.data()), 4);
+    crc = crc32(crc, data.data(), uInt(data.size()));
+    put32(b, uint32_t(crc) ^ (badCrc ? 0xFFFFFFFFu : 0u));
+    return b;
+}
+
+inline Bytes ihdrData(uint32_t w, uint32_t h, uint8_t depth, uint8_t colorType, uint8_t interlace = 0,
+                      uint8_t compression = 0, uint8_t filter = 0) {
+    Bytes b;
+    put32(b, w);
+    put32(b, h);
+    b.insert(b.end(), {depth, colorType, compression, filter, interlace});
+    return b;
+}
+
+inline Bytes zlibCompress(const Bytes& raw, int level = 6) {
+    uLongf size = compressBound(uLong(raw.size()));
+    Bytes out(size);
+    if (compress2(out.data(), &size, raw.data(), uLong(raw.size()), level) != Z_OK) throw std::runtime_error("compress");
+    out.resize(size);
+    return out;
+}
+
+inline Bytes zlibInflate(const Bytes& data) {
+    z_stream z{};
+    inflateInit(&z);
+    Bytes out;
+    uint8_t buf[65536];
+    z.next_in = const_cast<Bytef*>(data.data());
+    z.avail_in = uInt(data.size());
+    int r;
+    do {
+        z.next_out = buf;
+        z.avail_out = sizeof buf;
+        r = inflate(&z, Z_NO_FLUSH);
+        out.insert(out.end(), buf, buf + (sizeof buf - z.avail_out));
+    } while (r == Z_OK);
+    inflateEnd(&z);
+    if (r != Z_STREAM_END) throw std::runtime_error("inflate");
+    return out;
+}
+
+// Samples of an image in PNG terms: channels per pixel, values up to 2^depth - 1.
+struct Samples {
+    uint32_t width = 0, height = 0;
+    int depth = 8, channels = 1;
+    std::vector<uint16_t> v;  // row-major, channels per pixel
+    uint16_t at(uint32_t x, uint32_t y, int c) const { return v[(size_t(y) * width + x) * channels + c]; }
+};
+
+// Deterministic pseudo-random samples.
+inline Samples randomSamples(uint32_t w, uint32_t h, int depth, int channels, uint32_t seed) {
+    Samples s{w, h, depth, channels, {}};
+    s.v.resize(size_t(w) * h * channels);
+    uint32_t state = seed * 2654435761u + 1;
+    const uint32_t top = (1u << depth) - 1;
+    for (auto& x : s.v) {
+        state = state * 1664525u + 1013904223u;
+        x = uint16_t((state >> 8) & top);
+    }
+    return s;
+}
+
+// Packs the pixels of row y at columns x0, x0 + dx, ... as PNG row bytes.
+inline Bytes packRow(const Samples& s, uint32_t y, uint32_t x0, uint32_t dx) {
+    Bytes row;
+    int bitPos = 0;
+    for (uint32_t x = x0; x < s.width; x += dx)
+        for (int c = 0; c < s.channels; ++c) {
+            const uint16_t v = s.at(x, y, c);
+            if (s.depth == 16) put16(row, v);
+            else if (s.depth == 8) row.push_back(uint8_t(v));
+            else {
+                if (bitPos == 0) row.push_back(0);
+                row.back() |= uint8_t(v << (8 - s.depth - bitPos));
+                bitPos = (bitPos + s.depth) % 8;
+            }
+        }
+    return row;
+}
+
+// The textbook Paeth predictor.
+inline int paethRef(int a, int b, int c) {
+    int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+    if (pa <= pb && pa <= pc) return a;
+    if (pb <= pc) return b;
+    return c;
+}
+
+inline Bytes filterRef(int type, const Bytes& row, const Bytes& prev, int bpp) {
+    Bytes out(row.size());
+    for (size_t i = 0; i < row.size(); ++i) {
+        int a = i >= size_t(bpp) ? row[i - bpp] : 0, b = prev.empty() ? 0 : prev[i],
+            c = (i >= size_t(bpp) && !prev.empty()) ? prev[i - bpp] : 0;
+        int pred = type == 1 ? a : type == 2 ? b : type == 3 ? (a + b) / 2 : type == 4 ? paethRef(a, b, c) : 0;
+        out[i] = uint8_t(row[i] - pred);
+    }
+    return out;
+}
+
+// The raw (filtered, uncompressed) image data; row r of each pass gets filter filterOf(r).
+template <typename F>
+Bytes rawImageData(const Samples& s, bool interlace, F filterOf) {
+    static const int passes[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                     {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+    const int bpp = (s.depth * s.channels + 7) / 8;
+    Bytes raw;
+    int rowIndex = 0;
+    for (int p = 0; p < (interlace ? 7 : 1); ++p) {
+        const int x0 = interlace ? passes[p][0] : 0, y0 = interlace ? passes[p][1] : 0;
+        const int dx = interlace ? passes[p][2] : 1, dy = interlace ? passes[p][3] : 1;
+        if (uint32_t(x0) >= s.width) continue;
+        Bytes prev;
+        for (uint32_t y = y0; y < s.height; y += dy) {
+            Bytes row = packRow(s, y, x0, dx);
+            const int type = filterOf(rowIndex++);
+            raw.push_back(uint8_t(type));
+            Bytes f = filterRef(type, row, prev, bpp);
+            raw.insert(raw.end(), f.begin(), f.end());
+            prev = row;
+        }
+    }
+    return raw;
+}
+
+inline Bytes rawImageData(const Samples& s, bool interlace) {
+    return rawImageData(s, interlace, [](int r) { return r % 5; });
+}
+
+// A file: signature, IHDR, the extra chunks, one IDAT, IEND.
+inline Bytes simpleFile(const Samples& s, uint8_t colorType, bool interlace, const std::vector<Bytes>& before = {}) {
+    Bytes f = signature();
+    auto add = [&](const Bytes& c) { f.insert(f.end(), c.begin(), c.end()); };
+    add(chunk("IHDR", ihdrData(s.width, s.height, uint8_t(s.depth), colorType, interlace)));
+    for (const Bytes& c : before) add(c);
+    add(chunk("IDAT", zlibCompress(rawImageData(s, interlace))));
+    add(chunk("IEND", {}));
+    return f;
+}
+
+// Chunks of a file image as (type, data).
+struct ChunkView {
+    std::string type;
+    Bytes data;
+};
+inline std::vector<ChunkView> listChunks(const Bytes& file) {
+    std::vector<ChunkView> out;
+    for (size_t pos = 8; pos + 12 <= file.size();) {
+        const uint32_t len = get32(&file[pos]);
+        out.push_back({std::string(file.begin() + pos + 4, file.begin() + pos + 8),
+                       Bytes(file.begin() + pos + 8, file.begin() + pos + 8 + len)});
+        pos += 12 + len;
+    }
+    return out;
+}
+
+inline Bytes idatStream(const Bytes& file) {
+    Bytes z;
+    for (const ChunkView& c : listChunks(file))
+        if (c.type == "IDAT") z.insert(z.end(), c.data.begin(), c.data.end());
+    return z;
+}
+
+inline Bytes toBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+}  // namespace pngtest

@@ -1,0 +1,337 @@
+// What the writer puts into a file: chunk order and contents, filter types per row, IDAT
+// sizes, compression levels, write failures, and the extended copy's PNG settings.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <fstream>
+#include <sstream>
+#include <streambuf>
+
+#include "codecs/Png.h"
+#include "fileops/ExtendedCopy.h"
+#include "fileops/SafeWrite.h"
+#include "imaging/Errors.h"
+#include "png_test_files.h"
+
+using namespace korvel;
+using namespace pngtest;
+
+namespace {
+
+TBitmap gradient(int w, int h, PixelFormat pf = PixelFormat::pf24bit) {
+    TBitmap b(w, h, PixelFormat::pf24bit);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) b.setRawPixel(x, y, makeColor(uint8_t(x * 3 + y), uint8_t(y * 2), uint8_t(x + y * 5)));
+    b.setPixelFormat(pf);
+    return b;
+}
+
+TBitmap noise(int w, int h) {
+    TBitmap b(w, h, PixelFormat::pf24bit);
+    uint32_t state = 12345;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < 3 * w; ++x) b.scanLine(y)[x] = uint8_t((state = state * 1664525u + 1013904223u) >> 24);
+    return b;
+}
+
+Bytes save(const TGLDPNG& png) {
+    std::ostringstream out;
+    png.saveToStream(out);
+    const std::string s = out.str();
+    return Bytes(s.begin(), s.end());
+}
+
+Bytes saveImage(const TBitmap& image, const std::function<void(TGLDPNG&)>& set = {}) {
+    TGLDPNG png;
+    png.assign(image);
+    if (set) set(png);
+    return save(png);
+}
+
+std::vector<std::string> chunkTypes(const Bytes& file) {
+    std::vector<std::string> types;
+    for (const ChunkView& c : listChunks(file))
+        if (types.empty() || types.back() != c.type || c.type != "IDAT") types.push_back(c.type);
+    return types;
+}
+
+const ChunkView* find(const std::vector<ChunkView>& chunks, const std::string& type) {
+    for (const ChunkView& c : chunks)
+        if (c.type == type) return &c;
+    return nullptr;
+}
+
+// The filter type byte of every row, passes in order.
+std::vector<int> rowFilters(const Bytes& file) {
+    const auto chunks = listChunks(file);
+    const Bytes& ihdr = find(chunks, "IHDR")->data;
+    const uint32_t w = get32(&ihdr[0]), h = get32(&ihdr[4]);
+    const int depth = ihdr[8], ct = ihdr[9];
+    const int bits = depth * (ct == 2 ? 3 : ct == 4 ? 2 : ct == 6 ? 4 : 1);
+    const Bytes raw = zlibInflate(idatStream(file));
+    static const int passes[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                     {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+    std::vector<int> types;
+    size_t pos = 0;
+    for (int p = 0; p < (ihdr[12] ? 7 : 1); ++p) {
+        const uint32_t x0 = ihdr[12] ? passes[p][0] : 0, y0 = ihdr[12] ? passes[p][1] : 0;
+        const uint32_t dx = ihdr[12] ? passes[p][2] : 1, dy = ihdr[12] ? passes[p][3] : 1;
+        if (x0 >= w || y0 >= h) continue;
+        const size_t cols = (w - x0 + dx - 1) / dx, rowBytes = (cols * bits + 7) / 8;
+        for (uint32_t y = y0; y < h; y += dy) {
+            types.push_back(raw.at(pos));
+            pos += rowBytes + 1;
+        }
+    }
+    EXPECT_EQ(pos, raw.size());
+    return types;
+}
+
+TEST(PngWrite, DefaultFileLayout) {
+    const Bytes file = saveImage(gradient(40, 30));
+    EXPECT_EQ(chunkTypes(file), (std::vector<std::string>{"IHDR", "tIME", "tEXt", "tpNG", "gAMA", "IDAT", "IEND"}));
+    const auto chunks = listChunks(file);
+    EXPECT_EQ(find(chunks, "tEXt")->data, toBytes(std::string("Software\0GLDPNG ver 3.4", 23)));
+    EXPECT_EQ(find(chunks, "tpNG")->data, toBytes(std::string("GLD3\0\0\0\0", 8)));
+    EXPECT_EQ(find(chunks, "gAMA")->data, (Bytes{0, 0, 0xB1, 0x8F}));  // 45455
+    EXPECT_EQ(find(chunks, "IHDR")->data, ihdrData(40, 30, 8, 2));
+    // Default filter mode: None on every row.
+    for (int t : rowFilters(file)) EXPECT_EQ(t, 0);
+    // Every chunk's CRC is right.
+    for (size_t pos = 8; pos + 12 <= file.size();) {
+        const uint32_t len = get32(&file[pos]);
+        const uLong crc = crc32(0, &file[pos + 4], uInt(len + 4));
+        EXPECT_EQ(get32(&file[pos + 8 + len]), uint32_t(crc));
+        pos += 12 + len;
+    }
+}
+
+TEST(PngWrite, FullChunkOrder) {
+    TBitmap image = gradient(20, 10, PixelFormat::pf8bit);
+    image.setTransparentIndex(3);
+    const Bytes file = saveImage(image, [](TGLDPNG& p) {
+        p.comment = "hello";
+        p.backgroundColor = 7;
+        p.backgroundIsIndex = true;
+        p.physicalSize = PngPhysicalSize{1, 100, 200};
+        p.chromaticities = std::array<uint32_t, 8>{};
+        p.gifgBlock = std::array<uint8_t, 4>{1, 2, 3, 4};
+        p.significantBits = {5, 5, 5};
+        p.setIdatSize(256);
+    });
+    EXPECT_EQ(chunkTypes(file), (std::vector<std::string>{"IHDR", "tIME", "tEXt", "tEXt", "tpNG", "gIFg", "gAMA", "cHRM",
+                                                          "sBIT", "PLTE", "bKGD", "tRNS", "pHYs", "IDAT", "IEND"}));
+    const auto chunks = listChunks(file);
+    EXPECT_EQ(chunks[2].data, toBytes(std::string("Comment\0hello", 13)));
+    EXPECT_EQ(find(chunks, "tRNS")->data, (Bytes{255, 255, 255, 0}));
+    EXPECT_EQ(find(chunks, "bKGD")->data, (Bytes{7}));
+    EXPECT_EQ(find(chunks, "PLTE")->data.size(), 3 * image.palette().size());
+}
+
+TEST(PngWrite, TransparencyAndBackgroundForms) {
+    struct Row {
+        const char* what;
+        PixelFormat pf;
+        bool greyscale, mask;
+        Bytes trns, bkgd;
+    } rows[] = {
+        {"rgb", PixelFormat::pf24bit, false, false, {0, 0x12, 0, 0x34, 0, 0x56}, {0, 0x80, 0, 0x40, 0, 0x20}},
+        {"grey 8", PixelFormat::pf24bit, true, false, {0, 0x2D}, {0, 0x4F}},
+        {"rgba: no tRNS", PixelFormat::pf24bit, false, true, {}, {0, 0x80, 0, 0x40, 0, 0x20}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        TBitmap image = gradient(6, 6, r.pf);
+        if (r.mask) image.setMask(std::make_unique<TBitmap>(6, 6, PixelFormat::pf8bit));
+        image.setTransparentColor(0x123456);  // grey (0x12*77 + 0x34*150 + 0x56*29) / 256 = 0x2D
+        const auto chunks = listChunks(saveImage(image, [&](TGLDPNG& p) {
+            p.greyscale = r.greyscale;
+            p.backgroundColor = 0x804020;
+        }));
+        const ChunkView* t = find(chunks, "tRNS");
+        EXPECT_EQ(t ? t->data : Bytes{}, r.trns);
+        EXPECT_EQ(find(chunks, "bKGD")->data, r.bkgd);
+    }
+    // 1-bit greyscale: the transparent colour becomes 1 above 127.
+    TBitmap mono = gradient(6, 6, PixelFormat::pf1bit);
+    mono.setTransparentColor(0xFFFFFF);
+    const auto chunks = listChunks(saveImage(mono, [](TGLDPNG& p) { p.greyscale = true; }));
+    EXPECT_EQ(find(chunks, "tRNS")->data, (Bytes{0, 1}));
+}
+
+TEST(PngWrite, FilterModes) {
+    const TBitmap image = gradient(64, 23);
+    for (bool interlace : {false, true}) {
+        for (int mode = 1; mode <= 5; ++mode) {
+            const std::vector<int> types = rowFilters(saveImage(image, [&](TGLDPNG& p) {
+                p.filterMode = mode;
+                p.interlace = interlace;
+            }));
+            ASSERT_FALSE(types.empty());
+            for (int t : types) EXPECT_EQ(t, mode - 1) << "mode " << mode;
+        }
+        // Adaptive: a smooth gradient is better predicted than stored; every type is valid.
+        const std::vector<int> types = rowFilters(saveImage(image, [&](TGLDPNG& p) {
+            p.filterMode = 0;
+            p.interlace = interlace;
+        }));
+        int filtered = 0;
+        for (int t : types) {
+            EXPECT_LE(t, 4);
+            filtered += t != 0;
+        }
+        EXPECT_GT(filtered, int(types.size()) / 2);
+    }
+}
+
+TEST(PngWrite, IdatSize) {
+    TGLDPNG png;
+    struct Row {
+        int size;
+        bool ok;
+    } rows[] = {{255, false}, {256, true}, {100000, true}, {100001, false}, {-1, false}};
+    for (const Row& r : rows) {
+        try {
+            png.setIdatSize(r.size);
+            EXPECT_TRUE(r.ok) << r.size;
+            EXPECT_EQ(png.idatSize(), r.size);
+        } catch (const EGLDPNG& e) {
+            EXPECT_FALSE(r.ok) << r.size;
+            EXPECT_STREQ(e.what(), "Write PNG Param: Err IDAT Size(min:256  max:100000)");
+        }
+    }
+    // Every IDAT but the last carries exactly the IDAT size.
+    const Bytes file = saveImage(noise(40, 30), [](TGLDPNG& p) { p.setIdatSize(256); });
+    std::vector<size_t> sizes;
+    for (const ChunkView& c : listChunks(file))
+        if (c.type == "IDAT") sizes.push_back(c.data.size());
+    ASSERT_GT(sizes.size(), 3u);
+    for (size_t i = 0; i + 1 < sizes.size(); ++i) EXPECT_EQ(sizes[i], 256u);
+    EXPECT_LE(sizes.back(), 256u);
+}
+
+// The zlib header's level field: 0 fastest, 1 fast, 2 default, 3 maximum (RFC 1950).
+TEST(PngWrite, CompressionLevels) {
+    struct Row {
+        int level, flevel;
+    } rows[] = {{-1, 2}, {0, 0}, {1, 0}, {6, 2}, {9, 3}, {12, 2}, {-7, 2}};
+    const TBitmap image = noise(50, 40);
+    for (const Row& r : rows) {
+        const Bytes file = saveImage(image, [&](TGLDPNG& p) { p.compressionLevel = r.level; });
+        EXPECT_EQ(idatStream(file).at(1) >> 6, r.flevel) << "level " << r.level;
+    }
+}
+
+TEST(PngWrite, ModificationTime) {
+    const TBitmap image = gradient(4, 4);
+    struct Row {
+        PngTime time;
+        bool written;
+    } rows[] = {{{2020, 12, 31, 23, 59, 60}, true}, {{2020, 13, 1, 0, 0, 0}, false}, {{2020, 1, 0, 0, 0, 0}, false},
+                {{2020, 1, 1, 24, 0, 0}, false},   {{2020, 1, 1, 0, 60, 0}, false}, {{2020, 1, 1, 0, 0, 61}, false}};
+    for (const Row& r : rows) {
+        const auto chunks = listChunks(saveImage(image, [&](TGLDPNG& p) {
+            p.automaticTime = false;
+            p.modificationTime = r.time;
+        }));
+        const ChunkView* t = find(chunks, "tIME");
+        EXPECT_EQ(t != nullptr, r.written) << r.time.month << "/" << r.time.day << " " << r.time.hour;
+        if (t) EXPECT_EQ(t->data, (Bytes{0x07, 0xE4, 12, 31, 23, 59, 60}));
+    }
+    // The automatic time is now, in UTC.
+    const auto chunks = listChunks(saveImage(image));
+    const PngTime now = PngTime::nowUtc();
+    const Bytes& t = find(chunks, "tIME")->data;
+    EXPECT_EQ((t[0] << 8) | t[1], now.year);
+    // Gamma below 1 / 100000 writes no gAMA.
+    EXPECT_EQ(find(listChunks(saveImage(image, [](TGLDPNG& p) { p.gamma = 0; })), "gAMA"), nullptr);
+}
+
+// A stream that accepts `room` bytes, then fails.
+class FailingBuffer : public std::streambuf {
+public:
+    explicit FailingBuffer(size_t room) : room_(room) {}
+
+protected:
+    std::streamsize xsputn(const char*, std::streamsize n) override {
+        if (size_t(n) > room_) return 0;
+        room_ -= size_t(n);
+        return n;
+    }
+    int_type overflow(int_type c) override { return room_ ? (--room_, c) : traits_type::eof(); }
+
+private:
+    size_t room_;
+};
+
+TEST(PngWrite, FailuresAndTheirMessages) {
+    const TBitmap image = noise(64, 64);
+    for (size_t room : {size_t(0), size_t(20), size_t(100), size_t(5000)}) {
+        FailingBuffer buf(room);
+        std::ostream out(&buf);
+        TGLDPNG png;
+        png.assign(image);
+        png.setIdatSize(1024);
+        try {
+            png.saveToStream(out);
+            ADD_FAILURE() << "no error with room " << room;
+        } catch (const EGLDPNG& e) {
+            EXPECT_STREQ(e.what(), "Write Image (PNG): Write Error");
+        }
+    }
+    TGLDPNG empty;
+    std::ostringstream out;
+    EXPECT_THROW(empty.saveToStream(out), EGLDPNG);
+}
+
+std::string tempDir() {
+    std::string dir = ::testing::TempDir() + "png_writer_test_XXXXXX";
+    if (!mkdtemp(dir.data())) throw std::runtime_error("mkdtemp");
+    return dir + "/";
+}
+
+Bytes readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+// The extended copy's PNG: level per choice, filter None, interlace from its box.
+TEST(PngWrite, ExtendedCopySettings) {
+    const std::string dir = tempDir();
+    const TBitmap image = noise(30, 20);
+    struct Row {
+        PngLevel level;
+        bool interlace;
+        int flevel;
+    } rows[] = {{PngLevel::Normal, false, 2}, {PngLevel::Speed, true, 0}, {PngLevel::Size, false, 3}};
+    int n = 0;
+    for (const Row& r : rows) {
+        ExtendedCopyOptions options;
+        options.format = OutputFormat::Png;
+        options.pngLevel = r.level;
+        options.pngInterlace = r.interlace;
+        const std::string path = dir + "out" + std::to_string(n++) + ".png";
+        ASSERT_TRUE(claimNewFile(path));
+        SaveAsPng(image, path, options);
+        const Bytes file = readFile(path);
+        EXPECT_EQ(idatStream(file).at(1) >> 6, r.flevel);
+        EXPECT_EQ(file.at(28), r.interlace ? 1 : 0);
+        for (int t : rowFilters(file)) EXPECT_EQ(t, 0);
+        TGLDPNG back;
+        back.loadFromMemory(file.data(), file.size());
+        for (int y = 0; y < 20; ++y)
+            for (int x = 0; x < 30; ++x) ASSERT_EQ(back.image().pixel(x, y), image.pixel(x, y));
+        std::remove(path.c_str());
+    }
+    // A save that fails leaves no file under the target name.
+    const std::string path = dir + "empty.png";
+    ASSERT_TRUE(claimNewFile(path));
+    ExtendedCopyOptions options;
+    EXPECT_THROW(SaveAsPng(TBitmap(), path, options), EGLDPNG);
+    struct stat st;
+    EXPECT_NE(::stat(path.c_str(), &st), 0);
+    ::rmdir(dir.c_str());
+}
+
+}  // namespace
