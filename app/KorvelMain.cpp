@@ -1,6 +1,266 @@
+// The main window's life: creation with the settings and the command line, first showing and
+// activation, and closing with the settings written.
 #include "app/KorvelMain.h"
 
-TKorvelMain::TKorvelMain(QWidget* parent) : QMainWindow(parent) {
+#include <unistd.h>
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <algorithm>
+
+#include "browse/ExtensionSet.h"
+#include "browse/ui/DirTree.h"
+#include "imaging/Errors.h"
+#include "imaging/FileNames.h"
+#include "imaging/FormatRegistry.h"
+#include "nav/QuickFolders.h"
+#include "settings/CommandLine.h"
+#include "settings/ConfigPaths.h"
+#include "settings/IniFile.h"
+
+namespace {
+QString q(const std::string& s) { return QString::fromStdString(s); }
+std::string s(const QString& q) { return q.toStdString(); }
+}  // namespace
+
+TKorvelMain::TKorvelMain(const QStringList& arguments, QWidget* parent) : QMainWindow(parent) {
+    setObjectName(QStringLiteral("TKorvelMain"));
     setWindowTitle(QStringLiteral("Korvel"));
-    resize(800, 600);
+    exePath_ = s(QCoreApplication::applicationFilePath());
+    QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
+    font.setPixelSize(12);
+    setFont(font);
+    resize(750, 598);
+    buildBands();
+    buildMenus();
+    buildPanels();
+    buildQuickFolderBar();
+    buildStatusBar();
+    DirTree1->OnAddDir = [this](const std::string& path) {
+        // Favourites-only view: a folder shows when it is a favourite or leads to one.
+        if (!action("DirViewBtn")->isChecked()) return true;
+        const std::string wanted = korvel::asciiUpper(path.back() == '/' ? path : path + "/");
+        for (int i = 0; i < ComboBox2->count(); ++i) {
+            std::string fav = korvel::asciiUpper(s(ComboBox2->itemText(i)));
+            if (fav.empty()) continue;
+            if (fav.back() != '/') fav += '/';
+            if (fav.find(wanted) != std::string::npos) return true;
+        }
+        return false;
+    };
+    connect(DirTree1, &TDirTree::OnChange, this, &TKorvelMain::DirTree1Change);
+    connect(DirTree1, &TDirTree::OnClick, this, [this] {
+        std::vector<std::string> items;
+        for (int i = 0; i < ComboBox1->count(); ++i) items.push_back(s(ComboBox1->itemText(i)));
+        korvel::AddToHistory(items, DirTree1->SelectedPath());
+        ComboBox1->clear();
+        for (const std::string& item : items) ComboBox1->addItem(q(item));
+        ComboBox1->setCurrentIndex(0);
+        ComboBox1->setToolTip(ComboBox1->currentText());
+    });
+    connect(FilterBox, &QComboBox::currentIndexChanged, this, &TKorvelMain::FilterBoxChange);
+    FormCreate(arguments);
+}
+
+TKorvelMain::~TKorvelMain() = default;
+
+void TKorvelMain::FormCreate(const QStringList& arguments) {
+    FormReady = 0;
+    NameView = 0;
+    const korvel::IniFile ini = korvel::IniFile::load(korvel::mainSettingsPath(exePath_));
+    // File types offered by the filter box, newest registrations first.
+    FilterBox->blockSignals(true);
+    for (const korvel::FilterItem& item : korvel::parseFilterItems(korvel::GraphicFilter(korvel::TGraphic::classInfo)))
+        FilterBox->addItem(q(item.description), q(item.mask));
+    FilterBox->setCurrentIndex(0);
+    FilterBox->blockSignals(false);
+    loaded_ = korvel::readMainSettings(ini);
+    applySettings(loaded_);
+    if (!arguments.isEmpty()) handleCommandLine(arguments);
+    else if (!loaded_.path.empty()) DirTree1->SelectPath(loaded_.path);
+    if (DirTree1->SelectedPath() == "?" && DirTree1->topLevelItemCount() > 0)
+        DirTree1->setCurrentItem(DirTree1->topLevelItem(0));
+    RecycleBinName = tr("ゴミ箱");
+}
+
+void TKorvelMain::applySettings(const korvel::MainSettings& st) {
+    ThumbSize = st.thumbSize;
+    InfoHeight = korvel::InfoHeightFor(ThumbSize);
+    SpeedFlg = st.speedFlg;
+    NoHideFile = st.noHideFile;
+    ChangeImFlg = st.changeImFlg;
+    PictFitFlg = st.pictFitFlg;
+    for (const std::string& h : st.history)
+        if (!h.empty() && ComboBox1->findText(q(h), Qt::MatchExactly | Qt::MatchCaseSensitive) < 0) ComboBox1->addItem(q(h));
+    for (const std::string& f : st.favorites)
+        if (!f.empty()) ComboBox2->addItem(q(f));
+    for (int i = 0; i < korvel::kQuickFolderCount; ++i) {
+        const std::string& folder = st.quickFolder[i];
+        std::string caption = folder.empty() ? std::string() : st.quickCaption[i];
+        if (!folder.empty() && caption.empty()) caption = korvel::MakeQuickFolderCaption(folder);
+        setQuickFolder(i, q(folder), q(caption));
+    }
+    if (st.windOption) {
+        SubDirSearch = st.subDirFind;
+        action("SubDirFindBtn")->setChecked(SubDirSearch);
+        WindowStateText = q(st.state);
+        if (WindowStateText != QLatin1String("wsMaximized")) {
+            const QRect work = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry() : QRect();
+            setGeometry(st.left.value_or(work.left()), st.top.value_or(work.top()), st.width, st.height);
+        }
+        const int sg = st.sgHeight.value_or(ThumbSize);
+        QList<int> v = Splitter2->sizes();
+        Splitter2->setSizes({sg, std::max(1, v[0] + v[1] - sg)});
+        action("ShowDirBtn")->setChecked(st.showDirBtn);
+        if (st.showDirBtn) {
+            ShowDirBtnClick();
+        } else {
+            const int tw = st.treeWidth.value_or(width() / 4);
+            QList<int> h = Splitter1->sizes();
+            Splitter1->setSizes({tw, std::max(1, h[0] + h[1] - tw)});
+        }
+        arrangeBands(st.coolId, st.coolBreak);
+        for (int i = 0; i < korvel::kBandCount; ++i) bandWidths_[i] = st.coolWidth[i].value_or(0);
+        action("ShowCaptionBtn")->setChecked(st.showCaption);
+        ShowCaptionBtnClick();
+        NameView = st.nameView;
+        if (NameView >= 0 && NameView <= 3) NameViewClick(NameView);
+        action("DirViewBtn")->setChecked(st.dirViewBtn);
+        action("DirViewMenu")->setChecked(st.dirViewBtn);
+        if (st.dirViewBtn) DirTree1->Reload();
+    }
+    SubDirOnce = st.subDirOnce;
+}
+
+void TKorvelMain::handleCommandLine(const QStringList& arguments) {
+    std::vector<std::string> args;
+    for (const QString& a : arguments) args.push_back(s(a));
+    const korvel::CommandLine cl = korvel::parseCommandLine(args);
+    StartMode = cl.startMode;
+    const std::string cwd = s(QDir::currentPath());
+    for (const std::string& arg : cl.paths) {
+        const korvel::PathTarget t = korvel::resolveArgument(arg, cwd);
+        if (!t.exists) continue;
+        if (t.isFile) SubViewPath = q(t.file);
+        DirTree1->SelectPath(t.folder);
+    }
+}
+
+korvel::MainSettings TKorvelMain::collectSettings() const {
+    korvel::MainSettings st = loaded_;
+    st.thumbSize = ThumbSize;
+    st.state = s(WindowStateText);
+    const QRect g = geometry();
+    st.left = g.left();
+    st.top = g.top();
+    st.width = g.width();
+    st.height = g.height();
+    st.sgHeight = Splitter2->sizes().value(0);
+    st.treeWidth = action("ShowDirBtn")->isChecked() ? SavedTreeWidth : Splitter1->sizes().value(0);
+    st.nameView = NameView;
+    st.showCaption = action("ShowCaptionBtn")->isChecked();
+    st.stretchBtn = action("StretchBtn")->isChecked();
+    st.dirViewBtn = action("DirViewBtn")->isChecked();
+    st.showDirBtn = action("ShowDirBtn")->isChecked();
+    st.subDirFind = action("SubDirFindBtn")->isChecked();
+    st.noHideFile = NoHideFile;
+    st.changeImFlg = ChangeImFlg;
+    st.speedFlg = SpeedFlg;
+    st.pictFitFlg = PictFitFlg;
+    // Band order and row breaks as the user left them: top to bottom, left to right.
+    QToolBar* bands[] = {MenuToolBar, ToolBar1, FilterBand, FavoritesBand, HistoryBand};
+    std::vector<int> ids = {0, 1, 2, 3, 4};
+    std::sort(ids.begin(), ids.end(), [&](int a, int b) {
+        const QPoint pa = bands[a]->pos(), pb = bands[b]->pos();
+        return pa.y() != pb.y() ? pa.y() < pb.y() : pa.x() < pb.x();
+    });
+    for (int i = 0; i < korvel::kBandCount; ++i) {
+        st.coolId[i] = ids[i];
+        st.coolWidth[i] = bands[ids[i]]->width();
+        if (i > 0) st.coolBreak[i] = bands[ids[i]]->pos().y() != bands[ids[i - 1]]->pos().y();
+    }
+    st.path = selectedFolder();
+    for (int i = 0; i < korvel::kQuickFolderCount; ++i) {
+        st.quickFolder[i] = s(FolderBtns[i]->toolTip());
+        st.quickCaption[i] = s(FolderBtns[i]->text());
+    }
+    for (int i = 0; i < korvel::kHistoryCount; ++i) {
+        st.history[i] = i < ComboBox1->count() ? s(ComboBox1->itemText(i)) : std::string();
+        st.favorites[i] = i < ComboBox2->count() ? s(ComboBox2->itemText(i)) : std::string();
+    }
+    return st;
+}
+
+bool TKorvelMain::FormCloseQuery() {
+    if (PreviewLoading) return true;  // a loading preview is only told to stop; nothing is written
+    WindowStateText = isMaximized() ? QStringLiteral("wsMaximized") : QStringLiteral("wsNormal");
+    const std::string path = korvel::mainSettingsPath(exePath_);
+    korvel::IniFile ini = korvel::IniFile::load(path);
+    korvel::writeMainSettings(ini, collectSettings());
+    try {
+        ini.save(path);
+    } catch (const korvel::Exception&) {
+        // A failed write at close is not reported; the old file stays whole.
+    }
+    return true;
+}
+
+void TKorvelMain::closeEvent(QCloseEvent* event) {
+    if (!settingsWritten_) {
+        settingsWritten_ = true;
+        FormCloseQuery();
+    }
+    event->accept();
+}
+
+void TKorvelMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (FormReady == 0) FormShow();
+}
+
+void TKorvelMain::FormShow() {
+    FormReady = 1;
+    DirTree1Change();
+    FilterBox->setToolTip(FilterBox->currentText());
+    ComboBox1->setToolTip(ComboBox1->currentText());
+    ComboBox2->setToolTip(ComboBox2->currentText());
+}
+
+void TKorvelMain::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+}
+
+void TKorvelMain::FormActivate() {
+    if (StartMode != 2 && WindowStateText == QLatin1String("wsMaximized")) {
+        WindowStateText.clear();
+        showMaximized();
+    }
+    if (FormReady == 1) FormReady = 2;
+}
+
+void TKorvelMain::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    StatusBar1Resize();
+}
+
+void TKorvelMain::activateFromOutside() {
+    if (isMinimized()) showNormal();
+    show();
+    raise();
+    activateWindow();
+}
+
+std::string TKorvelMain::selectedFolder() const {
+    const std::string p = DirTree1->SelectedPath();
+    return p == "?" ? std::string() : p;
 }

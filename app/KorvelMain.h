@@ -1,9 +1,141 @@
 #pragma once
+// The main window: bands of menus, tools and boxes at the top, the folder tree on the left, the
+// thumbnail grid over the preview pane, quick-folder buttons on the right, the status bar below.
 #include <QMainWindow>
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
 
-// The main window. This is the frame only; the browser panels arrive with their features.
+#include "browse/FileList.h"
+#include "settings/MainSettings.h"
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QScrollArea;
+class QSplitter;
+class QToolBar;
+class QToolButton;
+class QWidget;
+class TDirTree;
+
 class TKorvelMain : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TKorvelMain(QWidget* parent = nullptr);
+    // arguments: the command line without the program name.
+    explicit TKorvelMain(const QStringList& arguments = {}, QWidget* parent = nullptr);
+    ~TKorvelMain() override;
+
+    // State other windows and tests read.
+    int FormReady = 0;
+    int StartMode = 0;
+    int ThumbSize = 100;
+    int InfoHeight = 20;
+    int NameView = 0;
+    bool NoHideFile = false, SpeedFlg = false, ChangeImFlg = true, PictFitFlg = false, SubDirOnce = false;
+    bool SubDirSearch = false;
+    bool PreviewLoading = false;
+    QString SubViewPath;
+    QString WindowStateText = QStringLiteral("wsNormal");
+    QString RecycleBinName;
+    int SavedTreeWidth = 0;
+    korvel::FileList FileList;
+
+    // Controls, named as in the window description.
+    QToolBar* MenuToolBar = nullptr;
+    QToolBar* ToolBar1 = nullptr;
+    QToolBar* FilterBand = nullptr;
+    QToolBar* FavoritesBand = nullptr;
+    QToolBar* HistoryBand = nullptr;
+    QToolBar* ToolBar2 = nullptr;
+    QComboBox* FilterBox = nullptr;
+    QComboBox* ComboBox1 = nullptr;  // history
+    QComboBox* ComboBox2 = nullptr;  // favourites
+    QSplitter* Splitter1 = nullptr;
+    QSplitter* Splitter2 = nullptr;
+    QWidget* Panel1 = nullptr;
+    QWidget* Panel3 = nullptr;
+    QWidget* Panel4 = nullptr;
+    TDirTree* DirTree1 = nullptr;
+    QWidget* StringGrid1 = nullptr;
+    QScrollArea* ScrollBox1 = nullptr;
+    std::array<QLabel*, 6> StatusPanels{};
+    std::array<QToolButton*, 20> FolderBtns{};
+
+    // Tool buttons and menu items by their names.
+    QAction* action(const char* name) const;
+    QToolButton* toolButton(const char* name) const;
+
+    // The folder of the tree's selected node ("/"-terminated), or "" when none.
+    std::string selectedFolder() const;
+
+public slots:
+    void FormShow();
+    void FormActivate();
+    void StatusBar1Resize();
+    void ShowDirBtnClick();
+    void ShowDirMenuClick();
+    void ShowCaptionMenuClick();
+    void ShowCaptionBtnClick();
+    void File1Click();
+    void Show1Click();
+    void Close1Click();
+    void Contents1Click();
+    void About1Click();
+    void DirTree1Change();
+    void FilterBoxChange();
+    void Refresh1Click();
+    void SubDirFindBtnClick();
+    void SubDirFindMenuClick();
+    void SortBtn1Click();
+    void SortBtn2Click();
+    void DirViewBtnClick();
+    void DirViewMenuClick();
+    void NameViewClick(int mode);
+    void OpenCurrentFolder();
+    void UpdateFileButtons();
+    // Restores and raises the window (a second start asks for this).
+    void activateFromOutside();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void FormCreate(const QStringList& arguments);
+    bool FormCloseQuery();
+    void buildBands();
+    void buildMenus();
+    void buildPanels();
+    void buildStatusBar();
+    void buildQuickFolderBar();
+    void applySettings(const korvel::MainSettings& s);
+    korvel::MainSettings collectSettings() const;
+    void handleCommandLine(const QStringList& arguments);
+    void setQuickFolder(int index, const QString& folder, const QString& caption);
+    void arrangeBands(const std::array<int, korvel::kBandCount>& ids,
+                      const std::array<bool, korvel::kBandCount>& breaks);
+    std::string currentFilterMask() const;
+    void sortList(bool ascending);
+    int selectedCount() const;
+    QToolButton* addToolButton(const char* name, const QString& hint, int iconIndex, bool checkable);
+    QAction* addMenuAction(QMenu* menu, const char* name, const QString& caption);
+
+    std::string exePath_;
+    korvel::MainSettings loaded_;
+    std::array<int, korvel::kBandCount> bandOrder_{0, 1, 2, 3, 4};
+    std::array<bool, korvel::kBandCount> bandBreaks_{false, true, true, false, false};
+    std::array<int, korvel::kBandCount> bandWidths_{};
+    QMenu* FileMenu = nullptr;
+    QMenu* EditMenu = nullptr;
+    QMenu* ViewMenu = nullptr;
+    QMenu* OptionMenu = nullptr;
+    QMenu* HelpMenu = nullptr;
+    QMenu* NameViewMenu = nullptr;
+    bool firstActivation_ = true;
+    bool settingsWritten_ = false;
 };

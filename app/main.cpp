@@ -1,11 +1,34 @@
+// Program body: one instance per user, the splash window, then the main window.
+#include <clocale>
+
 #include <QApplication>
+#include <QTimer>
 
 #include "app/KorvelMain.h"
+#include "app/OpenShowFrm.h"
+#include "app/SingleInstance.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    std::setlocale(LC_ALL, "");
+    std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("Korvel"));
-    TKorvelMain window;
+    QApplication::setApplicationDisplayName(QStringLiteral("Korvel"));
+
+    SingleInstance instance(QStringLiteral("Korvel_Dovrans_Application"));
+    if (!instance.becomePrimary()) {
+        instance.askPrimaryToActivate();
+        return 0;
+    }
+
+    auto* splash = new TOpenShowFrm;
+    splash->show();
+    QApplication::processEvents();
+
+    TKorvelMain window(QApplication::arguments().mid(1));
+    QObject::connect(&instance, &SingleInstance::activationRequested, &window, &TKorvelMain::activateFromOutside);
+    QApplication::processEvents();
     window.show();
+    splash->deleteLater();
     return app.exec();
 }

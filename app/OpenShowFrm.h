@@ -1,0 +1,19 @@
+#pragma once
+// TOpenShowFrm: the splash window shown while the main window is created.
+#include <QPixmap>
+#include <QWidget>
+
+class TOpenShowFrm : public QWidget {
+    Q_OBJECT
+public:
+    explicit TOpenShowFrm(QWidget* parent = nullptr);
+    // The picture: a program-named ".bmp" beside the executable or in the config folder,
+    // else the built-in one.
+    static QPixmap splashPicture();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QPixmap picture_;
+};

@@ -1,0 +1,255 @@
+#include "browse/ui/DirTree.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <QApplication>
+#include <QFileIconProvider>
+#include <QMouseEvent>
+#include <QTimer>
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+#include "browse/Collation.h"
+#include "browse/Drives.h"
+#include "imaging/Errors.h"
+
+namespace {
+
+constexpr int kPathRole = Qt::UserRole;
+constexpr int kReadRole = Qt::UserRole + 1;
+
+bool isPlaceholder(const QTreeWidgetItem* item) { return item->data(0, kPathRole).toString().isEmpty(); }
+
+bool isFolder(const std::string& folder, const dirent* e) {
+    if (e->d_type == DT_DIR) return true;
+    if (e->d_type != DT_UNKNOWN && e->d_type != DT_LNK) return false;
+    struct stat st;
+    return ::stat((folder + e->d_name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool dotEntry(const char* n) { return n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)); }
+
+std::string readMounts() {
+    std::ifstream in("/proc/self/mounts");
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Wait cursor for the length of a scope.
+struct BusyCursor {
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+}  // namespace
+
+TDirTree::TDirTree(QWidget* parent) : QTreeWidget(parent) {
+    setHeaderHidden(true);
+    setColumnCount(1);
+    setEditTriggers(NoEditTriggers);
+    setSelectionMode(SingleSelection);
+    setDragDropMode(DropOnly);
+    connect(this, &QTreeWidget::itemExpanded, this, &TDirTree::readChildren);
+    connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* now, QTreeWidgetItem*) {
+        if (now) emit OnChange();
+    });
+    mountsSeen_ = readMounts();
+    buildDrives();
+    // The mount table stands in for the device-change message.
+    mountWatch_ = new QTimer(this);
+    connect(mountWatch_, &QTimer::timeout, this, &TDirTree::checkMounts);
+    mountWatch_->start(2000);
+}
+
+std::string TDirTree::nodePath(const QTreeWidgetItem* item) {
+    return item ? item->data(0, kPathRole).toString().toStdString() : std::string();
+}
+
+bool TDirTree::accept(const std::string& path) const {
+    if (korvel::IsInsideRecycleBin(path)) return false;
+    return !OnAddDir || OnAddDir(path);
+}
+
+bool TDirTree::hasSubfolders(const std::string& path) const {
+    DIR* d = ::opendir(path.c_str());
+    if (!d) return false;
+    bool found = false;
+    while (const dirent* e = ::readdir(d)) {
+        if (dotEntry(e->d_name) || !isFolder(path, e)) continue;
+        if (accept(path + e->d_name + "/")) {
+            found = true;
+            break;
+        }
+    }
+    ::closedir(d);
+    return found;
+}
+
+void TDirTree::setPlaceholder(QTreeWidgetItem* item) {
+    if (hasSubfolders(nodePath(item))) item->addChild(new QTreeWidgetItem());
+}
+
+void TDirTree::buildDrives() {
+    clear();
+    QFileIconProvider icons;
+    for (const korvel::DriveEntry& d : korvel::currentDrives()) {
+        if (!accept(d.path)) continue;
+        auto* item = new QTreeWidgetItem(this, {QString::fromStdString(d.caption)});
+        item->setData(0, kPathRole, QString::fromStdString(d.path));
+        item->setIcon(0, icons.icon(d.path == "/" ? QFileIconProvider::Computer : QFileIconProvider::Drive));
+        setPlaceholder(item);
+    }
+}
+
+QTreeWidgetItem* TDirTree::addFolderNode(QTreeWidgetItem* parent, const std::string& name, const std::string& path) {
+    static const QIcon folderIcon = QFileIconProvider().icon(QFileIconProvider::Folder);
+    auto* child = new QTreeWidgetItem(parent, {QString::fromStdString(name)});
+    child->setData(0, kPathRole, QString::fromStdString(path));
+    child->setIcon(0, folderIcon);
+    setPlaceholder(child);
+    return child;
+}
+
+void TDirTree::readChildren(QTreeWidgetItem* item) {
+    if (!item || item->data(0, kReadRole).toBool()) return;
+    item->setData(0, kReadRole, true);
+    for (int i = item->childCount() - 1; i >= 0; --i)
+        if (isPlaceholder(item->child(i))) delete item->takeChild(i);
+    const std::string path = nodePath(item);
+    std::vector<std::string> names;
+    if (DIR* d = ::opendir(path.c_str())) {
+        while (const dirent* e = ::readdir(d))
+            if (!dotEntry(e->d_name) && isFolder(path, e) && accept(path + e->d_name + "/")) names.push_back(e->d_name);
+        ::closedir(d);
+    }
+    std::vector<std::pair<std::wstring, std::string>> keyed;
+    for (std::string& n : names) keyed.emplace_back(korvel::collationKey(n), std::move(n));
+    std::sort(keyed.begin(), keyed.end());
+    for (const auto& [key, name] : keyed) addFolderNode(item, name, path + name + "/");
+}
+
+std::string TDirTree::SelectedPath() const {
+    const QTreeWidgetItem* item = currentItem();
+    return item ? nodePath(item) : std::string("?");
+}
+
+bool TDirTree::SelectPath(const std::string& pathIn) {
+    if (pathIn.empty()) throw korvel::Exception("Invalid Path Name");
+    if (pathIn == "?") return false;
+    std::string path = pathIn[0] == '/' ? pathIn : "/" + pathIn;
+    if (path.back() != '/') path += '/';
+    BusyCursor busy;
+    // The top node whose folder is the longest prefix of path (home before root).
+    QTreeWidgetItem* node = nullptr;
+    size_t best = 0;
+    for (int i = 0; i < topLevelItemCount(); ++i) {
+        const std::string p = nodePath(topLevelItem(i));
+        if (path.compare(0, p.size(), p) == 0 && p.size() > best) node = topLevelItem(i), best = p.size();
+    }
+    if (!node) return false;
+    size_t pos = best;
+    while (pos < path.size()) {
+        size_t slash = path.find('/', pos);
+        const std::string prefix = path.substr(0, slash + 1);
+        readChildren(node);
+        QTreeWidgetItem* next = nullptr;
+        for (int i = 0; i < node->childCount() && !next; ++i)
+            if (nodePath(node->child(i)) == prefix) next = node->child(i);
+        if (!next) return false;
+        node = next;
+        pos = slash + 1;
+    }
+    setCurrentItem(node);
+    scrollToItem(node);
+    return true;
+}
+
+QTreeWidgetItem* TDirTree::FindNode(const std::string& path) const {
+    if (path.empty()) return nullptr;
+    std::function<QTreeWidgetItem*(QTreeWidgetItem*)> search = [&](QTreeWidgetItem* item) -> QTreeWidgetItem* {
+        const std::string p = nodePath(item);
+        if (p == path) return item;
+        if (p.empty() || path.compare(0, p.size(), p) != 0) return nullptr;
+        for (int i = 0; i < item->childCount(); ++i)
+            if (QTreeWidgetItem* found = search(item->child(i))) return found;
+        return nullptr;
+    };
+    for (int i = 0; i < topLevelItemCount(); ++i)
+        if (QTreeWidgetItem* found = search(topLevelItem(i))) return found;
+    return nullptr;
+}
+
+void TDirTree::AddPathNodes(const std::string& pathIn) {
+    std::string path = pathIn;
+    if (path.empty()) return;
+    if (path.back() != '/') path += '/';
+    for (size_t slash = path.find('/'); slash != std::string::npos && slash + 1 < path.size();
+         slash = path.find('/', slash + 1)) {
+        const std::string parentPath = path.substr(0, slash + 1);
+        QTreeWidgetItem* parent = FindNode(parentPath);
+        if (!parent) continue;
+        size_t end = path.find('/', slash + 1);
+        const std::string name = path.substr(slash + 1, end - slash - 1);
+        const std::string childPath = parentPath + name + "/";
+        QTreeWidgetItem* child = FindNode(childPath);
+        if (!child && parent->data(0, kReadRole).toBool()) {
+            child = addFolderNode(parent, name, childPath);
+            parent->sortChildren(0, Qt::AscendingOrder);
+        } else if (!child && parent->childCount() == 0) {
+            setPlaceholder(parent);  // the parent now has a sub-folder to show
+        }
+    }
+}
+
+void TDirTree::RemovePathNode(const std::string& path) {
+    if (QTreeWidgetItem* item = FindNode(path)) delete item;
+}
+
+void TDirTree::Reload() {
+    const std::string selected = SelectedPath();
+    blockSignals(true);
+    buildDrives();
+    bool ok = selected != "?" && SelectPath(selected);
+    blockSignals(false);
+    if (!ok && topLevelItemCount() > 0) setCurrentItem(topLevelItem(0));
+    emit OnChange();
+}
+
+void TDirTree::checkMounts() {
+    std::string now = readMounts();
+    if (now == mountsSeen_) return;
+    mountsSeen_ = std::move(now);
+    // Only drives that vanished or appeared change; the rest keep their expanded folders.
+    std::vector<korvel::DriveEntry> drives;
+    for (korvel::DriveEntry& d : korvel::currentDrives())
+        if (accept(d.path)) drives.push_back(std::move(d));
+    const std::string selected = SelectedPath();
+    for (int i = topLevelItemCount() - 1; i >= 0; --i) {
+        const std::string p = nodePath(topLevelItem(i));
+        if (std::none_of(drives.begin(), drives.end(), [&](const korvel::DriveEntry& d) { return d.path == p; }))
+            delete takeTopLevelItem(i);
+    }
+    QFileIconProvider icons;
+    for (size_t i = 0; i < drives.size(); ++i) {
+        if (i < size_t(topLevelItemCount()) && nodePath(topLevelItem(int(i))) == drives[i].path) continue;
+        auto* item = new QTreeWidgetItem({QString::fromStdString(drives[i].caption)});
+        item->setData(0, kPathRole, QString::fromStdString(drives[i].path));
+        item->setIcon(0, icons.icon(QFileIconProvider::Drive));
+        insertTopLevelItem(int(i), item);
+        setPlaceholder(item);
+    }
+    if (SelectedPath() != selected || selected == "?") {
+        if (!currentItem() && topLevelItemCount() > 0) setCurrentItem(topLevelItem(0));
+    }
+    emit OnChange();
+}
+
+void TDirTree::mousePressEvent(QMouseEvent* event) {
+    QTreeWidget::mousePressEvent(event);
+    if (event->button() == Qt::LeftButton && itemAt(event->pos()) &&
+        !(event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier)))
+        emit OnClick();
+}

@@ -1,0 +1,56 @@
+#pragma once
+// TDirTree: the folder tree. Top-level nodes are the home folder, the root file system and the
+// mounted devices; folders are read when a node is first expanded, and a node shows an expand
+// button only when it has sub-folders.
+#include <QTreeWidget>
+#include <functional>
+#include <string>
+
+class QTimer;
+
+class TDirTree : public QTreeWidget {
+    Q_OBJECT
+public:
+    explicit TDirTree(QWidget* parent = nullptr);
+
+    // Asked for every drive and folder (path ending with "/") before it becomes a node.
+    std::function<bool(const std::string& path)> OnAddDir;
+
+    // Re-reads the drives and selects the previously selected path again.
+    void Reload();
+    // Expands from the drive down to path and selects it. "?" does nothing; a folder that is
+    // not found leaves the selection unchanged (returns false). Throws korvel::Exception
+    // "Invalid Path Name" for an empty path.
+    bool SelectPath(const std::string& path);
+    // The selected node's folder ("/"-terminated), or "?" when nothing is selected.
+    std::string SelectedPath() const;
+    // The existing node of path, without reading any folder; null when there is none.
+    QTreeWidgetItem* FindNode(const std::string& path) const;
+    // Makes sure every folder level of path has a node under an existing parent.
+    void AddPathNodes(const std::string& path);
+    // Deletes the node of path with its children.
+    void RemovePathNode(const std::string& path);
+    // The folder path of a node.
+    static std::string nodePath(const QTreeWidgetItem* item);
+
+signals:
+    // The selection moved to another folder.
+    void OnChange();
+    // A left click on a node.
+    void OnClick();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    void buildDrives();
+    void readChildren(QTreeWidgetItem* item);
+    void setPlaceholder(QTreeWidgetItem* item);
+    bool hasSubfolders(const std::string& path) const;
+    bool accept(const std::string& path) const;
+    QTreeWidgetItem* addFolderNode(QTreeWidgetItem* parent, const std::string& name, const std::string& path);
+    void checkMounts();
+
+    QTimer* mountWatch_ = nullptr;
+    std::string mountsSeen_;
+};
