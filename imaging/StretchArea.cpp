@@ -4,6 +4,7 @@
 // A channel can reach 255 * 65536 * (ratio + 1), which overflows 32 bits from a ratio of
 // about 127:1; such reductions accumulate in 64 bits. The sums are the same either way, so
 // the choice never changes a result.
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -21,36 +22,70 @@ bool fitsIn32(const AreaTable& t) {
 
 Divider dividerFor(const AreaTable& t) { return Divider(uint64_t(t.scale), uint64_t(255 * t.maxWeight + t.half)); }
 
+// Span i covers whole source pixels first..last-1 minus the fraction fr of pixel first, plus
+// the fraction fr' of pixel last. So acc = 65536 * (block sum) - fr * s[first] + fr' * s[last],
+// where each boundary term serves two neighbouring spans. Unsigned wrap-around in between is
+// harmless: the final sums are those of the direct formula and fit the accumulator.
 template <typename Acc>
 class AreaHorizontal final : public HorizontalPass {
 public:
-    explicit AreaHorizontal(AreaTable table) : t_(std::move(table)), div_(dividerFor(t_)) {}
+    explicit AreaHorizontal(const AreaTable& t) : div_(dividerFor(t)), half_(Acc(t.half)) {
+        const size_t d = t.spans.size();
+        first_.resize(d + 1);
+        frac_.resize(d + 1);
+        minLength_ = INT32_MAX;
+        for (size_t i = 0; i < d; ++i) {
+            first_[i] = t.spans[i].first;
+            frac_[i] = uint32_t(kOne - t.spans[i].wFirst);
+            minLength_ = std::min(minLength_, t.spans[i].last - t.spans[i].first);
+        }
+        first_[d] = t.spans[d - 1].last;
+        frac_[d] = 0;  // the last boundary is the source's right edge
+    }
 
     void run(const uint8_t* src, uint8_t* dst) const override {
-        const Acc half = Acc(t_.half);
-        for (const AreaSpan& a : t_.spans) {
-            const uint8_t* s = src + 3 * size_t(a.first);
-            Acc acc0 = Acc(s[0]) * Acc(a.wFirst), acc1 = Acc(s[1]) * Acc(a.wFirst), acc2 = Acc(s[2]) * Acc(a.wFirst);
-            Acc in0 = 0, in1 = 0, in2 = 0;
-            for (int32_t k = a.first + 1; k < a.last; ++k) {
-                s += 3;
-                in0 += s[0], in1 += s[1], in2 += s[2];
-            }
-            acc0 += in0 << 16, acc1 += in1 << 16, acc2 += in2 << 16;
-            if (a.wLast != 0) {
-                s = src + 3 * size_t(a.last);
-                acc0 += Acc(s[0]) * Acc(a.wLast), acc1 += Acc(s[1]) * Acc(a.wLast), acc2 += Acc(s[2]) * Acc(a.wLast);
-            }
-            dst[0] = uint8_t(div_(acc0 + half));
-            dst[1] = uint8_t(div_(acc1 + half));
-            dst[2] = uint8_t(div_(acc2 + half));
-            dst += 3;
+        switch (minLength_) {
+            case 1: runWith<1>(src, dst); return;
+            case 2: runWith<2>(src, dst); return;
+            case 3: runWith<3>(src, dst); return;
+            default: runWith<4>(src, dst); return;
         }
     }
 
 private:
-    AreaTable t_;
+    // L source pixels of every block are summed unrolled, the rest in a loop.
+    template <int L>
+    void runWith(const uint8_t* src, uint8_t* dst) const {
+        const size_t d = first_.size() - 1;
+        const Acc half = half_;
+        Acc b0 = 0, b1 = 0, b2 = 0;  // boundary term of the span's left edge (0 at the image edge)
+        for (size_t i = 0; i < d; ++i) {
+            const int32_t begin = first_[i], end = first_[i + 1];
+            const uint8_t* s = src + 3 * size_t(begin);
+            Acc s0 = 0, s1 = 0, s2 = 0;
+            for (int k = 0; k < L; ++k) s0 += s[3 * k], s1 += s[3 * k + 1], s2 += s[3 * k + 2];
+            for (int32_t k = begin + L; k < end; ++k) {
+                const uint8_t* p = src + 3 * size_t(k);
+                s0 += p[0], s1 += p[1], s2 += p[2];
+            }
+            Acc n0 = 0, n1 = 0, n2 = 0;
+            if (const Acc f = Acc(frac_[i + 1])) {
+                const uint8_t* p = src + 3 * size_t(end);
+                n0 = Acc(p[0]) * f, n1 = Acc(p[1]) * f, n2 = Acc(p[2]) * f;
+            }
+            dst[0] = uint8_t(div_((s0 << 16) - b0 + n0 + half));
+            dst[1] = uint8_t(div_((s1 << 16) - b1 + n1 + half));
+            dst[2] = uint8_t(div_((s2 << 16) - b2 + n2 + half));
+            dst += 3;
+            b0 = n0, b1 = n1, b2 = n2;
+        }
+    }
+
     Divider div_;
+    Acc half_;
+    std::vector<int32_t> first_;
+    std::vector<uint32_t> frac_;
+    int32_t minLength_ = 1;
 };
 
 template <typename Acc>
@@ -101,8 +136,8 @@ void reduceRows(RowSource& src, TBitmap& dst, const AreaTable& t) {
 
 std::unique_ptr<HorizontalPass> makeHorizontalReduce(int sw, int dw) {
     AreaTable t = makeAreaTable(sw, dw);
-    if (fitsIn32(t)) return std::make_unique<AreaHorizontal<uint32_t>>(std::move(t));
-    return std::make_unique<AreaHorizontal<uint64_t>>(std::move(t));
+    if (fitsIn32(t)) return std::make_unique<AreaHorizontal<uint32_t>>(t);
+    return std::make_unique<AreaHorizontal<uint64_t>>(t);
 }
 
 void verticalReduce(RowSource& src, TBitmap& dst) {
