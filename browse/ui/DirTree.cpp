@@ -125,10 +125,21 @@ void TDirTree::readChildren(QTreeWidgetItem* item) {
             if (!dotEntry(e->d_name) && isFolder(path, e) && accept(path + e->d_name + "/")) names.push_back(e->d_name);
         ::closedir(d);
     }
-    std::vector<std::pair<std::wstring, std::string>> keyed;
-    for (std::string& n : names) keyed.emplace_back(korvel::collationKey(n), std::move(n));
-    std::sort(keyed.begin(), keyed.end());
-    for (const auto& [key, name] : keyed) addFolderNode(item, name, path + name + "/");
+    for (const std::string& name : names) {
+        // A node added for a new folder before this folder was read is kept.
+        bool present = false;
+        for (int i = 0; i < item->childCount() && !present; ++i) present = nodePath(item->child(i)) == path + name + "/";
+        if (!present) addFolderNode(item, name, path + name + "/");
+    }
+    sortChildrenOf(item);
+}
+
+void TDirTree::sortChildrenOf(QTreeWidgetItem* item) {
+    std::vector<std::pair<std::wstring, QTreeWidgetItem*>> keyed;
+    for (QTreeWidgetItem* child : item->takeChildren())
+        keyed.emplace_back(korvel::collationKey(child->text(0).toStdString()), child);
+    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& [key, child] : keyed) item->addChild(child);
 }
 
 std::string TDirTree::SelectedPath() const {
@@ -195,11 +206,11 @@ void TDirTree::AddPathNodes(const std::string& pathIn) {
         const std::string name = path.substr(slash + 1, end - slash - 1);
         const std::string childPath = parentPath + name + "/";
         QTreeWidgetItem* child = FindNode(childPath);
-        if (!child && parent->data(0, kReadRole).toBool()) {
-            child = addFolderNode(parent, name, childPath);
-            parent->sortChildren(0, Qt::AscendingOrder);
-        } else if (!child && parent->childCount() == 0) {
-            setPlaceholder(parent);  // the parent now has a sub-folder to show
+        if (!child) {
+            for (int i = parent->childCount() - 1; i >= 0; --i)
+                if (isPlaceholder(parent->child(i))) delete parent->takeChild(i);
+            addFolderNode(parent, name, childPath);
+            sortChildrenOf(parent);
         }
     }
 }

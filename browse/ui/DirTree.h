@@ -50,6 +50,7 @@ private:
     bool accept(const std::string& path) const;
     QTreeWidgetItem* addFolderNode(QTreeWidgetItem* parent, const std::string& name, const std::string& path);
     void checkMounts();
+    void sortChildrenOf(QTreeWidgetItem* item);
 
     QTimer* mountWatch_ = nullptr;
     std::string mountsSeen_;

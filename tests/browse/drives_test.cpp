@@ -1,0 +1,53 @@
+#include <gtest/gtest.h>
+
+#include "browse/Drives.h"
+
+using namespace korvel;
+
+TEST(Drives, MountTableBecomesDriveList) {
+    const std::string mounts =
+        "proc /proc proc rw 0 0\n"
+        "/dev/vda1 / ext4 rw 0 0\n"
+        "tmpfs /run tmpfs rw 0 0\n"
+        "/dev/sdb1 /media/u/USB\\040STICK vfat rw 0 0\n"
+        "/dev/loop3 /snap/core/1 squashfs ro 0 0\n"
+        "server:/export /mnt/nfs nfs4 rw 0 0\n"
+        "/dev/sdc1 /data ext4 rw 0 0\n"
+        "tmpfs /data tmpfs rw 0 0\n"  // a pseudo mount over /data hides it
+        "overlay /var/lib/docker/x overlay rw 0 0\n"
+        "garbage\n";
+    auto labels = [](const std::string& dev) { return dev == "/dev/sdb1" ? std::string("USB STICK") : std::string(); };
+    std::vector<DriveEntry> d = listDrives(mounts, "/home/u", labels);
+    ASSERT_EQ(d.size(), 4u);
+    EXPECT_EQ(d[0].path, "/home/u/");
+    EXPECT_EQ(d[0].caption, "ホーム (/home/u)");
+    EXPECT_EQ(d[1].path, "/");
+    EXPECT_EQ(d[1].caption, "(/)");
+    EXPECT_EQ(d[2].path, "/media/u/USB STICK/");
+    EXPECT_EQ(d[2].caption, "USB STICK (/media/u/USB STICK)");
+    EXPECT_EQ(d[3].path, "/mnt/nfs/");
+    // Root is there even when it is an overlay (containers).
+    EXPECT_EQ(listDrives("overlay / overlay rw 0 0\n", "", labels).size(), 1u);
+}
+
+TEST(Drives, TrashRules) {
+    struct Row {
+        const char* path;
+        bool isBin, inside;
+    } rows[] = {
+        {"/home/u/.local/share/Trash/files/", true, false},
+        {"/home/u/.local/share/Trash/files/old/", false, true},
+        {"/home/u/.local/share/Trash/files/old/deeper", false, true},
+        {"/media/u/USB/.Trash-1000/files/", true, false},
+        {"/media/u/USB/.Trash-1000/files/x/", false, true},
+        {"/media/u/USB/.Trash/1000/files/x/", false, true},
+        {"/media/u/USB/.Trash/abc/files/x/", false, false},
+        {"/home/u/files/", false, false},
+        {"/home/u/Trash/", false, false},
+        {"/home/u/.local/share/Trash/", false, false},
+    };
+    for (const Row& r : rows) {
+        EXPECT_EQ(IsRecycleBinFolder(r.path), r.isBin) << r.path;
+        EXPECT_EQ(IsInsideRecycleBin(r.path), r.inside) << r.path;
+    }
+}
