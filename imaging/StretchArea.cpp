@@ -44,20 +44,29 @@ public:
     }
 
     void run(const uint8_t* src, uint8_t* dst) const override {
-        switch (minLength_) {
-            case 1: runWith<1>(src, dst); return;
-            case 2: runWith<2>(src, dst); return;
-            case 3: runWith<3>(src, dst); return;
-            default: runWith<4>(src, dst); return;
+        if (div_.byMultiply) {
+            switch (minLength_) {
+                case 1: runWith<1, true>(src, dst); return;
+                case 2: runWith<2, true>(src, dst); return;
+                case 3: runWith<3, true>(src, dst); return;
+                default: runWith<4, true>(src, dst); return;
+            }
         }
+        runWith<1, false>(src, dst);
     }
 
 private:
     // L source pixels of every block are summed unrolled, the rest in a loop.
-    template <int L>
+    template <int L, bool ByMultiply>
     void runWith(const uint8_t* src, uint8_t* dst) const {
         const size_t d = first_.size() - 1;
         const Acc half = half_;
+        const uint64_t m = div_.m, divisor = div_.d;
+        const int shift = div_.shift;
+        auto divide = [&](Acc n) -> uint8_t {
+            if constexpr (ByMultiply) return uint8_t((uint64_t(n) * m) >> shift);
+            else return uint8_t(uint64_t(n) / divisor);
+        };
         Acc b0 = 0, b1 = 0, b2 = 0;  // boundary term of the span's left edge (0 at the image edge)
         for (size_t i = 0; i < d; ++i) {
             const int32_t begin = first_[i], end = first_[i + 1];
@@ -73,9 +82,9 @@ private:
                 const uint8_t* p = src + 3 * size_t(end);
                 n0 = Acc(p[0]) * f, n1 = Acc(p[1]) * f, n2 = Acc(p[2]) * f;
             }
-            dst[0] = uint8_t(div_((s0 << 16) - b0 + n0 + half));
-            dst[1] = uint8_t(div_((s1 << 16) - b1 + n1 + half));
-            dst[2] = uint8_t(div_((s2 << 16) - b2 + n2 + half));
+            dst[0] = divide((s0 << 16) - b0 + n0 + half);
+            dst[1] = divide((s1 << 16) - b1 + n1 + half);
+            dst[2] = divide((s2 << 16) - b2 + n2 + half);
             dst += 3;
             b0 = n0, b1 = n1, b2 = n2;
         }
