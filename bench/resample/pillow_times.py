@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Times Pillow's resampling and transposes in-process on the benchmark inputs: the median of
-several runs per operation, in milliseconds, as JSON on stdout."""
+"""Times Pillow's resampling and transposes in-process on the benchmark inputs: the median CPU
+time of several runs per operation, in milliseconds, as JSON on stdout."""
 import json
 import statistics
 import sys
