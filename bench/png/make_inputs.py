@@ -1,0 +1,49 @@
+#!/usr/bin/env python3
+"""Makes the PNG benchmark inputs: a photo-like and a graphics-like 2000 x 1500 RGB image."""
+import random
+import sys
+from PIL import Image, ImageDraw, ImageFilter
+
+
+def photo(width, height, seed=11):
+    rnd = random.Random(seed)
+    small = Image.new("RGB", (width // 16, height // 16))
+    px = small.load()
+    for y in range(small.height):
+        for x in range(small.width):
+            px[x, y] = (int(127 + 120 * (x / small.width - 0.5)), int(60 + 150 * y / small.height),
+                        int(200 - 150 * (x + y) / (small.width + small.height)))
+    img = small.resize((width, height), Image.BICUBIC)
+    draw = ImageDraw.Draw(img)
+    for _ in range(50):
+        x, y = rnd.randrange(width), rnd.randrange(height)
+        r = rnd.randrange(width // 40, width // 6)
+        draw.ellipse((x - r, y - r, x + r, y + r), fill=(rnd.randrange(256), rnd.randrange(256), rnd.randrange(256)))
+    img = img.filter(ImageFilter.GaussianBlur(5))
+    noise = Image.effect_noise((width, height), 20).convert("RGB")
+    return Image.blend(img, noise, 0.10)
+
+
+def graphics(width, height, seed=5):
+    """Flat colours, hard edges, lines and text: a screenshot or a chart."""
+    rnd = random.Random(seed)
+    img = Image.new("RGB", (width, height), (245, 245, 240))
+    draw = ImageDraw.Draw(img)
+    for _ in range(120):
+        x, y = rnd.randrange(width), rnd.randrange(height)
+        w, h = rnd.randrange(20, 400), rnd.randrange(10, 200)
+        colour = (rnd.randrange(256), rnd.randrange(256), rnd.randrange(256))
+        draw.rectangle((x, y, x + w, y + h), fill=colour if rnd.random() < 0.6 else None, outline=(0, 0, 0))
+    for _ in range(300):
+        draw.line((rnd.randrange(width), rnd.randrange(height), rnd.randrange(width), rnd.randrange(height)),
+                  fill=(rnd.randrange(256), 0, rnd.randrange(256)), width=rnd.randrange(1, 4))
+    for i in range(400):
+        draw.text((rnd.randrange(width), rnd.randrange(height)), f"Label {i} value {rnd.random():.4f}", fill=(20, 20, 20))
+    return img
+
+
+if __name__ == "__main__":
+    out = sys.argv[1]
+    photo(2000, 1500).save(f"{out}/photo.png")
+    graphics(2000, 1500).save(f"{out}/graphics.png")
+    print(f"made {out}/photo.png and {out}/graphics.png")
