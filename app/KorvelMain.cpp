@@ -68,6 +68,7 @@ TKorvelMain::TKorvelMain(const QStringList& arguments, QWidget* parent) : QMainW
         ComboBox1->setToolTip(ComboBox1->currentText());
     });
     connect(FilterBox, &QComboBox::currentIndexChanged, this, &TKorvelMain::FilterBoxChange);
+    loadPlugins();
     FormCreate(arguments);
 }
 

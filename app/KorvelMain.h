@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "browse/FileList.h"
+#include "imaging/MediaFiles.h"
 #include "settings/MainSettings.h"
 
 class QAction;
@@ -42,6 +43,7 @@ public:
     QString RecycleBinName;
     int SavedTreeWidth = 0;
     korvel::FileList FileList;
+    korvel::MediaExtList MediaExtList;
 
     // Controls, named as in the window description.
     QToolBar* MenuToolBar = nullptr;
@@ -98,6 +100,8 @@ public slots:
     void UpdateFileButtons();
     // Restores and raises the window (a second start asks for this).
     void activateFromOutside();
+    // Plug-ins: searched and registered before the window reads its settings.
+    void PlugInSet1Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -107,6 +111,7 @@ protected:
 
 private:
     void FormCreate(const QStringList& arguments);
+    void loadPlugins();
     bool FormCloseQuery();
     void buildBands();
     void buildMenus();

@@ -9,9 +9,9 @@
 #include <QRegion>
 #include <QScreen>
 
-#include "codecs/Bmp.h"
 #include "imaging/Bitmap.h"
 #include "imaging/Errors.h"
+#include "platform/QtImage.h"
 #include "settings/ConfigPaths.h"
 
 namespace {
@@ -51,16 +51,7 @@ QPixmap loadBitmapFile(const QString& path) {
     try {
         korvel::TBitmap bmp;
         bmp.loadFromFile(path.toStdString());
-        bmp.convertTo24();
-        QImage img(bmp.width(), bmp.height(), QImage::Format_RGB888);
-        std::vector<uint8_t> row(size_t(bmp.width()) * 3);
-        for (int y = 0; y < bmp.height(); ++y) {
-            bmp.rowToBgr(y, row.data());
-            uchar* out = img.scanLine(y);
-            for (int x = 0; x < bmp.width(); ++x)
-                out[3 * x] = row[3 * x + 2], out[3 * x + 1] = row[3 * x + 1], out[3 * x + 2] = row[3 * x];
-        }
-        return QPixmap::fromImage(img);
+        return QPixmap::fromImage(toQImage(bmp));
     } catch (const korvel::Exception&) {
         return {};
     }
