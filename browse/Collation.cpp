@@ -15,33 +15,16 @@ bool plainCollation() {
     return !name || std::strcmp(name, "C") == 0 || std::strcmp(name, "POSIX") == 0;
 }
 
-void appendKey(std::wstring& key, std::string_view text, bool plain) {
-    std::wstring folded = foldCase(text);
-    if (plain) {
-        key += folded;
-        return;
-    }
-    size_t at = key.size();
-    // Keys of the common locales are a few times the text's length; retry once when not.
-    size_t room = folded.size() * 4 + 16;
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        key.resize(at + room);
-        size_t n = std::wcsxfrm(key.data() + at, folded.c_str(), room);
-        if (n < room) {
-            key.resize(at + n);
-            return;
-        }
-        room = n + 1;
-    }
-    // The locale keeps growing its key; fall back to code-point order for this text.
-    key.resize(at);
-    key += folded;
-}
-
 }  // namespace
 
 std::wstring foldCase(std::string_view text) {
     std::wstring out;
+    foldCase(text, out);
+    return out;
+}
+
+void foldCase(std::string_view text, std::wstring& out) {
+    out.clear();
     out.reserve(text.size());
     std::mbstate_t state{};
     size_t i = 0;
@@ -66,27 +49,54 @@ std::wstring foldCase(std::string_view text) {
             i += n;
         }
     }
-    return out;
 }
 
-std::wstring collationKey(std::string_view text) {
-    std::wstring key;
-    appendKey(key, text, plainCollation());
-    return key;
+CollationKeyBuilder::CollationKeyBuilder() : plain_(plainCollation()) {}
+
+void CollationKeyBuilder::append(std::wstring& key, std::string_view text) {
+    foldCase(text, folded_);
+    if (plain_) {
+        key += folded_;
+        return;
+    }
+    size_t at = key.size();
+    // Keys of the common locales are a few times the text's length; retry once when not.
+    size_t room = folded_.size() * 4 + 16;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        key.resize(at + room);
+        size_t n = std::wcsxfrm(key.data() + at, folded_.c_str(), room);
+        if (n < room) {
+            key.resize(at + n);
+            return;
+        }
+        room = n + 1;
+    }
+    // The locale keeps growing its key; fall back to code-point order for this text.
+    key.resize(at);
+    key += folded_;
 }
 
-std::wstring pathCollationKey(std::string_view path) {
-    const bool plain = plainCollation();
-    std::wstring key;
+void CollationKeyBuilder::appendPath(std::wstring& key, std::string_view path) {
     for (;;) {
         size_t slash = path.find('/');
-        appendKey(key, path.substr(0, slash), plain);
+        append(key, path.substr(0, slash));
         if (slash == std::string_view::npos) break;
         // NUL ends a component: it is below every key value, so a component sorts before any
         // longer one it is a prefix of, and the rest of the path only breaks ties.
         key += L'\0';
         path.remove_prefix(slash + 1);
     }
+}
+
+std::wstring collationKey(std::string_view text) {
+    std::wstring key;
+    CollationKeyBuilder().append(key, text);
+    return key;
+}
+
+std::wstring pathCollationKey(std::string_view path) {
+    std::wstring key;
+    CollationKeyBuilder().appendPath(key, path);
     return key;
 }
 

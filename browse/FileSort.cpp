@@ -1,7 +1,6 @@
 #include "browse/FileSort.h"
 
 #include <algorithm>
-#include <numeric>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -19,57 +18,124 @@ int compareNumbers(T a, T b) {
 
 int sign(int v) { return v > 0 ? 1 : v < 0 ? -1 : 0; }
 
+// Length of the leading folders ("/"-terminated) that every path shares. Keys order paths
+// folder by folder, so leaving those folders out of every key keeps the order and spares each
+// comparison the long common start.
+size_t commonFolderLength(const FileList& list) {
+    std::string_view first = list.path(0);
+    size_t common = first.size();
+    for (size_t i = 1; i < list.size() && common > 0; ++i) {
+        std::string_view p = list.path(i);
+        size_t n = 0, max = std::min(common, p.size());
+        while (n < max && first[n] == p[n]) ++n;
+        common = n;
+    }
+    size_t slash = first.substr(0, common).rfind('/');
+    return slash == std::string_view::npos ? 0 : slash + 1;
+}
+
+// All keys of one sort in one buffer: key i is chars[start[i], start[i + 1]).
+struct KeyTable {
+    std::wstring chars;
+    std::vector<size_t> start{0};
+    std::wstring_view key(size_t i) const { return std::wstring_view(chars).substr(start[i], start[i + 1] - start[i]); }
+};
+
 // Name keys: the folder part of consecutive entries is usually the same, so its key is reused.
-std::vector<std::wstring> nameKeys(const FileList& list) {
-    std::vector<std::wstring> keys(list.size());
+KeyTable nameKeys(const FileList& list) {
+    KeyTable t;
+    t.start.reserve(list.size() + 1);
+    CollationKeyBuilder builder;
+    const size_t skip = commonFolderLength(list);
     std::string_view lastFolder;
     std::wstring folderKey;
     bool haveFolder = false;
     for (size_t i = 0; i < list.size(); ++i) {
-        std::string_view path = list.path(i);
+        std::string_view path = std::string_view(list.path(i)).substr(skip);
         size_t slash = path.rfind('/');
-        if (slash == std::string_view::npos) {
-            keys[i] = collationKey(path);
-            continue;
+        if (slash != std::string_view::npos) {
+            std::string_view folder = path.substr(0, slash);
+            if (!haveFolder || folder != lastFolder) {
+                folderKey.clear();
+                builder.appendPath(folderKey, folder);
+                lastFolder = folder;
+                haveFolder = true;
+            }
+            t.chars += folderKey;
+            t.chars += L'\0';
+            path.remove_prefix(slash + 1);
         }
-        std::string_view folder = path.substr(0, slash);
-        if (!haveFolder || folder != lastFolder) {
-            folderKey = pathCollationKey(folder);
-            lastFolder = folder;
-            haveFolder = true;
-        }
-        keys[i] = folderKey;
-        keys[i] += L'\0';
-        keys[i] += collationKey(path.substr(slash + 1));
+        builder.append(t.chars, path);
+        t.start.push_back(t.chars.size());
     }
-    return keys;
+    return t;
 }
 
 // Extension keys: few distinct extensions, so each is built once.
-std::vector<std::wstring> extKeys(const FileList& list) {
-    std::vector<std::wstring> keys(list.size());
+KeyTable extKeys(const FileList& list) {
+    KeyTable t;
+    t.start.reserve(list.size() + 1);
+    CollationKeyBuilder builder;
     std::unordered_map<std::string, std::wstring> known;
     for (size_t i = 0; i < list.size(); ++i) {
         const std::string& ext = list.seek(i).Ext;
         auto it = known.find(ext);
-        if (it == known.end()) it = known.emplace(ext, collationKey(ext)).first;
-        keys[i] = it->second;
+        if (it == known.end()) {
+            std::wstring key;
+            builder.append(key, ext);
+            it = known.emplace(ext, std::move(key)).first;
+        }
+        t.chars += it->second;
+        t.start.push_back(t.chars.size());
     }
-    return keys;
+    return t;
 }
 
-template <typename Less>
-std::vector<size_t> sortedOrder(size_t n, Less less) {
-    std::vector<size_t> order(n);
-    std::iota(order.begin(), order.end(), size_t(0));
-    std::stable_sort(order.begin(), order.end(), less);
+// Sorts indices by their keys; equal keys keep their index order, so the sort is stable without
+// the cost of a merge sort, and a descending sort keeps equal entries in their order too.
+template <typename Item, typename KeyLess>
+std::vector<size_t> orderOf(std::vector<Item>& items, bool descending, KeyLess keyLess) {
+    std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
+        if (keyLess(a, b)) return !descending;
+        if (keyLess(b, a)) return descending;
+        return a.index < b.index;
+    });
+    std::vector<size_t> order(items.size());
+    for (size_t i = 0; i < items.size(); ++i) order[i] = items[i].index;
     return order;
 }
 
-template <typename Key>
-std::vector<size_t> orderByKeys(const std::vector<Key>& keys, bool descending) {
-    if (descending) return sortedOrder(keys.size(), [&](size_t a, size_t b) { return keys[b] < keys[a]; });
-    return sortedOrder(keys.size(), [&](size_t a, size_t b) { return keys[a] < keys[b]; });
+std::vector<size_t> orderByNumbers(const std::vector<int64_t>& keys, bool descending) {
+    struct Item {
+        int64_t key;
+        size_t index;
+    };
+    std::vector<Item> items(keys.size());
+    for (size_t i = 0; i < keys.size(); ++i) items[i] = {keys[i], i};
+    return orderOf(items, descending, [](const Item& a, const Item& b) { return a.key < b.key; });
+}
+
+// Text keys carry their first four key values inline, which settles most comparisons without
+// reaching into the key buffer.
+std::vector<size_t> orderByTexts(const KeyTable& keys, bool descending) {
+    struct Item {
+        uint64_t head[2];
+        std::wstring_view key;
+        size_t index;
+    };
+    const size_t n = keys.start.size() - 1;
+    std::vector<Item> items(n);
+    for (size_t i = 0; i < n; ++i) {
+        std::wstring_view k = keys.key(i);
+        uint64_t c[4];
+        for (size_t j = 0; j < 4; ++j) c[j] = j < k.size() ? uint32_t(k[j]) : 0;
+        items[i] = {{c[0] << 32 | c[1], c[2] << 32 | c[3]}, k, i};
+    }
+    return orderOf(items, descending, [](const Item& a, const Item& b) {
+        if (a.head[0] != b.head[0]) return a.head[0] < b.head[0];
+        if (a.head[1] != b.head[1]) return a.head[1] < b.head[1];
+        return a.key < b.key;
+    });
 }
 
 }  // namespace
@@ -105,18 +171,14 @@ void sortFileList(FileList& list, SortKey key, bool descending) {
     if (list.size() < 2) return;
     std::vector<size_t> order;
     switch (key) {
-        case SortKey::Name: order = orderByKeys(nameKeys(list), descending); break;
-        case SortKey::Ext: order = orderByKeys(extKeys(list), descending); break;
-        case SortKey::Size: {
-            std::vector<int32_t> sizes(list.size());
-            for (size_t i = 0; i < list.size(); ++i) sizes[i] = list.seek(i).Size;
-            order = orderByKeys(sizes, descending);
-            break;
-        }
+        case SortKey::Name: order = orderByTexts(nameKeys(list), descending); break;
+        case SortKey::Ext: order = orderByTexts(extKeys(list), descending); break;
+        case SortKey::Size:
         case SortKey::Date: {
-            std::vector<uint32_t> times(list.size());
-            for (size_t i = 0; i < list.size(); ++i) times[i] = list.seek(i).Time;
-            order = orderByKeys(times, descending);
+            std::vector<int64_t> keys(list.size());
+            for (size_t i = 0; i < list.size(); ++i)
+                keys[i] = key == SortKey::Size ? int64_t(list.seek(i).Size) : int64_t(list.seek(i).Time);
+            order = orderByNumbers(keys, descending);
             break;
         }
     }
