@@ -93,11 +93,11 @@ KeyTable extKeys(const FileList& list) {
 
 // Sorts indices by their keys; equal keys keep their index order, so the sort is stable without
 // the cost of a merge sort, and a descending sort keeps equal entries in their order too.
-template <typename Item, typename KeyLess>
-std::vector<size_t> orderOf(std::vector<Item>& items, bool descending, KeyLess keyLess) {
+template <typename Item, typename KeyCompare>
+std::vector<size_t> orderOf(std::vector<Item>& items, bool descending, KeyCompare keyCompare) {
     std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
-        if (keyLess(a, b)) return !descending;
-        if (keyLess(b, a)) return descending;
+        int c = keyCompare(a, b);
+        if (c != 0) return descending ? c > 0 : c < 0;
         return a.index < b.index;
     });
     std::vector<size_t> order(items.size());
@@ -112,7 +112,7 @@ std::vector<size_t> orderByNumbers(const std::vector<int64_t>& keys, bool descen
     };
     std::vector<Item> items(keys.size());
     for (size_t i = 0; i < keys.size(); ++i) items[i] = {keys[i], i};
-    return orderOf(items, descending, [](const Item& a, const Item& b) { return a.key < b.key; });
+    return orderOf(items, descending, [](const Item& a, const Item& b) { return compareNumbers(a.key, b.key); });
 }
 
 // Text keys carry their first four key values inline, which settles most comparisons without
@@ -132,9 +132,9 @@ std::vector<size_t> orderByTexts(const KeyTable& keys, bool descending) {
         items[i] = {{c[0] << 32 | c[1], c[2] << 32 | c[3]}, k, i};
     }
     return orderOf(items, descending, [](const Item& a, const Item& b) {
-        if (a.head[0] != b.head[0]) return a.head[0] < b.head[0];
-        if (a.head[1] != b.head[1]) return a.head[1] < b.head[1];
-        return a.key < b.key;
+        if (a.head[0] != b.head[0]) return a.head[0] < b.head[0] ? -1 : 1;
+        if (a.head[1] != b.head[1]) return a.head[1] < b.head[1] ? -1 : 1;
+        return a.key.compare(b.key);
     });
 }
 
