@@ -65,20 +65,32 @@ inline __m128i select(__m128i mask, __m128i yes, __m128i no) {
 // The row buffers carry kRowSlack spare bytes, so the 4-byte loads of 3-byte pixels stay inside.
 template <int Bpp>
 void unPaethSse(uint8_t* row, const uint8_t* prev, size_t n) {
-    const __m128i zero = _mm_setzero_si128();
+    // The left neighbour stays in 16-bit lanes from pixel to pixel, so the serial chain holds
+    // only the predictor itself; packing for the store is off the chain.
+    const __m128i zero = _mm_setzero_si128(), low = _mm_set1_epi16(0xFF);
     __m128i a = zero, c = zero;
     for (size_t i = 0; i + Bpp <= n; i += Bpp) {
         const __m128i b = _mm_unpacklo_epi8(load32(prev + i), zero);
-        const __m128i x = load32(row + i);
-        const __m128i p = _mm_sub_epi16(b, c), q = _mm_sub_epi16(a, c);
-        const __m128i pa = abs16(p), pb = abs16(q), pc = abs16(_mm_add_epi16(p, q));
+        const __m128i x = _mm_unpacklo_epi8(load32(row + i), zero);
+        const __m128i p = _mm_sub_epi16(b, c);
+        const __m128i pa = abs16(p);
+        const __m128i q = _mm_sub_epi16(a, c);
+        const __m128i pb = abs16(q), pc = abs16(_mm_add_epi16(p, q));
         const __m128i smallest = _mm_min_epi16(pc, _mm_min_epi16(pa, pb));
         __m128i pred = select(_mm_cmpeq_epi16(smallest, pb), b, c);
         pred = select(_mm_cmpeq_epi16(smallest, pa), a, pred);
-        const __m128i out = _mm_add_epi8(x, _mm_packus_epi16(pred, zero));
-        storePixel<Bpp>(row + i, out);
-        a = _mm_unpacklo_epi8(out, zero);
+        a = _mm_and_si128(_mm_add_epi16(x, pred), low);
+        storePixel<Bpp>(row + i, _mm_packus_epi16(a, zero));
         c = b;
+    }
+}
+
+template <int Bpp>
+void unSubSse(uint8_t* row, size_t n) {
+    __m128i a = _mm_setzero_si128();
+    for (size_t i = 0; i + Bpp <= n; i += Bpp) {
+        a = _mm_add_epi8(load32(row + i), a);
+        storePixel<Bpp>(row + i, a);
     }
 }
 
@@ -100,7 +112,15 @@ template <int Bpp>
 bool unfilterBpp(uint8_t type, uint8_t* row, const uint8_t* prev, size_t n) {
     switch (type) {
         case kFilterNone: return true;
-        case kFilterSub: unSub<Bpp>(row, n); return true;
+        case kFilterSub:
+#if defined(__SSE2__)
+            if constexpr (Bpp == 3 || Bpp == 4) {
+                unSubSse<Bpp>(row, n);
+                return true;
+            }
+#endif
+            unSub<Bpp>(row, n);
+            return true;
         case kFilterUp: unUp(row, prev, n); return true;
         case kFilterAverage:
 #if defined(__SSE2__)
