@@ -9,5 +9,6 @@ int runInfo(const std::vector<std::string>& args);
 int runDecode(const std::vector<std::string>& args);
 int runConvert(const std::vector<std::string>& args);
 int runList(const std::vector<std::string>& args);
+int runThumb(const std::vector<std::string>& args);
 
 }  // namespace korvel::tool

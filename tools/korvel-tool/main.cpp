@@ -13,7 +13,8 @@ void usage() {
         "       korvel-tool decode FILE OUT.pam\n"
         "       korvel-tool convert --format bmp|jpeg|png [options] -o DIR FILE...\n"
         "       korvel-tool list [--filter MASKS] [--sort name|size|date|ext|none] [--desc] [--recursive]\n"
-        "                        [--no-hidden] DIR\n",
+        "                        [--no-hidden] DIR\n"
+        "       korvel-tool thumb [--size N] [--fast] [--screen WxH] -o DIR FILE...\n",
         stderr);
 }
 }  // namespace
@@ -31,6 +32,7 @@ int main(int argc, char** argv) {
     if (cmd == "decode") return korvel::tool::runDecode(args);
     if (cmd == "convert") return korvel::tool::runConvert(args);
     if (cmd == "list") return korvel::tool::runList(args);
+    if (cmd == "thumb") return korvel::tool::runThumb(args);
     usage();
     return 2;
 }

@@ -1,0 +1,331 @@
+// The thumbnail cache file: private folder, safe creation, appended images read back, failed
+// writes rolled back, and damaged cache bytes read without crashing.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/browse/TempTree.h"
+#include "browse/ThumbCache.h"
+#include "codecs/Bmp.h"
+#include "imaging/Bitmap.h"
+#include "imaging/Errors.h"
+#include "tests/support/Mutation.h"
+
+using namespace korvel;
+using korvel::testing::TempTree;
+
+namespace {
+
+TBitmap pattern(int w, int h, PixelFormat pf, uint32_t seed) {
+    TBitmap b(w, h, pf);
+    std::mt19937 rng(seed);
+    for (int y = 0; y < h; ++y)
+        for (size_t i = 0; i < b.stride(); ++i) b.scanLine(y)[i] = uint8_t(rng());
+    return b;
+}
+
+bool sameRaster(const TBitmap& a, const TBitmap& b) {
+    if (a.width() != b.width() || a.height() != b.height() || a.pixelFormat() != b.pixelFormat()) return false;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (a.pixel(x, y) != b.pixel(x, y)) return false;
+    return true;
+}
+
+std::string readText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+struct stat lstatOf(const std::string& path) {
+    struct stat st{};
+    EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
+    return st;
+}
+
+// Sets an environment variable for the scope.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old, had_ = true;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (had_) ::setenv(name_, old_.c_str(), 1);
+        else ::unsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    std::string old_;
+    bool had_ = false;
+};
+
+}  // namespace
+
+TEST(ThumbCache, AppendedImagesReadBackAtTheirOffsets) {
+    TempTree t;
+    ThumbCache cache;
+    cache.create(t.root(), "korvel.tp0");
+    const std::vector<TBitmap> images = {
+        pattern(80, 60, PixelFormat::pf24bit, 1), pattern(33, 7, PixelFormat::pf8bit, 2),
+        pattern(1, 80, PixelFormat::pf24bit, 3),  pattern(13, 5, PixelFormat::pf4bit, 4),
+        pattern(17, 3, PixelFormat::pf1bit, 5),   pattern(32, 32, PixelFormat::pf24bit, 6),
+    };
+    std::vector<int64_t> offsets;
+    int64_t expected = 0;
+    for (const TBitmap& b : images) {
+        offsets.push_back(cache.append(b));
+        EXPECT_EQ(offsets.back(), expected);
+        expected += int64_t(bmpFileSize(b));
+        EXPECT_EQ(cache.size(), expected);
+    }
+    EXPECT_EQ(lstatOf(cache.path()).st_size, expected);
+    // Read back out of order.
+    for (size_t k = images.size(); k-- > 0;) {
+        TBitmap back;
+        ASSERT_TRUE(cache.read(offsets[k], back)) << k;
+        EXPECT_TRUE(sameRaster(back, images[k])) << k;
+    }
+    // Offsets that do not start an image.
+    for (int64_t bad : {int64_t(-1), int64_t(1), offsets[1] + 14, cache.size(), cache.size() + 100, int64_t(1) << 40}) {
+        TBitmap back;
+        EXPECT_FALSE(cache.read(bad, back)) << bad;
+    }
+}
+
+TEST(ThumbCache, CreatedPrivateAndNewReplacingWhateverStoodThere) {
+    enum Planted { Nothing, StaleFile, LinkToVictim, DanglingLink, LinkToFolder };
+    for (Planted planted : {Nothing, StaleFile, LinkToVictim, DanglingLink, LinkToFolder}) {
+        SCOPED_TRACE(int(planted));
+        TempTree t;
+        t.folder("private");
+        t.folder("elsewhere");
+        const std::string dir = t / "private", name = "Korvel.tp0", at = dir + "/" + name;
+        const std::string victim = t / "elsewhere/victim.txt";
+        std::ofstream(victim) << "precious";
+        ino_t staleIno = 0;
+        switch (planted) {
+            case Nothing: break;
+            case StaleFile:
+                std::ofstream(at) << "left by a crashed run";
+                ::chmod(at.c_str(), 0666);
+                // A second name keeps the stale inode alive: it must be left as it was, not reused.
+                ASSERT_EQ(::link(at.c_str(), (t / "elsewhere/stale").c_str()), 0);
+                staleIno = lstatOf(at).st_ino;
+                break;
+            case LinkToVictim: ASSERT_EQ(::symlink(victim.c_str(), at.c_str()), 0); break;
+            case DanglingLink: ASSERT_EQ(::symlink((t / "elsewhere/new.txt").c_str(), at.c_str()), 0); break;
+            case LinkToFolder: ASSERT_EQ(::symlink((t / "elsewhere").c_str(), at.c_str()), 0); break;
+        }
+        {
+            ThumbCache cache;
+            cache.create(dir, name);
+            ASSERT_TRUE(cache.isOpen());
+            EXPECT_EQ(cache.path(), at);
+            struct stat st = lstatOf(at);
+            EXPECT_TRUE(S_ISREG(st.st_mode));
+            EXPECT_EQ(st.st_mode & 0777, 0600u);
+            EXPECT_EQ(st.st_size, 0);
+            if (planted == StaleFile) {
+                EXPECT_NE(st.st_ino, staleIno);
+                EXPECT_EQ(readText(t / "elsewhere/stale"), "left by a crashed run");
+            }
+            ASSERT_GE(cache.append(pattern(8, 8, PixelFormat::pf24bit, 9)), 0);
+            EXPECT_EQ(readText(victim), "precious");
+            EXPECT_FALSE(std::filesystem::exists(t / "elsewhere/new.txt"));
+        }
+        // Closed: truncated and deleted; the link's target was never touched.
+        EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(at)));
+        EXPECT_EQ(readText(victim), "precious");
+        EXPECT_TRUE(std::filesystem::is_directory(t / "elsewhere"));
+    }
+}
+
+TEST(ThumbCache, CreateFailsCleanlyWhenTheNameCannotBeFreed) {
+    TempTree t;
+    t.folder("d/Korvel.tp0/inner");  // a folder with content at the name
+    ThumbCache cache;
+    EXPECT_THROW(cache.create(t / "d", "Korvel.tp0"), EFileError);
+    EXPECT_FALSE(cache.isOpen());
+    EXPECT_EQ(cache.append(pattern(4, 4, PixelFormat::pf24bit, 1)), -1);
+    EXPECT_TRUE(std::filesystem::is_directory(t / "d/Korvel.tp0/inner"));
+    EXPECT_THROW(cache.create(t / "missing", "Korvel.tp0"), EFileError);
+}
+
+TEST(ThumbCache, CloseLeavesAFileThatReplacedOursAlone) {
+    TempTree t;
+    ThumbCache cache;
+    cache.create(t.root(), "k.tp0");
+    ASSERT_GE(cache.append(pattern(8, 8, PixelFormat::pf24bit, 1)), 0);
+    // A second program took the name over (as create does).
+    ThumbCache second;
+    second.create(t.root(), "k.tp0");
+    ASSERT_GE(second.append(pattern(4, 4, PixelFormat::pf24bit, 2)), 0);
+    // The first still reads its own image from its own (now nameless) file.
+    TBitmap back;
+    EXPECT_TRUE(cache.read(0, back));
+    EXPECT_EQ(back.width(), 8);
+    cache.close();
+    EXPECT_TRUE(std::filesystem::exists(t / "k.tp0"));
+    EXPECT_EQ(lstatOf(t / "k.tp0").st_size, second.size());
+    second.close();
+    EXPECT_FALSE(std::filesystem::exists(t / "k.tp0"));
+}
+
+TEST(ThumbCache, FailedWritesRollBackAndTruncateStartsClean) {
+    struct Row {
+        const char* name;
+        size_t goodBytes;  // written before the failure
+        int err;
+    } rows[] = {{"nothing written", 0, ENOSPC}, {"half written", 500, ENOSPC}, {"all but one", 14453, EIO},
+                {"short writes then full", 7, ENOSPC}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        TempTree t;
+        ThumbCache cache;
+        cache.create(t.root(), "k.tp0");
+        const TBitmap first = pattern(80, 60, PixelFormat::pf24bit, 1);
+        ASSERT_EQ(cache.append(first), 0);
+        const int64_t before = cache.size();
+        size_t written = 0;
+        cache.setWriteFunction([&](int fd, const void* p, size_t n, off_t at) -> ssize_t {
+            if (written >= r.goodBytes) {
+                errno = r.err;
+                return -1;
+            }
+            // Short writes: at most 7 bytes per call, as a slow device may do.
+            size_t take = std::min({n, r.goodBytes - written, size_t(7)});
+            ssize_t w = ::pwrite(fd, p, take, at);
+            if (w > 0) written += size_t(w);
+            return w;
+        });
+        EXPECT_EQ(cache.append(pattern(80, 60, PixelFormat::pf24bit, 2)), -1);
+        EXPECT_EQ(cache.size(), before);
+        EXPECT_EQ(lstatOf(cache.path()).st_size, before);
+        TBitmap back;
+        ASSERT_TRUE(cache.read(0, back));
+        EXPECT_TRUE(sameRaster(back, first));
+        EXPECT_FALSE(cache.read(before, back));
+
+        // A later listing starts clean, and writes work again once the disk has room.
+        cache.setWriteFunction([](int fd, const void* p, size_t n, off_t at) { return ::pwrite(fd, p, n, at); });
+        cache.truncate();
+        EXPECT_EQ(cache.size(), 0);
+        EXPECT_EQ(lstatOf(cache.path()).st_size, 0);
+        EXPECT_FALSE(cache.read(0, back));
+        const TBitmap again = pattern(60, 80, PixelFormat::pf24bit, 3);
+        EXPECT_EQ(cache.append(again), 0);
+        ASSERT_TRUE(cache.read(0, back));
+        EXPECT_TRUE(sameRaster(back, again));
+    }
+}
+
+TEST(ThumbCache, PrivateFolderChoice) {
+    TempTree t;
+    const std::string uid = std::to_string(::geteuid());
+    t.folder("run");
+    t.folder("open-run");
+    t.folder("tmp");
+    ::chmod((t / "run").c_str(), 0700);
+    ::chmod((t / "open-run").c_str(), 0755);
+    {
+        ScopedEnv run("XDG_RUNTIME_DIR", t / "run");
+        ScopedEnv tmp("TMPDIR", t / "tmp");
+        EXPECT_EQ(privateTempFolder(), t / "run/");
+    }
+    struct Row {
+        const char* name;
+        std::function<void()> plant;  // what stands at tmp/korvel-<uid> beforehand
+        std::string expected;
+    } rows[] = {
+        {"made fresh", [] {}, "tmp/korvel-" + uid + "/"},
+        {"ours, loose mode tightened",
+         [&] {
+             t.folder("tmp/korvel-" + uid);
+             ::chmod((t / ("tmp/korvel-" + uid)).c_str(), 0777);
+         },
+         "tmp/korvel-" + uid + "/"},
+        {"a link is refused",
+         [&] {
+             t.folder("tmp/target");
+             ::chmod((t / "tmp/target").c_str(), 0700);
+             t.link(t / "tmp/target", "tmp/korvel-" + uid);
+         },
+         "tmp/korvel-" + uid + "-1/"},
+        {"a file is refused", [&] { t.file("tmp/korvel-" + uid, 3); }, "tmp/korvel-" + uid + "-1/"},
+        {"someone else's folder is refused",
+         [&] {
+             t.folder("tmp/korvel-" + uid);
+             ::chmod((t / ("tmp/korvel-" + uid)).c_str(), 0700);
+             ASSERT_EQ(::chown((t / ("tmp/korvel-" + uid)).c_str(), ::geteuid() + 1, ::getegid()), 0);
+         },
+         "tmp/korvel-" + uid + "-1/"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        if (std::string(r.name).find("someone") != std::string::npos && ::geteuid() != 0) continue;  // needs chown
+        std::filesystem::remove_all(t / "tmp");
+        t.folder("tmp");
+        r.plant();
+        // A runtime folder that others may enter is not private: the fallback is used.
+        ScopedEnv run("XDG_RUNTIME_DIR", t / "open-run");
+        ScopedEnv tmp("TMPDIR", t / "tmp/");
+        const std::string got = privateTempFolder();
+        EXPECT_EQ(got, t / r.expected);
+        struct stat st = lstatOf(got.substr(0, got.size() - 1));
+        EXPECT_TRUE(S_ISDIR(st.st_mode));
+        EXPECT_EQ(st.st_uid, ::geteuid());
+        EXPECT_EQ(st.st_mode & 0777, 0700u);
+    }
+}
+
+TEST(ThumbCache, FileNameFollowsTheProgram) {
+    struct Row {
+        const char* exe;
+        const char* name;
+    } rows[] = {{"/usr/bin/korvel", "korvel.tp0"},
+                {"/opt/k/korvel-tool", "korvel-tool.tp0"},
+                {"/opt/Korvel.bin", "Korvel.tp0"},
+                {"korvel", "korvel.tp0"}};
+    for (const Row& r : rows) EXPECT_EQ(thumbCacheFileName(r.exe), r.name) << r.exe;
+}
+
+// The cache is a file on disk another program of the user could damage: reading every image
+// of a damaged cache must fail or succeed cleanly, never crash or read out of bounds.
+TEST(ThumbCache, DamagedCacheBytesReadSafely) {
+    TempTree t;
+    ThumbCache cache;
+    cache.create(t.root(), "k.tp0");
+    const int64_t a = cache.append(pattern(9, 5, PixelFormat::pf24bit, 1));
+    const int64_t b = cache.append(pattern(6, 4, PixelFormat::pf8bit, 2));
+    const std::string good = readText(cache.path());
+    korvel::testing::Bytes bytes(good.begin(), good.end());
+    int mutants = 0;
+    korvel::testing::forEachMutation(
+        bytes, 400,
+        [&](const korvel::testing::Bytes& m) {
+            std::ofstream(cache.path(), std::ios::binary | std::ios::trunc)
+                .write(reinterpret_cast<const char*>(m.data()), std::streamsize(m.size()));
+            TBitmap out;
+            for (int64_t pos : {a, b, int64_t(2), int64_t(m.size())}) {
+                if (cache.read(pos, out)) {
+                    EXPECT_GT(out.width(), 0);
+                    EXPECT_LE(int64_t(out.width()) * out.height(), 4096);
+                }
+            }
+            ++mutants;
+        },
+        54);
+    EXPECT_GT(mutants, 400);
+}

@@ -1,0 +1,493 @@
+// Thumbnail building: sizes, which reduction runs, the JPEG scale, icons for files that cannot be
+// decoded, and the cache offsets recorded in the list.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "browse/FileList.h"
+#include "browse/FolderScan.h"
+#include "tests/browse/TempTree.h"
+#include "browse/ThumbCache.h"
+#include "browse/Thumbnails.h"
+#include "codecs/Bmp.h"
+#include "codecs/Jpeg.h"
+#include "codecs/Png.h"
+#include "imaging/Bitmap.h"
+#include "imaging/MediaFiles.h"
+#include "imaging/PlainStretch.h"
+#include "imaging/StretchUtils.h"
+
+using namespace korvel;
+using korvel::testing::TempTree;
+
+namespace {
+
+TBitmap noise(int w, int h, uint32_t seed) {
+    TBitmap b(w, h, PixelFormat::pf24bit);
+    std::mt19937 rng(seed);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < 3 * w; ++x) b.scanLine(y)[x] = uint8_t(rng());
+    return b;
+}
+
+// A photo-like image that JPEG keeps close: gradients and blocks.
+TBitmap smooth(int w, int h) {
+    TBitmap b(w, h, PixelFormat::pf24bit);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint8_t* p = b.scanLine(y) + 3 * x;
+            p[0] = uint8_t(x * 255 / w), p[1] = uint8_t(y * 255 / h), p[2] = ((x / 300 + y / 300) % 2) ? 200 : 40;
+        }
+    return b;
+}
+
+void saveBmp(const TBitmap& b, const std::string& path) { b.saveToFile(path); }
+
+void saveJpeg(const TBitmap& b, const std::string& path, bool grey = false) {
+    TJPEGImage j;
+    j.grayscale = grey;
+    j.assign(b);
+    j.compress();
+    j.saveToFile(path);
+}
+
+std::vector<uint8_t> bytesOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+// Rows compared as blue-green-red, so the pixel format does not matter.
+::testing::AssertionResult samePixels(const TBitmap& a, const TBitmap& b) {
+    if (a.width() != b.width() || a.height() != b.height())
+        return ::testing::AssertionFailure() << a.width() << "x" << a.height() << " vs " << b.width() << "x" << b.height();
+    std::vector<uint8_t> ra(size_t(a.width()) * 3), rb(ra.size());
+    for (int y = 0; y < a.height(); ++y) {
+        a.rowToBgr(y, ra.data());
+        b.rowToBgr(y, rb.data());
+        for (size_t i = 0; i < ra.size(); ++i)
+            if (ra[i] != rb[i])
+                return ::testing::AssertionFailure() << "pixel (" << i / 3 << ", " << y << ") byte " << i % 3 << ": "
+                                                     << int(ra[i]) << " vs " << int(rb[i]);
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// The plain stretch stated pixel by pixel: output (x, y) takes source (x * sw / dw, y * sh / dh).
+TBitmap nearest(const TBitmap& src, int dw, int dh) {
+    TBitmap out(dw, dh, PixelFormat::pf24bit);
+    for (int y = 0; y < dh; ++y)
+        for (int x = 0; x < dw; ++x) {
+            const uint8_t* s = src.scanLine(int(int64_t(y) * src.height() / dh)) + 3 * (int64_t(x) * src.width() / dw);
+            std::memcpy(out.scanLine(y) + 3 * x, s, 3);
+        }
+    return out;
+}
+
+ThumbParams params(int size = 100, bool fast = false, int sw = 1920, int sh = 1080) {
+    ThumbParams p;
+    p.thumbSize = size;
+    p.infoHeight = std::min(size / 5, 20);
+    p.speedFlg = fast;
+    p.screenWidth = sw;
+    p.screenHeight = sh;
+    return p;
+}
+
+}  // namespace
+
+TEST(Thumbnails, FitThumbRectKeepsTheAspectAndAtLeastOnePixel) {
+    struct Row {
+        int thumbSize, w, h, ew, eh;
+    } rows[] = {
+        {100, 1600, 1200, 80, 60}, {100, 1200, 1600, 60, 80}, {100, 40, 10, 80, 20}, {100, 3000, 1, 80, 1},
+        {100, 1, 3000, 1, 80},     {100, 80, 80, 80, 80},     {100, 7, 3, 80, 34},   {60, 1600, 1200, 48, 36},
+        {150, 300, 200, 130, 86},  {100, 500, 375, 80, 60},
+    };
+    for (const Row& r : rows) {
+        Rect got = FitThumbRect(r.w, r.h, params(r.thumbSize));
+        EXPECT_EQ(got.left, 0);
+        EXPECT_EQ(got.top, 0);
+        EXPECT_EQ(got.width(), r.ew) << r.w << "x" << r.h << " in " << r.thumbSize;
+        EXPECT_EQ(got.height(), r.eh) << r.w << "x" << r.h << " in " << r.thumbSize;
+    }
+}
+
+// Each row names the steps the builder must take; the expected pixels are made from the plain
+// stretch and StretchBitmap in that order, and noise makes every other choice differ.
+TEST(Thumbnails, ChoosesTheReductionSteps) {
+    struct Row {
+        const char* name;
+        int w, h;
+        ThumbParams p;
+        int iw, ih;  // intermediate: the half-screen reduction, or the image itself
+        int tw, th;
+        ThumbMethod method;
+    } rows[] = {
+        {"landscape over the screen", 1600, 1200, params(), 720, 540, 80, 60, ThumbMethod::Resampled},
+        {"portrait over the screen", 1200, 1600, params(), 405, 540, 60, 80, ThumbMethod::Resampled},
+        {"fits the screen", 1600, 1200, params(100, false, 1600, 1200), 1600, 1200, 80, 60, ThumbMethod::Resampled},
+        {"speed flag", 1600, 1200, params(100, true), 720, 540, 80, 60, ThumbMethod::PlainStretch},
+        {"small: enlarged by the plain stretch", 40, 10, params(), 40, 10, 80, 20, ThumbMethod::PlainStretch},
+        {"one row", 3000, 1, params(), 960, 1, 80, 1, ThumbMethod::Resampled},
+        {"one column, tall", 1, 3000, params(), 1, 540, 1, 80, ThumbMethod::Resampled},
+        {"exactly the box", 80, 60, params(), 80, 60, 80, 60, ThumbMethod::Resampled},
+        {"small cells", 1600, 1200, params(60), 720, 540, 48, 36, ThumbMethod::Resampled},
+    };
+    TempTree t;
+    uint32_t seed = 1;
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        const TBitmap src = noise(r.w, r.h, seed++);
+        saveBmp(src, t / "in.bmp");
+        TBitmap thumb;
+        ThumbReport rep = MakeThumbnail(t / "in.bmp", r.p, thumb);
+        EXPECT_EQ(rep.decodedWidth, r.w);
+        EXPECT_EQ(rep.intermediateWidth, r.iw);
+        EXPECT_EQ(rep.intermediateHeight, r.ih);
+        EXPECT_EQ(rep.method, r.method);
+        ASSERT_EQ(thumb.width(), r.tw);
+        ASSERT_EQ(thumb.height(), r.th);
+        EXPECT_EQ(thumb.pixelFormat(), PixelFormat::pf24bit);
+
+        TBitmap inter = (r.iw == r.w && r.ih == r.h) ? src : nearest(src, r.iw, r.ih);
+        TBitmap expected;
+        if (r.method == ThumbMethod::Resampled) {
+            expected = inter;
+            StretchBitmap(expected, r.tw, r.th);
+        } else {
+            expected = nearest(inter, r.tw, r.th);
+        }
+        EXPECT_TRUE(samePixels(thumb, expected));
+    }
+}
+
+TEST(Thumbnails, JpegDecodedAtTheCoarsestCoveringScale) {
+    struct Row {
+        int w, h, thumbSize;
+        int dw, dh;  // decoded size
+        int tw, th;
+        bool grey;
+    } rows[] = {
+        {4000, 3000, 100, 500, 375, 80, 60, false},  // 1/8
+        {640, 480, 100, 160, 120, 80, 60, false},    // 1/8 would be 80 x 60, below 100: 1/4
+        {400, 300, 100, 200, 150, 80, 60, false},    // 1/4 is 100 x 75: 1/2
+        {120, 90, 100, 120, 90, 80, 60, true},       // full size, greyscale
+    };
+    TempTree t;
+    for (const Row& r : rows) {
+        SCOPED_TRACE(std::to_string(r.w) + "x" + std::to_string(r.h));
+        saveJpeg(smooth(r.w, r.h), t / "in.jpg", r.grey);
+        TBitmap thumb;
+        ThumbReport rep = MakeThumbnail(t / "in.jpg", params(r.thumbSize), thumb);
+        EXPECT_EQ(rep.decodedWidth, r.dw);
+        EXPECT_EQ(rep.decodedHeight, r.dh);
+        ASSERT_EQ(thumb.width(), r.tw);
+        ASSERT_EQ(thumb.height(), r.th);
+
+        // The same file decoded at that scale by itself, then resampled.
+        TJPEGImage j;
+        j.loadFromFile(t / "in.jpg");
+        j.setScale(r.dw * 8 <= r.w ? JpegScale::jsEighth
+                   : r.dw * 4 <= r.w ? JpegScale::jsQuarter
+                   : r.dw * 2 <= r.w ? JpegScale::jsHalf
+                                     : JpegScale::jsFullSize);
+        TBitmap expected = j.bitmap();
+        StretchBitmap(expected, r.tw, r.th);
+        EXPECT_TRUE(samePixels(thumb, expected));
+    }
+}
+
+TEST(Thumbnails, TransparentAndPaletteImagesOnWhite) {
+    TempTree t;
+    // 40 x 40 PNG, left half red and opaque, right half fully transparent.
+    TBitmap img(40, 40, PixelFormat::pf24bit);
+    auto mask = std::make_unique<TBitmap>(40, 40, PixelFormat::pf8bit);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x) {
+            uint8_t* p = img.scanLine(y) + 3 * x;
+            p[0] = 0, p[1] = 0, p[2] = 255;
+            mask->scanLine(y)[x] = x < 20 ? 0 : 255;
+        }
+    img.setMask(std::move(mask));
+    TGLDPNG png;
+    png.assign(img);
+    png.saveToFile(t / "alpha.png");
+    TBitmap thumb;
+    MakeThumbnail(t / "alpha.png", params(), thumb);
+    ASSERT_EQ(thumb.width(), 80);
+    ASSERT_EQ(thumb.height(), 80);
+    EXPECT_EQ(thumb.mask(), nullptr);
+    EXPECT_EQ(thumb.pixel(0, 0), makeColor(255, 0, 0));
+    EXPECT_EQ(thumb.pixel(39, 79), makeColor(255, 0, 0));
+    EXPECT_EQ(thumb.pixel(40, 0), makeColor(255, 255, 255));
+    EXPECT_EQ(thumb.pixel(79, 79), makeColor(255, 255, 255));
+
+    // An 8-bit palette bitmap reduced by StretchBitmap gives the palette colours' mean.
+    TBitmap pal(160, 120, PixelFormat::pf8bit);
+    std::vector<RGBQuad> colours(256);
+    colours[1] = RGBQuad::of(makeColor(0, 0, 200));
+    colours[2] = RGBQuad::of(makeColor(100, 50, 0));
+    pal.setPalette(colours);
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 160; ++x) pal.scanLine(y)[x] = uint8_t(1 + (x % 2));
+    pal.saveToFile(t / "pal.bmp");
+    MakeThumbnail(t / "pal.bmp", params(), thumb);
+    ASSERT_EQ(thumb.width(), 80);
+    EXPECT_EQ(thumb.pixelFormat(), PixelFormat::pf24bit);
+    EXPECT_EQ(thumb.pixel(17, 23), makeColor(50, 25, 100));
+}
+
+namespace {
+
+// Hands out a 16 x 16 icon (green, top-left pixel transparent) and records the paths asked for.
+class FakeIcons : public FileIconSource {
+public:
+    bool fileIcon(const std::string& path, TBitmap& icon) override {
+        asked.push_back(path);
+        if (throws) throw std::runtime_error("icon theme broke");
+        if (!have) return false;
+        icon = TBitmap(16, 16, PixelFormat::pf24bit);
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x) icon.scanLine(y)[3 * x + 1] = 200;
+        auto m = std::make_unique<TBitmap>(16, 16, PixelFormat::pf8bit);
+        m->scanLine(0)[0] = 255;
+        icon.setMask(std::move(m));
+        return true;
+    }
+    std::vector<std::string> asked;
+    bool have = true, throws = false;
+};
+
+struct Built {
+    TempTree tree;
+    FileList list;
+    ThumbCache cache;
+    ThumbnailBuilder builder{list, cache};
+    std::vector<std::pair<size_t, std::string>> failures;
+    Built() {
+        cache.create(tree.root(), "korvel.tp0");
+        builder.onDecodeFailure = [this](size_t i, const std::string& why) { failures.emplace_back(i, why); };
+    }
+    void add(const std::string& name) { list.append(tree / name, TSeekFile{}); }
+};
+
+}  // namespace
+
+TEST(Thumbnails, FilesThatCannotBeDecodedGetTheIconAndAreReported) {
+    Built b;
+    FakeIcons icons;
+    b.builder.iconSource = &icons;
+    MediaExtList media;
+    media.add(".mp4");
+    b.builder.mediaExts = &media;
+
+    saveJpeg(smooth(200, 150), b.tree / "good.jpg");
+    const std::vector<uint8_t> good = bytesOf(b.tree / "good.jpg");
+    struct Damage {
+        const char* name;
+        std::vector<uint8_t> bytes;
+    } damaged[] = {
+        {"cut.jpg", std::vector<uint8_t>(good.begin(), good.begin() + 100)},
+        {"text.jpg", std::vector<uint8_t>{'n', 'o', 't', ' ', 'a', ' ', 'j', 'p', 'e', 'g'}},
+        {"nosof.jpg", std::vector<uint8_t>{0xFF, 0xD8, 0xFF, 0xD9}},
+        {"unknown.xyz", good},
+    };
+    b.add("good.jpg");
+    for (const Damage& d : damaged) {
+        writeBytes(b.tree / d.name, d.bytes);
+        b.add(d.name);
+    }
+    writeBytes(b.tree / "clip.mp4", good);  // decodable bytes, but a media file
+    b.add("clip.mp4");
+    b.add("vanished.bmp");
+
+    b.builder.BuildThumbnails(0, b.list.size(), params());
+
+    // Every entry cached in build order, each image starting where the previous one ended.
+    int64_t expectedPos = 0;
+    for (size_t i = 0; i < b.list.size(); ++i) {
+        ASSERT_EQ(b.list.seek(i).ThumbPos, expectedPos) << b.list.path(i);
+        TBitmap back;
+        ASSERT_TRUE(b.cache.read(b.list.seek(i).ThumbPos, back));
+        expectedPos += int64_t(bmpFileSize(back));
+        if (i == 0) {
+            EXPECT_EQ(back.width(), 80);
+            EXPECT_EQ(back.height(), 60);
+        } else {
+            // The icon on white: its transparent pixel shows the background.
+            EXPECT_EQ(back.width(), 16) << b.list.path(i);
+            EXPECT_EQ(back.pixel(0, 0), makeColor(255, 255, 255));
+            EXPECT_EQ(back.pixel(5, 5), makeColor(0, 200, 0));
+        }
+    }
+    EXPECT_EQ(b.cache.size(), expectedPos);
+    // The icon was asked for each failed file and the media file; only decoding failures are reported.
+    std::vector<std::string> wantAsked;
+    for (size_t i = 1; i < b.list.size(); ++i) wantAsked.push_back(b.list.path(i));
+    EXPECT_EQ(icons.asked, wantAsked);
+    ASSERT_EQ(b.failures.size(), 5u);
+    std::vector<size_t> failedIdx;
+    for (auto& f : b.failures) {
+        failedIdx.push_back(f.first);
+        EXPECT_FALSE(f.second.empty());
+    }
+    EXPECT_EQ(failedIdx, (std::vector<size_t>{1, 2, 3, 4, 6}));
+
+    // Built entries are not tried again.
+    icons.asked.clear();
+    b.builder.BuildThumbnails(0, b.list.size(), params());
+    EXPECT_TRUE(icons.asked.empty());
+    EXPECT_EQ(b.cache.size(), expectedPos);
+}
+
+TEST(Thumbnails, BuiltinIconWhenTheWindowsHaveNone) {
+    for (int mode = 0; mode < 3; ++mode) {
+        SCOPED_TRACE(mode);
+        Built b;
+        FakeIcons icons;
+        icons.have = mode != 1;
+        icons.throws = mode == 2;
+        if (mode != 0) b.builder.iconSource = &icons;
+        writeBytes(b.tree / "bad.gif", {'G', 'I', 'F'});
+        b.add("bad.gif");
+        bool busyInside = false;
+        b.builder.onDecodeFailure = [&](size_t, const std::string&) { busyInside = b.builder.ThumbBusy(); };
+        const TBitmap* t = b.builder.thumbnail(0, params());
+        ASSERT_NE(t, nullptr);
+        EXPECT_TRUE(busyInside);
+        EXPECT_FALSE(b.builder.ThumbBusy());
+        TBitmap builtin;
+        DrawBuiltinFileIcon(builtin);
+        ASSERT_EQ(t->width(), 32);
+        ASSERT_EQ(t->height(), 32);
+        // Outside the page is white, the page's edge is drawn, and it matches the built-in icon on white.
+        EXPECT_EQ(t->pixel(0, 0), makeColor(255, 255, 255));
+        EXPECT_EQ(t->pixel(6, 16), makeColor(0x60, 0x60, 0x60));
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 32; ++x)
+                if (builtin.alphaAt(x, y) == 255) ASSERT_EQ(t->pixel(x, y), builtin.pixel(x, y)) << x << "," << y;
+    }
+}
+
+TEST(Thumbnails, BuildRangeStopsAtTheListEndAndSkipsBuiltEntries) {
+    Built b;
+    for (int i = 0; i < 3; ++i) {
+        saveBmp(noise(30 + i, 20, uint32_t(i)), b.tree / ("f" + std::to_string(i) + ".bmp"));
+        b.add("f" + std::to_string(i) + ".bmp");
+    }
+    b.builder.BuildThumbnails(1, 100, params());
+    EXPECT_EQ(b.list.seek(0).ThumbPos, -1);
+    EXPECT_EQ(b.list.seek(1).ThumbPos, 0);
+    EXPECT_GT(b.list.seek(2).ThumbPos, 0);
+    b.builder.BuildThumbnails(0, 0, params());
+    EXPECT_EQ(b.list.seek(0).ThumbPos, -1);
+    b.builder.BuildThumbnails(size_t(-1), 5, params());  // no wrap-around to entry 0
+    EXPECT_EQ(b.list.seek(0).ThumbPos, -1);
+    EXPECT_EQ(b.builder.thumbnail(3, params()), nullptr);
+    // Entry 0 is built when the grid draws it, after the others.
+    const TBitmap* t = b.builder.thumbnail(0, params());
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(t->width(), 80);  // 30 x 20 enlarged
+    EXPECT_EQ(t->height(), 53);
+    EXPECT_GT(b.list.seek(0).ThumbPos, b.list.seek(2).ThumbPos);
+}
+
+TEST(Thumbnails, NewListingEmptiesTheCacheAndThumbnailsAreBuiltAgain) {
+    Built b;
+    const TBitmap a = noise(160, 120, 5), c = noise(120, 160, 6);
+    b.tree.folder("pics");
+    saveBmp(a, b.tree / "pics/a.bmp");
+    saveBmp(c, b.tree / "pics/c.bmp");
+    ListOptions opts;
+    ListFolder(b.list, b.tree / "pics/", ListMode::Replace, opts);
+    ASSERT_EQ(b.list.size(), 2u);
+    ASSERT_NE(b.builder.thumbnail(0, params()), nullptr);
+    ASSERT_NE(b.builder.thumbnail(1, params()), nullptr);
+    const int32_t second = b.list.seek(1).ThumbPos;
+    ASSERT_GT(second, 0);
+
+    // What the window does for a replacing listing.
+    b.cache.truncate();
+    ListFolder(b.list, b.tree / "pics/", ListMode::Replace, opts);
+    EXPECT_EQ(b.cache.size(), 0);
+    struct stat st;
+    ASSERT_EQ(::stat(b.cache.path().c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 0);
+    EXPECT_EQ(b.list.seek(0).ThumbPos, -1);
+    EXPECT_EQ(b.list.seek(1).ThumbPos, -1);
+
+    // Built again in drawing order: entry 1 first now starts the file.
+    const TBitmap* t1 = b.builder.thumbnail(1, params());
+    ASSERT_NE(t1, nullptr);
+    EXPECT_EQ(b.list.seek(1).ThumbPos, 0);
+    TBitmap expected = c;
+    StretchBitmap(expected, 60, 80);
+    EXPECT_TRUE(samePixels(*t1, expected));
+    const TBitmap* t0 = b.builder.thumbnail(0, params());
+    ASSERT_NE(t0, nullptr);
+    EXPECT_EQ(b.list.seek(0).ThumbPos, second);  // same size image, now second
+    expected = a;
+    StretchBitmap(expected, 80, 60);
+    EXPECT_TRUE(samePixels(*t0, expected));
+}
+
+TEST(Thumbnails, FailedCacheWriteLeavesTheEntryUncachedButDrawable) {
+    Built b;
+    const TBitmap a = noise(160, 120, 7);
+    saveBmp(a, b.tree / "a.bmp");
+    saveBmp(noise(120, 160, 8), b.tree / "b.bmp");
+    b.add("a.bmp");
+    b.add("b.bmp");
+    ASSERT_NE(b.builder.thumbnail(0, params()), nullptr);
+    const int64_t before = b.cache.size();
+
+    // The disk fills up part way through the next image.
+    b.cache.setWriteFunction([](int fd, const void* p, size_t n, off_t at) -> ssize_t {
+        if (n > 100) return ::pwrite(fd, p, 100, at);
+        errno = ENOSPC;
+        return -1;
+    });
+    const TBitmap* t = b.builder.thumbnail(1, params());
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(t->width(), 60);
+    EXPECT_EQ(t->height(), 80);
+    EXPECT_EQ(b.list.seek(1).ThumbPos, -1);
+    EXPECT_EQ(b.cache.size(), before);
+    struct stat st;
+    ASSERT_EQ(::stat(b.cache.path().c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, before);
+    // The entry cached before is intact.
+    const TBitmap* t0 = b.builder.thumbnail(0, params());
+    ASSERT_NE(t0, nullptr);
+    TBitmap expected = a;
+    StretchBitmap(expected, 80, 60);
+    EXPECT_TRUE(samePixels(*t0, expected));
+
+    // Space again: the next draw builds and caches it where the failed one would have gone.
+    b.cache.setWriteFunction([](int fd, const void* p, size_t n, off_t at) { return ::pwrite(fd, p, n, at); });
+    ASSERT_NE(b.builder.thumbnail(1, params()), nullptr);
+    EXPECT_EQ(b.list.seek(1).ThumbPos, before);
+}
+
+TEST(Thumbnails, WithoutACacheThumbnailsAreStillDrawn) {
+    TempTree t;
+    FileList list;
+    ThumbCache cache;  // never created: no private folder could be had
+    ThumbnailBuilder builder(list, cache);
+    saveBmp(noise(40, 30, 9), t / "a.bmp");
+    list.append(t / "a.bmp", TSeekFile{});
+    const TBitmap* th = builder.thumbnail(0, params());
+    ASSERT_NE(th, nullptr);
+    EXPECT_EQ(th->width(), 80);
+    EXPECT_EQ(list.seek(0).ThumbPos, -1);
+}

@@ -1,0 +1,149 @@
+// Runs "korvel-tool thumb" as a script would: the thumbnails it writes, its errors and exit status.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/browse/TempTree.h"
+#include "codecs/Jpeg.h"
+#include "imaging/Bitmap.h"
+#include "imaging/StretchUtils.h"
+
+using namespace korvel;
+using korvel::testing::TempTree;
+
+namespace {
+
+struct ToolRun {
+    int status = -1;
+    std::vector<std::string> lines;
+    std::string err;
+};
+
+ToolRun thumb(const std::string& args, const std::string& env = "") {
+    const std::string errFile = "/tmp/korvel-thumb-err-" + std::to_string(::getpid());
+    const std::string cmd = env + " " + KORVEL_TOOL + " thumb " + args + " 2>" + errFile;
+    ToolRun r;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return r;
+    std::string out;
+    char buf[4096];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+    const int st = pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) r.lines.push_back(line);
+    std::ifstream e(errFile);
+    std::stringstream ss;
+    ss << e.rdbuf();
+    r.err = ss.str();
+    std::remove(errFile.c_str());
+    return r;
+}
+
+TBitmap gradient(int w, int h) {
+    TBitmap b(w, h, PixelFormat::pf24bit);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint8_t* p = b.scanLine(y) + 3 * x;
+            p[0] = uint8_t(x * 7 + y), p[1] = uint8_t(y * 3), p[2] = uint8_t(x ^ y);
+        }
+    return b;
+}
+
+TBitmap loadBmp(const std::string& path) {
+    TBitmap b;
+    b.loadFromFile(path);
+    return b;
+}
+
+}  // namespace
+
+TEST(KorvelToolThumb, WritesThumbnailsAndReportsFailures) {
+    TempTree t;
+    t.folder("out");
+    const TBitmap big = gradient(1600, 1200);
+    big.saveToFile(t / "big.bmp");
+    gradient(40, 10).saveToFile(t / "small.bmp");
+    std::ofstream(t / "broken.jpg") << "not a jpeg";
+    TJPEGImage j;
+    j.assign(gradient(800, 600));
+    j.compress();
+    j.saveToFile(t / "photo.jpg");
+
+    const std::string files = t / "big.bmp" + " " + t / "broken.jpg" + " " + t / "small.bmp" + " " + t / "photo.jpg";
+    // A private runtime folder of this test, so the cache file can be checked afterwards.
+    t.folder("run");
+    ::chmod((t / "run").c_str(), 0700);
+    ToolRun r = thumb("-o " + t / "out" + " " + files, "XDG_RUNTIME_DIR=" + t / "run");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(t / "broken.jpg"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("big.bmp"), std::string::npos) << r.err;
+    EXPECT_EQ(r.lines, (std::vector<std::string>{t / "out/big.bmp", t / "out/small.bmp", t / "out/photo.bmp"}));
+    EXPECT_FALSE(std::filesystem::exists(t / "out/broken.bmp"));
+    // The cache file went with the program.
+    EXPECT_TRUE(std::filesystem::is_empty(t / "run"));
+
+    // 1600 x 1200: half the default screen (720 x 540) by the plain stretch, then resampled.
+    TBitmap inter(720, 540, PixelFormat::pf24bit);
+    for (int y = 0; y < 540; ++y)
+        for (int x = 0; x < 720; ++x)
+            std::copy_n(big.scanLine(y * 1200 / 540) + 3 * (x * 1600 / 720), 3, inter.scanLine(y) + 3 * x);
+    StretchBitmap(inter, 80, 60);
+    const TBitmap gotBig = loadBmp(t / "out/big.bmp");
+    ASSERT_EQ(gotBig.width(), 80);
+    ASSERT_EQ(gotBig.height(), 60);
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 80; ++x) ASSERT_EQ(gotBig.pixel(x, y), inter.pixel(x, y)) << x << "," << y;
+    const TBitmap gotSmall = loadBmp(t / "out/small.bmp");
+    EXPECT_EQ(gotSmall.width(), 80);
+    EXPECT_EQ(gotSmall.height(), 20);
+    EXPECT_EQ(loadBmp(t / "out/photo.bmp").width(), 80);
+
+    // Again: the names are taken, so new ones are made and nothing is replaced.
+    r = thumb("--size 60 --fast -o " + t / "out" + " " + t / "big.bmp");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.lines, (std::vector<std::string>{t / "out/big_1.bmp"}));
+    const TBitmap sized = loadBmp(t / "out/big_1.bmp");
+    EXPECT_EQ(sized.width(), 48);
+    EXPECT_EQ(sized.height(), 36);
+    EXPECT_EQ(loadBmp(t / "out/big.bmp").width(), 80);
+
+    // A screen as large as the image: no first reduction, so the result differs.
+    r = thumb("--screen 1600x1200 -o " + t / "out" + " " + t / "big.bmp");
+    EXPECT_EQ(r.status, 0) << r.err;
+    TBitmap direct = big;
+    StretchBitmap(direct, 80, 60);
+    const TBitmap gotDirect = loadBmp(t / "out/big_2.bmp");
+    ASSERT_EQ(gotDirect.width(), 80);
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 80; ++x) ASSERT_EQ(gotDirect.pixel(x, y), direct.pixel(x, y)) << x << "," << y;
+}
+
+TEST(KorvelToolThumb, BadArguments) {
+    TempTree t;
+    struct Row {
+        std::string args;
+        int status;
+        const char* says;
+    } rows[] = {
+        {"", 2, "-o DIR is required"},
+        {"-o " + t.root(), 2, "no input files"},
+        {"--size 0 -o " + t.root() + " x.bmp", 2, "--size"},
+        {"--screen 100 -o " + t.root() + " x.bmp", 2, "--screen"},
+        {"--bogus -o " + t.root() + " x.bmp", 2, "unknown option"},
+        {"-o " + t / "missing" + " x.bmp", 1, "does not exist"},
+        {"-o " + t.root() + " " + t / "missing.bmp", 1, "missing.bmp"},
+    };
+    for (const Row& r : rows) {
+        ToolRun got = thumb(r.args);
+        EXPECT_EQ(got.status, r.status) << r.args;
+        EXPECT_NE(got.err.find(r.says), std::string::npos) << r.args << ": " << got.err;
+    }
+}
