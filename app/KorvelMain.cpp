@@ -19,6 +19,8 @@
 
 #include "browse/ExtensionSet.h"
 #include "browse/ui/DirTree.h"
+#include "browse/ui/OrgStGrid.h"
+#include "view/PreviewPane.h"
 #include "imaging/Errors.h"
 #include "imaging/FileNames.h"
 #include "imaging/FormatRegistry.h"
@@ -45,6 +47,9 @@ TKorvelMain::TKorvelMain(const QStringList& arguments, QWidget* parent) : QMainW
     buildPanels();
     buildQuickFolderBar();
     buildStatusBar();
+    buildGrid();
+    buildPreview();
+    buildPopups();
     DirTree1->OnAddDir = [this](const std::string& path) {
         // Favourites-only view: a folder shows when it is a favourite or leads to one.
         if (!action("DirViewBtn")->isChecked()) return true;
@@ -58,15 +63,9 @@ TKorvelMain::TKorvelMain(const QStringList& arguments, QWidget* parent) : QMainW
         return false;
     };
     connect(DirTree1, &TDirTree::OnChange, this, &TKorvelMain::DirTree1Change);
-    connect(DirTree1, &TDirTree::OnClick, this, [this] {
-        std::vector<std::string> items;
-        for (int i = 0; i < ComboBox1->count(); ++i) items.push_back(s(ComboBox1->itemText(i)));
-        korvel::AddToHistory(items, DirTree1->SelectedPath());
-        ComboBox1->clear();
-        for (const std::string& item : items) ComboBox1->addItem(q(item));
-        ComboBox1->setCurrentIndex(0);
-        ComboBox1->setToolTip(ComboBox1->currentText());
-    });
+    connect(DirTree1, &TDirTree::OnClick, this, &TKorvelMain::addSelectedFolderToHistory);
+    connect(ComboBox1, &QComboBox::activated, this, &TKorvelMain::ComboBox1Click);
+    connect(ComboBox2, &QComboBox::activated, this, &TKorvelMain::ComboBox2Click);
     connect(FilterBox, &QComboBox::currentIndexChanged, this, &TKorvelMain::FilterBoxChange);
     loadPlugins();
     FormCreate(arguments);
@@ -202,7 +201,10 @@ korvel::MainSettings TKorvelMain::collectSettings() const {
 }
 
 bool TKorvelMain::FormCloseQuery() {
-    if (PreviewLoading) return true;  // a loading preview is only told to stop; nothing is written
+    if (PreviewLoading) {
+        previewRequest_ = 0;  // the pending loader is told to stop; nothing is written
+        return true;
+    }
     WindowStateText = isMaximized() ? QStringLiteral("wsMaximized") : QStringLiteral("wsNormal");
     const std::string path = korvel::mainSettingsPath(exePath_);
     korvel::IniFile ini = korvel::IniFile::load(path);
@@ -231,6 +233,7 @@ void TKorvelMain::showEvent(QShowEvent* event) {
 void TKorvelMain::FormShow() {
     FormReady = 1;
     DirTree1Change();
+    addSelectedFolderToHistory();
     FilterBox->setToolTip(FilterBox->currentText());
     ComboBox1->setToolTip(ComboBox1->currentText());
     ComboBox2->setToolTip(ComboBox2->currentText());
@@ -264,4 +267,14 @@ void TKorvelMain::activateFromOutside() {
 std::string TKorvelMain::selectedFolder() const {
     const std::string p = DirTree1->SelectedPath();
     return p == "?" ? std::string() : p;
+}
+
+void TKorvelMain::addSelectedFolderToHistory() {
+    std::vector<std::string> items;
+    for (int i = 0; i < ComboBox1->count(); ++i) items.push_back(s(ComboBox1->itemText(i)));
+    korvel::AddToHistory(items, DirTree1->SelectedPath());
+    ComboBox1->clear();
+    for (const std::string& item : items) ComboBox1->addItem(q(item));
+    ComboBox1->setCurrentIndex(0);
+    ComboBox1->setToolTip(ComboBox1->currentText());
 }

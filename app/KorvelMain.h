@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "browse/FileList.h"
+#include "imaging/Bitmap.h"
 #include "imaging/MediaFiles.h"
+#include "imaging/Picture.h"
 #include "settings/MainSettings.h"
 
 class QAction;
@@ -21,6 +23,9 @@ class QToolBar;
 class QToolButton;
 class QWidget;
 class TDirTree;
+class TOrgStGrid;
+class TPreviewPane;
+class QMenu;
 
 class TKorvelMain : public QMainWindow {
     Q_OBJECT
@@ -38,12 +43,21 @@ public:
     bool NoHideFile = false, SpeedFlg = false, ChangeImFlg = true, PictFitFlg = false, SubDirOnce = false;
     bool SubDirSearch = false;
     bool PreviewLoading = false;
+    bool ThumbBusy = false;
+    bool DrawingSuspended = false;
+    bool CtrlDown = false, ShiftDown = false, ArrowWrap = false;
+    int LastClickCol = 0, LastClickRow = 0;
+    int MouseX = 0, MouseY = 0;
+    bool PreviewOpen = true;
     QString SubViewPath;
     QString WindowStateText = QStringLiteral("wsNormal");
     QString RecycleBinName;
     int SavedTreeWidth = 0;
     korvel::FileList FileList;
     korvel::MediaExtList MediaExtList;
+    korvel::TPicture PreviewPicture;
+    korvel::TBitmap PreviewFitBitmap;
+    bool FullSize = false;  // StretchBtn down: the preview at its own size
 
     // Controls, named as in the window description.
     QToolBar* MenuToolBar = nullptr;
@@ -61,7 +75,10 @@ public:
     QWidget* Panel3 = nullptr;
     QWidget* Panel4 = nullptr;
     TDirTree* DirTree1 = nullptr;
-    QWidget* StringGrid1 = nullptr;
+    TOrgStGrid* StringGrid1 = nullptr;
+    TPreviewPane* PaintBox1 = nullptr;
+    QMenu* GridPopup = nullptr;
+    QMenu* PaintBoxPopup = nullptr;
     QScrollArea* ScrollBox1 = nullptr;
     std::array<QLabel*, 6> StatusPanels{};
     std::array<QToolButton*, 20> FolderBtns{};
@@ -98,6 +115,35 @@ public slots:
     void NameViewClick(int mode);
     void OpenCurrentFolder();
     void UpdateFileButtons();
+    // Grid.
+    void LayoutGrid(int size, bool keepMarks);
+    void ClearMarks();
+    bool InCornerMark(int x, int y, int row, int col) const;
+    void ShowCellPreview(int col, int row);
+    void SelectAllClick();
+    void NameViewBtnClick();
+    void StringGrid1DblClick();
+    void Splitter2Moved();
+    void Panel2Resize();
+    void PruneVanishedFiles();
+    // The files of the marked cells, in index order.
+    std::vector<size_t> markedFiles() const;
+    // Preview.
+    void PreviewLoaded();
+    void LayoutPreview();
+    void StretchBtnClick();
+    void StretchMenuClick();
+    void StretchChangeClick();
+    void TurnClick(int turn);
+    void ClipImageClick();
+    void Open1Click();
+    void Open3Click();
+    void Property1Click();
+    void Property3Click();
+    // Opens a sub-viewer for a file (the one place that creates them).
+    void openSubViewer(const QString& path);
+    void ComboBox1Click();
+    void ComboBox2Click();
     // Restores and raises the window (a second start asks for this).
     void activateFromOutside();
     // Plug-ins: searched and registered before the window reads its settings.
@@ -118,6 +164,21 @@ private:
     void buildPanels();
     void buildStatusBar();
     void buildQuickFolderBar();
+    void buildGrid();
+    void buildPreview();
+    void StringGrid1DrawCell(QPainter& p, int col, int row, const QRect& rect);
+    bool StringGrid1SelectCell(int col, int row);
+    void StringGrid1MouseDown(QMouseEvent* event, bool partlyVisible);
+    void StringGrid1KeyDown(QKeyEvent* event);
+    void StringGrid1KeyUp(QKeyEvent* event);
+    void WrapArrow(int key);
+    bool FormKeyDown(QKeyEvent* event);
+    bool FormKeyUp(QKeyEvent* event);
+    void LoadPreviewImage(const QString& path, quint64 request);
+    void BuildThumbnails(size_t first, size_t count);
+    QImage thumbnailImage(size_t index);
+    void clearPreviewPanels();
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void applySettings(const korvel::MainSettings& s);
     korvel::MainSettings collectSettings() const;
     void handleCommandLine(const QStringList& arguments);
@@ -143,4 +204,13 @@ private:
     QMenu* NameViewMenu = nullptr;
     bool firstActivation_ = true;
     bool settingsWritten_ = false;
+    quint64 previewRequest_ = 0;   // the pending loader; 0 = told to stop
+    quint64 previewCounter_ = 0;
+    bool previewDrag_ = false;
+    QPoint previewPressed_;
+    const korvel::TBitmap* previewBitmap() const;
+    void FitPreview();
+    void buildPopups();
+    void resetThumbnailCache();
+    void addSelectedFolderToHistory();
 };

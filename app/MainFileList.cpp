@@ -1,5 +1,8 @@
 // Listing the selected folder: the handlers that rebuild the file list and what depends on it.
+#include <sys/stat.h>
+
 #include <QApplication>
+#include <set>
 #include <QComboBox>
 #include <QLabel>
 #include <QToolButton>
@@ -9,6 +12,7 @@
 #include "browse/FileSort.h"
 #include "browse/FolderScan.h"
 #include "browse/ui/DirTree.h"
+#include "browse/ui/OrgStGrid.h"
 
 namespace {
 // Wait cursor for the length of a scope, restored also when the work throws.
@@ -26,12 +30,16 @@ std::string TKorvelMain::currentFilterMask() const {
 void TKorvelMain::OpenCurrentFolder() {
     if (FormReady == 0) return;
     BusyCursor busy;
+    StringGrid1->setTopRow(0);
+    StringGrid1->setSelection({0, 0}, false);
     const std::string folder = selectedFolder();
     korvel::ListOptions options;
     options.mask = currentFilterMask();
     options.noHideFile = NoHideFile;
     options.subDirSearch = SubDirSearch;
     options.nameView = NameView;
+    // Every replacing listing discards the cached thumbnails with the old entries.
+    resetThumbnailCache();
     if (folder.empty()) FileList.clear();
     else korvel::ListFolder(FileList, folder, korvel::ListMode::Replace, options);
     if (SubDirOnce) {
@@ -40,7 +48,10 @@ void TKorvelMain::OpenCurrentFolder() {
     }
     StatusPanels[0]->setText(QString::fromStdString(korvel::formatFileCount(FileList.size())));
     UpdateFileButtons();
-    StringGrid1->update();
+    LayoutGrid(ThumbSize, false);
+    BuildThumbnails(0, 1);
+    StringGrid1->marks().set(0, true);
+    StringGrid1->repaintCells();
     StringGrid1->setFocus();
 }
 
@@ -76,13 +87,48 @@ void TKorvelMain::SubDirFindMenuClick() {
 }
 
 void TKorvelMain::sortList(bool ascending) {
-    // Marks and the previewed cell follow their files once the grid exists; the list keeps
-    // each entry's thumbnail position.
-    korvel::sortByNameView(FileList, NameView, !ascending);
-    StringGrid1->update();
+    // Marks follow their files; the previewed file stays the selection.
+    std::set<std::string> markedPaths;
+    for (size_t i : markedFiles()) markedPaths.insert(FileList.path(i));
+    if (!korvel::sortByNameView(FileList, NameView, !ascending)) return;
+    StringGrid1->marks().clear();
+    const std::string shown = StatusPanels[1]->text().toStdString();
+    const int cols = StringGrid1->colCount();
+    for (size_t i = 0; i < FileList.size(); ++i) {
+        if (markedPaths.count(FileList.path(i))) StringGrid1->marks().set(i, true);
+        if (!shown.empty() && FileList.path(i) == shown) {
+            const int row = int(i / size_t(cols));
+            StringGrid1->setSelection({int(i % size_t(cols)), row}, false);
+            StringGrid1->setTopRow(row == StringGrid1->rowCount() - 1 && row > 0 ? row - 1 : row);
+        }
+    }
+    StringGrid1->repaintCells();
 }
 
 void TKorvelMain::SortBtn1Click() { sortList(true); }
 void TKorvelMain::SortBtn2Click() { sortList(false); }
 
-int TKorvelMain::selectedCount() const { return 0; }
+void TKorvelMain::PruneVanishedFiles() {
+    const size_t gone = FileList.removeIf([](const korvel::FileEntry& e) {
+        struct stat st;
+        return ::stat(e.path.c_str(), &st) != 0;
+    });
+    if (gone == 0) return;
+    StatusPanels[0]->setText(QString::fromStdString(korvel::formatFileCount(FileList.size())));
+    UpdateFileButtons();
+    LayoutGrid(ThumbSize, false);
+}
+
+void TKorvelMain::ComboBox1Click() {
+    const std::string path = ComboBox1->currentText().toStdString();
+    struct stat st;
+    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return;
+    if (DirTree1->SelectPath(path)) addSelectedFolderToHistory();
+}
+
+void TKorvelMain::ComboBox2Click() {
+    const std::string path = ComboBox2->currentText().toStdString();
+    struct stat st;
+    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return;
+    if (DirTree1->SelectPath(path)) addSelectedFolderToHistory();
+}

@@ -12,8 +12,10 @@
 #include <QVBoxLayout>
 
 #include "app/KorvelMain.h"
+#include "app/ResizeWatcher.h"
 #include "app/ToolIcons.h"
 #include "browse/ui/DirTree.h"
+#include "browse/ui/OrgStGrid.h"
 
 namespace {
 
@@ -25,19 +27,6 @@ QToolBar* makeBand(QMainWindow* w, const char* name, const QString& title) {
     band->setAllowedAreas(Qt::TopToolBarArea);
     return band;
 }
-
-// Keeps StatusBar1Resize running whenever the status bar changes size.
-class ResizeWatcher : public QObject {
-public:
-    ResizeWatcher(QObject* parent, std::function<void()> onResize) : QObject(parent), onResize_(std::move(onResize)) {}
-    bool eventFilter(QObject* o, QEvent* e) override {
-        if (e->type() == QEvent::Resize) onResize_();
-        return QObject::eventFilter(o, e);
-    }
-
-private:
-    std::function<void()> onResize_;
-};
 
 }  // namespace
 
@@ -165,11 +154,8 @@ void TKorvelMain::buildPanels() {
     Panel3->setMinimumHeight(1);
     auto* gridLayout = new QVBoxLayout(Panel3);
     gridLayout->setContentsMargins(0, 0, 0, 0);
-    StringGrid1 = new QWidget(Panel3);
+    StringGrid1 = new TOrgStGrid(Panel3);
     StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
-    StringGrid1->setFocusPolicy(Qt::StrongFocus);
-    StringGrid1->setAutoFillBackground(true);
-    StringGrid1->setBackgroundRole(QPalette::Base);
     gridLayout->addWidget(StringGrid1);
 
     Panel4 = new QWidget(Splitter2);
@@ -179,9 +165,6 @@ void TKorvelMain::buildPanels() {
     previewLayout->setContentsMargins(0, 0, 0, 0);
     ScrollBox1 = new QScrollArea(Panel4);
     ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
-    auto* paintBox = new QWidget;
-    paintBox->setObjectName(QStringLiteral("PaintBox1"));
-    ScrollBox1->setWidget(paintBox);
     previewLayout->addWidget(ScrollBox1);
 
     Splitter1->setSizes({185, 565});
@@ -234,7 +217,7 @@ void TKorvelMain::buildStatusBar() {
         bar->addWidget(panel);
         StatusPanels[i] = panel;
     }
-    bar->installEventFilter(new ResizeWatcher(this, [this] { StatusBar1Resize(); }));
+    new ResizeWatcher(bar, [this] { StatusBar1Resize(); });
 }
 
 void TKorvelMain::StatusBar1Resize() {

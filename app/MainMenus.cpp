@@ -12,6 +12,7 @@
 
 #include "app/KorvelMain.h"
 #include "browse/ui/DirTree.h"
+#include "browse/ui/OrgStGrid.h"
 
 QAction* TKorvelMain::addMenuAction(QMenu* menu, const char* name, const QString& caption) {
     QAction* a = menu->addAction(caption);
@@ -31,12 +32,12 @@ void TKorvelMain::buildMenus() {
     FileMenu->addSeparator();
     addMenuAction(FileMenu, "Close1", tr("終了(&X)"));
 
-    addMenuAction(EditMenu, "Copy", tr("コピー(&C)"));
+    addMenuAction(EditMenu, "Copy2", tr("コピー(&C)"));
     addMenuAction(EditMenu, "KCopy", tr("拡張コピー(&K)"));
-    addMenuAction(EditMenu, "Move", tr("移動(&M)"));
-    addMenuAction(EditMenu, "Delete", tr("削除(&D)"));
+    addMenuAction(EditMenu, "Move2", tr("移動(&M)"));
+    addMenuAction(EditMenu, "Delete1", tr("削除(&D)"));
     EditMenu->addSeparator();
-    addMenuAction(EditMenu, "ReName1", tr("名前の変更(&R)"));
+    addMenuAction(EditMenu, "Rename1", tr("名前の変更(&R)"));
     addMenuAction(EditMenu, "NumberRN1", tr("連番で変更(&N)"));
     EditMenu->addSeparator();
     QMenu* wall = EditMenu->addMenu(tr("壁紙に設定(&W)"));
@@ -80,10 +81,9 @@ void TKorvelMain::buildMenus() {
     toolButton("NameViewBtn")->setMenu(NameViewMenu);
 
     // Commands whose windows arrive later stay visible but disabled.
-    for (const char* name : {"Open1", "Copy", "KCopy", "Move", "Delete", "ReName1", "NumberRN1", "Wall2", "SelectAll",
-                             "Show1", "StretchMenu", "Option1", "PlugInSet1", "CopyBtn", "KCopyBtn", "MoveBtn",
-                             "DeleteBtn", "ReNameBtn1", "NumberRNBtn1", "ShowBtn1", "StretchBtn", "OptionBtn",
-                             "PlugInSetBtn1"})
+    for (const char* name : {"Copy2", "KCopy", "Move2", "Delete1", "Rename1", "NumberRN1", "Wall2", "Show1", "Option1",
+                             "PlugInSet1", "CopyBtn", "KCopyBtn", "MoveBtn", "DeleteBtn", "ReNameBtn1", "NumberRNBtn1",
+                             "ShowBtn1", "OptionBtn", "PlugInSetBtn1"})
         if (QAction* a = action(name)) {
             a->setEnabled(false);
             a->setProperty("notYetBuilt", true);
@@ -110,6 +110,12 @@ void TKorvelMain::buildMenus() {
     on("HelpBtn", &TKorvelMain::Contents1Click);
     on("About1", &TKorvelMain::About1Click);
     on("VerBtn", &TKorvelMain::About1Click);
+    on("Open1", &TKorvelMain::Open1Click);
+    on("SelectAll", &TKorvelMain::SelectAllClick);
+    on("StretchBtn", &TKorvelMain::StretchBtnClick);
+    on("StretchMenu", &TKorvelMain::StretchMenuClick);
+    connect(toolButton("NameViewBtn"), &QToolButton::clicked, this, &TKorvelMain::NameViewBtnClick);
+    toolButton("NameViewBtn")->setPopupMode(QToolButton::MenuButtonPopup);
     connect(FileMenu, &QMenu::aboutToShow, this, &TKorvelMain::File1Click);
     connect(EditMenu, &QMenu::aboutToShow, this, &TKorvelMain::File1Click);
     connect(ViewMenu, &QMenu::aboutToShow, this, &TKorvelMain::Show1Click);
@@ -117,7 +123,7 @@ void TKorvelMain::buildMenus() {
 
 void TKorvelMain::File1Click() {
     const int n = selectedCount();
-    for (const char* name : {"Open1", "Copy", "KCopy", "Move", "Delete", "ReName1", "NumberRN1"})
+    for (const char* name : {"Open1", "Copy2", "KCopy", "Move2", "Delete1", "Rename1", "NumberRN1"})
         if (!action(name)->property("notYetBuilt").toBool()) action(name)->setEnabled(n != 0);
     if (!action("Wall2")->property("notYetBuilt").toBool()) action("Wall2")->setEnabled(n == 1);
 }
@@ -206,4 +212,62 @@ void TKorvelMain::About1Click() {
     QMessageBox::about(this, tr("Korvelについて"),
                        QStringLiteral("<b>Korvel</b> %1<br>").arg(QStringLiteral(KORVEL_VERSION)) +
                            tr("画像の整理と閲覧"));
+}
+
+void TKorvelMain::buildPopups() {
+    GridPopup = new QMenu(this);
+    GridPopup->setObjectName(QStringLiteral("GridPopup"));
+    connect(addMenuAction(GridPopup, "Open2", tr("関連付けで開く(&O)")), &QAction::triggered, this, &TKorvelMain::Open1Click);
+    GridPopup->addSeparator();
+    for (auto [name, caption] : {std::pair{"Copy3", tr("コピー(&C)")}, std::pair{"KCopyMenu2", tr("拡張コピー(&K)")},
+                                 std::pair{"Move3", tr("移動(&M)")}, std::pair{"Delete2", tr("削除(&D)")}}) {
+        QAction* a = addMenuAction(GridPopup, name, caption);
+        a->setEnabled(false);
+        a->setProperty("notYetBuilt", true);
+    }
+    GridPopup->addSeparator();
+    for (auto [name, caption] : {std::pair{"Rename2", tr("名前の変更(&R)")}, std::pair{"NumberRN2", tr("連番で変更(&N)")}}) {
+        QAction* a = addMenuAction(GridPopup, name, caption);
+        a->setEnabled(false);
+        a->setProperty("notYetBuilt", true);
+    }
+    GridPopup->addSeparator();
+    QMenu* wall = GridPopup->addMenu(tr("壁紙に設定(&W)"));
+    wall->menuAction()->setObjectName(QStringLiteral("Wall1"));
+    wall->menuAction()->setProperty("notYetBuilt", true);
+    addMenuAction(wall, "Wall_Tile", tr("並べて表示(&T)"));
+    addMenuAction(wall, "Wall_Center", tr("中央に表示(&C)"));
+    addMenuAction(wall, "Wall_Strech", tr("画面サイズ(&S)"));
+    addMenuAction(wall, "Wall_Fit", tr("画面サイズ（対比保持）(&F)"));
+    GridPopup->addSeparator();
+    connect(addMenuAction(GridPopup, "SelectAll2", tr("ｻﾑﾈｲﾙを全て選択(&A)")), &QAction::triggered, this,
+            &TKorvelMain::SelectAllClick);
+    connect(addMenuAction(GridPopup, "Property1", tr("プロパティ(&P)")), &QAction::triggered, this,
+            &TKorvelMain::Property1Click);
+
+    PaintBoxPopup = new QMenu(this);
+    PaintBoxPopup->setObjectName(QStringLiteral("PaintBoxPopup"));
+    connect(addMenuAction(PaintBoxPopup, "Open3", tr("関連付けで開く(&O)")), &QAction::triggered, this, &TKorvelMain::Open3Click);
+    PaintBoxPopup->addSeparator();
+    QAction* change = addMenuAction(PaintBoxPopup, "StretchChange", tr("表示の切替(&N)"));
+    change->setCheckable(true);
+    connect(change, &QAction::triggered, this, &TKorvelMain::StretchChangeClick);
+    QMenu* turn = PaintBoxPopup->addMenu(tr("画像の回転(&T)"));
+    turn->menuAction()->setObjectName(QStringLiteral("Turn"));
+    connect(addMenuAction(turn, "Turn1", tr("右90度(&R)")), &QAction::triggered, this, [this] { TurnClick(1); });
+    connect(addMenuAction(turn, "Turn2", tr("180度(&T)")), &QAction::triggered, this, [this] { TurnClick(2); });
+    connect(addMenuAction(turn, "Turn3", tr("左90度(&L)")), &QAction::triggered, this, [this] { TurnClick(3); });
+    QMenu* wall3 = PaintBoxPopup->addMenu(tr("壁紙に設定(&W)"));
+    wall3->menuAction()->setObjectName(QStringLiteral("Wall3"));
+    addMenuAction(wall3, "Wall_Tile2", tr("並べて表示(&T)"));
+    addMenuAction(wall3, "Wall_Center2", tr("中央に表示(&C)"));
+    addMenuAction(wall3, "Wall_Strech2", tr("画面サイズ(&S)"));
+    addMenuAction(wall3, "Wall_Fit2", tr("画面サイズ（対比保持）(&F)"));
+    wall3->menuAction()->setEnabled(false);
+    wall3->menuAction()->setProperty("notYetBuilt", true);
+    PaintBoxPopup->addSeparator();
+    connect(addMenuAction(PaintBoxPopup, "ClipImage", tr("ｸﾘｯﾌﾟﾎﾞｰﾄﾞへｺﾋﾟｰ(&C)")), &QAction::triggered, this,
+            &TKorvelMain::ClipImageClick);
+    connect(addMenuAction(PaintBoxPopup, "Property3", tr("プロパティ(&P)")), &QAction::triggered, this,
+            &TKorvelMain::Property3Click);
 }

@@ -1,0 +1,301 @@
+// The thumbnail grid: layout, cell drawing, marking by mouse and keys, the main window's key
+// map and the splitter between the grid and the preview.
+#include <QApplication>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QToolButton>
+
+#include "app/KorvelMain.h"
+#include "app/ResizeWatcher.h"
+#include "browse/GridModel.h"
+#include "browse/ui/OrgStGrid.h"
+#include "imaging/MediaFiles.h"
+
+namespace {
+size_t cellIndex(const TOrgStGrid* g, int col, int row) { return size_t(row) * size_t(g->colCount()) + size_t(col); }
+}  // namespace
+
+void TKorvelMain::buildGrid() {
+    StringGrid1->ExScroll = true;
+    StringGrid1->onDrawCell = [this](QPainter& p, int c, int r, const QRect& rect) { StringGrid1DrawCell(p, c, r, rect); };
+    StringGrid1->onSelectCell = [this](int c, int r) { return StringGrid1SelectCell(c, r); };
+    StringGrid1->onMouseDown = [this](QMouseEvent* e, bool partly) { StringGrid1MouseDown(e, partly); };
+    StringGrid1->onMouseMove = [this](QMouseEvent* e) {
+        MouseX = int(e->position().x());
+        MouseY = int(e->position().y());
+    };
+    StringGrid1->onKeyDown = [this](QKeyEvent* e) { StringGrid1KeyDown(e); };
+    StringGrid1->onKeyUp = [this](QKeyEvent* e) { StringGrid1KeyUp(e); };
+    StringGrid1->onDblClick = [this] { StringGrid1DblClick(); };
+    connect(Splitter2, &QSplitter::splitterMoved, this, &TKorvelMain::Splitter2Moved);
+    new ResizeWatcher(Splitter2, [this] { Panel2Resize(); });
+    qApp->installEventFilter(this);
+}
+
+void TKorvelMain::ClearMarks() {
+    if (FormReady == 0) return;
+    StringGrid1->marks().clear();
+    StringGrid1->repaintCells();
+}
+
+void TKorvelMain::LayoutGrid(int size, bool keepMarks) {
+    if (FormReady == 0) return;
+    DrawingSuspended = true;
+    std::vector<size_t> kept;
+    if (keepMarks)
+        for (size_t k = 0; k < StringGrid1->marks().cellCount(); ++k)
+            if (StringGrid1->marks().marked(k)) kept.push_back(k);
+    const QSize client = StringGrid1->viewport()->size();
+    const korvel::GridLayout g = korvel::computeGridLayout(size, TOrgStGrid::GridLineWidth, client.width(),
+                                                           client.height(), FileList.size());
+    StringGrid1->setLayout(g.colCount, g.rowCount, g.cellSize);
+    StringGrid1->marks().clear();
+    if (keepMarks) {
+        for (size_t k : kept) StringGrid1->marks().set(k, true);
+        const QString shown = StatusPanels[1]->text();
+        for (size_t k = 0; k < FileList.size() && !shown.isEmpty(); ++k) {
+            if (QString::fromStdString(FileList.path(k)) != shown) continue;
+            const int row = int(k / size_t(g.colCount)), col = int(k % size_t(g.colCount));
+            StringGrid1->setSelection({col, row}, false);
+            StringGrid1->setTopRow(row == g.rowCount - 1 && row > 0 ? row - 1 : row);
+            break;
+        }
+    }
+    DrawingSuspended = false;
+    StringGrid1->repaintCells();
+    if (ChangeImFlg) ShowCellPreview(StringGrid1->selection().col, StringGrid1->selection().row);
+}
+
+bool TKorvelMain::InCornerMark(int x, int y, int row, int col) const {
+    if (col < 0 || row < 0 || !StringGrid1->marks().marked(cellIndex(StringGrid1, col, row))) return false;
+    const QRect r = StringGrid1->cellRect({col, row});
+    const int w = StringGrid1->defaultSize();
+    return x >= r.left() + w - 8 && x <= r.left() + w && y >= r.top() + w - 6 && y <= r.top() + w;
+}
+
+void TKorvelMain::StringGrid1DrawCell(QPainter& p, int col, int row, const QRect& rect) {
+    if (DrawingSuspended) return;
+    const QPalette& pal = StringGrid1->palette();
+    if (Panel3->height() <= 1) {
+        p.fillRect(StringGrid1->viewport()->rect(), pal.color(QPalette::Button));
+        return;
+    }
+    const size_t index = cellIndex(StringGrid1, col, row);
+    const bool marked = StringGrid1->marks().marked(index);
+    p.fillRect(rect, marked ? pal.color(QPalette::Highlight) : pal.color(QPalette::Base));
+    const QColor textColor = marked ? pal.color(QPalette::Base) : QColor(Qt::black);
+    if (index >= FileList.size()) return;
+    const int w = StringGrid1->defaultSize();
+    p.fillRect(QRect(rect.left() + w - 8, rect.top() + w - 6, 8, 6), pal.color(QPalette::Button));
+    const QImage thumb = thumbnailImage(index);
+    if (!thumb.isNull())
+        p.drawImage(rect.left() + 2 + (ThumbSize - thumb.width()) / 2,
+                    rect.top() + (ThumbSize - thumb.height() - InfoHeight) / 2, thumb);
+    // The info text sits in the cell's bottom two text lines, wrapped and clipped.
+    const std::string info = korvel::cellInfoText(NameView, FileList.path(index), FileList.seek(index));
+    QString text = QString::fromStdString(info);
+    text.replace(QStringLiteral("\n\r"), QStringLiteral("\n"));
+    const int lineHeight = p.fontMetrics().height();
+    const QRect box(rect.left() + InfoHeight / 3, rect.bottom() + 1 - 2 * lineHeight,
+                    rect.width() - InfoHeight / 3 - 1, 2 * lineHeight);
+    p.setPen(textColor);
+    p.setClipRect(box.intersected(rect));
+    p.drawText(box, Qt::TextWrapAnywhere | Qt::AlignLeft | Qt::AlignTop, text);
+}
+
+bool TKorvelMain::StringGrid1SelectCell(int col, int row) {
+    if (!CtrlDown && !ShiftDown && !ArrowWrap && !InCornerMark(MouseX, MouseY, row, col)) {
+        StringGrid1->marks().clear();
+        StringGrid1->repaintCells();
+    }
+    return true;
+}
+
+void TKorvelMain::StringGrid1MouseDown(QMouseEvent* event, bool) {
+    CtrlDown = event->modifiers() & Qt::ControlModifier;
+    ShiftDown = event->modifiers() & Qt::ShiftModifier;
+    const int prevCol = LastClickCol, prevRow = LastClickRow;
+    const korvel::GridCell cell = StringGrid1->cellAt(event->position().toPoint());
+    LastClickCol = cell.col;
+    LastClickRow = cell.row;
+    const bool valid = cell.col >= 0;
+    const size_t index = valid ? cellIndex(StringGrid1, cell.col, cell.row) : 0;
+    const int x = int(event->position().x()), y = int(event->position().y());
+    const bool inMark = valid && InCornerMark(x, y, cell.row, cell.col);
+    korvel::GridMarks& marks = StringGrid1->marks();
+    if (event->button() == Qt::LeftButton) {
+        if (inMark && index < FileList.size()) {
+            // The marked files are dragged from here; the drop targets arrive with file operations.
+        } else if (valid) {
+            if (!marks.marked(index)) {
+                marks.set(index, true);
+                ShowCellPreview(cell.col, cell.row);
+            } else {
+                marks.set(index, false);
+            }
+            if (ShiftDown && prevCol >= 0 && prevRow >= 0)
+                marks.markRect({prevCol, prevRow}, cell, StringGrid1->colCount());
+        }
+    } else if (event->button() == Qt::RightButton && valid && index < FileList.size()) {
+        if (!marks.marked(index)) {
+            marks.clear();
+            marks.set(index, true);
+            StringGrid1->setSelection(cell, false);
+        }
+        const bool one = markedFiles().size() == 1;
+        if (QAction* a = action("Wall1")) a->setEnabled(one && !a->property("notYetBuilt").toBool());
+        if (QAction* a = action("Property1")) a->setEnabled(one);
+        StringGrid1->repaintCells();
+        if (GridPopup) GridPopup->popup(event->globalPosition().toPoint());
+        CtrlDown = ShiftDown = false;
+    }
+    StringGrid1->repaintCells();
+}
+
+void TKorvelMain::WrapArrow(int key) {
+    const korvel::GridCell to = korvel::wrapArrow(StringGrid1->selection(), key == Qt::Key_Right,
+                                                  StringGrid1->colCount(), StringGrid1->rowCount());
+    if (!(to == StringGrid1->selection())) StringGrid1->setSelection(to, false);
+}
+
+void TKorvelMain::StringGrid1KeyDown(QKeyEvent* event) {
+    CtrlDown = event->modifiers() & Qt::ControlModifier;
+    ShiftDown = event->modifiers() & Qt::ShiftModifier;
+    const bool plain = !(event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier));
+    if ((event->key() == Qt::Key_Right || event->key() == Qt::Key_Left) && plain && !ArrowWrap) {
+        ArrowWrap = true;
+        WrapArrow(event->key());
+    }
+}
+
+void TKorvelMain::StringGrid1KeyUp(QKeyEvent* event) {
+    if (event->isAutoRepeat()) return;
+    CtrlDown = ShiftDown = false;
+    switch (event->key()) {
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Up:
+        case Qt::Key_Down: {
+            const korvel::GridCell sel = StringGrid1->selection();
+            StringGrid1->marks().clear();
+            StringGrid1->marks().set(cellIndex(StringGrid1, std::max(0, sel.col), std::max(0, sel.row)), true);
+            StringGrid1->repaintCells();
+            ShowCellPreview(sel.col, sel.row);
+            ArrowWrap = false;
+            break;
+        }
+        case Qt::Key_Delete:
+            if (QAction* a = action("Delete1"); a && a->isEnabled()) a->trigger();
+            break;
+        default: break;
+    }
+}
+
+std::vector<size_t> TKorvelMain::markedFiles() const { return StringGrid1->marks().markedFiles(FileList.size()); }
+
+int TKorvelMain::selectedCount() const { return int(markedFiles().size()); }
+
+void TKorvelMain::SelectAllClick() {
+    StringGrid1->selectAll();
+    StringGrid1->marks().markAll();
+    StringGrid1->repaintCells();
+}
+
+void TKorvelMain::NameViewBtnClick() {
+    if (NameView >= 0 && NameView <= 3) NameViewClick((NameView + 1) % 4);
+}
+
+void TKorvelMain::StringGrid1DblClick() {
+    const QPoint p = StringGrid1->viewport()->mapFromGlobal(QCursor::pos());
+    if (FileList.empty() || StringGrid1->cellAt(p).col < 0) return;
+    for (size_t i : markedFiles())
+        if (!korvel::IsMediaFile(MediaExtList, FileList.path(i))) openSubViewer(QString::fromStdString(FileList.path(i)));
+    CtrlDown = ShiftDown = false;
+}
+
+void TKorvelMain::Splitter2Moved() {
+    PreviewOpen = Panel4->height() > 1;
+    const bool shift = QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier;
+    const int panel2 = Splitter2->height();
+    const korvel::GridSnap snap =
+        korvel::snapGridPanel(Panel3->height(), panel2, ThumbSize, TOrgStGrid::GridLineWidth, shift);
+    if (!snap.snapped) return;
+    StringGrid1->setScrollBarShown(!snap.collapsed);
+    const int h = snap.height;
+    Splitter2->setSizes({h, std::max(1, panel2 - Splitter2->handleWidth() - h)});
+}
+
+void TKorvelMain::Panel2Resize() {
+    if (FormReady == 2) {
+        const int panel2 = Splitter2->height() - Splitter2->handleWidth();
+        if (!PreviewOpen) Splitter2->setSizes({panel2 - 1, 1});
+        else Splitter2->setSizes({std::max(1, panel2 - Panel4->height()), Panel4->height()});
+    }
+    Splitter2Moved();
+    LayoutGrid(ThumbSize, true);
+    if (FormReady == 2) {
+        const int selRow = StringGrid1->selection().row, visible = std::max(1, StringGrid1->visibleRowCount());
+        StringGrid1->setTopRow(selRow >= StringGrid1->topRow() + visible ? selRow - visible + 1 : 0);
+    }
+}
+
+bool TKorvelMain::eventFilter(QObject* watched, QEvent* event) {
+    // The window sees keys before its controls; they still reach the control afterwards.
+    if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == this && isActiveWindow()) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (event->type() == QEvent::KeyPress) FormKeyDown(key);
+        else FormKeyUp(key);
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool TKorvelMain::FormKeyDown(QKeyEvent* e) {
+    if (e->isAutoRepeat() && e->key() != Qt::Key_Return) return false;
+    // Keys typed into an edit box belong to it.
+    if (qobject_cast<QComboBox*>(QApplication::focusWidget()) || (QApplication::focusWidget() && QApplication::focusWidget()->inherits("QLineEdit")))
+        return false;
+    const bool ctrl = e->modifiers() & Qt::ControlModifier, shift = e->modifiers() & Qt::ShiftModifier;
+    auto run = [this](const char* name) {
+        if (QAction* a = action(name); a && a->isEnabled()) a->trigger();
+    };
+    switch (e->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (shift || ctrl) run("Open1");
+            else StringGrid1DblClick();
+            return true;
+        case Qt::Key_A:
+            if (ctrl) SelectAllClick();
+            return ctrl;
+        case Qt::Key_B:
+            if (ComboBox1->count() >= 2) {
+                ComboBox1->setCurrentIndex(1);
+                ComboBox1Click();
+            }
+            return true;
+        case Qt::Key_C:
+            if (ctrl) ClipImageClick();
+            return ctrl;
+        case Qt::Key_K: run("Open1"); return true;
+        case Qt::Key_R: Refresh1Click(); return true;
+        case Qt::Key_S: StringGrid1DblClick(); return true;
+        default: return false;
+    }
+}
+
+bool TKorvelMain::FormKeyUp(QKeyEvent* e) {
+    if (e->isAutoRepeat() || e->key() < Qt::Key_F1 || e->key() > Qt::Key_F12 || markedFiles().empty()) return false;
+    const int n = e->key() - Qt::Key_F1;
+    const QString folder = FolderBtns[n]->toolTip();
+    if (folder.isEmpty()) return false;
+    // The copy and move menu for the button's folder arrives with the file operations.
+    return true;
+}

@@ -1,0 +1,226 @@
+// The preview pane: the deferred loader, fitting, painting, panning, rotation, clipboard,
+// opening with the default program and properties.
+#include <sys/stat.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QTimer>
+
+#include "app/KorvelMain.h"
+#include "app/ResizeWatcher.h"
+#include "browse/GridModel.h"
+#include "browse/ui/OrgStGrid.h"
+#include "imaging/Errors.h"
+#include "imaging/StretchUtils.h"
+#include "platform/QtImage.h"
+#include "platform/ShellServices.h"
+#include "view/PreviewPane.h"
+
+namespace {
+QString q(const std::string& s) { return QString::fromStdString(s); }
+}  // namespace
+
+void TKorvelMain::buildPreview() {
+    PaintBox1 = new TPreviewPane;
+    ScrollBox1->setWidget(PaintBox1);
+    ScrollBox1->setWidgetResizable(true);
+    new ResizeWatcher(ScrollBox1, [this] { LayoutPreview(); });
+    PaintBox1->onMouseDown = [this](QMouseEvent* e) {
+        if (e->button() == Qt::RightButton && !StatusPanels[1]->text().isEmpty() && previewBitmap()) {
+            action("StretchChange")->setChecked(action("StretchBtn")->isChecked());
+            PaintBoxPopup->popup(e->globalPosition().toPoint());
+        }
+        previewDrag_ = e->button() == Qt::LeftButton && FullSize;
+        previewPressed_ = e->position().toPoint();
+    };
+    PaintBox1->onMouseMove = [this](QMouseEvent* e) {
+        if (!previewDrag_) return;
+        // The pane moves with the scroll, so the pixel under the pointer stays under it.
+        const QPoint d = e->position().toPoint() - previewPressed_;
+        ScrollBox1->horizontalScrollBar()->setValue(ScrollBox1->horizontalScrollBar()->value() - d.x());
+        ScrollBox1->verticalScrollBar()->setValue(ScrollBox1->verticalScrollBar()->value() - d.y());
+    };
+    PaintBox1->onMouseUp = [this](QMouseEvent*) { previewDrag_ = false; };
+    PaintBox1->onDblClick = [this] {
+        if (!FileList.empty() && !StatusPanels[1]->text().isEmpty()) openSubViewer(StatusPanels[1]->text());
+    };
+}
+
+const korvel::TBitmap* TKorvelMain::previewBitmap() const {
+    const korvel::TGraphic* g = PreviewPicture.graphic();
+    if (!g || g->empty()) return nullptr;
+    return g->raster();
+}
+
+void TKorvelMain::clearPreviewPanels() {
+    for (int i = 1; i <= 4; ++i) StatusPanels[i]->clear();
+}
+
+void TKorvelMain::ShowCellPreview(int col, int row) {
+    if (col < 0 || row < 0) return;
+    const size_t index = size_t(row) * size_t(StringGrid1->colCount()) + size_t(col);
+    if (index >= FileList.size()) {
+        if (PreviewPicture.graphic()) {
+            PreviewPicture.setGraphic(nullptr);
+            LayoutPreview();
+            clearPreviewPanels();
+        }
+        return;
+    }
+    if (PreviewLoading || ThumbBusy) return;
+    const std::string path = FileList.path(index);
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) {
+        clearPreviewPanels();
+        QMessageBox::warning(this, QStringLiteral("FileNotFound"), tr("選択したファイルは見つかりませんでした。"));
+        PruneVanishedFiles();
+        return;
+    }
+    if (q(path) == StatusPanels[1]->text()) return;
+    StatusPanels[1]->setText(q(path));
+    StatusPanels[2]->setText(q(korvel::formatKiloBytes(korvel::seekFileSize(st.st_size))));
+    StatusPanels[3]->setText(q(korvel::formatDosTime(korvel::packDosDateTime(st.st_mtime))));
+    // The loader hands its work to the next turn of the event loop, so input returns at once.
+    const quint64 request = ++previewCounter_;
+    previewRequest_ = request;
+    PreviewLoading = true;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QTimer::singleShot(0, this, [this, p = q(path), request] {
+        LoadPreviewImage(p, request);
+        PreviewLoaded();
+    });
+}
+
+void TKorvelMain::LoadPreviewImage(const QString& path, quint64 request) {
+    if (previewRequest_ != request) return;  // told to stop
+    try {
+        PreviewPicture.loadFromFile(path.toStdString());
+        korvel::LoadPictureAsBitmap(PreviewPicture);
+        StatusPanels[4]->setText(QStringLiteral("%1x%2").arg(PreviewPicture.width()).arg(PreviewPicture.height()));
+    } catch (const std::exception&) {
+        previewRequest_ = 0;
+        PreviewPicture.setGraphic(nullptr);
+        clearPreviewPanels();
+    }
+}
+
+void TKorvelMain::PreviewLoaded() {
+    PreviewLoading = false;
+    LayoutPreview();
+    QApplication::restoreOverrideCursor();
+}
+
+void TKorvelMain::LayoutPreview() {
+    const korvel::TBitmap* image = previewBitmap();
+    if (FullSize && image) {
+        ScrollBox1->setWidgetResizable(false);
+        PaintBox1->resize(image->width(), image->height());
+    } else {
+        ScrollBox1->setWidgetResizable(true);
+        PaintBox1->resize(ScrollBox1->viewport()->size());
+    }
+    FitPreview();
+}
+
+void TKorvelMain::FitPreview() {
+    PaintBox1->setCollapsed(Panel4->height() <= 1);
+    const korvel::TBitmap* image = previewBitmap();
+    if (!image) {
+        PreviewFitBitmap.clear();
+        PaintBox1->setShownImage({});
+        return;
+    }
+    const int pw = PaintBox1->width(), ph = PaintBox1->height(), iw = image->width(), ih = image->height();
+    if (FormReady == 2 && pw > 0 && ph > 0) {
+        int fw, fh;
+        if (double(pw) / iw >= double(ph) / ih) fw = int(int64_t(ph) * iw / ih), fh = ph;
+        else fw = pw, fh = int(int64_t(pw) * ih / iw);
+        PreviewFitBitmap = *image;
+        try {
+            korvel::StretchBitmap(PreviewFitBitmap, std::max(1, fw), std::max(1, fh));
+        } catch (const korvel::Exception&) {
+            PreviewFitBitmap.clear();
+        }
+    }
+    // Painting only copies: the fitted copy, or the image at its own size.
+    const bool useFit = !FullSize && (PictFitFlg || iw > pw || ih > ph) && !PreviewFitBitmap.empty();
+    PaintBox1->setShownImage(toQImage(useFit ? PreviewFitBitmap : *image));
+}
+
+void TKorvelMain::StretchBtnClick() {
+    FullSize = action("StretchBtn")->isChecked();
+    LayoutPreview();
+}
+
+void TKorvelMain::StretchMenuClick() {
+    action("StretchBtn")->setChecked(action("StretchMenu")->isChecked());
+    StretchBtnClick();
+}
+
+void TKorvelMain::StretchChangeClick() {
+    action("StretchBtn")->setChecked(!action("StretchBtn")->isChecked());
+    StretchBtnClick();
+}
+
+void TKorvelMain::TurnClick(int turn) {
+    const korvel::TBitmap* image = previewBitmap();
+    if (!image) return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        std::unique_ptr<korvel::TBitmap> rotated = turn == 1   ? korvel::Rotate90Right(*image)
+                                                   : turn == 2 ? korvel::Rotate180(*image)
+                                                               : korvel::Rotate90Left(*image);
+        PreviewPicture.setGraphic(std::move(rotated));
+        LayoutPreview();
+        QApplication::restoreOverrideCursor();
+    } catch (const std::exception&) {
+        QApplication::restoreOverrideCursor();
+        QMessageBox::critical(this, QStringLiteral("Korvel"), tr("画像を回転出来ません。"));
+    }
+}
+
+void TKorvelMain::ClipImageClick() {
+    if (!previewBitmap()) return;
+    // The file's image as decoded goes to the clipboard, not the turned view.
+    bool ok = false;
+    try {
+        korvel::TPicture fresh;
+        fresh.loadFromFile(StatusPanels[1]->text().toStdString());
+        korvel::LoadPictureAsBitmap(fresh);
+        ok = fresh.graphic() && fresh.graphic()->raster() && copyImageToClipboard(*fresh.graphic()->raster());
+    } catch (const std::exception&) {
+        ok = false;
+    }
+    if (!ok) QMessageBox::warning(this, QStringLiteral("Copy Error"), tr("クリップボードへコピー出来ませんでした。"));
+}
+
+void TKorvelMain::Open3Click() {
+    if (previewBitmap() && !StatusPanels[1]->text().isEmpty()) openWithDefaultProgram(StatusPanels[1]->text());
+}
+
+void TKorvelMain::Open1Click() {
+    for (size_t i : markedFiles()) openWithDefaultProgram(q(FileList.path(i)));
+}
+
+void TKorvelMain::Property3Click() {
+    if (!StatusPanels[1]->text().isEmpty()) showShellProperties(StatusPanels[1]->text(), this);
+}
+
+void TKorvelMain::Property1Click() {
+    // The first file of the selection rectangle in reading order.
+    const korvel::GridCell a = StringGrid1->selection(), b = StringGrid1->selectionEnd();
+    for (int r = a.row; r <= b.row; ++r)
+        for (int c = a.col; c <= b.col; ++c) {
+            const size_t i = size_t(r) * size_t(StringGrid1->colCount()) + size_t(c);
+            if (i < FileList.size()) {
+                showShellProperties(q(FileList.path(i)), this);
+                return;
+            }
+        }
+}

@@ -1,0 +1,70 @@
+#pragma once
+// The thumbnail grid's arithmetic and marks, free of any window: cell geometry, marks kept as
+// the cells' " " texts, the arrow wrap, the info texts under a thumbnail and the splitter snap.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "browse/SeekFile.h"
+
+namespace korvel {
+
+struct GridCell {
+    int col = 0, row = 0;
+    bool operator==(const GridCell&) const = default;
+};
+
+struct GridLayout {
+    int cellSize = 0;  // default column width and row height
+    int colCount = 1;
+    int rowCount = 1;
+};
+
+// Cell size = size + line width + 4; columns from the client width; rows from the file count,
+// or, for an empty list, as many as fit the client height.
+GridLayout computeGridLayout(int thumbSize, int lineWidth, int clientWidth, int clientHeight, size_t fileCount);
+
+// The marks of the cells ("marked" = the cell's text is " "), indexed row by row.
+class GridMarks {
+public:
+    void reset(size_t cellCount) { marks_.assign(cellCount, false); }
+    size_t cellCount() const { return marks_.size(); }
+    bool marked(size_t index) const { return index < marks_.size() && marks_[index]; }
+    void set(size_t index, bool mark) {
+        if (index < marks_.size()) marks_[index] = mark;
+    }
+    void clear() { marks_.assign(marks_.size(), false); }
+    void markAll() { marks_.assign(marks_.size(), true); }
+    // Marks the block spanned by two cells (all columns and all rows between them).
+    void markRect(GridCell a, GridCell b, int colCount);
+    // Indices of the marked cells below fileCount, in index order.
+    std::vector<size_t> markedFiles(size_t fileCount) const;
+
+private:
+    std::vector<bool> marks_;
+};
+
+// Where the selection goes before an arrow key's own move, so that Right in the last column
+// continues on the next row and Left in column 0 on the previous row.
+GridCell wrapArrow(GridCell selection, bool rightKey, int colCount, int rowCount);
+
+// Digits grouped by three with the locale's thousands separator ("," when it has none).
+std::string groupThousands(uint64_t value);
+// (size div 1024) + 1 grouped, then "KB": 1 byte -> "1KB", 1024 bytes -> "2KB".
+std::string formatKiloBytes(int32_t size);
+// A packed DOS date-time as "yy/mm/dd hh:mm".
+std::string formatDosTime(uint32_t packed);
+// The text under a thumbnail for an info mode; the two lines are separated by LF then CR.
+std::string cellInfoText(int nameView, const std::string& path, const TSeekFile& seek);
+
+// Result of snapping the grid panel after the splitter moved.
+struct GridSnap {
+    bool snapped = false;    // false: the free position stays
+    bool collapsed = false;  // no whole row fits: the grid panel becomes 1 pixel high
+    int height = 0;          // the new grid panel height when snapped and not collapsed
+};
+// With Shift held, or when the grid is lower than one row + 3, the grid panel snaps to whole rows.
+GridSnap snapGridPanel(int gridHeight, int panel2Height, int thumbSize, int lineWidth, bool shiftHeld);
+
+}  // namespace korvel
