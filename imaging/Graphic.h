@@ -47,7 +47,7 @@ public:
     virtual void loadFromMemory(const uint8_t* data, size_t size) = 0;
     // Reads the whole file, then decodes it. A file that cannot be read throws EFileError
     // with the system's reason.
-    void loadFromFile(const std::string& path);
+    virtual void loadFromFile(const std::string& path);
     // Reads the rest of the stream, then decodes it.
     void loadFromStream(std::istream& in);
 
@@ -65,6 +65,7 @@ public:
     virtual void draw(TBitmap& canvas, const Rect& dest) const;
 
     void setProgressListener(ProgressListener listener) { progress_ = std::move(listener); }
+    const ProgressListener& progressListener() const { return progress_; }
 
 protected:
     void progress(ProgressStage stage, int percent, const std::string& message = {}) const;

@@ -1,0 +1,75 @@
+#include "imaging/SpiExclusion.h"
+
+#include <sys/stat.h>
+
+#include "fileops/SafeWrite.h"
+#include "imaging/Errors.h"
+#include "imaging/FileNames.h"
+#include "imaging/Graphic.h"
+#include "settings/ConfigPaths.h"
+
+namespace korvel {
+
+std::string exclusionFilePath(const std::string& executablePath) {
+    return configFolder(executablePath) + "Korvel.spd";
+}
+
+std::vector<std::string> readExclusionLines(const std::string& path) {
+    std::vector<uint8_t> data;
+    try {
+        data = readWholeFile(path);
+    } catch (const Exception&) {
+        return {};  // no file excludes nothing
+    }
+    std::vector<std::string> lines;
+    std::string line;
+    for (size_t i = 0; i < data.size(); ++i) {
+        const char c = char(data[i]);
+        if (c == '\r' || c == '\n') {
+            lines.push_back(std::move(line));
+            line.clear();
+            if (c == '\r' && i + 1 < data.size() && data[i + 1] == '\n') ++i;
+        } else {
+            line += c;
+        }
+    }
+    if (!line.empty()) lines.push_back(std::move(line));
+    return lines;
+}
+
+std::vector<ExcludedPlugin> exclusionRecords(const std::vector<std::string>& lines) {
+    std::vector<ExcludedPlugin> out;
+    for (size_t i = 0; i + 3 < lines.size(); i += 4)
+        out.push_back(ExcludedPlugin{lines[i], lines[i + 1], lines[i + 2], lines[i + 3]});
+    return out;
+}
+
+bool isExcludedPlugin(const std::vector<std::string>& lines, const std::string& candidate) {
+    const std::string name = asciiLower(extractFileName(candidate));
+    for (size_t i = 0; i < lines.size(); i += 4)
+        if (asciiLower(extractFileName(lines[i])) == name) return true;
+    return false;
+}
+
+std::string formatExclusionFile(const std::vector<ExcludedPlugin>& records) {
+    std::string out;
+    for (const ExcludedPlugin& r : records)
+        for (const std::string* s : {&r.path, &r.about, &r.fileExt, &r.format}) {
+            // A line break inside a plug-in's text would shift every later record.
+            std::string field = *s;
+            for (char& c : field)
+                if (c == '\r' || c == '\n') c = ' ';
+            out += field + "\r\n";
+        }
+    return out;
+}
+
+void writeExclusionFile(const std::string& path, const std::vector<ExcludedPlugin>& records) {
+    // A first start may not have made the config folder yet.
+    const std::string folder = extractFilePath(path);
+    for (size_t i = 1; i <= folder.size(); ++i)
+        if (i == folder.size() || folder[i] == '/') ::mkdir(folder.substr(0, i).c_str(), 0700);
+    replaceFileAtomically(path, formatExclusionFile(records));
+}
+
+}  // namespace korvel

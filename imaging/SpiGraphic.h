@@ -1,0 +1,91 @@
+#pragma once
+// How the rest of Korvel sees plug-in images: TSPIGraphic is a view of the two blocks a plug-in
+// returned; TSPIBitmap, the class registered for plug-in extensions, loads a file through the
+// plug-ins (with the bitmap reader as the other chance) into an ordinary TBitmap raster.
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "imaging/Bitmap.h"
+#include "imaging/Graphic.h"
+
+namespace korvel {
+
+class TInSPIAbleData;
+
+class TSPIGraphic : public TGraphic {
+public:
+    static const GraphicClass classInfo;
+
+    TSPIGraphic();
+    ~TSPIGraphic() override;
+    const GraphicClass& graphicClass() const override { return classInfo; }
+
+    // Decodes through the host's plug-ins. Throws EInvalidGraphic "Susie Plugins could not decode"
+    // when none hands back both blocks, and EInvalidGraphic / EImageTooLarge when the blocks
+    // break their own header (too short, absurd sizes); the graphic is empty then.
+    void loadFromFile(const std::string& path) override;
+    void loadFromMemory(const uint8_t* data, size_t size) override;  // a stream without a name
+    void loadFromStreamWithName(const uint8_t* data, size_t size, const std::string& fileName);
+
+    int width() const override { return width_; }
+    // The header's height without its sign (a negative one means rows top-down).
+    int height() const override { return height_ < 0 ? -height_ : height_; }
+    int storedHeight() const { return height_; }
+    bool empty() const override;
+
+    int colorCount() const { return colorCount_; }
+    size_t infoBlockSize() const { return infoSize_; }
+    size_t pixelBlockSize() const { return pixelSize_; }
+    // Set for 4-bit images, whose palette the taking bitmap copies.
+    bool copyPalette() const { return copyPalette_; }
+    // The colour table behind the header (colorCount entries).
+    std::vector<RGBQuad> palette() const;
+    // Name of the plug-in that decoded the image.
+    std::string decoder() const;
+
+    // A bitmap file image: file header, the info block, the pixel block.
+    void saveToStream(std::ostream& out) const override;
+    std::string bitmapFileImage() const;
+    // The blocks decoded into a raster (built on first use).
+    const TBitmap* raster() const override;
+
+private:
+    void load(std::unique_ptr<TInSPIAbleData> loader);
+    void computeFields();
+    void reset();
+
+    std::unique_ptr<TInSPIAbleData> loader_;
+    int width_ = 0, height_ = 0, bitCount_ = 0, colorCount_ = 0;
+    uint32_t compression_ = 0;
+    size_t infoSize_ = 0, pixelSize_ = 0;
+    bool copyPalette_ = false;
+    mutable std::unique_ptr<TBitmap> raster_;
+};
+
+class TSPIBitmap : public TBitmap {
+public:
+    static const GraphicClass classInfo;
+
+    const GraphicClass& graphicClass() const override { return classInfo; }
+
+    // Tries the bitmap reader and the plug-ins (the bitmap reader first for ".bmp" names);
+    // throws EInvalidGraphic "Susie Plugins could not decode" when both fail.
+    void loadFromFile(const std::string& path) override;
+    void loadFromMemory(const uint8_t* data, size_t size) override { loadFromStreamWithName(data, size, ""); }
+    // Runs OnLoadFromStreamWithName when set, else the own stream loader.
+    void loadFromStreamWithName(const uint8_t* data, size_t size, const std::string& fileName);
+
+    std::function<void(TSPIBitmap& sender, const uint8_t* data, size_t size, const std::string& fileName)>
+        OnLoadFromStreamWithName;
+
+private:
+    void takeOver(const TBitmap& result);
+    void loadThrough(const std::string& name, const std::function<void(TGraphic&)>& loadOne);
+};
+
+// The graphic class offered for every plug-in extension: TSPIBitmap unless changed.
+const GraphicClass*& defaultPluginClass();
+
+}  // namespace korvel
