@@ -1,0 +1,28 @@
+#pragma once
+// Commands the preview pane and the sub-viewers share: turning the shown image and copying a
+// file's decoded image to the clipboard, each with its message on failure.
+#include <QString>
+
+class QWidget;
+
+namespace korvel {
+class TBitmap;
+}
+
+enum class TurnKind { Right90, Half, Left90 };
+
+// Turns image in place (hourglass cursor meanwhile). On failure shows "画像を回転出来ません。"
+// and leaves image as it was. An empty image is left alone and gives false without a message.
+bool TurnShownImage(korvel::TBitmap& image, TurnKind kind, QWidget* parent);
+
+// Loads path afresh by its extension and puts the decoded image on the clipboard, so neither a
+// rotation nor a zoom of the shown copy is copied. On failure shows "クリップボードへコピー出来ませんでした。"
+// with the caption "Copy Error".
+bool CopyFileImageToClipboard(const QString& path, QWidget* parent);
+
+// Decodes path by its extension into a 24-bit bitmap (transparent areas white).
+// Throws korvel::Exception or std::bad_alloc.
+korvel::TBitmap LoadImageAsBitmap(const QString& path);
+
+// Shortest decimal text of a zoom factor: "1.5", "1", "0.25".
+QString zoomText(float zoom);

@@ -1,0 +1,275 @@
+#include "view/SubFrm.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWindow>
+#include <cmath>
+#include <new>
+
+#include "imaging/Errors.h"
+#include "platform/QtImage.h"
+#include "view/PaintBox.h"
+#include "view/SubFrmArrange.h"
+
+namespace {
+
+// RoundHalfAway of size x zoom: 151.5 becomes 152.
+int zoomed(int size, float zoom) { return int(std::lround(double(size) * double(zoom))); }
+
+}  // namespace
+
+TKorvelSubFrm::TKorvelSubFrm(const QString& path, QWidget* owner) : QWidget(owner, Qt::Window) {
+    setObjectName(QStringLiteral("KorvelSubFrm"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    // The main window's closing ends the program; a viewer left open must not keep it running.
+    setAttribute(Qt::WA_QuitOnClose, false);
+    buildControls();
+    buildPopupMenu();
+    subviewers_detail::add(this);
+    FormCreate(path);
+}
+
+TKorvelSubFrm::~TKorvelSubFrm() { subviewers_detail::remove(this); }
+
+void TKorvelSubFrm::buildControls() {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    ScrollBox1 = new QScrollArea(this);
+    ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
+    ScrollBox1->setWidgetResizable(false);
+    ScrollBox1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Keys belong to the window (they act before any control sees them).
+    ScrollBox1->setFocusPolicy(Qt::NoFocus);
+    PaintBox1 = new TPaintBox;
+    PaintBox1->setObjectName(QStringLiteral("PaintBox1"));
+    PaintBox1->resize(0, 0);
+    PaintBox1->onPaint = [this](QPainter& p, const QRect& r) { PaintBox1Paint(p, r); };
+    PaintBox1->onMouseDown = [this](QMouseEvent* e) { PaintBox1MouseDown(e); };
+    PaintBox1->onMouseMove = [this](QMouseEvent* e) { PaintBox1MouseMove(e); };
+    PaintBox1->onMouseUp = [this](QMouseEvent* e) { PaintBox1MouseUp(e); };
+    ScrollBox1->setWidget(PaintBox1);
+    layout->addWidget(ScrollBox1, 1);
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    const int panelWidths[2] = {175, 50};
+    for (int i = 0; i < 2; ++i) {
+        StatusPanels[i] = new QLabel(StatusBar1);
+        StatusPanels[i]->setMinimumWidth(panelWidths[i]);
+        StatusBar1->addWidget(StatusPanels[i], i == 1 ? 1 : 0);
+    }
+    // A fixed height, so the window's size arithmetic can count on it.
+    StatusBar1->setFixedHeight(StatusBar1->sizeHint().height());
+    layout->addWidget(StatusBar1);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void TKorvelSubFrm::buildPopupMenu() {
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    auto add = [this](QMenu* menu, const char* name, const QString& caption, void (TKorvelSubFrm::*slot)()) {
+        QAction* a = menu->addAction(caption);
+        a->setObjectName(QLatin1String(name));
+        if (slot) connect(a, &QAction::triggered, this, slot);
+        return a;
+    };
+    largePopup = add(PopupMenu1, "largePopup", tr("拡大(&+)"), &TKorvelSubFrm::largePopupClick);
+    SmallPopup = add(PopupMenu1, "SmallPopup", tr("縮小(&-)"), &TKorvelSubFrm::SmallPopupClick);
+    QMenu* turnMenu = PopupMenu1->addMenu(tr("画像の回転(&T)"));
+    SubTurn = turnMenu->menuAction();
+    SubTurn->setObjectName(QStringLiteral("SubTurn"));
+    SubTurn1 = add(turnMenu, "SubTurn1", tr("右90度(&R)"), &TKorvelSubFrm::SubTurn1Click);
+    SubTurn2 = add(turnMenu, "SubTurn2", tr("180度(&T)"), &TKorvelSubFrm::SubTurn2Click);
+    SubTurn3 = add(turnMenu, "SubTurn3", tr("左90度(&L)"), &TKorvelSubFrm::SubTurn3Click);
+    ClipImage = add(PopupMenu1, "ClipImage", tr("ｸﾘｯﾌﾟﾎﾞｰﾄﾞへｺﾋﾟｰ(&C)"), &TKorvelSubFrm::ClipImageClick);
+    PopupMenu1->addSeparator()->setVisible(false);
+    Cascade1 = add(PopupMenu1, "Cascade1", tr("重ねて表示(&S)"), &TKorvelSubFrm::Cascade1Click);
+    TileHorizontal1 = add(PopupMenu1, "TileHorizontal1", tr("上下に並べて表示(&H)"), &TKorvelSubFrm::TileHorizontal1Click);
+    TileVertical1 = add(PopupMenu1, "TileVertical1", tr("左右に並べて表示(&V)"), &TKorvelSubFrm::TileVertical1Click);
+    AllSmall = add(PopupMenu1, "AllSmall", tr("全サブウィンドウを最小化(&M)"), &TKorvelSubFrm::AllSmallClick);
+    PopupMenu1->addSeparator();
+    AllClose = add(PopupMenu1, "AllClose", tr("全サブウィンドウを閉じる(&X)"), &TKorvelSubFrm::AllCloseClick);
+    connect(PopupMenu1, &QMenu::aboutToShow, this, &TKorvelSubFrm::PopupMenu1Popup);
+}
+
+bool TKorvelSubFrm::LoadSubImage(const QString& path) {
+    try {
+        SubImage = LoadImageAsBitmap(path);
+        return true;
+    } catch (const korvel::Exception&) {
+    } catch (const std::bad_alloc&) {
+    }
+    SubImage.clear();
+    return false;
+}
+
+void TKorvelSubFrm::FormCreate(const QString& path) {
+    ZoomFactor = 1.0f;
+    if (!LoadSubImage(path)) {
+        setWindowTitle(path + tr(" － 画像を表示出来ません。"));
+        resize(kDesignedClientSize);
+        return;
+    }
+    shown_ = toQImage(SubImage).convertToFormat(QImage::Format_RGB32);
+    updateView();
+    placeWindow();
+    setWindowTitle(path);
+}
+
+void TKorvelSubFrm::placeWindow() {
+    QMargins frame;
+    if (QWindow* w = windowHandle()) frame = w->frameMargins();
+    const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    const SubViewerPlacement p = placeSubViewer(QSize(SubImage.width(), SubImage.height()), subViewerWorkArea(),
+                                                StatusBar1->height(), scrollBar, frame);
+    resize(p.client);
+    if (p.framePos) move(*p.framePos);
+    placedWithFrame_ = frame;
+    placed_ = p.framePos.has_value();
+}
+
+void TKorvelSubFrm::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // The window manager's frame is known only once the window is mapped; a window placed
+    // against the work area's edges is placed again with it.
+    if (!placed_) return;
+    QTimer::singleShot(50, this, [this] {
+        if (!placed_ || !windowHandle() || windowHandle()->frameMargins() == placedWithFrame_) return;
+        if (!isMinimized() && !isMaximized()) placeWindow();
+        placed_ = false;
+    });
+}
+
+void TKorvelSubFrm::updateView() {
+    if (SubImage.empty()) return;
+    const int W = zoomed(SubImage.width(), ZoomFactor), H = zoomed(SubImage.height(), ZoomFactor);
+    PaintBox1->resize(W, H);
+    StatusPanels[0]->setText(QStringLiteral("OriginalSize : %1x%2 (x%3)")
+                                 .arg(SubImage.width())
+                                 .arg(SubImage.height())
+                                 .arg(zoomText(ZoomFactor)));
+    StatusPanels[1]->setText(QStringLiteral("ViewSize : %1x%2").arg(W).arg(H));
+    PaintBox1->update();
+}
+
+void TKorvelSubFrm::PaintBox1Paint(QPainter& p, const QRect& exposed) {
+    if (SubImage.empty() || shown_.isNull()) return;
+    // The plain stretch of the whole image onto (0,0,W,H), drawn only where exposed: the source
+    // pixels covering the exposed part map through the same scale as the whole image would.
+    const double kx = double(PaintBox1->width()) / shown_.width();
+    const double ky = double(PaintBox1->height()) / shown_.height();
+    const int x0 = std::max(0, int(std::floor(exposed.left() / kx)));
+    const int y0 = std::max(0, int(std::floor(exposed.top() / ky)));
+    const int x1 = std::min(shown_.width(), int(std::ceil((exposed.right() + 1) / kx)));
+    const int y1 = std::min(shown_.height(), int(std::ceil((exposed.bottom() + 1) / ky)));
+    if (x1 <= x0 || y1 <= y0) return;
+    p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    p.setClipRect(exposed);
+    p.drawImage(QRectF(x0 * kx, y0 * ky, (x1 - x0) * kx, (y1 - y0) * ky), shown_, QRectF(x0, y0, x1 - x0, y1 - y0));
+}
+
+void TKorvelSubFrm::PaintBox1MouseDown(QMouseEvent* event) {
+    dragging_ = event->button() == Qt::LeftButton;
+    pressed_ = event->position().toPoint();
+}
+
+void TKorvelSubFrm::PaintBox1MouseMove(QMouseEvent* event) {
+    if (!dragging_) return;
+    // The pressed point is kept: the paint box moves with the scroll, so the grabbed pixel
+    // stays under the pointer.
+    const QPoint pos = event->position().toPoint();
+    QScrollBar* h = ScrollBox1->horizontalScrollBar();
+    QScrollBar* v = ScrollBox1->verticalScrollBar();
+    h->setValue(h->value() - (pos.x() - pressed_.x()));
+    v->setValue(v->value() - (pos.y() - pressed_.y()));
+}
+
+void TKorvelSubFrm::PaintBox1MouseUp(QMouseEvent*) { dragging_ = false; }
+
+void TKorvelSubFrm::largePopupClick() {
+    if (SubImage.empty() || ZoomFactor == 8.0f) return;
+    float next = 8.0f;  // a value that is no step goes to the largest
+    for (size_t i = 0; i + 1 < kZoomSteps.size(); ++i)
+        if (ZoomFactor == kZoomSteps[i]) next = kZoomSteps[i + 1];
+    ZoomFactor = next;
+    updateView();
+}
+
+void TKorvelSubFrm::SmallPopupClick() {
+    if (SubImage.empty() || ZoomFactor == 0.25f) return;
+    float next = 0.25f;
+    for (size_t i = 1; i < kZoomSteps.size(); ++i)
+        if (ZoomFactor == kZoomSteps[i]) next = kZoomSteps[i - 1];
+    ZoomFactor = next;
+    updateView();
+}
+
+void TKorvelSubFrm::turn(TurnKind kind) {
+    if (SubImage.empty()) return;
+    if (!TurnShownImage(SubImage, kind, this)) return;
+    shown_ = toQImage(SubImage).convertToFormat(QImage::Format_RGB32);
+    updateView();
+}
+
+void TKorvelSubFrm::SubTurn1Click() { turn(TurnKind::Right90); }
+void TKorvelSubFrm::SubTurn2Click() { turn(TurnKind::Half); }
+void TKorvelSubFrm::SubTurn3Click() { turn(TurnKind::Left90); }
+
+void TKorvelSubFrm::ClipImageClick() {
+    // The caption is the file's path while an image is shown.
+    if (!SubImage.empty()) CopyFileImageToClipboard(windowTitle(), this);
+}
+
+void TKorvelSubFrm::Cascade1Click() { arrangeSubViewers(SubArrange::Cascade, parentWidget()); }
+void TKorvelSubFrm::TileHorizontal1Click() { arrangeSubViewers(SubArrange::TileHorizontal, parentWidget()); }
+void TKorvelSubFrm::TileVertical1Click() { arrangeSubViewers(SubArrange::TileVertical, parentWidget()); }
+void TKorvelSubFrm::AllSmallClick() { minimizeAllSubViewers(); }
+void TKorvelSubFrm::AllCloseClick() { closeAllSubViewers(); }
+
+void TKorvelSubFrm::PopupMenu1Popup() {
+    const bool several = normalSubViewerCount() > 1;
+    for (QAction* a : {Cascade1, TileHorizontal1, TileVertical1, AllSmall}) a->setEnabled(several);
+    SmallPopup->setEnabled(!SubImage.empty() && ZoomFactor != 0.25f);
+    largePopup->setEnabled(!SubImage.empty() && ZoomFactor != 8.0f);
+    for (QAction* a : {SubTurn, ClipImage, AllClose}) a->setEnabled(true);
+}
+
+void TKorvelSubFrm::contextMenuEvent(QContextMenuEvent* event) { PopupMenu1->popup(event->globalPos()); }
+
+void TKorvelSubFrm::keyPressEvent(QKeyEvent* event) {
+    const bool keypad = event->modifiers() & Qt::KeypadModifier;
+    switch (event->key()) {
+    case Qt::Key_X:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape: close(); return;
+    case Qt::Key_S: showMinimized(); return;
+    case Qt::Key_L: showMaximized(); return;
+    case Qt::Key_C: ClipImageClick(); return;
+    case Qt::Key_Plus:
+        if (keypad) largePopupClick();
+        return;
+    case Qt::Key_Minus:
+        if (keypad) SmallPopupClick();
+        return;
+    default: QWidget::keyPressEvent(event);
+    }
+}
+
+TKorvelSubFrm* openSubViewer(const QString& path, QWidget* owner) {
+    auto* w = new TKorvelSubFrm(path, owner);
+    w->show();
+    return w;
+}

@@ -1,0 +1,86 @@
+#pragma once
+// TKorvelSubFrm: a separate viewer window for one image file, at natural size or zoomed in fixed
+// steps, with scroll bars and grab-to-pan. Each window keeps its own decoded copy of the file.
+#include <QImage>
+#include <QPoint>
+#include <QWidget>
+#include <array>
+
+#include "imaging/Bitmap.h"
+#include "view/ImageCommands.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QScrollArea;
+class QStatusBar;
+class TPaintBox;
+
+class TKorvelSubFrm : public QWidget {
+    Q_OBJECT
+public:
+    // Loads path and sizes the window against the work area. owner: the window the viewer
+    // belongs to (it stays above it and is destroyed with it); may be null.
+    explicit TKorvelSubFrm(const QString& path, QWidget* owner = nullptr);
+    ~TKorvelSubFrm() override;
+
+    static constexpr std::array<float, 9> kZoomSteps{0.25f, 0.5f, 0.75f, 1.0f, 1.5f, 2.0f, 4.0f, 6.0f, 8.0f};
+    // Client size of the window while it shows nothing.
+    static constexpr QSize kDesignedClientSize{400, 300};
+
+    korvel::TBitmap SubImage;  // empty when loading failed
+    float ZoomFactor = 1.0f;
+
+    QScrollArea* ScrollBox1 = nullptr;
+    TPaintBox* PaintBox1 = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    std::array<QLabel*, 2> StatusPanels{};
+    QMenu* PopupMenu1 = nullptr;
+    QAction *largePopup = nullptr, *SmallPopup = nullptr, *SubTurn = nullptr;
+    QAction *SubTurn1 = nullptr, *SubTurn2 = nullptr, *SubTurn3 = nullptr, *ClipImage = nullptr;
+    QAction *Cascade1 = nullptr, *TileHorizontal1 = nullptr, *TileVertical1 = nullptr;
+    QAction *AllSmall = nullptr, *AllClose = nullptr;
+
+    // Decodes path into SubImage; false (nothing reported) on any failure.
+    bool LoadSubImage(const QString& path);
+
+public slots:
+    void PopupMenu1Popup();
+    void largePopupClick();
+    void SmallPopupClick();
+    void SubTurn1Click();
+    void SubTurn2Click();
+    void SubTurn3Click();
+    void ClipImageClick();
+    void Cascade1Click();
+    void TileHorizontal1Click();
+    void TileVertical1Click();
+    void AllSmallClick();
+    void AllCloseClick();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void FormCreate(const QString& path);
+    void buildControls();
+    void buildPopupMenu();
+    void placeWindow();
+    void updateView();
+    void turn(TurnKind kind);
+    void PaintBox1Paint(QPainter& painter, const QRect& exposed);
+    void PaintBox1MouseDown(QMouseEvent* event);
+    void PaintBox1MouseMove(QMouseEvent* event);
+    void PaintBox1MouseUp(QMouseEvent* event);
+
+    QImage shown_;  // SubImage as the display draws it; rebuilt when SubImage changes
+    bool dragging_ = false;
+    QPoint pressed_;
+    QMargins placedWithFrame_;
+    bool placed_ = false;
+};
+
+// Opens a new sub-viewer for path and shows it. owner: usually the main window.
+TKorvelSubFrm* openSubViewer(const QString& path, QWidget* owner = nullptr);
