@@ -14,10 +14,13 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QTimer>
 #include <QToolButton>
 #include <algorithm>
 
 #include "browse/ExtensionSet.h"
+#include "browse/ThumbCache.h"
+#include "browse/Thumbnails.h"
 #include "browse/ui/DirTree.h"
 #include "browse/ui/OrgStGrid.h"
 #include "view/PreviewPane.h"
@@ -83,6 +86,7 @@ void TKorvelMain::FormCreate(const QStringList& arguments) {
         FilterBox->addItem(q(item.description), q(item.mask));
     FilterBox->setCurrentIndex(0);
     FilterBox->blockSignals(false);
+    createThumbCache();
     loaded_ = korvel::readMainSettings(ini);
     applySettings(loaded_);
     if (!arguments.isEmpty()) handleCommandLine(arguments);
@@ -237,6 +241,10 @@ void TKorvelMain::FormShow() {
     FilterBox->setToolTip(FilterBox->currentText());
     ComboBox1->setToolTip(ComboBox1->currentText());
     ComboBox2->setToolTip(ComboBox2->currentText());
+    // Without a window manager no activation arrives; the first turn of the event loop counts as one.
+    QTimer::singleShot(0, this, [this] {
+        if (FormReady == 1) FormActivate();
+    });
 }
 
 void TKorvelMain::changeEvent(QEvent* event) {
@@ -245,11 +253,15 @@ void TKorvelMain::changeEvent(QEvent* event) {
 }
 
 void TKorvelMain::FormActivate() {
+    const bool first = FormReady == 1;
     if (StartMode != 2 && WindowStateText == QLatin1String("wsMaximized")) {
         WindowStateText.clear();
         showMaximized();
     }
-    if (FormReady == 1) FormReady = 2;
+    if (first) {
+        FormReady = 2;
+        Panel2Resize();  // the layout is final now: fit the preview and snap the grid
+    }
 }
 
 void TKorvelMain::resizeEvent(QResizeEvent* event) {

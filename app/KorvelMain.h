@@ -23,6 +23,12 @@ class QToolBar;
 class QToolButton;
 class QWidget;
 class TDirTree;
+namespace korvel {
+class ThumbCache;
+class ThumbnailBuilder;
+class FileIconSource;
+struct ThumbParams;
+}  // namespace korvel
 class TOrgStGrid;
 class TPreviewPane;
 class QMenu;
@@ -204,6 +210,11 @@ private:
     QMenu* NameViewMenu = nullptr;
     bool firstActivation_ = true;
     bool settingsWritten_ = false;
+    std::unique_ptr<korvel::ThumbCache> ThumbCache;
+    std::unique_ptr<korvel::FileIconSource> iconSource_;
+    std::unique_ptr<korvel::ThumbnailBuilder> thumbs_;
+    korvel::ThumbParams thumbParams() const;
+    void createThumbCache();
     quint64 previewRequest_ = 0;   // the pending loader; 0 = told to stop
     quint64 previewCounter_ = 0;
     bool previewDrag_ = false;

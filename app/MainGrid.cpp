@@ -26,6 +26,12 @@ void TKorvelMain::buildGrid() {
     StringGrid1->ExScroll = true;
     StringGrid1->onDrawCell = [this](QPainter& p, int c, int r, const QRect& rect) { StringGrid1DrawCell(p, c, r, rect); };
     StringGrid1->onSelectCell = [this](int c, int r) { return StringGrid1SelectCell(c, r); };
+    // Ctrl and Shift count as held when the button goes down, even if the grid did not have the
+    // focus when they were pressed.
+    StringGrid1->onPressModifiers = [this](Qt::KeyboardModifiers m) {
+        CtrlDown = m & Qt::ControlModifier;
+        ShiftDown = m & Qt::ShiftModifier;
+    };
     StringGrid1->onMouseDown = [this](QMouseEvent* e, bool partly) { StringGrid1MouseDown(e, partly); };
     StringGrid1->onMouseMove = [this](QMouseEvent* e) {
         MouseX = int(e->position().x());
@@ -233,6 +239,8 @@ void TKorvelMain::Splitter2Moved() {
 }
 
 void TKorvelMain::Panel2Resize() {
+    // Resizes during construction come before the stored panel heights are in force.
+    if (FormReady == 0) return;
     if (FormReady == 2) {
         const int panel2 = Splitter2->height() - Splitter2->handleWidth();
         if (!PreviewOpen) Splitter2->setSizes({panel2 - 1, 1});

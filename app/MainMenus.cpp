@@ -82,8 +82,8 @@ void TKorvelMain::buildMenus() {
 
     // Commands whose windows arrive later stay visible but disabled.
     for (const char* name : {"Copy2", "KCopy", "Move2", "Delete1", "Rename1", "NumberRN1", "Wall2", "Show1", "Option1",
-                             "PlugInSet1", "CopyBtn", "KCopyBtn", "MoveBtn", "DeleteBtn", "ReNameBtn1", "NumberRNBtn1",
-                             "ShowBtn1", "OptionBtn", "PlugInSetBtn1"})
+                             "CopyBtn", "KCopyBtn", "MoveBtn", "DeleteBtn", "ReNameBtn1", "NumberRNBtn1",
+                             "ShowBtn1", "OptionBtn"})
         if (QAction* a = action(name)) {
             a->setEnabled(false);
             a->setProperty("notYetBuilt", true);
@@ -109,6 +109,8 @@ void TKorvelMain::buildMenus() {
     on("Contents1", &TKorvelMain::Contents1Click);
     on("HelpBtn", &TKorvelMain::Contents1Click);
     on("About1", &TKorvelMain::About1Click);
+    on("PlugInSet1", &TKorvelMain::PlugInSet1Click);
+    on("PlugInSetBtn1", &TKorvelMain::PlugInSet1Click);
     on("VerBtn", &TKorvelMain::About1Click);
     on("Open1", &TKorvelMain::Open1Click);
     on("SelectAll", &TKorvelMain::SelectAllClick);

@@ -108,6 +108,7 @@ void TOrgStGrid::paintEvent(QPaintEvent* event) {
 
 void TOrgStGrid::mousePressEvent(QMouseEvent* event) {
     setFocus();
+    if (onPressModifiers) onPressModifiers(event->modifiers());
     const korvel::GridCell cell = cellAt(event->position().toPoint());
     // A partly visible cell neither scrolls into view nor takes the selection through the grid.
     const bool partly = cell.col >= 0 && (cell.col >= visibleColCount() || cell.row >= topRow() + visibleRowCount());

@@ -48,6 +48,8 @@ public:
     std::function<void(QPainter&, int col, int row, const QRect& rect)> onDrawCell;
     // Asked before the selection moves to a cell; return false to refuse.
     std::function<bool(int col, int row)> onSelectCell;
+    // The modifiers held when a button goes down, before the selection moves.
+    std::function<void(Qt::KeyboardModifiers)> onPressModifiers;
     std::function<void(QMouseEvent*, bool partlyVisible)> onMouseDown;
     std::function<void(QMouseEvent*)> onMouseMove;
     std::function<void(QKeyEvent*)> onKeyDown;

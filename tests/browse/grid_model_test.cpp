@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+
+#include <clocale>
+
+#include "browse/GridModel.h"
+
+using namespace korvel;
+
+TEST(GridModel, Layout) {
+    struct Row {
+        int thumb, clientW, clientH;
+        size_t files;
+        int cell, cols, rows;
+    } rows[] = {
+        {100, 430, 300, 9, 105, 4, 3},   // the last row holds one file
+        {100, 430, 300, 8, 105, 4, 2},
+        {100, 430, 330, 0, 105, 4, 3},   // empty list: as many rows as fit
+        {100, 50, 50, 0, 105, 1, 1},     // never below one column or row
+        {60, 700, 300, 100, 65, 10, 10},
+    };
+    for (const Row& r : rows) {
+        GridLayout g = computeGridLayout(r.thumb, 1, r.clientW, r.clientH, r.files);
+        EXPECT_EQ(g.cellSize, r.cell);
+        EXPECT_EQ(g.colCount, r.cols) << r.clientW;
+        EXPECT_EQ(g.rowCount, r.rows) << r.files;
+    }
+}
+
+TEST(GridModel, MarksAndRectangles) {
+    GridMarks m;
+    m.reset(12);  // 4 columns x 3 rows
+    m.markRect({3, 0}, {1, 2}, 4);  // a block, not a reading-order range
+    std::vector<size_t> expected = {1, 2, 3, 5, 6, 7, 9};
+    EXPECT_EQ(m.markedFiles(10), expected);
+    m.markAll();
+    EXPECT_EQ(m.markedFiles(3).size(), 3u);  // cells after the last file are ignored
+    EXPECT_FALSE(m.marked(99));
+}
+
+TEST(GridModel, ArrowWrap) {
+    struct Row {
+        GridCell sel;
+        bool right;
+        GridCell expected;
+    } rows[] = {
+        {{3, 0}, true, {-1, 1}},   // last column: continues on the next row
+        {{3, 2}, true, {3, 2}},    // last row's last column stays
+        {{0, 1}, false, {4, 0}},   // first column: previous row's end
+        {{0, 0}, false, {0, 0}},
+        {{1, 1}, true, {1, 1}},
+    };
+    for (const Row& r : rows) EXPECT_EQ(wrapArrow(r.sel, r.right, 4, 3), r.expected);
+}
+
+TEST(GridModel, InfoTexts) {
+    std::setlocale(LC_ALL, "C");
+    struct Row {
+        int32_t size;
+        const char* text;
+    } sizes[] = {{0, "1KB"}, {1, "1KB"}, {1023, "1KB"}, {1024, "2KB"}, {1500000, "1,465KB"}};
+    for (const Row& r : sizes) EXPECT_EQ(formatKiloBytes(r.size), r.text);
+    TSeekFile seek;
+    seek.Size = 1024;
+    seek.Ext = "JPEG";
+    seek.Time = (uint32_t(2006 - 1980) << 25) | (7u << 21) | (9u << 16) | (13u << 11) | (5u << 5);
+    EXPECT_EQ(formatDosTime(seek.Time), "06/07/09 13:05");
+    EXPECT_EQ(cellInfoText(0, "/p/a.b.jpeg", seek), "a.b.jpeg");
+    EXPECT_EQ(cellInfoText(1, "/p/a.b.jpeg", seek), "2KB\n\r( a.b.jpeg )");
+    EXPECT_EQ(cellInfoText(2, "/p/a.b.jpeg", seek), "06/07/09 13:05\n\r( a.b.jpeg )");
+    EXPECT_EQ(cellInfoText(3, "/p/a.b.jpeg", seek), "JPEG FILE\n\r( a.b )");
+    EXPECT_EQ(cellInfoText(7, "/p/a.jpeg", seek), "");
+}
+
+TEST(GridModel, SplitterSnap) {
+    // Pitch 106 for ThumbSize 100.
+    GridSnap free = snapGridPanel(300, 500, 100, 1, false);
+    EXPECT_FALSE(free.snapped);
+    GridSnap shift = snapGridPanel(300, 500, 100, 1, true);
+    EXPECT_TRUE(shift.snapped);
+    EXPECT_EQ(shift.height, 3 * 106 + 3);
+    GridSnap small = snapGridPanel(50, 500, 100, 1, false);  // lower than a row: rounds to 0 rows
+    EXPECT_TRUE(small.collapsed);
+    EXPECT_EQ(small.height, 1);
+    GridSnap tall = snapGridPanel(480, 400, 100, 1, true);  // never as high as the whole area
+    EXPECT_EQ(tall.height, 3 * 106 + 3);
+    GridSnap near = snapGridPanel(104, 500, 100, 1, false);
+    EXPECT_EQ(near.height, 109);
+}
