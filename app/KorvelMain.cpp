@@ -67,6 +67,10 @@ TKorvelMain::TKorvelMain(const QStringList& arguments, QWidget* parent) : QMainW
     };
     connect(DirTree1, &TDirTree::OnChange, this, &TKorvelMain::DirTree1Change);
     connect(DirTree1, &TDirTree::OnClick, this, &TKorvelMain::addSelectedFolderToHistory);
+    // After a click in the tree the keyboard goes back to the grid.
+    connect(DirTree1, &TDirTree::OnMouseUp, this, [this] {
+        if (FormReady > 0) StringGrid1->setFocus();
+    });
     connect(ComboBox1, &QComboBox::activated, this, &TKorvelMain::ComboBox1Click);
     connect(ComboBox2, &QComboBox::activated, this, &TKorvelMain::ComboBox2Click);
     connect(FilterBox, &QComboBox::currentIndexChanged, this, &TKorvelMain::FilterBoxChange);

@@ -85,6 +85,7 @@ public:
     TPreviewPane* PaintBox1 = nullptr;
     QMenu* GridPopup = nullptr;
     QMenu* PaintBoxPopup = nullptr;
+    QMenu* PopupMenu1 = nullptr;  // move here / copy here, for a target folder
     QScrollArea* ScrollBox1 = nullptr;
     std::array<QLabel*, 6> StatusPanels{};
     std::array<QToolButton*, 20> FolderBtns{};
@@ -222,6 +223,7 @@ private:
     const korvel::TBitmap* previewBitmap() const;
     void FitPreview();
     void buildPopups();
+    void startFileDrag();
     void resetThumbnailCache();
     void addSelectedFolderToHistory();
 };

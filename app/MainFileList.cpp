@@ -62,7 +62,11 @@ void TKorvelMain::UpdateFileButtons() {
     }
 }
 
-void TKorvelMain::DirTree1Change() { OpenCurrentFolder(); }
+void TKorvelMain::DirTree1Change() {
+    // Marks belong to the folder that was shown.
+    LastClickCol = LastClickRow = 0;
+    OpenCurrentFolder();
+}
 
 void TKorvelMain::FilterBoxChange() {
     OpenCurrentFolder();

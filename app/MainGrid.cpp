@@ -2,6 +2,9 @@
 // map and the splitter between the grid and the preview.
 #include <QApplication>
 #include <QComboBox>
+#include <QDrag>
+#include <QMimeData>
+#include <QUrl>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -138,7 +141,7 @@ void TKorvelMain::StringGrid1MouseDown(QMouseEvent* event, bool) {
     korvel::GridMarks& marks = StringGrid1->marks();
     if (event->button() == Qt::LeftButton) {
         if (inMark && index < FileList.size()) {
-            // The marked files are dragged from here; the drop targets arrive with file operations.
+            startFileDrag();
         } else if (valid) {
             if (!marks.marked(index)) {
                 marks.set(index, true);
@@ -304,6 +307,20 @@ bool TKorvelMain::FormKeyUp(QKeyEvent* e) {
     const int n = e->key() - Qt::Key_F1;
     const QString folder = FolderBtns[n]->toolTip();
     if (folder.isEmpty()) return false;
-    // The copy and move menu for the button's folder arrives with the file operations.
+    action("TargetPath1")->setText(folder);
+    PopupMenu1->popup(FolderBtns[n]->mapToGlobal(QPoint(0, 0)));
     return true;
+}
+
+void TKorvelMain::startFileDrag() {
+    // Other programs receive copies only: a drag out of Korvel never moves a file away.
+    QList<QUrl> urls;
+    for (size_t i : markedFiles()) urls << QUrl::fromLocalFile(QString::fromStdString(FileList.path(i)));
+    if (urls.isEmpty()) return;
+    auto* data = new QMimeData;
+    data->setUrls(urls);
+    auto* drag = new QDrag(StringGrid1);
+    drag->setMimeData(data);
+    drag->exec(Qt::CopyAction);
+    CtrlDown = ShiftDown = false;
 }

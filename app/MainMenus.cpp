@@ -11,6 +11,7 @@
 #include <QUrl>
 
 #include "app/KorvelMain.h"
+#include "app/ToolIcons.h"
 #include "browse/ui/DirTree.h"
 #include "browse/ui/OrgStGrid.h"
 
@@ -246,6 +247,18 @@ void TKorvelMain::buildPopups() {
             &TKorvelMain::SelectAllClick);
     connect(addMenuAction(GridPopup, "Property1", tr("プロパティ(&P)")), &QAction::triggered, this,
             &TKorvelMain::Property1Click);
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    addMenuAction(PopupMenu1, "TargetPath1", QString())->setIcon(toolIcon(ToolIcon::SubFolders));
+    PopupMenu1->addSeparator();
+    for (auto [name, caption] : {std::pair{"Move1", tr("ここに移動(&M)")}, std::pair{"Copy1", tr("ここにｺﾋﾟｰ(&C)")}}) {
+        QAction* a = addMenuAction(PopupMenu1, name, caption);
+        a->setEnabled(false);
+        a->setProperty("notYetBuilt", true);
+    }
+    PopupMenu1->addSeparator();
+    addMenuAction(PopupMenu1, "CancelMenu", tr("ｷｬﾝｾﾙ(&T)"));
 
     PaintBoxPopup = new QMenu(this);
     PaintBoxPopup->setObjectName(QStringLiteral("PaintBoxPopup"));

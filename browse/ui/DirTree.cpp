@@ -264,3 +264,8 @@ void TDirTree::mousePressEvent(QMouseEvent* event) {
         !(event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier)))
         emit OnClick();
 }
+
+void TDirTree::mouseReleaseEvent(QMouseEvent* event) {
+    QTreeWidget::mouseReleaseEvent(event);
+    emit OnMouseUp();
+}

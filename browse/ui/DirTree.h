@@ -38,9 +38,12 @@ signals:
     void OnChange();
     // A left click on a node.
     void OnClick();
+    // A mouse button was released over the tree.
+    void OnMouseUp();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void buildDrives();
