@@ -175,13 +175,17 @@ void ThumbnailBuilder::BuildThumbnails(size_t first, size_t count, const ThumbPa
 
 const TBitmap* ThumbnailBuilder::thumbnail(size_t index, const ThumbParams& params) {
     if (index >= list_.size()) return nullptr;
-    if (list_.seek(index).ThumbPos == -1) {
-        BuildThumbnails(index, 1, params);
-        // Not cached: ThumbBitmap still holds what was just built.
-        if (list_.seek(index).ThumbPos == -1) return &thumb_;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (list_.seek(index).ThumbPos == -1) {
+            BuildThumbnails(index, 1, params);
+            // Not cached: ThumbBitmap still holds what was just built.
+            if (list_.seek(index).ThumbPos == -1) return &thumb_;
+        }
+        if (cache_.read(list_.seek(index).ThumbPos, thumb_)) return &thumb_;
+        // The cached bytes were damaged from outside: build the entry once more.
+        list_.seek(index).ThumbPos = -1;
     }
-    if (!cache_.read(list_.seek(index).ThumbPos, thumb_)) return nullptr;
-    return &thumb_;
+    return nullptr;
 }
 
 }  // namespace korvel

@@ -95,7 +95,8 @@ public:
     // The thumbnail of entry index for drawing: built first when ThumbPos is -1, then read back
     // from the cache into ThumbBitmap. When the cache could not take it (full disk, no cache
     // folder) the freshly built ThumbBitmap is returned uncached, so the cell still shows it and
-    // the next draw builds it again. Null for an index outside the list or an unreadable entry.
+    // the next draw builds it again. A cached image that no longer reads back (the file was
+    // damaged from outside) is built and appended again. Null for an index outside the list.
     const TBitmap* thumbnail(size_t index, const ThumbParams& params);
 
     // True while BuildThumbnails runs (the preview start waits for it).

@@ -479,6 +479,25 @@ TEST(Thumbnails, FailedCacheWriteLeavesTheEntryUncachedButDrawable) {
     EXPECT_EQ(b.list.seek(1).ThumbPos, before);
 }
 
+TEST(Thumbnails, DamagedCacheEntryIsBuiltAgain) {
+    Built b;
+    const TBitmap a = noise(160, 120, 11);
+    saveBmp(a, b.tree / "a.bmp");
+    b.add("a.bmp");
+    ASSERT_NE(b.builder.thumbnail(0, params()), nullptr);
+    {
+        // Someone overwrites the start of the cached image.
+        std::fstream f(b.cache.path(), std::ios::in | std::ios::out | std::ios::binary);
+        f.write("XX", 2);
+    }
+    const TBitmap* t = b.builder.thumbnail(0, params());
+    ASSERT_NE(t, nullptr);
+    TBitmap expected = a;
+    StretchBitmap(expected, 80, 60);
+    EXPECT_TRUE(samePixels(*t, expected));
+    EXPECT_GT(b.list.seek(0).ThumbPos, 0);
+}
+
 TEST(Thumbnails, WithoutACacheThumbnailsAreStillDrawn) {
     TempTree t;
     FileList list;
