@@ -143,6 +143,8 @@ QList<QList<DesktopCommand>> wallpaperCommands(DesktopKind desktop, const QStrin
             cmds.append({prog, setImage << QStringLiteral("-s") << path});
             cmds.append({prog, setStyle << QStringLiteral("-s") << QString::number(xfceStyle(mode))});
         }
+        // The same path set again changes no property, so xfdesktop is told to read the file anew.
+        cmds.append({QStringLiteral("xfdesktop"), {QStringLiteral("--reload")}});
         return {cmds};
     }
     case DesktopKind::Kde: {

@@ -144,12 +144,12 @@ private slots:
                                                     "gsettings [set] [org.mate.background] [picture-options] [centered]"};
         const QString xfce = "xfconf-query [-c] [xfce4-desktop] [-p] [/backdrop/screen0/";
         QTest::newRow("XFCE stretch, every monitor")
-            << "XFCE" << QStringList{"xfconf-query"} << int(WallpaperMode::Stretch) << true
+            << "XFCE" << QStringList{"xfconf-query", "xfdesktop"} << int(WallpaperMode::Stretch) << true
             << QStringList{"xfconf-query [-c] [xfce4-desktop] [-l]",
                            xfce + "monitorHDMI-1/workspace0/last-image] [-s] [" + file + "]",
                            xfce + "monitorHDMI-1/workspace0/image-style] [-s] [3]",
                            xfce + "monitoreDP-1/workspace0/last-image] [-s] [" + file + "]",
-                           xfce + "monitoreDP-1/workspace0/image-style] [-s] [3]"};
+                           xfce + "monitoreDP-1/workspace0/image-style] [-s] [3]", "xfdesktop [--reload]"};
         QTest::newRow("KDE without any tool") << "KDE" << QStringList{} << int(WallpaperMode::Fit) << false << QStringList{};
         QTest::newRow("KDE apply tool") << "KDE" << QStringList{"plasma-apply-wallpaperimage"} << int(WallpaperMode::Fit)
                                         << true << QStringList{"plasma-apply-wallpaperimage [" + file + "]"};
@@ -202,7 +202,7 @@ private slots:
     void xfceWithoutBackdropsCreatesTheFirst() {
         const QList<QList<DesktopCommand>> cmds = wallpaperCommands(DesktopKind::Xfce, "/w.bmp", WallpaperMode::Tile, {});
         QCOMPARE(cmds.size(), 1);
-        QCOMPARE(cmds[0].size(), 2);
+        QCOMPARE(cmds[0].size(), 3);
         QCOMPARE(cmds[0][0].arguments, (QStringList{"-c", "xfce4-desktop", "-p", "/backdrop/screen0/monitor0/workspace0/last-image",
                                                     "-n", "-t", "string", "-s", "/w.bmp"}));
         QCOMPARE(cmds[0][1].arguments, (QStringList{"-c", "xfce4-desktop", "-p", "/backdrop/screen0/monitor0/workspace0/image-style",
