@@ -112,7 +112,8 @@ void DrawBuiltinFileIcon(TBitmap& icon) {
                 mask->scanLine(y)[x] = 255;
                 continue;
             }
-            if (x == kLeft || x == kRight || y == kTop || y == kBottom || foldX == foldY)
+            const bool foldEdge = (foldX == 0 && foldY <= kFold) || (foldY == kFold && foldX >= 0);
+            if (x == kLeft || x == kRight || y == kTop || y == kBottom || foldX == foldY || foldEdge)
                 c = edge;
             else if (foldX > 0 && foldY < kFold)
                 c = fold;
