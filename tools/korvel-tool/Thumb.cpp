@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +22,7 @@
 #include "imaging/Bitmap.h"
 #include "imaging/Errors.h"
 #include "imaging/FileNames.h"
+#include "settings/MainSettings.h"
 #include "tools/korvel-tool/Commands.h"
 
 namespace korvel::tool {
@@ -76,8 +76,7 @@ ThumbArgs parseArgs(const std::vector<std::string>& args) {
             a.files.push_back(arg);
         }
     }
-    // InfoHeight as the main window derives it from ThumbSize.
-    a.params.infoHeight = std::min(a.params.thumbSize / 5, 20);
+    a.params.infoHeight = InfoHeightFor(a.params.thumbSize);
     if (a.outDir.empty()) throw Exception("-o DIR is required");
     if (a.files.empty()) throw Exception("no input files");
     if (a.outDir.back() != '/') a.outDir += '/';
