@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <sstream>
+#include <ostream>
+#include <streambuf>
+#include <vector>
 
 #include "imaging/Errors.h"
 #include "imaging/FileNames.h"
@@ -43,14 +45,68 @@ bool claimNewFile(const std::string& path) {
     return true;
 }
 
-void replaceFileAtomically(const std::string& path, const std::string& bytes) {
+namespace {
+
+// An output stream buffer straight onto a file descriptor, so large images are not copied
+// through memory once more on their way to disk.
+class FdOutBuf : public std::streambuf {
+public:
+    explicit FdOutBuf(int fd) : fd_(fd), buffer_(1 << 20) { setp(buffer_.data(), buffer_.data() + buffer_.size()); }
+    bool failed() const { return failed_; }
+    int error() const { return error_; }
+
+protected:
+    int_type overflow(int_type ch) override {
+        if (!flushBuffer()) return traits_type::eof();
+        if (!traits_type::eq_int_type(ch, traits_type::eof())) {
+            *pptr() = traits_type::to_char_type(ch);
+            pbump(1);
+        }
+        return traits_type::not_eof(ch);
+    }
+    int sync() override { return flushBuffer() ? 0 : -1; }
+
+private:
+    bool flushBuffer() {
+        if (failed_) return false;
+        const size_t n = size_t(pptr() - pbase());
+        if (n > 0 && !writeAll(fd_, pbase(), n)) {
+            failed_ = true;
+            error_ = errno;
+            return false;
+        }
+        setp(buffer_.data(), buffer_.data() + buffer_.size());
+        return true;
+    }
+
+    int fd_;
+    std::vector<char> buffer_;
+    bool failed_ = false;
+    int error_ = 0;
+};
+
+// Writes through a temporary file in path's folder and renames it over path when complete.
+void writeThroughTemporary(const std::string& path, const std::function<void(std::ostream&)>& writer, bool durable) {
     std::string tmp = extractFilePath(path) + "." + extractFileName(path) + ".XXXXXX";
     if (extractFilePath(path).empty()) tmp = "./" + tmp;
     int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
     if (fd < 0) fail("Cannot write", path, errno);
     ::fchmod(fd, 0644);
-    bool ok = writeAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
-    int err = ok ? 0 : errno;
+    int err = 0;
+    bool ok = true;
+    try {
+        FdOutBuf buf(fd);
+        std::ostream out(&buf);
+        writer(out);
+        out.flush();
+        ok = !buf.failed() && bool(out);
+        err = buf.error();
+    } catch (...) {
+        ::close(fd);
+        ::unlink(tmp.c_str());
+        throw;
+    }
+    if (ok && durable && ::fsync(fd) != 0) ok = false, err = errno;
     if (::close(fd) != 0 && ok) ok = false, err = errno;
     if (ok && ::rename(tmp.c_str(), path.c_str()) != 0) ok = false, err = errno;
     if (!ok) {
@@ -59,11 +115,17 @@ void replaceFileAtomically(const std::string& path, const std::string& bytes) {
     }
 }
 
+}  // namespace
+
+void replaceFileAtomically(const std::string& path, const std::string& bytes) {
+    // Settings files are flushed to disk before they replace the old one.
+    writeThroughTemporary(
+        path, [&](std::ostream& out) { out.write(bytes.data(), std::streamsize(bytes.size())); }, true);
+}
+
 void fillClaimedFile(const std::string& path, const std::function<void(std::ostream&)>& writer) {
     try {
-        std::ostringstream buffer;
-        writer(buffer);
-        replaceFileAtomically(path, std::move(buffer).str());
+        writeThroughTemporary(path, writer, false);
     } catch (...) {
         ::unlink(path.c_str());
         throw;

@@ -4,7 +4,7 @@
 # Needs: hyperfine, libjpeg-turbo-progs (djpeg), python3-pil, and a Release build in build/.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-tool=./build/korvel-tool
+tool=./build/tools/korvel-tool
 # Debian's python3 (with python3-pil), not whatever python3 comes first on PATH.
 python=${PYTHON:-/usr/bin/python3}
 out=bench/out/codecs
@@ -17,7 +17,7 @@ py_decode='from PIL import Image; im=Image.open("'$jpg'"); im.load()'
 py_draft='from PIL import Image; im=Image.open("'$jpg'"); im.draft("RGB",(500,375)); im.load()'
 py_bmp='from PIL import Image; im=Image.open("'$bmp'"); im.load(); im.save("'$out'/pil.bmp")'
 
-hyperfine -N --warmup 2 --runs 10 --export-json "$out/times.json" \
+hyperfine --warmup 2 --runs 10 --export-json "$out/times.json" \
   -n korvel-full "$tool decode $jpg /dev/null" \
   -n djpeg-full "djpeg -outfile /dev/null $jpg" \
   -n pillow-full "$python -c '$py_decode'" \

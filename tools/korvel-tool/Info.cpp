@@ -34,6 +34,18 @@ void writePam(const TBitmap& b, const std::string& path) {
     std::vector<uint8_t> bgr(size_t(b.width()) * 3), rgba(size_t(b.width()) * 4);
     const bool plain = !b.mask() && b.transparency() == Transparency::None;
     for (int y = 0; y < b.height(); ++y) {
+        if (plain && b.pixelFormat() == PixelFormat::pf24bit) {
+            // The common case, kept to one simple loop the compiler can vectorise.
+            const uint8_t* row = b.scanLine(y);
+            for (int x = 0; x < b.width(); ++x) {
+                rgba[4 * x] = row[3 * x + 2];
+                rgba[4 * x + 1] = row[3 * x + 1];
+                rgba[4 * x + 2] = row[3 * x];
+                rgba[4 * x + 3] = 255;
+            }
+            out.write(reinterpret_cast<const char*>(rgba.data()), std::streamsize(rgba.size()));
+            continue;
+        }
         b.rowToBgr(y, bgr.data());
         for (int x = 0; x < b.width(); ++x) {
             rgba[4 * x] = bgr[3 * x + 2];
