@@ -100,23 +100,6 @@ TEST(Wallpaper, BitmapSizes) {
     EXPECT_EQ(wallpaperBitmapSize(60000, 50000, WallpaperRender::Fitted, 7680, 4320), (WallpaperSize{5184, 4320}));
 }
 
-TEST(Wallpaper, CommandsRenderAndTile) {
-    struct Row {
-        WallpaperMode mode;
-        WallpaperRender render;
-        bool tile;
-    } rows[] = {
-        {WallpaperMode::Tile, WallpaperRender::OwnSize, true},
-        {WallpaperMode::Center, WallpaperRender::OwnSize, false},
-        {WallpaperMode::Stretch, WallpaperRender::ScreenSize, false},
-        {WallpaperMode::Fit, WallpaperRender::Fitted, false},
-    };
-    for (const Row& r : rows) {
-        EXPECT_EQ(renderOf(r.mode), r.render);
-        EXPECT_EQ(tileFlagOf(r.mode), r.tile);
-    }
-}
-
 // Own size copies every pixel; the stretches repeat whole pixels without blending.
 TEST(Wallpaper, RenderedPixels) {
     const TBitmap src = pattern(3, 2);

@@ -103,27 +103,6 @@ private slots:
         QFile::remove(log_);
     }
 
-    void desktopDetection_data() {
-        QTest::addColumn<QString>("current");
-        QTest::addColumn<QString>("session");
-        QTest::addColumn<int>("kind");
-        QTest::newRow("GNOME") << "GNOME" << "" << int(DesktopKind::Gnome);
-        QTest::newRow("Ubuntu") << "ubuntu:GNOME" << "" << int(DesktopKind::Gnome);
-        QTest::newRow("Cinnamon") << "X-Cinnamon" << "" << int(DesktopKind::Cinnamon);
-        QTest::newRow("MATE") << "MATE" << "" << int(DesktopKind::Mate);
-        QTest::newRow("XFCE") << "XFCE" << "" << int(DesktopKind::Xfce);
-        QTest::newRow("KDE") << "KDE" << "" << int(DesktopKind::Kde);
-        QTest::newRow("session only") << "" << "plasma" << int(DesktopKind::Kde);
-        QTest::newRow("unknown") << "Hyprland" << "" << int(DesktopKind::Unknown);
-        QTest::newRow("nothing") << "" << "" << int(DesktopKind::Unknown);
-    }
-    void desktopDetection() {
-        QFETCH(QString, current);
-        QFETCH(QString, session);
-        QFETCH(int, kind);
-        QCOMPARE(int(detectDesktop(current, session)), kind);
-    }
-
     void toolsEachDesktopIsAsked_data() {
         const QString file = "/tmp/my pictures/壁紙.bmp";
         const QString uri = "file:///tmp/my%20pictures/%E5%A3%81%E7%B4%99.bmp";
