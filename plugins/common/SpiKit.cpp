@@ -1,0 +1,127 @@
+#include "plugins/common/SpiKit.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace spikit {
+
+int32_t Source::open(const char* buf, intptr_t len, uint32_t flag) {
+    if (!buf || len < 0) return SPI_BROKEN_DATA;
+    if ((flag & SPI_SOURCE_MASK) == SPI_SOURCE_MEMORY) {
+        data_ = reinterpret_cast<const uint8_t*>(buf);
+        size_ = size_t(len);
+        return SPI_OK;
+    }
+    const int fd = ::open(buf, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return SPI_READ_ERROR;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || uint64_t(st.st_size) > kMaxSourceBytes ||
+        st.st_size < len) {
+        ::close(fd);
+        return SPI_READ_ERROR;
+    }
+    try {
+        storage_.resize(size_t(st.st_size - len));
+    } catch (...) {
+        ::close(fd);
+        return SPI_NO_MEMORY;
+    }
+    size_t done = 0;
+    while (done < storage_.size()) {
+        const ssize_t n = ::pread(fd, storage_.data() + done, storage_.size() - done, off_t(len + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += size_t(n);
+    }
+    ::close(fd);
+    storage_.resize(done);
+    data_ = storage_.data();
+    size_ = storage_.size();
+    return SPI_OK;
+}
+
+int32_t pluginInfo(const char* const* items, int count, int32_t infono, char* buf, int32_t buflen) {
+    if (infono < 0 || infono >= count || !buf || buflen < 1) return 0;
+    size_t n = std::strlen(items[infono]);
+    if (n > size_t(buflen) - 1) n = size_t(buflen) - 1;
+    std::memcpy(buf, items[infono], n);
+    buf[n] = '\0';
+    return int32_t(n);
+}
+
+bool sizeAllowed(int64_t width, int64_t height) {
+    return width > 0 && height > 0 && width <= INT32_MAX && height <= INT32_MAX &&
+           uint64_t(width) * uint64_t(height) <= kMaxPixels;
+}
+
+DibBlocks::~DibBlocks() {
+    std::free(info_);
+    std::free(bits_);
+}
+
+bool DibBlocks::allocate(int width, int height, bool alpha) {
+    if (!sizeAllowed(width, height)) return false;
+    bytesPerPixel_ = alpha ? 4 : 3;
+    stride_ = (size_t(width) * size_t(bytesPerPixel_) + 3) & ~size_t(3);
+    info_ = std::calloc(1, 40);
+    bits_ = static_cast<uint8_t*>(std::calloc(size_t(height), stride_));
+    if (!info_ || !bits_) return false;
+    width_ = width;
+    height_ = height;
+    auto* h = static_cast<uint8_t*>(info_);
+    auto put32 = [&](int at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) h[at + i] = uint8_t(v >> (8 * i));
+    };
+    put32(0, 40);
+    put32(4, uint32_t(width));
+    put32(8, uint32_t(height));  // positive: rows bottom-up
+    h[12] = 1;                   // planes
+    h[14] = uint8_t(bytesPerPixel_ * 8);
+    put32(20, uint32_t(stride_ * size_t(height)));
+    return true;
+}
+
+uint8_t* DibBlocks::pixel(int x, int y) {
+    return bits_ + size_t(height_ - 1 - y) * stride_ + size_t(x) * size_t(bytesPerPixel_);
+}
+
+void DibBlocks::store(uint8_t* d, const uint8_t* s, int channels, bool premultiplied) const {
+    uint8_t r = s[0], g = s[1], b = s[2];
+    if (bytesPerPixel_ == 4) {
+        const uint8_t a = channels == 4 ? s[3] : 255;
+        if (premultiplied && a != 0 && a != 255) {
+            auto straight = [a](uint8_t c) { return uint8_t(std::min(255, (c * 255 + a / 2) / a)); };
+            r = straight(r), g = straight(g), b = straight(b);
+        }
+        d[3] = a;
+    }
+    d[0] = b, d[1] = g, d[2] = r;
+}
+
+void DibBlocks::putRow(int y, const uint8_t* s, int channels, bool premultiplied) {
+    uint8_t* d = pixel(0, y);
+    for (int x = 0; x < width_; ++x, s += channels, d += bytesPerPixel_) store(d, s, channels, premultiplied);
+}
+
+void DibBlocks::putPixel(int x, int y, const uint8_t* s, int channels, bool premultiplied) {
+    store(pixel(x, y), s, channels, premultiplied);
+}
+
+void DibBlocks::release(void** pHBInfo, void** pHBm) {
+    *pHBInfo = info_;
+    *pHBm = bits_;
+    info_ = nullptr;
+    bits_ = nullptr;
+}
+
+bool cancelled(SpiProgressCallback progress, int32_t done, int32_t total, intptr_t data) {
+    return progress && progress(done, total, data) != 0;
+}
+
+}  // namespace spikit
