@@ -1,5 +1,6 @@
 // korvel-tool info and decode: one decoded file each, through the same registry the windows use.
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <string>
@@ -37,11 +38,11 @@ void writePam(const TBitmap& b, const std::string& path) {
         if (plain && b.pixelFormat() == PixelFormat::pf24bit) {
             // The common case, kept to one simple loop the compiler can vectorise.
             const uint8_t* row = b.scanLine(y);
-            for (int x = 0; x < b.width(); ++x) {
-                rgba[4 * x] = row[3 * x + 2];
-                rgba[4 * x + 1] = row[3 * x + 1];
-                rgba[4 * x + 2] = row[3 * x];
-                rgba[4 * x + 3] = 255;
+            uint8_t* o = rgba.data();
+            const int w = b.width();
+            for (int x = 0; x < w; ++x) {
+                const uint32_t v = 0xFF000000u | uint32_t(row[3 * x]) << 16 | uint32_t(row[3 * x + 1]) << 8 | row[3 * x + 2];
+                std::memcpy(o + 4 * x, &v, 4);  // PAM bytes R, G, B, A on a little-endian machine
             }
             out.write(reinterpret_cast<const char*>(rgba.data()), std::streamsize(rgba.size()));
             continue;
