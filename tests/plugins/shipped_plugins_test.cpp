@@ -398,4 +398,41 @@ TEST_F(ShippedPlugins, HeifDamaged) {
     mutations("d.avif", good, 150);
 }
 
+// ---- korvel-tool ----
+
+// Runs korvel-tool with a config folder of its own; returns its standard output.
+std::string runTool(const std::string& config, const std::string& args) {
+    const std::string cmd = "KORVEL_CONFIG_DIR='" + config + "' '" + KORVEL_TOOL + "' " + args + " 2>/dev/null";
+    std::string out;
+    if (FILE* p = ::popen(cmd.c_str(), "r")) {
+        char buf[512];
+        while (size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+        ::pclose(p);
+    }
+    return out;
+}
+
+TEST_F(ShippedPlugins, KorvelToolLoadsPluginsLikeTheWindow) {
+    TiffSpec spec{"tool", 5, 3, 8, 3, PHOTOMETRIC_RGB, 1, 0,
+                  [](int, int) { return std::vector<uint32_t>{1, 2, 3}; }};
+    const std::string tif = file("t.tif", encodeTiff(spec, dir_.path + "src.tif"));
+    fs::create_directory(dir_.path + "config");
+    const std::string config = dir_.path + "config/";
+    struct Row {
+        const char* name;
+        std::string args, spd, expected;
+    };
+    const Row rows[] = {
+        {"loaded", "info '" + tif + "'", "", "5x3 24 TIFF image"},
+        {"--no-plugins", "info --no-plugins '" + tif + "'", "", "error: 拡張子 .tif の画像形式は処理できません"},
+        {"excluded", "info '" + tif + "'", "/any/where/korvel-tiff.spi\r\na\r\nb\r\nc\r\n",
+         "error: 拡張子 .tif の画像形式は処理できません"},
+    };
+    for (const Row& r : rows) {
+        std::ofstream(config + "Korvel.spd", std::ios::binary | std::ios::trunc) << r.spd;
+        const std::string out = runTool(config, r.args);
+        EXPECT_NE(out.find(r.expected), std::string::npos) << r.name << ": " << out;
+    }
+}
+
 }  // namespace

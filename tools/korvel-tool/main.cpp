@@ -1,9 +1,14 @@
+#include <unistd.h>
+
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "imaging/SpiStartup.h"
 #include "tools/korvel-tool/Commands.h"
 
 namespace {
@@ -14,8 +19,15 @@ void usage() {
         "       korvel-tool convert --format bmp|jpeg|png [options] -o DIR FILE...\n"
         "       korvel-tool list [--filter MASKS] [--sort name|size|date|ext|none] [--desc] [--recursive]\n"
         "                        [--no-hidden] DIR\n"
-        "       korvel-tool thumb [--size N] [--fast] [--screen WxH] -o DIR FILE...\n",
+        "       korvel-tool thumb [--size N] [--fast] [--screen WxH] -o DIR FILE...\n"
+        "Every command also takes --no-plugins: load no decoder plug-in.\n",
         stderr);
+}
+
+std::string executablePath(const char* argv0) {
+    char buf[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+    return n > 0 ? std::string(buf, size_t(n)) : std::string(argv0);
 }
 }  // namespace
 
@@ -28,6 +40,16 @@ int main(int argc, char** argv) {
     }
     std::vector<std::string> args(argv + 2, argv + argc);
     const std::string cmd = argv[1];
+    // Plug-ins load as in the window (Susie folder, program folder, exclusion file);
+    // --no-plugins stands in for holding Shift at start.
+    const bool noPlugins = std::erase(args, std::string("--no-plugins")) > 0;
+    korvel::MediaExtList media;
+    std::unique_ptr<korvel::TSPIs> plugins;
+    try {
+        plugins = korvel::startPlugins(executablePath(argv[0]), media, {[noPlugins] { return noPlugins; }, {}});
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "korvel-tool: plug-ins not loaded: %s\n", e.what());
+    }
     if (cmd == "info") return korvel::tool::runInfo(args);
     if (cmd == "decode") return korvel::tool::runDecode(args);
     if (cmd == "convert") return korvel::tool::runConvert(args);
