@@ -53,6 +53,7 @@ TKorvelMain::TKorvelMain(const QStringList& arguments, QWidget* parent) : QMainW
     buildGrid();
     buildPreview();
     buildPopups();
+    connectWallpaperItems();
     DirTree1->OnAddDir = [this](const std::string& path) {
         // Favourites-only view: a folder shows when it is a favourite or leads to one.
         if (!action("DirViewBtn")->isChecked()) return true;
@@ -158,8 +159,11 @@ void TKorvelMain::handleCommandLine(const QStringList& arguments) {
     for (const std::string& arg : cl.paths) {
         const korvel::PathTarget t = korvel::resolveArgument(arg, cwd);
         if (!t.exists) continue;
-        if (t.isFile) SubViewPath = q(t.file);
         DirTree1->SelectPath(t.folder);
+        if (t.isFile) {
+            SubViewPath = q(t.file);
+            if (StartMode == 0 && !loaded_.fileOpen) openSubViewer(SubViewPath);
+        }
     }
 }
 

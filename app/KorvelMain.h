@@ -223,6 +223,9 @@ private:
     const korvel::TBitmap* previewBitmap() const;
     void FitPreview();
     void buildPopups();
+    void wallpaperFromSelection(int mode);
+    void wallpaperFromPreview(int mode);
+    void connectWallpaperItems();
     void startFileDrag();
     void resetThumbnailCache();
     void addSelectedFolderToHistory();

@@ -82,7 +82,7 @@ void TKorvelMain::buildMenus() {
     toolButton("NameViewBtn")->setMenu(NameViewMenu);
 
     // Commands whose windows arrive later stay visible but disabled.
-    for (const char* name : {"Copy2", "KCopy", "Move2", "Delete1", "Rename1", "NumberRN1", "Wall2", "Show1", "Option1",
+    for (const char* name : {"Copy2", "KCopy", "Move2", "Delete1", "Rename1", "NumberRN1", "Show1", "Option1",
                              "CopyBtn", "KCopyBtn", "MoveBtn", "DeleteBtn", "ReNameBtn1", "NumberRNBtn1",
                              "ShowBtn1", "OptionBtn"})
         if (QAction* a = action(name)) {

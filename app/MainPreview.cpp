@@ -20,6 +20,7 @@
 #include "imaging/StretchUtils.h"
 #include "platform/QtImage.h"
 #include "platform/ShellServices.h"
+#include "view/ImageCommands.h"
 #include "view/PreviewPane.h"
 
 namespace {
@@ -169,35 +170,16 @@ void TKorvelMain::StretchChangeClick() {
 }
 
 void TKorvelMain::TurnClick(int turn) {
-    const korvel::TBitmap* image = previewBitmap();
-    if (!image) return;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    try {
-        std::unique_ptr<korvel::TBitmap> rotated = turn == 1   ? korvel::Rotate90Right(*image)
-                                                   : turn == 2 ? korvel::Rotate180(*image)
-                                                               : korvel::Rotate90Left(*image);
-        PreviewPicture.setGraphic(std::move(rotated));
-        LayoutPreview();
-        QApplication::restoreOverrideCursor();
-    } catch (const std::exception&) {
-        QApplication::restoreOverrideCursor();
-        QMessageBox::critical(this, QStringLiteral("Korvel"), tr("画像を回転出来ません。"));
-    }
+    auto* image = dynamic_cast<korvel::TBitmap*>(PreviewPicture.graphic());
+    if (!image || image->empty()) return;
+    // Only the shown image turns; the file stays as it is.
+    const TurnKind kind = turn == 1 ? TurnKind::Right90 : turn == 2 ? TurnKind::Half : TurnKind::Left90;
+    if (TurnShownImage(*image, kind, this)) LayoutPreview();
 }
 
 void TKorvelMain::ClipImageClick() {
-    if (!previewBitmap()) return;
     // The file's image as decoded goes to the clipboard, not the turned view.
-    bool ok = false;
-    try {
-        korvel::TPicture fresh;
-        fresh.loadFromFile(StatusPanels[1]->text().toStdString());
-        korvel::LoadPictureAsBitmap(fresh);
-        ok = fresh.graphic() && fresh.graphic()->raster() && copyImageToClipboard(*fresh.graphic()->raster());
-    } catch (const std::exception&) {
-        ok = false;
-    }
-    if (!ok) QMessageBox::warning(this, QStringLiteral("Copy Error"), tr("クリップボードへコピー出来ませんでした。"));
+    if (previewBitmap()) CopyFileImageToClipboard(StatusPanels[1]->text(), this);
 }
 
 void TKorvelMain::Open3Click() {

@@ -80,4 +80,3 @@ QImage TKorvelMain::thumbnailImage(size_t index) {
     return t ? toQImage(*t) : QImage();
 }
 
-void TKorvelMain::openSubViewer(const QString&) {}

@@ -10,6 +10,9 @@
 #include <fstream>
 
 #include "app/KorvelMain.h"
+#include "fileops/Wallpaper.h"
+#include "settings/IniFile.h"
+#include "view/SubFrmArrange.h"
 #include "browse/ui/OrgStGrid.h"
 #include "codecs/Bmp.h"
 #include "imaging/Bitmap.h"
@@ -135,6 +138,35 @@ private slots:
         clickCell(w, 6);
         QCOMPARE(shownText, QStringLiteral("FileNotFound|選択したファイルは見つかりませんでした。"));
         QCOMPARE(int(w.FileList.size()), 8);
+    }
+
+    void doubleClickOpensAViewerPerMarkedFile() {
+        TKorvelMain& w = *w_;
+        closeAllSubViewers();
+        QCoreApplication::processEvents();
+        clickCell(w, 1);
+        clickCell(w, 2, Qt::ControlModifier);
+        QCursor::setPos(w.StringGrid1->viewport()->mapToGlobal(w.StringGrid1->cellRect({1, 0}).center()));
+        w.StringGrid1DblClick();
+        QCOMPARE(openSubViewers().size(), 2);
+        closeAllSubViewers();
+    }
+
+    void wallpaperFromTheFirstMarkedFile() {
+        TKorvelMain& w = *w_;
+        QTemporaryDir data;
+        qputenv("XDG_DATA_HOME", data.path().toUtf8());
+        clickCell(w, 2);
+        waitPreview(w);
+        w.action("Wall_Tile1")->trigger();
+        const std::string file = korvel::wallpaperFilePath();
+        QVERIFY(QFileInfo::exists(QString::fromStdString(file)));
+        const korvel::IniFile reg = korvel::IniFile::load((config_.path() + "/registry.ini").toStdString());
+        QCOMPARE(reg.readString(korvel::kDesktopRegistryKey, "TileWallPaper", ""), std::string("1"));
+        w.action("Wall_Fit2")->trigger();  // the preview as shown
+        QCOMPARE(korvel::IniFile::load((config_.path() + "/registry.ini").toStdString())
+                     .readString(korvel::kDesktopRegistryKey, "TileWallPaper", ""),
+                 std::string("0"));
     }
 
     void fitArithmetic() {
