@@ -29,9 +29,9 @@ TEST(QuickFolders, CaptionRule) {
         {"/123456789", "/123456789"},
         {"/home/u/Barbecue2006/", "/../Barbecue.."},
         {"/Barbecue2006", "/Barbecue.."},
-        {"/a/b/写真フォルダ", "/../写真フ.."},
+        {"/a/b/写真フォルダ", "/../写真フォ.."},
         {"/a/b/ｼｬｼﾝﾌｫﾙﾀﾞ", "/../ｼｬｼﾝﾌｫﾙﾀ.."},
-        {"/a/bb/short", "/a/bb/short"},
+        {"/a/bb/short", "/../short"},  // 11 cells: the rule applies, nothing is cut
     };
     for (const Row& r : rows) EXPECT_EQ(MakeQuickFolderCaption(r.path), r.caption) << r.path;
     EXPECT_EQ(displayBytes("ｶﾅ"), 2u);
