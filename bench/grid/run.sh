@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# The grid's first screen for a folder of 1,000 photo-like 12-megapixel JPEGs (hard links to the
+# 100 photos of the thumbnail benchmark, so the folder costs no disk space), offscreen.
+# Needs a build with -DKORVEL_BUILD_BENCH=ON in build-bench/ (BUILD to change it).
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+build=${BUILD:-build-bench}
+python=${PYTHON:-/usr/bin/python3}
+out=$PWD/bench/out/grid
+photos=$PWD/bench/out/thumbs/photos
+[ -f "$photos/photo099.jpg" ] || "$python" bench/thumbs/make_inputs.py "$photos" 100
+if [ ! -f "$out/folder/f0999.jpg" ]; then
+  mkdir -p "$out/folder"
+  for i in $(seq 0 999); do ln -f "$photos/photo$(printf %03d $((i % 100))).jpg" "$out/folder/f$(printf %04d "$i").jpg"; done
+fi
+QT_QPA_PLATFORM=offscreen "$build/bench/grid/bench_first_screen" "$out/folder" 3
