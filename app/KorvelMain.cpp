@@ -68,6 +68,7 @@ TKorvelMain::TKorvelMain(const QStringList& arguments, QWidget* parent) : QMainW
     };
     connect(DirTree1, &TDirTree::OnChange, this, &TKorvelMain::DirTree1Change);
     connect(DirTree1, &TDirTree::OnClick, this, &TKorvelMain::addSelectedFolderToHistory);
+    connect(DirTree1, &TDirTree::OnRightClick, this, &TKorvelMain::DirTree1RightClick);
     // After a click in the tree the keyboard goes back to the grid.
     connect(DirTree1, &TDirTree::OnMouseUp, this, [this] {
         if (FormReady > 0) StringGrid1->setFocus();
@@ -141,6 +142,8 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
         for (int i = 0; i < korvel::kBandCount; ++i) bandWidths_[i] = st.coolWidth[i].value_or(0);
         action("ShowCaptionBtn")->setChecked(st.showCaption);
         ShowCaptionBtnClick();
+        action("StretchBtn")->setChecked(st.stretchBtn);
+        StretchBtnClick();
         NameView = st.nameView;
         if (NameView >= 0 && NameView <= 3) NameViewClick(NameView);
         action("DirViewBtn")->setChecked(st.dirViewBtn);

@@ -85,6 +85,7 @@ public:
     TPreviewPane* PaintBox1 = nullptr;
     QMenu* GridPopup = nullptr;
     QMenu* PaintBoxPopup = nullptr;
+    QMenu* DirPopup = nullptr;
     QMenu* PopupMenu1 = nullptr;  // move here / copy here, for a target folder
     QScrollArea* ScrollBox1 = nullptr;
     std::array<QLabel*, 6> StatusPanels{};
@@ -150,6 +151,8 @@ public slots:
     // Opens a sub-viewer for a file (the one place that creates them).
     void openSubViewer(const QString& path);
     void ComboBox1Click();
+    void AddFavMenuClick();
+    void DirTree1RightClick(const QPoint& globalPos);
     void ComboBox2Click();
     // Restores and raises the window (a second start asks for this).
     void activateFromOutside();

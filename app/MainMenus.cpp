@@ -1,5 +1,6 @@
 // The main menu and the handlers of its items that belong to the main window frame.
 #include <QActionGroup>
+#include <QComboBox>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
@@ -14,6 +15,7 @@
 #include "app/ToolIcons.h"
 #include "browse/ui/DirTree.h"
 #include "browse/ui/OrgStGrid.h"
+#include "platform/ShellServices.h"
 
 QAction* TKorvelMain::addMenuAction(QMenu* menu, const char* name, const QString& caption) {
     QAction* a = menu->addAction(caption);
@@ -260,6 +262,31 @@ void TKorvelMain::buildPopups() {
     PopupMenu1->addSeparator();
     addMenuAction(PopupMenu1, "CancelMenu", tr("ｷｬﾝｾﾙ(&T)"));
 
+    DirPopup = new QMenu(this);
+    DirPopup->setObjectName(QStringLiteral("DirPopup"));
+    addMenuAction(DirPopup, "TargetPath2", QString())->setIcon(toolIcon(ToolIcon::SubFolders));
+    DirPopup->addSeparator();
+    for (auto [name, caption] : {std::pair{"CreateDirMenu", tr("新規フォルダの作成(&C)")},
+                                 std::pair{"FRename1", tr("フォルダ名の変更(&M)")},
+                                 std::pair{"DeleteDirMenu", tr("このフォルダを削除(&D)")}}) {
+        QAction* a = addMenuAction(DirPopup, name, caption);
+        a->setEnabled(false);
+        a->setProperty("notYetBuilt", true);
+    }
+    DirPopup->addSeparator();
+    connect(addMenuAction(DirPopup, "AddFavMenu", tr("お気に入りに追加(&A)")), &QAction::triggered, this,
+            &TKorvelMain::AddFavMenuClick);
+    QAction* organise = addMenuAction(DirPopup, "EditFavMenu", tr("お気に入りの整理(&S)"));
+    organise->setEnabled(false);
+    organise->setProperty("notYetBuilt", true);
+    DirPopup->addSeparator();
+    connect(addMenuAction(DirPopup, "Property2", tr("プロパティ(&P)")), &QAction::triggered, this, [this] {
+        // The folder of the menu's title item, less one trailing "/" (the root stays "/").
+        QString path = action("TargetPath2")->text();
+        if (path.size() > 1 && path.endsWith(QLatin1Char('/'))) path.chop(1);
+        if (!path.isEmpty()) showShellProperties(path, this);
+    });
+
     PaintBoxPopup = new QMenu(this);
     PaintBoxPopup->setObjectName(QStringLiteral("PaintBoxPopup"));
     connect(addMenuAction(PaintBoxPopup, "Open3", tr("関連付けで開く(&O)")), &QAction::triggered, this, &TKorvelMain::Open3Click);
@@ -285,4 +312,18 @@ void TKorvelMain::buildPopups() {
             &TKorvelMain::ClipImageClick);
     connect(addMenuAction(PaintBoxPopup, "Property3", tr("プロパティ(&P)")), &QAction::triggered, this,
             &TKorvelMain::Property3Click);
+}
+
+void TKorvelMain::DirTree1RightClick(const QPoint& globalPos) {
+    action("TargetPath2")->setText(QString::fromStdString(DirTree1->SelectedPath()));
+    DirPopup->popup(globalPos);
+}
+
+void TKorvelMain::AddFavMenuClick() {
+    // No duplicates; a full list loses its last item.
+    const QString path = action("TargetPath2")->text();
+    if (path.isEmpty() || ComboBox2->findText(path, Qt::MatchExactly | Qt::MatchCaseSensitive) >= 0) return;
+    if (ComboBox2->count() >= 20) ComboBox2->removeItem(ComboBox2->count() - 1);
+    ComboBox2->insertItem(0, path);
+    ComboBox2->setToolTip(ComboBox2->currentText());
 }

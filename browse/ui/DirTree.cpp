@@ -260,6 +260,13 @@ void TDirTree::checkMounts() {
 
 void TDirTree::mousePressEvent(QMouseEvent* event) {
     QTreeWidget::mousePressEvent(event);
+    if (event->button() == Qt::RightButton) {
+        if (QTreeWidgetItem* item = itemAt(event->pos())) {
+            setCurrentItem(item);
+            emit OnRightClick(event->globalPosition().toPoint());
+        }
+        return;
+    }
     if (event->button() == Qt::LeftButton && itemAt(event->pos()) &&
         !(event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier)))
         emit OnClick();

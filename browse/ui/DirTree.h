@@ -38,6 +38,8 @@ signals:
     void OnChange();
     // A left click on a node.
     void OnClick();
+    // The right button went down on a node (which is selected first).
+    void OnRightClick(const QPoint& globalPos);
     // A mouse button was released over the tree.
     void OnMouseUp();
 

@@ -14,6 +14,7 @@
 #include "settings/IniFile.h"
 #include "view/SubFrmArrange.h"
 #include "browse/ui/OrgStGrid.h"
+#include "view/PreviewPane.h"
 #include "codecs/Bmp.h"
 #include "imaging/Bitmap.h"
 
@@ -167,6 +168,26 @@ private slots:
         QCOMPARE(korvel::IniFile::load((config_.path() + "/registry.ini").toStdString())
                      .readString(korvel::kDesktopRegistryKey, "TileWallPaper", ""),
                  std::string("0"));
+    }
+
+    void smallImagesAreEnlargedOnlyWithPictFit() {
+        TKorvelMain& w = *w_;
+        writeImage(pics_.path() + "/small.bmp", 20, 10);
+        w.Refresh1Click();
+        const auto index = w.FileList.indexOf((pics_.path() + "/small.bmp").toStdString());
+        clickCell(w, size_t(index));
+        QVERIFY(waitPreview(w));
+        QCOMPARE(w.PaintBox1->shownImage().size(), QSize(20, 10));  // own size
+        w.PictFitFlg = true;
+        w.LayoutPreview();
+        const int pw = w.ScrollBox1->viewport()->width(), ph = w.ScrollBox1->viewport()->height();
+        const QSize fitted = double(pw) / 20 >= double(ph) / 10 ? QSize(ph * 20 / 10, ph) : QSize(pw, pw * 10 / 20);
+        QCOMPARE(w.PaintBox1->shownImage().size(), fitted);
+        // Full-size mode draws the image itself, however large the pane.
+        w.action("StretchBtn")->setChecked(true);
+        w.StretchBtnClick();
+        QCOMPARE(w.PaintBox1->shownImage().size(), QSize(20, 10));
+        QCOMPARE(w.PaintBox1->size(), QSize(20, 10));
     }
 
     void fitArithmetic() {

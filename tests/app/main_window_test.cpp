@@ -181,6 +181,22 @@ private slots:
         QVERIFY(w.FileList.path(0).find(".hidden.bmp") != std::string::npos);
     }
 
+    void favouritesFromTheTreeMenu() {
+        TKorvelMain w({pics_.path()});
+        const QString path = QString::fromStdString(w.selectedFolder());
+        w.action("TargetPath2")->setText(path);
+        w.AddFavMenuClick();
+        w.AddFavMenuClick();  // the same folder twice stays once
+        QCOMPARE(w.ComboBox2->count(), 1);
+        for (int i = 0; i < 25; ++i) {
+            w.action("TargetPath2")->setText(QStringLiteral("/f%1/").arg(i));
+            w.AddFavMenuClick();
+        }
+        QCOMPARE(w.ComboBox2->count(), 20);
+        QCOMPARE(w.ComboBox2->itemText(0), QStringLiteral("/f24/"));
+        QCOMPARE(w.ComboBox2->findText(path), -1);  // the oldest went
+    }
+
     void secondStartActivatesTheFirst() {
         const QString name = QStringLiteral("KorvelTest_%1").arg(QCoreApplication::applicationPid());
         SingleInstance first(name), second(name);
