@@ -271,7 +271,8 @@ void TKorvelMain::FormActivate() {
     }
     if (first) {
         FormReady = 2;
-        Panel2Resize();  // the layout is final now: fit the preview and snap the grid
+        Panel2Resize();  // the layout is final now: snap the grid and fit the preview
+        LayoutPreview();
     }
 }
 
