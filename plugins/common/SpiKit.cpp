@@ -1,5 +1,6 @@
 #include "plugins/common/SpiKit.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -122,6 +123,19 @@ void DibBlocks::release(void** pHBInfo, void** pHBm) {
 
 bool cancelled(SpiProgressCallback progress, int32_t done, int32_t total, intptr_t data) {
     return progress && progress(done, total, data) != 0;
+}
+
+bool openLibrary(const char* soname, const LibrarySymbol* symbols, size_t count) {
+    void* lib = ::dlopen(soname, RTLD_NOW | RTLD_LOCAL);
+    bool complete = lib != nullptr;
+    for (size_t i = 0; i < count && complete; ++i) {
+        *symbols[i].slot = ::dlsym(lib, symbols[i].name);
+        complete = *symbols[i].slot != nullptr;
+    }
+    if (complete) return true;
+    for (size_t i = 0; i < count; ++i) *symbols[i].slot = nullptr;
+    if (lib) ::dlclose(lib);
+    return false;
 }
 
 }  // namespace spikit

@@ -64,4 +64,16 @@ private:
 // Progress report to the host; true when it asks to stop.
 bool cancelled(SpiProgressCallback progress, int32_t done, int32_t total, intptr_t data);
 
+// A function a plug-in looks up in a library it opens itself, and where its address goes.
+struct LibrarySymbol {
+    const char* name;
+    void** slot;
+};
+
+// Opens a shared library for the rest of the process (RTLD_NOW | RTLD_LOCAL) and stores the
+// address of every symbol in its slot. False, with the library closed and every slot null, when
+// the library is missing or lacks one of the symbols. For plug-ins whose library is costly to
+// load: they open it on first use instead of linking it, so loading the plug-in stays cheap.
+bool openLibrary(const char* soname, const LibrarySymbol* symbols, size_t count);
+
 }  // namespace spikit

@@ -6,6 +6,7 @@
 #include <webp/encode.h>
 #include <webp/mux.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -400,6 +401,83 @@ TEST_F(ShippedPlugins, HeifDamaged) {
     if (good.empty()) good = encodeHeif(heif_compression_HEVC, false, heif_orientation_normal);
     if (good.empty()) GTEST_SKIP() << "libheif has no encoder here";
     mutations("d.avif", good, 150);
+}
+
+// Runs the load probe on one file in a fresh process; LD_LIBRARY_PATH set when libraryPath is given.
+struct ProbeReport {
+    int atOpen = -1, supported = -1, atSupported = -1, rc = -1, width = -1, height = -1, atInfo = -1;
+};
+
+ProbeReport probeHeif(const std::string& file, const std::string& libraryPath) {
+    std::string cmd = libraryPath.empty() ? "" : "LD_LIBRARY_PATH='" + libraryPath + "' ";
+    cmd += std::string("'") + KORVEL_LOAD_PROBE + "' '" + KORVEL_PLUGIN_DIR + "/korvel-heif.spi' '" + file +
+           "' /libheif.so";
+    ProbeReport r;
+    std::string out;
+    if (FILE* p = ::popen(cmd.c_str(), "r")) {
+        char buf[512];
+        while (size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+        ::pclose(p);
+    }
+    std::sscanf(out.c_str(), "open %d supported %d %d info %d %d %d %d", &r.atOpen, &r.supported, &r.atSupported,
+                &r.rc, &r.width, &r.height, &r.atInfo);
+    return r;
+}
+
+// An ISO base media file-type box: size, "ftyp", major brand, minor version, compatible brands.
+Bytes ftypBox(const char* major, const std::vector<const char*>& compatible) {
+    Bytes v(16 + 4 * compatible.size(), 0);
+    for (int i = 0; i < 4; ++i) v[size_t(i)] = uint8_t(v.size() >> (24 - 8 * i));
+    std::memcpy(&v[4], "ftyp", 4);
+    std::memcpy(&v[8], major, 4);
+    for (size_t i = 0; i < compatible.size(); ++i) std::memcpy(&v[16 + 4 * i], compatible[i], 4);
+    return v;
+}
+
+// Loading the HEIF plug-in must not load libheif and its codec libraries: every start of Korvel
+// loads the plug-in. IsSupported decides from the file-type box; libheif is opened when a
+// picture is read, and a libheif that cannot be used gives a failure result, not a crash.
+TEST_F(ShippedPlugins, HeifPluginOpensLibheifOnlyToReadAPicture) {
+    Bytes encoded = encodeHeif(heif_compression_AV1, false, heif_orientation_normal);
+    if (encoded.empty()) encoded = encodeHeif(heif_compression_HEVC, false, heif_orientation_normal);
+    Bytes generic = encoded;  // the same file with the generic major brand
+    if (generic.size() > 12) std::memcpy(&generic[8], "mif1", 4);
+    Bytes afterBox = ftypBox("mif1", {"miaf"});
+    afterBox.insert(afterBox.end(), {'h', 'e', 'i', 'c'});
+    const Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+    struct Row {
+        const char* name;
+        Bytes bytes;
+        bool supported;
+        int32_t rc;
+        bool libheifAfterInfo;
+        std::string libraryPath = "";
+    };
+    std::vector<Row> rows = {
+        {"png", png, false, SPI_UNKNOWN_FORMAT, false},
+        {"mp4", ftypBox("isom", {"isom", "iso2", "mp41"}), false, SPI_UNKNOWN_FORMAT, false},
+        {"heic brand after the box", afterBox, false, SPI_UNKNOWN_FORMAT, false},
+        {"mif1 naming heic, nothing after the box", ftypBox("mif1", {"miaf", "heic"}), true, SPI_BROKEN_DATA, true},
+        {"avif, nothing after the box", ftypBox("avif", {"mif1"}), true, SPI_BROKEN_DATA, true},
+    };
+    if (!encoded.empty()) {
+        rows.push_back({"whole file", encoded, true, SPI_OK, true});
+        rows.push_back({"whole file, major brand mif1", generic, true, SPI_OK, true});
+        rows.push_back({"libheif without its functions", encoded, true, SPI_INTERNAL_ERROR, false, KORVEL_NOT_LIBHEIF_DIR});
+    }
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        const ProbeReport p = probeHeif(file("probe.bin", r.bytes), r.libraryPath);
+        EXPECT_EQ(p.atOpen, 0);
+        EXPECT_EQ(p.supported, r.supported ? 1 : 0);
+        EXPECT_EQ(p.atSupported, 0);
+        EXPECT_EQ(p.rc, r.rc);
+        EXPECT_EQ(p.atInfo, r.libheifAfterInfo ? 1 : 0);
+        if (r.rc == SPI_OK) {
+            EXPECT_EQ(p.width, 64);
+            EXPECT_EQ(p.height, 48);
+        }
+    }
 }
 
 // ---- korvel-tool ----
