@@ -143,14 +143,16 @@ void reduceRows(RowSource& src, TBitmap& dst, const AreaTable& t) {
 
 }  // namespace
 
-std::unique_ptr<HorizontalPass> makeHorizontalReduce(int sw, int dw) {
+std::unique_ptr<HorizontalPass> makeHorizontalReduce(int sw, int dw, VectorLevel level) {
     AreaTable t = makeAreaTable(sw, dw);
+    if (auto whole = makeWholeHorizontal(t, level)) return whole;
     if (fitsIn32(t)) return std::make_unique<AreaHorizontal<uint32_t>>(t);
     return std::make_unique<AreaHorizontal<uint64_t>>(t);
 }
 
 void verticalReduce(RowSource& src, TBitmap& dst) {
     const AreaTable t = makeAreaTable(src.height(), dst.height());
+    if (verticalReduceWhole(src, dst, t)) return;
     if (fitsIn32(t))
         reduceRows<uint32_t>(src, dst, t);
     else

@@ -77,12 +77,23 @@ public:
     virtual ~HorizontalPass() = default;
     virtual void run(const uint8_t* src, uint8_t* dst) const = 0;
 };
+// Vector instruction sets a pass may use. Every level gives the same bytes; tests run each
+// level the machine has against the plain one.
+enum class VectorLevel { Plain, Ssse3, Avx2 };
+VectorLevel bestVectorLevel();
+
 std::unique_ptr<HorizontalPass> makeHorizontalEnlarge(int sw, int dw);
-std::unique_ptr<HorizontalPass> makeHorizontalReduce(int sw, int dw);
+std::unique_ptr<HorizontalPass> makeHorizontalReduce(int sw, int dw, VectorLevel level = bestVectorLevel());
 
 // Vertical passes write every row of dst (24 bits per pixel, the source's width).
 void verticalEnlarge(RowSource& src, TBitmap& dst);
 void verticalReduce(RowSource& src, TBitmap& dst);
+
+// Reductions by a whole factor (the source exactly k times the destination), where every output
+// sample is the rounded mean of k whole ones. The horizontal pass is null and the vertical one
+// returns false when the table is not of that kind.
+std::unique_ptr<HorizontalPass> makeWholeHorizontal(const AreaTable& t, VectorLevel level);
+bool verticalReduceWhole(RowSource& src, TBitmap& dst, const AreaTable& t);
 
 // An image one pixel wide or high resampled to nw x nh, 24 bits per pixel.
 TBitmap bilinearResample(const TBitmap& image, int nw, int nh);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "imaging/Bitmap.h"
+#include "imaging/StretchPasses.h"
 #include "imaging/StretchUtils.h"
 
 using namespace korvel;
@@ -233,6 +234,7 @@ Img randomImage(std::mt19937& rng, int w, int h, int style) {
                 // Noise, hard black/white edges, and smooth ramps each stress other rounding paths.
                 if (style == 0) img.at(x, y, c) = uint8_t(v);
                 else if (style == 1) img.at(x, y, c) = (v & 1) ? 255 : 0;
+                else if (style == 3) img.at(x, y, c) = 255;  // the largest sums the accumulators meet
                 else img.at(x, y, c) = uint8_t((x * 7 + y * 3 + c * 50) + (v % 3));
             }
     return img;
@@ -315,5 +317,53 @@ TEST(StretchReference, AxesAgreeUnderTransposition) {
             for (int x = 0; x < b.width(); ++x)
                 for (int ch = 0; ch < 3; ++ch) back.at(x, y, ch) = b.scanLine(y)[3 * x + ch];
         EXPECT_EQ(firstDifference(a, back.transposed()), -1) << c[0] << "x" << c[1] << " to width " << c[2];
+    }
+}
+
+// Whole-factor reductions have their own vector path; these widths leave every possible tail
+// after the vector part, and the factors run past the last one that fits 16-bit sums (128).
+TEST(StretchReference, WholeFactorsAtManyWidths) {
+    std::mt19937 rng(5);
+    const int outWidths[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 16, 17, 23, 32, 37, 64, 67};
+    for (int k = 2; k <= 16; ++k)
+        for (int dw : outWidths) {
+            // Heights: whole factors too, or one row more so that the rows are not.
+            const int kv = 2 + int(rng() % 5), dh = 1 + int(rng() % 4), extra = int(rng() % 3 == 0);
+            expectSameAsReference(randomImage(rng, k * dw, kv * dh + extra, int(rng() % 4)), dw, dh);
+        }
+    const int large[][2] = {{31, 3}, {64, 2}, {100, 3}, {127, 2}, {128, 3}, {129, 2}, {200, 1}};
+    for (const auto& c : large)
+        for (int style = 0; style < 4; ++style) {
+            expectSameAsReference(randomImage(rng, c[0] * c[1], 3, style), c[1], 2);
+            expectSameAsReference(randomImage(rng, 3, c[0] * c[1], style), 2, c[1]);
+        }
+}
+
+// Reductions by ratios that are not whole, on rows wide enough for the vector paths.
+TEST(StretchReference, WideRowsAtOtherRatios) {
+    std::mt19937 rng(9);
+    for (int n = 0; n < 60; ++n) {
+        const int w = 20 + int(rng() % 700), h = 2 + int(rng() % 12);
+        const int nw = 1 + int(rng() % (w - 1)), nh = 1 + int(rng() % h);
+        expectSameAsReference(randomImage(rng, w, h, int(rng() % 4)), nw, nh);
+    }
+}
+
+// StretchBitmap takes the best vector level of the machine; the lower ones (down to plain code)
+// must give the same bytes, so each is run here on its own against the reference.
+TEST(StretchReference, EveryVectorLevelOfTheRowPass) {
+    using stretch::VectorLevel;
+    std::mt19937 rng(13);
+    const VectorLevel levels[] = {VectorLevel::Plain, VectorLevel::Ssse3, VectorLevel::Avx2};
+    for (VectorLevel level : levels) {
+        if (level > stretch::bestVectorLevel()) continue;
+        for (int k = 2; k <= 20; ++k)
+            for (int dw = 1; dw <= 41; dw += 1 + int(rng() % 4)) {
+                const Img src = randomImage(rng, k * dw + (k == 20 ? 1 : 0), 1, int(rng() % 4));
+                const Img want = reduceRows(src, dw);
+                std::vector<uint8_t> got(size_t(dw) * 3);
+                stretch::makeHorizontalReduce(src.w, dw, level)->run(src.px.data(), got.data());
+                EXPECT_TRUE(got == want.px) << "level " << int(level) << ", " << src.w << " -> " << dw;
+            }
     }
 }
