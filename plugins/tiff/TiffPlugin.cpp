@@ -1,6 +1,10 @@
 // TIFF plug-in on libtiff: the first page, through libtiff's RGBA reader (every bit depth and
 // photometric interpretation it converts: bilevel, grey, palette, RGB, YCbCr, CMYK, Lab ...),
 // turned as the orientation tag says. 32-bit output when the page has an alpha channel.
+//
+// libtiff and the compression libraries it links take about a millisecond to load, and every
+// Korvel start loads this plug-in. So the plug-in does not link libtiff: IsSupported reads the
+// file header itself, and libtiff is opened when a picture is first read.
 #include <tiffio.h>
 
 #include <cstring>
@@ -10,6 +14,39 @@
 #include "plugins/common/SpiKit.h"
 
 namespace {
+
+// The library's file name: libtiff 4.5, the first to define TIFFLIB_AT_LEAST, moved from
+// libtiff.so.5 to libtiff.so.6.
+#ifdef TIFFLIB_AT_LEAST
+constexpr const char* kLibtiff = "libtiff.so.6";
+#else
+constexpr const char* kLibtiff = "libtiff.so.5";
+#endif
+
+// The libtiff functions used here, without their "TIFF" prefix.
+#define KORVEL_TIFF_FUNCTIONS(X)                                                       \
+    X(ClientOpen) X(Close) X(GetField) X(GetFieldDefaulted) X(SetField) X(RGBAImageOK) \
+    X(ReadRGBAImageOriented) X(SetErrorHandler) X(SetWarningHandler)
+
+struct TiffApi {
+#define KORVEL_TIFF_POINTER(name) decltype(&::TIFF##name) name = nullptr;
+    KORVEL_TIFF_FUNCTIONS(KORVEL_TIFF_POINTER)
+#undef KORVEL_TIFF_POINTER
+};
+
+// libtiff, opened on the first call; null when it is not installed or lacks a function.
+const TiffApi* libtiff() {
+    static const TiffApi* const api = []() -> const TiffApi* {
+        static TiffApi table;
+        const spikit::LibrarySymbol symbols[] = {
+#define KORVEL_TIFF_SYMBOL(name) {"TIFF" #name, reinterpret_cast<void**>(&table.name)},
+            KORVEL_TIFF_FUNCTIONS(KORVEL_TIFF_SYMBOL)
+#undef KORVEL_TIFF_SYMBOL
+        };
+        return spikit::openLibrary(kLibtiff, symbols, sizeof symbols / sizeof symbols[0]) ? &table : nullptr;
+    }();
+    return api;
+}
 
 // libtiff reads the source through these: a cursor over memory.
 struct MemoryFile {
@@ -39,12 +76,6 @@ toff_t sizeProc(thandle_t h) { return static_cast<MemoryFile*>(h)->size; }
 int mapProc(thandle_t, tdata_t*, toff_t*) { return 0; }
 void unmapProc(thandle_t, tdata_t, toff_t) {}
 
-// libtiff reports problems on stderr by default; a failing result is all the host needs.
-void quietTiff() {
-    TIFFSetErrorHandler(nullptr);
-    TIFFSetWarningHandler(nullptr);
-}
-
 bool isTiff(const uint8_t* h, size_t n) {
     if (n < 4) return false;
     // Classic TIFF (42) and BigTIFF (43), either byte order.
@@ -52,20 +83,34 @@ bool isTiff(const uint8_t* h, size_t n) {
            (h[0] == 'M' && h[1] == 'M' && h[2] == 0 && (h[3] == 42 || h[3] == 43));
 }
 
+// Reads the source and, when it is TIFF, opens libtiff. Other data never loads libtiff.
+int32_t openSource(const char* buf, intptr_t len, uint32_t flag, spikit::Source& src, const TiffApi*& api) {
+    if (int32_t rc = src.open(buf, len, flag); rc != SPI_OK) return rc;
+    if (!isTiff(src.data(), src.size())) return SPI_UNKNOWN_FORMAT;
+    api = libtiff();
+    if (!api) return SPI_INTERNAL_ERROR;
+    // libtiff reports problems on stderr by default; a failing result is all the host needs.
+    // Set on every call: another user of libtiff in the process may have set its own.
+    api->SetErrorHandler(nullptr);
+    api->SetWarningHandler(nullptr);
+    return SPI_OK;
+}
+
 class Tiff {
 public:
-    explicit Tiff(const spikit::Source& src) : file_{src.data(), toff_t(src.size()), 0} {
-        if (!isTiff(src.data(), src.size())) return;
+    Tiff(const TiffApi& api, const spikit::Source& src) : api_(api), file_{src.data(), toff_t(src.size()), 0} {
         // "m": never map; the data is memory already.
-        tif_ = TIFFClientOpen("tiff", "rm", &file_, readProc, writeProc, seekProc, closeProc, sizeProc, mapProc,
-                              unmapProc);
+        tif_ = api_.ClientOpen("tiff", "rm", &file_, readProc, writeProc, seekProc, closeProc, sizeProc, mapProc,
+                               unmapProc);
     }
     ~Tiff() {
-        if (tif_) TIFFClose(tif_);
+        if (tif_) api_.Close(tif_);
     }
+    const TiffApi& api() const { return api_; }
     TIFF* get() const { return tif_; }
 
 private:
+    const TiffApi& api_;
     MemoryFile file_;
     TIFF* tif_ = nullptr;
 };
@@ -77,20 +122,22 @@ struct PageInfo {
     bool swapsSides() const { return orientation >= ORIENTATION_LEFTTOP; }
 };
 
-int32_t readPage(TIFF* tif, PageInfo& p) {
+int32_t readPage(const Tiff& t, PageInfo& p) {
+    TIFF* tif = t.get();
+    const TiffApi& api = t.api();
     if (!tif) return SPI_UNKNOWN_FORMAT;
-    if (!TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &p.width) || !TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &p.height))
+    if (!api.GetField(tif, TIFFTAG_IMAGEWIDTH, &p.width) || !api.GetField(tif, TIFFTAG_IMAGELENGTH, &p.height))
         return SPI_BROKEN_DATA;
     if (!spikit::sizeAllowed(p.width, p.height)) return SPI_NO_MEMORY;
-    TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &p.orientation);
+    api.GetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &p.orientation);
     if (p.orientation < ORIENTATION_TOPLEFT || p.orientation > ORIENTATION_LEFTBOT) p.orientation = ORIENTATION_TOPLEFT;
     uint16_t count = 0;
     uint16_t* types = nullptr;
-    if (TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &count, &types))
+    if (api.GetField(tif, TIFFTAG_EXTRASAMPLES, &count, &types))
         for (uint16_t i = 0; i < count; ++i)
             if (types[i] == EXTRASAMPLE_ASSOCALPHA || types[i] == EXTRASAMPLE_UNASSALPHA) p.alpha = true;
     char message[1024];
-    if (!TIFFRGBAImageOK(tif, message)) return SPI_UNKNOWN_FORMAT;
+    if (!api.RGBAImageOK(tif, message)) return SPI_UNKNOWN_FORMAT;
     return SPI_OK;
 }
 
@@ -110,7 +157,7 @@ void shownAt(uint16_t o, uint32_t x, uint32_t y, uint32_t w, uint32_t h, uint32_
     }
 }
 
-int32_t decode(TIFF* tif, const PageInfo& p, spikit::DibBlocks& out) {
+int32_t decode(const Tiff& t, const PageInfo& p, spikit::DibBlocks& out) {
     std::vector<uint32_t> raster;
     try {
         raster.resize(size_t(p.width) * p.height);
@@ -118,8 +165,8 @@ int32_t decode(TIFF* tif, const PageInfo& p, spikit::DibBlocks& out) {
         return SPI_NO_MEMORY;
     }
     // Read the rows as stored and turn them here: libtiff's own handling covers only the flips.
-    TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
-    if (!TIFFReadRGBAImageOriented(tif, p.width, p.height, raster.data(), ORIENTATION_TOPLEFT, 0))
+    t.api().SetField(t.get(), TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    if (!t.api().ReadRGBAImageOriented(t.get(), p.width, p.height, raster.data(), ORIENTATION_TOPLEFT, 0))
         return SPI_BROKEN_DATA;
     const int shownW = int(p.swapsSides() ? p.height : p.width), shownH = int(p.swapsSides() ? p.width : p.height);
     if (!out.allocate(shownW, shownH, p.alpha)) return SPI_NO_MEMORY;
@@ -138,9 +185,9 @@ int32_t decode(TIFF* tif, const PageInfo& p, spikit::DibBlocks& out) {
 }  // namespace
 
 SPIKIT_EXPORT int32_t GetPluginInfo(int32_t infono, char* buf, int32_t buflen) {
-    static const std::string about = std::string("Korvel TIFF plug-in (libtiff ") +
-                                     std::string(TIFFGetVersion()).substr(0, std::string(TIFFGetVersion()).find('\n')) +
-                                     ")";
+    // The version built against: asking the library would load it.
+    static const std::string version(TIFFLIB_VERSION_STR);
+    static const std::string about = "Korvel TIFF plug-in (libtiff " + version.substr(0, version.find('\n')) + ")";
     const char* const items[] = {"00IN", about.c_str(), "*.tif;*.tiff", "TIFF image"};
     return spikit::pluginInfo(items, 4, infono, buf, buflen);
 }
@@ -151,12 +198,12 @@ SPIKIT_EXPORT int32_t IsSupported(const char*, const void* header) {
 
 SPIKIT_EXPORT int32_t GetPictureInfo(const char* buf, intptr_t len, uint32_t flag, SpiPictureInfo* info) {
     try {
-        quietTiff();
         spikit::Source src;
-        if (int32_t rc = src.open(buf, len, flag); rc != SPI_OK) return rc;
-        Tiff tif(src);
+        const TiffApi* api = nullptr;
+        if (int32_t rc = openSource(buf, len, flag, src, api); rc != SPI_OK) return rc;
+        const Tiff tif(*api, src);
         PageInfo p;
-        if (int32_t rc = readPage(tif.get(), p); rc != SPI_OK) return rc;
+        if (int32_t rc = readPage(tif, p); rc != SPI_OK) return rc;
         std::memset(info, 0, sizeof *info);
         info->width = int32_t(p.swapsSides() ? p.height : p.width);
         info->height = int32_t(p.swapsSides() ? p.width : p.height);
@@ -172,15 +219,15 @@ SPIKIT_EXPORT int32_t GetPicture(const char* buf, intptr_t len, uint32_t flag, v
     try {
         if (!pHBInfo || !pHBm) return SPI_INTERNAL_ERROR;
         *pHBInfo = *pHBm = nullptr;
-        quietTiff();
         spikit::Source src;
-        if (int32_t rc = src.open(buf, len, flag); rc != SPI_OK) return rc;
-        Tiff tif(src);
+        const TiffApi* api = nullptr;
+        if (int32_t rc = openSource(buf, len, flag, src, api); rc != SPI_OK) return rc;
+        const Tiff tif(*api, src);
         PageInfo p;
-        if (int32_t rc = readPage(tif.get(), p); rc != SPI_OK) return rc;
+        if (int32_t rc = readPage(tif, p); rc != SPI_OK) return rc;
         if (spikit::cancelled(progress, 0, 1, data)) return SPI_ABORTED;
         spikit::DibBlocks out;
-        if (int32_t rc = decode(tif.get(), p, out); rc != SPI_OK) return rc;
+        if (int32_t rc = decode(tif, p, out); rc != SPI_OK) return rc;
         if (spikit::cancelled(progress, 1, 1, data)) return SPI_ABORTED;
         out.release(pHBInfo, pHBm);
         return SPI_OK;

@@ -403,15 +403,19 @@ TEST_F(ShippedPlugins, HeifDamaged) {
     mutations("d.avif", good, 150);
 }
 
-// Runs the load probe on one file in a fresh process; LD_LIBRARY_PATH set when libraryPath is given.
+// ---- loading the library on first use ----
+
+// What the load probe saw: results, and whether the library was mapped after each step.
 struct ProbeReport {
     int atOpen = -1, supported = -1, atSupported = -1, rc = -1, width = -1, height = -1, atInfo = -1;
 };
 
-ProbeReport probeHeif(const std::string& file, const std::string& libraryPath) {
+// Runs the load probe on one file in a fresh process; LD_LIBRARY_PATH set when libraryPath is given.
+ProbeReport probe(const std::string& plugin, const std::string& file, const std::string& library,
+                  const std::string& libraryPath) {
     std::string cmd = libraryPath.empty() ? "" : "LD_LIBRARY_PATH='" + libraryPath + "' ";
-    cmd += std::string("'") + KORVEL_LOAD_PROBE + "' '" + KORVEL_PLUGIN_DIR + "/korvel-heif.spi' '" + file +
-           "' /libheif.so";
+    cmd += std::string("'") + KORVEL_LOAD_PROBE + "' '" + KORVEL_PLUGIN_DIR + "/" + plugin + ".spi' '" + file +
+           "' '" + library + "'";
     ProbeReport r;
     std::string out;
     if (FILE* p = ::popen(cmd.c_str(), "r")) {
@@ -434,48 +438,64 @@ Bytes ftypBox(const char* major, const std::vector<const char*>& compatible) {
     return v;
 }
 
-// Loading the HEIF plug-in must not load libheif and its codec libraries: every start of Korvel
-// loads the plug-in. IsSupported decides from the file-type box; libheif is opened when a
-// picture is read, and a libheif that cannot be used gives a failure result, not a crash.
-TEST_F(ShippedPlugins, HeifPluginOpensLibheifOnlyToReadAPicture) {
-    Bytes encoded = encodeHeif(heif_compression_AV1, false, heif_orientation_normal);
-    if (encoded.empty()) encoded = encodeHeif(heif_compression_HEVC, false, heif_orientation_normal);
-    Bytes generic = encoded;  // the same file with the generic major brand
-    if (generic.size() > 12) std::memcpy(&generic[8], "mif1", 4);
-    Bytes afterBox = ftypBox("mif1", {"miaf"});
-    afterBox.insert(afterBox.end(), {'h', 'e', 'i', 'c'});
+// Every start of Korvel loads the plug-ins, so loading one must not load its format library
+// (libheif with its codec libraries, libtiff with its compression libraries). IsSupported
+// decides from the header; the library is opened when a picture of the format is read, and a
+// library that cannot be used gives a failure result, not a crash.
+TEST_F(ShippedPlugins, FormatLibraryOpenedOnlyToReadAPicture) {
+    Bytes heif = encodeHeif(heif_compression_AV1, false, heif_orientation_normal);
+    if (heif.empty()) heif = encodeHeif(heif_compression_HEVC, false, heif_orientation_normal);
+    Bytes genericHeif = heif;  // the same file with the generic major brand
+    if (genericHeif.size() > 12) std::memcpy(&genericHeif[8], "mif1", 4);
+    Bytes brandAfterBox = ftypBox("mif1", {"miaf"});
+    brandAfterBox.insert(brandAfterBox.end(), {'h', 'e', 'i', 'c'});
     const Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+    TiffSpec spec{"probe", 6, 5, 8, 3, PHOTOMETRIC_RGB, 1, 0, [](int, int) { return std::vector<uint32_t>{1, 2, 3}; }};
+    const Bytes tiff = encodeTiff(spec, dir_.path + "src.tif");
+    const Bytes tiffHeaderOnly(tiff.begin(), tiff.begin() + 8);
+
     struct Row {
         const char* name;
+        const char* plugin;
         Bytes bytes;
         bool supported;
         int32_t rc;
-        bool libheifAfterInfo;
+        bool loadedByInfo;
+        int width = 0, height = 0;
         std::string libraryPath = "";
     };
+    const std::string unusable = KORVEL_UNUSABLE_LIBS_DIR;
     std::vector<Row> rows = {
-        {"png", png, false, SPI_UNKNOWN_FORMAT, false},
-        {"mp4", ftypBox("isom", {"isom", "iso2", "mp41"}), false, SPI_UNKNOWN_FORMAT, false},
-        {"heic brand after the box", afterBox, false, SPI_UNKNOWN_FORMAT, false},
-        {"mif1 naming heic, nothing after the box", ftypBox("mif1", {"miaf", "heic"}), true, SPI_BROKEN_DATA, true},
-        {"avif, nothing after the box", ftypBox("avif", {"mif1"}), true, SPI_BROKEN_DATA, true},
+        {"heif: png", "korvel-heif", png, false, SPI_UNKNOWN_FORMAT, false},
+        {"heif: tiff", "korvel-heif", tiff, false, SPI_UNKNOWN_FORMAT, false},
+        {"heif: mp4", "korvel-heif", ftypBox("isom", {"isom", "iso2", "mp41"}), false, SPI_UNKNOWN_FORMAT, false},
+        {"heif: heic after the box", "korvel-heif", brandAfterBox, false, SPI_UNKNOWN_FORMAT, false},
+        {"heif: mif1 naming heic, box only", "korvel-heif", ftypBox("mif1", {"miaf", "heic"}), true, SPI_BROKEN_DATA,
+         true},
+        {"heif: avif, box only", "korvel-heif", ftypBox("avif", {"mif1"}), true, SPI_BROKEN_DATA, true},
+        {"tiff: png", "korvel-tiff", png, false, SPI_UNKNOWN_FORMAT, false},
+        {"tiff: heif", "korvel-tiff", ftypBox("heic", {"mif1"}), false, SPI_UNKNOWN_FORMAT, false},
+        {"tiff: header only", "korvel-tiff", tiffHeaderOnly, true, SPI_UNKNOWN_FORMAT, true},
+        {"tiff: whole file", "korvel-tiff", tiff, true, SPI_OK, true, 6, 5},
+        {"tiff: unusable libtiff", "korvel-tiff", tiff, true, SPI_INTERNAL_ERROR, false, 0, 0, unusable},
     };
-    if (!encoded.empty()) {
-        rows.push_back({"whole file", encoded, true, SPI_OK, true});
-        rows.push_back({"whole file, major brand mif1", generic, true, SPI_OK, true});
-        rows.push_back({"libheif without its functions", encoded, true, SPI_INTERNAL_ERROR, false, KORVEL_NOT_LIBHEIF_DIR});
+    if (!heif.empty()) {
+        rows.push_back({"heif: whole file", "korvel-heif", heif, true, SPI_OK, true, 64, 48});
+        rows.push_back({"heif: major brand mif1", "korvel-heif", genericHeif, true, SPI_OK, true, 64, 48});
+        rows.push_back({"heif: unusable libheif", "korvel-heif", heif, true, SPI_INTERNAL_ERROR, false, 0, 0, unusable});
     }
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
-        const ProbeReport p = probeHeif(file("probe.bin", r.bytes), r.libraryPath);
+        const char* library = std::string(r.plugin) == "korvel-heif" ? "/libheif.so" : "/libtiff.so";
+        const ProbeReport p = probe(r.plugin, file("probe.bin", r.bytes), library, r.libraryPath);
         EXPECT_EQ(p.atOpen, 0);
         EXPECT_EQ(p.supported, r.supported ? 1 : 0);
         EXPECT_EQ(p.atSupported, 0);
         EXPECT_EQ(p.rc, r.rc);
-        EXPECT_EQ(p.atInfo, r.libheifAfterInfo ? 1 : 0);
+        EXPECT_EQ(p.atInfo, r.loadedByInfo ? 1 : 0);
         if (r.rc == SPI_OK) {
-            EXPECT_EQ(p.width, 64);
-            EXPECT_EQ(p.height, 48);
+            EXPECT_EQ(p.width, r.width);
+            EXPECT_EQ(p.height, r.height);
         }
     }
 }
