@@ -365,5 +365,14 @@ TEST(StretchReference, EveryVectorLevelOfTheRowPass) {
                 stretch::makeHorizontalReduce(src.w, dw, level)->run(src.px.data(), got.data());
                 EXPECT_TRUE(got == want.px) << "level " << int(level) << ", " << src.w << " -> " << dw;
             }
+        // Other ratios, blocks from 1 to past 128 pixels (where 16-bit block sums end).
+        for (int n = 0; n < 150; ++n) {
+            const int dw = 1 + int(rng() % 60), sw = dw + 1 + int(rng() % (n < 140 ? 8 * dw : 300 * dw));
+            const Img src = randomImage(rng, sw, 1, int(rng() % 4));
+            const Img want = reduceRows(src, dw);
+            std::vector<uint8_t> got(size_t(dw) * 3);
+            stretch::makeHorizontalReduce(sw, dw, level)->run(src.px.data(), got.data());
+            EXPECT_TRUE(got == want.px) << "level " << int(level) << ", " << sw << " -> " << dw;
+        }
     }
 }
