@@ -81,10 +81,10 @@ private slots:
         clickCell(w, size_t(cols + 1), Qt::ShiftModifier);  // the block between two clicks
         QCOMPARE(marked(w), (std::vector<size_t>{0, 1, size_t(cols), size_t(cols + 1)}));
         // Right-clicking a marked cell keeps all marks; an unmarked one leaves only itself.
-        QTimer::singleShot(50, [&] { w.GridPopup->close(); });
+        QTimer::singleShot(50, w.GridPopup, &QMenu::close);
         clickCell(w, 1, {}, Qt::RightButton);
         QCOMPARE(marked(w).size(), size_t(4));
-        QTimer::singleShot(50, [&] { w.GridPopup->close(); });
+        QTimer::singleShot(50, w.GridPopup, &QMenu::close);
         clickCell(w, 5, {}, Qt::RightButton);
         QCOMPARE(marked(w), std::vector<size_t>{5});
     }
@@ -130,7 +130,7 @@ private slots:
         TKorvelMain& w = *w_;
         QFile::remove(pics_.path() + "/img6.bmp");
         QString shownText;
-        QTimer::singleShot(100, [&] {
+        QTimer::singleShot(100, &w, [&] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
                 shownText = box->windowTitle() + "|" + box->text();
                 box->accept();
