@@ -232,4 +232,5 @@ private:
     void startFileDrag();
     void resetThumbnailCache();
     void addSelectedFolderToHistory();
+    void openFolderFromBox(const QComboBox* box);
 };

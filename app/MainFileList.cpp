@@ -8,19 +8,12 @@
 #include <QToolButton>
 
 #include "app/KorvelMain.h"
+#include "platform/BusyCursor.h"
 #include "browse/ExtensionSet.h"
 #include "browse/FileSort.h"
 #include "browse/FolderScan.h"
 #include "browse/ui/DirTree.h"
 #include "browse/ui/OrgStGrid.h"
-
-namespace {
-// Wait cursor for the length of a scope, restored also when the work throws.
-struct BusyCursor {
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-};
-}  // namespace
 
 std::string TKorvelMain::currentFilterMask() const {
     if (FilterBox->count() > 0 && FilterBox->currentIndex() < 0) FilterBox->setCurrentIndex(FilterBox->count() - 1);
@@ -123,16 +116,13 @@ void TKorvelMain::PruneVanishedFiles() {
     LayoutGrid(ThumbSize, false);
 }
 
-void TKorvelMain::ComboBox1Click() {
-    const std::string path = ComboBox1->currentText().toStdString();
+void TKorvelMain::openFolderFromBox(const QComboBox* box) {
+    // A path that names no existing folder is ignored.
+    const std::string path = box->currentText().toStdString();
     struct stat st;
     if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return;
     if (DirTree1->SelectPath(path)) addSelectedFolderToHistory();
 }
 
-void TKorvelMain::ComboBox2Click() {
-    const std::string path = ComboBox2->currentText().toStdString();
-    struct stat st;
-    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return;
-    if (DirTree1->SelectPath(path)) addSelectedFolderToHistory();
-}
+void TKorvelMain::ComboBox1Click() { openFolderFromBox(ComboBox1); }
+void TKorvelMain::ComboBox2Click() { openFolderFromBox(ComboBox2); }

@@ -131,15 +131,12 @@ std::string UniqueOutputName(const std::string& path) {
     return candidate;
 }
 
-namespace {
-// As UniqueOutputName, but claims the name so that no other writer can take it meanwhile.
 std::string claimUniqueOutputName(const std::string& path) {
     for (;;) {
         std::string name = UniqueOutputName(path);
         if (claimNewFile(name)) return name;
     }
 }
-}  // namespace
 
 void SaveAsBmp(const TBitmap& output, const std::string& path) {
     fillClaimedFile(path, [&](std::ostream& out) { writeBmp(output, out); });

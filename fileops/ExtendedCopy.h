@@ -47,6 +47,9 @@ void RotateOutput(int turn, TBitmap& output);
 
 // The first of path, then base + "_1" + ext, "_2", ... that does not exist.
 std::string UniqueOutputName(const std::string& path);
+// As UniqueOutputName, but the name is claimed by creating it exclusively (empty), so that no
+// other writer can take it before the caller fills it (fillClaimedFile).
+std::string claimUniqueOutputName(const std::string& path);
 
 void SaveAsBmp(const TBitmap& output, const std::string& path);
 void SaveAsJpeg(const TBitmap& output, const std::string& path, const ExtendedCopyOptions& options);

@@ -1,4 +1,5 @@
 #include "view/ImageCommands.h"
+#include "platform/BusyCursor.h"
 
 #include <QApplication>
 #include <QLocale>
@@ -12,13 +13,6 @@
 #include "platform/ShellServices.h"
 
 namespace {
-
-struct BusyCursor {
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
 
 std::unique_ptr<korvel::TBitmap> turned(const korvel::TBitmap& image, TurnKind kind) {
     switch (kind) {

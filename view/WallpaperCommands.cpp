@@ -1,4 +1,5 @@
 #include "view/WallpaperCommands.h"
+#include "platform/BusyCursor.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -10,13 +11,6 @@
 #include "platform/Wallpaper.h"
 
 namespace {
-
-struct BusyCursor {
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
 
 std::string makeAndSet(const std::string& source, const korvel::TGraphic* shown, korvel::WallpaperMode mode,
                        QWidget* parent) {

@@ -1,4 +1,5 @@
 #include "browse/ui/DirTree.h"
+#include "platform/BusyCursor.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -37,12 +38,6 @@ std::string readMounts() {
     s << in.rdbuf();
     return s.str();
 }
-
-// Wait cursor for the length of a scope.
-struct BusyCursor {
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-};
 
 }  // namespace
 

@@ -1,6 +1,4 @@
 // korvel-tool convert: the extended copy's per-file pipeline over a list of files.
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -10,6 +8,7 @@
 #include "imaging/Bitmap.h"
 #include "imaging/Errors.h"
 #include "imaging/Picture.h"
+#include "tools/korvel-tool/Args.h"
 #include "tools/korvel-tool/Commands.h"
 
 namespace korvel::tool {
@@ -29,15 +28,6 @@ const char kUsage[] =
     "  --fast                 plain stretch instead of quality resampling\n"
     "  --rotate 90|180|270    turn clockwise\n"
     "  --keep-date            give each copy the times of its source\n";
-
-int parseInt(const std::string& text, const char* option, int min, int max) {
-    char* end = nullptr;
-    long v = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || v < min || v > max)
-        throw Exception(std::string(option) + " needs a whole number from " + std::to_string(min) + " to " +
-                        std::to_string(max) + ", not \"" + text + "\"");
-    return int(v);
-}
 
 struct ConvertArgs {
     ExtendedCopyOptions options;
@@ -84,13 +74,11 @@ ConvertArgs parseArgs(const std::vector<std::string>& args) {
             o.keepAspect = true;
             o.width = parseInt(value(), "--fit", 1, 1000000);
         } else if (arg == "--size") {
-            const std::string& s = value();
-            size_t x = s.find('x');
-            if (x == std::string::npos) throw Exception("--size takes WxH, not \"" + s + "\"");
+            const WxH size = parseWxH(value(), "--size");
             o.sizeMode = SizeMode::Given;
             o.keepAspect = false;
-            o.width = parseInt(s.substr(0, x), "--size width", 1, 1000000);
-            o.height = parseInt(s.substr(x + 1), "--size height", 1, 1000000);
+            o.width = size.width;
+            o.height = size.height;
         } else if (arg == "--fast") {
             o.qualityResample = false;
         } else if (arg == "--rotate") {
@@ -124,11 +112,7 @@ int runConvert(const std::vector<std::string>& args) {
         std::fprintf(stderr, "korvel-tool convert: %s\n%s", e.what(), kUsage);
         return 2;
     }
-    struct stat st;
-    if (::stat(a.outDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        std::fprintf(stderr, "korvel-tool convert: the output folder \"%s\" does not exist\n", a.outDir.c_str());
-        return 1;
-    }
+    if (!outputFolderExists(a.outDir, "convert")) return 1;
     int status = 0;
     TPicture picture;
     TBitmap output;

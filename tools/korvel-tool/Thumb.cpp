@@ -1,15 +1,9 @@
 // korvel-tool thumb: the grid's thumbnail building over a list of files, each thumbnail written
 // as a bitmap file named after its source. The thumbnails go through the cache file exactly as
 // in the grid and are read back from it.
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -23,6 +17,7 @@
 #include "imaging/Errors.h"
 #include "imaging/FileNames.h"
 #include "settings/MainSettings.h"
+#include "tools/korvel-tool/Args.h"
 #include "tools/korvel-tool/Commands.h"
 
 namespace korvel::tool {
@@ -41,15 +36,6 @@ struct ThumbArgs {
     std::vector<std::string> files;
 };
 
-int parseInt(const std::string& text, const char* what, int min, int max) {
-    char* end = nullptr;
-    long v = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || v < min || v > max)
-        throw Exception(std::string(what) + " needs a whole number from " + std::to_string(min) + " to " +
-                        std::to_string(max) + ", not \"" + text + "\"");
-    return int(v);
-}
-
 ThumbArgs parseArgs(const std::vector<std::string>& args) {
     ThumbArgs a;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -63,11 +49,9 @@ ThumbArgs parseArgs(const std::vector<std::string>& args) {
         } else if (arg == "--fast") {
             a.params.speedFlg = true;
         } else if (arg == "--screen") {
-            const std::string& s = value();
-            const size_t x = s.find('x');
-            if (x == std::string::npos) throw Exception("--screen takes WxH, not \"" + s + "\"");
-            a.params.screenWidth = parseInt(s.substr(0, x), "--screen width", 1, 1000000);
-            a.params.screenHeight = parseInt(s.substr(x + 1), "--screen height", 1, 1000000);
+            const WxH screen = parseWxH(value(), "--screen");
+            a.params.screenWidth = screen.width;
+            a.params.screenHeight = screen.height;
         } else if (arg == "-o") {
             a.outDir = value();
         } else if (arg.size() > 1 && arg[0] == '-') {
@@ -89,33 +73,11 @@ std::string executablePath() {
     return n > 0 ? std::string(buf, size_t(n)) : std::string("korvel-tool");
 }
 
-// Writes bmp under a new unique name: claimed exclusively, filled through a temporary file and
-// moved over the claim, so no half-written thumbnail ever carries the name. Thumbnails can be
-// made again, so there is no flush to disk per file.
+// Writes bmp under a new unique name, claimed exclusively and filled through a temporary file,
+// so no half-written thumbnail ever carries the name.
 std::string writeThumbnail(const TBitmap& bmp, const std::string& source, const std::string& outDir) {
-    std::string name;
-    do name = UniqueOutputName(changeFileExt(outDir + extractFileName(source), ".bmp"));
-    while (!claimNewFile(name));
-    std::ostringstream buffer;
-    writeBmp(bmp, buffer);
-    const std::string bytes = std::move(buffer).str();
-    std::string tmp = outDir + ".thumb.XXXXXX";
-    int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
-    bool ok = fd >= 0 && ::fchmod(fd, 0644) == 0;
-    for (size_t done = 0; ok && done < bytes.size();) {
-        ssize_t w = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (w < 0 && errno == EINTR) continue;
-        ok = w > 0;
-        if (ok) done += size_t(w);
-    }
-    int err = ok ? 0 : errno;
-    if (fd >= 0 && ::close(fd) != 0 && ok) ok = false, err = errno;
-    if (ok && ::rename(tmp.c_str(), name.c_str()) != 0) ok = false, err = errno;
-    if (!ok) {
-        if (fd >= 0) ::unlink(tmp.c_str());
-        ::unlink(name.c_str());
-        throw EFileError("Cannot write \"" + name + "\": " + std::strerror(err ? err : EIO));
-    }
+    const std::string name = claimUniqueOutputName(changeFileExt(outDir + extractFileName(source), ".bmp"));
+    fillClaimedFile(name, [&](std::ostream& out) { writeBmp(bmp, out); });
     return name;
 }
 
@@ -129,11 +91,7 @@ int runThumb(const std::vector<std::string>& args) {
         std::fprintf(stderr, "korvel-tool thumb: %s\n%s", e.what(), kUsage);
         return 2;
     }
-    struct stat st;
-    if (::stat(a.outDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        std::fprintf(stderr, "korvel-tool thumb: the output folder \"%s\" does not exist\n", a.outDir.c_str());
-        return 1;
-    }
+    if (!outputFolderExists(a.outDir, "thumb")) return 1;
     FileList list;
     for (const std::string& f : a.files) list.append(f, TSeekFile{});
     ThumbCache cache;

@@ -1,0 +1,36 @@
+#include "tools/korvel-tool/Args.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "imaging/Errors.h"
+
+namespace korvel::tool {
+
+int parseInt(const std::string& text, const char* option, int min, int max) {
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || v < min || v > max)
+        throw Exception(std::string(option) + " needs a whole number from " + std::to_string(min) + " to " +
+                        std::to_string(max) + ", not \"" + text + "\"");
+    return int(v);
+}
+
+WxH parseWxH(const std::string& text, const char* option) {
+    const size_t x = text.find('x');
+    if (x == std::string::npos) throw Exception(std::string(option) + " takes WxH, not \"" + text + "\"");
+    const std::string name(option);
+    return WxH{parseInt(text.substr(0, x), (name + " width").c_str(), 1, 1000000),
+               parseInt(text.substr(x + 1), (name + " height").c_str(), 1, 1000000)};
+}
+
+bool outputFolderExists(const std::string& dir, const char* command) {
+    struct stat st;
+    if (::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return true;
+    std::fprintf(stderr, "korvel-tool %s: the output folder \"%s\" does not exist\n", command, dir.c_str());
+    return false;
+}
+
+}  // namespace korvel::tool
