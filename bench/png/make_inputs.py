@@ -1,27 +1,13 @@
 #!/usr/bin/env python3
 """Makes the PNG benchmark inputs: a photo-like and a graphics-like 2000 x 1500 RGB image."""
+import os
 import random
 import sys
-from PIL import Image, ImageDraw, ImageFilter
 
+from PIL import Image, ImageDraw
 
-def photo(width, height, seed=11):
-    rnd = random.Random(seed)
-    small = Image.new("RGB", (width // 16, height // 16))
-    px = small.load()
-    for y in range(small.height):
-        for x in range(small.width):
-            px[x, y] = (int(127 + 120 * (x / small.width - 0.5)), int(60 + 150 * y / small.height),
-                        int(200 - 150 * (x + y) / (small.width + small.height)))
-    img = small.resize((width, height), Image.BICUBIC)
-    draw = ImageDraw.Draw(img)
-    for _ in range(50):
-        x, y = rnd.randrange(width), rnd.randrange(height)
-        r = rnd.randrange(width // 40, width // 6)
-        draw.ellipse((x - r, y - r, x + r, y + r), fill=(rnd.randrange(256), rnd.randrange(256), rnd.randrange(256)))
-    img = img.filter(ImageFilter.GaussianBlur(5))
-    noise = Image.effect_noise((width, height), 20).convert("RGB")
-    return Image.blend(img, noise, 0.10)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from photo import photo  # noqa: E402
 
 
 def graphics(width, height, seed=5):

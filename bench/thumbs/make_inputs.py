@@ -10,8 +10,8 @@ import sys
 
 from PIL import Image
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "codecs"))
-from make_inputs import photo  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from photo import photo  # noqa: E402
 
 SCENES = 20
 VARIANTS = [
