@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
@@ -23,7 +24,6 @@
 #include "browse/Thumbnails.h"
 #include "browse/ui/DirTree.h"
 #include "browse/ui/OrgStGrid.h"
-#include "view/PreviewPane.h"
 #include "imaging/Errors.h"
 #include "imaging/FileNames.h"
 #include "imaging/FormatRegistry.h"
@@ -31,6 +31,7 @@
 #include "settings/CommandLine.h"
 #include "settings/ConfigPaths.h"
 #include "settings/IniFile.h"
+#include "view/PreviewPane.h"
 
 namespace {
 QString q(const std::string& s) { return QString::fromStdString(s); }
@@ -74,6 +75,9 @@ TKorvelMain::TKorvelMain(const QStringList& arguments, QWidget* parent) : QMainW
         if (FormReady > 0) StringGrid1->setFocus();
     });
     connect(ComboBox1, &QComboBox::activated, this, &TKorvelMain::ComboBox1Click);
+    // A typed path opens on Enter; the history itself records it only when it was opened.
+    ComboBox1->setInsertPolicy(QComboBox::NoInsert);
+    connect(ComboBox1->lineEdit(), &QLineEdit::returnPressed, this, &TKorvelMain::ComboBox1Click);
     connect(ComboBox2, &QComboBox::activated, this, &TKorvelMain::ComboBox2Click);
     connect(FilterBox, &QComboBox::currentIndexChanged, this, &TKorvelMain::FilterBoxChange);
     loadPlugins();

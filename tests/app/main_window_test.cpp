@@ -1,6 +1,7 @@
 // The main window on the offscreen platform: start-up with settings and arguments, listing,
 // toggles, and the settings written at close.
 #include <QComboBox>
+#include <QLineEdit>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QSplitter>
@@ -195,6 +196,22 @@ private slots:
         QCOMPARE(w.ComboBox2->count(), 20);
         QCOMPARE(w.ComboBox2->itemText(0), QStringLiteral("/f24/"));
         QCOMPARE(w.ComboBox2->findText(path), -1);  // the oldest went
+    }
+
+    void typedHistoryPathOpensOnEnter() {
+        TKorvelMain w({pics_.path()});
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const int before = w.ComboBox1->count();
+        w.ComboBox1->setEditText(pics_.path() + "/nothing-here");
+        QTest::keyClick(w.ComboBox1->lineEdit(), Qt::Key_Return);
+        QCOMPARE(w.selectedFolder(), pics_.path().toStdString() + "/");  // ignored
+        QCOMPARE(w.ComboBox1->count(), before);
+        w.ComboBox1->setEditText(pics_.path() + "/sub/");
+        QTest::keyClick(w.ComboBox1->lineEdit(), Qt::Key_Return);
+        QCOMPARE(w.selectedFolder(), pics_.path().toStdString() + "/sub/");
+        QCOMPARE(w.ComboBox1->itemText(0), pics_.path() + "/sub/");
+        QCOMPARE(int(w.FileList.size()), 1);
     }
 
     void secondStartActivatesTheFirst() {
