@@ -1,7 +1,9 @@
 #include "imaging/Bitmap.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "codecs/Bmp.h"
 #include "imaging/Errors.h"
@@ -83,6 +85,37 @@ int nearestPaletteIndex(const std::vector<RGBQuad>& palette, Color c) {
     return best;
 }
 
+PixelBuffer::PixelBuffer(size_t size) : size_(size) {
+    if (size == 0) return;
+    data_ = static_cast<uint8_t*>(std::calloc(size, 1));
+    if (!data_) throw std::bad_alloc();
+}
+
+PixelBuffer::PixelBuffer(const PixelBuffer& other) : size_(other.size_) {
+    if (size_ == 0) return;
+    data_ = static_cast<uint8_t*>(std::malloc(size_));
+    if (!data_) throw std::bad_alloc();
+    std::memcpy(data_, other.data_, size_);
+}
+
+PixelBuffer& PixelBuffer::operator=(const PixelBuffer& other) {
+    if (this != &other) *this = PixelBuffer(other);
+    return *this;
+}
+
+PixelBuffer& PixelBuffer::operator=(PixelBuffer&& other) noexcept {
+    if (this != &other) {
+        std::free(data_);
+        data_ = other.data_;
+        size_ = other.size_;
+        other.data_ = nullptr;
+        other.size_ = 0;
+    }
+    return *this;
+}
+
+PixelBuffer::~PixelBuffer() { std::free(data_); }
+
 TBitmap::TBitmap(int width, int height, PixelFormat pf) : format_(pf) {
     palette_ = defaultPalette(pf);
     setSize(width, height);
@@ -112,8 +145,7 @@ TBitmap& TBitmap::operator=(const TBitmap& other) {
 void TBitmap::clear() {
     width_ = height_ = 0;
     stride_ = 0;
-    pixels_.clear();
-    pixels_.shrink_to_fit();
+    pixels_ = PixelBuffer();
     mask_.reset();
 }
 
@@ -125,7 +157,7 @@ void TBitmap::setSize(int width, int height) {
     }
     checkImageSize(width, height, storageBits(format_));
     size_t newStride = paddedRowBytes(width, storageBits(format_));
-    std::vector<uint8_t> grown(checkedMul(newStride, size_t(height)), 0);
+    PixelBuffer grown(checkedMul(newStride, size_t(height)));
     int keepRows = std::min(height, height_);
     size_t keepBytes = std::min(newStride, stride_);
     for (int y = 0; y < keepRows; ++y) std::memcpy(grown.data() + size_t(y) * newStride, scanLine(y), keepBytes);

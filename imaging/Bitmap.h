@@ -32,6 +32,26 @@ struct RGBQuad {
 
 enum class Transparency { None, Color, Index };
 
+// Zeroed pixel memory from calloc: large blocks come straight from the system as zero pages,
+// so a raster that a decoder fills anyway costs no extra clearing pass.
+class PixelBuffer {
+public:
+    PixelBuffer() = default;
+    explicit PixelBuffer(size_t size);
+    PixelBuffer(const PixelBuffer& other);
+    PixelBuffer& operator=(const PixelBuffer& other);
+    PixelBuffer(PixelBuffer&& other) noexcept : data_(other.data_), size_(other.size_) { other.data_ = nullptr, other.size_ = 0; }
+    PixelBuffer& operator=(PixelBuffer&& other) noexcept;
+    ~PixelBuffer();
+    uint8_t* data() { return data_; }
+    const uint8_t* data() const { return data_; }
+    size_t size() const { return size_; }
+
+private:
+    uint8_t* data_ = nullptr;
+    size_t size_ = 0;
+};
+
 class TBitmap : public TGraphic {
 public:
     static const GraphicClass classInfo;
@@ -105,7 +125,7 @@ private:
     int width_ = 0, height_ = 0;
     PixelFormat format_ = PixelFormat::pf24bit;
     size_t stride_ = 0;
-    std::vector<uint8_t> pixels_;
+    PixelBuffer pixels_;
     std::vector<RGBQuad> palette_;
     std::unique_ptr<TBitmap> mask_;
     Transparency transparency_ = Transparency::None;
