@@ -1,5 +1,7 @@
 #include "imaging/Bitmap.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -85,36 +87,68 @@ int nearestPaletteIndex(const std::vector<RGBQuad>& palette, Color c) {
     return best;
 }
 
-PixelBuffer::PixelBuffer(size_t size) : size_(size) {
+namespace {
+constexpr size_t kHugePage = size_t(2) << 20;
+constexpr size_t kMapThreshold = 4 * kHugePage;
+}  // namespace
+
+void PixelBuffer::allocate(size_t size) {
+    size_ = size;
     if (size == 0) return;
-    data_ = static_cast<uint8_t*>(std::calloc(size, 1));
-    if (!data_) throw std::bad_alloc();
+    if (size < kMapThreshold) {
+        data_ = static_cast<uint8_t*>(std::calloc(size, 1));
+        if (!data_) throw std::bad_alloc();
+        return;
+    }
+    // Over-map by one huge page so the pixels can start on a huge-page boundary.
+    mappingSize_ = size + kHugePage;
+    void* base = ::mmap(nullptr, mappingSize_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (base == MAP_FAILED) throw std::bad_alloc();
+    mapping_ = base;
+    const uintptr_t aligned = (reinterpret_cast<uintptr_t>(base) + kHugePage - 1) & ~(kHugePage - 1);
+    data_ = reinterpret_cast<uint8_t*>(aligned);
+    ::madvise(data_, size, MADV_HUGEPAGE);
 }
 
-PixelBuffer::PixelBuffer(const PixelBuffer& other) : size_(other.size_) {
-    if (size_ == 0) return;
-    data_ = static_cast<uint8_t*>(std::malloc(size_));
-    if (!data_) throw std::bad_alloc();
-    std::memcpy(data_, other.data_, size_);
+void PixelBuffer::release() {
+    if (mapping_) ::munmap(mapping_, mappingSize_);
+    else std::free(data_);
+    data_ = nullptr;
+    mapping_ = nullptr;
+    size_ = mappingSize_ = 0;
+}
+
+void PixelBuffer::swap(PixelBuffer& other) noexcept {
+    std::swap(data_, other.data_);
+    std::swap(size_, other.size_);
+    std::swap(mapping_, other.mapping_);
+    std::swap(mappingSize_, other.mappingSize_);
+}
+
+PixelBuffer::PixelBuffer(size_t size) { allocate(size); }
+
+PixelBuffer::PixelBuffer(const PixelBuffer& other) {
+    allocate(other.size_);
+    if (size_) std::memcpy(data_, other.data_, size_);
 }
 
 PixelBuffer& PixelBuffer::operator=(const PixelBuffer& other) {
-    if (this != &other) *this = PixelBuffer(other);
+    if (this != &other) {
+        PixelBuffer copy(other);
+        swap(copy);
+    }
     return *this;
 }
 
 PixelBuffer& PixelBuffer::operator=(PixelBuffer&& other) noexcept {
     if (this != &other) {
-        std::free(data_);
-        data_ = other.data_;
-        size_ = other.size_;
-        other.data_ = nullptr;
-        other.size_ = 0;
+        release();
+        swap(other);
     }
     return *this;
 }
 
-PixelBuffer::~PixelBuffer() { std::free(data_); }
+PixelBuffer::~PixelBuffer() { release(); }
 
 TBitmap::TBitmap(int width, int height, PixelFormat pf) : format_(pf) {
     palette_ = defaultPalette(pf);

@@ -32,15 +32,16 @@ struct RGBQuad {
 
 enum class Transparency { None, Color, Index };
 
-// Zeroed pixel memory from calloc: large blocks come straight from the system as zero pages,
-// so a raster that a decoder fills anyway costs no extra clearing pass.
+// Zeroed pixel memory. Small rasters come from calloc; large ones are mapped straight from the
+// system as zero pages, asked for as huge pages, so a big decode costs few page faults and no
+// extra clearing pass.
 class PixelBuffer {
 public:
     PixelBuffer() = default;
     explicit PixelBuffer(size_t size);
     PixelBuffer(const PixelBuffer& other);
     PixelBuffer& operator=(const PixelBuffer& other);
-    PixelBuffer(PixelBuffer&& other) noexcept : data_(other.data_), size_(other.size_) { other.data_ = nullptr, other.size_ = 0; }
+    PixelBuffer(PixelBuffer&& other) noexcept { swap(other); }
     PixelBuffer& operator=(PixelBuffer&& other) noexcept;
     ~PixelBuffer();
     uint8_t* data() { return data_; }
@@ -48,8 +49,14 @@ public:
     size_t size() const { return size_; }
 
 private:
+    void allocate(size_t size);
+    void release();
+    void swap(PixelBuffer& other) noexcept;
+
     uint8_t* data_ = nullptr;
     size_t size_ = 0;
+    void* mapping_ = nullptr;  // the whole mapping of a large buffer, or null
+    size_t mappingSize_ = 0;
 };
 
 class TBitmap : public TGraphic {
