@@ -68,13 +68,12 @@ void TKorvelMain::LayoutGrid(int size, bool keepMarks) {
     StringGrid1->marks().clear();
     if (keepMarks) {
         for (size_t k : kept) StringGrid1->marks().set(k, true);
-        const QString shown = StatusPanels[1]->text();
-        for (size_t k = 0; k < FileList.size() && !shown.isEmpty(); ++k) {
-            if (QString::fromStdString(FileList.path(k)) != shown) continue;
-            const int row = int(k / size_t(g.colCount)), col = int(k % size_t(g.colCount));
+        // The previewed file stays the selection, scrolled to the top row.
+        const std::ptrdiff_t k = FileList.indexOf(StatusPanels[1]->text().toStdString());
+        if (k >= 0) {
+            const int row = int(size_t(k) / size_t(g.colCount)), col = int(size_t(k) % size_t(g.colCount));
             StringGrid1->setSelection({col, row}, false);
             StringGrid1->setTopRow(row == g.rowCount - 1 && row > 0 ? row - 1 : row);
-            break;
         }
     }
     DrawingSuspended = false;
