@@ -22,6 +22,8 @@ int InfoHeightFor(int thumbSize) { return thumbSize >= 100 ? 20 : thumbSize / 5;
 MainSettings readMainSettings(const IniFile& ini) {
     MainSettings s;
     s.thumbSize = ini.readInteger(kThumb, "Size", 100);
+    // A hand-edited size that no grid can show counts as a bad value; the dialog offers 40 to 300.
+    if (s.thumbSize < kMinThumbSize || s.thumbSize > kMaxThumbSize) s.thumbSize = 100;
     s.speedFlg = ini.readBool(kThumb, "SpeedFlg", false);
     s.noHideFile = ini.readBool(kWindow, "NoHideFile", false);
     s.changeImFlg = ini.readBool(kWindow, "ChangeImFlg", true);

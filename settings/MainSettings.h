@@ -11,6 +11,9 @@ class IniFile;
 constexpr int kBandCount = 5;
 constexpr int kHistoryCount = 20;
 constexpr int kQuickFolderCount = 20;
+// Thumbnail sizes outside this range are read as the default.
+constexpr int kMinThumbSize = 16;
+constexpr int kMaxThumbSize = 1024;
 
 struct MainSettings {
     int thumbSize = 100;

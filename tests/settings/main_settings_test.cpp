@@ -12,6 +12,17 @@ TEST(MainSettings, InfoHeightRule) {
     for (const Row& r : rows) EXPECT_EQ(InfoHeightFor(r.size), r.info) << r.size;
 }
 
+TEST(MainSettings, UnusableThumbnailSizesReadAsDefault) {
+    struct Row {
+        const char* text;
+        int size;
+    } rows[] = {{"60", 60}, {"300", 300}, {"16", 16}, {"1024", 1024}, {"0", 100}, {"-40", 100}, {"15", 100},
+                {"100000", 100}, {"junk", 100}};
+    for (const Row& r : rows)
+        EXPECT_EQ(readMainSettings(IniFile::fromText(std::string("[Thumbnil]\nSize=") + r.text + "\n")).thumbSize, r.size)
+            << r.text;
+}
+
 TEST(MainSettings, DefaultsFromAnEmptyFile) {
     MainSettings s = readMainSettings(IniFile{});
     EXPECT_EQ(s.thumbSize, 100);
