@@ -128,8 +128,14 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
         action("SubDirFindBtn")->setChecked(SubDirSearch);
         WindowStateText = q(st.state);
         if (WindowStateText != QLatin1String("wsMaximized")) {
-            const QRect work = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry() : QRect();
-            setGeometry(st.left.value_or(work.left()), st.top.value_or(work.top()), st.width, st.height);
+            const QScreen* screen = QGuiApplication::primaryScreen();
+            const QRect work = screen ? screen->availableGeometry() : QRect();
+            QRect r(st.left.value_or(work.left()), st.top.value_or(work.top()), st.width, st.height);
+            // A hand-edited geometry must not hide the window: too small gives the default size,
+            // off every screen gives the work area's corner.
+            if (r.width() < 100 || r.height() < 100) r.setSize(QSize(640, 460));
+            if (screen && !screen->availableVirtualGeometry().intersects(r)) r.moveTopLeft(work.topLeft());
+            setGeometry(r);
         }
         const int sg = st.sgHeight.value_or(ThumbSize);
         QList<int> v = Splitter2->sizes();

@@ -1,6 +1,7 @@
 // The main window on the offscreen platform: start-up with settings and arguments, listing,
 // toggles, and the settings written at close.
 #include <QComboBox>
+#include <QScreen>
 #include <QLineEdit>
 #include <QLabel>
 #include <QSignalSpy>
@@ -149,6 +150,13 @@ private slots:
         w.ShowDirBtnClick();
         QVERIFY(w.DirTree1->isEnabled());
         QVERIFY(w.Splitter1->sizes()[0] > 1);
+    }
+
+    void handEditedGeometryKeepsTheWindowReachable() {
+        writeText(config_.path() + "/Korvel.ini", "[Window]\nLeft=100000\nTop=-90000\nWidth=-3\nHeight=5\n");
+        TKorvelMain w;
+        QCOMPARE(w.geometry().size(), QSize(640, 460));
+        QVERIFY(QGuiApplication::primaryScreen()->availableVirtualGeometry().intersects(w.geometry()));
     }
 
     void windOptionOffRestoresNothing() {
