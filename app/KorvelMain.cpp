@@ -137,14 +137,14 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
             if (screen && !screen->availableVirtualGeometry().intersects(r)) r.moveTopLeft(work.topLeft());
             setGeometry(r);
         }
-        const int sg = st.sgHeight.value_or(ThumbSize);
+        const int sg = std::max(1, st.sgHeight.value_or(ThumbSize));
         QList<int> v = Splitter2->sizes();
         Splitter2->setSizes({sg, std::max(1, v[0] + v[1] - sg)});
         action("ShowDirBtn")->setChecked(st.showDirBtn);
         if (st.showDirBtn) {
             ShowDirBtnClick();
         } else {
-            const int tw = st.treeWidth.value_or(width() / 4);
+            const int tw = std::max(1, st.treeWidth.value_or(width() / 4));
             QList<int> h = Splitter1->sizes();
             Splitter1->setSizes({tw, std::max(1, h[0] + h[1] - tw)});
         }
