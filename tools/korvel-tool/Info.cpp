@@ -1,4 +1,5 @@
 // korvel-tool info and decode: one decoded file each, through the same registry the windows use.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -25,36 +26,42 @@ std::string formatDescription(const std::string& path) {
     return e ? e->description : std::string();
 }
 
-// Writes the raster as an 8-bit RGB_ALPHA PAM: alpha from the mask, 0 on transparent
-// colour or index pixels, 255 elsewhere.
+// Converts row y to PAM's R, G, B, A bytes: alpha from the mask, 0 on transparent colour or
+// index pixels, 255 elsewhere.
+void pamRow(const TBitmap& b, int y, bool plain, std::vector<uint8_t>& bgr, uint8_t* o) {
+    const int w = b.width();
+    if (plain && b.pixelFormat() == PixelFormat::pf24bit) {
+        // The common case, kept to one simple loop the compiler can vectorise.
+        const uint8_t* row = b.scanLine(y);
+        for (int x = 0; x < w; ++x) {
+            const uint32_t v = 0xFF000000u | uint32_t(row[3 * x]) << 16 | uint32_t(row[3 * x + 1]) << 8 | row[3 * x + 2];
+            std::memcpy(o + 4 * x, &v, 4);  // R, G, B, A in memory on a little-endian machine
+        }
+        return;
+    }
+    b.rowToBgr(y, bgr.data());
+    for (int x = 0; x < w; ++x) {
+        o[4 * x] = bgr[3 * x + 2];
+        o[4 * x + 1] = bgr[3 * x + 1];
+        o[4 * x + 2] = bgr[3 * x];
+        o[4 * x + 3] = plain ? 255 : b.alphaAt(x, y);
+    }
+}
+
+// Writes the raster as an 8-bit RGB_ALPHA PAM, a block of rows per write call.
 void writePam(const TBitmap& b, const std::string& path) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out) throw EFileError("Cannot create \"" + path + "\"");
     out << "P7\nWIDTH " << b.width() << "\nHEIGHT " << b.height()
         << "\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
-    std::vector<uint8_t> bgr(size_t(b.width()) * 3), rgba(size_t(b.width()) * 4);
+    const size_t rowBytes = size_t(b.width()) * 4;
+    const int rowsPerBlock = int(std::max<size_t>(1, (size_t(1) << 20) / rowBytes));
+    std::vector<uint8_t> bgr(size_t(b.width()) * 3), block(rowBytes * size_t(rowsPerBlock));
     const bool plain = !b.mask() && b.transparency() == Transparency::None;
-    for (int y = 0; y < b.height(); ++y) {
-        if (plain && b.pixelFormat() == PixelFormat::pf24bit) {
-            // The common case, kept to one simple loop the compiler can vectorise.
-            const uint8_t* row = b.scanLine(y);
-            uint8_t* o = rgba.data();
-            const int w = b.width();
-            for (int x = 0; x < w; ++x) {
-                const uint32_t v = 0xFF000000u | uint32_t(row[3 * x]) << 16 | uint32_t(row[3 * x + 1]) << 8 | row[3 * x + 2];
-                std::memcpy(o + 4 * x, &v, 4);  // PAM bytes R, G, B, A on a little-endian machine
-            }
-            out.write(reinterpret_cast<const char*>(rgba.data()), std::streamsize(rgba.size()));
-            continue;
-        }
-        b.rowToBgr(y, bgr.data());
-        for (int x = 0; x < b.width(); ++x) {
-            rgba[4 * x] = bgr[3 * x + 2];
-            rgba[4 * x + 1] = bgr[3 * x + 1];
-            rgba[4 * x + 2] = bgr[3 * x];
-            rgba[4 * x + 3] = plain ? 255 : b.alphaAt(x, y);
-        }
-        out.write(reinterpret_cast<const char*>(rgba.data()), std::streamsize(rgba.size()));
+    for (int y0 = 0; y0 < b.height(); y0 += rowsPerBlock) {
+        const int rows = std::min(rowsPerBlock, b.height() - y0);
+        for (int r = 0; r < rows; ++r) pamRow(b, y0 + r, plain, bgr, block.data() + rowBytes * size_t(r));
+        out.write(reinterpret_cast<const char*>(block.data()), std::streamsize(rowBytes * size_t(rows)));
     }
     out.flush();
     if (!out) throw EFileError("Cannot write \"" + path + "\"");
