@@ -10,37 +10,16 @@
 #include <vector>
 
 #include "tests/browse/TempTree.h"
+#include "tests/tools/ToolRun.h"
 
+using korvel::testing::runTool;
 using korvel::testing::TempTree;
+using korvel::testing::ToolRun;
 
 namespace {
 
-struct ToolRun {
-    int status = -1;
-    std::vector<std::string> lines;
-    std::string err;
-};
-
 ToolRun list(const std::string& args, const std::string& locale = "C.UTF-8") {
-    std::string errFile = "/tmp/korvel-list-err-" + std::to_string(::getpid());
-    std::string cmd = "LC_ALL=" + locale + " " + KORVEL_TOOL + " list " + args + " 2>" + errFile;
-    ToolRun r;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    std::string out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    std::istringstream lines(out);
-    for (std::string line; std::getline(lines, line);) r.lines.push_back(line);
-    std::ifstream e(errFile);
-    std::stringstream ss;
-    ss << e.rdbuf();
-    r.err = ss.str();
-    std::remove(errFile.c_str());
-    return r;
+    return runTool("list " + args, "LC_ALL=" + locale);
 }
 
 std::string quoted(const std::string& s) { return "'" + s + "'"; }

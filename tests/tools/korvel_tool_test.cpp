@@ -9,29 +9,16 @@
 #include <sstream>
 
 #include "codecs/Bmp.h"
+#include "tests/tools/ToolRun.h"
 #include "imaging/Bitmap.h"
 
 using namespace korvel;
+using korvel::testing::ToolRun;
 namespace fs = std::filesystem;
 
 namespace {
 
-struct ToolRun {
-    int status;
-    std::string out;
-};
-
-ToolRun tool(const std::string& args) {
-    std::string cmd = std::string(KORVEL_TOOL) + " " + args + " 2>/dev/null";
-    FILE* p = popen(cmd.c_str(), "r");
-    ToolRun r{-1, {}};
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
-}
+ToolRun tool(const std::string& args) { return korvel::testing::runTool(args, "LC_ALL=C.UTF-8"); }
 
 struct Folder {
     fs::path path;
@@ -69,10 +56,7 @@ TEST(KorvelTool, InfoReportsEachFileAndFailures) {
     EXPECT_EQ(ok.out, d / "a.bmp" + "\t7x5 8 ビットマップ\n" + d / "b.dib" + "\t2x3 24 ビットマップ\n");
     ToolRun bad = tool("info " + d / "c.bmp" + " " + d / "missing.bmp" + " " + d / "x.xyz" + " " + d / "a.bmp");
     EXPECT_EQ(bad.status, 1);
-    std::istringstream lines(bad.out);
-    std::string line;
-    std::vector<std::string> got;
-    while (std::getline(lines, line)) got.push_back(line);
+    const std::vector<std::string>& got = bad.lines;
     ASSERT_EQ(got.size(), 4u);
     EXPECT_EQ(got[0].rfind(d / "c.bmp" + "\terror: ", 0), 0u);
     EXPECT_NE(got[1].find("No such file or directory"), std::string::npos);

@@ -11,41 +11,19 @@
 #include <vector>
 
 #include "tests/browse/TempTree.h"
+#include "tests/tools/ToolRun.h"
 #include "codecs/Jpeg.h"
 #include "imaging/Bitmap.h"
 #include "imaging/StretchUtils.h"
 
 using namespace korvel;
+using korvel::testing::runTool;
 using korvel::testing::TempTree;
+using korvel::testing::ToolRun;
 
 namespace {
 
-struct ToolRun {
-    int status = -1;
-    std::vector<std::string> lines;
-    std::string err;
-};
-
-ToolRun thumb(const std::string& args, const std::string& env = "") {
-    const std::string errFile = "/tmp/korvel-thumb-err-" + std::to_string(::getpid());
-    const std::string cmd = env + " " + KORVEL_TOOL + " thumb " + args + " 2>" + errFile;
-    ToolRun r;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    std::string out;
-    char buf[4096];
-    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-    const int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    std::istringstream lines(out);
-    for (std::string line; std::getline(lines, line);) r.lines.push_back(line);
-    std::ifstream e(errFile);
-    std::stringstream ss;
-    ss << e.rdbuf();
-    r.err = ss.str();
-    std::remove(errFile.c_str());
-    return r;
-}
+ToolRun thumb(const std::string& args, const std::string& env = "") { return runTool("thumb " + args, env); }
 
 TBitmap gradient(int w, int h) {
     TBitmap b(w, h, PixelFormat::pf24bit);
