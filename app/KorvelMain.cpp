@@ -174,7 +174,7 @@ void TKorvelMain::handleCommandLine(const QStringList& arguments) {
         if (!t.exists) continue;
         DirTree1->SelectPath(t.folder);
         if (t.isFile) {
-            SubViewPath = q(t.file);
+            SubViewPath = t.file;
             if (StartMode == 0 && !loaded_.fileOpen) openSubViewer(SubViewPath);
         }
     }

@@ -55,7 +55,10 @@ public:
     int LastClickCol = 0, LastClickRow = 0;
     int MouseX = 0, MouseY = 0;
     bool PreviewOpen = true;
-    QString SubViewPath;
+    std::string SubViewPath;
+    // The previewed file as the file system names it; "" = nothing previewed. Status panel 1
+    // shows its text.
+    std::string PreviewPath;
     QString WindowStateText = QStringLiteral("wsNormal");
     QString RecycleBinName;
     int SavedTreeWidth = 0;
@@ -149,7 +152,7 @@ public slots:
     void Property1Click();
     void Property3Click();
     // Opens a sub-viewer for a file (the one place that creates them).
-    void openSubViewer(const QString& path);
+    void openSubViewer(const std::string& path);
     void ComboBox1Click();
     void AddFavMenuClick();
     void DirTree1RightClick(const QPoint& globalPos);
@@ -184,10 +187,13 @@ private:
     void WrapArrow(int key);
     bool FormKeyDown(QKeyEvent* event);
     bool FormKeyUp(QKeyEvent* event);
-    void LoadPreviewImage(const QString& path, quint64 request);
+    void LoadPreviewImage(const std::string& path, quint64 request);
     void BuildThumbnails(size_t first, size_t count);
     QImage thumbnailImage(size_t index);
     void clearPreviewPanels();
+    void reportVanishedFile();
+    // The first file of the grid's selection rectangle in reading order, or -1.
+    std::ptrdiff_t firstSelectedFile() const;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void applySettings(const korvel::MainSettings& s);
     korvel::MainSettings collectSettings() const;
@@ -219,6 +225,8 @@ private:
     std::unique_ptr<korvel::ThumbnailBuilder> thumbs_;
     korvel::ThumbParams thumbParams() const;
     void createThumbCache();
+    bool vanishedReportQueued_ = false;
+    bool pruneQueued_ = false;
     quint64 previewRequest_ = 0;   // the pending loader; 0 = told to stop
     quint64 previewCounter_ = 0;
     bool previewDrag_ = false;

@@ -20,6 +20,7 @@
 #include "browse/GridModel.h"
 #include "browse/ui/OrgStGrid.h"
 #include "imaging/MediaFiles.h"
+#include "platform/PathText.h"
 
 namespace {
 size_t cellIndex(const TOrgStGrid* g, int col, int row) { return size_t(row) * size_t(g->colCount()) + size_t(col); }
@@ -69,7 +70,7 @@ void TKorvelMain::LayoutGrid(int size, bool keepMarks) {
     if (keepMarks) {
         for (size_t k : kept) StringGrid1->marks().set(k, true);
         // The previewed file stays the selection, scrolled to the top row.
-        const std::ptrdiff_t k = FileList.indexOf(StatusPanels[1]->text().toStdString());
+        const std::ptrdiff_t k = PreviewPath.empty() ? -1 : FileList.indexOf(PreviewPath);
         if (k >= 0) {
             const int row = int(size_t(k) / size_t(g.colCount)), col = int(size_t(k) % size_t(g.colCount));
             StringGrid1->setSelection({col, row}, false);
@@ -108,8 +109,11 @@ void TKorvelMain::StringGrid1DrawCell(QPainter& p, int col, int row, const QRect
                     rect.top() + (ThumbSize - thumb.height() - InfoHeight) / 2, thumb);
     // The info text sits in the cell's bottom two text lines, wrapped and clipped.
     const std::string info = korvel::cellInfoText(NameView, FileList.path(index), FileList.seek(index));
-    QString text = QString::fromStdString(info);
-    text.replace(QStringLiteral("\n\r"), QStringLiteral("\n"));
+    // LF CR parts the two lines; the parts hold name bytes and become text for display only.
+    const size_t brk = NameView == 0 ? std::string::npos : info.find("\n\r");
+    const QString text = brk == std::string::npos
+                             ? pathText(info)
+                             : pathText(info.substr(0, brk)) + QLatin1Char('\n') + pathText(info.substr(brk + 2));
     const int lineHeight = p.fontMetrics().height();
     const QRect box(rect.left() + InfoHeight / 3, rect.bottom() + 1 - 2 * lineHeight,
                     rect.width() - InfoHeight / 3 - 1, 2 * lineHeight);
@@ -224,7 +228,7 @@ void TKorvelMain::StringGrid1DblClick() {
     const QPoint p = StringGrid1->viewport()->mapFromGlobal(QCursor::pos());
     if (FileList.empty() || StringGrid1->cellAt(p).col < 0) return;
     for (size_t i : markedFiles())
-        if (!korvel::IsMediaFile(MediaExtList, FileList.path(i))) openSubViewer(QString::fromStdString(FileList.path(i)));
+        if (!korvel::IsMediaFile(MediaExtList, FileList.path(i))) openSubViewer(FileList.path(i));
     CtrlDown = ShiftDown = false;
 }
 
@@ -314,7 +318,7 @@ bool TKorvelMain::FormKeyUp(QKeyEvent* e) {
 void TKorvelMain::startFileDrag() {
     // Other programs receive copies only: a drag out of Korvel never moves a file away.
     QList<QUrl> urls;
-    for (size_t i : markedFiles()) urls << QUrl::fromLocalFile(QString::fromStdString(FileList.path(i)));
+    for (size_t i : markedFiles()) urls << fileUrl(FileList.path(i));
     if (urls.isEmpty()) return;
     auto* data = new QMimeData;
     data->setUrls(urls);

@@ -15,6 +15,7 @@
 #include "app/ToolIcons.h"
 #include "browse/ui/DirTree.h"
 #include "browse/ui/OrgStGrid.h"
+#include "platform/PathText.h"
 #include "platform/ShellServices.h"
 
 QAction* TKorvelMain::addMenuAction(QMenu* menu, const char* name, const QString& caption) {
@@ -282,9 +283,9 @@ void TKorvelMain::buildPopups() {
     DirPopup->addSeparator();
     connect(addMenuAction(DirPopup, "Property2", tr("プロパティ(&P)")), &QAction::triggered, this, [this] {
         // The folder of the menu's title item, less one trailing "/" (the root stays "/").
-        QString path = action("TargetPath2")->text();
-        if (path.size() > 1 && path.endsWith(QLatin1Char('/'))) path.chop(1);
-        if (!path.isEmpty()) showShellProperties(path, this);
+        std::string path = action("TargetPath2")->data().toByteArray().toStdString();
+        if (path.size() > 1 && path.back() == '/') path.pop_back();
+        if (!path.empty()) showShellProperties(path, this);
     });
 
     PaintBoxPopup = new QMenu(this);
@@ -315,7 +316,10 @@ void TKorvelMain::buildPopups() {
 }
 
 void TKorvelMain::DirTree1RightClick(const QPoint& globalPos) {
-    action("TargetPath2")->setText(QString::fromStdString(DirTree1->SelectedPath()));
+    // The title shows the folder; the command uses its bytes.
+    const std::string folder = DirTree1->SelectedPath();
+    action("TargetPath2")->setText(pathText(folder));
+    action("TargetPath2")->setData(QByteArray::fromStdString(folder));
     DirPopup->popup(globalPos);
 }
 

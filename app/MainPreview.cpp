@@ -18,6 +18,7 @@
 #include "browse/ui/OrgStGrid.h"
 #include "imaging/Errors.h"
 #include "imaging/StretchUtils.h"
+#include "platform/PathText.h"
 #include "platform/QtImage.h"
 #include "platform/ShellServices.h"
 #include "view/ImageCommands.h"
@@ -33,7 +34,7 @@ void TKorvelMain::buildPreview() {
     ScrollBox1->setWidgetResizable(true);
     new ResizeWatcher(ScrollBox1, [this] { LayoutPreview(); });
     PaintBox1->onMouseDown = [this](QMouseEvent* e) {
-        if (e->button() == Qt::RightButton && !StatusPanels[1]->text().isEmpty() && previewBitmap()) {
+        if (e->button() == Qt::RightButton && !PreviewPath.empty() && previewBitmap()) {
             action("StretchChange")->setChecked(action("StretchBtn")->isChecked());
             PaintBoxPopup->popup(e->globalPosition().toPoint());
         }
@@ -49,7 +50,7 @@ void TKorvelMain::buildPreview() {
     };
     PaintBox1->onMouseUp = [this](QMouseEvent*) { previewDrag_ = false; };
     PaintBox1->onDblClick = [this] {
-        if (!FileList.empty() && !StatusPanels[1]->text().isEmpty()) openSubViewer(StatusPanels[1]->text());
+        if (!FileList.empty() && !PreviewPath.empty()) openSubViewer(PreviewPath);
     };
 }
 
@@ -60,7 +61,20 @@ const korvel::TBitmap* TKorvelMain::previewBitmap() const {
 }
 
 void TKorvelMain::clearPreviewPanels() {
+    PreviewPath.clear();
     for (int i = 1; i <= 4; ++i) StatusPanels[i]->clear();
+}
+
+void TKorvelMain::reportVanishedFile() {
+    // A grid layout asks for the preview from inside resize and paint events: a modal box there
+    // would run the event loop in the middle of the layout, so the report waits for it to end.
+    if (vanishedReportQueued_) return;
+    vanishedReportQueued_ = true;
+    QTimer::singleShot(0, this, [this] {
+        QMessageBox::warning(this, QStringLiteral("FileNotFound"), tr("選択したファイルは見つかりませんでした。"));
+        vanishedReportQueued_ = false;
+        PruneVanishedFiles();
+    });
 }
 
 void TKorvelMain::ShowCellPreview(int col, int row) {
@@ -79,12 +93,12 @@ void TKorvelMain::ShowCellPreview(int col, int row) {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) {
         clearPreviewPanels();
-        QMessageBox::warning(this, QStringLiteral("FileNotFound"), tr("選択したファイルは見つかりませんでした。"));
-        PruneVanishedFiles();
+        reportVanishedFile();
         return;
     }
-    if (q(path) == StatusPanels[1]->text()) return;
-    StatusPanels[1]->setText(q(path));
+    if (path == PreviewPath) return;
+    PreviewPath = path;
+    StatusPanels[1]->setText(pathText(path));
     StatusPanels[2]->setText(q(korvel::formatKiloBytes(korvel::seekFileSize(st.st_size))));
     StatusPanels[3]->setText(q(korvel::formatDosTime(korvel::packDosDateTime(st.st_mtime))));
     // The loader hands its work to the next turn of the event loop, so input returns at once.
@@ -92,16 +106,16 @@ void TKorvelMain::ShowCellPreview(int col, int row) {
     previewRequest_ = request;
     PreviewLoading = true;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    QTimer::singleShot(0, this, [this, p = q(path), request] {
-        LoadPreviewImage(p, request);
+    QTimer::singleShot(0, this, [this, path, request] {
+        LoadPreviewImage(path, request);
         PreviewLoaded();
     });
 }
 
-void TKorvelMain::LoadPreviewImage(const QString& path, quint64 request) {
+void TKorvelMain::LoadPreviewImage(const std::string& path, quint64 request) {
     if (previewRequest_ != request) return;  // told to stop
     try {
-        PreviewPicture.loadFromFile(path.toStdString());
+        PreviewPicture.loadFromFile(path);
         korvel::LoadPictureAsBitmap(PreviewPicture);
         StatusPanels[4]->setText(QStringLiteral("%1x%2").arg(PreviewPicture.width()).arg(PreviewPicture.height()));
     } catch (const std::exception&) {
@@ -179,30 +193,32 @@ void TKorvelMain::TurnClick(int turn) {
 
 void TKorvelMain::ClipImageClick() {
     // The file's image as decoded goes to the clipboard, not the turned view.
-    if (previewBitmap()) CopyFileImageToClipboard(StatusPanels[1]->text(), this);
+    if (previewBitmap()) CopyFileImageToClipboard(PreviewPath, this);
 }
 
 void TKorvelMain::Open3Click() {
-    if (previewBitmap() && !StatusPanels[1]->text().isEmpty()) openWithDefaultProgram(StatusPanels[1]->text());
+    if (previewBitmap() && !PreviewPath.empty()) openWithDefaultProgram(PreviewPath);
 }
 
 void TKorvelMain::Open1Click() {
-    for (size_t i : markedFiles()) openWithDefaultProgram(q(FileList.path(i)));
+    for (size_t i : markedFiles()) openWithDefaultProgram(FileList.path(i));
 }
 
 void TKorvelMain::Property3Click() {
-    if (!StatusPanels[1]->text().isEmpty()) showShellProperties(StatusPanels[1]->text(), this);
+    if (!PreviewPath.empty()) showShellProperties(PreviewPath, this);
 }
 
-void TKorvelMain::Property1Click() {
+std::ptrdiff_t TKorvelMain::firstSelectedFile() const {
     // The first file of the selection rectangle in reading order.
     const korvel::GridCell a = StringGrid1->selection(), b = StringGrid1->selectionEnd();
     for (int r = a.row; r <= b.row; ++r)
         for (int c = a.col; c <= b.col; ++c) {
             const size_t i = size_t(r) * size_t(StringGrid1->colCount()) + size_t(c);
-            if (i < FileList.size()) {
-                showShellProperties(q(FileList.path(i)), this);
-                return;
-            }
+            if (i < FileList.size()) return std::ptrdiff_t(i);
         }
+    return -1;
+}
+
+void TKorvelMain::Property1Click() {
+    if (const std::ptrdiff_t i = firstSelectedFile(); i >= 0) showShellProperties(FileList.path(size_t(i)), this);
 }

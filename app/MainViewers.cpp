@@ -6,15 +6,15 @@
 #include "view/SubFrm.h"
 #include "view/WallpaperCommands.h"
 
-void TKorvelMain::openSubViewer(const QString& path) {
+void TKorvelMain::openSubViewer(const std::string& path) {
     // Each viewer keeps its own image and lives on whatever the main window does.
     ::openSubViewer(path, this);
 }
 
 void TKorvelMain::wallpaperFromSelection(int mode) {
-    const std::vector<size_t> marked = markedFiles();
-    if (marked.empty()) return;
-    setWallpaperFromFile(FileList.path(marked.front()), korvel::WallpaperMode(mode), this);
+    // The same file the properties command of these menus shows.
+    const std::ptrdiff_t i = firstSelectedFile();
+    if (i >= 0) setWallpaperFromFile(FileList.path(size_t(i)), korvel::WallpaperMode(mode), this);
 }
 
 void TKorvelMain::wallpaperFromPreview(int mode) {

@@ -1,7 +1,7 @@
 #pragma once
 // What the desktop provides around a file: opening it with its default program, showing its
 // properties, and putting an image on the clipboard.
-#include <QString>
+#include <string>
 
 class QWidget;
 namespace korvel {
@@ -9,9 +9,9 @@ class TBitmap;
 }
 
 // Opens path with the desktop's default program; the result is not examined.
-void openWithDefaultProgram(const QString& path);
+void openWithDefaultProgram(const std::string& path);
 // Asks the file manager to show the properties of path (org.freedesktop.FileManager1), or shows a
 // small properties dialog when no file manager answers.
-void showShellProperties(const QString& path, QWidget* parent);
+void showShellProperties(const std::string& path, QWidget* parent);
 // Puts the raster on the clipboard as an image; false when it could not.
 bool copyImageToClipboard(const korvel::TBitmap& bitmap);

@@ -44,9 +44,9 @@ bool TurnShownImage(korvel::TBitmap& image, TurnKind kind, QWidget* parent) {
     return ok;
 }
 
-korvel::TBitmap LoadImageAsBitmap(const QString& path) {
+korvel::TBitmap LoadImageAsBitmap(const std::string& path) {
     korvel::TPicture picture;
-    picture.loadFromFile(path.toStdString());
+    picture.loadFromFile(path);
     const korvel::TGraphic* g = picture.graphic();
     if (!g || g->empty()) throw korvel::EInvalidGraphic("empty image");
     // A new canvas is white, so transparent areas show white as in the rest of Korvel.
@@ -56,11 +56,11 @@ korvel::TBitmap LoadImageAsBitmap(const QString& path) {
     return bitmap;
 }
 
-bool CopyFileImageToClipboard(const QString& path, QWidget* parent) {
+bool CopyFileImageToClipboard(const std::string& path, QWidget* parent) {
     bool ok = false;
     try {
         korvel::TPicture picture;
-        picture.loadFromFile(path.toStdString());
+        picture.loadFromFile(path);
         korvel::LoadPictureAsBitmap(picture);
         const korvel::TBitmap* raster = picture.graphic() ? picture.graphic()->raster() : nullptr;
         ok = raster && copyImageToClipboard(*raster);

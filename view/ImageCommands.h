@@ -2,6 +2,7 @@
 // Commands the preview pane and the sub-viewers share: turning the shown image and copying a
 // file's decoded image to the clipboard, each with its message on failure.
 #include <QString>
+#include <string>
 
 class QWidget;
 
@@ -18,11 +19,11 @@ bool TurnShownImage(korvel::TBitmap& image, TurnKind kind, QWidget* parent);
 // Loads path afresh by its extension and puts the decoded image on the clipboard, so neither a
 // rotation nor a zoom of the shown copy is copied. On failure shows "クリップボードへコピー出来ませんでした。"
 // with the caption "Copy Error".
-bool CopyFileImageToClipboard(const QString& path, QWidget* parent);
+bool CopyFileImageToClipboard(const std::string& path, QWidget* parent);
 
 // Decodes path by its extension into a 24-bit bitmap (transparent areas white).
 // Throws korvel::Exception or std::bad_alloc.
-korvel::TBitmap LoadImageAsBitmap(const QString& path);
+korvel::TBitmap LoadImageAsBitmap(const std::string& path);
 
 // Shortest decimal text of a zoom factor: "1.5", "1", "0.25".
 QString zoomText(float zoom);

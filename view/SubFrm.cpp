@@ -17,6 +17,7 @@
 #include <new>
 
 #include "imaging/Errors.h"
+#include "platform/PathText.h"
 #include "platform/QtImage.h"
 #include "view/PaintBox.h"
 #include "view/SubFrmArrange.h"
@@ -28,7 +29,7 @@ int zoomed(int size, float zoom) { return int(std::lround(double(size) * double(
 
 }  // namespace
 
-TKorvelSubFrm::TKorvelSubFrm(const QString& path, QWidget* owner) : QWidget(owner, Qt::Window) {
+TKorvelSubFrm::TKorvelSubFrm(const std::string& path, QWidget* owner) : QWidget(owner, Qt::Window) {
     setObjectName(QStringLiteral("KorvelSubFrm"));
     setAttribute(Qt::WA_DeleteOnClose);
     // The main window's closing ends the program; a viewer left open must not keep it running.
@@ -104,7 +105,7 @@ void TKorvelSubFrm::buildPopupMenu() {
     connect(PopupMenu1, &QMenu::aboutToShow, this, &TKorvelSubFrm::PopupMenu1Popup);
 }
 
-bool TKorvelSubFrm::LoadSubImage(const QString& path) {
+bool TKorvelSubFrm::LoadSubImage(const std::string& path) {
     try {
         SubImage = LoadImageAsBitmap(path);
         return true;
@@ -115,17 +116,18 @@ bool TKorvelSubFrm::LoadSubImage(const QString& path) {
     return false;
 }
 
-void TKorvelSubFrm::FormCreate(const QString& path) {
+void TKorvelSubFrm::FormCreate(const std::string& path) {
     ZoomFactor = 1.0f;
+    path_ = path;
     if (!LoadSubImage(path)) {
-        setWindowTitle(path + tr(" － 画像を表示出来ません。"));
+        setWindowTitle(literalCaption(pathText(path) + tr(" － 画像を表示出来ません。")));
         resize(kDesignedClientSize);
         return;
     }
     shown_ = toQImage(SubImage).convertToFormat(QImage::Format_RGB32);
     updateView();
     placeWindow();
-    setWindowTitle(path);
+    setWindowTitle(literalCaption(pathText(path)));
 }
 
 void TKorvelSubFrm::placeWindow() {
@@ -228,8 +230,8 @@ void TKorvelSubFrm::SubTurn2Click() { turn(TurnKind::Half); }
 void TKorvelSubFrm::SubTurn3Click() { turn(TurnKind::Left90); }
 
 void TKorvelSubFrm::ClipImageClick() {
-    // The caption is the file's path while an image is shown.
-    if (!SubImage.empty()) CopyFileImageToClipboard(windowTitle(), this);
+    // The file as stored, not the caption's text of its name.
+    if (!SubImage.empty()) CopyFileImageToClipboard(path_, this);
 }
 
 void TKorvelSubFrm::Cascade1Click() { arrangeSubViewers(SubArrange::Cascade, parentWidget()); }
@@ -268,7 +270,7 @@ void TKorvelSubFrm::keyPressEvent(QKeyEvent* event) {
     }
 }
 
-TKorvelSubFrm* openSubViewer(const QString& path, QWidget* owner) {
+TKorvelSubFrm* openSubViewer(const std::string& path, QWidget* owner) {
     auto* w = new TKorvelSubFrm(path, owner);
     w->show();
     return w;

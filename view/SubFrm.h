@@ -5,6 +5,7 @@
 #include <QPoint>
 #include <QWidget>
 #include <array>
+#include <string>
 
 #include "imaging/Bitmap.h"
 #include "view/ImageCommands.h"
@@ -21,7 +22,7 @@ class TKorvelSubFrm : public QWidget {
 public:
     // Loads path and sizes the window against the work area. owner: the window the viewer
     // belongs to (it stays above it and is destroyed with it); may be null.
-    explicit TKorvelSubFrm(const QString& path, QWidget* owner = nullptr);
+    explicit TKorvelSubFrm(const std::string& path, QWidget* owner = nullptr);
     ~TKorvelSubFrm() override;
 
     static constexpr std::array<float, 9> kZoomSteps{0.25f, 0.5f, 0.75f, 1.0f, 1.5f, 2.0f, 4.0f, 6.0f, 8.0f};
@@ -42,7 +43,9 @@ public:
     QAction *AllSmall = nullptr, *AllClose = nullptr;
 
     // Decodes path into SubImage; false (nothing reported) on any failure.
-    bool LoadSubImage(const QString& path);
+    bool LoadSubImage(const std::string& path);
+    // The shown file as the file system names it (the caption is only its text).
+    const std::string& path() const { return path_; }
 
 public slots:
     void PopupMenu1Popup();
@@ -64,7 +67,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void FormCreate(const QString& path);
+    void FormCreate(const std::string& path);
     void buildControls();
     void buildPopupMenu();
     void placeWindow();
@@ -75,6 +78,7 @@ private:
     void PaintBox1MouseMove(QMouseEvent* event);
     void PaintBox1MouseUp(QMouseEvent* event);
 
+    std::string path_;
     QImage shown_;  // SubImage as the display draws it; rebuilt when SubImage changes
     bool dragging_ = false;
     QPoint pressed_;
@@ -83,4 +87,4 @@ private:
 };
 
 // Opens a new sub-viewer for path and shows it. owner: usually the main window.
-TKorvelSubFrm* openSubViewer(const QString& path, QWidget* owner = nullptr);
+TKorvelSubFrm* openSubViewer(const std::string& path, QWidget* owner = nullptr);

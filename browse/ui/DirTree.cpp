@@ -15,13 +15,14 @@
 #include "browse/Collation.h"
 #include "browse/Drives.h"
 #include "imaging/Errors.h"
+#include "platform/PathText.h"
 
 namespace {
 
 constexpr int kPathRole = Qt::UserRole;
 constexpr int kReadRole = Qt::UserRole + 1;
 
-bool isPlaceholder(const QTreeWidgetItem* item) { return item->data(0, kPathRole).toString().isEmpty(); }
+bool isPlaceholder(const QTreeWidgetItem* item) { return item->data(0, kPathRole).toByteArray().isEmpty(); }
 
 bool isFolder(const std::string& folder, const dirent* e) {
     if (e->d_type == DT_DIR) return true;
@@ -60,7 +61,7 @@ TDirTree::TDirTree(QWidget* parent) : QTreeWidget(parent) {
 }
 
 std::string TDirTree::nodePath(const QTreeWidgetItem* item) {
-    return item ? item->data(0, kPathRole).toString().toStdString() : std::string();
+    return item ? item->data(0, kPathRole).toByteArray().toStdString() : std::string();
 }
 
 bool TDirTree::accept(const std::string& path) const {
@@ -93,7 +94,7 @@ void TDirTree::buildDrives() {
     for (const korvel::DriveEntry& d : korvel::currentDrives()) {
         if (!accept(d.path)) continue;
         auto* item = new QTreeWidgetItem(this, {QString::fromStdString(d.caption)});
-        item->setData(0, kPathRole, QString::fromStdString(d.path));
+        item->setData(0, kPathRole, QByteArray::fromStdString(d.path));
         item->setIcon(0, icons.icon(d.path == "/" ? QFileIconProvider::Computer : QFileIconProvider::Drive));
         setPlaceholder(item);
     }
@@ -101,8 +102,8 @@ void TDirTree::buildDrives() {
 
 QTreeWidgetItem* TDirTree::addFolderNode(QTreeWidgetItem* parent, const std::string& name, const std::string& path) {
     static const QIcon folderIcon = QFileIconProvider().icon(QFileIconProvider::Folder);
-    auto* child = new QTreeWidgetItem(parent, {QString::fromStdString(name)});
-    child->setData(0, kPathRole, QString::fromStdString(path));
+    auto* child = new QTreeWidgetItem(parent, {pathText(name)});
+    child->setData(0, kPathRole, QByteArray::fromStdString(path));  // bytes, never text
     child->setIcon(0, folderIcon);
     setPlaceholder(child);
     return child;
@@ -242,7 +243,7 @@ void TDirTree::checkMounts() {
     for (size_t i = 0; i < drives.size(); ++i) {
         if (i < size_t(topLevelItemCount()) && nodePath(topLevelItem(int(i))) == drives[i].path) continue;
         auto* item = new QTreeWidgetItem({QString::fromStdString(drives[i].caption)});
-        item->setData(0, kPathRole, QString::fromStdString(drives[i].path));
+        item->setData(0, kPathRole, QByteArray::fromStdString(drives[i].path));
         item->setIcon(0, icons.icon(QFileIconProvider::Drive));
         insertTopLevelItem(int(i), item);
         setPlaceholder(item);

@@ -1,5 +1,10 @@
 // The grid and the preview pane on the offscreen platform: marking by mouse and keys, the
 // deferred preview load and its status texts, vanished and undecodable files.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QClipboard>
+#include <QDesktopServices>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -17,16 +22,25 @@
 #include "view/PreviewPane.h"
 #include "codecs/Bmp.h"
 #include "imaging/Bitmap.h"
+#include "imaging/Picture.h"
+#include "platform/PathText.h"
+#include "tests/support/UiSupport.h"
+#include "view/SubFrm.h"
 
 namespace {
 
-void writeImage(const QString& path, int w, int h) {
-    korvel::TBitmap b(w, h, korvel::PixelFormat::pf24bit);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) b.setRawPixel(x, y, uint32_t((x * 7 + y * 3) & 0xFFFFFF));
-    std::ofstream out(path.toStdString(), std::ios::binary);
-    korvel::writeBmp(b, out);
-}
+using korvel::testing::MessageBoxCatcher;
+
+void writeImage(const QString& path, int w, int h) { korvel::testing::writePatternBmp(path.toStdString(), w, h); }
+
+// Stands in for the desktop's file opener.
+class UrlSink : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void openUrl(const QUrl& url) { urls << url; }
+};
 
 std::vector<size_t> marked(TKorvelMain& w) { return w.markedFiles(); }
 
@@ -126,19 +140,32 @@ private slots:
         QVERIFY(!w.PreviewPicture.graphic());
     }
 
+    void vanishedFileIsReportedAndPruned_data() {
+        QTest::addColumn<bool>("byResize");
+        QTest::newRow("cell pressed") << false;
+        QTest::newRow("window resized while previewed") << true;
+    }
     void vanishedFileIsReportedAndPruned() {
+        QFETCH(bool, byResize);
         TKorvelMain& w = *w_;
+        if (byResize) {
+            clickCell(w, 6);
+            QVERIFY(waitPreview(w));
+        }
         QFile::remove(pics_.path() + "/img6.bmp");
-        QString shownText;
-        QTimer::singleShot(100, &w, [&] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                shownText = box->windowTitle() + "|" + box->text();
-                box->accept();
-            }
-        });
-        clickCell(w, 6);
-        QCOMPARE(shownText, QStringLiteral("FileNotFound|選択したファイルは見つかりませんでした。"));
-        QCOMPARE(int(w.FileList.size()), 8);
+        MessageBoxCatcher box;
+        // The layout of a resize asks for the preview again; its report must wait until the
+        // resize is over, and pruning the list afterwards must leave a working grid.
+        if (byResize) w.resize(w.width() + 3, w.height() + 2);
+        else clickCell(w, 6);
+        QTRY_COMPARE(int(w.FileList.size()), 8);
+        QCOMPARE(box.seen, 1);
+        QCOMPARE(box.title + "|" + box.text, QStringLiteral("FileNotFound|選択したファイルは見つかりませんでした。"));
+        w.resize(w.width() - 5, w.height() - 4);
+        clickCell(w, 6);  // now img7
+        QVERIFY(waitPreview(w));
+        QCOMPARE(w.StatusPanels[1]->text(), pics_.path() + "/img7.bmp");
+        QCOMPARE(box.seen, 1);
     }
 
     void doubleClickOpensAViewerPerMarkedFile() {
@@ -153,21 +180,109 @@ private slots:
         closeAllSubViewers();
     }
 
-    void wallpaperFromTheFirstMarkedFile() {
+    void wallpaperFollowsTheSelectionAsPropertiesDoes() {
         TKorvelMain& w = *w_;
         QTemporaryDir data;
         qputenv("XDG_DATA_HOME", data.path().toUtf8());
-        clickCell(w, 2);
+        writeImage(pics_.path() + "/img3.bmp", 30, 20);
+        // Current cell on 1, only cell 3 marked: both commands of the grid menu take cell 1.
+        clickCell(w, 1);
         waitPreview(w);
-        w.action("Wall_Tile1")->trigger();
-        const std::string file = korvel::wallpaperFilePath();
-        QVERIFY(QFileInfo::exists(QString::fromStdString(file)));
+        clickCell(w, 3, Qt::ControlModifier);
+        clickCell(w, 1, Qt::ControlModifier);
+        QCOMPARE(marked(w), std::vector<size_t>{3});
+        clickCell(w, 3, {}, Qt::RightButton);
+        QTRY_VERIFY(w.GridPopup->isVisible());
+        QTest::keyClick(w.GridPopup, Qt::Key_W);
+        QMenu* wall = w.action("Wall1")->menu();
+        QTRY_VERIFY(wall->isVisible());
+        QTest::keyClick(wall, Qt::Key_T);  // 並べて表示: the picture at its own size
+        korvel::TPicture rendered;
+        rendered.loadFromFile(korvel::wallpaperFilePath());
+        QCOMPARE(QSize(rendered.width(), rendered.height()), QSize(64, 48));
         const korvel::IniFile reg = korvel::IniFile::load((config_.path() + "/registry.ini").toStdString());
         QCOMPARE(reg.readString(korvel::kDesktopRegistryKey, "TileWallPaper", ""), std::string("1"));
         w.action("Wall_Fit2")->trigger();  // the preview as shown
         QCOMPARE(korvel::IniFile::load((config_.path() + "/registry.ini").toStdString())
                      .readString(korvel::kDesktopRegistryKey, "TileWallPaper", ""),
                  std::string("0"));
+    }
+
+    // Names in Latin-1 and Shift_JIS bytes (0x5C, the path delimiter of other systems, inside a
+    // character) and names holding Qt's caption placeholder: each previews, opens, copies, goes
+    // to the desktop and shows its properties as the same file.
+    void anyFileNamePreviewsAndOpens_data() {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("latin-1") << QByteArray("caf\xE9.bmp") << QSize(40, 30) << QStringLiteral("caf\\xE9.bmp");
+        QTest::newRow("shift_jis") << QByteArray("\x83\x65\x83\x58\x83\x67\x83\x5C.bmp") << QSize(36, 28)
+                                   << QStringLiteral("\\x83e\\x83X\\x83g\\x83\\.bmp");
+        QTest::newRow("utf-8") << QByteArray("写真.bmp") << QSize(50, 20) << QStringLiteral("写真.bmp");
+        QTest::newRow("placeholder") << QByteArray("a[*]b[*][*].bmp") << QSize(22, 44) << QStringLiteral("a[*]b[*][*].bmp");
+    }
+    void anyFileNamePreviewsAndOpens() {
+        QFETCH(QByteArray, name);
+        QFETCH(QSize, size);
+        QFETCH(QString, shown);
+        TKorvelMain& w = *w_;
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
+        const std::string file = QFile::encodeName(pics_.path()).toStdString() + "/" + name.toStdString();
+        korvel::testing::writePatternBmp(file, size.width(), size.height());
+        const auto removeFile = qScopeGuard([&] { ::unlink(file.c_str()); });  // QDir cannot name it
+        w.Refresh1Click();
+        const std::ptrdiff_t index = w.FileList.indexOf(file);
+        QVERIFY(index >= 0);
+        MessageBoxCatcher boxes;
+        clickCell(w, size_t(index));
+        QVERIFY(waitPreview(w));
+        QCOMPARE(w.PreviewPath, file);
+        QCOMPARE(w.StatusPanels[1]->text(), pics_.path() + "/" + shown);
+        QCOMPARE(w.StatusPanels[4]->text(), QStringLiteral("%1x%2").arg(size.width()).arg(size.height()));
+        for (int i = 2; i <= 3; ++i) QVERIFY(!w.StatusPanels[i]->text().isEmpty());
+        const QImage preview = w.PaintBox1->shownImage();
+        QCOMPARE(preview.size(), size);
+        QVERIFY(preview.pixel(0, 0) != preview.pixel(size.width() - 1, size.height() - 1));
+
+        // A viewer from the pane: its own decode, the name shown exactly in its caption.
+        closeAllSubViewers();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QTest::mouseDClick(w.PaintBox1, Qt::LeftButton, {}, QPoint(2, 2));
+        QCOMPARE(openSubViewers().size(), 1);
+        TKorvelSubFrm* viewer = openSubViewers().front();
+        QCOMPARE(QSize(viewer->SubImage.width(), viewer->SubImage.height()), size);
+        QVERIFY(QTest::qWaitForWindowExposed(viewer));
+        QCOMPARE(viewer->windowHandle()->title(), pics_.path() + "/" + shown);
+        QGuiApplication::clipboard()->clear();
+        QTest::keyClick(viewer, Qt::Key_C);
+        QCOMPARE(QGuiApplication::clipboard()->image().size(), size);
+        closeAllSubViewers();
+        QGuiApplication::clipboard()->clear();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.StringGrid1->setFocus();
+        QTest::keyClick(w.StringGrid1, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->image().size(), size);
+
+        // "Open with" hands the desktop a URL of the file's bytes.
+        UrlSink sink;
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &sink, "openUrl");
+        QTest::keyClick(w.StringGrid1, Qt::Key_K);
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QVERIFY(!sink.urls.isEmpty());
+        for (const QUrl& url : sink.urls)
+            QCOMPARE(QByteArray::fromPercentEncoding(url.toEncoded()).toStdString(), "file://" + file);
+
+        // Properties of the previewed file (no file manager answers here): its own size.
+        QTest::mouseClick(w.PaintBox1, Qt::RightButton, {}, QPoint(2, 2));
+        QTRY_VERIFY(w.PaintBoxPopup->isVisible());
+        QTest::keyClick(w.PaintBoxPopup, Qt::Key_P);
+        QTRY_VERIFY(boxes.seen > 0);
+        QVERIFY2(boxes.text.contains(pics_.path() + "/" + shown), qPrintable(boxes.text));
+        struct stat st {};
+        QCOMPARE(::stat(file.c_str(), &st), 0);
+        QVERIFY2(boxes.text.contains(QLocale().toString(qlonglong(st.st_size)) + " bytes"), qPrintable(boxes.text));
+        QCOMPARE(boxes.seen, 1);
     }
 
     void smallImagesAreEnlargedOnlyWithPictFit() {

@@ -85,14 +85,14 @@ private slots:
         for (const Row& r : rows) {
             TKorvelMain w(r.args);
             QCOMPARE(w.StartMode, r.mode);
-            QCOMPARE(!w.SubViewPath.isEmpty(), r.subView);
+            QCOMPARE(!w.SubViewPath.empty(), r.subView);
         }
         // A relative file argument is resolved against the current folder and selects its folder.
         const QString old = QDir::currentPath();
         QDir::setCurrent(pics_.path());
         TKorvelMain w({"sub/c.bmp"});
         QDir::setCurrent(old);
-        QCOMPARE(w.SubViewPath, pics_.path() + "/sub/c.bmp");
+        QCOMPARE(w.SubViewPath, (pics_.path() + "/sub/c.bmp").toStdString());
         QCOMPARE(w.selectedFolder(), (pics_.path() + "/sub/").toStdString());
     }
 

@@ -77,7 +77,7 @@ class SubViewerTest : public QObject {
     QString path(const QString& name) const { return dir_.path() + QLatin1Char('/') + name; }
 
     TKorvelSubFrm* open(const QString& file) {
-        TKorvelSubFrm* w = openSubViewer(file);
+        TKorvelSubFrm* w = openSubViewer(QFile::encodeName(file).toStdString());
         if (!QTest::qWaitForWindowExposed(w)) qWarning("viewer not exposed");
         return w;
     }
@@ -478,7 +478,7 @@ private slots:
     void viewerDiesWithItsOwner() {
         auto owner = std::make_unique<QWidget>();
         owner->show();
-        QPointer<TKorvelSubFrm> w = openSubViewer(path("p101.bmp"), owner.get());
+        QPointer<TKorvelSubFrm> w = openSubViewer(QFile::encodeName(path("p101.bmp")).toStdString(), owner.get());
         QCOMPARE(w->parentWidget(), owner.get());
         QVERIFY(w->isWindow());
         owner.reset();

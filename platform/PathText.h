@@ -1,0 +1,17 @@
+#pragma once
+// Paths are bytes as the file system gives them. These turn them into text for display and into
+// file URLs for the desktop; nothing turns text back into a path.
+#include <QString>
+#include <QUrl>
+#include <string>
+
+// The path as text: valid UTF-8 as it is; every byte that is not part of valid UTF-8, and every
+// control byte, as "\xHH", so no byte is dropped or merged into a replacement character.
+QString pathText(const std::string& path);
+
+// text as a window caption that shows it exactly: Qt would otherwise take "[*]" as the
+// modified-marker placeholder and hide it.
+QString literalCaption(const QString& text);
+
+// The file URL of an absolute path, its bytes percent-encoded (no round trip through text).
+QUrl fileUrl(const std::string& path);
