@@ -5,6 +5,7 @@
 #include <set>
 #include <QComboBox>
 #include <QLabel>
+#include <QTimer>
 #include <QToolButton>
 
 #include "app/KorvelMain.h"
@@ -106,6 +107,15 @@ void TKorvelMain::SortBtn1Click() { sortList(true); }
 void TKorvelMain::SortBtn2Click() { sortList(false); }
 
 void TKorvelMain::PruneVanishedFiles() {
+    // The list must not shrink under a grid layout that is walking it: prune when it is done.
+    if (DrawingSuspended) {
+        if (!pruneQueued_) QTimer::singleShot(0, this, [this] {
+            pruneQueued_ = false;
+            PruneVanishedFiles();
+        });
+        pruneQueued_ = true;
+        return;
+    }
     const size_t gone = FileList.removeIf([](const korvel::FileEntry& e) {
         struct stat st;
         return ::stat(e.path.c_str(), &st) != 0;

@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QScrollArea>
+#include <QSplitter>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -154,12 +155,20 @@ private slots:
         }
         QFile::remove(pics_.path() + "/img6.bmp");
         MessageBoxCatcher box;
+        bool resizing = false, boxInsideResize = false;
+        box.onBox = [&] { boxInsideResize = resizing; };
         // The layout of a resize asks for the preview again; its report must wait until the
-        // resize is over, and pruning the list afterwards must leave a working grid.
-        if (byResize) w.resize(w.width() + 3, w.height() + 2);
-        else clickCell(w, 6);
+        // resize event is over, and pruning the list afterwards must leave a working grid.
+        if (byResize) {
+            resizing = true;
+            w.Splitter2->resize(w.Splitter2->width() + 3, w.Splitter2->height() + 2);
+            resizing = false;
+        } else {
+            clickCell(w, 6);
+        }
         QTRY_COMPARE(int(w.FileList.size()), 8);
         QCOMPARE(box.seen, 1);
+        QVERIFY(!boxInsideResize);
         QCOMPARE(box.title + "|" + box.text, QStringLiteral("FileNotFound|選択したファイルは見つかりませんでした。"));
         w.resize(w.width() - 5, w.height() - 4);
         clickCell(w, 6);  // now img7

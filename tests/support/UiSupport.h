@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include "codecs/Bmp.h"
@@ -25,12 +26,14 @@ inline void writePatternBmp(const std::string& path, int w, int h) {
 struct MessageBoxCatcher {
     QString title, text;
     int seen = 0;
+    std::function<void()> onBox;  // runs while the box is open
     QTimer timer;
     MessageBoxCatcher() {
         QObject::connect(&timer, &QTimer::timeout, [this] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
                 title = box->windowTitle(), text = box->text();
                 ++seen;
+                if (onBox) onBox();
                 box->accept();
             }
         });
