@@ -97,3 +97,21 @@ TEST(KorvelTool, ConvertGoesOnAfterAFailureAndNeverReplaces) {
     EXPECT_EQ(tool("convert --format gif -o " + dest.path.string() + " " + src / "one.bmp").status, 2);
     EXPECT_EQ(tool("convert --format bmp -o " + dest / "nofolder" + " " + src / "one.bmp").status, 1);
 }
+
+TEST(KorvelTool, InfoAndDecodeTakeNamesThatAreNotUtf8) {
+    Folder d;
+    // Latin-1 and Shift_JIS bytes, the second holding 0x5C inside a character.
+    for (const std::string name : {std::string("caf\xE9.bmp"), std::string("\x83\x65\x83\x5C.bmp")}) {
+        const std::string file = d / name;
+        save(TBitmap(6, 4, PixelFormat::pf24bit), file);
+        ToolRun info = tool("info '" + file + "'");
+        EXPECT_EQ(info.status, 0) << info.err;
+        EXPECT_EQ(info.out, file + "\t6x4 24 ビットマップ\n");
+        ToolRun decode = tool("decode '" + file + "' '" + file + ".pam'");
+        EXPECT_EQ(decode.status, 0) << decode.err;
+        const std::string header = "P7\nWIDTH 6\nHEIGHT 4\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
+        std::string pixels;
+        for (int i = 0; i < 6 * 4; ++i) pixels += std::string("\0\0\0\xFF", 4);
+        EXPECT_EQ(readAll(file + ".pam"), header + pixels);
+    }
+}
