@@ -12,6 +12,7 @@
 #include <QtTest>
 #include <fstream>
 
+#include "app/AppIdentity.h"
 #include "app/KorvelMain.h"
 #include "app/SingleInstance.h"
 #include "browse/ui/DirTree.h"
@@ -94,6 +95,18 @@ private slots:
         QDir::setCurrent(old);
         QCOMPARE(w.SubViewPath, pics_.path() + "/sub/c.bmp");
         QCOMPARE(w.selectedFolder(), (pics_.path() + "/sub/").toStdString());
+    }
+
+    // Qt's X11 and Wayland back ends append a display name that was set explicitly to every
+    // window title ("プラグインの設定 — Korvel"); with none set, the name merely follows the
+    // application's name and captions stay as given.
+    void noDisplayNameForWindowTitles() {
+        const QString testName = QCoreApplication::applicationName();
+        setApplicationIdentity();
+        QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Korvel"));
+        QCoreApplication::setApplicationName(QStringLiteral("probe"));
+        QCOMPARE(QGuiApplication::applicationDisplayName(), QStringLiteral("probe"));
+        QCoreApplication::setApplicationName(testName);
     }
 
     void closeWritesSettingsAndKeepsForeignSections() {
