@@ -70,8 +70,12 @@ void TKorvelSubFrm::buildControls() {
         StatusPanels[i]->setMinimumWidth(panelWidths[i]);
         StatusBar1->addWidget(StatusPanels[i], i == 1 ? 1 : 0);
     }
-    // A fixed height, so the window's size arithmetic can count on it.
+    // A fixed height, so the window's size arithmetic can count on it. Neither the panels'
+    // widths nor the scroll box's own hint may hold the window larger than a small image needs:
+    // the panels are cut off at the window's edge instead.
     StatusBar1->setFixedHeight(StatusBar1->sizeHint().height());
+    StatusBar1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    ScrollBox1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     layout->addWidget(StatusBar1);
     setFocusPolicy(Qt::StrongFocus);
 }

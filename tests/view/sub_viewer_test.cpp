@@ -100,6 +100,8 @@ private slots:
         QTest::addColumn<QRect>("area");
         QTest::addColumn<bool>("placed");  // moved against the work area, or left at the default position
         QTest::newRow("fits") << QSize(320, 240) << kWorkArea << false;
+        QTest::newRow("narrower than the status panels") << QSize(101, 101) << kWorkArea << false;
+        QTest::newRow("one pixel") << QSize(1, 1) << kWorkArea << false;
         QTest::newRow("one short of both sides") << QSize(1023, 737) << kWorkArea << false;
         QTest::newRow("wide") << QSize(3000, 500) << kWorkArea << true;
         QTest::newRow("exactly as wide") << QSize(1024, 100) << kWorkArea << true;
