@@ -26,9 +26,16 @@ namespace {
 // RoundHalfAway of size x zoom: 151.5 becomes 152.
 int zoomed(int size, float zoom) { return int(std::lround(double(size) * double(zoom))); }
 
+// An owned top-level window. X11 back ends tell the window manager about the owner
+// (WM_TRANSIENT_FOR) only for dialog-like window types, so the viewer is one, with the title
+// bar buttons of an ordinary window: it stays above its owner and is minimised and restored
+// with it.
+constexpr Qt::WindowFlags kViewerFlags = Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                         Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint;
+
 }  // namespace
 
-TKorvelSubFrm::TKorvelSubFrm(const QString& path, QWidget* owner) : QWidget(owner, Qt::Window) {
+TKorvelSubFrm::TKorvelSubFrm(const QString& path, QWidget* owner) : QWidget(owner, kViewerFlags) {
     setObjectName(QStringLiteral("KorvelSubFrm"));
     setAttribute(Qt::WA_DeleteOnClose);
     // The main window's closing ends the program; a viewer left open must not keep it running.
@@ -272,8 +279,37 @@ void TKorvelSubFrm::keyPressEvent(QKeyEvent* event) {
     }
 }
 
+namespace {
+
+// Shows the viewer once its owner is on screen. The window system learns who owns a window
+// when the window is made, so a viewer made before its owner has a window of its own would
+// never be kept above it nor minimised with it.
+class ShowWithOwner : public QObject {
+public:
+    ShowWithOwner(TKorvelSubFrm* viewer, QWidget* owner) : QObject(viewer), viewer_(viewer) { owner->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show) {
+            watched->removeEventFilter(this);
+            // After the owner's own show has finished, so that it is mapped first.
+            QTimer::singleShot(0, viewer_, [v = viewer_] { v->show(); });
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    TKorvelSubFrm* viewer_;
+};
+
+}  // namespace
+
 TKorvelSubFrm* openSubViewer(const QString& path, QWidget* owner) {
     auto* w = new TKorvelSubFrm(path, owner);
-    w->show();
+    if (owner && !owner->isVisible())
+        new ShowWithOwner(w, owner);
+    else
+        w->show();
     return w;
 }

@@ -19,6 +19,9 @@
 #include "codecs/Bmp.h"
 #include "imaging/Bitmap.h"
 #include "settings/IniFile.h"
+#include "tests/support/ShownOwner.h"
+#include "view/SubFrm.h"
+#include "view/SubFrmArrange.h"
 
 namespace {
 
@@ -95,6 +98,18 @@ private slots:
         QDir::setCurrent(old);
         QCOMPARE(w.SubViewPath, pics_.path() + "/sub/c.bmp");
         QCOMPARE(w.selectedFolder(), (pics_.path() + "/sub/").toStdString());
+    }
+
+    // A file named on the command line opens its viewer when the main window shows, owned by it
+    // on the desktop (kept above it, minimised with it).
+    void commandLineViewerIsOwnedByTheMainWindow() {
+        TKorvelMain w({pics_.path() + "/a.bmp"});
+        QCOMPARE(openSubViewers().size(), 1);
+        ShownOwner atShow(openSubViewers().first());
+        w.show();
+        QTRY_VERIFY(atShow.shown);
+        QCOMPARE(atShow.transientParent, w.windowHandle());
+        QCOMPARE(atShow.type, Qt::Dialog);
     }
 
     // Qt's X11 and Wayland back ends append a display name that was set explicitly to every
