@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QTimer>
 
+#include "app/AppIdentity.h"
 #include "app/KorvelMain.h"
 #include "app/OpenShowFrm.h"
 #include "app/SingleInstance.h"
@@ -12,8 +13,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     std::setlocale(LC_ALL, "");
     std::setlocale(LC_NUMERIC, "C");
-    QApplication::setApplicationName(QStringLiteral("Korvel"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Korvel"));
+    setApplicationIdentity();
 
     SingleInstance instance(QStringLiteral("Korvel_Dovrans_Application"));
     if (!instance.becomePrimary()) {

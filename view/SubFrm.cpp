@@ -27,9 +27,16 @@ namespace {
 // RoundHalfAway of size x zoom: 151.5 becomes 152.
 int zoomed(int size, float zoom) { return int(std::lround(double(size) * double(zoom))); }
 
+// An owned top-level window. X11 back ends tell the window manager about the owner
+// (WM_TRANSIENT_FOR) only for dialog-like window types, so the viewer is one, with the title
+// bar buttons of an ordinary window: it stays above its owner and is minimised and restored
+// with it.
+constexpr Qt::WindowFlags kViewerFlags = Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                         Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint;
+
 }  // namespace
 
-TKorvelSubFrm::TKorvelSubFrm(const std::string& path, QWidget* owner) : QWidget(owner, Qt::Window) {
+TKorvelSubFrm::TKorvelSubFrm(const std::string& path, QWidget* owner) : QWidget(owner, kViewerFlags) {
     setObjectName(QStringLiteral("KorvelSubFrm"));
     setAttribute(Qt::WA_DeleteOnClose);
     // The main window's closing ends the program; a viewer left open must not keep it running.
@@ -71,8 +78,12 @@ void TKorvelSubFrm::buildControls() {
         StatusPanels[i]->setMinimumWidth(panelWidths[i]);
         StatusBar1->addWidget(StatusPanels[i], i == 1 ? 1 : 0);
     }
-    // A fixed height, so the window's size arithmetic can count on it.
+    // A fixed height, so the window's size arithmetic can count on it. Neither the panels'
+    // widths nor the scroll box's own hint may hold the window larger than a small image needs:
+    // the panels are cut off at the window's edge instead.
     StatusBar1->setFixedHeight(StatusBar1->sizeHint().height());
+    StatusBar1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    ScrollBox1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     layout->addWidget(StatusBar1);
     setFocusPolicy(Qt::StrongFocus);
 }
@@ -270,8 +281,37 @@ void TKorvelSubFrm::keyPressEvent(QKeyEvent* event) {
     }
 }
 
+namespace {
+
+// Shows the viewer once its owner is on screen. The window system learns who owns a window
+// when the window is made, so a viewer made before its owner has a window of its own would
+// never be kept above it nor minimised with it.
+class ShowWithOwner : public QObject {
+public:
+    ShowWithOwner(TKorvelSubFrm* viewer, QWidget* owner) : QObject(viewer), viewer_(viewer) { owner->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show) {
+            watched->removeEventFilter(this);
+            // After the owner's own show has finished, so that it is mapped first.
+            QTimer::singleShot(0, viewer_, [v = viewer_] { v->show(); });
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    TKorvelSubFrm* viewer_;
+};
+
+}  // namespace
+
 TKorvelSubFrm* openSubViewer(const std::string& path, QWidget* owner) {
     auto* w = new TKorvelSubFrm(path, owner);
-    w->show();
+    if (owner && !owner->isVisible())
+        new ShowWithOwner(w, owner);
+    else
+        w->show();
     return w;
 }

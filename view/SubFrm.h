@@ -86,5 +86,6 @@ private:
     bool placed_ = false;
 };
 
-// Opens a new sub-viewer for path and shows it. owner: usually the main window.
+// Opens a new sub-viewer for path and shows it: at once, or when owner (usually the main
+// window) shows, so that the viewer is owned by it on the desktop.
 TKorvelSubFrm* openSubViewer(const std::string& path, QWidget* owner = nullptr);

@@ -12,12 +12,14 @@
 #include <QSplitter>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWindow>
 #include <QtTest>
 #include <fstream>
 
 #include "app/KorvelMain.h"
 #include "fileops/Wallpaper.h"
 #include "settings/IniFile.h"
+#include "view/SubFrm.h"
 #include "view/SubFrmArrange.h"
 #include "browse/ui/OrgStGrid.h"
 #include "view/PreviewPane.h"
@@ -186,6 +188,7 @@ private slots:
         QCursor::setPos(w.StringGrid1->viewport()->mapToGlobal(w.StringGrid1->cellRect({1, 0}).center()));
         w.StringGrid1DblClick();
         QCOMPARE(openSubViewers().size(), 2);
+        for (TKorvelSubFrm* v : openSubViewers()) QCOMPARE(v->windowHandle()->transientParent(), w.windowHandle());
         closeAllSubViewers();
     }
 

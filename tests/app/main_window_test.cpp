@@ -12,12 +12,16 @@
 #include <QtTest>
 #include <fstream>
 
+#include "app/AppIdentity.h"
 #include "app/KorvelMain.h"
 #include "app/SingleInstance.h"
 #include "browse/ui/DirTree.h"
 #include "codecs/Bmp.h"
 #include "imaging/Bitmap.h"
 #include "settings/IniFile.h"
+#include "tests/support/ShownOwner.h"
+#include "view/SubFrm.h"
+#include "view/SubFrmArrange.h"
 
 namespace {
 
@@ -94,6 +98,30 @@ private slots:
         QDir::setCurrent(old);
         QCOMPARE(w.SubViewPath, (pics_.path() + "/sub/c.bmp").toStdString());
         QCOMPARE(w.selectedFolder(), (pics_.path() + "/sub/").toStdString());
+    }
+
+    // A file named on the command line opens its viewer when the main window shows, owned by it
+    // on the desktop (kept above it, minimised with it).
+    void commandLineViewerIsOwnedByTheMainWindow() {
+        TKorvelMain w({pics_.path() + "/a.bmp"});
+        QCOMPARE(openSubViewers().size(), 1);
+        ShownOwner atShow(openSubViewers().first());
+        w.show();
+        QTRY_VERIFY(atShow.shown);
+        QCOMPARE(atShow.transientParent, w.windowHandle());
+        QCOMPARE(atShow.type, Qt::Dialog);
+    }
+
+    // Qt's X11 and Wayland back ends append a display name that was set explicitly to every
+    // window title ("プラグインの設定 — Korvel"); with none set, the name merely follows the
+    // application's name and captions stay as given.
+    void noDisplayNameForWindowTitles() {
+        const QString testName = QCoreApplication::applicationName();
+        setApplicationIdentity();
+        QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Korvel"));
+        QCoreApplication::setApplicationName(QStringLiteral("probe"));
+        QCOMPARE(QGuiApplication::applicationDisplayName(), QStringLiteral("probe"));
+        QCoreApplication::setApplicationName(testName);
     }
 
     void closeWritesSettingsAndKeepsForeignSections() {

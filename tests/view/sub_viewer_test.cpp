@@ -13,12 +13,14 @@
 #include <QStyle>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWindow>
 #include <QtTest>
 #include <fstream>
 #include <memory>
 
 #include "codecs/Bmp.h"
 #include "imaging/Bitmap.h"
+#include "tests/support/ShownOwner.h"
 #include "view/PaintBox.h"
 #include "view/SubFrm.h"
 #include "view/SubFrmArrange.h"
@@ -100,6 +102,8 @@ private slots:
         QTest::addColumn<QRect>("area");
         QTest::addColumn<bool>("placed");  // moved against the work area, or left at the default position
         QTest::newRow("fits") << QSize(320, 240) << kWorkArea << false;
+        QTest::newRow("narrower than the status panels") << QSize(101, 101) << kWorkArea << false;
+        QTest::newRow("one pixel") << QSize(1, 1) << kWorkArea << false;
         QTest::newRow("one short of both sides") << QSize(1023, 737) << kWorkArea << false;
         QTest::newRow("wide") << QSize(3000, 500) << kWorkArea << true;
         QTest::newRow("exactly as wide") << QSize(1024, 100) << kWorkArea << true;
@@ -475,12 +479,32 @@ private slots:
         QVERIFY(openSubViewers().isEmpty());
     }
 
-    void viewerDiesWithItsOwner() {
+    // The desktop keeps a viewer above its owner and minimises it with it only when the viewer
+    // is shown as a dialog-like window that knows its owner; a viewer asked for before its owner
+    // has a window (a file on the command line) waits for the owner to show.
+    void viewerBelongsToItsOwner_data() {
+        QTest::addColumn<bool>("ownerShownFirst");
+        QTest::newRow("owner on screen") << true;
+        QTest::newRow("owner shown later") << false;
+    }
+    void viewerBelongsToItsOwner() {
+        QFETCH(bool, ownerShownFirst);
         auto owner = std::make_unique<QWidget>();
-        owner->show();
+        if (ownerShownFirst) owner->show();
         QPointer<TKorvelSubFrm> w = openSubViewer(QFile::encodeName(path("p101.bmp")).toStdString(), owner.get());
+        ShownOwner atShow(w.data());
+        if (ownerShownFirst) {  // shown already
+            atShow.transientParent = w->windowHandle()->transientParent();
+            atShow.type = w->windowHandle()->type();
+        } else {
+            QCoreApplication::processEvents();
+            owner->show();
+            QTRY_VERIFY(atShow.shown);
+        }
+        QCOMPARE(atShow.transientParent, owner->windowHandle());
+        QCOMPARE(atShow.type, Qt::Dialog);
+        QVERIFY(w->windowFlags().testFlags(Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint));
         QCOMPARE(w->parentWidget(), owner.get());
-        QVERIFY(w->isWindow());
         owner.reset();
         QVERIFY(w.isNull());
         QVERIFY(openSubViewers().isEmpty());

@@ -1,0 +1,5 @@
+#include "app/AppIdentity.h"
+
+#include <QCoreApplication>
+
+void setApplicationIdentity() { QCoreApplication::setApplicationName(QStringLiteral("Korvel")); }
