@@ -159,6 +159,10 @@ public slots:
     // Plug-ins: searched and registered before the window reads its settings.
     void PlugInSet1Click();
 
+signals:
+    // A listing of the selected folder has replaced the file list.
+    void folderListed();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -188,6 +192,8 @@ private:
     void BuildThumbnails(size_t first, size_t count);
     QImage thumbnailImage(size_t index);
     void clearPreviewPanels();
+    // Panel 0: the file count, the panel widened to its text when the text needs more room.
+    void showFileCount();
     bool eventFilter(QObject* watched, QEvent* event) override;
     void applySettings(const korvel::MainSettings& s);
     korvel::MainSettings collectSettings() const;
