@@ -162,6 +162,10 @@ public slots:
     // Plug-ins: searched and registered before the window reads its settings.
     void PlugInSet1Click();
 
+signals:
+    // A listing of the selected folder has replaced the file list.
+    void folderListed();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -194,6 +198,8 @@ private:
     void reportVanishedFile();
     // The first file of the grid's selection rectangle in reading order, or -1.
     std::ptrdiff_t firstSelectedFile() const;
+    // Panel 0: the file count, the panel widened to its text when the text needs more room.
+    void showFileCount();
     bool eventFilter(QObject* watched, QEvent* event) override;
     void applySettings(const korvel::MainSettings& s);
     korvel::MainSettings collectSettings() const;

@@ -40,13 +40,14 @@ void TKorvelMain::OpenCurrentFolder() {
         action("SubDirFindBtn")->setChecked(false);
         SubDirSearch = false;
     }
-    StatusPanels[0]->setText(QString::fromStdString(korvel::formatFileCount(FileList.size())));
+    showFileCount();
     UpdateFileButtons();
     LayoutGrid(ThumbSize, false);
     BuildThumbnails(0, 1);
     StringGrid1->marks().set(0, true);
     StringGrid1->repaintCells();
     StringGrid1->setFocus();
+    emit folderListed();
 }
 
 void TKorvelMain::UpdateFileButtons() {
@@ -121,7 +122,7 @@ void TKorvelMain::PruneVanishedFiles() {
         return ::stat(e.path.c_str(), &st) != 0;
     });
     if (gone == 0) return;
-    StatusPanels[0]->setText(QString::fromStdString(korvel::formatFileCount(FileList.size())));
+    showFileCount();
     UpdateFileButtons();
     LayoutGrid(ThumbSize, false);
 }

@@ -13,6 +13,8 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QSplitter>
+#include <QTextLayout>
+#include <cmath>
 #include <QToolButton>
 
 #include "app/KorvelMain.h"
@@ -98,28 +100,50 @@ void TKorvelMain::StringGrid1DrawCell(QPainter& p, int col, int row, const QRect
     }
     const size_t index = cellIndex(StringGrid1, col, row);
     const bool marked = StringGrid1->marks().marked(index);
-    p.fillRect(rect, marked ? pal.color(QPalette::Highlight) : pal.color(QPalette::Base));
+    const QColor fill = marked ? pal.color(QPalette::Highlight) : pal.color(QPalette::Base);
+    p.fillRect(rect, fill);
     const QColor textColor = marked ? pal.color(QPalette::Base) : QColor(Qt::black);
     if (index >= FileList.size()) return;
-    const int w = StringGrid1->defaultSize();
-    p.fillRect(QRect(rect.left() + w - 8, rect.top() + w - 6, 8, 6), pal.color(QPalette::Button));
     const QImage thumb = thumbnailImage(index);
     if (!thumb.isNull())
         p.drawImage(rect.left() + 2 + (ThumbSize - thumb.width()) / 2,
                     rect.top() + (ThumbSize - thumb.height() - InfoHeight) / 2, thumb);
-    // The info text sits in the cell's bottom two text lines, wrapped and clipped.
+    // The info text sits in the cell's bottom two text lines, wrapped and clipped, on the cell's
+    // fill so that a full-height thumbnail never shows through it.
     const std::string info = korvel::cellInfoText(NameView, FileList.path(index), FileList.seek(index));
     // LF CR parts the two lines; the parts hold name bytes and become text for display only.
     const size_t brk = NameView == 0 ? std::string::npos : info.find("\n\r");
-    const QString text = brk == std::string::npos
-                             ? pathText(info)
-                             : pathText(info.substr(0, brk)) + QLatin1Char('\n') + pathText(info.substr(brk + 2));
-    const int lineHeight = p.fontMetrics().height();
-    const QRect box(rect.left() + InfoHeight / 3, rect.bottom() + 1 - 2 * lineHeight,
-                    rect.width() - InfoHeight / 3 - 1, 2 * lineHeight);
-    p.setPen(textColor);
+    const QString text = brk == std::string::npos ? pathText(info)
+                                                  : pathText(info.substr(0, brk)) + QChar(QChar::LineSeparator) +
+                                                        pathText(info.substr(brk + 2));
+    const int left = rect.left() + InfoHeight / 3, width = rect.width() - InfoHeight / 3 - 1;
+    QTextLayout layout(text, p.font(), p.device());
+    QTextOption option(Qt::AlignLeft);
+    option.setWrapMode(QTextOption::WrapAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    // Line heights come from the glyphs' own fonts: Japanese text is often drawn by a taller
+    // fallback font than the one the grid asks for.
+    qreal y = 0, firstLine = p.fontMetrics().height();
+    for (int n = 0; n < 2; ++n) {
+        QTextLine line = layout.createLine();
+        if (!line.isValid()) break;
+        line.setLineWidth(width);
+        line.setPosition(QPointF(0, y));
+        y += line.height();
+        if (n == 0) firstLine = std::max(firstLine, line.height());
+    }
+    layout.endLayout();
+    const int height = int(std::ceil(layout.lineCount() >= 2 ? y : 2 * firstLine));
+    const QRect box(left, rect.bottom() + 1 - height, width, height);
     p.setClipRect(box.intersected(rect));
-    p.drawText(box, Qt::TextWrapAnywhere | Qt::AlignLeft | Qt::AlignTop, text);
+    p.fillRect(box, fill);
+    p.setPen(textColor);
+    layout.draw(&p, box.topLeft());
+    // The corner mark (the drag handle) comes last so that the text band never covers it.
+    p.setClipRect(rect);
+    const int w = StringGrid1->defaultSize();
+    p.fillRect(QRect(rect.left() + w - 8, rect.top() + w - 6, 8, 6), pal.color(QPalette::Button));
 }
 
 bool TKorvelMain::StringGrid1SelectCell(int col, int row) {
@@ -196,8 +220,8 @@ void TKorvelMain::StringGrid1KeyUp(QKeyEvent* event) {
         case Qt::Key_Up:
         case Qt::Key_Down: {
             const korvel::GridCell sel = StringGrid1->selection();
-            StringGrid1->marks().clear();
-            StringGrid1->marks().set(cellIndex(StringGrid1, std::max(0, sel.col), std::max(0, sel.row)), true);
+            // A plain arrow marks the one cell; after Shift+arrows the anchor stays marked too.
+            korvel::markRange(StringGrid1->marks(), {StringGrid1->anchor(), sel}, StringGrid1->colCount());
             StringGrid1->repaintCells();
             ShowCellPreview(sel.col, sel.row);
             ArrowWrap = false;
@@ -255,18 +279,28 @@ void TKorvelMain::Panel2Resize() {
     Splitter2Moved();
     LayoutGrid(ThumbSize, true);
     if (FormReady == 2) {
+        // Measured from row 0, not from the top row the layout just chose: the current cell
+        // stays in view as the last visible row when it lies below the first screenful.
         const int selRow = StringGrid1->selection().row, visible = std::max(1, StringGrid1->visibleRowCount());
-        StringGrid1->setTopRow(selRow >= StringGrid1->topRow() + visible ? selRow - visible + 1 : 0);
+        StringGrid1->setTopRow(selRow >= visible ? selRow - visible + 1 : 0);
     }
 }
 
 bool TKorvelMain::eventFilter(QObject* watched, QEvent* event) {
-    // The window sees keys before its controls; they still reach the control afterwards.
+    // The window sees each key once, before its controls, and decides whether the key goes on.
+    // A key the control leaves unhandled travels up through its parents; those deliveries are
+    // the same key press and are not previewed again.
     if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) && watched->isWidgetType() &&
         static_cast<QWidget*>(watched)->window() == this && isActiveWindow()) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (event->type() == QEvent::KeyPress) FormKeyDown(key);
-        else FormKeyUp(key);
+        QWidget* target = focusWidget() ? focusWidget() : this;
+        if (watched == target) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            const bool handled = event->type() == QEvent::KeyPress ? FormKeyDown(key) : FormKeyUp(key);
+            if (handled) {
+                key->accept();
+                return true;
+            }
+        }
     }
     return QMainWindow::eventFilter(watched, event);
 }

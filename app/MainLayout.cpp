@@ -15,6 +15,7 @@
 #include "app/ResizeWatcher.h"
 #include "app/ToolIcons.h"
 #include "browse/ui/DirTree.h"
+#include "browse/FileList.h"
 #include "browse/ui/OrgStGrid.h"
 
 namespace {
@@ -218,6 +219,17 @@ void TKorvelMain::buildStatusBar() {
         StatusPanels[i] = panel;
     }
     new ResizeWatcher(bar, [this] { StatusBar1Resize(); });
+}
+
+void TKorvelMain::showFileCount() {
+    QLabel* panel = StatusPanels[0];
+    panel->setText(QString::fromStdString(korvel::formatFileCount(FileList.size())));
+    // The design width fits "#,##0Files" in the original font only; a right-aligned text that
+    // does not fit loses its first digits.
+    const int wanted = std::max(60, panel->sizeHint().width());
+    if (panel->width() == wanted) return;
+    panel->setFixedWidth(wanted);
+    StatusBar1Resize();
 }
 
 void TKorvelMain::StatusBar1Resize() {

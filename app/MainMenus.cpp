@@ -201,7 +201,7 @@ void TKorvelMain::NameViewClick(int mode) {
     const char* names[] = {"NameView1", "NameView2", "NameView3", "NameView4"};
     action(names[mode])->setChecked(true);
     // The info mode only repaints; the next listing and the sort buttons use the new key.
-    StringGrid1->update();
+    StringGrid1->repaintCells();
 }
 
 void TKorvelMain::Close1Click() { close(); }

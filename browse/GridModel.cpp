@@ -37,6 +37,11 @@ std::vector<size_t> GridMarks::markedFiles(size_t fileCount) const {
     return out;
 }
 
+void markRange(GridMarks& marks, const GridRange& range, int colCount) {
+    marks.clear();
+    marks.markRect(range.anchor, range.current, colCount);
+}
+
 GridCell wrapArrow(GridCell sel, bool rightKey, int colCount, int rowCount) {
     if (rightKey && sel.col == colCount - 1 && sel.row < rowCount - 1) sel = GridCell{-1, sel.row + 1};
     if (!rightKey && sel.col == 0 && sel.row > 0) sel = GridCell{colCount, sel.row - 1};

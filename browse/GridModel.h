@@ -45,6 +45,18 @@ private:
     std::vector<bool> marks_;
 };
 
+// The grid's range selection by keys: Shift with an arrow key moves the current cell while the
+// anchor stays; any other move takes the anchor along.
+struct GridRange {
+    GridCell anchor, current;
+    void moveTo(GridCell cell, bool extend) {
+        current = cell;
+        if (!extend) anchor = cell;
+    }
+};
+// After an arrow key exactly the block between the anchor and the current cell is marked.
+void markRange(GridMarks& marks, const GridRange& range, int colCount);
+
 // Where the selection goes before an arrow key's own move, so that Right in the last column
 // continues on the next row and Left in column 0 on the previous row.
 GridCell wrapArrow(GridCell selection, bool rightKey, int colCount, int rowCount);

@@ -217,10 +217,14 @@ void TDirTree::RemovePathNode(const std::string& path) {
 
 void TDirTree::Reload() {
     const std::string selected = SelectedPath();
-    blockSignals(true);
-    buildDrives();
-    bool ok = selected != "?" && SelectPath(selected);
-    blockSignals(false);
+    bool ok = false;
+    {
+        // Restores the caller's state afterwards: a caller that blocked the tree's signals to
+        // list the folder itself must not get a second listing from the change below.
+        const QSignalBlocker blocker(this);
+        buildDrives();
+        ok = selected != "?" && SelectPath(selected);
+    }
     if (!ok && topLevelItemCount() > 0) setCurrentItem(topLevelItem(0));
     emit OnChange();
 }

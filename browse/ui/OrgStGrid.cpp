@@ -32,6 +32,7 @@ void TOrgStGrid::setLayout(int colCount, int rowCount, int cellSize) {
     sel_.col = std::min(sel_.col, colCount_ - 1);
     sel_.row = std::min(sel_.row, rowCount_ - 1);
     selEnd_ = sel_;
+    range_.moveTo(sel_, false);
     updateScrollRange();
     viewport()->update();
 }
@@ -63,6 +64,7 @@ QRect TOrgStGrid::cellRect(korvel::GridCell c) const {
 
 void TOrgStGrid::setSelection(korvel::GridCell cell, bool scrollIntoView) {
     sel_ = selEnd_ = cell;
+    range_.moveTo(cell, false);
     if (scrollIntoView) {
         if (cell.row < topRow()) setTopRow(cell.row);
         else if (cell.row >= topRow() + std::max(1, visibleRowCount())) setTopRow(cell.row - std::max(1, visibleRowCount()) + 1);
@@ -73,13 +75,16 @@ void TOrgStGrid::setSelection(korvel::GridCell cell, bool scrollIntoView) {
 void TOrgStGrid::selectAll() {
     sel_ = {0, 0};
     selEnd_ = {colCount_ - 1, rowCount_ - 1};
+    range_.moveTo(sel_, false);
     viewport()->update();
 }
 
-bool TOrgStGrid::moveSelection(korvel::GridCell to) {
+bool TOrgStGrid::moveSelection(korvel::GridCell to, bool extend) {
     if (to.col < 0 || to.row < 0 || to.col >= colCount_ || to.row >= rowCount_) return false;
     if (onSelectCell && !onSelectCell(to.col, to.row)) return false;
+    const korvel::GridCell anchor = range_.anchor;
     setSelection(to);
+    if (extend) range_.anchor = anchor;
     return true;
 }
 
@@ -116,6 +121,7 @@ void TOrgStGrid::mousePressEvent(QMouseEvent* event) {
         if (partly) {
             if (onSelectCell) onSelectCell(cell.col, cell.row);
             sel_ = selEnd_ = cell;
+            range_.moveTo(cell, false);
             viewport()->update();
         } else {
             moveSelection(cell);
@@ -148,7 +154,8 @@ void TOrgStGrid::keyPressEvent(QKeyEvent* event) {
     }
     to.row = std::clamp(to.row, 0, rowCount_ - 1);
     to.col = std::clamp(to.col, 0, colCount_ - 1);
-    if (!(to == sel_)) moveSelection(to);
+    // Shift extends the range from its anchor, as a grid with range selection does.
+    if (!(to == sel_)) moveSelection(to, event->modifiers() & Qt::ShiftModifier);
 }
 
 void TOrgStGrid::keyReleaseEvent(QKeyEvent* event) {

@@ -29,6 +29,8 @@ public:
     // The selection: its top-left cell, and the bottom-right cell of a range (select all).
     korvel::GridCell selection() const { return sel_; }
     korvel::GridCell selectionEnd() const { return selEnd_; }
+    // Where a Shift+arrow range started; equal to selection() after any other move.
+    korvel::GridCell anchor() const { return range_.anchor; }
     // Moves the selection without the select-cell check; scrolls the cell into view when asked.
     void setSelection(korvel::GridCell cell, bool scrollIntoView = true);
     void selectAll();
@@ -67,9 +69,10 @@ protected:
 
 private:
     void updateScrollRange();
-    bool moveSelection(korvel::GridCell to);
+    bool moveSelection(korvel::GridCell to, bool extend = false);
 
     int colCount_ = 1, rowCount_ = 1, cellSize_ = 100;
     korvel::GridMarks marks_;
     korvel::GridCell sel_{0, 0}, selEnd_{0, 0};
+    korvel::GridRange range_;  // range_.current is sel_
 };

@@ -52,6 +52,31 @@ TEST(GridModel, ArrowWrap) {
     for (const Row& r : rows) EXPECT_EQ(wrapArrow(r.sel, r.right, 4, 3), r.expected);
 }
 
+TEST(GridModel, KeyRangeFromAnchor) {
+    // 4 columns x 3 rows; each step moves the current cell, extending or not.
+    struct Step {
+        GridCell to;
+        bool extend;
+        std::vector<size_t> marked;
+    } steps[] = {
+        {{1, 0}, false, {1}},
+        {{2, 1}, true, {1, 2, 5, 6}},
+        {{0, 1}, true, {0, 1, 4, 5}},     // back past the anchor: the block flips
+        {{1, 0}, true, {1}},              // back on the anchor
+        {{3, 2}, false, {11}},            // a plain move takes the anchor along
+        {{3, 1}, true, {7, 11}},
+    };
+    GridRange range;
+    GridMarks marks;
+    marks.reset(12);
+    marks.set(9, true);  // marks from before the keys do not survive
+    for (const Step& s : steps) {
+        range.moveTo(s.to, s.extend);
+        markRange(marks, range, 4);
+        EXPECT_EQ(marks.markedFiles(12), s.marked) << s.to.col << "," << s.to.row;
+    }
+}
+
 TEST(GridModel, InfoTexts) {
     std::setlocale(LC_ALL, "C");
     struct Row {

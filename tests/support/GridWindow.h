@@ -1,0 +1,41 @@
+#pragma once
+// Scaffolding for window tests around the thumbnail grid: test images written as bitmaps, clicks
+// and the mouse pointer on a cell, and waiting for the preview loader.
+#include <QCursor>
+#include <QString>
+#include <QtTest>
+#include <fstream>
+
+#include "app/KorvelMain.h"
+#include "browse/ui/OrgStGrid.h"
+#include "codecs/Bmp.h"
+#include "imaging/Bitmap.h"
+
+namespace korvel::testing {
+
+// A 24-bit bitmap of w x h pixels in one colour (0xRRGGBB).
+inline void writeSolidBmp(const QString& path, int w, int h, uint32_t rgb = 0x808080) {
+    TBitmap b(w, h, PixelFormat::pf24bit);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) b.setRawPixel(x, y, rgb);
+    std::ofstream out(path.toStdString(), std::ios::binary);
+    writeBmp(b, out);
+}
+
+inline GridCell cellOf(const TKorvelMain& w, size_t index) {
+    const int cols = w.StringGrid1->colCount();
+    return {int(index % size_t(cols)), int(index / size_t(cols))};
+}
+
+inline void clickCell(TKorvelMain& w, size_t index, Qt::KeyboardModifiers mods = {}) {
+    QTest::mouseClick(w.StringGrid1->viewport(), Qt::LeftButton, mods, w.StringGrid1->cellRect(cellOf(w, index)).center());
+}
+
+// Puts the mouse pointer over a cell, as the user's hand on the grid.
+inline void pointAtCell(TKorvelMain& w, size_t index) {
+    QCursor::setPos(w.StringGrid1->viewport()->mapToGlobal(w.StringGrid1->cellRect(cellOf(w, index)).center()));
+}
+
+inline bool waitPreview(TKorvelMain& w) { return QTest::qWaitFor([&] { return !w.PreviewLoading; }, 3000); }
+
+}  // namespace korvel::testing
