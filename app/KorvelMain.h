@@ -195,7 +195,7 @@ private:
     void setQuickFolder(int index, const QString& folder, const QString& caption);
     void arrangeBands(const std::array<int, korvel::kBandCount>& ids,
                       const std::array<bool, korvel::kBandCount>& breaks);
-    // Widths of the bands at positions 0 … 4 (0 or less: as wide as their contents).
+    // Widths of the bands at positions 0 … 4; never narrower than their contents.
     void setBandWidths(const std::array<int, korvel::kBandCount>& widths);
     std::string currentFilterMask() const;
     void sortList(bool ascending);

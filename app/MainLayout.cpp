@@ -21,7 +21,9 @@
 namespace {
 
 // A band of the bar at the top. Its width within a row is the stored one, by way of its size
-// hint, so that a band the user drags later still takes the width the drag gives it.
+// hint, so that a band the user drags later still takes the width the drag gives it. Like a
+// band's minimum child size, its contents' width is a floor: a stored or default width never
+// hides a box behind the chevron while the row has room.
 class CoolBand : public QToolBar {
 public:
     using QToolBar::QToolBar;
@@ -31,12 +33,12 @@ public:
     }
     QSize sizeHint() const override {
         QSize hint = QToolBar::sizeHint();
-        if (bandWidth_ > 0) hint.setWidth(bandWidth_);
+        hint.setWidth(std::max(hint.width(), bandWidth_));
         return hint;
     }
 
 private:
-    int bandWidth_ = 0;  // 0: as wide as its contents
+    int bandWidth_ = 0;
 };
 
 QToolBar* makeBand(QMainWindow* w, const char* name, const QString& title) {
