@@ -31,6 +31,7 @@
 #include "settings/CommandLine.h"
 #include "settings/ConfigPaths.h"
 #include "settings/IniFile.h"
+#include "settings/WindowGeometry.h"
 #include "view/PreviewPane.h"
 
 namespace {
@@ -90,6 +91,8 @@ void TKorvelMain::FormCreate(const QStringList& arguments) {
     FormReady = 0;
     NameView = 0;
     const korvel::IniFile ini = korvel::IniFile::load(korvel::mainSettingsPath(exePath_));
+    // Korvel then runs on defaults, which must not replace what the file holds.
+    settingsUnreadable_ = ini.readFailed();
     // File types offered by the filter box, newest registrations first.
     FilterBox->blockSignals(true);
     for (const korvel::FilterItem& item : korvel::parseFilterItems(korvel::GraphicFilter(korvel::TGraphic::classInfo)))
@@ -128,14 +131,18 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
         action("SubDirFindBtn")->setChecked(SubDirSearch);
         WindowStateText = q(st.state);
         if (WindowStateText != QLatin1String("wsMaximized")) {
-            const QScreen* screen = QGuiApplication::primaryScreen();
-            const QRect work = screen ? screen->availableGeometry() : QRect();
-            QRect r(st.left.value_or(work.left()), st.top.value_or(work.top()), st.width, st.height);
-            // A hand-edited geometry must not hide the window: too small gives the default size,
-            // off every screen gives the work area's corner.
-            if (r.width() < 100 || r.height() < 100) r.setSize(QSize(640, 460));
-            if (screen && !screen->availableVirtualGeometry().intersects(r)) r.moveTopLeft(work.topLeft());
-            setGeometry(r);
+            // A hand-edited geometry must neither hide the window nor make it larger than the
+            // screen: it is fitted to the work areas, the primary screen's first.
+            std::vector<korvel::WindowRect> areas;
+            const QScreen* primary = QGuiApplication::primaryScreen();
+            for (const QScreen* screen : QGuiApplication::screens()) {
+                const QRect a = screen->availableGeometry();
+                areas.insert(screen == primary ? areas.begin() : areas.end(), {a.left(), a.top(), a.width(), a.height()});
+            }
+            const int defLeft = areas.empty() ? 0 : areas.front().left, defTop = areas.empty() ? 0 : areas.front().top;
+            const korvel::WindowRect r = korvel::fitWindowToWorkAreas(
+                {st.left.value_or(defLeft), st.top.value_or(defTop), st.width, st.height}, areas, {750, 598}, {640, 460});
+            setGeometry(r.left, r.top, r.width, r.height);
         }
         const int sg = std::max(1, st.sgHeight.value_or(ThumbSize));
         QList<int> v = Splitter2->sizes();
@@ -149,7 +156,9 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
             Splitter1->setSizes({tw, std::max(1, h[0] + h[1] - tw)});
         }
         arrangeBands(st.coolId, st.coolBreak);
-        for (int i = 0; i < korvel::kBandCount; ++i) bandWidths_[i] = st.coolWidth[i].value_or(0);
+        std::array<int, korvel::kBandCount> widths{};
+        for (int i = 0; i < korvel::kBandCount; ++i) widths[i] = st.coolWidth[i].value_or(width() / 3);
+        setBandWidths(widths);
         action("ShowCaptionBtn")->setChecked(st.showCaption);
         ShowCaptionBtnClick();
         action("StretchBtn")->setChecked(st.stretchBtn);
@@ -231,6 +240,7 @@ bool TKorvelMain::FormCloseQuery() {
         return true;
     }
     WindowStateText = isMaximized() ? QStringLiteral("wsMaximized") : QStringLiteral("wsNormal");
+    if (settingsUnreadable_) return true;
     const std::string path = korvel::mainSettingsPath(exePath_);
     korvel::IniFile ini = korvel::IniFile::load(path);
     korvel::writeMainSettings(ini, collectSettings());

@@ -207,6 +207,8 @@ private:
     void setQuickFolder(int index, const QString& folder, const QString& caption);
     void arrangeBands(const std::array<int, korvel::kBandCount>& ids,
                       const std::array<bool, korvel::kBandCount>& breaks);
+    // Widths of the bands at positions 0 … 4; never narrower than their contents.
+    void setBandWidths(const std::array<int, korvel::kBandCount>& widths);
     std::string currentFilterMask() const;
     void sortList(bool ascending);
     int selectedCount() const;
@@ -217,7 +219,6 @@ private:
     korvel::MainSettings loaded_;
     std::array<int, korvel::kBandCount> bandOrder_{0, 1, 2, 3, 4};
     std::array<bool, korvel::kBandCount> bandBreaks_{false, true, true, false, false};
-    std::array<int, korvel::kBandCount> bandWidths_{};
     QMenu* FileMenu = nullptr;
     QMenu* EditMenu = nullptr;
     QMenu* ViewMenu = nullptr;
@@ -226,6 +227,7 @@ private:
     QMenu* NameViewMenu = nullptr;
     bool firstActivation_ = true;
     bool settingsWritten_ = false;
+    bool settingsUnreadable_ = false;  // Korvel.ini exists but could not be read at start
     std::unique_ptr<korvel::ThumbCache> ThumbCache;
     std::unique_ptr<korvel::FileIconSource> iconSource_;
     std::unique_ptr<korvel::ThumbnailBuilder> thumbs_;

@@ -10,6 +10,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/KorvelMain.h"
 #include "app/ResizeWatcher.h"
@@ -20,8 +21,29 @@
 
 namespace {
 
+// A band of the bar at the top. Its width within a row is the stored one, by way of its size
+// hint, so that a band the user drags later still takes the width the drag gives it. Like a
+// band's minimum child size, its contents' width is a floor: a stored or default width never
+// hides a box behind the chevron while the row has room.
+class CoolBand : public QToolBar {
+public:
+    using QToolBar::QToolBar;
+    void setBandWidth(int width) {
+        bandWidth_ = std::clamp(width, 0, QWIDGETSIZE_MAX);
+        updateGeometry();
+    }
+    QSize sizeHint() const override {
+        QSize hint = QToolBar::sizeHint();
+        hint.setWidth(std::max(hint.width(), bandWidth_));
+        return hint;
+    }
+
+private:
+    int bandWidth_ = 0;
+};
+
 QToolBar* makeBand(QMainWindow* w, const char* name, const QString& title) {
-    auto* band = new QToolBar(title, w);
+    auto* band = new CoolBand(title, w);
     band->setObjectName(QString::fromLatin1(name));
     band->setMovable(true);
     band->setFloatable(false);
@@ -129,6 +151,12 @@ void TKorvelMain::arrangeBands(const std::array<int, korvel::kBandCount>& ids,
         bandOrder_[i] = order[i];
     }
     bandBreaks_ = breaks;
+}
+
+void TKorvelMain::setBandWidths(const std::array<int, korvel::kBandCount>& widths) {
+    QToolBar* bands[] = {MenuToolBar, ToolBar1, FilterBand, FavoritesBand, HistoryBand};
+    // Every band is made by makeBand.
+    for (int i = 0; i < korvel::kBandCount; ++i) static_cast<CoolBand*>(bands[bandOrder_[i]])->setBandWidth(widths[i]);
 }
 
 void TKorvelMain::buildPanels() {

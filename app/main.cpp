@@ -7,6 +7,7 @@
 #include "app/AppIdentity.h"
 #include "app/KorvelMain.h"
 #include "app/OpenShowFrm.h"
+#include "app/ShutdownRequests.h"
 #include "app/SingleInstance.h"
 
 int main(int argc, char** argv) {
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
         instance.askPrimaryToActivate();
         return 0;
     }
+    ShutdownRequests shutdown;
 
     auto* splash = new TOpenShowFrm;
     splash->show();
@@ -30,5 +32,6 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
     window.show();
     splash->deleteLater();
+    shutdown.closeOnRequest(&window);  // only now: a quit before the event loop runs is lost
     return app.exec();
 }

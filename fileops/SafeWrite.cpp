@@ -4,10 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ostream>
+#include <random>
 #include <streambuf>
 #include <vector>
 
@@ -36,7 +39,8 @@ bool writeAll(int fd, const char* p, size_t n) {
 }  // namespace
 
 bool claimNewFile(const std::string& path) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    // 0666: the user's umask decides who may read it.
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) {
         if (errno == EEXIST) return false;
         fail("Cannot create", path, errno);
@@ -85,13 +89,47 @@ private:
     int error_ = 0;
 };
 
+// Creates a new temporary file beside path with mode 0666, so the umask applies as to any
+// file the user makes.
+int createTemporaryBeside(const std::string& path, std::string& tmp) {
+    static std::atomic<unsigned> counter{0};
+    std::string stem = extractFilePath(path) + "." + extractFileName(path) + ".";
+    if (extractFilePath(path).empty()) stem = "./" + stem;
+    std::random_device random;
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, "%08x", unsigned(random()) ^ (counter++ * 0x9E3779B9u));
+        tmp = stem + suffix;
+        int fd = ::open(tmp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+// The file path names once symbolic links are followed, so that replacing it keeps the link
+// and the new file lands in the target's own folder. A dangling link names its target.
+std::string followLinks(std::string path) {
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+        std::string target(size_t(st.st_size > 0 ? st.st_size : 0) + 256, '\0');
+        const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+        if (n < 0 || size_t(n) >= target.size()) fail("Cannot follow the link", path, n < 0 ? errno : ENAMETOOLONG);
+        target.resize(size_t(n));
+        path = target.front() == '/' ? target : extractFilePath(path) + target;
+    }
+    fail("Cannot follow the link", path, ELOOP);
+}
+
 // Writes through a temporary file in path's folder and renames it over path when complete.
+// A file that is replaced keeps its permissions.
 void writeThroughTemporary(const std::string& path, const std::function<void(std::ostream&)>& writer, bool durable) {
-    std::string tmp = extractFilePath(path) + "." + extractFileName(path) + ".XXXXXX";
-    if (extractFilePath(path).empty()) tmp = "./" + tmp;
-    int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
+    std::string tmp;
+    int fd = createTemporaryBeside(path, tmp);
     if (fd < 0) fail("Cannot write", path, errno);
-    ::fchmod(fd, 0644);
+    struct stat old;
+    if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ::fchmod(fd, old.st_mode & 0777);
     int err = 0;
     bool ok = true;
     try {
@@ -120,7 +158,7 @@ void writeThroughTemporary(const std::string& path, const std::function<void(std
 void replaceFileAtomically(const std::string& path, const std::string& bytes) {
     // Settings files are flushed to disk before they replace the old one.
     writeThroughTemporary(
-        path, [&](std::ostream& out) { out.write(bytes.data(), std::streamsize(bytes.size())); }, true);
+        followLinks(path), [&](std::ostream& out) { out.write(bytes.data(), std::streamsize(bytes.size())); }, true);
 }
 
 void fillClaimedFile(const std::string& path, const std::function<void(std::ostream&)>& writer) {

@@ -11,7 +11,9 @@ namespace korvel {
 bool claimNewFile(const std::string& path);
 
 // Replaces (or creates) path with bytes: a temporary file in the same folder, flushed, then
-// renamed over path. On failure path is untouched and EFileError carries the system's reason.
+// renamed over path. A symbolic link stays: its target is replaced, in the target's folder. A
+// replaced file keeps its permissions; a new one gets 0666 less the umask. On failure path is
+// untouched and EFileError carries the system's reason.
 void replaceFileAtomically(const std::string& path, const std::string& bytes);
 
 // Fills the file claimed at path: writes through a temporary file in the same folder, flushes

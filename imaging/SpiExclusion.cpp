@@ -1,12 +1,8 @@
 #include "imaging/SpiExclusion.h"
 
-#include <sys/stat.h>
-
-#include "fileops/SafeWrite.h"
-#include "imaging/Errors.h"
 #include "imaging/FileNames.h"
-#include "imaging/Graphic.h"
 #include "settings/ConfigPaths.h"
+#include "settings/SettingsFile.h"
 
 namespace korvel {
 
@@ -15,12 +11,8 @@ std::string exclusionFilePath(const std::string& executablePath) {
 }
 
 std::vector<std::string> readExclusionLines(const std::string& path) {
-    std::vector<uint8_t> data;
-    try {
-        data = readWholeFile(path);
-    } catch (const Exception&) {
-        return {};  // no file excludes nothing
-    }
+    // No file (or one that cannot be read) excludes nothing; the latter is not replaced either.
+    const std::string data = readSettingsFile(path).bytes;
     std::vector<std::string> lines;
     std::string line;
     for (size_t i = 0; i < data.size(); ++i) {
@@ -65,11 +57,7 @@ std::string formatExclusionFile(const std::vector<ExcludedPlugin>& records) {
 }
 
 void writeExclusionFile(const std::string& path, const std::vector<ExcludedPlugin>& records) {
-    // A first start may not have made the config folder yet.
-    const std::string folder = extractFilePath(path);
-    for (size_t i = 1; i <= folder.size(); ++i)
-        if (i == folder.size() || folder[i] == '/') ::mkdir(folder.substr(0, i).c_str(), 0700);
-    replaceFileAtomically(path, formatExclusionFile(records));
+    replaceSettingsFile(path, formatExclusionFile(records));
 }
 
 }  // namespace korvel

@@ -27,7 +27,8 @@ bool isExcludedPlugin(const std::vector<std::string>& lines, const std::string& 
 
 // The file's text for records: four CR LF-ended lines each (empty for no records).
 std::string formatExclusionFile(const std::vector<ExcludedPlugin>& records);
-// Replaces the file atomically; throws EFileError when it cannot be written.
+// Replaces the file atomically; throws EFileError when it cannot be written, or exists but
+// cannot be read (its records would be lost).
 void writeExclusionFile(const std::string& path, const std::vector<ExcludedPlugin>& records);
 
 }  // namespace korvel

@@ -1,13 +1,9 @@
 #include "settings/IniFile.h"
 
-#include <sys/stat.h>
-
 #include <climits>
 
-#include "fileops/SafeWrite.h"
 #include "imaging/Errors.h"
-#include "imaging/FileNames.h"
-#include "imaging/Graphic.h"
+#include "settings/SettingsFile.h"
 
 namespace korvel {
 
@@ -99,12 +95,10 @@ IniFile IniFile::fromText(const std::string& textIn) {
 }
 
 IniFile IniFile::load(const std::string& path) {
-    try {
-        std::vector<uint8_t> data = readWholeFile(path);
-        return fromText(std::string(data.begin(), data.end()));
-    } catch (const Exception&) {
-        return IniFile{};
-    }
+    const SettingsFileData data = readSettingsFile(path);
+    IniFile ini = fromText(data.bytes);
+    ini.readFailed_ = data.exists && !data.readable;
+    return ini;
 }
 
 const IniFile::Section* IniFile::findSection(const std::string& section) const {
@@ -188,17 +182,9 @@ std::string IniFile::toText() const {
     return out;
 }
 
-namespace {
-void makeFolders(const std::string& folder) {
-    for (size_t i = 1; i <= folder.size(); ++i)
-        if (i == folder.size() || folder[i] == '/') ::mkdir(folder.substr(0, i).c_str(), 0700);
-}
-}  // namespace
-
 void IniFile::save(const std::string& path) const {
-    const std::string folder = extractFilePath(path);
-    if (!folder.empty()) makeFolders(folder);
-    replaceFileAtomically(path, toText());
+    if (readFailed_) throw EFileError("Cannot replace \"" + path + "\": it could not be read");
+    replaceSettingsFile(path, toText());
 }
 
 }  // namespace korvel

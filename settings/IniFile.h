@@ -2,7 +2,8 @@
 // INI files with Windows syntax: "[Section]" headers, "key=value" lines, ";" comments. Sections
 // and keys compare ignoring ASCII case; the first of duplicate keys wins, as on Windows. Reading
 // never fails: a missing file is empty, a bad value gives the default. Rewriting keeps every
-// line the program does not change, comments included.
+// line the program does not change, comments included. A file that exists but cannot be read
+// loads as an empty document that refuses to be saved, so it is never replaced by defaults.
 #include <string>
 #include <vector>
 
@@ -15,6 +16,8 @@ public:
     static IniFile fromText(const std::string& text);
     // Loads path; a missing or unreadable file gives an empty document.
     static IniFile load(const std::string& path);
+    // True when load found the file but could not read it.
+    bool readFailed() const { return readFailed_; }
 
     std::string readString(const std::string& section, const std::string& key, const std::string& def) const;
     // Decimal (or "0x"/"$" hexadecimal) 32-bit integers; anything else gives def.
@@ -31,7 +34,9 @@ public:
 
     std::string toText() const;
     // Replaces path atomically: a temporary file in the same folder, flushed, then renamed over
-    // path. The folder is created when missing. Throws EFileError; path is then untouched.
+    // path (a symbolic link's target, keeping the link). The folder is created when missing.
+    // Throws EFileError, leaving path untouched, also when this document came from a file that
+    // could not be read or path exists and cannot be read.
     void save(const std::string& path) const;
 
 private:
@@ -50,6 +55,7 @@ private:
     const Section* findSection(const std::string& section) const;
 
     std::vector<Section> sections_;
+    bool readFailed_ = false;
 };
 
 // ASCII case-insensitive equality of section and key names.

@@ -8,9 +8,14 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
 #include <fstream>
+#include <optional>
+#include <csignal>
+
+#include <QProcess>
 
 #include "app/AppIdentity.h"
 #include "app/KorvelMain.h"
@@ -19,6 +24,7 @@
 #include "codecs/Bmp.h"
 #include "imaging/Bitmap.h"
 #include "settings/IniFile.h"
+#include "tests/support/SettingsSeam.h"
 #include "tests/support/ShownOwner.h"
 #include "view/SubFrm.h"
 #include "view/SubFrmArrange.h"
@@ -181,10 +187,73 @@ private slots:
     }
 
     void handEditedGeometryKeepsTheWindowReachable() {
-        writeText(config_.path() + "/Korvel.ini", "[Window]\nLeft=100000\nTop=-90000\nWidth=-3\nHeight=5\n");
-        TKorvelMain w;
-        QCOMPARE(w.geometry().size(), QSize(640, 460));
-        QVERIFY(QGuiApplication::primaryScreen()->availableVirtualGeometry().intersects(w.geometry()));
+        const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
+        const QString bottomRight = QStringLiteral("Left=%1\nTop=%2\n").arg(work.right() - 9).arg(work.bottom() - 9);
+        const QString rows[] = {"Left=100000\nTop=-90000\nWidth=-3\nHeight=5\n", "Width=100000\nHeight=100000\n",
+                                "Width=2147483647\nHeight=2147483647\n", "Left=2147483000\nTop=2147483000\n",
+                                bottomRight + "Width=640\nHeight=460\n"};
+        for (const QString& row : rows) {
+            writeText(config_.path() + "/Korvel.ini", ("[Window]\n" + row).toStdString());
+            TKorvelMain w;
+            const QRect g = w.geometry();
+            QVERIFY2(work.contains(g), qPrintable(row));  // the whole window: it is smaller than the design size
+        }
+    }
+
+    void storedBandWidthsAreApplied() {
+        // Filter and favourites bands share a row; the history band has its own.
+        writeText(config_.path() + "/Korvel.ini", "[Window]\nCoolWidth2=290\nCoolBreak4=1\n");
+        {
+            TKorvelMain w;
+            w.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w));
+            QTRY_COMPARE(w.FilterBand->width(), 290);
+            QTest::mouseClick(w.toolButton("CloseBtn"), Qt::LeftButton);
+        }
+        QCOMPARE(readIni(config_.path(), "Window", "CoolWidth2"), std::string("290"));
+    }
+
+    void unreadableSettingsAreNeverReplaced() {
+        const std::string stored = "[Window]\nNameView=2\nWidth=700\n[History]\nPath0=/keep/\n";
+        writeText(config_.path() + "/Korvel.ini", stored);
+        {
+            std::optional<korvel::testing::UnreadableSettings> seam;
+            seam.emplace([](const std::string& p) { return p.ends_with("/Korvel.ini"); });
+            TKorvelMain w({pics_.path()});
+            QCOMPARE(w.NameView, 0);  // defaults
+            seam.reset();             // readable again by the time the window closes
+            w.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w));
+            QTest::mouseClick(w.toolButton("CloseBtn"), Qt::LeftButton);
+        }
+        QFile f(config_.path() + "/Korvel.ini");
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll().toStdString(), stored);
+    }
+
+    // Korvel itself, ended by a signal: settings written as at a normal close, the cache file
+    // and the instance socket removed.
+    void terminationSignalsCloseTheWindow() {
+        for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+            QTemporaryDir run, config;
+            QFile::setPermissions(run.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            QProcess korvel;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("QT_QPA_PLATFORM", "offscreen");
+            env.insert("XDG_RUNTIME_DIR", run.path());
+            env.insert("KORVEL_CONFIG_DIR", config.path());
+            korvel.setProcessEnvironment(env);
+            korvel.start(KORVEL_EXE, {pics_.path()});
+            QVERIFY(korvel.waitForStarted());
+            const QString cache = run.path() + "/korvel.tp0", socket = run.path() + "/Korvel_Dovrans_Application";
+            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(cache) && QFile::exists(socket), 20000);
+            ::kill(pid_t(korvel.processId()), sig);
+            QVERIFY(korvel.waitForFinished(20000));
+            QCOMPARE(korvel.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(readIni(config.path(), "Window", "Path"), pics_.path().toStdString() + "/");
+            QVERIFY(!QFile::exists(cache));
+            QVERIFY(!QFile::exists(socket));
+        }
     }
 
     void windOptionOffRestoresNothing() {

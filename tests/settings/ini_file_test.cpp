@@ -5,10 +5,15 @@
 #include <climits>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <random>
 
 #include "imaging/Errors.h"
+#include "fileops/Wallpaper.h"
+#include "imaging/SpiExclusion.h"
 #include "settings/IniFile.h"
+#include "tests/support/SettingsSeam.h"
 
 using namespace korvel;
 namespace fs = std::filesystem;
@@ -114,5 +119,110 @@ TEST(IniFile, HostileTextNeverCrashes) {
         ini.writeString("Window", "Width", "1");
         IniFile again = IniFile::fromText(ini.toText());
         EXPECT_EQ(again.readInteger("Window", "Width", 0), ini.readInteger("Window", "Width", 0));
+    }
+}
+
+namespace {
+struct TempDir {
+    fs::path dir = fs::temp_directory_path() / ("korvel-ini-guard-" + std::to_string(::getpid()));
+    TempDir() { fs::remove_all(dir), fs::create_directories(dir); }
+    ~TempDir() { fs::remove_all(dir); }
+};
+std::string slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+}  // namespace
+
+// A settings file that exists but cannot be read loads as defaults and is never replaced by
+// any of the settings writers; only a missing one is created.
+TEST(IniFile, FileThatCannotBeReadIsNeverReplaced) {
+    TempDir t;
+    const fs::path file = t.dir / "Korvel.ini";
+    const std::string stored = "[Window]\nNameView=2\n[History]\nPath0=/keep/\n";
+    enum Cause { Missing, IoError, NoPermission, TooLarge, Fifo };
+    using Writer = std::function<bool(const std::string&)>;  // true when it wrote
+    const std::pair<const char*, Writer> writers[] = {
+        {"ini", [](const std::string& p) {
+             IniFile ini = IniFile::load(p);
+             ini.writeInteger("Window", "NameView", 0);
+             try {
+                 ini.save(p);
+                 return true;
+             } catch (const EFileError&) {
+                 return false;
+             }
+         }},
+        {"spd", [](const std::string& p) {
+             try {
+                 writeExclusionFile(p, {});
+                 return true;
+             } catch (const EFileError&) {
+                 return false;
+             }
+         }},
+        {"registry", [](const std::string& p) { return recordWallpaperValues(p, "/w.bmp", false, 0, 0); }},
+    };
+    for (Cause cause : {Missing, IoError, NoPermission, TooLarge, Fifo})
+        for (const auto& [name, write] : writers) {
+            SCOPED_TRACE(std::string(name) + " cause " + std::to_string(cause));
+            fs::remove(file);
+            std::string content = cause == TooLarge ? stored + std::string(kMaxSettingsFileBytes, ';') : stored;
+            if (cause == Fifo) ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+            else if (cause != Missing) std::ofstream(file, std::ios::binary) << content;
+            std::optional<korvel::testing::UnreadableSettings> seam;
+            if (cause == IoError || cause == NoPermission)
+                seam.emplace([&](const std::string& p) { return p == file.string(); }, cause == IoError ? EIO : EACCES);
+            const IniFile loaded = IniFile::load(file.string());
+            EXPECT_EQ(loaded.readInteger("Window", "NameView", 0), 0);
+            EXPECT_EQ(loaded.readFailed(), cause != Missing);
+            EXPECT_EQ(write(file.string()), cause == Missing);
+            seam.reset();
+            if (cause == Fifo) {
+                EXPECT_TRUE(fs::is_fifo(file));
+            } else if (cause != Missing) {
+                EXPECT_EQ(slurp(file), content);
+            }
+            EXPECT_EQ(std::distance(fs::directory_iterator(t.dir), fs::directory_iterator()), 1);  // no temporary left
+        }
+}
+
+// A linked settings file stays a link with its target replaced in the target's folder; a new
+// file follows the umask and a replaced one keeps its permissions.
+TEST(IniFile, SaveKeepsLinksAndPermissions) {
+    TempDir t;
+    fs::create_directories(t.dir / "real");
+    fs::create_directories(t.dir / "config");
+    const fs::path link = t.dir / "config" / "Korvel.ini", target = t.dir / "real" / "settings.ini";
+    auto modeOf = [](const fs::path& p) {
+        struct stat st;
+        return ::stat(p.c_str(), &st) == 0 ? int(st.st_mode & 0777) : -1;
+    };
+    struct Row {
+        bool dangling;
+        mode_t umask;
+        int existingMode;  // -1: the target does not exist yet
+        int expectedMode;
+    } rows[] = {{false, 022, 0640, 0640}, {false, 077, 0644, 0644}, {true, 077, -1, 0600}, {true, 002, -1, 0664}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(std::to_string(r.expectedMode));
+        fs::remove(link);
+        fs::remove(target);
+        fs::create_symlink("../real/settings.ini", link);
+        if (!r.dangling) {
+            std::ofstream(target) << "[Window]\nWidth=1\n";
+            ::chmod(target.c_str(), mode_t(r.existingMode));
+        }
+        const mode_t old = ::umask(r.umask);
+        IniFile ini = IniFile::load(link.string());
+        ini.writeInteger("Window", "Height", 2);
+        ini.save(link.string());
+        ::umask(old);
+        EXPECT_TRUE(fs::is_symlink(link));
+        EXPECT_EQ(IniFile::load(target.string()).readInteger("Window", "Height", 0), 2);
+        EXPECT_EQ(IniFile::load(target.string()).readInteger("Window", "Width", 0), r.dangling ? 0 : 1);
+        EXPECT_EQ(modeOf(target), r.expectedMode);
+        EXPECT_EQ(std::distance(fs::directory_iterator(t.dir / "real"), fs::directory_iterator()), 1);
+        EXPECT_EQ(std::distance(fs::directory_iterator(t.dir / "config"), fs::directory_iterator()), 1);
     }
 }
