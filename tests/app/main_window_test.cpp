@@ -12,6 +12,9 @@
 #include <QtTest>
 #include <fstream>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "app/KorvelMain.h"
 #include "app/SingleInstance.h"
 #include "browse/ui/DirTree.h"
@@ -94,6 +97,20 @@ private slots:
         QDir::setCurrent(old);
         QCOMPARE(w.SubViewPath, pics_.path() + "/sub/c.bmp");
         QCOMPARE(w.selectedFolder(), (pics_.path() + "/sub/").toStdString());
+    }
+
+    void pipeOnTheCommandLineNeverBlocksTheStart() {
+        const QString pipe = pics_.path() + "/x.png";
+        QVERIFY(::mkfifo(pipe.toLocal8Bit().constData(), 0600) == 0);
+        ::alarm(30);  // a start that blocks on the pipe ends the test here as a failure
+        {
+            TKorvelMain w({pipe});
+            w.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w));
+            QCOMPARE(w.SubViewPath, pipe);
+        }
+        ::alarm(0);
+        QFile::remove(pipe);
     }
 
     void closeWritesSettingsAndKeepsForeignSections() {
