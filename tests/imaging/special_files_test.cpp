@@ -77,7 +77,7 @@ TEST(SpecialFiles, RefusedOrReadWithoutHangingOrGrowing) {
                 return std::string(e.what());
             }
         });
-        ASSERT_EQ(g.outcome, Guarded::Finished) << describe(g.outcome);
-        EXPECT_NE(g.result.find(r.expect), std::string::npos) << g.result;
+        EXPECT_EQ(g.outcome, Guarded::Finished) << describe(g.outcome);
+        if (g.outcome == Guarded::Finished) EXPECT_NE(g.result.find(r.expect), std::string::npos) << g.result;
     }
 }
