@@ -140,4 +140,18 @@ bool IsInsideRecycleBin(const std::string& path) {
     return n != 0 && n < withSlash(path).size();
 }
 
+bool IsBelowWindowsRecycleBin(const std::string& path) {
+    std::string lower = withSlash(path);
+    // ASCII only: the names are ASCII, and other bytes of the path must stay as they are.
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    size_t at = lower.find("/recycled/");
+    if (at == std::string::npos) at = lower.find("/recycler/");
+    return at != std::string::npos && at + 10 < lower.size();
+}
+
+bool PassesRecycleBinRule(const std::string& path) {
+    return !IsInsideRecycleBin(path) && !IsBelowWindowsRecycleBin(path);
+}
+
 }  // namespace korvel

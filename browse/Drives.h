@@ -32,5 +32,10 @@ std::vector<DriveEntry> currentDrives();
 bool IsRecycleBinFolder(const std::string& path);
 // Whether path lies strictly inside a Trash "files" folder (a trashed folder): the tree hides those.
 bool IsInsideRecycleBin(const std::string& path);
+// Whether path lies below a Windows recycle bin: after "/recycled/" (or, when that is absent,
+// "/recycler/"), ignoring letter case, something follows. The bin folder itself is not below.
+bool IsBelowWindowsRecycleBin(const std::string& path);
+// The folder tree's rule: no folder inside the Trash or below a Windows recycle bin is shown.
+bool PassesRecycleBinRule(const std::string& path);
 
 }  // namespace korvel

@@ -5,6 +5,7 @@
 
 #include "imaging/Bitmap.h"
 #include "imaging/Graphic.h"
+#include "imaging/Limits.h"
 
 namespace korvel {
 
@@ -19,6 +20,9 @@ public:
     const TBitmap& bitmap() const { return bitmap_; }
 
     void loadFromMemory(const uint8_t* data, size_t size) override;
+    // One frame needs at most 1.5 bytes a pixel (12-bit codes); four leave room for the frames
+    // of an animation after it, which are mapped but never read.
+    uint64_t maxFileBytes() const override { return fileByteLimit(4); }
 
 private:
     TBitmap bitmap_;

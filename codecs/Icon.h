@@ -3,6 +3,7 @@
 // its AND mask (or alpha channel) becomes the raster's mask.
 #include "imaging/Bitmap.h"
 #include "imaging/Graphic.h"
+#include "imaging/Limits.h"
 
 namespace korvel {
 
@@ -17,6 +18,8 @@ public:
     const TBitmap& bitmap() const { return bitmap_; }
 
     void loadFromMemory(const uint8_t* data, size_t size) override;
+    // An icon's images are bitmaps or PNG files: the PNG bound covers both.
+    uint64_t maxFileBytes() const override { return fileByteLimit(9); }
 
 private:
     TBitmap bitmap_;

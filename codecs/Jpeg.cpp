@@ -52,15 +52,19 @@ bool TJPEGImage::progressive() const { return header_ && header_->progressive; }
 bool TJPEGImage::isGrayscale() const { return header_ && header_->output == jpeglib::OutputKind::Grey; }
 
 void TJPEGImage::loadFromMemory(const uint8_t* data, size_t size) {
-    std::vector<uint8_t> copy(data, data + size);
-    setData(std::move(copy));
+    setData(FileBytes::hold(std::vector<uint8_t>(data, data + size)));
     source_.reset();
 }
 
-void TJPEGImage::setData(std::vector<uint8_t> data) {
+void TJPEGImage::loadFromFile(const std::string& path) {
+    setData(FileBytes::open(path, maxFileBytes()));
+    source_.reset();
+}
+
+void TJPEGImage::setData(std::shared_ptr<const FileBytes> data) {
     auto header = std::make_unique<Header>();
     char message[jpeglib::kMessageSize];
-    if (!jpeglib::readHeader(data.data(), data.size(), header.get(), message)) throwJpegError(message);
+    if (!jpeglib::readHeader(data->data(), data->size(), header.get(), message)) throwJpegError(message);
     if (header->output == jpeglib::OutputKind::Unsupported)
         throw EInvalidGraphic("JPEG error: unsupported colour space with " + std::to_string(header->components) +
                               " components");
@@ -101,8 +105,8 @@ std::unique_ptr<TBitmap> TJPEGImage::decode() const {
         scratch.resize(checkedMul(size_t(w) * 4, size_t(jpeglib::kCmykBatch)));
 
     jpeglib::DecodeJob job;
-    job.data = data_.data();
-    job.size = data_.size();
+    job.data = data_->data();
+    job.size = data_->size();
     job.scaleDenom = 1 << scaleIndex(scale_);
     job.output = header_->output;
     job.width = w;
@@ -127,8 +131,8 @@ std::unique_ptr<TBitmap> TJPEGImage::decode() const {
 }
 
 void TJPEGImage::saveToStream(std::ostream& out) const {
-    if (!data_.empty()) {
-        out.write(reinterpret_cast<const char*>(data_.data()), std::streamsize(data_.size()));
+    if (data_ && data_->size()) {
+        out.write(reinterpret_cast<const char*>(data_->data()), std::streamsize(data_->size()));
     } else if (source_) {
         std::vector<uint8_t> bytes = encode();
         out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
@@ -140,7 +144,7 @@ void TJPEGImage::saveToStream(std::ostream& out) const {
 
 void TJPEGImage::assign(const TBitmap& source) {
     source_ = std::make_unique<TBitmap>(source);
-    data_.clear();
+    data_.reset();
     header_.reset();
     decoded_.reset();
 }
@@ -171,7 +175,7 @@ std::vector<uint8_t> TJPEGImage::encode() const {
     return std::vector<uint8_t>(owned.get(), owned.get() + job.outputSize);
 }
 
-void TJPEGImage::compress() { setData(encode()); }
+void TJPEGImage::compress() { setData(FileBytes::hold(encode())); }
 
 void ChooseJpegScale(TJPEGImage& jpeg, int requiredWidth, int requiredHeight) {
     for (JpegScale s : {JpegScale::jsEighth, JpegScale::jsQuarter, JpegScale::jsHalf}) {

@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "imaging/Bitmap.h"
+#include "imaging/FileBytes.h"
 #include "imaging/Graphic.h"
+#include "imaging/Limits.h"
 
 namespace korvel {
 
@@ -28,6 +30,11 @@ public:
 
     // Reads the header; pixels are decoded lazily. Throws EInvalidGraphic for a bad header.
     void loadFromMemory(const uint8_t* data, size_t size) override;
+    // Keeps the file's bytes as FileBytes gives them (a large file stays mapped, not copied).
+    void loadFromFile(const std::string& path) override;
+    // Eight bytes a pixel: twice what the densest real files (quality 100, no subsampling,
+    // four components) take; progressive scans and byte stuffing stay well inside it.
+    uint64_t maxFileBytes() const override { return fileByteLimit(8); }
     // Writes the compressed data: the loaded file or the result of compress(); an assigned raster
     // not yet compressed is compressed with the current settings.
     void saveToStream(std::ostream& out) const override;
@@ -57,11 +64,11 @@ public:
 
 private:
     struct Header;
-    void setData(std::vector<uint8_t> data);
+    void setData(std::shared_ptr<const FileBytes> data);
     std::unique_ptr<TBitmap> decode() const;
     std::vector<uint8_t> encode() const;
 
-    std::vector<uint8_t> data_;
+    std::shared_ptr<const FileBytes> data_;  // compressed data, null when there is none
     std::unique_ptr<Header> header_;
     JpegScale scale_ = JpegScale::jsFullSize;
     mutable std::unique_ptr<TBitmap> decoded_;

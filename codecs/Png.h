@@ -10,6 +10,7 @@
 #include "imaging/Bitmap.h"
 #include "imaging/Errors.h"
 #include "imaging/Graphic.h"
+#include "imaging/Limits.h"
 
 namespace korvel {
 
@@ -55,6 +56,9 @@ public:
     // Replaces image and fields from a PNG file image. Throws EGLDPNG (or EImageTooLarge when
     // the image exceeds the pixel limit); on failure the graphic keeps its previous state.
     void loadFromMemory(const uint8_t* data, size_t size) override;
+    // Nine bytes a pixel: 16-bit RGBA rows are eight, and filter bytes, stored deflate blocks
+    // and chunk framing add well under one more.
+    uint64_t maxFileBytes() const override { return fileByteLimit(9); }
     // Encodes image with the settings below. Throws EGLDPNG.
     void saveToStream(std::ostream& out) const override;
 

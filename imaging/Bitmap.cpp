@@ -356,4 +356,6 @@ void TBitmap::loadFromMemory(const uint8_t* data, size_t size) {
 
 void TBitmap::saveToStream(std::ostream& out) const { writeBmp(*this, out); }
 
+uint64_t TBitmap::maxFileBytes() const { return fileByteLimit(4); }
+
 }  // namespace korvel

@@ -124,6 +124,9 @@ public:
     // 40-byte info header, palette and bottom-up padded rows.
     void loadFromMemory(const uint8_t* data, size_t size) override;
     void saveToStream(std::ostream& out) const override;
+    // Four bytes a pixel: 32-bit rows, and RLE at its worst (a 2-byte run per pixel plus an
+    // end-of-line code per row), never need more.
+    uint64_t maxFileBytes() const override;
 
     // Releases the pixels; the bitmap becomes 0 x 0.
     void clear();

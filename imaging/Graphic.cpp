@@ -1,9 +1,5 @@
 #include "imaging/Graphic.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -12,6 +8,8 @@
 
 #include "imaging/Bitmap.h"
 #include "imaging/Errors.h"
+#include "imaging/FileBytes.h"
+#include "imaging/Limits.h"
 #include "imaging/PlainStretch.h"
 
 namespace korvel {
@@ -31,39 +29,15 @@ std::string systemReason(const std::string& what, const std::string& path, int e
 }  // namespace
 
 std::vector<uint8_t> readWholeFile(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw EFileError(systemReason("Cannot open", path, errno));
-    struct stat st;
-    if (::fstat(fd, &st) != 0) {
-        int err = errno;
-        ::close(fd);
-        throw EFileError(systemReason("Cannot read", path, err));
-    }
-    if (S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        throw EFileError(systemReason("Cannot read", path, EISDIR));
-    }
-    std::vector<uint8_t> data;
-    data.reserve(st.st_size > 0 ? size_t(st.st_size) : 0);
-    uint8_t buf[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            int err = errno;
-            ::close(fd);
-            throw EFileError(systemReason("Cannot read", path, err));
-        }
-        if (n == 0) break;
-        data.insert(data.end(), buf, buf + n);
-    }
-    ::close(fd);
-    return data;
+    const std::shared_ptr<const FileBytes> bytes = FileBytes::open(path);
+    return std::vector<uint8_t>(bytes->data(), bytes->data() + bytes->size());
 }
 
+uint64_t TGraphic::maxFileBytes() const { return fileByteLimit(16); }
+
 void TGraphic::loadFromFile(const std::string& path) {
-    std::vector<uint8_t> data = readWholeFile(path);
-    loadFromMemory(data.data(), data.size());
+    const std::shared_ptr<const FileBytes> bytes = FileBytes::open(path, maxFileBytes());
+    loadFromMemory(bytes->data(), bytes->size());
 }
 
 void TGraphic::loadFromStream(std::istream& in) {

@@ -45,9 +45,12 @@ public:
     // Decodes one complete file image held in memory. On failure throws and the graphic
     // is left empty or as it was; it never half-works.
     virtual void loadFromMemory(const uint8_t* data, size_t size) = 0;
-    // Reads the whole file, then decodes it. A file that cannot be read throws EFileError
-    // with the system's reason.
+    // Opens the file through FileBytes (regular files only, at most maxFileBytes(), large ones
+    // mapped), then decodes it. A file that cannot be read throws EFileError with the reason.
     virtual void loadFromFile(const std::string& path);
+    // Most bytes a file of this format can need for an image within the pixel limit; larger
+    // files are refused unread. Formats without a tighter bound allow 16 bytes per pixel.
+    virtual uint64_t maxFileBytes() const;
     // Reads the rest of the stream, then decodes it.
     void loadFromStream(std::istream& in);
 
@@ -74,7 +77,7 @@ private:
     ProgressListener progress_;
 };
 
-// Reads a whole file into memory; throws EFileError naming the file and the system's reason.
+// Reads a whole regular file into memory; throws EFileError naming the file and the reason.
 std::vector<uint8_t> readWholeFile(const std::string& path);
 
 }  // namespace korvel

@@ -27,6 +27,14 @@ size_t checkedAdd(size_t a, size_t b) {
     return r;
 }
 
+uint64_t fileByteLimit(unsigned bytesPerPixel) {
+    uint64_t pixels, total;
+    if (__builtin_mul_overflow(pixelLimit(), uint64_t(bytesPerPixel), &pixels) ||
+        __builtin_add_overflow(pixels, kMetadataAllowance, &total))
+        return std::numeric_limits<uint64_t>::max();
+    return total;
+}
+
 size_t paddedRowBytes(int64_t width, int bitsPerPixel) {
     if (width < 0 || bitsPerPixel <= 0) throw EImageTooLarge("Invalid image row size");
     size_t bits = checkedMul(size_t(width), size_t(bitsPerPixel));

@@ -18,6 +18,11 @@ void checkImageSize(int64_t width, int64_t height, int bitsPerPixel);
 // Bytes of one row padded to 4 bytes, as in Windows bitmaps. Throws EImageTooLarge on overflow.
 size_t paddedRowBytes(int64_t width, int bitsPerPixel);
 
+// Most bytes a file of one format may hold: bytesPerPixel for every pixel the limit allows, plus
+// kMetadataAllowance for headers, palettes, profiles and comments. Saturates instead of overflowing.
+constexpr uint64_t kMetadataAllowance = uint64_t(16) << 20;
+uint64_t fileByteLimit(unsigned bytesPerPixel);
+
 // a * b and a + b, throwing EImageTooLarge when the result does not fit in size_t.
 size_t checkedMul(size_t a, size_t b);
 size_t checkedAdd(size_t a, size_t b);

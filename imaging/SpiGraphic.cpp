@@ -8,6 +8,7 @@
 #include "codecs/Bmp.h"
 #include "codecs/BmpHeader.h"
 #include "imaging/Errors.h"
+#include "imaging/FileBytes.h"
 #include "imaging/FileNames.h"
 #include "imaging/Limits.h"
 #include "imaging/SpiHost.h"
@@ -211,6 +212,8 @@ void TSPIBitmap::loadThrough(const std::string& name, const std::function<void(T
 }
 
 void TSPIBitmap::loadFromFile(const std::string& path) {
+    // Said plainly here, rather than lost among the classes' failures below.
+    refuseSpecialFile(path);
     loadThrough(path, [&](TGraphic& g) { g.loadFromFile(path); });
 }
 

@@ -4,11 +4,13 @@
 #include <dlfcn.h>
 #include <fnmatch.h>
 #include <link.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "imaging/FileNames.h"
 #include "imaging/FormatRegistry.h"
@@ -28,11 +30,36 @@ ESPIInvalidSPI::ESPIInvalidSPI(const std::string& fileName, const std::string& r
 
 namespace {
 
-// Information texts come in a 256-byte buffer announced as 255 long; the guard behind it shows
-// a plug-in that writes further than it was allowed to.
+// Information texts come in a 256-byte buffer announced as 255 long. Guard bytes fill the rest of
+// a 64 KiB area behind it, so an overrun of up to that much lands in memory of ours that holds
+// nothing and is found afterwards; after the area comes a page that cannot be touched, so a
+// longer one stops the process at the faulting write instead of corrupting the heap.
 constexpr int kInfoBufferLength = 255;
-constexpr size_t kInfoGuardBytes = 256;
+constexpr size_t kInfoAreaBytes = size_t(64) << 10;
 constexpr uint8_t kGuardByte = 0xA5;
+
+class InfoArea {
+public:
+    InfoArea() {
+        page_ = size_t(::sysconf(_SC_PAGESIZE));
+        mapped_ = (kInfoAreaBytes + page_ - 1) / page_ * page_ + page_;
+        void* p = ::mmap(nullptr, mapped_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED) throw std::bad_alloc();
+        base_ = static_cast<char*>(p);
+        ::mprotect(base_ + mapped_ - page_, page_, PROT_NONE);
+        // The buffer ends where the guard bytes end: right before the inaccessible page.
+        start_ = base_ + mapped_ - page_ - kInfoAreaBytes;
+    }
+    ~InfoArea() { ::munmap(base_, mapped_); }
+    InfoArea(const InfoArea&) = delete;
+    InfoArea& operator=(const InfoArea&) = delete;
+    char* data() const { return start_; }
+
+private:
+    size_t page_ = 0, mapped_ = 0;
+    char* base_ = nullptr;
+    char* start_ = nullptr;
+};
 // A plug-in that never ends its list of formats is cut here.
 constexpr int kMaxFormatPairs = 256;
 
@@ -115,16 +142,18 @@ TXnSPI::TXnSPI(const std::string& path) : TSPI(path) { initialise(); }
 
 std::string TSPI::pluginInfo(int n) const {
     auto fn = require(GetPluginInfo, "GetPluginInfo");
-    std::vector<char> buf(size_t(kInfoBufferLength) + 1 + kInfoGuardBytes, char(kGuardByte));
-    std::fill_n(buf.begin(), kInfoBufferLength + 1, '\0');
-    const int32_t written = fn(n, buf.data(), kInfoBufferLength);
-    for (size_t i = kInfoBufferLength + 1; i < buf.size(); ++i)
+    InfoArea area;
+    char* const buf = area.data();
+    std::memset(buf, 0, kInfoBufferLength + 1);
+    std::memset(buf + kInfoBufferLength + 1, kGuardByte, kInfoAreaBytes - kInfoBufferLength - 1);
+    const int32_t written = fn(n, buf, kInfoBufferLength);
+    for (size_t i = kInfoBufferLength + 1; i < kInfoAreaBytes; ++i)
         if (uint8_t(buf[i]) != kGuardByte) throw ESPIInvalidSPI(FileName, "information text overran its buffer");
     if (written < 1) return {};
     if (written > kInfoBufferLength) throw ESPIInvalidSPI(FileName, "information text longer than its buffer");
-    const char* end = static_cast<const char*>(std::memchr(buf.data(), '\0', kInfoBufferLength + 1));
+    const char* end = static_cast<const char*>(std::memchr(buf, '\0', kInfoBufferLength + 1));
     if (!end) throw ESPIInvalidSPI(FileName, "information text not terminated");
-    return std::string(static_cast<const char*>(buf.data()), end);
+    return std::string(static_cast<const char*>(buf), end);
 }
 
 void TSPI::initialise() {

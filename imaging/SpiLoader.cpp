@@ -1,14 +1,13 @@
 #include "imaging/SpiLoader.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 
 #include "imaging/Errors.h"
+#include "imaging/FileBytes.h"
 #include "imaging/FileNames.h"
 #include "imaging/SpiHost.h"
 
@@ -152,23 +151,13 @@ size_t TInSPIAbleFromStream::fillHeader(uint8_t* buf) {
 }
 
 size_t TInSPIAbleFromFile::fillHeader(uint8_t* buf) {
-    const std::string& path = sourceName();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw EFileError("Cannot open \"" + path + "\": " + std::strerror(errno));
-    size_t total = 0;
-    while (total < kSpiHeaderBufferSize) {
-        const ssize_t n = ::read(fd, buf + total, kSpiHeaderBufferSize - total);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            const int err = errno;
-            ::close(fd);
-            throw EFileError("Cannot read \"" + path + "\": " + std::strerror(err));
-        }
-        if (n == 0) break;
-        total += size_t(n);
-    }
-    ::close(fd);
-    return total;
+    // Plug-ins open the file by its name themselves: a pipe or device is refused here, before
+    // any of them is called. No size bound: the format is the plug-in's, and only the header
+    // is read here.
+    const std::shared_ptr<const FileBytes> bytes = FileBytes::open(sourceName());
+    const size_t n = std::min(bytes->size(), kSpiHeaderBufferSize);
+    if (n) std::memcpy(buf, bytes->data(), n);
+    return n;
 }
 
 }  // namespace korvel

@@ -65,7 +65,7 @@ std::string TDirTree::nodePath(const QTreeWidgetItem* item) {
 }
 
 bool TDirTree::accept(const std::string& path) const {
-    if (korvel::IsInsideRecycleBin(path)) return false;
+    if (!korvel::PassesRecycleBinRule(path)) return false;
     return !OnAddDir || OnAddDir(path);
 }
 

@@ -18,6 +18,9 @@
 #include <QProcess>
 
 #include "app/AppIdentity.h"
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "app/KorvelMain.h"
 #include "app/SingleInstance.h"
 #include "browse/ui/DirTree.h"
@@ -128,6 +131,18 @@ private slots:
         QCoreApplication::setApplicationName(QStringLiteral("probe"));
         QCOMPARE(QGuiApplication::applicationDisplayName(), QStringLiteral("probe"));
         QCoreApplication::setApplicationName(testName);
+    void pipeOnTheCommandLineNeverBlocksTheStart() {
+        const QString pipe = pics_.path() + "/x.png";
+        QVERIFY(::mkfifo(pipe.toLocal8Bit().constData(), 0600) == 0);
+        ::alarm(30);  // a start that blocks on the pipe ends the test here as a failure
+        {
+            TKorvelMain w({pipe});
+            w.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w));
+            QCOMPARE(QString::fromStdString(w.SubViewPath), pipe);
+        }
+        ::alarm(0);
+        QFile::remove(pipe);
     }
 
     void closeWritesSettingsAndKeepsForeignSections() {

@@ -20,6 +20,8 @@ private slots:
         mk("A");
         mk("c");
         mk("Trash/files/trashed/deep");
+        mk("win/RECYCLED/DC1/deep");
+        mk("win/Recycler/S-1-5/deep");
     }
 
     void selectReadsLazilyAndSortsIgnoringCase() {
@@ -31,7 +33,7 @@ private slots:
         QVERIFY(parent);
         QStringList names;
         for (int i = 0; i < parent->childCount(); ++i) names << parent->child(i)->text(0);
-        QCOMPARE(names, (QStringList{"A", "b", "c", "Trash"}));
+        QCOMPARE(names, (QStringList{"A", "b", "c", "Trash", "win"}));
         // Only folders with sub-folders get the expand button.
         QCOMPARE(tree.FindNode(base_ + "c/")->childCount(), 0);
         QCOMPARE(tree.FindNode(base_ + "b/")->childCount(), 1);
@@ -40,11 +42,15 @@ private slots:
         QCOMPARE(tree.SelectedPath(), base_ + "b/inner/");
     }
 
-    void trashShowsItsFilesFolderButNothingInside() {
+    void recycleBinsShowTheBinButNothingInside() {
         TDirTree tree;
-        QVERIFY(tree.SelectPath(base_ + "Trash/files/"));
-        QVERIFY(!tree.SelectPath(base_ + "Trash/files/trashed/"));
-        QCOMPARE(tree.FindNode(base_ + "Trash/files/")->childCount(), 0);
+        const std::pair<std::string, std::string> bins[] = {
+            {"Trash/files/", "trashed/"}, {"win/RECYCLED/", "DC1/"}, {"win/Recycler/", "S-1-5/"}};
+        for (const auto& [bin, inside] : bins) {
+            QVERIFY2(tree.SelectPath(base_ + bin), bin.c_str());
+            QVERIFY2(!tree.SelectPath(base_ + bin + inside), bin.c_str());
+            QCOMPARE(tree.FindNode(base_ + bin)->childCount(), 0);
+        }
     }
 
     void addAndRemovePathNodes() {

@@ -30,24 +30,35 @@ TEST(Drives, MountTableBecomesDriveList) {
     EXPECT_EQ(listDrives("overlay / overlay rw 0 0\n", "", labels).size(), 1u);
 }
 
-TEST(Drives, TrashRules) {
+TEST(Drives, RecycleBinRules) {
     struct Row {
         const char* path;
-        bool isBin, inside;
+        bool isBin, inside, passes;
     } rows[] = {
-        {"/home/u/.local/share/Trash/files/", true, false},
-        {"/home/u/.local/share/Trash/files/old/", false, true},
-        {"/home/u/.local/share/Trash/files/old/deeper", false, true},
-        {"/media/u/USB/.Trash-1000/files/", true, false},
-        {"/media/u/USB/.Trash-1000/files/x/", false, true},
-        {"/media/u/USB/.Trash/1000/files/x/", false, true},
-        {"/media/u/USB/.Trash/abc/files/x/", false, false},
-        {"/home/u/files/", false, false},
-        {"/home/u/Trash/", false, false},
-        {"/home/u/.local/share/Trash/", false, false},
+        {"/home/u/.local/share/Trash/files/", true, false, true},
+        {"/home/u/.local/share/Trash/files/old/", false, true, false},
+        {"/home/u/.local/share/Trash/files/old/deeper", false, true, false},
+        {"/media/u/USB/.Trash-1000/files/", true, false, true},
+        {"/media/u/USB/.Trash-1000/files/x/", false, true, false},
+        {"/media/u/USB/.Trash/1000/files/x/", false, true, false},
+        {"/media/u/USB/.Trash/abc/files/x/", false, false, true},
+        {"/home/u/files/", false, false, true},
+        {"/home/u/Trash/", false, false, true},
+        {"/home/u/.local/share/Trash/", false, false, true},
+        // A Windows disk: the recycle bin folder is shown, nothing below it, in any letter case.
+        {"/media/u/WIN/RECYCLED/", false, false, true},
+        {"/media/u/WIN/RECYCLED/DC1/", false, false, false},
+        {"/media/u/WIN/Recycled/DC1/x/", false, false, false},
+        {"/media/u/WIN/recycler/", false, false, true},
+        {"/media/u/WIN/RECYCLER/S-1-5-21/", false, false, false},
+        {"/media/u/WIN/ReCyClEr/S-1-5-21", false, false, false},
+        {"/RECYCLED/a/", false, false, false},
+        {"/media/u/WIN/RECYCLEDX/a/", false, false, true},
+        {"/media/u/WIN/MyRECYCLED/a/", false, false, true},
     };
     for (const Row& r : rows) {
         EXPECT_EQ(IsRecycleBinFolder(r.path), r.isBin) << r.path;
         EXPECT_EQ(IsInsideRecycleBin(r.path), r.inside) << r.path;
+        EXPECT_EQ(PassesRecycleBinRule(r.path), r.passes) << r.path;
     }
 }

@@ -1,6 +1,7 @@
 // Decoding through the plug-ins: candidate order, offsets, the header buffer, progress, release
 // rules, the two graphic classes, pixel formats of the returned blocks and damaged blocks.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <sstream>
@@ -14,6 +15,7 @@
 #include "imaging/SpiHost.h"
 #include "imaging/SpiLoader.h"
 #include "tests/imaging/SpiTestSupport.h"
+#include "tests/support/Guarded.h"
 #include "tests/support/Mutation.h"
 
 using namespace korvel;
@@ -68,6 +70,28 @@ TEST_F(SpiDecodeTest, CandidatesMatchingTheExtensionFirstInReverseOrder) {
     EXPECT_THROW(g.loadFromFile(file("n.kvt", junk)), EInvalidGraphic);
     EXPECT_EQ(calls("IsSupported"),
               (std::vector<std::string>{"kvtB", "kvtB", "kvtA", "kvtA", "other", "other"}));
+}
+
+TEST_F(SpiDecodeTest, NoPluginIsHandedAPipe) {
+    load({"kvtA"});
+    const std::string pipe = dir_.path + "p.kvt";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    for (int useBitmap = 0; useBitmap < 2; ++useBitmap) {
+        const korvel::testing::Guarded g = korvel::testing::runGuarded([&] {
+            try {
+                if (useBitmap) TSPIBitmap().loadFromFile(pipe);
+                else TSPIGraphic().loadFromFile(pipe);
+                return std::string("loaded");
+            } catch (const EFileError& e) {
+                return std::to_string(trace().size()) + " calls: " + e.what();
+            } catch (const std::exception& e) {
+                return std::string("wrong error: ") + e.what();
+            }
+        });
+        ASSERT_EQ(g.outcome, korvel::testing::Guarded::Finished) << useBitmap;
+        EXPECT_EQ(g.result.rfind("0 calls: ", 0), 0u) << g.result;
+        EXPECT_NE(g.result.find("named pipe"), std::string::npos) << g.result;
+    }
 }
 
 TEST_F(SpiDecodeTest, FirstSupportingCandidateDecodes) {

@@ -35,7 +35,7 @@ std::vector<std::string> fileNames(const TSPIs& host) {
 
 TEST(SpiSearch, LoadsLibrariesAndSkipsWhatCannotServe) {
     TempDir dir;
-    for (const char* name : {"kvtA", "archive", "xn", "nopicture", "badlong", "badnul", "noformat"})
+    for (const char* name : {"kvtA", "archive", "xn", "nopicture", "badlong", "badnul", "overrun", "noformat"})
         fs::copy_file(plugin(name), dir.path + name + ".spi");
     fs::copy_file(plugin("other"), dir.path + "UPPER.SPI");    // masks match ignoring case
     fs::copy_file(plugin("kvtB"), dir.path + ".hidden.spi");   // hidden: never loaded
@@ -84,6 +84,8 @@ TEST(SpiSearch, InformationItems) {
 TEST(SpiSearch, BrokenLibrariesYieldNothingOrTheMissingExport) {
     EXPECT_EQ(TSPI::create(plugin("badlong")), nullptr);
     EXPECT_EQ(TSPI::create(plugin("badnul")), nullptr);
+    // 600 bytes written into the 256-byte buffer: found in the guard, not a corrupted heap.
+    EXPECT_EQ(TSPI::create(plugin("overrun")), nullptr);
     EXPECT_EQ(TSPI::create(appDir() + "absent.spi"), nullptr);
     try {
         TSPI::create(plugin("nopicture"));

@@ -1,5 +1,6 @@
 // Runs the korvel-tool binary as a user would and checks its output, files and exit status.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -62,6 +63,18 @@ TEST(KorvelTool, InfoReportsEachFileAndFailures) {
     EXPECT_NE(got[1].find("No such file or directory"), std::string::npos);
     EXPECT_EQ(got[2], d / "x.xyz" + "\terror: 拡張子 .xyz の画像形式は処理できません");
     EXPECT_EQ(got[3], d / "a.bmp" + "\t7x5 8 ビットマップ");
+}
+
+TEST(KorvelTool, InfoRefusesAPipeAtOnce) {
+    Folder d;
+    ASSERT_EQ(::mkfifo((d / "x.png").c_str(), 0600), 0);
+    save(TBitmap(2, 3, PixelFormat::pf24bit), d / "b.bmp");
+    // timeout turns a hang into status 124 rather than a stalled test.
+    ToolRun r = korvel::testing::runTool("info " + d / "x.png" + " " + d / "b.bmp", "LC_ALL=C.UTF-8 timeout 20");
+    EXPECT_EQ(r.status, 1);
+    ASSERT_EQ(r.lines.size(), 2u);
+    EXPECT_NE(r.lines[0].find("it is a named pipe, not a regular file"), std::string::npos) << r.lines[0];
+    EXPECT_EQ(r.lines[1], d / "b.bmp" + "\t2x3 24 ビットマップ");
 }
 
 TEST(KorvelTool, DecodeWritesPamWithAlpha) {

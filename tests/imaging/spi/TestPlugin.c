@@ -56,6 +56,13 @@ SPI_EXPORT int32_t GetPluginInfo(int32_t infono, char *buf, int32_t buflen) {
         return buflen;
     }
 #endif
+#ifdef SPI_BAD_INFO_OVERRUN
+    if (infono == 1) { /* an about text copied without regard to buflen */
+        memset(buf, 'x', SPI_BAD_INFO_OVERRUN - 1);
+        buf[SPI_BAD_INFO_OVERRUN - 1] = 0;
+        return buflen;
+    }
+#endif
 #ifdef SPI_NO_FORMATS
     if (infono == 3) return 0; /* the extension item is there, its description is not */
     if (infono == 2) {
