@@ -131,6 +131,8 @@ private slots:
         QCoreApplication::setApplicationName(QStringLiteral("probe"));
         QCOMPARE(QGuiApplication::applicationDisplayName(), QStringLiteral("probe"));
         QCoreApplication::setApplicationName(testName);
+    }
+
     void pipeOnTheCommandLineNeverBlocksTheStart() {
         const QString pipe = pics_.path() + "/x.png";
         QVERIFY(::mkfifo(pipe.toLocal8Bit().constData(), 0600) == 0);
