@@ -9,8 +9,8 @@
 
 #include "browse/FileList.h"
 #include "imaging/Bitmap.h"
-#include "imaging/MediaFiles.h"
-#include "imaging/Picture.h"
+#include "formats/MediaFiles.h"
+#include "formats/Picture.h"
 #include "settings/MainSettings.h"
 
 class QAction;

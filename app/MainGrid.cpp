@@ -21,7 +21,7 @@
 #include "app/ResizeWatcher.h"
 #include "browse/GridModel.h"
 #include "browse/ui/OrgStGrid.h"
-#include "imaging/MediaFiles.h"
+#include "formats/MediaFiles.h"
 #include "platform/PathText.h"
 
 namespace {

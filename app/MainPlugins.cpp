@@ -3,11 +3,11 @@
 #include <memory>
 
 #include "app/KorvelMain.h"
-#include "imaging/FormatRegistry.h"
-#include "imaging/SpiExclusion.h"
-#include "imaging/SpiGraphic.h"
-#include "imaging/SpiStartup.h"
-#include "imaging/ui/PlugInFrm.h"
+#include "formats/FormatRegistry.h"
+#include "formats/SpiExclusion.h"
+#include "formats/SpiGraphic.h"
+#include "formats/SpiStartup.h"
+#include "app/PlugInFrm.h"
 
 namespace {
 // SPIs1: the one plug-in host, living as long as the window that made it.

@@ -16,7 +16,7 @@
 #include "app/ResizeWatcher.h"
 #include "browse/GridModel.h"
 #include "browse/ui/OrgStGrid.h"
-#include "imaging/Errors.h"
+#include "base/Errors.h"
 #include "imaging/StretchUtils.h"
 #include "platform/PathText.h"
 #include "platform/QtImage.h"

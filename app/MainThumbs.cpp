@@ -10,7 +10,7 @@
 #include "app/KorvelMain.h"
 #include "browse/ThumbCache.h"
 #include "browse/Thumbnails.h"
-#include "imaging/Errors.h"
+#include "base/Errors.h"
 #include "platform/QtImage.h"
 
 namespace {

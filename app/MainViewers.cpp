@@ -2,7 +2,7 @@
 #include <QMenu>
 
 #include "app/KorvelMain.h"
-#include "fileops/Wallpaper.h"
+#include "fileops/WallpaperBitmap.h"
 #include "view/SubFrm.h"
 #include "view/WallpaperCommands.h"
 

@@ -10,9 +10,9 @@
 #include <QScreen>
 
 #include "imaging/Bitmap.h"
-#include "imaging/Errors.h"
+#include "base/Errors.h"
 #include "platform/QtImage.h"
-#include "settings/ConfigPaths.h"
+#include "base/UserFolders.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "imaging/FileNames.h"
+#include "base/FileNames.h"
 
 namespace korvel {
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "imaging/FileNames.h"
+#include "base/FileNames.h"
 
 namespace korvel {
 

@@ -11,10 +11,10 @@
 #include <sstream>
 #include <vector>
 
-#include "codecs/Bmp.h"
+#include "imaging/Bmp.h"
 #include "imaging/Bitmap.h"
-#include "imaging/Errors.h"
-#include "imaging/FileNames.h"
+#include "base/Errors.h"
+#include "base/FileNames.h"
 
 namespace korvel {
 

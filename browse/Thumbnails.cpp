@@ -8,9 +8,9 @@
 #include "browse/FileList.h"
 #include "browse/ThumbCache.h"
 #include "codecs/Jpeg.h"
-#include "imaging/Errors.h"
-#include "imaging/MediaFiles.h"
-#include "imaging/Picture.h"
+#include "base/Errors.h"
+#include "formats/MediaFiles.h"
+#include "formats/Picture.h"
 #include "imaging/PlainStretch.h"
 #include "imaging/StretchUtils.h"
 

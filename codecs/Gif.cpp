@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "imaging/Errors.h"
-#include "imaging/Limits.h"
+#include "base/Errors.h"
+#include "base/Limits.h"
 
 namespace korvel {
 

@@ -5,7 +5,7 @@
 
 #include "imaging/Bitmap.h"
 #include "imaging/Graphic.h"
-#include "imaging/Limits.h"
+#include "base/Limits.h"
 
 namespace korvel {
 

@@ -6,10 +6,10 @@
 #include <cstring>
 #include <exception>
 
-#include "codecs/Bmp.h"
-#include "codecs/BmpHeader.h"
+#include "imaging/Bmp.h"
+#include "imaging/BmpHeader.h"
 #include "codecs/Png.h"
-#include "imaging/Errors.h"
+#include "base/Errors.h"
 
 namespace korvel {
 

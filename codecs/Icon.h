@@ -3,7 +3,7 @@
 // its AND mask (or alpha channel) becomes the raster's mask.
 #include "imaging/Bitmap.h"
 #include "imaging/Graphic.h"
-#include "imaging/Limits.h"
+#include "base/Limits.h"
 
 namespace korvel {
 

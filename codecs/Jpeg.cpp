@@ -6,8 +6,8 @@
 #include <string>
 
 #include "codecs/JpegLib.h"
-#include "imaging/Errors.h"
-#include "imaging/Limits.h"
+#include "base/Errors.h"
+#include "base/Limits.h"
 
 namespace korvel {
 

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "imaging/Bitmap.h"
-#include "imaging/FileBytes.h"
+#include "base/FileBytes.h"
 #include "imaging/Graphic.h"
-#include "imaging/Limits.h"
+#include "base/Limits.h"
 
 namespace korvel {
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "imaging/Errors.h"
+#include "base/Errors.h"
 
 namespace korvel {
 

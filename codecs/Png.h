@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "imaging/Bitmap.h"
-#include "imaging/Errors.h"
+#include "base/Errors.h"
 #include "imaging/Graphic.h"
-#include "imaging/Limits.h"
+#include "base/Limits.h"
 
 namespace korvel {
 

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "codecs/PngChunks.h"
-#include "imaging/Limits.h"
+#include "base/Limits.h"
 
 namespace korvel::png {
 

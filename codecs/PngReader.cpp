@@ -10,7 +10,7 @@
 #include "codecs/PngInterlace.h"
 #include "codecs/PngPixels.h"
 #include "codecs/PngStreams.h"
-#include "imaging/Limits.h"
+#include "base/Limits.h"
 
 namespace korvel {
 

@@ -7,14 +7,14 @@
 #include <cstdint>
 #include <ostream>
 
-#include "codecs/Bmp.h"
+#include "imaging/Bmp.h"
 #include "codecs/Gif.h"
 #include "codecs/Jpeg.h"
 #include "fileops/PngOutput.h"
-#include "fileops/SafeWrite.h"
+#include "base/SafeWrite.h"
 #include "imaging/Bitmap.h"
-#include "imaging/FileNames.h"
-#include "imaging/Picture.h"
+#include "base/FileNames.h"
+#include "formats/Picture.h"
 #include "imaging/PlainStretch.h"
 #include "imaging/StretchUtils.h"
 

@@ -7,9 +7,9 @@
 #include <cstring>
 #include <new>
 
-#include "codecs/Bmp.h"
-#include "imaging/Errors.h"
-#include "imaging/Limits.h"
+#include "imaging/Bmp.h"
+#include "base/Errors.h"
+#include "base/Limits.h"
 
 namespace korvel {
 

@@ -7,9 +7,9 @@
 #include <sstream>
 
 #include "imaging/Bitmap.h"
-#include "imaging/Errors.h"
-#include "imaging/FileBytes.h"
-#include "imaging/Limits.h"
+#include "base/Errors.h"
+#include "base/FileBytes.h"
+#include "base/Limits.h"
 #include "imaging/PlainStretch.h"
 
 namespace korvel {

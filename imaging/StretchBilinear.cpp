@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "imaging/Bitmap.h"
-#include "imaging/Errors.h"
+#include "base/Errors.h"
 #include "imaging/StretchPasses.h"
 
 namespace korvel::stretch {

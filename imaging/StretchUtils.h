@@ -2,7 +2,7 @@
 // Quality resampling in place and lossless quarter and half turns.
 #include <memory>
 
-#include "imaging/Errors.h"
+#include "base/Errors.h"
 
 namespace korvel {
 

@@ -3,7 +3,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
-#include "imaging/FileNames.h"
+#include "base/FileNames.h"
 
 namespace korvel {
 

@@ -1,6 +1,6 @@
 #include "settings/MainSettings.h"
 
-#include "settings/IniFile.h"
+#include "base/IniFile.h"
 
 namespace korvel {
 

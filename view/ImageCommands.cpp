@@ -7,8 +7,8 @@
 #include <new>
 
 #include "imaging/Bitmap.h"
-#include "imaging/Errors.h"
-#include "imaging/Picture.h"
+#include "base/Errors.h"
+#include "formats/Picture.h"
 #include "imaging/StretchUtils.h"
 #include "platform/ShellServices.h"
 

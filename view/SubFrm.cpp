@@ -16,7 +16,7 @@
 #include <cmath>
 #include <new>
 
-#include "imaging/Errors.h"
+#include "base/Errors.h"
 #include "platform/PathText.h"
 #include "platform/QtImage.h"
 #include "view/PaintBox.h"

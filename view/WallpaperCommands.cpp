@@ -8,7 +8,7 @@
 #include <cmath>
 
 #include "imaging/Bitmap.h"
-#include "platform/Wallpaper.h"
+#include "platform/DesktopWallpaper.h"
 
 namespace {
 

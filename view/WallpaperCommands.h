@@ -4,7 +4,7 @@
 #include <QSize>
 #include <string>
 
-#include "fileops/Wallpaper.h"
+#include "fileops/WallpaperBitmap.h"
 
 class QWidget;
 

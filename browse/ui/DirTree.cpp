@@ -14,7 +14,7 @@
 
 #include "browse/Collation.h"
 #include "browse/Drives.h"
-#include "imaging/Errors.h"
+#include "base/Errors.h"
 #include "platform/PathText.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "imaging/SpiApi.h"
+#include "formats/SpiApi.h"
 
 #define SPIKIT_EXPORT extern "C" __attribute__((visibility("default")))
 

@@ -10,13 +10,13 @@
 #include <sstream>
 
 #include "app/KorvelMain.h"
-#include "imaging/FormatRegistry.h"
-#include "imaging/SpiExclusion.h"
-#include "imaging/SpiGraphic.h"
-#include "imaging/SpiHost.h"
-#include "imaging/SpiStartup.h"
-#include "imaging/ui/PlugInFrm.h"
-#include "settings/IniFile.h"
+#include "formats/FormatRegistry.h"
+#include "formats/SpiExclusion.h"
+#include "formats/SpiGraphic.h"
+#include "formats/SpiHost.h"
+#include "formats/SpiStartup.h"
+#include "app/PlugInFrm.h"
+#include "base/IniFile.h"
 
 namespace {
 

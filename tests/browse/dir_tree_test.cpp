@@ -3,7 +3,7 @@
 #include <QtTest>
 
 #include "browse/ui/DirTree.h"
-#include "imaging/Errors.h"
+#include "base/Errors.h"
 
 class DirTreeTest : public QObject {
     Q_OBJECT

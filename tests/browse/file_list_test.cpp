@@ -9,7 +9,7 @@
 #include "browse/ExtensionSet.h"
 #include "browse/FileList.h"
 #include "browse/SeekFile.h"
-#include "imaging/FormatRegistry.h"
+#include "formats/FormatRegistry.h"
 #include "tests/browse/TempTree.h"
 
 using namespace korvel;

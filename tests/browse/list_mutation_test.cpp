@@ -14,8 +14,8 @@
 #include "browse/ExtensionSet.h"
 #include "browse/FileSort.h"
 #include "browse/FolderScan.h"
-#include "imaging/FileNames.h"
-#include "imaging/FormatRegistry.h"
+#include "base/FileNames.h"
+#include "formats/FormatRegistry.h"
 #include "tests/browse/TempTree.h"
 #include "tests/support/Mutation.h"
 

@@ -16,9 +16,9 @@
 
 #include "tests/browse/TempTree.h"
 #include "browse/ThumbCache.h"
-#include "codecs/Bmp.h"
+#include "imaging/Bmp.h"
 #include "imaging/Bitmap.h"
-#include "imaging/Errors.h"
+#include "base/Errors.h"
 #include "tests/support/Mutation.h"
 
 using namespace korvel;

@@ -15,11 +15,11 @@
 #include "tests/browse/TempTree.h"
 #include "browse/ThumbCache.h"
 #include "browse/Thumbnails.h"
-#include "codecs/Bmp.h"
+#include "imaging/Bmp.h"
 #include "codecs/Jpeg.h"
 #include "codecs/Png.h"
 #include "imaging/Bitmap.h"
-#include "imaging/MediaFiles.h"
+#include "formats/MediaFiles.h"
 #include "imaging/PlainStretch.h"
 #include "imaging/StretchUtils.h"
 

@@ -6,11 +6,11 @@
 #include <sstream>
 #include <string>
 
-#include "codecs/Bmp.h"
+#include "imaging/Bmp.h"
 #include "codecs/Icon.h"
 #include "codecs/Png.h"
-#include "imaging/Errors.h"
-#include "imaging/Limits.h"
+#include "base/Errors.h"
+#include "base/Limits.h"
 #include "tests/codecs/BmpBuilders.h"
 #include "tests/support/Mutation.h"
 

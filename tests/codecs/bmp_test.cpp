@@ -4,9 +4,9 @@
 #include <sstream>
 #include <string>
 
-#include "codecs/Bmp.h"
+#include "imaging/Bmp.h"
 #include "imaging/Bitmap.h"
-#include "imaging/Errors.h"
+#include "base/Errors.h"
 #include "tests/codecs/BmpBuilders.h"
 
 using namespace korvel;

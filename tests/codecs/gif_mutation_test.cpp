@@ -3,8 +3,8 @@
 #include <gif_lib.h>
 
 #include "codecs/Gif.h"
-#include "imaging/Errors.h"
-#include "imaging/Limits.h"
+#include "base/Errors.h"
+#include "base/Limits.h"
 #include "tests/support/Mutation.h"
 
 using namespace korvel;

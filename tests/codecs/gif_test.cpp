@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "codecs/Gif.h"
-#include "imaging/Errors.h"
+#include "base/Errors.h"
 
 using namespace korvel;
 

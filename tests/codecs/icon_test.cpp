@@ -6,7 +6,7 @@
 
 #include "codecs/Icon.h"
 #include "codecs/Png.h"
-#include "imaging/Errors.h"
+#include "base/Errors.h"
 #include "tests/codecs/BmpBuilders.h"
 
 using namespace korvel;

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "codecs/Jpeg.h"
-#include "imaging/Errors.h"
-#include "imaging/Limits.h"
+#include "base/Errors.h"
+#include "base/Limits.h"
 #include "tests/support/Mutation.h"
 
 using namespace korvel;

@@ -9,8 +9,8 @@
 #include <jpeglib.h>
 
 #include "codecs/Jpeg.h"
-#include "imaging/Errors.h"
-#include "imaging/Limits.h"
+#include "base/Errors.h"
+#include "base/Limits.h"
 
 using namespace korvel;
 

@@ -9,8 +9,8 @@
 #include <sstream>
 
 #include "codecs/Png.h"
-#include "imaging/Errors.h"
-#include "imaging/Limits.h"
+#include "base/Errors.h"
+#include "base/Limits.h"
 #include "png_test_files.h"
 #include "tests/support/Mutation.h"
 

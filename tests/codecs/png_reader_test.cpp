@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "codecs/Png.h"
-#include "imaging/Errors.h"
-#include "imaging/Limits.h"
+#include "base/Errors.h"
+#include "base/Limits.h"
 #include "png_test_files.h"
 
 using namespace korvel;

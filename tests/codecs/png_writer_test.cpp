@@ -10,8 +10,8 @@
 
 #include "codecs/Png.h"
 #include "fileops/ExtendedCopy.h"
-#include "fileops/SafeWrite.h"
-#include "imaging/Errors.h"
+#include "base/SafeWrite.h"
+#include "base/Errors.h"
 #include "png_test_files.h"
 
 using namespace korvel;

@@ -6,7 +6,7 @@
 
 #include "fileops/ExtendedCopy.h"
 #include "imaging/Bitmap.h"
-#include "imaging/Picture.h"
+#include "formats/Picture.h"
 #include "imaging/PlainStretch.h"
 #include "imaging/StretchUtils.h"
 

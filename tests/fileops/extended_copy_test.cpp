@@ -5,13 +5,13 @@
 #include <filesystem>
 #include <fstream>
 
-#include "codecs/Bmp.h"
+#include "imaging/Bmp.h"
 #include "fileops/ExtendedCopy.h"
-#include "fileops/SafeWrite.h"
+#include "base/SafeWrite.h"
 #include "imaging/Bitmap.h"
-#include "imaging/Errors.h"
-#include "imaging/FormatRegistry.h"
-#include "imaging/Picture.h"
+#include "base/Errors.h"
+#include "formats/FormatRegistry.h"
+#include "formats/Picture.h"
 
 using namespace korvel;
 namespace fs = std::filesystem;

@@ -8,10 +8,10 @@
 #include <fstream>
 #include <iterator>
 
-#include "codecs/Bmp.h"
-#include "fileops/Wallpaper.h"
+#include "imaging/Bmp.h"
+#include "fileops/WallpaperBitmap.h"
 #include "imaging/Bitmap.h"
-#include "settings/IniFile.h"
+#include "base/IniFile.h"
 
 using namespace korvel;
 namespace fs = std::filesystem;

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "imaging/Bitmap.h"
-#include "imaging/Errors.h"
-#include "imaging/Limits.h"
+#include "base/Errors.h"
+#include "base/Limits.h"
 #include "imaging/PlainStretch.h"
 
 using namespace korvel;

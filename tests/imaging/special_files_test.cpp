@@ -9,7 +9,7 @@
 #include "browse/Thumbnails.h"
 #include "codecs/Jpeg.h"
 #include "imaging/Bitmap.h"
-#include "imaging/Limits.h"
+#include "base/Limits.h"
 #include "tests/browse/TempTree.h"
 #include "tests/support/Guarded.h"
 

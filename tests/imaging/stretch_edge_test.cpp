@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "imaging/Bitmap.h"
-#include "imaging/Errors.h"
-#include "imaging/Limits.h"
+#include "base/Errors.h"
+#include "base/Limits.h"
 #include "imaging/StretchUtils.h"
 
 using namespace korvel;

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "imaging/SpiApi.h"
+#include "formats/SpiApi.h"
 
 namespace {
 

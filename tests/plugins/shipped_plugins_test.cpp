@@ -13,11 +13,11 @@
 #include <fstream>
 #include <functional>
 
-#include "imaging/Errors.h"
-#include "imaging/FormatRegistry.h"
-#include "imaging/SpiGraphic.h"
-#include "imaging/SpiHost.h"
-#include "imaging/SpiStartup.h"
+#include "base/Errors.h"
+#include "formats/FormatRegistry.h"
+#include "formats/SpiGraphic.h"
+#include "formats/SpiHost.h"
+#include "formats/SpiStartup.h"
 #include "tests/support/Mutation.h"
 
 using namespace korvel;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "settings/IniFile.h"
+#include "base/IniFile.h"
 #include "settings/MainSettings.h"
 
 using namespace korvel;

@@ -8,7 +8,7 @@
 
 #include "app/KorvelMain.h"
 #include "browse/ui/OrgStGrid.h"
-#include "codecs/Bmp.h"
+#include "imaging/Bmp.h"
 #include "imaging/Bitmap.h"
 
 namespace korvel::testing {

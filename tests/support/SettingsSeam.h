@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "settings/SettingsFile.h"
+#include "base/SettingsFile.h"
 
 namespace korvel::testing {
 

@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "codecs/Bmp.h"
+#include "imaging/Bmp.h"
 #include "imaging/Bitmap.h"
 
 namespace korvel::testing {

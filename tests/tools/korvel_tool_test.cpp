@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "codecs/Bmp.h"
+#include "imaging/Bmp.h"
 #include "tests/tools/ToolRun.h"
 #include "imaging/Bitmap.h"
 

@@ -18,7 +18,7 @@
 #include <fstream>
 #include <memory>
 
-#include "codecs/Bmp.h"
+#include "imaging/Bmp.h"
 #include "imaging/Bitmap.h"
 #include "tests/support/ShownOwner.h"
 #include "view/PaintBox.h"

@@ -8,12 +8,12 @@
 #include <QtTest>
 #include <fstream>
 
-#include "codecs/Bmp.h"
-#include "fileops/Wallpaper.h"
+#include "imaging/Bmp.h"
+#include "fileops/WallpaperBitmap.h"
 #include "imaging/Bitmap.h"
 #include "imaging/StretchUtils.h"
-#include "platform/Wallpaper.h"
-#include "settings/IniFile.h"
+#include "platform/DesktopWallpaper.h"
+#include "base/IniFile.h"
 #include "view/WallpaperCommands.h"
 
 using korvel::WallpaperMode;

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "imaging/Errors.h"
+#include "base/Errors.h"
 
 namespace korvel::tool {
 

@@ -6,8 +6,8 @@
 
 #include "fileops/ExtendedCopy.h"
 #include "imaging/Bitmap.h"
-#include "imaging/Errors.h"
-#include "imaging/Picture.h"
+#include "base/Errors.h"
+#include "formats/Picture.h"
 #include "tools/korvel-tool/Args.h"
 #include "tools/korvel-tool/Commands.h"
 

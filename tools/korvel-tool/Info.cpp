@@ -9,10 +9,10 @@
 
 #include "codecs/Jpeg.h"
 #include "imaging/Bitmap.h"
-#include "imaging/Errors.h"
-#include "imaging/FileNames.h"
-#include "imaging/FormatRegistry.h"
-#include "imaging/Picture.h"
+#include "base/Errors.h"
+#include "base/FileNames.h"
+#include "formats/FormatRegistry.h"
+#include "formats/Picture.h"
 #include "tools/korvel-tool/Commands.h"
 
 namespace korvel::tool {

@@ -8,7 +8,7 @@
 #include "browse/ExtensionSet.h"
 #include "browse/FileSort.h"
 #include "browse/FolderScan.h"
-#include "imaging/FormatRegistry.h"
+#include "formats/FormatRegistry.h"
 #include "tools/korvel-tool/Commands.h"
 
 namespace korvel::tool {

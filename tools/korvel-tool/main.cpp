@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "imaging/SpiStartup.h"
+#include "formats/SpiStartup.h"
 #include "tools/korvel-tool/Commands.h"
 
 namespace {

@@ -1,0 +1,163 @@
+#include "formats/SpiLoader.h"
+
+#include <cerrno>
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "base/Errors.h"
+#include "base/FileBytes.h"
+#include "base/FileNames.h"
+#include "formats/SpiHost.h"
+
+namespace korvel {
+
+namespace {
+// The loader whose decode is running: a progress report whose user data is anything else is
+// ignored rather than trusted.
+TInSPIAbleData* g_running = nullptr;
+
+struct RunningGuard {
+    TInSPIAbleData* previous;
+    explicit RunningGuard(TInSPIAbleData* self) : previous(g_running) { g_running = self; }
+    ~RunningGuard() { g_running = previous; }
+};
+}  // namespace
+
+TInSPIAbleData::~TInSPIAbleData() { Release(); }
+
+void TInSPIAbleData::Release() {
+    // The blocks are malloc'd by the plug-in; locking is the identity, so only free remains.
+    std::free(bitmapInfo_);
+    std::free(bitmap_);
+    if (pictureInfoObtained_) std::free(pictureInfo_.hInfo);
+    bitmapInfo_ = nullptr;
+    bitmap_ = nullptr;
+    pictureInfo_ = SpiPictureInfo{};
+    pictureInfoObtained_ = false;
+    decoder_.clear();
+}
+
+void TInSPIAbleData::notify(ProgressStage stage, int percent, const std::string& message) const {
+    if (listener) listener(stage, percent, message);
+}
+
+int TInSPIAbleData::progressPercent(int32_t done, int32_t total) {
+    if (total == 0) return 2;
+    // Rounded to nearest, ties to even, as the default floating-point rounding does.
+    const double exact = double(int64_t(done) * 97) / double(total);
+    return int(std::nearbyint(exact)) + 2;
+}
+
+int32_t TInSPIAbleData::progressCallback(int32_t done, int32_t total, intptr_t data) {
+    auto* self = reinterpret_cast<TInSPIAbleData*>(data);
+    if (self && self == g_running && self->listener)
+        self->notify(ProgressStage::Running, progressPercent(done, total), {});
+    return 0;  // never cancels
+}
+
+std::vector<TSPI*> TInSPIAbleData::candidates(const TSPIs& host, const std::string& sourceName) {
+    if (host.GraphicForcedLoader) return {host.GraphicForcedLoader};
+    const std::string ext = asciiUpper(extractFileExt(sourceName));
+    std::vector<TSPI*> front, rest;
+    for (int i = 0; i < host.Count(); ++i) {
+        TSPI* spi = host.item(i);
+        if (spi->kind() != SpiKind::In) continue;
+        bool matches = false;
+        for (const std::string& entry : spi->FileExtList) {
+            // The entry's extension is its text from the last ".", so "*.tif;*.tiff" gives ".tiff".
+            const size_t dot = entry.rfind('.');
+            if (dot != std::string::npos && asciiUpper(entry.substr(dot)) == ext) matches = true;
+        }
+        // Each match goes to the front as it is met: matches end up in reverse list order.
+        if (matches)
+            front.insert(front.begin(), spi);
+        else
+            rest.push_back(spi);
+    }
+    front.insert(front.end(), rest.begin(), rest.end());
+    return front;
+}
+
+bool TInSPIAbleData::tryPlugin(TSPI& spi, const uint8_t* header, size_t offset, bool preview) {
+    auto isSupported = spi.require(spi.IsSupported, "IsSupported");
+    if (isSupported(sourceName_.c_str(), header + offset) == 0) return false;
+
+    auto getInfo = spi.require(spi.GetPictureInfo, "GetPictureInfo");
+    SpiPictureInfo info{};
+    if (getInfo(sourceBuffer(offset), sourceLength(offset), sourceFlag(), &info) == 0) {
+        if (pictureInfoObtained_) std::free(pictureInfo_.hInfo);
+        pictureInfo_ = info;
+        pictureInfoObtained_ = true;
+    }
+
+    auto call = [&](SpiGetPictureFn fn) {
+        void* hInfo = nullptr;
+        void* hBm = nullptr;
+        const int32_t rc = fn(sourceBuffer(offset), sourceLength(offset), sourceFlag(), &hInfo, &hBm,
+                              &TInSPIAbleData::progressCallback, reinterpret_cast<intptr_t>(this));
+        // With a failure result the plug-in keeps ownership of whatever it left in the handles.
+        if (rc != 0) return false;
+        bitmapInfo_ = hInfo;
+        bitmap_ = hBm;
+        if (complete()) return true;
+        std::free(bitmapInfo_);
+        std::free(bitmap_);
+        bitmapInfo_ = bitmap_ = nullptr;
+        return false;
+    };
+    if (preview && call(spi.require(spi.GetPreview, "GetPreview"))) return true;
+    return call(spi.require(spi.GetPicture, "GetPicture"));
+}
+
+void TInSPIAbleData::Execute(TSPIs* host) {
+    struct Ending {
+        const TInSPIAbleData* self;
+        ~Ending() { self->notify(ProgressStage::Ending, 100, "Loaded Graphic by Susie Plugin"); }
+    } ending{this};
+    notify(ProgressStage::Starting, 0, "Loading Graphic by Susie Plugin");
+    Release();
+    notify(ProgressStage::Running, 1, "Seeking enabled Susie Plugins");
+    if (!host) return;
+    const std::vector<TSPI*> order = candidates(*host, sourceName_);
+
+    std::vector<uint8_t> header(kSpiHeaderBufferSize, 0);
+    const size_t filled = fillHeader(header.data());
+    std::vector<size_t> offsets{0};
+    // A source that ends before byte 128 has nothing to offer there.
+    if (host->MacBinary && filled > kMacBinaryOffset) offsets.push_back(kMacBinaryOffset);
+
+    RunningGuard running(this);
+    for (TSPI* spi : order) {
+        for (size_t offset : offsets) {
+            notify(ProgressStage::Running, 1, "Loading by [" + extractFileName(spi->FileName) + "]");
+            if (tryPlugin(*spi, header.data(), offset, host->GraphicPreview)) {
+                decoder_ = extractFileName(spi->FileName);
+                return;
+            }
+            Release();
+        }
+    }
+}
+
+TInSPIAbleFromStream::TInSPIAbleFromStream(std::vector<uint8_t> owned, const std::string& fileName)
+    : TInSPIAbleData(fileName), owned_(std::move(owned)), data_(owned_.data()), size_(owned_.size()) {}
+
+size_t TInSPIAbleFromStream::fillHeader(uint8_t* buf) {
+    const size_t n = std::min(size_, kSpiHeaderBufferSize);
+    if (n) std::memcpy(buf, data_, n);
+    return n;
+}
+
+size_t TInSPIAbleFromFile::fillHeader(uint8_t* buf) {
+    // Plug-ins open the file by its name themselves: a pipe or device is refused here, before
+    // any of them is called. No size bound: the format is the plug-in's, and only the header
+    // is read here.
+    const std::shared_ptr<const FileBytes> bytes = FileBytes::open(sourceName());
+    const size_t n = std::min(bytes->size(), kSpiHeaderBufferSize);
+    if (n) std::memcpy(buf, bytes->data(), n);
+    return n;
+}
+
+}  // namespace korvel

@@ -1,0 +1,471 @@
+// Decoding through the plug-ins: candidate order, offsets, the header buffer, progress, release
+// rules, the two graphic classes, pixel formats of the returned blocks and damaged blocks.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "imaging/Bmp.h"
+#include "imaging/Bitmap.h"
+#include "base/Errors.h"
+#include "formats/FormatRegistry.h"
+#include "formats/Picture.h"
+#include "formats/SpiGraphic.h"
+#include "formats/SpiHost.h"
+#include "formats/SpiLoader.h"
+#include "tests/formats/SpiTestSupport.h"
+#include "tests/support/Guarded.h"
+#include "tests/support/Mutation.h"
+
+using namespace korvel;
+using namespace spitest;
+
+namespace {
+
+class SpiDecodeTest : public ::testing::Test {
+protected:
+    void load(std::initializer_list<const char*> names) {
+        for (const char* n : names) host_.Search(plugin(n));
+        trace().clear();
+    }
+    std::string file(const std::string& name, const std::vector<uint8_t>& bytes) {
+        writeFile(dir_.path + name, bytes);
+        return dir_.path + name;
+    }
+    // Plug-in calls of one kind, e.g. "IsSupported", as "name" or "name:details".
+    std::vector<std::string> calls(const std::string& kind, bool details = false) const {
+        std::vector<std::string> out;
+        for (const std::string& line : trace()) {
+            const size_t colon = line.find(':');
+            const size_t next = line.find(':', colon + 1);
+            if (line.substr(colon + 1, next == std::string::npos ? std::string::npos : next - colon - 1) != kind)
+                continue;
+            out.push_back(details ? line : line.substr(0, colon));
+        }
+        return out;
+    }
+    TempDir dir_;
+    TFileFormatsList formats_;
+    TSPIs host_{"", &formats_};
+};
+
+TEST_F(SpiDecodeTest, CandidatesMatchingTheExtensionFirstInReverseOrder) {
+    load({"kvtA", "other", "kvtB"});
+    auto names = [](const std::vector<TSPI*>& v) {
+        std::vector<std::string> out;
+        for (TSPI* s : v) out.push_back(fs::path(s->FileName).stem().string());
+        return out;
+    };
+    EXPECT_EQ(names(TInSPIAbleData::candidates(host_, "a.KVT")), (std::vector<std::string>{"kvtB", "kvtA", "other"}));
+    EXPECT_EQ(names(TInSPIAbleData::candidates(host_, "a.oth")), (std::vector<std::string>{"other", "kvtA", "kvtB"}));
+    EXPECT_EQ(names(TInSPIAbleData::candidates(host_, "a.png")), (std::vector<std::string>{"kvtA", "other", "kvtB"}));
+    host_.GraphicForcedLoader = host_.item(1);
+    EXPECT_EQ(names(TInSPIAbleData::candidates(host_, "a.kvt")), (std::vector<std::string>{"other"}));
+
+    // Data no plug-in supports: each candidate is asked at offsets 0 and 128, in that order.
+    host_.GraphicForcedLoader = nullptr;
+    std::vector<uint8_t> junk(300, 'j');
+    TSPIGraphic g;
+    EXPECT_THROW(g.loadFromFile(file("n.kvt", junk)), EInvalidGraphic);
+    EXPECT_EQ(calls("IsSupported"),
+              (std::vector<std::string>{"kvtB", "kvtB", "kvtA", "kvtA", "other", "other"}));
+}
+
+TEST_F(SpiDecodeTest, NoPluginIsHandedAPipe) {
+    load({"kvtA"});
+    const std::string pipe = dir_.path + "p.kvt";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    for (int useBitmap = 0; useBitmap < 2; ++useBitmap) {
+        const korvel::testing::Guarded g = korvel::testing::runGuarded([&] {
+            try {
+                if (useBitmap) TSPIBitmap().loadFromFile(pipe);
+                else TSPIGraphic().loadFromFile(pipe);
+                return std::string("loaded");
+            } catch (const EFileError& e) {
+                return std::to_string(trace().size()) + " calls: " + e.what();
+            } catch (const std::exception& e) {
+                return std::string("wrong error: ") + e.what();
+            }
+        });
+        ASSERT_EQ(g.outcome, korvel::testing::Guarded::Finished) << useBitmap;
+        EXPECT_EQ(g.result.rfind("0 calls: ", 0), 0u) << g.result;
+        EXPECT_NE(g.result.find("named pipe"), std::string::npos) << g.result;
+    }
+}
+
+TEST_F(SpiDecodeTest, FirstSupportingCandidateDecodes) {
+    load({"kvtA", "other", "kvtB"});
+    struct Row {
+        const char* name;
+        Color color;
+    };
+    for (const Row& r : {Row{"p.kvt", 0x445566}, Row{"p.oth", 0x778899}, Row{"p.xyz", 0x112233}}) {
+        TSPIBitmap b;
+        b.loadFromFile(file(r.name, kvtImage(3, 2)));
+        ASSERT_EQ(b.width(), 3) << r.name;
+        ASSERT_EQ(b.height(), 2) << r.name;
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 3; ++x) EXPECT_EQ(b.pixel(x, y), r.color) << r.name;
+    }
+}
+
+TEST_F(SpiDecodeTest, MacBinaryOffsetForFilesAndStreams) {
+    load({"kvtA"});
+    std::vector<uint8_t> data(128, 0xEE);
+    const std::vector<uint8_t> image = kvtImage(2, 2);
+    data.insert(data.end(), image.begin(), image.end());
+    const std::string path = file("m.kvt", data);
+
+    TSPIGraphic fromFile;
+    fromFile.loadFromFile(path);
+    EXPECT_EQ(fromFile.width(), 2);
+    // The plug-in saw the buffer from byte 128 on; the decode got the path and offset 128.
+    std::vector<uint8_t> header(2048, 0);
+    std::copy(data.begin() + 128, data.end(), header.begin());
+    char expected[40];
+    std::snprintf(expected, sizeof expected, "kvtA:IsSupported:hdr=%08x", fnv1a(header.data(), header.size()));
+    EXPECT_EQ(calls("IsSupported", true).back(), expected);
+    EXPECT_EQ(calls("GetPicture", true), (std::vector<std::string>{"kvtA:GetPicture:flag=0:len=128"}));
+
+    trace().clear();
+    TSPIGraphic fromStream;
+    fromStream.loadFromStreamWithName(data.data(), data.size(), "m.kvt");
+    EXPECT_EQ(fromStream.width(), 2);
+    EXPECT_EQ(calls("GetPicture", true),
+              (std::vector<std::string>{"kvtA:GetPicture:flag=1:len=" + std::to_string(data.size() - 128)}));
+
+    host_.MacBinary = false;
+    TSPIGraphic off;
+    EXPECT_THROW(off.loadFromFile(path), EInvalidGraphic);
+}
+
+TEST_F(SpiDecodeTest, ShortSourceFillsTheHeaderWithZeros) {
+    load({"kvtA"});
+    std::vector<uint8_t> data(100);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t(i * 7 + 1);
+    TSPIGraphic g;
+    EXPECT_THROW(g.loadFromFile(file("s.kvt", data)), EInvalidGraphic);
+    std::vector<uint8_t> header(2048, 0);
+    std::copy(data.begin(), data.end(), header.begin());
+    char expected[40];
+    std::snprintf(expected, sizeof expected, "kvtA:IsSupported:hdr=%08x", fnv1a(header.data(), header.size()));
+    // Nothing lies at byte 128 of a 100-byte source, so it is asked once.
+    EXPECT_EQ(calls("IsSupported", true), (std::vector<std::string>{expected}));
+}
+
+TEST_F(SpiDecodeTest, ProgressNotices) {
+    load({"kvtA"});
+    using Notice = std::tuple<ProgressStage, int, std::string>;
+    std::vector<Notice> seen;
+    const std::string path = file("p.kvt", kvtImage(4, 4));
+    TSPIGraphic g;
+    g.setProgressListener([&](ProgressStage s, int p, const std::string& m) { seen.emplace_back(s, p, m); });
+    g.loadFromFile(path);
+    const std::vector<Notice> graphicNotices{
+        {ProgressStage::Starting, 0, "Loading Graphic by Susie Plugin"},
+        {ProgressStage::Running, 1, "Seeking enabled Susie Plugins"},
+        {ProgressStage::Running, 1, "Loading by [kvtA.spi]"},
+        {ProgressStage::Running, 34, ""},  // 1 of 3
+        {ProgressStage::Running, 99, ""},  // 3 of 3
+        {ProgressStage::Ending, 100, "Loaded Graphic by Susie Plugin"},
+    };
+    EXPECT_EQ(seen, graphicNotices);
+    EXPECT_EQ(calls("progress=0").size(), 1u);  // the callback never cancels
+
+    // The bitmap class forwards all but the inner ending and ends with its own notice.
+    seen.clear();
+    TSPIBitmap b;
+    b.setProgressListener([&](ProgressStage s, int p, const std::string& m) { seen.emplace_back(s, p, m); });
+    b.loadFromFile(path);
+    std::vector<Notice> bitmapNotices(graphicNotices.begin(), graphicNotices.end() - 1);
+    bitmapNotices.emplace_back(ProgressStage::Ending, 100, "Loaded Graphic");
+    EXPECT_EQ(seen, bitmapNotices);
+    // The listener survives loading: a second load notifies again.
+    seen.clear();
+    b.loadFromFile(path);
+    EXPECT_EQ(seen.size(), bitmapNotices.size());
+}
+
+TEST(SpiProgress, PercentArithmetic) {
+    struct Row {
+        int32_t done, total;
+        int percent;
+    };
+    for (const Row& r : {Row{0, 5, 2}, Row{1, 3, 34}, Row{3, 3, 99}, Row{1, 2, 50}, Row{5, 0, 2},
+                         Row{INT32_MAX, INT32_MAX, 99}, Row{1000000, 2000000, 50}})
+        EXPECT_EQ(TInSPIAbleData::progressPercent(r.done, r.total), r.percent) << r.done << "/" << r.total;
+}
+
+TEST_F(SpiDecodeTest, FailuresOfPlugins) {
+    load({"keep", "broken", "kvtA"});
+    struct Row {
+        const char* name;
+        bool forced;
+        int plugin;
+        const char* graphicError;
+    };
+    // keep.spi fails leaving addresses in the handles: they are its own and are not freed.
+    // broken.spi hands back pixels far shorter than its header claims: refused, never read.
+    const Row rows[] = {
+        {"f.kee", true, 0, "Susie Plugins could not decode"},
+        {"f.brk", true, 1, "Susie Plugin [broken.spi] returned a broken image: pixel block shorter than its header claims"},
+    };
+    for (const Row& r : rows) {
+        host_.GraphicForcedLoader = host_.item(r.plugin);
+        const std::string path = file(r.name, kvtImage(8, 8));
+        TSPIGraphic g;
+        try {
+            g.loadFromFile(path);
+            FAIL() << r.name;
+        } catch (const EInvalidGraphic& e) {
+            EXPECT_EQ(e.message(), r.graphicError);
+        }
+        EXPECT_TRUE(g.empty());
+        TSPIBitmap b;
+        try {
+            b.loadFromFile(path);
+            FAIL() << r.name;
+        } catch (const EInvalidGraphic& e) {
+            EXPECT_EQ(e.message(), "Susie Plugins could not decode");
+        }
+    }
+    // A source that cannot be read.
+    host_.GraphicForcedLoader = nullptr;
+    TSPIGraphic g;
+    EXPECT_THROW(g.loadFromFile(dir_.path + "absent.kvt"), EFileError);
+    TSPIBitmap b;
+    EXPECT_THROW(b.loadFromFile(dir_.path + "absent.kvt"), EInvalidGraphic);
+}
+
+TEST_F(SpiDecodeTest, PreviewFirstWhenAskedAndMissingExportNamed) {
+    load({"raw", "kvtA"});
+    host_.GraphicPreview = true;
+    host_.GraphicForcedLoader = host_.item(0);
+    TSPIGraphic g;
+    std::vector<uint8_t> info(40, 0), pixels(4, 0);
+    info[0] = 40, info[4] = 1, info[8] = 1, info[12] = 1, info[14] = 24;
+    g.loadFromFile(file("v.kvr", rawBlocks(info, pixels)));
+    // The preview failed, so the full decode ran.
+    EXPECT_EQ(calls("GetPreview").size(), 1u);
+    EXPECT_EQ(calls("GetPicture").size(), 1u);
+    // kvtA has no preview function: asking for it names the export and the plug-in.
+    host_.GraphicForcedLoader = host_.item(1);
+    try {
+        g.loadFromFile(file("v.kvt", kvtImage(1, 1)));
+        FAIL();
+    } catch (const ESPIInvalidAPI& e) {
+        EXPECT_EQ(e.message(), "GetPreviewは[" + plugin("kvtA") + "]では使えないSusie Plugin APIです");
+    }
+}
+
+// Blocks of an image: a 40-byte header, an optional colour table, rows padded to 4 bytes.
+struct Dib {
+    int width, height, bits;
+    std::vector<RGBQuad> palette = {};
+    bool topDown = false;
+    uint32_t compression = 0;
+    std::vector<uint32_t> masks = {};
+
+    std::vector<uint8_t> info() const {
+        std::vector<uint8_t> v;
+        put32(v, 40);
+        put32(v, uint32_t(width));
+        put32(v, uint32_t(topDown ? -height : height));
+        v.push_back(1), v.push_back(0);
+        v.push_back(uint8_t(bits)), v.push_back(0);
+        put32(v, compression);
+        for (int i = 0; i < 3; ++i) put32(v, 0);
+        put32(v, uint32_t(palette.size()));
+        put32(v, 0);
+        for (uint32_t m : masks) put32(v, m);
+        for (const RGBQuad& q : palette) v.insert(v.end(), {q.rgbBlue, q.rgbGreen, q.rgbRed, 0});
+        return v;
+    }
+    size_t stride() const { return ((size_t(width) * bits + 31) / 32) * 4; }
+    // Pixel block with value(x, y) written at display row y.
+    std::vector<uint8_t> pixels(const std::function<uint32_t(int, int)>& value) const {
+        std::vector<uint8_t> v(stride() * size_t(height), 0);
+        for (int y = 0; y < height; ++y) {
+            uint8_t* row = v.data() + stride() * size_t(topDown ? y : height - 1 - y);
+            for (int x = 0; x < width; ++x) {
+                const uint32_t p = value(x, y);
+                if (bits < 8) {
+                    const int shift = 8 - bits - (x * bits) % 8;
+                    row[x * bits / 8] |= uint8_t(p << shift);
+                } else {
+                    for (int k = 0; k < bits / 8; ++k) row[x * bits / 8 + k] = uint8_t(p >> (8 * k));
+                }
+            }
+        }
+        return v;
+    }
+};
+
+TEST_F(SpiDecodeTest, PixelFormatsOfReturnedBlocks) {
+    load({"raw"});
+    const std::vector<RGBQuad> pal2{RGBQuad::of(0x000000), RGBQuad::of(0xFFEEDD)};
+    std::vector<RGBQuad> pal16, pal256;
+    for (int i = 0; i < 16; ++i) pal16.push_back(RGBQuad::of(makeColor(uint8_t(i * 16), 0, uint8_t(255 - i))));
+    for (int i = 0; i < 256; ++i) pal256.push_back(RGBQuad::of(makeColor(uint8_t(i), uint8_t(i / 2), 7)));
+    auto index = [](int x, int y) { return uint32_t(x * 3 + y * 5); };
+    struct Row {
+        const char* name;
+        Dib dib;
+        std::function<uint32_t(int, int)> value;  // stored pixel value
+        std::function<Color(int, int)> color;     // colour Korvel must see
+        bool alpha = false;
+    };
+    const Row rows[] = {
+        {"1-bit", Dib{9, 3, 1, pal2}, [](int x, int y) { return uint32_t((x + y) & 1); },
+         [&](int x, int y) { return pal2[(x + y) & 1].color(); }},
+        {"4-bit", Dib{5, 4, 4, pal16}, [&](int x, int y) { return index(x, y) & 15; },
+         [&](int x, int y) { return pal16[index(x, y) & 15].color(); }},
+        {"8-bit top-down", Dib{7, 3, 8, pal256, true}, [&](int x, int y) { return index(x, y) * 9 & 255; },
+         [&](int x, int y) { return pal256[index(x, y) * 9 & 255].color(); }},
+        {"24-bit", Dib{5, 3, 24}, [](int x, int y) { return uint32_t(x * 40 | (y * 60) << 8 | 0x70 << 16); },
+         [](int x, int y) { return makeColor(0x70, uint8_t(y * 60), uint8_t(x * 40)); }},
+        {"32-bit alpha", Dib{3, 3, 32}, [](int x, int y) { return uint32_t(0x102030 | (x * 100 + 30) << 24); },
+         [](int, int) { return Color(0x102030); }, true},
+        {"16-bit 5-6-5", Dib{3, 2, 16, {}, false, 3, {0xF800, 0x07E0, 0x001F}}, [](int, int) { return 0xF800u; },
+         [](int, int) { return Color(0xFF0000); }},
+    };
+    for (const Row& r : rows) {
+        TSPIBitmap b;
+        b.loadFromFile(file("x.kvr", rawBlocks(r.dib.info(), r.dib.pixels(r.value))));
+        ASSERT_EQ(b.width(), r.dib.width) << r.name;
+        ASSERT_EQ(b.height(), r.dib.height) << r.name;
+        for (int y = 0; y < b.height(); ++y)
+            for (int x = 0; x < b.width(); ++x) {
+                EXPECT_EQ(b.pixel(x, y), r.color(x, y)) << r.name << " at " << x << "," << y;
+                if (r.alpha) {
+                    EXPECT_EQ(b.alphaAt(x, y), x * 100 + 30) << r.name;
+                }
+            }
+    }
+}
+
+TEST_F(SpiDecodeTest, BlocksThatBreakTheirHeaderAreRefused) {
+    load({"raw"});
+    // Without the sanitizers the bound is the allocation's usable size, a little over what the
+    // plug-in asked for, so each damage below is larger than that slack.
+    const Dib good{40, 40, 8, std::vector<RGBQuad>(256)};
+    auto pixels = good.pixels([](int, int) { return 1u; });
+    auto info = good.info();
+    struct Row {
+        const char* name;
+        std::function<void(std::vector<uint8_t>&, std::vector<uint8_t>&)> damage;
+        const char* reason;
+    };
+    const Row rows[] = {
+        {"short header", [](auto& i, auto&) { i.resize(20); }, "bitmap header shorter than 40 bytes"},
+        {"header size", [](auto& i, auto&) { i[0] = 108; }, "bitmap header size is not 40"},
+        {"bit count", [](auto& i, auto&) { i[14] = 7; }, "bit count 7"},
+        {"compressed", [](auto& i, auto&) { i[16] = 1; }, "compressed pixels"},
+        {"zero width", [](auto& i, auto&) { std::fill_n(i.begin() + 4, 4, 0); }, "empty or negative size"},
+        {"table cut", [](auto& i, auto&) { i.resize(40 + 100); }, "colour table beyond the info block"},
+        {"table too big", [](auto& i, auto&) { i[33] = 2; }, "colour table of 512"},
+        {"pixels cut", [](auto&, auto& p) { p.resize(p.size() / 2); }, "pixel block shorter than its header claims"},
+        {"huge", [](auto& i, auto&) { i[7] = 0x40; }, nullptr},  // over the pixel limit
+    };
+    for (const Row& r : rows) {
+        auto i = info, p = pixels;
+        r.damage(i, p);
+        TSPIGraphic g;
+        try {
+            g.loadFromFile(file("d.kvr", rawBlocks(i, p)));
+            FAIL() << r.name;
+        } catch (const EImageTooLarge&) {
+            EXPECT_EQ(r.reason, nullptr) << r.name;
+        } catch (const EInvalidGraphic& e) {
+            ASSERT_NE(r.reason, nullptr) << r.name << ": " << e.what();
+            EXPECT_EQ(e.message(), std::string("Susie Plugin [raw.spi] returned a broken image: ") + r.reason) << r.name;
+        }
+    }
+}
+
+TEST_F(SpiDecodeTest, MutatedBlocksNeverCrash) {
+    load({"raw"});
+    std::vector<RGBQuad> pal(16);
+    const Dib dib{13, 7, 4, pal};
+    const auto good = rawBlocks(dib.info(), dib.pixels([](int x, int y) { return uint32_t(x ^ y) & 15; }));
+    int decoded = 0;
+    korvel::testing::forEachMutation(good, 600, [&](const std::vector<uint8_t>& m) {
+        TSPIBitmap b;
+        try {
+            b.loadFromMemory(m.data(), m.size());
+            EXPECT_GT(b.width(), 0);
+            ++decoded;
+        } catch (const EInvalidGraphic&) {
+        }
+    }, 16 + 40 + 64);
+    EXPECT_GT(decoded, 0);
+}
+
+TEST_F(SpiDecodeTest, BitmapReaderIsTheOtherChance) {
+    load({"kvtA"});
+    TBitmap red(2, 2, PixelFormat::pf24bit);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 2; ++x) red.setRawPixel(x, y, 0xFF0000);
+    std::ostringstream bmp;
+    writeBmp(red, bmp);
+    const std::string s = bmp.str();
+    const std::vector<uint8_t> bmpBytes(s.begin(), s.end());
+    std::vector<uint8_t> fake{'B', 'M'};  // a broken bitmap that the plug-in reads
+    const auto image = kvtImage(3, 1);
+    fake.insert(fake.end(), image.begin(), image.end());
+
+    struct Row {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        Color color;
+        bool pluginAsked;
+    };
+    const Row rows[] = {
+        {"a.bmp", bmpBytes, 0xFF0000, false},  // ".bmp": the bitmap reader first, the plug-ins not asked
+        {"b.BMP", fake, 0x112233, true},       // its failure leaves the plug-ins
+        {"c.kvt", bmpBytes, 0xFF0000, true},   // no plug-in reads it: the bitmap reader does
+    };
+    for (const Row& r : rows) {
+        trace().clear();
+        TSPIBitmap b;
+        b.loadFromFile(file(r.name, r.bytes));
+        EXPECT_EQ(b.pixel(0, 0), r.color) << r.name;
+        EXPECT_EQ(!calls("IsSupported").empty(), r.pluginAsked) << r.name;
+    }
+    TSPIBitmap b;
+    try {
+        b.loadFromFile(file("d.kvt", std::vector<uint8_t>(50, 'z')));
+        FAIL();
+    } catch (const EInvalidGraphic& e) {
+        EXPECT_EQ(e.message(), "Susie Plugins could not decode");
+    }
+}
+
+TEST_F(SpiDecodeTest, StreamsAndPicturesUseTheGivenName) {
+    load({"kvtA", "kvtB"});
+    const auto data = kvtImage(2, 1);
+    TSPIBitmap named;
+    named.loadFromStreamWithName(data.data(), data.size(), "s.kvt");
+    EXPECT_EQ(named.pixel(0, 0), Color(0x445566));  // matching plug-ins: newest first
+    TSPIBitmap plain;
+    plain.loadFromMemory(data.data(), data.size());
+    EXPECT_EQ(plain.pixel(0, 0), Color(0x112233));  // no name: list order
+
+    TSPIBitmap hooked;
+    std::string seenName;
+    hooked.OnLoadFromStreamWithName = [&](TSPIBitmap&, const uint8_t*, size_t, const std::string& n) { seenName = n; };
+    hooked.loadFromStreamWithName(data.data(), data.size(), "h.kvt");
+    EXPECT_EQ(seenName, "h.kvt");
+
+    // Through the registry, as every window loads.
+    formats_.registerFormat("kvt", "KVT", TSPIBitmap::classInfo);
+    TPicture picture(formats_);
+    picture.loadFromFile(file("p.kvt", kvtImage(5, 4)));
+    ASSERT_NE(picture.graphic(), nullptr);
+    EXPECT_EQ(&picture.graphic()->graphicClass(), &TSPIBitmap::classInfo);
+    EXPECT_EQ(picture.width(), 5);
+    EXPECT_EQ(picture.graphic()->raster()->pixel(4, 3), Color(0x445566));
+}
+
+}  // namespace
