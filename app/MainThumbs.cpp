@@ -8,6 +8,7 @@
 #include <QScreen>
 
 #include "app/KorvelMain.h"
+#include "base/UserFolders.h"
 #include "browse/ThumbCache.h"
 #include "browse/Thumbnails.h"
 #include "base/Errors.h"

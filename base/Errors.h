@@ -1,5 +1,5 @@
 #pragma once
-// Error values of the image layer. Each carries the text the user or caller sees.
+// Error values of the core. Each carries the text the user or caller sees.
 #include <stdexcept>
 #include <string>
 
@@ -28,6 +28,8 @@ public:
 class EFileError : public Exception {
 public:
     using Exception::Exception;
+    // "what "path": the system's text for err", e.g. Cannot open "a.png": No such file or directory.
+    EFileError(const std::string& what, const std::string& path, int err);
 };
 
 }  // namespace korvel

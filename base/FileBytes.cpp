@@ -105,4 +105,9 @@ FileBytes::~FileBytes() {
     if (mapped_) ::munmap(const_cast<uint8_t*>(data_), size_);
 }
 
+std::vector<uint8_t> readWholeFile(const std::string& path) {
+    const std::shared_ptr<const FileBytes> bytes = FileBytes::open(path);
+    return std::vector<uint8_t>(bytes->data(), bytes->data() + bytes->size());
+}
+
 }  // namespace korvel

@@ -42,6 +42,9 @@ private:
     bool mapped_ = false;
 };
 
+// Reads a whole regular file into memory; throws EFileError naming the file and the reason.
+std::vector<uint8_t> readWholeFile(const std::string& path);
+
 // Throws EFileError when path exists but (after links) is not a regular file: what a caller
 // checks before it hands a path to code that opens the file by itself (plug-ins).
 void refuseSpecialFile(const std::string& path);

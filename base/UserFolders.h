@@ -1,5 +1,5 @@
 #pragma once
-// Where Korvel keeps its settings: KORVEL_CONFIG_DIR when set; the executable's folder when a
+// The per-user folders. Settings: KORVEL_CONFIG_DIR when set; the executable's folder when a
 // "Korvel.ini" stands there (portable mode); else $XDG_CONFIG_HOME/korvel/ (~/.config/korvel/).
 #include <string>
 
@@ -14,5 +14,12 @@ std::string mainSettingsPath(const std::string& executablePath);
 std::string programSettingsPath(const std::string& executablePath);
 // The config folder's "registry.ini", which stands in for registry values.
 std::string registryPath(const std::string& executablePath);
+
+// The per-user private folder for temporary files, ending with "/": $XDG_RUNTIME_DIR when it is
+// a folder owned by the user with no group or other access; else a folder "korvel-<uid>" in
+// $TMPDIR (or /tmp), created with mode 0700. A folder of that name owned by someone else, or a
+// link or file standing there, is refused and the next name ("korvel-<uid>-1", ...) is tried.
+// Throws EFileError when no such folder can be had.
+std::string privateTempFolder();
 
 }  // namespace korvel

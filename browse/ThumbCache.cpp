@@ -43,12 +43,6 @@ bool readAll(int fd, uint8_t* data, size_t size, off_t offset) {
     return true;
 }
 
-// An open folder that is a real directory owned by the user, with no group or other access.
-bool isPrivateFolder(int fd) {
-    struct stat st;
-    return ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 077) == 0;
-}
-
 std::string withoutTrailingSlashes(std::string path) {
     while (path.size() > 1 && path.back() == '/') path.pop_back();
     return path;
@@ -174,34 +168,6 @@ void ThumbCache::close() {
     path_.clear();
     name_.clear();
     size_ = 0;
-}
-
-std::string privateTempFolder() {
-    if (const char* run = std::getenv("XDG_RUNTIME_DIR"); run && run[0] == '/') {
-        int fd = ::open(run, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd >= 0) {
-            const bool ok = isPrivateFolder(fd);
-            ::close(fd);
-            if (ok) return withoutTrailingSlashes(run) + "/";
-        }
-    }
-    std::string base = "/tmp";
-    if (const char* tmp = std::getenv("TMPDIR"); tmp && tmp[0] == '/') base = withoutTrailingSlashes(tmp);
-    const std::string stem = base + "/korvel-" + std::to_string(::geteuid());
-    for (int n = 0; n < 16; ++n) {
-        const std::string dir = n == 0 ? stem : stem + "-" + std::to_string(n);
-        if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) fail("Cannot create the folder", dir, errno);
-        // Checked through the opened folder, so a swap after the check cannot matter.
-        int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd < 0) continue;  // a link or a file stands there
-        struct stat st;
-        bool ours = ::fstat(fd, &st) == 0 && st.st_uid == ::geteuid();
-        // Our own folder with loose modes (an older run, a user's chmod) is tightened.
-        if (ours && (st.st_mode & 077) != 0) ours = ::fchmod(fd, 0700) == 0;
-        ::close(fd);
-        if (ours) return dir + "/";
-    }
-    throw EFileError("No private folder for temporary files can be made in \"" + base + "\"");
 }
 
 std::string thumbCacheFileName(const std::string& executablePath) {

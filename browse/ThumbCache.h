@@ -14,6 +14,7 @@
 #include <functional>
 #include <string>
 
+
 namespace korvel {
 
 class TBitmap;
@@ -64,13 +65,6 @@ private:
     int64_t size_ = 0;
     CacheWriteFunction write_;
 };
-
-// The per-user private folder for temporary files, ending with "/": $XDG_RUNTIME_DIR when it is
-// a folder owned by the user with no group or other access; else a folder "korvel-<uid>" in
-// $TMPDIR (or /tmp), created with mode 0700. A folder of that name owned by someone else, or a
-// link or file standing there, is refused and the next name ("korvel-<uid>-1", ...) is tried.
-// Throws EFileError when no such folder can be had.
-std::string privateTempFolder();
 
 // The cache file's name for the running program: its base name with ".tp0".
 std::string thumbCacheFileName(const std::string& executablePath);

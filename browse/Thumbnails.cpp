@@ -7,7 +7,6 @@
 
 #include "browse/FileList.h"
 #include "browse/ThumbCache.h"
-#include "codecs/Jpeg.h"
 #include "base/Errors.h"
 #include "formats/MediaFiles.h"
 #include "formats/Picture.h"
@@ -71,7 +70,7 @@ ThumbReport MakeThumbnail(const std::string& path, const ThumbParams& params, TB
     TPicture picture = formats ? TPicture(*formats) : TPicture();
     picture.loadFromFile(path);
     TGraphic& g = *picture.graphic();
-    if (auto* jpeg = dynamic_cast<TJPEGImage*>(&g)) ChooseJpegScale(*jpeg, params.thumbSize, params.thumbSize);
+    g.requestDecodeSize(params.thumbSize, params.thumbSize);
     if (g.empty()) throw EInvalidGraphic("The image \"" + path + "\" has no pixels");
     ThumbReport report;
     report.decodedWidth = g.width();

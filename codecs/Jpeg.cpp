@@ -177,6 +177,17 @@ std::vector<uint8_t> TJPEGImage::encode() const {
 
 void TJPEGImage::compress() { setData(FileBytes::hold(encode())); }
 
+void TJPEGImage::requestDecodeScale(int denominator) {
+    setScale(denominator >= 8   ? JpegScale::jsEighth
+             : denominator >= 4 ? JpegScale::jsQuarter
+             : denominator >= 2 ? JpegScale::jsHalf
+                                : JpegScale::jsFullSize);
+}
+
+void TJPEGImage::requestDecodeSize(int requiredWidth, int requiredHeight) {
+    ChooseJpegScale(*this, requiredWidth, requiredHeight);
+}
+
 void ChooseJpegScale(TJPEGImage& jpeg, int requiredWidth, int requiredHeight) {
     for (JpegScale s : {JpegScale::jsEighth, JpegScale::jsQuarter, JpegScale::jsHalf}) {
         jpeg.setScale(s);

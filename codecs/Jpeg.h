@@ -27,6 +27,9 @@ public:
     int height() const override;
     bool empty() const override;
     const TBitmap* raster() const override { return &bitmap(); }
+    bool rasterIsWholeImage() const override { return true; }
+    void requestDecodeScale(int denominator) override;
+    void requestDecodeSize(int requiredWidth, int requiredHeight) override;
 
     // Reads the header; pixels are decoded lazily. Throws EInvalidGraphic for a bad header.
     void loadFromMemory(const uint8_t* data, size_t size) override;

@@ -31,8 +31,8 @@ void LoadPictureAsBitmap(TPicture& picture) {
     TGraphic* g = picture.graphic();
     if (!g || g->graphicClass().inheritsFrom(TBitmap::classInfo)) return;
     std::unique_ptr<TBitmap> bitmap;
-    if (auto* jpeg = dynamic_cast<TJPEGImage*>(g)) {
-        bitmap = std::make_unique<TBitmap>(jpeg->bitmap());
+    if (g->rasterIsWholeImage()) {
+        bitmap = std::make_unique<TBitmap>(*g->raster());
     } else {
         bitmap = std::make_unique<TBitmap>(g->width(), g->height(), PixelFormat::pf24bit);
         // A new canvas is white, so transparent areas show white as they do elsewhere in Korvel.

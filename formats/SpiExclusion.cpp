@@ -1,6 +1,7 @@
 #include "formats/SpiExclusion.h"
 
 #include "base/FileNames.h"
+#include "base/FileBytes.h"
 #include "base/UserFolders.h"
 #include "base/SettingsFile.h"
 

@@ -22,17 +22,6 @@ bool GraphicClass::inheritsFrom(const GraphicClass& base) const {
     return false;
 }
 
-namespace {
-std::string systemReason(const std::string& what, const std::string& path, int err) {
-    return what + " \"" + path + "\": " + std::strerror(err);
-}
-}  // namespace
-
-std::vector<uint8_t> readWholeFile(const std::string& path) {
-    const std::shared_ptr<const FileBytes> bytes = FileBytes::open(path);
-    return std::vector<uint8_t>(bytes->data(), bytes->data() + bytes->size());
-}
-
 uint64_t TGraphic::maxFileBytes() const { return fileByteLimit(16); }
 
 void TGraphic::loadFromFile(const std::string& path) {
@@ -53,11 +42,11 @@ void TGraphic::saveToFile(const std::string& path) const {
     std::ostringstream buffer;
     saveToStream(buffer);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) throw EFileError(systemReason("Cannot create", path, errno));
+    if (!out) throw EFileError("Cannot create", path, errno);
     const std::string bytes = buffer.str();
     out.write(bytes.data(), std::streamsize(bytes.size()));
     out.flush();
-    if (!out) throw EFileError(systemReason("Cannot write", path, errno ? errno : EIO));
+    if (!out) throw EFileError("Cannot write", path, errno ? errno : EIO);
 }
 
 void TGraphic::draw(TBitmap& canvas, const Rect& dest) const {

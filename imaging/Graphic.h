@@ -62,6 +62,16 @@ public:
     // The decoded raster (rows top-down), or null when the graphic has none.
     virtual const TBitmap* raster() const = 0;
 
+    // True when raster() is the whole image with nothing to composite, so that a copy of it
+    // stands for the graphic.
+    virtual bool rasterIsWholeImage() const { return false; }
+    // Asks for a reduced decode, 1/denominator (1, 2, 4 or 8) of the full size, from formats
+    // that can decode reduced for less work; width() and height() then give the reduced size.
+    // Other formats ignore it.
+    virtual void requestDecodeScale(int denominator) {}
+    // The coarsest such reduction whose size still covers the required size.
+    virtual void requestDecodeSize(int requiredWidth, int requiredHeight) {}
+
     // Stretch-draws the graphic into dest of canvas with the plain stretch. Transparent
     // pixels (mask, transparent colour or index) leave the canvas as it was; mask values
     // between 0 and 255 blend.
@@ -76,8 +86,5 @@ protected:
 private:
     ProgressListener progress_;
 };
-
-// Reads a whole regular file into memory; throws EFileError naming the file and the reason.
-std::vector<uint8_t> readWholeFile(const std::string& path);
 
 }  // namespace korvel

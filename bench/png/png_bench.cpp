@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 
+#include "base/FileBytes.h"
 #include "codecs/Png.h"
 
 using namespace korvel;

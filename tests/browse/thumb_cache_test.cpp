@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "tests/browse/TempTree.h"
+#include "base/UserFolders.h"
 #include "browse/ThumbCache.h"
 #include "imaging/Bmp.h"
 #include "imaging/Bitmap.h"

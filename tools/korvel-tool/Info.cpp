@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "codecs/Jpeg.h"
 #include "imaging/Bitmap.h"
 #include "base/Errors.h"
 #include "base/FileNames.h"
@@ -67,11 +66,11 @@ void writePam(const TBitmap& b, const std::string& path) {
     if (!out) throw EFileError("Cannot write \"" + path + "\"");
 }
 
-JpegScale parseScale(const std::string& s) {
-    if (s == "1" || s == "1/1") return JpegScale::jsFullSize;
-    if (s == "1/2") return JpegScale::jsHalf;
-    if (s == "1/4") return JpegScale::jsQuarter;
-    if (s == "1/8") return JpegScale::jsEighth;
+int parseScale(const std::string& s) {
+    if (s == "1" || s == "1/1") return 1;
+    if (s == "1/2") return 2;
+    if (s == "1/4") return 4;
+    if (s == "1/8") return 8;
     throw Exception("--scale takes 1, 1/2, 1/4 or 1/8");
 }
 
@@ -90,7 +89,7 @@ int runInfo(const std::vector<std::string>& args) {
             TGraphic& g = *picture.graphic();
             const int w = g.width(), h = g.height();
             // The depth is the same at every JPEG scale; the smallest decodes fastest.
-            if (auto* jpeg = dynamic_cast<TJPEGImage*>(&g)) jpeg->setScale(JpegScale::jsEighth);
+            g.requestDecodeScale(8);
             const TBitmap* r = g.raster();
             std::printf("%s\t%dx%d %d %s\n", path.c_str(), w, h, r ? r->bitsPerPixel() : 0,
                         formatDescription(path).c_str());
@@ -105,7 +104,7 @@ int runInfo(const std::vector<std::string>& args) {
 
 int runDecode(const std::vector<std::string>& args) {
     std::vector<std::string> files;
-    JpegScale scale = JpegScale::jsFullSize;
+    int scale = 1;
     try {
         for (size_t i = 0; i < args.size(); ++i) {
             if (args[i] == "--scale" && i + 1 < args.size())
@@ -124,7 +123,7 @@ int runDecode(const std::vector<std::string>& args) {
     try {
         TPicture picture;
         picture.loadFromFile(files[0]);
-        if (auto* jpeg = dynamic_cast<TJPEGImage*>(picture.graphic())) jpeg->setScale(scale);
+        picture.graphic()->requestDecodeScale(scale);
         const TBitmap* r = picture.graphic()->raster();
         if (!r || r->empty()) throw EInvalidGraphic("The image has no pixels");
         writePam(*r, files[1]);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "browse/FileList.h"
+#include "base/UserFolders.h"
 #include "browse/ThumbCache.h"
 #include "browse/Thumbnails.h"
 #include "imaging/Bmp.h"
