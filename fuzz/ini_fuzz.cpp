@@ -21,13 +21,16 @@ bool firstNames(const std::string& text, std::string& section, std::string& key)
     if (open == std::string::npos) return false;
     const size_t close = text.find(']', open);
     if (close == std::string::npos) return false;
-    section = text.substr(open + 2, close - open - 2);
+    const std::string name = text.substr(open + 2, close - open - 2);
     const size_t lineEnd = text.find('\n', close);
     if (lineEnd == std::string::npos) return false;
     const size_t eq = text.find('=', lineEnd);
     if (eq == std::string::npos) return false;
-    key = text.substr(lineEnd + 1, eq - lineEnd - 1);
-    return plain(section) && plain(key);
+    const std::string first = text.substr(lineEnd + 1, eq - lineEnd - 1);
+    if (!plain(name) || !plain(first)) return false;
+    section = name;
+    key = first;
+    return true;
 }
 
 }  // namespace
