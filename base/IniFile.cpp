@@ -70,7 +70,11 @@ bool iniNameEquals(const std::string& a, const std::string& b) {
 
 IniFile IniFile::fromText(const std::string& textIn) {
     IniFile ini;
-    std::string text = textIn.compare(0, 3, "\xEF\xBB\xBF") == 0 ? textIn.substr(3) : textIn;
+    // Every leading byte-order mark goes (a file saved twice with one has two): the writer
+    // writes none, so a mark left in the first line would make it a header on the next read.
+    size_t start = 0;
+    while (textIn.compare(start, 3, "\xEF\xBB\xBF") == 0) start += 3;
+    const std::string text = textIn.substr(start);
     ini.sections_.push_back(Section{});
     size_t pos = 0;
     while (pos < text.size()) {

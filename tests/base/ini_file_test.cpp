@@ -80,6 +80,10 @@ TEST(IniFile, RewriteKeepsWhatItDoesNotOwn) {
     // A value with a line break cannot inject a key.
     ini.writeString("History", "Path1", "x\n[Window]\nWidth=1");
     EXPECT_EQ(IniFile::fromText(ini.toText()).readInteger("Window", "Width", 0), 1024);
+    // Behind a second byte-order mark the first line is still a header, so a rewrite reads back.
+    IniFile marked = IniFile::fromText("\xEF\xBB\xBF\xEF\xBB\xBF[Window]\nWidth=1\n[Window]\nWidth=2\n");
+    marked.writeInteger("Window", "Width", 3);
+    EXPECT_EQ(IniFile::fromText(marked.toText()).readInteger("Window", "Width", 0), 3);
 }
 
 TEST(IniFile, SaveIsAtomicAndRoundTrips) {

@@ -1,34 +1,16 @@
 #include <gtest/gtest.h>
 
-#include <sstream>
-#include <string>
-
 #include "codecs/Jpeg.h"
 #include "base/Errors.h"
 #include "base/Limits.h"
+#include "tests/support/CodecSamples.h"
 #include "tests/support/Mutation.h"
 
 using namespace korvel;
 using korvel::testing::Bytes;
+using korvel::testing::jpegSample;
 
 namespace {
-
-Bytes encode(int w, int h, bool progressive, bool grey) {
-    TBitmap b(w, h, PixelFormat::pf24bit);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            b.setRawPixel(x, y, makeColor(uint8_t(x * 9), uint8_t(y * 13), uint8_t((x ^ y) * 7)));
-    TJPEGImage j;
-    j.assign(b);
-    j.compressionQuality = 80;
-    j.progressiveEncoding = progressive;
-    j.grayscale = grey;
-    j.compress();
-    std::ostringstream out;
-    j.saveToStream(out);
-    const std::string s = out.str();
-    return Bytes(s.begin(), s.end());
-}
 
 // Loads the mutant and decodes it at two scales. Only the codec's own errors may come out.
 void decodeMutant(const Bytes& data, int& decoded) {
@@ -58,9 +40,9 @@ TEST_F(JpegMutation, DamagedFilesFailCleanlyOrDecode) {
         const char* name;
         Bytes good;
     } inputs[] = {
-        {"baseline colour", encode(37, 21, false, false)},
-        {"progressive colour", encode(29, 19, true, false)},
-        {"greyscale", encode(24, 16, false, true)},
+        {"baseline colour", jpegSample(37, 21, false, false)},
+        {"progressive colour", jpegSample(29, 19, true, false)},
+        {"greyscale", jpegSample(24, 16, false, true)},
     };
     for (const auto& in : inputs) {
         int decoded = 0;

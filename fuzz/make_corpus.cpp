@@ -1,0 +1,213 @@
+// Writes the fuzz targets' seed corpus, one folder per target, from the tests' own file
+// builders: make_corpus <folder>.
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "imaging/Bmp.h"
+#include "codecs/Png.h"
+#include "imaging/Bitmap.h"
+#include "base/IniFile.h"
+#include "tests/codecs/BmpBuilders.h"
+#include "tests/codecs/png_test_files.h"
+#include "tests/support/CodecSamples.h"
+
+using namespace korvel;
+using Bytes = std::vector<uint8_t>;
+namespace fs = std::filesystem;
+
+namespace {
+
+class Corpus {
+public:
+    Corpus(fs::path root, const std::string& target) : folder_(std::move(root) / target) {
+        fs::create_directories(folder_);
+    }
+    void add(const Bytes& bytes) {
+        std::ofstream out(folder_ / ("seed-" + std::to_string(next_++)), std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        if (!out) throw std::runtime_error("cannot write " + folder_.string());
+    }
+
+private:
+    fs::path folder_;
+    int next_ = 0;
+};
+
+Bytes toBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+// A small raster of every pixel format with a pattern, as the writers get them.
+TBitmap pattern(PixelFormat pf, int w, int h) {
+    TBitmap b(w, h, PixelFormat::pf24bit);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) b.setRawPixel(x, y, makeColor(uint8_t(x * 40), uint8_t(y * 50), uint8_t((x ^ y) * 30)));
+    b.setPixelFormat(pf);
+    return b;
+}
+
+Bytes bmpOf(const TBitmap& b) {
+    std::ostringstream out;
+    writeBmp(b, out);
+    return toBytes(out.str());
+}
+
+const PixelFormat kFormats[] = {PixelFormat::pf1bit,  PixelFormat::pf4bit,  PixelFormat::pf8bit, PixelFormat::pf15bit,
+                                PixelFormat::pf16bit, PixelFormat::pf24bit, PixelFormat::pf32bit};
+
+std::vector<Bytes> bitmapFiles() {
+    using namespace bmptest;
+    std::vector<Bytes> out;
+    for (PixelFormat pf : kFormats) out.push_back(bmpOf(pattern(pf, 5, 3)));
+    const Bytes grey = palette({0x000000, 0x808080, 0xFFFFFF});
+    // Run-length 8-bit: a run, an absolute run, end of line, a delta, end of bitmap.
+    out.push_back(bmpFile(cat({infoHeader({.width = 6, .height = 3, .bpp = 8, .compression = 1, .clrUsed = 3}), grey}),
+                          {3, 1, 0, 3, 2, 0, 1, 0, 0, 0, 2, 2, 4, 0, 1, 0, 0, 0, 0, 1}));
+    // Run-length 4-bit.
+    out.push_back(bmpFile(cat({infoHeader({.width = 6, .height = 2, .bpp = 4, .compression = 2, .clrUsed = 3}), grey}),
+                          {6, 0x12, 0, 0, 0, 4, 0x21, 0x02, 0, 1}));
+    // 16-bit 5-6-5 bit fields, a V5 header with an alpha mask, and an OS/2 core header.
+    out.push_back(bmpFile(cat({infoHeader({.width = 2, .height = 2, .bpp = 16, .compression = 3}),
+                               masks({0xF800, 0x07E0, 0x001F})}),
+                          rows({{0x00, 0xF8, 0xE0, 0x07}, {0x1F, 0x00, 0xFF, 0xFF}})));
+    out.push_back(bmpFile(infoHeader({.headerSize = 124, .width = 2, .height = -2, .bpp = 32, .compression = 3,
+                                      .masks = {0xFF0000, 0xFF00, 0xFF, 0xFF000000}}),
+                          rows({{1, 2, 3, 0x80, 4, 5, 6, 0xFF}, {7, 8, 9, 0, 10, 11, 12, 0x40}})));
+    out.push_back(bmpFile(cat({infoHeader({.headerSize = 12, .width = 3, .height = 2, .bpp = 8}),
+                               palette({0x102030, 0x405060}, 3)}),
+                          rows({{0, 1, 0}, {1, 0, 1}})));
+    return out;
+}
+
+Bytes iconDib(int w, int h, uint16_t bpp) {
+    using namespace bmptest;
+    const TBitmap b = pattern(bpp == 32 ? PixelFormat::pf32bit : bpp == 8 ? PixelFormat::pf8bit : PixelFormat::pf4bit, w, h);
+    Bytes file = bmpOf(b);
+    Bytes dib(file.begin() + 14, file.end());
+    patch32(dib, 8, uint32_t(2 * h));  // the height counts the AND mask behind the colours
+    const size_t maskRow = size_t((w + 31) / 32 * 4);
+    for (int y = 0; y < h; ++y)
+        for (size_t i = 0; i < maskRow; ++i) dib.push_back(uint8_t(y & 1 ? 0xAA : 0x00));
+    return dib;
+}
+
+std::vector<Bytes> pngFiles() {
+    using namespace pngtest;
+    std::vector<Bytes> out;
+    struct Kind {
+        uint8_t colorType;
+        int channels;
+        std::vector<int> depths;
+    };
+    const Kind kinds[] = {{0, 1, {1, 2, 4, 8, 16}}, {2, 3, {8, 16}}, {3, 1, {1, 2, 4, 8}}, {4, 2, {8, 16}}, {6, 4, {8, 16}}};
+    uint32_t seed = 1;
+    for (const Kind& k : kinds)
+        for (int depth : k.depths)
+            for (bool interlace : {false, true}) {
+                Samples s = randomSamples(9, 7, depth, k.channels, seed++);
+                std::vector<Bytes> extra;
+                if (k.colorType == 3) {
+                    Bytes plte;
+                    for (int i = 0; i < (1 << depth); ++i) plte.insert(plte.end(), {uint8_t(i * 7), uint8_t(i * 3), uint8_t(255 - i)});
+                    extra = {chunk("PLTE", plte), chunk("tRNS", {0, 128, 255})};
+                } else if (k.colorType == 2 && depth == 8) {
+                    extra = {chunk("sBIT", {5, 6, 5}), chunk("gAMA", {0, 0, 0xB1, 0x8F}),
+                             chunk("tEXt", toBytes(std::string("Comment\0seed", 12))), chunk("bKGD", {0, 1, 0, 2, 0, 3})};
+                }
+                out.push_back(simpleFile(s, k.colorType, interlace && depth != 16, extra));
+            }
+    // Files from the codec's own writer: palette with mask, greyscale, adaptive filters.
+    for (PixelFormat pf : {PixelFormat::pf4bit, PixelFormat::pf8bit, PixelFormat::pf16bit, PixelFormat::pf32bit}) {
+        TGLDPNG png;
+        png.assign(pattern(pf, 11, 6));
+        png.filterMode = 0;
+        png.interlace = pf == PixelFormat::pf8bit;
+        png.comment = "seed";
+        std::ostringstream os;
+        png.saveToStream(os);
+        out.push_back(toBytes(os.str()));
+    }
+    return out;
+}
+
+// Plug-in blocks: the 16-bit info block length, the info block, the pixel block.
+Bytes pluginBlocks(const TBitmap& b, bool topDown) {
+    Bytes file = bmpOf(b);
+    const uint32_t offBits = uint32_t(file[10]) | uint32_t(file[11]) << 8;
+    Bytes info(file.begin() + 14, file.begin() + offBits);
+    if (topDown) bmptest::patch32(info, 8, uint32_t(-b.height()));
+    Bytes out{uint8_t(info.size()), uint8_t(info.size() >> 8)};
+    out.insert(out.end(), info.begin(), info.end());
+    out.insert(out.end(), file.begin() + offBits, file.end());
+    return out;
+}
+
+Bytes iniText() {
+    IniFile ini;
+    ini.writeString("Main", "Folder", "/home/user/Pictures");
+    ini.writeInteger("Main", "Width", 640);
+    ini.writeBool("Main", "Maximized", true);
+    ini.writeString("Viewer", "Colour", "$00FF8040");
+    ini.writeString("Viewer", "Quoted", "\" spaced \"");
+    return toBytes("; settings\n" + ini.toText());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::cerr << "usage: make_corpus <folder>\n";
+        return 2;
+    }
+    const fs::path root = argv[1];
+    try {
+        Corpus bmp(root, "bmp"), ico(root, "ico"), gif(root, "gif"), jpeg(root, "jpeg"), png(root, "png"),
+            blocks(root, "plugin_blocks"), ini(root, "ini"), thumbs(root, "thumb_cache");
+        for (const Bytes& f : bitmapFiles()) bmp.add(f);
+
+        const Bytes pngEntry = pngtest::simpleFile(pngtest::randomSamples(16, 16, 8, 4, 99), 6, false);
+        ico.add(bmptest::iconFile({{16, 16, 32, iconDib(16, 16, 32)}, {32, 32, 4, iconDib(32, 32, 4)}}));
+        ico.add(bmptest::iconFile({{8, 8, 8, iconDib(8, 8, 8)}, {0, 0, 32, pngEntry}}));
+
+        gif.add(korvel::testing::animatedGif(false));
+        gif.add(korvel::testing::animatedGif(true));
+
+        // The byte after the end marker picks the second decode's scale.
+        uint8_t scale = 0;
+        for (bool progressive : {false, true})
+            for (bool grey : {false, true}) {
+                Bytes j = korvel::testing::jpegSample(37 - 4 * grey, 21, progressive, grey);
+                j.push_back(scale++);
+                jpeg.add(j);
+            }
+
+        for (const Bytes& f : pngFiles()) png.add(f);
+
+        for (PixelFormat pf : kFormats) blocks.add(pluginBlocks(pattern(pf, 6, 4), pf == PixelFormat::pf8bit));
+
+        const Bytes iniSeed = iniText();
+        ini.add(iniSeed);
+        Bytes crlf{0xEF, 0xBB, 0xBF};
+        for (uint8_t c : iniSeed) {
+            if (c == '\n') crlf.push_back('\r');
+            crlf.push_back(c);
+        }
+        ini.add(crlf);
+
+        // The cache file as the cache writes it: images one after another, read at the second.
+        for (PixelFormat first : {PixelFormat::pf8bit, PixelFormat::pf24bit}) {
+            const Bytes a = bmpOf(pattern(first, 7, 5)), b = bmpOf(pattern(PixelFormat::pf32bit, 4, 4));
+            Bytes seed;
+            bmptest::put32(seed, uint32_t(a.size()));
+            seed.insert(seed.end(), a.begin(), a.end());
+            seed.insert(seed.end(), b.begin(), b.end());
+            thumbs.add(seed);
+        }
+    } catch (const std::exception& e) {
+        std::cerr << "make_corpus: " << e.what() << '\n';
+        return 1;
+    }
+    return 0;
+}
