@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/browse/TempTree.h"
+#include "tests/support/TempTree.h"
 #include "base/UserFolders.h"
 #include "browse/ThumbCache.h"
 #include "imaging/Bmp.h"

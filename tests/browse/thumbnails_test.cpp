@@ -12,7 +12,7 @@
 
 #include "browse/FileList.h"
 #include "browse/FolderScan.h"
-#include "tests/browse/TempTree.h"
+#include "tests/support/TempTree.h"
 #include "browse/ThumbCache.h"
 #include "browse/Thumbnails.h"
 #include "imaging/Bmp.h"
