@@ -1,8 +1,6 @@
 #pragma once
 // Test images made in memory: seeded noise in any pixel format, smooth gradients, and comparisons
-// that name the first pixel that differs.
-#include <gtest/gtest.h>
-
+// that name the first difference (empty when there is none), for GoogleTest and Qt Test alike.
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -60,30 +58,30 @@ inline TBitmap loadBmp(const std::string& path) {
     return b;
 }
 
-// The same size and colours, whatever the pixel formats.
-inline ::testing::AssertionResult samePixels(const TBitmap& a, const TBitmap& b) {
+// Where a and b differ in size or colour, whatever their pixel formats; "" when they do not.
+inline std::string pixelDifference(const TBitmap& a, const TBitmap& b) {
     if (a.width() != b.width() || a.height() != b.height())
-        return ::testing::AssertionFailure() << a.width() << "x" << a.height() << " vs " << b.width() << "x" << b.height();
+        return std::to_string(a.width()) + "x" + std::to_string(a.height()) + " vs " + std::to_string(b.width()) + "x" +
+               std::to_string(b.height());
     std::vector<uint8_t> ra(size_t(a.width()) * 3), rb(ra.size());
     for (int y = 0; y < a.height(); ++y) {
         a.rowToBgr(y, ra.data());
         b.rowToBgr(y, rb.data());
         for (size_t i = 0; i < ra.size(); ++i)
             if (ra[i] != rb[i])
-                return ::testing::AssertionFailure() << "pixel (" << i / 3 << ", " << y << ") byte " << i % 3 << ": "
-                                                     << int(ra[i]) << " vs " << int(rb[i]);
+                return "pixel (" + std::to_string(i / 3) + ", " + std::to_string(y) + ") byte " + std::to_string(i % 3) +
+                       ": " + std::to_string(ra[i]) + " vs " + std::to_string(rb[i]);
     }
-    return ::testing::AssertionSuccess();
+    return "";
 }
 
-// The same format and stored bytes of every row (padding included) and the same palette.
-inline ::testing::AssertionResult sameBytes(const TBitmap& a, const TBitmap& b) {
+// Where a and b differ in format, stored row bytes (padding included) or palette; "" when they do not.
+inline std::string byteDifference(const TBitmap& a, const TBitmap& b) {
     if (a.width() != b.width() || a.height() != b.height() || a.pixelFormat() != b.pixelFormat())
-        return ::testing::AssertionFailure() << "size or format differs";
+        return "size or format";
     for (int y = 0; y < a.height(); ++y)
-        if (std::memcmp(a.scanLine(y), b.scanLine(y), a.stride()) != 0) return ::testing::AssertionFailure() << "row " << y;
-    if (a.palette() != b.palette()) return ::testing::AssertionFailure() << "palette differs";
-    return ::testing::AssertionSuccess();
+        if (std::memcmp(a.scanLine(y), b.scanLine(y), a.stride()) != 0) return "row " + std::to_string(y);
+    return a.palette() == b.palette() ? "" : "palette";
 }
 
 }  // namespace korvel::testing
