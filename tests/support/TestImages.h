@@ -24,7 +24,7 @@ inline TBitmap randomBitmap(PixelFormat pf, int w, int h, uint32_t seed, bool wi
         b.setPalette(pal);
     }
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) b.setRawPixel(x, y, rng());
+        for (int x = 0; x < w; ++x) b.setRawPixel(x, y, pf == PixelFormat::pf15bit ? rng() & 0x7FFF : rng());
     if (withMask) {
         auto m = std::make_unique<TBitmap>(w, h, PixelFormat::pf8bit);
         for (int y = 0; y < h; ++y)
