@@ -12,6 +12,7 @@
 #include <ostream>
 #include <random>
 #include <streambuf>
+#include <utility>
 #include <vector>
 
 #include "base/Errors.h"
@@ -20,13 +21,26 @@
 namespace korvel {
 
 namespace {
+SafeWriteSteps& steps() {
+    static SafeWriteSteps s;
+    return s;
+}
+
+ssize_t writeStep(int fd, const void* data, size_t size) {
+    return steps().write ? steps().write(fd, data, size) : ::write(fd, data, size);
+}
+int syncStep(int fd) { return steps().sync ? steps().sync(fd) : ::fsync(fd); }
+int renameStep(const char* from, const char* to) {
+    return steps().rename ? steps().rename(from, to) : ::rename(from, to);
+}
+
 [[noreturn]] void fail(const std::string& what, const std::string& path, int err) {
     throw EFileError(what + " \"" + path + "\": " + std::strerror(err));
 }
 
 bool writeAll(int fd, const char* p, size_t n) {
     while (n > 0) {
-        ssize_t w = ::write(fd, p, n);
+        ssize_t w = writeStep(fd, p, n);
         if (w < 0) {
             if (errno == EINTR) continue;
             return false;
@@ -37,6 +51,8 @@ bool writeAll(int fd, const char* p, size_t n) {
     return true;
 }
 }  // namespace
+
+void setSafeWriteSteps(SafeWriteSteps s) { steps() = std::move(s); }
 
 bool claimNewFile(const std::string& path) {
     // 0666: the user's umask decides who may read it.
@@ -144,9 +160,9 @@ void writeThroughTemporary(const std::string& path, const std::function<void(std
         ::unlink(tmp.c_str());
         throw;
     }
-    if (ok && durable && ::fsync(fd) != 0) ok = false, err = errno;
+    if (ok && durable && syncStep(fd) != 0) ok = false, err = errno;
     if (::close(fd) != 0 && ok) ok = false, err = errno;
-    if (ok && ::rename(tmp.c_str(), path.c_str()) != 0) ok = false, err = errno;
+    if (ok && renameStep(tmp.c_str(), path.c_str()) != 0) ok = false, err = errno;
     if (!ok) {
         ::unlink(tmp.c_str());
         fail("Cannot write", path, err ? err : EIO);

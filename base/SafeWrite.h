@@ -3,8 +3,21 @@
 #include <functional>
 #include <iosfwd>
 #include <string>
+#include <sys/types.h>
 
 namespace korvel {
+
+// The system calls the safe writer makes, replaceable so that tests can make a write, flush or
+// rename fail (as on a full disk) also when they run as root. Each returns what the system call
+// returns and sets errno the same way.
+struct SafeWriteSteps {
+    std::function<ssize_t(int fd, const void* data, size_t size)> write;
+    std::function<int(int fd)> sync;
+    std::function<int(const char* from, const char* to)> rename;
+};
+
+// Replaces the steps; an empty member (or a default SafeWriteSteps) restores the real call.
+void setSafeWriteSteps(SafeWriteSteps steps);
 
 // Creates path exclusively (no symlink followed). Returns false when it already exists;
 // throws EFileError for any other failure.

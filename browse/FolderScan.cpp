@@ -16,6 +16,16 @@ namespace korvel {
 
 namespace {
 
+FolderOpenFunction& folderOpen() {
+    static FolderOpenFunction f;
+    return f;
+}
+
+int openFolder(int dirFd, const char* name) {
+    if (folderOpen()) return folderOpen()(dirFd, name);
+    return ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
 struct Scan {
     const ExtensionSet& extensions;
     const ListOptions& options;
@@ -36,7 +46,7 @@ void scanOpenFolder(Scan& scan, int fd, std::string& path);
 
 // Enters the sub-folder name of the folder open as parentFd, once per device and inode.
 void enterFolder(Scan& scan, int parentFd, const char* name, std::string& path) {
-    int fd = ::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int fd = openFolder(parentFd, name);
     if (fd < 0) return;
     struct stat st;
     if (::fstat(fd, &st) != 0 || !scan.entered.emplace(st.st_dev, st.st_ino).second) {
@@ -99,12 +109,14 @@ void scanOpenFolder(Scan& scan, int fd, std::string& path) {
 
 }  // namespace
 
+void setFolderOpenFunction(FolderOpenFunction open) { folderOpen() = std::move(open); }
+
 ListResult ScanFolder(const std::string& folder, const ExtensionSet& extensions, const ListOptions& options,
                       const FileList* known, std::vector<FileEntry>& found) {
     ListResult result;
     std::string path = folder;
     if (path.empty() || path.back() != '/') path.push_back('/');
-    int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int fd = openFolder(AT_FDCWD, path.c_str());
     if (fd < 0) {
         result.error = errno;
         return result;

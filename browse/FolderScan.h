@@ -6,6 +6,7 @@
 // with formatFileCount, and afterwards, when SubDirOnce is set, raise SubDirFindBtn and clear
 // SubDirSearch.
 #include <cstddef>
+#include <functional>
 #include <string>
 
 #include "browse/ExtensionSet.h"
@@ -30,6 +31,14 @@ struct ListResult {
     int error = 0;            // errno of that failure
     size_t added = 0;         // entries appended by this call
 };
+
+// Opens the folder name (relative to the folder open as dirFd, or AT_FDCWD) for reading its
+// entries: returns a descriptor, or -1 with errno set, as openat(2).
+using FolderOpenFunction = std::function<int(int dirFd, const char* name)>;
+
+// Replaces how folders are opened (tests make one fail to open, also as root); an empty
+// function restores the real one.
+void setFolderOpenFunction(FolderOpenFunction open);
 
 // Lists the regular files of folder (a path; a missing trailing "/" is added) whose name passes
 // the hidden rule and the extension set of options.mask and whose Size is at least 1: a 0-byte

@@ -13,10 +13,14 @@
 #include "fileops/WallpaperBitmap.h"
 #include "formats/SpiExclusion.h"
 #include "base/IniFile.h"
+#include "base/SafeWrite.h"
 #include "tests/support/SettingsSeam.h"
+#include "tests/support/TempTree.h"
 
 using namespace korvel;
 namespace fs = std::filesystem;
+using korvel::testing::TempTree;
+using korvel::testing::readFile;
 
 TEST(IniFile, ReadsWindowsSyntaxLeniently) {
     IniFile ini = IniFile::fromText(
@@ -87,9 +91,8 @@ TEST(IniFile, RewriteKeepsWhatItDoesNotOwn) {
 }
 
 TEST(IniFile, SaveIsAtomicAndRoundTrips) {
-    fs::path dir = fs::temp_directory_path() / ("korvel-ini-" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    const std::string path = (dir / "sub" / "Korvel.ini").string();
+    TempTree t;
+    const std::string path = t / "sub/Korvel.ini";
     IniFile ini;
     ini.writeInteger("Thumbnil", "Size", 150);
     ini.writeString("Window", "Path", "/tmp/ä b/");
@@ -97,19 +100,26 @@ TEST(IniFile, SaveIsAtomicAndRoundTrips) {
     IniFile back = IniFile::load(path);
     EXPECT_EQ(back.readInteger("Thumbnil", "Size", 0), 150);
     EXPECT_EQ(back.readString("Window", "Path", ""), "/tmp/ä b/");
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "sub"), fs::directory_iterator()), 1);
-    // An unwritable folder: the save fails and the old file stays whole.
-    if (::geteuid() != 0) {
-        fs::permissions(dir / "sub", fs::perms::owner_read | fs::perms::owner_exec);
-        ini.writeInteger("Thumbnil", "Size", 60);
+    EXPECT_EQ(t.count("sub"), 1);
+    // A write, flush or rename that fails (a full disk, an I/O error): the save throws, the old
+    // file stays whole and no temporary file is left.
+    const int no = -1;
+    const SafeWriteSteps failing[] = {
+        {[](int, const void*, size_t) { return errno = ENOSPC, ssize_t(-1); }, {}, {}},
+        {{}, [](int) { return errno = EIO, -1; }, {}},
+        {{}, {}, [](const char*, const char*) { return errno = EXDEV, -1; }},
+    };
+    ini.writeInteger("Thumbnil", "Size", 60);
+    for (const SafeWriteSteps& steps : failing) {
+        setSafeWriteSteps(steps);
         EXPECT_THROW(ini.save(path), EFileError);
-        fs::permissions(dir / "sub", fs::perms::owner_all);
-        EXPECT_EQ(IniFile::load(path).readInteger("Thumbnil", "Size", 0), 150);
+        setSafeWriteSteps({});
+        EXPECT_EQ(IniFile::load(path).readInteger("Thumbnil", "Size", no), 150);
+        EXPECT_EQ(t.count("sub"), 1);
     }
     // A path that is a folder cannot be replaced.
-    EXPECT_THROW(ini.save((dir / "sub").string()), EFileError);
-    EXPECT_EQ(IniFile::load((dir / "missing.ini").string()).toText(), "");
-    fs::remove_all(dir);
+    EXPECT_THROW(ini.save(t / "sub"), EFileError);
+    EXPECT_EQ(IniFile::load(t / "missing.ini").toText(), "");
 }
 
 TEST(IniFile, HostileTextNeverCrashes) {
@@ -126,23 +136,11 @@ TEST(IniFile, HostileTextNeverCrashes) {
     }
 }
 
-namespace {
-struct TempDir {
-    fs::path dir = fs::temp_directory_path() / ("korvel-ini-guard-" + std::to_string(::getpid()));
-    TempDir() { fs::remove_all(dir), fs::create_directories(dir); }
-    ~TempDir() { fs::remove_all(dir); }
-};
-std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-}  // namespace
-
 // A settings file that exists but cannot be read loads as defaults and is never replaced by
 // any of the settings writers; only a missing one is created.
 TEST(IniFile, FileThatCannotBeReadIsNeverReplaced) {
-    TempDir t;
-    const fs::path file = t.dir / "Korvel.ini";
+    TempTree t;
+    const fs::path file = t / "Korvel.ini";
     const std::string stored = "[Window]\nNameView=2\n[History]\nPath0=/keep/\n";
     enum Cause { Missing, IoError, NoPermission, TooLarge, Fifo };
     using Writer = std::function<bool(const std::string&)>;  // true when it wrote
@@ -185,19 +183,19 @@ TEST(IniFile, FileThatCannotBeReadIsNeverReplaced) {
             if (cause == Fifo) {
                 EXPECT_TRUE(fs::is_fifo(file));
             } else if (cause != Missing) {
-                EXPECT_EQ(slurp(file), content);
+                EXPECT_EQ(readFile(file), content);
             }
-            EXPECT_EQ(std::distance(fs::directory_iterator(t.dir), fs::directory_iterator()), 1);  // no temporary left
+            EXPECT_EQ(t.count(), 1);  // no temporary left
         }
 }
 
 // A linked settings file stays a link with its target replaced in the target's folder; a new
 // file follows the umask and a replaced one keeps its permissions.
 TEST(IniFile, SaveKeepsLinksAndPermissions) {
-    TempDir t;
-    fs::create_directories(t.dir / "real");
-    fs::create_directories(t.dir / "config");
-    const fs::path link = t.dir / "config" / "Korvel.ini", target = t.dir / "real" / "settings.ini";
+    TempTree t;
+    t.folder("real");
+    t.folder("config");
+    const fs::path link = t / "config/Korvel.ini", target = t / "real/settings.ini";
     auto modeOf = [](const fs::path& p) {
         struct stat st;
         return ::stat(p.c_str(), &st) == 0 ? int(st.st_mode & 0777) : -1;
@@ -226,7 +224,7 @@ TEST(IniFile, SaveKeepsLinksAndPermissions) {
         EXPECT_EQ(IniFile::load(target.string()).readInteger("Window", "Height", 0), 2);
         EXPECT_EQ(IniFile::load(target.string()).readInteger("Window", "Width", 0), r.dangling ? 0 : 1);
         EXPECT_EQ(modeOf(target), r.expectedMode);
-        EXPECT_EQ(std::distance(fs::directory_iterator(t.dir / "real"), fs::directory_iterator()), 1);
-        EXPECT_EQ(std::distance(fs::directory_iterator(t.dir / "config"), fs::directory_iterator()), 1);
+        EXPECT_EQ(t.count("real"), 1);
+        EXPECT_EQ(t.count("config"), 1);
     }
 }

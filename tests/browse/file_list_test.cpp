@@ -10,7 +10,7 @@
 #include "browse/FileList.h"
 #include "browse/SeekFile.h"
 #include "formats/FormatRegistry.h"
-#include "tests/browse/TempTree.h"
+#include "tests/support/TempTree.h"
 
 using namespace korvel;
 using korvel::testing::ScopedLocale;

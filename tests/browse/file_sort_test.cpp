@@ -8,7 +8,7 @@
 
 #include "browse/Collation.h"
 #include "browse/FileSort.h"
-#include "tests/browse/TempTree.h"
+#include "tests/support/TempTree.h"
 
 using namespace korvel;
 using korvel::testing::ScopedLocale;

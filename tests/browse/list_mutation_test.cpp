@@ -16,7 +16,7 @@
 #include "browse/FolderScan.h"
 #include "base/FileNames.h"
 #include "formats/FormatRegistry.h"
-#include "tests/browse/TempTree.h"
+#include "tests/support/TempTree.h"
 #include "tests/support/Mutation.h"
 
 using namespace korvel;

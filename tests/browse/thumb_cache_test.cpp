@@ -14,7 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/browse/TempTree.h"
+#include "tests/support/TempTree.h"
+#include "tests/support/TestImages.h"
 #include "base/UserFolders.h"
 #include "browse/ThumbCache.h"
 #include "imaging/Bmp.h"
@@ -23,30 +24,10 @@
 #include "tests/support/Mutation.h"
 
 using namespace korvel;
-using korvel::testing::TempTree;
+using namespace korvel::testing;
 
 namespace {
 
-TBitmap pattern(int w, int h, PixelFormat pf, uint32_t seed) {
-    TBitmap b(w, h, pf);
-    std::mt19937 rng(seed);
-    for (int y = 0; y < h; ++y)
-        for (size_t i = 0; i < b.stride(); ++i) b.scanLine(y)[i] = uint8_t(rng());
-    return b;
-}
-
-bool sameRaster(const TBitmap& a, const TBitmap& b) {
-    if (a.width() != b.width() || a.height() != b.height() || a.pixelFormat() != b.pixelFormat()) return false;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            if (a.pixel(x, y) != b.pixel(x, y)) return false;
-    return true;
-}
-
-std::string readText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 struct stat lstatOf(const std::string& path) {
     struct stat st{};
@@ -79,9 +60,9 @@ TEST(ThumbCache, AppendedImagesReadBackAtTheirOffsets) {
     ThumbCache cache;
     cache.create(t.root(), "korvel.tp0");
     const std::vector<TBitmap> images = {
-        pattern(80, 60, PixelFormat::pf24bit, 1), pattern(33, 7, PixelFormat::pf8bit, 2),
-        pattern(1, 80, PixelFormat::pf24bit, 3),  pattern(13, 5, PixelFormat::pf4bit, 4),
-        pattern(17, 3, PixelFormat::pf1bit, 5),   pattern(32, 32, PixelFormat::pf24bit, 6),
+        randomBitmap(PixelFormat::pf24bit, 80, 60, 1), randomBitmap(PixelFormat::pf8bit, 33, 7, 2),
+        randomBitmap(PixelFormat::pf24bit, 1, 80, 3),  randomBitmap(PixelFormat::pf4bit, 13, 5, 4),
+        randomBitmap(PixelFormat::pf1bit, 17, 3, 5),   randomBitmap(PixelFormat::pf24bit, 32, 32, 6),
     };
     std::vector<int64_t> offsets;
     int64_t expected = 0;
@@ -96,7 +77,7 @@ TEST(ThumbCache, AppendedImagesReadBackAtTheirOffsets) {
     for (size_t k = images.size(); k-- > 0;) {
         TBitmap back;
         ASSERT_TRUE(cache.read(offsets[k], back)) << k;
-        EXPECT_TRUE(sameRaster(back, images[k])) << k;
+        EXPECT_EQ(byteDifference(back, images[k]), "") << k;
     }
     // Offsets that do not start an image.
     for (int64_t bad : {int64_t(-1), int64_t(1), offsets[1] + 14, cache.size(), cache.size() + 100, int64_t(1) << 40}) {
@@ -140,15 +121,15 @@ TEST(ThumbCache, CreatedPrivateAndNewReplacingWhateverStoodThere) {
             EXPECT_EQ(st.st_size, 0);
             if (planted == StaleFile) {
                 EXPECT_NE(st.st_ino, staleIno);
-                EXPECT_EQ(readText(t / "elsewhere/stale"), "left by a crashed run");
+                EXPECT_EQ(readFile(t / "elsewhere/stale"), "left by a crashed run");
             }
-            ASSERT_GE(cache.append(pattern(8, 8, PixelFormat::pf24bit, 9)), 0);
-            EXPECT_EQ(readText(victim), "precious");
+            ASSERT_GE(cache.append(randomBitmap(PixelFormat::pf24bit, 8, 8, 9)), 0);
+            EXPECT_EQ(readFile(victim), "precious");
             EXPECT_FALSE(std::filesystem::exists(t / "elsewhere/new.txt"));
         }
         // Closed: truncated and deleted; the link's target was never touched.
         EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(at)));
-        EXPECT_EQ(readText(victim), "precious");
+        EXPECT_EQ(readFile(victim), "precious");
         EXPECT_TRUE(std::filesystem::is_directory(t / "elsewhere"));
     }
 }
@@ -159,7 +140,7 @@ TEST(ThumbCache, CreateFailsCleanlyWhenTheNameCannotBeFreed) {
     ThumbCache cache;
     EXPECT_THROW(cache.create(t / "d", "Korvel.tp0"), EFileError);
     EXPECT_FALSE(cache.isOpen());
-    EXPECT_EQ(cache.append(pattern(4, 4, PixelFormat::pf24bit, 1)), -1);
+    EXPECT_EQ(cache.append(randomBitmap(PixelFormat::pf24bit, 4, 4, 1)), -1);
     EXPECT_TRUE(std::filesystem::is_directory(t / "d/Korvel.tp0/inner"));
     EXPECT_THROW(cache.create(t / "missing", "Korvel.tp0"), EFileError);
 }
@@ -168,11 +149,11 @@ TEST(ThumbCache, CloseLeavesAFileThatReplacedOursAlone) {
     TempTree t;
     ThumbCache cache;
     cache.create(t.root(), "k.tp0");
-    ASSERT_GE(cache.append(pattern(8, 8, PixelFormat::pf24bit, 1)), 0);
+    ASSERT_GE(cache.append(randomBitmap(PixelFormat::pf24bit, 8, 8, 1)), 0);
     // A second program took the name over (as create does).
     ThumbCache second;
     second.create(t.root(), "k.tp0");
-    ASSERT_GE(second.append(pattern(4, 4, PixelFormat::pf24bit, 2)), 0);
+    ASSERT_GE(second.append(randomBitmap(PixelFormat::pf24bit, 4, 4, 2)), 0);
     // The first still reads its own image from its own (now nameless) file.
     TBitmap back;
     EXPECT_TRUE(cache.read(0, back));
@@ -196,7 +177,7 @@ TEST(ThumbCache, FailedWritesRollBackAndTruncateStartsClean) {
         TempTree t;
         ThumbCache cache;
         cache.create(t.root(), "k.tp0");
-        const TBitmap first = pattern(80, 60, PixelFormat::pf24bit, 1);
+        const TBitmap first = randomBitmap(PixelFormat::pf24bit, 80, 60, 1);
         ASSERT_EQ(cache.append(first), 0);
         const int64_t before = cache.size();
         size_t written = 0;
@@ -211,12 +192,12 @@ TEST(ThumbCache, FailedWritesRollBackAndTruncateStartsClean) {
             if (w > 0) written += size_t(w);
             return w;
         });
-        EXPECT_EQ(cache.append(pattern(80, 60, PixelFormat::pf24bit, 2)), -1);
+        EXPECT_EQ(cache.append(randomBitmap(PixelFormat::pf24bit, 80, 60, 2)), -1);
         EXPECT_EQ(cache.size(), before);
         EXPECT_EQ(lstatOf(cache.path()).st_size, before);
         TBitmap back;
         ASSERT_TRUE(cache.read(0, back));
-        EXPECT_TRUE(sameRaster(back, first));
+        EXPECT_EQ(byteDifference(back, first), "");
         EXPECT_FALSE(cache.read(before, back));
 
         // A later listing starts clean, and writes work again once the disk has room.
@@ -225,10 +206,10 @@ TEST(ThumbCache, FailedWritesRollBackAndTruncateStartsClean) {
         EXPECT_EQ(cache.size(), 0);
         EXPECT_EQ(lstatOf(cache.path()).st_size, 0);
         EXPECT_FALSE(cache.read(0, back));
-        const TBitmap again = pattern(60, 80, PixelFormat::pf24bit, 3);
+        const TBitmap again = randomBitmap(PixelFormat::pf24bit, 60, 80, 3);
         EXPECT_EQ(cache.append(again), 0);
         ASSERT_TRUE(cache.read(0, back));
-        EXPECT_TRUE(sameRaster(back, again));
+        EXPECT_EQ(byteDifference(back, again), "");
     }
 }
 
@@ -308,9 +289,9 @@ TEST(ThumbCache, DamagedCacheBytesReadSafely) {
     TempTree t;
     ThumbCache cache;
     cache.create(t.root(), "k.tp0");
-    const int64_t a = cache.append(pattern(9, 5, PixelFormat::pf24bit, 1));
-    const int64_t b = cache.append(pattern(6, 4, PixelFormat::pf8bit, 2));
-    const std::string good = readText(cache.path());
+    const int64_t a = cache.append(randomBitmap(PixelFormat::pf24bit, 9, 5, 1));
+    const int64_t b = cache.append(randomBitmap(PixelFormat::pf8bit, 6, 4, 2));
+    const std::string good = readFile(cache.path());
     korvel::testing::Bytes bytes(good.begin(), good.end());
     int mutants = 0;
     korvel::testing::forEachMutation(

@@ -12,7 +12,8 @@
 
 #include "browse/FileList.h"
 #include "browse/FolderScan.h"
-#include "tests/browse/TempTree.h"
+#include "tests/support/TempTree.h"
+#include "tests/support/TestImages.h"
 #include "browse/ThumbCache.h"
 #include "browse/Thumbnails.h"
 #include "imaging/Bmp.h"
@@ -24,17 +25,9 @@
 #include "imaging/StretchUtils.h"
 
 using namespace korvel;
-using korvel::testing::TempTree;
+using namespace korvel::testing;
 
 namespace {
-
-TBitmap noise(int w, int h, uint32_t seed) {
-    TBitmap b(w, h, PixelFormat::pf24bit);
-    std::mt19937 rng(seed);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < 3 * w; ++x) b.scanLine(y)[x] = uint8_t(rng());
-    return b;
-}
 
 // A photo-like image that JPEG keeps close: gradients and blocks.
 TBitmap smooth(int w, int h) {
@@ -47,7 +40,6 @@ TBitmap smooth(int w, int h) {
     return b;
 }
 
-void saveBmp(const TBitmap& b, const std::string& path) { b.saveToFile(path); }
 
 void saveJpeg(const TBitmap& b, const std::string& path, bool grey = false) {
     TJPEGImage j;
@@ -55,31 +47,6 @@ void saveJpeg(const TBitmap& b, const std::string& path, bool grey = false) {
     j.assign(b);
     j.compress();
     j.saveToFile(path);
-}
-
-std::vector<uint8_t> bytesOf(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
-
-// Rows compared as blue-green-red, so the pixel format does not matter.
-::testing::AssertionResult samePixels(const TBitmap& a, const TBitmap& b) {
-    if (a.width() != b.width() || a.height() != b.height())
-        return ::testing::AssertionFailure() << a.width() << "x" << a.height() << " vs " << b.width() << "x" << b.height();
-    std::vector<uint8_t> ra(size_t(a.width()) * 3), rb(ra.size());
-    for (int y = 0; y < a.height(); ++y) {
-        a.rowToBgr(y, ra.data());
-        b.rowToBgr(y, rb.data());
-        for (size_t i = 0; i < ra.size(); ++i)
-            if (ra[i] != rb[i])
-                return ::testing::AssertionFailure() << "pixel (" << i / 3 << ", " << y << ") byte " << i % 3 << ": "
-                                                     << int(ra[i]) << " vs " << int(rb[i]);
-    }
-    return ::testing::AssertionSuccess();
 }
 
 // The plain stretch stated pixel by pixel: output (x, y) takes source (x * sw / dw, y * sh / dh).
@@ -92,6 +59,8 @@ TBitmap nearest(const TBitmap& src, int dw, int dh) {
         }
     return out;
 }
+
+std::vector<uint8_t> toBytes(const std::string& s) { return {s.begin(), s.end()}; }
 
 ThumbParams params(int size = 100, bool fast = false, int sw = 1920, int sh = 1080) {
     ThumbParams p;
@@ -147,7 +116,7 @@ TEST(Thumbnails, ChoosesTheReductionSteps) {
     uint32_t seed = 1;
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
-        const TBitmap src = noise(r.w, r.h, seed++);
+        const TBitmap src = randomBitmap(PixelFormat::pf24bit, r.w, r.h, seed++);
         saveBmp(src, t / "in.bmp");
         TBitmap thumb;
         ThumbReport rep = MakeThumbnail(t / "in.bmp", r.p, thumb);
@@ -167,7 +136,7 @@ TEST(Thumbnails, ChoosesTheReductionSteps) {
         } else {
             expected = nearest(inter, r.tw, r.th);
         }
-        EXPECT_TRUE(samePixels(thumb, expected));
+        EXPECT_EQ(pixelDifference(thumb, expected), "");
     }
 }
 
@@ -203,7 +172,7 @@ TEST(Thumbnails, JpegDecodedAtTheCoarsestCoveringScale) {
                                      : JpegScale::jsFullSize);
         TBitmap expected = j.bitmap();
         StretchBitmap(expected, r.tw, r.th);
-        EXPECT_TRUE(samePixels(thumb, expected));
+        EXPECT_EQ(pixelDifference(thumb, expected), "");
     }
 }
 
@@ -292,7 +261,7 @@ TEST(Thumbnails, FilesThatCannotBeDecodedGetTheIconAndAreReported) {
     b.builder.mediaExts = &media;
 
     saveJpeg(smooth(200, 150), b.tree / "good.jpg");
-    const std::vector<uint8_t> good = bytesOf(b.tree / "good.jpg");
+    const std::vector<uint8_t> good = toBytes(readFile(b.tree / "good.jpg"));
     struct Damage {
         const char* name;
         std::vector<uint8_t> bytes;
@@ -304,10 +273,10 @@ TEST(Thumbnails, FilesThatCannotBeDecodedGetTheIconAndAreReported) {
     };
     b.add("good.jpg");
     for (const Damage& d : damaged) {
-        writeBytes(b.tree / d.name, d.bytes);
+        writeFile(b.tree / d.name, d.bytes);
         b.add(d.name);
     }
-    writeBytes(b.tree / "clip.mp4", good);  // decodable bytes, but a media file
+    writeFile(b.tree / "clip.mp4", good);  // decodable bytes, but a media file
     b.add("clip.mp4");
     b.add("vanished.bmp");
 
@@ -358,7 +327,7 @@ TEST(Thumbnails, BuiltinIconWhenTheWindowsHaveNone) {
         icons.have = mode != 1;
         icons.throws = mode == 2;
         if (mode != 0) b.builder.iconSource = &icons;
-        writeBytes(b.tree / "bad.gif", {'G', 'I', 'F'});
+        writeFile(b.tree / "bad.gif", std::string("GIF"));
         b.add("bad.gif");
         bool busyInside = false;
         b.builder.onDecodeFailure = [&](size_t, const std::string&) { busyInside = b.builder.ThumbBusy(); };
@@ -382,7 +351,7 @@ TEST(Thumbnails, BuiltinIconWhenTheWindowsHaveNone) {
 TEST(Thumbnails, BuildRangeStopsAtTheListEndAndSkipsBuiltEntries) {
     Built b;
     for (int i = 0; i < 3; ++i) {
-        saveBmp(noise(30 + i, 20, uint32_t(i)), b.tree / ("f" + std::to_string(i) + ".bmp"));
+        saveBmp(randomBitmap(PixelFormat::pf24bit, 30 + i, 20, uint32_t(i)), b.tree / ("f" + std::to_string(i) + ".bmp"));
         b.add("f" + std::to_string(i) + ".bmp");
     }
     b.builder.BuildThumbnails(1, 100, params());
@@ -404,7 +373,7 @@ TEST(Thumbnails, BuildRangeStopsAtTheListEndAndSkipsBuiltEntries) {
 
 TEST(Thumbnails, NewListingEmptiesTheCacheAndThumbnailsAreBuiltAgain) {
     Built b;
-    const TBitmap a = noise(160, 120, 5), c = noise(120, 160, 6);
+    const TBitmap a = randomBitmap(PixelFormat::pf24bit, 160, 120, 5), c = randomBitmap(PixelFormat::pf24bit, 120, 160, 6);
     b.tree.folder("pics");
     saveBmp(a, b.tree / "pics/a.bmp");
     saveBmp(c, b.tree / "pics/c.bmp");
@@ -432,20 +401,20 @@ TEST(Thumbnails, NewListingEmptiesTheCacheAndThumbnailsAreBuiltAgain) {
     EXPECT_EQ(b.list.seek(1).ThumbPos, 0);
     TBitmap expected = c;
     StretchBitmap(expected, 60, 80);
-    EXPECT_TRUE(samePixels(*t1, expected));
+    EXPECT_EQ(pixelDifference(*t1, expected), "");
     const TBitmap* t0 = b.builder.thumbnail(0, params());
     ASSERT_NE(t0, nullptr);
     EXPECT_EQ(b.list.seek(0).ThumbPos, second);  // same size image, now second
     expected = a;
     StretchBitmap(expected, 80, 60);
-    EXPECT_TRUE(samePixels(*t0, expected));
+    EXPECT_EQ(pixelDifference(*t0, expected), "");
 }
 
 TEST(Thumbnails, FailedCacheWriteLeavesTheEntryUncachedButDrawable) {
     Built b;
-    const TBitmap a = noise(160, 120, 7);
+    const TBitmap a = randomBitmap(PixelFormat::pf24bit, 160, 120, 7);
     saveBmp(a, b.tree / "a.bmp");
-    saveBmp(noise(120, 160, 8), b.tree / "b.bmp");
+    saveBmp(randomBitmap(PixelFormat::pf24bit, 120, 160, 8), b.tree / "b.bmp");
     b.add("a.bmp");
     b.add("b.bmp");
     ASSERT_NE(b.builder.thumbnail(0, params()), nullptr);
@@ -471,7 +440,7 @@ TEST(Thumbnails, FailedCacheWriteLeavesTheEntryUncachedButDrawable) {
     ASSERT_NE(t0, nullptr);
     TBitmap expected = a;
     StretchBitmap(expected, 80, 60);
-    EXPECT_TRUE(samePixels(*t0, expected));
+    EXPECT_EQ(pixelDifference(*t0, expected), "");
 
     // Space again: the next draw builds and caches it where the failed one would have gone.
     b.cache.setWriteFunction([](int fd, const void* p, size_t n, off_t at) { return ::pwrite(fd, p, n, at); });
@@ -481,7 +450,7 @@ TEST(Thumbnails, FailedCacheWriteLeavesTheEntryUncachedButDrawable) {
 
 TEST(Thumbnails, DamagedCacheEntryIsBuiltAgain) {
     Built b;
-    const TBitmap a = noise(160, 120, 11);
+    const TBitmap a = randomBitmap(PixelFormat::pf24bit, 160, 120, 11);
     saveBmp(a, b.tree / "a.bmp");
     b.add("a.bmp");
     ASSERT_NE(b.builder.thumbnail(0, params()), nullptr);
@@ -494,7 +463,7 @@ TEST(Thumbnails, DamagedCacheEntryIsBuiltAgain) {
     ASSERT_NE(t, nullptr);
     TBitmap expected = a;
     StretchBitmap(expected, 80, 60);
-    EXPECT_TRUE(samePixels(*t, expected));
+    EXPECT_EQ(pixelDifference(*t, expected), "");
     EXPECT_GT(b.list.seek(0).ThumbPos, 0);
 }
 
@@ -503,7 +472,7 @@ TEST(Thumbnails, WithoutACacheThumbnailsAreStillDrawn) {
     FileList list;
     ThumbCache cache;  // never created: no private folder could be had
     ThumbnailBuilder builder(list, cache);
-    saveBmp(noise(40, 30, 9), t / "a.bmp");
+    saveBmp(randomBitmap(PixelFormat::pf24bit, 40, 30, 9), t / "a.bmp");
     list.append(t / "a.bmp", TSeekFile{});
     const TBitmap* th = builder.thumbnail(0, params());
     ASSERT_NE(th, nullptr);

@@ -6,36 +6,13 @@
 
 #include "codecs/Png.h"
 #include "png_test_files.h"
+#include "tests/support/TestImages.h"
 
 using namespace korvel;
 using namespace pngtest;
+using korvel::testing::randomBitmap;
 
 namespace {
-
-TBitmap makeSource(PixelFormat pf, int w, int h, bool withMask, uint32_t seed) {
-    TBitmap b(w, h, pf);
-    uint32_t state = seed * 2654435761u + 7;
-    auto next = [&] { return state = state * 1664525u + 1013904223u, state >> 8; };
-    if (isPaletteFormat(pf)) {
-        std::vector<RGBQuad> pal(size_t(1) << bitsPerPixel(pf));
-        for (auto& q : pal) q = RGBQuad::of(next() & 0xFFFFFF);
-        b.setPalette(pal);
-    }
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            uint32_t v = next();
-            if (isPaletteFormat(pf)) v &= (1u << bitsPerPixel(pf)) - 1;
-            else if (pf == PixelFormat::pf15bit) v &= 0x7FFF;
-            b.setRawPixel(x, y, v);
-        }
-    if (withMask) {
-        auto m = std::make_unique<TBitmap>(w, h, PixelFormat::pf8bit);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) m->scanLine(y)[x] = uint8_t(next());
-        b.setMask(std::move(m));
-    }
-    return b;
-}
 
 Bytes save(const TGLDPNG& png) {
     std::ostringstream out;
@@ -73,7 +50,7 @@ class RoundTrip : public ::testing::TestWithParam<Source> {};
 TEST_P(RoundTrip, EveryFilterModeLevelAndInterlace) {
     const Source src = GetParam();
     for (auto [w, h] : {std::pair{29, 17}, std::pair{1, 1}, std::pair{9, 2}}) {
-        const TBitmap image = makeSource(src.pf, w, h, src.mask, uint32_t(w * 7 + h));
+        const TBitmap image = randomBitmap(src.pf, w, h, uint32_t(w * 7 + h), src.mask);
         for (bool interlace : {false, true})
             for (int filter = 0; filter <= 5; ++filter)
                 for (int level : {-1, 0, 1, 9}) {
@@ -121,7 +98,7 @@ TEST(PngRoundTrip, FifteenAndSixteenBitComeBackExactWithTheOption) {
     for (PixelFormat pf : {PixelFormat::pf15bit, PixelFormat::pf16bit})
         for (bool mask : {false, true})
             for (bool interlace : {false, true}) {
-                const TBitmap image = makeSource(pf, 13, 11, mask, 5);
+                const TBitmap image = randomBitmap(pf, 13, 11, 5, mask);
                 TGLDPNG png;
                 png.assign(image);
                 png.interlace = interlace;
@@ -147,7 +124,7 @@ TEST(PngRoundTrip, GreyscaleOption) {
     for (const Row& r : rows) {
         for (bool interlace : {false, true}) {
             SCOPED_TRACE(::testing::Message() << bitsPerPixel(r.pf) << " bits, mask " << r.mask << ", interlace " << interlace);
-            const TBitmap image = makeSource(r.pf, 10, 7, r.mask, 9);
+            const TBitmap image = randomBitmap(r.pf, 10, 7, 9, r.mask);
             TGLDPNG png;
             png.assign(image);
             png.greyscale = true;
@@ -180,7 +157,7 @@ TEST(PngRoundTrip, TransparencyBackgroundAndFields) {
                 {"grey colour", PixelFormat::pf24bit, true, Transparency::Color}};
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
-        TBitmap image = makeSource(r.pf, 8, 8, false, 3);
+        TBitmap image = randomBitmap(r.pf, 8, 8, 3, false);
         if (r.kind == Transparency::Index) image.setTransparentIndex(5);
         else image.setTransparentColor(image.pixel(3, 4));
         TGLDPNG png;

@@ -13,6 +13,7 @@
 #include "base/SafeWrite.h"
 #include "base/Errors.h"
 #include "png_test_files.h"
+#include "tests/support/TempTree.h"
 
 using namespace korvel;
 using namespace pngtest;
@@ -285,20 +286,10 @@ TEST(PngWrite, FailuresAndTheirMessages) {
     EXPECT_THROW(empty.saveToStream(out), EGLDPNG);
 }
 
-std::string tempDir() {
-    std::string dir = ::testing::TempDir() + "png_writer_test_XXXXXX";
-    if (!mkdtemp(dir.data())) throw std::runtime_error("mkdtemp");
-    return dir + "/";
-}
-
-Bytes readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
 // The extended copy's PNG: level per choice, filter None, interlace from its box.
 TEST(PngWrite, ExtendedCopySettings) {
-    const std::string dir = tempDir();
+    korvel::testing::TempTree t;
+    const std::string dir = t.root();
     const TBitmap image = noise(30, 20);
     struct Row {
         PngLevel level;
@@ -314,7 +305,8 @@ TEST(PngWrite, ExtendedCopySettings) {
         const std::string path = dir + "out" + std::to_string(n++) + ".png";
         ASSERT_TRUE(claimNewFile(path));
         SaveAsPng(image, path, options);
-        const Bytes file = readFile(path);
+        const std::string text = korvel::testing::readFile(path);
+        const Bytes file(text.begin(), text.end());
         EXPECT_EQ(idatStream(file).at(1) >> 6, r.flevel);
         EXPECT_EQ(file.at(28), r.interlace ? 1 : 0);
         for (int t : rowFilters(file)) EXPECT_EQ(t, 0);
@@ -329,9 +321,7 @@ TEST(PngWrite, ExtendedCopySettings) {
     ASSERT_TRUE(claimNewFile(path));
     ExtendedCopyOptions options;
     EXPECT_THROW(SaveAsPng(TBitmap(), path, options), EGLDPNG);
-    struct stat st;
-    EXPECT_NE(::stat(path.c_str(), &st), 0);
-    ::rmdir(dir.c_str());
+    EXPECT_EQ(t.count(), 0);
 }
 
 }  // namespace

@@ -12,26 +12,15 @@
 #include "base/Errors.h"
 #include "formats/FormatRegistry.h"
 #include "formats/Picture.h"
+#include "tests/support/TempTree.h"
 
 using namespace korvel;
 namespace fs = std::filesystem;
+using korvel::testing::TempTree;
 
 namespace {
 
-struct TempDir {
-    fs::path path;
-    TempDir() {
-        path = fs::temp_directory_path() / ("korvel-ec-" + std::to_string(::getpid()) + "-" +
-                                            std::to_string(reinterpret_cast<uintptr_t>(this)));
-        fs::remove_all(path);
-        fs::create_directories(path);
-    }
-    ~TempDir() { fs::remove_all(path); }
-    std::string operator/(const std::string& name) const { return (path / name).string(); }
-    std::string folder() const { return path.string() + "/"; }
-};
-
-void touch(const std::string& p) { std::ofstream(p) << "x"; }
+void touch(const std::string& p) { korvel::testing::writeFile(p, "x"); }
 
 void writeTestBmp(const std::string& path, int w, int h, PixelFormat pf = PixelFormat::pf24bit) {
     TBitmap b(w, h, pf);
@@ -45,7 +34,7 @@ void writeTestBmp(const std::string& path, int w, int h, PixelFormat pf = PixelF
 }  // namespace
 
 TEST(ExtendedCopy, UniqueOutputName) {
-    TempDir d;
+    TempTree d;
     EXPECT_EQ(UniqueOutputName(d / "a.bmp"), d / "a.bmp");
     touch(d / "a.bmp");
     EXPECT_EQ(UniqueOutputName(d / "a.bmp"), d / "a_1.bmp");
@@ -71,30 +60,30 @@ TEST(ExtendedCopy, NamesNeverReplaceAFile) {
         {{"a.jpg", "a_1.bmp"}, "a_1_1.bmp"},  // a_1.jpg is free, so a_1.bmp gets its own suffix
         {{"a.bmp", "a_1.bmp", "a_1.jpg"}, "a_2.bmp"},
     };
-    TempDir src;
+    TempTree src;
     writeTestBmp(src / "a.jpg", 3, 2);
     // The names depend on the file names only, so bitmap data stands in for the JPEG.
     TFileFormatsList formats;
     formats.registerFormat("jpg", "test", TBitmap::classInfo);
     for (const Row& r : rows) {
-        TempDir dest;
+        TempTree dest;
         for (const std::string& p : r.present) touch(dest / p);
         TPicture picture(formats);
         TBitmap output;
-        EXPECT_EQ(ConvertOneFile(src / "a.jpg", dest.folder(), ExtendedCopyOptions{}, picture, output),
+        EXPECT_EQ(ConvertOneFile(src / "a.jpg", dest.root(), ExtendedCopyOptions{}, picture, output),
                   dest / r.expected);
         for (const std::string& p : r.present) EXPECT_EQ(fs::file_size(dest / p), 1u) << "replaced " << p;
     }
 }
 
 TEST(ExtendedCopy, OriginalSizeBmpCopyIsPixelExact) {
-    TempDir src, dest;
+    TempTree src, dest;
     for (PixelFormat pf : {PixelFormat::pf1bit, PixelFormat::pf8bit, PixelFormat::pf24bit, PixelFormat::pf32bit}) {
         const std::string in = src / ("img" + std::to_string(bitsPerPixel(pf)) + ".bmp");
         writeTestBmp(in, 5, 3, pf);
         TPicture picture;
         TBitmap output;
-        std::string out = ConvertOneFile(in, dest.folder(), ExtendedCopyOptions{}, picture, output);
+        std::string out = ConvertOneFile(in, dest.root(), ExtendedCopyOptions{}, picture, output);
         EXPECT_EQ(out, dest / fs::path(in).filename().string());
         TBitmap a, b;
         a.loadFromFile(in);
@@ -106,23 +95,23 @@ TEST(ExtendedCopy, OriginalSizeBmpCopyIsPixelExact) {
 }
 
 TEST(ExtendedCopy, FailureLeavesNoFileAndNamesTheSource) {
-    TempDir src, dest;
+    TempTree src, dest;
     touch(src / "bad.bmp");
     TPicture picture;
     TBitmap output;
-    EXPECT_THROW(ConvertOneFile(src / "bad.bmp", dest.folder(), ExtendedCopyOptions{}, picture, output), Exception);
-    EXPECT_TRUE(fs::is_empty(dest.path));
+    EXPECT_THROW(ConvertOneFile(src / "bad.bmp", dest.root(), ExtendedCopyOptions{}, picture, output), Exception);
+    EXPECT_TRUE(dest.count() == 0);
     EXPECT_EQ(ConvertFailureMessage("/x/y/bad.bmp"), "\"bad.bmp\"は処理出来ませんでした。");
     // A writer that fails removes its claim and its temporary file.
     const std::string target = dest / "claimed.bmp";
     ASSERT_TRUE(claimNewFile(target));
     EXPECT_FALSE(claimNewFile(target));
     EXPECT_THROW(fillClaimedFile(target, [](std::ostream&) { throw EFileError("disk full"); }), EFileError);
-    EXPECT_TRUE(fs::is_empty(dest.path));
+    EXPECT_TRUE(dest.count() == 0);
 }
 
 TEST(ExtendedCopy, CopyFileTimesCopiesModificationTime) {
-    TempDir d;
+    TempTree d;
     touch(d / "src");
     touch(d / "copy");
     fs::last_write_time(d / "src", fs::file_time_type() + std::chrono::hours(24 * 365 * 40));

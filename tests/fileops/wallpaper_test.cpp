@@ -12,23 +12,14 @@
 #include "fileops/WallpaperBitmap.h"
 #include "imaging/Bitmap.h"
 #include "base/IniFile.h"
+#include "tests/support/TempTree.h"
+#include "tests/support/TestImages.h"
 
 using namespace korvel;
 namespace fs = std::filesystem;
+using namespace korvel::testing;
 
 namespace {
-
-struct TempDir {
-    fs::path path;
-    TempDir() {
-        path = fs::temp_directory_path() /
-               ("korvel-wp-" + std::to_string(::getpid()) + "-" + std::to_string(reinterpret_cast<uintptr_t>(this)));
-        fs::remove_all(path);
-        fs::create_directories(path);
-    }
-    ~TempDir() { fs::remove_all(path); }
-    std::string operator/(const std::string& name) const { return (path / name).string(); }
-};
 
 Color patternAt(int x, int y) { return makeColor(uint8_t(x * 40 + 7), uint8_t(y * 60 + 3), uint8_t(x * 11 + y * 5)); }
 
@@ -38,27 +29,6 @@ TBitmap pattern(int w, int h) {
         for (int x = 0; x < w; ++x) b.setRawPixel(x, y, patternAt(x, y));
     return b;
 }
-
-void writeFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeBmpFile(const std::string& path, const TBitmap& b) {
-    std::ofstream out(path, std::ios::binary);
-    writeBmp(b, out);
-}
-
-TBitmap readBmpFile(const std::string& path) {
-    const std::string bytes = readFile(path);
-    TBitmap b;
-    readBmp(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), b);
-    return b;
-}
-
-int entriesIn(const fs::path& folder) { return int(std::distance(fs::directory_iterator(folder), fs::directory_iterator())); }
 
 // Sets an environment variable for one scope.
 struct EnvVar {
@@ -135,11 +105,11 @@ TEST(Wallpaper, TransparentAreasBecomeWhite) {
 }
 
 TEST(Wallpaper, MakeWritesTheBitmapFile) {
-    TempDir d;
-    writeBmpFile(d / "photo.bmp", pattern(30, 20));
+    TempTree d;
+    saveBmp(pattern(30, 20), d / "photo.bmp");
     const std::string out = d / "data/korvel/Korvel_me_WP.bmp";  // the folder does not exist yet
     EXPECT_EQ(MakeWallpaperBitmap(d / "photo.bmp", nullptr, WallpaperRender::Fitted, 60, 60, out), out);
-    TBitmap written = readBmpFile(out);
+    TBitmap written = loadBmp(out);
     EXPECT_EQ(written.width(), 60);
     EXPECT_EQ(written.height(), 40);
     EXPECT_EQ(written.pixel(59, 39), patternAt(29, 19));
@@ -148,21 +118,21 @@ TEST(Wallpaper, MakeWritesTheBitmapFile) {
     // temporary file is left beside it.
     const TBitmap shown = pattern(2, 5);
     EXPECT_EQ(MakeWallpaperBitmap("", &shown, WallpaperRender::OwnSize, 60, 60, out), out);
-    written = readBmpFile(out);
+    written = loadBmp(out);
     EXPECT_EQ(written.width(), 2);
     EXPECT_EQ(written.height(), 5);
     EXPECT_EQ(written.pixel(1, 4), patternAt(1, 4));
-    EXPECT_EQ(entriesIn(d.path / "data/korvel"), 1);
+    EXPECT_EQ(d.count("data/korvel"), 1);
 }
 
 TEST(Wallpaper, FailedRenderKeepsTheOldFile) {
-    TempDir d;
+    TempTree d;
     const std::string out = d / "Korvel_me_WP.bmp";
     writeFile(out, "the user's current wallpaper");
     writeFile(d / "damaged.bmp", "BM\x10\0\0\0 not really");
-    writeBmpFile(d / "photo.unknownext", pattern(4, 4));
+    saveBmp(pattern(4, 4), d / "photo.unknownext");
     writeFile(d / "empty.bmp", "");
-    fs::create_directories(d.path / "folder.bmp");
+    d.folder("folder.bmp");
     for (const char* source : {"missing.bmp", "damaged.bmp", "photo.unknownext", "empty.bmp", "folder.bmp"}) {
         SCOPED_TRACE(source);
         EXPECT_EQ(MakeWallpaperBitmap(d / source, nullptr, WallpaperRender::Fitted, 1024, 768, out), "");
@@ -171,17 +141,17 @@ TEST(Wallpaper, FailedRenderKeepsTheOldFile) {
     // An empty shown image, and a target folder that cannot be made.
     const TBitmap empty;
     EXPECT_EQ(MakeWallpaperBitmap("", &empty, WallpaperRender::OwnSize, 1024, 768, out), "");
-    writeBmpFile(d / "ok.bmp", pattern(4, 4));
+    saveBmp(pattern(4, 4), d / "ok.bmp");
     writeFile(d / "plainfile", "x");
     EXPECT_EQ(MakeWallpaperBitmap(d / "ok.bmp", nullptr, WallpaperRender::OwnSize, 1024, 768, d / "plainfile/wp.bmp"), "");
     EXPECT_EQ(readFile(out), "the user's current wallpaper");
-    EXPECT_EQ(entriesIn(d.path), 7);  // nothing left behind
+    EXPECT_EQ(d.count(), 7);  // nothing left behind
 }
 
 TEST(Wallpaper, RecordedValues) {
-    TempDir d;
+    TempTree d;
     const std::string reg = d / "cfg/registry.ini";
-    fs::create_directories(d.path / "cfg");
+    d.folder("cfg");
     writeFile(reg, "[HKEY_CURRENT_USER\\Software\\Takechin\\Susie\\Plug-in]\nPath=/opt/spi\n");
     struct Row {
         WallpaperMode mode;

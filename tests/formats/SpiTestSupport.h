@@ -1,13 +1,12 @@
 #pragma once
 // Shared by the plug-in host's tests: where the test plug-ins are, the call trace they report
-// to, temporary folders and small files.
-#include <stdlib.h>
-
+// to and small files.
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
+
+#include "tests/support/TempTree.h"
 
 namespace spitest {
 
@@ -20,19 +19,8 @@ inline std::string plugin(const std::string& name) { return appDir() + name + ".
 // Lines the test plug-ins report ("name:Call:details"), in call order.
 std::vector<std::string>& trace();
 
-struct TempDir {
-    std::string path;
-    TempDir() {
-        std::string templ = (fs::temp_directory_path() / "korvel-spi-XXXXXX").string();
-        path = ::mkdtemp(templ.data()) ? templ + "/" : std::string();
-    }
-    ~TempDir() { fs::remove_all(path); }
-};
-
-inline void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
+using korvel::testing::TempTree;
+using korvel::testing::writeFile;
 
 inline void put32(std::vector<uint8_t>& v, uint32_t x) {
     for (int i = 0; i < 4; ++i) v.push_back(uint8_t(x >> (8 * i)));

@@ -14,6 +14,8 @@
 #include "formats/MediaFiles.h"
 #include "formats/Picture.h"
 
+#include "tests/support/TempTree.h"
+
 using namespace korvel;
 
 namespace {
@@ -101,44 +103,37 @@ TEST(FormatRegistry, PluginPolicy) {
 
 TEST(FormatRegistry, MediaFiles) {
     MediaExtList media;
-    const std::string path = testing::TempDir() + "clip.MPG";
-    std::ofstream(path) << "x";
+    korvel::testing::TempTree t;
+    const std::string path = t.write("clip.MPG", "x");
     EXPECT_FALSE(IsMediaFile(media, path));
     media.add(".mpg");
     EXPECT_TRUE(IsMediaFile(media, path));
-    EXPECT_FALSE(IsMediaFile(media, testing::TempDir() + "missing.mpg"));
-    EXPECT_FALSE(IsMediaFile(media, testing::TempDir() + "clip.avi"));
-    std::remove(path.c_str());
+    EXPECT_FALSE(IsMediaFile(media, t / "missing.mpg"));
+    EXPECT_FALSE(IsMediaFile(media, t / "clip.avi"));
 }
 
 TEST(Picture, UnknownExtensionAndNewestWins) {
     TFileFormatsList list = builtins();
     TPicture picture(list);
-    const std::string path = testing::TempDir() + "image.tga";
-    std::ofstream(path) << "data";
+    korvel::testing::TempTree t;
+    const std::string path = t.write("image.tga", "data");
     try {
         picture.loadFromFile(path);
         FAIL() << "expected an error";
     } catch (const EInvalidGraphic& e) {
         EXPECT_STREQ(e.what(), "拡張子 .tga の画像形式は処理できません");
     }
-    const std::string noExt = testing::TempDir() + "noext";
-    std::ofstream(noExt) << "data";
-    EXPECT_THROW(picture.loadFromFile(noExt), EInvalidGraphic);
-    std::remove(path.c_str());
-    std::remove(noExt.c_str());
+    EXPECT_THROW(picture.loadFromFile(t.write("noext", "data")), EInvalidGraphic);
 }
 
 TEST(Picture, FailedLoadKeepsOldGraphic) {
     TFileFormatsList list = builtins();
     TPicture picture(list);
     picture.setGraphic(std::make_unique<TBitmap>(3, 2, PixelFormat::pf24bit));
-    const std::string path = testing::TempDir() + "broken.bmp";
-    std::ofstream(path) << "BMnot really";
-    EXPECT_THROW(picture.loadFromFile(path), EInvalidGraphic);
+    korvel::testing::TempTree t;
+    EXPECT_THROW(picture.loadFromFile(t.write("broken.bmp", "BMnot really")), EInvalidGraphic);
     ASSERT_NE(picture.graphic(), nullptr);
     EXPECT_EQ(picture.width(), 3);
-    EXPECT_THROW(picture.loadFromFile(testing::TempDir() + "missing.bmp"), EFileError);
+    EXPECT_THROW(picture.loadFromFile(t / "missing.bmp"), EFileError);
     EXPECT_EQ(picture.width(), 3);
-    std::remove(path.c_str());
 }

@@ -30,8 +30,8 @@ protected:
         trace().clear();
     }
     std::string file(const std::string& name, const std::vector<uint8_t>& bytes) {
-        writeFile(dir_.path + name, bytes);
-        return dir_.path + name;
+        writeFile(dir_.root() + name, bytes);
+        return dir_.root() + name;
     }
     // Plug-in calls of one kind, e.g. "IsSupported", as "name" or "name:details".
     std::vector<std::string> calls(const std::string& kind, bool details = false) const {
@@ -45,7 +45,7 @@ protected:
         }
         return out;
     }
-    TempDir dir_;
+    TempTree dir_;
     TFileFormatsList formats_;
     TSPIs host_{"", &formats_};
 };
@@ -74,7 +74,7 @@ TEST_F(SpiDecodeTest, CandidatesMatchingTheExtensionFirstInReverseOrder) {
 
 TEST_F(SpiDecodeTest, NoPluginIsHandedAPipe) {
     load({"kvtA"});
-    const std::string pipe = dir_.path + "p.kvt";
+    const std::string pipe = dir_.root() + "p.kvt";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
     for (int useBitmap = 0; useBitmap < 2; ++useBitmap) {
         const korvel::testing::Guarded g = korvel::testing::runGuarded([&] {
@@ -233,9 +233,9 @@ TEST_F(SpiDecodeTest, FailuresOfPlugins) {
     // A source that cannot be read.
     host_.GraphicForcedLoader = nullptr;
     TSPIGraphic g;
-    EXPECT_THROW(g.loadFromFile(dir_.path + "absent.kvt"), EFileError);
+    EXPECT_THROW(g.loadFromFile(dir_.root() + "absent.kvt"), EFileError);
     TSPIBitmap b;
-    EXPECT_THROW(b.loadFromFile(dir_.path + "absent.kvt"), EInvalidGraphic);
+    EXPECT_THROW(b.loadFromFile(dir_.root() + "absent.kvt"), EInvalidGraphic);
 }
 
 TEST_F(SpiDecodeTest, PreviewFirstWhenAskedAndMissingExportNamed) {

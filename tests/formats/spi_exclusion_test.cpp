@@ -7,28 +7,13 @@
 
 #include "base/Errors.h"
 #include "formats/SpiExclusion.h"
+#include "tests/support/TempTree.h"
 
 using namespace korvel;
 namespace fs = std::filesystem;
+using namespace korvel::testing;
 
 namespace {
-
-struct TempDir {
-    std::string path;
-    TempDir() {
-        std::string templ = (fs::temp_directory_path() / "korvel-spd-XXXXXX").string();
-        path = ::mkdtemp(templ.data()) ? templ + "/" : std::string();
-    }
-    ~TempDir() { fs::remove_all(path); }
-};
-
-void writeText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-std::string readText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 TEST(ExclusionFile, LinesAndRecords) {
     struct Row {
@@ -45,16 +30,16 @@ TEST(ExclusionFile, LinesAndRecords) {
         {"empty fields kept", "/a/x.spi\r\n\r\n\r\n\r\n", 4, 1},
         {"UTF-8 text", "/a/画像.spi\r\n説明\r\n*.x\r\nX\r\n", 4, 1},
     };
-    TempDir dir;
+    TempTree dir;
     for (const Row& r : rows) {
-        writeText(dir.path + "Korvel.spd", r.text);
-        const auto lines = readExclusionLines(dir.path + "Korvel.spd");
+        writeFile(dir.root() + "Korvel.spd", r.text);
+        const auto lines = readExclusionLines(dir.root() + "Korvel.spd");
         EXPECT_EQ(lines.size(), r.lines) << r.name;
         EXPECT_EQ(exclusionRecords(lines).size(), r.records) << r.name;
     }
-    EXPECT_TRUE(readExclusionLines(dir.path + "absent.spd").empty());
-    writeText(dir.path + "Korvel.spd", "/a/画像.spi\r\n説明\r\n*.x\r\nX\r\n");
-    EXPECT_EQ(exclusionRecords(readExclusionLines(dir.path + "Korvel.spd"))[0],
+    EXPECT_TRUE(readExclusionLines(dir.root() + "absent.spd").empty());
+    writeFile(dir.root() + "Korvel.spd", "/a/画像.spi\r\n説明\r\n*.x\r\nX\r\n");
+    EXPECT_EQ(exclusionRecords(readExclusionLines(dir.root() + "Korvel.spd"))[0],
               (ExcludedPlugin{"/a/画像.spi", "説明", "*.x", "X"}));
 }
 
@@ -71,13 +56,13 @@ TEST(ExclusionFile, ExcludesByFileNamePartOfPathLines) {
 }
 
 TEST(ExclusionFile, WriteRoundTripAndFailure) {
-    TempDir dir;
+    TempTree dir;
     const std::vector<ExcludedPlugin> records{{"/a/one.spi", "One\r\nwith a break", "*.one", "One"},
                                               {"/b/two.spi", "Two", "*.two;*.tw", "Two"}};
     // The folder does not exist yet: it is made.
-    const std::string path = dir.path + "config/korvel/Korvel.spd";
+    const std::string path = dir.root() + "config/korvel/Korvel.spd";
     writeExclusionFile(path, records);
-    EXPECT_EQ(readText(path),
+    EXPECT_EQ(readFile(path),
               "/a/one.spi\r\nOne  with a break\r\n*.one\r\nOne\r\n/b/two.spi\r\nTwo\r\n*.two;*.tw\r\nTwo\r\n");
     auto back = exclusionRecords(readExclusionLines(path));
     ASSERT_EQ(back.size(), 2u);
@@ -85,8 +70,8 @@ TEST(ExclusionFile, WriteRoundTripAndFailure) {
     writeExclusionFile(path, {});
     EXPECT_EQ(fs::file_size(path), 0u);
     // A folder where the file should be: the write fails with a message.
-    fs::create_directory(dir.path + "blocked.spd");
-    EXPECT_THROW(writeExclusionFile(dir.path + "blocked.spd", records), EFileError);
+    fs::create_directory(dir.root() + "blocked.spd");
+    EXPECT_THROW(writeExclusionFile(dir.root() + "blocked.spd", records), EFileError);
 }
 
 }  // namespace

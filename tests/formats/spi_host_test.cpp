@@ -34,27 +34,27 @@ std::vector<std::string> fileNames(const TSPIs& host) {
 }
 
 TEST(SpiSearch, LoadsLibrariesAndSkipsWhatCannotServe) {
-    TempDir dir;
+    TempTree dir;
     for (const char* name : {"kvtA", "archive", "xn", "nopicture", "badlong", "badnul", "overrun", "noformat"})
-        fs::copy_file(plugin(name), dir.path + name + ".spi");
-    fs::copy_file(plugin("other"), dir.path + "UPPER.SPI");    // masks match ignoring case
-    fs::copy_file(plugin("kvtB"), dir.path + ".hidden.spi");   // hidden: never loaded
-    fs::create_directory(dir.path + "folder.spi");            // a folder: never loaded
-    fs::copy_file(plugin("kvtB"), dir.path + "kvtB.dll");      // does not match the mask
-    writeFile(dir.path + "junk.spi", {'n', 'o', 't', ' ', 'a', ' ', 'l', 'i', 'b'});
+        fs::copy_file(plugin(name), dir.root() + name + ".spi");
+    fs::copy_file(plugin("other"), dir.root() + "UPPER.SPI");    // masks match ignoring case
+    fs::copy_file(plugin("kvtB"), dir.root() + ".hidden.spi");   // hidden: never loaded
+    fs::create_directory(dir.root() + "folder.spi");            // a folder: never loaded
+    fs::copy_file(plugin("kvtB"), dir.root() + "kvtB.dll");      // does not match the mask
+    writeFile(dir.root() + "junk.spi", std::string("not a lib"));
 
     TFileFormatsList formats;
     TSPIs host("", &formats);
-    host.Search(dir.path + "*.spi");
+    host.Search(dir.root() + "*.spi");
     // Loaded and classified; a missing export, broken information texts and a file that is no
     // library are skipped without ending the search.
     ASSERT_EQ(fileNames(host), (std::vector<std::string>{"UPPER.SPI", "archive.spi", "kvtA.spi", "noformat.spi", "xn.spi"}));
     const SpiKind kinds[] = {SpiKind::In, SpiKind::Am, SpiKind::In, SpiKind::In, SpiKind::Xn};
     for (int i = 0; i < host.Count(); ++i) EXPECT_EQ(host.item(i)->kind(), kinds[i]) << i;
-    EXPECT_EQ(host.item(2)->FileName, dir.path + "kvtA.spi");
+    EXPECT_EQ(host.item(2)->FileName, dir.root() + "kvtA.spi");
 
     // A second search of the same folder adds nothing: IndexOf finds every path.
-    host.Search(dir.path + "*.spi");
+    host.Search(dir.root() + "*.spi");
     EXPECT_EQ(host.Count(), 5);
 }
 
@@ -208,7 +208,7 @@ protected:
         const char* old = std::getenv("KORVEL_CONFIG_DIR");
         saved_ = old ? old : "";
         hadConfig_ = old != nullptr;
-        ::setenv("KORVEL_CONFIG_DIR", config_.path.c_str(), 1);
+        ::setenv("KORVEL_CONFIG_DIR", config_.root().c_str(), 1);
         // The program's folder is the test plug-ins' folder.
         exe_ = appDir() + "korvel";
     }
@@ -222,9 +222,9 @@ protected:
     void setSusieFolder(const std::string& folder) {
         IniFile ini;
         ini.writeString("HKEY_CURRENT_USER\\Software\\Takechin\\Susie\\Plug-in", "Path", folder);
-        ini.save(config_.path + "registry.ini");
+        ini.save(config_.root() + "registry.ini");
     }
-    TempDir config_;
+    TempTree config_;
     std::string exe_, saved_;
     bool hadConfig_ = false;
 };
@@ -250,7 +250,7 @@ TEST_F(SpiStartupTest, ExclusionFileRefusesByFileNameOnly) {
     setSusieFolder(susieDir());
     // Another folder and another letter case: the name alone excludes, in both folders.
     // The last record is cut short; its path line still counts.
-    writeFile(config_.path + "Korvel.spd",
+    writeFile(config_.root() + "Korvel.spd",
               std::vector<uint8_t>{'/', 'x', '/', 'K', 'V', 'T', 'A', '.', 'S', 'P', 'I', '\r', '\n', 'a', '\r', '\n', 'b',
                                    '\r', '\n', 'c', '\r', '\n', '/', 'y', '/', 'o', 't', 'h', 'e', 'r', '.', 's', 'p', 'i',
                                    '\r', '\n'});

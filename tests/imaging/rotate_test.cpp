@@ -8,8 +8,10 @@
 
 #include "imaging/Bitmap.h"
 #include "imaging/StretchUtils.h"
+#include "tests/support/TestImages.h"
 
 using namespace korvel;
+using namespace korvel::testing;
 
 namespace {
 
@@ -19,25 +21,6 @@ const PixelFormat kAllFormats[] = {PixelFormat::pf1bit,  PixelFormat::pf4bit,  P
 // Sizes around byte and tile boundaries: 1-bit rows of 1, 7, 9 and 13 pixels, 4-bit rows of
 // odd width, and images larger than one 64 x 64 tile.
 const int kSizes[][2] = {{1, 1}, {7, 3}, {9, 5}, {13, 2}, {1, 17}, {5, 1}, {65, 3}, {130, 71}};
-
-TBitmap randomBitmap(std::mt19937& rng, int w, int h, PixelFormat pf) {
-    TBitmap b(w, h, pf);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) b.setRawPixel(x, y, rng());
-    if (isPaletteFormat(pf)) {
-        std::vector<RGBQuad> pal(b.palette().size());
-        for (auto& q : pal) q = RGBQuad::of(rng() & 0xFFFFFF);
-        b.setPalette(pal);
-    }
-    return b;
-}
-
-bool sameBytes(const TBitmap& a, const TBitmap& b) {
-    if (a.width() != b.width() || a.height() != b.height() || a.pixelFormat() != b.pixelFormat()) return false;
-    for (int y = 0; y < a.height(); ++y)
-        if (std::memcmp(a.scanLine(y), b.scanLine(y), a.stride()) != 0) return false;
-    return a.palette() == b.palette();
-}
 
 // Bits of each row past its last pixel.
 bool spareBitsClear(const TBitmap& b) {
@@ -78,7 +61,7 @@ TEST(Rotate, EveryPixelLandsInPlaceAtEveryFormat) {
     for (PixelFormat pf : kAllFormats)
         for (const auto& s : kSizes)
             for (Turn t : {Turn::Right, Turn::Half, Turn::Left}) {
-                const TBitmap src = randomBitmap(rng, s[0], s[1], pf);
+                const TBitmap src = randomBitmap(pf, s[0], s[1], rng());
                 const TBitmap before = src;
                 auto r = turn(t, src);
                 ASSERT_TRUE(r);
@@ -96,7 +79,7 @@ TEST(Rotate, EveryPixelLandsInPlaceAtEveryFormat) {
                                         << " pixel " << x << "," << y;
                     }
                 EXPECT_TRUE(spareBitsClear(*r)) << bitsPerPixel(pf) << "bpp " << s[0] << "x" << s[1];
-                EXPECT_TRUE(sameBytes(src, before));
+                EXPECT_EQ(byteDifference(src, before), "");
             }
 }
 
@@ -104,13 +87,13 @@ TEST(Rotate, TurnsUndoEachOther) {
     std::mt19937 rng(7);
     for (PixelFormat pf : kAllFormats)
         for (const auto& s : kSizes) {
-            const TBitmap clean = randomBitmap(rng, s[0], s[1], pf);
-            EXPECT_TRUE(sameBytes(*Rotate180(*Rotate180(clean)), clean));
-            EXPECT_TRUE(sameBytes(*Rotate90Left(*Rotate90Right(clean)), clean)) << bitsPerPixel(pf) << " " << s[0];
-            EXPECT_TRUE(sameBytes(*Rotate90Right(*Rotate90Left(clean)), clean));
+            const TBitmap clean = randomBitmap(pf, s[0], s[1], rng());
+            EXPECT_EQ(byteDifference(*Rotate180(*Rotate180(clean)), clean), "");
+            EXPECT_EQ(byteDifference(*Rotate90Left(*Rotate90Right(clean)), clean), "") << bitsPerPixel(pf) << " " << s[0];
+            EXPECT_EQ(byteDifference(*Rotate90Right(*Rotate90Left(clean)), clean), "");
             auto four = Rotate90Right(*Rotate90Right(*Rotate90Right(*Rotate90Right(clean))));
-            EXPECT_TRUE(sameBytes(*four, clean));
-            EXPECT_TRUE(sameBytes(*Rotate90Right(*Rotate90Right(clean)), *Rotate180(clean)));
+            EXPECT_EQ(byteDifference(*four, clean), "");
+            EXPECT_EQ(byteDifference(*Rotate90Right(*Rotate90Right(clean)), *Rotate180(clean)), "");
         }
 }
 

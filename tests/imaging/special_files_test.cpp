@@ -10,7 +10,7 @@
 #include "codecs/Jpeg.h"
 #include "imaging/Bitmap.h"
 #include "base/Limits.h"
-#include "tests/browse/TempTree.h"
+#include "tests/support/TempTree.h"
 #include "tests/support/Guarded.h"
 
 using namespace korvel;

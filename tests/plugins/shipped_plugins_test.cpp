@@ -19,6 +19,8 @@
 #include "formats/SpiHost.h"
 #include "formats/SpiStartup.h"
 #include "tests/support/Mutation.h"
+#include "tests/support/TempTree.h"
+#include "tests/tools/ToolRun.h"
 
 using namespace korvel;
 namespace fs = std::filesystem;
@@ -29,15 +31,6 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libx265.so\n
 using Bytes = std::vector<uint8_t>;
 
 namespace {
-
-struct TempDir {
-    std::string path;
-    TempDir() {
-        std::string templ = (fs::temp_directory_path() / "korvel-plugins-XXXXXX").string();
-        path = ::mkdtemp(templ.data()) ? templ + "/" : std::string();
-    }
-    ~TempDir() { fs::remove_all(path); }
-};
 
 // Straight RGBA of a test picture: every pixel distinct, alpha from 40 to 255 when asked.
 struct Picture {
@@ -62,9 +55,7 @@ protected:
             host_.Search(std::string(KORVEL_PLUGIN_DIR) + "/" + name + ".spi");
     }
     std::string file(const std::string& name, const Bytes& bytes) {
-        std::ofstream(dir_.path + name, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-        return dir_.path + name;
+        return dir_.write(name, std::string(bytes.begin(), bytes.end()));
     }
     TBitmap load(const std::string& name, const Bytes& bytes) {
         TSPIBitmap b;
@@ -99,7 +90,7 @@ protected:
                 }
             }
     }
-    TempDir dir_;
+    korvel::testing::TempTree dir_;
     TFileFormatsList formats_;
     TSPIs host_{"", &formats_};
 };
@@ -255,7 +246,7 @@ TEST_F(ShippedPlugins, TiffDepthsAndPhotometrics) {
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.spec.name);
-        const TBitmap b = load("t.tif", encodeTiff(r.spec, dir_.path + "src.tif"));
+        const TBitmap b = load("t.tif", encodeTiff(r.spec, dir_.root() + "src.tif"));
         ASSERT_EQ(b.width(), r.spec.width);
         ASSERT_EQ(b.height(), r.spec.height);
         EXPECT_EQ(b.bitsPerPixel(), r.alpha ? 32 : 24);
@@ -291,7 +282,7 @@ TEST_F(ShippedPlugins, TiffOrientationTag) {
     for (const Row& r : rows) {
         TiffSpec spec{"orientation", 3, 2, 8, 3, PHOTOMETRIC_RGB, r.orientation, 0,
                       [&](int x, int y) { return std::vector<uint32_t>{redOf(stored[y][x]), 0, 0}; }};
-        const TBitmap b = load("o.tif", encodeTiff(spec, dir_.path + "src.tif"));
+        const TBitmap b = load("o.tif", encodeTiff(spec, dir_.root() + "src.tif"));
         ASSERT_EQ(b.height(), int(r.shown.size())) << r.orientation;
         ASSERT_EQ(b.width(), int(r.shown[0].size())) << r.orientation;
         for (int y = 0; y < b.height(); ++y)
@@ -303,7 +294,7 @@ TEST_F(ShippedPlugins, TiffOrientationTag) {
 TEST_F(ShippedPlugins, TiffDamaged) {
     TiffSpec spec{"damage", 24, 16, 8, 3, PHOTOMETRIC_RGB, 1, 0,
                   [](int x, int y) { return std::vector<uint32_t>{uint32_t(x * 9), uint32_t(y * 13), 77}; }};
-    mutations("d.tif", encodeTiff(spec, dir_.path + "src.tif"), 300);
+    mutations("d.tif", encodeTiff(spec, dir_.root() + "src.tif"), 300);
 }
 
 // ---- HEIF / AVIF ----
@@ -451,7 +442,7 @@ TEST_F(ShippedPlugins, FormatLibraryOpenedOnlyToReadAPicture) {
     brandAfterBox.insert(brandAfterBox.end(), {'h', 'e', 'i', 'c'});
     const Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
     TiffSpec spec{"probe", 6, 5, 8, 3, PHOTOMETRIC_RGB, 1, 0, [](int, int) { return std::vector<uint32_t>{1, 2, 3}; }};
-    const Bytes tiff = encodeTiff(spec, dir_.path + "src.tif");
+    const Bytes tiff = encodeTiff(spec, dir_.root() + "src.tif");
     const Bytes tiffHeaderOnly(tiff.begin(), tiff.begin() + 8);
 
     struct Row {
@@ -502,37 +493,26 @@ TEST_F(ShippedPlugins, FormatLibraryOpenedOnlyToReadAPicture) {
 
 // ---- korvel-tool ----
 
-// Runs korvel-tool with a config folder of its own; returns its standard output.
-std::string runTool(const std::string& config, const std::string& args) {
-    const std::string cmd = "KORVEL_CONFIG_DIR='" + config + "' '" + KORVEL_TOOL + "' " + args + " 2>/dev/null";
-    std::string out;
-    if (FILE* p = ::popen(cmd.c_str(), "r")) {
-        char buf[512];
-        while (size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
-        ::pclose(p);
-    }
-    return out;
-}
-
 TEST_F(ShippedPlugins, KorvelToolLoadsPluginsLikeTheWindow) {
     TiffSpec spec{"tool", 5, 3, 8, 3, PHOTOMETRIC_RGB, 1, 0,
                   [](int, int) { return std::vector<uint32_t>{1, 2, 3}; }};
-    const std::string tif = file("t.tif", encodeTiff(spec, dir_.path + "src.tif"));
-    fs::create_directory(dir_.path + "config");
-    const std::string config = dir_.path + "config/";
+    const std::string tif = file("t.tif", encodeTiff(spec, dir_.root() + "src.tif"));
+    fs::create_directory(dir_.root() + "config");
+    const std::string config = dir_.root() + "config/";
     struct Row {
         const char* name;
-        std::string args, spd, expected;
+        std::vector<std::string> args;
+        std::string spd, expected;
     };
     const Row rows[] = {
-        {"loaded", "info '" + tif + "'", "", "5x3 24 TIFF image"},
-        {"--no-plugins", "info --no-plugins '" + tif + "'", "", "error: 拡張子 .tif の画像形式は処理できません"},
-        {"excluded", "info '" + tif + "'", "/any/where/korvel-tiff.spi\r\na\r\nb\r\nc\r\n",
+        {"loaded", {"info", tif}, "", "5x3 24 TIFF image"},
+        {"--no-plugins", {"info", "--no-plugins", tif}, "", "error: 拡張子 .tif の画像形式は処理できません"},
+        {"excluded", {"info", tif}, "/any/where/korvel-tiff.spi\r\na\r\nb\r\nc\r\n",
          "error: 拡張子 .tif の画像形式は処理できません"},
     };
     for (const Row& r : rows) {
         std::ofstream(config + "Korvel.spd", std::ios::binary | std::ios::trunc) << r.spd;
-        const std::string out = runTool(config, r.args);
+        const std::string out = korvel::testing::runTool(r.args, {"LC_ALL=C.UTF-8", "KORVEL_CONFIG_DIR=" + config}).out;
         EXPECT_NE(out.find(r.expected), std::string::npos) << r.name << ": " << out;
     }
 }

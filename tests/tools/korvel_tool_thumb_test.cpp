@@ -1,44 +1,27 @@
 // Runs "korvel-tool thumb" as a script would: the thumbnails it writes, its errors and exit status.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "tests/browse/TempTree.h"
-#include "tests/tools/ToolRun.h"
 #include "codecs/Jpeg.h"
 #include "imaging/Bitmap.h"
 #include "imaging/StretchUtils.h"
+#include "tests/support/TempTree.h"
+#include "tests/support/TestImages.h"
+#include "tests/tools/ToolRun.h"
 
 using namespace korvel;
-using korvel::testing::runTool;
-using korvel::testing::TempTree;
-using korvel::testing::ToolRun;
+using namespace korvel::testing;
+using Args = std::vector<std::string>;
 
 namespace {
 
-ToolRun thumb(const std::string& args, const std::string& env = "") { return runTool("thumb " + args, env); }
-
-TBitmap gradient(int w, int h) {
-    TBitmap b(w, h, PixelFormat::pf24bit);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            uint8_t* p = b.scanLine(y) + 3 * x;
-            p[0] = uint8_t(x * 7 + y), p[1] = uint8_t(y * 3), p[2] = uint8_t(x ^ y);
-        }
-    return b;
-}
-
-TBitmap loadBmp(const std::string& path) {
-    TBitmap b;
-    b.loadFromFile(path);
-    return b;
+ToolRun thumb(Args args, const std::vector<std::string>& env = {}) {
+    args.insert(args.begin(), "thumb");
+    return runTool(args, env);
 }
 
 }  // namespace
@@ -46,20 +29,20 @@ TBitmap loadBmp(const std::string& path) {
 TEST(KorvelToolThumb, WritesThumbnailsAndReportsFailures) {
     TempTree t;
     t.folder("out");
-    const TBitmap big = gradient(1600, 1200);
-    big.saveToFile(t / "big.bmp");
-    gradient(40, 10).saveToFile(t / "small.bmp");
-    std::ofstream(t / "broken.jpg") << "not a jpeg";
+    const TBitmap big = gradientBitmap(1600, 1200);
+    saveBmp(big, t / "big.bmp");
+    saveBmp(gradientBitmap(40, 10), t / "small.bmp");
+    t.write("broken.jpg", "not a jpeg");
     TJPEGImage j;
-    j.assign(gradient(800, 600));
+    j.assign(gradientBitmap(800, 600));
     j.compress();
     j.saveToFile(t / "photo.jpg");
 
-    const std::string files = t / "big.bmp" + " " + t / "broken.jpg" + " " + t / "small.bmp" + " " + t / "photo.jpg";
     // A private runtime folder of this test, so the cache file can be checked afterwards.
     t.folder("run");
     ::chmod((t / "run").c_str(), 0700);
-    ToolRun r = thumb("-o " + t / "out" + " " + files, "XDG_RUNTIME_DIR=" + t / "run");
+    ToolRun r = thumb({"-o", t / "out", t / "big.bmp", t / "broken.jpg", t / "small.bmp", t / "photo.jpg"},
+                      {"XDG_RUNTIME_DIR=" + t / "run"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find(t / "broken.jpg"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("big.bmp"), std::string::npos) << r.err;
@@ -76,7 +59,7 @@ TEST(KorvelToolThumb, WritesThumbnailsAndReportsFailures) {
     EXPECT_EQ(loadBmp(t / "out/photo.bmp").width(), 80);
 
     // Again: the names are taken, so new ones are made and nothing is replaced.
-    r = thumb("--size 60 --fast -o " + t / "out" + " " + t / "big.bmp");
+    r = thumb({"--size", "60", "--fast", "-o", t / "out", t / "big.bmp"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.lines, (std::vector<std::string>{t / "out/big_1.bmp"}));
     const TBitmap sized = loadBmp(t / "out/big_1.bmp");
@@ -85,7 +68,7 @@ TEST(KorvelToolThumb, WritesThumbnailsAndReportsFailures) {
     EXPECT_EQ(loadBmp(t / "out/big.bmp").width(), 80);
 
     // A screen as large as the image: no first reduction, so the result differs.
-    r = thumb("--screen 1600x1200 -o " + t / "out" + " " + t / "big.bmp");
+    r = thumb({"--screen", "1600x1200", "-o", t / "out", t / "big.bmp"});
     EXPECT_EQ(r.status, 0) << r.err;
     TBitmap direct = big;
     StretchBitmap(direct, 80, 60);
@@ -98,21 +81,22 @@ TEST(KorvelToolThumb, WritesThumbnailsAndReportsFailures) {
 TEST(KorvelToolThumb, BadArguments) {
     TempTree t;
     struct Row {
-        std::string args;
+        Args args;
         int status;
         const char* says;
     } rows[] = {
-        {"", 2, "-o DIR is required"},
-        {"-o " + t.root(), 2, "no input files"},
-        {"--size 0 -o " + t.root() + " x.bmp", 2, "--size"},
-        {"--screen 100 -o " + t.root() + " x.bmp", 2, "--screen"},
-        {"--bogus -o " + t.root() + " x.bmp", 2, "unknown option"},
-        {"-o " + t / "missing" + " x.bmp", 1, "does not exist"},
-        {"-o " + t.root() + " " + t / "missing.bmp", 1, "missing.bmp"},
+        {{}, 2, "-o DIR is required"},
+        {{"-o", t.root()}, 2, "no input files"},
+        {{"--size", "0", "-o", t.root(), "x.bmp"}, 2, "--size"},
+        {{"--screen", "100", "-o", t.root(), "x.bmp"}, 2, "--screen"},
+        {{"--bogus", "-o", t.root(), "x.bmp"}, 2, "unknown option"},
+        {{"-o", t / "missing", "x.bmp"}, 1, "does not exist"},
+        {{"-o", t.root(), t / "missing.bmp"}, 1, "missing.bmp"},
     };
     for (const Row& r : rows) {
+        SCOPED_TRACE(::testing::PrintToString(r.args));
         ToolRun got = thumb(r.args);
-        EXPECT_EQ(got.status, r.status) << r.args;
-        EXPECT_NE(got.err.find(r.says), std::string::npos) << r.args << ": " << got.err;
+        EXPECT_EQ(got.status, r.status);
+        EXPECT_NE(got.err.find(r.says), std::string::npos) << got.err;
     }
 }

@@ -1,6 +1,6 @@
 #pragma once
-// A temporary folder tree for listing tests, removed again at the end of the test, and a switch
-// to a locale that is built on demand when the system does not have it.
+// A temporary folder tree, removed again at the end of the test; file contents in and out; a
+// switch to a locale that is built on demand when the system does not have it.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,15 +10,34 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace korvel::testing {
+
+inline void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+inline void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    writeFile(path, std::string(bytes.begin(), bytes.end()));
+}
+inline std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+// How many entries a folder holds (a left-over temporary file shows here).
+inline long entryCount(const std::string& folder) {
+    return long(std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()));
+}
 
 class TempTree {
 public:
     TempTree() {
         root_ = std::filesystem::temp_directory_path() /
-                ("korvel-list-" + std::to_string(::getpid()) + "-" + std::to_string(counter()++));
+                ("korvel-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter()++));
         std::filesystem::remove_all(root_);
         std::filesystem::create_directories(root_);
     }
@@ -32,6 +51,7 @@ public:
     // The root with a trailing "/", as ListFolder's paths start.
     std::string root() const { return root_.string() + "/"; }
     std::string operator/(const std::string& rel) const { return root() + rel; }
+    std::string dir() const { return root_.string(); }  // without the trailing "/"
 
     // A file of size bytes; sizes beyond a few bytes are made sparse.
     void file(const std::string& rel, int64_t size) const {
@@ -45,6 +65,14 @@ public:
         ::close(fd);
         if (rc != 0) throw std::runtime_error("cannot size " + rel);
     }
+    // A file holding bytes; returns its path.
+    std::string write(const std::string& rel, const std::string& bytes) const {
+        std::filesystem::create_directories((root_ / rel).parent_path());
+        writeFile(root() + rel, bytes);
+        return root() + rel;
+    }
+    std::string read(const std::string& rel) const { return readFile(root() + rel); }
+    long count(const std::string& rel = "") const { return entryCount(root() + rel); }
     void folder(const std::string& rel) const { std::filesystem::create_directories(root_ / rel); }
     void link(const std::string& target, const std::string& rel) const {
         std::filesystem::create_directories((root_ / rel).parent_path());

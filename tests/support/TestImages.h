@@ -1,0 +1,87 @@
+#pragma once
+// Test images made in memory: seeded noise in any pixel format, smooth gradients, and comparisons
+// that name the first difference (empty when there is none), for GoogleTest and Qt Test alike.
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "imaging/Bitmap.h"
+#include "imaging/Bmp.h"
+
+namespace korvel::testing {
+
+// Seeded noise valid for pf (a random palette for palette formats), optionally with an 8-bit mask.
+inline TBitmap randomBitmap(PixelFormat pf, int w, int h, uint32_t seed, bool withMask = false) {
+    TBitmap b(w, h, pf);
+    std::mt19937 rng(seed);
+    if (isPaletteFormat(pf)) {
+        std::vector<RGBQuad> pal(size_t(1) << bitsPerPixel(pf));
+        for (auto& q : pal) q = RGBQuad::of(rng() & 0xFFFFFF);
+        b.setPalette(pal);
+    }
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) b.setRawPixel(x, y, pf == PixelFormat::pf15bit ? rng() & 0x7FFF : rng());
+    if (withMask) {
+        auto m = std::make_unique<TBitmap>(w, h, PixelFormat::pf8bit);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) m->scanLine(y)[x] = uint8_t(rng());
+        b.setMask(std::move(m));
+    }
+    return b;
+}
+
+// 24-bit colour ramps with blocks, as a photo that compresses well: every pixel differs from its
+// neighbours, so swapped rows, columns or channels show.
+inline TBitmap gradientBitmap(int w, int h) {
+    TBitmap b(w, h, PixelFormat::pf24bit);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            b.setRawPixel(x, y, makeColor(uint8_t(x * 255 / (w > 1 ? w - 1 : 1)), uint8_t(y * 255 / (h > 1 ? h - 1 : 1)),
+                                          uint8_t(((x / 8 + y / 8) % 2) ? 200 : 40)));
+    return b;
+}
+
+inline void saveBmp(const TBitmap& b, const std::string& path) {
+    std::ofstream out(path, std::ios::binary);
+    writeBmp(b, out);
+}
+
+inline TBitmap loadBmp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes(std::istreambuf_iterator<char>(in), {});
+    TBitmap b;
+    readBmp(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), b);
+    return b;
+}
+
+// Where a and b differ in size or colour, whatever their pixel formats; "" when they do not.
+inline std::string pixelDifference(const TBitmap& a, const TBitmap& b) {
+    if (a.width() != b.width() || a.height() != b.height())
+        return std::to_string(a.width()) + "x" + std::to_string(a.height()) + " vs " + std::to_string(b.width()) + "x" +
+               std::to_string(b.height());
+    std::vector<uint8_t> ra(size_t(a.width()) * 3), rb(ra.size());
+    for (int y = 0; y < a.height(); ++y) {
+        a.rowToBgr(y, ra.data());
+        b.rowToBgr(y, rb.data());
+        for (size_t i = 0; i < ra.size(); ++i)
+            if (ra[i] != rb[i])
+                return "pixel (" + std::to_string(i / 3) + ", " + std::to_string(y) + ") byte " + std::to_string(i % 3) +
+                       ": " + std::to_string(ra[i]) + " vs " + std::to_string(rb[i]);
+    }
+    return "";
+}
+
+// Where a and b differ in format, stored row bytes (padding included) or palette; "" when they do not.
+inline std::string byteDifference(const TBitmap& a, const TBitmap& b) {
+    if (a.width() != b.width() || a.height() != b.height() || a.pixelFormat() != b.pixelFormat())
+        return "size or format";
+    for (int y = 0; y < a.height(); ++y)
+        if (std::memcmp(a.scanLine(y), b.scanLine(y), a.stride()) != 0) return "row " + std::to_string(y);
+    return a.palette() == b.palette() ? "" : "palette";
+}
+
+}  // namespace korvel::testing
