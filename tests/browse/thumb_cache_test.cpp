@@ -159,7 +159,7 @@ TEST(ThumbCache, CreateFailsCleanlyWhenTheNameCannotBeFreed) {
     ThumbCache cache;
     EXPECT_THROW(cache.create(t / "d", "Korvel.tp0"), EFileError);
     EXPECT_FALSE(cache.isOpen());
-    EXPECT_EQ(cache.append(pattern(4, 4, PixelFormat::pf24bit, 1)), -1);
+    EXPECT_THROW(cache.append(pattern(4, 4, PixelFormat::pf24bit, 1)), EFileError);
     EXPECT_TRUE(std::filesystem::is_directory(t / "d/Korvel.tp0/inner"));
     EXPECT_THROW(cache.create(t / "missing", "Korvel.tp0"), EFileError);
 }
@@ -211,7 +211,7 @@ TEST(ThumbCache, FailedWritesRollBackAndTruncateStartsClean) {
             if (w > 0) written += size_t(w);
             return w;
         });
-        EXPECT_EQ(cache.append(pattern(80, 60, PixelFormat::pf24bit, 2)), -1);
+        EXPECT_THROW(cache.append(pattern(80, 60, PixelFormat::pf24bit, 2)), EFileError);
         EXPECT_EQ(cache.size(), before);
         EXPECT_EQ(lstatOf(cache.path()).st_size, before);
         TBitmap back;
