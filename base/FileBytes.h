@@ -5,14 +5,14 @@
 // large file is mapped rather than copied, so that only the pages a decoder touches are read.
 #include <cstddef>
 #include <cstdint>
-#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "base/Limits.h"
+
 namespace korvel {
 
-constexpr uint64_t kNoByteLimit = std::numeric_limits<uint64_t>::max();
 // Files of this size and above are mapped; smaller ones are read, which costs less.
 constexpr size_t kMapThreshold = size_t(1) << 20;
 

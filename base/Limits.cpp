@@ -1,19 +1,12 @@
 #include "base/Limits.h"
 
-#include <atomic>
+#include <algorithm>
 #include <limits>
 #include <string>
 
 #include "base/Errors.h"
 
 namespace korvel {
-
-namespace {
-std::atomic<uint64_t> gPixelLimit{kDefaultPixelLimit};
-}
-
-uint64_t pixelLimit() { return gPixelLimit.load(std::memory_order_relaxed); }
-void setPixelLimit(uint64_t pixels) { gPixelLimit.store(pixels, std::memory_order_relaxed); }
 
 size_t checkedMul(size_t a, size_t b) {
     size_t r;
@@ -27,12 +20,12 @@ size_t checkedAdd(size_t a, size_t b) {
     return r;
 }
 
-uint64_t fileByteLimit(unsigned bytesPerPixel) {
+uint64_t fileByteLimit(const DecodeLimits& limits, unsigned bytesPerPixel) {
     uint64_t pixels, total;
-    if (__builtin_mul_overflow(pixelLimit(), uint64_t(bytesPerPixel), &pixels) ||
+    if (__builtin_mul_overflow(limits.maxPixels, uint64_t(bytesPerPixel), &pixels) ||
         __builtin_add_overflow(pixels, kMetadataAllowance, &total))
-        return std::numeric_limits<uint64_t>::max();
-    return total;
+        total = std::numeric_limits<uint64_t>::max();
+    return std::min(total, limits.maxFileBytes);
 }
 
 size_t paddedRowBytes(int64_t width, int bitsPerPixel) {
@@ -41,13 +34,13 @@ size_t paddedRowBytes(int64_t width, int bitsPerPixel) {
     return checkedAdd(bits, 31) / 32 * 4;
 }
 
-void checkImageSize(int64_t width, int64_t height, int bitsPerPixel) {
+void checkImageSize(int64_t width, int64_t height, int bitsPerPixel, uint64_t maxPixels) {
     if (width <= 0 || height <= 0)
         throw EInvalidGraphic("Invalid image size " + std::to_string(width) + "x" + std::to_string(height));
     if (width > std::numeric_limits<int32_t>::max() || height > std::numeric_limits<int32_t>::max() ||
-        uint64_t(width) * uint64_t(height) > pixelLimit())
+        uint64_t(width) * uint64_t(height) > maxPixels)
         throw EImageTooLarge("Image too large: " + std::to_string(width) + "x" + std::to_string(height) +
-                             " exceeds the limit of " + std::to_string(pixelLimit()) + " pixels");
+                             " exceeds the limit of " + std::to_string(maxPixels) + " pixels");
     checkedMul(paddedRowBytes(width, bitsPerPixel), size_t(height));
 }
 

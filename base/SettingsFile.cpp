@@ -10,6 +10,7 @@
 #include "base/SafeWrite.h"
 #include "base/Errors.h"
 #include "base/FileNames.h"
+#include "base/UserFolders.h"
 
 namespace korvel {
 
@@ -62,9 +63,7 @@ void replaceSettingsFile(const std::string& path, const std::string& bytes) {
     if (old.exists && !old.readable)
         throw EFileError("Cannot replace \"" + path + "\": it exists but could not be read");
     // A first start may not have made the config folder yet.
-    const std::string folder = extractFilePath(path);
-    for (size_t i = 1; i <= folder.size(); ++i)
-        if (i == folder.size() || folder[i] == '/') ::mkdir(folder.substr(0, i).c_str(), 0700);
+    makeFolders(extractFilePath(path));
     replaceFileAtomically(path, bytes);
 }
 

@@ -90,4 +90,17 @@ std::string privateTempFolder() {
     throw EFileError("No private folder for temporary files can be made in \"" + base + "\"");
 }
 
+void makeFolders(const std::string& folder) {
+    struct stat st;
+    for (size_t i = 1; i <= folder.size(); ++i) {
+        if (i < folder.size() && folder[i] != '/') continue;
+        const std::string part = folder.substr(0, i);
+        if (::stat(part.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) continue;
+        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) fail("Cannot create the folder", part, errno);
+    }
+    // A file standing at the folder's name makes mkdir say EEXIST.
+    if (!folder.empty() && (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)))
+        fail("Cannot create the folder", folder, ENOTDIR);
+}
+
 }  // namespace korvel

@@ -22,4 +22,8 @@ std::string registryPath(const std::string& executablePath);
 // Throws EFileError when no such folder can be had.
 std::string privateTempFolder();
 
+// Creates folder and its missing parents with mode 0700; an existing folder is fine. Throws
+// EFileError naming the folder that could not be made and the system's reason.
+void makeFolders(const std::string& folder);
+
 }  // namespace korvel

@@ -106,20 +106,18 @@ bool ThumbCache::writeAll(const uint8_t* data, size_t size, off_t offset) {
 }
 
 int64_t ThumbCache::append(const TBitmap& bmp) {
-    if (fd_ < 0) return -1;
+    if (fd_ < 0) throw EFileError("The thumbnail cache is not open");
     std::ostringstream buffer;
-    try {
-        writeBmp(bmp, buffer);
-    } catch (const Exception&) {
-        return -1;
-    }
+    writeBmp(bmp, buffer);
     const std::string bytes = std::move(buffer).str();
-    if (int64_t(bytes.size()) > kMaxCacheBytes - size_) return -1;
+    if (int64_t(bytes.size()) > kMaxCacheBytes - size_) throw EFileError("Cannot write", path_, EFBIG);
     const int64_t pos = size_;
+    errno = 0;
     if (!writeAll(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), off_t(pos))) {
+        const int err = errno ? errno : ENOSPC;
         // Part of the image may be on disk: cut it off so the file ends where it did.
         (void)::ftruncate(fd_, off_t(pos));
-        return -1;
+        throw EFileError("Cannot write", path_, err);
     }
     size_ = pos + int64_t(bytes.size());
     return pos;

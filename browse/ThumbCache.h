@@ -43,9 +43,9 @@ public:
 
     // Empties the file (a replacing listing: every offset of the old list is gone).
     void truncate();
-    // Appends bmp as a bitmap file image and returns the offset where it starts, or -1 when the
-    // cache is closed, the write failed, or the offset would not fit ThumbPos (31 bits). After a
-    // failure the file holds what it held before.
+    // Appends bmp as a bitmap file image and returns the offset where it starts. Throws
+    // EFileError when the cache is closed, the write failed, or the offset would not fit
+    // ThumbPos (31 bits). After a failure the file holds what it held before.
     int64_t append(const TBitmap& bmp);
     // Reads the bitmap file image starting at pos into out. False (out unspecified) when pos
     // does not start a complete, decodable image inside the file.

@@ -139,8 +139,12 @@ void ThumbnailBuilder::DrawShellIcon(const std::string& path) {
 }
 
 void ThumbnailBuilder::StoreThumbnail(size_t index) {
-    const int64_t pos = cache_.append(thumb_);
-    list_.seek(index).ThumbPos = pos < 0 ? -1 : int32_t(pos);
+    // A thumbnail that cannot be cached is built again when next asked for.
+    try {
+        list_.seek(index).ThumbPos = int32_t(cache_.append(thumb_));
+    } catch (const Exception&) {
+        list_.seek(index).ThumbPos = -1;
+    }
 }
 
 void ThumbnailBuilder::BuildThumbnails(size_t first, size_t count, const ThumbParams& params) {

@@ -79,14 +79,16 @@ struct RowOrder {
 
 // Skips to the first image descriptor, remembering the transparent index of the graphic
 // control extension that precedes it (-1 when none).
-int skipToFirstImage(GifFileType* gif) {
+int skipToFirstImage(GifFileType* gif, uint64_t maxRecords) {
     int transparent = -1;
-    for (;;) {
+    for (uint64_t extensions = 0;;) {
         GifRecordType type;
         if (DGifGetRecordType(gif, &type) == GIF_ERROR) throwGifError(gif->Error);
         if (type == IMAGE_DESC_RECORD_TYPE) return transparent;
         if (type == TERMINATE_RECORD_TYPE) throw EInvalidGraphic("GIF error: the file holds no image");
         if (type != EXTENSION_RECORD_TYPE) continue;
+        if (++extensions > maxRecords)
+            throw EImageTooLarge("GIF: more than " + std::to_string(maxRecords) + " records before the first image");
         int code = 0;
         GifByteType* ext = nullptr;
         if (DGifGetExtension(gif, &code, &ext) == GIF_ERROR) throwGifError(gif->Error);
@@ -99,7 +101,7 @@ int skipToFirstImage(GifFileType* gif) {
 }
 
 // Draws the frame just described onto a new screen raster.
-TBitmap drawFirstFrame(GifFileType* gif, int transparent) {
+TBitmap drawFirstFrame(GifFileType* gif, int transparent, uint64_t maxPixels) {
     if (DGifGetImageDesc(gif) == GIF_ERROR) throwGifError(gif->Error);
     const GifImageDesc& d = gif->Image;
     int screenW = gif->SWidth, screenH = gif->SHeight;
@@ -108,8 +110,8 @@ TBitmap drawFirstFrame(GifFileType* gif, int transparent) {
         screenW = d.Left + d.Width;
         screenH = d.Top + d.Height;
     }
-    checkImageSize(screenW, screenH, 8);
-    TBitmap screen(screenW, screenH, PixelFormat::pf8bit);
+    checkImageSize(screenW, screenH, 8, maxPixels);
+    TBitmap screen(screenW, screenH, PixelFormat::pf8bit, maxPixels);
     screen.setPalette(paletteOf(d.ColorMap ? d.ColorMap : gif->SColorMap));
     const int background = transparent >= 0 ? transparent : gif->SColorMap ? gif->SBackGroundColor : 0;
     for (int y = 0; y < screenH; ++y) std::memset(screen.scanLine(y), background, size_t(screenW));
@@ -138,14 +140,14 @@ TBitmap drawFirstFrame(GifFileType* gif, int transparent) {
 
 }  // namespace
 
-void TGIFImage::loadFromMemory(const uint8_t* data, size_t size) {
+void TGIFImage::loadFromMemory(const uint8_t* data, size_t size, const DecodeLimits& limits) {
     MemoryReader reader{data, size, 0};
     int err = 0;
     GifHandle gif(DGifOpen(&reader, readFromMemory, &err));
     if (!gif) throwGifError(err);
     // Only the first frame is read: the rest of an animation is never touched.
-    const int transparent = skipToFirstImage(gif.get());
-    bitmap_ = drawFirstFrame(gif.get(), transparent);
+    const int transparent = skipToFirstImage(gif.get(), limits.maxGifRecords);
+    bitmap_ = drawFirstFrame(gif.get(), transparent, limits.maxPixels);
 }
 
 }  // namespace korvel

@@ -19,10 +19,10 @@ public:
     const TBitmap* raster() const override { return &bitmap_; }
     const TBitmap& bitmap() const { return bitmap_; }
 
-    void loadFromMemory(const uint8_t* data, size_t size) override;
+    void loadFromMemory(const uint8_t* data, size_t size, const DecodeLimits& limits = {}) override;
     // One frame needs at most 1.5 bytes a pixel (12-bit codes); four leave room for the frames
     // of an animation after it, which are mapped but never read.
-    uint64_t maxFileBytes() const override { return fileByteLimit(4); }
+    uint64_t maxFileBytes(const DecodeLimits& limits) const override { return fileByteLimit(limits, 4); }
 
 private:
     TBitmap bitmap_;

@@ -90,21 +90,21 @@ std::vector<IconEntry> readDirectory(const uint8_t* data, size_t size) {
     return entries;
 }
 
-TBitmap decodeEntry(const IconEntry& e) {
+TBitmap decodeEntry(const IconEntry& e, const DecodeLimits& limits) {
     if (e.png) {
         // Vista-style entries hold a whole PNG file; its alpha arrives as the raster's mask.
         TGLDPNG png;
-        png.loadFromMemory(e.data, e.size);
+        png.loadFromMemory(e.data, e.size, limits);
         return png.image();
     }
     TBitmap bmp;
-    readDib(e.data, e.size, bmp, true);
+    readDib(e.data, e.size, bmp, true, limits.maxPixels);
     return bmp;
 }
 
 }  // namespace
 
-void TIcon::loadFromMemory(const uint8_t* data, size_t size) {
+void TIcon::loadFromMemory(const uint8_t* data, size_t size, const DecodeLimits& limits) {
     std::vector<IconEntry> entries = readDirectory(data, size);
     // The largest image, then the deepest, then the first in the file.
     std::stable_sort(entries.begin(), entries.end(), [](const IconEntry& a, const IconEntry& b) {
@@ -116,7 +116,7 @@ void TIcon::loadFromMemory(const uint8_t* data, size_t size) {
     std::exception_ptr firstError;
     for (const IconEntry& e : entries) {
         try {
-            bitmap_ = decodeEntry(e);
+            bitmap_ = decodeEntry(e, limits);
             return;
         } catch (const Exception&) {
             if (!firstError) firstError = std::current_exception();

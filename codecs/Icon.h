@@ -17,9 +17,9 @@ public:
     const TBitmap* raster() const override { return &bitmap_; }
     const TBitmap& bitmap() const { return bitmap_; }
 
-    void loadFromMemory(const uint8_t* data, size_t size) override;
+    void loadFromMemory(const uint8_t* data, size_t size, const DecodeLimits& limits = {}) override;
     // An icon's images are bitmaps or PNG files: the PNG bound covers both.
-    uint64_t maxFileBytes() const override { return fileByteLimit(9); }
+    uint64_t maxFileBytes(const DecodeLimits& limits) const override { return fileByteLimit(limits, 9); }
 
 private:
     TBitmap bitmap_;

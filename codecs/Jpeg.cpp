@@ -51,17 +51,17 @@ bool TJPEGImage::progressive() const { return header_ && header_->progressive; }
 
 bool TJPEGImage::isGrayscale() const { return header_ && header_->output == jpeglib::OutputKind::Grey; }
 
-void TJPEGImage::loadFromMemory(const uint8_t* data, size_t size) {
-    setData(FileBytes::hold(std::vector<uint8_t>(data, data + size)));
+void TJPEGImage::loadFromMemory(const uint8_t* data, size_t size, const DecodeLimits& limits) {
+    setData(FileBytes::hold(std::vector<uint8_t>(data, data + size)), limits);
     source_.reset();
 }
 
-void TJPEGImage::loadFromFile(const std::string& path) {
-    setData(FileBytes::open(path, maxFileBytes()));
+void TJPEGImage::loadFromFile(const std::string& path, const DecodeLimits& limits) {
+    setData(FileBytes::open(path, maxFileBytes(limits)), limits);
     source_.reset();
 }
 
-void TJPEGImage::setData(std::shared_ptr<const FileBytes> data) {
+void TJPEGImage::setData(std::shared_ptr<const FileBytes> data, const DecodeLimits& limits) {
     auto header = std::make_unique<Header>();
     char message[jpeglib::kMessageSize];
     if (!jpeglib::readHeader(data->data(), data->size(), header.get(), message)) throwJpegError(message);
@@ -70,6 +70,7 @@ void TJPEGImage::setData(std::shared_ptr<const FileBytes> data) {
                               " components");
     data_ = std::move(data);
     header_ = std::move(header);
+    limits_ = limits;
     decoded_.reset();
 }
 
@@ -95,8 +96,8 @@ std::unique_ptr<TBitmap> TJPEGImage::decode() const {
     const int w = width(), h = height();
     const bool grey = header_->output == jpeglib::OutputKind::Grey;
     // Limits before any allocation: a header may claim 65500 x 65500.
-    checkImageSize(w, h, grey ? 8 : 24);
-    auto out = std::make_unique<TBitmap>(w, h, grey ? PixelFormat::pf8bit : PixelFormat::pf24bit);
+    checkImageSize(w, h, grey ? 8 : 24, limits_.maxPixels);
+    auto out = std::make_unique<TBitmap>(w, h, grey ? PixelFormat::pf8bit : PixelFormat::pf24bit, limits_.maxPixels);
     if (grey) out->setPalette(greyPalette());
     std::vector<uint8_t*> rows(static_cast<size_t>(h));
     for (int y = 0; y < h; ++y) rows[size_t(y)] = out->scanLine(y);
@@ -115,7 +116,8 @@ std::unique_ptr<TBitmap> TJPEGImage::decode() const {
     job.scratch = scratch.data();
     job.invertedCmyk = header_->adobeMarker;
     // Eight bytes per pixel of the limit: two per coefficient, four components at most.
-    job.memoryLimit = size_t(std::min<uint64_t>(pixelLimit(), uint64_t(1) << 40) * 8);
+    job.memoryLimit = size_t(std::min<uint64_t>(limits_.maxPixels, uint64_t(1) << 40) * 8);
+    job.maxScans = limits_.maxJpegScans;
     char message[jpeglib::kMessageSize];
     progress(ProgressStage::Starting, 0);
     switch (jpeglib::decode(&job, message)) {
@@ -125,6 +127,7 @@ std::unique_ptr<TBitmap> TJPEGImage::decode() const {
             throw EImageTooLarge("JPEG error: decoding " + std::to_string(header_->imageWidth) + "x" +
                                  std::to_string(header_->imageHeight) +
                                  " needs more memory than the pixel limit allows");
+        case jpeglib::DecodeResult::OverScanLimit: throw EImageTooLarge(std::string("JPEG error: ") + message);
     }
     progress(ProgressStage::Ending, 100);
     return out;
@@ -175,7 +178,7 @@ std::vector<uint8_t> TJPEGImage::encode() const {
     return std::vector<uint8_t>(owned.get(), owned.get() + job.outputSize);
 }
 
-void TJPEGImage::compress() { setData(FileBytes::hold(encode())); }
+void TJPEGImage::compress() { setData(FileBytes::hold(encode()), DecodeLimits{}); }
 
 void TJPEGImage::requestDecodeScale(int denominator) {
     setScale(denominator >= 8   ? JpegScale::jsEighth

@@ -31,13 +31,14 @@ public:
     void requestDecodeScale(int denominator) override;
     void requestDecodeSize(int requiredWidth, int requiredHeight) override;
 
-    // Reads the header; pixels are decoded lazily. Throws EInvalidGraphic for a bad header.
-    void loadFromMemory(const uint8_t* data, size_t size) override;
+    // Reads the header; pixels are decoded lazily, within the limits given here. Throws
+    // EInvalidGraphic for a bad header.
+    void loadFromMemory(const uint8_t* data, size_t size, const DecodeLimits& limits = {}) override;
     // Keeps the file's bytes as FileBytes gives them (a large file stays mapped, not copied).
-    void loadFromFile(const std::string& path) override;
+    void loadFromFile(const std::string& path, const DecodeLimits& limits = {}) override;
     // Eight bytes a pixel: twice what the densest real files (quality 100, no subsampling,
     // four components) take; progressive scans and byte stuffing stay well inside it.
-    uint64_t maxFileBytes() const override { return fileByteLimit(8); }
+    uint64_t maxFileBytes(const DecodeLimits& limits) const override { return fileByteLimit(limits, 8); }
     // Writes the compressed data: the loaded file or the result of compress(); an assigned raster
     // not yet compressed is compressed with the current settings.
     void saveToStream(std::ostream& out) const override;
@@ -48,7 +49,7 @@ public:
 
     // Decoded raster at the current scale: 24 bits, or 8 bits with a grey palette for greyscale
     // files. Throws EInvalidGraphic when the data cannot be decoded, EImageTooLarge over the
-    // pixel limit. After assign() and before compress() it is the assigned raster.
+    // limits of the load. After assign() and before compress() it is the assigned raster.
     const TBitmap& bitmap() const;
 
     // Properties of the loaded or compressed data.
@@ -67,12 +68,13 @@ public:
 
 private:
     struct Header;
-    void setData(std::shared_ptr<const FileBytes> data);
+    void setData(std::shared_ptr<const FileBytes> data, const DecodeLimits& limits);
     std::unique_ptr<TBitmap> decode() const;
     std::vector<uint8_t> encode() const;
 
     std::shared_ptr<const FileBytes> data_;  // compressed data, null when there is none
     std::unique_ptr<Header> header_;
+    DecodeLimits limits_;
     JpegScale scale_ = JpegScale::jsFullSize;
     mutable std::unique_ptr<TBitmap> decoded_;
     std::unique_ptr<TBitmap> source_;

@@ -20,13 +20,11 @@ static_assert(kMessageSize >= JMSG_LENGTH_MAX);
 
 namespace {
 
-// A hostile progressive file can repeat scans without end; real files use a dozen or so.
-constexpr int kMaxScans = 1000;
-
 struct ErrorManager {
     jpeg_error_mgr pub;
     std::jmp_buf jump;
     char* message;
+    bool overScanLimit;
 };
 
 [[noreturn]] void failWith(j_common_ptr cinfo, const char* text) {
@@ -49,9 +47,18 @@ extern "C" void onEmitMessage(j_common_ptr cinfo, int level) {
 
 extern "C" void onOutputMessage(j_common_ptr) {}
 
+// The progress manager carries the job's scan limit to the monitor.
+struct ScanMonitor {
+    jpeg_progress_mgr pub;
+    int maxScans;
+};
+
 extern "C" void onProgress(j_common_ptr cinfo) {
-    if (cinfo->is_decompressor && reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans)
+    const ScanMonitor* monitor = reinterpret_cast<const ScanMonitor*>(cinfo->progress);
+    if (cinfo->is_decompressor && reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > monitor->maxScans) {
+        reinterpret_cast<ErrorManager*>(cinfo->err)->overScanLimit = true;
         failWith(cinfo, "Too many scans in the JPEG data");
+    }
 }
 
 void setUpErrors(ErrorManager* err, char* message) {
@@ -60,6 +67,7 @@ void setUpErrors(ErrorManager* err, char* message) {
     err->pub.emit_message = onEmitMessage;
     err->pub.output_message = onOutputMessage;
     err->message = message;
+    err->overScanLimit = false;
     message[0] = '\0';
 }
 
@@ -163,21 +171,23 @@ DecodeResult decode(const DecodeJob* job, char* message) {
     std::memset(&cinfo, 0, sizeof cinfo);
     ErrorManager err;
     setUpErrors(&err, message);
-    jpeg_progress_mgr progress;
+    ScanMonitor progress;
     std::memset(&progress, 0, sizeof progress);
-    progress.progress_monitor = onProgress;
+    progress.pub.progress_monitor = onProgress;
+    progress.maxScans = job->maxScans;
     cinfo.err = &err.pub;
     if (setjmp(err.jump)) {
         // Without a backing store, running out of the allowed memory shows as this error.
         const bool overLimit = err.pub.msg_code == JERR_NO_BACKING_STORE;
         jpeg_destroy_decompress(&cinfo);
+        if (err.overScanLimit) return DecodeResult::OverScanLimit;
         return overLimit ? DecodeResult::OverMemoryLimit : DecodeResult::Failed;
     }
     jpeg_create_decompress(&cinfo);
     if (job->memoryLimit)
         cinfo.mem->max_memory_to_use =
             long(std::min<size_t>(job->memoryLimit, size_t(std::numeric_limits<long>::max())));
-    cinfo.progress = &progress;
+    cinfo.progress = &progress.pub;
     jpeg_mem_src(&cinfo, job->data, static_cast<unsigned long>(job->size));
     jpeg_read_header(&cinfo, TRUE);
     cinfo.scale_num = 1;

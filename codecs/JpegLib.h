@@ -39,10 +39,12 @@ struct DecodeJob {
     // Bound on libjpeg's own buffers: a progressive file needs its whole coefficient image even
     // when it is decoded at 1/8, so a forged header could otherwise ask for many gigabytes.
     size_t memoryLimit = 0;
+    // Scans of a progressive file read before the decode fails.
+    int maxScans = 1000;
 };
 constexpr int kCmykBatch = 4;
 
-enum class DecodeResult { Ok, Failed, OverMemoryLimit };
+enum class DecodeResult { Ok, Failed, OverMemoryLimit, OverScanLimit };
 
 // Decodes data into the job's rows. A truncated or slightly damaged stream still fills every row
 // (libjpeg pads missing data); only fatal errors fail, with the reason in message.

@@ -9,7 +9,7 @@ namespace korvel {
 const GraphicClass TMetafile::classInfo{"TMetafile", &TGraphic::classInfo,
                                         [] { return std::unique_ptr<TGraphic>(new TMetafile); }};
 
-void TMetafile::loadFromMemory(const uint8_t* data, size_t size) {
+void TMetafile::loadFromMemory(const uint8_t* data, size_t size, const DecodeLimits&) {
     // EMF starts with record type 1 and " EMF" at offset 40; placeable WMF with 0x9AC6CDD7.
     bool emf = size >= 44 && data[0] == 1 && std::memcmp(data + 40, " EMF", 4) == 0;
     bool wmf = size >= 4 && data[0] == 0xD7 && data[1] == 0xCD && data[2] == 0xC6 && data[3] == 0x9A;

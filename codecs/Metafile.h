@@ -13,7 +13,7 @@ public:
     int width() const override { return 0; }
     int height() const override { return 0; }
     const TBitmap* raster() const override { return nullptr; }
-    void loadFromMemory(const uint8_t* data, size_t size) override;
+    void loadFromMemory(const uint8_t* data, size_t size, const DecodeLimits& limits = {}) override;
 };
 
 }  // namespace korvel

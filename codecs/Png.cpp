@@ -39,13 +39,13 @@ void TGLDPNG::assign(const TBitmap& source) {
     }
 }
 
-void TGLDPNG::loadFromMemory(const uint8_t* data, size_t size) {
+void TGLDPNG::loadFromMemory(const uint8_t* data, size_t size, const DecodeLimits& limits) {
     progress(ProgressStage::Starting, 0);
     // Decode into a fresh graphic so that a failure leaves this one as it was.
     TGLDPNG fresh;
     fresh.read16Bit = read16Bit;
     fresh.readPaletteAlpha = readPaletteAlpha;
-    TGLDPNGReadStream(data, size).read(fresh);
+    TGLDPNGReadStream(data, size, limits).read(fresh);
     image_ = std::move(fresh.image_);
     comment = std::move(fresh.comment);
     backgroundColor = fresh.backgroundColor;

@@ -54,11 +54,11 @@ public:
     void assign(const TBitmap& source);
 
     // Replaces image and fields from a PNG file image. Throws EGLDPNG (or EImageTooLarge when
-    // the image exceeds the pixel limit); on failure the graphic keeps its previous state.
-    void loadFromMemory(const uint8_t* data, size_t size) override;
+    // the file exceeds limits); on failure the graphic keeps its previous state.
+    void loadFromMemory(const uint8_t* data, size_t size, const DecodeLimits& limits = {}) override;
     // Nine bytes a pixel: 16-bit RGBA rows are eight, and filter bytes, stored deflate blocks
     // and chunk framing add well under one more.
-    uint64_t maxFileBytes() const override { return fileByteLimit(9); }
+    uint64_t maxFileBytes(const DecodeLimits& limits) const override { return fileByteLimit(limits, 9); }
     // Encodes image with the settings below. Throws EGLDPNG.
     void saveToStream(std::ostream& out) const override;
 

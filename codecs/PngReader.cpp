@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <string>
 
 #include "codecs/Png.h"
 #include "codecs/PngChunks.h"
@@ -291,16 +292,16 @@ void readAncillary(const Chunk& c, TGLDPNG& into) {
     }
 }
 
-void decodeImage(const Chunk& first, const ChunkCursor& after, ReadState& st, TGLDPNG& into) {
+void decodeImage(const Chunk& first, const ChunkCursor& after, ReadState& st, TGLDPNG& into, uint64_t maxPixels) {
     if (!st.haveHeader) fail(msg::kReadError);
     const Header& h = st.hdr;
     RowDecoder dec(h, into.significantBits, into.read16Bit);
     const PixelFormat pf = dec.rasterFormat();
-    checkImageSize(h.width, h.height, pf == PixelFormat::pf15bit ? 16 : bitsPerPixel(pf));
+    checkImageSize(h.width, h.height, pf == PixelFormat::pf15bit ? 16 : bitsPerPixel(pf), maxPixels);
     if (inflatedSize(h) > compressedSize(first, after) * kMaxInflateRatio + kInflateSlack) fail(msg::kReadError);
     if (st.haveAlphaTable) dec.setPaletteAlpha(st.alphaTable);
 
-    TBitmap image(int(h.width), int(h.height), pf);
+    TBitmap image(int(h.width), int(h.height), pf, maxPixels);
     if (h.baseType == kGrey && !st.havePalette) {
         image.setPalette(dec.greyRamp());
     } else if (h.baseType != kRgb) {
@@ -308,13 +309,24 @@ void decodeImage(const Chunk& first, const ChunkCursor& after, ReadState& st, TG
         if (pal.size() > (size_t(1) << bitsPerPixel(pf))) pal.resize(size_t(1) << bitsPerPixel(pf));
         image.setPalette(std::move(pal));
     }
-    if (dec.producesMask()) image.setMask(std::make_unique<TBitmap>(int(h.width), int(h.height), PixelFormat::pf8bit));
+    if (dec.producesMask())
+        image.setMask(std::make_unique<TBitmap>(int(h.width), int(h.height), PixelFormat::pf8bit, maxPixels));
 
     IdatInflater inflater(first, after);
     RowReader rows(inflater, h, dec, image);
     if (h.interlace) rows.readInterlaced();
     else rows.readPlain();
     into.image() = std::move(image);
+}
+
+// Image data is bounded by the pixel limit through the inflate ratio; any other chunk by its
+// own byte limit.
+void checkChunkLimits(const Chunk& c, uint64_t count, const DecodeLimits& limits) {
+    if (count > limits.maxPngChunks)
+        throw EImageTooLarge("PNG: more than " + std::to_string(limits.maxPngChunks) + " chunks");
+    if (c.type != kIDAT && c.declared > limits.maxPngChunkBytes)
+        throw EImageTooLarge("PNG: a chunk of " + std::to_string(c.declared) + " bytes exceeds the limit of " +
+                             std::to_string(limits.maxPngChunkBytes) + " bytes");
 }
 
 }  // namespace
@@ -324,11 +336,13 @@ void TGLDPNGReadStream::read(TGLDPNG& into) {
     ReadState st;
     ChunkCursor cursor(data_, size_, 8);
     Chunk c;
+    uint64_t count = 0;
     while (cursor.next(c) && c.type != kIEND) {
+        checkChunkLimits(c, ++count, limits_);
         switch (c.type) {
             case kIHDR: readHeader(c, st); break;
             case kIDAT:
-                if (!st.imageDone) decodeImage(c, cursor, st, into);
+                if (!st.imageDone) decodeImage(c, cursor, st, into, limits_.maxPixels);
                 st.imageDone = true;
                 break;
             case kPLTE: readPalette(c, st, into); break;

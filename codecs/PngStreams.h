@@ -4,20 +4,24 @@
 #include <cstdint>
 #include <iosfwd>
 
+#include "base/Limits.h"
+
 namespace korvel {
 
 class TGLDPNG;
 
 // Decodes a whole file image held in memory into `into` (a fresh graphic whose reader options
-// are set). Throws EGLDPNG or EImageTooLarge.
+// are set). Throws EGLDPNG, or EImageTooLarge for input over limits.
 class TGLDPNGReadStream {
 public:
-    TGLDPNGReadStream(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+    TGLDPNGReadStream(const uint8_t* data, size_t size, const DecodeLimits& limits)
+        : data_(data), size_(size), limits_(limits) {}
     void read(TGLDPNG& into);
 
 private:
     const uint8_t* data_;
     size_t size_;
+    DecodeLimits limits_;
 };
 
 // Encodes a graphic's image with its settings. Throws EGLDPNG.

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <ostream>
 
@@ -158,9 +159,9 @@ void SaveAsPng(const TBitmap& output, const std::string& path, const ExtendedCop
 
 void CopyFileTimes(const std::string& source, const std::string& copy) {
     struct stat st;
-    if (::stat(source.c_str(), &st) != 0) return;
+    if (::stat(source.c_str(), &st) != 0) throw EFileError("Cannot read the times of", source, errno);
     struct timespec times[2] = {st.st_atim, st.st_mtim};
-    ::utimensat(AT_FDCWD, copy.c_str(), times, 0);
+    if (::utimensat(AT_FDCWD, copy.c_str(), times, 0) != 0) throw EFileError("Cannot set the times of", copy, errno);
 }
 
 std::string ConvertOneFile(const std::string& source, const std::string& destFolder,
@@ -179,7 +180,13 @@ std::string ConvertOneFile(const std::string& source, const std::string& destFol
         case OutputFormat::Jpeg: SaveAsJpeg(output, name, options); break;
         case OutputFormat::Png: SaveAsPng(output, name, options); break;
     }
-    if (options.copyDate) CopyFileTimes(source, name);
+    // The copy stands either way; a date that could not be copied is not reported.
+    if (options.copyDate) {
+        try {
+            CopyFileTimes(source, name);
+        } catch (const EFileError&) {
+        }
+    }
     return name;
 }
 

@@ -54,7 +54,8 @@ std::string claimUniqueOutputName(const std::string& path);
 void SaveAsBmp(const TBitmap& output, const std::string& path);
 void SaveAsJpeg(const TBitmap& output, const std::string& path, const ExtendedCopyOptions& options);
 void SaveAsPng(const TBitmap& output, const std::string& path, const ExtendedCopyOptions& options);
-// Gives copy the access and modification times of source; failures are ignored.
+// Gives copy the access and modification times of source. Throws EFileError when the times
+// cannot be read or set.
 void CopyFileTimes(const std::string& source, const std::string& copy);
 
 // Runs every step for one source file into destFolder (ending with "/") and returns the path

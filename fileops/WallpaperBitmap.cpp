@@ -15,6 +15,7 @@
 #include "base/FileNames.h"
 #include "formats/Picture.h"
 #include "base/IniFile.h"
+#include "base/UserFolders.h"
 
 namespace korvel {
 
@@ -23,12 +24,6 @@ namespace {
 std::string withSlash(std::string p) {
     if (!p.empty() && p.back() != '/') p += '/';
     return p;
-}
-
-// Creates folder and its parents; an existing folder is fine.
-void makeFolders(const std::string& folder) {
-    for (size_t i = 1; i <= folder.size(); ++i)
-        if (i == folder.size() || folder[i] == '/') ::mkdir(folder.substr(0, i).c_str(), 0700);
 }
 
 }  // namespace
@@ -83,23 +78,18 @@ std::string wallpaperFilePath() { return wallpaperFolder() + "Korvel_" + loginNa
 
 std::string MakeWallpaperBitmap(const std::string& sourceFile, const TGraphic* shown, WallpaperRender render,
                                 int screenW, int screenH, const std::string& outPath) {
-    try {
-        TPicture picture;
-        if (!shown) {
-            picture.loadFromFile(sourceFile);
-            shown = picture.graphic();
-        }
-        if (!shown) return {};
-        const TBitmap bitmap = renderWallpaper(*shown, render, screenW, screenH);
-        std::ostringstream bytes;
-        writeBmp(bitmap, bytes);
-        makeFolders(extractFilePath(outPath));
-        replaceFileAtomically(outPath, std::move(bytes).str());
-        return outPath;
-    } catch (const Exception&) {
-    } catch (const std::bad_alloc&) {
+    TPicture picture;
+    if (!shown) {
+        picture.loadFromFile(sourceFile);
+        shown = picture.graphic();
     }
-    return {};
+    if (!shown) throw EInvalidGraphic("No image to make a wallpaper of");
+    const TBitmap bitmap = renderWallpaper(*shown, render, screenW, screenH);
+    std::ostringstream bytes;
+    writeBmp(bitmap, bytes);
+    makeFolders(extractFilePath(outPath));
+    replaceFileAtomically(outPath, std::move(bytes).str());
+    return outPath;
 }
 
 bool recordWallpaperValues(const std::string& registryIni, const std::string& wallpaperPath, bool tile,

@@ -39,8 +39,9 @@ std::string loginName();
 std::string wallpaperFilePath();
 
 // Renders shown (or, when shown is null, sourceFile loaded by its extension) and writes it to
-// outPath through a temporary file, creating the folder when missing. Returns outPath, or ""
-// when anything failed; a failure leaves an existing file at outPath as it was.
+// outPath through a temporary file, creating the folder when missing. Returns outPath. Throws
+// the decoder's or the file system's Exception (or bad_alloc); a failure leaves an existing
+// file at outPath as it was.
 std::string MakeWallpaperBitmap(const std::string& sourceFile, const TGraphic* shown, WallpaperRender render,
                                 int screenW, int screenH, const std::string& outPath);
 

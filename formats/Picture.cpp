@@ -10,7 +10,7 @@
 
 namespace korvel {
 
-void TPicture::loadFromFile(const std::string& path) {
+void TPicture::loadFromFile(const std::string& path, const DecodeLimits& limits) {
     std::string ext = extractFileExt(path);
     if (!ext.empty()) ext.erase(0, 1);
     const TFileFormatsList& formats = formats_ ? *formats_ : fileFormats();
@@ -18,7 +18,7 @@ void TPicture::loadFromFile(const std::string& path) {
     if (!cls || !cls->create) throw EInvalidGraphic("拡張子 ." + ext + " の画像形式は処理できません");
     std::unique_ptr<TGraphic> fresh = cls->create();
     if (onProgress) fresh->setProgressListener(onProgress);
-    fresh->loadFromFile(path);
+    fresh->loadFromFile(path, limits);
     setGraphic(std::move(fresh));
 }
 
@@ -27,14 +27,14 @@ void TPicture::setGraphic(std::unique_ptr<TGraphic> graphic) {
     if (onChange) onChange();
 }
 
-void LoadPictureAsBitmap(TPicture& picture) {
+void LoadPictureAsBitmap(TPicture& picture, uint64_t maxPixels) {
     TGraphic* g = picture.graphic();
     if (!g || g->graphicClass().inheritsFrom(TBitmap::classInfo)) return;
     std::unique_ptr<TBitmap> bitmap;
     if (g->rasterIsWholeImage()) {
         bitmap = std::make_unique<TBitmap>(*g->raster());
     } else {
-        bitmap = std::make_unique<TBitmap>(g->width(), g->height(), PixelFormat::pf24bit);
+        bitmap = std::make_unique<TBitmap>(g->width(), g->height(), PixelFormat::pf24bit, maxPixels);
         // A new canvas is white, so transparent areas show white as they do elsewhere in Korvel.
         for (int y = 0; y < bitmap->height(); ++y) std::fill_n(bitmap->scanLine(y), bitmap->stride(), 0xFF);
         g->draw(*bitmap, Rect{0, 0, g->width(), g->height()});

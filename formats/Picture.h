@@ -16,10 +16,11 @@ public:
     // Uses formats instead of the process-wide registry (tests).
     explicit TPicture(const TFileFormatsList& formats) : formats_(&formats) {}
 
-    // Creates a graphic of the class registered for the file's extension and loads the file.
-    // The old graphic is released only after the new one loaded. Throws EInvalidGraphic
-    // "拡張子 .%s の画像形式は処理できません" for an unknown extension; decoder errors pass unchanged.
-    void loadFromFile(const std::string& path);
+    // Creates a graphic of the class registered for the file's extension and loads the file
+    // within limits. The old graphic is released only after the new one loaded. Throws
+    // EInvalidGraphic "拡張子 .%s の画像形式は処理できません" for an unknown extension; decoder
+    // errors pass unchanged.
+    void loadFromFile(const std::string& path, const DecodeLimits& limits = {});
 
     TGraphic* graphic() const { return graphic_.get(); }
     void setGraphic(std::unique_ptr<TGraphic> graphic);
@@ -36,7 +37,7 @@ private:
 };
 
 // Makes the picture hold a TBitmap: a JPEG hands over its decoded raster, any other graphic
-// is drawn at (0,0) onto a new 24-bit bitmap of its size.
-void LoadPictureAsBitmap(TPicture& picture);
+// is drawn at (0,0) onto a new 24-bit bitmap of its size, refused over maxPixels.
+void LoadPictureAsBitmap(TPicture& picture, uint64_t maxPixels = kDefaultPixelLimit);
 
 }  // namespace korvel

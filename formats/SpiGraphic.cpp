@@ -61,17 +61,23 @@ bool TSPIGraphic::empty() const { return !loader_ || !loader_->complete(); }
 
 std::string TSPIGraphic::decoder() const { return loader_ ? loader_->decoder() : std::string(); }
 
-void TSPIGraphic::loadFromFile(const std::string& path) { load(std::make_unique<TInSPIAbleFromFile>(path)); }
-
-void TSPIGraphic::loadFromMemory(const uint8_t* data, size_t size) { loadFromStreamWithName(data, size, ""); }
-
-void TSPIGraphic::loadFromStreamWithName(const uint8_t* data, size_t size, const std::string& fileName) {
-    // The caller's buffer may go away after loading; the blocks do not depend on it.
-    load(std::make_unique<TInSPIAbleFromStream>(data, size, fileName));
+void TSPIGraphic::loadFromFile(const std::string& path, const DecodeLimits& limits) {
+    load(std::make_unique<TInSPIAbleFromFile>(path), limits);
 }
 
-void TSPIGraphic::load(std::unique_ptr<TInSPIAbleData> loader) {
+void TSPIGraphic::loadFromMemory(const uint8_t* data, size_t size, const DecodeLimits& limits) {
+    loadFromStreamWithName(data, size, "", limits);
+}
+
+void TSPIGraphic::loadFromStreamWithName(const uint8_t* data, size_t size, const std::string& fileName,
+                                         const DecodeLimits& limits) {
+    // The caller's buffer may go away after loading; the blocks do not depend on it.
+    load(std::make_unique<TInSPIAbleFromStream>(data, size, fileName), limits);
+}
+
+void TSPIGraphic::load(std::unique_ptr<TInSPIAbleData> loader, const DecodeLimits& limits) {
     reset();
+    limits_ = limits;
     loader->listener = [this](ProgressStage stage, int percent, const std::string& message) {
         progress(stage, percent, message);
     };
@@ -106,7 +112,7 @@ void TSPIGraphic::computeFields() {
     if (compression != kBiRgb && !(compression == kBiBitfields && (bits == 16 || bits == 32)))
         broken(name, "compressed pixels");
     if (width <= 0 || height == 0 || height == INT32_MIN) broken(name, "empty or negative size");
-    checkImageSize(width, height < 0 ? -int64_t(height) : height, bits);
+    checkImageSize(width, height < 0 ? -int64_t(height) : height, bits, limits_.maxPixels);
 
     int colors = 0;
     if (used != 0)
@@ -164,9 +170,9 @@ const TBitmap* TSPIGraphic::raster() const {
     if (!raster_) {
         const std::string bytes = bitmapFileImage();
         auto bmp = std::make_unique<TBitmap>();
-        readBmp(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), *bmp);
+        readBmp(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), *bmp, limits_.maxPixels);
         // Plug-ins put alpha in the fourth byte of 32-bit pixels; all zero means opaque.
-        if (bitCount_ == 32 && compression_ == kBiRgb) bmp::maskFromAlpha(*bmp);
+        if (bitCount_ == 32 && compression_ == kBiRgb) bmp::maskFromAlpha(*bmp, limits_.maxPixels);
         raster_ = std::move(bmp);
     }
     return raster_.get();
@@ -211,22 +217,23 @@ void TSPIBitmap::loadThrough(const std::string& name, const std::function<void(T
     throw EInvalidGraphic(kCouldNotDecode);
 }
 
-void TSPIBitmap::loadFromFile(const std::string& path) {
+void TSPIBitmap::loadFromFile(const std::string& path, const DecodeLimits& limits) {
     // Said plainly here, rather than lost among the classes' failures below.
     refuseSpecialFile(path);
-    loadThrough(path, [&](TGraphic& g) { g.loadFromFile(path); });
+    loadThrough(path, [&](TGraphic& g) { g.loadFromFile(path, limits); });
 }
 
-void TSPIBitmap::loadFromStreamWithName(const uint8_t* data, size_t size, const std::string& fileName) {
+void TSPIBitmap::loadFromStreamWithName(const uint8_t* data, size_t size, const std::string& fileName,
+                                        const DecodeLimits& limits) {
     if (OnLoadFromStreamWithName) {
         OnLoadFromStreamWithName(*this, data, size, fileName);
         return;
     }
     loadThrough(fileName, [&](TGraphic& g) {
         if (auto* spi = dynamic_cast<TSPIGraphic*>(&g))
-            spi->loadFromStreamWithName(data, size, fileName);
+            spi->loadFromStreamWithName(data, size, fileName, limits);
         else
-            g.loadFromMemory(data, size);
+            g.loadFromMemory(data, size, limits);
     });
 }
 

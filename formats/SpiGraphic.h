@@ -24,10 +24,12 @@ public:
 
     // Decodes through the host's plug-ins. Throws EInvalidGraphic "Susie Plugins could not decode"
     // when none hands back both blocks, and EInvalidGraphic / EImageTooLarge when the blocks
-    // break their own header (too short, absurd sizes); the graphic is empty then.
-    void loadFromFile(const std::string& path) override;
-    void loadFromMemory(const uint8_t* data, size_t size) override;  // a stream without a name
-    void loadFromStreamWithName(const uint8_t* data, size_t size, const std::string& fileName);
+    // break their own header (too short, absurd sizes, over limits); the graphic is empty then.
+    void loadFromFile(const std::string& path, const DecodeLimits& limits = {}) override;
+    // A stream without a name.
+    void loadFromMemory(const uint8_t* data, size_t size, const DecodeLimits& limits = {}) override;
+    void loadFromStreamWithName(const uint8_t* data, size_t size, const std::string& fileName,
+                                const DecodeLimits& limits = {});
 
     int width() const override { return width_; }
     // The header's height without its sign (a negative one means rows top-down).
@@ -52,7 +54,7 @@ public:
     const TBitmap* raster() const override;
 
 private:
-    void load(std::unique_ptr<TInSPIAbleData> loader);
+    void load(std::unique_ptr<TInSPIAbleData> loader, const DecodeLimits& limits);
     void computeFields();
     void reset();
 
@@ -61,6 +63,7 @@ private:
     uint32_t compression_ = 0;
     size_t infoSize_ = 0, pixelSize_ = 0;
     bool copyPalette_ = false;
+    DecodeLimits limits_;
     mutable std::unique_ptr<TBitmap> raster_;
 };
 
@@ -72,10 +75,13 @@ public:
 
     // Tries the bitmap reader and the plug-ins (the bitmap reader first for ".bmp" names);
     // throws EInvalidGraphic "Susie Plugins could not decode" when both fail.
-    void loadFromFile(const std::string& path) override;
-    void loadFromMemory(const uint8_t* data, size_t size) override { loadFromStreamWithName(data, size, ""); }
+    void loadFromFile(const std::string& path, const DecodeLimits& limits = {}) override;
+    void loadFromMemory(const uint8_t* data, size_t size, const DecodeLimits& limits = {}) override {
+        loadFromStreamWithName(data, size, "", limits);
+    }
     // Runs OnLoadFromStreamWithName when set, else the own stream loader.
-    void loadFromStreamWithName(const uint8_t* data, size_t size, const std::string& fileName);
+    void loadFromStreamWithName(const uint8_t* data, size_t size, const std::string& fileName,
+                                const DecodeLimits& limits = {});
 
     std::function<void(TSPIBitmap& sender, const uint8_t* data, size_t size, const std::string& fileName)>
         OnLoadFromStreamWithName;

@@ -1,5 +1,5 @@
 #pragma once
-// Shared by the fuzz targets: the pixel limit they decode under and the one error kind a
+// Shared by the fuzz targets: the limits they decode under and the one error kind a
 // decoder may end with. Anything else escaping a target (another exception, a crash, a
 // sanitizer report) is a finding.
 #include <cstddef>
@@ -13,7 +13,11 @@ namespace korvel::fuzz {
 // Enlarged size fields would otherwise spend the run filling hundreds of megapixels.
 constexpr uint64_t kPixelLimit = uint64_t(1) << 20;
 
-inline void setUp() { setPixelLimit(kPixelLimit); }
+inline DecodeLimits limits() {
+    DecodeLimits l;
+    l.maxPixels = kPixelLimit;
+    return l;
+}
 
 // Runs decode, swallowing the core's own errors.
 template <typename F>

@@ -5,14 +5,13 @@
 using namespace korvel;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::setUp();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::expectCleanFailure([&] {
         TGIFImage gif;
-        gif.loadFromMemory(data, size);
+        gif.loadFromMemory(data, size, fuzz::limits());
         const TBitmap& b = gif.bitmap();
         fuzz::check(b.pixelFormat() == PixelFormat::pf8bit && b.palette().size() <= 256);
     });

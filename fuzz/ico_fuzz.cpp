@@ -5,14 +5,13 @@
 using namespace korvel;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::setUp();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::expectCleanFailure([&] {
         TIcon icon;
-        icon.loadFromMemory(data, size);
+        icon.loadFromMemory(data, size, fuzz::limits());
         const TBitmap& b = icon.bitmap();
         if (const TBitmap* mask = b.mask()) fuzz::check(mask->width() == b.width() && mask->height() == b.height());
     });

@@ -5,14 +5,13 @@
 using namespace korvel;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::setUp();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::expectCleanFailure([&] {
         TJPEGImage jpeg;
-        jpeg.loadFromMemory(data, size);
+        jpeg.loadFromMemory(data, size, fuzz::limits());
         const TBitmap& full = jpeg.bitmap();
         fuzz::check(full.width() == jpeg.width() && full.height() == jpeg.height());
         // The byte after the end-of-image marker is ignored by the decoder, so it is free to choose.

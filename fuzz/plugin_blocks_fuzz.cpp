@@ -22,7 +22,6 @@ void put32(std::vector<uint8_t>& v, uint32_t x) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::setUp();
     static TFileFormatsList formats;
     host = new TSPIs("", &formats);
     host->Search(KORVEL_FUZZ_BLOCK_PLUGIN);
@@ -40,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     source.insert(source.end(), data + 2, data + size);
     fuzz::expectCleanFailure([&] {
         TSPIGraphic graphic;
-        graphic.loadFromStreamWithName(source.data(), source.size(), "block.kvr");
+        graphic.loadFromStreamWithName(source.data(), source.size(), "block.kvr", fuzz::limits());
         (void)graphic.palette();
         const TBitmap* raster = graphic.raster();
         fuzz::check(raster && raster->width() == graphic.width() && raster->height() == graphic.height());

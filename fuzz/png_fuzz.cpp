@@ -6,7 +6,6 @@
 using namespace korvel;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::setUp();
     return 0;
 }
 
@@ -15,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         TGLDPNG png;
         png.read16Bit = (size & 1) != 0;
         png.readPaletteAlpha = (size & 2) != 0;
-        png.loadFromMemory(data, size);
+        png.loadFromMemory(data, size, fuzz::limits());
         const TBitmap& b = png.image();
         if (const TBitmap* mask = b.mask()) fuzz::check(mask->width() == b.width() && mask->height() == b.height());
     });

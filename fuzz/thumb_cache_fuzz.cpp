@@ -21,7 +21,6 @@ std::string folder;
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::setUp();
     std::string templ = "/tmp/korvel-fuzz-XXXXXX";
     if (const char* tmp = getenv("TMPDIR")) templ = std::string(tmp) + "/korvel-fuzz-XXXXXX";
     if (!mkdtemp(templ.data())) __builtin_trap();

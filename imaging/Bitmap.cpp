@@ -150,9 +150,9 @@ PixelBuffer& PixelBuffer::operator=(PixelBuffer&& other) noexcept {
 
 PixelBuffer::~PixelBuffer() { release(); }
 
-TBitmap::TBitmap(int width, int height, PixelFormat pf) : format_(pf) {
+TBitmap::TBitmap(int width, int height, PixelFormat pf, uint64_t maxPixels) : format_(pf) {
     palette_ = defaultPalette(pf);
-    setSize(width, height);
+    setSize(width, height, maxPixels);
 }
 
 TBitmap::TBitmap(const TBitmap& other)
@@ -183,13 +183,13 @@ void TBitmap::clear() {
     mask_.reset();
 }
 
-void TBitmap::setSize(int width, int height) {
+void TBitmap::setSize(int width, int height, uint64_t maxPixels) {
     if (width == width_ && height == height_) return;
     if (width <= 0 || height <= 0) {
         clear();
         return;
     }
-    checkImageSize(width, height, storageBits(format_));
+    checkImageSize(width, height, storageBits(format_), maxPixels);
     size_t newStride = paddedRowBytes(width, storageBits(format_));
     PixelBuffer grown(checkedMul(newStride, size_t(height)));
     int keepRows = std::min(height, height_);
@@ -199,7 +199,7 @@ void TBitmap::setSize(int width, int height) {
     stride_ = newStride;
     width_ = width;
     height_ = height;
-    if (mask_) mask_->setSize(width, height);
+    if (mask_) mask_->setSize(width, height, maxPixels);
 }
 
 void TBitmap::setPalette(std::vector<RGBQuad> palette) {
@@ -348,14 +348,14 @@ uint8_t TBitmap::alphaAt(int x, int y) const {
     return 255;
 }
 
-void TBitmap::loadFromMemory(const uint8_t* data, size_t size) {
+void TBitmap::loadFromMemory(const uint8_t* data, size_t size, const DecodeLimits& limits) {
     TBitmap decoded;
-    readBmp(data, size, decoded);
+    readBmp(data, size, decoded, limits.maxPixels);
     *this = std::move(decoded);
 }
 
 void TBitmap::saveToStream(std::ostream& out) const { writeBmp(*this, out); }
 
-uint64_t TBitmap::maxFileBytes() const { return fileByteLimit(4); }
+uint64_t TBitmap::maxFileBytes(const DecodeLimits& limits) const { return fileByteLimit(limits, 4); }
 
 }  // namespace korvel

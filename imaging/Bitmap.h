@@ -64,8 +64,9 @@ public:
     static const GraphicClass classInfo;
 
     TBitmap() = default;
-    // A raster of the given size and format, pixels zero, default palette. Checks the pixel limit.
-    TBitmap(int width, int height, PixelFormat pf);
+    // A raster of the given size and format, pixels zero, default palette. Refuses more than
+    // maxPixels pixels before allocating.
+    TBitmap(int width, int height, PixelFormat pf, uint64_t maxPixels = kDefaultPixelLimit);
     TBitmap(const TBitmap& other);
     TBitmap& operator=(const TBitmap& other);
     TBitmap(TBitmap&&) noexcept = default;
@@ -81,7 +82,7 @@ public:
     size_t stride() const { return stride_; }
 
     // Changes the size; pixels inside both the old and the new size are kept, new ones are zero.
-    void setSize(int width, int height);
+    void setSize(int width, int height, uint64_t maxPixels = kDefaultPixelLimit);
     // Converts the pixels in place: exact to 15/16/24/32 bits (15/16 truncate), to palette
     // formats by nearest palette entry (the palette is kept when it already exists, else the default).
     void setPixelFormat(PixelFormat pf);
@@ -122,11 +123,11 @@ public:
 
     // Windows bitmap file image: reading every common variant, writing file header,
     // 40-byte info header, palette and bottom-up padded rows.
-    void loadFromMemory(const uint8_t* data, size_t size) override;
+    void loadFromMemory(const uint8_t* data, size_t size, const DecodeLimits& limits = {}) override;
     void saveToStream(std::ostream& out) const override;
     // Four bytes a pixel: 32-bit rows, and RLE at its worst (a 2-byte run per pixel plus an
     // end-of-line code per row), never need more.
-    uint64_t maxFileBytes() const override;
+    uint64_t maxFileBytes(const DecodeLimits& limits) const override;
 
     // Releases the pixels; the bitmap becomes 0 x 0.
     void clear();

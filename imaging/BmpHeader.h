@@ -65,7 +65,8 @@ std::vector<RGBQuad> readPalette(const uint8_t* dib, size_t size, const DibHeade
 // Decodes the pixels starting at dib + pixelOffset into out (created here, palette set).
 // The data ends at dib + size. iconDib also applies the AND mask that follows the pixels.
 void decodePixels(const uint8_t* dib, size_t size, const DibHeader& h, size_t pixelOffset,
-                  std::vector<RGBQuad> palette, bool iconDib, const char* context, TBitmap& out);
+                  std::vector<RGBQuad> palette, bool iconDib, const char* context, TBitmap& out,
+                  uint64_t maxPixels);
 
 // Run-length decoders (BI_RLE8, BI_RLE4) into an 8- or 4-bit raster of the header's size.
 // Runs past the row end or the last row are clipped; data that ends without the
@@ -74,6 +75,6 @@ void decodeRle(const uint8_t* data, size_t size, const DibHeader& h, TBitmap& ou
 
 // Sets out's mask to 255 - alpha from the fourth byte of each pf32bit pixel, when any alpha
 // value is non-zero. Returns whether a mask was set.
-bool maskFromAlpha(TBitmap& out);
+bool maskFromAlpha(TBitmap& out, uint64_t maxPixels);
 
 }  // namespace korvel::bmp

@@ -84,10 +84,10 @@ void convertBitfieldRow(const uint8_t* src, const DibHeader& h, TBitmap& out, in
 
 // The AND mask of an icon image: 1 bit per pixel, rows bottom-up like the colour image.
 // Missing or incomplete masks leave the image opaque.
-void applyAndMask(const uint8_t* data, size_t size, const DibHeader& h, TBitmap& out) {
+void applyAndMask(const uint8_t* data, size_t size, const DibHeader& h, TBitmap& out, uint64_t maxPixels) {
     const size_t stride = paddedRowBytes(h.width, 1);
     if (size / stride < size_t(h.height)) return;
-    auto mask = std::make_unique<TBitmap>(out.width(), out.height(), PixelFormat::pf8bit);
+    auto mask = std::make_unique<TBitmap>(out.width(), out.height(), PixelFormat::pf8bit, maxPixels);
     bool anyTransparent = false;
     for (int64_t r = 0; r < h.height; ++r) {
         const uint8_t* src = data + size_t(r) * stride;
@@ -103,7 +103,7 @@ void applyAndMask(const uint8_t* data, size_t size, const DibHeader& h, TBitmap&
 
 }  // namespace
 
-bool maskFromAlpha(TBitmap& out) {
+bool maskFromAlpha(TBitmap& out, uint64_t maxPixels) {
     if (out.pixelFormat() != PixelFormat::pf32bit || out.empty()) return false;
     bool anyAlpha = false;
     for (int y = 0; y < out.height() && !anyAlpha; ++y) {
@@ -115,7 +115,7 @@ bool maskFromAlpha(TBitmap& out) {
             }
     }
     if (!anyAlpha) return false;
-    auto mask = std::make_unique<TBitmap>(out.width(), out.height(), PixelFormat::pf8bit);
+    auto mask = std::make_unique<TBitmap>(out.width(), out.height(), PixelFormat::pf8bit, maxPixels);
     for (int y = 0; y < out.height(); ++y) {
         const uint8_t* row = out.scanLine(y);
         uint8_t* dst = mask->scanLine(y);
@@ -126,10 +126,11 @@ bool maskFromAlpha(TBitmap& out) {
 }
 
 void decodePixels(const uint8_t* dib, size_t size, const DibHeader& h, size_t pixelOffset,
-                  std::vector<RGBQuad> palette, bool iconDib, const char* context, TBitmap& out) {
+                  std::vector<RGBQuad> palette, bool iconDib, const char* context, TBitmap& out,
+                  uint64_t maxPixels) {
     const PixelFormat pf = outputFormat(h);
     // Limits first: nothing is allocated or read for an image over the pixel limit.
-    checkImageSize(h.width, h.height, std::max(h.bitCount, pf == PixelFormat::pf32bit ? 32 : 24));
+    checkImageSize(h.width, h.height, std::max(h.bitCount, pf == PixelFormat::pf32bit ? 32 : 24), maxPixels);
     if (pixelOffset >= size) fail(context, "truncated pixel data");
     const uint8_t* pixels = dib + pixelOffset;
     const size_t available = size - pixelOffset;
@@ -141,7 +142,7 @@ void decodePixels(const uint8_t* dib, size_t size, const DibHeader& h, size_t pi
     const size_t needed = checkedAdd(checkedMul(srcStride, size_t(h.height - 1)), usedRowBytes);
     if (!rle && available < needed) fail(context, "truncated pixel data");
 
-    TBitmap result(int(h.width), int(h.height), pf);
+    TBitmap result(int(h.width), int(h.height), pf, maxPixels);
     if (isPaletteFormat(pf)) result.setPalette(std::move(palette));
     if (rle) {
         decodeRle(pixels, available, h, result);
@@ -161,17 +162,17 @@ void decodePixels(const uint8_t* dib, size_t size, const DibHeader& h, size_t pi
     // Colour images with an alpha channel carry their transparency there; icons without one
     // use the AND mask behind the pixels.
     bool alpha = h.masks[3] != 0 || (iconDib && h.bitCount == 32);
-    bool masked = alpha && maskFromAlpha(result);
+    bool masked = alpha && maskFromAlpha(result, maxPixels);
     if (iconDib && !masked && !rle) {
         size_t xorBytes = checkedMul(srcStride, size_t(h.height));
-        if (xorBytes < available) applyAndMask(pixels + xorBytes, available - xorBytes, h, result);
+        if (xorBytes < available) applyAndMask(pixels + xorBytes, available - xorBytes, h, result, maxPixels);
     }
     out = std::move(result);
 }
 
 }  // namespace bmp
 
-void readBmp(const uint8_t* data, size_t size, TBitmap& out) {
+void readBmp(const uint8_t* data, size_t size, TBitmap& out, uint64_t maxPixels) {
     using namespace bmp;
     const char* context = "Bitmap";
     if (size < kFileHeaderSize || data[0] != 'B' || data[1] != 'M') fail(context, "not a bitmap file");
@@ -190,15 +191,15 @@ void readBmp(const uint8_t* data, size_t size, TBitmap& out) {
         if (pixelOffset < h.pixelOffset) paletteLimit = (pixelOffset - h.paletteOffset) / h.paletteEntrySize;
     }
     std::vector<RGBQuad> palette = readPalette(dib, dibSize, h, paletteLimit, context);
-    decodePixels(dib, dibSize, h, pixelOffset, std::move(palette), false, context, out);
+    decodePixels(dib, dibSize, h, pixelOffset, std::move(palette), false, context, out, maxPixels);
 }
 
-void readDib(const uint8_t* data, size_t size, TBitmap& out, bool iconDib) {
+void readDib(const uint8_t* data, size_t size, TBitmap& out, bool iconDib, uint64_t maxPixels) {
     using namespace bmp;
     const char* context = iconDib ? "Icon" : "Bitmap";
     const DibHeader h = parseDibHeader(data, size, iconDib, context);
     std::vector<RGBQuad> palette = readPalette(data, size, h, std::numeric_limits<size_t>::max(), context);
-    decodePixels(data, size, h, h.pixelOffset, std::move(palette), iconDib, context, out);
+    decodePixels(data, size, h, h.pixelOffset, std::move(palette), iconDib, context, out, maxPixels);
 }
 
 }  // namespace korvel

@@ -22,16 +22,16 @@ bool GraphicClass::inheritsFrom(const GraphicClass& base) const {
     return false;
 }
 
-uint64_t TGraphic::maxFileBytes() const { return fileByteLimit(16); }
+uint64_t TGraphic::maxFileBytes(const DecodeLimits& limits) const { return fileByteLimit(limits, 16); }
 
-void TGraphic::loadFromFile(const std::string& path) {
-    const std::shared_ptr<const FileBytes> bytes = FileBytes::open(path, maxFileBytes());
-    loadFromMemory(bytes->data(), bytes->size());
+void TGraphic::loadFromFile(const std::string& path, const DecodeLimits& limits) {
+    const std::shared_ptr<const FileBytes> bytes = FileBytes::open(path, maxFileBytes(limits));
+    loadFromMemory(bytes->data(), bytes->size(), limits);
 }
 
-void TGraphic::loadFromStream(std::istream& in) {
+void TGraphic::loadFromStream(std::istream& in, const DecodeLimits& limits) {
     std::vector<uint8_t> data{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    loadFromMemory(data.data(), data.size());
+    loadFromMemory(data.data(), data.size(), limits);
 }
 
 void TGraphic::saveToStream(std::ostream&) const {

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "base/Limits.h"
+
 namespace korvel {
 
 class TBitmap;
@@ -42,17 +44,18 @@ public:
     virtual int height() const = 0;
     virtual bool empty() const { return width() <= 0 || height() <= 0; }
 
-    // Decodes one complete file image held in memory. On failure throws and the graphic
-    // is left empty or as it was; it never half-works.
-    virtual void loadFromMemory(const uint8_t* data, size_t size) = 0;
-    // Opens the file through FileBytes (regular files only, at most maxFileBytes(), large ones
-    // mapped), then decodes it. A file that cannot be read throws EFileError with the reason.
-    virtual void loadFromFile(const std::string& path);
-    // Most bytes a file of this format can need for an image within the pixel limit; larger
-    // files are refused unread. Formats without a tighter bound allow 16 bytes per pixel.
-    virtual uint64_t maxFileBytes() const;
+    // Decodes one complete file image held in memory within limits (also for a decode put off
+    // until the raster is first asked for). On failure throws and the graphic is left empty or
+    // as it was; it never half-works. Overrides repeat the default argument.
+    virtual void loadFromMemory(const uint8_t* data, size_t size, const DecodeLimits& limits = {}) = 0;
+    // Opens the file through FileBytes (regular files only, at most maxFileBytes(limits), large
+    // ones mapped), then decodes it. A file that cannot be read throws EFileError with the reason.
+    virtual void loadFromFile(const std::string& path, const DecodeLimits& limits = {});
+    // Most bytes a file of this format can need for an image within limits; larger files are
+    // refused unread. Formats without a tighter bound allow 16 bytes per pixel.
+    virtual uint64_t maxFileBytes(const DecodeLimits& limits) const;
     // Reads the rest of the stream, then decodes it.
-    void loadFromStream(std::istream& in);
+    void loadFromStream(std::istream& in, const DecodeLimits& limits = {});
 
     // Encodes the graphic; formats without an encoder throw EInvalidGraphic.
     virtual void saveToStream(std::ostream& out) const;

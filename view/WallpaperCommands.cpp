@@ -1,5 +1,8 @@
 #include "view/WallpaperCommands.h"
 #include "platform/BusyCursor.h"
+#include "base/Errors.h"
+
+#include <new>
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -18,8 +21,13 @@ std::string makeAndSet(const std::string& source, const korvel::TGraphic* shown,
     {
         BusyCursor busy;
         const QSize screen = wallpaperScreenSize(parent);
-        out = korvel::MakeWallpaperBitmap(source, shown, korvel::renderOf(mode), screen.width(), screen.height(),
-                                          korvel::wallpaperFilePath());
+        try {
+            out = korvel::MakeWallpaperBitmap(source, shown, korvel::renderOf(mode), screen.width(),
+                                              screen.height(), korvel::wallpaperFilePath());
+        } catch (const korvel::Exception&) {
+            // Making the wallpaper fails silently.
+        } catch (const std::bad_alloc&) {
+        }
     }
     // Without a new file the user's wallpaper stays as it is.
     if (!out.empty()) SetDesktopWallpaper(out, mode, 0, 0);

@@ -140,7 +140,7 @@ TEST(ThumbCache, CreateFailsCleanlyWhenTheNameCannotBeFreed) {
     ThumbCache cache;
     EXPECT_THROW(cache.create(t / "d", "Korvel.tp0"), EFileError);
     EXPECT_FALSE(cache.isOpen());
-    EXPECT_EQ(cache.append(randomBitmap(PixelFormat::pf24bit, 4, 4, 1)), -1);
+    EXPECT_THROW(cache.append(randomBitmap(PixelFormat::pf24bit, 4, 4, 1)), EFileError);
     EXPECT_TRUE(std::filesystem::is_directory(t / "d/Korvel.tp0/inner"));
     EXPECT_THROW(cache.create(t / "missing", "Korvel.tp0"), EFileError);
 }
@@ -192,7 +192,7 @@ TEST(ThumbCache, FailedWritesRollBackAndTruncateStartsClean) {
             if (w > 0) written += size_t(w);
             return w;
         });
-        EXPECT_EQ(cache.append(randomBitmap(PixelFormat::pf24bit, 80, 60, 2)), -1);
+        EXPECT_THROW(cache.append(randomBitmap(PixelFormat::pf24bit, 80, 60, 2)), EFileError);
         EXPECT_EQ(cache.size(), before);
         EXPECT_EQ(lstatOf(cache.path()).st_size, before);
         TBitmap back;

@@ -21,18 +21,9 @@ namespace {
 
 constexpr int kMutants = 3000;
 
-// Lower the pixel limit so that mutants with enlarged sizes stay cheap.
-class BmpMutation : public ::testing::Test {
-protected:
-    void SetUp() override {
-        saved_ = pixelLimit();
-        setPixelLimit(1 << 20);
-    }
-    void TearDown() override { setPixelLimit(saved_); }
-
-private:
-    uint64_t saved_ = 0;
-};
+// A low pixel limit keeps mutants with enlarged sizes cheap.
+constexpr DecodeLimits kCheap{.maxPixels = 1 << 20};
+class BmpMutation : public ::testing::Test {};
 
 uint64_t touchEveryPixel(const TBitmap& b) {
     uint64_t sum = 0;
@@ -119,7 +110,7 @@ TEST_F(BmpMutation, EveryDamagedBitmapDecodesOrFailsCleanly) {
         korvel::testing::forEachMutation(good, kMutants, [&](const Bytes& m) {
             TBitmap b;
             try {
-                readBmp(m.data(), m.size(), b);
+                readBmp(m.data(), m.size(), b, kCheap.maxPixels);
                 touchEveryPixel(b);
                 ++decoded;
             } catch (const korvel::Exception&) {
@@ -143,7 +134,7 @@ TEST_F(BmpMutation, EveryDamagedIconDecodesOrFailsCleanly) {
     korvel::testing::forEachMutation(good, kMutants, [&](const Bytes& m) {
         TIcon icon;
         try {
-            icon.loadFromMemory(m.data(), m.size());
+            icon.loadFromMemory(m.data(), m.size(), kCheap);
             touchEveryPixel(icon.bitmap());
             ++decoded;
         } catch (const korvel::Exception&) {

@@ -15,7 +15,7 @@ namespace {
 void decodeMutant(const Bytes& data, int& decoded) {
     try {
         TGIFImage g;
-        g.loadFromMemory(data.data(), data.size());
+        g.loadFromMemory(data.data(), data.size(), DecodeLimits{.maxPixels = 1 << 20});
         const TBitmap& b = g.bitmap();
         if (b.pixelFormat() != PixelFormat::pf8bit || b.palette().size() > 256) ADD_FAILURE() << "bad raster";
         ++decoded;
@@ -23,11 +23,7 @@ void decodeMutant(const Bytes& data, int& decoded) {
     }
 }
 
-class GifMutation : public ::testing::Test {
-protected:
-    void SetUp() override { setPixelLimit(uint64_t(1) << 20); }
-    void TearDown() override { setPixelLimit(kDefaultPixelLimit); }
-};
+class GifMutation : public ::testing::Test {};
 
 }  // namespace
 

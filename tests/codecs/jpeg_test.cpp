@@ -128,11 +128,6 @@ void setFrameSize(Bytes& d, uint8_t marker, int w, int h) {
     d[at + 2] = uint8_t(w >> 8), d[at + 3] = uint8_t(w);
 }
 
-struct PixelLimitGuard {
-    explicit PixelLimitGuard(uint64_t limit) { setPixelLimit(limit); }
-    ~PixelLimitGuard() { setPixelLimit(kDefaultPixelLimit); }
-};
-
 }  // namespace
 
 // One object through every scale and back: the header gives each size, and a raster decoded at
@@ -362,11 +357,11 @@ TEST(Jpeg, HugeHeaderFailsBeforeAllocating) {
 
 TEST(Jpeg, ProgressiveFilesStayWithinTheMemoryLimitAtEveryScale) {
     // A progressive file keeps all coefficients of the full image, even for a 1/8 decode.
-    const PixelLimitGuard limit(1 << 20);
+    const DecodeLimits limits{.maxPixels = 1 << 20};
     Bytes forged = encode(rampImage(16, 16), 90, true);
     setFrameSize(forged, 0xC2, 2000, 2000);
     TJPEGImage j;
-    j.loadFromMemory(forged.data(), forged.size());
+    j.loadFromMemory(forged.data(), forged.size(), limits);
     j.setScale(JpegScale::jsEighth);
     EXPECT_EQ(j.width(), 250);
     EXPECT_THROW(j.bitmap(), EImageTooLarge);
@@ -374,7 +369,7 @@ TEST(Jpeg, ProgressiveFilesStayWithinTheMemoryLimitAtEveryScale) {
     // A real progressive picture at the limit decodes.
     const Bytes real = encode(rampImage(1024, 1024), 50, true);
     TJPEGImage k;
-    k.loadFromMemory(real.data(), real.size());
+    k.loadFromMemory(real.data(), real.size(), limits);
     EXPECT_EQ(k.bitmap().width(), 1024);
     k.setScale(JpegScale::jsEighth);
     EXPECT_EQ(k.bitmap().width(), 128);

@@ -13,9 +13,9 @@ using namespace pngtest;
 
 namespace {
 
-TGLDPNG load(const Bytes& file) {
+TGLDPNG load(const Bytes& file, const DecodeLimits& limits = {}) {
     TGLDPNG png;
-    png.loadFromMemory(file.data(), file.size());
+    png.loadFromMemory(file.data(), file.size(), limits);
     return png;
 }
 
@@ -228,11 +228,8 @@ TEST(PngRead, DamagedDataTable) {
 }
 
 TEST(PngRead, SizeRefusedBeforeAllocation) {
-    const uint64_t old = pixelLimit();
-    setPixelLimit(10000);
     const Samples s = randomSamples(101, 100, 8, 1, 2);
-    EXPECT_THROW(load(simpleFile(s, 0, false)), EImageTooLarge);
-    setPixelLimit(old);
+    EXPECT_THROW(load(simpleFile(s, 0, false), DecodeLimits{.maxPixels = 10000}), EImageTooLarge);
     Bytes zero = simpleFile(randomSamples(3, 3, 8, 1, 2), 0, false);
     zero[16 + 3] = 0;  // width 0
     EXPECT_THROW(load(zero), EInvalidGraphic);

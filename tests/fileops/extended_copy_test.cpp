@@ -117,4 +117,7 @@ TEST(ExtendedCopy, CopyFileTimesCopiesModificationTime) {
     fs::last_write_time(d / "src", fs::file_time_type() + std::chrono::hours(24 * 365 * 40));
     CopyFileTimes(d / "src", d / "copy");
     EXPECT_EQ(fs::last_write_time(d / "src"), fs::last_write_time(d / "copy"));
+    // Failures are reported, root or not.
+    EXPECT_THROW(CopyFileTimes(d / "missing", d / "copy"), EFileError);
+    EXPECT_THROW(CopyFileTimes(d / "src", d / "missing"), EFileError);
 }

@@ -11,6 +11,7 @@
 #include "imaging/Bmp.h"
 #include "fileops/WallpaperBitmap.h"
 #include "imaging/Bitmap.h"
+#include "base/Errors.h"
 #include "base/IniFile.h"
 #include "tests/support/TempTree.h"
 #include "tests/support/TestImages.h"
@@ -135,15 +136,20 @@ TEST(Wallpaper, FailedRenderKeepsTheOldFile) {
     d.folder("folder.bmp");
     for (const char* source : {"missing.bmp", "damaged.bmp", "photo.unknownext", "empty.bmp", "folder.bmp"}) {
         SCOPED_TRACE(source);
-        EXPECT_EQ(MakeWallpaperBitmap(d / source, nullptr, WallpaperRender::Fitted, 1024, 768, out), "");
+        EXPECT_THROW(MakeWallpaperBitmap(d / source, nullptr, WallpaperRender::Fitted, 1024, 768, out), Exception);
         EXPECT_EQ(readFile(out), "the user's current wallpaper");
     }
     // An empty shown image, and a target folder that cannot be made.
     const TBitmap empty;
-    EXPECT_EQ(MakeWallpaperBitmap("", &empty, WallpaperRender::OwnSize, 1024, 768, out), "");
+    EXPECT_THROW(MakeWallpaperBitmap("", &empty, WallpaperRender::OwnSize, 1024, 768, out), Exception);
     saveBmp(pattern(4, 4), d / "ok.bmp");
     writeFile(d / "plainfile", "x");
-    EXPECT_EQ(MakeWallpaperBitmap(d / "ok.bmp", nullptr, WallpaperRender::OwnSize, 1024, 768, d / "plainfile/wp.bmp"), "");
+    try {
+        MakeWallpaperBitmap(d / "ok.bmp", nullptr, WallpaperRender::OwnSize, 1024, 768, d / "plainfile/wp.bmp");
+        ADD_FAILURE() << "a folder under a plain file was made";
+    } catch (const EFileError& e) {
+        EXPECT_EQ(e.message(), "Cannot create the folder \"" + (d / "plainfile/") + "\": Not a directory");
+    }
     EXPECT_EQ(readFile(out), "the user's current wallpaper");
     EXPECT_EQ(d.count(), 7);  // nothing left behind
 }

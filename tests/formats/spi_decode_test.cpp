@@ -382,6 +382,12 @@ TEST_F(SpiDecodeTest, BlocksThatBreakTheirHeaderAreRefused) {
             EXPECT_EQ(e.message(), std::string("Susie Plugin [raw.spi] returned a broken image: ") + r.reason) << r.name;
         }
     }
+    // The pixel limit is the one the load was given; the good blocks are 40 x 40.
+    const std::string good40 = file("g.kvr", rawBlocks(info, pixels));
+    TSPIGraphic g;
+    EXPECT_THROW(g.loadFromFile(good40, DecodeLimits{.maxPixels = 1599}), EImageTooLarge);
+    g.loadFromFile(good40, DecodeLimits{.maxPixels = 1600});
+    EXPECT_EQ(g.raster()->width(), 40);
 }
 
 TEST_F(SpiDecodeTest, MutatedBlocksNeverCrash) {

@@ -72,13 +72,10 @@ TEST(Bitmap, SetSizeKeepsOverlapAndZeroesTheRest) {
 }
 
 TEST(Bitmap, PixelLimitRefusesBeforeAllocating) {
-    uint64_t old = pixelLimit();
-    setPixelLimit(100);
-    EXPECT_THROW(TBitmap(11, 10, PixelFormat::pf24bit), EImageTooLarge);
-    EXPECT_NO_THROW(TBitmap(10, 10, PixelFormat::pf24bit));
-    setPixelLimit(old);
+    EXPECT_THROW(TBitmap(11, 10, PixelFormat::pf24bit, 100), EImageTooLarge);
+    EXPECT_NO_THROW(TBitmap(10, 10, PixelFormat::pf24bit, 100));
     EXPECT_THROW(TBitmap(1 << 20, 1 << 20, PixelFormat::pf32bit), EImageTooLarge);
-    EXPECT_THROW(checkImageSize(int64_t(1) << 40, 1, 24), EImageTooLarge);
+    EXPECT_THROW(checkImageSize(int64_t(1) << 40, 1, 24, kNoCountLimit), EImageTooLarge);
     EXPECT_THROW(paddedRowBytes(int64_t(1) << 62, 32), EImageTooLarge);
 }
 

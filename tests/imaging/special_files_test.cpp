@@ -56,7 +56,7 @@ TEST(SpecialFiles, RefusedOrReadWithoutHangingOrGrowing) {
          "it is a character device"},
         {"folder.jpg", [](const std::string& p) { ASSERT_EQ(::mkdir(p.c_str(), 0700), 0); }, "it is a folder"},
         {"huge.jpg", [](const std::string& p) { sparse(p, 4 * kGiB); }, "bytes, more than the"},
-        {"huge.bmp", [](const std::string& p) { sparse(p, int64_t(fileByteLimit(4)) + 1); }, "bytes, more than the"},
+        {"huge.bmp", [](const std::string& p) { sparse(p, int64_t(fileByteLimit(DecodeLimits{}, 4)) + 1); }, "bytes, more than the"},
         {"huge.png", [](const std::string& p) { sparse(p, 4 * kGiB); }, "bytes, more than the"},
         // Within the bound: mapped, and the decoder stops at the end of the image data.
         {"padded.jpg", [](const std::string& p) { paddedJpeg(p, kGiB); }, "ok 80x60 200,100,50"},
