@@ -36,25 +36,15 @@ void TKorvelMain::OpenCurrentFolder() {
     resetThumbnailCache();
     if (folder.empty()) FileList.clear();
     else korvel::ListFolder(FileList, folder, korvel::ListMode::Replace, options);
-    if (SubDirOnce) {
-        action("SubDirFindBtn")->setChecked(false);
-        SubDirSearch = false;
-    }
+    if (SubDirOnce) SubDirSearch = false;
     showFileCount();
-    UpdateFileButtons();
     LayoutGrid(ThumbSize, false);
     BuildThumbnails(0, 1);
     StringGrid1->marks().set(0, true);
     StringGrid1->repaintCells();
     StringGrid1->setFocus();
+    updateActions();
     emit folderListed();
-}
-
-void TKorvelMain::UpdateFileButtons() {
-    for (const char* name : {"CopyBtn", "KCopyBtn", "MoveBtn", "DeleteBtn", "ReNameBtn1", "NumberRNBtn1", "ShowBtn1"}) {
-        QAction* a = action(name);
-        if (!a->property("notYetBuilt").toBool()) a->setEnabled(!FileList.empty());
-    }
 }
 
 void TKorvelMain::DirTree1Change() {
@@ -75,15 +65,13 @@ void TKorvelMain::Refresh1Click() {
     OpenCurrentFolder();
 }
 
-void TKorvelMain::SubDirFindBtnClick() {
-    SubDirSearch = action("SubDirFindBtn")->isChecked();
+void TKorvelMain::setSubDirSearch(bool on) {
+    SubDirSearch = on;
     OpenCurrentFolder();
 }
 
-void TKorvelMain::SubDirFindMenuClick() {
-    action("SubDirFindBtn")->setChecked(action("SubDirFindMenu")->isChecked());
-    SubDirFindBtnClick();
-}
+void TKorvelMain::SubDirFindBtnClick() { setSubDirSearch(actions_.SubDirFindBtn->isChecked()); }
+void TKorvelMain::SubDirFindMenuClick() { setSubDirSearch(actions_.SubDirFindMenu->isChecked()); }
 
 void TKorvelMain::sortList(bool ascending) {
     // Marks follow their files; the previewed file stays the selection.
@@ -102,6 +90,7 @@ void TKorvelMain::sortList(bool ascending) {
         }
     }
     StringGrid1->repaintCells();
+    updateActions();
 }
 
 void TKorvelMain::SortBtn1Click() { sortList(true); }
@@ -123,8 +112,8 @@ void TKorvelMain::PruneVanishedFiles() {
     });
     if (gone == 0) return;
     showFileCount();
-    UpdateFileButtons();
     LayoutGrid(ThumbSize, false);
+    updateActions();
 }
 
 void TKorvelMain::openFolderFromBox(const QComboBox* box) {

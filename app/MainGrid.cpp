@@ -55,6 +55,7 @@ void TKorvelMain::ClearMarks() {
     if (FormReady == 0) return;
     StringGrid1->marks().clear();
     StringGrid1->repaintCells();
+    updateActions();
 }
 
 void TKorvelMain::LayoutGrid(int size, bool keepMarks) {
@@ -81,6 +82,7 @@ void TKorvelMain::LayoutGrid(int size, bool keepMarks) {
     }
     DrawingSuspended = false;
     StringGrid1->repaintCells();
+    updateActions();
     if (ChangeImFlg) ShowCellPreview(StringGrid1->selection().col, StringGrid1->selection().row);
 }
 
@@ -150,6 +152,7 @@ bool TKorvelMain::StringGrid1SelectCell(int col, int row) {
     if (!CtrlDown && !ShiftDown && !ArrowWrap && !InCornerMark(MouseX, MouseY, row, col)) {
         StringGrid1->marks().clear();
         StringGrid1->repaintCells();
+        updateActions();
     }
     return true;
 }
@@ -185,14 +188,13 @@ void TKorvelMain::StringGrid1MouseDown(QMouseEvent* event, bool) {
             marks.set(index, true);
             StringGrid1->setSelection(cell, false);
         }
-        const bool one = markedFiles().size() == 1;
-        if (QAction* a = action("Wall1")) a->setEnabled(one && !a->property("notYetBuilt").toBool());
-        if (QAction* a = action("Property1")) a->setEnabled(one);
+        updateActions();
         StringGrid1->repaintCells();
         if (GridPopup) GridPopup->popup(event->globalPosition().toPoint());
         CtrlDown = ShiftDown = false;
     }
     StringGrid1->repaintCells();
+    updateActions();
 }
 
 void TKorvelMain::WrapArrow(int key) {
@@ -223,12 +225,13 @@ void TKorvelMain::StringGrid1KeyUp(QKeyEvent* event) {
             // A plain arrow marks the one cell; after Shift+arrows the anchor stays marked too.
             korvel::markRange(StringGrid1->marks(), {StringGrid1->anchor(), sel}, StringGrid1->colCount());
             StringGrid1->repaintCells();
+            updateActions();
             ShowCellPreview(sel.col, sel.row);
             ArrowWrap = false;
             break;
         }
         case Qt::Key_Delete:
-            if (QAction* a = action("Delete1"); a && a->isEnabled()) a->trigger();
+            if (actions_.Delete1->isEnabled()) actions_.Delete1->trigger();
             break;
         default: break;
     }
@@ -242,6 +245,7 @@ void TKorvelMain::SelectAllClick() {
     StringGrid1->selectAll();
     StringGrid1->marks().markAll();
     StringGrid1->repaintCells();
+    updateActions();
 }
 
 void TKorvelMain::NameViewBtnClick() {
@@ -311,13 +315,13 @@ bool TKorvelMain::FormKeyDown(QKeyEvent* e) {
     if (qobject_cast<QComboBox*>(QApplication::focusWidget()) || (QApplication::focusWidget() && QApplication::focusWidget()->inherits("QLineEdit")))
         return false;
     const bool ctrl = e->modifiers() & Qt::ControlModifier, shift = e->modifiers() & Qt::ShiftModifier;
-    auto run = [this](const char* name) {
-        if (QAction* a = action(name); a && a->isEnabled()) a->trigger();
+    auto run = [](QAction* a) {
+        if (a->isEnabled()) a->trigger();
     };
     switch (e->key()) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
-            if (shift || ctrl) run("Open1");
+            if (shift || ctrl) run(actions_.Open1);
             else StringGrid1DblClick();
             return true;
         case Qt::Key_A:
@@ -332,7 +336,7 @@ bool TKorvelMain::FormKeyDown(QKeyEvent* e) {
         case Qt::Key_C:
             if (ctrl) ClipImageClick();
             return ctrl;
-        case Qt::Key_K: run("Open1"); return true;
+        case Qt::Key_K: run(actions_.Open1); return true;
         case Qt::Key_R: Refresh1Click(); return true;
         case Qt::Key_S: StringGrid1DblClick(); return true;
         default: return false;
@@ -344,7 +348,7 @@ bool TKorvelMain::FormKeyUp(QKeyEvent* e) {
     const int n = e->key() - Qt::Key_F1;
     const QString folder = FolderBtns[n]->toolTip();
     if (folder.isEmpty()) return false;
-    action("TargetPath1")->setText(folder);
+    actions_.TargetPath1->setText(folder);
     PopupMenu1->popup(FolderBtns[n]->mapToGlobal(QPoint(0, 0)));
     return true;
 }

@@ -35,7 +35,6 @@ void TKorvelMain::buildPreview() {
     new ResizeWatcher(ScrollBox1, [this] { LayoutPreview(); });
     PaintBox1->onMouseDown = [this](QMouseEvent* e) {
         if (e->button() == Qt::RightButton && !PreviewPath.empty() && previewBitmap()) {
-            action("StretchChange")->setChecked(action("StretchBtn")->isChecked());
             PaintBoxPopup->popup(e->globalPosition().toPoint());
         }
         previewDrag_ = e->button() == Qt::LeftButton && FullSize;
@@ -128,6 +127,7 @@ void TKorvelMain::LoadPreviewImage(const std::string& path, quint64 request) {
 void TKorvelMain::PreviewLoaded() {
     PreviewLoading = false;
     LayoutPreview();
+    updateActions();
     QApplication::restoreOverrideCursor();
 }
 
@@ -168,20 +168,15 @@ void TKorvelMain::FitPreview() {
     PaintBox1->setShownImage(toQImage(useFit ? PreviewFitBitmap : *image));
 }
 
-void TKorvelMain::StretchBtnClick() {
-    FullSize = action("StretchBtn")->isChecked();
+void TKorvelMain::setFullSize(bool on) {
+    FullSize = on;
+    updateActions();
     LayoutPreview();
 }
 
-void TKorvelMain::StretchMenuClick() {
-    action("StretchBtn")->setChecked(action("StretchMenu")->isChecked());
-    StretchBtnClick();
-}
-
-void TKorvelMain::StretchChangeClick() {
-    action("StretchBtn")->setChecked(!action("StretchBtn")->isChecked());
-    StretchBtnClick();
-}
+void TKorvelMain::StretchBtnClick() { setFullSize(actions_.StretchBtn->isChecked()); }
+void TKorvelMain::StretchMenuClick() { setFullSize(actions_.StretchMenu->isChecked()); }
+void TKorvelMain::StretchChangeClick() { setFullSize(!FullSize); }
 
 void TKorvelMain::TurnClick(int turn) {
     auto* image = dynamic_cast<korvel::TBitmap*>(PreviewPicture.graphic());
