@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "browse/FileList.h"
+#include "browse/GridModel.h"
 #include "imaging/Bitmap.h"
 #include "formats/MediaFiles.h"
 #include "formats/Picture.h"
@@ -185,7 +186,7 @@ private:
     bool ThumbBusy = false;
     bool DrawingSuspended = false;
     bool CtrlDown = false, ShiftDown = false, ArrowWrap = false;
-    int LastClickCol = 0, LastClickRow = 0;
+    korvel::GridPointerMarks pointerMarks_;
     int MouseX = 0, MouseY = 0;
     bool PreviewOpen = true;
     // Tool states the buttons and their menu items show.

@@ -1,6 +1,4 @@
 // Listing the selected folder: the handlers that rebuild the file list and what depends on it.
-#include <sys/stat.h>
-
 #include <QApplication>
 #include <set>
 #include <QComboBox>
@@ -49,7 +47,7 @@ void TKorvelMain::OpenCurrentFolder() {
 
 void TKorvelMain::DirTree1Change() {
     // Marks belong to the folder that was shown.
-    LastClickCol = LastClickRow = 0;
+    pointerMarks_.forget();
     OpenCurrentFolder();
 }
 
@@ -106,11 +104,7 @@ void TKorvelMain::PruneVanishedFiles() {
         pruneQueued_ = true;
         return;
     }
-    const size_t gone = FileList.removeIf([](const korvel::FileEntry& e) {
-        struct stat st;
-        return ::stat(e.path.c_str(), &st) != 0;
-    });
-    if (gone == 0) return;
+    if (korvel::removeVanishedFiles(FileList) == 0) return;
     showFileCount();
     LayoutGrid(ThumbSize, false);
     updateActions();
@@ -119,8 +113,7 @@ void TKorvelMain::PruneVanishedFiles() {
 void TKorvelMain::openFolderFromBox(const QComboBox* box) {
     // A path that names no existing folder is ignored.
     const std::string path = box->currentText().toStdString();
-    struct stat st;
-    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return;
+    if (!korvel::isExistingFolder(path)) return;
     if (DirTree1->SelectPath(path)) addSelectedFolderToHistory();
 }
 

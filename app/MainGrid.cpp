@@ -89,8 +89,7 @@ void TKorvelMain::LayoutGrid(int size, bool keepMarks) {
 bool TKorvelMain::InCornerMark(int x, int y, int row, int col) const {
     if (col < 0 || row < 0 || !StringGrid1->marks().marked(cellIndex(StringGrid1, col, row))) return false;
     const QRect r = StringGrid1->cellRect({col, row});
-    const int w = StringGrid1->defaultSize();
-    return x >= r.left() + w - 8 && x <= r.left() + w && y >= r.top() + w - 6 && y <= r.top() + w;
+    return korvel::inCornerMark(x, y, r.left(), r.top(), StringGrid1->defaultSize());
 }
 
 void TKorvelMain::StringGrid1DrawCell(QPainter& p, int col, int row, const QRect& rect) {
@@ -160,38 +159,25 @@ bool TKorvelMain::StringGrid1SelectCell(int col, int row) {
 void TKorvelMain::StringGrid1MouseDown(QMouseEvent* event, bool) {
     CtrlDown = event->modifiers() & Qt::ControlModifier;
     ShiftDown = event->modifiers() & Qt::ShiftModifier;
-    const int prevCol = LastClickCol, prevRow = LastClickRow;
     const korvel::GridCell cell = StringGrid1->cellAt(event->position().toPoint());
-    LastClickCol = cell.col;
-    LastClickRow = cell.row;
     const bool valid = cell.col >= 0;
     const size_t index = valid ? cellIndex(StringGrid1, cell.col, cell.row) : 0;
     const int x = int(event->position().x()), y = int(event->position().y());
     const bool inMark = valid && InCornerMark(x, y, cell.row, cell.col);
     korvel::GridMarks& marks = StringGrid1->marks();
-    if (event->button() == Qt::LeftButton) {
-        if (inMark && index < FileList.size()) {
-            startFileDrag();
-        } else if (valid) {
-            if (!marks.marked(index)) {
-                marks.set(index, true);
-                ShowCellPreview(cell.col, cell.row);
-            } else {
-                marks.set(index, false);
-            }
-            if (ShiftDown && prevCol >= 0 && prevRow >= 0)
-                marks.markRect({prevCol, prevRow}, cell, StringGrid1->colCount());
-        }
+    if (event->button() == Qt::LeftButton && inMark && index < FileList.size()) {
+        pointerMarks_.otherPress(cell);
+        startFileDrag();
+    } else if (event->button() == Qt::LeftButton && valid) {
+        if (pointerMarks_.leftPress(marks, cell, ShiftDown, StringGrid1->colCount())) ShowCellPreview(cell.col, cell.row);
     } else if (event->button() == Qt::RightButton && valid && index < FileList.size()) {
-        if (!marks.marked(index)) {
-            marks.clear();
-            marks.set(index, true);
-            StringGrid1->setSelection(cell, false);
-        }
+        if (pointerMarks_.rightPress(marks, cell, StringGrid1->colCount())) StringGrid1->setSelection(cell, false);
         updateActions();
         StringGrid1->repaintCells();
         if (GridPopup) GridPopup->popup(event->globalPosition().toPoint());
         CtrlDown = ShiftDown = false;
+    } else {
+        pointerMarks_.otherPress(cell);
     }
     StringGrid1->repaintCells();
     updateActions();

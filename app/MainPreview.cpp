@@ -1,7 +1,5 @@
 // The preview pane: the deferred loader, fitting, painting, panning, rotation, clipboard,
 // opening with the default program and properties.
-#include <sys/stat.h>
-
 #include <QApplication>
 #include <QLabel>
 #include <QMenu>
@@ -14,6 +12,7 @@
 
 #include "app/KorvelMain.h"
 #include "app/ResizeWatcher.h"
+#include "browse/FolderScan.h"
 #include "browse/GridModel.h"
 #include "browse/ui/OrgStGrid.h"
 #include "base/Errors.h"
@@ -89,8 +88,8 @@ void TKorvelMain::ShowCellPreview(int col, int row) {
     }
     if (PreviewLoading || ThumbBusy) return;
     const std::string path = FileList.path(index);
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0) {
+    const std::optional<korvel::TSeekFile> now = korvel::currentSeekFile(path);
+    if (!now) {
         clearPreviewPanels();
         reportVanishedFile();
         return;
@@ -98,8 +97,8 @@ void TKorvelMain::ShowCellPreview(int col, int row) {
     if (path == PreviewPath) return;
     PreviewPath = path;
     StatusPanels[1]->setText(pathText(path));
-    StatusPanels[2]->setText(q(korvel::formatKiloBytes(korvel::seekFileSize(st.st_size))));
-    StatusPanels[3]->setText(q(korvel::formatDosTime(korvel::packDosDateTime(st.st_mtime))));
+    StatusPanels[2]->setText(q(korvel::formatKiloBytes(now->Size)));
+    StatusPanels[3]->setText(q(korvel::formatDosTime(now->Time)));
     // The loader hands its work to the next turn of the event loop, so input returns at once.
     const quint64 request = ++previewCounter_;
     previewRequest_ = request;
