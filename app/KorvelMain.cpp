@@ -229,8 +229,8 @@ korvel::MainSettings TKorvelMain::collectSettings() const {
 }
 
 bool TKorvelMain::FormCloseQuery() {
-    if (PreviewLoading) {
-        previewRequest_ = 0;  // the pending loader is told to stop; nothing is written
+    if (preview_.loading()) {
+        preview_.stop();  // nothing is written
         return true;
     }
     WindowStateText = isMaximized() ? QStringLiteral("wsMaximized") : QStringLiteral("wsNormal");

@@ -10,6 +10,7 @@
 
 #include "browse/FileList.h"
 #include "browse/GridModel.h"
+#include "browse/PreviewModel.h"
 #include "imaging/Bitmap.h"
 #include "formats/MediaFiles.h"
 #include "formats/Picture.h"
@@ -76,14 +77,14 @@ public:
     int nameView() const { return NameView; }
     int infoHeight() const { return InfoHeight; }
     bool subDirSearch() const { return SubDirSearch; }
-    bool previewLoading() const { return PreviewLoading; }
+    bool previewLoading() const { return preview_.loading(); }
     const std::string& subViewPath() const { return SubViewPath; }
     // The previewed file as the file system names it; "" = nothing previewed.
-    const std::string& previewPath() const { return PreviewPath; }
+    const std::string& previewPath() const { return preview_.path(); }
     const korvel::FileList& fileList() const { return FileList; }
     const korvel::MediaExtList& mediaExtensions() const { return MediaExtList; }
     // The decoded preview image, before fitting and turning aside; null when none.
-    const korvel::TGraphic* previewGraphic() const { return PreviewPicture.graphic(); }
+    const korvel::TGraphic* previewGraphic() const { return preview_.picture().graphic(); }
     TOrgStGrid* grid() const { return StringGrid1; }
     TPreviewPane* previewPane() const { return PaintBox1; }
     QScrollArea* previewScroll() const { return ScrollBox1; }
@@ -182,7 +183,6 @@ private:
     int NameView = 0;
     bool NoHideFile = false, SpeedFlg = false, ChangeImFlg = true, PictFitFlg = false, SubDirOnce = false;
     bool SubDirSearch = false;
-    bool PreviewLoading = false;
     bool ThumbBusy = false;
     bool DrawingSuspended = false;
     bool CtrlDown = false, ShiftDown = false, ArrowWrap = false;
@@ -196,14 +196,12 @@ private:
     bool ShowCaptions = false;   // quick-folder buttons show their captions
     bool PluginsSkipped = false;
     std::string SubViewPath;
-    std::string PreviewPath;
     QString WindowStateText = QStringLiteral("wsNormal");
     QString RecycleBinName;
     int SavedTreeWidth = 0;
     korvel::FileList FileList;
     korvel::MediaExtList MediaExtList;
-    korvel::TPicture PreviewPicture;
-    korvel::TBitmap PreviewFitBitmap;
+    korvel::PreviewModel preview_;
 
     QToolBar* MenuToolBar = nullptr;
     QToolBar* ToolBar1 = nullptr;
@@ -257,7 +255,7 @@ private:
     void WrapArrow(int key);
     bool FormKeyDown(QKeyEvent* event);
     bool FormKeyUp(QKeyEvent* event);
-    void LoadPreviewImage(const std::string& path, quint64 request);
+    void LoadPreviewImage(const std::string& path, uint64_t request);
     void BuildThumbnails(size_t first, size_t count);
     QImage thumbnailImage(size_t index);
     void clearPreviewPanels();
@@ -299,11 +297,8 @@ private:
     void createThumbCache();
     bool vanishedReportQueued_ = false;
     bool pruneQueued_ = false;
-    quint64 previewRequest_ = 0;   // the pending loader; 0 = told to stop
-    quint64 previewCounter_ = 0;
     bool previewDrag_ = false;
     QPoint previewPressed_;
-    const korvel::TBitmap* previewBitmap() const;
     void FitPreview();
     void wallpaperFromSelection(int mode);
     void wallpaperFromPreview(int mode);

@@ -77,7 +77,7 @@ void TKorvelMain::sortList(bool ascending) {
     for (size_t i : markedFiles()) markedPaths.insert(FileList.path(i));
     if (!korvel::sortByNameView(FileList, NameView, !ascending)) return;
     StringGrid1->marks().clear();
-    const std::string& shown = PreviewPath;
+    const std::string& shown = preview_.path();
     const int cols = StringGrid1->colCount();
     for (size_t i = 0; i < FileList.size(); ++i) {
         if (markedPaths.count(FileList.path(i))) StringGrid1->marks().set(i, true);

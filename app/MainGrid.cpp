@@ -73,7 +73,7 @@ void TKorvelMain::LayoutGrid(int size, bool keepMarks) {
     if (keepMarks) {
         for (size_t k : kept) StringGrid1->marks().set(k, true);
         // The previewed file stays the selection, scrolled to the top row.
-        const std::ptrdiff_t k = PreviewPath.empty() ? -1 : FileList.indexOf(PreviewPath);
+        const std::ptrdiff_t k = preview_.path().empty() ? -1 : FileList.indexOf(preview_.path());
         if (k >= 0) {
             const int row = int(size_t(k) / size_t(g.colCount)), col = int(size_t(k) % size_t(g.colCount));
             StringGrid1->setSelection({col, row}, false);

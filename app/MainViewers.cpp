@@ -16,5 +16,5 @@ void TKorvelMain::wallpaperFromSelection(int mode) {
 }
 
 void TKorvelMain::wallpaperFromPreview(int mode) {
-    if (const korvel::TBitmap* shown = previewBitmap()) setWallpaperFromBitmap(*shown, korvel::WallpaperMode(mode), this);
+    if (const korvel::TBitmap* shown = preview_.bitmap()) setWallpaperFromBitmap(*shown, korvel::WallpaperMode(mode), this);
 }
