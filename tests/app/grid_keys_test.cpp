@@ -59,8 +59,7 @@ class GridKeysTest : public QObject {
         w_->resize(900, 700);
         w_->show();
         w_->activateWindow();
-        if (!QTest::qWaitForWindowActive(w_.get())) return false;
-        w_->FormActivate();
+        if (!QTest::qWaitForWindowActive(w_.get()) || !QTest::qWaitFor([&] { return w_->formReady() == 2; })) return false;
         w_->grid()->setFocus();
         return waitPreview(*w_);
     }

@@ -28,6 +28,7 @@
 #include "imaging/Bitmap.h"
 #include "formats/Picture.h"
 #include "platform/PathText.h"
+#include "tests/support/GridWindow.h"
 #include "tests/support/UiSupport.h"
 #include "view/SubFrm.h"
 
@@ -48,15 +49,8 @@ public slots:
 
 std::vector<size_t> marked(TKorvelMain& w) { return w.markedFiles(); }
 
-void clickCell(TKorvelMain& w, size_t index, Qt::KeyboardModifiers mods = {}, Qt::MouseButton button = Qt::LeftButton) {
-    TOrgStGrid* g = w.grid();
-    const korvel::GridCell cell{int(index % size_t(g->colCount())), int(index / size_t(g->colCount()))};
-    QTest::mouseClick(g->viewport(), button, mods, g->cellRect(cell).center());
-}
-
-bool waitPreview(TKorvelMain& w) {
-    return QTest::qWaitFor([&] { return !w.previewLoading(); }, 3000);
-}
+using korvel::testing::clickCell;
+using korvel::testing::waitPreview;
 
 }  // namespace
 
@@ -64,6 +58,15 @@ class GridPreviewTest : public QObject {
     Q_OBJECT
     QTemporaryDir config_, pics_;
     std::unique_ptr<TKorvelMain> w_;
+
+    void openWindow() {
+        w_ = std::make_unique<TKorvelMain>(QStringList{pics_.path()});
+        w_->resize(900, 700);
+        w_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w_.get()));
+        QTRY_COMPARE(w_->formReady(), 2);
+        waitPreview(*w_);
+    }
 
 private slots:
     void init() {
@@ -73,14 +76,6 @@ private slots:
         for (int i = 0; i < 9; ++i) writeImage(pics_.path() + QStringLiteral("/img%1.bmp").arg(i), 64, 48);
         QFile::remove(config_.path() + "/Korvel.ini");
         openWindow();
-    }
-    void openWindow() {
-        w_ = std::make_unique<TKorvelMain>(QStringList{pics_.path()});
-        w_->resize(900, 700);
-        w_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w_.get()));
-        w_->FormActivate();
-        waitPreview(*w_);
     }
     void cleanup() { w_.reset(); }
 

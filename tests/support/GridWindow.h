@@ -27,8 +27,9 @@ inline GridCell cellOf(const TKorvelMain& w, size_t index) {
     return {int(index % size_t(cols)), int(index / size_t(cols))};
 }
 
-inline void clickCell(TKorvelMain& w, size_t index, Qt::KeyboardModifiers mods = {}) {
-    QTest::mouseClick(w.grid()->viewport(), Qt::LeftButton, mods, w.grid()->cellRect(cellOf(w, index)).center());
+inline void clickCell(TKorvelMain& w, size_t index, Qt::KeyboardModifiers mods = {},
+                      Qt::MouseButton button = Qt::LeftButton) {
+    QTest::mouseClick(w.grid()->viewport(), button, mods, w.grid()->cellRect(cellOf(w, index)).center());
 }
 
 // Puts the mouse pointer over a cell, as the user's hand on the grid.
