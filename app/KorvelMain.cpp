@@ -204,18 +204,10 @@ korvel::MainSettings TKorvelMain::collectSettings() const {
     st.changeImFlg = ChangeImFlg;
     st.speedFlg = SpeedFlg;
     st.pictFitFlg = PictFitFlg;
-    // Band order and row breaks as the user left them: top to bottom, left to right.
-    QToolBar* bands[] = {MenuToolBar, ToolBar1, FilterBand, FavoritesBand, HistoryBand};
-    std::vector<int> ids = {0, 1, 2, 3, 4};
-    std::sort(ids.begin(), ids.end(), [&](int a, int b) {
-        const QPoint pa = bands[a]->pos(), pb = bands[b]->pos();
-        return pa.y() != pb.y() ? pa.y() < pb.y() : pa.x() < pb.x();
-    });
-    for (int i = 0; i < korvel::kBandCount; ++i) {
-        st.coolId[i] = ids[i];
-        st.coolWidth[i] = bands[ids[i]]->width();
-        if (i > 0) st.coolBreak[i] = bands[ids[i]]->pos().y() != bands[ids[i - 1]]->pos().y();
-    }
+    const QToolBar* bands[] = {MenuToolBar, ToolBar1, FilterBand, FavoritesBand, HistoryBand};
+    std::array<korvel::BandPlace, korvel::kBandCount> places;
+    for (size_t i = 0; i < places.size(); ++i) places[i] = {bands[i]->x(), bands[i]->y(), bands[i]->width()};
+    korvel::storeBands(st, places);
     st.path = selectedFolder();
     for (int i = 0; i < korvel::kQuickFolderCount; ++i) {
         st.quickFolder[i] = s(FolderBtns[i]->toolTip());

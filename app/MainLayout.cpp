@@ -98,13 +98,7 @@ void TKorvelMain::arrangeBands(const std::array<int, korvel::kBandCount>& ids,
         removeToolBarBreak(b);
         removeToolBar(b);
     }
-    // Each identifier once, in the stored order; missing or repeated ones keep design order.
-    std::array<bool, korvel::kBandCount> used{};
-    std::vector<int> order;
-    for (int id : ids)
-        if (id >= 0 && id < korvel::kBandCount && !used[id]) used[id] = true, order.push_back(id);
-    for (int id = 0; id < korvel::kBandCount; ++id)
-        if (!used[id]) order.push_back(id);
+    const std::array<int, korvel::kBandCount> order = korvel::bandOrder(ids);
     for (int i = 0; i < korvel::kBandCount; ++i) {
         if (i > 0 && breaks[i]) addToolBarBreak(Qt::TopToolBarArea);
         addToolBar(Qt::TopToolBarArea, bands[order[i]]);
