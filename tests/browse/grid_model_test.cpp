@@ -53,9 +53,9 @@ TEST(GridModel, PointerMarking) {
         {Right, {1, 0}, {1, 2, 5, 6}, false},         // a marked cell keeps every mark
         {Right, {3, 2}, {11}, true},                  // an unmarked one becomes the only mark
         {Outside, {-1, -1}, {11}, false},
-        {ShiftLeft, {0, 0}, {0, 11}, true},           // no block from outside the cells
-        {NewList, {}, {0, 11}, false},
-        {ShiftLeft, {1, 1}, {0, 1, 4, 5, 11}, true},  // a new listing anchors at the first cell
+        {ShiftLeft, {2, 1}, {6, 11}, true},                 // no block from outside the cells
+        {NewList, {}, {6, 11}, false},
+        {ShiftLeft, {1, 1}, {0, 1, 4, 5, 6, 11}, true},  // a new listing anchors at the first cell
     };
     GridMarks marks;
     marks.reset(12);
