@@ -83,7 +83,7 @@ public:
     const std::string& previewPath() const { return preview_.path(); }
     const korvel::FileList& fileList() const { return FileList; }
     const korvel::MediaExtList& mediaExtensions() const { return MediaExtList; }
-    // The decoded preview image, before fitting and turning aside; null when none.
+    // The decoded preview image, as turned by the user, before fitting; null when none.
     const korvel::TGraphic* previewGraphic() const { return preview_.picture().graphic(); }
     TOrgStGrid* grid() const { return StringGrid1; }
     TPreviewPane* previewPane() const { return PaintBox1; }

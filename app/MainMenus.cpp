@@ -1,7 +1,6 @@
-// The main menu and the handlers of its items that belong to the main window frame.
+// The commands of the main window: one table builds the menus, pop-up menus and tool bar, and
+// updateActions() sets their states; the handlers that belong to the window frame.
 #include <QActionGroup>
-#include <map>
-#include <span>
 #include <QComboBox>
 #include <QApplication>
 #include <QDesktopServices>
@@ -12,6 +11,8 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
+#include <map>
+#include <span>
 
 #include "app/KorvelMain.h"
 #include "app/ToolIcons.h"
@@ -270,7 +271,7 @@ void TKorvelMain::buildActions() {
 }
 
 void TKorvelMain::updateActions() {
-    if (!actions_.CloseBtn) return;
+    if (!actions_.CloseBtn) return;  // not built yet
     const size_t marked = markedFiles().size();
     for (const ActionRow& row : actionRows()) {
         if (!row.member) continue;
