@@ -48,17 +48,15 @@ TKorvelMain::TKorvelMain(const QStringList& arguments, QWidget* parent) : QMainW
     setFont(font);
     resize(750, 598);
     buildBands();
-    buildMenus();
+    buildActions();
     buildPanels();
     buildQuickFolderBar();
     buildStatusBar();
     buildGrid();
     buildPreview();
-    buildPopups();
-    connectWallpaperItems();
     DirTree1->OnAddDir = [this](const std::string& path) {
         // Favourites-only view: a folder shows when it is a favourite or leads to one.
-        if (!action("DirViewBtn")->isChecked()) return true;
+        if (!FavoritesOnly) return true;
         const std::string wanted = korvel::asciiUpper(path.back() == '/' ? path : path + "/");
         for (int i = 0; i < ComboBox2->count(); ++i) {
             std::string fav = korvel::asciiUpper(s(ComboBox2->itemText(i)));
@@ -128,7 +126,6 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
     }
     if (st.windOption) {
         SubDirSearch = st.subDirFind;
-        action("SubDirFindBtn")->setChecked(SubDirSearch);
         WindowStateText = q(st.state);
         if (WindowStateText != QLatin1String("wsMaximized")) {
             // A hand-edited geometry must neither hide the window nor make it larger than the
@@ -147,9 +144,8 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
         const int sg = std::max(1, st.sgHeight.value_or(ThumbSize));
         QList<int> v = Splitter2->sizes();
         Splitter2->setSizes({sg, std::max(1, v[0] + v[1] - sg)});
-        action("ShowDirBtn")->setChecked(st.showDirBtn);
         if (st.showDirBtn) {
-            ShowDirBtnClick();
+            setTreeHidden(true);
         } else {
             const int tw = std::max(1, st.treeWidth.value_or(width() / 4));
             QList<int> h = Splitter1->sizes();
@@ -159,16 +155,14 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
         std::array<int, korvel::kBandCount> widths{};
         for (int i = 0; i < korvel::kBandCount; ++i) widths[i] = st.coolWidth[i].value_or(width() / 3);
         setBandWidths(widths);
-        action("ShowCaptionBtn")->setChecked(st.showCaption);
-        ShowCaptionBtnClick();
-        action("StretchBtn")->setChecked(st.stretchBtn);
-        StretchBtnClick();
+        setShowCaptions(st.showCaption);
+        setFullSize(st.stretchBtn);
         NameView = st.nameView;
         if (NameView >= 0 && NameView <= 3) NameViewClick(NameView);
-        action("DirViewBtn")->setChecked(st.dirViewBtn);
-        action("DirViewMenu")->setChecked(st.dirViewBtn);
+        FavoritesOnly = st.dirViewBtn;
         if (st.dirViewBtn) DirTree1->Reload();
     }
+    updateActions();
     SubDirOnce = st.subDirOnce;
 }
 
@@ -199,29 +193,21 @@ korvel::MainSettings TKorvelMain::collectSettings() const {
     st.width = g.width();
     st.height = g.height();
     st.sgHeight = Splitter2->sizes().value(0);
-    st.treeWidth = action("ShowDirBtn")->isChecked() ? SavedTreeWidth : Splitter1->sizes().value(0);
+    st.treeWidth = TreeHidden ? SavedTreeWidth : Splitter1->sizes().value(0);
     st.nameView = NameView;
-    st.showCaption = action("ShowCaptionBtn")->isChecked();
-    st.stretchBtn = action("StretchBtn")->isChecked();
-    st.dirViewBtn = action("DirViewBtn")->isChecked();
-    st.showDirBtn = action("ShowDirBtn")->isChecked();
-    st.subDirFind = action("SubDirFindBtn")->isChecked();
+    st.showCaption = ShowCaptions;
+    st.stretchBtn = FullSize;
+    st.dirViewBtn = FavoritesOnly;
+    st.showDirBtn = TreeHidden;
+    st.subDirFind = SubDirSearch;
     st.noHideFile = NoHideFile;
     st.changeImFlg = ChangeImFlg;
     st.speedFlg = SpeedFlg;
     st.pictFitFlg = PictFitFlg;
-    // Band order and row breaks as the user left them: top to bottom, left to right.
-    QToolBar* bands[] = {MenuToolBar, ToolBar1, FilterBand, FavoritesBand, HistoryBand};
-    std::vector<int> ids = {0, 1, 2, 3, 4};
-    std::sort(ids.begin(), ids.end(), [&](int a, int b) {
-        const QPoint pa = bands[a]->pos(), pb = bands[b]->pos();
-        return pa.y() != pb.y() ? pa.y() < pb.y() : pa.x() < pb.x();
-    });
-    for (int i = 0; i < korvel::kBandCount; ++i) {
-        st.coolId[i] = ids[i];
-        st.coolWidth[i] = bands[ids[i]]->width();
-        if (i > 0) st.coolBreak[i] = bands[ids[i]]->pos().y() != bands[ids[i - 1]]->pos().y();
-    }
+    const QToolBar* bands[] = {MenuToolBar, ToolBar1, FilterBand, FavoritesBand, HistoryBand};
+    std::array<korvel::BandPlace, korvel::kBandCount> places;
+    for (size_t i = 0; i < places.size(); ++i) places[i] = {bands[i]->x(), bands[i]->y(), bands[i]->width()};
+    korvel::storeBands(st, places);
     st.path = selectedFolder();
     for (int i = 0; i < korvel::kQuickFolderCount; ++i) {
         st.quickFolder[i] = s(FolderBtns[i]->toolTip());
@@ -235,8 +221,8 @@ korvel::MainSettings TKorvelMain::collectSettings() const {
 }
 
 bool TKorvelMain::FormCloseQuery() {
-    if (PreviewLoading) {
-        previewRequest_ = 0;  // the pending loader is told to stop; nothing is written
+    if (preview_.loading()) {
+        preview_.stop();  // nothing is written
         return true;
     }
     WindowStateText = isMaximized() ? QStringLiteral("wsMaximized") : QStringLiteral("wsNormal");

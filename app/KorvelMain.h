@@ -4,10 +4,13 @@
 #include <QMainWindow>
 #include <array>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "browse/FileList.h"
+#include "browse/GridModel.h"
+#include "browse/PreviewModel.h"
 #include "imaging/Bitmap.h"
 #include "formats/MediaFiles.h"
 #include "formats/Picture.h"
@@ -40,63 +43,64 @@ public:
     explicit TKorvelMain(const QStringList& arguments = {}, QWidget* parent = nullptr);
     ~TKorvelMain() override;
 
-    // State other windows and tests read.
-    int FormReady = 0;
-    int StartMode = 0;
-    int ThumbSize = 100;
-    int InfoHeight = 20;
-    int NameView = 0;
-    bool NoHideFile = false, SpeedFlg = false, ChangeImFlg = true, PictFitFlg = false, SubDirOnce = false;
-    bool SubDirSearch = false;
-    bool PreviewLoading = false;
-    bool ThumbBusy = false;
-    bool DrawingSuspended = false;
-    bool CtrlDown = false, ShiftDown = false, ArrowWrap = false;
-    int LastClickCol = 0, LastClickRow = 0;
-    int MouseX = 0, MouseY = 0;
-    bool PreviewOpen = true;
-    std::string SubViewPath;
-    // The previewed file as the file system names it; "" = nothing previewed. Status panel 1
-    // shows its text.
-    std::string PreviewPath;
-    QString WindowStateText = QStringLiteral("wsNormal");
-    QString RecycleBinName;
-    int SavedTreeWidth = 0;
-    korvel::FileList FileList;
-    korvel::MediaExtList MediaExtList;
-    korvel::TPicture PreviewPicture;
-    korvel::TBitmap PreviewFitBitmap;
-    bool FullSize = false;  // StretchBtn down: the preview at its own size
+    // Commands of the menus, pop-up menus and the tool bar, built from one table.
+    struct Actions {
+        // Tool bar.
+        QAction *CloseBtn, *CopyBtn, *KCopyBtn, *MoveBtn, *DeleteBtn, *ReNameBtn1, *NumberRNBtn1, *ShowBtn1,
+            *StretchBtn, *DirViewBtn, *ShowDirBtn, *SubDirFindBtn, *NameViewBtn, *ShowCaptionBtn, *SortBtn1,
+            *SortBtn2, *RefreshBtn, *OptionBtn, *PlugInSetBtn1, *HelpBtn, *VerBtn;
+        // Main menu.
+        QAction *Open1, *Close1, *Copy2, *KCopy, *Move2, *Delete1, *Rename1, *NumberRN1, *Wall2, *Wall_Tile1,
+            *Wall_Center1, *Wall_Strech1, *Wall_Fit1, *SelectAll, *Show1, *StretchMenu, *DirViewMenu, *ShowDirMenu,
+            *SubDirFindMenu, *NameViewMenu, *NameView1, *NameView2, *NameView3, *NameView4, *ShowCaptionMenu,
+            *Refresh1, *Option1, *PlugInSet1, *Contents1, *About1;
+        // The grid's pop-up menu.
+        QAction *Open2, *Copy3, *KCopyMenu2, *Move3, *Delete2, *Rename2, *NumberRN2, *Wall1, *Wall_Tile,
+            *Wall_Center, *Wall_Strech, *Wall_Fit, *SelectAll2, *Property1;
+        // Move or copy to a quick folder.
+        QAction *TargetPath1, *Move1, *Copy1, *CancelMenu;
+        // The folder tree's pop-up menu.
+        QAction *TargetPath2, *CreateDirMenu, *FRename1, *DeleteDirMenu, *AddFavMenu, *EditFavMenu, *Property2;
+        // The preview's pop-up menu.
+        QAction *Open3, *StretchChange, *Turn, *Turn1, *Turn2, *Turn3, *Wall3, *Wall_Tile2, *Wall_Center2,
+            *Wall_Strech2, *Wall_Fit2, *ClipImage, *Property3;
+    };
+    const Actions& actions() const { return actions_; }
+    // The tool bar's button of an action.
+    QToolButton* toolButton(const QAction* action) const;
+    // Sets every command's enabled and checked state from the window's current state.
+    void updateActions();
 
-    // Controls, named as in the window description.
-    QToolBar* MenuToolBar = nullptr;
-    QToolBar* ToolBar1 = nullptr;
-    QToolBar* FilterBand = nullptr;
-    QToolBar* FavoritesBand = nullptr;
-    QToolBar* HistoryBand = nullptr;
-    QToolBar* ToolBar2 = nullptr;
-    QComboBox* FilterBox = nullptr;
-    QComboBox* ComboBox1 = nullptr;  // history
-    QComboBox* ComboBox2 = nullptr;  // favourites
-    QSplitter* Splitter1 = nullptr;
-    QSplitter* Splitter2 = nullptr;
-    QWidget* Panel1 = nullptr;
-    QWidget* Panel3 = nullptr;
-    QWidget* Panel4 = nullptr;
-    TDirTree* DirTree1 = nullptr;
-    TOrgStGrid* StringGrid1 = nullptr;
-    TPreviewPane* PaintBox1 = nullptr;
-    QMenu* GridPopup = nullptr;
-    QMenu* PaintBoxPopup = nullptr;
-    QMenu* DirPopup = nullptr;
-    QMenu* PopupMenu1 = nullptr;  // move here / copy here, for a target folder
-    QScrollArea* ScrollBox1 = nullptr;
-    std::array<QLabel*, 6> StatusPanels{};
-    std::array<QToolButton*, 20> FolderBtns{};
-
-    // Tool buttons and menu items by their names.
-    QAction* action(const char* name) const;
-    QToolButton* toolButton(const char* name) const;
+    // Read-only views for other windows and tests.
+    int formReady() const { return FormReady; }
+    int startMode() const { return StartMode; }
+    int nameView() const { return NameView; }
+    int infoHeight() const { return InfoHeight; }
+    bool subDirSearch() const { return SubDirSearch; }
+    bool previewLoading() const { return preview_.loading(); }
+    const std::string& subViewPath() const { return SubViewPath; }
+    // The previewed file as the file system names it; "" = nothing previewed.
+    const std::string& previewPath() const { return preview_.path(); }
+    const korvel::FileList& fileList() const { return FileList; }
+    const korvel::MediaExtList& mediaExtensions() const { return MediaExtList; }
+    // The decoded preview image, as turned by the user, before fitting; null when none.
+    const korvel::TGraphic* previewGraphic() const { return preview_.picture().graphic(); }
+    TOrgStGrid* grid() const { return StringGrid1; }
+    TPreviewPane* previewPane() const { return PaintBox1; }
+    QScrollArea* previewScroll() const { return ScrollBox1; }
+    TDirTree* dirTree() const { return DirTree1; }
+    QSplitter* treeSplitter() const { return Splitter1; }
+    QSplitter* gridSplitter() const { return Splitter2; }
+    QComboBox* filterBox() const { return FilterBox; }
+    QComboBox* historyBox() const { return ComboBox1; }
+    QComboBox* favoritesBox() const { return ComboBox2; }
+    QToolBar* filterBand() const { return FilterBand; }
+    QLabel* statusPanel(int i) const { return StatusPanels[size_t(i)]; }
+    QToolButton* quickFolderButton(int i) const { return FolderBtns[size_t(i)]; }
+    QMenu* gridPopup() const { return GridPopup; }
+    QMenu* previewPopup() const { return PaintBoxPopup; }
+    QMenu* targetPopup() const { return PopupMenu1; }
+    QMenu* folderPopup() const { return DirPopup; }
 
     // The folder of the tree's selected node ("/"-terminated), or "" when none.
     std::string selectedFolder() const;
@@ -125,7 +129,6 @@ public slots:
     void DirViewMenuClick();
     void NameViewClick(int mode);
     void OpenCurrentFolder();
-    void UpdateFileButtons();
     // Grid.
     void LayoutGrid(int size, bool keepMarks);
     void ClearMarks();
@@ -173,11 +176,72 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    int FormReady = 0;
+    int StartMode = 0;
+    int ThumbSize = 100;
+    int InfoHeight = 20;
+    int NameView = 0;
+    bool NoHideFile = false, SpeedFlg = false, ChangeImFlg = true, PictFitFlg = false, SubDirOnce = false;
+    bool SubDirSearch = false;
+    bool ThumbBusy = false;
+    bool DrawingSuspended = false;
+    bool CtrlDown = false, ShiftDown = false, ArrowWrap = false;
+    korvel::GridPointerMarks pointerMarks_;
+    int MouseX = 0, MouseY = 0;
+    bool PreviewOpen = true;
+    // Tool states the buttons and their menu items show.
+    bool FullSize = false;       // the preview at its own size
+    bool FavoritesOnly = false;  // the tree shows favourites and the folders leading to them
+    bool TreeHidden = false;
+    bool ShowCaptions = false;   // quick-folder buttons show their captions
+    bool PluginsSkipped = false;
+    std::string SubViewPath;
+    QString WindowStateText = QStringLiteral("wsNormal");
+    QString RecycleBinName;
+    int SavedTreeWidth = 0;
+    korvel::FileList FileList;
+    korvel::MediaExtList MediaExtList;
+    korvel::PreviewModel preview_;
+
+    QToolBar* MenuToolBar = nullptr;
+    QToolBar* ToolBar1 = nullptr;
+    QToolBar* FilterBand = nullptr;
+    QToolBar* FavoritesBand = nullptr;
+    QToolBar* HistoryBand = nullptr;
+    QToolBar* ToolBar2 = nullptr;
+    QComboBox* FilterBox = nullptr;
+    QComboBox* ComboBox1 = nullptr;  // history
+    QComboBox* ComboBox2 = nullptr;  // favourites
+    QSplitter* Splitter1 = nullptr;
+    QSplitter* Splitter2 = nullptr;
+    QWidget* Panel1 = nullptr;
+    QWidget* Panel3 = nullptr;
+    QWidget* Panel4 = nullptr;
+    TDirTree* DirTree1 = nullptr;
+    TOrgStGrid* StringGrid1 = nullptr;
+    TPreviewPane* PaintBox1 = nullptr;
+    QMenu* GridPopup = nullptr;
+    QMenu* PaintBoxPopup = nullptr;
+    QMenu* DirPopup = nullptr;
+    QMenu* PopupMenu1 = nullptr;  // move here / copy here, for a target folder
+    QScrollArea* ScrollBox1 = nullptr;
+    std::array<QLabel*, 6> StatusPanels{};
+    std::array<QToolButton*, 20> FolderBtns{};
+    Actions actions_{};
+
+    struct ActionRow;
+    static std::span<const ActionRow> actionRows();
+    void buildActions();
+    void Property2Click();
+    void setFullSize(bool on);
+    void setTreeHidden(bool on);
+    void setShowCaptions(bool on);
+    void setFavoritesOnly(bool on);
+    void setSubDirSearch(bool on);
     void FormCreate(const QStringList& arguments);
     void loadPlugins();
     bool FormCloseQuery();
     void buildBands();
-    void buildMenus();
     void buildPanels();
     void buildStatusBar();
     void buildQuickFolderBar();
@@ -191,7 +255,7 @@ private:
     void WrapArrow(int key);
     bool FormKeyDown(QKeyEvent* event);
     bool FormKeyUp(QKeyEvent* event);
-    void LoadPreviewImage(const std::string& path, quint64 request);
+    void LoadPreviewImage(const std::string& path, uint64_t request);
     void BuildThumbnails(size_t first, size_t count);
     QImage thumbnailImage(size_t index);
     void clearPreviewPanels();
@@ -212,8 +276,6 @@ private:
     std::string currentFilterMask() const;
     void sortList(bool ascending);
     int selectedCount() const;
-    QToolButton* addToolButton(const char* name, const QString& hint, int iconIndex, bool checkable);
-    QAction* addMenuAction(QMenu* menu, const char* name, const QString& caption);
 
     std::string exePath_;
     korvel::MainSettings loaded_;
@@ -235,16 +297,11 @@ private:
     void createThumbCache();
     bool vanishedReportQueued_ = false;
     bool pruneQueued_ = false;
-    quint64 previewRequest_ = 0;   // the pending loader; 0 = told to stop
-    quint64 previewCounter_ = 0;
     bool previewDrag_ = false;
     QPoint previewPressed_;
-    const korvel::TBitmap* previewBitmap() const;
     void FitPreview();
-    void buildPopups();
     void wallpaperFromSelection(int mode);
     void wallpaperFromPreview(int mode);
-    void connectWallpaperItems();
     void startFileDrag();
     void resetThumbnailCache();
     void addSelectedFolderToHistory();

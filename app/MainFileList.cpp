@@ -1,6 +1,4 @@
 // Listing the selected folder: the handlers that rebuild the file list and what depends on it.
-#include <sys/stat.h>
-
 #include <QApplication>
 #include <set>
 #include <QComboBox>
@@ -36,30 +34,20 @@ void TKorvelMain::OpenCurrentFolder() {
     resetThumbnailCache();
     if (folder.empty()) FileList.clear();
     else korvel::ListFolder(FileList, folder, korvel::ListMode::Replace, options);
-    if (SubDirOnce) {
-        action("SubDirFindBtn")->setChecked(false);
-        SubDirSearch = false;
-    }
+    if (SubDirOnce) SubDirSearch = false;
     showFileCount();
-    UpdateFileButtons();
     LayoutGrid(ThumbSize, false);
     BuildThumbnails(0, 1);
     StringGrid1->marks().set(0, true);
     StringGrid1->repaintCells();
     StringGrid1->setFocus();
+    updateActions();
     emit folderListed();
-}
-
-void TKorvelMain::UpdateFileButtons() {
-    for (const char* name : {"CopyBtn", "KCopyBtn", "MoveBtn", "DeleteBtn", "ReNameBtn1", "NumberRNBtn1", "ShowBtn1"}) {
-        QAction* a = action(name);
-        if (!a->property("notYetBuilt").toBool()) a->setEnabled(!FileList.empty());
-    }
 }
 
 void TKorvelMain::DirTree1Change() {
     // Marks belong to the folder that was shown.
-    LastClickCol = LastClickRow = 0;
+    pointerMarks_.forget();
     OpenCurrentFolder();
 }
 
@@ -75,15 +63,13 @@ void TKorvelMain::Refresh1Click() {
     OpenCurrentFolder();
 }
 
-void TKorvelMain::SubDirFindBtnClick() {
-    SubDirSearch = action("SubDirFindBtn")->isChecked();
+void TKorvelMain::setSubDirSearch(bool on) {
+    SubDirSearch = on;
     OpenCurrentFolder();
 }
 
-void TKorvelMain::SubDirFindMenuClick() {
-    action("SubDirFindBtn")->setChecked(action("SubDirFindMenu")->isChecked());
-    SubDirFindBtnClick();
-}
+void TKorvelMain::SubDirFindBtnClick() { setSubDirSearch(actions_.SubDirFindBtn->isChecked()); }
+void TKorvelMain::SubDirFindMenuClick() { setSubDirSearch(actions_.SubDirFindMenu->isChecked()); }
 
 void TKorvelMain::sortList(bool ascending) {
     // Marks follow their files; the previewed file stays the selection.
@@ -91,7 +77,7 @@ void TKorvelMain::sortList(bool ascending) {
     for (size_t i : markedFiles()) markedPaths.insert(FileList.path(i));
     if (!korvel::sortByNameView(FileList, NameView, !ascending)) return;
     StringGrid1->marks().clear();
-    const std::string& shown = PreviewPath;
+    const std::string& shown = preview_.path();
     const int cols = StringGrid1->colCount();
     for (size_t i = 0; i < FileList.size(); ++i) {
         if (markedPaths.count(FileList.path(i))) StringGrid1->marks().set(i, true);
@@ -102,6 +88,7 @@ void TKorvelMain::sortList(bool ascending) {
         }
     }
     StringGrid1->repaintCells();
+    updateActions();
 }
 
 void TKorvelMain::SortBtn1Click() { sortList(true); }
@@ -117,21 +104,16 @@ void TKorvelMain::PruneVanishedFiles() {
         pruneQueued_ = true;
         return;
     }
-    const size_t gone = FileList.removeIf([](const korvel::FileEntry& e) {
-        struct stat st;
-        return ::stat(e.path.c_str(), &st) != 0;
-    });
-    if (gone == 0) return;
+    if (korvel::removeVanishedFiles(FileList) == 0) return;
     showFileCount();
-    UpdateFileButtons();
     LayoutGrid(ThumbSize, false);
+    updateActions();
 }
 
 void TKorvelMain::openFolderFromBox(const QComboBox* box) {
     // A path that names no existing folder is ignored.
     const std::string path = box->currentText().toStdString();
-    struct stat st;
-    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return;
+    if (!korvel::isExistingFolder(path)) return;
     if (DirTree1->SelectPath(path)) addSelectedFolderToHistory();
 }
 

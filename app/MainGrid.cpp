@@ -55,6 +55,7 @@ void TKorvelMain::ClearMarks() {
     if (FormReady == 0) return;
     StringGrid1->marks().clear();
     StringGrid1->repaintCells();
+    updateActions();
 }
 
 void TKorvelMain::LayoutGrid(int size, bool keepMarks) {
@@ -72,7 +73,7 @@ void TKorvelMain::LayoutGrid(int size, bool keepMarks) {
     if (keepMarks) {
         for (size_t k : kept) StringGrid1->marks().set(k, true);
         // The previewed file stays the selection, scrolled to the top row.
-        const std::ptrdiff_t k = PreviewPath.empty() ? -1 : FileList.indexOf(PreviewPath);
+        const std::ptrdiff_t k = preview_.path().empty() ? -1 : FileList.indexOf(preview_.path());
         if (k >= 0) {
             const int row = int(size_t(k) / size_t(g.colCount)), col = int(size_t(k) % size_t(g.colCount));
             StringGrid1->setSelection({col, row}, false);
@@ -81,14 +82,14 @@ void TKorvelMain::LayoutGrid(int size, bool keepMarks) {
     }
     DrawingSuspended = false;
     StringGrid1->repaintCells();
+    updateActions();
     if (ChangeImFlg) ShowCellPreview(StringGrid1->selection().col, StringGrid1->selection().row);
 }
 
 bool TKorvelMain::InCornerMark(int x, int y, int row, int col) const {
     if (col < 0 || row < 0 || !StringGrid1->marks().marked(cellIndex(StringGrid1, col, row))) return false;
     const QRect r = StringGrid1->cellRect({col, row});
-    const int w = StringGrid1->defaultSize();
-    return x >= r.left() + w - 8 && x <= r.left() + w && y >= r.top() + w - 6 && y <= r.top() + w;
+    return korvel::inCornerMark(x, y, r.left(), r.top(), StringGrid1->defaultSize());
 }
 
 void TKorvelMain::StringGrid1DrawCell(QPainter& p, int col, int row, const QRect& rect) {
@@ -150,6 +151,7 @@ bool TKorvelMain::StringGrid1SelectCell(int col, int row) {
     if (!CtrlDown && !ShiftDown && !ArrowWrap && !InCornerMark(MouseX, MouseY, row, col)) {
         StringGrid1->marks().clear();
         StringGrid1->repaintCells();
+        updateActions();
     }
     return true;
 }
@@ -157,42 +159,28 @@ bool TKorvelMain::StringGrid1SelectCell(int col, int row) {
 void TKorvelMain::StringGrid1MouseDown(QMouseEvent* event, bool) {
     CtrlDown = event->modifiers() & Qt::ControlModifier;
     ShiftDown = event->modifiers() & Qt::ShiftModifier;
-    const int prevCol = LastClickCol, prevRow = LastClickRow;
     const korvel::GridCell cell = StringGrid1->cellAt(event->position().toPoint());
-    LastClickCol = cell.col;
-    LastClickRow = cell.row;
     const bool valid = cell.col >= 0;
     const size_t index = valid ? cellIndex(StringGrid1, cell.col, cell.row) : 0;
     const int x = int(event->position().x()), y = int(event->position().y());
     const bool inMark = valid && InCornerMark(x, y, cell.row, cell.col);
     korvel::GridMarks& marks = StringGrid1->marks();
-    if (event->button() == Qt::LeftButton) {
-        if (inMark && index < FileList.size()) {
-            startFileDrag();
-        } else if (valid) {
-            if (!marks.marked(index)) {
-                marks.set(index, true);
-                ShowCellPreview(cell.col, cell.row);
-            } else {
-                marks.set(index, false);
-            }
-            if (ShiftDown && prevCol >= 0 && prevRow >= 0)
-                marks.markRect({prevCol, prevRow}, cell, StringGrid1->colCount());
-        }
+    if (event->button() == Qt::LeftButton && inMark && index < FileList.size()) {
+        pointerMarks_.otherPress(cell);
+        startFileDrag();
+    } else if (event->button() == Qt::LeftButton && valid) {
+        if (pointerMarks_.leftPress(marks, cell, ShiftDown, StringGrid1->colCount())) ShowCellPreview(cell.col, cell.row);
     } else if (event->button() == Qt::RightButton && valid && index < FileList.size()) {
-        if (!marks.marked(index)) {
-            marks.clear();
-            marks.set(index, true);
-            StringGrid1->setSelection(cell, false);
-        }
-        const bool one = markedFiles().size() == 1;
-        if (QAction* a = action("Wall1")) a->setEnabled(one && !a->property("notYetBuilt").toBool());
-        if (QAction* a = action("Property1")) a->setEnabled(one);
+        if (pointerMarks_.rightPress(marks, cell, StringGrid1->colCount())) StringGrid1->setSelection(cell, false);
+        updateActions();
         StringGrid1->repaintCells();
         if (GridPopup) GridPopup->popup(event->globalPosition().toPoint());
         CtrlDown = ShiftDown = false;
+    } else {
+        pointerMarks_.otherPress(cell);
     }
     StringGrid1->repaintCells();
+    updateActions();
 }
 
 void TKorvelMain::WrapArrow(int key) {
@@ -223,12 +211,13 @@ void TKorvelMain::StringGrid1KeyUp(QKeyEvent* event) {
             // A plain arrow marks the one cell; after Shift+arrows the anchor stays marked too.
             korvel::markRange(StringGrid1->marks(), {StringGrid1->anchor(), sel}, StringGrid1->colCount());
             StringGrid1->repaintCells();
+            updateActions();
             ShowCellPreview(sel.col, sel.row);
             ArrowWrap = false;
             break;
         }
         case Qt::Key_Delete:
-            if (QAction* a = action("Delete1"); a && a->isEnabled()) a->trigger();
+            if (actions_.Delete1->isEnabled()) actions_.Delete1->trigger();
             break;
         default: break;
     }
@@ -242,6 +231,7 @@ void TKorvelMain::SelectAllClick() {
     StringGrid1->selectAll();
     StringGrid1->marks().markAll();
     StringGrid1->repaintCells();
+    updateActions();
 }
 
 void TKorvelMain::NameViewBtnClick() {
@@ -311,13 +301,13 @@ bool TKorvelMain::FormKeyDown(QKeyEvent* e) {
     if (qobject_cast<QComboBox*>(QApplication::focusWidget()) || (QApplication::focusWidget() && QApplication::focusWidget()->inherits("QLineEdit")))
         return false;
     const bool ctrl = e->modifiers() & Qt::ControlModifier, shift = e->modifiers() & Qt::ShiftModifier;
-    auto run = [this](const char* name) {
-        if (QAction* a = action(name); a && a->isEnabled()) a->trigger();
+    auto run = [](QAction* a) {
+        if (a->isEnabled()) a->trigger();
     };
     switch (e->key()) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
-            if (shift || ctrl) run("Open1");
+            if (shift || ctrl) run(actions_.Open1);
             else StringGrid1DblClick();
             return true;
         case Qt::Key_A:
@@ -332,7 +322,7 @@ bool TKorvelMain::FormKeyDown(QKeyEvent* e) {
         case Qt::Key_C:
             if (ctrl) ClipImageClick();
             return ctrl;
-        case Qt::Key_K: run("Open1"); return true;
+        case Qt::Key_K: run(actions_.Open1); return true;
         case Qt::Key_R: Refresh1Click(); return true;
         case Qt::Key_S: StringGrid1DblClick(); return true;
         default: return false;
@@ -344,7 +334,7 @@ bool TKorvelMain::FormKeyUp(QKeyEvent* e) {
     const int n = e->key() - Qt::Key_F1;
     const QString folder = FolderBtns[n]->toolTip();
     if (folder.isEmpty()) return false;
-    action("TargetPath1")->setText(folder);
+    actions_.TargetPath1->setText(folder);
     PopupMenu1->popup(FolderBtns[n]->mapToGlobal(QPoint(0, 0)));
     return true;
 }

@@ -53,17 +53,6 @@ QToolBar* makeBand(QMainWindow* w, const char* name, const QString& title) {
 
 }  // namespace
 
-QToolButton* TKorvelMain::addToolButton(const char* name, const QString& hint, int iconIndex, bool checkable) {
-    auto* a = new QAction(toolIcon(ToolIcon(iconIndex)), hint, this);
-    a->setObjectName(QString::fromLatin1(name));
-    a->setToolTip(hint);
-    a->setCheckable(checkable);
-    ToolBar1->addAction(a);
-    auto* b = qobject_cast<QToolButton*>(ToolBar1->widgetForAction(a));
-    b->setObjectName(QString::fromLatin1(name));
-    return b;
-}
-
 void TKorvelMain::buildBands() {
     MenuToolBar = makeBand(this, "MenuToolBar", QStringLiteral("MenuToolBar"));
     auto* menuBar = new QMenuBar(MenuToolBar);
@@ -77,34 +66,6 @@ void TKorvelMain::buildBands() {
 
     ToolBar1 = makeBand(this, "ToolBar1", QStringLiteral("ToolBar1"));
     ToolBar1->setIconSize(QSize(20, 20));
-    int icon = 0;
-    addToolButton("CloseBtn", tr("ｱﾌﾟﾘｹｰｼｮﾝの終了"), icon++, false);
-    ToolBar1->addSeparator();
-    addToolButton("CopyBtn", tr("ファイルのコピー"), icon++, false);
-    addToolButton("KCopyBtn", tr("拡張コピー"), icon++, false);
-    addToolButton("MoveBtn", tr("ファイルの移動"), icon++, false);
-    addToolButton("DeleteBtn", tr("ファイルの削除"), icon++, false);
-    addToolButton("ReNameBtn1", tr("名前の変更"), icon++, false);
-    addToolButton("NumberRNBtn1", tr("連番で名前を変更"), icon++, false);
-    ToolBar1->addSeparator();
-    addToolButton("ShowBtn1", tr("ｽﾗｲﾄﾞｼｮｰ"), icon++, false);
-    addToolButton("StretchBtn", tr("表示切替"), icon++, true);
-    ToolBar1->addSeparator();
-    addToolButton("DirViewBtn", tr("お気に入りフォルダのみ表示"), icon++, true);
-    addToolButton("ShowDirBtn", tr("ﾃﾞｨﾚｸﾄﾘﾂﾘｰを表示しない"), icon++, true);
-    addToolButton("SubDirFindBtn", tr("ｻﾌﾞﾌｫﾙﾀﾞのﾌｧｲﾙも表示"), icon++, true);
-    addToolButton("NameViewBtn", tr("情報表示の切替"), icon++, false)->setPopupMode(QToolButton::InstantPopup);
-    addToolButton("ShowCaptionBtn", tr("ｸｲｯｸﾌｫﾙﾀﾞ名の表示"), icon++, true);
-    ToolBar1->addSeparator();
-    addToolButton("SortBtn1", tr("昇順で並び替え"), icon++, false);
-    addToolButton("SortBtn2", tr("降順で並び替え"), icon++, false);
-    addToolButton("RefreshBtn", tr("最新の情報に更新"), icon++, false);
-    ToolBar1->addSeparator();
-    addToolButton("OptionBtn", tr("ｵﾌﾟｼｮﾝ設定"), icon++, false);
-    addToolButton("PlugInSetBtn1", tr("ﾌﾟﾗｸﾞｲﾝ設定"), icon++, false);
-    ToolBar1->addSeparator();
-    addToolButton("HelpBtn", tr("ヘルプ"), icon++, false);
-    addToolButton("VerBtn", tr("Korvelについて"), icon++, false);
 
     FilterBand = makeBand(this, "FilterBand", QStringLiteral("FilterBox"));
     FilterBox = new QComboBox(FilterBand);
@@ -137,13 +98,7 @@ void TKorvelMain::arrangeBands(const std::array<int, korvel::kBandCount>& ids,
         removeToolBarBreak(b);
         removeToolBar(b);
     }
-    // Each identifier once, in the stored order; missing or repeated ones keep design order.
-    std::array<bool, korvel::kBandCount> used{};
-    std::vector<int> order;
-    for (int id : ids)
-        if (id >= 0 && id < korvel::kBandCount && !used[id]) used[id] = true, order.push_back(id);
-    for (int id = 0; id < korvel::kBandCount; ++id)
-        if (!used[id]) order.push_back(id);
+    const std::array<int, korvel::kBandCount> order = korvel::bandOrder(ids);
     for (int i = 0; i < korvel::kBandCount; ++i) {
         if (i > 0 && breaks[i]) addToolBarBreak(Qt::TopToolBarArea);
         addToolBar(Qt::TopToolBarArea, bands[order[i]]);

@@ -1,4 +1,5 @@
-// The main menu and the handlers of its items that belong to the main window frame.
+// The commands of the main window: one table builds the menus, pop-up menus and tool bar, and
+// updateActions() sets their states; the handlers that belong to the window frame.
 #include <QActionGroup>
 #include <QComboBox>
 #include <QApplication>
@@ -10,140 +11,298 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
+#include <map>
+#include <span>
 
 #include "app/KorvelMain.h"
 #include "app/ToolIcons.h"
 #include "browse/ui/DirTree.h"
 #include "browse/ui/OrgStGrid.h"
+#include "fileops/WallpaperBitmap.h"
 #include "platform/PathText.h"
 #include "platform/ShellServices.h"
 
-QAction* TKorvelMain::addMenuAction(QMenu* menu, const char* name, const QString& caption) {
-    QAction* a = menu->addAction(caption);
-    a->setObjectName(QString::fromLatin1(name));
-    return a;
+namespace {
+
+// Where a row of the table goes: the tool bar, a menu, or a sub-menu an earlier row opened.
+enum class In {
+    ToolBar, FileMenu, EditMenu, ViewMenu, OptionMenu, HelpMenu, GridPopup, TargetPopup, DirPopup, PreviewPopup,
+    EditWall, NameView, GridWall, Turn, PreviewWall, None
+};
+
+// When a built command is enabled.
+enum class When { Always, AnyMarked, OneMarked, Plugins };
+
+using Member = QAction* TKorvelMain::Actions::*;
+
+}  // namespace
+
+// One command. A row without a handler whose window arrives later stays visible but disabled;
+// a row that opens a sub-menu is the sub-menu's own item.
+struct TKorvelMain::ActionRow {
+    Member member;  // null: a separator
+    const char* name;
+    const char* caption;
+    In in;
+    int icon = -1;  // tool-bar image (ToolIcon); -1 none
+    bool checkable = false;
+    void (*run)(TKorvelMain&) = nullptr;
+    When when = When::Always;
+    In opens = In::None;
+    const char* shortcut = nullptr;
+};
+
+QToolButton* TKorvelMain::toolButton(const QAction* a) const {
+    return qobject_cast<QToolButton*>(ToolBar1->widgetForAction(const_cast<QAction*>(a)));
 }
 
-QAction* TKorvelMain::action(const char* name) const { return findChild<QAction*>(QString::fromLatin1(name)); }
+// The one table of commands, in menu and tool-bar order. Adding a command is one row here and
+// its handler.
+std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
+    using A = Actions;
+    using W = TKorvelMain;
+    using M = korvel::WallpaperMode;
+    static const ActionRow rows[] = {
+        {&A::CloseBtn, "CloseBtn", QT_TR_NOOP("ｱﾌﾟﾘｹｰｼｮﾝの終了"), In::ToolBar, 0, false, [](W& w) { w.Close1Click(); }},
+        {nullptr, nullptr, nullptr, In::ToolBar},
+        {&A::CopyBtn, "CopyBtn", QT_TR_NOOP("ファイルのコピー"), In::ToolBar, 1},
+        {&A::KCopyBtn, "KCopyBtn", QT_TR_NOOP("拡張コピー"), In::ToolBar, 2},
+        {&A::MoveBtn, "MoveBtn", QT_TR_NOOP("ファイルの移動"), In::ToolBar, 3},
+        {&A::DeleteBtn, "DeleteBtn", QT_TR_NOOP("ファイルの削除"), In::ToolBar, 4},
+        {&A::ReNameBtn1, "ReNameBtn1", QT_TR_NOOP("名前の変更"), In::ToolBar, 5},
+        {&A::NumberRNBtn1, "NumberRNBtn1", QT_TR_NOOP("連番で名前を変更"), In::ToolBar, 6},
+        {nullptr, nullptr, nullptr, In::ToolBar},
+        {&A::ShowBtn1, "ShowBtn1", QT_TR_NOOP("ｽﾗｲﾄﾞｼｮｰ"), In::ToolBar, 7},
+        {&A::StretchBtn, "StretchBtn", QT_TR_NOOP("表示切替"), In::ToolBar, 8, true, [](W& w) { w.StretchBtnClick(); }},
+        {nullptr, nullptr, nullptr, In::ToolBar},
+        {&A::DirViewBtn, "DirViewBtn", QT_TR_NOOP("お気に入りフォルダのみ表示"), In::ToolBar, 9, true,
+         [](W& w) { w.DirViewBtnClick(); }},
+        {&A::ShowDirBtn, "ShowDirBtn", QT_TR_NOOP("ﾃﾞｨﾚｸﾄﾘﾂﾘｰを表示しない"), In::ToolBar, 10, true,
+         [](W& w) { w.ShowDirBtnClick(); }},
+        {&A::SubDirFindBtn, "SubDirFindBtn", QT_TR_NOOP("ｻﾌﾞﾌｫﾙﾀﾞのﾌｧｲﾙも表示"), In::ToolBar, 11, true,
+         [](W& w) { w.SubDirFindBtnClick(); }},
+        {&A::NameViewBtn, "NameViewBtn", QT_TR_NOOP("情報表示の切替"), In::ToolBar, 12, false, [](W& w) { w.NameViewBtnClick(); }},
+        {&A::ShowCaptionBtn, "ShowCaptionBtn", QT_TR_NOOP("ｸｲｯｸﾌｫﾙﾀﾞ名の表示"), In::ToolBar, 13, true,
+         [](W& w) { w.ShowCaptionBtnClick(); }},
+        {nullptr, nullptr, nullptr, In::ToolBar},
+        {&A::SortBtn1, "SortBtn1", QT_TR_NOOP("昇順で並び替え"), In::ToolBar, 14, false, [](W& w) { w.SortBtn1Click(); }},
+        {&A::SortBtn2, "SortBtn2", QT_TR_NOOP("降順で並び替え"), In::ToolBar, 15, false, [](W& w) { w.SortBtn2Click(); }},
+        {&A::RefreshBtn, "RefreshBtn", QT_TR_NOOP("最新の情報に更新"), In::ToolBar, 16, false, [](W& w) { w.Refresh1Click(); }},
+        {nullptr, nullptr, nullptr, In::ToolBar},
+        {&A::OptionBtn, "OptionBtn", QT_TR_NOOP("ｵﾌﾟｼｮﾝ設定"), In::ToolBar, 17},
+        {&A::PlugInSetBtn1, "PlugInSetBtn1", QT_TR_NOOP("ﾌﾟﾗｸﾞｲﾝ設定"), In::ToolBar, 18, false,
+         [](W& w) { w.PlugInSet1Click(); }, When::Plugins},
+        {nullptr, nullptr, nullptr, In::ToolBar},
+        {&A::HelpBtn, "HelpBtn", QT_TR_NOOP("ヘルプ"), In::ToolBar, 19, false, [](W& w) { w.Contents1Click(); }},
+        {&A::VerBtn, "VerBtn", QT_TR_NOOP("Korvelについて"), In::ToolBar, 20, false, [](W& w) { w.About1Click(); }},
 
-QToolButton* TKorvelMain::toolButton(const char* name) const {
-    QAction* a = action(name);
-    return a ? qobject_cast<QToolButton*>(ToolBar1->widgetForAction(a)) : nullptr;
-}
+        {&A::Open1, "Open1", QT_TR_NOOP("関連付けで開く(&O)"), In::FileMenu, -1, false, [](W& w) { w.Open1Click(); },
+         When::AnyMarked},
+        {nullptr, nullptr, nullptr, In::FileMenu},
+        {&A::Close1, "Close1", QT_TR_NOOP("終了(&X)"), In::FileMenu, -1, false, [](W& w) { w.Close1Click(); }},
 
-void TKorvelMain::buildMenus() {
-    addMenuAction(FileMenu, "Open1", tr("関連付けで開く(&O)"));
-    FileMenu->addSeparator();
-    addMenuAction(FileMenu, "Close1", tr("終了(&X)"));
+        {&A::Copy2, "Copy2", QT_TR_NOOP("コピー(&C)"), In::EditMenu},
+        {&A::KCopy, "KCopy", QT_TR_NOOP("拡張コピー(&K)"), In::EditMenu},
+        {&A::Move2, "Move2", QT_TR_NOOP("移動(&M)"), In::EditMenu},
+        {&A::Delete1, "Delete1", QT_TR_NOOP("削除(&D)"), In::EditMenu},
+        {nullptr, nullptr, nullptr, In::EditMenu},
+        {&A::Rename1, "Rename1", QT_TR_NOOP("名前の変更(&R)"), In::EditMenu},
+        {&A::NumberRN1, "NumberRN1", QT_TR_NOOP("連番で変更(&N)"), In::EditMenu},
+        {nullptr, nullptr, nullptr, In::EditMenu},
+        {&A::Wall2, "Wall2", QT_TR_NOOP("壁紙に設定(&W)"), In::EditMenu, -1, false, nullptr, When::OneMarked, In::EditWall},
+        {&A::Wall_Tile1, "Wall_Tile1", QT_TR_NOOP("並べて表示(&T)"), In::EditWall, -1, false,
+         [](W& w) { w.wallpaperFromSelection(int(M::Tile)); }},
+        {&A::Wall_Center1, "Wall_Center1", QT_TR_NOOP("中央に表示(&C)"), In::EditWall, -1, false,
+         [](W& w) { w.wallpaperFromSelection(int(M::Center)); }},
+        {&A::Wall_Strech1, "Wall_Strech1", QT_TR_NOOP("画面サイズ(&S)"), In::EditWall, -1, false,
+         [](W& w) { w.wallpaperFromSelection(int(M::Stretch)); }},
+        {&A::Wall_Fit1, "Wall_Fit1", QT_TR_NOOP("画面サイズ（対比保持）(&F)"), In::EditWall, -1, false,
+         [](W& w) { w.wallpaperFromSelection(int(M::Fit)); }},
+        {nullptr, nullptr, nullptr, In::EditMenu},
+        {&A::SelectAll, "SelectAll", QT_TR_NOOP("ｻﾑﾈｲﾙを全て選択(&A)"), In::EditMenu, -1, false,
+         [](W& w) { w.SelectAllClick(); }},
 
-    addMenuAction(EditMenu, "Copy2", tr("コピー(&C)"));
-    addMenuAction(EditMenu, "KCopy", tr("拡張コピー(&K)"));
-    addMenuAction(EditMenu, "Move2", tr("移動(&M)"));
-    addMenuAction(EditMenu, "Delete1", tr("削除(&D)"));
-    EditMenu->addSeparator();
-    addMenuAction(EditMenu, "Rename1", tr("名前の変更(&R)"));
-    addMenuAction(EditMenu, "NumberRN1", tr("連番で変更(&N)"));
-    EditMenu->addSeparator();
-    QMenu* wall = EditMenu->addMenu(tr("壁紙に設定(&W)"));
-    wall->menuAction()->setObjectName(QStringLiteral("Wall2"));
-    addMenuAction(wall, "Wall_Tile1", tr("並べて表示(&T)"));
-    addMenuAction(wall, "Wall_Center1", tr("中央に表示(&C)"));
-    addMenuAction(wall, "Wall_Strech1", tr("画面サイズ(&S)"));
-    addMenuAction(wall, "Wall_Fit1", tr("画面サイズ（対比保持）(&F)"));
-    EditMenu->addSeparator();
-    addMenuAction(EditMenu, "SelectAll", tr("ｻﾑﾈｲﾙを全て選択(&A)"));
+        {&A::Show1, "Show1", QT_TR_NOOP("スライドショー(&S)"), In::ViewMenu},
+        {nullptr, nullptr, nullptr, In::ViewMenu},
+        {&A::StretchMenu, "StretchMenu", QT_TR_NOOP("表示の切替(&N)"), In::ViewMenu, -1, true,
+         [](W& w) { w.StretchMenuClick(); }},
+        {&A::DirViewMenu, "DirViewMenu", QT_TR_NOOP("お気に入りフォルダのみ表示(&F)"), In::ViewMenu, -1, true,
+         [](W& w) { w.DirViewMenuClick(); }},
+        {&A::ShowDirMenu, "ShowDirMenu", QT_TR_NOOP("ﾃﾞｨﾚｸﾄﾘﾂﾘｰを表示しない(&D)"), In::ViewMenu, -1, true,
+         [](W& w) { w.ShowDirMenuClick(); }},
+        {&A::SubDirFindMenu, "SubDirFindMenu", QT_TR_NOOP("ｻﾌﾞﾌｫﾙﾀﾞのﾌｧｲﾙも表示(&A)"), In::ViewMenu, -1, true,
+         [](W& w) { w.SubDirFindMenuClick(); }},
+        {&A::NameViewMenu, "NameViewMenu", QT_TR_NOOP("情報表示の切替(&V)"), In::ViewMenu, -1, true, nullptr,
+         When::Always, In::NameView},
+        {&A::NameView1, "NameView1", QT_TR_NOOP("ファイル名(&F)"), In::NameView, -1, true, [](W& w) { w.NameViewClick(0); }},
+        {&A::NameView2, "NameView2", QT_TR_NOOP("ファイルサイズ(&S)"), In::NameView, -1, true,
+         [](W& w) { w.NameViewClick(1); }},
+        {&A::NameView3, "NameView3", QT_TR_NOOP("日付(&D)"), In::NameView, -1, true, [](W& w) { w.NameViewClick(2); }},
+        {&A::NameView4, "NameView4", QT_TR_NOOP("拡張子(&E)"), In::NameView, -1, true, [](W& w) { w.NameViewClick(3); }},
+        {&A::ShowCaptionMenu, "ShowCaptionMenu", QT_TR_NOOP("ｸｲｯｸﾌｫﾙﾀﾞ名を表示する(&Q)"), In::ViewMenu, -1, true,
+         [](W& w) { w.ShowCaptionMenuClick(); }},
+        {nullptr, nullptr, nullptr, In::ViewMenu},
+        {&A::Refresh1, "Refresh1", QT_TR_NOOP("最新の情報に更新(&R)"), In::ViewMenu, -1, false, [](W& w) { w.Refresh1Click(); }},
 
-    addMenuAction(ViewMenu, "Show1", tr("スライドショー(&S)"));
-    ViewMenu->addSeparator();
-    addMenuAction(ViewMenu, "StretchMenu", tr("表示の切替(&N)"))->setCheckable(true);
-    addMenuAction(ViewMenu, "DirViewMenu", tr("お気に入りフォルダのみ表示(&F)"))->setCheckable(true);
-    addMenuAction(ViewMenu, "ShowDirMenu", tr("ﾃﾞｨﾚｸﾄﾘﾂﾘｰを表示しない(&D)"))->setCheckable(true);
-    addMenuAction(ViewMenu, "SubDirFindMenu", tr("ｻﾌﾞﾌｫﾙﾀﾞのﾌｧｲﾙも表示(&A)"))->setCheckable(true);
-    NameViewMenu = ViewMenu->addMenu(tr("情報表示の切替(&V)"));
-    NameViewMenu->menuAction()->setObjectName(QStringLiteral("NameViewMenu"));
-    NameViewMenu->menuAction()->setCheckable(true);
-    auto* group = new QActionGroup(this);
-    const char* names[] = {"NameView1", "NameView2", "NameView3", "NameView4"};
-    const QString captions[] = {tr("ファイル名(&F)"), tr("ファイルサイズ(&S)"), tr("日付(&D)"), tr("拡張子(&E)")};
-    for (int i = 0; i < 4; ++i) {
-        QAction* a = addMenuAction(NameViewMenu, names[i], captions[i]);
-        a->setCheckable(true);
-        group->addAction(a);
-        connect(a, &QAction::triggered, this, [this, i] { NameViewClick(i); });
-    }
-    addMenuAction(ViewMenu, "ShowCaptionMenu", tr("ｸｲｯｸﾌｫﾙﾀﾞ名を表示する(&Q)"))->setCheckable(true);
-    ViewMenu->addSeparator();
-    addMenuAction(ViewMenu, "Refresh1", tr("最新の情報に更新(&R)"));
+        {&A::Option1, "Option1", QT_TR_NOOP("オプション設定(&O)"), In::OptionMenu},
+        {&A::PlugInSet1, "PlugInSet1", QT_TR_NOOP("ﾌﾟﾗｸﾞｲﾝ設定(&P)"), In::OptionMenu, -1, false,
+         [](W& w) { w.PlugInSet1Click(); }, When::Plugins},
 
-    addMenuAction(OptionMenu, "Option1", tr("オプション設定(&O)"));
-    addMenuAction(OptionMenu, "PlugInSet1", tr("ﾌﾟﾗｸﾞｲﾝ設定(&P)"));
+        {&A::Contents1, "Contents1", QT_TR_NOOP("目次(&C)"), In::HelpMenu, -1, false, [](W& w) { w.Contents1Click(); }},
+        {nullptr, nullptr, nullptr, In::HelpMenu},
+        {&A::About1, "About1", QT_TR_NOOP("Korvelについて(&A)"), In::HelpMenu, -1, false, [](W& w) { w.About1Click(); }},
 
-    addMenuAction(HelpMenu, "Contents1", tr("目次(&C)"));
-    HelpMenu->addSeparator();
-    addMenuAction(HelpMenu, "About1", tr("Korvelについて(&A)"));
+        {&A::Open2, "Open2", QT_TR_NOOP("関連付けで開く(&O)"), In::GridPopup, -1, false, [](W& w) { w.Open1Click(); }},
+        {nullptr, nullptr, nullptr, In::GridPopup},
+        {&A::Copy3, "Copy3", QT_TR_NOOP("コピー(&C)"), In::GridPopup},
+        {&A::KCopyMenu2, "KCopyMenu2", QT_TR_NOOP("拡張コピー(&K)"), In::GridPopup},
+        {&A::Move3, "Move3", QT_TR_NOOP("移動(&M)"), In::GridPopup},
+        {&A::Delete2, "Delete2", QT_TR_NOOP("削除(&D)"), In::GridPopup},
+        {nullptr, nullptr, nullptr, In::GridPopup},
+        {&A::Rename2, "Rename2", QT_TR_NOOP("名前の変更(&R)"), In::GridPopup},
+        {&A::NumberRN2, "NumberRN2", QT_TR_NOOP("連番で変更(&N)"), In::GridPopup},
+        {nullptr, nullptr, nullptr, In::GridPopup},
+        {&A::Wall1, "Wall1", QT_TR_NOOP("壁紙に設定(&W)"), In::GridPopup, -1, false, nullptr, When::OneMarked, In::GridWall},
+        {&A::Wall_Tile, "Wall_Tile", QT_TR_NOOP("並べて表示(&T)"), In::GridWall, -1, false,
+         [](W& w) { w.wallpaperFromSelection(int(M::Tile)); }},
+        {&A::Wall_Center, "Wall_Center", QT_TR_NOOP("中央に表示(&C)"), In::GridWall, -1, false,
+         [](W& w) { w.wallpaperFromSelection(int(M::Center)); }},
+        {&A::Wall_Strech, "Wall_Strech", QT_TR_NOOP("画面サイズ(&S)"), In::GridWall, -1, false,
+         [](W& w) { w.wallpaperFromSelection(int(M::Stretch)); }},
+        {&A::Wall_Fit, "Wall_Fit", QT_TR_NOOP("画面サイズ（対比保持）(&F)"), In::GridWall, -1, false,
+         [](W& w) { w.wallpaperFromSelection(int(M::Fit)); }},
+        {nullptr, nullptr, nullptr, In::GridPopup},
+        {&A::SelectAll2, "SelectAll2", QT_TR_NOOP("ｻﾑﾈｲﾙを全て選択(&A)"), In::GridPopup, -1, false,
+         [](W& w) { w.SelectAllClick(); }},
+        {&A::Property1, "Property1", QT_TR_NOOP("プロパティ(&P)"), In::GridPopup, -1, false, [](W& w) { w.Property1Click(); },
+         When::OneMarked},
 
-    toolButton("NameViewBtn")->setMenu(NameViewMenu);
+        {&A::TargetPath1, "TargetPath1", "", In::TargetPopup, int(ToolIcon::SubFolders), false, [](W&) {}},
+        {nullptr, nullptr, nullptr, In::TargetPopup},
+        {&A::Move1, "Move1", QT_TR_NOOP("ここに移動(&M)"), In::TargetPopup},
+        {&A::Copy1, "Copy1", QT_TR_NOOP("ここにｺﾋﾟｰ(&C)"), In::TargetPopup},
+        {nullptr, nullptr, nullptr, In::TargetPopup},
+        {&A::CancelMenu, "CancelMenu", QT_TR_NOOP("ｷｬﾝｾﾙ(&T)"), In::TargetPopup, -1, false, [](W&) {}},
 
-    // Commands whose windows arrive later stay visible but disabled.
-    for (const char* name : {"Copy2", "KCopy", "Move2", "Delete1", "Rename1", "NumberRN1", "Show1", "Option1",
-                             "CopyBtn", "KCopyBtn", "MoveBtn", "DeleteBtn", "ReNameBtn1", "NumberRNBtn1",
-                             "ShowBtn1", "OptionBtn"})
-        if (QAction* a = action(name)) {
-            a->setEnabled(false);
-            a->setProperty("notYetBuilt", true);
-        }
+        {&A::TargetPath2, "TargetPath2", "", In::DirPopup, int(ToolIcon::SubFolders), false, [](W&) {}},
+        {nullptr, nullptr, nullptr, In::DirPopup},
+        {&A::CreateDirMenu, "CreateDirMenu", QT_TR_NOOP("新規フォルダの作成(&C)"), In::DirPopup},
+        {&A::FRename1, "FRename1", QT_TR_NOOP("フォルダ名の変更(&M)"), In::DirPopup},
+        {&A::DeleteDirMenu, "DeleteDirMenu", QT_TR_NOOP("このフォルダを削除(&D)"), In::DirPopup},
+        {nullptr, nullptr, nullptr, In::DirPopup},
+        {&A::AddFavMenu, "AddFavMenu", QT_TR_NOOP("お気に入りに追加(&A)"), In::DirPopup, -1, false,
+         [](W& w) { w.AddFavMenuClick(); }},
+        {&A::EditFavMenu, "EditFavMenu", QT_TR_NOOP("お気に入りの整理(&S)"), In::DirPopup},
+        {nullptr, nullptr, nullptr, In::DirPopup},
+        {&A::Property2, "Property2", QT_TR_NOOP("プロパティ(&P)"), In::DirPopup, -1, false, [](W& w) { w.Property2Click(); }},
 
-    auto on = [this](const char* name, void (TKorvelMain::*slot)()) {
-        connect(action(name), &QAction::triggered, this, slot);
+        {&A::Open3, "Open3", QT_TR_NOOP("関連付けで開く(&O)"), In::PreviewPopup, -1, false, [](W& w) { w.Open3Click(); }},
+        {nullptr, nullptr, nullptr, In::PreviewPopup},
+        {&A::StretchChange, "StretchChange", QT_TR_NOOP("表示の切替(&N)"), In::PreviewPopup, -1, true,
+         [](W& w) { w.StretchChangeClick(); }},
+        {&A::Turn, "Turn", QT_TR_NOOP("画像の回転(&T)"), In::PreviewPopup, -1, false, nullptr, When::Always, In::Turn},
+        {&A::Turn1, "Turn1", QT_TR_NOOP("右90度(&R)"), In::Turn, -1, false, [](W& w) { w.TurnClick(1); }},
+        {&A::Turn2, "Turn2", QT_TR_NOOP("180度(&T)"), In::Turn, -1, false, [](W& w) { w.TurnClick(2); }},
+        {&A::Turn3, "Turn3", QT_TR_NOOP("左90度(&L)"), In::Turn, -1, false, [](W& w) { w.TurnClick(3); }},
+        {&A::Wall3, "Wall3", QT_TR_NOOP("壁紙に設定(&W)"), In::PreviewPopup, -1, false, nullptr, When::Always, In::PreviewWall},
+        {&A::Wall_Tile2, "Wall_Tile2", QT_TR_NOOP("並べて表示(&T)"), In::PreviewWall, -1, false,
+         [](W& w) { w.wallpaperFromPreview(int(M::Tile)); }},
+        {&A::Wall_Center2, "Wall_Center2", QT_TR_NOOP("中央に表示(&C)"), In::PreviewWall, -1, false,
+         [](W& w) { w.wallpaperFromPreview(int(M::Center)); }},
+        {&A::Wall_Strech2, "Wall_Strech2", QT_TR_NOOP("画面サイズ(&S)"), In::PreviewWall, -1, false,
+         [](W& w) { w.wallpaperFromPreview(int(M::Stretch)); }},
+        {&A::Wall_Fit2, "Wall_Fit2", QT_TR_NOOP("画面サイズ（対比保持）(&F)"), In::PreviewWall, -1, false,
+         [](W& w) { w.wallpaperFromPreview(int(M::Fit)); }},
+        {nullptr, nullptr, nullptr, In::PreviewPopup},
+        {&A::ClipImage, "ClipImage", QT_TR_NOOP("ｸﾘｯﾌﾟﾎﾞｰﾄﾞへｺﾋﾟｰ(&C)"), In::PreviewPopup, -1, false,
+         [](W& w) { w.ClipImageClick(); }},
+        {&A::Property3, "Property3", QT_TR_NOOP("プロパティ(&P)"), In::PreviewPopup, -1, false,
+         [](W& w) { w.Property3Click(); }},
     };
-    on("Close1", &TKorvelMain::Close1Click);
-    on("CloseBtn", &TKorvelMain::Close1Click);
-    on("ShowDirBtn", &TKorvelMain::ShowDirBtnClick);
-    on("ShowDirMenu", &TKorvelMain::ShowDirMenuClick);
-    on("ShowCaptionBtn", &TKorvelMain::ShowCaptionBtnClick);
-    on("ShowCaptionMenu", &TKorvelMain::ShowCaptionMenuClick);
-    on("SubDirFindBtn", &TKorvelMain::SubDirFindBtnClick);
-    on("SubDirFindMenu", &TKorvelMain::SubDirFindMenuClick);
-    on("DirViewBtn", &TKorvelMain::DirViewBtnClick);
-    on("DirViewMenu", &TKorvelMain::DirViewMenuClick);
-    on("SortBtn1", &TKorvelMain::SortBtn1Click);
-    on("SortBtn2", &TKorvelMain::SortBtn2Click);
-    on("RefreshBtn", &TKorvelMain::Refresh1Click);
-    on("Refresh1", &TKorvelMain::Refresh1Click);
-    on("Contents1", &TKorvelMain::Contents1Click);
-    on("HelpBtn", &TKorvelMain::Contents1Click);
-    on("About1", &TKorvelMain::About1Click);
-    on("PlugInSet1", &TKorvelMain::PlugInSet1Click);
-    on("PlugInSetBtn1", &TKorvelMain::PlugInSet1Click);
-    on("VerBtn", &TKorvelMain::About1Click);
-    on("Open1", &TKorvelMain::Open1Click);
-    on("SelectAll", &TKorvelMain::SelectAllClick);
-    on("StretchBtn", &TKorvelMain::StretchBtnClick);
-    on("StretchMenu", &TKorvelMain::StretchMenuClick);
-    connect(toolButton("NameViewBtn"), &QToolButton::clicked, this, &TKorvelMain::NameViewBtnClick);
-    toolButton("NameViewBtn")->setPopupMode(QToolButton::MenuButtonPopup);
-    connect(FileMenu, &QMenu::aboutToShow, this, &TKorvelMain::File1Click);
-    connect(EditMenu, &QMenu::aboutToShow, this, &TKorvelMain::File1Click);
-    connect(ViewMenu, &QMenu::aboutToShow, this, &TKorvelMain::Show1Click);
+    return rows;
 }
 
-void TKorvelMain::File1Click() {
-    const int n = selectedCount();
-    for (const char* name : {"Open1", "Copy2", "KCopy", "Move2", "Delete1", "Rename1", "NumberRN1"})
-        if (!action(name)->property("notYetBuilt").toBool()) action(name)->setEnabled(n != 0);
-    if (!action("Wall2")->property("notYetBuilt").toBool()) action("Wall2")->setEnabled(n == 1);
+void TKorvelMain::buildActions() {
+    std::map<In, QMenu*> menus = {{In::FileMenu, FileMenu}, {In::EditMenu, EditMenu}, {In::ViewMenu, ViewMenu},
+                                  {In::OptionMenu, OptionMenu}, {In::HelpMenu, HelpMenu}};
+    GridPopup = menus[In::GridPopup] = new QMenu(this);
+    GridPopup->setObjectName(QStringLiteral("GridPopup"));
+    PopupMenu1 = menus[In::TargetPopup] = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    DirPopup = menus[In::DirPopup] = new QMenu(this);
+    DirPopup->setObjectName(QStringLiteral("DirPopup"));
+    PaintBoxPopup = menus[In::PreviewPopup] = new QMenu(this);
+    PaintBoxPopup->setObjectName(QStringLiteral("PaintBoxPopup"));
+    auto* nameViews = new QActionGroup(this);
+    for (const ActionRow& row : actionRows()) {
+        if (!row.member) {
+            if (row.in == In::ToolBar) ToolBar1->addSeparator();
+            else menus.at(row.in)->addSeparator();
+            continue;
+        }
+        const QString caption = tr(row.caption);
+        QAction* a = nullptr;
+        if (row.opens != In::None) {
+            QMenu* sub = menus.at(row.in)->addMenu(caption);
+            menus[row.opens] = sub;
+            a = sub->menuAction();
+        } else if (row.in == In::ToolBar) {
+            a = new QAction(toolIcon(ToolIcon(row.icon)), caption, this);
+            a->setToolTip(caption);
+            ToolBar1->addAction(a);
+            ToolBar1->widgetForAction(a)->setObjectName(QString::fromLatin1(row.name));
+        } else {
+            a = menus.at(row.in)->addAction(caption);
+            if (row.icon >= 0) a->setIcon(toolIcon(ToolIcon(row.icon)));
+        }
+        a->setObjectName(QString::fromLatin1(row.name));
+        a->setCheckable(row.checkable);
+        if (row.shortcut) a->setShortcut(QKeySequence(QString::fromLatin1(row.shortcut)));
+        if (row.in == In::NameView) nameViews->addAction(a);
+        if (row.run) connect(a, &QAction::triggered, this, [this, run = row.run] { run(*this); });
+        actions_.*row.member = a;
+    }
+    NameViewMenu = menus.at(In::NameView);
+    QToolButton* nameViewButton = toolButton(actions_.NameViewBtn);
+    nameViewButton->setMenu(NameViewMenu);
+    nameViewButton->setPopupMode(QToolButton::MenuButtonPopup);
+    // Every menu shows the states of the moment.
+    for (const auto& [in, menu] : menus) connect(menu, &QMenu::aboutToShow, this, &TKorvelMain::updateActions);
 }
 
-void TKorvelMain::Show1Click() {
-    if (!action("Show1")->property("notYetBuilt").toBool()) action("Show1")->setEnabled(!FileList.empty());
-    const std::pair<const char*, const char*> mirror[] = {
-        {"StretchMenu", "StretchBtn"},   {"SubDirFindMenu", "SubDirFindBtn"}, {"NameViewMenu", "NameViewBtn"},
-        {"ShowCaptionMenu", "ShowCaptionBtn"}, {"DirViewMenu", "DirViewBtn"}, {"ShowDirMenu", "ShowDirBtn"}};
-    for (const auto& [menu, button] : mirror) action(menu)->setChecked(action(button)->isChecked());
+void TKorvelMain::updateActions() {
+    if (!actions_.CloseBtn) return;  // not built yet
+    const size_t marked = markedFiles().size();
+    for (const ActionRow& row : actionRows()) {
+        if (!row.member) continue;
+        const bool built = row.run || row.opens != In::None;
+        bool on = built;
+        switch (row.when) {
+            case When::Always: break;
+            case When::AnyMarked: on = on && marked != 0; break;
+            case When::OneMarked: on = on && marked == 1; break;
+            case When::Plugins: on = on && !PluginsSkipped; break;
+        }
+        (actions_.*row.member)->setEnabled(on);
+    }
+    const Actions& a = actions_;
+    for (QAction* x : {a.StretchBtn, a.StretchMenu, a.StretchChange}) x->setChecked(FullSize);
+    for (QAction* x : {a.DirViewBtn, a.DirViewMenu}) x->setChecked(FavoritesOnly);
+    for (QAction* x : {a.ShowDirBtn, a.ShowDirMenu}) x->setChecked(TreeHidden);
+    for (QAction* x : {a.SubDirFindBtn, a.SubDirFindMenu}) x->setChecked(SubDirSearch);
+    for (QAction* x : {a.ShowCaptionBtn, a.ShowCaptionMenu}) x->setChecked(ShowCaptions);
+    const std::array<QAction*, 4> views = {a.NameView1, a.NameView2, a.NameView3, a.NameView4};
+    for (int i = 0; i < 4; ++i) views[size_t(i)]->setChecked(NameView == i);
+    a.NameViewMenu->setChecked(false);  // its tool button is no toggle
 }
 
-void TKorvelMain::ShowDirBtnClick() {
-    const bool down = action("ShowDirBtn")->isChecked();
+// The menus' states are set when each menu opens.
+void TKorvelMain::File1Click() { updateActions(); }
+void TKorvelMain::Show1Click() { updateActions(); }
+
+void TKorvelMain::setTreeHidden(bool down) {
+    TreeHidden = down;
+    updateActions();
     QList<int> sizes = Splitter1->sizes();
     if (down) {
         SavedTreeWidth = sizes[0];
@@ -162,14 +321,12 @@ void TKorvelMain::ShowDirBtnClick() {
     DirTree1->setEnabled(!down);
 }
 
-void TKorvelMain::ShowDirMenuClick() {
-    QAction* menu = action("ShowDirMenu");
-    action("ShowDirBtn")->setChecked(menu->isChecked());
-    ShowDirBtnClick();
-}
+void TKorvelMain::ShowDirBtnClick() { setTreeHidden(actions_.ShowDirBtn->isChecked()); }
+void TKorvelMain::ShowDirMenuClick() { setTreeHidden(actions_.ShowDirMenu->isChecked()); }
 
-void TKorvelMain::ShowCaptionBtnClick() {
-    const bool down = action("ShowCaptionBtn")->isChecked();
+void TKorvelMain::setShowCaptions(bool down) {
+    ShowCaptions = down;
+    updateActions();
     for (QToolButton* b : FolderBtns) {
         b->setToolButtonStyle(down ? Qt::ToolButtonTextBesideIcon : Qt::ToolButtonIconOnly);
         if (down) {
@@ -181,25 +338,21 @@ void TKorvelMain::ShowCaptionBtnClick() {
     }
 }
 
-void TKorvelMain::ShowCaptionMenuClick() {
-    action("ShowCaptionBtn")->setChecked(action("ShowCaptionMenu")->isChecked());
-    ShowCaptionBtnClick();
-}
+void TKorvelMain::ShowCaptionBtnClick() { setShowCaptions(actions_.ShowCaptionBtn->isChecked()); }
+void TKorvelMain::ShowCaptionMenuClick() { setShowCaptions(actions_.ShowCaptionMenu->isChecked()); }
 
-void TKorvelMain::DirViewBtnClick() {
-    action("DirViewMenu")->setChecked(action("DirViewBtn")->isChecked());
+void TKorvelMain::setFavoritesOnly(bool on) {
+    FavoritesOnly = on;
+    updateActions();
     DirTree1->Reload();
 }
 
-void TKorvelMain::DirViewMenuClick() {
-    action("DirViewBtn")->setChecked(action("DirViewMenu")->isChecked());
-    DirTree1->Reload();
-}
+void TKorvelMain::DirViewBtnClick() { setFavoritesOnly(actions_.DirViewBtn->isChecked()); }
+void TKorvelMain::DirViewMenuClick() { setFavoritesOnly(actions_.DirViewMenu->isChecked()); }
 
 void TKorvelMain::NameViewClick(int mode) {
     NameView = mode;
-    const char* names[] = {"NameView1", "NameView2", "NameView3", "NameView4"};
-    action(names[mode])->setChecked(true);
+    updateActions();
     // The info mode only repaints; the next listing and the sort buttons use the new key.
     StringGrid1->repaintCells();
 }
@@ -220,112 +373,24 @@ void TKorvelMain::About1Click() {
                            tr("画像の整理と閲覧"));
 }
 
-void TKorvelMain::buildPopups() {
-    GridPopup = new QMenu(this);
-    GridPopup->setObjectName(QStringLiteral("GridPopup"));
-    connect(addMenuAction(GridPopup, "Open2", tr("関連付けで開く(&O)")), &QAction::triggered, this, &TKorvelMain::Open1Click);
-    GridPopup->addSeparator();
-    for (auto [name, caption] : {std::pair{"Copy3", tr("コピー(&C)")}, std::pair{"KCopyMenu2", tr("拡張コピー(&K)")},
-                                 std::pair{"Move3", tr("移動(&M)")}, std::pair{"Delete2", tr("削除(&D)")}}) {
-        QAction* a = addMenuAction(GridPopup, name, caption);
-        a->setEnabled(false);
-        a->setProperty("notYetBuilt", true);
-    }
-    GridPopup->addSeparator();
-    for (auto [name, caption] : {std::pair{"Rename2", tr("名前の変更(&R)")}, std::pair{"NumberRN2", tr("連番で変更(&N)")}}) {
-        QAction* a = addMenuAction(GridPopup, name, caption);
-        a->setEnabled(false);
-        a->setProperty("notYetBuilt", true);
-    }
-    GridPopup->addSeparator();
-    QMenu* wall = GridPopup->addMenu(tr("壁紙に設定(&W)"));
-    wall->menuAction()->setObjectName(QStringLiteral("Wall1"));
-    wall->menuAction()->setProperty("notYetBuilt", true);
-    addMenuAction(wall, "Wall_Tile", tr("並べて表示(&T)"));
-    addMenuAction(wall, "Wall_Center", tr("中央に表示(&C)"));
-    addMenuAction(wall, "Wall_Strech", tr("画面サイズ(&S)"));
-    addMenuAction(wall, "Wall_Fit", tr("画面サイズ（対比保持）(&F)"));
-    GridPopup->addSeparator();
-    connect(addMenuAction(GridPopup, "SelectAll2", tr("ｻﾑﾈｲﾙを全て選択(&A)")), &QAction::triggered, this,
-            &TKorvelMain::SelectAllClick);
-    connect(addMenuAction(GridPopup, "Property1", tr("プロパティ(&P)")), &QAction::triggered, this,
-            &TKorvelMain::Property1Click);
-
-    PopupMenu1 = new QMenu(this);
-    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    addMenuAction(PopupMenu1, "TargetPath1", QString())->setIcon(toolIcon(ToolIcon::SubFolders));
-    PopupMenu1->addSeparator();
-    for (auto [name, caption] : {std::pair{"Move1", tr("ここに移動(&M)")}, std::pair{"Copy1", tr("ここにｺﾋﾟｰ(&C)")}}) {
-        QAction* a = addMenuAction(PopupMenu1, name, caption);
-        a->setEnabled(false);
-        a->setProperty("notYetBuilt", true);
-    }
-    PopupMenu1->addSeparator();
-    addMenuAction(PopupMenu1, "CancelMenu", tr("ｷｬﾝｾﾙ(&T)"));
-
-    DirPopup = new QMenu(this);
-    DirPopup->setObjectName(QStringLiteral("DirPopup"));
-    addMenuAction(DirPopup, "TargetPath2", QString())->setIcon(toolIcon(ToolIcon::SubFolders));
-    DirPopup->addSeparator();
-    for (auto [name, caption] : {std::pair{"CreateDirMenu", tr("新規フォルダの作成(&C)")},
-                                 std::pair{"FRename1", tr("フォルダ名の変更(&M)")},
-                                 std::pair{"DeleteDirMenu", tr("このフォルダを削除(&D)")}}) {
-        QAction* a = addMenuAction(DirPopup, name, caption);
-        a->setEnabled(false);
-        a->setProperty("notYetBuilt", true);
-    }
-    DirPopup->addSeparator();
-    connect(addMenuAction(DirPopup, "AddFavMenu", tr("お気に入りに追加(&A)")), &QAction::triggered, this,
-            &TKorvelMain::AddFavMenuClick);
-    QAction* organise = addMenuAction(DirPopup, "EditFavMenu", tr("お気に入りの整理(&S)"));
-    organise->setEnabled(false);
-    organise->setProperty("notYetBuilt", true);
-    DirPopup->addSeparator();
-    connect(addMenuAction(DirPopup, "Property2", tr("プロパティ(&P)")), &QAction::triggered, this, [this] {
-        // The folder of the menu's title item, less one trailing "/" (the root stays "/").
-        std::string path = action("TargetPath2")->data().toByteArray().toStdString();
-        if (path.size() > 1 && path.back() == '/') path.pop_back();
-        if (!path.empty()) showShellProperties(path, this);
-    });
-
-    PaintBoxPopup = new QMenu(this);
-    PaintBoxPopup->setObjectName(QStringLiteral("PaintBoxPopup"));
-    connect(addMenuAction(PaintBoxPopup, "Open3", tr("関連付けで開く(&O)")), &QAction::triggered, this, &TKorvelMain::Open3Click);
-    PaintBoxPopup->addSeparator();
-    QAction* change = addMenuAction(PaintBoxPopup, "StretchChange", tr("表示の切替(&N)"));
-    change->setCheckable(true);
-    connect(change, &QAction::triggered, this, &TKorvelMain::StretchChangeClick);
-    QMenu* turn = PaintBoxPopup->addMenu(tr("画像の回転(&T)"));
-    turn->menuAction()->setObjectName(QStringLiteral("Turn"));
-    connect(addMenuAction(turn, "Turn1", tr("右90度(&R)")), &QAction::triggered, this, [this] { TurnClick(1); });
-    connect(addMenuAction(turn, "Turn2", tr("180度(&T)")), &QAction::triggered, this, [this] { TurnClick(2); });
-    connect(addMenuAction(turn, "Turn3", tr("左90度(&L)")), &QAction::triggered, this, [this] { TurnClick(3); });
-    QMenu* wall3 = PaintBoxPopup->addMenu(tr("壁紙に設定(&W)"));
-    wall3->menuAction()->setObjectName(QStringLiteral("Wall3"));
-    addMenuAction(wall3, "Wall_Tile2", tr("並べて表示(&T)"));
-    addMenuAction(wall3, "Wall_Center2", tr("中央に表示(&C)"));
-    addMenuAction(wall3, "Wall_Strech2", tr("画面サイズ(&S)"));
-    addMenuAction(wall3, "Wall_Fit2", tr("画面サイズ（対比保持）(&F)"));
-    wall3->menuAction()->setEnabled(false);
-    wall3->menuAction()->setProperty("notYetBuilt", true);
-    PaintBoxPopup->addSeparator();
-    connect(addMenuAction(PaintBoxPopup, "ClipImage", tr("ｸﾘｯﾌﾟﾎﾞｰﾄﾞへｺﾋﾟｰ(&C)")), &QAction::triggered, this,
-            &TKorvelMain::ClipImageClick);
-    connect(addMenuAction(PaintBoxPopup, "Property3", tr("プロパティ(&P)")), &QAction::triggered, this,
-            &TKorvelMain::Property3Click);
+void TKorvelMain::Property2Click() {
+    // The folder of the menu's title item, less one trailing "/" (the root stays "/").
+    std::string path = actions_.TargetPath2->data().toByteArray().toStdString();
+    if (path.size() > 1 && path.back() == '/') path.pop_back();
+    if (!path.empty()) showShellProperties(path, this);
 }
 
 void TKorvelMain::DirTree1RightClick(const QPoint& globalPos) {
     // The title shows the folder; the command uses its bytes.
     const std::string folder = DirTree1->SelectedPath();
-    action("TargetPath2")->setText(pathText(folder));
-    action("TargetPath2")->setData(QByteArray::fromStdString(folder));
+    actions_.TargetPath2->setText(pathText(folder));
+    actions_.TargetPath2->setData(QByteArray::fromStdString(folder));
     DirPopup->popup(globalPos);
 }
 
 void TKorvelMain::AddFavMenuClick() {
     // No duplicates; a full list loses its last item.
-    const QString path = action("TargetPath2")->text();
+    const QString path = actions_.TargetPath2->text();
     if (path.isEmpty() || ComboBox2->findText(path, Qt::MatchExactly | Qt::MatchCaseSensitive) >= 0) return;
     if (ComboBox2->count() >= 20) ComboBox2->removeItem(ComboBox2->count() - 1);
     ComboBox2->insertItem(0, path);

@@ -20,8 +20,8 @@ void TKorvelMain::loadPlugins() {
     // Shift held while Korvel starts loads no plug-in.
     hooks.skipHeld = [] { return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier); };
     hooks.onSkipped = [this] {
-        action("PlugInSet1")->setEnabled(false);
-        action("PlugInSetBtn1")->setEnabled(false);
+        PluginsSkipped = true;
+        updateActions();
         setWindowTitle(QStringLiteral("Korvel  No-PlugIn's"));
     };
     try {

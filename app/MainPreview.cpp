@@ -1,7 +1,5 @@
 // The preview pane: the deferred loader, fitting, painting, panning, rotation, clipboard,
 // opening with the default program and properties.
-#include <sys/stat.h>
-
 #include <QApplication>
 #include <QLabel>
 #include <QMenu>
@@ -14,10 +12,9 @@
 
 #include "app/KorvelMain.h"
 #include "app/ResizeWatcher.h"
+#include "browse/FolderScan.h"
 #include "browse/GridModel.h"
 #include "browse/ui/OrgStGrid.h"
-#include "base/Errors.h"
-#include "imaging/StretchUtils.h"
 #include "platform/PathText.h"
 #include "platform/QtImage.h"
 #include "platform/ShellServices.h"
@@ -34,8 +31,7 @@ void TKorvelMain::buildPreview() {
     ScrollBox1->setWidgetResizable(true);
     new ResizeWatcher(ScrollBox1, [this] { LayoutPreview(); });
     PaintBox1->onMouseDown = [this](QMouseEvent* e) {
-        if (e->button() == Qt::RightButton && !PreviewPath.empty() && previewBitmap()) {
-            action("StretchChange")->setChecked(action("StretchBtn")->isChecked());
+        if (e->button() == Qt::RightButton && !preview_.path().empty() && preview_.bitmap()) {
             PaintBoxPopup->popup(e->globalPosition().toPoint());
         }
         previewDrag_ = e->button() == Qt::LeftButton && FullSize;
@@ -50,18 +46,12 @@ void TKorvelMain::buildPreview() {
     };
     PaintBox1->onMouseUp = [this](QMouseEvent*) { previewDrag_ = false; };
     PaintBox1->onDblClick = [this] {
-        if (!FileList.empty() && !PreviewPath.empty()) openSubViewer(PreviewPath);
+        if (!FileList.empty() && !preview_.path().empty()) openSubViewer(preview_.path());
     };
 }
 
-const korvel::TBitmap* TKorvelMain::previewBitmap() const {
-    const korvel::TGraphic* g = PreviewPicture.graphic();
-    if (!g || g->empty()) return nullptr;
-    return g->raster();
-}
-
 void TKorvelMain::clearPreviewPanels() {
-    PreviewPath.clear();
+    preview_.forgetPath();
     for (int i = 1; i <= 4; ++i) StatusPanels[i]->clear();
 }
 
@@ -81,30 +71,27 @@ void TKorvelMain::ShowCellPreview(int col, int row) {
     if (col < 0 || row < 0) return;
     const size_t index = size_t(row) * size_t(StringGrid1->colCount()) + size_t(col);
     if (index >= FileList.size()) {
-        if (PreviewPicture.graphic()) {
-            PreviewPicture.setGraphic(nullptr);
+        if (preview_.picture().graphic()) {
+            preview_.picture().setGraphic(nullptr);
             LayoutPreview();
             clearPreviewPanels();
         }
         return;
     }
-    if (PreviewLoading || ThumbBusy) return;
+    if (preview_.loading() || ThumbBusy) return;
     const std::string path = FileList.path(index);
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0) {
+    const std::optional<korvel::TSeekFile> now = korvel::currentSeekFile(path);
+    if (!now) {
         clearPreviewPanels();
         reportVanishedFile();
         return;
     }
-    if (path == PreviewPath) return;
-    PreviewPath = path;
+    if (path == preview_.path()) return;
+    const uint64_t request = preview_.begin(path);
     StatusPanels[1]->setText(pathText(path));
-    StatusPanels[2]->setText(q(korvel::formatKiloBytes(korvel::seekFileSize(st.st_size))));
-    StatusPanels[3]->setText(q(korvel::formatDosTime(korvel::packDosDateTime(st.st_mtime))));
+    StatusPanels[2]->setText(q(korvel::formatKiloBytes(now->Size)));
+    StatusPanels[3]->setText(q(korvel::formatDosTime(now->Time)));
     // The loader hands its work to the next turn of the event loop, so input returns at once.
-    const quint64 request = ++previewCounter_;
-    previewRequest_ = request;
-    PreviewLoading = true;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     QTimer::singleShot(0, this, [this, path, request] {
         LoadPreviewImage(path, request);
@@ -112,27 +99,26 @@ void TKorvelMain::ShowCellPreview(int col, int row) {
     });
 }
 
-void TKorvelMain::LoadPreviewImage(const std::string& path, quint64 request) {
-    if (previewRequest_ != request) return;  // told to stop
-    try {
-        PreviewPicture.loadFromFile(path);
-        korvel::LoadPictureAsBitmap(PreviewPicture);
-        StatusPanels[4]->setText(QStringLiteral("%1x%2").arg(PreviewPicture.width()).arg(PreviewPicture.height()));
-    } catch (const std::exception&) {
-        previewRequest_ = 0;
-        PreviewPicture.setGraphic(nullptr);
-        clearPreviewPanels();
+void TKorvelMain::LoadPreviewImage(const std::string& path, uint64_t request) {
+    switch (preview_.load(path, request)) {
+        case korvel::PreviewModel::Load::Stopped: break;
+        case korvel::PreviewModel::Load::Loaded:
+            StatusPanels[4]->setText(
+                QStringLiteral("%1x%2").arg(preview_.picture().width()).arg(preview_.picture().height()));
+            break;
+        case korvel::PreviewModel::Load::Failed: clearPreviewPanels(); break;
     }
 }
 
 void TKorvelMain::PreviewLoaded() {
-    PreviewLoading = false;
+    preview_.loaded();
     LayoutPreview();
+    updateActions();
     QApplication::restoreOverrideCursor();
 }
 
 void TKorvelMain::LayoutPreview() {
-    const korvel::TBitmap* image = previewBitmap();
+    const korvel::TBitmap* image = preview_.bitmap();
     if (FullSize && image) {
         ScrollBox1->setWidgetResizable(false);
         PaintBox1->resize(image->width(), image->height());
@@ -145,46 +131,24 @@ void TKorvelMain::LayoutPreview() {
 
 void TKorvelMain::FitPreview() {
     PaintBox1->setCollapsed(Panel4->height() <= 1);
-    const korvel::TBitmap* image = previewBitmap();
-    if (!image) {
-        PreviewFitBitmap.clear();
-        PaintBox1->setShownImage({});
-        return;
-    }
-    const int pw = PaintBox1->width(), ph = PaintBox1->height(), iw = image->width(), ih = image->height();
-    if (FormReady == 2 && pw > 0 && ph > 0) {
-        int fw, fh;
-        if (double(pw) / iw >= double(ph) / ih) fw = int(int64_t(ph) * iw / ih), fh = ph;
-        else fw = pw, fh = int(int64_t(pw) * ih / iw);
-        PreviewFitBitmap = *image;
-        try {
-            korvel::StretchBitmap(PreviewFitBitmap, std::max(1, fw), std::max(1, fh));
-        } catch (const korvel::Exception&) {
-            PreviewFitBitmap.clear();
-        }
-    }
     // Painting only copies: the fitted copy, or the image at its own size.
-    const bool useFit = !FullSize && (PictFitFlg || iw > pw || ih > ph) && !PreviewFitBitmap.empty();
-    PaintBox1->setShownImage(toQImage(useFit ? PreviewFitBitmap : *image));
+    const korvel::TBitmap* shown =
+        preview_.shown(PaintBox1->width(), PaintBox1->height(), FullSize, PictFitFlg, FormReady == 2);
+    PaintBox1->setShownImage(shown ? toQImage(*shown) : QImage());
 }
 
-void TKorvelMain::StretchBtnClick() {
-    FullSize = action("StretchBtn")->isChecked();
+void TKorvelMain::setFullSize(bool on) {
+    FullSize = on;
+    updateActions();
     LayoutPreview();
 }
 
-void TKorvelMain::StretchMenuClick() {
-    action("StretchBtn")->setChecked(action("StretchMenu")->isChecked());
-    StretchBtnClick();
-}
-
-void TKorvelMain::StretchChangeClick() {
-    action("StretchBtn")->setChecked(!action("StretchBtn")->isChecked());
-    StretchBtnClick();
-}
+void TKorvelMain::StretchBtnClick() { setFullSize(actions_.StretchBtn->isChecked()); }
+void TKorvelMain::StretchMenuClick() { setFullSize(actions_.StretchMenu->isChecked()); }
+void TKorvelMain::StretchChangeClick() { setFullSize(!FullSize); }
 
 void TKorvelMain::TurnClick(int turn) {
-    auto* image = dynamic_cast<korvel::TBitmap*>(PreviewPicture.graphic());
+    auto* image = dynamic_cast<korvel::TBitmap*>(preview_.picture().graphic());
     if (!image || image->empty()) return;
     // Only the shown image turns; the file stays as it is.
     const TurnKind kind = turn == 1 ? TurnKind::Right90 : turn == 2 ? TurnKind::Half : TurnKind::Left90;
@@ -193,11 +157,11 @@ void TKorvelMain::TurnClick(int turn) {
 
 void TKorvelMain::ClipImageClick() {
     // The file's image as decoded goes to the clipboard, not the turned view.
-    if (previewBitmap()) CopyFileImageToClipboard(PreviewPath, this);
+    if (preview_.bitmap()) CopyFileImageToClipboard(preview_.path(), this);
 }
 
 void TKorvelMain::Open3Click() {
-    if (previewBitmap() && !PreviewPath.empty()) openWithDefaultProgram(PreviewPath);
+    if (preview_.bitmap() && !preview_.path().empty()) openWithDefaultProgram(preview_.path());
 }
 
 void TKorvelMain::Open1Click() {
@@ -205,7 +169,7 @@ void TKorvelMain::Open1Click() {
 }
 
 void TKorvelMain::Property3Click() {
-    if (!PreviewPath.empty()) showShellProperties(PreviewPath, this);
+    if (!preview_.path().empty()) showShellProperties(preview_.path(), this);
 }
 
 std::ptrdiff_t TKorvelMain::firstSelectedFile() const {

@@ -1,6 +1,4 @@
 // Sub-viewer windows and the wallpaper commands of the main window.
-#include <QMenu>
-
 #include "app/KorvelMain.h"
 #include "fileops/WallpaperBitmap.h"
 #include "view/SubFrm.h"
@@ -18,20 +16,5 @@ void TKorvelMain::wallpaperFromSelection(int mode) {
 }
 
 void TKorvelMain::wallpaperFromPreview(int mode) {
-    if (const korvel::TBitmap* shown = previewBitmap()) setWallpaperFromBitmap(*shown, korvel::WallpaperMode(mode), this);
-}
-
-void TKorvelMain::connectWallpaperItems() {
-    const char* fromSelection[][4] = {{"Wall_Tile1", "Wall_Center1", "Wall_Strech1", "Wall_Fit1"},
-                                      {"Wall_Tile", "Wall_Center", "Wall_Strech", "Wall_Fit"}};
-    const korvel::WallpaperMode modes[] = {korvel::WallpaperMode::Tile, korvel::WallpaperMode::Center,
-                                           korvel::WallpaperMode::Stretch, korvel::WallpaperMode::Fit};
-    for (auto& names : fromSelection)
-        for (int i = 0; i < 4; ++i)
-            connect(action(names[i]), &QAction::triggered, this, [this, m = int(modes[i])] { wallpaperFromSelection(m); });
-    const char* fromPreview[] = {"Wall_Tile2", "Wall_Center2", "Wall_Strech2", "Wall_Fit2"};
-    for (int i = 0; i < 4; ++i)
-        connect(action(fromPreview[i]), &QAction::triggered, this, [this, m = int(modes[i])] { wallpaperFromPreview(m); });
-    for (const char* name : {"Wall1", "Wall2", "Wall3"}) action(name)->setProperty("notYetBuilt", false);
-    action("Wall3")->setEnabled(true);
+    if (const korvel::TBitmap* shown = preview_.bitmap()) setWallpaperFromBitmap(*shown, korvel::WallpaperMode(mode), this);
 }

@@ -131,6 +131,27 @@ ListResult ScanFolder(const std::string& folder, const ExtensionSet& extensions,
     return result;
 }
 
+std::optional<TSeekFile> currentSeekFile(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    TSeekFile seek;
+    seek.Size = seekFileSize(st.st_size);
+    seek.Time = packDosDateTime(st.st_mtime);
+    return seek;
+}
+
+bool isExistingFolder(const std::string& path) {
+    struct stat st;
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+size_t removeVanishedFiles(FileList& list) {
+    return list.removeIf([](const FileEntry& e) {
+        struct stat st;
+        return ::stat(e.path.c_str(), &st) != 0;
+    });
+}
+
 ListResult ListFolder(FileList& list, const std::string& folder, ListMode mode, const ListOptions& options) {
     if (mode == ListMode::Replace) list.clear();
     const ExtensionSet extensions(options.mask);

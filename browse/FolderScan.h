@@ -7,6 +7,7 @@
 // SubDirSearch.
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "browse/ExtensionSet.h"
@@ -58,5 +59,13 @@ ListResult ListFolder(FileList& list, const std::string& folder, ListMode mode, 
 // above and that known does not hold (known may be null). No sorting.
 ListResult ScanFolder(const std::string& folder, const ExtensionSet& extensions, const ListOptions& options,
                       const FileList* known, std::vector<FileEntry>& found);
+
+// A file's size and last-write time as they are now (links followed); nullopt when the path
+// names nothing.
+std::optional<TSeekFile> currentSeekFile(const std::string& path);
+// True when path names an existing folder (links followed).
+bool isExistingFolder(const std::string& path);
+// Removes the entries whose files are gone; returns how many went.
+size_t removeVanishedFiles(FileList& list);
 
 }  // namespace korvel

@@ -37,6 +37,25 @@ std::vector<size_t> GridMarks::markedFiles(size_t fileCount) const {
     return out;
 }
 
+bool GridPointerMarks::leftPress(GridMarks& marks, GridCell cell, bool shift, int colCount) {
+    const GridCell previous = last_;
+    last_ = cell;
+    const size_t index = size_t(cell.row) * size_t(colCount) + size_t(cell.col);
+    const bool nowMarked = !marks.marked(index);
+    marks.set(index, nowMarked);
+    if (shift && previous.col >= 0 && previous.row >= 0) marks.markRect(previous, cell, colCount);
+    return nowMarked;
+}
+
+bool GridPointerMarks::rightPress(GridMarks& marks, GridCell cell, int colCount) {
+    last_ = cell;
+    const size_t index = size_t(cell.row) * size_t(colCount) + size_t(cell.col);
+    if (marks.marked(index)) return false;
+    marks.clear();
+    marks.set(index, true);
+    return true;
+}
+
 void markRange(GridMarks& marks, const GridRange& range, int colCount) {
     marks.clear();
     marks.markRect(range.anchor, range.current, colCount);

@@ -57,6 +57,31 @@ struct GridRange {
 // After an arrow key exactly the block between the anchor and the current cell is marked.
 void markRange(GridMarks& marks, const GridRange& range, int colCount);
 
+// The grid's marking by the pointer. Every press is remembered as the corner of the next
+// Shift+press's block; presses outside the cells are remembered too and anchor no block.
+class GridPointerMarks {
+public:
+    // A left press on a cell: an unmarked cell becomes marked (true: it is to be previewed), a
+    // marked one unmarked; with Shift the block from the previously pressed cell is marked too.
+    bool leftPress(GridMarks& marks, GridCell cell, bool shift, int colCount);
+    // A right press on a file's cell: an unmarked cell becomes the only mark (true: the current
+    // cell moves there); a marked cell keeps every mark.
+    bool rightPress(GridMarks& marks, GridCell cell, int colCount);
+    // A press outside the cells, or on a cell a drag starts from.
+    void otherPress(GridCell cell) { last_ = cell; }
+    // A new listing: the next Shift+press reaches back to the first cell.
+    void forget() { last_ = {}; }
+
+private:
+    GridCell last_;
+};
+
+// Whether the pointer at (x, y) lies on the drag handle of a cell at (left, top), size pixels
+// wide: its bottom-right 8 x 6 corner.
+inline bool inCornerMark(int x, int y, int left, int top, int size) {
+    return x >= left + size - 8 && x <= left + size && y >= top + size - 6 && y <= top + size;
+}
+
 // Where the selection goes before an arrow key's own move, so that Right in the last column
 // continues on the next row and Left in column 0 on the previous row.
 GridCell wrapArrow(GridCell selection, bool rightKey, int colCount, int rowCount);

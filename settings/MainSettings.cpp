@@ -2,6 +2,8 @@
 
 #include "base/IniFile.h"
 
+#include <algorithm>
+
 namespace korvel {
 
 namespace {
@@ -18,6 +20,30 @@ std::string n(const char* key, int i) { return key + std::to_string(i); }
 }  // namespace
 
 int InfoHeightFor(int thumbSize) { return thumbSize >= 100 ? 20 : thumbSize / 5; }
+
+std::array<int, kBandCount> bandOrder(const std::array<int, kBandCount>& ids) {
+    std::array<bool, kBandCount> used{};
+    std::array<int, kBandCount> order{};
+    int n = 0;
+    for (int id : ids)
+        if (id >= 0 && id < kBandCount && !used[size_t(id)]) used[size_t(id)] = true, order[size_t(n++)] = id;
+    for (int id = 0; id < kBandCount; ++id)
+        if (!used[size_t(id)]) order[size_t(n++)] = id;
+    return order;
+}
+
+void storeBands(MainSettings& s, const std::array<BandPlace, kBandCount>& places) {
+    std::array<int, kBandCount> ids{0, 1, 2, 3, 4};
+    std::sort(ids.begin(), ids.end(), [&](int a, int b) {
+        const BandPlace &pa = places[size_t(a)], &pb = places[size_t(b)];
+        return pa.y != pb.y ? pa.y < pb.y : pa.x < pb.x;
+    });
+    for (size_t i = 0; i < size_t(kBandCount); ++i) {
+        s.coolId[i] = ids[i];
+        s.coolWidth[i] = places[size_t(ids[i])].width;
+        if (i > 0) s.coolBreak[i] = places[size_t(ids[i])].y != places[size_t(ids[i - 1])].y;
+    }
+}
 
 MainSettings readMainSettings(const IniFile& ini) {
     MainSettings s;

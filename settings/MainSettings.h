@@ -54,6 +54,17 @@ int InfoHeightFor(int thumbSize);
 // when [Window] WindOption is on.
 MainSettings readMainSettings(const IniFile& ini);
 
+// The bands in a stored order: each identifier once, in the order given; identifiers that are
+// missing, repeated or out of range leave their places to the rest in design order.
+std::array<int, kBandCount> bandOrder(const std::array<int, kBandCount>& ids);
+// Where a band (by identifier) stands in the window.
+struct BandPlace {
+    int x = 0, y = 0, width = 0;
+};
+// Stores the bands as the user left them: top to bottom, left to right, each with its width and
+// a break where it starts a row of its own.
+void storeBands(MainSettings& s, const std::array<BandPlace, kBandCount>& places);
+
 // Writes the keys the main window owns at close, in their fixed order. Path is written unless
 // [Window] opFolderFlg in the file is on; history is written empty when [History] Flag is on.
 void writeMainSettings(IniFile& ini, const MainSettings& s);

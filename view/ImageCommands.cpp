@@ -1,10 +1,10 @@
 #include "view/ImageCommands.h"
 #include "platform/BusyCursor.h"
+#include "platform/ErrorBox.h"
 
 #include <QApplication>
 #include <QLocale>
 #include <QMessageBox>
-#include <new>
 
 #include "imaging/Bitmap.h"
 #include "base/Errors.h"
@@ -27,21 +27,13 @@ std::unique_ptr<korvel::TBitmap> turned(const korvel::TBitmap& image, TurnKind k
 
 bool TurnShownImage(korvel::TBitmap& image, TurnKind kind, QWidget* parent) {
     if (image.empty()) return false;
-    bool ok = false;
-    {
+    return runOrReport(parent, {QMessageBox::Critical, QObject::tr("エラー"), QObject::tr("画像を回転出来ません。")}, [&] {
         BusyCursor busy;
-        try {
-            std::unique_ptr<korvel::TBitmap> result = turned(image, kind);
-            if (result) {
-                image = std::move(*result);
-                ok = true;
-            }
-        } catch (const korvel::Exception&) {
-        } catch (const std::bad_alloc&) {
-        }
-    }
-    if (!ok) QMessageBox::critical(parent, QObject::tr("エラー"), QObject::tr("画像を回転出来ません。"), QMessageBox::Ok);
-    return ok;
+        std::unique_ptr<korvel::TBitmap> result = turned(image, kind);
+        if (!result) return false;
+        image = std::move(*result);
+        return true;
+    });
 }
 
 korvel::TBitmap LoadImageAsBitmap(const std::string& path) {
@@ -57,19 +49,14 @@ korvel::TBitmap LoadImageAsBitmap(const std::string& path) {
 }
 
 bool CopyFileImageToClipboard(const std::string& path, QWidget* parent) {
-    bool ok = false;
-    try {
-        korvel::TPicture picture;
-        picture.loadFromFile(path);
-        korvel::LoadPictureAsBitmap(picture);
-        const korvel::TBitmap* raster = picture.graphic() ? picture.graphic()->raster() : nullptr;
-        ok = raster && copyImageToClipboard(*raster);
-    } catch (const korvel::Exception&) {
-    } catch (const std::bad_alloc&) {
-    }
-    if (!ok)
-        QMessageBox::warning(parent, QStringLiteral("Copy Error"), QObject::tr("クリップボードへコピー出来ませんでした。"));
-    return ok;
+    return runOrReport(parent, {QMessageBox::Warning, QStringLiteral("Copy Error"), QObject::tr("クリップボードへコピー出来ませんでした。")},
+                       [&] {
+                           korvel::TPicture picture;
+                           picture.loadFromFile(path);
+                           korvel::LoadPictureAsBitmap(picture);
+                           const korvel::TBitmap* raster = picture.graphic() ? picture.graphic()->raster() : nullptr;
+                           return raster && copyImageToClipboard(*raster);
+                       });
 }
 
 QString zoomText(float zoom) { return QString::number(double(zoom), 'g', QLocale::FloatingPointShortest); }

@@ -14,9 +14,8 @@
 #include <QVBoxLayout>
 #include <QWindow>
 #include <cmath>
-#include <new>
 
-#include "base/Errors.h"
+#include "platform/ErrorBox.h"
 #include "platform/PathText.h"
 #include "platform/QtImage.h"
 #include "view/PaintBox.h"
@@ -117,12 +116,11 @@ void TKorvelSubFrm::buildPopupMenu() {
 }
 
 bool TKorvelSubFrm::LoadSubImage(const std::string& path) {
-    try {
-        SubImage = LoadImageAsBitmap(path);
+    if (coreSucceeds([&] {
+            SubImage = LoadImageAsBitmap(path);
+            return true;
+        }))
         return true;
-    } catch (const korvel::Exception&) {
-    } catch (const std::bad_alloc&) {
-    }
     SubImage.clear();
     return false;
 }

@@ -1,9 +1,6 @@
 #include "browse/ui/DirTree.h"
 #include "platform/BusyCursor.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <QApplication>
 #include <QFileIconProvider>
 #include <QMouseEvent>
@@ -14,6 +11,7 @@
 
 #include "browse/Collation.h"
 #include "browse/Drives.h"
+#include "browse/FolderTree.h"
 #include "base/Errors.h"
 #include "platform/PathText.h"
 
@@ -23,15 +21,6 @@ constexpr int kPathRole = Qt::UserRole;
 constexpr int kReadRole = Qt::UserRole + 1;
 
 bool isPlaceholder(const QTreeWidgetItem* item) { return item->data(0, kPathRole).toByteArray().isEmpty(); }
-
-bool isFolder(const std::string& folder, const dirent* e) {
-    if (e->d_type == DT_DIR) return true;
-    if (e->d_type != DT_UNKNOWN && e->d_type != DT_LNK) return false;
-    struct stat st;
-    return ::stat((folder + e->d_name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool dotEntry(const char* n) { return n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)); }
 
 std::string readMounts() {
     std::ifstream in("/proc/self/mounts");
@@ -70,18 +59,7 @@ bool TDirTree::accept(const std::string& path) const {
 }
 
 bool TDirTree::hasSubfolders(const std::string& path) const {
-    DIR* d = ::opendir(path.c_str());
-    if (!d) return false;
-    bool found = false;
-    while (const dirent* e = ::readdir(d)) {
-        if (dotEntry(e->d_name) || !isFolder(path, e)) continue;
-        if (accept(path + e->d_name + "/")) {
-            found = true;
-            break;
-        }
-    }
-    ::closedir(d);
-    return found;
+    return korvel::hasSubfolder(path, [this](const std::string& p) { return accept(p); });
 }
 
 void TDirTree::setPlaceholder(QTreeWidgetItem* item) {
@@ -115,12 +93,8 @@ void TDirTree::readChildren(QTreeWidgetItem* item) {
     for (int i = item->childCount() - 1; i >= 0; --i)
         if (isPlaceholder(item->child(i))) delete item->takeChild(i);
     const std::string path = nodePath(item);
-    std::vector<std::string> names;
-    if (DIR* d = ::opendir(path.c_str())) {
-        while (const dirent* e = ::readdir(d))
-            if (!dotEntry(e->d_name) && isFolder(path, e) && accept(path + e->d_name + "/")) names.push_back(e->d_name);
-        ::closedir(d);
-    }
+    const std::vector<std::string> names =
+        korvel::listSubfolders(path, [this](const std::string& p) { return accept(p); });
     for (const std::string& name : names) {
         // A node added for a new folder before this folder was read is kept.
         bool present = false;

@@ -59,9 +59,8 @@ class GridKeysTest : public QObject {
         w_->resize(900, 700);
         w_->show();
         w_->activateWindow();
-        if (!QTest::qWaitForWindowActive(w_.get())) return false;
-        w_->FormActivate();
-        w_->StringGrid1->setFocus();
+        if (!QTest::qWaitForWindowActive(w_.get()) || !QTest::qWaitFor([&] { return w_->formReady() == 2; })) return false;
+        w_->grid()->setFocus();
         return waitPreview(*w_);
     }
 
@@ -107,14 +106,14 @@ private slots:
         TKorvelMain& w = *w_;
         if (marked == 2) clickCell(w, 1, Qt::ControlModifier);
         QCOMPARE(int(w.markedFiles().size()), marked);
-        w.ComboBox1->insertItem(1, pics_.path() + "/sub/");  // B goes back to this folder
-        w.FolderBtns[2]->setToolTip(pics_.path() + "/sub/");
+        w.historyBox()->insertItem(1, pics_.path() + "/sub/");  // B goes back to this folder
+        w.quickFolderButton(2)->setToolTip(pics_.path() + "/sub/");
         pointAtCell(w, 0);
         QSignalSpy listings(&w, &TKorvelMain::folderListed);
         QSignalSpy clips(QApplication::clipboard(), &QClipboard::dataChanged);
-        QSignalSpy popups(w.PopupMenu1, &QMenu::aboutToShow);
-        QTimer::singleShot(100, w.PopupMenu1, &QMenu::close);
-        QTest::keyClick(w.StringGrid1, Qt::Key(key), Qt::KeyboardModifiers(mods));
+        QSignalSpy popups(w.targetPopup(), &QMenu::aboutToShow);
+        QTimer::singleShot(100, w.targetPopup(), &QMenu::close);
+        QTest::keyClick(w.grid(), Qt::Key(key), Qt::KeyboardModifiers(mods));
         QCoreApplication::processEvents();
         QTEST(int(openSubViewers().size()), "viewers");
         QTEST(int(listings.count()), "listings");
@@ -127,7 +126,7 @@ private slots:
     void shiftArrowsExtendTheRange() {
         QVERIFY(openWindow(20));
         TKorvelMain& w = *w_;
-        QVERIFY(w.StringGrid1->colCount() >= 4);
+        QVERIFY(w.grid()->colCount() >= 4);
         clickCell(w, 1);
         struct Step {
             Qt::Key key;
@@ -142,31 +141,31 @@ private slots:
             {Qt::Key_Up, Qt::ShiftModifier, {{1, 0}, {1, 1}}},  // the anchor moved with the plain key
         };
         for (const Step& s : steps) {
-            QTest::keyClick(w.StringGrid1, s.key, s.mods);
+            QTest::keyClick(w.grid(), s.key, s.mods);
             std::vector<size_t> expected;
-            for (korvel::GridCell c : s.marked) expected.push_back(size_t(c.row * w.StringGrid1->colCount() + c.col));
+            for (korvel::GridCell c : s.marked) expected.push_back(size_t(c.row * w.grid()->colCount() + c.col));
             QCOMPARE(w.markedFiles(), expected);
         }
         QVERIFY(waitPreview(w));
-        QCOMPARE(w.StatusPanels[1]->text(), pics_.path() + "/img01.bmp");  // the current cell
+        QCOMPARE(w.statusPanel(1)->text(), pics_.path() + "/img01.bmp");  // the current cell
     }
 
     void infoModeChangeRepaintsTheCells() {
         QVERIFY(openWindow(9));
         TKorvelMain& w = *w_;
-        auto* paints = new PaintCounter(w.StringGrid1->viewport());
+        auto* paints = new PaintCounter(w.grid()->viewport());
         QCoreApplication::processEvents();
         paints->count = 0;
-        QToolButton* button = w.toolButton("NameViewBtn");
+        QToolButton* button = w.toolButton(w.actions().NameViewBtn);
         QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(4, button->height() / 2));
-        QCOMPARE(w.NameView, 1);
+        QCOMPARE(w.nameView(), 1);
         QVERIFY(QTest::qWaitFor([&] { return paints->count > 0; }, 500));
     }
 
     void resizeKeepsTheCurrentCellInView() {
         QVERIFY(openWindow(30));
         TKorvelMain& w = *w_;
-        TOrgStGrid* g = w.StringGrid1;
+        TOrgStGrid* g = w.grid();
         for (int i = 0; i < 3; ++i) QTest::keyClick(g, Qt::Key_Down);
         QVERIFY(waitPreview(w));
         QCOMPARE(g->selection().row, 3);
@@ -181,8 +180,8 @@ private slots:
     void fileCountFitsItsPanel() {
         QVERIFY(openWindow(0));
         for (int i = 0; i < 1234; ++i) writeSolidBmp(pics_.path() + QStringLiteral("/f%1.bmp").arg(i), 1, 1);
-        QTest::keyClick(w_->StringGrid1, Qt::Key_R);
-        QLabel* panel = w_->StatusPanels[0];
+        QTest::keyClick(w_->grid(), Qt::Key_R);
+        QLabel* panel = w_->statusPanel(0);
         QCOMPARE(panel->text(), QStringLiteral("1,234Files"));
         // A framed label indents its text by half an "x" on the aligned side.
         const QFontMetrics fm(panel->font());
@@ -205,11 +204,13 @@ private slots:
         writeSolidBmp(pics_.path() + "/" + name, 20, 200, 0x00FF00);  // a full-height green thumbnail
         writeSolidBmp(pics_.path() + "/0.bmp", 8, 8);                  // cell 0 stays marked
         TKorvelMain& w = *w_;
-        w.NameViewClick(nameView);
-        QTest::keyClick(w.StringGrid1, Qt::Key_R);
-        QCOMPARE(int(w.FileList.size()), 2);
-        const QRect cell = w.StringGrid1->cellRect({1, 0});
-        const QImage shot = w.StringGrid1->viewport()->grab().toImage();
+        const std::array<QAction*, 4> views = {w.actions().NameView1, w.actions().NameView2, w.actions().NameView3,
+                                               w.actions().NameView4};
+        views[size_t(nameView)]->trigger();
+        QTest::keyClick(w.grid(), Qt::Key_R);
+        QCOMPARE(int(w.fileList().size()), 2);
+        const QRect cell = w.grid()->cellRect({1, 0});
+        const QImage shot = w.grid()->viewport()->grab().toImage();
         // The same text drawn without any bound, at the width the cell gives it.
         const auto size = int32_t(QFileInfo(pics_.path() + "/" + name).size());
         const QString text = nameView == 0 ? name
@@ -219,9 +220,9 @@ private slots:
         ref.fill(Qt::white);
         {
             QPainter p(&ref);
-            p.setFont(w.StringGrid1->viewport()->font());
+            p.setFont(w.grid()->viewport()->font());
             p.setPen(Qt::black);
-            p.drawText(QRect(0, 0, cell.width() - w.InfoHeight / 3 - 1, 200), Qt::TextWrapAnywhere, text);
+            p.drawText(QRect(0, 0, cell.width() - w.infoHeight() / 3 - 1, 200), Qt::TextWrapAnywhere, text);
         }
         const int want = inkIn(ref, ref.rect());
         QVERIFY(want > 0);

@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWindow>
+#include <QToolButton>
 #include <QtTest>
 #include <fstream>
 
@@ -27,6 +28,7 @@
 #include "imaging/Bitmap.h"
 #include "formats/Picture.h"
 #include "platform/PathText.h"
+#include "tests/support/GridWindow.h"
 #include "tests/support/UiSupport.h"
 #include "view/SubFrm.h"
 
@@ -47,15 +49,8 @@ public slots:
 
 std::vector<size_t> marked(TKorvelMain& w) { return w.markedFiles(); }
 
-void clickCell(TKorvelMain& w, size_t index, Qt::KeyboardModifiers mods = {}, Qt::MouseButton button = Qt::LeftButton) {
-    TOrgStGrid* g = w.StringGrid1;
-    const korvel::GridCell cell{int(index % size_t(g->colCount())), int(index / size_t(g->colCount()))};
-    QTest::mouseClick(g->viewport(), button, mods, g->cellRect(cell).center());
-}
-
-bool waitPreview(TKorvelMain& w) {
-    return QTest::qWaitFor([&] { return !w.PreviewLoading; }, 3000);
-}
+using korvel::testing::clickCell;
+using korvel::testing::waitPreview;
 
 }  // namespace
 
@@ -64,25 +59,30 @@ class GridPreviewTest : public QObject {
     QTemporaryDir config_, pics_;
     std::unique_ptr<TKorvelMain> w_;
 
+    void openWindow() {
+        w_ = std::make_unique<TKorvelMain>(QStringList{pics_.path()});
+        w_->resize(900, 700);
+        w_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w_.get()));
+        QTRY_COMPARE(w_->formReady(), 2);
+        waitPreview(*w_);
+    }
+
 private slots:
     void init() {
         qputenv("KORVEL_CONFIG_DIR", config_.path().toUtf8());
         QDir(pics_.path()).removeRecursively();
         QDir().mkpath(pics_.path());
         for (int i = 0; i < 9; ++i) writeImage(pics_.path() + QStringLiteral("/img%1.bmp").arg(i), 64, 48);
-        w_ = std::make_unique<TKorvelMain>(QStringList{pics_.path()});
-        w_->resize(900, 700);
-        w_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w_.get()));
-        w_->FormActivate();
-        waitPreview(*w_);
+        QFile::remove(config_.path() + "/Korvel.ini");
+        openWindow();
     }
     void cleanup() { w_.reset(); }
 
     void listingMarksTheFirstCell() {
-        QCOMPARE(int(w_->FileList.size()), 9);
+        QCOMPARE(int(w_->fileList().size()), 9);
         QCOMPARE(marked(*w_), std::vector<size_t>{0});
-        QVERIFY(w_->StringGrid1->colCount() >= 2);
+        QVERIFY(w_->grid()->colCount() >= 2);
     }
 
     void mouseMarkingRules() {
@@ -93,15 +93,15 @@ private slots:
         QCOMPARE(marked(w), (std::vector<size_t>{1, 2}));
         clickCell(w, 1, Qt::ControlModifier);
         QCOMPARE(marked(w), std::vector<size_t>{2});  // Ctrl+click on a marked cell unmarks it
-        const int cols = w.StringGrid1->colCount();
+        const int cols = w.grid()->colCount();
         clickCell(w, 0);
         clickCell(w, size_t(cols + 1), Qt::ShiftModifier);  // the block between two clicks
         QCOMPARE(marked(w), (std::vector<size_t>{0, 1, size_t(cols), size_t(cols + 1)}));
         // Right-clicking a marked cell keeps all marks; an unmarked one leaves only itself.
-        QTimer::singleShot(50, w.GridPopup, &QMenu::close);
+        QTimer::singleShot(50, w.gridPopup(), &QMenu::close);
         clickCell(w, 1, {}, Qt::RightButton);
         QCOMPARE(marked(w).size(), size_t(4));
-        QTimer::singleShot(50, w.GridPopup, &QMenu::close);
+        QTimer::singleShot(50, w.gridPopup(), &QMenu::close);
         clickCell(w, 5, {}, Qt::RightButton);
         QCOMPARE(marked(w), std::vector<size_t>{5});
     }
@@ -109,28 +109,28 @@ private slots:
     void previewLoadsAndFillsTheStatusBar() {
         TKorvelMain& w = *w_;
         clickCell(w, 3);
-        QVERIFY(w.PreviewLoading || !w.StatusPanels[1]->text().isEmpty());
+        QVERIFY(w.previewLoading() || !w.statusPanel(1)->text().isEmpty());
         QVERIFY(waitPreview(w));
-        QCOMPARE(w.StatusPanels[1]->text(), pics_.path() + "/img3.bmp");
-        QCOMPARE(w.StatusPanels[2]->text(), QStringLiteral("10KB"));
-        QCOMPARE(w.StatusPanels[4]->text(), QStringLiteral("64x48"));
+        QCOMPARE(w.statusPanel(1)->text(), pics_.path() + "/img3.bmp");
+        QCOMPARE(w.statusPanel(2)->text(), QStringLiteral("10KB"));
+        QCOMPARE(w.statusPanel(4)->text(), QStringLiteral("64x48"));
         // Pressing the previewed cell again keeps a turned image turned.
-        w.TurnClick(1);
-        QCOMPARE(w.PreviewPicture.width(), 48);
+        w.actions().Turn1->trigger();
+        QCOMPARE(w.previewGraphic()->width(), 48);
         clickCell(w, 3);
         QVERIFY(waitPreview(w));
-        QCOMPARE(w.PreviewPicture.width(), 48);
+        QCOMPARE(w.previewGraphic()->width(), 48);
     }
 
     void arrowKeysWrapAndMark() {
         TKorvelMain& w = *w_;
-        const int cols = w.StringGrid1->colCount();
+        const int cols = w.grid()->colCount();
         clickCell(w, size_t(cols - 1));
         waitPreview(w);
-        w.StringGrid1->setFocus();
-        QTest::keyClick(w.StringGrid1, Qt::Key_Right);
+        w.grid()->setFocus();
+        QTest::keyClick(w.grid(), Qt::Key_Right);
         QCOMPARE(marked(w), std::vector<size_t>{size_t(cols)});
-        QTest::keyClick(w.StringGrid1, Qt::Key_Left);
+        QTest::keyClick(w.grid(), Qt::Key_Left);
         QCOMPARE(marked(w), std::vector<size_t>{size_t(cols - 1)});
     }
 
@@ -139,8 +139,8 @@ private slots:
         std::ofstream((pics_.path() + "/img4.bmp").toStdString(), std::ios::trunc) << "not a bitmap at all";
         clickCell(w, 4);
         QVERIFY(waitPreview(w));
-        for (int i = 1; i <= 4; ++i) QVERIFY(w.StatusPanels[i]->text().isEmpty());
-        QVERIFY(!w.PreviewPicture.graphic());
+        for (int i = 1; i <= 4; ++i) QVERIFY(w.statusPanel(i)->text().isEmpty());
+        QVERIFY(!w.previewGraphic());
     }
 
     void vanishedFileIsReportedAndPruned_data() {
@@ -163,19 +163,19 @@ private slots:
         // resize event is over, and pruning the list afterwards must leave a working grid.
         if (byResize) {
             resizing = true;
-            w.Splitter2->resize(w.Splitter2->width() + 3, w.Splitter2->height() + 2);
+            w.gridSplitter()->resize(w.gridSplitter()->width() + 3, w.gridSplitter()->height() + 2);
             resizing = false;
         } else {
             clickCell(w, 6);
         }
-        QTRY_COMPARE(int(w.FileList.size()), 8);
+        QTRY_COMPARE(int(w.fileList().size()), 8);
         QCOMPARE(box.seen, 1);
         QVERIFY(!boxInsideResize);
         QCOMPARE(box.title + "|" + box.text, QStringLiteral("FileNotFound|選択したファイルは見つかりませんでした。"));
         w.resize(w.width() - 5, w.height() - 4);
         clickCell(w, 6);  // now img7
         QVERIFY(waitPreview(w));
-        QCOMPARE(w.StatusPanels[1]->text(), pics_.path() + "/img7.bmp");
+        QCOMPARE(w.statusPanel(1)->text(), pics_.path() + "/img7.bmp");
         QCOMPARE(box.seen, 1);
     }
 
@@ -185,8 +185,8 @@ private slots:
         QCoreApplication::processEvents();
         clickCell(w, 1);
         clickCell(w, 2, Qt::ControlModifier);
-        QCursor::setPos(w.StringGrid1->viewport()->mapToGlobal(w.StringGrid1->cellRect({1, 0}).center()));
-        w.StringGrid1DblClick();
+        QCursor::setPos(w.grid()->viewport()->mapToGlobal(w.grid()->cellRect({1, 0}).center()));
+        QTest::keyClick(w.grid(), Qt::Key_S);  // S opens as a double click does
         QCOMPARE(openSubViewers().size(), 2);
         for (TKorvelSubFrm* v : openSubViewers()) QCOMPARE(v->windowHandle()->transientParent(), w.windowHandle());
         closeAllSubViewers();
@@ -204,9 +204,9 @@ private slots:
         clickCell(w, 1, Qt::ControlModifier);
         QCOMPARE(marked(w), std::vector<size_t>{3});
         clickCell(w, 3, {}, Qt::RightButton);
-        QTRY_VERIFY(w.GridPopup->isVisible());
-        QTest::keyClick(w.GridPopup, Qt::Key_W);
-        QMenu* wall = w.action("Wall1")->menu();
+        QTRY_VERIFY(w.gridPopup()->isVisible());
+        QTest::keyClick(w.gridPopup(), Qt::Key_W);
+        QMenu* wall = w.actions().Wall1->menu();
         QTRY_VERIFY(wall->isVisible());
         QTest::keyClick(wall, Qt::Key_T);  // 並べて表示: the picture at its own size
         korvel::TPicture rendered;
@@ -214,7 +214,7 @@ private slots:
         QCOMPARE(QSize(rendered.width(), rendered.height()), QSize(64, 48));
         const korvel::IniFile reg = korvel::IniFile::load((config_.path() + "/registry.ini").toStdString());
         QCOMPARE(reg.readString(korvel::kDesktopRegistryKey, "TileWallPaper", ""), std::string("1"));
-        w.action("Wall_Fit2")->trigger();  // the preview as shown
+        w.actions().Wall_Fit2->trigger();  // the preview as shown
         QCOMPARE(korvel::IniFile::load((config_.path() + "/registry.ini").toStdString())
                      .readString(korvel::kDesktopRegistryKey, "TileWallPaper", ""),
                  std::string("0"));
@@ -242,24 +242,24 @@ private slots:
         const std::string file = QFile::encodeName(pics_.path()).toStdString() + "/" + name.toStdString();
         korvel::testing::writePatternBmp(file, size.width(), size.height());
         const auto removeFile = qScopeGuard([&] { ::unlink(file.c_str()); });  // QDir cannot name it
-        w.Refresh1Click();
-        const std::ptrdiff_t index = w.FileList.indexOf(file);
+        QTest::keyClick(w.grid(), Qt::Key_R);
+        const std::ptrdiff_t index = w.fileList().indexOf(file);
         QVERIFY(index >= 0);
         MessageBoxCatcher boxes;
         clickCell(w, size_t(index));
         QVERIFY(waitPreview(w));
-        QCOMPARE(w.PreviewPath, file);
-        QCOMPARE(w.StatusPanels[1]->text(), pics_.path() + "/" + shown);
-        QCOMPARE(w.StatusPanels[4]->text(), QStringLiteral("%1x%2").arg(size.width()).arg(size.height()));
-        for (int i = 2; i <= 3; ++i) QVERIFY(!w.StatusPanels[i]->text().isEmpty());
-        const QImage preview = w.PaintBox1->shownImage();
+        QCOMPARE(w.previewPath(), file);
+        QCOMPARE(w.statusPanel(1)->text(), pics_.path() + "/" + shown);
+        QCOMPARE(w.statusPanel(4)->text(), QStringLiteral("%1x%2").arg(size.width()).arg(size.height()));
+        for (int i = 2; i <= 3; ++i) QVERIFY(!w.statusPanel(i)->text().isEmpty());
+        const QImage preview = w.previewPane()->shownImage();
         QCOMPARE(preview.size(), size);
         QVERIFY(preview.pixel(0, 0) != preview.pixel(size.width() - 1, size.height() - 1));
 
         // A viewer from the pane: its own decode, the name shown exactly in its caption.
         closeAllSubViewers();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QTest::mouseDClick(w.PaintBox1, Qt::LeftButton, {}, QPoint(2, 2));
+        QTest::mouseDClick(w.previewPane(), Qt::LeftButton, {}, QPoint(2, 2));
         QCOMPARE(openSubViewers().size(), 1);
         TKorvelSubFrm* viewer = openSubViewers().front();
         QCOMPARE(QSize(viewer->SubImage.width(), viewer->SubImage.height()), size);
@@ -272,23 +272,23 @@ private slots:
         QGuiApplication::clipboard()->clear();
         w.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&w));
-        w.StringGrid1->setFocus();
-        QTest::keyClick(w.StringGrid1, Qt::Key_C, Qt::ControlModifier);
+        w.grid()->setFocus();
+        QTest::keyClick(w.grid(), Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(QGuiApplication::clipboard()->image().size(), size);
 
         // "Open with" hands the desktop a URL of the file's bytes.
         UrlSink sink;
         QDesktopServices::setUrlHandler(QStringLiteral("file"), &sink, "openUrl");
-        QTest::keyClick(w.StringGrid1, Qt::Key_K);
+        QTest::keyClick(w.grid(), Qt::Key_K);
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
         QVERIFY(!sink.urls.isEmpty());
         for (const QUrl& url : sink.urls)
             QCOMPARE(QByteArray::fromPercentEncoding(url.toEncoded()).toStdString(), "file://" + file);
 
         // Properties of the previewed file (no file manager answers here): its own size.
-        QTest::mouseClick(w.PaintBox1, Qt::RightButton, {}, QPoint(2, 2));
-        QTRY_VERIFY(w.PaintBoxPopup->isVisible());
-        QTest::keyClick(w.PaintBoxPopup, Qt::Key_P);
+        QTest::mouseClick(w.previewPane(), Qt::RightButton, {}, QPoint(2, 2));
+        QTRY_VERIFY(w.previewPopup()->isVisible());
+        QTest::keyClick(w.previewPopup(), Qt::Key_P);
         QTRY_VERIFY(boxes.seen > 0);
         QVERIFY2(boxes.text.contains(pics_.path() + "/" + shown), qPrintable(boxes.text));
         struct stat st {};
@@ -298,36 +298,40 @@ private slots:
     }
 
     void smallImagesAreEnlargedOnlyWithPictFit() {
-        TKorvelMain& w = *w_;
         writeImage(pics_.path() + "/small.bmp", 20, 10);
-        w.Refresh1Click();
-        const auto index = w.FileList.indexOf((pics_.path() + "/small.bmp").toStdString());
-        clickCell(w, size_t(index));
-        QVERIFY(waitPreview(w));
-        QCOMPARE(w.PaintBox1->shownImage().size(), QSize(20, 10));  // own size
-        w.PictFitFlg = true;
-        w.LayoutPreview();
-        const int pw = w.ScrollBox1->viewport()->width(), ph = w.ScrollBox1->viewport()->height();
+        const auto showSmall = [&] {
+            QTest::keyClick(w_->grid(), Qt::Key_R);
+            const auto index = w_->fileList().indexOf((pics_.path() + "/small.bmp").toStdString());
+            clickCell(*w_, size_t(index));
+            return waitPreview(*w_);
+        };
+        QVERIFY(showSmall());
+        QCOMPARE(w_->previewPane()->shownImage().size(), QSize(20, 10));  // own size
+        w_.reset();
+        std::ofstream(config_.path().toStdString() + "/Korvel.ini") << "[Window]\nPictFitFlg=1\n";
+        openWindow();
+        QVERIFY(showSmall());
+        TKorvelMain& w = *w_;
+        const int pw = w.previewScroll()->viewport()->width(), ph = w.previewScroll()->viewport()->height();
         const QSize fitted = double(pw) / 20 >= double(ph) / 10 ? QSize(ph * 20 / 10, ph) : QSize(pw, pw * 10 / 20);
-        QCOMPARE(w.PaintBox1->shownImage().size(), fitted);
+        QCOMPARE(w.previewPane()->shownImage().size(), fitted);
         // Full-size mode draws the image itself, however large the pane.
-        w.action("StretchBtn")->setChecked(true);
-        w.StretchBtnClick();
-        QCOMPARE(w.PaintBox1->shownImage().size(), QSize(20, 10));
-        QCOMPARE(w.PaintBox1->size(), QSize(20, 10));
+        QTest::mouseClick(w.toolButton(w.actions().StretchBtn), Qt::LeftButton);
+        QVERIFY(w.actions().StretchMenu->isChecked());
+        QCOMPARE(w.previewPane()->shownImage().size(), QSize(20, 10));
+        QCOMPARE(w.previewPane()->size(), QSize(20, 10));
     }
 
     void fitArithmetic() {
         TKorvelMain& w = *w_;
         writeImage(pics_.path() + "/wide.bmp", 1000, 10);
-        w.Refresh1Click();
-        const auto index = w.FileList.indexOf((pics_.path() + "/wide.bmp").toStdString());
+        QTest::keyClick(w.grid(), Qt::Key_R);
+        const auto index = w.fileList().indexOf((pics_.path() + "/wide.bmp").toStdString());
         QVERIFY(index >= 0);
         clickCell(w, size_t(index));
         QVERIFY(waitPreview(w));
-        const int pw = w.ScrollBox1->viewport()->width();
-        QCOMPARE(w.PreviewFitBitmap.width(), pw);
-        QCOMPARE(w.PreviewFitBitmap.height(), std::max(1, pw * 10 / 1000));
+        const int pw = w.previewScroll()->viewport()->width();
+        QCOMPARE(w.previewPane()->shownImage().size(), QSize(pw, std::max(1, pw * 10 / 1000)));
     }
 };
 

@@ -27,6 +27,7 @@
 #include "imaging/Bmp.h"
 #include "imaging/Bitmap.h"
 #include "base/IniFile.h"
+#include "tests/support/GridWindow.h"
 #include "tests/support/SettingsSeam.h"
 #include "tests/support/ShownOwner.h"
 #include "view/SubFrm.h"
@@ -69,18 +70,17 @@ private slots:
     void argumentFolderIsListedWhenShown() {
         TKorvelMain w({pics_.path()});
         QCOMPARE(w.windowTitle(), QStringLiteral("Korvel"));
-        QCOMPARE(w.FormReady, 0);
-        QVERIFY(w.FileList.empty());  // nothing is listed before the window shows
+        QCOMPARE(w.formReady(), 0);
+        QVERIFY(w.fileList().empty());  // nothing is listed before the window shows
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QCOMPARE(w.FormReady >= 1, true);
+        QCOMPARE(w.formReady() >= 1, true);
         QCOMPARE(w.selectedFolder(), pics_.path().toStdString() + "/");
         // a, b and the hidden file; the empty file and the text file are not listed.
-        QCOMPARE(int(w.FileList.size()), 3);
-        QCOMPARE(w.StatusPanels[0]->text(), QStringLiteral("3Files"));
-        QVERIFY(w.action("CloseBtn")->isEnabled());
-        w.FormActivate();
-        QCOMPARE(w.FormReady, 2);
+        QCOMPARE(int(w.fileList().size()), 3);
+        QCOMPARE(w.statusPanel(0)->text(), QStringLiteral("3Files"));
+        QVERIFY(w.actions().CloseBtn->isEnabled());
+        QTRY_COMPARE(w.formReady(), 2);  // activated on the event loop's first turn
     }
 
     void commandLineModesAndFiles() {
@@ -97,15 +97,15 @@ private slots:
         };
         for (const Row& r : rows) {
             TKorvelMain w(r.args);
-            QCOMPARE(w.StartMode, r.mode);
-            QCOMPARE(!w.SubViewPath.empty(), r.subView);
+            QCOMPARE(w.startMode(), r.mode);
+            QCOMPARE(!w.subViewPath().empty(), r.subView);
         }
         // A relative file argument is resolved against the current folder and selects its folder.
         const QString old = QDir::currentPath();
         QDir::setCurrent(pics_.path());
         TKorvelMain w({"sub/c.bmp"});
         QDir::setCurrent(old);
-        QCOMPARE(w.SubViewPath, (pics_.path() + "/sub/c.bmp").toStdString());
+        QCOMPARE(w.subViewPath(), (pics_.path() + "/sub/c.bmp").toStdString());
         QCOMPARE(w.selectedFolder(), (pics_.path() + "/sub/").toStdString());
     }
 
@@ -141,7 +141,7 @@ private slots:
             TKorvelMain w({pipe});
             w.show();
             QVERIFY(QTest::qWaitForWindowExposed(&w));
-            QCOMPARE(QString::fromStdString(w.SubViewPath), pipe);
+            QCOMPARE(QString::fromStdString(w.subViewPath()), pipe);
         }
         ::alarm(0);
         QFile::remove(pipe);
@@ -151,7 +151,7 @@ private slots:
         writeText(config_.path() + "/Korvel.ini", "[OpCopy]\nSaveFormat=2\n; mine\n[Window]\nNameView=7\n");
         {
             TKorvelMain w({pics_.path()});
-            QCOMPARE(w.NameView, 7);
+            QCOMPARE(w.nameView(), 7);
             w.show();
             QVERIFY(QTest::qWaitForWindowExposed(&w));
             w.close();
@@ -167,9 +167,10 @@ private slots:
     void closeWhilePreviewLoadsWritesNothing() {
         writeText(config_.path() + "/Korvel.ini", "[Window]\nWidth=700\n");
         {
-            TKorvelMain w;
-            w.PreviewLoading = true;
+            // The first listing starts the preview loader; the window closes before it runs.
+            TKorvelMain w({pics_.path()});
             w.show();
+            QVERIFY(w.previewLoading());
             w.close();
         }
         QFile f(config_.path() + "/Korvel.ini");
@@ -182,25 +183,25 @@ private slots:
                   "[Window]\nShowDirBtn=1\nTreeWidth=300\nShowCaption=1\n[SubDir]\nFind=1\nSubDirOnce=1\n"
                   "[QFolder]\nFolder2=/tmp/Barbecue2006/\n[Favorites]\nPath0=/x/\n[History]\nPath0=/h/\nPath1=/h/\n");
         TKorvelMain w({pics_.path()});
-        QVERIFY(w.action("ShowDirBtn")->isChecked());
-        QVERIFY(!w.DirTree1->isEnabled());
-        QCOMPARE(w.Splitter1->sizes()[0], 1);
-        QCOMPARE(w.FolderBtns[1]->toolTip(), QStringLiteral("/tmp/Barbecue2006/"));
-        QCOMPARE(w.FolderBtns[1]->text(), QStringLiteral("/../Barbecue.."));
-        QCOMPARE(w.ComboBox1->count(), 1);  // duplicates are not added twice
-        QCOMPARE(w.ComboBox2->count(), 1);
-        QVERIFY(w.SubDirSearch);
+        QVERIFY(w.actions().ShowDirBtn->isChecked());
+        QVERIFY(!w.dirTree()->isEnabled());
+        QCOMPARE(w.treeSplitter()->sizes()[0], 1);
+        QCOMPARE(w.quickFolderButton(1)->toolTip(), QStringLiteral("/tmp/Barbecue2006/"));
+        QCOMPARE(w.quickFolderButton(1)->text(), QStringLiteral("/../Barbecue.."));
+        QCOMPARE(w.historyBox()->count(), 1);  // duplicates are not added twice
+        QCOMPARE(w.favoritesBox()->count(), 1);
+        QVERIFY(w.subDirSearch());
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         // The sub-folder listing happened once and switched itself off.
-        QCOMPARE(int(w.FileList.size()), 4);
-        QVERIFY(!w.action("SubDirFindBtn")->isChecked());
-        QVERIFY(!w.SubDirSearch);
+        QCOMPARE(int(w.fileList().size()), 4);
+        QVERIFY(!w.actions().SubDirFindBtn->isChecked());
+        QVERIFY(!w.subDirSearch());
         // Showing the tree again gives it back a usable width.
-        w.action("ShowDirBtn")->setChecked(false);
-        w.ShowDirBtnClick();
-        QVERIFY(w.DirTree1->isEnabled());
-        QVERIFY(w.Splitter1->sizes()[0] > 1);
+        QTest::mouseClick(w.toolButton(w.actions().ShowDirBtn), Qt::LeftButton);
+        QVERIFY(!w.actions().ShowDirMenu->isChecked());
+        QVERIFY(w.dirTree()->isEnabled());
+        QVERIFY(w.treeSplitter()->sizes()[0] > 1);
     }
 
     void handEditedGeometryKeepsTheWindowReachable() {
@@ -224,8 +225,8 @@ private slots:
             TKorvelMain w;
             w.show();
             QVERIFY(QTest::qWaitForWindowExposed(&w));
-            QTRY_COMPARE(w.FilterBand->width(), 290);
-            QTest::mouseClick(w.toolButton("CloseBtn"), Qt::LeftButton);
+            QTRY_COMPARE(w.filterBand()->width(), 290);
+            QTest::mouseClick(w.toolButton(w.actions().CloseBtn), Qt::LeftButton);
         }
         QCOMPARE(readIni(config_.path(), "Window", "CoolWidth2"), std::string("290"));
     }
@@ -237,11 +238,11 @@ private slots:
             std::optional<korvel::testing::UnreadableSettings> seam;
             seam.emplace([](const std::string& p) { return p.ends_with("/Korvel.ini"); });
             TKorvelMain w({pics_.path()});
-            QCOMPARE(w.NameView, 0);  // defaults
+            QCOMPARE(w.nameView(), 0);  // defaults
             seam.reset();             // readable again by the time the window closes
             w.show();
             QVERIFY(QTest::qWaitForWindowExposed(&w));
-            QTest::mouseClick(w.toolButton("CloseBtn"), Qt::LeftButton);
+            QTest::mouseClick(w.toolButton(w.actions().CloseBtn), Qt::LeftButton);
         }
         QFile f(config_.path() + "/Korvel.ini");
         QVERIFY(f.open(QIODevice::ReadOnly));
@@ -276,7 +277,7 @@ private slots:
     void windOptionOffRestoresNothing() {
         writeText(config_.path() + "/Korvel.ini", "[Window]\nWindOption=0\nShowDirBtn=1\nWidth=900\n");
         TKorvelMain w;
-        QVERIFY(!w.action("ShowDirBtn")->isChecked());
+        QVERIFY(!w.actions().ShowDirBtn->isChecked());
         QCOMPARE(w.width(), 750);
     }
 
@@ -285,55 +286,87 @@ private slots:
         w.resize(1000, 600);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        w.StatusBar1Resize();
         const int rest = w.statusBar()->contentsRect().width() - 60 - 60 - 100 - 70 - 20;
-        QCOMPARE(w.StatusPanels[1]->width(), std::max(50, rest));
+        QCOMPARE(w.statusPanel(1)->width(), std::max(50, rest));
         // Never narrower than 50, however narrow the bar.
         w.statusBar()->setFixedWidth(200);
-        w.StatusBar1Resize();
-        QCOMPARE(w.StatusPanels[1]->width(), 50);
+        QCOMPARE(w.statusPanel(1)->width(), 50);
+    }
+
+    // Enabled states follow the marks; a tool button and its menu item always show one state.
+    void commandStatesFollowTheWindow() {
+        TKorvelMain w({pics_.path()});
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const TKorvelMain::Actions& a = w.actions();
+        for (QAction* later : {a.Copy2, a.CopyBtn, a.Delete1, a.Delete2, a.Show1, a.ShowBtn1, a.Option1, a.Move1,
+                               a.EditFavMenu})
+            QVERIFY2(!later->isEnabled(), qPrintable(later->objectName()));
+        struct Step {
+            size_t cell;
+            int marked;
+        };
+        // The listing marks cell 0; Ctrl+clicks add cell 1, then take both away.
+        for (Step s : {Step{size_t(-1), 1}, Step{1, 2}, Step{0, 1}, Step{1, 0}}) {
+            if (s.cell != size_t(-1)) korvel::testing::clickCell(w, s.cell, Qt::ControlModifier);
+            QCOMPARE(int(w.markedFiles().size()), s.marked);
+            QCOMPARE(a.Open1->isEnabled(), s.marked > 0);
+            QCOMPARE(a.Wall2->isEnabled(), s.marked == 1);
+            QCOMPARE(a.Property1->isEnabled(), s.marked == 1);
+        }
+        const std::pair<QAction*, QAction*> toggles[] = {{a.StretchBtn, a.StretchMenu},
+                                                         {a.DirViewBtn, a.DirViewMenu},
+                                                         {a.ShowDirBtn, a.ShowDirMenu},
+                                                         {a.SubDirFindBtn, a.SubDirFindMenu},
+                                                         {a.ShowCaptionBtn, a.ShowCaptionMenu}};
+        for (auto [button, item] : toggles) {
+            QTest::mouseClick(w.toolButton(button), Qt::LeftButton);
+            QVERIFY2(button->isChecked() && item->isChecked(), qPrintable(item->objectName()));
+            item->trigger();
+            QVERIFY2(!button->isChecked() && !item->isChecked(), qPrintable(item->objectName()));
+        }
     }
 
     void sortButtonsOrderTheList() {
         TKorvelMain w({pics_.path()});
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        w.SortBtn2Click();
-        QVERIFY(w.FileList.path(0).find("b.bmp") != std::string::npos);
-        w.SortBtn1Click();
-        QVERIFY(w.FileList.path(0).find(".hidden.bmp") != std::string::npos);
+        QTest::mouseClick(w.toolButton(w.actions().SortBtn2), Qt::LeftButton);
+        QVERIFY(w.fileList().path(0).find("b.bmp") != std::string::npos);
+        QTest::mouseClick(w.toolButton(w.actions().SortBtn1), Qt::LeftButton);
+        QVERIFY(w.fileList().path(0).find(".hidden.bmp") != std::string::npos);
     }
 
     void favouritesFromTheTreeMenu() {
         TKorvelMain w({pics_.path()});
         const QString path = QString::fromStdString(w.selectedFolder());
-        w.action("TargetPath2")->setText(path);
-        w.AddFavMenuClick();
-        w.AddFavMenuClick();  // the same folder twice stays once
-        QCOMPARE(w.ComboBox2->count(), 1);
+        w.actions().TargetPath2->setText(path);
+        w.actions().AddFavMenu->trigger();
+        w.actions().AddFavMenu->trigger();  // the same folder twice stays once
+        QCOMPARE(w.favoritesBox()->count(), 1);
         for (int i = 0; i < 25; ++i) {
-            w.action("TargetPath2")->setText(QStringLiteral("/f%1/").arg(i));
-            w.AddFavMenuClick();
+            w.actions().TargetPath2->setText(QStringLiteral("/f%1/").arg(i));
+            w.actions().AddFavMenu->trigger();
         }
-        QCOMPARE(w.ComboBox2->count(), 20);
-        QCOMPARE(w.ComboBox2->itemText(0), QStringLiteral("/f24/"));
-        QCOMPARE(w.ComboBox2->findText(path), -1);  // the oldest went
+        QCOMPARE(w.favoritesBox()->count(), 20);
+        QCOMPARE(w.favoritesBox()->itemText(0), QStringLiteral("/f24/"));
+        QCOMPARE(w.favoritesBox()->findText(path), -1);  // the oldest went
     }
 
     void typedHistoryPathOpensOnEnter() {
         TKorvelMain w({pics_.path()});
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        const int before = w.ComboBox1->count();
-        w.ComboBox1->setEditText(pics_.path() + "/nothing-here");
-        QTest::keyClick(w.ComboBox1->lineEdit(), Qt::Key_Return);
+        const int before = w.historyBox()->count();
+        w.historyBox()->setEditText(pics_.path() + "/nothing-here");
+        QTest::keyClick(w.historyBox()->lineEdit(), Qt::Key_Return);
         QCOMPARE(w.selectedFolder(), pics_.path().toStdString() + "/");  // ignored
-        QCOMPARE(w.ComboBox1->count(), before);
-        w.ComboBox1->setEditText(pics_.path() + "/sub/");
-        QTest::keyClick(w.ComboBox1->lineEdit(), Qt::Key_Return);
+        QCOMPARE(w.historyBox()->count(), before);
+        w.historyBox()->setEditText(pics_.path() + "/sub/");
+        QTest::keyClick(w.historyBox()->lineEdit(), Qt::Key_Return);
         QCOMPARE(w.selectedFolder(), pics_.path().toStdString() + "/sub/");
-        QCOMPARE(w.ComboBox1->itemText(0), pics_.path() + "/sub/");
-        QCOMPARE(int(w.FileList.size()), 1);
+        QCOMPARE(w.historyBox()->itemText(0), pics_.path() + "/sub/");
+        QCOMPARE(int(w.fileList().size()), 1);
     }
 
     void secondStartActivatesTheFirst() {

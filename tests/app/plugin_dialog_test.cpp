@@ -175,11 +175,11 @@ private slots:
         {
             TKorvelMain w;
             QVERIFY(korvel::TSPIs::instance());
-            QVERIFY(w.FilterBox->findText(QStringLiteral("KVT image B (*.kvt)")) >= 0);
-            QVERIFY(w.FilterBox->itemData(0).toString().contains(QStringLiteral("*.kvt")));
-            QVERIFY(w.MediaExtList.contains(".mov"));
-            QVERIFY(w.action("PlugInSet1")->isEnabled());
-            QVERIFY(w.action("PlugInSetBtn1")->isEnabled());
+            QVERIFY(w.filterBox()->findText(QStringLiteral("KVT image B (*.kvt)")) >= 0);
+            QVERIFY(w.filterBox()->itemData(0).toString().contains(QStringLiteral("*.kvt")));
+            QVERIFY(w.mediaExtensions().contains(".mov"));
+            QVERIFY(w.actions().PlugInSet1->isEnabled());
+            QVERIFY(w.actions().PlugInSetBtn1->isEnabled());
             QCOMPARE(w.windowTitle(), QStringLiteral("Korvel"));
         }
         // Closing the window releases the plug-ins and their registrations.

@@ -14,6 +14,7 @@
 
 #include "browse/FileSort.h"
 #include "browse/FolderScan.h"
+#include "browse/FolderTree.h"
 #include "tests/support/TempTree.h"
 
 using namespace korvel;
@@ -122,6 +123,46 @@ TEST(FolderScan, EntryFields) {
         EXPECT_EQ(s->ThumbPos, -1) << r.name;
     }
     EXPECT_EQ(find(list, t / "B.JPG")->Time, 0x526428C3u);
+}
+
+// What the tree and the preview ask of the file system as it is now.
+TEST(FolderScan, SubfoldersAndCurrentState) {
+    TempTree t;
+    t.folder("a/deep");
+    t.folder("b");
+    t.folder(".h");
+    t.file("f.bmp", 10);
+    t.link(t / "a", "la");       // a link to a folder counts as one
+    t.link(t / "gone", "dl");    // a dangling link does not
+    t.link(t / "f.bmp", "lf");   // nor a link to a file
+    t.mtime("f.bmp", 1614834367);
+    ScopedTimeZone tz("UTC0");
+    const auto all = [](const std::string&) { return true; };
+    std::vector<std::string> names = korvel::listSubfolders(t.root(), all);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{".h", "a", "b", "la"}));
+    names = korvel::listSubfolders(t.root(), [&](const std::string& p) { return p != t / "b/"; });
+    EXPECT_EQ(std::count(names.begin(), names.end(), "b"), 0);  // the filter sees "/"-ended paths
+    EXPECT_TRUE(korvel::hasSubfolder(t / "a/", all));
+    EXPECT_FALSE(korvel::hasSubfolder(t / "b/", all));
+    EXPECT_FALSE(korvel::hasSubfolder(t.root(), [](const std::string&) { return false; }));
+    EXPECT_FALSE(korvel::hasSubfolder(t / "nothing/", all));
+
+    for (auto [rel, folder] : {std::pair{"la", true}, {"a/", true}, {"f.bmp", false}, {"dl", false}, {"x", false}})
+        EXPECT_EQ(korvel::isExistingFolder(t / rel), folder) << rel;
+    EXPECT_FALSE(korvel::isExistingFolder(""));
+    const std::optional<TSeekFile> now = korvel::currentSeekFile(t / "f.bmp");
+    ASSERT_TRUE(now);
+    EXPECT_EQ(now->Size, 10);
+    EXPECT_EQ(now->Time, 0x526428C3u);
+    EXPECT_FALSE(korvel::currentSeekFile(t / "dl"));
+
+    FileList list;
+    ListFolder(list, t.root(), ListMode::Replace, opts("*.*"));
+    ASSERT_EQ(list.size(), 2u);  // f.bmp and the link to it
+    std::filesystem::remove(t / "f.bmp");
+    EXPECT_EQ(korvel::removeVanishedFiles(list), 2u);
+    EXPECT_TRUE(list.empty());
 }
 
 TEST(FolderScan, SizesAreTheLowThirtyTwoBitsReadSigned) {

@@ -37,6 +37,43 @@ TEST(GridModel, MarksAndRectangles) {
     EXPECT_FALSE(m.marked(99));
 }
 
+TEST(GridModel, PointerMarking) {
+    enum Press { Left, ShiftLeft, Right, Outside, NewList };
+    struct Step {
+        Press press;
+        GridCell cell;
+        std::vector<size_t> marked;
+        bool answer;  // to preview (left) or to move the current cell (right)
+    };
+    // 4 columns x 3 rows.
+    const Step steps[] = {
+        {Left, {1, 0}, {1}, true},
+        {Left, {1, 0}, {}, false},                    // a marked cell is unmarked
+        {ShiftLeft, {2, 1}, {1, 2, 5, 6}, true},      // the block from the last press
+        {Right, {1, 0}, {1, 2, 5, 6}, false},         // a marked cell keeps every mark
+        {Right, {3, 2}, {11}, true},                  // an unmarked one becomes the only mark
+        {Outside, {-1, -1}, {11}, false},
+        {ShiftLeft, {2, 1}, {6, 11}, true},                 // no block from outside the cells
+        {NewList, {}, {6, 11}, false},
+        {ShiftLeft, {1, 1}, {0, 1, 4, 5, 6, 11}, true},  // a new listing anchors at the first cell
+    };
+    GridMarks marks;
+    marks.reset(12);
+    GridPointerMarks pointer;
+    for (const Step& s : steps) {
+        bool answer = false;
+        switch (s.press) {
+            case Left: answer = pointer.leftPress(marks, s.cell, false, 4); break;
+            case ShiftLeft: answer = pointer.leftPress(marks, s.cell, true, 4); break;
+            case Right: answer = pointer.rightPress(marks, s.cell, 4); break;
+            case Outside: pointer.otherPress(s.cell); break;
+            case NewList: pointer.forget(); break;
+        }
+        EXPECT_EQ(marks.markedFiles(12), s.marked) << s.cell.col << "," << s.cell.row;
+        EXPECT_EQ(answer, s.answer) << s.cell.col << "," << s.cell.row;
+    }
+}
+
 TEST(GridModel, ArrowWrap) {
     struct Row {
         GridCell sel;

@@ -93,3 +93,20 @@ TEST(MainSettings, WriteOrderAndFileOwnedFlags) {
     EXPECT_EQ(flagged.readString("Window", "Path", ""), "/fixed/");
     for (int i = 0; i < 20; ++i) EXPECT_EQ(flagged.readString("History", "Path" + std::to_string(i), "x"), "");
 }
+
+TEST(MainSettings, BandOrderAndPlaces) {
+    struct Row {
+        std::array<int, kBandCount> ids, order;
+    } rows[] = {
+        {{4, 3, 2, 1, 0}, {4, 3, 2, 1, 0}},
+        {{2, 2, 9, -1, 0}, {2, 0, 1, 3, 4}},  // repeats and strays give way to design order
+    };
+    for (const Row& r : rows) EXPECT_EQ(bandOrder(r.ids), r.order);
+    // Two rows: the tool bar alone on top, the others below it from left to right.
+    MainSettings s;
+    storeBands(s, {BandPlace{300, 30, 200}, {0, 0, 700}, {0, 30, 290}, {600, 30, 100}, {500, 30, 90}});
+    EXPECT_EQ(s.coolId, (std::array<int, kBandCount>{1, 2, 0, 4, 3}));
+    EXPECT_EQ(s.coolBreak, (std::array<bool, kBandCount>{false, true, false, false, false}));
+    EXPECT_EQ(s.coolWidth[0], 700);
+    EXPECT_EQ(s.coolWidth[4], 100);
+}

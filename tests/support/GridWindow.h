@@ -23,19 +23,20 @@ inline void writeSolidBmp(const QString& path, int w, int h, uint32_t rgb = 0x80
 }
 
 inline GridCell cellOf(const TKorvelMain& w, size_t index) {
-    const int cols = w.StringGrid1->colCount();
+    const int cols = w.grid()->colCount();
     return {int(index % size_t(cols)), int(index / size_t(cols))};
 }
 
-inline void clickCell(TKorvelMain& w, size_t index, Qt::KeyboardModifiers mods = {}) {
-    QTest::mouseClick(w.StringGrid1->viewport(), Qt::LeftButton, mods, w.StringGrid1->cellRect(cellOf(w, index)).center());
+inline void clickCell(TKorvelMain& w, size_t index, Qt::KeyboardModifiers mods = {},
+                      Qt::MouseButton button = Qt::LeftButton) {
+    QTest::mouseClick(w.grid()->viewport(), button, mods, w.grid()->cellRect(cellOf(w, index)).center());
 }
 
 // Puts the mouse pointer over a cell, as the user's hand on the grid.
 inline void pointAtCell(TKorvelMain& w, size_t index) {
-    QCursor::setPos(w.StringGrid1->viewport()->mapToGlobal(w.StringGrid1->cellRect(cellOf(w, index)).center()));
+    QCursor::setPos(w.grid()->viewport()->mapToGlobal(w.grid()->cellRect(cellOf(w, index)).center()));
 }
 
-inline bool waitPreview(TKorvelMain& w) { return QTest::qWaitFor([&] { return !w.PreviewLoading; }, 3000); }
+inline bool waitPreview(TKorvelMain& w) { return QTest::qWaitFor([&] { return !w.previewLoading(); }, 3000); }
 
 }  // namespace korvel::testing

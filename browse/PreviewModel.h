@@ -1,0 +1,52 @@
+#pragma once
+// The preview pane's state, free of any window: the file shown, the deferred loader that is
+// pending, the decoded picture and its copy fitted to the pane.
+#include <cstdint>
+#include <string>
+
+#include "formats/Picture.h"
+#include "imaging/Bitmap.h"
+
+namespace korvel {
+
+class PreviewModel {
+public:
+    // The previewed file as the file system names it; "" = nothing previewed.
+    const std::string& path() const { return path_; }
+    void forgetPath() { path_.clear(); }
+    // A loader is pending or running.
+    bool loading() const { return loading_; }
+
+    // Starts previewing path; returns the request its deferred loader carries.
+    uint64_t begin(const std::string& path);
+    enum class Load { Stopped, Loaded, Failed };
+    // The loader's work: nothing when request is no longer the pending one; on a file that
+    // cannot be decoded the picture is dropped and no further loader is pending.
+    Load load(const std::string& path, uint64_t request);
+    // The loader has ended.
+    void loaded() { loading_ = false; }
+    // Tells the pending loader to stop.
+    void stop() { request_ = 0; }
+
+    TPicture& picture() { return picture_; }
+    const TPicture& picture() const { return picture_; }
+    // The decoded image, or null when there is none.
+    const TBitmap* bitmap() const;
+
+    // The image the pane paints for a pane of paneWidth x paneHeight: the copy fitted to the pane
+    // (aspect kept) when the image is larger than the pane, or always with enlarge; the image
+    // itself at fullSize or when no copy could be made. refit makes the copy for this pane size;
+    // without it the last copy stays. Null when there is no image.
+    const TBitmap* shown(int paneWidth, int paneHeight, bool fullSize, bool enlarge, bool refit);
+    const TBitmap& fitted() const { return fitted_; }
+
+private:
+    std::string path_;
+    bool loading_ = false;
+    uint64_t request_ = 0;  // the pending loader; 0 = told to stop
+    uint64_t counter_ = 0;
+    TPicture picture_;
+    TBitmap fitted_;
+};
+
+}  // namespace korvel

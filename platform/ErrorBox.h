@@ -1,0 +1,20 @@
+#pragma once
+// The one place where the window side turns a failing core call into its message box. The core
+// throws korvel::Exception with the user's text, or runs out of memory; either is a failure here.
+#include <QMessageBox>
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+// Runs call; returns what it returns, or false when it threw korvel::Exception or std::bad_alloc.
+bool coreSucceeds(const std::function<bool()>& call);
+
+// The box a command shows when it failed.
+struct ErrorBox {
+    QMessageBox::Icon icon;
+    QString title, text;
+};
+
+// As coreSucceeds, and on failure shows box over parent once the call has ended.
+bool runOrReport(QWidget* parent, const ErrorBox& box, const std::function<bool()>& call);
