@@ -1,8 +1,6 @@
 #include "view/WallpaperCommands.h"
 #include "platform/BusyCursor.h"
-#include "base/Errors.h"
-
-#include <new>
+#include "platform/ErrorBox.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -21,13 +19,12 @@ std::string makeAndSet(const std::string& source, const korvel::TGraphic* shown,
     {
         BusyCursor busy;
         const QSize screen = wallpaperScreenSize(parent);
-        try {
+        // Making the wallpaper fails silently.
+        coreSucceeds([&] {
             out = korvel::MakeWallpaperBitmap(source, shown, korvel::renderOf(mode), screen.width(),
                                               screen.height(), korvel::wallpaperFilePath());
-        } catch (const korvel::Exception&) {
-            // Making the wallpaper fails silently.
-        } catch (const std::bad_alloc&) {
-        }
+            return true;
+        });
     }
     // Without a new file the user's wallpaper stays as it is.
     if (!out.empty()) SetDesktopWallpaper(out, mode, 0, 0);
