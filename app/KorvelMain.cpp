@@ -56,6 +56,7 @@ TKorvelMain::TKorvelMain(const QStringList& arguments, QWidget* parent) : QMainW
     buildPreview();
     buildPopups();
     connectWallpaperItems();
+    connectFileOps();
     DirTree1->OnAddDir = [this](const std::string& path) {
         // Favourites-only view: a folder shows when it is a favourite or leads to one.
         if (!action("DirViewBtn")->isChecked()) return true;
