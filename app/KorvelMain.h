@@ -164,6 +164,15 @@ public slots:
     void activateFromOutside();
     // Plug-ins: searched and registered before the window reads its settings.
     void PlugInSet1Click();
+    // Copy, move and delete of the marked files.
+    void Copy2Click();
+    void Move2Click();
+    void Delete1Click();
+    void Move1Click();
+    void Copy1Click();
+    void RunFileCommand(int mode, const std::string& folder);
+    bool EnsureFolderExists(std::string path);
+    std::vector<std::string> CollectSelectedFiles() const;
 
 signals:
     // A listing of the selected folder has replaced the file list.
@@ -306,4 +315,7 @@ private:
     void resetThumbnailCache();
     void addSelectedFolderToHistory();
     void openFolderFromBox(const QComboBox* box);
+    void openChooser(bool copy);
+    void runFileOperation(int mode, const std::vector<std::string>& files, const std::string& folder);
+    void relistIfShown(const std::string& folder);
 };

@@ -299,7 +299,7 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         const TKorvelMain::Actions& a = w.actions();
-        for (QAction* later : {a.Copy2, a.CopyBtn, a.Delete1, a.Delete2, a.Show1, a.ShowBtn1, a.Option1, a.Move1,
+        for (QAction* later : {a.KCopy, a.KCopyBtn, a.Rename1, a.NumberRN1, a.Show1, a.ShowBtn1, a.Option1,
                                a.EditFavMenu})
             QVERIFY2(!later->isEnabled(), qPrintable(later->objectName()));
         struct Step {
@@ -310,7 +310,8 @@ private slots:
         for (Step s : {Step{size_t(-1), 1}, Step{1, 2}, Step{0, 1}, Step{1, 0}}) {
             if (s.cell != size_t(-1)) korvel::testing::clickCell(w, s.cell, Qt::ControlModifier);
             QCOMPARE(int(w.markedFiles().size()), s.marked);
-            QCOMPARE(a.Open1->isEnabled(), s.marked > 0);
+            for (QAction* each : {a.Open1, a.Copy2, a.CopyBtn, a.Move2, a.MoveBtn, a.Delete1, a.DeleteBtn})
+                QVERIFY2(each->isEnabled() == (s.marked > 0), qPrintable(each->objectName()));
             QCOMPARE(a.Wall2->isEnabled(), s.marked == 1);
             QCOMPARE(a.Property1->isEnabled(), s.marked == 1);
         }

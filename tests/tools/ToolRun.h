@@ -22,9 +22,10 @@ struct ToolRun {
     std::string out, err;
 };
 
-// env entries ("LC_ALL=C.UTF-8") are set on top of the test's own environment.
+// env entries ("LC_ALL=C.UTF-8") are set on top of the test's own environment. input is the
+// tool's standard input; it runs in a session of its own, without a terminal to ask on.
 inline ToolRun runTool(const std::vector<std::string>& args, const std::vector<std::string>& env = {"LC_ALL=C.UTF-8"},
-                       unsigned seconds = 60) {
+                       unsigned seconds = 60, const std::string& input = "") {
     std::vector<std::string> envText;
     for (char** e = environ; *e; ++e) {
         const std::string entry = *e;
@@ -40,16 +41,20 @@ inline ToolRun runTool(const std::vector<std::string>& args, const std::vector<s
     argv.push_back(nullptr), envp.push_back(nullptr);
 
     ToolRun r;
-    int out[2], err[2];
-    if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) return r;
+    int in[2], out[2], err[2];
+    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) return r;
     const pid_t pid = ::fork();
     if (pid == 0) {
-        ::dup2(out[1], 1), ::dup2(err[1], 2);
+        ::setsid();
+        ::dup2(in[0], 0), ::dup2(out[1], 1), ::dup2(err[1], 2);
         ::alarm(seconds);  // survives exec: a hang ends the tool instead of the test run
         ::execve(KORVEL_TOOL, argv.data(), envp.data());
         ::_exit(127);
     }
-    ::close(out[1]), ::close(err[1]);
+    ::close(in[0]), ::close(out[1]), ::close(err[1]);
+    // Small answers fit the pipe's buffer, so writing them whole cannot block.
+    if (!input.empty() && ::write(in[1], input.data(), input.size()) < 0) {}
+    ::close(in[1]);
     pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
     std::string* into[2] = {&r.out, &r.err};
     for (int open = 2; open > 0;) {

@@ -10,5 +10,8 @@ int runDecode(const std::vector<std::string>& args);
 int runConvert(const std::vector<std::string>& args);
 int runList(const std::vector<std::string>& args);
 int runThumb(const std::vector<std::string>& args);
+int runCopy(const std::vector<std::string>& args);
+int runMove(const std::vector<std::string>& args);
+int runTrash(const std::vector<std::string>& args);
 
 }  // namespace korvel::tool

@@ -20,6 +20,8 @@ void usage() {
         "       korvel-tool list [--filter MASKS] [--sort name|size|date|ext|none] [--desc] [--recursive]\n"
         "                        [--no-hidden] DIR\n"
         "       korvel-tool thumb [--size N] [--fast] [--screen WxH] -o DIR FILE...\n"
+        "       korvel-tool copy|move [--on-conflict ask|skip|rename|replace|fail] -o DIR FILE...\n"
+        "       korvel-tool trash FILE...\n"
         "Every command also takes --no-plugins: load no decoder plug-in.\n",
         stderr);
 }
@@ -55,6 +57,9 @@ int main(int argc, char** argv) {
     if (cmd == "convert") return korvel::tool::runConvert(args);
     if (cmd == "list") return korvel::tool::runList(args);
     if (cmd == "thumb") return korvel::tool::runThumb(args);
+    if (cmd == "copy") return korvel::tool::runCopy(args);
+    if (cmd == "move") return korvel::tool::runMove(args);
+    if (cmd == "trash") return korvel::tool::runTrash(args);
     usage();
     return 2;
 }

@@ -1,0 +1,391 @@
+#include "fileops/FileOperation.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <ctime>
+#include <vector>
+
+#include "base/Errors.h"
+#include "base/FileNames.h"
+#include "fileops/Trash.h"
+
+namespace korvel {
+
+namespace {
+
+constexpr size_t kRangeChunk = size_t(16) << 20;  // per copy_file_range call; cancel is checked between
+constexpr size_t kBufferSize = size_t(1) << 20;
+
+std::string withoutTrailingSlash(std::string p) {
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    return p;
+}
+
+std::string absolute(const std::string& p) {
+    if (!p.empty() && p[0] == '/') return p;
+    char buf[4096];
+    if (!::getcwd(buf, sizeof buf)) return p;
+    return std::string(buf) + "/" + p;
+}
+
+std::string join(const std::string& folder, const std::string& name) {
+    return folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+// A hidden name in the target folder that no final name can have.
+std::string tempNameIn(const std::string& folder) {
+    static std::atomic<unsigned> counter{0};
+    return join(folder, ".korvel-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".part");
+}
+
+}  // namespace
+
+TFileOperation::TFileOperation(FileOpUser& user, FileSystem& fs)
+    : homeTrash(defaultHomeTrash()), user_(user), fs_(fs) {}
+
+bool TFileOperation::Copy() { return run(Mode::Copy); }
+bool TFileOperation::Move() { return run(Mode::Move); }
+
+TFileOperation::Step TFileOperation::fail(const std::string& path, const std::string& what, int err) {
+    ++counts_.failed;
+    const std::string message = EFileError(what, path, err).what();
+    if (user_.reportError(path, message) == ErrorAnswer::Cancel) {
+        cancelled_ = true;
+        return Step::Cancelled;
+    }
+    return Step::Failed;
+}
+
+bool TFileOperation::tick(uint64_t bytes, const std::string& current) {
+    progress_.bytesDone += bytes;
+    progress_.current = current;
+    if (!user_.progress(progress_)) cancelled_ = true;
+    return !cancelled_;
+}
+
+uint64_t TFileOperation::measure(const std::string& path, int& files) {
+    struct stat st;
+    if (fs_.lstat(path, &st) != 0) return 0;
+    if (!S_ISDIR(st.st_mode)) {
+        ++files;
+        return uint64_t(st.st_size);
+    }
+    std::vector<std::string> names;
+    uint64_t sum = 0;
+    if (fs_.listFolder(path, names) == 0)
+        for (const std::string& n : names) sum += measure(join(path, n), files);
+    return sum;
+}
+
+std::string TFileOperation::uniqueName(const std::string& target) {
+    const std::string ext = extractFileExt(target);
+    const std::string stem = target.substr(0, target.size() - ext.size());
+    struct stat st;
+    for (int i = 1;; ++i) {
+        const std::string candidate = stem + "_" + std::to_string(i) + ext;
+        if (fs_.lstat(candidate, &st) != 0 && errno == ENOENT) return candidate;
+    }
+}
+
+bool TFileOperation::run(Mode mode) {
+    counts_ = {};
+    progress_ = {};
+    replaceAll_ = skipAll_ = cancelled_ = false;
+    if (FromFiles.empty() || ToFiles.empty()) return false;
+    const std::string folder = withoutTrailingSlash(absolute(ToFiles.front()));
+    for (const std::string& src : FromFiles) progress_.bytesTotal += measure(src, progress_.filesTotal);
+    for (const std::string& src : FromFiles) {
+        if (transfer(mode, withoutTrailingSlash(absolute(src)), folder, true) == Step::Cancelled) break;
+        if (cancelled_) break;
+    }
+    return cancelled_;
+}
+
+TFileOperation::Step TFileOperation::transfer(Mode mode, const std::string& src, const std::string& folder,
+                                              bool top) {
+    struct stat st, tst;
+    if (fs_.lstat(src, &st) != 0) return fail(src, "Cannot read", errno);
+    std::string target = join(folder, extractFileName(src));
+    if (S_ISDIR(st.st_mode)) {
+        if (folder == src || folder.rfind(src + "/", 0) == 0) return fail(src, "Cannot copy into itself", EINVAL);
+        return transferFolder(mode, src, target);
+    }
+    bool replace = false;
+    if (fs_.lstat(target, &tst) == 0) {
+        if (tst.st_dev == st.st_dev && tst.st_ino == st.st_ino) {
+            // Onto itself: a move has nothing to do, a copy gets a name of its own.
+            if (mode == Mode::Move) {
+                ++counts_.skipped;
+                return Step::Skipped;
+            }
+            target = uniqueName(target);
+        } else if (S_ISDIR(tst.st_mode)) {
+            return fail(target, "Cannot replace a folder with a file", EISDIR);
+        } else {
+            ConflictAnswer a = replaceAll_ ? ConflictAnswer::Replace
+                               : skipAll_  ? ConflictAnswer::Skip
+                                           : user_.askReplace(src, target);
+            if (a == ConflictAnswer::ReplaceAll) replaceAll_ = true;
+            if (a == ConflictAnswer::SkipAll) skipAll_ = true;
+            if (a == ConflictAnswer::Cancel) {
+                cancelled_ = true;
+                return Step::Cancelled;
+            }
+            if (a == ConflictAnswer::Skip || a == ConflictAnswer::SkipAll) {
+                ++counts_.skipped;
+                progress_.bytesDone += uint64_t(st.st_size);
+                return Step::Skipped;
+            }
+            if (a == ConflictAnswer::KeepBoth) target = uniqueName(target);
+            else replace = true;
+        }
+    }
+    return transferFile(mode, src, st, target, replace);
+}
+
+TFileOperation::Step TFileOperation::transferFile(Mode mode, const std::string& src, const struct stat& st,
+                                                  std::string target, bool replace) {
+    std::string temp;
+    bool crossDevice = mode == Mode::Copy;
+    auto dropTemp = [&] {
+        if (!temp.empty()) fs_.unlink(temp);
+        temp.clear();
+    };
+    for (;;) {
+        int r;
+        if (!crossDevice) {
+            r = replace ? fs_.renameReplace(src, target) : fs_.renameNoReplace(src, target);
+        } else {
+            if (temp.empty()) {
+                const std::string t = tempNameIn(extractFilePath(target));
+                // A moved file is flushed before its source goes; a replaced one before the old goes.
+                const Step s = copyToTemp(src, st, t, mode == Mode::Move || replace);
+                if (s != Step::Done) return s;
+                temp = t;
+            }
+            r = replace ? fs_.renameReplace(temp, target) : fs_.renameNoReplace(temp, target);
+        }
+        if (r == 0) break;
+        const int err = errno;
+        if (!crossDevice && err == EXDEV) {
+            crossDevice = true;
+            continue;
+        }
+        if (err != EEXIST || replace) {
+            dropTemp();
+            return fail(crossDevice ? target : src, crossDevice ? "Cannot create" : "Cannot move", err);
+        }
+        // The target appeared while we worked: ask again, never replace silently.
+        ConflictAnswer a = replaceAll_ ? ConflictAnswer::Replace
+                           : skipAll_  ? ConflictAnswer::Skip
+                                       : user_.askReplace(src, target);
+        if (a == ConflictAnswer::ReplaceAll) replaceAll_ = true;
+        if (a == ConflictAnswer::SkipAll) skipAll_ = true;
+        if (a == ConflictAnswer::Cancel || a == ConflictAnswer::Skip || a == ConflictAnswer::SkipAll) {
+            dropTemp();
+            if (a == ConflictAnswer::Cancel) {
+                cancelled_ = true;
+                return Step::Cancelled;
+            }
+            ++counts_.skipped;
+            return Step::Skipped;
+        }
+        if (a == ConflictAnswer::KeepBoth) target = uniqueName(target);
+        else replace = true;
+    }
+    if (!crossDevice) progress_.bytesDone += uint64_t(st.st_size);
+    if (mode == Mode::Move && crossDevice && fs_.unlink(src) != 0) {
+        // The copy is complete and in place; the source stays rather than anything being lost.
+        return fail(src, "Cannot remove", errno);
+    }
+    ++counts_.done;
+    ++progress_.filesDone;
+    return tick(0, src) ? Step::Done : Step::Cancelled;
+}
+
+TFileOperation::Step TFileOperation::copyToTemp(const std::string& src, const struct stat& st,
+                                                const std::string& temp, bool flush) {
+    if (S_ISLNK(st.st_mode)) {
+        std::string link;
+        if (fs_.readlink(src, link) < 0) return fail(src, "Cannot read", errno);
+        if (fs_.symlink(link, temp) != 0) return fail(temp, "Cannot create", errno);
+        return Step::Done;
+    }
+    if (!S_ISREG(st.st_mode)) return fail(src, "Cannot copy", ENOTSUP);
+    const int in = fs_.open(src, O_RDONLY | O_NOFOLLOW);
+    if (in < 0) return fail(src, "Cannot open", errno);
+    const int out = fs_.open(temp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
+    if (out < 0) {
+        const int err = errno;
+        fs_.close(in);
+        return fail(extractFilePath(temp), "Cannot create a file in", err);
+    }
+    auto abandon = [&](const std::string& path, const char* what, int err) {
+        fs_.close(in);
+        fs_.close(out);
+        fs_.unlink(temp);
+        if (what == nullptr) return Step::Cancelled;
+        return fail(path, what, err);
+    };
+    uint64_t copied = 0;
+    bool useRange = true;
+    std::vector<char> buf;
+    for (;;) {
+        ssize_t n;
+        if (useRange) {
+            n = fs_.copyRange(in, out, kRangeChunk);
+            if (n < 0 && copied == 0 &&
+                (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
+                useRange = false;
+                continue;
+            }
+            if (n < 0) return abandon(src, errno == ENOSPC || errno == EDQUOT ? "Cannot write" : "Cannot copy", errno);
+        } else {
+            if (buf.empty()) buf.resize(kBufferSize);
+            n = fs_.read(in, buf.data(), buf.size());
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                return abandon(src, "Cannot read", errno);
+            }
+            for (ssize_t off = 0; off < n;) {
+                const ssize_t w = fs_.write(out, buf.data() + off, size_t(n - off));
+                if (w < 0 && errno == EINTR) continue;
+                if (w <= 0) return abandon(temp, "Cannot write", w < 0 ? errno : ENOSPC);
+                off += w;
+            }
+        }
+        if (n == 0) break;
+        copied += uint64_t(n);
+        if (!tick(uint64_t(n), src)) return abandon(src, nullptr, 0);
+    }
+    struct stat now;
+    if (copied != uint64_t(st.st_size) || fs_.fstat(out, &now) != 0 || now.st_size != st.st_size)
+        return abandon(src, "Size changed while copying", EIO);
+    fs_.copyAttributes(out, st);  // a file system without modes or times still gets the data
+    if (flush && fs_.fsync(out) != 0) return abandon(temp, "Cannot write", errno);
+    fs_.close(in);
+    if (fs_.close(out) != 0) {
+        const int err = errno;
+        fs_.unlink(temp);
+        return fail(temp, "Cannot write", err);
+    }
+    return Step::Done;
+}
+
+TFileOperation::Step TFileOperation::transferFolder(Mode mode, const std::string& src, const std::string& target) {
+    if (mode == Mode::Move) {
+        if (fs_.renameNoReplace(src, target) == 0) {
+            int files = 0;
+            progress_.bytesDone += measure(target, files);
+            counts_.done += files;
+            progress_.filesDone += files;
+            return tick(0, src) ? Step::Done : Step::Cancelled;
+        }
+        if (errno != EEXIST && errno != EXDEV && errno != ENOTEMPTY) return fail(src, "Cannot move", errno);
+    }
+    struct stat st;
+    if (fs_.lstat(src, &st) != 0) return fail(src, "Cannot read", errno);
+    if (fs_.mkdir(target, 0700) != 0) {
+        struct stat tst;
+        // An existing folder of that name takes the contents; each file is asked about.
+        if (errno != EEXIST || fs_.lstat(target, &tst) != 0 || !S_ISDIR(tst.st_mode))
+            return fail(target, "Cannot create", errno == EEXIST ? EEXIST : errno);
+    }
+    std::vector<std::string> names;
+    if (fs_.listFolder(src, names) != 0) return fail(src, "Cannot read", errno);
+    Step result = Step::Done;
+    for (const std::string& n : names) {
+        const Step s = transfer(mode, join(src, n), target, false);
+        if (s == Step::Cancelled) return s;
+        if (s != Step::Done) result = s;
+    }
+    const int fd = fs_.open(target, O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+        fs_.copyAttributes(fd, st);
+        fs_.close(fd);
+    }
+    // Whatever was skipped or failed keeps its folder in the source.
+    if (mode == Mode::Move && result == Step::Done) fs_.rmdir(src);
+    return result;
+}
+
+TFileOperation::Step TFileOperation::removeTree(const std::string& path) {
+    struct stat st;
+    if (fs_.lstat(path, &st) != 0) return fail(path, "Cannot delete", errno);
+    if (S_ISDIR(st.st_mode)) {
+        std::vector<std::string> names;
+        if (fs_.listFolder(path, names) != 0) return fail(path, "Cannot read", errno);
+        for (const std::string& n : names) {
+            const Step s = removeTree(join(path, n));
+            if (s == Step::Cancelled) return s;
+        }
+        if (fs_.rmdir(path) != 0) return fail(path, "Cannot delete", errno);
+    } else if (fs_.unlink(path) != 0) {
+        return fail(path, "Cannot delete", errno);
+    }
+    return Step::Done;
+}
+
+bool TFileOperation::Delete() {
+    counts_ = {};
+    progress_ = {};
+    cancelled_ = false;
+    if (FromFiles.empty()) return false;
+    if (!user_.confirmTrash(FromFiles)) return true;
+    progress_.filesTotal = int(FromFiles.size());
+    for (const std::string& p : FromFiles) {
+        if (trashOne(withoutTrailingSlash(absolute(p))) == Step::Cancelled || cancelled_) break;
+    }
+    return cancelled_;
+}
+
+TFileOperation::Step TFileOperation::trashOne(const std::string& path) {
+    struct stat st;
+    if (fs_.lstat(path, &st) != 0) return fail(path, "Cannot delete", errno);
+    const TrashPlace place = findTrash(fs_, path, homeTrash);
+    if (place.folder.empty()) {
+        if (!user_.confirmPermanentDelete(path)) {
+            ++counts_.skipped;
+            return Step::Skipped;
+        }
+        const Step s = removeTree(path);
+        if (s == Step::Done) ++counts_.done;
+        return s;
+    }
+    std::string recorded = path;
+    if (!place.base.empty() && place.base != "/") recorded = path.substr(place.base.size() + 1);
+    else if (place.base == "/") recorded = path.substr(1);
+    const std::string text = trashInfoText(recorded, std::time(nullptr));
+    const std::string name = extractFileName(path);
+    // The info file is claimed first and exclusively: it reserves the name in files/ too.
+    for (int i = 1;; ++i) {
+        const std::string entry = i == 1 ? name : name + "." + std::to_string(i);
+        const std::string info = place.folder + "/info/" + entry + ".trashinfo";
+        const int fd = fs_.open(info, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            return fail(path, "Cannot move to the Trash", errno);
+        }
+        const bool written = fs_.write(fd, text.data(), text.size()) == ssize_t(text.size());
+        const int werr = errno;
+        if (fs_.close(fd) != 0 || !written) {
+            fs_.unlink(info);
+            return fail(path, "Cannot move to the Trash", written ? errno : werr);
+        }
+        const std::string dest = place.folder + "/files/" + entry;
+        if (fs_.renameNoReplace(path, dest) != 0) {
+            const int err = errno;
+            fs_.unlink(info);
+            if (err == EEXIST) continue;  // a stray file without info: take the next name
+            return fail(path, "Cannot move to the Trash", err);
+        }
+        ++counts_.done;
+        ++progress_.filesDone;
+        return tick(uint64_t(st.st_size), path) ? Step::Done : Step::Cancelled;
+    }
+}
+
+}  // namespace korvel

@@ -1,0 +1,81 @@
+#pragma once
+// Copy, move and delete of listed files and folders with fixed options: deleted items go to the
+// freedesktop Trash, nothing is replaced without asking, nothing is ever half-written under its
+// final name, and a move removes its source only after the copy is complete.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "fileops/FileSystem.h"
+
+namespace korvel {
+
+enum class ConflictAnswer { Replace, Skip, ReplaceAll, SkipAll, KeepBoth, Cancel };
+enum class ErrorAnswer { Skip, Cancel };
+
+struct FileOpProgress {
+    uint64_t bytesDone = 0, bytesTotal = 0;
+    int filesDone = 0, filesTotal = 0;
+    std::string current;  // the source being worked on
+};
+
+// The questions an operation asks; the window and korvel-tool each answer them their way.
+class FileOpUser {
+public:
+    virtual ~FileOpUser() = default;
+    // target exists (or appeared meanwhile); source would replace it.
+    virtual ConflictAnswer askReplace(const std::string& source, const std::string& target) = 0;
+    // One item failed; message names it and the system's reason.
+    virtual ErrorAnswer reportError(const std::string& path, const std::string& message) = 0;
+    // Before moving count items to the Trash; false cancels.
+    virtual bool confirmTrash(const std::vector<std::string>& paths) { return true; }
+    // path has no usable Trash; true deletes it for good.
+    virtual bool confirmPermanentDelete(const std::string& path) = 0;
+    // Called between files and between chunks of large files; false cancels.
+    virtual bool progress(const FileOpProgress& p) { return true; }
+};
+
+struct FileOpCounts {
+    int done = 0, skipped = 0, failed = 0;
+};
+
+class TFileOperation {
+public:
+    std::vector<std::string> FromFiles;
+    std::vector<std::string> ToFiles;  // one folder
+
+    explicit TFileOperation(FileOpUser& user, FileSystem& fs = systemFileSystem());
+
+    // Each returns true when the user cancelled any part of the operation.
+    bool Copy();
+    bool Move();
+    bool Delete();
+
+    // What the last operation did, item by item of FromFiles.
+    const FileOpCounts& counts() const { return counts_; }
+    // Where the Trash lives: $XDG_DATA_HOME/Trash by default; tests point it elsewhere.
+    std::string homeTrash;
+
+private:
+    enum class Mode { Copy, Move };
+    bool run(Mode mode);
+    enum class Step { Done, Skipped, Failed, Cancelled };
+    Step transfer(Mode mode, const std::string& src, const std::string& folder, bool top);
+    Step transferFile(Mode mode, const std::string& src, const struct stat& st, std::string target, bool replace);
+    Step transferFolder(Mode mode, const std::string& src, const std::string& target);
+    Step copyToTemp(const std::string& src, const struct stat& st, const std::string& temp, bool flush);
+    Step removeTree(const std::string& path);
+    Step fail(const std::string& path, const std::string& what, int err);
+    Step trashOne(const std::string& path);
+    bool tick(uint64_t bytes, const std::string& current);
+    std::string uniqueName(const std::string& target);
+    uint64_t measure(const std::string& path, int& files);
+
+    FileOpUser& user_;
+    FileSystem& fs_;
+    FileOpCounts counts_;
+    FileOpProgress progress_;
+    bool replaceAll_ = false, skipAll_ = false, cancelled_ = false;
+};
+
+}  // namespace korvel

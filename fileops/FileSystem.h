@@ -1,0 +1,44 @@
+#pragma once
+// The system calls the file operations make, behind one small interface so that tests can make
+// any of them fail (full disk, I/O error, another file system, a file appearing or vanishing).
+// Every call returns what the system call returns and leaves the reason in errno.
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace korvel {
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+    virtual int open(const std::string& path, int flags, mode_t mode = 0);
+    virtual int close(int fd);
+    virtual ssize_t read(int fd, void* buf, size_t n);
+    virtual ssize_t write(int fd, const void* buf, size_t n);
+    // copy_file_range from the current offsets of in and out.
+    virtual ssize_t copyRange(int in, int out, size_t n);
+    virtual int fsync(int fd);
+    // Gives fd the mode and the access and modification times of st.
+    virtual int copyAttributes(int fd, const struct stat& st);
+    virtual int lstat(const std::string& path, struct stat* st);
+    virtual int fstat(int fd, struct stat* st);
+    // Renames without ever replacing: renameat2 with RENAME_NOREPLACE, or link and unlink where
+    // the file system lacks it. EEXIST when to exists.
+    virtual int renameNoReplace(const std::string& from, const std::string& to);
+    // Renames over an existing file (used only after the user agreed to replace it).
+    virtual int renameReplace(const std::string& from, const std::string& to);
+    virtual int unlink(const std::string& path);
+    virtual int rmdir(const std::string& path);
+    virtual int mkdir(const std::string& path, mode_t mode);
+    virtual int symlink(const std::string& target, const std::string& path);
+    virtual ssize_t readlink(const std::string& path, std::string& target);
+    // The names in a folder, without "." and "..".
+    virtual int listFolder(const std::string& path, std::vector<std::string>& names);
+};
+
+// The real file system.
+FileSystem& systemFileSystem();
+
+}  // namespace korvel

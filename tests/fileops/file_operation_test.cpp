@@ -1,0 +1,280 @@
+// Copy, move and delete through a file system that fails on demand. Every case checks that no
+// file is lost, none stands half-written under a final name and none is replaced unasked.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+
+#include "fileops/FileOperation.h"
+#include "tests/support/TempTree.h"
+#include "tests/support/FaultyFileSystem.h"
+
+using namespace korvel;
+using korvel::testing::FaultyFileSystem;
+using korvel::testing::ScriptedUser;
+using korvel::testing::TempTree;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string bytes(size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::string s(n, '\0');
+    for (char& c : s) c = char(rng());
+    return s;
+}
+std::string readAll(const std::string& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+void writeAll(const std::string& p, const std::string& s) { std::ofstream(p, std::ios::binary) << s; }
+
+// name -> content of every entry of a folder
+std::map<std::string, std::string> contents(const std::string& dir) {
+    std::map<std::string, std::string> m;
+    for (const auto& e : fs::directory_iterator(dir)) m[e.path().filename().string()] = readAll(e.path().string());
+    return m;
+}
+
+const std::map<std::string, std::string> kSources = {
+    {"a.jpg", bytes(150000, 1)}, {"b.jpg", bytes(300000, 2)}, {"c.jpg", bytes(100000, 3)}};
+const std::string kOld = "the c.jpg that was there", kOther = "a b.jpg made meanwhile";
+
+struct Case {
+    const char* name;
+    bool move;
+    ConflictAnswer conflict;
+    // Sets faults and answers; d is the temp tree's root.
+    std::function<void(FaultyFileSystem&, ScriptedUser&, const std::string& d)> arrange;
+    std::map<std::string, std::string> dst;  // expected: name -> "a.jpg"/"b.jpg"/"c.jpg", "old" or "other"
+    std::vector<std::string> srcLeft;
+    bool cancelled;
+    const char* vanished = "";  // a source the case itself removes
+};
+
+int countCalls(std::map<std::string, int>& n, const std::string& key) { return ++n[key]; }
+
+}  // namespace
+
+TEST(FileOperation, FaultsLoseNothingAndReplaceNothingUnasked) {
+    auto none = [](FaultyFileSystem&, ScriptedUser&, const std::string&) {};
+    auto exdev = [](FaultyFileSystem& f, const std::string& d, std::function<int(const std::string&, const std::string&)> more) {
+        f.fault = [d, more](const std::string& call, const std::string& p) {
+            if (call == "renameNoReplace" && p.rfind(d + "src/", 0) == 0) return EXDEV;
+            return more ? more(call, p) : 0;
+        };
+    };
+    auto counts = std::make_shared<std::map<std::string, int>>();
+    const std::vector<Case> cases = {
+        {"copy, existing target skipped", false, ConflictAnswer::Skip, none,
+         {{"a.jpg", "a.jpg"}, {"b.jpg", "b.jpg"}, {"c.jpg", "old"}}, {"a.jpg", "b.jpg", "c.jpg"}, false},
+        {"copy, existing target replaced", false, ConflictAnswer::Replace, none,
+         {{"a.jpg", "a.jpg"}, {"b.jpg", "b.jpg"}, {"c.jpg", "c.jpg"}}, {"a.jpg", "b.jpg", "c.jpg"}, false},
+        {"copy, both kept", false, ConflictAnswer::KeepBoth, none,
+         {{"a.jpg", "a.jpg"}, {"b.jpg", "b.jpg"}, {"c.jpg", "old"}, {"c_1.jpg", "c.jpg"}}, {"a.jpg", "b.jpg", "c.jpg"}, false},
+        {"copy, cancelled at the question", false, ConflictAnswer::Cancel, none,
+         {{"a.jpg", "a.jpg"}, {"b.jpg", "b.jpg"}, {"c.jpg", "old"}}, {"a.jpg", "b.jpg", "c.jpg"}, true},
+        {"copy, disk full inside b", false, ConflictAnswer::Skip,
+         [counts](FaultyFileSystem& f, ScriptedUser&, const std::string& d) {
+             f.fault = [=](const std::string& call, const std::string& p) {
+                 return call == "copyRange" && p == d + "src/b.jpg" && countCalls(*counts, "full") > 2 ? ENOSPC : 0;
+             };
+         },
+         {{"a.jpg", "a.jpg"}, {"c.jpg", "old"}}, {"a.jpg", "b.jpg", "c.jpg"}, false},
+        {"copy, read error inside b (no copy_file_range)", false, ConflictAnswer::Skip,
+         [counts](FaultyFileSystem& f, ScriptedUser&, const std::string& d) {
+             f.fault = [=](const std::string& call, const std::string& p) {
+                 if (call == "copyRange") return EXDEV;
+                 return call == "read" && p == d + "src/b.jpg" && countCalls(*counts, "eio") > 1 ? EIO : 0;
+             };
+         },
+         {{"a.jpg", "a.jpg"}, {"c.jpg", "old"}}, {"a.jpg", "b.jpg", "c.jpg"}, false},
+        {"copy, target folder refuses new files", false, ConflictAnswer::Replace,
+         [](FaultyFileSystem& f, ScriptedUser&, const std::string& d) {
+             f.fault = [=](const std::string& call, const std::string& p) {
+                 return call == "open" && p.rfind(d + "dst/", 0) == 0 ? EACCES : 0;
+             };
+         },
+         {{"c.jpg", "old"}}, {"a.jpg", "b.jpg", "c.jpg"}, false},
+        {"copy, b vanishes before it is opened", false, ConflictAnswer::Skip,
+         [](FaultyFileSystem& f, ScriptedUser&, const std::string& d) {
+             f.fault = [=](const std::string& call, const std::string& p) {
+                 if (call == "open" && p == d + "src/b.jpg") fs::remove(p);
+                 return 0;
+             };
+         },
+         {{"a.jpg", "a.jpg"}, {"c.jpg", "old"}}, {"a.jpg", "c.jpg"}, false, "b.jpg"},
+        {"copy, b appears in the target meanwhile, skipped", false, ConflictAnswer::Skip,
+         [](FaultyFileSystem& f, ScriptedUser&, const std::string& d) {
+             f.fault = [=](const std::string& call, const std::string& p) {
+                 if (call == "renameNoReplace" && p.rfind(d + "dst/.korvel-", 0) == 0 && !fs::exists(d + "dst/b.jpg") &&
+                     fs::exists(d + "dst/a.jpg"))
+                     writeAll(d + "dst/b.jpg", kOther);
+                 return 0;
+             };
+         },
+         {{"a.jpg", "a.jpg"}, {"b.jpg", "other"}, {"c.jpg", "old"}}, {"a.jpg", "b.jpg", "c.jpg"}, false},
+        {"move across file systems", true, ConflictAnswer::Skip,
+         [&](FaultyFileSystem& f, ScriptedUser&, const std::string& d) { exdev(f, d, nullptr); },
+         {{"a.jpg", "a.jpg"}, {"b.jpg", "b.jpg"}, {"c.jpg", "old"}}, {"c.jpg"}, false},
+        {"move across file systems, disk full inside b", true, ConflictAnswer::Skip,
+         [&, counts](FaultyFileSystem& f, ScriptedUser&, const std::string& d) {
+             exdev(f, d, [=](const std::string& call, const std::string& p) {
+                 return call == "copyRange" && p == d + "src/b.jpg" && countCalls(*counts, "full2") > 1 ? ENOSPC : 0;
+             });
+         },
+         {{"a.jpg", "a.jpg"}, {"c.jpg", "old"}}, {"b.jpg", "c.jpg"}, false},
+        {"move across file systems, flush fails for b", true, ConflictAnswer::Skip,
+         [&](FaultyFileSystem& f, ScriptedUser& u, const std::string& d) {
+             exdev(f, d, [=, &u](const std::string& call, const std::string&) {
+                 return call == "fsync" && fs::exists(d + "dst/a.jpg") ? EIO : 0;
+             });
+         },
+         {{"a.jpg", "a.jpg"}, {"c.jpg", "old"}}, {"b.jpg", "c.jpg"}, false},
+        {"move across file systems, a's source cannot be removed", true, ConflictAnswer::Skip,
+         [&](FaultyFileSystem& f, ScriptedUser&, const std::string& d) {
+             exdev(f, d, [=](const std::string& call, const std::string& p) {
+                 return call == "unlink" && p == d + "src/a.jpg" ? EACCES : 0;
+             });
+         },
+         {{"a.jpg", "a.jpg"}, {"b.jpg", "b.jpg"}, {"c.jpg", "old"}}, {"a.jpg", "c.jpg"}, false},
+        {"move in one file system, existing target replaced", true, ConflictAnswer::Replace, none,
+         {{"a.jpg", "a.jpg"}, {"b.jpg", "b.jpg"}, {"c.jpg", "c.jpg"}}, {}, false},
+        {"copy, cancelled between files", false, ConflictAnswer::Skip,
+         [](FaultyFileSystem&, ScriptedUser& u, const std::string&) {
+             u.onProgress = [](const FileOpProgress& p) { return p.filesDone < 1; };
+         },
+         {{"a.jpg", "a.jpg"}, {"c.jpg", "old"}}, {"a.jpg", "b.jpg", "c.jpg"}, true},
+        {"move across file systems, cancelled inside b", true, ConflictAnswer::Skip,
+         [&](FaultyFileSystem& f, ScriptedUser& u, const std::string& d) {
+             exdev(f, d, nullptr);
+             u.onProgress = [d](const FileOpProgress& p) {
+                 return !(p.current == d + "src/b.jpg" && p.bytesDone > 150000 + 64 * 1024);
+             };
+         },
+         {{"a.jpg", "a.jpg"}, {"c.jpg", "old"}}, {"b.jpg", "c.jpg"}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        counts->clear();
+        TempTree t;
+        const std::string d = t.root();
+        fs::create_directories(d + "src");
+        fs::create_directories(d + "dst");
+        for (const auto& [n, s] : kSources) writeAll(d + "src/" + n, s);
+        writeAll(d + "dst/c.jpg", kOld);
+        FaultyFileSystem f;
+        ScriptedUser u;
+        u.conflict = c.conflict;
+        c.arrange(f, u, d);
+        TFileOperation op(u, f);
+        for (const char* n : {"a.jpg", "b.jpg", "c.jpg"}) op.FromFiles.push_back(d + "src/" + n);
+        op.ToFiles = {d + "dst/"};
+        EXPECT_EQ(c.move ? op.Move() : op.Copy(), c.cancelled);
+
+        const auto dst = contents(d + "dst"), src = contents(d + "src");
+        std::map<std::string, std::string> wantDst;
+        for (const auto& [n, tag] : c.dst)
+            wantDst[n] = tag == std::string("old") ? kOld : tag == std::string("other") ? kOther : kSources.at(tag);
+        EXPECT_EQ(dst.size(), wantDst.size());
+        for (const auto& [n, s] : dst) EXPECT_TRUE(wantDst.count(n) && wantDst[n] == s) << "unexpected or partial " << n;
+        std::vector<std::string> left;
+        for (const auto& [n, s] : src) {
+            left.push_back(n);
+            EXPECT_EQ(s, kSources.at(n)) << "source " << n << " changed";
+        }
+        EXPECT_EQ(left, c.srcLeft);
+        // Not lost: every source stands complete in the source or in the target.
+        for (const auto& [n, s] : kSources) {
+            if (n == c.vanished) continue;
+            bool found = src.count(n) > 0;
+            for (const auto& [dn, ds] : dst) found = found || ds == s;
+            EXPECT_TRUE(found) << n << " lost";
+        }
+        // The file there before is replaced only after the user agreed.
+        const bool agreed = c.conflict == ConflictAnswer::Replace &&
+                            std::find(u.asked.begin(), u.asked.end(), d + "dst/c.jpg") != u.asked.end();
+        if (!agreed) {
+            EXPECT_EQ(dst.at("c.jpg"), kOld);
+        }
+    }
+}
+
+TEST(FileOperation, DeleteMovesToTheTrashOfTheItemsFileSystem) {
+    const std::string uid = std::to_string(::geteuid());
+    struct TrashCase {
+        const char* name;
+        std::string item;     // relative to the tree
+        std::string trash;    // where the item must land, "" = stays, "gone" = deleted for good
+        std::string infoPath; // expected Path= value; "/" prefix means the tree root
+        std::function<void(FaultyFileSystem&, ScriptedUser&, const std::string& d)> arrange;
+        size_t errors = 0;
+        bool asksPermanent = false;
+    };
+    const std::vector<TrashCase> cases = {
+        {"home trash, name percent-encoded", "pics/写真 1.jpg", "home/Trash/files/写真 1.jpg",
+         "/pics/%E5%86%99%E7%9C%9F%201.jpg", nullptr},
+        {"home trash, the name is taken there", "pics/a.jpg", "home/Trash/files/a.jpg.2", "/pics/a.jpg",
+         [](FaultyFileSystem&, ScriptedUser&, const std::string& d) {
+             fs::create_directories(d + "home/Trash/info");
+             writeAll(d + "home/Trash/info/a.jpg.trashinfo", "taken");
+         }},
+        {"another mount: its .Trash-UID, path from its top", "vol/sub/a.jpg", "vol/.Trash-" + uid + "/files/a.jpg",
+         "sub/a.jpg", [](FaultyFileSystem& f, ScriptedUser&, const std::string& d) { f.deviceOffset[d + "vol"] = 7; }},
+        {"another mount with a sticky .Trash", "vol/sub/a.jpg", "vol/.Trash/" + uid + "/files/a.jpg", "sub/a.jpg",
+         [](FaultyFileSystem& f, ScriptedUser&, const std::string& d) {
+             f.deviceOffset[d + "vol"] = 7;
+             fs::create_directories(d + "vol/.Trash");
+             fs::permissions(d + "vol/.Trash", fs::perms::all | fs::perms::sticky_bit);
+         }},
+        {"the move into the trash fails: item stays, no info left", "pics/a.jpg", "", "",
+         [](FaultyFileSystem& f, ScriptedUser&, const std::string& d) {
+             f.fault = [](const std::string& call, const std::string&) { return call == "renameNoReplace" ? EACCES : 0; };
+         }, 1},
+        {"no usable trash, deleting for good refused", "pics/a.jpg", "", "",
+         [](FaultyFileSystem& f, ScriptedUser&, const std::string&) {
+             f.fault = [](const std::string& call, const std::string&) { return call == "mkdir" ? EROFS : 0; };
+         }, 0, true},
+        {"no usable trash, deleting for good agreed", "pics/a.jpg", "gone", "",
+         [](FaultyFileSystem& f, ScriptedUser& u, const std::string&) {
+             u.permanent = true;
+             f.fault = [](const std::string& call, const std::string&) { return call == "mkdir" ? EROFS : 0; };
+         }, 0, true},
+    };
+    for (const TrashCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempTree t;
+        const std::string d = t.root();
+        fs::create_directories(fs::path(d + c.item).parent_path());
+        writeAll(d + c.item, "photo");
+        FaultyFileSystem f;
+        ScriptedUser u;
+        if (c.arrange) c.arrange(f, u, d);
+        TFileOperation op(u, f);
+        op.homeTrash = d + "home/Trash";
+        op.FromFiles = {d + c.item};
+        EXPECT_FALSE(op.Delete());
+        const bool stays = c.trash.empty();
+        EXPECT_EQ(fs::exists(d + c.item), stays);
+        EXPECT_EQ(u.permanentAsked.size(), c.asksPermanent ? 1u : 0u);
+        EXPECT_EQ(u.errors.size(), c.errors);
+        if (stays || c.trash == "gone") {
+            if (fs::exists(d + "home/Trash/info")) {
+                EXPECT_TRUE(fs::is_empty(d + "home/Trash/info"));
+            }
+            continue;
+        }
+        EXPECT_EQ(readAll(d + c.trash), "photo");
+        const fs::path trash = fs::path(d + c.trash).parent_path().parent_path();
+        const std::string info = readAll((trash / "info" / fs::path(c.trash).filename()).string() + ".trashinfo");
+        const std::string wantPath = c.infoPath[0] == '/' ? d.substr(0, d.size() - 1) + c.infoPath : c.infoPath;
+        EXPECT_EQ(info.rfind("[Trash Info]\nPath=" + wantPath + "\nDeletionDate=", 0), 0u) << info;
+        EXPECT_EQ(fs::status(trash / "files").permissions() & fs::perms::all, fs::perms::owner_all);
+    }
+}
