@@ -138,10 +138,13 @@ def main():
             if not finished:
                 p.send_signal(signal.SIGKILL)
             p.wait()
+            killed_at = time.monotonic()
             totals["finished" if finished else "killed"] += 1
             r = check(manifest, src, dst)
             bad = r["lost"] or r["partial"] or r["stray"]
-            # The same move again, to its end: it must complete what the killed one left.
+            # The same move again, to its end: it must complete what the killed one left. Korvel
+            # leaves temporaries younger than 2 s alone (their writer may not hold its lock yet).
+            time.sleep(max(0.0, 2.1 - (time.monotonic() - killed_at)))
             rc = move(frm, to, "--on-conflict", "replace").wait() if os.path.exists(src) else 0
             after = check(manifest, src, dst)
             bad_after = rc != 0 or after["lost"] or after["partial"] or after["stray"] or after["in_src"]
