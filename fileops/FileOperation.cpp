@@ -1,6 +1,7 @@
 #include "fileops/FileOperation.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -39,6 +40,10 @@ std::string join(const std::string& folder, const std::string& name) {
 std::string tempNameIn(const std::string& folder) {
     static std::atomic<unsigned> counter{0};
     return join(folder, ".korvel-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".part");
+}
+
+bool isTempName(const std::string& name) {
+    return name.size() > 13 && name.rfind(".korvel-", 0) == 0 && name.compare(name.size() - 5, 5, ".part") == 0;
 }
 
 }  // namespace
@@ -94,6 +99,7 @@ bool TFileOperation::run(Mode mode) {
     counts_ = {};
     progress_ = {};
     replaceAll_ = skipAll_ = cancelled_ = false;
+    swept_.clear();
     if (FromFiles.empty() || ToFiles.empty()) return false;
     const std::string folder = withoutTrailingSlash(absolute(ToFiles.front()));
     for (const std::string& src : FromFiles) progress_.bytesTotal += measure(src, progress_.filesTotal);
@@ -153,6 +159,7 @@ TFileOperation::Step TFileOperation::transferFile(Mode mode, const std::string& 
     auto dropTemp = [&] {
         if (!temp.empty()) fs_.unlink(temp);
         temp.clear();
+        releaseTemp();
     };
     for (;;) {
         int r;
@@ -196,6 +203,7 @@ TFileOperation::Step TFileOperation::transferFile(Mode mode, const std::string& 
         if (a == ConflictAnswer::KeepBoth) target = uniqueName(target);
         else replace = true;
     }
+    releaseTemp();
     if (!crossDevice) progress_.bytesDone += uint64_t(st.st_size);
     if (mode == Mode::Move && crossDevice && fs_.unlink(src) != 0) {
         // The copy is complete and in place; the source stays rather than anything being lost.
@@ -215,6 +223,7 @@ TFileOperation::Step TFileOperation::copyToTemp(const std::string& src, const st
         return Step::Done;
     }
     if (!S_ISREG(st.st_mode)) return fail(src, "Cannot copy", ENOTSUP);
+    sweepStaleTemps(extractFilePath(temp));
     const int in = fs_.open(src, O_RDONLY | O_NOFOLLOW);
     if (in < 0) return fail(src, "Cannot open", errno);
     const int out = fs_.open(temp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
@@ -223,6 +232,8 @@ TFileOperation::Step TFileOperation::copyToTemp(const std::string& src, const st
         fs_.close(in);
         return fail(extractFilePath(temp), "Cannot create a file in", err);
     }
+    // Held until the file has its final name, so a sweep can tell it from one a killed copy left.
+    fs_.flock(out, LOCK_EX | LOCK_NB);
     auto abandon = [&](const std::string& path, const char* what, int err) {
         fs_.close(in);
         fs_.close(out);
@@ -267,12 +278,38 @@ TFileOperation::Step TFileOperation::copyToTemp(const std::string& src, const st
     fs_.copyAttributes(out, st);  // a file system without modes or times still gets the data
     if (flush && fs_.fsync(out) != 0) return abandon(temp, "Cannot write", errno);
     fs_.close(in);
+    tempLock_ = fs_.dup(out);
     if (fs_.close(out) != 0) {
         const int err = errno;
         fs_.unlink(temp);
+        releaseTemp();
         return fail(temp, "Cannot write", err);
     }
     return Step::Done;
+}
+
+void TFileOperation::releaseTemp() {
+    if (tempLock_ >= 0) fs_.close(tempLock_);
+    tempLock_ = -1;
+}
+
+void TFileOperation::sweepStaleTemps(const std::string& folder) {
+    if (!swept_.insert(folder).second) return;
+    std::vector<std::string> names;
+    if (fs_.listFolder(folder, names) != 0) return;
+    const time_t now = std::time(nullptr);
+    for (const std::string& n : names) {
+        if (!isTempName(n)) continue;
+        const std::string path = join(folder, n);
+        struct stat st;
+        // A newer one may belong to a copy that has not taken its lock yet.
+        if (fs_.lstat(path, &st) != 0 || !S_ISREG(st.st_mode) || now - st.st_ctime < staleTempSeconds) continue;
+        const int fd = fs_.open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
+        if (fd < 0) continue;
+        // A free lock means its writer is gone: the lock dies with the process, even by SIGKILL.
+        if (fs_.flock(fd, LOCK_EX | LOCK_NB) == 0) fs_.unlink(path);
+        fs_.close(fd);
+    }
 }
 
 TFileOperation::Step TFileOperation::transferFolder(Mode mode, const std::string& src, const std::string& target) {

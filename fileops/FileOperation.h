@@ -3,6 +3,7 @@
 // freedesktop Trash, nothing is replaced without asking, nothing is ever half-written under its
 // final name, and a move removes its source only after the copy is complete.
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,9 @@ public:
     const FileOpCounts& counts() const { return counts_; }
     // Where the Trash lives: $XDG_DATA_HOME/Trash by default; tests point it elsewhere.
     std::string homeTrash;
+    // A temporary file left by a killed copy is removed when a later operation writes into its
+    // folder, once it is this old and no process holds its lock.
+    int staleTempSeconds = 2;
 
 private:
     enum class Mode { Copy, Move };
@@ -64,6 +68,8 @@ private:
     Step transferFile(Mode mode, const std::string& src, const struct stat& st, std::string target, bool replace);
     Step transferFolder(Mode mode, const std::string& src, const std::string& target);
     Step copyToTemp(const std::string& src, const struct stat& st, const std::string& temp, bool flush);
+    void sweepStaleTemps(const std::string& folder);
+    void releaseTemp();
     Step removeTree(const std::string& path);
     Step fail(const std::string& path, const std::string& what, int err);
     Step trashOne(const std::string& path);
@@ -76,6 +82,8 @@ private:
     FileOpCounts counts_;
     FileOpProgress progress_;
     bool replaceAll_ = false, skipAll_ = false, cancelled_ = false;
+    std::set<std::string> swept_;
+    int tempLock_ = -1;  // holds the lock of the finished temporary file until it has its name
 };
 
 }  // namespace korvel

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -20,6 +21,8 @@ ssize_t FileSystem::copyRange(int in, int out, size_t n) {
     return ::copy_file_range(in, nullptr, out, nullptr, n, 0);
 }
 int FileSystem::fsync(int fd) { return ::fsync(fd); }
+int FileSystem::flock(int fd, int op) { return ::flock(fd, op); }
+int FileSystem::dup(int fd) { return ::fcntl(fd, F_DUPFD_CLOEXEC, 0); }
 
 int FileSystem::copyAttributes(int fd, const struct stat& st) {
     const struct timespec times[2] = {st.st_atim, st.st_mtim};

@@ -20,6 +20,9 @@ public:
     // copy_file_range from the current offsets of in and out.
     virtual ssize_t copyRange(int in, int out, size_t n);
     virtual int fsync(int fd);
+    // flock(2) on fd; dup(2) of fd, which shares the lock.
+    virtual int flock(int fd, int op);
+    virtual int dup(int fd);
     // Gives fd the mode and the access and modification times of st.
     virtual int copyAttributes(int fd, const struct stat& st);
     virtual int lstat(const std::string& path, struct stat* st);

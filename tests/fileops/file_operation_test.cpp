@@ -1,6 +1,8 @@
 // Copy, move and delete through a file system that fails on demand. Every case checks that no
 // file is lost, none stands half-written under a final name and none is replaced unasked.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -276,5 +278,65 @@ TEST(FileOperation, DeleteMovesToTheTrashOfTheItemsFileSystem) {
         const std::string wantPath = c.infoPath[0] == '/' ? d.substr(0, d.size() - 1) + c.infoPath : c.infoPath;
         EXPECT_EQ(info.rfind("[Trash Info]\nPath=" + wantPath + "\nDeletionDate=", 0), 0u) << info;
         EXPECT_EQ(fs::status(trash / "files").permissions() & fs::perms::all, fs::perms::owner_all);
+    }
+}
+
+TEST(FileOperation, KilledCopiesTemporariesGoOnlyWhenTheirWriterIsGone) {
+    struct SweepCase {
+        const char* name;
+        std::string leftover;  // a file in the target folder before the copy
+        bool locked;           // some process holds its lock
+        int staleSeconds;
+        bool kept;
+        bool sweepDuringRename = false;  // another operation sweeps while ours is about to rename
+    };
+    const std::vector<SweepCase> cases = {
+        {"a killed copy's temporary goes", ".korvel-99999-0.part", false, 0, false},
+        {"one whose writer holds its lock stays", ".korvel-99999-1.part", true, 0, true},
+        {"a fresh one stays: its writer may not have locked it yet", ".korvel-99999-2.part", false, 2, true},
+        {"a name not ours stays", ".korvel-notes.txt", false, 0, true},
+        {"a user's .part file stays", "holiday.part", false, 0, true},
+        {"our finished temporary survives a sweep until it has its name", "", false, 0, true, true},
+    };
+    for (const SweepCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempTree t;
+        const std::string d = t.root();
+        fs::create_directories(d + "src");
+        fs::create_directories(d + "dst");
+        writeAll(d + "src/a.jpg", kSources.at("a.jpg"));
+        writeAll(d + "src/b.jpg", kSources.at("b.jpg"));
+        if (!c.leftover.empty()) writeAll(d + "dst/" + c.leftover, "left");
+        const int lock = c.locked ? ::open((d + "dst/" + c.leftover).c_str(), O_RDONLY) : -1;
+        if (c.locked) {
+            ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+        }
+        FaultyFileSystem f;
+        ScriptedUser u, other;
+        if (c.sweepDuringRename)
+            f.fault = [&](const std::string& call, const std::string& p) {
+                if (call == "renameNoReplace" && p.rfind(d + "dst/.korvel-", 0) == 0) {
+                    TFileOperation second(other);
+                    second.staleTempSeconds = 0;
+                    second.FromFiles = {d + "src/b.jpg"};
+                    second.ToFiles = {d + "dst"};
+                    second.Copy();
+                }
+                return 0;
+            };
+        TFileOperation op(u, f);
+        op.staleTempSeconds = c.staleSeconds;
+        op.FromFiles = {d + "src/a.jpg"};
+        op.ToFiles = {d + "dst"};
+        EXPECT_FALSE(op.Copy());
+        if (lock >= 0) ::close(lock);
+        EXPECT_TRUE(u.errors.empty() && other.errors.empty());
+        EXPECT_TRUE(readAll(d + "dst/a.jpg") == kSources.at("a.jpg")) << "a.jpg lost or partial";
+        if (c.sweepDuringRename) {
+            EXPECT_TRUE(readAll(d + "dst/b.jpg") == kSources.at("b.jpg")) << "b.jpg lost or partial";
+        }
+        if (!c.leftover.empty()) {
+            EXPECT_EQ(fs::exists(d + "dst/" + c.leftover), c.kept);
+        }
     }
 }
