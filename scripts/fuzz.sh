@@ -14,11 +14,11 @@ targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(bmp ico gif jpeg png plugin_blocks ini thumb_cache)
 mkdir -p build-fuzz/findings
 for t in "${targets[@]}"; do
-  # New inputs go to a work folder; the generated seeds stay as they are.
-  work=build-fuzz/fuzz/work/$t
-  mkdir -p "$work"
+  # New inputs go to a folder of their own; the generated seeds stay as they are.
+  grown=build-fuzz/fuzz/grown/$t
+  mkdir -p "$grown"
   echo "== $t: $seconds s"
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     "build-fuzz/fuzz/${t}_fuzz" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-    -print_final_stats=1 -artifact_prefix="build-fuzz/findings/$t-" "$work" "build-fuzz/fuzz/corpus/$t"
+    -print_final_stats=1 -artifact_prefix="build-fuzz/findings/$t-" "$grown" "build-fuzz/fuzz/corpus/$t"
 done
