@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QSignalSpy>
 #include <QSplitter>
-#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
@@ -24,8 +23,6 @@
 #include "app/KorvelMain.h"
 #include "app/SingleInstance.h"
 #include "browse/ui/DirTree.h"
-#include "imaging/Bmp.h"
-#include "imaging/Bitmap.h"
 #include "base/IniFile.h"
 #include "tests/support/GridWindow.h"
 #include "tests/support/SettingsSeam.h"
@@ -34,12 +31,6 @@
 #include "view/SubFrmArrange.h"
 
 namespace {
-
-void writeBmp(const QString& path, int w = 4, int h = 3) {
-    korvel::TBitmap b(w, h, korvel::PixelFormat::pf24bit);
-    std::ofstream out(path.toStdString(), std::ios::binary);
-    korvel::writeBmp(b, out);
-}
 
 void writeText(const QString& path, const std::string& text) { std::ofstream(path.toStdString()) << text; }
 
@@ -59,10 +50,10 @@ private slots:
         qputenv("KORVEL_CONFIG_DIR", config_.path().toUtf8());
         QFile::remove(config_.path() + "/Korvel.ini");
         QDir(pics_.path()).mkpath("sub");
-        writeBmp(pics_.path() + "/b.bmp");
-        writeBmp(pics_.path() + "/a.bmp");
-        writeBmp(pics_.path() + "/.hidden.bmp");
-        writeBmp(pics_.path() + "/sub/c.bmp");
+        korvel::testing::writeSolidBmp(pics_.path() + "/b.bmp", 4, 3);
+        korvel::testing::writeSolidBmp(pics_.path() + "/a.bmp", 4, 3);
+        korvel::testing::writeSolidBmp(pics_.path() + "/.hidden.bmp", 4, 3);
+        korvel::testing::writeSolidBmp(pics_.path() + "/sub/c.bmp", 4, 3);
         writeText(pics_.path() + "/empty.bmp", "");
         writeText(pics_.path() + "/notes.txt", "text");
     }
@@ -279,18 +270,6 @@ private slots:
         TKorvelMain w;
         QVERIFY(!w.actions().ShowDirBtn->isChecked());
         QCOMPARE(w.width(), 750);
-    }
-
-    void statusPanelOneTakesTheRest() {
-        TKorvelMain w;
-        w.resize(1000, 600);
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        const int rest = w.statusBar()->contentsRect().width() - 60 - 60 - 100 - 70 - 20;
-        QCOMPARE(w.statusPanel(1)->width(), std::max(50, rest));
-        // Never narrower than 50, however narrow the bar.
-        w.statusBar()->setFixedWidth(200);
-        QCOMPARE(w.statusPanel(1)->width(), 50);
     }
 
     // Enabled states follow the marks; a tool button and its menu item always show one state.

@@ -28,31 +28,11 @@ using namespace korvel::testing;
 
 namespace {
 
-
 struct stat lstatOf(const std::string& path) {
     struct stat st{};
     EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
     return st;
 }
-
-// Sets an environment variable for the scope.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old, had_ = true;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (had_) ::setenv(name_, old_.c_str(), 1);
-        else ::unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::string old_;
-    bool had_ = false;
-};
-
 }  // namespace
 
 TEST(ThumbCache, AppendedImagesReadBackAtTheirOffsets) {

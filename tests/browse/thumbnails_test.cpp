@@ -6,12 +6,12 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "browse/FileList.h"
 #include "browse/FolderScan.h"
+#include "tests/support/CodecSamples.h"
 #include "tests/support/TempTree.h"
 #include "tests/support/TestImages.h"
 #include "browse/ThumbCache.h"
@@ -29,24 +29,12 @@ using namespace korvel::testing;
 
 namespace {
 
-// A photo-like image that JPEG keeps close: gradients and blocks.
-TBitmap smooth(int w, int h) {
-    TBitmap b(w, h, PixelFormat::pf24bit);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            uint8_t* p = b.scanLine(y) + 3 * x;
-            p[0] = uint8_t(x * 255 / w), p[1] = uint8_t(y * 255 / h), p[2] = ((x / 300 + y / 300) % 2) ? 200 : 40;
-        }
-    return b;
-}
+void saveJpeg(int w, int h, const std::string& path, bool grey = false) { writeFile(path, jpegSample(w, h, false, grey)); }
 
-
-void saveJpeg(const TBitmap& b, const std::string& path, bool grey = false) {
-    TJPEGImage j;
-    j.grayscale = grey;
-    j.assign(b);
-    j.compress();
-    j.saveToFile(path);
+// What StretchBitmap makes of src at w x h.
+TBitmap stretched(TBitmap src, int w, int h) {
+    StretchBitmap(src, w, h);
+    return src;
 }
 
 // The plain stretch stated pixel by pixel: output (x, y) takes source (x * sw / dw, y * sh / dh).
@@ -129,13 +117,8 @@ TEST(Thumbnails, ChoosesTheReductionSteps) {
         EXPECT_EQ(thumb.pixelFormat(), PixelFormat::pf24bit);
 
         TBitmap inter = (r.iw == r.w && r.ih == r.h) ? src : nearest(src, r.iw, r.ih);
-        TBitmap expected;
-        if (r.method == ThumbMethod::Resampled) {
-            expected = inter;
-            StretchBitmap(expected, r.tw, r.th);
-        } else {
-            expected = nearest(inter, r.tw, r.th);
-        }
+        const TBitmap expected =
+            r.method == ThumbMethod::Resampled ? stretched(inter, r.tw, r.th) : nearest(inter, r.tw, r.th);
         EXPECT_EQ(pixelDifference(thumb, expected), "");
     }
 }
@@ -155,7 +138,7 @@ TEST(Thumbnails, JpegDecodedAtTheCoarsestCoveringScale) {
     TempTree t;
     for (const Row& r : rows) {
         SCOPED_TRACE(std::to_string(r.w) + "x" + std::to_string(r.h));
-        saveJpeg(smooth(r.w, r.h), t / "in.jpg", r.grey);
+        saveJpeg(r.w, r.h, t / "in.jpg", r.grey);
         TBitmap thumb;
         ThumbReport rep = MakeThumbnail(t / "in.jpg", params(r.thumbSize), thumb);
         EXPECT_EQ(rep.decodedWidth, r.dw);
@@ -170,9 +153,7 @@ TEST(Thumbnails, JpegDecodedAtTheCoarsestCoveringScale) {
                    : r.dw * 4 <= r.w ? JpegScale::jsQuarter
                    : r.dw * 2 <= r.w ? JpegScale::jsHalf
                                      : JpegScale::jsFullSize);
-        TBitmap expected = j.bitmap();
-        StretchBitmap(expected, r.tw, r.th);
-        EXPECT_EQ(pixelDifference(thumb, expected), "");
+        EXPECT_EQ(pixelDifference(thumb, stretched(j.bitmap(), r.tw, r.th)), "");
     }
 }
 
@@ -260,7 +241,7 @@ TEST(Thumbnails, FilesThatCannotBeDecodedGetTheIconAndAreReported) {
     media.add(".mp4");
     b.builder.mediaExts = &media;
 
-    saveJpeg(smooth(200, 150), b.tree / "good.jpg");
+    saveJpeg(200, 150, b.tree / "good.jpg");
     const std::vector<uint8_t> good = toBytes(readFile(b.tree / "good.jpg"));
     struct Damage {
         const char* name;
@@ -399,15 +380,11 @@ TEST(Thumbnails, NewListingEmptiesTheCacheAndThumbnailsAreBuiltAgain) {
     const TBitmap* t1 = b.builder.thumbnail(1, params());
     ASSERT_NE(t1, nullptr);
     EXPECT_EQ(b.list.seek(1).ThumbPos, 0);
-    TBitmap expected = c;
-    StretchBitmap(expected, 60, 80);
-    EXPECT_EQ(pixelDifference(*t1, expected), "");
+    EXPECT_EQ(pixelDifference(*t1, stretched(c, 60, 80)), "");
     const TBitmap* t0 = b.builder.thumbnail(0, params());
     ASSERT_NE(t0, nullptr);
     EXPECT_EQ(b.list.seek(0).ThumbPos, second);  // same size image, now second
-    expected = a;
-    StretchBitmap(expected, 80, 60);
-    EXPECT_EQ(pixelDifference(*t0, expected), "");
+    EXPECT_EQ(pixelDifference(*t0, stretched(a, 80, 60)), "");
 }
 
 TEST(Thumbnails, FailedCacheWriteLeavesTheEntryUncachedButDrawable) {
@@ -438,9 +415,7 @@ TEST(Thumbnails, FailedCacheWriteLeavesTheEntryUncachedButDrawable) {
     // The entry cached before is intact.
     const TBitmap* t0 = b.builder.thumbnail(0, params());
     ASSERT_NE(t0, nullptr);
-    TBitmap expected = a;
-    StretchBitmap(expected, 80, 60);
-    EXPECT_EQ(pixelDifference(*t0, expected), "");
+    EXPECT_EQ(pixelDifference(*t0, stretched(a, 80, 60)), "");
 
     // Space again: the next draw builds and caches it where the failed one would have gone.
     b.cache.setWriteFunction([](int fd, const void* p, size_t n, off_t at) { return ::pwrite(fd, p, n, at); });
@@ -461,9 +436,7 @@ TEST(Thumbnails, DamagedCacheEntryIsBuiltAgain) {
     }
     const TBitmap* t = b.builder.thumbnail(0, params());
     ASSERT_NE(t, nullptr);
-    TBitmap expected = a;
-    StretchBitmap(expected, 80, 60);
-    EXPECT_EQ(pixelDifference(*t, expected), "");
+    EXPECT_EQ(pixelDifference(*t, stretched(a, 80, 60)), "");
     EXPECT_GT(b.list.seek(0).ThumbPos, 0);
 }
 

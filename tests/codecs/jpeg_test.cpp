@@ -11,6 +11,7 @@
 #include "codecs/Jpeg.h"
 #include "base/Errors.h"
 #include "base/Limits.h"
+#include "tests/support/TestImages.h"
 
 using namespace korvel;
 
@@ -39,18 +40,6 @@ TBitmap rampImage(int w, int h) {
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             b.setRawPixel(x, y, makeColor(uint8_t(x * 255 / (w - 1)), uint8_t(y * 255 / (h - 1)), 96));
-    return b;
-}
-
-// Pseudo-random texture: quality changes its compressed size a lot.
-TBitmap noiseImage(int w, int h) {
-    TBitmap b(w, h, PixelFormat::pf24bit);
-    uint32_t s = 12345;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            s = s * 1103515245u + 12345u;
-            b.setRawPixel(x, y, s >> 8 & 0xFFFFFF);
-        }
     return b;
 }
 
@@ -259,7 +248,7 @@ TEST(Jpeg, ProgressiveOptionWritesAProgressiveFrame) {
 }
 
 TEST(Jpeg, QualityOrdersFileSizesAndIsClamped) {
-    const TBitmap src = noiseImage(64, 64);
+    const TBitmap src = korvel::testing::randomBitmap(PixelFormat::pf24bit, 64, 64, 12345);
     const Bytes q1 = encode(src, 1), q50 = encode(src, 50), q100 = encode(src, 100);
     EXPECT_LT(q1.size(), q50.size());
     EXPECT_LT(q50.size(), q100.size());

@@ -14,9 +14,11 @@
 #include "base/Errors.h"
 #include "png_test_files.h"
 #include "tests/support/TempTree.h"
+#include "tests/support/TestImages.h"
 
 using namespace korvel;
 using namespace pngtest;
+using korvel::testing::randomBitmap;
 
 namespace {
 
@@ -25,14 +27,6 @@ TBitmap gradient(int w, int h, PixelFormat pf = PixelFormat::pf24bit) {
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) b.setRawPixel(x, y, makeColor(uint8_t(x * 3 + y), uint8_t(y * 2), uint8_t(x + y * 5)));
     b.setPixelFormat(pf);
-    return b;
-}
-
-TBitmap noise(int w, int h) {
-    TBitmap b(w, h, PixelFormat::pf24bit);
-    uint32_t state = 12345;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < 3 * w; ++x) b.scanLine(y)[x] = uint8_t((state = state * 1664525u + 1013904223u) >> 24);
     return b;
 }
 
@@ -203,7 +197,7 @@ TEST(PngWrite, IdatSize) {
         }
     }
     // Every IDAT but the last carries exactly the IDAT size.
-    const Bytes file = saveImage(noise(40, 30), [](TGLDPNG& p) { p.setIdatSize(256); });
+    const Bytes file = saveImage(randomBitmap(PixelFormat::pf24bit, 40, 30, 12345), [](TGLDPNG& p) { p.setIdatSize(256); });
     std::vector<size_t> sizes;
     for (const ChunkView& c : listChunks(file))
         if (c.type == "IDAT") sizes.push_back(c.data.size());
@@ -217,7 +211,7 @@ TEST(PngWrite, CompressionLevels) {
     struct Row {
         int level, flevel;
     } rows[] = {{-1, 2}, {0, 0}, {1, 0}, {6, 2}, {9, 3}, {12, 2}, {-7, 2}};
-    const TBitmap image = noise(50, 40);
+    const TBitmap image = randomBitmap(PixelFormat::pf24bit, 50, 40, 12345);
     for (const Row& r : rows) {
         const Bytes file = saveImage(image, [&](TGLDPNG& p) { p.compressionLevel = r.level; });
         EXPECT_EQ(idatStream(file).at(1) >> 6, r.flevel) << "level " << r.level;
@@ -267,7 +261,7 @@ private:
 };
 
 TEST(PngWrite, FailuresAndTheirMessages) {
-    const TBitmap image = noise(64, 64);
+    const TBitmap image = randomBitmap(PixelFormat::pf24bit, 64, 64, 12345);
     for (size_t room : {size_t(0), size_t(20), size_t(100), size_t(5000)}) {
         FailingBuffer buf(room);
         std::ostream out(&buf);
@@ -290,7 +284,7 @@ TEST(PngWrite, FailuresAndTheirMessages) {
 TEST(PngWrite, ExtendedCopySettings) {
     korvel::testing::TempTree t;
     const std::string dir = t.root();
-    const TBitmap image = noise(30, 20);
+    const TBitmap image = randomBitmap(PixelFormat::pf24bit, 30, 20, 12345);
     struct Row {
         PngLevel level;
         bool interlace;

@@ -9,6 +9,7 @@
 #include "formats/Picture.h"
 #include "imaging/PlainStretch.h"
 #include "imaging/StretchUtils.h"
+#include "tests/support/TestImages.h"
 
 using namespace korvel;
 
@@ -23,14 +24,6 @@ std::unique_ptr<TBitmap> gradient(int w, int h) {
 }
 
 void holdGradient(TPicture& picture, int w, int h) { picture.setGraphic(gradient(w, h)); }
-
-bool samePixels(const TBitmap& a, const TBitmap& b) {
-    if (a.width() != b.width() || a.height() != b.height() || a.pixelFormat() != b.pixelFormat()) return false;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            if (a.rawPixel(x, y) != b.rawPixel(x, y)) return false;
-    return true;
-}
 
 }  // namespace
 
@@ -116,7 +109,9 @@ TEST(ExtendedCopySize, ResizeModes) {
             want = TBitmap(r.wantW, r.wantH, PixelFormat::pf24bit);
             stretchCopy(*src, Rect{0, 0, 40, 30}, want, Rect{0, 0, r.wantW, r.wantH});
         }
-        EXPECT_TRUE(samePixels(output, want)) << "mode " << int(r.mode) << " " << r.wantW << "x" << r.wantH;
+        EXPECT_EQ(output.pixelFormat(), want.pixelFormat());
+        EXPECT_EQ(korvel::testing::pixelDifference(output, want), "") << "mode " << int(r.mode) << " " << r.wantW << "x"
+                                                                      << r.wantH;
     }
 }
 
@@ -139,7 +134,8 @@ TEST(ExtendedCopySize, SmallestAndOriginal) {
     holdGradient(picture, 5, 4);
     PrepareOutputFormat(*picture.graphic(), "a.bmp", output);
     ResizeIntoOutput(picture, o, output);
-    EXPECT_TRUE(samePixels(output, *gradient(5, 4)));
+    EXPECT_EQ(korvel::testing::pixelDifference(output, *gradient(5, 4)), "");
+    EXPECT_EQ(output.pixelFormat(), PixelFormat::pf24bit);
 }
 
 TEST(ExtendedCopySize, RotateOutputTurnsClockwise) {

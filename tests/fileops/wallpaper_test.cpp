@@ -31,20 +31,6 @@ TBitmap pattern(int w, int h) {
     return b;
 }
 
-// Sets an environment variable for one scope.
-struct EnvVar {
-    std::string name;
-    std::string old;
-    bool had;
-    EnvVar(const char* n, const char* value) : name(n) {
-        const char* o = std::getenv(n);
-        had = o != nullptr;
-        if (had) old = o;
-        value ? ::setenv(n, value, 1) : ::unsetenv(n);
-    }
-    ~EnvVar() { had ? ::setenv(name.c_str(), old.c_str(), 1) : ::unsetenv(name.c_str()); }
-};
-
 }  // namespace
 
 TEST(Wallpaper, BitmapSizes) {
@@ -187,17 +173,17 @@ TEST(Wallpaper, FileLocation) {
     const std::string name = "Korvel_" + loginName() + "_WP.bmp";
     EXPECT_FALSE(loginName().empty());
     {
-        EnvVar data("XDG_DATA_HOME", "/srv/data");
+        ScopedEnv data("XDG_DATA_HOME", "/srv/data");
         EXPECT_EQ(wallpaperFilePath(), "/srv/data/korvel/" + name);
     }
     {
-        EnvVar data("XDG_DATA_HOME", "relative/ignored");
-        EnvVar home("HOME", "/home/someone");
+        ScopedEnv data("XDG_DATA_HOME", "relative/ignored");
+        ScopedEnv home("HOME", "/home/someone");
         EXPECT_EQ(wallpaperFilePath(), "/home/someone/.local/share/korvel/" + name);
     }
     {
-        EnvVar data("XDG_DATA_HOME", nullptr);
-        EnvVar home("HOME", "/home/someone/");
+        ScopedEnv data("XDG_DATA_HOME", nullptr);
+        ScopedEnv home("HOME", "/home/someone/");
         EXPECT_EQ(wallpaperFolder(), "/home/someone/.local/share/korvel/");
     }
 }

@@ -1,33 +1,23 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "base/Errors.h"
 #include "base/Limits.h"
-#include "codecs/Jpeg.h"
 #include "codecs/Png.h"
 #include "formats/Picture.h"
 #include "imaging/Bitmap.h"
 #include "tests/codecs/BmpBuilders.h"
+#include "tests/support/CodecSamples.h"
+#include "tests/support/TempTree.h"
+#include "tests/support/TestImages.h"
 
 using namespace korvel;
 using Bytes = std::vector<uint8_t>;
 
 namespace {
-
-TBitmap noise(int w, int h) {
-    TBitmap b(w, h, PixelFormat::pf24bit);
-    uint32_t v = 12345;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < 3 * w; ++x) b.scanLine(y)[x] = uint8_t((v = v * 1103515245 + 12345) >> 16);
-    return b;
-}
 
 Bytes saved(const TGraphic& g) {
     std::ostringstream out;
@@ -39,19 +29,11 @@ Bytes saved(const TGraphic& g) {
 // 6 x 5 pixels; small IDAT chunks give the file many chunks, the comment one large tEXt chunk.
 Bytes png() {
     TGLDPNG p;
-    p.assign(noise(6, 5));
+    p.assign(korvel::testing::randomBitmap(PixelFormat::pf24bit, 6, 5, 1));
     p.setIdatSize(TGLDPNG::kMinIdatSize);
     p.compressionLevel = 0;
     p.comment = std::string(600, 'c');
     return saved(p);
-}
-
-Bytes jpeg(bool progressive) {
-    TJPEGImage j;
-    j.assign(noise(6, 5));
-    j.progressiveEncoding = progressive;
-    j.compress();
-    return saved(j);
 }
 
 // A 1 x 1 GIF with `comments` comment extensions before its image.
@@ -61,16 +43,6 @@ Bytes gif(int comments) {
     b.insert(b.end(), {0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x44, 0x01, 0, 0x3B});
     return b;
 }
-
-struct TempFile {
-    std::string path;
-    TempFile(const std::string& ext, const Bytes& bytes)
-        : path((std::filesystem::temp_directory_path() / ("korvel-limits-" + std::to_string(::getpid()) + ext))
-                   .string()) {
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    }
-    ~TempFile() { std::filesystem::remove(path); }
-};
 
 // Loads the file through the registry as the windows do, the raster included (JPEG decodes late).
 bool loads(const std::string& path, const DecodeLimits& limits) {
@@ -107,16 +79,17 @@ TEST(DecodeLimits, EachLimitHoldsForItsOwnLoad) {
         {"PNG chunk count", ".png", pngFile, {.maxPngChunks = 3}, {}},
         {"PNG chunk bytes", ".png", pngFile, {.maxPngChunkBytes = 500}, {.maxPngChunkBytes = 700}},
         {"icon's PNG pixels", ".ico", ico, {.maxPixels = 29}, {.maxPixels = 30}},
-        {"JPEG pixels", ".jpg", jpeg(false), {.maxPixels = 29}, {.maxPixels = 30}},
-        {"JPEG scans", ".jpg", jpeg(true), {.maxJpegScans = 2}, {}},
+        {"JPEG pixels", ".jpg", korvel::testing::jpegSample(6, 5, false, false), {.maxPixels = 29}, {.maxPixels = 30}},
+        {"JPEG scans", ".jpg", korvel::testing::jpegSample(6, 5, true, false), {.maxJpegScans = 2}, {}},
         {"GIF pixels", ".gif", gif(0), {.maxPixels = 0}, {.maxPixels = 1}},
         {"GIF records", ".gif", gif(3), {.maxGifRecords = 2}, {.maxGifRecords = 3}},
     };
+    korvel::testing::TempTree t;
     for (const Row& r : rows) {
-        const TempFile f(r.ext, r.file);
-        EXPECT_TRUE(loads(f.path, DecodeLimits{})) << r.name;
-        EXPECT_FALSE(loads(f.path, r.tight)) << r.name;
-        EXPECT_TRUE(loads(f.path, r.enough)) << r.name;
-        EXPECT_FALSE(loads(f.path, r.tight)) << r.name;
+        const std::string path = t.write(std::string("f") + r.ext, std::string(r.file.begin(), r.file.end()));
+        EXPECT_TRUE(loads(path, DecodeLimits{})) << r.name;
+        EXPECT_FALSE(loads(path, r.tight)) << r.name;
+        EXPECT_TRUE(loads(path, r.enough)) << r.name;
+        EXPECT_FALSE(loads(path, r.tight)) << r.name;
     }
 }

@@ -205,18 +205,10 @@ TEST(SpiRegistration, EmptyExtensionIsBoundButNotOffered) {
 class SpiStartupTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const char* old = std::getenv("KORVEL_CONFIG_DIR");
-        saved_ = old ? old : "";
-        hadConfig_ = old != nullptr;
-        ::setenv("KORVEL_CONFIG_DIR", config_.root().c_str(), 1);
         // The program's folder is the test plug-ins' folder.
         exe_ = appDir() + "korvel";
     }
     void TearDown() override {
-        if (hadConfig_)
-            ::setenv("KORVEL_CONFIG_DIR", saved_.c_str(), 1);
-        else
-            ::unsetenv("KORVEL_CONFIG_DIR");
         fileFormats().unregisterFormatClass(TSPIBitmap::classInfo);
     }
     void setSusieFolder(const std::string& folder) {
@@ -225,8 +217,8 @@ protected:
         ini.save(config_.root() + "registry.ini");
     }
     TempTree config_;
-    std::string exe_, saved_;
-    bool hadConfig_ = false;
+    korvel::testing::ScopedEnv configDir_{"KORVEL_CONFIG_DIR", config_.root()};
+    std::string exe_;
 };
 
 TEST_F(SpiStartupTest, SusieFolderFirstAndOnlyImageLoadersOncePerName) {

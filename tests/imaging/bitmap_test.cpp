@@ -91,20 +91,6 @@ TEST(Bitmap, ConversionKeepsTransparencyMeaning) {
     EXPECT_EQ(b.alphaAt(1, 0), 255);
 }
 
-TEST(PlainStretch, MirrorsAndRepeats) {
-    TBitmap src(3, 2, PixelFormat::pf24bit);
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 3; ++x) src.setRawPixel(x, y, uint32_t(10 * y + x));
-    TBitmap half(3, 2, PixelFormat::pf24bit);
-    stretchCopy(src, Rect{0, 0, 3, 2}, half, Rect{2, 1, -1, -1});
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 3; ++x) EXPECT_EQ(half.pixel(2 - x, 1 - y), src.pixel(x, y));
-    TBitmap big(6, 4, PixelFormat::pf24bit);
-    stretchCopy(src, Rect{0, 0, 3, 2}, big, Rect{0, 0, 6, 4});
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 6; ++x) EXPECT_EQ(big.pixel(x, y), src.pixel(x / 2, y / 2));
-}
-
 TEST(PlainStretch, DrawHonoursMask) {
     TBitmap src(2, 1, PixelFormat::pf24bit);
     src.setRawPixel(0, 0, 0xFF0000);

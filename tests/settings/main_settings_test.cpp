@@ -23,19 +23,6 @@ TEST(MainSettings, UnusableThumbnailSizesReadAsDefault) {
             << r.text;
 }
 
-TEST(MainSettings, DefaultsFromAnEmptyFile) {
-    MainSettings s = readMainSettings(IniFile{});
-    EXPECT_EQ(s.thumbSize, 100);
-    EXPECT_TRUE(s.changeImFlg);
-    EXPECT_TRUE(s.windOption);
-    EXPECT_EQ(s.state, "wsNormal");
-    EXPECT_EQ(s.width, 640);
-    EXPECT_EQ(s.height, 460);
-    EXPECT_FALSE(s.left.has_value());
-    EXPECT_EQ(s.coolId, (std::array<int, 5>{0, 1, 2, 3, 4}));
-    EXPECT_EQ(s.coolBreak, (std::array<bool, 5>{false, true, true, false, false}));
-}
-
 TEST(MainSettings, WindOptionOffKeepsDefaultsButStillLoadsLists) {
     IniFile ini = IniFile::fromText(
         "[Window]\nWindOption=0\nWidth=900\nState=wsMaximized\nShowDirBtn=1\nNameView=2\n"

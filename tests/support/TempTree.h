@@ -133,23 +133,32 @@ private:
     bool usedLocpath_ = false;
 };
 
-// Sets TZ for the scope.
-class ScopedTimeZone {
+// Sets (or, given nullptr, removes) an environment variable for the scope.
+class ScopedEnv {
 public:
-    explicit ScopedTimeZone(const char* tz) {
-        if (const char* old = std::getenv("TZ")) old_ = old, hadOld_ = true;
-        ::setenv("TZ", tz, 1);
-        ::tzset();
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old, had_ = true;
+        value ? ::setenv(name, value, 1) : ::unsetenv(name);
     }
-    ~ScopedTimeZone() {
-        if (hadOld_) ::setenv("TZ", old_.c_str(), 1);
-        else ::unsetenv("TZ");
-        ::tzset();
-    }
+    ScopedEnv(const char* name, const std::string& value) : ScopedEnv(name, value.c_str()) {}
+    ~ScopedEnv() { had_ ? ::setenv(name_.c_str(), old_.c_str(), 1) : ::unsetenv(name_.c_str()); }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
 
 private:
-    std::string old_;
-    bool hadOld_ = false;
+    std::string name_, old_;
+    bool had_ = false;
+};
+
+// Sets TZ for the scope; the zone is read again once the old value is back.
+class ScopedTimeZone {
+    struct Reread {
+        ~Reread() { ::tzset(); }
+    } reread_;  // destroyed after env_
+    ScopedEnv env_;
+
+public:
+    explicit ScopedTimeZone(const char* tz) : env_("TZ", tz) { ::tzset(); }
 };
 
 }  // namespace korvel::testing

@@ -5,14 +5,12 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPointer>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QWindow>
 #include <QtTest>
 #include <fstream>
@@ -21,6 +19,7 @@
 #include "imaging/Bmp.h"
 #include "imaging/Bitmap.h"
 #include "tests/support/ShownOwner.h"
+#include "tests/support/UiSupport.h"
 #include "view/PaintBox.h"
 #include "view/SubFrm.h"
 #include "view/SubFrmArrange.h"
@@ -53,23 +52,6 @@ void closeAll() {
     closeAllSubViewers();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
-
-// Answers the next message box and tells its caption and text.
-struct MessageBoxCatcher {
-    QString title, text;
-    bool seen = false;
-    void arm() {
-        QTimer::singleShot(0, [this] { poll(); });
-    }
-    void poll() {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            title = box->windowTitle(), text = box->text(), seen = true;
-            box->accept();
-            return;
-        }
-        QTimer::singleShot(10, [this] { poll(); });
-    }
-};
 
 }  // namespace
 
@@ -270,18 +252,6 @@ private slots:
         QVERIFY(!w->SmallPopup->isEnabled());
     }
 
-    void menuItemsInOrder() {
-        TKorvelSubFrm* w = open(path("p101.bmp"));
-        QStringList texts;
-        for (QAction* a : w->PopupMenu1->actions()) texts << (a->isSeparator() ? (a->isVisible() ? "-" : "(-)") : a->text());
-        QCOMPARE(texts, (QStringList{"拡大(&+)", "縮小(&-)", "画像の回転(&T)", "ｸﾘｯﾌﾟﾎﾞｰﾄﾞへｺﾋﾟｰ(&C)", "(-)", "重ねて表示(&S)",
-                                     "上下に並べて表示(&H)", "左右に並べて表示(&V)", "全サブウィンドウを最小化(&M)", "-",
-                                     "全サブウィンドウを閉じる(&X)"}));
-        QStringList turns;
-        for (QAction* a : w->SubTurn->menu()->actions()) turns << a->text();
-        QCOMPARE(turns, (QStringList{"右90度(&R)", "180度(&T)", "左90度(&L)"}));
-    }
-
     void undecodableFile_data() {
         QTest::addColumn<QString>("name");
         QTest::newRow("damaged bitmap") << "broken.bmp";
@@ -360,8 +330,7 @@ private slots:
         writePattern(file, 20, 10);
         TKorvelSubFrm* w = open(file);
         QVERIFY(QFile::remove(file));
-        MessageBoxCatcher box;
-        box.arm();
+        korvel::testing::MessageBoxCatcher box;
         w->ClipImageClick();
         QVERIFY(box.seen);
         QCOMPARE(box.title, QStringLiteral("Copy Error"));
