@@ -287,7 +287,7 @@ private:
     int selectedCount() const;
 
     std::string exePath_;
-    korvel::MainSettings loaded_;
+    korvel::MainSettingsBinder settings_;
     std::array<int, korvel::kBandCount> bandOrder_{0, 1, 2, 3, 4};
     std::array<bool, korvel::kBandCount> bandBreaks_{false, true, true, false, false};
     QMenu* FileMenu = nullptr;
@@ -298,7 +298,6 @@ private:
     QMenu* NameViewMenu = nullptr;
     bool firstActivation_ = true;
     bool settingsWritten_ = false;
-    bool settingsUnreadable_ = false;  // Korvel.ini exists but could not be read at start
     std::unique_ptr<korvel::ThumbCache> ThumbCache;
     std::unique_ptr<korvel::FileIconSource> iconSource_;
     std::unique_ptr<korvel::ThumbnailBuilder> thumbs_;
