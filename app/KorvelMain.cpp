@@ -24,13 +24,11 @@
 #include "browse/Thumbnails.h"
 #include "browse/ui/DirTree.h"
 #include "browse/ui/OrgStGrid.h"
-#include "base/Errors.h"
 #include "base/FileNames.h"
 #include "formats/FormatRegistry.h"
 #include "nav/QuickFolders.h"
 #include "settings/CommandLine.h"
 #include "base/UserFolders.h"
-#include "base/IniFile.h"
 #include "settings/WindowGeometry.h"
 #include "view/PreviewPane.h"
 
@@ -88,9 +86,7 @@ TKorvelMain::~TKorvelMain() = default;
 void TKorvelMain::FormCreate(const QStringList& arguments) {
     FormReady = 0;
     NameView = 0;
-    const korvel::IniFile ini = korvel::IniFile::load(korvel::mainSettingsPath(exePath_));
-    // Korvel then runs on defaults, which must not replace what the file holds.
-    settingsUnreadable_ = ini.readFailed();
+    settings_ = korvel::MainSettingsBinder(korvel::mainSettingsPath(exePath_));
     // File types offered by the filter box, newest registrations first.
     FilterBox->blockSignals(true);
     for (const korvel::FilterItem& item : korvel::parseFilterItems(korvel::GraphicFilter(korvel::TGraphic::classInfo)))
@@ -98,10 +94,9 @@ void TKorvelMain::FormCreate(const QStringList& arguments) {
     FilterBox->setCurrentIndex(0);
     FilterBox->blockSignals(false);
     createThumbCache();
-    loaded_ = korvel::readMainSettings(ini);
-    applySettings(loaded_);
+    applySettings(settings_.load());
     if (!arguments.isEmpty()) handleCommandLine(arguments);
-    else if (!loaded_.path.empty()) DirTree1->SelectPath(loaded_.path);
+    else if (!settings_.loaded().path.empty()) DirTree1->SelectPath(settings_.loaded().path);
     if (DirTree1->SelectedPath() == "?" && DirTree1->topLevelItemCount() > 0)
         DirTree1->setCurrentItem(DirTree1->topLevelItem(0));
     RecycleBinName = tr("ゴミ箱");
@@ -114,10 +109,8 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
     NoHideFile = st.noHideFile;
     ChangeImFlg = st.changeImFlg;
     PictFitFlg = st.pictFitFlg;
-    for (const std::string& h : st.history)
-        if (!h.empty() && ComboBox1->findText(q(h), Qt::MatchExactly | Qt::MatchCaseSensitive) < 0) ComboBox1->addItem(q(h));
-    for (const std::string& f : st.favorites)
-        if (!f.empty()) ComboBox2->addItem(q(f));
+    for (const std::string& h : korvel::historyItems(st)) ComboBox1->addItem(q(h));
+    for (const std::string& f : korvel::favoriteItems(st)) ComboBox2->addItem(q(f));
     for (int i = 0; i < korvel::kQuickFolderCount; ++i) {
         const std::string& folder = st.quickFolder[i];
         std::string caption = folder.empty() ? std::string() : st.quickCaption[i];
@@ -141,20 +134,19 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
                 {st.left.value_or(defLeft), st.top.value_or(defTop), st.width, st.height}, areas, {750, 598}, {640, 460});
             setGeometry(r.left, r.top, r.width, r.height);
         }
-        const int sg = std::max(1, st.sgHeight.value_or(ThumbSize));
+        const korvel::PanelSizes sizes = korvel::panelSizes(st, width());
+        const int sg = sizes.sgHeight;
         QList<int> v = Splitter2->sizes();
         Splitter2->setSizes({sg, std::max(1, v[0] + v[1] - sg)});
         if (st.showDirBtn) {
             setTreeHidden(true);
         } else {
-            const int tw = std::max(1, st.treeWidth.value_or(width() / 4));
+            const int tw = sizes.treeWidth;
             QList<int> h = Splitter1->sizes();
             Splitter1->setSizes({tw, std::max(1, h[0] + h[1] - tw)});
         }
         arrangeBands(st.coolId, st.coolBreak);
-        std::array<int, korvel::kBandCount> widths{};
-        for (int i = 0; i < korvel::kBandCount; ++i) widths[i] = st.coolWidth[i].value_or(width() / 3);
-        setBandWidths(widths);
+        setBandWidths(sizes.bandWidths);
         setShowCaptions(st.showCaption);
         setFullSize(st.stretchBtn);
         NameView = st.nameView;
@@ -178,13 +170,13 @@ void TKorvelMain::handleCommandLine(const QStringList& arguments) {
         DirTree1->SelectPath(t.folder);
         if (t.isFile) {
             SubViewPath = t.file;
-            if (StartMode == 0 && !loaded_.fileOpen) openSubViewer(SubViewPath);
+            if (StartMode == 0 && !settings_.loaded().fileOpen) openSubViewer(SubViewPath);
         }
     }
 }
 
 korvel::MainSettings TKorvelMain::collectSettings() const {
-    korvel::MainSettings st = loaded_;
+    korvel::MainSettings st = settings_.loaded();
     st.thumbSize = ThumbSize;
     st.state = s(WindowStateText);
     const QRect g = geometry();
@@ -213,10 +205,10 @@ korvel::MainSettings TKorvelMain::collectSettings() const {
         st.quickFolder[i] = s(FolderBtns[i]->toolTip());
         st.quickCaption[i] = s(FolderBtns[i]->text());
     }
-    for (int i = 0; i < korvel::kHistoryCount; ++i) {
-        st.history[i] = i < ComboBox1->count() ? s(ComboBox1->itemText(i)) : std::string();
-        st.favorites[i] = i < ComboBox2->count() ? s(ComboBox2->itemText(i)) : std::string();
-    }
+    std::vector<std::string> history, favorites;
+    for (int i = 0; i < ComboBox1->count(); ++i) history.push_back(s(ComboBox1->itemText(i)));
+    for (int i = 0; i < ComboBox2->count(); ++i) favorites.push_back(s(ComboBox2->itemText(i)));
+    korvel::storeBoxItems(st, history, favorites);
     return st;
 }
 
@@ -226,15 +218,7 @@ bool TKorvelMain::FormCloseQuery() {
         return true;
     }
     WindowStateText = isMaximized() ? QStringLiteral("wsMaximized") : QStringLiteral("wsNormal");
-    if (settingsUnreadable_) return true;
-    const std::string path = korvel::mainSettingsPath(exePath_);
-    korvel::IniFile ini = korvel::IniFile::load(path);
-    korvel::writeMainSettings(ini, collectSettings());
-    try {
-        ini.save(path);
-    } catch (const korvel::Exception&) {
-        // A failed write at close is not reported; the old file stays whole.
-    }
+    settings_.save(collectSettings());  // a failed write at close is not reported
     return true;
 }
 

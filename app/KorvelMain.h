@@ -104,8 +104,12 @@ public:
 
     // The folder of the tree's selected node ("/"-terminated), or "" when none.
     std::string selectedFolder() const;
+    // The files of the marked cells, in index order.
+    std::vector<size_t> markedFiles() const;
+    // Restores and raises the window (a second start asks for this).
+    void activateFromOutside();
 
-public slots:
+private slots:
     void FormShow();
     void FormActivate();
     void StatusBar1Resize();
@@ -140,8 +144,6 @@ public slots:
     void Splitter2Moved();
     void Panel2Resize();
     void PruneVanishedFiles();
-    // The files of the marked cells, in index order.
-    std::vector<size_t> markedFiles() const;
     // Preview.
     void PreviewLoaded();
     void LayoutPreview();
@@ -160,8 +162,6 @@ public slots:
     void AddFavMenuClick();
     void DirTree1RightClick(const QPoint& globalPos);
     void ComboBox2Click();
-    // Restores and raises the window (a second start asks for this).
-    void activateFromOutside();
     // Plug-ins: searched and registered before the window reads its settings.
     void PlugInSet1Click();
     // Copy, move and delete of the marked files.
@@ -287,7 +287,7 @@ private:
     int selectedCount() const;
 
     std::string exePath_;
-    korvel::MainSettings loaded_;
+    korvel::MainSettingsBinder settings_;
     std::array<int, korvel::kBandCount> bandOrder_{0, 1, 2, 3, 4};
     std::array<bool, korvel::kBandCount> bandBreaks_{false, true, true, false, false};
     QMenu* FileMenu = nullptr;
@@ -298,7 +298,6 @@ private:
     QMenu* NameViewMenu = nullptr;
     bool firstActivation_ = true;
     bool settingsWritten_ = false;
-    bool settingsUnreadable_ = false;  // Korvel.ini exists but could not be read at start
     std::unique_ptr<korvel::ThumbCache> ThumbCache;
     std::unique_ptr<korvel::FileIconSource> iconSource_;
     std::unique_ptr<korvel::ThumbnailBuilder> thumbs_;

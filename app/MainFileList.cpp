@@ -1,6 +1,5 @@
 // Listing the selected folder: the handlers that rebuild the file list and what depends on it.
 #include <QApplication>
-#include <set>
 #include <QComboBox>
 #include <QLabel>
 #include <QTimer>
@@ -9,7 +8,6 @@
 #include "app/KorvelMain.h"
 #include "platform/BusyCursor.h"
 #include "browse/ExtensionSet.h"
-#include "browse/FileSort.h"
 #include "browse/FolderScan.h"
 #include "browse/ui/DirTree.h"
 #include "browse/ui/OrgStGrid.h"
@@ -73,19 +71,14 @@ void TKorvelMain::SubDirFindMenuClick() { setSubDirSearch(actions_.SubDirFindMen
 
 void TKorvelMain::sortList(bool ascending) {
     // Marks follow their files; the previewed file stays the selection.
-    std::set<std::string> markedPaths;
-    for (size_t i : markedFiles()) markedPaths.insert(FileList.path(i));
-    if (!korvel::sortByNameView(FileList, NameView, !ascending)) return;
-    StringGrid1->marks().clear();
-    const std::string& shown = preview_.path();
-    const int cols = StringGrid1->colCount();
-    for (size_t i = 0; i < FileList.size(); ++i) {
-        if (markedPaths.count(FileList.path(i))) StringGrid1->marks().set(i, true);
-        if (!shown.empty() && FileList.path(i) == shown) {
-            const int row = int(i / size_t(cols));
-            StringGrid1->setSelection({int(i % size_t(cols)), row}, false);
-            StringGrid1->setTopRow(row == StringGrid1->rowCount() - 1 && row > 0 ? row - 1 : row);
-        }
+    const korvel::MarkedSort sorted =
+        korvel::sortKeepingMarks(FileList, StringGrid1->marks(), NameView, !ascending, preview_.path());
+    if (!sorted.sorted) return;
+    if (sorted.shownIndex) {
+        const size_t cols = size_t(StringGrid1->colCount()), i = *sorted.shownIndex;
+        const int row = int(i / cols);
+        StringGrid1->setSelection({int(i % cols), row}, false);
+        StringGrid1->setTopRow(row == StringGrid1->rowCount() - 1 && row > 0 ? row - 1 : row);
     }
     StringGrid1->repaintCells();
     updateActions();

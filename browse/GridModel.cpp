@@ -4,8 +4,10 @@
 #include <clocale>
 #include <cmath>
 #include <cstdio>
+#include <set>
 
 #include "base/FileNames.h"
+#include "browse/FileSort.h"
 
 namespace korvel {
 
@@ -35,6 +37,22 @@ std::vector<size_t> GridMarks::markedFiles(size_t fileCount) const {
     for (size_t i = 0; i < marks_.size() && i < fileCount; ++i)
         if (marks_[i]) out.push_back(i);
     return out;
+}
+
+MarkedSort sortKeepingMarks(FileList& list, GridMarks& marks, int nameView, bool descending,
+                            const std::string& shownPath) {
+    MarkedSort result;
+    // Paths are unique in a listing, so a mark can travel by its file's path.
+    std::set<std::string> markedPaths;
+    for (size_t i : marks.markedFiles(list.size())) markedPaths.insert(list.path(i));
+    result.sorted = sortByNameView(list, nameView, descending);
+    if (!result.sorted) return result;
+    marks.clear();
+    for (size_t i = 0; i < list.size(); ++i) {
+        if (markedPaths.count(list.path(i))) marks.set(i, true);
+        if (!shownPath.empty() && list.path(i) == shownPath) result.shownIndex = i;
+    }
+    return result;
 }
 
 bool GridPointerMarks::leftPress(GridMarks& marks, GridCell cell, bool shift, int colCount) {

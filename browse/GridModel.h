@@ -3,9 +3,11 @@
 // the cells' " " texts, the arrow wrap, the info texts under a thumbnail and the splitter snap.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "browse/FileList.h"
 #include "browse/SeekFile.h"
 
 namespace korvel {
@@ -54,6 +56,16 @@ struct GridRange {
         if (!extend) anchor = cell;
     }
 };
+// A sort of the listed files by the key of an info mode (FileSort.h) with the marks moved along:
+// a marked file stays marked at its new place. shownIndex is where the previewed file (shownPath)
+// now stands; none when it is not listed or nothing was sorted.
+struct MarkedSort {
+    bool sorted = false;
+    std::optional<size_t> shownIndex;
+};
+MarkedSort sortKeepingMarks(FileList& list, GridMarks& marks, int nameView, bool descending,
+                            const std::string& shownPath);
+
 // After an arrow key exactly the block between the anchor and the current cell is marked.
 void markRange(GridMarks& marks, const GridRange& range, int colCount);
 

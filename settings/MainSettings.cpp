@@ -1,5 +1,6 @@
 #include "settings/MainSettings.h"
 
+#include "base/Errors.h"
 #include "base/IniFile.h"
 
 #include <algorithm>
@@ -121,6 +122,55 @@ void writeMainSettings(IniFile& ini, const MainSettings& s) {
     const bool clearHistory = ini.readBool(kHistory, "Flag", false);
     for (int i = 0; i < kHistoryCount; ++i) ini.writeString(kHistory, n("Path", i), clearHistory ? "" : s.history[i]);
     for (int i = 0; i < kHistoryCount; ++i) ini.writeString(kFavorites, n("Path", i), s.favorites[i]);
+}
+
+std::vector<std::string> historyItems(const MainSettings& s) {
+    std::vector<std::string> items;
+    for (const std::string& h : s.history)
+        if (!h.empty() && std::find(items.begin(), items.end(), h) == items.end()) items.push_back(h);
+    return items;
+}
+
+std::vector<std::string> favoriteItems(const MainSettings& s) {
+    std::vector<std::string> items;
+    for (const std::string& f : s.favorites)
+        if (!f.empty()) items.push_back(f);
+    return items;
+}
+
+void storeBoxItems(MainSettings& s, const std::vector<std::string>& history, const std::vector<std::string>& favorites) {
+    for (size_t i = 0; i < size_t(kHistoryCount); ++i) {
+        s.history[i] = i < history.size() ? history[i] : std::string();
+        s.favorites[i] = i < favorites.size() ? favorites[i] : std::string();
+    }
+}
+
+PanelSizes panelSizes(const MainSettings& s, int windowWidth) {
+    PanelSizes p;
+    p.sgHeight = std::max(1, s.sgHeight.value_or(s.thumbSize));
+    p.treeWidth = std::max(1, s.treeWidth.value_or(windowWidth / 4));
+    for (size_t i = 0; i < size_t(kBandCount); ++i) p.bandWidths[i] = s.coolWidth[i].value_or(windowWidth / 3);
+    return p;
+}
+
+const MainSettings& MainSettingsBinder::load() {
+    const IniFile ini = IniFile::load(path_);
+    unreadable_ = ini.readFailed();
+    loaded_ = readMainSettings(ini);
+    return loaded_;
+}
+
+bool MainSettingsBinder::save(const MainSettings& s) const {
+    if (unreadable_) return false;
+    // Read again: the options dialog and other windows write their keys into the same file.
+    IniFile ini = IniFile::load(path_);
+    writeMainSettings(ini, s);
+    try {
+        ini.save(path_);
+    } catch (const Exception&) {
+        return false;  // the old file stays whole
+    }
+    return true;
 }
 
 }  // namespace korvel

@@ -3,6 +3,8 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace korvel {
 
@@ -68,5 +70,41 @@ void storeBands(MainSettings& s, const std::array<BandPlace, kBandCount>& places
 // Writes the keys the main window owns at close, in their fixed order. Path is written unless
 // [Window] opFolderFlg in the file is on; history is written empty when [History] Flag is on.
 void writeMainSettings(IniFile& ini, const MainSettings& s);
+
+// The history box's items: the stored paths that are not empty, each once (exact comparison).
+std::vector<std::string> historyItems(const MainSettings& s);
+// The favourites box's items: the stored paths that are not empty.
+std::vector<std::string> favoriteItems(const MainSettings& s);
+// Stores the boxes' items: the first twenty of each, "" beyond the last.
+void storeBoxItems(MainSettings& s, const std::vector<std::string>& history, const std::vector<std::string>& favorites);
+
+// Panel and band sizes to restore, with the window's own defaults for the keys the file lacks.
+struct PanelSizes {
+    int sgHeight = 1, treeWidth = 1;  // at least 1: a panel never vanishes
+    std::array<int, kBandCount> bandWidths{};
+};
+PanelSizes panelSizes(const MainSettings& s, int windowWidth);
+
+// The main window's keys of one settings file: read at start into a MainSettings, written from
+// one at close. A file that exists but could not be read is never written: the window then runs
+// on defaults, which must not replace what the file holds.
+class MainSettingsBinder {
+public:
+    MainSettingsBinder() = default;
+    explicit MainSettingsBinder(std::string path) : path_(std::move(path)) {}
+    // Reads every key with its default; kept as loaded().
+    const MainSettings& load();
+    // What load read; keys the window never changes are written back from here.
+    const MainSettings& loaded() const { return loaded_; }
+    bool unreadable() const { return unreadable_; }
+    // Writes s into the file as it stands now, leaving other sections and keys alone, and
+    // replaces the file safely. False when nothing was written; a failed write is not reported.
+    bool save(const MainSettings& s) const;
+
+private:
+    std::string path_;
+    MainSettings loaded_;
+    bool unreadable_ = false;
+};
 
 }  // namespace korvel

@@ -96,22 +96,23 @@ void TKorvelSubFrm::buildPopupMenu() {
         if (slot) connect(a, &QAction::triggered, this, slot);
         return a;
     };
-    largePopup = add(PopupMenu1, "largePopup", tr("拡大(&+)"), &TKorvelSubFrm::largePopupClick);
-    SmallPopup = add(PopupMenu1, "SmallPopup", tr("縮小(&-)"), &TKorvelSubFrm::SmallPopupClick);
+    actions_.largePopup = add(PopupMenu1, "largePopup", tr("拡大(&+)"), &TKorvelSubFrm::largePopupClick);
+    actions_.SmallPopup = add(PopupMenu1, "SmallPopup", tr("縮小(&-)"), &TKorvelSubFrm::SmallPopupClick);
     QMenu* turnMenu = PopupMenu1->addMenu(tr("画像の回転(&T)"));
-    SubTurn = turnMenu->menuAction();
-    SubTurn->setObjectName(QStringLiteral("SubTurn"));
-    SubTurn1 = add(turnMenu, "SubTurn1", tr("右90度(&R)"), &TKorvelSubFrm::SubTurn1Click);
-    SubTurn2 = add(turnMenu, "SubTurn2", tr("180度(&T)"), &TKorvelSubFrm::SubTurn2Click);
-    SubTurn3 = add(turnMenu, "SubTurn3", tr("左90度(&L)"), &TKorvelSubFrm::SubTurn3Click);
-    ClipImage = add(PopupMenu1, "ClipImage", tr("ｸﾘｯﾌﾟﾎﾞｰﾄﾞへｺﾋﾟｰ(&C)"), &TKorvelSubFrm::ClipImageClick);
+    actions_.SubTurn = turnMenu->menuAction();
+    actions_.SubTurn->setObjectName(QStringLiteral("SubTurn"));
+    actions_.SubTurn1 = add(turnMenu, "SubTurn1", tr("右90度(&R)"), &TKorvelSubFrm::SubTurn1Click);
+    actions_.SubTurn2 = add(turnMenu, "SubTurn2", tr("180度(&T)"), &TKorvelSubFrm::SubTurn2Click);
+    actions_.SubTurn3 = add(turnMenu, "SubTurn3", tr("左90度(&L)"), &TKorvelSubFrm::SubTurn3Click);
+    actions_.ClipImage = add(PopupMenu1, "ClipImage", tr("ｸﾘｯﾌﾟﾎﾞｰﾄﾞへｺﾋﾟｰ(&C)"), &TKorvelSubFrm::ClipImageClick);
     PopupMenu1->addSeparator()->setVisible(false);
-    Cascade1 = add(PopupMenu1, "Cascade1", tr("重ねて表示(&S)"), &TKorvelSubFrm::Cascade1Click);
-    TileHorizontal1 = add(PopupMenu1, "TileHorizontal1", tr("上下に並べて表示(&H)"), &TKorvelSubFrm::TileHorizontal1Click);
-    TileVertical1 = add(PopupMenu1, "TileVertical1", tr("左右に並べて表示(&V)"), &TKorvelSubFrm::TileVertical1Click);
-    AllSmall = add(PopupMenu1, "AllSmall", tr("全サブウィンドウを最小化(&M)"), &TKorvelSubFrm::AllSmallClick);
+    actions_.Cascade1 = add(PopupMenu1, "Cascade1", tr("重ねて表示(&S)"), &TKorvelSubFrm::Cascade1Click);
+    actions_.TileHorizontal1 =
+        add(PopupMenu1, "TileHorizontal1", tr("上下に並べて表示(&H)"), &TKorvelSubFrm::TileHorizontal1Click);
+    actions_.TileVertical1 = add(PopupMenu1, "TileVertical1", tr("左右に並べて表示(&V)"), &TKorvelSubFrm::TileVertical1Click);
+    actions_.AllSmall = add(PopupMenu1, "AllSmall", tr("全サブウィンドウを最小化(&M)"), &TKorvelSubFrm::AllSmallClick);
     PopupMenu1->addSeparator();
-    AllClose = add(PopupMenu1, "AllClose", tr("全サブウィンドウを閉じる(&X)"), &TKorvelSubFrm::AllCloseClick);
+    actions_.AllClose = add(PopupMenu1, "AllClose", tr("全サブウィンドウを閉じる(&X)"), &TKorvelSubFrm::AllCloseClick);
     connect(PopupMenu1, &QMenu::aboutToShow, this, &TKorvelSubFrm::PopupMenu1Popup);
 }
 
@@ -250,11 +251,12 @@ void TKorvelSubFrm::AllSmallClick() { minimizeAllSubViewers(); }
 void TKorvelSubFrm::AllCloseClick() { closeAllSubViewers(); }
 
 void TKorvelSubFrm::PopupMenu1Popup() {
+    const Actions& a = actions_;
     const bool several = normalSubViewerCount() > 1;
-    for (QAction* a : {Cascade1, TileHorizontal1, TileVertical1, AllSmall}) a->setEnabled(several);
-    SmallPopup->setEnabled(!SubImage.empty() && ZoomFactor != 0.25f);
-    largePopup->setEnabled(!SubImage.empty() && ZoomFactor != 8.0f);
-    for (QAction* a : {SubTurn, ClipImage, AllClose}) a->setEnabled(true);
+    for (QAction* item : {a.Cascade1, a.TileHorizontal1, a.TileVertical1, a.AllSmall}) item->setEnabled(several);
+    a.SmallPopup->setEnabled(!SubImage.empty() && ZoomFactor != 0.25f);
+    a.largePopup->setEnabled(!SubImage.empty() && ZoomFactor != 8.0f);
+    for (QAction* item : {a.SubTurn, a.ClipImage, a.AllClose}) item->setEnabled(true);
 }
 
 void TKorvelSubFrm::contextMenuEvent(QContextMenuEvent* event) { PopupMenu1->popup(event->globalPos()); }

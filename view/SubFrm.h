@@ -29,25 +29,30 @@ public:
     // Client size of the window while it shows nothing.
     static constexpr QSize kDesignedClientSize{400, 300};
 
-    korvel::TBitmap SubImage;  // empty when loading failed
-    float ZoomFactor = 1.0f;
+    // The commands of the pop-up menu.
+    struct Actions {
+        QAction *largePopup = nullptr, *SmallPopup = nullptr, *SubTurn = nullptr;
+        QAction *SubTurn1 = nullptr, *SubTurn2 = nullptr, *SubTurn3 = nullptr, *ClipImage = nullptr;
+        QAction *Cascade1 = nullptr, *TileHorizontal1 = nullptr, *TileVertical1 = nullptr;
+        QAction *AllSmall = nullptr, *AllClose = nullptr;
+    };
 
-    QScrollArea* ScrollBox1 = nullptr;
-    TPaintBox* PaintBox1 = nullptr;
-    QStatusBar* StatusBar1 = nullptr;
-    std::array<QLabel*, 2> StatusPanels{};
-    QMenu* PopupMenu1 = nullptr;
-    QAction *largePopup = nullptr, *SmallPopup = nullptr, *SubTurn = nullptr;
-    QAction *SubTurn1 = nullptr, *SubTurn2 = nullptr, *SubTurn3 = nullptr, *ClipImage = nullptr;
-    QAction *Cascade1 = nullptr, *TileHorizontal1 = nullptr, *TileVertical1 = nullptr;
-    QAction *AllSmall = nullptr, *AllClose = nullptr;
+    // Read-only views for the viewer registry and tests.
+    const korvel::TBitmap& subImage() const { return SubImage; }  // empty when loading failed
+    float zoomFactor() const { return ZoomFactor; }
+    const Actions& actions() const { return actions_; }
+    QMenu* popupMenu() const { return PopupMenu1; }
+    QScrollArea* scrollBox() const { return ScrollBox1; }
+    TPaintBox* paintBox() const { return PaintBox1; }
+    QStatusBar* statusBar() const { return StatusBar1; }
+    QLabel* statusPanel(int i) const { return StatusPanels[size_t(i)]; }
 
     // Decodes path into SubImage; false (nothing reported) on any failure.
     bool LoadSubImage(const std::string& path);
     // The shown file as the file system names it (the caption is only its text).
     const std::string& path() const { return path_; }
 
-public slots:
+private slots:
     void PopupMenu1Popup();
     void largePopupClick();
     void SmallPopupClick();
@@ -67,6 +72,15 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    korvel::TBitmap SubImage;
+    float ZoomFactor = 1.0f;
+    QScrollArea* ScrollBox1 = nullptr;
+    TPaintBox* PaintBox1 = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    std::array<QLabel*, 2> StatusPanels{};
+    QMenu* PopupMenu1 = nullptr;
+    Actions actions_;
+
     void FormCreate(const std::string& path);
     void buildControls();
     void buildPopupMenu();

@@ -262,7 +262,7 @@ private slots:
         QTest::mouseDClick(w.previewPane(), Qt::LeftButton, {}, QPoint(2, 2));
         QCOMPARE(openSubViewers().size(), 1);
         TKorvelSubFrm* viewer = openSubViewers().front();
-        QCOMPARE(QSize(viewer->SubImage.width(), viewer->SubImage.height()), size);
+        QCOMPARE(QSize(viewer->subImage().width(), viewer->subImage().height()), size);
         QVERIFY(QTest::qWaitForWindowExposed(viewer));
         QCOMPARE(viewer->windowHandle()->title(), pics_.path() + "/" + shown);
         QGuiApplication::clipboard()->clear();

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "browse/GridModel.h"
 
@@ -147,4 +150,40 @@ TEST(GridModel, SplitterSnap) {
     EXPECT_EQ(tall.height, 3 * 106 + 3);
     GridSnap near = snapGridPanel(104, 500, 100, 1, false);
     EXPECT_EQ(near.height, 109);
+}
+
+// A sort moves each mark with its file and reports where the previewed file went; a mode with no
+// sort key leaves the list and its marks as they were.
+TEST(GridModel, SortKeepsMarksWithTheirFiles) {
+    struct Row {
+        int nameView;
+        bool desc;
+        std::string shown;
+        std::vector<std::string> order;  // names after the sort
+        std::vector<size_t> marked;      // the marks of b and d at their new places
+        std::optional<size_t> shownAt;
+    } rows[] = {
+        {1, false, "/p/c", {"d", "a", "c", "b"}, {0, 3}, 2},  // by size
+        {1, true, "/p/a", {"b", "c", "a", "d"}, {0, 3}, 2},
+        {0, true, "/p/gone", {"d", "c", "b", "a"}, {0, 2}, std::nullopt},
+        {7, false, "/p/a", {"a", "b", "c", "d"}, {1, 3}, std::nullopt},  // no key: untouched
+    };
+    for (const Row& r : rows) {
+        FileList list;
+        list.append("/p/a", TSeekFile{20, 0, 0, ""});
+        list.append("/p/b", TSeekFile{40, 0, 0, ""});
+        list.append("/p/c", TSeekFile{30, 0, 0, ""});
+        list.append("/p/d", TSeekFile{10, 0, 0, ""});
+        GridMarks marks;
+        marks.reset(6);
+        marks.set(1, true);
+        marks.set(3, true);
+        const MarkedSort s = sortKeepingMarks(list, marks, r.nameView, r.desc, r.shown);
+        std::vector<std::string> order;
+        for (const FileEntry& e : list) order.push_back(e.path.substr(3));
+        EXPECT_EQ(s.sorted, r.nameView != 7);
+        EXPECT_EQ(order, r.order) << r.nameView << r.desc;
+        EXPECT_EQ(marks.markedFiles(list.size()), r.marked) << r.nameView << r.desc;
+        EXPECT_EQ(s.shownIndex, r.shownAt) << r.nameView << r.desc;
+    }
 }

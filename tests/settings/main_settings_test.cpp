@@ -1,7 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "base/IniFile.h"
 #include "settings/MainSettings.h"
+#include "tests/support/SettingsSeam.h"
+#include "tests/support/TempTree.h"
 
 using namespace korvel;
 
@@ -96,4 +102,64 @@ TEST(MainSettings, BandOrderAndPlaces) {
     EXPECT_EQ(s.coolBreak, (std::array<bool, kBandCount>{false, true, false, false, false}));
     EXPECT_EQ(s.coolWidth[0], 700);
     EXPECT_EQ(s.coolWidth[4], 100);
+}
+
+// The binder reads a file once and writes it back with the window's changes, leaving what other
+// windows keep alone; a file it could not read stays as it was.
+TEST(MainSettings, BinderRoundTrip) {
+    korvel::testing::TempTree tree;
+    const std::string path = tree / "Korvel.ini";
+    const std::string original =
+        "[Options]\nFoo=1\n[Window]\nWidth=900\nNameView=7\n[History]\nPath0=/a/\nPath1=/b/\nPath2=/a/\n"
+        "[Favorites]\nPath0=\nPath1=/f/\n";
+    korvel::testing::writeFile(path, original);
+
+    MainSettingsBinder binder(path);
+    const MainSettings& read = binder.load();
+    EXPECT_EQ(read.width, 900);
+    EXPECT_EQ(read.nameView, 7);
+    EXPECT_EQ(historyItems(read), (std::vector<std::string>{"/a/", "/b/"}));  // each once
+    EXPECT_EQ(favoriteItems(read), (std::vector<std::string>{"/f/"}));
+
+    MainSettings changed = binder.loaded();
+    changed.thumbSize = 60;
+    changed.left = 3, changed.top = 4;
+    storeBoxItems(changed, {"/c/", "/a/"}, {});
+    EXPECT_TRUE(binder.save(changed));
+    IniFile expected = IniFile::fromText(original);
+    writeMainSettings(expected, changed);
+    EXPECT_EQ(korvel::testing::readFile(path), expected.toText());
+
+    MainSettingsBinder again(path);
+    const MainSettings& back = again.load();
+    EXPECT_EQ(back.thumbSize, 60);
+    EXPECT_EQ(back.left, std::optional<int>(3));
+    EXPECT_EQ(back.nameView, 7);
+    EXPECT_EQ(historyItems(back), (std::vector<std::string>{"/c/", "/a/"}));
+    EXPECT_TRUE(favoriteItems(back).empty());
+    EXPECT_EQ(IniFile::load(path).readInteger("Options", "Foo", 0), 1);
+
+    // Unreadable at start, readable again at close: still not written over with defaults.
+    MainSettingsBinder blind(path);
+    {
+        korvel::testing::UnreadableSettings seam([&](const std::string& p) { return p == path; });
+        EXPECT_EQ(blind.load().thumbSize, 100);
+    }
+    EXPECT_TRUE(blind.unreadable());
+    EXPECT_FALSE(blind.save(blind.loaded()));
+    EXPECT_EQ(korvel::testing::readFile(path), expected.toText());
+}
+
+TEST(MainSettings, PanelSizesFallBackToTheWindow) {
+    MainSettings s;
+    s.thumbSize = 60;
+    PanelSizes p = panelSizes(s, 803);
+    EXPECT_EQ(p.sgHeight, 60);
+    EXPECT_EQ(p.treeWidth, 200);
+    EXPECT_EQ(p.bandWidths, (std::array<int, kBandCount>{267, 267, 267, 267, 267}));
+    s.sgHeight = 0, s.treeWidth = -5, s.coolWidth[2] = 40;
+    p = panelSizes(s, 803);
+    EXPECT_EQ(p.sgHeight, 1);  // a panel never vanishes
+    EXPECT_EQ(p.treeWidth, 1);
+    EXPECT_EQ(p.bandWidths[2], 40);
 }

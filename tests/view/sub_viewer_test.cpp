@@ -53,6 +53,14 @@ void closeAll() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+// Opens the viewer's pop-up menu as a right click does, which refreshes its items, and closes it.
+void popUp(TKorvelSubFrm* w) {
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(1, 1), w->mapToGlobal(QPoint(1, 1)));
+    QApplication::sendEvent(w, &event);
+    QVERIFY(w->popupMenu()->isVisible());
+    w->popupMenu()->close();
+}
+
 }  // namespace
 
 class SubViewerTest : public QObject {
@@ -103,7 +111,7 @@ private slots:
         TKorvelSubFrm* w = open(file);
         setSubViewerWorkAreaProvider([] { return kWorkArea; });
 
-        const int bar = w->StatusBar1->height();
+        const int bar = w->statusBar()->height();
         const int sb = w->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, w);
         QVERIFY(bar > 0);
         QCOMPARE(w->windowTitle(), file);
@@ -119,8 +127,8 @@ private slots:
         }
         // The added room is enough: a side that fits shows no scroll bar.
         QCoreApplication::processEvents();
-        QCOMPARE(w->ScrollBox1->horizontalScrollBar()->isVisible(), image.width() >= area.width());
-        QCOMPARE(w->ScrollBox1->verticalScrollBar()->isVisible(), image.height() >= area.height());
+        QCOMPARE(w->scrollBox()->horizontalScrollBar()->isVisible(), image.width() >= area.width());
+        QCOMPARE(w->scrollBox()->verticalScrollBar()->isVisible(), image.height() >= area.height());
     }
 
     void zoomStepsBothWays_data() {
@@ -137,21 +145,21 @@ private slots:
         QFETCH(QList<float>, zooms);
         QFETCH(QStringList, viewSizes);
         TKorvelSubFrm* w = open(path("p101.bmp"));
-        QCOMPARE(w->StatusPanels[0]->text(), QStringLiteral("OriginalSize : 101x101 (x1)"));
-        QCOMPARE(w->StatusPanels[1]->text(), QStringLiteral("ViewSize : 101x101"));
+        QCOMPARE(w->statusPanel(0)->text(), QStringLiteral("OriginalSize : 101x101 (x1)"));
+        QCOMPARE(w->statusPanel(1)->text(), QStringLiteral("ViewSize : 101x101"));
         for (int i = 0; i < zooms.size(); ++i) {
-            in ? w->largePopupClick() : w->SmallPopupClick();
-            QCOMPARE(w->ZoomFactor, zooms[i]);
-            QCOMPARE(w->StatusPanels[0]->text(), QStringLiteral("OriginalSize : 101x101 (x%1)").arg(zooms[i]));
-            QCOMPARE(w->StatusPanels[1]->text(), QStringLiteral("ViewSize : ") + viewSizes[i]);
+            in ? w->actions().largePopup->trigger() : w->actions().SmallPopup->trigger();
+            QCOMPARE(w->zoomFactor(), zooms[i]);
+            QCOMPARE(w->statusPanel(0)->text(), QStringLiteral("OriginalSize : 101x101 (x%1)").arg(zooms[i]));
+            QCOMPARE(w->statusPanel(1)->text(), QStringLiteral("ViewSize : ") + viewSizes[i]);
             const QStringList wh = viewSizes[i].split('x');
-            QCOMPARE(w->PaintBox1->size(), QSize(wh[0].toInt(), wh[1].toInt()));
+            QCOMPARE(w->paintBox()->size(), QSize(wh[0].toInt(), wh[1].toInt()));
         }
         if (in) {
             // Back down the same steps.
             for (float z : {6.0f, 4.0f, 2.0f, 1.5f, 1.0f}) {
-                w->SmallPopupClick();
-                QCOMPARE(w->ZoomFactor, z);
+                w->actions().SmallPopup->trigger();
+                QCOMPARE(w->zoomFactor(), z);
             }
         }
     }
@@ -171,9 +179,9 @@ private slots:
         QFETCH(int, zoomOuts);
         QFETCH(double, scale);
         TKorvelSubFrm* w = open(path("checker.bmp"));
-        for (int i = 0; i < zoomIns; ++i) w->largePopupClick();
-        for (int i = 0; i < zoomOuts; ++i) w->SmallPopupClick();
-        const QImage shot = w->PaintBox1->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        for (int i = 0; i < zoomIns; ++i) w->actions().largePopup->trigger();
+        for (int i = 0; i < zoomOuts; ++i) w->actions().SmallPopup->trigger();
+        const QImage shot = w->paintBox()->grab().toImage().convertToFormat(QImage::Format_RGB32);
         QCOMPARE(shot.size(), QSize(int(3 * scale), int(2 * scale)));
         for (int y = 0; y < shot.height(); ++y)
             for (int x = 0; x < shot.width(); ++x)
@@ -184,24 +192,24 @@ private slots:
         const QByteArray before = fileBytes(path("p640.bmp"));
         TKorvelSubFrm* w = open(path("p640.bmp"));
         const QSize windowSize = w->size();
-        w->SubTurn1Click();
-        QCOMPARE(w->StatusPanels[0]->text(), QStringLiteral("OriginalSize : 480x640 (x1)"));
-        QCOMPARE(w->StatusPanels[1]->text(), QStringLiteral("ViewSize : 480x640"));
+        w->actions().SubTurn1->trigger();
+        QCOMPARE(w->statusPanel(0)->text(), QStringLiteral("OriginalSize : 480x640 (x1)"));
+        QCOMPARE(w->statusPanel(1)->text(), QStringLiteral("ViewSize : 480x640"));
         // A right turn brings the bottom-left pixel to the top-left.
-        const QImage shot = w->PaintBox1->grab().toImage();
+        const QImage shot = w->paintBox()->grab().toImage();
         QCOMPARE(shot.pixel(0, 0), patternAt(0, 479));
         QCOMPARE(shot.pixel(479, 0), patternAt(0, 0));
         QCOMPARE(w->size(), windowSize);
         QCOMPARE(fileBytes(path("p640.bmp")), before);
 
         // The zoom stays through a turn; a half turn and a left turn bring back the original.
-        w->largePopupClick();
-        w->SubTurn2Click();
-        QCOMPARE(w->StatusPanels[1]->text(), QStringLiteral("ViewSize : 720x960"));
-        w->SubTurn3Click();
-        w->SmallPopupClick();
-        QCOMPARE(w->StatusPanels[0]->text(), QStringLiteral("OriginalSize : 640x480 (x1)"));
-        const QImage back = w->PaintBox1->grab().toImage();
+        w->actions().largePopup->trigger();
+        w->actions().SubTurn2->trigger();
+        QCOMPARE(w->statusPanel(1)->text(), QStringLiteral("ViewSize : 720x960"));
+        w->actions().SubTurn3->trigger();
+        w->actions().SmallPopup->trigger();
+        QCOMPARE(w->statusPanel(0)->text(), QStringLiteral("OriginalSize : 640x480 (x1)"));
+        const QImage back = w->paintBox()->grab().toImage();
         QCOMPARE(back.pixel(0, 0), patternAt(640 - 1, 480 - 1));  // right + half + left = half turn
         QCOMPARE(back.pixel(639, 479), patternAt(0, 0));
     }
@@ -210,10 +218,10 @@ private slots:
         TKorvelSubFrm* a = open(path("p640.bmp"));
         TKorvelSubFrm* b = open(path("p640.bmp"));
         QVERIFY(a != b);
-        a->SubTurn1Click();
-        a->largePopupClick();
-        QCOMPARE(b->StatusPanels[0]->text(), QStringLiteral("OriginalSize : 640x480 (x1)"));
-        QCOMPARE(b->SubImage.width(), 640);
+        a->actions().SubTurn1->trigger();
+        a->actions().largePopup->trigger();
+        QCOMPARE(b->statusPanel(0)->text(), QStringLiteral("OriginalSize : 640x480 (x1)"));
+        QCOMPARE(b->subImage().width(), 640);
         QCOMPARE(openSubViewers().size(), 2);
     }
 
@@ -235,21 +243,22 @@ private slots:
             TKorvelSubFrm* other = open(path("small.bmp"));
             if (i <= minimised) other->showMinimized();
         }
-        w->PopupMenu1Popup();
-        for (QAction* a : {w->Cascade1, w->TileHorizontal1, w->TileVertical1, w->AllSmall}) QCOMPARE(a->isEnabled(), arrange);
-        for (QAction* a : {w->AllClose, w->SubTurn, w->ClipImage, w->largePopup, w->SmallPopup}) QVERIFY(a->isEnabled());
+        popUp(w);
+        const TKorvelSubFrm::Actions& m = w->actions();
+        for (QAction* a : {m.Cascade1, m.TileHorizontal1, m.TileVertical1, m.AllSmall}) QCOMPARE(a->isEnabled(), arrange);
+        for (QAction* a : {m.AllClose, m.SubTurn, m.ClipImage, m.largePopup, m.SmallPopup}) QVERIFY(a->isEnabled());
     }
 
     void zoomItemsAtTheEnds() {
         TKorvelSubFrm* w = open(path("p101.bmp"));
-        for (int i = 0; i < 5; ++i) w->largePopupClick();
-        w->PopupMenu1Popup();
-        QVERIFY(!w->largePopup->isEnabled());
-        QVERIFY(w->SmallPopup->isEnabled());
-        for (int i = 0; i < 8; ++i) w->SmallPopupClick();
-        w->PopupMenu1Popup();
-        QVERIFY(w->largePopup->isEnabled());
-        QVERIFY(!w->SmallPopup->isEnabled());
+        for (int i = 0; i < 5; ++i) w->actions().largePopup->trigger();
+        popUp(w);
+        QVERIFY(!w->actions().largePopup->isEnabled());
+        QVERIFY(w->actions().SmallPopup->isEnabled());
+        for (int i = 0; i < 8; ++i) w->actions().SmallPopup->trigger();
+        popUp(w);
+        QVERIFY(w->actions().largePopup->isEnabled());
+        QVERIFY(!w->actions().SmallPopup->isEnabled());
     }
 
     void undecodableFile_data() {
@@ -262,19 +271,19 @@ private slots:
         QFETCH(QString, name);
         TKorvelSubFrm* w = open(path(name));
         QCOMPARE(w->windowTitle(), path(name) + QStringLiteral(" － 画像を表示出来ません。"));
-        QVERIFY(w->SubImage.empty());
+        QVERIFY(w->subImage().empty());
         QCOMPARE(w->size(), TKorvelSubFrm::kDesignedClientSize);
-        w->PopupMenu1Popup();
-        QVERIFY(!w->largePopup->isEnabled());
-        QVERIFY(!w->SmallPopup->isEnabled());
-        QVERIFY(w->AllClose->isEnabled());
+        popUp(w);
+        QVERIFY(!w->actions().largePopup->isEnabled());
+        QVERIFY(!w->actions().SmallPopup->isEnabled());
+        QVERIFY(w->actions().AllClose->isEnabled());
         // Zoom keys and turns do nothing, and nothing is reported.
         QTest::keyClick(w, Qt::Key_Plus, Qt::KeypadModifier);
-        w->SubTurn1Click();
-        w->ClipImageClick();
-        QCOMPARE(w->ZoomFactor, 1.0f);
-        QCOMPARE(w->StatusPanels[0]->text(), QString());
-        QCOMPARE(w->PaintBox1->size(), QSize(0, 0));
+        w->actions().SubTurn1->trigger();
+        w->actions().ClipImage->trigger();
+        QCOMPARE(w->zoomFactor(), 1.0f);
+        QCOMPARE(w->statusPanel(0)->text(), QString());
+        QCOMPARE(w->paintBox()->size(), QSize(0, 0));
         QVERIFY(!QApplication::activeModalWidget());
     }
 
@@ -306,7 +315,7 @@ private slots:
             return;
         }
         QVERIFY(!w.isNull());
-        if (expect.startsWith("zoom:")) QCOMPARE(w->ZoomFactor, expect.mid(5).toFloat());
+        if (expect.startsWith("zoom:")) QCOMPARE(w->zoomFactor(), expect.mid(5).toFloat());
         QCOMPARE(w->isMinimized(), expect == "minimised");
         QCOMPARE(w->isMaximized(), expect == "maximised");
     }
@@ -317,7 +326,7 @@ private slots:
         QVERIFY(cb);
         cb->clear();
         TKorvelSubFrm* w = open(path("p640.bmp"));
-        w->SubTurn1Click();
+        w->actions().SubTurn1->trigger();
         QTest::keyClick(w, Qt::Key_C);
         const QImage copied = cb->image();
         QCOMPARE(copied.size(), QSize(640, 480));
@@ -331,7 +340,7 @@ private slots:
         TKorvelSubFrm* w = open(file);
         QVERIFY(QFile::remove(file));
         korvel::testing::MessageBoxCatcher box;
-        w->ClipImageClick();
+        w->actions().ClipImage->trigger();
         QVERIFY(box.seen);
         QCOMPARE(box.title, QStringLiteral("Copy Error"));
         QCOMPARE(box.text, QStringLiteral("クリップボードへコピー出来ませんでした。"));
@@ -349,33 +358,33 @@ private slots:
         QFETCH(int, zoomIns);
         TKorvelSubFrm* w = open(path("p640.bmp"));
         w->resize(200, 200);
-        for (int i = 0; i < zoomOuts; ++i) w->SmallPopupClick();
-        for (int i = 0; i < zoomIns; ++i) w->largePopupClick();
+        for (int i = 0; i < zoomOuts; ++i) w->actions().SmallPopup->trigger();
+        for (int i = 0; i < zoomIns; ++i) w->actions().largePopup->trigger();
         QCoreApplication::processEvents();
-        QScrollBar* h = w->ScrollBox1->horizontalScrollBar();
-        QScrollBar* v = w->ScrollBox1->verticalScrollBar();
+        QScrollBar* h = w->scrollBox()->horizontalScrollBar();
+        QScrollBar* v = w->scrollBox()->verticalScrollBar();
         h->setValue(100);
         v->setValue(100);
         // Pressed at (180,170) of the paint box, moved 40 left and 30 up: the view follows.
-        QTest::mousePress(w->PaintBox1, Qt::LeftButton, {}, QPoint(180, 170));
-        QTest::mouseMove(w->PaintBox1, QPoint(140, 140));
+        QTest::mousePress(w->paintBox(), Qt::LeftButton, {}, QPoint(180, 170));
+        QTest::mouseMove(w->paintBox(), QPoint(140, 140));
         QCOMPARE(h->value(), 140);
         QCOMPARE(v->value(), 130);
-        QTest::mouseRelease(w->PaintBox1, Qt::LeftButton, {}, QPoint(140, 140));
+        QTest::mouseRelease(w->paintBox(), Qt::LeftButton, {}, QPoint(140, 140));
         // After the release, and with the right button, moving scrolls nothing.
-        QTest::mouseMove(w->PaintBox1, QPoint(200, 180));
-        QTest::mousePress(w->PaintBox1, Qt::RightButton, {}, QPoint(200, 180));
-        QTest::mouseMove(w->PaintBox1, QPoint(170, 160));
+        QTest::mouseMove(w->paintBox(), QPoint(200, 180));
+        QTest::mousePress(w->paintBox(), Qt::RightButton, {}, QPoint(200, 180));
+        QTest::mouseMove(w->paintBox(), QPoint(170, 160));
         QCOMPARE(h->value(), 140);
         QCOMPARE(v->value(), 130);
-        QTest::mouseRelease(w->PaintBox1, Qt::RightButton, {}, QPoint(170, 160));
+        QTest::mouseRelease(w->paintBox(), Qt::RightButton, {}, QPoint(170, 160));
         // A context-menu request anywhere in the window opens the pop-up menu, refreshed first.
-        for (int i = 0; i < 8; ++i) w->largePopupClick();
-        QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(170, 160), w->PaintBox1->mapToGlobal(QPoint(170, 160)));
-        QApplication::sendEvent(w->PaintBox1, &menuEvent);
-        QVERIFY(w->PopupMenu1->isVisible());
-        QVERIFY(!w->largePopup->isEnabled());  // at 8 already
-        w->PopupMenu1->close();
+        for (int i = 0; i < 8; ++i) w->actions().largePopup->trigger();
+        QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(170, 160), w->paintBox()->mapToGlobal(QPoint(170, 160)));
+        QApplication::sendEvent(w->paintBox(), &menuEvent);
+        QVERIFY(w->popupMenu()->isVisible());
+        QVERIFY(!w->actions().largePopup->isEnabled());  // at 8 already
+        w->popupMenu()->close();
     }
 
     void tileAndCascadeRectangles_data() {
@@ -419,7 +428,7 @@ private slots:
         const QRect untouched = minimised->geometry();
         b->showMaximized();
 
-        a->TileHorizontal1Click();
+        a->actions().TileHorizontal1->trigger();
         const QList<QRect> expect = tileRects(3, kWorkArea, SubArrange::TileHorizontal);
         QCOMPARE(a->frameGeometry(), expect[0]);
         QCOMPARE(b->frameGeometry(), expect[1]);
@@ -428,9 +437,9 @@ private slots:
         QVERIFY(minimised->isMinimized());
         QCOMPARE(minimised->geometry(), untouched);
 
-        c->TileVertical1Click();
+        c->actions().TileVertical1->trigger();
         QCOMPARE(b->frameGeometry(), tileRects(3, kWorkArea, SubArrange::TileVertical)[1]);
-        b->Cascade1Click();
+        b->actions().Cascade1->trigger();
         QCOMPARE(a->frameGeometry().topLeft(), kWorkArea.topLeft());
         QVERIFY(c->frameGeometry().left() > b->frameGeometry().left());
         QVERIFY(c->frameGeometry().top() > b->frameGeometry().top());
@@ -439,10 +448,10 @@ private slots:
     void minimiseAllAndCloseAll() {
         QList<QPointer<TKorvelSubFrm>> windows;
         for (const char* f : {"p101.bmp", "small.bmp", "broken.bmp"}) windows << open(path(f));
-        windows[1]->AllSmallClick();
+        windows[1]->actions().AllSmall->trigger();
         for (auto& w : windows) QVERIFY(w->isMinimized());
         for (auto& w : windows) w->showNormal();
-        windows[2]->AllCloseClick();  // the window whose menu was used closes too
+        windows[2]->actions().AllClose->trigger();  // the window whose menu was used closes too
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         for (auto& w : windows) QVERIFY(w.isNull());
         QVERIFY(openSubViewers().isEmpty());
