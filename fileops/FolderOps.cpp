@@ -26,7 +26,7 @@ FolderName FolderOps::checkNew(const std::string& parent, const std::string& nam
     return isFolder(parent + name) ? FolderName::Exists : FolderName::Free;
 }
 
-bool FolderOps::createNested(const std::string& parent, const std::string& name) const {
+std::string FolderOps::createNested(const std::string& parent, const std::string& name) const {
     // Every level is checked before the first is made, so a refused name leaves nothing behind.
     std::vector<std::string> levels;
     bool leaves = false;  // a "." or ".." level
@@ -40,16 +40,17 @@ bool FolderOps::createNested(const std::string& parent, const std::string& name)
     }
     if (leaves || levels.empty()) {
         errno = EINVAL;
-        return false;
+        return {};
     }
     std::string path = parent;
     if (!path.empty() && path.back() != '/') path += '/';
     for (const std::string& level : levels) {
         path += level;
-        if (fs_.mkdir(path, 0777) != 0 && !(errno == EEXIST && isFolder(path))) return false;
+        if (fs_.mkdir(path, 0777) != 0 && !(errno == EEXIST && isFolder(path))) return {};
         path += '/';
     }
-    return true;
+    path.pop_back();
+    return path;
 }
 
 std::string FolderOps::renameTarget(const std::string& old, const std::string& name) {

@@ -19,9 +19,10 @@ public:
 
     // The new-folder dialog's check of name typed inside parent ("/"-terminated).
     FolderName checkNew(const std::string& parent, const std::string& name) const;
-    // Makes parent + name with every missing level ("a/b" makes both). False when a level could
-    // not be made or is "." or "..", which would leave the parent; errno tells why.
-    bool createNested(const std::string& parent, const std::string& name) const;
+    // Makes parent + name with every missing level ("a/b" makes both) and returns the folder
+    // made, without a trailing "/". "" when a level could not be made or is "." or "..", which
+    // would leave the parent; errno tells why.
+    std::string createNested(const std::string& parent, const std::string& name) const;
 
     // The folder that renaming old (no trailing "/") to name gives: old's parent folder + name,
     // less one trailing "/".
