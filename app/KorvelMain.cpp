@@ -11,6 +11,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
@@ -67,6 +68,8 @@ TKorvelMain::TKorvelMain(const QStringList& arguments, QWidget* parent) : QMainW
     connect(DirTree1, &TDirTree::OnChange, this, &TKorvelMain::DirTree1Change);
     connect(DirTree1, &TDirTree::OnClick, this, &TKorvelMain::addSelectedFolderToHistory);
     connect(DirTree1, &TDirTree::OnRightClick, this, &TKorvelMain::DirTree1RightClick);
+    connect(DirTree1, &TDirTree::OnKeyUp, this, &TKorvelMain::DirTree1KeyUp);
+    connect(DirPopup, &QMenu::aboutToShow, this, &TKorvelMain::DirPopupPopup);
     // After a click in the tree the keyboard goes back to the grid.
     connect(DirTree1, &TDirTree::OnMouseUp, this, [this] {
         if (FormReady > 0) StringGrid1->setFocus();

@@ -173,6 +173,12 @@ private slots:
     void RunFileCommand(int mode, const std::string& folder);
     bool EnsureFolderExists(std::string path);
     std::vector<std::string> CollectSelectedFiles() const;
+    // Create, rename and delete of folders from the folder tree.
+    void DirPopupPopup();
+    void CreateDirMenuClick();
+    void FRename1Click();
+    void DeleteDirMenuClick();
+    void DirTree1KeyUp(int key);
 
 signals:
     // A listing of the selected folder has replaced the file list.
@@ -317,4 +323,7 @@ private:
     void openChooser(bool copy);
     void runFileOperation(int mode, const std::vector<std::string>& files, const std::string& folder);
     void relistIfShown(const std::string& folder);
+    std::string popupFolder() const;
+    bool isDriveRoot(const std::string& folder) const;
+    void deleteFolder(const std::string& folder);
 };

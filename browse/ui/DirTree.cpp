@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QFileIconProvider>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTimer>
 #include <algorithm>
@@ -189,6 +190,19 @@ void TDirTree::RemovePathNode(const std::string& path) {
     if (QTreeWidgetItem* item = FindNode(path)) delete item;
 }
 
+void TDirTree::RenamePathNode(const std::string& oldPath, const std::string& newPath) {
+    QTreeWidgetItem* item = FindNode(oldPath);
+    if (!item) return;
+    const std::string name = newPath.substr(0, newPath.size() - 1);
+    item->setText(0, pathText(name.substr(name.rfind('/') + 1)));
+    std::function<void(QTreeWidgetItem*)> follow = [&](QTreeWidgetItem* node) {
+        if (isPlaceholder(node)) return;
+        node->setData(0, kPathRole, QByteArray::fromStdString(newPath + nodePath(node).substr(oldPath.size())));
+        for (int i = 0; i < node->childCount(); ++i) follow(node->child(i));
+    };
+    follow(item);
+}
+
 void TDirTree::Reload() {
     const std::string selected = SelectedPath();
     bool ok = false;
@@ -249,4 +263,9 @@ void TDirTree::mousePressEvent(QMouseEvent* event) {
 void TDirTree::mouseReleaseEvent(QMouseEvent* event) {
     QTreeWidget::mouseReleaseEvent(event);
     emit OnMouseUp();
+}
+
+void TDirTree::keyReleaseEvent(QKeyEvent* event) {
+    QTreeWidget::keyReleaseEvent(event);
+    if (!event->isAutoRepeat()) emit OnKeyUp(event->key());
 }

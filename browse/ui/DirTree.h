@@ -30,6 +30,9 @@ public:
     void AddPathNodes(const std::string& path);
     // Deletes the node of path with its children.
     void RemovePathNode(const std::string& path);
+    // After the folder oldPath was renamed to newPath (both "/"-terminated): its node takes the
+    // new name as caption, and it and the nodes below it keep their places with the new paths.
+    void RenamePathNode(const std::string& oldPath, const std::string& newPath);
     // The folder path of a node.
     static std::string nodePath(const QTreeWidgetItem* item);
 
@@ -42,10 +45,13 @@ signals:
     void OnRightClick(const QPoint& globalPos);
     // A mouse button was released over the tree.
     void OnMouseUp();
+    // A key was released in the tree.
+    void OnKeyUp(int key);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
     void buildDrives();

@@ -6,7 +6,10 @@
 #include <QTimer>
 #include <fstream>
 #include <functional>
+#include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "imaging/Bmp.h"
 #include "imaging/Bitmap.h"
@@ -39,6 +42,37 @@ struct MessageBoxCatcher {
         });
         timer.start(10);
     }
+};
+
+// Plays the user's part in the modal windows a command opens: each step, in order, acts on the
+// next modal window of its class. A step runs from its own timer turn, so a box that its click
+// opens is met by the next step while the click is still under way. Every message box's text is
+// kept.
+class ModalScript {
+public:
+    using Step = std::pair<const char*, std::function<void(QWidget*)>>;
+    explicit ModalScript(std::vector<Step> steps) : steps_(std::move(steps)) {
+        QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
+        timer_.start(10);
+    }
+    bool done() const { return next_ == steps_.size() && busy_.empty(); }
+    QStringList boxTexts;
+
+private:
+    void poll() {
+        QWidget* w = QApplication::activeModalWidget();
+        if (!w || next_ >= steps_.size() || busy_.count(w) || !w->inherits(steps_[next_].first)) return;
+        busy_.insert(w);
+        QTimer::singleShot(0, w, [this, w, step = steps_[next_++].second] {
+            if (auto* box = qobject_cast<QMessageBox*>(w)) boxTexts << box->text();
+            step(w);
+            busy_.erase(w);
+        });
+    }
+    std::vector<Step> steps_;
+    size_t next_ = 0;
+    std::set<QWidget*> busy_;
+    QTimer timer_;
 };
 
 }  // namespace korvel::testing
