@@ -173,6 +173,9 @@ public slots:
     void RunFileCommand(int mode, const std::string& folder);
     bool EnsureFolderExists(std::string path);
     std::vector<std::string> CollectSelectedFiles() const;
+    // Rename one by one, and serial rename, of the marked files.
+    void ReNameBtn1Click();
+    void NumberRNBtn1Click();
 
 signals:
     // A listing of the selected folder has replaced the file list.
@@ -318,4 +321,5 @@ private:
     void openChooser(bool copy);
     void runFileOperation(int mode, const std::vector<std::string>& files, const std::string& folder);
     void relistIfShown(const std::string& folder);
+    void replaceRenamedPath(const std::string& from, const std::string& to);
 };
