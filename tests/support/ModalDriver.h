@@ -1,6 +1,7 @@
 #pragma once
 // Acts on each modal dialog of type T as it opens, as the user would while the command waits.
 #include <QApplication>
+#include <QPointer>
 #include <QTimer>
 #include <functional>
 
@@ -22,7 +23,7 @@ struct ModalDriver {
     }
 
 private:
-    T* last_ = nullptr;
+    QPointer<T> last_;  // goes null with its dialog, so a new one at the same address counts
 };
 
 }  // namespace korvel::testing
