@@ -179,6 +179,9 @@ private slots:
     void FRename1Click();
     void DeleteDirMenuClick();
     void DirTree1KeyUp(int key);
+    // Rename one by one, and serial rename, of the marked files.
+    void ReNameBtn1Click();
+    void NumberRNBtn1Click();
 
 signals:
     // A listing of the selected folder has replaced the file list.
@@ -326,4 +329,5 @@ private:
     std::string popupFolder() const;
     bool isDriveRoot(const std::string& folder) const;
     void deleteFolder(const std::string& folder);
+    void replaceRenamedPath(const std::string& from, const std::string& to);
 };

@@ -139,6 +139,7 @@ std::vector<std::string> TTwoLists::yesPaths() const { return pathsOf(YesListBox
 std::vector<std::string> TTwoLists::noPaths() const { return pathsOf(NoListBox); }
 
 void TTwoLists::moveItems(QListWidget* from, QListWidget* to, bool selectedOnly) {
+    if ((selectedOnly || allNeedsSelection) && from->selectedItems().isEmpty()) return;
     BusyCursor busy;
     from->setUpdatesEnabled(false);
     to->setUpdatesEnabled(false);

@@ -30,6 +30,8 @@ public:
     QToolButton *AddBtn = nullptr, *DelBtn = nullptr, *AllAddBtn = nullptr, *AllDelBtn = nullptr;
     QWidget* PanelN01 = nullptr;
     QSplitter* splitter = nullptr;
+    // When set, "全て追加" and "全て戻す" too act only while an item of their source is selected.
+    bool allNeedsSelection = false;
 
     void AddBtnClick() { moveItems(NoListBox, YesListBox, true); }
     void DelBtnClick() { moveItems(YesListBox, NoListBox, true); }

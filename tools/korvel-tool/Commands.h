@@ -13,5 +13,6 @@ int runThumb(const std::vector<std::string>& args);
 int runCopy(const std::vector<std::string>& args);
 int runMove(const std::vector<std::string>& args);
 int runTrash(const std::vector<std::string>& args);
+int runRename(const std::vector<std::string>& args);
 
 }  // namespace korvel::tool

@@ -22,6 +22,8 @@ void usage() {
         "       korvel-tool thumb [--size N] [--fast] [--screen WxH] -o DIR FILE...\n"
         "       korvel-tool copy|move [--on-conflict ask|skip|rename|replace|fail] -o DIR FILE...\n"
         "       korvel-tool trash FILE...\n"
+        "       korvel-tool rename --pattern 'NAME\\NAME' [--start N] [--digits D] [--ext keep|upper|lower]\n"
+        "                          [--dry-run] FILE...\n"
         "Every command also takes --no-plugins: load no decoder plug-in.\n",
         stderr);
 }
@@ -60,6 +62,7 @@ int main(int argc, char** argv) {
     if (cmd == "copy") return korvel::tool::runCopy(args);
     if (cmd == "move") return korvel::tool::runMove(args);
     if (cmd == "trash") return korvel::tool::runTrash(args);
+    if (cmd == "rename") return korvel::tool::runRename(args);
     usage();
     return 2;
 }

@@ -1,0 +1,145 @@
+#include "fileops/Rename.h"
+
+#include <cerrno>
+#include <unordered_map>
+
+#include "base/FileNames.h"
+
+namespace korvel {
+
+const char kRenameFailedText[] = "名前を変更出来ませんでした。";
+const char kSerialRenameFailedSuffix[] = " は名前を変更出来ません。";
+
+namespace {
+
+// Length of the UTF-8 sequence a lead byte starts; a stray byte counts as one.
+size_t sequenceLength(unsigned char lead) {
+    if (lead < 0xC0) return 1;
+    if (lead < 0xE0) return 2;
+    if (lead < 0xF0) return 3;
+    return 4;
+}
+
+std::string withCase(const std::string& s, ExtCase c) {
+    switch (c) {
+        case ExtCase::Upper: return asciiUpper(s);
+        case ExtCase::Lower: return asciiLower(s);
+        case ExtCase::Keep: break;
+    }
+    return s;
+}
+
+}  // namespace
+
+int countPlaceholders(std::string_view name) {
+    int n = 0;
+    for (size_t i = 0; i < name.size(); i += sequenceLength(static_cast<unsigned char>(name[i])))
+        if (name[i] == '\\') ++n;
+    return n;
+}
+
+std::optional<SerialPattern> SerialPattern::parse(std::string_view name) {
+    if (countPlaceholders(name) != 1) return std::nullopt;
+    const size_t at = name.find('\\');
+    return SerialPattern{std::string(name.substr(0, at)), std::string(name.substr(at + 1))};
+}
+
+std::string formatSerialNumber(int64_t number, int digits) {
+    // Magnitude as unsigned, so the most negative number has one too.
+    uint64_t magnitude = number < 0 ? 0 - uint64_t(number) : uint64_t(number);
+    std::string text;
+    do {
+        text.insert(text.begin(), char('0' + magnitude % 10));
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (digits > 0 && text.size() < size_t(digits)) text.insert(0, size_t(digits) - text.size(), '0');
+    return number < 0 ? "-" + text : text;
+}
+
+std::string serialTarget(const std::string& oldPath, const SerialParams& p, size_t index) {
+    const std::string ext = withCase(extractFileExt(oldPath), p.extCase);
+    return extractFilePath(oldPath) + p.pattern.prefix + formatSerialNumber(p.start + int64_t(index), p.digits) +
+           p.pattern.suffix + ext;
+}
+
+bool isUsableFileName(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos &&
+           name.find('\0') == std::string_view::npos;
+}
+
+RenamePlanner::RenamePlanner(std::vector<std::string> files, FileSystem& fs) : files_(std::move(files)) {
+    std::unordered_set<std::string> folders;
+    std::vector<std::string> names;
+    for (const std::string& f : files_) {
+        const std::string folder = extractFilePath(f);
+        if (!folders.insert(folder).second) continue;
+        if (fs.listFolder(folder.empty() ? "." : folder, names) != 0) continue;
+        for (const std::string& n : names) onDisk_.insert(folder + n);
+    }
+    // The files themselves, also where their folder could not be listed.
+    for (const std::string& f : files_) onDisk_.insert(f);
+}
+
+RenamePlan RenamePlanner::plan(const std::vector<std::string>& targets) const {
+    RenamePlan out;
+    out.rows.resize(files_.size());
+    std::unordered_map<std::string_view, int> uses;
+    for (size_t i = 0; i < files_.size(); ++i) ++uses[targets[i]];
+    // The pass as it will run: a name is taken when a file stands there at that moment, so
+    // follow the names the earlier renames free and take.
+    std::unordered_set<std::string_view> freed, taken;
+    auto occupied = [&](const std::string& p) {
+        return taken.count(p) || (onDisk_.count(p) && !freed.count(p));
+    };
+    for (size_t i = 0; i < files_.size(); ++i) {
+        PlanRow& r = out.rows[i];
+        r.oldPath = files_[i];
+        r.newPath = targets[i];
+        r.clash = uses[targets[i]] > 1;
+        r.unchanged = r.newPath == r.oldPath;
+        r.badName = !isUsableFileName(extractFileName(r.newPath));
+        if (!r.unchanged && !r.badName) {
+            if (occupied(r.newPath)) {
+                r.takenOnDisk = true;
+            } else {
+                taken.erase(r.oldPath);
+                freed.insert(r.oldPath);
+                freed.erase(r.newPath);
+                taken.insert(r.newPath);
+            }
+        }
+        if (r.fails()) ++out.failing;
+        if (r.clash) ++out.clashes;
+    }
+    return out;
+}
+
+RenamePlan RenamePlanner::planSerial(const SerialParams& params) const {
+    std::vector<std::string> targets;
+    targets.reserve(files_.size());
+    for (size_t i = 0; i < files_.size(); ++i) targets.push_back(serialTarget(files_[i], params, i));
+    return plan(targets);
+}
+
+int renameNoReplace(FileSystem& fs, const std::string& from, const std::string& to) {
+    if (!isUsableFileName(extractFileName(to))) return EINVAL;
+    if (from == to) return 0;
+    return fs.renameNoReplace(from, to) == 0 ? 0 : errno;
+}
+
+RenameCounts runRenamePass(const std::vector<std::pair<std::string, std::string>>& moves,
+                           const std::function<bool(const RenameStep&)>& observer, FileSystem& fs) {
+    RenameCounts counts;
+    for (size_t i = 0; i < moves.size(); ++i) {
+        RenameStep step{i, moves[i].first, moves[i].second, 0};
+        step.error = renameNoReplace(fs, step.from, step.to);
+        ++(step.error ? counts.failed : counts.done);
+        if (observer && !observer(step)) {
+            counts.stopped = i + 1 < moves.size();
+            break;
+        }
+    }
+    return counts;
+}
+
+}  // namespace korvel

@@ -1,0 +1,107 @@
+#pragma once
+// Renaming files in place, one at a time or with serial numbers. Every rename goes through the
+// no-replace rename, so a name that is taken fails for that file and nothing is ever replaced.
+// A serial plan can be looked at before anything moves: it predicts, without writing to disk,
+// which files will get which names and which will fail.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "fileops/FileSystem.h"
+
+namespace korvel {
+
+// The message of a single rename that failed.
+extern const char kRenameFailedText[];
+// The message of a file of a serial rename that failed: its name, then this.
+extern const char kSerialRenameFailedSuffix[];
+
+// Number of "\" characters in a name, counted by UTF-8 characters: the bytes of a multi-byte
+// character are stepped over together, so none of them is ever taken for a "\".
+int countPlaceholders(std::string_view name);
+
+// A serial name split at its one "\": the number goes between prefix and suffix.
+struct SerialPattern {
+    std::string prefix, suffix;
+    // The pattern of name, or nothing unless name holds exactly one "\".
+    static std::optional<SerialPattern> parse(std::string_view name);
+};
+
+enum class ExtCase { Keep, Upper, Lower };
+
+struct SerialParams {
+    SerialPattern pattern;
+    int64_t start = 1;
+    int digits = 2;  // at least this many digits, padded with leading zeros; never cut
+    ExtCase extCase = ExtCase::Keep;
+};
+
+// number in decimal with at least digits digits (a minus sign comes before the zeros). The
+// number is written by itself and then placed into the name, so nothing the user typed is
+// ever read as a format.
+std::string formatSerialNumber(int64_t number, int digits);
+
+// The new path of the index-th file: its own folder, the pattern with the number, its own
+// extension in the chosen case.
+std::string serialTarget(const std::string& oldPath, const SerialParams& params, size_t index);
+
+// Whether name can be a file name here: not empty, not "." or "..", no "/" and no NUL.
+bool isUsableFileName(std::string_view name);
+
+// One file of a plan.
+struct PlanRow {
+    std::string oldPath, newPath;
+    bool unchanged = false;    // already has its new name; nothing to do
+    bool takenOnDisk = false;  // the pass will find the name taken (maybe by a file it reaches later)
+    bool clash = false;        // another file of the batch would get the same name
+    bool badName = false;      // not a usable file name
+    bool fails() const { return takenOnDisk || badName; }
+};
+
+struct RenamePlan {
+    std::vector<PlanRow> rows;
+    int failing = 0;  // rows that will fail
+    int clashes = 0;  // rows whose new name another row also gets
+};
+
+// Predicts rename passes over a fixed list of files. The names in the files' folders are read
+// once, when it is made; each plan after that costs no disk access.
+class RenamePlanner {
+public:
+    RenamePlanner(std::vector<std::string> files, FileSystem& fs = systemFileSystem());
+    // targets[i] is the new path of file i.
+    RenamePlan plan(const std::vector<std::string>& targets) const;
+    RenamePlan planSerial(const SerialParams& params) const;
+    const std::vector<std::string>& files() const { return files_; }
+
+private:
+    std::vector<std::string> files_;
+    std::unordered_set<std::string> onDisk_;  // full paths of everything in the files' folders
+};
+
+// One rename of a pass, as the observer sees it after it was tried.
+struct RenameStep {
+    size_t index = 0;
+    std::string from, to;
+    int error = 0;  // 0 done (or nothing to do), else errno; EEXIST when the name was taken
+};
+
+struct RenameCounts {
+    int done = 0, failed = 0;
+    bool stopped = false;
+};
+
+// Renames from to to without replacing anything; 0 or errno. A name that is not usable gives
+// EINVAL; renaming a file to its own name does nothing and succeeds.
+int renameNoReplace(FileSystem& fs, const std::string& from, const std::string& to);
+
+// Renames moves[i].first to moves[i].second in order, each directly and never replacing. After
+// each the observer is called; returning false stops the pass there.
+RenameCounts runRenamePass(const std::vector<std::pair<std::string, std::string>>& moves,
+                           const std::function<bool(const RenameStep&)>& observer, FileSystem& fs = systemFileSystem());
+
+}  // namespace korvel
