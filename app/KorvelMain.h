@@ -18,12 +18,14 @@
 
 class QAction;
 class QComboBox;
+class QDropEvent;
 class QLabel;
 class QMenu;
 class QScrollArea;
 class QSplitter;
 class QToolBar;
 class QToolButton;
+class QTreeWidgetItem;
 class QWidget;
 class TDirTree;
 namespace korvel {
@@ -104,6 +106,9 @@ public:
 
     // The folder of the tree's selected node ("/"-terminated), or "" when none.
     std::string selectedFolder() const;
+    // What a drag of marked cells carries besides the file URLs: their paths as bytes, each
+    // followed by a NUL.
+    static constexpr const char* MarkedFilesMimeType = "application/x-korvel-marked-files";
 
 public slots:
     void FormShow();
@@ -173,6 +178,8 @@ public slots:
     void RunFileCommand(int mode, const std::string& folder);
     bool EnsureFolderExists(std::string path);
     std::vector<std::string> CollectSelectedFiles() const;
+    // True for a Trash "files" folder: a drop there deletes instead of asking where to.
+    bool IsRecycleBinFolder(const std::string& path) const;
 
 signals:
     // A listing of the selected folder has replaced the file list.
@@ -312,6 +319,15 @@ private:
     void wallpaperFromSelection(int mode);
     void wallpaperFromPreview(int mode);
     void startFileDrag();
+    void StringGrid1EndDrag();
+    bool DirTree1DragOver(const QDropEvent* event, const QTreeWidgetItem* node) const;
+    void DirTree1DragDrop(QDropEvent* event);
+    // A drag of this window's marked cells.
+    bool isGridDrag(const QDropEvent* event) const;
+    // Drags over a quick-folder button; true when the event was taken.
+    bool quickFolderDragEvent(int button, QEvent* event);
+    // The drop menu for folder, its title showing the folder.
+    void showTargetPopup(const std::string& folder, const QPoint& globalPos);
     void resetThumbnailCache();
     void addSelectedFolderToHistory();
     void openFolderFromBox(const QComboBox* box);

@@ -3,6 +3,7 @@
 // and the mouse pointer on a cell, and waiting for the preview loader.
 #include <QCursor>
 #include <QString>
+#include <QTimer>
 #include <QtTest>
 #include <fstream>
 
@@ -35,6 +36,20 @@ inline void clickCell(TKorvelMain& w, size_t index, Qt::KeyboardModifiers mods =
 // Puts the mouse pointer over a cell, as the user's hand on the grid.
 inline void pointAtCell(TKorvelMain& w, size_t index) {
     QCursor::setPos(w.grid()->viewport()->mapToGlobal(w.grid()->cellRect(cellOf(w, index)).center()));
+}
+
+// Drags the marked cell index by its corner mark and drops it at pos on target, with the mouse
+// as the user would; returns when the drag has ended.
+inline void dragCellTo(TKorvelMain& w, size_t index, QWidget* target, QPoint pos) {
+    const int size = w.grid()->defaultSize();
+    const QPoint corner = w.grid()->cellRect(cellOf(w, index)).topLeft() + QPoint(size - 4, size - 3);
+    QWidget* cells = w.grid()->viewport();
+    QTest::mouseMove(cells, corner);  // the press in the corner mark keeps the marks
+    QTimer::singleShot(50, target, [target, pos] {
+        QTest::mouseMove(target, pos);
+        QTest::mouseRelease(target, Qt::LeftButton, {}, pos);
+    });
+    QTest::mousePress(cells, Qt::LeftButton, {}, corner);
 }
 
 inline bool waitPreview(TKorvelMain& w) { return QTest::qWaitFor([&] { return !w.previewLoading(); }, 3000); }
