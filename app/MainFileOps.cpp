@@ -205,8 +205,9 @@ void TKorvelMain::Copy1Click() {
 
 bool TKorvelMain::IsRecycleBinFolder(const std::string& path) const { return korvel::IsTrashFilesFolderOnDisk(path); }
 
+// Only the grid makes drags of this type, and only one Korvel runs.
 bool TKorvelMain::isGridDrag(const QDropEvent* event) const {
-    return event->source() == static_cast<const QObject*>(StringGrid1) && event->mimeData()->hasFormat(QString::fromLatin1(MarkedFilesMimeType));
+    return event->mimeData()->hasFormat(QString::fromLatin1(MarkedFilesMimeType));
 }
 
 bool TKorvelMain::DirTree1DragOver(const QDropEvent* event, const QTreeWidgetItem* node) const {

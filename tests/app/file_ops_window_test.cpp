@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
@@ -167,6 +168,66 @@ private slots:
             QVERIFY(w.fileList().contains(pics("b_1.bmp")) && w.fileList().contains(pics("c_1.bmp")));
         }
         if (sourcesGone) checkCurrentCellMarked();
+    }
+
+    // Drops on the tree and on a quick-folder button, F3, and the Delete key: the drop menu for
+    // the folder, or the Trash without a menu.
+    void drops_data() {
+        QTest::addColumn<QString>("how");     // "tree", "button", "F3", "Delete"
+        QTest::addColumn<QString>("target");  // relative to the tree
+        QTest::addColumn<QString>("choose");  // the drop menu's item; "" when no menu may open
+        QTest::addColumn<bool>("copied");
+        QTest::addColumn<bool>("sourcesGone");
+        QTest::newRow("tree, copy here") << "tree" << "dst" << "Copy1" << true << false;
+        QTest::newRow("tree, move here") << "tree" << "dst" << "Move1" << true << true;
+        QTest::newRow("tree, cancel") << "tree" << "dst" << "CancelMenu" << false << false;
+        QTest::newRow("quick-folder button, move here") << "button" << "dst" << "Move1" << true << true;
+        QTest::newRow("F3, copy here") << "F3" << "dst" << "Copy1" << true << false;
+        QTest::newRow("a folder only named like the Trash asks") << "tree" << "fake/Trash/files" << "CancelMenu" << false << false;
+        QTest::newRow("the Trash deletes at once") << "tree" << "data/Trash/files" << "" << true << true;
+        QTest::newRow("Delete key") << "Delete" << "data/Trash/files" << "" << true << true;
+    }
+    void drops() {
+        QFETCH(QString, how);
+        QFETCH(QString, target);
+        QFETCH(QString, choose);
+        QFETCH(bool, copied);
+        QFETCH(bool, sourcesGone);
+        QVERIFY(openWindow());
+        TKorvelMain& w = *w_;
+        const std::string folder = *tree_ / (target.toStdString() + "/");
+        w.quickFolderButton(2)->setToolTip(QString::fromStdString(folder));
+        MessageBoxCatcher boxes;
+        boxes.press = "Yes";
+        QSignalSpy popups(w.targetPopup(), &QMenu::aboutToShow);
+        if (how == "tree") {
+            const QPoint at = nodeCenter(folder);
+            QVERIFY(at.x() >= 0);
+            QVERIFY(dragCellTo(w, 2, w.dirTree()->viewport(), at));
+            QCOMPARE(w.markedFiles(), (std::vector<size_t>{1, 2}));
+        } else if (how == "button") {
+            QVERIFY(dragCellTo(w, 2, w.quickFolderButton(2), w.quickFolderButton(2)->rect().center()));
+        } else if (how == "F3") {
+            QTest::keyClick(w.grid(), Qt::Key_F3);
+        } else {
+            QTest::keyClick(w.grid(), Qt::Key_Delete);
+        }
+        if (choose.isEmpty()) {
+            QTRY_COMPARE(boxes.seen, 1);  // the Trash question, answered Yes
+            QCOMPARE(popups.count(), 0);
+        } else {
+            QTRY_VERIFY(w.targetPopup()->isVisible());
+            QCOMPARE(w.actions().TargetPath1->text(), QString::fromStdString(folder));
+            clickAction(w.targetPopup(), w.targetPopup()->findChild<QAction*>(choose));
+            QCOMPARE(boxes.seen, 0);
+        }
+        QTRY_COMPARE(exists(pics("c.bmp")), !sourcesGone);
+        checkFiles(folder, copied, sourcesGone);
+        QCOMPARE(int(w.fileList().size()), sourcesGone ? 3 : 5);
+        if (sourcesGone) checkCurrentCellMarked();
+        // In the Trash as every file manager finds it again.
+        if (target == "data/Trash/files")
+            for (int i : {1, 2}) QVERIFY(exists(*tree_ / "data/Trash/info/" + kNames[i] + ".trashinfo"));
     }
 };
 
