@@ -70,6 +70,8 @@ TKorvelMain::TKorvelMain(const QStringList& arguments, QWidget* parent) : QMainW
     connect(DirTree1, &TDirTree::OnRightClick, this, &TKorvelMain::DirTree1RightClick);
     connect(DirTree1, &TDirTree::OnKeyUp, this, &TKorvelMain::DirTree1KeyUp);
     connect(DirPopup, &QMenu::aboutToShow, this, &TKorvelMain::DirPopupPopup);
+    DirTree1->OnDragOver = [this](const QDropEvent* e, const QTreeWidgetItem* node) { return DirTree1DragOver(e, node); };
+    DirTree1->OnDragDrop = [this](QDropEvent* e) { DirTree1DragDrop(e); };
     // After a click in the tree the keyboard goes back to the grid.
     connect(DirTree1, &TDirTree::OnMouseUp, this, [this] {
         if (FormReady > 0) StringGrid1->setFocus();

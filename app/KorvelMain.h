@@ -18,12 +18,14 @@
 
 class QAction;
 class QComboBox;
+class QDropEvent;
 class QLabel;
 class QMenu;
 class QScrollArea;
 class QSplitter;
 class QToolBar;
 class QToolButton;
+class QTreeWidgetItem;
 class QWidget;
 class TDirTree;
 namespace korvel {
@@ -108,6 +110,9 @@ public:
     std::vector<size_t> markedFiles() const;
     // Restores and raises the window (a second start asks for this).
     void activateFromOutside();
+    // What a drag of marked cells carries besides the file URLs: their paths as bytes, each
+    // followed by a NUL.
+    static constexpr const char* MarkedFilesMimeType = "application/x-korvel-marked-files";
 
 private slots:
     void FormShow();
@@ -182,6 +187,8 @@ private slots:
     // Rename one by one, and serial rename, of the marked files.
     void ReNameBtn1Click();
     void NumberRNBtn1Click();
+    // True for a Trash "files" folder: a drop there deletes instead of asking where to.
+    bool IsRecycleBinFolder(const std::string& path) const;
 
 signals:
     // A listing of the selected folder has replaced the file list.
@@ -320,6 +327,15 @@ private:
     void wallpaperFromSelection(int mode);
     void wallpaperFromPreview(int mode);
     void startFileDrag();
+    void StringGrid1EndDrag();
+    bool DirTree1DragOver(const QDropEvent* event, const QTreeWidgetItem* node) const;
+    void DirTree1DragDrop(QDropEvent* event);
+    // A drag of this window's marked cells.
+    bool isGridDrag(const QDropEvent* event) const;
+    // Drags over a quick-folder button; true when the event was taken.
+    bool quickFolderDragEvent(int button, QEvent* event);
+    // The drop menu for folder, its title showing the folder.
+    void showTargetPopup(const std::string& folder, const QPoint& globalPos);
     void resetThumbnailCache();
     void addSelectedFolderToHistory();
     void openFolderFromBox(const QComboBox* box);

@@ -10,6 +10,7 @@
 #include "browse/ExtensionSet.h"
 #include "browse/FolderScan.h"
 #include "browse/ui/DirTree.h"
+#include "browse/GridModel.h"
 #include "browse/ui/OrgStGrid.h"
 
 std::string TKorvelMain::currentFilterMask() const {
@@ -100,6 +101,11 @@ void TKorvelMain::PruneVanishedFiles() {
     if (korvel::removeVanishedFiles(FileList) == 0) return;
     showFileCount();
     LayoutGrid(ThumbSize, false);
+    // The grid's current cell becomes the one marked file, so the commands have a file again.
+    const korvel::GridCell current = StringGrid1->selection();
+    ShowCellPreview(current.col, current.row);
+    StringGrid1->marks().set(size_t(current.row) * size_t(StringGrid1->colCount()) + size_t(current.col), true);
+    StringGrid1->repaintCells();
     updateActions();
 }
 

@@ -1,12 +1,15 @@
-// Copy, move and delete of the marked files: the chooser, the drop menu's items, the questions
-// and the progress window of the file operations.
+// Copy, move and delete of the marked files: the chooser, drops on the tree and the quick-folder
+// buttons with the drop menu, the questions and the progress window of the file operations.
 #include <sys/stat.h>
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QToolButton>
@@ -14,8 +17,10 @@
 
 #include "app/KorvelMain.h"
 #include "base/UserFolders.h"
+#include "browse/Drives.h"
 #include "browse/FolderScan.h"
 #include "browse/ui/DirTree.h"
+#include "browse/ui/OrgStGrid.h"
 #include "fileops/FileOperation.h"
 #include "fileops/ui/SelectDir.h"
 #include "platform/PathText.h"
@@ -184,5 +189,60 @@ void TKorvelMain::openChooser(bool copy) {
 void TKorvelMain::Copy2Click() { openChooser(true); }
 void TKorvelMain::Move2Click() { openChooser(false); }
 
-void TKorvelMain::Move1Click() { RunFileCommand(2, withSlash(bytes(actions_.TargetPath1->text()))); }
-void TKorvelMain::Copy1Click() { RunFileCommand(1, withSlash(bytes(actions_.TargetPath1->text()))); }
+// The title item shows the folder; the commands use its bytes.
+void TKorvelMain::showTargetPopup(const std::string& folder, const QPoint& globalPos) {
+    actions_.TargetPath1->setText(pathText(folder));
+    actions_.TargetPath1->setData(QByteArray::fromStdString(folder));
+    PopupMenu1->popup(globalPos);
+}
+
+void TKorvelMain::Move1Click() {
+    RunFileCommand(2, withSlash(actions_.TargetPath1->data().toByteArray().toStdString()));
+}
+void TKorvelMain::Copy1Click() {
+    RunFileCommand(1, withSlash(actions_.TargetPath1->data().toByteArray().toStdString()));
+}
+
+bool TKorvelMain::IsRecycleBinFolder(const std::string& path) const { return korvel::IsTrashFilesFolderOnDisk(path); }
+
+// Only the grid makes drags of this type, and only one Korvel runs.
+bool TKorvelMain::isGridDrag(const QDropEvent* event) const {
+    return event->mimeData()->hasFormat(QString::fromLatin1(MarkedFilesMimeType));
+}
+
+bool TKorvelMain::DirTree1DragOver(const QDropEvent* event, const QTreeWidgetItem* node) const {
+    return node && isGridDrag(event) && !FileList.empty();
+}
+
+void TKorvelMain::DirTree1DragDrop(QDropEvent* event) {
+    const std::string target = DirTree1->DropTargetPath();
+    if (target.empty() || !isGridDrag(event)) return;
+    // The drop arrives inside the drag's own event loop; questions and menus open after it.
+    if (IsRecycleBinFolder(target)) {
+        QMetaObject::invokeMethod(this, [this, target] { RunFileCommand(0, target); }, Qt::QueuedConnection);
+        return;
+    }
+    const QPoint at = event->position().toPoint();
+    const QTreeWidgetItem* node = DirTree1->itemAt(at);
+    if (!node) return;
+    const std::string folder = TDirTree::nodePath(node);
+    const QPoint global = DirTree1->viewport()->mapToGlobal(at);
+    QMetaObject::invokeMethod(this, [this, folder, global] { showTargetPopup(folder, global); }, Qt::QueuedConnection);
+}
+
+bool TKorvelMain::quickFolderDragEvent(int button, QEvent* event) {
+    auto* drop = static_cast<QDropEvent*>(event);  // enter and move events are drop events too
+    QToolButton* b = FolderBtns[size_t(button)];
+    const std::string folder = bytes(b->toolTip());
+    if (folder.empty() || FileList.empty() || !isGridDrag(drop)) {
+        drop->ignore();
+        return true;
+    }
+    drop->acceptProposedAction();
+    if (event->type() == QEvent::Drop) {
+        const QPoint global = b->mapToGlobal(drop->position().toPoint());
+        QMetaObject::invokeMethod(this, [this, folder, global] { showTargetPopup(folder, global); },
+                                  Qt::QueuedConnection);
+    }
+    return true;
+}

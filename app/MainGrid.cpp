@@ -277,6 +277,10 @@ void TKorvelMain::Panel2Resize() {
 }
 
 bool TKorvelMain::eventFilter(QObject* watched, QEvent* event) {
+    // Marked cells dropped on a quick-folder button.
+    if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove || event->type() == QEvent::Drop)
+        for (int i = 0; i < int(FolderBtns.size()); ++i)
+            if (watched == FolderBtns[size_t(i)]) return quickFolderDragEvent(i, event);
     // The window sees each key once, before its controls, and decides whether the key goes on.
     // A key the control leaves unhandled travels up through its parents; those deliveries are
     // the same key press and are not previewed again.
@@ -334,20 +338,29 @@ bool TKorvelMain::FormKeyUp(QKeyEvent* e) {
     const int n = e->key() - Qt::Key_F1;
     const QString folder = FolderBtns[n]->toolTip();
     if (folder.isEmpty()) return false;
-    actions_.TargetPath1->setText(folder);
-    PopupMenu1->popup(FolderBtns[n]->mapToGlobal(QPoint(0, 0)));
+    showTargetPopup(folder.toLocal8Bit().toStdString(), FolderBtns[n]->mapToGlobal(QPoint(0, 0)));
     return true;
 }
 
 void TKorvelMain::startFileDrag() {
     // Other programs receive copies only: a drag out of Korvel never moves a file away.
     QList<QUrl> urls;
-    for (size_t i : markedFiles()) urls << fileUrl(FileList.path(i));
+    QByteArray paths;
+    for (size_t i : markedFiles()) {
+        urls << fileUrl(FileList.path(i));
+        paths.append(FileList.path(i).data(), qsizetype(FileList.path(i).size())).append('\0');
+    }
     if (urls.isEmpty()) return;
     auto* data = new QMimeData;
     data->setUrls(urls);
+    data->setData(QString::fromLatin1(MarkedFilesMimeType), paths);
     auto* drag = new QDrag(StringGrid1);
     drag->setMimeData(data);
     drag->exec(Qt::CopyAction);
+    StringGrid1EndDrag();
+}
+
+void TKorvelMain::StringGrid1EndDrag() {
     CtrlDown = ShiftDown = false;
+    StringGrid1->viewport()->unsetCursor();
 }

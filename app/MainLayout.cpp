@@ -171,6 +171,7 @@ void TKorvelMain::buildQuickFolderBar() {
         b->setAutoRaise(true);
         b->setToolButtonStyle(Qt::ToolButtonIconOnly);
         b->setFixedSize(23, 22);
+        b->setAcceptDrops(true);  // marked cells dropped here open the drop menu
         ToolBar2->addWidget(b);
         FolderBtns[i] = b;
         setQuickFolder(i, {}, {});

@@ -135,6 +135,14 @@ bool IsRecycleBinFolder(const std::string& path) {
     return n != 0 && n == withSlash(path).size();
 }
 
+bool IsTrashFilesFolderOnDisk(const std::string& path) {
+    if (!IsRecycleBinFolder(path)) return false;
+    const std::string files = withSlash(path);
+    const std::string info = files.substr(0, files.size() - 6) + "info";  // ".../files/" -> ".../info"
+    std::error_code ec;
+    return std::filesystem::is_directory(files, ec) && std::filesystem::is_directory(info, ec);
+}
+
 bool IsInsideRecycleBin(const std::string& path) {
     size_t n = trashFilesPrefix(withSlash(path));
     return n != 0 && n < withSlash(path).size();

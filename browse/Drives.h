@@ -30,6 +30,9 @@ std::vector<DriveEntry> currentDrives();
 // Whether path (ending with "/") is a Trash "files" folder: the freedesktop home Trash or a
 // .Trash-UID / .Trash/UID folder at the top of a mount.
 bool IsRecycleBinFolder(const std::string& path);
+// Whether path is such a folder on disk as a Trash keeps it: an existing "files" folder with the
+// "info" folder beside it. A folder that only carries the name is no Trash.
+bool IsTrashFilesFolderOnDisk(const std::string& path);
 // Whether path lies strictly inside a Trash "files" folder (a trashed folder): the tree hides those.
 bool IsInsideRecycleBin(const std::string& path);
 // Whether path lies below a Windows recycle bin: after "/recycled/" (or, when that is absent,

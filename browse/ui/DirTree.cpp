@@ -2,6 +2,7 @@
 #include "platform/BusyCursor.h"
 
 #include <QApplication>
+#include <QDropEvent>
 #include <QFileIconProvider>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -268,4 +269,55 @@ void TDirTree::mouseReleaseEvent(QMouseEvent* event) {
 void TDirTree::keyReleaseEvent(QKeyEvent* event) {
     QTreeWidget::keyReleaseEvent(event);
     if (!event->isAutoRepeat()) emit OnKeyUp(event->key());
+}
+
+// Drops are decided here and by the window, not by the item model: the tree takes no items.
+void TDirTree::dragEnterEvent(QDragEnterEvent* event) {
+    dragMoveEvent(event);
+    // Entering over a blank part must still let the moves over the nodes through.
+    event->accept();
+}
+
+void TDirTree::dragMoveEvent(QDragMoveEvent* event) {
+    const QModelIndex at = indexAt(event->position().toPoint());
+    const QTreeWidgetItem* node = at.isValid() ? itemFromIndex(at) : nullptr;
+    setDropTarget(node ? at : QModelIndex());
+    if (OnDragOver && OnDragOver(event, node)) event->acceptProposedAction();
+    else event->ignore();
+}
+
+void TDirTree::dragLeaveEvent(QDragLeaveEvent* event) {
+    setDropTarget({});
+    event->accept();
+}
+
+void TDirTree::dropEvent(QDropEvent* event) {
+    const QModelIndex at = indexAt(event->position().toPoint());
+    const QTreeWidgetItem* node = at.isValid() ? itemFromIndex(at) : nullptr;
+    setDropTarget(node ? at : QModelIndex());
+    if (OnDragOver && OnDragOver(event, node)) {
+        event->acceptProposedAction();
+        if (OnDragDrop) OnDragDrop(event);
+    } else {
+        event->ignore();
+    }
+    setDropTarget({});
+}
+
+std::string TDirTree::DropTargetPath() const {
+    return dropTarget_.isValid() ? nodePath(itemFromIndex(dropTarget_)) : std::string();
+}
+
+void TDirTree::setDropTarget(const QModelIndex& index) {
+    if (QModelIndex(dropTarget_) == index) return;
+    dropTarget_ = index;
+    viewport()->update();
+}
+
+void TDirTree::drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+    // The node under a drag shows as selected, so the user sees where the files would go.
+    if (!dropTarget_.isValid() || index != QModelIndex(dropTarget_)) return QTreeWidget::drawRow(painter, option, index);
+    QStyleOptionViewItem marked = option;
+    marked.state |= QStyle::State_Selected;
+    QTreeWidget::drawRow(painter, marked, index);
 }

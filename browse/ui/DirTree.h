@@ -2,6 +2,7 @@
 // TDirTree: the folder tree. Top-level nodes are the home folder, the root file system and the
 // mounted devices; folders are read when a node is first expanded, and a node shows an expand
 // button only when it has sub-folders.
+#include <QPersistentModelIndex>
 #include <QTreeWidget>
 #include <functional>
 #include <string>
@@ -36,6 +37,14 @@ public:
     // The folder path of a node.
     static std::string nodePath(const QTreeWidgetItem* item);
 
+    // Asked while a drag moves over the tree; node is the one under the mouse (null over no
+    // node). True accepts the drop there.
+    std::function<bool(const QDropEvent* event, const QTreeWidgetItem* node)> OnDragOver;
+    // A drop at a place OnDragOver accepted.
+    std::function<void(QDropEvent* event)> OnDragDrop;
+    // The folder of the node under the current drag, or "" when there is none.
+    std::string DropTargetPath() const;
+
 signals:
     // The selection moved to another folder.
     void OnChange();
@@ -52,6 +61,11 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
 private:
     void buildDrives();
@@ -63,6 +77,9 @@ private:
     void checkMounts();
     void sortChildrenOf(QTreeWidgetItem* item);
 
+    void setDropTarget(const QModelIndex& index);
+
+    QPersistentModelIndex dropTarget_;  // survives a reload of the nodes during the drag
     QTimer* mountWatch_ = nullptr;
     std::string mountsSeen_;
 };

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "browse/Drives.h"
+#include "tests/support/TempTree.h"
 
 using namespace korvel;
 
@@ -61,4 +62,28 @@ TEST(Drives, RecycleBinRules) {
         EXPECT_EQ(IsInsideRecycleBin(r.path), r.inside) << r.path;
         EXPECT_EQ(PassesRecycleBinRule(r.path), r.passes) << r.path;
     }
+}
+
+TEST(Drives, TrashFolderOnDisk) {
+    korvel::testing::TempTree t;
+    t.folder("real/Trash/files");
+    t.folder("real/Trash/info");
+    t.folder("named/Trash/files");  // the name without the info folder beside it
+    t.folder("other/Stuff/files");
+    t.folder("other/Stuff/info");
+    t.folder("mnt/.Trash-1000/files");
+    t.folder("mnt/.Trash-1000/info");
+    const struct Row {
+        std::string path;
+        bool trash;
+    } rows[] = {
+        {t / "real/Trash/files/", true},
+        {t / "real/Trash/files", true},
+        {t / "mnt/.Trash-1000/files/", true},
+        {t / "named/Trash/files/", false},
+        {t / "other/Stuff/files/", false},
+        {t / "real/Trash/", false},
+        {t / "gone/Trash/files/", false},
+    };
+    for (const Row& r : rows) EXPECT_EQ(IsTrashFilesFolderOnDisk(r.path), r.trash) << r.path;
 }

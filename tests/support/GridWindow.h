@@ -1,8 +1,11 @@
 #pragma once
 // Scaffolding for window tests around the thumbnail grid: test images written as bitmaps, clicks
 // and the mouse pointer on a cell, and waiting for the preview loader.
+#include <QApplication>
 #include <QCursor>
+#include <QMimeData>
 #include <QString>
+#include <QTimer>
 #include <QtTest>
 #include <fstream>
 
@@ -35,6 +38,31 @@ inline void clickCell(TKorvelMain& w, size_t index, Qt::KeyboardModifiers mods =
 // Puts the mouse pointer over a cell, as the user's hand on the grid.
 inline void pointAtCell(TKorvelMain& w, size_t index) {
     QCursor::setPos(w.grid()->viewport()->mapToGlobal(w.grid()->cellRect(cellOf(w, index)).center()));
+}
+
+// Drags the marked cell index by its corner mark and drops it at pos on target. The offscreen
+// platform ends a drag at once, so after the press the drag's events over the target are sent
+// as the platform would send them, with what the grid's drag carries. Returns whether the
+// target took the drop.
+inline bool dragCellTo(TKorvelMain& w, size_t index, QWidget* target, QPoint pos) {
+    const int size = w.grid()->defaultSize();
+    const QPoint corner = w.grid()->cellRect(cellOf(w, index)).topLeft() + QPoint(size - 4, size - 3);
+    // A press in the corner mark keeps the marks; the grid learns where the mouse is from a move,
+    // and the pointer may already stand there from an earlier window.
+    QTest::mouseMove(w.grid()->viewport(), corner - QPoint(1, 1));
+    QTest::mouseMove(w.grid()->viewport(), corner);
+    QTest::mouseClick(w.grid()->viewport(), Qt::LeftButton, {}, corner);
+    QMimeData data;
+    QByteArray paths;
+    for (size_t i : w.markedFiles()) paths.append(QByteArray::fromStdString(w.fileList().path(i))).append('\0');
+    data.setData(QString::fromLatin1(TKorvelMain::MarkedFilesMimeType), paths);
+    QDragEnterEvent enter(pos, Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(target, &enter);
+    QDragMoveEvent move(pos, Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(target, &move);
+    QDropEvent drop(pos, Qt::CopyAction, &data, Qt::NoButton, {});
+    QApplication::sendEvent(target, &drop);
+    return drop.isAccepted();
 }
 
 inline bool waitPreview(TKorvelMain& w) { return QTest::qWaitFor([&] { return !w.previewLoading(); }, 3000); }
