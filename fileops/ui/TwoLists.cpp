@@ -32,8 +32,9 @@ public:
         p->setPen(opt.state & QStyle::State_Selected ? opt.palette.highlightedText().color() : opt.palette.text().color());
         const std::string path = index.data(kPathRole).toByteArray().toStdString();
         const QString name = pathText(korvel::extractFileName(path));
-        const int textTop = r.top() + r.height() / 2 - opt.fontMetrics.height() / 2;
-        p->drawText(QRect(r.left() + kItemHeight + 4, textTop, r.width(), opt.fontMetrics.height()), Qt::AlignLeft, name);
+        // Centred in the whole row: a fallback font for Japanese is often taller than the list's own.
+        p->drawText(QRect(r.left() + kItemHeight + 4, r.top(), r.width() - kItemHeight - 4, r.height()),
+                    Qt::AlignLeft | Qt::AlignVCenter, name);
         const QImage t = thumbs_ ? thumbs_(path) : QImage();
         if (t.isNull()) return;
         const int side = kItemHeight - 2;
