@@ -16,6 +16,7 @@
 #include "fileops/ui/SelectDir.h"
 #include "tests/support/GridWindow.h"
 #include "tests/support/TempTree.h"
+#include "tests/support/ModalDriver.h"
 #include "tests/support/UiSupport.h"
 
 using namespace korvel::testing;
@@ -138,7 +139,8 @@ private slots:
         MessageBoxCatcher boxes;
         boxes.press = answer;
         QString title;
-        WhenModal<TSelectDir> chooser([&](TSelectDir* d) {
+        ModalDriver<TSelectDir> chooser([&](TSelectDir& dialog, int) {
+            TSelectDir* d = &dialog;
             title = d->windowTitle();
             d->DirCombo->lineEdit()->clear();
             QTest::keyClicks(d->DirCombo->lineEdit(), QString::fromStdString(*tree_ / target.toStdString()));

@@ -82,20 +82,4 @@ private:
     QTimer timer_;
 };
 
-// Runs act once on the first modal window of type T that opens while it lives.
-template <class T>
-struct WhenModal {
-    QTimer timer;
-    bool done = false;
-    explicit WhenModal(std::function<void(T*)> act) {
-        QObject::connect(&timer, &QTimer::timeout, [this, act] {
-            if (auto* w = qobject_cast<T*>(QApplication::activeModalWidget()); w && !done) {
-                done = true;
-                act(w);
-            }
-        });
-        timer.start(10);
-    }
-};
-
 }  // namespace korvel::testing
