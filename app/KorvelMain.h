@@ -182,6 +182,8 @@ private slots:
     // Rename one by one, and serial rename, of the marked files.
     void ReNameBtn1Click();
     void NumberRNBtn1Click();
+    // Extended copy: converted copies of the marked files.
+    void KCopyBtnClick();
 
 signals:
     // A listing of the selected folder has replaced the file list.

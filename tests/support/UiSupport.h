@@ -28,6 +28,7 @@ inline void writePatternBmp(const std::string& path, int w, int h) {
 // Answers every message box that opens while it lives, keeping the last one's caption and text.
 struct MessageBoxCatcher {
     QString title, text;
+    QStringList texts;  // every box's text, in order
     int seen = 0;
     std::function<void()> onBox;  // runs while the box is open
     QTimer timer;
@@ -35,6 +36,7 @@ struct MessageBoxCatcher {
         QObject::connect(&timer, &QTimer::timeout, [this] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
                 title = box->windowTitle(), text = box->text();
+                texts << text;
                 ++seen;
                 if (onBox) onBox();
                 box->accept();
