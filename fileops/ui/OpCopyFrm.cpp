@@ -149,7 +149,7 @@ TOpCopyFrm::TOpCopyFrm(const std::vector<std::string>& all, const std::vector<st
     for (QLineEdit* e : {WidthEdit, HeightEdit}) {
         e->setMaxLength(4);
         e->setAttribute(Qt::WA_InputMethodEnabled, false);
-        e->setFixedWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 8);
+        e->setFixedWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 12);
         connect(e, &QLineEdit::editingFinished, this, [this, e] { WidthEditExit(e); });
     }
     SizeCheck = named(new QCheckBox(tr("縦横比の維持"), GroupBox2), "SizeCheck");
@@ -218,10 +218,12 @@ TOpCopyFrm::TOpCopyFrm(const std::vector<std::string>& all, const std::vector<st
     layout->addWidget(lists, 1);
     layout->addWidget(strip);
     layout->addWidget(ProgressBar1);
-    // Never narrower than the strip needs, never lower than the strip, the list heading, the
-    // progress bar and three list items.
-    setMinimumSize(kMinWidth, kStripHeight + lists->YesLabel->sizeHint().height() +
-                                  ProgressBar1->sizeHint().height() + 3 * kItemHeight + 10);
+    // Never narrower than 630 pixels, never lower than the strip, the list heading, the
+    // progress bar and three list items; and never so small that the font clips a caption.
+    const QSize need = layout->minimumSize();
+    setMinimumSize(std::max(kMinWidth, need.width()),
+                   std::max(need.height(), kStripHeight + lists->YesLabel->sizeHint().height() +
+                                               ProgressBar1->sizeHint().height() + 3 * kItemHeight + 10));
 
     connect(formatGroup, &QButtonGroup::idClicked, this, &TOpCopyFrm::BMPRadioClick);
     connect(sizeGroup, &QButtonGroup::idClicked, this, &TOpCopyFrm::SizeRadio1Click);
