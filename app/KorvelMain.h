@@ -189,6 +189,8 @@ private slots:
     void NumberRNBtn1Click();
     // True for a Trash "files" folder: a drop there deletes instead of asking where to.
     bool IsRecycleBinFolder(const std::string& path) const;
+    // Extended copy: converted copies of the marked files.
+    void KCopyBtnClick();
 
 signals:
     // A listing of the selected folder has replaced the file list.

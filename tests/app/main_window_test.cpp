@@ -278,7 +278,7 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         const TKorvelMain::Actions& a = w.actions();
-        for (QAction* later : {a.KCopy, a.KCopyBtn, a.Show1, a.ShowBtn1, a.Option1, a.EditFavMenu})
+        for (QAction* later : {a.Show1, a.ShowBtn1, a.Option1, a.EditFavMenu})
             QVERIFY2(!later->isEnabled(), qPrintable(later->objectName()));
         struct Step {
             size_t cell;
@@ -288,7 +288,7 @@ private slots:
         for (Step s : {Step{size_t(-1), 1}, Step{1, 2}, Step{0, 1}, Step{1, 0}}) {
             if (s.cell != size_t(-1)) korvel::testing::clickCell(w, s.cell, Qt::ControlModifier);
             QCOMPARE(int(w.markedFiles().size()), s.marked);
-            for (QAction* each : {a.Open1, a.Copy2, a.CopyBtn, a.Move2, a.MoveBtn, a.Delete1, a.DeleteBtn, a.Rename1,
+            for (QAction* each : {a.Open1, a.Copy2, a.CopyBtn, a.KCopy, a.KCopyBtn, a.Move2, a.MoveBtn, a.Delete1, a.DeleteBtn, a.Rename1,
                                   a.ReNameBtn1, a.NumberRN1, a.NumberRNBtn1})
                 QVERIFY2(each->isEnabled() == (s.marked > 0), qPrintable(each->objectName()));
             QCOMPARE(a.Wall2->isEnabled(), s.marked == 1);

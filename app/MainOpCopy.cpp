@@ -1,0 +1,36 @@
+// Extended copy of the marked files: the conversion dialog, then the shown folder re-read when
+// the copies went there.
+#include <QFileDialog>
+#include <QToolButton>
+#include <QComboBox>
+
+#include "app/KorvelMain.h"
+#include "base/UserFolders.h"
+#include "fileops/ui/OpCopyFrm.h"
+
+namespace {
+std::string bytes(const QString& s) { return s.toLocal8Bit().toStdString(); }
+}  // namespace
+
+void TKorvelMain::KCopyBtnClick() {
+    if (selectedCount() == 0) return;
+    std::vector<std::string> all, quick;
+    for (size_t i = 0; i < FileList.size(); ++i) all.push_back(FileList.path(i));
+    for (int i = 0; i < 10; ++i) quick.push_back(bytes(FolderBtns[size_t(i)]->toolTip()));
+    TOpCopyFrm::Hooks hooks;
+    hooks.thumbs = [this](const std::string& path) {
+        const std::ptrdiff_t i = FileList.indexOf(path);
+        return i >= 0 ? thumbnailImage(size_t(i)) : QImage();
+    };
+    hooks.ensureFolder = [this](const std::string& p) { return EnsureFolderExists(p); };
+    hooks.browseFolder = [this](const std::string& start) {
+        return bytes(QFileDialog::getExistingDirectory(this, tr("コピー先フォルダを指定して下さい"),
+                                                       QString::fromLocal8Bit(start.empty() ? selectedFolder() : start)));
+    };
+    hooks.settingsPath = korvel::programSettingsPath(exePath_);
+    TOpCopyFrm dialog(all, CollectSelectedFiles(), quick, std::move(hooks), this);
+    dialog.LoadSettings();
+    if (dialog.exec() != QDialog::Accepted) return;
+    relistIfShown(bytes(dialog.DirCombo->currentText()));
+    dialog.SaveSettings();
+}
