@@ -341,11 +341,7 @@ void TNumberFrm::LoadSettings() {
     KetaEdit->setText(QString::fromUtf8(ini.readString(kSection, "Beams", "2")));
     const int radio = ini.readInteger(kSection, "RadioIndex", 0);
     if (QAbstractButton* b = radioItems->button(radio)) b->setChecked(true);
-    resize(ini.readInteger(kSection, "Width", 540), ini.readInteger(kSection, "Height", 471));
-    const int panel = ini.readInteger(kSection, "Panel", width() / 3);
-    lists->splitter->setSizes({panel, std::max(1, width() - panel)});
-    if (ini.readInteger(kSection, "wState", 0) == 2) setWindowState(Qt::WindowMaximized);
-    if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+    lists->loadPlacement(*this, ini, kSection, QSize(540, 471));
     updatePreview();
 }
 
@@ -354,16 +350,7 @@ void TNumberFrm::SaveSettings() {
     ini.writeString(kSection, "String", bytes(NameEdit->text()));
     ini.writeString(kSection, "Beams", bytes(KetaEdit->text()));
     ini.writeInteger(kSection, "RadioIndex", std::max(0, radioItems->checkedId()));
-    const int state = isMaximized() ? 2 : isMinimized() ? 1 : 0;
-    ini.writeInteger(kSection, "wState", state);
-    if (state == 0) {
-        ini.writeInteger(kSection, "Width", width());
-        ini.writeInteger(kSection, "Height", height());
-    }
+    TTwoLists::storeWindowState(*this, ini, kSection);
     ini.writeInteger(kSection, "Panel", lists->PanelN01->width());
-    try {
-        ini.save(hooks_.settingsPath);
-    } catch (const std::exception&) {
-        // As every settings write: a failure is not reported.
-    }
+    TTwoLists::saveQuietly(ini, hooks_.settingsPath);
 }

@@ -400,11 +400,7 @@ void TOpCopyFrm::LoadSettings() {
     DateCheck->setChecked(ini.readBool(kSection, "Date", false));
     BMPRadioClick();
     SizeRadio1Click();
-    resize(ini.readInteger(kSection, "Width", 630), ini.readInteger(kSection, "Height", 470));
-    const int panel = ini.readInteger(kSection, "Panel", width() / 3);
-    lists->splitter->setSizes({panel, std::max(1, width() - panel)});
-    if (ini.readInteger(kSection, "wState", 0) == 2) setWindowState(Qt::WindowMaximized);
-    if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+    lists->loadPlacement(*this, ini, kSection, QSize(630, 470));
 }
 
 void TOpCopyFrm::SaveSettings() {
@@ -423,16 +419,7 @@ void TOpCopyFrm::SaveSettings() {
     ini.writeBool(kSection, "SizeCheck", SizeCheck->isChecked());
     ini.writeBool(kSection, "Gasitu", GasituCheck->isChecked());
     ini.writeBool(kSection, "Date", DateCheck->isChecked());
-    const int state = isMaximized() ? 2 : isMinimized() ? 1 : 0;
-    ini.writeInteger(kSection, "wState", state);
-    if (state == 0) {
-        ini.writeInteger(kSection, "Width", width());
-        ini.writeInteger(kSection, "Height", height());
-    }
+    TTwoLists::storeWindowState(*this, ini, kSection);
     ini.writeInteger(kSection, "Panel", lists->PanelN01->width());
-    try {
-        ini.save(hooks_.settingsPath);
-    } catch (const std::exception&) {
-        // As every settings write: a failure is not reported.
-    }
+    TTwoLists::saveQuietly(ini, hooks_.settingsPath);
 }

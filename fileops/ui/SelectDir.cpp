@@ -69,16 +69,13 @@ TSelectDir::TSelectDir(bool copy, const std::vector<std::string>& all, const std
 void TSelectDir::LoadSettings() {
     const korvel::IniFile ini = korvel::IniFile::load(hooks_.settingsPath);
     DirCombo->setEditText(QString::fromLocal8Bit(ini.readString(kSection, "Dir", "")));
-    resize(ini.readInteger(kSection, "Width", 620), ini.readInteger(kSection, "Height", 470));
-    const int panel = ini.readInteger(kSection, "Panel", width() / 3);
-    lists->splitter->setSizes({panel, std::max(1, width() - panel)});
-    if (ini.readInteger(kSection, "wState", 0) == 2) setWindowState(Qt::WindowMaximized);
-    if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+    lists->loadPlacement(*this, ini, kSection, QSize(620, 470));
 }
 
 void TSelectDir::SaveSettings() {
     korvel::IniFile ini = korvel::IniFile::load(hooks_.settingsPath);
     ini.writeString(kSection, "Dir", bytes(DirCombo->currentText()));
+    // "Panel" stands between the state and the size in this section.
     const int state = isMaximized() ? 2 : isMinimized() ? 1 : 0;
     ini.writeInteger(kSection, "wState", state);
     ini.writeInteger(kSection, "Panel", lists->PanelN01->width());
@@ -86,11 +83,7 @@ void TSelectDir::SaveSettings() {
         ini.writeInteger(kSection, "Width", width());
         ini.writeInteger(kSection, "Height", height());
     }
-    try {
-        ini.save(hooks_.settingsPath);
-    } catch (const std::exception&) {
-        // As every settings write: a failure is not reported.
-    }
+    TTwoLists::saveQuietly(ini, hooks_.settingsPath);
 }
 
 void TSelectDir::SpeedButton1Click() {

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
+#include <QScreen>
 #include <QSplitter>
 #include <QStyledItemDelegate>
 #include <QToolButton>
@@ -11,6 +12,7 @@
 #include <set>
 
 #include "base/FileNames.h"
+#include "base/IniFile.h"
 #include "platform/BusyCursor.h"
 #include "platform/PathText.h"
 
@@ -136,6 +138,30 @@ static std::vector<std::string> pathsOf(const QListWidget* list) {
     for (int i = 0; i < list->count(); ++i) out.push_back(itemPath(list->item(i)));
     return out;
 }
+void TTwoLists::loadPlacement(QWidget& dialog, const korvel::IniFile& ini, const char* section, const QSize& size) {
+    dialog.resize(ini.readInteger(section, "Width", size.width()), ini.readInteger(section, "Height", size.height()));
+    const int panel = ini.readInteger(section, "Panel", dialog.width() / 3);
+    splitter->setSizes({panel, std::max(1, dialog.width() - panel)});
+    if (ini.readInteger(section, "wState", 0) == 2) dialog.setWindowState(Qt::WindowMaximized);
+    if (QScreen* s = dialog.screen()) dialog.move(s->availableGeometry().center() - dialog.rect().center());
+}
+
+void TTwoLists::storeWindowState(const QWidget& dialog, korvel::IniFile& ini, const char* section) {
+    const int state = dialog.isMaximized() ? 2 : dialog.isMinimized() ? 1 : 0;
+    ini.writeInteger(section, "wState", state);
+    if (state == 0) {
+        ini.writeInteger(section, "Width", dialog.width());
+        ini.writeInteger(section, "Height", dialog.height());
+    }
+}
+
+void TTwoLists::saveQuietly(const korvel::IniFile& ini, const std::string& path) {
+    try {
+        ini.save(path);
+    } catch (const std::exception&) {
+    }
+}
+
 std::vector<std::string> TTwoLists::yesPaths() const { return pathsOf(YesListBox); }
 std::vector<std::string> TTwoLists::noPaths() const { return pathsOf(NoListBox); }
 

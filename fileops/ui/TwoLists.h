@@ -9,8 +9,12 @@
 
 class QLabel;
 class QListWidget;
+class QSize;
 class QSplitter;
 class QToolButton;
+namespace korvel {
+class IniFile;
+}
 
 class TTwoLists : public QWidget {
     Q_OBJECT
@@ -32,6 +36,13 @@ public:
     QSplitter* splitter = nullptr;
     // When set, "全て追加" and "全て戻す" too act only while an item of their source is selected.
     bool allNeedsSelection = false;
+
+    // The dialog's size, list split, maximised state and centring, from its settings section.
+    void loadPlacement(QWidget& dialog, const korvel::IniFile& ini, const char* section, const QSize& size);
+    // "wState", and "Width" and "Height" only for a normal window.
+    static void storeWindowState(const QWidget& dialog, korvel::IniFile& ini, const char* section);
+    // Saves a dialog's settings; as every settings write, a failure is not reported.
+    static void saveQuietly(const korvel::IniFile& ini, const std::string& path);
 
     void AddBtnClick() { moveItems(NoListBox, YesListBox, true); }
     void DelBtnClick() { moveItems(YesListBox, NoListBox, true); }
