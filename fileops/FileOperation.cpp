@@ -137,10 +137,13 @@ bool TFileOperation::run(Mode mode) {
         progress_.bytesTotal += s.bytes;
         progress_.filesTotal += s.files;
     }
+    folderFd_ = mode == Mode::Move ? fs_.openFolder(folder) : -1;
     for (const Source& s : sources) {
         if (transfer(mode, s.path, folder, &s) == Step::Cancelled) break;
         if (cancelled_) break;
     }
+    if (folderFd_ >= 0) fs_.close(folderFd_);
+    folderFd_ = -1;
     return cancelled_;
 }
 
@@ -165,7 +168,9 @@ TFileOperation::Step TFileOperation::transfer(Mode mode, const std::string& src,
     bool crossDevice = mode == Mode::Copy;
     if (mode == Mode::Move) {
         // Most moves are one rename that cannot replace; the target is looked at only when it is taken.
-        if (fs_.renameNoReplace(src, target) == 0) return finished(src, uint64_t(st.st_size), 1);
+        const int r = known ? fs_.renameNoReplaceAt(src, folderFd_, extractFileName(src), target)
+                            : fs_.renameNoReplace(src, target);
+        if (r == 0) return finished(src, uint64_t(st.st_size), 1);
         const int err = errno;
         if (err == EXDEV) crossDevice = true;
         else if (err != EEXIST) return fail(src, "Cannot move", err);

@@ -95,6 +95,7 @@ private:
     bool replaceAll_ = false, skipAll_ = false, cancelled_ = false;
     std::set<std::string> swept_;
     std::string pid_;  // in temporary names; asked once per operation
+    int folderFd_ = -1;  // the target folder, held open while listed items are moved into it
     int tempLock_ = -1;  // holds the lock of the finished temporary file until it has its name
 };
 

@@ -197,7 +197,9 @@ TEST(FileOperation, FaultsLoseNothingAndReplaceNothingUnasked) {
         std::vector<std::string> left;
         for (const auto& [n, s] : src) {
             left.push_back(n);
-            if (n != c.vanished) EXPECT_EQ(s, kSources.at(n)) << "source " << n << " changed";
+            if (n != c.vanished) {
+                EXPECT_EQ(s, kSources.at(n)) << "source " << n << " changed";
+            }
         }
         EXPECT_EQ(left, c.srcLeft);
         // Not lost: every source stands complete in the source or in the target.
