@@ -25,21 +25,32 @@ std::string withoutTrailingSlash(std::string p) {
     return p;
 }
 
-std::string absolute(const std::string& p) {
-    if (!p.empty() && p[0] == '/') return p;
-    char buf[4096];
-    if (!::getcwd(buf, sizeof buf)) return p;
-    return std::string(buf) + "/" + p;
-}
+// Makes paths absolute against the working folder, which is asked for once, not per file.
+class Absolute {
+public:
+    std::string operator()(const std::string& p) {
+        if (!p.empty() && p[0] == '/') return p;
+        if (!asked_) {
+            asked_ = true;
+            char buf[4096];
+            if (::getcwd(buf, sizeof buf)) cwd_ = buf;
+        }
+        return cwd_.empty() ? p : cwd_ + "/" + p;
+    }
+
+private:
+    bool asked_ = false;
+    std::string cwd_;
+};
 
 std::string join(const std::string& folder, const std::string& name) {
     return folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
 // A hidden name in the target folder that no final name can have.
-std::string tempNameIn(const std::string& folder) {
+std::string tempNameIn(const std::string& folder, const std::string& pid) {
     static std::atomic<unsigned> counter{0};
-    return join(folder, ".korvel-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".part");
+    return join(folder, ".korvel-" + pid + "-" + std::to_string(counter++) + ".part");
 }
 
 bool isTempName(const std::string& name) {
@@ -71,17 +82,21 @@ bool TFileOperation::tick(uint64_t bytes, const std::string& current) {
     return !cancelled_;
 }
 
-uint64_t TFileOperation::measure(const std::string& path, int& files) {
-    struct stat st;
-    if (fs_.lstat(path, &st) != 0) return 0;
-    if (!S_ISDIR(st.st_mode)) {
-        ++files;
-        return uint64_t(st.st_size);
-    }
+uint64_t TFileOperation::measureFolder(const std::string& path, int& files) {
     std::vector<std::string> names;
     uint64_t sum = 0;
-    if (fs_.listFolder(path, names) == 0)
-        for (const std::string& n : names) sum += measure(join(path, n), files);
+    if (fs_.listFolder(path, names) != 0) return 0;
+    for (const std::string& n : names) {
+        const std::string child = join(path, n);
+        struct stat st;
+        if (fs_.lstat(child, &st) != 0) continue;
+        if (S_ISDIR(st.st_mode)) {
+            sum += measureFolder(child, files);
+        } else {
+            ++files;
+            sum += uint64_t(st.st_size);
+        }
+    }
     return sum;
 }
 
@@ -101,23 +116,64 @@ bool TFileOperation::run(Mode mode) {
     replaceAll_ = skipAll_ = cancelled_ = false;
     swept_.clear();
     if (FromFiles.empty() || ToFiles.empty()) return false;
+    pid_ = std::to_string(::getpid());
+    Absolute absolute;
     const std::string folder = withoutTrailingSlash(absolute(ToFiles.front()));
-    for (const std::string& src : FromFiles) progress_.bytesTotal += measure(src, progress_.filesTotal);
-    for (const std::string& src : FromFiles) {
-        if (transfer(mode, withoutTrailingSlash(absolute(src)), folder, true) == Step::Cancelled) break;
+    // One lstat per listed item serves both the totals and the transfer; only folders are walked.
+    std::vector<Source> sources(FromFiles.size());
+    for (size_t i = 0; i < FromFiles.size(); ++i) {
+        Source& s = sources[i];
+        s.path = withoutTrailingSlash(absolute(FromFiles[i]));
+        if (fs_.lstat(s.path, &s.st) != 0) {
+            s.err = errno;
+            continue;
+        }
+        if (S_ISDIR(s.st.st_mode)) {
+            s.bytes = measureFolder(s.path, s.files);
+        } else {
+            s.bytes = uint64_t(s.st.st_size);
+            s.files = 1;
+        }
+        progress_.bytesTotal += s.bytes;
+        progress_.filesTotal += s.files;
+    }
+    folderFd_ = mode == Mode::Move ? fs_.openFolder(folder) : -1;
+    for (const Source& s : sources) {
+        if (transfer(mode, s.path, folder, &s) == Step::Cancelled) break;
         if (cancelled_) break;
     }
+    if (folderFd_ >= 0) fs_.close(folderFd_);
+    folderFd_ = -1;
     return cancelled_;
 }
 
+TFileOperation::Step TFileOperation::finished(const std::string& src, uint64_t bytes, int files) {
+    progress_.bytesDone += bytes;
+    counts_.done += files;
+    progress_.filesDone += files;
+    return tick(0, src) ? Step::Done : Step::Cancelled;
+}
+
 TFileOperation::Step TFileOperation::transfer(Mode mode, const std::string& src, const std::string& folder,
-                                              bool top) {
+                                              const Source* known) {
     struct stat st, tst;
-    if (fs_.lstat(src, &st) != 0) return fail(src, "Cannot read", errno);
+    if (known && known->err) return fail(src, "Cannot read", known->err);
+    if (known) st = known->st;
+    else if (fs_.lstat(src, &st) != 0) return fail(src, "Cannot read", errno);
     std::string target = join(folder, extractFileName(src));
     if (S_ISDIR(st.st_mode)) {
         if (folder == src || folder.rfind(src + "/", 0) == 0) return fail(src, "Cannot copy into itself", EINVAL);
-        return transferFolder(mode, src, target);
+        return transferFolder(mode, src, st, target, known);
+    }
+    bool crossDevice = mode == Mode::Copy;
+    if (mode == Mode::Move) {
+        // Most moves are one rename that cannot replace; the target is looked at only when it is taken.
+        const int r = known ? fs_.renameNoReplaceAt(src, folderFd_, extractFileName(src), target)
+                            : fs_.renameNoReplace(src, target);
+        if (r == 0) return finished(src, uint64_t(st.st_size), 1);
+        const int err = errno;
+        if (err == EXDEV) crossDevice = true;
+        else if (err != EEXIST) return fail(src, "Cannot move", err);
     }
     bool replace = false;
     if (fs_.lstat(target, &tst) == 0) {
@@ -149,13 +205,12 @@ TFileOperation::Step TFileOperation::transfer(Mode mode, const std::string& src,
             else replace = true;
         }
     }
-    return transferFile(mode, src, st, target, replace);
+    return transferFile(mode, src, st, target, replace, crossDevice);
 }
 
 TFileOperation::Step TFileOperation::transferFile(Mode mode, const std::string& src, const struct stat& st,
-                                                  std::string target, bool replace) {
+                                                  std::string target, bool replace, bool crossDevice) {
     std::string temp;
-    bool crossDevice = mode == Mode::Copy;
     auto dropTemp = [&] {
         if (!temp.empty()) fs_.unlink(temp);
         temp.clear();
@@ -167,7 +222,7 @@ TFileOperation::Step TFileOperation::transferFile(Mode mode, const std::string& 
             r = replace ? fs_.renameReplace(src, target) : fs_.renameNoReplace(src, target);
         } else {
             if (temp.empty()) {
-                const std::string t = tempNameIn(extractFilePath(target));
+                const std::string t = tempNameIn(extractFilePath(target), pid_);
                 // A moved file is flushed before its source goes; a replaced one before the old goes.
                 const Step s = copyToTemp(src, st, t, mode == Mode::Move || replace);
                 if (s != Step::Done) return s;
@@ -204,14 +259,11 @@ TFileOperation::Step TFileOperation::transferFile(Mode mode, const std::string& 
         else replace = true;
     }
     releaseTemp();
-    if (!crossDevice) progress_.bytesDone += uint64_t(st.st_size);
     if (mode == Mode::Move && crossDevice && fs_.unlink(src) != 0) {
         // The copy is complete and in place; the source stays rather than anything being lost.
         return fail(src, "Cannot remove", errno);
     }
-    ++counts_.done;
-    ++progress_.filesDone;
-    return tick(0, src) ? Step::Done : Step::Cancelled;
+    return finished(src, crossDevice ? 0 : uint64_t(st.st_size), 1);
 }
 
 TFileOperation::Step TFileOperation::copyToTemp(const std::string& src, const struct stat& st,
@@ -226,6 +278,13 @@ TFileOperation::Step TFileOperation::copyToTemp(const std::string& src, const st
     sweepStaleTemps(extractFilePath(temp));
     const int in = fs_.open(src, O_RDONLY | O_NOFOLLOW);
     if (in < 0) return fail(src, "Cannot open", errno);
+    // The size and times of what is read now: the listed item's lstat may be from before earlier files.
+    struct stat ist;
+    if (fs_.fstat(in, &ist) != 0) {
+        const int err = errno;
+        fs_.close(in);
+        return fail(src, "Cannot read", err);
+    }
     const int out = fs_.open(temp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
     if (out < 0) {
         const int err = errno;
@@ -273,9 +332,9 @@ TFileOperation::Step TFileOperation::copyToTemp(const std::string& src, const st
         if (!tick(uint64_t(n), src)) return abandon(src, nullptr, 0);
     }
     struct stat now;
-    if (copied != uint64_t(st.st_size) || fs_.fstat(out, &now) != 0 || now.st_size != st.st_size)
+    if (copied != uint64_t(ist.st_size) || fs_.fstat(out, &now) != 0 || now.st_size != ist.st_size)
         return abandon(src, "Size changed while copying", EIO);
-    fs_.copyAttributes(out, st);  // a file system without modes or times still gets the data
+    fs_.copyAttributes(out, ist);  // a file system without modes or times still gets the data
     if (flush && fs_.fsync(out) != 0) return abandon(temp, "Cannot write", errno);
     fs_.close(in);
     tempLock_ = fs_.dup(out);
@@ -312,19 +371,17 @@ void TFileOperation::sweepStaleTemps(const std::string& folder) {
     }
 }
 
-TFileOperation::Step TFileOperation::transferFolder(Mode mode, const std::string& src, const std::string& target) {
+TFileOperation::Step TFileOperation::transferFolder(Mode mode, const std::string& src, const struct stat& st,
+                                                    const std::string& target, const Source* known) {
     if (mode == Mode::Move) {
         if (fs_.renameNoReplace(src, target) == 0) {
-            int files = 0;
-            progress_.bytesDone += measure(target, files);
-            counts_.done += files;
-            progress_.filesDone += files;
-            return tick(0, src) ? Step::Done : Step::Cancelled;
+            // A listed folder was measured before; only one met inside a merge is walked now.
+            int files = known ? known->files : 0;
+            const uint64_t bytes = known ? known->bytes : measureFolder(target, files);
+            return finished(src, bytes, files);
         }
         if (errno != EEXIST && errno != EXDEV && errno != ENOTEMPTY) return fail(src, "Cannot move", errno);
     }
-    struct stat st;
-    if (fs_.lstat(src, &st) != 0) return fail(src, "Cannot read", errno);
     if (fs_.mkdir(target, 0700) != 0) {
         struct stat tst;
         // An existing folder of that name takes the contents; each file is asked about.
@@ -335,7 +392,7 @@ TFileOperation::Step TFileOperation::transferFolder(Mode mode, const std::string
     if (fs_.listFolder(src, names) != 0) return fail(src, "Cannot read", errno);
     Step result = Step::Done;
     for (const std::string& n : names) {
-        const Step s = transfer(mode, join(src, n), target, false);
+        const Step s = transfer(mode, join(src, n), target, nullptr);
         if (s == Step::Cancelled) return s;
         if (s != Step::Done) result = s;
     }
@@ -373,6 +430,7 @@ bool TFileOperation::Delete() {
     if (FromFiles.empty()) return false;
     if (!user_.confirmTrash(FromFiles)) return true;
     progress_.filesTotal = int(FromFiles.size());
+    Absolute absolute;
     for (const std::string& p : FromFiles) {
         if (trashOne(withoutTrailingSlash(absolute(p))) == Step::Cancelled || cancelled_) break;
     }

@@ -64,9 +64,20 @@ private:
     enum class Mode { Copy, Move };
     bool run(Mode mode);
     enum class Step { Done, Skipped, Failed, Cancelled };
-    Step transfer(Mode mode, const std::string& src, const std::string& folder, bool top);
-    Step transferFile(Mode mode, const std::string& src, const struct stat& st, std::string target, bool replace);
-    Step transferFolder(Mode mode, const std::string& src, const std::string& target);
+    // A measured source: its lstat, and the bytes and files it holds.
+    struct Source {
+        std::string path;
+        struct stat st {};
+        int err = 0;  // lstat's errno, 0 when st holds
+        uint64_t bytes = 0;
+        int files = 0;
+    };
+    Step transfer(Mode mode, const std::string& src, const std::string& folder, const Source* known);
+    Step transferFile(Mode mode, const std::string& src, const struct stat& st, std::string target, bool replace,
+                      bool crossDevice);
+    Step transferFolder(Mode mode, const std::string& src, const struct stat& st, const std::string& target,
+                        const Source* known);
+    Step finished(const std::string& src, uint64_t bytes, int files);
     Step copyToTemp(const std::string& src, const struct stat& st, const std::string& temp, bool flush);
     void sweepStaleTemps(const std::string& folder);
     void releaseTemp();
@@ -75,7 +86,7 @@ private:
     Step trashOne(const std::string& path);
     bool tick(uint64_t bytes, const std::string& current);
     std::string uniqueName(const std::string& target);
-    uint64_t measure(const std::string& path, int& files);
+    uint64_t measureFolder(const std::string& path, int& files);
 
     FileOpUser& user_;
     FileSystem& fs_;
@@ -83,6 +94,8 @@ private:
     FileOpProgress progress_;
     bool replaceAll_ = false, skipAll_ = false, cancelled_ = false;
     std::set<std::string> swept_;
+    std::string pid_;  // in temporary names; asked once per operation
+    int folderFd_ = -1;  // the target folder, held open while listed items are moved into it
     int tempLock_ = -1;  // holds the lock of the finished temporary file until it has its name
 };
 

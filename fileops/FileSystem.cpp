@@ -54,6 +54,22 @@ int FileSystem::renameNoReplace(const std::string& from, const std::string& to) 
     return ::unlink(from.c_str());
 }
 
+int FileSystem::openFolder(const std::string& path) {
+    return ::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+}
+
+int FileSystem::renameNoReplaceAt(const std::string& from, int dirfd, const std::string& name,
+                                  const std::string& to) {
+#ifdef SYS_renameat2
+    if (dirfd >= 0) {
+        const long r = ::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), dirfd, name.c_str(), 1 /* RENAME_NOREPLACE */);
+        if (r == 0) return 0;
+        if (errno != EINVAL && errno != ENOSYS) return -1;
+    }
+#endif
+    return renameNoReplace(from, to);
+}
+
 int FileSystem::renameReplace(const std::string& from, const std::string& to) {
     return ::rename(from.c_str(), to.c_str());
 }

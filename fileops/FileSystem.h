@@ -30,6 +30,12 @@ public:
     // Renames without ever replacing: renameat2 with RENAME_NOREPLACE, or link and unlink where
     // the file system lacks it. EEXIST when to exists.
     virtual int renameNoReplace(const std::string& from, const std::string& to);
+    // A folder held open for renameNoReplaceAt, so that many renames into it skip walking its
+    // path each time; -1 when it cannot be opened.
+    virtual int openFolder(const std::string& path);
+    // renameNoReplace into the folder held by dirfd under name; to is the same place as a path,
+    // used where dirfd is -1 or the file system lacks the flag.
+    virtual int renameNoReplaceAt(const std::string& from, int dirfd, const std::string& name, const std::string& to);
     // Renames over an existing file (used only after the user agreed to replace it).
     virtual int renameReplace(const std::string& from, const std::string& to);
     virtual int unlink(const std::string& path);

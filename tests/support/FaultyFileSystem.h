@@ -51,6 +51,10 @@ public:
         if (int e = hit("renameNoReplace", f)) return e;
         return FileSystem::renameNoReplace(f, t);
     }
+    int renameNoReplaceAt(const std::string& f, int dirfd, const std::string& n, const std::string& t) override {
+        if (int e = hit("renameNoReplace", f)) return e;
+        return FileSystem::renameNoReplaceAt(f, dirfd, n, t);
+    }
     int renameReplace(const std::string& f, const std::string& t) override {
         if (int e = hit("renameReplace", f)) return e;
         return FileSystem::renameReplace(f, t);
