@@ -19,6 +19,8 @@ using namespace korvel;
 using korvel::testing::FaultyFileSystem;
 using korvel::testing::ScriptedUser;
 using korvel::testing::TempTree;
+using korvel::testing::readFile;
+using korvel::testing::writeFile;
 namespace fs = std::filesystem;
 
 namespace {
@@ -29,18 +31,11 @@ std::string bytes(size_t n, unsigned seed) {
     for (char& c : s) c = char(rng());
     return s;
 }
-std::string readAll(const std::string& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-void writeAll(const std::string& p, const std::string& s) { std::ofstream(p, std::ios::binary) << s; }
 
 // name -> content of every entry of a folder
 std::map<std::string, std::string> contents(const std::string& dir) {
     std::map<std::string, std::string> m;
-    for (const auto& e : fs::directory_iterator(dir)) m[e.path().filename().string()] = readAll(e.path().string());
+    for (const auto& e : fs::directory_iterator(dir)) m[e.path().filename().string()] = readFile(e.path().string());
     return m;
 }
 
@@ -115,7 +110,7 @@ TEST(FileOperation, FaultsLoseNothingAndReplaceNothingUnasked) {
         {"copy, b rewritten after it was listed: copied as it is when read", false, ConflictAnswer::Skip,
          [](FaultyFileSystem& f, ScriptedUser&, const std::string& d) {
              f.fault = [=](const std::string& call, const std::string& p) {
-                 if (call == "open" && p == d + "src/b.jpg") writeAll(p, kOther);
+                 if (call == "open" && p == d + "src/b.jpg") writeFile(p, kOther);
                  return 0;
              };
          },
@@ -125,7 +120,7 @@ TEST(FileOperation, FaultsLoseNothingAndReplaceNothingUnasked) {
              f.fault = [=](const std::string& call, const std::string& p) {
                  if (call == "renameNoReplace" && p.rfind(d + "dst/.korvel-", 0) == 0 && !fs::exists(d + "dst/b.jpg") &&
                      fs::exists(d + "dst/a.jpg"))
-                     writeAll(d + "dst/b.jpg", kOther);
+                     writeFile(d + "dst/b.jpg", kOther);
                  return 0;
              };
          },
@@ -177,8 +172,8 @@ TEST(FileOperation, FaultsLoseNothingAndReplaceNothingUnasked) {
         const std::string d = t.root();
         fs::create_directories(d + "src");
         fs::create_directories(d + "dst");
-        for (const auto& [n, s] : kSources) writeAll(d + "src/" + n, s);
-        writeAll(d + "dst/c.jpg", kOld);
+        for (const auto& [n, s] : kSources) writeFile(d + "src/" + n, s);
+        writeFile(d + "dst/c.jpg", kOld);
         FaultyFileSystem f;
         ScriptedUser u;
         u.conflict = c.conflict;
@@ -235,7 +230,7 @@ TEST(FileOperation, DeleteMovesToTheTrashOfTheItemsFileSystem) {
         {"home trash, the name is taken there", "pics/a.jpg", "home/Trash/files/a.jpg.2", "/pics/a.jpg",
          [](FaultyFileSystem&, ScriptedUser&, const std::string& d) {
              fs::create_directories(d + "home/Trash/info");
-             writeAll(d + "home/Trash/info/a.jpg.trashinfo", "taken");
+             writeFile(d + "home/Trash/info/a.jpg.trashinfo", "taken");
          }},
         {"another mount: its .Trash-UID, path from its top", "vol/sub/a.jpg", "vol/.Trash-" + uid + "/files/a.jpg",
          "sub/a.jpg", [](FaultyFileSystem& f, ScriptedUser&, const std::string& d) { f.deviceOffset[d + "vol"] = 7; }},
@@ -264,7 +259,7 @@ TEST(FileOperation, DeleteMovesToTheTrashOfTheItemsFileSystem) {
         TempTree t;
         const std::string d = t.root();
         fs::create_directories(fs::path(d + c.item).parent_path());
-        writeAll(d + c.item, "photo");
+        writeFile(d + c.item, "photo");
         FaultyFileSystem f;
         ScriptedUser u;
         if (c.arrange) c.arrange(f, u, d);
@@ -282,9 +277,9 @@ TEST(FileOperation, DeleteMovesToTheTrashOfTheItemsFileSystem) {
             }
             continue;
         }
-        EXPECT_EQ(readAll(d + c.trash), "photo");
+        EXPECT_EQ(readFile(d + c.trash), "photo");
         const fs::path trash = fs::path(d + c.trash).parent_path().parent_path();
-        const std::string info = readAll((trash / "info" / fs::path(c.trash).filename()).string() + ".trashinfo");
+        const std::string info = readFile((trash / "info" / fs::path(c.trash).filename()).string() + ".trashinfo");
         const std::string wantPath = c.infoPath[0] == '/' ? d.substr(0, d.size() - 1) + c.infoPath : c.infoPath;
         EXPECT_EQ(info.rfind("[Trash Info]\nPath=" + wantPath + "\nDeletionDate=", 0), 0u) << info;
         EXPECT_EQ(fs::status(trash / "files").permissions() & fs::perms::all, fs::perms::owner_all);
@@ -314,9 +309,9 @@ TEST(FileOperation, KilledCopiesTemporariesGoOnlyWhenTheirWriterIsGone) {
         const std::string d = t.root();
         fs::create_directories(d + "src");
         fs::create_directories(d + "dst");
-        writeAll(d + "src/a.jpg", kSources.at("a.jpg"));
-        writeAll(d + "src/b.jpg", kSources.at("b.jpg"));
-        if (!c.leftover.empty()) writeAll(d + "dst/" + c.leftover, "left");
+        writeFile(d + "src/a.jpg", kSources.at("a.jpg"));
+        writeFile(d + "src/b.jpg", kSources.at("b.jpg"));
+        if (!c.leftover.empty()) writeFile(d + "dst/" + c.leftover, "left");
         const int lock = c.locked ? ::open((d + "dst/" + c.leftover).c_str(), O_RDONLY) : -1;
         if (c.locked) {
             ASSERT_EQ(::flock(lock, LOCK_EX), 0);
@@ -341,9 +336,9 @@ TEST(FileOperation, KilledCopiesTemporariesGoOnlyWhenTheirWriterIsGone) {
         EXPECT_FALSE(op.Copy());
         if (lock >= 0) ::close(lock);
         EXPECT_TRUE(u.errors.empty() && other.errors.empty());
-        EXPECT_TRUE(readAll(d + "dst/a.jpg") == kSources.at("a.jpg")) << "a.jpg lost or partial";
+        EXPECT_TRUE(readFile(d + "dst/a.jpg") == kSources.at("a.jpg")) << "a.jpg lost or partial";
         if (c.sweepDuringRename) {
-            EXPECT_TRUE(readAll(d + "dst/b.jpg") == kSources.at("b.jpg")) << "b.jpg lost or partial";
+            EXPECT_TRUE(readFile(d + "dst/b.jpg") == kSources.at("b.jpg")) << "b.jpg lost or partial";
         }
         if (!c.leftover.empty()) {
             EXPECT_EQ(fs::exists(d + "dst/" + c.leftover), c.kept);

@@ -12,15 +12,8 @@ using korvel::testing::runTool;
 using korvel::testing::TempTree;
 namespace fs = std::filesystem;
 
-namespace {
-std::string readAll(const std::string& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-void writeAll(const std::string& p, const std::string& s) { std::ofstream(p, std::ios::binary) << s; }
-}  // namespace
+using korvel::testing::readFile;
+using korvel::testing::writeFile;
 
 TEST(KorvelToolFileOps, ConflictPoliciesAndFailures) {
     struct Case {
@@ -47,15 +40,15 @@ TEST(KorvelToolFileOps, ConflictPoliciesAndFailures) {
         TempTree t;
         fs::create_directories(t / "src");
         fs::create_directories(t / "dst");
-        writeAll(t / "src/a.jpg", "new a");
-        writeAll(t / "src/b.jpg", "new b");
-        writeAll(t / "dst/b.jpg", "old b");
+        writeFile(t / "src/a.jpg", "new a");
+        writeFile(t / "src/b.jpg", "new b");
+        writeFile(t / "dst/b.jpg", "old b");
         std::vector<std::string> args = c.command;
         for (const std::string& a : {std::string("-o"), t / "dst", t / "src/a.jpg", t / "src/b.jpg"}) args.push_back(a);
         const auto r = runTool(args, {"LC_ALL=C.UTF-8"}, 60, c.input);
         EXPECT_EQ(r.status, c.status) << r.err;
-        EXPECT_EQ(readAll(t / "dst/a.jpg"), "new a");
-        EXPECT_EQ(readAll(t / "dst/b.jpg"), c.bInDst == "new" ? "new b" : "old b");
+        EXPECT_EQ(readFile(t / "dst/a.jpg"), "new a");
+        EXPECT_EQ(readFile(t / "dst/b.jpg"), c.bInDst == "new" ? "new b" : "old b");
         EXPECT_EQ(fs::exists(t / "dst/b_1.jpg"), c.bInDst == "old+new");
         EXPECT_EQ(fs::exists(t / "src/a.jpg"), c.sourcesLeft);
         // A move that did not replace keeps its source; nothing is lost.
@@ -68,20 +61,20 @@ TEST(KorvelToolFileOps, ConflictPoliciesAndFailures) {
 TEST(KorvelToolFileOps, MissingSourceIsReportedAndTheRestDone) {
     TempTree t;
     fs::create_directories(t / "dst");
-    writeAll(t / "a.jpg", "a");
+    writeFile(t / "a.jpg", "a");
     const auto r = runTool({"move", "-o", t / "dst", t / "gone.jpg", t / "a.jpg"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find(t / "gone.jpg"), std::string::npos) << r.err;
-    EXPECT_EQ(readAll(t / "dst/a.jpg"), "a");
+    EXPECT_EQ(readFile(t / "dst/a.jpg"), "a");
     EXPECT_FALSE(fs::exists(t / "a.jpg"));
 }
 
 TEST(KorvelToolFileOps, TrashGoesToTheHomeTrashWithItsInfo) {
     TempTree t;
-    writeAll(t / "a.jpg", "a");
+    writeFile(t / "a.jpg", "a");
     const auto r = runTool({"trash", t / "a.jpg"}, {"XDG_DATA_HOME=" + t / "data", "LC_ALL=C.UTF-8"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_FALSE(fs::exists(t / "a.jpg"));
-    EXPECT_EQ(readAll(t / "data/Trash/files/a.jpg"), "a");
-    EXPECT_NE(readAll(t / "data/Trash/info/a.jpg.trashinfo").find("Path=" + t / "a.jpg" + "\n"), std::string::npos);
+    EXPECT_EQ(readFile(t / "data/Trash/files/a.jpg"), "a");
+    EXPECT_NE(readFile(t / "data/Trash/info/a.jpg.trashinfo").find("Path=" + t / "a.jpg" + "\n"), std::string::npos);
 }
