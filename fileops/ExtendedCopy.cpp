@@ -98,10 +98,8 @@ void ResizeIntoOutput(TPicture& picture, const ExtendedCopyOptions& options, TBi
     } else if (options.keepAspect) {
         size = fittedSize(w, h, options.width);
     } else {
-        // A given width and height always use the plain stretch.
-        output.setSize(std::max(1, options.width), std::max(1, options.height));
-        stretchCopy(work, Rect{0, 0, w, h}, output, Rect{0, 0, output.width(), output.height()});
-        return;
+        // A given width and height take the same resampler choice as the other modes.
+        size = Size{std::max(1, options.width), std::max(1, options.height)};
     }
     if (options.qualityResample) {
         StretchBitmap(work, size.width, size.height);

@@ -79,8 +79,10 @@ TEST(ExtendedCopySize, ResizeModes) {
         {SizeMode::Scale, 250, 0, 0, true, true, 100, 75, true},
         {SizeMode::Given, 0, 16, 0, true, true, 16, 12, true},
         {SizeMode::Given, 0, 16, 0, true, false, 16, 12, false},
-        // Without the aspect ratio the plain stretch is used whatever the quality switch says.
-        {SizeMode::Given, 0, 30, 7, false, true, 30, 7, false},
+        // Without the aspect ratio the quality switch still picks the resampler.
+        {SizeMode::Given, 0, 30, 7, false, true, 30, 7, true},
+        {SizeMode::Given, 0, 30, 7, false, false, 30, 7, false},
+        {SizeMode::Given, 0, 17, 45, false, true, 17, 45, true},
         {SizeMode::Given, 0, 0, -3, false, false, 1, 1, false},
     };
     for (const Row& r : rows) {

@@ -24,7 +24,7 @@ const char kUsage[] =
     "  --interlace            interlaced (Adam7) PNG\n"
     "  --scale PERCENT        scale both sides by PERCENT\n"
     "  --fit LENGTH           the longer side becomes LENGTH, keeping the aspect ratio\n"
-    "  --size WxH             exactly W x H (plain stretch)\n"
+    "  --size WxH             exactly W x H\n"
     "  --fast                 plain stretch instead of quality resampling\n"
     "  --rotate 90|180|270    turn clockwise\n"
     "  --keep-date            give each copy the times of its source\n";
