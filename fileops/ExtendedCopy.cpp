@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <ostream>
+#include <sstream>
 
 #include "imaging/Bmp.h"
 #include "codecs/Gif.h"
@@ -137,22 +138,49 @@ std::string claimUniqueOutputName(const std::string& path) {
     }
 }
 
+std::string EncodeOutput(const TBitmap& output, const ExtendedCopyOptions& options) {
+    std::ostringstream out;
+    switch (options.format) {
+        case OutputFormat::Bmp: writeBmp(output, out); break;
+        case OutputFormat::Jpeg: {
+            TJPEGImage jpeg;
+            jpeg.grayscale = options.grayscale;
+            jpeg.assign(output);
+            jpeg.progressiveEncoding = options.progressive;
+            jpeg.compressionQuality = options.jpegQuality;
+            jpeg.compress();
+            jpeg.saveToStream(out);
+            break;
+        }
+        case OutputFormat::Png: writePngOutput(output, options, out); break;
+    }
+    return std::move(out).str();
+}
+
+namespace {
+
+void fillWith(const std::string& path, const std::string& bytes) {
+    fillClaimedFile(path, [&](std::ostream& out) { out.write(bytes.data(), std::streamsize(bytes.size())); });
+}
+
+ExtendedCopyOptions withFormat(const ExtendedCopyOptions& options, OutputFormat format) {
+    ExtendedCopyOptions o = options;
+    o.format = format;
+    return o;
+}
+
+}  // namespace
+
 void SaveAsBmp(const TBitmap& output, const std::string& path) {
-    fillClaimedFile(path, [&](std::ostream& out) { writeBmp(output, out); });
+    fillWith(path, EncodeOutput(output, withFormat({}, OutputFormat::Bmp)));
 }
 
 void SaveAsJpeg(const TBitmap& output, const std::string& path, const ExtendedCopyOptions& options) {
-    TJPEGImage jpeg;
-    jpeg.grayscale = options.grayscale;
-    jpeg.assign(output);
-    jpeg.progressiveEncoding = options.progressive;
-    jpeg.compressionQuality = options.jpegQuality;
-    jpeg.compress();
-    fillClaimedFile(path, [&](std::ostream& out) { jpeg.saveToStream(out); });
+    fillWith(path, EncodeOutput(output, withFormat(options, OutputFormat::Jpeg)));
 }
 
 void SaveAsPng(const TBitmap& output, const std::string& path, const ExtendedCopyOptions& options) {
-    fillClaimedFile(path, [&](std::ostream& out) { writePngOutput(output, options, out); });
+    fillWith(path, EncodeOutput(output, withFormat(options, OutputFormat::Png)));
 }
 
 void CopyFileTimes(const std::string& source, const std::string& copy) {
@@ -162,22 +190,23 @@ void CopyFileTimes(const std::string& source, const std::string& copy) {
     if (::utimensat(AT_FDCWD, copy.c_str(), times, 0) != 0) throw EFileError("Cannot set the times of", copy, errno);
 }
 
-std::string ConvertOneFile(const std::string& source, const std::string& destFolder,
-                           const ExtendedCopyOptions& options, TPicture& picture, TBitmap& output) {
+std::string PrepareConvertedCopy(const std::string& source, const ExtendedCopyOptions& options, TPicture& picture,
+                                 TBitmap& output) {
     picture.loadFromFile(source);
     PrepareOutputFormat(*picture.graphic(), source, output);
     ResizeIntoOutput(picture, options, output);
     RotateOutput(options.turn, output);
+    return EncodeOutput(output, options);
+}
+
+std::string WriteConvertedCopy(const std::string& source, const std::string& destFolder,
+                               const ExtendedCopyOptions& options, const std::string& encoded) {
     // A free name for the source's own extension first, so the copy gets a suffix whenever
     // a file of the source's name stands in the destination.
     std::string name = UniqueOutputName(destFolder + extractFileName(source));
     static const char* const kExts[] = {".bmp", ".jpg", ".png"};
     name = claimUniqueOutputName(changeFileExt(name, kExts[int(options.format)]));
-    switch (options.format) {
-        case OutputFormat::Bmp: SaveAsBmp(output, name); break;
-        case OutputFormat::Jpeg: SaveAsJpeg(output, name, options); break;
-        case OutputFormat::Png: SaveAsPng(output, name, options); break;
-    }
+    fillWith(name, encoded);
     // The copy stands either way; a date that could not be copied is not reported.
     if (options.copyDate) {
         try {
@@ -186,6 +215,11 @@ std::string ConvertOneFile(const std::string& source, const std::string& destFol
         }
     }
     return name;
+}
+
+std::string ConvertOneFile(const std::string& source, const std::string& destFolder,
+                           const ExtendedCopyOptions& options, TPicture& picture, TBitmap& output) {
+    return WriteConvertedCopy(source, destFolder, options, PrepareConvertedCopy(source, options, picture, output));
 }
 
 std::string ConvertFailureMessage(const std::string& source) {

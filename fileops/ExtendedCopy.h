@@ -58,6 +58,16 @@ void SaveAsPng(const TBitmap& output, const std::string& path, const ExtendedCop
 // cannot be read or set.
 void CopyFileTimes(const std::string& source, const std::string& copy);
 
+// The output encoded in memory as the options' format, ready for WriteConvertedCopy.
+std::string EncodeOutput(const TBitmap& output, const ExtendedCopyOptions& options);
+// The steps before the name: load, prepare, resize, rotate and encode. Throws on any failure.
+std::string PrepareConvertedCopy(const std::string& source, const ExtendedCopyOptions& options, TPicture& picture,
+                                 TBitmap& output);
+// The step that picks the name: claims a free name for source in destFolder, fills it with
+// encoded and copies the date when asked. Returns the path written; throws on failure.
+std::string WriteConvertedCopy(const std::string& source, const std::string& destFolder,
+                               const ExtendedCopyOptions& options, const std::string& encoded);
+
 // Runs every step for one source file into destFolder (ending with "/") and returns the path
 // written. The output name is claimed by exclusive creation and filled through a temporary
 // file, so a failed save leaves no partial file and two runs never share a name.

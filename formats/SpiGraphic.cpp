@@ -11,6 +11,7 @@
 #include "base/FileBytes.h"
 #include "base/FileNames.h"
 #include "base/Limits.h"
+#include "formats/FormatRegistry.h"
 #include "formats/SpiHost.h"
 #include "formats/SpiLoader.h"
 
@@ -24,6 +25,18 @@ const GraphicClass TSPIBitmap::classInfo{"TSPIBitmap", &TBitmap::classInfo,
 const GraphicClass*& defaultPluginClass() {
     static const GraphicClass* cls = &TSPIBitmap::classInfo;
     return cls;
+}
+
+std::mutex& pluginCallMutex() {
+    static std::mutex m;
+    return m;
+}
+
+bool decodesThroughPlugins(const std::string& path) {
+    std::string ext = extractFileExt(path);
+    if (!ext.empty()) ext.erase(0, 1);
+    const GraphicClass* cls = fileFormats().findFormatByExtension(ext);
+    return cls && (cls->inheritsFrom(TSPIGraphic::classInfo) || cls->inheritsFrom(TSPIBitmap::classInfo));
 }
 
 namespace {

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
+#include <QEventLoop>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -20,12 +21,13 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <deque>
+#include <thread>
 
 #include "base/Errors.h"
 #include "base/FileNames.h"
 #include "base/IniFile.h"
-#include "formats/Picture.h"
-#include "imaging/Bitmap.h"
+#include "fileops/BatchConvert.h"
 #include "platform/PathText.h"
 
 namespace {
@@ -344,26 +346,52 @@ void TOpCopyFrm::runFiles(const std::vector<std::string>& files, const std::stri
     ProgressBar1->setRange(0, int(files.size()));
     ProgressBar1->setValue(0);
     const std::optional<korvel::ExtendedCopyOptions> opts = options();
-    korvel::TPicture picture;
-    korvel::TBitmap output;
-    for (size_t i = 0; i < files.size() && !StopRequested; ++i) {
-        try {
-            if (!opts) throw korvel::Exception("a size or quality box is empty");
-            korvel::ConvertOneFile(files[i], folder, *opts, picture, output);
-        } catch (const std::exception&) {
-            QMessageBox::critical(this, windowTitle(), pathText(korvel::ConvertFailureMessage(files[i])));
+    std::atomic<bool> stop{false};
+    runStop_ = &stop;
+
+    // Results arrive in list order; each is shown before the next, also while a message box
+    // from an earlier one is open, so the user sees what a one-file-at-a-time run shows.
+    std::deque<korvel::ConvertResult> pending;
+    bool showing = false;
+    int done = 0;
+    auto show = [&] {
+        if (showing) return;
+        showing = true;
+        while (!pending.empty()) {
+            const korvel::ConvertResult r = std::move(pending.front());
+            pending.pop_front();
+            if (!r.ok()) QMessageBox::critical(this, windowTitle(), pathText(korvel::ConvertFailureMessage(r.source)));
+            ProgressBar1->setValue(++done);
         }
-        ProgressBar1->setValue(int(i + 1));
-        QApplication::processEvents();  // lets ｷｬﾝｾﾙ be pressed
-    }
+        showing = false;
+    };
+    QEventLoop loop;
+    std::thread batch([&] {
+        korvel::ConvertBatch(files, folder, opts ? &*opts : nullptr, korvel::defaultJobCount(),
+                             [&](const korvel::ConvertResult& r) {
+                                 QMetaObject::invokeMethod(
+                                     this, [&, r] { pending.push_back(r); show(); }, Qt::QueuedConnection);
+                             },
+                             &stop);
+        QMetaObject::invokeMethod(this, [&] { loop.quit(); }, Qt::QueuedConnection);
+    });
+    loop.exec();  // the window keeps painting and takes ｷｬﾝｾﾙ while the workers convert
+    batch.join();
+    show();
+    runStop_ = nullptr;
     ProgressBar1->setValue(0);
     StopRequested = true;
     running_ = false;
     SetControlsEnabled(true);
 }
 
-void TOpCopyFrm::CancelBtnClick() {
+void TOpCopyFrm::requestStop() {
     StopRequested = true;
+    if (runStop_) *runStop_ = true;
+}
+
+void TOpCopyFrm::CancelBtnClick() {
+    requestStop();
     SetControlsEnabled(true);
     if (!running_) QDialog::reject();  // during a run the run stops and OK closes the dialog
 }
@@ -371,7 +399,7 @@ void TOpCopyFrm::CancelBtnClick() {
 void TOpCopyFrm::reject() {
     // Escape and the close button stop a run as ｷｬﾝｾﾙ does, never abandon it half-way.
     if (running_) {
-        StopRequested = true;
+        requestStop();
         return;
     }
     QDialog::reject();

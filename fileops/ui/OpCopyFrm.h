@@ -3,6 +3,7 @@
 // output format with its JPEG and PNG choices, size, rotation and date options, and the run with
 // progress and stop. Its settings live in the "OpCopy" section.
 #include <QDialog>
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <string>
@@ -76,6 +77,10 @@ private:
     void SetControlsEnabled(bool on);
     void runFiles(const std::vector<std::string>& files, const std::string& folder);
 
+    // Stops the run after the files in hand.
+    void requestStop();
+
     Hooks hooks_;
     bool running_ = false;
+    std::atomic<bool>* runStop_ = nullptr;  // the running batch's stop flag
 };

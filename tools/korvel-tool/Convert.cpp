@@ -4,10 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "fileops/BatchConvert.h"
 #include "fileops/ExtendedCopy.h"
-#include "imaging/Bitmap.h"
 #include "base/Errors.h"
-#include "formats/Picture.h"
 #include "tools/korvel-tool/Args.h"
 #include "tools/korvel-tool/Commands.h"
 
@@ -27,11 +26,13 @@ const char kUsage[] =
     "  --size WxH             exactly W x H\n"
     "  --fast                 plain stretch instead of quality resampling\n"
     "  --rotate 90|180|270    turn clockwise\n"
-    "  --keep-date            give each copy the times of its source\n";
+    "  --keep-date            give each copy the times of its source\n"
+    "  --jobs N               worker threads (default: one per core)\n";
 
 struct ConvertArgs {
     ExtendedCopyOptions options;
     std::string outDir;
+    unsigned jobs = defaultJobCount();
     std::vector<std::string> files;
 };
 
@@ -87,6 +88,8 @@ ConvertArgs parseArgs(const std::vector<std::string>& args) {
             o.turn = deg / 90;
         } else if (arg == "--keep-date") {
             o.copyDate = true;
+        } else if (arg == "--jobs") {
+            a.jobs = unsigned(parseInt(value(), "--jobs", 1, 1024));
         } else if (arg == "-o") {
             a.outDir = value();
         } else if (arg.size() > 1 && arg[0] == '-') {
@@ -114,17 +117,15 @@ int runConvert(const std::vector<std::string>& args) {
     }
     if (!outputFolderExists(a.outDir, "convert")) return 1;
     int status = 0;
-    TPicture picture;
-    TBitmap output;
-    for (const std::string& file : a.files) {
-        try {
-            std::printf("%s\n", ConvertOneFile(file, a.outDir, a.options, picture, output).c_str());
+    ConvertBatch(a.files, a.outDir, &a.options, a.jobs, [&](const ConvertResult& r) {
+        if (r.ok()) {
+            std::printf("%s\n", r.written.c_str());
             std::fflush(stdout);
-        } catch (const std::exception& e) {
-            std::fprintf(stderr, "%s %s\n", ConvertFailureMessage(file).c_str(), e.what());
+        } else {
+            std::fprintf(stderr, "%s %s\n", ConvertFailureMessage(r.source).c_str(), r.error.c_str());
             status = 1;
         }
-    }
+    });
     return status;
 }
 
