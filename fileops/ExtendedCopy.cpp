@@ -171,16 +171,17 @@ ExtendedCopyOptions withFormat(const ExtendedCopyOptions& options, OutputFormat 
 
 }  // namespace
 
+// Encoding inside the writer, so a failed encode also gives the claim back.
 void SaveAsBmp(const TBitmap& output, const std::string& path) {
-    fillWith(path, EncodeOutput(output, withFormat({}, OutputFormat::Bmp)));
+    fillClaimedFile(path, [&](std::ostream& out) { out << EncodeOutput(output, withFormat({}, OutputFormat::Bmp)); });
 }
 
 void SaveAsJpeg(const TBitmap& output, const std::string& path, const ExtendedCopyOptions& options) {
-    fillWith(path, EncodeOutput(output, withFormat(options, OutputFormat::Jpeg)));
+    fillClaimedFile(path, [&](std::ostream& out) { out << EncodeOutput(output, withFormat(options, OutputFormat::Jpeg)); });
 }
 
 void SaveAsPng(const TBitmap& output, const std::string& path, const ExtendedCopyOptions& options) {
-    fillWith(path, EncodeOutput(output, withFormat(options, OutputFormat::Png)));
+    fillClaimedFile(path, [&](std::ostream& out) { out << EncodeOutput(output, withFormat(options, OutputFormat::Png)); });
 }
 
 void CopyFileTimes(const std::string& source, const std::string& copy) {
