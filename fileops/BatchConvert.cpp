@@ -8,7 +8,6 @@
 
 #include "base/Errors.h"
 #include "formats/Picture.h"
-#include "formats/SpiGraphic.h"
 #include "imaging/Bitmap.h"
 
 namespace korvel {
@@ -36,8 +35,6 @@ void ConvertBatch(const std::vector<std::string>& files, const std::string& dest
             std::optional<std::string> encoded;
             try {
                 if (!options) throw Exception("a size or quality setting is empty");
-                std::unique_lock<std::mutex> pluginLock;
-                if (decodesThroughPlugins(r.source)) pluginLock = std::unique_lock(pluginCallMutex());
                 encoded = PrepareConvertedCopy(r.source, *options, picture, output);
             } catch (const std::exception& e) {
                 r.error = e.what();

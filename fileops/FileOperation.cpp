@@ -356,7 +356,10 @@ void TFileOperation::sweepStaleTemps(const std::string& folder) {
     if (!swept_.insert(folder).second) return;
     std::vector<std::string> names;
     if (fs_.listFolder(folder, names) != 0) return;
-    const time_t now = std::time(nullptr);
+    // The precise clock: time() can read a second behind the file times the kernel just set.
+    timespec clock{};
+    ::clock_gettime(CLOCK_REALTIME, &clock);
+    const time_t now = clock.tv_sec;
     for (const std::string& n : names) {
         if (!isTempName(n)) continue;
         const std::string path = join(folder, n);

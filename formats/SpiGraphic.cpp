@@ -27,18 +27,6 @@ const GraphicClass*& defaultPluginClass() {
     return cls;
 }
 
-std::mutex& pluginCallMutex() {
-    static std::mutex m;
-    return m;
-}
-
-bool decodesThroughPlugins(const std::string& path) {
-    std::string ext = extractFileExt(path);
-    if (!ext.empty()) ext.erase(0, 1);
-    const GraphicClass* cls = fileFormats().findFormatByExtension(ext);
-    return cls && (cls->inheritsFrom(TSPIGraphic::classInfo) || cls->inheritsFrom(TSPIBitmap::classInfo));
-}
-
 namespace {
 
 constexpr uint32_t kBiRgb = 0, kBiBitfields = 3;

@@ -4,7 +4,6 @@
 // plug-ins (with the bitmap reader as the other chance) into an ordinary TBitmap raster.
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -94,11 +93,5 @@ private:
 
 // The graphic class offered for every plug-in extension: TSPIBitmap unless changed.
 const GraphicClass*& defaultPluginClass();
-
-// Plug-ins are never called from two threads at once: a worker decoding a file through them
-// holds this lock for the whole load.
-std::mutex& pluginCallMutex();
-// True when a file of this name is decoded through the plug-ins.
-bool decodesThroughPlugins(const std::string& path);
 
 }  // namespace korvel

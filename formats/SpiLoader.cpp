@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "base/Errors.h"
 #include "base/FileBytes.h"
@@ -112,6 +113,10 @@ bool TInSPIAbleData::tryPlugin(TSPI& spi, const uint8_t* header, size_t offset, 
 }
 
 void TInSPIAbleData::Execute(TSPIs* host) {
+    // Plug-ins are never called from two threads at once (conversion workers and the window's
+    // thumbnails); recursive, as a progress callback may start another load on the same thread.
+    static std::recursive_mutex pluginCalls;
+    std::lock_guard lock(pluginCalls);
     struct Ending {
         const TInSPIAbleData* self;
         ~Ending() { self->notify(ProgressStage::Ending, 100, "Loaded Graphic by Susie Plugin"); }

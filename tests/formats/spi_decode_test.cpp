@@ -1,6 +1,9 @@
 // Decoding through the plug-ins: candidate order, offsets, the header buffer, progress, release
 // rules, the two graphic classes, pixel formats of the returned blocks and damaged blocks.
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -108,6 +111,25 @@ TEST_F(SpiDecodeTest, FirstSupportingCandidateDecodes) {
         for (int y = 0; y < 2; ++y)
             for (int x = 0; x < 3; ++x) EXPECT_EQ(b.pixel(x, y), r.color) << r.name;
     }
+}
+
+// Conversion workers decode side by side; a plug-in is still entered by one thread at a time
+// (the test plug-in aborts otherwise).
+TEST_F(SpiDecodeTest, PluginsAreNeverEnteredFromTwoThreads) {
+    load({"kvtA"});
+    const std::string path = file("p.kvt", kvtImage(3, 2));
+    std::atomic<int> decoded{0};
+    std::vector<std::thread> workers;
+    for (int t = 0; t < 4; ++t)
+        workers.emplace_back([&] {
+            for (int i = 0; i < 10; ++i) {
+                TSPIBitmap b;
+                b.loadFromFile(path);
+                if (b.width() == 3 && b.pixel(2, 1) == Color(0x112233)) ++decoded;
+            }
+        });
+    for (std::thread& w : workers) w.join();
+    EXPECT_EQ(decoded, 40);
 }
 
 TEST_F(SpiDecodeTest, MacBinaryOffsetForFilesAndStreams) {
