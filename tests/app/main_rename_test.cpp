@@ -43,12 +43,7 @@ private slots:
         QDir().mkpath(pics_.path());
         for (const char* n : {"a.bmp", "b.bmp", "c.bmp"}) writeSolidBmp(pics_.path() + "/" + n, 16, 16);
         TKorvelMain w(QStringList{pics_.path()});
-        w.resize(900, 700);
-        w.show();
-        w.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&w));
-        QVERIFY(QTest::qWaitFor([&] { return w.formReady() == 2; }));
-        QVERIFY(waitPreview(w));
+        QVERIFY(showReady(w));
         clickCell(w, 1);
         clickCell(w, 2, Qt::ControlModifier);
         QCOMPARE(int(w.markedFiles().size()), 2);

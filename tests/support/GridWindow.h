@@ -67,4 +67,12 @@ inline bool dragCellTo(TKorvelMain& w, size_t index, QWidget* target, QPoint pos
 
 inline bool waitPreview(TKorvelMain& w) { return QTest::qWaitFor([&] { return !w.previewLoading(); }, 3000); }
 
+// Shows the window on a folder as a user would meet it: active, laid out, first preview loaded.
+inline bool showReady(TKorvelMain& w) {
+    w.resize(900, 700);
+    w.show();
+    w.activateWindow();
+    return QTest::qWaitForWindowActive(&w) && QTest::qWaitFor([&] { return w.formReady() == 2; }) && waitPreview(w);
+}
+
 }  // namespace korvel::testing
