@@ -15,6 +15,7 @@
 #include <span>
 
 #include "app/KorvelMain.h"
+#include "base/ProgramFolders.h"
 #include "app/ToolIcons.h"
 #include "browse/ui/DirTree.h"
 #include "browse/ui/OrgStGrid.h"
@@ -375,9 +376,10 @@ void TKorvelMain::NameViewClick(int mode) {
 void TKorvelMain::Close1Click() { close(); }
 
 void TKorvelMain::Contents1Click() {
-    // The help file sits beside the program and is named after it.
+    // The help file is named after the program and sits in its data folder.
     const QFileInfo exe(QString::fromStdString(exePath_));
-    const QString help = exe.absolutePath() + QLatin1Char('/') + exe.completeBaseName() + QStringLiteral(".html");
+    const QString help = QString::fromStdString(korvel::programFolders(exePath_).data) + exe.completeBaseName() +
+                         QStringLiteral(".html");
     if (!QFileInfo::exists(help) || !QDesktopServices::openUrl(QUrl::fromLocalFile(help)))
         QMessageBox::information(this, QStringLiteral("Korvel"), tr("ヘルプファイルを開けません。") + QLatin1Char('\n') + help);
 }

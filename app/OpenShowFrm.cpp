@@ -12,6 +12,7 @@
 #include "imaging/Bitmap.h"
 #include "base/Errors.h"
 #include "platform/QtImage.h"
+#include "base/ProgramFolders.h"
 #include "base/UserFolders.h"
 
 namespace {
@@ -63,7 +64,8 @@ QPixmap TOpenShowFrm::splashPicture() {
     const QFileInfo exe(QCoreApplication::applicationFilePath());
     const QString name = exe.completeBaseName() + QStringLiteral(".bmp");
     const QString config = QString::fromStdString(korvel::configFolder(exe.absoluteFilePath().toStdString()));
-    for (const QString& candidate : {exe.absolutePath() + QLatin1Char('/') + name, config + name}) {
+    const QString data = QString::fromStdString(korvel::programFolders(exe.absoluteFilePath().toStdString()).data);
+    for (const QString& candidate : {data + name, config + name}) {
         if (!QFileInfo::exists(candidate)) continue;
         QPixmap pm = loadBitmapFile(candidate);
         if (!pm.isNull()) return pm;

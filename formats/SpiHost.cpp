@@ -17,6 +17,7 @@
 #include "formats/SpiGraphic.h"
 #include "base/UserFolders.h"
 #include "base/IniFile.h"
+#include "base/ProgramFolders.h"
 
 namespace korvel {
 
@@ -236,7 +237,9 @@ void TSPIs::Search(const std::string& mask) {
     if (SearchOptions & spsSusieDir)
         if (std::string susie = susieFolder(); !susie.empty()) searchFolder(withSlash(susie), nameMask);
     if (SearchOptions & spsAppDir)
-        if (std::string app = extractFilePath(absolutePath(executablePath_)); !app.empty()) searchFolder(app, nameMask);
+        // The program's own plug-in folder: beside it in a build folder, the installed one otherwise.
+        if (std::string app = programFolders(absolutePath(executablePath_)).plugins; !app.empty())
+            searchFolder(app, nameMask);
     if (SearchOptions & spsCurrentDir)
         if (char cwd[4096]; ::getcwd(cwd, sizeof cwd)) searchFolder(withSlash(cwd), nameMask);
 }

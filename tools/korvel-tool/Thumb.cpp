@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "browse/FileList.h"
+#include "base/ProgramFolders.h"
 #include "base/UserFolders.h"
 #include "browse/ThumbCache.h"
 #include "browse/Thumbnails.h"
@@ -68,12 +69,6 @@ ThumbArgs parseArgs(const std::vector<std::string>& args) {
     return a;
 }
 
-std::string executablePath() {
-    char buf[4096];
-    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-    return n > 0 ? std::string(buf, size_t(n)) : std::string("korvel-tool");
-}
-
 // Writes bmp under a new unique name, claimed exclusively and filled through a temporary file,
 // so no half-written thumbnail ever carries the name.
 std::string writeThumbnail(const TBitmap& bmp, const std::string& source, const std::string& outDir) {
@@ -97,7 +92,7 @@ int runThumb(const std::vector<std::string>& args) {
     for (const std::string& f : a.files) list.append(f, TSeekFile{});
     ThumbCache cache;
     try {
-        cache.create(privateTempFolder(), thumbCacheFileName(executablePath()));
+        cache.create(privateTempFolder(), thumbCacheFileName(runningExecutablePath("korvel-tool")));
     } catch (const std::exception& e) {
         // As in the grid: thumbnails are still made, only not cached.
         std::fprintf(stderr, "korvel-tool thumb: %s\n", e.what());

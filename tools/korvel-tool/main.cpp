@@ -8,11 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "base/ProgramFolders.h"
 #include "formats/SpiStartup.h"
 #include "tools/korvel-tool/Commands.h"
 
 namespace {
-void usage() {
+void usage(FILE* out) {
     std::fputs(
         "usage: korvel-tool info FILE...\n"
         "       korvel-tool decode FILE OUT.pam\n"
@@ -24,23 +25,27 @@ void usage() {
         "       korvel-tool trash FILE...\n"
         "       korvel-tool rename --pattern 'NAME\\NAME' [--start N] [--digits D] [--ext keep|upper|lower]\n"
         "                          [--dry-run] FILE...\n"
+        "       korvel-tool --help | --version\n"
         "Every command also takes --no-plugins: load no decoder plug-in.\n",
-        stderr);
+        out);
 }
 
-std::string executablePath(const char* argv0) {
-    char buf[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-    return n > 0 ? std::string(buf, size_t(n)) : std::string(argv0);
-}
 }  // namespace
 
 int main(int argc, char** argv) {
     // Names sort and counts group as the user's locale says, as in the windows.
     std::setlocale(LC_ALL, "");
     if (argc < 2) {
-        usage();
+        usage(stderr);
         return 2;
+    }
+    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+        usage(stdout);
+        return 0;
+    }
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::printf("korvel-tool %s\n", KORVEL_VERSION);
+        return 0;
     }
     std::vector<std::string> args(argv + 2, argv + argc);
     const std::string cmd = argv[1];
@@ -50,7 +55,7 @@ int main(int argc, char** argv) {
     korvel::MediaExtList media;
     std::unique_ptr<korvel::TSPIs> plugins;
     try {
-        plugins = korvel::startPlugins(executablePath(argv[0]), media, {[noPlugins] { return noPlugins; }, {}});
+        plugins = korvel::startPlugins(korvel::runningExecutablePath(argv[0]), media, {[noPlugins] { return noPlugins; }, {}});
     } catch (const std::exception& e) {
         std::fprintf(stderr, "korvel-tool: plug-ins not loaded: %s\n", e.what());
     }
@@ -63,6 +68,6 @@ int main(int argc, char** argv) {
     if (cmd == "move") return korvel::tool::runMove(args);
     if (cmd == "trash") return korvel::tool::runTrash(args);
     if (cmd == "rename") return korvel::tool::runRename(args);
-    usage();
+    usage(stderr);
     return 2;
 }
