@@ -10,10 +10,10 @@ set(KORVEL_SCREENSHOT_URL "https://korvel.example.org/screenshots/main.png" CACH
 
 # The installed program finds its plug-ins and data relative to its own folder, so a moved
 # prefix still works.
-file(RELATIVE_PATH rel_plugins /p/${CMAKE_INSTALL_BINDIR} /p/${KORVEL_PLUGIN_INSTALL_DIR})
-file(RELATIVE_PATH rel_data /p/${CMAKE_INSTALL_BINDIR} /p/${KORVEL_DATA_INSTALL_DIR})
+file(RELATIVE_PATH KORVEL_RELATIVE_PLUGIN_DIR /p/${CMAKE_INSTALL_BINDIR} /p/${KORVEL_PLUGIN_INSTALL_DIR})
+file(RELATIVE_PATH KORVEL_RELATIVE_DATA_DIR /p/${CMAKE_INSTALL_BINDIR} /p/${KORVEL_DATA_INSTALL_DIR})
 set_property(SOURCE ${PROJECT_SOURCE_DIR}/base/ProgramFolders.cpp APPEND PROPERTY COMPILE_DEFINITIONS
-  KORVEL_RELATIVE_PLUGIN_DIR="${rel_plugins}" KORVEL_RELATIVE_DATA_DIR="${rel_data}")
+  KORVEL_RELATIVE_PLUGIN_DIR="${KORVEL_RELATIVE_PLUGIN_DIR}" KORVEL_RELATIVE_DATA_DIR="${KORVEL_RELATIVE_DATA_DIR}")
 
 # Every MIME type Korvel reads: the built-in codecs, then the plug-ins that are built.
 set(mime_types image/bmp image/gif image/jpeg image/png image/vnd.microsoft.icon)
