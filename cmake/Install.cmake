@@ -86,7 +86,11 @@ if(HEIF_FOUND)
   korvel_package_of(libheif.so.1 pkg)
   list(APPEND recommends ${pkg})
 endif()
+# Opening files and the help with the desktop's programs, and the Japanese interface font.
+list(APPEND recommends xdg-utils "fonts-noto-cjk | fonts-ipafont-gothic")
 list(JOIN recommends ", " CPACK_DEBIAN_PACKAGE_RECOMMENDS)
+# Qt loads its window-system plug-in at run time: without it no window opens.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME korvel)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})

@@ -8,5 +8,5 @@ cmake --build build-deb
 (cd build-deb && cpack -G DEB)
 deb=$(ls build-deb/korvel_*.deb)
 # Errors fail the build; warnings are listed.
-lintian --fail-on error --no-tag-display-limit "$deb"
+lintian --fail-on error --tag-display-limit 0 "$deb"
 echo "$deb"
