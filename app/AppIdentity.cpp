@@ -1,5 +1,9 @@
 #include "app/AppIdentity.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 
-void setApplicationIdentity() { QCoreApplication::setApplicationName(QStringLiteral("Korvel")); }
+void setApplicationIdentity() {
+    QCoreApplication::setApplicationName(QStringLiteral("Korvel"));
+    // Ties the windows to the installed desktop entry and its icon (Wayland's app id).
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.korvel.Korvel"));
+}
