@@ -10,6 +10,7 @@
 #include "base/Errors.h"
 #include "base/IniFile.h"
 #include "base/UserFolders.h"
+#include "browse/ui/DirTree.h"
 
 void TKorvelMain::OptionMenuClick() {
     const int oldThumbSize = ThumbSize;
@@ -24,6 +25,7 @@ void TKorvelMain::OptionMenuClick() {
         ComboBox1->clearEditText();
         ComboBox1->setToolTip({});
     };
+    hooks.folderCreated = [this] { DirTree1->Reload(); };
     QStringList favorites;
     for (int i = 0; i < ComboBox2->count(); ++i) favorites << ComboBox2->itemText(i);
     std::array<TOptionFrm::QuickFolder, TOptionFrm::kQuickRows> quick;

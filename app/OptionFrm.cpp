@@ -21,6 +21,9 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "nav/QuickFolders.h"
+#include "nav/ui/QFSelectFrm.h"
+
 namespace {
 constexpr int kMaxFavorites = 20;
 
@@ -347,22 +350,43 @@ void TOptionFrm::SlidBackPanelClick() {
     if (c.isValid()) setSlideColor(c.rgb());
 }
 
-bool TOptionFrm::SlidNumEditKeyPress(const QString& text) {
-    // Only digits and backspace reach the box; every other character is dropped.
-    if (text.isEmpty() || text == QLatin1String("\b")) return false;
-    for (QChar ch : text)
-        if (ch < QLatin1Char('0') || ch > QLatin1Char('9')) return true;
+bool TOptionFrm::SlidNumEditKeyPress(const QKeyEvent& key) {
+    // Typed characters other than digits are dropped; editing keys and shortcuts such as
+    // backspace, the arrows and Ctrl+A still work.
+    if (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
+    for (QChar ch : key.text())
+        if (ch.isPrint() && (ch < QLatin1Char('0') || ch > QLatin1Char('9'))) return true;
     return false;
 }
 
 bool TOptionFrm::eventFilter(QObject* watched, QEvent* event) {
     if (watched == SlidNumEdit && event->type() == QEvent::KeyPress)
-        return SlidNumEditKeyPress(static_cast<QKeyEvent*>(event)->text());
+        return SlidNumEditKeyPress(*static_cast<QKeyEvent*>(event));
     return QDialog::eventFilter(watched, event);
 }
 
 void TOptionFrm::QFEditBtnClick() {
-    // Filled in with the quick-folder edit dialog.
+    const QList<QTreeWidgetItem*> sel = ListView1->selectedItems();
+    if (sel.isEmpty()) return;
+    const int row = ListView1->indexOfTopLevelItem(sel.first());
+    const auto [folder, caption] = quickFolder(row);
+    TQFSelectFrm edit(this);
+    edit.setFolder(folder.toStdString());
+    edit.QFCaptionEdit->setText(caption);
+    edit.treeFolder = hooks.treeFolder.toStdString();
+    edit.browseFolder = [this](const std::string& start) {
+        if (!hooks.browseFolder) return std::string();
+        return hooks.browseFolder(tr(" フォルダを選択して下さい"), QString::fromStdString(start)).toStdString();
+    };
+    edit.folderCreated = hooks.folderCreated;
+    if (edit.exec() == QDialog::Accepted) {
+        const std::string chosen = edit.folder();
+        const QString shown = edit.caption().isEmpty()
+                                  ? QString::fromStdString(korvel::MakeQuickFolderCaption(chosen))
+                                  : edit.caption();
+        setRow(row, shown, QString::fromStdString(chosen));
+    }
+    ListView1->setFocus();
 }
 
 void TOptionFrm::moveQuickRow(int by) {

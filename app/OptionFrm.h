@@ -10,6 +10,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QKeyEvent;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -29,6 +30,7 @@ public:
         std::function<QString(const QString& caption, const QString& start)> browseFolder;
         QString treeFolder;                 // the folder selected in the main window's tree
         std::function<void()> clearHistory;  // empties the main window's history at once
+        std::function<void()> folderCreated; // a quick folder was made: the tree shows it
     };
 
     TOptionFrm(const korvel::OptionValues& values, int thumbSize, const QStringList& favorites,
@@ -93,7 +95,7 @@ private:
                     const std::array<QuickFolder, kQuickRows>& quickFolders);
     // Sets every enabled state from the controls' current state.
     void updateControls();
-    bool SlidNumEditKeyPress(const QString& text);
+    bool SlidNumEditKeyPress(const QKeyEvent& key);
     void setSlideColor(uint32_t rgb);
     void setRow(int row, const QString& caption, const QString& folder);
     void moveFavorite(int by);
