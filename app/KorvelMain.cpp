@@ -114,6 +114,8 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
     NoHideFile = st.noHideFile;
     ChangeImFlg = st.changeImFlg;
     PictFitFlg = st.pictFitFlg;
+    ExifRotate = st.exifRotate;
+    ColorManage = st.colorManage;
     for (const std::string& h : korvel::historyItems(st)) ComboBox1->addItem(q(h));
     for (const std::string& f : korvel::favoriteItems(st)) ComboBox2->addItem(q(f));
     for (int i = 0; i < korvel::kQuickFolderCount; ++i) {
@@ -201,6 +203,8 @@ korvel::MainSettings TKorvelMain::collectSettings() const {
     st.changeImFlg = ChangeImFlg;
     st.speedFlg = SpeedFlg;
     st.pictFitFlg = PictFitFlg;
+    st.exifRotate = ExifRotate;
+    st.colorManage = ColorManage;
     const QToolBar* bands[] = {MenuToolBar, ToolBar1, FilterBand, FavoritesBand, HistoryBand};
     std::array<korvel::BandPlace, korvel::kBandCount> places;
     for (size_t i = 0; i < places.size(); ++i) places[i] = {bands[i]->x(), bands[i]->y(), bands[i]->width()};

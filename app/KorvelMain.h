@@ -79,6 +79,9 @@ public:
     int nameView() const { return NameView; }
     int infoHeight() const { return InfoHeight; }
     bool subDirSearch() const { return SubDirSearch; }
+    // Photos turned by their EXIF orientation, and their embedded colour profiles applied.
+    bool exifRotate() const { return ExifRotate; }
+    bool colorManage() const { return ColorManage; }
     bool previewLoading() const { return preview_.loading(); }
     const std::string& subViewPath() const { return SubViewPath; }
     // The previewed file as the file system names it; "" = nothing previewed.
@@ -169,6 +172,8 @@ private slots:
     void ComboBox2Click();
     // Plug-ins: searched and registered before the window reads its settings.
     void PlugInSet1Click();
+    // The options dialog, from the menu and the tool bar.
+    void OptionMenuClick();
     // Copy, move and delete of the marked files.
     void Copy2Click();
     void Move2Click();
@@ -209,6 +214,7 @@ private:
     int InfoHeight = 20;
     int NameView = 0;
     bool NoHideFile = false, SpeedFlg = false, ChangeImFlg = true, PictFitFlg = false, SubDirOnce = false;
+    bool ExifRotate = true, ColorManage = true;
     bool SubDirSearch = false;
     bool ThumbBusy = false;
     bool DrawingSuspended = false;

@@ -96,7 +96,7 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
         {&A::SortBtn2, "SortBtn2", QT_TR_NOOP("降順で並び替え"), In::ToolBar, 15, false, [](W& w) { w.SortBtn2Click(); }},
         {&A::RefreshBtn, "RefreshBtn", QT_TR_NOOP("最新の情報に更新"), In::ToolBar, 16, false, [](W& w) { w.Refresh1Click(); }},
         {nullptr, nullptr, nullptr, In::ToolBar},
-        {&A::OptionBtn, "OptionBtn", QT_TR_NOOP("ｵﾌﾟｼｮﾝ設定"), In::ToolBar, 17},
+        {&A::OptionBtn, "OptionBtn", QT_TR_NOOP("ｵﾌﾟｼｮﾝ設定"), In::ToolBar, 17, false, [](W& w) { w.OptionMenuClick(); }},
         {&A::PlugInSetBtn1, "PlugInSetBtn1", QT_TR_NOOP("ﾌﾟﾗｸﾞｲﾝ設定"), In::ToolBar, 18, false,
          [](W& w) { w.PlugInSet1Click(); }, When::Plugins},
         {nullptr, nullptr, nullptr, In::ToolBar},
@@ -155,7 +155,8 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
         {nullptr, nullptr, nullptr, In::ViewMenu},
         {&A::Refresh1, "Refresh1", QT_TR_NOOP("最新の情報に更新(&R)"), In::ViewMenu, -1, false, [](W& w) { w.Refresh1Click(); }},
 
-        {&A::Option1, "Option1", QT_TR_NOOP("オプション設定(&O)"), In::OptionMenu},
+        {&A::Option1, "Option1", QT_TR_NOOP("オプション設定(&O)"), In::OptionMenu, -1, false,
+         [](W& w) { w.OptionMenuClick(); }},
         {&A::PlugInSet1, "PlugInSet1", QT_TR_NOOP("ﾌﾟﾗｸﾞｲﾝ設定(&P)"), In::OptionMenu, -1, false,
          [](W& w) { w.PlugInSet1Click(); }, When::Plugins},
 

@@ -55,6 +55,8 @@ MainSettings readMainSettings(const IniFile& ini) {
     s.noHideFile = ini.readBool(kWindow, "NoHideFile", false);
     s.changeImFlg = ini.readBool(kWindow, "ChangeImFlg", true);
     s.pictFitFlg = ini.readBool(kWindow, "PictFitFlg", false);
+    s.exifRotate = ini.readBool(kWindow, "ExifRotate", true);
+    s.colorManage = ini.readBool(kWindow, "ColorManage", true);
     s.path = ini.readString(kWindow, "Path", "");
     s.opFolderFlg = ini.readBool(kWindow, "opFolderFlg", false);
     for (int i = 0; i < kHistoryCount; ++i) s.history[i] = ini.readString(kHistory, n("Path", i), "");
@@ -110,6 +112,8 @@ void writeMainSettings(IniFile& ini, const MainSettings& s) {
     ini.writeBool(kWindow, "ChangeImFlg", s.changeImFlg);
     ini.writeBool(kThumb, "SpeedFlg", s.speedFlg);
     ini.writeBool(kWindow, "PictFitFlg", s.pictFitFlg);
+    ini.writeBool(kWindow, "ExifRotate", s.exifRotate);
+    ini.writeBool(kWindow, "ColorManage", s.colorManage);
     for (int i = 0; i < kBandCount; ++i) ini.writeInteger(kWindow, n("CoolID", i), s.coolId[i]);
     for (int i = 0; i < kBandCount; ++i) ini.writeInteger(kWindow, n("CoolWidth", i), s.coolWidth[i].value_or(0));
     for (int i = 1; i < kBandCount; ++i) ini.writeBool(kWindow, n("CoolBreak", i), s.coolBreak[i]);

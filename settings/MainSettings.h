@@ -25,6 +25,8 @@ struct MainSettings {
     bool noHideFile = false;
     bool changeImFlg = true;
     bool pictFitFlg = false;
+    bool exifRotate = true;   // turn photos as their EXIF orientation says
+    bool colorManage = true;  // apply embedded colour profiles
     bool windOption = true;
 
     // Restored only when windOption is on; an empty optional means "use the live default".

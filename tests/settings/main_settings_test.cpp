@@ -6,6 +6,7 @@
 
 #include "base/IniFile.h"
 #include "settings/MainSettings.h"
+#include "settings/OptionSettings.h"
 #include "tests/support/SettingsSeam.h"
 #include "tests/support/TempTree.h"
 
@@ -162,4 +163,20 @@ TEST(MainSettings, PanelSizesFallBackToTheWindow) {
     EXPECT_EQ(p.sgHeight, 1);  // a panel never vanishes
     EXPECT_EQ(p.treeWidth, 1);
     EXPECT_EQ(p.bandWidths[2], 40);
+}
+
+TEST(OptionSettings, ColourIsStoredBlueGreenRedAndPathOnlyForAFixedFolder) {
+    IniFile ini = IniFile::fromText("[SWindow]\nShowColor=255\n[Window]\nPath=/kept/\n");
+    OptionValues v = readOptionValues(ini);
+    EXPECT_EQ(v.showColor, 0xFF0000u);  // 255 is pure red
+    v.showColor = 0x102030;
+    v.path = "/typed/";
+    v.timeInt = "";
+    writeOptionValues(ini, v);
+    EXPECT_EQ(ini.readInteger("SWindow", "ShowColor", 0), 0x302010);
+    EXPECT_EQ(ini.readString("Window", "Path", ""), "/kept/");  // rewritten at close instead
+    EXPECT_FALSE(ini.hasKey("SWindow", "TimeInt"));             // an empty interval is not stored
+    v.opFolderFlg = true;
+    writeOptionValues(ini, v);
+    EXPECT_EQ(ini.readString("Window", "Path", ""), "/typed/");
 }
