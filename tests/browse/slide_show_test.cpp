@@ -1,0 +1,136 @@
+// The slideshow's core: which files play, navigation and its wrap, the Shift jumps, where a
+// slide is drawn, decoding for the screen, and the settings it reads.
+#include <gtest/gtest.h>
+
+#include "base/IniFile.h"
+#include "browse/SlideShow.h"
+#include "settings/ShowSettings.h"
+#include "tests/support/CodecSamples.h"
+#include "tests/support/TempTree.h"
+
+namespace korvel {
+namespace {
+
+std::vector<std::string> names(int n) {
+    std::vector<std::string> v;
+    for (int i = 0; i < n; ++i) v.push_back("/p/" + std::to_string(i + 1) + ".jpg");
+    return v;
+}
+
+TEST(SlidePlaylist, OneMarkedCellPlaysTheFolderSeveralPlayOnlyThemselves) {
+    const auto all = names(5);
+    const struct {
+        std::vector<std::string> marked;
+        std::vector<std::string> plays;
+    } rows[] = {
+        {{}, all},
+        {{all[3]}, all},
+        {{all[1], all[3]}, {all[1], all[3]}},
+    };
+    for (const auto& r : rows) {
+        SlidePlaylist list;
+        list.build(r.marked, all);
+        ASSERT_EQ(list.count(), r.plays.size());
+        for (size_t i = 0; i < r.plays.size(); ++i) EXPECT_EQ(list.at(i), r.plays[i]);
+        EXPECT_EQ(list.index(), 0u);
+    }
+}
+
+TEST(SlidePlaylist, StartsAtThePreviewedFile) {
+    SlidePlaylist list;
+    list.build({}, names(5));
+    list.startAt("/p/3.jpg");
+    EXPECT_EQ(list.index(), 2u);
+    list.startAt("/p/3.JPG");  // file names compare exactly
+    EXPECT_EQ(list.index(), 0u);
+}
+
+// shown: the 1-based slide on screen (the index has moved past it); the expected slide a
+// command loads, 1-based.
+TEST(SlidePlaylist, NavigationWrapsAndShiftJumpsOneGridRow) {
+    using Nav = SlidePlaylist::Nav;
+    const struct {
+        int count, shown, jump;
+        Nav nav;
+        int loads;
+    } rows[] = {
+        {10, 1, 0, Nav::Previous, 10},  // left on the first shows the last
+        {10, 10, 0, Nav::Next, 1},      // right on the last shows the first
+        {10, 10, 0, Nav::Previous, 9},
+        {10, 5, 0, Nav::Previous, 4},
+        {10, 5, 0, Nav::Next, 6},
+        {10, 5, 0, Nav::First, 1},
+        {10, 5, 0, Nav::Last, 10},
+        {10, 2, 3, Nav::Next, 6},       // Shift+Right with four columns
+        {10, 2, -3, Nav::Previous, 8},  // Shift+Left with four columns
+        {10, 9, 3, Nav::Next, 3},
+        {1, 1, 0, Nav::Previous, 1},
+        {1, 1, 0, Nav::Next, 1},
+        {2, 1, 0, Nav::Previous, 2},
+    };
+    for (const auto& r : rows) {
+        SlidePlaylist list;
+        list.build({}, names(r.count));
+        for (int i = 0; i < r.shown; ++i) list.advance();
+        list.jump(r.jump);
+        list.navigate(r.nav);
+        EXPECT_EQ(list.index() + 1, size_t(r.loads)) << r.count << " slides, on " << r.shown << " jump " << r.jump;
+    }
+}
+
+TEST(SlidePlace, NeverEnlargesAndCentresTheReducedSize) {
+    const struct {
+        int w, h, W, H;
+        SlidePlace place;
+    } rows[] = {
+        {4000, 3000, 800, 600, {0, 0, 800, 600, true}},
+        {300, 200, 800, 600, {250, 200, 300, 200, false}},
+        {301, 200, 800, 600, {250, 200, 301, 200, false}},  // 249.5 rounds away from zero
+        {1000, 3000, 800, 600, {300, 0, 200, 600, true}},
+        {800, 600, 800, 600, {0, 0, 800, 600, false}},
+        {5000, 1, 100, 100, {0, 50, 100, 1, true}},  // never thinner than one pixel
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(placeSlide(r.w, r.h, r.W, r.H), r.place) << r.w << "x" << r.h << " in " << r.W << "x" << r.H;
+}
+
+TEST(DecodeSlide, JpegAtTheCoarsestScaleCoveringTheScreenThenFitted) {
+    testing::TempTree dir;
+    const std::string path = dir / "big.jpg";
+    testing::writeFile(path, testing::jpegSample(1600, 1200, false, false));
+    const struct {
+        int screenW, screenH, decodedW;
+    } rows[] = {{400, 300, 400}, {401, 300, 800}, {1600, 1200, 1600}, {200, 100, 200}};
+    for (const auto& r : rows) EXPECT_EQ(decodeSlide(path, r.screenW, r.screenH).width(), r.decodedW) << r.screenW;
+
+    TBitmap slide = decodeSlide(path, 800, 600);
+    EXPECT_TRUE(fitSlide(slide, 640, 400));
+    EXPECT_EQ(slide.width(), 533);
+    EXPECT_EQ(slide.height(), 400);
+    EXPECT_FALSE(fitSlide(slide, 640, 400));
+
+    testing::writeFile(dir / "bad.jpg", std::string("\xFF\xD8\xFF\xE0 not a picture", 20));
+    EXPECT_ANY_THROW(decodeSlide(dir / "bad.jpg", 800, 600));
+}
+
+TEST(ShowSettings, ReadWithDefaultsAndTimeIntZeroRunsAtOne) {
+    EXPECT_EQ(readShowSettings(IniFile::fromText("")).interval(), 3000);
+    const ShowSettings s = readShowSettings(IniFile::fromText(
+        "[SWindow]\nTimeInt=0\nShowColor=255\nFullScreen=1\nState=wsNormal\nLeft=5\nWidth=700\nsSpeedFlg=1\n"
+        "[Window]\nWindOption=0\n"));
+    EXPECT_EQ(s.interval(), 1);
+    EXPECT_EQ(s.showColor, 255u);
+    EXPECT_TRUE(s.fullScreen && s.maximized() && s.sSpeedFlg && !s.windOption);
+    EXPECT_EQ(s.left, 5);
+    EXPECT_EQ(s.width, 700);
+    EXPECT_EQ(s.height, 320);
+
+    IniFile ini;
+    writeShowPlacement(ini, false, 1, 2, 3, 4);
+    const ShowSettings back = readShowSettings(ini);
+    EXPECT_EQ(back.state, "wsNormal");
+    EXPECT_EQ(back.left + back.top + back.width + back.height, 10);
+}
+
+}  // namespace
+}  // namespace korvel
