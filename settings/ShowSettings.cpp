@@ -10,7 +10,6 @@ const char kShow[] = "SWindow";
 
 ShowSettings readShowSettings(const IniFile& ini) {
     ShowSettings s;
-    if (ini.readFailed()) return s;
     s.fullScreen = ini.readBool(kShow, "FullScreen", false);
     s.timeInt = ini.readInteger(kShow, "TimeInt", 3000);
     // A negative interval has no meaning for a timer; it counts as a bad value.

@@ -27,8 +27,8 @@ struct ShowSettings {
 };
 
 // Reads the keys in the order the window applies them: full screen, then timer and colour, then
-// the placement, then the switches. An unreadable file ends the reading before its first key,
-// so every setting keeps its default.
+// the placement, then the switches. A file that could not be read loads empty (IniFile), so every
+// setting keeps its default, and it refuses to be saved, so the placement never replaces it.
 ShowSettings readShowSettings(const IniFile& ini);
 
 // Stores the placement the window closed with.

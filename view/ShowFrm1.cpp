@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
+#include <QRegion>
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
@@ -168,6 +169,9 @@ void TShowFrm1::FormCreate(const ShowSource& source) {
     pal.setColor(QPalette::Window, color);
     setPalette(pal);
     PaintBox1->setPalette(pal);
+    // The buttons keep the desktop's colours, so their icons stay visible on a dark show.
+    ToolBar1->setPalette(QApplication::palette());
+    ToolBar1->setAutoFillBackground(true);
     placeWindow();
     SlideList.build(source.marked, source.files);
     if (settings_.selectStart) SlideList.startAt(source.previewed);
@@ -177,16 +181,19 @@ void TShowFrm1::FormCreate(const ShowSource& source) {
 void TShowFrm1::placeWindow() {
     // Without the saved placement nothing is applied, not even full screen's maximising.
     if (!settings_.windOption) return;
+    // The geometry too, for a desktop whose window manager ignores the state (or has none).
+    const QScreen* screen = QGuiApplication::primaryScreen();
     if (settings_.fullScreen) {
+        if (screen) setGeometry(screen->geometry());
         setWindowState(Qt::WindowFullScreen);
     } else if (settings_.maximized()) {
+        if (screen) setGeometry(screen->availableGeometry());
         setWindowState(Qt::WindowMaximized);
     } else {
         std::vector<korvel::WindowRect> areas;
-        const QScreen* primary = QGuiApplication::primaryScreen();
-        for (const QScreen* screen : QGuiApplication::screens()) {
-            const QRect a = screen->availableGeometry();
-            areas.insert(screen == primary ? areas.begin() : areas.end(), {a.left(), a.top(), a.width(), a.height()});
+        for (const QScreen* s : QGuiApplication::screens()) {
+            const QRect a = s->availableGeometry();
+            areas.insert(s == screen ? areas.begin() : areas.end(), {a.left(), a.top(), a.width(), a.height()});
         }
         const korvel::WindowRect r = korvel::fitWindowToWorkAreas(
             {settings_.left, settings_.top, settings_.width, settings_.height}, areas, {506, 314}, {480, 320});
@@ -285,12 +292,13 @@ void TShowFrm1::takeResult(const std::shared_ptr<SlideResult>& result) {
     }
 }
 
-void TShowFrm1::SlideLoaded(const SlideResult& result) {
+void TShowFrm1::SlideLoaded(SlideResult& result) {
     const Pending kind = pending_;
     wantedId_ = 0;
     setBusy(false);
-    slide_ = result.ok ? result.bitmap : korvel::TBitmap();
-    shown_ = result.ok ? result.image : QImage();
+    // The result is not used again: its pixels move into the slide.
+    slide_ = result.ok ? std::move(result.bitmap) : korvel::TBitmap();
+    shown_ = result.ok ? std::move(result.image) : QImage();
     newSlide_ = true;
     PaintBox1->update();
     setWindowTitle(literalCaption(SlideCaption()));
@@ -455,7 +463,9 @@ void TShowFrm1::PaintBox1Paint(QPainter& p, const QRect& exposed) {
             PaintBox1->update();
             return;
         }
-        p.fillRect(exposed, brush);
+        // Only the margins need the background: the slide covers the rest.
+        for (const QRect& r : QRegion(exposed).subtracted(QRect(place.left, place.top, place.width, place.height)))
+            p.fillRect(r, brush);
         p.drawImage(place.left, place.top, shown_);
     }
     if (settings_.fullScreen && !settings_.fullScreenCaption) {

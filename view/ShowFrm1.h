@@ -88,7 +88,7 @@ private:
     void PauseMenuClick();
     void PopupMenu1Popup();
     void StartSlideLoad();
-    void SlideLoaded(const SlideResult& result);
+    void SlideLoaded(SlideResult& result);
     void AdvanceSlideIndex() { SlideList.advance(); }
 
     void buildControls();

