@@ -173,6 +173,8 @@ void TShowFrm1::FormCreate(const ShowSource& source) {
     ToolBar1->setPalette(QApplication::palette());
     ToolBar1->setAutoFillBackground(true);
     placeWindow();
+    // The paint box takes its size now, so the first slide is decoded for it.
+    layout()->activate();
     SlideList.build(source.marked, source.files);
     if (settings_.selectStart) SlideList.startAt(source.previewed);
     if (!SlideList.empty()) StartSlideLoad();
