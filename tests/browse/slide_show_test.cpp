@@ -9,12 +9,6 @@
 namespace korvel {
 namespace {
 
-std::vector<std::string> names(int n) {
-    std::vector<std::string> v;
-    for (int i = 0; i < n; ++i) v.push_back("/p/" + std::to_string(i + 1) + ".jpg");
-    return v;
-}
-
 // shown: the 1-based slide on screen (the index has moved past it); the expected slide a
 // command loads, 1-based.
 TEST(SlidePlaylist, NavigationWrapsAndShiftJumpsOneGridRow) {
@@ -34,7 +28,7 @@ TEST(SlidePlaylist, NavigationWrapsAndShiftJumpsOneGridRow) {
     };
     for (const auto& r : rows) {
         SlidePlaylist list;
-        list.build({}, names(r.count));
+        list.build({}, std::vector<std::string>(size_t(r.count)));
         for (int i = 0; i < r.shown; ++i) list.advance();
         list.jump(r.jump);
         list.navigate(r.nav);

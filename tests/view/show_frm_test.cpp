@@ -4,7 +4,6 @@
 #include <QMenu>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
