@@ -264,6 +264,12 @@ void TKorvelMain::changeEvent(QEvent* event) {
 
 void TKorvelMain::FormActivate() {
     const bool first = FormReady == 1;
+    if (StartMode != 0 && !startShowDone_) {
+        // Once only: the activation that follows the show's closing must not start another. The
+        // show waits for the steps below, so the grid and preview are laid out under it.
+        startShowDone_ = true;
+        QTimer::singleShot(0, this, &TKorvelMain::ShowBtn1Click);
+    }
     if (StartMode != 2 && WindowStateText == QLatin1String("wsMaximized")) {
         WindowStateText.clear();
         showMaximized();

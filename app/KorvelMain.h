@@ -196,6 +196,8 @@ private slots:
     bool IsRecycleBinFolder(const std::string& path) const;
     // Extended copy: converted copies of the marked files.
     void KCopyBtnClick();
+    // The slideshow over the listed or the marked files.
+    void ShowBtn1Click();
 
 signals:
     // A listing of the selected folder has replaced the file list.
@@ -321,6 +323,7 @@ private:
     QMenu* HelpMenu = nullptr;
     QMenu* NameViewMenu = nullptr;
     bool firstActivation_ = true;
+    bool startShowDone_ = false;  // "/s" and "/se" start a show at the first activation only
     bool settingsWritten_ = false;
     std::unique_ptr<korvel::ThumbCache> ThumbCache;
     std::unique_ptr<korvel::FileIconSource> iconSource_;

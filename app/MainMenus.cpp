@@ -32,7 +32,7 @@ enum class In {
 };
 
 // When a built command is enabled.
-enum class When { Always, AnyMarked, OneMarked, Plugins };
+enum class When { Always, AnyMarked, OneMarked, Plugins, Listed };
 
 using Member = QAction* TKorvelMain::Actions::*;
 
@@ -79,7 +79,7 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
         {&A::NumberRNBtn1, "NumberRNBtn1", QT_TR_NOOP("連番で名前を変更"), In::ToolBar, 6, false,
          [](W& w) { w.NumberRNBtn1Click(); }, When::AnyMarked},
         {nullptr, nullptr, nullptr, In::ToolBar},
-        {&A::ShowBtn1, "ShowBtn1", QT_TR_NOOP("ｽﾗｲﾄﾞｼｮｰ"), In::ToolBar, 7},
+        {&A::ShowBtn1, "ShowBtn1", QT_TR_NOOP("ｽﾗｲﾄﾞｼｮｰ"), In::ToolBar, 7, false, [](W& w) { w.ShowBtn1Click(); }},
         {&A::StretchBtn, "StretchBtn", QT_TR_NOOP("表示切替"), In::ToolBar, 8, true, [](W& w) { w.StretchBtnClick(); }},
         {nullptr, nullptr, nullptr, In::ToolBar},
         {&A::DirViewBtn, "DirViewBtn", QT_TR_NOOP("お気に入りフォルダのみ表示"), In::ToolBar, 9, true,
@@ -133,7 +133,8 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
         {&A::SelectAll, "SelectAll", QT_TR_NOOP("ｻﾑﾈｲﾙを全て選択(&A)"), In::EditMenu, -1, false,
          [](W& w) { w.SelectAllClick(); }},
 
-        {&A::Show1, "Show1", QT_TR_NOOP("スライドショー(&S)"), In::ViewMenu},
+        {&A::Show1, "Show1", QT_TR_NOOP("スライドショー(&S)"), In::ViewMenu, -1, false, [](W& w) { w.ShowBtn1Click(); },
+         When::Listed},
         {nullptr, nullptr, nullptr, In::ViewMenu},
         {&A::StretchMenu, "StretchMenu", QT_TR_NOOP("表示の切替(&N)"), In::ViewMenu, -1, true,
          [](W& w) { w.StretchMenuClick(); }},
@@ -299,6 +300,7 @@ void TKorvelMain::updateActions() {
             case When::AnyMarked: on = on && marked != 0; break;
             case When::OneMarked: on = on && marked == 1; break;
             case When::Plugins: on = on && !PluginsSkipped; break;
+            case When::Listed: on = on && !FileList.empty(); break;
         }
         (actions_.*row.member)->setEnabled(on);
     }

@@ -278,7 +278,7 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         const TKorvelMain::Actions& a = w.actions();
-        for (QAction* later : {a.Show1, a.ShowBtn1, a.EditFavMenu})
+        for (QAction* later : {a.EditFavMenu})
             QVERIFY2(!later->isEnabled(), qPrintable(later->objectName()));
         struct Step {
             size_t cell;

@@ -1,0 +1,511 @@
+#include "view/ShowFrm1.h"
+
+#include <sys/stat.h>
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QRegion>
+#include <QScreen>
+#include <QStyle>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include "base/Errors.h"
+#include "base/IniFile.h"
+#include "platform/PathText.h"
+#include "platform/QtImage.h"
+#include "settings/WindowGeometry.h"
+#include "view/PaintBox.h"
+#include "view/SlideLoader.h"
+
+namespace {
+
+using Nav = korvel::SlidePlaylist::Nav;
+
+bool fileExists(const std::string& path) {
+    struct stat st{};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+// A Windows colour value is 0x00BBGGRR.
+QColor windowsColor(unsigned c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
+
+QSize primaryScreenSize() {
+    const QScreen* s = QGuiApplication::primaryScreen();
+    return s ? s->geometry().size() : QSize(1024, 768);
+}
+
+}  // namespace
+
+TShowFrm1::TShowFrm1(const ShowSource& source, QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("TShowFrm1"));
+    setWindowTitle(tr("スライドショー　読込中...."));
+    resize(506, 314);
+    buildControls();
+    loader_ = new SlideLoader(this);
+    loader_->onLoaded = [this](std::shared_ptr<SlideResult> r) { takeResult(r); };
+    FormCreate(source);
+}
+
+TShowFrm1::~TShowFrm1() {
+    setBusy(false);
+    delete loader_;  // waits for a decode in hand; nothing is delivered afterwards
+    loader_ = nullptr;
+}
+
+void TShowFrm1::buildControls() {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    ToolBar1 = new QToolBar(this);
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setFixedHeight(23);
+    ToolBar1->setIconSize(QSize(16, 16));
+    PaintBox1 = new TPaintBox(this);
+    PaintBox1->setObjectName(QStringLiteral("PaintBox1"));
+    // The paint handler fills what it draws on; nothing erases the box between slides.
+    PaintBox1->setAttribute(Qt::WA_OpaquePaintEvent);
+    PaintBox1->onPaint = [this](QPainter& p, const QRect& exposed) { PaintBox1Paint(p, exposed); };
+    PaintBox1->setContextMenuPolicy(Qt::CustomContextMenu);
+    layout->addWidget(ToolBar1);
+    layout->addWidget(PaintBox1, 1);
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    connect(PaintBox1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { PopupMenu1->popup(PaintBox1->mapToGlobal(pos)); });
+    connect(PopupMenu1, &QMenu::aboutToShow, this, &TShowFrm1::PopupMenu1Popup);
+
+    QStyle* st = style();
+    struct Row {
+        QAction* Actions::*member;
+        const char* name;
+        const char* text;
+        QStyle::StandardPixmap icon;
+        void (TShowFrm1::*run)();
+    };
+    const Row buttons[] = {
+        {&Actions::CloseBtn1, "CloseBtn1", QT_TR_NOOP("終了"), QStyle::SP_DialogCloseButton, &TShowFrm1::CloseBtn1Click},
+        {nullptr, nullptr, nullptr, {}, nullptr},
+        {&Actions::TopRewBtn, "TopRewBtn", QT_TR_NOOP("一番最初へ"), QStyle::SP_MediaSkipBackward, nullptr},
+        {&Actions::RewBtn, "RewBtn", QT_TR_NOOP("ひとつ前"), QStyle::SP_MediaSeekBackward, nullptr},
+        {&Actions::PauseBtn, "PauseBtn", QT_TR_NOOP("一時停止"), QStyle::SP_MediaPause, &TShowFrm1::PauseBtnClick},
+        {&Actions::PlayBtn, "PlayBtn", QT_TR_NOOP("再生"), QStyle::SP_MediaPlay, &TShowFrm1::PauseBtnClick},
+        {&Actions::FFBtn, "FFBtn", QT_TR_NOOP("ひとつ先"), QStyle::SP_MediaSeekForward, nullptr},
+        {&Actions::LFFBtn, "LFFBtn", QT_TR_NOOP("一番最後へ"), QStyle::SP_MediaSkipForward, nullptr},
+    };
+    auto* playGroup = new QActionGroup(this);
+    for (const Row& r : buttons) {
+        if (!r.member) {
+            ToolBar1->addSeparator();
+            continue;
+        }
+        QAction* a = ToolBar1->addAction(st->standardIcon(r.icon), tr(r.text));
+        a->setObjectName(QString::fromLatin1(r.name));
+        a->setToolTip(tr(r.text));
+        if (r.run) connect(a, &QAction::triggered, this, r.run);
+        actions_.*r.member = a;
+    }
+    for (QAction* a : {actions_.PauseBtn, actions_.PlayBtn}) a->setCheckable(true), playGroup->addAction(a);
+
+    const Row items[] = {
+        {&Actions::CloseMenu, "CloseMenu", QT_TR_NOOP("終了(&X)"), {}, &TShowFrm1::CloseBtn1Click},
+        {&Actions::TopViewManu, "TopViewManu", QT_TR_NOOP("一番最初へ(&R)"), {}, nullptr},
+        {&Actions::RewMenu, "RewMenu", QT_TR_NOOP("ひとつ前(&B)"), {}, nullptr},
+        {&Actions::PauseMenu, "PauseMenu", QT_TR_NOOP("一時停止(&A)"), {}, &TShowFrm1::PauseMenuClick},
+        {&Actions::PlayMenu, "PlayMenu", QT_TR_NOOP("再生(&S)"), {}, &TShowFrm1::PlayMenuClick},
+        {&Actions::FFMenu, "FFMenu", QT_TR_NOOP("ひとつ先(&N)"), {}, nullptr},
+        {&Actions::LFFMenu, "LFFMenu", QT_TR_NOOP("一番最後へ(&F)"), {}, nullptr},
+    };
+    for (const Row& r : items) {
+        QAction* a = PopupMenu1->addAction(tr(r.text));
+        a->setObjectName(QString::fromLatin1(r.name));
+        if (r.run) connect(a, &QAction::triggered, this, r.run);
+        actions_.*r.member = a;
+    }
+    for (QAction* a : {actions_.PauseMenu, actions_.PlayMenu}) a->setCheckable(true);
+    const std::pair<QAction*, Nav> navs[] = {
+        {actions_.TopRewBtn, Nav::First}, {actions_.RewBtn, Nav::Previous}, {actions_.FFBtn, Nav::Next},
+        {actions_.LFFBtn, Nav::Last},     {actions_.TopViewManu, Nav::First}, {actions_.RewMenu, Nav::Previous},
+        {actions_.FFMenu, Nav::Next},     {actions_.LFFMenu, Nav::Last}};
+    for (const auto& [a, nav] : navs) connect(a, &QAction::triggered, this, [this, nav = nav] { NavigateSlide(nav); });
+
+    // The window sees every key before its controls.
+    for (QWidget* w : findChildren<QWidget*>()) {
+        if (qobject_cast<QMenu*>(w)) continue;
+        w->setFocusPolicy(Qt::NoFocus);
+        w->installEventFilter(this);
+    }
+    setFocusPolicy(Qt::StrongFocus);
+    PaintBox1->installEventFilter(this);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setTimerType(Qt::PreciseTimer);
+    Timer1->setInterval(500);
+    connect(Timer1, &QTimer::timeout, this, &TShowFrm1::Timer1Timer);
+}
+
+void TShowFrm1::FormCreate(const ShowSource& source) {
+    settingsPath_ = source.settingsPath;
+    gridColumns_ = std::max(1, source.gridColumns);
+    settings_ = korvel::readShowSettings(korvel::IniFile::load(settingsPath_));
+    if (settings_.fullScreen) {
+        setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+        ToolBar1->setFixedHeight(0);
+        ToolBar1->hide();
+    } else {
+        setWindowFlags(Qt::Window | Qt::WindowSystemMenuHint | Qt::WindowTitleHint | Qt::WindowMinMaxButtonsHint |
+                       Qt::WindowCloseButtonHint);
+    }
+    Timer1->setInterval(settings_.interval());
+    const QColor color = windowsColor(settings_.showColor);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, color);
+    setPalette(pal);
+    PaintBox1->setPalette(pal);
+    // The buttons keep the desktop's colours, so their icons stay visible on a dark show.
+    ToolBar1->setPalette(QApplication::palette());
+    ToolBar1->setAutoFillBackground(true);
+    placeWindow();
+    // The paint box takes its size now, so the first slide is decoded for it.
+    layout()->activate();
+    SlideList.build(source.marked, source.files);
+    if (settings_.selectStart) SlideList.startAt(source.previewed);
+    if (!SlideList.empty()) StartSlideLoad();
+}
+
+void TShowFrm1::placeWindow() {
+    // Without the saved placement nothing is applied, not even full screen's maximising.
+    if (!settings_.windOption) return;
+    // The geometry too, for a desktop whose window manager ignores the state (or has none).
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (settings_.fullScreen) {
+        if (screen) setGeometry(screen->geometry());
+        setWindowState(Qt::WindowFullScreen);
+    } else if (settings_.maximized()) {
+        if (screen) setGeometry(screen->availableGeometry());
+        setWindowState(Qt::WindowMaximized);
+    } else {
+        std::vector<korvel::WindowRect> areas;
+        for (const QScreen* s : QGuiApplication::screens()) {
+            const QRect a = s->availableGeometry();
+            areas.insert(s == screen ? areas.begin() : areas.end(), {a.left(), a.top(), a.width(), a.height()});
+        }
+        const korvel::WindowRect r = korvel::fitWindowToWorkAreas(
+            {settings_.left, settings_.top, settings_.width, settings_.height}, areas, {506, 314}, {480, 320});
+        setGeometry(r.left, r.top, r.width, r.height);
+    }
+}
+
+void TShowFrm1::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!shownOnce_) {
+        shownOnce_ = true;
+        FormShow();
+    }
+}
+
+void TShowFrm1::FormShow() {
+    if (settings_.pauseStart) {
+        actions_.PauseBtn->setChecked(true);
+        actions_.PauseMenu->setChecked(true);
+        PauseBtnClick();
+        if (!SlideList.empty()) setWindowTitle(literalCaption(SlideCaption()));
+    } else {
+        actions_.PlayBtn->setChecked(true);
+        actions_.PlayMenu->setChecked(true);
+        Timer1->start();
+    }
+}
+
+QString TShowFrm1::SlideCaption() const {
+    if (SlideList.empty()) return {};
+    return tr("再生中 : %1  ( %2/%3 )")
+        .arg(pathText(SlideList.current()))
+        .arg(SlideList.index() + 1)
+        .arg(SlideList.count());
+}
+
+QSize TShowFrm1::currentBox() const { return PaintBox1->size(); }
+
+void TShowFrm1::setBusy(bool busy) {
+    if (busy == busy_) return;
+    busy_ = busy;
+    if (busy) QApplication::setOverrideCursor(Qt::WaitCursor);
+    else QApplication::restoreOverrideCursor();
+}
+
+void TShowFrm1::StartSlideLoad() {
+    if (SlideList.empty()) return;
+    // A vanished file is not loaded and the index stays: the previous slide stays on screen.
+    if (pending_ != Pending::None || !fileExists(SlideList.current())) return;
+    requestSlide(Pending::Tick);
+}
+
+void TShowFrm1::requestSlide(Pending kind) {
+    pending_ = kind;
+    setBusy(true);
+    const std::string& path = SlideList.current();
+    if (ahead_ && ahead_->path == path && ahead_->box == currentBox() && ahead_->fit == !settings_.sSpeedFlg) {
+        // Decoded ahead: the change is only a paint.
+        const std::shared_ptr<SlideResult> r = std::move(ahead_);
+        SlideLoaded(*r);
+        return;
+    }
+    if (aheadId_ && !ahead_ && lastAheadPath_ == path && lastAheadBox_ == currentBox()) {
+        wantedId_ = aheadId_;  // the decode in hand is this slide
+        aheadId_ = 0;
+        return;
+    }
+    ahead_.reset();
+    aheadId_ = 0;
+    wantedId_ = ++lastId_;
+    loader_->request({wantedId_, path, primaryScreenSize(), currentBox(), !settings_.sSpeedFlg});
+}
+
+void TShowFrm1::requestAhead() {
+    ahead_.reset();
+    aheadId_ = 0;
+    if (SlideList.empty() || closed_) return;
+    aheadId_ = ++lastId_;
+    lastAheadPath_ = SlideList.current();
+    lastAheadBox_ = currentBox();
+    loader_->request({aheadId_, lastAheadPath_, primaryScreenSize(), lastAheadBox_, !settings_.sSpeedFlg});
+}
+
+void TShowFrm1::takeResult(const std::shared_ptr<SlideResult>& result) {
+    if (closed_) return;  // no late paint into a closed window
+    if (result->id == wantedId_ && pending_ != Pending::None) {
+        if (result->box != currentBox() && result->fit && result->ok) {
+            // The box changed while the slide was decoded for it: decode for the new size.
+            wantedId_ = ++lastId_;
+            loader_->request({wantedId_, result->path, primaryScreenSize(), currentBox(), result->fit});
+            return;
+        }
+        SlideLoaded(*result);
+    } else if (result->id == aheadId_) {
+        ahead_ = result;
+    }
+}
+
+void TShowFrm1::SlideLoaded(SlideResult& result) {
+    const Pending kind = pending_;
+    wantedId_ = 0;
+    setBusy(false);
+    // The result is not used again: its pixels move into the slide.
+    slide_ = result.ok ? std::move(result.bitmap) : korvel::TBitmap();
+    shown_ = result.ok ? std::move(result.image) : QImage();
+    newSlide_ = true;
+    PaintBox1->update();
+    setWindowTitle(literalCaption(SlideCaption()));
+    pending_ = Pending::None;
+    AdvanceSlideIndex();
+    if (kind == Pending::Navigation) setPlaying(actions_.PlayBtn->isChecked());
+    requestAhead();
+}
+
+void TShowFrm1::Timer1Timer() {
+    emit ticked();
+    if (pending_ != Pending::None) return;  // a slide stays at least one interval
+    if (SlideList.index() == 0 && !settings_.repeatFlg) {
+        Timer1->stop();
+        close();  // the last slide has been shown
+        return;
+    }
+    StartSlideLoad();
+}
+
+void TShowFrm1::setPlaying(bool playing) {
+    if (playing) Timer1->start();
+    else Timer1->stop();
+    actions_.PlayMenu->setChecked(actions_.PlayBtn->isChecked());
+    actions_.PauseMenu->setChecked(actions_.PauseBtn->isChecked());
+}
+
+void TShowFrm1::PauseBtnClick() {
+    if (!actions_.PauseBtn->isChecked()) {
+        StartSlideLoad();
+        Timer1->start();
+    } else {
+        Timer1->stop();
+    }
+}
+
+// A click has already flipped the item's mark when these run: it had none when it is on now.
+void TShowFrm1::PlayMenuClick() {
+    const bool hadMark = !actions_.PlayMenu->isChecked();
+    if (!hadMark) {
+        actions_.PlayBtn->setChecked(!actions_.PlayBtn->isChecked());
+        PauseBtnClick();
+    }
+    PopupMenu1Popup();
+}
+
+void TShowFrm1::PauseMenuClick() {
+    const bool hadMark = !actions_.PauseMenu->isChecked();
+    if (!hadMark) {
+        actions_.PauseBtn->setChecked(!actions_.PauseBtn->isChecked());
+        PauseBtnClick();
+    }
+    PopupMenu1Popup();
+}
+
+void TShowFrm1::PopupMenu1Popup() {
+    actions_.PlayMenu->setChecked(actions_.PlayBtn->isChecked());
+    actions_.PauseMenu->setChecked(actions_.PauseBtn->isChecked());
+}
+
+void TShowFrm1::CloseBtn1Click() { close(); }
+
+void TShowFrm1::NavigateSlide(Nav nav) {
+    if (SlideList.empty()) return;
+    Timer1->stop();
+    // A navigation still loading counts as done: the next one starts from the slide it chose.
+    if (pending_ == Pending::Navigation) AdvanceSlideIndex();
+    SlideList.navigate(nav);
+    requestSlide(Pending::Navigation);
+}
+
+bool TShowFrm1::FormKeyUp(QKeyEvent* e) {
+    QAction* const pause = actions_.PauseBtn;
+    QAction* const play = actions_.PlayBtn;
+    const bool shift = e->modifiers() & Qt::ShiftModifier;
+    switch (e->key()) {
+        case Qt::Key_Escape:
+        case Qt::Key_X: CloseBtn1Click(); break;
+        case Qt::Key_Space:
+            (pause->isChecked() ? play : pause)->setChecked(true);
+            PauseBtnClick();
+            break;
+        case Qt::Key_A:
+            if (!pause->isChecked()) pause->setChecked(true), PauseBtnClick();
+            break;
+        case Qt::Key_S:
+            if (!play->isChecked()) play->setChecked(true), PauseBtnClick();
+            break;
+        case Qt::Key_Right:
+        case Qt::Key_N:
+            if (shift) SlideList.jump(gridColumns_ - 1);
+            NavigateSlide(Nav::Next);
+            break;
+        case Qt::Key_Left:
+        case Qt::Key_B:
+            if (shift) SlideList.jump(-(gridColumns_ - 1));
+            NavigateSlide(Nav::Previous);
+            break;
+        case Qt::Key_Up:
+        case Qt::Key_F: NavigateSlide(Nav::Last); break;
+        case Qt::Key_Down:
+        case Qt::Key_R: NavigateSlide(Nav::First); break;
+        default: return false;
+    }
+    return true;
+}
+
+void TShowFrm1::keyPressEvent(QKeyEvent* event) {
+    // Keys act on release; a dialog would otherwise close on the press of Esc.
+    event->accept();
+}
+
+void TShowFrm1::keyReleaseEvent(QKeyEvent* event) {
+    if (!event->isAutoRepeat()) FormKeyUp(event);
+    event->accept();
+}
+
+bool TShowFrm1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyRelease) {
+        auto* k = static_cast<QKeyEvent*>(event);
+        if (!k->isAutoRepeat()) FormKeyUp(k);
+        return true;
+    }
+    if (event->type() == QEvent::KeyPress) return true;
+    if (watched == PaintBox1 && event->type() == QEvent::Resize && !SlideList.empty()) {
+        // A slide decoded ahead for the old size is decoded again for the new one.
+        if (aheadId_ && lastAheadBox_ != currentBox()) requestAhead();
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TShowFrm1::PaintBox1Paint(QPainter& p, const QRect& exposed) {
+    const int W = PaintBox1->width(), H = PaintBox1->height();
+    const QColor brush = palette().color(QPalette::Window);
+    if (slide_.empty()) {
+        p.fillRect(PaintBox1->rect(), brush);
+        p.setPen(QColor(brush.rgb() ^ 0xFFFFFF));
+        const QString text = QStringLiteral("Please wait, while image is loading...");
+        const QFontMetrics fm(p.font());
+        const int x = std::max(0, W / 2 - fm.horizontalAdvance(text) / 2);
+        const int y = std::max(0, H / 2 - fm.height() / 2);
+        p.drawText(x, y + fm.ascent(), text);
+        newSlide_ = false;
+        return;
+    }
+    const korvel::SlidePlace place = korvel::placeSlide(slide_.width(), slide_.height(), W, H);
+    if (place.reduced && settings_.sSpeedFlg) {
+        p.fillRect(exposed, brush);
+        p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        p.drawImage(QRect(place.left, place.top, place.width, place.height), shown_);
+    } else {
+        if (place.reduced) {
+            // The resampled copy replaces the slide: later paints find a slide that fits.
+            try {
+                korvel::fitSlide(slide_, W, H);
+                shown_ = toQImage(slide_).convertToFormat(QImage::Format_RGB32);
+            } catch (const korvel::Exception&) {
+                slide_.clear(), shown_ = QImage();
+            } catch (const std::bad_alloc&) {
+                slide_.clear(), shown_ = QImage();
+            }
+            PaintBox1->update();
+            return;
+        }
+        // Only the margins need the background: the slide covers the rest.
+        for (const QRect& r : QRegion(exposed).subtracted(QRect(place.left, place.top, place.width, place.height)))
+            p.fillRect(r, brush);
+        p.drawImage(place.left, place.top, shown_);
+    }
+    if (settings_.fullScreen && !settings_.fullScreenCaption) {
+        const QFontMetrics fm(p.font());
+        p.setBackgroundMode(Qt::TransparentMode);
+        p.setPen(QColor(128, 128, 128));
+        p.drawText(11, 11 + fm.ascent(), windowTitle());
+        p.setPen(QColor(255, 255, 0));
+        p.drawText(10, 10 + fm.ascent(), windowTitle());
+    }
+    if (newSlide_) {
+        newSlide_ = false;
+        emit slidePainted();
+    }
+}
+
+bool TShowFrm1::FormCloseQuery() {
+    if (pending_ != Pending::None) {
+        loader_->dropWaiting();  // the loader is told to stop; the placement is not written
+        return true;
+    }
+    try {
+        korvel::IniFile ini = korvel::IniFile::load(settingsPath_);
+        const QRect g = geometry();
+        korvel::writeShowPlacement(ini, isMaximized() || isFullScreen(), g.left(), g.top(), g.width(), g.height());
+        ini.save(settingsPath_);
+    } catch (const korvel::Exception&) {  // a failed write is ignored
+    }
+    return true;
+}
+
+void TShowFrm1::closeEvent(QCloseEvent* event) {
+    if (!closed_) {
+        FormCloseQuery();
+        closed_ = true;
+        Timer1->stop();
+        setBusy(false);
+    }
+    event->accept();
+    QDialog::closeEvent(event);
+}

@@ -1,0 +1,129 @@
+#pragma once
+// TShowFrm1: the slideshow window. It plays the listed files, or the marked ones, at a fixed
+// interval; a toolbar, a pop-up menu and keys navigate. Slides are decoded ahead on a worker,
+// so the timer's tick only swaps in a prepared slide and paints it.
+#include <QDialog>
+#include <QImage>
+#include <QSize>
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "browse/SlideShow.h"
+#include "imaging/Bitmap.h"
+#include "settings/ShowSettings.h"
+
+class QAction;
+class QMenu;
+class QTimer;
+class QToolBar;
+class SlideLoader;
+struct SlideResult;
+class TPaintBox;
+
+// What the main window hands the show.
+struct ShowSource {
+    std::vector<std::string> files;   // every listed file, in list order
+    std::vector<std::string> marked;  // the marked cells' files, in grid order
+    std::string previewed;            // the file the preview shows; "" = none
+    int gridColumns = 1;              // the grid's column count: the Shift jumps go one row
+    std::string settingsPath;         // "Korvel.ini"
+};
+
+class TShowFrm1 : public QDialog {
+    Q_OBJECT
+public:
+    explicit TShowFrm1(const ShowSource& source, QWidget* parent = nullptr);
+    ~TShowFrm1() override;
+
+    struct Actions {
+        QAction *CloseBtn1 = nullptr, *TopRewBtn = nullptr, *RewBtn = nullptr, *PauseBtn = nullptr,
+                *PlayBtn = nullptr, *FFBtn = nullptr, *LFFBtn = nullptr;
+        QAction *CloseMenu = nullptr, *TopViewManu = nullptr, *RewMenu = nullptr, *PauseMenu = nullptr,
+                *PlayMenu = nullptr, *FFMenu = nullptr, *LFFMenu = nullptr;
+    };
+    const Actions& actions() const { return actions_; }
+    QToolBar* toolBar() const { return ToolBar1; }
+    QMenu* popupMenu() const { return PopupMenu1; }
+    TPaintBox* paintBox() const { return PaintBox1; }
+    QTimer* timer() const { return Timer1; }
+    SlideLoader* loader() const { return loader_; }
+    const korvel::SlidePlaylist& playlist() const { return SlideList; }
+    const korvel::ShowSettings& settings() const { return settings_; }
+    // The slide on screen (SlidePicture); empty when none is loaded or it could not be decoded.
+    const korvel::TBitmap& slide() const { return slide_; }
+    // A load is pending: ticks are ignored meanwhile.
+    bool loading() const { return pending_ != Pending::None; }
+    // "再生中 : path  ( i/n )" for the slide just loaded.
+    QString SlideCaption() const;
+
+signals:
+    // The timer's tick was taken (measurements).
+    void ticked();
+    // A slide that arrived since the last paint has been painted.
+    void slidePainted();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    enum class Pending { None, Tick, Navigation };
+
+    void FormCreate(const ShowSource& source);
+    void FormShow();
+    bool FormCloseQuery();
+    bool FormKeyUp(QKeyEvent* event);
+    void PaintBox1Paint(QPainter& p, const QRect& exposed);
+    void Timer1Timer();
+    void PauseBtnClick();
+    void CloseBtn1Click();
+    void NavigateSlide(korvel::SlidePlaylist::Nav nav);
+    void PlayMenuClick();
+    void PauseMenuClick();
+    void PopupMenu1Popup();
+    void StartSlideLoad();
+    void SlideLoaded(SlideResult& result);
+    void AdvanceSlideIndex() { SlideList.advance(); }
+
+    void buildControls();
+    void placeWindow();
+    void setPlaying(bool playing);
+    // Asks the worker for the slide at the list's index, or takes the one decoded ahead.
+    void requestSlide(Pending kind);
+    void requestAhead();
+    void takeResult(const std::shared_ptr<SlideResult>& result);
+    QSize currentBox() const;
+    void setBusy(bool busy);
+
+    korvel::ShowSettings settings_;
+    std::string settingsPath_;
+    int gridColumns_ = 1;
+    korvel::SlidePlaylist SlideList;
+    korvel::TBitmap slide_;
+    QImage shown_;  // slide_ as the display draws it
+    bool newSlide_ = false;
+
+    Pending pending_ = Pending::None;
+    uint64_t wantedId_ = 0;  // the request the pending load waits for
+    uint64_t aheadId_ = 0;   // the request decoding the next slide ahead
+    uint64_t lastId_ = 0;
+    std::shared_ptr<SlideResult> ahead_;  // the next slide, once decoded
+    std::string lastAheadPath_;
+    QSize lastAheadBox_;
+    bool busy_ = false;
+    bool closed_ = false;
+    bool shownOnce_ = false;
+
+    QToolBar* ToolBar1 = nullptr;
+    TPaintBox* PaintBox1 = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QTimer* Timer1 = nullptr;
+    SlideLoader* loader_ = nullptr;
+    Actions actions_;
+};
