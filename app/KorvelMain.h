@@ -111,6 +111,7 @@ public:
     std::vector<std::string> historyPaths() const;
     std::vector<std::string> favoritePaths() const;
     void setFavoritePaths(const std::vector<std::string>& paths);
+    void setHistoryPaths(const std::vector<std::string>& paths);
     // Button i's folder ("" = unbound).
     std::string quickFolder(int i) const;
     // Binds button i to folder with caption; an empty caption shows the unbound image.
@@ -356,7 +357,6 @@ private:
     void resetThumbnailCache();
     void addSelectedFolderToHistory();
     void openFolderFromBox(QComboBox* box);
-    void setHistoryPaths(const std::vector<std::string>& paths);
     // The tree's filter in the favourites-only view.
     bool isFavoriteOrLeadsToOne(const std::string& folder) const;
     // Mouse presses on quick-folder button i; true when the event was taken.

@@ -188,6 +188,21 @@ private slots:
         QVERIFY(w_->actions().ShowCaptionMenu->isChecked());
     }
 
+    // Browse starts at the edit's folder, else the tree's; the folder chosen fills an empty caption.
+    void browseButton() {
+        TQFSelectFrm d(nullptr);
+        d.treeFolder = tree_ / "pics/";
+        std::vector<std::string> starts;
+        d.browseFolder = [&](const std::string& start) { return starts.push_back(start), tree_ / "f03"; };
+        QTest::mouseClick(d.FSelectBtn, Qt::LeftButton);
+        QCOMPARE(d.caption(), QStringLiteral("/../f03"));
+        type(d.QFCaptionEdit, QStringLiteral("mine"));
+        QTest::mouseClick(d.FSelectBtn, Qt::LeftButton);
+        QCOMPARE(starts, (std::vector{tree_ / "pics/", tree_ / "f03"}));
+        QCOMPARE(d.folder(), tree_ / "f03");
+        QCOMPARE(d.caption(), QStringLiteral("mine"));
+    }
+
     void dialogChecks_data() {
         QTest::addColumn<QString>("folder");  // relative to the tree unless it starts with "/" or is ""
         QTest::addColumn<QString>("answer");  // to the question whether to make it
