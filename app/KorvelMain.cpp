@@ -70,6 +70,9 @@ TKorvelMain::TKorvelMain(const QStringList& arguments, QWidget* parent) : QMainW
     ComboBox1->setInsertPolicy(QComboBox::NoInsert);
     connect(ComboBox1->lineEdit(), &QLineEdit::returnPressed, this, &TKorvelMain::ComboBox1Click);
     connect(ComboBox2, &QComboBox::activated, this, &TKorvelMain::ComboBox2Click);
+    // Each box's hint shows its text, also while a path is being typed.
+    connect(ComboBox1, &QComboBox::currentTextChanged, ComboBox1, &QWidget::setToolTip);
+    connect(ComboBox2, &QComboBox::currentTextChanged, ComboBox2, &QWidget::setToolTip);
     connect(FilterBox, &QComboBox::currentIndexChanged, this, &TKorvelMain::FilterBoxChange);
     loadPlugins();
     FormCreate(arguments);

@@ -74,6 +74,7 @@ private slots:
         for (int i = 0; i <= 20; ++i) typeHistory(f(i));
         typeHistory(f(5));              // opened again: moves up, not added twice
         typeHistory(tree_ / "missing/"); // no such folder: ignored
+        QCOMPARE(w_->historyBox()->toolTip(), QString::fromStdString(tree_ / "missing/"));
         std::vector<std::string> newest;  // f20 … f01
         for (int i = 20; i > 0; --i) newest.push_back(f(i));
         std::vector<std::string> want = newest;
