@@ -53,18 +53,7 @@ TKorvelMain::TKorvelMain(const QStringList& arguments, QWidget* parent) : QMainW
     buildStatusBar();
     buildGrid();
     buildPreview();
-    DirTree1->OnAddDir = [this](const std::string& path) {
-        // Favourites-only view: a folder shows when it is a favourite or leads to one.
-        if (!FavoritesOnly) return true;
-        const std::string wanted = korvel::asciiUpper(path.back() == '/' ? path : path + "/");
-        for (int i = 0; i < ComboBox2->count(); ++i) {
-            std::string fav = korvel::asciiUpper(s(ComboBox2->itemText(i)));
-            if (fav.empty()) continue;
-            if (fav.back() != '/') fav += '/';
-            if (fav.find(wanted) != std::string::npos) return true;
-        }
-        return false;
-    };
+    DirTree1->OnAddDir = [this](const std::string& path) { return isFavoriteOrLeadsToOne(path); };
     connect(DirTree1, &TDirTree::OnChange, this, &TKorvelMain::DirTree1Change);
     connect(DirTree1, &TDirTree::OnClick, this, &TKorvelMain::addSelectedFolderToHistory);
     connect(DirTree1, &TDirTree::OnRightClick, this, &TKorvelMain::DirTree1RightClick);
@@ -81,6 +70,9 @@ TKorvelMain::TKorvelMain(const QStringList& arguments, QWidget* parent) : QMainW
     ComboBox1->setInsertPolicy(QComboBox::NoInsert);
     connect(ComboBox1->lineEdit(), &QLineEdit::returnPressed, this, &TKorvelMain::ComboBox1Click);
     connect(ComboBox2, &QComboBox::activated, this, &TKorvelMain::ComboBox2Click);
+    // Each box's hint shows its text, also while a path is being typed.
+    connect(ComboBox1, &QComboBox::currentTextChanged, ComboBox1, &QWidget::setToolTip);
+    connect(ComboBox2, &QComboBox::currentTextChanged, ComboBox2, &QWidget::setToolTip);
     connect(FilterBox, &QComboBox::currentIndexChanged, this, &TKorvelMain::FilterBoxChange);
     loadPlugins();
     FormCreate(arguments);
@@ -116,13 +108,13 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
     PictFitFlg = st.pictFitFlg;
     ExifRotate = st.exifRotate;
     ColorManage = st.colorManage;
-    for (const std::string& h : korvel::historyItems(st)) ComboBox1->addItem(q(h));
-    for (const std::string& f : korvel::favoriteItems(st)) ComboBox2->addItem(q(f));
+    setHistoryPaths(korvel::historyItems(st));
+    setFavoritePaths(korvel::favoriteItems(st));
     for (int i = 0; i < korvel::kQuickFolderCount; ++i) {
         const std::string& folder = st.quickFolder[i];
         std::string caption = folder.empty() ? std::string() : st.quickCaption[i];
         if (!folder.empty() && caption.empty()) caption = korvel::MakeQuickFolderCaption(folder);
-        setQuickFolder(i, q(folder), q(caption));
+        setQuickFolder(i, folder, q(caption));
     }
     if (st.windOption) {
         SubDirSearch = st.subDirFind;
@@ -211,13 +203,10 @@ korvel::MainSettings TKorvelMain::collectSettings() const {
     korvel::storeBands(st, places);
     st.path = selectedFolder();
     for (int i = 0; i < korvel::kQuickFolderCount; ++i) {
-        st.quickFolder[i] = s(FolderBtns[i]->toolTip());
+        st.quickFolder[i] = quickFolder(i);
         st.quickCaption[i] = s(FolderBtns[i]->text());
     }
-    std::vector<std::string> history, favorites;
-    for (int i = 0; i < ComboBox1->count(); ++i) history.push_back(s(ComboBox1->itemText(i)));
-    for (int i = 0; i < ComboBox2->count(); ++i) favorites.push_back(s(ComboBox2->itemText(i)));
-    korvel::storeBoxItems(st, history, favorites);
+    korvel::storeBoxItems(st, historyPaths(), favoritePaths());
     return st;
 }
 
@@ -296,14 +285,4 @@ void TKorvelMain::activateFromOutside() {
 std::string TKorvelMain::selectedFolder() const {
     const std::string p = DirTree1->SelectedPath();
     return p == "?" ? std::string() : p;
-}
-
-void TKorvelMain::addSelectedFolderToHistory() {
-    std::vector<std::string> items;
-    for (int i = 0; i < ComboBox1->count(); ++i) items.push_back(s(ComboBox1->itemText(i)));
-    korvel::AddToHistory(items, DirTree1->SelectedPath());
-    ComboBox1->clear();
-    for (const std::string& item : items) ComboBox1->addItem(q(item));
-    ComboBox1->setCurrentIndex(0);
-    ComboBox1->setToolTip(ComboBox1->currentText());
 }

@@ -66,6 +66,8 @@ public:
         // The preview's pop-up menu.
         QAction *Open3, *StretchChange, *Turn, *Turn1, *Turn2, *Turn3, *Wall3, *Wall_Tile2, *Wall_Center2,
             *Wall_Strech2, *Wall_Fit2, *ClipImage, *Property3;
+        // The quick-folder buttons' pop-up menu.
+        QAction *QFShowMenu, *QFDeleteMenu;
     };
     const Actions& actions() const { return actions_; }
     // The tool bar's button of an action.
@@ -106,6 +108,17 @@ public:
     QMenu* previewPopup() const { return PaintBoxPopup; }
     QMenu* targetPopup() const { return PopupMenu1; }
     QMenu* folderPopup() const { return DirPopup; }
+    QMenu* quickFolderPopup() const { return QFPopup; }
+
+    // The boxes' folders and the quick folders as bytes (the boxes and buttons show them as text).
+    std::vector<std::string> historyPaths() const;
+    std::vector<std::string> favoritePaths() const;
+    void setFavoritePaths(const std::vector<std::string>& paths);
+    void setHistoryPaths(const std::vector<std::string>& paths);
+    // Button i's folder ("" = unbound).
+    std::string quickFolder(int i) const;
+    // Binds button i to folder with caption; an empty caption shows the unbound image.
+    void setQuickFolder(int index, const std::string& folder, const QString& caption);
 
     // The folder of the tree's selected node ("/"-terminated), or "" when none.
     std::string selectedFolder() const;
@@ -170,6 +183,10 @@ private slots:
     void AddFavMenuClick();
     void DirTree1RightClick(const QPoint& globalPos);
     void ComboBox2Click();
+    // Quick-folder buttons: a left click, and the two commands of their pop-up menu.
+    void FolderBtnClick(int button);
+    void QFShowMenuClick();
+    void QFDeleteMenuClick();
     // Plug-ins: searched and registered before the window reads its settings.
     void PlugInSet1Click();
     // The options dialog, from the menu and the tool bar.
@@ -303,7 +320,6 @@ private:
     void applySettings(const korvel::MainSettings& s);
     korvel::MainSettings collectSettings() const;
     void handleCommandLine(const QStringList& arguments);
-    void setQuickFolder(int index, const QString& folder, const QString& caption);
     void arrangeBands(const std::array<int, korvel::kBandCount>& ids,
                       const std::array<bool, korvel::kBandCount>& breaks);
     // Widths of the bands at positions 0 … 4; never narrower than their contents.
@@ -349,7 +365,15 @@ private:
     void showTargetPopup(const std::string& folder, const QPoint& globalPos);
     void resetThumbnailCache();
     void addSelectedFolderToHistory();
-    void openFolderFromBox(const QComboBox* box);
+    void openFolderFromBox(QComboBox* box);
+    // The tree's filter in the favourites-only view.
+    bool isFavoriteOrLeadsToOne(const std::string& folder) const;
+    // Mouse presses on quick-folder button i; true when the event was taken.
+    bool quickFolderMouseEvent(int button, QEvent* event);
+    bool currentQuickFolderHasCaption() const;
+    QMenu* QFPopup = nullptr;
+    int CurrentQF = -1;  // the quick-folder button last pressed
+    QPoint QFPressedAt;
     void openChooser(bool copy);
     void runFileOperation(int mode, const std::vector<std::string>& files, const std::string& folder);
     void relistIfShown(const std::string& folder);

@@ -108,13 +108,3 @@ void TKorvelMain::PruneVanishedFiles() {
     StringGrid1->repaintCells();
     updateActions();
 }
-
-void TKorvelMain::openFolderFromBox(const QComboBox* box) {
-    // A path that names no existing folder is ignored.
-    const std::string path = box->currentText().toStdString();
-    if (!korvel::isExistingFolder(path)) return;
-    if (DirTree1->SelectPath(path)) addSelectedFolderToHistory();
-}
-
-void TKorvelMain::ComboBox1Click() { openFolderFromBox(ComboBox1); }
-void TKorvelMain::ComboBox2Click() { openFolderFromBox(ComboBox2); }

@@ -160,7 +160,7 @@ void TKorvelMain::openChooser(bool copy) {
     if (selectedCount() == 0) return;
     std::vector<std::string> all, quick;
     for (size_t i = 0; i < FileList.size(); ++i) all.push_back(FileList.path(i));
-    for (int i = 0; i < 10; ++i) quick.push_back(bytes(FolderBtns[size_t(i)]->toolTip()));
+    for (int i = 0; i < 10; ++i) quick.push_back(quickFolder(i));
     TSelectDir::Hooks hooks;
     hooks.thumbs = [this](const std::string& path) {
         for (size_t i = 0; i < FileList.size(); ++i)
@@ -233,7 +233,7 @@ void TKorvelMain::DirTree1DragDrop(QDropEvent* event) {
 bool TKorvelMain::quickFolderDragEvent(int button, QEvent* event) {
     auto* drop = static_cast<QDropEvent*>(event);  // enter and move events are drop events too
     QToolButton* b = FolderBtns[size_t(button)];
-    const std::string folder = bytes(b->toolTip());
+    const std::string folder = quickFolder(button);
     if (folder.empty() || FileList.empty() || !isGridDrag(drop)) {
         drop->ignore();
         return true;

@@ -67,11 +67,9 @@ void TKorvelMain::FRename1Click() {
     }
     DirTree1->RenamePathNode(old + '/', now + '/');
     // Visited folders inside the renamed one keep leading to it.
-    for (int i = 0; i < ComboBox1->count(); ++i) {
-        const std::string item = ComboBox1->itemText(i).toStdString();
-        const std::string moved = korvel::followRename(item, old, now);
-        if (moved != item) ComboBox1->setItemText(i, QString::fromStdString(moved));
-    }
+    std::vector<std::string> history = historyPaths();
+    for (std::string& item : history) item = korvel::followRename(item, old, now);
+    setHistoryPaths(history);
     OpenCurrentFolder();
     addSelectedFolderToHistory();
 }

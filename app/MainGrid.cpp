@@ -281,6 +281,9 @@ bool TKorvelMain::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove || event->type() == QEvent::Drop)
         for (int i = 0; i < int(FolderBtns.size()); ++i)
             if (watched == FolderBtns[size_t(i)]) return quickFolderDragEvent(i, event);
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease)
+        for (int i = 0; i < int(FolderBtns.size()); ++i)
+            if (watched == FolderBtns[size_t(i)]) return quickFolderMouseEvent(i, event);
     // The window sees each key once, before its controls, and decides whether the key goes on.
     // A key the control leaves unhandled travels up through its parents; those deliveries are
     // the same key press and are not previewed again.
@@ -336,9 +339,9 @@ bool TKorvelMain::FormKeyDown(QKeyEvent* e) {
 bool TKorvelMain::FormKeyUp(QKeyEvent* e) {
     if (e->isAutoRepeat() || e->key() < Qt::Key_F1 || e->key() > Qt::Key_F12 || markedFiles().empty()) return false;
     const int n = e->key() - Qt::Key_F1;
-    const QString folder = FolderBtns[n]->toolTip();
-    if (folder.isEmpty()) return false;
-    showTargetPopup(folder.toLocal8Bit().toStdString(), FolderBtns[n]->mapToGlobal(QPoint(0, 0)));
+    const std::string folder = quickFolder(n);
+    if (folder.empty()) return false;
+    showTargetPopup(folder, FolderBtns[n]->mapToGlobal(QPoint(0, 0)));
     return true;
 }
 

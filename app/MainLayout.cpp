@@ -173,17 +173,12 @@ void TKorvelMain::buildQuickFolderBar() {
         b->setFixedSize(23, 22);
         b->setAcceptDrops(true);  // marked cells dropped here open the drop menu
         ToolBar2->addWidget(b);
+        // Its own pop-up menu opens on the right button's release, after the press made it current.
+        b->setContextMenuPolicy(Qt::PreventContextMenu);
+        connect(b, &QToolButton::clicked, this, [this, i] { FolderBtnClick(i); });
         FolderBtns[i] = b;
         setQuickFolder(i, {}, {});
     }
-}
-
-void TKorvelMain::setQuickFolder(int index, const QString& folder, const QString& caption) {
-    QToolButton* b = FolderBtns[index];
-    b->setToolTip(folder);
-    b->setText(caption);
-    // A bound button shows its numbered image; an unbound one the plain image.
-    b->setIcon(caption.isEmpty() ? toolIcon(ToolIcon::SubFolders) : quickFolderIcon(index + 1));
 }
 
 void TKorvelMain::buildStatusBar() {

@@ -28,11 +28,11 @@ namespace {
 // Where a row of the table goes: the tool bar, a menu, or a sub-menu an earlier row opened.
 enum class In {
     ToolBar, FileMenu, EditMenu, ViewMenu, OptionMenu, HelpMenu, GridPopup, TargetPopup, DirPopup, PreviewPopup,
-    EditWall, NameView, GridWall, Turn, PreviewWall, None
+    EditWall, NameView, GridWall, Turn, PreviewWall, QFPopup, None
 };
 
 // When a built command is enabled.
-enum class When { Always, AnyMarked, OneMarked, Plugins, Listed };
+enum class When { Always, AnyMarked, OneMarked, Plugins, Listed, QFCaption };
 
 using Member = QAction* TKorvelMain::Actions::*;
 
@@ -236,6 +236,11 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
          [](W& w) { w.ClipImageClick(); }},
         {&A::Property3, "Property3", QT_TR_NOOP("プロパティ(&P)"), In::PreviewPopup, -1, false,
          [](W& w) { w.Property3Click(); }},
+
+        {&A::QFShowMenu, "QFShowMenu", QT_TR_NOOP("設定・変更(&S)"), In::QFPopup, -1, false,
+         [](W& w) { w.QFShowMenuClick(); }},
+        {&A::QFDeleteMenu, "QFDeleteMenu", QT_TR_NOOP("設定をクリア(&D)"), In::QFPopup, -1, false,
+         [](W& w) { w.QFDeleteMenuClick(); }, When::QFCaption},
     };
     return rows;
 }
@@ -251,6 +256,8 @@ void TKorvelMain::buildActions() {
     DirPopup->setObjectName(QStringLiteral("DirPopup"));
     PaintBoxPopup = menus[In::PreviewPopup] = new QMenu(this);
     PaintBoxPopup->setObjectName(QStringLiteral("PaintBoxPopup"));
+    QFPopup = menus[In::QFPopup] = new QMenu(this);
+    QFPopup->setObjectName(QStringLiteral("QFPopup"));
     auto* nameViews = new QActionGroup(this);
     for (const ActionRow& row : actionRows()) {
         if (!row.member) {
@@ -301,6 +308,7 @@ void TKorvelMain::updateActions() {
             case When::OneMarked: on = on && marked == 1; break;
             case When::Plugins: on = on && !PluginsSkipped; break;
             case When::Listed: on = on && !FileList.empty(); break;
+            case When::QFCaption: on = on && currentQuickFolderHasCaption(); break;
         }
         (actions_.*row.member)->setEnabled(on);
     }
@@ -406,13 +414,4 @@ void TKorvelMain::DirTree1RightClick(const QPoint& globalPos) {
     actions_.TargetPath2->setText(pathText(folder));
     actions_.TargetPath2->setData(QByteArray::fromStdString(folder));
     DirPopup->popup(globalPos);
-}
-
-void TKorvelMain::AddFavMenuClick() {
-    // No duplicates; a full list loses its last item.
-    const QString path = actions_.TargetPath2->text();
-    if (path.isEmpty() || ComboBox2->findText(path, Qt::MatchExactly | Qt::MatchCaseSensitive) >= 0) return;
-    if (ComboBox2->count() >= 20) ComboBox2->removeItem(ComboBox2->count() - 1);
-    ComboBox2->insertItem(0, path);
-    ComboBox2->setToolTip(ComboBox2->currentText());
 }

@@ -27,9 +27,10 @@ void TKorvelMain::OptionMenuClick() {
     };
     hooks.folderCreated = [this] { DirTree1->Reload(); };
     QStringList favorites;
-    for (int i = 0; i < ComboBox2->count(); ++i) favorites << ComboBox2->itemText(i);
+    for (const std::string& f : favoritePaths()) favorites << QString::fromStdString(f);
     std::array<TOptionFrm::QuickFolder, TOptionFrm::kQuickRows> quick;
-    for (size_t i = 0; i < quick.size(); ++i) quick[i] = {FolderBtns[i]->toolTip(), FolderBtns[i]->text()};
+    for (size_t i = 0; i < quick.size(); ++i)
+        quick[i] = {QString::fromStdString(quickFolder(int(i))), FolderBtns[i]->text()};
     TOptionFrm dialog(korvel::readOptionValues(korvel::IniFile::load(iniPath)), ThumbSize, favorites, quick,
                       std::move(hooks), this);
     dialog.PageControl1->setCurrentIndex(0);
@@ -49,12 +50,12 @@ void TKorvelMain::OptionMenuClick() {
         InfoHeight = korvel::InfoHeightFor(ThumbSize);
     }
     SubDirOnce = v.subDirOnce;
-    ComboBox2->clear();
-    ComboBox2->addItems(dialog.favorites());
-    ComboBox2->setToolTip(ComboBox2->currentText());
+    std::vector<std::string> chosen;
+    for (const QString& f : dialog.favorites()) chosen.push_back(f.toStdString());
+    setFavoritePaths(chosen);
     for (int i = 0; i < TOptionFrm::kQuickRows; ++i) {
         const auto& [folder, caption] = dialog.quickFolder(i);
-        setQuickFolder(i, folder, folder.isEmpty() ? QString() : caption);
+        setQuickFolder(i, folder.toStdString(), folder.isEmpty() ? QString() : caption);
     }
     // A file that could not be read is not replaced by the dialog's keys alone.
     if (!ini.readFailed()) {

@@ -47,7 +47,7 @@ std::string MakeQuickFolderCaption(const std::string& pathIn) {
     if (displayBytes(text) < 11) return text;
     std::string prefix;
     size_t p = text.rfind('/');
-    if (p != std::string::npos && p > 2) {
+    if (p != std::string::npos && p > 0) {  // not the root's own "/"
         prefix = text.substr(0, sequenceLength((unsigned char)text[0])) + "..";
         text = text.substr(p);
     }

@@ -317,22 +317,6 @@ private slots:
         QVERIFY(w.fileList().path(0).find(".hidden.bmp") != std::string::npos);
     }
 
-    void favouritesFromTheTreeMenu() {
-        TKorvelMain w({pics_.path()});
-        const QString path = QString::fromStdString(w.selectedFolder());
-        w.actions().TargetPath2->setText(path);
-        w.actions().AddFavMenu->trigger();
-        w.actions().AddFavMenu->trigger();  // the same folder twice stays once
-        QCOMPARE(w.favoritesBox()->count(), 1);
-        for (int i = 0; i < 25; ++i) {
-            w.actions().TargetPath2->setText(QStringLiteral("/f%1/").arg(i));
-            w.actions().AddFavMenu->trigger();
-        }
-        QCOMPARE(w.favoritesBox()->count(), 20);
-        QCOMPARE(w.favoritesBox()->itemText(0), QStringLiteral("/f24/"));
-        QCOMPARE(w.favoritesBox()->findText(path), -1);  // the oldest went
-    }
-
     void typedHistoryPathOpensOnEnter() {
         TKorvelMain w({pics_.path()});
         w.show();

@@ -29,6 +29,7 @@ TEST(QuickFolders, CaptionRule) {
         {"/123456789", "/123456789"},
         {"/home/u/Barbecue2006/", "/../Barbecue.."},
         {"/Barbecue2006", "/Barbecue.."},
+        {"/a/Barbecue2006", "/../Barbecue.."},  // any "/" but the root's starts the last name
         {"/a/b/写真フォルダ", "/../写真フォ.."},
         {"/a/b/ｼｬｼﾝﾌｫﾙﾀﾞ", "/../ｼｬｼﾝﾌｫﾙﾀ.."},
         {"/a/bb/short", "/../short"},  // 11 cells: the rule applies, nothing is cut
