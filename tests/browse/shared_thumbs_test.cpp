@@ -1,5 +1,4 @@
-// The freedesktop shared thumbnails: names, the files Korvel writes, which ones it trusts as a
-// source, and how close a cell made from one stays to Korvel's own.
+// Shared thumbnails: names, the files written, which ones are trusted, and how close their cells stay.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,9 +7,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "base/FileNames.h"
 #include "base/Md5.h"
-#include "base/UserFolders.h"  // makeFolders
 #include "browse/SharedThumbs.h"
 #include "browse/Thumbnails.h"
 #include "codecs/Png.h"
@@ -37,13 +34,11 @@ TBitmap solid(int w, int h, Color c) {
     for (int i = 0; i < w * h; ++i) b.setRawPixel(i % w, i / w, c);
     return b;
 }
-
 ThumbParams params(int size, const SharedThumbs* shared) {
     ThumbParams p{size, std::min(size / 5, 20)};
     p.sharedThumbs = shared;
     return p;
 }
-
 std::string mtimeOf(const std::string& path) {
     struct stat st {};
     return std::to_string(::stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_mtime) : -1);
@@ -53,9 +48,8 @@ std::string mtimeOf(const std::string& path) {
 
 TEST(SharedThumbs, NamesAreTheMd5OfTheEscapedUri) {
     // Digests computed independently (python3 hashlib) when the test was written.
-    struct Row {
-        const char *path, *uri, *md5;
-    } rows[] = {{"/home/jens/photos/me.png", "file:///home/jens/photos/me.png", "c6ee772d9e49320e97ec29a7eb5b1697"},
+    struct Row { const char *path, *uri, *md5; } rows[] = {
+                {"/home/jens/photos/me.png", "file:///home/jens/photos/me.png", "c6ee772d9e49320e97ec29a7eb5b1697"},
                 {"/tmp/a b/\xC3\xA9#%?.png", "file:///tmp/a%20b/%C3%A9%23%25%3F.png", "c62b9b1a227b689bec74c3bd1bb010c2"},
                 {"/x/!$&'()*+,;=:@-._~", "file:///x/!$&'()*+,;=:@-._~", "8f490c7ae185e2c6219f15bf4d7557dd"}};
     const SharedThumbs shared("/c/thumbnails/");
@@ -71,11 +65,7 @@ TEST(SharedThumbs, NamesAreTheMd5OfTheEscapedUri) {
 }
 
 TEST(SharedThumbs, WrittenThumbnailsFollowTheStandard) {
-    struct Row {
-        int cell, w, h;
-        const char* folder;  // nullptr: nothing written
-        int tw, th;
-    };
+    struct Row { int cell, w, h; const char* folder; int tw, th; };  // folder null: nothing written
     for (const Row& r : {Row{100, 1024, 768, "normal/", 128, 96}, {100, 300, 1000, "normal/", 38, 128},
                          {200, 1024, 768, "large/", 256, 192}, {100, 40, 30, "normal/", 40, 30}, {300, 1024, 768}}) {
         TempTree t;
@@ -115,10 +105,9 @@ TEST(SharedThumbs, OnlyValidThumbnailsStandIn) {
                                    {{"Thumb::URI", d == WrongUri ? "file:///elsewhere.png" : fileUri(file)},
                                     {"Thumb::MTime", d == Stale ? "1" : mtimeOf(file)}});
         if (d == Truncated || d == NoIend) png.resize(d == Truncated ? png.size() / 2 : png.size() - 1);
-        const std::string path = shared.thumbnailPath(file, edge);
-        makeFolders(extractFilePath(path));
-        writeFile(d == Link ? t / "real.png" : path, png);
-        if (d == Link) t.link(t / "real.png", path.substr(t.root().size()));
+        const std::string rel = shared.thumbnailPath(file, edge).substr(t.root().size());
+        t.write(d == Link ? "real.png" : rel, png);
+        if (d == Link) t.link(t / "real.png", rel);
         TBitmap thumb;
         EXPECT_EQ(MakeThumbnail(file, params(100, &shared), thumb).fromSharedThumb, d == None || d == LargeOnly) << d;
         EXPECT_EQ(thumb.pixel(40, 30), d == None || d == LargeOnly ? makeColor(255, 0, 0) : makeColor(0, 0, 255)) << d;
