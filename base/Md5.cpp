@@ -23,7 +23,9 @@ struct SineTable {
 
 uint32_t rotl(uint32_t x, uint32_t c) { return (x << c) | (x >> (32 - c)); }
 
-uint32_t le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+uint32_t le32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
 
 void block(uint32_t state[4], const uint8_t* p) {
     static const SineTable sine;
