@@ -21,6 +21,7 @@
 #include <algorithm>
 
 #include "browse/ExtensionSet.h"
+#include "browse/SharedThumbs.h"
 #include "browse/ThumbCache.h"
 #include "browse/Thumbnails.h"
 #include "browse/ui/DirTree.h"
@@ -103,6 +104,7 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
     ThumbSize = st.thumbSize;
     InfoHeight = korvel::InfoHeightFor(ThumbSize);
     SpeedFlg = st.speedFlg;
+    SharedCache = st.sharedCache;
     NoHideFile = st.noHideFile;
     ChangeImFlg = st.changeImFlg;
     PictFitFlg = st.pictFitFlg;
@@ -194,6 +196,7 @@ korvel::MainSettings TKorvelMain::collectSettings() const {
     st.noHideFile = NoHideFile;
     st.changeImFlg = ChangeImFlg;
     st.speedFlg = SpeedFlg;
+    st.sharedCache = SharedCache;
     st.pictFitFlg = PictFitFlg;
     st.exifRotate = ExifRotate;
     st.colorManage = ColorManage;

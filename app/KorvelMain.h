@@ -33,6 +33,7 @@ class ThumbCache;
 class ThumbnailBuilder;
 class FileIconSource;
 struct ThumbParams;
+class SharedThumbs;
 }  // namespace korvel
 class TOrgStGrid;
 class TPreviewPane;
@@ -235,6 +236,7 @@ private:
     bool NoHideFile = false, SpeedFlg = false, ChangeImFlg = true, PictFitFlg = false, SubDirOnce = false;
     bool ExifRotate = true, ColorManage = true;
     bool SubDirSearch = false;
+    bool SharedCache = true;  // [Thumbnil] SharedCache
     bool ThumbBusy = false;
     bool DrawingSuspended = false;
     bool CtrlDown = false, ShiftDown = false, ArrowWrap = false;
@@ -344,6 +346,7 @@ private:
     std::unique_ptr<korvel::ThumbCache> ThumbCache;
     std::unique_ptr<korvel::FileIconSource> iconSource_;
     std::unique_ptr<korvel::ThumbnailBuilder> thumbs_;
+    std::unique_ptr<korvel::SharedThumbs> sharedThumbs_;  // null without a home folder
     korvel::ThumbParams thumbParams() const;
     void createThumbCache();
     bool vanishedReportQueued_ = false;

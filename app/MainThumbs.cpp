@@ -9,6 +9,7 @@
 
 #include "app/KorvelMain.h"
 #include "base/UserFolders.h"
+#include "browse/SharedThumbs.h"
 #include "browse/ThumbCache.h"
 #include "browse/Thumbnails.h"
 #include "base/Errors.h"
@@ -50,6 +51,8 @@ void TKorvelMain::createThumbCache() {
     thumbs_ = std::make_unique<korvel::ThumbnailBuilder>(FileList, *ThumbCache);
     thumbs_->mediaExts = &MediaExtList;
     thumbs_->iconSource = iconSource_.get();
+    if (const std::string root = korvel::sharedThumbnailFolder(); !root.empty())
+        sharedThumbs_ = std::make_unique<korvel::SharedThumbs>(root);
 }
 
 korvel::ThumbParams TKorvelMain::thumbParams() const {
@@ -57,6 +60,7 @@ korvel::ThumbParams TKorvelMain::thumbParams() const {
     p.thumbSize = ThumbSize;
     p.infoHeight = InfoHeight;
     p.speedFlg = SpeedFlg;
+    p.sharedThumbs = SharedCache ? sharedThumbs_.get() : nullptr;
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         p.screenWidth = screen->size().width();
         p.screenHeight = screen->size().height();

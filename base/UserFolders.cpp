@@ -50,6 +50,12 @@ std::string configFolder(const std::string& executablePath) {
     return withSlash(home && *home ? home : "/tmp") + ".config/korvel/";
 }
 
+std::string sharedThumbnailFolder() {
+    if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && *xdg == '/') return withSlash(xdg) + "thumbnails/";
+    const char* home = std::getenv("HOME");
+    return home && *home == '/' ? withSlash(home) + ".cache/thumbnails/" : std::string();
+}
+
 std::string mainSettingsPath(const std::string& executablePath) {
     return configFolder(executablePath) + "Korvel.ini";
 }

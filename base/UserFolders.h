@@ -22,6 +22,11 @@ std::string registryPath(const std::string& executablePath);
 // Throws EFileError when no such folder can be had.
 std::string privateTempFolder();
 
+// The shared thumbnail folder of the freedesktop thumbnail standard, ending with "/":
+// $XDG_CACHE_HOME/thumbnails/ when that is an absolute path, else ~/.cache/thumbnails/. Empty
+// when neither is known (no HOME).
+std::string sharedThumbnailFolder();
+
 // Creates folder and its missing parents with mode 0700; an existing folder is fine. Throws
 // EFileError naming the folder that could not be made and the system's reason.
 void makeFolders(const std::string& folder);

@@ -6,8 +6,10 @@
 #include <exception>
 
 #include "browse/FileList.h"
+#include "browse/SharedThumbs.h"
 #include "browse/ThumbCache.h"
 #include "base/Errors.h"
+#include "codecs/Png.h"
 #include "formats/MediaFiles.h"
 #include "formats/Picture.h"
 #include "imaging/PlainStretch.h"
@@ -67,17 +69,22 @@ Rect FitThumbRect(int width, int height, const ThumbParams& params) {
 
 ThumbReport MakeThumbnail(const std::string& path, const ThumbParams& params, TBitmap& thumb,
                           const TFileFormatsList* formats) {
+    // A valid shared thumbnail stands in for the file; the steps after decoding are the same.
+    TGLDPNG shared;
+    const bool fromShared = params.sharedThumbs && params.sharedThumbs->find(path, params.thumbSize, shared);
     TPicture picture = formats ? TPicture(*formats) : TPicture();
-    picture.loadFromFile(path);
-    TGraphic& g = *picture.graphic();
+    if (!fromShared) picture.loadFromFile(path);
+    TGraphic& g = fromShared ? shared : *picture.graphic();
     g.requestDecodeSize(params.thumbSize, params.thumbSize);
     if (g.empty()) throw EInvalidGraphic("The image \"" + path + "\" has no pixels");
     ThumbReport report;
     report.decodedWidth = g.width();
     report.decodedHeight = g.height();
+    report.fromSharedThumb = fromShared;
 
     TBitmap inter = intermediateOf(g, params);
     picture.setGraphic(nullptr);  // only the intermediate bitmap stays in memory
+    if (params.sharedThumbs && !fromShared) params.sharedThumbs->store(path, params.thumbSize, inter);
     report.intermediateWidth = inter.width();
     report.intermediateHeight = inter.height();
     const Rect r = FitThumbRect(inter.width(), inter.height(), params);

@@ -31,6 +31,7 @@ namespace korvel {
 class FileList;
 class MediaExtList;
 class TFileFormatsList;
+class SharedThumbs;
 class ThumbCache;
 
 // The settings a thumbnail depends on.
@@ -40,6 +41,8 @@ struct ThumbParams {
     bool speedFlg = false;   // SpeedFlg: the plain stretch instead of quality resampling
     int screenWidth = 1920;  // images larger than the screen are first reduced to half of it
     int screenHeight = 1080;
+    // The freedesktop shared thumbnails, read as a source and written after a decode; null: off.
+    const SharedThumbs* sharedThumbs = nullptr;
     // Edge of the square every thumbnail fits into.
     int box() const { return thumbSize - infoHeight; }
 };
@@ -54,13 +57,16 @@ struct ThumbReport {
     int decodedWidth = 0, decodedHeight = 0;            // the graphic as decoded (a JPEG at its scale)
     int intermediateWidth = 0, intermediateHeight = 0;  // after the half-screen reduction, if any
     ThumbMethod method = ThumbMethod::Resampled;
+    bool fromSharedThumb = false;  // the source was a shared thumbnail, not the file
 };
 
 // Decodes path by its extension and makes its thumbnail in thumb (24 bits per pixel): a JPEG is
 // decoded at the coarsest scale covering thumbSize x thumbSize; an image larger than the screen
 // is first reduced to half the screen size with the plain stretch; the result is resampled
 // (StretchBitmap) into the box, or plain-stretched when that would enlarge or speedFlg is set.
-// Transparent areas show white. Throws what loading and decoding throw.
+// Transparent areas show white. Throws what loading and decoding throw. With sharedThumbs, a
+// valid shared thumbnail whose longer side is at least thumbSize stands in for the file (so the
+// thumbnail is always a reduction of it), and a decoded file's picture is written there.
 ThumbReport MakeThumbnail(const std::string& path, const ThumbParams& params, TBitmap& thumb,
                           const TFileFormatsList* formats = nullptr);
 

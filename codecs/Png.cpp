@@ -48,6 +48,7 @@ void TGLDPNG::loadFromMemory(const uint8_t* data, size_t size, const DecodeLimit
     TGLDPNGReadStream(data, size, limits).read(fresh);
     image_ = std::move(fresh.image_);
     comment = std::move(fresh.comment);
+    texts = std::move(fresh.texts);
     backgroundColor = fresh.backgroundColor;
     backgroundIsIndex = fresh.backgroundIsIndex;
     transparentColor = fresh.transparentColor;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "imaging/Bitmap.h"
@@ -80,6 +81,9 @@ public:
 
     // Fields read from and written to the ancillary chunks.
     std::string comment;                // tEXt "Comment"
+    // Every other tEXt keyword and its text in file order ("Software" is the writer's own).
+    // Keywords are 1 to 79 bytes and neither part may hold a zero byte, else the writer fails.
+    std::vector<std::pair<std::string, std::string>> texts;
     int64_t backgroundColor = -1;       // bKGD: -1 none, else 0x00RRGGBB or a palette index
     bool backgroundIsIndex = false;
     int64_t transparentColor = -1;      // tRNS: -1 none, else 0x00RRGGBB or a palette index

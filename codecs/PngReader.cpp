@@ -253,10 +253,16 @@ void readBackground(const Chunk& c, const ReadState& st, TGLDPNG& into) {
 
 void readText(const Chunk& c, TGLDPNG& into) {
     const uint8_t* zero = static_cast<const uint8_t*>(std::memchr(c.data, 0, c.size));
-    if (!zero || std::string(reinterpret_cast<const char*>(c.data), size_t(zero - c.data)) != "Comment") return;
-    const std::string text(reinterpret_cast<const char*>(zero + 1), size_t(c.data + c.size - zero - 1));
-    if (!into.comment.empty()) into.comment += "\r\n";
-    into.comment += text + "\r\n";
+    if (!zero) return;
+    std::string keyword(reinterpret_cast<const char*>(c.data), size_t(zero - c.data));
+    std::string text(reinterpret_cast<const char*>(zero + 1), size_t(c.data + c.size - zero - 1));
+    if (keyword == "Comment") {
+        if (!into.comment.empty()) into.comment += "\r\n";
+        into.comment += text + "\r\n";
+    } else if (keyword != "Software" && !keyword.empty() && keyword.size() < 80 &&
+               text.find('\0') == std::string::npos) {
+        into.texts.emplace_back(std::move(keyword), std::move(text));
+    }
 }
 
 void readPrivate(const Chunk& c, ReadState& st, TGLDPNG& into) {

@@ -161,6 +161,12 @@ public:
         time();
         if (!png_.comment.empty()) textChunk(out_, "Comment", png_.comment);
         textChunk(out_, "Software", kSoftwareText);
+        for (const auto& [keyword, text] : png_.texts) {
+            if (keyword.empty() || keyword.size() > 79 || keyword.find('\0') != std::string::npos ||
+                text.find('\0') != std::string::npos)
+                fail(msg::kWriteError);
+            textChunk(out_, keyword.c_str(), text);
+        }
         privateChunk();
         if (png_.gifgBlock) chunk(out_, kGIFG, Bytes(png_.gifgBlock->begin(), png_.gifgBlock->end()));
         gammaAndChromaticities();

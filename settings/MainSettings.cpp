@@ -52,6 +52,7 @@ MainSettings readMainSettings(const IniFile& ini) {
     // A hand-edited size that no grid can show counts as a bad value; the dialog offers 40 to 300.
     if (s.thumbSize < kMinThumbSize || s.thumbSize > kMaxThumbSize) s.thumbSize = 100;
     s.speedFlg = ini.readBool(kThumb, "SpeedFlg", false);
+    s.sharedCache = ini.readBool(kThumb, "SharedCache", true);
     s.noHideFile = ini.readBool(kWindow, "NoHideFile", false);
     s.changeImFlg = ini.readBool(kWindow, "ChangeImFlg", true);
     s.pictFitFlg = ini.readBool(kWindow, "PictFitFlg", false);
@@ -111,6 +112,7 @@ void writeMainSettings(IniFile& ini, const MainSettings& s) {
     ini.writeBool(kWindow, "NoHideFile", s.noHideFile);
     ini.writeBool(kWindow, "ChangeImFlg", s.changeImFlg);
     ini.writeBool(kThumb, "SpeedFlg", s.speedFlg);
+    ini.writeBool(kThumb, "SharedCache", s.sharedCache);
     ini.writeBool(kWindow, "PictFitFlg", s.pictFitFlg);
     ini.writeBool(kWindow, "ExifRotate", s.exifRotate);
     ini.writeBool(kWindow, "ColorManage", s.colorManage);

@@ -20,6 +20,7 @@ constexpr int kMaxThumbSize = 1024;
 struct MainSettings {
     int thumbSize = 100;
     bool speedFlg = false;
+    bool sharedCache = true;  // [Thumbnil] SharedCache: read and write the freedesktop thumbnails
     std::string path;
     bool opFolderFlg = false;
     bool noHideFile = false;

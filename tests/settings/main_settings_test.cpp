@@ -119,11 +119,13 @@ TEST(MainSettings, BinderRoundTrip) {
     const MainSettings& read = binder.load();
     EXPECT_EQ(read.width, 900);
     EXPECT_EQ(read.nameView, 7);
+    EXPECT_TRUE(read.sharedCache);  // on unless the file says 0
     EXPECT_EQ(historyItems(read), (std::vector<std::string>{"/a/", "/b/"}));  // each once
     EXPECT_EQ(favoriteItems(read), (std::vector<std::string>{"/f/"}));
 
     MainSettings changed = binder.loaded();
     changed.thumbSize = 60;
+    changed.sharedCache = false;
     changed.left = 3, changed.top = 4;
     storeBoxItems(changed, {"/c/", "/a/"}, {});
     EXPECT_TRUE(binder.save(changed));
@@ -134,6 +136,7 @@ TEST(MainSettings, BinderRoundTrip) {
     MainSettingsBinder again(path);
     const MainSettings& back = again.load();
     EXPECT_EQ(back.thumbSize, 60);
+    EXPECT_FALSE(back.sharedCache);
     EXPECT_EQ(back.left, std::optional<int>(3));
     EXPECT_EQ(back.nameView, 7);
     EXPECT_EQ(historyItems(back), (std::vector<std::string>{"/c/", "/a/"}));

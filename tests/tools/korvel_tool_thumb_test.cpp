@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "base/Md5.h"
+#include "browse/SharedThumbs.h"
 #include "codecs/Jpeg.h"
 #include "imaging/Bitmap.h"
 #include "imaging/StretchUtils.h"
@@ -50,6 +52,9 @@ TEST(KorvelToolThumb, WritesThumbnailsAndReportsFailures) {
     EXPECT_FALSE(std::filesystem::exists(t / "out/broken.bmp"));
     // The cache file went with the program.
     EXPECT_TRUE(std::filesystem::is_empty(t / "run"));
+    // The shared thumbnails only with the switch, in the folder XDG_CACHE_HOME names.
+    EXPECT_EQ(thumb({"-o", t / "out", "--shared-cache", t / "small.bmp"}, {"XDG_CACHE_HOME=" + t / "xdg"}).status, 0);
+    EXPECT_TRUE(std::filesystem::exists(t / "xdg/thumbnails/normal/" + md5Hex(fileUri(t / "small.bmp")) + ".png"));
 
     // The pipeline's pixels are checked in the core tests; here the sizes show the settings arrived.
     EXPECT_EQ(loadBmp(t / "out/big.bmp").height(), 60);

@@ -4,12 +4,14 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "browse/FileList.h"
 #include "base/ProgramFolders.h"
 #include "base/UserFolders.h"
+#include "browse/SharedThumbs.h"
 #include "browse/ThumbCache.h"
 #include "browse/Thumbnails.h"
 #include "imaging/Bmp.h"
@@ -27,15 +29,17 @@ namespace korvel::tool {
 namespace {
 
 const char kUsage[] =
-    "usage: korvel-tool thumb [--size N] [--fast] [--screen WxH] -o DIR FILE...\n"
+    "usage: korvel-tool thumb [--size N] [--fast] [--screen WxH] [--shared-cache] -o DIR FILE...\n"
     "  --size N        thumbnail cell size (default 100; the image box is N - min(N/5, 20))\n"
     "  --fast          plain stretch instead of quality resampling\n"
-    "  --screen WxH    screen size for the first reduction (default 1920x1080)\n";
+    "  --screen WxH    screen size for the first reduction (default 1920x1080)\n"
+    "  --shared-cache  read and write the freedesktop shared thumbnails ($XDG_CACHE_HOME/thumbnails)\n";
 
 struct ThumbArgs {
     ThumbParams params;
     std::string outDir;
     std::vector<std::string> files;
+    bool sharedCache = false;
 };
 
 ThumbArgs parseArgs(const std::vector<std::string>& args) {
@@ -54,6 +58,8 @@ ThumbArgs parseArgs(const std::vector<std::string>& args) {
             const WxH screen = parseWxH(value(), "--screen");
             a.params.screenWidth = screen.width;
             a.params.screenHeight = screen.height;
+        } else if (arg == "--shared-cache") {
+            a.sharedCache = true;
         } else if (arg == "-o") {
             a.outDir = value();
         } else if (arg.size() > 1 && arg[0] == '-') {
@@ -96,6 +102,15 @@ int runThumb(const std::vector<std::string>& args) {
     } catch (const std::exception& e) {
         // As in the grid: thumbnails are still made, only not cached.
         std::fprintf(stderr, "korvel-tool thumb: %s\n", e.what());
+    }
+    std::unique_ptr<SharedThumbs> shared;
+    if (a.sharedCache) {
+        if (const std::string root = sharedThumbnailFolder(); !root.empty()) {
+            shared = std::make_unique<SharedThumbs>(root);
+            a.params.sharedThumbs = shared.get();
+        } else {
+            std::fprintf(stderr, "korvel-tool thumb: no shared thumbnail folder (HOME is not set)\n");
+        }
     }
     ThumbnailBuilder builder(list, cache);
     int status = 0;
