@@ -68,7 +68,9 @@ Rect FitThumbRect(int width, int height, const ThumbParams& params) {
 ThumbReport MakeThumbnail(const std::string& path, const ThumbParams& params, TBitmap& thumb,
                           const TFileFormatsList* formats) {
     TPicture picture = formats ? TPicture(*formats) : TPicture();
-    picture.loadFromFile(path);
+    DecodeLimits limits;
+    limits.photo = params.photo;
+    picture.loadFromFile(path, limits);
     TGraphic& g = *picture.graphic();
     g.requestDecodeSize(params.thumbSize, params.thumbSize);
     if (g.empty()) throw EInvalidGraphic("The image \"" + path + "\" has no pixels");

@@ -40,6 +40,7 @@ struct ThumbParams {
     bool speedFlg = false;   // SpeedFlg: the plain stretch instead of quality resampling
     int screenWidth = 1920;  // images larger than the screen are first reduced to half of it
     int screenHeight = 1080;
+    PhotoSwitches photo;     // upright and colour managed, as the preview shows it
     // Edge of the square every thumbnail fits into.
     int box() const { return thumbSize - infoHeight; }
 };

@@ -14,6 +14,7 @@
 #include "tests/codecs/BmpBuilders.h"
 #include "tests/codecs/png_test_files.h"
 #include "tests/support/CodecSamples.h"
+#include "tests/support/PhotoSamples.h"
 
 using namespace korvel;
 using Bytes = std::vector<uint8_t>;
@@ -164,7 +165,14 @@ int main(int argc, char** argv) {
     const fs::path root = argv[1];
     try {
         Corpus bmp(root, "bmp"), ico(root, "ico"), gif(root, "gif"), jpeg(root, "jpeg"), png(root, "png"),
-            blocks(root, "plugin_blocks"), ini(root, "ini"), thumbs(root, "thumb_cache");
+            blocks(root, "plugin_blocks"), ini(root, "ini"), thumbs(root, "thumb_cache"),
+            exif(root, "exif");
+        for (const bool big : {false, true}) {
+            exif.add(korvel::testing::exifBlock(6, big));
+            exif.add(korvel::testing::exifApp1(3, big));
+            exif.add(korvel::testing::withJpegSegment(korvel::testing::jpegSample(8, 8, false, false), 0xE1,
+                                                      korvel::testing::exifApp1(8, big)));
+        }
         for (const Bytes& f : bitmapFiles()) bmp.add(f);
 
         const Bytes pngEntry = pngtest::simpleFile(pngtest::randomSamples(16, 16, 8, 4, 99), 6, false);
