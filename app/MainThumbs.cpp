@@ -57,6 +57,7 @@ korvel::ThumbParams TKorvelMain::thumbParams() const {
     p.thumbSize = ThumbSize;
     p.infoHeight = InfoHeight;
     p.speedFlg = SpeedFlg;
+    p.photo.toDisplay = true;
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         p.screenWidth = screen->size().width();
         p.screenHeight = screen->size().height();

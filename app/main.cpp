@@ -9,12 +9,14 @@
 #include "app/OpenShowFrm.h"
 #include "app/ShutdownRequests.h"
 #include "app/SingleInstance.h"
+#include "platform/MonitorProfile.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     std::setlocale(LC_ALL, "");
     std::setlocale(LC_NUMERIC, "C");
     setApplicationIdentity();
+    UseMonitorProfile();
 
     SingleInstance instance(QStringLiteral("Korvel_Dovrans_Application"));
     if (!instance.becomePrimary()) {

@@ -11,10 +11,12 @@ constexpr uint64_t kNoByteLimit = std::numeric_limits<uint64_t>::max();
 constexpr uint64_t kNoCountLimit = std::numeric_limits<uint64_t>::max();
 
 // How a loaded photo is shown: turned upright by its EXIF orientation, and its embedded colour
-// profile converted to sRGB (or the monitor's profile). Both on unless the user turned them off.
+// profile converted to sRGB. Both on unless the user turned them off. Windows set toDisplay to
+// convert to the monitor's profile instead, where one is known; files written stay sRGB.
 struct PhotoSwitches {
     bool exifRotate = true;
     bool colorManage = true;
+    bool toDisplay = false;
 };
 
 // What one load may cost, handed to the decoder with the data: each decoder reads the fields

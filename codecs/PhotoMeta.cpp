@@ -87,6 +87,7 @@ PhotoMeta ReadJpegPhotoMeta(const uint8_t* data, size_t size) {
 
 std::vector<uint8_t> ReadPngIccProfile(const uint8_t* data, size_t size) {
     // The keyword takes 1 to 79 bytes; only compression method 0 (zlib) is defined.
+    if (!data || size < 3) return {};
     const void* zero = std::memchr(data, 0, std::min<size_t>(size, 80));
     if (!zero || zero == data) return {};
     const size_t at = size_t(static_cast<const uint8_t*>(zero) - data) + 1;

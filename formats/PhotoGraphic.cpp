@@ -62,7 +62,7 @@ std::unique_ptr<TGraphic> ShowAsPhoto(std::unique_ptr<TGraphic> decoded, const P
     int orientation = switches.exifRotate ? decoded->photoMeta().orientation : 1;
     if (orientation < 2 || orientation > 8) orientation = 1;
     std::shared_ptr<const ColorTransform> colors;
-    if (switches.colorManage) colors = TransformForProfile(decoded->photoMeta().iccProfile);
+    if (switches.colorManage) colors = TransformForProfile(decoded->photoMeta().iccProfile, switches.toDisplay);
     if (orientation == 1 && !colors) return decoded;
     return std::make_unique<TPhotoGraphic>(std::move(decoded), orientation, std::move(colors));
 }

@@ -1,5 +1,7 @@
 // Writes the fuzz targets' seed corpus, one folder per target, from the tests' own file
 // builders: make_corpus <folder>.
+#include <lcms2.h>
+
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -155,6 +157,22 @@ Bytes iniText() {
     return toBytes("; settings\n" + ini.toText());
 }
 
+// A small matrix-shaper RGB profile with a gamma curve.
+Bytes srgbLikeProfile() {
+    const cmsCIExyY white{0.3127, 0.3290, 1};
+    const cmsCIExyYTRIPLE prim{{0.64, 0.33, 1}, {0.21, 0.71, 1}, {0.15, 0.06, 1}};
+    cmsToneCurve* curve = cmsBuildGamma(nullptr, 2.2);
+    cmsToneCurve* curves[3] = {curve, curve, curve};
+    cmsHPROFILE p = cmsCreateRGBProfile(&white, &prim, curves);
+    cmsUInt32Number n = 0;
+    cmsSaveProfileToMem(p, nullptr, &n);
+    Bytes bytes(n);
+    cmsSaveProfileToMem(p, bytes.data(), &n);
+    cmsFreeToneCurve(curve);
+    cmsCloseProfile(p);
+    return bytes;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -166,7 +184,9 @@ int main(int argc, char** argv) {
     try {
         Corpus bmp(root, "bmp"), ico(root, "ico"), gif(root, "gif"), jpeg(root, "jpeg"), png(root, "png"),
             blocks(root, "plugin_blocks"), ini(root, "ini"), thumbs(root, "thumb_cache"),
-            exif(root, "exif");
+            exif(root, "exif"), icc(root, "icc");
+        icc.add(korvel::testing::iccpData(srgbLikeProfile()));
+        icc.add(srgbLikeProfile());
         for (const bool big : {false, true}) {
             exif.add(korvel::testing::exifBlock(6, big));
             exif.add(korvel::testing::exifApp1(3, big));

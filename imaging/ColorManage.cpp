@@ -51,13 +51,14 @@ private:
 
 class Cache {
 public:
-    std::shared_ptr<const ColorTransform> get(const std::vector<uint8_t>& profile) {
-        const std::string key(profile.begin(), profile.end());
+    std::shared_ptr<const ColorTransform> get(const std::vector<uint8_t>& profile, bool toDisplay) {
         std::lock_guard lock(mutex_);
+        toDisplay = toDisplay && !display_.empty();
+        const std::string key = (toDisplay ? "D" : "S") + std::string(profile.begin(), profile.end());
         if (auto it = transforms_.find(key); it != transforms_.end()) return it->second;
         // A folder of photos holds a handful of profiles; a hostile stream of new ones stays bounded.
         if (transforms_.size() >= 32) transforms_.clear();
-        return transforms_[key] = make(profile);
+        return transforms_[key] = make(profile, toDisplay);
     }
 
     void setDisplay(const std::vector<uint8_t>& profile) {
@@ -70,13 +71,13 @@ public:
     }
 
 private:
-    std::shared_ptr<const ColorTransform> make(const std::vector<uint8_t>& profile) const {
+    std::shared_ptr<const ColorTransform> make(const std::vector<uint8_t>& profile, bool toDisplay) const {
         Profile in = openProfile(profile);
         if (!in || cmsGetColorSpace(in.get()) != cmsSigRgbData) return nullptr;
         const cmsProfileClassSignature cls = cmsGetDeviceClass(in.get());
         if (cls != cmsSigDisplayClass && cls != cmsSigInputClass && cls != cmsSigColorSpaceClass) return nullptr;
-        if (display_ == profile) return nullptr;
-        Profile out = display_.empty() ? Profile(cmsCreate_sRGBProfile()) : openProfile(display_);
+        if (toDisplay && display_ == profile) return nullptr;
+        Profile out = toDisplay ? openProfile(display_) : Profile(cmsCreate_sRGBProfile());
         if (!out) return nullptr;
         // No one-pixel cache, so one transform serves several threads at once.
         const cmsUInt32Number flags = cmsFLAGS_NOCACHE | cmsFLAGS_COPY_ALPHA;
@@ -102,9 +103,9 @@ Cache& cache() {
 
 }  // namespace
 
-std::shared_ptr<const ColorTransform> TransformForProfile(const std::vector<uint8_t>& profile) {
+std::shared_ptr<const ColorTransform> TransformForProfile(const std::vector<uint8_t>& profile, bool toDisplay) {
     if (profile.empty()) return nullptr;
-    return cache().get(profile);
+    return cache().get(profile, toDisplay);
 }
 
 std::string IccProfileDescription(const std::vector<uint8_t>& profile) {

@@ -19,15 +19,16 @@ public:
     virtual void apply(TBitmap& bitmap) const = 0;
 };
 
-// The cached transform for profile, or null when the profile cannot be read, is not an RGB
-// input profile, or already is the target. Thread-safe.
-std::shared_ptr<const ColorTransform> TransformForProfile(const std::vector<uint8_t>& profile);
+// The cached transform from profile to sRGB, or with toDisplay to the monitor profile when one
+// is set; null when the profile cannot be read, is not an RGB profile of an input, display or
+// colour space, or is the target itself. Thread-safe.
+std::shared_ptr<const ColorTransform> TransformForProfile(const std::vector<uint8_t>& profile, bool toDisplay = false);
 
 // The profile's description tag (in English where it has several), "" when it cannot be read.
 std::string IccProfileDescription(const std::vector<uint8_t>& profile);
 
-// Makes later transforms convert to the monitor profile instead of sRGB (empty: sRGB again). A
-// profile that cannot be read, or is not an RGB display profile, is ignored. Drops the cache.
+// The monitor profile for toDisplay transforms (empty: sRGB there too). A profile that cannot
+// be read, or is not an RGB display profile, is ignored. Drops the cached transforms.
 void SetDisplayProfile(const std::vector<uint8_t>& profile);
 
 }  // namespace korvel

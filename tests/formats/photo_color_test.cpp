@@ -93,40 +93,44 @@ PhotoBytes profileOf(const Space& s) {
     return bytes;
 }
 
-// The stored pixels in sRGB, worked out in doubles.
-TBitmap reference(const TBitmap& stored, const Space& s) {
-    const Mat m = multiply(inverse(rgbToXyz(kSrgb)), rgbToXyz(s.primaries));
+double decode(double v, const Space& s) { return s.srgbCurve ? srgbDecode(v) : std::pow(v, 563.0 / 256); }
+double encode(double v, const Space& s) { return s.srgbCurve ? srgbEncode(v) : std::pow(v, 256 / 563.0); }
+
+// The stored pixels converted from space s to space to, worked out in doubles.
+TBitmap reference(const TBitmap& stored, const Space& s, const Space& to = {"sRGB", kSrgb, true}) {
+    const Mat m = multiply(inverse(rgbToXyz(to.primaries)), rgbToXyz(s.primaries));
     TBitmap out(stored.width(), stored.height(), PixelFormat::pf24bit);
     for (int y = 0; y < stored.height(); ++y)
         for (int x = 0; x < stored.width(); ++x) {
             const Color c = stored.pixel(x, y);
             double lin[3], v[3];
             const uint8_t in[3] = {redOf(c), greenOf(c), blueOf(c)};
-            for (int i = 0; i < 3; ++i) lin[i] = s.srgbCurve ? srgbDecode(in[i] / 255.0) : std::pow(in[i] / 255.0, 563.0 / 256);
+            for (int i = 0; i < 3; ++i) lin[i] = decode(in[i] / 255.0, s);
             for (int i = 0; i < 3; ++i) {
                 const double l = std::clamp(m[i][0] * lin[0] + m[i][1] * lin[1] + m[i][2] * lin[2], 0.0, 1.0);
-                v[i] = std::round(srgbEncode(l) * 255);
+                v[i] = std::round(encode(l, to) * 255);
             }
             out.setRawPixel(x, y, makeColor(uint8_t(v[0]), uint8_t(v[1]), uint8_t(v[2])));
         }
     return out;
 }
 
-// Empty when every channel of every pixel is within one level.
-std::string withinOne(const TBitmap& got, const TBitmap& want) {
+// Empty when every channel of every pixel is within `levels` levels.
+std::string withinOne(const TBitmap& got, const TBitmap& want, int levels = 1) {
     if (got.width() != want.width() || got.height() != want.height()) return "size differs";
     for (int y = 0; y < got.height(); ++y)
         for (int x = 0; x < got.width(); ++x)
             for (int shift : {0, 8, 16})
-                if (std::abs(int((got.pixel(x, y) >> shift) & 0xFF) - int((want.pixel(x, y) >> shift) & 0xFF)) > 1)
+                if (std::abs(int((got.pixel(x, y) >> shift) & 0xFF) - int((want.pixel(x, y) >> shift) & 0xFF)) > levels)
                     return "pixel " + std::to_string(x) + "," + std::to_string(y) + ": " + std::to_string(got.pixel(x, y)) +
                            " for " + std::to_string(want.pixel(x, y));
     return {};
 }
 
-TBitmap loaded(const std::string& path, bool colorManage) {
+TBitmap loaded(const std::string& path, bool colorManage, bool toDisplay = false) {
     DecodeLimits limits;
     limits.photo.colorManage = colorManage;
+    limits.photo.toDisplay = toDisplay;
     TPicture picture;
     picture.loadFromFile(path, limits);
     return *picture.graphic()->raster();
@@ -154,4 +158,23 @@ TEST(PhotoColor, WideGamutProfilesConvertToSrgbInJpegAndPng) {
             const std::string info = runTool({"info", path}).out;
             EXPECT_NE(info.find(std::string("\tprofile ") + s.name + "\n"), std::string::npos) << info;
         }
+}
+
+// With a monitor profile set, the windows' loads convert to it; files written stay sRGB; a photo
+// already in the monitor's space is left as stored.
+TEST(PhotoColor, WindowsConvertToTheMonitorProfile) {
+    TempTree t;
+    const TBitmap noise = randomBitmap(PixelFormat::pf24bit, 40, 24, 11);
+    const Space& adobe = kSpaces[0];
+    const Space& p3 = kSpaces[1];
+    writeFile(t / "p3.png", withPngChunk(encodedPng(noise), "iCCP", iccpData(profileOf(p3))));
+    writeFile(t / "adobe.png", withPngChunk(encodedPng(noise), "iCCP", iccpData(profileOf(adobe))));
+    SetDisplayProfile(profileOf(adobe));
+    // Two levels: a pure power curve's encoding is so steep near black that lcms's 8-bit tables
+    // round there differently from the exact curve.
+    EXPECT_EQ(withinOne(loaded(t / "p3.png", true, true), reference(noise, p3, adobe), 2), "");
+    EXPECT_EQ(withinOne(loaded(t / "p3.png", true, false), reference(noise, p3)), "");
+    EXPECT_EQ(pixelDifference(loaded(t / "adobe.png", true, true), noise), "");
+    SetDisplayProfile({});
+    EXPECT_EQ(withinOne(loaded(t / "p3.png", true, true), reference(noise, p3)), "");
 }
