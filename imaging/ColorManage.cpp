@@ -82,9 +82,11 @@ public:
             if (!reverse) return nullptr;
             for (int v = 0; v < 256; ++v)
                 t->linear_[size_t(c)][size_t(v)] = toLevel(cmsEvalToneCurveFloat(curveIn, float(v / 255.0)), 65535);
-            t->encode_[size_t(c)].resize(65536);
-            for (int v = 0; v < 65536; ++v)
-                t->encode_[size_t(c)][size_t(v)] = uint8_t(toLevel(cmsEvalToneCurveFloat(reverse, float(v / 65535.0)), 255));
+            for (int i = 0; i < 2 * kFine; ++i) {
+                // Every level below kFine, then steps of 16 taken at their middle.
+                const double v = i < kFine ? i : i >= kFine + kFine / 16 ? (i - kFine) * 16 + 8 : 0;
+                t->encode_[size_t(c)][size_t(i)] = uint8_t(toLevel(cmsEvalToneCurveFloat(reverse, float(v / 65535.0)), 255));
+            }
             cmsFreeToneCurve(reverse);
         }
         return t;
@@ -125,6 +127,9 @@ public:
 
 private:
     static constexpr int kShift = 12;
+    // The encoding tables stay small enough for the first-level cache: exact below kFine, where
+    // the curves are steep, and in steps of 16 of the 65535 linear levels above it.
+    static constexpr int kFine = 4096;
     static constexpr int32_t kOne = 1 << kShift;
 
     static int toLevel(double v, int top) { return int(std::lround(std::clamp(v, 0.0, 1.0) * top)); }
@@ -158,7 +163,8 @@ private:
         auto channel = [&](int i) {
             const int64_t v = (int64_t(matrix_[size_t(3 * i)]) * r + int64_t(matrix_[size_t(3 * i + 1)]) * g +
                                int64_t(matrix_[size_t(3 * i + 2)]) * b + kOne / 2) >> kShift;
-            return encode_[size_t(i)][size_t(std::clamp<int64_t>(v, 0, 65535))];
+            const int32_t level = int32_t(std::clamp<int64_t>(v, 0, 65535));
+            return encode_[size_t(i)][size_t(level < kFine ? level : kFine + (level >> 4))];
         };
         const uint8_t R = channel(0), G = channel(1), B = channel(2);
         bgr[0] = B, bgr[1] = G, bgr[2] = R;
@@ -166,7 +172,7 @@ private:
 
     std::array<int32_t, 9> matrix_{};
     std::array<std::array<int32_t, 256>, 3> linear_{};
-    std::array<std::vector<uint8_t>, 3> encode_;
+    std::array<std::array<uint8_t, 2 * kFine>, 3> encode_{};
 };
 
 class Cache {
