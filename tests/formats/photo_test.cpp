@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "browse/PreviewModel.h"
 #include "browse/Thumbnails.h"
 #include "fileops/ExtendedCopy.h"
 #include "fileops/WallpaperBitmap.h"
@@ -102,7 +101,7 @@ TEST(Photo, EveryOrientationLoadsUprightAndOnlyWhenAsked) {
             }
 }
 
-// Thumbnails, the preview, the extended copy, the wallpaper and korvel-tool all show the photo
+// Thumbnails, the extended copy, the wallpaper and korvel-tool all show the photo
 // upright, and none of them changes the file.
 TEST(Photo, EveryCallerShowsItUprightAndNoneWritesTheFile) {
     TempTree t, out;
@@ -115,13 +114,6 @@ TEST(Photo, EveryCallerShowsItUprightAndNoneWritesTheFile) {
     params.thumbSize = 68, params.infoHeight = 20;
     MakeThumbnail(path, params, thumb);
     EXPECT_EQ(layoutDiff(thumb, kUpright, 24), "");
-
-    PreviewModel preview;
-    ASSERT_EQ(preview.load(path, preview.begin(path)), PreviewModel::Load::Loaded);
-    EXPECT_EQ(layoutDiff(*preview.bitmap(), kUpright, 8), "");
-    preview.photo.exifRotate = false;
-    ASSERT_EQ(preview.load(path, preview.begin(path)), PreviewModel::Load::Loaded);
-    EXPECT_EQ(layoutDiff(*preview.bitmap(), kStored[6], 8), "");
 
     ExtendedCopyOptions options;
     options.format = OutputFormat::Jpeg;
