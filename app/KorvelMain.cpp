@@ -42,6 +42,8 @@ std::string s(const QString& q) { return q.toStdString(); }
 TKorvelMain::TKorvelMain(const QStringList& arguments, QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("TKorvelMain"));
     setWindowTitle(QStringLiteral("Korvel"));
+    // Shown on this monitor: its profile where the display publishes one.
+    preview_.photo.toDisplay = true;
     exePath_ = s(QCoreApplication::applicationFilePath());
     QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
     font.setPixelSize(12);

@@ -61,6 +61,7 @@ korvel::ThumbParams TKorvelMain::thumbParams() const {
     p.infoHeight = InfoHeight;
     p.speedFlg = SpeedFlg;
     p.sharedThumbs = SharedCache ? sharedThumbs_.get() : nullptr;
+    p.photo.toDisplay = true;
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         p.screenWidth = screen->size().width();
         p.screenHeight = screen->size().height();

@@ -11,6 +11,7 @@
 #include "app/OpenShowFrm.h"
 #include "app/ShutdownRequests.h"
 #include "app/SingleInstance.h"
+#include "platform/MonitorProfile.h"
 
 namespace {
 // Answered before any window exists, so they work without a display.
@@ -45,6 +46,7 @@ int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     std::setlocale(LC_NUMERIC, "C");
     setApplicationIdentity();
+    UseMonitorProfile();
 
     SingleInstance instance(QStringLiteral("Korvel_Dovrans_Application"));
     if (!instance.becomePrimary()) {

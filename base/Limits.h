@@ -10,6 +10,15 @@ constexpr uint64_t kDefaultPixelLimit = uint64_t(1) << 28;
 constexpr uint64_t kNoByteLimit = std::numeric_limits<uint64_t>::max();
 constexpr uint64_t kNoCountLimit = std::numeric_limits<uint64_t>::max();
 
+// How a loaded photo is shown: turned upright by its EXIF orientation, and its embedded colour
+// profile converted to sRGB. Both on unless the user turned them off. Windows set toDisplay to
+// convert to the monitor's profile instead, where one is known; files written stay sRGB.
+struct PhotoSwitches {
+    bool exifRotate = true;
+    bool colorManage = true;
+    bool toDisplay = false;
+};
+
 // What one load may cost, handed to the decoder with the data: each decoder reads the fields
 // that concern its format. The defaults are what Korvel allows everywhere.
 struct DecodeLimits {
@@ -25,6 +34,8 @@ struct DecodeLimits {
     int maxJpegScans = 1000;
     // GIF: extension records before the first image.
     uint64_t maxGifRecords = kNoCountLimit;
+    // Applied once by TPicture after the decoder; decoders only record what they find.
+    PhotoSwitches photo;
 };
 
 // Throws EImageTooLarge when width x height is not positive or exceeds maxPixels, or when the

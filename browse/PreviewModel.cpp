@@ -18,7 +18,9 @@ uint64_t PreviewModel::begin(const std::string& path) {
 PreviewModel::Load PreviewModel::load(const std::string& path, uint64_t request) {
     if (request_ != request) return Load::Stopped;
     try {
-        picture_.loadFromFile(path);
+        DecodeLimits limits;
+        limits.photo = photo;
+        picture_.loadFromFile(path, limits);
         LoadPictureAsBitmap(picture_);
         return Load::Loaded;
     } catch (const std::exception&) {

@@ -28,6 +28,9 @@ public:
     // Tells the pending loader to stop.
     void stop() { request_ = 0; }
 
+    // How the next load shows a photo.
+    PhotoSwitches photo;
+
     TPicture& picture() { return picture_; }
     const TPicture& picture() const { return picture_; }
     // The decoded image, or null when there is none.

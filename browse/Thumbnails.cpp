@@ -73,7 +73,9 @@ ThumbReport MakeThumbnail(const std::string& path, const ThumbParams& params, TB
     TGLDPNG shared;
     const bool fromShared = params.sharedThumbs && params.sharedThumbs->find(path, params.thumbSize, shared);
     TPicture picture = formats ? TPicture(*formats) : TPicture();
-    if (!fromShared) picture.loadFromFile(path);
+    DecodeLimits limits;
+    limits.photo = params.photo;
+    if (!fromShared) picture.loadFromFile(path, limits);
     TGraphic& g = fromShared ? shared : *picture.graphic();
     g.requestDecodeSize(params.thumbSize, params.thumbSize);
     if (g.empty()) throw EInvalidGraphic("The image \"" + path + "\" has no pixels");

@@ -43,6 +43,7 @@ struct ThumbParams {
     int screenHeight = 1080;
     // The freedesktop shared thumbnails, read as a source and written after a decode; null: off.
     const SharedThumbs* sharedThumbs = nullptr;
+    PhotoSwitches photo;     // upright and colour managed, as the preview shows it
     // Edge of the square every thumbnail fits into.
     int box() const { return thumbSize - infoHeight; }
 };

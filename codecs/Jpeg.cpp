@@ -6,6 +6,7 @@
 #include <string>
 
 #include "codecs/JpegLib.h"
+#include "codecs/PhotoMeta.h"
 #include "base/Errors.h"
 #include "base/Limits.h"
 
@@ -68,6 +69,7 @@ void TJPEGImage::setData(std::shared_ptr<const FileBytes> data, const DecodeLimi
     if (header->output == jpeglib::OutputKind::Unsupported)
         throw EInvalidGraphic("JPEG error: unsupported colour space with " + std::to_string(header->components) +
                               " components");
+    setPhotoMeta(ReadJpegPhotoMeta(data->data(), data->size()));
     data_ = std::move(data);
     header_ = std::move(header);
     limits_ = limits;

@@ -60,6 +60,7 @@ void TGLDPNG::loadFromMemory(const uint8_t* data, size_t size, const DecodeLimit
     chromaticities = fresh.chromaticities;
     gifgBlock = fresh.gifgBlock;
     privateFlags = fresh.privateFlags;
+    setPhotoMeta(fresh.photoMeta());
     progress(ProgressStage::Ending, 100);
 }
 

@@ -19,7 +19,8 @@ inline constexpr uint32_t kIHDR = chunkType("IHDR"), kPLTE = chunkType("PLTE"), 
                           kIEND = chunkType("IEND"), kTRNS = chunkType("tRNS"), kBKGD = chunkType("bKGD"),
                           kGAMA = chunkType("gAMA"), kCHRM = chunkType("cHRM"), kSBIT = chunkType("sBIT"),
                           kPHYS = chunkType("pHYs"), kTIME = chunkType("tIME"), kTEXT = chunkType("tEXt"),
-                          kGIFG = chunkType("gIFg"), kTPNG = chunkType("tpNG");
+                          kGIFG = chunkType("gIFg"), kTPNG = chunkType("tpNG"),
+                          kEXIF = chunkType("eXIf"), kICCP = chunkType("iCCP");
 
 // The private chunk's tag.
 inline constexpr char kPrivateTag[4] = {'G', 'L', 'D', '3'};

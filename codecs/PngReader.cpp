@@ -11,6 +11,8 @@
 #include "codecs/PngInterlace.h"
 #include "codecs/PngPixels.h"
 #include "codecs/PngStreams.h"
+#include "codecs/PhotoMeta.h"
+#include "imaging/Exif.h"
 #include "base/Limits.h"
 
 namespace korvel {
@@ -291,6 +293,18 @@ void readAncillary(const Chunk& c, TGLDPNG& into) {
             if (c.declared == 7 && c.size == 7)
                 into.modificationTime = PngTime{be16(c.data), c.data[2], c.data[3], c.data[4], c.data[5], c.data[6]};
             break;
+        case kEXIF: {
+            PhotoMeta meta = into.photoMeta();
+            meta.orientation = ExifOrientation(c.data, c.size);
+            into.setPhotoMeta(std::move(meta));
+            break;
+        }
+        case kICCP: {
+            PhotoMeta meta = into.photoMeta();
+            meta.iccProfile = ReadPngIccProfile(c.data, c.size);
+            into.setPhotoMeta(std::move(meta));
+            break;
+        }
         case kGIFG:
             if (c.declared == 4 && c.size == 4) into.gifgBlock = std::array<uint8_t, 4>{c.data[0], c.data[1], c.data[2], c.data[3]};
             break;

@@ -193,7 +193,9 @@ void CopyFileTimes(const std::string& source, const std::string& copy) {
 
 std::string PrepareConvertedCopy(const std::string& source, const ExtendedCopyOptions& options, TPicture& picture,
                                  TBitmap& output) {
-    picture.loadFromFile(source);
+    DecodeLimits limits;
+    limits.photo = options.photo;
+    picture.loadFromFile(source, limits);
     PrepareOutputFormat(*picture.graphic(), source, output);
     ResizeIntoOutput(picture, options, output);
     RotateOutput(options.turn, output);

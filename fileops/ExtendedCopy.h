@@ -3,6 +3,8 @@
 // rotate, pick a free name and save as bitmap, JPEG or PNG. Shared by the dialog and korvel-tool.
 #include <string>
 
+#include "base/Limits.h"
+
 namespace korvel {
 
 class TBitmap;
@@ -28,6 +30,8 @@ struct ExtendedCopyOptions {
     bool qualityResample = true;  // StretchBitmap instead of the plain stretch
     int turn = 0;                 // 0 none, 1 90 degrees right, 2 180 degrees, 3 270 degrees
     bool copyDate = false;
+    // The copy holds upright, colour managed pixels and no orientation tag.
+    PhotoSwitches photo;
 };
 
 // Output size for the scale and given-size modes, truncating, each side at least 1.

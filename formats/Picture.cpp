@@ -7,6 +7,7 @@
 #include "base/Errors.h"
 #include "base/FileNames.h"
 #include "formats/FormatRegistry.h"
+#include "formats/PhotoGraphic.h"
 
 namespace korvel {
 
@@ -19,7 +20,7 @@ void TPicture::loadFromFile(const std::string& path, const DecodeLimits& limits)
     std::unique_ptr<TGraphic> fresh = cls->create();
     if (onProgress) fresh->setProgressListener(onProgress);
     fresh->loadFromFile(path, limits);
-    setGraphic(std::move(fresh));
+    setGraphic(ShowAsPhoto(std::move(fresh), limits.photo));
 }
 
 void TPicture::setGraphic(std::unique_ptr<TGraphic> graphic) {

@@ -19,7 +19,8 @@ public:
     // Creates a graphic of the class registered for the file's extension and loads the file
     // within limits. The old graphic is released only after the new one loaded. Throws
     // EInvalidGraphic "拡張子 .%s の画像形式は処理できません" for an unknown extension; decoder
-    // errors pass unchanged.
+    // errors pass unchanged. A photo is then shown upright and colour managed as limits.photo
+    // allows (see ShowAsPhoto).
     void loadFromFile(const std::string& path, const DecodeLimits& limits = {});
 
     TGraphic* graphic() const { return graphic_.get(); }

@@ -1,5 +1,7 @@
 // Writes the fuzz targets' seed corpus, one folder per target, from the tests' own file
 // builders: make_corpus <folder>.
+#include <lcms2.h>
+
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -14,6 +16,7 @@
 #include "tests/codecs/BmpBuilders.h"
 #include "tests/codecs/png_test_files.h"
 #include "tests/support/CodecSamples.h"
+#include "tests/support/PhotoSamples.h"
 
 using namespace korvel;
 using Bytes = std::vector<uint8_t>;
@@ -154,6 +157,22 @@ Bytes iniText() {
     return toBytes("; settings\n" + ini.toText());
 }
 
+// A small matrix-shaper RGB profile with a gamma curve.
+Bytes srgbLikeProfile() {
+    const cmsCIExyY white{0.3127, 0.3290, 1};
+    const cmsCIExyYTRIPLE prim{{0.64, 0.33, 1}, {0.21, 0.71, 1}, {0.15, 0.06, 1}};
+    cmsToneCurve* curve = cmsBuildGamma(nullptr, 2.2);
+    cmsToneCurve* curves[3] = {curve, curve, curve};
+    cmsHPROFILE p = cmsCreateRGBProfile(&white, &prim, curves);
+    cmsUInt32Number n = 0;
+    cmsSaveProfileToMem(p, nullptr, &n);
+    Bytes bytes(n);
+    cmsSaveProfileToMem(p, bytes.data(), &n);
+    cmsFreeToneCurve(curve);
+    cmsCloseProfile(p);
+    return bytes;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -164,7 +183,16 @@ int main(int argc, char** argv) {
     const fs::path root = argv[1];
     try {
         Corpus bmp(root, "bmp"), ico(root, "ico"), gif(root, "gif"), jpeg(root, "jpeg"), png(root, "png"),
-            blocks(root, "plugin_blocks"), ini(root, "ini"), thumbs(root, "thumb_cache");
+            blocks(root, "plugin_blocks"), ini(root, "ini"), thumbs(root, "thumb_cache"),
+            exif(root, "exif"), icc(root, "icc");
+        icc.add(korvel::testing::iccpData(srgbLikeProfile()));
+        icc.add(srgbLikeProfile());
+        for (const bool big : {false, true}) {
+            exif.add(korvel::testing::exifBlock(6, big));
+            exif.add(korvel::testing::exifApp1(3, big));
+            exif.add(korvel::testing::withJpegSegment(korvel::testing::jpegSample(8, 8, false, false), 0xE1,
+                                                      korvel::testing::exifApp1(8, big)));
+        }
         for (const Bytes& f : bitmapFiles()) bmp.add(f);
 
         const Bytes pngEntry = pngtest::simpleFile(pngtest::randomSamples(16, 16, 8, 4, 99), 6, false);

@@ -22,6 +22,13 @@ struct Rect {
     int height() const { return bottom - top; }
 };
 
+// What a decoder found about how its picture is meant to be shown: the EXIF orientation (1 is
+// upright, 2 to 8 as EXIF defines them) and the embedded ICC profile, empty when there is none.
+struct PhotoMeta {
+    int orientation = 1;
+    std::vector<uint8_t> iccProfile;
+};
+
 enum class ProgressStage { Starting, Running, Ending };
 using ProgressListener = std::function<void(ProgressStage stage, int percent, const std::string& message)>;
 
@@ -80,6 +87,10 @@ public:
     // between 0 and 255 blend.
     virtual void draw(TBitmap& canvas, const Rect& dest) const;
 
+    // Recorded by the decoder, acted on by TPicture (the decoded raster itself is as stored).
+    const PhotoMeta& photoMeta() const { return photoMeta_; }
+    void setPhotoMeta(PhotoMeta meta) { photoMeta_ = std::move(meta); }
+
     void setProgressListener(ProgressListener listener) { progress_ = std::move(listener); }
     const ProgressListener& progressListener() const { return progress_; }
 
@@ -88,6 +99,7 @@ protected:
 
 private:
     ProgressListener progress_;
+    PhotoMeta photoMeta_;
 };
 
 }  // namespace korvel

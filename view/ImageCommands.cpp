@@ -38,7 +38,9 @@ bool TurnShownImage(korvel::TBitmap& image, TurnKind kind, QWidget* parent) {
 
 korvel::TBitmap LoadImageAsBitmap(const std::string& path) {
     korvel::TPicture picture;
-    picture.loadFromFile(path);
+    korvel::DecodeLimits limits;
+    limits.photo.toDisplay = true;  // shown on this monitor
+    picture.loadFromFile(path, limits);
     const korvel::TGraphic* g = picture.graphic();
     if (!g || g->empty()) throw korvel::EInvalidGraphic("empty image");
     // A new canvas is white, so transparent areas show white as in the rest of Korvel.

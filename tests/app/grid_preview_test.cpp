@@ -29,6 +29,8 @@
 #include "formats/Picture.h"
 #include "platform/PathText.h"
 #include "tests/support/GridWindow.h"
+#include "tests/support/PhotoSamples.h"
+#include "tests/support/TempTree.h"
 #include "tests/support/UiSupport.h"
 #include "view/SubFrm.h"
 
@@ -120,6 +122,33 @@ private slots:
         clickCell(w, 3);
         QVERIFY(waitPreview(w));
         QCOMPARE(w.previewGraphic()->width(), 48);
+    }
+
+    // A phone photo stored on its side (EXIF orientation 6) previews upright, the status bar gives
+    // the upright size, a viewer opens it upright, the user's turn starts from upright, and the
+    // file is left as it was.
+    void orientedPhotoShowsUprightEverywhere() {
+        const std::string path = pics_.path().toStdString() + "/photo.jpg";
+        korvel::testing::writeFile(path, korvel::testing::withJpegSegment(
+                                             korvel::testing::encodedJpeg(korvel::TBitmap(48, 64, korvel::PixelFormat::pf24bit)),
+                                             0xE1, korvel::testing::exifApp1(6, true)));
+        const std::string before = korvel::testing::readFile(path);
+        w_.reset();
+        openWindow();
+        TKorvelMain& w = *w_;
+        clickCell(w, 9);
+        QVERIFY(waitPreview(w));
+        QCOMPARE(w.statusPanel(4)->text(), QStringLiteral("64x48"));
+        QCOMPARE(w.previewGraphic()->width(), 64);
+        w.actions().Turn1->trigger();
+        QCOMPARE(w.previewGraphic()->width(), 48);
+        closeAllSubViewers();
+        QCursor::setPos(w.grid()->viewport()->mapToGlobal(w.grid()->cellRect(korvel::testing::cellOf(w, 9)).center()));
+        QTest::keyClick(w.grid(), Qt::Key_S);
+        QCOMPARE(openSubViewers().size(), 1);
+        QCOMPARE(openSubViewers()[0]->subImage().width(), 64);
+        closeAllSubViewers();
+        QCOMPARE(korvel::testing::readFile(path), before);
     }
 
     void arrowKeysWrapAndMark() {

@@ -3,7 +3,12 @@
 #include <string>
 #include <vector>
 
+#include "base/Limits.h"
+
 namespace korvel::tool {
+
+// --no-orientation and --no-color-management, taken by every command that decodes.
+extern PhotoSwitches photoSwitches;
 
 int runInfo(const std::vector<std::string>& args);
 int runDecode(const std::vector<std::string>& args);

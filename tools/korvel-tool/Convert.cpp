@@ -38,6 +38,7 @@ struct ConvertArgs {
 
 ConvertArgs parseArgs(const std::vector<std::string>& args) {
     ConvertArgs a;
+    a.options.photo = photoSwitches;
     bool formatGiven = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "imaging/Bitmap.h"
+#include "imaging/ColorManage.h"
 #include "base/Errors.h"
 #include "base/FileNames.h"
 #include "formats/FormatRegistry.h"
@@ -66,6 +67,23 @@ void writePam(const TBitmap& b, const std::string& path) {
     if (!out) throw EFileError("Cannot write \"" + path + "\"");
 }
 
+DecodeLimits photoLimits() {
+    DecodeLimits limits;
+    limits.photo = photoSwitches;
+    return limits;
+}
+
+// What a photo's metadata asks for, after a tab: its EXIF orientation when not upright.
+std::string photoDescription(const PhotoMeta& meta) {
+    std::string text;
+    if (meta.orientation != 1) text += "\torientation " + std::to_string(meta.orientation);
+    if (!meta.iccProfile.empty()) {
+        const std::string description = IccProfileDescription(meta.iccProfile);
+        text += "\tprofile " + (description.empty() ? std::string("(unreadable)") : description);
+    }
+    return text;
+}
+
 int parseScale(const std::string& s) {
     if (s == "1" || s == "1/1") return 1;
     if (s == "1/2") return 2;
@@ -85,14 +103,14 @@ int runInfo(const std::vector<std::string>& args) {
     for (const std::string& path : args) {
         try {
             TPicture picture;
-            picture.loadFromFile(path);
+            picture.loadFromFile(path, photoLimits());
             TGraphic& g = *picture.graphic();
             const int w = g.width(), h = g.height();
             // The depth is the same at every JPEG scale; the smallest decodes fastest.
             g.requestDecodeScale(8);
             const TBitmap* r = g.raster();
-            std::printf("%s\t%dx%d %d %s\n", path.c_str(), w, h, r ? r->bitsPerPixel() : 0,
-                        formatDescription(path).c_str());
+            std::printf("%s\t%dx%d %d %s%s\n", path.c_str(), w, h, r ? r->bitsPerPixel() : 0,
+                        formatDescription(path).c_str(), photoDescription(g.photoMeta()).c_str());
         } catch (const std::exception& e) {
             std::printf("%s\terror: %s\n", path.c_str(), e.what());
             std::fprintf(stderr, "%s: %s\n", path.c_str(), e.what());
@@ -122,7 +140,7 @@ int runDecode(const std::vector<std::string>& args) {
     }
     try {
         TPicture picture;
-        picture.loadFromFile(files[0]);
+        picture.loadFromFile(files[0], photoLimits());
         picture.graphic()->requestDecodeScale(scale);
         const TBitmap* r = picture.graphic()->raster();
         if (!r || r->empty()) throw EInvalidGraphic("The image has no pixels");

@@ -44,6 +44,7 @@ struct ThumbArgs {
 
 ThumbArgs parseArgs(const std::vector<std::string>& args) {
     ThumbArgs a;
+    a.params.photo = photoSwitches;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         auto value = [&]() -> const std::string& {

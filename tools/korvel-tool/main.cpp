@@ -12,6 +12,10 @@
 #include "formats/SpiStartup.h"
 #include "tools/korvel-tool/Commands.h"
 
+namespace korvel::tool {
+PhotoSwitches photoSwitches;
+}
+
 namespace {
 void usage(FILE* out) {
     std::fputs(
@@ -26,7 +30,8 @@ void usage(FILE* out) {
         "       korvel-tool rename --pattern 'NAME\\NAME' [--start N] [--digits D] [--ext keep|upper|lower]\n"
         "                          [--dry-run] FILE...\n"
         "       korvel-tool --help | --version\n"
-        "Every command also takes --no-plugins: load no decoder plug-in.\n",
+        "Every command also takes --no-plugins: load no decoder plug-in; and --no-orientation and\n"
+        "--no-color-management: show photos as stored, ignoring their EXIF orientation or ICC profile.\n",
         out);
 }
 
@@ -52,6 +57,8 @@ int main(int argc, char** argv) {
     // Plug-ins load as in the window (Susie folder, program folder, exclusion file);
     // --no-plugins stands in for holding Shift at start.
     const bool noPlugins = std::erase(args, std::string("--no-plugins")) > 0;
+    korvel::tool::photoSwitches.exifRotate = std::erase(args, std::string("--no-orientation")) == 0;
+    korvel::tool::photoSwitches.colorManage = std::erase(args, std::string("--no-color-management")) == 0;
     korvel::MediaExtList media;
     std::unique_ptr<korvel::TSPIs> plugins;
     try {

@@ -1,0 +1,34 @@
+#pragma once
+// Embedded ICC profiles converted to the colours Korvel shows: sRGB, or the monitor's profile
+// when the window side has set one. Transforms are made once per profile and shared by threads.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace korvel {
+
+class TBitmap;
+
+// A transform from one embedded RGB profile to the shown colours.
+class ColorTransform {
+public:
+    virtual ~ColorTransform() = default;
+    // Converts the raster in place: pixels of 24 and 32-bit rasters (the fourth byte kept), the
+    // palette of palette formats, other formats after widening to 24 bits.
+    virtual void apply(TBitmap& bitmap) const = 0;
+};
+
+// The cached transform from profile to sRGB, or with toDisplay to the monitor profile when one
+// is set; null when the profile cannot be read, is not an RGB profile of an input, display or
+// colour space, or is the target itself. Thread-safe.
+std::shared_ptr<const ColorTransform> TransformForProfile(const std::vector<uint8_t>& profile, bool toDisplay = false);
+
+// The profile's description tag (in English where it has several), "" when it cannot be read.
+std::string IccProfileDescription(const std::vector<uint8_t>& profile);
+
+// The monitor profile for toDisplay transforms (empty: sRGB there too). A profile that cannot
+// be read, or is not an RGB display profile, is ignored. Drops the cached transforms.
+void SetDisplayProfile(const std::vector<uint8_t>& profile);
+
+}  // namespace korvel

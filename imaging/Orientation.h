@@ -1,0 +1,15 @@
+#pragma once
+// Turning a raster upright by its EXIF orientation.
+#include "imaging/Bitmap.h"
+
+namespace korvel {
+
+// True for the orientations 5 to 8, whose upright picture swaps width and height.
+inline bool orientationSwapsSides(int orientation) { return orientation >= 5 && orientation <= 8; }
+
+// The upright picture of a raster stored with the EXIF orientation (1 to 8; other values are
+// taken as 1). 8, 24 and 32-bit rasters keep their format, palette, mask and transparency; the
+// other formats come out as 24 bits.
+TBitmap OrientUpright(const TBitmap& stored, int orientation);
+
+}  // namespace korvel
