@@ -35,8 +35,8 @@ void TKorvelMain::OpenCurrentFolder() {
     else korvel::ListFolder(FileList, folder, korvel::ListMode::Replace, options);
     if (SubDirOnce) SubDirSearch = false;
     showFileCount();
+    // The layout hands the new list to the thumbnail workers, the cells on screen first.
     LayoutGrid(ThumbSize, false);
-    BuildThumbnails(0, 1);
     StringGrid1->marks().set(0, true);
     StringGrid1->repaintCells();
     StringGrid1->setFocus();
@@ -75,6 +75,7 @@ void TKorvelMain::sortList(bool ascending) {
     const korvel::MarkedSort sorted =
         korvel::sortKeepingMarks(FileList, StringGrid1->marks(), NameView, !ascending, preview_.path());
     if (!sorted.sorted) return;
+    syncThumbPool();
     if (sorted.shownIndex) {
         const size_t cols = size_t(StringGrid1->colCount()), i = *sorted.shownIndex;
         const int row = int(i / cols);
