@@ -13,6 +13,7 @@
 #include "browse/FileList.h"
 #include "browse/GridModel.h"
 #include "browse/PreviewModel.h"
+#include "browse/Thumbnails.h"
 #include "imaging/Bitmap.h"
 #include "formats/MediaFiles.h"
 #include "formats/Picture.h"
@@ -327,6 +328,8 @@ private:
     // Thumbnails the cache could not take (no cache file, full disk), drawn from memory; bounded.
     std::unordered_map<size_t, QImage> uncachedThumbs_;
     bool thumbsEvicted_ = false;  // some of them were dropped to keep the bound
+    bool thumbListingReplaced_ = true;  // the next pool sync starts a new listing
+    korvel::ThumbParams thumbPoolParams_;
     int thumbViewTop_ = 0;
     // Hands the pool the list as it is now (after a listing, sort or layout).
     void syncThumbPool();

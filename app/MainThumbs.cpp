@@ -71,7 +71,10 @@ korvel::ThumbParams TKorvelMain::thumbParams() const {
     return p;
 }
 
-void TKorvelMain::resetThumbnailCache() { ThumbCache->truncate(); }
+void TKorvelMain::resetThumbnailCache() {
+    ThumbCache->truncate();
+    thumbListingReplaced_ = true;
+}
 
 QImage TKorvelMain::thumbnailImage(size_t index) {
     if (ThumbBusy || index >= FileList.size()) return {};
@@ -101,9 +104,18 @@ void TKorvelMain::syncThumbPool() {
         paths.push_back(FileList.path(i));
         needed.push_back(FileList.seek(i).ThumbPos == -1 && !korvel::IsMediaFile(MediaExtList, FileList.path(i)));
     }
+    const korvel::ThumbParams params = thumbParams();
+    const korvel::ThumbParams& was = thumbPoolParams_;
+    // Files in hand stay useful across a layout or sort, unless they are of another folder or size.
+    const bool same = !thumbListingReplaced_ && params.thumbSize == was.thumbSize && params.infoHeight == was.infoHeight &&
+                      params.speedFlg == was.speedFlg && params.screenWidth == was.screenWidth &&
+                      params.screenHeight == was.screenHeight;
+    // Thumbnails held in memory are by index, which a sort changes: they are built again.
     uncachedThumbs_.clear();
     thumbsEvicted_ = false;
-    thumbPool_->setListing(std::move(paths), needed, thumbParams());
+    thumbListingReplaced_ = false;
+    thumbPoolParams_ = params;
+    thumbPool_->setListing(std::move(paths), needed, params, same);
     updateThumbView();
 }
 

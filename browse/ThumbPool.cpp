@@ -28,18 +28,25 @@ ThumbnailPool::~ThumbnailPool() {
 }
 
 void ThumbnailPool::setListing(std::vector<std::string> paths, const std::vector<bool>& needed,
-                               const ThumbParams& params) {
+                               const ThumbParams& params, bool sameListing) {
     {
         std::lock_guard lock(m_);
-        ++listing_;
+        std::vector<uint8_t> state(paths.size(), Finished);
+        wanted_ = 0;
+        for (size_t i = 0; i < state.size() && i < needed.size(); ++i) {
+            if (!needed[i]) continue;
+            // A file in hand under the same index is not taken twice.
+            if (sameListing && i < state_.size() && state_[i] == Taken && paths_[i] == paths[i]) state[i] = Taken;
+            else state[i] = Wanted, ++wanted_;
+        }
+        if (!sameListing) {
+            ++listing_;
+            results_.clear();
+        }
         params_ = params;
         paths_ = std::move(paths);
-        state_.assign(paths_.size(), Finished);
-        wanted_ = 0;
-        for (size_t i = 0; i < state_.size() && i < needed.size(); ++i)
-            if (needed[i]) state_[i] = Wanted, ++wanted_;
+        state_ = std::move(state);
         urgent_.clear();
-        results_.clear();
         // The view stays: a sort or layout keeps the screen where it is.
         ahead_ = std::min(last_ + 1, state_.size());
         behind_ = std::min(first_, state_.size());
@@ -152,7 +159,7 @@ void ThumbnailPool::work() {
         lock.lock();
         --inHand_;
         if (listing != listing_) continue;  // the folder is no longer shown
-        state_[i] = Finished;
+        if (i < state_.size() && state_[i] == Taken) state_[i] = Finished;
         const bool first = results_.empty();
         results_.push_back(std::move(r));
         if (first && onReady) {

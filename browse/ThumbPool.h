@@ -36,7 +36,8 @@ struct PoolThumbnail {
 
 class ThumbnailPool {
 public:
-    static constexpr size_t kMaxWaiting = 8;
+    // Room for a screenful while the window thread is busy (a preview decoding).
+    static constexpr size_t kMaxWaiting = 32;
     // One worker per core.
     static unsigned defaultJobs();
 
@@ -49,8 +50,11 @@ public:
     unsigned jobs() const { return unsigned(workers_.size()); }
 
     // Replaces the listing. needed[i] false: entry i is not built here (it has its thumbnail, or
-    // it is a media file). Work and results of the old listing are dropped at once.
-    void setListing(std::vector<std::string> paths, const std::vector<bool>& needed, const ThumbParams& params);
+    // it is a media file). Work and results of the old listing are dropped at once. With
+    // sameListing (a layout, sort or prune of the shown folder, the same parameters) the files in
+    // hand and the waiting results are kept; the owner checks each result's path.
+    void setListing(std::vector<std::string> paths, const std::vector<bool>& needed, const ThumbParams& params,
+                    bool sameListing = false);
     // The entries on screen, first .. last; direction > 0 when the view last moved down, < 0 up.
     void setView(size_t first, size_t last, int direction);
     // Entry index is wanted now (a dialog draws it): it goes before everything else, under path.
