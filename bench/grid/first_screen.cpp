@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
     QTemporaryDir config;
     qputenv("KORVEL_CONFIG_DIR", config.path().toUtf8());
     const int runs = argc > 2 ? std::atoi(argv[2]) : 3;
-    double best = 1e9;
+    double best = 1e9, shown = 1e9;
     size_t files = 0, cells = 0;
     for (int i = 0; i < runs; ++i) {
         QElapsedTimer timer;
@@ -39,6 +39,7 @@ int main(int argc, char** argv) {
         w.show();
         // The first activation comes from the event loop's first turn.
         while (w.formReady() < 2) QCoreApplication::processEvents();
+        shown = std::min(shown, timer.nsecsElapsed() / 1e6);
         // The workers build the visible cells' thumbnails; the window thread takes them as they
         // arrive, so wait for events (not spin, which would take a core from the workers).
         while (!firstScreenBuilt(w)) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
@@ -47,6 +48,7 @@ int main(int argc, char** argv) {
         files = w.fileList().size();
         cells = size_t(w.grid()->colCount()) * size_t(w.grid()->visibleRowCount() + 1);
     }
-    std::printf("first screen of %zu files (%zu cells visible): %.1f ms (best of %d)\n", files, cells, best, runs);
+    std::printf("first screen of %zu files (%zu cells visible): %.1f ms (best of %d; window shown after %.1f ms)\n",
+                files, cells, best, runs, shown);
     return 0;
 }
