@@ -1,16 +1,19 @@
 #pragma once
 // The main window: bands of menus, tools and boxes at the top, the folder tree on the left, the
 // thumbnail grid over the preview pane, quick-folder buttons on the right, the status bar below.
+#include <QImage>
 #include <QMainWindow>
 #include <array>
 #include <memory>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "browse/FileList.h"
 #include "browse/GridModel.h"
 #include "browse/PreviewModel.h"
+#include "browse/Thumbnails.h"
 #include "imaging/Bitmap.h"
 #include "formats/MediaFiles.h"
 #include "formats/Picture.h"
@@ -31,6 +34,7 @@ class TDirTree;
 namespace korvel {
 class ThumbCache;
 class ThumbnailBuilder;
+class ThumbnailPool;
 class FileIconSource;
 struct ThumbParams;
 class SharedThumbs;
@@ -220,6 +224,8 @@ private slots:
 signals:
     // A listing of the selected folder has replaced the file list.
     void folderListed();
+    // Thumbnails built on the workers have reached the cache; views drawing them repaint.
+    void thumbnailsArrived();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -310,7 +316,6 @@ private:
     bool FormKeyDown(QKeyEvent* event);
     bool FormKeyUp(QKeyEvent* event);
     void LoadPreviewImage(const std::string& path, uint64_t request);
-    void BuildThumbnails(size_t first, size_t count);
     QImage thumbnailImage(size_t index);
     void clearPreviewPanels();
     void reportVanishedFile();
@@ -347,6 +352,21 @@ private:
     std::unique_ptr<korvel::FileIconSource> iconSource_;
     std::unique_ptr<korvel::ThumbnailBuilder> thumbs_;
     std::unique_ptr<korvel::SharedThumbs> sharedThumbs_;  // null without a home folder
+    std::unique_ptr<korvel::ThumbnailPool> thumbPool_;
+    // Thumbnails the cache could not take (no cache file, full disk), drawn from memory; bounded.
+    std::unordered_map<size_t, QImage> uncachedThumbs_;
+    bool thumbsEvicted_ = false;  // some of them were dropped to keep the bound
+    bool thumbListingReplaced_ = true;  // the next pool sync starts a new listing
+    korvel::ThumbParams thumbPoolParams_;
+    int thumbViewTop_ = 0;
+    // Hands the pool the list as it is now (after a listing, sort or layout).
+    void syncThumbPool();
+    // Tells the pool which cells are on screen and which way the view last moved.
+    void updateThumbView();
+    // Stores what the workers finished and repaints those cells.
+    void takeThumbnails();
+    // The thumbnail built here and now when not cached (a dialog that shows one file).
+    QImage thumbnailImageNow(size_t index);
     korvel::ThumbParams thumbParams() const;
     void createThumbCache();
     bool vanishedReportQueued_ = false;

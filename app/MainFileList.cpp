@@ -36,7 +36,8 @@ void TKorvelMain::OpenCurrentFolder() {
     if (SubDirOnce) SubDirSearch = false;
     showFileCount();
     LayoutGrid(ThumbSize, false);
-    BuildThumbnails(0, 1);
+    // The workers start on the new list at once, the cells on screen first.
+    syncThumbPool();
     StringGrid1->marks().set(0, true);
     StringGrid1->repaintCells();
     StringGrid1->setFocus();
@@ -75,6 +76,7 @@ void TKorvelMain::sortList(bool ascending) {
     const korvel::MarkedSort sorted =
         korvel::sortKeepingMarks(FileList, StringGrid1->marks(), NameView, !ascending, preview_.path());
     if (!sorted.sorted) return;
+    syncThumbPool();
     if (sorted.shownIndex) {
         const size_t cols = size_t(StringGrid1->colCount()), i = *sorted.shownIndex;
         const int row = int(i / cols);

@@ -163,9 +163,8 @@ void TKorvelMain::openChooser(bool copy) {
     for (int i = 0; i < 10; ++i) quick.push_back(quickFolder(i));
     TSelectDir::Hooks hooks;
     hooks.thumbs = [this](const std::string& path) {
-        for (size_t i = 0; i < FileList.size(); ++i)
-            if (FileList.path(i) == path) return thumbnailImage(i);
-        return QImage();
+        const std::ptrdiff_t i = FileList.indexOf(path);
+        return i >= 0 ? thumbnailImage(size_t(i)) : QImage();
     };
     hooks.ensureFolder = [this](const std::string& p) { return EnsureFolderExists(p); };
     hooks.run = [this](bool c, const std::vector<std::string>& files, const std::string& folder) {
@@ -178,6 +177,7 @@ void TKorvelMain::openChooser(bool copy) {
     };
     hooks.settingsPath = korvel::programSettingsPath(exePath_);
     TSelectDir dialog(copy, all, CollectSelectedFiles(), quick, std::move(hooks), this);
+    connect(this, &TKorvelMain::thumbnailsArrived, dialog.lists, &TTwoLists::thumbnailsChanged);
     dialog.LoadSettings();
     if (dialog.exec() != QDialog::Accepted) return;
     const std::string folder = bytes(dialog.DirCombo->currentText());

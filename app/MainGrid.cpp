@@ -81,6 +81,7 @@ void TKorvelMain::LayoutGrid(int size, bool keepMarks) {
         }
     }
     DrawingSuspended = false;
+    syncThumbPool();
     StringGrid1->repaintCells();
     updateActions();
     if (ChangeImFlg) ShowCellPreview(StringGrid1->selection().col, StringGrid1->selection().row);

@@ -29,6 +29,7 @@ void TKorvelMain::KCopyBtnClick() {
     };
     hooks.settingsPath = korvel::programSettingsPath(exePath_);
     TOpCopyFrm dialog(all, CollectSelectedFiles(), quick, std::move(hooks), this);
+    connect(this, &TKorvelMain::thumbnailsArrived, dialog.lists, &TTwoLists::thumbnailsChanged);
     dialog.LoadSettings();
     if (dialog.exec() != QDialog::Accepted) return;
     relistIfShown(bytes(dialog.DirCombo->currentText()));

@@ -29,7 +29,7 @@ void TKorvelMain::ReNameBtn1Click() {
     for (size_t n = 0; n < files.size(); ++n) {
         const std::string& path = files[n];
         const std::ptrdiff_t index = FileList.indexOf(path);
-        TRNameFrm dialog(path, int(files.size()), index >= 0 ? thumbnailImage(size_t(index)) : QImage(), this);
+        TRNameFrm dialog(path, int(files.size()), index >= 0 ? thumbnailImageNow(size_t(index)) : QImage(), this);
         const int result = dialog.exec();
         if (result == QDialog::Accepted) {
             rename(path, dialog.RenameTarget());
@@ -57,6 +57,7 @@ void TKorvelMain::NumberRNBtn1Click() {
     hooks.renamed = [this](const std::string& from, const std::string& to) { replaceRenamedPath(from, to); };
     hooks.settingsPath = korvel::programSettingsPath(exePath_);
     TNumberFrm dialog(selectedFolder(), all, CollectSelectedFiles(), std::move(hooks), this);
+    connect(this, &TKorvelMain::thumbnailsArrived, dialog.lists, &TTwoLists::thumbnailsChanged);
     dialog.LoadSettings();
     const bool ok = dialog.exec() == QDialog::Accepted;
     StringGrid1->viewport()->update();

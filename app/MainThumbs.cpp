@@ -6,12 +6,15 @@
 #include <QIcon>
 #include <QMimeDatabase>
 #include <QScreen>
+#include <QScrollBar>
 
 #include "app/KorvelMain.h"
 #include "base/UserFolders.h"
 #include "browse/SharedThumbs.h"
 #include "browse/ThumbCache.h"
+#include "browse/ThumbPool.h"
 #include "browse/Thumbnails.h"
+#include "browse/ui/OrgStGrid.h"
 #include "base/Errors.h"
 #include "platform/QtImage.h"
 
@@ -53,6 +56,10 @@ void TKorvelMain::createThumbCache() {
     thumbs_->iconSource = iconSource_.get();
     if (const std::string root = korvel::sharedThumbnailFolder(); !root.empty())
         sharedThumbs_ = std::make_unique<korvel::SharedThumbs>(root);
+    thumbPool_ = std::make_unique<korvel::ThumbnailPool>();
+    // Workers only post a call; everything they made is taken on this thread.
+    thumbPool_->onReady = [this] { QMetaObject::invokeMethod(this, [this] { takeThumbnails(); }, Qt::QueuedConnection); };
+    connect(StringGrid1->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { updateThumbView(); });
 }
 
 korvel::ThumbParams TKorvelMain::thumbParams() const {
@@ -69,20 +76,80 @@ korvel::ThumbParams TKorvelMain::thumbParams() const {
     return p;
 }
 
-void TKorvelMain::resetThumbnailCache() { ThumbCache->truncate(); }
-
-void TKorvelMain::BuildThumbnails(size_t first, size_t count) {
-    if (FileList.empty()) return;
-    ThumbBusy = true;
-    thumbs_->BuildThumbnails(first, count, thumbParams());
-    ThumbBusy = false;
+void TKorvelMain::resetThumbnailCache() {
+    ThumbCache->truncate();
+    thumbListingReplaced_ = true;
 }
 
 QImage TKorvelMain::thumbnailImage(size_t index) {
+    if (ThumbBusy || index >= FileList.size()) return {};
+    if (const korvel::TBitmap* t = thumbs_->cachedThumbnail(index)) return toQImage(*t);
+    if (auto it = uncachedThumbs_.find(index); it != uncachedThumbs_.end()) return it->second;
+    // A file-type icon costs no decoding: made here at once.
+    if (korvel::IsMediaFile(MediaExtList, FileList.path(index))) return thumbnailImageNow(index);
+    thumbPool_->want(index, FileList.path(index), thumbsEvicted_);
+    return {};
+}
+
+QImage TKorvelMain::thumbnailImageNow(size_t index) {
     if (ThumbBusy) return {};
+    if (auto it = uncachedThumbs_.find(index); it != uncachedThumbs_.end()) return it->second;
     ThumbBusy = true;
     const korvel::TBitmap* t = thumbs_->thumbnail(index, thumbParams());
     ThumbBusy = false;
     return t ? toQImage(*t) : QImage();
 }
 
+void TKorvelMain::syncThumbPool() {
+    std::vector<std::string> paths;
+    std::vector<bool> needed;
+    paths.reserve(FileList.size());
+    needed.reserve(FileList.size());
+    for (size_t i = 0; i < FileList.size(); ++i) {
+        paths.push_back(FileList.path(i));
+        needed.push_back(FileList.seek(i).ThumbPos == -1 && !korvel::IsMediaFile(MediaExtList, FileList.path(i)));
+    }
+    const korvel::ThumbParams params = thumbParams();
+    const korvel::ThumbParams& was = thumbPoolParams_;
+    // Files in hand stay useful across a layout or sort, unless they are of another folder or size.
+    const bool same = !thumbListingReplaced_ && params.thumbSize == was.thumbSize && params.infoHeight == was.infoHeight &&
+                      params.speedFlg == was.speedFlg && params.screenWidth == was.screenWidth &&
+                      params.screenHeight == was.screenHeight;
+    // Thumbnails held in memory are by index, which a sort changes: they are built again.
+    uncachedThumbs_.clear();
+    thumbsEvicted_ = false;
+    thumbListingReplaced_ = false;
+    thumbPoolParams_ = params;
+    thumbPool_->setListing(std::move(paths), needed, params, same);
+    updateThumbView();
+}
+
+void TKorvelMain::updateThumbView() {
+    const size_t cols = size_t(StringGrid1->colCount());
+    const int top = StringGrid1->topRow();
+    const size_t first = size_t(top) * cols;
+    // The partly visible row below counts as on screen.
+    const size_t last = first + size_t(StringGrid1->visibleRowCount() + 1) * cols - 1;
+    thumbPool_->setView(first, last, top < thumbViewTop_ ? -1 : 1);
+    thumbViewTop_ = top;
+}
+
+void TKorvelMain::takeThumbnails() {
+    const size_t cols = size_t(StringGrid1->colCount());
+    for (korvel::PoolThumbnail& r : thumbPool_->take()) {
+        if (r.index >= FileList.size()) continue;
+        // A sort or rename moved the file: the cell asks again when it is drawn.
+        if (FileList.path(r.index) == r.path && FileList.seek(r.index).ThumbPos == -1 &&
+            !thumbs_->storeBuilt(r.index, std::move(r.thumb), r.failure)) {
+            if (uncachedThumbs_.size() >= 1024) {
+                uncachedThumbs_.clear();
+                thumbsEvicted_ = true;
+            }
+            uncachedThumbs_[r.index] = toQImage(thumbs_->ThumbBitmap());
+        }
+        const korvel::GridCell cell{int(r.index % cols), int(r.index / cols)};
+        if (cell.row >= StringGrid1->topRow() && cell.row <= StringGrid1->topRow() + StringGrid1->visibleRowCount())
+            StringGrid1->viewport()->update(StringGrid1->cellRect(cell));
+    }
+    emit thumbnailsArrived();
+}

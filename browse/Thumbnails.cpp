@@ -201,4 +201,23 @@ const TBitmap* ThumbnailBuilder::thumbnail(size_t index, const ThumbParams& para
     return nullptr;
 }
 
+const TBitmap* ThumbnailBuilder::cachedThumbnail(size_t index) {
+    if (index >= list_.size() || list_.seek(index).ThumbPos == -1) return nullptr;
+    if (cache_.read(list_.seek(index).ThumbPos, thumb_)) return &thumb_;
+    list_.seek(index).ThumbPos = -1;
+    return nullptr;
+}
+
+bool ThumbnailBuilder::storeBuilt(size_t index, TBitmap&& built, const std::string& failure) {
+    if (index >= list_.size()) return false;
+    if (failure.empty()) {
+        thumb_ = std::move(built);
+    } else {
+        if (onDecodeFailure) onDecodeFailure(index, failure);
+        DrawShellIcon(list_.path(index));
+    }
+    StoreThumbnail(index);
+    return list_.seek(index).ThumbPos != -1;
+}
+
 }  // namespace korvel

@@ -105,6 +105,13 @@ public:
     // the next draw builds it again. A cached image that no longer reads back (the file was
     // damaged from outside) is built and appended again. Null for an index outside the list.
     const TBitmap* thumbnail(size_t index, const ThumbParams& params);
+    // The cached thumbnail of entry index, or null when it has none yet (nothing is built here).
+    // A cached image that no longer reads back sets ThumbPos to -1.
+    const TBitmap* cachedThumbnail(size_t index);
+    // Takes a thumbnail a worker built for entry index (failure set: the file could not be
+    // decoded and gets the icon), appends it to the cache and records the offset; ThumbBitmap
+    // holds it afterwards. Returns false (ThumbPos stays -1) when the cache could not take it.
+    bool storeBuilt(size_t index, TBitmap&& built, const std::string& failure);
 
     // True while BuildThumbnails runs (the preview start waits for it).
     bool ThumbBusy() const { return busy_; }

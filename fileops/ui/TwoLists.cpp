@@ -184,3 +184,8 @@ void TTwoLists::moveItems(QListWidget* from, QListWidget* to, bool selectedOnly)
     from->setUpdatesEnabled(true);
     to->setUpdatesEnabled(true);
 }
+
+void TTwoLists::thumbnailsChanged() {
+    NoListBox->viewport()->update();
+    YesListBox->viewport()->update();
+}

@@ -44,6 +44,9 @@ public:
     // Saves a dialog's settings; as every settings write, a failure is not reported.
     static void saveQuietly(const korvel::IniFile& ini, const std::string& path);
 
+    // Repaints both lists: thumbnails that were still being built have arrived.
+    void thumbnailsChanged();
+
     void AddBtnClick() { moveItems(NoListBox, YesListBox, true); }
     void DelBtnClick() { moveItems(YesListBox, NoListBox, true); }
     void AllAddBtnClick() { moveItems(NoListBox, YesListBox, false); }

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -15,6 +17,7 @@
 #include "tests/support/TempTree.h"
 #include "tests/support/TestImages.h"
 #include "browse/ThumbCache.h"
+#include "browse/ThumbPool.h"
 #include "browse/Thumbnails.h"
 #include "imaging/Bmp.h"
 #include "codecs/Jpeg.h"
@@ -451,4 +454,129 @@ TEST(Thumbnails, WithoutACacheThumbnailsAreStillDrawn) {
     ASSERT_NE(th, nullptr);
     EXPECT_EQ(th->width(), 80);
     EXPECT_EQ(list.seek(0).ThumbPos, -1);
+}
+
+namespace {
+
+// Takes what the pool finished until it is idle, storing each as the window does.
+std::vector<PoolThumbnail> drain(ThumbnailPool& pool, ThumbnailBuilder* into = nullptr) {
+    std::vector<PoolThumbnail> all;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    for (bool last = false; !last;) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            ADD_FAILURE() << "the pool never became idle";
+            break;
+        }
+        last = pool.idle();
+        for (PoolThumbnail& r : pool.take()) {
+            if (into) into->storeBuilt(r.index, TBitmap(r.thumb), r.failure);
+            all.push_back(std::move(r));
+        }
+        if (!last) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return all;
+}
+
+std::vector<std::string> pathsOf(const FileList& list) {
+    std::vector<std::string> paths;
+    for (const FileEntry& e : list) paths.push_back(e.path);
+    return paths;
+}
+
+}  // namespace
+
+TEST(ThumbnailPool, BuildsTheSameBytesAsOneThread) {
+    Built one, pool;
+    TGLDPNG png;
+    png.assign(randomBitmap(PixelFormat::pf32bit, 300, 200, 5, true));
+    png.saveToFile(one.tree / "alpha.png");
+    saveJpeg(1600, 1200, one.tree / "big.jpg");
+    saveJpeg(300, 700, one.tree / "grey.jpg", true);
+    saveBmp(randomBitmap(PixelFormat::pf8bit, 40, 10, 3), one.tree / "small.bmp");       // enlarged
+    saveBmp(randomBitmap(PixelFormat::pf24bit, 900, 300, 4), one.tree / "wide.bmp");     // above the screen
+    saveBmp(randomBitmap(PixelFormat::pf4bit, 120, 90, 6), one.tree / "pal.bmp");
+    writeFile(one.tree / "cut.jpg", readFile(one.tree / "big.jpg").substr(0, 300));
+    for (const char* name : {"alpha.png", "big.jpg", "grey.jpg", "small.bmp", "wide.bmp", "pal.bmp", "cut.jpg"}) {
+        one.add(name);
+        pool.list.append(one.tree / name, TSeekFile{});
+    }
+    const ThumbParams p = params(100, false, 640, 480);
+    one.builder.BuildThumbnails(0, one.list.size(), p);
+
+    ThumbnailPool workers(3);
+    workers.setListing(pathsOf(pool.list), std::vector<bool>(pool.list.size(), true), p);
+    drain(workers, &pool.builder);
+    EXPECT_EQ(pool.failures, one.failures);
+    for (size_t i = 0; i < one.list.size(); ++i) {
+        SCOPED_TRACE(one.list.path(i));
+        ASSERT_NE(one.builder.cachedThumbnail(i), nullptr);
+        const TBitmap expected = one.builder.ThumbBitmap();
+        const TBitmap* got = pool.builder.cachedThumbnail(i);
+        ASSERT_NE(got, nullptr);
+        EXPECT_EQ(byteDifference(*got, expected), "");
+    }
+}
+
+TEST(ThumbnailPool, ScreenThenNextScreenInScrollDirectionThenTheRest) {
+    // Missing files fail at once, so the order taken is the order finished with one worker.
+    std::vector<std::string> paths;
+    for (int i = 0; i < 40; ++i) paths.push_back("/nonexistent/" + std::to_string(i) + ".bmp");
+    std::vector<size_t> expected;
+    for (size_t i = 20; i <= 29; ++i) expected.push_back(i);   // on screen
+    for (size_t i = 20; i-- > 0;) expected.push_back(i);       // upward: next screen, then the rest
+    for (size_t i = 30; i < 40; ++i) expected.push_back(i);    // then below
+    ThumbnailPool pool(1);
+    pool.setView(20, 29, -1);
+    pool.setListing(paths, std::vector<bool>(paths.size(), true), params());
+    std::vector<size_t> order;
+    for (const PoolThumbnail& r : drain(pool)) order.push_back(r.index);
+    EXPECT_EQ(order, expected);
+
+    // A wish from a dialog goes next, while untaken results hold the worker back; entries
+    // that need nothing are never taken.
+    const size_t held = ThumbnailPool::kMaxWaiting, last = held + 20;
+    while (paths.size() <= last) paths.push_back("/nonexistent/" + std::to_string(paths.size()) + ".bmp");
+    std::vector<bool> needed(paths.size(), true);
+    needed[5] = false;
+    pool.setView(0, 9, 1);
+    pool.setListing(paths, needed, params());
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    pool.want(last, paths[last]);
+    order.clear();
+    for (const PoolThumbnail& r : drain(pool)) order.push_back(r.index);
+    ASSERT_EQ(order.size(), paths.size() - 1);
+    EXPECT_LT(std::find(order.begin(), order.end(), last) - order.begin(),
+              std::find(order.begin(), order.end(), held + 1) - order.begin());  // 5 is skipped
+    EXPECT_EQ(std::count(order.begin(), order.end(), 5), 0);
+}
+
+TEST(ThumbnailPool, FolderChangeLeavesNothingOfTheOldFolderInTheNewCache) {
+    Built b;
+    std::vector<std::string> oldFolder, newFolder;
+    for (int i = 0; i < 12; ++i) {
+        saveBmp(gradientBitmap(1600, 1200), b.tree / ("old" + std::to_string(i) + ".bmp"));
+        oldFolder.push_back(b.tree / ("old" + std::to_string(i) + ".bmp"));
+    }
+    for (int i = 0; i < 12; ++i) {
+        saveBmp(randomBitmap(PixelFormat::pf24bit, 30 + i, 20, uint32_t(i)), b.tree / ("new" + std::to_string(i) + ".bmp"));
+        newFolder.push_back(b.tree / ("new" + std::to_string(i) + ".bmp"));
+    }
+    ThumbnailPool pool(2);
+    pool.setListing(oldFolder, std::vector<bool>(oldFolder.size(), true), params());
+    // Wait until the workers are well into the old folder, then switch as a listing does.
+    std::vector<PoolThumbnail> early;
+    while (early.empty()) {
+        early = pool.take();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    b.cache.truncate();
+    for (const std::string& p : newFolder) b.list.append(p, TSeekFile{});
+    pool.setListing(newFolder, std::vector<bool>(newFolder.size(), true), params());
+    for (const PoolThumbnail& r : drain(pool, &b.builder)) EXPECT_EQ(r.path, newFolder[r.index]);
+    // The cache holds exactly what a one-thread build of the new folder writes.
+    Built ref;
+    for (const std::string& p : newFolder) ref.list.append(p, TSeekFile{});
+    ref.builder.BuildThumbnails(0, ref.list.size(), params());
+    for (size_t i = 0; i < b.list.size(); ++i) EXPECT_NE(b.list.seek(i).ThumbPos, -1);
+    EXPECT_EQ(b.cache.size(), ref.cache.size());
 }

@@ -1,10 +1,14 @@
 // korvel-tool thumb: the grid's thumbnail building over a list of files, each thumbnail written
-// as a bitmap file named after its source. The thumbnails go through the cache file exactly as
-// in the grid and are read back from it.
+// as a bitmap file named after its source. As in the grid, worker threads build the thumbnails,
+// this thread appends them to the cache file and reads them back from it; the files are written
+// in list order, so their names do not depend on which worker finished first.
 #include <unistd.h>
 
+#include <condition_variable>
 #include <cstdio>
 #include <memory>
+#include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -13,6 +17,7 @@
 #include "base/UserFolders.h"
 #include "browse/SharedThumbs.h"
 #include "browse/ThumbCache.h"
+#include "browse/ThumbPool.h"
 #include "browse/Thumbnails.h"
 #include "imaging/Bmp.h"
 #include "fileops/ExtendedCopy.h"
@@ -29,17 +34,19 @@ namespace korvel::tool {
 namespace {
 
 const char kUsage[] =
-    "usage: korvel-tool thumb [--size N] [--fast] [--screen WxH] [--shared-cache] -o DIR FILE...\n"
+    "usage: korvel-tool thumb [--size N] [--fast] [--screen WxH] [--shared-cache] [--jobs N] -o DIR FILE...\n"
     "  --size N        thumbnail cell size (default 100; the image box is N - min(N/5, 20))\n"
     "  --fast          plain stretch instead of quality resampling\n"
     "  --screen WxH    screen size for the first reduction (default 1920x1080)\n"
-    "  --shared-cache  read and write the freedesktop shared thumbnails ($XDG_CACHE_HOME/thumbnails)\n";
+    "  --shared-cache  read and write the freedesktop shared thumbnails ($XDG_CACHE_HOME/thumbnails)\n"
+    "  --jobs N        worker threads (default: one per core)\n";
 
 struct ThumbArgs {
     ThumbParams params;
     std::string outDir;
     std::vector<std::string> files;
     bool sharedCache = false;
+    unsigned jobs = ThumbnailPool::defaultJobs();
 };
 
 ThumbArgs parseArgs(const std::vector<std::string>& args) {
@@ -61,6 +68,8 @@ ThumbArgs parseArgs(const std::vector<std::string>& args) {
             a.params.screenHeight = screen.height;
         } else if (arg == "--shared-cache") {
             a.sharedCache = true;
+        } else if (arg == "--jobs") {
+            a.jobs = unsigned(parseInt(value(), "--jobs", 1, 256));
         } else if (arg == "-o") {
             a.outDir = value();
         } else if (arg.size() > 1 && arg[0] == '-') {
@@ -115,26 +124,55 @@ int runThumb(const std::vector<std::string>& args) {
     }
     ThumbnailBuilder builder(list, cache);
     int status = 0;
-    bool failed = false;
+    std::vector<uint8_t> failed(list.size()), done(list.size());
     builder.onDecodeFailure = [&](size_t i, const std::string& reason) {
         std::fprintf(stderr, "%s: %s\n", list.path(i).c_str(), reason.c_str());
-        failed = true;
+        failed[i] = 1;
     };
-    for (size_t i = 0; i < list.size(); ++i) {
-        failed = false;
-        const TBitmap* thumb = builder.thumbnail(i, a.params);
+    // Thumbnails the cache could not take, until their turn to be written.
+    std::map<size_t, TBitmap> uncached;
+    std::mutex m;
+    std::condition_variable arrived;
+    bool ready = false;
+    ThumbnailPool pool(a.jobs);
+    pool.onReady = [&] {
+        {
+            std::lock_guard lock(m);
+            ready = true;
+        }
+        arrived.notify_one();
+    };
+    pool.setListing(a.files, std::vector<bool>(a.files.size(), true), a.params);
+    for (size_t next = 0; next < list.size();) {
+        if (!done[next]) {
+            {
+                std::unique_lock lock(m);
+                arrived.wait(lock, [&] { return ready; });
+                ready = false;
+            }
+            for (PoolThumbnail& r : pool.take()) {
+                if (!builder.storeBuilt(r.index, std::move(r.thumb), r.failure))
+                    uncached[r.index] = builder.ThumbBitmap();
+                done[r.index] = 1;
+            }
+            continue;
+        }
+        const size_t i = next++;
         // The windows draw the file type's icon for a failed file; the tool only reports it.
-        if (failed) {
+        if (failed[i]) {
             status = 1;
             continue;
         }
         try {
+            const TBitmap* thumb = builder.cachedThumbnail(i);
+            if (auto it = uncached.find(i); !thumb && it != uncached.end()) thumb = &it->second;
             if (!thumb) throw Exception("the cached thumbnail cannot be read back");
             std::printf("%s\n", writeThumbnail(*thumb, list.path(i), a.outDir).c_str());
         } catch (const std::exception& e) {
             std::fprintf(stderr, "%s: %s\n", list.path(i).c_str(), e.what());
             status = 1;
         }
+        uncached.erase(i);
     }
     std::fflush(stdout);
     return status;
