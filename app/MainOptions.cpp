@@ -1,5 +1,6 @@
 // The options dialog from the main window: the dialog's values are written to "Korvel.ini" on
-// OK and the ones the window holds take effect at once.
+// OK and the ones the window holds take effect at once. Organising favourites shows its
+// favourites page alone.
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
@@ -15,9 +16,8 @@
 std::unique_ptr<TOptionFrm> TKorvelMain::makeOptionDialog() {
     TOptionFrm::Hooks hooks;
     hooks.browseFolder = [](const QString& caption, const std::string& start) {
-        return QFileDialog::getExistingDirectory(QApplication::activeModalWidget(), caption, QString::fromLocal8Bit(start))
-            .toLocal8Bit()
-            .toStdString();
+        const QString from = QString::fromLocal8Bit(start);
+        return QFileDialog::getExistingDirectory(QApplication::activeModalWidget(), caption, from).toLocal8Bit().toStdString();
     };
     hooks.treeFolder = selectedFolder();
     hooks.clearHistory = [this] {
@@ -28,8 +28,8 @@ std::unique_ptr<TOptionFrm> TKorvelMain::makeOptionDialog() {
     hooks.folderCreated = [this] { DirTree1->Reload(); };
     std::array<TOptionFrm::QuickFolder, TOptionFrm::kQuickRows> quick;
     for (size_t i = 0; i < quick.size(); ++i) quick[i] = {quickFolder(int(i)), FolderBtns[i]->text()};
-    return std::make_unique<TOptionFrm>(korvel::readOptionValues(korvel::IniFile::load(korvel::mainSettingsPath(exePath_))),
-                                        ThumbSize, favoritePaths(), quick, std::move(hooks), this);
+    const korvel::OptionValues values = korvel::readOptionValues(korvel::IniFile::load(korvel::mainSettingsPath(exePath_)));
+    return std::make_unique<TOptionFrm>(values, ThumbSize, favoritePaths(), quick, std::move(hooks), this);
 }
 
 void TKorvelMain::EditFavMenuClick() {

@@ -214,43 +214,6 @@ private slots:
         QCOMPARE(cleared, (QStringList{"未設定", "", ""}));  // the unbound row opens the editor empty
         QCOMPARE(enabled, (QList<bool>{false, true, false, true}));
     }
-
-    // The favourites page's buttons on a, b, c after a click on one row: what the list holds
-    // after, and where the current row went.
-    void favouriteButtons_data() {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<int>("row");
-        QTest::addColumn<QString>("answer");  // to the confirmation; "" when none is asked
-        QTest::addColumn<QString>("after");
-        QTest::addColumn<int>("current");  // -2: not checked
-        QTest::newRow("up") << "UpBtn" << 1 << "" << "bac" << 0;
-        QTest::newRow("up at the top") << "UpBtn" << 0 << "" << "abc" << 0;
-        QTest::newRow("down") << "DownBtn" << 1 << "" << "acb" << 2;
-        QTest::newRow("down at the bottom") << "DownBtn" << 2 << "" << "abc" << 2;
-        QTest::newRow("delete") << "DelBtn" << 1 << "Yes" << "ac" << -2;
-        QTest::newRow("delete refused") << "DelBtn" << 1 << "No" << "abc" << 1;
-        QTest::newRow("delete all") << "AllDelBtn" << 1 << "Yes" << "" << -2;
-        QTest::newRow("delete all refused") << "AllDelBtn" << 1 << "No" << "abc" << 1;
-    }
-    void favouriteButtons() {
-        QFETCH(QString, button);
-        QFETCH(int, row);
-        QFETCH(QString, answer);
-        QFETCH(int, current);
-        TOptionFrm d({}, 100, {"/a/", "/b\xe9/", "/c/"}, {}, {});
-        d.PageControl1->setCurrentIndex(1);
-        d.show();
-        QListWidget* list = d.ListBox1;
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
-        MessageBoxCatcher boxes;
-        boxes.press = answer;
-        click(d.findChild<QPushButton*>(button));
-        QCOMPARE(boxes.seen, answer.isEmpty() ? 0 : 1);
-        QString after;
-        for (const std::string& f : d.favorites()) after += QLatin1Char(f[1]);
-        QTEST(after, "after");
-        if (current != -2) QCOMPARE(list->currentRow(), current);
-    }
 };
 
 QTEST_MAIN(OptionDialogTest)
