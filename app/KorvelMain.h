@@ -28,6 +28,7 @@ class QScrollArea;
 class QSplitter;
 class QToolBar;
 class QToolButton;
+class TOptionFrm;
 class QTreeWidgetItem;
 class QWidget;
 class TDirTree;
@@ -186,6 +187,7 @@ private slots:
     void openSubViewer(const std::string& path);
     void ComboBox1Click();
     void AddFavMenuClick();
+    void EditFavMenuClick();
     void DirTree1RightClick(const QPoint& globalPos);
     void ComboBox2Click();
     // Quick-folder buttons: a left click, and the two commands of their pop-up menu.
@@ -196,6 +198,7 @@ private slots:
     void PlugInSet1Click();
     // The options dialog, from the menu and the tool bar.
     void OptionMenuClick();
+    std::unique_ptr<TOptionFrm> makeOptionDialog();  // with the current values and the window's hooks
     // Copy, move and delete of the marked files.
     void Copy2Click();
     void Move2Click();

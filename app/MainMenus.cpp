@@ -210,7 +210,8 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
         {nullptr, nullptr, nullptr, In::DirPopup},
         {&A::AddFavMenu, "AddFavMenu", QT_TR_NOOP("お気に入りに追加(&A)"), In::DirPopup, -1, false,
          [](W& w) { w.AddFavMenuClick(); }},
-        {&A::EditFavMenu, "EditFavMenu", QT_TR_NOOP("お気に入りの整理(&S)"), In::DirPopup},
+        {&A::EditFavMenu, "EditFavMenu", QT_TR_NOOP("お気に入りの整理(&S)"), In::DirPopup, -1, false,
+         [](W& w) { w.EditFavMenuClick(); }},
         {nullptr, nullptr, nullptr, In::DirPopup},
         {&A::Property2, "Property2", QT_TR_NOOP("プロパティ(&P)"), In::DirPopup, -1, false, [](W& w) { w.Property2Click(); }},
 

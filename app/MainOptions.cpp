@@ -1,5 +1,6 @@
 // The options dialog from the main window: the dialog's values are written to "Korvel.ini" on
-// OK and the ones the window holds take effect at once.
+// OK and the ones the window holds take effect at once. Organising favourites shows its
+// favourites page alone.
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
@@ -12,27 +13,39 @@
 #include "base/UserFolders.h"
 #include "browse/ui/DirTree.h"
 
-void TKorvelMain::OptionMenuClick() {
-    const int oldThumbSize = ThumbSize;
-    const std::string iniPath = korvel::mainSettingsPath(exePath_);
+std::unique_ptr<TOptionFrm> TKorvelMain::makeOptionDialog() {
     TOptionFrm::Hooks hooks;
-    hooks.browseFolder = [this](const QString& caption, const QString& start) {
-        return QFileDialog::getExistingDirectory(QApplication::activeModalWidget(), caption, start);
+    hooks.browseFolder = [](const QString& caption, const std::string& start) {
+        const QString from = QString::fromLocal8Bit(start);
+        return QFileDialog::getExistingDirectory(QApplication::activeModalWidget(), caption, from).toLocal8Bit().toStdString();
     };
-    hooks.treeFolder = QString::fromStdString(selectedFolder());
+    hooks.treeFolder = selectedFolder();
     hooks.clearHistory = [this] {
         ComboBox1->clear();
         ComboBox1->clearEditText();
         ComboBox1->setToolTip({});
     };
     hooks.folderCreated = [this] { DirTree1->Reload(); };
-    QStringList favorites;
-    for (const std::string& f : favoritePaths()) favorites << QString::fromStdString(f);
     std::array<TOptionFrm::QuickFolder, TOptionFrm::kQuickRows> quick;
-    for (size_t i = 0; i < quick.size(); ++i)
-        quick[i] = {QString::fromStdString(quickFolder(int(i))), FolderBtns[i]->text()};
-    TOptionFrm dialog(korvel::readOptionValues(korvel::IniFile::load(iniPath)), ThumbSize, favorites, quick,
-                      std::move(hooks), this);
+    for (size_t i = 0; i < quick.size(); ++i) quick[i] = {quickFolder(int(i)), FolderBtns[i]->text()};
+    const korvel::OptionValues values = korvel::readOptionValues(korvel::IniFile::load(korvel::mainSettingsPath(exePath_)));
+    return std::make_unique<TOptionFrm>(values, ThumbSize, favoritePaths(), quick, std::move(hooks), this);
+}
+
+void TKorvelMain::EditFavMenuClick() {
+    // Only the favourites page; OK takes its list and nothing else.
+    const std::unique_ptr<TOptionFrm> dialog = makeOptionDialog();
+    dialog->PageControl1->setTabVisible(0, false);
+    dialog->PageControl1->setTabVisible(2, false);
+    dialog->PageControl1->setCurrentIndex(1);
+    if (dialog->exec() == QDialog::Accepted) setFavoritePaths(dialog->favorites());
+}
+
+void TKorvelMain::OptionMenuClick() {
+    const int oldThumbSize = ThumbSize;
+    const std::string iniPath = korvel::mainSettingsPath(exePath_);
+    const std::unique_ptr<TOptionFrm> owned = makeOptionDialog();
+    TOptionFrm& dialog = *owned;
     dialog.PageControl1->setCurrentIndex(0);
     if (dialog.exec() != QDialog::Accepted) return;
 
@@ -40,22 +53,21 @@ void TKorvelMain::OptionMenuClick() {
     korvel::IniFile ini = korvel::IniFile::load(iniPath);
     korvel::writeOptionValues(ini, v);
     const bool displayChanged = v.noHideFile != NoHideFile || v.speedFlg != SpeedFlg || v.changeImFlg != ChangeImFlg ||
-                                v.pictFitFlg != PictFitFlg || v.exifRotate != ExifRotate || v.colorManage != ColorManage;
+                                v.pictFitFlg != PictFitFlg || v.exifRotate != ExifRotate || v.colorManage != ColorManage ||
+                                v.sharedCache != SharedCache;
     if (displayChanged) {
         NoHideFile = v.noHideFile, SpeedFlg = v.speedFlg, ChangeImFlg = v.changeImFlg, PictFitFlg = v.pictFitFlg;
-        ExifRotate = v.exifRotate, ColorManage = v.colorManage;
+        ExifRotate = v.exifRotate, ColorManage = v.colorManage, SharedCache = v.sharedCache;
     }
     if (!dialog.CellSizeCombo->currentText().isEmpty()) {
         ThumbSize = dialog.CellSizeCombo->currentText().toInt();
         InfoHeight = korvel::InfoHeightFor(ThumbSize);
     }
     SubDirOnce = v.subDirOnce;
-    std::vector<std::string> chosen;
-    for (const QString& f : dialog.favorites()) chosen.push_back(f.toStdString());
-    setFavoritePaths(chosen);
+    setFavoritePaths(dialog.favorites());
     for (int i = 0; i < TOptionFrm::kQuickRows; ++i) {
         const auto& [folder, caption] = dialog.quickFolder(i);
-        setQuickFolder(i, folder.toStdString(), folder.isEmpty() ? QString() : caption);
+        setQuickFolder(i, folder, folder.empty() ? QString() : caption);
     }
     // A file that could not be read is not replaced by the dialog's keys alone.
     if (!ini.readFailed()) {

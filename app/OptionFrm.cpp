@@ -20,12 +20,17 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "nav/QuickFolders.h"
 #include "nav/ui/QFSelectFrm.h"
+#include "platform/PathText.h"
 
 namespace {
 constexpr int kMaxFavorites = 20;
+constexpr int kBytesRole = Qt::UserRole;  // a shown path's own bytes
+
+std::string itemBytes(const QVariant& data) { return data.toByteArray().toStdString(); }
 
 template <class T>
 T* named(T* w, const char* name) {
@@ -41,7 +46,7 @@ QVBoxLayout* tightColumn(QWidget* parent) {
 }
 }  // namespace
 
-TOptionFrm::TOptionFrm(const korvel::OptionValues& values, int thumbSize, const QStringList& favorites,
+TOptionFrm::TOptionFrm(const korvel::OptionValues& values, int thumbSize, const std::vector<std::string>& favorites,
                        const std::array<QuickFolder, kQuickRows>& quickFolders, Hooks h, QWidget* parent)
     : QDialog(parent), hooks(std::move(h)) {
     setObjectName(QStringLiteral("TOptionFrm"));
@@ -134,6 +139,7 @@ void TOptionFrm::buildSettingsPage() {
     d->addWidget(ExifRotateCheck = named(new QCheckBox(tr("EXIFの向きに合わせて回転")), "ExifRotateCheck"), 3, 0);
     d->addWidget(ColorManageCheck = named(new QCheckBox(tr("埋め込みカラープロファイルを使う")), "ColorManageCheck"),
                  3, 1);
+    d->addWidget(SharedCacheCheck = named(new QCheckBox(tr("共有サムネイルキャッシュを使う")), "SharedCacheCheck"), 4, 0);
 
     auto* page = new QGridLayout(SettingsPage);
     page->setContentsMargins(4, 4, 4, 4);
@@ -197,11 +203,12 @@ void TOptionFrm::buildQuickFolderPage() {
     connect(QFAllClearBtn, &QPushButton::clicked, this, [this] { QFClear(true); });
 }
 
-void TOptionFrm::FormCreate(const korvel::OptionValues& v, int thumbSize, const QStringList& favorites,
+void TOptionFrm::FormCreate(const korvel::OptionValues& v, int thumbSize, const std::vector<std::string>& favorites,
                             const std::array<QuickFolder, kQuickRows>& quickFolders) {
     windowCheck->setChecked(v.windOption);
     (v.opFolderFlg ? siteiRadio : historyfRadio)->setChecked(true);
-    Edit1->setText(QString::fromStdString(v.path));
+    startPath_ = v.path;
+    Edit1->setText(pathText(v.path));
     NoOpenFileCheck->setChecked(v.fileOpen);
     HistoryDelCheck->setChecked(v.historyFlag);
     SubDirOnceCheck->setChecked(v.subDirOnce);
@@ -212,6 +219,7 @@ void TOptionFrm::FormCreate(const korvel::OptionValues& v, int thumbSize, const 
     PictFitCheck->setChecked(v.pictFitFlg);
     ExifRotateCheck->setChecked(v.exifRotate);
     ColorManageCheck->setChecked(v.colorManage);
+    SharedCacheCheck->setChecked(v.sharedCache);
     SlidNumEdit->setText(QString::fromStdString(v.timeInt));
     setSlideColor(v.showColor);
     RepeatCheck->setChecked(v.repeatFlg);
@@ -220,11 +228,11 @@ void TOptionFrm::FormCreate(const korvel::OptionValues& v, int thumbSize, const 
     SelectStartCheck->setChecked(v.selectStart);
     PauseStartCheck->setChecked(v.pauseStart);
     SlidSpeedCheck->setChecked(v.sSpeedFlg);
-    ListBox1->addItems(favorites);
+    for (const std::string& f : favorites) addFavoriteItem(f);
     for (int i = 0; i < kQuickRows; ++i) {
         new QTreeWidgetItem(ListView1);
         const auto& [folder, caption] = quickFolders[size_t(i)];
-        setRow(i, folder.isEmpty() ? QString() : caption, folder);
+        setRow(i, folder.empty() ? QString() : caption, folder);
     }
     updateControls();
 }
@@ -233,7 +241,7 @@ korvel::OptionValues TOptionFrm::values() const {
     korvel::OptionValues v;
     v.windOption = windowCheck->isChecked();
     v.opFolderFlg = siteiRadio->isChecked();
-    v.path = Edit1->text().toStdString();
+    v.path = startFolder();
     v.fileOpen = NoOpenFileCheck->isChecked();
     v.historyFlag = HistoryDelCheck->isChecked();
     v.subDirOnce = SubDirOnceCheck->isChecked();
@@ -243,6 +251,7 @@ korvel::OptionValues TOptionFrm::values() const {
     v.pictFitFlg = PictFitCheck->isChecked();
     v.exifRotate = ExifRotateCheck->isChecked();
     v.colorManage = ColorManageCheck->isChecked();
+    v.sharedCache = SharedCacheCheck->isChecked();
     v.timeInt = SlidNumEdit->text().toStdString();
     v.showColor = slideColor_;
     v.repeatFlg = RepeatCheck->isChecked();
@@ -254,22 +263,34 @@ korvel::OptionValues TOptionFrm::values() const {
     return v;
 }
 
-QStringList TOptionFrm::favorites() const {
-    QStringList items;
-    for (int i = 0; i < ListBox1->count(); ++i) items << ListBox1->item(i)->text();
+std::string TOptionFrm::startFolder() const {
+    // The folder's own bytes until the user edits the text.
+    const QString text = Edit1->text();
+    return text == pathText(startPath_) ? startPath_ : text.toLocal8Bit().toStdString();
+}
+
+std::vector<std::string> TOptionFrm::favorites() const {
+    std::vector<std::string> items;
+    for (int i = 0; i < ListBox1->count(); ++i) items.push_back(itemBytes(ListBox1->item(i)->data(kBytesRole)));
     return items;
+}
+
+void TOptionFrm::addFavoriteItem(const std::string& folder) {
+    auto* item = new QListWidgetItem(pathText(folder), ListBox1);
+    item->setData(kBytesRole, QByteArray::fromStdString(folder));
 }
 
 TOptionFrm::QuickFolder TOptionFrm::quickFolder(int row) const {
     const QTreeWidgetItem* item = ListView1->topLevelItem(row);
-    const QString folder = item->text(1);
-    return {folder, folder.isEmpty() ? QString() : item->text(0)};
+    const std::string folder = itemBytes(item->data(1, kBytesRole));
+    return {folder, folder.empty() ? QString() : item->text(0)};
 }
 
-void TOptionFrm::setRow(int row, const QString& caption, const QString& folder) {
+void TOptionFrm::setRow(int row, const QString& caption, const std::string& folder) {
     QTreeWidgetItem* item = ListView1->topLevelItem(row);
-    item->setText(0, folder.isEmpty() ? tr("未設定") : caption);
-    item->setText(1, folder);
+    item->setText(0, folder.empty() ? tr("未設定") : caption);
+    item->setText(1, pathText(folder));
+    item->setData(1, kBytesRole, QByteArray::fromStdString(folder));
 }
 
 void TOptionFrm::updateControls() {
@@ -295,9 +316,12 @@ bool TOptionFrm::confirm(const QString& text, const QString& title, bool warning
 
 void TOptionFrm::SpeedButton1Click() {
     if (!hooks.browseFolder) return;
-    const QString start = Edit1->text().isEmpty() ? hooks.treeFolder : Edit1->text();
-    const QString chosen = hooks.browseFolder(siteiRadio->text() + tr("して下さい。"), start);
-    if (!chosen.isEmpty()) Edit1->setText(chosen);
+    const std::string current = startFolder();
+    const std::string chosen = hooks.browseFolder(siteiRadio->text() + tr("して下さい。"),
+                                                  current.empty() ? hooks.treeFolder : current);
+    if (chosen.empty()) return;
+    startPath_ = chosen;
+    Edit1->setText(pathText(chosen));
 }
 
 void TOptionFrm::BitBtn1Click() {
@@ -306,16 +330,17 @@ void TOptionFrm::BitBtn1Click() {
 
 void TOptionFrm::AddBtnClick() {
     if (!hooks.browseFolder) return;
-    QString folder = hooks.browseFolder(tr("お気に入りに追加するフォルダを指定して下さい。"), hooks.treeFolder);
-    if (folder.isEmpty()) return;
-    if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
-    if (!ListBox1->findItems(folder, Qt::MatchExactly | Qt::MatchCaseSensitive).isEmpty()) {
-        QMessageBox::information(this, tr("情報"), folder + tr(" は既に登録済みです。"));
+    std::string folder = hooks.browseFolder(tr("お気に入りに追加するフォルダを指定して下さい。"), hooks.treeFolder);
+    if (folder.empty()) return;
+    if (folder.back() != '/') folder += '/';
+    const std::vector<std::string> items = favorites();
+    if (std::find(items.begin(), items.end(), folder) != items.end()) {
+        QMessageBox::information(this, tr("情報"), pathText(folder) + tr(" は既に登録済みです。"));
         return;
     }
     // A full list gives up its last item for the new one.
     if (ListBox1->count() >= kMaxFavorites) delete ListBox1->takeItem(ListBox1->count() - 1);
-    ListBox1->addItem(folder);
+    addFavoriteItem(folder);
     ListBox1->setCurrentRow(ListBox1->count() - 1);
 }
 
@@ -371,12 +396,12 @@ void TOptionFrm::QFEditBtnClick() {
     const int row = ListView1->indexOfTopLevelItem(sel.first());
     const auto [folder, caption] = quickFolder(row);
     TQFSelectFrm edit(this);
-    edit.setFolder(folder.toStdString());
+    edit.setFolder(folder);
     edit.QFCaptionEdit->setText(caption);
-    edit.treeFolder = hooks.treeFolder.toStdString();
+    edit.treeFolder = hooks.treeFolder;
     edit.browseFolder = [this](const std::string& start) {
         if (!hooks.browseFolder) return std::string();
-        return hooks.browseFolder(tr(" フォルダを選択して下さい"), QString::fromStdString(start)).toStdString();
+        return hooks.browseFolder(tr(" フォルダを選択して下さい"), start);
     };
     edit.folderCreated = hooks.folderCreated;
     if (edit.exec() == QDialog::Accepted) {
@@ -384,7 +409,7 @@ void TOptionFrm::QFEditBtnClick() {
         const QString shown = edit.caption().isEmpty()
                                   ? QString::fromStdString(korvel::MakeQuickFolderCaption(chosen))
                                   : edit.caption();
-        setRow(row, shown, QString::fromStdString(chosen));
+        setRow(row, shown, chosen);
     }
     ListView1->setFocus();
 }

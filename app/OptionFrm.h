@@ -4,7 +4,9 @@
 #include <QDialog>
 #include <array>
 #include <functional>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "settings/OptionSettings.h"
 
@@ -23,22 +25,22 @@ class TOptionFrm : public QDialog {
     Q_OBJECT
 public:
     static constexpr int kQuickRows = 20;
-    // A quick-folder button's folder and caption; an empty folder is an unbound button.
-    using QuickFolder = std::pair<QString, QString>;
+    // A quick-folder button's folder (bytes) and caption; an empty folder is an unbound button.
+    using QuickFolder = std::pair<std::string, QString>;
     struct Hooks {
         // The folder browser: its caption and start folder; returns the chosen folder, "" when cancelled.
-        std::function<QString(const QString& caption, const QString& start)> browseFolder;
-        QString treeFolder;                 // the folder selected in the main window's tree
+        std::function<std::string(const QString& caption, const std::string& start)> browseFolder;
+        std::string treeFolder;              // the folder selected in the main window's tree
         std::function<void()> clearHistory;  // empties the main window's history at once
         std::function<void()> folderCreated; // a quick folder was made: the tree shows it
     };
 
-    TOptionFrm(const korvel::OptionValues& values, int thumbSize, const QStringList& favorites,
+    TOptionFrm(const korvel::OptionValues& values, int thumbSize, const std::vector<std::string>& favorites,
                const std::array<QuickFolder, kQuickRows>& quickFolders, Hooks hooks, QWidget* parent = nullptr);
 
     // What the dialog holds now.
     korvel::OptionValues values() const;
-    QStringList favorites() const;
+    std::vector<std::string> favorites() const;
     QuickFolder quickFolder(int row) const;
 
     Hooks hooks;
@@ -54,7 +56,7 @@ public:
     QPushButton* BitBtn1 = nullptr;
     QComboBox* CellSizeCombo = nullptr;
     QCheckBox *HideCheck = nullptr, *SpeedCheck = nullptr, *ChangeImCheck = nullptr, *PictFitCheck = nullptr,
-              *ExifRotateCheck = nullptr, *ColorManageCheck = nullptr;
+              *ExifRotateCheck = nullptr, *ColorManageCheck = nullptr, *SharedCacheCheck = nullptr;
     QLineEdit* SlidNumEdit = nullptr;
     QPushButton* SlidBackPanel = nullptr;
     QCheckBox *RepeatCheck = nullptr, *FullScreenCheck = nullptr, *FSCaptionCheck = nullptr,
@@ -91,16 +93,19 @@ private:
     void buildSettingsPage();
     void buildFavoritesPage();
     void buildQuickFolderPage();
-    void FormCreate(const korvel::OptionValues& v, int thumbSize, const QStringList& favorites,
+    void FormCreate(const korvel::OptionValues& v, int thumbSize, const std::vector<std::string>& favorites,
                     const std::array<QuickFolder, kQuickRows>& quickFolders);
     // Sets every enabled state from the controls' current state.
     void updateControls();
     bool SlidNumEditKeyPress(const QKeyEvent& key);
     void setSlideColor(uint32_t rgb);
-    void setRow(int row, const QString& caption, const QString& folder);
+    void setRow(int row, const QString& caption, const std::string& folder);
+    void addFavoriteItem(const std::string& folder);
+    std::string startFolder() const;
     void moveFavorite(int by);
     void moveQuickRow(int by);
     bool confirm(const QString& text, const QString& title = {}, bool warning = false);
 
     uint32_t slideColor_ = 0;
+    std::string startPath_;  // the start folder's bytes while Edit1 still shows them
 };

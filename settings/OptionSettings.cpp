@@ -26,6 +26,7 @@ OptionValues readOptionValues(const IniFile& ini) {
     v.exifRotate = ini.readBool(kWindow, "ExifRotate", true);
     v.colorManage = ini.readBool(kWindow, "ColorManage", true);
     v.speedFlg = ini.readBool("Thumbnil", "SpeedFlg", false);
+    v.sharedCache = ini.readBool("Thumbnil", "SharedCache", true);
     v.subDirOnce = ini.readBool("SubDir", "SubDirOnce", false);
     v.fileOpen = ini.readBool("OpenFlg", "FileOpen", false);
     v.historyFlag = ini.readBool("History", "Flag", false);
@@ -49,6 +50,7 @@ void writeOptionValues(IniFile& ini, const OptionValues& v) {
     ini.writeBool(kWindow, "ColorManage", v.colorManage);
     ini.writeBool("SubDir", "SubDirOnce", v.subDirOnce);
     ini.writeBool("Thumbnil", "SpeedFlg", v.speedFlg);
+    ini.writeBool("Thumbnil", "SharedCache", v.sharedCache);
     ini.writeBool(kSWindow, "RepeatFlg", v.repeatFlg);
     ini.writeBool(kSWindow, "FullScreen", v.fullScreen);
     ini.writeBool(kSWindow, "FullScreenCaption", v.fullScreenCaption);

@@ -16,6 +16,7 @@ struct OptionValues {
     bool exifRotate = true, colorManage = true;
     // [Thumbnil], [SubDir], [OpenFlg], [History]
     bool speedFlg = false, subDirOnce = false, fileOpen = false, historyFlag = false;
+    bool sharedCache = true;  // [Thumbnil] SharedCache
     // [SWindow]
     std::string timeInt = "3000";  // as typed; "" leaves the stored interval alone
     uint32_t showColor = 0;        // 0xRRGGBB

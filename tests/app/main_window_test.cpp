@@ -278,8 +278,6 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         const TKorvelMain::Actions& a = w.actions();
-        for (QAction* later : {a.EditFavMenu})
-            QVERIFY2(!later->isEnabled(), qPrintable(later->objectName()));
         struct Step {
             size_t cell;
             int marked;

@@ -2,12 +2,15 @@
 // and what of them a restart keeps.
 #include <QComboBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
 
+#include "app/OptionFrm.h"
 #include "browse/FolderScan.h"
 #include "browse/ui/DirTree.h"
 #include "nav/ui/QFSelectFrm.h"
@@ -102,6 +105,27 @@ private slots:
         QTest::keyClick(w_->favoritesBox(), Qt::Key_Home);
         QCOMPARE(w_->selectedFolder(), f(20));
         QCOMPARE(w_->historyPaths().front(), f(20));
+        // Organising shows the favourites page alone; OK takes its list and applies and writes nothing else.
+        const std::string ini = (config_.path() + "/Korvel.ini").toStdString(), before = readFile(ini);
+        const int cell = w_->grid()->defaultSize();
+        QList<bool> pages;
+        ModalDriver<TOptionFrm> organise([&](TOptionFrm& d, int) {
+            QTabWidget* tabs = d.PageControl1;
+            pages << tabs->isTabVisible(0) << tabs->isTabVisible(2) << (tabs->currentIndex() == 1);
+            d.CellSizeCombo->setCurrentIndex(0);
+            QListWidget* list = d.ListBox1;
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+            QTest::mouseClick(d.DownBtn, Qt::LeftButton);
+            QTest::mouseClick(d.OkBtn, Qt::LeftButton);
+        });
+        rightClickNode(f(3));
+        pick(w_->folderPopup(), w_->actions().EditFavMenu);
+        QTRY_COMPARE(organise.seen, 1);
+        QCOMPARE(pages, (QList<bool>{false, false, true}));
+        std::swap(newest[0], newest[1]);
+        QCOMPARE(w_->favoritePaths(), newest);
+        QCOMPARE(w_->grid()->defaultSize(), cell);
+        QCOMPARE(readFile(ini), before);
     }
 
     void quickFolderButtons() {
@@ -168,23 +192,25 @@ private slots:
     void keptAcrossRestart() {
         QFETCH(bool, clearHistory);
         writeFile((config_.path() + "/Korvel.ini").toStdString(), clearHistory ? "[History]\nFlag=1\n" : "");
-        tree_.folder("f\xff\xfe");  // not UTF-8: kept as bytes
-        const std::string odd = tree_ / "f\xff\xfe", pics = tree_ / "pics/";
+        tree_.folder("caf\xe9");  // Latin-1, not UTF-8: kept as bytes, also through the options' OK
+        const std::string odd = tree_ / "caf\xe9", pics = tree_ / "pics/";
         QVERIFY(openWindow());
         typeHistory(f(1));
         typeHistory(f(2));
-        for (const std::string& fav : {pics, f(7)}) {
+        for (const std::string& fav : {pics, f(7), odd + "/"}) {
             rightClickNode(fav);
             pick(w_->folderPopup(), w_->actions().AddFavMenu);
         }
         w_->setQuickFolder(2, odd, QStringLiteral("odd"));
+        ModalDriver<TOptionFrm> options([](TOptionFrm& d, int) { QTest::mouseClick(d.OkBtn, Qt::LeftButton); });
+        QTest::mouseClick(w_->toolButton(w_->actions().OptionBtn), Qt::LeftButton);
         QTest::mouseClick(w_->toolButton(w_->actions().DirViewBtn), Qt::LeftButton);
         QTest::mouseClick(w_->toolButton(w_->actions().ShowCaptionBtn), Qt::LeftButton);
         QVERIFY(waitPreview(*w_));  // a close while the preview loads writes nothing
         w_->close();
         QVERIFY(openWindow());
         QCOMPARE(w_->historyPaths(), (clearHistory ? std::vector{pics} : std::vector{pics, f(2), f(1)}));
-        QCOMPARE(w_->favoritePaths(), (std::vector{f(7), pics}));
+        QCOMPARE(w_->favoritePaths(), (std::vector{odd + "/", f(7), pics}));
         QCOMPARE(w_->quickFolder(2), odd);
         QCOMPARE(w_->quickFolderButton(2)->text(), QStringLiteral("odd"));
         QVERIFY(w_->actions().DirViewBtn->isChecked());

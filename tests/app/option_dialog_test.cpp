@@ -110,6 +110,7 @@ private slots:
         QTest::newRow("enlarge small") << "PictFitCheck" << "Window" << "PictFitFlg" << true;
         QTest::newRow("EXIF rotation") << "ExifRotateCheck" << "Window" << "ExifRotate" << false;
         QTest::newRow("colour profiles") << "ColorManageCheck" << "Window" << "ColorManage" << false;
+        QTest::newRow("shared cache") << "SharedCacheCheck" << "Thumbnil" << "SharedCache" << false;
     }
     void displaySwitchesRelist() {
         QFETCH(QString, check);
@@ -155,7 +156,7 @@ private slots:
                     [&](QWidget* w) {
                         auto* d = static_cast<TOptionFrm*>(w);
                         d->PageControl1->setCurrentIndex(1);
-                        d->hooks.browseFolder = [&](const QString&, const QString&) { return pics(); };
+                        d->hooks.browseFolder = [&](const QString&, const std::string&) { return pics().toStdString(); };
                         click(d->AddBtn);
                         click(d->AddBtn);
                         for (int i = 0; i < d->ListBox1->count(); ++i) edited << d->ListBox1->item(i)->text();
