@@ -43,8 +43,6 @@ std::string s(const QString& q) { return q.toStdString(); }
 TKorvelMain::TKorvelMain(const QStringList& arguments, QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("TKorvelMain"));
     setWindowTitle(QStringLiteral("Korvel"));
-    // Shown on this monitor: its profile where the display publishes one.
-    preview_.photo.toDisplay = true;
     exePath_ = s(QCoreApplication::applicationFilePath());
     QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
     font.setPixelSize(12);
@@ -113,6 +111,7 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
     PictFitFlg = st.pictFitFlg;
     ExifRotate = st.exifRotate;
     ColorManage = st.colorManage;
+    preview_.photo = photoSwitches();
     setHistoryPaths(korvel::historyItems(st));
     setFavoritePaths(korvel::favoriteItems(st));
     for (int i = 0; i < korvel::kQuickFolderCount; ++i) {

@@ -371,6 +371,8 @@ private:
     // The thumbnail built here and now when not cached (a dialog that shows one file).
     QImage thumbnailImageNow(size_t index);
     korvel::ThumbParams thumbParams() const;
+    // How pictures are turned and coloured for this window: [Window] ExifRotate and ColorManage.
+    korvel::PhotoSwitches photoSwitches() const { return {ExifRotate, ColorManage, true}; }
     void createThumbCache();
     bool vanishedReportQueued_ = false;
     bool pruneQueued_ = false;

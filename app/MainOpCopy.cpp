@@ -28,6 +28,8 @@ void TKorvelMain::KCopyBtnClick() {
                                                        QString::fromLocal8Bit(start.empty() ? selectedFolder() : start)));
     };
     hooks.settingsPath = korvel::programSettingsPath(exePath_);
+    // Copies are written in sRGB, whatever the monitor.
+    hooks.photo = {ExifRotate, ColorManage, false};
     TOpCopyFrm dialog(all, CollectSelectedFiles(), quick, std::move(hooks), this);
     connect(this, &TKorvelMain::thumbnailsArrived, dialog.lists, &TTwoLists::thumbnailsChanged);
     dialog.LoadSettings();

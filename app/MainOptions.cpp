@@ -58,6 +58,7 @@ void TKorvelMain::OptionMenuClick() {
     if (displayChanged) {
         NoHideFile = v.noHideFile, SpeedFlg = v.speedFlg, ChangeImFlg = v.changeImFlg, PictFitFlg = v.pictFitFlg;
         ExifRotate = v.exifRotate, ColorManage = v.colorManage, SharedCache = v.sharedCache;
+        preview_.photo = photoSwitches();
     }
     if (!dialog.CellSizeCombo->currentText().isEmpty()) {
         ThumbSize = dialog.CellSizeCombo->currentText().toInt();

@@ -17,6 +17,7 @@ void TKorvelMain::ShowBtn1Click() {
         source.previewed = preview_.path();
         source.gridColumns = StringGrid1->colCount();
         source.settingsPath = korvel::mainSettingsPath(exePath_);
+        source.photo = photoSwitches();
         TShowFrm1 show(source, this);
         show.exec();
     }

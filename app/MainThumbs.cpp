@@ -68,7 +68,7 @@ korvel::ThumbParams TKorvelMain::thumbParams() const {
     p.infoHeight = InfoHeight;
     p.speedFlg = SpeedFlg;
     p.sharedThumbs = SharedCache ? sharedThumbs_.get() : nullptr;
-    p.photo.toDisplay = true;
+    p.photo = photoSwitches();
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         p.screenWidth = screen->size().width();
         p.screenHeight = screen->size().height();

@@ -6,7 +6,7 @@
 
 void TKorvelMain::openSubViewer(const std::string& path) {
     // Each viewer keeps its own image and lives on whatever the main window does.
-    ::openSubViewer(path, this);
+    ::openSubViewer(path, this, photoSwitches());
 }
 
 void TKorvelMain::wallpaperFromSelection(int mode) {

@@ -65,11 +65,13 @@ SlidePlace placeSlide(int w, int h, int W, int H) {
     return p;
 }
 
-TBitmap decodeSlide(const std::string& path, int screenWidth, int screenHeight) {
+TBitmap decodeSlide(const std::string& path, int screenWidth, int screenHeight, const PhotoSwitches& photo) {
     TPicture picture;
-    picture.loadFromFile(path);
-    if (auto* jpeg = dynamic_cast<TJPEGImage*>(picture.graphic()))
-        ChooseJpegScale(*jpeg, screenWidth, screenHeight);
+    DecodeLimits limits;
+    limits.photo = photo;
+    picture.loadFromFile(path, limits);
+    // A JPEG at the coarsest scale that still covers the screen (upright, for a turned photo).
+    picture.graphic()->requestDecodeSize(screenWidth, screenHeight);
     LoadPictureAsBitmap(picture);
     std::unique_ptr<TGraphic> g = picture.releaseGraphic();
     auto* bitmap = dynamic_cast<TBitmap*>(g.get());

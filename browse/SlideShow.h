@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Limits.h"
 #include "imaging/Bitmap.h"
 
 namespace korvel {
@@ -52,7 +53,7 @@ SlidePlace placeSlide(int w, int h, int boxWidth, int boxHeight);
 
 // Decodes a slide: a JPEG at the coarsest scale that still covers screenWidth x screenHeight,
 // any other format at its own size. Throws korvel::Exception or std::bad_alloc.
-TBitmap decodeSlide(const std::string& path, int screenWidth, int screenHeight);
+TBitmap decodeSlide(const std::string& path, int screenWidth, int screenHeight, const PhotoSwitches& photo = {});
 // Resamples slide in place to the reduced size placeSlide gives for the box, when it does not
 // fit; a slide that fits is left alone. True when it was resampled.
 bool fitSlide(TBitmap& slide, int boxWidth, int boxHeight);

@@ -36,10 +36,10 @@ bool TurnShownImage(korvel::TBitmap& image, TurnKind kind, QWidget* parent) {
     });
 }
 
-korvel::TBitmap LoadImageAsBitmap(const std::string& path) {
+korvel::TBitmap LoadImageAsBitmap(const std::string& path, const korvel::PhotoSwitches& photo) {
     korvel::TPicture picture;
     korvel::DecodeLimits limits;
-    limits.photo.toDisplay = true;  // shown on this monitor
+    limits.photo = photo;
     picture.loadFromFile(path, limits);
     const korvel::TGraphic* g = picture.graphic();
     if (!g || g->empty()) throw korvel::EInvalidGraphic("empty image");

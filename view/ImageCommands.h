@@ -4,6 +4,8 @@
 #include <QString>
 #include <string>
 
+#include "base/Limits.h"
+
 class QWidget;
 
 namespace korvel {
@@ -23,7 +25,7 @@ bool CopyFileImageToClipboard(const std::string& path, QWidget* parent);
 
 // Decodes path by its extension into a 24-bit bitmap (transparent areas white).
 // Throws korvel::Exception or std::bad_alloc.
-korvel::TBitmap LoadImageAsBitmap(const std::string& path);
+korvel::TBitmap LoadImageAsBitmap(const std::string& path, const korvel::PhotoSwitches& photo);
 
 // Shortest decimal text of a zoom factor: "1.5", "1", "0.25".
 QString zoomText(float zoom);

@@ -153,6 +153,7 @@ void TShowFrm1::buildControls() {
 
 void TShowFrm1::FormCreate(const ShowSource& source) {
     settingsPath_ = source.settingsPath;
+    photo_ = source.photo;
     gridColumns_ = std::max(1, source.gridColumns);
     settings_ = korvel::readShowSettings(korvel::IniFile::load(settingsPath_));
     if (settings_.fullScreen) {
@@ -266,7 +267,7 @@ void TShowFrm1::requestSlide(Pending kind) {
     ahead_.reset();
     aheadId_ = 0;
     wantedId_ = ++lastId_;
-    loader_->request({wantedId_, path, primaryScreenSize(), currentBox(), !settings_.sSpeedFlg});
+    loader_->request({wantedId_, path, primaryScreenSize(), currentBox(), !settings_.sSpeedFlg, photo_});
 }
 
 void TShowFrm1::requestAhead() {
@@ -276,7 +277,7 @@ void TShowFrm1::requestAhead() {
     aheadId_ = ++lastId_;
     lastAheadPath_ = SlideList.current();
     lastAheadBox_ = currentBox();
-    loader_->request({aheadId_, lastAheadPath_, primaryScreenSize(), lastAheadBox_, !settings_.sSpeedFlg});
+    loader_->request({aheadId_, lastAheadPath_, primaryScreenSize(), lastAheadBox_, !settings_.sSpeedFlg, photo_});
 }
 
 void TShowFrm1::takeResult(const std::shared_ptr<SlideResult>& result) {
@@ -285,7 +286,7 @@ void TShowFrm1::takeResult(const std::shared_ptr<SlideResult>& result) {
         if (result->box != currentBox() && result->fit && result->ok) {
             // The box changed while the slide was decoded for it: decode for the new size.
             wantedId_ = ++lastId_;
-            loader_->request({wantedId_, result->path, primaryScreenSize(), currentBox(), result->fit});
+            loader_->request({wantedId_, result->path, primaryScreenSize(), currentBox(), result->fit, photo_});
             return;
         }
         SlideLoaded(*result);

@@ -30,6 +30,7 @@ struct ShowSource {
     std::string previewed;            // the file the preview shows; "" = none
     int gridColumns = 1;              // the grid's column count: the Shift jumps go one row
     std::string settingsPath;         // "Korvel.ini"
+    korvel::PhotoSwitches photo{true, true, true};  // how slides are turned and coloured
 };
 
 class TShowFrm1 : public QDialog {
@@ -73,6 +74,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    korvel::PhotoSwitches photo_;
     enum class Pending { None, Tick, Navigation };
 
     void FormCreate(const ShowSource& source);

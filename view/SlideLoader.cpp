@@ -39,7 +39,7 @@ void SlideLoader::dropWaiting() {
 
 void SlideLoader::decodeSlide(const SlideRequest& request, SlideResult& result) {
     try {
-        result.bitmap = korvel::decodeSlide(request.path, request.screen.width(), request.screen.height());
+        result.bitmap = korvel::decodeSlide(request.path, request.screen.width(), request.screen.height(), request.photo);
         if (request.fit) korvel::fitSlide(result.bitmap, request.box.width(), request.box.height());
         result.image = toQImage(result.bitmap).convertToFormat(QImage::Format_RGB32);
         result.ok = true;

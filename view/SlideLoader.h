@@ -15,6 +15,7 @@
 #include <string>
 #include <thread>
 
+#include "base/Limits.h"
 #include "imaging/Bitmap.h"
 
 struct SlideRequest {
@@ -23,6 +24,7 @@ struct SlideRequest {
     QSize screen;     // a JPEG is decoded at the coarsest scale that still covers this
     QSize box;        // the paint box the slide is reduced to fit
     bool fit = true;  // off: the slide stays at its decoded size (the plain stretch draws it)
+    korvel::PhotoSwitches photo{true, true, true};
 };
 
 struct SlideResult {

@@ -35,7 +35,8 @@ constexpr Qt::WindowFlags kViewerFlags = Qt::Dialog | Qt::WindowTitleHint | Qt::
 
 }  // namespace
 
-TKorvelSubFrm::TKorvelSubFrm(const std::string& path, QWidget* owner) : QWidget(owner, kViewerFlags) {
+TKorvelSubFrm::TKorvelSubFrm(const std::string& path, QWidget* owner, const korvel::PhotoSwitches& photo)
+    : QWidget(owner, kViewerFlags), photo_(photo) {
     setObjectName(QStringLiteral("KorvelSubFrm"));
     setAttribute(Qt::WA_DeleteOnClose);
     // The main window's closing ends the program; a viewer left open must not keep it running.
@@ -118,7 +119,7 @@ void TKorvelSubFrm::buildPopupMenu() {
 
 bool TKorvelSubFrm::LoadSubImage(const std::string& path) {
     if (coreSucceeds([&] {
-            SubImage = LoadImageAsBitmap(path);
+            SubImage = LoadImageAsBitmap(path, photo_);
             return true;
         }))
         return true;
@@ -307,8 +308,8 @@ private:
 
 }  // namespace
 
-TKorvelSubFrm* openSubViewer(const std::string& path, QWidget* owner) {
-    auto* w = new TKorvelSubFrm(path, owner);
+TKorvelSubFrm* openSubViewer(const std::string& path, QWidget* owner, const korvel::PhotoSwitches& photo) {
+    auto* w = new TKorvelSubFrm(path, owner, photo);
     if (owner && !owner->isVisible())
         new ShowWithOwner(w, owner);
     else

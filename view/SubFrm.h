@@ -22,7 +22,8 @@ class TKorvelSubFrm : public QWidget {
 public:
     // Loads path and sizes the window against the work area. owner: the window the viewer
     // belongs to (it stays above it and is destroyed with it); may be null.
-    explicit TKorvelSubFrm(const std::string& path, QWidget* owner = nullptr);
+    explicit TKorvelSubFrm(const std::string& path, QWidget* owner = nullptr,
+                           const korvel::PhotoSwitches& photo = {true, true, true});
     ~TKorvelSubFrm() override;
 
     static constexpr std::array<float, 9> kZoomSteps{0.25f, 0.5f, 0.75f, 1.0f, 1.5f, 2.0f, 4.0f, 6.0f, 8.0f};
@@ -72,6 +73,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    korvel::PhotoSwitches photo_;  // how this viewer turns and colours what it loads
     korvel::TBitmap SubImage;
     float ZoomFactor = 1.0f;
     QScrollArea* ScrollBox1 = nullptr;
@@ -102,4 +104,5 @@ private:
 
 // Opens a new sub-viewer for path and shows it: at once, or when owner (usually the main
 // window) shows, so that the viewer is owned by it on the desktop.
-TKorvelSubFrm* openSubViewer(const std::string& path, QWidget* owner = nullptr);
+TKorvelSubFrm* openSubViewer(const std::string& path, QWidget* owner = nullptr,
+                             const korvel::PhotoSwitches& photo = {true, true, true});

@@ -296,6 +296,7 @@ std::optional<korvel::ExtendedCopyOptions> TOpCopyFrm::options() const {
     o.qualityResample = GasituCheck->isChecked();
     o.turn = std::max(0, turnGroup->checkedId());
     o.copyDate = DateCheck->isChecked();
+    o.photo = hooks_.photo;
     // Only the numbers the chosen format and size mode use must be there.
     if (o.format == OutputFormat::Jpeg) {
         const auto q = shownNumber(QualityCombo->currentText());

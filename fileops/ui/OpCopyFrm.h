@@ -31,6 +31,7 @@ public:
         std::function<bool(const std::string& folder)> ensureFolder;           // EnsureFolderExists
         std::function<std::string(const std::string& start)> browseFolder;     // "" = cancelled
         std::string settingsPath;                                              // the program-named settings file
+        korvel::PhotoSwitches photo;                                           // orientation and profiles
     };
     // all: the whole file list; selected: the marked files in grid order; quick: folders of
     // quick buttons 1 to 10 ("" where a button has none).

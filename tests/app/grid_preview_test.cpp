@@ -127,26 +127,35 @@ private slots:
     // A phone photo stored on its side (EXIF orientation 6) previews upright, the status bar gives
     // the upright size, a viewer opens it upright, the user's turn starts from upright, and the
     // file is left as it was.
+    // The preview, status panel, a user's turn and a viewer all follow [Window] ExifRotate.
+    void orientedPhotoShowsUprightEverywhere_data() {
+        QTest::addColumn<bool>("rotate");
+        QTest::newRow("upright") << true;
+        QTest::newRow("as stored, ExifRotate=0") << false;
+    }
     void orientedPhotoShowsUprightEverywhere() {
+        QFETCH(bool, rotate);
         const std::string path = pics_.path().toStdString() + "/photo.jpg";
         korvel::testing::writeFile(path, korvel::testing::withJpegSegment(
                                              korvel::testing::encodedJpeg(korvel::TBitmap(48, 64, korvel::PixelFormat::pf24bit)),
                                              0xE1, korvel::testing::exifApp1(6, true)));
         const std::string before = korvel::testing::readFile(path);
+        if (!rotate) std::ofstream(config_.path().toStdString() + "/Korvel.ini") << "[Window]\nExifRotate=0\n";
+        const int wide = rotate ? 64 : 48, narrow = rotate ? 48 : 64;
         w_.reset();
         openWindow();
         TKorvelMain& w = *w_;
         clickCell(w, 9);
         QVERIFY(waitPreview(w));
-        QCOMPARE(w.statusPanel(4)->text(), QStringLiteral("64x48"));
-        QCOMPARE(w.previewGraphic()->width(), 64);
+        QCOMPARE(w.statusPanel(4)->text(), QStringLiteral("%1x%2").arg(wide).arg(narrow));
+        QCOMPARE(w.previewGraphic()->width(), wide);
         w.actions().Turn1->trigger();
-        QCOMPARE(w.previewGraphic()->width(), 48);
+        QCOMPARE(w.previewGraphic()->width(), narrow);
         closeAllSubViewers();
         QCursor::setPos(w.grid()->viewport()->mapToGlobal(w.grid()->cellRect(korvel::testing::cellOf(w, 9)).center()));
         QTest::keyClick(w.grid(), Qt::Key_S);
         QCOMPARE(openSubViewers().size(), 1);
-        QCOMPARE(openSubViewers()[0]->subImage().width(), 64);
+        QCOMPARE(openSubViewers()[0]->subImage().width(), wide);
         closeAllSubViewers();
         QCOMPARE(korvel::testing::readFile(path), before);
     }
