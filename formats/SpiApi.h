@@ -19,6 +19,13 @@ typedef struct SpiPictureInfo { /* 30 bytes on 64-bit systems */
 } SpiPictureInfo;
 #pragma pack(pop)
 
+/* How a picture is meant to be shown, from the optional GetPictureMeta export. */
+typedef struct SpiPictureMeta {
+    int32_t orientation; /* EXIF orientation 1..8 still to apply to GetPicture's rows; 1 when none */
+    uint32_t iccSize;    /* bytes at hIcc */
+    void *hIcc;          /* the embedded ICC profile, malloc'd by the plug-in, or NULL; Korvel frees it */
+} SpiPictureMeta;
+
 /* Called by a plug-in while it decodes; a non-zero result asks it to stop. */
 typedef int32_t (*SpiProgressCallback)(int32_t done, int32_t total, intptr_t data);
 
@@ -26,6 +33,10 @@ typedef int32_t (*SpiProgressCallback)(int32_t done, int32_t total, intptr_t dat
 #define SPI_SOURCE_FILE 0   /* buf: UTF-8 path; len: byte offset to start reading at */
 #define SPI_SOURCE_MEMORY 1 /* buf: the data; len: its size in bytes */
 #define SPI_SOURCE_MASK 7
+/* Set by the host only for plug-ins that export GetPictureMeta: the host turns pictures upright
+ * itself, so a plug-in that would turn them (TIFF's orientation tag) hands back the rows as stored
+ * and reports the orientation instead. Plug-ins ignore flag bits they do not know. */
+#define SPI_HOST_ORIENTS 0x100
 
 /* Results. Korvel treats every non-zero result as failure. */
 #define SPI_OK 0
@@ -45,6 +56,7 @@ typedef int32_t (*SpiIsSupportedFn)(const char *filename, const void *header);
 typedef int32_t (*SpiGetPictureInfoFn)(const char *buf, intptr_t len, uint32_t flag, SpiPictureInfo *info);
 typedef int32_t (*SpiGetPictureFn)(const char *buf, intptr_t len, uint32_t flag, void **pHBInfo, void **pHBm,
                                    SpiProgressCallback progress, intptr_t data);
+typedef int32_t (*SpiGetPictureMetaFn)(const char *buf, intptr_t len, uint32_t flag, SpiPictureMeta *meta);
 typedef int32_t (*SpiGetArchiveInfoFn)(const char *buf, intptr_t len, uint32_t flag, void **lphInf);
 typedef int32_t (*SpiGetFileInfoFn)(const char *buf, intptr_t len, const char *filename, uint32_t flag,
                                     void *lpInfo);
@@ -60,6 +72,8 @@ int32_t GetPicture(const char *buf, intptr_t len, uint32_t flag, void **pHBInfo,
                    SpiProgressCallback progress, intptr_t data);
 int32_t GetPreview(const char *buf, intptr_t len, uint32_t flag, void **pHBInfo, void **pHBm,
                    SpiProgressCallback progress, intptr_t data);
+/* Optional: only called on plug-ins that export it, after a successful GetPicture. */
+int32_t GetPictureMeta(const char *buf, intptr_t len, uint32_t flag, SpiPictureMeta *meta);
 int32_t GetArchiveInfo(const char *buf, intptr_t len, uint32_t flag, void **lphInf);
 int32_t GetFileInfo(const char *buf, intptr_t len, const char *filename, uint32_t flag, void *lpInfo);
 int32_t GetFile(const char *src, intptr_t len, char *dest, uint32_t flag, SpiProgressCallback progress,

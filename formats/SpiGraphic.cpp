@@ -56,6 +56,7 @@ void TSPIGraphic::reset() {
     compression_ = 0;
     infoSize_ = pixelSize_ = 0;
     copyPalette_ = false;
+    setPhotoMeta({});
 }
 
 bool TSPIGraphic::empty() const { return !loader_ || !loader_->complete(); }
@@ -87,6 +88,7 @@ void TSPIGraphic::load(std::unique_ptr<TInSPIAbleData> loader, const DecodeLimit
     loader_ = std::move(loader);
     try {
         computeFields();
+        setPhotoMeta(loader_->photoMeta());
     } catch (...) {
         reset();
         throw;
@@ -209,6 +211,7 @@ void TSPIBitmap::loadThrough(const std::string& name, const std::function<void(T
                 loadOne(spi);
                 // The raster is the bitmap file image of the blocks read back, palette included.
                 takeOver(*spi.raster());
+                setPhotoMeta(spi.photoMeta());
             }
             return;
         } catch (const std::exception&) {

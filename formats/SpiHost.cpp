@@ -101,6 +101,7 @@ TSPI::TSPI(const std::string& path) {
     GetPictureInfo = lookup<SpiGetPictureInfoFn>(module_, "GetPictureInfo");
     GetPicture = lookup<SpiGetPictureFn>(module_, "GetPicture");
     GetPreview = lookup<SpiGetPictureFn>(module_, "GetPreview");
+    GetPictureMeta = lookup<SpiGetPictureMetaFn>(module_, "GetPictureMeta");
     GetArchiveInfo = lookup<SpiGetArchiveInfoFn>(module_, "GetArchiveInfo");
     GetFileInfo = lookup<SpiGetFileInfoFn>(module_, "GetFileInfo");
     GetFile = lookup<SpiGetFileFn>(module_, "GetFile");

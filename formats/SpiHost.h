@@ -69,6 +69,7 @@ public:
     SpiGetPictureInfoFn GetPictureInfo = nullptr;
     SpiGetPictureFn GetPicture = nullptr;
     SpiGetPictureFn GetPreview = nullptr;
+    SpiGetPictureMetaFn GetPictureMeta = nullptr;  // optional
     SpiGetArchiveInfoFn GetArchiveInfo = nullptr;
     SpiGetFileInfoFn GetFileInfo = nullptr;
     SpiGetFileFn GetFile = nullptr;

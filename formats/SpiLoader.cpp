@@ -5,11 +5,13 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <malloc.h>
 #include <mutex>
 
 #include "base/Errors.h"
 #include "base/FileBytes.h"
 #include "base/FileNames.h"
+#include "codecs/PhotoMeta.h"
 #include "formats/SpiHost.h"
 
 namespace korvel {
@@ -37,6 +39,7 @@ void TInSPIAbleData::Release() {
     bitmap_ = nullptr;
     pictureInfo_ = SpiPictureInfo{};
     pictureInfoObtained_ = false;
+    photoMeta_ = PhotoMeta{};
     decoder_.clear();
 }
 
@@ -85,9 +88,11 @@ bool TInSPIAbleData::tryPlugin(TSPI& spi, const uint8_t* header, size_t offset, 
     auto isSupported = spi.require(spi.IsSupported, "IsSupported");
     if (isSupported(sourceName_.c_str(), header + offset) == 0) return false;
 
+    // A plug-in with the metadata export hands back rows as stored; this host turns them.
+    const uint32_t flag = sourceFlag() | (spi.GetPictureMeta ? SPI_HOST_ORIENTS : 0u);
     auto getInfo = spi.require(spi.GetPictureInfo, "GetPictureInfo");
     SpiPictureInfo info{};
-    if (getInfo(sourceBuffer(offset), sourceLength(offset), sourceFlag(), &info) == 0) {
+    if (getInfo(sourceBuffer(offset), sourceLength(offset), flag, &info) == 0) {
         if (pictureInfoObtained_) std::free(pictureInfo_.hInfo);
         pictureInfo_ = info;
         pictureInfoObtained_ = true;
@@ -96,13 +101,16 @@ bool TInSPIAbleData::tryPlugin(TSPI& spi, const uint8_t* header, size_t offset, 
     auto call = [&](SpiGetPictureFn fn) {
         void* hInfo = nullptr;
         void* hBm = nullptr;
-        const int32_t rc = fn(sourceBuffer(offset), sourceLength(offset), sourceFlag(), &hInfo, &hBm,
+        const int32_t rc = fn(sourceBuffer(offset), sourceLength(offset), flag, &hInfo, &hBm,
                               &TInSPIAbleData::progressCallback, reinterpret_cast<intptr_t>(this));
         // With a failure result the plug-in keeps ownership of whatever it left in the handles.
         if (rc != 0) return false;
         bitmapInfo_ = hInfo;
         bitmap_ = hBm;
-        if (complete()) return true;
+        if (complete()) {
+            readMeta(spi, offset, flag);
+            return true;
+        }
         std::free(bitmapInfo_);
         std::free(bitmap_);
         bitmapInfo_ = bitmap_ = nullptr;
@@ -110,6 +118,21 @@ bool TInSPIAbleData::tryPlugin(TSPI& spi, const uint8_t* header, size_t offset, 
     };
     if (preview && call(spi.require(spi.GetPreview, "GetPreview"))) return true;
     return call(spi.require(spi.GetPicture, "GetPicture"));
+}
+
+// The plug-in is untrusted here too: an orientation outside 1..8 means upright, and a profile
+// larger than its allocation or than any file may carry is dropped.
+void TInSPIAbleData::readMeta(TSPI& spi, size_t offset, uint32_t flag) {
+    if (!spi.GetPictureMeta) return;
+    SpiPictureMeta meta{};
+    if (spi.GetPictureMeta(sourceBuffer(offset), sourceLength(offset), flag, &meta) != 0) return;
+    if (meta.orientation >= 1 && meta.orientation <= 8) photoMeta_.orientation = meta.orientation;
+    if (meta.hIcc && meta.iccSize > 0 && meta.iccSize <= kMaxIccProfileBytes &&
+        meta.iccSize <= ::malloc_usable_size(meta.hIcc)) {
+        const auto* p = static_cast<const uint8_t*>(meta.hIcc);
+        photoMeta_.iccProfile.assign(p, p + meta.iccSize);
+    }
+    std::free(meta.hIcc);
 }
 
 void TInSPIAbleData::Execute(TSPIs* host) {

@@ -37,6 +37,8 @@ public:
     const std::string& sourceName() const { return sourceName_; }
     const SpiPictureInfo& pictureInfo() const { return pictureInfo_; }
     bool pictureInfoObtained() const { return pictureInfoObtained_; }
+    // What the decoding plug-in's GetPictureMeta reported; as for no metadata when it has none.
+    const PhotoMeta& photoMeta() const { return photoMeta_; }
     // File name (without folder) of the plug-in that decoded the source, "" when none did.
     const std::string& decoder() const { return decoder_; }
 
@@ -59,6 +61,7 @@ protected:
 
 private:
     bool tryPlugin(TSPI& spi, const uint8_t* header, size_t offset, bool preview);
+    void readMeta(TSPI& spi, size_t offset, uint32_t flag);
     void notify(ProgressStage stage, int percent, const std::string& message) const;
     static int32_t progressCallback(int32_t done, int32_t total, intptr_t data);
 
@@ -67,6 +70,7 @@ private:
     void* bitmap_ = nullptr;
     SpiPictureInfo pictureInfo_{};
     bool pictureInfoObtained_ = false;
+    PhotoMeta photoMeta_;
     std::string decoder_;
 };
 

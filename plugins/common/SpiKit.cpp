@@ -56,6 +56,18 @@ int32_t pluginInfo(const char* const* items, int count, int32_t infono, char* bu
     return int32_t(n);
 }
 
+int32_t putMeta(SpiPictureMeta* meta, int orientation, const uint8_t* icc, size_t iccSize) {
+    if (!meta) return SPI_INTERNAL_ERROR;
+    std::memset(meta, 0, sizeof *meta);
+    meta->orientation = orientation >= 1 && orientation <= 8 ? orientation : 1;
+    if (!icc || iccSize == 0 || iccSize > kMaxIccBytes) return SPI_OK;
+    meta->hIcc = std::malloc(iccSize);
+    if (!meta->hIcc) return SPI_NO_MEMORY;
+    std::memcpy(meta->hIcc, icc, iccSize);
+    meta->iccSize = uint32_t(iccSize);
+    return SPI_OK;
+}
+
 bool sizeAllowed(int64_t width, int64_t height) {
     return width > 0 && height > 0 && width <= INT32_MAX && height <= INT32_MAX &&
            uint64_t(width) * uint64_t(height) <= kMaxPixels;

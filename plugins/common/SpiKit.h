@@ -61,6 +61,13 @@ private:
     size_t stride_ = 0;
 };
 
+// Largest ICC profile a plug-in hands over, as large as the host takes from any file.
+constexpr size_t kMaxIccBytes = size_t(8) << 20;
+
+// Fills a GetPictureMeta answer: orientation outside 1..8 becomes 1, and a profile that is empty
+// or larger than kMaxIccBytes is left out. Returns SPI_OK or SPI_NO_MEMORY.
+int32_t putMeta(SpiPictureMeta* meta, int orientation, const uint8_t* icc, size_t iccSize);
+
 // Progress report to the host; true when it asks to stop.
 bool cancelled(SpiProgressCallback progress, int32_t done, int32_t total, intptr_t data);
 

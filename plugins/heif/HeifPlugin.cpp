@@ -1,5 +1,6 @@
 // HEIF and AVIF plug-in on libheif: the primary image, turned and mirrored as the file says
-// (libheif applies those transformations while decoding). 32-bit output when it has alpha.
+// (libheif applies those transformations while decoding, so GetPictureMeta reports orientation 1
+// and the raw ICC profile only). 32-bit output when it has alpha.
 //
 // libheif and its codec libraries take milliseconds to load, and every Korvel start loads this
 // plug-in. So the plug-in does not link libheif: IsSupported reads the file-type box itself, and
@@ -8,6 +9,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "plugins/common/SpiKit.h"
 
@@ -22,7 +24,8 @@ constexpr int kMaxSide = 32768;
     X(context_read_from_memory_without_copy) X(context_get_primary_image_handle) X(image_handle_release) \
     X(image_handle_get_width) X(image_handle_get_height) X(image_handle_has_alpha_channel)               \
     X(decoding_options_alloc) X(decoding_options_free) X(decode_image) X(image_release) X(image_get_width) \
-    X(image_get_height) X(image_get_plane_readonly)
+    X(image_get_height) X(image_get_plane_readonly) X(image_handle_get_color_profile_type)              \
+    X(image_handle_get_raw_color_profile_size) X(image_handle_get_raw_color_profile)
 
 struct HeifApi {
 #define KORVEL_HEIF_POINTER(name) decltype(&::heif_##name) name = nullptr;
@@ -163,6 +166,29 @@ SPIKIT_EXPORT int32_t GetPicture(const char* buf, intptr_t len, uint32_t flag, v
         if (spikit::cancelled(progress, 1, 1, data)) return SPI_ABORTED;
         out.release(pHBInfo, pHBm);
         return SPI_OK;
+    } catch (...) {
+        return SPI_INTERNAL_ERROR;
+    }
+}
+
+SPIKIT_EXPORT int32_t GetPictureMeta(const char* buf, intptr_t len, uint32_t flag, SpiPictureMeta* meta) {
+    try {
+        if (!meta) return SPI_INTERNAL_ERROR;
+        spikit::Source src;
+        const HeifApi* api = nullptr;
+        if (int32_t rc = openSource(buf, len, flag, src, api); rc != SPI_OK) return rc;
+        Context c(*api);
+        if (int32_t rc = openPrimary(src, c); rc != SPI_OK) return rc;
+        // An nclx colour description is no ICC profile; only "prof" and "rICC" carry one.
+        const heif_color_profile_type type = api->image_handle_get_color_profile_type(c.handle);
+        const size_t size = type == heif_color_profile_type_prof || type == heif_color_profile_type_rICC
+                                ? api->image_handle_get_raw_color_profile_size(c.handle)
+                                : 0;
+        if (size == 0 || size > spikit::kMaxIccBytes) return spikit::putMeta(meta, 1, nullptr, 0);
+        std::vector<uint8_t> icc(size);
+        if (api->image_handle_get_raw_color_profile(c.handle, icc.data()).code != heif_error_Ok)
+            return spikit::putMeta(meta, 1, nullptr, 0);
+        return spikit::putMeta(meta, 1, icc.data(), icc.size());
     } catch (...) {
         return SPI_INTERNAL_ERROR;
     }

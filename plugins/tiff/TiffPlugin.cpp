@@ -1,6 +1,8 @@
 // TIFF plug-in on libtiff: the first page, through libtiff's RGBA reader (every bit depth and
 // photometric interpretation it converts: bilevel, grey, palette, RGB, YCbCr, CMYK, Lab ...),
-// turned as the orientation tag says. 32-bit output when the page has an alpha channel.
+// turned as the orientation tag says, unless the host turns pictures itself (SPI_HOST_ORIENTS):
+// then the rows come as stored and GetPictureMeta reports the tag, with the ICC profile.
+// 32-bit output when the page has an alpha channel.
 //
 // libtiff and the compression libraries it links take about a millisecond to load, and every
 // Korvel start loads this plug-in. So the plug-in does not link libtiff: IsSupported reads the
@@ -122,7 +124,7 @@ struct PageInfo {
     bool swapsSides() const { return orientation >= ORIENTATION_LEFTTOP; }
 };
 
-int32_t readPage(const Tiff& t, PageInfo& p) {
+int32_t readPage(const Tiff& t, PageInfo& p, uint32_t flag) {
     TIFF* tif = t.get();
     const TiffApi& api = t.api();
     if (!tif) return SPI_UNKNOWN_FORMAT;
@@ -131,6 +133,7 @@ int32_t readPage(const Tiff& t, PageInfo& p) {
     if (!spikit::sizeAllowed(p.width, p.height)) return SPI_NO_MEMORY;
     api.GetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &p.orientation);
     if (p.orientation < ORIENTATION_TOPLEFT || p.orientation > ORIENTATION_LEFTBOT) p.orientation = ORIENTATION_TOPLEFT;
+    if (flag & SPI_HOST_ORIENTS) p.orientation = ORIENTATION_TOPLEFT;  // reported, not applied
     uint16_t count = 0;
     uint16_t* types = nullptr;
     if (api.GetField(tif, TIFFTAG_EXTRASAMPLES, &count, &types))
@@ -203,7 +206,7 @@ SPIKIT_EXPORT int32_t GetPictureInfo(const char* buf, intptr_t len, uint32_t fla
         if (int32_t rc = openSource(buf, len, flag, src, api); rc != SPI_OK) return rc;
         const Tiff tif(*api, src);
         PageInfo p;
-        if (int32_t rc = readPage(tif, p); rc != SPI_OK) return rc;
+        if (int32_t rc = readPage(tif, p, flag); rc != SPI_OK) return rc;
         std::memset(info, 0, sizeof *info);
         info->width = int32_t(p.swapsSides() ? p.height : p.width);
         info->height = int32_t(p.swapsSides() ? p.width : p.height);
@@ -224,13 +227,33 @@ SPIKIT_EXPORT int32_t GetPicture(const char* buf, intptr_t len, uint32_t flag, v
         if (int32_t rc = openSource(buf, len, flag, src, api); rc != SPI_OK) return rc;
         const Tiff tif(*api, src);
         PageInfo p;
-        if (int32_t rc = readPage(tif, p); rc != SPI_OK) return rc;
+        if (int32_t rc = readPage(tif, p, flag); rc != SPI_OK) return rc;
         if (spikit::cancelled(progress, 0, 1, data)) return SPI_ABORTED;
         spikit::DibBlocks out;
         if (int32_t rc = decode(tif, p, out); rc != SPI_OK) return rc;
         if (spikit::cancelled(progress, 1, 1, data)) return SPI_ABORTED;
         out.release(pHBInfo, pHBm);
         return SPI_OK;
+    } catch (...) {
+        return SPI_INTERNAL_ERROR;
+    }
+}
+
+SPIKIT_EXPORT int32_t GetPictureMeta(const char* buf, intptr_t len, uint32_t flag, SpiPictureMeta* meta) {
+    try {
+        if (!meta) return SPI_INTERNAL_ERROR;
+        spikit::Source src;
+        const TiffApi* api = nullptr;
+        if (int32_t rc = openSource(buf, len, flag, src, api); rc != SPI_OK) return rc;
+        const Tiff tif(*api, src);
+        PageInfo p;
+        // Without the host's flag the plug-in turns the rows itself: nothing is left to turn.
+        if (int32_t rc = readPage(tif, p, 0); rc != SPI_OK) return rc;
+        const int orientation = flag & SPI_HOST_ORIENTS ? p.orientation : 1;
+        uint32_t count = 0;
+        const void* icc = nullptr;
+        if (!api->GetField(tif.get(), TIFFTAG_ICCPROFILE, &count, &icc)) count = 0;
+        return spikit::putMeta(meta, orientation, static_cast<const uint8_t*>(icc), icc ? count : 0);
     } catch (...) {
         return SPI_INTERNAL_ERROR;
     }

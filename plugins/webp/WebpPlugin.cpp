@@ -1,5 +1,6 @@
 // WebP plug-in on libwebp: still images, and the first frame of animations (composed on the
 // canvas by libwebp's animation decoder). 32-bit output when the file has alpha, else 24-bit.
+// The EXIF orientation and ICC profile chunks are reported, never applied, through GetPictureMeta.
 #include <webp/decode.h>
 #include <webp/demux.h>
 
@@ -7,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "imaging/Exif.h"
 #include "plugins/common/SpiKit.h"
 
 namespace {
@@ -73,6 +75,13 @@ int32_t decodeStill(const spikit::Source& src, bool alpha, spikit::DibBlocks& ou
     return rc;
 }
 
+// The EXIF chunk holds a TIFF-structured block; some writers keep the "Exif\0\0" of JPEG's APP1.
+int exifOrientation(const WebPData& chunk) {
+    if (chunk.size >= 6 && std::memcmp(chunk.bytes, "Exif\0", 6) == 0)
+        return korvel::ExifOrientationOfApp1(chunk.bytes, chunk.size);
+    return korvel::ExifOrientation(chunk.bytes, chunk.size);
+}
+
 }  // namespace
 
 SPIKIT_EXPORT int32_t GetPluginInfo(int32_t infono, char* buf, int32_t buflen) {
@@ -117,6 +126,35 @@ SPIKIT_EXPORT int32_t GetPicture(const char* buf, intptr_t len, uint32_t flag, v
         if (spikit::cancelled(progress, 1, 1, data)) return SPI_ABORTED;
         out.release(pHBInfo, pHBm);
         return SPI_OK;
+    } catch (...) {
+        return SPI_INTERNAL_ERROR;
+    }
+}
+
+SPIKIT_EXPORT int32_t GetPictureMeta(const char* buf, intptr_t len, uint32_t flag, SpiPictureMeta* meta) {
+    try {
+        if (!meta) return SPI_INTERNAL_ERROR;
+        spikit::Source src;
+        if (int32_t rc = src.open(buf, len, flag); rc != SPI_OK) return rc;
+        if (!isWebp(src.data(), src.size())) return SPI_UNKNOWN_FORMAT;
+        const WebPData data{src.data(), src.size()};
+        WebPDemuxer* demux = WebPDemux(&data);
+        if (!demux) return SPI_BROKEN_DATA;
+        int orientation = 1;
+        WebPChunkIterator it;
+        if (WebPDemuxGetChunk(demux, "EXIF", 1, &it)) {
+            orientation = exifOrientation(it.chunk);
+            WebPDemuxReleaseChunkIterator(&it);
+        }
+        int32_t rc = SPI_OK;
+        if (WebPDemuxGetChunk(demux, "ICCP", 1, &it)) {
+            rc = spikit::putMeta(meta, orientation, it.chunk.bytes, it.chunk.size);
+            WebPDemuxReleaseChunkIterator(&it);
+        } else {
+            rc = spikit::putMeta(meta, orientation, nullptr, 0);
+        }
+        WebPDemuxDelete(demux);
+        return rc;
     } catch (...) {
         return SPI_INTERNAL_ERROR;
     }
