@@ -276,3 +276,15 @@ SPI_EXPORT int32_t GetFile(const char *src, intptr_t len, char *dest, uint32_t f
     return -1;
 }
 #endif
+
+#ifdef SPI_META_ORIENTATION
+/* Reports an orientation and a profile of SPI_META_ICC_ALLOC bytes, claiming SPI_META_ICC_CLAIM. */
+SPI_EXPORT int32_t GetPictureMeta(const char *buf, intptr_t len, uint32_t flag, SpiPictureMeta *meta) {
+    trace("GetPictureMeta:flag=%ld:len=%ld", (long)flag, (long)len);
+    meta->orientation = SPI_META_ORIENTATION;
+    meta->hIcc = malloc(SPI_META_ICC_ALLOC);
+    if (meta->hIcc) memset(meta->hIcc, 'p', SPI_META_ICC_ALLOC);
+    meta->iccSize = SPI_META_ICC_CLAIM;
+    return SPI_OK;
+}
+#endif
