@@ -12,13 +12,17 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 
 #include "base/Errors.h"
 #include "formats/FormatRegistry.h"
+#include "formats/Picture.h"
 #include "formats/SpiGraphic.h"
 #include "formats/SpiHost.h"
 #include "formats/SpiStartup.h"
+#include "tests/support/ColorSamples.h"
 #include "tests/support/Mutation.h"
+#include "tests/support/PhotoSamples.h"
 #include "tests/support/TempTree.h"
 #include "tests/tools/ToolRun.h"
 
@@ -61,6 +65,15 @@ protected:
         TSPIBitmap b;
         b.loadFromFile(file(name, bytes));
         return b;
+    }
+    // As the program shows it: through TPicture, turned upright and colour-managed as asked.
+    TBitmap shown(const std::string& path, bool exifRotate = true, bool colorManage = false) {
+        DecodeLimits limits;
+        limits.photo.exifRotate = exifRotate;
+        limits.photo.colorManage = colorManage;
+        TPicture picture(formats_);
+        picture.loadFromFile(path, limits);
+        return *picture.graphic()->raster();
     }
     // Damaged copies never crash; each either decodes or fails with an image error.
     void mutations(const std::string& name, const Bytes& good, int count) {
@@ -144,6 +157,21 @@ Bytes encodeAnimation(int w, int h, const std::vector<uint32_t>& frameColors) {
     return v;
 }
 
+// A WebP file with EXIF and ICCP chunks added by libwebp's muxer.
+Bytes webpWithMeta(const Bytes& webp, const Bytes& exif, const Bytes& icc) {
+    const WebPData in{webp.data(), webp.size()}, e{exif.data(), exif.size()}, i{icc.data(), icc.size()};
+    WebPMux* mux = WebPMuxCreate(&in, 1);
+    WebPMuxSetChunk(mux, "EXIF", &e, 1);
+    WebPMuxSetChunk(mux, "ICCP", &i, 1);
+    WebPData out;
+    WebPDataInit(&out);
+    WebPMuxAssemble(mux, &out);
+    Bytes v(out.bytes, out.bytes + out.size);
+    WebPDataClear(&out);
+    WebPMuxDelete(mux);
+    return v;
+}
+
 TEST_F(ShippedPlugins, WebpStillAndAnimated) {
     for (const Picture& p : {Picture{7, 5, false}, Picture{6, 4, true}}) {
         SCOPED_TRACE(p.alpha ? "alpha" : "opaque");
@@ -155,7 +183,10 @@ TEST_F(ShippedPlugins, WebpStillAndAnimated) {
     EXPECT_EQ(anim.pixel(4, 3), Color(0xCC2211));
 }
 
-TEST_F(ShippedPlugins, WebpDamaged) { mutations("w.webp", encodeWebp(Picture{16, 12, true}), 300); }
+TEST_F(ShippedPlugins, WebpDamaged) {
+    const Bytes exif = korvel::testing::exifBlock(6, false);
+    mutations("w.webp", webpWithMeta(encodeWebp(Picture{16, 12, true}), exif, Bytes(300, 7)), 300);
+}
 
 // ---- TIFF ----
 
@@ -167,6 +198,7 @@ struct TiffSpec {
     // Stored sample values of pixel (x, y), one per sample (16-bit values for 16-bit files).
     std::function<std::vector<uint32_t>(int, int)> samplesAt;
     std::vector<uint16_t> colormap = {};  // red, green, blue ramps of 2^bits entries
+    Bytes icc = {};
 };
 
 Bytes encodeTiff(const TiffSpec& s, const std::string& path) {
@@ -180,6 +212,7 @@ Bytes encodeTiff(const TiffSpec& s, const std::string& path) {
     TIFFSetField(t, TIFFTAG_ORIENTATION, s.orientation);
     TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, s.height);
     if (s.extra) TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, &s.extra);
+    if (!s.icc.empty()) TIFFSetField(t, TIFFTAG_ICCPROFILE, uint32_t(s.icc.size()), s.icc.data());
     if (s.photometric == PHOTOMETRIC_SEPARATED) TIFFSetField(t, TIFFTAG_INKSET, INKSET_CMYK);
     if (!s.colormap.empty()) {
         const size_t n = s.colormap.size() / 3;
@@ -282,7 +315,7 @@ TEST_F(ShippedPlugins, TiffOrientationTag) {
     for (const Row& r : rows) {
         TiffSpec spec{"orientation", 3, 2, 8, 3, PHOTOMETRIC_RGB, r.orientation, 0,
                       [&](int x, int y) { return std::vector<uint32_t>{redOf(stored[y][x]), 0, 0}; }};
-        const TBitmap b = load("o.tif", encodeTiff(spec, dir_.root() + "src.tif"));
+        const TBitmap b = shown(file("o.tif", encodeTiff(spec, dir_.root() + "src.tif")));
         ASSERT_EQ(b.height(), int(r.shown.size())) << r.orientation;
         ASSERT_EQ(b.width(), int(r.shown[0].size())) << r.orientation;
         for (int y = 0; y < b.height(); ++y)
@@ -292,8 +325,9 @@ TEST_F(ShippedPlugins, TiffOrientationTag) {
 }
 
 TEST_F(ShippedPlugins, TiffDamaged) {
-    TiffSpec spec{"damage", 24, 16, 8, 3, PHOTOMETRIC_RGB, 1, 0,
+    TiffSpec spec{"damage", 24, 16, 8, 3, PHOTOMETRIC_RGB, 5, 0,
                   [](int x, int y) { return std::vector<uint32_t>{uint32_t(x * 9), uint32_t(y * 13), 77}; }};
+    spec.icc = Bytes(300, 7);
     mutations("d.tif", encodeTiff(spec, dir_.root() + "src.tif"), 300);
 }
 
@@ -301,7 +335,7 @@ TEST_F(ShippedPlugins, TiffDamaged) {
 
 // Encodes a 64 x 48 picture, red on the left half and blue on the right, optionally with
 // alpha 128 everywhere and an orientation. Returns nothing when no encoder is installed.
-Bytes encodeHeif(heif_compression_format format, bool alpha, heif_orientation orientation) {
+Bytes encodeHeif(heif_compression_format format, bool alpha, heif_orientation orientation, const Bytes& icc = {}) {
     heif_context* ctx = heif_context_alloc();
     heif_encoder* enc = nullptr;
     if (heif_context_get_encoder_for_format(ctx, format, &enc).code != heif_error_Ok) {
@@ -325,6 +359,7 @@ Bytes encodeHeif(heif_compression_format format, bool alpha, heif_orientation or
             p[2] = x < w / 2 ? 20 : 220;
             if (alpha) p[3] = 128;
         }
+    if (!icc.empty()) heif_image_set_raw_color_profile(img, "prof", icc.data(), icc.size());
     heif_encoding_options* options = heif_encoding_options_alloc();
     options->image_orientation = orientation;
     heif_image_handle* handle = nullptr;
@@ -388,10 +423,64 @@ TEST_F(ShippedPlugins, HeicAndAvif) {
 }
 
 TEST_F(ShippedPlugins, HeifDamaged) {
-    Bytes good = encodeHeif(heif_compression_AV1, false, heif_orientation_normal);
+    Bytes good = encodeHeif(heif_compression_AV1, false, heif_orientation_normal, Bytes(300, 7));
     if (good.empty()) good = encodeHeif(heif_compression_HEVC, false, heif_orientation_normal);
     if (good.empty()) GTEST_SKIP() << "libheif has no encoder here";
     mutations("d.avif", good, 150);
+}
+
+// ---- orientation and colour profile ----
+
+// Orientation 6 and a Display P3 profile in each plug-in format: the picture is shown turned
+// once (HEIF by libheif alone), its colours converted, and korvel-tool info names both.
+TEST_F(ShippedPlugins, OrientationAndProfileReachTheShownPicture) {
+    const korvel::testing::Space& p3 = korvel::testing::kSpaces[1];
+    const Bytes icc = korvel::testing::profileOf(p3);
+    const Picture pic{12, 8, false};
+    TiffSpec tiff{"meta", 12, 8, 8, 3, PHOTOMETRIC_RGB, 6, 0,
+                  [&](int x, int y) { return std::vector<uint32_t>{pic.r(x, y), pic.g(x, y), pic.b(x, y)}; }};
+    tiff.icc = icc;
+    // Orientation 6: the stored picture turned a quarter right, so shown (x, y) is stored (y, h-1-x).
+    auto picTurned = [&](int x, int y) { return std::optional<Color>(makeColor(pic.r(y, 7 - x), pic.g(y, 7 - x), pic.b(y, 7 - x))); };
+    // The HEIF picture (red left half, blue right) turned: red on top; the lossy seam is skipped.
+    auto heifTurned = [](int, int y) {
+        return std::abs(y - 32) < 6 ? std::nullopt : std::optional<Color>(y < 32 ? makeColor(220, 20, 20) : makeColor(20, 20, 220));
+    };
+    struct Row {
+        const char* name;
+        Bytes bytes;
+        int width, height, tolerance;
+        std::function<std::optional<Color>(int, int)> expected;
+        bool reportsOrientation;
+    };
+    const Row rows[] = {
+        {"p.webp", webpWithMeta(encodeWebp(pic), korvel::testing::exifBlock(6, true), icc), 8, 12, 0, picTurned, true},
+        {"p.tif", encodeTiff(tiff, dir_.root() + "src.tif"), 8, 12, 0, picTurned, true},
+        {"p.heic", encodeHeif(heif_compression_HEVC, false, heif_orientation_rotate_90_cw, icc), 48, 64, 30, heifTurned,
+         false},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        if (r.bytes.empty()) continue;  // no HEVC encoder here
+        const std::string path = file(r.name, r.bytes);
+        const TBitmap stored = shown(path, true, false);
+        ASSERT_EQ(stored.width(), r.width);
+        ASSERT_EQ(stored.height(), r.height);
+        for (int y = 0; y < r.height; ++y)
+            for (int x = 0; x < r.width; ++x)
+                if (const std::optional<Color> want = r.expected(x, y)) {
+                    const Color got = stored.pixel(x, y);
+                    ASSERT_NEAR(redOf(got), redOf(*want), r.tolerance) << x << "," << y;
+                    ASSERT_NEAR(greenOf(got), greenOf(*want), r.tolerance) << x << "," << y;
+                    ASSERT_NEAR(blueOf(got), blueOf(*want), r.tolerance) << x << "," << y;
+                }
+        EXPECT_EQ(korvel::testing::withinOne(shown(path, true, true), korvel::testing::reference(stored, p3)), "");
+        // With orientation off only libheif's own turn remains.
+        EXPECT_EQ(shown(path, false, false).width(), r.reportsOrientation ? r.height : r.width);
+        const std::string info = korvel::testing::runTool({"info", path}).out;
+        const std::string want = std::string(r.reportsOrientation ? "\torientation 6" : "") + "\tprofile " + p3.name + "\n";
+        EXPECT_NE(info.find(want), std::string::npos) << info;
+    }
 }
 
 // ---- loading the library on first use ----
