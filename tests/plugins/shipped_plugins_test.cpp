@@ -321,6 +321,24 @@ TEST_F(ShippedPlugins, TiffOrientationTag) {
         for (int y = 0; y < b.height(); ++y)
             for (int x = 0; x < b.width(); ++x)
                 EXPECT_EQ(b.pixel(x, y), r.shown[size_t(y)][size_t(x)]) << r.orientation << " at " << x << "," << y;
+        // A host that does not set SPI_HOST_ORIENTS gets the rows turned and nothing left to turn.
+        const TSPI& tiff = *host_.item(1);
+        const std::string path = dir_.root() + "o.tif";
+        void *info = nullptr, *bits = nullptr;
+        ASSERT_EQ(tiff.GetPicture(path.c_str(), 0, SPI_SOURCE_FILE, &info, &bits, nullptr, 0), SPI_OK);
+        const auto* rows = static_cast<const uint8_t*>(bits);
+        const size_t stride = (size_t(b.width()) * 3 + 3) & ~size_t(3);
+        EXPECT_EQ(static_cast<const uint8_t*>(info)[4], b.width());
+        for (int y = 0; y < b.height(); ++y)  // bottom-up rows of blue, green, red
+            for (int x = 0; x < b.width(); ++x)
+                EXPECT_EQ(rows[size_t(b.height() - 1 - y) * stride + 3 * size_t(x) + 2], redOf(r.shown[size_t(y)][size_t(x)]));
+        std::free(info);
+        std::free(bits);
+        for (const uint32_t flag : {uint32_t(SPI_SOURCE_FILE), uint32_t(SPI_SOURCE_FILE | SPI_HOST_ORIENTS)}) {
+            SpiPictureMeta meta{};
+            ASSERT_EQ(tiff.GetPictureMeta(path.c_str(), 0, flag, &meta), SPI_OK);
+            EXPECT_EQ(meta.orientation, flag & SPI_HOST_ORIENTS ? r.orientation : 1);
+        }
     }
 }
 
