@@ -173,6 +173,46 @@ Bytes srgbLikeProfile() {
     return bytes;
 }
 
+// A WebP container by hand: VP8X, ICCP, a lossless image chunk holding only its 1 x 1 header
+// (enough for the container walk), EXIF. Chunks are padded to even sizes.
+Bytes webpWithChunks(const Bytes& icc, const Bytes& exif) {
+    Bytes body{'W', 'E', 'B', 'P'};
+    auto chunk = [&](const char* tag, const Bytes& data) {
+        body.insert(body.end(), tag, tag + 4);
+        bmptest::put32(body, uint32_t(data.size()));
+        body.insert(body.end(), data.begin(), data.end());
+        if (data.size() % 2) body.push_back(0);
+    };
+    chunk("VP8X", {0x28, 0, 0, 0, 0, 0, 0, 0, 0, 0});  // ICC and EXIF flags, canvas 1 x 1
+    chunk("ICCP", icc);
+    chunk("VP8L", {0x2F, 0, 0, 0, 0});
+    chunk("EXIF", exif);
+    Bytes file{'R', 'I', 'F', 'F'};
+    bmptest::put32(file, uint32_t(body.size()));
+    file.insert(file.end(), body.begin(), body.end());
+    return file;
+}
+
+// A TIFF by hand: one 1 x 1 RGB pixel, the orientation tag and an ICC profile.
+Bytes tiffWithTags(int orientation, const Bytes& icc) {
+    Bytes t{'I', 'I', 42, 0};
+    bmptest::put32(t, 8);
+    const uint32_t entries = 9, iccAt = 8 + 2 + entries * 12 + 4, pixelAt = iccAt + uint32_t(icc.size());
+    t.push_back(uint8_t(entries)), t.push_back(0);
+    auto entry = [&](uint16_t tag, uint16_t type, uint32_t count, uint32_t value) {
+        t.insert(t.end(), {uint8_t(tag), uint8_t(tag >> 8), uint8_t(type), 0});
+        bmptest::put32(t, count);
+        bmptest::put32(t, value);
+    };
+    entry(256, 3, 1, 1), entry(257, 3, 1, 1), entry(258, 3, 1, 8), entry(262, 3, 1, 2);  // 8-bit RGB
+    entry(273, 4, 1, pixelAt), entry(274, 3, 1, uint32_t(orientation)), entry(277, 3, 1, 3);
+    entry(279, 4, 1, 3), entry(34675, 7, uint32_t(icc.size()), iccAt);
+    bmptest::put32(t, 0);
+    t.insert(t.end(), icc.begin(), icc.end());
+    t.insert(t.end(), {200, 100, 50});
+    return t;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -184,7 +224,10 @@ int main(int argc, char** argv) {
     try {
         Corpus bmp(root, "bmp"), ico(root, "ico"), gif(root, "gif"), jpeg(root, "jpeg"), png(root, "png"),
             blocks(root, "plugin_blocks"), ini(root, "ini"), thumbs(root, "thumb_cache"),
-            exif(root, "exif"), icc(root, "icc");
+            exif(root, "exif"), icc(root, "icc"), meta(root, "plugin_meta");
+        meta.add(webpWithChunks(srgbLikeProfile(), korvel::testing::exifBlock(6, false)));
+        meta.add(webpWithChunks(srgbLikeProfile(), korvel::testing::exifApp1(8, true)));
+        meta.add(tiffWithTags(6, srgbLikeProfile()));
         icc.add(korvel::testing::iccpData(srgbLikeProfile()));
         icc.add(srgbLikeProfile());
         for (const bool big : {false, true}) {
