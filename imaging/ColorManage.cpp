@@ -136,21 +136,25 @@ public:
         auto rows = [&](int from, int to) {
             for (int y = from; y < to; ++y) convertRow(bitmap.scanLine(y), width, step);
         };
-        // A full-size photo is shared with a second core; thumbnails and small pictures are not
-        // worth a thread.
+        // A full-size photo is shared with up to three more cores, a band of at least one
+        // megapixel each; thumbnails and small pictures are not worth a thread.
         const int h = bitmap.height();
-        if (int64_t(bitmap.width()) * h < (int64_t(1) << 21) || std::thread::hardware_concurrency() < 2) {
+        const int64_t bands = std::min<int64_t>({int64_t(bitmap.width()) * h >> 20, std::thread::hardware_concurrency(), 4});
+        if (bands < 2) {
             rows(0, h);
             return;
         }
-        std::thread other;
-        try {
-            other = std::thread(rows, h / 2, h);
-        } catch (const std::system_error&) {
-            rows(h / 2, h);  // no thread to be had: this one does both halves
+        std::vector<std::thread> others;
+        for (int64_t i = 1; i < bands; ++i) {
+            const int from = int(h * i / bands), to = int(h * (i + 1) / bands);
+            try {
+                others.emplace_back(rows, from, to);
+            } catch (const std::system_error&) {
+                rows(from, to);  // no thread to be had: this one does the band
+            }
         }
-        rows(0, h / 2);
-        if (other.joinable()) other.join();
+        rows(0, int(h / bands));
+        for (std::thread& t : others) t.join();
     }
 
 private:

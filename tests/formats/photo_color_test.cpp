@@ -199,3 +199,18 @@ TEST(PhotoColor, ProfilesNearSrgbAreNotApplied) {
         EXPECT_EQ(withinOne(got, reference(noise, c.space)), "");
     }
 }
+
+// A full-size photo is converted in bands on several threads: every row exactly once.
+TEST(PhotoColor, BigPicturesConvertEveryRowOnce) {
+    const TBitmap tile = randomBitmap(PixelFormat::pf32bit, 64, 61, 3);
+    const auto transform = TransformForProfile(profileOf(kSpaces[1]));
+    ASSERT_TRUE(transform);
+    TBitmap small = tile, big(2048, 1037, PixelFormat::pf32bit);
+    transform->apply(small);
+    for (int y = 0; y < big.height(); ++y)
+        for (int x = 0; x < big.width(); ++x) big.setRawPixel(x, y, tile.pixel(x % 64, y % 61));
+    transform->apply(big);
+    for (int y = 0; y < big.height(); ++y)
+        for (int x = 0; x < big.width(); ++x)
+            if (big.pixel(x, y) != small.pixel(x % 64, y % 61)) FAIL() << "pixel " << x << "," << y;
+}
