@@ -83,14 +83,14 @@ public:
             }
         static const cmsTagSignature trc[3] = {cmsSigRedTRCTag, cmsSigGreenTRCTag, cmsSigBlueTRCTag};
         std::array<std::array<double, 256>, 3> linear;
-        std::array<cmsToneCurve*, 3> reverse{};
+        std::array<cmsToneCurve*, 3> reverse{}, curvesOut{};
         auto freeReverse = [&] {
             for (cmsToneCurve* r : reverse)
                 if (r) cmsFreeToneCurve(r);
         };
         for (size_t c = 0; c < 3; ++c) {
             auto* curveIn = static_cast<cmsToneCurve*>(cmsReadTag(in, trc[c]));
-            auto* curveOut = static_cast<cmsToneCurve*>(cmsReadTag(out, trc[c]));
+            auto* curveOut = curvesOut[c] = static_cast<cmsToneCurve*>(cmsReadTag(out, trc[c]));
             if (!curveIn || !curveOut || !(reverse[c] = cmsReverseToneCurve(curveOut))) {
                 freeReverse();
                 return nullptr;
@@ -111,10 +111,14 @@ public:
                     t->shares_[j][v][i] = int32_t(std::lround(share));
                 }
         for (size_t c = 0; c < 3; ++c) {
+            // The three curves are nearly always one (often one shared tag): one table then
+            // stays in the cache.
+            for (size_t e = 0; e < c && !t->encodeOf_[c]; ++e)
+                if (curvesOut[e] == curvesOut[c]) t->encodeOf_[c] = t->encodeOf_[e];
+            if (t->encodeOf_[c]) continue;
             std::array<uint8_t, kTop + 1>& table = t->encode_[c];
             for (int i = 0; i <= kTop; ++i)
                 table[size_t(i)] = uint8_t(toLevel(cmsEvalToneCurveFloat(reverse[c], float(double(i) / kTop)), 255));
-            // The three curves are nearly always one: one table then stays in the cache.
             t->encodeOf_[c] = table.data();
             for (size_t e = 0; e < c; ++e)
                 if (t->encode_[e] == table) t->encodeOf_[c] = t->encode_[e].data();
