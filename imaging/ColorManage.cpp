@@ -95,7 +95,9 @@ public:
                 freeReverse();
                 return nullptr;
             }
-            for (size_t v = 0; v < 256; ++v) linear[c][v] = cmsEvalToneCurveFloat(curveIn, float(v / 255.0));
+            // Clamped, and NaN taken as 0, so that a hostile curve cannot overflow the shares.
+            for (size_t v = 0; v < 256; ++v)
+                linear[c][v] = std::fmin(std::fmax(double(cmsEvalToneCurveFloat(curveIn, float(v / 255.0))), 0.0), 1.0);
         }
         same = nearIdentity(m, linear, reverse);
         if (same) {
@@ -168,7 +170,7 @@ private:
     // Extra bits the shares carry so that three roundings do not add up to a unit.
     static constexpr int kFraction = 4;
 
-    static int toLevel(double v, int top) { return int(std::lround(std::clamp(v, 0.0, 1.0) * top)); }
+    static int toLevel(double v, int top) { return int(std::lround(std::fmin(std::fmax(v, 0.0), 1.0) * top)); }
 
     // Whether every channel stays within a level of its input for every colour. For one output
     // channel with its own input fixed, the other two only add linear light through the matrix,
