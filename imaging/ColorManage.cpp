@@ -11,6 +11,10 @@
 #include <system_error>
 #include <thread>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "imaging/Bitmap.h"
 
 namespace korvel {
@@ -56,39 +60,72 @@ private:
 };
 
 // Both ends are matrix-shaper profiles (three tone curves and a matrix, as camera and phone
-// profiles are): tables and integers do it several times faster than lcms's general 8-bit path.
+// profiles are). Each input level's share of the three linear outputs is a table entry, so a pixel
+// is three table rows added, clamped and looked up in the output curve: no per-pixel branch,
+// no floating point.
 class MatrixShaperTransform : public ColorTransform {
 public:
-    static std::shared_ptr<const ColorTransform> make(cmsHPROFILE in, cmsHPROFILE out) {
+    // Null when the pair is not matrix-shaper, or when converting would move no channel of any
+    // colour by more than a level (an embedded sRGB profile on the way to sRGB): then the stored
+    // pixels are already what the conversion would give.
+    static std::shared_ptr<const ColorTransform> make(cmsHPROFILE in, cmsHPROFILE out, bool& same) {
+        same = false;
         if (!cmsIsMatrixShaper(in) || !cmsIsMatrixShaper(out)) return nullptr;
-        std::array<std::array<double, 3>, 3> a, b;
+        std::array<std::array<double, 3>, 3> a, b, m;
         if (!colorants(in, a) || !colorants(out, b)) return nullptr;
         const auto binv = inverse(b);
         if (!binv) return nullptr;
-        auto t = std::make_shared<MatrixShaperTransform>();
-        for (int i = 0; i < 3; ++i)
-            for (int j = 0; j < 3; ++j) {
-                double m = 0;
-                for (int k = 0; k < 3; ++k) m += (*binv)[size_t(i)][size_t(k)] * a[size_t(k)][size_t(j)];
-                if (std::fabs(m) > 64) return nullptr;  // no real pair of profiles is this far apart
-                t->matrix_[size_t(3 * i + j)] = int32_t(std::lround(m * kOne));
+        for (size_t i = 0; i < 3; ++i)
+            for (size_t j = 0; j < 3; ++j) {
+                m[i][j] = 0;
+                for (size_t k = 0; k < 3; ++k) m[i][j] += (*binv)[i][k] * a[k][j];
+                if (std::fabs(m[i][j]) > 16) return nullptr;  // no real pair of profiles is this far apart
             }
         static const cmsTagSignature trc[3] = {cmsSigRedTRCTag, cmsSigGreenTRCTag, cmsSigBlueTRCTag};
-        for (int c = 0; c < 3; ++c) {
+        std::array<std::array<double, 256>, 3> linear;
+        std::array<cmsToneCurve*, 3> reverse{}, curvesOut{};
+        auto freeReverse = [&] {
+            for (cmsToneCurve* r : reverse)
+                if (r) cmsFreeToneCurve(r);
+        };
+        for (size_t c = 0; c < 3; ++c) {
             auto* curveIn = static_cast<cmsToneCurve*>(cmsReadTag(in, trc[c]));
-            auto* curveOut = static_cast<cmsToneCurve*>(cmsReadTag(out, trc[c]));
-            if (!curveIn || !curveOut) return nullptr;
-            cmsToneCurve* reverse = cmsReverseToneCurve(curveOut);
-            if (!reverse) return nullptr;
-            for (int v = 0; v < 256; ++v)
-                t->linear_[size_t(c)][size_t(v)] = toLevel(cmsEvalToneCurveFloat(curveIn, float(v / 255.0)), 65535);
-            for (int i = 0; i < 2 * kFine; ++i) {
-                // Every level below kFine, then steps of 16 taken at their middle.
-                const double v = i < kFine ? i : i >= kFine + kFine / 16 ? (i - kFine) * 16 + 8 : 0;
-                t->encode_[size_t(c)][size_t(i)] = uint8_t(toLevel(cmsEvalToneCurveFloat(reverse, float(v / 65535.0)), 255));
+            auto* curveOut = curvesOut[c] = static_cast<cmsToneCurve*>(cmsReadTag(out, trc[c]));
+            if (!curveIn || !curveOut || !(reverse[c] = cmsReverseToneCurve(curveOut))) {
+                freeReverse();
+                return nullptr;
             }
-            cmsFreeToneCurve(reverse);
+            // Clamped, and NaN taken as 0, so that a hostile curve cannot overflow the shares.
+            for (size_t v = 0; v < 256; ++v)
+                linear[c][v] = std::fmin(std::fmax(double(cmsEvalToneCurveFloat(curveIn, float(v / 255.0))), 0.0), 1.0);
         }
+        same = nearIdentity(m, linear, reverse);
+        if (same) {
+            freeReverse();
+            return nullptr;
+        }
+        auto t = std::make_shared<MatrixShaperTransform>();
+        for (size_t j = 0; j < 3; ++j)
+            for (size_t v = 0; v < 256; ++v)
+                for (size_t i = 0; i < 3; ++i) {
+                    // Half a final unit rides on the red share, so the shift below rounds.
+                    const double share = m[i][j] * linear[j][v] * kTop * (1 << kFraction) + (j == 0 ? (1 << kFraction) / 2 : 0);
+                    t->shares_[j][v][i] = int32_t(std::lround(share));
+                }
+        for (size_t c = 0; c < 3; ++c) {
+            // The three curves are nearly always one (often one shared tag): one table then
+            // stays in the cache.
+            for (size_t e = 0; e < c && !t->encodeOf_[c]; ++e)
+                if (curvesOut[e] == curvesOut[c]) t->encodeOf_[c] = t->encodeOf_[e];
+            if (t->encodeOf_[c]) continue;
+            std::array<uint8_t, kTop + 1>& table = t->encode_[c];
+            for (int i = 0; i <= kTop; ++i)
+                table[size_t(i)] = uint8_t(toLevel(cmsEvalToneCurveFloat(reverse[c], float(double(i) / kTop)), 255));
+            t->encodeOf_[c] = table.data();
+            for (size_t e = 0; e < c; ++e)
+                if (t->encode_[e] == table) t->encodeOf_[c] = t->encode_[e].data();
+        }
+        freeReverse();
         return t;
     }
 
@@ -96,43 +133,62 @@ public:
         if (bitmap.empty()) return;
         if (isPaletteFormat(bitmap.pixelFormat())) {
             std::vector<RGBQuad> palette = bitmap.palette();
-            for (RGBQuad& q : palette) convert(&q.rgbBlue);
+            if (!palette.empty()) convertRow(&palette.front().rgbBlue, int(palette.size()), int(sizeof(RGBQuad)));
             bitmap.setPalette(std::move(palette));
             return;
         }
         if (bitmap.bitsPerPixel() != 24 && bitmap.bitsPerPixel() != 32) bitmap.convertTo24();
-        const int step = bitmap.bitsPerPixel() / 8;
+        const int step = bitmap.bitsPerPixel() / 8, width = bitmap.width();
         auto rows = [&](int from, int to) {
-            for (int y = from; y < to; ++y) {
-                uint8_t* p = bitmap.scanLine(y);
-                for (int x = 0; x < bitmap.width(); ++x, p += step) convert(p);
-            }
+            for (int y = from; y < to; ++y) convertRow(bitmap.scanLine(y), width, step);
         };
-        // A full-size photo is shared with a second core; thumbnails and small pictures are not
-        // worth a thread.
+        // A full-size photo is shared with up to three more cores, a band of at least one
+        // megapixel each; thumbnails and small pictures are not worth a thread.
         const int h = bitmap.height();
-        if (int64_t(bitmap.width()) * h < (int64_t(1) << 21) || std::thread::hardware_concurrency() < 2) {
+        const int64_t bands = std::min<int64_t>({int64_t(bitmap.width()) * h >> 20, std::thread::hardware_concurrency(), 4});
+        if (bands < 2) {
             rows(0, h);
             return;
         }
-        std::thread other;
-        try {
-            other = std::thread(rows, h / 2, h);
-        } catch (const std::system_error&) {
-            rows(h / 2, h);  // no thread to be had: this one does both halves
+        std::vector<std::thread> others;
+        for (int64_t i = 1; i < bands; ++i) {
+            const int from = int(h * i / bands), to = int(h * (i + 1) / bands);
+            try {
+                others.emplace_back(rows, from, to);
+            } catch (const std::system_error&) {
+                rows(from, to);  // no thread to be had: this one does the band
+            }
         }
-        rows(0, h / 2);
-        if (other.joinable()) other.join();
+        rows(0, int(h / bands));
+        for (std::thread& t : others) t.join();
     }
 
 private:
-    static constexpr int kShift = 12;
-    // The encoding tables stay small enough for the first-level cache: exact below kFine, where
-    // the curves are steep, and in steps of 16 of the 65535 linear levels above it.
-    static constexpr int kFine = 4096;
-    static constexpr int32_t kOne = 1 << kShift;
+    // Linear light in 15 bits: fine enough near black, where the output curves are steepest, and
+    // small enough that a sum saturates into 16 bits and one table per curve is 32 KB.
+    static constexpr int kTop = 32767;
+    // Extra bits the shares carry so that three roundings do not add up to a unit.
+    static constexpr int kFraction = 4;
 
-    static int toLevel(double v, int top) { return int(std::lround(std::clamp(v, 0.0, 1.0) * top)); }
+    static int toLevel(double v, int top) { return int(std::lround(std::fmin(std::fmax(v, 0.0), 1.0) * top)); }
+
+    // Whether every channel stays within a level of its input for every colour. For one output
+    // channel with its own input fixed, the other two only add linear light through the matrix,
+    // so the extremes are where they are 0 or 255.
+    static bool nearIdentity(const std::array<std::array<double, 3>, 3>& m, const std::array<std::array<double, 256>, 3>& linear,
+                             const std::array<cmsToneCurve*, 3>& reverse) {
+        for (size_t c = 0; c < 3; ++c) {
+            const size_t o1 = (c + 1) % 3, o2 = (c + 2) % 3;
+            for (size_t v = 0; v < 256; ++v)
+                for (size_t corner = 0; corner < 4; ++corner) {
+                    const double l = m[c][c] * linear[c][v] + m[c][o1] * linear[o1][corner & 1 ? 255 : 0] +
+                                     m[c][o2] * linear[o2][corner & 2 ? 255 : 0];
+                    const double out = 255.0 * cmsEvalToneCurveFloat(reverse[c], float(std::clamp(l, 0.0, 1.0)));
+                    if (std::fabs(out - double(v)) > 1.0) return false;
+                }
+        }
+        return true;
+    }
 
     static bool colorants(cmsHPROFILE p, std::array<std::array<double, 3>, 3>& m) {
         static const cmsTagSignature tags[3] = {cmsSigRedColorantTag, cmsSigGreenColorantTag, cmsSigBlueColorantTag};
@@ -157,22 +213,33 @@ private:
         return r;
     }
 
-    // One blue, green, red triple in place.
-    void convert(uint8_t* bgr) const {
-        const int32_t r = linear_[0][bgr[2]], g = linear_[1][bgr[1]], b = linear_[2][bgr[0]];
-        auto channel = [&](int i) {
-            const int64_t v = (int64_t(matrix_[size_t(3 * i)]) * r + int64_t(matrix_[size_t(3 * i + 1)]) * g +
-                               int64_t(matrix_[size_t(3 * i + 2)]) * b + kOne / 2) >> kShift;
-            const int32_t level = int32_t(std::clamp<int64_t>(v, 0, 65535));
-            return encode_[size_t(i)][size_t(level < kFine ? level : kFine + (level >> 4))];
-        };
-        const uint8_t R = channel(0), G = channel(1), B = channel(2);
-        bgr[0] = B, bgr[1] = G, bgr[2] = R;
+    // `count` blue, green, red triples `step` bytes apart, in place.
+    void convertRow(uint8_t* p, int count, int step) const {
+        const uint8_t *encR = encodeOf_[0], *encG = encodeOf_[1], *encB = encodeOf_[2];
+        for (int x = 0; x < count; ++x, p += step) {
+            const Share &r = shares_[0][p[2]], &g = shares_[1][p[1]], &b = shares_[2][p[0]];
+#if defined(__SSE2__)
+            __m128i sum = _mm_add_epi32(_mm_add_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(r.data())),
+                                                      _mm_load_si128(reinterpret_cast<const __m128i*>(g.data()))),
+                                        _mm_load_si128(reinterpret_cast<const __m128i*>(b.data())));
+            // Saturating to 16 bits clamps the top, the maximum with 0 the bottom.
+            sum = _mm_srai_epi32(sum, kFraction);
+            sum = _mm_max_epi16(_mm_packs_epi32(sum, sum), _mm_setzero_si128());
+            const uint8_t R = encR[_mm_extract_epi16(sum, 0)], G = encG[_mm_extract_epi16(sum, 1)],
+                          B = encB[_mm_extract_epi16(sum, 2)];
+#else
+            auto level = [&](size_t i) { return size_t(std::clamp((r[i] + g[i] + b[i]) >> kFraction, 0, kTop)); };
+            const uint8_t R = encR[level(0)], G = encG[level(1)], B = encB[level(2)];
+#endif
+            p[0] = B, p[1] = G, p[2] = R;
+        }
     }
 
-    std::array<int32_t, 9> matrix_{};
-    std::array<std::array<int32_t, 256>, 3> linear_{};
-    std::array<std::array<uint8_t, 2 * kFine>, 3> encode_{};
+    // One input level's share of linear red, green and blue out, padded to one 16-byte load.
+    using Share = std::array<int32_t, 4>;
+    alignas(16) std::array<std::array<Share, 256>, 3> shares_{};
+    std::array<std::array<uint8_t, kTop + 1>, 3> encode_{};
+    std::array<const uint8_t*, 3> encodeOf_{};
 };
 
 class Cache {
@@ -205,7 +272,9 @@ private:
         if (toDisplay && display_ == profile) return nullptr;
         Profile out = toDisplay ? openProfile(display_) : Profile(cmsCreate_sRGBProfile());
         if (!out) return nullptr;
-        if (auto fast = MatrixShaperTransform::make(in.get(), out.get())) return fast;
+        bool same = false;
+        if (auto fast = MatrixShaperTransform::make(in.get(), out.get(), same)) return fast;
+        if (same) return nullptr;
         // No one-pixel cache, so one transform serves several threads at once.
         const cmsUInt32Number flags = cmsFLAGS_NOCACHE | cmsFLAGS_COPY_ALPHA;
         cmsHTRANSFORM bgr = cmsCreateTransform(in.get(), TYPE_BGR_8, out.get(), TYPE_BGR_8, INTENT_PERCEPTUAL, flags);

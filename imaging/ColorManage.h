@@ -21,7 +21,9 @@ public:
 
 // The cached transform from profile to sRGB, or with toDisplay to the monitor profile when one
 // is set; null when the profile cannot be read, is not an RGB profile of an input, display or
-// colour space, or is the target itself. Thread-safe.
+// colour space, or is the target itself, or both are curves-and-matrix profiles so near each
+// other that no colour would move by more than a level (many photos carry an sRGB profile).
+// Thread-safe.
 std::shared_ptr<const ColorTransform> TransformForProfile(const std::vector<uint8_t>& profile, bool toDisplay = false);
 
 // The profile's description tag (in English where it has several), "" when it cannot be read.

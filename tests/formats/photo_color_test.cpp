@@ -69,3 +69,39 @@ TEST(PhotoColor, WindowsConvertToTheMonitorProfile) {
     SetDisplayProfile({});
     EXPECT_EQ(withinOne(loaded(t / "p3.png", true, true), reference(noise, p3)), "");
 }
+
+// A profile at or so near sRGB that no colour would move by more than a level is not applied
+// (many phone photos carry one); one a little further off is.
+TEST(PhotoColor, ProfilesNearSrgbAreNotApplied) {
+    const TBitmap noise = randomBitmap(PixelFormat::pf24bit, 40, 24, 5);
+    const struct {
+        Space space;
+        bool applied;
+    } cases[] = {{{"sRGB", kSrgb, true}, false},
+                 {{"sRGB, primaries rounded", {0.6401, 0.3300, 0.3000, 0.5999, 0.1500, 0.0600}, true}, false},
+                 {{"sRGB, green moved", {0.64, 0.33, 0.31, 0.60, 0.15, 0.06}, true}, true},
+                 {{"sRGB primaries, power curve", kSrgb, false}, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.space.name);
+        TBitmap got = noise;
+        const auto transform = TransformForProfile(profileOf(c.space));
+        EXPECT_EQ(transform != nullptr, c.applied);
+        if (transform) transform->apply(got);
+        EXPECT_EQ(withinOne(got, reference(noise, c.space)), "");
+    }
+}
+
+// A full-size photo is converted in bands on several threads: every row exactly once.
+TEST(PhotoColor, BigPicturesConvertEveryRowOnce) {
+    const TBitmap tile = randomBitmap(PixelFormat::pf32bit, 64, 61, 3);
+    const auto transform = TransformForProfile(profileOf(kSpaces[1]));
+    ASSERT_TRUE(transform);
+    TBitmap small = tile, big(2048, 1037, PixelFormat::pf32bit);
+    transform->apply(small);
+    for (int y = 0; y < big.height(); ++y)
+        for (int x = 0; x < big.width(); ++x) big.setRawPixel(x, y, tile.pixel(x % 64, y % 61));
+    transform->apply(big);
+    for (int y = 0; y < big.height(); ++y)
+        for (int x = 0; x < big.width(); ++x)
+            if (big.pixel(x, y) != small.pixel(x % 64, y % 61)) FAIL() << "pixel " << x << "," << y;
+}
