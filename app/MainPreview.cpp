@@ -101,9 +101,9 @@ void TKorvelMain::ShowCellPreview(int col, int row) {
 
 void TKorvelMain::LoadPreviewImage(const std::string& path, uint64_t request) {
     // Shown fitted, a large photo needs only the pixels of the pane (a later, larger pane
-    // decodes again).
-    const bool fitted = !FullSize;
-    switch (preview_.load(path, request, fitted ? PaintBox1->width() : 0, fitted ? PaintBox1->height() : 0)) {
+    // decodes again); before the window's layout is final the pane's size is not known yet.
+    const int fitWidth = FullSize ? 0 : FormReady == 2 ? PaintBox1->width() : -1;
+    switch (preview_.load(path, request, fitWidth, FullSize ? 0 : PaintBox1->height())) {
         case korvel::PreviewModel::Load::Stopped: break;
         case korvel::PreviewModel::Load::Loaded:
             StatusPanels[4]->setText(

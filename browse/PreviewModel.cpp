@@ -35,7 +35,19 @@ PreviewModel::Load PreviewModel::load(const std::string& path, uint64_t request,
         reduced_ = false;
         fitted_.clear();
         picture_.loadFromFile(path, limits);
-        const TGraphic* g = picture_.graphic();
+        TGraphic* g = picture_.graphic();
+        if (fitWidth < 0 && g && !g->graphicClass().inheritsFrom(TBitmap::classInfo) && g->rasterIsWholeImage()) {
+            // The pane is not laid out yet: its first fitting decodes as far as it needs.
+            const int iw = g->width();
+            g->requestDecodeScale(8);
+            const bool reducible = g->width() < iw;
+            g->requestDecodeScale(1);
+            if (reducible) {
+                reduced_ = true;
+                fittedWidth_ = fittedHeight_ = 0;
+                return Load::Loaded;
+            }
+        }
         const bool larger = g && (g->width() > fitWidth || g->height() > fitHeight);
         int fw = 0, fh = 0;
         if (larger && fitWidth > 0 && fitHeight > 0) fitSize(g->width(), g->height(), fitWidth, fitHeight, fw, fh);
@@ -104,7 +116,7 @@ const TBitmap* PreviewModel::shown(int pw, int ph, bool fullSize, bool enlarge, 
     if (reduced_ && hasImage() && !fullSize) {
         // Only the fitted copy exists; it stays enough while the image is larger than the pane.
         const int iw = picture_.width(), ih = picture_.height();
-        if (!refit) return &fitted_;
+        if (!refit) return fitted_.empty() ? nullptr : &fitted_;
         if (pw > 0 && ph > 0 && (iw > pw || ih > ph)) {
             int fw, fh;
             fitSize(iw, ih, pw, ph, fw, fh);

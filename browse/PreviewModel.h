@@ -24,7 +24,9 @@ public:
     // cannot be decoded the picture is dropped and no further loader is pending. With a pane
     // size (the image will be shown fitted to it), an image that can be decoded reduced (JPEG)
     // and is larger than the pane is decoded only as far as the fitted copy needs; the full
-    // image is decoded when something asks for it (bitmap, full size, a turn).
+    // image is decoded when something asks for it (bitmap, full size, a turn). A negative
+    // fitWidth: shown fitted to a pane not laid out yet; such an image is decoded at its first
+    // fitting, and shown() paints nothing before.
     Load load(const std::string& path, uint64_t request, int fitWidth = 0, int fitHeight = 0);
     // The loader has ended.
     void loaded() { loading_ = false; }

@@ -116,4 +116,10 @@ TEST(PreviewModel, LargeJpegFitsFromAReducedDecode) {
         ASSERT_TRUE(turnable);
         EXPECT_EQ(turnable->height(), 1200);
     }
+    // Before the pane is laid out nothing is decoded; its first fitting decodes reduced.
+    PreviewModel early;
+    ASSERT_EQ(early.load(path, early.begin(path), -1, 0), PreviewModel::Load::Loaded);
+    EXPECT_FALSE(early.shown(300, 200, false, false, false));
+    EXPECT_EQ(early.shown(300, 200, false, false, true)->width(), 266);
+    EXPECT_FALSE(dynamic_cast<const korvel::TBitmap*>(early.picture().graphic()));
 }
