@@ -35,9 +35,8 @@ void TKorvelMain::OpenCurrentFolder() {
     else korvel::ListFolder(FileList, folder, korvel::ListMode::Replace, options);
     if (SubDirOnce) SubDirSearch = false;
     showFileCount();
+    // The layout hands the new list to the workers, the cells on screen first.
     LayoutGrid(ThumbSize, false);
-    // The workers start on the new list at once, the cells on screen first.
-    syncThumbPool();
     StringGrid1->marks().set(0, true);
     StringGrid1->repaintCells();
     StringGrid1->setFocus();

@@ -65,6 +65,9 @@ void TKorvelMain::LayoutGrid(int size, bool keepMarks) {
     if (keepMarks)
         for (size_t k = 0; k < StringGrid1->marks().cellCount(); ++k)
             if (StringGrid1->marks().marked(k)) kept.push_back(k);
+    // The previewed file is usually the current cell: found there, the path index need not be built.
+    const size_t shownAt = size_t(StringGrid1->selection().row) * size_t(StringGrid1->colCount()) +
+                           size_t(StringGrid1->selection().col);
     const QSize client = StringGrid1->viewport()->size();
     const korvel::GridLayout g = korvel::computeGridLayout(size, TOrgStGrid::GridLineWidth, client.width(),
                                                            client.height(), FileList.size());
@@ -73,7 +76,9 @@ void TKorvelMain::LayoutGrid(int size, bool keepMarks) {
     if (keepMarks) {
         for (size_t k : kept) StringGrid1->marks().set(k, true);
         // The previewed file stays the selection, scrolled to the top row.
-        const std::ptrdiff_t k = preview_.path().empty() ? -1 : FileList.indexOf(preview_.path());
+        std::ptrdiff_t k = -1;
+        if (shownAt < FileList.size() && FileList.path(shownAt) == preview_.path()) k = std::ptrdiff_t(shownAt);
+        else if (!preview_.path().empty()) k = FileList.indexOf(preview_.path());
         if (k >= 0) {
             const int row = int(size_t(k) / size_t(g.colCount)), col = int(size_t(k) % size_t(g.colCount));
             StringGrid1->setSelection({col, row}, false);

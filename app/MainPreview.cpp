@@ -31,7 +31,7 @@ void TKorvelMain::buildPreview() {
     ScrollBox1->setWidgetResizable(true);
     new ResizeWatcher(ScrollBox1, [this] { LayoutPreview(); });
     PaintBox1->onMouseDown = [this](QMouseEvent* e) {
-        if (e->button() == Qt::RightButton && !preview_.path().empty() && preview_.bitmap()) {
+        if (e->button() == Qt::RightButton && !preview_.path().empty() && preview_.hasImage()) {
             PaintBoxPopup->popup(e->globalPosition().toPoint());
         }
         previewDrag_ = e->button() == Qt::LeftButton && FullSize;
@@ -100,7 +100,10 @@ void TKorvelMain::ShowCellPreview(int col, int row) {
 }
 
 void TKorvelMain::LoadPreviewImage(const std::string& path, uint64_t request) {
-    switch (preview_.load(path, request)) {
+    // Shown fitted, a large photo needs only the pixels of the pane (a later, larger pane
+    // decodes again); before the window's layout is final the pane's size is not known yet.
+    const int fitWidth = FullSize ? 0 : FormReady == 2 ? PaintBox1->width() : -1;
+    switch (preview_.load(path, request, fitWidth, FullSize ? 0 : PaintBox1->height())) {
         case korvel::PreviewModel::Load::Stopped: break;
         case korvel::PreviewModel::Load::Loaded:
             StatusPanels[4]->setText(
@@ -118,8 +121,8 @@ void TKorvelMain::PreviewLoaded() {
 }
 
 void TKorvelMain::LayoutPreview() {
-    const korvel::TBitmap* image = preview_.bitmap();
-    if (FullSize && image) {
+    const korvel::TBitmap* image = FullSize ? preview_.bitmap() : nullptr;
+    if (image) {
         ScrollBox1->setWidgetResizable(false);
         PaintBox1->resize(image->width(), image->height());
     } else {
@@ -148,7 +151,7 @@ void TKorvelMain::StretchMenuClick() { setFullSize(actions_.StretchMenu->isCheck
 void TKorvelMain::StretchChangeClick() { setFullSize(!FullSize); }
 
 void TKorvelMain::TurnClick(int turn) {
-    auto* image = dynamic_cast<korvel::TBitmap*>(preview_.picture().graphic());
+    korvel::TBitmap* image = preview_.editableBitmap();
     if (!image || image->empty()) return;
     // Only the shown image turns; the file stays as it is.
     const TurnKind kind = turn == 1 ? TurnKind::Right90 : turn == 2 ? TurnKind::Half : TurnKind::Left90;
@@ -157,11 +160,11 @@ void TKorvelMain::TurnClick(int turn) {
 
 void TKorvelMain::ClipImageClick() {
     // The file's image as decoded goes to the clipboard, not the turned view.
-    if (preview_.bitmap()) CopyFileImageToClipboard(preview_.path(), this);
+    if (preview_.hasImage()) CopyFileImageToClipboard(preview_.path(), this);
 }
 
 void TKorvelMain::Open3Click() {
-    if (preview_.bitmap() && !preview_.path().empty()) openWithDefaultProgram(preview_.path());
+    if (preview_.hasImage() && !preview_.path().empty()) openWithDefaultProgram(preview_.path());
 }
 
 void TKorvelMain::Open1Click() {

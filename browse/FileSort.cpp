@@ -115,8 +115,10 @@ std::vector<size_t> orderByNumbers(const std::vector<int64_t>& keys, bool descen
     return orderOf(items, descending, [](const Item& a, const Item& b) { return compareNumbers(a.key, b.key); });
 }
 
-// Text keys carry their first four key values inline, which settles most comparisons without
-// reaching into the key buffer.
+// Text keys carry their first key values inline (eight when every value fits in 16 bits, as
+// for most names, else four), which settles most comparisons without reaching into the key
+// buffer. The start every key shares (the "IMG_" of a camera's names) decides nothing, so the
+// inline values begin after it.
 std::vector<size_t> orderByTexts(const KeyTable& keys, bool descending) {
     struct Item {
         uint64_t head[2];
@@ -124,12 +126,27 @@ std::vector<size_t> orderByTexts(const KeyTable& keys, bool descending) {
         size_t index;
     };
     const size_t n = keys.start.size() - 1;
+    size_t common = n ? keys.key(0).size() : 0;
+    for (size_t i = 1; i < n && common > 0; ++i) {
+        std::wstring_view k = keys.key(i), first = keys.key(0);
+        size_t m = 0, max = std::min(common, k.size());
+        while (m < max && k[m] == first[m]) ++m;
+        common = m;
+    }
+    bool narrow = true;
+    for (wchar_t c : std::wstring_view(keys.chars))
+        if (uint32_t(c) > 0xFFFF) {
+            narrow = false;
+            break;
+        }
+    const size_t perWord = narrow ? 4 : 2, bits = narrow ? 16 : 32;
     std::vector<Item> items(n);
     for (size_t i = 0; i < n; ++i) {
-        std::wstring_view k = keys.key(i);
-        uint64_t c[4];
-        for (size_t j = 0; j < 4; ++j) c[j] = j < k.size() ? uint32_t(k[j]) : 0;
-        items[i] = {{c[0] << 32 | c[1], c[2] << 32 | c[3]}, k, i};
+        std::wstring_view k = keys.key(i).substr(common);
+        uint64_t head[2] = {0, 0};
+        for (size_t j = 0; j < 2 * perWord; ++j)
+            head[j / perWord] = head[j / perWord] << bits | (j < k.size() ? uint64_t(uint32_t(k[j])) : 0);
+        items[i] = {{head[0], head[1]}, k, i};
     }
     return orderOf(items, descending, [](const Item& a, const Item& b) {
         if (a.head[0] != b.head[0]) return a.head[0] < b.head[0] ? -1 : 1;

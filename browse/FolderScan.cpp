@@ -5,10 +5,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <set>
+#include <system_error>
+#include <thread>
 #include <utility>
+#include <vector>
 
 #include "browse/FileSort.h"
 
@@ -59,22 +63,64 @@ void enterFolder(Scan& scan, int parentFd, const char* name, std::string& path) 
     path.resize(base);
 }
 
-void addFile(Scan& scan, const char* name, const struct stat& st, std::string& path) {
+void addFile(Scan& scan, const char* name, off_t size, time_t mtime, std::string& path) {
     TSeekFile seek;
-    seek.Size = seekFileSize(st.st_size);
+    seek.Size = seekFileSize(size);
     if (seek.Size < 1) return;
     size_t base = path.size();
     path.append(name);
     if (!scan.known || !scan.known->contains(path)) {
-        seek.Time = packDosDateTime(st.st_mtime);
+        seek.Time = packDosDateTime(mtime);
         seek.Ext = upperExt(name);
         scan.found.push_back(FileEntry{path, std::move(seek)});
     }
     path.resize(base);
 }
 
-// Reads the folder open as fd (taking ownership) in one pass. Names are judged before any
-// status call, so files the filter rejects cost nothing beyond their directory entry.
+// One entry of a folder as its directory entry tells it, with its status where one is needed.
+struct Candidate {
+    size_t name;  // offset of the NUL-terminated name in the folder's name buffer
+    unsigned char type;
+    bool wanted;  // the name passes the filter
+    bool statOk = false;
+    mode_t mode = 0;  // what the status told, links followed
+    off_t size = 0;
+    time_t mtime = 0;
+};
+
+// Status calls of a big folder are spread over threads: they are most of a listing's time, and
+// each waits on the kernel's name lookup alone. Below this many, a thread costs more than it saves.
+constexpr size_t kParallelStatCount = 2048;
+
+void statCandidates(int dirFd, const std::string& names, std::vector<Candidate>& items) {
+    auto run = [&](size_t from, size_t to) {
+        for (size_t i = from; i < to; ++i) {
+            Candidate& c = items[i];
+            if (c.type == DT_DIR) continue;
+            struct stat st;
+            c.statOk = ::fstatat(dirFd, names.c_str() + c.name, &st, 0) == 0;
+            if (c.statOk) c.mode = st.st_mode, c.size = st.st_size, c.mtime = st.st_mtime;
+        }
+    };
+    const size_t n = items.size();
+    size_t threads = std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), 8);
+    if (n < kParallelStatCount) threads = 1;
+    std::vector<std::thread> helpers;
+    const size_t chunk = (n + threads - 1) / threads;
+    for (size_t t = 1; t < threads; ++t) {
+        try {
+            helpers.emplace_back(run, std::min(n, t * chunk), std::min(n, (t + 1) * chunk));
+        } catch (const std::system_error&) {
+            run(std::min(n, t * chunk), std::min(n, (t + 1) * chunk));  // no thread to be had: do it here
+        }
+    }
+    run(0, std::min(n, chunk));
+    for (std::thread& h : helpers) h.join();
+}
+
+// Reads the folder open as fd (taking ownership): first its entries, then the status of those
+// that need one, then the files and sub-folders in the order of the entries. Names are judged
+// before any status call, so files the filter rejects cost nothing beyond their directory entry.
 void scanOpenFolder(Scan& scan, int fd, std::string& path) {
     DIR* dir = ::fdopendir(fd);
     if (!dir) {
@@ -82,26 +128,37 @@ void scanOpenFolder(Scan& scan, int fd, std::string& path) {
         return;
     }
     const bool recurse = scan.options.subDirSearch;
+    std::string names;
+    std::vector<Candidate> items;
     while (const dirent* e = ::readdir(dir)) {
         const char* name = e->d_name;
         if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
         if (scan.options.noHideFile && name[0] == '.') continue;
         const unsigned char type = e->d_type;
-        if (type == DT_DIR) {
-            if (recurse) enterFolder(scan, ::dirfd(dir), name, path);
-            continue;
-        }
+        if (type == DT_DIR && !recurse) continue;
         // A link or an entry of unknown type may be a folder; its status tells.
         const bool mayBeFolder = type == DT_LNK || type == DT_UNKNOWN;
-        if (type != DT_REG && !mayBeFolder) continue;  // devices, pipes, sockets
-        const bool wanted = scan.extensions.matches(name);
-        if (!wanted && !(recurse && mayBeFolder)) continue;
-        struct stat st;
-        if (::fstatat(::dirfd(dir), name, &st, 0) != 0) continue;  // vanished or dangling link
-        if (S_ISDIR(st.st_mode)) {
+        if (type != DT_REG && type != DT_DIR && !mayBeFolder) continue;  // devices, pipes, sockets
+        const bool wanted = type != DT_DIR && scan.extensions.matches(name);
+        if (type != DT_DIR && !wanted && !(recurse && mayBeFolder)) continue;
+        Candidate& c = items.emplace_back();
+        c.name = names.size();
+        c.type = type;
+        c.wanted = wanted;
+        names.append(name).push_back('\0');
+    }
+    statCandidates(::dirfd(dir), names, items);
+    for (const Candidate& c : items) {
+        const char* name = names.c_str() + c.name;
+        if (c.type == DT_DIR) {
+            enterFolder(scan, ::dirfd(dir), name, path);
+            continue;
+        }
+        if (!c.statOk) continue;  // vanished or dangling link
+        if (S_ISDIR(c.mode)) {
             if (recurse) enterFolder(scan, ::dirfd(dir), name, path);
-        } else if (wanted && S_ISREG(st.st_mode)) {
-            addFile(scan, name, st, path);
+        } else if (c.wanted && S_ISREG(c.mode)) {
+            addFile(scan, name, c.size, c.mtime, path);
         }
     }
     ::closedir(dir);

@@ -21,8 +21,13 @@ public:
     uint64_t begin(const std::string& path);
     enum class Load { Stopped, Loaded, Failed };
     // The loader's work: nothing when request is no longer the pending one; on a file that
-    // cannot be decoded the picture is dropped and no further loader is pending.
-    Load load(const std::string& path, uint64_t request);
+    // cannot be decoded the picture is dropped and no further loader is pending. With a pane
+    // size (the image will be shown fitted to it), an image that can be decoded reduced (JPEG)
+    // and is larger than the pane is decoded only as far as the fitted copy needs; the full
+    // image is decoded when something asks for it (bitmap, full size, a turn). A negative
+    // fitWidth: shown fitted to a pane not laid out yet; such an image is decoded at its first
+    // fitting, and shown() paints nothing before.
+    Load load(const std::string& path, uint64_t request, int fitWidth = 0, int fitHeight = 0);
     // The loader has ended.
     void loaded() { loading_ = false; }
     // Tells the pending loader to stop.
@@ -33,8 +38,13 @@ public:
 
     TPicture& picture() { return picture_; }
     const TPicture& picture() const { return picture_; }
-    // The decoded image, or null when there is none.
-    const TBitmap* bitmap() const;
+    // There is an image (decoded or decodable).
+    bool hasImage() const;
+    // The decoded image at its full size, decoding it now when only the fitted copy was made;
+    // null when there is none or it cannot be decoded.
+    const TBitmap* bitmap();
+    // The picture as a bitmap that may be changed in place (turns), decoded at full size.
+    TBitmap* editableBitmap();
 
     // The image the pane paints for a pane of paneWidth x paneHeight: the copy fitted to the pane
     // (aspect kept) when the image is larger than the pane, or always with enlarge; the image
@@ -44,12 +54,20 @@ public:
     const TBitmap& fitted() const { return fitted_; }
 
 private:
+    // Makes fitted_ fw x fh from a reduced decode; false when the graphic has no coarser scale
+    // that still covers that size.
+    bool fitReduced(int fw, int fh);
+
     std::string path_;
     bool loading_ = false;
     uint64_t request_ = 0;  // the pending loader; 0 = told to stop
     uint64_t counter_ = 0;
     TPicture picture_;
     TBitmap fitted_;
+    // The picture is still its own graphic, not decoded at full size; fitted_ came from a
+    // reduced decode at fittedWidth_ x fittedHeight_.
+    bool reduced_ = false;
+    int fittedWidth_ = 0, fittedHeight_ = 0;
 };
 
 }  // namespace korvel

@@ -14,10 +14,10 @@ bool MediaExtList::contains(const std::string& ext) const {
 }
 
 bool IsMediaFile(const MediaExtList& list, const std::string& path) {
-    if (list.empty()) return false;
+    // The name first: the status call is the dear part, and most files are not media.
+    if (list.empty() || !list.contains(extractFileExt(path))) return false;
     struct stat st;
-    if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
-    return list.contains(extractFileExt(path));
+    return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
 void applyPluginRegistrationPolicy(const std::string& pluginFileName, const std::string& extension,

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -328,4 +329,37 @@ TEST(FolderScan, AddModeAppendsOnlyUnlistedFiles) {
     EXPECT_EQ(list.size(), 5u);
     ListFolder(list, t.root().substr(0, t.root().size() - 1), ListMode::Replace, opts("*.jpg"));
     EXPECT_EQ(sorted(relPaths(list, t)), (std::vector<std::string>{"a.jpg", "b.jpg", "c.jpg", "d.jpg"}));
+}
+
+// A folder big enough that its status calls are shared out: every file keeps its own size, in
+// the order of the folder's entries, with the links and sub-folders among them handled as in a
+// small folder.
+TEST(FolderScan, BigFolderKeepsEachFilesStatus) {
+    TempTree t;
+    std::map<std::string, int> want;
+    for (int i = 0; i < 2400; ++i) {
+        const std::string name = "p" + std::to_string(i) + (i % 7 == 0 ? ".txt" : ".jpg");
+        t.file(name, i % 50);
+        if (i % 7 != 0 && i % 50 != 0) want["/" + name] = i % 50;
+    }
+    t.file("sub/in.jpg", 9);
+    want["/sub/in.jpg"] = 9;
+    t.link(t / "gone", "dl.jpg");
+    FileList list;
+    ListFolder(list, t.dir(), ListMode::Replace, opts("*.jpg", false, true));
+    std::map<std::string, int> got;
+    for (const FileEntry& e : list) got[e.path.substr(t.dir().size())] = e.seek.Size;
+    EXPECT_EQ(got, want);
+    EXPECT_EQ(list.size(), want.size());
+    // Unsorted, the list follows the system's enumeration.
+    std::vector<FileEntry> found;
+    ScanFolder(t.dir(), ExtensionSet("*.jpg"), opts("*.jpg"), nullptr, found);
+    std::vector<std::string> enumerated;
+    DIR* d = ::opendir(t.dir().c_str());
+    while (const dirent* e = ::readdir(d))
+        if (want.count("/" + std::string(e->d_name))) enumerated.push_back(t / e->d_name);
+    ::closedir(d);
+    std::vector<std::string> scanned;
+    for (const FileEntry& e : found) scanned.push_back(e.path);
+    EXPECT_EQ(scanned, enumerated);
 }
