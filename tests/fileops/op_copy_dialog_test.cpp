@@ -40,13 +40,6 @@ void clickByName(TOpCopyFrm& d, const QString& name) {
     click(b);
 }
 
-void typeInto(QLineEdit* e, const QString& text) {
-    e->setFocus();
-    QTest::keyClick(e, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(e, Qt::Key_Delete);
-    QTest::keyClicks(e, text);
-}
-
 void showAndWait(QWidget& w) {
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));

@@ -19,13 +19,6 @@
 using namespace korvel::testing;
 
 namespace {
-void typeInto(QLineEdit* e, const QString& text) {
-    e->setFocus();
-    e->selectAll();
-    QTest::keyClick(e, Qt::Key_Delete);
-    // Key events carrying the text, so that characters beyond ASCII arrive as typed.
-    for (const QChar c : text) QTest::sendKeyEvent(QTest::Click, e, Qt::Key_unknown, QString(c), {});
-}
 void clickRadio(QAbstractButton* b) { QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(6, b->height() / 2)); }
 void clickItem(QListWidget* l, int row, Qt::KeyboardModifiers mods = {}) {
     QTest::mouseClick(l->viewport(), Qt::LeftButton, mods, l->visualItemRect(l->item(row)).center());
