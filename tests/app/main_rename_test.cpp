@@ -55,7 +55,7 @@ private slots:
             } else if (script == 0) {
                 QTest::mouseClick(d.AllCanselBtn, Qt::LeftButton);
             } else {
-                QTest::mouseClick(d.radioItems->button(1), Qt::LeftButton, {}, QPoint(6, 8));
+                clickBox(d.radioItems->button(1));
                 QTest::mouseClick(d.AllOKBtn, Qt::LeftButton);
             }
         });

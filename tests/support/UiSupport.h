@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -37,6 +38,11 @@ inline void typeInto(QLineEdit* e, const QString& text, bool replace = true) {
     e->setFocus();
     if (replace) e->selectAll(), QTest::keyClick(e, Qt::Key_Delete);
     for (const QChar c : text) QTest::sendKeyEvent(QTest::Click, e, Qt::Key_unknown, QString(c), {});
+}
+
+// Clicks near the left edge: a check or radio box takes clicks on its box and text only.
+inline void clickBox(QWidget* w) {
+    QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(std::min(8, w->width() / 2), w->height() / 2));
 }
 
 inline QByteArray fileBytes(const QString& path) {
