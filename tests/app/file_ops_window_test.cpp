@@ -16,7 +16,6 @@
 #include "fileops/ui/SelectDir.h"
 #include "tests/support/GridWindow.h"
 #include "tests/support/TempTree.h"
-#include "tests/support/ModalDriver.h"
 #include "tests/support/UiSupport.h"
 
 using namespace korvel::testing;
@@ -26,10 +25,6 @@ namespace {
 const char* const kNames[] = {"a.bmp", "b.bmp", "c.bmp", "d.bmp", "e.bmp"};
 
 bool exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
-
-void clickAction(QMenu* menu, QAction* action) {
-    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
-}
 
 }  // namespace
 
@@ -139,7 +134,8 @@ private slots:
         MessageBoxCatcher boxes;
         boxes.press = answer;
         QString title;
-        ModalDriver<TSelectDir> chooser([&](TSelectDir& dialog, int) {
+        ModalScript chooser;
+        chooser.on<TSelectDir>([&](TSelectDir& dialog, int) {
             TSelectDir* d = &dialog;
             title = d->windowTitle();
             d->DirCombo->lineEdit()->clear();
@@ -148,8 +144,7 @@ private slots:
         });
         if (fromMenu) {
             clickCell(w, 1, {}, Qt::RightButton);  // a marked cell keeps the marks
-            QTRY_VERIFY(w.gridPopup()->isVisible());
-            clickAction(w.gridPopup(), copy ? w.actions().Copy3 : w.actions().Move3);
+            pickFromMenu(w.gridPopup(), copy ? w.actions().Copy3 : w.actions().Move3);
         } else {
             QTest::mouseClick(w.toolButton(copy ? w.actions().CopyBtn : w.actions().MoveBtn), Qt::LeftButton);
         }
@@ -220,7 +215,7 @@ private slots:
         } else {
             QTRY_VERIFY(w.targetPopup()->isVisible());
             QCOMPARE(w.actions().TargetPath1->text(), QString::fromStdString(folder));
-            clickAction(w.targetPopup(), w.targetPopup()->findChild<QAction*>(choose));
+            pickFromMenu(w.targetPopup(), w.targetPopup()->findChild<QAction*>(choose));
             QCOMPARE(boxes.seen, 0);
         }
         QTRY_COMPARE(exists(pics("c.bmp")), !sourcesGone);

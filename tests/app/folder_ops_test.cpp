@@ -29,12 +29,8 @@ void click(QWidget* button) { QTest::mouseClick(button, Qt::LeftButton); }
 
 // Right-clicks the node and picks the item of the menu that opens.
 void pickFromFolderMenu(TKorvelMain& w, QTreeWidgetItem* node, QAction* item) {
-    TDirTree* tree = w.dirTree();
-    tree->scrollToItem(node);
-    QTest::mouseClick(tree->viewport(), Qt::RightButton, {}, tree->visualItemRect(node).center());
-    QMenu* menu = w.folderPopup();
-    QTRY_VERIFY(menu->isVisible());
-    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
+    korvel::testing::rightClickNode(w, node);
+    korvel::testing::pickFromMenu(w.folderPopup(), item);
 }
 
 // A step that types text into the dialog's name edit (replacing it) and presses a button.

@@ -13,7 +13,7 @@
 #include "base/UserFolders.h"
 #include "fileops/ui/OpCopyFrm.h"
 #include "tests/support/GridWindow.h"
-#include "tests/support/ModalDriver.h"
+#include "tests/support/UiSupport.h"
 
 using namespace korvel::testing;
 
@@ -33,7 +33,8 @@ private slots:
         clickCell(w, 3, Qt::ControlModifier);
         QCOMPARE(int(w.markedFiles().size()), 3);
         bool sawRun = false;
-        ModalDriver<TOpCopyFrm> driver([&](TOpCopyFrm& d, int) {
+        ModalScript driver;
+        driver.on<TOpCopyFrm>([&](TOpCopyFrm& d, int) {
             QCOMPARE(d.lists->yesPaths().size(), size_t(3));
             d.DirCombo->lineEdit()->setText(pics_.path());
             // ｷｬﾝｾﾙ pressed while the first file's progress shows.

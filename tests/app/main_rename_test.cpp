@@ -10,7 +10,7 @@
 #include "fileops/ui/NumberFrm.h"
 #include "fileops/ui/RNameFrm.h"
 #include "tests/support/GridWindow.h"
-#include "tests/support/ModalDriver.h"
+#include "tests/support/UiSupport.h"
 
 using namespace korvel::testing;
 
@@ -47,18 +47,19 @@ private slots:
         clickCell(w, 1);
         clickCell(w, 2, Qt::ControlModifier);
         QCOMPARE(int(w.markedFiles().size()), 2);
-        ModalDriver<TRNameFrm> single([&](TRNameFrm& d, int n) {
+        ModalScript dialogs;
+        dialogs.on<TRNameFrm>([&](TRNameFrm& d, int n) {
             if (script == 0 && n == 0) {
                 d.Edit1->setText("new");
                 QTest::mouseClick(d.OKBtn1, Qt::LeftButton);
             } else if (script == 0) {
                 QTest::mouseClick(d.AllCanselBtn, Qt::LeftButton);
             } else {
-                QTest::mouseClick(d.radioItems->button(1), Qt::LeftButton, {}, QPoint(6, 8));
+                clickBox(d.radioItems->button(1));
                 QTest::mouseClick(d.AllOKBtn, Qt::LeftButton);
             }
         });
-        ModalDriver<TNumberFrm> serial([&](TNumberFrm& d, int) {
+        dialogs.on<TNumberFrm>([&](TNumberFrm& d, int) {
             d.NameEdit->setText("p\\");
             QTest::mouseClick(d.OKBtn, Qt::LeftButton);
         });

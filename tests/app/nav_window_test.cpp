@@ -16,27 +16,10 @@
 #include "nav/ui/QFSelectFrm.h"
 #include "tests/support/FaultyFileSystem.h"
 #include "tests/support/GridWindow.h"
-#include "tests/support/ModalDriver.h"
 #include "tests/support/TempTree.h"
 #include "tests/support/UiSupport.h"
 
 using namespace korvel::testing;
-
-namespace {
-void pick(QMenu* menu, QAction* item) {
-    QTRY_VERIFY(menu->isVisible());
-    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
-}
-// Types text over the edit's text, one key a character (also where no key code matches).
-void type(QLineEdit* edit, const QString& text, bool replace = true) {
-    if (replace) edit->selectAll(), QTest::keyClick(edit, Qt::Key_Backspace);
-    for (QChar c : text) {
-        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
-        QApplication::sendEvent(edit, &press);
-    }
-}
-void type(QLineEdit* edit, const std::string& text) { type(edit, QString::fromStdString(text)); }
-}  // namespace
 
 class NavWindowTest : public QObject {
     Q_OBJECT
@@ -50,14 +33,12 @@ class NavWindowTest : public QObject {
         return showReady(*w_);
     }
     void typeHistory(const std::string& path) {
-        type(w_->historyBox()->lineEdit(), path);
+        typeInto(w_->historyBox()->lineEdit(), QString::fromStdString(path));
         QTest::keyClick(w_->historyBox()->lineEdit(), Qt::Key_Return);
     }
     void rightClickNode(const std::string& folder) {
         QVERIFY(w_->dirTree()->SelectPath(folder));
-        QTreeWidgetItem* node = w_->dirTree()->FindNode(folder);
-        w_->dirTree()->scrollToItem(node);
-        QTest::mouseClick(w_->dirTree()->viewport(), Qt::RightButton, {}, w_->dirTree()->visualItemRect(node).center());
+        korvel::testing::rightClickNode(*w_, w_->dirTree()->FindNode(folder));
     }
 
 private slots:
@@ -92,7 +73,7 @@ private slots:
         QCOMPARE(w_->historyBox()->toolTip(), QString::fromStdString(f(20)));
         for (int i : {0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20}) {
             rightClickNode(f(i));
-            pick(w_->folderPopup(), w_->actions().AddFavMenu);
+            pickFromMenu(w_->folderPopup(), w_->actions().AddFavMenu);
         }
         QCOMPARE(w_->favoritePaths(), newest);  // f00 twice counts once; the 21st pushed out the last
         // The favourites-only view shows favourites and the folders leading to them.
@@ -109,7 +90,8 @@ private slots:
         const std::string ini = (config_.path() + "/Korvel.ini").toStdString(), before = readFile(ini);
         const int cell = w_->grid()->defaultSize();
         QList<bool> pages;
-        ModalDriver<TOptionFrm> organise([&](TOptionFrm& d, int) {
+        ModalScript organise;
+        organise.on<TOptionFrm>([&](TOptionFrm& d, int) {
             QTabWidget* tabs = d.PageControl1;
             pages << tabs->isTabVisible(0) << tabs->isTabVisible(2) << (tabs->currentIndex() == 1);
             d.CellSizeCombo->setCurrentIndex(0);
@@ -119,7 +101,7 @@ private slots:
             QTest::mouseClick(d.OkBtn, Qt::LeftButton);
         });
         rightClickNode(f(3));
-        pick(w_->folderPopup(), w_->actions().EditFavMenu);
+        pickFromMenu(w_->folderPopup(), w_->actions().EditFavMenu);
         QTRY_COMPARE(organise.seen, 1);
         QCOMPARE(pages, (QList<bool>{false, false, true}));
         std::swap(newest[0], newest[1]);
@@ -133,10 +115,11 @@ private slots:
         TKorvelMain& w = *w_;
         // Left click on an unbound button: the dialog, with the tree's folder and a typed caption.
         QStringList shown;  // what each dialog's folder edit held when it opened
-        ModalDriver<TQFSelectFrm> dialogs([&](TQFSelectFrm& d, int n) {
+        ModalScript dialogs;
+        dialogs.on<TQFSelectFrm>([&](TQFSelectFrm& d, int n) {
             shown << d.QFEdit->text();
-            type(d.QFEdit, f(n + 3));
-            type(d.QFCaptionEdit, n == 0 ? QStringLiteral("写真フォルダX") : QString(), false);  // 12 cells + 1
+            typeInto(d.QFEdit, QString::fromStdString(f(n + 3)));
+            typeInto(d.QFCaptionEdit, n == 0 ? QStringLiteral("写真フォルダX") : QString(), false);  // 12 cells + 1
             QTest::mouseClick(d.OkBtn, Qt::LeftButton);
         });
         QTest::mouseClick(w.quickFolderButton(0), Qt::LeftButton);
@@ -145,14 +128,14 @@ private slots:
         // A right click makes its button current: the dialog opens for button 2, not button 1.
         QTest::mouseClick(w.quickFolderButton(1), Qt::RightButton);
         QVERIFY(!w.actions().QFDeleteMenu->isEnabled());
-        pick(w.quickFolderPopup(), w.actions().QFShowMenu);
+        pickFromMenu(w.quickFolderPopup(), w.actions().QFShowMenu);
         QTRY_COMPARE(dialogs.seen, 2);
         QCOMPARE(w.quickFolderButton(1)->text(), QStringLiteral("/../f04"));  // derived
         QCOMPARE(shown, QStringList(2, QString::fromStdString(tree_ / "pics/")));  // the tree's folder
         // A left click on a bound button with a marked file: the drop menu copies it there.
         clickCell(w, 0);
         QTest::mouseClick(w.quickFolderButton(0), Qt::LeftButton);
-        pick(w.targetPopup(), w.actions().Copy1);
+        pickFromMenu(w.targetPopup(), w.actions().Copy1);
         QTRY_VERIFY(readFile(f(3) + "a.bmp") == readFile(tree_ / "pics/a.bmp"));
         // F1 … F12 on the grid: the drop menu of buttons 1 … 12.
         w.activateWindow();  // the closed drop menu may still hold the activation
@@ -176,7 +159,7 @@ private slots:
             MessageBoxCatcher boxes;
             boxes.press = QString::fromLatin1(answer);
             QTest::mouseClick(w.quickFolderButton(0), Qt::RightButton);
-            pick(w.quickFolderPopup(), w.actions().QFDeleteMenu);
+            pickFromMenu(w.quickFolderPopup(), w.actions().QFDeleteMenu);
             QTRY_COMPARE(boxes.seen, 1);
             QCOMPARE(boxes.text, QStringLiteral("フォルダの設定をクリアします。\nよろしいですか？"));
             QCOMPARE(w.quickFolder(0).empty(), boxes.press == "Yes");
@@ -199,10 +182,11 @@ private slots:
         typeHistory(f(2));
         for (const std::string& fav : {pics, f(7), odd + "/"}) {
             rightClickNode(fav);
-            pick(w_->folderPopup(), w_->actions().AddFavMenu);
+            pickFromMenu(w_->folderPopup(), w_->actions().AddFavMenu);
         }
         w_->setQuickFolder(2, odd, QStringLiteral("odd"));
-        ModalDriver<TOptionFrm> options([](TOptionFrm& d, int) { QTest::mouseClick(d.OkBtn, Qt::LeftButton); });
+        ModalScript options;
+        options.on<TOptionFrm>([](TOptionFrm& d, int) { QTest::mouseClick(d.OkBtn, Qt::LeftButton); });
         QTest::mouseClick(w_->toolButton(w_->actions().OptionBtn), Qt::LeftButton);
         QTest::mouseClick(w_->toolButton(w_->actions().DirViewBtn), Qt::LeftButton);
         QTest::mouseClick(w_->toolButton(w_->actions().ShowCaptionBtn), Qt::LeftButton);
@@ -225,7 +209,7 @@ private slots:
         d.browseFolder = [&](const std::string& start) { return starts.push_back(start), tree_ / "f03"; };
         QTest::mouseClick(d.FSelectBtn, Qt::LeftButton);
         QCOMPARE(d.caption(), QStringLiteral("/../f03"));
-        type(d.QFCaptionEdit, QStringLiteral("mine"));
+        typeInto(d.QFCaptionEdit, QStringLiteral("mine"));
         QTest::mouseClick(d.FSelectBtn, Qt::LeftButton);
         QCOMPARE(starts, (std::vector{tree_ / "pics/", tree_ / "f03"}));
         QCOMPARE(d.folder(), tree_ / "f03");
@@ -258,7 +242,7 @@ private slots:
         TQFSelectFrm d(nullptr);
         d.fileSystem = &fs;
         d.show();
-        type(d.QFEdit, path);
+        typeInto(d.QFEdit, QString::fromStdString(path));
         MessageBoxCatcher boxes;
         boxes.press = answer;
         QTest::mouseClick(d.OkBtn, Qt::LeftButton);

@@ -28,8 +28,6 @@ using Step = ModalScript::Step;
 
 namespace {
 void answer(QWidget* box, QMessageBox::StandardButton b) { static_cast<QMessageBox*>(box)->button(b)->click(); }
-// Near the left edge: a check box takes clicks on its box and text only, not on the space after.
-void click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(std::min(8, w->width() / 2), w->height() / 2)); }
 }  // namespace
 
 class OptionDialogTest : public QObject {
@@ -47,7 +45,7 @@ class OptionDialogTest : public QObject {
         int relists = 0;
         connect(&w, &TKorvelMain::folderListed, [&] { ++relists; });
         ModalScript script(std::move(steps));
-        click(w.toolButton(w.actions().OptionBtn));
+        clickBox(w.toolButton(w.actions().OptionBtn));
         if (!script.done()) return -1;
         check(w);
         boxTexts_ = script.boxTexts;
@@ -77,12 +75,12 @@ private slots:
               [&](QWidget* w) {
                   auto* d = static_cast<TOptionFrm*>(w);
                   shownSize = d->CellSizeCombo->currentText();
-                  click(d->HideCheck);
+                  clickBox(d->HideCheck);
                   d->CellSizeCombo->setFocus();
                   QTest::keyClick(d->CellSizeCombo, Qt::Key_6);
                   chosenSize = d->CellSizeCombo->currentText();
-                  click(d->BitBtn1);
-                  click(ok ? d->OkBtn : d->CancelBtn);
+                  clickBox(d->BitBtn1);
+                  clickBox(ok ? d->OkBtn : d->CancelBtn);
               }},
              {"QMessageBox", [](QWidget* box) { answer(box, QMessageBox::Yes); }}},
             [&](TKorvelMain& w) {
@@ -119,8 +117,8 @@ private slots:
         QFETCH(bool, wanted);
         const int relists = runDialog(
             "", {{"TOptionFrm", [&](QWidget* w) {
-                      click(w->findChild<QCheckBox*>(check));
-                      click(static_cast<TOptionFrm*>(w)->OkBtn);
+                      clickBox(w->findChild<QCheckBox*>(check));
+                      clickBox(static_cast<TOptionFrm*>(w)->OkBtn);
                   }}},
             [](TKorvelMain& w) { w.close(); });  // the window writes what it holds at close
         QCOMPARE(relists, 1);
@@ -137,7 +135,7 @@ private slots:
                       QTest::keyClick(d->SlidNumEdit, Qt::Key_A, Qt::ControlModifier);
                       QTest::keyClicks(d->SlidNumEdit, "1a5-0x0 ");
                       shown = d->SlidNumEdit->text();
-                      click(d->OkBtn);
+                      clickBox(d->OkBtn);
                   }}},
             [](TKorvelMain&) {});
         QCOMPARE(opened, QStringLiteral("3000"));
@@ -157,10 +155,10 @@ private slots:
                         auto* d = static_cast<TOptionFrm*>(w);
                         d->PageControl1->setCurrentIndex(1);
                         d->hooks.browseFolder = [&](const QString&, const std::string&) { return pics().toStdString(); };
-                        click(d->AddBtn);
-                        click(d->AddBtn);
+                        clickBox(d->AddBtn);
+                        clickBox(d->AddBtn);
                         for (int i = 0; i < d->ListBox1->count(); ++i) edited << d->ListBox1->item(i)->text();
-                        click(d->OkBtn);
+                        clickBox(d->OkBtn);
                     }},
                    {"QMessageBox", [](QWidget* box) { answer(box, QMessageBox::Ok); }}},
                   [&](TKorvelMain& w) {
@@ -187,11 +185,11 @@ private slots:
                         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                                           list->visualItemRect(list->topLevelItem(0)).center());
                         enabled << d->QFClearBtn->isEnabled() << d->QFUpBtn->isEnabled() << d->QFDownBtn->isEnabled();
-                        click(d->QFClearBtn);
+                        clickBox(d->QFClearBtn);
                         cleared << list->topLevelItem(0)->text(0) << list->topLevelItem(0)->text(1);
                         list->setCurrentItem(list->topLevelItem(2));
-                        click(d->QFEditBtn);
-                        click(d->OkBtn);
+                        clickBox(d->QFEditBtn);
+                        clickBox(d->OkBtn);
                     }},
                    {"QMessageBox", [](QWidget* box) { answer(box, QMessageBox::Yes); }},
                    {"TQFSelectFrm",
@@ -199,7 +197,7 @@ private slots:
                         auto* f = static_cast<TQFSelectFrm*>(w);
                         cleared << f->QFEdit->text();
                         QTest::keyClicks(f->QFEdit, pics());
-                        click(f->OkBtn);
+                        clickBox(f->OkBtn);
                     }}},
                   [&](TKorvelMain& w) {
                       QToolButton* one = w.quickFolderButton(0);

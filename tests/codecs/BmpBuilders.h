@@ -1,6 +1,6 @@
 #pragma once
 // Builders for hand-made bitmap and icon files in tests: headers field by field, colour
-// tables, padded rows and icon directories.
+// tables, padded rows and icon directories; and the decoded mask read back.
 #include <cstdint>
 #include <initializer_list>
 #include <vector>
@@ -122,6 +122,15 @@ inline Bytes iconFile(const std::vector<IconImage>& images, uint16_t type = 1) {
     }
     for (const IconImage& im : images) b.insert(b.end(), im.data.begin(), im.data.end());
     return b;
+}
+
+// The decoded mask row by row, empty when there is none.
+inline std::vector<int> maskValues(const TBitmap& b) {
+    std::vector<int> v;
+    if (!b.mask()) return v;
+    for (int y = 0; y < b.height(); ++y)
+        for (int x = 0; x < b.width(); ++x) v.push_back(b.mask()->scanLine(y)[x]);
+    return v;
 }
 
 }  // namespace korvel::bmptest

@@ -23,7 +23,6 @@ constexpr int kMutants = 3000;
 
 // A low pixel limit keeps mutants with enlarged sizes cheap.
 constexpr DecodeLimits kCheap{.maxPixels = 1 << 20};
-class BmpMutation : public ::testing::Test {};
 
 uint64_t touchEveryPixel(const TBitmap& b) {
     uint64_t sum = 0;
@@ -101,7 +100,7 @@ Bytes goodIcon() {
 
 }  // namespace
 
-TEST_F(BmpMutation, EveryDamagedBitmapDecodesOrFailsCleanly) {
+TEST(BmpMutation, EveryDamagedBitmapDecodesOrFailsCleanly) {
     for (const auto& [name, good] : goodBitmaps()) {
         SCOPED_TRACE(name);
         TBitmap ok;
@@ -123,7 +122,7 @@ TEST_F(BmpMutation, EveryDamagedBitmapDecodesOrFailsCleanly) {
     }
 }
 
-TEST_F(BmpMutation, EveryDamagedIconDecodesOrFailsCleanly) {
+TEST(BmpMutation, EveryDamagedIconDecodesOrFailsCleanly) {
     const Bytes good = goodIcon();
     {
         TIcon icon;

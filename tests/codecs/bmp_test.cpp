@@ -42,14 +42,6 @@ std::vector<uint32_t> rawPixels(const TBitmap& b) {
     return v;
 }
 
-std::vector<int> maskValues(const TBitmap& b) {
-    std::vector<int> v;
-    if (!b.mask()) return v;
-    for (int y = 0; y < b.height(); ++y)
-        for (int x = 0; x < b.width(); ++x) v.push_back(b.mask()->scanLine(y)[x]);
-    return v;
-}
-
 std::vector<RGBQuad> randomPalette(size_t n, std::mt19937& rng) {
     std::vector<RGBQuad> p;
     for (size_t i = 0; i < n; ++i) p.push_back(RGBQuad::of(rng() & 0xFFFFFF));

@@ -23,11 +23,9 @@ void decodeMutant(const Bytes& data, int& decoded) {
     }
 }
 
-class GifMutation : public ::testing::Test {};
-
 }  // namespace
 
-TEST_F(GifMutation, DamagedFilesFailCleanlyOrDecode) {
+TEST(GifMutation, DamagedFilesFailCleanlyOrDecode) {
     for (bool interlace : {false, true}) {
         const Bytes good = animatedGif(interlace);
         int decoded = 0;

@@ -60,14 +60,6 @@ TIcon load(const Bytes& file) {
     return icon;
 }
 
-std::vector<int> maskValues(const TBitmap& b) {
-    std::vector<int> v;
-    if (!b.mask()) return v;
-    for (int y = 0; y < b.height(); ++y)
-        for (int x = 0; x < b.width(); ++x) v.push_back(b.mask()->scanLine(y)[x]);
-    return v;
-}
-
 }  // namespace
 
 TEST(Icon, ShowsTheLargestThenDeepestEntry) {

@@ -27,11 +27,9 @@ void decodeMutant(const Bytes& data, int& decoded) {
     }
 }
 
-class JpegMutation : public ::testing::Test {};
-
 }  // namespace
 
-TEST_F(JpegMutation, DamagedFilesFailCleanlyOrDecode) {
+TEST(JpegMutation, DamagedFilesFailCleanlyOrDecode) {
     struct {
         const char* name;
         Bytes good;

@@ -14,17 +14,11 @@
 #include "tests/support/TestImages.h"
 
 using namespace korvel;
+using korvel::testing::savedBytes;
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-Bytes saveBytes(const TGraphic& g) {
-    std::ostringstream out;
-    g.saveToStream(out);
-    const std::string s = out.str();
-    return Bytes(s.begin(), s.end());
-}
 
 TBitmap flatImage(int w, int h, Color c, PixelFormat pf = PixelFormat::pf24bit) {
     TBitmap b(w, h, PixelFormat::pf24bit);
@@ -50,7 +44,7 @@ Bytes encode(const TBitmap& b, int quality = 90, bool progressive = false, bool 
     j.progressiveEncoding = progressive;
     j.grayscale = grey;
     j.compress();
-    return saveBytes(j);
+    return savedBytes(j);
 }
 
 bool hasMarker(const Bytes& d, uint8_t marker) {
@@ -371,7 +365,7 @@ TEST(Jpeg, FailedLoadKeepsThePreviousImage) {
     const Bytes bad = {0xFF, 0xD8, 0xFF};
     EXPECT_THROW(j.loadFromMemory(bad.data(), bad.size()), EInvalidGraphic);
     EXPECT_EQ(j.width(), 30);
-    EXPECT_EQ(saveBytes(j), good);
+    EXPECT_EQ(savedBytes(j), good);
     EXPECT_LE(worstDistance(j.bitmap(), 0x00FF00), 3);
 }
 
@@ -379,7 +373,7 @@ TEST(Jpeg, SavingWritesLoadedDataUnchangedAndCompressedDataAfterCompress) {
     const Bytes original = encode(rampImage(40, 40), 75);
     TJPEGImage j;
     j.loadFromMemory(original.data(), original.size());
-    EXPECT_EQ(saveBytes(j), original);
+    EXPECT_EQ(savedBytes(j), original);
 
     // Compressing another picture replaces the data and the image the object shows.
     j.assign(flatImage(12, 8, 0x0000FF, PixelFormat::pf32bit));
@@ -387,7 +381,7 @@ TEST(Jpeg, SavingWritesLoadedDataUnchangedAndCompressedDataAfterCompress) {
     j.compressionQuality = 100;
     j.progressiveEncoding = true;
     j.compress();
-    const Bytes saved = saveBytes(j);
+    const Bytes saved = savedBytes(j);
     EXPECT_NE(saved, original);
     EXPECT_TRUE(j.progressive());
     EXPECT_EQ(j.width(), 12);
@@ -402,7 +396,7 @@ TEST(Jpeg, SavingWritesLoadedDataUnchangedAndCompressedDataAfterCompress) {
     // An assigned picture saved without compress() is compressed on the way out.
     TJPEGImage direct;
     direct.assign(flatImage(9, 9, 0xFF00FF));
-    const Bytes out = saveBytes(direct);
+    const Bytes out = savedBytes(direct);
     TJPEGImage back;
     back.loadFromMemory(out.data(), out.size());
     EXPECT_LE(worstDistance(back.bitmap(), 0xFF00FF), 3);

@@ -2,24 +2,17 @@
 // every filter mode and a spread of levels, must come back with the same colours and alpha.
 #include <gtest/gtest.h>
 
-#include <sstream>
 
 #include "codecs/Png.h"
 #include "png_test_files.h"
 #include "tests/support/TestImages.h"
 
 using namespace korvel;
+using korvel::testing::savedBytes;
 using namespace pngtest;
 using korvel::testing::randomBitmap;
 
 namespace {
-
-Bytes save(const TGLDPNG& png) {
-    std::ostringstream out;
-    png.saveToStream(out);
-    const std::string s = out.str();
-    return Bytes(s.begin(), s.end());
-}
 
 TGLDPNG reload(const Bytes& file, bool read16Bit = false) {
     TGLDPNG png;
@@ -61,7 +54,7 @@ TEST_P(RoundTrip, EveryFilterModeLevelAndInterlace) {
                     png.interlace = interlace;
                     png.filterMode = filter;
                     png.compressionLevel = level;
-                    const TGLDPNG back = reload(save(png));
+                    const TGLDPNG back = reload(savedBytes(png));
                     ASSERT_EQ(differences(back.image(), image), 0);
                     EXPECT_EQ(back.image().mask() != nullptr, src.mask);
                     if (isPaletteFormat(src.pf)) {
@@ -102,7 +95,7 @@ TEST(PngRoundTrip, FifteenAndSixteenBitComeBackExactWithTheOption) {
                 TGLDPNG png;
                 png.assign(image);
                 png.interlace = interlace;
-                const TGLDPNG back = reload(save(png), true);
+                const TGLDPNG back = reload(savedBytes(png), true);
                 ASSERT_EQ(back.image().pixelFormat(), pf);
                 for (int y = 0; y < 11; ++y)
                     for (int x = 0; x < 13; ++x) ASSERT_EQ(back.image().rawPixel(x, y), image.rawPixel(x, y));
@@ -129,7 +122,7 @@ TEST(PngRoundTrip, GreyscaleOption) {
             png.assign(image);
             png.greyscale = true;
             png.interlace = interlace;
-            const Bytes file = save(png);
+            const Bytes file = savedBytes(png);
             EXPECT_EQ(file[24], r.depth);
             EXPECT_EQ(file[25], r.colorType);
             const TGLDPNG back = reload(file);
@@ -171,7 +164,7 @@ TEST(PngRoundTrip, TransparencyBackgroundAndFields) {
         png.gamma = 1.0;
         png.chromaticities = std::array<uint32_t, 8>{1, 2, 3, 4, 5, 6, 7, 8};
         png.gifgBlock = std::array<uint8_t, 4>{9, 8, 7, 6};
-        const TGLDPNG back = reload(save(png));
+        const TGLDPNG back = reload(savedBytes(png));
         EXPECT_EQ(back.image().transparency(), r.kind);
         // Pixels of the transparent colour or index, and only those, are transparent again.
         int wrong = 0;

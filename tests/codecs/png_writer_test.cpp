@@ -17,6 +17,7 @@
 #include "tests/support/TestImages.h"
 
 using namespace korvel;
+using korvel::testing::savedBytes;
 using namespace pngtest;
 using korvel::testing::randomBitmap;
 
@@ -30,18 +31,11 @@ TBitmap gradient(int w, int h, PixelFormat pf = PixelFormat::pf24bit) {
     return b;
 }
 
-Bytes save(const TGLDPNG& png) {
-    std::ostringstream out;
-    png.saveToStream(out);
-    const std::string s = out.str();
-    return Bytes(s.begin(), s.end());
-}
-
 Bytes saveImage(const TBitmap& image, const std::function<void(TGLDPNG&)>& set = {}) {
     TGLDPNG png;
     png.assign(image);
     if (set) set(png);
-    return save(png);
+    return savedBytes(png);
 }
 
 std::vector<std::string> chunkTypes(const Bytes& file) {

@@ -30,21 +30,11 @@ TOpCopyFrm::Hooks hooks(const std::string& ini) {
     return h;
 }
 
-// A click on the button's indicator, where the user aims.
-void click(QAbstractButton* b) { QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(6, b->height() / 2)); }
-
 void clickByName(TOpCopyFrm& d, const QString& name) {
-    if (name.startsWith("Turn")) return click(d.turnGroup->button(name.mid(4).toInt()));
+    if (name.startsWith("Turn")) return clickBox(d.turnGroup->button(name.mid(4).toInt()));
     auto* b = d.findChild<QAbstractButton*>(name);
     QVERIFY2(b, qPrintable(name));
-    click(b);
-}
-
-void typeInto(QLineEdit* e, const QString& text) {
-    e->setFocus();
-    QTest::keyClick(e, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(e, Qt::Key_Delete);
-    QTest::keyClicks(e, text);
+    clickBox(b);
 }
 
 void showAndWait(QWidget& w) {

@@ -19,14 +19,6 @@
 using namespace korvel::testing;
 
 namespace {
-void typeInto(QLineEdit* e, const QString& text) {
-    e->setFocus();
-    e->selectAll();
-    QTest::keyClick(e, Qt::Key_Delete);
-    // Key events carrying the text, so that characters beyond ASCII arrive as typed.
-    for (const QChar c : text) QTest::sendKeyEvent(QTest::Click, e, Qt::Key_unknown, QString(c), {});
-}
-void clickRadio(QAbstractButton* b) { QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(6, b->height() / 2)); }
 void clickItem(QListWidget* l, int row, Qt::KeyboardModifiers mods = {}) {
     QTest::mouseClick(l->viewport(), Qt::LeftButton, mods, l->visualItemRect(l->item(row)).center());
 }
@@ -100,7 +92,7 @@ private slots:
         QCOMPARE(cell(1, 1), QString("n02.png"));
         QVERIFY(d.previewSummary->text().contains("1 個は変更出来ません"));
         // Lower-case extensions, then b first: b takes n01 and a n02.jpg, nothing fails.
-        clickRadio(d.radioItems->button(2));
+        clickBox(d.radioItems->button(2));
         QListWidget* rn = d.lists->YesListBox;
         clickItem(rn, 1);
         QVERIFY(d.UpBtn->isEnabled());
@@ -137,7 +129,7 @@ private slots:
         d.show();
         QVERIFY(QTest::qWaitForWindowExposed(&d));
         QVERIFY(!d.AllOKBtn->isEnabled());
-        clickRadio(d.radioItems->button(radio));
+        clickBox(d.radioItems->button(radio));
         QCOMPARE(d.AllOKBtn->isEnabled(), allOk);
         QCOMPARE(d.Edit1->text() + "." + d.Edit2->text(), name);
         QCOMPARE(d.Edit1->isEnabled(), radio == 0);

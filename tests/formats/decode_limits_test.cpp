@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,16 +14,10 @@
 #include "tests/support/TestImages.h"
 
 using namespace korvel;
+using korvel::testing::savedBytes;
 using Bytes = std::vector<uint8_t>;
 
 namespace {
-
-Bytes saved(const TGraphic& g) {
-    std::ostringstream out;
-    g.saveToStream(out);
-    const std::string s = out.str();
-    return Bytes(s.begin(), s.end());
-}
 
 // 6 x 5 pixels; small IDAT chunks give the file many chunks, the comment one large tEXt chunk.
 Bytes png() {
@@ -33,7 +26,7 @@ Bytes png() {
     p.setIdatSize(TGLDPNG::kMinIdatSize);
     p.compressionLevel = 0;
     p.comment = std::string(600, 'c');
-    return saved(p);
+    return savedBytes(p);
 }
 
 // A 1 x 1 GIF with `comments` comment extensions before its image.

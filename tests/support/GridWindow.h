@@ -1,8 +1,9 @@
 #pragma once
 // Scaffolding for window tests around the thumbnail grid: test images written as bitmaps, clicks
-// and the mouse pointer on a cell, and waiting for the preview loader.
+// and the mouse pointer on a cell, popup menus, and waiting for the preview loader.
 #include <QApplication>
 #include <QCursor>
+#include <QMenu>
 #include <QMimeData>
 #include <QString>
 #include <QTimer>
@@ -10,6 +11,7 @@
 #include <fstream>
 
 #include "app/KorvelMain.h"
+#include "browse/ui/DirTree.h"
 #include "browse/ui/OrgStGrid.h"
 #include "imaging/Bmp.h"
 #include "imaging/Bitmap.h"
@@ -63,6 +65,18 @@ inline bool dragCellTo(TKorvelMain& w, size_t index, QWidget* target, QPoint pos
     QDropEvent drop(pos, Qt::CopyAction, &data, Qt::NoButton, {});
     QApplication::sendEvent(target, &drop);
     return drop.isAccepted();
+}
+
+// Clicks an item of a popup menu once the menu shows, where the user would.
+inline void pickFromMenu(QMenu* menu, QAction* item) {
+    QTRY_VERIFY(menu->isVisible());
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
+}
+
+// Right-clicks a node of the folder tree, which opens the folder menu.
+inline void rightClickNode(TKorvelMain& w, QTreeWidgetItem* node) {
+    w.dirTree()->scrollToItem(node);
+    QTest::mouseClick(w.dirTree()->viewport(), Qt::RightButton, {}, w.dirTree()->visualItemRect(node).center());
 }
 
 inline bool waitPreview(TKorvelMain& w) { return QTest::qWaitFor([&] { return !w.previewLoading(); }, 3000); }

@@ -6,11 +6,13 @@
 #include <fstream>
 #include <memory>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "imaging/Bitmap.h"
 #include "imaging/Bmp.h"
+#include "imaging/Graphic.h"
 
 namespace korvel::testing {
 
@@ -48,6 +50,14 @@ inline TBitmap gradientBitmap(int w, int h) {
 inline void saveBmp(const TBitmap& b, const std::string& path) {
     std::ofstream out(path, std::ios::binary);
     writeBmp(b, out);
+}
+
+// What the graphic writes when saved, as bytes.
+inline std::vector<uint8_t> savedBytes(const TGraphic& g) {
+    std::ostringstream out;
+    g.saveToStream(out);
+    const std::string s = out.str();
+    return std::vector<uint8_t>(s.begin(), s.end());
 }
 
 inline TBitmap loadBmp(const std::string& path) {

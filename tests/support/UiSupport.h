@@ -1,12 +1,18 @@
 #pragma once
-// Helpers the window tests share: test images written under any byte name, and a catcher that
-// answers the message boxes a command opens.
+// Helpers the window tests share: test images written under any byte name, typing, and players
+// for the modal windows a command opens.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFile>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
+#include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <set>
 #include <string>
 #include <utility>
@@ -24,6 +30,24 @@ inline void writePatternBmp(const std::string& path, int w, int h) {
         for (int x = 0; x < w; ++x) b.setRawPixel(x, y, uint32_t((x * 7 + y * 3) & 0xFFFFFF));
     std::ofstream out(path, std::ios::binary);
     writeBmp(b, out);
+}
+
+// Types text into the edit as the user would, a key a character (also where no key code matches),
+// over what it holds unless replace is false.
+inline void typeInto(QLineEdit* e, const QString& text, bool replace = true) {
+    e->setFocus();
+    if (replace) e->selectAll(), QTest::keyClick(e, Qt::Key_Delete);
+    for (const QChar c : text) QTest::sendKeyEvent(QTest::Click, e, Qt::Key_unknown, QString(c), {});
+}
+
+// Clicks near the left edge: a check or radio box takes clicks on its box and text only.
+inline void clickBox(QWidget* w) {
+    QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(std::min(8, w->width() / 2), w->height() / 2));
+}
+
+inline QByteArray fileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // Answers every message box that opens while it lives, keeping the last one's caption and text:
@@ -51,32 +75,57 @@ struct MessageBoxCatcher {
     }
 };
 
-// Plays the user's part in the modal windows a command opens: each step, in order, acts on the
-// next modal window of its class. A step runs from its own timer turn, so a box that its click
-// opens is met by the next step while the click is still under way. Every message box's text is
-// kept.
+// Plays the user's part in the modal windows a command opens. Each step, in order, acts on the
+// next modal window of its class; a handler added with on<T>() acts once on every window of class
+// T that no step is waiting for. Each runs from its own timer turn, so a box that its click opens
+// is met while the click is still under way. Every message box's text is kept.
 class ModalScript {
 public:
     using Step = std::pair<const char*, std::function<void(QWidget*)>>;
-    explicit ModalScript(std::vector<Step> steps) : steps_(std::move(steps)) {
+    explicit ModalScript(std::vector<Step> steps = {}) : steps_(std::move(steps)) {
         QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
         timer_.start(10);
     }
+    // act gets the window and how many of its class came before it.
+    template <class T>
+    ModalScript& on(std::function<void(T&, int)> act) {
+        // The count is shared: poll() runs a copy of the handler.
+        handlers_.push_back({T::staticMetaObject.className(), [act, n = std::make_shared<int>(0)](QWidget* w) {
+                                 act(*static_cast<T*>(w), (*n)++);
+                             }});
+        return *this;
+    }
     bool done() const { return next_ == steps_.size() && busy_.empty(); }
     QStringList boxTexts;
+    int seen = 0;  // windows acted on
 
 private:
     void poll() {
         QWidget* w = QApplication::activeModalWidget();
-        if (!w || next_ >= steps_.size() || busy_.count(w) || !w->inherits(steps_[next_].first)) return;
+        if (!w || busy_.count(w)) return;
+        std::function<void(QWidget*)> act;
+        if (next_ < steps_.size() && w->inherits(steps_[next_].first)) {
+            act = steps_[next_++].second;
+        } else {
+            // A handler meets each window once; the pointer goes null with it, so a new window
+            // at the same address counts again.
+            for (const QPointer<QWidget>& h : handled_)
+                if (h == w) return;
+            for (const Step& h : handlers_)
+                if (w->inherits(h.first)) act = h.second;
+            if (!act) return;
+            handled_.push_back(w);
+        }
         busy_.insert(w);
-        QTimer::singleShot(0, w, [this, w, step = steps_[next_++].second] {
+        QTimer::singleShot(0, w, [this, w, act] {
             if (auto* box = qobject_cast<QMessageBox*>(w)) boxTexts << box->text();
-            step(w);
+            act(w);
             busy_.erase(w);
+            ++seen;
         });
     }
-    std::vector<Step> steps_;
+    std::vector<Step> steps_, handlers_;
+    std::vector<QPointer<QWidget>> handled_;
     size_t next_ = 0;
     std::set<QWidget*> busy_;
     QTimer timer_;

@@ -12,9 +12,9 @@
 #include "app/KorvelMain.h"
 #include "base/IniFile.h"
 #include "tests/support/GridWindow.h"
-#include "tests/support/ModalDriver.h"
 #include "tests/support/SettingsSeam.h"
 #include "tests/support/TempTree.h"
+#include "tests/support/UiSupport.h"
 #include "view/PaintBox.h"
 #include "view/ShowFrm1.h"
 #include "view/SlideLoader.h"
@@ -266,7 +266,8 @@ private slots:
         QVERIFY(w.actions().Show1->isEnabled());
         int played = -1;
         std::string first;
-        korvel::testing::ModalDriver<TShowFrm1> driver([&](TShowFrm1& f, int) {
+        korvel::testing::ModalScript driver;
+        driver.on<TShowFrm1>([&](TShowFrm1& f, int) {
             played = int(f.playlist().count());
             first = f.playlist().at(0);
             QTest::keyClick(&f, Qt::Key_Escape);

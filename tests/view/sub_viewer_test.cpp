@@ -24,6 +24,8 @@
 #include "view/SubFrm.h"
 #include "view/SubFrmArrange.h"
 
+using korvel::testing::fileBytes;
+
 namespace {
 
 const QRect kWorkArea(0, 0, 1024, 738);
@@ -40,11 +42,6 @@ void writePattern(const QString& path, int w, int h) {
         }
     std::ofstream out(path.toStdString(), std::ios::binary);
     korvel::writeBmp(b, out);
-}
-
-QByteArray fileBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // Destroys every viewer still open, so each test starts with none.

@@ -14,9 +14,12 @@
 #include "imaging/StretchUtils.h"
 #include "platform/DesktopWallpaper.h"
 #include "base/IniFile.h"
+#include "tests/support/TestImages.h"
+#include "tests/support/UiSupport.h"
 #include "view/WallpaperCommands.h"
 
 using korvel::WallpaperMode;
+using korvel::testing::fileBytes;
 
 namespace {
 
@@ -25,25 +28,6 @@ korvel::TBitmap pattern(int w, int h) {
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) b.setRawPixel(x, y, korvel::makeColor(uint8_t(x), uint8_t(y), 77));
     return b;
-}
-
-void writeBmpFile(const QString& path, const korvel::TBitmap& b) {
-    std::ofstream out(path.toStdString(), std::ios::binary);
-    korvel::writeBmp(b, out);
-}
-
-korvel::TBitmap readBmpFile(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    const QByteArray bytes = f.readAll();
-    korvel::TBitmap b;
-    korvel::readBmp(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()), b);
-    return b;
-}
-
-QByteArray fileBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // A stand-in tool: logs "name [arg] [arg]..." and ends with $KORVEL_FAKE_STATUS (default 0).
@@ -205,7 +189,7 @@ private slots:
         useTools({"gsettings"});
         qputenv("XDG_CURRENT_DESKTOP", "GNOME");
         const QString source = tmp_.path() + "/photo.bmp";
-        writeBmpFile(source, pattern(300, 200));
+        korvel::testing::saveBmp(pattern(300, 200), source.toStdString());
 
         const std::string out = setWallpaperFromFile(source.toStdString(), WallpaperMode(mode), nullptr);
         QCOMPARE(QString::fromStdString(out), QString::fromStdString(korvel::wallpaperFilePath()));
@@ -213,7 +197,7 @@ private slots:
         const QSize screen = wallpaperScreenSize(nullptr);
         const korvel::WallpaperSize size =
             korvel::wallpaperBitmapSize(300, 200, korvel::renderOf(WallpaperMode(mode)), screen.width(), screen.height());
-        const korvel::TBitmap written = readBmpFile(QString::fromStdString(out));
+        const korvel::TBitmap written = korvel::testing::loadBmp(out);
         QCOMPARE(written.width(), size.width);
         QCOMPARE(written.height(), size.height);
 
@@ -232,7 +216,7 @@ private slots:
         qputenv("XDG_CURRENT_DESKTOP", "GNOME");
         const std::unique_ptr<korvel::TBitmap> turned = korvel::Rotate90Right(pattern(300, 200));
         const std::string out = setWallpaperFromBitmap(*turned, WallpaperMode::Center, nullptr);
-        const korvel::TBitmap written = readBmpFile(QString::fromStdString(out));
+        const korvel::TBitmap written = korvel::testing::loadBmp(out);
         QCOMPARE(written.width(), 200);
         QCOMPARE(written.height(), 300);
         QCOMPARE(written.pixel(0, 0), turned->pixel(0, 0));
