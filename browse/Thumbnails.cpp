@@ -12,6 +12,7 @@
 #include "codecs/Png.h"
 #include "formats/MediaFiles.h"
 #include "formats/Picture.h"
+#include "imaging/ColorManage.h"
 #include "imaging/PlainStretch.h"
 #include "imaging/StretchUtils.h"
 
@@ -67,11 +68,20 @@ Rect FitThumbRect(int width, int height, const ThumbParams& params) {
     return Rect{0, 0, int(std::max<int64_t>(1, w)), int(std::max<int64_t>(1, h))};
 }
 
+namespace {
+// Other programs read the shared thumbnails as upright sRGB: only builds made that way go there,
+// and only then does one stand in for the file.
+bool sharesWithOtherPrograms(const PhotoSwitches& p) {
+    return p.exifRotate && p.colorManage && !(p.toDisplay && HasDisplayProfile());
+}
+}  // namespace
+
 ThumbReport MakeThumbnail(const std::string& path, const ThumbParams& params, TBitmap& thumb,
                           const TFileFormatsList* formats) {
     // A valid shared thumbnail stands in for the file; the steps after decoding are the same.
+    const SharedThumbs* sharedThumbs = sharesWithOtherPrograms(params.photo) ? params.sharedThumbs : nullptr;
     TGLDPNG shared;
-    const bool fromShared = params.sharedThumbs && params.sharedThumbs->find(path, params.thumbSize, shared);
+    const bool fromShared = sharedThumbs && sharedThumbs->find(path, params.thumbSize, shared);
     TPicture picture = formats ? TPicture(*formats) : TPicture();
     DecodeLimits limits;
     limits.photo = params.photo;
@@ -86,7 +96,7 @@ ThumbReport MakeThumbnail(const std::string& path, const ThumbParams& params, TB
 
     TBitmap inter = intermediateOf(g, params);
     picture.setGraphic(nullptr);  // only the intermediate bitmap stays in memory
-    if (params.sharedThumbs && !fromShared) params.sharedThumbs->store(path, params.thumbSize, inter);
+    if (sharedThumbs && !fromShared) sharedThumbs->store(path, params.thumbSize, inter);
     report.intermediateWidth = inter.width();
     report.intermediateHeight = inter.height();
     const Rect r = FitThumbRect(inter.width(), inter.height(), params);

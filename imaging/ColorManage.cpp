@@ -254,6 +254,11 @@ public:
         return transforms_[key] = make(profile, toDisplay);
     }
 
+    bool hasDisplay() {
+        std::lock_guard lock(mutex_);
+        return !display_.empty();
+    }
+
     void setDisplay(const std::vector<uint8_t>& profile) {
         std::lock_guard lock(mutex_);
         display_.clear();
@@ -318,5 +323,6 @@ std::string IccProfileDescription(const std::vector<uint8_t>& profile) {
 }
 
 void SetDisplayProfile(const std::vector<uint8_t>& profile) { cache().setDisplay(profile); }
+bool HasDisplayProfile() { return cache().hasDisplay(); }
 
 }  // namespace korvel

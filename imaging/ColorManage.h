@@ -32,5 +32,7 @@ std::string IccProfileDescription(const std::vector<uint8_t>& profile);
 // The monitor profile for toDisplay transforms (empty: sRGB there too). A profile that cannot
 // be read, or is not an RGB display profile, is ignored. Drops the cached transforms.
 void SetDisplayProfile(const std::vector<uint8_t>& profile);
+// Whether toDisplay transforms go to a monitor profile rather than sRGB.
+bool HasDisplayProfile();
 
 }  // namespace korvel

@@ -11,7 +11,9 @@
 #include "browse/SharedThumbs.h"
 #include "browse/Thumbnails.h"
 #include "codecs/Png.h"
+#include "imaging/ColorManage.h"
 #include "tests/support/CodecSamples.h"
+#include "tests/support/ColorSamples.h"
 #include "tests/support/TempTree.h"
 #include "tests/support/TestImages.h"
 
@@ -113,6 +115,37 @@ TEST(SharedThumbs, OnlyValidThumbnailsStandIn) {
         EXPECT_EQ(MakeThumbnail(file, params(100, &shared), thumb).fromSharedThumb, d == None || d == LargeOnly) << d;
         EXPECT_EQ(thumb.pixel(40, 30), d == None || d == LargeOnly ? makeColor(255, 0, 0) : makeColor(0, 0, 255)) << d;
     }
+}
+
+TEST(SharedThumbs, OnlyUprightSrgbBuildsAreShared) {
+    // A build turned off from upright or converted to a monitor profile neither writes nor reads
+    // the cache other programs share.
+    struct Row {
+        const char* name;
+        PhotoSwitches photo;
+        bool monitorProfile, shared;
+    } rows[] = {{"defaults", {}, false, true},
+                {"on screen, no monitor profile", {true, true, true}, false, true},
+                {"on screen, monitor profile", {true, true, true}, true, false},
+                {"monitor profile, written as sRGB", {true, true, false}, true, true},
+                {"not turned upright", {false, true, false}, false, false},
+                {"colours as stored", {true, false, false}, false, false}};
+    for (const Row& r : rows) {
+        TempTree t;
+        const std::string file = t / "p.png";
+        writeFile(file, pngBytes(gradientBitmap(400, 300)));
+        const SharedThumbs shared(t / "thumbnails/");
+        SetDisplayProfile(r.monitorProfile ? profileOf(kSpaces[0]) : std::vector<uint8_t>{});
+        ThumbParams p = params(100, &shared);
+        p.photo = r.photo;
+        TBitmap thumb;
+        MakeThumbnail(file, p, thumb);
+        EXPECT_EQ(std::filesystem::exists(t / "thumbnails/normal"), r.shared) << r.name;
+        // One written by a default build stands in only where sharing is on.
+        MakeThumbnail(file, params(100, &shared), thumb);
+        EXPECT_EQ(MakeThumbnail(file, p, thumb).fromSharedThumb, r.shared) << r.name;
+    }
+    SetDisplayProfile({});
 }
 
 TEST(SharedThumbs, CellsFromASharedThumbnailStayCloseToKorvelsOwn) {
