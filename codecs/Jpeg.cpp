@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <ostream>
 #include <string>
 
 #include "codecs/JpegLib.h"
 #include "codecs/PhotoMeta.h"
+#include "imaging/RowPipeline.h"
 #include "base/Errors.h"
 #include "base/Limits.h"
 
@@ -76,6 +78,12 @@ void TJPEGImage::setData(std::shared_ptr<const FileBytes> data, const DecodeLimi
     decoded_.reset();
 }
 
+bool TJPEGImage::setRowStage(std::shared_ptr<RowStage> stage) {
+    stage_ = std::move(stage);
+    decoded_.reset();
+    return true;
+}
+
 void TJPEGImage::setScale(JpegScale s) {
     if (s == scale_) return;
     scale_ = s;
@@ -120,6 +128,12 @@ std::unique_ptr<TBitmap> TJPEGImage::decode() const {
     // Eight bytes per pixel of the limit: two per coefficient, four components at most.
     job.memoryLimit = size_t(std::min<uint64_t>(limits_.maxPixels, uint64_t(1) << 40) * 8);
     job.maxScans = limits_.maxJpegScans;
+    std::optional<RowPipeline> pipeline;
+    if (stage_) {
+        pipeline.emplace(*stage_, *out);
+        job.rowsDone = [](void* pipe, int rows) { static_cast<RowPipeline*>(pipe)->finished(rows); };
+        job.context = &*pipeline;
+    }
     char message[jpeglib::kMessageSize];
     progress(ProgressStage::Starting, 0);
     switch (jpeglib::decode(&job, message)) {
@@ -131,6 +145,7 @@ std::unique_ptr<TBitmap> TJPEGImage::decode() const {
                                  " needs more memory than the pixel limit allows");
         case jpeglib::DecodeResult::OverScanLimit: throw EImageTooLarge(std::string("JPEG error: ") + message);
     }
+    if (pipeline) pipeline->finish();
     progress(ProgressStage::Ending, 100);
     return out;
 }

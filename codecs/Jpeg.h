@@ -30,6 +30,7 @@ public:
     bool rasterIsWholeImage() const override { return true; }
     void requestDecodeScale(int denominator) override;
     void requestDecodeSize(int requiredWidth, int requiredHeight) override;
+    bool setRowStage(std::shared_ptr<RowStage> stage) override;
 
     // Reads the header; pixels are decoded lazily, within the limits given here. Throws
     // EInvalidGraphic for a bad header.
@@ -77,6 +78,7 @@ private:
     DecodeLimits limits_;
     JpegScale scale_ = JpegScale::jsFullSize;
     mutable std::unique_ptr<TBitmap> decoded_;
+    std::shared_ptr<RowStage> stage_;
     std::unique_ptr<TBitmap> source_;
 };
 

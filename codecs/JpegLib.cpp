@@ -214,6 +214,7 @@ DecodeResult decode(const DecodeJob* job, char* message) {
         }
         // The memory source never suspends; no progress means a broken stream.
         if (got == 0) failWith(reinterpret_cast<j_common_ptr>(&cinfo), "JPEG decoding stalled");
+        if (job->rowsDone) job->rowsDone(job->context, int(cinfo.output_scanline));
     }
     // No jpeg_finish_decompress: every row is out, and trailing damage must not cost the picture.
     jpeg_destroy_decompress(&cinfo);

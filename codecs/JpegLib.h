@@ -41,6 +41,9 @@ struct DecodeJob {
     size_t memoryLimit = 0;
     // Scans of a progressive file read before the decode fails.
     int maxScans = 1000;
+    // Called after each batch with the number of rows now final; must not throw or jump.
+    void (*rowsDone)(void* context, int rows) = nullptr;
+    void* context = nullptr;
 };
 constexpr int kCmykBatch = 4;
 

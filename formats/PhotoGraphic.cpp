@@ -3,8 +3,49 @@
 #include <algorithm>
 
 #include "imaging/Orientation.h"
+#include "imaging/RowPipeline.h"
 
 namespace korvel {
+
+// Converts and turns the stored rows while the decoder writes later ones, so that a big photo
+// costs little more than its decode.
+class TPhotoGraphic::Rows : public RowStage {
+public:
+    Rows(int orientation, std::shared_ptr<const ColorTransform> colors)
+        : orientation_(orientation), colors_(std::move(colors)) {}
+
+    void begin(TBitmap& raster) override {
+        upright_.reset();
+        const int bpp = raster.bitsPerPixel();
+        active_ = bpp == 8 || bpp == 24 || bpp == 32;
+        if (!active_ || orientation_ == 1) return;
+        const bool swap = orientationSwapsSides(orientation_);
+        const int w = swap ? raster.height() : raster.width(), h = swap ? raster.width() : raster.height();
+        upright_ = std::make_unique<TBitmap>(w, h, raster.pixelFormat(), uint64_t(w) * uint64_t(h));
+    }
+
+    void rows(TBitmap& raster, int from, int to) noexcept override {
+        if (!active_) return;
+        if (colors_) colors_->applyRows(raster, from, to);
+        if (upright_) OrientRowsInto(raster, *upright_, orientation_, from, to);
+    }
+
+    void end(TBitmap& raster) override {
+        if (!active_ || !isPaletteFormat(raster.pixelFormat())) return;
+        if (colors_) colors_->apply(raster);  // a grey picture: its palette
+        if (upright_) upright_->setPalette(raster.palette());
+    }
+
+    // Whether the last decode went through the stage.
+    bool active() const { return active_; }
+    std::unique_ptr<TBitmap> takeUpright() { return std::move(upright_); }
+
+private:
+    const int orientation_;
+    const std::shared_ptr<const ColorTransform> colors_;
+    bool active_ = false;
+    std::unique_ptr<TBitmap> upright_;
+};
 
 const GraphicClass TPhotoGraphic::classInfo{"TPhotoGraphic", &TGraphic::classInfo, nullptr};
 
@@ -12,7 +53,11 @@ TPhotoGraphic::TPhotoGraphic(std::unique_ptr<TGraphic> stored, int orientation,
                              std::shared_ptr<const ColorTransform> colors)
     : stored_(std::move(stored)), orientation_(orientation), colors_(std::move(colors)) {
     setPhotoMeta(stored_->photoMeta());
+    rows_ = std::make_shared<Rows>(orientation_, colors_);
+    if (!stored_->setRowStage(rows_)) rows_.reset();
 }
+
+TPhotoGraphic::~TPhotoGraphic() = default;
 
 int TPhotoGraphic::width() const {
     return orientationSwapsSides(orientation_) ? stored_->height() : stored_->width();
@@ -26,6 +71,11 @@ const TBitmap* TPhotoGraphic::raster() const {
     if (shown_) return shown_.get();
     if (stored_->empty()) return nullptr;
     const TBitmap* r = stored_->raster();
+    if (r && rows_ && rows_->active()) {
+        if (orientation_ == 1) return r;  // converted in place
+        shown_ = rows_->takeUpright();
+        return shown_.get();
+    }
     if (r && stored_->rasterIsWholeImage()) {
         shown_ = std::make_unique<TBitmap>(OrientUpright(*r, orientation_));
     } else {

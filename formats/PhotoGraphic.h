@@ -16,6 +16,7 @@ public:
 
     // orientation 1 to 8; colors null to keep the stored colours.
     TPhotoGraphic(std::unique_ptr<TGraphic> stored, int orientation, std::shared_ptr<const ColorTransform> colors);
+    ~TPhotoGraphic() override;
     const GraphicClass& graphicClass() const override { return classInfo; }
 
     // The upright size; a reduced decode of the stored graphic is turned after it (cheap).
@@ -32,10 +33,12 @@ public:
     int orientation() const { return orientation_; }
 
 private:
+    class Rows;
     std::unique_ptr<TGraphic> stored_;
     int orientation_;
     std::shared_ptr<const ColorTransform> colors_;
     mutable std::unique_ptr<TBitmap> shown_;
+    std::shared_ptr<Rows> rows_;  // null when the stored format works on whole rasters only
 };
 
 // What TPicture does after every decode: the graphic itself when its metadata asks for nothing

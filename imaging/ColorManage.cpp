@@ -48,11 +48,16 @@ public:
             return;
         }
         if (bitmap.bitsPerPixel() != 24 && bitmap.bitsPerPixel() != 32) bitmap.convertTo24();
+        applyRows(bitmap, 0, bitmap.height());
+    }
+
+    void applyRows(TBitmap& bitmap, int from, int to) const noexcept override {
+        if (bitmap.bitsPerPixel() != 24 && bitmap.bitsPerPixel() != 32) return;
         const cmsHTRANSFORM t = bitmap.bitsPerPixel() == 24 ? bgr_ : bgra_;
         // Rows are padded, so lines go one by one in a single call through the stride form.
         const cmsUInt32Number stride = cmsUInt32Number(bitmap.stride());
-        cmsDoTransformLineStride(t, bitmap.bits(), bitmap.bits(), cmsUInt32Number(bitmap.width()),
-                                 cmsUInt32Number(bitmap.height()), stride, stride, 0, 0);
+        cmsDoTransformLineStride(t, bitmap.scanLine(from), bitmap.scanLine(from), cmsUInt32Number(bitmap.width()),
+                                 cmsUInt32Number(to - from), stride, stride, 0, 0);
     }
 
 private:
@@ -138,10 +143,7 @@ public:
             return;
         }
         if (bitmap.bitsPerPixel() != 24 && bitmap.bitsPerPixel() != 32) bitmap.convertTo24();
-        const int step = bitmap.bitsPerPixel() / 8, width = bitmap.width();
-        auto rows = [&](int from, int to) {
-            for (int y = from; y < to; ++y) convertRow(bitmap.scanLine(y), width, step);
-        };
+        auto rows = [&](int from, int to) { applyRows(bitmap, from, to); };
         // A full-size photo is shared with up to three more cores, a band of at least one
         // megapixel each; thumbnails and small pictures are not worth a thread.
         const int h = bitmap.height();
@@ -161,6 +163,12 @@ public:
         }
         rows(0, int(h / bands));
         for (std::thread& t : others) t.join();
+    }
+
+    void applyRows(TBitmap& bitmap, int from, int to) const noexcept override {
+        if (bitmap.bitsPerPixel() != 24 && bitmap.bitsPerPixel() != 32) return;
+        const int step = bitmap.bitsPerPixel() / 8, width = bitmap.width();
+        for (int y = from; y < to; ++y) convertRow(bitmap.scanLine(y), width, step);
     }
 
 private:

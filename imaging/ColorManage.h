@@ -17,6 +17,9 @@ public:
     // Converts the raster in place: pixels of 24 and 32-bit rasters (the fourth byte kept), the
     // palette of palette formats, other formats after widening to 24 bits.
     virtual void apply(TBitmap& bitmap) const = 0;
+    // Converts rows [from, to) of a 24 or 32-bit raster in place (the fourth byte kept), for
+    // callers that convert rows as a decoder finishes them. Other formats are left alone.
+    virtual void applyRows(TBitmap& bitmap, int from, int to) const noexcept = 0;
 };
 
 // The cached transform from profile to sRGB, or with toDisplay to the monitor profile when one

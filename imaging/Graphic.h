@@ -13,6 +13,7 @@
 
 namespace korvel {
 
+class RowStage;
 class TBitmap;
 class TGraphic;
 
@@ -81,6 +82,10 @@ public:
     virtual void requestDecodeScale(int denominator) {}
     // The coarsest such reduction whose size still covers the required size.
     virtual void requestDecodeSize(int requiredWidth, int requiredHeight) {}
+    // Formats that finish their rows in order run stage over them during every later decode
+    // (see RowPipeline) and return true; the others return false and the caller works on the
+    // finished raster instead. Drops a raster decoded without the stage.
+    virtual bool setRowStage(std::shared_ptr<RowStage> stage) { return false; }
 
     // Stretch-draws the graphic into dest of canvas with the plain stretch. Transparent
     // pixels (mask, transparent colour or index) leave the canvas as it was; mask values

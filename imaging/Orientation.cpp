@@ -26,16 +26,33 @@ Mapping mappingFor(int orientation, int sw, int sh) {
     }
 }
 
+// The upright rectangle [x0, x1) x [y0, y1) the stored rows [from, to) land in.
+struct Region {
+    int x0, y0, x1, y1;
+};
+
+Region regionOfRows(const Mapping& m, int sw, int from, int to) {
+    // The inverse of a mapping whose matrix only swaps and mirrors is its transpose.
+    auto upright = [&](int sx, int sy, int& x, int& y) {
+        x = m.ax * (sx - m.cx) + m.ay * (sy - m.cy);
+        y = m.bx * (sx - m.cx) + m.by * (sy - m.cy);
+    };
+    int xa, ya, xb, yb;
+    upright(0, from, xa, ya);
+    upright(sw - 1, to - 1, xb, yb);
+    return {std::min(xa, xb), std::min(ya, yb), std::max(xa, xb) + 1, std::max(ya, yb) + 1};
+}
+
 template <int N>
-void remap(const TBitmap& src, TBitmap& dst, const Mapping& m) {
+void remap(const TBitmap& src, TBitmap& dst, const Mapping& m, const Region& r) {
     // Tiles keep the column walks of the transposing orientations inside the cache.
     constexpr int kTile = 32;
     const ptrdiff_t stride = ptrdiff_t(src.stride());
     const ptrdiff_t stepX = m.ax * N + m.ay * stride;
-    for (int ty = 0; ty < dst.height(); ty += kTile) {
-        const int yEnd = std::min(dst.height(), ty + kTile);
-        for (int tx = 0; tx < dst.width(); tx += kTile) {
-            const int xEnd = std::min(dst.width(), tx + kTile);
+    for (int ty = r.y0; ty < r.y1; ty += kTile) {
+        const int yEnd = std::min(r.y1, ty + kTile);
+        for (int tx = r.x0; tx < r.x1; tx += kTile) {
+            const int xEnd = std::min(r.x1, tx + kTile);
             for (int y = ty; y < yEnd; ++y) {
                 const int sx = m.ax * tx + m.bx * y + m.cx, sy = m.ay * tx + m.by * y + m.cy;
                 const uint8_t* s = src.scanLine(sy) + ptrdiff_t(sx) * N;
@@ -46,11 +63,11 @@ void remap(const TBitmap& src, TBitmap& dst, const Mapping& m) {
     }
 }
 
-void remapAny(const TBitmap& src, TBitmap& dst, const Mapping& m) {
+void remapAny(const TBitmap& src, TBitmap& dst, const Mapping& m, const Region& r) {
     switch (src.bitsPerPixel()) {
-        case 8: remap<1>(src, dst, m); break;
-        case 24: remap<3>(src, dst, m); break;
-        default: remap<4>(src, dst, m); break;
+        case 8: remap<1>(src, dst, m, r); break;
+        case 24: remap<3>(src, dst, m, r); break;
+        default: remap<4>(src, dst, m, r); break;
     }
 }
 
@@ -67,17 +84,24 @@ TBitmap OrientUpright(const TBitmap& stored, int orientation) {
     const bool swap = orientationSwapsSides(orientation);
     const int w = swap ? stored.height() : stored.width(), h = swap ? stored.width() : stored.height();
     const Mapping m = mappingFor(orientation, stored.width(), stored.height());
+    const Region whole{0, 0, w, h};
     TBitmap out(w, h, stored.pixelFormat(), uint64_t(w) * uint64_t(h));
     if (isPaletteFormat(stored.pixelFormat())) out.setPalette(stored.palette());
-    remapAny(stored, out, m);
+    remapAny(stored, out, m, whole);
     if (const TBitmap* mask = stored.mask()) {
         auto turned = std::make_unique<TBitmap>(w, h, PixelFormat::pf8bit, uint64_t(w) * uint64_t(h));
-        remapAny(*mask, *turned, m);
+        remapAny(*mask, *turned, m, whole);
         out.setMask(std::move(turned));
     }
     if (stored.transparency() == Transparency::Color) out.setTransparentColor(stored.transparentColor());
     if (stored.transparency() == Transparency::Index) out.setTransparentIndex(stored.transparentIndex());
     return out;
+}
+
+void OrientRowsInto(const TBitmap& stored, TBitmap& upright, int orientation, int from, int to) {
+    if (from >= to) return;
+    const Mapping m = mappingFor(orientation, stored.width(), stored.height());
+    remapAny(stored, upright, m, regionOfRows(m, stored.width(), from, to));
 }
 
 }  // namespace korvel

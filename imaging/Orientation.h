@@ -12,4 +12,8 @@ inline bool orientationSwapsSides(int orientation) { return orientation >= 5 && 
 // other formats come out as 24 bits.
 TBitmap OrientUpright(const TBitmap& stored, int orientation);
 
+// Puts the stored rows [from, to) where they belong in upright, a raster of the upright size and
+// the stored 8, 24 or 32-bit format (no mask), for turning rows as a decoder finishes them.
+void OrientRowsInto(const TBitmap& stored, TBitmap& upright, int orientation, int from, int to);
+
 }  // namespace korvel

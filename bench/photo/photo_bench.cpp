@@ -1,8 +1,9 @@
 // Photos with orientation 6 and a wide-gamut profile against the same photos without either:
 //   photo_bench tag PLAIN_DIR TAGGED_DIR   copies every .jpg with an Exif APP1 (orientation 6)
 //                                          and a Display P3 profile made here in APP2
+//                                          (and the same with only one of them in icc/ and turn/)
 //   photo_bench time PLAIN_DIR TAGGED_DIR  decode (+ turn + convert) each file at full size and
-//                                          at 1/8, both folders in one run, and prints the times
+//                                          at 1/8, every folder in one run, and prints the times
 #include <lcms2.h>
 
 #include <algorithm>
@@ -15,8 +16,6 @@
 
 #include "base/FileBytes.h"
 #include "formats/Picture.h"
-#include "imaging/Bitmap.h"
-#include "imaging/ColorManage.h"
 #include "tests/support/PhotoSamples.h"
 #include "tests/support/TempTree.h"
 
@@ -50,9 +49,14 @@ std::vector<std::string> jpegsIn(const std::string& dir) {
     return files;
 }
 
-// Seconds to load every file and take its raster at 1/scale.
-double timeFolder(const std::vector<std::string>& files, int scale, const PhotoSwitches& photo) {
+struct Times {
+    double wall = 1e9, cpu = 1e9;  // seconds; cpu counts every thread of the process
+};
+
+// Loads every file and takes its raster at 1/scale; keeps the best of this and earlier rounds.
+void timeFolder(const std::vector<std::string>& files, int scale, const PhotoSwitches& photo, Times& best) {
     const auto start = Clock::now();
+    const std::clock_t cpu = std::clock();
     DecodeLimits limits;
     limits.photo = photo;
     for (const std::string& f : files) {
@@ -61,7 +65,20 @@ double timeFolder(const std::vector<std::string>& files, int scale, const PhotoS
         picture.graphic()->requestDecodeScale(scale);
         if (!picture.graphic()->raster()) std::fprintf(stderr, "%s: no raster\n", f.c_str());
     }
-    return std::chrono::duration<double>(Clock::now() - start).count();
+    best.wall = std::min(best.wall, std::chrono::duration<double>(Clock::now() - start).count());
+    best.cpu = std::min(best.cpu, double(std::clock() - cpu) / CLOCKS_PER_SEC);
+}
+
+void writeTagged(const std::string& plainDir, const std::string& dir, const std::vector<uint8_t>& profile,
+                 int orientation) {
+    fs::create_directories(dir);
+    for (const std::string& f : jpegsIn(plainDir)) {
+        const auto bytes = FileBytes::open(f);
+        std::vector<uint8_t> jpeg(bytes->data(), bytes->data() + bytes->size());
+        if (!profile.empty()) jpeg = testing::withJpegIcc(jpeg, profile);
+        if (orientation != 1) jpeg = testing::withJpegSegment(jpeg, 0xE1, testing::exifApp1(orientation, false));
+        testing::writeFile((fs::path(dir) / fs::path(f).filename()).string(), jpeg);
+    }
 }
 
 }  // namespace
@@ -72,60 +89,35 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string cmd = argv[1], plainDir = argv[2], taggedDir = argv[3];
+    // Beside the photos with both, the same photos with only the profile and with only the turn.
+    const std::string iccDir = taggedDir + "/icc", turnDir = taggedDir + "/turn";
     if (cmd == "tag") {
         const std::vector<uint8_t> profile = displayP3();
-        fs::create_directories(taggedDir);
-        for (const std::string& f : jpegsIn(plainDir)) {
-            const auto bytes = FileBytes::open(f);
-            std::vector<uint8_t> jpeg(bytes->data(), bytes->data() + bytes->size());
-            jpeg = testing::withJpegIcc(jpeg, profile);
-            jpeg = testing::withJpegSegment(jpeg, 0xE1, testing::exifApp1(6, false));
-            testing::writeFile((fs::path(taggedDir) / fs::path(f).filename()).string(), jpeg);
-        }
+        writeTagged(plainDir, taggedDir, profile, 6);
+        writeTagged(plainDir, iccDir, profile, 1);
+        writeTagged(plainDir, turnDir, {}, 6);
         return 0;
     }
-    const std::vector<std::string> plain = jpegsIn(plainDir), tagged = jpegsIn(taggedDir);
-    const double n = double(tagged.size());
-    PhotoSwitches off;
-    off.exifRotate = off.colorManage = false;
-    // Interleaved, so that a busy machine slows both sides alike; the best of three rounds counts.
-    double best[6] = {1e9, 1e9, 1e9, 1e9, 1e9, 1e9};
-    for (int round = 0; round < 3; ++round) {
-        best[0] = std::min(best[0], timeFolder(plain, 1, {}));
-        best[1] = std::min(best[1], timeFolder(tagged, 1, {}));
-        best[2] = std::min(best[2], timeFolder(tagged, 1, off));
-        best[3] = std::min(best[3], timeFolder(plain, 8, {}));
-        best[4] = std::min(best[4], timeFolder(tagged, 8, {}));
-        best[5] = std::min(best[5], timeFolder(tagged, 8, off));
+    const std::vector<std::vector<std::string>> folders = {jpegsIn(plainDir), jpegsIn(iccDir), jpegsIn(turnDir),
+                                                           jpegsIn(taggedDir)};
+    const char* const names[] = {"plain", "profile", "orientation 6", "both"};
+    const double n = double(folders[0].size());
+    // Interleaved, so that a busy machine slows every kind alike; the best of three rounds counts.
+    Times best[2][4];
+    for (int round = 0; round < 3; ++round)
+        for (int s = 0; s < 2; ++s)
+            for (size_t k = 0; k < folders.size(); ++k) timeFolder(folders[k], s ? 8 : 1, {}, best[s][k]);
+    std::printf("%zu photos of 12 megapixels, ms per photo (best of 3 rounds): wall-clock / CPU time of all threads\n",
+                folders[0].size());
+    for (int s = 0; s < 2; ++s) {
+        const Times& plain = best[s][0];
+        std::printf("%s decode, plain: %.1f / %.1f\n", s ? "1/8      " : "full size", 1000 * plain.wall / n,
+                    1000 * plain.cpu / n);
+        for (size_t k = 1; k < folders.size(); ++k) {
+            const Times& t = best[s][k];
+            std::printf("  with %-13s %.1f / %.1f  adds %.3f / %.3f of the decode\n", names[k], 1000 * t.wall / n,
+                        1000 * t.cpu / n, (t.wall - plain.wall) / plain.wall, (t.cpu - plain.cpu) / plain.cpu);
+        }
     }
-    // The conversion alone against the decode of the same full-size photo, best of five
-    // interleaved rounds each.
-    DecodeLimits limits;
-    limits.photo = off;
-    TBitmap raster;
-    double decode = 1e9, convert = 1e9, convertCpu = 1e9;
-    for (int round = 0; round < 5; ++round) {
-        TPicture picture;
-        auto start = Clock::now();
-        picture.loadFromFile(tagged.at(0), limits);
-        const TBitmap* decoded = picture.graphic()->raster();
-        decode = std::min(decode, std::chrono::duration<double>(Clock::now() - start).count());
-        raster = *decoded;
-        const auto transform = TransformForProfile(picture.graphic()->photoMeta().iccProfile);
-        start = Clock::now();
-        const std::clock_t cpu = std::clock();  // all threads of the process
-        transform->apply(raster);
-        convert = std::min(convert, std::chrono::duration<double>(Clock::now() - start).count());
-        convertCpu = std::min(convertCpu, double(std::clock() - cpu) / CLOCKS_PER_SEC);
-    }
-
-    std::printf("%zu files of %dx%d, ms per file (best of 3 rounds)\n", tagged.size(), raster.width(), raster.height());
-    std::printf("full size: plain %.1f  tagged %.1f  tagged, switches off %.1f  -> tagged/plain %.2f\n",
-                1000 * best[0] / n, 1000 * best[1] / n, 1000 * best[2] / n, best[1] / best[0]);
-    std::printf("1/8:       plain %.1f  tagged %.1f  tagged, switches off %.1f  -> tagged/plain %.2f\n",
-                1000 * best[3] / n, 1000 * best[4] / n, 1000 * best[5] / n, best[4] / best[3]);
-    std::printf("one full-size photo: decode %.1f ms, colour conversion %.1f ms = %.3f of the decode"
-                " (conversion CPU time, all threads: %.1f ms)\n",
-                1000 * decode, 1000 * convert, convert / decode, 1000 * convertCpu);
     return 0;
 }

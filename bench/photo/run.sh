@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Photos as phones store them (orientation 6, a Display P3 profile) against the same photos
-# without either: decode + turn + colour conversion at full size and at 1/8 in one run of
+# without either and with only one of them: decode + turn + colour conversion at full size and at 1/8 in one run of
 # photo_bench, then the grid's thumbnails of the tagged folder against vipsthumbnail, which
 # also applies orientation and profiles by default. COUNT photos of 12 megapixels (default 100).
 # Needs: hyperfine, libvips-tools, python3-pil, and a Release build with KORVEL_BUILD_BENCH=ON
@@ -16,7 +16,7 @@ plain=$out/plain
 tagged=$out/tagged
 last=$(printf 'photo%03d.jpg' $((count - 1)))
 [ -f "$plain/$last" ] || "$python" bench/thumbs/make_inputs.py "$plain" "$count"
-[ -f "$tagged/$last" ] || "$build/bench/photo/photo_bench" tag "$plain" "$tagged"
+[ -f "$tagged/turn/$last" ] || "$build/bench/photo/photo_bench" tag "$plain" "$tagged"
 "$build/bench/photo/photo_bench" time "$plain" "$tagged" | tee "$out/decode.txt"
 
 files=$(ls "$tagged"/photo*.jpg | tr '\n' ' ')

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -10,8 +11,12 @@
 #include "fileops/ExtendedCopy.h"
 #include "fileops/WallpaperBitmap.h"
 #include "formats/Picture.h"
+#include "imaging/ColorManage.h"
+#include "imaging/Orientation.h"
+#include "tests/support/ColorSamples.h"
 #include "tests/support/PhotoSamples.h"
 #include "tests/support/TempTree.h"
+#include "tests/support/TestImages.h"
 #include "tests/tools/ToolRun.h"
 
 using namespace korvel;
@@ -136,4 +141,35 @@ TEST(Photo, EveryCallerShowsItUprightAndNoneWritesTheFile) {
     ASSERT_EQ(runTool({"thumb", "--size", "68", "-o", out.dir(), path}).status, 0);
 
     EXPECT_EQ(readFile(path), before);
+}
+
+// A photo big enough to be turned and converted on another core while it decodes, and at 1/2
+// (on the decoder's thread in bands), gives the same bytes as turning and converting the whole
+// decoded raster afterwards.
+TEST(Photo, RowsTurnedAndConvertedDuringTheDecodeMatchTheWholeRaster) {
+    const std::vector<uint8_t> p3 = profileOf(kSpaces[1]);
+    const auto transform = TransformForProfile(p3);
+    ASSERT_TRUE(transform);
+    const PhotoBytes plain = encodedJpeg(randomBitmap(PixelFormat::pf24bit, 1280, 1000, 7), 90);
+    TempTree t;
+    for (const int orientation : {1, 3, 6, 8})
+        for (const int scale : {1, 2}) {
+            SCOPED_TRACE("orientation " + std::to_string(orientation) + " at 1/" + std::to_string(scale));
+            const std::string path = t / "big.jpg";
+            writeFile(path, withJpegIcc(withJpegSegment(plain, 0xE1, exifApp1(orientation, false)), p3));
+            TPicture picture, stored;
+            picture.loadFromFile(path);
+            DecodeLimits asStored = switches(false);
+            asStored.photo.colorManage = false;
+            stored.loadFromFile(path, asStored);
+            picture.graphic()->requestDecodeScale(scale);
+            stored.graphic()->requestDecodeScale(scale);
+            TBitmap want = OrientUpright(*stored.graphic()->raster(), orientation);
+            transform->apply(want);
+            const TBitmap& got = *picture.graphic()->raster();
+            ASSERT_EQ(got.width(), want.width());
+            ASSERT_EQ(got.height(), want.height());
+            for (int y = 0; y < got.height(); ++y)
+                ASSERT_EQ(std::memcmp(got.scanLine(y), want.scanLine(y), size_t(got.width()) * 3), 0) << "row " << y;
+        }
 }

@@ -1,0 +1,85 @@
+#include "imaging/RowPipeline.h"
+
+#include <system_error>
+
+#include "imaging/Bitmap.h"
+
+namespace korvel {
+
+namespace {
+
+// Rows handed on at a time: enough to keep the hand-overs rare, few enough that they are still
+// in the cache when the stage reads them.
+constexpr int kBandRows = 16;
+
+}  // namespace
+
+RowPipeline::RowPipeline(RowStage& stage, TBitmap& raster) : stage_(stage), raster_(raster), height_(raster.height()) {
+    stage_.begin(raster_);
+    if (int64_t(raster.width()) * height_ < (int64_t(1) << 20) || std::thread::hardware_concurrency() < 2) return;
+    try {
+        worker_ = std::thread([this] { work(); });
+    } catch (const std::system_error&) {
+        // No thread to be had: the decoder's thread does the work.
+    }
+}
+
+RowPipeline::~RowPipeline() {
+    if (!worker_.joinable()) return;
+    {
+        std::lock_guard lock(mutex_);
+        closing_ = true;
+        done_ = staged_ = height_;  // nothing more is wanted of the stage
+    }
+    wake_.notify_one();
+    worker_.join();
+}
+
+void RowPipeline::finished(int done) noexcept {
+    if (!worker_.joinable()) {
+        if (done - staged_ >= kBandRows || done == height_) stageUpTo(done);
+        return;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        if (done - done_ < kBandRows && done != height_) return;
+        done_ = done;
+    }
+    wake_.notify_one();
+}
+
+void RowPipeline::finish() {
+    if (worker_.joinable()) {
+        {
+            std::lock_guard lock(mutex_);
+            done_ = height_;
+            closing_ = true;
+        }
+        wake_.notify_one();
+        worker_.join();
+    } else {
+        stageUpTo(height_);
+    }
+    stage_.end(raster_);
+}
+
+void RowPipeline::work() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        wake_.wait(lock, [this] { return done_ > staged_ || closing_; });
+        if (done_ <= staged_) return;  // closing with every row staged
+        const int from = staged_, to = done_;
+        lock.unlock();
+        stage_.rows(raster_, from, to);
+        lock.lock();
+        if (staged_ == from) staged_ = to;  // unless the destructor dropped the rest
+    }
+}
+
+void RowPipeline::stageUpTo(int to) noexcept {
+    if (to <= staged_) return;
+    stage_.rows(raster_, staged_, to);
+    staged_ = to;
+}
+
+}  // namespace korvel
