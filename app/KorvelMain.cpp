@@ -44,6 +44,7 @@ TKorvelMain::TKorvelMain(const QStringList& arguments, QWidget* parent) : QMainW
     setObjectName(QStringLiteral("TKorvelMain"));
     setWindowTitle(QStringLiteral("Korvel"));
     exePath_ = s(QCoreApplication::applicationFilePath());
+    previewThread_.setMaxThreadCount(1);
     QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
     font.setPixelSize(12);
     setFont(font);
@@ -80,7 +81,10 @@ TKorvelMain::TKorvelMain(const QStringList& arguments, QWidget* parent) : QMainW
     FormCreate(arguments);
 }
 
-TKorvelMain::~TKorvelMain() = default;
+TKorvelMain::~TKorvelMain() {
+    // A preview decode still running posts to this window when it ends.
+    previewThread_.waitForDone();
+}
 
 void TKorvelMain::FormCreate(const QStringList& arguments) {
     FormReady = 0;
@@ -216,10 +220,14 @@ korvel::MainSettings TKorvelMain::collectSettings() const {
 }
 
 bool TKorvelMain::FormCloseQuery() {
-    if (preview_.loading()) {
+    if (preview_.loading() && !previewDecoding_) {
         preview_.stop();  // nothing is written
         return true;
     }
+    // A decode already running would have held the close until it ended: its picture is
+    // dropped and the settings are written.
+    preview_.stop();
+    previewWanted_.reset();
     WindowStateText = isMaximized() ? QStringLiteral("wsMaximized") : QStringLiteral("wsNormal");
     settings_.save(collectSettings());  // a failed write at close is not reported
     return true;

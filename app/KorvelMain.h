@@ -3,8 +3,10 @@
 // thumbnail grid over the preview pane, quick-folder buttons on the right, the status bar below.
 #include <QImage>
 #include <QMainWindow>
+#include <QThreadPool>
 #include <array>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <unordered_map>
@@ -265,6 +267,11 @@ private:
     korvel::FileList FileList;
     korvel::MediaExtList MediaExtList;
     korvel::PreviewModel preview_;
+    // The preview decodes here, one picture at a time, so the window takes thumbnails and input
+    // meanwhile; a cell chosen while it decodes is previewed after it.
+    QThreadPool previewThread_;
+    std::optional<korvel::GridCell> previewWanted_;
+    bool previewDecoding_ = false;  // the loader has handed the decode to previewThread_
 
     QToolBar* MenuToolBar = nullptr;
     QToolBar* ToolBar1 = nullptr;
@@ -319,6 +326,7 @@ private:
     bool FormKeyDown(QKeyEvent* event);
     bool FormKeyUp(QKeyEvent* event);
     void LoadPreviewImage(const std::string& path, uint64_t request);
+    void ShowPreviewImage(uint64_t request, korvel::PreviewModel::Decoded decoded);
     QImage thumbnailImage(size_t index);
     void clearPreviewPanels();
     void reportVanishedFile();

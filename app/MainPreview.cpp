@@ -78,7 +78,10 @@ void TKorvelMain::ShowCellPreview(int col, int row) {
         }
         return;
     }
-    if (preview_.loading() || ThumbBusy) return;
+    if (preview_.loading() || ThumbBusy) {
+        if (preview_.loading()) previewWanted_ = korvel::GridCell{col, row};
+        return;
+    }
     const std::string path = FileList.path(index);
     const std::optional<korvel::TSeekFile> now = korvel::currentSeekFile(path);
     if (!now) {
@@ -93,17 +96,32 @@ void TKorvelMain::ShowCellPreview(int col, int row) {
     StatusPanels[3]->setText(q(korvel::formatDosTime(now->Time)));
     // The loader hands its work to the next turn of the event loop, so input returns at once.
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    QTimer::singleShot(0, this, [this, path, request] {
-        LoadPreviewImage(path, request);
-        PreviewLoaded();
-    });
+    QTimer::singleShot(0, this, [this, path, request] { LoadPreviewImage(path, request); });
 }
 
 void TKorvelMain::LoadPreviewImage(const std::string& path, uint64_t request) {
     // Shown fitted, a large photo needs only the pixels of the pane (a later, larger pane
     // decodes again); before the window's layout is final the pane's size is not known yet.
     const int fitWidth = FullSize ? 0 : FormReady == 2 ? PaintBox1->width() : -1;
-    switch (preview_.load(path, request, fitWidth, FullSize ? 0 : PaintBox1->height())) {
+    const int fitHeight = FullSize ? 0 : PaintBox1->height();
+    if (!preview_.pending(request)) {
+        ShowPreviewImage(request, {});  // told to stop before it began
+        return;
+    }
+    const korvel::PhotoSwitches photo = preview_.photo;
+    previewDecoding_ = true;
+    previewThread_.start([this, path, request, fitWidth, fitHeight, photo] {
+        auto decoded = std::make_shared<korvel::PreviewModel::Decoded>(
+            korvel::PreviewModel::decode(path, photo, fitWidth, fitHeight));
+        // The window waits for this thread before it goes, so it is still there to post to.
+        QMetaObject::invokeMethod(
+            this, [this, request, decoded] { ShowPreviewImage(request, std::move(*decoded)); }, Qt::QueuedConnection);
+    });
+}
+
+void TKorvelMain::ShowPreviewImage(uint64_t request, korvel::PreviewModel::Decoded decoded) {
+    previewDecoding_ = false;
+    switch (preview_.accept(request, std::move(decoded))) {
         case korvel::PreviewModel::Load::Stopped: break;
         case korvel::PreviewModel::Load::Loaded:
             StatusPanels[4]->setText(
@@ -111,6 +129,7 @@ void TKorvelMain::LoadPreviewImage(const std::string& path, uint64_t request) {
             break;
         case korvel::PreviewModel::Load::Failed: clearPreviewPanels(); break;
     }
+    PreviewLoaded();
 }
 
 void TKorvelMain::PreviewLoaded() {
@@ -118,6 +137,8 @@ void TKorvelMain::PreviewLoaded() {
     LayoutPreview();
     updateActions();
     QApplication::restoreOverrideCursor();
+    if (const std::optional<korvel::GridCell> wanted = std::exchange(previewWanted_, std::nullopt))
+        ShowCellPreview(wanted->col, wanted->row);
 }
 
 void TKorvelMain::LayoutPreview() {

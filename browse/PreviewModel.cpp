@@ -18,6 +18,30 @@ void fitSize(int iw, int ih, int pw, int ph, int& fw, int& fh) {
     fh = std::max(1, fh);
 }
 
+// Makes fitted fw x fh from a reduced decode of picture; false when its graphic has no coarser
+// scale that still covers that size. The picture keeps its full scale.
+bool reduceToFit(TPicture& picture, int fw, int fh, TBitmap& fitted) {
+    TGraphic* g = picture.graphic();
+    if (!g || g->graphicClass().inheritsFrom(TBitmap::classInfo) || !g->rasterIsWholeImage()) return false;
+    const int iw = g->width();
+    g->requestDecodeSize(fw, fh);
+    if (g->width() >= iw) {
+        g->requestDecodeScale(1);
+        return false;
+    }
+    try {
+        fitted = *g->raster();
+        StretchBitmap(fitted, fw, fh);
+    } catch (...) {
+        // Back to the full scale, so the picture keeps telling its true size.
+        g->requestDecodeScale(1);
+        throw;
+    }
+    // The reduced raster goes with the scale change; the full one is decoded only when asked for.
+    g->requestDecodeScale(1);
+    return true;
+}
+
 }  // namespace
 
 uint64_t PreviewModel::begin(const std::string& path) {
@@ -29,13 +53,18 @@ uint64_t PreviewModel::begin(const std::string& path) {
 
 PreviewModel::Load PreviewModel::load(const std::string& path, uint64_t request, int fitWidth, int fitHeight) {
     if (request_ != request) return Load::Stopped;
+    return accept(request, decode(path, photo, fitWidth, fitHeight));
+}
+
+PreviewModel::Decoded PreviewModel::decode(const std::string& path, const PhotoSwitches& photo, int fitWidth,
+                                           int fitHeight) {
+    Decoded d;
     try {
         DecodeLimits limits;
         limits.photo = photo;
-        reduced_ = false;
-        fitted_.clear();
-        picture_.loadFromFile(path, limits);
-        TGraphic* g = picture_.graphic();
+        d.picture.loadFromFile(path, limits);
+        TGraphic* g = d.picture.graphic();
+        d.result = Load::Loaded;
         if (fitWidth < 0 && g && !g->graphicClass().inheritsFrom(TBitmap::classInfo) && g->rasterIsWholeImage()) {
             // The pane is not laid out yet: its first fitting decodes as far as it needs.
             const int iw = g->width();
@@ -43,44 +72,39 @@ PreviewModel::Load PreviewModel::load(const std::string& path, uint64_t request,
             const bool reducible = g->width() < iw;
             g->requestDecodeScale(1);
             if (reducible) {
-                reduced_ = true;
-                fittedWidth_ = fittedHeight_ = 0;
-                return Load::Loaded;
+                d.reduced = true;
+                return d;
             }
         }
         const bool larger = g && (g->width() > fitWidth || g->height() > fitHeight);
         int fw = 0, fh = 0;
         if (larger && fitWidth > 0 && fitHeight > 0) fitSize(g->width(), g->height(), fitWidth, fitHeight, fw, fh);
-        if (!(fw > 0 && fitReduced(fw, fh))) LoadPictureAsBitmap(picture_);
-        return Load::Loaded;
+        if (fw > 0 && reduceToFit(d.picture, fw, fh, d.fitted)) {
+            d.reduced = true;
+            d.fittedWidth = fw;
+            d.fittedHeight = fh;
+        } else {
+            LoadPictureAsBitmap(d.picture);
+        }
     } catch (const std::exception&) {
-        request_ = 0;
-        reduced_ = false;
-        fitted_.clear();
-        picture_.setGraphic(nullptr);
-        return Load::Failed;
+        d = Decoded();
     }
+    return d;
+}
+
+PreviewModel::Load PreviewModel::accept(uint64_t request, Decoded decoded) {
+    if (request_ != request) return Load::Stopped;
+    reduced_ = decoded.reduced;
+    fittedWidth_ = decoded.fittedWidth;
+    fittedHeight_ = decoded.fittedHeight;
+    fitted_ = std::move(decoded.fitted);
+    picture_.setGraphic(decoded.picture.releaseGraphic());
+    if (decoded.result == Load::Failed) request_ = 0;
+    return decoded.result;
 }
 
 bool PreviewModel::fitReduced(int fw, int fh) {
-    TGraphic* g = picture_.graphic();
-    if (!g || g->graphicClass().inheritsFrom(TBitmap::classInfo) || !g->rasterIsWholeImage()) return false;
-    const int iw = g->width();
-    g->requestDecodeSize(fw, fh);
-    if (g->width() >= iw) {
-        g->requestDecodeScale(1);
-        return false;
-    }
-    try {
-        fitted_ = *g->raster();
-        StretchBitmap(fitted_, fw, fh);
-    } catch (...) {
-        // Back to the full scale, so the picture keeps telling its true size.
-        g->requestDecodeScale(1);
-        throw;
-    }
-    // The reduced raster goes with the scale change; the full one is decoded only when asked for.
-    g->requestDecodeScale(1);
+    if (!reduceToFit(picture_, fw, fh, fitted_)) return false;
     reduced_ = true;
     fittedWidth_ = fw;
     fittedHeight_ = fh;

@@ -28,10 +28,25 @@ public:
     // fitWidth: shown fitted to a pane not laid out yet; such an image is decoded at its first
     // fitting, and shown() paints nothing before.
     Load load(const std::string& path, uint64_t request, int fitWidth = 0, int fitHeight = 0);
+
+    // load() in two halves, so that the decode can run on another thread while the window
+    // stays responsive: decode() touches nothing of a model, accept() takes its result.
+    struct Decoded {
+        Load result = Load::Failed;
+        TPicture picture;
+        TBitmap fitted;
+        bool reduced = false;
+        int fittedWidth = 0, fittedHeight = 0;
+    };
+    static Decoded decode(const std::string& path, const PhotoSwitches& photo, int fitWidth, int fitHeight);
+    // Nothing (Stopped) when request is no longer the pending one.
+    Load accept(uint64_t request, Decoded decoded);
     // The loader has ended.
     void loaded() { loading_ = false; }
     // Tells the pending loader to stop.
     void stop() { request_ = 0; }
+    // Whether request is still the pending loader's.
+    bool pending(uint64_t request) const { return request_ == request; }
 
     // How the next load shows a photo.
     PhotoSwitches photo;
