@@ -28,8 +28,8 @@ inline ToolRun runTool(const std::vector<std::string>& args, const std::vector<s
     std::vector<std::string> envText(env);
     for (char** e = environ; *e; ++e) {
         const std::string entry = *e, name = entry.substr(0, entry.find('=') + 1);
-        if (std::none_of(env.begin(), env.end(), [&](const std::string& set) { return set.rfind(name, 0) == 0; }))
-            envText.push_back(entry);
+        const auto overrides = [&](const std::string& set) { return set.rfind(name, 0) == 0; };
+        if (std::none_of(env.begin(), env.end(), overrides)) envText.push_back(entry);
     }
     std::vector<char*> argv{const_cast<char*>(KORVEL_TOOL)}, envp;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -40,7 +40,8 @@ inline ToolRun runTool(const std::vector<std::string>& args, const std::vector<s
     ToolRun r;
     const int in = ::memfd_create("in", MFD_CLOEXEC), out = ::memfd_create("out", MFD_CLOEXEC),
               err = ::memfd_create("err", MFD_CLOEXEC);
-    if (in < 0 || out < 0 || err < 0 || ::write(in, input.data(), input.size()) != ssize_t(input.size())) return r;
+    if (in < 0 || out < 0 || err < 0) return r;
+    if (::write(in, input.data(), input.size()) != ssize_t(input.size())) return r;
     ::lseek(in, 0, SEEK_SET);
     const pid_t pid = ::fork();
     if (pid == 0) {

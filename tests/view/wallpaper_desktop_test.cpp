@@ -14,15 +14,15 @@
 #include "tests/support/UiSupport.h"
 #include "view/WallpaperCommands.h"
 
-using korvel::WallpaperMode;
-using korvel::testing::fileBytes;
+using namespace korvel;
+using namespace korvel::testing;
 
 namespace {
 
-korvel::TBitmap pattern(int w, int h) {
-    korvel::TBitmap b(w, h, korvel::PixelFormat::pf24bit);
+TBitmap pattern(int w, int h) {
+    TBitmap b(w, h, PixelFormat::pf24bit);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) b.setRawPixel(x, y, korvel::makeColor(uint8_t(x), uint8_t(y), 77));
+        for (int x = 0; x < w; ++x) b.setRawPixel(x, y, makeColor(uint8_t(x), uint8_t(y), 77));
     return b;
 }
 
@@ -51,6 +51,8 @@ class WallpaperDesktopTest : public QObject {
     Q_OBJECT
     QTemporaryDir tmp_;
     QString log_;
+
+    std::string registry() const { return tmp_.path().toStdString() + "/config/registry.ini"; }
 
     QStringList takeLog() {
         const QStringList lines = QString::fromUtf8(fileBytes(log_)).split('\n', Qt::SkipEmptyParts);
@@ -86,63 +88,58 @@ private slots:
         const QString file = "/tmp/my pictures/壁紙.bmp";
         const QString uri = "file:///tmp/my%20pictures/%E5%A3%81%E7%B4%99.bmp";
         const QString gnome = "gsettings [set] [org.gnome.desktop.background] ";
-        const QString xfce = "xfconf-query [-c] [xfce4-desktop] [-p] [/backdrop/screen0/";
-        const QString plasma = "qdbus [org.kde.plasmashell] [/PlasmaShell] [org.kde.PlasmaShell.evaluateScript] "
-                               "[…d.writeConfig(\"Image\", \"" + uri + "\");…d.writeConfig(\"FillMode\", ";
-        QTest::addColumn<QByteArray>("desktop");
+        const QString cinnamon = "gsettings [set] [org.cinnamon.desktop.background] ";
+        const QString mate = "gsettings [set] [org.mate.background] ";
+        const QString xfce = "xfconf-query [-c] [xfce4-desktop] [-p] [/backdrop/screen0/monitor";
+        const QString plasma = "qdbus [org.kde.plasmashell] [/PlasmaShell] "
+                               "[org.kde.PlasmaShell.evaluateScript] […d.writeConfig(\"Image\", \"" + uri +
+                               "\");…d.writeConfig(\"FillMode\", ";
+        QTest::addColumn<QString>("desktop");
         QTest::addColumn<QStringList>("tools");
         QTest::addColumn<int>("mode");
-        QTest::addColumn<QByteArray>("status");  // each tool's exit status
+        QTest::addColumn<int>("status");  // each tool's exit status
         QTest::addColumn<QStringList>("calls");
-        QTest::newRow("GNOME fit") << QByteArray("ubuntu:GNOME") << QStringList{"gsettings"} << int(WallpaperMode::Fit)
-                                   << QByteArray("0") << QStringList{gnome + "[picture-uri] [" + uri + "]",
-                                       gnome + "[picture-uri-dark] [" + uri + "]", gnome + "[picture-options] [scaled]"};
-        QTest::newRow("GNOME stretch") << QByteArray("GNOME") << QStringList{"gsettings"} << int(WallpaperMode::Stretch)
-                                       << QByteArray("0") << QStringList{"…", "…", gnome + "[picture-options] [stretched]"};
-        QTest::newRow("GNOME refuses") << QByteArray("GNOME") << QStringList{"gsettings"} << int(WallpaperMode::Fit)
-                                       << QByteArray("1") << QStringList{gnome + "[picture-uri] […"};  // no options then
-        QTest::newRow("Cinnamon tile") << QByteArray("X-Cinnamon") << QStringList{"gsettings"} << int(WallpaperMode::Tile)
-                                       << QByteArray("0")
-                                       << QStringList{"gsettings [set] [org.cinnamon.desktop.background] [picture-uri] [" + uri + "]",
-                                                      "gsettings [set] [org.cinnamon.desktop.background] [picture-options] [wallpaper]"};
-        QTest::newRow("MATE centre") << QByteArray("MATE") << QStringList{"gsettings"} << int(WallpaperMode::Center)
-                                     << QByteArray("0")
-                                     << QStringList{"gsettings [set] [org.mate.background] [picture-filename] [" + file + "]",
-                                                    "gsettings [set] [org.mate.background] [picture-options] [centered]"};
-        QTest::newRow("XFCE stretch, every monitor")
-            << QByteArray("XFCE") << QStringList{"xfconf-query", "xfdesktop"} << int(WallpaperMode::Stretch) << QByteArray("0")
-            << QStringList{"xfconf-query [-c] [xfce4-desktop] [-l]", xfce + "monitorHDMI-1/workspace0/last-image] [-s] [" + file + "]",
-                           xfce + "monitorHDMI-1/workspace0/image-style] [-s] [3]",
-                           xfce + "monitoreDP-1/workspace0/last-image] [-s] [" + file + "]",
-                           xfce + "monitoreDP-1/workspace0/image-style] [-s] [3]", "xfdesktop [--reload]"};
-        QTest::newRow("KDE without any tool") << QByteArray("KDE") << QStringList{} << int(WallpaperMode::Fit)
-                                              << QByteArray("0") << QStringList{};
-        QTest::newRow("KDE apply tool") << QByteArray("KDE") << QStringList{"plasma-apply-wallpaperimage"}
-                                        << int(WallpaperMode::Fit) << QByteArray("0")
-                                        << QStringList{"plasma-apply-wallpaperimage [" + file + "]"};
+        const auto row = [](const char* name, const char* desktop, const QStringList& tools,
+                            WallpaperMode mode, const QStringList& calls, int status = 0) {
+            QTest::newRow(name) << QString(desktop) << tools << int(mode) << status << calls;
+        };
+        row("GNOME fit", "ubuntu:GNOME", {"gsettings"}, WallpaperMode::Fit,
+            {gnome + "[picture-uri] [" + uri + "]", gnome + "[picture-uri-dark] [" + uri + "]",
+             gnome + "[picture-options] [scaled]"});
+        row("GNOME stretch", "GNOME", {"gsettings"}, WallpaperMode::Stretch,
+            {"…", "…", gnome + "[picture-options] [stretched]"});
+        row("GNOME refuses", "GNOME", {"gsettings"}, WallpaperMode::Fit, {gnome + "[picture-uri] […"}, 1);
+        row("Cinnamon tile", "X-Cinnamon", {"gsettings"}, WallpaperMode::Tile,
+            {cinnamon + "[picture-uri] [" + uri + "]", cinnamon + "[picture-options] [wallpaper]"});
+        row("MATE centre", "MATE", {"gsettings"}, WallpaperMode::Center,
+            {mate + "[picture-filename] [" + file + "]", mate + "[picture-options] [centered]"});
+        row("XFCE stretch, every monitor", "XFCE", {"xfconf-query", "xfdesktop"}, WallpaperMode::Stretch,
+            {"xfconf-query [-c] [xfce4-desktop] [-l]",
+             xfce + "HDMI-1/workspace0/last-image] [-s] [" + file + "]",
+             xfce + "HDMI-1/workspace0/image-style] [-s] [3]",
+             xfce + "eDP-1/workspace0/last-image] [-s] [" + file + "]",
+             xfce + "eDP-1/workspace0/image-style] [-s] [3]", "xfdesktop [--reload]"});
+        row("KDE without any tool", "KDE", {}, WallpaperMode::Fit, {});
+        row("KDE apply tool", "KDE", {"plasma-apply-wallpaperimage"}, WallpaperMode::Fit,
+            {"plasma-apply-wallpaperimage [" + file + "]"});
         // The first tool that answers is the only one asked.
         const QStringList kde{"qdbus", "plasma-apply-wallpaperimage"};
-        QTest::newRow("Plasma tile") << QByteArray("KDE") << kde << int(WallpaperMode::Tile) << QByteArray("0")
-                                     << QStringList{plasma + "3);…"};
-        QTest::newRow("Plasma centre") << QByteArray("KDE") << kde << int(WallpaperMode::Center) << QByteArray("0")
-                                       << QStringList{plasma + "6);…"};
-        QTest::newRow("Plasma stretch") << QByteArray("KDE") << kde << int(WallpaperMode::Stretch) << QByteArray("0")
-                                        << QStringList{plasma + "0);…"};
-        QTest::newRow("Plasma fit") << QByteArray("KDE") << kde << int(WallpaperMode::Fit) << QByteArray("0")
-                                    << QStringList{plasma + "1);…"};
-        QTest::newRow("unknown desktop") << QByteArray("Hyprland") << QStringList{"gsettings", "xfconf-query"}
-                                         << int(WallpaperMode::Fit) << QByteArray("0") << QStringList{};
+        row("Plasma tile", "KDE", kde, WallpaperMode::Tile, {plasma + "3);…"});
+        row("Plasma centre", "KDE", kde, WallpaperMode::Center, {plasma + "6);…"});
+        row("Plasma stretch", "KDE", kde, WallpaperMode::Stretch, {plasma + "0);…"});
+        row("Plasma fit", "KDE", kde, WallpaperMode::Fit, {plasma + "1);…"});
+        row("unknown desktop", "Hyprland", {"gsettings", "xfconf-query"}, WallpaperMode::Fit, {});
     }
     void toolsEachDesktopIsAsked() {
-        QFETCH(QByteArray, desktop);
+        QFETCH(QString, desktop);
         QFETCH(QStringList, tools);
         QFETCH(int, mode);
-        QFETCH(QByteArray, status);
+        QFETCH(int, status);
         QFETCH(QStringList, calls);
-        useTools(tools, desktop);
-        qputenv("KORVEL_FAKE_STATUS", status);
+        useTools(tools, desktop.toUtf8());
+        qputenv("KORVEL_FAKE_STATUS", QByteArray::number(status));
         const bool answered = askDesktopToShowWallpaper("/tmp/my pictures/壁紙.bmp", WallpaperMode(mode));
-        QCOMPARE(answered, status == "0" && !calls.isEmpty());
+        QCOMPARE(answered, status == 0 && !calls.isEmpty());
         const QStringList log = takeLog();
         QCOMPARE(log.size(), calls.size());
         for (int i = 0; i < calls.size(); ++i) {
@@ -155,13 +152,13 @@ private slots:
     }
 
     void xfceWithoutBackdropsCreatesTheFirst() {
-        const QList<QList<DesktopCommand>> cmds = wallpaperCommands(DesktopKind::Xfce, "/w.bmp", WallpaperMode::Tile, {});
         const QString p = "/backdrop/screen0/monitor0/workspace0/";
         const QList<DesktopCommand> expect{
-            {"xfconf-query", {"-c", "xfce4-desktop", "-p", p + "last-image", "-n", "-t", "string", "-s", "/w.bmp"}},
+            {"xfconf-query",
+             {"-c", "xfce4-desktop", "-p", p + "last-image", "-n", "-t", "string", "-s", "/w.bmp"}},
             {"xfconf-query", {"-c", "xfce4-desktop", "-p", p + "image-style", "-n", "-t", "int", "-s", "2"}},
             {"xfdesktop", {"--reload"}}};
-        QCOMPARE(cmds, QList<QList<DesktopCommand>>{expect});
+        QCOMPARE(wallpaperCommands(DesktopKind::Xfce, "/w.bmp", WallpaperMode::Tile, {}), {expect});
     }
 
     // The menu commands: the file rendered for the screen in the mode asked for, registry.ini
@@ -181,26 +178,27 @@ private slots:
         QFETCH(QString, tile);
         QFETCH(QString, option);
         useTools({"gsettings"});
-        const QString source = tmp_.path() + "/photo.bmp";
-        korvel::testing::saveBmp(pattern(300, 200), source.toStdString());
-        const std::unique_ptr<korvel::TBitmap> turned = korvel::Rotate90Right(pattern(300, 200));
+        const std::string source = tmp_.path().toStdString() + "/photo.bmp";
+        saveBmp(pattern(300, 200), source);
+        const std::unique_ptr<TBitmap> turned = Rotate90Right(pattern(300, 200));
         const std::string out = shown ? setWallpaperFromBitmap(*turned, WallpaperMode(mode), nullptr)
-                                      : setWallpaperFromFile(source.toStdString(), WallpaperMode(mode), nullptr);
-        QCOMPARE(out, korvel::wallpaperFilePath());
+                                      : setWallpaperFromFile(source, WallpaperMode(mode), nullptr);
+        QCOMPARE(out, wallpaperFilePath());
         QVERIFY(QString::fromStdString(out).startsWith(tmp_.path() + "/data/korvel/Korvel_"));
-        const QSize screen = wallpaperScreenSize(nullptr);
-        const korvel::WallpaperSize size = korvel::wallpaperBitmapSize(
-            shown ? 200 : 300, shown ? 300 : 200, korvel::renderOf(WallpaperMode(mode)), screen.width(), screen.height());
-        const korvel::TBitmap written = korvel::testing::loadBmp(out);
+        const QSize s = wallpaperScreenSize(nullptr);
+        const WallpaperSize size = wallpaperBitmapSize(shown ? 200 : 300, shown ? 300 : 200,
+                                                       renderOf(WallpaperMode(mode)), s.width(), s.height());
+        const TBitmap written = loadBmp(out);
         QCOMPARE(QSize(written.width(), written.height()), QSize(size.width, size.height));
         if (shown) QCOMPARE(written.pixel(199, 299), turned->pixel(199, 299));
 
-        const korvel::IniFile reg = korvel::IniFile::load((tmp_.path() + "/config/registry.ini").toStdString());
-        QCOMPARE(QString::fromStdString(reg.readString(korvel::kDesktopRegistryKey, "TileWallPaper", "?")), tile);
-        QCOMPARE(reg.readString(korvel::kDesktopRegistryKey, "WallPaper", "?"), out);
+        const IniFile reg = IniFile::load(registry());
+        QCOMPARE(QString::fromStdString(reg.readString(kDesktopRegistryKey, "TileWallPaper", "?")), tile);
+        QCOMPARE(reg.readString(kDesktopRegistryKey, "WallPaper", "?"), out);
         const QStringList calls = takeLog();
         QCOMPARE(calls.size(), 3);
-        QVERIFY(calls[0].endsWith("[" + QUrl::fromLocalFile(QString::fromStdString(out)).toString(QUrl::FullyEncoded) + "]"));
+        const QUrl url = QUrl::fromLocalFile(QString::fromStdString(out));
+        QVERIFY(calls[0].endsWith(url.toString(QUrl::FullyEncoded) + "]"));
         QVERIFY(calls[2].endsWith("[" + option + "]"));
     }
 
@@ -208,15 +206,15 @@ private slots:
         useTools({"gsettings"});
         QDir().mkpath(tmp_.path() + "/data/korvel");
         QDir().mkpath(tmp_.path() + "/config");
-        const std::string wp = korvel::wallpaperFilePath(), reg = (tmp_.path() + "/config/registry.ini").toStdString();
-        korvel::testing::writeFile(wp, "the old wallpaper");
-        korvel::testing::writeFile(reg, "[HKEY_CURRENT_USER\\Control Panel\\desktop]\nWallPaper=/old.bmp\n");
-        korvel::testing::writeFile(tmp_.path().toStdString() + "/damaged.bmp", "BM broken");
+        const std::string reg = "[HKEY_CURRENT_USER\\Control Panel\\desktop]\nWallPaper=/old.bmp\n";
+        writeFile(wallpaperFilePath(), "the old wallpaper");
+        writeFile(registry(), reg);
+        writeFile(tmp_.path().toStdString() + "/damaged.bmp", "BM broken");
         for (const QString& source : {tmp_.path() + "/damaged.bmp", tmp_.path() + "/missing.bmp"})
             QCOMPARE(setWallpaperFromFile(source.toStdString(), WallpaperMode::Fit, nullptr), std::string());
-        QCOMPARE(setWallpaperFromBitmap(korvel::TBitmap(), WallpaperMode::Tile, nullptr), std::string());
-        QCOMPARE(korvel::testing::readFile(wp), "the old wallpaper");
-        QCOMPARE(korvel::testing::readFile(reg), "[HKEY_CURRENT_USER\\Control Panel\\desktop]\nWallPaper=/old.bmp\n");
+        QCOMPARE(setWallpaperFromBitmap(TBitmap(), WallpaperMode::Tile, nullptr), std::string());
+        QCOMPARE(readFile(wallpaperFilePath()), "the old wallpaper");
+        QCOMPARE(readFile(registry()), reg);
         QVERIFY(takeLog().isEmpty());  // the desktop was not asked
     }
 };
