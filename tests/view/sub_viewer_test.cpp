@@ -17,23 +17,15 @@
 #include "view/SubFrm.h"
 #include "view/SubFrmArrange.h"
 
+using namespace korvel::testing;
+
 namespace {
 
 const QRect kWorkArea(0, 0, 1024, 738);
 
-// A distinct colour per pixel, so turns and stretches show where each pixel went.
-QRgb patternAt(int x, int y) { return qRgb((x * 37 + y * 3) & 255, (y * 29 + 11) & 255, (x * 13 + y * 7 + 5) & 255); }
-
-void writePattern(const QString& path, int w, int h) {
-    korvel::TBitmap b(w, h, korvel::PixelFormat::pf24bit);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const QRgb c = patternAt(x, y);
-            b.setRawPixel(x, y, korvel::makeColor(qRed(c), qGreen(c), qBlue(c)));
-        }
-    std::ofstream out(path.toStdString(), std::ios::binary);
-    korvel::writeBmp(b, out);
-}
+// The colour writePatternBmp gives each pixel, so turns and stretches show where it went.
+QRgb patternAt(int x, int y) { return 0xFF000000u | uint32_t((x * 7 + y * 3) & 0xFFFFFF); }
+void writePattern(const QString& path, int w, int h) { writePatternBmp(path.toStdString(), w, h); }
 
 // Opens the viewer's pop-up menu as a right click does, which refreshes its items, and closes it.
 void popUp(TKorvelSubFrm* w, QWidget* at = nullptr) {
@@ -149,7 +141,7 @@ private slots:
     // Turns change the view only: not the file, not a second viewer of it, not the clipboard's copy.
     void turnsAndTheClipboard() {
         writePattern(path("turn.bmp"), 640, 480);
-        const QByteArray before = korvel::testing::fileBytes(path("turn.bmp"));
+        const QByteArray before = fileBytes(path("turn.bmp"));
         TKorvelSubFrm* w = open("turn.bmp");
         TKorvelSubFrm* other = open("turn.bmp");
         const QSize windowSize = w->size();
@@ -159,7 +151,7 @@ private slots:
         QCOMPARE(shot(w).pixel(0, 0), patternAt(0, 479));  // a right turn brings the bottom-left up
         QCOMPARE(shot(w).pixel(479, 0), patternAt(0, 0));
         QCOMPARE(w->size(), windowSize);
-        QCOMPARE(korvel::testing::fileBytes(path("turn.bmp")), before);
+        QCOMPARE(fileBytes(path("turn.bmp")), before);
         QCOMPARE(panel(other, 0), QStringLiteral("OriginalSize : 640x480 (x1)"));
 
         // The zoom stays through a turn; right + half + left is a half turn.
@@ -180,7 +172,7 @@ private slots:
             QCOMPARE(cb->image().pixel(p), patternAt(p.x(), p.y()));
         // The copy reads the file again: gone, it is reported.
         QVERIFY(QFile::remove(path("turn.bmp")));
-        korvel::testing::MessageBoxCatcher box;
+        MessageBoxCatcher box;
         w->actions().ClipImage->trigger();
         QCOMPARE(box.title, QStringLiteral("Copy Error"));
         QCOMPARE(box.text, QStringLiteral("クリップボードへコピー出来ませんでした。"));
