@@ -1,10 +1,19 @@
-// Runs the korvel-tool binary as a user would and checks its output, files and exit status.
+// Runs the korvel-tool binary as a script would, over one tree of sample files per case: what it
+// prints, its errors and exit status, and every file it made, changed or removed.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <map>
+#include <set>
+#include <sstream>
+#include <tuple>
 
+#include "base/Md5.h"
+#include "browse/SharedThumbs.h"
+#include "codecs/Jpeg.h"
 #include "imaging/Bitmap.h"
+#include "imaging/StretchUtils.h"
 #include "tests/support/TempTree.h"
 #include "tests/support/TestImages.h"
 #include "tests/tools/ToolRun.h"
@@ -12,75 +21,238 @@
 using namespace korvel;
 using namespace korvel::testing;
 namespace fs = std::filesystem;
+using Files = std::map<std::string, std::string>;
 
-TEST(KorvelTool, InfoReportsEachFileAndFailures) {
-    TempTree d;
-    saveBmp(TBitmap(7, 5, PixelFormat::pf8bit), d / "a.bmp");
-    saveBmp(TBitmap(2, 3, PixelFormat::pf24bit), d / "b.dib");
-    d.write("c.bmp", "not a bitmap");
-    ToolRun ok = runTool({"info", d / "a.bmp", d / "b.dib"});
-    EXPECT_EQ(ok.status, 0);
-    EXPECT_EQ(ok.out, d / "a.bmp" + "\t7x5 8 ビットマップ\n" + d / "b.dib" + "\t2x3 24 ビットマップ\n");
-    ToolRun bad = runTool({"info", d / "c.bmp", d / "missing.bmp", d / "x.xyz", d / "a.bmp"});
-    EXPECT_EQ(bad.status, 1);
-    const std::vector<std::string>& got = bad.lines;
-    ASSERT_EQ(got.size(), 4u);
-    EXPECT_EQ(got[0].rfind(d / "c.bmp" + "\terror: ", 0), 0u);
-    EXPECT_NE(got[1].find("No such file or directory"), std::string::npos);
-    EXPECT_EQ(got[2], d / "x.xyz" + "\terror: 拡張子 .xyz の画像形式は処理できません");
-    EXPECT_EQ(got[3], d / "a.bmp" + "\t7x5 8 ビットマップ");
-}
+namespace {
 
-TEST(KorvelTool, InfoRefusesAPipeAtOnce) {
-    TempTree d;
-    ASSERT_EQ(::mkfifo((d / "x.png").c_str(), 0600), 0);
-    saveBmp(TBitmap(2, 3, PixelFormat::pf24bit), d / "b.bmp");
-    // A hang ends after 20 seconds with no exit status rather than stalling the run.
-    ToolRun r = runTool({"info", d / "x.png", d / "b.bmp"}, {"LC_ALL=C.UTF-8"}, 20);
-    EXPECT_EQ(r.status, 1);
-    ASSERT_EQ(r.lines.size(), 2u);
-    EXPECT_NE(r.lines[0].find("it is a named pipe, not a regular file"), std::string::npos) << r.lines[0];
-    EXPECT_EQ(r.lines[1], d / "b.bmp" + "\t2x3 24 ビットマップ");
-}
+const std::string kPam = "P7\nWIDTH 3\nHEIGHT 1\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n"
+                         + std::string("\x10\x20\x30\xFF\xA0\xB0\xC0\xFF\x10\x20\x30\xFF", 12);
+// Names that are not UTF-8 (Latin-1, Shift_JIS holding 0x5C) or that a shell would split or expand.
+const std::vector<std::string> kOddNames = {"p.bmp", "caf\xE9.bmp", "\x83\x65\x83\x5C.bmp",
+                                            "it's a $HOME \"b\".bmp"};
 
-TEST(KorvelTool, ConvertGoesOnAfterAFailureAndNeverReplaces) {
-    TempTree src, dest;
-    saveBmp(TBitmap(4, 4, PixelFormat::pf24bit), src / "one.bmp");
-    src.write("broken.bmp", "BM");
-    saveBmp(TBitmap(2, 2, PixelFormat::pf4bit), src / "two.bmp");
-    dest.write("one.bmp", "keep me");
-    ToolRun r = runTool({"convert", "--format", "bmp", "-o", dest.dir(), src / "one.bmp", src / "broken.bmp", src / "two.bmp"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, dest / "one_1.bmp" + "\n" + dest / "two.bmp" + "\n");
-    EXPECT_EQ(dest.read("one.bmp"), "keep me");
-    EXPECT_EQ(loadBmp(dest / "two.bmp").pixelFormat(), PixelFormat::pf4bit);
-    EXPECT_FALSE(fs::exists(dest / "broken.bmp"));
-    // Bad arguments: usage error, nothing written.
-    EXPECT_EQ(runTool({"convert", "--format", "gif", "-o", dest.dir(), src / "one.bmp"}).status, 2);
-    EXPECT_EQ(runTool({"convert", "--format", "bmp", "-o", dest / "nofolder", src / "one.bmp"}).status, 1);
-}
-
-// Decoding writes 8-bit RGBA, also under names that are not UTF-8 and names a shell would split
-// or expand: Latin-1, Shift_JIS holding 0x5C inside a character, spaces, quotes and "$".
-TEST(KorvelTool, InfoAndDecodeTakeAnyName) {
-    TempTree d;
+void makeScene(const TempTree& t) {
+    for (const auto& [name, size] : std::vector<std::pair<std::string, int>>{
+             {"b.jpg", 3}, {"A.JPG", 1}, {"c.bmp", 5}, {".h.gif", 4}, {"d.txt", 2}, {"empty.jpg", 0},
+             {"sub/e.ico", 6}, {"写真.jpeg", 7}})
+        t.file("l/" + name, size);
+    t.mtime("l/b.jpg", 1000000000);
+    t.mtime("l/A.JPG", 1500000000);
+    t.write("src/a.jpg", "new a");
+    t.write("src/b.jpg", "new b");
+    t.write("dst/b.jpg", "old b");
+    for (const std::string name : {"y.JPG", "x.bmp", "1.jpg", "2.jpg", "a", "b"}) t.write("r/" + name, name);
+    t.write("i/c.bmp", "not a bitmap");
+    t.write("i/broken.bmp", "BM");
+    t.write("o/one.bmp", "keep me");
+    saveBmp(TBitmap(7, 5, PixelFormat::pf8bit), t / "i/a.bmp");
+    saveBmp(TBitmap(2, 3, PixelFormat::pf24bit), t / "i/b.dib");
+    saveBmp(TBitmap(4, 4, PixelFormat::pf24bit), t / "i/one.bmp");
+    saveBmp(TBitmap(2, 2, PixelFormat::pf4bit), t / "i/two.bmp");
+    ::mkfifo((t / "i/x.png").c_str(), 0600);
     TBitmap b(3, 1, PixelFormat::pf8bit);
     b.setPalette({RGBQuad::of(0x102030), RGBQuad::of(0xA0B0C0)});
     b.setRawPixel(1, 0, 1);
-    const std::string header = "P7\nWIDTH 3\nHEIGHT 1\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
-    const std::string pixels("\x10\x20\x30\xFF\xA0\xB0\xC0\xFF\x10\x20\x30\xFF", 12);
-    for (const std::string name : {std::string("p.bmp"), std::string("caf\xE9.bmp"), std::string("\x83\x65\x83\x5C.bmp"),
-                                   std::string("it's a $HOME \"b\".bmp")}) {
-        SCOPED_TRACE(name);
-        const std::string file = d / name;
-        saveBmp(b, file);
-        ToolRun info = runTool({"info", file});
-        EXPECT_EQ(info.status, 0) << info.err;
-        EXPECT_EQ(info.out, file + "\t3x1 8 ビットマップ\n");
-        ToolRun decode = runTool({"decode", file, file + ".pam"});
-        EXPECT_EQ(decode.status, 0) << decode.err;
-        EXPECT_EQ(readFile(file + ".pam"), header + pixels);
+    t.folder("n");
+    for (const std::string& name : kOddNames) saveBmp(b, t / ("n/" + name));
+}
+
+// Every regular file under root: path relative to root -> content.
+Files treeFiles(const std::string& root) {
+    Files m;
+    for (const auto& e : fs::recursive_directory_iterator(root))
+        if (e.is_regular_file()) m[fs::relative(e.path(), root).string()] = readFile(e.path().string());
+    return m;
+}
+
+// In an expected text "*" stands for any run of characters. In any text of a case "@" stands for
+// the tree's root and "#N" for the file named kOddNames[N].
+bool globMatch(std::string_view text, std::string_view pattern) {
+    const size_t star = pattern.find('*');
+    if (star == std::string_view::npos) return text == pattern;
+    if (text.substr(0, star) != pattern.substr(0, star)) return false;
+    for (size_t i = star; i <= text.size(); ++i)
+        if (globMatch(text.substr(i), pattern.substr(star + 1))) return true;
+    return false;
+}
+
+std::string expand(std::string s, const std::string& root) {
+    for (size_t at; (at = s.find('#')) != std::string::npos;)
+        s.replace(at, 2, "@n/" + kOddNames[s[at + 1] - '0']);
+    for (size_t at = 0; (at = s.find('@', at)) != std::string::npos; at += root.size())
+        s.replace(at, 1, root);
+    return s;
+}
+
+}  // namespace
+
+TEST(KorvelTool, EverySubcommand) {
+    const auto bmpBytes = [](int w, int h, PixelFormat pf) {
+        const std::vector<uint8_t> b = savedBytes(TBitmap(w, h, pf));
+        return std::string(b.begin(), b.end());
+    };
+    const std::string fourBit = bmpBytes(2, 2, PixelFormat::pf4bit);  // converted in its own depth
+    struct Case {
+        const char* name;
+        std::string args;  // split at spaces
+        int status = 0;
+        std::vector<std::string> out = {};  // stdout lines
+        std::string err = "";          // the whole of stderr
+        Files changes = {};            // path -> content now, "-" when gone; every other file stays as it was
+        std::string input = "";
+        std::vector<std::string> env = {};
+    };
+    const Case cases[] = {
+        {"list", "list @l/", 0, {"@l/.h.gif", "@l/A.JPG", "@l/b.jpg", "@l/c.bmp", "@l/写真.jpeg"}},
+        {"list without hidden, by size descending", "list --no-hidden --sort size --desc @l", 0,
+         {"@l/写真.jpeg", "@l/c.bmp", "@l/b.jpg", "@l/A.JPG"}},
+        {"list recursive by size", "list --recursive --sort size @l/", 0,
+         {"@l/A.JPG", "@l/b.jpg", "@l/.h.gif", "@l/c.bmp", "@l/sub/e.ico", "@l/写真.jpeg"}},
+        {"list filter ignoring case", "list --filter *.TXT;*.bmp @l/", 0, {"@l/c.bmp", "@l/d.txt"}},
+        {"list by extension descending",
+         "list --filter *.txt;*.jpeg;*.bmp;*.gif --no-hidden --sort ext --desc @l/", 0,
+         {"@l/d.txt", "@l/写真.jpeg", "@l/c.bmp"}},
+        {"list by date", "list --filter *.jpg --sort date --desc @l/", 0, {"@l/A.JPG", "@l/b.jpg"}},
+        {"list unsorted", "list --sort none --filter *.gif @l/", 0, {"@l/.h.gif"}},
+        {"list a relative folder", "list --no-hidden --filter *.jpg @l/sub/../", 0, {"@l/A.JPG", "@l/b.jpg"}},
+        {"list nothing matches", "list --filter *.png @l/"},
+        {"list missing folder", "list @missing", 1, {}, "*No such file or directory*"},
+        {"list a file", "list @dst/b.jpg", 1, {}, "*Not a directory*"},
+        {"list no folder", "list", 2, {}, "*no folder given*"},
+        {"list sort key", "list --sort color @l", 2, {}, "*unknown sort key*"},
+        {"list filter value", "list --filter", 2, {}, "*--filter needs a value*"},
+        {"list unknown option", "list --bogus @l", 2, {}, "*unknown option --bogus*"},
+        {"list two folders", "list @l @r", 2, {}, "*only one folder*"},
+        {"rename in the order given", "rename --pattern A\\B --digits 3 --ext lower @r/y.JPG @r/x.bmp", 0,
+         {"@r/y.JPG -> @r/A001B.jpg", "@r/x.bmp -> @r/A002B.bmp"}, "",
+         {{"r/y.JPG", "-"}, {"r/x.bmp", "-"}, {"r/A001B.jpg", "y.JPG"}, {"r/A002B.bmp", "x.bmp"}}},
+        {"rename onto a taken name", "rename --pattern \\ --start 2 --digits 1 @r/1.jpg @r/2.jpg", 1,
+         {"@r/2.jpg -> @r/3.jpg"}, "*1.jpg*", {{"r/2.jpg", "-"}, {"r/3.jpg", "2.jpg"}}},
+        {"rename dry run", "rename --pattern %d\\ --start 99 --dry-run @r/a @r/b", 0,
+         {"@r/a -> @r/%d99", "@r/b -> @r/%d100"}},
+        {"rename dry run foresees the failure",
+         "rename --pattern \\ --start 2 --digits 1 --dry-run @r/1.jpg @r/2.jpg", 1, {"@r/2.jpg -> @r/3.jpg"},
+         "*1.jpg*"},
+        {"rename two placeholders", "rename --pattern \\-\\ @r/a", 2, {}, "*exactly one*"},
+        {"rename bad digits", "rename --pattern \\ --digits x @r/a", 2, {}, "*--digits*"},
+        {"copy fails on an existing file", "copy -o @dst @src/a.jpg @src/b.jpg", 1, {},
+         "korvel-tool: \"@dst/b.jpg\" exists; not replaced\n", {{"dst/a.jpg", "new a"}}},
+        {"copy, skip", "copy --on-conflict skip -o @dst @src/a.jpg @src/b.jpg", 0, {}, "",
+         {{"dst/a.jpg", "new a"}}},
+        {"copy, rename", "copy --on-conflict rename -o @dst @src/a.jpg @src/b.jpg", 0, {}, "",
+         {{"dst/a.jpg", "new a"}, {"dst/b_1.jpg", "new b"}}},
+        {"copy, replace", "copy --on-conflict replace -o @dst @src/a.jpg @src/b.jpg", 0, {}, "",
+         {{"dst/a.jpg", "new a"}, {"dst/b.jpg", "new b"}}},
+        {"copy, ask: no", "copy --on-conflict ask -o @dst @src/a.jpg @src/b.jpg", 0, {},
+         "replace \"@dst/b.jpg\"? *", {{"dst/a.jpg", "new a"}}, "n\n"},
+        {"copy, ask: yes", "copy --on-conflict ask -o @dst @src/a.jpg @src/b.jpg", 0, {},
+         "replace \"@dst/b.jpg\"? *", {{"dst/a.jpg", "new a"}, {"dst/b.jpg", "new b"}}, "y\n"},
+        {"move, replace", "move --on-conflict replace -o @dst @src/a.jpg @src/b.jpg", 0, {}, "",
+         {{"src/a.jpg", "-"}, {"src/b.jpg", "-"}, {"dst/a.jpg", "new a"}, {"dst/b.jpg", "new b"}}},
+        {"move keeps a clashing source", "move -o @dst @src/a.jpg @src/b.jpg", 1, {},
+         "korvel-tool: \"@dst/b.jpg\" exists; not replaced\n", {{"src/a.jpg", "-"}, {"dst/a.jpg", "new a"}}},
+        {"move a missing source", "move -o @dst @gone.jpg @src/a.jpg", 1, {}, "*@gone.jpg*",
+         {{"src/a.jpg", "-"}, {"dst/a.jpg", "new a"}}},
+        {"trash", "trash @src/a.jpg", 0, {}, "",
+         {{"src/a.jpg", "-"}, {"data/Trash/files/a.jpg", "new a"},
+          {"data/Trash/info/a.jpg.trashinfo", "*\nPath=@src/a.jpg\n*"}}, "", {"XDG_DATA_HOME=@data"}},
+        {"info", "info @i/a.bmp @i/b.dib", 0, {"@i/a.bmp\t7x5 8 ビットマップ", "@i/b.dib\t2x3 24 ビットマップ"}},
+        {"info goes on after failures", "info @i/c.bmp @i/missing.bmp @i/x.xyz @i/a.bmp", 1,
+         {"@i/c.bmp\terror: *", "*No such file or directory*", "@i/x.xyz\terror: 拡張子 .xyz の画像形式は処理できません",
+          "@i/a.bmp\t7x5 8 ビットマップ"}, "*"},
+        {"info refuses a pipe at once", "info @i/x.png @i/b.dib", 1,
+         {"*it is a named pipe, not a regular file*", "@i/b.dib\t2x3 24 ビットマップ"}, "*named pipe*"},
+        {"info takes any name", "info #0 #1 #2 #3", 0,
+         {"#0\t3x1 8 ビットマップ", "#1\t3x1 8 ビットマップ", "#2\t3x1 8 ビットマップ", "#3\t3x1 8 ビットマップ"}},
+        {"decode, Latin-1 name", "decode #1 @n/1.pam", 0, {}, "", {{"n/1.pam", kPam}}},
+        {"decode, Shift_JIS name", "decode #2 @n/2.pam", 0, {}, "", {{"n/2.pam", kPam}}},
+        {"decode, shell name", "decode #3 #3.pam", 0, {}, "", {{"n/" + kOddNames[3] + ".pam", kPam}}},
+        {"decode a missing file", "decode @n/missing.bmp @n/m.pam", 1, {}, "*missing.bmp*"},
+        {"convert goes on and never replaces",
+         "convert --format bmp -o @o @i/one.bmp @i/broken.bmp @i/two.bmp", 1, {"@o/one_1.bmp", "@o/two.bmp"},
+         "*broken.bmp*", {{"o/one_1.bmp", bmpBytes(4, 4, PixelFormat::pf24bit)}, {"o/two.bmp", fourBit}}},
+        {"convert to an unknown format", "convert --format gif -o @o @i/one.bmp", 2, {}, "*"},
+        {"convert into a missing folder", "convert --format bmp -o @o/none @i/one.bmp", 1, {}, "*"},
+        {"thumb needs -o", "thumb", 2, {}, "*-o DIR is required*"},
+        {"thumb needs files", "thumb -o @o", 2, {}, "*no input files*"},
+        {"thumb size", "thumb --size 0 -o @o @i/a.bmp", 2, {}, "*--size*"},
+        {"thumb screen", "thumb --screen 100 -o @o @i/a.bmp", 2, {}, "*--screen*"},
+        {"thumb unknown option", "thumb --bogus -o @o @i/a.bmp", 2, {}, "*unknown option*"},
+        {"thumb missing folder", "thumb -o @missing @i/a.bmp", 1, {}, "*does not exist*"},
+        {"thumb missing file", "thumb -o @o @i/missing.bmp", 1, {}, "*missing.bmp*"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempTree t;
+        makeScene(t);
+        const Files before = treeFiles(t.dir());
+        const std::string root = t.root();
+        std::vector<std::string> args, env{"LC_ALL=C.UTF-8"};
+        std::istringstream words(c.args);
+        for (std::string a; words >> a;) args.push_back(expand(a, root));
+        for (const std::string& e : c.env) env.push_back(expand(e, root));
+        const ToolRun r = runTool(args, env, 20, c.input);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_TRUE(globMatch(r.err, expand(c.err, root))) << r.err;
+        EXPECT_EQ(r.lines.size(), c.out.size()) << r.out;
+        for (size_t i = 0; i < std::min(r.lines.size(), c.out.size()); ++i)
+            EXPECT_TRUE(globMatch(r.lines[i], expand(c.out[i], root))) << r.lines[i];
+        const Files after = treeFiles(t.dir());
+        std::set<std::string> paths;
+        for (const Files* m : {&before, &after, &c.changes})
+            for (const auto& e : *m) paths.insert(e.first);
+        for (const std::string& p : paths) {
+            const std::string now = after.count(p) ? after.at(p) : "-";
+            if (!c.changes.count(p)) EXPECT_EQ(now, before.count(p) ? before.at(p) : "-") << p;
+            else EXPECT_TRUE(now == c.changes.at(p) || globMatch(now, expand(c.changes.at(p), root))) << p;
+        }
     }
-    EXPECT_EQ(runTool({"decode", d / "missing.bmp", d / "m.pam"}).status, 1);
-    EXPECT_FALSE(fs::exists(d / "m.pam"));
+}
+
+// The thumbnails' pixels are checked in the core tests; here the sizes show the settings arrived.
+TEST(KorvelTool, ThumbWritesThumbnailsAndNeverReplaces) {
+    TempTree t;
+    t.folder("out");
+    const TBitmap big = gradientBitmap(1600, 1200);
+    saveBmp(big, t / "big.bmp");
+    saveBmp(gradientBitmap(40, 10), t / "small.bmp");
+    t.write("broken.jpg", "not a jpeg");
+    TJPEGImage j;
+    j.assign(gradientBitmap(800, 600));
+    j.compress();
+    j.saveToFile(t / "photo.jpg");
+    // A private runtime folder, so the cache file can be checked afterwards.
+    t.folder("run");
+    ::chmod((t / "run").c_str(), 0700);
+    ToolRun r = runTool(
+        {"thumb", "-o", t / "out", t / "big.bmp", t / "broken.jpg", t / "small.bmp", t / "photo.jpg"},
+        {"XDG_RUNTIME_DIR=" + t / "run"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(t / "broken.jpg"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("big.bmp"), std::string::npos) << r.err;
+    EXPECT_EQ(r.lines,
+              (std::vector<std::string>{t / "out/big.bmp", t / "out/small.bmp", t / "out/photo.bmp"}))
+        << r.out;
+    EXPECT_FALSE(fs::exists(t / "out/broken.bmp"));
+    EXPECT_TRUE(fs::is_empty(t / "run"));  // the cache file went with the program
+    // The shared thumbnails only with the switch, in the folder XDG_CACHE_HOME names.
+    r = runTool({"thumb", "-o", t / "out", "--shared-cache", t / "small.bmp"},
+                {"XDG_CACHE_HOME=" + t / "xdg"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::exists(t / "xdg/thumbnails/normal/" + md5Hex(fileUri(t / "small.bmp")) + ".png"));
+    // Again under a taken name: a new one is made and nothing is replaced.
+    r = runTool({"thumb", "--size", "60", "--fast", "-o", t / "out", t / "big.bmp"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.lines, (std::vector<std::string>{t / "out/big_1.bmp"}));
+    for (const auto& [name, w, h] : std::vector<std::tuple<std::string, int, int>>{
+             {"big", 80, 60}, {"small", 80, 20}, {"photo", 80, 60}, {"big_1", 48, 36}}) {
+        const TBitmap b = loadBmp(t / ("out/" + name + ".bmp"));
+        EXPECT_EQ(std::pair(b.width(), b.height()), std::pair(w, h)) << name;
+    }
+
+    // A screen as large as the image: no first reduction, so the result differs.
+    EXPECT_EQ(runTool({"thumb", "--screen", "1600x1200", "-o", t / "out", t / "big.bmp"}).status, 0);
+    TBitmap direct = big;
+    StretchBitmap(direct, 80, 60);
+    EXPECT_EQ(pixelDifference(loadBmp(t / "out/big_2.bmp"), direct), "");
 }
