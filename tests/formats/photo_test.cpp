@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -39,11 +40,9 @@ Color blockColor(char c) {
 
 std::vector<std::string> rowsOf(const char* layout) {
     std::vector<std::string> rows;
-    for (std::string s = layout;;) {
-        rows.push_back(s.substr(0, s.find('/')));
-        if (s.find('/') == std::string::npos) return rows;
-        s.erase(0, s.find('/') + 1);
-    }
+    std::istringstream in(layout);
+    for (std::string row; std::getline(in, row, '/');) rows.push_back(row);
+    return rows;
 }
 
 TBitmap layoutBitmap(const char* layout) {

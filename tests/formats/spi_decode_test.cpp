@@ -17,6 +17,7 @@
 #include "formats/SpiGraphic.h"
 #include "formats/SpiHost.h"
 #include "formats/SpiLoader.h"
+#include "tests/codecs/BmpBuilders.h"
 #include "tests/formats/SpiTestSupport.h"
 #include "tests/support/Guarded.h"
 #include "tests/support/Mutation.h"
@@ -112,7 +113,7 @@ TEST_F(SpiDecodeTest, PluginsAreNeverEnteredFromTwoThreads) {
     EXPECT_EQ(decoded, 40);
 }
 
-TEST_F(SpiDecodeTest, MacBinaryOffsetForFilesAndStreams) {
+TEST_F(SpiDecodeTest, HeaderBufferAndMacBinaryOffset) {
     load({"kvtA"});
     std::vector<uint8_t> data(128, 0xEE);
     const std::vector<uint8_t> image = kvtImage(2, 2);
@@ -136,16 +137,15 @@ TEST_F(SpiDecodeTest, MacBinaryOffsetForFilesAndStreams) {
     host_.MacBinary = false;
     TSPIGraphic off;
     EXPECT_THROW(off.loadFromFile(path), EInvalidGraphic);
-}
 
-TEST_F(SpiDecodeTest, ShortSourceFillsTheHeaderWithZeros) {
-    load({"kvtA"});
-    std::vector<uint8_t> data(100);
-    for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t(i * 7 + 1);
-    TSPIGraphic g;
-    EXPECT_THROW(g.loadFromFile(file("s.kvt", data)), EInvalidGraphic);
-    // Nothing lies at byte 128 of a 100-byte source, so it is asked once.
-    EXPECT_EQ(calls("IsSupported", true), (std::vector<std::string>{supportedLine("kvtA", data)}));
+    // A short source fills the header with zeros; nothing lies at byte 128 of a 100-byte source,
+    // so it is asked once.
+    std::vector<uint8_t> shortData(100);
+    for (size_t i = 0; i < shortData.size(); ++i) shortData[i] = uint8_t(i * 7 + 1);
+    trace().clear();
+    host_.MacBinary = true;
+    EXPECT_THROW(off.loadFromFile(file("s.kvt", shortData)), EInvalidGraphic);
+    EXPECT_EQ(calls("IsSupported", true), (std::vector<std::string>{supportedLine("kvtA", shortData)}));
 }
 
 TEST_F(SpiDecodeTest, ProgressNotices) {
@@ -248,16 +248,9 @@ struct Dib {
     std::vector<uint32_t> masks = {};
 
     std::vector<uint8_t> info() const {
-        std::vector<uint8_t> v;
-        put32(v, 40);
-        put32(v, uint32_t(width));
-        put32(v, uint32_t(topDown ? -height : height));
-        v.push_back(1), v.push_back(0);
-        v.push_back(uint8_t(bits)), v.push_back(0);
-        put32(v, compression);
-        for (int i = 0; i < 3; ++i) put32(v, 0);
-        put32(v, uint32_t(palette.size()));
-        put32(v, 0);
+        std::vector<uint8_t> v = bmptest::infoHeader({.width = width, .height = topDown ? -height : height,
+                                                      .bpp = uint16_t(bits), .compression = compression,
+                                                      .clrUsed = uint32_t(palette.size())});
         for (uint32_t m : masks) put32(v, m);
         for (const RGBQuad& q : palette) v.insert(v.end(), {q.rgbBlue, q.rgbGreen, q.rgbRed, 0});
         return v;
