@@ -2,10 +2,12 @@
 // Shared by the plug-in host's tests: where the test plug-ins are, the call trace they report
 // to and small files.
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "base/Errors.h"
 #include "tests/support/TempTree.h"
 
 namespace spitest {
@@ -44,10 +46,25 @@ inline std::vector<uint8_t> rawBlocks(const std::vector<uint8_t>& info, const st
     return v;
 }
 
-inline uint32_t fnv1a(const uint8_t* p, size_t n) {
+// The trace line of a plug-in's IsSupported handed these bytes, zero-filled to the header's size.
+inline std::string supportedLine(const std::string& name, std::vector<uint8_t> bytes) {
+    bytes.resize(2048, 0);
     uint32_t h = 2166136261u;
-    for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 16777619u;
-    return h;
+    for (uint8_t b : bytes) h = (h ^ b) * 16777619u;
+    char hex[9];
+    std::snprintf(hex, sizeof hex, "%08x", h);
+    return name + ":IsSupported:hdr=" + hex;
+}
+
+// The message of the E that f throws; "no error" when it returns.
+template <class E = korvel::Exception, class F>
+std::string thrown(F&& f) {
+    try {
+        f();
+    } catch (const E& e) {
+        return e.message();
+    }
+    return "no error";
 }
 
 }  // namespace spitest

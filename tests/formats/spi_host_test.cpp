@@ -1,11 +1,18 @@
-// The plug-in host: finding, loading and classifying libraries, their information texts,
-// binding extensions to the registry, and Korvel's start-up policy.
+// The format registry and the pictures it loads; the plug-in host: finding, loading and
+// classifying libraries, their information texts, binding extensions to the registry, Korvel's
+// start-up policy and the exclusion file.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
+#include "codecs/Gif.h"
+#include "codecs/Icon.h"
 #include "codecs/Jpeg.h"
+#include "codecs/Metafile.h"
+#include "codecs/Png.h"
 #include "formats/FormatRegistry.h"
+#include "formats/MediaFiles.h"
+#include "formats/Picture.h"
 #include "formats/SpiExclusion.h"
 #include "formats/SpiGraphic.h"
 #include "formats/SpiHost.h"
@@ -82,17 +89,11 @@ TEST(SpiSearch, InformationItems) {
 }
 
 TEST(SpiSearch, BrokenLibrariesYieldNothingOrTheMissingExport) {
-    EXPECT_EQ(TSPI::create(plugin("badlong")), nullptr);
-    EXPECT_EQ(TSPI::create(plugin("badnul")), nullptr);
-    // 600 bytes written into the 256-byte buffer: found in the guard, not a corrupted heap.
-    EXPECT_EQ(TSPI::create(plugin("overrun")), nullptr);
+    // badlong, badnul and overrun (600 bytes written into the 256-byte buffer, found in the
+    // guard) are refused the same way; LoadsLibrariesAndSkipsWhatCannotServe shows it.
     EXPECT_EQ(TSPI::create(appDir() + "absent.spi"), nullptr);
-    try {
-        TSPI::create(plugin("nopicture"));
-        FAIL() << "a loader without GetPicture was accepted";
-    } catch (const ESPIInvalidAPI& e) {
-        EXPECT_EQ(e.message(), "GetPictureは[" + plugin("nopicture") + "]では使えないSusie Plugin APIです");
-    }
+    EXPECT_EQ(thrown<ESPIInvalidAPI>([] { TSPI::create(plugin("nopicture")); }),
+              "GetPictureは[" + plugin("nopicture") + "]では使えないSusie Plugin APIです");
 }
 
 TEST(SpiHostList, ContainerOperations) {
@@ -178,30 +179,6 @@ TEST(SpiRegistration, PolicyDecidesWhatEntersTheRegistry) {
     }
 }
 
-TEST(SpiRegistration, PluginExtensionsOverrideBuiltinsExceptJpegAndGif) {
-    TFileFormatsList formats;
-    registerBuiltinFormats(formats);
-    MediaExtList media;
-    registerWithPolicy("star", media, formats);
-    EXPECT_EQ(formats.findFormatByExtension("png"), &TSPIBitmap::classInfo);
-    EXPECT_EQ(formats.findFormatByExtension("jpg"), &TJPEGImage::classInfo);
-    EXPECT_EQ(formats.findFormatByExtension("jpeg"), &TJPEGImage::classInfo);
-    EXPECT_EQ(formats.findFormatByExtension("*"), nullptr);
-}
-
-TEST(SpiRegistration, EmptyExtensionIsBoundButNotOffered) {
-    TFileFormatsList formats;
-    registerBuiltinFormats(formats);
-    MediaExtList media;
-    registerWithPolicy("semi", media, formats);
-    registerWithPolicy("kvtA", media, formats);
-    // Files without an extension now go to the plug-ins; the filter lists the newest first.
-    EXPECT_EQ(formats.findFormatByExtension(""), &TSPIBitmap::classInfo);
-    const std::string filter = formats.graphicFilter(TGraphic::classInfo);
-    EXPECT_EQ(filter.rfind("すべてのファイル (*.kvt;*.ke;*.png;", 0), 0u) << filter;
-    EXPECT_EQ(filter.find("(*.)"), std::string::npos);
-}
-
 class SpiStartupTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -263,4 +240,176 @@ TEST_F(SpiStartupTest, SkipKeyLoadsNothing) {
     EXPECT_EQ(fileFormats().findFormatByExtension("kvt"), nullptr);
 }
 
+TEST(ExclusionFile, LinesAndRecords) {
+    struct Row {
+        const char* name;
+        std::string text;
+        size_t lines, records;
+    };
+    const Row rows[] = {
+        {"empty", "", 0, 0},
+        {"one record", "/a/x.spi\r\nabout\r\n*.x\r\nX\r\n", 4, 1},
+        {"no final line end", "/a/x.spi\r\nabout\r\n*.x\r\nX", 4, 1},
+        {"LF only", "/a/x.spi\nabout\n*.x\nX\n/b/y.spi\nb\n*.y\nY\n", 8, 2},
+        {"cut record ignored", "/a/x.spi\r\nabout\r\n*.x\r\nX\r\n/b/y.spi\r\nb\r\n", 6, 1},
+        {"empty fields kept", "/a/x.spi\r\n\r\n\r\n\r\n", 4, 1},
+        {"UTF-8 text", "/a/画像.spi\r\n説明\r\n*.x\r\nX\r\n", 4, 1},
+    };
+    TempTree dir;
+    for (const Row& r : rows) {
+        writeFile(dir.root() + "Korvel.spd", r.text);
+        const auto lines = readExclusionLines(dir.root() + "Korvel.spd");
+        EXPECT_EQ(lines.size(), r.lines) << r.name;
+        EXPECT_EQ(exclusionRecords(lines).size(), r.records) << r.name;
+    }
+    EXPECT_TRUE(readExclusionLines(dir.root() + "absent.spd").empty());
+    writeFile(dir.root() + "Korvel.spd", "/a/画像.spi\r\n説明\r\n*.x\r\nX\r\n");
+    EXPECT_EQ(exclusionRecords(readExclusionLines(dir.root() + "Korvel.spd"))[0],
+              (ExcludedPlugin{"/a/画像.spi", "説明", "*.x", "X"}));
+}
+
+TEST(ExclusionFile, ExcludesByFileNamePartOfPathLines) {
+    const std::vector<std::string> lines{"/plugins/ifjpeg.spi", "about", "/not/a/path/line.spi", "X",
+                                         "/other/IFPNG.SPI"};  // a cut last record still counts
+    struct Row {
+        const char* candidate;
+        bool excluded;
+    };
+    for (const Row& r : {Row{"/usr/lib/korvel/ifjpeg.spi", true}, Row{"/x/IfJpeg.Spi", true}, Row{"/y/ifpng.spi", true},
+                         Row{"/z/line.spi", false}, Row{"/z/ifjpeg.spi.bak", false}, Row{"/z/about", false}})
+        EXPECT_EQ(isExcludedPlugin(lines, r.candidate), r.excluded) << r.candidate;
+}
+
+TEST(ExclusionFile, WriteRoundTripAndFailure) {
+    TempTree dir;
+    const std::vector<ExcludedPlugin> records{{"/a/one.spi", "One\r\nwith a break", "*.one", "One"},
+                                              {"/b/two.spi", "Two", "*.two;*.tw", "Two"}};
+    // The folder does not exist yet: it is made.
+    const std::string path = dir.root() + "config/korvel/Korvel.spd";
+    writeExclusionFile(path, records);
+    EXPECT_EQ(korvel::testing::readFile(path),
+              "/a/one.spi\r\nOne  with a break\r\n*.one\r\nOne\r\n/b/two.spi\r\nTwo\r\n*.two;*.tw\r\nTwo\r\n");
+    auto back = exclusionRecords(readExclusionLines(path));
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_EQ(back[1], records[1]);
+    writeExclusionFile(path, {});
+    EXPECT_EQ(fs::file_size(path), 0u);
+    // A folder where the file should be: the write fails with a message.
+    fs::create_directory(dir.root() + "blocked.spd");
+    EXPECT_THROW(writeExclusionFile(dir.root() + "blocked.spd", records), EFileError);
+}
+
 }  // namespace
+
+namespace {
+
+// A stand-in for a plug-in graphic class.
+struct FakePluginBitmap : TBitmap {
+    static const GraphicClass classInfo;
+    const GraphicClass& graphicClass() const override { return classInfo; }
+};
+const GraphicClass FakePluginBitmap::classInfo{"TSPIBitmap", &TBitmap::classInfo,
+                                               [] { return std::unique_ptr<TGraphic>(new FakePluginBitmap); }};
+
+TFileFormatsList builtins() {
+    TFileFormatsList list;
+    registerBuiltinFormats(list);
+    return list;
+}
+
+// Runs the plug-in policy and registers what survives, as the plug-in host does.
+void offer(TFileFormatsList& list, MediaExtList& media, const std::string& plugin, const std::string& ext) {
+    const GraphicClass* cls = &FakePluginBitmap::classInfo;
+    applyPluginRegistrationPolicy(plugin, ext, cls, media);
+    if (cls) list.registerFormat(ext, "Plug-in format", *cls);
+}
+
+}  // namespace
+
+TEST(FormatRegistry, BuiltinOrderAndLookup) {
+    TFileFormatsList list = builtins();
+    std::vector<std::string> exts;
+    for (const FormatEntry& e : list.entries()) exts.push_back(e.extension);
+    // The first bmp entry is removed when the bitmap unit re-registers dib and bmp.
+    EXPECT_EQ(exts, (std::vector<std::string>{"wmf", "emf", "ico", "gif", "dib", "bmp", "jpeg", "jpg", "png"}));
+
+    struct Row {
+        const char* ext;
+        const GraphicClass* cls;
+    } rows[] = {{"BMP", &TBitmap::classInfo},   {"dib", &TBitmap::classInfo},     {"Jpg", &TJPEGImage::classInfo},
+                {"jpeg", &TJPEGImage::classInfo}, {"gif", &TGIFImage::classInfo}, {"ico", &TIcon::classInfo},
+                {"wmf", &TMetafile::classInfo}, {"EMF", &TMetafile::classInfo},   {"PNG", &TGLDPNG::classInfo},
+                {"tif", nullptr},
+                {"", nullptr},                  {".bmp", nullptr}};
+    for (const Row& r : rows) EXPECT_EQ(list.findFormatByExtension(r.ext), r.cls) << r.ext;
+}
+
+TEST(FormatRegistry, FilterStringWithoutPlugins) {
+    TFileFormatsList list = builtins();
+    // Newest first, all masks, then one entry per format.
+    const std::string masks = "*.png;*.jpg;*.jpeg;*.bmp;*.dib;*.gif;*.ico;*.emf;*.wmf";
+    const std::string filter = list.graphicFilter(TGraphic::classInfo);
+    EXPECT_EQ(filter.rfind("すべてのファイル (" + masks + ")|" + masks + "|PNG Format (*.png)|*.png|JPEG", 0), 0u)
+        << filter;
+    const std::string last = "|メタファイル (*.wmf)|*.wmf";
+    EXPECT_EQ(filter.substr(filter.size() - last.size()), last);
+    // Only TBitmap descendants: two entries.
+    EXPECT_EQ(list.graphicFilter(TBitmap::classInfo),
+              "すべてのファイル (*.bmp;*.dib)|*.bmp;*.dib|ビットマップ (*.bmp)|*.bmp|ビットマップ (*.dib)|*.dib");
+    TFileFormatsList one;
+    one.registerFormat("ico", "アイコン", TIcon::classInfo);
+    EXPECT_EQ(one.graphicFilter(TGraphic::classInfo), "アイコン (*.ico)|*.ico");
+    EXPECT_EQ(TFileFormatsList().graphicFilter(TGraphic::classInfo), "");
+}
+
+TEST(FormatRegistry, PluginPolicy) {
+    TFileFormatsList list = builtins();
+    MediaExtList media;
+    for (const char* ext : {"jpg", "JPEG", "png", "bmp", "*", "", "Gif"}) offer(list, media, "/plugins/ifpng.spi", ext);
+    // Plug-ins override built-ins except for JPEG and GIF; "*" is never registered.
+    EXPECT_EQ(list.findFormatByExtension("png"), &FakePluginBitmap::classInfo);
+    EXPECT_EQ(list.findFormatByExtension("bmp"), &FakePluginBitmap::classInfo);
+    EXPECT_EQ(list.findFormatByExtension("jpg"), &TJPEGImage::classInfo);
+    EXPECT_EQ(list.findFormatByExtension("jpeg"), &TJPEGImage::classInfo);
+    EXPECT_EQ(list.findFormatByExtension("gif"), &TGIFImage::classInfo);
+    EXPECT_EQ(list.findFormatByExtension("*"), nullptr);
+    // An empty extension is registered, kept out of the filter, and serves files without extension.
+    EXPECT_EQ(list.findFormatByExtension(""), &FakePluginBitmap::classInfo);
+    EXPECT_EQ(list.graphicFilter(TGraphic::classInfo).find("(*.)"), std::string::npos);
+    EXPECT_EQ(list.graphicFilter(TGraphic::classInfo).rfind("すべてのファイル (*.bmp;*.png;*.png;*.jpg;", 0), 0u);
+    EXPECT_TRUE(media.empty());
+
+    // Media extensions of ifmm.spi are recorded whatever the policy decided, without empty ones.
+    for (const char* ext : {"JPG", "*", "mpg", ""}) offer(list, media, "/x/IFMM.SPI", ext);
+    EXPECT_EQ(media.items(), (std::vector<std::string>{".JPG", ".*", ".mpg"}));
+}
+
+TEST(FormatRegistry, MediaFiles) {
+    MediaExtList media;
+    TempTree t;
+    const std::string path = t.write("clip.MPG", "x");
+    EXPECT_FALSE(IsMediaFile(media, path));
+    media.add(".mpg");
+    EXPECT_TRUE(IsMediaFile(media, path));
+    EXPECT_FALSE(IsMediaFile(media, t / "missing.mpg"));
+    EXPECT_FALSE(IsMediaFile(media, t / "clip.avi"));
+}
+
+// Unknown extensions, broken and missing files are refused, and the picture keeps its old graphic.
+TEST(Picture, FailedLoadsKeepTheOldGraphic) {
+    TFileFormatsList list = builtins();
+    TPicture picture(list);
+    picture.setGraphic(std::make_unique<TBitmap>(3, 2, PixelFormat::pf24bit));
+    TempTree t;
+    try {
+        picture.loadFromFile(t.write("image.tga", "data"));
+        FAIL() << "expected an error";
+    } catch (const EInvalidGraphic& e) {
+        EXPECT_STREQ(e.what(), "拡張子 .tga の画像形式は処理できません");
+    }
+    EXPECT_THROW(picture.loadFromFile(t.write("noext", "data")), EInvalidGraphic);
+    EXPECT_THROW(picture.loadFromFile(t.write("broken.bmp", "BMnot really")), EInvalidGraphic);
+    EXPECT_THROW(picture.loadFromFile(t / "missing.bmp"), EFileError);
+    ASSERT_NE(picture.graphic(), nullptr);
+    EXPECT_EQ(picture.width(), 3);
+}

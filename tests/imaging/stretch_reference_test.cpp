@@ -2,6 +2,7 @@
 // pixel by pixel from the algorithm description: positions in extended precision, weights
 // rounded by trunc(v + 0.5), cubic sums with the 32768 offset and the clamp, area averages
 // with the boundary fractions, the bilinear resampler in double precision. Every byte must agree.
+// Then the edges: values worked out by hand, errors, progress, palette, mask and transparency.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,9 +10,12 @@
 #include <random>
 #include <vector>
 
+#include "base/Errors.h"
+#include "base/Limits.h"
 #include "imaging/Bitmap.h"
 #include "imaging/StretchPasses.h"
 #include "imaging/StretchUtils.h"
+#include "tests/support/TestImages.h"
 
 using namespace korvel;
 
@@ -79,38 +83,6 @@ Img enlargeRows(const Img& src, int dw) {
     return dst;
 }
 
-// --- vertical cubic enlargement, written as its own case analysis ---
-
-Img enlargeColumns(const Img& src, int dh) {
-    const int sh = src.h;
-    Img dst(src.w, dh);
-    for (int y = 0; y < dh; ++y) {
-        long double pos = posOf(sh - 1, y, dh - 1);
-        int p = (int)pos;
-        long double f = pos - p;
-        long double u = f + 1;
-        const long double sixth = 1.0L / 6.0L;
-        int32_t w[4] = {(int32_t)((u - 1) * 65536 * (u - 2) * (u - 3) * (-sixth) + 0.5L),
-                        (int32_t)(u * 65536 * (u - 2) * (u - 3) * (1.0L / 2) + 0.5L),
-                        (int32_t)(u * 65536 * (u - 1) * (u - 3) * (-1.0L / 2) + 0.5L),
-                        (int32_t)(u * 65536 * (u - 1) * (u - 2) * sixth + 0.5L)};
-        for (int x = 0; x < src.w; ++x)
-            for (int c = 0; c < 3; ++c) {
-                if (p == sh - 1) {
-                    dst.at(x, y, c) = src.at(x, p, c);
-                } else if (p == 0 || p == sh - 2) {
-                    dst.at(x, y, c) = (uint8_t)linearRef(src.at(x, p, c), src.at(x, p + 1, c), f);
-                } else {
-                    int64_t acc = 32768;
-                    for (int k = 0; k < 4; ++k) acc += int64_t(src.at(x, p - 1 + k, c)) * w[k];
-                    acc = std::min<int64_t>(std::max<int64_t>(acc, 0), 16711680);
-                    dst.at(x, y, c) = (uint8_t)(acc >> 16);
-                }
-            }
-    }
-    return dst;
-}
-
 // --- area reduction; accumulators are 64-bit, so ratios beyond 127:1 are exact ---
 
 struct Scale {
@@ -160,34 +132,6 @@ Img reduceRows(const Img& src, int dw) {
     return dst;
 }
 
-Img reduceColumns(const Img& src, int dh) {
-    const int sh = src.h;
-    const Scale sc = scaleOf(sh, dh);
-    Img dst(src.w, dh);
-    std::vector<int64_t> acc(size_t(src.w) * 3);
-    int cur = 0, w = 65536;
-    for (int j = 0; j < dh; ++j) {
-        std::fill(acc.begin(), acc.end(), 0);
-        auto add = [&](int row, int64_t weight) {
-            for (int x = 0; x < src.w; ++x)
-                for (int c = 0; c < 3; ++c) acc[size_t(x) * 3 + c] += src.at(x, row, c) * weight;
-        };
-        if (w != 0) add(cur, w);
-        long double pos = (long double)(int64_t(sh) * (j + 1)) / dh;
-        int next = (int)pos;
-        for (int k = cur + 1; k < next; ++k) add(k, 65536);
-        int fw = (int)((pos - next) * 65536);
-        if (j != dh - 1) {
-            cur = next;
-            if (fw != 0) add(cur, fw);
-        }
-        for (int x = 0; x < src.w; ++x)
-            for (int c = 0; c < 3; ++c) dst.at(x, j, c) = (uint8_t)((acc[size_t(x) * 3 + c] + sc.half) / sc.scale);
-        w = 65536 - fw;
-    }
-    return dst;
-}
-
 // --- bilinear for one pixel wide or high ---
 
 Img bilinear(const Img& src, int nw, int nh) {
@@ -218,8 +162,10 @@ Img reference(Img img, int nw, int nh) {
     if (img.w == 1 || img.h == 1) return bilinear(img, nw, nh);
     if (nw > img.w) img = enlargeRows(img, nw);
     else if (nw < img.w) img = reduceRows(img, nw);
-    if (nh > img.h) img = enlargeColumns(img, nh);
-    else if (nh < img.h) img = reduceColumns(img, nh);
+    // The vertical passes are written apart from the horizontal ones in StretchBitmap; here they
+    // are the row passes on the transposed image, so every case also checks that the axes agree.
+    if (nh > img.h) img = enlargeRows(img.transposed(), nh).transposed();
+    else if (nh < img.h) img = reduceRows(img.transposed(), nh).transposed();
     return img;
 }
 
@@ -276,48 +222,35 @@ TEST(StretchReference, RandomImagesAndSizes) {
         if (n % 7 == 0) nh = h;
         expectSameAsReference(randomImage(rng, w, h, n % 3), nw, nh);
     }
-}
-
-TEST(StretchReference, WholeFactorsAndNearIdentity) {
-    std::mt19937 rng(7);
-    const int cases[][4] = {{64, 48, 16, 12}, {64, 48, 256, 192}, {100, 75, 99, 76}, {7, 5, 8, 4},
-                            {3, 3, 2, 2},     {2, 2, 3, 3},       {4, 4, 1000, 3},  {1000, 3, 4, 2}};
-    for (const auto& c : cases)
-        for (int style = 0; style < 3; ++style) expectSameAsReference(randomImage(rng, c[0], c[1], style), c[2], c[3]);
-}
-
-// Beyond the ranges where 32-bit accumulators and widths stayed exact: reductions over 127:1,
-// widths of 32768 and more, and enlargement products (sw-1)*x beyond 2^31.
-TEST(StretchReference, BeyondTheOldLimits) {
-    std::mt19937 rng(11);
-    const int cases[][4] = {
-        {300, 4, 2, 3},       // 150:1 across
-        {4, 1000, 3, 3},      // 333:1 down
-        {40000, 3, 7, 2},     // width over 32768, about 5714:1
-        {33000, 2, 16400, 2}, // width over 32768 at a ratio near 2:1
-        {50000, 2, 70000, 2}, // enlargement with products beyond 2^31
-        {2, 40000, 2, 3},     // height over 32768
-        {65536, 2, 1, 2},     // one output column: the bilinear resampler is not involved
-    };
-    for (const auto& c : cases) expectSameAsReference(randomImage(rng, c[0], c[1], 0), c[2], c[3]);
-}
-
-// The vertical passes are written apart from the horizontal ones: one axis changed on an image
-// and the other axis on its transpose must give transposed results.
-TEST(StretchReference, AxesAgreeUnderTransposition) {
-    std::mt19937 rng(3);
-    const int cases[][3] = {{9, 31, 40}, {33, 12, 10}, {5, 5, 17}, {40, 6, 3}, {2, 9, 300}};
-    for (const auto& c : cases) {
-        Img src = randomImage(rng, c[0], c[1], 0);
-        TBitmap a = toBitmap(src), b = toBitmap(src.transposed());
-        StretchBitmap(a, c[2], c[1]);
-        StretchBitmap(b, c[1], c[2]);
-        Img back(b.width(), b.height());
-        for (int y = 0; y < b.height(); ++y)
-            for (int x = 0; x < b.width(); ++x)
-                for (int ch = 0; ch < 3; ++ch) back.at(x, y, ch) = b.scanLine(y)[3 * x + ch];
-        EXPECT_EQ(firstDifference(a, back.transposed()), -1) << c[0] << "x" << c[1] << " to width " << c[2];
+    // Reductions by ratios that are not whole, on rows wide enough for the vector paths.
+    for (int n = 0; n < 60; ++n) {
+        const int w = 20 + int(rng() % 700), h = 2 + int(rng() % 12);
+        const int nw = 1 + int(rng() % (w - 1)), nh = 1 + int(rng() % h);
+        expectSameAsReference(randomImage(rng, w, h, int(rng() % 4)), nw, nh);
     }
+}
+
+// Whole factors, near identity, and beyond the ranges where 32-bit accumulators and widths
+// stayed exact: reductions over 127:1, widths of 32768 and more, enlargement products beyond 2^31.
+TEST(StretchReference, ChosenSizes) {
+    std::mt19937 rng(7);
+    struct Row {
+        int w, h, nw, nh, styles;
+    };
+    const Row rows[] = {
+        {64, 48, 16, 12, 3}, {64, 48, 256, 192, 3}, {100, 75, 99, 76, 3}, {7, 5, 8, 4, 3}, {3, 3, 2, 2, 3},
+        {2, 2, 3, 3, 3},     {4, 4, 1000, 3, 3},    {1000, 3, 4, 2, 3},
+        {300, 4, 2, 3, 1},       // 150:1 across
+        {4, 1000, 3, 3, 1},      // 333:1 down
+        {40000, 3, 7, 2, 1},     // width over 32768, about 5714:1
+        {33000, 2, 16400, 2, 1}, // width over 32768 at a ratio near 2:1
+        {50000, 2, 70000, 2, 1}, // enlargement with products beyond 2^31
+        {2, 40000, 2, 3, 1},     // height over 32768
+        {65536, 2, 1, 2, 1},     // one output column: the bilinear resampler is not involved
+    };
+    for (const Row& r : rows)
+        for (int style = 0; style < r.styles; ++style)
+            expectSameAsReference(randomImage(rng, r.w, r.h, style), r.nw, r.nh);
 }
 
 // Whole-factor reductions have their own vector path; these widths leave every possible tail
@@ -339,16 +272,6 @@ TEST(StretchReference, WholeFactorsAtManyWidths) {
         }
 }
 
-// Reductions by ratios that are not whole, on rows wide enough for the vector paths.
-TEST(StretchReference, WideRowsAtOtherRatios) {
-    std::mt19937 rng(9);
-    for (int n = 0; n < 60; ++n) {
-        const int w = 20 + int(rng() % 700), h = 2 + int(rng() % 12);
-        const int nw = 1 + int(rng() % (w - 1)), nh = 1 + int(rng() % h);
-        expectSameAsReference(randomImage(rng, w, h, int(rng() % 4)), nw, nh);
-    }
-}
-
 // StretchBitmap takes the best vector level of the machine; the lower ones (down to plain code)
 // must give the same bytes, so each is run here on its own against the reference.
 TEST(StretchReference, EveryVectorLevelOfTheRowPass) {
@@ -357,22 +280,185 @@ TEST(StretchReference, EveryVectorLevelOfTheRowPass) {
     const VectorLevel levels[] = {VectorLevel::Plain, VectorLevel::Ssse3, VectorLevel::Avx2};
     for (VectorLevel level : levels) {
         if (level > stretch::bestVectorLevel()) continue;
-        for (int k = 2; k <= 20; ++k)
-            for (int dw = 1; dw <= 41; dw += 1 + int(rng() % 4)) {
-                const Img src = randomImage(rng, k * dw + (k == 20 ? 1 : 0), 1, int(rng() % 4));
-                const Img want = reduceRows(src, dw);
-                std::vector<uint8_t> got(size_t(dw) * 3);
-                stretch::makeHorizontalReduce(src.w, dw, level)->run(src.px.data(), got.data());
-                EXPECT_TRUE(got == want.px) << "level " << int(level) << ", " << src.w << " -> " << dw;
-            }
-        // Other ratios, blocks from 1 to past 128 pixels (where 16-bit block sums end).
-        for (int n = 0; n < 150; ++n) {
-            const int dw = 1 + int(rng() % 60), sw = dw + 1 + int(rng() % (n < 140 ? 8 * dw : 300 * dw));
+        auto check = [&](int sw, int dw) {
             const Img src = randomImage(rng, sw, 1, int(rng() % 4));
-            const Img want = reduceRows(src, dw);
             std::vector<uint8_t> got(size_t(dw) * 3);
             stretch::makeHorizontalReduce(sw, dw, level)->run(src.px.data(), got.data());
-            EXPECT_TRUE(got == want.px) << "level " << int(level) << ", " << sw << " -> " << dw;
+            EXPECT_TRUE(got == reduceRows(src, dw).px) << "level " << int(level) << ", " << sw << " -> " << dw;
+        };
+        for (int k = 2; k <= 20; ++k)
+            for (int dw = 1; dw <= 41; dw += 1 + int(rng() % 4)) check(k * dw + (k == 20 ? 1 : 0), dw);
+        // Other ratios, blocks from 1 to past 128 pixels (where 16-bit block sums end).
+        for (int n = 0; n < 150; ++n) {
+            const int dw = 1 + int(rng() % 60);
+            check(dw + 1 + int(rng() % (n < 140 ? 8 * dw : 300 * dw)), dw);
         }
     }
+}
+
+namespace {
+
+const PixelFormat kAllFormats[] = {PixelFormat::pf1bit,  PixelFormat::pf4bit,  PixelFormat::pf8bit, PixelFormat::pf15bit,
+                                   PixelFormat::pf16bit, PixelFormat::pf24bit, PixelFormat::pf32bit};
+
+// A grey row (or column when vertical) of the given values; every channel the same.
+TBitmap greyLine(const std::vector<int>& values, int across, bool vertical) {
+    const int n = int(values.size());
+    TBitmap b(vertical ? across : n, vertical ? n : across, PixelFormat::pf24bit);
+    for (int y = 0; y < b.height(); ++y)
+        for (int x = 0; x < b.width(); ++x) {
+            uint8_t v = uint8_t(values[size_t(vertical ? y : x)]);
+            b.setRawPixel(x, y, makeColor(v, v, v));
+        }
+    return b;
+}
+
+std::vector<int> lineOf(const TBitmap& b, bool vertical, int at = 0) {
+    std::vector<int> out;
+    const int n = vertical ? b.height() : b.width();
+    for (int i = 0; i < n; ++i) {
+        Color c = vertical ? b.pixel(at, i) : b.pixel(i, at);
+        EXPECT_TRUE(redOf(c) == greenOf(c) && greenOf(c) == blueOf(c)) << "channels differ at " << i;
+        out.push_back(blueOf(c));
+    }
+    return out;
+}
+
+std::vector<int> gProgress;
+void recordProgress(int percent) { gProgress.push_back(percent); }
+
+}  // namespace
+
+// Values worked out from the formulas by hand, along both axes; lines one pixel across take the
+// bilinear resampler with pixel centres aligned.
+TEST(StretchEdges, HandWorkedLines) {
+    struct Row {
+        const char* name;
+        int across;
+        std::vector<int> in;
+        int n;
+        std::vector<int> want;
+    };
+    const Row rows[] = {
+        {"whole factor: block means", 2, {10, 20, 30, 40}, 2, {15, 35}},
+        {"width 1 still through the area pass", 2, {10, 20, 30, 40}, 1, {25}},
+        // scale 98304, half 49152; the middle pixel counts half to each side:
+        // (0*65536 + 100*32768 + 49152) div 98304 = 33, (100*32768 + 200*65536 + 49152) div 98304 = 167
+        {"area 3 to 2", 2, {0, 100, 200}, 2, {33, 167}},
+        // (255*65536 + 255*32768 + 49152) div 98304 = 255, (255*32768 + 0 + 49152) div 98304 = 85
+        {"area 3 to 2 at full sums", 2, {255, 255, 0}, 2, {255, 85}},
+        {"linear 2 to 3: 0, trunc(50 + 0.5), 100", 2, {0, 100}, 3, {0, 50, 100}},
+        // sy = -0.25, 0.25, 0.75, 1.25 -> 0, 25, 75, 100 (edges clamp to the end pixels)
+        {"bilinear 2 to 4", 1, {0, 100}, 4, {0, 25, 75, 100}},
+        {"bilinear 3 to 2: sy 0.25, 1.75", 1, {0, 100, 200}, 2, {25, 175}},
+        {"bilinear 1.5 rounds half to even", 1, {1, 2}, 1, {2}},
+        {"bilinear 2.5 rounds half to even", 1, {2, 3}, 1, {2}},
+        {"bilinear same size is the identity", 1, {7, 9, 11}, 3, {7, 9, 11}},
+    };
+    for (bool vertical : {false, true})
+        for (const Row& r : rows) {
+            SCOPED_TRACE(std::string(r.name) + (vertical ? " vertical" : " horizontal"));
+            TBitmap b = greyLine(r.in, r.across, vertical);
+            StretchBitmap(b, vertical ? r.across : r.n, vertical ? r.n : r.across);
+            ASSERT_EQ(b.pixelFormat(), PixelFormat::pf24bit);
+            for (int at = 0; at < r.across; ++at) EXPECT_EQ(lineOf(b, vertical, at), r.want);
+        }
+    // Across a one-pixel axis that grows, every new pixel repeats the line.
+    TBitmap b = greyLine({0, 100}, 1, false);
+    StretchBitmap(b, 4, 3);
+    for (int y = 0; y < 3; ++y) EXPECT_EQ(lineOf(b, false, y), (std::vector<int>{0, 25, 75, 100}));
+}
+
+// Every format comes out 24-bit without a palette: at its own size with its colours kept, and
+// one pixel stretched to 5 x 3 as that colour throughout.
+TEST(StretchEdges, EveryFormatBecomes24Bit) {
+    using korvel::testing::pixelDifference;
+    for (PixelFormat pf : kAllFormats) {
+        SCOPED_TRACE(bitsPerPixel(pf));
+        TBitmap b(5, 3, pf);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 5; ++x) b.setRawPixel(x, y, uint32_t((x * 3 + y) % 2 ? 0 : 0x00FFFFFF));
+        const TBitmap before = b;
+        StretchBitmap(b, 5, 3);
+        ASSERT_EQ(b.pixelFormat(), PixelFormat::pf24bit);
+        EXPECT_TRUE(b.palette().empty());
+        EXPECT_EQ(pixelDifference(b, before), "");
+
+        TBitmap one(1, 1, pf);
+        one.setRawPixel(0, 0, isPaletteFormat(pf) ? 1 : pf == PixelFormat::pf15bit ? 0x7FFF : 0xFFFFFF);
+        TBitmap uniform(5, 3, PixelFormat::pf24bit);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 5; ++x) uniform.setRawPixel(x, y, one.pixel(0, 0));
+        EXPECT_NE(one.pixel(0, 0), 0u);
+        StretchBitmap(one, 5, 3);
+        ASSERT_EQ(one.pixelFormat(), PixelFormat::pf24bit);
+        EXPECT_EQ(pixelDifference(one, uniform), "");
+    }
+}
+
+// Sizes below 1 and results over the pixel limit are refused before any work; the image stays.
+TEST(StretchEdges, RefusedSizesLeaveTheImage) {
+    static_assert(kDefaultPixelLimit < (uint64_t(1) << 29));
+    struct Row {
+        int w, h, nw, nh;
+        bool tooLarge;
+    };
+    const Row rows[] = {{3, 3, 0, 3, false},  {3, 3, 3, 0, false},  {3, 3, -1, 5, false},
+                        {3, 3, 4, -7, false}, {50, 50, 1 << 15, 1 << 14, true},
+                        {50, 50, 1 << 20, 1 << 9, true}, {1, 50, 1 << 15, 1 << 14, true}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(std::to_string(r.w) + "x" + std::to_string(r.h) + " to " + std::to_string(r.nw) + "x" +
+                     std::to_string(r.nh));
+        const PixelFormat pf = r.w == 1 ? PixelFormat::pf24bit : PixelFormat::pf8bit;
+        TBitmap b(r.w, r.h, pf);
+        try {
+            StretchBitmap(b, r.nw, r.nh);
+            ADD_FAILURE() << "no error";
+        } catch (const EImageTooLarge&) {
+            EXPECT_TRUE(r.tooLarge);
+        } catch (const Exception& e) {
+            EXPECT_FALSE(r.tooLarge);
+            EXPECT_NE(std::string(e.what()).find("at least 1"), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(b.width(), r.w);
+        EXPECT_EQ(b.pixelFormat(), pf);
+    }
+    TBitmap empty;
+    StretchBitmap(empty, 10, 10);
+    EXPECT_TRUE(empty.empty());
+}
+
+TEST(StretchEdges, ProgressCalls) {
+    struct Row {
+        int w, h, nw, nh;
+        std::vector<int> want;
+    };
+    const Row rows[] = {
+        {8, 8, 4, 4, {0, 50}}, {8, 8, 16, 8, {0}}, {8, 8, 8, 3, {50}}, {8, 8, 8, 8, {}}, {1, 8, 4, 4, {}},
+    };
+    for (const Row& r : rows) {
+        gProgress.clear();
+        TBitmap b(r.w, r.h, PixelFormat::pf24bit);
+        StretchBitmap(b, r.nw, r.nh, recordProgress);
+        EXPECT_EQ(gProgress, r.want) << r.w << "x" << r.h << " -> " << r.nw << "x" << r.nh;
+    }
+}
+
+// The mask follows the pixels through the same arithmetic; a transparent index becomes its colour.
+TEST(StretchEdges, MaskAndTransparencyFollow) {
+    TBitmap b(4, 2, PixelFormat::pf8bit);
+    auto mask = std::make_unique<TBitmap>(4, 2, PixelFormat::pf8bit);
+    const uint8_t m[4] = {10, 20, 30, 40};
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 4; ++x) mask->scanLine(y)[x] = m[x];
+    b.setMask(std::move(mask));
+    b.setTransparentIndex(3);
+    const Color indexColour = b.palette()[3].color();
+    StretchBitmap(b, 2, 2);
+    ASSERT_NE(b.mask(), nullptr);
+    EXPECT_EQ(b.mask()->width(), 2);
+    EXPECT_EQ(b.mask()->scanLine(0)[0], 15);
+    EXPECT_EQ(b.mask()->scanLine(1)[1], 35);
+    EXPECT_EQ(b.transparency(), Transparency::Color);
+    EXPECT_EQ(b.transparentColor(), indexColour);
 }

@@ -112,26 +112,11 @@ static unsigned char *read_source(const char *buf, intptr_t len, uint32_t flag, 
     }
     FILE *f = fopen(buf, "rb");
     if (!f) return NULL;
-    if (fseek(f, (long)len, SEEK_SET) != 0) {
-        fclose(f);
-        return NULL;
-    }
-    size_t cap = 1 << 16, n = 0;
-    unsigned char *data = malloc(cap);
-    for (;;) {
-        if (n == cap) {
-            if (cap > (64u << 20)) break;
-            cap *= 2;
-            unsigned char *more = realloc(data, cap);
-            if (!more) break;
-            data = more;
-        }
-        size_t got = fread(data + n, 1, cap - n, f);
-        if (got == 0) break;
-        n += got;
-    }
+    const long end = fseek(f, 0, SEEK_END) == 0 ? ftell(f) : -1;
+    unsigned char *data = NULL;
+    if (len >= 0 && end >= len && fseek(f, (long)len, SEEK_SET) == 0) data = malloc((size_t)(end - len) + 1);
+    if (data) *size = fread(data, 1, (size_t)(end - len), f);
     fclose(f);
-    *size = n;
     return data;
 }
 
