@@ -75,12 +75,6 @@ void addRows(const Row (&rows)[N]) {
     for (const Row& r : rows) QTest::newRow(r.name) << r;
 }
 
-std::vector<std::string> texts(const QListWidget* l) {
-    std::vector<std::string> out;
-    for (int i = 0; i < l->count(); ++i) out.push_back(l->item(i)->text().toStdString());
-    return out;
-}
-
 void clickItem(QListWidget* l, int row, Qt::KeyboardModifiers mods = {}) {
     l->scrollToItem(l->item(row));
     QTest::mouseClick(l->viewport(), Qt::LeftButton, mods, l->visualItemRect(l->item(row)).center());
@@ -135,16 +129,16 @@ private slots:
         QVERIFY(shown(d));
         TTwoLists* l = d.lists;
         using V = std::vector<std::string>;
-        QCOMPARE(texts(l->YesListBox), (V{"/p/c", "/p/a"}));
-        QCOMPARE(texts(l->NoListBox), (V{"/p/b", "/p/d"}));
+        QCOMPARE(l->yesPaths(), (V{"/p/c", "/p/a"}));
+        QCOMPARE(l->noPaths(), (V{"/p/b", "/p/d"}));
         clickItem(l->NoListBox, 1);
         QTest::mouseClick(l->AddBtn, Qt::LeftButton);
-        QCOMPARE(texts(l->YesListBox), (V{"/p/c", "/p/a", "/p/d"}));
-        QCOMPARE(texts(l->NoListBox), (V{"/p/b"}));
+        QCOMPARE(l->yesPaths(), (V{"/p/c", "/p/a", "/p/d"}));
+        QCOMPARE(l->noPaths(), (V{"/p/b"}));
         QTest::mouseClick(l->AllAddBtn, Qt::LeftButton);
-        QCOMPARE(texts(l->YesListBox), (V{"/p/c", "/p/a", "/p/d", "/p/b"}));
+        QCOMPARE(l->yesPaths(), (V{"/p/c", "/p/a", "/p/d", "/p/b"}));
         QTest::mouseClick(l->AllDelBtn, Qt::LeftButton);
-        QCOMPARE(texts(l->NoListBox), (V{"/p/c", "/p/a", "/p/d", "/p/b"}));
+        QCOMPARE(l->noPaths(), (V{"/p/c", "/p/a", "/p/d", "/p/b"}));
         // OK with nothing to process does nothing and stays open.
         d.DirCombo->setEditText("/q");
         QTest::mouseClick(d.OKBtn, Qt::LeftButton);

@@ -66,8 +66,6 @@ TEST(SerialRename, NamesOnDisk) {
         ExtCase ext;
         Names after;  // the folder's names afterwards, sorted
     } cases[] = {
-        {"lower-case extensions", {"x.bmp", "y.JPG", "z.png"}, "A\\B", 1, 3, ExtCase::Lower,
-         {"A001B.bmp", "A002B.jpg", "A003B.png"}},
         {"width 1 grows", {"a", "b", "c"}, "\\", 99, 1, ExtCase::Keep, {"100", "101", "99"}},
         {"width 2 grows", {"a.j", "b.j", "c.j"}, "n\\", 99, 2, ExtCase::Keep, {"n100.j", "n101.j", "n99.j"}},
         {"width 3 pads", {"a.j", "b.j", "c.j"}, "n\\", 99, 3, ExtCase::Keep, {"n099.j", "n100.j", "n101.j"}},
@@ -129,11 +127,8 @@ TEST(SerialRename, ThousandOverlappingFilesLoseNothing) {
         renameSerially(t, files, p, &counts);
         EXPECT_EQ(contentSet(t.dir()), before);
         EXPECT_EQ(counts.done + counts.failed, 1000);
-        if (start == 0) {
-            EXPECT_EQ(counts.failed, 0);
-        } else if (start == 500) {
-            EXPECT_GT(counts.failed, 0);
-        }
+        EXPECT_TRUE(start != 0 || counts.failed == 0) << "a shift down needs no retry";
+        EXPECT_TRUE(start != 500 || counts.failed > 0) << "a shift up must meet names still taken";
     }
 }
 
