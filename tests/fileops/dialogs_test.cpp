@@ -26,11 +26,6 @@
 
 using namespace korvel::testing;
 
-struct OkRow {  // the destination chooser's OK
-    const char* name;
-    bool copy;
-    QString typed, warning;  // no warning: runs with typed + "/"
-};
 struct SerialRow {
     const char* name;
     QString pattern, start, box;  // box: the message shown, "" none
@@ -61,7 +56,6 @@ struct RunRow {  // one source converted through the extended copy dialog
     QString written;
     QSize size;
 };
-Q_DECLARE_METATYPE(OkRow)
 Q_DECLARE_METATYPE(SerialRow)
 Q_DECLARE_METATYPE(RNameRow)
 Q_DECLARE_METATYPE(ClickRow)
@@ -85,19 +79,11 @@ bool shown(QWidget& w) {
     return QTest::qWaitForWindowExposed(&w);
 }
 
-struct Ran {
-    int times = 0;
-    bool copy = false;
-    std::vector<std::string> files;
-    std::string folder;
-};
-
-TSelectDir::Hooks selectHooks(Ran& ran, const std::string& ini) {
+// Counts the runs the chooser starts.
+TSelectDir::Hooks selectHooks(int& runs, const std::string& ini) {
     TSelectDir::Hooks h;
     h.ensureFolder = [](const std::string&) { return true; };
-    h.run = [&ran](bool copy, const std::vector<std::string>& f, const std::string& d) {
-        ++ran.times, ran.copy = copy, ran.files = f, ran.folder = d;
-    };
+    h.run = [&runs](bool, const std::vector<std::string>&, const std::string&) { ++runs; };
     h.settingsPath = ini;
     return h;
 }
@@ -123,9 +109,9 @@ class DialogsTest : public QObject {
 private slots:
     void chooserButtonsMoveItemsInOrder() {
         TempTree t;
-        Ran ran;
+        int runs = 0;
         TSelectDir d(true, {"/p/a", "/p/b", "/p/c", "/p/d"}, {"/p/c", "/p/a"}, {},
-                     selectHooks(ran, t / "k.ini"));
+                     selectHooks(runs, t / "k.ini"));
         QVERIFY(shown(d));
         TTwoLists* l = d.lists;
         using V = std::vector<std::string>;
@@ -142,37 +128,31 @@ private slots:
         // OK with nothing to process does nothing and stays open.
         d.DirCombo->setEditText("/q");
         QTest::mouseClick(d.OKBtn, Qt::LeftButton);
-        QCOMPARE(ran.times, 0);
+        QCOMPARE(runs, 0);
         QVERIFY(d.isVisible());
     }
 
-    void chooserOkChecksTheFolderAndRuns_data() {
-        const OkRow rows[] = {
-            {"empty", true, "", "コピー先フォルダをフルパスで指定して下さい。"},
-            {"bare name", false, "photos", "移動先フォルダをフルパスで指定して下さい。"},
-            {"full path, copy", true, "/dst", ""},
-            {"full path, move", false, "/dst/", ""},
-        };
-        addRows(rows);
+    // A folder that runs is tried through the main window; here the ones refused.
+    void chooserOkWantsAFullPath_data() {
+        QTest::addColumn<bool>("copy");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("empty") << true << "" << "コピー先フォルダをフルパスで指定して下さい。";
+        QTest::newRow("bare name") << false << "photos" << "移動先フォルダをフルパスで指定して下さい。";
     }
-    void chooserOkChecksTheFolderAndRuns() {
-        QFETCH(OkRow, row);
+    void chooserOkWantsAFullPath() {
+        QFETCH(bool, copy);
+        QFETCH(QString, typed);
         TempTree t;
-        Ran ran;
-        TSelectDir d(row.copy, {"/p/a", "/p/b"}, {"/p/b"}, {}, selectHooks(ran, t / "k.ini"));
+        int runs = 0;
+        TSelectDir d(copy, {"/p/a", "/p/b"}, {"/p/b"}, {}, selectHooks(runs, t / "k.ini"));
         QVERIFY(shown(d));
-        typeInto(d.DirCombo->lineEdit(), row.typed);
+        typeInto(d.DirCombo->lineEdit(), typed);
         MessageBoxCatcher boxes;
         QTest::mouseClick(d.OKBtn, Qt::LeftButton);
-        QCOMPARE(boxes.text, row.warning);
-        const bool runs = row.warning.isEmpty();
-        QCOMPARE(ran.times, runs ? 1 : 0);
-        QCOMPARE(d.result(), runs ? int(QDialog::Accepted) : int(QDialog::Rejected));
-        if (runs) {
-            QCOMPARE(ran.copy, row.copy);
-            QCOMPARE(ran.files, std::vector<std::string>{"/p/b"});
-            QCOMPARE(ran.folder, std::string("/dst/"));
-        }
+        QTEST(boxes.text, "warning");
+        QCOMPARE(runs, 0);
+        QVERIFY(d.isVisible());
     }
 
     void chooserMaximisedKeepsTheLastNormalSize() {
@@ -183,8 +163,8 @@ private slots:
             ini.writeInteger("CopyMove", "Height", 500);
             ini.save(t / "k.ini");
         }
-        Ran ran;
-        TSelectDir d(true, {"/p/a"}, {"/p/a"}, {"/q1", "", "/q3"}, selectHooks(ran, t / "k.ini"));
+        int runs = 0;
+        TSelectDir d(true, {"/p/a"}, {"/p/a"}, {"/q1", "", "/q3"}, selectHooks(runs, t / "k.ini"));
         d.LoadSettings();
         QCOMPARE(d.size(), QSize(700, 500));
         QCOMPARE(d.DirCombo->count(), 2);

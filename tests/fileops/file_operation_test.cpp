@@ -74,8 +74,6 @@ TEST(FileOperation, FaultsLoseNothingAndReplaceNothingUnasked) {
     const std::map<std::string, std::string> aOldB{{"a.jpg", "a.jpg"}, {"c.jpg", "old"}};
     const std::vector<std::string> all{"a.jpg", "b.jpg", "c.jpg"}, bc{"b.jpg", "c.jpg"};
     const Case cases[] = {
-        {"copy, cancelled at the question", false, ConflictAnswer::Cancel, {},
-         {{"a.jpg", "a.jpg"}, {"b.jpg", "b.jpg"}, {"c.jpg", "old"}}, all, true},
         {"copy, disk full inside b", false, skip, {{"copyRange", "src/b.jpg", ENOSPC, 2}}, aOldB,
          all, false},
         {"copy, read error inside b (no copy_file_range)", false, ConflictAnswer::Skip,
