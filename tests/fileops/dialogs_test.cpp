@@ -448,10 +448,8 @@ private slots:
             d.SaveSettings();
         }
         const korvel::IniFile ini = korvel::IniFile::load(cfg / "k.ini");
-        QCOMPARE(ini.readInteger("OpCopy", "SaveFormat", -1), 1);
-        QCOMPARE(ini.readInteger("OpCopy", "Size", -1), 2);
-        QCOMPARE(ini.readInteger("OpCopy", "JPEGQuality", -1), 16);
-        QCOMPARE(ini.readInteger("OpCopy", "Turn", -1), 2);
+        const std::pair<const char*, int> saved[] = {{"SaveFormat", 1}, {"Size", 2}, {"JPEGQuality", 16}, {"Turn", 2}};
+        for (const auto& [key, value] : saved) QVERIFY2(ini.readInteger("OpCopy", key, -1) == value, key);
         QCOMPARE(ini.readBool("OpCopy", "SizeCheck", true), false);
         QCOMPARE(ini.readBool("OpCopy", "Date", false), true);
         QVERIFY(!ini.hasKey("OpCopy", "PNGInterlaceCheck"));
