@@ -448,7 +448,8 @@ private slots:
             d.SaveSettings();
         }
         const korvel::IniFile ini = korvel::IniFile::load(cfg / "k.ini");
-        const std::pair<const char*, int> saved[] = {{"SaveFormat", 1}, {"Size", 2}, {"JPEGQuality", 16}, {"Turn", 2}};
+        const std::pair<const char*, int> saved[] = {
+            {"SaveFormat", 1}, {"Size", 2}, {"JPEGQuality", 16}, {"Turn", 2}};
         for (const auto& [key, value] : saved) QVERIFY2(ini.readInteger("OpCopy", key, -1) == value, key);
         QCOMPARE(ini.readBool("OpCopy", "SizeCheck", true), false);
         QCOMPARE(ini.readBool("OpCopy", "Date", false), true);
