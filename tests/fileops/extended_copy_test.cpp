@@ -1,34 +1,68 @@
+// The extended copy: names that never replace a file, the size arithmetic and the resampler each
+// mode uses, the turn, failures that leave nothing, and the run on worker threads, which writes
+// the same files in the same order as one file at a time.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
-#include <fstream>
+#include <thread>
 
-#include "imaging/Bmp.h"
-#include "fileops/ExtendedCopy.h"
-#include "base/SafeWrite.h"
-#include "imaging/Bitmap.h"
 #include "base/Errors.h"
+#include "base/FileNames.h"
+#include "base/SafeWrite.h"
+#include "fileops/BatchConvert.h"
 #include "formats/FormatRegistry.h"
 #include "formats/Picture.h"
+#include "imaging/PlainStretch.h"
+#include "imaging/StretchUtils.h"
 #include "tests/support/TempTree.h"
+#include "tests/support/TestImages.h"
 
 using namespace korvel;
+using namespace korvel::testing;
 namespace fs = std::filesystem;
-using korvel::testing::TempTree;
 
 namespace {
 
-void touch(const std::string& p) { korvel::testing::writeFile(p, "x"); }
-
-void writeTestBmp(const std::string& path, int w, int h, PixelFormat pf = PixelFormat::pf24bit) {
-    TBitmap b(w, h, pf);
+// Pixel (x, y) has blue x, green y and red 7.
+TBitmap ramp(int w, int h) {
+    TBitmap b(w, h, PixelFormat::pf24bit);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            b.setRawPixel(x, y, isPaletteFormat(pf) ? uint32_t((x + y) % 2) : uint32_t(0x010203 * (x + 3 * y)));
-    std::ofstream out(path, std::ios::binary);
-    writeBmp(b, out);
+        for (int x = 0; x < w; ++x) b.setRawPixel(x, y, makeColor(7, uint8_t(y), uint8_t(x)));
+    return b;
+}
+
+// What the resize step makes of a w x h ramp.
+TBitmap resized(int w, int h, const ExtendedCopyOptions& o) {
+    TPicture picture;
+    picture.setGraphic(std::make_unique<TBitmap>(ramp(w, h)));
+    TBitmap output;
+    PrepareOutputFormat(*picture.graphic(), "a.bmp", output);
+    ResizeIntoOutput(picture, o, output);
+    EXPECT_EQ(picture.graphic(), nullptr);  // the decoded graphic is released
+    return output;
+}
+
+// n bitmaps named name(i) in src, sized by i.
+std::vector<std::string> bitmaps(const TempTree& src, int n, const std::function<std::string(int)>& name) {
+    std::vector<std::string> files;
+    for (int i = 0; i < n; ++i) {
+        files.push_back(src / name(i));
+        saveBmp(gradientBitmap(20 + i, 20), files.back());
+    }
+    return files;
+}
+
+// Sources with clashing names, unreadable files and different sizes, in two folders.
+std::vector<std::string> mixedSources(const TempTree& src) {
+    std::vector<std::string> files;
+    for (int i = 0; i < 14; ++i) {
+        std::string name = i % 2 ? "one/" : "two/";
+        name += i % 3 ? std::string{'p', char('0' + i % 5)} : std::string("a");
+        files.push_back(src.write(name + ".bmp", "not an image"));
+        if (i % 7 != 3) saveBmp(randomBitmap(PixelFormat::pf24bit, 20 + 7 * i, 11 + i, i), files.back());
+    }
+    return files;
 }
 
 }  // namespace
@@ -36,15 +70,15 @@ void writeTestBmp(const std::string& path, int w, int h, PixelFormat pf = PixelF
 TEST(ExtendedCopy, UniqueOutputName) {
     TempTree d;
     EXPECT_EQ(UniqueOutputName(d / "a.bmp"), d / "a.bmp");
-    touch(d / "a.bmp");
+    d.write("a.bmp", "x");
     EXPECT_EQ(UniqueOutputName(d / "a.bmp"), d / "a_1.bmp");
-    touch(d / "a_1.bmp");
-    touch(d / "a_3.bmp");
+    d.write("a_1.bmp", "x");
+    d.write("a_3.bmp", "x");
     EXPECT_EQ(UniqueOutputName(d / "a.bmp"), d / "a_2.bmp");
-    touch(d / "noext");
+    d.write("noext", "x");
     EXPECT_EQ(UniqueOutputName(d / "noext"), d / "noext_1");
     // A dangling symbolic link occupies its name too.
-    fs::create_symlink(d / "nowhere", d / "link.png");
+    d.link(d / "nowhere", "link.png");
     EXPECT_EQ(UniqueOutputName(d / "link.png"), d / "link_1.png");
 }
 
@@ -54,70 +88,240 @@ TEST(ExtendedCopy, NamesNeverReplaceAFile) {
         std::vector<std::string> present;
         std::string expected;
     } rows[] = {
-        {{}, "a.bmp"},
-        {{"a.jpg"}, "a_1.bmp"},
-        {{"a.bmp"}, "a_1.bmp"},
+        {{"a.jpg"}, "a_1.bmp"},  // free and taken bitmap names are tried through the dialog
         {{"a.jpg", "a_1.bmp"}, "a_1_1.bmp"},  // a_1.jpg is free, so a_1.bmp gets its own suffix
         {{"a.bmp", "a_1.bmp", "a_1.jpg"}, "a_2.bmp"},
     };
     TempTree src;
-    writeTestBmp(src / "a.jpg", 3, 2);
     // The names depend on the file names only, so bitmap data stands in for the JPEG.
+    saveBmp(gradientBitmap(3, 2), src / "a.jpg");
     TFileFormatsList formats;
     formats.registerFormat("jpg", "test", TBitmap::classInfo);
     for (const Row& r : rows) {
         TempTree dest;
-        for (const std::string& p : r.present) touch(dest / p);
+        for (const std::string& p : r.present) dest.write(p, "x");
         TPicture picture(formats);
         TBitmap output;
-        EXPECT_EQ(ConvertOneFile(src / "a.jpg", dest.root(), ExtendedCopyOptions{}, picture, output),
-                  dest / r.expected);
-        for (const std::string& p : r.present) EXPECT_EQ(fs::file_size(dest / p), 1u) << "replaced " << p;
+        EXPECT_EQ(ConvertOneFile(src / "a.jpg", dest.root(), {}, picture, output), dest / r.expected);
+        for (const std::string& p : r.present) EXPECT_EQ(dest.read(p), "x") << "replaced " << p;
     }
 }
 
 TEST(ExtendedCopy, OriginalSizeBmpCopyIsPixelExact) {
     TempTree src, dest;
-    for (PixelFormat pf : {PixelFormat::pf1bit, PixelFormat::pf8bit, PixelFormat::pf24bit, PixelFormat::pf32bit}) {
+    for (PixelFormat pf : {PixelFormat::pf1bit, PixelFormat::pf8bit, PixelFormat::pf24bit,
+                           PixelFormat::pf32bit}) {
         const std::string in = src / ("img" + std::to_string(bitsPerPixel(pf)) + ".bmp");
-        writeTestBmp(in, 5, 3, pf);
+        saveBmp(randomBitmap(pf, 5, 3, 9), in);
         TPicture picture;
         TBitmap output;
-        std::string out = ConvertOneFile(in, dest.root(), ExtendedCopyOptions{}, picture, output);
+        const std::string out = ConvertOneFile(in, dest.root(), {}, picture, output);
         EXPECT_EQ(out, dest / fs::path(in).filename().string());
-        TBitmap a, b;
-        a.loadFromFile(in);
-        b.loadFromFile(out);
-        ASSERT_EQ(b.pixelFormat(), pf);
-        for (int y = 0; y < 3; ++y)
-            for (int x = 0; x < 5; ++x) EXPECT_EQ(a.pixel(x, y), b.pixel(x, y));
+        EXPECT_EQ(loadBmp(out).pixelFormat(), pf);
+        EXPECT_EQ(pixelDifference(loadBmp(out), loadBmp(in)), "") << bitsPerPixel(pf);
     }
 }
 
-TEST(ExtendedCopy, FailureLeavesNoFileAndNamesTheSource) {
+// The message each failure shows is checked through the dialog.
+TEST(ExtendedCopy, FailureLeavesNoFile) {
     TempTree src, dest;
-    touch(src / "bad.bmp");
+    src.write("bad.bmp", "x");
     TPicture picture;
     TBitmap output;
-    EXPECT_THROW(ConvertOneFile(src / "bad.bmp", dest.root(), ExtendedCopyOptions{}, picture, output), Exception);
-    EXPECT_TRUE(dest.count() == 0);
-    EXPECT_EQ(ConvertFailureMessage("/x/y/bad.bmp"), "\"bad.bmp\"は処理出来ませんでした。");
+    EXPECT_THROW(ConvertOneFile(src / "bad.bmp", dest.root(), {}, picture, output), Exception);
+    EXPECT_EQ(dest.count(), 0);
     // A writer that fails removes its claim and its temporary file.
     const std::string target = dest / "claimed.bmp";
     ASSERT_TRUE(claimNewFile(target));
     EXPECT_FALSE(claimNewFile(target));
     EXPECT_THROW(fillClaimedFile(target, [](std::ostream&) { throw EFileError("disk full"); }), EFileError);
-    EXPECT_TRUE(dest.count() == 0);
+    EXPECT_EQ(dest.count(), 0);
 }
 
 TEST(ExtendedCopy, CopyFileTimesCopiesModificationTime) {
     TempTree d;
-    touch(d / "src");
-    touch(d / "copy");
+    d.write("src", "x");
+    d.write("copy", "x");
     fs::last_write_time(d / "src", fs::file_time_type() + std::chrono::hours(24 * 365 * 40));
     CopyFileTimes(d / "src", d / "copy");
     EXPECT_EQ(fs::last_write_time(d / "src"), fs::last_write_time(d / "copy"));
     // Failures are reported, root or not.
     EXPECT_THROW(CopyFileTimes(d / "missing", d / "copy"), EFileError);
     EXPECT_THROW(CopyFileTimes(d / "src", d / "missing"), EFileError);
+}
+
+TEST(ExtendedCopy, ScaledAndFittedSizes) {
+    struct Row {
+        bool fit;
+        int w, h, n, wantW, wantH;
+    } rows[] = {
+        {true, 1000, 500, 80, 80, 40},    // landscape: the width becomes 80
+        {true, 500, 1000, 80, 40, 80},    // portrait: the height becomes 80
+        {true, 300, 300, 80, 80, 80},     // square
+        {true, 1000, 3, 80, 80, 1},       // 3*80 div 1000 = 0, at least 1
+        {true, 333, 1000, 100, 33, 100},  // truncated, not rounded (33.3)
+        {true, 640, 480, 0, 1, 1},        // a length below 1 counts as 1
+        {true, 4, 2, 100000, 100000, 50000},
+        {true, 0, 5, 80, 80, 80},  // no pixels: no aspect ratio, no division by zero
+        {true, 5, 0, 80, 80, 80},
+        {false, 3, 3, 25, 1, 1},  // 0.75 truncates to 0, then at least 1
+        {false, 199, 99, 50, 99, 49},
+        {false, 7, 9, 200, 14, 18},
+        {false, 640, 480, 0, 1, 1},
+        {false, 100000, 50000, 200, 200000, 100000},  // no 32-bit overflow in W*p
+    };
+    for (const Row& r : rows) {
+        const Size s = r.fit ? fittedSize(r.w, r.h, r.n) : scaledSize(r.w, r.h, r.n);
+        EXPECT_EQ(std::pair(s.width, s.height), std::pair(r.wantW, r.wantH))
+            << (r.fit ? "fit " : "scale ") << r.w << "x" << r.h << " " << r.n;
+    }
+}
+
+// Each mode of a 40 x 30 source ends in the size it states, made by the resampler it states.
+TEST(ExtendedCopy, ResizeModes) {
+    enum By { Quality, Plain, Unchanged };
+    struct Row {
+        SizeMode mode;
+        int percent, width, height;
+        bool keepAspect, quality;
+        int wantW, wantH;
+        By by;
+    } rows[] = {
+        {SizeMode::Original, 0, 0, 0, true, true, 40, 30, Unchanged},
+        {SizeMode::Scale, 50, 0, 0, true, true, 20, 15, Quality},
+        {SizeMode::Scale, 50, 0, 0, true, false, 20, 15, Plain},
+        {SizeMode::Given, 0, 16, 0, true, true, 16, 12, Quality},
+        {SizeMode::Given, 0, 16, 0, true, false, 16, 12, Plain},
+        // Without the aspect ratio the quality switch still picks the resampler.
+        {SizeMode::Given, 0, 30, 7, false, true, 30, 7, Quality},
+        {SizeMode::Given, 0, 30, 7, false, false, 30, 7, Plain},
+        {SizeMode::Given, 0, 0, -3, false, false, 1, 1, Plain},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE("mode " + std::to_string(int(r.mode)) + " " + std::to_string(r.wantW) + "x" +
+                     std::to_string(r.wantH) + (r.quality ? " quality" : " plain"));
+        ExtendedCopyOptions o;
+        o.sizeMode = r.mode;
+        o.percent = r.percent;
+        o.width = r.width;
+        o.height = r.height;
+        o.keepAspect = r.keepAspect;
+        o.qualityResample = r.quality;
+        const TBitmap output = resized(40, 30, o);
+        TBitmap want = ramp(40, 30);
+        if (r.by == Quality) StretchBitmap(want, r.wantW, r.wantH);
+        if (r.by == Plain) {
+            want = TBitmap(r.wantW, r.wantH, PixelFormat::pf24bit);
+            stretchCopy(ramp(40, 30), Rect{0, 0, 40, 30}, want, Rect{0, 0, r.wantW, r.wantH});
+        }
+        EXPECT_EQ(output.pixelFormat(), want.pixelFormat());
+        EXPECT_EQ(pixelDifference(output, want), "");
+    }
+    // A 3 x 3 image at 25 % becomes the mean of its pixels: blue and green 1, red 7.
+    ExtendedCopyOptions o;
+    o.sizeMode = SizeMode::Scale;
+    o.percent = 25;
+    const TBitmap one = resized(3, 3, o);
+    ASSERT_EQ(std::pair(one.width(), one.height()), std::pair(1, 1));
+    EXPECT_EQ(one.pixel(0, 0), makeColor(7, 1, 1));
+}
+
+TEST(ExtendedCopy, RotateOutputTurnsClockwise) {
+    const struct {
+        int turn, wantW, wantH;
+        int x, y;  // where the top-left source pixel lands
+    } rows[] = {{0, 4, 2, 0, 0}, {1, 2, 4, 1, 0}, {2, 4, 2, 3, 1}, {3, 2, 4, 0, 3}};
+    for (const auto& r : rows) {
+        TBitmap out = ramp(4, 2);
+        out.setRawPixel(0, 0, 0xABCDEF);
+        RotateOutput(r.turn, out);
+        ASSERT_EQ(std::pair(out.width(), out.height()), std::pair(r.wantW, r.wantH)) << r.turn;
+        EXPECT_EQ(out.pixel(r.x, r.y), 0xABCDEFu) << "turn " << r.turn;
+    }
+}
+
+TEST(BatchConvert, SameNamesFilesAndFailuresInListOrderAsOneAtATime) {
+    for (OutputFormat format : {OutputFormat::Bmp, OutputFormat::Jpeg, OutputFormat::Png}) {
+        SCOPED_TRACE("format " + std::to_string(int(format)));
+        TempTree src, seq, par;
+        const std::vector<std::string> files = mixedSources(src);
+        ExtendedCopyOptions o;
+        o.format = format;
+        o.sizeMode = SizeMode::Scale;
+        o.percent = 60;
+        seq.write("a.png", "taken");
+        par.write("a.png", "taken");
+        // name in the destination and its bytes; empty for a failure
+        std::vector<std::pair<std::string, std::string>> want, got;
+        TPicture picture;
+        TBitmap output;
+        for (const std::string& f : files) {
+            try {
+                const std::string w = ConvertOneFile(f, seq.root(), o, picture, output);
+                want.emplace_back(extractFileName(w), readFile(w));
+            } catch (const std::exception&) {
+                want.emplace_back();
+            }
+        }
+        ConvertBatch(files, par.root(), &o, 4, [&](const ConvertResult& r) {
+            EXPECT_EQ(r.index, got.size()) << "out of list order";
+            EXPECT_EQ(r.source, files[r.index]);
+            EXPECT_NE(r.ok(), !r.error.empty());
+            got.emplace_back();
+            if (r.ok()) got.back() = {extractFileName(r.written), readFile(r.written)};
+        });
+        ASSERT_EQ(got.size(), want.size());
+        for (size_t i = 0; i < want.size(); ++i) {
+            EXPECT_EQ(got[i].first, want[i].first) << "file " << i;
+            EXPECT_TRUE(got[i].second == want[i].second) << "file " << i;
+        }
+        EXPECT_EQ(par.count(), seq.count());
+    }
+}
+
+TEST(BatchConvert, TwoRunsIntoOneFolderLeaveEveryOutput) {
+    TempTree src, dst;
+    std::vector<std::string> files = bitmaps(src, 12, [](int i) {
+        return "f" + std::to_string(i % 4) + "_" + std::to_string(i) + ".bmp";
+    });
+    files.push_back(src / "f.bmp");
+    saveBmp(gradientBitmap(9, 9), files.back());
+    ExtendedCopyOptions o;
+    std::vector<std::string> written[2];
+    std::thread runs[2];
+    for (int k = 0; k < 2; ++k)
+        runs[k] = std::thread([&, k] {
+            ConvertBatch(files, dst.root(), &o, 2, [&, k](const ConvertResult& r) {
+                if (r.ok()) written[k].push_back(r.written);
+            });
+        });
+    for (std::thread& t : runs) t.join();
+    EXPECT_EQ(dst.count(), long(2 * files.size()));
+    // Each run's copy of a file holds that file's pixels, whichever name it got.
+    for (int k = 0; k < 2; ++k) {
+        ASSERT_EQ(written[k].size(), files.size());
+        for (size_t i = 0; i < files.size(); ++i)
+            EXPECT_EQ(pixelDifference(loadBmp(written[k][i]), loadBmp(files[i])), "") << written[k][i];
+    }
+}
+
+TEST(BatchConvert, StopFinishesTheFilesInHandAndNoMore) {
+    TempTree src, dst;
+    const auto files = bitmaps(src, 40, [](int i) { return "s" + std::to_string(i) + ".bmp"; });
+    ExtendedCopyOptions o;
+    std::atomic<bool> stop{false};
+    std::vector<size_t> seen;
+    const unsigned jobs = 3;
+    const auto stopAtFirst = [&](const ConvertResult& r) {
+        seen.push_back(r.index);
+        EXPECT_TRUE(r.ok());
+        stop = true;
+    };
+    ConvertBatch(files, dst.root(), &o, jobs, stopAtFirst, &stop);
+    // The first result stops the run; at most the other workers' files were still in hand,
+    // each taken before the stop and finished.
+    ASSERT_GE(seen.size(), 1u);
+    EXPECT_LE(seen.size(), size_t(2 * jobs));
+    for (size_t i = 0; i < seen.size(); ++i) EXPECT_EQ(seen[i], i);
+    EXPECT_EQ(dst.count(), long(seen.size()));
 }
