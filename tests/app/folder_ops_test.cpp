@@ -3,20 +3,16 @@
 // Delete key in the tree.
 #include <QComboBox>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QtTest>
 #include <filesystem>
 
-#include "app/KorvelMain.h"
-#include "browse/ui/DirTree.h"
 #include "fileops/ui/FolderNameDialogs.h"
 #include "tests/support/GridWindow.h"
 #include "tests/support/TempTree.h"
 #include "tests/support/UiSupport.h"
 
-using korvel::testing::ModalScript;
+using namespace korvel::testing;
 namespace fs = std::filesystem;
 
 namespace {
@@ -24,14 +20,6 @@ namespace {
 const QString kExists = QStringLiteral("指定したフォルダは既に存在します。");
 const QString kCannotCreate = QStringLiteral("フォルダを作成出来ませんでした。");
 const QString kCannotRename = QStringLiteral("フォルダ名を変更出来ませんでした。");
-
-void click(QWidget* button) { QTest::mouseClick(button, Qt::LeftButton); }
-
-// Right-clicks the node and picks the item of the menu that opens.
-void pickFromFolderMenu(TKorvelMain& w, QTreeWidgetItem* node, QAction* item) {
-    korvel::testing::rightClickNode(w, node);
-    korvel::testing::pickFromMenu(w.folderPopup(), item);
-}
 
 // A step that types text into the dialog's name edit (replacing it) and presses a button.
 template <class Dialog>
@@ -43,15 +31,14 @@ ModalScript::Step typeAndPress(const QString& text, bool ok, bool typed = true) 
                     if (text.isEmpty()) QTest::keyClick(edit, Qt::Key_Backspace);
                     else QTest::keyClicks(edit, text);
                 }
-                click(d->findChildren<QPushButton*>()[ok ? 0 : 1]);  // OK, then Cancel
+                QTest::mouseClick(d->findChildren<QPushButton*>()[ok ? 0 : 1], Qt::LeftButton);  // OK, Cancel
             }};
 }
 
 ModalScript::Step pressBox(QMessageBox::StandardButton b = QMessageBox::Ok) {
     return {"QMessageBox", [b](QWidget* w) {
                 auto* box = static_cast<QMessageBox*>(w);
-                QAbstractButton* button = box->button(b) ? box->button(b) : box->buttons().first();
-                click(button);
+                QTest::mouseClick(box->button(b) ? box->button(b) : box->buttons().first(), Qt::LeftButton);
             }};
 }
 
@@ -69,6 +56,11 @@ class FolderOpsTest : public QObject {
         if (!QTest::qWaitForWindowExposed(w.get())) return nullptr;
         return w;
     }
+    // Right-clicks the node and picks the item of the menu that opens.
+    static void pickFromFolderMenu(TKorvelMain& w, QTreeWidgetItem* node, QAction* item) {
+        rightClickNode(w, node);
+        pickFromMenu(w.folderPopup(), item);
+    }
 
 private slots:
     void init() {
@@ -80,9 +72,9 @@ private slots:
         fs::remove_all(data_.path().toStdString() + "/Trash");
         fs::create_directories(at("Photos/2020"));
         fs::create_directories(at("Other"));
-        korvel::testing::writeSolidBmp(QString::fromStdString(at("Photos/a.bmp")), 4, 4);
-        korvel::testing::writeSolidBmp(QString::fromStdString(at("Photos/2020/b.bmp")), 4, 4);
-        std::ofstream(at("notes")) << "text";
+        writeSolidBmp(QString::fromStdString(at("Photos/a.bmp")), 4, 4);
+        writeSolidBmp(QString::fromStdString(at("Photos/2020/b.bmp")), 4, 4);
+        writeFile(at("notes"), "text");
     }
 
     // Which commands the menu offers: all three for a folder, only creation for a drive, none
@@ -97,22 +89,18 @@ private slots:
     }
     void menuHidesWhatMakesNoSense() {
         QFETCH(int, kind);
-        QFETCH(bool, create);
-        QFETCH(bool, renameAndDelete);
         const std::string trash = data_.path().toStdString() + "/Trash/files/";
         fs::create_directories(trash);
         auto w = openWindow(at("Photos"));
         QVERIFY(w);
         TDirTree* tree = w->dirTree();
         if (kind == 2) QVERIFY(tree->SelectPath(trash));
-        QTreeWidgetItem* node = kind == 1 ? tree->topLevelItem(0) : tree->currentItem();
-        tree->scrollToItem(node);
-        QTest::mouseClick(tree->viewport(), Qt::RightButton, {}, tree->visualItemRect(node).center());
+        rightClickNode(*w, kind == 1 ? tree->topLevelItem(0) : tree->currentItem());
         QTRY_VERIFY(w->folderPopup()->isVisible());
         const auto& a = w->actions();
-        QCOMPARE(a.CreateDirMenu->isVisible(), create);
-        QCOMPARE(a.FRename1->isVisible(), renameAndDelete);
-        QCOMPARE(a.DeleteDirMenu->isVisible(), renameAndDelete);
+        QTEST(a.CreateDirMenu->isVisible(), "create");
+        QTEST(a.FRename1->isVisible(), "renameAndDelete");
+        QTEST(a.DeleteDirMenu->isVisible(), "renameAndDelete");
         for (QAction* x : {a.CreateDirMenu, a.FRename1, a.DeleteDirMenu}) QVERIFY(!x->isVisible() || x->isEnabled());
         w->folderPopup()->close();
     }
@@ -122,25 +110,22 @@ private slots:
         QTest::addColumn<bool>("already");   // 新しいﾌｫﾙﾀﾞ exists before
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("made");   // relative to Photos; "" nothing made
-        const QString fresh = QStringLiteral("新しいﾌｫﾙﾀﾞ");
-        QTest::newRow("offered name") << "<keep>" << false << "" << fresh;
+        QTest::newRow("offered name") << "<keep>" << false << "" << QStringLiteral("新しいﾌｫﾙﾀﾞ");
         QTest::newRow("offered name twice") << "<keep>" << true << kExists << "";
         QTest::newRow("nested") << "a/b" << false << "" << "a/b";
-        QTest::newRow("existing nested") << "2020" << false << kExists << "";
         QTest::newRow("leaves the parent") << "../out" << false << kCannotCreate << "";
-        QTest::newRow("too long") << QString(300, 'n') << false << kCannotCreate << "";
         QTest::newRow("empty, then cancel") << "" << false << "" << "";
         QTest::newRow("cancel") << "<cancel>" << false << "" << "";
     }
     void createFolder() {
         QFETCH(QString, typed);
-        QFETCH(bool, already);
         QFETCH(QString, message);
         QFETCH(QString, made);
+        QFETCH(bool, already);
         if (already) fs::create_directories(at("Photos/新しいﾌｫﾙﾀﾞ"));
         auto w = openWindow(at("Photos"));
         QVERIFY(w);
-        const long before = korvel::testing::entryCount(at("Photos"));
+        const long before = entryCount(at("Photos"));
         // A refused name keeps the dialog open: the last step cancels it there.
         const bool staysOpen = message == kExists || typed.isEmpty();
         std::vector<ModalScript::Step> steps = {
@@ -152,36 +137,33 @@ private slots:
         QTRY_VERIFY(script.done());
         QCOMPARE(script.boxTexts, message.isEmpty() ? QStringList() : QStringList{message});
         if (made.isEmpty()) {
-            QCOMPARE(korvel::testing::entryCount(at("Photos")), before);
+            QCOMPARE(entryCount(at("Photos")), before);
             QVERIFY(!fs::exists(at("out")));
-        } else {
-            const std::string path = at("Photos/" + made.toStdString());
-            QVERIFY(fs::is_directory(path));
-            QTreeWidgetItem* node = w->dirTree()->FindNode(path + "/");
-            QVERIFY(node);  // every level got its node
-            QCOMPARE(node->text(0), made.section('/', -1));
-            QCOMPARE(node->isSelected(), false);
+            return;
         }
+        const std::string path = at("Photos/" + made.toStdString());
+        QVERIFY(fs::is_directory(path));
+        QTreeWidgetItem* node = w->dirTree()->FindNode(path + "/");
+        QVERIFY(node);  // every level got its node
+        QCOMPARE(node->text(0), made.section('/', -1));
+        QVERIFY(!node->isSelected());
     }
 
     void renameFolder_data() {
         QTest::addColumn<QString>("typed");  // "<keep>" unchanged, "<cancel>" cancelled
         QTest::addColumn<bool>("byKeys");    // Enter in the name, then Enter on the focused OK
         QTest::addColumn<QString>("message");
-        QTest::addColumn<bool>("renamed");
-        QTest::newRow("new name") << "Trip" << false << "" << true;
-        QTest::newRow("new name by keys") << "Trip" << true << "" << true;
-        QTest::newRow("unchanged") << "<keep>" << false << kExists << false;
-        QTest::newRow("a sibling's name") << "Other" << false << kExists << false;
-        QTest::newRow("a file's name") << "notes" << false << kCannotRename << false;
-        QTest::newRow("into another folder") << "Other/Photos" << false << kCannotRename << false;
-        QTest::newRow("cancel") << "<cancel>" << false << "" << false;
+        QTest::newRow("new name") << "Trip" << false << "";
+        QTest::newRow("new name by keys") << "Trip" << true << "";
+        QTest::newRow("unchanged") << "<keep>" << false << kExists;
+        QTest::newRow("a file's name") << "notes" << false << kCannotRename;
+        QTest::newRow("cancel") << "<cancel>" << false << "";
     }
     void renameFolder() {
         QFETCH(QString, typed);
         QFETCH(bool, byKeys);
         QFETCH(QString, message);
-        QFETCH(bool, renamed);
+        const bool renamed = typed == "Trip";
         auto w = openWindow(at("Photos/2020"));  // Photos is expanded, its sub-folder visited
         QVERIFY(w);
         TDirTree* tree = w->dirTree();
@@ -211,7 +193,7 @@ private slots:
         QTRY_VERIFY(script.done());
         QCOMPARE(script.boxTexts, message.isEmpty() ? QStringList() : QStringList{message});
         QCOMPARE(focusMoved, byKeys);
-        QCOMPARE(std::string(korvel::testing::readFile(at("notes"))), std::string("text"));
+        QCOMPARE(readFile(at("notes")), std::string("text"));
         const std::string now = renamed ? at("Trip") : at("Photos");
         QVERIFY(fs::exists(now + "/a.bmp") && fs::exists(now + "/2020/b.bmp"));
         QCOMPARE(fs::exists(at("Photos")), !renamed);
@@ -222,12 +204,7 @@ private slots:
         QCOMPARE(int(w->fileList().size()), 1);
         QCOMPARE(w->fileList().path(0), now + "/a.bmp");
         if (renamed) QCOMPARE(w->historyBox()->itemText(0).toStdString(), now + "/");
-        const QStringList history = [&] {
-            QStringList l;
-            for (int i = 0; i < w->historyBox()->count(); ++i) l << w->historyBox()->itemText(i);
-            return l;
-        }();
-        QVERIFY(history.contains(QString::fromStdString(now + "/2020/")));
+        QVERIFY(w->historyBox()->findText(QString::fromStdString(now + "/2020/")) >= 0);
     }
 
     void deleteFolder_data() {
@@ -259,9 +236,8 @@ private slots:
             return;
         }
         QTRY_VERIFY(script.done());
-        const std::string trashed = data_.path().toStdString() + "/Trash/files/Photos";
         QCOMPARE(fs::exists(at("Photos")), !confirm);
-        QCOMPARE(fs::exists(trashed + "/2020/b.bmp"), confirm);
+        QCOMPARE(fs::exists(data_.path().toStdString() + "/Trash/files/Photos/2020/b.bmp"), confirm);
         QCOMPARE(tree->FindNode(at("Photos/")) != nullptr, !confirm);
         if (!confirm) return;
         // The tree shows another folder, and the grid lists that folder.
