@@ -1,7 +1,8 @@
 // The grid and the preview pane, driven by mouse and keys on the offscreen platform: marking,
 // each key acting once, the preview and its status texts, vanished and undecodable files, odd
-// file names, and what the cells show.
+// file names, and what the cells show, also as thumbnails arrive from the worker threads.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -10,6 +11,7 @@
 #include <QDesktopServices>
 #include <QLabel>
 #include <QPainter>
+#include <QScreen>
 #include <QScrollArea>
 #include <QSignalSpy>
 #include <QSplitter>
@@ -18,6 +20,7 @@
 
 #include "base/IniFile.h"
 #include "browse/GridModel.h"
+#include "codecs/Png.h"
 #include "fileops/WallpaperBitmap.h"
 #include "formats/Picture.h"
 #include "tests/support/GridWindow.h"
@@ -39,6 +42,26 @@ int inkIn(const QImage& img, const QRect& r) {
     for (int y = r.top(); y <= r.bottom(); ++y)
         for (int x = r.left(); x <= r.right(); ++x) n += isInk(img.pixel(x, y));
     return n;
+}
+
+constexpr int kSources = 6, kFiles = 360;
+const QRgb kColours[kSources] = {0xD01010, 0x10A020, 0x2030E0, 0xE0C000, 0x8000A0, 0x00A0A0};
+
+// The colour at the centre of each fully visible cell's thumbnail box, as last painted on screen,
+// against its file's colour; "" when all match.
+QString thumbMismatch(TKorvelMain& w) {
+    const QImage shot = w.screen()->grabWindow(w.winId()).toImage();
+    TOrgStGrid* g = w.grid();
+    for (int row = g->topRow(); row < g->topRow() + g->visibleRowCount(); ++row)
+        for (int col = 0; col < g->colCount(); ++col) {
+            const size_t index = size_t(row) * size_t(g->colCount()) + size_t(col);
+            if (index >= w.fileList().size()) continue;
+            const QRect r = g->cellRect({col, row});
+            const QPoint p = g->viewport()->mapTo(&w, r.topLeft() + QPoint(2 + g->defaultSize() / 2, 40));
+            const QRgb got = shot.pixel(p) & 0xFFFFFF, want = kColours[index % kSources];
+            if (got != want) return QStringLiteral("cell %1: %2 instead of %3").arg(index).arg(got, 6, 16).arg(want, 6, 16);
+        }
+    return {};
 }
 
 }  // namespace
@@ -473,6 +496,35 @@ private slots:
                 QVERIFY2(!(ink && picture), qPrintable(QStringLiteral("view %1, row %2").arg(nameView).arg(y - cell.top())));
             }
         }
+    }
+
+    // Thumbnails come from worker threads after their cells were first drawn without them: the
+    // cells on screen are repainted when they arrive, also after the user scrolled with the keys.
+    void cellsAreRepaintedAsThumbnailsArrive() {
+        QVERIFY(open(0));
+        // Large sources keep the workers busy long enough that the far end is not built yet when
+        // the keys get there; the files are hard links, so the folder costs no disk space.
+        for (int k = 0; k < kSources; ++k) {
+            korvel::TGLDPNG png;
+            korvel::TBitmap solid(1600, 1200, korvel::PixelFormat::pf24bit);
+            const uint32_t c = korvel::makeColor(qRed(kColours[k]), qGreen(kColours[k]), qBlue(kColours[k]));
+            for (int y = 0; y < solid.height(); ++y)
+                for (int x = 0; x < solid.width(); ++x) solid.setRawPixel(x, y, c);
+            png.assign(solid);
+            png.saveToFile(config_.filePath(QStringLiteral("src%1.png").arg(k)).toStdString());
+        }
+        for (int i = 0; i < kFiles; ++i)
+            QVERIFY(::link(config_.filePath(QStringLiteral("src%1.png").arg(i % kSources)).toLocal8Bit().constData(),
+                           pic(QStringLiteral("f%1.png").arg(i, 3, 10, QChar('0'))).toLocal8Bit().constData()) == 0);
+        w_.reset();
+        TKorvelMain w({pics_.path()});
+        QVERIFY(showReady(w));
+        QTRY_COMPARE_WITH_TIMEOUT(thumbMismatch(w), QString(), 20000);
+        w.grid()->setFocus();
+        for (int i = 0; i < 60 && w.grid()->topRow() + w.grid()->visibleRowCount() < w.grid()->rowCount(); ++i)
+            QTest::keyClick(w.grid(), Qt::Key_PageDown);
+        QVERIFY(w.grid()->topRow() > 0);
+        QTRY_COMPARE_WITH_TIMEOUT(thumbMismatch(w), QString(), 20000);
     }
 };
 
