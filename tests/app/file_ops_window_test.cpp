@@ -1,8 +1,9 @@
-// Copy, move, delete, rename and extended copy of marked cells from the main window, through
-// clicks, drags and keys: the chooser, drops on the tree and on a quick-folder button, the drop
-// menu, the conflict and Trash questions, the rename dialogs. Every case checks the files on disk.
-#include <QButtonGroup>
+// Copy, move, delete, rename and extended copy of marked cells from the main window, and the
+// folder commands of the tree's menu, through clicks, drags and keys: the chooser, drops on the
+// tree and on a quick-folder button, the drop menu, the conflict and Trash questions, the name
+// dialogs. Every case checks the files on disk.
 #include <QComboBox>
+#include <filesystem>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -11,6 +12,7 @@
 
 #include "base/IniFile.h"
 #include "base/UserFolders.h"
+#include "fileops/ui/FolderNameDialogs.h"
 #include "fileops/ui/NumberFrm.h"
 #include "fileops/ui/OpCopyFrm.h"
 #include "fileops/ui/RNameFrm.h"
@@ -25,7 +27,34 @@ namespace {
 
 const char* const kNames[] = {"a.bmp", "b.bmp", "c.bmp", "d.bmp", "e.bmp"};
 
+const QString kExists = QStringLiteral("指定したフォルダは既に存在します。");
+const QString kCannotCreate = QStringLiteral("フォルダを作成出来ませんでした。");
+const QString kCannotRename = QStringLiteral("フォルダ名を変更出来ませんでした。");
+
 bool exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+
+// A step that types text into the dialog's name edit (replacing it; "<keep>" types nothing) and
+// presses OK, or Cancel for "<cancel>" or when ok is false.
+template <class Dialog>
+ModalScript::Step typeAndPress(const QString& text, bool ok = true) {
+    return {Dialog::staticMetaObject.className(), [=](QWidget* d) {
+                auto* edit = d->findChild<QLineEdit*>();
+                if (text != "<keep>" && text != "<cancel>") {
+                    edit->selectAll();
+                    if (text.isEmpty()) QTest::keyClick(edit, Qt::Key_Backspace);
+                    else QTest::keyClicks(edit, text);
+                }
+                const bool pressOk = ok && text != "<cancel>";
+                QTest::mouseClick(d->findChildren<QPushButton*>()[pressOk ? 0 : 1], Qt::LeftButton);
+            }};
+}
+
+ModalScript::Step pressBox(QMessageBox::StandardButton b = QMessageBox::Ok) {
+    return {"QMessageBox", [b](QWidget* w) {
+                auto* box = static_cast<QMessageBox*>(w);
+                QTest::mouseClick(box->button(b) ? box->button(b) : box->buttons().first(), Qt::LeftButton);
+            }};
+}
 
 }  // namespace
 
@@ -65,6 +94,26 @@ class FileOpsWindowTest : public QObject {
         const korvel::GridCell cur = w_->grid()->selection();
         QCOMPARE(w_->markedFiles(), std::vector<size_t>{size_t(cur.row * w_->grid()->colCount() + cur.col)});
         QVERIFY(w_->actions().CopyBtn->isEnabled());
+    }
+
+    // Photos (a.bmp, 2020/b.bmp), Other and a file "notes" in f/, the window on f/shown.
+    std::string at(const std::string& rel) const { return *tree_ / ("f/" + rel); }
+    bool openFolders(const std::string& shown) {
+        w_.reset();
+        tree_ = std::make_unique<TempTree>();
+        for (const char* f : {"f/Photos/2020", "f/Other", "data/Trash/files"}) tree_->folder(f);
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(*tree_ / "data"));
+        writeSolidBmp(QString::fromStdString(at("Photos/a.bmp")), 4, 4);
+        writeSolidBmp(QString::fromStdString(at("Photos/2020/b.bmp")), 4, 4);
+        tree_->write("f/notes", "text");
+        w_ = std::make_unique<TKorvelMain>(QStringList{QString::fromStdString(at(shown))});
+        w_->show();
+        return QTest::qWaitForWindowExposed(w_.get());
+    }
+    // Right-clicks the node and picks the item of the menu that opens.
+    void pickFromFolderMenu(QTreeWidgetItem* node, QAction* item) {
+        rightClickNode(*w_, node);
+        pickFromMenu(w_->folderPopup(), item);
     }
 
     std::vector<std::string> listedNames() const {
@@ -210,27 +259,18 @@ private slots:
         struct Row {
             const char* name;
             QAction* TKorvelMain::Actions::*button;
-            int script;  // 0: a typed name, then stop; 1: upper case for all; 2: serial
             std::vector<std::string> after;
         } rows[] = {
-            {"typed name, then stop", &TKorvelMain::Actions::ReNameBtn1, 0, {"a.bmp", "new.bmp", "c.bmp"}},
-            {"upper case for all", &TKorvelMain::Actions::ReNameBtn1, 1, {"a.bmp", "B.BMP", "C.BMP"}},
-            {"serial", &TKorvelMain::Actions::NumberRNBtn1, 2, {"a.bmp", "p01.bmp", "p02.bmp"}},
+            {"typed name, then stop", &TKorvelMain::Actions::ReNameBtn1, {"a.bmp", "new.bmp", "c.bmp"}},
+            {"serial", &TKorvelMain::Actions::NumberRNBtn1, {"a.bmp", "p01.bmp", "p02.bmp"}},
         };
         for (const Row& r : rows) {
             const RowTrace trace{r.name};
             QVERIFY(openWindow());
             ModalScript dialogs;
             dialogs.on<TRNameFrm>([&](TRNameFrm& d, int n) {
-                if (r.script == 0 && n == 0) {
-                    d.Edit1->setText("new");
-                    QTest::mouseClick(d.OKBtn1, Qt::LeftButton);
-                } else if (r.script == 0) {
-                    QTest::mouseClick(d.AllCanselBtn, Qt::LeftButton);
-                } else {
-                    clickBox(d.radioItems->button(1));
-                    QTest::mouseClick(d.AllOKBtn, Qt::LeftButton);
-                }
+                if (n == 0) d.Edit1->setText("new");
+                QTest::mouseClick(n == 0 ? d.OKBtn1 : d.AllCanselBtn, Qt::LeftButton);
             });
             dialogs.on<TNumberFrm>([&](TNumberFrm& d, int) {
                 d.NameEdit->setText("p\\");
@@ -281,6 +321,156 @@ private slots:
         QVERIFY(w.fileList().contains(pics("b_1.bmp")));
         const korvel::IniFile ini = korvel::IniFile::load(korvel::programSettingsPath(QCoreApplication::applicationFilePath().toStdString()));
         QCOMPARE(ini.readString("OpCopy", "SelectFolder", ""), pics());
+    }
+
+    // Which commands the folder menu offers: all three for a folder, only creation for a drive,
+    // none for the Trash.
+    void folderMenuHidesWhatMakesNoSense() {
+        struct Row {
+            const char* name;
+            int kind;  // 0 folder, 1 drive (top-level node), 2 the Trash
+            bool create, renameAndDelete;
+        } rows[] = {{"folder", 0, true, true}, {"drive", 1, true, false}, {"trash", 2, false, false}};
+        for (const Row& r : rows) {
+            const RowTrace trace{r.name};
+            QVERIFY(openFolders("Photos"));
+            TDirTree* tree = w_->dirTree();
+            if (r.kind == 2) QVERIFY(tree->SelectPath(*tree_ / "data/Trash/files/"));
+            rightClickNode(*w_, r.kind == 1 ? tree->topLevelItem(0) : tree->currentItem());
+            QTRY_VERIFY(w_->folderPopup()->isVisible());
+            const auto& a = w_->actions();
+            QCOMPARE(a.CreateDirMenu->isVisible(), r.create);
+            QCOMPARE(a.FRename1->isVisible(), r.renameAndDelete);
+            QCOMPARE(a.DeleteDirMenu->isVisible(), r.renameAndDelete);
+            for (QAction* x : {a.CreateDirMenu, a.FRename1, a.DeleteDirMenu}) QVERIFY(!x->isVisible() || x->isEnabled());
+            w_->folderPopup()->close();
+        }
+    }
+
+    void createFolder() {
+        struct Row {
+            QString typed;  // "<keep>": the name offered is accepted unchanged
+            bool already;   // 新しいﾌｫﾙﾀﾞ exists before
+            QString message;
+            std::string made;  // relative to Photos; "" nothing made
+        } rows[] = {
+            {"<keep>", false, "", "新しいﾌｫﾙﾀﾞ"}, {"<keep>", true, kExists, ""},
+            {"a/b", false, "", "a/b"},           {"../out", false, kCannotCreate, ""},
+            {"", false, "", ""},                 {"<cancel>", false, "", ""},
+        };
+        for (const Row& r : rows) {
+            const RowTrace trace{r.typed + (r.already ? " (exists)" : "")};
+            QVERIFY(openFolders("Photos"));
+            if (r.already) tree_->folder("f/Photos/新しいﾌｫﾙﾀﾞ");
+            const long before = entryCount(at("Photos"));
+            std::vector<ModalScript::Step> steps = {typeAndPress<TInputNameFrm>(r.typed)};
+            if (!r.message.isEmpty()) steps.push_back(pressBox());
+            // A refused name keeps the dialog open: the last step cancels it there.
+            if (r.message == kExists || r.typed.isEmpty()) steps.push_back(typeAndPress<TInputNameFrm>("<cancel>"));
+            ModalScript script(steps);
+            pickFromFolderMenu(w_->dirTree()->currentItem(), w_->actions().CreateDirMenu);
+            QTRY_VERIFY(script.done());
+            QCOMPARE(script.boxTexts, r.message.isEmpty() ? QStringList() : QStringList{r.message});
+            if (r.made.empty()) {
+                QCOMPARE(entryCount(at("Photos")), before);
+                QVERIFY(!exists(at("out")));
+                continue;
+            }
+            QVERIFY(std::filesystem::is_directory(at("Photos/" + r.made)));
+            QTreeWidgetItem* node = w_->dirTree()->FindNode(at("Photos/" + r.made + "/"));
+            QVERIFY(node);  // every level got its node
+            QCOMPARE(node->text(0), QString::fromStdString(r.made).section('/', -1));
+            QVERIFY(!node->isSelected());
+        }
+    }
+
+    void renameFolder() {
+        struct Row {
+            QString typed;  // "<keep>" unchanged, "<cancel>" cancelled
+            bool byKeys;    // Enter in the name, then Enter on the focused OK
+            QString message;
+        } rows[] = {
+            {"Trip", false, ""},          {"Trip", true, ""}, {"<keep>", false, kExists},
+            {"notes", false, kCannotRename}, {"<cancel>", false, ""},
+        };
+        for (const Row& r : rows) {
+            const RowTrace trace{r.typed + (r.byKeys ? " by keys" : "")};
+            const bool renamed = r.typed == "Trip";
+            QVERIFY(openFolders("Photos/2020"));  // Photos is expanded, its sub-folder visited
+            TDirTree* tree = w_->dirTree();
+            QVERIFY(tree->SelectPath(at("Photos")));
+            QTreeWidgetItem* photos = tree->currentItem();
+            QTreeWidgetItem* sub = tree->FindNode(at("Photos/2020/"));
+            QVERIFY(sub);
+            bool focusMoved = false;
+            std::vector<ModalScript::Step> steps = {typeAndPress<TFolderNameInputFrm>(r.typed)};
+            if (r.byKeys)
+                steps[0].second = [&](QWidget* d) {
+                    auto* edit = d->findChild<QLineEdit*>();
+                    edit->selectAll();
+                    QTest::keyClicks(edit, r.typed);
+                    QTest::keyClick(edit, Qt::Key_Return);
+                    focusMoved = d->isVisible() && QApplication::focusWidget() == d->findChild<QPushButton*>("BitBtn1");
+                    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+                };
+            if (!r.message.isEmpty()) steps.push_back(pressBox());
+            if (r.message == kExists) steps.push_back(typeAndPress<TFolderNameInputFrm>("<cancel>"));
+            ModalScript script(steps);
+            pickFromFolderMenu(photos, w_->actions().FRename1);
+            QTRY_VERIFY(script.done());
+            QCOMPARE(script.boxTexts, r.message.isEmpty() ? QStringList() : QStringList{r.message});
+            QCOMPARE(focusMoved, r.byKeys);
+            QCOMPARE(readFile(at("notes")), std::string("text"));
+            const std::string now = renamed ? at("Trip") : at("Photos");
+            QVERIFY(exists(now + "/a.bmp") && exists(now + "/2020/b.bmp"));
+            QCOMPARE(exists(at("Photos")), !renamed);
+            // The node keeps its place and children; the listing and the history follow.
+            QCOMPARE(photos->text(0), QString::fromStdString(renamed ? "Trip" : "Photos"));
+            QCOMPARE(tree->FindNode(now + "/2020/"), sub);
+            QCOMPARE(w_->selectedFolder(), now + "/");
+            QCOMPARE(int(w_->fileList().size()), 1);
+            QCOMPARE(w_->fileList().path(0), now + "/a.bmp");
+            if (renamed) QCOMPARE(w_->historyBox()->itemText(0).toStdString(), now + "/");
+            QVERIFY(w_->historyBox()->findText(QString::fromStdString(now + "/2020/")) >= 0);
+        }
+    }
+
+    void deleteFolder() {
+        struct Row {
+            const char* name;
+            bool byKey, confirm, driveRoot;
+        } rows[] = {
+            {"menu, yes", false, true, false},
+            {"menu, no", false, false, false},
+            {"Delete key, yes", true, true, false},
+            {"Delete key on a drive", true, true, true},
+        };
+        for (const Row& r : rows) {
+            const RowTrace trace{r.name};
+            QVERIFY(openFolders("Photos"));
+            TDirTree* tree = w_->dirTree();
+            if (r.driveRoot) tree->setCurrentItem(tree->topLevelItem(0));
+            const std::string shown = w_->selectedFolder();
+            // A drive must never be asked about; should it be, the answer is no.
+            ModalScript script({pressBox(r.confirm && !r.driveRoot ? QMessageBox::Yes : QMessageBox::No)});
+            if (r.byKey) QTest::keyClick(tree, Qt::Key_Delete);
+            else pickFromFolderMenu(tree->currentItem(), w_->actions().DeleteDirMenu);
+            if (r.driveRoot) {
+                QTest::qWait(100);
+                QVERIFY(script.boxTexts.isEmpty());
+                QCOMPARE(w_->selectedFolder(), shown);
+                continue;
+            }
+            QTRY_VERIFY(script.done());
+            QCOMPARE(exists(at("Photos")), !r.confirm);
+            QCOMPARE(exists(*tree_ / "data/Trash/files/Photos/2020/b.bmp"), r.confirm);
+            QCOMPARE(tree->FindNode(at("Photos/")) != nullptr, !r.confirm);
+            if (!r.confirm) continue;
+            // The tree shows another folder, and the grid lists that folder.
+            QVERIFY(std::filesystem::is_directory(w_->selectedFolder()));
+            for (size_t i = 0; i < w_->fileList().size(); ++i)
+                QVERIFY(w_->fileList().path(i).rfind(at("Photos/"), 0) != 0);
+        }
     }
 };
 
