@@ -13,13 +13,11 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <csignal>
-#include <optional>
 
 #include "app/AppIdentity.h"
 #include "app/SingleInstance.h"
 #include "base/IniFile.h"
 #include "tests/support/GridWindow.h"
-#include "tests/support/SettingsSeam.h"
 #include "tests/support/ShownOwner.h"
 #include "tests/support/TempTree.h"
 #include "view/SubFrm.h"
@@ -131,20 +129,6 @@ private slots:
         QFile::remove(pipe);
     }
 
-    void closeWritesSettingsAndKeepsForeignSections() {
-        writeText(config_.path() + "/Korvel.ini", "[OpCopy]\nSaveFormat=2\n; mine\n[Window]\nNameView=7\n");
-        {
-            TKorvelMain w({pics_.path()});
-            QCOMPARE(w.nameView(), 7);
-            w.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&w));
-            w.close();
-        }
-        QCOMPARE(readIni(config_.path(), "Window", "Path"), pics_.path().toStdString() + "/");
-        QCOMPARE(readIni(config_.path(), "Window", "NameView"), std::string("7"));
-        QCOMPARE(readIni(config_.path(), "OpCopy", "SaveFormat"), std::string("2"));
-    }
-
     void closeWhilePreviewLoadsWritesNothing() {
         writeText(config_.path() + "/Korvel.ini", "[Window]\nWidth=700\n");
         {
@@ -159,15 +143,11 @@ private slots:
 
     void storedTogglesAreRestored() {
         writeText(config_.path() + "/Korvel.ini",
-                  "[Window]\nShowDirBtn=1\nTreeWidth=300\nShowCaption=1\n[SubDir]\nFind=1\nSubDirOnce=1\n"
-                  "[QFolder]\nFolder2=/tmp/Barbecue2006/\n[Favorites]\nPath0=/x/\n[History]\nPath0=/h/\nPath1=/h/\n");
+                  "[Window]\nShowDirBtn=1\nTreeWidth=300\nShowCaption=1\n[SubDir]\nFind=1\nSubDirOnce=1\n");
         TKorvelMain w({pics_.path()});
         QVERIFY(w.actions().ShowDirBtn->isChecked());
         QVERIFY(!w.dirTree()->isEnabled());
         QCOMPARE(w.treeSplitter()->sizes()[0], 1);
-        QCOMPARE(w.quickFolderButton(1)->toolTip(), QStringLiteral("/tmp/Barbecue2006/"));
-        QCOMPARE(w.historyBox()->count(), 1);  // duplicates are not added twice
-        QCOMPARE(w.favoritesBox()->count(), 1);
         QVERIFY(w.subDirSearch());
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -201,22 +181,6 @@ private slots:
             QTest::mouseClick(w.toolButton(w.actions().CloseBtn), Qt::LeftButton);
         }
         QCOMPARE(readIni(config_.path(), "Window", "CoolWidth2"), std::string("290"));
-    }
-
-    void unreadableSettingsAreNeverReplaced() {
-        const std::string stored = "[Window]\nNameView=2\nWidth=700\n[History]\nPath0=/keep/\n";
-        writeText(config_.path() + "/Korvel.ini", stored);
-        {
-            std::optional<korvel::testing::UnreadableSettings> seam;
-            seam.emplace([](const std::string& p) { return p.ends_with("/Korvel.ini"); });
-            TKorvelMain w({pics_.path()});
-            QCOMPARE(w.nameView(), 0);  // defaults
-            seam.reset();             // readable again by the time the window closes
-            w.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&w));
-            QTest::mouseClick(w.toolButton(w.actions().CloseBtn), Qt::LeftButton);
-        }
-        QCOMPARE(readFile(config_.path().toStdString() + "/Korvel.ini"), stored);
     }
 
     // Korvel itself, ended by a signal: settings written as at a normal close, the cache file
