@@ -27,7 +27,9 @@ using korvel::testing::readFile;
 
 namespace {
 
-void writeText(const QString& path, const std::string& text) { korvel::testing::writeFile(path.toStdString(), text); }
+void writeText(const QString& path, const std::string& text) {
+    korvel::testing::writeFile(path.toStdString(), text);
+}
 
 std::string readIni(const QString& dir, const char* section, const char* key) {
     return korvel::IniFile::load((dir + "/Korvel.ini").toStdString()).readString(section, key, "<none>");
@@ -138,7 +140,8 @@ private slots:
             QVERIFY(w.previewLoading());
             w.close();
         }
-        QCOMPARE(readFile(config_.path().toStdString() + "/Korvel.ini"), std::string("[Window]\nWidth=700\n"));
+        QCOMPARE(readFile(config_.path().toStdString() + "/Korvel.ini"),
+                 std::string("[Window]\nWidth=700\n"));
     }
 
     void storedTogglesAreRestored() {
@@ -165,7 +168,8 @@ private slots:
     // The window reaches the geometry rule with the screen's work area (the rule's rows are
     // tested on their own).
     void handEditedGeometryKeepsTheWindowReachable() {
-        writeText(config_.path() + "/Korvel.ini", "[Window]\nLeft=2147483000\nTop=2147483000\nWidth=-3\nHeight=5\n");
+        writeText(config_.path() + "/Korvel.ini",
+                  "[Window]\nLeft=2147483000\nTop=2147483000\nWidth=-3\nHeight=5\n");
         TKorvelMain w;
         QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().contains(w.geometry()));
     }
@@ -197,7 +201,8 @@ private slots:
             korvel.setProcessEnvironment(env);
             korvel.start(KORVEL_EXE, {pics_.path()});
             QVERIFY(korvel.waitForStarted());
-            const QString cache = run.path() + "/korvel.tp0", socket = run.path() + "/Korvel_Dovrans_Application";
+            const QString cache = run.path() + "/korvel.tp0",
+                          socket = run.path() + "/Korvel_Dovrans_Application";
             QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(cache) && QFile::exists(socket), 20000);
             ::kill(pid_t(korvel.processId()), sig);
             QVERIFY(korvel.waitForFinished(20000));
@@ -222,8 +227,9 @@ private slots:
         for (Step s : {Step{size_t(-1), 1}, Step{1, 2}, Step{0, 1}, Step{1, 0}}) {
             if (s.cell != size_t(-1)) korvel::testing::clickCell(w, s.cell, Qt::ControlModifier);
             QCOMPARE(int(w.markedFiles().size()), s.marked);
-            for (QAction* each : {a.Open1, a.Copy2, a.CopyBtn, a.KCopy, a.KCopyBtn, a.Move2, a.MoveBtn, a.Delete1, a.DeleteBtn, a.Rename1,
-                                  a.ReNameBtn1, a.NumberRN1, a.NumberRNBtn1})
+            for (QAction* each :
+                 {a.Open1, a.Copy2, a.CopyBtn, a.KCopy, a.KCopyBtn, a.Move2, a.MoveBtn, a.Delete1,
+                  a.DeleteBtn, a.Rename1, a.ReNameBtn1, a.NumberRN1, a.NumberRNBtn1})
                 QVERIFY2(each->isEnabled() == (s.marked > 0), qPrintable(each->objectName()));
             QCOMPARE(a.Wall2->isEnabled(), s.marked == 1);
             QCOMPARE(a.Property1->isEnabled(), s.marked == 1);

@@ -39,7 +39,9 @@ QTreeWidgetItem* itemOf(TPlugInFrm& dlg, const std::string& caption) {
 // Presses OK; returns the messages shown, "!" before a warning's text.
 QStringList pressOK(TPlugInFrm& dlg) {
     QStringList shown;
-    dlg.showMessage = [&](bool warning, const QString&, const QString& text) { shown << (warning ? "!" : "") + text; };
+    dlg.showMessage = [&](bool warning, const QString&, const QString& text) {
+        shown << (warning ? "!" : "") + text;
+    };
     QTest::mouseClick(dlg.OKBtn, Qt::LeftButton);
     return shown;
 }
@@ -63,7 +65,8 @@ private slots:
         Start start(spd_);
         TPlugInFrm dlg(start.host.get(), spd_);
         QStringList captions;
-        for (int i = 0; i < dlg.ListView1->topLevelItemCount(); ++i) captions << dlg.ListView1->topLevelItem(i)->text(0);
+        for (int i = 0; i < dlg.ListView1->topLevelItemCount(); ++i)
+            captions << dlg.ListView1->topLevelItem(i)->text(0);
         QStringList sorted = captions;
         std::sort(sorted.begin(), sorted.end(),
                   [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
@@ -87,7 +90,8 @@ private slots:
             itemOf(dlg, kAppDir + "kvtB.spi")->setCheckState(0, Qt::Unchecked);
             QCOMPARE(pressOK(dlg), QStringList{"設定の変更は次回起動時より有効になります。"});
             QCOMPARE(dlg.result(), int(QDialog::Accepted));
-            QCOMPARE(readFile(spd_), kAppDir + "kvtB.spi\r\nKorvel test plug-in kvtB\r\n*.kvt\r\nKVT image B\r\n");
+            QCOMPARE(readFile(spd_),
+                     kAppDir + "kvtB.spi\r\nKorvel test plug-in kvtB\r\n*.kvt\r\nKVT image B\r\n");
             QVERIFY(first.loaded("kvtB.spi"));  // the running host is unchanged
         }
         {
