@@ -184,11 +184,13 @@ private slots:
         }
     }
 
-    // Shift+arrows mark the block from the anchor to the current cell; a plain arrow marks one cell.
-    void shiftArrowsExtendTheRange() {
+    // Plain Right and Left wrap at the row ends; Shift+arrows mark the block from the anchor to the
+    // current cell; a plain arrow marks one cell.
+    void arrowKeysWrapAndExtendTheRange() {
         QVERIFY(open(20));
         TKorvelMain& w = *w_;
-        QVERIFY(w.grid()->colCount() >= 4);
+        const size_t cols = size_t(w.grid()->colCount());
+        QVERIFY(cols >= 4);
         clickCell(w, 1);
         struct Step {
             Qt::Key key;
@@ -211,6 +213,11 @@ private slots:
         }
         QVERIFY(waitPreview(w));
         QCOMPARE(w.statusPanel(1)->text(), img(1));  // the current cell
+        clickCell(w, cols - 1);
+        QTest::keyClick(w.grid(), Qt::Key_Right);
+        QCOMPARE(w.markedFiles(), std::vector<size_t>{cols});
+        QTest::keyClick(w.grid(), Qt::Key_Left);
+        QCOMPARE(w.markedFiles(), std::vector<size_t>{cols - 1});
     }
 
     void previewFillsTheStatusBar() {
