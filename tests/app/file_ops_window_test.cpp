@@ -1,18 +1,21 @@
-// Copy, move and delete of marked cells from the main window, through clicks, drags and keys:
-// the chooser, drops on the tree and on a quick-folder button, the drop menu, the conflict and
-// Trash questions. Every case ends by checking the files on disk.
+// Copy, move, delete, rename and extended copy of marked cells from the main window, and the
+// folder commands of the tree's menu, through clicks, drags and keys: the chooser, drops on the
+// tree and on a quick-folder button, the drop menu, the conflict and Trash questions, the name
+// dialogs. Every case checks the files on disk.
 #include <QComboBox>
-#include <QLabel>
+#include <filesystem>
 #include <QLineEdit>
-#include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QToolButton>
-#include <QtTest>
-#include <memory>
 
-#include "browse/ui/DirTree.h"
+#include "base/IniFile.h"
+#include "base/UserFolders.h"
+#include "fileops/ui/FolderNameDialogs.h"
+#include "fileops/ui/NumberFrm.h"
+#include "fileops/ui/OpCopyFrm.h"
+#include "fileops/ui/RNameFrm.h"
 #include "fileops/ui/SelectDir.h"
 #include "tests/support/GridWindow.h"
 #include "tests/support/TempTree.h"
@@ -24,7 +27,34 @@ namespace {
 
 const char* const kNames[] = {"a.bmp", "b.bmp", "c.bmp", "d.bmp", "e.bmp"};
 
+const QString kExists = QStringLiteral("指定したフォルダは既に存在します。");
+const QString kCannotCreate = QStringLiteral("フォルダを作成出来ませんでした。");
+const QString kCannotRename = QStringLiteral("フォルダ名を変更出来ませんでした。");
+
 bool exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+
+// A step that types text into the dialog's name edit (replacing it; "<keep>" types nothing) and
+// presses OK, or Cancel for "<cancel>" or when ok is false.
+template <class Dialog>
+ModalScript::Step typeAndPress(const QString& text, bool ok = true) {
+    return {Dialog::staticMetaObject.className(), [=](QWidget* d) {
+                auto* edit = d->findChild<QLineEdit*>();
+                if (text != "<keep>" && text != "<cancel>") {
+                    edit->selectAll();
+                    if (text.isEmpty()) QTest::keyClick(edit, Qt::Key_Backspace);
+                    else QTest::keyClicks(edit, text);
+                }
+                const bool pressOk = ok && text != "<cancel>";
+                QTest::mouseClick(d->findChildren<QPushButton*>()[pressOk ? 0 : 1], Qt::LeftButton);
+            }};
+}
+
+ModalScript::Step pressBox(QMessageBox::StandardButton b = QMessageBox::Ok) {
+    return {"QMessageBox", [b](QWidget* w) {
+                auto* box = static_cast<QMessageBox*>(w);
+                QTest::mouseClick(box->button(b) ? box->button(b) : box->buttons().first(), Qt::LeftButton);
+            }};
+}
 
 }  // namespace
 
@@ -39,23 +69,17 @@ class FileOpsWindowTest : public QObject {
 
     // Five pictures a … e in pics/, the window showing them with b and c marked (c current).
     bool openWindow() {
+        w_.reset();
         tree_ = std::make_unique<TempTree>();
-        tree_->folder("pics");
-        tree_->folder("dst");
-        tree_->folder("data/Trash/files");
-        tree_->folder("data/Trash/info");
-        tree_->folder("fake/Trash/files");  // the name only, no Trash beside it
+        for (const char* f : {"pics", "dst", "data/Trash/files", "data/Trash/info", "fake/Trash/files"})
+            tree_->folder(f);  // fake/: the name only, no Trash beside it
         qputenv("XDG_DATA_HOME", QByteArray::fromStdString(*tree_ / "data"));
         for (int i = 0; i < 5; ++i) {
             writePatternBmp(pics(kNames[i]), 8 + i, 6);
             original_[i] = readFile(pics(kNames[i]));
         }
         w_ = std::make_unique<TKorvelMain>(QStringList{QString::fromStdString(pics())});
-        w_->resize(900, 700);
-        w_->show();
-        w_->activateWindow();
-        if (!QTest::qWaitForWindowActive(w_.get()) || !QTest::qWaitFor([&] { return w_->formReady() == 2; }))
-            return false;
+        if (!showReady(*w_)) return false;
         // Every folder a case drops on gets a node, then the pictures are shown again.
         for (const char* f : {"data/Trash/files/", "fake/Trash/files/", "dst/", "pics/"})
             if (!w_->dirTree()->SelectPath(*tree_ / f)) return false;
@@ -65,29 +89,38 @@ class FileOpsWindowTest : public QObject {
         return waitPreview(*w_) && w_->markedFiles() == std::vector<size_t>{1, 2};
     }
 
-    QPoint nodeCenter(const std::string& folder) const {
-        QTreeWidgetItem* node = w_->dirTree()->FindNode(folder);
-        if (!node) return {-1, -1};
-        w_->dirTree()->scrollToItem(node);
-        return w_->dirTree()->visualItemRect(node).center();
-    }
-
     // After a move or delete the grid's current cell is the one marked file.
     void checkCurrentCellMarked() {
         const korvel::GridCell cur = w_->grid()->selection();
-        const size_t index = size_t(cur.row * w_->grid()->colCount() + cur.col);
-        QCOMPARE(w_->markedFiles(), std::vector<size_t>{index});
+        QCOMPARE(w_->markedFiles(), std::vector<size_t>{size_t(cur.row * w_->grid()->colCount() + cur.col)});
         QVERIFY(w_->actions().CopyBtn->isEnabled());
     }
 
-    // b and c went to folder (or stayed, per flags); a, d, e never moved.
-    void checkFiles(const std::string& folder, bool copied, bool gone) {
-        for (int i : {1, 2}) {
-            QCOMPARE(exists(folder + kNames[i]), copied);
-            if (copied) QVERIFY(readFile(folder + kNames[i]) == original_[i]);
-            QCOMPARE(exists(pics(kNames[i])), !gone);
-        }
-        for (int i : {0, 3, 4}) QVERIFY(readFile(pics(kNames[i])) == original_[i]);
+    // Photos (a.bmp, 2020/b.bmp), Other and a file "notes" in f/, the window on f/shown.
+    std::string at(const std::string& rel) const { return *tree_ / ("f/" + rel); }
+    bool openFolders(const std::string& shown) {
+        w_.reset();
+        tree_ = std::make_unique<TempTree>();
+        for (const char* f : {"f/Photos/2020", "f/Other", "data/Trash/files"}) tree_->folder(f);
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(*tree_ / "data"));
+        writeSolidBmp(QString::fromStdString(at("Photos/a.bmp")), 4, 4);
+        writeSolidBmp(QString::fromStdString(at("Photos/2020/b.bmp")), 4, 4);
+        tree_->write("f/notes", "text");
+        w_ = std::make_unique<TKorvelMain>(QStringList{QString::fromStdString(at(shown))});
+        w_->show();
+        return QTest::qWaitForWindowExposed(w_.get());
+    }
+    // Right-clicks the node and picks the item of the menu that opens.
+    void pickFromFolderMenu(QTreeWidgetItem* node, QAction* item) {
+        rightClickNode(*w_, node);
+        pickFromMenu(w_->folderPopup(), item);
+    }
+
+    std::vector<std::string> listedNames() const {
+        std::vector<std::string> out;
+        for (size_t i = 0; i < w_->fileList().size(); ++i)
+            out.push_back(w_->fileList().path(i).substr(pics().size()));
+        return out;
     }
 
 private slots:
@@ -98,133 +131,356 @@ private slots:
     }
 
     // The chooser from the tool buttons and the grid's menu: type a folder, OK, answer the boxes.
-    void chooser_data() {
-        QTest::addColumn<bool>("fromMenu");
-        QTest::addColumn<bool>("copy");
-        QTest::addColumn<QString>("target");  // relative to the tree
-        QTest::addColumn<bool>("conflict");   // dst/b.bmp holds "old" beforehand
-        QTest::addColumn<QString>("answer");  // the button pressed on every box
-        QTest::addColumn<QString>("targetB"); // what target/b.bmp holds after: "orig", "old" or nothing
-        QTest::addColumn<bool>("targetC");    // target/c.bmp is a copy of c
-        QTest::addColumn<bool>("sourcesGone");
-        QTest::addColumn<int>("gridCount");
-        QTest::addColumn<int>("targetCount");  // entries in the target folder: no temporary left
-        QTest::newRow("copy elsewhere") << false << true << "dst" << false << "" << "orig" << true << false << 5 << 2;
-        QTest::newRow("move by the grid menu") << true << false << "dst/" << false << "" << "orig" << true << true << 3 << 2;
-        QTest::newRow("copy into the shown folder") << false << true << "pics" << false << "" << "orig" << true << false << 7 << 7;
-        QTest::newRow("move to a new folder") << false << false << "new/deep" << false << "Yes" << "orig" << true << true << 3 << 2;
-        QTest::newRow("copy, skip the existing") << false << true << "dst" << true << "スキップ(N)" << "old" << true << false << 5 << 2;
-        QTest::newRow("move, replace the existing") << true << false << "dst" << true << "置き換え(Y)" << "orig" << true << true << 3 << 2;
-        QTest::newRow("move, cancel at the conflict") << false << false << "dst" << true << "ｷｬﾝｾﾙ" << "old" << false << false << 5 << 1;
-    }
     void chooser() {
-        QFETCH(bool, fromMenu);
-        QFETCH(bool, copy);
-        QFETCH(QString, target);
-        QFETCH(bool, conflict);
-        QFETCH(QString, answer);
-        QFETCH(QString, targetB);
-        QFETCH(bool, targetC);
-        QFETCH(bool, sourcesGone);
-        QVERIFY(openWindow());
-        TKorvelMain& w = *w_;
-        std::string folder = *tree_ / target.toStdString();
-        if (folder.back() != '/') folder += '/';
-        if (conflict) tree_->write("dst/b.bmp", "old");
-        MessageBoxCatcher boxes;
-        boxes.press = answer;
-        QString title;
-        ModalScript chooser;
-        chooser.on<TSelectDir>([&](TSelectDir& dialog, int) {
-            TSelectDir* d = &dialog;
-            title = d->windowTitle();
-            d->DirCombo->lineEdit()->clear();
-            QTest::keyClicks(d->DirCombo->lineEdit(), QString::fromStdString(*tree_ / target.toStdString()));
-            QTest::mouseClick(d->OKBtn, Qt::LeftButton);
-        });
-        if (fromMenu) {
-            clickCell(w, 1, {}, Qt::RightButton);  // a marked cell keeps the marks
-            pickFromMenu(w.gridPopup(), copy ? w.actions().Copy3 : w.actions().Move3);
-        } else {
-            QTest::mouseClick(w.toolButton(copy ? w.actions().CopyBtn : w.actions().MoveBtn), Qt::LeftButton);
+        struct Row {
+            const char* name;
+            bool fromMenu, copy;
+            std::string target;  // relative to the tree
+            bool conflict;       // dst/b.bmp holds "old" beforehand
+            QString answer;      // the button pressed on every box
+            const char* targetB;  // what target/b.bmp holds after: "orig", "old" or nothing
+            bool targetC;         // target/c.bmp is a copy of c
+            bool sourcesGone;
+            int gridCount, targetCount;  // entries in the target folder: no temporary left
+        } rows[] = {
+            {"copy elsewhere", false, true, "dst", false, "", "orig", true, false, 5, 2},
+            {"copy into the shown folder", false, true, "pics", false, "", "orig", true, false, 7, 7},
+            {"move to a new folder", false, false, "new/deep", false, "Yes", "orig", true, true, 3, 2},
+            {"copy by the grid menu, skip the existing", true, true, "dst", true, "スキップ(N)", "old", true,
+             false, 5, 2},
+            {"move by the grid menu, replace the existing", true, false, "dst", true, "置き換え(Y)", "orig",
+             true, true, 3, 2},
+            {"move, cancel at the conflict", false, false, "dst", true, "ｷｬﾝｾﾙ", "old", false, false, 5, 1},
+        };
+        for (const Row& r : rows) {
+            const RowTrace trace{r.name};
+            QVERIFY(openWindow());
+            TKorvelMain& w = *w_;
+            const std::string folder = *tree_ / (r.target + "/");
+            if (r.conflict) tree_->write("dst/b.bmp", "old");
+            MessageBoxCatcher boxes;
+            boxes.press = r.answer;
+            ModalScript chooser;
+            chooser.on<TSelectDir>([&](TSelectDir& d, int) {
+                d.DirCombo->lineEdit()->clear();
+                QTest::keyClicks(d.DirCombo->lineEdit(), QString::fromStdString(*tree_ / r.target));
+                QTest::mouseClick(d.OKBtn, Qt::LeftButton);
+            });
+            if (r.fromMenu) {
+                clickCell(w, 1, {}, Qt::RightButton);  // a marked cell keeps the marks
+                pickFromMenu(w.gridPopup(), r.copy ? w.actions().Copy3 : w.actions().Move3);
+            } else {
+                QTest::mouseClick(w.toolButton(r.copy ? w.actions().CopyBtn : w.actions().MoveBtn),
+                                  Qt::LeftButton);
+            }
+            QCOMPARE(chooser.seen, 1);
+            if (r.target == "new/deep")
+                QCOMPARE(boxes.texts.value(0),
+                         QString::fromStdString(*tree_ / "new/deep") + " は存在しません。作成しますか？");
+            QCOMPARE(readFile(folder + "b.bmp"), r.targetB == std::string("orig") ? original_[1] : r.targetB);
+            QCOMPARE(exists(folder + "c.bmp") && readFile(folder + "c.bmp") == original_[2], r.targetC);
+            QCOMPARE(exists(pics("b.bmp")), !r.sourcesGone);
+            QCOMPARE(exists(pics("c.bmp")), !r.sourcesGone);
+            for (int i : {0, 3, 4}) QVERIFY(readFile(pics(kNames[i])) == original_[i]);
+            QCOMPARE(int(w.fileList().size()), r.gridCount);
+            QCOMPARE(int(entryCount(folder)), r.targetCount);
+            if (r.target == "pics") {
+                // The copies of the shown folder are listed.
+                QVERIFY(readFile(pics("b_1.bmp")) == original_[1] &&
+                        readFile(pics("c_1.bmp")) == original_[2]);
+                QVERIFY(w.fileList().contains(pics("b_1.bmp")) && w.fileList().contains(pics("c_1.bmp")));
+            }
+            if (r.sourcesGone) checkCurrentCellMarked();
         }
-        QCOMPARE(chooser.seen, 1);
-        QCOMPARE(title, copy ? QString("ファイルのコピー") : QString("ファイルの移動"));
-        if (target == "new/deep")
-            QCOMPARE(boxes.texts.value(0), QString::fromStdString(*tree_ / "new/deep") + " は存在しません。作成しますか？");
-        QCOMPARE(readFile(folder + "b.bmp"), targetB == "orig" ? original_[1] : targetB.toStdString());
-        QCOMPARE(exists(folder + "c.bmp") && readFile(folder + "c.bmp") == original_[2], targetC);
-        QCOMPARE(exists(pics("b.bmp")), !sourcesGone);
-        QCOMPARE(exists(pics("c.bmp")), !sourcesGone);
-        for (int i : {0, 3, 4}) QVERIFY(readFile(pics(kNames[i])) == original_[i]);
-        QTEST(int(w.fileList().size()), "gridCount");
-        QTEST(int(entryCount(folder)), "targetCount");
-        if (target == "pics") {
-            // The copies of the shown folder are listed.
-            QVERIFY(readFile(pics("b_1.bmp")) == original_[1] && readFile(pics("c_1.bmp")) == original_[2]);
-            QVERIFY(w.fileList().contains(pics("b_1.bmp")) && w.fileList().contains(pics("c_1.bmp")));
-        }
-        if (sourcesGone) checkCurrentCellMarked();
     }
 
     // Drops on the tree and on a quick-folder button, F3, and the Delete key: the drop menu for
     // the folder, or the Trash without a menu.
-    void drops_data() {
-        QTest::addColumn<QString>("how");     // "tree", "button", "F3", "Delete"
-        QTest::addColumn<QString>("target");  // relative to the tree
-        QTest::addColumn<QString>("choose");  // the drop menu's item; "" when no menu may open
-        QTest::addColumn<bool>("copied");
-        QTest::addColumn<bool>("sourcesGone");
-        QTest::newRow("tree, copy here") << "tree" << "dst" << "Copy1" << true << false;
-        QTest::newRow("tree, move here") << "tree" << "dst" << "Move1" << true << true;
-        QTest::newRow("tree, cancel") << "tree" << "dst" << "CancelMenu" << false << false;
-        QTest::newRow("quick-folder button, move here") << "button" << "dst" << "Move1" << true << true;
-        QTest::newRow("F3, copy here") << "F3" << "dst" << "Copy1" << true << false;
-        QTest::newRow("a folder only named like the Trash asks") << "tree" << "fake/Trash/files" << "CancelMenu" << false << false;
-        QTest::newRow("the Trash deletes at once") << "tree" << "data/Trash/files" << "" << true << true;
-        QTest::newRow("Delete key") << "Delete" << "data/Trash/files" << "" << true << true;
-    }
     void drops() {
-        QFETCH(QString, how);
-        QFETCH(QString, target);
-        QFETCH(QString, choose);
-        QFETCH(bool, copied);
-        QFETCH(bool, sourcesGone);
+        struct Row {
+            const char* name;
+            QString how;     // "tree", "button", "F3", "Delete"
+            std::string target;  // relative to the tree
+            const char* choose;  // the drop menu's item; "" when no menu may open
+            bool copied, sourcesGone;
+        } rows[] = {
+            {"tree, move here", "tree", "dst", "Move1", true, true},
+            {"tree, cancel", "tree", "dst", "CancelMenu", false, false},
+            {"quick-folder button, move here", "button", "dst", "Move1", true, true},
+            {"F3, copy here", "F3", "dst", "Copy1", true, false},
+            {"a folder only named like the Trash asks", "tree", "fake/Trash/files", "CancelMenu", false,
+             false},
+            {"the Trash deletes at once", "tree", "data/Trash/files", "", true, true},
+            {"Delete key", "Delete", "data/Trash/files", "", true, true},
+        };
+        for (const Row& r : rows) {
+            const RowTrace trace{r.name};
+            QVERIFY(openWindow());
+            TKorvelMain& w = *w_;
+            const std::string folder = *tree_ / (r.target + "/");
+            QToolButton* button = w.quickFolderButton(2);
+            button->setToolTip(QString::fromStdString(folder));
+            MessageBoxCatcher boxes;
+            boxes.press = "Yes";
+            QSignalSpy popups(w.targetPopup(), &QMenu::aboutToShow);
+            if (r.how == "tree") {
+                QTreeWidgetItem* node = w.dirTree()->FindNode(folder);
+                QVERIFY(node);
+                w.dirTree()->scrollToItem(node);
+                QVERIFY(
+                    dragCellTo(w, 2, w.dirTree()->viewport(), w.dirTree()->visualItemRect(node).center()));
+                QCOMPARE(w.markedFiles(), (std::vector<size_t>{1, 2}));
+            } else if (r.how == "button") {
+                QVERIFY(dragCellTo(w, 2, button, button->rect().center()));
+            } else {
+                QTest::keyClick(w.grid(), r.how == "F3" ? Qt::Key_F3 : Qt::Key_Delete);
+            }
+            if (!*r.choose) {
+                QTRY_COMPARE(boxes.seen, 1);  // the Trash question, answered Yes
+                QCOMPARE(popups.count(), 0);
+            } else {
+                QTRY_VERIFY(w.targetPopup()->isVisible());
+                QCOMPARE(w.actions().TargetPath1->text(), QString::fromStdString(folder));
+                pickFromMenu(w.targetPopup(), w.targetPopup()->findChild<QAction*>(r.choose));
+                QCOMPARE(boxes.seen, 0);
+            }
+            QTRY_COMPARE(exists(pics("c.bmp")), !r.sourcesGone);
+            for (int i : {1, 2}) {
+                QCOMPARE(exists(folder + kNames[i]) && readFile(folder + kNames[i]) == original_[i],
+                         r.copied);
+                QCOMPARE(exists(pics(kNames[i])), !r.sourcesGone);
+                // In the Trash as every file manager finds it again.
+                if (r.target == "data/Trash/files")
+                    QVERIFY(exists(*tree_ / "data/Trash/info/" + kNames[i] + ".trashinfo"));
+            }
+            for (int i : {0, 3, 4}) QVERIFY(readFile(pics(kNames[i])) == original_[i]);
+            QCOMPARE(int(w.fileList().size()), r.sourcesGone ? 3 : 5);
+            if (r.sourcesGone) checkCurrentCellMarked();
+        }
+    }
+
+    // The rename dialogs' answers rename the marked files on disk and replace their paths in the
+    // file list in place, so the grid keeps its order.
+    void renameFromTheToolButtons() {
+        struct Row {
+            const char* name;
+            QAction* TKorvelMain::Actions::*button;
+            std::vector<std::string> after;
+        } rows[] = {
+            {"typed name, then stop", &TKorvelMain::Actions::ReNameBtn1, {"a.bmp", "new.bmp", "c.bmp"}},
+            {"serial", &TKorvelMain::Actions::NumberRNBtn1, {"a.bmp", "p01.bmp", "p02.bmp"}},
+        };
+        for (const Row& r : rows) {
+            const RowTrace trace{r.name};
+            QVERIFY(openWindow());
+            ModalScript dialogs;
+            dialogs.on<TRNameFrm>([&](TRNameFrm& d, int n) {
+                if (n == 0) d.Edit1->setText("new");
+                QTest::mouseClick(n == 0 ? d.OKBtn1 : d.AllCanselBtn, Qt::LeftButton);
+            });
+            dialogs.on<TNumberFrm>([&](TNumberFrm& d, int) {
+                d.NameEdit->setText("p\\");
+                QTest::mouseClick(d.OKBtn, Qt::LeftButton);
+            });
+            QTest::mouseClick(w_->toolButton(w_->actions().*r.button), Qt::LeftButton);
+            std::vector<std::string> expected = r.after;
+            expected.insert(expected.end(), {"d.bmp", "e.bmp"});
+            QCOMPARE(listedNames(), expected);
+            for (const std::string& name : expected) QVERIFY(exists(pics(name)));
+            QCOMPARE(int(entryCount(pics())), 5);
+        }
+    }
+
+    // Extended copy from its tool button into the shown folder, stopped while it runs: the files
+    // in hand are finished in list order, the dialog still closes with OK, the folder it used is
+    // kept, and the grid lists the new copies.
+    void extendedCopyStoppedDuringTheRun() {
         QVERIFY(openWindow());
         TKorvelMain& w = *w_;
-        const std::string folder = *tree_ / (target.toStdString() + "/");
-        w.quickFolderButton(2)->setToolTip(QString::fromStdString(folder));
-        MessageBoxCatcher boxes;
-        boxes.press = "Yes";
-        QSignalSpy popups(w.targetPopup(), &QMenu::aboutToShow);
-        if (how == "tree") {
-            const QPoint at = nodeCenter(folder);
-            QVERIFY(at.x() >= 0);
-            QVERIFY(dragCellTo(w, 2, w.dirTree()->viewport(), at));
-            QCOMPARE(w.markedFiles(), (std::vector<size_t>{1, 2}));
-        } else if (how == "button") {
-            QVERIFY(dragCellTo(w, 2, w.quickFolderButton(2), w.quickFolderButton(2)->rect().center()));
-        } else if (how == "F3") {
-            QTest::keyClick(w.grid(), Qt::Key_F3);
-        } else {
-            QTest::keyClick(w.grid(), Qt::Key_Delete);
+        clickCell(w, 3, Qt::ControlModifier);
+        QCOMPARE(int(w.markedFiles().size()), 3);
+        bool sawRun = false;
+        ModalScript driver;
+        driver.on<TOpCopyFrm>([&](TOpCopyFrm& d, int) {
+            QCOMPARE(d.lists->yesPaths().size(), size_t(3));
+            d.DirCombo->lineEdit()->setText(QString::fromStdString(pics()));
+            // ｷｬﾝｾﾙ pressed while the first file's progress shows.
+            QObject::connect(d.ProgressBar1, &QProgressBar::valueChanged, &d, [&d, &sawRun](int v) {
+                if (v != 1) return;
+                sawRun = d.running() && !d.OkBtn->isEnabled() && d.CancelBtn->isEnabled();
+                QTimer::singleShot(0, &d, [&d] { QTest::mouseClick(d.CancelBtn, Qt::LeftButton); });
+            });
+            QTest::mouseClick(d.OkBtn, Qt::LeftButton);
+        });
+        QTest::mouseClick(w.toolButton(w.actions().KCopyBtn), Qt::LeftButton);
+        QVERIFY(sawRun);
+        // The workers may hold more than one file when ｷｬﾝｾﾙ comes; those finish, in list order,
+        // so the copies are b_1.bmp and then possibly c_1.bmp and d_1.bmp, never a gap.
+        const QStringList names = QDir(QString::fromStdString(pics())).entryList(QDir::Files);
+        const qsizetype written = names.size() - 5;
+        QVERIFY(written >= 1);
+        QStringList want{"a.bmp", "b.bmp", "c.bmp", "d.bmp", "e.bmp"};
+        want += QStringList{"b_1.bmp", "c_1.bmp", "d_1.bmp"}.mid(0, written);
+        want.sort();
+        QCOMPARE(names, want);
+        QCOMPARE(w.fileList().size(), size_t(names.size()));
+        QVERIFY(w.fileList().contains(pics("b_1.bmp")));
+        const korvel::IniFile ini = korvel::IniFile::load(
+            korvel::programSettingsPath(QCoreApplication::applicationFilePath().toStdString()));
+        QCOMPARE(ini.readString("OpCopy", "SelectFolder", ""), pics());
+    }
+
+    // Which commands the folder menu offers: all three for a folder, only creation for a drive,
+    // none for the Trash.
+    void folderMenuHidesWhatMakesNoSense() {
+        struct Row {
+            const char* name;
+            int kind;  // 0 folder, 1 drive (top-level node), 2 the Trash
+            bool create, renameAndDelete;
+        } rows[] = {{"folder", 0, true, true}, {"drive", 1, true, false}, {"trash", 2, false, false}};
+        for (const Row& r : rows) {
+            const RowTrace trace{r.name};
+            QVERIFY(openFolders("Photos"));
+            TDirTree* tree = w_->dirTree();
+            if (r.kind == 2) QVERIFY(tree->SelectPath(*tree_ / "data/Trash/files/"));
+            rightClickNode(*w_, r.kind == 1 ? tree->topLevelItem(0) : tree->currentItem());
+            QTRY_VERIFY(w_->folderPopup()->isVisible());
+            const auto& a = w_->actions();
+            QCOMPARE(a.CreateDirMenu->isVisible(), r.create);
+            QCOMPARE(a.FRename1->isVisible(), r.renameAndDelete);
+            QCOMPARE(a.DeleteDirMenu->isVisible(), r.renameAndDelete);
+            for (QAction* x : {a.CreateDirMenu, a.FRename1, a.DeleteDirMenu})
+                QVERIFY(!x->isVisible() || x->isEnabled());
+            w_->folderPopup()->close();
         }
-        if (choose.isEmpty()) {
-            QTRY_COMPARE(boxes.seen, 1);  // the Trash question, answered Yes
-            QCOMPARE(popups.count(), 0);
-        } else {
-            QTRY_VERIFY(w.targetPopup()->isVisible());
-            QCOMPARE(w.actions().TargetPath1->text(), QString::fromStdString(folder));
-            pickFromMenu(w.targetPopup(), w.targetPopup()->findChild<QAction*>(choose));
-            QCOMPARE(boxes.seen, 0);
+    }
+
+    void createFolder() {
+        struct Row {
+            QString typed;  // "<keep>": the name offered is accepted unchanged
+            bool already;   // 新しいﾌｫﾙﾀﾞ exists before
+            QString message;
+            std::string made;  // relative to Photos; "" nothing made
+        } rows[] = {
+            {"<keep>", false, "", "新しいﾌｫﾙﾀﾞ"}, {"<keep>", true, kExists, ""},
+            {"a/b", false, "", "a/b"},           {"../out", false, kCannotCreate, ""},
+            {"", false, "", ""},                 {"<cancel>", false, "", ""},
+        };
+        for (const Row& r : rows) {
+            const RowTrace trace{r.typed + (r.already ? " (exists)" : "")};
+            QVERIFY(openFolders("Photos"));
+            if (r.already) tree_->folder("f/Photos/新しいﾌｫﾙﾀﾞ");
+            const long before = entryCount(at("Photos"));
+            std::vector<ModalScript::Step> steps = {typeAndPress<TInputNameFrm>(r.typed)};
+            if (!r.message.isEmpty()) steps.push_back(pressBox());
+            // A refused name keeps the dialog open: the last step cancels it there.
+            if (r.message == kExists || r.typed.isEmpty())
+                steps.push_back(typeAndPress<TInputNameFrm>("<cancel>"));
+            ModalScript script(steps);
+            pickFromFolderMenu(w_->dirTree()->currentItem(), w_->actions().CreateDirMenu);
+            QTRY_VERIFY(script.done());
+            QCOMPARE(script.boxTexts, r.message.isEmpty() ? QStringList() : QStringList{r.message});
+            if (r.made.empty()) {
+                QCOMPARE(entryCount(at("Photos")), before);
+                QVERIFY(!exists(at("out")));
+                continue;
+            }
+            QVERIFY(std::filesystem::is_directory(at("Photos/" + r.made)));
+            QTreeWidgetItem* node = w_->dirTree()->FindNode(at("Photos/" + r.made + "/"));
+            QVERIFY(node);  // every level got its node
+            QCOMPARE(node->text(0), QString::fromStdString(r.made).section('/', -1));
+            QVERIFY(!node->isSelected());
         }
-        QTRY_COMPARE(exists(pics("c.bmp")), !sourcesGone);
-        checkFiles(folder, copied, sourcesGone);
-        QCOMPARE(int(w.fileList().size()), sourcesGone ? 3 : 5);
-        if (sourcesGone) checkCurrentCellMarked();
-        // In the Trash as every file manager finds it again.
-        if (target == "data/Trash/files")
-            for (int i : {1, 2}) QVERIFY(exists(*tree_ / "data/Trash/info/" + kNames[i] + ".trashinfo"));
+    }
+
+    void renameFolder() {
+        struct Row {
+            QString typed;  // "<keep>" unchanged, "<cancel>" cancelled
+            bool byKeys;    // Enter in the name, then Enter on the focused OK
+            QString message;
+        } rows[] = {
+            {"Trip", false, ""},          {"Trip", true, ""}, {"<keep>", false, kExists},
+            {"notes", false, kCannotRename}, {"<cancel>", false, ""},
+        };
+        for (const Row& r : rows) {
+            const RowTrace trace{r.typed + (r.byKeys ? " by keys" : "")};
+            const bool renamed = r.typed == "Trip";
+            QVERIFY(openFolders("Photos/2020"));  // Photos is expanded, its sub-folder visited
+            TDirTree* tree = w_->dirTree();
+            QVERIFY(tree->SelectPath(at("Photos")));
+            QTreeWidgetItem* photos = tree->currentItem();
+            QTreeWidgetItem* sub = tree->FindNode(at("Photos/2020/"));
+            QVERIFY(sub);
+            bool focusMoved = false;
+            std::vector<ModalScript::Step> steps = {typeAndPress<TFolderNameInputFrm>(r.typed)};
+            if (r.byKeys)
+                steps[0].second = [&](QWidget* d) {
+                    auto* edit = d->findChild<QLineEdit*>();
+                    edit->selectAll();
+                    QTest::keyClicks(edit, r.typed);
+                    QTest::keyClick(edit, Qt::Key_Return);
+                    focusMoved = d->isVisible() &&
+                                 QApplication::focusWidget() == d->findChild<QPushButton*>("BitBtn1");
+                    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+                };
+            if (!r.message.isEmpty()) steps.push_back(pressBox());
+            if (r.message == kExists) steps.push_back(typeAndPress<TFolderNameInputFrm>("<cancel>"));
+            ModalScript script(steps);
+            pickFromFolderMenu(photos, w_->actions().FRename1);
+            QTRY_VERIFY(script.done());
+            QCOMPARE(script.boxTexts, r.message.isEmpty() ? QStringList() : QStringList{r.message});
+            QCOMPARE(focusMoved, r.byKeys);
+            QCOMPARE(readFile(at("notes")), std::string("text"));
+            const std::string now = renamed ? at("Trip") : at("Photos");
+            QVERIFY(exists(now + "/a.bmp") && exists(now + "/2020/b.bmp"));
+            QCOMPARE(exists(at("Photos")), !renamed);
+            // The node keeps its place and children; the listing and the history follow.
+            QCOMPARE(photos->text(0), QString::fromStdString(renamed ? "Trip" : "Photos"));
+            QCOMPARE(tree->FindNode(now + "/2020/"), sub);
+            QCOMPARE(w_->selectedFolder(), now + "/");
+            QCOMPARE(int(w_->fileList().size()), 1);
+            QCOMPARE(w_->fileList().path(0), now + "/a.bmp");
+            if (renamed) QCOMPARE(w_->historyBox()->itemText(0).toStdString(), now + "/");
+            QVERIFY(w_->historyBox()->findText(QString::fromStdString(now + "/2020/")) >= 0);
+        }
+    }
+
+    void deleteFolder() {
+        struct Row {
+            const char* name;
+            bool byKey, confirm, driveRoot;
+        } rows[] = {
+            {"menu, yes", false, true, false},
+            {"menu, no", false, false, false},
+            {"Delete key, yes", true, true, false},
+            {"Delete key on a drive", true, true, true},
+        };
+        for (const Row& r : rows) {
+            const RowTrace trace{r.name};
+            QVERIFY(openFolders("Photos"));
+            TDirTree* tree = w_->dirTree();
+            if (r.driveRoot) tree->setCurrentItem(tree->topLevelItem(0));
+            const std::string shown = w_->selectedFolder();
+            // A drive must never be asked about; should it be, the answer is no.
+            ModalScript script({pressBox(r.confirm && !r.driveRoot ? QMessageBox::Yes : QMessageBox::No)});
+            if (r.byKey) QTest::keyClick(tree, Qt::Key_Delete);
+            else pickFromFolderMenu(tree->currentItem(), w_->actions().DeleteDirMenu);
+            if (r.driveRoot) {
+                QTest::qWait(100);
+                QVERIFY(script.boxTexts.isEmpty());
+                QCOMPARE(w_->selectedFolder(), shown);
+                continue;
+            }
+            QTRY_VERIFY(script.done());
+            QCOMPARE(exists(at("Photos")), !r.confirm);
+            QCOMPARE(exists(*tree_ / "data/Trash/files/Photos/2020/b.bmp"), r.confirm);
+            QCOMPARE(tree->FindNode(at("Photos/")) != nullptr, !r.confirm);
+            if (!r.confirm) continue;
+            // The tree shows another folder, and the grid lists that folder.
+            QVERIFY(std::filesystem::is_directory(w_->selectedFolder()));
+            for (size_t i = 0; i < w_->fileList().size(); ++i)
+                QVERIFY(w_->fileList().path(i).rfind(at("Photos/"), 0) != 0);
+        }
     }
 };
 

@@ -1,18 +1,20 @@
-// History, favourites and the quick-folder buttons of the main window, through clicks and keys,
-// and what of them a restart keeps.
+// History, favourites, the quick-folder buttons and the options dialog of the main window,
+// through clicks and keys: what OK stores and applies against Cancel, and what a restart keeps.
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMenu>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
-#include <QtTest>
+#include <QTreeWidget>
 
 #include "app/OptionFrm.h"
+#include "app/ToolIcons.h"
+#include "base/IniFile.h"
 #include "browse/FolderScan.h"
-#include "browse/ui/DirTree.h"
+#include "nav/QuickFolders.h"
 #include "nav/ui/QFSelectFrm.h"
 #include "tests/support/FaultyFileSystem.h"
 #include "tests/support/GridWindow.h"
@@ -20,16 +22,31 @@
 #include "tests/support/UiSupport.h"
 
 using namespace korvel::testing;
+using Step = ModalScript::Step;
+
+namespace {
+
+void answer(QWidget* box, QMessageBox::StandardButton b) {
+    static_cast<QMessageBox*>(box)->button(b)->click();
+}
+
+}  // namespace
 
 class NavWindowTest : public QObject {
     Q_OBJECT
     QTemporaryDir config_;
     TempTree tree_;
     std::unique_ptr<TKorvelMain> w_;
+    QStringList boxTexts_;
 
-    std::string f(int i) const { return tree_ / (QStringLiteral("f%1/").arg(i, 2, 10, QChar('0')).toStdString()); }
+    std::string f(int i) const {
+        return tree_ / (QStringLiteral("f%1/").arg(i, 2, 10, QChar('0')).toStdString());
+    }
+    std::string ini() const { return config_.path().toStdString() + "/Korvel.ini"; }
+    QString pics() const { return QString::fromStdString(tree_ / "pics"); }
     bool openWindow() {
-        w_ = std::make_unique<TKorvelMain>(QStringList{QString::fromStdString(tree_ / "pics")});
+        w_.reset();
+        w_ = std::make_unique<TKorvelMain>(QStringList{pics()});
         return showReady(*w_);
     }
     void typeHistory(const std::string& path) {
@@ -40,37 +57,52 @@ class NavWindowTest : public QObject {
         QVERIFY(w_->dirTree()->SelectPath(folder));
         korvel::testing::rightClickNode(*w_, w_->dirTree()->FindNode(folder));
     }
+    // Opens the options from the tool button on a window started with iniText; the steps play the
+    // user, check looks at the window after. Returns how often the folder was listed again.
+    int runOptions(const std::string& iniText, std::vector<Step> steps,
+                   const std::function<void(TKorvelMain&)>& check) {
+        w_.reset();
+        writeFile(ini(), iniText);
+        if (!openWindow()) return -1;
+        int relists = 0;
+        connect(w_.get(), &TKorvelMain::folderListed, [&] { ++relists; });
+        ModalScript script(std::move(steps));
+        clickBox(w_->toolButton(w_->actions().OptionBtn));
+        if (!script.done()) return -1;
+        check(*w_);
+        w_.reset();
+        boxTexts_ = script.boxTexts;
+        return relists;
+    }
 
 private slots:
     void initTestCase() {
         for (int i = 0; i < 22; ++i) tree_.folder(f(i).substr(tree_.root().size()));
         tree_.folder("pics");
         writePatternBmp(tree_ / "pics/a.bmp", 8, 6);
+        writePatternBmp(tree_ / "pics/b.bmp", 8, 6);
     }
     void init() {
         qputenv("KORVEL_CONFIG_DIR", config_.path().toUtf8());
-        QFile::remove(config_.path() + "/Korvel.ini");
+        QFile::remove(QString::fromStdString(ini()));
     }
     void cleanup() { w_.reset(); }
 
     void historyAndFavourites() {
         QVERIFY(openWindow());
-        for (int i = 0; i <= 20; ++i) typeHistory(f(i));
-        typeHistory(f(5));              // opened again: moves up, not added twice
-        typeHistory(tree_ / "missing/"); // no such folder: ignored
+        for (int i : {1, 2, 3, 2}) typeHistory(f(i));  // opened again: moves up, not added twice
+        typeHistory(tree_ / "missing/");                 // no such folder: ignored
         QCOMPARE(w_->historyBox()->toolTip(), QString::fromStdString(tree_ / "missing/"));
-        std::vector<std::string> newest;  // f20 … f01
-        for (int i = 20; i > 0; --i) newest.push_back(f(i));
-        std::vector<std::string> want = newest;
-        std::rotate(want.begin(), want.begin() + 15, want.begin() + 16);  // f05 first
-        QCOMPARE(w_->historyPaths(), want);
-        QCOMPARE(w_->selectedFolder(), f(5));
+        QCOMPARE(w_->historyPaths(), (std::vector{f(2), f(3), f(1), tree_ / "pics/"}));
+        QCOMPARE(w_->selectedFolder(), f(2));
         // Down in the box chooses the next item, which opens and goes to the top.
         w_->historyBox()->setFocus();
         QTest::keyClick(w_->historyBox(), Qt::Key_Down);
-        QCOMPARE(w_->selectedFolder(), f(20));
-        QCOMPARE(w_->historyPaths().front(), f(20));
-        QCOMPARE(w_->historyBox()->toolTip(), QString::fromStdString(f(20)));
+        QCOMPARE(w_->selectedFolder(), f(3));
+        QCOMPARE(w_->historyPaths().front(), f(3));
+        QCOMPARE(w_->historyBox()->toolTip(), QString::fromStdString(f(3)));
+        std::vector<std::string> newest;  // f20 … f01
+        for (int i = 20; i > 0; --i) newest.push_back(f(i));
         for (int i : {0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20}) {
             rightClickNode(f(i));
             pickFromMenu(w_->folderPopup(), w_->actions().AddFavMenu);
@@ -87,7 +119,7 @@ private slots:
         QCOMPARE(w_->selectedFolder(), f(20));
         QCOMPARE(w_->historyPaths().front(), f(20));
         // Organising shows the favourites page alone; OK takes its list and applies and writes nothing else.
-        const std::string ini = (config_.path() + "/Korvel.ini").toStdString(), before = readFile(ini);
+        const std::string before = readFile(ini());
         const int cell = w_->grid()->defaultSize();
         QList<bool> pages;
         ModalScript organise;
@@ -96,7 +128,8 @@ private slots:
             pages << tabs->isTabVisible(0) << tabs->isTabVisible(2) << (tabs->currentIndex() == 1);
             d.CellSizeCombo->setCurrentIndex(0);
             QListWidget* list = d.ListBox1;
-            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                              list->visualItemRect(list->item(0)).center());
             QTest::mouseClick(d.DownBtn, Qt::LeftButton);
             QTest::mouseClick(d.OkBtn, Qt::LeftButton);
         });
@@ -107,7 +140,7 @@ private slots:
         std::swap(newest[0], newest[1]);
         QCOMPARE(w_->favoritePaths(), newest);
         QCOMPARE(w_->grid()->defaultSize(), cell);
-        QCOMPARE(readFile(ini), before);
+        QCOMPARE(readFile(ini()), before);
     }
 
     void quickFolderButtons() {
@@ -131,7 +164,7 @@ private slots:
         pickFromMenu(w.quickFolderPopup(), w.actions().QFShowMenu);
         QTRY_COMPARE(dialogs.seen, 2);
         QCOMPARE(w.quickFolderButton(1)->text(), QStringLiteral("/../f04"));  // derived
-        QCOMPARE(shown, QStringList(2, QString::fromStdString(tree_ / "pics/")));  // the tree's folder
+        QCOMPARE(shown, QStringList(2, pics() + "/"));                        // the tree's folder
         // A left click on a bound button with a marked file: the drop menu copies it there.
         clickCell(w, 0);
         QTest::mouseClick(w.quickFolderButton(0), Qt::LeftButton);
@@ -152,7 +185,6 @@ private slots:
         QTest::mouseClick(w.toolButton(w.actions().ShowCaptionBtn), Qt::LeftButton);
         QTRY_VERIFY(w.quickFolderButton(0)->width() > 23);
         w.actions().ShowCaptionMenu->trigger();
-        QVERIFY(!w.actions().ShowCaptionBtn->isChecked());
         QCOMPARE(w.quickFolderButton(0)->size(), QSize(23, 22));
         // Clear asks first: No keeps the folder, Yes clears it.
         for (const char* answer : {"No", "Yes"}) {
@@ -167,14 +199,7 @@ private slots:
         QCOMPARE(w.quickFolderButton(0)->text(), QString());
     }
 
-    void keptAcrossRestart_data() {
-        QTest::addColumn<bool>("clearHistory");  // [History] Flag
-        QTest::newRow("history kept") << false;
-        QTest::newRow("history cleared at close") << true;
-    }
     void keptAcrossRestart() {
-        QFETCH(bool, clearHistory);
-        writeFile((config_.path() + "/Korvel.ini").toStdString(), clearHistory ? "[History]\nFlag=1\n" : "");
         tree_.folder("caf\xe9");  // Latin-1, not UTF-8: kept as bytes, also through the options' OK
         const std::string odd = tree_ / "caf\xe9", pics = tree_ / "pics/";
         QVERIFY(openWindow());
@@ -193,7 +218,7 @@ private slots:
         QVERIFY(waitPreview(*w_));  // a close while the preview loads writes nothing
         w_->close();
         QVERIFY(openWindow());
-        QCOMPARE(w_->historyPaths(), (clearHistory ? std::vector{pics} : std::vector{pics, f(2), f(1)}));
+        QCOMPARE(w_->historyPaths(), (std::vector{pics, f(2), f(1)}));
         QCOMPARE(w_->favoritePaths(), (std::vector{odd + "/", f(7), pics}));
         QCOMPARE(w_->quickFolder(2), odd);
         QCOMPARE(w_->quickFolderButton(2)->text(), QStringLiteral("odd"));
@@ -202,7 +227,7 @@ private slots:
     }
 
     // Browse starts at the edit's folder, else the tree's; the folder chosen fills an empty caption.
-    void browseButton() {
+    void quickFolderBrowseButton() {
         TQFSelectFrm d(nullptr);
         d.treeFolder = tree_ / "pics/";
         std::vector<std::string> starts;
@@ -216,39 +241,187 @@ private slots:
         QCOMPARE(d.caption(), QStringLiteral("mine"));
     }
 
-    void dialogChecks_data() {
-        QTest::addColumn<QString>("folder");  // relative to the tree unless it starts with "/" or is ""
-        QTest::addColumn<QString>("answer");  // to the question whether to make it
-        QTest::addColumn<bool>("mkdirFails");
-        QTest::addColumn<QString>("box");
-        QTest::addColumn<bool>("accepted");
+    void quickFolderDialogChecks() {
         const QString prompt = QStringLiteral("設定するﾌｫﾙﾀﾞ名をﾌﾙﾊﾟｽで指定して下さい。");
-        QTest::newRow("empty") << "" << "" << false << prompt << false;
-        QTest::newRow("bare name") << "pics" << "" << false << prompt << false;
-        QTest::newRow("exists") << "/f01/" << "" << false << "" << true;
-        QTest::newRow("missing, not made") << "/new/a" << "No" << false << "/new/a は存在しません。作成しますか？" << false;
-        QTest::newRow("missing, made") << "/new/b/" << "Yes" << false << "/new/b は存在しません。作成しますか？" << true;
-        QTest::newRow("cannot make") << "/new/c" << "Yes" << true
-                                       << "/new/c は存在しません。作成しますか？|指定したフォルダを作成出来ません。" << false;
+        struct Row {
+            QString folder;  // relative to the tree unless it starts with "/" or is ""
+            QString answer;  // to the question whether to make it
+            bool mkdirFails;
+            QString box;
+            bool accepted;
+        } rows[] = {
+            {"", "", false, prompt, false},
+            {"pics", "", false, prompt, false},
+            {"/f01/", "", false, "", true},
+            {"/new/a", "No", false, "/new/a は存在しません。作成しますか？", false},
+            {"/new/b/", "Yes", false, "/new/b は存在しません。作成しますか？", true},
+            {"/new/c", "Yes", true, "/new/c は存在しません。作成しますか？|指定したフォルダを作成出来ません。", false},
+        };
+        for (const Row& r : rows) {
+            const RowTrace trace{r.folder};
+            const std::string path =
+                r.folder.startsWith('/') ? tree_.dir() + r.folder.toStdString() : r.folder.toStdString();
+            FaultyFileSystem fs;
+            fs.fault = [&](const std::string& call, const std::string&) {
+                return r.mkdirFails && call == "mkdir" ? EACCES : 0;
+            };
+            TQFSelectFrm d(nullptr);
+            d.fileSystem = &fs;
+            d.show();
+            typeInto(d.QFEdit, QString::fromStdString(path));
+            MessageBoxCatcher boxes;
+            boxes.press = r.answer;
+            QTest::mouseClick(d.OkBtn, Qt::LeftButton);
+            QCOMPARE(boxes.texts.join('|').replace(QString::fromStdString(tree_.dir()), QString()), r.box);
+            QCOMPARE(d.result() == QDialog::Accepted, r.accepted);
+            QCOMPARE(korvel::isExistingFolder(path), r.accepted);
+        }
     }
-    void dialogChecks() {
-        QFETCH(QString, folder);
-        QFETCH(QString, answer);
-        QFETCH(bool, mkdirFails);
-        QFETCH(bool, accepted);
-        const std::string path = folder.startsWith('/') ? tree_.dir() + folder.toStdString() : folder.toStdString();
-        FaultyFileSystem fs;
-        fs.fault = [&](const std::string& call, const std::string&) { return mkdirFails && call == "mkdir" ? EACCES : 0; };
-        TQFSelectFrm d(nullptr);
-        d.fileSystem = &fs;
-        d.show();
-        typeInto(d.QFEdit, QString::fromStdString(path));
-        MessageBoxCatcher boxes;
-        boxes.press = answer;
-        QTest::mouseClick(d.OkBtn, Qt::LeftButton);
-        QTEST(boxes.texts.join('|').replace(QString::fromStdString(tree_.dir()), QString()), "box");
-        QCOMPARE(d.result() == QDialog::Accepted, accepted);
-        QCOMPARE(korvel::isExistingFolder(path), accepted);
+
+    void optionsOkAgainstCancel() {
+        for (const bool ok : {true, false}) {
+            const RowTrace trace{ok ? "OK" : "Cancel"};
+            const std::string before = "[Window]\nNoHideFile=0\n";
+            int cell = 0, history = -1;
+            const int relists = runOptions(
+                before,
+                {{"TOptionFrm",
+                  [&](QWidget* w) {
+                      auto* d = static_cast<TOptionFrm*>(w);
+                      clickBox(d->HideCheck);
+                      d->CellSizeCombo->setFocus();
+                      QTest::keyClick(d->CellSizeCombo, Qt::Key_6);  // 60
+                      clickBox(d->BitBtn1);
+                      clickBox(ok ? d->OkBtn : d->CancelBtn);
+                  }},
+                 {"QMessageBox", [](QWidget* box) { answer(box, QMessageBox::Yes); }}},
+                [&](TKorvelMain& w) { cell = w.grid()->defaultSize(), history = w.historyBox()->count(); });
+            QCOMPARE(boxTexts_, QStringList{"履歴を全て削除します。よろしいですか？"});
+            QCOMPARE(history, 0);  // cleared at once, also when cancelled
+            QCOMPARE(relists, ok ? 1 : 0);
+            QCOMPARE(cell, ok ? 65 : 105);
+            if (ok) QVERIFY(korvel::IniFile::load(ini()).readBool("Window", "NoHideFile", false));
+            else QCOMPARE(readFile(ini()), before);
+        }
+    }
+
+    // Each display switch re-lists the folder and is written.
+    void optionsDisplaySwitchesRelist() {
+        struct Row {
+            const char *check, *section, *key;
+            bool wanted;
+        } rows[] = {
+            {"HideCheck", "Window", "NoHideFile", true},
+            {"SpeedCheck", "Thumbnil", "SpeedFlg", true},
+            {"ChangeImCheck", "Window", "ChangeImFlg", false},
+            {"PictFitCheck", "Window", "PictFitFlg", true},
+            {"ExifRotateCheck", "Window", "ExifRotate", false},
+            {"ColorManageCheck", "Window", "ColorManage", false},
+            {"SharedCacheCheck", "Thumbnil", "SharedCache", false},
+        };
+        for (const Row& r : rows) {
+            const RowTrace trace{r.check};
+            const int relists = runOptions(
+                "", {{"TOptionFrm", [&](QWidget* w) {
+                          clickBox(w->findChild<QCheckBox*>(r.check));
+                          clickBox(static_cast<TOptionFrm*>(w)->OkBtn);
+                      }}},
+                [](TKorvelMain& w) { w.close(); });  // the window writes what it holds at close
+            QCOMPARE(relists, 1);
+            QCOMPARE(korvel::IniFile::load(ini()).readBool(r.section, r.key, !r.wanted), r.wanted);
+        }
+    }
+
+    void optionsIntervalAloneIsWrittenAsTypedWithoutRelisting() {
+        QString shown;
+        const int relists = runOptions(
+            "", {{"TOptionFrm", [&](QWidget* w) {
+                      auto* d = static_cast<TOptionFrm*>(w);
+                      d->SlidNumEdit->setFocus();
+                      QTest::keyClick(d->SlidNumEdit, Qt::Key_A, Qt::ControlModifier);
+                      QTest::keyClicks(d->SlidNumEdit, "1a5-0x0 ");
+                      shown = d->SlidNumEdit->text();
+                      clickBox(d->OkBtn);
+                  }}},
+            [](TKorvelMain&) {});
+        QCOMPARE(shown, QStringLiteral("1500"));
+        QCOMPARE(relists, 0);
+        QVERIFY(readFile(ini()).find("TimeInt=1500") != std::string::npos);
+    }
+
+    void optionsTwentyFirstFavouriteReplacesTheLastAndDuplicatesAreRefused() {
+        std::string text = "[Favorites]\n";
+        for (int i = 0; i < 20; ++i)
+            text += "Path" + std::to_string(i) + "=/fav/" + std::to_string(i) + "/\n";
+        QStringList favorites, edited;
+        runOptions(text,
+                   {{"TOptionFrm",
+                     [&](QWidget* w) {
+                         auto* d = static_cast<TOptionFrm*>(w);
+                         d->PageControl1->setCurrentIndex(1);
+                         d->hooks.browseFolder = [&](const QString&, const std::string&) {
+                             return pics().toStdString();
+                         };
+                         clickBox(d->AddBtn);
+                         clickBox(d->AddBtn);
+                         for (int i = 0; i < d->ListBox1->count(); ++i)
+                             edited << d->ListBox1->item(i)->text();
+                         clickBox(d->OkBtn);
+                     }},
+                    {"QMessageBox", [](QWidget* box) { answer(box, QMessageBox::Ok); }}},
+                   [&](TKorvelMain& w) {
+                       for (int i = 0; i < w.favoritesBox()->count(); ++i)
+                           favorites << w.favoritesBox()->itemText(i);
+                   });
+        QCOMPARE(boxTexts_, QStringList{pics() + "/ は既に登録済みです。"});
+        QCOMPARE(edited, favorites);
+        QCOMPARE(favorites.size(), 20);
+        QCOMPARE(favorites[18], QStringLiteral("/fav/18/"));
+        QCOMPARE(favorites[19], pics() + "/");
+    }
+
+    void optionsClearOneQuickFolderRowAndBindAnother() {
+        const std::string text = "[QFolder]\nFolder1=/q/one\nCaption1=One\nFolder2=/q/two\nCaption2=Two\n";
+        QStringList cleared;
+        QList<bool> enabled;
+        runOptions(text,
+                   {{"TOptionFrm",
+                     [&](QWidget* w) {
+                         auto* d = static_cast<TOptionFrm*>(w);
+                         d->PageControl1->setCurrentIndex(2);
+                         enabled << d->QFClearBtn->isEnabled();
+                         QTreeWidget* list = d->ListView1;
+                         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                                           list->visualItemRect(list->topLevelItem(0)).center());
+                         enabled << d->QFClearBtn->isEnabled() << d->QFUpBtn->isEnabled()
+                                 << d->QFDownBtn->isEnabled();
+                         clickBox(d->QFClearBtn);
+                         cleared << list->topLevelItem(0)->text(0) << list->topLevelItem(0)->text(1);
+                         list->setCurrentItem(list->topLevelItem(2));
+                         clickBox(d->QFEditBtn);
+                         clickBox(d->OkBtn);
+                     }},
+                    {"QMessageBox", [](QWidget* box) { answer(box, QMessageBox::Yes); }},
+                    {"TQFSelectFrm",
+                     [&](QWidget* w) {
+                         auto* f = static_cast<TQFSelectFrm*>(w);
+                         cleared << f->QFEdit->text();
+                         QTest::keyClicks(f->QFEdit, pics());
+                         clickBox(f->OkBtn);
+                     }}},
+                   [&](TKorvelMain& w) {
+                       QToolButton* one = w.quickFolderButton(0);
+                       QVERIFY(one->text().isEmpty() && one->toolTip().isEmpty());
+                       QCOMPARE(one->icon().pixmap(20, 20).toImage(),
+                                toolIcon(ToolIcon::SubFolders).pixmap(20, 20).toImage());
+                       QCOMPARE(w.quickFolderButton(1)->text(), QStringLiteral("Two"));
+                       QCOMPARE(w.quickFolderButton(2)->toolTip(), pics());
+                       QCOMPARE(w.quickFolderButton(2)->text(),
+                                QString::fromStdString(korvel::MakeQuickFolderCaption(pics().toStdString())));
+                   });
+        QCOMPARE(boxTexts_, QStringList{"選択した設定をクリアします。よろしいですか？"});
+        QCOMPARE(cleared, (QStringList{"未設定", "", ""}));  // the unbound row opens the editor empty
+        QCOMPARE(enabled, (QList<bool>{false, true, false, true}));
     }
 };
 

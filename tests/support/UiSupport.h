@@ -50,6 +50,14 @@ inline QByteArray fileBytes(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+// Names the table row under way when one of its checks fails (a Qt Test check returns at once).
+struct RowTrace {
+    QString row;
+    ~RowTrace() {
+        if (QTest::currentTestFailed()) qWarning("failed in row: %s", qPrintable(row));
+    }
+};
+
 // Answers every message box that opens while it lives, keeping the last one's caption and text:
 // with the button whose caption (without "&") is press when it has one, else by accepting it.
 struct MessageBoxCatcher {

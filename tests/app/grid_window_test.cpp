@@ -1,0 +1,552 @@
+// The grid and the preview pane, driven by mouse and keys on the offscreen platform: marking,
+// each key acting once, the preview and its status texts, vanished and undecodable files, odd
+// file names, and what the cells show, also as thumbnails arrive from the worker threads.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include <QClipboard>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QPainter>
+#include <QScreen>
+#include <QScrollArea>
+#include <QSignalSpy>
+#include <QSplitter>
+#include <QTemporaryDir>
+#include <QToolButton>
+
+#include "base/IniFile.h"
+#include "browse/GridModel.h"
+#include "codecs/Png.h"
+#include "fileops/WallpaperBitmap.h"
+#include "formats/Picture.h"
+#include "tests/support/GridWindow.h"
+#include "tests/support/PhotoSamples.h"
+#include "tests/support/TempTree.h"
+#include "tests/support/UiSupport.h"
+#include "view/PreviewPane.h"
+#include "view/SubFrm.h"
+#include "view/SubFrmArrange.h"
+
+using namespace korvel::testing;
+
+namespace {
+
+bool isInk(QRgb c) { return qRed(c) < 110 && qGreen(c) < 110 && qBlue(c) < 110; }
+
+int inkIn(const QImage& img, const QRect& r) {
+    int n = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x) n += isInk(img.pixel(x, y));
+    return n;
+}
+
+constexpr int kSources = 6, kFiles = 360;
+const QRgb kColours[kSources] = {0xD01010, 0x10A020, 0x2030E0, 0xE0C000, 0x8000A0, 0x00A0A0};
+
+// The colour at the centre of each fully visible cell's thumbnail box, as last painted on screen,
+// against its file's colour; "" when all match.
+QString thumbMismatch(TKorvelMain& w) {
+    const QImage shot = w.screen()->grabWindow(w.winId()).toImage();
+    TOrgStGrid* g = w.grid();
+    for (int row = g->topRow(); row < g->topRow() + g->visibleRowCount(); ++row)
+        for (int col = 0; col < g->colCount(); ++col) {
+            const size_t index = size_t(row) * size_t(g->colCount()) + size_t(col);
+            if (index >= w.fileList().size()) continue;
+            const QRect r = g->cellRect({col, row});
+            const QPoint p = g->viewport()->mapTo(&w, r.topLeft() + QPoint(2 + g->defaultSize() / 2, 40));
+            const QRgb got = shot.pixel(p) & 0xFFFFFF, want = kColours[index % kSources];
+            if (got != want)
+                return QStringLiteral("cell %1: %2, not %3").arg(index).arg(got, 6, 16).arg(want, 6, 16);
+        }
+    return {};
+}
+
+}  // namespace
+
+class GridWindowTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir config_, pics_;
+    std::unique_ptr<TKorvelMain> w_;
+    QList<QUrl> opened_;  // what the desktop's file opener was handed
+
+    QString pic(const QString& name) const { return pics_.path() + "/" + name; }
+    QString img(int i) const { return pic(QStringLiteral("img%1.bmp").arg(i, 2, 10, QChar('0'))); }
+    // files pictures img00 … in a fresh folder (and sub/ for going back), the window shown on it.
+    bool open(int files, const std::string& ini = "") {
+        w_.reset();
+        writeFile(config_.path().toStdString() + "/Korvel.ini", ini);
+        std::filesystem::remove_all(
+            QFile::encodeName(pics_.path()).toStdString());  // QDir cannot name every file
+        QDir().mkpath(pics_.path() + "/sub");
+        for (int i = 0; i < files; ++i) writePatternBmp(img(i).toStdString(), 64, 48);
+        writeSolidBmp(pic("sub/other.bmp"), 8, 8);
+        w_ = std::make_unique<TKorvelMain>(QStringList{pics_.path()});
+        if (!showReady(*w_)) return false;
+        w_->grid()->setFocus();
+        return true;
+    }
+    // Lists the folder again (R) and previews the file at path (bytes).
+    bool preview(const std::string& path) {
+        QTest::keyClick(w_->grid(), Qt::Key_R);
+        const auto index = w_->fileList().indexOf(path);
+        if (index < 0) return false;
+        clickCell(*w_, size_t(index));
+        return waitPreview(*w_);
+    }
+
+public slots:
+    void openUrl(const QUrl& url) { opened_ << url; }
+
+private slots:
+    void init() {
+        qputenv("KORVEL_CONFIG_DIR", config_.path().toUtf8());
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
+        opened_.clear();
+    }
+    void cleanup() {
+        closeAllSubViewers();
+        w_.reset();
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    }
+
+    // Each click reaches the marking rules; the listing marks the first cell.
+    void mouseMarking() {
+        QVERIFY(open(9));
+        TKorvelMain& w = *w_;
+        QCOMPARE(int(w.fileList().size()), 9);
+        QCOMPARE(w.markedFiles(), std::vector<size_t>{0});
+        const size_t cols = size_t(w.grid()->colCount());
+        QVERIFY(cols >= 2);
+        struct Step {
+            const char* name;
+            size_t cell;
+            Qt::KeyboardModifiers mods;
+            Qt::MouseButton button;
+            std::vector<size_t> marked;
+        } steps[] = {
+            {"plain click", 1, {}, Qt::LeftButton, {1}},
+            {"Ctrl+click adds", 2, Qt::ControlModifier, Qt::LeftButton, {1, 2}},
+            {"plain click again", 0, {}, Qt::LeftButton, {0}},
+            {"Shift+click: a block", cols + 1, Qt::ShiftModifier, Qt::LeftButton, {0, 1, cols, cols + 1}},
+            {"right click on a marked cell", 1, {}, Qt::RightButton, {0, 1, cols, cols + 1}},
+        };
+        for (const Step& s : steps) {
+            QTimer::singleShot(50, w.gridPopup(), &QMenu::close);
+            clickCell(w, s.cell, s.mods, s.button);
+            QVERIFY2(w.markedFiles() == s.marked, s.name);
+        }
+    }
+
+    // One press is one action, however far the key travels up the window's widgets.
+    void eachKeyActsOnce() {
+        struct Row {
+            const char* name;
+            Qt::Key key;
+            Qt::KeyboardModifiers mods;
+            int marked, viewers, listings, opened, clips, popups;
+        } rows[] = {
+            {"Enter", Qt::Key_Return, {}, 1, 1, 0, 0, 0, 0},
+            {"S, two marked", Qt::Key_S, {}, 2, 2, 0, 0, 0, 0},
+            {"Shift+Enter", Qt::Key_Return, Qt::ShiftModifier, 1, 0, 0, 1, 0, 0},
+            {"K", Qt::Key_K, {}, 2, 0, 0, 2, 0, 0},
+            {"R", Qt::Key_R, {}, 1, 0, 1, 0, 0, 0},
+            {"B", Qt::Key_B, {}, 1, 0, 1, 0, 0, 0},
+            {"Ctrl+C", Qt::Key_C, Qt::ControlModifier, 1, 0, 0, 0, 1, 0},
+            {"F3", Qt::Key_F3, {}, 1, 0, 0, 0, 0, 1},
+        };
+        for (const Row& r : rows) {
+            QVERIFY2(open(9), r.name);
+            TKorvelMain& w = *w_;
+            opened_.clear();
+            if (r.marked == 2) clickCell(w, 1, Qt::ControlModifier);
+            QVERIFY2(int(w.markedFiles().size()) == r.marked, r.name);
+            w.historyBox()->insertItem(1, pic("sub/"));  // B goes back to this folder
+            w.quickFolderButton(2)->setToolTip(pic("sub/"));
+            pointAtCell(w, 0);
+            QSignalSpy listings(&w, &TKorvelMain::folderListed);
+            QSignalSpy clips(QApplication::clipboard(), &QClipboard::dataChanged);
+            QSignalSpy popups(w.targetPopup(), &QMenu::aboutToShow);
+            QTimer::singleShot(100, w.targetPopup(), &QMenu::close);
+            QTest::keyClick(w.grid(), r.key, r.mods);
+            QCoreApplication::processEvents();
+            const int got[] = {int(openSubViewers().size()), int(listings.count()), int(opened_.size()),
+                               int(clips.count()), int(popups.count())};
+            const int want[] = {r.viewers, r.listings, r.opened, r.clips, r.popups};
+            QVERIFY2(std::equal(got, got + 5, want), r.name);
+            // A viewer from the grid belongs to the main window on the desktop.
+            for (TKorvelSubFrm* v : openSubViewers())
+                QCOMPARE(v->windowHandle()->transientParent(), w.windowHandle());
+            closeAllSubViewers();
+        }
+    }
+
+    // Plain Right and Left wrap at the row ends; Shift+arrows mark the block from the anchor to the
+    // current cell; a plain arrow marks one cell.
+    void arrowKeysWrapAndExtendTheRange() {
+        QVERIFY(open(20));
+        TKorvelMain& w = *w_;
+        const size_t cols = size_t(w.grid()->colCount());
+        QVERIFY(cols >= 4);
+        clickCell(w, 1);
+        struct Step {
+            Qt::Key key;
+            Qt::KeyboardModifiers mods;
+            std::vector<korvel::GridCell> marked;  // in index order
+        } steps[] = {
+            {Qt::Key_Right, Qt::ShiftModifier, {{1, 0}, {2, 0}}},
+            {Qt::Key_Down, Qt::ShiftModifier, {{1, 0}, {2, 0}, {1, 1}, {2, 1}}},
+            {Qt::Key_Left, Qt::ShiftModifier, {{1, 0}, {1, 1}}},
+            {Qt::Key_Left, Qt::ShiftModifier, {{0, 0}, {1, 0}, {0, 1}, {1, 1}}},
+            {Qt::Key_Right, Qt::NoModifier, {{1, 1}}},
+            {Qt::Key_Up, Qt::ShiftModifier, {{1, 0}, {1, 1}}},  // the anchor moved with the plain key
+        };
+        for (const Step& s : steps) {
+            QTest::keyClick(w.grid(), s.key, s.mods);
+            std::vector<size_t> expected;
+            for (korvel::GridCell c : s.marked)
+                expected.push_back(size_t(c.row * w.grid()->colCount() + c.col));
+            QCOMPARE(w.markedFiles(), expected);
+        }
+        QVERIFY(waitPreview(w));
+        QCOMPARE(w.statusPanel(1)->text(), img(1));  // the current cell
+        clickCell(w, cols - 1);
+        QTest::keyClick(w.grid(), Qt::Key_Right);
+        QCOMPARE(w.markedFiles(), std::vector<size_t>{cols});
+        QTest::keyClick(w.grid(), Qt::Key_Left);
+        QCOMPARE(w.markedFiles(), std::vector<size_t>{cols - 1});
+    }
+
+    void previewFillsTheStatusBar() {
+        QVERIFY(open(9));
+        TKorvelMain& w = *w_;
+        clickCell(w, 3);
+        QVERIFY(w.previewLoading() || !w.statusPanel(1)->text().isEmpty());
+        QVERIFY(waitPreview(w));
+        QCOMPARE(w.statusPanel(1)->text(), img(3));
+        QCOMPARE(w.statusPanel(2)->text(), QStringLiteral("10KB"));
+        QCOMPARE(w.statusPanel(4)->text(), QStringLiteral("64x48"));
+        // Pressing the previewed cell again keeps a turned image turned.
+        w.actions().Turn1->trigger();
+        QCOMPARE(w.previewGraphic()->width(), 48);
+        clickCell(w, 3);
+        QVERIFY(waitPreview(w));
+        QCOMPARE(w.previewGraphic()->width(), 48);
+        // An undecodable file leaves the panels empty.
+        writeFile(img(4).toStdString(), "not a bitmap at all");
+        clickCell(w, 4);
+        QVERIFY(waitPreview(w));
+        for (int i = 1; i <= 4; ++i) QVERIFY(w.statusPanel(i)->text().isEmpty());
+        QVERIFY(!w.previewGraphic());
+    }
+
+    // A phone photo stored on its side (EXIF orientation 6): the preview, status panel, a user's
+    // turn and a viewer all follow [Window] ExifRotate, and the file is left as it was.
+    void orientedPhoto() {
+        for (const bool rotate : {true, false}) {
+            QVERIFY(open(9, rotate ? "" : "[Window]\nExifRotate=0\n"));
+            const std::string path = pic("photo.jpg").toStdString();
+            writeFile(path,
+                      withJpegSegment(encodedJpeg(korvel::TBitmap(48, 64, korvel::PixelFormat::pf24bit)),
+                                      0xE1, exifApp1(6, true)));
+            const std::string before = readFile(path);
+            const int wide = rotate ? 64 : 48, narrow = rotate ? 48 : 64;
+            TKorvelMain& w = *w_;
+            QVERIFY(preview(path));
+            QCOMPARE(w.statusPanel(4)->text(), QStringLiteral("%1x%2").arg(wide).arg(narrow));
+            QCOMPARE(w.previewGraphic()->width(), wide);
+            w.actions().Turn1->trigger();
+            QCOMPARE(w.previewGraphic()->width(), narrow);
+            pointAtCell(w, 9);
+            QTest::keyClick(w.grid(), Qt::Key_S);
+            QCOMPARE(openSubViewers().size(), 1);
+            QCOMPARE(openSubViewers()[0]->subImage().width(), wide);
+            closeAllSubViewers();
+            QCOMPARE(readFile(path), before);
+        }
+    }
+
+    void vanishedFileIsReportedAndPruned() {
+        for (const bool byResize : {false, true}) {
+            QVERIFY(open(9));
+            TKorvelMain& w = *w_;
+            if (byResize) {
+                clickCell(w, 6);
+                QVERIFY(waitPreview(w));
+            }
+            QFile::remove(img(6));
+            MessageBoxCatcher box;
+            bool resizing = false, boxInsideResize = false;
+            box.onBox = [&] { boxInsideResize = resizing; };
+            // The layout of a resize asks for the preview again; its report must wait until the
+            // resize event is over, and pruning the list afterwards must leave a working grid.
+            if (byResize) {
+                resizing = true;
+                w.gridSplitter()->resize(w.gridSplitter()->width() + 3, w.gridSplitter()->height() + 2);
+                resizing = false;
+            } else {
+                clickCell(w, 6);
+            }
+            QTRY_COMPARE(int(w.fileList().size()), 8);
+            QCOMPARE(box.seen, 1);
+            QVERIFY(!boxInsideResize);
+            QCOMPARE(box.title + "|" + box.text, QStringLiteral("FileNotFound|選択したファイルは見つかりませんでした。"));
+            w.resize(w.width() - 5, w.height() - 4);
+            clickCell(w, 6);  // now img07
+            QVERIFY(waitPreview(w));
+            QCOMPARE(w.statusPanel(1)->text(), img(7));
+            QCOMPARE(box.seen, 1);
+        }
+    }
+
+    void wallpaperFollowsTheSelectionAsPropertiesDoes() {
+        QVERIFY(open(9));
+        TKorvelMain& w = *w_;
+        QTemporaryDir data;
+        qputenv("XDG_DATA_HOME", data.path().toUtf8());
+        writePatternBmp(img(3).toStdString(), 30, 20);
+        // Current cell on 1, only cell 3 marked: both commands of the grid menu take cell 1.
+        clickCell(w, 1);
+        waitPreview(w);
+        clickCell(w, 3, Qt::ControlModifier);
+        clickCell(w, 1, Qt::ControlModifier);
+        QCOMPARE(w.markedFiles(), std::vector<size_t>{3});
+        clickCell(w, 3, {}, Qt::RightButton);
+        QTRY_VERIFY(w.gridPopup()->isVisible());
+        QTest::keyClick(w.gridPopup(), Qt::Key_W);
+        QMenu* wall = w.actions().Wall1->menu();
+        QTRY_VERIFY(wall->isVisible());
+        QTest::keyClick(wall, Qt::Key_T);  // 並べて表示: the picture at its own size
+        korvel::TPicture rendered;
+        rendered.loadFromFile(korvel::wallpaperFilePath());
+        QCOMPARE(QSize(rendered.width(), rendered.height()), QSize(64, 48));
+        const auto tiled = [&] {
+            return korvel::IniFile::load((config_.path() + "/registry.ini").toStdString())
+                .readString(korvel::kDesktopRegistryKey, "TileWallPaper", "");
+        };
+        QCOMPARE(tiled(), std::string("1"));
+        w.actions().Wall_Fit2->trigger();  // the preview as shown
+        QCOMPARE(tiled(), std::string("0"));
+    }
+
+    // Names in Shift_JIS bytes (0x5C, the path delimiter of other systems, inside a character)
+    // and names holding Qt's caption placeholder: each previews, opens, copies, goes to the
+    // desktop and shows its properties as the same file.
+    void anyFileNamePreviewsAndOpens() {
+        struct Row {
+            QByteArray name;
+            QSize size;
+            QString shown;
+        } rows[] = {
+            {"\x83\x65\x83\x58\x83\x67\x83\x5C.bmp", {36, 28},
+             QStringLiteral("\\x83e\\x83X\\x83g\\x83\\.bmp")},
+            {"写真.bmp", {50, 20}, QStringLiteral("写真.bmp")},
+            {"a[*]b[*][*].bmp", {22, 44}, QStringLiteral("a[*]b[*][*].bmp")},
+        };
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
+        for (const Row& r : rows) {
+            QVERIFY(open(0));
+            opened_.clear();
+            TKorvelMain& w = *w_;
+            const std::string file =
+                QFile::encodeName(pics_.path()).toStdString() + "/" + r.name.toStdString();
+            writePatternBmp(file, r.size.width(), r.size.height());
+            MessageBoxCatcher boxes;
+            QVERIFY2(preview(file), qPrintable(r.shown));
+            QCOMPARE(w.previewPath(), file);
+            QCOMPARE(w.statusPanel(1)->text(), pic(r.shown));
+            QCOMPARE(w.statusPanel(4)->text(),
+                     QStringLiteral("%1x%2").arg(r.size.width()).arg(r.size.height()));
+            const QImage shown = w.previewPane()->shownImage();
+            QCOMPARE(shown.size(), r.size);
+            QVERIFY(shown.pixel(0, 0) != shown.pixel(r.size.width() - 1, r.size.height() - 1));
+
+            // A viewer from the pane: its own decode, the name shown exactly in its caption.
+            QTest::mouseDClick(w.previewPane(), Qt::LeftButton, {}, QPoint(2, 2));
+            QCOMPARE(openSubViewers().size(), 1);
+            TKorvelSubFrm* viewer = openSubViewers().front();
+            QCOMPARE(QSize(viewer->subImage().width(), viewer->subImage().height()), r.size);
+            QVERIFY(QTest::qWaitForWindowExposed(viewer));
+            QCOMPARE(viewer->windowHandle()->title(), pic(r.shown));
+            closeAllSubViewers();
+            QGuiApplication::clipboard()->clear();
+            w.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&w));
+            w.grid()->setFocus();
+            QTest::keyClick(w.grid(), Qt::Key_C, Qt::ControlModifier);
+            QCOMPARE(QGuiApplication::clipboard()->image().size(), r.size);
+
+            // "Open with" hands the desktop a URL of the file's bytes.
+            QTest::keyClick(w.grid(), Qt::Key_K);
+            QCOMPARE(opened_.size(), 1);
+            QCOMPARE(QByteArray::fromPercentEncoding(opened_[0].toEncoded()).toStdString(), "file://" + file);
+
+            // Properties of the previewed file (no file manager answers here): its own size.
+            QTest::mouseClick(w.previewPane(), Qt::RightButton, {}, QPoint(2, 2));
+            QTRY_VERIFY(w.previewPopup()->isVisible());
+            QTest::keyClick(w.previewPopup(), Qt::Key_P);
+            QTRY_VERIFY(boxes.seen > 0);
+            QVERIFY2(boxes.text.contains(pic(r.shown)), qPrintable(boxes.text));
+            struct stat st {};
+            QCOMPARE(::stat(file.c_str(), &st), 0);
+            QVERIFY2(boxes.text.contains(QLocale().toString(qlonglong(st.st_size)) + " bytes"),
+                     qPrintable(boxes.text));
+            QCOMPARE(boxes.seen, 1);
+        }
+    }
+
+    // A small picture keeps its own size unless [Window] PictFitFlg fits it to the pane; the
+    // full-size button draws it at its own size again.
+    void smallImagesAreEnlargedOnlyWithPictFit() {
+        for (const bool fit : {false, true}) {
+            QVERIFY(open(0, fit ? "[Window]\nPictFitFlg=1\n" : ""));
+            TKorvelMain& w = *w_;
+            writePatternBmp(pic("small.bmp").toStdString(), 20, 10);
+            QVERIFY(preview(pic("small.bmp").toStdString()));
+            const QSize shown = w.previewPane()->shownImage().size(),
+                        pane = w.previewScroll()->viewport()->size();
+            if (!fit) {
+                QCOMPARE(shown, QSize(20, 10));
+                continue;
+            }
+            QVERIFY2(shown.width() == pane.width() || shown.height() == pane.height(), "fits the pane");
+            QVERIFY2(std::abs(shown.width() - shown.height() * 2) <= 1, "aspect kept");
+            QTest::mouseClick(w.toolButton(w.actions().StretchBtn), Qt::LeftButton);
+            QVERIFY(w.actions().StretchMenu->isChecked());
+            QCOMPARE(w.previewPane()->shownImage().size(), QSize(20, 10));
+            QCOMPARE(w.previewPane()->size(), QSize(20, 10));
+        }
+    }
+
+    void infoModeButtonRepaintsTheCells() {
+        QVERIFY(open(9));
+        TKorvelMain& w = *w_;
+        int paints = 0;
+        struct Counter : QObject {
+            int* n;
+            bool eventFilter(QObject*, QEvent* e) override {
+                if (e->type() == QEvent::Paint) ++*n;
+                return false;
+            }
+        } counter;
+        counter.n = &paints;
+        QCoreApplication::processEvents();
+        w.grid()->viewport()->installEventFilter(&counter);
+        QToolButton* button = w.toolButton(w.actions().NameViewBtn);
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(4, button->height() / 2));
+        QCOMPARE(w.nameView(), 1);
+        QVERIFY(QTest::qWaitFor([&] { return paints > 0; }, 500));
+    }
+
+    void resizeKeepsTheCurrentCellInView() {
+        QVERIFY(open(30));
+        TKorvelMain& w = *w_;
+        TOrgStGrid* g = w.grid();
+        for (int i = 0; i < 3; ++i) QTest::keyClick(g, Qt::Key_Down);
+        QVERIFY(waitPreview(w));
+        QCOMPARE(g->selection().row, 3);
+        for (int grow : {3, -5, 40}) {
+            w.resize(w.width() + grow, w.height() + grow);
+            QCoreApplication::processEvents();
+            const int row = g->selection().row, top = g->topRow(),
+                      visible = std::max(1, g->visibleRowCount());
+            QVERIFY2(row >= top && row < top + visible,
+                     qPrintable(QStringLiteral("row %1, top %2").arg(row).arg(top)));
+        }
+    }
+
+    void fileCountFitsItsPanel() {
+        QVERIFY(open(0));
+        for (int i = 0; i < 1234; ++i) writeSolidBmp(pic(QStringLiteral("f%1.bmp").arg(i)), 1, 1);
+        QTest::keyClick(w_->grid(), Qt::Key_R);
+        QLabel* panel = w_->statusPanel(0);
+        QCOMPARE(panel->text(), QStringLiteral("1,234Files"));
+        // A framed label indents its text by half an "x" on the aligned side.
+        const QFontMetrics fm(panel->font());
+        QVERIFY(fm.horizontalAdvance(panel->text()) + fm.horizontalAdvance(QLatin1Char('x')) / 2 <=
+                panel->contentsRect().width());
+    }
+
+    // The two info lines of a Japanese name are drawn whole (a taller fallback font draws them)
+    // and on their own band, clear of a thumbnail that takes the cell's full height.
+    void infoTextIsWholeAndClearOfThePicture() {
+        for (const int nameView : {0, 1}) {
+            const QString name = nameView == 0 ? QStringLiteral("日本語の名前テスト画.bmp") : QStringLiteral("写真.bmp");
+            QVERIFY(open(0));
+            writeSolidBmp(pic(name), 20, 200, 0x00FF00);  // a full-height green thumbnail
+            writeSolidBmp(pic("0.bmp"), 8, 8);            // cell 0 stays marked
+            TKorvelMain& w = *w_;
+            (nameView == 0 ? w.actions().NameView1 : w.actions().NameView2)->trigger();
+            QTest::keyClick(w.grid(), Qt::Key_R);
+            QCOMPARE(int(w.fileList().size()), 2);
+            const QRect cell = w.grid()->cellRect({1, 0});
+            const QImage shot = w.grid()->viewport()->grab().toImage();
+            // The same text drawn without any bound, at the width the cell gives it.
+            const auto size = int32_t(QFileInfo(pic(name)).size());
+            const QString text = nameView == 0 ? name
+                                               : QString::fromStdString(korvel::formatKiloBytes(size)) +
+                                                     QChar::LineSeparator + "( " + name + " )";
+            QImage ref(cell.width(), 200, QImage::Format_RGB32);
+            ref.fill(Qt::white);
+            {
+                QPainter p(&ref);
+                p.setFont(w.grid()->viewport()->font());
+                p.setPen(Qt::black);
+                p.drawText(QRect(0, 0, cell.width() - w.infoHeight() / 3 - 1, 200), Qt::TextWrapAnywhere,
+                           text);
+            }
+            const int want = inkIn(ref, ref.rect());
+            QVERIFY(want > 0);
+            QVERIFY2(
+                std::abs(inkIn(shot, cell) - want) <= want / 20,
+                qPrintable(QStringLiteral("%1 ink pixels, %2 expected").arg(inkIn(shot, cell)).arg(want)));
+            // No row that carries text shows the picture.
+            for (int y = cell.top(); y <= cell.bottom(); ++y) {
+                bool ink = false, picture = false;
+                for (int x = cell.left(); x <= cell.right(); ++x) {
+                    const QRgb c = shot.pixel(x, y);
+                    ink |= isInk(c);
+                    picture |= qGreen(c) > 200 && qRed(c) < 60 && qBlue(c) < 60;
+                }
+                QVERIFY2(!(ink && picture),
+                         qPrintable(QStringLiteral("view %1, row %2").arg(nameView).arg(y - cell.top())));
+            }
+        }
+    }
+
+    // Thumbnails come from worker threads after their cells were first drawn without them: the
+    // cells on screen are repainted when they arrive, also after the user scrolled with the keys.
+    void cellsAreRepaintedAsThumbnailsArrive() {
+        QVERIFY(open(0));
+        // Large sources keep the workers busy long enough that the far end is not built yet when
+        // the keys get there; the files are hard links, so the folder costs no disk space.
+        for (int k = 0; k < kSources; ++k) {
+            korvel::TGLDPNG png;
+            korvel::TBitmap solid(1600, 1200, korvel::PixelFormat::pf24bit);
+            const uint32_t c = korvel::makeColor(qRed(kColours[k]), qGreen(kColours[k]), qBlue(kColours[k]));
+            for (int y = 0; y < solid.height(); ++y)
+                for (int x = 0; x < solid.width(); ++x) solid.setRawPixel(x, y, c);
+            png.assign(solid);
+            png.saveToFile(config_.filePath(QStringLiteral("src%1.png").arg(k)).toStdString());
+        }
+        for (int i = 0; i < kFiles; ++i)
+            QVERIFY(::link(config_.filePath(QStringLiteral("src%1.png").arg(i % kSources)).toLocal8Bit(),
+                           pic(QStringLiteral("f%1.png").arg(i, 3, 10, QChar('0'))).toLocal8Bit()) == 0);
+        w_.reset();
+        TKorvelMain w({pics_.path()});
+        QVERIFY(showReady(w));
+        QTRY_COMPARE_WITH_TIMEOUT(thumbMismatch(w), QString(), 20000);
+        w.grid()->setFocus();
+        for (int i = 0; i < 60 && w.grid()->topRow() + w.grid()->visibleRowCount() < w.grid()->rowCount();
+             ++i)
+            QTest::keyClick(w.grid(), Qt::Key_PageDown);
+        QVERIFY(w.grid()->topRow() > 0);
+        QTRY_COMPARE_WITH_TIMEOUT(thumbMismatch(w), QString(), 20000);
+    }
+};
+
+QTEST_MAIN(GridWindowTest)
+#include "grid_window_test.moc"
