@@ -1,13 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <random>
-#include <sstream>
-#include <string>
 
-#include "imaging/Bmp.h"
-#include "imaging/Bitmap.h"
-#include "base/Errors.h"
 #include "tests/codecs/BmpBuilders.h"
+#include "tests/support/CodecCases.h"
 
 using namespace korvel;
 using namespace korvel::bmptest;
@@ -18,13 +14,6 @@ TBitmap decode(const Bytes& file) {
     TBitmap b;
     readBmp(file.data(), file.size(), b);
     return b;
-}
-
-Bytes encode(const TBitmap& b) {
-    std::ostringstream out;
-    writeBmp(b, out);
-    const std::string s = out.str();
-    return Bytes(s.begin(), s.end());
 }
 
 // Colours of the raster, row by row from the top.
@@ -42,6 +31,8 @@ std::vector<uint32_t> rawPixels(const TBitmap& b) {
     return v;
 }
 
+const Info kRle3x2{.width = 3, .height = 2, .bpp = 8, .compression = 1, .clrUsed = 2};
+
 std::vector<RGBQuad> randomPalette(size_t n, std::mt19937& rng) {
     std::vector<RGBQuad> p;
     for (size_t i = 0; i < n; ++i) p.push_back(RGBQuad::of(rng() & 0xFFFFFF));
@@ -51,10 +42,8 @@ std::vector<RGBQuad> randomPalette(size_t n, std::mt19937& rng) {
 }  // namespace
 
 TEST(BmpReader, RoundTripsEveryFormatPixelExact) {
-    const PixelFormat formats[] = {PixelFormat::pf1bit,  PixelFormat::pf4bit,  PixelFormat::pf8bit, PixelFormat::pf15bit,
-                                   PixelFormat::pf16bit, PixelFormat::pf24bit, PixelFormat::pf32bit};
     std::mt19937 rng(7);
-    for (PixelFormat pf : formats)
+    for (PixelFormat pf : korvel::testing::kPixelFormats)
         for (int width : {1, 3, 7, 9, 33}) {
             SCOPED_TRACE(std::to_string(bitsPerPixel(pf)) + " bits, width " + std::to_string(width));
             TBitmap src(width, 5, pf);
@@ -70,7 +59,7 @@ TEST(BmpReader, RoundTripsEveryFormatPixelExact) {
                     if (pf == PixelFormat::pf24bit) v &= 0xFFFFFF;
                     src.setRawPixel(x, y, v);
                 }
-            const TBitmap back = decode(encode(src));
+            const TBitmap back = decode(korvel::testing::savedBytes(src));
             ASSERT_EQ(back.width(), width);
             ASSERT_EQ(back.height(), 5);
             ASSERT_EQ(back.pixelFormat(), pf);
@@ -226,147 +215,45 @@ TEST(BmpReader, KeepsTheFilesColourTable) {
     EXPECT_EQ(decode(os2).palette().size(), 2u);
 }
 
-// Rows in file order: the bottom line first.
-TEST(BmpReader, Rle8HonoursEveryEscapeAndClipsRuns) {
-    const Bytes stream = {
-        3, 5, 0, 3, 1, 2, 3, 0, 0, 0,  // line 0: run, odd absolute run with its pad byte, end of line
-        8, 7, 0, 0,                    // line 1: run of 8 cut at the row end
-        0, 2, 2, 1,                    // delta: 2 right, 1 up (line 2 stays 0)
-        2, 4, 0, 1,                    // line 3: run at x = 2, end of bitmap
-        9, 9,                          // after the end: ignored
-    };
-    Bytes f = bmpFile(cat({infoHeader({.width = 6, .height = 4, .bpp = 8, .compression = 1, .clrUsed = 16}),
-                           Bytes(16 * 4, 0)}),
-                      stream);
-    TBitmap b = decode(f);
-    ASSERT_EQ(b.pixelFormat(), PixelFormat::pf8bit);
-    EXPECT_EQ(rawPixels(b), (std::vector<uint32_t>{0, 0, 4, 4, 0, 0,  //
-                                                   0, 0, 0, 0, 0, 0,  //
-                                                   7, 7, 7, 7, 7, 7,  //
-                                                   5, 5, 5, 1, 2, 3}));
-}
-
-TEST(BmpReader, Rle4HonoursEveryEscape) {
-    const Bytes stream = {
-        5, 0x12, 0, 0,                    // line 0: alternating nibbles
-        0, 3, 0xAB, 0xC0, 2, 0x3F, 0, 0,  // line 1: absolute run of 3 (2 bytes, no pad), run of 2
-        0, 5, 0x12, 0x34, 0x50, 0,        // line 2: absolute run of 5 (3 bytes + pad)
-        0, 2, 1, 0,                       // delta 1 right, still line 2
-        0, 1,
-    };
-    Bytes f = bmpFile(cat({infoHeader({.width = 6, .height = 3, .bpp = 4, .compression = 2}), Bytes(16 * 4, 0)}), stream);
-    TBitmap b = decode(f);
-    ASSERT_EQ(b.pixelFormat(), PixelFormat::pf4bit);
-    EXPECT_EQ(rawPixels(b), (std::vector<uint32_t>{1, 2, 3, 4, 5, 0,  //
-                                                   0xA, 0xB, 0xC, 3, 0xF, 0,  //
-                                                   1, 2, 1, 2, 1, 0}));
-}
-
-TEST(BmpReader, RleOutsideTheImageIsDroppedAndMissingEndLeavesZero) {
-    struct Case {
+// Streams in file order, the bottom line first; expected indices top row first. Runs and deltas
+// outside the image are dropped; a missing end leaves zeros.
+TEST(BmpReader, RunLengthEscapes) {
+    struct Row {
         const char* name;
+        Info info;
         Bytes stream;
-        std::vector<uint32_t> expected;  // 3 x 2, top row first
+        std::vector<uint32_t> expected;
+    } rows[] = {
+        {"RLE8 every escape",
+         {.width = 6, .height = 4, .bpp = 8, .compression = 1, .clrUsed = 16},
+         {3, 5, 0, 3, 1, 2, 3, 0, 0, 0,  // line 0: run, odd absolute run with its pad byte, end of line
+          8, 7, 0, 0,                    // line 1: run of 8 cut at the row end
+          0, 2, 2, 1,                    // delta: 2 right, 1 up (line 2 stays 0)
+          2, 4, 0, 1,                    // line 3: run at x = 2, end of bitmap
+          9, 9},                         // after the end: ignored
+         {0, 0, 4, 4, 0, 0, 0, 0, 0, 0, 0, 0, 7, 7, 7, 7, 7, 7, 5, 5, 5, 1, 2, 3}},
+        {"RLE4 every escape",
+         {.width = 6, .height = 3, .bpp = 4, .compression = 2, .clrUsed = 16},
+         {5, 0x12, 0, 0,                    // line 0: alternating nibbles
+          0, 3, 0xAB, 0xC0, 2, 0x3F, 0, 0,  // line 1: absolute run of 3 (2 bytes, no pad), run of 2
+          0, 5, 0x12, 0x34, 0x50, 0,        // line 2: absolute run of 5 (3 bytes + pad)
+          0, 2, 1, 0,                       // delta 1 right, still line 2
+          0, 1},
+         {1, 2, 3, 4, 5, 0, 0xA, 0xB, 0xC, 3, 0xF, 0, 1, 2, 1, 2, 1, 0}},
+        {"delta past the right edge", kRle3x2, {0, 2, 200, 0, 4, 1, 0, 0, 1, 2, 0, 1}, {2, 0, 0, 0, 0, 0}},
+        {"delta past the top", kRle3x2, {1, 3, 0, 2, 0, 250, 5, 5, 0, 1}, {0, 0, 0, 3, 0, 0}},
+        {"absolute run past the row end", kRle3x2, {0, 5, 1, 2, 3, 4, 5, 0, 0, 0, 1, 6}, {6, 0, 0, 1, 2, 3}},
+        {"no end of bitmap", kRle3x2, {3, 9}, {0, 0, 0, 9, 9, 9}},
+        {"absolute run cut by the end of data", kRle3x2, {1, 4, 0, 9, 1, 2}, {0, 0, 0, 4, 0, 0}},
+        {"lone byte at the end", kRle3x2, {2, 8, 7}, {0, 0, 0, 8, 8, 0}},
     };
-    const Case cases[] = {
-        {"delta past the right edge", {0, 2, 200, 0, 4, 1, 0, 0, 1, 2, 0, 1}, {2, 0, 0, 0, 0, 0}},
-        {"delta past the top", {1, 3, 0, 2, 0, 250, 5, 5, 0, 1}, {0, 0, 0, 3, 0, 0}},
-        {"absolute run past the row end", {0, 5, 1, 2, 3, 4, 5, 0, 0, 0, 1, 6}, {6, 0, 0, 1, 2, 3}},
-        {"no end of bitmap", {3, 9}, {0, 0, 0, 9, 9, 9}},
-        {"absolute run cut by the end of data", {1, 4, 0, 9, 1, 2}, {0, 0, 0, 4, 0, 0}},
-        {"lone byte at the end", {2, 8, 7}, {0, 0, 0, 8, 8, 0}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Bytes f = bmpFile(cat({infoHeader({.width = 3, .height = 2, .bpp = 8, .compression = 1, .clrUsed = 2}), Bytes(8, 0)}),
-                          c.stream);
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
         TBitmap b;
-        ASSERT_NO_THROW(b = decode(f));
-        EXPECT_EQ(rawPixels(b), c.expected);
+        ASSERT_NO_THROW(b = decode(bmpFile(cat({infoHeader(r.info), Bytes(r.info.clrUsed * 4, 0)}), r.stream)));
+        EXPECT_EQ(b.pixelFormat(), r.info.bpp == 4 ? PixelFormat::pf4bit : PixelFormat::pf8bit);
+        EXPECT_EQ(rawPixels(b), r.expected);
     }
-}
-
-TEST(BmpReader, RefusesWithClearMessages) {
-    const Bytes good24 = bmpFile(infoHeader({.width = 2, .height = 2, .bpp = 24}), Bytes(16, 0x55));
-    auto withHeader = [](const Info& i, const Bytes& rest = Bytes(64, 0)) { return bmpFile(infoHeader(i), rest); };
-    Bytes notBm = good24;
-    notBm[0] = 'X';
-    Bytes truncatedPixels = good24;
-    truncatedPixels.resize(good24.size() - 5);
-    Bytes truncatedHeader(good24.begin(), good24.begin() + 30);
-    // With a usable bfOffBits the table would be cut there instead.
-    Bytes truncatedTable = bmpFile(infoHeader({.width = 1, .height = 1, .bpp = 8}), Bytes(20, 0));
-    patch32(truncatedTable, kOffBitsAt, 0);
-    Bytes truncatedMasks = bmpFile(infoHeader({.width = 1, .height = 1, .bpp = 16, .compression = 3}), {});
-    struct Case {
-        const char* name;
-        Bytes file;
-        std::string message;
-    };
-    const Case cases[] = {
-        {"empty", {}, "Bitmap: not a bitmap file"},
-        {"wrong signature", notBm, "Bitmap: not a bitmap file"},
-        {"truncated header", truncatedHeader, "Bitmap: truncated header"},
-        {"truncated masks", truncatedMasks, "Bitmap: truncated header"},
-        {"unknown header size", withHeader({.headerSize = 200}), "Bitmap: unsupported header size 200"},
-        {"JPEG inside", withHeader({.bpp = 0, .compression = 4}), "Bitmap: unsupported compression 4 (JPEG)"},
-        {"PNG inside", withHeader({.bpp = 0, .compression = 5}), "Bitmap: unsupported compression 5 (PNG)"},
-        {"OS/2 Huffman", withHeader({.headerSize = 64, .bpp = 1, .compression = 3}),
-         "Bitmap: unsupported compression 3 (OS/2 Huffman 1D)"},
-        {"unknown compression", withHeader({.compression = 9}), "Bitmap: unsupported compression 9"},
-        {"odd depth", withHeader({.bpp = 7}), "Bitmap: unsupported bit depth 7"},
-        {"RLE8 at 4 bits", withHeader({.bpp = 4, .compression = 1}), "Bitmap: RLE8 compression needs 8 bits per pixel"},
-        {"RLE4 at 8 bits", withHeader({.bpp = 8, .compression = 2}), "Bitmap: RLE4 compression needs 4 bits per pixel"},
-        {"bit fields at 24 bits", withHeader({.bpp = 24, .compression = 3}),
-         "Bitmap: bit fields need 16 or 32 bits per pixel"},
-        {"zero width", withHeader({.width = 0, .height = 1}), "Bitmap: invalid image size 0x1"},
-        {"negative width", withHeader({.width = -4, .height = 1}), "Bitmap: invalid image size -4x1"},
-        {"zero height", withHeader({.width = 1, .height = 0}), "Bitmap: invalid image size 1x0"},
-        {"truncated colour table", truncatedTable, "Bitmap: truncated colour table"},
-        {"truncated pixels", truncatedPixels, "Bitmap: truncated pixel data"},
-        {"no pixels at all", bmpFile(infoHeader({.width = 1, .height = 1, .bpp = 24}), {}), "Bitmap: truncated pixel data"},
-        {"RLE without data", bmpFile(cat({infoHeader({.width = 1, .height = 1, .bpp = 8, .compression = 1, .clrUsed = 1}),
-                                          Bytes(4, 0)}),
-                                     {}),
-         "Bitmap: truncated pixel data"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        TBitmap b;
-        try {
-            readBmp(c.file.data(), c.file.size(), b);
-            ADD_FAILURE() << "decoded";
-        } catch (const EImageTooLarge& e) {
-            ADD_FAILURE() << "too large: " << e.what();
-        } catch (const EInvalidGraphic& e) {
-            EXPECT_EQ(e.message(), c.message);
-        }
-    }
-}
-
-TEST(BmpReader, HugeSizesFailAsTooLargeBeforeAnyAllocation) {
-    // A few dozen bytes claiming 10^10 pixels: the limit answers before pixels are read or
-    // allocated (a truncation error or an allocation failure would show otherwise).
-    for (uint32_t compression : {0u, 1u}) {
-        Bytes f = bmpFile(cat({infoHeader({.width = 100000, .height = 100000, .bpp = 8, .compression = compression,
-                                           .clrUsed = 1}),
-                               Bytes(4, 0)}),
-                          {0, 1});
-        TBitmap b;
-        EXPECT_THROW(readBmp(f.data(), f.size(), b), EImageTooLarge) << compression;
-    }
-    Bytes top = bmpFile(infoHeader({.width = 0x7FFFFFFF, .height = INT32_MIN, .bpp = 32}), Bytes(8, 0));
-    TBitmap b;
-    EXPECT_THROW(readBmp(top.data(), top.size(), b), EImageTooLarge);
-}
-
-TEST(BmpReader, FailedLoadLeavesTheBitmapAsItWas) {
-    TBitmap b(2, 2, PixelFormat::pf24bit);
-    b.setRawPixel(1, 1, 0xABCDEF);
-    Bytes bad = bmpFile(infoHeader({.width = 4, .height = 4, .bpp = 24}), Bytes(10, 0));
-    EXPECT_THROW(b.loadFromMemory(bad.data(), bad.size()), EInvalidGraphic);
-    EXPECT_EQ(b.width(), 2);
-    EXPECT_EQ(b.pixel(1, 1), 0xABCDEFu);
 }
 
 TEST(BmpReader, ReadsADibWithoutFileHeader) {

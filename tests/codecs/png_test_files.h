@@ -161,15 +161,19 @@ inline Bytes rawImageData(const Samples& s, bool interlace) {
     return rawImageData(s, interlace, [](int r) { return r % 5; });
 }
 
-// A file: signature, IHDR, the extra chunks, one IDAT, IEND.
-inline Bytes simpleFile(const Samples& s, uint8_t colorType, bool interlace, const std::vector<Bytes>& before = {}) {
+// The signature and the chunks in order.
+inline Bytes fileOf(const std::vector<Bytes>& chunks) {
     Bytes f = signature();
-    auto add = [&](const Bytes& c) { f.insert(f.end(), c.begin(), c.end()); };
-    add(chunk("IHDR", ihdrData(s.width, s.height, uint8_t(s.depth), colorType, interlace)));
-    for (const Bytes& c : before) add(c);
-    add(chunk("IDAT", zlibCompress(rawImageData(s, interlace))));
-    add(chunk("IEND", {}));
+    for (const Bytes& c : chunks) f.insert(f.end(), c.begin(), c.end());
     return f;
+}
+
+// A file: signature, IHDR, the extra chunks, one IDAT, IEND.
+inline Bytes simpleFile(const Samples& s, uint8_t colorType, bool interlace, std::vector<Bytes> before = {}) {
+    before.insert(before.begin(), chunk("IHDR", ihdrData(s.width, s.height, uint8_t(s.depth), colorType, interlace)));
+    before.push_back(chunk("IDAT", zlibCompress(rawImageData(s, interlace))));
+    before.push_back(chunk("IEND", {}));
+    return fileOf(before);
 }
 
 // Chunks of a file image as (type, data).

@@ -1,25 +1,21 @@
-// What the writer puts into a file: chunk order and contents, filter types per row, IDAT
-// sizes, compression levels, write failures, and the extended copy's PNG settings.
+// What the writer puts into a file (chunk order and contents, filter types per row, IDAT sizes,
+// compression levels, write failures, the extended copy's PNG settings), and what the reader
+// gets back from it: every source format, mask, filter mode, level and interlace method.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
-#include <fstream>
 #include <sstream>
 #include <streambuf>
 
-#include "codecs/Png.h"
-#include "fileops/ExtendedCopy.h"
 #include "base/SafeWrite.h"
-#include "base/Errors.h"
+#include "fileops/ExtendedCopy.h"
 #include "png_test_files.h"
+#include "tests/support/CodecCases.h"
 #include "tests/support/TempTree.h"
-#include "tests/support/TestImages.h"
 
 using namespace korvel;
-using korvel::testing::savedBytes;
+using namespace korvel::testing;
 using namespace pngtest;
-using korvel::testing::randomBitmap;
+using Bytes = std::vector<uint8_t>;
 
 namespace {
 
@@ -29,13 +25,6 @@ TBitmap gradient(int w, int h, PixelFormat pf = PixelFormat::pf24bit) {
         for (int x = 0; x < w; ++x) b.setRawPixel(x, y, makeColor(uint8_t(x * 3 + y), uint8_t(y * 2), uint8_t(x + y * 5)));
     b.setPixelFormat(pf);
     return b;
-}
-
-Bytes saveImage(const TBitmap& image, const std::function<void(TGLDPNG&)>& set = {}) {
-    TGLDPNG png;
-    png.assign(image);
-    if (set) set(png);
-    return savedBytes(png);
 }
 
 std::vector<std::string> chunkTypes(const Bytes& file) {
@@ -78,7 +67,7 @@ std::vector<int> rowFilters(const Bytes& file) {
 }
 
 TEST(PngWrite, DefaultFileLayout) {
-    const Bytes file = saveImage(gradient(40, 30));
+    const Bytes file = pngBytes(gradient(40, 30));
     EXPECT_EQ(chunkTypes(file), (std::vector<std::string>{"IHDR", "tIME", "tEXt", "tpNG", "gAMA", "IDAT", "IEND"}));
     const auto chunks = listChunks(file);
     EXPECT_EQ(find(chunks, "tEXt")->data, toBytes(std::string("Software\0GLDPNG ver 3.4", 23)));
@@ -99,7 +88,7 @@ TEST(PngWrite, DefaultFileLayout) {
 TEST(PngWrite, FullChunkOrder) {
     TBitmap image = gradient(20, 10, PixelFormat::pf8bit);
     image.setTransparentIndex(3);
-    const Bytes file = saveImage(image, [](TGLDPNG& p) {
+    const Bytes file = pngBytes(image, [](TGLDPNG& p) {
         p.comment = "hello";
         p.backgroundColor = 7;
         p.backgroundIsIndex = true;
@@ -134,7 +123,7 @@ TEST(PngWrite, TransparencyAndBackgroundForms) {
         TBitmap image = gradient(6, 6, r.pf);
         if (r.mask) image.setMask(std::make_unique<TBitmap>(6, 6, PixelFormat::pf8bit));
         image.setTransparentColor(0x123456);  // grey (0x12*77 + 0x34*150 + 0x56*29) / 256 = 0x2D
-        const auto chunks = listChunks(saveImage(image, [&](TGLDPNG& p) {
+        const auto chunks = listChunks(pngBytes(image, [&](TGLDPNG& p) {
             p.greyscale = r.greyscale;
             p.backgroundColor = 0x804020;
         }));
@@ -145,7 +134,7 @@ TEST(PngWrite, TransparencyAndBackgroundForms) {
     // 1-bit greyscale: the transparent colour becomes 1 above 127.
     TBitmap mono = gradient(6, 6, PixelFormat::pf1bit);
     mono.setTransparentColor(0xFFFFFF);
-    const auto chunks = listChunks(saveImage(mono, [](TGLDPNG& p) { p.greyscale = true; }));
+    const auto chunks = listChunks(pngBytes(mono, [](TGLDPNG& p) { p.greyscale = true; }));
     EXPECT_EQ(find(chunks, "tRNS")->data, (Bytes{0, 1}));
 }
 
@@ -153,7 +142,7 @@ TEST(PngWrite, FilterModes) {
     const TBitmap image = gradient(64, 23);
     for (bool interlace : {false, true}) {
         for (int mode = 1; mode <= 5; ++mode) {
-            const std::vector<int> types = rowFilters(saveImage(image, [&](TGLDPNG& p) {
+            const std::vector<int> types = rowFilters(pngBytes(image, [&](TGLDPNG& p) {
                 p.filterMode = mode;
                 p.interlace = interlace;
             }));
@@ -161,7 +150,7 @@ TEST(PngWrite, FilterModes) {
             for (int t : types) EXPECT_EQ(t, mode - 1) << "mode " << mode;
         }
         // Adaptive: a smooth gradient is better predicted than stored; every type is valid.
-        const std::vector<int> types = rowFilters(saveImage(image, [&](TGLDPNG& p) {
+        const std::vector<int> types = rowFilters(pngBytes(image, [&](TGLDPNG& p) {
             p.filterMode = 0;
             p.interlace = interlace;
         }));
@@ -191,7 +180,7 @@ TEST(PngWrite, IdatSize) {
         }
     }
     // Every IDAT but the last carries exactly the IDAT size.
-    const Bytes file = saveImage(randomBitmap(PixelFormat::pf24bit, 40, 30, 12345), [](TGLDPNG& p) { p.setIdatSize(256); });
+    const Bytes file = pngBytes(randomBitmap(PixelFormat::pf24bit, 40, 30, 12345), [](TGLDPNG& p) { p.setIdatSize(256); });
     std::vector<size_t> sizes;
     for (const ChunkView& c : listChunks(file))
         if (c.type == "IDAT") sizes.push_back(c.data.size());
@@ -207,7 +196,7 @@ TEST(PngWrite, CompressionLevels) {
     } rows[] = {{-1, 2}, {0, 0}, {1, 0}, {6, 2}, {9, 3}, {12, 2}, {-7, 2}};
     const TBitmap image = randomBitmap(PixelFormat::pf24bit, 50, 40, 12345);
     for (const Row& r : rows) {
-        const Bytes file = saveImage(image, [&](TGLDPNG& p) { p.compressionLevel = r.level; });
+        const Bytes file = pngBytes(image, [&](TGLDPNG& p) { p.compressionLevel = r.level; });
         EXPECT_EQ(idatStream(file).at(1) >> 6, r.flevel) << "level " << r.level;
     }
 }
@@ -220,7 +209,7 @@ TEST(PngWrite, ModificationTime) {
     } rows[] = {{{2020, 12, 31, 23, 59, 60}, true}, {{2020, 13, 1, 0, 0, 0}, false}, {{2020, 1, 0, 0, 0, 0}, false},
                 {{2020, 1, 1, 24, 0, 0}, false},   {{2020, 1, 1, 0, 60, 0}, false}, {{2020, 1, 1, 0, 0, 61}, false}};
     for (const Row& r : rows) {
-        const auto chunks = listChunks(saveImage(image, [&](TGLDPNG& p) {
+        const auto chunks = listChunks(pngBytes(image, [&](TGLDPNG& p) {
             p.automaticTime = false;
             p.modificationTime = r.time;
         }));
@@ -229,12 +218,12 @@ TEST(PngWrite, ModificationTime) {
         if (t) EXPECT_EQ(t->data, (Bytes{0x07, 0xE4, 12, 31, 23, 59, 60}));
     }
     // The automatic time is now, in UTC.
-    const auto chunks = listChunks(saveImage(image));
+    const auto chunks = listChunks(pngBytes(image));
     const PngTime now = PngTime::nowUtc();
     const Bytes& t = find(chunks, "tIME")->data;
     EXPECT_EQ((t[0] << 8) | t[1], now.year);
     // Gamma below 1 / 100000 writes no gAMA.
-    EXPECT_EQ(find(listChunks(saveImage(image, [](TGLDPNG& p) { p.gamma = 0; })), "gAMA"), nullptr);
+    EXPECT_EQ(find(listChunks(pngBytes(image, [](TGLDPNG& p) { p.gamma = 0; })), "gAMA"), nullptr);
 }
 
 // A stream that accepts `room` bytes, then fails.
@@ -310,6 +299,156 @@ TEST(PngWrite, ExtendedCopySettings) {
     ExtendedCopyOptions options;
     EXPECT_THROW(SaveAsPng(TBitmap(), path, options), EGLDPNG);
     EXPECT_EQ(t.count(), 0);
+}
+
+TGLDPNG reload(const Bytes& file, bool read16Bit = false) {
+    TGLDPNG png;
+    png.read16Bit = read16Bit;
+    png.loadFromMemory(file.data(), file.size());
+    return png;
+}
+
+// Pixels whose colour or alpha differ.
+int differences(const TBitmap& a, const TBitmap& b) {
+    if (a.width() != b.width() || a.height() != b.height()) return -1;
+    int n = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (a.pixel(x, y) != b.pixel(x, y) || a.alphaAt(x, y) != b.alphaAt(x, y)) ++n;
+    return n;
+}
+
+TEST(PngRoundTrip, EveryFormatFilterModeLevelAndInterlace) {
+    for (PixelFormat pf : kPixelFormats)
+        for (bool mask : {false, true})
+            for (auto [w, h] : {std::pair{29, 17}, std::pair{1, 1}, std::pair{9, 2}}) {
+                const TBitmap image = randomBitmap(pf, w, h, uint32_t(w * 7 + h), mask);
+                for (bool interlace : {false, true})
+                    for (int filter = 0; filter <= 5; ++filter)
+                        for (int level : {-1, 0, 1, 9}) {
+                            SCOPED_TRACE(::testing::Message() << bitsPerPixel(pf) << " bits, mask " << mask << ", " << w
+                                                              << "x" << h << " interlace " << interlace << " filter "
+                                                              << filter << " level " << level);
+                            const TGLDPNG back = reload(pngBytes(image, [&](TGLDPNG& p) {
+                                p.interlace = interlace;
+                                p.filterMode = filter;
+                                p.compressionLevel = level;
+                            }));
+                            ASSERT_EQ(differences(back.image(), image), 0);
+                            EXPECT_EQ(back.image().mask() != nullptr, mask);
+                            // Palette images keep their indices (with a mask: through the palette-alpha form).
+                            const bool palette = isPaletteFormat(pf);
+                            ASSERT_EQ(back.image().pixelFormat(), !palette ? PixelFormat::pf24bit
+                                                                  : mask   ? PixelFormat::pf8bit
+                                                                           : pf);
+                            for (int y = 0; palette && y < h; ++y)
+                                for (int x = 0; x < w; ++x) ASSERT_EQ(back.image().rawPixel(x, y), image.rawPixel(x, y));
+                        }
+            }
+}
+
+TEST(PngRoundTrip, FifteenAndSixteenBitComeBackExactWithTheOption) {
+    for (PixelFormat pf : {PixelFormat::pf15bit, PixelFormat::pf16bit})
+        for (bool mask : {false, true})
+            for (bool interlace : {false, true}) {
+                const TBitmap image = randomBitmap(pf, 13, 11, 5, mask);
+                TGLDPNG png;
+                png.assign(image);
+                png.interlace = interlace;
+                const TGLDPNG back = reload(savedBytes(png), true);
+                ASSERT_EQ(back.image().pixelFormat(), pf);
+                for (int y = 0; y < 11; ++y)
+                    for (int x = 0; x < 13; ++x) ASSERT_EQ(back.image().rawPixel(x, y), image.rawPixel(x, y));
+                EXPECT_EQ(differences(back.image(), image), 0);
+            }
+}
+
+// The greyscale option: the stated weights and the per-depth forms, from the source's colours.
+TEST(PngRoundTrip, GreyscaleOption) {
+    struct Row {
+        PixelFormat pf;
+        bool mask;
+        uint8_t colorType, depth;
+        PixelFormat back;
+    } rows[] = {{PixelFormat::pf1bit, false, 0, 1, PixelFormat::pf1bit},  {PixelFormat::pf4bit, false, 0, 4, PixelFormat::pf4bit},
+                {PixelFormat::pf8bit, false, 0, 8, PixelFormat::pf8bit},  {PixelFormat::pf24bit, false, 0, 8, PixelFormat::pf8bit},
+                {PixelFormat::pf16bit, false, 0, 8, PixelFormat::pf8bit}, {PixelFormat::pf32bit, true, 4, 8, PixelFormat::pf8bit},
+                {PixelFormat::pf4bit, true, 4, 8, PixelFormat::pf8bit}};
+    for (const Row& r : rows) {
+        for (bool interlace : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << bitsPerPixel(r.pf) << " bits, mask " << r.mask << ", interlace " << interlace);
+            const TBitmap image = randomBitmap(r.pf, 10, 7, 9, r.mask);
+            TGLDPNG png;
+            png.assign(image);
+            png.greyscale = true;
+            png.interlace = interlace;
+            const Bytes file = savedBytes(png);
+            EXPECT_EQ(file[24], r.depth);
+            EXPECT_EQ(file[25], r.colorType);
+            const TGLDPNG back = reload(file);
+            ASSERT_EQ(back.image().pixelFormat(), r.back);
+            for (int y = 0; y < 7; ++y)
+                for (int x = 0; x < 10; ++x) {
+                    const Color c = image.pixel(x, y);
+                    const int g = (redOf(c) * 77 + greenOf(c) * 150 + blueOf(c) * 29) / 256;
+                    const int level = r.depth == 1 ? (g > 127 ? 255 : 0) : r.depth == 4 ? g / 16 * 17 : g;
+                    ASSERT_EQ(back.image().pixel(x, y), makeColor(level, level, level));
+                    ASSERT_EQ(back.image().alphaAt(x, y), image.alphaAt(x, y));
+                }
+        }
+    }
+}
+
+TEST(PngRoundTrip, TransparencyBackgroundAndFields) {
+    struct Row {
+        const char* what;
+        PixelFormat pf;
+        bool greyscale;
+        Transparency kind;
+    } rows[] = {{"palette index", PixelFormat::pf4bit, false, Transparency::Index},
+                {"rgb colour", PixelFormat::pf24bit, false, Transparency::Color},
+                {"grey colour", PixelFormat::pf24bit, true, Transparency::Color}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        TBitmap image = randomBitmap(r.pf, 8, 8, 3, false);
+        if (r.kind == Transparency::Index) image.setTransparentIndex(5);
+        else image.setTransparentColor(image.pixel(3, 4));
+        TGLDPNG png;
+        png.assign(image);
+        png.greyscale = r.greyscale;
+        png.backgroundColor = 0x204060;
+        png.comment = "made by a test";
+        png.physicalSize = PngPhysicalSize{2, 72, 144};
+        png.automaticTime = false;
+        png.modificationTime = PngTime{2001, 2, 3, 4, 5, 6};
+        png.gamma = 1.0;
+        png.chromaticities = std::array<uint32_t, 8>{1, 2, 3, 4, 5, 6, 7, 8};
+        png.gifgBlock = std::array<uint8_t, 4>{9, 8, 7, 6};
+        const TGLDPNG back = reload(savedBytes(png));
+        EXPECT_EQ(back.image().transparency(), r.kind);
+        // Pixels of the transparent colour or index, and only those, are transparent again.
+        int wrong = 0;
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x) {
+                const bool transparent = r.kind == Transparency::Index ? image.rawPixel(x, y) == 5
+                                                                       : image.pixel(x, y) == image.pixel(3, 4);
+                if (back.image().alphaAt(x, y) != (transparent ? 0 : 255) && !r.greyscale) ++wrong;
+            }
+        EXPECT_EQ(wrong, 0);
+        EXPECT_EQ(back.image().alphaAt(3, 4) == 0, r.kind == Transparency::Color || image.rawPixel(3, 4) == 5);
+        if (r.pf == PixelFormat::pf24bit && !r.greyscale) EXPECT_EQ(back.backgroundColor, 0x204060);
+        if (r.kind == Transparency::Index) EXPECT_TRUE(back.backgroundIsIndex);
+        EXPECT_EQ(back.comment, "made by a test\r\n");
+        ASSERT_TRUE(back.physicalSize);
+        EXPECT_EQ(back.physicalSize->unit, 1);
+        EXPECT_EQ(back.physicalSize->pixelsPerUnitX, 2835u);  // 72 per inch
+        EXPECT_EQ(back.physicalSize->pixelsPerUnitY, 5669u);
+        EXPECT_EQ(back.modificationTime.year, 2001);
+        EXPECT_EQ(back.modificationTime.second, 6);
+        EXPECT_DOUBLE_EQ(back.gamma, 1.0);
+        EXPECT_EQ(back.chromaticities, png.chromaticities);
+        EXPECT_EQ(back.gifgBlock, png.gifgBlock);
+    }
 }
 
 }  // namespace
