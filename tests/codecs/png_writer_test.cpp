@@ -19,14 +19,6 @@ using Bytes = std::vector<uint8_t>;
 
 namespace {
 
-TBitmap gradient(int w, int h, PixelFormat pf = PixelFormat::pf24bit) {
-    TBitmap b(w, h, PixelFormat::pf24bit);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) b.setRawPixel(x, y, makeColor(uint8_t(x * 3 + y), uint8_t(y * 2), uint8_t(x + y * 5)));
-    b.setPixelFormat(pf);
-    return b;
-}
-
 std::vector<std::string> chunkTypes(const Bytes& file) {
     std::vector<std::string> types;
     for (const ChunkView& c : listChunks(file))
@@ -67,7 +59,7 @@ std::vector<int> rowFilters(const Bytes& file) {
 }
 
 TEST(PngWrite, DefaultFileLayout) {
-    const Bytes file = pngBytes(gradient(40, 30));
+    const Bytes file = pngBytes(rampImage(40, 30));
     EXPECT_EQ(chunkTypes(file), (std::vector<std::string>{"IHDR", "tIME", "tEXt", "tpNG", "gAMA", "IDAT", "IEND"}));
     const auto chunks = listChunks(file);
     EXPECT_EQ(find(chunks, "tEXt")->data, toBytes(std::string("Software\0GLDPNG ver 3.4", 23)));
@@ -76,17 +68,10 @@ TEST(PngWrite, DefaultFileLayout) {
     EXPECT_EQ(find(chunks, "IHDR")->data, ihdrData(40, 30, 8, 2));
     // Default filter mode: None on every row.
     for (int t : rowFilters(file)) EXPECT_EQ(t, 0);
-    // Every chunk's CRC is right.
-    for (size_t pos = 8; pos + 12 <= file.size();) {
-        const uint32_t len = get32(&file[pos]);
-        const uLong crc = crc32(0, &file[pos + 4], uInt(len + 4));
-        EXPECT_EQ(get32(&file[pos + 8 + len]), uint32_t(crc));
-        pos += 12 + len;
-    }
 }
 
 TEST(PngWrite, FullChunkOrder) {
-    TBitmap image = gradient(20, 10, PixelFormat::pf8bit);
+    TBitmap image = flatImage(20, 10, 0x336699, PixelFormat::pf8bit);
     image.setTransparentIndex(3);
     const Bytes file = pngBytes(image, [](TGLDPNG& p) {
         p.comment = "hello";
@@ -107,22 +92,26 @@ TEST(PngWrite, FullChunkOrder) {
     EXPECT_EQ(find(chunks, "PLTE")->data.size(), 3 * image.palette().size());
 }
 
+// Transparent colour 0x123456 is grey (0x12 * 77 + 0x34 * 150 + 0x56 * 29) / 256 = 0x2D, background
+// 0x804020 grey 0x4F; in 1-bit grey, levels above 127 become 1.
 TEST(PngWrite, TransparencyAndBackgroundForms) {
     struct Row {
         const char* what;
         PixelFormat pf;
         bool greyscale, mask;
+        Color transparent;
         Bytes trns, bkgd;
     } rows[] = {
-        {"rgb", PixelFormat::pf24bit, false, false, {0, 0x12, 0, 0x34, 0, 0x56}, {0, 0x80, 0, 0x40, 0, 0x20}},
-        {"grey 8", PixelFormat::pf24bit, true, false, {0, 0x2D}, {0, 0x4F}},
-        {"rgba: no tRNS", PixelFormat::pf24bit, false, true, {}, {0, 0x80, 0, 0x40, 0, 0x20}},
+        {"rgb", PixelFormat::pf24bit, false, false, 0x123456, {0, 0x12, 0, 0x34, 0, 0x56}, {0, 0x80, 0, 0x40, 0, 0x20}},
+        {"grey 8", PixelFormat::pf24bit, true, false, 0x123456, {0, 0x2D}, {0, 0x4F}},
+        {"rgba: no tRNS", PixelFormat::pf24bit, false, true, 0x123456, {}, {0, 0x80, 0, 0x40, 0, 0x20}},
+        {"grey 1", PixelFormat::pf1bit, true, false, 0xFFFFFF, {0, 1}, {0, 0}},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
-        TBitmap image = gradient(6, 6, r.pf);
+        TBitmap image = flatImage(6, 6, 0xFFFFFF, r.pf);
         if (r.mask) image.setMask(std::make_unique<TBitmap>(6, 6, PixelFormat::pf8bit));
-        image.setTransparentColor(0x123456);  // grey (0x12*77 + 0x34*150 + 0x56*29) / 256 = 0x2D
+        image.setTransparentColor(r.transparent);
         const auto chunks = listChunks(pngBytes(image, [&](TGLDPNG& p) {
             p.greyscale = r.greyscale;
             p.backgroundColor = 0x804020;
@@ -131,15 +120,10 @@ TEST(PngWrite, TransparencyAndBackgroundForms) {
         EXPECT_EQ(t ? t->data : Bytes{}, r.trns);
         EXPECT_EQ(find(chunks, "bKGD")->data, r.bkgd);
     }
-    // 1-bit greyscale: the transparent colour becomes 1 above 127.
-    TBitmap mono = gradient(6, 6, PixelFormat::pf1bit);
-    mono.setTransparentColor(0xFFFFFF);
-    const auto chunks = listChunks(pngBytes(mono, [](TGLDPNG& p) { p.greyscale = true; }));
-    EXPECT_EQ(find(chunks, "tRNS")->data, (Bytes{0, 1}));
 }
 
 TEST(PngWrite, FilterModes) {
-    const TBitmap image = gradient(64, 23);
+    const TBitmap image = rampImage(64, 23);
     for (bool interlace : {false, true}) {
         for (int mode = 1; mode <= 5; ++mode) {
             const std::vector<int> types = rowFilters(pngBytes(image, [&](TGLDPNG& p) {
@@ -202,7 +186,7 @@ TEST(PngWrite, CompressionLevels) {
 }
 
 TEST(PngWrite, ModificationTime) {
-    const TBitmap image = gradient(4, 4);
+    const TBitmap image = rampImage(4, 4);
     struct Row {
         PngTime time;
         bool written;
