@@ -76,7 +76,7 @@ inline Bytes palette(std::initializer_list<Color> colours, int entrySize = 4) {
 }
 
 // Rows in file order, each padded to 4 bytes.
-inline Bytes rows(std::initializer_list<Bytes> list) {
+inline Bytes rows(const std::vector<Bytes>& list) {
     Bytes b;
     for (const Bytes& r : list) {
         b.insert(b.end(), r.begin(), r.end());
