@@ -71,36 +71,47 @@ TEST(BmpReader, DecodesHandBuiltVariants) {
     const Color a = 0x102030, b = 0xA0B0C0, c = 0x405060, d = 0xFFEE00;
     const Bytes bgr24 = {0x30, 0x20, 0x10}, bgr24b = {0x60, 0x50, 0x40};
     const VariantCase cases[] = {
-        {"1-bit bottom-up, custom colours", {.width = 3, .height = 2, .bpp = 1}, palette({a, b}), {{0xA0}, {0x60}},
+        {"1-bit bottom-up, custom colours", {.width = 3, .height = 2, .bpp = 1}, palette({a, b}),
+         {{0xA0}, {0x60}},
          PixelFormat::pf1bit, {a, b, b, b, a, b}},
-        {"2-bit widened to 4 bits", {.width = 5, .height = 1, .bpp = 2}, palette({a, b, c, d}), {{0x1B, 0x40}},
+        {"2-bit widened to 4 bits", {.width = 5, .height = 1, .bpp = 2}, palette({a, b, c, d}),
+         {{0x1B, 0x40}},
          PixelFormat::pf4bit, {a, b, c, d, b}},
         // clrUsed 0 means 16 entries; negative height means the first row is the top one.
-        {"4-bit top-down", {.width = 3, .height = -2, .bpp = 4}, palette({0, a, b, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, c, d}),
+        {"4-bit top-down", {.width = 3, .height = -2, .bpp = 4},
+         palette({0, a, b, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, c, d}),
          {{0x12, 0xF0}, {0x0E, 0x10}}, PixelFormat::pf4bit, {a, b, d, 0, c, a}},
         {"8-bit index beyond the colour table reads black", {.width = 3, .height = 1, .bpp = 8, .clrUsed = 3},
          palette({a, b, c}), {{2, 200, 3}}, PixelFormat::pf8bit, {c, 0, 0}},
         {"24-bit bottom-up", {.width = 2, .height = 2, .bpp = 24}, {},
-         {{0x30, 0x20, 0x10, 1, 2, 3}, {0xC0, 0xB0, 0xA0, 0, 0xEE, 0xFF}}, PixelFormat::pf24bit, {b, d, a, 0x030201}},
+         {{0x30, 0x20, 0x10, 1, 2, 3}, {0xC0, 0xB0, 0xA0, 0, 0xEE, 0xFF}}, PixelFormat::pf24bit,
+          {b, d, a, 0x030201}},
         {"24-bit without the last row's padding", {.width = 1, .height = 2, .bpp = 24}, {}, {bgr24, bgr24b},
          PixelFormat::pf24bit, {c, a}, {}, Edit::NoPad},
-        {"bfOffBits zero", {.width = 1, .height = 2, .bpp = 24}, {}, {bgr24, bgr24b}, PixelFormat::pf24bit, {c, a}, {},
+        {"bfOffBits zero", {.width = 1, .height = 2, .bpp = 24}, {}, {bgr24, bgr24b}, PixelFormat::pf24bit,
+         {c, a}, {},
          Edit::NoPadOffsetZero},
-        {"bfOffBits beyond the file", {.width = 1, .height = 2, .bpp = 24}, {}, {bgr24, bgr24b}, PixelFormat::pf24bit,
+        {"bfOffBits beyond the file", {.width = 1, .height = 2, .bpp = 24}, {}, {bgr24, bgr24b},
+         PixelFormat::pf24bit,
          {c, a}, {}, Edit::NoPadOffsetFar},
         // 256 entries declared, two stored; bfOffBits marks where the pixels really start.
-        {"bfOffBits cuts a short colour table", {.width = 2, .height = 1, .bpp = 8}, palette({a, b}), {{1, 0}},
+        {"bfOffBits cuts a short colour table", {.width = 2, .height = 1, .bpp = 8}, palette({a, b}),
+         {{1, 0}},
          PixelFormat::pf8bit, {b, a}},
         {"16-bit BI_RGB is 5-5-5", {.width = 2, .height = 1, .bpp = 16}, {}, {{0x00, 0x7C, 0x1F, 0x00}},
          PixelFormat::pf15bit, {0xFF0000, 0x0000FF}},
-        {"16-bit bit fields 5-6-5", {.width = 2, .height = 1, .bpp = 16, .compression = 3}, masks({0xF800, 0x07E0, 0x001F}),
+        {"16-bit bit fields 5-6-5", {.width = 2, .height = 1, .bpp = 16, .compression = 3},
+         masks({0xF800, 0x07E0, 0x001F}),
          {{0x00, 0xF8, 0xE0, 0x07}}, PixelFormat::pf16bit, {0xFF0000, 0x00FF00}},
-        {"16-bit bit fields 5-5-5", {.width = 2, .height = 1, .bpp = 16, .compression = 3}, masks({0x7C00, 0x03E0, 0x001F}),
+        {"16-bit bit fields 5-5-5", {.width = 2, .height = 1, .bpp = 16, .compression = 3},
+         masks({0x7C00, 0x03E0, 0x001F}),
          {{0xE0, 0x03, 0x1F, 0x00}}, PixelFormat::pf15bit, {0x00FF00, 0x0000FF}},
         {"16-bit 6-5-5 masks convert to 24 bits", {.width = 2, .height = 1, .bpp = 16, .compression = 3},
-         masks({0xFC00, 0x03E0, 0x001F}), {{0x00, 0xFC, 0x00, 0x02}}, PixelFormat::pf24bit, {0xFF0000, 0x008400}},
+         masks({0xFC00, 0x03E0, 0x001F}), {{0x00, 0xFC, 0x00, 0x02}}, PixelFormat::pf24bit,
+             {0xFF0000, 0x008400}},
         {"16-bit 4-4-4-4 with alpha in a V4 header",
-         {.headerSize = 108, .width = 2, .height = 1, .bpp = 16, .compression = 3, .masks = {0x0F00, 0x00F0, 0x000F, 0xF000}},
+         {.headerSize = 108, .width = 2, .height = 1, .bpp = 16, .compression = 3,
+          .masks = {0x0F00, 0x00F0, 0x000F, 0xF000}},
          {}, {{0x00, 0xF8, 0x0F, 0x70}}, PixelFormat::pf32bit, {0x880000, 0x0000FF}, {0, 136}},
         {"16-bit bit fields left empty read as 5-5-5", {.width = 1, .height = 1, .bpp = 16, .compression = 3},
          masks({0, 0, 0}), {{0x00, 0x7C}}, PixelFormat::pf15bit, {0xFF0000}},
@@ -110,25 +121,32 @@ TEST(BmpReader, DecodesHandBuiltVariants) {
          masks({0xFF, 0xFF00, 0xFF0000}), {{0x11, 0x22, 0x33, 0x00}}, PixelFormat::pf32bit, {0x112233}},
         // Red 0x3C0 -> 0xF0, blue 0x3FF -> 0xFF.
         {"32-bit 10-10-10 bit fields", {.width = 1, .height = 1, .bpp = 32, .compression = 3},
-         masks({0x3FF00000, 0x000FFC00, 0x000003FF}), {{0xFF, 0x03, 0x00, 0x3C}}, PixelFormat::pf32bit, {0xF000FF}},
+         masks({0x3FF00000, 0x000FFC00, 0x000003FF}), {{0xFF, 0x03, 0x00, 0x3C}}, PixelFormat::pf32bit,
+             {0xF000FF}},
         {"32-bit BI_RGB with alpha in a V5 header",
          {.headerSize = 124, .width = 2, .height = 1, .bpp = 32, .masks = {0, 0, 0, 0xFF000000}}, {},
          {{0x30, 0x20, 0x10, 0x80, 0xC0, 0xB0, 0xA0, 0xFF}}, PixelFormat::pf32bit, {a, b}, {127, 0}},
         {"32-bit V5 bit fields with all alpha zero stays opaque",
-         {.headerSize = 124, .width = 1, .height = 1, .bpp = 32, .compression = 3, .masks = {0xFF0000, 0xFF00, 0xFF, 0xFF000000}},
+         {.headerSize = 124, .width = 1, .height = 1, .bpp = 32, .compression = 3,
+          .masks = {0xFF0000, 0xFF00, 0xFF, 0xFF000000}},
          {}, {{0x30, 0x20, 0x10, 0x00}}, PixelFormat::pf32bit, {a}},
-        {"OS/2 core header, 1 bit, RGBTRIPLE colour table", {.headerSize = 12, .width = 3, .height = 1, .bpp = 1},
+        {"OS/2 core header, 1 bit, RGBTRIPLE colour table",
+         {.headerSize = 12, .width = 3, .height = 1, .bpp = 1},
          palette({c, d}, 3), {{0x40}}, PixelFormat::pf1bit, {c, d, c}},
-        {"OS/2 core header, 24 bits", {.headerSize = 12, .width = 1, .height = 2, .bpp = 24}, {}, {bgr24, bgr24b},
+        {"OS/2 core header, 24 bits", {.headerSize = 12, .width = 1, .height = 2, .bpp = 24}, {},
+         {bgr24, bgr24b},
          PixelFormat::pf24bit, {c, a}},
-        {"OS/2 2.x 64-byte header, 4 bits", {.headerSize = 64, .width = 2, .height = 1, .bpp = 4, .clrUsed = 2},
+        {"OS/2 2.x 64-byte header, 4 bits",
+         {.headerSize = 64, .width = 2, .height = 1, .bpp = 4, .clrUsed = 2},
          palette({a, b}), {{0x10}}, PixelFormat::pf4bit, {b, a}},
         {"OS/2 2.x 16-byte header, 24 bits", {.headerSize = 16, .width = 1, .height = 1, .bpp = 24}, {},
          {{0xC0, 0xB0, 0xA0}}, PixelFormat::pf24bit, {b}},
-        {"V4 header, 8 bits", {.headerSize = 108, .width = 2, .height = 1, .bpp = 8, .clrUsed = 2}, palette({a, b}),
+        {"V4 header, 8 bits", {.headerSize = 108, .width = 2, .height = 1, .bpp = 8, .clrUsed = 2},
+         palette({a, b}),
          {{1, 1}}, PixelFormat::pf8bit, {b, b}},
         {"V5 header, 16-bit 5-6-5 masks inside the header",
-         {.headerSize = 124, .width = 1, .height = 1, .bpp = 16, .compression = 3, .masks = {0xF800, 0x07E0, 0x001F, 0}},
+         {.headerSize = 124, .width = 1, .height = 1, .bpp = 16, .compression = 3,
+          .masks = {0xF800, 0x07E0, 0x001F, 0}},
          {}, {{0x1F, 0x00}}, PixelFormat::pf16bit, {0x0000FF}},
     };
     for (const VariantCase& t : cases) {
@@ -148,12 +166,14 @@ TEST(BmpReader, DecodesHandBuiltVariants) {
 }
 
 TEST(BmpReader, KeepsTheFilesColourTable) {
-    Bytes f = bmpFile(cat({infoHeader({.width = 2, .height = 1, .bpp = 8}), palette({0x010203, 0x040506})}), rows({{1, 0}}));
+    Bytes f = bmpFile(cat({infoHeader({.width = 2, .height = 1, .bpp = 8}), palette({0x010203, 0x040506})}),
+        rows({{1, 0}}));
     TBitmap b = decode(f);
     ASSERT_EQ(b.palette().size(), 2u);
     EXPECT_EQ(b.palette()[1].color(), 0x040506u);
     // An OS/2 table has 2^bpp entries and no room for more.
-    Bytes os2 = bmpFile(cat({infoHeader({.headerSize = 12, .width = 1, .height = 1, .bpp = 1}), palette({0x111111, 0x222222}, 3)}),
+    Bytes os2 = bmpFile(cat({infoHeader({.headerSize = 12, .width = 1, .height = 1, .bpp = 1}),
+        palette({0x111111, 0x222222}, 3)}),
                         rows({{0x80}}));
     EXPECT_EQ(decode(os2).palette().size(), 2u);
 }
@@ -193,14 +213,16 @@ TEST(BmpReader, RunLengthEscapes) {
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
         TBitmap b;
-        ASSERT_NO_THROW(b = decode(bmpFile(cat({infoHeader(r.info), Bytes(r.info.clrUsed * 4, 0)}), r.stream)));
+        ASSERT_NO_THROW(b = decode(bmpFile(cat({infoHeader(r.info), Bytes(r.info.clrUsed * 4, 0)}),
+            r.stream)));
         EXPECT_EQ(b.pixelFormat(), r.info.bpp == 4 ? PixelFormat::pf4bit : PixelFormat::pf8bit);
         EXPECT_EQ(rawPixels(b), r.expected);
     }
 }
 
 TEST(BmpReader, ReadsADibWithoutFileHeader) {
-    const Bytes dib = cat({infoHeader({.width = 2, .height = 1, .bpp = 4, .clrUsed = 2}), palette({0x123456, 0x654321}),
+    const Bytes dib = cat({infoHeader({.width = 2, .height = 1, .bpp = 4, .clrUsed = 2}),
+        palette({0x123456, 0x654321}),
                            rows({{0x01}})});
     TBitmap b;
     readDib(dib.data(), dib.size(), b, false);

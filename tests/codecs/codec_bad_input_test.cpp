@@ -78,23 +78,28 @@ Bytes pattern(size_t n, uint8_t seed) {
 Bytes palettePattern(size_t entries) { return pattern(entries * 4, 11); }
 
 std::vector<Bytes> bitmapSeeds() {
-    auto file = [](const Info& i, const Bytes& table, const Bytes& pixels) { return bmpFile(cat({infoHeader(i), table}), pixels); };
+    auto file = [](const Info& i, const Bytes& table,
+        const Bytes& pixels) { return bmpFile(cat({infoHeader(i), table}), pixels); };
     return {
         file({.width = 13, .height = 5, .bpp = 1}, palettePattern(2), pattern(20, 1)),
         file({.width = 7, .height = 3, .bpp = 2}, palettePattern(4), pattern(12, 12)),
         file({.width = 9, .height = 4, .bpp = 4}, palettePattern(16), pattern(32, 2)),
-        file({.width = 7, .height = 6, .bpp = 8, .clrUsed = 20}, palettePattern(20), pattern(48, 3)),  // short table
+        file({.width = 7, .height = 6, .bpp = 8, .clrUsed = 20}, palettePattern(20), pattern(48, 3)),
+             // short table
         file({.width = 8, .height = 5, .bpp = 8, .compression = 1, .clrUsed = 4}, palettePattern(4),
              {3, 1, 0, 4, 1, 2, 3, 0, 0, 0, 0, 2, 1, 1, 2, 3, 0, 0, 9, 2, 0, 0, 0, 3, 3, 2, 1, 0, 0, 1}),
         file({.width = 9, .height = 4, .bpp = 4, .compression = 2}, palettePattern(16),
              {5, 0x12, 0, 5, 0x34, 0x56, 0x70, 0, 0, 0, 0, 2, 2, 1, 3, 0xAB, 0, 0, 0, 3, 0xCD, 0xE0, 0, 1}),
-        file({.width = 5, .height = 3, .bpp = 16, .compression = 3}, masks({0xF800, 0x07E0, 0x001F}), pattern(36, 4)),
-        file({.width = 3, .height = 3, .bpp = 16, .compression = 3}, masks({0xF000, 0x0F00, 0x00F0}), pattern(24, 5)),
+        file({.width = 5, .height = 3, .bpp = 16, .compression = 3}, masks({0xF800, 0x07E0, 0x001F}),
+            pattern(36, 4)),
+        file({.width = 3, .height = 3, .bpp = 16, .compression = 3}, masks({0xF000, 0x0F00, 0x00F0}),
+            pattern(24, 5)),
         file({.width = 5, .height = -3, .bpp = 24}, {}, pattern(48, 6)),
         file({.headerSize = 124, .width = 4, .height = 3, .bpp = 32, .compression = 3,
               .masks = {0xFF0000, 0xFF00, 0xFF, 0xFF000000}},
              {}, pattern(48, 7)),
-        file({.headerSize = 12, .width = 6, .height = 2, .bpp = 8}, pattern(256 * 3, 8), pattern(16, 9)),  // OS/2
+        file({.headerSize = 12, .width = 6, .height = 2, .bpp = 8}, pattern(256 * 3, 8), pattern(16, 9)),
+             // OS/2
     };
 }
 
@@ -104,7 +109,8 @@ Bytes iconSeed() {
     return iconFile({{4, 4, 32, cat({infoHeader(i32), pattern(64, 1), pattern(16, 2)})},
                      {8, 8, 4, cat({infoHeader(i4), palettePattern(16), pattern(32, 3), pattern(32, 4)})},
                      {6, 3, 8, cat({infoHeader(i8), palettePattern(3), pattern(24, 5), pattern(12, 6)})},
-                     {0, 0, 32, cat({pngtest::signature(), Bytes{0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0, 0, 1, 0, 0, 0, 1,
+                     {0, 0, 32, cat({pngtest::signature(),
+                      Bytes{0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0, 0, 1, 0, 0, 0, 1,
                                                                  8, 6, 0, 0, 0}})},
                      {10, 10, 32, pngBytes(randomBitmap(PixelFormat::pf24bit, 10, 10, 5, true))}});
 }
@@ -114,7 +120,8 @@ Bytes writtenPng(PixelFormat pf, bool mask, bool interlace, int filterMode) {
     TBitmap b(23, 19, pf);
     uint32_t state = 99;
     for (int y = 0; y < 19; ++y)
-        for (size_t i = 0; i < b.stride(); ++i) b.scanLine(y)[i] = uint8_t((state = state * 1664525u + 1013904223u) >> 24);
+        for (size_t i = 0; i < b.stride(); ++i)
+            b.scanLine(y)[i] = uint8_t((state = state * 1664525u + 1013904223u) >> 24);
     if (mask) b.setMask(std::make_unique<TBitmap>(randomBitmap(PixelFormat::pf8bit, 23, 19, 3)));
     return pngBytes(b, [&](TGLDPNG& p) {
         p.interlace = interlace;
@@ -156,7 +163,8 @@ TEST(CodecMutation, MutantsLoadOrFailCleanly) {
         {kIcon, {iconSeed()}, 3000, 200, 1, cheap},
         {kGif, {animatedGif(false), animatedGif(true)}, 2000, 64, 100, cheap},
         // Most bit flips land in entropy-coded data and still give a picture.
-        {kJpeg, {jpegSample(37, 21, false, false), jpegSample(29, 19, true, false), jpegSample(24, 16, false, true)},
+        {kJpeg, {jpegSample(37, 21, false, false), jpegSample(29, 19, true, false),
+         jpegSample(24, 16, false, true)},
          1500, 700, 100, cheap},
         // Default limits: the compressed data alone must bound the image.
         {kPng, pngSeeds(), 600, 64, 10, {}},
@@ -206,7 +214,8 @@ Bytes jpegClaiming(bool progressive, int w, int h) {
 // it), huge sizes refused as too large, and decompression bombs: all without a large buffer.
 TEST(CodecRefusal, MessagesAndLimits) {
     const Bytes good24 = bmpFile(infoHeader({.width = 2, .height = 2, .bpp = 24}), Bytes(16, 0x55));
-    auto bmpHeader = [](const Info& i, const Bytes& rest = Bytes(64, 0)) { return bmpFile(infoHeader(i), rest); };
+    auto bmpHeader = [](const Info& i,
+        const Bytes& rest = Bytes(64, 0)) { return bmpFile(infoHeader(i), rest); };
     auto patched = [](Bytes b, size_t at, std::initializer_list<uint8_t> v) {
         std::copy(v.begin(), v.end(), b.begin() + at);
         return b;
@@ -214,16 +223,19 @@ TEST(CodecRefusal, MessagesAndLimits) {
     Bytes truncatedTable = bmpFile(infoHeader({.width = 1, .height = 1, .bpp = 8}), Bytes(20, 0));
     patch32(truncatedTable, kOffBitsAt, 0);  // with a usable bfOffBits the table would be cut there instead
     auto bmpHuge = [](uint32_t compression) {
-        return bmpFile(cat({infoHeader({.width = 100000, .height = 100000, .bpp = 8, .compression = compression,
+        return bmpFile(cat({infoHeader({.width = 100000, .height = 100000, .bpp = 8,
+            .compression = compression,
                                         .clrUsed = 1}),
                             Bytes(4, 0)}),
                        {0, 1});
     };
-    const Bytes icon = iconFile({{4, 4, 24, cat({infoHeader({.width = 4, .height = 8}), Bytes(48 + 16, 1)})}});
+    const Bytes icon = iconFile({{4, 4, 24,
+        cat({infoHeader({.width = 4, .height = 8}), Bytes(48 + 16, 1)})}});
     Bytes iconFar = icon;
     patch32(iconFar, 6 + 12, 100000);
     const Bytes gif = animatedGif(false);
-    const Bytes gifNoImage{'G', 'I', 'F', '8', '9', 'a', 4, 0, 4, 0, 0xF1, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 0x3B};
+    const Bytes gifNoImage{'G', 'I', 'F', '8', '9', 'a', 4, 0, 4, 0, 0xF1, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9,
+        10, 11, 12, 0x3B};
     const Bytes jpeg = jpegBytes(rampImage(16, 16));
     const Bytes pngMagic = pngtest::signature();
     const Bytes pngGrey = simpleFile(randomSamples(3, 3, 8, 1, 2), 0, false);
@@ -244,14 +256,18 @@ TEST(CodecRefusal, MessagesAndLimits) {
         {kBmp, "truncated masks", bmpHeader({.width = 1, .height = 1, .bpp = 16, .compression = 3}, {}),
          "Bitmap: truncated header"},
         {kBmp, "unknown header size", bmpHeader({.headerSize = 200}), "Bitmap: unsupported header size 200"},
-        {kBmp, "JPEG inside", bmpHeader({.bpp = 0, .compression = 4}), "Bitmap: unsupported compression 4 (JPEG)"},
-        {kBmp, "PNG inside", bmpHeader({.bpp = 0, .compression = 5}), "Bitmap: unsupported compression 5 (PNG)"},
+        {kBmp, "JPEG inside", bmpHeader({.bpp = 0, .compression = 4}),
+         "Bitmap: unsupported compression 4 (JPEG)"},
+        {kBmp, "PNG inside", bmpHeader({.bpp = 0, .compression = 5}),
+         "Bitmap: unsupported compression 5 (PNG)"},
         {kBmp, "OS/2 Huffman", bmpHeader({.headerSize = 64, .bpp = 1, .compression = 3}),
          "Bitmap: unsupported compression 3 (OS/2 Huffman 1D)"},
         {kBmp, "unknown compression", bmpHeader({.compression = 9}), "Bitmap: unsupported compression 9"},
         {kBmp, "odd depth", bmpHeader({.bpp = 7}), "Bitmap: unsupported bit depth 7"},
-        {kBmp, "RLE8 at 4 bits", bmpHeader({.bpp = 4, .compression = 1}), "Bitmap: RLE8 compression needs 8 bits per pixel"},
-        {kBmp, "RLE4 at 8 bits", bmpHeader({.bpp = 8, .compression = 2}), "Bitmap: RLE4 compression needs 4 bits per pixel"},
+        {kBmp, "RLE8 at 4 bits", bmpHeader({.bpp = 4, .compression = 1}),
+         "Bitmap: RLE8 compression needs 8 bits per pixel"},
+        {kBmp, "RLE4 at 8 bits", bmpHeader({.bpp = 8, .compression = 2}),
+         "Bitmap: RLE4 compression needs 4 bits per pixel"},
         {kBmp, "bit fields at 24 bits", bmpHeader({.bpp = 24, .compression = 3}),
          "Bitmap: bit fields need 16 or 32 bits per pixel"},
         {kBmp, "zero width", bmpHeader({.width = 0, .height = 1}), "Bitmap: invalid image size 0x1"},
@@ -259,9 +275,11 @@ TEST(CodecRefusal, MessagesAndLimits) {
         {kBmp, "zero height", bmpHeader({.width = 1, .height = 0}), "Bitmap: invalid image size 1x0"},
         {kBmp, "truncated colour table", truncatedTable, "Bitmap: truncated colour table"},
         {kBmp, "truncated pixels", Bytes(good24.begin(), good24.end() - 5), "Bitmap: truncated pixel data"},
-        {kBmp, "no pixels at all", bmpHeader({.width = 1, .height = 1, .bpp = 24}, {}), "Bitmap: truncated pixel data"},
+        {kBmp, "no pixels at all", bmpHeader({.width = 1, .height = 1, .bpp = 24}, {}),
+         "Bitmap: truncated pixel data"},
         {kBmp, "RLE without data",
-         bmpFile(cat({infoHeader({.width = 1, .height = 1, .bpp = 8, .compression = 1, .clrUsed = 1}), Bytes(4, 0)}), {}),
+         bmpFile(cat({infoHeader({.width = 1, .height = 1, .bpp = 8, .compression = 1, .clrUsed = 1}),
+             Bytes(4, 0)}), {}),
          "Bitmap: truncated pixel data"},
         // A few dozen bytes claiming 10^10 pixels: the limit answers before pixels are read.
         {kBmp, "huge", bmpHuge(0), "too large: *"},
@@ -274,40 +292,52 @@ TEST(CodecRefusal, MessagesAndLimits) {
         {kIcon, "no images", patched(icon, 4, {0}), "Icon: the file holds no images"},
         {kIcon, "directory longer than the file", patched(icon, 4, {200}), "Icon: truncated directory"},
         {kIcon, "image outside the file", iconFar, "Icon: no image lies inside the file"},
-        {kIcon, "truncated pixels", Bytes(icon.begin(), icon.begin() + 6 + 16 + 40 + 20), "Icon: truncated pixel data"},
+        {kIcon, "truncated pixels", Bytes(icon.begin(), icon.begin() + 6 + 16 + 40 + 20),
+         "Icon: truncated pixel data"},
         {kIcon, "bad depth", patched(icon, 6 + 16 + 14, {3}), "Icon: unsupported bit depth 3"},
-        {kIcon, "huge", iconFile({{0, 0, 32, infoHeader({.width = 100000, .height = 200000, .bpp = 32})}}), "too large: *"},
+        {kIcon, "huge", iconFile({{0, 0, 32, infoHeader({.width = 100000, .height = 200000, .bpp = 32})}}),
+         "too large: *"},
         {kGif, "empty", {}, "GIF error: *"},
         {kGif, "signature only", Bytes(gif.begin(), gif.begin() + 6), "GIF error: *"},
-        {kGif, "not a gif", {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '!', '!', '!'}, "GIF error: *"},
+        {kGif, "not a gif", {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '!', '!', '!'},
+         "GIF error: *"},
         {kGif, "png", cat({pngMagic, {0, 0, 0, 13, 'I', 'H'}}), "GIF error: *"},
         {kGif, "no image", gifNoImage, "GIF error: the file holds no image"},
-        {kGif, "cut in the first frame's header", Bytes(gif.begin(), gif.begin() + 13 + 24 + 8 + 5), "GIF error: *"},
+        {kGif, "cut in the first frame's header", Bytes(gif.begin(), gif.begin() + 13 + 24 + 8 + 5),
+         "GIF error: *"},
         {kGif, "huge screen", patched(gif, 6, {0xFF, 0xFF, 0xFF, 0xFF}), "too large: Image too large*"},
         {kJpeg, "empty", {}, "JPEG error: *"},
         {kJpeg, "text", {'h', 'e', 'l', 'l', 'o'}, "JPEG error: Not a JPEG file: starts with 0x68 0x65*"},
         {kJpeg, "png", cat({pngMagic, {0, 0, 0, 13}}), "JPEG error: Not a JPEG file: starts with 0x89 0x50*"},
         {kJpeg, "header only", Bytes(jpeg.begin(), jpeg.begin() + 2), "JPEG error: *"},
-        {kJpeg, "frame header length broken", patched(jpeg, frameHeaderAt(jpeg, 0xC0) + 2, {0xC3}), "JPEG error: *"},
+        {kJpeg, "frame header length broken", patched(jpeg, frameHeaderAt(jpeg, 0xC0) + 2, {0xC3}),
+         "JPEG error: *"},
         {kJpeg, "huge header", jpegClaiming(false, 65500, 65500), "too large: *"},
         // A progressive file keeps all coefficients of the full image, even for a 1/8 decode.
-        {kJpeg, "progressive over the limit at 1/8", jpegClaiming(true, 2000, 2000), "too large: *", 1 << 20, 8},
-        {kJpeg, "progressive at the limit", jpegBytes(rampImage(1024, 1024), 50, true), "(loaded)", 1 << 20, 1, 16 << 20},
-        {kJpeg, "progressive at the limit at 1/8", jpegBytes(rampImage(1024, 1024), 50, true), "(loaded)", 1 << 20, 8,
+        {kJpeg, "progressive over the limit at 1/8", jpegClaiming(true, 2000, 2000), "too large: *", 1 << 20,
+         8},
+        {kJpeg, "progressive at the limit", jpegBytes(rampImage(1024, 1024), 50, true), "(loaded)", 1 << 20,
+         1, 16 << 20},
+        {kJpeg, "progressive at the limit at 1/8", jpegBytes(rampImage(1024, 1024), 50, true), "(loaded)",
+         1 << 20, 8,
          16 << 20},
-        {kPng, "over the pixel limit", simpleFile(randomSamples(101, 100, 8, 1, 2), 0, false), "too large: *", 10000},
+        {kPng, "over the pixel limit", simpleFile(randomSamples(101, 100, 8, 1, 2), 0, false),
+         "too large: *", 10000},
         {kPng, "width 0", patched(pngGrey, 16 + 3, {0}), "Invalid image size 0x3"},
         {kPng, "width above 2^31", patched(pngGrey, 16, {0x80}), "too large: *"},
         // A 1-gigabyte raster announced with a kilobyte of data: refused before allocating.
         {kPng, "huge with little data",
-         pngtest::fileOf({chunk("IHDR", ihdrData(16384, 16384, 8, 6)), chunk("IDAT", zlibCompress(Bytes(4000, 0))), chunk("IEND", {})}),
+         pngtest::fileOf({chunk("IHDR", ihdrData(16384, 16384, 8, 6)),
+             chunk("IDAT", zlibCompress(Bytes(4000, 0))), chunk("IEND", {})}),
          "Read Image (PNG): Read Error"},
         {kPng, "enough data, over the limit",
-         pngtest::fileOf({chunk("IHDR", ihdrData(2000, 1000, 8, 2)), chunk("IDAT", zlibCompress(Bytes(6001 * 1000, 0)))}),
+         pngtest::fileOf({chunk("IHDR", ihdrData(2000, 1000, 8, 2)),
+             chunk("IDAT", zlibCompress(Bytes(6001 * 1000, 0)))}),
          "too large: Image too large: 2000x1000 exceeds the limit*", 1 << 20},
         // 50 megabytes inflated behind a 100 x 100 image: decoding stops at the image.
         {kPng, "bomb",
-         pngtest::fileOf({chunk("IHDR", ihdrData(100, 100, 8, 0)), chunk("IDAT", zlibCompress(Bytes(50 << 20, 0), 9)),
+         pngtest::fileOf({chunk("IHDR", ihdrData(100, 100, 8, 0)),
+             chunk("IDAT", zlibCompress(Bytes(50 << 20, 0), 9)),
                 chunk("IEND", {})}),
          "(loaded)"},
     };
@@ -325,7 +355,8 @@ TEST(CodecRefusal, MessagesAndLimits) {
 
 // A load that fails leaves the picture that was there: size, pixels and what saving writes.
 TEST(CodecRefusal, FailedLoadKeepsThePreviousPicture) {
-    const Bytes png = simpleFile(randomSamples(3, 2, 8, 3, 1), 2, false, {chunk("tEXt", pngtest::toBytes({"Comment\0x", 9}))});
+    const Bytes png = simpleFile(randomSamples(3, 2, 8, 3, 1), 2, false,
+        {chunk("tEXt", pngtest::toBytes({"Comment\0x", 9}))});
     const TBitmap bmp = randomBitmap(PixelFormat::pf24bit, 2, 2, 1);
     struct Row {
         const Codec& codec;

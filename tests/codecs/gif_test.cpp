@@ -69,7 +69,8 @@ Bytes writeGif(const GifFile& f) {
             for (int y = 0; y < fr.height; ++y) rows.push_back(y);
         }
         for (int y : rows) {
-            std::vector<GifPixelType> line(fr.pixels.begin() + y * fr.width, fr.pixels.begin() + (y + 1) * fr.width);
+            std::vector<GifPixelType> line(fr.pixels.begin() + y * fr.width,
+                fr.pixels.begin() + (y + 1) * fr.width);
             EXPECT_EQ(EGifPutLine(gif, line.data(), fr.width), GIF_OK);
         }
     }
@@ -175,7 +176,8 @@ TEST(Gif, OnlyTheFirstFrameIsRead) {
         EXPECT_EQ(g.bitmap().palette(), quads(fourColours()));
         EXPECT_EQ(g.bitmap().transparency(), Transparency::None);
         for (int y = 0; y < 10; ++y)
-            for (int x = 0; x < 12; ++x) ASSERT_EQ(int(g.bitmap().rawPixel(x, y)), expectedIndex(first, x, y, 0));
+            for (int x = 0; x < 12; ++x) ASSERT_EQ(int(g.bitmap().rawPixel(x, y)),
+                expectedIndex(first, x, y, 0));
     }
 }
 

@@ -11,7 +11,8 @@ namespace {
 
 // One icon image: info header with the doubled height, colour table, colour rows and AND
 // mask rows, both bottom-up.
-Bytes iconDib(int width, int height, uint16_t bpp, const Bytes& table, std::initializer_list<Bytes> colourRows,
+Bytes iconDib(int width, int height, uint16_t bpp, const Bytes& table,
+    std::initializer_list<Bytes> colourRows,
               std::initializer_list<Bytes> maskRows) {
     Info info{.width = width, .height = 2 * height, .bpp = bpp, .clrUsed = uint32_t(table.size() / 4)};
     return cat({infoHeader(info), table, rows(colourRows), rows(maskRows)});
@@ -34,7 +35,8 @@ Bytes solidDib(int width, int height, uint16_t bpp, Color colour) {
     Bytes pixels, mask;
     for (int y = 0; y < height; ++y) pixels = cat({pixels, rows({row})});
     for (int y = 0; y < height; ++y) mask = cat({mask, rows({Bytes((width + 7) / 8, 0)})});
-    return cat({infoHeader({.width = width, .height = 2 * height, .bpp = bpp, .clrUsed = bpp <= 8 ? 2u : 0u}), table, pixels,
+    return cat({infoHeader({.width = width, .height = 2 * height, .bpp = bpp,
+        .clrUsed = bpp <= 8 ? 2u : 0u}), table, pixels,
                 mask});
 }
 
@@ -44,7 +46,8 @@ const Bytes kPngOnlySignature = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 Bytes pngHeader(uint32_t width, uint32_t height) {
     Bytes b = kPngOnlySignature;
     b.insert(b.end(), {0, 0, 0, 13, 'I', 'H', 'D', 'R'});
-    for (uint32_t v : {width, height}) b.insert(b.end(), {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)});
+    for (uint32_t v : {width, height}) b.insert(b.end(),
+        {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)});
     b.insert(b.end(), {8, 6, 0, 0, 0, 0, 0, 0, 0});
     return b;
 }
@@ -75,7 +78,8 @@ TEST(Icon, ShowsTheLargestThenDeepestEntry) {
           {16, 16, 32, solidDib(16, 16, 32, 0x555555)}},
          0x333333, 32},
         {"the image's header wins over the directory",
-         {{48, 48, 32, solidDib(8, 8, 32, 0x111111)}, {16, 16, 1, solidDib(24, 24, 1, 0x666666)}}, 0x666666, 24},
+         {{48, 48, 32, solidDib(8, 8, 32, 0x111111)}, {16, 16, 1, solidDib(24, 24, 1, 0x666666)}}, 0x666666,
+          24},
         {"equal entries: the first",
          {{8, 8, 8, solidDib(8, 8, 8, 0x777777)}, {8, 8, 8, solidDib(8, 8, 8, 0x888888)}}, 0x777777, 8},
     };
@@ -92,7 +96,8 @@ TEST(Icon, ShowsTheLargestThenDeepestEntry) {
 
 // Colours top row first, and the mask (empty: none) with the alpha it gives.
 TEST(Icon, MaskAndAlpha) {
-    const Bytes rgba = {0x10, 0x20, 0x30, 0x00, 0x40, 0x50, 0x60, 0xC0}, rgbx = {0x10, 0x20, 0x30, 0, 0x40, 0x50, 0x60, 0};
+    const Bytes rgba = {0x10, 0x20, 0x30, 0x00, 0x40, 0x50, 0x60, 0xC0},
+        rgbx = {0x10, 0x20, 0x30, 0, 0x40, 0x50, 0x60, 0};
     struct Row {
         const char* name;
         Bytes file;
@@ -102,9 +107,12 @@ TEST(Icon, MaskAndAlpha) {
     } rows[] = {
         // Mask rows bottom-up: the bottom row masks x = 0, the top row x = 1 and 2.
         {"AND mask at 4 bits",
-         iconFile({{3, 2, 4, iconDib(3, 2, 4, palette({0, 0xFF0000, 0x00FF00}), {{0x12, 0x10}, {0x21, 0x20}}, {{0x80}, {0x60}})}}),
-         PixelFormat::pf4bit, {0x00FF00, 0xFF0000, 0x00FF00, 0xFF0000, 0x00FF00, 0xFF0000}, {0, 255, 255, 255, 0, 0}},
-        {"alpha channel overrides the AND mask", iconFile({{2, 1, 32, iconDib(2, 1, 32, {}, {rgba}, {{0x40}})}}),
+         iconFile({{3, 2, 4, iconDib(3, 2, 4, palette({0, 0xFF0000, 0x00FF00}), {{0x12, 0x10}, {0x21, 0x20}},
+             {{0x80}, {0x60}})}}),
+         PixelFormat::pf4bit, {0x00FF00, 0xFF0000, 0x00FF00, 0xFF0000, 0x00FF00, 0xFF0000},
+             {0, 255, 255, 255, 0, 0}},
+        {"alpha channel overrides the AND mask",
+         iconFile({{2, 1, 32, iconDib(2, 1, 32, {}, {rgba}, {{0x40}})}}),
          PixelFormat::pf32bit, {0x302010, 0x605040}, {255, 63}},
         {"without alpha the AND mask rules", iconFile({{2, 1, 32, iconDib(2, 1, 32, {}, {rgbx}, {{0x40}})}}),
          PixelFormat::pf32bit, {0x302010, 0x605040}, {0, 255}},

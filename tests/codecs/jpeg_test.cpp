@@ -122,7 +122,8 @@ TEST(Jpeg, FlatColoursRoundTripInBlueGreenRedOrder) {
             ASSERT_EQ(b.pixelFormat(), PixelFormat::pf24bit);
             ASSERT_EQ(b.width(), 40);
             ASSERT_EQ(b.height(), 24);
-            EXPECT_LE(worstDistance(b, expected), 3) << std::hex << c << " from " << bitsPerPixel(pf) << " bits";
+            EXPECT_LE(worstDistance(b, expected),
+                3) << std::hex << c << " from " << bitsPerPixel(pf) << " bits";
             // Raw bytes of the first pixel: blue, green, red.
             const uint8_t* px = b.scanLine(23) + 3 * 39;
             EXPECT_NEAR(px[0], blueOf(expected), 3);
@@ -174,7 +175,8 @@ TEST(Jpeg, ProgressiveOptionWritesAProgressiveFrame) {
     EXPECT_FALSE(a.progressive());
     EXPECT_TRUE(b.progressive());
     for (int y = 0; y < 30; y += 7)
-        for (int x = 0; x < 50; x += 7) EXPECT_LE(channelDistance(a.bitmap().pixel(x, y), b.bitmap().pixel(x, y)), 4);
+        for (int x = 0; x < 50; x += 7) EXPECT_LE(channelDistance(a.bitmap().pixel(x, y),
+            b.bitmap().pixel(x, y)), 4);
 }
 
 TEST(Jpeg, QualityOrdersFileSizesAndIsClamped) {
@@ -207,7 +209,8 @@ TEST(Jpeg, FourComponentFilesConvertToRgb) {
             const TBitmap& b = j.bitmap();
             ASSERT_EQ(b.pixelFormat(), PixelFormat::pf24bit);
             EXPECT_EQ(b.width(), 20);
-            EXPECT_LE(worstDistance(b, c.expected), 4) << "space " << k.stored << " adobe " << k.adobe << " expected "
+            EXPECT_LE(worstDistance(b, c.expected),
+                4) << "space " << k.stored << " adobe " << k.adobe << " expected "
                                                        << std::hex << c.expected << " got " << b.pixel(5, 5);
         }
 }

@@ -30,7 +30,8 @@ std::string loadError(const Bytes& file) {
 
 Bytes paletteChunk(int entries) {
     Bytes b;
-    for (int i = 0; i < entries; ++i) b.insert(b.end(), {uint8_t(i * 37 + 5), uint8_t(255 - i * 11), uint8_t(i * 101)});
+    for (int i = 0; i < entries; ++i) b.insert(b.end(),
+        {uint8_t(i * 37 + 5), uint8_t(255 - i * 11), uint8_t(i * 101)});
     return b;
 }
 Color paletteColor(int i) { return makeColor(uint8_t(i * 37 + 5), uint8_t(255 - i * 11), uint8_t(i * 101)); }
@@ -70,7 +71,7 @@ TEST(PngRead, EveryPixelOfEveryFormat) {
     for (const Format& f : formats)
         for (bool interlace : {false, true})
             for (auto [w, h] : {std::pair{1u, 1u}, {13u, 9u}, {33u, 17u}, {2u, 11u}}) {
-                SCOPED_TRACE(::testing::Message() << f.name << " " << w << "x" << h << (interlace ? " interlaced" : ""));
+                SCOPED_TRACE(::testing::Message() << f.name << " " << w << "x" << h << " i" << interlace);
                 const Samples s = randomSamples(w, h, f.depth, channelsOf(f.colorType), w * 31 + h);
                 std::vector<Bytes> extra;
                 if (f.colorType == 3) extra.push_back(chunk("PLTE", paletteChunk(1 << f.depth)));
@@ -145,12 +146,14 @@ TEST(PngRead, RefusalsAndDamage) {
         {"palette depth 16", withHeader(ihdrData(7, 6, 16, 3)), header + "Error BitDepth"},
         // Once crashed: a grey tRNS or bKGD read before the bad depth 0 was refused (division by zero).
         {"depth 0 with tRNS and bKGD",
-         fileOf({chunk("IHDR", ihdrData(5, 4, 0, 0)), chunk("tRNS", {1, 2}), chunk("bKGD", {1, 2}), chunk("IDAT", z)}),
+         fileOf({chunk("IHDR", ihdrData(5, 4, 0, 0)), chunk("tRNS", {1, 2}), chunk("bKGD", {1, 2}),
+             chunk("IDAT", z)}),
          header + "Error Bitdepth"},
         {"two IHDR", simpleFile(s, 2, false, {ihdr}), header + "appear two IHDR"},
         {"truncated in IDAT", Bytes(good.begin(), good.begin() + 33 + 8 + z.size() / 2), readError},
         {"IDAT ends early, IEND follows",
-         fileOf({ihdr, chunk("IDAT", Bytes(z.begin(), z.begin() + z.size() / 2)), chunk("IEND", {})}), readError},
+         fileOf({ihdr, chunk("IDAT", Bytes(z.begin(), z.begin() + z.size() / 2)), chunk("IEND", {})}),
+             readError},
         {"filter type 5", fileOf({ihdr, chunk("IDAT", zlibCompress(badFilter))}), readError},
         {"not a zlib stream", fileOf({ihdr, chunk("IDAT", garbage)}), readError},
         {"stream too short", fileOf({ihdr, chunk("IDAT", zlibCompress(Bytes(20, 0)))}), readError},
@@ -166,9 +169,12 @@ TEST(PngRead, RefusalsAndDamage) {
         {"every CRC wrong", fileOf({withCrcs}), "(loaded)"},
         {"no IEND", Bytes(good.begin(), good.end() - 12), "(loaded)"},
         {"IDAT in one-byte chunks", fileOf(oneByte), "(loaded)"},
-        {"unknown chunks", fileOf({ihdr, chunk("zzZZ", {1, 2, 3}), chunk("ABCD", {}), chunk("IDAT", z)}), "(loaded)"},
-        {"trailing bytes after IEND", [&] { Bytes f = good; f.insert(f.end(), 5, 0xEE); return f; }(), "(loaded)"},
-        {"IHDR after IEND is never read", fileOf({ihdr, chunk("IDAT", z), chunk("IEND", {}), ihdr}), "(loaded)"},
+        {"unknown chunks", fileOf({ihdr, chunk("zzZZ", {1, 2, 3}), chunk("ABCD", {}), chunk("IDAT", z)}),
+         "(loaded)"},
+        {"trailing bytes after IEND", [&] { Bytes f = good; f.insert(f.end(), 5, 0xEE); return f; }(),
+         "(loaded)"},
+        {"IHDR after IEND is never read", fileOf({ihdr, chunk("IDAT", z), chunk("IEND", {}), ihdr}),
+         "(loaded)"},
         {"later IDAT after another chunk skipped",
          fileOf({ihdr, chunk("IDAT", z), chunk("tEXt", toBytes("a\0b")), chunk("IDAT", {1, 2})}), "(loaded)"},
     };
@@ -178,7 +184,8 @@ TEST(PngRead, RefusalsAndDamage) {
         if (r.message != "(loaded)") continue;
         const TGLDPNG png = load(r.file);
         for (uint32_t y = 0; y < 6; ++y)
-            for (uint32_t x = 0; x < 7; ++x) ASSERT_EQ(png.image().pixel(int(x), int(y)), expectedColor(s, 2, x, y));
+            for (uint32_t x = 0; x < 7; ++x) ASSERT_EQ(png.image().pixel(int(x), int(y)),
+                expectedColor(s, 2, x, y));
     }
 }
 
@@ -216,17 +223,31 @@ TEST(PngRead, TransparencyForms) {
         uint32_t value;  // colour or index
         bool mask;
     } rows[] = {
-        {"grey 8", simpleFile(grey8, 0, false, {chunk("tRNS", {0x00, 0x40})}), Transparency::Color, 0x404040, false},
-        {"grey 2 as its ramp level", simpleFile(grey2, 0, false, {chunk("tRNS", {0, 2})}), Transparency::Color, 0xAAAAAA, false},
-        {"grey 16 high byte", simpleFile(grey16, 0, true, {chunk("tRNS", {0x40, 0xFF})}), Transparency::Color, 0x404040, false},
-        {"rgb 8 low bytes", simpleFile(rgb8, 2, false, {chunk("tRNS", {0xAA, 0x12, 0xBB, 0x34, 0xCC, 0x56})}), Transparency::Color, 0x123456, false},
-        {"rgb 16 high bytes", simpleFile(rgb16, 2, false, {chunk("tRNS", {0x12, 0xAA, 0x34, 0xBB, 0x56, 0xCC})}), Transparency::Color, 0x123456, false},
-        {"palette single zero", simpleFile(pal, 3, false, {plte, chunk("tRNS", {255, 255, 0})}), Transparency::Index, 2, false},
-        {"palette tRNS longer than palette", simpleFile(pal, 3, false, {plte, chunk("tRNS", {255, 255, 255, 0, 0, 0, 0})}), Transparency::Index, 3, false},
-        {"palette two zeros", simpleFile(pal, 3, false, {plte, chunk("tRNS", {0, 0})}), Transparency::None, 0, true},
-        {"palette partial alpha", simpleFile(pal, 3, true, {plte, chunk("tRNS", {10, 255, 128})}), Transparency::None, 0, true},
-        {"after IDAT ignored", [&] { Bytes f = simpleFile(pal, 3, false, {plte}); Bytes t = chunk("tRNS", {0}); f.insert(f.end() - 12, t.begin(), t.end()); return f; }(), Transparency::None, 0, false},
-        {"with alpha channel ignored", simpleFile(randomSamples(6, 4, 8, 4, 1), 6, false, {chunk("tRNS", {0, 1, 0, 2, 0, 3})}), Transparency::None, 0, true},
+        {"grey 8", simpleFile(grey8, 0, false, {chunk("tRNS", {0x00, 0x40})}), Transparency::Color, 0x404040,
+         false},
+        {"grey 2 as its ramp level", simpleFile(grey2, 0, false, {chunk("tRNS", {0, 2})}),
+         Transparency::Color, 0xAAAAAA, false},
+        {"grey 16 high byte", simpleFile(grey16, 0, true, {chunk("tRNS", {0x40, 0xFF})}),
+         Transparency::Color, 0x404040, false},
+        {"rgb 8 low bytes", simpleFile(rgb8, 2, false,
+         {chunk("tRNS", {0xAA, 0x12, 0xBB, 0x34, 0xCC, 0x56})}), Transparency::Color, 0x123456, false},
+        {"rgb 16 high bytes", simpleFile(rgb16, 2, false,
+         {chunk("tRNS", {0x12, 0xAA, 0x34, 0xBB, 0x56, 0xCC})}), Transparency::Color, 0x123456, false},
+        {"palette single zero", simpleFile(pal, 3, false, {plte, chunk("tRNS", {255, 255, 0})}),
+         Transparency::Index, 2, false},
+        {"palette tRNS longer than palette",
+         simpleFile(pal, 3, false, {plte, chunk("tRNS", {255, 255, 255, 0, 0, 0, 0})}), Transparency::Index,
+             3, false},
+        {"palette two zeros", simpleFile(pal, 3, false, {plte, chunk("tRNS", {0, 0})}), Transparency::None,
+         0, true},
+        {"palette partial alpha", simpleFile(pal, 3, true, {plte, chunk("tRNS", {10, 255, 128})}),
+         Transparency::None, 0, true},
+        {"after IDAT ignored",
+         [&] { Bytes f = simpleFile(pal, 3, false, {plte}); Bytes t = chunk("tRNS",
+             {0}); f.insert(f.end() - 12, t.begin(), t.end()); return f; }(), Transparency::None, 0, false},
+        {"with alpha channel ignored",
+         simpleFile(randomSamples(6, 4, 8, 4, 1), 6, false, {chunk("tRNS", {0, 1, 0, 2, 0, 3})}),
+             Transparency::None, 0, true},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
@@ -242,7 +263,8 @@ TEST(PngRead, TransparencyForms) {
         const TGLDPNG png = load(simpleFile(pal, 3, interlace, {plte, chunk("tRNS", {10, 255, 128})}));
         const uint8_t alpha[4] = {10, 255, 128, 255};
         for (uint32_t y = 0; y < 4; ++y)
-            for (uint32_t x = 0; x < 6; ++x) EXPECT_EQ(png.image().alphaAt(int(x), int(y)), alpha[pal.at(x, y, 0)]);
+            for (uint32_t x = 0; x < 6; ++x) EXPECT_EQ(png.image().alphaAt(int(x), int(y)),
+                alpha[pal.at(x, y, 0)]);
     }
     // A grey transparent colour makes exactly the pixels of that level transparent.
     const TGLDPNG png = load(rows[0].file);
@@ -258,12 +280,18 @@ TEST(PngRead, BackgroundForms) {
         int64_t color;
         bool isIndex;
     } rows[] = {
-        {"grey 8", simpleFile(randomSamples(3, 3, 8, 1, 1), 0, false, {chunk("bKGD", {0, 0x80})}), 0x808080, false},
-        {"grey 16", simpleFile(randomSamples(3, 3, 16, 1, 1), 0, false, {chunk("bKGD", {0x80, 0x01})}), 0x808080, false},
-        {"grey 1", simpleFile(randomSamples(3, 3, 1, 1, 1), 0, false, {chunk("bKGD", {0, 1})}), 0xFFFFFF, false},
-        {"rgb 8", simpleFile(randomSamples(3, 3, 8, 3, 1), 2, false, {chunk("bKGD", {9, 0x11, 9, 0x22, 9, 0x33})}), 0x112233, false},
-        {"rgb 16", simpleFile(randomSamples(3, 3, 16, 3, 1), 2, false, {chunk("bKGD", {0x11, 9, 0x22, 9, 0x33, 9})}), 0x112233, false},
-        {"palette", simpleFile(randomSamples(3, 3, 4, 1, 1), 3, false, {chunk("PLTE", paletteChunk(16)), chunk("bKGD", {7})}), 7, true},
+        {"grey 8", simpleFile(randomSamples(3, 3, 8, 1, 1), 0, false, {chunk("bKGD", {0, 0x80})}), 0x808080,
+         false},
+        {"grey 16", simpleFile(randomSamples(3, 3, 16, 1, 1), 0, false, {chunk("bKGD", {0x80, 0x01})}),
+         0x808080, false},
+        {"grey 1", simpleFile(randomSamples(3, 3, 1, 1, 1), 0, false, {chunk("bKGD", {0, 1})}), 0xFFFFFF,
+         false},
+        {"rgb 8", simpleFile(randomSamples(3, 3, 8, 3, 1), 2, false,
+         {chunk("bKGD", {9, 0x11, 9, 0x22, 9, 0x33})}), 0x112233, false},
+        {"rgb 16", simpleFile(randomSamples(3, 3, 16, 3, 1), 2, false,
+         {chunk("bKGD", {0x11, 9, 0x22, 9, 0x33, 9})}), 0x112233, false},
+        {"palette", simpleFile(randomSamples(3, 3, 4, 1, 1), 3, false,
+         {chunk("PLTE", paletteChunk(16)), chunk("bKGD", {7})}), 7, true},
         {"none", simpleFile(randomSamples(3, 3, 8, 1, 1), 0, false), -1, false},
     };
     for (const Row& r : rows) {
@@ -282,12 +310,14 @@ TEST(PngRead, AncillaryChunks) {
     put32(phys, 2835);
     phys.push_back(1);
     TGLDPNG png = load(simpleFile(s, 2, false,
-                                  {chunk("gAMA", {0, 1, 0x86, 0xA0}), chunk("cHRM", chrm), chunk("sBIT", {5, 6, 5}),
+                                  {chunk("gAMA", {0, 1, 0x86, 0xA0}), chunk("cHRM", chrm),
+                                   chunk("sBIT", {5, 6, 5}),
                                    chunk("pHYs", phys), chunk("tIME", {0x07, 0xE8, 2, 29, 23, 59, 60}),
                                    chunk("tEXt", toBytes(std::string("Comment\0first", 13))),
                                    chunk("tEXt", toBytes(std::string("Title\0ignored", 13))),
                                    chunk("tEXt", toBytes(std::string("Comment\0second", 14))),
-                                   chunk("gIFg", {1, 2, 3, 4}), chunk("tpNG", toBytes(std::string("GLD3\x07\x01\0\0", 8)))}));
+                                   chunk("gIFg", {1, 2, 3, 4}),
+                                       chunk("tpNG", toBytes(std::string("GLD3\x07\x01\0\0", 8)))}));
     EXPECT_DOUBLE_EQ(png.gamma, 1.0);
     ASSERT_TRUE(png.chromaticities);
     EXPECT_EQ((*png.chromaticities)[7], 8000u);
@@ -307,7 +337,8 @@ TEST(PngRead, AncillaryChunks) {
     EXPECT_EQ(png.image().pixelFormat(), PixelFormat::pf24bit);
 
     // Wrong lengths are skipped; absent chunks leave the defaults.
-    png = load(simpleFile(s, 2, false, {chunk("tIME", {0x07, 0xE8, 2, 29, 23, 59, 60, 0}), chunk("gIFg", {1, 2, 3})}));
+    png = load(simpleFile(s, 2, false,
+        {chunk("tIME", {0x07, 0xE8, 2, 29, 23, 59, 60, 0}), chunk("gIFg", {1, 2, 3})}));
     EXPECT_EQ(png.modificationTime.year, 0);
     EXPECT_FALSE(png.gifgBlock);
     EXPECT_DOUBLE_EQ(png.gamma, 0.45455);
@@ -345,8 +376,10 @@ TEST(PngRead, SixteenBitOptionFollowsSignificantBits) {
 
 TEST(PngRead, PaletteAlphaFlagTakesThePlteForGreyAlpha) {
     const Samples s = randomSamples(6, 5, 8, 2, 14);
-    const Bytes flagged = simpleFile(s, 4, false, {chunk("tpNG", toBytes(std::string("GLD3\0\x01\0\0", 8))), chunk("PLTE", paletteChunk(256))});
-    const Bytes unflagged = simpleFile(s, 4, false, {chunk("tpNG", toBytes(std::string("GLD3\0\0\0\0", 8))), chunk("PLTE", paletteChunk(256))});
+    const Bytes flagged = simpleFile(s, 4, false,
+        {chunk("tpNG", toBytes(std::string("GLD3\0\x01\0\0", 8))), chunk("PLTE", paletteChunk(256))});
+    const Bytes unflagged = simpleFile(s, 4, false,
+        {chunk("tpNG", toBytes(std::string("GLD3\0\0\0\0", 8))), chunk("PLTE", paletteChunk(256))});
     TGLDPNG png = load(flagged);
     EXPECT_EQ(png.image().pixel(2, 3), paletteColor(s.at(2, 3, 0)));
     EXPECT_EQ(png.image().alphaAt(2, 3), s.at(2, 3, 1));

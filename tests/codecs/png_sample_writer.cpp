@@ -18,7 +18,8 @@ TBitmap source(PixelFormat pf, bool withMask, uint32_t seed) {
     if (isPaletteFormat(pf)) return randomBitmap(pf, kW, kH, seed, withMask);
     TBitmap b = randomBitmap(PixelFormat::pf24bit, kW, kH, seed);
     for (int y = 0; y < kH; ++y)
-        for (int x = 0; x < kW; ++x) b.setRawPixel(x, y, (x * 5 + y * 3) * 0x010203u + (b.rawPixel(x, y) & 0x0F0F0F));
+        for (int x = 0; x < kW; ++x) b.setRawPixel(x, y,
+            (x * 5 + y * 3) * 0x010203u + (b.rawPixel(x, y) & 0x0F0F0F));
     b.setPixelFormat(pf);
     if (withMask) b.setMask(std::make_unique<TBitmap>(randomBitmap(PixelFormat::pf8bit, kW, kH, seed + 1)));
     return b;
@@ -85,15 +86,20 @@ int main(int argc, char** argv) {
                     if (mask && isPaletteFormat(pf) && !greyscale) continue;
                     const int filter = n % 6, level = (n % 4 == 3) ? 9 : (n % 4) - 1;
                     ++n;
-                    const std::string name = "b" + std::to_string(bitsPerPixel(pf)) + (interlace ? "_i" : "") +
-                                             (greyscale ? "_g" : "") + (mask ? "_m" : "") + "_f" + std::to_string(filter);
-                    ok &= writeCase(dir, name, pf, mask, greyscale, interlace, filter, level, Transparency::None, list);
+                    const std::string name = "b" + std::to_string(bitsPerPixel(pf)) +
+                                             (interlace ? "_i" : "") + (greyscale ? "_g" : "") +
+                                             (mask ? "_m" : "") + "_f" + std::to_string(filter);
+                    ok &= writeCase(dir, name, pf, mask, greyscale, interlace, filter, level,
+                        Transparency::None, list);
                 }
     for (bool interlace : {false, true}) {
         const std::string s = interlace ? "_i" : "";
-        ok &= writeCase(dir, "trns_index" + s, PixelFormat::pf8bit, false, false, interlace, 0, -1, Transparency::Index, list);
-        ok &= writeCase(dir, "trns_rgb" + s, PixelFormat::pf24bit, false, false, interlace, 1, -1, Transparency::Color, list);
-        ok &= writeCase(dir, "trns_grey" + s, PixelFormat::pf8bit, false, true, interlace, 4, 6, Transparency::Color, list);
+        ok &= writeCase(dir, "trns_index" + s, PixelFormat::pf8bit, false, false, interlace, 0, -1,
+            Transparency::Index, list);
+        ok &= writeCase(dir, "trns_rgb" + s, PixelFormat::pf24bit, false, false, interlace, 1, -1,
+            Transparency::Color, list);
+        ok &= writeCase(dir, "trns_grey" + s, PixelFormat::pf8bit, false, true, interlace, 4, 6,
+            Transparency::Color, list);
     }
     if (!ok || !list) {
         std::cerr << "png_sample_writer: cannot write into " << dir << "\n";

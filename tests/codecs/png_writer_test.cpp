@@ -60,7 +60,8 @@ std::vector<int> rowFilters(const Bytes& file) {
 
 TEST(PngWrite, DefaultFileLayout) {
     const Bytes file = pngBytes(rampImage(40, 30));
-    EXPECT_EQ(chunkTypes(file), (std::vector<std::string>{"IHDR", "tIME", "tEXt", "tpNG", "gAMA", "IDAT", "IEND"}));
+    EXPECT_EQ(chunkTypes(file),
+        (std::vector<std::string>{"IHDR", "tIME", "tEXt", "tpNG", "gAMA", "IDAT", "IEND"}));
     const auto chunks = listChunks(file);
     EXPECT_EQ(find(chunks, "tEXt")->data, toBytes(std::string("Software\0GLDPNG ver 3.4", 23)));
     EXPECT_EQ(find(chunks, "tpNG")->data, toBytes(std::string("GLD3\0\0\0\0", 8)));
@@ -83,8 +84,10 @@ TEST(PngWrite, FullChunkOrder) {
         p.significantBits = {5, 5, 5};
         p.setIdatSize(256);
     });
-    EXPECT_EQ(chunkTypes(file), (std::vector<std::string>{"IHDR", "tIME", "tEXt", "tEXt", "tpNG", "gIFg", "gAMA", "cHRM",
-                                                          "sBIT", "PLTE", "bKGD", "tRNS", "pHYs", "IDAT", "IEND"}));
+    EXPECT_EQ(chunkTypes(file),
+        (std::vector<std::string>{"IHDR", "tIME", "tEXt", "tEXt", "tpNG", "gIFg", "gAMA", "cHRM",
+                                                          "sBIT", "PLTE", "bKGD", "tRNS", "pHYs", "IDAT",
+                                                              "IEND"}));
     const auto chunks = listChunks(file);
     EXPECT_EQ(chunks[2].data, toBytes(std::string("Comment\0hello", 13)));
     EXPECT_EQ(find(chunks, "tRNS")->data, (Bytes{255, 255, 255, 0}));
@@ -102,7 +105,8 @@ TEST(PngWrite, TransparencyAndBackgroundForms) {
         Color transparent;
         Bytes trns, bkgd;
     } rows[] = {
-        {"rgb", PixelFormat::pf24bit, false, false, 0x123456, {0, 0x12, 0, 0x34, 0, 0x56}, {0, 0x80, 0, 0x40, 0, 0x20}},
+        {"rgb", PixelFormat::pf24bit, false, false, 0x123456, {0, 0x12, 0, 0x34, 0, 0x56},
+         {0, 0x80, 0, 0x40, 0, 0x20}},
         {"grey 8", PixelFormat::pf24bit, true, false, 0x123456, {0, 0x2D}, {0, 0x4F}},
         {"rgba: no tRNS", PixelFormat::pf24bit, false, true, 0x123456, {}, {0, 0x80, 0, 0x40, 0, 0x20}},
         {"grey 1", PixelFormat::pf1bit, true, false, 0xFFFFFF, {0, 1}, {0, 0}},
@@ -164,7 +168,8 @@ TEST(PngWrite, IdatSize) {
         }
     }
     // Every IDAT but the last carries exactly the IDAT size.
-    const Bytes file = pngBytes(randomBitmap(PixelFormat::pf24bit, 40, 30, 12345), [](TGLDPNG& p) { p.setIdatSize(256); });
+    const Bytes file = pngBytes(randomBitmap(PixelFormat::pf24bit, 40, 30, 12345),
+        [](TGLDPNG& p) { p.setIdatSize(256); });
     std::vector<size_t> sizes;
     for (const ChunkView& c : listChunks(file))
         if (c.type == "IDAT") sizes.push_back(c.data.size());
@@ -190,8 +195,10 @@ TEST(PngWrite, ModificationTime) {
     struct Row {
         PngTime time;
         bool written;
-    } rows[] = {{{2020, 12, 31, 23, 59, 60}, true}, {{2020, 13, 1, 0, 0, 0}, false}, {{2020, 1, 0, 0, 0, 0}, false},
-                {{2020, 1, 1, 24, 0, 0}, false},   {{2020, 1, 1, 0, 60, 0}, false}, {{2020, 1, 1, 0, 0, 61}, false}};
+    } rows[] = {{{2020, 12, 31, 23, 59, 60}, true}, {{2020, 13, 1, 0, 0, 0}, false},
+        {{2020, 1, 0, 0, 0, 0}, false},
+                {{2020, 1, 1, 24, 0, 0}, false},   {{2020, 1, 1, 0, 60, 0}, false},
+                 {{2020, 1, 1, 0, 0, 61}, false}};
     for (const Row& r : rows) {
         const auto chunks = listChunks(pngBytes(image, [&](TGLDPNG& p) {
             p.automaticTime = false;
@@ -322,7 +329,8 @@ void expectRoundTrip(const TBitmap& image, const Bytes& file, int greyDepth) {
     } else {
         ASSERT_EQ(differences(b, image), 0);
         // Palette images keep their indices (with a mask: through the palette-alpha form).
-        ASSERT_EQ(b.pixelFormat(), !palette ? PixelFormat::pf24bit : image.mask() ? PixelFormat::pf8bit : image.pixelFormat());
+        ASSERT_EQ(b.pixelFormat(),
+            !palette ? PixelFormat::pf24bit : image.mask() ? PixelFormat::pf8bit : image.pixelFormat());
     }
     for (int y = 0; y < b.height(); ++y)
         for (int x = 0; x < b.width(); ++x) {
@@ -335,7 +343,8 @@ void expectRoundTrip(const TBitmap& image, const Bytes& file, int greyDepth) {
             }
         }
     // 15 and 16 bits come back exact with the option.
-    if (greyDepth || (image.pixelFormat() != PixelFormat::pf15bit && image.pixelFormat() != PixelFormat::pf16bit)) return;
+    const PixelFormat pf = image.pixelFormat();
+    if (greyDepth || (pf != PixelFormat::pf15bit && pf != PixelFormat::pf16bit)) return;
     const TBitmap exact = reload(file, true).image();
     ASSERT_EQ(exact.pixelFormat(), image.pixelFormat());
     ASSERT_EQ(byteDifference(exact, image), "");
@@ -351,9 +360,10 @@ TEST(PngRoundTrip, EveryFormatOptionFilterModeLevelAndInterlace) {
                     for (bool interlace : {false, true})
                         for (int filter = 0; filter <= 5; ++filter)
                             for (int level : {-1, 0, 1, 9}) {
-                                SCOPED_TRACE(::testing::Message() << bitsPerPixel(pf) << " bits, mask " << mask << ", grey "
-                                                                  << grey << ", " << w << "x" << h << " interlace "
-                                                                  << interlace << " filter " << filter << " level " << level);
+                                SCOPED_TRACE(::testing::Message()
+                                             << bitsPerPixel(pf) << " bits, mask " << mask << ", grey "
+                                             << grey << ", " << w << "x" << h << " interlace " << interlace
+                                             << " filter " << filter << " level " << level);
                                 expectRoundTrip(image, pngBytes(image, [&](TGLDPNG& p) {
                                     p.greyscale = grey;
                                     p.interlace = interlace;
@@ -388,10 +398,13 @@ TEST(PngRoundTrip, TransparencyBackgroundAndFields) {
         for (int y = 0; y < 8; ++y)
             for (int x = 0; x < 8; ++x) {
                 const bool transparent = r.kind == Transparency::Index ? image.rawPixel(x, y) == 5
-                                                                       : image.pixel(x, y) == image.pixel(3, 4);
-                EXPECT_TRUE(r.greyscale || back.image().alphaAt(x, y) == (transparent ? 0 : 255)) << x << "," << y;
+                                                                       : image.pixel(x, y) == image.pixel(3,
+                                                                           4);
+                EXPECT_TRUE(r.greyscale || back.image().alphaAt(x,
+                    y) == (transparent ? 0 : 255)) << x << "," << y;
             }
-        EXPECT_EQ(back.image().alphaAt(3, 4) == 0, r.kind == Transparency::Color || image.rawPixel(3, 4) == 5);
+        EXPECT_EQ(back.image().alphaAt(3, 4) == 0,
+            r.kind == Transparency::Color || image.rawPixel(3, 4) == 5);
         EXPECT_TRUE(r.pf != PixelFormat::pf24bit || r.greyscale || back.backgroundColor == 0x204060);
         EXPECT_EQ(back.backgroundIsIndex, r.kind == Transparency::Index);
     }

@@ -19,8 +19,10 @@ namespace korvel::testing {
 
 using Bytes = std::vector<uint8_t>;
 
-inline constexpr PixelFormat kPixelFormats[] = {PixelFormat::pf1bit,  PixelFormat::pf4bit,  PixelFormat::pf8bit,
-                                                PixelFormat::pf15bit, PixelFormat::pf16bit, PixelFormat::pf24bit,
+inline constexpr PixelFormat kPixelFormats[] = {PixelFormat::pf1bit,  PixelFormat::pf4bit,
+     PixelFormat::pf8bit,
+                                                PixelFormat::pf15bit, PixelFormat::pf16bit,
+                                                    PixelFormat::pf24bit,
                                                 PixelFormat::pf32bit};
 
 inline TBitmap flatImage(int w, int h, Color c, PixelFormat pf = PixelFormat::pf24bit) {
@@ -98,7 +100,8 @@ inline std::string rasterOutcome(const TGraphic& g) {
 
 // Loads data into g and then its raster at 1/scale, as rasterOutcome tells; "not empty: " comes
 // first when a failed load left something behind in a fresh graphic.
-inline std::string loadOutcome(TGraphic& g, const Bytes& data, const DecodeLimits& limits = {}, int scale = 1) {
+inline std::string loadOutcome(TGraphic& g, const Bytes& data, const DecodeLimits& limits = {},
+    int scale = 1) {
     try {
         g.loadFromMemory(data.data(), data.size(), limits);
     } catch (const EInvalidGraphic& e) {
