@@ -33,12 +33,11 @@ ColorMapObject* makeMap(const std::vector<Color>& colours) {
 }
 
 // Rows in the order an interlaced frame stores them (GIF89a appendix E), written out plainly.
-std::vector<int> interlacedRowOrder(int height) {
+std::vector<int> rowOrder(int height, bool interlace) {
+    const int starts[] = {0, 4, 2, 1}, steps[] = {8, 8, 4, 2};
     std::vector<int> order;
-    for (int y = 0; y < height; y += 8) order.push_back(y);
-    for (int y = 4; y < height; y += 8) order.push_back(y);
-    for (int y = 2; y < height; y += 4) order.push_back(y);
-    for (int y = 1; y < height; y += 2) order.push_back(y);
+    for (int p = 0; p < (interlace ? 4 : 1); ++p)
+        for (int y = interlace ? starts[p] : 0; y < height; y += interlace ? steps[p] : 1) order.push_back(y);
     return order;
 }
 
@@ -62,13 +61,7 @@ Bytes writeGif(const GifFile& f) {
         ColorMapObject* local = makeMap(fr.localMap);
         EXPECT_EQ(EGifPutImageDesc(gif, fr.left, fr.top, fr.width, fr.height, fr.interlace, local), GIF_OK);
         GifFreeMapObject(local);
-        std::vector<int> rows;
-        if (fr.interlace) {
-            rows = interlacedRowOrder(fr.height);
-        } else {
-            for (int y = 0; y < fr.height; ++y) rows.push_back(y);
-        }
-        for (int y : rows) {
+        for (int y : rowOrder(fr.height, fr.interlace)) {
             std::vector<GifPixelType> line(fr.pixels.begin() + y * fr.width,
                 fr.pixels.begin() + (y + 1) * fr.width);
             EXPECT_EQ(EGifPutLine(gif, line.data(), fr.width), GIF_OK);
@@ -133,13 +126,9 @@ TEST(Gif, FirstFrameIsDrawnOntoTheScreen) {
         {"below the screen", 10, 8, 3, patternFrame(0, 9, 4, 4, 4), false, 3},
     };
     for (Case& c : cases) {
-        GifFile f;
-        f.width = c.screenW, f.height = c.screenH, f.background = c.background;
-        f.globalMap = fourColours();
         const std::vector<Color> local = {0x101010, 0x202020, 0x303030, 0x404040};
         if (c.useLocalMap) c.frame.localMap = local;
-        f.frames = {c.frame};
-        const TGIFImage g = load(writeGif(f));
+        const TGIFImage g = load(writeGif({c.screenW, c.screenH, c.background, fourColours(), {c.frame}}));
         const TBitmap& b = g.bitmap();
         ASSERT_EQ(b.width(), c.screenW) << c.name;
         ASSERT_EQ(b.height(), c.screenH) << c.name;
@@ -160,15 +149,11 @@ TEST(Gif, FirstFrameIsDrawnOntoTheScreen) {
 }
 
 TEST(Gif, OnlyTheFirstFrameIsRead) {
-    GifFile f;
-    f.width = 12, f.height = 10;
-    f.globalMap = fourColours();
-    Frame first = patternFrame(0, 0, 12, 10, 2);
+    const Frame first = patternFrame(0, 0, 12, 10, 2);
     Frame second = patternFrame(0, 0, 12, 10, 4);
     second.transparent = 2;
     second.localMap = {0xFFFFFF, 0xFFFFFF};
-    f.frames = {first, second};
-    const Bytes whole = writeGif(f);
+    const Bytes whole = writeGif({12, 10, 0, fourColours(), {first, second}});
     // Cutting the file inside the second frame must not matter: it is never read.
     const Bytes cut(whole.begin(), whole.end() - 12);
     for (const Bytes* file : {&whole, &cut}) {
@@ -206,10 +191,7 @@ TEST(Gif, IndexBeyondTheColourTableReadsAsBlack) {
 }
 
 TEST(Gif, MissingScreenSizeFallsBackToTheFrame) {
-    GifFile f;
-    f.width = 10, f.height = 10;
-    f.globalMap = fourColours();
-    f.frames = {patternFrame(2, 1, 5, 4, 4)};
+    const GifFile f{10, 10, 0, fourColours(), {patternFrame(2, 1, 5, 4, 4)}};
     Bytes file = writeGif(f);
     for (int i = 6; i < 10; ++i) file[i] = 0;  // logical screen 0 x 0
     const TGIFImage g = load(file);
@@ -219,14 +201,10 @@ TEST(Gif, MissingScreenSizeFallsBackToTheFrame) {
 }
 
 TEST(Gif, TruncatedFrameKeepsTheRowsItHolds) {
-    GifFile f;
-    f.width = 64, f.height = 64, f.background = 3;
-    f.globalMap = fourColours();
     Frame fr = patternFrame(0, 0, 64, 64, 4);
     uint32_t seed = 7;  // noise: poorly compressible, so half the file is half the rows
     for (uint8_t& p : fr.pixels) p = uint8_t((seed = seed * 1103515245u + 12345u) >> 16 & 3);
-    f.frames = {fr};
-    const Bytes whole = writeGif(f);
+    const Bytes whole = writeGif({64, 64, 3, fourColours(), {fr}});
     const Bytes cut(whole.begin(), whole.begin() + whole.size() / 2);
     const TGIFImage g = load(cut);
     ASSERT_EQ(g.width(), 64);
