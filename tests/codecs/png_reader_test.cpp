@@ -242,9 +242,11 @@ TEST(PngRead, TransparencyForms) {
          0, true},
         {"palette partial alpha", simpleFile(pal, 3, true, {plte, chunk("tRNS", {10, 255, 128})}),
          Transparency::None, 0, true},
-        {"after IDAT ignored",
-         [&] { Bytes f = simpleFile(pal, 3, false, {plte}); Bytes t = chunk("tRNS",
-             {0}); f.insert(f.end() - 12, t.begin(), t.end()); return f; }(), Transparency::None, 0, false},
+        {"after IDAT ignored", [&] {
+             Bytes f = simpleFile(pal, 3, false, {plte}), t = chunk("tRNS", {0});
+             f.insert(f.end() - 12, t.begin(), t.end());
+             return f;
+         }(), Transparency::None, 0, false},
         {"with alpha channel ignored",
          simpleFile(randomSamples(6, 4, 8, 4, 1), 6, false, {chunk("tRNS", {0, 1, 0, 2, 0, 3})}),
              Transparency::None, 0, true},

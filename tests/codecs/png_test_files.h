@@ -58,22 +58,12 @@ inline Bytes zlibCompress(const Bytes& raw, int level = 6) {
     return out;
 }
 
+// Inflates a stream of up to a megabyte.
 inline Bytes zlibInflate(const Bytes& data) {
-    z_stream z{};
-    inflateInit(&z);
-    Bytes out;
-    uint8_t buf[65536];
-    z.next_in = const_cast<Bytef*>(data.data());
-    z.avail_in = uInt(data.size());
-    int r;
-    do {
-        z.next_out = buf;
-        z.avail_out = sizeof buf;
-        r = inflate(&z, Z_NO_FLUSH);
-        out.insert(out.end(), buf, buf + (sizeof buf - z.avail_out));
-    } while (r == Z_OK);
-    inflateEnd(&z);
-    if (r != Z_STREAM_END) throw std::runtime_error("inflate");
+    uLongf size = 1 << 20;
+    Bytes out(size);
+    if (uncompress(out.data(), &size, data.data(), uLong(data.size())) != Z_OK) throw std::runtime_error("inflate");
+    out.resize(size);
     return out;
 }
 
