@@ -3,10 +3,8 @@
 // damaged files and every refusal.
 #include <gtest/gtest.h>
 
-#include "codecs/Png.h"
-#include "base/Errors.h"
-#include "base/Limits.h"
 #include "png_test_files.h"
+#include "tests/support/CodecCases.h"
 
 using namespace korvel;
 using namespace pngtest;
@@ -20,12 +18,8 @@ TGLDPNG load(const Bytes& file, const DecodeLimits& limits = {}) {
 }
 
 std::string loadError(const Bytes& file) {
-    try {
-        load(file);
-    } catch (const EInvalidGraphic& e) {
-        return e.what();
-    }
-    return "(loaded)";
+    TGLDPNG png;
+    return korvel::testing::loadOutcome(png, file);
 }
 
 Bytes paletteChunk(int entries) {
