@@ -295,6 +295,9 @@ TEST(CodecRefusal, MessagesAndLimits) {
         {kIcon, "truncated pixels", Bytes(icon.begin(), icon.begin() + 6 + 16 + 40 + 20),
          "Icon: truncated pixel data"},
         {kIcon, "bad depth", patched(icon, 6 + 16 + 14, {3}), "Icon: unsupported bit depth 3"},
+        // With nothing else to show, the PNG codec's error reaches the caller.
+        {kIcon, "lone PNG entry of a signature only", iconFile({{0, 0, 32, pngtest::signature()}}),
+         "Read Image (PNG): Read Error"},
         {kIcon, "huge", iconFile({{0, 0, 32, infoHeader({.width = 100000, .height = 200000, .bpp = 32})}}),
          "too large: *"},
         {kGif, "empty", {}, "GIF error: *"},
