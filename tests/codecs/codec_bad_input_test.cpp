@@ -78,14 +78,14 @@ Bytes pattern(size_t n, uint8_t seed) {
 Bytes palettePattern(size_t entries) { return pattern(entries * 4, 11); }
 
 std::vector<Bytes> bitmapSeeds() {
-    auto file = [](const Info& i, const Bytes& table,
-        const Bytes& pixels) { return bmpFile(cat({infoHeader(i), table}), pixels); };
+    auto file = [](const Info& i, const Bytes& table, const Bytes& pixels) {
+        return bmpFile(cat({infoHeader(i), table}), pixels);
+    };
     return {
         file({.width = 13, .height = 5, .bpp = 1}, palettePattern(2), pattern(20, 1)),
         file({.width = 7, .height = 3, .bpp = 2}, palettePattern(4), pattern(12, 12)),
         file({.width = 9, .height = 4, .bpp = 4}, palettePattern(16), pattern(32, 2)),
         file({.width = 7, .height = 6, .bpp = 8, .clrUsed = 20}, palettePattern(20), pattern(48, 3)),
-             // short table
         file({.width = 8, .height = 5, .bpp = 8, .compression = 1, .clrUsed = 4}, palettePattern(4),
              {3, 1, 0, 4, 1, 2, 3, 0, 0, 0, 0, 2, 1, 1, 2, 3, 0, 0, 9, 2, 0, 0, 0, 3, 3, 2, 1, 0, 0, 1}),
         file({.width = 9, .height = 4, .bpp = 4, .compression = 2}, palettePattern(16),
@@ -99,7 +99,6 @@ std::vector<Bytes> bitmapSeeds() {
               .masks = {0xFF0000, 0xFF00, 0xFF, 0xFF000000}},
              {}, pattern(48, 7)),
         file({.headerSize = 12, .width = 6, .height = 2, .bpp = 8}, pattern(256 * 3, 8), pattern(16, 9)),
-             // OS/2
     };
 }
 
@@ -109,9 +108,7 @@ Bytes iconSeed() {
     return iconFile({{4, 4, 32, cat({infoHeader(i32), pattern(64, 1), pattern(16, 2)})},
                      {8, 8, 4, cat({infoHeader(i4), palettePattern(16), pattern(32, 3), pattern(32, 4)})},
                      {6, 3, 8, cat({infoHeader(i8), palettePattern(3), pattern(24, 5), pattern(12, 6)})},
-                     {0, 0, 32, cat({pngtest::signature(),
-                      Bytes{0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0, 0, 1, 0, 0, 0, 1,
-                                                                 8, 6, 0, 0, 0}})},
+                     {0, 0, 32, pngtest::fileOf({chunk("IHDR", pngtest::ihdrData(1, 1, 8, 6))})},
                      {10, 10, 32, pngBytes(randomBitmap(PixelFormat::pf24bit, 10, 10, 5, true))}});
 }
 
@@ -163,8 +160,8 @@ TEST(CodecMutation, MutantsLoadOrFailCleanly) {
         {kIcon, {iconSeed()}, 3000, 200, 1, cheap},
         {kGif, {animatedGif(false), animatedGif(true)}, 2000, 64, 100, cheap},
         // Most bit flips land in entropy-coded data and still give a picture.
-        {kJpeg, {jpegSample(37, 21, false, false), jpegSample(29, 19, true, false),
-         jpegSample(24, 16, false, true)},
+        {kJpeg,
+         {jpegSample(37, 21, false, false), jpegSample(29, 19, true, false), jpegSample(24, 16, false, true)},
          1500, 700, 100, cheap},
         // Default limits: the compressed data alone must bound the image.
         {kPng, pngSeeds(), 600, 64, 10, {}},
