@@ -160,9 +160,8 @@ TEST(CodecMutation, MutantsLoadOrFailCleanly) {
         {kIcon, {iconSeed()}, 3000, 200, 1, cheap},
         {kGif, {animatedGif(false), animatedGif(true)}, 2000, 64, 100, cheap},
         // Most bit flips land in entropy-coded data and still give a picture.
-        {kJpeg,
-         {jpegSample(37, 21, false, false), jpegSample(29, 19, true, false), jpegSample(24, 16, false, true)},
-         1500, 700, 100, cheap},
+        {kJpeg, {jpegSample(37, 21, false, false), jpegSample(29, 19, true, false),
+         jpegSample(24, 16, false, true)}, 1500, 700, 100, cheap},
         // Default limits: the compressed data alone must bound the image.
         {kPng, pngSeeds(), 600, 64, 10, {}},
     };
@@ -276,13 +275,12 @@ TEST(CodecRefusal, MessagesAndLimits) {
          "Bitmap: truncated pixel data"},
         {kBmp, "RLE without data",
          bmpFile(cat({infoHeader({.width = 1, .height = 1, .bpp = 8, .compression = 1, .clrUsed = 1}),
-             Bytes(4, 0)}), {}),
-         "Bitmap: truncated pixel data"},
+         Bytes(4, 0)}), {}), "Bitmap: truncated pixel data"},
         // A few dozen bytes claiming 10^10 pixels: the limit answers before pixels are read.
         {kBmp, "huge", bmpHuge(0), "too large: *"},
         {kBmp, "huge RLE", bmpHuge(1), "too large: *"},
-        {kBmp, "huge top-down", bmpHeader({.width = 0x7FFFFFFF, .height = INT32_MIN, .bpp = 32}, Bytes(8, 0)),
-         "too large: *"},
+        {kBmp, "huge top-down",
+         bmpHeader({.width = 0x7FFFFFFF, .height = INT32_MIN, .bpp = 32}, Bytes(8, 0)), "too large: *"},
         {kIcon, "empty", {}, "Icon: not an icon file"},
         {kIcon, "reserved not zero", patched(icon, 0, {1}), "Icon: not an icon file"},
         {kIcon, "type 3", patched(icon, 2, {3}), "Icon: not an icon file"},
@@ -319,8 +317,7 @@ TEST(CodecRefusal, MessagesAndLimits) {
         {kJpeg, "progressive at the limit", jpegBytes(rampImage(1024, 1024), 50, true), "(loaded)", 1 << 20,
          1, 16 << 20},
         {kJpeg, "progressive at the limit at 1/8", jpegBytes(rampImage(1024, 1024), 50, true), "(loaded)",
-         1 << 20, 8,
-         16 << 20},
+         1 << 20, 8, 16 << 20},
         {kPng, "over the pixel limit", simpleFile(randomSamples(101, 100, 8, 1, 2), 0, false),
          "too large: *", 10000},
         {kPng, "width 0", patched(pngGrey, 16 + 3, {0}), "Invalid image size 0x3"},
@@ -328,18 +325,14 @@ TEST(CodecRefusal, MessagesAndLimits) {
         // A 1-gigabyte raster announced with a kilobyte of data: refused before allocating.
         {kPng, "huge with little data",
          pngtest::fileOf({chunk("IHDR", ihdrData(16384, 16384, 8, 6)),
-             chunk("IDAT", zlibCompress(Bytes(4000, 0))), chunk("IEND", {})}),
-         "Read Image (PNG): Read Error"},
+         chunk("IDAT", zlibCompress(Bytes(4000, 0))), chunk("IEND", {})}), "Read Image (PNG): Read Error"},
         {kPng, "enough data, over the limit",
          pngtest::fileOf({chunk("IHDR", ihdrData(2000, 1000, 8, 2)),
-             chunk("IDAT", zlibCompress(Bytes(6001 * 1000, 0)))}),
+         chunk("IDAT", zlibCompress(Bytes(6001 * 1000, 0)))}),
          "too large: Image too large: 2000x1000 exceeds the limit*", 1 << 20},
         // 50 megabytes inflated behind a 100 x 100 image: decoding stops at the image.
-        {kPng, "bomb",
-         pngtest::fileOf({chunk("IHDR", ihdrData(100, 100, 8, 0)),
-             chunk("IDAT", zlibCompress(Bytes(50 << 20, 0), 9)),
-                chunk("IEND", {})}),
-         "(loaded)"},
+        {kPng, "bomb", pngtest::fileOf({chunk("IHDR", ihdrData(100, 100, 8, 0)),
+         chunk("IDAT", zlibCompress(Bytes(50 << 20, 0), 9)), chunk("IEND", {})}), "(loaded)"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(std::string(r.codec.name) + ": " + r.name);

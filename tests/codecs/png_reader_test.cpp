@@ -141,13 +141,12 @@ TEST(PngRead, RefusalsAndDamage) {
         // Once crashed: a grey tRNS or bKGD read before the bad depth 0 was refused (division by zero).
         {"depth 0 with tRNS and bKGD",
          fileOf({chunk("IHDR", ihdrData(5, 4, 0, 0)), chunk("tRNS", {1, 2}), chunk("bKGD", {1, 2}),
-             chunk("IDAT", z)}),
-         header + "Error Bitdepth"},
+         chunk("IDAT", z)}), header + "Error Bitdepth"},
         {"two IHDR", simpleFile(s, 2, false, {ihdr}), header + "appear two IHDR"},
         {"truncated in IDAT", Bytes(good.begin(), good.begin() + 33 + 8 + z.size() / 2), readError},
         {"IDAT ends early, IEND follows",
          fileOf({ihdr, chunk("IDAT", Bytes(z.begin(), z.begin() + z.size() / 2)), chunk("IEND", {})}),
-             readError},
+         readError},
         {"filter type 5", fileOf({ihdr, chunk("IDAT", zlibCompress(badFilter))}), readError},
         {"not a zlib stream", fileOf({ihdr, chunk("IDAT", garbage)}), readError},
         {"stream too short", fileOf({ihdr, chunk("IDAT", zlibCompress(Bytes(20, 0)))}), readError},
@@ -231,7 +230,7 @@ TEST(PngRead, TransparencyForms) {
          Transparency::Index, 2, false},
         {"palette tRNS longer than palette",
          simpleFile(pal, 3, false, {plte, chunk("tRNS", {255, 255, 255, 0, 0, 0, 0})}), Transparency::Index,
-             3, false},
+         3, false},
         {"palette two zeros", simpleFile(pal, 3, false, {plte, chunk("tRNS", {0, 0})}), Transparency::None,
          0, true},
         {"palette partial alpha", simpleFile(pal, 3, true, {plte, chunk("tRNS", {10, 255, 128})}),
@@ -243,7 +242,7 @@ TEST(PngRead, TransparencyForms) {
          }(), Transparency::None, 0, false},
         {"with alpha channel ignored",
          simpleFile(randomSamples(6, 4, 8, 4, 1), 6, false, {chunk("tRNS", {0, 1, 0, 2, 0, 3})}),
-             Transparency::None, 0, true},
+         Transparency::None, 0, true},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
