@@ -62,7 +62,8 @@ inline Bytes zlibCompress(const Bytes& raw, int level = 6) {
 inline Bytes zlibInflate(const Bytes& data) {
     uLongf size = 1 << 20;
     Bytes out(size);
-    if (uncompress(out.data(), &size, data.data(), uLong(data.size())) != Z_OK) throw std::runtime_error("inflate");
+    if (uncompress(out.data(), &size, data.data(), uLong(data.size())) != Z_OK)
+        throw std::runtime_error("inflate");
     out.resize(size);
     return out;
 }
