@@ -191,12 +191,8 @@ TEST(PngRead, PaletteEdgeCases) {
             EXPECT_EQ(png.image().pixel(int(x), int(y)), s.at(x, y, 0) < 3 ? paletteColor(s.at(x, y, 0)) : 0);
     EXPECT_EQ(png.image().palette().size(), 3u);
 
-    // A palette type without PLTE still loads; a 2-bit file gives values 0..3 in a 4-bit raster.
-    s = randomSamples(6, 3, 2, 1, 5);
-    png = load(simpleFile(s, 3, true, {chunk("PLTE", paletteChunk(4))}));
-    EXPECT_EQ(png.image().pixelFormat(), PixelFormat::pf4bit);
-    for (uint32_t x = 0; x < 6; ++x) EXPECT_LE(png.image().rawPixel(int(x), 0), 3u);
-    png = load(simpleFile(s, 3, false));
+    // A palette type without PLTE still loads.
+    png = load(simpleFile(randomSamples(6, 3, 2, 1, 5), 3, false));
     EXPECT_TRUE(png.image().palette().empty());
 }
 
