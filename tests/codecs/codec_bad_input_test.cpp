@@ -44,6 +44,12 @@ void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, size_t) noexcept { std::free(p); }
 void operator delete[](void* p, size_t) noexcept { std::free(p); }
+// The nothrow forms too (the icon decoder's stable sort uses them), or their memory would pair
+// with the wrong release under the sanitizers.
+void* operator new(size_t n, const std::nothrow_t&) noexcept { return std::malloc(n ? n : 1); }
+void* operator new[](size_t n, const std::nothrow_t&) noexcept { return std::malloc(n ? n : 1); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace {
 
@@ -67,6 +73,12 @@ std::string tracked(size_t& largest, F f) {
     gTracking = false;
     largest = gLargest;
     return outcome;
+}
+
+DecodeLimits pixelLimit(uint64_t maxPixels) {
+    DecodeLimits limits;
+    limits.maxPixels = maxPixels;
+    return limits;
 }
 
 Bytes pattern(size_t n, uint8_t seed) {
@@ -147,7 +159,7 @@ std::vector<Bytes> pngSeeds() {
 // no small file gets a buffer above 16 megabytes.
 TEST(CodecMutation, MutantsLoadOrFailCleanly) {
     // A low pixel limit keeps mutants with enlarged sizes cheap.
-    const DecodeLimits cheap{.maxPixels = 1 << 20};
+    const DecodeLimits cheap = pixelLimit(1 << 20);
     struct Row {
         const Codec& codec;
         std::vector<Bytes> seeds;
@@ -341,7 +353,7 @@ TEST(CodecRefusal, MessagesAndLimits) {
         SCOPED_TRACE(std::string(r.codec.name) + ": " + r.name);
         size_t largest = 0;
         const std::string got = tracked(largest, [&] {
-            return loadOutcome(*r.codec.make(), r.data, DecodeLimits{.maxPixels = r.maxPixels}, r.scale);
+            return loadOutcome(*r.codec.make(), r.data, pixelLimit(r.maxPixels), r.scale);
         });
         const size_t star = r.outcome.find('*');
         EXPECT_EQ(star == std::string::npos ? got : got.substr(0, star), r.outcome.substr(0, star)) << got;
