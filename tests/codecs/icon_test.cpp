@@ -115,7 +115,8 @@ TEST(Icon, MaskAndAlpha) {
         for (int y = 0; y < b.height(); ++y)
             for (int x = 0; x < b.width(); ++x) {
                 colours.push_back(b.pixel(x, y));
-                if (!r.mask.empty()) EXPECT_EQ(b.alphaAt(x, y), 255 - r.mask[size_t(y * b.width() + x)]);
+                const int mask = r.mask.empty() ? 0 : r.mask[size_t(y * b.width() + x)];
+                EXPECT_EQ(b.alphaAt(x, y), 255 - mask) << x << "," << y;
             }
         EXPECT_EQ(colours, r.colours);
         EXPECT_EQ(maskValues(b), r.mask);
