@@ -175,7 +175,7 @@ TEST(CodecMutation, MutantsLoadOrFailCleanly) {
         {kJpeg, {jpegSample(37, 21, false, false), jpegSample(29, 19, true, false),
          jpegSample(24, 16, false, true)}, 1500, 700, 100, cheap},
         // Default limits: the compressed data alone must bound the image.
-        {kPng, pngSeeds(), 600, 64, 10, {}},
+        {kPng, pngSeeds(), 600, 64, 100, {}},
     };
     for (const Row& r : rows)
         for (size_t s = 0; s < r.seeds.size(); ++s) {
