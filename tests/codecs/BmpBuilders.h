@@ -51,7 +51,8 @@ inline Bytes infoHeader(const Info& i) {
     put32(b, uint32_t(i.height));
     put16(b, 1);
     put16(b, i.bpp);
-    const uint32_t fields[] = {i.compression, 0, 2835, 2835, i.clrUsed, 0, i.masks[0], i.masks[1], i.masks[2], i.masks[3]};
+    const uint32_t fields[] = {i.compression, 0, 2835, 2835, i.clrUsed, 0, i.masks[0], i.masks[1],
+        i.masks[2], i.masks[3]};
     for (uint32_t f : fields)
         if (b.size() + 4 <= i.headerSize) put32(b, f);
     b.resize(i.headerSize, 0);  // V4/V5 colour space fields stay zero
@@ -76,7 +77,7 @@ inline Bytes palette(std::initializer_list<Color> colours, int entrySize = 4) {
 }
 
 // Rows in file order, each padded to 4 bytes.
-inline Bytes rows(std::initializer_list<Bytes> list) {
+inline Bytes rows(const std::vector<Bytes>& list) {
     Bytes b;
     for (const Bytes& r : list) {
         b.insert(b.end(), r.begin(), r.end());

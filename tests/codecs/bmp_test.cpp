@@ -1,13 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <random>
-#include <sstream>
-#include <string>
-
-#include "imaging/Bmp.h"
-#include "imaging/Bitmap.h"
-#include "base/Errors.h"
 #include "tests/codecs/BmpBuilders.h"
+#include "tests/support/CodecCases.h"
 
 using namespace korvel;
 using namespace korvel::bmptest;
@@ -18,13 +12,6 @@ TBitmap decode(const Bytes& file) {
     TBitmap b;
     readBmp(file.data(), file.size(), b);
     return b;
-}
-
-Bytes encode(const TBitmap& b) {
-    std::ostringstream out;
-    writeBmp(b, out);
-    const std::string s = out.str();
-    return Bytes(s.begin(), s.end());
 }
 
 // Colours of the raster, row by row from the top.
@@ -42,173 +29,130 @@ std::vector<uint32_t> rawPixels(const TBitmap& b) {
     return v;
 }
 
-std::vector<RGBQuad> randomPalette(size_t n, std::mt19937& rng) {
-    std::vector<RGBQuad> p;
-    for (size_t i = 0; i < n; ++i) p.push_back(RGBQuad::of(rng() & 0xFFFFFF));
-    return p;
-}
+const Info kRle3x2{.width = 3, .height = 2, .bpp = 8, .compression = 1, .clrUsed = 2};
 
 }  // namespace
 
 TEST(BmpReader, RoundTripsEveryFormatPixelExact) {
-    const PixelFormat formats[] = {PixelFormat::pf1bit,  PixelFormat::pf4bit,  PixelFormat::pf8bit, PixelFormat::pf15bit,
-                                   PixelFormat::pf16bit, PixelFormat::pf24bit, PixelFormat::pf32bit};
-    std::mt19937 rng(7);
-    for (PixelFormat pf : formats)
+    for (PixelFormat pf : korvel::testing::kPixelFormats)
         for (int width : {1, 3, 7, 9, 33}) {
             SCOPED_TRACE(std::to_string(bitsPerPixel(pf)) + " bits, width " + std::to_string(width));
-            TBitmap src(width, 5, pf);
+            TBitmap src = korvel::testing::randomBitmap(pf, width, 5, uint32_t(width));
             // Palettes smaller than the format allows must come back with their own size.
-            const size_t entries = isPaletteFormat(pf) ? (size_t(1) << bitsPerPixel(pf)) - (width == 3 ? 1 : 0) : 0;
-            if (entries) src.setPalette(randomPalette(entries, rng));
-            for (int y = 0; y < 5; ++y)
-                for (int x = 0; x < width; ++x) {
-                    uint32_t v = rng();
-                    if (entries) v %= entries;
-                    if (pf == PixelFormat::pf15bit) v &= 0x7FFF;
-                    if (pf == PixelFormat::pf16bit) v &= 0xFFFF;
-                    if (pf == PixelFormat::pf24bit) v &= 0xFFFFFF;
-                    src.setRawPixel(x, y, v);
-                }
-            const TBitmap back = decode(encode(src));
-            ASSERT_EQ(back.width(), width);
-            ASSERT_EQ(back.height(), 5);
-            ASSERT_EQ(back.pixelFormat(), pf);
-            EXPECT_EQ(back.palette(), src.palette());
-            EXPECT_EQ(rawPixels(back), rawPixels(src));
+            if (isPaletteFormat(pf) && width == 3) {
+                std::vector<RGBQuad> pal = src.palette();
+                pal.pop_back();
+                src.setPalette(pal);
+                for (int y = 0; y < 5; ++y)
+                    for (int x = 0; x < width; ++x) src.setRawPixel(x, y, src.rawPixel(x, y) % pal.size());
+            }
+            const TBitmap back = decode(korvel::testing::savedBytes(src));
+            EXPECT_EQ(korvel::testing::byteDifference(back, src), "");
             EXPECT_EQ(back.mask(), nullptr);
         }
 }
 
+// How a variant's file is spoiled after building: the last row's padding dropped (it often is),
+// and bfOffBits then set to zero or beyond the file.
+enum class Edit { None, NoPad, NoPadOffsetZero, NoPadOffsetFar };
+
 struct VariantCase {
     const char* name;
-    Bytes file;
-    int width, height;
+    Info info;
+    Bytes table;                  // masks and colour table
+    std::vector<Bytes> fileRows;  // bottom row first unless the height is negative
     PixelFormat format;
     std::vector<Color> expected;  // top row first
     std::vector<int> mask = {};   // empty: no mask
+    Edit edit = Edit::None;
 };
 
-std::vector<VariantCase> variantCases() {
-    std::vector<VariantCase> cases;
-    const Color a = 0x102030, b = 0xA0B0C0, c = 0x405060, d = 0xFFEE00;
-    cases.push_back({"1-bit bottom-up, custom colours",
-                     bmpFile(cat({infoHeader({.width = 3, .height = 2, .bpp = 1}), palette({a, b})}), rows({{0xA0}, {0x60}})),
-                     3, 2, PixelFormat::pf1bit, {a, b, b, b, a, b}});
-    cases.push_back({"2-bit widened to 4 bits",
-                     bmpFile(cat({infoHeader({.width = 5, .height = 1, .bpp = 2}), palette({a, b, c, d})}), rows({{0x1B, 0x40}})),
-                     5, 1, PixelFormat::pf4bit, {a, b, c, d, b}});
-    {
-        // clrUsed 0 means 16 entries; negative height means the first row is the top one.
-        Bytes pal = palette({0, a, b, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, c, d});
-        cases.push_back({"4-bit top-down",
-                         bmpFile(cat({infoHeader({.width = 3, .height = -2, .bpp = 4}), pal}), rows({{0x12, 0xF0}, {0x0E, 0x10}})),
-                         3, 2, PixelFormat::pf4bit, {a, b, d, 0, c, a}});
-    }
-    cases.push_back({"8-bit index beyond the colour table reads black",
-                     bmpFile(cat({infoHeader({.width = 3, .height = 1, .bpp = 8, .clrUsed = 3}), palette({a, b, c})}),
-                             rows({{2, 200, 3}})),
-                     3, 1, PixelFormat::pf8bit, {c, 0, 0}});
-    cases.push_back({"24-bit bottom-up",
-                     bmpFile(infoHeader({.width = 2, .height = 2, .bpp = 24}),
-                             rows({{0x30, 0x20, 0x10, 1, 2, 3}, {0xC0, 0xB0, 0xA0, 0, 0xEE, 0xFF}})),
-                     2, 2, PixelFormat::pf24bit, {b, d, a, 0x030201}});
-    {
-        Bytes f = bmpFile(infoHeader({.width = 1, .height = 2, .bpp = 24}), rows({{0x30, 0x20, 0x10}, {0x60, 0x50, 0x40}}));
-        f.pop_back();  // the last row's padding is often missing
-        cases.push_back({"24-bit without the last row's padding", f, 1, 2, PixelFormat::pf24bit, {c, a}});
-        Bytes zeroOffset = f;
-        patch32(zeroOffset, kOffBitsAt, 0);
-        cases.push_back({"bfOffBits zero", zeroOffset, 1, 2, PixelFormat::pf24bit, {c, a}});
-        Bytes farOffset = f;
-        patch32(farOffset, kOffBitsAt, 0x7FFFFFF0);
-        cases.push_back({"bfOffBits beyond the file", farOffset, 1, 2, PixelFormat::pf24bit, {c, a}});
-    }
-    {
-        // 256 entries declared, two stored; bfOffBits marks where the pixels really start.
-        Bytes f = bmpFile(cat({infoHeader({.width = 2, .height = 1, .bpp = 8}), palette({a, b})}), rows({{1, 0}}));
-        cases.push_back({"bfOffBits cuts a short colour table", f, 2, 1, PixelFormat::pf8bit, {b, a}});
-    }
-    cases.push_back({"16-bit BI_RGB is 5-5-5",
-                     bmpFile(infoHeader({.width = 2, .height = 1, .bpp = 16}), rows({{0x00, 0x7C, 0x1F, 0x00}})),
-                     2, 1, PixelFormat::pf15bit, {0xFF0000, 0x0000FF}});
-    cases.push_back({"16-bit bit fields 5-6-5",
-                     bmpFile(cat({infoHeader({.width = 2, .height = 1, .bpp = 16, .compression = 3}), masks({0xF800, 0x07E0, 0x001F})}),
-                             rows({{0x00, 0xF8, 0xE0, 0x07}})),
-                     2, 1, PixelFormat::pf16bit, {0xFF0000, 0x00FF00}});
-    cases.push_back({"16-bit bit fields 5-5-5",
-                     bmpFile(cat({infoHeader({.width = 2, .height = 1, .bpp = 16, .compression = 3}), masks({0x7C00, 0x03E0, 0x001F})}),
-                             rows({{0xE0, 0x03, 0x1F, 0x00}})),
-                     2, 1, PixelFormat::pf15bit, {0x00FF00, 0x0000FF}});
-    cases.push_back({"16-bit 6-5-5 masks convert to 24 bits",
-                     bmpFile(cat({infoHeader({.width = 2, .height = 1, .bpp = 16, .compression = 3}), masks({0xFC00, 0x03E0, 0x001F})}),
-                             rows({{0x00, 0xFC, 0x00, 0x02}})),
-                     2, 1, PixelFormat::pf24bit, {0xFF0000, 0x008400}});
-    cases.push_back({"16-bit 4-4-4-4 with alpha in a V4 header",
-                     bmpFile(infoHeader({.headerSize = 108, .width = 2, .height = 1, .bpp = 16, .compression = 3,
-                                         .masks = {0x0F00, 0x00F0, 0x000F, 0xF000}}),
-                             rows({{0x00, 0xF8, 0x0F, 0x70}})),
-                     2, 1, PixelFormat::pf32bit, {0x880000, 0x0000FF}, {0, 136}});
-    cases.push_back({"16-bit bit fields left empty read as 5-5-5",
-                     bmpFile(cat({infoHeader({.width = 1, .height = 1, .bpp = 16, .compression = 3}), masks({0, 0, 0})}),
-                             rows({{0x00, 0x7C}})),
-                     1, 1, PixelFormat::pf15bit, {0xFF0000}});
-    cases.push_back({"32-bit bit fields, standard masks",
-                     bmpFile(cat({infoHeader({.width = 1, .height = 1, .bpp = 32, .compression = 3}), masks({0xFF0000, 0xFF00, 0xFF})}),
-                             rows({{0x33, 0x22, 0x11, 0x00}})),
-                     1, 1, PixelFormat::pf32bit, {0x112233}});
-    cases.push_back({"32-bit bit fields, swapped masks",
-                     bmpFile(cat({infoHeader({.width = 1, .height = 1, .bpp = 32, .compression = 3}), masks({0xFF, 0xFF00, 0xFF0000})}),
-                             rows({{0x11, 0x22, 0x33, 0x00}})),
-                     1, 1, PixelFormat::pf32bit, {0x112233}});
-    cases.push_back({"32-bit 10-10-10 bit fields",
-                     bmpFile(cat({infoHeader({.width = 1, .height = 1, .bpp = 32, .compression = 3}),
-                                  masks({0x3FF00000, 0x000FFC00, 0x000003FF})}),
-                             rows({{0xFF, 0x03, 0x00, 0x3C}})),  // red 0x3C0 -> 0xF0, blue 0x3FF -> 0xFF
-                     1, 1, PixelFormat::pf32bit, {0xF000FF}});
-    cases.push_back({"32-bit BI_RGB with alpha in a V5 header",
-                     bmpFile(infoHeader({.headerSize = 124, .width = 2, .height = 1, .bpp = 32, .masks = {0, 0, 0, 0xFF000000}}),
-                             rows({{0x30, 0x20, 0x10, 0x80, 0xC0, 0xB0, 0xA0, 0xFF}})),
-                     2, 1, PixelFormat::pf32bit, {a, b}, {127, 0}});
-    cases.push_back({"32-bit V5 bit fields with all alpha zero stays opaque",
-                     bmpFile(infoHeader({.headerSize = 124, .width = 1, .height = 1, .bpp = 32, .compression = 3,
-                                         .masks = {0xFF0000, 0xFF00, 0xFF, 0xFF000000}}),
-                             rows({{0x30, 0x20, 0x10, 0x00}})),
-                     1, 1, PixelFormat::pf32bit, {a}});
-    cases.push_back({"OS/2 core header, 1 bit, RGBTRIPLE colour table",
-                     bmpFile(cat({infoHeader({.headerSize = 12, .width = 3, .height = 1, .bpp = 1}), palette({c, d}, 3)}),
-                             rows({{0x40}})),
-                     3, 1, PixelFormat::pf1bit, {c, d, c}});
-    cases.push_back({"OS/2 core header, 24 bits",
-                     bmpFile(infoHeader({.headerSize = 12, .width = 1, .height = 2, .bpp = 24}),
-                             rows({{0x30, 0x20, 0x10}, {0x60, 0x50, 0x40}})),
-                     1, 2, PixelFormat::pf24bit, {c, a}});
-    cases.push_back({"OS/2 2.x 64-byte header, 4 bits",
-                     bmpFile(cat({infoHeader({.headerSize = 64, .width = 2, .height = 1, .bpp = 4, .clrUsed = 2}), palette({a, b})}),
-                             rows({{0x10}})),
-                     2, 1, PixelFormat::pf4bit, {b, a}});
-    cases.push_back({"OS/2 2.x 16-byte header, 24 bits",
-                     bmpFile(infoHeader({.headerSize = 16, .width = 1, .height = 1, .bpp = 24}), rows({{0xC0, 0xB0, 0xA0}})),
-                     1, 1, PixelFormat::pf24bit, {b}});
-    cases.push_back({"V4 header, 8 bits",
-                     bmpFile(cat({infoHeader({.headerSize = 108, .width = 2, .height = 1, .bpp = 8, .clrUsed = 2}), palette({a, b})}),
-                             rows({{1, 1}})),
-                     2, 1, PixelFormat::pf8bit, {b, b}});
-    cases.push_back({"V5 header, 16-bit 5-6-5 masks inside the header",
-                     bmpFile(infoHeader({.headerSize = 124, .width = 1, .height = 1, .bpp = 16, .compression = 3,
-                                         .masks = {0xF800, 0x07E0, 0x001F, 0}}),
-                             rows({{0x1F, 0x00}})),
-                     1, 1, PixelFormat::pf16bit, {0x0000FF}});
-    return cases;
-}
-
 TEST(BmpReader, DecodesHandBuiltVariants) {
-    for (const VariantCase& t : variantCases()) {
+    const Color a = 0x102030, b = 0xA0B0C0, c = 0x405060, d = 0xFFEE00;
+    const Bytes bgr24 = {0x30, 0x20, 0x10}, bgr24b = {0x60, 0x50, 0x40};
+    const VariantCase cases[] = {
+        {"1-bit bottom-up, custom colours", {.width = 3, .height = 2, .bpp = 1}, palette({a, b}),
+         {{0xA0}, {0x60}}, PixelFormat::pf1bit, {a, b, b, b, a, b}},
+        {"2-bit widened to 4 bits", {.width = 5, .height = 1, .bpp = 2}, palette({a, b, c, d}),
+         {{0x1B, 0x40}}, PixelFormat::pf4bit, {a, b, c, d, b}},
+        // clrUsed 0 means 16 entries; negative height means the first row is the top one.
+        {"4-bit top-down", {.width = 3, .height = -2, .bpp = 4},
+         palette({0, a, b, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, c, d}), {{0x12, 0xF0}, {0x0E, 0x10}},
+         PixelFormat::pf4bit, {a, b, d, 0, c, a}},
+        {"8-bit index beyond the colour table reads black",
+         {.width = 3, .height = 1, .bpp = 8, .clrUsed = 3}, palette({a, b, c}), {{2, 200, 3}},
+         PixelFormat::pf8bit, {c, 0, 0}},
+        {"24-bit bottom-up", {.width = 2, .height = 2, .bpp = 24}, {},
+         {{0x30, 0x20, 0x10, 1, 2, 3}, {0xC0, 0xB0, 0xA0, 0, 0xEE, 0xFF}}, PixelFormat::pf24bit,
+         {b, d, a, 0x030201}},
+        {"24-bit without the last row's padding", {.width = 1, .height = 2, .bpp = 24}, {}, {bgr24, bgr24b},
+         PixelFormat::pf24bit, {c, a}, {}, Edit::NoPad},
+        {"bfOffBits zero", {.width = 1, .height = 2, .bpp = 24}, {}, {bgr24, bgr24b}, PixelFormat::pf24bit,
+         {c, a}, {}, Edit::NoPadOffsetZero},
+        {"bfOffBits beyond the file", {.width = 1, .height = 2, .bpp = 24}, {}, {bgr24, bgr24b},
+         PixelFormat::pf24bit, {c, a}, {}, Edit::NoPadOffsetFar},
+        // 256 entries declared, two stored; bfOffBits marks where the pixels really start.
+        {"bfOffBits cuts a short colour table", {.width = 2, .height = 1, .bpp = 8}, palette({a, b}),
+         {{1, 0}}, PixelFormat::pf8bit, {b, a}},
+        {"16-bit BI_RGB is 5-5-5", {.width = 2, .height = 1, .bpp = 16}, {}, {{0x00, 0x7C, 0x1F, 0x00}},
+         PixelFormat::pf15bit, {0xFF0000, 0x0000FF}},
+        {"16-bit bit fields 5-6-5", {.width = 2, .height = 1, .bpp = 16, .compression = 3},
+         masks({0xF800, 0x07E0, 0x001F}), {{0x00, 0xF8, 0xE0, 0x07}}, PixelFormat::pf16bit,
+         {0xFF0000, 0x00FF00}},
+        {"16-bit bit fields 5-5-5", {.width = 2, .height = 1, .bpp = 16, .compression = 3},
+         masks({0x7C00, 0x03E0, 0x001F}), {{0xE0, 0x03, 0x1F, 0x00}}, PixelFormat::pf15bit,
+         {0x00FF00, 0x0000FF}},
+        {"16-bit 6-5-5 masks convert to 24 bits", {.width = 2, .height = 1, .bpp = 16, .compression = 3},
+         masks({0xFC00, 0x03E0, 0x001F}), {{0x00, 0xFC, 0x00, 0x02}}, PixelFormat::pf24bit,
+         {0xFF0000, 0x008400}},
+        {"16-bit 4-4-4-4 with alpha in a V4 header",
+         {.headerSize = 108, .width = 2, .height = 1, .bpp = 16, .compression = 3,
+         .masks = {0x0F00, 0x00F0, 0x000F, 0xF000}}, {}, {{0x00, 0xF8, 0x0F, 0x70}}, PixelFormat::pf32bit,
+         {0x880000, 0x0000FF}, {0, 136}},
+        {"16-bit bit fields left empty read as 5-5-5",
+         {.width = 1, .height = 1, .bpp = 16, .compression = 3}, masks({0, 0, 0}), {{0x00, 0x7C}},
+         PixelFormat::pf15bit, {0xFF0000}},
+        {"32-bit bit fields, standard masks", {.width = 1, .height = 1, .bpp = 32, .compression = 3},
+         masks({0xFF0000, 0xFF00, 0xFF}), {{0x33, 0x22, 0x11, 0x00}}, PixelFormat::pf32bit, {0x112233}},
+        {"32-bit bit fields, swapped masks", {.width = 1, .height = 1, .bpp = 32, .compression = 3},
+         masks({0xFF, 0xFF00, 0xFF0000}), {{0x11, 0x22, 0x33, 0x00}}, PixelFormat::pf32bit, {0x112233}},
+        // Red 0x3C0 -> 0xF0, blue 0x3FF -> 0xFF.
+        {"32-bit 10-10-10 bit fields", {.width = 1, .height = 1, .bpp = 32, .compression = 3},
+         masks({0x3FF00000, 0x000FFC00, 0x000003FF}), {{0xFF, 0x03, 0x00, 0x3C}}, PixelFormat::pf32bit,
+         {0xF000FF}},
+        {"32-bit BI_RGB with alpha in a V5 header",
+         {.headerSize = 124, .width = 2, .height = 1, .bpp = 32, .masks = {0, 0, 0, 0xFF000000}}, {},
+         {{0x30, 0x20, 0x10, 0x80, 0xC0, 0xB0, 0xA0, 0xFF}}, PixelFormat::pf32bit, {a, b}, {127, 0}},
+        {"32-bit V5 bit fields with all alpha zero stays opaque",
+         {.headerSize = 124, .width = 1, .height = 1, .bpp = 32, .compression = 3,
+         .masks = {0xFF0000, 0xFF00, 0xFF, 0xFF000000}}, {}, {{0x30, 0x20, 0x10, 0x00}},
+         PixelFormat::pf32bit, {a}},
+        {"OS/2 core header, 1 bit, RGBTRIPLE colour table",
+         {.headerSize = 12, .width = 3, .height = 1, .bpp = 1}, palette({c, d}, 3), {{0x40}},
+         PixelFormat::pf1bit, {c, d, c}},
+        {"OS/2 core header, 24 bits", {.headerSize = 12, .width = 1, .height = 2, .bpp = 24}, {},
+         {bgr24, bgr24b}, PixelFormat::pf24bit, {c, a}},
+        {"OS/2 2.x 64-byte header, 4 bits",
+         {.headerSize = 64, .width = 2, .height = 1, .bpp = 4, .clrUsed = 2}, palette({a, b}), {{0x10}},
+         PixelFormat::pf4bit, {b, a}},
+        {"OS/2 2.x 16-byte header, 24 bits", {.headerSize = 16, .width = 1, .height = 1, .bpp = 24}, {},
+         {{0xC0, 0xB0, 0xA0}}, PixelFormat::pf24bit, {b}},
+        {"V4 header, 8 bits", {.headerSize = 108, .width = 2, .height = 1, .bpp = 8, .clrUsed = 2},
+         palette({a, b}), {{1, 1}}, PixelFormat::pf8bit, {b, b}},
+        {"V5 header, 16-bit 5-6-5 masks inside the header",
+         {.headerSize = 124, .width = 1, .height = 1, .bpp = 16, .compression = 3,
+         .masks = {0xF800, 0x07E0, 0x001F, 0}}, {}, {{0x1F, 0x00}}, PixelFormat::pf16bit, {0x0000FF}},
+    };
+    for (const VariantCase& t : cases) {
         SCOPED_TRACE(t.name);
+        Bytes file = bmpFile(cat({infoHeader(t.info), t.table}), rows(t.fileRows));
+        if (t.edit != Edit::None) file.pop_back();
+        if (t.edit == Edit::NoPadOffsetZero) patch32(file, kOffBitsAt, 0);
+        if (t.edit == Edit::NoPadOffsetFar) patch32(file, kOffBitsAt, 0x7FFFFFF0);
         TBitmap b;
-        ASSERT_NO_THROW(b = decode(t.file));
-        EXPECT_EQ(b.width(), t.width);
-        EXPECT_EQ(b.height(), t.height);
+        ASSERT_NO_THROW(b = decode(file));
+        EXPECT_EQ(b.width(), t.info.width);
+        EXPECT_EQ(b.height(), std::abs(t.info.height));
         EXPECT_EQ(b.pixelFormat(), t.format);
         EXPECT_EQ(colours(b), t.expected);
         EXPECT_EQ(maskValues(b), t.mask);
@@ -216,161 +160,63 @@ TEST(BmpReader, DecodesHandBuiltVariants) {
 }
 
 TEST(BmpReader, KeepsTheFilesColourTable) {
-    Bytes f = bmpFile(cat({infoHeader({.width = 2, .height = 1, .bpp = 8}), palette({0x010203, 0x040506})}), rows({{1, 0}}));
+    Bytes f = bmpFile(cat({infoHeader({.width = 2, .height = 1, .bpp = 8}), palette({0x010203, 0x040506})}),
+        rows({{1, 0}}));
     TBitmap b = decode(f);
     ASSERT_EQ(b.palette().size(), 2u);
     EXPECT_EQ(b.palette()[1].color(), 0x040506u);
     // An OS/2 table has 2^bpp entries and no room for more.
-    Bytes os2 = bmpFile(cat({infoHeader({.headerSize = 12, .width = 1, .height = 1, .bpp = 1}), palette({0x111111, 0x222222}, 3)}),
+    Bytes os2 = bmpFile(cat({infoHeader({.headerSize = 12, .width = 1, .height = 1, .bpp = 1}),
+        palette({0x111111, 0x222222}, 3)}),
                         rows({{0x80}}));
     EXPECT_EQ(decode(os2).palette().size(), 2u);
 }
 
-// Rows in file order: the bottom line first.
-TEST(BmpReader, Rle8HonoursEveryEscapeAndClipsRuns) {
-    const Bytes stream = {
-        3, 5, 0, 3, 1, 2, 3, 0, 0, 0,  // line 0: run, odd absolute run with its pad byte, end of line
-        8, 7, 0, 0,                    // line 1: run of 8 cut at the row end
-        0, 2, 2, 1,                    // delta: 2 right, 1 up (line 2 stays 0)
-        2, 4, 0, 1,                    // line 3: run at x = 2, end of bitmap
-        9, 9,                          // after the end: ignored
-    };
-    Bytes f = bmpFile(cat({infoHeader({.width = 6, .height = 4, .bpp = 8, .compression = 1, .clrUsed = 16}),
-                           Bytes(16 * 4, 0)}),
-                      stream);
-    TBitmap b = decode(f);
-    ASSERT_EQ(b.pixelFormat(), PixelFormat::pf8bit);
-    EXPECT_EQ(rawPixels(b), (std::vector<uint32_t>{0, 0, 4, 4, 0, 0,  //
-                                                   0, 0, 0, 0, 0, 0,  //
-                                                   7, 7, 7, 7, 7, 7,  //
-                                                   5, 5, 5, 1, 2, 3}));
-}
-
-TEST(BmpReader, Rle4HonoursEveryEscape) {
-    const Bytes stream = {
-        5, 0x12, 0, 0,                    // line 0: alternating nibbles
-        0, 3, 0xAB, 0xC0, 2, 0x3F, 0, 0,  // line 1: absolute run of 3 (2 bytes, no pad), run of 2
-        0, 5, 0x12, 0x34, 0x50, 0,        // line 2: absolute run of 5 (3 bytes + pad)
-        0, 2, 1, 0,                       // delta 1 right, still line 2
-        0, 1,
-    };
-    Bytes f = bmpFile(cat({infoHeader({.width = 6, .height = 3, .bpp = 4, .compression = 2}), Bytes(16 * 4, 0)}), stream);
-    TBitmap b = decode(f);
-    ASSERT_EQ(b.pixelFormat(), PixelFormat::pf4bit);
-    EXPECT_EQ(rawPixels(b), (std::vector<uint32_t>{1, 2, 3, 4, 5, 0,  //
-                                                   0xA, 0xB, 0xC, 3, 0xF, 0,  //
-                                                   1, 2, 1, 2, 1, 0}));
-}
-
-TEST(BmpReader, RleOutsideTheImageIsDroppedAndMissingEndLeavesZero) {
-    struct Case {
+// Streams in file order, the bottom line first; expected indices top row first. Runs and deltas
+// outside the image are dropped; a missing end leaves zeros.
+TEST(BmpReader, RunLengthEscapes) {
+    struct Row {
         const char* name;
+        Info info;
         Bytes stream;
-        std::vector<uint32_t> expected;  // 3 x 2, top row first
+        std::vector<uint32_t> expected;
+    } rows[] = {
+        {"RLE8 every escape",
+         {.width = 6, .height = 4, .bpp = 8, .compression = 1, .clrUsed = 16},
+         {3, 5, 0, 3, 1, 2, 3, 0, 0, 0,  // line 0: run, odd absolute run with its pad byte, end of line
+          8, 7, 0, 0,                    // line 1: run of 8 cut at the row end
+          0, 2, 2, 1,                    // delta: 2 right, 1 up (line 2 stays 0)
+          2, 4, 0, 1,                    // line 3: run at x = 2, end of bitmap
+          9, 9},                         // after the end: ignored
+         {0, 0, 4, 4, 0, 0, 0, 0, 0, 0, 0, 0, 7, 7, 7, 7, 7, 7, 5, 5, 5, 1, 2, 3}},
+        {"RLE4 every escape",
+         {.width = 6, .height = 3, .bpp = 4, .compression = 2, .clrUsed = 16},
+         {5, 0x12, 0, 0,                    // line 0: alternating nibbles
+          0, 3, 0xAB, 0xC0, 2, 0x3F, 0, 0,  // line 1: absolute run of 3 (2 bytes, no pad), run of 2
+          0, 5, 0x12, 0x34, 0x50, 0,        // line 2: absolute run of 5 (3 bytes + pad)
+          0, 2, 1, 0,                       // delta 1 right, still line 2
+          0, 1},
+         {1, 2, 3, 4, 5, 0, 0xA, 0xB, 0xC, 3, 0xF, 0, 1, 2, 1, 2, 1, 0}},
+        {"delta past the right edge", kRle3x2, {0, 2, 200, 0, 4, 1, 0, 0, 1, 2, 0, 1}, {2, 0, 0, 0, 0, 0}},
+        {"delta past the top", kRle3x2, {1, 3, 0, 2, 0, 250, 5, 5, 0, 1}, {0, 0, 0, 3, 0, 0}},
+        {"absolute run past the row end", kRle3x2, {0, 5, 1, 2, 3, 4, 5, 0, 0, 0, 1, 6}, {6, 0, 0, 1, 2, 3}},
+        {"no end of bitmap", kRle3x2, {3, 9}, {0, 0, 0, 9, 9, 9}},
+        {"absolute run cut by the end of data", kRle3x2, {1, 4, 0, 9, 1, 2}, {0, 0, 0, 4, 0, 0}},
+        {"lone byte at the end", kRle3x2, {2, 8, 7}, {0, 0, 0, 8, 8, 0}},
     };
-    const Case cases[] = {
-        {"delta past the right edge", {0, 2, 200, 0, 4, 1, 0, 0, 1, 2, 0, 1}, {2, 0, 0, 0, 0, 0}},
-        {"delta past the top", {1, 3, 0, 2, 0, 250, 5, 5, 0, 1}, {0, 0, 0, 3, 0, 0}},
-        {"absolute run past the row end", {0, 5, 1, 2, 3, 4, 5, 0, 0, 0, 1, 6}, {6, 0, 0, 1, 2, 3}},
-        {"no end of bitmap", {3, 9}, {0, 0, 0, 9, 9, 9}},
-        {"absolute run cut by the end of data", {1, 4, 0, 9, 1, 2}, {0, 0, 0, 4, 0, 0}},
-        {"lone byte at the end", {2, 8, 7}, {0, 0, 0, 8, 8, 0}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Bytes f = bmpFile(cat({infoHeader({.width = 3, .height = 2, .bpp = 8, .compression = 1, .clrUsed = 2}), Bytes(8, 0)}),
-                          c.stream);
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
         TBitmap b;
-        ASSERT_NO_THROW(b = decode(f));
-        EXPECT_EQ(rawPixels(b), c.expected);
+        ASSERT_NO_THROW(b = decode(bmpFile(cat({infoHeader(r.info), Bytes(r.info.clrUsed * 4, 0)}),
+            r.stream)));
+        EXPECT_EQ(b.pixelFormat(), r.info.bpp == 4 ? PixelFormat::pf4bit : PixelFormat::pf8bit);
+        EXPECT_EQ(rawPixels(b), r.expected);
     }
-}
-
-TEST(BmpReader, RefusesWithClearMessages) {
-    const Bytes good24 = bmpFile(infoHeader({.width = 2, .height = 2, .bpp = 24}), Bytes(16, 0x55));
-    auto withHeader = [](const Info& i, const Bytes& rest = Bytes(64, 0)) { return bmpFile(infoHeader(i), rest); };
-    Bytes notBm = good24;
-    notBm[0] = 'X';
-    Bytes truncatedPixels = good24;
-    truncatedPixels.resize(good24.size() - 5);
-    Bytes truncatedHeader(good24.begin(), good24.begin() + 30);
-    // With a usable bfOffBits the table would be cut there instead.
-    Bytes truncatedTable = bmpFile(infoHeader({.width = 1, .height = 1, .bpp = 8}), Bytes(20, 0));
-    patch32(truncatedTable, kOffBitsAt, 0);
-    Bytes truncatedMasks = bmpFile(infoHeader({.width = 1, .height = 1, .bpp = 16, .compression = 3}), {});
-    struct Case {
-        const char* name;
-        Bytes file;
-        std::string message;
-    };
-    const Case cases[] = {
-        {"empty", {}, "Bitmap: not a bitmap file"},
-        {"wrong signature", notBm, "Bitmap: not a bitmap file"},
-        {"truncated header", truncatedHeader, "Bitmap: truncated header"},
-        {"truncated masks", truncatedMasks, "Bitmap: truncated header"},
-        {"unknown header size", withHeader({.headerSize = 200}), "Bitmap: unsupported header size 200"},
-        {"JPEG inside", withHeader({.bpp = 0, .compression = 4}), "Bitmap: unsupported compression 4 (JPEG)"},
-        {"PNG inside", withHeader({.bpp = 0, .compression = 5}), "Bitmap: unsupported compression 5 (PNG)"},
-        {"OS/2 Huffman", withHeader({.headerSize = 64, .bpp = 1, .compression = 3}),
-         "Bitmap: unsupported compression 3 (OS/2 Huffman 1D)"},
-        {"unknown compression", withHeader({.compression = 9}), "Bitmap: unsupported compression 9"},
-        {"odd depth", withHeader({.bpp = 7}), "Bitmap: unsupported bit depth 7"},
-        {"RLE8 at 4 bits", withHeader({.bpp = 4, .compression = 1}), "Bitmap: RLE8 compression needs 8 bits per pixel"},
-        {"RLE4 at 8 bits", withHeader({.bpp = 8, .compression = 2}), "Bitmap: RLE4 compression needs 4 bits per pixel"},
-        {"bit fields at 24 bits", withHeader({.bpp = 24, .compression = 3}),
-         "Bitmap: bit fields need 16 or 32 bits per pixel"},
-        {"zero width", withHeader({.width = 0, .height = 1}), "Bitmap: invalid image size 0x1"},
-        {"negative width", withHeader({.width = -4, .height = 1}), "Bitmap: invalid image size -4x1"},
-        {"zero height", withHeader({.width = 1, .height = 0}), "Bitmap: invalid image size 1x0"},
-        {"truncated colour table", truncatedTable, "Bitmap: truncated colour table"},
-        {"truncated pixels", truncatedPixels, "Bitmap: truncated pixel data"},
-        {"no pixels at all", bmpFile(infoHeader({.width = 1, .height = 1, .bpp = 24}), {}), "Bitmap: truncated pixel data"},
-        {"RLE without data", bmpFile(cat({infoHeader({.width = 1, .height = 1, .bpp = 8, .compression = 1, .clrUsed = 1}),
-                                          Bytes(4, 0)}),
-                                     {}),
-         "Bitmap: truncated pixel data"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        TBitmap b;
-        try {
-            readBmp(c.file.data(), c.file.size(), b);
-            ADD_FAILURE() << "decoded";
-        } catch (const EImageTooLarge& e) {
-            ADD_FAILURE() << "too large: " << e.what();
-        } catch (const EInvalidGraphic& e) {
-            EXPECT_EQ(e.message(), c.message);
-        }
-    }
-}
-
-TEST(BmpReader, HugeSizesFailAsTooLargeBeforeAnyAllocation) {
-    // A few dozen bytes claiming 10^10 pixels: the limit answers before pixels are read or
-    // allocated (a truncation error or an allocation failure would show otherwise).
-    for (uint32_t compression : {0u, 1u}) {
-        Bytes f = bmpFile(cat({infoHeader({.width = 100000, .height = 100000, .bpp = 8, .compression = compression,
-                                           .clrUsed = 1}),
-                               Bytes(4, 0)}),
-                          {0, 1});
-        TBitmap b;
-        EXPECT_THROW(readBmp(f.data(), f.size(), b), EImageTooLarge) << compression;
-    }
-    Bytes top = bmpFile(infoHeader({.width = 0x7FFFFFFF, .height = INT32_MIN, .bpp = 32}), Bytes(8, 0));
-    TBitmap b;
-    EXPECT_THROW(readBmp(top.data(), top.size(), b), EImageTooLarge);
-}
-
-TEST(BmpReader, FailedLoadLeavesTheBitmapAsItWas) {
-    TBitmap b(2, 2, PixelFormat::pf24bit);
-    b.setRawPixel(1, 1, 0xABCDEF);
-    Bytes bad = bmpFile(infoHeader({.width = 4, .height = 4, .bpp = 24}), Bytes(10, 0));
-    EXPECT_THROW(b.loadFromMemory(bad.data(), bad.size()), EInvalidGraphic);
-    EXPECT_EQ(b.width(), 2);
-    EXPECT_EQ(b.pixel(1, 1), 0xABCDEFu);
 }
 
 TEST(BmpReader, ReadsADibWithoutFileHeader) {
-    const Bytes dib = cat({infoHeader({.width = 2, .height = 1, .bpp = 4, .clrUsed = 2}), palette({0x123456, 0x654321}),
+    const Bytes dib = cat({infoHeader({.width = 2, .height = 1, .bpp = 4, .clrUsed = 2}),
+        palette({0x123456, 0x654321}),
                            rows({{0x01}})});
     TBitmap b;
     readDib(dib.data(), dib.size(), b, false);

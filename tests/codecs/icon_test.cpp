@@ -1,13 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <sstream>
-#include <string>
-
 #include "codecs/Icon.h"
-#include "codecs/Png.h"
-#include "base/Errors.h"
 #include "tests/codecs/BmpBuilders.h"
+#include "tests/codecs/png_test_files.h"
+#include "tests/support/CodecCases.h"
 
 using namespace korvel;
 using namespace korvel::bmptest;
@@ -16,8 +12,8 @@ namespace {
 
 // One icon image: info header with the doubled height, colour table, colour rows and AND
 // mask rows, both bottom-up.
-Bytes iconDib(int width, int height, uint16_t bpp, const Bytes& table, std::initializer_list<Bytes> colourRows,
-              std::initializer_list<Bytes> maskRows) {
+Bytes iconDib(int width, int height, uint16_t bpp, const Bytes& table, const std::vector<Bytes>& colourRows,
+              const std::vector<Bytes>& maskRows) {
     Info info{.width = width, .height = 2 * height, .bpp = bpp, .clrUsed = uint32_t(table.size() / 4)};
     return cat({infoHeader(info), table, rows(colourRows), rows(maskRows)});
 }
@@ -39,19 +35,8 @@ Bytes solidDib(int width, int height, uint16_t bpp, Color colour) {
     Bytes pixels, mask;
     for (int y = 0; y < height; ++y) pixels = cat({pixels, rows({row})});
     for (int y = 0; y < height; ++y) mask = cat({mask, rows({Bytes((width + 7) / 8, 0)})});
-    return cat({infoHeader({.width = width, .height = 2 * height, .bpp = bpp, .clrUsed = bpp <= 8 ? 2u : 0u}), table, pixels,
-                mask});
-}
-
-const Bytes kPngOnlySignature = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-
-// A PNG stream's signature and IHDR chunk: enough for the directory to learn size and depth.
-Bytes pngHeader(uint32_t width, uint32_t height) {
-    Bytes b = kPngOnlySignature;
-    b.insert(b.end(), {0, 0, 0, 13, 'I', 'H', 'D', 'R'});
-    for (uint32_t v : {width, height}) b.insert(b.end(), {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)});
-    b.insert(b.end(), {8, 6, 0, 0, 0, 0, 0, 0, 0});
-    return b;
+    const Info info{.width = width, .height = 2 * height, .bpp = bpp, .clrUsed = bpp <= 8 ? 2u : 0u};
+    return cat({infoHeader(info), table, pixels, mask});
 }
 
 TIcon load(const Bytes& file) {
@@ -74,13 +59,12 @@ TEST(Icon, ShowsTheLargestThenDeepestEntry) {
          {{16, 16, 32, solidDib(16, 16, 32, 0x111111)}, {32, 32, 4, solidDib(32, 32, 4, 0x222222)}},
          0x222222, 32},
         {"deepest of the largest",
-         {{32, 32, 4, solidDib(32, 32, 4, 0x222222)},
-          {32, 32, 24, solidDib(32, 32, 24, 0x333333)},
-          {32, 32, 8, solidDib(32, 32, 8, 0x444444)},
-          {16, 16, 32, solidDib(16, 16, 32, 0x555555)}},
-         0x333333, 32},
+         {{32, 32, 4, solidDib(32, 32, 4, 0x222222)}, {32, 32, 24, solidDib(32, 32, 24, 0x333333)},
+         {32, 32, 8, solidDib(32, 32, 8, 0x444444)}, {16, 16, 32, solidDib(16, 16, 32, 0x555555)}}, 0x333333,
+         32},
         {"the image's header wins over the directory",
-         {{48, 48, 32, solidDib(8, 8, 32, 0x111111)}, {16, 16, 1, solidDib(24, 24, 1, 0x666666)}}, 0x666666, 24},
+         {{48, 48, 32, solidDib(8, 8, 32, 0x111111)}, {16, 16, 1, solidDib(24, 24, 1, 0x666666)}}, 0x666666,
+         24},
         {"equal entries: the first",
          {{8, 8, 8, solidDib(8, 8, 8, 0x777777)}, {8, 8, 8, solidDib(8, 8, 8, 0x888888)}}, 0x777777, 8},
     };
@@ -95,65 +79,53 @@ TEST(Icon, ShowsTheLargestThenDeepestEntry) {
     }
 }
 
-TEST(Icon, AndMaskMakesPixelsTransparent) {
-    // 3 x 2, 4 bits; mask rows bottom-up: bottom row masks x = 0, top row masks x = 1 and 2.
-    Bytes dib = iconDib(3, 2, 4, palette({0, 0xFF0000, 0x00FF00}), {{0x12, 0x10}, {0x21, 0x20}}, {{0x80}, {0x60}});
-    TIcon icon = load(iconFile({{3, 2, 4, dib}}));
-    const TBitmap& b = icon.bitmap();
-    ASSERT_EQ(b.width(), 3);
-    ASSERT_EQ(b.height(), 2);
-    EXPECT_EQ(b.pixelFormat(), PixelFormat::pf4bit);
-    EXPECT_EQ(b.pixel(0, 0), 0x00FF00u);
-    EXPECT_EQ(b.pixel(1, 1), 0x00FF00u);
-    EXPECT_EQ(maskValues(b), (std::vector<int>{0, 255, 255, 255, 0, 0}));
-    EXPECT_EQ(b.alphaAt(1, 0), 0);
-    EXPECT_EQ(b.alphaAt(0, 0), 255);
-}
-
-TEST(Icon, AlphaChannelBecomesTheMaskAndOverridesTheAndMask) {
-    // 2 x 1, 32 bits with alpha 0x00 and 0xC0; the AND mask (which says the opposite) is ignored.
-    Bytes dib = iconDib(2, 1, 32, {}, {{0x10, 0x20, 0x30, 0x00, 0x40, 0x50, 0x60, 0xC0}}, {{0x40}});
-    TIcon icon = load(iconFile({{2, 1, 32, dib}}));
-    const TBitmap& b = icon.bitmap();
-    EXPECT_EQ(b.pixelFormat(), PixelFormat::pf32bit);
-    EXPECT_EQ(b.pixel(0, 0), 0x302010u);
-    EXPECT_EQ(b.pixel(1, 0), 0x605040u);
-    EXPECT_EQ(maskValues(b), (std::vector<int>{255, 63}));
-
-    // Without any alpha the AND mask rules.
-    Bytes noAlpha = iconDib(2, 1, 32, {}, {{0x10, 0x20, 0x30, 0x00, 0x40, 0x50, 0x60, 0x00}}, {{0x40}});
-    EXPECT_EQ(maskValues(load(iconFile({{2, 1, 32, noAlpha}})).bitmap()), (std::vector<int>{0, 255}));
-}
-
-TEST(Icon, MissingAndMaskLeavesTheImageOpaque) {
-    Bytes dib = iconDib(2, 2, 24, {}, {{1, 2, 3, 4, 5, 6}, {7, 8, 9, 10, 11, 12}}, {{0xC0}});  // one mask row of two
-    TIcon icon = load(iconFile({{2, 2, 24, dib}}));
-    EXPECT_EQ(icon.bitmap().mask(), nullptr);
-    EXPECT_EQ(icon.bitmap().pixel(0, 0), 0x090807u);
-}
-
-TEST(Icon, CursorsDecodeLikeIcons) {
-    TIcon icon = load(iconFile({{4, 4, 8, solidDib(4, 4, 8, 0xABCDEF)}}, 2));
-    EXPECT_EQ(icon.bitmap().pixel(3, 0), 0xABCDEFu);
+// Colours top row first, and the mask (empty: none) with the alpha it gives.
+TEST(Icon, MaskAndAlpha) {
+    const Bytes rgba = {0x10, 0x20, 0x30, 0x00, 0x40, 0x50, 0x60, 0xC0},
+        rgbx = {0x10, 0x20, 0x30, 0, 0x40, 0x50, 0x60, 0};
+    struct Row {
+        const char* name;
+        Bytes file;
+        PixelFormat format;
+        std::vector<Color> colours;
+        std::vector<int> mask;
+    } rows[] = {
+        // Mask rows bottom-up: the bottom row masks x = 0, the top row x = 1 and 2.
+        {"AND mask at 4 bits",
+         iconFile({{3, 2, 4, iconDib(3, 2, 4, palette({0, 0xFF0000, 0x00FF00}), {{0x12, 0x10}, {0x21, 0x20}},
+         {{0x80}, {0x60}})}}), PixelFormat::pf4bit,
+         {0x00FF00, 0xFF0000, 0x00FF00, 0xFF0000, 0x00FF00, 0xFF0000}, {0, 255, 255, 255, 0, 0}},
+        {"alpha channel overrides the AND mask",
+         iconFile({{2, 1, 32, iconDib(2, 1, 32, {}, {rgba}, {{0x40}})}}), PixelFormat::pf32bit,
+         {0x302010, 0x605040}, {255, 63}},
+        {"without alpha the AND mask rules", iconFile({{2, 1, 32, iconDib(2, 1, 32, {}, {rgbx}, {{0x40}})}}),
+         PixelFormat::pf32bit, {0x302010, 0x605040}, {0, 255}},
+        {"missing AND mask rows leave it opaque",
+         iconFile({{2, 2, 24, iconDib(2, 2, 24, {}, {{1, 2, 3, 4, 5, 6}, {7, 8, 9, 10, 11, 12}},
+         {{0xC0}})}}), PixelFormat::pf24bit, {0x090807, 0x0C0B0A, 0x030201, 0x060504}, {}},
+        {"cursor", iconFile({{4, 4, 8, solidDib(4, 4, 8, 0xABCDEF)}}, 2), PixelFormat::pf8bit,
+         std::vector<Color>(16, 0xABCDEF), {}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        const TIcon icon = load(r.file);
+        const TBitmap& b = icon.bitmap();
+        EXPECT_EQ(b.pixelFormat(), r.format);
+        std::vector<Color> colours;
+        for (int y = 0; y < b.height(); ++y)
+            for (int x = 0; x < b.width(); ++x) {
+                colours.push_back(b.pixel(x, y));
+                const int mask = r.mask.empty() ? 0 : r.mask[size_t(y * b.width() + x)];
+                EXPECT_EQ(b.alphaAt(x, y), 255 - mask) << x << "," << y;
+            }
+        EXPECT_EQ(colours, r.colours);
+        EXPECT_EQ(maskValues(b), r.mask);
+    }
 }
 
 TEST(Icon, PngEntriesDecodeWithTheirAlpha) {
-    // A 3 x 2 PNG with a varying alpha channel, made by the PNG writer.
-    TBitmap source(3, 2, PixelFormat::pf24bit);
-    auto mask = std::make_unique<TBitmap>(3, 2, PixelFormat::pf8bit);
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 3; ++x) {
-            source.setRawPixel(x, y, makeColor(uint8_t(40 * x), uint8_t(100 * y), 7));
-            mask->scanLine(y)[x] = uint8_t(50 * (x + 3 * y));
-        }
-    source.setMask(std::move(mask));
-    TGLDPNG writer;
-    writer.assign(source);
-    std::ostringstream out;
-    writer.saveToStream(out);
-    const std::string pngText = out.str();
-    const Bytes png(pngText.begin(), pngText.end());
-
+    const TBitmap source = korvel::testing::randomBitmap(PixelFormat::pf24bit, 3, 2, 8, true);
+    const Bytes png = korvel::testing::pngBytes(source);
     // The PNG is the largest entry; the directory's 0 x 0 (256) is corrected by its IHDR.
     TIcon icon = load(iconFile({{0, 0, 32, png}, {2, 2, 24, solidDib(2, 2, 24, 0x123456)}}));
     ASSERT_EQ(icon.width(), 3);
@@ -169,60 +141,8 @@ TEST(Icon, PngEntriesDecodeWithTheirAlpha) {
 
 TEST(Icon, BrokenPngEntryFallsBackToTheNextImage) {
     // Directory size 0 means 256: a PNG too short to say its size still ranks as 256 x 256.
-    const Bytes brokenPng = pngHeader(256, 256);  // no image data
+    const Bytes brokenPng = pngtest::fileOf({pngtest::chunk("IHDR", pngtest::ihdrData(256, 256, 8, 6))});
     TIcon icon = load(iconFile({{0, 0, 32, brokenPng}, {16, 16, 8, solidDib(16, 16, 8, 0x0000FF)}}));
     EXPECT_EQ(icon.width(), 16);
     EXPECT_EQ(icon.bitmap().pixel(3, 3), 0x0000FFu);
-    // With nothing else to show, the PNG codec's error reaches the caller.
-    TIcon alone;
-    const Bytes only = iconFile({{0, 0, 32, kPngOnlySignature}});
-    EXPECT_THROW(alone.loadFromMemory(only.data(), only.size()), EInvalidGraphic);
-    EXPECT_TRUE(alone.empty());
-}
-
-TEST(Icon, RefusesWithClearMessages) {
-    Bytes good = iconFile({{4, 4, 24, solidDib(4, 4, 24, 0x010203)}});
-    auto patched = [&](size_t at, uint8_t v) {
-        Bytes b = good;
-        b[at] = v;
-        return b;
-    };
-    Bytes truncatedPixels = good;
-    truncatedPixels.resize(6 + 16 + 40 + 20);
-    Bytes offsetOutside = good;
-    patch32(offsetOutside, 6 + 12, 100000);
-    struct Case {
-        const char* name;
-        Bytes file;
-        std::string message;
-    };
-    const Case cases[] = {
-        {"empty", {}, "Icon: not an icon file"},
-        {"reserved not zero", patched(0, 1), "Icon: not an icon file"},
-        {"type 3", patched(2, 3), "Icon: not an icon file"},
-        {"no images", patched(4, 0), "Icon: the file holds no images"},
-        {"directory longer than the file", patched(4, 200), "Icon: truncated directory"},
-        {"image outside the file", offsetOutside, "Icon: no image lies inside the file"},
-        {"truncated pixels", truncatedPixels, "Icon: truncated pixel data"},
-        {"bad depth", patched(6 + 16 + 14, 3), "Icon: unsupported bit depth 3"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        TIcon icon;
-        try {
-            icon.loadFromMemory(c.file.data(), c.file.size());
-            ADD_FAILURE() << "decoded";
-        } catch (const EInvalidGraphic& e) {
-            EXPECT_EQ(e.message(), c.message);
-        }
-        EXPECT_TRUE(icon.empty());
-    }
-}
-
-TEST(Icon, HugeImageFailsAsTooLargeAndAFailedLoadKeepsThePicture) {
-    Bytes huge = iconFile({{0, 0, 32, infoHeader({.width = 100000, .height = 200000, .bpp = 32})}});
-    TIcon icon = load(iconFile({{2, 2, 24, solidDib(2, 2, 24, 0x445566)}}));
-    EXPECT_THROW(icon.loadFromMemory(huge.data(), huge.size()), EImageTooLarge);
-    EXPECT_EQ(icon.width(), 2);
-    EXPECT_EQ(icon.bitmap().pixel(1, 1), 0x445566u);
 }

@@ -22,7 +22,9 @@ inline void put16(Bytes& b, uint16_t v) {
     b.push_back(uint8_t(v >> 8));
     b.push_back(uint8_t(v));
 }
-inline uint32_t get32(const uint8_t* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
+inline uint32_t get32(const uint8_t* p) {
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+}
 
 inline Bytes signature() { return {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}; }
 
@@ -50,27 +52,19 @@ inline Bytes ihdrData(uint32_t w, uint32_t h, uint8_t depth, uint8_t colorType, 
 inline Bytes zlibCompress(const Bytes& raw, int level = 6) {
     uLongf size = compressBound(uLong(raw.size()));
     Bytes out(size);
-    if (compress2(out.data(), &size, raw.data(), uLong(raw.size()), level) != Z_OK) throw std::runtime_error("compress");
+    if (compress2(out.data(), &size, raw.data(), uLong(raw.size()),
+        level) != Z_OK) throw std::runtime_error("compress");
     out.resize(size);
     return out;
 }
 
+// Inflates a stream of up to a megabyte.
 inline Bytes zlibInflate(const Bytes& data) {
-    z_stream z{};
-    inflateInit(&z);
-    Bytes out;
-    uint8_t buf[65536];
-    z.next_in = const_cast<Bytef*>(data.data());
-    z.avail_in = uInt(data.size());
-    int r;
-    do {
-        z.next_out = buf;
-        z.avail_out = sizeof buf;
-        r = inflate(&z, Z_NO_FLUSH);
-        out.insert(out.end(), buf, buf + (sizeof buf - z.avail_out));
-    } while (r == Z_OK);
-    inflateEnd(&z);
-    if (r != Z_STREAM_END) throw std::runtime_error("inflate");
+    uLongf size = 1 << 20;
+    Bytes out(size);
+    if (uncompress(out.data(), &size, data.data(), uLong(data.size())) != Z_OK)
+        throw std::runtime_error("inflate");
+    out.resize(size);
     return out;
 }
 
@@ -126,7 +120,8 @@ inline Bytes filterRef(int type, const Bytes& row, const Bytes& prev, int bpp) {
     for (size_t i = 0; i < row.size(); ++i) {
         int a = i >= size_t(bpp) ? row[i - bpp] : 0, b = prev.empty() ? 0 : prev[i],
             c = (i >= size_t(bpp) && !prev.empty()) ? prev[i - bpp] : 0;
-        int pred = type == 1 ? a : type == 2 ? b : type == 3 ? (a + b) / 2 : type == 4 ? paethRef(a, b, c) : 0;
+        int pred = type == 1 ? a : type == 2 ? b : type == 3 ? (a + b) / 2 : type == 4 ? paethRef(a, b,
+            c) : 0;
         out[i] = uint8_t(row[i] - pred);
     }
     return out;
@@ -161,15 +156,20 @@ inline Bytes rawImageData(const Samples& s, bool interlace) {
     return rawImageData(s, interlace, [](int r) { return r % 5; });
 }
 
-// A file: signature, IHDR, the extra chunks, one IDAT, IEND.
-inline Bytes simpleFile(const Samples& s, uint8_t colorType, bool interlace, const std::vector<Bytes>& before = {}) {
+// The signature and the chunks in order.
+inline Bytes fileOf(const std::vector<Bytes>& chunks) {
     Bytes f = signature();
-    auto add = [&](const Bytes& c) { f.insert(f.end(), c.begin(), c.end()); };
-    add(chunk("IHDR", ihdrData(s.width, s.height, uint8_t(s.depth), colorType, interlace)));
-    for (const Bytes& c : before) add(c);
-    add(chunk("IDAT", zlibCompress(rawImageData(s, interlace))));
-    add(chunk("IEND", {}));
+    for (const Bytes& c : chunks) f.insert(f.end(), c.begin(), c.end());
     return f;
+}
+
+// A file: signature, IHDR, the extra chunks, one IDAT, IEND.
+inline Bytes simpleFile(const Samples& s, uint8_t colorType, bool interlace, std::vector<Bytes> before = {}) {
+    before.insert(before.begin(),
+        chunk("IHDR", ihdrData(s.width, s.height, uint8_t(s.depth), colorType, interlace)));
+    before.push_back(chunk("IDAT", zlibCompress(rawImageData(s, interlace))));
+    before.push_back(chunk("IEND", {}));
+    return fileOf(before);
 }
 
 // Chunks of a file image as (type, data).
