@@ -1,21 +1,27 @@
+// Settings: the main window's keys read and written, the option values, stored window
+// rectangles fitted to the screens, the command line, and the folder history.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
-#include <optional>
-#include <string>
-#include <vector>
+#include <algorithm>
+#include <climits>
 
 #include "base/IniFile.h"
+#include "nav/QuickFolders.h"
+#include "settings/CommandLine.h"
 #include "settings/MainSettings.h"
 #include "settings/OptionSettings.h"
+#include "settings/WindowGeometry.h"
 #include "tests/support/SettingsSeam.h"
 #include "tests/support/TempTree.h"
 
 using namespace korvel;
+namespace fs = std::filesystem;
 
 TEST(MainSettings, InfoHeightRule) {
     struct Row {
         int size, info;
-    } rows[] = {{60, 12}, {99, 19}, {100, 20}, {150, 20}, {4, 0}};
+    } rows[] = {{99, 19}, {100, 20}, {150, 20}, {4, 0}};
     for (const Row& r : rows) EXPECT_EQ(InfoHeightFor(r.size), r.info) << r.size;
 }
 
@@ -23,11 +29,12 @@ TEST(MainSettings, UnusableThumbnailSizesReadAsDefault) {
     struct Row {
         const char* text;
         int size;
-    } rows[] = {{"60", 60}, {"300", 300}, {"16", 16}, {"1024", 1024}, {"0", 100}, {"-40", 100}, {"15", 100},
-                {"100000", 100}, {"junk", 100}};
-    for (const Row& r : rows)
-        EXPECT_EQ(readMainSettings(IniFile::fromText(std::string("[Thumbnil]\nSize=") + r.text + "\n")).thumbSize, r.size)
-            << r.text;
+    } rows[] = {{"60", 60},  {"16", 16},         {"1024", 1024}, {"0", 100},
+                {"15", 100}, {"100000", 100}, {"junk", 100}};
+    for (const Row& r : rows) {
+        const IniFile ini = IniFile::fromText(std::string("[Thumbnil]\nSize=") + r.text + "\n");
+        EXPECT_EQ(readMainSettings(ini).thumbSize, r.size) << r.text;
+    }
 }
 
 TEST(MainSettings, WindOptionOffKeepsDefaultsButStillLoadsLists) {
@@ -70,22 +77,21 @@ TEST(MainSettings, WriteOrderAndFileOwnedFlags) {
     writeMainSettings(fresh, s);
     const std::string text = fresh.toText();
     // Sections appear in the order of their first write.
-    EXPECT_LT(text.find("[Thumbnil]"), text.find("[Window]"));
-    EXPECT_LT(text.find("[Window]"), text.find("[SubDir]"));
-    EXPECT_LT(text.find("[SubDir]"), text.find("[QFolder]"));
-    EXPECT_LT(text.find("[QFolder]"), text.find("[History]"));
-    EXPECT_LT(text.find("[History]"), text.find("[Favorites]"));
-    EXPECT_LT(text.find("Left=5"), text.find("SGHeight="));
-    EXPECT_LT(text.find("CoolBreak4="), text.find("State=wsNormal"));
+    const char* order[] = {"[Thumbnil]", "[Window]", "Left=5", "SGHeight=", "CoolBreak4=", "State=wsNormal",
+                           "[SubDir]",   "[QFolder]", "[History]", "[Favorites]"};
+    for (size_t i = 0; i + 1 < std::size(order); ++i)
+        EXPECT_LT(text.find(order[i]), text.find(order[i + 1])) << order[i];
     EXPECT_EQ(fresh.readString("Window", "Path", ""), "/pics/");
     EXPECT_EQ(fresh.readString("Favorites", "Path1", ""), "/f1/");
     EXPECT_EQ(fresh.readString("History", "Path0", ""), "/h0/");
     EXPECT_TRUE(fresh.hasKey("History", "Path19"));
 
-    IniFile flagged = IniFile::fromText("[Window]\nopFolderFlg=1\nPath=/fixed/\n[History]\nFlag=1\nPath0=/old/\n");
+    IniFile flagged =
+        IniFile::fromText("[Window]\nopFolderFlg=1\nPath=/fixed/\n[History]\nFlag=1\nPath0=/old/\n");
     writeMainSettings(flagged, s);
     EXPECT_EQ(flagged.readString("Window", "Path", ""), "/fixed/");
-    for (int i = 0; i < 20; ++i) EXPECT_EQ(flagged.readString("History", "Path" + std::to_string(i), "x"), "");
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ(flagged.readString("History", "Path" + std::to_string(i), "x"), "") << i;
 }
 
 TEST(MainSettings, BandOrderAndPlaces) {
@@ -182,4 +188,105 @@ TEST(OptionSettings, ColourIsStoredBlueGreenRedAndPathOnlyForAFixedFolder) {
     v.opFolderFlg = true;
     writeOptionValues(ini, v);
     EXPECT_EQ(ini.readString("Window", "Path", ""), "/typed/");
+}
+
+TEST(WindowGeometry, StoredRectanglesAreFittedToTheWorkArea) {
+    // A 1280 x 1000 work area below a 24-pixel panel, and a second screen to its right.
+    const std::vector<WindowRect> one = {{0, 24, 1280, 1000}};
+    const std::vector<WindowRect> two = {{0, 24, 1280, 1000}, {1280, 0, 1920, 1080}};
+    struct Row {
+        const char* what;
+        WindowRect stored;
+        const std::vector<WindowRect>* areas;
+        WindowRect expected;
+    } rows[] = {
+        {"inside stays", {100, 100, 640, 460}, &one, {100, 100, 640, 460}},
+        {"too wide", {0, 24, 100000, 460}, &one, {0, 24, 1280, 460}},
+        {"largest ints", {0, 0, INT_MAX, INT_MAX}, &one, {0, 24, 1280, 1000}},
+        {"left overflows", {2147483000, 100, 640, 460}, &one, {640, 100, 640, 460}},
+        {"smallest ints", {INT_MIN, INT_MIN, 640, 460}, &one, {0, 24, 640, 460}},
+        {"10 x 10 showing", {1270, 1014, 640, 460}, &one, {640, 564, 640, 460}},
+        {"mostly off the left", {-600, 100, 640, 460}, &one, {0, 100, 640, 460}},
+        {"big window may hang out", {-500, 100, 1000, 700}, &one, {-250, 100, 1000, 700}},
+        {"above the panel", {100, -50, 640, 460}, &one, {100, 24, 640, 460}},
+        {"too small gets the default", {100, 100, -3, 5}, &one, {100, 100, 640, 460}},
+        {"stays on the second screen", {1500, 100, 800, 600}, &two, {1500, 100, 800, 600}},
+        {"fitted to the screen it is on", {3000, 900, 800, 600}, &two, {2450, 482, 800, 600}},
+        {"off every screen goes to the first", {-90000, 100000, 640, 460}, &two, {0, 564, 640, 460}},
+        {"no screens", {5, 6, 700, 500}, nullptr, {5, 6, 700, 500}},
+    };
+    const std::vector<WindowRect> none;
+    for (const Row& r : rows)
+        EXPECT_EQ(fitWindowToWorkAreas(r.stored, r.areas ? *r.areas : none, {750, 598}, {640, 460}),
+                  r.expected)
+            << r.what;
+}
+
+TEST(CommandLine, Modes) {
+    struct Row {
+        std::vector<std::string> args;
+        int mode;
+        size_t paths;
+    } rows[] = {{{}, 0, 0}, {{"/S", "x"}, 1, 1}, {{"/se", "/s"}, 2, 0}, {{"/SE"}, 2, 0}, {{"/sx"}, 0, 1}};
+    for (const Row& r : rows) {
+        const CommandLine cl = parseCommandLine(r.args);
+        EXPECT_EQ(std::pair(cl.startMode, cl.paths.size()), std::pair(r.mode, r.paths)) << r.args.size();
+    }
+}
+
+TEST(CommandLine, ExpandLongPathSpellsComponentsAsStored) {
+    fs::path dir = fs::temp_directory_path() / ("korvel-cl-" + std::to_string(::getpid()));
+    fs::create_directories(dir / "Photos" / "Trip");
+    std::ofstream(dir / "Photos" / "Trip" / "IMG.jpg") << "x";
+    const std::string base = dir.string();
+    EXPECT_EQ(ExpandLongPath(base + "/photos/TRIP/img.JPG", "/"), base + "/Photos/Trip/IMG.jpg");
+    EXPECT_EQ(ExpandLongPath("Photos/./x/../Trip", base), base + "/Photos/Trip");
+    EXPECT_EQ(ExpandLongPath(base + "//Photos/missing", "/"), base + "/Photos/missing");
+    PathTarget file = resolveArgument("photos/trip/img.jpg", base);
+    EXPECT_TRUE(file.exists && file.isFile);
+    EXPECT_EQ(file.folder, base + "/Photos/Trip/");
+    PathTarget folder = resolveArgument(base + "/Photos", "/");
+    EXPECT_TRUE(folder.exists && !folder.isFile);
+    EXPECT_EQ(folder.folder, base + "/Photos/");
+    EXPECT_FALSE(resolveArgument("nothing-here", base).exists);
+    // Two entries that differ only in case: none is chosen.
+    fs::create_directories(dir / "ab");
+    fs::create_directories(dir / "AB");
+    EXPECT_EQ(ExpandLongPath(base + "/Ab", "/"), base + "/Ab");
+    fs::remove_all(dir);
+}
+
+TEST(QuickFolders, HistoryMovesDuplicatesUpAndKeepsTwenty) {
+    std::vector<std::string> h;
+    for (int i = 0; i < 20; ++i) AddToHistory(h, "/f" + std::to_string(i) + "/");
+    EXPECT_EQ(h.size(), 20u);
+    EXPECT_EQ(h.front(), "/f19/");
+    AddToHistory(h, "/f5/");
+    EXPECT_EQ(h.size(), 20u);
+    EXPECT_EQ(h.front(), "/f5/");
+    EXPECT_EQ(std::count(h.begin(), h.end(), "/f5/"), 1);
+    AddToHistory(h, "/new/");
+    EXPECT_EQ(h.size(), 20u);
+    EXPECT_EQ(std::find(h.begin(), h.end(), "/f0/"), h.end());  // the oldest went
+    AddToHistory(h, "/F5/");  // exact comparison: another folder
+    EXPECT_EQ(std::count(h.begin(), h.end(), "/f5/"), 1);
+}
+
+TEST(QuickFolders, CaptionRule) {
+    struct Row {
+        const char* path;
+        const char* caption;
+    } rows[] = {
+        {"/Photos/", "/Photos"},
+        {"/123456789", "/123456789"},
+        {"/home/u/Barbecue2006/", "/../Barbecue.."},
+        {"/Barbecue2006", "/Barbecue.."},
+        {"/a/Barbecue2006", "/../Barbecue.."},  // any "/" but the root's starts the last name
+        {"/a/b/写真フォルダ", "/../写真フォ.."},
+        {"/a/b/ｼｬｼﾝﾌｫﾙﾀﾞ", "/../ｼｬｼﾝﾌｫﾙﾀ.."},
+        {"/a/bb/short", "/../short"},  // 11 cells: the rule applies, nothing is cut
+    };
+    for (const Row& r : rows) EXPECT_EQ(MakeQuickFolderCaption(r.path), r.caption) << r.path;
+    EXPECT_EQ(displayBytes("ｶﾅ"), 2u);
+    EXPECT_EQ(displayBytes("写真"), 4u);
 }
