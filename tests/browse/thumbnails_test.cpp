@@ -580,7 +580,8 @@ TEST(SharedThumbs, WrittenThumbnailsFollowTheStandard) {
         const std::string path = t / "cache/thumbnails/" + r.folder + md5Hex(fileUri(file)) + ".png";
         struct stat st {};
         EXPECT_TRUE(::lstat(path.c_str(), &st) == 0 && st.st_mode == (S_IFREG | 0600)) << r.cell;
-        for (const std::string f : {"cache/thumbnails", "cache/thumbnails/" + std::string(r.folder)})
+        const std::string sub = std::string("cache/thumbnails/") + r.folder;
+        for (const std::string& f : {std::string("cache/thumbnails"), sub})
             EXPECT_TRUE(::stat((t / f).c_str(), &st) == 0 && (st.st_mode & 0777) == 0700) << f;
         EXPECT_EQ(entryCount(t / "cache/thumbnails/" + r.folder), 1);  // no temporary file left
         const std::string bytes = readFile(path);
