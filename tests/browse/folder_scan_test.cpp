@@ -214,7 +214,9 @@ TEST(FolderScan, SubFoldersDepthFirstWithHiddenFoldersAndLoops) {
         Names got = relPaths(list, t), walk;
         EXPECT_EQ(sorted(got), r.expected);
         referenceWalk(t.root(), r.noHide, walk);
-        if (r.subDirs) EXPECT_EQ(got, walk) << "not the enumeration's depth-first order";
+        if (r.subDirs) {
+            EXPECT_EQ(got, walk) << "not the enumeration's depth-first order";
+        }
     }
 }
 

@@ -55,7 +55,7 @@ TBitmap nearest(const TBitmap& src, int dw, int dh) {
 }
 
 ThumbParams params(int size = 100, bool fast = false, int sw = 1920, int sh = 1080) {
-    return ThumbParams{size, std::min(size / 5, 20), fast, sw, sh};
+    return ThumbParams{size, std::min(size / 5, 20), fast, sw, sh, nullptr, {}};
 }
 
 const Color kWhite = makeColor(255, 255, 255), kGreen = makeColor(0, 200, 0);
@@ -244,7 +244,9 @@ TEST(Thumbnails, FilesThatCannotBeDecodedGetTheIconAndAreReported) {
         expectedPos += int64_t(bmpFileSize(back));
         // The icon on white: its transparent pixel shows the background.
         EXPECT_EQ(back.width(), i == 0 ? 80 : 16);
-        if (i > 0) EXPECT_EQ(std::pair(back.pixel(0, 0), back.pixel(5, 5)), std::pair(kWhite, kGreen));
+        if (i > 0) {
+            EXPECT_EQ(std::pair(back.pixel(0, 0), back.pixel(5, 5)), std::pair(kWhite, kGreen));
+        }
     }
     EXPECT_EQ(b.cache.size(), expectedPos);
     // The icon was asked for each failed file and the media file; only decoding failures are reported.
@@ -294,7 +296,9 @@ TEST(Thumbnails, BuiltinIconWhenTheWindowsHaveNone) {
         EXPECT_EQ(t->pixel(6, 16), makeColor(0x60, 0x60, 0x60));
         for (int y = 0; y < 32; ++y)
             for (int x = 0; x < 32; ++x)
-                if (builtin.alphaAt(x, y) == 255) ASSERT_EQ(t->pixel(x, y), builtin.pixel(x, y));
+                if (builtin.alphaAt(x, y) == 255) {
+                    ASSERT_EQ(t->pixel(x, y), builtin.pixel(x, y)) << x << "," << y;
+                }
     }
 }
 
@@ -533,7 +537,7 @@ TBitmap solid(int w, int h, Color c) {
 }
 
 ThumbParams sharedParams(int size, const SharedThumbs* shared) {
-    ThumbParams p{size, std::min(size / 5, 20)};
+    ThumbParams p = params(size);
     p.sharedThumbs = shared;
     return p;
 }
