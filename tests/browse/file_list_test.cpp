@@ -197,8 +197,9 @@ TEST(FileSort, EveryKeyBothDirections) {
         {SortKey::Ext, true, CompareByExtDesc, {"c.PNG", "F.png", "A.jpg", "d.jpeg", "b.bmp"}},
     };
     const FileList original = sample();
+    const char* keyNames[] = {"name", "size", "date", "ext"};
     for (const Row& r : rows) {
-        SCOPED_TRACE(std::to_string(int(r.key)) + (r.desc ? " descending" : ""));
+        SCOPED_TRACE(std::string(keyNames[int(r.key)]) + (r.desc ? " descending" : ""));
         FileList list = sample();
         sortFileList(list, r.key, r.desc);
         EXPECT_EQ(names(list), r.expected);
