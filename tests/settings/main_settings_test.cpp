@@ -16,24 +16,20 @@
 #include "tests/support/TempTree.h"
 
 using namespace korvel;
+using namespace korvel::testing;
 namespace fs = std::filesystem;
 
-TEST(MainSettings, InfoHeightRule) {
-    struct Row {
-        int size, info;
-    } rows[] = {{99, 19}, {100, 20}, {150, 20}, {4, 0}};
-    for (const Row& r : rows) EXPECT_EQ(InfoHeightFor(r.size), r.info) << r.size;
-}
-
+// Unusable sizes read as the default; the text band under the picture grows to 20 at 100.
 TEST(MainSettings, UnusableThumbnailSizesReadAsDefault) {
     struct Row {
         const char* text;
-        int size;
-    } rows[] = {{"60", 60},  {"16", 16},         {"1024", 1024}, {"0", 100},
-                {"15", 100}, {"100000", 100}, {"junk", 100}};
+        int size, info;
+    } rows[] = {{"99", 99, 19},  {"16", 16, 3},    {"1024", 1024, 20},  {"0", 100, 20},
+                {"15", 100, 20}, {"100000", 100, 20}, {"junk", 100, 20}};
     for (const Row& r : rows) {
         const IniFile ini = IniFile::fromText(std::string("[Thumbnil]\nSize=") + r.text + "\n");
-        EXPECT_EQ(readMainSettings(ini).thumbSize, r.size) << r.text;
+        const int size = readMainSettings(ini).thumbSize;
+        EXPECT_EQ(std::pair(size, InfoHeightFor(size)), std::pair(r.size, r.info)) << r.text;
     }
 }
 
@@ -41,29 +37,23 @@ TEST(MainSettings, WindOptionOffKeepsDefaultsButStillLoadsLists) {
     IniFile ini = IniFile::fromText(
         "[Window]\nWindOption=0\nWidth=900\nState=wsMaximized\nShowDirBtn=1\nNameView=2\n"
         "[SubDir]\nFind=1\nSubDirOnce=1\n[History]\nPath0=/a/\n[QFolder]\nFolder3=/q/\nCaption3=Q\n");
-    MainSettings s = readMainSettings(ini);
-    EXPECT_EQ(s.width, 640);
-    EXPECT_EQ(s.state, "wsNormal");
-    EXPECT_FALSE(s.showDirBtn);
-    EXPECT_EQ(s.nameView, 0);
-    EXPECT_FALSE(s.subDirFind);
-    EXPECT_TRUE(s.subDirOnce);  // read whatever WindOption says
-    EXPECT_EQ(s.history[0], "/a/");
-    EXPECT_EQ(s.quickFolder[2], "/q/");
-    EXPECT_EQ(s.quickCaption[2], "Q");
+    const MainSettings s = readMainSettings(ini);
+    EXPECT_EQ(std::tuple(s.width, s.state, s.showDirBtn, s.nameView, s.subDirFind),
+              std::tuple(640, "wsNormal", false, 0, false));
+    // Read whatever WindOption says.
+    EXPECT_EQ(std::tuple(s.subDirOnce, s.history[0], s.quickFolder[2], s.quickCaption[2]),
+              std::tuple(true, "/a/", "/q/", "Q"));
 }
 
 TEST(MainSettings, MaximizedIgnoresGeometryAndNameViewSevenSurvives) {
     IniFile ini = IniFile::fromText("[Window]\nState=wsMaximized\nLeft=10\nWidth=900\nNameView=7\n");
-    MainSettings s = readMainSettings(ini);
-    EXPECT_FALSE(s.left.has_value());
-    EXPECT_EQ(s.width, 640);
-    EXPECT_EQ(s.nameView, 7);
+    const MainSettings s = readMainSettings(ini);
+    EXPECT_EQ(std::tuple(s.left.has_value(), s.width, s.nameView), std::tuple(false, 640, 7));
     writeMainSettings(ini, s);
-    EXPECT_EQ(ini.readInteger("Window", "NameView", 0), 7);
     // Maximised: the stored geometry is not rewritten.
-    EXPECT_EQ(ini.readInteger("Window", "Width", 0), 900);
-    EXPECT_EQ(ini.readInteger("Window", "Left", 0), 10);
+    EXPECT_EQ(std::tuple(ini.readInteger("Window", "NameView", 0), ini.readInteger("Window", "Width", 0),
+                         ini.readInteger("Window", "Left", 0)),
+              std::tuple(7, 900, 10));
 }
 
 TEST(MainSettings, WriteOrderAndFileOwnedFlags) {
@@ -81,9 +71,9 @@ TEST(MainSettings, WriteOrderAndFileOwnedFlags) {
                            "[SubDir]",   "[QFolder]", "[History]", "[Favorites]"};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         EXPECT_LT(text.find(order[i]), text.find(order[i + 1])) << order[i];
-    EXPECT_EQ(fresh.readString("Window", "Path", ""), "/pics/");
-    EXPECT_EQ(fresh.readString("Favorites", "Path1", ""), "/f1/");
-    EXPECT_EQ(fresh.readString("History", "Path0", ""), "/h0/");
+    EXPECT_EQ(std::tuple(fresh.readString("Window", "Path", ""), fresh.readString("Favorites", "Path1", ""),
+                         fresh.readString("History", "Path0", "")),
+              std::tuple("/pics/", "/f1/", "/h0/"));
     EXPECT_TRUE(fresh.hasKey("History", "Path19"));
 
     IniFile flagged =
@@ -107,25 +97,23 @@ TEST(MainSettings, BandOrderAndPlaces) {
     storeBands(s, {BandPlace{300, 30, 200}, {0, 0, 700}, {0, 30, 290}, {600, 30, 100}, {500, 30, 90}});
     EXPECT_EQ(s.coolId, (std::array<int, kBandCount>{1, 2, 0, 4, 3}));
     EXPECT_EQ(s.coolBreak, (std::array<bool, kBandCount>{false, true, false, false, false}));
-    EXPECT_EQ(s.coolWidth[0], 700);
-    EXPECT_EQ(s.coolWidth[4], 100);
+    EXPECT_EQ(std::pair(s.coolWidth[0], s.coolWidth[4]), std::pair(std::optional(700), std::optional(100)));
 }
 
 // The binder reads a file once and writes it back with the window's changes, leaving what other
 // windows keep alone; a file it could not read stays as it was.
 TEST(MainSettings, BinderRoundTrip) {
-    korvel::testing::TempTree tree;
+    TempTree tree;
     const std::string path = tree / "Korvel.ini";
     const std::string original =
         "[Options]\nFoo=1\n[Window]\nWidth=900\nNameView=7\n[History]\nPath0=/a/\nPath1=/b/\nPath2=/a/\n"
         "[Favorites]\nPath0=\nPath1=/f/\n";
-    korvel::testing::writeFile(path, original);
+    writeFile(path, original);
 
     MainSettingsBinder binder(path);
     const MainSettings& read = binder.load();
-    EXPECT_EQ(read.width, 900);
-    EXPECT_EQ(read.nameView, 7);
-    EXPECT_TRUE(read.sharedCache);  // on unless the file says 0
+    // The shared cache is on unless the file says 0.
+    EXPECT_EQ(std::tuple(read.width, read.nameView, read.sharedCache), std::tuple(900, 7, true));
     EXPECT_EQ(historyItems(read), (std::vector<std::string>{"/a/", "/b/"}));  // each once
     EXPECT_EQ(favoriteItems(read), (std::vector<std::string>{"/f/"}));
 
@@ -137,14 +125,12 @@ TEST(MainSettings, BinderRoundTrip) {
     EXPECT_TRUE(binder.save(changed));
     IniFile expected = IniFile::fromText(original);
     writeMainSettings(expected, changed);
-    EXPECT_EQ(korvel::testing::readFile(path), expected.toText());
+    EXPECT_EQ(readFile(path), expected.toText());
 
     MainSettingsBinder again(path);
     const MainSettings& back = again.load();
-    EXPECT_EQ(back.thumbSize, 60);
-    EXPECT_FALSE(back.sharedCache);
-    EXPECT_EQ(back.left, std::optional<int>(3));
-    EXPECT_EQ(back.nameView, 7);
+    EXPECT_EQ(std::tuple(back.thumbSize, back.sharedCache, back.left, back.nameView),
+              std::tuple(60, false, std::optional<int>(3), 7));
     EXPECT_EQ(historyItems(back), (std::vector<std::string>{"/c/", "/a/"}));
     EXPECT_TRUE(favoriteItems(back).empty());
     EXPECT_EQ(IniFile::load(path).readInteger("Options", "Foo", 0), 1);
@@ -152,26 +138,23 @@ TEST(MainSettings, BinderRoundTrip) {
     // Unreadable at start, readable again at close: still not written over with defaults.
     MainSettingsBinder blind(path);
     {
-        korvel::testing::UnreadableSettings seam([&](const std::string& p) { return p == path; });
+        UnreadableSettings seam([&](const std::string& p) { return p == path; });
         EXPECT_EQ(blind.load().thumbSize, 100);
     }
     EXPECT_TRUE(blind.unreadable());
     EXPECT_FALSE(blind.save(blind.loaded()));
-    EXPECT_EQ(korvel::testing::readFile(path), expected.toText());
+    EXPECT_EQ(readFile(path), expected.toText());
 }
 
 TEST(MainSettings, PanelSizesFallBackToTheWindow) {
     MainSettings s;
     s.thumbSize = 60;
     PanelSizes p = panelSizes(s, 803);
-    EXPECT_EQ(p.sgHeight, 60);
-    EXPECT_EQ(p.treeWidth, 200);
+    EXPECT_EQ(std::pair(p.sgHeight, p.treeWidth), std::pair(60, 200));
     EXPECT_EQ(p.bandWidths, (std::array<int, kBandCount>{267, 267, 267, 267, 267}));
     s.sgHeight = 0, s.treeWidth = -5, s.coolWidth[2] = 40;
     p = panelSizes(s, 803);
-    EXPECT_EQ(p.sgHeight, 1);  // a panel never vanishes
-    EXPECT_EQ(p.treeWidth, 1);
-    EXPECT_EQ(p.bandWidths[2], 40);
+    EXPECT_EQ(std::tuple(p.sgHeight, p.treeWidth, p.bandWidths[2]), std::tuple(1, 1, 40));  // never vanishes
 }
 
 TEST(OptionSettings, ColourIsStoredBlueGreenRedAndPathOnlyForAFixedFolder) {
