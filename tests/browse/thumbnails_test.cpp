@@ -60,6 +60,12 @@ ThumbParams params(int size = 100, bool fast = false, int sw = 1920, int sh = 10
 
 const Color kWhite = makeColor(255, 255, 255), kGreen = makeColor(0, 200, 0);
 
+TBitmap solid(int w, int h, Color c) {
+    TBitmap b(w, h, PixelFormat::pf24bit);
+    for (int i = 0; i < w * h; ++i) b.setRawPixel(i % w, i / w, c);
+    return b;
+}
+
 }  // namespace
 
 // Each row names the steps the builder must take; the expected pixels are made from the plain
@@ -134,13 +140,9 @@ TEST(Thumbnails, JpegDecodedAtTheCoarsestCoveringScale) {
 TEST(Thumbnails, TransparentAndPaletteImagesOnWhite) {
     TempTree t;
     // 40 x 40 PNG, left half red and opaque, right half fully transparent.
-    TBitmap img(40, 40, PixelFormat::pf24bit);
+    TBitmap img = solid(40, 40, makeColor(255, 0, 0));
     auto mask = std::make_unique<TBitmap>(40, 40, PixelFormat::pf8bit);
-    for (int y = 0; y < 40; ++y)
-        for (int x = 0; x < 40; ++x) {
-            img.setRawPixel(x, y, makeColor(255, 0, 0));
-            mask->scanLine(y)[x] = x < 20 ? 0 : 255;
-        }
+    for (int y = 0; y < 40; ++y) std::memset(mask->scanLine(y) + 20, 255, 20);
     img.setMask(std::move(mask));
     TGLDPNG png;
     png.assign(img);
@@ -178,8 +180,7 @@ public:
         asked.push_back(path);
         if (throws) throw std::runtime_error("icon theme broke");
         if (!have) return false;
-        icon = TBitmap(16, 16, PixelFormat::pf24bit);
-        for (int i = 0; i < 256; ++i) icon.setRawPixel(i % 16, i / 16, kGreen);
+        icon = solid(16, 16, kGreen);
         auto m = std::make_unique<TBitmap>(16, 16, PixelFormat::pf8bit);
         m->scanLine(0)[0] = 255;
         icon.setMask(std::move(m));
@@ -528,12 +529,6 @@ std::string pngBytes(const TBitmap& b, std::vector<std::pair<std::string, std::s
     std::ostringstream out;
     png.saveToStream(out);
     return out.str();
-}
-
-TBitmap solid(int w, int h, Color c) {
-    TBitmap b(w, h, PixelFormat::pf24bit);
-    for (int i = 0; i < w * h; ++i) b.setRawPixel(i % w, i / w, c);
-    return b;
 }
 
 ThumbParams sharedParams(int size, const SharedThumbs* shared) {
