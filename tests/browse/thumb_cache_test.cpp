@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <functional>
 
 #include "base/Errors.h"
 #include "base/UserFolders.h"
@@ -180,7 +179,6 @@ TEST(ThumbCache, FailedWritesRollBackAndTruncateStartsClean) {
 
 TEST(ThumbCache, PrivateFolderChoice) {
     TempTree t;
-    const std::string uid = std::to_string(::geteuid());
     t.folder("run");
     t.folder("open-run");
     t.folder("tmp");
@@ -191,49 +189,41 @@ TEST(ThumbCache, PrivateFolderChoice) {
         ScopedEnv tmp("TMPDIR", t / "tmp");
         EXPECT_EQ(privateTempFolder(), t / "run/");
     }
+    const std::string ours = "tmp/korvel-" + std::to_string(::geteuid());
+    enum Plant { Nothing, LooseFolder, Link, File, ForeignFolder };  // what stands there beforehand
     struct Row {
         const char* name;
-        std::function<void()> plant;  // what stands at tmp/korvel-<uid> beforehand
-        std::string expected;
-    } rows[] = {
-        {"made fresh", [] {}, "tmp/korvel-" + uid + "/"},
-        {"ours, loose mode tightened",
-         [&] {
-             t.folder("tmp/korvel-" + uid);
-             ::chmod((t / ("tmp/korvel-" + uid)).c_str(), 0777);
-         },
-         "tmp/korvel-" + uid + "/"},
-        {"a link is refused",
-         [&] {
-             t.folder("tmp/target");
-             ::chmod((t / "tmp/target").c_str(), 0700);
-             t.link(t / "tmp/target", "tmp/korvel-" + uid);
-         },
-         "tmp/korvel-" + uid + "-1/"},
-        {"a file is refused", [&] { t.file("tmp/korvel-" + uid, 3); }, "tmp/korvel-" + uid + "-1/"},
-        {"someone else's folder is refused",
-         [&] {
-             t.folder("tmp/korvel-" + uid);
-             ::chmod((t / ("tmp/korvel-" + uid)).c_str(), 0700);
-             ASSERT_EQ(::chown((t / ("tmp/korvel-" + uid)).c_str(), ::geteuid() + 1, ::getegid()), 0);
-         },
-         "tmp/korvel-" + uid + "-1/"},
-    };
+        Plant plant;
+        bool refused;
+    } rows[] = {{"made fresh", Nothing, false},
+                {"ours, loose mode tightened", LooseFolder, false},
+                {"a link is refused", Link, true},
+                {"a file is refused", File, true},
+                {"someone else's folder is refused", ForeignFolder, true}};
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
-        if (std::string(r.name).find("someone") != std::string::npos && ::geteuid() != 0) continue;  // chown
+        if (r.plant == ForeignFolder && ::geteuid() != 0) continue;  // needs chown
         std::filesystem::remove_all(t / "tmp");
         t.folder("tmp");
-        r.plant();
+        if (r.plant == LooseFolder || r.plant == ForeignFolder) {
+            t.folder(ours);
+            ::chmod((t / ours).c_str(), r.plant == LooseFolder ? 0777 : 0700);
+        }
+        if (r.plant == ForeignFolder) ASSERT_EQ(::chown((t / ours).c_str(), ::geteuid() + 1, ::getegid()), 0);
+        if (r.plant == File) t.file(ours, 3);
+        if (r.plant == Link) {
+            t.folder("tmp/target");
+            ::chmod((t / "tmp/target").c_str(), 0700);
+            t.link(t / "tmp/target", ours);
+        }
         // A runtime folder that others may enter is not private: the fallback is used.
         ScopedEnv run("XDG_RUNTIME_DIR", t / "open-run");
         ScopedEnv tmp("TMPDIR", t / "tmp/");
         const std::string got = privateTempFolder();
-        EXPECT_EQ(got, t / r.expected);
-        struct stat st = lstatOf(got.substr(0, got.size() - 1));
-        EXPECT_TRUE(S_ISDIR(st.st_mode));
-        EXPECT_EQ(st.st_uid, ::geteuid());
-        EXPECT_EQ(st.st_mode & 0777, 0700u);
+        EXPECT_EQ(got, t / ours + (r.refused ? "-1/" : "/"));
+        const struct stat st = lstatOf(got.substr(0, got.size() - 1));
+        EXPECT_EQ(std::tuple(S_ISDIR(st.st_mode), st.st_uid, st.st_mode & 0777),
+                  std::tuple(true, ::geteuid(), 0700u));
     }
 }
 
