@@ -241,6 +241,13 @@ private slots:
         QVERIFY(waitPreview(w));
         for (int i = 1; i <= 4; ++i) QVERIFY(w.statusPanel(i)->text().isEmpty());
         QVERIFY(!w.previewGraphic());
+        // A cell clicked while the preview still decodes is the one previewed in the end.
+        clickCell(w, 5);
+        QVERIFY(w.previewLoading());
+        clickCell(w, 6);
+        QVERIFY(waitPreview(w));
+        QCOMPARE(w.statusPanel(1)->text(), img(6));
+        QCOMPARE(QString::fromStdString(w.previewPath()), img(6));
     }
 
     // A phone photo stored on its side (EXIF orientation 6): the preview, status panel, a user's

@@ -65,6 +65,13 @@ std::vector<std::string> mixedSources(const TempTree& src) {
     return files;
 }
 
+// The PNG writer stamps the time of writing: two runs a second apart differ only there.
+std::string timeless(std::string bytes) {
+    const size_t at = bytes.find("tIME");
+    if (at != std::string::npos && at + 15 <= bytes.size()) std::fill_n(bytes.begin() + ptrdiff_t(at) + 4, 11, '\0');
+    return bytes;
+}
+
 }  // namespace
 
 TEST(ExtendedCopy, UniqueOutputName) {
@@ -258,7 +265,7 @@ TEST(BatchConvert, SameNamesFilesAndFailuresInListOrderAsOneAtATime) {
         for (const std::string& f : files) {
             try {
                 const std::string w = ConvertOneFile(f, seq.root(), o, picture, output);
-                want.emplace_back(extractFileName(w), readFile(w));
+                want.emplace_back(extractFileName(w), timeless(readFile(w)));
             } catch (const std::exception&) {
                 want.emplace_back();
             }
@@ -268,7 +275,7 @@ TEST(BatchConvert, SameNamesFilesAndFailuresInListOrderAsOneAtATime) {
             EXPECT_EQ(r.source, files[r.index]);
             EXPECT_NE(r.ok(), !r.error.empty());
             got.emplace_back();
-            if (r.ok()) got.back() = {extractFileName(r.written), readFile(r.written)};
+            if (r.ok()) got.back() = {extractFileName(r.written), timeless(readFile(r.written))};
         });
         ASSERT_EQ(got.size(), want.size());
         for (size_t i = 0; i < want.size(); ++i) {
