@@ -26,48 +26,33 @@ Mapping mappingFor(int orientation, int sw, int sh) {
     }
 }
 
-// The upright rectangle [x0, x1) x [y0, y1) the stored rows [from, to) land in.
-struct Region {
-    int x0, y0, x1, y1;
-};
-
-Region regionOfRows(const Mapping& m, int sw, int from, int to) {
-    // The inverse of a mapping whose matrix only swaps and mirrors is its transpose.
-    auto upright = [&](int sx, int sy, int& x, int& y) {
-        x = m.ax * (sx - m.cx) + m.ay * (sy - m.cy);
-        y = m.bx * (sx - m.cx) + m.by * (sy - m.cy);
-    };
-    int xa, ya, xb, yb;
-    upright(0, from, xa, ya);
-    upright(sw - 1, to - 1, xb, yb);
-    return {std::min(xa, xb), std::min(ya, yb), std::max(xa, xb) + 1, std::max(ya, yb) + 1};
-}
-
+// Copies the stored rows [from, to) to their upright places. The walk follows the stored rows,
+// which a decoder has just written and the cache prefetches, in tiles that keep the upright
+// rows written by a transposing orientation in the cache.
 template <int N>
-void remap(const TBitmap& src, TBitmap& dst, const Mapping& m, const Region& r) {
-    // Tiles keep the column walks of the transposing orientations inside the cache.
+void remap(const TBitmap& src, TBitmap& dst, const Mapping& m, int from, int to) {
     constexpr int kTile = 32;
-    const ptrdiff_t stride = ptrdiff_t(src.stride());
-    const ptrdiff_t stepX = m.ax * N + m.ay * stride;
-    for (int ty = r.y0; ty < r.y1; ty += kTile) {
-        const int yEnd = std::min(r.y1, ty + kTile);
-        for (int tx = r.x0; tx < r.x1; tx += kTile) {
-            const int xEnd = std::min(r.x1, tx + kTile);
-            for (int y = ty; y < yEnd; ++y) {
-                const int sx = m.ax * tx + m.bx * y + m.cx, sy = m.ay * tx + m.by * y + m.cy;
-                const uint8_t* s = src.scanLine(sy) + ptrdiff_t(sx) * N;
-                uint8_t* d = dst.scanLine(y) + ptrdiff_t(tx) * N;
-                for (int x = tx; x < xEnd; ++x, s += stepX, d += N) std::memcpy(d, s, N);
+    // The inverse of a mapping whose matrix only swaps and mirrors is its transpose.
+    const ptrdiff_t dstStride = ptrdiff_t(dst.stride()), stepX = m.bx * dstStride + m.ax * N;
+    for (int ty = from; ty < to; ty += kTile) {
+        const int yEnd = std::min(to, ty + kTile);
+        for (int tx = 0; tx < src.width(); tx += kTile) {
+            const int xEnd = std::min(src.width(), tx + kTile);
+            for (int sy = ty; sy < yEnd; ++sy) {
+                const int x = m.ax * (tx - m.cx) + m.ay * (sy - m.cy), y = m.bx * (tx - m.cx) + m.by * (sy - m.cy);
+                const uint8_t* s = src.scanLine(sy) + ptrdiff_t(tx) * N;
+                uint8_t* d = dst.scanLine(y) + ptrdiff_t(x) * N;
+                for (int sx = tx; sx < xEnd; ++sx, s += N, d += stepX) std::memcpy(d, s, N);
             }
         }
     }
 }
 
-void remapAny(const TBitmap& src, TBitmap& dst, const Mapping& m, const Region& r) {
+void remapAny(const TBitmap& src, TBitmap& dst, const Mapping& m, int from, int to) {
     switch (src.bitsPerPixel()) {
-        case 8: remap<1>(src, dst, m, r); break;
-        case 24: remap<3>(src, dst, m, r); break;
-        default: remap<4>(src, dst, m, r); break;
+        case 8: remap<1>(src, dst, m, from, to); break;
+        case 24: remap<3>(src, dst, m, from, to); break;
+        default: remap<4>(src, dst, m, from, to); break;
     }
 }
 
@@ -84,13 +69,12 @@ TBitmap OrientUpright(const TBitmap& stored, int orientation) {
     const bool swap = orientationSwapsSides(orientation);
     const int w = swap ? stored.height() : stored.width(), h = swap ? stored.width() : stored.height();
     const Mapping m = mappingFor(orientation, stored.width(), stored.height());
-    const Region whole{0, 0, w, h};
     TBitmap out(w, h, stored.pixelFormat(), uint64_t(w) * uint64_t(h));
     if (isPaletteFormat(stored.pixelFormat())) out.setPalette(stored.palette());
-    remapAny(stored, out, m, whole);
+    remapAny(stored, out, m, 0, stored.height());
     if (const TBitmap* mask = stored.mask()) {
         auto turned = std::make_unique<TBitmap>(w, h, PixelFormat::pf8bit, uint64_t(w) * uint64_t(h));
-        remapAny(*mask, *turned, m, whole);
+        remapAny(*mask, *turned, m, 0, stored.height());
         out.setMask(std::move(turned));
     }
     if (stored.transparency() == Transparency::Color) out.setTransparentColor(stored.transparentColor());
@@ -101,7 +85,7 @@ TBitmap OrientUpright(const TBitmap& stored, int orientation) {
 void OrientRowsInto(const TBitmap& stored, TBitmap& upright, int orientation, int from, int to) {
     if (from >= to) return;
     const Mapping m = mappingFor(orientation, stored.width(), stored.height());
-    remapAny(stored, upright, m, regionOfRows(m, stored.width(), from, to));
+    remapAny(stored, upright, m, from, to);
 }
 
 }  // namespace korvel

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The grid's first screen for a folder of 1,000 photo-like 12-megapixel JPEGs (hard links to the
-# 100 photos of the thumbnail benchmark, so the folder costs no disk space), offscreen.
+# 100 photos of the thumbnail benchmark, so the folder costs no disk space), offscreen, with the
+# shared thumbnail cache off (bench/thumbs/shared.sh measures it): after the folder is chosen in a
+# running window, and from starting the window on it.
 # Needs a build with -DKORVEL_BUILD_BENCH=ON in build-bench/ (BUILD to change it).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -13,4 +15,6 @@ if [ ! -f "$out/folder/f0999.jpg" ]; then
   mkdir -p "$out/folder"
   for i in $(seq 0 999); do ln -f "$photos/photo$(printf %03d $((i % 100))).jpg" "$out/folder/f$(printf %04d "$i").jpg"; done
 fi
-QT_QPA_PLATFORM=offscreen "$build/bench/grid/bench_first_screen" "$out/folder" 3
+for mode in chosen start; do
+  XDG_CACHE_HOME=/dev/null/no-cache QT_QPA_PLATFORM=offscreen "$build/bench/grid/bench_first_screen" "$out/folder" 3 "$mode"
+done
