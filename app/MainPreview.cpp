@@ -51,6 +51,8 @@ void TKorvelMain::buildPreview() {
 }
 
 void TKorvelMain::clearPreviewPanels() {
+    // A decode still running is for a file no longer shown.
+    preview_.stop();
     preview_.forgetPath();
     for (int i = 1; i <= 4; ++i) StatusPanels[i]->clear();
 }
