@@ -74,6 +74,8 @@ const TBitmap* TPhotoGraphic::raster() const {
     if (r && rows_ && rows_->active()) {
         if (orientation_ == 1) return r;  // converted in place
         shown_ = rows_->takeUpright();
+        // Taken before and dropped since: the stored raster is converted already, turn it again.
+        if (!shown_) shown_ = std::make_unique<TBitmap>(OrientUpright(*r, orientation_));
         return shown_.get();
     }
     if (r && stored_->rasterIsWholeImage()) {
