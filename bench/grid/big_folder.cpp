@@ -15,18 +15,10 @@
 #include <string>
 
 #include "app/KorvelMain.h"
+#include "bench/grid/FirstScreen.h"
 #include "browse/ui/OrgStGrid.h"
 
 namespace {
-
-bool firstScreenBuilt(const TKorvelMain& w) {
-    const TOrgStGrid* g = w.grid();
-    const size_t cols = size_t(g->colCount()), first = size_t(g->topRow()) * cols;
-    const size_t end = std::min(w.fileList().size(), first + size_t(g->visibleRowCount() + 1) * cols);
-    for (size_t i = first; i < end; ++i)
-        if (w.fileList().seek(i).ThumbPos == -1) return false;
-    return true;
-}
 
 long statusKb(const char* key) {
     std::ifstream in("/proc/self/status");

@@ -1,0 +1,17 @@
+#pragma once
+// What the grid benchmarks wait for: the first screen of thumbnails.
+#include <algorithm>
+#include <cstddef>
+
+#include "app/KorvelMain.h"
+#include "browse/ui/OrgStGrid.h"
+
+// True when every cell on screen, the partly visible row included, has its thumbnail.
+inline bool firstScreenBuilt(const TKorvelMain& w) {
+    const TOrgStGrid* g = w.grid();
+    const size_t cols = size_t(g->colCount()), first = size_t(g->topRow()) * cols;
+    const size_t end = std::min(w.fileList().size(), first + size_t(g->visibleRowCount() + 1) * cols);
+    for (size_t i = first; i < end; ++i)
+        if (w.fileList().seek(i).ThumbPos == -1) return false;
+    return true;
+}
