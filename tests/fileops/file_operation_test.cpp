@@ -178,6 +178,14 @@ TEST(FileOperation, DeleteMovesToTheTrashOfTheItemsFileSystem) {
              t.folder("vol/.Trash");
              fs::permissions(t / "vol/.Trash", fs::perms::all | fs::perms::sticky_bit);
          }},
+        // Without the sticky bit any user could take or replace what others put there.
+        {"another mount with a .Trash not sticky: its .Trash-UID", "vol/sub/a.jpg",
+         "vol/.Trash-" + uid + "/files/a.jpg", "sub/a.jpg",
+         [&](FaultyFileSystem& f, const TempTree& t) {
+             otherMount(f, t);
+             t.folder("vol/.Trash");
+             fs::permissions(t / "vol/.Trash", fs::perms::all);
+         }},
         {"the move into the trash fails: item stays, no info left", "pics/a.jpg", "", "", {},
          {{"renameNoReplace", "", EACCES}}, 1},
         {"no usable trash, deleting for good refused", "pics/a.jpg", "", "", {}, {noTrash}, 0, 1},
