@@ -4,8 +4,6 @@
 //                                          (and the same with only one of them in icc/ and turn/)
 //   photo_bench time PLAIN_DIR TAGGED_DIR  decode (+ turn + convert) each file at full size and
 //                                          at 1/8, every folder in one run, and prints the times
-#include <lcms2.h>
-
 #include <algorithm>
 #include <chrono>
 #include <ctime>
@@ -16,6 +14,7 @@
 
 #include "base/FileBytes.h"
 #include "formats/Picture.h"
+#include "tests/support/ColorSamples.h"
 #include "tests/support/PhotoSamples.h"
 #include "tests/support/TempTree.h"
 
@@ -24,22 +23,6 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-std::vector<uint8_t> displayP3() {
-    const cmsCIExyY white{0.3127, 0.3290, 1};
-    const cmsCIExyYTRIPLE prim{{0.680, 0.320, 1}, {0.265, 0.690, 1}, {0.150, 0.060, 1}};
-    const double srgb[5] = {2.4, 1 / 1.055, 0.055 / 1.055, 1 / 12.92, 0.04045};
-    cmsToneCurve* curve = cmsBuildParametricToneCurve(nullptr, 4, srgb);
-    cmsToneCurve* curves[3] = {curve, curve, curve};
-    cmsHPROFILE p = cmsCreateRGBProfile(&white, &prim, curves);
-    cmsUInt32Number n = 0;
-    cmsSaveProfileToMem(p, nullptr, &n);
-    std::vector<uint8_t> bytes(n);
-    cmsSaveProfileToMem(p, bytes.data(), &n);
-    cmsFreeToneCurve(curve);
-    cmsCloseProfile(p);
-    return bytes;
-}
 
 std::vector<std::string> jpegsIn(const std::string& dir) {
     std::vector<std::string> files;
@@ -92,7 +75,7 @@ int main(int argc, char** argv) {
     // Beside the photos with both, the same photos with only the profile and with only the turn.
     const std::string iccDir = taggedDir + "/icc", turnDir = taggedDir + "/turn";
     if (cmd == "tag") {
-        const std::vector<uint8_t> profile = displayP3();
+        const std::vector<uint8_t> profile = testing::profileOf(testing::kSpaces[1]);  // Display P3
         writeTagged(plainDir, taggedDir, profile, 6);
         writeTagged(plainDir, iccDir, profile, 1);
         writeTagged(plainDir, turnDir, {}, 6);
