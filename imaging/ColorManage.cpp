@@ -16,6 +16,7 @@
 #endif
 
 #include "imaging/Bitmap.h"
+#include "imaging/WideColorKernel.h"
 
 namespace korvel {
 
@@ -117,20 +118,39 @@ public:
                     const double share = m[i][j] * linear[j][v] * kTop * (1 << kFraction) + (j == 0 ? (1 << kFraction) / 2 : 0);
                     t->shares_[j][v][i] = int32_t(std::lround(share));
                 }
+        // Output levels before rounding, for the wide kernel to follow.
+        std::array<std::vector<float>, 3> levels;
+        WideColorKernel::Levels levelsOf{};
         for (size_t c = 0; c < 3; ++c) {
             // The three curves are nearly always one (often one shared tag): one table then
             // stays in the cache.
-            for (size_t e = 0; e < c && !t->encodeOf_[c]; ++e)
+            t->encodeOf_[c] = c;
+            for (size_t e = 0; e < c && t->encodeOf_[c] == c; ++e)
                 if (curvesOut[e] == curvesOut[c]) t->encodeOf_[c] = t->encodeOf_[e];
-            if (t->encodeOf_[c]) continue;
+            if (t->encodeOf_[c] != c) {
+                levelsOf[c] = levelsOf[t->encodeOf_[c]];
+                continue;
+            }
+            levels[c].resize(kTop + 1);
             std::array<uint8_t, kTop + 1>& table = t->encode_[c];
-            for (int i = 0; i <= kTop; ++i)
-                table[size_t(i)] = uint8_t(toLevel(cmsEvalToneCurveFloat(reverse[c], float(double(i) / kTop)), 255));
-            t->encodeOf_[c] = table.data();
+            for (int i = 0; i <= kTop; ++i) {
+                const double v = std::fmin(std::fmax(double(cmsEvalToneCurveFloat(reverse[c], float(double(i) / kTop))), 0.0), 1.0);
+                levels[c][size_t(i)] = float(v * 255);
+                table[size_t(i)] = uint8_t(std::lround(v * 255));
+            }
+            levelsOf[c] = levels[c].data();
             for (size_t e = 0; e < c; ++e)
-                if (t->encode_[e] == table) t->encodeOf_[c] = t->encode_[e].data();
+                if (t->encode_[e] == table) t->encodeOf_[c] = e, levelsOf[c] = levelsOf[e];
         }
         freeReverse();
+        t->wide_ = WideColorKernel::make(m, linear, levelsOf);
+        return t;
+    }
+
+    std::shared_ptr<const ColorTransform> portable() const override {
+        if (!wide_) return nullptr;
+        auto t = std::make_shared<MatrixShaperTransform>(*this);
+        t->wide_.reset();
         return t;
     }
 
@@ -174,11 +194,9 @@ public:
 private:
     // Linear light in 15 bits: fine enough near black, where the output curves are steepest, and
     // small enough that a sum saturates into 16 bits and one table per curve is 32 KB.
-    static constexpr int kTop = 32767;
+    static constexpr int kTop = WideColorKernel::kTop;
     // Extra bits the shares carry so that three roundings do not add up to a unit.
     static constexpr int kFraction = 4;
-
-    static int toLevel(double v, int top) { return int(std::lround(std::fmin(std::fmax(v, 0.0), 1.0) * top)); }
 
     // Whether every channel stays within a level of its input for every colour. For one output
     // channel with its own input fixed, the other two only add linear light through the matrix,
@@ -223,7 +241,12 @@ private:
 
     // `count` blue, green, red triples `step` bytes apart, in place.
     void convertRow(uint8_t* p, int count, int step) const {
-        const uint8_t *encR = encodeOf_[0], *encG = encodeOf_[1], *encB = encodeOf_[2];
+        if (wide_) {
+            wide_->convertRow(p, count, step);
+            return;
+        }
+        const uint8_t *encR = encode_[encodeOf_[0]].data(), *encG = encode_[encodeOf_[1]].data(),
+                      *encB = encode_[encodeOf_[2]].data();
         for (int x = 0; x < count; ++x, p += step) {
             const Share &r = shares_[0][p[2]], &g = shares_[1][p[1]], &b = shares_[2][p[0]];
 #if defined(__SSE2__)
@@ -247,7 +270,8 @@ private:
     using Share = std::array<int32_t, 4>;
     alignas(16) std::array<std::array<Share, 256>, 3> shares_{};
     std::array<std::array<uint8_t, kTop + 1>, 3> encode_{};
-    std::array<const uint8_t*, 3> encodeOf_{};
+    std::array<size_t, 3> encodeOf_{};  // which of encode_ each output channel uses
+    std::shared_ptr<const WideColorKernel> wide_;  // null where the processor has none
 };
 
 class Cache {

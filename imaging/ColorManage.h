@@ -20,6 +20,9 @@ public:
     // Converts rows [from, to) of a 24 or 32-bit raster in place (the fourth byte kept), for
     // callers that convert rows as a decoder finishes them. Other formats are left alone.
     virtual void applyRows(TBitmap& bitmap, int from, int to) const noexcept = 0;
+    // The same conversion by the table kernel every processor runs, where this one uses the
+    // processor's wide vector kernel; null otherwise. Checks compare the two.
+    virtual std::shared_ptr<const ColorTransform> portable() const { return nullptr; }
 };
 
 // The cached transform from profile to sRGB, or with toDisplay to the monitor profile when one
