@@ -31,14 +31,15 @@ struct WideColorKernel::Tables {
     alignas(64) uint8_t split4[3][64], join4[4][64], joinLast4[4][64];
     // The matrix as word pairs: (red, green) and (blue, 0) shares of each output channel.
     int32_t pairRG[3], pairB[3];
-    float top;     // linear white in the sums' units: kTop << shift
-    float bottom;  // where the first half octave starts, 16 octaves below the last one's end
+    // Where the first half octave starts: 16 octaves below the end of the last, which holds
+    // the brightest sum a colour out of the output's gamut can make.
+    float bottom;
 
     int shift = 0;  // the matrix's fraction bits
 
     // The kernel's own sums for output channel i, worked out as the vector code does.
     float level(int i, float x) const {
-        x = std::min(std::max(x, bottom), top);
+        x = std::max(x, bottom);
         uint32_t bits;
         std::memcpy(&bits, &x, sizeof bits);
         const size_t s = size_t((bits >> 22) & (kSegments - 1));
@@ -95,23 +96,31 @@ __mmask64 firstBytes(int n) { return n >= 64 ? ~__mmask64(0) : n <= 0 ? 0 : (__m
 
 KORVEL_WIDE __m512i load(const void* p) { return _mm512_load_si512(p); }
 
+// A table freshly loaded for a permute to overwrite: a load costs no shuffle port, where a
+// copy of a register holding it would.
+KORVEL_WIDE __m512i fresh(const void* p) {
+    __m512i v;
+    asm volatile("vmovdqa64 %1, %0" : "=v"(v) : "m"(*static_cast<const __m512i*>(p)));
+    return v;
+}
+
 // A 256-entry byte table looked up for 64 indexes: two permutes of 128 entries each, and the
 // index's top bit choosing between them.
 KORVEL_WIDE __m512i lookUp(const uint8_t (&table)[256], __m512i v, __mmask64 upper) {
-    const __m512i low = _mm512_permutex2var_epi8(load(table), v, load(table + 64));
-    const __m512i high = _mm512_permutex2var_epi8(load(table + 128), v, load(table + 192));
+    const __m512i low = _mm512_permutex2var_epi8(fresh(table), v, load(table + 64));
+    const __m512i high = _mm512_permutex2var_epi8(fresh(table + 128), v, load(table + 192));
     return _mm512_mask_blend_epi8(upper, low, high);
 }
 
 KORVEL_WIDE __m512 coefficient(const float (&c)[kSegments], __m512i segment) {
-    return _mm512_permutex2var_ps(_mm512_load_ps(c), segment, _mm512_load_ps(c + 16));
+    return _mm512_permutex2var_ps(_mm512_castsi512_ps(fresh(c)), segment, _mm512_load_ps(c + 16));
 }
 
 // 16 sums of linear light to output levels.
 KORVEL_WIDE __m512i encode(const WideColorKernel::Tables& t, int i, __m512i sum) {
-    const __m512 x = _mm512_min_ps(_mm512_max_ps(_mm512_cvtepi32_ps(sum), _mm512_set1_ps(t.bottom)), _mm512_set1_ps(t.top));
-    // The clamp keeps x within the 32 half octaves, so the permutes' low five bits of its exponent
-    // and first mantissa bit tell them apart.
+    const __m512 x = _mm512_max_ps(_mm512_cvtepi32_ps(sum), _mm512_set1_ps(t.bottom));
+    // x lies within the 32 half octaves, so the permutes' low five bits of its exponent and first
+    // mantissa bit tell them apart.
     const __m512i s = _mm512_srli_epi32(_mm512_castps_si512(x), 22);
     const __m512 y = _mm512_fmadd_ps(_mm512_fmadd_ps(coefficient(t.c2[i], s), x, coefficient(t.c1[i], s)), x,
                                      coefficient(t.c0[i], s));
@@ -229,13 +238,20 @@ std::unique_ptr<const WideColorKernel> WideColorKernel::make(const Matrix& m, co
         }
     // Sums run up to kTop << shift, below 2^(15 + shift); the first half octave starts 16 octaves
     // lower and takes everything under it.
-    const int topExponent = 15 + shift;
-    t->top = float(double(kTop) * (1 << shift));
+    // Octaves above white: a sum reaches kTop times the largest sum of a row's positive shares.
+    double brightest = 0;
+    for (const auto& row : m) {
+        double positive = 0;
+        for (double v : row) positive += std::max(std::round(std::ldexp(v, shift)), 0.0);
+        brightest = std::max(brightest, std::ldexp(positive, -shift));
+    }
+    const int topExponent = 15 + shift + (brightest < 2 ? 1 : 2);
+    if (brightest >= 4) return nullptr;
     t->bottom = std::ldexp(1.0f, topExponent - 16);
     for (int c = 0; c < 3; ++c)
         for (int h = 0; h < kSegments; ++h) {
             const double octave = std::ldexp(1.0, topExponent - 16 + h / 2);
-            const double a = octave * (h % 2 ? 1.5 : 1.0), b = std::min(octave * (h % 2 ? 2.0 : 1.5), double(t->top));
+            const double a = octave * (h % 2 ? 1.5 : 1.0), b = octave * (h % 2 ? 2.0 : 1.5);
             // The permutes take the low five bits of the exponent and first mantissa bit.
             const int slot = ((127 + topExponent - 16 + h / 2) * 2 + h % 2) & (kSegments - 1);
             fit(levels[size_t(c)], shift, a, b, t->c0[c][slot], t->c1[c][slot], t->c2[c][slot]);
