@@ -69,8 +69,7 @@ protected:
     // As the program shows it: through TPicture, turned upright and colour-managed as asked.
     TBitmap shown(const std::string& path, bool exifRotate = true, bool colorManage = false) {
         DecodeLimits limits;
-        limits.photo.exifRotate = exifRotate;
-        limits.photo.colorManage = colorManage;
+        limits.photo = {exifRotate, colorManage, false};
         TPicture picture(formats_);
         picture.loadFromFile(path, limits);
         return *picture.graphic()->raster();

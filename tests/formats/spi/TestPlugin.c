@@ -135,18 +135,12 @@ SPI_EXPORT int32_t GetPictureInfo(const char *buf, intptr_t len, uint32_t flag, 
 
 /* The KVTIMG01 picture as a 24-bit DIB's blocks, rows bottom-up, filled with SPI_COLOR. */
 static int32_t kvt_blocks(const unsigned char *k, unsigned char **bi, unsigned char **bits) {
-    uint32_t w = get32(k + 8), h = get32(k + 12);
+    const uint32_t w = get32(k + 8), h = get32(k + 12);
     if (w == 0 || h == 0 || w > 4096 || h > 4096) return SPI_BROKEN_DATA;
     const size_t stride = ((size_t)w * 3 + 3) & ~(size_t)3;
-#ifdef SPI_BROKEN
-    *bits = calloc(1, 16); /* far less than the header below claims */
-    w = h = 1000;
-#else
     *bits = malloc(stride * h);
-#endif
     *bi = calloc(1, 40);
     if (!*bi || !*bits) return SPI_NO_MEMORY;
-#ifndef SPI_BROKEN
     for (size_t y = 0; y < h; ++y)
         for (size_t x = 0; x < w; ++x) {
             unsigned char *p = *bits + y * stride + 3 * x;
@@ -154,7 +148,6 @@ static int32_t kvt_blocks(const unsigned char *k, unsigned char **bi, unsigned c
             p[1] = (SPI_COLOR >> 8) & 0xFF;
             p[2] = (SPI_COLOR >> 16) & 0xFF;
         }
-#endif
     const uint32_t fields[] = {40, w, h};
     memcpy(*bi, fields, sizeof fields);
     (*bi)[12] = 1;  /* planes */
