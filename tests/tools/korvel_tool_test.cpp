@@ -47,7 +47,6 @@ void makeScene(const TempTree& t) {
     saveBmp(TBitmap(2, 3, PixelFormat::pf24bit), t / "i/b.dib");
     saveBmp(TBitmap(4, 4, PixelFormat::pf24bit), t / "i/one.bmp");
     saveBmp(TBitmap(2, 2, PixelFormat::pf4bit), t / "i/two.bmp");
-    ::mkfifo((t / "i/x.png").c_str(), 0600);
     TBitmap b(3, 1, PixelFormat::pf8bit);
     b.setPalette({RGBQuad::of(0x102030), RGBQuad::of(0xA0B0C0)});
     b.setRawPixel(1, 0, 1);
@@ -150,8 +149,6 @@ TEST(KorvelTool, EverySubcommand) {
         {"info goes on after failures", "info @i/c.bmp @i/missing.bmp @i/x.xyz @i/a.bmp", 1,
          {"@i/c.bmp\terror: *", "*No such file or directory*", "@i/x.xyz\terror: 拡張子 .xyz の画像形式は処理できません",
           "@i/a.bmp\t7x5 8 ビットマップ"}, "*"},
-        {"info refuses a pipe at once", "info @i/x.png @i/b.dib", 1,
-         {"*it is a named pipe, not a regular file*", "@i/b.dib\t2x3 24 ビットマップ"}, "*named pipe*"},
         {"info takes any name", "info #0 #1 #2 #3", 0,
          {"#0\t3x1 8 ビットマップ", "#1\t3x1 8 ビットマップ", "#2\t3x1 8 ビットマップ", "#3\t3x1 8 ビットマップ"}},
         {"decode, shell name", "decode #3 #3.pam", 0, {}, "", {{"n/" + kOddNames[3] + ".pam", kPam}}},
@@ -163,10 +160,8 @@ TEST(KorvelTool, EverySubcommand) {
         {"convert into a missing folder", "convert --format bmp -o @o/none @i/one.bmp", 1, {}, "*"},
         {"thumb needs -o", "thumb", 2, {}, "*-o DIR is required*"},
         {"thumb needs files", "thumb -o @o", 2, {}, "*no input files*"},
-        {"thumb size", "thumb --size 0 -o @o @i/a.bmp", 2, {}, "*--size*"},
         {"thumb screen", "thumb --screen 100 -o @o @i/a.bmp", 2, {}, "*--screen*"},
         {"thumb unknown option", "thumb --bogus -o @o @i/a.bmp", 2, {}, "*unknown option*"},
-        {"thumb missing folder", "thumb -o @missing @i/a.bmp", 1, {}, "*does not exist*"},
         {"thumb missing file", "thumb -o @o @i/missing.bmp", 1, {}, "*missing.bmp*"},
     };
     for (const Case& c : cases) {
