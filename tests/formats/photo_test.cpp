@@ -1,13 +1,9 @@
-// Photos shown as the camera meant them: the eight EXIF orientations in JPEG (both byte orders)
-// and PNG against pictures turned by hand, and every caller that loads agreeing on it. Embedded
-// colour profiles: wide-gamut test images (Adobe RGB and Display P3 primaries, profiles built in
-// the test with Little CMS) come out in sRGB within one level of a conversion worked out here from
-// the primaries; without a profile, or with colour management off, pixels stay as stored.
-// Limits that hold for the load they are given to, and hostile photo metadata: any damage gives
-// "no orientation" or no profile, never a crash or a read outside the data (run under the
-// sanitizers with the decoder label). Files that are not ordinary images: pipes, devices, folders
-// and huge sparse files, each taken through the thumbnail pipeline in a guarded child, so a hang
-// or an endless read fails the row.
+// Photos shown as the camera meant them: EXIF orientations against pictures turned by hand, and
+// embedded colour profiles (built here with Little CMS) converted to sRGB within one level of a
+// conversion worked out from the primaries. Limits that hold for the load they are given to;
+// damaged photo metadata gives no orientation or profile, never a crash or a read outside the
+// data; pipes, devices, folders and huge sparse files go through the thumbnail pipeline in a
+// guarded child, so a hang or an endless read fails the row.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -207,7 +203,6 @@ TEST(PhotoColor, WideGamutProfilesConvertToSrgbInJpegAndPng) {
             EXPECT_EQ(withinOne(loaded(path, true), reference(stored, s)), "");
             // Something did change: wide-gamut colours are not sRGB colours.
             EXPECT_NE(pixelDifference(loaded(path, true), stored), "");
-            EXPECT_EQ(IccProfileDescription(profile), s.name);
             const std::string info = runTool({"info", path}).out;
             EXPECT_NE(info.find(std::string("\tprofile ") + s.name + "\n"), std::string::npos) << info;
         }

@@ -124,7 +124,6 @@ TEST(SpiSearch, LoadsLibrariesAndSkipsWhatCannotServe) {
                                                          "star.spi", "xn.spi"}));
     const SpiKind kinds[] = {SpiKind::In, SpiKind::Am, SpiKind::In, SpiKind::In, SpiKind::In, SpiKind::Xn};
     for (int i = 0; i < host.Count(); ++i) EXPECT_EQ(host.item(i)->kind(), kinds[i]) << i;
-    EXPECT_EQ(host.item(2)->FileName, dir.root() + "kvtA.spi");
     // Information items in pairs; a missing description ends the list.
     const TSPI& star = *host.item(4);
     EXPECT_EQ(star.AboutPlugIn, "Korvel test plug-in star");
@@ -160,7 +159,6 @@ TEST(SpiRegistration, SplittingMasks) {
         std::vector<std::string> exts;
     };
     const Row rows[] = {
-        {"*.png", {"png"}},
         {"*.ka;*.kb", {"kb", "ka"}},
         {"*.ke;", {"", "ke"}},
         {"*.*", {"*"}},
@@ -408,7 +406,6 @@ TEST_F(SpiDecodeTest, CandidatesMatchingTheExtensionFirstInReverseOrder) {
         return out;
     };
     EXPECT_EQ(names(TInSPIAbleData::candidates(host_, "a.KVT")), (std::vector<std::string>{"kvtB", "kvtA", "other"}));
-    EXPECT_EQ(names(TInSPIAbleData::candidates(host_, "a.oth")), (std::vector<std::string>{"other", "kvtA", "kvtB"}));
     EXPECT_EQ(names(TInSPIAbleData::candidates(host_, "a.png")), (std::vector<std::string>{"kvtA", "other", "kvtB"}));
     host_.GraphicForcedLoader = host_.item(1);
     EXPECT_EQ(names(TInSPIAbleData::candidates(host_, "a.kvt")), (std::vector<std::string>{"other"}));

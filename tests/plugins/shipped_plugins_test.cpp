@@ -317,31 +317,27 @@ Bytes encodeHeif(heif_compression_format format, bool alpha, heif_orientation or
     return bytes;
 }
 
-// A quarter turn of HEIC is checked where the shown picture is, below.
+// Turned HEIF (libheif's own turn) is checked where the shown picture is, below.
 TEST_F(ShippedPlugins, HeicAndAvif) {
-    const std::tuple<const char*, heif_compression_format, bool, heif_orientation> rows[] = {
-        {"a.heic", heif_compression_HEVC, false, heif_orientation_normal},
-        {"b.avif", heif_compression_AV1, true, heif_orientation_normal},
-        {"d.avif", heif_compression_AV1, false, heif_orientation_rotate_180},
-    };
     int made = 0;
-    for (const auto& [name, format, alpha, orientation] : rows) {
+    for (const auto& [name, format, alpha] : {std::tuple{"a.heic", heif_compression_HEVC, false},
+                                              std::tuple{"b.avif", heif_compression_AV1, true}}) {
         SCOPED_TRACE(name);
-        const Bytes bytes = encodeHeif(format, alpha, orientation);
+        const Bytes bytes = encodeHeif(format, alpha, heif_orientation_normal);
         if (bytes.empty()) continue;  // no encoder for this format on this machine
         ++made;
         const TBitmap b = load(name, bytes);
         ASSERT_EQ(b.width(), 64);
         ASSERT_EQ(b.height(), 48);
         EXPECT_EQ(b.bitsPerPixel(), alpha ? 32 : 24);
-        // The red half of the stored picture is shown on the left, or on the right when turned half.
-        const bool half = orientation == heif_orientation_rotate_180;
-        const Color red = b.pixel(half ? 55 : 8, 8), blue = b.pixel(half ? 8 : 55, 39);
-        EXPECT_GT(redOf(red), 180);
-        EXPECT_LT(blueOf(red), 70);
-        EXPECT_GT(blueOf(blue), 180);
-        EXPECT_LT(redOf(blue), 70);
-        if (alpha) EXPECT_NEAR(b.alphaAt(20, 20), 128, 4);
+        // The red half of the picture is shown on the left.
+        EXPECT_GT(redOf(b.pixel(8, 8)), 180);
+        EXPECT_LT(blueOf(b.pixel(8, 8)), 70);
+        EXPECT_GT(blueOf(b.pixel(55, 39)), 180);
+        EXPECT_LT(redOf(b.pixel(55, 39)), 70);
+        if (alpha) {
+            EXPECT_NEAR(b.alphaAt(20, 20), 128, 4);
+        }
     }
     if (made == 0) GTEST_SKIP() << "libheif has no HEVC or AV1 encoder here";
 }
