@@ -56,26 +56,20 @@ std::string appDir() { return std::string(KORVEL_TEST_SPI_DIR) + "/app/"; }
 std::string susieDir() { return std::string(KORVEL_TEST_SPI_DIR) + "/susie/"; }
 std::string plugin(const std::string& name) { return appDir() + name + ".spi"; }
 
-void put32(std::vector<uint8_t>& v, uint32_t x) {
-    for (int i = 0; i < 4; ++i) v.push_back(uint8_t(x >> (8 * i)));
-}
-
 // The test plug-ins' "KVTIMG01" image: a size, filled by the plug-in with its colour.
 std::vector<uint8_t> kvtImage(uint32_t w, uint32_t h) {
     std::vector<uint8_t> v{'K', 'V', 'T', 'I', 'M', 'G', '0', '1'};
-    put32(v, w);
-    put32(v, h);
+    bmptest::put32(v, w);
+    bmptest::put32(v, h);
     return v;
 }
 
 // The test plug-ins' "KVRAWBLK" file: both blocks handed back byte for byte.
 std::vector<uint8_t> rawBlocks(const std::vector<uint8_t>& info, const std::vector<uint8_t>& pixels) {
     std::vector<uint8_t> v{'K', 'V', 'R', 'A', 'W', 'B', 'L', 'K'};
-    put32(v, uint32_t(info.size()));
-    put32(v, uint32_t(pixels.size()));
-    v.insert(v.end(), info.begin(), info.end());
-    v.insert(v.end(), pixels.begin(), pixels.end());
-    return v;
+    bmptest::put32(v, uint32_t(info.size()));
+    bmptest::put32(v, uint32_t(pixels.size()));
+    return bmptest::cat({v, info, pixels});
 }
 
 // The trace line of a plug-in's IsSupported handed these bytes, zero-filled to the header's size.
@@ -577,7 +571,7 @@ struct Dib {
         std::vector<uint8_t> v = bmptest::infoHeader({.width = width, .height = topDown ? -height : height,
                                                       .bpp = uint16_t(bits), .compression = compression,
                                                       .clrUsed = uint32_t(palette.size())});
-        for (uint32_t m : masks) put32(v, m);
+        for (uint32_t m : masks) bmptest::put32(v, m);
         for (const RGBQuad& q : palette) v.insert(v.end(), {q.rgbBlue, q.rgbGreen, q.rgbRed, 0});
         return v;
     }
