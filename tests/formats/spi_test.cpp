@@ -101,7 +101,8 @@ std::vector<std::string> fileNames(const TSPIs& host) {
 
 TEST(SpiSearch, LoadsLibrariesAndSkipsWhatCannotServe) {
     TempTree dir;
-    for (const char* name : {"kvtA", "archive", "xn", "nopicture", "badlong", "badnul", "overrun", "noformat", "star"})
+    for (const char* name :
+         {"kvtA", "archive", "xn", "nopicture", "badlong", "badnul", "overrun", "noformat", "star"})
         fs::copy_file(plugin(name), dir.root() + name + ".spi");
     fs::copy_file(plugin("other"), dir.root() + "UPPER.SPI");    // masks match ignoring case
     fs::copy_file(plugin("kvtB"), dir.root() + ".hidden.spi");   // hidden: never loaded
@@ -114,8 +115,9 @@ TEST(SpiSearch, LoadsLibrariesAndSkipsWhatCannotServe) {
     host.Search(dir.root() + "*.spi");
     // Loaded and classified; a missing export, broken information texts and a file that is no
     // library are skipped without ending the search.
-    ASSERT_EQ(fileNames(host), (std::vector<std::string>{"UPPER.SPI", "archive.spi", "kvtA.spi", "noformat.spi",
-                                                         "star.spi", "xn.spi"}));
+    const std::vector<std::string> loaded{"UPPER.SPI", "archive.spi", "kvtA.spi",
+                                          "noformat.spi", "star.spi", "xn.spi"};
+    ASSERT_EQ(fileNames(host), loaded);
     const SpiKind kinds[] = {SpiKind::In, SpiKind::Am, SpiKind::In, SpiKind::In, SpiKind::In, SpiKind::Xn};
     for (int i = 0; i < host.Count(); ++i) EXPECT_EQ(host.item(i)->kind(), kinds[i]) << i;
     // Information items in pairs; a missing description ends the list.
@@ -294,9 +296,9 @@ TEST(FormatRegistry, BuiltinOrderAndLookup) {
     struct Row {
         const char* ext;
         const GraphicClass* cls;
-    } rows[] = {{"BMP", &TBitmap::classInfo},   {"Jpg", &TJPEGImage::classInfo}, {"gif", &TGIFImage::classInfo},
-                {"ico", &TIcon::classInfo},     {"EMF", &TMetafile::classInfo},  {"PNG", &TGLDPNG::classInfo},
-                {"tif", nullptr},               {"", nullptr},                   {".bmp", nullptr}};
+    } rows[] = {{"BMP", &TBitmap::classInfo}, {"Jpg", &TJPEGImage::classInfo}, {"gif", &TGIFImage::classInfo},
+                {"ico", &TIcon::classInfo},   {"EMF", &TMetafile::classInfo},  {"PNG", &TGLDPNG::classInfo},
+                {"tif", nullptr},             {"", nullptr},                   {".bmp", nullptr}};
     for (const Row& r : rows) EXPECT_EQ(list.findFormatByExtension(r.ext), r.cls) << r.ext;
 }
 
@@ -535,7 +537,8 @@ TEST_F(SpiDecodeTest, FailuresOfPlugins) {
     TSPIGraphic g;
     EXPECT_EQ(thrown<EInvalidGraphic>([&] { g.loadFromFile(path); }), "Susie Plugins could not decode");
     EXPECT_TRUE(g.empty());
-    EXPECT_EQ(thrown<EInvalidGraphic>([&] { TSPIBitmap().loadFromFile(path); }), "Susie Plugins could not decode");
+    EXPECT_EQ(thrown<EInvalidGraphic>([&] { TSPIBitmap().loadFromFile(path); }),
+              "Susie Plugins could not decode");
     // A source that cannot be read.
     host_.GraphicForcedLoader = nullptr;
     EXPECT_THROW(g.loadFromFile(dir_.root() + "absent.kvt"), EFileError);

@@ -344,8 +344,8 @@ TEST_F(ShippedPlugins, HeicAndAvif) {
 
 // Damaged copies of each format with metadata: never a crash, and cut files refused.
 TEST_F(ShippedPlugins, DamagedFiles) {
-    const TiffSpec spec{24, 16, 5, [](int x, int y) { return makeColor(uint8_t(x * 9), uint8_t(y * 13), 77); },
-                        nullptr, Bytes(300, 7)};
+    const auto color = [](int x, int y) { return makeColor(uint8_t(x * 9), uint8_t(y * 13), 77); };
+    const TiffSpec spec{24, 16, 5, color, nullptr, Bytes(300, 7)};
     Bytes heif = encodeHeif(heif_compression_AV1, false, heif_orientation_normal, Bytes(300, 7));
     if (heif.empty()) heif = encodeHeif(heif_compression_HEVC, false, heif_orientation_normal);
     const Bytes exif = korvel::testing::exifBlock(6, false);
