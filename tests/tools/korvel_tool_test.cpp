@@ -36,8 +36,6 @@ void makeScene(const TempTree& t) {
              {"b.jpg", 3}, {"A.JPG", 1}, {"c.bmp", 5}, {".h.gif", 4}, {"d.txt", 2}, {"empty.jpg", 0},
              {"sub/e.ico", 6}, {"写真.jpeg", 7}})
         t.file("l/" + name, size);
-    t.mtime("l/b.jpg", 1000000000);
-    t.mtime("l/A.JPG", 1500000000);
     t.write("src/a.jpg", "new a");
     t.write("src/b.jpg", "new b");
     t.write("dst/b.jpg", "old b");
@@ -49,7 +47,6 @@ void makeScene(const TempTree& t) {
     saveBmp(TBitmap(2, 3, PixelFormat::pf24bit), t / "i/b.dib");
     saveBmp(TBitmap(4, 4, PixelFormat::pf24bit), t / "i/one.bmp");
     saveBmp(TBitmap(2, 2, PixelFormat::pf4bit), t / "i/two.bmp");
-    ::mkfifo((t / "i/x.png").c_str(), 0600);
     TBitmap b(3, 1, PixelFormat::pf8bit);
     b.setPalette({RGBQuad::of(0x102030), RGBQuad::of(0xA0B0C0)});
     b.setRawPixel(1, 0, 1);
@@ -106,18 +103,10 @@ TEST(KorvelTool, EverySubcommand) {
         {"list", "list @l/", 0, {"@l/.h.gif", "@l/A.JPG", "@l/b.jpg", "@l/c.bmp", "@l/写真.jpeg"}},
         {"list without hidden, by size descending", "list --no-hidden --sort size --desc @l", 0,
          {"@l/写真.jpeg", "@l/c.bmp", "@l/b.jpg", "@l/A.JPG"}},
-        {"list recursive by size", "list --recursive --sort size @l/", 0,
-         {"@l/A.JPG", "@l/b.jpg", "@l/.h.gif", "@l/c.bmp", "@l/sub/e.ico", "@l/写真.jpeg"}},
-        {"list filter ignoring case", "list --filter *.TXT;*.bmp @l/", 0, {"@l/c.bmp", "@l/d.txt"}},
-        {"list by extension descending",
-         "list --filter *.txt;*.jpeg;*.bmp;*.gif --no-hidden --sort ext --desc @l/", 0,
-         {"@l/d.txt", "@l/写真.jpeg", "@l/c.bmp"}},
-        {"list by date", "list --filter *.jpg --sort date --desc @l/", 0, {"@l/A.JPG", "@l/b.jpg"}},
-        {"list unsorted", "list --sort none --filter *.gif @l/", 0, {"@l/.h.gif"}},
+        {"list recursive, filter ignoring case", "list --recursive --filter *.TXT;*.ico @l/", 0,
+         {"@l/d.txt", "@l/sub/e.ico"}},
         {"list a relative folder", "list --no-hidden --filter *.jpg @l/sub/../", 0, {"@l/A.JPG", "@l/b.jpg"}},
-        {"list nothing matches", "list --filter *.png @l/"},
         {"list missing folder", "list @missing", 1, {}, "*No such file or directory*"},
-        {"list a file", "list @dst/b.jpg", 1, {}, "*Not a directory*"},
         {"list no folder", "list", 2, {}, "*no folder given*"},
         {"list sort key", "list --sort color @l", 2, {}, "*unknown sort key*"},
         {"list filter value", "list --filter", 2, {}, "*--filter needs a value*"},
@@ -149,8 +138,6 @@ TEST(KorvelTool, EverySubcommand) {
          "replace \"@dst/b.jpg\"? *", {{"dst/a.jpg", "new a"}, {"dst/b.jpg", "new b"}}, "y\n"},
         {"move, replace", "move --on-conflict replace -o @dst @src/a.jpg @src/b.jpg", 0, {}, "",
          {{"src/a.jpg", "-"}, {"src/b.jpg", "-"}, {"dst/a.jpg", "new a"}, {"dst/b.jpg", "new b"}}},
-        {"move keeps a clashing source", "move -o @dst @src/a.jpg @src/b.jpg", 1, {},
-         "korvel-tool: \"@dst/b.jpg\" exists; not replaced\n", {{"src/a.jpg", "-"}, {"dst/a.jpg", "new a"}}},
         {"move a missing source", "move -o @dst @gone.jpg @src/a.jpg", 1, {}, "*@gone.jpg*",
          {{"src/a.jpg", "-"}, {"dst/a.jpg", "new a"}}},
         {"trash", "trash @src/a.jpg", 0, {}, "",
@@ -160,12 +147,8 @@ TEST(KorvelTool, EverySubcommand) {
         {"info goes on after failures", "info @i/c.bmp @i/missing.bmp @i/x.xyz @i/a.bmp", 1,
          {"@i/c.bmp\terror: *", "*No such file or directory*", "@i/x.xyz\terror: 拡張子 .xyz の画像形式は処理できません",
           "@i/a.bmp\t7x5 8 ビットマップ"}, "*"},
-        {"info refuses a pipe at once", "info @i/x.png @i/b.dib", 1,
-         {"*it is a named pipe, not a regular file*", "@i/b.dib\t2x3 24 ビットマップ"}, "*named pipe*"},
         {"info takes any name", "info #0 #1 #2 #3", 0,
          {"#0\t3x1 8 ビットマップ", "#1\t3x1 8 ビットマップ", "#2\t3x1 8 ビットマップ", "#3\t3x1 8 ビットマップ"}},
-        {"decode, Latin-1 name", "decode #1 @n/1.pam", 0, {}, "", {{"n/1.pam", kPam}}},
-        {"decode, Shift_JIS name", "decode #2 @n/2.pam", 0, {}, "", {{"n/2.pam", kPam}}},
         {"decode, shell name", "decode #3 #3.pam", 0, {}, "", {{"n/" + kOddNames[3] + ".pam", kPam}}},
         {"decode a missing file", "decode @n/missing.bmp @n/m.pam", 1, {}, "*missing.bmp*"},
         {"convert goes on and never replaces",
@@ -175,10 +158,8 @@ TEST(KorvelTool, EverySubcommand) {
         {"convert into a missing folder", "convert --format bmp -o @o/none @i/one.bmp", 1, {}, "*"},
         {"thumb needs -o", "thumb", 2, {}, "*-o DIR is required*"},
         {"thumb needs files", "thumb -o @o", 2, {}, "*no input files*"},
-        {"thumb size", "thumb --size 0 -o @o @i/a.bmp", 2, {}, "*--size*"},
         {"thumb screen", "thumb --screen 100 -o @o @i/a.bmp", 2, {}, "*--screen*"},
         {"thumb unknown option", "thumb --bogus -o @o @i/a.bmp", 2, {}, "*unknown option*"},
-        {"thumb missing folder", "thumb -o @missing @i/a.bmp", 1, {}, "*does not exist*"},
         {"thumb missing file", "thumb -o @o @i/missing.bmp", 1, {}, "*missing.bmp*"},
     };
     for (const Case& c : cases) {

@@ -128,24 +128,36 @@ static const unsigned char *kvt_start(const unsigned char *d, size_t n) {
 
 SPI_EXPORT int32_t GetPictureInfo(const char *buf, intptr_t len, uint32_t flag, SpiPictureInfo *info) {
     trace("GetPictureInfo:flag=%ld:len=%ld", (long)flag, (long)len);
-    size_t n = 0;
-    unsigned char *d = read_source(buf, len, flag, &n);
-    if (!d) return SPI_READ_ERROR;
-    const unsigned char *k = kvt_start(d, n);
     memset(info, 0, sizeof *info);
-    if (k) {
-        info->width = (int32_t)get32(k + 8);
-        info->height = (int32_t)get32(k + 12);
-        info->colorDepth = 24;
-        info->hInfo = malloc(16); /* a text the host must free */
-        if (info->hInfo) strcpy((char *)info->hInfo, "test text");
-    }
-    free(d);
+    info->hInfo = strdup("test text"); /* a text the host must free */
     return SPI_OK;
 }
 
-__attribute__((unused)) static int32_t decode(const char *buf, intptr_t len, uint32_t flag, void **pHBInfo, void **pHBm,
-                      SpiProgressCallback progress, intptr_t data, const char *what) {
+/* The KVTIMG01 picture as a 24-bit DIB's blocks, rows bottom-up, filled with SPI_COLOR. */
+static int32_t kvt_blocks(const unsigned char *k, unsigned char **bi, unsigned char **bits) {
+    const uint32_t w = get32(k + 8), h = get32(k + 12);
+    if (w == 0 || h == 0 || w > 4096 || h > 4096) return SPI_BROKEN_DATA;
+    const size_t stride = ((size_t)w * 3 + 3) & ~(size_t)3;
+    *bits = malloc(stride * h);
+    *bi = calloc(1, 40);
+    if (!*bi || !*bits) return SPI_NO_MEMORY;
+    for (size_t y = 0; y < h; ++y)
+        for (size_t x = 0; x < w; ++x) {
+            unsigned char *p = *bits + y * stride + 3 * x;
+            p[0] = SPI_COLOR & 0xFF;
+            p[1] = (SPI_COLOR >> 8) & 0xFF;
+            p[2] = (SPI_COLOR >> 16) & 0xFF;
+        }
+    const uint32_t fields[] = {40, w, h};
+    memcpy(*bi, fields, sizeof fields);
+    (*bi)[12] = 1;  /* planes */
+    (*bi)[14] = 24; /* bit count */
+    return SPI_OK;
+}
+
+__attribute__((unused)) static int32_t decode(const char *buf, intptr_t len, uint32_t flag, void **pHBInfo,
+                                              void **pHBm, SpiProgressCallback progress, intptr_t data,
+                                              const char *what) {
     trace(what, (long)flag, (long)len);
     *pHBInfo = NULL;
     *pHBm = NULL;
@@ -157,71 +169,34 @@ __attribute__((unused)) static int32_t decode(const char *buf, intptr_t len, uin
     return SPI_BROKEN_DATA;
 #endif
     size_t n = 0;
-    unsigned char *d = read_source(buf, len, flag, &n);
+    unsigned char *d = read_source(buf, len, flag, &n), *bi = NULL, *bits = NULL;
     if (!d) return SPI_READ_ERROR;
     if (progress) trace("progress=%ld", (long)progress(1, 3, data), 0);
     int32_t rc = SPI_UNKNOWN_FORMAT;
     const unsigned char *k = kvt_start(d, n);
     if (k) {
-        uint32_t w = get32(k + 8), h = get32(k + 12);
-        size_t stride = ((size_t)w * 3 + 3) & ~(size_t)3;
-        (void)stride;
-        if (w == 0 || h == 0 || w > 4096 || h > 4096) {
-            rc = SPI_BROKEN_DATA;
-        } else {
-            unsigned char *bi = calloc(1, 40);
-#ifdef SPI_BROKEN
-            unsigned char *bits = malloc(16); /* far less than the header below claims */
-            if (bits) memset(bits, 0, 16);
-#else
-            unsigned char *bits = malloc(stride * h);
-#endif
-            if (!bi || !bits) {
-                free(bi);
-                free(bits);
-                rc = SPI_NO_MEMORY;
-            } else {
-#ifdef SPI_BROKEN
-                w = 1000;
-                h = 1000;
-#else
-                for (size_t y = 0; y < h; ++y)
-                    for (size_t x = 0; x < w; ++x) {
-                        unsigned char *p = bits + y * stride + 3 * x;
-                        p[0] = SPI_COLOR & 0xFF;
-                        p[1] = (SPI_COLOR >> 8) & 0xFF;
-                        p[2] = (SPI_COLOR >> 16) & 0xFF;
-                    }
-#endif
-                uint32_t fields[] = {40, w, h};
-                memcpy(bi, fields, sizeof fields);
-                bi[12] = 1;  /* planes */
-                bi[14] = 24; /* bit count */
-                *pHBInfo = bi;
-                *pHBm = bits;
-                rc = SPI_OK;
-            }
-        }
+        rc = kvt_blocks(k, &bi, &bits);
     } else if (n >= 16 && memcmp(d, "KVRAWBLK", 8) == 0) {
-        uint32_t infoLen = get32(d + 8), pixelLen = get32(d + 12);
-        if ((uint64_t)infoLen + pixelLen > n - 16 || infoLen == 0 || pixelLen == 0) {
-            rc = SPI_BROKEN_DATA;
-        } else {
-            unsigned char *bi = malloc(infoLen), *bits = malloc(pixelLen);
-            if (!bi || !bits) {
-                free(bi);
-                free(bits);
-                rc = SPI_NO_MEMORY;
-            } else {
+        const uint32_t infoLen = get32(d + 8), pixelLen = get32(d + 12);
+        rc = SPI_BROKEN_DATA;
+        if ((uint64_t)infoLen + pixelLen <= n - 16 && infoLen != 0 && pixelLen != 0) {
+            bi = malloc(infoLen);
+            bits = malloc(pixelLen);
+            rc = bi && bits ? SPI_OK : SPI_NO_MEMORY;
+            if (rc == SPI_OK) {
                 memcpy(bi, d + 16, infoLen);
                 memcpy(bits, d + 16 + infoLen, pixelLen);
-                *pHBInfo = bi;
-                *pHBm = bits;
-                rc = SPI_OK;
             }
         }
     }
-    if (progress && rc == SPI_OK) progress(3, 3, data);
+    if (rc == SPI_OK) {
+        *pHBInfo = bi;
+        *pHBm = bits;
+        if (progress) progress(3, 3, data);
+    } else {
+        free(bi);
+        free(bits);
+    }
     free(d);
     return rc;
 }
