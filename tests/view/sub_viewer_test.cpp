@@ -8,7 +8,6 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QTemporaryDir>
-#include <QWindow>
 #include <QtTest>
 
 #include "tests/support/UiSupport.h"
