@@ -156,7 +156,6 @@ TEST(GridModel, SortKeepsMarksWithTheirFiles) {
         std::optional<size_t> shownAt;
     } rows[] = {
         {1, false, "/p/c", {"d", "a", "c", "b"}, {0, 3}, 2},  // by size
-        {1, true, "/p/a", {"b", "c", "a", "d"}, {0, 3}, 2},
         {0, true, "/p/gone", {"d", "c", "b", "a"}, {0, 2}, std::nullopt},
         {7, false, "/p/a", {"a", "b", "c", "d"}, {1, 3}, std::nullopt},  // no key: untouched
     };
@@ -300,7 +299,6 @@ TEST(SlidePlaylist, NavigationWrapsAndShiftJumpsOneGridRow) {
         {10, 2, 3, Nav::Next, 6},       // Shift+Right with four columns
         {10, 9, 3, Nav::Next, 3},
         {1, 1, 0, Nav::Previous, 1},
-        {2, 1, 0, Nav::Previous, 2},
     };
     for (const auto& r : rows) {
         SlidePlaylist list;

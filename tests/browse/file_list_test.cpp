@@ -41,7 +41,6 @@ TEST(ExtensionSet, BuiltFromMaskAndMatchesNames) {
         const char* mask;
         std::vector<std::string> members;
     } rows[] = {
-        {"*.jpg", {".jpg"}},
         {"*.JPG;*.Jpeg;*.jpg", {".jpg", ".jpeg"}},
         {"*.*", {".*"}},
         {"*", {""}},
@@ -94,7 +93,6 @@ TEST(DosDateTime, PacksLocalTime) {
         uint32_t packed;
     } rows[] = {
         {"UTC0", 1614834367, 0x526428C3u},   // 2021-03-04 05:06:07 -> seconds stored halved
-        {"JST-9", 1614834367, 0x526470C3u},  // the same instant at 14:06:07 local
         {"EST5", 1614832800, 0x5263BD00u},   // 2021-03-03 23:40:00 local: the date follows the zone
         {"UTC0", 315532800, 0x00210000u},    // 1980-01-01 00:00:00, the first DOS time
         {"UTC0", 315532799, 0x00210000u},    // 1979 clamps to the first
