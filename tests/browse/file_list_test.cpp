@@ -567,7 +567,6 @@ TEST(Drives, MountTableBecomesDriveList) {
     const std::string mounts =
         "proc /proc proc rw 0 0\n"
         "/dev/vda1 / ext4 rw 0 0\n"
-        "tmpfs /run tmpfs rw 0 0\n"
         "/dev/sdb1 /media/u/USB\\040STICK vfat rw 0 0\n"
         "/dev/loop3 /snap/core/1 squashfs ro 0 0\n"
         "server:/export /mnt/nfs nfs4 rw 0 0\n"
