@@ -6,7 +6,6 @@
 #include <stdexcept>
 
 #include "base/Errors.h"
-#include "imaging/Bitmap.h"
 #include "platform/ErrorBox.h"
 #include "platform/PathText.h"
 #include "platform/QtImage.h"
@@ -41,11 +40,10 @@ private slots:
     }
 
     // Every byte stays visible in the text and exact in the URL.
-    void textKeepsEveryByte_data() {
+    void pathKeepsEveryByte_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("text");
-        QTest::newRow("ascii") << QByteArray("/pics/a b.png") << QStringLiteral("/pics/a b.png");
-        QTest::newRow("utf-8") << QByteArray("写真😀") << QStringLiteral("写真😀");
+        QTest::newRow("utf-8") << QByteArray("写真😀 1") << QStringLiteral("写真😀 1");
         QTest::newRow("latin-1") << QByteArray("caf\xE9.png") << QStringLiteral("caf\\xE9.png");
         QTest::newRow("shift_jis") << QByteArray("\x83\x5C\x94\x5C") << QStringLiteral("\\x83\\\\x94\\");
         QTest::newRow("overlong") << QByteArray("\xC0\xAF") << QStringLiteral("\\xC0\\xAF");
@@ -53,31 +51,18 @@ private slots:
         QTest::newRow("above U+10FFFF") << QByteArray("\xF4\x90\x80\x80")
                                         << QStringLiteral("\\xF4\\x90\\x80\\x80");
         QTest::newRow("cut short") << QByteArray("a\xE5\x86") << QStringLiteral("a\\xE5\\x86");
-        QTest::newRow("lead then ascii") << QByteArray("\xE5z") << QStringLiteral("\\xE5z");
         QTest::newRow("control bytes") << QByteArray("a\nb\x7F") << QStringLiteral("a\\x0Ab\\x7F");
-        QTest::newRow("replacement char itself") << QByteArray("\xEF\xBF\xBD") << QString(QChar(0xFFFD));
+        QTest::newRow("url delimiters") << QByteArray("a%20b/#1?x=[y]&z;")
+                                        << QStringLiteral("a%20b/#1?x=[y]&z;");
     }
-    void textKeepsEveryByte() {
+    void pathKeepsEveryByte() {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, text);
         QCOMPARE(pathText(bytes.toStdString()), text);
-    }
-
-    void urlCarriesTheBytes_data() {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("utf-8") << QByteArray("/pics/写真 1.png");
-        QTest::newRow("latin-1") << QByteArray("/pics/caf\xE9.png");
-        QTest::newRow("shift_jis") << QByteArray("/\x83\x5C/\x83\x65.jpg");
-        QTest::newRow("url delimiters") << QByteArray("/a%20b/#1?x=[y]&z;.png");
-    }
-    void urlCarriesTheBytes() {
-        QFETCH(QByteArray, bytes);
-        const QUrl url = fileUrl(bytes.toStdString());
-        QVERIFY(url.isValid());
-        QVERIFY(url.isLocalFile());
-        QCOMPARE(QByteArray::fromPercentEncoding(url.toEncoded()), "file://" + bytes);
-        QCOMPARE(url.fragment(), QString());
-        QCOMPARE(url.query(), QString());
+        const QUrl url = fileUrl("/pics/" + bytes.toStdString());
+        QVERIFY(url.isValid() && url.isLocalFile());
+        QCOMPARE(QByteArray::fromPercentEncoding(url.toEncoded()), "file:///pics/" + bytes);
+        QCOMPARE(url.fragment() + url.query(), QString());
     }
 
     // Each pixel's colour and alpha arrive, and the way back gives the same colours.

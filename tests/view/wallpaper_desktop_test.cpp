@@ -19,13 +19,6 @@ using namespace korvel::testing;
 
 namespace {
 
-TBitmap pattern(int w, int h) {
-    TBitmap b(w, h, PixelFormat::pf24bit);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) b.setRawPixel(x, y, makeColor(uint8_t(x), uint8_t(y), 77));
-    return b;
-}
-
 // A stand-in tool: logs "name [arg] [arg]..." and ends with $KORVEL_FAKE_STATUS (default 0).
 // xfconf-query answers its listing with two backdrops.
 void writeFakeTool(const QString& path, const QString& name) {
@@ -166,7 +159,7 @@ private slots:
     void menuCommandsEndToEnd() {
         useTools({"gsettings"});
         const std::string source = tmp_.path().toStdString() + "/photo.bmp";
-        saveBmp(pattern(300, 200), source);
+        saveBmp(gradientBitmap(300, 200), source);
         const std::string out = setWallpaperFromFile(source, WallpaperMode::Fit, nullptr);
         QCOMPARE(out, wallpaperFilePath());
         QVERIFY(QString::fromStdString(out).startsWith(tmp_.path() + "/data/korvel/Korvel_"));
@@ -177,7 +170,7 @@ private slots:
         QCOMPARE(takeLog().last(), QStringLiteral("gsettings [set] [org.gnome.desktop.background] "
                                                   "[picture-options] [scaled]"));
 
-        const std::unique_ptr<TBitmap> turned = Rotate90Right(pattern(300, 200));
+        const std::unique_ptr<TBitmap> turned = Rotate90Right(gradientBitmap(300, 200));
         QCOMPARE(setWallpaperFromBitmap(*turned, WallpaperMode::Center, nullptr), out);
         QCOMPARE(pixelDifference(loadBmp(out), *turned), "");
         QCOMPARE(IniFile::load(registry()).readString(kDesktopRegistryKey, "WallPaper", "?"), out);
