@@ -1,12 +1,16 @@
-// The two kernels of the matrix-shaper conversion, the wide vector one where the processor has it
-// and the table one everywhere, against the conversion worked out in doubles: a grid of colours
-// over the whole cube, in 24 and 32-bit rows of every tail length the wide kernel handles.
+// The photo kernels that have a wide vector form where the processor has it, against plain
+// statements: the matrix-shaper conversion against the one worked out in doubles, over a grid of
+// the whole colour cube in 24 and 32-bit rows of every tail length; the turns upright against
+// the EXIF orientations stated pixel by pixel, at sizes around the 16-pixel blocks.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 #include "imaging/ColorManage.h"
+#include "imaging/Orientation.h"
 #include "tests/support/ColorSamples.h"
+#include "tests/support/TestImages.h"
 
 using namespace korvel;
 using namespace korvel::testing;
@@ -70,4 +74,43 @@ TEST(ColorKernel, EveryColourWithinALevelInEveryRowLayout) {
         }
     }
     SetDisplayProfile({});
+}
+
+TEST(Orientation, EveryTurnOfEveryFormatAndSizeMatchesTheStatedPixels) {
+    // Upright (x, y) takes stored (sx, sy), as EXIF states each orientation; w x h is stored.
+    using Source = std::function<std::pair<int, int>(int x, int y, int w, int h)>;
+    const Source from[9] = {
+        nullptr,
+        [](int x, int y, int, int) { return std::pair(x, y); },
+        [](int x, int y, int w, int) { return std::pair(w - 1 - x, y); },
+        [](int x, int y, int w, int h) { return std::pair(w - 1 - x, h - 1 - y); },
+        [](int x, int y, int, int h) { return std::pair(x, h - 1 - y); },
+        [](int x, int y, int, int) { return std::pair(y, x); },
+        [](int x, int y, int, int h) { return std::pair(y, h - 1 - x); },
+        [](int x, int y, int w, int h) { return std::pair(w - 1 - y, h - 1 - x); },
+        [](int x, int y, int w, int) { return std::pair(w - 1 - y, x); },
+    };
+    uint32_t seed = 1;
+    for (const PixelFormat format : {PixelFormat::pf8bit, PixelFormat::pf24bit, PixelFormat::pf32bit})
+        for (const auto& [w, h] : {std::pair(1, 1), std::pair(15, 17), std::pair(16, 16), std::pair(37, 53), std::pair(130, 70)}) {
+            const TBitmap stored = randomBitmap(format, w, h, seed++);
+            for (int o = 1; o <= 8; ++o) {
+                SCOPED_TRACE(std::to_string(stored.bitsPerPixel()) + " bits, " + std::to_string(w) + " x " + std::to_string(h) +
+                             ", orientation " + std::to_string(o));
+                const bool swap = orientationSwapsSides(o);
+                const int uw = swap ? h : w, uh = swap ? w : h;
+                // Whole, and in bands as a decoder finishes rows: 7 rows at a time, then 40.
+                TBitmap whole = OrientUpright(stored, o), banded(uw, uh, format), wide(uw, uh, format);
+                for (int y = 0; y < h; y += 7) OrientRowsInto(stored, banded, o, y, std::min(h, y + 7));
+                for (int y = 0; y < h; y += 40) OrientRowsInto(stored, wide, o, y, std::min(h, y + 40));
+                for (const TBitmap* got : {&whole, &banded, &wide}) {
+                    ASSERT_EQ(std::pair(got->width(), got->height()), std::pair(uw, uh));
+                    for (int y = 0; y < uh; ++y)
+                        for (int x = 0; x < uw; ++x) {
+                            const auto [sx, sy] = from[o](x, y, w, h);
+                            ASSERT_EQ(got->rawPixel(x, y), stored.rawPixel(sx, sy)) << "upright " << x << "," << y;
+                        }
+                }
+            }
+        }
 }
