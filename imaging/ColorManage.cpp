@@ -85,7 +85,7 @@ public:
             for (size_t j = 0; j < 3; ++j) {
                 m[i][j] = 0;
                 for (size_t k = 0; k < 3; ++k) m[i][j] += (*binv)[i][k] * a[k][j];
-                if (std::fabs(m[i][j]) > 16) return nullptr;  // no real pair of profiles is this far apart
+                if (!(std::fabs(m[i][j]) <= 16)) return nullptr;  // no real pair of profiles is this far apart (or NaN)
             }
         static const cmsTagSignature trc[3] = {cmsSigRedTRCTag, cmsSigGreenTRCTag, cmsSigBlueTRCTag};
         std::array<std::array<double, 256>, 3> linear;

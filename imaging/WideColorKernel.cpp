@@ -259,7 +259,7 @@ std::unique_ptr<const WideColorKernel> WideColorKernel::make(const Matrix& m, co
     for (int c = 0; c < 3; ++c) {
         if (c > 0 && levels[size_t(c)] == levels[size_t(c - 1)]) continue;
         for (int l = 0; l <= kTop; ++l)
-            if (std::fabs(t->level(c, float(l << shift)) - levels[size_t(c)][l]) > kMaxError) return nullptr;
+            if (!(std::fabs(t->level(c, float(l << shift)) - levels[size_t(c)][l]) <= kMaxError)) return nullptr;
     }
     t->indexes();
     return std::unique_ptr<const WideColorKernel>(new WideColorKernel(std::move(t)));
