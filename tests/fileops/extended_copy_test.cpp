@@ -173,7 +173,6 @@ TEST(ExtendedCopy, ScaledAndFittedSizes) {
         {true, 5, 0, 80, 80, 80},
         {false, 3, 3, 25, 1, 1},  // 0.75 truncates to 0, then at least 1
         {false, 199, 99, 50, 99, 49},
-        {false, 7, 9, 200, 14, 18},
         {false, 640, 480, 0, 1, 1},
         {false, 100000, 50000, 200, 200000, 100000},  // no 32-bit overflow in W*p
     };
