@@ -130,26 +130,36 @@ private slots:
         tree_.reset();
     }
 
-    // The chooser from the tool buttons and the grid's menu: type a folder, OK, answer the boxes.
-    void chooser() {
+    // b and c marked, sent by the chooser (a tool button or the grid's menu; type a folder, OK,
+    // answer the boxes), by a drop on the tree or a quick-folder button, F3 or the Delete key: the
+    // drop menu for a folder, the Trash without a menu.
+    void transfers() {
         struct Row {
             const char* name;
-            bool fromMenu, copy;
+            QString how;         // an action's name (CopyBtn, MoveBtn: tool button; Copy3, Move3: grid
+                                 // menu), "tree", "button", "F3" or "Delete"
             std::string target;  // relative to the tree
             bool conflict;       // dst/b.bmp holds "old" beforehand
             QString answer;      // the button pressed on every box
+            const char* choose;  // the drop menu's item; "" when no menu may open
             const char* targetB;  // what target/b.bmp holds after: "orig", "old" or nothing
             bool targetC;         // target/c.bmp is a copy of c
             bool sourcesGone;
-            int gridCount, targetCount;  // entries in the target folder: no temporary left
         } rows[] = {
-            {"copy into the shown folder", false, true, "pics", false, "", "orig", true, false, 7, 7},
-            {"move to a new folder", false, false, "new/deep", false, "Yes", "orig", true, true, 3, 2},
-            {"copy by the grid menu, skip the existing", true, true, "dst", true, "スキップ(N)", "old", true,
-             false, 5, 2},
-            {"move by the grid menu, replace the existing", true, false, "dst", true, "置き換え(Y)", "orig",
-             true, true, 3, 2},
-            {"move, cancel at the conflict", false, false, "dst", true, "ｷｬﾝｾﾙ", "old", false, false, 5, 1},
+            {"copy into the shown folder", "CopyBtn", "pics", false, "", "", "orig", true, false},
+            {"move to a new folder", "MoveBtn", "new/deep", false, "Yes", "", "orig", true, true},
+            {"copy by the grid menu, skip the existing", "Copy3", "dst", true, "スキップ(N)", "", "old", true,
+             false},
+            {"move by the grid menu, replace the existing", "Move3", "dst", true, "置き換え(Y)", "", "orig",
+             true, true},
+            {"move, cancel at the conflict", "MoveBtn", "dst", true, "ｷｬﾝｾﾙ", "", "old", false, false},
+            {"tree, move here", "tree", "dst", false, "Yes", "Move1", "orig", true, true},
+            {"quick-folder button, move here", "button", "dst", false, "Yes", "Move1", "orig", true, true},
+            {"F3, copy here", "F3", "dst", false, "Yes", "Copy1", "orig", true, false},
+            {"a folder only named like the Trash asks", "tree", "fake/Trash/files", false, "Yes", "CancelMenu",
+             "", false, false},
+            {"the Trash deletes at once", "tree", "data/Trash/files", false, "Yes", "", "orig", true, true},
+            {"Delete key", "Delete", "data/Trash/files", false, "Yes", "", "orig", true, true},
         };
         for (const Row& r : rows) {
             const RowTrace trace{r.name};
@@ -157,6 +167,8 @@ private slots:
             TKorvelMain& w = *w_;
             const std::string folder = *tree_ / (r.target + "/");
             if (r.conflict) tree_->write("dst/b.bmp", "old");
+            QToolButton* button = w.quickFolderButton(2);
+            button->setToolTip(QString::fromStdString(folder));
             MessageBoxCatcher boxes;
             boxes.press = r.answer;
             ModalScript chooser;
@@ -165,62 +177,8 @@ private slots:
                 QTest::keyClicks(d.DirCombo->lineEdit(), QString::fromStdString(*tree_ / r.target));
                 QTest::mouseClick(d.OKBtn, Qt::LeftButton);
             });
-            if (r.fromMenu) {
-                clickCell(w, 1, {}, Qt::RightButton);  // a marked cell keeps the marks
-                pickFromMenu(w.gridPopup(), r.copy ? w.actions().Copy3 : w.actions().Move3);
-            } else {
-                QTest::mouseClick(w.toolButton(r.copy ? w.actions().CopyBtn : w.actions().MoveBtn),
-                                  Qt::LeftButton);
-            }
-            QCOMPARE(chooser.seen, 1);
-            if (r.target == "new/deep")
-                QCOMPARE(boxes.texts.value(0),
-                         QString::fromStdString(*tree_ / "new/deep") + " は存在しません。作成しますか？");
-            QCOMPARE(readFile(folder + "b.bmp"), r.targetB == std::string("orig") ? original_[1] : r.targetB);
-            QCOMPARE(exists(folder + "c.bmp") && readFile(folder + "c.bmp") == original_[2], r.targetC);
-            QCOMPARE(exists(pics("b.bmp")), !r.sourcesGone);
-            QCOMPARE(exists(pics("c.bmp")), !r.sourcesGone);
-            for (int i : {0, 3, 4}) QVERIFY(readFile(pics(kNames[i])) == original_[i]);
-            QCOMPARE(int(w.fileList().size()), r.gridCount);
-            QCOMPARE(int(entryCount(folder)), r.targetCount);
-            if (r.target == "pics") {
-                // The copies of the shown folder are listed.
-                QVERIFY(readFile(pics("b_1.bmp")) == original_[1] &&
-                        readFile(pics("c_1.bmp")) == original_[2]);
-                QVERIFY(w.fileList().contains(pics("b_1.bmp")) && w.fileList().contains(pics("c_1.bmp")));
-            }
-            if (r.sourcesGone) checkCurrentCellMarked();
-        }
-    }
-
-    // Drops on the tree and on a quick-folder button, F3, and the Delete key: the drop menu for
-    // the folder, or the Trash without a menu.
-    void drops() {
-        struct Row {
-            const char* name;
-            QString how;     // "tree", "button", "F3", "Delete"
-            std::string target;  // relative to the tree
-            const char* choose;  // the drop menu's item; "" when no menu may open
-            bool copied, sourcesGone;
-        } rows[] = {
-            {"tree, move here", "tree", "dst", "Move1", true, true},
-            {"quick-folder button, move here", "button", "dst", "Move1", true, true},
-            {"F3, copy here", "F3", "dst", "Copy1", true, false},
-            {"a folder only named like the Trash asks", "tree", "fake/Trash/files", "CancelMenu", false,
-             false},
-            {"the Trash deletes at once", "tree", "data/Trash/files", "", true, true},
-            {"Delete key", "Delete", "data/Trash/files", "", true, true},
-        };
-        for (const Row& r : rows) {
-            const RowTrace trace{r.name};
-            QVERIFY(openWindow());
-            TKorvelMain& w = *w_;
-            const std::string folder = *tree_ / (r.target + "/");
-            QToolButton* button = w.quickFolderButton(2);
-            button->setToolTip(QString::fromStdString(folder));
-            MessageBoxCatcher boxes;
-            boxes.press = "Yes";
             QSignalSpy popups(w.targetPopup(), &QMenu::aboutToShow);
+            QAction* action = w.findChild<QAction*>(r.how);
             if (r.how == "tree") {
                 QTreeWidgetItem* node = w.dirTree()->FindNode(folder);
                 QVERIFY(node);
@@ -230,29 +188,44 @@ private slots:
                 QCOMPARE(w.markedFiles(), (std::vector<size_t>{1, 2}));
             } else if (r.how == "button") {
                 QVERIFY(dragCellTo(w, 2, button, button->rect().center()));
+            } else if (r.how.endsWith("Btn")) {
+                QTest::mouseClick(w.toolButton(action), Qt::LeftButton);
+            } else if (action) {
+                clickCell(w, 1, {}, Qt::RightButton);  // a marked cell keeps the marks
+                pickFromMenu(w.gridPopup(), action);
             } else {
                 QTest::keyClick(w.grid(), r.how == "F3" ? Qt::Key_F3 : Qt::Key_Delete);
             }
-            if (!*r.choose) {
-                QTRY_COMPARE(boxes.seen, 1);  // the Trash question, answered Yes
-                QCOMPARE(popups.count(), 0);
-            } else {
+            QCOMPARE(chooser.seen, action ? 1 : 0);
+            if (*r.choose) {
                 QTRY_VERIFY(w.targetPopup()->isVisible());
                 QCOMPARE(w.actions().TargetPath1->text(), QString::fromStdString(folder));
                 pickFromMenu(w.targetPopup(), w.targetPopup()->findChild<QAction*>(r.choose));
                 QCOMPARE(boxes.seen, 0);
+            } else if (!action) {
+                QTRY_COMPARE(boxes.seen, 1);  // the Trash question, answered Yes
+                QCOMPARE(popups.count(), 0);
             }
+            if (r.target == "new/deep")
+                QCOMPARE(boxes.texts.value(0),
+                         QString::fromStdString(*tree_ / "new/deep") + " は存在しません。作成しますか？");
             QTRY_COMPARE(exists(pics("c.bmp")), !r.sourcesGone);
-            for (int i : {1, 2}) {
-                QCOMPARE(exists(folder + kNames[i]) && readFile(folder + kNames[i]) == original_[i],
-                         r.copied);
-                QCOMPARE(exists(pics(kNames[i])), !r.sourcesGone);
-                // In the Trash as every file manager finds it again.
-                if (r.target == "data/Trash/files")
-                    QVERIFY(exists(*tree_ / "data/Trash/info/" + kNames[i] + ".trashinfo"));
-            }
+            QCOMPARE(readFile(folder + "b.bmp"), r.targetB == std::string("orig") ? original_[1] : r.targetB);
+            QCOMPARE(exists(folder + "c.bmp") && readFile(folder + "c.bmp") == original_[2], r.targetC);
+            QCOMPARE(exists(pics("b.bmp")), !r.sourcesGone);
             for (int i : {0, 3, 4}) QVERIFY(readFile(pics(kNames[i])) == original_[i]);
-            QCOMPARE(int(w.fileList().size()), r.sourcesGone ? 3 : 5);
+            // No temporary file is left in the target.
+            QCOMPARE(int(entryCount(folder)), r.target == "pics" ? 7 : int(*r.targetB != 0) + r.targetC);
+            if (r.target == "data/Trash/files")  // in the Trash as every file manager finds it again
+                for (const char* name : {"b.bmp", "c.bmp"})
+                    QVERIFY(exists(*tree_ / "data/Trash/info/" + name + ".trashinfo"));
+            if (r.target == "pics") {
+                // The copies of the shown folder are listed.
+                QVERIFY(readFile(pics("b_1.bmp")) == original_[1] &&
+                        readFile(pics("c_1.bmp")) == original_[2]);
+                QVERIFY(w.fileList().contains(pics("b_1.bmp")) && w.fileList().contains(pics("c_1.bmp")));
+            }
+            QCOMPARE(int(w.fileList().size()), r.sourcesGone ? 3 : r.target == "pics" ? 7 : 5);
             if (r.sourcesGone) checkCurrentCellMarked();
         }
     }
