@@ -31,7 +31,6 @@
 #include "nav/ui/QFSelectFrm.h"
 #include "tests/support/FaultyFileSystem.h"
 #include "tests/support/GridWindow.h"
-#include "tests/support/ShownOwner.h"
 #include "tests/support/TempTree.h"
 #include "tests/support/UiSupport.h"
 #include "view/SubFrm.h"
@@ -45,6 +44,25 @@ namespace {
 void writeText(const QString& path, const std::string& text) {
     writeFile(path.toStdString(), text);
 }
+
+// What a window's platform window knows of its owner at the moment it is shown: that is when
+// the X11 back end tells the window manager (WM_TRANSIENT_FOR), and only for dialog-like types.
+struct ShownOwner : QObject {
+    bool shown = false;
+    QWindow* transientParent = nullptr;
+    Qt::WindowType type = Qt::Widget;
+
+    explicit ShownOwner(QWidget* watched) { watched->installEventFilter(this); }
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (e->type() == QEvent::Show && !shown) {
+            QWindow* h = static_cast<QWidget*>(o)->windowHandle();
+            shown = true;
+            transientParent = h ? h->transientParent() : nullptr;
+            type = h ? h->type() : Qt::Widget;
+        }
+        return false;
+    }
+};
 
 void answer(QWidget* box, QMessageBox::StandardButton b) {
     static_cast<QMessageBox*>(box)->button(b)->click();
