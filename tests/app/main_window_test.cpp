@@ -201,7 +201,7 @@ private slots:
     }
 
     void closeWhilePreviewLoadsWritesNothing() {
-        writeText(config_.path() + "/Korvel.ini", "[Window]\nWidth=700\n");
+        writeFile(ini(), "[Window]\nWidth=700\n");
         {
             // The first listing starts the preview loader; the window closes before it runs.
             TKorvelMain w({pics_.path()});
@@ -209,13 +209,11 @@ private slots:
             QVERIFY(w.previewLoading());
             w.close();
         }
-        QCOMPARE(readFile(config_.path().toStdString() + "/Korvel.ini"),
-                 std::string("[Window]\nWidth=700\n"));
+        QCOMPARE(readFile(ini()), std::string("[Window]\nWidth=700\n"));
     }
 
     void storedTogglesAreRestored() {
-        writeText(config_.path() + "/Korvel.ini",
-                  "[Window]\nShowDirBtn=1\nTreeWidth=300\nShowCaption=1\n[SubDir]\nFind=1\nSubDirOnce=1\n");
+        writeFile(ini(), "[Window]\nShowDirBtn=1\nTreeWidth=300\nShowCaption=1\n[SubDir]\nFind=1\nSubDirOnce=1\n");
         TKorvelMain w({pics_.path()});
         QVERIFY(w.actions().ShowDirBtn->isChecked());
         QVERIFY(!w.dirTree()->isEnabled());
@@ -237,15 +235,14 @@ private slots:
     // The window reaches the geometry rule with the screen's work area (the rule's rows are
     // tested on their own).
     void handEditedGeometryKeepsTheWindowReachable() {
-        writeText(config_.path() + "/Korvel.ini",
-                  "[Window]\nLeft=2147483000\nTop=2147483000\nWidth=-3\nHeight=5\n");
+        writeFile(ini(), "[Window]\nLeft=2147483000\nTop=2147483000\nWidth=-3\nHeight=5\n");
         TKorvelMain w;
         QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().contains(w.geometry()));
     }
 
     void storedBandWidthsAreApplied() {
         // Filter and favourites bands share a row; the history band has its own.
-        writeText(config_.path() + "/Korvel.ini", "[Window]\nCoolWidth2=290\nCoolBreak4=1\n");
+        writeFile(ini(), "[Window]\nCoolWidth2=290\nCoolBreak4=1\n");
         {
             TKorvelMain w;
             w.show();
