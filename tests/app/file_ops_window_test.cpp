@@ -49,13 +49,6 @@ ModalScript::Step typeAndPress(const QString& text, bool ok = true) {
             }};
 }
 
-ModalScript::Step pressBox(QMessageBox::StandardButton b = QMessageBox::Ok) {
-    return {"QMessageBox", [b](QWidget* w) {
-                auto* box = static_cast<QMessageBox*>(w);
-                QTest::mouseClick(box->button(b) ? box->button(b) : box->buttons().first(), Qt::LeftButton);
-            }};
-}
-
 }  // namespace
 
 class FileOpsWindowTest : public QObject {

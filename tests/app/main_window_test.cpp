@@ -64,10 +64,6 @@ struct ShownOwner : QObject {
     }
 };
 
-void answer(QWidget* box, QMessageBox::StandardButton b) {
-    static_cast<QMessageBox*>(box)->button(b)->click();
-}
-
 std::string readIni(const QString& dir, const char* section, const char* key) {
     return korvel::IniFile::load((dir + "/Korvel.ini").toStdString()).readString(section, key, "<none>");
 }
@@ -530,16 +526,14 @@ private slots:
             int cell = 0, history = -1;
             const int relists = runOptions(
                 before,
-                {{"TOptionFrm",
-                  [&](QWidget* w) {
-                      auto* d = static_cast<TOptionFrm*>(w);
-                      clickBox(d->HideCheck);
-                      d->CellSizeCombo->setFocus();
-                      QTest::keyClick(d->CellSizeCombo, Qt::Key_6);  // 60
-                      clickBox(d->BitBtn1);
-                      clickBox(ok ? d->OkBtn : d->CancelBtn);
-                  }},
-                 {"QMessageBox", [](QWidget* box) { answer(box, QMessageBox::Yes); }}},
+                {stepOn<TOptionFrm>([&](TOptionFrm& d) {
+                     clickBox(d.HideCheck);
+                     d.CellSizeCombo->setFocus();
+                     QTest::keyClick(d.CellSizeCombo, Qt::Key_6);  // 60
+                     clickBox(d.BitBtn1);
+                     clickBox(ok ? d.OkBtn : d.CancelBtn);
+                 }),
+                 pressBox(QMessageBox::Yes)},
                 [&](TKorvelMain& w) { cell = w.grid()->defaultSize(), history = w.historyBox()->count(); });
             QCOMPARE(boxTexts_, QStringList{"履歴を全て削除します。よろしいですか？"});
             QCOMPARE(history, 0);  // cleared at once, also when cancelled
@@ -566,12 +560,12 @@ private slots:
         };
         for (const Row& r : rows) {
             const RowTrace trace{r.check};
-            const int relists = runOptions(
-                "", {{"TOptionFrm", [&](QWidget* w) {
-                          clickBox(w->findChild<QCheckBox*>(r.check));
-                          clickBox(static_cast<TOptionFrm*>(w)->OkBtn);
-                      }}},
-                [](TKorvelMain& w) { w.close(); });  // the window writes what it holds at close
+            const int relists = runOptions("",
+                                           {stepOn<TOptionFrm>([&](TOptionFrm& d) {
+                                               clickBox(d.findChild<QCheckBox*>(r.check));
+                                               clickBox(d.OkBtn);
+                                           })},
+                                           [](TKorvelMain& w) { w.close(); });  // it writes what it holds
             QCOMPARE(relists, 1);
             QCOMPARE(korvel::IniFile::load(ini()).readBool(r.section, r.key, !r.wanted), r.wanted);
         }
@@ -579,16 +573,15 @@ private slots:
 
     void optionsIntervalAloneIsWrittenAsTypedWithoutRelisting() {
         QString shown;
-        const int relists = runOptions(
-            "", {{"TOptionFrm", [&](QWidget* w) {
-                      auto* d = static_cast<TOptionFrm*>(w);
-                      d->SlidNumEdit->setFocus();
-                      QTest::keyClick(d->SlidNumEdit, Qt::Key_A, Qt::ControlModifier);
-                      QTest::keyClicks(d->SlidNumEdit, "1a5-0x0 ");
-                      shown = d->SlidNumEdit->text();
-                      clickBox(d->OkBtn);
-                  }}},
-            [](TKorvelMain&) {});
+        const int relists = runOptions("",
+                                       {stepOn<TOptionFrm>([&](TOptionFrm& d) {
+                                           d.SlidNumEdit->setFocus();
+                                           QTest::keyClick(d.SlidNumEdit, Qt::Key_A, Qt::ControlModifier);
+                                           QTest::keyClicks(d.SlidNumEdit, "1a5-0x0 ");
+                                           shown = d.SlidNumEdit->text();
+                                           clickBox(d.OkBtn);
+                                       })},
+                                       [](TKorvelMain&) {});
         QCOMPARE(shown, QStringLiteral("1500"));
         QCOMPARE(relists, 0);
         QVERIFY(readFile(ini()).find("TimeInt=1500") != std::string::npos);
@@ -600,20 +593,17 @@ private slots:
             text += "Path" + std::to_string(i) + "=/fav/" + std::to_string(i) + "/\n";
         QStringList favorites, edited;
         runOptions(text,
-                   {{"TOptionFrm",
-                     [&](QWidget* w) {
-                         auto* d = static_cast<TOptionFrm*>(w);
-                         d->PageControl1->setCurrentIndex(1);
-                         d->hooks.browseFolder = [&](const QString&, const std::string&) {
-                             return pics().toStdString();
-                         };
-                         clickBox(d->AddBtn);
-                         clickBox(d->AddBtn);
-                         for (int i = 0; i < d->ListBox1->count(); ++i)
-                             edited << d->ListBox1->item(i)->text();
-                         clickBox(d->OkBtn);
-                     }},
-                    {"QMessageBox", [](QWidget* box) { answer(box, QMessageBox::Ok); }}},
+                   {stepOn<TOptionFrm>([&](TOptionFrm& d) {
+                        d.PageControl1->setCurrentIndex(1);
+                        d.hooks.browseFolder = [&](const QString&, const std::string&) {
+                            return pics().toStdString();
+                        };
+                        clickBox(d.AddBtn);
+                        clickBox(d.AddBtn);
+                        for (int i = 0; i < d.ListBox1->count(); ++i) edited << d.ListBox1->item(i)->text();
+                        clickBox(d.OkBtn);
+                    }),
+                    pressBox()},
                    [&](TKorvelMain& w) {
                        for (int i = 0; i < w.favoritesBox()->count(); ++i)
                            favorites << w.favoritesBox()->itemText(i);
@@ -630,30 +620,24 @@ private slots:
         QStringList cleared;
         QList<bool> enabled;
         runOptions(text,
-                   {{"TOptionFrm",
-                     [&](QWidget* w) {
-                         auto* d = static_cast<TOptionFrm*>(w);
-                         d->PageControl1->setCurrentIndex(2);
-                         enabled << d->QFClearBtn->isEnabled();
-                         QTreeWidget* list = d->ListView1;
-                         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                                           list->visualItemRect(list->topLevelItem(0)).center());
-                         enabled << d->QFClearBtn->isEnabled() << d->QFUpBtn->isEnabled()
-                                 << d->QFDownBtn->isEnabled();
-                         clickBox(d->QFClearBtn);
-                         cleared << list->topLevelItem(0)->text(0) << list->topLevelItem(0)->text(1);
-                         list->setCurrentItem(list->topLevelItem(2));
-                         clickBox(d->QFEditBtn);
-                         clickBox(d->OkBtn);
-                     }},
-                    {"QMessageBox", [](QWidget* box) { answer(box, QMessageBox::Yes); }},
-                    {"TQFSelectFrm",
-                     [&](QWidget* w) {
-                         auto* f = static_cast<TQFSelectFrm*>(w);
-                         cleared << f->QFEdit->text();
-                         QTest::keyClicks(f->QFEdit, pics());
-                         clickBox(f->OkBtn);
-                     }}},
+                   {stepOn<TOptionFrm>([&](TOptionFrm& d) {
+                        d.PageControl1->setCurrentIndex(2);
+                        enabled << d.QFClearBtn->isEnabled();
+                        QTreeWidget* list = d.ListView1;
+                        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                                          list->visualItemRect(list->topLevelItem(0)).center());
+                        enabled << d.QFClearBtn->isEnabled() << d.QFUpBtn->isEnabled() << d.QFDownBtn->isEnabled();
+                        clickBox(d.QFClearBtn);
+                        cleared << list->topLevelItem(0)->text(0) << list->topLevelItem(0)->text(1);
+                        list->setCurrentItem(list->topLevelItem(2));
+                        clickBox(d.QFEditBtn);
+                        clickBox(d.OkBtn);
+                    }),
+                    pressBox(QMessageBox::Yes), stepOn<TQFSelectFrm>([&](TQFSelectFrm& f) {
+                        cleared << f.QFEdit->text();
+                        QTest::keyClicks(f.QFEdit, pics());
+                        clickBox(f.OkBtn);
+                    })},
                    [&](TKorvelMain& w) {
                        QToolButton* one = w.quickFolderButton(0);
                        QVERIFY(one->text().isEmpty() && one->toolTip().isEmpty());
