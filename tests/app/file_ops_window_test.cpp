@@ -34,19 +34,18 @@ const QString kCannotRename = QStringLiteral("フォルダ名を変更出来ま�
 bool exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
 
 // A step that types text into the dialog's name edit (replacing it; "<keep>" types nothing) and
-// presses OK, or Cancel for "<cancel>" or when ok is false.
+// presses OK, or Cancel for "<cancel>".
 template <class Dialog>
-ModalScript::Step typeAndPress(const QString& text, bool ok = true) {
-    return {Dialog::staticMetaObject.className(), [=](QWidget* d) {
-                auto* edit = d->findChild<QLineEdit*>();
-                if (text != "<keep>" && text != "<cancel>") {
-                    edit->selectAll();
-                    if (text.isEmpty()) QTest::keyClick(edit, Qt::Key_Backspace);
-                    else QTest::keyClicks(edit, text);
-                }
-                const bool pressOk = ok && text != "<cancel>";
-                QTest::mouseClick(d->findChildren<QPushButton*>()[pressOk ? 0 : 1], Qt::LeftButton);
-            }};
+ModalScript::Step typeAndPress(const QString& text) {
+    return stepOn<Dialog>([=](Dialog& d) {
+        auto* edit = d.template findChild<QLineEdit*>();
+        if (text != "<keep>" && text != "<cancel>") {
+            edit->selectAll();
+            if (text.isEmpty()) QTest::keyClick(edit, Qt::Key_Backspace);
+            else QTest::keyClicks(edit, text);
+        }
+        QTest::mouseClick(d.template findChildren<QPushButton*>()[text == "<cancel>" ? 1 : 0], Qt::LeftButton);
+    });
 }
 
 }  // namespace
