@@ -125,12 +125,7 @@ private slots:
 
     void chooserMaximisedKeepsTheLastNormalSize() {
         TempTree t;
-        {
-            korvel::IniFile ini;
-            ini.writeInteger("CopyMove", "Width", 700);
-            ini.writeInteger("CopyMove", "Height", 500);
-            ini.save(t / "k.ini");
-        }
+        writeFile(t / "k.ini", "[CopyMove]\nWidth=700\nHeight=500\n");
         int runs = 0;
         TSelectDir d(true, {"/p/a"}, {"/p/a"}, {"/q1", "", "/q3"}, selectHooks(runs, t / "k.ini"));
         d.LoadSettings();
@@ -361,28 +356,25 @@ private slots:
     // Each file fails alone with its name, and leaves nothing in the destination.
     void copyEveryFileFailsWithItsName() {
         const struct {
-            QString key;  // a hand-edited setting, "" the disk is full while saving
-            int value;
-        } rows[] = {{"JPEGQuality", 150}, {"SizeCombo", -3}, {"", 0}};
+            std::string edited;  // a hand-edited setting, "" the disk is full while saving
+            QComboBox* TOpCopyFrm::*combo;  // the list it stands outside of
+        } rows[] = {{"JPEGQuality=150\n", &TOpCopyFrm::QualityCombo},
+                    {"Size=1\nSizeCombo=-3\n", &TOpCopyFrm::SizeCombo},
+                    {"", nullptr}};
         for (const auto& r : rows) {
-            const RowTrace trace{r.key};
+            const RowTrace trace{QString::fromStdString(r.edited)};
             TempTree src, dst, cfg;
-            korvel::IniFile ini;
-            ini.writeInteger("OpCopy", "SaveFormat", 1);
-            ini.writeInteger("OpCopy", "Size", r.key == "SizeCombo" ? 1 : 0);
-            if (!r.key.isEmpty()) ini.writeInteger("OpCopy", r.key.toStdString(), r.value);
-            ini.save(cfg / "k.ini");
+            writeFile(cfg / "k.ini", "[OpCopy]\nSaveFormat=1\n" + r.edited);
             const std::vector<std::string> files{src / "a.bmp", src / "b.bmp"};
             for (const std::string& f : files) saveBmp(gradientBitmap(16, 8), f);
             TOpCopyFrm d(files, files, {}, copyHooks(cfg / "k.ini"));
             d.LoadSettings();
-            if (!r.key.isEmpty())
-                QCOMPARE((r.key == "SizeCombo" ? d.SizeCombo : d.QualityCombo)->currentText(), QString());
+            if (r.combo) QCOMPARE((d.*r.combo)->currentText(), QString());
             QVERIFY(shown(d));
             typeInto(d.DirCombo->lineEdit(), QString::fromStdString(dst.dir()));
             korvel::SafeWriteSteps full;
             full.write = [](int, const void*, size_t) -> ssize_t { return errno = ENOSPC, -1; };
-            if (r.key.isEmpty()) korvel::setSafeWriteSteps(full);
+            if (r.edited.empty()) korvel::setSafeWriteSteps(full);
             MessageBoxCatcher boxes;
             QTest::mouseClick(d.OkBtn, Qt::LeftButton);
             korvel::setSafeWriteSteps({});
