@@ -44,7 +44,8 @@ ModalScript::Step typeAndPress(const QString& text) {
             if (text.isEmpty()) QTest::keyClick(edit, Qt::Key_Backspace);
             else QTest::keyClicks(edit, text);
         }
-        QTest::mouseClick(d.template findChildren<QPushButton*>()[text == "<cancel>" ? 1 : 0], Qt::LeftButton);
+        const auto buttons = d.template findChildren<QPushButton*>();
+        QTest::mouseClick(buttons[text == "<cancel>" ? 1 : 0], Qt::LeftButton);
     });
 }
 
@@ -148,8 +149,8 @@ private slots:
             {"tree, move here", "tree", "dst", false, "Yes", "Move1", "orig", true, true},
             {"quick-folder button, move here", "button", "dst", false, "Yes", "Move1", "orig", true, true},
             {"F3, copy here", "F3", "dst", false, "Yes", "Copy1", "orig", true, false},
-            {"a folder only named like the Trash asks", "tree", "fake/Trash/files", false, "Yes", "CancelMenu",
-             "", false, false},
+            {"a folder only named like the Trash asks", "tree", "fake/Trash/files", false, "Yes",
+             "CancelMenu", "", false, false},
             {"the Trash deletes at once", "tree", "data/Trash/files", false, "Yes", "", "orig", true, true},
             {"Delete key", "Delete", "data/Trash/files", false, "Yes", "", "orig", true, true},
         };

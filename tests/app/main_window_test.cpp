@@ -209,7 +209,8 @@ private slots:
     }
 
     void storedTogglesAreRestored() {
-        writeFile(ini(), "[Window]\nShowDirBtn=1\nTreeWidth=300\nShowCaption=1\n[SubDir]\nFind=1\nSubDirOnce=1\n");
+        writeFile(ini(),
+                  "[Window]\nShowDirBtn=1\nTreeWidth=300\nShowCaption=1\n[SubDir]\nFind=1\nSubDirOnce=1\n");
         TKorvelMain w({pics_.path()});
         QVERIFY(w.actions().ShowDirBtn->isChecked());
         QVERIFY(!w.dirTree()->isEnabled());
@@ -626,7 +627,8 @@ private slots:
                         QTreeWidget* list = d.ListView1;
                         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                                           list->visualItemRect(list->topLevelItem(0)).center());
-                        enabled << d.QFClearBtn->isEnabled() << d.QFUpBtn->isEnabled() << d.QFDownBtn->isEnabled();
+                        enabled << d.QFClearBtn->isEnabled() << d.QFUpBtn->isEnabled()
+                                << d.QFDownBtn->isEnabled();
                         clickBox(d.QFClearBtn);
                         cleared << list->topLevelItem(0)->text(0) << list->topLevelItem(0)->text(1);
                         list->setCurrentItem(list->topLevelItem(2));

@@ -335,7 +335,8 @@ private slots:
             if (row.clicks.contains("SizeRadio2")) {
                 // 25 % is index 35 of the list: 200 - 5 x 35.
                 d.SizeCombo->setFocus();
-                for (int i = d.SizeCombo->currentIndex(); i < 35; ++i) QTest::keyClick(d.SizeCombo, Qt::Key_Down);
+                for (int i = d.SizeCombo->currentIndex(); i < 35; ++i)
+                    QTest::keyClick(d.SizeCombo, Qt::Key_Down);
                 QCOMPARE(d.SizeCombo->currentText(), QString("25"));
             }
             if (!row.width.isEmpty()) typeInto(d.WidthEdit, row.width);
