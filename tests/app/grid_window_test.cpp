@@ -84,20 +84,18 @@ const QString kCannotRename = QStringLiteral("フォルダ名を変更出来ま�
 
 bool exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
 
-// A step that types text into the dialog's name edit (replacing it; "<keep>" types nothing) and
-// presses OK, or Cancel for "<cancel>".
-template <class Dialog>
-ModalScript::Step typeAndPress(const QString& text) {
-    return stepOn<Dialog>([=](Dialog& d) {
-        auto* edit = d.template findChild<QLineEdit*>();
-        if (text != "<keep>" && text != "<cancel>") {
-            edit->selectAll();
-            if (text.isEmpty()) QTest::keyClick(edit, Qt::Key_Backspace);
-            else QTest::keyClicks(edit, text);
-        }
-        const auto buttons = d.template findChildren<QPushButton*>();
-        QTest::mouseClick(buttons[text == "<cancel>" ? 1 : 0], Qt::LeftButton);
-    });
+// A step that types text into the name edit of a dialog of class cls (replacing it; "<keep>" types
+// nothing) and presses OK, or Cancel for "<cancel>".
+ModalScript::Step typeAndPress(const char* cls, const QString& text) {
+    return {cls, [=](QWidget* d) {
+                auto* edit = d->findChild<QLineEdit*>();
+                if (text != "<keep>" && text != "<cancel>") {
+                    edit->selectAll();
+                    if (text.isEmpty()) QTest::keyClick(edit, Qt::Key_Backspace);
+                    else QTest::keyClicks(edit, text);
+                }
+                QTest::mouseClick(d->findChildren<QPushButton*>()[text == "<cancel>" ? 1 : 0], Qt::LeftButton);
+            }};
 }
 
 }  // namespace
@@ -800,61 +798,34 @@ private slots:
         }
     }
 
-    void createFolder() {
-        struct Row {
-            QString typed;  // "<keep>": the name offered is accepted unchanged
-            bool already;   // 新しいﾌｫﾙﾀﾞ exists before
-            QString message;
-            std::string made;  // relative to Photos; "" nothing made
-        } rows[] = {
-            {"<keep>", true, kExists, ""}, {"a/b", false, "", "a/b"}, {"../out", false, kCannotCreate, ""},
-            {"", false, "", ""},           {"<cancel>", false, "", ""},
-        };
-        for (const Row& r : rows) {
-            const RowTrace trace{r.typed + (r.already ? " (exists)" : "")};
-            QVERIFY(openFolders("Photos"));
-            if (r.already) tree_->folder("f/Photos/新しいﾌｫﾙﾀﾞ");
-            const long before = entryCount(at("Photos"));
-            std::vector<ModalScript::Step> steps = {typeAndPress<TInputNameFrm>(r.typed)};
-            if (!r.message.isEmpty()) steps.push_back(pressBox());
-            // A refused name keeps the dialog open: the last step cancels it there.
-            if (r.message == kExists || r.typed.isEmpty())
-                steps.push_back(typeAndPress<TInputNameFrm>("<cancel>"));
-            ModalScript script(steps);
-            pickFromFolderMenu(w_->dirTree()->currentItem(), w_->actions().CreateDirMenu);
-            QTRY_VERIFY(script.done());
-            QCOMPARE(script.boxTexts, r.message.isEmpty() ? QStringList() : QStringList{r.message});
-            if (r.made.empty()) {
-                QCOMPARE(entryCount(at("Photos")), before);
-                QVERIFY(!exists(at("out")));
-                continue;
-            }
-            QVERIFY(std::filesystem::is_directory(at("Photos/" + r.made)));
-            QTreeWidgetItem* node = w_->dirTree()->FindNode(at("Photos/" + r.made + "/"));
-            QVERIFY(node);  // every level got its node
-            QCOMPARE(node->text(0), QString::fromStdString(r.made).section('/', -1));
-            QVERIFY(!node->isSelected());
-        }
-    }
-
-    // The new name is typed and taken by keys: Enter in the name, then Enter on the focused OK.
-    void renameFolder() {
+    // Create and rename from the folder menu: a refused name keeps the dialog open, a failure is
+    // reported, Cancel changes nothing, and the tree, the listing and the history follow. A new
+    // name is taken by keys: Enter in the name, then Enter on the focused OK.
+    void createAndRenameFolder() {
         const struct {
-            QString typed;  // "<keep>" unchanged, "<cancel>" cancelled
+            bool rename;
+            QString typed;  // "<keep>": the name offered is accepted unchanged; "<cancel>"
             QString message;
-        } rows[] = {{"Trip", ""}, {"<keep>", kExists}, {"notes", kCannotRename}, {"<cancel>", ""}};
+            std::string made;  // the folder made, relative to Photos, or Photos' new name; "" none
+        } rows[] = {
+            {false, "<keep>", kExists, ""}, {false, "a/b", "", "a/b"}, {false, "../out", kCannotCreate, ""},
+            {false, "", "", ""},            {false, "<cancel>", "", ""}, {true, "Trip", "", "Trip"},
+            {true, "<keep>", kExists, ""},  {true, "notes", kCannotRename, ""}, {true, "<cancel>", "", ""},
+        };
         for (const auto& r : rows) {
-            const RowTrace trace{r.typed};
-            const bool renamed = r.typed == "Trip";
-            QVERIFY(openFolders("Photos/2020"));  // Photos is expanded, its sub-folder visited
+            const RowTrace trace{(r.rename ? "rename " : "create ") + r.typed};
+            const bool done = !r.made.empty();
+            QVERIFY(openFolders(r.rename ? "Photos/2020" : "Photos"));  // Photos expanded, 2020 visited
+            if (!r.rename) tree_->folder("f/Photos/新しいﾌｫﾙﾀﾞ");        // the name offered is taken
             TDirTree* tree = w_->dirTree();
             QVERIFY(tree->SelectPath(at("Photos")));
             QTreeWidgetItem* photos = tree->currentItem();
             QTreeWidgetItem* sub = tree->FindNode(at("Photos/2020/"));
-            QVERIFY(sub);
+            const long before = entryCount(at("Photos"));
+            const char* dialog = r.rename ? "TFolderNameInputFrm" : "TInputNameFrm";
             bool focusMoved = false;
-            std::vector<ModalScript::Step> steps = {typeAndPress<TFolderNameInputFrm>(r.typed)};
-            if (renamed)
+            std::vector<ModalScript::Step> steps = {typeAndPress(dialog, r.typed)};
+            if (r.rename && done)
                 steps[0].second = [&](QWidget* d) {
                     auto* edit = d->findChild<QLineEdit*>();
                     edit->selectAll();
@@ -865,23 +836,35 @@ private slots:
                     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
                 };
             if (!r.message.isEmpty()) steps.push_back(pressBox());
-            if (r.message == kExists) steps.push_back(typeAndPress<TFolderNameInputFrm>("<cancel>"));
+            if (r.message == kExists || r.typed.isEmpty()) steps.push_back(typeAndPress(dialog, "<cancel>"));
             ModalScript script(steps);
-            pickFromFolderMenu(photos, w_->actions().FRename1);
+            pickFromFolderMenu(photos, r.rename ? w_->actions().FRename1 : w_->actions().CreateDirMenu);
             QTRY_VERIFY(script.done());
             QCOMPARE(script.boxTexts, r.message.isEmpty() ? QStringList() : QStringList{r.message});
-            QCOMPARE(focusMoved, renamed);
+            QCOMPARE(focusMoved, r.rename && done);
             QCOMPARE(readFile(at("notes")), std::string("text"));
-            const std::string now = renamed ? at("Trip") : at("Photos");
+            QVERIFY(!exists(at("out")));
+            if (!r.rename) {
+                QCOMPARE(entryCount(at("Photos")), before + long(done));
+                if (!done) continue;
+                QVERIFY(std::filesystem::is_directory(at("Photos/" + r.made)));
+                QTreeWidgetItem* node = tree->FindNode(at("Photos/" + r.made + "/"));
+                QVERIFY(node);  // every level got its node
+                QCOMPARE(node->text(0), QString::fromStdString(r.made).section('/', -1));
+                QVERIFY(!node->isSelected());
+                continue;
+            }
+            const std::string now = at(done ? r.made : "Photos");
             QVERIFY(exists(now + "/a.bmp") && exists(now + "/2020/b.bmp"));
-            QCOMPARE(exists(at("Photos")), !renamed);
+            QCOMPARE(exists(at("Photos")), !done);
             // The node keeps its place and children; the listing and the history follow.
-            QCOMPARE(photos->text(0), QString::fromStdString(renamed ? "Trip" : "Photos"));
+            QCOMPARE(photos->text(0), QString::fromStdString(done ? r.made : "Photos"));
+            QVERIFY(sub);
             QCOMPARE(tree->FindNode(now + "/2020/"), sub);
             QCOMPARE(w_->selectedFolder(), now + "/");
             QCOMPARE(int(w_->fileList().size()), 1);
             QCOMPARE(w_->fileList().path(0), now + "/a.bmp");
-            if (renamed) QCOMPARE(w_->historyBox()->itemText(0).toStdString(), now + "/");
+            if (done) QCOMPARE(w_->historyBox()->itemText(0).toStdString(), now + "/");
             QVERIFY(w_->historyBox()->findText(QString::fromStdString(now + "/2020/")) >= 0);
         }
     }
