@@ -382,19 +382,6 @@ TEST(Wallpaper, TransparentAreasBecomeWhite) {
     EXPECT_EQ(out.pixel(1, 0), makeColor(255, 255, 255));
 }
 
-TEST(Wallpaper, MakeWritesTheBitmapFile) {
-    TempTree d;
-    const TBitmap photo = gradientBitmap(30, 20), shown = gradientBitmap(2, 5);
-    saveBmp(photo, d / "photo.bmp");
-    const std::string out = d / "data/korvel/Korvel_me_WP.bmp";  // the folder does not exist yet
-    EXPECT_EQ(MakeWallpaperBitmap(d / "photo.bmp", nullptr, WallpaperRender::Fitted, 60, 60, out), out);
-    EXPECT_EQ(pixelDifference(loadBmp(out), renderWallpaper(photo, WallpaperRender::Fitted, 60, 60)), "");
-    // Again with a shown (turned) image: the same file is replaced, no temporary file is left.
-    EXPECT_EQ(MakeWallpaperBitmap("", &shown, WallpaperRender::OwnSize, 60, 60, out), out);
-    EXPECT_EQ(pixelDifference(loadBmp(out), shown), "");
-    EXPECT_EQ(d.count("data/korvel"), 1);
-}
-
 // Sources the desktop test does not try; a missing or damaged one is tried there.
 TEST(Wallpaper, FailedRenderKeepsTheOldFile) {
     TempTree d;
