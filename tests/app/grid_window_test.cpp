@@ -1,6 +1,8 @@
 // The grid and the preview pane, driven by mouse and keys on the offscreen platform: marking,
 // each key acting once, the preview and its status texts, vanished and undecodable files, odd
-// file names, and what the cells show, also as thumbnails arrive from the worker threads.
+// file names, and what the cells show, also as thumbnails arrive from the worker threads. Copy,
+// move, delete, rename and extended copy of marked cells, and the folder commands of the tree's
+// menu, through clicks, drags and keys; every such case checks the files on disk.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,7 +12,10 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QSignalSpy>
@@ -19,8 +24,14 @@
 #include <QToolButton>
 
 #include "base/IniFile.h"
+#include "base/UserFolders.h"
 #include "browse/GridModel.h"
 #include "codecs/Png.h"
+#include "fileops/ui/FolderNameDialogs.h"
+#include "fileops/ui/NumberFrm.h"
+#include "fileops/ui/OpCopyFrm.h"
+#include "fileops/ui/RNameFrm.h"
+#include "fileops/ui/SelectDir.h"
 #include "fileops/WallpaperBitmap.h"
 #include "formats/Picture.h"
 #include "tests/support/GridWindow.h"
@@ -65,6 +76,28 @@ QString thumbMismatch(TKorvelMain& w) {
     return {};
 }
 
+const char* const kNames[] = {"a.bmp", "b.bmp", "c.bmp", "d.bmp", "e.bmp"};
+
+const QString kExists = QStringLiteral("指定したフォルダは既に存在します。");
+const QString kCannotCreate = QStringLiteral("フォルダを作成出来ませんでした。");
+const QString kCannotRename = QStringLiteral("フォルダ名を変更出来ませんでした。");
+
+bool exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+
+// A step that types text into the name edit of a dialog of class cls (replacing it; "<keep>" types
+// nothing) and presses OK, or Cancel for "<cancel>".
+ModalScript::Step typeAndPress(const char* cls, const QString& text) {
+    return {cls, [=](QWidget* d) {
+                auto* edit = d->findChild<QLineEdit*>();
+                if (text != "<keep>" && text != "<cancel>") {
+                    edit->selectAll();
+                    if (text.isEmpty()) QTest::keyClick(edit, Qt::Key_Backspace);
+                    else QTest::keyClicks(edit, text);
+                }
+                QTest::mouseClick(d->findChildren<QPushButton*>()[text == "<cancel>" ? 1 : 0], Qt::LeftButton);
+            }};
+}
+
 }  // namespace
 
 class GridWindowTest : public QObject {
@@ -98,6 +131,67 @@ class GridWindowTest : public QObject {
         return waitPreview(*w_);
     }
 
+    std::unique_ptr<TempTree> tree_;
+    std::string original_[5];
+
+    std::string pics(const std::string& name = "") const { return *tree_ / ("pics/" + name); }
+
+    // Five pictures a … e in pics/, the window showing them with b and c marked (c current).
+    bool openWindow() {
+        w_.reset();
+        tree_ = std::make_unique<TempTree>();
+        for (const char* f : {"pics", "dst", "data/Trash/files", "data/Trash/info", "fake/Trash/files"})
+            tree_->folder(f);  // fake/: the name only, no Trash beside it
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(*tree_ / "data"));
+        for (int i = 0; i < 5; ++i) {
+            writePatternBmp(pics(kNames[i]), 8 + i, 6);
+            original_[i] = readFile(pics(kNames[i]));
+        }
+        w_ = std::make_unique<TKorvelMain>(QStringList{QString::fromStdString(pics())});
+        if (!showReady(*w_)) return false;
+        // Every folder a case drops on gets a node, then the pictures are shown again.
+        for (const char* f : {"data/Trash/files/", "fake/Trash/files/", "dst/", "pics/"})
+            if (!w_->dirTree()->SelectPath(*tree_ / f)) return false;
+        if (!waitPreview(*w_)) return false;
+        clickCell(*w_, 1);
+        clickCell(*w_, 2, Qt::ControlModifier);
+        return waitPreview(*w_) && w_->markedFiles() == std::vector<size_t>{1, 2};
+    }
+
+    // After a move or delete the grid's current cell is the one marked file.
+    void checkCurrentCellMarked() {
+        const korvel::GridCell cur = w_->grid()->selection();
+        QCOMPARE(w_->markedFiles(), std::vector<size_t>{size_t(cur.row * w_->grid()->colCount() + cur.col)});
+        QVERIFY(w_->actions().CopyBtn->isEnabled());
+    }
+
+    // Photos (a.bmp, 2020/b.bmp), Other and a file "notes" in f/, the window on f/shown.
+    std::string at(const std::string& rel) const { return *tree_ / ("f/" + rel); }
+    bool openFolders(const std::string& shown) {
+        w_.reset();
+        tree_ = std::make_unique<TempTree>();
+        for (const char* f : {"f/Photos/2020", "f/Other", "data/Trash/files"}) tree_->folder(f);
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(*tree_ / "data"));
+        writeSolidBmp(QString::fromStdString(at("Photos/a.bmp")), 4, 4);
+        writeSolidBmp(QString::fromStdString(at("Photos/2020/b.bmp")), 4, 4);
+        tree_->write("f/notes", "text");
+        w_ = std::make_unique<TKorvelMain>(QStringList{QString::fromStdString(at(shown))});
+        w_->show();
+        return QTest::qWaitForWindowExposed(w_.get());
+    }
+    // Right-clicks the node and picks the item of the menu that opens.
+    void pickFromFolderMenu(QTreeWidgetItem* node, QAction* item) {
+        rightClickNode(*w_, node);
+        pickFromMenu(w_->folderPopup(), item);
+    }
+
+    std::vector<std::string> listedNames() const {
+        std::vector<std::string> out;
+        for (size_t i = 0; i < w_->fileList().size(); ++i)
+            out.push_back(w_->fileList().path(i).substr(pics().size()));
+        return out;
+    }
+
 public slots:
     void openUrl(const QUrl& url) { opened_ << url; }
 
@@ -110,35 +204,32 @@ private slots:
     void cleanup() {
         closeAllSubViewers();
         w_.reset();
+        tree_.reset();
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     }
 
-    // Each click reaches the marking rules; the listing marks the first cell.
-    void mouseMarking() {
-        QVERIFY(open(9));
+    // Clicks and arrow keys reach the marking rules: a click, Shift+click for a block, Shift+arrow
+    // from the anchor, a plain arrow that wraps at the row's end and moves the preview.
+    void marking() {
+        QVERIFY(open(20));
         TKorvelMain& w = *w_;
-        QCOMPARE(int(w.fileList().size()), 9);
-        QCOMPARE(w.markedFiles(), std::vector<size_t>{0});
+        QCOMPARE(w.markedFiles(), std::vector<size_t>{0});  // the listing marks the first cell
         const size_t cols = size_t(w.grid()->colCount());
-        QVERIFY(cols >= 2);
-        struct Step {
-            const char* name;
-            size_t cell;
-            Qt::KeyboardModifiers mods;
-            Qt::MouseButton button;
-            std::vector<size_t> marked;
-        } steps[] = {
-            {"plain click", 1, {}, Qt::LeftButton, {1}},
-            {"Ctrl+click adds", 2, Qt::ControlModifier, Qt::LeftButton, {1, 2}},
-            {"plain click again", 0, {}, Qt::LeftButton, {0}},
-            {"Shift+click: a block", cols + 1, Qt::ShiftModifier, Qt::LeftButton, {0, 1, cols, cols + 1}},
-            {"right click on a marked cell", 1, {}, Qt::RightButton, {0, 1, cols, cols + 1}},
-        };
-        for (const Step& s : steps) {
-            QTimer::singleShot(50, w.gridPopup(), &QMenu::close);
-            clickCell(w, s.cell, s.mods, s.button);
-            QVERIFY2(w.markedFiles() == s.marked, s.name);
-        }
+        QVERIFY(cols >= 4);
+        using V = std::vector<size_t>;
+        clickCell(w, cols + 1, Qt::ShiftModifier);
+        QCOMPARE(w.markedFiles(), (V{0, 1, cols, cols + 1}));
+        clickCell(w, 1);
+        QCOMPARE(w.markedFiles(), V{1});
+        QTest::keyClick(w.grid(), Qt::Key_Right, Qt::ShiftModifier);
+        QCOMPARE(w.markedFiles(), (V{1, 2}));
+        QTest::keyClick(w.grid(), Qt::Key_Right);
+        QCOMPARE(w.markedFiles(), V{3});
+        QVERIFY(waitPreview(w));
+        QCOMPARE(w.statusPanel(1)->text(), img(3));
+        clickCell(w, cols - 1);
+        QTest::keyClick(w.grid(), Qt::Key_Right);
+        QCOMPARE(w.markedFiles(), V{cols});
     }
 
     // One press is one action, however far the key travels up the window's widgets.
@@ -182,42 +273,6 @@ private slots:
                 QCOMPARE(v->windowHandle()->transientParent(), w.windowHandle());
             closeAllSubViewers();
         }
-    }
-
-    // Plain Right and Left wrap at the row ends; Shift+arrows mark the block from the anchor to the
-    // current cell; a plain arrow marks one cell.
-    void arrowKeysWrapAndExtendTheRange() {
-        QVERIFY(open(20));
-        TKorvelMain& w = *w_;
-        const size_t cols = size_t(w.grid()->colCount());
-        QVERIFY(cols >= 4);
-        clickCell(w, 1);
-        struct Step {
-            Qt::Key key;
-            Qt::KeyboardModifiers mods;
-            std::vector<korvel::GridCell> marked;  // in index order
-        } steps[] = {
-            {Qt::Key_Right, Qt::ShiftModifier, {{1, 0}, {2, 0}}},
-            {Qt::Key_Down, Qt::ShiftModifier, {{1, 0}, {2, 0}, {1, 1}, {2, 1}}},
-            {Qt::Key_Left, Qt::ShiftModifier, {{1, 0}, {1, 1}}},
-            {Qt::Key_Left, Qt::ShiftModifier, {{0, 0}, {1, 0}, {0, 1}, {1, 1}}},
-            {Qt::Key_Right, Qt::NoModifier, {{1, 1}}},
-            {Qt::Key_Up, Qt::ShiftModifier, {{1, 0}, {1, 1}}},  // the anchor moved with the plain key
-        };
-        for (const Step& s : steps) {
-            QTest::keyClick(w.grid(), s.key, s.mods);
-            std::vector<size_t> expected;
-            for (korvel::GridCell c : s.marked)
-                expected.push_back(size_t(c.row * w.grid()->colCount() + c.col));
-            QCOMPARE(w.markedFiles(), expected);
-        }
-        QVERIFY(waitPreview(w));
-        QCOMPARE(w.statusPanel(1)->text(), img(1));  // the current cell
-        clickCell(w, cols - 1);
-        QTest::keyClick(w.grid(), Qt::Key_Right);
-        QCOMPARE(w.markedFiles(), std::vector<size_t>{cols});
-        QTest::keyClick(w.grid(), Qt::Key_Left);
-        QCOMPARE(w.markedFiles(), std::vector<size_t>{cols - 1});
     }
 
     void previewFillsTheStatusBar() {
@@ -350,7 +405,6 @@ private slots:
         } rows[] = {
             {"\x83\x65\x83\x58\x83\x67\x83\x5C.bmp", {36, 28},
              QStringLiteral("\\x83e\\x83X\\x83g\\x83\\.bmp")},
-            {"写真.bmp", {50, 20}, QStringLiteral("写真.bmp")},
             {"a[*]b[*][*].bmp", {22, 44}, QStringLiteral("a[*]b[*][*].bmp")},
         };
         qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
@@ -552,6 +606,305 @@ private slots:
             QTest::keyClick(w.grid(), Qt::Key_PageDown);
         QVERIFY(w.grid()->topRow() > 0);
         QTRY_COMPARE_WITH_TIMEOUT(thumbMismatch(w), QString(), 20000);
+    }
+
+    // b and c marked, sent by the chooser (a tool button or the grid's menu; type a folder, OK,
+    // answer the boxes), by a drop on the tree or a quick-folder button, F3 or the Delete key: the
+    // drop menu for a folder, the Trash without a menu.
+    void transfers() {
+        struct Row {
+            const char* name;
+            QString how;         // an action's name (CopyBtn, MoveBtn: tool button; Copy3, Move3: grid
+                                 // menu), "tree", "button", "F3" or "Delete"
+            std::string target;  // relative to the tree
+            bool conflict;       // dst/b.bmp holds "old" beforehand
+            QString answer;      // the button pressed on every box
+            const char* choose;  // the drop menu's item; "" when no menu may open
+            const char* targetB;  // what target/b.bmp holds after: "orig", "old" or nothing
+            bool targetC;         // target/c.bmp is a copy of c
+            bool sourcesGone;
+        } rows[] = {
+            {"copy into the shown folder", "CopyBtn", "pics", false, "", "", "orig", true, false},
+            {"move to a new folder", "MoveBtn", "new/deep", false, "Yes", "", "orig", true, true},
+            {"copy by the grid menu, skip the existing", "Copy3", "dst", true, "スキップ(N)", "", "old", true,
+             false},
+            {"move by the grid menu, replace the existing", "Move3", "dst", true, "置き換え(Y)", "", "orig",
+             true, true},
+            {"move, cancel at the conflict", "MoveBtn", "dst", true, "ｷｬﾝｾﾙ", "", "old", false, false},
+            {"tree, move here", "tree", "dst", false, "Yes", "Move1", "orig", true, true},
+            {"quick-folder button, move here", "button", "dst", false, "Yes", "Move1", "orig", true, true},
+            {"F3, copy here", "F3", "dst", false, "Yes", "Copy1", "orig", true, false},
+            {"a folder only named like the Trash asks", "tree", "fake/Trash/files", false, "Yes",
+             "CancelMenu", "", false, false},
+            {"the Trash deletes at once", "tree", "data/Trash/files", false, "Yes", "", "orig", true, true},
+            {"Delete key", "Delete", "data/Trash/files", false, "Yes", "", "orig", true, true},
+        };
+        for (const Row& r : rows) {
+            const RowTrace trace{r.name};
+            QVERIFY(openWindow());
+            TKorvelMain& w = *w_;
+            const std::string folder = *tree_ / (r.target + "/");
+            if (r.conflict) tree_->write("dst/b.bmp", "old");
+            QToolButton* button = w.quickFolderButton(2);
+            button->setToolTip(QString::fromStdString(folder));
+            MessageBoxCatcher boxes;
+            boxes.press = r.answer;
+            ModalScript chooser;
+            chooser.on<TSelectDir>([&](TSelectDir& d, int) {
+                d.DirCombo->lineEdit()->clear();
+                QTest::keyClicks(d.DirCombo->lineEdit(), QString::fromStdString(*tree_ / r.target));
+                QTest::mouseClick(d.OKBtn, Qt::LeftButton);
+            });
+            QSignalSpy popups(w.targetPopup(), &QMenu::aboutToShow);
+            QAction* action = w.findChild<QAction*>(r.how);
+            if (r.how == "tree") {
+                QTreeWidgetItem* node = w.dirTree()->FindNode(folder);
+                QVERIFY(node);
+                w.dirTree()->scrollToItem(node);
+                QVERIFY(
+                    dragCellTo(w, 2, w.dirTree()->viewport(), w.dirTree()->visualItemRect(node).center()));
+                QCOMPARE(w.markedFiles(), (std::vector<size_t>{1, 2}));
+            } else if (r.how == "button") {
+                QVERIFY(dragCellTo(w, 2, button, button->rect().center()));
+            } else if (r.how.endsWith("Btn")) {
+                QTest::mouseClick(w.toolButton(action), Qt::LeftButton);
+            } else if (action) {
+                clickCell(w, 1, {}, Qt::RightButton);  // a marked cell keeps the marks
+                pickFromMenu(w.gridPopup(), action);
+            } else {
+                QTest::keyClick(w.grid(), r.how == "F3" ? Qt::Key_F3 : Qt::Key_Delete);
+            }
+            QCOMPARE(chooser.seen, action ? 1 : 0);
+            if (*r.choose) {
+                QTRY_VERIFY(w.targetPopup()->isVisible());
+                QCOMPARE(w.actions().TargetPath1->text(), QString::fromStdString(folder));
+                pickFromMenu(w.targetPopup(), w.targetPopup()->findChild<QAction*>(r.choose));
+                QCOMPARE(boxes.seen, 0);
+            } else if (!action) {
+                QTRY_COMPARE(boxes.seen, 1);  // the Trash question, answered Yes
+                QCOMPARE(popups.count(), 0);
+            }
+            if (r.target == "new/deep")
+                QCOMPARE(boxes.texts.value(0),
+                         QString::fromStdString(*tree_ / "new/deep") + " は存在しません。作成しますか？");
+            QTRY_COMPARE(exists(pics("c.bmp")), !r.sourcesGone);
+            QCOMPARE(readFile(folder + "b.bmp"), r.targetB == std::string("orig") ? original_[1] : r.targetB);
+            QCOMPARE(exists(folder + "c.bmp") && readFile(folder + "c.bmp") == original_[2], r.targetC);
+            QCOMPARE(exists(pics("b.bmp")), !r.sourcesGone);
+            for (int i : {0, 3, 4}) QVERIFY(readFile(pics(kNames[i])) == original_[i]);
+            // No temporary file is left in the target.
+            QCOMPARE(int(entryCount(folder)), r.target == "pics" ? 7 : int(*r.targetB != 0) + r.targetC);
+            if (r.target == "data/Trash/files")  // in the Trash as every file manager finds it again
+                for (const char* name : {"b.bmp", "c.bmp"})
+                    QVERIFY(exists(*tree_ / "data/Trash/info/" + name + ".trashinfo"));
+            if (r.target == "pics") {
+                // The copies of the shown folder are listed.
+                QVERIFY(readFile(pics("b_1.bmp")) == original_[1] &&
+                        readFile(pics("c_1.bmp")) == original_[2]);
+                QVERIFY(w.fileList().contains(pics("b_1.bmp")) && w.fileList().contains(pics("c_1.bmp")));
+            }
+            QCOMPARE(int(w.fileList().size()), r.sourcesGone ? 3 : r.target == "pics" ? 7 : 5);
+            if (r.sourcesGone) checkCurrentCellMarked();
+        }
+    }
+
+    // The rename dialogs' answers rename the marked files on disk and replace their paths in the
+    // file list in place, so the grid keeps its order.
+    void renameFromTheToolButtons() {
+        struct Row {
+            const char* name;
+            QAction* TKorvelMain::Actions::*button;
+            std::vector<std::string> after;
+        } rows[] = {
+            {"typed name, then stop", &TKorvelMain::Actions::ReNameBtn1, {"a.bmp", "new.bmp", "c.bmp"}},
+            {"serial", &TKorvelMain::Actions::NumberRNBtn1, {"a.bmp", "p01.bmp", "p02.bmp"}},
+        };
+        for (const Row& r : rows) {
+            const RowTrace trace{r.name};
+            QVERIFY(openWindow());
+            ModalScript dialogs;
+            dialogs.on<TRNameFrm>([&](TRNameFrm& d, int n) {
+                if (n == 0) d.Edit1->setText("new");
+                QTest::mouseClick(n == 0 ? d.OKBtn1 : d.AllCanselBtn, Qt::LeftButton);
+            });
+            dialogs.on<TNumberFrm>([&](TNumberFrm& d, int) {
+                d.NameEdit->setText("p\\");
+                QTest::mouseClick(d.OKBtn, Qt::LeftButton);
+            });
+            QTest::mouseClick(w_->toolButton(w_->actions().*r.button), Qt::LeftButton);
+            std::vector<std::string> expected = r.after;
+            expected.insert(expected.end(), {"d.bmp", "e.bmp"});
+            QCOMPARE(listedNames(), expected);
+            for (const std::string& name : expected) QVERIFY(exists(pics(name)));
+            QCOMPARE(int(entryCount(pics())), 5);
+        }
+    }
+
+    // Extended copy from its tool button into the shown folder, stopped while it runs: the files
+    // in hand are finished in list order, the dialog still closes with OK, the folder it used is
+    // kept, and the grid lists the new copies.
+    void extendedCopyStoppedDuringTheRun() {
+        QVERIFY(openWindow());
+        TKorvelMain& w = *w_;
+        clickCell(w, 3, Qt::ControlModifier);
+        QCOMPARE(int(w.markedFiles().size()), 3);
+        bool sawRun = false;
+        ModalScript driver;
+        driver.on<TOpCopyFrm>([&](TOpCopyFrm& d, int) {
+            QCOMPARE(d.lists->yesPaths().size(), size_t(3));
+            d.DirCombo->lineEdit()->setText(QString::fromStdString(pics()));
+            // ｷｬﾝｾﾙ pressed while the first file's progress shows.
+            QObject::connect(d.ProgressBar1, &QProgressBar::valueChanged, &d, [&d, &sawRun](int v) {
+                if (v != 1) return;
+                sawRun = d.running() && !d.OkBtn->isEnabled() && d.CancelBtn->isEnabled();
+                QTimer::singleShot(0, &d, [&d] { QTest::mouseClick(d.CancelBtn, Qt::LeftButton); });
+            });
+            QTest::mouseClick(d.OkBtn, Qt::LeftButton);
+        });
+        QTest::mouseClick(w.toolButton(w.actions().KCopyBtn), Qt::LeftButton);
+        QVERIFY(sawRun);
+        // Which files were still in hand at the stop is the batch's rule; the grid lists them all.
+        const long files = entryCount(pics());
+        QVERIFY(files > 5 && files < 9);
+        QCOMPARE(long(w.fileList().size()), files);
+        QVERIFY(w.fileList().contains(pics("b_1.bmp")));
+        const korvel::IniFile ini = korvel::IniFile::load(
+            korvel::programSettingsPath(QCoreApplication::applicationFilePath().toStdString()));
+        QCOMPARE(ini.readString("OpCopy", "SelectFolder", ""), pics());
+    }
+
+    // Which commands the folder menu offers: all three for a folder, only creation for a drive,
+    // none for the Trash.
+    void folderMenuHidesWhatMakesNoSense() {
+        struct Row {
+            const char* name;
+            int kind;  // 0 folder, 1 drive (top-level node), 2 the Trash
+            bool create, renameAndDelete;
+        } rows[] = {{"folder", 0, true, true}, {"drive", 1, true, false}, {"trash", 2, false, false}};
+        for (const Row& r : rows) {
+            const RowTrace trace{r.name};
+            QVERIFY(openFolders("Photos"));
+            TDirTree* tree = w_->dirTree();
+            if (r.kind == 2) QVERIFY(tree->SelectPath(*tree_ / "data/Trash/files/"));
+            rightClickNode(*w_, r.kind == 1 ? tree->topLevelItem(0) : tree->currentItem());
+            QTRY_VERIFY(w_->folderPopup()->isVisible());
+            const auto& a = w_->actions();
+            QCOMPARE(a.CreateDirMenu->isVisible(), r.create);
+            QCOMPARE(a.FRename1->isVisible(), r.renameAndDelete);
+            QCOMPARE(a.DeleteDirMenu->isVisible(), r.renameAndDelete);
+            for (QAction* x : {a.CreateDirMenu, a.FRename1, a.DeleteDirMenu})
+                QVERIFY(!x->isVisible() || x->isEnabled());
+            w_->folderPopup()->close();
+        }
+    }
+
+    // Create and rename from the folder menu: a refused name keeps the dialog open, a failure is
+    // reported, Cancel changes nothing, and the tree, the listing and the history follow. A new
+    // name is taken by keys: Enter in the name, then Enter on the focused OK.
+    void createAndRenameFolder() {
+        const struct {
+            bool rename;
+            QString typed;  // "<keep>": the name offered is accepted unchanged; "<cancel>"
+            QString message;
+            std::string made;  // the folder made, relative to Photos, or Photos' new name; "" none
+        } rows[] = {
+            {false, "<keep>", kExists, ""}, {false, "a/b", "", "a/b"}, {false, "../out", kCannotCreate, ""},
+            {false, "", "", ""},            {false, "<cancel>", "", ""}, {true, "Trip", "", "Trip"},
+            {true, "<keep>", kExists, ""},  {true, "notes", kCannotRename, ""}, {true, "<cancel>", "", ""},
+        };
+        for (const auto& r : rows) {
+            const RowTrace trace{(r.rename ? "rename " : "create ") + r.typed};
+            const bool done = !r.made.empty();
+            QVERIFY(openFolders(r.rename ? "Photos/2020" : "Photos"));  // Photos expanded, 2020 visited
+            if (!r.rename) tree_->folder("f/Photos/新しいﾌｫﾙﾀﾞ");        // the name offered is taken
+            TDirTree* tree = w_->dirTree();
+            QVERIFY(tree->SelectPath(at("Photos")));
+            QTreeWidgetItem* photos = tree->currentItem();
+            QTreeWidgetItem* sub = tree->FindNode(at("Photos/2020/"));
+            const long before = entryCount(at("Photos"));
+            const char* dialog = r.rename ? "TFolderNameInputFrm" : "TInputNameFrm";
+            bool focusMoved = false;
+            std::vector<ModalScript::Step> steps = {typeAndPress(dialog, r.typed)};
+            if (r.rename && done)
+                steps[0].second = [&](QWidget* d) {
+                    auto* edit = d->findChild<QLineEdit*>();
+                    edit->selectAll();
+                    QTest::keyClicks(edit, r.typed);
+                    QTest::keyClick(edit, Qt::Key_Return);
+                    focusMoved = d->isVisible() &&
+                                 QApplication::focusWidget() == d->findChild<QPushButton*>("BitBtn1");
+                    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+                };
+            if (!r.message.isEmpty()) steps.push_back(pressBox());
+            if (r.message == kExists || r.typed.isEmpty()) steps.push_back(typeAndPress(dialog, "<cancel>"));
+            ModalScript script(steps);
+            pickFromFolderMenu(photos, r.rename ? w_->actions().FRename1 : w_->actions().CreateDirMenu);
+            QTRY_VERIFY(script.done());
+            QCOMPARE(script.boxTexts, r.message.isEmpty() ? QStringList() : QStringList{r.message});
+            QCOMPARE(focusMoved, r.rename && done);
+            QCOMPARE(readFile(at("notes")), std::string("text"));
+            QVERIFY(!exists(at("out")));
+            if (!r.rename) {
+                QCOMPARE(entryCount(at("Photos")), before + long(done));
+                if (!done) continue;
+                QVERIFY(std::filesystem::is_directory(at("Photos/" + r.made)));
+                QTreeWidgetItem* node = tree->FindNode(at("Photos/" + r.made + "/"));
+                QVERIFY(node);  // every level got its node
+                QCOMPARE(node->text(0), QString::fromStdString(r.made).section('/', -1));
+                QVERIFY(!node->isSelected());
+                continue;
+            }
+            const std::string now = at(done ? r.made : "Photos");
+            QVERIFY(exists(now + "/a.bmp") && exists(now + "/2020/b.bmp"));
+            QCOMPARE(exists(at("Photos")), !done);
+            // The node keeps its place and children; the listing and the history follow.
+            QCOMPARE(photos->text(0), QString::fromStdString(done ? r.made : "Photos"));
+            QVERIFY(sub);
+            QCOMPARE(tree->FindNode(now + "/2020/"), sub);
+            QCOMPARE(w_->selectedFolder(), now + "/");
+            QCOMPARE(int(w_->fileList().size()), 1);
+            QCOMPARE(w_->fileList().path(0), now + "/a.bmp");
+            if (done) QCOMPARE(w_->historyBox()->itemText(0).toStdString(), now + "/");
+            QVERIFY(w_->historyBox()->findText(QString::fromStdString(now + "/2020/")) >= 0);
+        }
+    }
+
+    void deleteFolder() {
+        struct Row {
+            const char* name;
+            bool byKey, confirm, driveRoot;
+        } rows[] = {
+            {"menu, yes", false, true, false},
+            {"menu, no", false, false, false},
+            {"Delete key, yes", true, true, false},
+            {"Delete key on a drive", true, true, true},
+        };
+        for (const Row& r : rows) {
+            const RowTrace trace{r.name};
+            QVERIFY(openFolders("Photos"));
+            TDirTree* tree = w_->dirTree();
+            if (r.driveRoot) tree->setCurrentItem(tree->topLevelItem(0));
+            const std::string shown = w_->selectedFolder();
+            // A drive must never be asked about; should it be, the answer is no.
+            ModalScript script({pressBox(r.confirm && !r.driveRoot ? QMessageBox::Yes : QMessageBox::No)});
+            if (r.byKey) QTest::keyClick(tree, Qt::Key_Delete);
+            else pickFromFolderMenu(tree->currentItem(), w_->actions().DeleteDirMenu);
+            if (r.driveRoot) {
+                QTest::qWait(100);
+                QVERIFY(script.boxTexts.isEmpty());
+                QCOMPARE(w_->selectedFolder(), shown);
+                continue;
+            }
+            QTRY_VERIFY(script.done());
+            QCOMPARE(exists(at("Photos")), !r.confirm);
+            QCOMPARE(exists(*tree_ / "data/Trash/files/Photos/2020/b.bmp"), r.confirm);
+            QCOMPARE(tree->FindNode(at("Photos/")) != nullptr, !r.confirm);
+            if (!r.confirm) continue;
+            // The tree shows another folder, and the grid lists that folder.
+            QVERIFY(std::filesystem::is_directory(w_->selectedFolder()));
+            for (size_t i = 0; i < w_->fileList().size(); ++i)
+                QVERIFY(w_->fileList().path(i).rfind(at("Photos/"), 0) != 0);
+        }
     }
 };
 

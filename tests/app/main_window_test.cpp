@@ -1,35 +1,68 @@
 // The main window on the offscreen platform: start-up with settings and arguments, listing,
-// toggles, and the settings written at close.
+// toggles, and the settings written at close; history, favourites, the quick-folder buttons and
+// the options dialog through clicks and keys: what OK stores and applies against Cancel, and
+// what a restart keeps.
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QListWidget>
 #include <QProcess>
+#include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QSplitter>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <csignal>
 
 #include "app/AppIdentity.h"
+#include "app/OptionFrm.h"
 #include "app/SingleInstance.h"
+#include "app/ToolIcons.h"
 #include "base/IniFile.h"
+#include "browse/FolderScan.h"
+#include "nav/QuickFolders.h"
+#include "nav/ui/QFSelectFrm.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "tests/support/GridWindow.h"
-#include "tests/support/ShownOwner.h"
 #include "tests/support/TempTree.h"
+#include "tests/support/UiSupport.h"
 #include "view/SubFrm.h"
 #include "view/SubFrmArrange.h"
 
-using korvel::testing::readFile;
+using namespace korvel::testing;
+using Step = ModalScript::Step;
 
 namespace {
 
 void writeText(const QString& path, const std::string& text) {
-    korvel::testing::writeFile(path.toStdString(), text);
+    writeFile(path.toStdString(), text);
 }
+
+// What a window's platform window knows of its owner at the moment it is shown: that is when
+// the X11 back end tells the window manager (WM_TRANSIENT_FOR), and only for dialog-like types.
+struct ShownOwner : QObject {
+    bool shown = false;
+    QWindow* transientParent = nullptr;
+    Qt::WindowType type = Qt::Widget;
+
+    explicit ShownOwner(QWidget* watched) { watched->installEventFilter(this); }
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (e->type() == QEvent::Show && !shown) {
+            QWindow* h = static_cast<QWidget*>(o)->windowHandle();
+            shown = true;
+            transientParent = h ? h->transientParent() : nullptr;
+            type = h ? h->type() : Qt::Widget;
+        }
+        return false;
+    }
+};
 
 std::string readIni(const QString& dir, const char* section, const char* key) {
     return korvel::IniFile::load((dir + "/Korvel.ini").toStdString()).readString(section, key, "<none>");
@@ -40,17 +73,63 @@ std::string readIni(const QString& dir, const char* section, const char* key) {
 class MainWindowTest : public QObject {
     Q_OBJECT
     QTemporaryDir config_, pics_;
+    TempTree tree_;
+    std::unique_ptr<TKorvelMain> w_;
+    QStringList boxTexts_;
+
+    std::string f(int i) const {
+        return tree_ / (QStringLiteral("f%1/").arg(i, 2, 10, QChar('0')).toStdString());
+    }
+    std::string ini() const { return config_.path().toStdString() + "/Korvel.ini"; }
+    QString pics() const { return QString::fromStdString(tree_ / "pics"); }
+    bool openWindow() {
+        w_.reset();
+        w_ = std::make_unique<TKorvelMain>(QStringList{pics()});
+        return showReady(*w_);
+    }
+    void typeHistory(const std::string& path) {
+        typeInto(w_->historyBox()->lineEdit(), QString::fromStdString(path));
+        QTest::keyClick(w_->historyBox()->lineEdit(), Qt::Key_Return);
+    }
+    void rightClickNode(const std::string& folder) {
+        QVERIFY(w_->dirTree()->SelectPath(folder));
+        korvel::testing::rightClickNode(*w_, w_->dirTree()->FindNode(folder));
+    }
+    // Opens the options from the tool button on a window started with iniText; the steps play the
+    // user, check looks at the window after. Returns how often the folder was listed again.
+    int runOptions(const std::string& iniText, std::vector<Step> steps,
+                   const std::function<void(TKorvelMain&)>& check) {
+        w_.reset();
+        writeFile(ini(), iniText);
+        if (!openWindow()) return -1;
+        int relists = 0;
+        connect(w_.get(), &TKorvelMain::folderListed, [&] { ++relists; });
+        ModalScript script(std::move(steps));
+        clickBox(w_->toolButton(w_->actions().OptionBtn));
+        if (!script.done()) return -1;
+        check(*w_);
+        w_.reset();
+        boxTexts_ = script.boxTexts;
+        return relists;
+    }
 
 private slots:
+    void initTestCase() {
+        for (int i = 0; i < 22; ++i) tree_.folder(f(i).substr(tree_.root().size()));
+        tree_.folder("pics");
+        writePatternBmp(tree_ / "pics/a.bmp", 8, 6);
+        writePatternBmp(tree_ / "pics/b.bmp", 8, 6);
+    }
+    void cleanup() { w_.reset(); }
     void init() {
         QVERIFY(config_.isValid() && pics_.isValid());
         qputenv("KORVEL_CONFIG_DIR", config_.path().toUtf8());
         QFile::remove(config_.path() + "/Korvel.ini");
         QDir(pics_.path()).mkpath("sub");
-        korvel::testing::writeSolidBmp(pics_.path() + "/b.bmp", 4, 3);
-        korvel::testing::writeSolidBmp(pics_.path() + "/a.bmp", 4, 3);
-        korvel::testing::writeSolidBmp(pics_.path() + "/.hidden.bmp", 4, 3);
-        korvel::testing::writeSolidBmp(pics_.path() + "/sub/c.bmp", 4, 3);
+        writeSolidBmp(pics_.path() + "/b.bmp", 4, 3);
+        writeSolidBmp(pics_.path() + "/a.bmp", 4, 3);
+        writeSolidBmp(pics_.path() + "/.hidden.bmp", 4, 3);
+        writeSolidBmp(pics_.path() + "/sub/c.bmp", 4, 3);
         writeText(pics_.path() + "/empty.bmp", "");
         writeText(pics_.path() + "/notes.txt", "text");
     }
@@ -69,21 +148,8 @@ private slots:
         QTRY_COMPARE(w.formReady(), 2);  // activated on the event loop's first turn
     }
 
-    void commandLineModesAndFiles() {
-        struct Row {
-            QStringList args;
-            int mode;
-            bool subView;
-        } rows[] = {
-            {{"/SE"}, 2, false},
-            {{pics_.path() + "/a.bmp"}, 0, true},
-            {{pics_.path() + "/missing.bmp"}, 0, false},
-        };
-        for (const Row& r : rows) {
-            TKorvelMain w(r.args);
-            QCOMPARE(w.startMode(), r.mode);
-            QCOMPARE(!w.subViewPath().empty(), r.subView);
-        }
+    void commandLineFiles() {
+        QVERIFY(TKorvelMain({pics_.path() + "/missing.bmp"}).subViewPath().empty());
         // A relative file argument is resolved against the current folder and selects its folder.
         const QString old = QDir::currentPath();
         QDir::setCurrent(pics_.path());
@@ -111,7 +177,6 @@ private slots:
     void noDisplayNameForWindowTitles() {
         const QString testName = QCoreApplication::applicationName();
         setApplicationIdentity();
-        QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Korvel"));
         QCoreApplication::setApplicationName(QStringLiteral("probe"));
         QCOMPARE(QGuiApplication::applicationDisplayName(), QStringLiteral("probe"));
         QCoreApplication::setApplicationName(testName);
@@ -132,7 +197,7 @@ private slots:
     }
 
     void closeWhilePreviewLoadsWritesNothing() {
-        writeText(config_.path() + "/Korvel.ini", "[Window]\nWidth=700\n");
+        writeFile(ini(), "[Window]\nWidth=700\n");
         {
             // The first listing starts the preview loader; the window closes before it runs.
             TKorvelMain w({pics_.path()});
@@ -140,12 +205,11 @@ private slots:
             QVERIFY(w.previewLoading());
             w.close();
         }
-        QCOMPARE(readFile(config_.path().toStdString() + "/Korvel.ini"),
-                 std::string("[Window]\nWidth=700\n"));
+        QCOMPARE(readFile(ini()), std::string("[Window]\nWidth=700\n"));
     }
 
     void storedTogglesAreRestored() {
-        writeText(config_.path() + "/Korvel.ini",
+        writeFile(ini(),
                   "[Window]\nShowDirBtn=1\nTreeWidth=300\nShowCaption=1\n[SubDir]\nFind=1\nSubDirOnce=1\n");
         TKorvelMain w({pics_.path()});
         QVERIFY(w.actions().ShowDirBtn->isChecked());
@@ -168,15 +232,14 @@ private slots:
     // The window reaches the geometry rule with the screen's work area (the rule's rows are
     // tested on their own).
     void handEditedGeometryKeepsTheWindowReachable() {
-        writeText(config_.path() + "/Korvel.ini",
-                  "[Window]\nLeft=2147483000\nTop=2147483000\nWidth=-3\nHeight=5\n");
+        writeFile(ini(), "[Window]\nLeft=2147483000\nTop=2147483000\nWidth=-3\nHeight=5\n");
         TKorvelMain w;
         QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().contains(w.geometry()));
     }
 
     void storedBandWidthsAreApplied() {
         // Filter and favourites bands share a row; the history band has its own.
-        writeText(config_.path() + "/Korvel.ini", "[Window]\nCoolWidth2=290\nCoolBreak4=1\n");
+        writeFile(ini(), "[Window]\nCoolWidth2=290\nCoolBreak4=1\n");
         {
             TKorvelMain w;
             w.show();
@@ -225,7 +288,7 @@ private slots:
         };
         // The listing marks cell 0; Ctrl+clicks add cell 1, then take both away.
         for (Step s : {Step{size_t(-1), 1}, Step{1, 2}, Step{0, 1}, Step{1, 0}}) {
-            if (s.cell != size_t(-1)) korvel::testing::clickCell(w, s.cell, Qt::ControlModifier);
+            if (s.cell != size_t(-1)) clickCell(w, s.cell, Qt::ControlModifier);
             QCOMPARE(int(w.markedFiles().size()), s.marked);
             for (QAction* each :
                  {a.Open1, a.Copy2, a.CopyBtn, a.KCopy, a.KCopyBtn, a.Move2, a.MoveBtn, a.Delete1,
@@ -265,6 +328,324 @@ private slots:
         QVERIFY(!second.becomePrimary());
         second.askPrimaryToActivate();
         QVERIFY(spy.wait(3000));
+    }
+
+    void historyAndFavourites() {
+        QVERIFY(openWindow());
+        for (int i : {1, 2, 3, 2}) typeHistory(f(i));  // opened again: moves up, not added twice
+        typeHistory(tree_ / "missing/");                 // no such folder: ignored
+        QCOMPARE(w_->historyBox()->toolTip(), QString::fromStdString(tree_ / "missing/"));
+        QCOMPARE(w_->historyPaths(), (std::vector{f(2), f(3), f(1), tree_ / "pics/"}));
+        QCOMPARE(w_->selectedFolder(), f(2));
+        // Down in the box chooses the next item, which opens and goes to the top.
+        w_->historyBox()->setFocus();
+        QTest::keyClick(w_->historyBox(), Qt::Key_Down);
+        QCOMPARE(w_->selectedFolder(), f(3));
+        QCOMPARE(w_->historyPaths().front(), f(3));
+        QCOMPARE(w_->historyBox()->toolTip(), QString::fromStdString(f(3)));
+        std::vector<std::string> newest;  // f20 … f01
+        for (int i = 20; i > 0; --i) newest.push_back(f(i));
+        for (int i : {0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20}) {
+            rightClickNode(f(i));
+            pickFromMenu(w_->folderPopup(), w_->actions().AddFavMenu);
+        }
+        QCOMPARE(w_->favoritePaths(), newest);  // f00 twice counts once; the 21st pushed out the last
+        // The favourites-only view shows favourites and the folders leading to them.
+        QTest::mouseClick(w_->toolButton(w_->actions().DirViewBtn), Qt::LeftButton);
+        QVERIFY(w_->dirTree()->SelectPath(f(3)));
+        QVERIFY(!w_->dirTree()->SelectPath(f(0)));
+        QVERIFY(!w_->dirTree()->SelectPath(tree_ / "pics/"));
+        // Home in the favourites box chooses its first item.
+        w_->favoritesBox()->setFocus();
+        QTest::keyClick(w_->favoritesBox(), Qt::Key_Home);
+        QCOMPARE(w_->selectedFolder(), f(20));
+        QCOMPARE(w_->historyPaths().front(), f(20));
+        // Organising shows the favourites page alone; OK takes its list and applies and writes nothing else.
+        const std::string before = readFile(ini());
+        const int cell = w_->grid()->defaultSize();
+        QList<bool> pages;
+        ModalScript organise;
+        organise.on<TOptionFrm>([&](TOptionFrm& d, int) {
+            QTabWidget* tabs = d.PageControl1;
+            pages << tabs->isTabVisible(0) << tabs->isTabVisible(2) << (tabs->currentIndex() == 1);
+            d.CellSizeCombo->setCurrentIndex(0);
+            QListWidget* list = d.ListBox1;
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                              list->visualItemRect(list->item(0)).center());
+            QTest::mouseClick(d.DownBtn, Qt::LeftButton);
+            QTest::mouseClick(d.OkBtn, Qt::LeftButton);
+        });
+        rightClickNode(f(3));
+        pickFromMenu(w_->folderPopup(), w_->actions().EditFavMenu);
+        QTRY_COMPARE(organise.seen, 1);
+        QCOMPARE(pages, (QList<bool>{false, false, true}));
+        std::swap(newest[0], newest[1]);
+        QCOMPARE(w_->favoritePaths(), newest);
+        QCOMPARE(w_->grid()->defaultSize(), cell);
+        QCOMPARE(readFile(ini()), before);
+    }
+
+    void quickFolderButtons() {
+        QVERIFY(openWindow());
+        TKorvelMain& w = *w_;
+        // Left click on an unbound button: the dialog, with the tree's folder and a typed caption.
+        QStringList shown;  // what each dialog's folder edit held when it opened
+        ModalScript dialogs;
+        dialogs.on<TQFSelectFrm>([&](TQFSelectFrm& d, int n) {
+            shown << d.QFEdit->text();
+            typeInto(d.QFEdit, QString::fromStdString(f(n + 3)));
+            typeInto(d.QFCaptionEdit, n == 0 ? QStringLiteral("写真フォルダX") : QString(), false);  // 12 cells + 1
+            QTest::mouseClick(d.OkBtn, Qt::LeftButton);
+        });
+        QTest::mouseClick(w.quickFolderButton(0), Qt::LeftButton);
+        QTRY_COMPARE(w.quickFolder(0), f(3).substr(0, f(3).size() - 1));
+        QCOMPARE(w.quickFolderButton(0)->text(), QStringLiteral("写真フォルダ"));
+        // A right click makes its button current: the dialog opens for button 2, not button 1.
+        QTest::mouseClick(w.quickFolderButton(1), Qt::RightButton);
+        QVERIFY(!w.actions().QFDeleteMenu->isEnabled());
+        pickFromMenu(w.quickFolderPopup(), w.actions().QFShowMenu);
+        QTRY_COMPARE(dialogs.seen, 2);
+        QCOMPARE(w.quickFolderButton(1)->text(), QStringLiteral("/../f04"));  // derived
+        QCOMPARE(shown, QStringList(2, pics() + "/"));                        // the tree's folder
+        // A left click on a bound button with a marked file: the drop menu copies it there.
+        clickCell(w, 0);
+        QTest::mouseClick(w.quickFolderButton(0), Qt::LeftButton);
+        pickFromMenu(w.targetPopup(), w.actions().Copy1);
+        QTRY_VERIFY(readFile(f(3) + "a.bmp") == readFile(tree_ / "pics/a.bmp"));
+        // F1 … F12 on the grid: the drop menu of buttons 1 … 12.
+        w.activateWindow();  // the closed drop menu may still hold the activation
+        QTRY_VERIFY(w.isActiveWindow());
+        w.grid()->setFocus();
+        for (int i = 0; i < 12; ++i) {
+            w.setQuickFolder(i, f(i + 8), QStringLiteral("q"));
+            QTest::keyClick(w.grid(), Qt::Key(Qt::Key_F1 + i));
+            QTRY_VERIFY(w.targetPopup()->isVisible());
+            QCOMPARE(w.actions().TargetPath1->data().toByteArray().toStdString(), f(i + 8));
+            w.targetPopup()->close();
+        }
+        // Captions on show the text beside the image; off, the buttons are 23 x 22 again.
+        QTest::mouseClick(w.toolButton(w.actions().ShowCaptionBtn), Qt::LeftButton);
+        QTRY_VERIFY(w.quickFolderButton(0)->width() > 23);
+        w.actions().ShowCaptionMenu->trigger();
+        QCOMPARE(w.quickFolderButton(0)->size(), QSize(23, 22));
+        // Clear asks first: No keeps the folder, Yes clears it.
+        for (const char* answer : {"No", "Yes"}) {
+            MessageBoxCatcher boxes;
+            boxes.press = QString::fromLatin1(answer);
+            QTest::mouseClick(w.quickFolderButton(0), Qt::RightButton);
+            pickFromMenu(w.quickFolderPopup(), w.actions().QFDeleteMenu);
+            QTRY_COMPARE(boxes.seen, 1);
+            QCOMPARE(boxes.text, QStringLiteral("フォルダの設定をクリアします。\nよろしいですか？"));
+            QCOMPARE(w.quickFolder(0).empty(), boxes.press == "Yes");
+        }
+        QCOMPARE(w.quickFolderButton(0)->text(), QString());
+    }
+
+    void keptAcrossRestart() {
+        tree_.folder("caf\xe9");  // Latin-1, not UTF-8: kept as bytes, also through the options' OK
+        const std::string odd = tree_ / "caf\xe9", pics = tree_ / "pics/";
+        QVERIFY(openWindow());
+        typeHistory(f(1));
+        typeHistory(f(2));
+        for (const std::string& fav : {pics, f(7), odd + "/"}) {
+            rightClickNode(fav);
+            pickFromMenu(w_->folderPopup(), w_->actions().AddFavMenu);
+        }
+        w_->setQuickFolder(2, odd, QStringLiteral("odd"));
+        ModalScript options;
+        options.on<TOptionFrm>([](TOptionFrm& d, int) { QTest::mouseClick(d.OkBtn, Qt::LeftButton); });
+        QTest::mouseClick(w_->toolButton(w_->actions().OptionBtn), Qt::LeftButton);
+        QTest::mouseClick(w_->toolButton(w_->actions().DirViewBtn), Qt::LeftButton);
+        QTest::mouseClick(w_->toolButton(w_->actions().ShowCaptionBtn), Qt::LeftButton);
+        QVERIFY(waitPreview(*w_));  // a close while the preview loads writes nothing
+        w_->close();
+        QVERIFY(openWindow());
+        QCOMPARE(w_->historyPaths(), (std::vector{pics, f(2), f(1)}));
+        QCOMPARE(w_->favoritePaths(), (std::vector{odd + "/", f(7), pics}));
+        QCOMPARE(w_->quickFolder(2), odd);
+        QCOMPARE(w_->quickFolderButton(2)->text(), QStringLiteral("odd"));
+        QVERIFY(w_->actions().DirViewBtn->isChecked());
+        QVERIFY(w_->actions().ShowCaptionMenu->isChecked());
+    }
+
+    // Browse starts at the edit's folder, else the tree's; the folder chosen fills an empty caption.
+    void quickFolderBrowseButton() {
+        TQFSelectFrm d(nullptr);
+        d.treeFolder = tree_ / "pics/";
+        std::vector<std::string> starts;
+        d.browseFolder = [&](const std::string& start) { return starts.push_back(start), tree_ / "f03"; };
+        QTest::mouseClick(d.FSelectBtn, Qt::LeftButton);
+        QCOMPARE(d.caption(), QStringLiteral("/../f03"));
+        typeInto(d.QFCaptionEdit, QStringLiteral("mine"));
+        QTest::mouseClick(d.FSelectBtn, Qt::LeftButton);
+        QCOMPARE(starts, (std::vector{tree_ / "pics/", tree_ / "f03"}));
+        QCOMPARE(d.folder(), tree_ / "f03");
+        QCOMPARE(d.caption(), QStringLiteral("mine"));
+    }
+
+    void quickFolderDialogChecks() {
+        const QString prompt = QStringLiteral("設定するﾌｫﾙﾀﾞ名をﾌﾙﾊﾟｽで指定して下さい。");
+        struct Row {
+            QString folder;  // relative to the tree unless it starts with "/" or is ""
+            QString answer;  // to the question whether to make it
+            bool mkdirFails;
+            QString box;
+            bool accepted;
+        } rows[] = {
+            {"", "", false, prompt, false},
+            {"pics", "", false, prompt, false},
+            {"/f01/", "", false, "", true},
+            {"/new/a", "No", false, "/new/a は存在しません。作成しますか？", false},
+            {"/new/b/", "Yes", false, "/new/b は存在しません。作成しますか？", true},
+            {"/new/c", "Yes", true, "/new/c は存在しません。作成しますか？|指定したフォルダを作成出来ません。", false},
+        };
+        for (const Row& r : rows) {
+            const RowTrace trace{r.folder};
+            const std::string path =
+                r.folder.startsWith('/') ? tree_.dir() + r.folder.toStdString() : r.folder.toStdString();
+            FaultyFileSystem fs;
+            fs.fault = [&](const std::string& call, const std::string&) {
+                return r.mkdirFails && call == "mkdir" ? EACCES : 0;
+            };
+            TQFSelectFrm d(nullptr);
+            d.fileSystem = &fs;
+            d.show();
+            typeInto(d.QFEdit, QString::fromStdString(path));
+            MessageBoxCatcher boxes;
+            boxes.press = r.answer;
+            QTest::mouseClick(d.OkBtn, Qt::LeftButton);
+            QCOMPARE(boxes.texts.join('|').replace(QString::fromStdString(tree_.dir()), QString()), r.box);
+            QCOMPARE(d.result() == QDialog::Accepted, r.accepted);
+            QCOMPARE(korvel::isExistingFolder(path), r.accepted);
+        }
+    }
+
+    void optionsOkAgainstCancel() {
+        for (const bool ok : {true, false}) {
+            const RowTrace trace{ok ? "OK" : "Cancel"};
+            const std::string before = "[Window]\nNoHideFile=0\n";
+            int cell = 0, history = -1;
+            const int relists = runOptions(
+                before,
+                {stepOn<TOptionFrm>([&](TOptionFrm& d) {
+                     clickBox(d.HideCheck);
+                     d.CellSizeCombo->setFocus();
+                     QTest::keyClick(d.CellSizeCombo, Qt::Key_6);  // 60
+                     clickBox(d.BitBtn1);
+                     clickBox(ok ? d.OkBtn : d.CancelBtn);
+                 }),
+                 pressBox(QMessageBox::Yes)},
+                [&](TKorvelMain& w) { cell = w.grid()->defaultSize(), history = w.historyBox()->count(); });
+            QCOMPARE(boxTexts_, QStringList{"履歴を全て削除します。よろしいですか？"});
+            QCOMPARE(history, 0);  // cleared at once, also when cancelled
+            QCOMPARE(relists, ok ? 1 : 0);
+            QCOMPARE(cell, ok ? 65 : 105);
+            if (ok) QVERIFY(korvel::IniFile::load(ini()).readBool("Window", "NoHideFile", false));
+            else QCOMPARE(readFile(ini()), before);
+        }
+    }
+
+    // Each display switch re-lists the folder and is written (by the window, at close); the slide
+    // interval alone re-lists nothing and is written by OK, its digits as typed.
+    void optionsAreWritten() {
+        struct Row {
+            const char *control, *section, *key, *wanted;  // a check box, or the interval's edit
+        } rows[] = {
+            {"HideCheck", "Window", "NoHideFile", "1"},
+            {"SpeedCheck", "Thumbnil", "SpeedFlg", "1"},
+            {"ChangeImCheck", "Window", "ChangeImFlg", "0"},
+            {"PictFitCheck", "Window", "PictFitFlg", "1"},
+            {"ExifRotateCheck", "Window", "ExifRotate", "0"},
+            {"ColorManageCheck", "Window", "ColorManage", "0"},
+            {"SharedCacheCheck", "Thumbnil", "SharedCache", "0"},
+            {"SlidNumEdit", "SWindow", "TimeInt", "1500"},
+        };
+        for (const Row& r : rows) {
+            const RowTrace trace{r.control};
+            const bool interval = r.control == std::string("SlidNumEdit");
+            const auto play = [&](TOptionFrm& d) {
+                if (interval) {
+                    d.SlidNumEdit->setFocus();
+                    QTest::keyClick(d.SlidNumEdit, Qt::Key_A, Qt::ControlModifier);
+                    QTest::keyClicks(d.SlidNumEdit, "1a5-0x0 ");
+                } else {
+                    clickBox(d.findChild<QCheckBox*>(r.control));
+                }
+                clickBox(d.OkBtn);
+            };
+            const int relists = runOptions("", {stepOn<TOptionFrm>(play)}, [&](TKorvelMain& w) {
+                if (!interval) w.close();
+            });
+            QCOMPARE(relists, interval ? 0 : 1);
+            QCOMPARE(korvel::IniFile::load(ini()).readString(r.section, r.key, "?"), std::string(r.wanted));
+        }
+    }
+
+    void optionsTwentyFirstFavouriteReplacesTheLastAndDuplicatesAreRefused() {
+        std::string text = "[Favorites]\n";
+        for (int i = 0; i < 20; ++i)
+            text += "Path" + std::to_string(i) + "=/fav/" + std::to_string(i) + "/\n";
+        QStringList favorites, edited;
+        runOptions(text,
+                   {stepOn<TOptionFrm>([&](TOptionFrm& d) {
+                        d.PageControl1->setCurrentIndex(1);
+                        d.hooks.browseFolder = [&](const QString&, const std::string&) {
+                            return pics().toStdString();
+                        };
+                        clickBox(d.AddBtn);
+                        clickBox(d.AddBtn);
+                        for (int i = 0; i < d.ListBox1->count(); ++i) edited << d.ListBox1->item(i)->text();
+                        clickBox(d.OkBtn);
+                    }),
+                    pressBox()},
+                   [&](TKorvelMain& w) {
+                       for (int i = 0; i < w.favoritesBox()->count(); ++i)
+                           favorites << w.favoritesBox()->itemText(i);
+                   });
+        QCOMPARE(boxTexts_, QStringList{pics() + "/ は既に登録済みです。"});
+        QCOMPARE(edited, favorites);
+        QCOMPARE(favorites.size(), 20);
+        QCOMPARE(favorites[18], QStringLiteral("/fav/18/"));
+        QCOMPARE(favorites[19], pics() + "/");
+    }
+
+    void optionsClearOneQuickFolderRowAndBindAnother() {
+        const std::string text = "[QFolder]\nFolder1=/q/one\nCaption1=One\nFolder2=/q/two\nCaption2=Two\n";
+        QStringList cleared;
+        QList<bool> enabled;
+        runOptions(text,
+                   {stepOn<TOptionFrm>([&](TOptionFrm& d) {
+                        d.PageControl1->setCurrentIndex(2);
+                        enabled << d.QFClearBtn->isEnabled();
+                        QTreeWidget* list = d.ListView1;
+                        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                                          list->visualItemRect(list->topLevelItem(0)).center());
+                        enabled << d.QFClearBtn->isEnabled() << d.QFUpBtn->isEnabled()
+                                << d.QFDownBtn->isEnabled();
+                        clickBox(d.QFClearBtn);
+                        cleared << list->topLevelItem(0)->text(0) << list->topLevelItem(0)->text(1);
+                        list->setCurrentItem(list->topLevelItem(2));
+                        clickBox(d.QFEditBtn);
+                        clickBox(d.OkBtn);
+                    }),
+                    pressBox(QMessageBox::Yes), stepOn<TQFSelectFrm>([&](TQFSelectFrm& f) {
+                        cleared << f.QFEdit->text();
+                        QTest::keyClicks(f.QFEdit, pics());
+                        clickBox(f.OkBtn);
+                    })},
+                   [&](TKorvelMain& w) {
+                       QToolButton* one = w.quickFolderButton(0);
+                       QVERIFY(one->text().isEmpty() && one->toolTip().isEmpty());
+                       QCOMPARE(one->icon().pixmap(20, 20).toImage(),
+                                toolIcon(ToolIcon::SubFolders).pixmap(20, 20).toImage());
+                       QCOMPARE(w.quickFolderButton(1)->text(), QStringLiteral("Two"));
+                       QCOMPARE(w.quickFolderButton(2)->toolTip(), pics());
+                       QCOMPARE(w.quickFolderButton(2)->text(),
+                                QString::fromStdString(korvel::MakeQuickFolderCaption(pics().toStdString())));
+                   });
+        QCOMPARE(boxTexts_, QStringList{"選択した設定をクリアします。よろしいですか？"});
+        QCOMPARE(cleared, (QStringList{"未設定", "", ""}));  // the unbound row opens the editor empty
+        QCOMPARE(enabled, (QList<bool>{false, true, false, true}));
     }
 };
 

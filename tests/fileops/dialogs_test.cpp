@@ -20,54 +20,13 @@
 #include "fileops/ui/RNameFrm.h"
 #include "fileops/ui/SelectDir.h"
 #include "tests/support/CodecSamples.h"
-#include "tests/support/FolderContents.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "tests/support/TestImages.h"
 #include "tests/support/UiSupport.h"
 
 using namespace korvel::testing;
 
-struct SerialRow {
-    const char* name;
-    QString pattern, start, box;  // box: the message shown, "" none
-    QStringList after;            // the folder afterwards, name=content
-    int renames;                  // reported to the list
-};
-struct RNameRow {
-    const char* name;
-    int selected, radio;
-    bool allOk;
-    QString shown;  // Edit1.Edit2 after the click
-};
-struct ClickRow {
-    const char* name;
-    QStringList clicks;
-    // Enabled: QualityCombo, PNGLevelRadio1, SizeCombo, WidthEdit, SizeCheck, GasituCheck.
-    QString enabled;
-    bool heightShown;
-    QString center;  // LabelCenter's text
-};
-struct RunRow {  // one source converted through the extended copy dialog
-    const char* name;
-    QString source;
-    QSize sourceSize;
-    QStringList clicks;
-    QString width, height;
-    QStringList existing;  // already in the destination
-    QString written;
-    QSize size;
-};
-Q_DECLARE_METATYPE(SerialRow)
-Q_DECLARE_METATYPE(RNameRow)
-Q_DECLARE_METATYPE(ClickRow)
-Q_DECLARE_METATYPE(RunRow)
-
 namespace {
-
-template <class Row, size_t N>
-void addRows(const Row (&rows)[N]) {
-    QTest::addColumn<Row>("row");
-    for (const Row& r : rows) QTest::newRow(r.name) << r;
-}
 
 void clickItem(QListWidget* l, int row, Qt::KeyboardModifiers mods = {}) {
     l->scrollToItem(l->item(row));
@@ -94,6 +53,16 @@ TOpCopyFrm::Hooks copyHooks(const std::string& ini) {
     h.settingsPath = ini;
     return h;
 }
+
+// The extended copy dialog on /p/a.bmp with its settings in a fresh folder, shown.
+struct CopyDialog {
+    TempTree cfg;
+    TOpCopyFrm d{{"/p/a.bmp"}, {"/p/a.bmp"}, {}, copyHooks(cfg / "k.ini")};
+    explicit CopyDialog(bool load = true) {
+        if (load) d.LoadSettings();
+        shown(d);
+    }
+};
 
 void clickByName(TOpCopyFrm& d, const QString& name) {
     if (name.startsWith("Turn")) return clickBox(d.turnGroup->button(name.mid(4).toInt()));
@@ -133,36 +102,30 @@ private slots:
     }
 
     // A folder that runs is tried through the main window; here the ones refused.
-    void chooserOkWantsAFullPath_data() {
-        QTest::addColumn<bool>("copy");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("warning");
-        QTest::newRow("empty") << true << "" << "コピー先フォルダをフルパスで指定して下さい。";
-        QTest::newRow("bare name") << false << "photos" << "移動先フォルダをフルパスで指定して下さい。";
-    }
     void chooserOkWantsAFullPath() {
-        QFETCH(bool, copy);
-        QFETCH(QString, typed);
-        TempTree t;
-        int runs = 0;
-        TSelectDir d(copy, {"/p/a", "/p/b"}, {"/p/b"}, {}, selectHooks(runs, t / "k.ini"));
-        QVERIFY(shown(d));
-        typeInto(d.DirCombo->lineEdit(), typed);
-        MessageBoxCatcher boxes;
-        QTest::mouseClick(d.OKBtn, Qt::LeftButton);
-        QTEST(boxes.text, "warning");
-        QCOMPARE(runs, 0);
-        QVERIFY(d.isVisible());
+        const struct {
+            bool copy;
+            QString typed, warning;
+        } rows[] = {{true, "", "コピー先フォルダをフルパスで指定して下さい。"},
+                    {false, "photos", "移動先フォルダをフルパスで指定して下さい。"}};
+        for (const auto& r : rows) {
+            const RowTrace trace{r.typed};
+            TempTree t;
+            int runs = 0;
+            TSelectDir d(r.copy, {"/p/a", "/p/b"}, {"/p/b"}, {}, selectHooks(runs, t / "k.ini"));
+            QVERIFY(shown(d));
+            typeInto(d.DirCombo->lineEdit(), r.typed);
+            MessageBoxCatcher boxes;
+            QTest::mouseClick(d.OKBtn, Qt::LeftButton);
+            QCOMPARE(boxes.text, r.warning);
+            QCOMPARE(runs, 0);
+            QVERIFY(d.isVisible());
+        }
     }
 
     void chooserMaximisedKeepsTheLastNormalSize() {
         TempTree t;
-        {
-            korvel::IniFile ini;
-            ini.writeInteger("CopyMove", "Width", 700);
-            ini.writeInteger("CopyMove", "Height", 500);
-            ini.save(t / "k.ini");
-        }
+        writeFile(t / "k.ini", "[CopyMove]\nWidth=700\nHeight=500\n");
         int runs = 0;
         TSelectDir d(true, {"/p/a"}, {"/p/a"}, {"/q1", "", "/q3"}, selectHooks(runs, t / "k.ini"));
         d.LoadSettings();
@@ -178,43 +141,46 @@ private slots:
         QVERIFY(ini.hasKey("CopyMove", "Panel"));
     }
 
-    void serialOkRefusesOrRenames_data() {
-        const QStringList untouched{"1.jpg=1", "2.jpg=2", "x.txt=x"};
-        const SerialRow rows[] = {
-            {"empty name", "", "1", "ファイル名を指定して下さい。", untouched, 0},
-            {"two placeholders", "a\\b\\", "1",
-             "ファイル名の指定に誤りがあります。\n連番を挿入する所に \\ を入れて下さい。", untouched, 0},
-            {"taken by a later file", "\\", "2", "1.jpg は名前を変更出来ません。", {"1.jpg=1", "3.jpg=2", "x.txt=x"}, 1},
-            {"percent typed", "%s\\%d", "7", "", {"%s7%d.jpg=1", "%s8%d.jpg=2", "x.txt=x"}, 2},
-        };
-        addRows(rows);
-    }
     void serialOkRefusesOrRenames() {
-        QFETCH(SerialRow, row);
-        TempTree t;
-        const std::string one = t.write("1.jpg", "1"), two = t.write("2.jpg", "2");
-        const std::string other = t.write("x.txt", "x");
-        std::vector<std::pair<std::string, std::string>> renamed;
-        TNumberFrm::Hooks hooks;
-        hooks.renamed = [&](const std::string& f, const std::string& to) { renamed.emplace_back(f, to); };
-        hooks.settingsPath = t / "k.ini";
-        TNumberFrm d(t.root(), {one, two, other}, {one, two}, hooks);
-        QVERIFY(shown(d));
-        typeInto(d.NameEdit, row.pattern);
-        typeInto(d.NumEdit, row.start);
-        typeInto(d.KetaEdit, "1");
-        MessageBoxCatcher boxes;
-        QTest::mouseClick(d.OKBtn, Qt::LeftButton);
-        QCOMPARE(boxes.text, row.box);
-        QStringList got;
-        for (const auto& [n, c] : folderContents(t.dir()))
-            if (n != "k.ini") got << QString::fromStdString(n + "=" + c);
-        QCOMPARE(got, row.after);
-        QCOMPARE(d.result() == QDialog::Accepted, row.renames > 0);
-        // The list learns exactly the renames that happened.
-        QCOMPARE(int(renamed.size()), row.renames);
-        for (const auto& [from, to] : renamed)
-            QVERIFY(!std::filesystem::exists(from) && std::filesystem::exists(to));
+        const QStringList untouched{"1.jpg=1", "2.jpg=2", "x.txt=x"};
+        const struct {
+            QString pattern, start, box;  // box: the message shown, "" none
+            QStringList after;            // the folder afterwards, name=content
+            int renames;                  // reported to the list
+        } rows[] = {
+            {"", "1", "ファイル名を指定して下さい。", untouched, 0},
+            {"a\\b\\", "1", "ファイル名の指定に誤りがあります。\n連番を挿入する所に \\ を入れて下さい。",
+             untouched, 0},
+            {"\\", "2", "1.jpg は名前を変更出来ません。", {"1.jpg=1", "3.jpg=2", "x.txt=x"}, 1},
+            {"%s\\%d", "7", "", {"%s7%d.jpg=1", "%s8%d.jpg=2", "x.txt=x"}, 2},
+        };
+        for (const auto& row : rows) {
+            const RowTrace trace{row.pattern};
+            TempTree t;
+            const std::string one = t.write("1.jpg", "1"), two = t.write("2.jpg", "2");
+            const std::string other = t.write("x.txt", "x");
+            std::vector<std::pair<std::string, std::string>> renamed;
+            TNumberFrm::Hooks hooks;
+            hooks.renamed = [&](const std::string& f, const std::string& to) { renamed.emplace_back(f, to); };
+            hooks.settingsPath = t / "k.ini";
+            TNumberFrm d(t.root(), {one, two, other}, {one, two}, hooks);
+            QVERIFY(shown(d));
+            typeInto(d.NameEdit, row.pattern);
+            typeInto(d.NumEdit, row.start);
+            typeInto(d.KetaEdit, "1");
+            MessageBoxCatcher boxes;
+            QTest::mouseClick(d.OKBtn, Qt::LeftButton);
+            QCOMPARE(boxes.text, row.box);
+            QStringList got;
+            for (const auto& [n, c] : folderContents(t.dir()))
+                if (n != "k.ini") got << QString::fromStdString(n + "=" + c);
+            QCOMPARE(got, row.after);
+            QCOMPARE(d.result() == QDialog::Accepted, row.renames > 0);
+            // The list learns exactly the renames that happened.
+            QCOMPARE(int(renamed.size()), row.renames);
+            for (const auto& [from, to] : renamed)
+                QVERIFY(!std::filesystem::exists(from) && std::filesystem::exists(to));
+        }
     }
 
     void serialPreviewFollowsOrderAndFields() {
@@ -250,203 +216,183 @@ private slots:
         QCOMPARE(folderContents(t.dir()).size(), size_t(3));  // the preview wrote nothing
     }
 
-    void renameDialogButtons_data() {
-        const RNameRow rows[] = {
-            {"typed name, many", 3, 0, false, "Photo.Jpg"},
-            {"upper, many", 3, 1, true, "PHOTO.JPG"},
-            {"lower, many", 3, 2, true, "photo.jpg"},
-            {"upper, one", 1, 1, false, "PHOTO.JPG"},
-        };
-        addRows(rows);
-    }
     void renameDialogButtons() {
-        QFETCH(RNameRow, row);
-        TRNameFrm d("/p/Photo.Jpg", row.selected, QImage());
-        QVERIFY(shown(d));
-        QVERIFY(!d.AllOKBtn->isEnabled());
-        clickBox(d.radioItems->button(row.radio));
-        QCOMPARE(d.AllOKBtn->isEnabled(), row.allOk);
-        QCOMPARE(d.Edit1->text() + "." + d.Edit2->text(), row.shown);
-        QCOMPARE(d.Edit1->isEnabled(), row.radio == 0);
+        const struct {
+            int selected, radio;
+            bool allOk;
+            QString shown;  // Edit1.Edit2 after the click
+        } rows[] = {{3, 0, false, "Photo.Jpg"}, {3, 1, true, "PHOTO.JPG"}, {3, 2, true, "photo.jpg"},
+                    {1, 1, false, "PHOTO.JPG"}};
+        for (const auto& row : rows) {
+            const RowTrace trace{row.shown + QString::number(row.selected)};
+            TRNameFrm d("/p/Photo.Jpg", row.selected, QImage());
+            QVERIFY(shown(d));
+            QVERIFY(!d.AllOKBtn->isEnabled());
+            clickBox(d.radioItems->button(row.radio));
+            QCOMPARE(d.AllOKBtn->isEnabled(), row.allOk);
+            QCOMPARE(d.Edit1->text() + "." + d.Edit2->text(), row.shown);
+            QCOMPARE(d.Edit1->isEnabled(), row.radio == 0);
+        }
     }
 
-    void renameDialogOkGivesTheName_data() {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("target");
-        QTest::newRow("cleared name") << "/p/a.jpg" << "" << ".jpg";
-        QTest::newRow("no extension") << "/p/readme" << "notes" << "notes.";
-        QTest::newRow("Japanese") << "/p/猫.png" << "写真" << "写真.png";
-    }
     void renameDialogOkGivesTheName() {
-        QFETCH(QString, path);
-        QFETCH(QString, typed);
-        TRNameFrm d(path.toStdString(), 1, QImage());
-        QVERIFY(shown(d));
-        typeInto(d.Edit1, typed);
-        QTest::mouseClick(d.OKBtn1, Qt::LeftButton);
-        QCOMPARE(d.result(), int(QDialog::Accepted));
-        QTEST(QString::fromStdString(d.RenameTarget()), "target");
+        const struct {
+            QString path, typed, target;
+        } rows[] = {{"/p/a.jpg", "", ".jpg"}, {"/p/readme", "notes", "notes."}, {"/p/猫.png", "写真", "写真.png"}};
+        for (const auto& r : rows) {
+            TRNameFrm d(r.path.toStdString(), 1, QImage());
+            QVERIFY(shown(d));
+            typeInto(d.Edit1, r.typed);
+            QTest::mouseClick(d.OKBtn1, Qt::LeftButton);
+            QCOMPARE(d.result(), int(QDialog::Accepted));
+            QCOMPARE(QString::fromStdString(d.RenameTarget()), r.target);
+        }
     }
 
-    void copyEnablingFollowsClicks_data() {
-        const QStringList free{"SizeRadio3", "SizeCheck"};
-        const ClickRow rows[] = {
-            {"defaults", {}, "000000", false, "Pixel"},
-            {"jpeg", {"JPEGRadio"}, "100000", false, "Pixel"},
-            {"png", {"JPEGRadio", "PNGRadio"}, "010000", false, "Pixel"},
-            {"scale", {"SizeRadio2"}, "001001", false, "Pixel"},
-            {"given, kept ratio", {"SizeRadio3"}, "000111", false, "Pixel"},
-            {"given, free ratio", free, "000111", true, "ｘ H"},
-            {"free ratio, back to original", free + QStringList{"SizeRadio1"}, "000000", false, "Pixel"},
-            {"free ratio, then given again", free + QStringList{"SizeRadio2", "SizeRadio3"}, "000111", true,
-             "ｘ H"},
-        };
-        addRows(rows);
-    }
     void copyEnablingFollowsClicks() {
-        QFETCH(ClickRow, row);
-        TempTree t;
-        TOpCopyFrm d({"/p/a.bmp"}, {"/p/a.bmp"}, {}, copyHooks(t / "k.ini"));
-        d.LoadSettings();
-        QVERIFY(shown(d));
-        for (const QString& c : row.clicks) clickByName(d, c);
-        const QWidget* ws[] = {d.QualityCombo, d.PNGLevelRadio1, d.SizeCombo,
-                               d.WidthEdit,    d.SizeCheck,      d.GasituCheck};
-        QString got;
-        for (const QWidget* w : ws) got += w->isEnabled() ? '1' : '0';
-        QCOMPARE(got, row.enabled);
-        QCOMPARE(d.HeightEdit->isVisible(), row.heightShown);
-        QCOMPARE(d.LabelCenter->text(), row.center);
-    }
-
-    void copySizeFieldsOnLeaving_data() {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("after");
-        QTest::addColumn<QString>("box");
-        QTest::newRow("number") << "120" << "120" << "";
-        QTest::newRow("zero") << "0" << "1" << "";
-        QTest::newRow("letters") << "12a" << "80" << "\"12a\"は整数ではありません。";
-    }
-    void copySizeFieldsOnLeaving() {
-        QFETCH(QString, typed);
-        QFETCH(QString, after);
-        QFETCH(QString, box);
-        TempTree t;
-        TOpCopyFrm d({"/p/a.bmp"}, {"/p/a.bmp"}, {}, copyHooks(t / "k.ini"));
-        QVERIFY(shown(d));
-        clickByName(d, "SizeRadio3");
-        clickByName(d, "SizeCheck");
-        for (QLineEdit* e : {d.WidthEdit, d.HeightEdit}) {
-            d.activateWindow();  // back from the box of the field before
-            QVERIFY(QTest::qWaitForWindowActive(&d));
-            MessageBoxCatcher boxes;
-            typeInto(e, typed);
-            QTest::keyClick(e, Qt::Key_Tab);  // leaves the field
-            QTRY_COMPARE(e->objectName() + ":" + e->text(), e->objectName() + ":" + after);
-            QCOMPARE(boxes.texts, box.isEmpty() ? QStringList{} : QStringList{box});
-        }
-    }
-
-    void copyRunWritesSizeTurnAndName_data() {
-        const QStringList given{"SizeRadio3"};
-        const RunRow rows[] = {
-            {"original size", "a.bmp", {7, 5}, {}, "", "", {}, "a.bmp", {7, 5}},
-            {"wide, kept ratio", "a.bmp", {1000, 500}, given, "80", "", {}, "a.bmp", {80, 40}},
-            {"tall, free ratio, plain stretch", "a.bmp", {500, 1000},
-             given + QStringList{"SizeCheck", "GasituCheck"}, "80", "80", {}, "a.bmp", {80, 80}},
-            {"25% of 3x3", "a.bmp", {3, 3}, {"SizeRadio2"}, "", "", {}, "a.bmp", {1, 1}},
-            {"wide, 80, turned 90", "a.bmp", {1000, 500}, given + QStringList{"Turn1"}, "80", "", {}, "a.bmp",
-             {40, 80}},
-            {"jpeg, the bitmap name taken", "a.jpg", {20, 10}, {}, "", "", {"a.bmp"}, "a_1.bmp", {20, 10}},
+        const QStringList free{"SizeRadio3", "SizeCheck"};
+        const struct {
+            QStringList clicks;
+            // Enabled: QualityCombo, PNGLevelRadio1, SizeCombo, WidthEdit, SizeCheck, GasituCheck.
+            QString enabled;
+            bool heightShown;
+            QString center;  // LabelCenter's text
+        } rows[] = {
+            {{}, "000000", false, "Pixel"},
+            {{"JPEGRadio"}, "100000", false, "Pixel"},
+            {{"JPEGRadio", "PNGRadio"}, "010000", false, "Pixel"},
+            {{"SizeRadio2"}, "001001", false, "Pixel"},
+            {{"SizeRadio3"}, "000111", false, "Pixel"},
+            {free, "000111", true, "ｘ H"},
+            {free + QStringList{"SizeRadio1"}, "000000", false, "Pixel"},
+            {free + QStringList{"SizeRadio2", "SizeRadio3"}, "000111", true, "ｘ H"},
         };
-        addRows(rows);
-    }
-    void copyRunWritesSizeTurnAndName() {
-        QFETCH(RunRow, row);
-        TempTree src, dst, cfg;
-        const std::string in = src / row.source.toStdString();
-        const QSize s = row.sourceSize;
-        if (row.source.endsWith(".jpg")) writeFile(in, jpegSample(s.width(), s.height(), false, false));
-        else saveBmp(gradientBitmap(s.width(), s.height()), in);
-        for (const QString& e : row.existing) writeFile(dst / e.toStdString(), "taken");
-        TOpCopyFrm d({in}, {in}, {}, copyHooks(cfg / "k.ini"));
-        d.LoadSettings();
-        QVERIFY(shown(d));
-        for (const QString& c : row.clicks) clickByName(d, c);
-        if (row.clicks.contains("SizeRadio2")) {
-            // 25 % is index 35 of the list: 200 - 5 x 35.
-            d.SizeCombo->setFocus();
-            for (int i = d.SizeCombo->currentIndex(); i < 35; ++i) QTest::keyClick(d.SizeCombo, Qt::Key_Down);
-            QCOMPARE(d.SizeCombo->currentText(), QString("25"));
+        for (const auto& row : rows) {
+            const RowTrace trace{row.clicks.join(',')};
+            CopyDialog c;
+            for (const QString& click : row.clicks) clickByName(c.d, click);
+            QString got;
+            for (const QWidget* w : std::initializer_list<const QWidget*>{
+                     c.d.QualityCombo, c.d.PNGLevelRadio1, c.d.SizeCombo, c.d.WidthEdit, c.d.SizeCheck,
+                     c.d.GasituCheck})
+                got += w->isEnabled() ? '1' : '0';
+            QCOMPARE(got, row.enabled);
+            QCOMPARE(c.d.HeightEdit->isVisible(), row.heightShown);
+            QCOMPARE(c.d.LabelCenter->text(), row.center);
         }
-        if (!row.width.isEmpty()) typeInto(d.WidthEdit, row.width);
-        if (!row.height.isEmpty()) typeInto(d.HeightEdit, row.height);
-        typeInto(d.DirCombo->lineEdit(), QString::fromStdString(dst.dir()));
-        MessageBoxCatcher boxes;
-        QTest::mouseClick(d.OkBtn, Qt::LeftButton);
-        QCOMPARE(boxes.texts, QStringList{});
-        QCOMPARE(d.result(), int(QDialog::Accepted));
-        QCOMPARE(dst.count(), long(row.existing.size()) + 1);
-        const korvel::TBitmap out = loadBmp(dst / row.written.toStdString());
-        QCOMPARE(QSize(out.width(), out.height()), row.size);
-        if (row.clicks.isEmpty() && row.source.endsWith(".bmp"))
-            QCOMPARE(pixelDifference(out, loadBmp(in)), std::string());
+    }
+
+    void copySizeFieldsOnLeaving() {
+        const struct {
+            QString typed, after, box;
+        } rows[] = {{"120", "120", ""}, {"0", "1", ""}, {"12a", "80", "\"12a\"は整数ではありません。"}};
+        for (const auto& r : rows) {
+            CopyDialog c(false);
+            clickByName(c.d, "SizeRadio3");
+            clickByName(c.d, "SizeCheck");
+            for (QLineEdit* e : {c.d.WidthEdit, c.d.HeightEdit}) {
+                c.d.activateWindow();  // back from the box of the field before
+                QVERIFY(QTest::qWaitForWindowActive(&c.d));
+                MessageBoxCatcher boxes;
+                typeInto(e, r.typed);
+                QTest::keyClick(e, Qt::Key_Tab);  // leaves the field
+                QTRY_COMPARE(e->objectName() + ":" + e->text(), e->objectName() + ":" + r.after);
+                QCOMPARE(boxes.texts, r.box.isEmpty() ? QStringList{} : QStringList{r.box});
+            }
+        }
+    }
+
+    void copyRunWritesSizeTurnAndName() {
+        const QStringList given{"SizeRadio3"};
+        const struct {
+            QString source;
+            QSize sourceSize;
+            QStringList clicks;
+            QString width, height;
+            QStringList existing;  // already in the destination
+            QString written;
+            QSize size;
+        } rows[] = {
+            {"a.bmp", {7, 5}, {}, "", "", {}, "a.bmp", {7, 5}},
+            {"a.bmp", {500, 1000}, given + QStringList{"SizeCheck", "GasituCheck"}, "80", "80", {}, "a.bmp",
+             {80, 80}},
+            {"a.bmp", {3, 3}, {"SizeRadio2"}, "", "", {}, "a.bmp", {1, 1}},
+            {"a.bmp", {1000, 500}, given + QStringList{"Turn1"}, "80", "", {}, "a.bmp", {40, 80}},
+            {"a.jpg", {20, 10}, {}, "", "", {"a.bmp"}, "a_1.bmp", {20, 10}},
+        };
+        for (const auto& row : rows) {
+            const RowTrace trace{row.clicks.join(',') + row.source};
+            TempTree src, dst, cfg;
+            const std::string in = src / row.source.toStdString();
+            const QSize s = row.sourceSize;
+            if (row.source.endsWith(".jpg")) writeFile(in, jpegSample(s.width(), s.height(), false, false));
+            else saveBmp(gradientBitmap(s.width(), s.height()), in);
+            for (const QString& e : row.existing) writeFile(dst / e.toStdString(), "taken");
+            TOpCopyFrm d({in}, {in}, {}, copyHooks(cfg / "k.ini"));
+            d.LoadSettings();
+            QVERIFY(shown(d));
+            for (const QString& c : row.clicks) clickByName(d, c);
+            if (row.clicks.contains("SizeRadio2")) {
+                // 25 % is index 35 of the list: 200 - 5 x 35.
+                d.SizeCombo->setFocus();
+                for (int i = d.SizeCombo->currentIndex(); i < 35; ++i)
+                    QTest::keyClick(d.SizeCombo, Qt::Key_Down);
+                QCOMPARE(d.SizeCombo->currentText(), QString("25"));
+            }
+            if (!row.width.isEmpty()) typeInto(d.WidthEdit, row.width);
+            if (!row.height.isEmpty()) typeInto(d.HeightEdit, row.height);
+            typeInto(d.DirCombo->lineEdit(), QString::fromStdString(dst.dir()));
+            MessageBoxCatcher boxes;
+            QTest::mouseClick(d.OkBtn, Qt::LeftButton);
+            QCOMPARE(boxes.texts, QStringList{});
+            QCOMPARE(d.result(), int(QDialog::Accepted));
+            QCOMPARE(dst.count(), long(row.existing.size()) + 1);
+            const korvel::TBitmap out = loadBmp(dst / row.written.toStdString());
+            QCOMPARE(QSize(out.width(), out.height()), row.size);
+            if (row.clicks.isEmpty() && row.source.endsWith(".bmp"))
+                QCOMPARE(pixelDifference(out, loadBmp(in)), std::string());
+        }
     }
 
     // Each file fails alone with its name, and leaves nothing in the destination.
-    void copyEveryFileFailsWithItsName_data() {
-        QTest::addColumn<QString>("key");  // a hand-edited setting, "" none
-        QTest::addColumn<int>("value");
-        QTest::addColumn<bool>("fullDisk");
-        QTest::newRow("quality outside its list") << "JPEGQuality" << 150 << false;
-        QTest::newRow("percentage outside its list") << "SizeCombo" << -3 << false;
-        QTest::newRow("disk full while saving") << "" << 0 << true;
-    }
     void copyEveryFileFailsWithItsName() {
-        QFETCH(QString, key);
-        QFETCH(int, value);
-        QFETCH(bool, fullDisk);
-        TempTree src, dst, cfg;
-        {
-            korvel::IniFile ini;
-            ini.writeInteger("OpCopy", "SaveFormat", 1);
-            ini.writeInteger("OpCopy", "Size", key == "SizeCombo" ? 1 : 0);
-            if (!key.isEmpty()) ini.writeInteger("OpCopy", key.toStdString(), value);
-            ini.save(cfg / "k.ini");
+        const struct {
+            std::string edited;  // a hand-edited setting, "" the disk is full while saving
+            QComboBox* TOpCopyFrm::*combo;  // the list it stands outside of
+        } rows[] = {{"JPEGQuality=150\n", &TOpCopyFrm::QualityCombo},
+                    {"Size=1\nSizeCombo=-3\n", &TOpCopyFrm::SizeCombo},
+                    {"", nullptr}};
+        for (const auto& r : rows) {
+            const RowTrace trace{QString::fromStdString(r.edited)};
+            TempTree src, dst, cfg;
+            writeFile(cfg / "k.ini", "[OpCopy]\nSaveFormat=1\n" + r.edited);
+            const std::vector<std::string> files{src / "a.bmp", src / "b.bmp"};
+            for (const std::string& f : files) saveBmp(gradientBitmap(16, 8), f);
+            TOpCopyFrm d(files, files, {}, copyHooks(cfg / "k.ini"));
+            d.LoadSettings();
+            if (r.combo) QCOMPARE((d.*r.combo)->currentText(), QString());
+            QVERIFY(shown(d));
+            typeInto(d.DirCombo->lineEdit(), QString::fromStdString(dst.dir()));
+            korvel::SafeWriteSteps full;
+            full.write = [](int, const void*, size_t) -> ssize_t { return errno = ENOSPC, -1; };
+            if (r.edited.empty()) korvel::setSafeWriteSteps(full);
+            MessageBoxCatcher boxes;
+            QTest::mouseClick(d.OkBtn, Qt::LeftButton);
+            korvel::setSafeWriteSteps({});
+            QCOMPARE(boxes.texts, (QStringList{"\"a.bmp\"は処理出来ませんでした。", "\"b.bmp\"は処理出来ませんでした。"}));
+            QCOMPARE(dst.count(), 0L);
+            QCOMPARE(d.result(), int(QDialog::Accepted));
         }
-        const std::vector<std::string> files{src / "a.bmp", src / "b.bmp"};
-        for (const std::string& f : files) saveBmp(gradientBitmap(16, 8), f);
-        TOpCopyFrm d(files, files, {}, copyHooks(cfg / "k.ini"));
-        d.LoadSettings();
-        if (!key.isEmpty())
-            QCOMPARE((key == "SizeCombo" ? d.SizeCombo : d.QualityCombo)->currentText(), QString());
-        QVERIFY(shown(d));
-        typeInto(d.DirCombo->lineEdit(), QString::fromStdString(dst.dir()));
-        korvel::SafeWriteSteps full;
-        full.write = [](int, const void*, size_t) -> ssize_t { return errno = ENOSPC, -1; };
-        if (fullDisk) korvel::setSafeWriteSteps(full);
-        MessageBoxCatcher boxes;
-        QTest::mouseClick(d.OkBtn, Qt::LeftButton);
-        korvel::setSafeWriteSteps({});
-        QCOMPARE(boxes.texts, (QStringList{"\"a.bmp\"は処理出来ませんでした。", "\"b.bmp\"は処理出来ませんでした。"}));
-        QCOMPARE(dst.count(), 0L);
-        QCOMPARE(d.result(), int(QDialog::Accepted));
     }
 
     void copySettingsRoundTrip() {
-        TempTree cfg;
-        {
-            TOpCopyFrm d({"/p/a.bmp"}, {"/p/a.bmp"}, {}, copyHooks(cfg / "k.ini"));
-            d.LoadSettings();
-            QVERIFY(shown(d));
-            for (const char* c : {"JPEGRadio", "SizeRadio3", "SizeCheck", "Turn2", "DateCheck"})
-                clickByName(d, c);
-            d.QualityCombo->setFocus();
-            QTest::keyClick(d.QualityCombo, Qt::Key_Down);  // 85 -> 84
-            d.SaveSettings();
-        }
-        const korvel::IniFile ini = korvel::IniFile::load(cfg / "k.ini");
+        CopyDialog c;
+        for (const char* click : {"JPEGRadio", "SizeRadio3", "SizeCheck", "Turn2", "DateCheck"})
+            clickByName(c.d, click);
+        c.d.QualityCombo->setFocus();
+        QTest::keyClick(c.d.QualityCombo, Qt::Key_Down);  // 85 -> 84
+        c.d.SaveSettings();
+        const korvel::IniFile ini = korvel::IniFile::load(c.cfg / "k.ini");
         const std::pair<const char*, int> saved[] = {
             {"SaveFormat", 1}, {"Size", 2}, {"JPEGQuality", 16}, {"Turn", 2}};
         for (const auto& [key, value] : saved) QVERIFY2(ini.readInteger("OpCopy", key, -1) == value, key);
@@ -454,7 +400,7 @@ private slots:
         QCOMPARE(ini.readBool("OpCopy", "Date", false), true);
         QVERIFY(!ini.hasKey("OpCopy", "PNGInterlaceCheck"));
         // Read back, the enabling matches the stored choices.
-        TOpCopyFrm d({"/p/a.bmp"}, {"/p/a.bmp"}, {}, copyHooks(cfg / "k.ini"));
+        TOpCopyFrm d({"/p/a.bmp"}, {"/p/a.bmp"}, {}, copyHooks(c.cfg / "k.ini"));
         d.LoadSettings();
         QVERIFY(shown(d));
         QCOMPARE(d.QualityCombo->currentText(), QString("84"));

@@ -1,12 +1,15 @@
 #pragma once
 // The real file system with a hook before every call, so a test can fail any call on any path
-// (full disk, I/O error, another file system, permission) or change the files right before it.
+// (full disk, I/O error, another file system, permission) or change the files right before it;
+// and what a folder holds, so a test can say that no file was lost or replaced.
 #include <cerrno>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 
 #include "fileops/FileOperation.h"
+#include "tests/support/TempTree.h"
 
 namespace korvel::testing {
 
@@ -100,5 +103,20 @@ struct ScriptedUser : FileOpUser {
     }
     bool progress(const FileOpProgress& p) override { return onProgress ? onProgress(p) : true; }
 };
+
+// name -> content of every file in folder.
+inline std::map<std::string, std::string> folderContents(const std::string& folder) {
+    std::map<std::string, std::string> m;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        m[e.path().filename().string()] = readFile(e.path().string());
+    return m;
+}
+
+// The contents alone, sorted: equal before and after exactly when nothing was lost or replaced.
+inline std::multiset<std::string> contentSet(const std::string& folder) {
+    std::multiset<std::string> s;
+    for (const auto& [name, bytes] : folderContents(folder)) s.insert(bytes);
+    return s;
+}
 
 }  // namespace korvel::testing

@@ -139,4 +139,17 @@ private:
     QTimer timer_;
 };
 
+// A step for the next modal window of class T.
+template <class T>
+ModalScript::Step stepOn(std::function<void(T&)> act) {
+    return {T::staticMetaObject.className(), [act](QWidget* w) { act(*static_cast<T*>(w)); }};
+}
+
+// A step that clicks a message box's button b, or its first button when it has no b.
+inline ModalScript::Step pressBox(QMessageBox::StandardButton b = QMessageBox::Ok) {
+    return stepOn<QMessageBox>([b](QMessageBox& box) {
+        QTest::mouseClick(box.button(b) ? box.button(b) : box.buttons().first(), Qt::LeftButton);
+    });
+}
+
 }  // namespace korvel::testing
