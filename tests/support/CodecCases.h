@@ -53,6 +53,15 @@ inline Bytes jpegBytes(const TBitmap& b, int quality = 90, bool progressive = fa
     return savedBytes(j);
 }
 
+// A G with the options set gives, loaded from data.
+template <class G>
+G loaded(const Bytes& data, const std::function<void(G&)>& set = {}) {
+    G g;
+    if (set) set(g);
+    g.loadFromMemory(data.data(), data.size());
+    return g;
+}
+
 inline int channelDistance(Color a, Color b) {
     int d = 0;
     for (int shift : {0, 8, 16}) d = std::max(d, std::abs(int((a >> shift) & 255) - int((b >> shift) & 255)));
