@@ -390,20 +390,12 @@ std::vector<int> rowFilters(const Bytes& file) {
     const int depth = ihdr[8], ct = ihdr[9];
     const int bits = depth * (ct == 2 ? 3 : ct == 4 ? 2 : ct == 6 ? 4 : 1);
     const Bytes raw = zlibInflate(idatStream(file));
-    static const int passes[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
-                                     {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
     std::vector<int> types;
     size_t pos = 0;
-    for (int p = 0; p < (ihdr[12] ? 7 : 1); ++p) {
-        const uint32_t x0 = ihdr[12] ? passes[p][0] : 0, y0 = ihdr[12] ? passes[p][1] : 0;
-        const uint32_t dx = ihdr[12] ? passes[p][2] : 1, dy = ihdr[12] ? passes[p][3] : 1;
-        if (x0 >= w || y0 >= h) continue;
-        const size_t cols = (w - x0 + dx - 1) / dx, rowBytes = (cols * bits + 7) / 8;
-        for (uint32_t y = y0; y < h; y += dy) {
-            types.push_back(raw.at(pos));
-            pos += rowBytes + 1;
-        }
-    }
+    forEachRow(w, h, ihdr[12], [&](uint32_t x0, uint32_t dx, uint32_t, bool) {
+        types.push_back(raw.at(pos));
+        pos += ((w - x0 + dx - 1) / dx * bits + 7) / 8 + 1;
+    });
     EXPECT_EQ(pos, raw.size());
     return types;
 }
@@ -500,7 +492,7 @@ TEST(PngWrite, FilterModes) {
 
 TEST(PngWrite, IdatSize) {
     TGLDPNG png;
-    for (auto [size, ok] : {std::pair{255, false}, {256, true}, {100000, true}, {100001, false}, {-1, false}}) {
+    for (auto [size, ok] : {std::pair{255, false}, {256, true}, {100000, true}, {100001, false}}) {
         try {
             png.setIdatSize(size);
             EXPECT_TRUE(ok) << size;
