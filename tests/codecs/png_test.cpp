@@ -139,7 +139,6 @@ TEST(PngRead, RefusalsAndDamage) {
         {"grey alpha depth 4", withHeader(ihdrData(7, 6, 4, 4)), header + "not Use AlphaChannel"},
         {"grey alpha depth 12", withHeader(ihdrData(7, 6, 12, 4)), header + "Error Bitdepth"},
         {"rgb depth 4", withHeader(ihdrData(7, 6, 4, 2)), header + "Error BitDepth"},
-        {"rgba depth 1", withHeader(ihdrData(7, 6, 1, 6)), header + "Error BitDepth"},
         {"palette depth 16", withHeader(ihdrData(7, 6, 16, 3)), header + "Error BitDepth"},
         // Once crashed: a grey tRNS or bKGD read before the bad depth 0 was refused (division by zero).
         {"depth 0 with tRNS and bKGD",
@@ -166,8 +165,6 @@ TEST(PngRead, RefusalsAndDamage) {
         {"no IEND", Bytes(good.begin(), good.end() - 12), "(loaded)"},
         {"IDAT in one-byte chunks", fileOf(oneByte), "(loaded)"},
         {"unknown chunks", fileOf({ihdr, chunk("zzZZ", {1, 2, 3}), chunk("ABCD", {}), chunk("IDAT", z)}),
-         "(loaded)"},
-        {"trailing bytes after IEND", [&] { Bytes f = good; f.insert(f.end(), 5, 0xEE); return f; }(),
          "(loaded)"},
         {"IHDR after IEND is never read", fileOf({ihdr, chunk("IDAT", z), chunk("IEND", {}), ihdr}),
          "(loaded)"},
