@@ -182,8 +182,8 @@ TEST(BmpReader, DecodesHandBuiltVariants) {
         EXPECT_EQ(colours(b), t.expected);
         EXPECT_EQ(maskValues(b), t.mask);
         // The file's own colour table, as long as it is (OS/2 entries are three bytes).
-        if (isPaletteFormat(t.format))
-            EXPECT_EQ(b.palette().size(), t.table.size() / (t.info.headerSize == 12 ? 3 : 4));
+        const size_t entrySize = t.info.headerSize == 12 ? 3 : 4;
+        EXPECT_EQ(b.palette().size(), isPaletteFormat(t.format) ? t.table.size() / entrySize : 0);
     }
 }
 

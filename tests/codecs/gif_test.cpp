@@ -66,7 +66,8 @@ Bytes writeGif(const GifFile& f) {
 const std::vector<Color> kFour = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF};
 
 Frame patternFrame(int left, int top, int w, int h, int colours = 4) {
-    Frame fr{left, top, w, h};
+    Frame fr;
+    fr.left = left, fr.top = top, fr.width = w, fr.height = h;
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) fr.pixels.push_back(uint8_t((x + 2 * y) % colours));
     return fr;
@@ -147,7 +148,7 @@ TEST(Gif, OnlyTheFirstFrameIsRead) {
 TEST(Gif, IndexBeyondTheColourTableReadsAsBlack) {
     // Written with a 256-entry table, then the table is cut to two entries; the image data
     // still holds index 200.
-    GifFile f{4, 2, 0, std::vector<Color>(256, 0x123456), {Frame{0, 0, 4, 2}}};
+    GifFile f{4, 2, 0, std::vector<Color>(256, 0x123456), {patternFrame(0, 0, 4, 2)}};
     f.globalMap[1] = 0xFFFFFF;
     f.frames[0].pixels = {1, 200, 1, 200, 0, 1, 255, 1};
     Bytes file = writeGif(f);
