@@ -197,13 +197,15 @@ TEST(PngRead, PaletteEdgeCases) {
     EXPECT_TRUE(png.image().palette().empty());
 }
 
-TEST(PngRead, TransparencyForms) {
+// Each form of tRNS and of bKGD; a row without bKGD has the background -1.
+TEST(PngRead, TransparencyAndBackgroundForms) {
     Samples grey8 = randomSamples(6, 4, 8, 1, 6);
     grey8.v[0] = 0x40;
     const Samples pal = randomSamples(6, 4, 2, 1, 11);
     const Bytes plte = chunk("PLTE", paletteChunk(4));
-    auto file = [](int depth, int channels, uint8_t type, const Bytes& trns) {
-        return simpleFile(randomSamples(6, 4, depth, channels, 7), type, false, {chunk("tRNS", trns)});
+    auto file = [](int depth, int channels, uint8_t type, const Bytes& trns, const Bytes& bkgd) {
+        return simpleFile(randomSamples(6, 4, depth, channels, 7), type, depth == 16,
+                          {chunk("tRNS", trns), chunk("bKGD", bkgd)});
     };
     struct Row {
         const char* what;
@@ -211,17 +213,24 @@ TEST(PngRead, TransparencyForms) {
         Transparency kind;
         uint32_t value;  // colour or index
         bool mask;
+        int64_t background = -1;
+        bool backgroundIsIndex = false;
     } rows[] = {
-        {"grey 8", simpleFile(grey8, 0, false, {chunk("tRNS", {0x00, 0x40})}), Transparency::Color, 0x404040,
-         false},
-        {"grey 2 as its ramp level", file(2, 1, 0, {0, 2}), Transparency::Color, 0xAAAAAA, false},
-        {"grey 16 high byte", file(16, 1, 0, {0x40, 0xFF}), Transparency::Color, 0x404040, false},
-        {"rgb 8 low bytes", file(8, 3, 2, {0xAA, 0x12, 0xBB, 0x34, 0xCC, 0x56}), Transparency::Color,
-         0x123456, false},
-        {"rgb 16 high bytes", file(16, 3, 2, {0x12, 0xAA, 0x34, 0xBB, 0x56, 0xCC}), Transparency::Color,
-         0x123456, false},
-        {"palette single zero", simpleFile(pal, 3, false, {plte, chunk("tRNS", {255, 255, 0})}),
-         Transparency::Index, 2, false},
+        {"grey 8", simpleFile(grey8, 0, false, {chunk("tRNS", {0x00, 0x40}), chunk("bKGD", {0, 0x80})}),
+         Transparency::Color, 0x404040, false, 0x808080},
+        {"grey 1", file(1, 1, 0, {0, 1}, {0, 1}), Transparency::Color, 0xFFFFFF, false, 0xFFFFFF},
+        {"grey 2 as its ramp level", file(2, 1, 0, {0, 2}, {0, 1}), Transparency::Color, 0xAAAAAA, false,
+         0x555555},
+        {"grey 16 high byte", file(16, 1, 0, {0x40, 0xFF}, {0x80, 0x01}), Transparency::Color, 0x404040,
+         false, 0x808080},
+        {"rgb 8 low bytes", file(8, 3, 2, {0xAA, 0x12, 0xBB, 0x34, 0xCC, 0x56}, {9, 0x11, 9, 0x22, 9, 0x33}),
+         Transparency::Color, 0x123456, false, 0x112233},
+        {"rgb 16 high bytes",
+         file(16, 3, 2, {0x12, 0xAA, 0x34, 0xBB, 0x56, 0xCC}, {0x11, 9, 0x22, 9, 0x33, 9}), Transparency::Color,
+         0x123456, false, 0x112233},
+        {"palette single zero",
+         simpleFile(pal, 3, false, {plte, chunk("tRNS", {255, 255, 0}), chunk("bKGD", {3})}),
+         Transparency::Index, 2, false, 3, true},
         {"palette tRNS longer than palette",
          simpleFile(pal, 3, false, {plte, chunk("tRNS", {255, 255, 255, 0, 0, 0, 0})}), Transparency::Index,
          3, false},
@@ -234,16 +243,19 @@ TEST(PngRead, TransparencyForms) {
              f.insert(f.end() - 12, t.begin(), t.end());
              return f;
          }(), Transparency::None, 0, false},
-        {"with alpha channel ignored", file(8, 4, 6, {0, 1, 0, 2, 0, 3}), Transparency::None, 0, true},
+        {"with alpha channel ignored", simpleFile(randomSamples(6, 4, 8, 4, 1), 6, false,
+         {chunk("tRNS", {0, 1, 0, 2, 0, 3})}), Transparency::None, 0, true},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
         const TGLDPNG png = load(r.file);
         const TBitmap& img = png.image();
         EXPECT_EQ(img.transparency(), r.kind);
-        if (r.kind == Transparency::Color) EXPECT_EQ(img.transparentColor(), r.value);
-        if (r.kind == Transparency::Index) EXPECT_EQ(img.transparentIndex(), int(r.value));
+        EXPECT_EQ(r.kind == Transparency::Color ? img.transparentColor() : r.value, r.value);
+        EXPECT_EQ(r.kind == Transparency::Index ? uint32_t(img.transparentIndex()) : r.value, r.value);
         EXPECT_EQ(img.mask() != nullptr, r.mask);
+        EXPECT_EQ(png.backgroundColor, r.background);
+        EXPECT_EQ(png.backgroundIsIndex, r.backgroundIsIndex);
     }
     // The mask of a palette alpha table is 255 - alpha of each pixel's entry, interlaced or not.
     for (bool interlace : {false, true}) {
@@ -258,31 +270,6 @@ TEST(PngRead, TransparencyForms) {
     for (uint32_t y = 0; y < 4; ++y)
         for (uint32_t x = 0; x < 6; ++x)
             EXPECT_EQ(png.image().alphaAt(int(x), int(y)), grey8.at(x, y, 0) == 0x40 ? 0 : 255);
-}
-
-TEST(PngRead, BackgroundForms) {
-    auto file = [](int depth, int channels, uint8_t type, std::vector<Bytes> extra) {
-        return simpleFile(randomSamples(3, 3, depth, channels, 1), type, false, std::move(extra));
-    };
-    struct Row {
-        const char* what;
-        Bytes file;
-        int64_t color;
-        bool isIndex;
-    } rows[] = {
-        {"grey 8", file(8, 1, 0, {chunk("bKGD", {0, 0x80})}), 0x808080, false},
-        {"grey 16", file(16, 1, 0, {chunk("bKGD", {0x80, 0x01})}), 0x808080, false},
-        {"grey 1", file(1, 1, 0, {chunk("bKGD", {0, 1})}), 0xFFFFFF, false},
-        {"rgb 8", file(8, 3, 2, {chunk("bKGD", {9, 0x11, 9, 0x22, 9, 0x33})}), 0x112233, false},
-        {"rgb 16", file(16, 3, 2, {chunk("bKGD", {0x11, 9, 0x22, 9, 0x33, 9})}), 0x112233, false},
-        {"palette", file(4, 1, 3, {chunk("PLTE", paletteChunk(16)), chunk("bKGD", {7})}), 7, true},
-        {"none", file(8, 1, 0, {}), -1, false},
-    };
-    for (const Row& r : rows) {
-        const TGLDPNG png = load(r.file);
-        EXPECT_EQ(png.backgroundColor, r.color) << r.what;
-        EXPECT_EQ(png.backgroundIsIndex, r.isIndex) << r.what;
-    }
 }
 
 TEST(PngRead, AncillaryChunks) {
@@ -530,8 +517,8 @@ TEST(PngWrite, ModificationTime) {
         }));
         const ChunkView* t = find(chunks, "tIME");
         // Only the first is a valid time.
-        EXPECT_EQ(t != nullptr, &time == times) << time.month << "/" << time.day << " " << time.hour;
-        if (t) EXPECT_EQ(t->data, (Bytes{0x07, 0xE4, 12, 31, 23, 59, 60}));
+        const Bytes want = &time == times ? Bytes{0x07, 0xE4, 12, 31, 23, 59, 60} : Bytes{};
+        EXPECT_EQ(t ? t->data : Bytes{}, want) << time.month << "/" << time.day << " " << time.hour;
     }
     // The automatic time is now, in UTC.
     const Bytes t = find(listChunks(pngBytes(image)), "tIME")->data;
