@@ -98,25 +98,6 @@ TEST(Jpeg, ChooseJpegScalePicksTheCoarsestCoveringScale) {
     }
 }
 
-TEST(Jpeg, FlatColoursRoundTripInBlueGreenRedOrder) {
-    const Color colours[] = {0xFF0000, 0x00FF00, 0x0000FF, 0x808080, 0xFFFFFF, 0x000000, 0xC08040};
-    const PixelFormat formats[] = {PixelFormat::pf24bit, PixelFormat::pf32bit, PixelFormat::pf16bit,
-                                   PixelFormat::pf8bit};
-    for (PixelFormat pf : formats)
-        for (Color c : colours) {
-            const TBitmap src = flatImage(40, 24, c, pf);
-            const Color expected = src.pixel(0, 0);  // 16 and 8 bits round the colour first
-            const auto j = load(jpegBytes(src, 95));
-            const TBitmap& b = j->bitmap();
-            ASSERT_EQ(b.pixelFormat(), PixelFormat::pf24bit);
-            SCOPED_TRACE(::testing::Message() << std::hex << c << " from " << bitsPerPixel(pf) << " bits");
-            EXPECT_LE(worstDistance(b, expected), 3);
-            // Raw bytes of the last pixel: blue, green, red.
-            const uint8_t* px = b.scanLine(23) + 3 * 39;
-            EXPECT_LE(channelDistance(makeColor(px[2], px[1], px[0]), expected), 3);
-        }
-}
-
 TEST(Jpeg, GreyscaleFilesDecodeToEightBitsWithAGreyPalette) {
     struct {
         Color input;
