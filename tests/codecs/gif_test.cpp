@@ -145,26 +145,6 @@ TEST(Gif, OnlyTheFirstFrameIsRead) {
     }
 }
 
-TEST(Gif, IndexBeyondTheColourTableReadsAsBlack) {
-    // Written with a 256-entry table, then the table is cut to two entries; the image data
-    // still holds index 200.
-    GifFile f{4, 2, 0, std::vector<Color>(256, 0x123456), {patternFrame(0, 0, 4, 2)}};
-    f.globalMap[1] = 0xFFFFFF;
-    f.frames[0].pixels = {1, 200, 1, 200, 0, 1, 255, 1};
-    Bytes file = writeGif(f);
-    ASSERT_EQ(file[10] & 0x87, 0x87);               // global table flag, 2^(7+1) entries
-    file[10] = uint8_t((file[10] & ~0x07) | 0x00);  // 2 entries
-    file.erase(file.begin() + 13 + 6, file.begin() + 13 + 768);
-    const TGIFImage g = loaded<TGIFImage>(file);
-    const TBitmap& b = g.bitmap();
-    ASSERT_EQ(b.palette().size(), 2u);
-    EXPECT_EQ(b.rawPixel(1, 0), 200u);
-    EXPECT_EQ(b.pixel(1, 0), 0x000000u);
-    EXPECT_EQ(b.pixel(0, 0), 0xFFFFFFu);
-    EXPECT_EQ(b.pixel(0, 1), 0x123456u);
-    EXPECT_EQ(b.pixel(2, 1), 0x000000u);
-}
-
 TEST(Gif, MissingScreenSizeFallsBackToTheFrame) {
     const GifFile f{10, 10, 0, kFour, {patternFrame(2, 1, 5, 4)}};
     Bytes file = writeGif(f);

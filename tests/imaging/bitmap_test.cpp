@@ -1,10 +1,7 @@
-// The bitmap itself; the plain stretch against a pixel-by-pixel statement of it; quarter and half
-// turns at every pixel format; and StretchBitmap against a deliberately plain implementation of
-// the same formulas, written pixel by pixel from the algorithm description: positions in extended
-// precision, weights rounded by trunc(v + 0.5), cubic sums with the 32768 offset and the clamp,
-// area averages with the boundary fractions, the bilinear resampler in double precision. Every
-// byte must agree. Then the edges: values worked out by hand, errors, progress, palette, mask and
-// transparency.
+// The bitmap itself, the plain stretch, quarter and half turns, and StretchBitmap against a
+// deliberately plain implementation of its formulas (positions in extended precision, weights
+// rounded by trunc(v + 0.5), cubic sums with the 32768 offset and the clamp, area averages with
+// the boundary fractions, the bilinear resampler in double precision): every byte must agree.
 #include <gtest/gtest.h>
 
 #include <cmath>
