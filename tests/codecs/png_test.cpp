@@ -558,8 +558,7 @@ TEST(PngWrite, ExtendedCopySettings) {
         const std::string path = t.root() + "out.png";
         ASSERT_TRUE(claimNewFile(path));
         SaveAsPng(image, path, options);
-        const std::string text = readFile(path);
-        const Bytes file(text.begin(), text.end());
+        const Bytes file = toBytes(readFile(path));
         EXPECT_EQ(idatStream(file).at(1) >> 6, r.flevel);
         EXPECT_EQ(file.at(28), r.interlace ? 1 : 0);
         for (int f : rowFilters(file)) EXPECT_EQ(f, 0);
@@ -571,16 +570,6 @@ TEST(PngWrite, ExtendedCopySettings) {
     ASSERT_TRUE(claimNewFile(path));
     EXPECT_THROW(SaveAsPng(TBitmap(), path, ExtendedCopyOptions()), EGLDPNG);
     EXPECT_EQ(t.count(), 0);
-}
-
-// Pixels whose colour or alpha differ.
-int differences(const TBitmap& a, const TBitmap& b) {
-    if (a.width() != b.width() || a.height() != b.height()) return -1;
-    int n = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            if (a.pixel(x, y) != b.pixel(x, y) || a.alphaAt(x, y) != b.alphaAt(x, y)) ++n;
-    return n;
 }
 
 // The greyscale option: the source's depth up to 8 bits (8 with a mask), with the stated weights.
@@ -601,7 +590,7 @@ void expectRoundTrip(const TBitmap& image, const Bytes& file, int greyDepth) {
                                    : greyDepth == 4 ? PixelFormat::pf4bit
                                                     : PixelFormat::pf8bit);
     } else {
-        ASSERT_EQ(differences(b, image), 0);
+        ASSERT_EQ(pixelDifference(b, image), "");
         // Palette images keep their indices (with a mask: through the palette-alpha form).
         ASSERT_EQ(b.pixelFormat(),
             !palette ? PixelFormat::pf24bit : image.mask() ? PixelFormat::pf8bit : image.pixelFormat());
@@ -609,9 +598,9 @@ void expectRoundTrip(const TBitmap& image, const Bytes& file, int greyDepth) {
     for (int y = 0; y < b.height(); ++y)
         for (int x = 0; x < b.width(); ++x) {
             const int g = greyLevel(image.pixel(x, y), greyDepth);
+            ASSERT_EQ(b.alphaAt(x, y), image.alphaAt(x, y));
             if (greyDepth) {
                 ASSERT_EQ(b.pixel(x, y), makeColor(g, g, g));
-                ASSERT_EQ(b.alphaAt(x, y), image.alphaAt(x, y));
             } else if (palette) {
                 ASSERT_EQ(b.rawPixel(x, y), image.rawPixel(x, y));
             }
