@@ -188,7 +188,8 @@ const int kSizes[][2] = {{1, 1}, {7, 3}, {9, 5}, {13, 2}, {1, 17}, {5, 1}, {65, 
 
 // Bits of each row past its last pixel.
 bool spareBitsClear(const TBitmap& b) {
-    const int64_t usedBits = int64_t(b.width()) * (b.pixelFormat() == PixelFormat::pf15bit ? 16 : b.bitsPerPixel());
+    const int bits = b.pixelFormat() == PixelFormat::pf15bit ? 16 : b.bitsPerPixel();
+    const int64_t usedBits = int64_t(b.width()) * bits;
     for (int y = 0; y < b.height(); ++y) {
         const uint8_t* row = b.scanLine(y);
         for (int64_t bit = usedBits; bit < int64_t(b.stride()) * 8; ++bit)
@@ -215,7 +216,8 @@ TEST(Rotate, EveryPixelLandsInPlaceAtEveryFormat) {
     for (PixelFormat pf : kPixelFormats)
         for (const auto& s : kSizes)
             for (const TurnCase& t : kTurns) {
-                SCOPED_TRACE(::testing::Message() << bitsPerPixel(pf) << "bpp " << s[0] << "x" << s[1] << " " << t.name);
+                SCOPED_TRACE(::testing::Message()
+                             << bitsPerPixel(pf) << "bpp " << s[0] << "x" << s[1] << " " << t.name);
                 const TBitmap src = randomBitmap(rng, s[0], s[1], pf);  // row padding holds noise too
                 const TBitmap before = src;
                 const auto r = t.turn(src);
@@ -285,7 +287,9 @@ struct Img {
 
 long double posOf(int64_t s1, int x, int d1) { return (long double)(s1 * x) / (long double)d1; }
 
-int linearRef(int a, int b, long double f) { return (int)((long double)a * (1 - f) + (long double)b * f + 0.5L); }
+int linearRef(int a, int b, long double f) {
+    return (int)((long double)a * (1 - f) + (long double)b * f + 0.5L);
+}
 
 Img enlargeRows(const Img& src, int dw) {
     const int sw = src.w;
@@ -306,14 +310,16 @@ Img enlargeRows(const Img& src, int dw) {
         auto linear = [&](int x) {
             long double pos = posOf(sw - 1, x, dw - 1);
             long double f = pos - (int)pos;
-            for (int c = 0; c < 3; ++c) dst.at(x, y, c) = (uint8_t)linearRef(src.at(p[x], y, c), src.at(p[x] + 1, y, c), f);
+            for (int c = 0; c < 3; ++c)
+                dst.at(x, y, c) = (uint8_t)linearRef(src.at(p[x], y, c), src.at(p[x] + 1, y, c), f);
         };
         int x = 0;
         while (p[x] < 1) linear(x++);
         while (p[x] < sw - 2) {
             for (int c = 0; c < 3; ++c) {
-                int64_t acc = int64_t(src.at(p[x] - 1, y, c)) * w0[x] + 32768 + int64_t(src.at(p[x], y, c)) * w1[x] +
-                              int64_t(src.at(p[x] + 1, y, c)) * w2[x] + int64_t(src.at(p[x] + 2, y, c)) * w3[x];
+                int64_t acc = int64_t(src.at(p[x] - 1, y, c)) * w0[x] + 32768 +
+                              int64_t(src.at(p[x], y, c)) * w1[x] + int64_t(src.at(p[x] + 1, y, c)) * w2[x] +
+                              int64_t(src.at(p[x] + 2, y, c)) * w3[x];
                 if (acc < 0) acc = 0;
                 if (acc > 16711680) acc = 16711680;
                 dst.at(x, y, c) = (uint8_t)(acc >> 16);
@@ -382,7 +388,8 @@ Img bilinear(const Img& src, int nw, int nh) {
             double fx = sx - ix;
             int l = ix < 0 ? 0 : ix, r = ix + 1 > W - 1 ? W - 1 : ix + 1;
             for (int c = 0; c < 3; ++c) {
-                int TL = src.at(l, up, c), TR = src.at(r, up, c), BL = src.at(l, lo, c), BR = src.at(r, lo, c);
+                const int TL = src.at(l, up, c), TR = src.at(r, up, c);
+                const int BL = src.at(l, lo, c), BR = src.at(r, lo, c);
                 double v = fx * (TR - TL) + fx * fy * (BR + TL - TR - BL) + fy * (BL - TL) + TL;
                 dst.at(x, y, c) = (uint8_t)std::nearbyint(v);
             }
@@ -504,7 +511,7 @@ TEST(StretchReference, EveryVectorLevelOfTheRowPass) {
             const Img src = randomImage(rng, sw, 1, int(rng() % 4));
             std::vector<uint8_t> got(size_t(dw) * 3);
             stretch::makeHorizontalReduce(sw, dw, level)->run(src.px.data(), got.data());
-            EXPECT_TRUE(got == reduceRows(src, dw).px) << "level " << int(level) << ", " << sw << " -> " << dw;
+            EXPECT_EQ(got, reduceRows(src, dw).px) << "level " << int(level) << ", " << sw << " -> " << dw;
         };
         for (int k = 2; k <= 20; ++k)
             for (int dw = 1; dw <= 41; dw += 1 + int(rng() % 4)) check(k * dw + (k == 20 ? 1 : 0), dw);
