@@ -19,19 +19,12 @@ TBitmap decode(const Bytes& file) {
     return b;
 }
 
-// Colours of the raster, row by row from the top.
-std::vector<Color> colours(const TBitmap& b) {
-    std::vector<Color> c;
+// Colours (or raw values) of the raster, row by row from the top.
+std::vector<uint32_t> colours(const TBitmap& b, bool raw = false) {
+    std::vector<uint32_t> c;
     for (int y = 0; y < b.height(); ++y)
-        for (int x = 0; x < b.width(); ++x) c.push_back(b.pixel(x, y));
+        for (int x = 0; x < b.width(); ++x) c.push_back(raw ? b.rawPixel(x, y) : b.pixel(x, y));
     return c;
-}
-
-std::vector<uint32_t> rawPixels(const TBitmap& b) {
-    std::vector<uint32_t> v;
-    for (int y = 0; y < b.height(); ++y)
-        for (int x = 0; x < b.width(); ++x) v.push_back(b.rawPixel(x, y));
-    return v;
 }
 
 // One icon image: info header with the doubled height, colour table, colour rows and AND
@@ -56,11 +49,8 @@ Bytes solidDib(int width, int height, uint16_t bpp, Color colour) {
                 if (bpp == 32) row.push_back(0);
             }
     }
-    Bytes pixels, mask;
-    for (int y = 0; y < height; ++y) pixels = cat({pixels, rows({row})});
-    for (int y = 0; y < height; ++y) mask = cat({mask, rows({Bytes((width + 7) / 8, 0)})});
-    const Info info{.width = width, .height = 2 * height, .bpp = bpp, .clrUsed = bpp <= 8 ? 2u : 0u};
-    return cat({infoHeader(info), table, pixels, mask});
+    return iconDib(width, height, bpp, table, std::vector<Bytes>(height, row),
+                   std::vector<Bytes>(height, Bytes((width + 7) / 8, 0)));
 }
 
 const Info kRle3x2{.width = 3, .height = 2, .bpp = 8, .compression = 1, .clrUsed = 2};
@@ -225,7 +215,7 @@ TEST(BmpReader, RunLengthEscapes) {
         ASSERT_NO_THROW(b = decode(bmpFile(cat({infoHeader(r.info), Bytes(r.info.clrUsed * 4, 0)}),
             r.stream)));
         EXPECT_EQ(b.pixelFormat(), r.info.bpp == 4 ? PixelFormat::pf4bit : PixelFormat::pf8bit);
-        EXPECT_EQ(rawPixels(b), r.expected);
+        EXPECT_EQ(colours(b, true), r.expected);
     }
 }
 
