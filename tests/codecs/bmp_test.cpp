@@ -1,10 +1,15 @@
+// Bitmap files and icons built field by field: every header, depth, bit-field layout and
+// run-length escape; icon entries chosen by size and depth, their AND masks, alpha and PNG images.
 #include <gtest/gtest.h>
 
+#include "codecs/Icon.h"
 #include "tests/codecs/BmpBuilders.h"
+#include "tests/codecs/png_test_files.h"
 #include "tests/support/CodecCases.h"
 
 using namespace korvel;
 using namespace korvel::bmptest;
+using korvel::testing::loaded;
 
 namespace {
 
@@ -14,19 +19,38 @@ TBitmap decode(const Bytes& file) {
     return b;
 }
 
-// Colours of the raster, row by row from the top.
-std::vector<Color> colours(const TBitmap& b) {
-    std::vector<Color> c;
+// Colours (or raw values) of the raster, row by row from the top.
+std::vector<uint32_t> colours(const TBitmap& b, bool raw = false) {
+    std::vector<uint32_t> c;
     for (int y = 0; y < b.height(); ++y)
-        for (int x = 0; x < b.width(); ++x) c.push_back(b.pixel(x, y));
+        for (int x = 0; x < b.width(); ++x) c.push_back(raw ? b.rawPixel(x, y) : b.pixel(x, y));
     return c;
 }
 
-std::vector<uint32_t> rawPixels(const TBitmap& b) {
-    std::vector<uint32_t> v;
-    for (int y = 0; y < b.height(); ++y)
-        for (int x = 0; x < b.width(); ++x) v.push_back(b.rawPixel(x, y));
-    return v;
+// One icon image: info header with the doubled height, colour table, colour rows and AND
+// mask rows, both bottom-up.
+Bytes iconDib(int width, int height, uint16_t bpp, const Bytes& table, const std::vector<Bytes>& colourRows,
+              const std::vector<Bytes>& maskRows) {
+    Info info{.width = width, .height = 2 * height, .bpp = bpp, .clrUsed = uint32_t(table.size() / 4)};
+    return cat({infoHeader(info), table, rows(colourRows), rows(maskRows)});
+}
+
+// A width x height image of one colour at the given depth, nothing masked.
+Bytes solidDib(int width, int height, uint16_t bpp, Color colour) {
+    Bytes table;
+    Bytes row;
+    switch (bpp) {
+        case 1: table = palette({0, colour}), row.assign((width + 7) / 8, 0xFF); break;
+        case 4: table = palette({0, colour}), row.assign((width + 1) / 2, 0x11); break;
+        case 8: table = palette({0, colour}), row.assign(width, 1); break;
+        default:
+            for (int x = 0; x < width; ++x) {
+                row.insert(row.end(), {blueOf(colour), greenOf(colour), redOf(colour)});
+                if (bpp == 32) row.push_back(0);
+            }
+    }
+    return iconDib(width, height, bpp, table, std::vector<Bytes>(height, row),
+                   std::vector<Bytes>(height, Bytes((width + 7) / 8, 0)));
 }
 
 const Info kRle3x2{.width = 3, .height = 2, .bpp = 8, .compression = 1, .clrUsed = 2};
@@ -52,9 +76,9 @@ TEST(BmpReader, RoundTripsEveryFormatPixelExact) {
         }
 }
 
-// How a variant's file is spoiled after building: the last row's padding dropped (it often is),
-// and bfOffBits then set to zero or beyond the file.
-enum class Edit { None, NoPad, NoPadOffsetZero, NoPadOffsetFar };
+// How a variant's file is spoiled after building: the last row's padding dropped (it often is)
+// and bfOffBits set to zero or beyond the file.
+enum class Edit { None, NoPadOffsetZero, NoPadOffsetFar };
 
 struct VariantCase {
     const char* name;
@@ -85,8 +109,6 @@ TEST(BmpReader, DecodesHandBuiltVariants) {
         {"24-bit bottom-up", {.width = 2, .height = 2, .bpp = 24}, {},
          {{0x30, 0x20, 0x10, 1, 2, 3}, {0xC0, 0xB0, 0xA0, 0, 0xEE, 0xFF}}, PixelFormat::pf24bit,
          {b, d, a, 0x030201}},
-        {"24-bit without the last row's padding", {.width = 1, .height = 2, .bpp = 24}, {}, {bgr24, bgr24b},
-         PixelFormat::pf24bit, {c, a}, {}, Edit::NoPad},
         {"bfOffBits zero", {.width = 1, .height = 2, .bpp = 24}, {}, {bgr24, bgr24b}, PixelFormat::pf24bit,
          {c, a}, {}, Edit::NoPadOffsetZero},
         {"bfOffBits beyond the file", {.width = 1, .height = 2, .bpp = 24}, {}, {bgr24, bgr24b},
@@ -130,18 +152,11 @@ TEST(BmpReader, DecodesHandBuiltVariants) {
         {"OS/2 core header, 1 bit, RGBTRIPLE colour table",
          {.headerSize = 12, .width = 3, .height = 1, .bpp = 1}, palette({c, d}, 3), {{0x40}},
          PixelFormat::pf1bit, {c, d, c}},
-        {"OS/2 core header, 24 bits", {.headerSize = 12, .width = 1, .height = 2, .bpp = 24}, {},
-         {bgr24, bgr24b}, PixelFormat::pf24bit, {c, a}},
         {"OS/2 2.x 64-byte header, 4 bits",
          {.headerSize = 64, .width = 2, .height = 1, .bpp = 4, .clrUsed = 2}, palette({a, b}), {{0x10}},
          PixelFormat::pf4bit, {b, a}},
         {"OS/2 2.x 16-byte header, 24 bits", {.headerSize = 16, .width = 1, .height = 1, .bpp = 24}, {},
          {{0xC0, 0xB0, 0xA0}}, PixelFormat::pf24bit, {b}},
-        {"V4 header, 8 bits", {.headerSize = 108, .width = 2, .height = 1, .bpp = 8, .clrUsed = 2},
-         palette({a, b}), {{1, 1}}, PixelFormat::pf8bit, {b, b}},
-        {"V5 header, 16-bit 5-6-5 masks inside the header",
-         {.headerSize = 124, .width = 1, .height = 1, .bpp = 16, .compression = 3,
-         .masks = {0xF800, 0x07E0, 0x001F, 0}}, {}, {{0x1F, 0x00}}, PixelFormat::pf16bit, {0x0000FF}},
     };
     for (const VariantCase& t : cases) {
         SCOPED_TRACE(t.name);
@@ -156,20 +171,10 @@ TEST(BmpReader, DecodesHandBuiltVariants) {
         EXPECT_EQ(b.pixelFormat(), t.format);
         EXPECT_EQ(colours(b), t.expected);
         EXPECT_EQ(maskValues(b), t.mask);
+        // The file's own colour table, as long as it is (OS/2 entries are three bytes).
+        const size_t entrySize = t.info.headerSize == 12 ? 3 : 4;
+        EXPECT_EQ(b.palette().size(), isPaletteFormat(t.format) ? t.table.size() / entrySize : 0);
     }
-}
-
-TEST(BmpReader, KeepsTheFilesColourTable) {
-    Bytes f = bmpFile(cat({infoHeader({.width = 2, .height = 1, .bpp = 8}), palette({0x010203, 0x040506})}),
-        rows({{1, 0}}));
-    TBitmap b = decode(f);
-    ASSERT_EQ(b.palette().size(), 2u);
-    EXPECT_EQ(b.palette()[1].color(), 0x040506u);
-    // An OS/2 table has 2^bpp entries and no room for more.
-    Bytes os2 = bmpFile(cat({infoHeader({.headerSize = 12, .width = 1, .height = 1, .bpp = 1}),
-        palette({0x111111, 0x222222}, 3)}),
-                        rows({{0x80}}));
-    EXPECT_EQ(decode(os2).palette().size(), 2u);
 }
 
 // Streams in file order, the bottom line first; expected indices top row first. Runs and deltas
@@ -210,16 +215,101 @@ TEST(BmpReader, RunLengthEscapes) {
         ASSERT_NO_THROW(b = decode(bmpFile(cat({infoHeader(r.info), Bytes(r.info.clrUsed * 4, 0)}),
             r.stream)));
         EXPECT_EQ(b.pixelFormat(), r.info.bpp == 4 ? PixelFormat::pf4bit : PixelFormat::pf8bit);
-        EXPECT_EQ(rawPixels(b), r.expected);
+        EXPECT_EQ(colours(b, true), r.expected);
     }
 }
 
 TEST(BmpReader, ReadsADibWithoutFileHeader) {
     const Bytes dib = cat({infoHeader({.width = 2, .height = 1, .bpp = 4, .clrUsed = 2}),
-        palette({0x123456, 0x654321}),
-                           rows({{0x01}})});
+                           palette({0x123456, 0x654321}), rows({{0x01}})});
     TBitmap b;
     readDib(dib.data(), dib.size(), b, false);
     EXPECT_EQ(colours(b), (std::vector<Color>{0x123456, 0x654321}));
     EXPECT_EQ(b.mask(), nullptr);
+}
+
+TEST(Icon, ShowsTheLargestThenDeepestEntry) {
+    const Bytes png = korvel::testing::pngBytes(korvel::testing::flatImage(3, 2, 0xABCDEF));
+    // Directory size 0 means 256: a PNG too short to say its size still ranks as 256 x 256.
+    const Bytes brokenPng = pngtest::fileOf({pngtest::chunk("IHDR", pngtest::ihdrData(256, 256, 8, 6))});
+    struct Case {
+        const char* name;
+        std::vector<IconImage> images;
+        Color expected;
+        int size;
+    };
+    const Case cases[] = {
+        {"largest wins over deeper",
+         {{16, 16, 32, solidDib(16, 16, 32, 0x111111)}, {32, 32, 4, solidDib(32, 32, 4, 0x222222)}},
+         0x222222, 32},
+        {"deepest of the largest",
+         {{32, 32, 4, solidDib(32, 32, 4, 0x222222)}, {32, 32, 24, solidDib(32, 32, 24, 0x333333)},
+         {32, 32, 8, solidDib(32, 32, 8, 0x444444)}, {16, 16, 32, solidDib(16, 16, 32, 0x555555)}}, 0x333333,
+         32},
+        {"the image's header wins over the directory",
+         {{48, 48, 32, solidDib(8, 8, 32, 0x111111)}, {16, 16, 1, solidDib(24, 24, 1, 0x666666)}}, 0x666666,
+         24},
+        {"equal entries: the first",
+         {{8, 8, 8, solidDib(8, 8, 8, 0x777777)}, {8, 8, 8, solidDib(8, 8, 8, 0x888888)}}, 0x777777, 8},
+        {"a larger bitmap wins over a smaller PNG",
+         {{0, 0, 32, png}, {4, 4, 24, solidDib(4, 4, 24, 0x123456)}}, 0x123456, 4},
+        {"a broken PNG falls back to the next image",
+         {{0, 0, 32, brokenPng}, {16, 16, 8, solidDib(16, 16, 8, 0x0000FF)}}, 0x0000FF, 16},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TIcon icon = loaded<TIcon>(iconFile(c.images));
+        ASSERT_EQ(icon.width(), c.size);
+        ASSERT_EQ(icon.height(), c.size);
+        EXPECT_EQ(icon.bitmap().pixel(0, 0), c.expected);
+        EXPECT_EQ(icon.bitmap().pixel(c.size - 1, c.size - 1), c.expected);
+        EXPECT_EQ(icon.bitmap().mask(), nullptr);  // nothing masked
+    }
+}
+
+// Colours top row first, and the mask (empty: none) with the alpha it gives.
+TEST(Icon, MaskAndAlpha) {
+    const Bytes rgba = {0x10, 0x20, 0x30, 0x00, 0x40, 0x50, 0x60, 0xC0},
+        rgbx = {0x10, 0x20, 0x30, 0, 0x40, 0x50, 0x60, 0};
+    struct Row {
+        const char* name;
+        Bytes file;
+        PixelFormat format;
+        std::vector<Color> colours;
+        std::vector<int> mask;
+    } rows[] = {
+        // Mask rows bottom-up: the bottom row masks x = 0, the top row x = 1 and 2.
+        {"AND mask at 4 bits",
+         iconFile({{3, 2, 4, iconDib(3, 2, 4, palette({0, 0xFF0000, 0x00FF00}), {{0x12, 0x10}, {0x21, 0x20}},
+         {{0x80}, {0x60}})}}), PixelFormat::pf4bit,
+         {0x00FF00, 0xFF0000, 0x00FF00, 0xFF0000, 0x00FF00, 0xFF0000}, {0, 255, 255, 255, 0, 0}},
+        {"alpha channel overrides the AND mask",
+         iconFile({{2, 1, 32, iconDib(2, 1, 32, {}, {rgba}, {{0x40}})}}), PixelFormat::pf32bit,
+         {0x302010, 0x605040}, {255, 63}},
+        {"without alpha the AND mask rules", iconFile({{2, 1, 32, iconDib(2, 1, 32, {}, {rgbx}, {{0x40}})}}),
+         PixelFormat::pf32bit, {0x302010, 0x605040}, {0, 255}},
+        {"missing AND mask rows leave it opaque",
+         iconFile({{2, 2, 24, iconDib(2, 2, 24, {}, {{1, 2, 3, 4, 5, 6}, {7, 8, 9, 10, 11, 12}},
+         {{0xC0}})}}), PixelFormat::pf24bit, {0x090807, 0x0C0B0A, 0x030201, 0x060504}, {}},
+        {"cursor", iconFile({{4, 4, 8, solidDib(4, 4, 8, 0xABCDEF)}}, 2), PixelFormat::pf8bit,
+         std::vector<Color>(16, 0xABCDEF), {}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        const TIcon icon = loaded<TIcon>(r.file);
+        const TBitmap& b = icon.bitmap();
+        EXPECT_EQ(b.pixelFormat(), r.format);
+        EXPECT_EQ(colours(b), r.colours);
+        EXPECT_EQ(maskValues(b), r.mask);
+        EXPECT_EQ(b.transparency(), Transparency::None);
+    }
+}
+
+TEST(Icon, PngEntriesDecodeWithTheirAlpha) {
+    const TBitmap source = korvel::testing::randomBitmap(PixelFormat::pf24bit, 3, 2, 8, true);
+    const Bytes png = korvel::testing::pngBytes(source);
+    // The PNG is the largest entry; the directory's 0 x 0 (256) is corrected by its IHDR.
+    const TIcon icon = loaded<TIcon>(iconFile({{0, 0, 32, png}, {2, 2, 24, solidDib(2, 2, 24, 0x123456)}}));
+    EXPECT_EQ(korvel::testing::pixelDifference(icon.bitmap(), source), "");
+    EXPECT_EQ(maskValues(icon.bitmap()), maskValues(source));
 }

@@ -225,28 +225,21 @@ Bytes jpegClaiming(bool progressive, int w, int h) {
 // it), huge sizes refused as too large, and decompression bombs: all without a large buffer.
 TEST(CodecRefusal, MessagesAndLimits) {
     const Bytes good24 = bmpFile(infoHeader({.width = 2, .height = 2, .bpp = 24}), Bytes(16, 0x55));
-    auto bmpHeader = [](const Info& i,
-        const Bytes& rest = Bytes(64, 0)) { return bmpFile(infoHeader(i), rest); };
+    auto bmpHeader = [](const Info& i, const Bytes& rest = Bytes(64, 0)) {
+        return bmpFile(infoHeader(i), rest);
+    };
     auto patched = [](Bytes b, size_t at, std::initializer_list<uint8_t> v) {
         std::copy(v.begin(), v.end(), b.begin() + at);
         return b;
     };
     Bytes truncatedTable = bmpFile(infoHeader({.width = 1, .height = 1, .bpp = 8}), Bytes(20, 0));
     patch32(truncatedTable, kOffBitsAt, 0);  // with a usable bfOffBits the table would be cut there instead
-    auto bmpHuge = [](uint32_t compression) {
-        return bmpFile(cat({infoHeader({.width = 100000, .height = 100000, .bpp = 8,
-            .compression = compression,
-                                        .clrUsed = 1}),
-                            Bytes(4, 0)}),
-                       {0, 1});
-    };
-    const Bytes icon = iconFile({{4, 4, 24,
-        cat({infoHeader({.width = 4, .height = 8}), Bytes(48 + 16, 1)})}});
+    const Bytes icon = iconFile({{4, 4, 24, cat({infoHeader({.width = 4, .height = 8}), Bytes(64, 1)})}});
     Bytes iconFar = icon;
     patch32(iconFar, 6 + 12, 100000);
     const Bytes gif = animatedGif(false);
     const Bytes gifNoImage{'G', 'I', 'F', '8', '9', 'a', 4, 0, 4, 0, 0xF1, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9,
-        10, 11, 12, 0x3B};
+                           10, 11, 12, 0x3B};
     const Bytes jpeg = jpegBytes(rampImage(16, 16));
     const Bytes pngMagic = pngtest::signature();
     const Bytes pngGrey = simpleFile(randomSamples(3, 3, 8, 1, 2), 0, false);
@@ -282,18 +275,14 @@ TEST(CodecRefusal, MessagesAndLimits) {
         {kBmp, "bit fields at 24 bits", bmpHeader({.bpp = 24, .compression = 3}),
          "Bitmap: bit fields need 16 or 32 bits per pixel"},
         {kBmp, "zero width", bmpHeader({.width = 0, .height = 1}), "Bitmap: invalid image size 0x1"},
-        {kBmp, "negative width", bmpHeader({.width = -4, .height = 1}), "Bitmap: invalid image size -4x1"},
         {kBmp, "zero height", bmpHeader({.width = 1, .height = 0}), "Bitmap: invalid image size 1x0"},
         {kBmp, "truncated colour table", truncatedTable, "Bitmap: truncated colour table"},
         {kBmp, "truncated pixels", Bytes(good24.begin(), good24.end() - 5), "Bitmap: truncated pixel data"},
         {kBmp, "no pixels at all", bmpHeader({.width = 1, .height = 1, .bpp = 24}, {}),
          "Bitmap: truncated pixel data"},
-        {kBmp, "RLE without data",
-         bmpFile(cat({infoHeader({.width = 1, .height = 1, .bpp = 8, .compression = 1, .clrUsed = 1}),
-         Bytes(4, 0)}), {}), "Bitmap: truncated pixel data"},
         // A few dozen bytes claiming 10^10 pixels: the limit answers before pixels are read.
-        {kBmp, "huge", bmpHuge(0), "too large: *"},
-        {kBmp, "huge RLE", bmpHuge(1), "too large: *"},
+        {kBmp, "huge", bmpHeader({.width = 100000, .height = 100000, .bpp = 8, .clrUsed = 1}),
+         "too large: *"},
         {kBmp, "huge top-down",
          bmpHeader({.width = 0x7FFFFFFF, .height = INT32_MIN, .bpp = 32}, Bytes(8, 0)), "too large: *"},
         {kIcon, "empty", {}, "Icon: not an icon file"},
@@ -311,20 +300,14 @@ TEST(CodecRefusal, MessagesAndLimits) {
         {kIcon, "huge", iconFile({{0, 0, 32, infoHeader({.width = 100000, .height = 200000, .bpp = 32})}}),
          "too large: *"},
         {kGif, "empty", {}, "GIF error: *"},
-        {kGif, "signature only", Bytes(gif.begin(), gif.begin() + 6), "GIF error: *"},
-        {kGif, "not a gif", {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '!', '!', '!'},
-         "GIF error: *"},
         {kGif, "png", cat({pngMagic, {0, 0, 0, 13, 'I', 'H'}}), "GIF error: *"},
         {kGif, "no image", gifNoImage, "GIF error: the file holds no image"},
         {kGif, "cut in the first frame's header", Bytes(gif.begin(), gif.begin() + 13 + 24 + 8 + 5),
          "GIF error: *"},
         {kGif, "huge screen", patched(gif, 6, {0xFF, 0xFF, 0xFF, 0xFF}), "too large: Image too large*"},
         {kJpeg, "empty", {}, "JPEG error: *"},
-        {kJpeg, "text", {'h', 'e', 'l', 'l', 'o'}, "JPEG error: Not a JPEG file: starts with 0x68 0x65*"},
         {kJpeg, "png", cat({pngMagic, {0, 0, 0, 13}}), "JPEG error: Not a JPEG file: starts with 0x89 0x50*"},
         {kJpeg, "header only", Bytes(jpeg.begin(), jpeg.begin() + 2), "JPEG error: *"},
-        {kJpeg, "frame header length broken", patched(jpeg, frameHeaderAt(jpeg, 0xC0) + 2, {0xC3}),
-         "JPEG error: *"},
         {kJpeg, "huge header", jpegClaiming(false, 65500, 65500), "too large: *"},
         // A progressive file keeps all coefficients of the full image, even for a 1/8 decode.
         {kJpeg, "progressive over the limit at 1/8", jpegClaiming(true, 2000, 2000), "too large: *", 1 << 20,

@@ -1,5 +1,6 @@
-// Writes PNG files with Korvel's writer, each beside the RGBA pixels it must decode to, for the
-// independent check by other decoders (png_external_check.sh). Usage: png_sample_writer DIR
+// Writes PNG files with Korvel's writer, each beside the RGBA pixels Korvel's reader gets from it
+// (png_test checks those against the source image), for the independent check by other decoders
+// (png_external_check.sh). Usage: png_sample_writer DIR
 // Writes DIR/NAME.png, DIR/NAME.rgba (8-bit RGBA rows) and DIR/cases.txt ("NAME WIDTH HEIGHT").
 #include <fstream>
 #include <iostream>
@@ -18,16 +19,11 @@ TBitmap source(PixelFormat pf, bool withMask, uint32_t seed) {
     if (isPaletteFormat(pf)) return randomBitmap(pf, kW, kH, seed, withMask);
     TBitmap b = randomBitmap(PixelFormat::pf24bit, kW, kH, seed);
     for (int y = 0; y < kH; ++y)
-        for (int x = 0; x < kW; ++x) b.setRawPixel(x, y,
-            (x * 5 + y * 3) * 0x010203u + (b.rawPixel(x, y) & 0x0F0F0F));
+        for (int x = 0; x < kW; ++x)
+            b.setRawPixel(x, y, (x * 5 + y * 3) * 0x010203u + (b.rawPixel(x, y) & 0x0F0F0F));
     b.setPixelFormat(pf);
     if (withMask) b.setMask(std::make_unique<TBitmap>(randomBitmap(PixelFormat::pf8bit, kW, kH, seed + 1)));
     return b;
-}
-
-uint8_t expectedGrey(Color c, int depth) {
-    const int g = (redOf(c) * 77 + greenOf(c) * 150 + blueOf(c) * 29) / 256;
-    return uint8_t(depth == 1 ? (g > 127 ? 255 : 0) : depth == 4 ? g / 16 * 17 : g);
 }
 
 bool writeCase(const std::string& dir, const std::string& name, PixelFormat pf, bool mask, bool greyscale,
@@ -35,7 +31,6 @@ bool writeCase(const std::string& dir, const std::string& name, PixelFormat pf, 
     TBitmap image = source(pf, mask, uint32_t(name.size() * 131 + filter));
     if (transparency == Transparency::Index) image.setTransparentIndex(1);
     if (transparency == Transparency::Color) image.setTransparentColor(image.pixel(5, 5));
-    std::ofstream out(dir + "/" + name + ".png", std::ios::binary);
     const Bytes png = pngBytes(image, [&](TGLDPNG& p) {
         p.greyscale = greyscale;
         p.interlace = interlace;
@@ -45,21 +40,14 @@ bool writeCase(const std::string& dir, const std::string& name, PixelFormat pf, 
         p.backgroundColor = transparency == Transparency::Index ? 2 : 0x336699;
         p.backgroundIsIndex = transparency == Transparency::Index;
     });
+    std::ofstream out(dir + "/" + name + ".png", std::ios::binary);
     out.write(reinterpret_cast<const char*>(png.data()), std::streamsize(png.size()));
+    const TBitmap back = loaded<TGLDPNG>(png).image();
     std::ofstream rgba(dir + "/" + name + ".rgba", std::ios::binary);
-    const int greyDepth = greyscale ? (mask ? 8 : std::min(8, bitsPerPixel(pf))) : 0;
     for (int y = 0; y < kH; ++y)
         for (int x = 0; x < kW; ++x) {
-            Color col = image.pixel(x, y);
-            uint8_t alpha = image.alphaAt(x, y);
-            if (greyscale) {
-                const uint8_t g = expectedGrey(col, greyDepth);
-                col = makeColor(g, g, g);
-                // In grey, every colour of the transparent colour's grey level is transparent.
-                if (transparency == Transparency::Color)
-                    alpha = g == expectedGrey(image.transparentColor(), greyDepth) ? 0 : 255;
-            }
-            const char px[4] = {char(redOf(col)), char(greenOf(col)), char(blueOf(col)), char(alpha)};
+            const Color c = back.pixel(x, y);
+            const char px[4] = {char(redOf(c)), char(greenOf(c)), char(blueOf(c)), char(back.alphaAt(x, y))};
             rgba.write(px, 4);
         }
     list << name << ' ' << kW << ' ' << kH << '\n';
@@ -90,16 +78,16 @@ int main(int argc, char** argv) {
                                              (interlace ? "_i" : "") + (greyscale ? "_g" : "") +
                                              (mask ? "_m" : "") + "_f" + std::to_string(filter);
                     ok &= writeCase(dir, name, pf, mask, greyscale, interlace, filter, level,
-                        Transparency::None, list);
+                                    Transparency::None, list);
                 }
     for (bool interlace : {false, true}) {
         const std::string s = interlace ? "_i" : "";
         ok &= writeCase(dir, "trns_index" + s, PixelFormat::pf8bit, false, false, interlace, 0, -1,
-            Transparency::Index, list);
+                        Transparency::Index, list);
         ok &= writeCase(dir, "trns_rgb" + s, PixelFormat::pf24bit, false, false, interlace, 1, -1,
-            Transparency::Color, list);
+                        Transparency::Color, list);
         ok &= writeCase(dir, "trns_grey" + s, PixelFormat::pf8bit, false, true, interlace, 4, 6,
-            Transparency::Color, list);
+                        Transparency::Color, list);
     }
     if (!ok || !list) {
         std::cerr << "png_sample_writer: cannot write into " << dir << "\n";

@@ -31,6 +31,7 @@ inline Bytes signature() { return {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 // One chunk with its CRC; badCrc flips the CRC.
 inline Bytes chunk(const std::string& type, const Bytes& data, bool badCrc = false) {
     Bytes b;
+    b.reserve(12 + data.size());
     put32(b, uint32_t(data.size()));
     b.insert(b.end(), type.begin(), type.end());
     b.insert(b.end(), data.begin(), data.end());
@@ -52,8 +53,8 @@ inline Bytes ihdrData(uint32_t w, uint32_t h, uint8_t depth, uint8_t colorType, 
 inline Bytes zlibCompress(const Bytes& raw, int level = 6) {
     uLongf size = compressBound(uLong(raw.size()));
     Bytes out(size);
-    if (compress2(out.data(), &size, raw.data(), uLong(raw.size()),
-        level) != Z_OK) throw std::runtime_error("compress");
+    if (compress2(out.data(), &size, raw.data(), uLong(raw.size()), level) != Z_OK)
+        throw std::runtime_error("compress");
     out.resize(size);
     return out;
 }
@@ -120,35 +121,41 @@ inline Bytes filterRef(int type, const Bytes& row, const Bytes& prev, int bpp) {
     for (size_t i = 0; i < row.size(); ++i) {
         int a = i >= size_t(bpp) ? row[i - bpp] : 0, b = prev.empty() ? 0 : prev[i],
             c = (i >= size_t(bpp) && !prev.empty()) ? prev[i - bpp] : 0;
-        int pred = type == 1 ? a : type == 2 ? b : type == 3 ? (a + b) / 2 : type == 4 ? paethRef(a, b,
-            c) : 0;
+        const int pred =
+            type == 1 ? a : type == 2 ? b : type == 3 ? (a + b) / 2 : type == 4 ? paethRef(a, b, c) : 0;
         out[i] = uint8_t(row[i] - pred);
     }
     return out;
 }
 
+// Calls row(x0, dx, y, first) for every row of every pass in file order: columns x0, x0 + dx, ...
+// of line y; first for the first row of a pass. Adam7 when interlaced, else one pass.
+template <typename F>
+void forEachRow(uint32_t w, uint32_t h, bool interlace, F row) {
+    static const uint32_t passes[8][4] = {{0, 0, 1, 1}, {0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8},
+                                          {2, 0, 4, 4}, {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+    for (int p = interlace ? 1 : 0; p < (interlace ? 8 : 1); ++p) {
+        const auto [x0, y0, dx, dy] = passes[p];
+        if (x0 >= w) continue;
+        for (uint32_t y = y0; y < h; y += dy) row(x0, dx, y, y == y0);
+    }
+}
+
 // The raw (filtered, uncompressed) image data; row r of each pass gets filter filterOf(r).
 template <typename F>
 Bytes rawImageData(const Samples& s, bool interlace, F filterOf) {
-    static const int passes[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
-                                     {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
     const int bpp = (s.depth * s.channels + 7) / 8;
-    Bytes raw;
+    Bytes raw, prev;
     int rowIndex = 0;
-    for (int p = 0; p < (interlace ? 7 : 1); ++p) {
-        const int x0 = interlace ? passes[p][0] : 0, y0 = interlace ? passes[p][1] : 0;
-        const int dx = interlace ? passes[p][2] : 1, dy = interlace ? passes[p][3] : 1;
-        if (uint32_t(x0) >= s.width) continue;
-        Bytes prev;
-        for (uint32_t y = y0; y < s.height; y += dy) {
-            Bytes row = packRow(s, y, x0, dx);
-            const int type = filterOf(rowIndex++);
-            raw.push_back(uint8_t(type));
-            Bytes f = filterRef(type, row, prev, bpp);
-            raw.insert(raw.end(), f.begin(), f.end());
-            prev = row;
-        }
-    }
+    forEachRow(s.width, s.height, interlace, [&](uint32_t x0, uint32_t dx, uint32_t y, bool first) {
+        if (first) prev.clear();
+        const Bytes row = packRow(s, y, x0, dx);
+        const int type = filterOf(rowIndex++);
+        raw.push_back(uint8_t(type));
+        const Bytes f = filterRef(type, row, prev, bpp);
+        raw.insert(raw.end(), f.begin(), f.end());
+        prev = row;
+    });
     return raw;
 }
 
@@ -166,7 +173,7 @@ inline Bytes fileOf(const std::vector<Bytes>& chunks) {
 // A file: signature, IHDR, the extra chunks, one IDAT, IEND.
 inline Bytes simpleFile(const Samples& s, uint8_t colorType, bool interlace, std::vector<Bytes> before = {}) {
     before.insert(before.begin(),
-        chunk("IHDR", ihdrData(s.width, s.height, uint8_t(s.depth), colorType, interlace)));
+                  chunk("IHDR", ihdrData(s.width, s.height, uint8_t(s.depth), colorType, interlace)));
     before.push_back(chunk("IDAT", zlibCompress(rawImageData(s, interlace))));
     before.push_back(chunk("IEND", {}));
     return fileOf(before);

@@ -19,12 +19,6 @@ namespace korvel::testing {
 
 using Bytes = std::vector<uint8_t>;
 
-inline constexpr PixelFormat kPixelFormats[] = {PixelFormat::pf1bit,  PixelFormat::pf4bit,
-     PixelFormat::pf8bit,
-                                                PixelFormat::pf15bit, PixelFormat::pf16bit,
-                                                    PixelFormat::pf24bit,
-                                                PixelFormat::pf32bit};
-
 inline TBitmap flatImage(int w, int h, Color c, PixelFormat pf = PixelFormat::pf24bit) {
     TBitmap b(w, h, PixelFormat::pf24bit);
     for (int y = 0; y < h; ++y)
@@ -57,6 +51,15 @@ inline Bytes jpegBytes(const TBitmap& b, int quality = 90, bool progressive = fa
     j.grayscale = grey;
     j.compress();
     return savedBytes(j);
+}
+
+// A G with the options set gives, loaded from data.
+template <class G>
+G loaded(const Bytes& data, const std::function<void(G&)>& set = {}) {
+    G g;
+    if (set) set(g);
+    g.loadFromMemory(data.data(), data.size());
+    return g;
 }
 
 inline int channelDistance(Color a, Color b) {

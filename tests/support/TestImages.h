@@ -16,6 +16,10 @@
 
 namespace korvel::testing {
 
+inline constexpr PixelFormat kPixelFormats[] = {
+    PixelFormat::pf1bit,  PixelFormat::pf4bit,  PixelFormat::pf8bit,  PixelFormat::pf15bit,
+    PixelFormat::pf16bit, PixelFormat::pf24bit, PixelFormat::pf32bit};
+
 // Seeded noise valid for pf (a random palette for palette formats), optionally with an 8-bit mask.
 inline TBitmap randomBitmap(PixelFormat pf, int w, int h, uint32_t seed, bool withMask = false) {
     TBitmap b(w, h, pf);
