@@ -33,23 +33,29 @@ std::vector<std::string> jpegsIn(const std::string& dir) {
 }
 
 struct Times {
-    double wall = 1e9, cpu = 1e9;  // seconds; cpu counts every thread of the process
+    double wall = 0, cpu = 0;  // seconds; cpu counts every thread of the process
 };
 
-// Loads every file and takes its raster at 1/scale; keeps the best of this and earlier rounds.
-void timeFolder(const std::vector<std::string>& files, int scale, const PhotoSwitches& photo, Times& best) {
-    const auto start = Clock::now();
-    const std::clock_t cpu = std::clock();
-    DecodeLimits limits;
-    limits.photo = photo;
-    for (const std::string& f : files) {
+// Loads every file and takes its raster at 1/scale; keeps each file's best of this and earlier
+// rounds, so that a moment of a busy machine spoils one file's round, not a whole folder's.
+void timeFolder(const std::vector<std::string>& files, int scale, std::vector<Times>& best) {
+    best.resize(files.size(), Times{1e9, 1e9});
+    for (size_t i = 0; i < files.size(); ++i) {
+        const auto start = Clock::now();
+        const std::clock_t cpu = std::clock();
         TPicture picture;
-        picture.loadFromFile(f, limits);
+        picture.loadFromFile(files[i]);
         picture.graphic()->requestDecodeScale(scale);
-        if (!picture.graphic()->raster()) std::fprintf(stderr, "%s: no raster\n", f.c_str());
+        if (!picture.graphic()->raster()) std::fprintf(stderr, "%s: no raster\n", files[i].c_str());
+        best[i].wall = std::min(best[i].wall, std::chrono::duration<double>(Clock::now() - start).count());
+        best[i].cpu = std::min(best[i].cpu, double(std::clock() - cpu) / CLOCKS_PER_SEC);
     }
-    best.wall = std::min(best.wall, std::chrono::duration<double>(Clock::now() - start).count());
-    best.cpu = std::min(best.cpu, double(std::clock() - cpu) / CLOCKS_PER_SEC);
+}
+
+Times total(const std::vector<Times>& files) {
+    Times t;
+    for (const Times& f : files) t.wall += f.wall, t.cpu += f.cpu;
+    return t;
 }
 
 void writeTagged(const std::string& plainDir, const std::string& dir, const std::vector<uint8_t>& profile,
@@ -85,19 +91,20 @@ int main(int argc, char** argv) {
                                                            jpegsIn(taggedDir)};
     const char* const names[] = {"plain", "profile", "orientation 6", "both"};
     const double n = double(folders[0].size());
-    // Interleaved, so that a busy machine slows every kind alike; the best of three rounds counts.
-    Times best[2][4];
-    for (int round = 0; round < 3; ++round)
+    // Interleaved, so that a busy machine slows every kind alike; each file's best of five rounds.
+    constexpr int kRounds = 5;
+    std::vector<Times> best[2][4];
+    for (int round = 0; round < kRounds; ++round)
         for (int s = 0; s < 2; ++s)
-            for (size_t k = 0; k < folders.size(); ++k) timeFolder(folders[k], s ? 8 : 1, {}, best[s][k]);
-    std::printf("%zu photos of 12 megapixels, ms per photo (best of 3 rounds): wall-clock / CPU time of all threads\n",
-                folders[0].size());
+            for (size_t k = 0; k < folders.size(); ++k) timeFolder(folders[k], s ? 8 : 1, best[s][k]);
+    std::printf("%zu photos of 12 megapixels, ms per photo (each file's best of %d rounds): wall-clock / CPU time of all "
+                "threads\n", folders[0].size(), kRounds);
     for (int s = 0; s < 2; ++s) {
-        const Times& plain = best[s][0];
+        const Times plain = total(best[s][0]);
         std::printf("%s decode, plain: %.1f / %.1f\n", s ? "1/8      " : "full size", 1000 * plain.wall / n,
                     1000 * plain.cpu / n);
         for (size_t k = 1; k < folders.size(); ++k) {
-            const Times& t = best[s][k];
+            const Times t = total(best[s][k]);
             std::printf("  with %-13s %.1f / %.1f  adds %.3f / %.3f of the decode\n", names[k], 1000 * t.wall / n,
                         1000 * t.cpu / n, (t.wall - plain.wall) / plain.wall, (t.cpu - plain.cpu) / plain.cpu);
         }
