@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <numbers>
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+// GCC 12's AVX-512 headers start some results from an undefined register and then warn of it.
+#pragma GCC diagnostic ignored "-Wuninitialized"
 #include <immintrin.h>
 #define KORVEL_WIDE_KERNEL 1
 #define KORVEL_WIDE __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vnni")))
@@ -14,7 +17,7 @@ namespace korvel {
 
 namespace {
 
-constexpr int kSegments = 32;  // half octaves of linear light, the last ending at kTop
+constexpr int kSegments = 32;  // half octaves of the matrix's sums
 // Furthest the quadratics may be from the output curve, in levels, at every linear step.
 constexpr double kMaxError = 0.35;
 
@@ -26,7 +29,8 @@ struct WideColorKernel::Tables {
     // Output curve of each channel: level = c0 + x (c1 + x c2) on the half octave holding x.
     alignas(64) float c0[3][kSegments], c1[3][kSegments], c2[3][kSegments];
     // Where each byte of 64 pixels comes from when splitting them by channel, and goes back to:
-    // two permutes of two registers each, the second taking what the first made and the rest.
+    // two permutes of two registers each, the second taking what the first made and the rest
+    // (32-bit pixels split into two halves blended).
     alignas(64) uint8_t split3[3][64], splitLast3[3][64], join3[3][64], joinLast3[3][64];
     alignas(64) uint8_t split4[3][64], join4[4][64], joinLast4[4][64];
     // The matrix as word pairs: (red, green) and (blue, 0) shares of each output channel.
@@ -35,9 +39,7 @@ struct WideColorKernel::Tables {
     // the brightest sum a colour out of the output's gamut can make.
     float bottom;
 
-    int shift = 0;  // the matrix's fraction bits
-
-    // The kernel's own sums for output channel i, worked out as the vector code does.
+    // The level, before rounding, that the vector code gives output channel i for a sum x.
     float level(int i, float x) const {
         x = std::max(x, bottom);
         uint32_t bits;
@@ -80,7 +82,7 @@ double levelAt(const float* levels, double x, int shift) {
 void fit(const float* levels, int shift, double a, double b, float& c0, float& c1, float& c2) {
     double x[3], y[3];
     for (int n = 0; n < 3; ++n) {
-        x[n] = (a + b) / 2 + (b - a) / 2 * std::cos((2 * n + 1) * M_PI / 6);
+        x[n] = (a + b) / 2 + (b - a) / 2 * std::cos((2 * n + 1) * std::numbers::pi / 6);
         y[n] = levelAt(levels, x[n], shift);
     }
     const double d1 = (y[1] - y[0]) / (x[1] - x[0]);
@@ -224,7 +226,6 @@ std::unique_ptr<const WideColorKernel> WideColorKernel::make(const Matrix& m, co
     };
     while (shift > 6 && !fits(shift)) --shift;
     if (!fits(shift)) return nullptr;
-    t->shift = shift;
     for (size_t i = 0; i < 3; ++i) {
         int32_t c[3];
         for (size_t j = 0; j < 3; ++j) c[j] = int32_t(std::lround(std::ldexp(m[i][j], shift)));
@@ -236,9 +237,9 @@ std::unique_ptr<const WideColorKernel> WideColorKernel::make(const Matrix& m, co
             const int l = int(std::lround(std::clamp(linear[c][v], 0.0, 1.0) * kTop));
             t->lo[c][v] = uint8_t(l), t->hi[c][v] = uint8_t(l >> 8);
         }
-    // Sums run up to kTop << shift, below 2^(15 + shift); the first half octave starts 16 octaves
-    // lower and takes everything under it.
-    // Octaves above white: a sum reaches kTop times the largest sum of a row's positive shares.
+    // White is kTop << shift, just below 2^(15 + shift); a colour out of the output's gamut can
+    // reach kTop times a row's positive shares, one or two octaves more. The 16 octaves of half
+    // octaves end above that, and the first takes every sum under it.
     double brightest = 0;
     for (const auto& row : m) {
         double positive = 0;

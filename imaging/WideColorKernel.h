@@ -18,9 +18,10 @@ public:
     // levels[c][l]: output level of channel c, 0 to 255 and not rounded, for linear light l / kTop.
     using Levels = std::array<const float*, 3>;
 
-    // Null when the processor lacks the instructions, or an output curve bends too sharply near
-    // black for the quadratics to follow it within a third of a level (a pure power curve may):
-    // the lookup kernel converts then.
+    // Null when the processor lacks the instructions, when the matrix takes colours out of gamut
+    // past four times white, or when an output curve bends too sharply near black for the
+    // quadratics to follow it within a third of a level (a pure power curve may): the lookup
+    // kernel converts then.
     static std::unique_ptr<const WideColorKernel> make(const Matrix& m, const Linear& linear, const Levels& levels);
     ~WideColorKernel();
 
