@@ -4,6 +4,11 @@
 #include <cstring>
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+// GCC 12's AVX-512 headers start some results from an undefined register and then warn of it.
+#if !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
 #define KORVEL_WIDE_TURN 1
 #define KORVEL_WIDE __attribute__((target("avx512f,avx512bw,avx512vbmi")))
@@ -62,7 +67,8 @@ bool processorHasWideTurn() {
     return has;
 }
 
-// Byte indexes that widen 16 three-byte pixels to dwords and narrow them back.
+// Permute indexes: 16 three-byte pixels widened to dwords and narrowed back, the four stages of
+// the transpose, and a run reversed.
 struct WideTurnIndexes {
     alignas(64) uint8_t widen[64], narrow[64];
     alignas(64) uint32_t low[4][16], high[4][16], reverse[16];
@@ -127,22 +133,16 @@ void remapAny(const TBitmap& src, TBitmap& dst, const Mapping& m, int from, int 
         default: return;
     }
     const bool three = src.bitsPerPixel() == 24;
+    auto plain = [&](int rowsFrom, int rowsTo, int x0) {
+        three ? remap<3>(src, dst, m, rowsFrom, rowsTo, x0, w) : remap<4>(src, dst, m, rowsFrom, rowsTo, x0, w);
+    };
 #if KORVEL_WIDE_TURN
     // A quarter turn moves every pixel to another row: whole blocks go through registers.
-    if (m.ax == 0 && processorHasWideTurn()) {
-        for (; from + 16 <= to; from += 16) {
-            const int done = three ? transposeBlocks<3>(src, dst, m, from) : transposeBlocks<4>(src, dst, m, from);
-            if (three)
-                remap<3>(src, dst, m, from, from + 16, done, w);
-            else
-                remap<4>(src, dst, m, from, from + 16, done, w);
-        }
-    }
+    if (m.ax == 0 && processorHasWideTurn())
+        for (; from + 16 <= to; from += 16)
+            plain(from, from + 16, three ? transposeBlocks<3>(src, dst, m, from) : transposeBlocks<4>(src, dst, m, from));
 #endif
-    if (three)
-        remap<3>(src, dst, m, from, to, 0, w);
-    else
-        remap<4>(src, dst, m, from, to, 0, w);
+    plain(from, to, 0);
 }
 
 }  // namespace

@@ -7,7 +7,10 @@
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 // GCC 12's AVX-512 headers start some results from an undefined register and then warn of it.
+#if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
 #define KORVEL_WIDE_KERNEL 1
 #define KORVEL_WIDE __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vnni")))
