@@ -1,8 +1,5 @@
-// The grid and the preview pane, driven by mouse and keys on the offscreen platform: marking,
-// each key acting once, the preview and its status texts, vanished and undecodable files, odd
-// file names, and what the cells show, also as thumbnails arrive from the worker threads. Copy,
-// move, delete, rename and extended copy of marked cells, and the folder commands of the tree's
-// menu, through clicks, drags and keys; every such case checks the files on disk.
+// The grid, the preview pane and the folder menu driven by mouse and keys: each command is
+// reached once from where the user starts it, and the files on disk are checked after it.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,7 +24,6 @@
 #include "base/UserFolders.h"
 #include "browse/GridModel.h"
 #include "codecs/Png.h"
-#include "fileops/ui/FolderNameDialogs.h"
 #include "fileops/ui/NumberFrm.h"
 #include "fileops/ui/OpCopyFrm.h"
 #include "fileops/ui/RNameFrm.h"
@@ -91,8 +87,7 @@ ModalScript::Step typeAndPress(const char* cls, const QString& text) {
                 auto* edit = d->findChild<QLineEdit*>();
                 if (text != "<keep>" && text != "<cancel>") {
                     edit->selectAll();
-                    if (text.isEmpty()) QTest::keyClick(edit, Qt::Key_Backspace);
-                    else QTest::keyClicks(edit, text);
+                    QTest::keyClicks(edit, text);
                 }
                 QTest::mouseClick(d->findChildren<QPushButton*>()[text == "<cancel>" ? 1 : 0], Qt::LeftButton);
             }};
@@ -140,8 +135,7 @@ class GridWindowTest : public QObject {
     bool openWindow() {
         w_.reset();
         tree_ = std::make_unique<TempTree>();
-        for (const char* f : {"pics", "dst", "data/Trash/files", "data/Trash/info", "fake/Trash/files"})
-            tree_->folder(f);  // fake/: the name only, no Trash beside it
+        for (const char* f : {"pics", "dst", "data/Trash/files", "data/Trash/info"}) tree_->folder(f);
         qputenv("XDG_DATA_HOME", QByteArray::fromStdString(*tree_ / "data"));
         for (int i = 0; i < 5; ++i) {
             writePatternBmp(pics(kNames[i]), 8 + i, 6);
@@ -150,7 +144,7 @@ class GridWindowTest : public QObject {
         w_ = std::make_unique<TKorvelMain>(QStringList{QString::fromStdString(pics())});
         if (!showReady(*w_)) return false;
         // Every folder a case drops on gets a node, then the pictures are shown again.
-        for (const char* f : {"data/Trash/files/", "fake/Trash/files/", "dst/", "pics/"})
+        for (const char* f : {"data/Trash/files/", "dst/", "pics/"})
             if (!w_->dirTree()->SelectPath(*tree_ / f)) return false;
         if (!waitPreview(*w_)) return false;
         clickCell(*w_, 1);
@@ -209,7 +203,7 @@ private slots:
     }
 
     // Clicks and arrow keys reach the marking rules: a click, Shift+click for a block, Shift+arrow
-    // from the anchor, a plain arrow that wraps at the row's end and moves the preview.
+    // from the anchor, a plain arrow that moves the preview.
     void marking() {
         QVERIFY(open(20));
         TKorvelMain& w = *w_;
@@ -227,9 +221,6 @@ private slots:
         QCOMPARE(w.markedFiles(), V{3});
         QVERIFY(waitPreview(w));
         QCOMPARE(w.statusPanel(1)->text(), img(3));
-        clickCell(w, cols - 1);
-        QTest::keyClick(w.grid(), Qt::Key_Right);
-        QCOMPARE(w.markedFiles(), V{cols});
     }
 
     // One press is one action, however far the key travels up the window's widgets.
@@ -320,8 +311,6 @@ private slots:
             QVERIFY(preview(path));
             QCOMPARE(w.statusPanel(4)->text(), QStringLiteral("%1x%2").arg(wide).arg(narrow));
             QCOMPARE(w.previewGraphic()->width(), wide);
-            w.actions().Turn1->trigger();
-            QCOMPARE(w.previewGraphic()->width(), narrow);
             pointAtCell(w, 9);
             QTest::keyClick(w.grid(), Qt::Key_S);
             QCOMPARE(openSubViewers().size(), 1);
@@ -385,78 +374,55 @@ private slots:
         korvel::TPicture rendered;
         rendered.loadFromFile(korvel::wallpaperFilePath());
         QCOMPARE(QSize(rendered.width(), rendered.height()), QSize(64, 48));
-        const auto tiled = [&] {
-            return korvel::IniFile::load((config_.path() + "/registry.ini").toStdString())
-                .readString(korvel::kDesktopRegistryKey, "TileWallPaper", "");
-        };
-        QCOMPARE(tiled(), std::string("1"));
-        w.actions().Wall_Fit2->trigger();  // the preview as shown
-        QCOMPARE(tiled(), std::string("0"));
     }
 
-    // Names in Shift_JIS bytes (0x5C, the path delimiter of other systems, inside a character)
-    // and names holding Qt's caption placeholder: each previews, opens, copies, goes to the
-    // desktop and shows its properties as the same file.
+    // A name in Shift_JIS bytes (0x5C, the path delimiter of other systems, inside a character)
+    // holding Qt's caption placeholder: it previews, opens, copies, goes to the desktop and shows
+    // its properties as the same file.
     void anyFileNamePreviewsAndOpens() {
-        struct Row {
-            QByteArray name;
-            QSize size;
-            QString shown;
-        } rows[] = {
-            {"\x83\x65\x83\x58\x83\x67\x83\x5C.bmp", {36, 28},
-             QStringLiteral("\\x83e\\x83X\\x83g\\x83\\.bmp")},
-            {"a[*]b[*][*].bmp", {22, 44}, QStringLiteral("a[*]b[*][*].bmp")},
-        };
+        const QString shownName = QStringLiteral("\\x83\\[*]b[*][*].bmp");
         qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
-        for (const Row& r : rows) {
-            QVERIFY(open(0));
-            opened_.clear();
-            TKorvelMain& w = *w_;
-            const std::string file =
-                QFile::encodeName(pics_.path()).toStdString() + "/" + r.name.toStdString();
-            writePatternBmp(file, r.size.width(), r.size.height());
-            MessageBoxCatcher boxes;
-            QVERIFY2(preview(file), qPrintable(r.shown));
-            QCOMPARE(w.previewPath(), file);
-            QCOMPARE(w.statusPanel(1)->text(), pic(r.shown));
-            QCOMPARE(w.statusPanel(4)->text(),
-                     QStringLiteral("%1x%2").arg(r.size.width()).arg(r.size.height()));
-            const QImage shown = w.previewPane()->shownImage();
-            QCOMPARE(shown.size(), r.size);
-            QVERIFY(shown.pixel(0, 0) != shown.pixel(r.size.width() - 1, r.size.height() - 1));
+        QVERIFY(open(0));
+        TKorvelMain& w = *w_;
+        const std::string file = QFile::encodeName(pics_.path()).toStdString() + "/\x83\x5C[*]b[*][*].bmp";
+        writePatternBmp(file, 36, 28);
+        MessageBoxCatcher boxes;
+        QVERIFY(preview(file));
+        QCOMPARE(w.previewPath(), file);
+        QCOMPARE(w.statusPanel(1)->text(), pic(shownName));
+        QCOMPARE(w.statusPanel(4)->text(), QStringLiteral("36x28"));
+        QCOMPARE(w.previewPane()->shownImage().size(), QSize(36, 28));
 
-            // A viewer from the pane: its own decode, the name shown exactly in its caption.
-            QTest::mouseDClick(w.previewPane(), Qt::LeftButton, {}, QPoint(2, 2));
-            QCOMPARE(openSubViewers().size(), 1);
-            TKorvelSubFrm* viewer = openSubViewers().front();
-            QCOMPARE(QSize(viewer->subImage().width(), viewer->subImage().height()), r.size);
-            QVERIFY(QTest::qWaitForWindowExposed(viewer));
-            QCOMPARE(viewer->windowHandle()->title(), pic(r.shown));
-            closeAllSubViewers();
-            QGuiApplication::clipboard()->clear();
-            w.activateWindow();
-            QVERIFY(QTest::qWaitForWindowActive(&w));
-            w.grid()->setFocus();
-            QTest::keyClick(w.grid(), Qt::Key_C, Qt::ControlModifier);
-            QCOMPARE(QGuiApplication::clipboard()->image().size(), r.size);
+        // A viewer from the pane: its own decode, the name shown exactly in its caption.
+        QTest::mouseDClick(w.previewPane(), Qt::LeftButton, {}, QPoint(2, 2));
+        QCOMPARE(openSubViewers().size(), 1);
+        TKorvelSubFrm* viewer = openSubViewers().front();
+        QCOMPARE(QSize(viewer->subImage().width(), viewer->subImage().height()), QSize(36, 28));
+        QVERIFY(QTest::qWaitForWindowExposed(viewer));
+        QCOMPARE(viewer->windowHandle()->title(), pic(shownName));
+        closeAllSubViewers();
+        QGuiApplication::clipboard()->clear();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.grid()->setFocus();
+        QTest::keyClick(w.grid(), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->image().size(), QSize(36, 28));
 
-            // "Open with" hands the desktop a URL of the file's bytes.
-            QTest::keyClick(w.grid(), Qt::Key_K);
-            QCOMPARE(opened_.size(), 1);
-            QCOMPARE(QByteArray::fromPercentEncoding(opened_[0].toEncoded()).toStdString(), "file://" + file);
+        // "Open with" hands the desktop a URL of the file's bytes.
+        QTest::keyClick(w.grid(), Qt::Key_K);
+        QCOMPARE(opened_.size(), 1);
+        QCOMPARE(QByteArray::fromPercentEncoding(opened_[0].toEncoded()).toStdString(), "file://" + file);
 
-            // Properties of the previewed file (no file manager answers here): its own size.
-            QTest::mouseClick(w.previewPane(), Qt::RightButton, {}, QPoint(2, 2));
-            QTRY_VERIFY(w.previewPopup()->isVisible());
-            QTest::keyClick(w.previewPopup(), Qt::Key_P);
-            QTRY_VERIFY(boxes.seen > 0);
-            QVERIFY2(boxes.text.contains(pic(r.shown)), qPrintable(boxes.text));
-            struct stat st {};
-            QCOMPARE(::stat(file.c_str(), &st), 0);
-            QVERIFY2(boxes.text.contains(QLocale().toString(qlonglong(st.st_size)) + " bytes"),
-                     qPrintable(boxes.text));
-            QCOMPARE(boxes.seen, 1);
-        }
+        // Properties of the previewed file (no file manager answers here): its own size.
+        QTest::mouseClick(w.previewPane(), Qt::RightButton, {}, QPoint(2, 2));
+        QTRY_VERIFY(w.previewPopup()->isVisible());
+        QTest::keyClick(w.previewPopup(), Qt::Key_P);
+        QTRY_COMPARE(boxes.seen, 1);
+        QVERIFY2(boxes.text.contains(pic(shownName)), qPrintable(boxes.text));
+        struct stat st {};
+        QCOMPARE(::stat(file.c_str(), &st), 0);
+        QVERIFY2(boxes.text.contains(QLocale().toString(qlonglong(st.st_size)) + " bytes"),
+                 qPrintable(boxes.text));
     }
 
     // A small picture keeps its own size unless [Window] PictFitFlg fits it to the pane; the
@@ -480,26 +446,6 @@ private slots:
             QCOMPARE(w.previewPane()->shownImage().size(), QSize(20, 10));
             QCOMPARE(w.previewPane()->size(), QSize(20, 10));
         }
-    }
-
-    void infoModeButtonRepaintsTheCells() {
-        QVERIFY(open(9));
-        TKorvelMain& w = *w_;
-        int paints = 0;
-        struct Counter : QObject {
-            int* n;
-            bool eventFilter(QObject*, QEvent* e) override {
-                if (e->type() == QEvent::Paint) ++*n;
-                return false;
-            }
-        } counter;
-        counter.n = &paints;
-        QCoreApplication::processEvents();
-        w.grid()->viewport()->installEventFilter(&counter);
-        QToolButton* button = w.toolButton(w.actions().NameViewBtn);
-        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(4, button->height() / 2));
-        QCOMPARE(w.nameView(), 1);
-        QVERIFY(QTest::qWaitFor([&] { return paints > 0; }, 500));
     }
 
     void resizeKeepsTheCurrentCellInView() {
@@ -532,7 +478,8 @@ private slots:
     }
 
     // The two info lines of a Japanese name are drawn whole (a taller fallback font draws them)
-    // and on their own band, clear of a thumbnail that takes the cell's full height.
+    // and on their own band, clear of a thumbnail that takes the cell's full height. The info
+    // mode button repaints the cells at once.
     void infoTextIsWholeAndClearOfThePicture() {
         for (const int nameView : {0, 1}) {
             const QString name = nameView == 0 ? QStringLiteral("日本語の名前テスト画.bmp") : QStringLiteral("写真.bmp");
@@ -540,8 +487,22 @@ private slots:
             writeSolidBmp(pic(name), 20, 200, 0x00FF00);  // a full-height green thumbnail
             writeSolidBmp(pic("0.bmp"), 8, 8);            // cell 0 stays marked
             TKorvelMain& w = *w_;
-            (nameView == 0 ? w.actions().NameView1 : w.actions().NameView2)->trigger();
             QTest::keyClick(w.grid(), Qt::Key_R);
+            if (nameView == 1) {
+                struct Counter : QObject {
+                    int n = 0;
+                    bool eventFilter(QObject*, QEvent* e) override {
+                        n += e->type() == QEvent::Paint;
+                        return false;
+                    }
+                } paints;
+                QCoreApplication::processEvents();
+                w.grid()->viewport()->installEventFilter(&paints);
+                QToolButton* button = w.toolButton(w.actions().NameViewBtn);
+                QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(4, button->height() / 2));
+                QCOMPARE(w.nameView(), 1);
+                QVERIFY(QTest::qWaitFor([&] { return paints.n > 0; }, 500));
+            }
             QCOMPARE(int(w.fileList().size()), 2);
             const QRect cell = w.grid()->cellRect({1, 0});
             const QImage shot = w.grid()->viewport()->grab().toImage();
@@ -634,8 +595,6 @@ private slots:
             {"tree, move here", "tree", "dst", false, "Yes", "Move1", "orig", true, true},
             {"quick-folder button, move here", "button", "dst", false, "Yes", "Move1", "orig", true, true},
             {"F3, copy here", "F3", "dst", false, "Yes", "Copy1", "orig", true, false},
-            {"a folder only named like the Trash asks", "tree", "fake/Trash/files", false, "Yes",
-             "CancelMenu", "", false, false},
             {"the Trash deletes at once", "tree", "data/Trash/files", false, "Yes", "", "orig", true, true},
             {"Delete key", "Delete", "data/Trash/files", false, "Yes", "", "orig", true, true},
         };
@@ -692,11 +651,6 @@ private slots:
             QCOMPARE(exists(folder + "c.bmp") && readFile(folder + "c.bmp") == original_[2], r.targetC);
             QCOMPARE(exists(pics("b.bmp")), !r.sourcesGone);
             for (int i : {0, 3, 4}) QVERIFY(readFile(pics(kNames[i])) == original_[i]);
-            // No temporary file is left in the target.
-            QCOMPARE(int(entryCount(folder)), r.target == "pics" ? 7 : int(*r.targetB != 0) + r.targetC);
-            if (r.target == "data/Trash/files")  // in the Trash as every file manager finds it again
-                for (const char* name : {"b.bmp", "c.bmp"})
-                    QVERIFY(exists(*tree_ / "data/Trash/info/" + name + ".trashinfo"));
             if (r.target == "pics") {
                 // The copies of the shown folder are listed.
                 QVERIFY(readFile(pics("b_1.bmp")) == original_[1] &&
@@ -809,8 +763,8 @@ private slots:
             std::string made;  // the folder made, relative to Photos, or Photos' new name; "" none
         } rows[] = {
             {false, "<keep>", kExists, ""}, {false, "a/b", "", "a/b"}, {false, "../out", kCannotCreate, ""},
-            {false, "", "", ""},            {false, "<cancel>", "", ""}, {true, "Trip", "", "Trip"},
-            {true, "<keep>", kExists, ""},  {true, "notes", kCannotRename, ""}, {true, "<cancel>", "", ""},
+            {false, "<cancel>", "", ""},    {true, "Trip", "", "Trip"}, {true, "<keep>", kExists, ""},
+            {true, "notes", kCannotRename, ""}, {true, "<cancel>", "", ""},
         };
         for (const auto& r : rows) {
             const RowTrace trace{(r.rename ? "rename " : "create ") + r.typed};
@@ -836,7 +790,7 @@ private slots:
                     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
                 };
             if (!r.message.isEmpty()) steps.push_back(pressBox());
-            if (r.message == kExists || r.typed.isEmpty()) steps.push_back(typeAndPress(dialog, "<cancel>"));
+            if (r.message == kExists) steps.push_back(typeAndPress(dialog, "<cancel>"));
             ModalScript script(steps);
             pickFromFolderMenu(photos, r.rename ? w_->actions().FRename1 : w_->actions().CreateDirMenu);
             QTRY_VERIFY(script.done());
@@ -849,9 +803,7 @@ private slots:
                 if (!done) continue;
                 QVERIFY(std::filesystem::is_directory(at("Photos/" + r.made)));
                 QTreeWidgetItem* node = tree->FindNode(at("Photos/" + r.made + "/"));
-                QVERIFY(node);  // every level got its node
-                QCOMPARE(node->text(0), QString::fromStdString(r.made).section('/', -1));
-                QVERIFY(!node->isSelected());
+                QVERIFY(node && !node->isSelected());
                 continue;
             }
             const std::string now = at(done ? r.made : "Photos");
