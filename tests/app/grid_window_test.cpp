@@ -296,17 +296,20 @@ private slots:
         QCOMPARE(QString::fromStdString(w.previewPath()), img(6));
     }
 
-    // A phone photo stored on its side (EXIF orientation 6): the preview, status panel, a user's
-    // turn and a viewer all follow [Window] ExifRotate, and the file is left as it was.
-    void orientedPhoto() {
-        for (const bool rotate : {true, false}) {
-            QVERIFY(open(9, rotate ? "" : "[Window]\nExifRotate=0\n"));
-            const std::string path = pic("photo.jpg").toStdString();
+    // The preview's settings reach it and a viewer: a phone photo stored on its side (EXIF
+    // orientation 6) is turned unless [Window] ExifRotate is off, and the file is left as it was;
+    // a small picture keeps its own size unless PictFitFlg fits it to the pane, and the full-size
+    // button draws it at its own size again.
+    void previewSettings() {
+        for (const bool byDefault : {true, false}) {
+            QVERIFY(open(9, byDefault ? "" : "[Window]\nExifRotate=0\nPictFitFlg=1\n"));
+            const std::string path = pic("photo.jpg").toStdString(), small = pic("small.bmp").toStdString();
             writeFile(path,
                       withJpegSegment(encodedJpeg(korvel::TBitmap(48, 64, korvel::PixelFormat::pf24bit)),
                                       0xE1, exifApp1(6, true)));
+            writePatternBmp(small, 20, 10);
             const std::string before = readFile(path);
-            const int wide = rotate ? 64 : 48, narrow = rotate ? 48 : 64;
+            const int wide = byDefault ? 64 : 48, narrow = byDefault ? 48 : 64;
             TKorvelMain& w = *w_;
             QVERIFY(preview(path));
             QCOMPARE(w.statusPanel(4)->text(), QStringLiteral("%1x%2").arg(wide).arg(narrow));
@@ -317,6 +320,20 @@ private slots:
             QCOMPARE(openSubViewers()[0]->subImage().width(), wide);
             closeAllSubViewers();
             QCOMPARE(readFile(path), before);
+
+            QVERIFY(preview(small));
+            const QSize shown = w.previewPane()->shownImage().size(),
+                        pane = w.previewScroll()->viewport()->size();
+            if (byDefault) {
+                QCOMPARE(shown, QSize(20, 10));
+                continue;
+            }
+            QVERIFY2(shown.width() == pane.width() || shown.height() == pane.height(), "fits the pane");
+            QVERIFY2(std::abs(shown.width() - shown.height() * 2) <= 1, "aspect kept");
+            QTest::mouseClick(w.toolButton(w.actions().StretchBtn), Qt::LeftButton);
+            QVERIFY(w.actions().StretchMenu->isChecked());
+            QCOMPARE(w.previewPane()->shownImage().size(), QSize(20, 10));
+            QCOMPARE(w.previewPane()->size(), QSize(20, 10));
         }
     }
 
@@ -423,29 +440,6 @@ private slots:
         QCOMPARE(::stat(file.c_str(), &st), 0);
         QVERIFY2(boxes.text.contains(QLocale().toString(qlonglong(st.st_size)) + " bytes"),
                  qPrintable(boxes.text));
-    }
-
-    // A small picture keeps its own size unless [Window] PictFitFlg fits it to the pane; the
-    // full-size button draws it at its own size again.
-    void smallImagesAreEnlargedOnlyWithPictFit() {
-        for (const bool fit : {false, true}) {
-            QVERIFY(open(0, fit ? "[Window]\nPictFitFlg=1\n" : ""));
-            TKorvelMain& w = *w_;
-            writePatternBmp(pic("small.bmp").toStdString(), 20, 10);
-            QVERIFY(preview(pic("small.bmp").toStdString()));
-            const QSize shown = w.previewPane()->shownImage().size(),
-                        pane = w.previewScroll()->viewport()->size();
-            if (!fit) {
-                QCOMPARE(shown, QSize(20, 10));
-                continue;
-            }
-            QVERIFY2(shown.width() == pane.width() || shown.height() == pane.height(), "fits the pane");
-            QVERIFY2(std::abs(shown.width() - shown.height() * 2) <= 1, "aspect kept");
-            QTest::mouseClick(w.toolButton(w.actions().StretchBtn), Qt::LeftButton);
-            QVERIFY(w.actions().StretchMenu->isChecked());
-            QCOMPARE(w.previewPane()->shownImage().size(), QSize(20, 10));
-            QCOMPARE(w.previewPane()->size(), QSize(20, 10));
-        }
     }
 
     void resizeKeepsTheCurrentCellInView() {

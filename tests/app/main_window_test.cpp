@@ -128,7 +128,8 @@ private slots:
         writeFile(pics_.path().toStdString() + "/notes.txt", "text");
     }
 
-    void argumentFolderIsListedWhenShown() {
+    // Listed when shown, sorted by the buttons, and the commands' states.
+    void shownOnAFolder() {
         TKorvelMain w({pics_.path()});
         QCOMPARE(w.formReady(), 0);
         QVERIFY(w.fileList().empty());  // nothing is listed before the window shows
@@ -140,6 +141,38 @@ private slots:
         QCOMPARE(int(w.fileList().size()), 3);
         QCOMPARE(w.statusPanel(0)->text(), QStringLiteral("3Files"));
         QTRY_COMPARE(w.formReady(), 2);  // activated on the event loop's first turn
+        QTest::mouseClick(w.toolButton(w.actions().SortBtn2), Qt::LeftButton);
+        QVERIFY(w.fileList().path(0).find("b.bmp") != std::string::npos);
+        QTest::mouseClick(w.toolButton(w.actions().SortBtn1), Qt::LeftButton);
+        QVERIFY(w.fileList().path(0).find(".hidden.bmp") != std::string::npos);
+        // Enabled states follow the marks; a tool button and its menu item always show one state.
+        const TKorvelMain::Actions& a = w.actions();
+        struct Step {
+            size_t cell;
+            int marked;
+        };
+        // The listing marks cell 0; Ctrl+clicks add cell 1, then take both away.
+        for (Step s : {Step{size_t(-1), 1}, Step{1, 2}, Step{0, 1}, Step{1, 0}}) {
+            if (s.cell != size_t(-1)) clickCell(w, s.cell, Qt::ControlModifier);
+            QCOMPARE(int(w.markedFiles().size()), s.marked);
+            for (QAction* each :
+                 {a.Open1, a.Copy2, a.CopyBtn, a.KCopy, a.KCopyBtn, a.Move2, a.MoveBtn, a.Delete1,
+                  a.DeleteBtn, a.Rename1, a.ReNameBtn1, a.NumberRN1, a.NumberRNBtn1})
+                QVERIFY2(each->isEnabled() == (s.marked > 0), qPrintable(each->objectName()));
+            QCOMPARE(a.Wall2->isEnabled(), s.marked == 1);
+            QCOMPARE(a.Property1->isEnabled(), s.marked == 1);
+        }
+        const std::pair<QAction*, QAction*> toggles[] = {{a.StretchBtn, a.StretchMenu},
+                                                         {a.DirViewBtn, a.DirViewMenu},
+                                                         {a.ShowDirBtn, a.ShowDirMenu},
+                                                         {a.SubDirFindBtn, a.SubDirFindMenu},
+                                                         {a.ShowCaptionBtn, a.ShowCaptionMenu}};
+        for (auto [button, item] : toggles) {
+            QTest::mouseClick(w.toolButton(button), Qt::LeftButton);
+            QVERIFY2(button->isChecked() && item->isChecked(), qPrintable(item->objectName()));
+            item->trigger();
+            QVERIFY2(!button->isChecked() && !item->isChecked(), qPrintable(item->objectName()));
+        }
     }
 
     void commandLineFiles() {
@@ -191,10 +224,14 @@ private slots:
         QCOMPARE(readFile(ini()), std::string("[Window]\nWidth=700\n"));
     }
 
-    void storedTogglesAreRestored() {
-        writeFile(ini(),
-                  "[Window]\nShowDirBtn=1\nTreeWidth=300\nShowCaption=1\n[SubDir]\nFind=1\nSubDirOnce=1\n");
-        TKorvelMain w({pics_.path()});
+    // Stored toggles and band widths are applied, a hand-edited geometry reaches the geometry rule
+    // with the screen's work area (the rule's rows are tested on their own), and the close writes.
+    void storedSettingsAreApplied() {
+        writeFile(ini(), "[Window]\nShowDirBtn=1\nTreeWidth=300\nShowCaption=1\nCoolWidth2=290\nCoolBreak4=1\n"
+                         "Left=2147483000\nTop=2147483000\nWidth=-3\nHeight=5\n[SubDir]\nFind=1\nSubDirOnce=1\n");
+        auto owned = std::make_unique<TKorvelMain>(QStringList{pics_.path()});
+        TKorvelMain& w = *owned;
+        QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().contains(w.geometry()));
         QVERIFY(w.actions().ShowDirBtn->isChecked());
         QVERIFY(!w.dirTree()->isEnabled());
         QCOMPARE(w.treeSplitter()->sizes()[0], 1);
@@ -210,26 +247,9 @@ private slots:
         QVERIFY(!w.actions().ShowDirMenu->isChecked());
         QVERIFY(w.dirTree()->isEnabled());
         QVERIFY(w.treeSplitter()->sizes()[0] > 1);
-    }
-
-    // The window reaches the geometry rule with the screen's work area (the rule's rows are
-    // tested on their own).
-    void handEditedGeometryKeepsTheWindowReachable() {
-        writeFile(ini(), "[Window]\nLeft=2147483000\nTop=2147483000\nWidth=-3\nHeight=5\n");
-        TKorvelMain w;
-        QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().contains(w.geometry()));
-    }
-
-    void storedBandWidthsAreApplied() {
-        // Filter and favourites bands share a row; the history band has its own.
-        writeFile(ini(), "[Window]\nCoolWidth2=290\nCoolBreak4=1\n");
-        {
-            TKorvelMain w;
-            w.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&w));
-            QTRY_COMPARE(w.filterBand()->width(), 290);
-            QTest::mouseClick(w.toolButton(w.actions().CloseBtn), Qt::LeftButton);
-        }
+        QTRY_COMPARE(w.filterBand()->width(), 290);  // it shares a row with the favourites band
+        QTest::mouseClick(w.toolButton(w.actions().CloseBtn), Qt::LeftButton);
+        owned.reset();
         QCOMPARE(readIni(config_.path(), "Window", "CoolWidth2"), std::string("290"));
     }
 
@@ -257,50 +277,6 @@ private slots:
             QVERIFY(!QFile::exists(cache));
             QVERIFY(!QFile::exists(socket));
         }
-    }
-
-    // Enabled states follow the marks; a tool button and its menu item always show one state.
-    void commandStatesFollowTheWindow() {
-        TKorvelMain w({pics_.path()});
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        const TKorvelMain::Actions& a = w.actions();
-        struct Step {
-            size_t cell;
-            int marked;
-        };
-        // The listing marks cell 0; Ctrl+clicks add cell 1, then take both away.
-        for (Step s : {Step{size_t(-1), 1}, Step{1, 2}, Step{0, 1}, Step{1, 0}}) {
-            if (s.cell != size_t(-1)) clickCell(w, s.cell, Qt::ControlModifier);
-            QCOMPARE(int(w.markedFiles().size()), s.marked);
-            for (QAction* each :
-                 {a.Open1, a.Copy2, a.CopyBtn, a.KCopy, a.KCopyBtn, a.Move2, a.MoveBtn, a.Delete1,
-                  a.DeleteBtn, a.Rename1, a.ReNameBtn1, a.NumberRN1, a.NumberRNBtn1})
-                QVERIFY2(each->isEnabled() == (s.marked > 0), qPrintable(each->objectName()));
-            QCOMPARE(a.Wall2->isEnabled(), s.marked == 1);
-            QCOMPARE(a.Property1->isEnabled(), s.marked == 1);
-        }
-        const std::pair<QAction*, QAction*> toggles[] = {{a.StretchBtn, a.StretchMenu},
-                                                         {a.DirViewBtn, a.DirViewMenu},
-                                                         {a.ShowDirBtn, a.ShowDirMenu},
-                                                         {a.SubDirFindBtn, a.SubDirFindMenu},
-                                                         {a.ShowCaptionBtn, a.ShowCaptionMenu}};
-        for (auto [button, item] : toggles) {
-            QTest::mouseClick(w.toolButton(button), Qt::LeftButton);
-            QVERIFY2(button->isChecked() && item->isChecked(), qPrintable(item->objectName()));
-            item->trigger();
-            QVERIFY2(!button->isChecked() && !item->isChecked(), qPrintable(item->objectName()));
-        }
-    }
-
-    void sortButtonsOrderTheList() {
-        TKorvelMain w({pics_.path()});
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QTest::mouseClick(w.toolButton(w.actions().SortBtn2), Qt::LeftButton);
-        QVERIFY(w.fileList().path(0).find("b.bmp") != std::string::npos);
-        QTest::mouseClick(w.toolButton(w.actions().SortBtn1), Qt::LeftButton);
-        QVERIFY(w.fileList().path(0).find(".hidden.bmp") != std::string::npos);
     }
 
     void secondStartActivatesTheFirst() {
