@@ -87,7 +87,8 @@ ModalScript::Step typeAndPress(const char* cls, const QString& text) {
                 auto* edit = d->findChild<QLineEdit*>();
                 if (text != "<keep>" && text != "<cancel>") {
                     edit->selectAll();
-                    QTest::keyClicks(edit, text);
+                    if (text.isEmpty()) QTest::keyClick(edit, Qt::Key_Backspace);
+                    else QTest::keyClicks(edit, text);
                 }
                 QTest::mouseClick(d->findChildren<QPushButton*>()[text == "<cancel>" ? 1 : 0], Qt::LeftButton);
             }};
@@ -391,6 +392,13 @@ private slots:
         korvel::TPicture rendered;
         rendered.loadFromFile(korvel::wallpaperFilePath());
         QCOMPARE(QSize(rendered.width(), rendered.height()), QSize(64, 48));
+        const auto tiled = [&] {
+            return korvel::IniFile::load((config_.path() + "/registry.ini").toStdString())
+                .readString(korvel::kDesktopRegistryKey, "TileWallPaper", "");
+        };
+        QCOMPARE(tiled(), std::string("1"));
+        w.actions().Wall_Fit2->trigger();  // the preview as shown
+        QCOMPARE(tiled(), std::string("0"));
     }
 
     // A name in Shift_JIS bytes (0x5C, the path delimiter of other systems, inside a character)
@@ -757,8 +765,8 @@ private slots:
             std::string made;  // the folder made, relative to Photos, or Photos' new name; "" none
         } rows[] = {
             {false, "<keep>", kExists, ""}, {false, "a/b", "", "a/b"}, {false, "../out", kCannotCreate, ""},
-            {false, "<cancel>", "", ""},    {true, "Trip", "", "Trip"}, {true, "<keep>", kExists, ""},
-            {true, "notes", kCannotRename, ""}, {true, "<cancel>", "", ""},
+            {false, "", "", ""},            {false, "<cancel>", "", ""}, {true, "Trip", "", "Trip"},
+            {true, "<keep>", kExists, ""},  {true, "notes", kCannotRename, ""}, {true, "<cancel>", "", ""},
         };
         for (const auto& r : rows) {
             const RowTrace trace{(r.rename ? "rename " : "create ") + r.typed};
@@ -784,7 +792,7 @@ private slots:
                     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
                 };
             if (!r.message.isEmpty()) steps.push_back(pressBox());
-            if (r.message == kExists) steps.push_back(typeAndPress(dialog, "<cancel>"));
+            if (r.message == kExists || r.typed.isEmpty()) steps.push_back(typeAndPress(dialog, "<cancel>"));
             ModalScript script(steps);
             pickFromFolderMenu(photos, r.rename ? w_->actions().FRename1 : w_->actions().CreateDirMenu);
             QTRY_VERIFY(script.done());
@@ -797,7 +805,8 @@ private slots:
                 if (!done) continue;
                 QVERIFY(std::filesystem::is_directory(at("Photos/" + r.made)));
                 QTreeWidgetItem* node = tree->FindNode(at("Photos/" + r.made + "/"));
-                QVERIFY(node && !node->isSelected());
+                QVERIFY(node && !node->isSelected());  // every level got its node
+                QCOMPARE(node->text(0), QString::fromStdString(r.made).section('/', -1));
                 continue;
             }
             const std::string now = at(done ? r.made : "Photos");

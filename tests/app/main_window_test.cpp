@@ -19,6 +19,7 @@
 #include <QTreeWidget>
 #include <csignal>
 
+#include "app/AppIdentity.h"
 #include "app/OptionFrm.h"
 #include "app/SingleInstance.h"
 #include "app/ToolIcons.h"
@@ -192,6 +193,17 @@ private slots:
         QTRY_VERIFY(atShow.shown);
         QCOMPARE(atShow.transientParent, w.windowHandle());
         QCOMPARE(atShow.type, Qt::Dialog);
+    }
+
+    // Qt's X11 and Wayland back ends append a display name that was set explicitly to every
+    // window title ("プラグインの設定 — Korvel"); with none set, the name merely follows the
+    // application's name and captions stay as given.
+    void noDisplayNameForWindowTitles() {
+        const QString testName = QCoreApplication::applicationName();
+        setApplicationIdentity();
+        QCoreApplication::setApplicationName(QStringLiteral("probe"));
+        QCOMPARE(QGuiApplication::applicationDisplayName(), QStringLiteral("probe"));
+        QCoreApplication::setApplicationName(testName);
     }
 
     void pipeOnTheCommandLineNeverBlocksTheStart() {

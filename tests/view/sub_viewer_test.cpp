@@ -102,10 +102,11 @@ private slots:
         QCOMPARE(w->scrollBox()->verticalScrollBar()->isVisible(), tall);
     }
 
-    // Up to the largest step and past it, down to the smallest and past it; the menu's zoom items
-    // are off at the ends.
+    // The viewer has its own window buttons. Up to the largest step and past it, down to the
+    // smallest and past it; the menu's zoom items are off at the ends.
     void zoomSteps() {
         TKorvelSubFrm* w = open("p101.bmp");
+        QVERIFY(w->windowFlags().testFlags(Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint));
         QCOMPARE(panel(w, 0), QStringLiteral("OriginalSize : 101x101 (x1)"));
         const struct {
             bool in;
