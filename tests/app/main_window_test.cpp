@@ -235,8 +235,9 @@ private slots:
     // Stored toggles and band widths are applied, a hand-edited geometry reaches the geometry rule
     // with the screen's work area (the rule's rows are tested on their own), and the close writes.
     void storedSettingsAreApplied() {
-        writeFile(ini(), "[Window]\nShowDirBtn=1\nTreeWidth=300\nShowCaption=1\nCoolWidth2=290\nCoolBreak4=1\n"
-                         "Left=2147483000\nTop=2147483000\nWidth=-3\nHeight=5\n[SubDir]\nFind=1\nSubDirOnce=1\n");
+        writeFile(ini(),
+                  "[Window]\nShowDirBtn=1\nTreeWidth=300\nShowCaption=1\nCoolWidth2=290\nCoolBreak4=1\n"
+                  "Left=2147483000\nTop=2147483000\nWidth=-3\nHeight=5\n[SubDir]\nFind=1\nSubDirOnce=1\n");
         auto owned = std::make_unique<TKorvelMain>(QStringList{pics_.path()});
         TKorvelMain& w = *owned;
         QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().contains(w.geometry()));
