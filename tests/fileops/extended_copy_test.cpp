@@ -1,8 +1,4 @@
-// The extended copy: names that never replace a file, the size arithmetic and the resampler each
-// mode uses, the turn, failures that leave nothing, and the run on worker threads, which writes
-// the same files in the same order as one file at a time. The wallpaper bitmap: size arithmetic,
-// rendered pixels, the file written (and kept when a render fails) and the values recorded in
-// registry.ini.
+// The extended copy, its run on worker threads, and the wallpaper bitmap.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -116,29 +112,19 @@ TEST(ExtendedCopy, NamesNeverReplaceAFile) {
     }
 }
 
-TEST(ExtendedCopy, OriginalSizeBmpCopyIsPixelExact) {
-    TempTree src, dest;
-    for (PixelFormat pf : {PixelFormat::pf1bit, PixelFormat::pf8bit, PixelFormat::pf24bit,
-                           PixelFormat::pf32bit}) {
-        const std::string in = src / ("img" + std::to_string(bitsPerPixel(pf)) + ".bmp");
-        saveBmp(randomBitmap(pf, 5, 3, 9), in);
-        TPicture picture;
-        TBitmap output;
-        const std::string out = ConvertOneFile(in, dest.root(), {}, picture, output);
-        EXPECT_EQ(out, dest / fs::path(in).filename().string());
-        EXPECT_EQ(loadBmp(out).pixelFormat(), pf);
-        EXPECT_EQ(pixelDifference(loadBmp(out), loadBmp(in)), "") << bitsPerPixel(pf);
-    }
-}
-
-// The message each failure shows, and a failed write, are checked through the dialog.
-TEST(ExtendedCopy, FailureLeavesNoFile) {
+// A failure leaves nothing; its message, and a failed write, are checked through the dialog. A
+// bitmap keeps its pixel format and palette; the BMP writer's formats are tested with it.
+TEST(ExtendedCopy, FailureLeavesNoFileAndABmpCopyIsExact) {
     TempTree src, dest;
     src.write("bad.bmp", "x");
+    saveBmp(randomBitmap(PixelFormat::pf8bit, 5, 3, 9), src / "img.bmp");
     TPicture picture;
     TBitmap output;
     EXPECT_THROW(ConvertOneFile(src / "bad.bmp", dest.root(), {}, picture, output), Exception);
     EXPECT_EQ(dest.count(), 0);
+    const std::string out = ConvertOneFile(src / "img.bmp", dest.root(), {}, picture, output);
+    EXPECT_EQ(out, dest / "img.bmp");
+    EXPECT_EQ(byteDifference(loadBmp(out), loadBmp(src / "img.bmp")), "");
 }
 
 TEST(ExtendedCopy, CopyFileTimesCopiesModificationTime) {
@@ -160,16 +146,13 @@ TEST(ExtendedCopy, ScaledAndFittedSizes) {
     } rows[] = {
         {true, 1000, 500, 80, 80, 40},    // landscape: the width becomes 80
         {true, 500, 1000, 80, 40, 80},    // portrait: the height becomes 80
-        {true, 300, 300, 80, 80, 80},     // square
         {true, 1000, 3, 80, 80, 1},       // 3*80 div 1000 = 0, at least 1
         {true, 333, 1000, 100, 33, 100},  // truncated, not rounded (33.3)
         {true, 640, 480, 0, 1, 1},        // a length below 1 counts as 1
-        {true, 4, 2, 100000, 100000, 50000},
         {true, 0, 5, 80, 80, 80},  // no pixels: no aspect ratio, no division by zero
         {true, 5, 0, 80, 80, 80},
         {false, 3, 3, 25, 1, 1},  // 0.75 truncates to 0, then at least 1
         {false, 199, 99, 50, 99, 49},
-        {false, 640, 480, 0, 1, 1},
         {false, 100000, 50000, 200, 200000, 100000},  // no 32-bit overflow in W*p
     };
     for (const Row& r : rows) {
@@ -216,13 +199,6 @@ TEST(ExtendedCopy, ResizeModes) {
         EXPECT_EQ(output.pixelFormat(), want.pixelFormat());
         EXPECT_EQ(pixelDifference(output, want), "");
     }
-    // A 3 x 3 image at 25 % becomes the mean of its pixels: blue and green 1, red 7.
-    ExtendedCopyOptions o;
-    o.sizeMode = SizeMode::Scale;
-    o.percent = 25;
-    const TBitmap one = resized(3, 3, o);
-    ASSERT_EQ(std::pair(one.width(), one.height()), std::pair(1, 1));
-    EXPECT_EQ(one.pixel(0, 0), makeColor(7, 1, 1));
 }
 
 TEST(ExtendedCopy, RotateOutputTurnsClockwise) {
@@ -332,10 +308,8 @@ TEST(Wallpaper, BitmapSizes) {
         WallpaperSize expect;
     } rows[] = {
         {3000, 2000, WallpaperRender::Fitted, {1024, 682}},  // the width limits: 2000*1024 div 3000
-        {1000, 4000, WallpaperRender::Fitted, {192, 768}},   // the height limits
-        {640, 480, WallpaperRender::Fitted, {1024, 768}},    // same proportions as the screen
         {10000, 1, WallpaperRender::Fitted, {1024, 1}},      // 1*1024 div 10000 = 0, kept at 1
-        {1, 10000, WallpaperRender::Fitted, {1, 768}},
+        {1, 10000, WallpaperRender::Fitted, {1, 768}},       // the height limits
         {3000, 2000, WallpaperRender::OwnSize, {3000, 2000}},
         {3000, 2000, WallpaperRender::ScreenSize, {1024, 768}},
     };
@@ -359,8 +333,6 @@ TEST(Wallpaper, RenderedPixels) {
     } rows[] = {
         {WallpaperRender::OwnSize, 100, 100, 3, 2},
         {WallpaperRender::ScreenSize, 6, 6, 6, 6},
-        {WallpaperRender::Fitted, 12, 12, 12, 8},
-        {WallpaperRender::Fitted, 9, 100, 9, 6},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.sw);
@@ -388,14 +360,9 @@ TEST(Wallpaper, FailedRenderKeepsTheOldFile) {
     const std::string out = d.write("Korvel_me_WP.bmp", "the user's current wallpaper");
     saveBmp(gradientBitmap(4, 4), d / "photo.unknownext");
     saveBmp(gradientBitmap(4, 4), d / "ok.bmp");
-    d.write("empty.bmp", "");
-    d.folder("folder.bmp");
-    for (const char* source : {"photo.unknownext", "empty.bmp", "folder.bmp"}) {
-        SCOPED_TRACE(source);
-        EXPECT_THROW(MakeWallpaperBitmap(d / source, nullptr, WallpaperRender::Fitted, 1024, 768, out),
-                     Exception);
-        EXPECT_EQ(readFile(out), "the user's current wallpaper");
-    }
+    EXPECT_THROW(MakeWallpaperBitmap(d / "photo.unknownext", nullptr, WallpaperRender::Fitted, 1024, 768, out),
+                 Exception);
+    EXPECT_EQ(readFile(out), "the user's current wallpaper");
     // A target folder that cannot be made.
     d.write("plainfile", "x");
     try {
@@ -404,24 +371,21 @@ TEST(Wallpaper, FailedRenderKeepsTheOldFile) {
     } catch (const EFileError& e) {
         EXPECT_EQ(e.message(), "Cannot create the folder \"" + (d / "plainfile/") + "\": Not a directory");
     }
-    EXPECT_EQ(d.count(), 6);  // nothing left behind
+    EXPECT_EQ(d.count(), 4);  // nothing left behind
 }
 
-// Each mode's flag is checked through the desktop; here a rewrite keeps the other values.
+// Each mode's flag is checked through the desktop; here the values land and the others stay.
 TEST(Wallpaper, RecordedValues) {
     TempTree d;
     const std::string plugins = "HKEY_CURRENT_USER\\Software\\Takechin\\Susie\\Plug-in";
     const std::string reg = d.write("cfg/registry.ini", "[" + plugins + "]\nPath=/opt/spi\n");
-    for (WallpaperMode mode : {WallpaperMode::Tile, WallpaperMode::Center}) {
-        ASSERT_TRUE(recordWallpaperValues(reg, "/home/me/Korvel_me_WP.bmp", tileFlagOf(mode), 0, 0));
-        const IniFile ini = IniFile::load(reg);
-        const char* tile = mode == WallpaperMode::Tile ? "1" : "0";
-        EXPECT_EQ(ini.readString(kDesktopRegistryKey, "TileWallPaper", "?"), tile);
-        EXPECT_EQ(ini.readString(kDesktopRegistryKey, "WallPaper", "?"), "/home/me/Korvel_me_WP.bmp");
-        EXPECT_EQ(ini.readString(kDesktopRegistryKey, "WallPaperOriginX", "?"), "0");
-        EXPECT_EQ(ini.readString(kDesktopRegistryKey, "WallPaperOriginY", "?"), "0");
-        EXPECT_EQ(ini.readString(plugins, "Path", "?"), "/opt/spi");
-    }
+    ASSERT_TRUE(recordWallpaperValues(reg, "/home/me/Korvel_me_WP.bmp", true, 3, 5));
+    const IniFile ini = IniFile::load(reg);
+    EXPECT_EQ(ini.readString(kDesktopRegistryKey, "TileWallPaper", "?"), "1");
+    EXPECT_EQ(ini.readString(kDesktopRegistryKey, "WallPaper", "?"), "/home/me/Korvel_me_WP.bmp");
+    EXPECT_EQ(ini.readString(kDesktopRegistryKey, "WallPaperOriginX", "?"), "5");
+    EXPECT_EQ(ini.readString(kDesktopRegistryKey, "WallPaperOriginY", "?"), "3");
+    EXPECT_EQ(ini.readString(plugins, "Path", "?"), "/opt/spi");
     // The section is named by the key's path; no style value is written.
     const std::string text = readFile(reg);
     EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Control Panel\\desktop]"), std::string::npos);
