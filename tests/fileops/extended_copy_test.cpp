@@ -23,18 +23,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Pixel (x, y) has blue x, green y and red 7.
-TBitmap ramp(int w, int h) {
-    TBitmap b(w, h, PixelFormat::pf24bit);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) b.setRawPixel(x, y, makeColor(7, uint8_t(y), uint8_t(x)));
-    return b;
-}
-
-// What the resize step makes of a w x h ramp.
+// What the resize step makes of a w x h gradient.
 TBitmap resized(int w, int h, const ExtendedCopyOptions& o) {
     TPicture picture;
-    picture.setGraphic(std::make_unique<TBitmap>(ramp(w, h)));
+    picture.setGraphic(std::make_unique<TBitmap>(gradientBitmap(w, h)));
     TBitmap output;
     PrepareOutputFormat(*picture.graphic(), "a.bmp", output);
     ResizeIntoOutput(picture, o, output);
@@ -164,20 +156,18 @@ TEST(ExtendedCopy, ScaledAndFittedSizes) {
 
 // Each mode of a 40 x 30 source ends in the size it states, made by the resampler it states.
 TEST(ExtendedCopy, ResizeModes) {
-    enum By { Quality, Plain, Unchanged };
     struct Row {
         SizeMode mode;
         int percent, width, height;
         bool keepAspect, quality;
         int wantW, wantH;
-        By by;
     } rows[] = {
-        {SizeMode::Original, 0, 0, 0, true, true, 40, 30, Unchanged},
+        {SizeMode::Original, 0, 0, 0, true, true, 40, 30},
         // The size and the resampler are chosen apart: each size branch once, each resampler once.
-        {SizeMode::Scale, 50, 0, 0, true, true, 20, 15, Quality},
-        {SizeMode::Given, 0, 16, 0, true, false, 16, 12, Plain},
-        {SizeMode::Given, 0, 30, 7, false, true, 30, 7, Quality},
-        {SizeMode::Given, 0, 0, -3, false, false, 1, 1, Plain},
+        {SizeMode::Scale, 50, 0, 0, true, true, 20, 15},
+        {SizeMode::Given, 0, 16, 0, true, false, 16, 12},
+        {SizeMode::Given, 0, 30, 7, false, true, 30, 7},
+        {SizeMode::Given, 0, 0, -3, false, false, 1, 1},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE("mode " + std::to_string(int(r.mode)) + " " + std::to_string(r.wantW) + "x" +
@@ -190,11 +180,11 @@ TEST(ExtendedCopy, ResizeModes) {
         o.keepAspect = r.keepAspect;
         o.qualityResample = r.quality;
         const TBitmap output = resized(40, 30, o);
-        TBitmap want = ramp(40, 30);
-        if (r.by == Quality) StretchBitmap(want, r.wantW, r.wantH);
-        if (r.by == Plain) {
+        TBitmap want = gradientBitmap(40, 30);
+        if (r.mode != SizeMode::Original && r.quality) StretchBitmap(want, r.wantW, r.wantH);
+        if (r.mode != SizeMode::Original && !r.quality) {
             want = TBitmap(r.wantW, r.wantH, PixelFormat::pf24bit);
-            stretchCopy(ramp(40, 30), Rect{0, 0, 40, 30}, want, Rect{0, 0, r.wantW, r.wantH});
+            stretchCopy(gradientBitmap(40, 30), Rect{0, 0, 40, 30}, want, Rect{0, 0, r.wantW, r.wantH});
         }
         EXPECT_EQ(output.pixelFormat(), want.pixelFormat());
         EXPECT_EQ(pixelDifference(output, want), "");
@@ -207,7 +197,7 @@ TEST(ExtendedCopy, RotateOutputTurnsClockwise) {
         int x, y;  // where the top-left source pixel lands
     } rows[] = {{0, 4, 2, 0, 0}, {1, 2, 4, 1, 0}, {2, 4, 2, 3, 1}, {3, 2, 4, 0, 3}};
     for (const auto& r : rows) {
-        TBitmap out = ramp(4, 2);
+        TBitmap out = gradientBitmap(4, 2);
         out.setRawPixel(0, 0, 0xABCDEF);
         RotateOutput(r.turn, out);
         ASSERT_EQ(std::pair(out.width(), out.height()), std::pair(r.wantW, r.wantH)) << r.turn;
@@ -323,35 +313,16 @@ TEST(Wallpaper, BitmapSizes) {
               (WallpaperSize{5184, 4320}));
 }
 
-// Own size copies every pixel; the stretches repeat whole pixels without blending.
-TEST(Wallpaper, RenderedPixels) {
-    const TBitmap src = gradientBitmap(3, 2);
-    struct Row {
-        WallpaperRender render;
-        int sw, sh;
-        int expectW, expectH;
-    } rows[] = {
-        {WallpaperRender::OwnSize, 100, 100, 3, 2},
-        {WallpaperRender::ScreenSize, 6, 6, 6, 6},
-    };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.sw);
-        const TBitmap out = renderWallpaper(src, r.render, r.sw, r.sh);
-        ASSERT_EQ(std::pair(out.width(), out.height()), std::pair(r.expectW, r.expectH));
-        for (int y = 0; y < out.height(); ++y)
-            for (int x = 0; x < out.width(); ++x)
-                ASSERT_EQ(out.pixel(x, y), src.pixel(x * 3 / r.expectW, y * 2 / r.expectH)) << x << "," << y;
-    }
-}
-
-TEST(Wallpaper, TransparentAreasBecomeWhite) {
+// The size is chosen as above and the stretch is the bitmap's own; here they are wired together,
+// on white.
+TEST(Wallpaper, RenderedOnWhiteAtTheChosenSize) {
     TBitmap src(2, 1, PixelFormat::pf8bit);
     src.setRawPixel(0, 0, 5);
     src.setRawPixel(1, 0, 9);
     src.setTransparentIndex(9);
-    const TBitmap out = renderWallpaper(src, WallpaperRender::OwnSize, 10, 10);
-    EXPECT_EQ(out.pixel(0, 0), src.pixel(0, 0));
-    EXPECT_EQ(out.pixel(1, 0), makeColor(255, 255, 255));
+    const TBitmap out = renderWallpaper(src, WallpaperRender::ScreenSize, 4, 3);
+    ASSERT_EQ(std::pair(out.width(), out.height()), std::pair(4, 3));
+    EXPECT_EQ(std::pair(out.pixel(1, 2), out.pixel(2, 0)), std::pair(src.pixel(0, 0), makeColor(255, 255, 255)));
 }
 
 // Sources the desktop test does not try; a missing or damaged one is tried there.
