@@ -116,14 +116,14 @@ TEST(Thumbnails, ChoosesTheReductionSteps) {
 }
 
 // The scale itself is the codec's choice; here the cell size, not the box, is what is asked for:
-// 1/8 would be 80 x 60, the box, but below the cell's 100.
+// 1/8 would be 90 x 90, enough for the 80 box but not for the cell's 100.
 TEST(Thumbnails, JpegDecodeAsksForTheCellSize) {
     TempTree t;
-    writeFile(t / "in.jpg", jpegSample(640, 480, false, false));
+    writeFile(t / "in.jpg", jpegSample(720, 720, false, false));
     TBitmap thumb;
     const ThumbReport rep = MakeThumbnail(t / "in.jpg", params(), thumb);
-    EXPECT_EQ(std::pair(rep.decodedWidth, rep.decodedHeight), std::pair(160, 120));
-    EXPECT_EQ(std::pair(thumb.width(), thumb.height()), std::pair(80, 60));
+    EXPECT_EQ(std::pair(rep.decodedWidth, rep.decodedHeight), std::pair(180, 180));
+    EXPECT_EQ(std::pair(thumb.width(), thumb.height()), std::pair(80, 80));
 }
 
 TEST(Thumbnails, TransparentImagesOnWhite) {
