@@ -170,8 +170,7 @@ TEST(ExtendedCopy, ResizeModes) {
         {SizeMode::Given, 0, 0, -3, false, false, 1, 1},
     };
     for (const Row& r : rows) {
-        SCOPED_TRACE("mode " + std::to_string(int(r.mode)) + " " + std::to_string(r.wantW) + "x" +
-                     std::to_string(r.wantH) + (r.quality ? " quality" : " plain"));
+        SCOPED_TRACE(::testing::Message() << r.wantW << "x" << r.wantH << (r.quality ? " quality" : " plain"));
         ExtendedCopyOptions o;
         o.sizeMode = r.mode;
         o.percent = r.percent;
@@ -303,11 +302,8 @@ TEST(Wallpaper, BitmapSizes) {
         {3000, 2000, WallpaperRender::OwnSize, {3000, 2000}},
         {3000, 2000, WallpaperRender::ScreenSize, {1024, 768}},
     };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(std::to_string(r.w) + "x" + std::to_string(r.h) + " render " +
-                     std::to_string(int(r.render)));
-        EXPECT_EQ(wallpaperBitmapSize(r.w, r.h, r.render, 1024, 768), r.expect);
-    }
+    for (const Row& r : rows)
+        EXPECT_EQ(wallpaperBitmapSize(r.w, r.h, r.render, 1024, 768), r.expect) << r.w << "x" << r.h;
     // Sizes whose products overflow 32 bits still come out right.
     EXPECT_EQ(wallpaperBitmapSize(60000, 50000, WallpaperRender::Fitted, 7680, 4320),
               (WallpaperSize{5184, 4320}));
@@ -322,7 +318,7 @@ TEST(Wallpaper, RenderedOnWhiteAtTheChosenSize) {
     src.setTransparentIndex(9);
     const TBitmap out = renderWallpaper(src, WallpaperRender::ScreenSize, 4, 3);
     ASSERT_EQ(std::pair(out.width(), out.height()), std::pair(4, 3));
-    EXPECT_EQ(std::pair(out.pixel(1, 2), out.pixel(2, 0)), std::pair(src.pixel(0, 0), makeColor(255, 255, 255)));
+    EXPECT_EQ(std::pair(out.pixel(1, 2), out.pixel(2, 0)), std::pair(src.pixel(0, 0), Color(0xFFFFFF)));
 }
 
 // Sources the desktop test does not try; a missing or damaged one is tried there.
@@ -331,7 +327,7 @@ TEST(Wallpaper, FailedRenderKeepsTheOldFile) {
     const std::string out = d.write("Korvel_me_WP.bmp", "the user's current wallpaper");
     saveBmp(gradientBitmap(4, 4), d / "photo.unknownext");
     saveBmp(gradientBitmap(4, 4), d / "ok.bmp");
-    EXPECT_THROW(MakeWallpaperBitmap(d / "photo.unknownext", nullptr, WallpaperRender::Fitted, 1024, 768, out),
+    EXPECT_THROW(MakeWallpaperBitmap(d / "photo.unknownext", nullptr, WallpaperRender::Fitted, 9, 9, out),
                  Exception);
     EXPECT_EQ(readFile(out), "the user's current wallpaper");
     // A target folder that cannot be made.
