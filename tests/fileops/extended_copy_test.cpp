@@ -170,7 +170,7 @@ TEST(ExtendedCopy, ResizeModes) {
         {SizeMode::Given, 0, 0, -3, false, false, 1, 1},
     };
     for (const Row& r : rows) {
-        SCOPED_TRACE(::testing::Message() << r.wantW << "x" << r.wantH << (r.quality ? " quality" : " plain"));
+        SCOPED_TRACE(::testing::Message() << r.wantW << "x" << r.wantH << (r.quality ? " good" : " plain"));
         ExtendedCopyOptions o;
         o.sizeMode = r.mode;
         o.percent = r.percent;
