@@ -1,6 +1,5 @@
-// Copy, move, delete and rename through a file system that fails on demand, and folders made
-// and renamed. Every case checks that no file is lost, none stands half-written under a final
-// name and none (nor any folder) is replaced unasked.
+// Copy, move, delete, rename and folder operations through a file system that fails on demand:
+// nothing lost, nothing half-written under a final name, nothing replaced unasked.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
@@ -123,8 +122,6 @@ TEST(FileOperation, FaultsLoseNothingAndReplaceNothingUnasked) {
          }},
         {"move across file systems", true, skip, {exdev},
          {{"a.jpg", "a.jpg"}, {"b.jpg", "b.jpg"}, {"c.jpg", "old"}}, {"c.jpg"}, false},
-        {"move across file systems, disk full inside b", true, ConflictAnswer::Skip,
-         {exdev, {"copyRange", "src/b.jpg", ENOSPC, 1}}, aOldB, bc, false},
         {"move across file systems, flush fails for b", true, skip, {exdev, {"fsync", "", EIO, 1}},
          aOldB, bc, false},
         {"move across file systems, a's source cannot be removed", true, ConflictAnswer::Skip,
@@ -324,7 +321,6 @@ TEST(SerialRename, NamesOnDisk) {
         {"no extension", {"readme", "notes"}, "doc-\\", 0, 2, ExtCase::Upper, {"doc-00", "doc-01"}},
         {"Japanese", {"猫.JPG", "犬.jpeg"}, "写真\\_夏", 1, 2, ExtCase::Keep, {"写真01_夏.JPG", "写真02_夏.jpeg"}},
         {"negative start", {"a.b", "b.b"}, "\\", -1, 3, ExtCase::Keep, {"-001.b", "000.b"}},
-        {"placeholder only, in order", {"b.x", "a.x"}, "\\", 1, 1, ExtCase::Keep, {"1.x", "2.x"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -442,7 +438,6 @@ TEST(FolderOps, NameChecks) {
         {"photos", FolderName::Free, FolderName::Free},      // letter case differs on Linux
         {"Photos/sub", FolderName::Exists, FolderName::Exists},
         {"notes", FolderName::Free, FolderName::Free},       // a file: the rename itself fails
-        {"Photos2/", FolderName::Free, FolderName::Free},
     };
     for (const Row& r : rows) {
         EXPECT_EQ(ops.checkNew(t / "p/", r.name), r.forNew) << r.name;
@@ -484,10 +479,8 @@ TEST(FolderOps, PathsFollowARename) {
         const char *path, *expected;
     } rows[] = {
         {"/d/Photos", "/d/Trip"},
-        {"/d/Photos/", "/d/Trip/"},
         {"/d/Photos/2020/a.jpg", "/d/Trip/2020/a.jpg"},
         {"/d/Photos2/a.jpg", "/d/Photos2/a.jpg"},
-        {"/d/Photo", "/d/Photo"},
         {"/e/d/Photos", "/e/d/Photos"},
     };
     for (const Row& r : rows) EXPECT_EQ(followRename(r.path, "/d/Photos", "/d/Trip"), r.expected) << r.path;
