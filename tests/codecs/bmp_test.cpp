@@ -136,8 +136,6 @@ TEST(BmpReader, DecodesHandBuiltVariants) {
          PixelFormat::pf15bit, {0xFF0000}},
         {"32-bit bit fields, standard masks", {.width = 1, .height = 1, .bpp = 32, .compression = 3},
          masks({0xFF0000, 0xFF00, 0xFF}), {{0x33, 0x22, 0x11, 0x00}}, PixelFormat::pf32bit, {0x112233}},
-        {"32-bit bit fields, swapped masks", {.width = 1, .height = 1, .bpp = 32, .compression = 3},
-         masks({0xFF, 0xFF00, 0xFF0000}), {{0x11, 0x22, 0x33, 0x00}}, PixelFormat::pf32bit, {0x112233}},
         // Red 0x3C0 -> 0xF0, blue 0x3FF -> 0xFF.
         {"32-bit 10-10-10 bit fields", {.width = 1, .height = 1, .bpp = 32, .compression = 3},
          masks({0x3FF00000, 0x000FFC00, 0x000003FF}), {{0xFF, 0x03, 0x00, 0x3C}}, PixelFormat::pf32bit,
@@ -202,7 +200,6 @@ TEST(BmpReader, RunLengthEscapes) {
           0, 2, 1, 0,                       // delta 1 right, still line 2
           0, 1},
          {1, 2, 3, 4, 5, 0, 0xA, 0xB, 0xC, 3, 0xF, 0, 1, 2, 1, 2, 1, 0}},
-        {"delta past the right edge", kRle3x2, {0, 2, 200, 0, 4, 1, 0, 0, 1, 2, 0, 1}, {2, 0, 0, 0, 0, 0}},
         {"delta past the top", kRle3x2, {1, 3, 0, 2, 0, 250, 5, 5, 0, 1}, {0, 0, 0, 3, 0, 0}},
         {"absolute run past the row end", kRle3x2, {0, 5, 1, 2, 3, 4, 5, 0, 0, 0, 1, 6}, {6, 0, 0, 1, 2, 3}},
         {"no end of bitmap", kRle3x2, {3, 9}, {0, 0, 0, 9, 9, 9}},

