@@ -13,9 +13,10 @@ using korvel::testing::loaded;
 
 namespace {
 
-TBitmap decode(const Bytes& file) {
+TBitmap decode(const Bytes& file, bool fileHeader = true) {
     TBitmap b;
-    readBmp(file.data(), file.size(), b);
+    if (fileHeader) readBmp(file.data(), file.size(), b);
+    else readDib(file.data() + 14, file.size() - 14, b, false);
     return b;
 }
 
@@ -76,9 +77,9 @@ TEST(BmpReader, RoundTripsEveryFormatPixelExact) {
         }
 }
 
-// How a variant's file is spoiled after building: the last row's padding dropped (it often is)
-// and bfOffBits set to zero or beyond the file.
-enum class Edit { None, NoPadOffsetZero, NoPadOffsetFar };
+// How a variant's file is changed after building: the last row's padding dropped (it often is)
+// and bfOffBits set to zero or beyond the file; or the file header left off.
+enum class Edit { None, NoPadOffsetZero, NoPadOffsetFar, NoFileHeader };
 
 struct VariantCase {
     const char* name;
@@ -155,15 +156,17 @@ TEST(BmpReader, DecodesHandBuiltVariants) {
          PixelFormat::pf4bit, {b, a}},
         {"OS/2 2.x 16-byte header, 24 bits", {.headerSize = 16, .width = 1, .height = 1, .bpp = 24}, {},
          {{0xC0, 0xB0, 0xA0}}, PixelFormat::pf24bit, {b}},
+        {"a DIB without file header", {.width = 2, .height = 1, .bpp = 4, .clrUsed = 2}, palette({a, b}),
+         {{0x01}}, PixelFormat::pf4bit, {a, b}, {}, Edit::NoFileHeader},
     };
     for (const VariantCase& t : cases) {
         SCOPED_TRACE(t.name);
         Bytes file = bmpFile(cat({infoHeader(t.info), t.table}), rows(t.fileRows));
-        if (t.edit != Edit::None) file.pop_back();
+        if (t.edit == Edit::NoPadOffsetZero || t.edit == Edit::NoPadOffsetFar) file.pop_back();
         if (t.edit == Edit::NoPadOffsetZero) patch32(file, kOffBitsAt, 0);
         if (t.edit == Edit::NoPadOffsetFar) patch32(file, kOffBitsAt, 0x7FFFFFF0);
         TBitmap b;
-        ASSERT_NO_THROW(b = decode(file));
+        ASSERT_NO_THROW(b = decode(file, t.edit != Edit::NoFileHeader));
         EXPECT_EQ(b.width(), t.info.width);
         EXPECT_EQ(b.height(), std::abs(t.info.height));
         EXPECT_EQ(b.pixelFormat(), t.format);
@@ -214,15 +217,6 @@ TEST(BmpReader, RunLengthEscapes) {
         EXPECT_EQ(b.pixelFormat(), r.info.bpp == 4 ? PixelFormat::pf4bit : PixelFormat::pf8bit);
         EXPECT_EQ(colours(b, true), r.expected);
     }
-}
-
-TEST(BmpReader, ReadsADibWithoutFileHeader) {
-    const Bytes dib = cat({infoHeader({.width = 2, .height = 1, .bpp = 4, .clrUsed = 2}),
-                           palette({0x123456, 0x654321}), rows({{0x01}})});
-    TBitmap b;
-    readDib(dib.data(), dib.size(), b, false);
-    EXPECT_EQ(colours(b), (std::vector<Color>{0x123456, 0x654321}));
-    EXPECT_EQ(b.mask(), nullptr);
 }
 
 TEST(Icon, ShowsTheLargestThenDeepestEntry) {

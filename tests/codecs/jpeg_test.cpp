@@ -82,19 +82,15 @@ TEST(Jpeg, ChooseJpegScalePicksTheCoarsestCoveringScale) {
     struct {
         int reqW, reqH;
         JpegScale expected;
-        int w, h;
     } rows[] = {
-        {0, 0, JpegScale::jsEighth, 500, 375},       {500, 375, JpegScale::jsEighth, 500, 375},
-        {501, 10, JpegScale::jsQuarter, 1000, 750},  {10, 376, JpegScale::jsQuarter, 1000, 750},
-        {1920, 1080, JpegScale::jsHalf, 2000, 1500}, {2001, 1, JpegScale::jsFullSize, 4000, 3000},
+        {0, 0, JpegScale::jsEighth},       {500, 375, JpegScale::jsEighth},  {501, 10, JpegScale::jsQuarter},
+        {10, 376, JpegScale::jsQuarter},   {1920, 1080, JpegScale::jsHalf}, {2001, 1, JpegScale::jsFullSize},
     };
     const auto j = load(jpegBytes(flatImage(4000, 3000, 0x336699), 50));
     for (const auto& r : rows) {
         j->setScale(JpegScale::jsHalf);
         ChooseJpegScale(*j, r.reqW, r.reqH);
         EXPECT_EQ(j->scale(), r.expected) << r.reqW << "x" << r.reqH;
-        EXPECT_EQ(j->width(), r.w) << r.reqW << "x" << r.reqH;
-        EXPECT_EQ(j->height(), r.h) << r.reqW << "x" << r.reqH;
     }
 }
 

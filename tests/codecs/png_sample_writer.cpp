@@ -1,6 +1,5 @@
-// Writes PNG files with Korvel's writer, each beside the RGBA pixels Korvel's reader gets from it
-// (png_test checks those against the source image), for the independent check by other decoders
-// (png_external_check.sh). Usage: png_sample_writer DIR
+// Writes PNG files with Korvel's writer, each beside the RGBA pixels Korvel's reader gets from it,
+// for png_external_check.sh to compare with other decoders. Usage: png_sample_writer DIR
 // Writes DIR/NAME.png, DIR/NAME.rgba (8-bit RGBA rows) and DIR/cases.txt ("NAME WIDTH HEIGHT").
 #include <fstream>
 #include <iostream>
@@ -26,20 +25,22 @@ TBitmap source(PixelFormat pf, bool withMask, uint32_t seed) {
     return b;
 }
 
-bool writeCase(const std::string& dir, const std::string& name, PixelFormat pf, bool mask, bool greyscale,
-               bool interlace, int filter, int level, Transparency transparency, std::ostream& list) {
-    TBitmap image = source(pf, mask, uint32_t(name.size() * 131 + filter));
+// Case n: its filter mode and level come from n.
+bool writeCase(const std::string& dir, int n, PixelFormat pf, bool mask, bool greyscale, bool interlace,
+               Transparency transparency, std::ostream& list) {
+    TBitmap image = source(pf, mask, uint32_t(n * 131));
     if (transparency == Transparency::Index) image.setTransparentIndex(1);
     if (transparency == Transparency::Color) image.setTransparentColor(image.pixel(5, 5));
     const Bytes png = pngBytes(image, [&](TGLDPNG& p) {
         p.greyscale = greyscale;
         p.interlace = interlace;
-        p.filterMode = filter;
-        p.compressionLevel = level;
+        p.filterMode = n % 6;
+        p.compressionLevel = (n % 4 == 3) ? 9 : (n % 4) - 1;
         p.comment = "independent check";
         p.backgroundColor = transparency == Transparency::Index ? 2 : 0x336699;
         p.backgroundIsIndex = transparency == Transparency::Index;
     });
+    const std::string name = "case" + std::to_string(n);
     std::ofstream out(dir + "/" + name + ".png", std::ios::binary);
     out.write(reinterpret_cast<const char*>(png.data()), std::streamsize(png.size()));
     const TBitmap back = loaded<TGLDPNG>(png).image();
@@ -66,28 +67,17 @@ int main(int argc, char** argv) {
     bool ok = true;
     int n = 0;
     for (PixelFormat pf : kPixelFormats)
-        for (bool interlace : {false, true})
-            for (bool greyscale : {false, true})
-                for (bool mask : {false, true}) {
-                    // A palette image with a mask is stored as grey + alpha carrying a PLTE, which
-                    // the PNG standard does not allow; other decoders cannot be asked about it.
-                    if (mask && isPaletteFormat(pf) && !greyscale) continue;
-                    const int filter = n % 6, level = (n % 4 == 3) ? 9 : (n % 4) - 1;
-                    ++n;
-                    const std::string name = "b" + std::to_string(bitsPerPixel(pf)) +
-                                             (interlace ? "_i" : "") + (greyscale ? "_g" : "") +
-                                             (mask ? "_m" : "") + "_f" + std::to_string(filter);
-                    ok &= writeCase(dir, name, pf, mask, greyscale, interlace, filter, level,
-                                    Transparency::None, list);
-                }
+        for (int k = 0; k < 8; ++k) {
+            // A palette image with a mask is stored as grey + alpha carrying a PLTE, which the PNG
+            // standard does not allow; other decoders cannot be asked about it.
+            const bool greyscale = k & 1, mask = k & 2, interlace = k & 4;
+            if (mask && isPaletteFormat(pf) && !greyscale) continue;
+            ok &= writeCase(dir, n++, pf, mask, greyscale, interlace, Transparency::None, list);
+        }
     for (bool interlace : {false, true}) {
-        const std::string s = interlace ? "_i" : "";
-        ok &= writeCase(dir, "trns_index" + s, PixelFormat::pf8bit, false, false, interlace, 0, -1,
-                        Transparency::Index, list);
-        ok &= writeCase(dir, "trns_rgb" + s, PixelFormat::pf24bit, false, false, interlace, 1, -1,
-                        Transparency::Color, list);
-        ok &= writeCase(dir, "trns_grey" + s, PixelFormat::pf8bit, false, true, interlace, 4, 6,
-                        Transparency::Color, list);
+        ok &= writeCase(dir, n++, PixelFormat::pf8bit, false, false, interlace, Transparency::Index, list);
+        ok &= writeCase(dir, n++, PixelFormat::pf24bit, false, false, interlace, Transparency::Color, list);
+        ok &= writeCase(dir, n++, PixelFormat::pf8bit, false, true, interlace, Transparency::Color, list);
     }
     if (!ok || !list) {
         std::cerr << "png_sample_writer: cannot write into " << dir << "\n";

@@ -77,12 +77,10 @@ TEST(PngRead, EveryPixelOfEveryFormat) {
                 ASSERT_EQ(img.height(), int(h));
                 ASSERT_EQ(img.pixelFormat(), f.raster);
                 ASSERT_EQ(img.mask() != nullptr, f.colorType == 4 || f.colorType == 6);
-                // Grey rasters carry the ramp of their depth (16 bits: of 8) as the palette.
+                // Grey rasters carry the whole ramp of their depth (16 bits: of 8) as the palette; the
+                // pixels below show its levels.
                 if (f.colorType == 0) {
-                    const int step = f.depth == 1 ? 255 : f.depth == 2 ? 85 : f.depth == 4 ? 17 : 1;
                     ASSERT_EQ(img.palette().size(), size_t(1) << std::min(f.depth, 8));
-                    for (size_t i = 0; i < img.palette().size(); ++i)
-                        EXPECT_EQ(img.palette()[i].color(), makeColor(i * step, i * step, i * step));
                 }
                 int wrong = 0;
                 for (uint32_t y = 0; y < h; ++y)
@@ -110,11 +108,6 @@ TEST(PngRead, RefusalsAndDamage) {
     badFilter[0] = 5;
     Bytes garbage = z;
     for (size_t i = 2; i < garbage.size(); ++i) garbage[i] ^= 0x5A;
-    Bytes withCrcs;  // every CRC wrong
-    for (const Bytes& c : {ihdr, chunk("IDAT", z), chunk("IEND", {})}) {
-        withCrcs.insert(withCrcs.end(), c.begin(), c.end());
-        withCrcs.back() ^= 0xFF;
-    }
     std::vector<Bytes> oneByte{ihdr};
     for (uint8_t b : z) {
         oneByte.push_back(chunk("IDAT", {b}));
@@ -157,7 +150,9 @@ TEST(PngRead, RefusalsAndDamage) {
         {"colour type 10", withHeader(ihdrData(7, 6, 8, 10)), "(loaded)"},
         {"compression 1", withHeader(ihdrData(7, 6, 8, 2, 0, 1)), "(loaded)"},
         {"filter method 1", withHeader(ihdrData(7, 6, 8, 2, 0, 0, 1)), "(loaded)"},
-        {"every CRC wrong", fileOf({withCrcs}), "(loaded)"},
+        {"every CRC wrong",
+         fileOf({chunk("IHDR", ihdrData(7, 6, 8, 2), true), chunk("IDAT", z, true), chunk("IEND", {}, true)}),
+         "(loaded)"},
         {"no IEND", Bytes(good.begin(), good.end() - 12), "(loaded)"},
         {"IDAT in one-byte chunks", fileOf(oneByte), "(loaded)"},
         {"unknown chunks", fileOf({ihdr, chunk("zzZZ", {1, 2, 3}), chunk("ABCD", {}), chunk("IDAT", z)}),
@@ -195,8 +190,6 @@ TEST(PngRead, PaletteEdgeCases) {
 
 // Each form of tRNS and of bKGD; a row without bKGD has the background -1.
 TEST(PngRead, TransparencyAndBackgroundForms) {
-    Samples grey8 = randomSamples(6, 4, 8, 1, 6);
-    grey8.v[0] = 0x40;
     const Samples pal = randomSamples(6, 4, 2, 1, 11);
     const Bytes plte = chunk("PLTE", paletteChunk(4));
     auto file = [](int depth, int channels, uint8_t type, const Bytes& trns, const Bytes& bkgd) {
@@ -212,8 +205,7 @@ TEST(PngRead, TransparencyAndBackgroundForms) {
         int64_t background = -1;
         bool backgroundIsIndex = false;
     } rows[] = {
-        {"grey 8", simpleFile(grey8, 0, false, {chunk("tRNS", {0x00, 0x40}), chunk("bKGD", {0, 0x80})}),
-         Transparency::Color, 0x404040, false, 0x808080},
+        {"grey 8", file(8, 1, 0, {0x00, 0x40}, {0, 0x80}), Transparency::Color, 0x404040, false, 0x808080},
         {"grey 2 as its ramp level", file(2, 1, 0, {0, 2}, {0, 1}), Transparency::Color, 0xAAAAAA, false,
          0x555555},
         {"grey 16 high byte", file(16, 1, 0, {0x40, 0xFF}, {0x80, 0x01}), Transparency::Color, 0x404040,
@@ -230,8 +222,6 @@ TEST(PngRead, TransparencyAndBackgroundForms) {
          3, false},
         {"palette two zeros", simpleFile(pal, 3, false, {plte, chunk("tRNS", {0, 0})}), Transparency::None,
          0, true},
-        {"palette partial alpha", simpleFile(pal, 3, true, {plte, chunk("tRNS", {10, 255, 128})}),
-         Transparency::None, 0, true},
         {"after IDAT ignored", [&] {
              Bytes f = simpleFile(pal, 3, false, {plte}), t = chunk("tRNS", {0});
              f.insert(f.end() - 12, t.begin(), t.end());
@@ -259,11 +249,6 @@ TEST(PngRead, TransparencyAndBackgroundForms) {
             for (uint32_t x = 0; x < 6; ++x)
                 EXPECT_EQ(png.image().alphaAt(int(x), int(y)), alpha[pal.at(x, y, 0)]);
     }
-    // A grey transparent colour makes exactly the pixels of that level transparent.
-    const TGLDPNG png = load(rows[0].file);
-    for (uint32_t y = 0; y < 4; ++y)
-        for (uint32_t x = 0; x < 6; ++x)
-            EXPECT_EQ(png.image().alphaAt(int(x), int(y)), grey8.at(x, y, 0) == 0x40 ? 0 : 255);
 }
 
 TEST(PngRead, AncillaryChunks) {
@@ -363,11 +348,7 @@ TEST(PngWrite, ChunkOrderAndContents) {
     const Bytes plain = pngBytes(rampImage(40, 30));
     using Types = std::vector<std::string>;
     EXPECT_EQ(chunkTypes(plain), (Types{"IHDR", "tIME", "tEXt", "tpNG", "gAMA", "IDAT", "IEND"}));
-    auto chunks = listChunks(plain);
-    EXPECT_EQ(find(chunks, "tEXt")->data, toBytes(std::string("Software\0GLDPNG ver 3.4", 23)));
-    EXPECT_EQ(find(chunks, "tpNG")->data, toBytes(std::string("GLD3\0\0\0\0", 8)));
-    EXPECT_EQ(find(chunks, "gAMA")->data, (Bytes{0, 0, 0xB1, 0x8F}));  // 45455
-    EXPECT_EQ(find(chunks, "IHDR")->data, ihdrData(40, 30, 8, 2));
+    EXPECT_EQ(find(listChunks(plain), "IHDR")->data, ihdrData(40, 30, 8, 2));
     // Default filter mode: None on every row.
     for (int t : rowFilters(plain)) EXPECT_EQ(t, 0);
 
@@ -385,7 +366,7 @@ TEST(PngWrite, ChunkOrderAndContents) {
     });
     EXPECT_EQ(chunkTypes(full), (Types{"IHDR", "tIME", "tEXt", "tEXt", "tpNG", "gIFg", "gAMA", "cHRM", "sBIT",
                                        "PLTE", "bKGD", "tRNS", "pHYs", "IDAT", "IEND"}));
-    chunks = listChunks(full);
+    const auto chunks = listChunks(full);
     EXPECT_EQ(chunks[2].data, toBytes(std::string("Comment\0hello", 13)));
     EXPECT_EQ(find(chunks, "tRNS")->data, (Bytes{255, 255, 255, 0}));
     EXPECT_EQ(find(chunks, "bKGD")->data, (Bytes{7}));
@@ -430,18 +411,11 @@ TEST(PngWrite, TransparencyAndBackgroundForms) {
     }
 }
 
-TEST(PngWrite, FilterModes) {
+// Adaptive filtering: a smooth gradient is better predicted than stored; every type is valid. The
+// fixed modes are checked with the round trips.
+TEST(PngWrite, AdaptiveFilterMode) {
     const TBitmap image = rampImage(64, 23);
     for (bool interlace : {false, true}) {
-        for (int mode = 1; mode <= 5; ++mode) {
-            const std::vector<int> types = rowFilters(pngBytes(image, [&](TGLDPNG& p) {
-                p.filterMode = mode;
-                p.interlace = interlace;
-            }));
-            ASSERT_FALSE(types.empty());
-            for (int t : types) EXPECT_EQ(t, mode - 1) << "mode " << mode;
-        }
-        // Adaptive: a smooth gradient is better predicted than stored; every type is valid.
         const std::vector<int> types = rowFilters(pngBytes(image, [&](TGLDPNG& p) {
             p.filterMode = 0;
             p.interlace = interlace;
@@ -608,12 +582,16 @@ TEST(PngRoundTrip, EveryFormatOptionFilterModeLevelAndInterlace) {
                                              << bitsPerPixel(pf) << " bits, mask " << mask << ", grey "
                                              << grey << ", " << w << "x" << h << " interlace " << interlace
                                              << " filter " << filter << " level " << level);
-                                expectRoundTrip(image, pngBytes(image, [&](TGLDPNG& p) {
+                                const Bytes file = pngBytes(image, [&](TGLDPNG& p) {
                                     p.greyscale = grey;
                                     p.interlace = interlace;
                                     p.filterMode = filter;
                                     p.compressionLevel = level;
-                                }), grey ? greyDepth : 0);
+                                });
+                                for (int t : filter ? rowFilters(file) : std::vector<int>()) {
+                                    ASSERT_EQ(t, filter - 1);
+                                }
+                                expectRoundTrip(image, file, grey ? greyDepth : 0);
                             }
             }
 }
