@@ -113,16 +113,15 @@ Bytes iconSeed() {
                      {10, 10, 32, pngBytes(randomBitmap(PixelFormat::pf24bit, 10, 10, 5, true))}});
 }
 
-// PNG files from the writer, with its filter modes.
-Bytes writtenPng(PixelFormat pf, bool mask, bool interlace, int filterMode) {
-    return pngBytes(randomBitmap(pf, 23, 19, 99, mask), [&](TGLDPNG& p) {
-        p.interlace = interlace;
-        p.filterMode = filterMode;
-        p.comment = "mutation seed";
-    });
-}
-
 std::vector<Bytes> pngSeeds() {
+    // From the writer, with its filter modes.
+    auto writtenPng = [](PixelFormat pf, bool mask, bool interlace, int filterMode) {
+        return pngBytes(randomBitmap(pf, 23, 19, 99, mask), [&](TGLDPNG& p) {
+            p.interlace = interlace;
+            p.filterMode = filterMode;
+            p.comment = "mutation seed";
+        });
+    };
     Bytes plte;
     for (int i = 0; i < 16; ++i) plte.insert(plte.end(), {uint8_t(i * 16), uint8_t(i), uint8_t(255 - i)});
     return {

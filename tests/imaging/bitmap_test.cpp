@@ -1,7 +1,5 @@
 // The bitmap itself, the plain stretch, quarter and half turns, and StretchBitmap against a
-// deliberately plain implementation of its formulas (positions in extended precision, weights
-// rounded by trunc(v + 0.5), cubic sums with the 32768 offset and the clamp, area averages with
-// the boundary fractions, the bilinear resampler in double precision): every byte must agree.
+// deliberately plain implementation of its formulas: every byte must agree.
 #include <gtest/gtest.h>
 
 #include <cmath>
