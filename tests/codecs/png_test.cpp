@@ -528,6 +528,10 @@ int greyLevel(Color c, int depth) {
 
 // file holds image, written in grey of greyDepth bits unless that is 0, and reads back as it.
 void expectRoundTrip(const TBitmap& image, const Bytes& file, int greyDepth) {
+    const auto chunks = listChunks(file);
+    if (const ChunkView* plte = find(chunks, "PLTE")) {
+        ASSERT_LE(plte->data.size(), 3u << file[24]);  // no more entries than the depth can index
+    }
     const TBitmap b = load(file).image();
     ASSERT_EQ(b.mask() != nullptr, image.mask() != nullptr);
     const bool palette = isPaletteFormat(image.pixelFormat());
@@ -581,7 +585,8 @@ TEST(PngRoundTrip, EveryFormatOptionFilterModeLevelAndInterlace) {
                                     p.filterMode = filter;
                                     p.compressionLevel = level;
                                 });
-                                for (int t : filter ? rowFilters(file) : std::vector<int>()) {
+                                const std::vector<int> types = rowFilters(file);  // checks CRCs and zlib too
+                                for (int t : filter ? types : std::vector<int>()) {
                                     ASSERT_EQ(t, filter - 1);
                                 }
                                 expectRoundTrip(image, file, grey ? greyDepth : 0);
