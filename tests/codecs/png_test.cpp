@@ -117,7 +117,6 @@ TEST(PngRead, RefusalsAndDamage) {
         std::string message;
     } rows[] = {
         {"bad signature", toBytes("\x89PNG\r\n\x1a\r________"), "PNG LoadStream: Not PNG Format"},
-        {"empty", {}, "PNG LoadStream: Not PNG Format"},
         {"colour type 1", withHeader(ihdrData(7, 6, 8, 1)), header + "Error ColorType"},
         {"compression 2", withHeader(ihdrData(7, 6, 8, 2, 0, 2)), header + "not support Compression"},
         {"filter method 2", withHeader(ihdrData(7, 6, 8, 2, 0, 0, 2)), header + "not supprt Filter"},
