@@ -1,6 +1,5 @@
-// Hostile input for every decoder, run under the sanitizers: bounded mutations of good files load
-// or fail with a core error and never crash; refusals say what is wrong; huge sizes and
-// decompression bombs stop before any large buffer; a failed load keeps the previous picture.
+// Hostile input for every decoder, run under the sanitizers: mutants load or fail cleanly, refusals
+// say what is wrong before any large buffer, and a failed load keeps the previous picture.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -75,12 +74,6 @@ std::string tracked(size_t& largest, F f) {
     return outcome;
 }
 
-DecodeLimits pixelLimit(uint64_t maxPixels) {
-    DecodeLimits limits;
-    limits.maxPixels = maxPixels;
-    return limits;
-}
-
 Bytes pattern(size_t n, uint8_t seed) {
     Bytes b(n);
     for (size_t i = 0; i < n; ++i) b[i] = uint8_t(seed + i * 37);
@@ -89,29 +82,25 @@ Bytes pattern(size_t n, uint8_t seed) {
 
 Bytes palettePattern(size_t entries) { return pattern(entries * 4, 11); }
 
+// The writer's files of every format, and by hand what it never writes.
 std::vector<Bytes> bitmapSeeds() {
-    auto file = [](const Info& i, const Bytes& table, const Bytes& pixels) {
-        return bmpFile(cat({infoHeader(i), table}), pixels);
+    std::vector<Bytes> seeds;
+    for (PixelFormat pf : kPixelFormats) seeds.push_back(savedBytes(randomBitmap(pf, 7, 5, uint32_t(pf))));
+    auto file = [&](const Info& i, const Bytes& table, const Bytes& pixels) {
+        seeds.push_back(bmpFile(cat({infoHeader(i), table}), pixels));
     };
-    return {
-        file({.width = 13, .height = 5, .bpp = 1}, palettePattern(2), pattern(20, 1)),
-        file({.width = 7, .height = 3, .bpp = 2}, palettePattern(4), pattern(12, 12)),
-        file({.width = 9, .height = 4, .bpp = 4}, palettePattern(16), pattern(32, 2)),
-        file({.width = 7, .height = 6, .bpp = 8, .clrUsed = 20}, palettePattern(20), pattern(48, 3)),
-        file({.width = 8, .height = 5, .bpp = 8, .compression = 1, .clrUsed = 4}, palettePattern(4),
-             {3, 1, 0, 4, 1, 2, 3, 0, 0, 0, 0, 2, 1, 1, 2, 3, 0, 0, 9, 2, 0, 0, 0, 3, 3, 2, 1, 0, 0, 1}),
-        file({.width = 9, .height = 4, .bpp = 4, .compression = 2}, palettePattern(16),
-             {5, 0x12, 0, 5, 0x34, 0x56, 0x70, 0, 0, 0, 0, 2, 2, 1, 3, 0xAB, 0, 0, 0, 3, 0xCD, 0xE0, 0, 1}),
-        file({.width = 5, .height = 3, .bpp = 16, .compression = 3}, masks({0xF800, 0x07E0, 0x001F}),
-            pattern(36, 4)),
-        file({.width = 3, .height = 3, .bpp = 16, .compression = 3}, masks({0xF000, 0x0F00, 0x00F0}),
-            pattern(24, 5)),
-        file({.width = 5, .height = -3, .bpp = 24}, {}, pattern(48, 6)),
-        file({.headerSize = 124, .width = 4, .height = 3, .bpp = 32, .compression = 3,
-              .masks = {0xFF0000, 0xFF00, 0xFF, 0xFF000000}},
-             {}, pattern(48, 7)),
-        file({.headerSize = 12, .width = 6, .height = 2, .bpp = 8}, pattern(256 * 3, 8), pattern(16, 9)),
-    };
+    file({.width = 7, .height = 3, .bpp = 2}, palettePattern(4), pattern(12, 12));
+    file({.width = 8, .height = 5, .bpp = 8, .compression = 1, .clrUsed = 4}, palettePattern(4),
+         {3, 1, 0, 4, 1, 2, 3, 0, 0, 0, 0, 2, 1, 1, 2, 3, 0, 0, 9, 2, 0, 0, 0, 3, 3, 2, 1, 0, 0, 1});
+    file({.width = 9, .height = 4, .bpp = 4, .compression = 2}, palettePattern(16),
+         {5, 0x12, 0, 5, 0x34, 0x56, 0x70, 0, 0, 0, 0, 2, 2, 1, 3, 0xAB, 0, 0, 0, 3, 0xCD, 0xE0, 0, 1});
+    file({.width = 3, .height = 3, .bpp = 16, .compression = 3}, masks({0xF000, 0x0F00, 0x00F0}),
+         pattern(24, 5));
+    file({.width = 5, .height = -3, .bpp = 24}, {}, pattern(48, 6));
+    file({.headerSize = 124, .width = 4, .height = 3, .bpp = 32, .compression = 3,
+          .masks = {0xFF0000, 0xFF00, 0xFF, 0xFF000000}}, {}, pattern(48, 7));
+    file({.headerSize = 12, .width = 6, .height = 2, .bpp = 8}, pattern(256 * 3, 8), pattern(16, 9));
+    return seeds;
 }
 
 Bytes iconSeed() {
@@ -124,22 +113,15 @@ Bytes iconSeed() {
                      {10, 10, 32, pngBytes(randomBitmap(PixelFormat::pf24bit, 10, 10, 5, true))}});
 }
 
-// PNG files from the writer: random bytes over the whole stride, all its filter modes.
-Bytes writtenPng(PixelFormat pf, bool mask, bool interlace, int filterMode) {
-    TBitmap b(23, 19, pf);
-    uint32_t state = 99;
-    for (int y = 0; y < 19; ++y)
-        for (size_t i = 0; i < b.stride(); ++i)
-            b.scanLine(y)[i] = uint8_t((state = state * 1664525u + 1013904223u) >> 24);
-    if (mask) b.setMask(std::make_unique<TBitmap>(randomBitmap(PixelFormat::pf8bit, 23, 19, 3)));
-    return pngBytes(b, [&](TGLDPNG& p) {
-        p.interlace = interlace;
-        p.filterMode = filterMode;
-        p.comment = "mutation seed";
-    });
-}
-
 std::vector<Bytes> pngSeeds() {
+    // From the writer, with its filter modes.
+    auto writtenPng = [](PixelFormat pf, bool mask, bool interlace, int filterMode) {
+        return pngBytes(randomBitmap(pf, 23, 19, 99, mask), [&](TGLDPNG& p) {
+            p.interlace = interlace;
+            p.filterMode = filterMode;
+            p.comment = "mutation seed";
+        });
+    };
     Bytes plte;
     for (int i = 0; i < 16; ++i) plte.insert(plte.end(), {uint8_t(i * 16), uint8_t(i), uint8_t(255 - i)});
     return {
@@ -159,7 +141,8 @@ std::vector<Bytes> pngSeeds() {
 // no small file gets a buffer above 16 megabytes.
 TEST(CodecMutation, MutantsLoadOrFailCleanly) {
     // A low pixel limit keeps mutants with enlarged sizes cheap.
-    const DecodeLimits cheap = pixelLimit(1 << 20);
+    DecodeLimits cheap;
+    cheap.maxPixels = 1 << 20;
     struct Row {
         const Codec& codec;
         std::vector<Bytes> seeds;
@@ -240,7 +223,6 @@ TEST(CodecRefusal, MessagesAndLimits) {
     const Bytes gif = animatedGif(false);
     const Bytes gifNoImage{'G', 'I', 'F', '8', '9', 'a', 4, 0, 4, 0, 0xF1, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9,
                            10, 11, 12, 0x3B};
-    const Bytes jpeg = jpegBytes(rampImage(16, 16));
     const Bytes pngMagic = pngtest::signature();
     const Bytes pngGrey = simpleFile(randomSamples(3, 3, 8, 1, 2), 0, false);
     using pngtest::ihdrData;
@@ -254,7 +236,6 @@ TEST(CodecRefusal, MessagesAndLimits) {
         int scale = 1;
         size_t maxAlloc = size_t(1) << 20;
     } rows[] = {
-        {kBmp, "empty", {}, "Bitmap: not a bitmap file"},
         {kBmp, "wrong signature", patched(good24, 0, {'X'}), "Bitmap: not a bitmap file"},
         {kBmp, "truncated header", Bytes(good24.begin(), good24.begin() + 30), "Bitmap: truncated header"},
         {kBmp, "truncated masks", bmpHeader({.width = 1, .height = 1, .bpp = 16, .compression = 3}, {}),
@@ -285,7 +266,6 @@ TEST(CodecRefusal, MessagesAndLimits) {
          "too large: *"},
         {kBmp, "huge top-down",
          bmpHeader({.width = 0x7FFFFFFF, .height = INT32_MIN, .bpp = 32}, Bytes(8, 0)), "too large: *"},
-        {kIcon, "empty", {}, "Icon: not an icon file"},
         {kIcon, "reserved not zero", patched(icon, 0, {1}), "Icon: not an icon file"},
         {kIcon, "type 3", patched(icon, 2, {3}), "Icon: not an icon file"},
         {kIcon, "no images", patched(icon, 4, {0}), "Icon: the file holds no images"},
@@ -293,21 +273,16 @@ TEST(CodecRefusal, MessagesAndLimits) {
         {kIcon, "image outside the file", iconFar, "Icon: no image lies inside the file"},
         {kIcon, "truncated pixels", Bytes(icon.begin(), icon.begin() + 6 + 16 + 40 + 20),
          "Icon: truncated pixel data"},
-        {kIcon, "bad depth", patched(icon, 6 + 16 + 14, {3}), "Icon: unsupported bit depth 3"},
         // With nothing else to show, the PNG codec's error reaches the caller.
         {kIcon, "lone PNG entry of a signature only", iconFile({{0, 0, 32, pngtest::signature()}}),
          "Read Image (PNG): Read Error"},
         {kIcon, "huge", iconFile({{0, 0, 32, infoHeader({.width = 100000, .height = 200000, .bpp = 32})}}),
          "too large: *"},
-        {kGif, "empty", {}, "GIF error: *"},
-        {kGif, "png", cat({pngMagic, {0, 0, 0, 13, 'I', 'H'}}), "GIF error: *"},
         {kGif, "no image", gifNoImage, "GIF error: the file holds no image"},
         {kGif, "cut in the first frame's header", Bytes(gif.begin(), gif.begin() + 13 + 24 + 8 + 5),
          "GIF error: *"},
         {kGif, "huge screen", patched(gif, 6, {0xFF, 0xFF, 0xFF, 0xFF}), "too large: Image too large*"},
-        {kJpeg, "empty", {}, "JPEG error: *"},
         {kJpeg, "png", cat({pngMagic, {0, 0, 0, 13}}), "JPEG error: Not a JPEG file: starts with 0x89 0x50*"},
-        {kJpeg, "header only", Bytes(jpeg.begin(), jpeg.begin() + 2), "JPEG error: *"},
         {kJpeg, "huge header", jpegClaiming(false, 65500, 65500), "too large: *"},
         // A progressive file keeps all coefficients of the full image, even for a 1/8 decode.
         {kJpeg, "progressive over the limit at 1/8", jpegClaiming(true, 2000, 2000), "too large: *", 1 << 20,
@@ -324,10 +299,6 @@ TEST(CodecRefusal, MessagesAndLimits) {
         {kPng, "huge with little data",
          pngtest::fileOf({chunk("IHDR", ihdrData(16384, 16384, 8, 6)),
          chunk("IDAT", zlibCompress(Bytes(4000, 0))), chunk("IEND", {})}), "Read Image (PNG): Read Error"},
-        {kPng, "enough data, over the limit",
-         pngtest::fileOf({chunk("IHDR", ihdrData(2000, 1000, 8, 2)),
-         chunk("IDAT", zlibCompress(Bytes(6001 * 1000, 0)))}),
-         "too large: Image too large: 2000x1000 exceeds the limit*", 1 << 20},
         // 50 megabytes inflated behind a 100 x 100 image: decoding stops at the image.
         {kPng, "bomb", pngtest::fileOf({chunk("IHDR", ihdrData(100, 100, 8, 0)),
          chunk("IDAT", zlibCompress(Bytes(50 << 20, 0), 9)), chunk("IEND", {})}), "(loaded)"},
@@ -336,7 +307,9 @@ TEST(CodecRefusal, MessagesAndLimits) {
         SCOPED_TRACE(std::string(r.codec.name) + ": " + r.name);
         size_t largest = 0;
         const std::string got = tracked(largest, [&] {
-            return loadOutcome(*r.codec.make(), r.data, pixelLimit(r.maxPixels), r.scale);
+            DecodeLimits limits;
+            limits.maxPixels = r.maxPixels;
+            return loadOutcome(*r.codec.make(), r.data, limits, r.scale);
         });
         const size_t star = r.outcome.find('*');
         EXPECT_EQ(star == std::string::npos ? got : got.substr(0, star), r.outcome.substr(0, star)) << got;

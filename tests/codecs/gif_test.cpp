@@ -92,34 +92,44 @@ std::vector<Color> paletteColours(const TBitmap& b) {
 
 }  // namespace
 
+// Screen 0 x 0 in a case: the file says 0 x 0 and the frame's extent is the size.
 TEST(Gif, FirstFrameIsDrawnOntoTheScreen) {
     struct Case {
         const char* name;
         int screenW, screenH, background;
         Frame frame;
-        int fill;  // expected outside the frame
+        int fill;          // expected outside the frame
+        Frame later = {};  // a second frame, never read
+        size_t cut = 0;    // bytes cut off the end
     };
     auto withTransparency = [](Frame f, int t) { return f.transparent = t, f; };
     auto interlaced = [](Frame f) { return f.interlace = true, f; };
-    auto withLocalMap = [](Frame f) { return f.localMap = {0x101010, 0x202020, 0x303030, 0x404040}, f; };
+    auto withLocalMap = [](Frame f, std::vector<Color> map) { return f.localMap = map, f; };
+    const Frame second = withLocalMap(withTransparency(patternFrame(0, 0, 12, 10), 2), {0xFFFFFF, 0xFFFFFF});
     const Case cases[] = {
-        {"whole screen", 6, 5, 0, patternFrame(0, 0, 6, 5), 0},
         {"offset frame on background", 10, 8, 2, patternFrame(3, 2, 4, 3), 2},
         {"transparent frame", 10, 8, 2, withTransparency(patternFrame(1, 4, 5, 3), 3), 3},
         {"interlaced", 7, 19, 1, interlaced(patternFrame(0, 0, 7, 19)), 1},
-        {"local palette", 8, 8, 0, withLocalMap(patternFrame(1, 1, 6, 6)), 0},
+        {"local palette", 8, 8, 0,
+         withLocalMap(patternFrame(1, 1, 6, 6), {0x101010, 0x202020, 0x303030, 0x404040}), 0},
         {"clipped right and bottom", 10, 8, 3, patternFrame(6, 5, 8, 8), 3},
         {"clipped interlaced", 10, 8, 3, interlaced(patternFrame(6, 5, 8, 8)), 3},
         {"right of the screen", 10, 8, 3, patternFrame(12, 0, 4, 4), 3},
-        {"below the screen", 10, 8, 3, patternFrame(0, 9, 4, 4), 3},
+        {"a second frame is not read", 12, 10, 0, patternFrame(0, 0, 12, 10, 2), 0, second},
+        {"nor is its damage", 12, 10, 0, patternFrame(0, 0, 12, 10, 2), 0, second, 12},
+        {"no screen size", 0, 0, 0, patternFrame(2, 1, 5, 4), 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const Bytes file = writeGif({c.screenW, c.screenH, c.background, kFour, {c.frame}});
+        GifFile f{c.screenW ? c.screenW : 10, c.screenH ? c.screenH : 10, c.background, kFour, {c.frame}};
+        if (c.later.width) f.frames.push_back(c.later);
+        Bytes file = writeGif(f);
+        file.resize(file.size() - c.cut);
+        if (!c.screenW) std::fill(file.begin() + 6, file.begin() + 10, 0);
         const TGIFImage g = loaded<TGIFImage>(file);
         const TBitmap& b = g.bitmap();
-        ASSERT_EQ(b.width(), c.screenW);
-        ASSERT_EQ(b.height(), c.screenH);
+        ASSERT_EQ(b.width(), c.screenW ? c.screenW : c.frame.left + c.frame.width);
+        ASSERT_EQ(b.height(), c.screenH ? c.screenH : c.frame.top + c.frame.height);
         ASSERT_EQ(b.pixelFormat(), PixelFormat::pf8bit);
         EXPECT_EQ(paletteColours(b), c.frame.localMap.empty() ? kFour : c.frame.localMap);
         expectScreen(b, c.frame, c.fill);
@@ -128,31 +138,6 @@ TEST(Gif, FirstFrameIsDrawnOntoTheScreen) {
         EXPECT_EQ(b.transparentIndex(), c.frame.transparent);
         EXPECT_EQ(b.alphaAt(0, 0), 0);  // outside the frame
     }
-}
-
-TEST(Gif, OnlyTheFirstFrameIsRead) {
-    const Frame first = patternFrame(0, 0, 12, 10, 2);
-    Frame second = patternFrame(0, 0, 12, 10);
-    second.transparent = 2;
-    second.localMap = {0xFFFFFF, 0xFFFFFF};
-    const Bytes whole = writeGif({12, 10, 0, kFour, {first, second}});
-    // Cutting the file inside the second frame must not matter: it is never read.
-    for (const Bytes& file : {whole, Bytes(whole.begin(), whole.end() - 12)}) {
-        const TGIFImage g = loaded<TGIFImage>(file);
-        EXPECT_EQ(paletteColours(g.bitmap()), kFour);
-        EXPECT_EQ(g.bitmap().transparency(), Transparency::None);
-        expectScreen(g.bitmap(), first, 0);
-    }
-}
-
-TEST(Gif, MissingScreenSizeFallsBackToTheFrame) {
-    const GifFile f{10, 10, 0, kFour, {patternFrame(2, 1, 5, 4)}};
-    Bytes file = writeGif(f);
-    for (int i = 6; i < 10; ++i) file[i] = 0;  // logical screen 0 x 0
-    const TGIFImage g = loaded<TGIFImage>(file);
-    EXPECT_EQ(g.width(), 7);
-    EXPECT_EQ(g.height(), 5);
-    expectScreen(g.bitmap(), f.frames[0], 0);
 }
 
 TEST(Gif, TruncatedFrameKeepsTheRowsItHolds) {

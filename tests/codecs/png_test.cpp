@@ -1,12 +1,8 @@
-// Reading PNG files that the tests build chunk by chunk (every colour type and depth, both
-// interlace methods, every filter type, the transparency and background forms, ancillary chunks,
-// damaged files and every refusal); what the writer puts into a file (chunk order and contents,
-// filter types per row, IDAT sizes, compression levels, write failures, the extended copy's PNG
-// settings); and what the reader gets back from the writer's files.
+// The reader on files the tests build chunk by chunk, the writer's chunks and rows, and what the
+// reader gets back from the writer's files.
 #include <gtest/gtest.h>
 
 #include <sstream>
-#include <streambuf>
 
 #include "base/SafeWrite.h"
 #include "fileops/ExtendedCopy.h"
@@ -78,12 +74,10 @@ TEST(PngRead, EveryPixelOfEveryFormat) {
                 ASSERT_EQ(img.height(), int(h));
                 ASSERT_EQ(img.pixelFormat(), f.raster);
                 ASSERT_EQ(img.mask() != nullptr, f.colorType == 4 || f.colorType == 6);
-                // Grey rasters carry the ramp of their depth (16 bits: of 8) as the palette.
+                // Grey rasters carry the whole ramp of their depth (16 bits: of 8) as the palette; the
+                // pixels below show its levels.
                 if (f.colorType == 0) {
-                    const int step = f.depth == 1 ? 255 : f.depth == 2 ? 85 : f.depth == 4 ? 17 : 1;
                     ASSERT_EQ(img.palette().size(), size_t(1) << std::min(f.depth, 8));
-                    for (size_t i = 0; i < img.palette().size(); ++i)
-                        EXPECT_EQ(img.palette()[i].color(), makeColor(i * step, i * step, i * step));
                 }
                 int wrong = 0;
                 for (uint32_t y = 0; y < h; ++y)
@@ -111,11 +105,6 @@ TEST(PngRead, RefusalsAndDamage) {
     badFilter[0] = 5;
     Bytes garbage = z;
     for (size_t i = 2; i < garbage.size(); ++i) garbage[i] ^= 0x5A;
-    Bytes withCrcs;  // every CRC wrong
-    for (const Bytes& c : {ihdr, chunk("IDAT", z), chunk("IEND", {})}) {
-        withCrcs.insert(withCrcs.end(), c.begin(), c.end());
-        withCrcs.back() ^= 0xFF;
-    }
     std::vector<Bytes> oneByte{ihdr};
     for (uint8_t b : z) {
         oneByte.push_back(chunk("IDAT", {b}));
@@ -128,10 +117,7 @@ TEST(PngRead, RefusalsAndDamage) {
         std::string message;
     } rows[] = {
         {"bad signature", toBytes("\x89PNG\r\n\x1a\r________"), "PNG LoadStream: Not PNG Format"},
-        {"empty", {}, "PNG LoadStream: Not PNG Format"},
         {"colour type 1", withHeader(ihdrData(7, 6, 8, 1)), header + "Error ColorType"},
-        {"colour type 5", withHeader(ihdrData(7, 6, 8, 5)), header + "Error ColorType"},
-        {"colour type 7", withHeader(ihdrData(7, 6, 8, 7)), header + "Error ColorType"},
         {"compression 2", withHeader(ihdrData(7, 6, 8, 2, 0, 2)), header + "not support Compression"},
         {"filter method 2", withHeader(ihdrData(7, 6, 8, 2, 0, 0, 2)), header + "not supprt Filter"},
         {"interlace 2", withHeader(ihdrData(7, 6, 8, 2, 2)), header + "not interlace type"},
@@ -155,13 +141,14 @@ TEST(PngRead, RefusalsAndDamage) {
         {"no IDAT", fileOf({ihdr, chunk("IEND", {})}), readError},
         {"IDAT before IHDR", fileOf({chunk("IDAT", z), ihdr}), readError},
         {"truncated IHDR", fileOf({chunk("IHDR", {0, 0, 0, 7})}), readError},
-        {"signature only", signature(), readError},
         {"good", good, "(loaded)"},
         // Only the low three bits of the colour type count: 10 reads as RGB, 2 and 1 are accepted methods.
         {"colour type 10", withHeader(ihdrData(7, 6, 8, 10)), "(loaded)"},
         {"compression 1", withHeader(ihdrData(7, 6, 8, 2, 0, 1)), "(loaded)"},
         {"filter method 1", withHeader(ihdrData(7, 6, 8, 2, 0, 0, 1)), "(loaded)"},
-        {"every CRC wrong", fileOf({withCrcs}), "(loaded)"},
+        {"every CRC wrong",
+         fileOf({chunk("IHDR", ihdrData(7, 6, 8, 2), true), chunk("IDAT", z, true), chunk("IEND", {}, true)}),
+         "(loaded)"},
         {"no IEND", Bytes(good.begin(), good.end() - 12), "(loaded)"},
         {"IDAT in one-byte chunks", fileOf(oneByte), "(loaded)"},
         {"unknown chunks", fileOf({ihdr, chunk("zzZZ", {1, 2, 3}), chunk("ABCD", {}), chunk("IDAT", z)}),
@@ -199,8 +186,6 @@ TEST(PngRead, PaletteEdgeCases) {
 
 // Each form of tRNS and of bKGD; a row without bKGD has the background -1.
 TEST(PngRead, TransparencyAndBackgroundForms) {
-    Samples grey8 = randomSamples(6, 4, 8, 1, 6);
-    grey8.v[0] = 0x40;
     const Samples pal = randomSamples(6, 4, 2, 1, 11);
     const Bytes plte = chunk("PLTE", paletteChunk(4));
     auto file = [](int depth, int channels, uint8_t type, const Bytes& trns, const Bytes& bkgd) {
@@ -216,9 +201,7 @@ TEST(PngRead, TransparencyAndBackgroundForms) {
         int64_t background = -1;
         bool backgroundIsIndex = false;
     } rows[] = {
-        {"grey 8", simpleFile(grey8, 0, false, {chunk("tRNS", {0x00, 0x40}), chunk("bKGD", {0, 0x80})}),
-         Transparency::Color, 0x404040, false, 0x808080},
-        {"grey 1", file(1, 1, 0, {0, 1}, {0, 1}), Transparency::Color, 0xFFFFFF, false, 0xFFFFFF},
+        {"grey 8", file(8, 1, 0, {0x00, 0x40}, {0, 0x80}), Transparency::Color, 0x404040, false, 0x808080},
         {"grey 2 as its ramp level", file(2, 1, 0, {0, 2}, {0, 1}), Transparency::Color, 0xAAAAAA, false,
          0x555555},
         {"grey 16 high byte", file(16, 1, 0, {0x40, 0xFF}, {0x80, 0x01}), Transparency::Color, 0x404040,
@@ -235,8 +218,6 @@ TEST(PngRead, TransparencyAndBackgroundForms) {
          3, false},
         {"palette two zeros", simpleFile(pal, 3, false, {plte, chunk("tRNS", {0, 0})}), Transparency::None,
          0, true},
-        {"palette partial alpha", simpleFile(pal, 3, true, {plte, chunk("tRNS", {10, 255, 128})}),
-         Transparency::None, 0, true},
         {"after IDAT ignored", [&] {
              Bytes f = simpleFile(pal, 3, false, {plte}), t = chunk("tRNS", {0});
              f.insert(f.end() - 12, t.begin(), t.end());
@@ -264,11 +245,6 @@ TEST(PngRead, TransparencyAndBackgroundForms) {
             for (uint32_t x = 0; x < 6; ++x)
                 EXPECT_EQ(png.image().alphaAt(int(x), int(y)), alpha[pal.at(x, y, 0)]);
     }
-    // A grey transparent colour makes exactly the pixels of that level transparent.
-    const TGLDPNG png = load(rows[0].file);
-    for (uint32_t y = 0; y < 4; ++y)
-        for (uint32_t x = 0; x < 6; ++x)
-            EXPECT_EQ(png.image().alphaAt(int(x), int(y)), grey8.at(x, y, 0) == 0x40 ? 0 : 255);
 }
 
 TEST(PngRead, AncillaryChunks) {
@@ -304,18 +280,14 @@ TEST(PngRead, AncillaryChunks) {
     // sBIT 5,6,5 alone keeps the 24-bit raster unless the 16-bit option is on.
     EXPECT_EQ(png.image().pixelFormat(), PixelFormat::pf24bit);
 
-    // Wrong lengths are skipped.
-    png = load(simpleFile(s, 2, false,
-        {chunk("tIME", {0x07, 0xE8, 2, 29, 23, 59, 60, 0}), chunk("gIFg", {1, 2, 3})}));
+    // Wrong lengths are skipped. The 16-bit option narrows the raster only for sBIT 5,5,5 or 5,6,5
+    // (the round trips show both), not for 8,8,8.
+    const Bytes odd = simpleFile(s, 2, false, {chunk("tIME", {0x07, 0xE8, 2, 29, 23, 59, 60, 0}),
+                                                chunk("gIFg", {1, 2, 3}), chunk("sBIT", {8, 8, 8})});
+    png = load(odd, true);
     EXPECT_EQ(png.modificationTime.year, 0);
     EXPECT_FALSE(png.gifgBlock);
-}
-
-// The 16-bit option narrows the raster only for sBIT 5,5,5 or 5,6,5 (the round trip below shows
-// both, exact); other significant bits keep 24 bits.
-TEST(PngRead, SixteenBitOptionNeedsFiveBitSignificance) {
-    const Bytes file = simpleFile(randomSamples(5, 3, 8, 3, 13), 2, false, {chunk("sBIT", {8, 8, 8})});
-    EXPECT_EQ(load(file, true).image().pixelFormat(), PixelFormat::pf24bit);
+    EXPECT_EQ(png.image().pixelFormat(), PixelFormat::pf24bit);
 }
 
 TEST(PngRead, PaletteAlphaFlagTakesThePlteForGreyAlpha) {
@@ -368,33 +340,42 @@ TEST(PngWrite, ChunkOrderAndContents) {
     const Bytes plain = pngBytes(rampImage(40, 30));
     using Types = std::vector<std::string>;
     EXPECT_EQ(chunkTypes(plain), (Types{"IHDR", "tIME", "tEXt", "tpNG", "gAMA", "IDAT", "IEND"}));
-    auto chunks = listChunks(plain);
-    EXPECT_EQ(find(chunks, "tEXt")->data, toBytes(std::string("Software\0GLDPNG ver 3.4", 23)));
-    EXPECT_EQ(find(chunks, "tpNG")->data, toBytes(std::string("GLD3\0\0\0\0", 8)));
-    EXPECT_EQ(find(chunks, "gAMA")->data, (Bytes{0, 0, 0xB1, 0x8F}));  // 45455
-    EXPECT_EQ(find(chunks, "IHDR")->data, ihdrData(40, 30, 8, 2));
+    EXPECT_EQ(find(listChunks(plain), "IHDR")->data, ihdrData(40, 30, 8, 2));
     // Default filter mode: None on every row.
     for (int t : rowFilters(plain)) EXPECT_EQ(t, 0);
 
-    TBitmap image = flatImage(20, 10, 0x336699, PixelFormat::pf8bit);
+    TBitmap image = randomBitmap(PixelFormat::pf8bit, 40, 30, 3);  // noise: several IDATs
     image.setTransparentIndex(3);
     const Bytes full = pngBytes(image, [](TGLDPNG& p) {
         p.comment = "hello";
         p.backgroundColor = 7;
         p.backgroundIsIndex = true;
-        p.physicalSize = PngPhysicalSize{1, 100, 200};
-        p.chromaticities = std::array<uint32_t, 8>{};
+        p.physicalSize = PngPhysicalSize{2, 72, 144};  // per inch, written per metre
+        p.chromaticities = std::array<uint32_t, 8>{1, 2, 3, 4, 5, 6, 7, 8};
         p.gifgBlock = std::array<uint8_t, 4>{1, 2, 3, 4};
         p.significantBits = {5, 5, 5};
         p.setIdatSize(256);
     });
     EXPECT_EQ(chunkTypes(full), (Types{"IHDR", "tIME", "tEXt", "tEXt", "tpNG", "gIFg", "gAMA", "cHRM", "sBIT",
                                        "PLTE", "bKGD", "tRNS", "pHYs", "IDAT", "IEND"}));
-    chunks = listChunks(full);
+    const auto chunks = listChunks(full);
     EXPECT_EQ(chunks[2].data, toBytes(std::string("Comment\0hello", 13)));
     EXPECT_EQ(find(chunks, "tRNS")->data, (Bytes{255, 255, 255, 0}));
     EXPECT_EQ(find(chunks, "bKGD")->data, (Bytes{7}));
     EXPECT_EQ(find(chunks, "PLTE")->data.size(), 3 * image.palette().size());
+    std::vector<size_t> idats;  // every IDAT but the last carries exactly the IDAT size
+    for (const ChunkView& c : chunks)
+        if (c.type == "IDAT") idats.push_back(c.data.size());
+    ASSERT_GT(idats.size(), 3u);
+    EXPECT_EQ(std::count(idats.begin(), idats.end() - 1, 256u), std::ptrdiff_t(idats.size() - 1));
+    EXPECT_LE(idats.back(), 256u);
+    const TGLDPNG back = load(full);
+    ASSERT_TRUE(back.physicalSize);
+    EXPECT_EQ(back.physicalSize->unit, 1);
+    EXPECT_EQ(back.physicalSize->pixelsPerUnitX, 2835u);
+    EXPECT_EQ(back.physicalSize->pixelsPerUnitY, 5669u);
+    EXPECT_EQ(back.chromaticities, (std::array<uint32_t, 8>{1, 2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(back.gifgBlock, (std::array<uint8_t, 4>{1, 2, 3, 4}));
 }
 
 // Transparent colour 0x123456 is grey (0x12 * 77 + 0x34 * 150 + 0x56 * 29) / 256 = 0x2D, background
@@ -428,18 +409,11 @@ TEST(PngWrite, TransparencyAndBackgroundForms) {
     }
 }
 
-TEST(PngWrite, FilterModes) {
+// Adaptive filtering: a smooth gradient is better predicted than stored; every type is valid. The
+// fixed modes are checked with the round trips.
+TEST(PngWrite, AdaptiveFilterMode) {
     const TBitmap image = rampImage(64, 23);
     for (bool interlace : {false, true}) {
-        for (int mode = 1; mode <= 5; ++mode) {
-            const std::vector<int> types = rowFilters(pngBytes(image, [&](TGLDPNG& p) {
-                p.filterMode = mode;
-                p.interlace = interlace;
-            }));
-            ASSERT_FALSE(types.empty());
-            for (int t : types) EXPECT_EQ(t, mode - 1) << "mode " << mode;
-        }
-        // Adaptive: a smooth gradient is better predicted than stored; every type is valid.
         const std::vector<int> types = rowFilters(pngBytes(image, [&](TGLDPNG& p) {
             p.filterMode = 0;
             p.interlace = interlace;
@@ -459,21 +433,11 @@ TEST(PngWrite, IdatSize) {
         try {
             png.setIdatSize(size);
             EXPECT_TRUE(ok) << size;
-            EXPECT_EQ(png.idatSize(), size);
         } catch (const EGLDPNG& e) {
             EXPECT_FALSE(ok) << size;
             EXPECT_STREQ(e.what(), "Write PNG Param: Err IDAT Size(min:256  max:100000)");
         }
     }
-    // Every IDAT but the last carries exactly the IDAT size.
-    const Bytes file =
-        pngBytes(randomBitmap(PixelFormat::pf24bit, 40, 30, 12345), [](TGLDPNG& p) { p.setIdatSize(256); });
-    std::vector<size_t> sizes;
-    for (const ChunkView& c : listChunks(file))
-        if (c.type == "IDAT") sizes.push_back(c.data.size());
-    ASSERT_GT(sizes.size(), 3u);
-    for (size_t i = 0; i + 1 < sizes.size(); ++i) EXPECT_EQ(sizes[i], 256u);
-    EXPECT_LE(sizes.back(), 256u);
 }
 
 // The zlib header's level field: 0 fastest, 1 fast, 2 default, 3 maximum (RFC 1950).
@@ -506,39 +470,19 @@ TEST(PngWrite, ModificationTime) {
     EXPECT_EQ(find(listChunks(pngBytes(image, [](TGLDPNG& p) { p.gamma = 0; })), "gAMA"), nullptr);
 }
 
-// A stream that accepts `room` bytes, then fails.
-class FailingBuffer : public std::streambuf {
-public:
-    explicit FailingBuffer(size_t room) : room_(room) {}
-
-protected:
-    std::streamsize xsputn(const char*, std::streamsize n) override {
-        if (size_t(n) > room_) return 0;
-        room_ -= size_t(n);
-        return n;
-    }
-    int_type overflow(int_type c) override { return room_ ? (--room_, c) : traits_type::eof(); }
-
-private:
-    size_t room_;
-};
-
 TEST(PngWrite, FailuresAndTheirMessages) {
     TGLDPNG png;
-    png.assign(randomBitmap(PixelFormat::pf24bit, 64, 64, 12345));
-    png.setIdatSize(1024);
-    for (size_t room : {size_t(0), size_t(20), size_t(100), size_t(5000)}) {
-        FailingBuffer buf(room);
-        std::ostream out(&buf);
-        try {
-            png.saveToStream(out);
-            ADD_FAILURE() << "no error with room " << room;
-        } catch (const EGLDPNG& e) {
-            EXPECT_STREQ(e.what(), "Write Image (PNG): Write Error");
-        }
-    }
+    png.assign(rampImage(4, 4));
     std::ostringstream out;
-    EXPECT_THROW(TGLDPNG().saveToStream(out), EGLDPNG);
+    out.setstate(std::ios::badbit);  // a full disk, as the stream reports it
+    try {
+        png.saveToStream(out);
+        ADD_FAILURE() << "no error";
+    } catch (const EGLDPNG& e) {
+        EXPECT_STREQ(e.what(), "Write Image (PNG): Write Error");
+    }
+    std::ostringstream fine;
+    EXPECT_THROW(TGLDPNG().saveToStream(fine), EGLDPNG);
 }
 
 // The extended copy's PNG: level per choice, filter None, interlace from its box.
@@ -580,6 +524,10 @@ int greyLevel(Color c, int depth) {
 
 // file holds image, written in grey of greyDepth bits unless that is 0, and reads back as it.
 void expectRoundTrip(const TBitmap& image, const Bytes& file, int greyDepth) {
+    const auto chunks = listChunks(file);
+    if (const ChunkView* plte = find(chunks, "PLTE")) {
+        ASSERT_LE(plte->data.size(), 3u << file[24]);  // no more entries than the depth can index
+    }
     const TBitmap b = load(file).image();
     ASSERT_EQ(b.mask() != nullptr, image.mask() != nullptr);
     const bool palette = isPaletteFormat(image.pixelFormat());
@@ -627,30 +575,19 @@ TEST(PngRoundTrip, EveryFormatOptionFilterModeLevelAndInterlace) {
                                              << bitsPerPixel(pf) << " bits, mask " << mask << ", grey "
                                              << grey << ", " << w << "x" << h << " interlace " << interlace
                                              << " filter " << filter << " level " << level);
-                                expectRoundTrip(image, pngBytes(image, [&](TGLDPNG& p) {
+                                const Bytes file = pngBytes(image, [&](TGLDPNG& p) {
                                     p.greyscale = grey;
                                     p.interlace = interlace;
                                     p.filterMode = filter;
                                     p.compressionLevel = level;
-                                }), grey ? greyDepth : 0);
+                                });
+                                const std::vector<int> types = rowFilters(file);  // checks CRCs and zlib too
+                                for (int t : filter ? types : std::vector<int>()) {
+                                    ASSERT_EQ(t, filter - 1);
+                                }
+                                expectRoundTrip(image, file, grey ? greyDepth : 0);
                             }
             }
-}
-
-// Fields the writer converts or copies without another test reading their contents back.
-TEST(PngRoundTrip, Fields) {
-    TGLDPNG png;
-    png.assign(randomBitmap(PixelFormat::pf24bit, 4, 4, 3));
-    png.physicalSize = PngPhysicalSize{2, 72, 144};
-    png.chromaticities = std::array<uint32_t, 8>{1, 2, 3, 4, 5, 6, 7, 8};
-    png.gifgBlock = std::array<uint8_t, 4>{9, 8, 7, 6};
-    const TGLDPNG back = load(savedBytes(png));
-    ASSERT_TRUE(back.physicalSize);
-    EXPECT_EQ(back.physicalSize->unit, 1);
-    EXPECT_EQ(back.physicalSize->pixelsPerUnitX, 2835u);  // 72 per inch
-    EXPECT_EQ(back.physicalSize->pixelsPerUnitY, 5669u);
-    EXPECT_EQ(back.chromaticities, png.chromaticities);
-    EXPECT_EQ(back.gifgBlock, png.gifgBlock);
 }
 
 }  // namespace

@@ -36,7 +36,7 @@ inline Bytes chunk(const std::string& type, const Bytes& data, bool badCrc = fal
     b.insert(b.end(), type.begin(), type.end());
     b.insert(b.end(), data.begin(), data.end());
     uLong crc = crc32(0, reinterpret_cast<const Bytef*>(type.data()), 4);
-    crc = crc32(crc, data.data(), uInt(data.size()));
+    if (!data.empty()) crc = crc32(crc, data.data(), uInt(data.size()));  // a null buffer restarts it
     put32(b, uint32_t(crc) ^ (badCrc ? 0xFFFFFFFFu : 0u));
     return b;
 }
@@ -179,7 +179,7 @@ inline Bytes simpleFile(const Samples& s, uint8_t colorType, bool interlace, std
     return fileOf(before);
 }
 
-// Chunks of a file image as (type, data).
+// Chunks of a file image as (type, data); throws when a chunk overruns the file or its CRC is wrong.
 struct ChunkView {
     std::string type;
     Bytes data;
@@ -188,8 +188,12 @@ inline std::vector<ChunkView> listChunks(const Bytes& file) {
     std::vector<ChunkView> out;
     for (size_t pos = 8; pos + 12 <= file.size();) {
         const uint32_t len = get32(&file[pos]);
-        out.push_back({std::string(file.begin() + pos + 4, file.begin() + pos + 8),
-                       Bytes(file.begin() + pos + 8, file.begin() + pos + 8 + len)});
+        if (file.size() - pos - 12 < len) throw std::runtime_error("chunk overruns the file");
+        ChunkView c{std::string(file.begin() + pos + 4, file.begin() + pos + 8),
+                    Bytes(file.begin() + pos + 8, file.begin() + pos + 8 + len)};
+        if (chunk(c.type, c.data) != Bytes(file.begin() + pos, file.begin() + pos + 12 + len))
+            throw std::runtime_error("bad CRC in " + c.type);
+        out.push_back(std::move(c));
         pos += 12 + len;
     }
     return out;
