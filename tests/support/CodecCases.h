@@ -62,18 +62,18 @@ G loaded(const Bytes& data, const std::function<void(G&)>& set = {}) {
     return g;
 }
 
-inline int channelDistance(Color a, Color b) {
-    int d = 0;
-    for (int shift : {0, 8, 16}) d = std::max(d, std::abs(int((a >> shift) & 255) - int((b >> shift) & 255)));
-    return d;
-}
-
 // Largest channel difference of any pixel from a flat colour.
 inline int worstDistance(const TBitmap& b, Color c) {
     int worst = 0;
     for (int y = 0; y < b.height(); ++y)
-        for (int x = 0; x < b.width(); ++x) worst = std::max(worst, channelDistance(b.pixel(x, y), c));
+        for (int x = 0; x < b.width(); ++x)
+            for (int shift : {0, 8, 16})
+                worst = std::max(worst, std::abs(int((b.pixel(x, y) >> shift) & 255) - int((c >> shift) & 255)));
     return worst;
+}
+
+inline std::string errorText(const EInvalidGraphic& e) {
+    return (dynamic_cast<const EImageTooLarge*>(&e) ? "too large: " : "") + std::string(e.what());
 }
 
 // Reads every pixel and its alpha, so that the sanitizers see any read outside the raster.
@@ -82,10 +82,6 @@ inline uint64_t touchEveryPixel(const TBitmap& b) {
     for (int y = 0; y < b.height(); ++y)
         for (int x = 0; x < b.width(); ++x) sum += b.pixel(x, y) + b.alphaAt(x, y);
     return sum;
-}
-
-inline std::string errorText(const EInvalidGraphic& e) {
-    return (dynamic_cast<const EImageTooLarge*>(&e) ? "too large: " : "") + std::string(e.what());
 }
 
 // Asks for the raster (a decode put off until then runs here) and reads all of it: "(loaded)",

@@ -5,13 +5,11 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "codecs/Jpeg.h"
-#include "codecs/Png.h"
-#include "imaging/Bitmap.h"
+#include "tests/support/TestImages.h"
 
 namespace korvel::testing {
 
@@ -48,19 +46,7 @@ inline PhotoBytes encodedJpeg(const TBitmap& b, int quality = 100) {
     j.assign(b);
     j.compressionQuality = quality;
     j.compress();
-    std::ostringstream out;
-    j.saveToStream(out);
-    const std::string s = out.str();
-    return PhotoBytes(s.begin(), s.end());
-}
-
-inline PhotoBytes encodedPng(const TBitmap& b) {
-    TGLDPNG p;
-    p.assign(b);
-    std::ostringstream out;
-    p.saveToStream(out);
-    const std::string s = out.str();
-    return PhotoBytes(s.begin(), s.end());
+    return savedBytes(j);
 }
 
 // jpeg with a marker segment (payload after the length) inserted right after SOI.
