@@ -204,6 +204,8 @@ TEST(PhotoColor, WindowsConvertToTheMonitorProfile) {
     EXPECT_EQ(pixelDifference(loaded(t / "adobe.png", true, true), noise), "");
     SetDisplayProfile({});
     EXPECT_EQ(withinOne(loaded(t / "p3.png", true, true), reference(noise, p3)), "");
+    const std::string info = runTool({"info", t / "p3.png"}).out;
+    EXPECT_NE(info.find("\tprofile Display P3 test\n"), std::string::npos) << info;
 }
 
 // A profile at or so near sRGB that no colour would move by more than a level is not applied
