@@ -246,12 +246,11 @@ TEST(PhotoColor, BigPicturesConvertEveryRowOnce) {
 
 // 6 x 5 pixels; small IDAT chunks give the file many chunks, the comment one large tEXt chunk.
 Bytes png() {
-    TGLDPNG p;
-    p.assign(randomBitmap(PixelFormat::pf24bit, 6, 5, 1));
-    p.setIdatSize(TGLDPNG::kMinIdatSize);
-    p.compressionLevel = 0;
-    p.comment = std::string(600, 'c');
-    return savedBytes(p);
+    return pngBytes(randomBitmap(PixelFormat::pf24bit, 6, 5, 1), [](TGLDPNG& p) {
+        p.setIdatSize(TGLDPNG::kMinIdatSize);
+        p.compressionLevel = 0;
+        p.comment = std::string(600, 'c');
+    });
 }
 
 // A 1 x 1 GIF with `comments` comment extensions before its image.
@@ -331,7 +330,6 @@ TEST(PhotoMutation, DamagedExifGivesNoOrientation) {
         {"orientation count 2", patched(good, {{26, 2}})},
         {"wrong magic", patched(good, {{2, 43}})},
         {"mixed byte order", patched(good, {{1, 'M'}})},
-        {"cut inside the entry", PhotoBytes(good.begin(), good.begin() + 30)},
         {"cut inside the header", PhotoBytes(good.begin(), good.begin() + 7)},
     };
     for (const Case& c : cases) EXPECT_EQ(ExifOrientation(c.bytes.data(), c.bytes.size()), 1) << c.what;
@@ -374,10 +372,7 @@ constexpr int64_t kGiB = int64_t(1) << 30;
 
 // A solid 64 x 48 JPEG followed by zeros up to size bytes (a sparse file).
 void paddedJpeg(const std::string& path, int64_t size) {
-    TBitmap b(64, 48, PixelFormat::pf24bit);
-    for (int y = 0; y < 48; ++y)
-        for (int x = 0; x < 64; ++x) b.setRawPixel(x, y, 0xC86432);
-    writeFile(path, encodedJpeg(b));
+    writeFile(path, encodedJpeg(flatImage(64, 48, 0xC86432)));
     ASSERT_EQ(::truncate(path.c_str(), size), 0);
 }
 

@@ -67,8 +67,10 @@ inline int worstDistance(const TBitmap& b, Color c) {
     int worst = 0;
     for (int y = 0; y < b.height(); ++y)
         for (int x = 0; x < b.width(); ++x)
-            for (int shift : {0, 8, 16})
-                worst = std::max(worst, std::abs(int((b.pixel(x, y) >> shift) & 255) - int((c >> shift) & 255)));
+            for (int shift : {0, 8, 16}) {
+                const int got = int(b.pixel(x, y) >> shift & 255), want = int(c >> shift & 255);
+                worst = std::max(worst, std::abs(got - want));
+            }
     return worst;
 }
 
