@@ -414,7 +414,7 @@ TEST(SpecialFiles, RefusedOrReadWithoutHangingOrGrowing) {
                 return std::string(e.what());
             }
         });
-        EXPECT_EQ(g.outcome, Guarded::Finished) << describe(g.outcome);
+        EXPECT_EQ(g.outcome, Guarded::Finished) << "outcome " << g.outcome;
         if (g.outcome == Guarded::Finished) EXPECT_NE(g.result.find(r.expect), std::string::npos) << g.result;
     }
 }

@@ -495,19 +495,6 @@ TEST_F(SpiDecodeTest, ProgressNotices) {
     };
     EXPECT_EQ(seen, graphicNotices);
     EXPECT_EQ(calls("progress=0").size(), 1u);  // the callback never cancels
-
-    // The bitmap class forwards all but the inner ending and ends with its own notice.
-    seen.clear();
-    TSPIBitmap b;
-    b.setProgressListener([&](ProgressStage s, int p, const std::string& m) { seen.emplace_back(s, p, m); });
-    b.loadFromFile(path);
-    std::vector<Notice> bitmapNotices(graphicNotices.begin(), graphicNotices.end() - 1);
-    bitmapNotices.emplace_back(ProgressStage::Ending, 100, "Loaded Graphic");
-    EXPECT_EQ(seen, bitmapNotices);
-    // The listener survives loading: a second load notifies again.
-    seen.clear();
-    b.loadFromFile(path);
-    EXPECT_EQ(seen.size(), bitmapNotices.size());
 }
 
 TEST(SpiProgress, PercentArithmetic) {

@@ -3,12 +3,10 @@
 #include <gif_lib.h>
 
 #include <cstdint>
-#include <sstream>
-#include <string>
 #include <vector>
 
 #include "codecs/Jpeg.h"
-#include "imaging/Bitmap.h"
+#include "tests/support/TestImages.h"
 
 namespace korvel::testing {
 
@@ -68,10 +66,7 @@ inline std::vector<uint8_t> jpegSample(int w, int h, bool progressive, bool grey
     j.progressiveEncoding = progressive;
     j.grayscale = grey;
     j.compress();
-    std::ostringstream out;
-    j.saveToStream(out);
-    const std::string s = out.str();
-    return std::vector<uint8_t>(s.begin(), s.end());
+    return savedBytes(j);
 }
 
 }  // namespace korvel::testing
