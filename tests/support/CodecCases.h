@@ -10,7 +10,6 @@
 
 #include "base/Errors.h"
 #include "base/Limits.h"
-#include "codecs/Jpeg.h"
 #include "codecs/Png.h"
 #include "imaging/Bitmap.h"
 #include "tests/support/TestImages.h"
@@ -41,16 +40,6 @@ inline Bytes pngBytes(const TBitmap& b, const std::function<void(TGLDPNG&)>& set
     png.assign(b);
     if (set) set(png);
     return savedBytes(png);
-}
-
-inline Bytes jpegBytes(const TBitmap& b, int quality = 90, bool progressive = false, bool grey = false) {
-    TJPEGImage j;
-    j.assign(b);
-    j.compressionQuality = quality;
-    j.progressiveEncoding = progressive;
-    j.grayscale = grey;
-    j.compress();
-    return savedBytes(j);
 }
 
 // A G with the options set gives, loaded from data.

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "codecs/Jpeg.h"
 #include "tests/support/TestImages.h"
 
 namespace korvel::testing {
@@ -41,13 +40,7 @@ inline PhotoBytes exifBlock(int orientation, bool bigEndian) {
     return b;
 }
 
-inline PhotoBytes encodedJpeg(const TBitmap& b, int quality = 100) {
-    TJPEGImage j;
-    j.assign(b);
-    j.compressionQuality = quality;
-    j.compress();
-    return savedBytes(j);
-}
+inline PhotoBytes encodedJpeg(const TBitmap& b, int quality = 100) { return jpegBytes(b, quality); }
 
 // jpeg with a marker segment (payload after the length) inserted right after SOI.
 inline PhotoBytes withJpegSegment(PhotoBytes jpeg, uint8_t marker, const PhotoBytes& payload) {
