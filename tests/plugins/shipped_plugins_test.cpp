@@ -201,7 +201,7 @@ TEST_F(ShippedPlugins, WebpAndTiffOpaqueAlphaAndAnimated) {
         const Bytes tiff = encodeTiff({p.width, p.height, 1, color, alpha}, dir_.root() + "src.tif");
         expectPixels(load("t.tif", tiff), p.width, p.height, color, alpha, p.alpha);
     }
-    // An animation shows its first frame.
+    SCOPED_TRACE("an animation shows its first frame");
     const Picture first{9, 6, false}, second{9, 6, false, 100};
     expectPixels(load("anim.webp", webpAnimation({encodeWebp(first), encodeWebp(second)})), 9, 6,
                  [&](int x, int y) { return first.color(x, y); });
