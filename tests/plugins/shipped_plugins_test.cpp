@@ -277,7 +277,6 @@ TEST_F(ShippedPlugins, HeifWithAlpha) {
     EXPECT_NEAR(b.alphaAt(20, 20), 128, 4);
 }
 
-// Damaged copies of each format with metadata: never a crash, and cut files refused.
 TEST_F(ShippedPlugins, DamagedFiles) {
     const auto color = [](int x, int y) { return makeColor(uint8_t(x * 9), uint8_t(y * 13), 77); };
     const TiffSpec spec{24, 16, 5, color, nullptr, Bytes(300, 7)};
