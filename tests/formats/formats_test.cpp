@@ -871,7 +871,7 @@ TEST(Photo, RowsTurnedAndConvertedDuringTheDecodeMatchTheWholeRaster) {
 }
 
 // With a monitor profile set, the windows' loads convert to it; files written stay sRGB; a photo
-// already in the monitor's space is left as stored.
+// already in the monitor's space is left as stored. Without one is the colour kernel test's.
 TEST(PhotoColor, WindowsConvertToTheMonitorProfile) {
     TempTree t;
     const TBitmap noise = randomBitmap(PixelFormat::pf24bit, 40, 24, 11);
@@ -886,7 +886,6 @@ TEST(PhotoColor, WindowsConvertToTheMonitorProfile) {
     EXPECT_EQ(withinOne(loaded(t / "p3.png", true, false), reference(noise, p3)), "");
     EXPECT_EQ(pixelDifference(loaded(t / "adobe.png", true, true), noise), "");
     SetDisplayProfile({});
-    EXPECT_EQ(withinOne(loaded(t / "p3.png", true, true), reference(noise, p3)), "");
     const std::string info = runTool({"info", t / "p3.png"}).out;
     EXPECT_NE(info.find("\tprofile Display P3 test\n"), std::string::npos) << info;
 }
