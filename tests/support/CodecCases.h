@@ -10,7 +10,6 @@
 
 #include "base/Errors.h"
 #include "base/Limits.h"
-#include "codecs/Jpeg.h"
 #include "codecs/Png.h"
 #include "imaging/Bitmap.h"
 #include "tests/support/TestImages.h"
@@ -43,16 +42,6 @@ inline Bytes pngBytes(const TBitmap& b, const std::function<void(TGLDPNG&)>& set
     return savedBytes(png);
 }
 
-inline Bytes jpegBytes(const TBitmap& b, int quality = 90, bool progressive = false, bool grey = false) {
-    TJPEGImage j;
-    j.assign(b);
-    j.compressionQuality = quality;
-    j.progressiveEncoding = progressive;
-    j.grayscale = grey;
-    j.compress();
-    return savedBytes(j);
-}
-
 // A G with the options set gives, loaded from data.
 template <class G>
 G loaded(const Bytes& data, const std::function<void(G&)>& set = {}) {
@@ -62,18 +51,20 @@ G loaded(const Bytes& data, const std::function<void(G&)>& set = {}) {
     return g;
 }
 
-inline int channelDistance(Color a, Color b) {
-    int d = 0;
-    for (int shift : {0, 8, 16}) d = std::max(d, std::abs(int((a >> shift) & 255) - int((b >> shift) & 255)));
-    return d;
-}
-
 // Largest channel difference of any pixel from a flat colour.
 inline int worstDistance(const TBitmap& b, Color c) {
     int worst = 0;
     for (int y = 0; y < b.height(); ++y)
-        for (int x = 0; x < b.width(); ++x) worst = std::max(worst, channelDistance(b.pixel(x, y), c));
+        for (int x = 0; x < b.width(); ++x)
+            for (int shift : {0, 8, 16}) {
+                const int got = int(b.pixel(x, y) >> shift & 255), want = int(c >> shift & 255);
+                worst = std::max(worst, std::abs(got - want));
+            }
     return worst;
+}
+
+inline std::string errorText(const EInvalidGraphic& e) {
+    return (dynamic_cast<const EImageTooLarge*>(&e) ? "too large: " : "") + std::string(e.what());
 }
 
 // Reads every pixel and its alpha, so that the sanitizers see any read outside the raster.
@@ -82,10 +73,6 @@ inline uint64_t touchEveryPixel(const TBitmap& b) {
     for (int y = 0; y < b.height(); ++y)
         for (int x = 0; x < b.width(); ++x) sum += b.pixel(x, y) + b.alphaAt(x, y);
     return sum;
-}
-
-inline std::string errorText(const EInvalidGraphic& e) {
-    return (dynamic_cast<const EImageTooLarge*>(&e) ? "too large: " : "") + std::string(e.what());
 }
 
 // Asks for the raster (a decode put off until then runs here) and reads all of it: "(loaded)",

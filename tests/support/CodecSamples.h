@@ -3,12 +3,9 @@
 #include <gif_lib.h>
 
 #include <cstdint>
-#include <sstream>
-#include <string>
 #include <vector>
 
-#include "codecs/Jpeg.h"
-#include "imaging/Bitmap.h"
+#include "tests/support/TestImages.h"
 
 namespace korvel::testing {
 
@@ -62,16 +59,7 @@ inline std::vector<uint8_t> jpegSample(int w, int h, bool progressive, bool grey
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             b.setRawPixel(x, y, makeColor(uint8_t(x * 9), uint8_t(y * 13), uint8_t((x ^ y) * 7)));
-    TJPEGImage j;
-    j.assign(b);
-    j.compressionQuality = 80;
-    j.progressiveEncoding = progressive;
-    j.grayscale = grey;
-    j.compress();
-    std::ostringstream out;
-    j.saveToStream(out);
-    const std::string s = out.str();
-    return std::vector<uint8_t>(s.begin(), s.end());
+    return jpegBytes(b, 80, progressive, grey);
 }
 
 }  // namespace korvel::testing

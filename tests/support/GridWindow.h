@@ -8,13 +8,11 @@
 #include <QString>
 #include <QTimer>
 #include <QtTest>
-#include <fstream>
 
 #include "app/KorvelMain.h"
 #include "browse/ui/DirTree.h"
 #include "browse/ui/OrgStGrid.h"
-#include "imaging/Bmp.h"
-#include "imaging/Bitmap.h"
+#include "tests/support/TestImages.h"
 
 namespace korvel::testing {
 
@@ -23,8 +21,7 @@ inline void writeSolidBmp(const QString& path, int w, int h, uint32_t rgb = 0x80
     TBitmap b(w, h, PixelFormat::pf24bit);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) b.setRawPixel(x, y, rgb);
-    std::ofstream out(path.toStdString(), std::ios::binary);
-    writeBmp(b, out);
+    saveBmp(b, path.toStdString());
 }
 
 inline GridCell cellOf(const TKorvelMain& w, size_t index) {

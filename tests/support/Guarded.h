@@ -16,19 +16,9 @@
 namespace korvel::testing {
 
 struct Guarded {
-    enum Outcome { Finished, TimedOut, TooLarge, Crashed } outcome = Crashed;
+    enum Outcome { Finished, TimedOut, TooLarge /* grew past its memory bound */, Crashed } outcome = Crashed;
     std::string result;  // what the piece returned, when it finished
 };
-
-inline const char* describe(Guarded::Outcome o) {
-    switch (o) {
-        case Guarded::Finished: return "finished";
-        case Guarded::TimedOut: return "timed out";
-        case Guarded::TooLarge: return "grew past its memory bound";
-        case Guarded::Crashed: return "crashed";
-    }
-    return "?";
-}
 
 inline long residentMiB() {
     long pages = 0, resident = 0;

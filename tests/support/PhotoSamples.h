@@ -5,13 +5,10 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "codecs/Jpeg.h"
-#include "codecs/Png.h"
-#include "imaging/Bitmap.h"
+#include "tests/support/TestImages.h"
 
 namespace korvel::testing {
 
@@ -43,25 +40,7 @@ inline PhotoBytes exifBlock(int orientation, bool bigEndian) {
     return b;
 }
 
-inline PhotoBytes encodedJpeg(const TBitmap& b, int quality = 100) {
-    TJPEGImage j;
-    j.assign(b);
-    j.compressionQuality = quality;
-    j.compress();
-    std::ostringstream out;
-    j.saveToStream(out);
-    const std::string s = out.str();
-    return PhotoBytes(s.begin(), s.end());
-}
-
-inline PhotoBytes encodedPng(const TBitmap& b) {
-    TGLDPNG p;
-    p.assign(b);
-    std::ostringstream out;
-    p.saveToStream(out);
-    const std::string s = out.str();
-    return PhotoBytes(s.begin(), s.end());
-}
+inline PhotoBytes encodedJpeg(const TBitmap& b, int quality = 100) { return jpegBytes(b, quality); }
 
 // jpeg with a marker segment (payload after the length) inserted right after SOI.
 inline PhotoBytes withJpegSegment(PhotoBytes jpeg, uint8_t marker, const PhotoBytes& payload) {

@@ -1,6 +1,7 @@
 #pragma once
-// Test images made in memory: seeded noise in any pixel format, smooth gradients, and comparisons
-// that name the first difference (empty when there is none), for GoogleTest and Qt Test alike.
+// Test images made in memory: seeded noise in any pixel format, smooth gradients, their BMP and
+// JPEG bytes, and comparisons that name the first difference (empty when there is none), for
+// GoogleTest and Qt Test alike.
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "codecs/Jpeg.h"
 #include "imaging/Bitmap.h"
 #include "imaging/Bmp.h"
 #include "imaging/Graphic.h"
@@ -62,6 +64,16 @@ inline std::vector<uint8_t> savedBytes(const TGraphic& g) {
     g.saveToStream(out);
     const std::string s = out.str();
     return std::vector<uint8_t>(s.begin(), s.end());
+}
+
+inline std::vector<uint8_t> jpegBytes(const TBitmap& b, int quality = 90, bool progressive = false, bool grey = false) {
+    TJPEGImage j;
+    j.assign(b);
+    j.compressionQuality = quality;
+    j.progressiveEncoding = progressive;
+    j.grayscale = grey;
+    j.compress();
+    return savedBytes(j);
 }
 
 inline TBitmap loadBmp(const std::string& path) {

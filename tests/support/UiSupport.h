@@ -10,7 +10,6 @@
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <set>
@@ -18,8 +17,7 @@
 #include <utility>
 #include <vector>
 
-#include "imaging/Bmp.h"
-#include "imaging/Bitmap.h"
+#include "tests/support/TestImages.h"
 
 namespace korvel::testing {
 
@@ -28,8 +26,7 @@ inline void writePatternBmp(const std::string& path, int w, int h) {
     TBitmap b(w, h, PixelFormat::pf24bit);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) b.setRawPixel(x, y, uint32_t((x * 7 + y * 3) & 0xFFFFFF));
-    std::ofstream out(path, std::ios::binary);
-    writeBmp(b, out);
+    saveBmp(b, path);
 }
 
 // Types text into the edit as the user would, a key a character (also where no key code matches),

@@ -1,19 +1,13 @@
 // Runs the korvel-tool binary as a script would, over one tree of sample files per case: what it
 // prints, its errors and exit status, and every file it made, changed or removed.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <map>
 #include <set>
 #include <sstream>
-#include <tuple>
 
-#include "base/Md5.h"
-#include "browse/SharedThumbs.h"
-#include "codecs/Jpeg.h"
 #include "imaging/Bitmap.h"
-#include "imaging/StretchUtils.h"
 #include "tests/support/TempTree.h"
 #include "tests/support/TestImages.h"
 #include "tests/tools/ToolRun.h"
@@ -22,6 +16,7 @@ using namespace korvel;
 using namespace korvel::testing;
 namespace fs = std::filesystem;
 using Files = std::map<std::string, std::string>;
+using namespace std::string_literals;
 
 namespace {
 
@@ -44,7 +39,6 @@ void makeScene(const TempTree& t) {
     t.write("i/broken.bmp", "BM");
     t.write("o/one.bmp", "keep me");
     saveBmp(TBitmap(7, 5, PixelFormat::pf8bit), t / "i/a.bmp");
-    saveBmp(TBitmap(2, 3, PixelFormat::pf24bit), t / "i/b.dib");
     saveBmp(TBitmap(4, 4, PixelFormat::pf24bit), t / "i/one.bmp");
     saveBmp(TBitmap(2, 2, PixelFormat::pf4bit), t / "i/two.bmp");
     TBitmap b(3, 1, PixelFormat::pf8bit);
@@ -100,18 +94,12 @@ TEST(KorvelTool, EverySubcommand) {
         std::vector<std::string> env = {};
     };
     const Case cases[] = {
-        {"list", "list @l/", 0, {"@l/.h.gif", "@l/A.JPG", "@l/b.jpg", "@l/c.bmp", "@l/写真.jpeg"}},
-        {"list without hidden, by size descending", "list --no-hidden --sort size --desc @l", 0,
-         {"@l/写真.jpeg", "@l/c.bmp", "@l/b.jpg", "@l/A.JPG"}},
+        {"list a relative folder without hidden, by size descending",
+         "list --no-hidden --sort size --desc @l/sub/../", 0, {"@l/写真.jpeg", "@l/c.bmp", "@l/b.jpg", "@l/A.JPG"}},
         {"list recursive, filter ignoring case", "list --recursive --filter *.TXT;*.ico @l/", 0,
          {"@l/d.txt", "@l/sub/e.ico"}},
-        {"list a relative folder", "list --no-hidden --filter *.jpg @l/sub/../", 0, {"@l/A.JPG", "@l/b.jpg"}},
         {"list missing folder", "list @missing", 1, {}, "*No such file or directory*"},
-        {"list no folder", "list", 2, {}, "*no folder given*"},
-        {"list sort key", "list --sort color @l", 2, {}, "*unknown sort key*"},
-        {"list filter value", "list --filter", 2, {}, "*--filter needs a value*"},
         {"list unknown option", "list --bogus @l", 2, {}, "*unknown option --bogus*"},
-        {"list two folders", "list @l @r", 2, {}, "*only one folder*"},
         {"rename in the order given", "rename --pattern A\\B --digits 3 --ext lower @r/y.JPG @r/x.bmp", 0,
          {"@r/y.JPG -> @r/A001B.jpg", "@r/x.bmp -> @r/A002B.bmp"}, "",
          {{"r/y.JPG", "-"}, {"r/x.bmp", "-"}, {"r/A001B.jpg", "y.JPG"}, {"r/A002B.bmp", "x.bmp"}}},
@@ -119,48 +107,30 @@ TEST(KorvelTool, EverySubcommand) {
          {"@r/2.jpg -> @r/3.jpg"}, "*1.jpg*", {{"r/2.jpg", "-"}, {"r/3.jpg", "2.jpg"}}},
         {"rename dry run", "rename --pattern %d\\ --start 99 --dry-run @r/a @r/b", 0,
          {"@r/a -> @r/%d99", "@r/b -> @r/%d100"}},
-        {"rename dry run foresees the failure",
-         "rename --pattern \\ --start 2 --digits 1 --dry-run @r/1.jpg @r/2.jpg", 1, {"@r/2.jpg -> @r/3.jpg"},
-         "*1.jpg*"},
-        {"rename two placeholders", "rename --pattern \\-\\ @r/a", 2, {}, "*exactly one*"},
-        {"rename bad digits", "rename --pattern \\ --digits x @r/a", 2, {}, "*--digits*"},
         {"copy fails on an existing file", "copy -o @dst @src/a.jpg @src/b.jpg", 1, {},
          "korvel-tool: \"@dst/b.jpg\" exists; not replaced\n", {{"dst/a.jpg", "new a"}}},
-        {"copy, skip", "copy --on-conflict skip -o @dst @src/a.jpg @src/b.jpg", 0, {}, "",
-         {{"dst/a.jpg", "new a"}}},
-        {"copy, rename", "copy --on-conflict rename -o @dst @src/a.jpg @src/b.jpg", 0, {}, "",
-         {{"dst/a.jpg", "new a"}, {"dst/b_1.jpg", "new b"}}},
-        {"copy, replace", "copy --on-conflict replace -o @dst @src/a.jpg @src/b.jpg", 0, {}, "",
-         {{"dst/a.jpg", "new a"}, {"dst/b.jpg", "new b"}}},
         {"copy, ask: no", "copy --on-conflict ask -o @dst @src/a.jpg @src/b.jpg", 0, {},
          "replace \"@dst/b.jpg\"? *", {{"dst/a.jpg", "new a"}}, "n\n"},
         {"copy, ask: yes", "copy --on-conflict ask -o @dst @src/a.jpg @src/b.jpg", 0, {},
          "replace \"@dst/b.jpg\"? *", {{"dst/a.jpg", "new a"}, {"dst/b.jpg", "new b"}}, "y\n"},
-        {"move, replace", "move --on-conflict replace -o @dst @src/a.jpg @src/b.jpg", 0, {}, "",
-         {{"src/a.jpg", "-"}, {"src/b.jpg", "-"}, {"dst/a.jpg", "new a"}, {"dst/b.jpg", "new b"}}},
         {"move a missing source", "move -o @dst @gone.jpg @src/a.jpg", 1, {}, "*@gone.jpg*",
          {{"src/a.jpg", "-"}, {"dst/a.jpg", "new a"}}},
         {"trash", "trash @src/a.jpg", 0, {}, "",
          {{"src/a.jpg", "-"}, {"data/Trash/files/a.jpg", "new a"},
           {"data/Trash/info/a.jpg.trashinfo", "*\nPath=@src/a.jpg\n*"}}, "", {"XDG_DATA_HOME=@data"}},
-        {"info", "info @i/a.bmp @i/b.dib", 0, {"@i/a.bmp\t7x5 8 ビットマップ", "@i/b.dib\t2x3 24 ビットマップ"}},
         {"info goes on after failures", "info @i/c.bmp @i/missing.bmp @i/x.xyz @i/a.bmp", 1,
-         {"@i/c.bmp\terror: *", "*No such file or directory*", "@i/x.xyz\terror: 拡張子 .xyz の画像形式は処理できません",
+         {"@i/c.bmp\terror: *", "*No such file or directory*", "@i/x.xyz\terror: *",
           "@i/a.bmp\t7x5 8 ビットマップ"}, "*"},
         {"info takes any name", "info #0 #1 #2 #3", 0,
          {"#0\t3x1 8 ビットマップ", "#1\t3x1 8 ビットマップ", "#2\t3x1 8 ビットマップ", "#3\t3x1 8 ビットマップ"}},
         {"decode, shell name", "decode #3 #3.pam", 0, {}, "", {{"n/" + kOddNames[3] + ".pam", kPam}}},
-        {"decode a missing file", "decode @n/missing.bmp @n/m.pam", 1, {}, "*missing.bmp*"},
         {"convert goes on and never replaces",
          "convert --format bmp -o @o @i/one.bmp @i/broken.bmp @i/two.bmp", 1, {"@o/one_1.bmp", "@o/two.bmp"},
          "*broken.bmp*", {{"o/one_1.bmp", bmpBytes(4, 4, PixelFormat::pf24bit)}, {"o/two.bmp", fourBit}}},
-        {"convert to an unknown format", "convert --format gif -o @o @i/one.bmp", 2, {}, "*"},
-        {"convert into a missing folder", "convert --format bmp -o @o/none @i/one.bmp", 1, {}, "*"},
+        // The thumbnail's pixels are the core's; its 48 x 48 (60 less the text band) shows --size arrived.
+        {"thumb at a size, never replacing", "thumb --size 60 -o @o @i/one.bmp", 0, {"@o/one_1.bmp"}, "",
+         {{"o/one_1.bmp", "BM*\x30\0\0\0\x30\0\0\0*"s}}},
         {"thumb needs -o", "thumb", 2, {}, "*-o DIR is required*"},
-        {"thumb needs files", "thumb -o @o", 2, {}, "*no input files*"},
-        {"thumb screen", "thumb --screen 100 -o @o @i/a.bmp", 2, {}, "*--screen*"},
-        {"thumb unknown option", "thumb --bogus -o @o @i/a.bmp", 2, {}, "*unknown option*"},
-        {"thumb missing file", "thumb -o @o @i/missing.bmp", 1, {}, "*missing.bmp*"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -188,52 +158,4 @@ TEST(KorvelTool, EverySubcommand) {
             else EXPECT_TRUE(now == c.changes.at(p) || globMatch(now, expand(c.changes.at(p), root))) << p;
         }
     }
-}
-
-// The thumbnails' pixels are checked in the core tests; here the sizes show the settings arrived.
-TEST(KorvelTool, ThumbWritesThumbnailsAndNeverReplaces) {
-    TempTree t;
-    t.folder("out");
-    const TBitmap big = gradientBitmap(1600, 1200);
-    saveBmp(big, t / "big.bmp");
-    saveBmp(gradientBitmap(40, 10), t / "small.bmp");
-    t.write("broken.jpg", "not a jpeg");
-    TJPEGImage j;
-    j.assign(gradientBitmap(800, 600));
-    j.compress();
-    j.saveToFile(t / "photo.jpg");
-    // A private runtime folder, so the cache file can be checked afterwards.
-    t.folder("run");
-    ::chmod((t / "run").c_str(), 0700);
-    ToolRun r = runTool(
-        {"thumb", "-o", t / "out", t / "big.bmp", t / "broken.jpg", t / "small.bmp", t / "photo.jpg"},
-        {"XDG_RUNTIME_DIR=" + t / "run"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find(t / "broken.jpg"), std::string::npos) << r.err;
-    EXPECT_EQ(r.err.find("big.bmp"), std::string::npos) << r.err;
-    EXPECT_EQ(r.lines,
-              (std::vector<std::string>{t / "out/big.bmp", t / "out/small.bmp", t / "out/photo.bmp"}))
-        << r.out;
-    EXPECT_FALSE(fs::exists(t / "out/broken.bmp"));
-    EXPECT_TRUE(fs::is_empty(t / "run"));  // the cache file went with the program
-    // The shared thumbnails only with the switch, in the folder XDG_CACHE_HOME names.
-    r = runTool({"thumb", "-o", t / "out", "--shared-cache", t / "small.bmp"},
-                {"XDG_CACHE_HOME=" + t / "xdg"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(fs::exists(t / "xdg/thumbnails/normal/" + md5Hex(fileUri(t / "small.bmp")) + ".png"));
-    // Again under a taken name: a new one is made and nothing is replaced.
-    r = runTool({"thumb", "--size", "60", "--fast", "-o", t / "out", t / "big.bmp"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.lines, (std::vector<std::string>{t / "out/big_1.bmp"}));
-    for (const auto& [name, w, h] : std::vector<std::tuple<std::string, int, int>>{
-             {"big", 80, 60}, {"small", 80, 20}, {"photo", 80, 60}, {"big_1", 48, 36}}) {
-        const TBitmap b = loadBmp(t / ("out/" + name + ".bmp"));
-        EXPECT_EQ(std::pair(b.width(), b.height()), std::pair(w, h)) << name;
-    }
-
-    // A screen as large as the image: no first reduction, so the result differs.
-    EXPECT_EQ(runTool({"thumb", "--screen", "1600x1200", "-o", t / "out", t / "big.bmp"}).status, 0);
-    TBitmap direct = big;
-    StretchBitmap(direct, 80, 60);
-    EXPECT_EQ(pixelDifference(loadBmp(t / "out/big_2.bmp"), direct), "");
 }
