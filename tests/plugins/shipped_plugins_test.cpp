@@ -6,6 +6,7 @@
 #include <webp/encode.h>
 #include <webp/mux.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -205,6 +206,43 @@ TEST_F(ShippedPlugins, WebpAndTiffOpaqueAlphaAndAnimated) {
     const Picture first{9, 6, false}, second{9, 6, false, 100};
     expectPixels(load("anim.webp", webpAnimation({encodeWebp(first), encodeWebp(second)})), 9, 6,
                  [&](int x, int y) { return first.color(x, y); });
+}
+
+// The host turns pictures itself (shown below); a host that does not set SPI_HOST_ORIENTS gets
+// the rows turned by the plug-in and nothing left to turn.
+TEST_F(ShippedPlugins, TiffOrientationTag) {
+    // Stored 3 x 2: row 0 = A B C, row 1 = D E F. Only red differs.
+    const Color A = 0x100000, B = 0x200000, C = 0x300000, D = 0x400000, E = 0x500000, F = 0x600000;
+    const Color stored[2][3] = {{A, B, C}, {D, E, F}};
+    struct Row {
+        uint16_t orientation;
+        std::vector<std::vector<Color>> shown;
+    };
+    const Row rows[] = {
+        {1, {{A, B, C}, {D, E, F}}}, {2, {{C, B, A}, {F, E, D}}}, {3, {{F, E, D}, {C, B, A}}},
+        {4, {{D, E, F}, {A, B, C}}}, {5, {{A, D}, {B, E}, {C, F}}}, {6, {{D, A}, {E, B}, {F, C}}},
+        {7, {{F, C}, {E, B}, {D, A}}}, {8, {{C, F}, {B, E}, {A, D}}},
+    };
+    const TSPI& tiff = *host_.item(1);
+    for (const Row& r : rows) {
+        const TiffSpec spec{3, 2, r.orientation, [&](int x, int y) { return stored[y][x]; }};
+        const std::string path = file("o.tif", encodeTiff(spec, dir_.root() + "src.tif"));
+        const int w = int(r.shown[0].size()), h = int(r.shown.size());
+        void *info = nullptr, *bits = nullptr;
+        ASSERT_EQ(tiff.GetPicture(path.c_str(), 0, SPI_SOURCE_FILE, &info, &bits, nullptr, 0), SPI_OK);
+        ASSERT_EQ(std::pair(static_cast<int32_t*>(info)[1], static_cast<int32_t*>(info)[2]), std::pair(w, h));
+        const size_t stride = (size_t(w) * 3 + 3) & ~size_t(3);
+        for (int y = 0; y < h; ++y)  // bottom-up rows of blue, green, red
+            for (int x = 0; x < w; ++x)
+                EXPECT_EQ(static_cast<uint8_t*>(bits)[size_t(h - 1 - y) * stride + 3 * size_t(x) + 2],
+                          redOf(r.shown[size_t(y)][size_t(x)])) << r.orientation << " at " << x << "," << y;
+        std::free(info);
+        std::free(bits);
+        SpiPictureMeta meta{}, hostMeta{};
+        ASSERT_EQ(tiff.GetPictureMeta(path.c_str(), 0, SPI_SOURCE_FILE, &meta), SPI_OK);
+        ASSERT_EQ(tiff.GetPictureMeta(path.c_str(), 0, SPI_SOURCE_FILE | SPI_HOST_ORIENTS, &hostMeta), SPI_OK);
+        EXPECT_EQ(std::pair(meta.orientation, hostMeta.orientation), std::pair(1, int32_t(r.orientation)));
+    }
 }
 
 // ---- HEIF / AVIF ----
