@@ -33,38 +33,25 @@ using korvel::testing::TempTree;
 using Names = std::vector<std::string>;
 
 TEST(ExtensionSet, BuiltFromMaskAndMatchesNames) {
-    struct Row {
-        const char* mask;
-        std::vector<std::string> members;
-    } rows[] = {
-        {"*.JPG;*.Jpeg;*.jpg", {".jpg", ".jpeg"}},
-        {"*.*", {".*"}},
-        {"*", {""}},
-        {"*.jpg;", {".jpg", ""}},
-    };
-    for (const Row& r : rows) EXPECT_EQ(ExtensionSet(r.mask).members(), r.members) << r.mask;
-    struct Match {
-        const char* mask;
-        const char* name;
-        bool match;
-    } matches[] = {
-        {"*.jpg", "A.JPG", true},       {"*.JPG", "a.jpg", true},    {"*.jpg", "a.jpeg", false},
-        {"*.jpg", "a.jpg.bak", false},  {"*.jpg", "jpg", false},     {"*.jpg;*.png", "b.PNG", true},
-        {"*.*", "noext", true},         {"*", "noext", true},        {"*", "a.jpg", false},
+    const std::pair<const char*, Names> rows[] = {
+        {"*.JPG;*.Jpeg;*.jpg", {".jpg", ".jpeg"}}, {"*.*", {".*"}}, {"*", {""}}, {"*.jpg;", {".jpg", ""}}};
+    for (const auto& [mask, members] : rows) EXPECT_EQ(ExtensionSet(mask).members(), members) << mask;
+    const std::tuple<const char*, const char*, bool> matches[] = {
+        {"*.jpg", "A.JPG", true},      {"*.JPG", "a.jpg", true}, {"*.jpg", "a.jpeg", false},
+        {"*.jpg", "a.jpg.bak", false}, {"*.jpg", "jpg", false},  {"*.jpg;*.png", "b.PNG", true},
+        {"*.*", "noext", true},        {"*", "noext", true},     {"*", "a.jpg", false},
         {"*.jpg", "写真.ＪＰＧ", false},  // ASCII letters only fold
     };
-    for (const Match& m : matches) EXPECT_EQ(ExtensionSet(m.mask).matches(m.name), m.match) << m.name;
+    for (const auto& [mask, name, want] : matches) EXPECT_EQ(ExtensionSet(mask).matches(name), want) << name;
 }
 
 TEST(FilterItems, ParsedFromGraphicFilter) {
     std::vector<FilterItem> items = parseFilterItems("All (*.a;*.b)|*.a;*.b|A (*.a)|*.a|B (*.b)|*.b");
     ASSERT_EQ(items.size(), 3u);
     EXPECT_EQ(items[0].description, "All (*.a;*.b)");
-    struct Row {
-        int selected;
-        const char* mask;
-    } rows[] = {{0, "*.a;*.b"}, {1, "*.a"}, {2, "*.b"}, {-1, "*.b"}, {3, "*.b"}};
-    for (const Row& r : rows) EXPECT_EQ(filterBoxMask(items, r.selected), r.mask) << r.selected;
+    const std::pair<int, const char*> rows[] = {{0, "*.a;*.b"}, {1, "*.a"}, {2, "*.b"}, {-1, "*.b"},
+                                                {3, "*.b"}};
+    for (auto [selected, mask] : rows) EXPECT_EQ(filterBoxMask(items, selected), mask) << selected;
     EXPECT_EQ(filterBoxMask({}, -1), "*.*");
     EXPECT_TRUE(parseFilterItems("").empty());
     EXPECT_EQ(parseFilterItems("odd").at(0).mask, "");
@@ -80,21 +67,17 @@ TEST(FilterItems, ParsedFromGraphicFilter) {
 }
 
 TEST(DosDateTime, PacksLocalTime) {
-    struct Row {
-        const char* tz;
-        std::time_t t;
-        uint32_t packed;
-    } rows[] = {
-        {"UTC0", 1614834367, 0x526428C3u},   // 2021-03-04 05:06:07 -> seconds stored halved
-        {"EST5", 1614832800, 0x5263BD00u},   // 2021-03-03 23:40:00 local: the date follows the zone
-        {"UTC0", 315532800, 0x00210000u},    // 1980-01-01 00:00:00, the first DOS time
-        {"UTC0", 315532799, 0x00210000u},    // 1979 clamps to the first
-        {"UTC0", 4354819199, 0xFF9FBF7Du},   // 2107-12-31 23:59:59 -> :58
-        {"UTC0", 4354819200, 0xFF9FBF7Du},   // 2108 clamps to the last
+    const std::tuple<const char*, std::time_t, uint32_t> rows[] = {
+        {"UTC0", 1614834367, 0x526428C3u},  // 2021-03-04 05:06:07 -> seconds stored halved
+        {"EST5", 1614832800, 0x5263BD00u},  // 2021-03-03 23:40:00 local: the date follows the zone
+        {"UTC0", 315532800, 0x00210000u},   // 1980-01-01 00:00:00, the first DOS time
+        {"UTC0", 315532799, 0x00210000u},   // 1979 clamps to the first
+        {"UTC0", 4354819199, 0xFF9FBF7Du},  // 2107-12-31 23:59:59 -> :58
+        {"UTC0", 4354819200, 0xFF9FBF7Du},  // 2108 clamps to the last
     };
-    for (const Row& r : rows) {
-        ScopedTimeZone tz(r.tz);
-        EXPECT_EQ(packDosDateTime(r.t), r.packed) << r.tz << " " << r.t;
+    for (const auto& [zone, t, packed] : rows) {
+        ScopedTimeZone tz(zone);
+        EXPECT_EQ(packDosDateTime(t), packed) << zone << " " << t;
     }
     const DosDateTime d = unpackDosDateTime(0x526428C3u);
     EXPECT_EQ(std::tuple(d.year, d.month, d.day, d.hour, d.minute, d.second),
@@ -102,37 +85,30 @@ TEST(DosDateTime, PacksLocalTime) {
 }
 
 TEST(FileCount, GroupsThousands) {
-    struct Row {
-        size_t n;
-        const char* c;   // C locale: no separator of its own, "," stands in
-        const char* de;  // German: "."
-    } rows[] = {{999, "999Files", "999Files"},
-                {1000, "1,000Files", "1.000Files"},
-                {1234567, "1,234,567Files", "1.234.567Files"}};
-    for (const Row& r : rows) EXPECT_EQ(formatFileCount(r.n), r.c);
+    // The C locale has no separator of its own, "," stands in; German uses ".".
+    const std::tuple<size_t, const char*, const char*> rows[] = {
+        {999, "999Files", "999Files"},
+        {1000, "1,000Files", "1.000Files"},
+        {1234567, "1,234,567Files", "1.234.567Files"}};
+    for (const auto& [n, c, de] : rows) EXPECT_EQ(formatFileCount(n), c);
     ScopedLocale de("de_DE.UTF-8");
     if (!de.ok()) GTEST_SKIP() << "no de_DE.UTF-8 locale and none can be built";
-    for (const Row& r : rows) EXPECT_EQ(formatFileCount(r.n), r.de);
+    for (const auto& [n, c, german] : rows) EXPECT_EQ(formatFileCount(n), german);
 }
 
 TEST(FileList, LookupFollowsEveryChange) {
     FileList list;
     for (const char* p : {"/f/a.jpg", "/f/b.jpg", "/f/c.jpg", "/f/d.jpg"}) list.append(p, TSeekFile{});
-    EXPECT_EQ(list.indexOf("/f/c.jpg"), 2);
-    EXPECT_EQ(list.indexOf("/f/C.jpg"), -1);  // exact comparison
+    EXPECT_EQ(std::tuple(list.indexOf("/f/c.jpg"), list.indexOf("/f/C.jpg")), std::tuple(2, -1));  // exact
     list.setPath(2, "/f/renamed.jpg");
-    EXPECT_EQ(list.indexOf("/f/c.jpg"), -1);
-    EXPECT_EQ(list.indexOf("/f/renamed.jpg"), 2);
+    EXPECT_EQ(std::tuple(list.indexOf("/f/c.jpg"), list.indexOf("/f/renamed.jpg")), std::tuple(-1, 2));
     list.removeAt(0);
     EXPECT_EQ(list.indexOf("/f/renamed.jpg"), 1);
     list.permute({2, 0, 1});
-    EXPECT_EQ(list.indexOf("/f/d.jpg"), 0);
-    EXPECT_EQ(list.indexOf("/f/renamed.jpg"), 2);
+    EXPECT_EQ(std::tuple(list.indexOf("/f/d.jpg"), list.indexOf("/f/renamed.jpg")), std::tuple(0, 2));
     EXPECT_EQ(list.removeIf([](const FileEntry& e) { return e.path != "/f/b.jpg"; }), 2u);
-    EXPECT_EQ(list.indexOf("/f/b.jpg"), 0);
-    EXPECT_EQ(list.indexOf("/f/d.jpg"), -1);
-    std::vector<FileEntry> more{{"/g/x.jpg", {}}, {"/g/y.jpg", {}}};
-    list.append(std::move(more));
+    EXPECT_EQ(std::tuple(list.indexOf("/f/b.jpg"), list.indexOf("/f/d.jpg")), std::tuple(0, -1));
+    list.append(std::vector<FileEntry>{{"/g/x.jpg", {}}, {"/g/y.jpg", {}}});
     EXPECT_EQ(list.indexOf("/g/y.jpg"), 2);
     list.clear();
     EXPECT_EQ(list.indexOf("/f/b.jpg"), -1);
@@ -152,13 +128,13 @@ FileList sample() {
     return list;
 }
 
-std::vector<std::string> names(const FileList& list) {
-    std::vector<std::string> out;
+Names names(const FileList& list) {
+    Names out;
     for (const FileEntry& e : list) out.push_back(e.path.substr(e.path.rfind('/') + 1));
     return out;
 }
 
-std::vector<std::string> sortedNames(const std::vector<std::string>& ns) {
+Names sortedNames(const Names& ns) {
     FileList list;
     for (const std::string& n : ns) list.append("/p/" + n, TSeekFile{});
     sortFileList(list, SortKey::Name);
@@ -173,7 +149,7 @@ TEST(FileSort, EveryKeyBothDirections) {
         SortKey key;
         bool desc;
         Comparator cmp;
-        std::vector<std::string> expected;
+        Names expected;
     } rows[] = {
         {SortKey::Name, false, CompareByName, {"A.jpg", "b.bmp", "c.PNG", "d.jpeg", "F.png"}},
         {SortKey::Name, true, CompareByNameDesc, {"F.png", "d.jpeg", "c.PNG", "b.bmp", "A.jpg"}},
@@ -187,9 +163,8 @@ TEST(FileSort, EveryKeyBothDirections) {
         {SortKey::Ext, true, CompareByExtDesc, {"c.PNG", "F.png", "A.jpg", "d.jpeg", "b.bmp"}},
     };
     const FileList original = sample();
-    const char* keyNames[] = {"name", "size", "date", "ext"};
     for (const Row& r : rows) {
-        SCOPED_TRACE(std::string(keyNames[int(r.key)]) + (r.desc ? " descending" : ""));
+        SCOPED_TRACE("key " + std::to_string(int(r.key)) + (r.desc ? " descending" : ""));
         FileList list = sample();
         sortFileList(list, r.key, r.desc);
         EXPECT_EQ(names(list), r.expected);
@@ -203,68 +178,54 @@ TEST(FileSort, EveryKeyBothDirections) {
     }
 }
 
+// Every comparator on pairs of entries; the descending ones and swapped arguments give the opposite.
 TEST(FileSort, ComparatorSigns) {
     ScopedLocale utf8("C.UTF-8");
     ASSERT_TRUE(utf8.ok());
-    struct Row {
-        const char* a;
-        const char* b;
-        int name;  // CompareByName(a, b)
+    const struct Row {
+        const char *a, *b;
+        TSeekFile sa, sb;
+        int name, size, date, ext;
     } rows[] = {
-        {"/p/a.jpg", "/p/A.JPG", 0},    {"/p/É.jpg", "/p/é.jpg", 0},
-        {"/p/z/a.jpg", "/p/za.jpg", -1},  // folder "z" before "za"
-        {"/p/a/z.jpg", "/p/a.jpg", -1}, {"/p/a.jpg", "/q/a.jpg", -1},
+        {"/p/a.jpg", "/p/A.JPG", {}, {}, 0, 0, 0, 0},
+        {"/p/É.jpg", "/p/é.jpg", {}, {}, 0, 0, 0, 0},
+        {"/p/z/a.jpg", "/p/za.jpg", {}, {}, -1, 0, 0, 0},  // folder "z" before "za"
+        {"/p/a/z.jpg", "/p/a.jpg", {}, {}, -1, 0, 0, 0},
+        {"/p/a.jpg", "/q/a.jpg", {}, {}, -1, 0, 0, 0},
+        // Time compares unsigned.
+        {"/a", "/b", {INT32_MAX, 0xFFFFFFFFu, -1, "PNG"}, {1, 1, -1, "JPEG"}, -1, 1, 1, 1},
+        {"/c", "/d", {1, 0x80000000u, -1, "JPG"}, {1, 0x7FFFFFFFu, -1, "JPEG"}, -1, 0, 1, 1},
     };
     for (const Row& r : rows) {
         FileList list;
-        list.append(r.a, TSeekFile{});
-        list.append(r.b, TSeekFile{});
-        EXPECT_EQ(std::tuple(CompareByName(list, 0, 1), CompareByNameDesc(list, 0, 1),
-                             CompareByName(list, 1, 0)),
-                  std::tuple(r.name, -r.name, -r.name))
+        list.append(r.a, r.sa);
+        list.append(r.b, r.sb);
+        const auto c = [&](Comparator f) { return f(list, 0, 1); };
+        EXPECT_EQ(std::tuple(c(CompareByName), c(CompareByNameDesc), CompareByName(list, 1, 0),
+                             c(CompareBySize), c(CompareBySizeDesc), c(CompareByDate), c(CompareByDateDesc),
+                             c(CompareByExt), c(CompareByExtDesc)),
+                  std::tuple(r.name, -r.name, -r.name, r.size, -r.size, r.date, -r.date, r.ext, -r.ext))
             << r.a << " " << r.b;
-    }
-    struct NumRow {
-        int32_t sizeA, sizeB;
-        uint32_t timeA, timeB;
-        const char *extA, *extB;
-        int expected;
-    } nums[] = {
-        {INT32_MAX, 1, 0xFFFFFFFFu, 1, "PNG", "JPEG", 1},  // Time compares unsigned
-        {1, 1, 0x80000000u, 0x7FFFFFFFu, "JPG", "JPEG", 1},
-    };
-    for (const NumRow& r : nums) {
-        SCOPED_TRACE(std::string(r.extA) + " " + r.extB);
-        FileList list;
-        list.append("/a", TSeekFile{r.sizeA, r.timeA, -1, r.extA});
-        list.append("/b", TSeekFile{r.sizeB, r.timeB, -1, r.extB});
-        const int size = r.sizeA > r.sizeB ? 1 : r.sizeA < r.sizeB ? -1 : 0;
-        EXPECT_EQ(std::pair(CompareBySize(list, 0, 1), CompareBySizeDesc(list, 0, 1)),
-                  std::pair(size, -size));
-        EXPECT_EQ(std::tuple(CompareByDate(list, 0, 1), CompareByDateDesc(list, 0, 1),
-                             CompareByExt(list, 0, 1), CompareByExtDesc(list, 0, 1)),
-                  std::tuple(r.expected, -r.expected, r.expected, -r.expected));
     }
 }
 
 TEST(FileSort, NamesIgnoreCaseInTheLocale) {
-    const std::vector<std::string> input{"zeta.jpg", "Éclair.jpg", "b.jpg",  "emu.jpg",
-                                         "Eagle.jpg", "étoile.jpg", "A.jpg"};
+    const Names input{"zeta.jpg", "Éclair.jpg", "b.jpg", "emu.jpg", "Eagle.jpg", "étoile.jpg", "A.jpg"};
     // The C locale knows ASCII letters only; other bytes follow in byte order.
     EXPECT_EQ(sortedNames({"b.jpg", "C.jpg", "a.jpg", "B2.jpg"}),
-              (std::vector<std::string>{"a.jpg", "b.jpg", "B2.jpg", "C.jpg"}));
+              (Names{"a.jpg", "b.jpg", "B2.jpg", "C.jpg"}));
     {
         ScopedLocale utf8("C.UTF-8");
         ASSERT_TRUE(utf8.ok());
         // Code-point order after folding: accented letters after z, É with é.
-        EXPECT_EQ(sortedNames(input), (std::vector<std::string>{"A.jpg", "b.jpg", "Eagle.jpg", "emu.jpg",
-                                                                "zeta.jpg", "Éclair.jpg", "étoile.jpg"}));
+        EXPECT_EQ(sortedNames(input),
+                  (Names{"A.jpg", "b.jpg", "Eagle.jpg", "emu.jpg", "zeta.jpg", "Éclair.jpg", "étoile.jpg"}));
     }
     ScopedLocale en("en_US.UTF-8");
     if (!en.ok()) GTEST_SKIP() << "no en_US.UTF-8 locale and none can be built";
     // The language's order: accented letters with their base letter.
-    EXPECT_EQ(sortedNames(input), (std::vector<std::string>{"A.jpg", "b.jpg", "Eagle.jpg", "Éclair.jpg",
-                                                            "emu.jpg", "étoile.jpg", "zeta.jpg"}));
+    EXPECT_EQ(sortedNames(input),
+              (Names{"A.jpg", "b.jpg", "Eagle.jpg", "Éclair.jpg", "emu.jpg", "étoile.jpg", "zeta.jpg"}));
     // Folders stay together even where the locale would skip "/" and "-" at the first level.
     FileList list;
     for (const char* p : {"/r/dir/zz.jpg", "/r/dir2/a.jpg", "/r/dir/a.jpg", "/r/dir-x/b.jpg", "/r/dir/Q.jpg"})
@@ -295,28 +256,35 @@ ListOptions opts(const std::string& mask, bool noHide = false, bool subDirs = fa
     return ListOptions{mask, noHide, subDirs, nameView};
 }
 
-// The root's files as listed (sorted by name) with the given options.
-Names listed(const TempTree& t, const ListOptions& o, size_t* added = nullptr) {
-    FileList list;
-    const ListResult r = ListFolder(list, t.root(), ListMode::Replace, o);
-    EXPECT_TRUE(r.folderRead);
-    if (added) *added = r.added;
-    return sorted(relPaths(list, t));
-}
-
-const TSeekFile* find(const FileList& list, const std::string& path) {
-    std::ptrdiff_t i = list.indexOf(path);
-    return i < 0 ? nullptr : &list.seek(size_t(i));
+// The depth-first order a reference walk with readdir gives: a sub-folder's files at its place.
+void referenceWalk(const std::string& folder, bool noHide, Names& out, const std::string& rel = "") {
+    DIR* d = ::opendir(folder.c_str());
+    ASSERT_TRUE(d);
+    while (dirent* e = ::readdir(d)) {
+        std::string name = e->d_name;
+        if (name == "." || name == ".." || (noHide && name[0] == '.')) continue;
+        struct stat st;
+        ASSERT_EQ(::lstat((folder + name).c_str(), &st), 0);
+        if (S_ISLNK(st.st_mode)) continue;  // the trees' links lead back into entered folders or nowhere
+        if (S_ISDIR(st.st_mode)) referenceWalk(folder + name + "/", noHide, out, rel + name + "/");
+        else if (name.ends_with(".jpg")) out.push_back(rel + name);
+    }
+    ::closedir(d);
 }
 
 }  // namespace
 
+// Each listed file as "name size EXT", sorted; every entry has the tree's time and no thumbnail.
 TEST(FolderScan, FilterHiddenAndSizeRules) {
+    ScopedTimeZone tz("UTC0");
     TempTree t;
     const std::pair<const char*, int> files[] = {{"a.jpg", 10},    {"B.JPG", 5}, {"c.jpeg", 3},
                                                  {"empty.jpg", 0}, {".hidden.jpg", 4}, {"noext", 2},
                                                  {"archive.tar.jpg", 6}};
-    for (auto [name, size] : files) t.file(name, size);
+    for (auto [name, size] : files) {
+        t.file(name, size);
+        t.mtime(name, 1614834367);  // 2021-03-04 05:06:07 UTC
+    }
     t.folder("dir.jpg");             // a folder is never listed, whatever its name
     t.file("dir.jpg/inner.jpg", 9);  // only with sub-folder search
     ::mkfifo((t / "pipe.jpg").c_str(), 0644);
@@ -328,33 +296,25 @@ TEST(FolderScan, FilterHiddenAndSizeRules) {
         bool noHide;
         Names expected;
     } rows[] = {
-        {"*.jpg", false, {".hidden.jpg", "B.JPG", "a.jpg", "archive.tar.jpg", "link.jpg"}},
-        {"*.jpg", true, {"B.JPG", "a.jpg", "archive.tar.jpg", "link.jpg"}},
-        {"*.*", true, {"B.JPG", "a.jpg", "archive.tar.jpg", "c.jpeg", "link.jpg", "noext"}},
+        {"*.jpg", false, {".hidden.jpg 4 JPG", "B.JPG 5 JPG", "a.jpg 10 JPG", "archive.tar.jpg 6 JPG",
+                          "link.jpg 10 JPG"}},
+        {"*.jpg", true, {"B.JPG 5 JPG", "a.jpg 10 JPG", "archive.tar.jpg 6 JPG", "link.jpg 10 JPG"}},
+        {"*.*", true, {"B.JPG 5 JPG", "a.jpg 10 JPG", "archive.tar.jpg 6 JPG", "c.jpeg 3 JPEG",
+                       "link.jpg 10 JPG", "noext 2 "}},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(std::string(r.mask) + (r.noHide ? " hiding" : ""));
-        size_t added = 0;
-        EXPECT_EQ(listed(t, opts(r.mask, r.noHide), &added), r.expected);
-        EXPECT_EQ(added, r.expected.size());
+        FileList list;
+        const ListResult result = ListFolder(list, t.root(), ListMode::Replace, opts(r.mask, r.noHide));
+        Names got;
+        for (const FileEntry& e : list) {
+            const std::string name = e.path.substr(t.root().size());
+            got.push_back(name + " " + std::to_string(e.seek.Size) + " " + e.seek.Ext);
+            EXPECT_EQ(std::pair(e.seek.Time, e.seek.ThumbPos), std::pair(0x526428C3u, -1)) << e.path;
+        }
+        EXPECT_EQ(sorted(got), r.expected);
+        EXPECT_EQ(std::pair(result.folderRead, result.added), std::pair(true, r.expected.size()));
     }
-
-    t.mtime("B.JPG", 1614834367);  // 2021-03-04 05:06:07 UTC
-    ScopedTimeZone tz("UTC0");
-    FileList list;
-    ListFolder(list, t.root(), ListMode::Replace, opts("*.*"));
-    struct Field {
-        const char* name;
-        int32_t size;
-        const char* ext;
-    } fields[] = {{"a.jpg", 10, "JPG"}, {"c.jpeg", 3, "JPEG"}, {"noext", 2, ""}, {"link.jpg", 10, "JPG"},
-                  {"archive.tar.jpg", 6, "JPG"}};
-    for (const Field& f : fields) {
-        const TSeekFile* s = find(list, t / f.name);
-        ASSERT_TRUE(s) << f.name;
-        EXPECT_EQ(std::tuple(s->Size, s->Ext, s->ThumbPos), std::tuple(f.size, f.ext, -1)) << f.name;
-    }
-    EXPECT_EQ(find(list, t / "B.JPG")->Time, 0x526428C3u);
 }
 
 // What the tree and the preview ask of the file system as it is now.
@@ -378,10 +338,9 @@ TEST(FolderScan, SubfoldersAndCurrentState) {
     EXPECT_EQ(std::tuple(hasSubfolder(t / "a/", all), hasSubfolder(t / "b/", all),
                          hasSubfolder(t.root(), none), hasSubfolder(t / "nothing/", all)),
               std::tuple(true, false, false, false));
-
-    for (auto [rel, folder] : {std::pair{"la", 1}, {"a/", 1}, {"f.bmp", 0}, {"dl", 0}})
-        EXPECT_EQ(isExistingFolder(t / rel), folder == 1) << rel;
-    EXPECT_FALSE(isExistingFolder(""));
+    EXPECT_EQ(std::tuple(isExistingFolder(t / "la"), isExistingFolder(t / "a/"),
+                         isExistingFolder(t / "f.bmp"), isExistingFolder(t / "dl"), isExistingFolder("")),
+              std::tuple(true, true, false, false, false));
     const std::optional<TSeekFile> now = currentSeekFile(t / "f.bmp");
     ASSERT_TRUE(now);
     EXPECT_EQ(std::pair(now->Size, now->Time), std::pair(10, 0x526428C3u));
@@ -413,42 +372,23 @@ TEST(FolderScan, SizesAreTheLowThirtyTwoBitsReadSigned) {
     EXPECT_EQ(std::pair(list.path(0), list.seek(0).Size), std::pair(t / "wrapped.jpg", 5));
 }
 
-// The depth-first order a reference walk with readdir gives: a sub-folder's files at its place.
-static void referenceWalk(const std::string& folder, bool noHide, Names& out, const std::string& rel = "") {
-    DIR* d = ::opendir(folder.c_str());
-    ASSERT_TRUE(d);
-    while (dirent* e = ::readdir(d)) {
-        std::string name = e->d_name;
-        if (name == "." || name == ".." || (noHide && name[0] == '.')) continue;
-        struct stat st;
-        ASSERT_EQ(::lstat((folder + name).c_str(), &st), 0);
-        if (S_ISLNK(st.st_mode)) continue;  // the tree's links all lead back into entered folders
-        if (S_ISDIR(st.st_mode)) referenceWalk(folder + name + "/", noHide, out, rel + name + "/");
-        else if (name.ends_with(".jpg")) out.push_back(rel + name);
-    }
-    ::closedir(d);
-}
-
 TEST(FolderScan, SubFoldersDepthFirstWithHiddenFoldersAndLoops) {
     TempTree t;
     for (const char* f : {"a.jpg", "z.jpg", "sub/b.jpg", "sub/deeper/c.jpg", ".hid/e.jpg", "other/f.jpg"})
         t.file(f, 3);
     t.link("..", "sub/up");                  // loop to the root
     t.link("../deeper", "sub/deeper/self");  // loop to itself
-    struct Row {
-        bool noHide;
-        Names expected;
-    } rows[] = {
+    const std::pair<bool, Names> rows[] = {
         {false, {".hid/e.jpg", "a.jpg", "other/f.jpg", "sub/b.jpg", "sub/deeper/c.jpg", "z.jpg"}},
         {true, {"a.jpg", "other/f.jpg", "sub/b.jpg", "sub/deeper/c.jpg", "z.jpg"}},
     };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.noHide ? "hiding" : "showing hidden");
+    for (const auto& [noHide, expected] : rows) {
+        SCOPED_TRACE(noHide ? "hiding" : "showing hidden");
         FileList list;
-        ListFolder(list, t.root(), ListMode::Replace, opts("*.jpg", r.noHide, true));
+        ListFolder(list, t.root(), ListMode::Replace, opts("*.jpg", noHide, true));
         Names got = relPaths(list, t), walk;
-        EXPECT_EQ(sorted(got), r.expected);
-        referenceWalk(t.root(), r.noHide, walk);
+        EXPECT_EQ(sorted(got), expected);
+        referenceWalk(t.root(), noHide, walk);
         EXPECT_EQ(got, walk) << "not the enumeration's depth-first order";
     }
 }
@@ -485,17 +425,16 @@ TEST(FolderScan, AddModeAppendsOnlyUnlistedFiles) {
     t.file("c.jpg", 3);
     EXPECT_EQ(ListFolder(list, t.root(), ListMode::Add, opts("*.jpg", false, false, 1)).added, 2u);
     // Sorted by size afterwards; old entries keep their fields.
-    Names paths;
-    for (const FileEntry& e : list) paths.push_back(e.path);
-    EXPECT_EQ(paths, (Names{t / "a.jpg", t / "b.jpg", t / "c.jpg", t / "d.jpg", "/elsewhere/x.jpg"}));
-    EXPECT_EQ(std::tuple(list.seek(1).ThumbPos, list.seek(4).ThumbPos, list.seek(2).ThumbPos),
-              std::tuple(42, 7, -1));  // b, x and the new c
+    Names got;
+    for (const FileEntry& e : list) got.push_back(e.path + " " + std::to_string(e.seek.ThumbPos));
+    EXPECT_EQ(got,
+              (Names{t / "a.jpg -1", t / "b.jpg 42", t / "c.jpg -1", t / "d.jpg -1", "/elsewhere/x.jpg 7"}));
 
     // Adding again finds nothing new; replacing drops the foreign entry.
     EXPECT_EQ(ListFolder(list, t.root(), ListMode::Add, opts("*.jpg")).added, 0u);
     EXPECT_EQ(list.size(), 5u);
-    ListFolder(list, t.dir(), ListMode::Replace, opts("*.jpg"));
-    EXPECT_EQ(sorted(relPaths(list, t)), (Names{"a.jpg", "b.jpg", "c.jpg", "d.jpg"}));
+    ListFolder(list, t.dir(), ListMode::Replace, opts("*.jpg", false, false, 0));
+    EXPECT_EQ(relPaths(list, t), (Names{"a.jpg", "b.jpg", "c.jpg", "d.jpg"}));
 }
 
 // A folder big enough that its status calls are shared out: every file keeps its own size, in
@@ -503,31 +442,23 @@ TEST(FolderScan, AddModeAppendsOnlyUnlistedFiles) {
 // small folder.
 TEST(FolderScan, BigFolderKeepsEachFilesStatus) {
     TempTree t;
-    std::map<std::string, int> want;
+    std::map<std::string, int> size{{"sub/in.jpg", 9}};
     for (int i = 0; i < 2400; ++i) {
         const std::string name = "p" + std::to_string(i) + (i % 7 == 0 ? ".txt" : ".jpg");
         t.file(name, i % 50);
-        if (i % 7 != 0 && i % 50 != 0) want["/" + name] = i % 50;
+        if (i % 7 != 0 && i % 50 != 0) size[name] = i % 50;
     }
     t.file("sub/in.jpg", 9);
-    want["/sub/in.jpg"] = 9;
     t.link(t / "gone", "dl.jpg");
-    FileList list;
+    FileList list;  // unsorted: the list follows the system's enumeration
     ListFolder(list, t.dir(), ListMode::Replace, opts("*.jpg", false, true));
-    std::map<std::string, int> got;
-    for (const FileEntry& e : list) got[e.path.substr(t.dir().size())] = e.seek.Size;
+    Names walk, want, got;
+    referenceWalk(t.root(), false, walk);
+    for (const std::string& name : walk)
+        if (size.count(name)) want.push_back(name + " " + std::to_string(size[name]));
+    for (const FileEntry& e : list)
+        got.push_back(e.path.substr(t.root().size()) + " " + std::to_string(e.seek.Size));
     EXPECT_EQ(got, want);
-    EXPECT_EQ(list.size(), want.size());
-    // Unsorted, the list follows the system's enumeration.
-    std::vector<FileEntry> found;
-    ScanFolder(t.dir(), ExtensionSet("*.jpg"), opts("*.jpg"), nullptr, found);
-    Names enumerated, scanned;
-    DIR* d = ::opendir(t.dir().c_str());
-    while (const dirent* e = ::readdir(d))
-        if (want.count("/" + std::string(e->d_name))) enumerated.push_back(t / e->d_name);
-    ::closedir(d);
-    for (const FileEntry& e : found) scanned.push_back(e.path);
-    EXPECT_EQ(scanned, enumerated);
 }
 
 TEST(Drives, MountTableBecomesDriveList) {
@@ -542,14 +473,10 @@ TEST(Drives, MountTableBecomesDriveList) {
         "overlay /var/lib/docker/x overlay rw 0 0\n"
         "garbage\n";
     auto labels = [](const std::string& dev) { return std::string(dev == "/dev/sdb1" ? "USB STICK" : ""); };
-    std::vector<DriveEntry> d = listDrives(mounts, "/home/u", labels);
-    const std::pair<std::string, std::string> want[] = {
-        {"/home/u/", "ホーム (/home/u)"},
-        {"/", "(/)"},
-        {"/media/u/USB STICK/", "USB STICK (/media/u/USB STICK)"},
-        {"/mnt/nfs/", "(/mnt/nfs)"}};
-    ASSERT_EQ(d.size(), std::size(want));
-    for (size_t i = 0; i < d.size(); ++i) EXPECT_EQ(std::pair(d[i].path, d[i].caption), want[i]);
+    Names got;
+    for (const DriveEntry& d : listDrives(mounts, "/home/u", labels)) got.push_back(d.path + "|" + d.caption);
+    EXPECT_EQ(got, (Names{"/home/u/|ホーム (/home/u)", "/|(/)",
+                          "/media/u/USB STICK/|USB STICK (/media/u/USB STICK)", "/mnt/nfs/|(/mnt/nfs)"}));
     // Root is there even when it is an overlay (containers).
     EXPECT_EQ(listDrives("overlay / overlay rw 0 0\n", "", labels).size(), 1u);
 }
@@ -572,11 +499,10 @@ TEST(Drives, RecycleBinRules) {
         {"/media/u/WIN/RECYCLEDX/a/", false, false, true},
         {"/media/u/WIN/MyRECYCLED/a/", false, false, true},
     };
-    for (const Row& r : rows) {
-        EXPECT_EQ(IsRecycleBinFolder(r.path), r.isBin) << r.path;
-        EXPECT_EQ(IsInsideRecycleBin(r.path), r.inside) << r.path;
-        EXPECT_EQ(PassesRecycleBinRule(r.path), r.passes) << r.path;
-    }
+    for (const auto& [path, isBin, inside, passes] : rows)
+        EXPECT_EQ(std::tuple(IsRecycleBinFolder(path), IsInsideRecycleBin(path), PassesRecycleBinRule(path)),
+                  std::tuple(isBin, inside, passes))
+            << path;
 }
 
 TEST(Drives, TrashFolderOnDisk) {
@@ -586,17 +512,11 @@ TEST(Drives, TrashFolderOnDisk) {
     t.folder("named/Trash/files");  // the name without the info folder beside it
     t.folder("other/Stuff/files");
     t.folder("other/Stuff/info");
-    const struct Row {
-        std::string path;
-        bool trash;
-    } rows[] = {
-        {t / "real/Trash/files/", true},
-        {t / "real/Trash/files", true},
-        {t / "named/Trash/files/", false},
-        {t / "other/Stuff/files/", false},
-        {t / "gone/Trash/files/", false},
+    const std::pair<std::string, bool> rows[] = {
+        {t / "real/Trash/files/", true},   {t / "real/Trash/files", true},  {t / "named/Trash/files/", false},
+        {t / "other/Stuff/files/", false}, {t / "gone/Trash/files/", false},
     };
-    for (const Row& r : rows) EXPECT_EQ(IsTrashFilesFolderOnDisk(r.path), r.trash) << r.path;
+    for (const auto& [path, trash] : rows) EXPECT_EQ(IsTrashFilesFolderOnDisk(path), trash) << path;
 }
 
 namespace {
@@ -635,15 +555,13 @@ TEST(ListMutation, NamesCompareConsistently) {
         ScopedLocale l(loc);
         ASSERT_TRUE(l.ok());
         const std::string good = "写真 Éclair_2021-03-04.JPEG";
-        std::vector<std::string> names;
+        FileList list;
         forEachMutation(bytes(good), 300, [&](const Bytes& m) {
             const std::string a = text(m);
             EXPECT_EQ(compareTextIgnoreCase(a, a), 0);
             EXPECT_EQ(sign(compareTextIgnoreCase(a, good)), -sign(compareTextIgnoreCase(good, a)));
-            names.push_back(a);
+            list.append("/m/" + a, TSeekFile{});
         });
-        FileList list;
-        for (const std::string& n : names) list.append("/m/" + n, TSeekFile{});
         sortFileList(list, SortKey::Name);
         for (size_t i = 0; i + 1 < list.size(); ++i) EXPECT_LE(CompareByName(list, i, i + 1), 0) << loc << i;
     }
@@ -665,9 +583,7 @@ TEST(ListMutation, OddFileNamesAreListedOnce) {
     });
     ASSERT_GT(made.size(), 50u);
     FileList list;
-    ListOptions o;
-    o.mask = "*.*";
-    ListFolder(list, t.root(), ListMode::Replace, o);
+    ListFolder(list, t.root(), ListMode::Replace, opts("*.*"));
     std::set<std::string> listed;
     for (const FileEntry& e : list)
         EXPECT_TRUE(listed.insert(e.path.substr(t.root().size())).second) << e.path;
