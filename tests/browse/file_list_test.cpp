@@ -3,11 +3,9 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <map>
 #include <set>
 
@@ -25,11 +23,7 @@
 #include "tests/support/TempTree.h"
 
 using namespace korvel;
-using korvel::testing::Bytes;
-using korvel::testing::forEachMutation;
-using korvel::testing::ScopedLocale;
-using korvel::testing::ScopedTimeZone;
-using korvel::testing::TempTree;
+using namespace korvel::testing;
 using Names = std::vector<std::string>;
 
 TEST(ExtensionSet, BuiltFromMaskAndMatchesNames) {
@@ -145,12 +139,7 @@ Names sortedNames(const Names& ns) {
 
 // Each key in both directions; the ascending ones are also what the name view's number selects.
 TEST(FileSort, EveryKeyBothDirections) {
-    struct Row {
-        SortKey key;
-        bool desc;
-        Comparator cmp;
-        Names expected;
-    } rows[] = {
+    const std::tuple<SortKey, bool, Comparator, Names> rows[] = {
         {SortKey::Name, false, CompareByName, {"A.jpg", "b.bmp", "c.PNG", "d.jpeg", "F.png"}},
         {SortKey::Name, true, CompareByNameDesc, {"F.png", "d.jpeg", "c.PNG", "b.bmp", "A.jpg"}},
         // Equal sizes keep their order (A.jpg came before d.jpeg) in both directions.
@@ -163,18 +152,18 @@ TEST(FileSort, EveryKeyBothDirections) {
         {SortKey::Ext, true, CompareByExtDesc, {"c.PNG", "F.png", "A.jpg", "d.jpeg", "b.bmp"}},
     };
     const FileList original = sample();
-    for (const Row& r : rows) {
-        SCOPED_TRACE("key " + std::to_string(int(r.key)) + (r.desc ? " descending" : ""));
+    for (const auto& [key, desc, cmp, expected] : rows) {
+        SCOPED_TRACE("key " + std::to_string(int(key)) + (desc ? " descending" : ""));
         FileList list = sample();
-        sortFileList(list, r.key, r.desc);
-        EXPECT_EQ(names(list), r.expected);
-        for (size_t i = 0; i + 1 < list.size(); ++i) EXPECT_LE(r.cmp(list, i, i + 1), 0) << i;
+        sortFileList(list, key, desc);
+        EXPECT_EQ(names(list), expected);
+        for (size_t i = 0; i + 1 < list.size(); ++i) EXPECT_LE(cmp(list, i, i + 1), 0) << i;
         for (const FileEntry& e : list)  // each entry keeps its own fields
             EXPECT_EQ(e.seek.ThumbPos, original.seek(size_t(original.indexOf(e.path))).ThumbPos) << e.path;
-        if (r.desc) continue;
+        if (desc) continue;
         list = sample();
-        EXPECT_TRUE(sortByNameView(list, int(r.key)));
-        EXPECT_EQ(names(list), r.expected);
+        EXPECT_TRUE(sortByNameView(list, int(key)));
+        EXPECT_EQ(names(list), expected);
     }
 }
 
@@ -182,11 +171,8 @@ TEST(FileSort, EveryKeyBothDirections) {
 TEST(FileSort, ComparatorSigns) {
     ScopedLocale utf8("C.UTF-8");
     ASSERT_TRUE(utf8.ok());
-    const struct Row {
-        const char *a, *b;
-        TSeekFile sa, sb;
-        int name, size, date, ext;
-    } rows[] = {
+    // Two entries and the signs of their name, size, date and ext comparisons.
+    const std::tuple<const char*, const char*, TSeekFile, TSeekFile, int, int, int, int> rows[] = {
         {"/p/a.jpg", "/p/A.JPG", {}, {}, 0, 0, 0, 0},
         {"/p/É.jpg", "/p/é.jpg", {}, {}, 0, 0, 0, 0},
         {"/p/z/a.jpg", "/p/za.jpg", {}, {}, -1, 0, 0, 0},  // folder "z" before "za"
@@ -196,16 +182,16 @@ TEST(FileSort, ComparatorSigns) {
         {"/a", "/b", {INT32_MAX, 0xFFFFFFFFu, -1, "PNG"}, {1, 1, -1, "JPEG"}, -1, 1, 1, 1},
         {"/c", "/d", {1, 0x80000000u, -1, "JPG"}, {1, 0x7FFFFFFFu, -1, "JPEG"}, -1, 0, 1, 1},
     };
-    for (const Row& r : rows) {
+    for (const auto& [a, b, sa, sb, name, size, date, ext] : rows) {
         FileList list;
-        list.append(r.a, r.sa);
-        list.append(r.b, r.sb);
+        list.append(a, sa);
+        list.append(b, sb);
         const auto c = [&](Comparator f) { return f(list, 0, 1); };
         EXPECT_EQ(std::tuple(c(CompareByName), c(CompareByNameDesc), CompareByName(list, 1, 0),
                              c(CompareBySize), c(CompareBySizeDesc), c(CompareByDate), c(CompareByDateDesc),
                              c(CompareByExt), c(CompareByExtDesc)),
-                  std::tuple(r.name, -r.name, -r.name, r.size, -r.size, r.date, -r.date, r.ext, -r.ext))
-            << r.a << " " << r.b;
+                  std::tuple(name, -name, -name, size, -size, date, -date, ext, -ext))
+            << a << " " << b;
     }
 }
 
@@ -291,38 +277,32 @@ TEST(FolderScan, FilterHiddenAndSizeRules) {
     t.link("missing-target.jpg", "dangling.jpg");
     t.link("a.jpg", "link.jpg");       // listed with its target's size
     t.link("dir.jpg", "dirlink.jpg");  // a link to a folder is a folder
-    struct Row {
-        const char* mask;
-        bool noHide;
-        Names expected;
-    } rows[] = {
+    const std::tuple<const char*, bool, Names> rows[] = {
         {"*.jpg", false, {".hidden.jpg 4 JPG", "B.JPG 5 JPG", "a.jpg 10 JPG", "archive.tar.jpg 6 JPG",
                           "link.jpg 10 JPG"}},
         {"*.jpg", true, {"B.JPG 5 JPG", "a.jpg 10 JPG", "archive.tar.jpg 6 JPG", "link.jpg 10 JPG"}},
         {"*.*", true, {"B.JPG 5 JPG", "a.jpg 10 JPG", "archive.tar.jpg 6 JPG", "c.jpeg 3 JPEG",
                        "link.jpg 10 JPG", "noext 2 "}},
     };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(std::string(r.mask) + (r.noHide ? " hiding" : ""));
+    for (const auto& [mask, noHide, expected] : rows) {
+        SCOPED_TRACE(std::string(mask) + (noHide ? " hiding" : ""));
         FileList list;
-        const ListResult result = ListFolder(list, t.root(), ListMode::Replace, opts(r.mask, r.noHide));
+        const ListResult result = ListFolder(list, t.root(), ListMode::Replace, opts(mask, noHide));
         Names got;
         for (const FileEntry& e : list) {
             const std::string name = e.path.substr(t.root().size());
             got.push_back(name + " " + std::to_string(e.seek.Size) + " " + e.seek.Ext);
             EXPECT_EQ(std::pair(e.seek.Time, e.seek.ThumbPos), std::pair(0x526428C3u, -1)) << e.path;
         }
-        EXPECT_EQ(sorted(got), r.expected);
-        EXPECT_EQ(std::pair(result.folderRead, result.added), std::pair(true, r.expected.size()));
+        EXPECT_EQ(sorted(got), expected);
+        EXPECT_EQ(std::pair(result.folderRead, result.added), std::pair(true, expected.size()));
     }
 }
 
 // What the tree and the preview ask of the file system as it is now.
 TEST(FolderScan, SubfoldersAndCurrentState) {
     TempTree t;
-    t.folder("a/deep");
-    t.folder("b");
-    t.folder(".h");
+    for (const char* f : {"a/deep", "b", ".h"}) t.folder(f);
     t.file("f.bmp", 10);
     t.link(t / "a", "la");      // a link to a folder counts as one
     t.link(t / "gone", "dl");   // a dangling link does not
@@ -372,27 +352,6 @@ TEST(FolderScan, SizesAreTheLowThirtyTwoBitsReadSigned) {
     EXPECT_EQ(std::pair(list.path(0), list.seek(0).Size), std::pair(t / "wrapped.jpg", 5));
 }
 
-TEST(FolderScan, SubFoldersDepthFirstWithHiddenFoldersAndLoops) {
-    TempTree t;
-    for (const char* f : {"a.jpg", "z.jpg", "sub/b.jpg", "sub/deeper/c.jpg", ".hid/e.jpg", "other/f.jpg"})
-        t.file(f, 3);
-    t.link("..", "sub/up");                  // loop to the root
-    t.link("../deeper", "sub/deeper/self");  // loop to itself
-    const std::pair<bool, Names> rows[] = {
-        {false, {".hid/e.jpg", "a.jpg", "other/f.jpg", "sub/b.jpg", "sub/deeper/c.jpg", "z.jpg"}},
-        {true, {"a.jpg", "other/f.jpg", "sub/b.jpg", "sub/deeper/c.jpg", "z.jpg"}},
-    };
-    for (const auto& [noHide, expected] : rows) {
-        SCOPED_TRACE(noHide ? "hiding" : "showing hidden");
-        FileList list;
-        ListFolder(list, t.root(), ListMode::Replace, opts("*.jpg", noHide, true));
-        Names got = relPaths(list, t), walk;
-        EXPECT_EQ(sorted(got), expected);
-        referenceWalk(t.root(), noHide, walk);
-        EXPECT_EQ(got, walk) << "not the enumeration's depth-first order";
-    }
-}
-
 // A folder that cannot be read gives an empty list; a sub-folder that refuses to open (as without
 // permission) is skipped silently while the other folders read on.
 TEST(FolderScan, UnreadableFoldersAreSkipped) {
@@ -437,28 +396,37 @@ TEST(FolderScan, AddModeAppendsOnlyUnlistedFiles) {
     EXPECT_EQ(relPaths(list, t), (Names{"a.jpg", "b.jpg", "c.jpg", "d.jpg"}));
 }
 
-// A folder big enough that its status calls are shared out: every file keeps its own size, in
-// the order of the folder's entries, with the links and sub-folders among them handled as in a
-// small folder.
-TEST(FolderScan, BigFolderKeepsEachFilesStatus) {
+// Sub-folders are listed depth first, each one's files at its place in the folder's enumeration
+// (the list is unsorted), and a link loop is entered once. The root is big enough that its status
+// calls are shared out: every file keeps its own size, with links and sub-folders among them.
+TEST(FolderScan, SubFoldersDepthFirstInBigFolders) {
     TempTree t;
-    std::map<std::string, int> size{{"sub/in.jpg", 9}};
+    std::map<std::string, int> size;
     for (int i = 0; i < 2400; ++i) {
         const std::string name = "p" + std::to_string(i) + (i % 7 == 0 ? ".txt" : ".jpg");
         t.file(name, i % 50);
         if (i % 7 != 0 && i % 50 != 0) size[name] = i % 50;
     }
-    t.file("sub/in.jpg", 9);
+    for (const char* f : {"sub/b.jpg", "sub/deeper/c.jpg", ".hid/e.jpg", "other/f.jpg"}) {
+        t.file(f, 3);
+        size[f] = 3;
+    }
+    t.link("..", "sub/up");                  // loop to the root
+    t.link("../deeper", "sub/deeper/self");  // loop to itself
     t.link(t / "gone", "dl.jpg");
-    FileList list;  // unsorted: the list follows the system's enumeration
-    ListFolder(list, t.dir(), ListMode::Replace, opts("*.jpg", false, true));
-    Names walk, want, got;
-    referenceWalk(t.root(), false, walk);
-    for (const std::string& name : walk)
-        if (size.count(name)) want.push_back(name + " " + std::to_string(size[name]));
-    for (const FileEntry& e : list)
-        got.push_back(e.path.substr(t.root().size()) + " " + std::to_string(e.seek.Size));
-    EXPECT_EQ(got, want);
+    for (bool noHide : {false, true}) {
+        SCOPED_TRACE(noHide ? "hiding" : "showing hidden");
+        FileList list;
+        ListFolder(list, noHide ? t.dir() : t.root(), ListMode::Replace, opts("*.jpg", noHide, true));
+        Names walk, want, got;
+        referenceWalk(t.root(), noHide, walk);
+        for (const std::string& name : walk)
+            if (size.count(name)) want.push_back(name + " " + std::to_string(size[name]));
+        EXPECT_EQ(want.size(), size.size() - noHide);  // all but the hidden folder's file
+        for (const FileEntry& e : list)
+            got.push_back(e.path.substr(t.root().size()) + " " + std::to_string(e.seek.Size));
+        EXPECT_EQ(got, want);
+    }
 }
 
 TEST(Drives, MountTableBecomesDriveList) {
@@ -482,10 +450,8 @@ TEST(Drives, MountTableBecomesDriveList) {
 }
 
 TEST(Drives, RecycleBinRules) {
-    struct Row {
-        const char* path;
-        bool isBin, inside, passes;
-    } rows[] = {
+    // A recycle bin folder, inside one, shown in the tree.
+    const std::tuple<const char*, bool, bool, bool> rows[] = {
         {"/home/u/.local/share/Trash/files/", true, false, true},
         {"/home/u/.local/share/Trash/files/old/", false, true, false},
         {"/media/u/USB/.Trash-1000/files/", true, false, true},
@@ -507,11 +473,10 @@ TEST(Drives, RecycleBinRules) {
 
 TEST(Drives, TrashFolderOnDisk) {
     TempTree t;
-    t.folder("real/Trash/files");
-    t.folder("real/Trash/info");
-    t.folder("named/Trash/files");  // the name without the info folder beside it
-    t.folder("other/Stuff/files");
-    t.folder("other/Stuff/info");
+    // "named" has the name without the info folder beside it.
+    for (const char* f : {"real/Trash/files", "real/Trash/info", "named/Trash/files", "other/Stuff/files",
+                          "other/Stuff/info"})
+        t.folder(f);
     const std::pair<std::string, bool> rows[] = {
         {t / "real/Trash/files/", true},   {t / "real/Trash/files", true},  {t / "named/Trash/files/", false},
         {t / "other/Stuff/files/", false}, {t / "gone/Trash/files/", false},
@@ -575,11 +540,7 @@ TEST(ListMutation, OddFileNamesAreListedOnce) {
         std::replace(name.begin(), name.end(), '/', '_');
         name.erase(std::remove(name.begin(), name.end(), '\0'), name.end());
         if (name.empty() || name == "." || name == ".." || name.size() > 255 || made.count(name)) return;
-        int fd = ::open((t.root() + name).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-        if (fd < 0) return;
-        bool ok = ::write(fd, "x", 1) == 1;
-        ::close(fd);
-        if (ok) made.insert(name);
+        if (std::ofstream(t / name, std::ios::binary) << "x") made.insert(name);
     });
     ASSERT_GT(made.size(), 50u);
     FileList list;
