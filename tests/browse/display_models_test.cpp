@@ -6,6 +6,7 @@
 #include "browse/GridModel.h"
 #include "browse/PreviewModel.h"
 #include "browse/SlideShow.h"
+#include "tests/support/CodecCases.h"
 #include "tests/support/CodecSamples.h"
 #include "tests/support/PhotoSamples.h"
 #include "tests/support/TempTree.h"
@@ -31,13 +32,9 @@ TEST(GridModel, Layout) {
 
 TEST(GridModel, PointerMarking) {
     enum Press { Left, ShiftLeft, Right, Outside, NewList };
-    // 4 columns x 3 rows; answer: to preview (left) or to move the current cell (right).
-    const struct {
-        Press press;
-        GridCell cell;
-        Marked marked;
-        bool answer;
-    } steps[] = {
+    // 4 columns x 3 rows; the marks after each press, and the answer: to preview (left) or to move
+    // the current cell (right).
+    const std::tuple<Press, GridCell, Marked, bool> steps[] = {
         {Left, {1, 0}, {1}, true},
         {Left, {1, 0}, {}, false},                       // a marked cell is unmarked
         {ShiftLeft, {2, 1}, {1, 2, 5, 6}, true},         // the block from the last press
@@ -51,17 +48,17 @@ TEST(GridModel, PointerMarking) {
     GridMarks marks;
     marks.reset(12);
     GridPointerMarks pointer;
-    for (const auto& s : steps) {
+    for (const auto& [press, cell, marked, want] : steps) {
         bool answer = false;
-        switch (s.press) {
-            case Left: answer = pointer.leftPress(marks, s.cell, false, 4); break;
-            case ShiftLeft: answer = pointer.leftPress(marks, s.cell, true, 4); break;
-            case Right: answer = pointer.rightPress(marks, s.cell, 4); break;
-            case Outside: pointer.otherPress(s.cell); break;
+        switch (press) {
+            case Left: answer = pointer.leftPress(marks, cell, false, 4); break;
+            case ShiftLeft: answer = pointer.leftPress(marks, cell, true, 4); break;
+            case Right: answer = pointer.rightPress(marks, cell, 4); break;
+            case Outside: pointer.otherPress(cell); break;
             case NewList: pointer.forget(); break;
         }
-        EXPECT_EQ(std::pair(marks.markedFiles(12), answer), std::pair(s.marked, s.answer))
-            << "press " << s.press << " at " << s.cell.col << "," << s.cell.row;
+        EXPECT_EQ(std::pair(marks.markedFiles(12), answer), std::pair(marked, want))
+            << "press " << press << " at " << cell.col << "," << cell.row;
     }
 }
 
@@ -125,20 +122,15 @@ TEST(GridModel, SplitterSnap) {
 // A sort moves each mark with its file and reports where the previewed file went; a mode with no
 // sort key leaves the list and its marks as they were.
 TEST(GridModel, SortKeepsMarksWithTheirFiles) {
-    const struct {
-        int nameView;
-        bool desc;
-        std::string shown;
-        std::string order;  // names after the sort
-        Marked marked;      // the marks of b and d at their new places
-        std::optional<size_t> shownAt;
-    } rows[] = {
+    // Name view, descending, the previewed file; the names after the sort, the marks of b and d at
+    // their new places and the previewed file's new place.
+    const std::tuple<int, bool, std::string, std::string, Marked, std::optional<size_t>> rows[] = {
         {1, false, "/p/c", "dacb", {0, 3}, 2},  // by size
         {0, true, "/p/gone", "dcba", {0, 2}, std::nullopt},
         {7, false, "/p/a", "abcd", {1, 3}, std::nullopt},  // no key: untouched
     };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(std::to_string(r.nameView) + (r.desc ? " descending" : ""));
+    for (const auto& [nameView, desc, shown, wantOrder, marked, shownAt] : rows) {
+        SCOPED_TRACE(std::to_string(nameView) + (desc ? " descending" : ""));
         FileList list;
         for (auto [name, size] : {std::pair{"/p/a", 20}, {"/p/b", 40}, {"/p/c", 30}, {"/p/d", 10}})
             list.append(name, TSeekFile{size, 0, 0, ""});
@@ -146,22 +138,18 @@ TEST(GridModel, SortKeepsMarksWithTheirFiles) {
         marks.reset(6);
         marks.set(1, true);
         marks.set(3, true);
-        const MarkedSort s = sortKeepingMarks(list, marks, r.nameView, r.desc, r.shown);
+        const MarkedSort s = sortKeepingMarks(list, marks, nameView, desc, shown);
         std::string order;
         for (const FileEntry& e : list) order += e.path.substr(3);
         EXPECT_EQ(std::tuple(s.sorted, order, marks.markedFiles(list.size()), s.shownIndex),
-                  std::tuple(r.nameView != 7, r.order, r.marked, r.shownAt));
+                  std::tuple(nameView != 7, wantOrder, marked, shownAt));
     }
 }
-
-namespace {
-void writeImage(const std::string& path, int w, int h) { saveBmp(TBitmap(w, h, PixelFormat::pf24bit), path); }
-}  // namespace
 
 TEST(PreviewModel, LoaderRequests) {
     using Load = PreviewModel::Load;
     TempTree t;
-    writeImage(t / "a.bmp", 30, 20);
+    saveBmp(TBitmap(30, 20, PixelFormat::pf24bit), t / "a.bmp");
     t.write("bad.bmp", "BM not a bitmap");
     PreviewModel p;
     const uint64_t first = p.begin(t / "a.bmp");
@@ -184,11 +172,8 @@ TEST(PreviewModel, LoaderRequests) {
 
 TEST(PreviewModel, FitsThePane) {
     TempTree t;
-    const struct {
-        int iw, ih, pw, ph;
-        bool fullSize, enlarge;
-        int sw, sh;  // the size painted
-    } rows[] = {
+    // Image and pane sizes, full size, enlarge; the size painted.
+    const std::tuple<int, int, int, int, bool, bool, int, int> rows[] = {
         {20, 10, 200, 200, false, false, 20, 10},     // small: its own size
         {20, 10, 200, 200, false, true, 200, 100},    // enlarged on request, aspect kept
         {1000, 10, 300, 200, false, false, 300, 3},   // wide: width-bound
@@ -196,17 +181,17 @@ TEST(PreviewModel, FitsThePane) {
         {3000, 1, 300, 200, false, false, 300, 1},    // never thinner than a pixel
         {1000, 10, 300, 200, true, false, 1000, 10},  // full size draws the image itself
     };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(std::to_string(r.iw) + "x" + std::to_string(r.ih));
-        writeImage(t / "i.bmp", r.iw, r.ih);
+    for (const auto& [iw, ih, pw, ph, fullSize, enlarge, sw, sh] : rows) {
+        SCOPED_TRACE(std::to_string(iw) + "x" + std::to_string(ih));
+        saveBmp(TBitmap(iw, ih, PixelFormat::pf24bit), t / "i.bmp");
         PreviewModel p, early;
         ASSERT_EQ(p.load(t / "i.bmp", p.begin(t / "i.bmp")), PreviewModel::Load::Loaded);
-        const TBitmap* shown = p.shown(r.pw, r.ph, r.fullSize, r.enlarge, true);
+        const TBitmap* shown = p.shown(pw, ph, fullSize, enlarge, true);
         ASSERT_TRUE(shown);
-        EXPECT_EQ(std::pair(shown->width(), shown->height()), std::pair(r.sw, r.sh));
+        EXPECT_EQ(std::pair(shown->width(), shown->height()), std::pair(sw, sh));
         // Before the layout is final no copy is made: the image itself is painted.
         early.load(t / "i.bmp", early.begin(t / "i.bmp"));
-        EXPECT_EQ(early.shown(r.pw, r.ph, r.fullSize, r.enlarge, false), early.bitmap());
+        EXPECT_EQ(early.shown(pw, ph, fullSize, enlarge, false), early.bitmap());
     }
 }
 
@@ -215,12 +200,7 @@ TEST(PreviewModel, FitsThePane) {
 TEST(PreviewModel, LargeJpegFitsFromAReducedDecode) {
     TempTree t;
     // Smooth ramps, as a photo is at the scale of a pane; a turned or mirrored decode would show.
-    TBitmap image(1600, 1200, PixelFormat::pf24bit);
-    for (int y = 0; y < 1200; ++y)
-        for (int x = 0; x < 1600; ++x)
-            image.setRawPixel(x, y, makeColor(uint8_t(x * 255 / 1599), uint8_t(y * 255 / 1199),
-                                              uint8_t((x + y) / 11)));
-    const PhotoBytes jpeg = encodedJpeg(image, 95);
+    const PhotoBytes jpeg = encodedJpeg(rampImage(1600, 1200), 95);
     const std::string path = t.write("big.jpg", std::string(jpeg.begin(), jpeg.end()));
     // The scale is the codec's choice; one 300 x 200 pane shows the preview asks for its own size.
     PreviewModel full, reduced, early;
@@ -241,9 +221,9 @@ TEST(PreviewModel, LargeJpegFitsFromAReducedDecode) {
     }
     EXPECT_LT(sum / double(a.size() * 200), 1.0);
     // Another pane size refits from the file; full size and a turn get every pixel.
-    const TBitmap* turned = reduced.shown(200, 300, false, false, true);
-    const TBitmap* turnedFull = full.shown(200, 300, false, false, true);
-    EXPECT_EQ(std::pair(turned->width(), turned->height()), std::pair(turnedFull->width(), turnedFull->height()));
+    const TBitmap* tall = reduced.shown(200, 300, false, false, true);
+    const TBitmap* tallFull = full.shown(200, 300, false, false, true);
+    EXPECT_EQ(std::pair(tall->width(), tall->height()), std::pair(tallFull->width(), tallFull->height()));
     EXPECT_EQ(reduced.shown(300, 200, true, false, true)->width(), 1600);
     const TBitmap* turnable = reduced.editableBitmap();
     EXPECT_EQ(turnable ? turnable->height() : 0, 1200);
@@ -254,15 +234,11 @@ TEST(PreviewModel, LargeJpegFitsFromAReducedDecode) {
     EXPECT_FALSE(dynamic_cast<const TBitmap*>(early.picture().graphic()));
 }
 
-// shown: the 1-based slide on screen (the index has moved past it); loads: the 1-based slide a
-// command loads.
+// Slides, the 1-based slide on screen (the index has moved past it), the jump and the command;
+// the 1-based slide it loads.
 TEST(SlidePlaylist, NavigationWrapsAndShiftJumpsOneGridRow) {
     using Nav = SlidePlaylist::Nav;
-    const struct {
-        int count, shown, jump;
-        Nav nav;
-        size_t loads;
-    } rows[] = {
+    const std::tuple<int, int, int, Nav, size_t> rows[] = {
         {10, 1, 0, Nav::Previous, 10},  // left on the first shows the last
         {10, 10, 0, Nav::Next, 1},      // right on the last shows the first
         {10, 10, 0, Nav::Previous, 9},
@@ -270,21 +246,18 @@ TEST(SlidePlaylist, NavigationWrapsAndShiftJumpsOneGridRow) {
         {10, 9, 3, Nav::Next, 3},
         {1, 1, 0, Nav::Previous, 1},
     };
-    for (const auto& r : rows) {
+    for (const auto& [count, shown, jump, nav, loads] : rows) {
         SlidePlaylist list;
-        list.build({}, std::vector<std::string>(size_t(r.count)));
-        for (int i = 0; i < r.shown; ++i) list.advance();
-        list.jump(r.jump);
-        list.navigate(r.nav);
-        EXPECT_EQ(list.index() + 1, r.loads) << r.count << " slides, on " << r.shown << "+" << r.jump;
+        list.build({}, std::vector<std::string>(size_t(count)));
+        for (int i = 0; i < shown; ++i) list.advance();
+        list.jump(jump);
+        list.navigate(nav);
+        EXPECT_EQ(list.index() + 1, loads) << count << " slides, on " << shown << "+" << jump;
     }
 }
 
 TEST(SlidePlace, NeverEnlargesAndCentresTheReducedSize) {
-    const struct {
-        int w, h, W, H;
-        SlidePlace place;
-    } rows[] = {
+    const std::tuple<int, int, int, int, SlidePlace> rows[] = {
         {4000, 3000, 800, 600, {0, 0, 800, 600, true}},
         {300, 200, 800, 600, {250, 200, 300, 200, false}},
         {301, 200, 800, 600, {250, 200, 301, 200, false}},  // 249.5 rounds away from zero
@@ -292,8 +265,8 @@ TEST(SlidePlace, NeverEnlargesAndCentresTheReducedSize) {
         {800, 600, 800, 600, {0, 0, 800, 600, false}},
         {5000, 1, 100, 100, {0, 50, 100, 1, true}},  // never thinner than one pixel
     };
-    for (const auto& r : rows)
-        EXPECT_EQ(placeSlide(r.w, r.h, r.W, r.H), r.place) << r.w << "x" << r.h << " in " << r.W;
+    for (const auto& [w, h, W, H, place] : rows)
+        EXPECT_EQ(placeSlide(w, h, W, H), place) << w << "x" << h << " in " << W;
 }
 
 TEST(DecodeSlide, JpegAtAScaleCoveringTheScreenThenFitted) {
