@@ -60,7 +60,8 @@ std::vector<std::string> mixedSources(const TempTree& src) {
 std::pair<std::string, size_t> output(const std::string& path) {
     std::string bytes = readFile(path);
     const size_t at = bytes.find("tIME");
-    if (at != std::string::npos && at + 15 <= bytes.size()) std::fill_n(bytes.begin() + ptrdiff_t(at) + 4, 11, 0);
+    if (at != std::string::npos && at + 15 <= bytes.size())
+        std::fill_n(bytes.begin() + ptrdiff_t(at) + 4, 11, 0);
     return {extractFileName(path), std::hash<std::string>()(bytes)};
 }
 
@@ -336,16 +337,11 @@ TEST(Wallpaper, RecordedValues) {
 }
 
 TEST(Wallpaper, FileLocation) {
-    const std::string name = "Korvel_" + loginName() + "_WP.bmp";
     EXPECT_FALSE(loginName().empty());
-    {
-        ScopedEnv data("XDG_DATA_HOME", "relative/ignored");
-        ScopedEnv home("HOME", "/home/someone");
-        EXPECT_EQ(wallpaperFilePath(), "/home/someone/.local/share/korvel/" + name);
-    }
-    {
-        ScopedEnv data("XDG_DATA_HOME", nullptr);
-        ScopedEnv home("HOME", "/home/someone/");
-        EXPECT_EQ(wallpaperFolder(), "/home/someone/.local/share/korvel/");
+    // A relative data folder is ignored; a home with or without its trailing "/".
+    const char* rows[][2] = {{"relative/ignored", "/home/someone"}, {nullptr, "/home/someone/"}};
+    for (const auto& [dataHome, home] : rows) {
+        ScopedEnv data("XDG_DATA_HOME", dataHome), h("HOME", home);
+        EXPECT_EQ(wallpaperFilePath(), "/home/someone/.local/share/korvel/Korvel_" + loginName() + "_WP.bmp");
     }
 }

@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <random>
 
-#include "base/FileNames.h"
 #include "fileops/FolderOps.h"
 #include "fileops/Rename.h"
 #include "tests/support/FaultyFileSystem.h"
@@ -163,37 +162,34 @@ TEST(FileOperation, DeleteMovesToTheTrashOfTheItemsFileSystem) {
         std::string item;      // relative to the tree; vol/ is another file system
         std::string trash;     // where the item lands; "" stays, "gone" deleted for good
         std::string infoPath;  // the Path= value; a leading "/" stands for the tree's root
-        fs::perms dotTrash = fs::perms::unknown;  // of vol/.Trash; unknown: there is none
-        const char* taken = "";                   // an info file already in the home trash
         std::vector<Fault> faults = {};
         size_t errors = 0;
         int permanent = 0;  // deleting for good: 1 asked and refused, 2 asked and agreed
+        const char* taken = "";                   // an info file already in the home trash
+        fs::perms dotTrash = fs::perms::unknown;  // of vol/.Trash; unknown: there is none
     };
     const Case cases[] = {
         {"home trash, name percent-encoded", "pics/写真 1.jpg", "home/Trash/files/写真 1.jpg",
          "/pics/%E5%86%99%E7%9C%9F%201.jpg"},
-        {"home trash, the name is taken there", "pics/a.jpg", "home/Trash/files/a.jpg.2", "/pics/a.jpg",
-         fs::perms::unknown, "a.jpg.trashinfo"},
+        {"home trash, the name is taken there", "pics/a.jpg", "home/Trash/files/a.jpg.2", "/pics/a.jpg", {},
+         0, 0, "a.jpg.trashinfo"},
         {"another mount: its .Trash-UID, path from its top", "vol/sub/a.jpg", own, "sub/a.jpg"},
         {"another mount with a sticky .Trash", "vol/sub/a.jpg", "vol/.Trash/" + uid + "/files/a.jpg",
-         "sub/a.jpg", fs::perms::all | fs::perms::sticky_bit},
+         "sub/a.jpg", {}, 0, 0, "", fs::perms::all | fs::perms::sticky_bit},
         // Without the sticky bit any user could take or replace what others put there.
-        {"another mount with a .Trash not sticky: its .Trash-UID", "vol/sub/a.jpg", own, "sub/a.jpg",
-         fs::perms::all},
-        {"the move into the trash fails: item stays, no info left", "pics/a.jpg", "", "", fs::perms::unknown,
-         "", {{"renameNoReplace", "", EACCES}}, 1},
-        {"no usable trash, deleting for good refused", "pics/a.jpg", "", "", fs::perms::unknown, "", {noTrash},
-         0, 1},
-        {"no usable trash, deleting for good agreed", "pics/a.jpg", "gone", "", fs::perms::unknown, "",
-         {noTrash}, 0, 2},
+        {"another mount with a .Trash not sticky: its .Trash-UID", "vol/sub/a.jpg", own, "sub/a.jpg", {}, 0,
+         0, "", fs::perms::all},
+        {"the move into the trash fails: item stays, no info left", "pics/a.jpg", "", "",
+         {{"renameNoReplace", "", EACCES}}, 1},
+        {"no usable trash, deleting for good refused", "pics/a.jpg", "", "", {noTrash}, 0, 1},
+        {"no usable trash, deleting for good agreed", "pics/a.jpg", "gone", "", {noTrash}, 0, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TempTree t;
-        const std::string d = t.root();
         t.write(c.item, "photo");
         FaultyFileSystem f;
-        inject(f, d, c.faults);
+        inject(f, t.root(), c.faults);
         f.deviceOffset[t / "vol"] = 7;
         if (c.dotTrash != fs::perms::unknown) t.folder("vol/.Trash");
         if (c.dotTrash != fs::perms::unknown) fs::permissions(t / "vol/.Trash", c.dotTrash);
@@ -201,17 +197,18 @@ TEST(FileOperation, DeleteMovesToTheTrashOfTheItemsFileSystem) {
         ScriptedUser u;
         u.permanent = c.permanent == 2;
         TFileOperation op(u, f);
-        op.homeTrash = d + "home/Trash";
-        op.FromFiles = {d + c.item};
+        op.homeTrash = t / "home/Trash";
+        op.FromFiles = {t / c.item};
         EXPECT_FALSE(op.Delete());
-        EXPECT_EQ(fs::exists(d + c.item), c.trash.empty());
-        EXPECT_EQ(std::pair(u.permanentAsked.size(), u.errors.size()), std::pair(size_t(c.permanent > 0), c.errors));
+        EXPECT_EQ(fs::exists(t / c.item), c.trash.empty());
+        EXPECT_EQ(std::pair(u.permanentAsked.size(), u.errors.size()),
+                  std::pair(size_t(c.permanent > 0), c.errors));
         if (c.trash.empty() || c.trash == "gone") {
-            EXPECT_TRUE(!fs::exists(d + "home/Trash/info") || fs::is_empty(d + "home/Trash/info"));
+            EXPECT_TRUE(!fs::exists(t / "home/Trash/info") || fs::is_empty(t / "home/Trash/info"));
             continue;
         }
         EXPECT_EQ(t.read(c.trash), "photo");
-        const fs::path trash = fs::path(d + c.trash).parent_path().parent_path();
+        const fs::path trash = fs::path(t / c.trash).parent_path().parent_path();
         const fs::path info = trash / "info" / (fs::path(c.trash).filename().string() + ".trashinfo");
         const std::string wantPath = c.infoPath[0] == '/' ? t.dir() + c.infoPath : c.infoPath;
         EXPECT_TRUE(readFile(info).starts_with("[Trash Info]\nPath=" + wantPath + "\nDeletionDate=")) << info;
@@ -334,7 +331,8 @@ TEST(SerialRename, ThousandOverlappingFilesLoseNothing) {
             t.write(files.back(), "content " + std::to_string(i));
         }
         const auto before = contentSet(t.dir());
-        const RenameCounts counts = renameSerially(t, files, {*SerialPattern::parse("\\"), start, 1, ExtCase::Keep});
+        const SerialParams p{*SerialPattern::parse("\\"), start, 1, ExtCase::Keep};
+        const RenameCounts counts = renameSerially(t, files, p);
         EXPECT_EQ(contentSet(t.dir()), before);
         EXPECT_EQ(counts.done + counts.failed, 1000);
         EXPECT_TRUE(start != 0 || counts.failed == 0) << "a shift down needs no retry";
@@ -357,31 +355,40 @@ TEST(RenamePass, SystemErrorsAreReportedAndThePassGoesOn) {
     EXPECT_EQ(folderContents(t.dir()), (std::map<std::string, std::string>{{"a", "a"}, {"y", "b"}}));
 }
 
-TEST(FolderOps, CreateNested) {
+// Folders made or renamed inside p/; nothing there is replaced or lost on the way.
+TEST(FolderOps, CreateNestedAndRenameNeverReplace) {
+    const char* before = "Photos/ Photos/a.jpg=photo empty/ notes=text";
     struct Row {
-        const char* name;
-        const char* made;    // the folder made ("" none)
-        const char* absent;  // a folder that must not exist afterwards ("" none)
-        int fault = 0;       // errno for every mkdir
+        bool rename;             // p/Photos to p/arg; else arg made inside p/
+        const char* arg;
+        const char* made;        // the folder made or renamed to, inside p/; "" none
+        const char* after = "";  // what p/ holds afterwards; "" as before
+        int fault = 0;           // errno for every mkdir and rename
     } rows[] = {
-        {"old/c", "p/old/c", ""},  // an existing level is fine
-        {"d//e/", "p/d/e", ""},
-        {"x/./y", "", "p/x"},
-        {"file/z", "", "p/file/z"},  // a file stands where a level should go
-        {"denied", "", "p/denied", EACCES},
-        {"", "", ""},
+        // An existing level is fine.
+        {false, "Photos/c", "Photos/c", "Photos/ Photos/a.jpg=photo Photos/c/ empty/ notes=text"},
+        {false, "d//e/", "d/e", "Photos/ Photos/a.jpg=photo d/ d/e/ empty/ notes=text"},
+        {false, "x/./y", ""},
+        {false, "notes/z", ""},  // a file stands where a level should go
+        {false, "denied", "", "", EACCES},
+        {false, "", ""},
+        {true, "Trip", "Trip", "Trip/ Trip/a.jpg=photo empty/ notes=text"},
+        {true, "empty", ""},  // an empty folder would be replaced by a plain rename
+        {true, "Busy", "", "", EBUSY},
     };
     for (const Row& r : rows) {
         TempTree t;
-        t.folder("p/old");
-        t.write("p/file", "keep");
+        const std::string p = t / "p/";
+        t.write("p/Photos/a.jpg", "photo");
+        t.folder("p/empty");
+        t.write("p/notes", "text");
         FaultyFileSystem ffs;
-        inject(ffs, "", {{"mkdir", "", r.fault}});
-        const std::string made = FolderOps(ffs).createNested(t / "p/", r.name);
-        EXPECT_EQ(made, *r.made ? t / r.made : "") << r.name;
-        EXPECT_TRUE(!*r.made || fs::is_directory(made)) << r.name;
-        EXPECT_TRUE(!*r.absent || !fs::exists(t / r.absent)) << r.name;
-        EXPECT_EQ(t.read("p/file"), "keep");
+        inject(ffs, "", {{"mkdir", "", r.fault}, {"renameNoReplace", "", r.fault}});
+        const FolderOps ops(ffs);
+        const bool renamed = r.rename && ops.renameFolder(p + "Photos", p + r.arg);
+        const std::string made = r.rename ? (renamed ? p + r.arg : "") : ops.createNested(p, r.arg);
+        EXPECT_EQ(made, *r.made ? p + r.made : "") << r.arg;
+        EXPECT_EQ(listing(p), *r.after ? r.after : before) << r.arg;
     }
 }
 
@@ -404,32 +411,6 @@ TEST(FolderOps, NameChecks) {
         EXPECT_EQ(ops.checkRename(t / "p/Photos", r.name), r.forRename) << r.name;
     }
     EXPECT_EQ(FolderOps::renameTarget(t / "p/Photos", "Trip/"), t / "p/Trip");
-}
-
-TEST(FolderOps, RenameNeverReplaces) {
-    struct Row {
-        const char* to;     // relative to the temporary root
-        bool ok;
-        int fault = 0;      // errno for the rename call
-    } rows[] = {
-        {"p/Trip", true},
-        {"p/empty", false},     // an empty folder would be replaced by a plain rename
-        {"p/Busy", false, EBUSY},
-    };
-    for (const Row& r : rows) {
-        TempTree t;
-        t.write("p/Photos/a.jpg", "photo");
-        t.folder("p/empty");
-        t.write("p/notes", "text");
-        FaultyFileSystem ffs;
-        inject(ffs, "", {{"renameNoReplace", "", r.fault}});
-        EXPECT_EQ(FolderOps(ffs).renameFolder(t / "p/Photos", t / r.to), r.ok) << r.to;
-        const std::string home = r.ok ? r.to : "p/Photos";
-        EXPECT_EQ(t.read(home + "/a.jpg"), "photo") << r.to;
-        EXPECT_EQ(t.read("p/notes"), "text") << r.to;
-        EXPECT_TRUE(fs::is_directory(t / "p/empty")) << r.to;
-        EXPECT_NE(fs::exists(t / "p/Photos"), r.ok) << r.to;
-    }
 }
 
 TEST(FolderOps, PathsFollowARename) {
