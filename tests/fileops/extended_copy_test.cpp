@@ -22,35 +22,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// What the resize step makes of a w x h gradient.
-TBitmap resized(int w, int h, const ExtendedCopyOptions& o) {
-    TPicture picture;
-    picture.setGraphic(std::make_unique<TBitmap>(gradientBitmap(w, h)));
-    TBitmap output;
-    PrepareOutputFormat(*picture.graphic(), "a.bmp", output);
-    ResizeIntoOutput(picture, o, output);
-    EXPECT_EQ(picture.graphic(), nullptr);  // the decoded graphic is released
-    return output;
-}
-
 // n bitmaps named name(i) in src, sized by i.
 std::vector<std::string> bitmaps(const TempTree& src, int n, const std::function<std::string(int)>& name) {
     std::vector<std::string> files;
     for (int i = 0; i < n; ++i) {
         files.push_back(src / name(i));
         saveBmp(gradientBitmap(20 + i, 20), files.back());
-    }
-    return files;
-}
-
-// Sources with clashing names, unreadable files and different sizes, in two folders.
-std::vector<std::string> mixedSources(const TempTree& src) {
-    std::vector<std::string> files;
-    for (int i = 0; i < 14; ++i) {
-        std::string name = i % 2 ? "one/" : "two/";
-        name += i % 3 ? std::string{'p', char('0' + i % 5)} : std::string("a");
-        files.push_back(src.write(name + ".bmp", "not an image"));
-        if (i % 7 != 3) saveBmp(randomBitmap(PixelFormat::pf24bit, 20 + 7 * i, 11 + i, i), files.back());
     }
     return files;
 }
@@ -128,27 +105,31 @@ TEST(ExtendedCopy, CopyFileTimesCopiesModificationTime) {
     EXPECT_THROW(CopyFileTimes(d / "src", d / "missing"), EFileError);
 }
 
-TEST(ExtendedCopy, ScaledAndFittedSizes) {
-    struct Row {
-        bool fit;
-        int w, h, n, wantW, wantH;
-    } rows[] = {
-        {true, 1000, 500, 80, 80, 40},    // landscape: the width becomes 80
-        {true, 500, 1000, 80, 40, 80},    // portrait: the height becomes 80
-        {true, 1000, 3, 80, 80, 1},       // 3*80 div 1000 = 0, at least 1
-        {true, 333, 1000, 100, 33, 100},  // truncated, not rounded (33.3)
-        {true, 640, 480, 0, 1, 1},        // a length below 1 counts as 1
-        {true, 0, 5, 80, 80, 80},  // no pixels: no aspect ratio, no division by zero
-        {true, 5, 0, 80, 80, 80},
-        {false, 3, 3, 25, 1, 1},  // 0.75 truncates to 0, then at least 1
-        {false, 199, 99, 50, 99, 49},
-        {false, 100000, 50000, 200, 200000, 100000},  // no 32-bit overflow in W*p
+// Each side truncated, at least 1, and no 32-bit overflow.
+TEST(ExtendedCopy, ScaledFittedAndWallpaperSizes) {
+    const auto wh = [](auto s) { return std::pair(s.width, s.height); };
+    const auto wp = [&](int w, int h, WallpaperRender render, int screenW = 1024, int screenH = 768) {
+        return wh(wallpaperBitmapSize(w, h, render, screenW, screenH));
     };
-    for (const Row& r : rows) {
-        const Size s = r.fit ? fittedSize(r.w, r.h, r.n) : scaledSize(r.w, r.h, r.n);
-        EXPECT_EQ(std::pair(s.width, s.height), std::pair(r.wantW, r.wantH))
-            << (r.fit ? "fit " : "scale ") << r.w << "x" << r.h << " " << r.n;
-    }
+    const std::pair<std::pair<int, int>, std::pair<int, int>> rows[] = {
+        {wh(fittedSize(1000, 500, 80)), {80, 40}},    // landscape: the width becomes 80
+        {wh(fittedSize(500, 1000, 80)), {40, 80}},    // portrait: the height becomes 80
+        {wh(fittedSize(1000, 3, 80)), {80, 1}},       // 3*80 div 1000 = 0, at least 1
+        {wh(fittedSize(333, 1000, 100)), {33, 100}},  // truncated, not rounded (33.3)
+        {wh(fittedSize(640, 480, 0)), {1, 1}},        // a length below 1 counts as 1
+        {wh(fittedSize(0, 5, 80)), {80, 80}},         // no pixels: no aspect ratio, no division by zero
+        {wh(fittedSize(5, 0, 80)), {80, 80}},
+        {wh(scaledSize(3, 3, 25)), {1, 1}},  // 0.75 truncates to 0, then at least 1
+        {wh(scaledSize(199, 99, 50)), {99, 49}},
+        {wh(scaledSize(100000, 50000, 200)), {200000, 100000}},
+        {wp(3000, 2000, WallpaperRender::Fitted), {1024, 682}},  // the width limits: 2000*1024 div 3000
+        {wp(10000, 1, WallpaperRender::Fitted), {1024, 1}},      // 1*1024 div 10000 = 0, kept at 1
+        {wp(1, 10000, WallpaperRender::Fitted), {1, 768}},       // the height limits
+        {wp(3000, 2000, WallpaperRender::OwnSize), {3000, 2000}},
+        {wp(3000, 2000, WallpaperRender::ScreenSize), {1024, 768}},
+        {wp(60000, 50000, WallpaperRender::Fitted, 7680, 4320), {5184, 4320}},
+    };
+    for (size_t i = 0; i < std::size(rows); ++i) EXPECT_EQ(rows[i].first, rows[i].second) << "row " << i;
 }
 
 // Each mode of a 40 x 30 source ends in the size it states, made by the resampler it states.
@@ -168,9 +149,13 @@ TEST(ExtendedCopy, ResizeModes) {
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(::testing::Message() << r.wantW << "x" << r.wantH << (r.quality ? " good" : " plain"));
-        const TBitmap output = resized(40, 30, {.sizeMode = r.mode, .percent = r.percent, .width = r.width,
-                                                .height = r.height, .keepAspect = r.keepAspect,
-                                                .qualityResample = r.quality});
+        TPicture picture;
+        picture.setGraphic(std::make_unique<TBitmap>(gradientBitmap(40, 30)));
+        TBitmap output;
+        PrepareOutputFormat(*picture.graphic(), "a.bmp", output);
+        ResizeIntoOutput(picture, {.sizeMode = r.mode, .percent = r.percent, .width = r.width, .height = r.height,
+                                   .keepAspect = r.keepAspect, .qualityResample = r.quality}, output);
+        EXPECT_EQ(picture.graphic(), nullptr);  // the decoded graphic is released
         TBitmap want = gradientBitmap(40, 30);
         if (r.mode != SizeMode::Original && r.quality) StretchBitmap(want, r.wantW, r.wantH);
         if (r.mode != SizeMode::Original && !r.quality) {
@@ -200,25 +185,31 @@ TEST(BatchConvert, SameNamesFilesAndFailuresInListOrderAsOneAtATime) {
     for (OutputFormat format : {OutputFormat::Bmp, OutputFormat::Jpeg, OutputFormat::Png}) {
         SCOPED_TRACE("format " + std::to_string(int(format)));
         TempTree src, seq, par;
-        const std::vector<std::string> files = mixedSources(src);
         const ExtendedCopyOptions o{.format = format, .sizeMode = SizeMode::Scale, .percent = 60};
         for (const TempTree* d : {&seq, &par}) d->write("a.png", "taken");
-        std::vector<std::pair<std::string, size_t>> want, got;  // output(); empty for a failure
+        std::vector<std::pair<std::string, size_t>> want, got;
         TPicture picture;
         TBitmap bitmap;
+        // Sources with clashing names (some listed twice), unreadable files and different sizes.
+        std::vector<std::string> files;
+        for (int i = 0; i < 14; ++i) {
+            std::string name = i % 2 ? "one/" : "two/";
+            name += i % 3 ? std::string{'p', char('0' + i % 5)} : std::string("a");
+            files.push_back(src.write(name + ".bmp", "not an image"));
+            if (i % 7 != 3) saveBmp(randomBitmap(PixelFormat::pf24bit, 20 + 7 * i, 11 + i, i), files.back());
+        }
         for (const std::string& f : files) {
             try {
                 want.push_back(output(ConvertOneFile(f, seq.root(), o, picture, bitmap)));
             } catch (const std::exception&) {
-                want.emplace_back();
+                want.push_back(output(""));
             }
         }
         ConvertBatch(files, par.root(), &o, 4, [&](const ConvertResult& r) {
             EXPECT_EQ(r.index, got.size()) << "out of list order";
             EXPECT_EQ(r.source, files[r.index]);
             EXPECT_NE(r.ok(), !r.error.empty());
-            got.emplace_back();
-            if (r.ok()) got.back() = output(r.written);
+            got.push_back(output(r.written));  // written is empty for a failure
         });
         EXPECT_EQ(got, want);
         EXPECT_EQ(par.count(), seq.count());
@@ -270,23 +261,6 @@ TEST(BatchConvert, StopFinishesTheFilesInHandAndNoMore) {
     EXPECT_LE(seen.size(), size_t(2 * jobs));
     for (size_t i = 0; i < seen.size(); ++i) EXPECT_EQ(seen[i], i);
     EXPECT_EQ(dst.count(), long(seen.size()));
-}
-
-TEST(Wallpaper, BitmapSizes) {
-    struct Row {
-        int w, h;
-        WallpaperRender render;
-        WallpaperSize expect, screen = {1024, 768};
-    } rows[] = {
-        {3000, 2000, WallpaperRender::Fitted, {1024, 682}},  // the width limits: 2000*1024 div 3000
-        {10000, 1, WallpaperRender::Fitted, {1024, 1}},      // 1*1024 div 10000 = 0, kept at 1
-        {1, 10000, WallpaperRender::Fitted, {1, 768}},       // the height limits
-        {3000, 2000, WallpaperRender::OwnSize, {3000, 2000}},
-        {3000, 2000, WallpaperRender::ScreenSize, {1024, 768}},
-        {60000, 50000, WallpaperRender::Fitted, {5184, 4320}, {7680, 4320}},  // products beyond 32 bits
-    };
-    for (const Row& r : rows)
-        EXPECT_EQ(wallpaperBitmapSize(r.w, r.h, r.render, r.screen.width, r.screen.height), r.expect) << r.w;
 }
 
 // The size is chosen as above and the stretch is the bitmap's own; here they are wired together,
