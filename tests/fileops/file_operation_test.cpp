@@ -29,27 +29,6 @@ const std::map<std::string, std::string> kSources = {
     {"a.jpg", bytes(150000, 1)}, {"b.jpg", bytes(300000, 2)}, {"c.jpg", bytes(100000, 3)}};
 const std::string kOld = "the c.jpg that was there", kOther = "a b.jpg made meanwhile";
 
-// A call on a path under root + under fails with err from its (after + 1)-th such call on.
-struct Fault {
-    const char* call;
-    const char* under;
-    int err;
-    int after = 0;
-};
-using Meddle = std::function<void(const std::string& call, const std::string& path, const std::string& root)>;
-
-void inject(FaultyFileSystem& f, const std::string& root, std::vector<Fault> faults, Meddle meddle = {}) {
-    auto hits = std::make_shared<std::vector<int>>(faults.size());
-    f.fault = [=](const std::string& call, const std::string& p) {
-        if (meddle) meddle(call, p, root);
-        for (size_t i = 0; i < faults.size(); ++i) {
-            const Fault& x = faults[i];
-            if (call == x.call && p.starts_with(root + x.under) && ++(*hits)[i] > x.after) return x.err;
-        }
-        return 0;
-    };
-}
-
 // "dst | src": a name alone holds the source of that name; name=tag holds the source tag,
 // kOld ("old"), kOther ("other") or anything else ("partial").
 std::string state(const std::string& root) {
@@ -342,8 +321,7 @@ TEST(SerialRename, ThousandOverlappingFilesLoseNothing) {
 
 TEST(RenamePass, SystemErrorsAreReportedAndThePassGoesOn) {
     TempTree t;
-    t.write("a", "a");
-    t.write("b", "b");
+    for (const char* f : {"a", "b"}) t.write(f, f);
     FaultyFileSystem faulty;
     inject(faulty, t / "a", {{"renameNoReplace", "", EIO}});
     std::vector<int> errors;
