@@ -49,8 +49,7 @@ TEST(ExtendedCopy, UniqueOutputName) {
     EXPECT_EQ(UniqueOutputName(d / "a.bmp"), d / "a.bmp");
     d.write("a.bmp", "x");
     EXPECT_EQ(UniqueOutputName(d / "a.bmp"), d / "a_1.bmp");
-    d.write("a_1.bmp", "x");
-    d.write("a_3.bmp", "x");
+    for (const char* f : {"a_1.bmp", "a_3.bmp"}) d.write(f, "x");
     EXPECT_EQ(UniqueOutputName(d / "a.bmp"), d / "a_2.bmp");
     d.write("noext", "x");
     EXPECT_EQ(UniqueOutputName(d / "noext"), d / "noext_1");
@@ -152,8 +151,10 @@ TEST(ExtendedCopy, ResizeModes) {
         picture.setGraphic(std::make_unique<TBitmap>(gradientBitmap(40, 30)));
         TBitmap output;
         PrepareOutputFormat(*picture.graphic(), "a.bmp", output);
-        ResizeIntoOutput(picture, {.sizeMode = r.mode, .percent = r.percent, .width = r.width, .height = r.height,
-                                   .keepAspect = r.keepAspect, .qualityResample = r.quality}, output);
+        const ExtendedCopyOptions o{.sizeMode = r.mode, .percent = r.percent, .width = r.width,
+                                    .height = r.height, .keepAspect = r.keepAspect,
+                                    .qualityResample = r.quality};
+        ResizeIntoOutput(picture, o, output);
         EXPECT_EQ(picture.graphic(), nullptr);  // the decoded graphic is released
         TBitmap want = gradientBitmap(40, 30);
         if (r.mode != SizeMode::Original && r.quality) StretchBitmap(want, r.wantW, r.wantH);
