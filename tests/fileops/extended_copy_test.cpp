@@ -153,7 +153,7 @@ TEST(ExtendedCopy, ResizeModes) {
         PrepareOutputFormat(*picture.graphic(), "a.bmp", output);
         const ExtendedCopyOptions o{.sizeMode = r.mode, .percent = r.percent, .width = r.width,
                                     .height = r.height, .keepAspect = r.keepAspect,
-                                    .qualityResample = r.quality};
+                                    .qualityResample = r.quality, .photo = {}};
         ResizeIntoOutput(picture, o, output);
         EXPECT_EQ(picture.graphic(), nullptr);  // the decoded graphic is released
         TBitmap want = gradientBitmap(40, 30);
@@ -182,10 +182,10 @@ TEST(ExtendedCopy, RotateOutputTurnsClockwise) {
 }
 
 TEST(BatchConvert, SameNamesFilesAndFailuresInListOrderAsOneAtATime) {
-    for (OutputFormat format : {OutputFormat::Bmp, OutputFormat::Jpeg, OutputFormat::Png}) {
-        SCOPED_TRACE("format " + std::to_string(int(format)));
+    for (OutputFormat fmt : {OutputFormat::Bmp, OutputFormat::Jpeg, OutputFormat::Png}) {
+        SCOPED_TRACE("format " + std::to_string(int(fmt)));
         TempTree src, seq, par;
-        const ExtendedCopyOptions o{.format = format, .sizeMode = SizeMode::Scale, .percent = 60};
+        const ExtendedCopyOptions o{.format = fmt, .sizeMode = SizeMode::Scale, .percent = 60, .photo = {}};
         for (const TempTree* d : {&seq, &par}) d->write("a.png", "taken");
         std::vector<std::pair<std::string, size_t>> want, got;
         TPicture picture;
