@@ -29,15 +29,15 @@ const std::map<std::string, std::string> kSources = {
     {"a.jpg", bytes(150000, 1)}, {"b.jpg", bytes(300000, 2)}, {"c.jpg", bytes(100000, 3)}};
 const std::string kOld = "the c.jpg that was there", kOther = "a b.jpg made meanwhile";
 
-// "dst | src": a name alone holds the source of that name; name=tag holds the source tag,
-// kOld ("old"), kOther ("other") or anything else ("partial").
+// The names in dst, "|", the names in src: a bare name holds the source of that name; name=tag
+// holds the source tag, kOld ("old"), kOther ("other") or anything else ("partial").
 std::string state(const std::string& root) {
     std::string s;
     for (const char* folder : {"dst", "src"}) {
-        for (const auto& [n, bytes] : folderContents(root + folder)) {
-            std::string tag = bytes == kOld ? "old" : bytes == kOther ? "other" : "partial";
-            for (const auto& [source, sourceBytes] : kSources)
-                if (bytes == sourceBytes) tag = source;
+        for (const auto& [n, content] : folderContents(root + folder)) {
+            std::string tag = content == kOld ? "old" : content == kOther ? "other" : "partial";
+            for (const auto& [source, sourceContent] : kSources)
+                if (content == sourceContent) tag = source;
             s += (tag == n ? n : n + "=" + tag) + " ";
         }
         if (*folder == 'd') s += "| ";
