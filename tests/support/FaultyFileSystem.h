@@ -5,8 +5,10 @@
 #include <cerrno>
 #include <functional>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "fileops/FileOperation.h"
 #include "tests/support/TempTree.h"
@@ -80,6 +82,29 @@ private:
     }
     std::map<int, std::string> paths_;
 };
+
+// A call on a path under root + under fails with err from its (after + 1)-th such call on.
+struct Fault {
+    const char* call;
+    const char* under;
+    int err;
+    int after = 0;
+};
+// Runs before every call, to change the files under the operation's feet.
+using Meddle = std::function<void(const std::string& call, const std::string& path, const std::string& root)>;
+
+inline void inject(FaultyFileSystem& f, const std::string& root, std::vector<Fault> faults,
+                   Meddle meddle = {}) {
+    auto hits = std::make_shared<std::vector<int>>(faults.size());
+    f.fault = [=](const std::string& call, const std::string& p) {
+        if (meddle) meddle(call, p, root);
+        for (size_t i = 0; i < faults.size(); ++i) {
+            const Fault& x = faults[i];
+            if (call == x.call && p.starts_with(root + x.under) && ++(*hits)[i] > x.after) return x.err;
+        }
+        return 0;
+    };
+}
 
 // Answers every question the same way and records what was asked.
 struct ScriptedUser : FileOpUser {

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -31,6 +32,18 @@ inline std::string readFile(const std::string& path) {
 // How many entries a folder holds (a left-over temporary file shows here).
 inline long entryCount(const std::string& folder) {
     return long(std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()));
+}
+
+// Everything under folder, sorted and relative to it: "name/" for a folder, "name=bytes" for a file.
+inline std::string listing(const std::string& folder) {
+    std::set<std::string> entries;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(folder)) {
+        const std::string rel = std::filesystem::relative(e.path(), folder).string();
+        entries.insert(e.is_directory() ? rel + "/" : rel + "=" + readFile(e.path().string()));
+    }
+    std::string s;
+    for (const std::string& e : entries) s += (s.empty() ? "" : " ") + e;
+    return s;
 }
 
 class TempTree {
