@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/IniFile.h"
 #include "tests/support/TestImages.h"
 
 namespace korvel::testing {
@@ -147,6 +148,25 @@ inline ModalScript::Step pressBox(QMessageBox::StandardButton b = QMessageBox::O
     return stepOn<QMessageBox>([b](QMessageBox& box) {
         QTest::mouseClick(box.button(b) ? box.button(b) : box.buttons().first(), Qt::LeftButton);
     });
+}
+
+// The byte strings as one line, space-separated, for a single comparison.
+inline QString joined(const std::vector<std::string>& items) {
+    QStringList l;
+    for (const std::string& s : items) l << QString::fromStdString(s);
+    return l.join(' ');
+}
+
+// "key=value" for each key of section in the settings file at path, only "key" where it is absent.
+inline QString iniValues(const std::string& path, const char* section,
+                         std::initializer_list<const char*> keys) {
+    const korvel::IniFile ini = korvel::IniFile::load(path);
+    QStringList l;
+    for (const char* k : keys) {
+        const QString value = QString::fromStdString(ini.readString(section, k, ""));
+        l << QString::fromLatin1(k) + (ini.hasKey(section, k) ? "=" + value : QString());
+    }
+    return l.join(' ');
 }
 
 }  // namespace korvel::testing
