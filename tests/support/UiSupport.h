@@ -2,6 +2,7 @@
 // Helpers the window tests share: test images written under any byte name, typing, and players
 // for the modal windows a command opens.
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QFile>
 #include <QLineEdit>
@@ -148,6 +149,13 @@ inline ModalScript::Step pressBox(QMessageBox::StandardButton b = QMessageBox::O
     return stepOn<QMessageBox>([b](QMessageBox& box) {
         QTest::mouseClick(box.button(b) ? box.button(b) : box.buttons().first(), Qt::LeftButton);
     });
+}
+
+// Clicks a row of a list or tree view where the user would, scrolled into sight first.
+inline void clickRow(QAbstractItemView* v, int row, Qt::KeyboardModifiers mods = {}) {
+    const QModelIndex i = v->model()->index(row, 0);
+    v->scrollTo(i);
+    QTest::mouseClick(v->viewport(), Qt::LeftButton, mods, v->visualRect(i).center());
 }
 
 // The byte strings as one line, space-separated, for a single comparison.
