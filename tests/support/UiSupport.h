@@ -151,6 +151,12 @@ inline ModalScript::Step pressBox(QMessageBox::StandardButton b = QMessageBox::O
     });
 }
 
+// Gives w the focus and presses key on it, times over.
+inline void pressOn(QWidget* w, Qt::Key key, int times = 1) {
+    w->setFocus();
+    for (int i = 0; i < times; ++i) QTest::keyClick(w, key);
+}
+
 // Clicks a row of a list or tree view where the user would, scrolled into sight first.
 inline void clickRow(QAbstractItemView* v, int row, Qt::KeyboardModifiers mods = {}) {
     const QModelIndex i = v->model()->index(row, 0);
