@@ -100,21 +100,20 @@ private slots:
         QCOMPARE(lists(), "/p/c /p/a /p/d /p/b | ");
         QTest::mouseClick(l->AllDelBtn, Qt::LeftButton);
         QCOMPARE(lists(), " | /p/c /p/a /p/d /p/b");
-        // OK with nothing to process does nothing and stays open.
-        c.d.DirCombo->setEditText("/q");
-        QTest::mouseClick(c.d.OKBtn, Qt::LeftButton);
-        QVERIFY(c.runs == 0 && c.d.isVisible());
     }
 
-    // A folder that runs is tried through the main window; here the ones refused.
+    // A folder that runs is tried through the main window; here the ones refused, and OK with
+    // nothing to process, which says nothing.
     void chooserOkWantsAFullPath() {
         const struct {
             bool copy;
+            Paths selected;
             QString typed, warning;
-        } rows[] = {{true, "", "コピー先フォルダをフルパスで指定して下さい。"},
-                    {false, "photos", "移動先フォルダをフルパスで指定して下さい。"}};
+        } rows[] = {{true, {"/p/b"}, "", "コピー先フォルダをフルパスで指定して下さい。"},
+                    {false, {"/p/b"}, "photos", "移動先フォルダをフルパスで指定して下さい。"},
+                    {true, {}, "/q", ""}};
         for (const auto& r : rows) {
-            Chooser c(r.copy, {"/p/a", "/p/b"}, {"/p/b"});
+            Chooser c(r.copy, {"/p/a", "/p/b"}, r.selected);
             QVERIFY(shown(c.d));
             typeInto(c.d.DirCombo->lineEdit(), r.typed);
             MessageBoxCatcher boxes;
@@ -210,34 +209,34 @@ private slots:
         QCOMPARE(folderContents(t.dir()).size(), size_t(3));  // the preview wrote nothing
     }
 
-    void renameDialogButtons() {
+    // The case buttons convert the name shown (the name edit takes typing only as it was); "all OK"
+    // wants more than one file and a conversion. OK gives the name typed with the extension shown.
+    void renameDialog() {
         const struct {
+            std::string path;
             int selected, radio;
             QString shown;  // Edit1.Edit2 after the click, and which of Edit1 and AllOK are enabled
+            QString typed, target;
         } rows[] = {
-            {3, 0, "Photo.Jpg edit"}, {3, 1, "PHOTO.JPG all"}, {3, 2, "photo.jpg all"}, {1, 1, "PHOTO.JPG"}};
+            {"/p/Photo.Jpg", 3, 0, "Photo.Jpg edit", "", ".Jpg"},
+            {"/p/Photo.Jpg", 3, 1, "PHOTO.JPG all", "x", "PHOTO.JPG"},
+            {"/p/Photo.Jpg", 3, 2, "photo.jpg all", "x", "photo.jpg"},
+            {"/p/Photo.Jpg", 1, 1, "PHOTO.JPG", "x", "PHOTO.JPG"},
+            {"/p/readme", 1, 0, "readme. edit", "notes", "notes."},
+            {"/p/猫.png", 1, 0, "猫.png edit", "写真", "写真.png"},
+        };
         for (const auto& row : rows) {
-            TRNameFrm d("/p/Photo.Jpg", row.selected, QImage());
+            TRNameFrm d(row.path, row.selected, QImage());
             QVERIFY(shown(d));
             QVERIFY(!d.AllOKBtn->isEnabled());
             clickBox(d.radioItems->button(row.radio));
             QCOMPARE(d.Edit1->text() + "." + d.Edit2->text() + (d.Edit1->isEnabled() ? " edit" : "")
                          + (d.AllOKBtn->isEnabled() ? " all" : ""),
                      row.shown);
-        }
-    }
-
-    void renameDialogOkGivesTheName() {
-        const struct {
-            QString path, typed, target;
-        } rows[] = {{"/p/a.jpg", "", ".jpg"}, {"/p/readme", "notes", "notes."}, {"/p/猫.png", "写真", "写真.png"}};
-        for (const auto& r : rows) {
-            TRNameFrm d(r.path.toStdString(), 1, QImage());
-            QVERIFY(shown(d));
-            typeInto(d.Edit1, r.typed);
+            typeInto(d.Edit1, row.typed);
             QTest::mouseClick(d.OKBtn1, Qt::LeftButton);
             QCOMPARE(d.result(), int(QDialog::Accepted));
-            QCOMPARE(QString::fromStdString(d.RenameTarget()), r.target);
+            QCOMPARE(QString::fromStdString(d.RenameTarget()), row.target);
         }
     }
 
@@ -284,69 +283,59 @@ private slots:
         }
     }
 
-    void copyRunWritesSizeTurnAndName() {
-        const QStringList given{"SizeRadio3"};
+    // What arrives, each file as its difference from its source ("" the same pixels). A file that
+    // fails, from a hand-edited setting outside its list or a full disk, fails alone with its name.
+    void copyWritesOrFailsEachFile() {
+        const QStringList scale{"SizeRadio3"};
+        const QStringList failed{"\"a.bmp\"は処理出来ませんでした。", "\"b.bmp\"は処理出来ませんでした。"};
         const struct {
-            QSize sourceSize;
+            std::string settings;
+            bool diskFull;
+            QSize source;
             QStringList clicks;
-            int downs;  // in the percent list: 100 - 5 a step
-            QString width, height;
-            QSize size;
+            int downs;              // in the percent list, 5 a step
+            QString width, height;  // typed
+            QString combos;         // quality and percent at OK, "" outside their lists
+            QStringList boxes;
+            QString arrived;
         } rows[] = {
-            {{7, 5}, {}, 0, "", "", {7, 5}},
-            {{500, 1000}, given + QStringList{"SizeCheck", "GasituCheck"}, 0, "80", "80", {80, 80}},
-            {{3, 3}, {"SizeRadio2"}, 15, "", "", {1, 1}},
-            {{1000, 500}, given + QStringList{"Turn1"}, 0, "80", "", {40, 80}},
+            {"", false, {7, 5}, {}, 0, "", "", "85 100", {}, "a.bmp= b.bmp="},
+            {"", false, {500, 1000}, scale + QStringList{"SizeCheck", "GasituCheck"}, 0, "80", "80", "85 100",
+             {}, "a.bmp=80x80 vs 500x1000 b.bmp=80x80 vs 500x1000"},
+            {"", false, {3, 3}, {"SizeRadio2"}, 15, "", "", "85 25", {}, "a.bmp=1x1 vs 3x3 b.bmp=1x1 vs 3x3"},
+            {"", false, {1000, 500}, scale + QStringList{"Turn1"}, 0, "80", "", "85 100", {},
+             "a.bmp=40x80 vs 1000x500 b.bmp=40x80 vs 1000x500"},
+            {"SaveFormat=1\nJPEGQuality=150\n", false, {16, 8}, {}, 0, "", "", " 100", failed, ""},
+            {"SaveFormat=1\nSize=1\nSizeCombo=-3\n", false, {16, 8}, {}, 0, "", "", "85 ", failed, ""},
+            {"SaveFormat=1\n", true, {16, 8}, {}, 0, "", "", "85 100", failed, ""},
         };
         for (const auto& row : rows) {
-            const RowTrace trace{row.clicks.join(',')};
+            const RowTrace trace{row.clicks.join(',') + QString::fromStdString(row.settings)};
             TempTree src, dst;
-            const std::string in = src / "a.bmp";
-            saveBmp(gradientBitmap(row.sourceSize.width(), row.sourceSize.height()), in);
-            CopyDialog c({in});
+            const Paths files{src / "a.bmp", src / "b.bmp"};
+            for (const std::string& f : files)
+                saveBmp(gradientBitmap(row.source.width(), row.source.height()), f);
+            CopyDialog c(files, "[OpCopy]\n" + row.settings);
             for (const QString& click : row.clicks) clickByName(c.d, click);
-            c.d.SizeCombo->setFocus();
-            for (int i = 0; i < row.downs; ++i) QTest::keyClick(c.d.SizeCombo, Qt::Key_Down);
-            QCOMPARE(c.d.SizeCombo->currentText().toInt(), 100 - 5 * row.downs);
+            pressOn(c.d.SizeCombo, Qt::Key_Down, row.downs);
             if (!row.width.isEmpty()) typeInto(c.d.WidthEdit, row.width);
             if (!row.height.isEmpty()) typeInto(c.d.HeightEdit, row.height);
             typeInto(c.d.DirCombo->lineEdit(), QString::fromStdString(dst.dir()));
-            MessageBoxCatcher boxes;
-            QTest::mouseClick(c.d.OkBtn, Qt::LeftButton);
-            QCOMPARE(boxes.texts, QStringList{});
-            QCOMPARE(c.d.result(), int(QDialog::Accepted));
-            QCOMPARE(dst.count(), 1L);
-            const korvel::TBitmap out = loadBmp(dst / "a.bmp");
-            QCOMPARE(QSize(out.width(), out.height()), row.size);
-            if (row.clicks.isEmpty()) QCOMPARE(pixelDifference(out, loadBmp(in)), std::string());
-        }
-    }
-
-    // Each file fails alone with its name, and leaves nothing in the destination.
-    void copyEveryFileFailsWithItsName() {
-        const struct {
-            std::string edited;  // a hand-edited setting, "" the disk is full while saving
-            QComboBox* TOpCopyFrm::*combo;  // the list it stands outside of
-        } rows[] = {{"JPEGQuality=150\n", &TOpCopyFrm::QualityCombo},
-                    {"Size=1\nSizeCombo=-3\n", &TOpCopyFrm::SizeCombo},
-                    {"", nullptr}};
-        for (const auto& r : rows) {
-            const RowTrace trace{QString::fromStdString(r.edited)};
-            TempTree src, dst;
-            const Paths files{src / "a.bmp", src / "b.bmp"};
-            for (const std::string& f : files) saveBmp(gradientBitmap(16, 8), f);
-            CopyDialog c(files, "[OpCopy]\nSaveFormat=1\n" + r.edited);
-            if (r.combo) QCOMPARE((c.d.*r.combo)->currentText(), QString());
-            typeInto(c.d.DirCombo->lineEdit(), QString::fromStdString(dst.dir()));
+            QCOMPARE(c.d.QualityCombo->currentText() + " " + c.d.SizeCombo->currentText(), row.combos);
             korvel::SafeWriteSteps full;
             full.write = [](int, const void*, size_t) -> ssize_t { return errno = ENOSPC, -1; };
-            if (r.edited.empty()) korvel::setSafeWriteSteps(full);
+            korvel::setSafeWriteSteps(row.diskFull ? full : korvel::SafeWriteSteps{});
             MessageBoxCatcher boxes;
             QTest::mouseClick(c.d.OkBtn, Qt::LeftButton);
             korvel::setSafeWriteSteps({});
-            QCOMPARE(boxes.texts, (QStringList{"\"a.bmp\"は処理出来ませんでした。", "\"b.bmp\"は処理出来ませんでした。"}));
-            QCOMPARE(dst.count(), 0L);
+            QCOMPARE(boxes.texts, row.boxes);
             QCOMPARE(c.d.result(), int(QDialog::Accepted));
+            QStringList arrived;
+            for (const auto& [name, bytes] : folderContents(dst.dir())) {
+                const std::string difference = pixelDifference(loadBmp(dst / name), loadBmp(src / name));
+                arrived << QString::fromStdString(name + "=" + difference);
+            }
+            QCOMPARE(arrived.join(' '), row.arrived);
         }
     }
 
@@ -354,8 +343,7 @@ private slots:
         CopyDialog c;
         for (const char* click : {"JPEGRadio", "SizeRadio3", "SizeCheck", "Turn2", "DateCheck"})
             clickByName(c.d, click);
-        c.d.QualityCombo->setFocus();
-        QTest::keyClick(c.d.QualityCombo, Qt::Key_Down);  // 85 -> 84
+        pressOn(c.d.QualityCombo, Qt::Key_Down);  // 85 -> 84
         c.d.SaveSettings();
         const std::string saved = c.cfg / "k.ini";
         QCOMPARE(iniValues(saved, "OpCopy", {"SaveFormat", "Size", "JPEGQuality", "Turn", "SizeCheck", "Date",
