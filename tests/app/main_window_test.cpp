@@ -72,12 +72,9 @@ class MainWindowTest : public QObject {
     QTemporaryDir config_, pics_;
     TempTree tree_;
     std::unique_ptr<TKorvelMain> w_;
-    QStringList boxTexts_;
     int relists_ = 0;  // folder listings since the window opened
 
-    std::string f(int i) const {
-        return tree_ / (QStringLiteral("f%1/").arg(i, 2, 10, QChar('0')).toStdString());
-    }
+    std::string f(int i) const { return tree_ / QString::asprintf("f%02d/", i).toStdString(); }
     std::string ini() const { return config_.path().toStdString() + "/Korvel.ini"; }
     QString pics() const { return QString::fromStdString(tree_ / "pics"); }
     // The folder open, then the history newest first.
@@ -102,17 +99,6 @@ class MainWindowTest : public QObject {
         korvel::testing::rightClickNode(*w_, w_->dirTree()->FindNode(folder));
     }
     void clickTool(QAction* a) { QTest::mouseClick(w_->toolButton(a), Qt::LeftButton); }
-    // Opens the options from the tool button on a window started with iniText, the steps playing the
-    // user; the window stays open. False when a step was not reached.
-    bool runOptions(const std::string& iniText, std::vector<Step> steps) {
-        writeFile(ini(), iniText);
-        if (!openWindow()) return false;
-        relists_ = 0;
-        ModalScript script(std::move(steps));
-        clickTool(w_->actions().OptionBtn);
-        boxTexts_ = script.boxTexts;
-        return script.done();
-    }
 
 private slots:
     void initTestCase() {
@@ -153,10 +139,10 @@ private slots:
         const TKorvelMain::Actions& a = w.actions();
         const auto enabled = [&] {
             QString s = QString::number(w.markedFiles().size()) + ":";
-            for (QAction* each : {a.Open1, a.Copy2, a.CopyBtn, a.KCopy, a.KCopyBtn, a.Move2, a.MoveBtn,
-                                  a.Delete1, a.DeleteBtn, a.Rename1, a.ReNameBtn1, a.NumberRN1, a.NumberRNBtn1,
-                                  a.Wall2, a.Property1})
-                s += each->isEnabled() ? '1' : '0';
+            for (QAction* x : {a.Open1, a.Copy2, a.CopyBtn, a.KCopy, a.KCopyBtn, a.Move2, a.MoveBtn,
+                               a.Delete1, a.DeleteBtn, a.Rename1, a.ReNameBtn1, a.NumberRN1, a.NumberRNBtn1,
+                               a.Wall2, a.Property1})
+                s += x->isEnabled() ? '1' : '0';
             return s;
         };
         // The listing marks cell 0; Ctrl+clicks add cell 1, then take both away.
@@ -291,15 +277,15 @@ private slots:
     // History and favourites from their boxes and the folder menu, organised in the options, and
     // what a restart keeps: a Latin-1 name (not UTF-8) stays bytes, also through the options' OK.
     void historyAndFavourites() {
-        const std::string odd = tree_ / "caf\xe9", pics = tree_ / "pics/";
+        const std::string odd = tree_ / "caf\xe9", home = tree_ / "pics/";
         QVERIFY(openWindow());
         for (int i : {1, 2, 3, 2}) typeHistory(f(i));  // opened again: moves up, not added twice
         typeHistory(tree_ / "missing/");                 // no such folder: ignored
         QCOMPARE(w_->historyBox()->toolTip(), QString::fromStdString(tree_ / "missing/"));
-        QCOMPARE(opened(), joined({f(2), f(2), f(3), f(1), pics}));
+        QCOMPARE(opened(), joined({f(2), f(2), f(3), f(1), home}));
         // Down in the box chooses the next item, which opens and goes to the top.
         pressOn(w_->historyBox(), Qt::Key_Down);
-        QCOMPARE(opened(), joined({f(3), f(3), f(2), f(1), pics}));
+        QCOMPARE(opened(), joined({f(3), f(3), f(2), f(1), home}));
         QCOMPARE(w_->historyBox()->toolTip(), QString::fromStdString(f(3)));
         std::vector<std::string> newest;  // f20 … f01
         for (int i = 20; i > 0; --i) newest.push_back(f(i));
@@ -311,10 +297,10 @@ private slots:
         // The favourites-only view shows favourites and the folders leading to them.
         clickTool(w_->actions().DirViewBtn);
         QVERIFY(w_->dirTree()->SelectPath(f(3)));
-        QVERIFY(!w_->dirTree()->SelectPath(f(0)) && !w_->dirTree()->SelectPath(pics));
+        QVERIFY(!w_->dirTree()->SelectPath(f(0)) && !w_->dirTree()->SelectPath(home));
         // Home in the favourites box chooses its first item.
         pressOn(w_->favoritesBox(), Qt::Key_Home);
-        QCOMPARE(opened(), joined({f(20), f(20), f(3), f(2), f(1), pics}));
+        QCOMPARE(opened(), joined({f(20), f(20), f(3), f(2), f(1), home}));
         // Organising shows the favourites page alone. A folder added to the full list takes the
         // last one's place, one already listed is refused; OK applies the list and writes nothing.
         const std::string before = readFile(ini());
@@ -343,16 +329,50 @@ private slots:
         QCOMPARE(w_->favoritePaths(), newest);
         QCOMPARE(w_->grid()->defaultSize(), cell);
         QCOMPARE(readFile(ini()), before);
-        // A restart keeps the lists, a quick folder and the toggles.
+        // The quick-folder page of the options: one row cleared, an unbound one bound.
+        w_->setQuickFolder(0, "/q/one", QStringLiteral("One"));
+        w_->setQuickFolder(1, "/q/two", QStringLiteral("Two"));
         w_->setQuickFolder(2, odd, QStringLiteral("odd"));
+        QStringList cleared;
+        QList<bool> enabled;
+        const auto clearAndEdit = [&](TOptionFrm& d) {
+            d.PageControl1->setCurrentIndex(2);
+            enabled << d.QFClearBtn->isEnabled();
+            QTreeWidget* list = d.ListView1;
+            clickRow(list, 0);
+            enabled << d.QFClearBtn->isEnabled() << d.QFUpBtn->isEnabled() << d.QFDownBtn->isEnabled();
+            clickBox(d.QFClearBtn);
+            cleared << list->topLevelItem(0)->text(0) << list->topLevelItem(0)->text(1);
+            list->setCurrentItem(list->topLevelItem(3));
+            clickBox(d.QFEditBtn);
+            clickBox(d.OkBtn);
+        };
+        const auto bind = [&](TQFSelectFrm& q) {
+            cleared << q.QFEdit->text();
+            QTest::keyClicks(q.QFEdit, pics());
+            clickBox(q.OkBtn);
+        };
         ModalScript options(
-            {stepOn<TOptionFrm>([](TOptionFrm& d) { QTest::mouseClick(d.OkBtn, Qt::LeftButton); })});
+            {stepOn<TOptionFrm>(clearAndEdit), pressBox(QMessageBox::Yes), stepOn<TQFSelectFrm>(bind)});
         clickTool(w_->actions().OptionBtn);
+        QVERIFY(options.done());
+        QCOMPARE(options.boxTexts, QStringList{"選択した設定をクリアします。よろしいですか？"});
+        QCOMPARE(cleared, (QStringList{"未設定", "", ""}));  // the unbound row opens the editor empty
+        QCOMPARE(enabled, (QList<bool>{false, true, false, true}));
+        QToolButton* one = w_->quickFolderButton(0);
+        QVERIFY(one->text().isEmpty() && one->toolTip().isEmpty());
+        QCOMPARE(one->icon().pixmap(20, 20).toImage(),
+                 toolIcon(ToolIcon::SubFolders).pixmap(20, 20).toImage());
+        QCOMPARE(w_->quickFolderButton(1)->text(), QStringLiteral("Two"));
+        const std::string caption = korvel::MakeQuickFolderCaption(pics().toStdString());
+        QCOMPARE(w_->quickFolderButton(3)->toolTip() + " " + w_->quickFolderButton(3)->text(),
+                 pics() + " " + QString::fromStdString(caption));
+        // A restart keeps the lists, a quick folder and the toggles.
         clickTool(w_->actions().ShowCaptionBtn);
         QVERIFY(waitPreview(*w_));  // a close while the preview loads writes nothing
         w_->close();
         QVERIFY(openWindow());
-        QCOMPARE(opened(), joined({"/", "/", f(20), f(3), f(2), f(1), pics}));  // the view shows no pics
+        QCOMPARE(opened(), joined({"/", "/", f(20), f(3), f(2), f(1), home}));  // the view shows no pics
         QCOMPARE(w_->favoritePaths(), newest);
         QCOMPARE(w_->quickFolder(2) + " " + w_->quickFolderButton(2)->text().toStdString(), odd + " odd");
         QVERIFY(w_->actions().DirViewBtn->isChecked() && w_->actions().ShowCaptionMenu->isChecked());
@@ -430,13 +450,10 @@ private slots:
     void quickFolderDialogChecks() {
         const QString prompt = QStringLiteral("設定するﾌｫﾙﾀﾞ名をﾌﾙﾊﾟｽで指定して下さい。"),
                       ask = QStringLiteral(" は存在しません。作成しますか？");
-        const struct {
-            QString folder;  // under the tree when it starts with "/", else as typed
-            QString answer;  // to the question whether to make it
-            int mkdirError;
-            QString box;
-            bool accepted;  // and the folder there afterwards
-        } rows[] = {
+        // The folder typed (under the tree when it starts with "/"), the answer to whether to make it,
+        // the error making it meets; the boxes shown, and whether the dialog accepts (and the folder
+        // is there afterwards).
+        const std::tuple<QString, QString, int, QString, bool> rows[] = {
             {"", "", 0, prompt, false},
             {"pics", "", 0, prompt, false},
             {"/f01/", "", 0, "", true},
@@ -444,21 +461,23 @@ private slots:
             {"/new/b/", "Yes", 0, "/new/b" + ask, true},
             {"/new/c", "Yes", EACCES, "/new/c" + ask + "|指定したフォルダを作成出来ません。", false},
         };
-        for (const auto& r : rows) {
-            const RowTrace trace{r.folder};
-            const std::string path = (r.folder.startsWith('/') ? tree_.dir() : "") + r.folder.toStdString();
+        for (const auto& [folder, answer, mkdirError, box, accepted] : rows) {
+            const RowTrace trace{folder};
+            const std::string path = (folder.startsWith('/') ? tree_.dir() : "") + folder.toStdString();
             FaultyFileSystem fs;
-            fs.fault = [&](const std::string& c, const std::string&) { return c == "mkdir" ? r.mkdirError : 0; };
+            fs.fault = [&](const std::string& call, const std::string&) {
+                return call == "mkdir" ? mkdirError : 0;
+            };
             TQFSelectFrm d(nullptr);
             d.fileSystem = &fs;
             d.show();
             typeInto(d.QFEdit, QString::fromStdString(path));
             MessageBoxCatcher boxes;
-            boxes.press = r.answer;
+            boxes.press = answer;
             QTest::mouseClick(d.OkBtn, Qt::LeftButton);
-            QCOMPARE(boxes.texts.join('|').replace(QString::fromStdString(tree_.dir()), QString()), r.box);
-            QCOMPARE(d.result() == QDialog::Accepted, r.accepted);
-            QCOMPARE(korvel::isExistingFolder(path), r.accepted);
+            QCOMPARE(boxes.texts.join('|').replace(QString::fromStdString(tree_.dir()), QString()), box);
+            QCOMPARE(d.result() == QDialog::Accepted, accepted);
+            QCOMPARE(korvel::isExistingFolder(path), accepted);
         }
     }
 
@@ -466,12 +485,9 @@ private slots:
     // it again at close, the slide interval re-lists nothing and only OK writes it, its digits as
     // typed. Cancel keeps all as it was but the history, which is cleared at once.
     void optionsOkAgainstCancel() {
-        const struct {
-            const char *control, *cellKeys;  // a check box or the interval's edit; keys for the cell size
-            bool ok;
-            const char *section, *key;
-            QString state;  // re-listings, cell size, the key after OK and after the close
-        } rows[] = {
+        // A check box or the interval's edit, keys for the cell size, OK or not, the setting's section
+        // and key; then re-listings, cell size, the key after OK and after the close.
+        const std::tuple<const char*, const char*, bool, const char*, const char*, QString> rows[] = {
             {"HideCheck", "6", true, "Window", "NoHideFile", "1 65 NoHideFile=1 NoHideFile=1"},
             {"HideCheck", "6", false, "Window", "NoHideFile", "0 105 NoHideFile NoHideFile=0"},
             {"SpeedCheck", "", true, "Thumbnil", "SpeedFlg", "1 105 SpeedFlg=1 SpeedFlg=1"},
@@ -482,61 +498,32 @@ private slots:
             {"SharedCacheCheck", "", true, "Thumbnil", "SharedCache", "1 105 SharedCache=0 SharedCache=0"},
             {"SlidNumEdit", "", true, "SWindow", "TimeInt", "0 105 TimeInt=1500 TimeInt=1500"},
         };
-        for (const auto& r : rows) {
-            const RowTrace trace{r.state};
-            QVERIFY(runOptions("", {stepOn<TOptionFrm>([&](TOptionFrm& d) {
-                                        if (auto* box = d.findChild<QCheckBox*>(r.control))
-                                            clickBox(box);
-                                        else
-                                            typeInto(d.SlidNumEdit, "1a5-0x0 ");
-                                        d.CellSizeCombo->setFocus();
-                                        QTest::keyClicks(d.CellSizeCombo, r.cellKeys);
-                                        clickBox(d.BitBtn1);
-                                        clickBox(r.ok ? d.OkBtn : d.CancelBtn);
-                                    }),
-                                    pressBox(QMessageBox::Yes)}));
-            QCOMPARE(boxTexts_, QStringList{"履歴を全て削除します。よろしいですか？"});
+        for (const auto& [control, cellKeys, ok, section, key, state] : rows) {
+            const RowTrace trace{state};
+            const auto play = [&](TOptionFrm& d) {
+                if (auto* box = d.findChild<QCheckBox*>(control))
+                    clickBox(box);
+                else
+                    typeInto(d.SlidNumEdit, "1a5-0x0 ");
+                d.CellSizeCombo->setFocus();
+                QTest::keyClicks(d.CellSizeCombo, cellKeys);
+                clickBox(d.BitBtn1);
+                clickBox(ok ? d.OkBtn : d.CancelBtn);
+            };
+            writeFile(ini(), "");
+            QVERIFY(openWindow());
+            relists_ = 0;
+            ModalScript script({stepOn<TOptionFrm>(play), pressBox(QMessageBox::Yes)});
+            clickTool(w_->actions().OptionBtn);
+            QVERIFY(script.done());
+            QCOMPARE(script.boxTexts, QStringList{"履歴を全て削除します。よろしいですか？"});
             QCOMPARE(w_->historyBox()->count(), 0);
-            const QString written = iniValues(ini(), r.section, {r.key});
+            const QString written = iniValues(ini(), section, {key});
             w_->close();
             QCOMPARE(QString("%1 %2 %3 %4").arg(relists_).arg(w_->grid()->defaultSize()).arg(
-                         written, iniValues(ini(), r.section, {r.key})),
-                     r.state);
+                         written, iniValues(ini(), section, {key})),
+                     state);
         }
-    }
-
-    void optionsClearOneQuickFolderRowAndBindAnother() {
-        QStringList cleared;
-        QList<bool> enabled;
-        const auto clearAndEdit = [&](TOptionFrm& d) {
-            d.PageControl1->setCurrentIndex(2);
-            enabled << d.QFClearBtn->isEnabled();
-            QTreeWidget* list = d.ListView1;
-            clickRow(list, 0);
-            enabled << d.QFClearBtn->isEnabled() << d.QFUpBtn->isEnabled() << d.QFDownBtn->isEnabled();
-            clickBox(d.QFClearBtn);
-            cleared << list->topLevelItem(0)->text(0) << list->topLevelItem(0)->text(1);
-            list->setCurrentItem(list->topLevelItem(2));
-            clickBox(d.QFEditBtn);
-            clickBox(d.OkBtn);
-        };
-        const auto bind = [&](TQFSelectFrm& f) {
-            cleared << f.QFEdit->text();
-            QTest::keyClicks(f.QFEdit, pics());
-            clickBox(f.OkBtn);
-        };
-        QVERIFY(runOptions("[QFolder]\nFolder1=/q/one\nCaption1=One\nFolder2=/q/two\nCaption2=Two\n",
-                           {stepOn<TOptionFrm>(clearAndEdit), pressBox(QMessageBox::Yes), stepOn<TQFSelectFrm>(bind)}));
-        QCOMPARE(boxTexts_, QStringList{"選択した設定をクリアします。よろしいですか？"});
-        QCOMPARE(cleared, (QStringList{"未設定", "", ""}));  // the unbound row opens the editor empty
-        QCOMPARE(enabled, (QList<bool>{false, true, false, true}));
-        QToolButton* one = w_->quickFolderButton(0);
-        QVERIFY(one->text().isEmpty() && one->toolTip().isEmpty());
-        QCOMPARE(one->icon().pixmap(20, 20).toImage(),
-                 toolIcon(ToolIcon::SubFolders).pixmap(20, 20).toImage());
-        QCOMPARE(w_->quickFolderButton(1)->text(), QStringLiteral("Two"));
-        QCOMPARE(w_->quickFolderButton(2)->toolTip() + " " + w_->quickFolderButton(2)->text(),
-                 pics() + " " + QString::fromStdString(korvel::MakeQuickFolderCaption(pics().toStdString())));
     }
 };
 

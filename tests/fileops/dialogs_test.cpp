@@ -105,20 +105,17 @@ private slots:
     // A folder that runs is tried through the main window; here the ones refused, and OK with
     // nothing to process, which says nothing.
     void chooserOkWantsAFullPath() {
-        const struct {
-            bool copy;
-            Paths selected;
-            QString typed, warning;
-        } rows[] = {{true, {"/p/b"}, "", "コピー先フォルダをフルパスで指定して下さい。"},
-                    {false, {"/p/b"}, "photos", "移動先フォルダをフルパスで指定して下さい。"},
-                    {true, {}, "/q", ""}};
-        for (const auto& r : rows) {
-            Chooser c(r.copy, {"/p/a", "/p/b"}, r.selected);
+        const std::tuple<bool, Paths, QString, QString> rows[] = {
+            {true, {"/p/b"}, "", "コピー先フォルダをフルパスで指定して下さい。"},
+            {false, {"/p/b"}, "photos", "移動先フォルダをフルパスで指定して下さい。"},
+            {true, {}, "/q", ""}};
+        for (const auto& [copy, selected, typed, warning] : rows) {
+            Chooser c(copy, {"/p/a", "/p/b"}, selected);
             QVERIFY(shown(c.d));
-            typeInto(c.d.DirCombo->lineEdit(), r.typed);
+            typeInto(c.d.DirCombo->lineEdit(), typed);
             MessageBoxCatcher boxes;
             QTest::mouseClick(c.d.OKBtn, Qt::LeftButton);
-            QCOMPARE(boxes.text, r.warning);
+            QCOMPARE(boxes.text, warning);
             QVERIFY(c.runs == 0 && c.d.isVisible());
         }
     }
@@ -139,18 +136,16 @@ private slots:
 
     void serialOkRefusesOrRenames() {
         const QString untouched = "1.jpg=1 2.jpg=2 x.txt=x";
-        const struct {
-            QString pattern, start, box;  // box: the message shown, "" none
-            QString after;                // the folder afterwards, name=content
-            QStringList renamed;          // reported to the list
-        } rows[] = {
+        // Typed pattern and start; the message shown, the folder afterwards (name=content), and the
+        // renames reported to the list.
+        const std::tuple<QString, QString, QString, QString, QStringList> rows[] = {
             {"", "1", "ファイル名を指定して下さい。", untouched, {}},
             {"a\\b\\", "1", "ファイル名の指定に誤りがあります。\n連番を挿入する所に \\ を入れて下さい。",
              untouched, {}},
             {"\\", "2", "1.jpg は名前を変更出来ません。", "1.jpg=1 3.jpg=2 x.txt=x", {"2.jpg>3.jpg"}},
         };
-        for (const auto& row : rows) {
-            const RowTrace trace{row.pattern};
+        for (const auto& [pattern, start, box, after, reported] : rows) {
+            const RowTrace trace{pattern};
             TempTree t, cfg;
             const std::string one = t.write("1.jpg", "1"), two = t.write("2.jpg", "2");
             QStringList renamed;  // name>new name
@@ -161,17 +156,17 @@ private slots:
             hooks.settingsPath = cfg / "k.ini";
             TNumberFrm d(t.root(), {one, two, t.write("x.txt", "x")}, {one, two}, hooks);
             QVERIFY(shown(d));
-            typeInto(d.NameEdit, row.pattern);
-            typeInto(d.NumEdit, row.start);
+            typeInto(d.NameEdit, pattern);
+            typeInto(d.NumEdit, start);
             typeInto(d.KetaEdit, "1");
             MessageBoxCatcher boxes;
             QTest::mouseClick(d.OKBtn, Qt::LeftButton);
-            QCOMPARE(boxes.text, row.box);
+            QCOMPARE(boxes.text, box);
             QStringList got;
             for (const auto& [n, c] : folderContents(t.dir())) got << QString::fromStdString(n + "=" + c);
-            QCOMPARE(got.join(' '), row.after);
-            QCOMPARE(renamed, row.renamed);  // exactly the renames that happened
-            QCOMPARE(d.result() == QDialog::Accepted, !row.renamed.isEmpty());
+            QCOMPARE(got.join(' '), after);
+            QCOMPARE(renamed, reported);  // exactly the renames that happened
+            QCOMPARE(d.result() == QDialog::Accepted, !reported.isEmpty());
         }
     }
 
@@ -212,12 +207,9 @@ private slots:
     // The case buttons convert the name shown (the name edit takes typing only as it was); "all OK"
     // wants more than one file and a conversion. OK gives the name typed with the extension shown.
     void renameDialog() {
-        const struct {
-            std::string path;
-            int selected, radio;
-            QString shown;  // Edit1.Edit2 after the click, and which of Edit1 and AllOK are enabled
-            QString typed, target;
-        } rows[] = {
+        // The file, how many are selected, the radio clicked; Edit1.Edit2 after the click and which of
+        // Edit1 and AllOK are enabled; what is typed as the name, and the target OK gives.
+        const std::tuple<std::string, int, int, QString, QString, QString> rows[] = {
             {"/p/Photo.Jpg", 3, 0, "Photo.Jpg edit", "", ".Jpg"},
             {"/p/Photo.Jpg", 3, 1, "PHOTO.JPG all", "x", "PHOTO.JPG"},
             {"/p/Photo.Jpg", 3, 2, "photo.jpg all", "x", "photo.jpg"},
@@ -225,27 +217,24 @@ private slots:
             {"/p/readme", 1, 0, "readme. edit", "notes", "notes."},
             {"/p/猫.png", 1, 0, "猫.png edit", "写真", "写真.png"},
         };
-        for (const auto& row : rows) {
-            TRNameFrm d(row.path, row.selected, QImage());
+        for (const auto& [path, selected, radio, state, typed, target] : rows) {
+            TRNameFrm d(path, selected, QImage());
             QVERIFY(shown(d));
             QVERIFY(!d.AllOKBtn->isEnabled());
-            clickBox(d.radioItems->button(row.radio));
+            clickBox(d.radioItems->button(radio));
             QCOMPARE(d.Edit1->text() + "." + d.Edit2->text() + (d.Edit1->isEnabled() ? " edit" : "")
                          + (d.AllOKBtn->isEnabled() ? " all" : ""),
-                     row.shown);
-            typeInto(d.Edit1, row.typed);
+                     state);
+            typeInto(d.Edit1, typed);
             QTest::mouseClick(d.OKBtn1, Qt::LeftButton);
             QCOMPARE(d.result(), int(QDialog::Accepted));
-            QCOMPARE(QString::fromStdString(d.RenameTarget()), row.target);
+            QCOMPARE(QString::fromStdString(d.RenameTarget()), target);
         }
     }
 
     void copyEnablingFollowsClicks() {
         const QStringList free{"SizeRadio3", "SizeCheck"};
-        const struct {
-            QStringList clicks;
-            QString state;  // as copyState renders it
-        } rows[] = {
+        const std::pair<QStringList, QString> rows[] = {  // the clicks, and copyState after them
             {{}, "000000 - Pixel"},
             {{"JPEGRadio"}, "100000 - Pixel"},
             {{"JPEGRadio", "PNGRadio"}, "010000 - Pixel"},
@@ -255,19 +244,18 @@ private slots:
             {free + QStringList{"SizeRadio1"}, "000000 - Pixel"},
             {free + QStringList{"SizeRadio2", "SizeRadio3"}, "000111 H ｘ H"},
         };
-        for (const auto& row : rows) {
-            const RowTrace trace{row.clicks.join(',')};
+        for (const auto& [clicks, state] : rows) {
+            const RowTrace trace{clicks.join(',')};
             CopyDialog c;
-            for (const QString& click : row.clicks) clickByName(c.d, click);
-            QCOMPARE(copyState(c.d), row.state);
+            for (const QString& click : clicks) clickByName(c.d, click);
+            QCOMPARE(copyState(c.d), state);
         }
     }
 
     void copySizeFieldsOnLeaving() {
-        const struct {
-            QString typed, after, box;
-        } rows[] = {{"120", "120", ""}, {"0", "1", ""}, {"12a", "80", "\"12a\"は整数ではありません。"}};
-        for (const auto& r : rows) {
+        const std::tuple<QString, QString, QStringList> rows[] = {  // typed, shown after, boxes
+            {"120", "120", {}}, {"0", "1", {}}, {"12a", "80", {"\"12a\"は整数ではありません。"}}};
+        for (const auto& [typed, after, box] : rows) {
             CopyDialog c({"/p/a.bmp"}, "", false);
             clickByName(c.d, "SizeRadio3");
             clickByName(c.d, "SizeCheck");
@@ -275,10 +263,10 @@ private slots:
                 c.d.activateWindow();  // back from the box of the field before
                 QVERIFY(QTest::qWaitForWindowActive(&c.d));
                 MessageBoxCatcher boxes;
-                typeInto(e, r.typed);
+                typeInto(e, typed);
                 QTest::keyClick(e, Qt::Key_Tab);  // leaves the field
-                QTRY_COMPARE(e->objectName() + ":" + e->text(), e->objectName() + ":" + r.after);
-                QCOMPARE(boxes.texts, r.box.isEmpty() ? QStringList{} : QStringList{r.box});
+                QTRY_COMPARE(e->objectName() + ":" + e->text(), e->objectName() + ":" + after);
+                QCOMPARE(boxes.texts, box);
             }
         }
     }
