@@ -45,7 +45,6 @@ namespace {
 struct ShownOwner : QObject {
     QWindow* owner = nullptr;
     int type = -1;  // the platform window's, once shown
-
     explicit ShownOwner(QWidget* watched) { watched->installEventFilter(this); }
     bool eventFilter(QObject* o, QEvent* e) override {
         QWindow* h = static_cast<QWidget*>(o)->windowHandle();
@@ -90,10 +89,6 @@ class MainWindowTest : public QObject {
         connect(w_.get(), &TKorvelMain::folderListed, [this] { ++relists_; });
         return showReady(*w_);
     }
-    void typeHistory(const std::string& path) {
-        typeInto(w_->historyBox()->lineEdit(), QString::fromStdString(path));
-        QTest::keyClick(w_->historyBox()->lineEdit(), Qt::Key_Return);
-    }
     void rightClickNode(const std::string& folder) {
         QVERIFY(w_->dirTree()->SelectPath(folder));
         korvel::testing::rightClickNode(*w_, w_->dirTree()->FindNode(folder));
@@ -125,8 +120,7 @@ private slots:
         TKorvelMain w({pics_.path()});
         QVERIFY(w.formReady() == 0 && w.fileList().empty());  // nothing is listed before the window shows
         w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QVERIFY(w.formReady() >= 1);
+        QVERIFY(QTest::qWaitForWindowExposed(&w) && w.formReady() >= 1);
         QCOMPARE(w.selectedFolder(), pics_.path().toStdString() + "/");
         // a, b and the hidden file; the empty file and the text file are not listed.
         QCOMPARE(w.statusPanel(0)->text(), QStringLiteral("3Files"));
@@ -138,20 +132,18 @@ private slots:
         // Enabled states follow the marks; a tool button and its menu item always show one state.
         const TKorvelMain::Actions& a = w.actions();
         const auto enabled = [&] {
-            QString s = QString::number(w.markedFiles().size()) + ":";
-            for (QAction* x : {a.Open1, a.Copy2, a.CopyBtn, a.KCopy, a.KCopyBtn, a.Move2, a.MoveBtn,
-                               a.Delete1, a.DeleteBtn, a.Rename1, a.ReNameBtn1, a.NumberRN1, a.NumberRNBtn1,
-                               a.Wall2, a.Property1})
-                s += x->isEnabled() ? '1' : '0';
-            return s;
+            return QString::number(w.markedFiles().size()) + ":"
+                   + enabledMask<QAction>({a.Open1, a.Copy2, a.CopyBtn, a.KCopy, a.KCopyBtn, a.Move2,
+                                           a.MoveBtn, a.Delete1, a.DeleteBtn, a.Rename1, a.ReNameBtn1,
+                                           a.NumberRN1, a.NumberRNBtn1, a.Wall2, a.Property1});
         };
         // The listing marks cell 0; Ctrl+clicks add cell 1, then take both away.
-        QCOMPARE(enabled(), "1:111111111111111");
-        for (auto [cell, want] : {std::pair{1, "2:111111111111100"}, {0, "1:111111111111111"},
-                                  {1, "0:000000000000000"}}) {
-            clickCell(w, size_t(cell), Qt::ControlModifier);
-            QCOMPARE(enabled(), want);
+        QString states = enabled();
+        for (size_t cell : {1, 0, 1}) {
+            clickCell(w, cell, Qt::ControlModifier);
+            states += " " + enabled();
         }
+        QCOMPARE(states, "1:111111111111111 2:111111111111100 1:111111111111111 0:000000000000000");
         for (auto [button, item] : {std::pair{a.StretchBtn, a.StretchMenu}, {a.DirViewBtn, a.DirViewMenu},
                                     {a.ShowDirBtn, a.ShowDirMenu}, {a.SubDirFindBtn, a.SubDirFindMenu},
                                     {a.ShowCaptionBtn, a.ShowCaptionMenu}}) {
@@ -203,13 +195,11 @@ private slots:
 
     void closeWhilePreviewLoadsWritesNothing() {
         writeFile(ini(), "[Window]\nWidth=700\n");
-        {
-            // The first listing starts the preview loader; the window closes before it runs.
-            TKorvelMain w({pics_.path()});
-            w.show();
-            QVERIFY(w.previewLoading());
-            w.close();
-        }
+        // The first listing starts the preview loader; the window closes before it runs.
+        TKorvelMain w({pics_.path()});
+        w.show();
+        QVERIFY(w.previewLoading());
+        w.close();
         QCOMPARE(readFile(ini()), std::string("[Window]\nWidth=700\n"));
     }
 
@@ -219,8 +209,7 @@ private slots:
         writeFile(ini(),
                   "[Window]\nShowDirBtn=1\nTreeWidth=300\nShowCaption=1\nCoolWidth2=290\nCoolBreak4=1\n"
                   "Left=2147483000\nTop=2147483000\nWidth=-3\nHeight=5\n[SubDir]\nFind=1\nSubDirOnce=1\n");
-        auto owned = std::make_unique<TKorvelMain>(QStringList{pics_.path()});
-        TKorvelMain& w = *owned;
+        TKorvelMain w({pics_.path()});
         const TKorvelMain::Actions& a = w.actions();
         QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().contains(w.geometry()));
         QVERIFY(a.ShowDirBtn->isChecked() && !w.dirTree()->isEnabled() && w.subDirSearch());
@@ -235,7 +224,6 @@ private slots:
         QVERIFY(!a.ShowDirMenu->isChecked() && w.dirTree()->isEnabled() && w.treeSplitter()->sizes()[0] > 1);
         QTRY_COMPARE(w.filterBand()->width(), 290);  // it shares a row with the favourites band
         QTest::mouseClick(w.toolButton(a.CloseBtn), Qt::LeftButton);
-        owned.reset();
         QCOMPARE(iniValues(ini(), "Window", {"CoolWidth2"}), "CoolWidth2=290");
     }
 
@@ -256,8 +244,7 @@ private slots:
                           socket = run.path() + "/Korvel_Dovrans_Application";
             QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(cache) && QFile::exists(socket), 20000);
             ::kill(pid_t(korvel.processId()), sig);
-            QVERIFY(korvel.waitForFinished(20000));
-            QCOMPARE(korvel.exitStatus(), QProcess::NormalExit);
+            QVERIFY(korvel.waitForFinished(20000) && korvel.exitStatus() == QProcess::NormalExit);
             QCOMPARE(iniValues(config.path().toStdString() + "/Korvel.ini", "Window", {"Path"}),
                      "Path=" + pics_.path() + "/");
             QVERIFY(!QFile::exists(cache) && !QFile::exists(socket));
@@ -279,8 +266,11 @@ private slots:
     void historyAndFavourites() {
         const std::string odd = tree_ / "caf\xe9", home = tree_ / "pics/";
         QVERIFY(openWindow());
-        for (int i : {1, 2, 3, 2}) typeHistory(f(i));  // opened again: moves up, not added twice
-        typeHistory(tree_ / "missing/");                 // no such folder: ignored
+        // Opened again: moves up, not added twice; no such folder: ignored.
+        for (const std::string& typed : {f(1), f(2), f(3), f(2), tree_ / "missing/"}) {
+            typeInto(w_->historyBox()->lineEdit(), QString::fromStdString(typed));
+            QTest::keyClick(w_->historyBox()->lineEdit(), Qt::Key_Return);
+        }
         QCOMPARE(w_->historyBox()->toolTip(), QString::fromStdString(tree_ / "missing/"));
         QCOMPARE(opened(), joined({f(2), f(2), f(3), f(1), home}));
         // Down in the box chooses the next item, which opens and goes to the top.
@@ -472,10 +462,8 @@ private slots:
             d.fileSystem = &fs;
             d.show();
             typeInto(d.QFEdit, QString::fromStdString(path));
-            MessageBoxCatcher boxes;
-            boxes.press = answer;
-            QTest::mouseClick(d.OkBtn, Qt::LeftButton);
-            QCOMPARE(boxes.texts.join('|').replace(QString::fromStdString(tree_.dir()), QString()), box);
+            const QString boxes = boxesAfterClick(d.OkBtn, answer).join('|');
+            QCOMPARE(QString(boxes).replace(QString::fromStdString(tree_.dir()), QString()), box);
             QCOMPARE(d.result() == QDialog::Accepted, accepted);
             QCOMPARE(korvel::isExistingFolder(path), accepted);
         }

@@ -75,11 +75,9 @@ void clickByName(TOpCopyFrm& d, const QString& name) {
 // Enabled (1) or not: QualityCombo, PNGLevelRadio1, SizeCombo, WidthEdit, SizeCheck, GasituCheck;
 // then whether the height shows, and the label between the sizes.
 QString copyState(const TOpCopyFrm& d) {
-    QString s;
-    for (const QWidget* w : std::initializer_list<const QWidget*>{
-             d.QualityCombo, d.PNGLevelRadio1, d.SizeCombo, d.WidthEdit, d.SizeCheck, d.GasituCheck})
-        s += w->isEnabled() ? '1' : '0';
-    return s + (d.HeightEdit->isVisible() ? " H " : " - ") + d.LabelCenter->text();
+    return enabledMask<QWidget>({d.QualityCombo, d.PNGLevelRadio1, d.SizeCombo, d.WidthEdit, d.SizeCheck,
+                                 d.GasituCheck})
+           + (d.HeightEdit->isVisible() ? " H " : " - ") + d.LabelCenter->text();
 }
 
 }  // namespace
@@ -105,17 +103,15 @@ private slots:
     // A folder that runs is tried through the main window; here the ones refused, and OK with
     // nothing to process, which says nothing.
     void chooserOkWantsAFullPath() {
-        const std::tuple<bool, Paths, QString, QString> rows[] = {
-            {true, {"/p/b"}, "", "コピー先フォルダをフルパスで指定して下さい。"},
-            {false, {"/p/b"}, "photos", "移動先フォルダをフルパスで指定して下さい。"},
-            {true, {}, "/q", ""}};
+        const std::tuple<bool, Paths, QString, QStringList> rows[] = {
+            {true, {"/p/b"}, "", {"コピー先フォルダをフルパスで指定して下さい。"}},
+            {false, {"/p/b"}, "photos", {"移動先フォルダをフルパスで指定して下さい。"}},
+            {true, {}, "/q", {}}};
         for (const auto& [copy, selected, typed, warning] : rows) {
             Chooser c(copy, {"/p/a", "/p/b"}, selected);
             QVERIFY(shown(c.d));
             typeInto(c.d.DirCombo->lineEdit(), typed);
-            MessageBoxCatcher boxes;
-            QTest::mouseClick(c.d.OKBtn, Qt::LeftButton);
-            QCOMPARE(boxes.text, warning);
+            QCOMPARE(boxesAfterClick(c.d.OKBtn), warning);
             QVERIFY(c.runs == 0 && c.d.isVisible());
         }
     }
@@ -138,11 +134,11 @@ private slots:
         const QString untouched = "1.jpg=1 2.jpg=2 x.txt=x";
         // Typed pattern and start; the message shown, the folder afterwards (name=content), and the
         // renames reported to the list.
-        const std::tuple<QString, QString, QString, QString, QStringList> rows[] = {
-            {"", "1", "ファイル名を指定して下さい。", untouched, {}},
-            {"a\\b\\", "1", "ファイル名の指定に誤りがあります。\n連番を挿入する所に \\ を入れて下さい。",
+        const std::tuple<QString, QString, QStringList, QString, QStringList> rows[] = {
+            {"", "1", {"ファイル名を指定して下さい。"}, untouched, {}},
+            {"a\\b\\", "1", {"ファイル名の指定に誤りがあります。\n連番を挿入する所に \\ を入れて下さい。"},
              untouched, {}},
-            {"\\", "2", "1.jpg は名前を変更出来ません。", "1.jpg=1 3.jpg=2 x.txt=x", {"2.jpg>3.jpg"}},
+            {"\\", "2", {"1.jpg は名前を変更出来ません。"}, "1.jpg=1 3.jpg=2 x.txt=x", {"2.jpg>3.jpg"}},
         };
         for (const auto& [pattern, start, box, after, reported] : rows) {
             const RowTrace trace{pattern};
@@ -159,9 +155,7 @@ private slots:
             typeInto(d.NameEdit, pattern);
             typeInto(d.NumEdit, start);
             typeInto(d.KetaEdit, "1");
-            MessageBoxCatcher boxes;
-            QTest::mouseClick(d.OKBtn, Qt::LeftButton);
-            QCOMPARE(boxes.text, box);
+            QCOMPARE(boxesAfterClick(d.OKBtn), box);
             QStringList got;
             for (const auto& [n, c] : folderContents(t.dir())) got << QString::fromStdString(n + "=" + c);
             QCOMPARE(got.join(' '), after);
@@ -313,10 +307,9 @@ private slots:
             korvel::SafeWriteSteps full;
             full.write = [](int, const void*, size_t) -> ssize_t { return errno = ENOSPC, -1; };
             korvel::setSafeWriteSteps(row.diskFull ? full : korvel::SafeWriteSteps{});
-            MessageBoxCatcher boxes;
-            QTest::mouseClick(c.d.OkBtn, Qt::LeftButton);
+            const QStringList boxes = boxesAfterClick(c.d.OkBtn);
             korvel::setSafeWriteSteps({});
-            QCOMPARE(boxes.texts, row.boxes);
+            QCOMPARE(boxes, row.boxes);
             QCOMPARE(c.d.result(), int(QDialog::Accepted));
             QStringList arrived;
             for (const auto& [name, bytes] : folderContents(dst.dir())) {

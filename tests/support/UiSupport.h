@@ -151,6 +151,23 @@ inline ModalScript::Step pressBox(QMessageBox::StandardButton b = QMessageBox::O
     });
 }
 
+// Clicks b and answers the message boxes that opens, with the button captioned press when given;
+// their texts, in order.
+inline QStringList boxesAfterClick(QAbstractButton* b, const QString& press = {}) {
+    MessageBoxCatcher boxes;
+    boxes.press = press;
+    QTest::mouseClick(b, Qt::LeftButton);
+    return boxes.texts;
+}
+
+// '1' for each item enabled and '0' for each other, to compare a row of them at once.
+template <class T>
+QString enabledMask(std::initializer_list<T*> items) {
+    QString s;
+    for (const T* i : items) s += i->isEnabled() ? '1' : '0';
+    return s;
+}
+
 // Gives w the focus and presses key on it, times over.
 inline void pressOn(QWidget* w, Qt::Key key, int times = 1) {
     w->setFocus();
