@@ -132,8 +132,7 @@ private slots:
 
     void serialOkRefusesOrRenames() {
         const QString untouched = "1.jpg=1 2.jpg=2 x.txt=x";
-        // Typed pattern and start; the message shown, the folder afterwards (name=content), and the
-        // renames reported to the list.
+        // Typed pattern and start; the boxes, the folder after (name=content), the renames reported.
         const std::tuple<QString, QString, QStringList, QString, QStringList> rows[] = {
             {"", "1", {"ファイル名を指定して下さい。"}, untouched, {}},
             {"a\\b\\", "1", {"ファイル名の指定に誤りがあります。\n連番を挿入する所に \\ を入れて下さい。"},
@@ -270,17 +269,11 @@ private slots:
     void copyWritesOrFailsEachFile() {
         const QStringList scale{"SizeRadio3"};
         const QStringList failed{"\"a.bmp\"は処理出来ませんでした。", "\"b.bmp\"は処理出来ませんでした。"};
-        const struct {
-            std::string settings;
-            bool diskFull;
-            QSize source;
-            QStringList clicks;
-            int downs;              // in the percent list, 5 a step
-            QString width, height;  // typed
-            QString combos;         // quality and percent at OK, "" outside their lists
-            QStringList boxes;
-            QString arrived;
-        } rows[] = {
+        // Settings, a full disk, the sources' size, clicks, Down presses in the percent list (5 a step),
+        // width and height typed; quality and percent at OK ("" outside their lists), boxes, arrivals.
+        using Row = std::tuple<std::string, bool, QSize, QStringList, int, QString, QString, QString,
+                               QStringList, QString>;
+        const Row rows[] = {
             {"", false, {7, 5}, {}, 0, "", "", "85 100", {}, "a.bmp= b.bmp="},
             {"", false, {500, 1000}, scale + QStringList{"SizeCheck", "GasituCheck"}, 0, "80", "80", "85 100",
              {}, "a.bmp=80x80 vs 500x1000 b.bmp=80x80 vs 500x1000"},
@@ -291,32 +284,33 @@ private slots:
             {"SaveFormat=1\nSize=1\nSizeCombo=-3\n", false, {16, 8}, {}, 0, "", "", "85 ", failed, ""},
             {"SaveFormat=1\n", true, {16, 8}, {}, 0, "", "", "85 100", failed, ""},
         };
-        for (const auto& row : rows) {
-            const RowTrace trace{row.clicks.join(',') + QString::fromStdString(row.settings)};
+        for (const auto& [settings, diskFull, source, clicks, downs, width, height, combos, boxes, arrived] :
+             rows) {
+            const RowTrace trace{clicks.join(',') + QString::fromStdString(settings)};
             TempTree src, dst;
             const Paths files{src / "a.bmp", src / "b.bmp"};
             for (const std::string& f : files)
-                saveBmp(gradientBitmap(row.source.width(), row.source.height()), f);
-            CopyDialog c(files, "[OpCopy]\n" + row.settings);
-            for (const QString& click : row.clicks) clickByName(c.d, click);
-            pressOn(c.d.SizeCombo, Qt::Key_Down, row.downs);
-            if (!row.width.isEmpty()) typeInto(c.d.WidthEdit, row.width);
-            if (!row.height.isEmpty()) typeInto(c.d.HeightEdit, row.height);
+                saveBmp(gradientBitmap(source.width(), source.height()), f);
+            CopyDialog c(files, "[OpCopy]\n" + settings);
+            for (const QString& click : clicks) clickByName(c.d, click);
+            pressOn(c.d.SizeCombo, Qt::Key_Down, downs);
+            if (!width.isEmpty()) typeInto(c.d.WidthEdit, width);
+            if (!height.isEmpty()) typeInto(c.d.HeightEdit, height);
             typeInto(c.d.DirCombo->lineEdit(), QString::fromStdString(dst.dir()));
-            QCOMPARE(c.d.QualityCombo->currentText() + " " + c.d.SizeCombo->currentText(), row.combos);
+            QCOMPARE(c.d.QualityCombo->currentText() + " " + c.d.SizeCombo->currentText(), combos);
             korvel::SafeWriteSteps full;
             full.write = [](int, const void*, size_t) -> ssize_t { return errno = ENOSPC, -1; };
-            korvel::setSafeWriteSteps(row.diskFull ? full : korvel::SafeWriteSteps{});
-            const QStringList boxes = boxesAfterClick(c.d.OkBtn);
+            korvel::setSafeWriteSteps(diskFull ? full : korvel::SafeWriteSteps{});
+            const QStringList shown = boxesAfterClick(c.d.OkBtn);
             korvel::setSafeWriteSteps({});
-            QCOMPARE(boxes, row.boxes);
+            QCOMPARE(shown, boxes);
             QCOMPARE(c.d.result(), int(QDialog::Accepted));
-            QStringList arrived;
+            QStringList got;
             for (const auto& [name, bytes] : folderContents(dst.dir())) {
                 const std::string difference = pixelDifference(loadBmp(dst / name), loadBmp(src / name));
-                arrived << QString::fromStdString(name + "=" + difference);
+                got << QString::fromStdString(name + "=" + difference);
             }
-            QCOMPARE(arrived.join(' '), row.arrived);
+            QCOMPARE(got.join(' '), arrived);
         }
     }
 
@@ -330,7 +324,6 @@ private slots:
         QCOMPARE(iniValues(saved, "OpCopy", {"SaveFormat", "Size", "JPEGQuality", "Turn", "SizeCheck", "Date",
                                              "PNGInterlaceCheck"}),
                  "SaveFormat=1 Size=2 JPEGQuality=16 Turn=2 SizeCheck=0 Date=1 PNGInterlaceCheck");
-        // Read back, the enabling matches the stored choices.
         CopyDialog back({"/p/a.bmp"}, readFile(saved));
         QCOMPARE(back.d.QualityCombo->currentText(), QString("84"));
         QCOMPARE(copyState(back.d), "100111 H ｘ H");
