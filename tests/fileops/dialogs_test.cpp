@@ -26,11 +26,6 @@ using Paths = std::vector<std::string>;
 
 namespace {
 
-bool shown(QWidget& w) {
-    w.show();
-    return QTest::qWaitForWindowExposed(&w);
-}
-
 // The folder chooser with its settings in a fresh folder, counting the runs it starts.
 struct Chooser {
     TempTree cfg;
@@ -54,7 +49,7 @@ struct CopyDialog {
     explicit CopyDialog(const Paths& files = {"/p/a.bmp"}, const std::string& ini = "", bool load = true)
         : d(files, files, {}, hooks(ini)) {
         if (load) d.LoadSettings();
-        shown(d);
+        showExposed(d);
     }
     TOpCopyFrm::Hooks hooks(const std::string& ini) {
         if (!ini.empty()) writeFile(cfg / "k.ini", ini);
@@ -87,7 +82,7 @@ class DialogsTest : public QObject {
 private slots:
     void chooserButtonsMoveItemsInOrder() {
         Chooser c(true, {"/p/a", "/p/b", "/p/c", "/p/d"}, {"/p/c", "/p/a"});
-        QVERIFY(shown(c.d));
+        QVERIFY(showExposed(c.d));
         TTwoLists* l = c.d.lists;
         const auto lists = [l] { return joined(l->yesPaths()) + " | " + joined(l->noPaths()); };
         QCOMPARE(lists(), "/p/c /p/a | /p/b /p/d");
@@ -109,7 +104,7 @@ private slots:
             {true, {}, "/q", {}}};
         for (const auto& [copy, selected, typed, warning] : rows) {
             Chooser c(copy, {"/p/a", "/p/b"}, selected);
-            QVERIFY(shown(c.d));
+            QVERIFY(showExposed(c.d));
             typeInto(c.d.DirCombo->lineEdit(), typed);
             QCOMPARE(boxesAfterClick(c.d.OKBtn), warning);
             QVERIFY(c.runs == 0 && c.d.isVisible());
@@ -150,7 +145,7 @@ private slots:
             };
             hooks.settingsPath = cfg / "k.ini";
             TNumberFrm d(t.root(), {one, two, t.write("x.txt", "x")}, {one, two}, hooks);
-            QVERIFY(shown(d));
+            QVERIFY(showExposed(d));
             typeInto(d.NameEdit, pattern);
             typeInto(d.NumEdit, start);
             typeInto(d.KetaEdit, "1");
@@ -169,7 +164,7 @@ private slots:
         TNumberFrm::Hooks hooks;
         hooks.settingsPath = t / "k.ini";
         TNumberFrm d(t.root(), {a, b, t.write("n02.png", "old")}, {a, b}, hooks);
-        QVERIFY(shown(d));
+        QVERIFY(showExposed(d));
         QVERIFY(!d.UpBtn->isEnabled());
         typeInto(d.NameEdit, "n\\");
         const auto rows = [&] {
@@ -200,8 +195,7 @@ private slots:
     // The case buttons convert the name shown (the name edit takes typing only as it was); "all OK"
     // wants more than one file and a conversion. OK gives the name typed with the extension shown.
     void renameDialog() {
-        // The file, how many are selected, the radio clicked; Edit1.Edit2 after the click and which of
-        // Edit1 and AllOK are enabled; what is typed as the name, and the target OK gives.
+        // File, marked count, radio; Edit1.Edit2 and enabled Edit1/AllOK after it; name typed, target.
         const std::tuple<std::string, int, int, QString, QString, QString> rows[] = {
             {"/p/Photo.Jpg", 3, 0, "Photo.Jpg edit", "", ".Jpg"},
             {"/p/Photo.Jpg", 3, 1, "PHOTO.JPG all", "x", "PHOTO.JPG"},
@@ -212,7 +206,7 @@ private slots:
         };
         for (const auto& [path, selected, radio, state, typed, target] : rows) {
             TRNameFrm d(path, selected, QImage());
-            QVERIFY(shown(d));
+            QVERIFY(showExposed(d));
             QVERIFY(!d.AllOKBtn->isEnabled());
             clickBox(d.radioItems->button(radio));
             QCOMPARE(d.Edit1->text() + "." + d.Edit2->text() + (d.Edit1->isEnabled() ? " edit" : "")
@@ -250,8 +244,7 @@ private slots:
             {"120", "120", {}}, {"0", "1", {}}, {"12a", "80", {"\"12a\"は整数ではありません。"}}};
         for (const auto& [typed, after, box] : rows) {
             CopyDialog c({"/p/a.bmp"}, "", false);
-            clickByName(c.d, "SizeRadio3");
-            clickByName(c.d, "SizeCheck");
+            for (const char* click : {"SizeRadio3", "SizeCheck"}) clickByName(c.d, click);
             for (QLineEdit* e : {c.d.WidthEdit, c.d.HeightEdit}) {
                 c.d.activateWindow();  // back from the box of the field before
                 QVERIFY(QTest::qWaitForWindowActive(&c.d));

@@ -151,6 +151,12 @@ inline ModalScript::Step pressBox(QMessageBox::StandardButton b = QMessageBox::O
     });
 }
 
+// Shows w and waits until it is on the screen.
+inline bool showExposed(QWidget& w) {
+    w.show();
+    return QTest::qWaitForWindowExposed(&w);
+}
+
 // Clicks b and answers the message boxes that opens, with the button captioned press when given;
 // their texts, in order.
 inline QStringList boxesAfterClick(QAbstractButton* b, const QString& press = {}) {
