@@ -103,6 +103,7 @@ private slots:
             {false, {"/p/b"}, "photos", {"移動先フォルダをフルパスで指定して下さい。"}},
             {true, {}, "/q", {}}};
         for (const auto& [copy, selected, typed, warning] : rows) {
+            const RowTrace trace{typed};
             Chooser c(copy, {"/p/a", "/p/b"}, selected);
             QVERIFY(showExposed(c.d));
             typeInto(c.d.DirCombo->lineEdit(), typed);
@@ -205,6 +206,7 @@ private slots:
             {"/p/猫.png", 1, 0, "猫.png edit", "写真", "写真.png"},
         };
         for (const auto& [path, selected, radio, state, typed, target] : rows) {
+            const RowTrace trace{state};
             TRNameFrm d(path, selected, QImage());
             QVERIFY(showExposed(d));
             QVERIFY(!d.AllOKBtn->isEnabled());
@@ -220,16 +222,15 @@ private slots:
     }
 
     void copyEnablingFollowsClicks() {
-        const QStringList free{"SizeRadio3", "SizeCheck"};
         const std::pair<QStringList, QString> rows[] = {  // the clicks, and copyState after them
             {{}, "000000 - Pixel"},
             {{"JPEGRadio"}, "100000 - Pixel"},
             {{"JPEGRadio", "PNGRadio"}, "010000 - Pixel"},
             {{"SizeRadio2"}, "001001 - Pixel"},
             {{"SizeRadio3"}, "000111 - Pixel"},
-            {free, "000111 H ｘ H"},
-            {free + QStringList{"SizeRadio1"}, "000000 - Pixel"},
-            {free + QStringList{"SizeRadio2", "SizeRadio3"}, "000111 H ｘ H"},
+            {{"SizeRadio3", "SizeCheck"}, "000111 H ｘ H"},
+            {{"SizeRadio3", "SizeCheck", "SizeRadio1"}, "000000 - Pixel"},
+            {{"SizeRadio3", "SizeCheck", "SizeRadio2", "SizeRadio3"}, "000111 H ｘ H"},
         };
         for (const auto& [clicks, state] : rows) {
             const RowTrace trace{clicks.join(',')};
@@ -260,7 +261,6 @@ private slots:
     // What arrives, each file as its difference from its source ("" the same pixels). A file that
     // fails, from a hand-edited setting outside its list or a full disk, fails alone with its name.
     void copyWritesOrFailsEachFile() {
-        const QStringList scale{"SizeRadio3"};
         const QStringList failed{"\"a.bmp\"は処理出来ませんでした。", "\"b.bmp\"は処理出来ませんでした。"};
         // Settings, a full disk, the sources' size, clicks, Down presses in the percent list (5 a step),
         // width and height typed; quality and percent at OK ("" outside their lists), boxes, arrivals.
@@ -268,10 +268,10 @@ private slots:
                                QStringList, QString>;
         const Row rows[] = {
             {"", false, {7, 5}, {}, 0, "", "", "85 100", {}, "a.bmp= b.bmp="},
-            {"", false, {500, 1000}, scale + QStringList{"SizeCheck", "GasituCheck"}, 0, "80", "80", "85 100",
+            {"", false, {500, 1000}, {"SizeRadio3", "SizeCheck", "GasituCheck"}, 0, "80", "80", "85 100",
              {}, "a.bmp=80x80 vs 500x1000 b.bmp=80x80 vs 500x1000"},
             {"", false, {3, 3}, {"SizeRadio2"}, 15, "", "", "85 25", {}, "a.bmp=1x1 vs 3x3 b.bmp=1x1 vs 3x3"},
-            {"", false, {1000, 500}, scale + QStringList{"Turn1"}, 0, "80", "", "85 100", {},
+            {"", false, {1000, 500}, {"SizeRadio3", "Turn1"}, 0, "80", "", "85 100", {},
              "a.bmp=40x80 vs 1000x500 b.bmp=40x80 vs 1000x500"},
             {"SaveFormat=1\nJPEGQuality=150\n", false, {16, 8}, {}, 0, "", "", " 100", failed, ""},
             {"SaveFormat=1\nSize=1\nSizeCombo=-3\n", false, {16, 8}, {}, 0, "", "", "85 ", failed, ""},
@@ -279,7 +279,7 @@ private slots:
         };
         for (const auto& [settings, diskFull, source, clicks, downs, width, height, combos, boxes, arrived] :
              rows) {
-            const RowTrace trace{clicks.join(',') + QString::fromStdString(settings)};
+            const RowTrace trace{QString::fromStdString(settings) + arrived};
             TempTree src, dst;
             const Paths files{src / "a.bmp", src / "b.bmp"};
             for (const std::string& f : files)
