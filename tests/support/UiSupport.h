@@ -157,7 +157,7 @@ inline bool showExposed(QWidget& w) {
     return QTest::qWaitForWindowExposed(&w);
 }
 
-// Clicks b and answers the message boxes that opens, with the button captioned press when given;
+// Clicks b and answers the message boxes the click opens, with the button captioned press if given;
 // their texts, in order.
 inline QStringList boxesAfterClick(QAbstractButton* b, const QString& press = {}) {
     MessageBoxCatcher boxes;
