@@ -42,25 +42,18 @@ namespace {
 // What a window's platform window knows of its owner at the moment it is shown: that is when
 // the X11 back end tells the window manager (WM_TRANSIENT_FOR), and only for dialog-like types.
 struct ShownOwner : QObject {
-    bool shown = false;
-    QWindow* transientParent = nullptr;
-    Qt::WindowType type = Qt::Widget;
-
+    QWindow* owner = nullptr;
+    int type = -1;  // the platform window's, once shown
     explicit ShownOwner(QWidget* watched) { watched->installEventFilter(this); }
     bool eventFilter(QObject* o, QEvent* e) override {
-        if (e->type() == QEvent::Show && !shown) {
-            QWindow* h = static_cast<QWidget*>(o)->windowHandle();
-            shown = true;
-            transientParent = h ? h->transientParent() : nullptr;
-            type = h ? h->type() : Qt::Widget;
+        QWindow* h = static_cast<QWidget*>(o)->windowHandle();
+        if (e->type() == QEvent::Show && type < 0 && h) {
+            owner = h->transientParent();
+            type = h->type();
         }
         return false;
     }
 };
-
-std::string readIni(const QString& dir, const char* section, const char* key) {
-    return korvel::IniFile::load((dir + "/Korvel.ini").toStdString()).readString(section, key, "<none>");
-}
 
 }  // namespace
 
@@ -69,62 +62,44 @@ class MainWindowTest : public QObject {
     QTemporaryDir config_, pics_;
     TempTree tree_;
     std::unique_ptr<TKorvelMain> w_;
-    QStringList boxTexts_;
+    int relists_ = 0;  // folder listings since the window opened
 
-    std::string f(int i) const {
-        return tree_ / (QStringLiteral("f%1/").arg(i, 2, 10, QChar('0')).toStdString());
-    }
+    std::string f(int i) const { return tree_ / QString::asprintf("f%02d/", i).toStdString(); }
     std::string ini() const { return config_.path().toStdString() + "/Korvel.ini"; }
     QString pics() const { return QString::fromStdString(tree_ / "pics"); }
+    // The folder open, then the history newest first.
+    QString opened() const {
+        std::vector<std::string> l = w_->historyPaths();
+        l.insert(l.begin(), w_->selectedFolder());
+        return joined(l);
+    }
     bool openWindow() {
         w_.reset();
         w_ = std::make_unique<TKorvelMain>(QStringList{pics()});
+        relists_ = 0;
+        connect(w_.get(), &TKorvelMain::folderListed, [this] { ++relists_; });
         return showReady(*w_);
-    }
-    void typeHistory(const std::string& path) {
-        typeInto(w_->historyBox()->lineEdit(), QString::fromStdString(path));
-        QTest::keyClick(w_->historyBox()->lineEdit(), Qt::Key_Return);
     }
     void rightClickNode(const std::string& folder) {
         QVERIFY(w_->dirTree()->SelectPath(folder));
         korvel::testing::rightClickNode(*w_, w_->dirTree()->FindNode(folder));
     }
-    // Opens the options from the tool button on a window started with iniText; the steps play the
-    // user, check looks at the window after. Returns how often the folder was listed again.
-    int runOptions(const std::string& iniText, std::vector<Step> steps,
-                   const std::function<void(TKorvelMain&)>& check) {
-        w_.reset();
-        writeFile(ini(), iniText);
-        if (!openWindow()) return -1;
-        int relists = 0;
-        connect(w_.get(), &TKorvelMain::folderListed, [&] { ++relists; });
-        ModalScript script(std::move(steps));
-        clickBox(w_->toolButton(w_->actions().OptionBtn));
-        if (!script.done()) return -1;
-        check(*w_);
-        w_.reset();
-        boxTexts_ = script.boxTexts;
-        return relists;
-    }
+    void clickTool(QAction* a) { QTest::mouseClick(w_->toolButton(a), Qt::LeftButton); }
 
 private slots:
     void initTestCase() {
         for (int i = 0; i < 22; ++i) tree_.folder(f(i).substr(tree_.root().size()));
-        tree_.folder("pics");
-        tree_.folder("caf\xe9");  // Latin-1, not UTF-8
+        for (const char* name : {"pics", "caf\xe9"}) tree_.folder(name);  // the second Latin-1, not UTF-8
         writePatternBmp(tree_ / "pics/a.bmp", 8, 6);
         writePatternBmp(tree_ / "pics/b.bmp", 8, 6);
     }
     void cleanup() { w_.reset(); }
     void init() {
-        QVERIFY(config_.isValid() && pics_.isValid());
         qputenv("KORVEL_CONFIG_DIR", config_.path().toUtf8());
         QFile::remove(config_.path() + "/Korvel.ini");
         QDir(pics_.path()).mkpath("sub");
-        writeSolidBmp(pics_.path() + "/b.bmp", 4, 3);
-        writeSolidBmp(pics_.path() + "/a.bmp", 4, 3);
-        writeSolidBmp(pics_.path() + "/.hidden.bmp", 4, 3);
-        writeSolidBmp(pics_.path() + "/sub/c.bmp", 4, 3);
+        for (const char* name : {"b.bmp", "a.bmp", ".hidden.bmp", "sub/c.bmp"})
+            writeSolidBmp(pics_.path() + "/" + name, 4, 3);
         writeFile(pics_.path().toStdString() + "/empty.bmp", "");
         writeFile(pics_.path().toStdString() + "/notes.txt", "text");
     }
@@ -132,14 +107,10 @@ private slots:
     // Listed when shown, sorted by the buttons, and the commands' states.
     void shownOnAFolder() {
         TKorvelMain w({pics_.path()});
-        QCOMPARE(w.formReady(), 0);
-        QVERIFY(w.fileList().empty());  // nothing is listed before the window shows
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QCOMPARE(w.formReady() >= 1, true);
+        QVERIFY(w.formReady() == 0 && w.fileList().empty());  // nothing is listed before the window shows
+        QVERIFY(showExposed(w) && w.formReady() >= 1);
         QCOMPARE(w.selectedFolder(), pics_.path().toStdString() + "/");
         // a, b and the hidden file; the empty file and the text file are not listed.
-        QCOMPARE(int(w.fileList().size()), 3);
         QCOMPARE(w.statusPanel(0)->text(), QStringLiteral("3Files"));
         QTRY_COMPARE(w.formReady(), 2);  // activated on the event loop's first turn
         QTest::mouseClick(w.toolButton(w.actions().SortBtn2), Qt::LeftButton);
@@ -148,27 +119,22 @@ private slots:
         QVERIFY(w.fileList().path(0).find(".hidden.bmp") != std::string::npos);
         // Enabled states follow the marks; a tool button and its menu item always show one state.
         const TKorvelMain::Actions& a = w.actions();
-        struct Step {
-            size_t cell;
-            int marked;
+        const auto enabled = [&] {
+            return QString::number(w.markedFiles().size()) + ":"
+                   + enabledMask<QAction>({a.Open1, a.Copy2, a.CopyBtn, a.KCopy, a.KCopyBtn, a.Move2,
+                                           a.MoveBtn, a.Delete1, a.DeleteBtn, a.Rename1, a.ReNameBtn1,
+                                           a.NumberRN1, a.NumberRNBtn1, a.Wall2, a.Property1});
         };
         // The listing marks cell 0; Ctrl+clicks add cell 1, then take both away.
-        for (Step s : {Step{size_t(-1), 1}, Step{1, 2}, Step{0, 1}, Step{1, 0}}) {
-            if (s.cell != size_t(-1)) clickCell(w, s.cell, Qt::ControlModifier);
-            QCOMPARE(int(w.markedFiles().size()), s.marked);
-            for (QAction* each :
-                 {a.Open1, a.Copy2, a.CopyBtn, a.KCopy, a.KCopyBtn, a.Move2, a.MoveBtn, a.Delete1,
-                  a.DeleteBtn, a.Rename1, a.ReNameBtn1, a.NumberRN1, a.NumberRNBtn1})
-                QVERIFY2(each->isEnabled() == (s.marked > 0), qPrintable(each->objectName()));
-            QCOMPARE(a.Wall2->isEnabled(), s.marked == 1);
-            QCOMPARE(a.Property1->isEnabled(), s.marked == 1);
+        QString states = enabled();
+        for (size_t cell : {1, 0, 1}) {
+            clickCell(w, cell, Qt::ControlModifier);
+            states += " " + enabled();
         }
-        const std::pair<QAction*, QAction*> toggles[] = {{a.StretchBtn, a.StretchMenu},
-                                                         {a.DirViewBtn, a.DirViewMenu},
-                                                         {a.ShowDirBtn, a.ShowDirMenu},
-                                                         {a.SubDirFindBtn, a.SubDirFindMenu},
-                                                         {a.ShowCaptionBtn, a.ShowCaptionMenu}};
-        for (auto [button, item] : toggles) {
+        QCOMPARE(states, "1:111111111111111 2:111111111111100 1:111111111111111 0:000000000000000");
+        for (auto [button, item] : {std::pair{a.StretchBtn, a.StretchMenu}, {a.DirViewBtn, a.DirViewMenu},
+                                    {a.ShowDirBtn, a.ShowDirMenu}, {a.SubDirFindBtn, a.SubDirFindMenu},
+                                    {a.ShowCaptionBtn, a.ShowCaptionMenu}}) {
             QTest::mouseClick(w.toolButton(button), Qt::LeftButton);
             QVERIFY2(button->isChecked() && item->isChecked(), qPrintable(item->objectName()));
             item->trigger();
@@ -178,21 +144,29 @@ private slots:
 
     // A file named on the command line, relative to the current folder, selects its folder and
     // opens its viewer when the main window shows, owned by it on the desktop (kept above it,
-    // minimised with it). A missing file opens none.
+    // minimised with it). A missing file opens none, and a pipe never blocks the start.
     void commandLineFile() {
-        QVERIFY(TKorvelMain({pics_.path() + "/missing.bmp"}).subViewPath().empty());
-        const QString old = QDir::currentPath();
+        const QString old = QDir::currentPath(), pipe = pics_.path() + "/x.png";
+        QVERIFY(::mkfifo(pipe.toLocal8Bit().constData(), 0600) == 0);
         QDir::setCurrent(pics_.path());
+        QVERIFY(TKorvelMain({"missing.bmp"}).subViewPath().empty());
+        ::alarm(30);  // a start that blocks on the pipe ends the test here as a failure
+        {
+            TKorvelMain w({"x.png"});
+            QVERIFY(showExposed(w));
+            QCOMPARE(QString::fromStdString(w.subViewPath()), pipe);
+        }
+        ::alarm(0);
+        QFile::remove(pipe);
         TKorvelMain w({"sub/c.bmp"});
         QDir::setCurrent(old);
-        QCOMPARE(w.subViewPath(), (pics_.path() + "/sub/c.bmp").toStdString());
-        QCOMPARE(w.selectedFolder(), (pics_.path() + "/sub/").toStdString());
+        const std::string sub = (pics_.path() + "/sub/").toStdString();
+        QCOMPARE(w.subViewPath() + " " + w.selectedFolder(), sub + "c.bmp " + sub);
         QCOMPARE(openSubViewers().size(), 1);
         ShownOwner atShow(openSubViewers().first());
         w.show();
-        QTRY_VERIFY(atShow.shown);
-        QCOMPARE(atShow.transientParent, w.windowHandle());
-        QCOMPARE(atShow.type, Qt::Dialog);
+        QTRY_COMPARE(atShow.type, int(Qt::Dialog));
+        QCOMPARE(atShow.owner, w.windowHandle());
     }
 
     // Qt's X11 and Wayland back ends append a display name that was set explicitly to every
@@ -206,60 +180,35 @@ private slots:
         QCoreApplication::setApplicationName(testName);
     }
 
-    void pipeOnTheCommandLineNeverBlocksTheStart() {
-        const QString pipe = pics_.path() + "/x.png";
-        QVERIFY(::mkfifo(pipe.toLocal8Bit().constData(), 0600) == 0);
-        ::alarm(30);  // a start that blocks on the pipe ends the test here as a failure
-        {
-            TKorvelMain w({pipe});
-            w.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&w));
-            QCOMPARE(QString::fromStdString(w.subViewPath()), pipe);
-        }
-        ::alarm(0);
-        QFile::remove(pipe);
-    }
-
-    void closeWhilePreviewLoadsWritesNothing() {
-        writeFile(ini(), "[Window]\nWidth=700\n");
-        {
-            // The first listing starts the preview loader; the window closes before it runs.
-            TKorvelMain w({pics_.path()});
-            w.show();
-            QVERIFY(w.previewLoading());
-            w.close();
-        }
-        QCOMPARE(readFile(ini()), std::string("[Window]\nWidth=700\n"));
-    }
-
     // Stored toggles and band widths are applied, a hand-edited geometry reaches the geometry rule
-    // with the screen's work area (the rule's rows are tested on their own), and the close writes.
+    // with the screen's work area (the rule's rows are tested on their own), and the close writes;
+    // a close while the first listing's preview still loads writes nothing.
     void storedSettingsAreApplied() {
         writeFile(ini(),
                   "[Window]\nShowDirBtn=1\nTreeWidth=300\nShowCaption=1\nCoolWidth2=290\nCoolBreak4=1\n"
                   "Left=2147483000\nTop=2147483000\nWidth=-3\nHeight=5\n[SubDir]\nFind=1\nSubDirOnce=1\n");
-        auto owned = std::make_unique<TKorvelMain>(QStringList{pics_.path()});
-        TKorvelMain& w = *owned;
+        TKorvelMain w({pics_.path()});
+        const TKorvelMain::Actions& a = w.actions();
         QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().contains(w.geometry()));
-        QVERIFY(w.actions().ShowDirBtn->isChecked());
-        QVERIFY(!w.dirTree()->isEnabled());
+        QVERIFY(a.ShowDirBtn->isChecked() && !w.dirTree()->isEnabled() && w.subDirSearch());
         QCOMPARE(w.treeSplitter()->sizes()[0], 1);
-        QVERIFY(w.subDirSearch());
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         // The sub-folder listing happened once and switched itself off.
         QCOMPARE(int(w.fileList().size()), 4);
-        QVERIFY(!w.actions().SubDirFindBtn->isChecked());
-        QVERIFY(!w.subDirSearch());
+        QVERIFY(!a.SubDirFindBtn->isChecked() && !w.subDirSearch());
         // Showing the tree again gives it back a usable width.
-        QTest::mouseClick(w.toolButton(w.actions().ShowDirBtn), Qt::LeftButton);
-        QVERIFY(!w.actions().ShowDirMenu->isChecked());
-        QVERIFY(w.dirTree()->isEnabled());
-        QVERIFY(w.treeSplitter()->sizes()[0] > 1);
+        QTest::mouseClick(w.toolButton(a.ShowDirBtn), Qt::LeftButton);
+        QVERIFY(!a.ShowDirMenu->isChecked() && w.dirTree()->isEnabled() && w.treeSplitter()->sizes()[0] > 1);
         QTRY_COMPARE(w.filterBand()->width(), 290);  // it shares a row with the favourites band
-        QTest::mouseClick(w.toolButton(w.actions().CloseBtn), Qt::LeftButton);
-        owned.reset();
-        QCOMPARE(readIni(config_.path(), "Window", "CoolWidth2"), std::string("290"));
+        QTest::mouseClick(w.toolButton(a.CloseBtn), Qt::LeftButton);
+        QCOMPARE(iniValues(ini(), "Window", {"CoolWidth2"}), "CoolWidth2=290");
+        writeFile(ini(), "[Window]\nWidth=700\n");
+        TKorvelMain again({pics_.path()});
+        again.show();
+        QVERIFY(again.previewLoading());
+        again.close();
+        QCOMPARE(readFile(ini()), std::string("[Window]\nWidth=700\n"));
     }
 
     // Korvel itself, ended by a signal: settings written as at a normal close, the cache file
@@ -267,7 +216,6 @@ private slots:
     void terminationSignalsCloseTheWindow() {
         for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
             QTemporaryDir run, config;
-            QFile::setPermissions(run.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
             QProcess korvel;
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
             env.insert("QT_QPA_PLATFORM", "offscreen");
@@ -275,16 +223,14 @@ private slots:
             env.insert("KORVEL_CONFIG_DIR", config.path());
             korvel.setProcessEnvironment(env);
             korvel.start(KORVEL_EXE, {pics_.path()});
-            QVERIFY(korvel.waitForStarted());
             const QString cache = run.path() + "/korvel.tp0",
                           socket = run.path() + "/Korvel_Dovrans_Application";
             QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(cache) && QFile::exists(socket), 20000);
             ::kill(pid_t(korvel.processId()), sig);
-            QVERIFY(korvel.waitForFinished(20000));
-            QCOMPARE(korvel.exitStatus(), QProcess::NormalExit);
-            QCOMPARE(readIni(config.path(), "Window", "Path"), pics_.path().toStdString() + "/");
-            QVERIFY(!QFile::exists(cache));
-            QVERIFY(!QFile::exists(socket));
+            QVERIFY(korvel.waitForFinished(20000) && korvel.exitStatus() == QProcess::NormalExit);
+            QCOMPARE(iniValues(config.path().toStdString() + "/Korvel.ini", "Window", {"Path"}),
+                     "Path=" + pics_.path() + "/");
+            QVERIFY(!QFile::exists(cache) && !QFile::exists(socket));
         }
     }
 
@@ -301,36 +247,33 @@ private slots:
     // History and favourites from their boxes and the folder menu, organised in the options, and
     // what a restart keeps: a Latin-1 name (not UTF-8) stays bytes, also through the options' OK.
     void historyAndFavourites() {
-        const std::string odd = tree_ / "caf\xe9";
+        const std::string odd = tree_ / "caf\xe9", home = tree_ / "pics/";
         QVERIFY(openWindow());
-        for (int i : {1, 2, 3, 2}) typeHistory(f(i));  // opened again: moves up, not added twice
-        typeHistory(tree_ / "missing/");                 // no such folder: ignored
+        // Opened again: moves up, not added twice; no such folder: ignored.
+        for (const std::string& typed : {f(1), f(2), f(3), f(2), tree_ / "missing/"}) {
+            typeInto(w_->historyBox()->lineEdit(), QString::fromStdString(typed));
+            QTest::keyClick(w_->historyBox()->lineEdit(), Qt::Key_Return);
+        }
         QCOMPARE(w_->historyBox()->toolTip(), QString::fromStdString(tree_ / "missing/"));
-        QCOMPARE(w_->historyPaths(), (std::vector{f(2), f(3), f(1), tree_ / "pics/"}));
-        QCOMPARE(w_->selectedFolder(), f(2));
+        QCOMPARE(opened(), joined({f(2), f(2), f(3), f(1), home}));
         // Down in the box chooses the next item, which opens and goes to the top.
-        w_->historyBox()->setFocus();
-        QTest::keyClick(w_->historyBox(), Qt::Key_Down);
-        QCOMPARE(w_->selectedFolder(), f(3));
-        QCOMPARE(w_->historyPaths().front(), f(3));
+        pressOn(w_->historyBox(), Qt::Key_Down);
+        QCOMPARE(opened(), joined({f(3), f(3), f(2), f(1), home}));
         QCOMPARE(w_->historyBox()->toolTip(), QString::fromStdString(f(3)));
-        std::vector<std::string> newest;  // f20 … f01
+        std::vector<std::string> newest;  // f20 … f01: f00 twice counts once, the 21st pushes out the last
         for (int i = 20; i > 0; --i) newest.push_back(f(i));
         for (int i : {0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20}) {
             rightClickNode(f(i));
             pickFromMenu(w_->folderPopup(), w_->actions().AddFavMenu);
         }
-        QCOMPARE(w_->favoritePaths(), newest);  // f00 twice counts once; the 21st pushed out the last
+        QCOMPARE(joined(w_->favoritePaths()), joined(newest));
         // The favourites-only view shows favourites and the folders leading to them.
-        QTest::mouseClick(w_->toolButton(w_->actions().DirViewBtn), Qt::LeftButton);
+        clickTool(w_->actions().DirViewBtn);
         QVERIFY(w_->dirTree()->SelectPath(f(3)));
-        QVERIFY(!w_->dirTree()->SelectPath(f(0)));
-        QVERIFY(!w_->dirTree()->SelectPath(tree_ / "pics/"));
+        QVERIFY(!w_->dirTree()->SelectPath(f(0)) && !w_->dirTree()->SelectPath(home));
         // Home in the favourites box chooses its first item.
-        w_->favoritesBox()->setFocus();
-        QTest::keyClick(w_->favoritesBox(), Qt::Key_Home);
-        QCOMPARE(w_->selectedFolder(), f(20));
-        QCOMPARE(w_->historyPaths().front(), f(20));
+        pressOn(w_->favoritesBox(), Qt::Key_Home);
+        QCOMPARE(opened(), joined({f(20), f(20), f(3), f(2), f(1), home}));
         // Organising shows the favourites page alone. A folder added to the full list takes the
         // last one's place, one already listed is refused; OK applies the list and writes nothing.
         const std::string before = readFile(ini());
@@ -340,9 +283,7 @@ private slots:
             QTabWidget* tabs = d.PageControl1;
             pages << tabs->isTabVisible(0) << tabs->isTabVisible(2) << (tabs->currentIndex() == 1);
             d.CellSizeCombo->setCurrentIndex(0);
-            QListWidget* list = d.ListBox1;
-            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                              list->visualItemRect(list->item(0)).center());
+            clickRow(d.ListBox1, 0);
             QTest::mouseClick(d.DownBtn, Qt::LeftButton);
             d.hooks.browseFolder = [&](const QString&, const std::string&) { return odd; };
             clickBox(d.AddBtn);
@@ -358,31 +299,60 @@ private slots:
         QCOMPARE(pages, (QList<bool>{false, false, true}));
         std::swap(newest[0], newest[1]);
         newest.back() = odd + "/";
-        QCOMPARE(w_->favoritePaths(), newest);
+        QCOMPARE(joined(w_->favoritePaths()), joined(newest));
         QCOMPARE(w_->grid()->defaultSize(), cell);
         QCOMPARE(readFile(ini()), before);
-        // A restart keeps the lists, a quick folder and the toggles.
+        // The quick-folder page of the options: one row cleared, an unbound one bound.
+        w_->setQuickFolder(0, "/q/one", QStringLiteral("One"));
+        w_->setQuickFolder(1, "/q/two", QStringLiteral("Two"));
         w_->setQuickFolder(2, odd, QStringLiteral("odd"));
-        ModalScript options;
-        options.on<TOptionFrm>([](TOptionFrm& d, int) { QTest::mouseClick(d.OkBtn, Qt::LeftButton); });
-        QTest::mouseClick(w_->toolButton(w_->actions().OptionBtn), Qt::LeftButton);
-        QTest::mouseClick(w_->toolButton(w_->actions().ShowCaptionBtn), Qt::LeftButton);
+        QStringList seen;  // Clear, Up and Down enabled, then the cleared row, then the editor's folder
+        const auto clearAndEdit = [&](TOptionFrm& d) {
+            d.PageControl1->setCurrentIndex(2);
+            seen << enabledMask<QWidget>({d.QFClearBtn});
+            QTreeWidget* list = d.ListView1;
+            clickRow(list, 0);
+            seen << enabledMask<QWidget>({d.QFClearBtn, d.QFUpBtn, d.QFDownBtn});
+            clickBox(d.QFClearBtn);
+            seen << list->topLevelItem(0)->text(0) << list->topLevelItem(0)->text(1);
+            list->setCurrentItem(list->topLevelItem(3));
+            clickBox(d.QFEditBtn);
+            clickBox(d.OkBtn);
+        };
+        const auto bind = [&](TQFSelectFrm& q) {
+            seen << q.QFEdit->text();
+            QTest::keyClicks(q.QFEdit, pics());
+            clickBox(q.OkBtn);
+        };
+        ModalScript options(
+            {stepOn<TOptionFrm>(clearAndEdit), pressBox(QMessageBox::Yes), stepOn<TQFSelectFrm>(bind)});
+        clickTool(w_->actions().OptionBtn);
+        QVERIFY(options.done());
+        QCOMPARE(options.boxTexts, QStringList{"選択した設定をクリアします。よろしいですか？"});
+        QCOMPARE(seen, (QStringList{"0", "101", "未設定", "", ""}));  // the unbound row's editor opens empty
+        QToolButton* one = w_->quickFolderButton(0);
+        QVERIFY(one->text().isEmpty() && one->toolTip().isEmpty());
+        QCOMPARE(one->icon().pixmap(20, 20).toImage(),
+                 toolIcon(ToolIcon::SubFolders).pixmap(20, 20).toImage());
+        QCOMPARE(w_->quickFolderButton(1)->text(), QStringLiteral("Two"));
+        const std::string caption = korvel::MakeQuickFolderCaption(pics().toStdString());
+        QCOMPARE(w_->quickFolderButton(3)->toolTip() + " " + w_->quickFolderButton(3)->text(),
+                 pics() + " " + QString::fromStdString(caption));
+        // A restart keeps the lists, a quick folder and the toggles.
+        clickTool(w_->actions().ShowCaptionBtn);
         QVERIFY(waitPreview(*w_));  // a close while the preview loads writes nothing
         w_->close();
         QVERIFY(openWindow());
-        std::vector<std::string> history = w_->historyPaths();
-        history.erase(history.begin());  // where this start opened
-        QCOMPARE(history, (std::vector{f(20), f(3), f(2), f(1), tree_ / "pics/"}));
-        QCOMPARE(w_->favoritePaths(), newest);
-        QCOMPARE(w_->quickFolder(2), odd);
-        QCOMPARE(w_->quickFolderButton(2)->text(), QStringLiteral("odd"));
-        QVERIFY(w_->actions().DirViewBtn->isChecked());
-        QVERIFY(w_->actions().ShowCaptionMenu->isChecked());
+        QCOMPARE(opened().section(' ', 2), joined({f(20), f(3), f(2), f(1), home}));  // after where it opened
+        QCOMPARE(joined(w_->favoritePaths()), joined(newest));
+        QCOMPARE(w_->quickFolder(2) + " " + w_->quickFolderButton(2)->text().toStdString(), odd + " odd");
+        QVERIFY(w_->actions().DirViewBtn->isChecked() && w_->actions().ShowCaptionMenu->isChecked());
     }
 
     void quickFolderButtons() {
         QVERIFY(openWindow());
         TKorvelMain& w = *w_;
+        const TKorvelMain::Actions& a = w.actions();
         // Left click on an unbound button: the dialog, with the tree's folder and a typed caption.
         QStringList shown;  // what each dialog's folder edit held when it opened
         ModalScript dialogs;
@@ -393,44 +363,42 @@ private slots:
             QTest::mouseClick(d.OkBtn, Qt::LeftButton);
         });
         QTest::mouseClick(w.quickFolderButton(0), Qt::LeftButton);
-        QTRY_COMPARE(w.quickFolder(0), f(3).substr(0, f(3).size() - 1));
-        QCOMPARE(w.quickFolderButton(0)->text(), QStringLiteral("写真フォルダ"));
+        QTRY_COMPARE(w.quickFolder(0) + " " + w.quickFolderButton(0)->text().toStdString(),
+                     f(3).substr(0, f(3).size() - 1) + " 写真フォルダ");
         // A right click makes its button current: the dialog opens for button 2, not button 1.
         QTest::mouseClick(w.quickFolderButton(1), Qt::RightButton);
-        QVERIFY(!w.actions().QFDeleteMenu->isEnabled());
-        pickFromMenu(w.quickFolderPopup(), w.actions().QFShowMenu);
+        QVERIFY(!a.QFDeleteMenu->isEnabled());
+        pickFromMenu(w.quickFolderPopup(), a.QFShowMenu);
         QTRY_COMPARE(dialogs.seen, 2);
         QCOMPARE(w.quickFolderButton(1)->text(), QStringLiteral("/../f04"));  // derived
         QCOMPARE(shown, QStringList(2, pics() + "/"));                        // the tree's folder
         // A left click on a bound button with a marked file: the drop menu copies it there.
         clickCell(w, 0);
         QTest::mouseClick(w.quickFolderButton(0), Qt::LeftButton);
-        pickFromMenu(w.targetPopup(), w.actions().Copy1);
+        pickFromMenu(w.targetPopup(), a.Copy1);
         QTRY_VERIFY(readFile(f(3) + "a.bmp") == readFile(tree_ / "pics/a.bmp"));
         // F1 … F12 on the grid: the drop menu of buttons 1 … 12.
         w.activateWindow();  // the closed drop menu may still hold the activation
         QTRY_VERIFY(w.isActiveWindow());
-        w.grid()->setFocus();
         for (int i = 0; i < 12; ++i) {
             w.setQuickFolder(i, f(i + 8), QStringLiteral("q"));
-            QTest::keyClick(w.grid(), Qt::Key(Qt::Key_F1 + i));
+            pressOn(w.grid(), Qt::Key(Qt::Key_F1 + i));
             QTRY_VERIFY(w.targetPopup()->isVisible());
-            QCOMPARE(w.actions().TargetPath1->data().toByteArray().toStdString(), f(i + 8));
+            QCOMPARE(a.TargetPath1->data().toByteArray().toStdString(), f(i + 8));
             w.targetPopup()->close();
         }
         // Captions on show the text beside the image; off, the buttons are 23 x 22 again.
-        QTest::mouseClick(w.toolButton(w.actions().ShowCaptionBtn), Qt::LeftButton);
+        clickTool(a.ShowCaptionBtn);
         QTRY_VERIFY(w.quickFolderButton(0)->width() > 23);
-        w.actions().ShowCaptionMenu->trigger();
+        a.ShowCaptionMenu->trigger();
         QCOMPARE(w.quickFolderButton(0)->size(), QSize(23, 22));
         // Clear asks first: No keeps the folder, Yes clears it.
         for (const char* answer : {"No", "Yes"}) {
             MessageBoxCatcher boxes;
             boxes.press = QString::fromLatin1(answer);
             QTest::mouseClick(w.quickFolderButton(0), Qt::RightButton);
-            pickFromMenu(w.quickFolderPopup(), w.actions().QFDeleteMenu);
-            QTRY_COMPARE(boxes.seen, 1);
-            QCOMPARE(boxes.text, QStringLiteral("フォルダの設定をクリアします。\nよろしいですか？"));
+            pickFromMenu(w.quickFolderPopup(), a.QFDeleteMenu);
+            QTRY_COMPARE(boxes.texts, QStringList{"フォルダの設定をクリアします。\nよろしいですか？"});
             QCOMPARE(w.quickFolder(0).empty(), boxes.press == "Yes");
         }
         QCOMPARE(w.quickFolderButton(0)->text(), QString());
@@ -447,145 +415,81 @@ private slots:
         typeInto(d.QFCaptionEdit, QStringLiteral("mine"));
         QTest::mouseClick(d.FSelectBtn, Qt::LeftButton);
         QCOMPARE(starts, (std::vector{tree_ / "pics/", tree_ / "f03"}));
-        QCOMPARE(d.folder(), tree_ / "f03");
-        QCOMPARE(d.caption(), QStringLiteral("mine"));
+        QCOMPARE(d.folder() + " " + d.caption().toStdString(), tree_ / "f03 mine");
     }
 
     void quickFolderDialogChecks() {
-        const QString prompt = QStringLiteral("設定するﾌｫﾙﾀﾞ名をﾌﾙﾊﾟｽで指定して下さい。");
-        struct Row {
-            QString folder;  // relative to the tree unless it starts with "/" or is ""
-            QString answer;  // to the question whether to make it
-            bool mkdirFails;
-            QString box;
-            bool accepted;
-        } rows[] = {
-            {"", "", false, prompt, false},
-            {"pics", "", false, prompt, false},
-            {"/f01/", "", false, "", true},
-            {"/new/a", "No", false, "/new/a は存在しません。作成しますか？", false},
-            {"/new/b/", "Yes", false, "/new/b は存在しません。作成しますか？", true},
-            {"/new/c", "Yes", true, "/new/c は存在しません。作成しますか？|指定したフォルダを作成出来ません。", false},
+        const QString prompt = QStringLiteral("設定するﾌｫﾙﾀﾞ名をﾌﾙﾊﾟｽで指定して下さい。"),
+                      ask = QStringLiteral(" は存在しません。作成しますか？");
+        // Folder typed ("/": under the tree), the answer to whether to make it, the error making it
+        // meets; the boxes, and whether the dialog accepts and the folder is there afterwards.
+        const std::tuple<QString, QString, int, QString, bool> rows[] = {
+            {"", "", 0, prompt, false},
+            {"pics", "", 0, prompt, false},
+            {"/f01/", "", 0, "", true},
+            {"/new/a", "No", 0, "/new/a" + ask, false},
+            {"/new/b/", "Yes", 0, "/new/b" + ask, true},
+            {"/new/c", "Yes", EACCES, "/new/c" + ask + "|指定したフォルダを作成出来ません。", false},
         };
-        for (const Row& r : rows) {
-            const RowTrace trace{r.folder};
-            const std::string path =
-                r.folder.startsWith('/') ? tree_.dir() + r.folder.toStdString() : r.folder.toStdString();
+        for (const auto& [folder, answer, mkdirError, box, accepted] : rows) {
+            const RowTrace trace{folder};
+            const std::string path = (folder.startsWith('/') ? tree_.dir() : "") + folder.toStdString();
             FaultyFileSystem fs;
             fs.fault = [&](const std::string& call, const std::string&) {
-                return r.mkdirFails && call == "mkdir" ? EACCES : 0;
+                return call == "mkdir" ? mkdirError : 0;
             };
             TQFSelectFrm d(nullptr);
             d.fileSystem = &fs;
             d.show();
             typeInto(d.QFEdit, QString::fromStdString(path));
-            MessageBoxCatcher boxes;
-            boxes.press = r.answer;
-            QTest::mouseClick(d.OkBtn, Qt::LeftButton);
-            QCOMPARE(boxes.texts.join('|').replace(QString::fromStdString(tree_.dir()), QString()), r.box);
-            QCOMPARE(d.result() == QDialog::Accepted, r.accepted);
-            QCOMPARE(korvel::isExistingFolder(path), r.accepted);
+            const QString boxes = boxesAfterClick(d.OkBtn, answer).join('|');
+            QCOMPARE(QString(boxes).replace(QString::fromStdString(tree_.dir()), QString()), box);
+            QCOMPARE(d.result() == QDialog::Accepted, accepted);
+            QCOMPARE(korvel::isExistingFolder(path), accepted);
         }
     }
 
+    // OK applies and writes each switch; a display switch re-lists the folder and the window writes
+    // it again at close, the slide interval re-lists nothing and only OK writes it, its digits as
+    // typed. Cancel keeps all as it was but the history, which is cleared at once.
     void optionsOkAgainstCancel() {
-        for (const bool ok : {true, false}) {
-            const RowTrace trace{ok ? "OK" : "Cancel"};
-            const std::string before = "[Window]\nNoHideFile=0\n";
-            int cell = 0, history = -1;
-            const int relists = runOptions(
-                before,
-                {stepOn<TOptionFrm>([&](TOptionFrm& d) {
-                     clickBox(d.HideCheck);
-                     d.CellSizeCombo->setFocus();
-                     QTest::keyClick(d.CellSizeCombo, Qt::Key_6);  // 60
-                     clickBox(d.BitBtn1);
-                     clickBox(ok ? d.OkBtn : d.CancelBtn);
-                 }),
-                 pressBox(QMessageBox::Yes)},
-                [&](TKorvelMain& w) { cell = w.grid()->defaultSize(), history = w.historyBox()->count(); });
-            QCOMPARE(boxTexts_, QStringList{"履歴を全て削除します。よろしいですか？"});
-            QCOMPARE(history, 0);  // cleared at once, also when cancelled
-            QCOMPARE(relists, ok ? 1 : 0);
-            QCOMPARE(cell, ok ? 65 : 105);
-            if (ok) QVERIFY(korvel::IniFile::load(ini()).readBool("Window", "NoHideFile", false));
-            else QCOMPARE(readFile(ini()), before);
-        }
-    }
-
-    // Each display switch re-lists the folder and is written (by the window, at close); the slide
-    // interval alone re-lists nothing and is written by OK, its digits as typed.
-    void optionsAreWritten() {
-        struct Row {
-            const char *control, *section, *key, *wanted;  // a check box, or the interval's edit
-        } rows[] = {
-            {"HideCheck", "Window", "NoHideFile", "1"},
-            {"SpeedCheck", "Thumbnil", "SpeedFlg", "1"},
-            {"ChangeImCheck", "Window", "ChangeImFlg", "0"},
-            {"PictFitCheck", "Window", "PictFitFlg", "1"},
-            {"ExifRotateCheck", "Window", "ExifRotate", "0"},
-            {"ColorManageCheck", "Window", "ColorManage", "0"},
-            {"SharedCacheCheck", "Thumbnil", "SharedCache", "0"},
-            {"SlidNumEdit", "SWindow", "TimeInt", "1500"},
+        // Control, cell-size keys, OK or not, section, key; re-listings, cell, key after OK and after close.
+        const std::tuple<const char*, const char*, bool, const char*, const char*, QString> rows[] = {
+            {"HideCheck", "6", true, "Window", "NoHideFile", "1 65 NoHideFile=1 NoHideFile=1"},
+            {"HideCheck", "6", false, "Window", "NoHideFile", "0 105 NoHideFile NoHideFile=0"},
+            {"SpeedCheck", "", true, "Thumbnil", "SpeedFlg", "1 105 SpeedFlg=1 SpeedFlg=1"},
+            {"ChangeImCheck", "", true, "Window", "ChangeImFlg", "1 105 ChangeImFlg=0 ChangeImFlg=0"},
+            {"PictFitCheck", "", true, "Window", "PictFitFlg", "1 105 PictFitFlg=1 PictFitFlg=1"},
+            {"ExifRotateCheck", "", true, "Window", "ExifRotate", "1 105 ExifRotate=0 ExifRotate=0"},
+            {"ColorManageCheck", "", true, "Window", "ColorManage", "1 105 ColorManage=0 ColorManage=0"},
+            {"SharedCacheCheck", "", true, "Thumbnil", "SharedCache", "1 105 SharedCache=0 SharedCache=0"},
+            {"SlidNumEdit", "", true, "SWindow", "TimeInt", "0 105 TimeInt=1500 TimeInt=1500"},
         };
-        for (const Row& r : rows) {
-            const RowTrace trace{r.control};
-            const bool interval = r.control == std::string("SlidNumEdit");
+        for (const auto& [control, cellKeys, ok, section, key, state] : rows) {
+            const RowTrace trace{state};
             const auto play = [&](TOptionFrm& d) {
-                if (interval) {
-                    d.SlidNumEdit->setFocus();
-                    QTest::keyClick(d.SlidNumEdit, Qt::Key_A, Qt::ControlModifier);
-                    QTest::keyClicks(d.SlidNumEdit, "1a5-0x0 ");
-                } else {
-                    clickBox(d.findChild<QCheckBox*>(r.control));
-                }
-                clickBox(d.OkBtn);
+                if (auto* box = d.findChild<QCheckBox*>(control))
+                    clickBox(box);
+                else
+                    typeInto(d.SlidNumEdit, "1a5-0x0 ");
+                d.CellSizeCombo->setFocus();
+                QTest::keyClicks(d.CellSizeCombo, cellKeys);
+                clickBox(d.BitBtn1);
+                clickBox(ok ? d.OkBtn : d.CancelBtn);
             };
-            const int relists = runOptions("", {stepOn<TOptionFrm>(play)}, [&](TKorvelMain& w) {
-                if (!interval) w.close();
-            });
-            QCOMPARE(relists, interval ? 0 : 1);
-            QCOMPARE(korvel::IniFile::load(ini()).readString(r.section, r.key, "?"), std::string(r.wanted));
+            writeFile(ini(), "");
+            QVERIFY(openWindow());
+            relists_ = 0;
+            ModalScript script({stepOn<TOptionFrm>(play), pressBox(QMessageBox::Yes)});
+            clickTool(w_->actions().OptionBtn);
+            QVERIFY(script.done());
+            QCOMPARE(script.boxTexts, QStringList{"履歴を全て削除します。よろしいですか？"});
+            QCOMPARE(w_->historyBox()->count(), 0);
+            const QString written = iniValues(ini(), section, {key});
+            w_->close();
+            const QString got = QString("%1 %2 ").arg(relists_).arg(w_->grid()->defaultSize()) + written;
+            QCOMPARE(got + " " + iniValues(ini(), section, {key}), state);
         }
-    }
-
-    void optionsClearOneQuickFolderRowAndBindAnother() {
-        const std::string text = "[QFolder]\nFolder1=/q/one\nCaption1=One\nFolder2=/q/two\nCaption2=Two\n";
-        QStringList cleared;
-        QList<bool> enabled;
-        runOptions(text,
-                   {stepOn<TOptionFrm>([&](TOptionFrm& d) {
-                        d.PageControl1->setCurrentIndex(2);
-                        enabled << d.QFClearBtn->isEnabled();
-                        QTreeWidget* list = d.ListView1;
-                        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                                          list->visualItemRect(list->topLevelItem(0)).center());
-                        enabled << d.QFClearBtn->isEnabled() << d.QFUpBtn->isEnabled()
-                                << d.QFDownBtn->isEnabled();
-                        clickBox(d.QFClearBtn);
-                        cleared << list->topLevelItem(0)->text(0) << list->topLevelItem(0)->text(1);
-                        list->setCurrentItem(list->topLevelItem(2));
-                        clickBox(d.QFEditBtn);
-                        clickBox(d.OkBtn);
-                    }),
-                    pressBox(QMessageBox::Yes), stepOn<TQFSelectFrm>([&](TQFSelectFrm& f) {
-                        cleared << f.QFEdit->text();
-                        QTest::keyClicks(f.QFEdit, pics());
-                        clickBox(f.OkBtn);
-                    })},
-                   [&](TKorvelMain& w) {
-                       QToolButton* one = w.quickFolderButton(0);
-                       QVERIFY(one->text().isEmpty() && one->toolTip().isEmpty());
-                       QCOMPARE(one->icon().pixmap(20, 20).toImage(),
-                                toolIcon(ToolIcon::SubFolders).pixmap(20, 20).toImage());
-                       QCOMPARE(w.quickFolderButton(1)->text(), QStringLiteral("Two"));
-                       QCOMPARE(w.quickFolderButton(2)->toolTip(), pics());
-                       QCOMPARE(w.quickFolderButton(2)->text(),
-                                QString::fromStdString(korvel::MakeQuickFolderCaption(pics().toStdString())));
-                   });
-        QCOMPARE(boxTexts_, QStringList{"選択した設定をクリアします。よろしいですか？"});
-        QCOMPARE(cleared, (QStringList{"未設定", "", ""}));  // the unbound row opens the editor empty
-        QCOMPARE(enabled, (QList<bool>{false, true, false, true}));
     }
 };
 

@@ -12,7 +12,6 @@
 #include <QToolButton>
 #include <cerrno>
 
-#include "base/IniFile.h"
 #include "base/SafeWrite.h"
 #include "fileops/ui/NumberFrm.h"
 #include "fileops/ui/OpCopyFrm.h"
@@ -23,42 +22,41 @@
 #include "tests/support/UiSupport.h"
 
 using namespace korvel::testing;
+using Paths = std::vector<std::string>;
 
 namespace {
 
-void clickItem(QListWidget* l, int row, Qt::KeyboardModifiers mods = {}) {
-    l->scrollToItem(l->item(row));
-    QTest::mouseClick(l->viewport(), Qt::LeftButton, mods, l->visualItemRect(l->item(row)).center());
-}
+// The folder chooser with its settings in a fresh folder, counting the runs it starts.
+struct Chooser {
+    TempTree cfg;
+    int runs = 0;
+    TSelectDir d;
+    Chooser(bool copy, const Paths& all, const Paths& selected, const Paths& quick = {})
+        : d(copy, all, selected, quick, hooks()) {}
+    TSelectDir::Hooks hooks() {
+        TSelectDir::Hooks h;
+        h.ensureFolder = [](const std::string&) { return true; };
+        h.run = [this](bool, const Paths&, const std::string&) { ++runs; };
+        h.settingsPath = cfg / "k.ini";
+        return h;
+    }
+};
 
-bool shown(QWidget& w) {
-    w.show();
-    return QTest::qWaitForWindowExposed(&w);
-}
-
-// Counts the runs the chooser starts.
-TSelectDir::Hooks selectHooks(int& runs, const std::string& ini) {
-    TSelectDir::Hooks h;
-    h.ensureFolder = [](const std::string&) { return true; };
-    h.run = [&runs](bool, const std::vector<std::string>&, const std::string&) { ++runs; };
-    h.settingsPath = ini;
-    return h;
-}
-
-TOpCopyFrm::Hooks copyHooks(const std::string& ini) {
-    TOpCopyFrm::Hooks h;
-    h.ensureFolder = [](const std::string&) { return true; };
-    h.settingsPath = ini;
-    return h;
-}
-
-// The extended copy dialog on /p/a.bmp with its settings in a fresh folder, shown.
+// The extended copy dialog on files, its settings (ini, when given) in a fresh folder, shown.
 struct CopyDialog {
     TempTree cfg;
-    TOpCopyFrm d{{"/p/a.bmp"}, {"/p/a.bmp"}, {}, copyHooks(cfg / "k.ini")};
-    explicit CopyDialog(bool load = true) {
+    TOpCopyFrm d;
+    explicit CopyDialog(const Paths& files = {"/p/a.bmp"}, const std::string& ini = "", bool load = true)
+        : d(files, files, {}, hooks(ini)) {
         if (load) d.LoadSettings();
-        shown(d);
+        showExposed(d);
+    }
+    TOpCopyFrm::Hooks hooks(const std::string& ini) {
+        if (!ini.empty()) writeFile(cfg / "k.ini", ini);
+        TOpCopyFrm::Hooks h;
+        h.ensureFolder = [](const std::string&) { return true; };
+        h.settingsPath = cfg / "k.ini";
+        return h;
     }
 };
 
@@ -69,143 +67,125 @@ void clickByName(TOpCopyFrm& d, const QString& name) {
     clickBox(b);
 }
 
+// Enabled (1) or not: QualityCombo, PNGLevelRadio1, SizeCombo, WidthEdit, SizeCheck, GasituCheck;
+// then whether the height shows, and the label between the sizes.
+QString copyState(const TOpCopyFrm& d) {
+    return enabledMask<QWidget>({d.QualityCombo, d.PNGLevelRadio1, d.SizeCombo, d.WidthEdit, d.SizeCheck,
+                                 d.GasituCheck})
+           + (d.HeightEdit->isVisible() ? " H " : " - ") + d.LabelCenter->text();
+}
+
 }  // namespace
 
 class DialogsTest : public QObject {
     Q_OBJECT
 private slots:
     void chooserButtonsMoveItemsInOrder() {
-        TempTree t;
-        int runs = 0;
-        TSelectDir d(true, {"/p/a", "/p/b", "/p/c", "/p/d"}, {"/p/c", "/p/a"}, {},
-                     selectHooks(runs, t / "k.ini"));
-        QVERIFY(shown(d));
-        TTwoLists* l = d.lists;
-        using V = std::vector<std::string>;
-        QCOMPARE(l->yesPaths(), (V{"/p/c", "/p/a"}));
-        QCOMPARE(l->noPaths(), (V{"/p/b", "/p/d"}));
-        clickItem(l->NoListBox, 1);
+        Chooser c(true, {"/p/a", "/p/b", "/p/c", "/p/d"}, {"/p/c", "/p/a"});
+        QVERIFY(showExposed(c.d));
+        TTwoLists* l = c.d.lists;
+        const auto lists = [l] { return joined(l->yesPaths()) + " | " + joined(l->noPaths()); };
+        QCOMPARE(lists(), "/p/c /p/a | /p/b /p/d");
+        clickRow(l->NoListBox, 1);
         QTest::mouseClick(l->AddBtn, Qt::LeftButton);
-        QCOMPARE(l->yesPaths(), (V{"/p/c", "/p/a", "/p/d"}));
-        QCOMPARE(l->noPaths(), (V{"/p/b"}));
+        QCOMPARE(lists(), "/p/c /p/a /p/d | /p/b");
         QTest::mouseClick(l->AllAddBtn, Qt::LeftButton);
-        QCOMPARE(l->yesPaths(), (V{"/p/c", "/p/a", "/p/d", "/p/b"}));
+        QCOMPARE(lists(), "/p/c /p/a /p/d /p/b | ");
         QTest::mouseClick(l->AllDelBtn, Qt::LeftButton);
-        QCOMPARE(l->noPaths(), (V{"/p/c", "/p/a", "/p/d", "/p/b"}));
-        // OK with nothing to process does nothing and stays open.
-        d.DirCombo->setEditText("/q");
-        QTest::mouseClick(d.OKBtn, Qt::LeftButton);
-        QCOMPARE(runs, 0);
-        QVERIFY(d.isVisible());
+        QCOMPARE(lists(), " | /p/c /p/a /p/d /p/b");
     }
 
-    // A folder that runs is tried through the main window; here the ones refused.
+    // A folder that runs is tried through the main window; here the ones refused, and OK with
+    // nothing to process, which says nothing.
     void chooserOkWantsAFullPath() {
-        const struct {
-            bool copy;
-            QString typed, warning;
-        } rows[] = {{true, "", "コピー先フォルダをフルパスで指定して下さい。"},
-                    {false, "photos", "移動先フォルダをフルパスで指定して下さい。"}};
-        for (const auto& r : rows) {
-            const RowTrace trace{r.typed};
-            TempTree t;
-            int runs = 0;
-            TSelectDir d(r.copy, {"/p/a", "/p/b"}, {"/p/b"}, {}, selectHooks(runs, t / "k.ini"));
-            QVERIFY(shown(d));
-            typeInto(d.DirCombo->lineEdit(), r.typed);
-            MessageBoxCatcher boxes;
-            QTest::mouseClick(d.OKBtn, Qt::LeftButton);
-            QCOMPARE(boxes.text, r.warning);
-            QCOMPARE(runs, 0);
-            QVERIFY(d.isVisible());
+        const std::tuple<bool, Paths, QString, QStringList> rows[] = {
+            {true, {"/p/b"}, "", {"コピー先フォルダをフルパスで指定して下さい。"}},
+            {false, {"/p/b"}, "photos", {"移動先フォルダをフルパスで指定して下さい。"}},
+            {true, {}, "/q", {}}};
+        for (const auto& [copy, selected, typed, warning] : rows) {
+            const RowTrace trace{typed};
+            Chooser c(copy, {"/p/a", "/p/b"}, selected);
+            QVERIFY(showExposed(c.d));
+            typeInto(c.d.DirCombo->lineEdit(), typed);
+            QCOMPARE(boxesAfterClick(c.d.OKBtn), warning);
+            QVERIFY(c.runs == 0 && c.d.isVisible());
         }
     }
 
     void chooserMaximisedKeepsTheLastNormalSize() {
-        TempTree t;
-        writeFile(t / "k.ini", "[CopyMove]\nWidth=700\nHeight=500\n");
-        int runs = 0;
-        TSelectDir d(true, {"/p/a"}, {"/p/a"}, {"/q1", "", "/q3"}, selectHooks(runs, t / "k.ini"));
-        d.LoadSettings();
-        QCOMPARE(d.size(), QSize(700, 500));
-        QCOMPARE(d.DirCombo->count(), 2);
-        d.showMaximized();
-        QVERIFY(QTest::qWaitForWindowExposed(&d));
-        d.SaveSettings();
-        const korvel::IniFile ini = korvel::IniFile::load(t / "k.ini");
-        QCOMPARE(ini.readInteger("CopyMove", "wState", -1), 2);
-        QCOMPARE(ini.readInteger("CopyMove", "Width", -1), 700);
-        QCOMPARE(ini.readInteger("CopyMove", "Height", -1), 500);
-        QVERIFY(ini.hasKey("CopyMove", "Panel"));
+        Chooser c(true, {"/p/a"}, {"/p/a"}, {"/q1", "", "/q3"});
+        writeFile(c.cfg / "k.ini", "[CopyMove]\nWidth=700\nHeight=500\n");
+        c.d.LoadSettings();
+        QCOMPARE(c.d.size(), QSize(700, 500));
+        QCOMPARE(c.d.DirCombo->count(), 2);
+        c.d.showMaximized();
+        QVERIFY(QTest::qWaitForWindowExposed(&c.d));
+        c.d.SaveSettings();
+        QCOMPARE(iniValues(c.cfg / "k.ini", "CopyMove", {"wState", "Width", "Height"}),
+                 "wState=2 Width=700 Height=500");
+        QVERIFY(korvel::IniFile::load(c.cfg / "k.ini").hasKey("CopyMove", "Panel"));
     }
 
     void serialOkRefusesOrRenames() {
-        const QStringList untouched{"1.jpg=1", "2.jpg=2", "x.txt=x"};
-        const struct {
-            QString pattern, start, box;  // box: the message shown, "" none
-            QStringList after;            // the folder afterwards, name=content
-            int renames;                  // reported to the list
-        } rows[] = {
-            {"", "1", "ファイル名を指定して下さい。", untouched, 0},
-            {"a\\b\\", "1", "ファイル名の指定に誤りがあります。\n連番を挿入する所に \\ を入れて下さい。",
-             untouched, 0},
-            {"\\", "2", "1.jpg は名前を変更出来ません。", {"1.jpg=1", "3.jpg=2", "x.txt=x"}, 1},
+        const QString untouched = "1.jpg=1 2.jpg=2 x.txt=x";
+        // Typed pattern and start; the boxes, the folder after (name=content), the renames reported.
+        const std::tuple<QString, QString, QStringList, QString, QStringList> rows[] = {
+            {"", "1", {"ファイル名を指定して下さい。"}, untouched, {}},
+            {"a\\b\\", "1", {"ファイル名の指定に誤りがあります。\n連番を挿入する所に \\ を入れて下さい。"},
+             untouched, {}},
+            {"\\", "2", {"1.jpg は名前を変更出来ません。"}, "1.jpg=1 3.jpg=2 x.txt=x", {"2.jpg>3.jpg"}},
         };
-        for (const auto& row : rows) {
-            const RowTrace trace{row.pattern};
-            TempTree t;
+        for (const auto& [pattern, start, box, after, reported] : rows) {
+            const RowTrace trace{pattern};
+            TempTree t, cfg;
             const std::string one = t.write("1.jpg", "1"), two = t.write("2.jpg", "2");
-            const std::string other = t.write("x.txt", "x");
-            std::vector<std::pair<std::string, std::string>> renamed;
+            QStringList renamed;  // name>new name
             TNumberFrm::Hooks hooks;
-            hooks.renamed = [&](const std::string& f, const std::string& to) { renamed.emplace_back(f, to); };
-            hooks.settingsPath = t / "k.ini";
-            TNumberFrm d(t.root(), {one, two, other}, {one, two}, hooks);
-            QVERIFY(shown(d));
-            typeInto(d.NameEdit, row.pattern);
-            typeInto(d.NumEdit, row.start);
+            hooks.renamed = [&, n = t.root().size()](const std::string& f, const std::string& to) {
+                renamed << QString::fromStdString(f.substr(n) + ">" + to.substr(n));
+            };
+            hooks.settingsPath = cfg / "k.ini";
+            TNumberFrm d(t.root(), {one, two, t.write("x.txt", "x")}, {one, two}, hooks);
+            QVERIFY(showExposed(d));
+            typeInto(d.NameEdit, pattern);
+            typeInto(d.NumEdit, start);
             typeInto(d.KetaEdit, "1");
-            MessageBoxCatcher boxes;
-            QTest::mouseClick(d.OKBtn, Qt::LeftButton);
-            QCOMPARE(boxes.text, row.box);
+            QCOMPARE(boxesAfterClick(d.OKBtn), box);
             QStringList got;
-            for (const auto& [n, c] : folderContents(t.dir()))
-                if (n != "k.ini") got << QString::fromStdString(n + "=" + c);
-            QCOMPARE(got, row.after);
-            QCOMPARE(d.result() == QDialog::Accepted, row.renames > 0);
-            // The list learns exactly the renames that happened.
-            QCOMPARE(int(renamed.size()), row.renames);
-            for (const auto& [from, to] : renamed)
-                QVERIFY(!std::filesystem::exists(from) && std::filesystem::exists(to));
+            for (const auto& [n, c] : folderContents(t.dir())) got << QString::fromStdString(n + "=" + c);
+            QCOMPARE(got.join(' '), after);
+            QCOMPARE(renamed, reported);  // exactly the renames that happened
+            QCOMPARE(d.result() == QDialog::Accepted, !reported.isEmpty());
         }
     }
 
     void serialPreviewFollowsOrderAndFields() {
         TempTree t;
         const std::string a = t.write("a.JPG", "a"), b = t.write("b.png", "b");
-        const std::string taken = t.write("n02.png", "old");
         TNumberFrm::Hooks hooks;
         hooks.settingsPath = t / "k.ini";
-        TNumberFrm d(t.root(), {a, b, taken}, {a, b}, hooks);
-        QVERIFY(shown(d));
+        TNumberFrm d(t.root(), {a, b, t.write("n02.png", "old")}, {a, b}, hooks);
+        QVERIFY(showExposed(d));
         QVERIFY(!d.UpBtn->isEnabled());
         typeInto(d.NameEdit, "n\\");
-        auto cell = [&](int row, int col) { return d.preview->model()->index(row, col).data().toString(); };
-        QCOMPARE(cell(0, 1), QString("n01.JPG"));
-        QCOMPARE(cell(1, 1), QString("n02.png"));
+        const auto rows = [&] {
+            QStringList l;
+            for (int r = 0; r < 2; ++r)
+                for (int col = 0; col < 2; ++col) l << d.preview->model()->index(r, col).data().toString();
+            return l.join(' ');
+        };
+        QCOMPARE(rows(), "a.JPG n01.JPG b.png n02.png");
         QVERIFY(d.previewSummary->text().contains("1 個は変更出来ません"));
         // Lower-case extensions, then b first: b takes n01 and a n02.jpg, nothing fails.
         clickBox(d.radioItems->button(2));
         QListWidget* rn = d.lists->YesListBox;
-        clickItem(rn, 1);
+        clickRow(rn, 1);
         QVERIFY(d.UpBtn->isEnabled());
         QTest::mouseClick(d.UpBtn, Qt::LeftButton);
-        QCOMPARE(cell(0, 0), QString("b.png"));
-        QCOMPARE(cell(0, 1), QString("n01.png"));
-        QCOMPARE(cell(1, 1), QString("n02.jpg"));
+        QCOMPARE(rows(), "b.png n01.png a.JPG n02.jpg");
         QVERIFY(!d.previewSummary->text().contains("変更出来ません"));
         // Two selected: the buttons go off; "全て戻す" needs a selection in its list.
-        clickItem(rn, 1, Qt::ShiftModifier);
+        clickRow(rn, 1, Qt::ShiftModifier);
         QVERIFY(!d.UpBtn->isEnabled());
         rn->clearSelection();
         QTest::mouseClick(d.lists->AllDelBtn, Qt::LeftButton);
@@ -213,164 +193,117 @@ private slots:
         QCOMPARE(folderContents(t.dir()).size(), size_t(3));  // the preview wrote nothing
     }
 
-    void renameDialogButtons() {
-        const struct {
-            int selected, radio;
-            bool allOk;
-            QString shown;  // Edit1.Edit2 after the click
-        } rows[] = {{3, 0, false, "Photo.Jpg"}, {3, 1, true, "PHOTO.JPG"}, {3, 2, true, "photo.jpg"},
-                    {1, 1, false, "PHOTO.JPG"}};
-        for (const auto& row : rows) {
-            const RowTrace trace{row.shown + QString::number(row.selected)};
-            TRNameFrm d("/p/Photo.Jpg", row.selected, QImage());
-            QVERIFY(shown(d));
+    // The case buttons convert the name shown (the name edit takes typing only as it was); "all OK"
+    // wants more than one file and a conversion. OK gives the name typed with the extension shown.
+    void renameDialog() {
+        // File, marked count, radio; Edit1.Edit2 and enabled Edit1/AllOK after it; name typed, target.
+        const std::tuple<std::string, int, int, QString, QString, QString> rows[] = {
+            {"/p/Photo.Jpg", 3, 0, "Photo.Jpg edit", "", ".Jpg"},
+            {"/p/Photo.Jpg", 3, 1, "PHOTO.JPG all", "x", "PHOTO.JPG"},
+            {"/p/Photo.Jpg", 3, 2, "photo.jpg all", "x", "photo.jpg"},
+            {"/p/Photo.Jpg", 1, 1, "PHOTO.JPG", "x", "PHOTO.JPG"},
+            {"/p/readme", 1, 0, "readme. edit", "notes", "notes."},
+            {"/p/猫.png", 1, 0, "猫.png edit", "写真", "写真.png"},
+        };
+        for (const auto& [path, selected, radio, state, typed, target] : rows) {
+            const RowTrace trace{state};
+            TRNameFrm d(path, selected, QImage());
+            QVERIFY(showExposed(d));
             QVERIFY(!d.AllOKBtn->isEnabled());
-            clickBox(d.radioItems->button(row.radio));
-            QCOMPARE(d.AllOKBtn->isEnabled(), row.allOk);
-            QCOMPARE(d.Edit1->text() + "." + d.Edit2->text(), row.shown);
-            QCOMPARE(d.Edit1->isEnabled(), row.radio == 0);
-        }
-    }
-
-    void renameDialogOkGivesTheName() {
-        const struct {
-            QString path, typed, target;
-        } rows[] = {{"/p/a.jpg", "", ".jpg"}, {"/p/readme", "notes", "notes."}, {"/p/猫.png", "写真", "写真.png"}};
-        for (const auto& r : rows) {
-            TRNameFrm d(r.path.toStdString(), 1, QImage());
-            QVERIFY(shown(d));
-            typeInto(d.Edit1, r.typed);
+            clickBox(d.radioItems->button(radio));
+            QCOMPARE(d.Edit1->text() + "." + d.Edit2->text() + (d.Edit1->isEnabled() ? " edit" : "")
+                         + (d.AllOKBtn->isEnabled() ? " all" : ""),
+                     state);
+            typeInto(d.Edit1, typed);
             QTest::mouseClick(d.OKBtn1, Qt::LeftButton);
             QCOMPARE(d.result(), int(QDialog::Accepted));
-            QCOMPARE(QString::fromStdString(d.RenameTarget()), r.target);
+            QCOMPARE(QString::fromStdString(d.RenameTarget()), target);
         }
     }
 
     void copyEnablingFollowsClicks() {
-        const QStringList free{"SizeRadio3", "SizeCheck"};
-        const struct {
-            QStringList clicks;
-            // Enabled: QualityCombo, PNGLevelRadio1, SizeCombo, WidthEdit, SizeCheck, GasituCheck.
-            QString enabled;
-            bool heightShown;
-            QString center;  // LabelCenter's text
-        } rows[] = {
-            {{}, "000000", false, "Pixel"},
-            {{"JPEGRadio"}, "100000", false, "Pixel"},
-            {{"JPEGRadio", "PNGRadio"}, "010000", false, "Pixel"},
-            {{"SizeRadio2"}, "001001", false, "Pixel"},
-            {{"SizeRadio3"}, "000111", false, "Pixel"},
-            {free, "000111", true, "ｘ H"},
-            {free + QStringList{"SizeRadio1"}, "000000", false, "Pixel"},
-            {free + QStringList{"SizeRadio2", "SizeRadio3"}, "000111", true, "ｘ H"},
+        const std::pair<QStringList, QString> rows[] = {  // the clicks, and copyState after them
+            {{}, "000000 - Pixel"},
+            {{"JPEGRadio"}, "100000 - Pixel"},
+            {{"JPEGRadio", "PNGRadio"}, "010000 - Pixel"},
+            {{"SizeRadio2"}, "001001 - Pixel"},
+            {{"SizeRadio3"}, "000111 - Pixel"},
+            {{"SizeRadio3", "SizeCheck"}, "000111 H ｘ H"},
+            {{"SizeRadio3", "SizeCheck", "SizeRadio1"}, "000000 - Pixel"},
+            {{"SizeRadio3", "SizeCheck", "SizeRadio2", "SizeRadio3"}, "000111 H ｘ H"},
         };
-        for (const auto& row : rows) {
-            const RowTrace trace{row.clicks.join(',')};
+        for (const auto& [clicks, state] : rows) {
+            const RowTrace trace{clicks.join(',')};
             CopyDialog c;
-            for (const QString& click : row.clicks) clickByName(c.d, click);
-            QString got;
-            for (const QWidget* w : std::initializer_list<const QWidget*>{
-                     c.d.QualityCombo, c.d.PNGLevelRadio1, c.d.SizeCombo, c.d.WidthEdit, c.d.SizeCheck,
-                     c.d.GasituCheck})
-                got += w->isEnabled() ? '1' : '0';
-            QCOMPARE(got, row.enabled);
-            QCOMPARE(c.d.HeightEdit->isVisible(), row.heightShown);
-            QCOMPARE(c.d.LabelCenter->text(), row.center);
+            for (const QString& click : clicks) clickByName(c.d, click);
+            QCOMPARE(copyState(c.d), state);
         }
     }
 
     void copySizeFieldsOnLeaving() {
-        const struct {
-            QString typed, after, box;
-        } rows[] = {{"120", "120", ""}, {"0", "1", ""}, {"12a", "80", "\"12a\"は整数ではありません。"}};
-        for (const auto& r : rows) {
-            CopyDialog c(false);
-            clickByName(c.d, "SizeRadio3");
-            clickByName(c.d, "SizeCheck");
+        const std::tuple<QString, QString, QStringList> rows[] = {  // typed, shown after, boxes
+            {"120", "120", {}}, {"0", "1", {}}, {"12a", "80", {"\"12a\"は整数ではありません。"}}};
+        for (const auto& [typed, after, box] : rows) {
+            CopyDialog c({"/p/a.bmp"}, "", false);
+            for (const char* click : {"SizeRadio3", "SizeCheck"}) clickByName(c.d, click);
             for (QLineEdit* e : {c.d.WidthEdit, c.d.HeightEdit}) {
                 c.d.activateWindow();  // back from the box of the field before
                 QVERIFY(QTest::qWaitForWindowActive(&c.d));
                 MessageBoxCatcher boxes;
-                typeInto(e, r.typed);
+                typeInto(e, typed);
                 QTest::keyClick(e, Qt::Key_Tab);  // leaves the field
-                QTRY_COMPARE(e->objectName() + ":" + e->text(), e->objectName() + ":" + r.after);
-                QCOMPARE(boxes.texts, r.box.isEmpty() ? QStringList{} : QStringList{r.box});
+                QTRY_COMPARE(e->objectName() + ":" + e->text(), e->objectName() + ":" + after);
+                QCOMPARE(boxes.texts, box);
             }
         }
     }
 
-    void copyRunWritesSizeTurnAndName() {
-        const QStringList given{"SizeRadio3"};
-        const struct {
-            QSize sourceSize;
-            QStringList clicks;
-            QString width, height;
-            QSize size;
-        } rows[] = {
-            {{7, 5}, {}, "", "", {7, 5}},
-            {{500, 1000}, given + QStringList{"SizeCheck", "GasituCheck"}, "80", "80", {80, 80}},
-            {{3, 3}, {"SizeRadio2"}, "", "", {1, 1}},
-            {{1000, 500}, given + QStringList{"Turn1"}, "80", "", {40, 80}},
+    // What arrives, each file as its difference from its source ("" the same pixels). A file that
+    // fails, from a hand-edited setting outside its list or a full disk, fails alone with its name.
+    void copyWritesOrFailsEachFile() {
+        const QStringList failed{"\"a.bmp\"は処理出来ませんでした。", "\"b.bmp\"は処理出来ませんでした。"};
+        // Settings, a full disk, the sources' size, clicks, Down presses in the percent list (5 a step),
+        // width and height typed; quality and percent at OK ("" outside their lists), boxes, arrivals.
+        using Row = std::tuple<std::string, bool, QSize, QStringList, int, QString, QString, QString,
+                               QStringList, QString>;
+        const Row rows[] = {
+            {"", false, {7, 5}, {}, 0, "", "", "85 100", {}, "a.bmp= b.bmp="},
+            {"", false, {500, 1000}, {"SizeRadio3", "SizeCheck", "GasituCheck"}, 0, "80", "80", "85 100",
+             {}, "a.bmp=80x80 vs 500x1000 b.bmp=80x80 vs 500x1000"},
+            {"", false, {3, 3}, {"SizeRadio2"}, 15, "", "", "85 25", {}, "a.bmp=1x1 vs 3x3 b.bmp=1x1 vs 3x3"},
+            {"", false, {1000, 500}, {"SizeRadio3", "Turn1"}, 0, "80", "", "85 100", {},
+             "a.bmp=40x80 vs 1000x500 b.bmp=40x80 vs 1000x500"},
+            {"SaveFormat=1\nJPEGQuality=150\n", false, {16, 8}, {}, 0, "", "", " 100", failed, ""},
+            {"SaveFormat=1\nSize=1\nSizeCombo=-3\n", false, {16, 8}, {}, 0, "", "", "85 ", failed, ""},
+            {"SaveFormat=1\n", true, {16, 8}, {}, 0, "", "", "85 100", failed, ""},
         };
-        for (const auto& row : rows) {
-            const RowTrace trace{row.clicks.join(',')};
-            TempTree src, dst, cfg;
-            const std::string in = src / "a.bmp";
-            saveBmp(gradientBitmap(row.sourceSize.width(), row.sourceSize.height()), in);
-            TOpCopyFrm d({in}, {in}, {}, copyHooks(cfg / "k.ini"));
-            d.LoadSettings();
-            QVERIFY(shown(d));
-            for (const QString& c : row.clicks) clickByName(d, c);
-            if (row.clicks.contains("SizeRadio2")) {
-                // 25 % is index 35 of the list: 200 - 5 x 35.
-                d.SizeCombo->setFocus();
-                for (int i = d.SizeCombo->currentIndex(); i < 35; ++i)
-                    QTest::keyClick(d.SizeCombo, Qt::Key_Down);
-                QCOMPARE(d.SizeCombo->currentText(), QString("25"));
-            }
-            if (!row.width.isEmpty()) typeInto(d.WidthEdit, row.width);
-            if (!row.height.isEmpty()) typeInto(d.HeightEdit, row.height);
-            typeInto(d.DirCombo->lineEdit(), QString::fromStdString(dst.dir()));
-            MessageBoxCatcher boxes;
-            QTest::mouseClick(d.OkBtn, Qt::LeftButton);
-            QCOMPARE(boxes.texts, QStringList{});
-            QCOMPARE(d.result(), int(QDialog::Accepted));
-            QCOMPARE(dst.count(), 1L);
-            const korvel::TBitmap out = loadBmp(dst / "a.bmp");
-            QCOMPARE(QSize(out.width(), out.height()), row.size);
-            if (row.clicks.isEmpty())
-                QCOMPARE(pixelDifference(out, loadBmp(in)), std::string());
-        }
-    }
-
-    // Each file fails alone with its name, and leaves nothing in the destination.
-    void copyEveryFileFailsWithItsName() {
-        const struct {
-            std::string edited;  // a hand-edited setting, "" the disk is full while saving
-            QComboBox* TOpCopyFrm::*combo;  // the list it stands outside of
-        } rows[] = {{"JPEGQuality=150\n", &TOpCopyFrm::QualityCombo},
-                    {"Size=1\nSizeCombo=-3\n", &TOpCopyFrm::SizeCombo},
-                    {"", nullptr}};
-        for (const auto& r : rows) {
-            const RowTrace trace{QString::fromStdString(r.edited)};
-            TempTree src, dst, cfg;
-            writeFile(cfg / "k.ini", "[OpCopy]\nSaveFormat=1\n" + r.edited);
-            const std::vector<std::string> files{src / "a.bmp", src / "b.bmp"};
-            for (const std::string& f : files) saveBmp(gradientBitmap(16, 8), f);
-            TOpCopyFrm d(files, files, {}, copyHooks(cfg / "k.ini"));
-            d.LoadSettings();
-            if (r.combo) QCOMPARE((d.*r.combo)->currentText(), QString());
-            QVERIFY(shown(d));
-            typeInto(d.DirCombo->lineEdit(), QString::fromStdString(dst.dir()));
+        for (const auto& [settings, diskFull, source, clicks, downs, width, height, combos, boxes, arrived] :
+             rows) {
+            const RowTrace trace{QString::fromStdString(settings) + arrived};
+            TempTree src, dst;
+            const Paths files{src / "a.bmp", src / "b.bmp"};
+            for (const std::string& f : files)
+                saveBmp(gradientBitmap(source.width(), source.height()), f);
+            CopyDialog c(files, "[OpCopy]\n" + settings);
+            for (const QString& click : clicks) clickByName(c.d, click);
+            pressOn(c.d.SizeCombo, Qt::Key_Down, downs);
+            if (!width.isEmpty()) typeInto(c.d.WidthEdit, width);
+            if (!height.isEmpty()) typeInto(c.d.HeightEdit, height);
+            typeInto(c.d.DirCombo->lineEdit(), QString::fromStdString(dst.dir()));
+            QCOMPARE(c.d.QualityCombo->currentText() + " " + c.d.SizeCombo->currentText(), combos);
             korvel::SafeWriteSteps full;
             full.write = [](int, const void*, size_t) -> ssize_t { return errno = ENOSPC, -1; };
-            if (r.edited.empty()) korvel::setSafeWriteSteps(full);
-            MessageBoxCatcher boxes;
-            QTest::mouseClick(d.OkBtn, Qt::LeftButton);
+            korvel::setSafeWriteSteps(diskFull ? full : korvel::SafeWriteSteps{});
+            const QStringList shown = boxesAfterClick(c.d.OkBtn);
             korvel::setSafeWriteSteps({});
-            QCOMPARE(boxes.texts, (QStringList{"\"a.bmp\"は処理出来ませんでした。", "\"b.bmp\"は処理出来ませんでした。"}));
-            QCOMPARE(dst.count(), 0L);
-            QCOMPARE(d.result(), int(QDialog::Accepted));
+            QCOMPARE(shown, boxes);
+            QCOMPARE(c.d.result(), int(QDialog::Accepted));
+            QStringList got;
+            for (const auto& [name, bytes] : folderContents(dst.dir())) {
+                const std::string difference = pixelDifference(loadBmp(dst / name), loadBmp(src / name));
+                got << QString::fromStdString(name + "=" + difference);
+            }
+            QCOMPARE(got.join(' '), arrived);
         }
     }
 
@@ -378,23 +311,15 @@ private slots:
         CopyDialog c;
         for (const char* click : {"JPEGRadio", "SizeRadio3", "SizeCheck", "Turn2", "DateCheck"})
             clickByName(c.d, click);
-        c.d.QualityCombo->setFocus();
-        QTest::keyClick(c.d.QualityCombo, Qt::Key_Down);  // 85 -> 84
+        pressOn(c.d.QualityCombo, Qt::Key_Down);  // 85 -> 84
         c.d.SaveSettings();
-        const korvel::IniFile ini = korvel::IniFile::load(c.cfg / "k.ini");
-        const std::pair<const char*, int> saved[] = {
-            {"SaveFormat", 1}, {"Size", 2}, {"JPEGQuality", 16}, {"Turn", 2}};
-        for (const auto& [key, value] : saved) QVERIFY2(ini.readInteger("OpCopy", key, -1) == value, key);
-        QCOMPARE(ini.readBool("OpCopy", "SizeCheck", true), false);
-        QCOMPARE(ini.readBool("OpCopy", "Date", false), true);
-        QVERIFY(!ini.hasKey("OpCopy", "PNGInterlaceCheck"));
-        // Read back, the enabling matches the stored choices.
-        TOpCopyFrm d({"/p/a.bmp"}, {"/p/a.bmp"}, {}, copyHooks(c.cfg / "k.ini"));
-        d.LoadSettings();
-        QVERIFY(shown(d));
-        QCOMPARE(d.QualityCombo->currentText(), QString("84"));
-        QVERIFY(d.QualityCombo->isEnabled() && !d.PNGLevelRadio1->isEnabled());
-        QVERIFY(d.HeightEdit->isVisible() && d.WidthEdit->isEnabled() && !d.SizeCombo->isEnabled());
+        const std::string saved = c.cfg / "k.ini";
+        QCOMPARE(iniValues(saved, "OpCopy", {"SaveFormat", "Size", "JPEGQuality", "Turn", "SizeCheck", "Date",
+                                             "PNGInterlaceCheck"}),
+                 "SaveFormat=1 Size=2 JPEGQuality=16 Turn=2 SizeCheck=0 Date=1 PNGInterlaceCheck");
+        CopyDialog back({"/p/a.bmp"}, readFile(saved));
+        QCOMPARE(back.d.QualityCombo->currentText(), QString("84"));
+        QCOMPARE(copyState(back.d), "100111 H ｘ H");
     }
 };
 

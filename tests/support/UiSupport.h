@@ -2,6 +2,7 @@
 // Helpers the window tests share: test images written under any byte name, typing, and players
 // for the modal windows a command opens.
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QFile>
 #include <QLineEdit>
@@ -17,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/IniFile.h"
 #include "tests/support/TestImages.h"
 
 namespace korvel::testing {
@@ -147,6 +149,61 @@ inline ModalScript::Step pressBox(QMessageBox::StandardButton b = QMessageBox::O
     return stepOn<QMessageBox>([b](QMessageBox& box) {
         QTest::mouseClick(box.button(b) ? box.button(b) : box.buttons().first(), Qt::LeftButton);
     });
+}
+
+// Shows w and waits until it is on the screen.
+inline bool showExposed(QWidget& w) {
+    w.show();
+    return QTest::qWaitForWindowExposed(&w);
+}
+
+// Clicks b and answers the message boxes the click opens, with the button captioned press if given;
+// their texts, in order.
+inline QStringList boxesAfterClick(QAbstractButton* b, const QString& press = {}) {
+    MessageBoxCatcher boxes;
+    boxes.press = press;
+    QTest::mouseClick(b, Qt::LeftButton);
+    return boxes.texts;
+}
+
+// '1' for each item enabled and '0' for each other, to compare a row of them at once.
+template <class T>
+QString enabledMask(std::initializer_list<T*> items) {
+    QString s;
+    for (const T* i : items) s += i->isEnabled() ? '1' : '0';
+    return s;
+}
+
+// Gives w the focus and presses key on it, times over.
+inline void pressOn(QWidget* w, Qt::Key key, int times = 1) {
+    w->setFocus();
+    for (int i = 0; i < times; ++i) QTest::keyClick(w, key);
+}
+
+// Clicks a row of a list or tree view where the user would, scrolled into sight first.
+inline void clickRow(QAbstractItemView* v, int row, Qt::KeyboardModifiers mods = {}) {
+    const QModelIndex i = v->model()->index(row, 0);
+    v->scrollTo(i);
+    QTest::mouseClick(v->viewport(), Qt::LeftButton, mods, v->visualRect(i).center());
+}
+
+// The byte strings as one line, space-separated, for a single comparison.
+inline QString joined(const std::vector<std::string>& items) {
+    QStringList l;
+    for (const std::string& s : items) l << QString::fromStdString(s);
+    return l.join(' ');
+}
+
+// "key=value" for each key of section in the settings file at path, only "key" where it is absent.
+inline QString iniValues(const std::string& path, const char* section,
+                         std::initializer_list<const char*> keys) {
+    const korvel::IniFile ini = korvel::IniFile::load(path);
+    QStringList l;
+    for (const char* k : keys) {
+        const QString value = QString::fromStdString(ini.readString(section, k, ""));
+        l << QString::fromLatin1(k) + (ini.hasKey(section, k) ? "=" + value : QString());
+    }
+    return l.join(' ');
 }
 
 }  // namespace korvel::testing
