@@ -294,9 +294,8 @@ TEST(Thumbnails, BuildRangeSkipsBuiltEntriesAndCacheFaultsStillDraw) {
     Built b;
     const std::vector<TBitmap> src{b.addBmp("f0.bmp", 30, 20, 0), b.addBmp("f1.bmp", 30, 21, 1),
                                    b.addBmp("f2.bmp", 30, 22, 2)};
-    b.builder.BuildThumbnails(1, 100, params());
-    b.builder.BuildThumbnails(0, 0, params());
-    b.builder.BuildThumbnails(size_t(-1), 5, params());  // no wrap-around to entry 0
+    for (const auto& [first, count] : {std::pair<size_t, size_t>{1, 100}, {0, 0}, {size_t(-1), 5}})
+        b.builder.BuildThumbnails(first, count, params());  // the last: no wrap-around to entry 0
     EXPECT_EQ(b.stored(), (std::vector<size_t>{1, 2}));
     EXPECT_EQ(b.builder.thumbnail(3, params()), nullptr);
     // Entry 0 is built when the grid draws it, after the others.
@@ -491,8 +490,9 @@ TEST(ThumbCache, ReadsOnlyAtTheStartOfAnImageOfItsOwnFile) {
 TEST(ThumbCache, CreatedPrivateAndNewReplacingWhateverStoodThere) {
     enum Planted { Nothing, StaleFile, LinkToVictim, DanglingLink, LinkToFolder };
     const char* linkTarget[] = {nullptr, nullptr, "elsewhere/victim.txt", "elsewhere/new.txt", "elsewhere"};
+    const char* names[] = {"nothing", "stale file", "link to a file", "dangling link", "link to a folder"};
     for (Planted planted : {Nothing, StaleFile, LinkToVictim, DanglingLink, LinkToFolder}) {
-        SCOPED_TRACE(int(planted));
+        SCOPED_TRACE(names[planted]);
         TempTree t;
         const std::string victim = t.write("elsewhere/victim.txt", "precious"), at = t / "private/Korvel.tp0";
         t.folder("private");
