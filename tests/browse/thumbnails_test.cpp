@@ -110,7 +110,7 @@ TBitmap copyOf(const TBitmap* t, const std::string& what) {
     return t ? *t : TBitmap();
 }
 
-// Hands out a 16 x 16 icon (green, top-left pixel transparent) and records the paths asked for.
+// Fills in a 16 x 16 icon (green, top-left pixel transparent) yet answers have; records the paths.
 class FakeIcons : public FileIconSource {
 public:
     explicit FakeIcons(bool have = true, bool throws = false) : have(have), throws(throws) {}
