@@ -3,6 +3,7 @@
 // and the mouse pointer on a cell, popup menus, and waiting for the preview loader.
 #include <QApplication>
 #include <QCursor>
+#include <QLabel>
 #include <QMenu>
 #include <QMimeData>
 #include <QString>
