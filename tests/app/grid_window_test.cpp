@@ -347,13 +347,11 @@ private slots:
             box.onBox = [&] { boxInsideResize = resizing; };
             // The layout of a resize asks for the preview again; its report must wait until the
             // resize event is over, and pruning the list afterwards must leave a working grid.
-            if (byResize) {
-                resizing = true;
-                w.gridSplitter()->resize(w.gridSplitter()->width() + 3, w.gridSplitter()->height() + 2);
-                resizing = false;
-            } else {
-                clickCell(w, 6);
-            }
+            resizing = byResize;
+            QSplitter* split = w.gridSplitter();
+            if (byResize) split->resize(split->width() + 3, split->height() + 2);
+            else clickCell(w, 6);
+            resizing = false;
             QTRY_COMPARE(int(w.fileList().size()), 8);
             QCOMPARE(box.title + "|" + box.text, QStringLiteral("FileNotFound|選択したファイルは見つかりませんでした。"));
             w.resize(w.width() - 5, w.height() - 4);
@@ -682,10 +680,8 @@ private slots:
         QTest::mouseClick(w.toolButton(w.actions().KCopyBtn), Qt::LeftButton);
         QVERIFY(sawRun);
         // Which files were still in hand at the stop is the batch's rule; the grid lists them all.
-        const long files = entryCount(pics());
-        QVERIFY(files > 5 && files < 9);
-        QCOMPARE(long(w.fileList().size()), files);
-        QVERIFY(w.fileList().contains(pics("b_1.bmp")));
+        QCOMPARE(filesIn(), filesIn(pics()));
+        QVERIFY(w.fileList().contains(pics("b_1.bmp")) && entryCount(pics()) < 9);
         const korvel::IniFile ini = korvel::IniFile::load(
             korvel::programSettingsPath(QCoreApplication::applicationFilePath().toStdString()));
         QCOMPARE(ini.readString("OpCopy", "SelectFolder", ""), pics());
