@@ -3,6 +3,7 @@
 // and the mouse pointer on a cell, popup menus, and waiting for the preview loader.
 #include <QApplication>
 #include <QCursor>
+#include <QLabel>
 #include <QMenu>
 #include <QMimeData>
 #include <QString>
@@ -22,6 +23,22 @@ inline void writeSolidBmp(const QString& path, int w, int h, uint32_t rgb = 0x80
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) b.setRawPixel(x, y, rgb);
     saveBmp(b, path.toStdString());
+}
+
+// A 24-bit bitmap of w x h pixels all holding the raw value px.
+inline TBitmap solidBitmap(int w, int h, uint32_t px) {
+    TBitmap b(w, h, PixelFormat::pf24bit);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) b.setRawPixel(x, y, px);
+    return b;
+}
+
+// Status panels 1 to 4 (path, size, file time, dimensions) joined by "|", the time as "t" when shown.
+inline QString previewPanels(const TKorvelMain& w) {
+    QStringList p;
+    for (int i = 1; i <= 4; ++i) p << w.statusPanel(i)->text();
+    p[2] = p[2].isEmpty() ? "" : "t";
+    return p.join('|');
 }
 
 inline GridCell cellOf(const TKorvelMain& w, size_t index) {
