@@ -18,10 +18,6 @@ using Bytes = std::vector<uint8_t>;
 inline void put32(Bytes& b, uint32_t v) {
     for (int s = 24; s >= 0; s -= 8) b.push_back(uint8_t(v >> s));
 }
-inline void put16(Bytes& b, uint16_t v) {
-    b.push_back(uint8_t(v >> 8));
-    b.push_back(uint8_t(v));
-}
 inline uint32_t get32(const uint8_t* p) {
     return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
 }
@@ -31,7 +27,6 @@ inline Bytes signature() { return {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 // One chunk with its CRC; badCrc flips the CRC.
 inline Bytes chunk(const std::string& type, const Bytes& data, bool badCrc = false) {
     Bytes b;
-    b.reserve(12 + data.size());
     put32(b, uint32_t(data.size()));
     b.insert(b.end(), type.begin(), type.end());
     b.insert(b.end(), data.begin(), data.end());
@@ -44,8 +39,7 @@ inline Bytes chunk(const std::string& type, const Bytes& data, bool badCrc = fal
 inline Bytes ihdrData(uint32_t w, uint32_t h, uint8_t depth, uint8_t colorType, uint8_t interlace = 0,
                       uint8_t compression = 0, uint8_t filter = 0) {
     Bytes b;
-    put32(b, w);
-    put32(b, h);
+    for (uint32_t v : {w, h}) put32(b, v);
     b.insert(b.end(), {depth, colorType, compression, filter, interlace});
     return b;
 }
@@ -97,7 +91,7 @@ inline Bytes packRow(const Samples& s, uint32_t y, uint32_t x0, uint32_t dx) {
     for (uint32_t x = x0; x < s.width; x += dx)
         for (int c = 0; c < s.channels; ++c) {
             const uint16_t v = s.at(x, y, c);
-            if (s.depth == 16) put16(row, v);
+            if (s.depth == 16) row.insert(row.end(), {uint8_t(v >> 8), uint8_t(v)});
             else if (s.depth == 8) row.push_back(uint8_t(v));
             else {
                 if (bitPos == 0) row.push_back(0);
@@ -142,8 +136,8 @@ void forEachRow(uint32_t w, uint32_t h, bool interlace, F row) {
 }
 
 // The raw (filtered, uncompressed) image data; row r of each pass gets filter filterOf(r).
-template <typename F>
-Bytes rawImageData(const Samples& s, bool interlace, F filterOf) {
+inline Bytes rawImageData(const Samples& s, bool interlace,
+                          int (*filterOf)(int) = [](int r) { return r % 5; }) {
     const int bpp = (s.depth * s.channels + 7) / 8;
     Bytes raw, prev;
     int rowIndex = 0;
@@ -157,10 +151,6 @@ Bytes rawImageData(const Samples& s, bool interlace, F filterOf) {
         prev = row;
     });
     return raw;
-}
-
-inline Bytes rawImageData(const Samples& s, bool interlace) {
-    return rawImageData(s, interlace, [](int r) { return r % 5; });
 }
 
 // The signature and the chunks in order.
