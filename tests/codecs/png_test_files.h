@@ -102,21 +102,15 @@ inline Bytes packRow(const Samples& s, uint32_t y, uint32_t x0, uint32_t dx) {
     return row;
 }
 
-// The textbook Paeth predictor.
-inline int paethRef(int a, int b, int c) {
-    int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
-    if (pa <= pb && pa <= pc) return a;
-    if (pb <= pc) return b;
-    return c;
-}
-
 inline Bytes filterRef(int type, const Bytes& row, const Bytes& prev, int bpp) {
     Bytes out(row.size());
     for (size_t i = 0; i < row.size(); ++i) {
         int a = i >= size_t(bpp) ? row[i - bpp] : 0, b = prev.empty() ? 0 : prev[i],
             c = (i >= size_t(bpp) && !prev.empty()) ? prev[i - bpp] : 0;
-        const int pred =
-            type == 1 ? a : type == 2 ? b : type == 3 ? (a + b) / 2 : type == 4 ? paethRef(a, b, c) : 0;
+        // The textbook Paeth predictor.
+        const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+        const int paeth = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+        const int pred = type == 1 ? a : type == 2 ? b : type == 3 ? (a + b) / 2 : type == 4 ? paeth : 0;
         out[i] = uint8_t(row[i] - pred);
     }
     return out;
