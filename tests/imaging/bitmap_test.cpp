@@ -18,16 +18,13 @@ using korvel::testing::byteDifference;
 using korvel::testing::flatImage;
 using korvel::testing::pixelDifference;
 
-TEST(Bitmap, PackedColoursWidenByRepeatingTopBits) {
-    EXPECT_EQ(unpackColor15(0x7FFF), 0xFFFFFFu);
-    EXPECT_EQ(unpackColor16(0xFFFF), 0xFFFFFFu);
-    EXPECT_EQ(unpackColor15(packColor15(0x808080)), 0x848484u);
-    EXPECT_EQ(unpackColor16(0x07E0), 0x00FF00u);
-    EXPECT_EQ(packColor16(0xFF0000), 0xF800);
-}
-
-// Packed rows: each write keeps its neighbours' bits; a new size keeps the overlap and zeroes the rest.
-TEST(Bitmap, SubByteWritesAndSetSize) {
+// Packed colours widen by repeating their top bits; packed rows: each write keeps its neighbours'
+// bits; a new size keeps the overlap and zeroes the rest; conversion keeps transparency's meaning.
+TEST(Bitmap, PixelsSizeAndConversion) {
+    EXPECT_EQ((std::vector<uint32_t>{unpackColor15(0x7FFF), unpackColor16(0xFFFF),
+                                     unpackColor15(packColor15(0x808080)), unpackColor16(0x07E0),
+                                     packColor16(0xFF0000)}),
+              (std::vector<uint32_t>{0xFFFFFF, 0xFFFFFF, 0x848484, 0x00FF00, 0xF800}));
     TBitmap one(10, 1, PixelFormat::pf1bit), four(3, 1, PixelFormat::pf4bit);
     for (int x : {0, 9}) one.setRawPixel(x, 0, 1);
     const uint32_t nibbles[] = {0xA, 0x5, 0xF};
@@ -41,6 +38,14 @@ TEST(Bitmap, SubByteWritesAndSetSize) {
     EXPECT_EQ(std::pair(b.pixel(1, 1), b.pixel(2, 2)), std::pair(0x123456u, 0u));
     b.setSize(0, 5);
     EXPECT_TRUE(b.empty());
+    // Conversion keeps the transparency's meaning.
+    b = TBitmap(2, 1, PixelFormat::pf8bit);
+    b.setRawPixel(0, 0, 5);
+    b.setTransparentIndex(5);
+    EXPECT_EQ((std::vector<int>{b.alphaAt(0, 0), b.alphaAt(1, 0)}), (std::vector<int>{0, 255}));
+    b.convertTo24();
+    EXPECT_EQ(b.transparency(), Transparency::Color);
+    EXPECT_EQ((std::vector<int>{b.alphaAt(0, 0), b.alphaAt(1, 0)}), (std::vector<int>{0, 255}));
 }
 
 TEST(Bitmap, PixelLimitRefusesBeforeAllocating) {
@@ -51,21 +56,10 @@ TEST(Bitmap, PixelLimitRefusesBeforeAllocating) {
     EXPECT_THROW(paddedRowBytes(int64_t(1) << 62, 32), EImageTooLarge);
 }
 
-TEST(Bitmap, ConversionKeepsTransparencyMeaning) {
-    TBitmap b(2, 1, PixelFormat::pf8bit);
-    b.setRawPixel(0, 0, 5);
-    b.setTransparentIndex(5);
-    EXPECT_EQ((std::vector<int>{b.alphaAt(0, 0), b.alphaAt(1, 0)}), (std::vector<int>{0, 255}));
-    b.convertTo24();
-    EXPECT_EQ(b.transparency(), Transparency::Color);
-    EXPECT_EQ((std::vector<int>{b.alphaAt(0, 0), b.alphaAt(1, 0)}), (std::vector<int>{0, 255}));
-}
-
 TEST(PlainStretch, DrawHonoursMask) {
     TBitmap src = flatImage(2, 1, 0xFF0000);
     auto mask = std::make_unique<TBitmap>(2, 1, PixelFormat::pf8bit);
-    mask->scanLine(0)[0] = 255;  // transparent
-    mask->scanLine(0)[1] = 0;    // opaque
+    mask->scanLine(0)[0] = 255;  // transparent; the other stays 0, opaque
     src.setMask(std::move(mask));
     TBitmap canvas(2, 1, PixelFormat::pf24bit);
     canvas.setRawPixel(0, 0, 0x00FF00);
@@ -117,10 +111,36 @@ TBitmap randomBitmap(std::mt19937& rng, int w, int h, PixelFormat pf) {
 
 Rect randomRect(std::mt19937& rng, int w, int h) {
     auto coord = [&](int n) { return int(rng() % unsigned(n + 6)) - 3; };  // reaches a little outside
-    Rect r{coord(w), coord(h), coord(w), coord(h)};
-    if (rng() % 3 == 0) r = Rect{0, 0, w, h};
-    return r;
+    const Rect r{coord(w), coord(h), coord(w), coord(h)};
+    return rng() % 3 == 0 ? Rect{0, 0, w, h} : r;
 }
+
+// A grey row (or column when vertical) of the given values; every channel the same.
+TBitmap greyLine(const std::vector<int>& values, int across, bool vertical) {
+    const int n = int(values.size());
+    TBitmap b(vertical ? across : n, vertical ? n : across, PixelFormat::pf24bit);
+    for (int y = 0; y < b.height(); ++y)
+        for (int x = 0; x < b.width(); ++x) {
+            uint8_t v = uint8_t(values[size_t(vertical ? y : x)]);
+            b.setRawPixel(x, y, makeColor(v, v, v));
+        }
+    return b;
+}
+
+// Sizes around byte and tile boundaries: 1-bit rows of 1, 7, 9 and 13 pixels, 4-bit rows of
+// odd width, and images larger than one 64 x 64 tile.
+const int kSizes[][2] = {{1, 1}, {7, 3}, {9, 5}, {13, 2}, {1, 17}, {5, 1}, {65, 3}, {130, 71}};
+
+// Each turn with where source pixel (x, y) of a w x h image lands.
+struct TurnCase {
+    const char* name;
+    std::unique_ptr<TBitmap> (*turn)(const TBitmap&);
+    std::pair<int, int> (*target)(int x, int y, int w, int h);
+} const kTurns[] = {
+    {"right", Rotate90Right, [](int x, int y, int, int h) { return std::pair{h - 1 - y, x}; }},
+    {"half", Rotate180, [](int x, int y, int w, int h) { return std::pair{w - 1 - x, h - 1 - y}; }},
+    {"left", Rotate90Left, [](int x, int y, int w, int) { return std::pair{y, w - 1 - x}; }},
+};
 
 }  // namespace
 
@@ -159,25 +179,6 @@ TEST(PlainStretch, MatchesPixelByPixelStatement) {
 
 // Turns: each pixel lands where the turn puts it, the source stays as it was, and spare bits of
 // packed rows stay clear whatever the source's padding holds.
-namespace {
-
-// Sizes around byte and tile boundaries: 1-bit rows of 1, 7, 9 and 13 pixels, 4-bit rows of
-// odd width, and images larger than one 64 x 64 tile.
-const int kSizes[][2] = {{1, 1}, {7, 3}, {9, 5}, {13, 2}, {1, 17}, {5, 1}, {65, 3}, {130, 71}};
-
-// Each turn with where source pixel (x, y) of a w x h image lands.
-struct TurnCase {
-    const char* name;
-    std::unique_ptr<TBitmap> (*turn)(const TBitmap&);
-    std::pair<int, int> (*target)(int x, int y, int w, int h);
-} const kTurns[] = {
-    {"right", Rotate90Right, [](int x, int y, int, int h) { return std::pair{h - 1 - y, x}; }},
-    {"half", Rotate180, [](int x, int y, int w, int h) { return std::pair{w - 1 - x, h - 1 - y}; }},
-    {"left", Rotate90Left, [](int x, int y, int w, int) { return std::pair{y, w - 1 - x}; }},
-};
-
-}  // namespace
-
 TEST(Rotate, EveryPixelLandsInPlaceAtEveryFormat) {
     std::mt19937 rng(42);
     for (PixelFormat pf : kPixelFormats)
@@ -481,35 +482,16 @@ TEST(StretchReference, EveryVectorLevelOfTheRowPass) {
     }
 }
 
-namespace {
-
-// A grey row (or column when vertical) of the given values; every channel the same.
-TBitmap greyLine(const std::vector<int>& values, int across, bool vertical) {
-    const int n = int(values.size());
-    TBitmap b(vertical ? across : n, vertical ? n : across, PixelFormat::pf24bit);
-    for (int y = 0; y < b.height(); ++y)
-        for (int x = 0; x < b.width(); ++x) {
-            uint8_t v = uint8_t(values[size_t(vertical ? y : x)]);
-            b.setRawPixel(x, y, makeColor(v, v, v));
-        }
-    return b;
-}
-
-std::vector<int> gProgress;
-
-}  // namespace
-
 // Values worked out from the formulas by hand, along both axes; lines one pixel across take the
 // bilinear resampler with pixel centres aligned.
 TEST(StretchEdges, HandWorkedLines) {
-    struct Row {
+    const struct {
         const char* name;
         int across;
         std::vector<int> in;
         int n;
         std::vector<int> want;
-    };
-    const Row rows[] = {
+    } rows[] = {
         {"whole factor: block means", 2, {10, 20, 30, 40}, 2, {15, 35}},
         {"width 1 still through the area pass", 2, {10, 20, 30, 40}, 1, {25}},
         // scale 98304, half 49152; the middle pixel counts half to each side:
@@ -523,7 +505,7 @@ TEST(StretchEdges, HandWorkedLines) {
         {"bilinear same size is the identity", 1, {7, 9, 11}, 3, {7, 9, 11}},
     };
     for (bool vertical : {false, true})
-        for (const Row& r : rows) {
+        for (const auto& r : rows) {
             SCOPED_TRACE(std::string(r.name) + (vertical ? " vertical" : " horizontal"));
             TBitmap b = greyLine(r.in, r.across, vertical);
             StretchBitmap(b, vertical ? r.across : r.n, vertical ? r.n : r.across);
@@ -570,27 +552,25 @@ TEST(StretchEdges, RefusedSizesLeaveTheImage) {
     EXPECT_THROW(StretchBitmap(b, 3, 0), Exception);
     EXPECT_THROW(StretchBitmap(b, 1 << 15, 1 << 14), EImageTooLarge);
     EXPECT_THROW(StretchBitmap(line, 1 << 15, 1 << 14), EImageTooLarge);  // the bilinear path
-    EXPECT_EQ(b.width(), 50);
-    EXPECT_EQ(b.pixelFormat(), PixelFormat::pf8bit);
-    EXPECT_EQ(line.width(), 1);
+    EXPECT_EQ(std::tuple(b.width(), b.pixelFormat(), line.width()), std::tuple(50, PixelFormat::pf8bit, 1));
     TBitmap empty;
     StretchBitmap(empty, 10, 10);
     EXPECT_TRUE(empty.empty());
 }
 
 TEST(StretchEdges, ProgressCalls) {
-    struct Row {
+    const struct {
         int w, h, nw, nh;
         std::vector<int> want;
-    };
-    const Row rows[] = {
+    } rows[] = {
         {8, 8, 4, 4, {0, 50}}, {8, 8, 16, 8, {0}}, {8, 8, 8, 3, {50}}, {8, 8, 8, 8, {}}, {1, 8, 4, 4, {}},
     };
-    for (const Row& r : rows) {
-        gProgress.clear();
+    static std::vector<int> calls;  // the progress hook is a plain function
+    for (const auto& r : rows) {
+        calls.clear();
         TBitmap b(r.w, r.h, PixelFormat::pf24bit);
-        StretchBitmap(b, r.nw, r.nh, [](int percent) { gProgress.push_back(percent); });
-        EXPECT_EQ(gProgress, r.want) << r.w << "x" << r.h << " -> " << r.nw << "x" << r.nh;
+        StretchBitmap(b, r.nw, r.nh, [](int percent) { calls.push_back(percent); });
+        EXPECT_EQ(calls, r.want) << r.w << "x" << r.h << " -> " << r.nw << "x" << r.nh;
     }
 }
 
