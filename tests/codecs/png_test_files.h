@@ -30,9 +30,7 @@ inline Bytes chunk(const std::string& type, const Bytes& data, bool badCrc = fal
     put32(b, uint32_t(data.size()));
     b.insert(b.end(), type.begin(), type.end());
     b.insert(b.end(), data.begin(), data.end());
-    uLong crc = crc32(0, reinterpret_cast<const Bytef*>(type.data()), 4);
-    if (!data.empty()) crc = crc32(crc, data.data(), uInt(data.size()));  // a null buffer restarts it
-    put32(b, uint32_t(crc) ^ (badCrc ? 0xFFFFFFFFu : 0u));
+    put32(b, uint32_t(crc32(0, b.data() + 4, uInt(b.size() - 4))) ^ (badCrc ? 0xFFFFFFFFu : 0u));
     return b;
 }
 
