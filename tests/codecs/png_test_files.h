@@ -100,20 +100,6 @@ inline Bytes packRow(const Samples& s, uint32_t y, uint32_t x0, uint32_t dx) {
     return row;
 }
 
-inline Bytes filterRef(int type, const Bytes& row, const Bytes& prev, int bpp) {
-    Bytes out(row.size());
-    for (size_t i = 0; i < row.size(); ++i) {
-        int a = i >= size_t(bpp) ? row[i - bpp] : 0, b = prev.empty() ? 0 : prev[i],
-            c = (i >= size_t(bpp) && !prev.empty()) ? prev[i - bpp] : 0;
-        // The textbook Paeth predictor.
-        const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
-        const int paeth = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
-        const int pred = type == 1 ? a : type == 2 ? b : type == 3 ? (a + b) / 2 : type == 4 ? paeth : 0;
-        out[i] = uint8_t(row[i] - pred);
-    }
-    return out;
-}
-
 // Calls row(x0, dx, y, first) for every row of every pass in file order: columns x0, x0 + dx, ...
 // of line y; first for the first row of a pass. Adam7 when interlaced, else one pass.
 template <typename F>
@@ -127,7 +113,8 @@ void forEachRow(uint32_t w, uint32_t h, bool interlace, F row) {
     }
 }
 
-// The raw (filtered, uncompressed) image data; row r of each pass gets filter filterOf(r).
+// The raw image data, each row filtered from the PNG standard's formulas; row r of each pass gets
+// filter filterOf(r).
 inline Bytes rawImageData(const Samples& s, bool interlace,
                           int (*filterOf)(int) = [](int r) { return r % 5; }) {
     const int bpp = (s.depth * s.channels + 7) / 8;
@@ -138,8 +125,15 @@ inline Bytes rawImageData(const Samples& s, bool interlace,
         const Bytes row = packRow(s, y, x0, dx);
         const int type = filterOf(rowIndex++);
         raw.push_back(uint8_t(type));
-        const Bytes f = filterRef(type, row, prev, bpp);
-        raw.insert(raw.end(), f.begin(), f.end());
+        for (size_t i = 0; i < row.size(); ++i) {
+            const int a = i >= size_t(bpp) ? row[i - bpp] : 0, b = prev.empty() ? 0 : prev[i],
+                      c = (i >= size_t(bpp) && !prev.empty()) ? prev[i - bpp] : 0;
+            // The textbook Paeth predictor.
+            const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+            const int paeth = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+            const int pred = type == 1 ? a : type == 2 ? b : type == 3 ? (a + b) / 2 : type == 4 ? paeth : 0;
+            raw.push_back(uint8_t(row[i] - pred));
+        }
         prev = row;
     });
     return raw;
