@@ -177,13 +177,14 @@ std::string transparencyOf(const TGLDPNG& png) {
 
 // Each form of tRNS and of bKGD.
 TEST(PngRead, TransparencyAndBackgroundForms) {
-    const Samples pal = randomSamples(6, 4, 2, 1, 11);
-    const Bytes plte = chunk("PLTE", paletteChunk(4));
-    auto file = [](int depth, int channels, uint8_t type, const Bytes& trns, const Bytes& bkgd) {
-        return simpleFile(randomSamples(6, 4, depth, channels, 7), type, depth == 16,
-                          {chunk("tRNS", trns), chunk("bKGD", bkgd)});
+    auto file = [](int depth, int channels, uint8_t type, const Bytes& trns, const Bytes& bkgd = {}) {
+        std::vector<Bytes> chunks;
+        if (type == 3) chunks.push_back(chunk("PLTE", paletteChunk(4)));
+        if (!trns.empty()) chunks.push_back(chunk("tRNS", trns));
+        if (!bkgd.empty()) chunks.push_back(chunk("bKGD", bkgd));
+        return simpleFile(randomSamples(6, 4, depth, channels, 7), type, depth == 16, chunks);
     };
-    Bytes afterIdat = simpleFile(pal, 3, false, {plte});
+    Bytes afterIdat = file(2, 1, 3, {});
     const Bytes lateTrns = chunk("tRNS", {0});
     afterIdat.insert(afterIdat.end() - 12, lateTrns.begin(), lateTrns.end());
     const struct {
@@ -198,16 +199,11 @@ TEST(PngRead, TransparencyAndBackgroundForms) {
          "colour 123456, bKGD 112233"},
         {"rgb 16", file(16, 3, 2, {0x12, 0xAA, 0x34, 0xBB, 0x56, 0xCC}, {0x11, 9, 0x22, 9, 0x33, 9}),
          "colour 123456, bKGD 112233"},
-        {"palette single zero",
-         simpleFile(pal, 3, false, {plte, chunk("tRNS", {255, 255, 0}), chunk("bKGD", {3})}),
-         "index 2, bKGD index 3"},
-        {"palette tRNS longer than palette",
-         simpleFile(pal, 3, false, {plte, chunk("tRNS", {255, 255, 255, 0, 0, 0, 0})}), "index 3, bKGD -"},
-        {"palette two zeros", simpleFile(pal, 3, false, {plte, chunk("tRNS", {0, 0})}), "mask, bKGD -"},
+        {"palette single zero", file(2, 1, 3, {255, 255, 0}, {3}), "index 2, bKGD index 3"},
+        {"palette tRNS longer than palette", file(2, 1, 3, {255, 255, 255, 0, 0, 0, 0}), "index 3, bKGD -"},
+        {"palette two zeros", file(2, 1, 3, {0, 0}), "mask, bKGD -"},
         {"after IDAT ignored", afterIdat, "bKGD -"},
-        {"with alpha channel ignored",
-         simpleFile(randomSamples(6, 4, 8, 4, 1), 6, false, {chunk("tRNS", {0, 1, 0, 2, 0, 3})}),
-         "mask, bKGD -"},
+        {"with alpha channel ignored", file(8, 4, 6, {0, 1, 0, 2, 0, 3}), "mask, bKGD -"},
     };
     for (const auto& r : rows) EXPECT_EQ(transparencyOf(load(r.file)), r.want) << r.what;
 }
@@ -235,16 +231,13 @@ std::string metadataOf(const TGLDPNG& p) {
 
 TEST(PngRead, AncillaryChunks) {
     const Samples s = randomSamples(4, 4, 8, 3, 12);
-    Bytes chrm, phys;
+    Bytes chrm;
     for (uint32_t v = 1; v <= 8; ++v) put32(chrm, v * 1000);
-    for (uint32_t v : {3780u, 2835u}) put32(phys, v);
-    phys.push_back(1);
     const TGLDPNG png = load(simpleFile(s, 2, false,
         {chunk("gAMA", {0, 1, 0x86, 0xA0}), chunk("cHRM", chrm), chunk("sBIT", {5, 6, 5}),
-         chunk("pHYs", phys), chunk("tIME", {0x07, 0xE8, 2, 29, 23, 59, 60}),
-         chunk("tEXt", toBytes(std::string("Comment\0first", 13))),
-         chunk("tEXt", toBytes(std::string("Title\0ignored", 13))),
-         chunk("tEXt", toBytes(std::string("Comment\0second", 14))), chunk("gIFg", {1, 2, 3, 4}),
+         chunk("pHYs", {0, 0, 0x0E, 0xC4, 0, 0, 0x0B, 0x13, 1}), chunk("tIME", {7, 0xE8, 2, 29, 23, 59, 60}),
+         chunk("tEXt", toBytes({"Comment\0first", 13})), chunk("tEXt", toBytes({"Title\0ignored", 13})),
+         chunk("tEXt", toBytes({"Comment\0second", 14})), chunk("gIFg", {1, 2, 3, 4}),
          chunk("tpNG", toBytes(std::string("GLD3\x07\x01\0\0", 8)))}));
     // sBIT 5,6,5 alone keeps the 24-bit raster unless the 16-bit option is on.
     EXPECT_EQ(metadataOf(png), "gAMA 1, cHRM 1000 2000 3000 4000 5000 6000 7000 8000, sBIT 5 6 5, "
