@@ -450,13 +450,8 @@ TEST(PngWrite, ExtendedCopySettings) {
     EXPECT_EQ(t.count(), 3);
 }
 
-// The greyscale option: the source's depth up to 8 bits (8 with a mask), with the stated weights.
-int greyLevel(Color c, int depth) {
-    const int g = (redOf(c) * 77 + greenOf(c) * 150 + blueOf(c) * 29) / 256;
-    return depth == 1 ? (g > 127 ? 255 : 0) : depth == 4 ? g / 16 * 17 : g;
-}
-
-// file holds image, written in grey of greyDepth bits unless that is 0, and reads back as it.
+// file holds image, written in grey of greyDepth bits unless that is 0, and reads back as it. The
+// greyscale option takes the source's depth up to 8 bits (8 with a mask), with the stated weights.
 void expectRoundTrip(const TBitmap& image, const Bytes& file, int greyDepth) {
     ASSERT_LE(chunkData(file, "PLTE").size(), 3u << file[24]);  // no more entries than the depth indexes
     const TBitmap b = load(file).image();
@@ -473,9 +468,11 @@ void expectRoundTrip(const TBitmap& image, const Bytes& file, int greyDepth) {
     }
     for (int y = 0; y < b.height(); ++y)
         for (int x = 0; x < b.width(); ++x) {
-            const int g = greyLevel(image.pixel(x, y), greyDepth);
+            const Color c = image.pixel(x, y);
+            const int g8 = (redOf(c) * 77 + greenOf(c) * 150 + blueOf(c) * 29) / 256;
+            const int g = greyDepth == 1 ? (g8 > 127 ? 255 : 0) : greyDepth == 4 ? g8 / 16 * 17 : g8;
             ASSERT_EQ(b.alphaAt(x, y), image.alphaAt(x, y));
-            ASSERT_EQ(b.pixel(x, y), greyDepth ? makeColor(g, g, g) : image.pixel(x, y));
+            ASSERT_EQ(b.pixel(x, y), greyDepth ? makeColor(g, g, g) : c);
             ASSERT_TRUE(!palette || b.rawPixel(x, y) == image.rawPixel(x, y));
         }
     // 15 and 16 bits come back exact with the option.
