@@ -61,8 +61,7 @@ TEST(PlainStretch, DrawHonoursMask) {
     auto mask = std::make_unique<TBitmap>(2, 1, PixelFormat::pf8bit);
     mask->scanLine(0)[0] = 255;  // transparent; the other stays 0, opaque
     src.setMask(std::move(mask));
-    TBitmap canvas(2, 1, PixelFormat::pf24bit);
-    canvas.setRawPixel(0, 0, 0x00FF00);
+    TBitmap canvas = flatImage(2, 1, 0x00FF00);
     src.draw(canvas, Rect{0, 0, 2, 1});
     EXPECT_EQ(std::pair(canvas.pixel(0, 0), canvas.pixel(1, 0)), std::pair(0x00FF00u, 0xFF0000u));
 }
@@ -152,8 +151,7 @@ TEST(PlainStretch, MatchesPixelByPixelStatement) {
             for (int n = 0; n < 12; ++n) {
                 const int sw = 1 + int(rng() % 23), sh = 1 + int(rng() % 17);
                 const int dw = 1 + int(rng() % 29), dh = 1 + int(rng() % 19);
-                TBitmap src = randomBitmap(rng, sw, sh, from);
-                TBitmap dst = randomBitmap(rng, dw, dh, to);
+                TBitmap src = randomBitmap(rng, sw, sh, from), dst = randomBitmap(rng, dw, dh, to);
                 // Equal palettes make raw copies; keep some pairs of palette images in that case.
                 if (from == to && n % 2 == 0) dst.setPalette(src.palette());
                 Rect sr = randomRect(rng, sw, sh), dr = randomRect(rng, dw, dh);
