@@ -69,7 +69,6 @@ struct Samples {
     uint16_t at(uint32_t x, uint32_t y, int c) const { return v[(size_t(y) * width + x) * channels + c]; }
 };
 
-// Deterministic pseudo-random samples.
 inline Samples randomSamples(uint32_t w, uint32_t h, int depth, int channels, uint32_t seed) {
     Samples s{w, h, depth, channels, {}};
     s.v.resize(size_t(w) * h * channels);
@@ -139,7 +138,6 @@ inline Bytes rawImageData(const Samples& s, bool interlace,
     return raw;
 }
 
-// The signature and the chunks in order.
 inline Bytes fileOf(const std::vector<Bytes>& chunks) {
     Bytes f = signature();
     for (const Bytes& c : chunks) f.insert(f.end(), c.begin(), c.end());
