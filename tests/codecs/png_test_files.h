@@ -27,6 +27,7 @@ inline Bytes signature() { return {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 // One chunk with its CRC; badCrc flips the CRC.
 inline Bytes chunk(const std::string& type, const Bytes& data, bool badCrc = false) {
     Bytes b;
+    b.reserve(12 + data.size());
     put32(b, uint32_t(data.size()));
     b.insert(b.end(), type.begin(), type.end());
     b.insert(b.end(), data.begin(), data.end());
