@@ -18,10 +18,6 @@ using Bytes = std::vector<uint8_t>;
 inline void put32(Bytes& b, uint32_t v) {
     for (int s = 24; s >= 0; s -= 8) b.push_back(uint8_t(v >> s));
 }
-inline void put16(Bytes& b, uint16_t v) {
-    b.push_back(uint8_t(v >> 8));
-    b.push_back(uint8_t(v));
-}
 inline uint32_t get32(const uint8_t* p) {
     return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
 }
@@ -35,17 +31,14 @@ inline Bytes chunk(const std::string& type, const Bytes& data, bool badCrc = fal
     put32(b, uint32_t(data.size()));
     b.insert(b.end(), type.begin(), type.end());
     b.insert(b.end(), data.begin(), data.end());
-    uLong crc = crc32(0, reinterpret_cast<const Bytef*>(type.data()), 4);
-    if (!data.empty()) crc = crc32(crc, data.data(), uInt(data.size()));  // a null buffer restarts it
-    put32(b, uint32_t(crc) ^ (badCrc ? 0xFFFFFFFFu : 0u));
+    put32(b, uint32_t(crc32(0, b.data() + 4, uInt(b.size() - 4))) ^ (badCrc ? 0xFFFFFFFFu : 0u));
     return b;
 }
 
 inline Bytes ihdrData(uint32_t w, uint32_t h, uint8_t depth, uint8_t colorType, uint8_t interlace = 0,
                       uint8_t compression = 0, uint8_t filter = 0) {
     Bytes b;
-    put32(b, w);
-    put32(b, h);
+    for (uint32_t v : {w, h}) put32(b, v);
     b.insert(b.end(), {depth, colorType, compression, filter, interlace});
     return b;
 }
@@ -77,7 +70,6 @@ struct Samples {
     uint16_t at(uint32_t x, uint32_t y, int c) const { return v[(size_t(y) * width + x) * channels + c]; }
 };
 
-// Deterministic pseudo-random samples.
 inline Samples randomSamples(uint32_t w, uint32_t h, int depth, int channels, uint32_t seed) {
     Samples s{w, h, depth, channels, {}};
     s.v.resize(size_t(w) * h * channels);
@@ -97,7 +89,7 @@ inline Bytes packRow(const Samples& s, uint32_t y, uint32_t x0, uint32_t dx) {
     for (uint32_t x = x0; x < s.width; x += dx)
         for (int c = 0; c < s.channels; ++c) {
             const uint16_t v = s.at(x, y, c);
-            if (s.depth == 16) put16(row, v);
+            if (s.depth == 16) row.insert(row.end(), {uint8_t(v >> 8), uint8_t(v)});
             else if (s.depth == 8) row.push_back(uint8_t(v));
             else {
                 if (bitPos == 0) row.push_back(0);
@@ -106,26 +98,6 @@ inline Bytes packRow(const Samples& s, uint32_t y, uint32_t x0, uint32_t dx) {
             }
         }
     return row;
-}
-
-// The textbook Paeth predictor.
-inline int paethRef(int a, int b, int c) {
-    int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
-    if (pa <= pb && pa <= pc) return a;
-    if (pb <= pc) return b;
-    return c;
-}
-
-inline Bytes filterRef(int type, const Bytes& row, const Bytes& prev, int bpp) {
-    Bytes out(row.size());
-    for (size_t i = 0; i < row.size(); ++i) {
-        int a = i >= size_t(bpp) ? row[i - bpp] : 0, b = prev.empty() ? 0 : prev[i],
-            c = (i >= size_t(bpp) && !prev.empty()) ? prev[i - bpp] : 0;
-        const int pred =
-            type == 1 ? a : type == 2 ? b : type == 3 ? (a + b) / 2 : type == 4 ? paethRef(a, b, c) : 0;
-        out[i] = uint8_t(row[i] - pred);
-    }
-    return out;
 }
 
 // Calls row(x0, dx, y, first) for every row of every pass in file order: columns x0, x0 + dx, ...
@@ -141,9 +113,10 @@ void forEachRow(uint32_t w, uint32_t h, bool interlace, F row) {
     }
 }
 
-// The raw (filtered, uncompressed) image data; row r of each pass gets filter filterOf(r).
-template <typename F>
-Bytes rawImageData(const Samples& s, bool interlace, F filterOf) {
+// The raw image data, each row filtered from the PNG standard's formulas; row r of each pass gets
+// filter filterOf(r).
+inline Bytes rawImageData(const Samples& s, bool interlace,
+                          int (*filterOf)(int) = [](int r) { return r % 5; }) {
     const int bpp = (s.depth * s.channels + 7) / 8;
     Bytes raw, prev;
     int rowIndex = 0;
@@ -152,18 +125,20 @@ Bytes rawImageData(const Samples& s, bool interlace, F filterOf) {
         const Bytes row = packRow(s, y, x0, dx);
         const int type = filterOf(rowIndex++);
         raw.push_back(uint8_t(type));
-        const Bytes f = filterRef(type, row, prev, bpp);
-        raw.insert(raw.end(), f.begin(), f.end());
+        for (size_t i = 0; i < row.size(); ++i) {
+            const int a = i >= size_t(bpp) ? row[i - bpp] : 0, b = prev.empty() ? 0 : prev[i],
+                      c = (i >= size_t(bpp) && !prev.empty()) ? prev[i - bpp] : 0;
+            // The textbook Paeth predictor.
+            const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+            const int paeth = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+            const int pred = type == 1 ? a : type == 2 ? b : type == 3 ? (a + b) / 2 : type == 4 ? paeth : 0;
+            raw.push_back(uint8_t(row[i] - pred));
+        }
         prev = row;
     });
     return raw;
 }
 
-inline Bytes rawImageData(const Samples& s, bool interlace) {
-    return rawImageData(s, interlace, [](int r) { return r % 5; });
-}
-
-// The signature and the chunks in order.
 inline Bytes fileOf(const std::vector<Bytes>& chunks) {
     Bytes f = signature();
     for (const Bytes& c : chunks) f.insert(f.end(), c.begin(), c.end());
