@@ -81,6 +81,16 @@ Bytes rawBlocks(const Bytes& info, const Bytes& pixels) {
     return bmptest::cat({v, info, pixels});
 }
 
+// An image's info block: the 40-byte header, then the bit-field masks and colour table given.
+Bytes dibInfo(int width, int height, int bits, const std::vector<Color>& palette = {},
+              const std::vector<uint32_t>& masks = {}) {
+    Bytes v = bmptest::infoHeader({.width = width, .height = height, .bpp = uint16_t(bits),
+                                   .compression = masks.empty() ? 0u : 3u, .clrUsed = uint32_t(palette.size())});
+    for (uint32_t m : masks) bmptest::put32(v, m);
+    for (Color c : palette) v.insert(v.end(), {blueOf(c), greenOf(c), redOf(c), 0});
+    return v;
+}
+
 // The trace line of a plug-in's IsSupported handed these bytes, zero-filled to the header's size.
 std::string supportedLine(const std::string& name, Bytes bytes) {
     bytes.resize(2048, 0);
@@ -467,24 +477,12 @@ TEST_F(SpiDecodeTest, FailuresOfPlugins) {
     host_.GraphicPreview = true;
     host_.GraphicForcedLoader = host_.item(1);
     traced.clear();
-    Bytes info(40, 0);
-    info[0] = 40, info[4] = 1, info[8] = 1, info[12] = 1, info[14] = 24;
-    g.loadFromFile(file("v.kvr", rawBlocks(info, Bytes(4, 0))));
+    g.loadFromFile(file("v.kvr", rawBlocks(dibInfo(1, 1, 24), Bytes(4, 0))));
     EXPECT_EQ(calls("GetPreview") + ", " + calls("GetPicture"), "raw, raw");
     // kvtA has no preview function: asking for it names the export and the plug-in.
     host_.GraphicForcedLoader = host_.item(2);
     EXPECT_EQ(thrown<ESPIInvalidAPI>([&] { g.loadFromFile(file("v.kvt", kvtImage(1, 1))); }),
               "GetPreviewは[" + plugin("kvtA") + "]では使えないSusie Plugin APIです");
-}
-
-// An image's info block: the 40-byte header, then the bit-field masks and colour table given.
-Bytes dibInfo(int width, int height, int bits, const std::vector<Color>& palette = {},
-              const std::vector<uint32_t>& masks = {}) {
-    Bytes v = bmptest::infoHeader({.width = width, .height = height, .bpp = uint16_t(bits),
-                                   .compression = masks.empty() ? 0u : 3u, .clrUsed = uint32_t(palette.size())});
-    for (uint32_t m : masks) bmptest::put32(v, m);
-    for (Color c : palette) v.insert(v.end(), {blueOf(c), greenOf(c), redOf(c), 0});
-    return v;
 }
 
 TEST_F(SpiDecodeTest, PixelFormatsOfReturnedBlocks) {
@@ -572,39 +570,32 @@ TEST_F(SpiDecodeTest, MutatedBlocksNeverCrash) {
     EXPECT_GT(decoded, 0);
 }
 
-TEST_F(SpiDecodeTest, BitmapReaderIsTheOtherChance) {
-    load({"kvtA"});
+TEST_F(SpiDecodeTest, BitmapReaderIsTheOtherChanceAndNamesPickThePlugins) {
+    load({"kvtA", "kvtB"});
     const TBitmap pic = randomBitmap(PixelFormat::pf24bit, 2, 2, 1);
     const Bytes bmpBytes = savedBytes(pic), fake = bmptest::cat({{'B', 'M'}, kvtImage(3, 1)});
-    struct Row {
-        const char* name;
-        Bytes bytes;
-        Color color;
-        bool pluginAsked;
+    const std::tuple<const char*, Bytes, Color, const char*> rows[] = {
+        {"a.bmp", bmpBytes, pic.pixel(0, 0), ""},  // ".bmp": the bitmap reader first, no plug-in asked
+        {"b.BMP", fake, 0x112233, "kvtA"},         // a broken bitmap the plug-in reads: its turn next
+        {"c.kvt", bmpBytes, pic.pixel(0, 0), "kvtB kvtA"},  // no plug-in reads it: the bitmap reader does
     };
-    const Row rows[] = {
-        {"a.bmp", bmpBytes, pic.pixel(0, 0), false},  // ".bmp": the bitmap reader first, no plug-in asked
-        {"b.BMP", fake, 0x112233, true},              // a broken bitmap the plug-in reads: its turn next
-        {"c.kvt", bmpBytes, pic.pixel(0, 0), true},   // no plug-in reads it: the bitmap reader does
-    };
-    for (const Row& r : rows) {
+    for (const auto& [name, bytes, color, asked] : rows) {
         traced.clear();
         TSPIBitmap b;
-        b.loadFromFile(file(r.name, r.bytes));
-        EXPECT_EQ(b.pixel(0, 0), r.color) << r.name;
-        EXPECT_EQ(!calls("IsSupported").empty(), r.pluginAsked) << r.name;
+        b.loadFromFile(file(name, bytes));
+        EXPECT_EQ(b.pixel(0, 0), color) << name;
+        EXPECT_EQ(calls("IsSupported"), asked) << name;
     }
     EXPECT_THROW(TSPIBitmap().loadFromFile(file("d.kvt", Bytes(50, 'z'))), EInvalidGraphic);
-}
 
-TEST_F(SpiDecodeTest, StreamsAndPicturesUseTheGivenName) {
-    load({"kvtA", "kvtB"});
     const auto data = kvtImage(2, 1);
     TSPIBitmap named, hooked;
     named.loadFromStreamWithName(data.data(), data.size(), "s.kvt");
     EXPECT_EQ(named.pixel(0, 0), Color(0x445566));  // the name picks the candidates: kvtB, newest
     std::string seenName;
-    hooked.OnLoadFromStreamWithName = [&](TSPIBitmap&, const uint8_t*, size_t, const std::string& n) { seenName = n; };
+    hooked.OnLoadFromStreamWithName = [&](TSPIBitmap&, const uint8_t*, size_t, const std::string& n) {
+        seenName = n;
+    };
     hooked.loadFromStreamWithName(data.data(), data.size(), "h.kvt");
     EXPECT_EQ(seenName, "h.kvt");
 
@@ -631,10 +622,9 @@ TEST_F(SpiDecodeTest, PictureMetaOnlyFromPluginsThatExportIt) {
     for (const Row& r : rows) {
         host_.Clear();
         host_.Search(r.plugin);
-        const std::string path = file("m.kvt", kvtImage(3, 2));
         traced.clear();
         TSPIBitmap b;
-        b.loadFromFile(path);
+        b.loadFromFile(file("m.kvt", kvtImage(3, 2)));
         EXPECT_EQ(b.photoMeta().orientation, r.orientation) << r.plugin;
         EXPECT_EQ(b.photoMeta().iccProfile, Bytes(r.iccBytes, 'p')) << r.plugin;
         EXPECT_EQ(calls("GetPicture", true),
