@@ -209,11 +209,7 @@ TEST_F(SpiStartupTest, SusieFolderFirstOnlyImageLoadersOncePerNameNotExcludedAnd
 }
 
 TEST(ExclusionFile, ReadAndWrite) {
-    struct Row {
-        std::string text;
-        size_t lines, records;
-    };
-    const Row rows[] = {
+    const std::tuple<std::string, size_t, size_t> rows[] = {  // text, lines, records
         {"", 0, 0},
         {"/a/x.spi\r\nabout\r\n*.x\r\nX\r\n", 4, 1},
         {"/a/x.spi\r\nabout\r\n*.x\r\nX", 4, 1},                          // no final line end
@@ -223,11 +219,11 @@ TEST(ExclusionFile, ReadAndWrite) {
     };
     TempTree dir;
     const std::string path = dir / "Korvel.spd";
-    for (const Row& r : rows) {
-        writeFile(path, r.text);
+    for (const auto& [text, lineCount, recordCount] : rows) {
+        writeFile(path, text);
         const auto lines = readExclusionLines(path);
-        EXPECT_EQ(std::make_pair(lines.size(), exclusionRecords(lines).size()), std::make_pair(r.lines, r.records))
-            << r.text;
+        EXPECT_EQ(std::make_pair(lines.size(), exclusionRecords(lines).size()),
+                  std::make_pair(lineCount, recordCount)) << text;
     }
     EXPECT_TRUE(readExclusionLines(dir / "absent.spd").empty());
     writeFile(path, "/a/画像.spi\r\n説明\r\n*.x\r\nX\r\n");
@@ -477,28 +473,25 @@ TEST_F(SpiDecodeTest, PixelFormatsOfReturnedBlocks) {
     std::vector<Color> pal16, pal256;
     for (int i = 0; i < 16; ++i) pal16.push_back(makeColor(uint8_t(i * 16), 0, uint8_t(255 - i)));
     for (int i = 0; i < 256; ++i) pal256.push_back(makeColor(uint8_t(i), uint8_t(i / 2), 7));
-    struct Row {
-        const char* name;
-        Bytes info, pixels;                      // rows padded to 4 bytes
-        std::vector<std::vector<Color>> shown;   // from the top; alpha in the top byte where it counts
-        bool alpha = false;
-    };
-    const Row rows[] = {
-        {"4-bit", dibInfo(3, 1, 4, pal16), {0x12, 0x30, 0, 0}, {{pal16[1], pal16[2], pal16[3]}}},
+    // Name, info block, pixel block (rows padded to 4 bytes), the colours shown from the top with
+    // the alpha in the top byte where it counts.
+    using Grid = std::vector<std::vector<Color>>;
+    const std::tuple<const char*, Bytes, Bytes, Grid, bool> rows[] = {
+        {"4-bit", dibInfo(3, 1, 4, pal16), {0x12, 0x30, 0, 0}, {{pal16[1], pal16[2], pal16[3]}}, false},
         {"8-bit top-down", dibInfo(2, -2, 8, pal256), {5, 6, 0, 0, 7, 8, 0, 0},
-         {{pal256[5], pal256[6]}, {pal256[7], pal256[8]}}},
+         {{pal256[5], pal256[6]}, {pal256[7], pal256[8]}}, false},
         {"32-bit alpha", dibInfo(2, 1, 32), {0x30, 0x20, 0x10, 130, 0x30, 0x20, 0x10, 230},
          {{0x82102030, 0xE6102030}}, true},
-        {"16-bit 5-6-5", dibInfo(1, 1, 16, {}, {0xF800, 0x07E0, 0x001F}), {0, 0xF8, 0, 0}, {{0xFF0000}}},
+        {"16-bit 5-6-5", dibInfo(1, 1, 16, {}, {0xF800, 0x07E0, 0x001F}), {0, 0xF8, 0, 0}, {{0xFF0000}}, false},
     };
-    for (const Row& r : rows) {
+    for (const auto& [name, info, pixels, want, alpha] : rows) {
         TSPIBitmap b;
-        b.loadFromFile(file("x.kvr", rawBlocks(r.info, r.pixels)));
-        std::vector<std::vector<Color>> shown(size_t(b.height()));
+        b.loadFromFile(file("x.kvr", rawBlocks(info, pixels)));
+        Grid shown(size_t(b.height()));
         for (int y = 0; y < b.height(); ++y)
             for (int x = 0; x < b.width(); ++x)
-                shown[size_t(y)].push_back(b.pixel(x, y) | (r.alpha ? Color(b.alphaAt(x, y)) << 24 : 0));
-        EXPECT_EQ(shown, r.shown) << r.name;
+                shown[size_t(y)].push_back(b.pixel(x, y) | (alpha ? Color(b.alphaAt(x, y)) << 24 : 0));
+        EXPECT_EQ(shown, want) << name;
     }
 }
 
@@ -507,12 +500,7 @@ TEST_F(SpiDecodeTest, BlocksThatBreakTheirHeaderAreRefused) {
     // Without the sanitizers the bound is the allocation's usable size, a little over what the
     // plug-in asked for, so each damage below is larger than that slack.
     const Bytes info = dibInfo(40, 40, 8, std::vector<Color>(256)), pixels(40 * 40, 1);
-    struct Row {
-        const char* name;
-        std::function<void(Bytes&, Bytes&)> damage;
-        const char* reason;
-    };
-    const Row rows[] = {
+    const std::tuple<const char*, std::function<void(Bytes&, Bytes&)>, const char*> rows[] = {
         {"short header", [](auto& i, auto&) { i.resize(20); }, "bitmap header shorter than 40 bytes"},
         {"header size", [](auto& i, auto&) { i[0] = 108; }, "bitmap header size is not 40"},
         {"bit count", [](auto& i, auto&) { i[14] = 7; }, "bit count 7"},
@@ -520,14 +508,15 @@ TEST_F(SpiDecodeTest, BlocksThatBreakTheirHeaderAreRefused) {
         {"zero width", [](auto& i, auto&) { std::fill_n(i.begin() + 4, 4, 0); }, "empty or negative size"},
         {"table cut", [](auto& i, auto&) { i.resize(40 + 100); }, "colour table beyond the info block"},
         {"table too big", [](auto& i, auto&) { i[33] = 2; }, "colour table of 512"},
-        {"pixels cut", [](auto&, auto& p) { p.resize(p.size() / 2); }, "pixel block shorter than its header claims"},
+        {"pixels cut", [](auto&, auto& p) { p.resize(p.size() / 2); },
+         "pixel block shorter than its header claims"},
     };
-    for (const Row& r : rows) {
+    for (const auto& [name, damage, reason] : rows) {
         auto i = info, p = pixels;
-        r.damage(i, p);
+        damage(i, p);
         const std::string path = file("d.kvr", rawBlocks(i, p));
         EXPECT_EQ(thrown<EInvalidGraphic>([&] { TSPIGraphic().loadFromFile(path); }),
-                  std::string("Susie Plugin [raw.spi] returned a broken image: ") + r.reason) << r.name;
+                  std::string("Susie Plugin [raw.spi] returned a broken image: ") + reason) << name;
     }
     // The pixel limit is the one the load was given; the good blocks are 40 x 40.
     const Bytes huge = dibInfo(0x40000000 + 40, 40, 8, std::vector<Color>(256));
@@ -598,23 +587,21 @@ TEST_F(SpiDecodeTest, BitmapReaderIsTheOtherChanceAndNamesPickThePlugins) {
 // The optional GetPictureMeta reaches the graphic, bounded; only plug-ins exporting it are asked
 // for rows as stored.
 TEST_F(SpiDecodeTest, PictureMetaOnlyFromPluginsThatExportIt) {
-    struct Row { std::string plugin; int orientation; size_t iccBytes; uint32_t flag; };
     const std::string meta = std::string(KORVEL_TEST_SPI_DIR) + "/meta/";
-    const Row rows[] = {
-        {plugin("kvtA"), 1, 0, 0},
-        {meta + "meta.spi", 6, 16, SPI_HOST_ORIENTS},
-        {meta + "metalie.spi", 1, 0, SPI_HOST_ORIENTS},  // orientation 99, more bytes claimed than given
+    const std::tuple<std::string, std::string, int, size_t, uint32_t> rows[] = {  // folder, name, what it gives
+        {appDir(), "kvtA", 1, 0, 0},
+        {meta, "meta", 6, 16, SPI_HOST_ORIENTS},
+        {meta, "metalie", 1, 0, SPI_HOST_ORIENTS},  // orientation 99, more bytes claimed than given
     };
-    for (const Row& r : rows) {
+    for (const auto& [folder, name, orientation, iccBytes, flag] : rows) {
         host_.Clear();
-        host_.Search(r.plugin);
+        host_.Search(folder + name + ".spi");
         traced.clear();
         TSPIBitmap b;
         b.loadFromFile(file("m.kvt", kvtImage(3, 2)));
-        EXPECT_EQ(b.photoMeta().orientation, r.orientation) << r.plugin;
-        EXPECT_EQ(b.photoMeta().iccProfile, Bytes(r.iccBytes, 'p')) << r.plugin;
-        EXPECT_EQ(calls("GetPicture", true),
-                  fs::path(r.plugin).stem().string() + ":GetPicture:flag=" + std::to_string(r.flag) + ":len=0");
+        EXPECT_EQ(b.photoMeta().orientation, orientation) << name;
+        EXPECT_EQ(b.photoMeta().iccProfile, Bytes(iccBytes, 'p')) << name;
+        EXPECT_EQ(calls("GetPicture", true), name + ":GetPicture:flag=" + std::to_string(flag) + ":len=0");
     }
 }
 
@@ -803,12 +790,7 @@ TEST(DecodeLimits, EachLimitHoldsForItsOwnLoad) {
     Bytes gif{'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0, 0, 0, 255, 255, 255};
     for (int i = 0; i < 3; ++i) gif.insert(gif.end(), {0x21, 0xFE, 1, 'x', 0});
     gif.insert(gif.end(), {0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x44, 0x01, 0, 0x3B});
-    struct Row {
-        const char* name;  // the file's, telling the limit
-        Bytes file;
-        DecodeLimits tight, enough;
-    };
-    const Row rows[] = {
+    const std::tuple<const char*, Bytes, DecodeLimits, DecodeLimits> rows[] = {  // file, tight, enough
         {"pixels.bmp", bmp, {.maxPixels = 29}, {.maxPixels = 30}},
         {"file-bytes.bmp", bmp, {.maxFileBytes = bmp.size() - 1}, {.maxFileBytes = bmp.size()}},
         {"chunk-count.png", png, {.maxPngChunks = 3}, {}},
@@ -819,9 +801,9 @@ TEST(DecodeLimits, EachLimitHoldsForItsOwnLoad) {
         {"records.gif", gif, {.maxGifRecords = 2}, {.maxGifRecords = 3}},
     };
     TempTree t;
-    for (const Row& r : rows) {
-        const std::string path = t / r.name;
-        writeFile(path, r.file);
+    for (const auto& [name, bytes, tight, enough] : rows) {
+        const std::string path = t / name;
+        writeFile(path, bytes);
         // Loads through the registry as the windows do, the raster included (JPEG decodes late).
         auto loads = [&](const DecodeLimits& limits) {
             try {
@@ -833,8 +815,8 @@ TEST(DecodeLimits, EachLimitHoldsForItsOwnLoad) {
                 return false;
             }
         };
-        EXPECT_EQ((std::vector<bool>{loads({}), loads(r.tight), loads(r.enough), loads(r.tight)}),
-                  (std::vector<bool>{true, false, true, false})) << r.name;
+        EXPECT_EQ((std::vector<bool>{loads({}), loads(tight), loads(enough), loads(tight)}),
+                  (std::vector<bool>{true, false, true, false})) << name;
     }
 }
 
@@ -897,13 +879,9 @@ TEST(PhotoMutation, DamagedJpegAndPngMetadataNeverCrash) {
 
 TEST(SpecialFiles, RefusedOrReadWithoutHangingOrGrowing) {
     TempTree t;
-    struct Row {
-        const char* name;
-        std::function<void(const std::string&)> make;
-        const char* expect;  // start of "ok ..." or a part of the error
-    };
     using P = const std::string&;
-    const Row rows[] = {
+    // Name, how it is made, and a part of the outcome: "ok" and the thumbnail, or the error.
+    const std::tuple<const char*, std::function<void(P)>, const char*> rows[] = {
         {"pipe.png", [](P p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }, "it is a named pipe"},
         {"zero.png", [](P p) { ASSERT_EQ(::symlink("/dev/zero", p.c_str()), 0); }, "it is a character device"},
         {"folder.jpg", [](P p) { ASSERT_EQ(::mkdir(p.c_str(), 0700), 0); }, "it is a folder"},
@@ -915,10 +893,10 @@ TEST(SpecialFiles, RefusedOrReadWithoutHangingOrGrowing) {
              ASSERT_EQ(::truncate(p.c_str(), int64_t(1) << 30), 0);
          }, "ok 80x60 C86432"},
     };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.name);
-        const std::string path = t / r.name;
-        r.make(path);
+    for (const auto& [name, make, expect] : rows) {
+        SCOPED_TRACE(name);
+        const std::string path = t / name;
+        make(path);
         const Guarded g = runGuarded([&] {
             try {
                 TBitmap thumb;
@@ -931,7 +909,7 @@ TEST(SpecialFiles, RefusedOrReadWithoutHangingOrGrowing) {
             }
         });
         EXPECT_EQ(g.outcome, Guarded::Finished) << "outcome " << g.outcome;
-        if (g.outcome == Guarded::Finished) EXPECT_NE(g.result.find(r.expect), std::string::npos) << g.result;
+        if (g.outcome == Guarded::Finished) EXPECT_NE(g.result.find(expect), std::string::npos) << g.result;
     }
 }
 
