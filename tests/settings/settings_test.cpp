@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <climits>
 #include <functional>
 #include <optional>
+#include <tuple>
 
 #include "base/Errors.h"
 #include "base/IniFile.h"
