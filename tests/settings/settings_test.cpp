@@ -1,14 +1,12 @@
-// The settings file: lenient reading, rewriting that keeps what it does not own, atomic saves that
-// keep links and permissions, and a file that cannot be read is never replaced. On it, the main
-// window's keys read and written, the option values, stored window rectangles fitted to the
-// screens, the command line, and the folder history.
+// The settings file (lenient reading, rewrites that keep what they do not own, atomic saves, an
+// unreadable file never replaced), the values kept in it, window fitting, the command line, history.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <climits>
 #include <functional>
 #include <optional>
+#include <tuple>
 
 #include "base/Errors.h"
 #include "base/IniFile.h"
@@ -29,62 +27,32 @@ namespace fs = std::filesystem;
 
 TEST(IniFile, ReadsWindowsSyntaxLeniently) {
     IniFile ini = IniFile::fromText(
-        "\xEF\xBB\xBF; comment\r\n"
-        "[Window]\r\n"
-        "  Width = 800 \r\n"
-        "width=999\r\n"  // duplicate: the first wins
-        "Path=\"/home/u/写真\"\r\n"
-        "Flag=7\r\n"
-        "Neg=-3\r\n"
-        "Hex=$FF\r\n"
-        "Huge=99999999999\r\n"
-        "Text=abc\r\n"
-        "Empty=\r\n"
-        "[thumbnil]\n"
-        "Size=60\n");
-    struct Row {
-        const char* section;
-        const char* key;
-        int def;
-        int expected;
-    } ints[] = {{"window", "WIDTH", 0, 800}, {"Window", "Neg", 0, -3},       {"Window", "Hex", 0, 255},
-                {"Window", "Huge", 5, 5},    {"Window", "Text", 5, 5},       {"Window", "Empty", 5, 5},
-                {"Window", "Missing", 9, 9}, {"Nowhere", "Width", 1, 1},     {"Thumbnil", "Size", 100, 60}};
-    for (const Row& r : ints) EXPECT_EQ(ini.readInteger(r.section, r.key, r.def), r.expected) << r.key;
-    EXPECT_TRUE(ini.readBool("Window", "Flag", false) && ini.readBool("Window", "Neg", false));
-    EXPECT_EQ(std::pair(ini.readBool("Window", "Text", true), ini.readBool("Window", "Text", false)),
-              std::pair(true, false));
-    EXPECT_EQ(ini.readString("WINDOW", "path", ""), "/home/u/写真");
-    EXPECT_EQ(ini.readString("Window", "Missing", "def"), "def");
-    EXPECT_EQ(ini.readString("Window", "Empty", "def"), "");
+        "\xEF\xBB\xBF; comment\r\n[Window]\r\n  Width = 800 \r\nwidth=999\r\n"  // the first duplicate wins
+        "Path=\"/home/u/写真\"\r\nFlag=7\r\nNeg=-3\r\nHex=$FF\r\nHuge=99999999999\r\nText=abc\r\nEmpty=\r\n"
+        "[thumbnil]\nSize=60\n");
+    const std::tuple<const char*, const char*, int, int> ints[] = {
+        {"window", "WIDTH", 0, 800}, {"Window", "Neg", 0, -3},   {"Window", "Hex", 0, 255},
+        {"Window", "Huge", 5, 5},    {"Window", "Text", 5, 5},   {"Window", "Empty", 5, 5},
+        {"Window", "Missing", 9, 9}, {"Nowhere", "Width", 1, 1}, {"Thumbnil", "Size", 100, 60}};
+    for (const auto& [section, key, def, expected] : ints)
+        EXPECT_EQ(ini.readInteger(section, key, def), expected) << key;
+    EXPECT_EQ(std::tuple(ini.readBool("Window", "Flag", false), ini.readBool("Window", "Neg", false),
+                         ini.readBool("Window", "Text", true), ini.readBool("Window", "Text", false)),
+              std::tuple(true, true, true, false));
+    EXPECT_EQ(std::tuple(ini.readString("WINDOW", "path", ""), ini.readString("Window", "Missing", "def"),
+                         ini.readString("Window", "Empty", "def")),
+              std::tuple("/home/u/写真", "def", ""));
 }
 
 TEST(IniFile, RewriteKeepsWhatItDoesNotOwn) {
-    const std::string text =
-        "; Korvel settings\n"
-        "[Window]\n"
-        "Width=800\n"
-        "Unknown=keep me\n"
-        "\n"
-        "[NumberReName]\n"
-        "String=img\\###\n"
-        "; trailing comment\n";
-    IniFile ini = IniFile::fromText(text);
+    IniFile ini = IniFile::fromText("; Korvel settings\n[Window]\nWidth=800\nUnknown=keep me\n\n"
+                                    "[NumberReName]\nString=img\\###\n; trailing comment\n");
     ini.writeInteger("window", "width", 1024);
     ini.writeBool("Window", "NewFlag", true);
     ini.writeString("History", "Path0", "/a/b/");
-    EXPECT_EQ(ini.toText(),
-              "; Korvel settings\n"
-              "[Window]\n"
-              "Width=1024\n"  // the stored spelling of the key stays
-              "Unknown=keep me\n"
-              "NewFlag=1\n"
-              "\n"
-              "[NumberReName]\n"
-              "String=img\\###\n"
-              "; trailing comment\n"
-              "[History]\n"
-              "Path0=/a/b/\n");
+    // The stored spelling of a key stays; a new key goes to the end of its section.
+    EXPECT_EQ(ini.toText(), "; Korvel settings\n[Window]\nWidth=1024\nUnknown=keep me\nNewFlag=1\n\n"
+                            "[NumberReName]\nString=img\\###\n; trailing comment\n[History]\nPath0=/a/b/\n");
     // A value with a line break cannot inject a key.
     ini.writeString("History", "Path1", "x\n[Window]\nWidth=1");
     EXPECT_EQ(IniFile::fromText(ini.toText()).readInteger("Window", "Width", 0), 1024);
@@ -104,7 +72,8 @@ TEST(IniFile, SaveIsAtomicAndRoundTrips) {
     const IniFile back = IniFile::load(path);
     EXPECT_EQ(std::pair(back.readInteger("Thumbnil", "Size", 0), back.readString("Window", "Path", "")),
               std::pair(150, std::string("/tmp/ä b/")));
-    EXPECT_EQ(t.count("sub"), 1);
+    const std::string before = "Korvel.ini=" + ini.toText();
+    EXPECT_EQ(listing(t / "sub"), before);
     // A write, flush or rename that fails (a full disk, an I/O error): the save throws, the old
     // file stays whole and no temporary file is left.
     const SafeWriteSteps failing[] = {
@@ -117,8 +86,7 @@ TEST(IniFile, SaveIsAtomicAndRoundTrips) {
         setSafeWriteSteps(steps);
         EXPECT_THROW(ini.save(path), EFileError);
         setSafeWriteSteps({});
-        EXPECT_EQ(IniFile::load(path).readInteger("Thumbnil", "Size", -1), 150);
-        EXPECT_EQ(t.count("sub"), 1);
+        EXPECT_EQ(listing(t / "sub"), before);
     }
     // A path that is a folder cannot be replaced.
     EXPECT_THROW(ini.save(t / "sub"), EFileError);
@@ -129,10 +97,7 @@ TEST(IniFile, SaveIsAtomicAndRoundTrips) {
 // any of the settings writers; only a missing one is created.
 TEST(IniFile, FileThatCannotBeReadIsNeverReplaced) {
     TempTree t;
-    const fs::path file = t / "Korvel.ini";
-    const std::string stored = "[Window]\nNameView=2\n[History]\nPath0=/keep/\n";
-    enum Cause { Missing, IoError, TooLarge, Fifo };
-    using Writer = std::function<bool(const std::string&)>;  // true when it wrote
+    const std::string file = t / "Korvel.ini", stored = "[Window]\nNameView=2\n[History]\nPath0=/keep/\n";
     const auto saved = [](const std::function<void()>& save) {
         try {
             save();
@@ -141,34 +106,36 @@ TEST(IniFile, FileThatCannotBeReadIsNeverReplaced) {
             return false;
         }
     };
-    const std::pair<const char*, Writer> writers[] = {
-        {"ini", [&](const std::string& p) {
-             IniFile ini = IniFile::load(p);
+    const std::pair<const char*, std::function<bool()>> writers[] = {
+        {"ini", [&] {
+             IniFile ini = IniFile::load(file);
              ini.writeInteger("Window", "NameView", 0);
-             return saved([&] { ini.save(p); });
+             return saved([&] { ini.save(file); });
          }},
-        {"spd", [&](const std::string& p) { return saved([&] { writeExclusionFile(p, {}); }); }},
-        {"registry", [](const std::string& p) { return recordWallpaperValues(p, "/w.bmp", false, 0, 0); }},
+        {"spd", [&] { return saved([&] { writeExclusionFile(file, {}); }); }},
+        {"registry", [&] { return recordWallpaperValues(file, "/w.bmp", false, 0, 0); }},
     };
-    for (Cause cause : {Missing, IoError, TooLarge, Fifo})
+    // What is on disk beforehand ("" none, "fifo" a pipe) and whether reading it fails with an I/O error.
+    const std::tuple<const char*, std::string, bool> causes[] = {
+        {"missing", "", false},
+        {"io error", stored, true},
+        {"too large", stored + std::string(kMaxSettingsFileBytes, ';'), false},
+        {"fifo", "fifo", false},
+    };
+    for (const auto& [cause, content, ioError] : causes)
         for (const auto& [name, write] : writers) {
-            SCOPED_TRACE(std::string(name) + " cause " + std::to_string(cause));
+            SCOPED_TRACE(std::string(name) + ", " + cause);
             fs::remove(file);
-            const std::string content = cause == TooLarge ? stored + std::string(kMaxSettingsFileBytes, ';')
-                                                          : stored;
-            if (cause == Fifo) ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
-            else if (cause != Missing) std::ofstream(file, std::ios::binary) << content;
-            std::optional<UnreadableSettings> seam;
-            if (cause == IoError) seam.emplace([&](const std::string& p) { return p == file.string(); });
-            const IniFile loaded = IniFile::load(file.string());
-            EXPECT_EQ(loaded.readInteger("Window", "NameView", 0), 0);
-            EXPECT_EQ(loaded.readFailed(), cause != Missing);
-            EXPECT_EQ(write(file.string()), cause == Missing);
-            seam.reset();
-            if (cause == Fifo) {
-                EXPECT_TRUE(fs::is_fifo(file));
-            } else if (cause != Missing) {
-                EXPECT_EQ(readFile(file), content);
+            if (content == "fifo") ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+            else if (!content.empty()) writeFile(file, content);
+            const bool failRead = ioError;
+            UnreadableSettings seam([&](const std::string& p) { return failRead && p == file; });
+            const IniFile loaded = IniFile::load(file);
+            EXPECT_EQ(std::pair(loaded.readInteger("Window", "NameView", 0), loaded.readFailed()),
+                      std::pair(0, !content.empty()));
+            EXPECT_EQ(write(), content.empty());
+            if (!content.empty()) {
+                EXPECT_EQ(fs::is_fifo(file) ? "fifo" : readFile(file), content);
             }
             EXPECT_EQ(t.count(), 1);  // no temporary left
         }
@@ -180,50 +147,40 @@ TEST(IniFile, SaveKeepsLinksAndPermissions) {
     TempTree t;
     t.folder("real");
     t.folder("config");
-    const fs::path link = t / "config/Korvel.ini", target = t / "real/settings.ini";
-    auto modeOf = [](const fs::path& p) {
-        struct stat st;
-        return ::stat(p.c_str(), &st) == 0 ? int(st.st_mode & 0777) : -1;
-    };
-    struct Row {
-        bool dangling;
-        mode_t umask;
-        int existingMode;  // -1: the target does not exist yet
-        int expectedMode;
-    } rows[] = {{false, 022, 0640, 0640}, {false, 077, 0644, 0644}, {true, 002, -1, 0664}};
-    for (const Row& r : rows) {
-        SCOPED_TRACE(std::to_string(r.expectedMode));
+    const std::string link = t / "config/Korvel.ini", target = t / "real/settings.ini";
+    // Whether the target exists (with its mode), the umask, the mode after saving.
+    const std::tuple<bool, int, mode_t, int> rows[] = {{true, 0640, 022, 0640}, {true, 0644, 077, 0644},
+                                                       {false, 0, 002, 0664}};
+    for (const auto& [exists, mode, umask, expectedMode] : rows) {
+        SCOPED_TRACE(std::to_string(expectedMode));
         fs::remove(link);
         fs::remove(target);
         fs::create_symlink("../real/settings.ini", link);
-        if (!r.dangling) {
-            std::ofstream(target) << "[Window]\nWidth=1\n";
-            ::chmod(target.c_str(), mode_t(r.existingMode));
+        if (exists) {
+            writeFile(target, "[Window]\nWidth=1\n");
+            fs::permissions(target, fs::perms(mode));
         }
-        const mode_t old = ::umask(r.umask);
-        IniFile ini = IniFile::load(link.string());
+        const mode_t old = ::umask(umask);
+        IniFile ini = IniFile::load(link);
         ini.writeInteger("Window", "Height", 2);
-        ini.save(link.string());
+        ini.save(link);
         ::umask(old);
-        EXPECT_TRUE(fs::is_symlink(link));
-        EXPECT_EQ(IniFile::load(target.string()).readInteger("Window", "Height", 0), 2);
-        EXPECT_EQ(IniFile::load(target.string()).readInteger("Window", "Width", 0), r.dangling ? 0 : 1);
-        EXPECT_EQ(modeOf(target), r.expectedMode);
-        EXPECT_EQ(std::pair(t.count("real"), t.count("config")), std::pair(1L, 1L));
+        const IniFile back = IniFile::load(target);
+        EXPECT_EQ(std::tuple(fs::is_symlink(link), back.readInteger("Window", "Height", 0),
+                             back.readInteger("Window", "Width", 0), int(fs::status(target).permissions()),
+                             t.count("real"), t.count("config")),
+                  std::tuple(true, 2, exists ? 1 : 0, expectedMode, 1L, 1L));
     }
 }
 
 // Unusable sizes read as the default; the text band under the picture grows to 20 at 100.
 TEST(MainSettings, UnusableThumbnailSizesReadAsDefault) {
-    struct Row {
-        const char* text;
-        int size, info;
-    } rows[] = {{"99", 99, 19},  {"16", 16, 3},    {"1024", 1024, 20},  {"0", 100, 20},
-                {"15", 100, 20}, {"100000", 100, 20}, {"junk", 100, 20}};
-    for (const Row& r : rows) {
-        const IniFile ini = IniFile::fromText(std::string("[Thumbnil]\nSize=") + r.text + "\n");
-        const int size = readMainSettings(ini).thumbSize;
-        EXPECT_EQ(std::pair(size, InfoHeightFor(size)), std::pair(r.size, r.info)) << r.text;
+    const std::tuple<std::string, int, int> rows[] = {{"99", 99, 19},  {"16", 16, 3},    {"1024", 1024, 20},
+                                                      {"0", 100, 20},  {"15", 100, 20}, {"100000", 100, 20},
+                                                      {"junk", 100, 20}};
+    for (const auto& [text, size, info] : rows) {
+        const int read = readMainSettings(IniFile::fromText("[Thumbnil]\nSize=" + text + "\n")).thumbSize;
+        EXPECT_EQ(std::pair(read, InfoHeightFor(read)), std::pair(size, info)) << text;
     }
 }
 
@@ -264,13 +221,9 @@ TEST(MainSettings, EveryHistorySlotAndFileOwnedFlags) {
 }
 
 TEST(MainSettings, BandOrderAndPlaces) {
-    struct Row {
-        std::array<int, kBandCount> ids, order;
-    } rows[] = {
-        {{4, 3, 2, 1, 0}, {4, 3, 2, 1, 0}},
-        {{2, 2, 9, -1, 0}, {2, 0, 1, 3, 4}},  // repeats and strays give way to design order
-    };
-    for (const Row& r : rows) EXPECT_EQ(bandOrder(r.ids), r.order);
+    EXPECT_EQ(bandOrder({4, 3, 2, 1, 0}), (std::array<int, kBandCount>{4, 3, 2, 1, 0}));
+    // Repeats and strays give way to design order.
+    EXPECT_EQ(bandOrder({2, 2, 9, -1, 0}), (std::array<int, kBandCount>{2, 0, 1, 3, 4}));
     // Two rows: the tool bar alone on top, the others below it from left to right.
     MainSettings s;
     storeBands(s, {BandPlace{300, 30, 200}, {0, 0, 700}, {0, 30, 290}, {600, 30, 100}, {500, 30, 90}});
@@ -310,9 +263,8 @@ TEST(MainSettings, BinderRoundTrip) {
     const MainSettings& back = again.load();
     EXPECT_EQ(std::tuple(back.thumbSize, back.sharedCache, back.left, back.nameView),
               std::tuple(60, false, std::optional<int>(3), 7));
-    EXPECT_EQ(historyItems(back), (std::vector<std::string>{"/c/", "/a/"}));
-    EXPECT_TRUE(favoriteItems(back).empty());
-    EXPECT_EQ(IniFile::load(path).readInteger("Options", "Foo", 0), 1);
+    EXPECT_EQ(std::pair(historyItems(back), favoriteItems(back)),
+              std::pair(std::vector<std::string>{"/c/", "/a/"}, std::vector<std::string>{}));
 
     // Unreadable at start, readable again at close: still not written over with defaults.
     MainSettingsBinder blind(path);
@@ -333,9 +285,10 @@ TEST(OptionSettings, ColourIsStoredBlueGreenRedAndPathOnlyForAFixedFolder) {
     v.path = "/typed/";
     v.timeInt = "";
     writeOptionValues(ini, v);
-    EXPECT_EQ(ini.readInteger("SWindow", "ShowColor", 0), 0x302010);
-    EXPECT_EQ(ini.readString("Window", "Path", ""), "/kept/");  // rewritten at close instead
-    EXPECT_FALSE(ini.hasKey("SWindow", "TimeInt"));             // an empty interval is not stored
+    // The path is rewritten at close instead; an empty interval is not stored.
+    EXPECT_EQ(std::tuple(ini.readInteger("SWindow", "ShowColor", 0), ini.readString("Window", "Path", ""),
+                         ini.hasKey("SWindow", "TimeInt")),
+              std::tuple(0x302010, "/kept/", false));
     v.opFolderFlg = true;
     writeOptionValues(ini, v);
     EXPECT_EQ(ini.readString("Window", "Path", ""), "/typed/");
@@ -345,41 +298,31 @@ TEST(WindowGeometry, StoredRectanglesAreFittedToTheWorkArea) {
     // A 1280 x 1000 work area below a 24-pixel panel, and a second screen to its right.
     const std::vector<WindowRect> one = {{0, 24, 1280, 1000}};
     const std::vector<WindowRect> two = {{0, 24, 1280, 1000}, {1280, 0, 1920, 1080}};
-    struct Row {
-        const char* what;
-        WindowRect stored;
-        const std::vector<WindowRect>* areas;
-        WindowRect expected;
-    } rows[] = {
-        {"too wide", {0, 24, 100000, 460}, &one, {0, 24, 1280, 460}},
-        {"largest ints", {0, 0, INT_MAX, INT_MAX}, &one, {0, 24, 1280, 1000}},
-        {"left overflows", {2147483000, 100, 640, 460}, &one, {640, 100, 640, 460}},
-        {"smallest ints", {INT_MIN, INT_MIN, 640, 460}, &one, {0, 24, 640, 460}},
-        {"10 x 10 showing", {1270, 1014, 640, 460}, &one, {640, 564, 640, 460}},
-        {"big window may hang out", {-500, 100, 1000, 700}, &one, {-250, 100, 1000, 700}},
-        {"above the panel", {100, -50, 640, 460}, &one, {100, 24, 640, 460}},
-        {"too small gets the default", {100, 100, -3, 5}, &one, {100, 100, 640, 460}},
-        {"stays on the second screen", {1500, 100, 800, 600}, &two, {1500, 100, 800, 600}},
-        {"fitted to the screen it is on", {3000, 900, 800, 600}, &two, {2450, 482, 800, 600}},
-        {"off every screen goes to the first", {-90000, 100000, 640, 460}, &two, {0, 564, 640, 460}},
-        {"no screens", {5, 6, 700, 500}, nullptr, {5, 6, 700, 500}},
+    const std::tuple<const char*, WindowRect, std::vector<WindowRect>, WindowRect> rows[] = {
+        {"too wide", {0, 24, 100000, 460}, one, {0, 24, 1280, 460}},
+        {"largest ints", {0, 0, INT_MAX, INT_MAX}, one, {0, 24, 1280, 1000}},
+        {"left overflows", {2147483000, 100, 640, 460}, one, {640, 100, 640, 460}},
+        {"smallest ints", {INT_MIN, INT_MIN, 640, 460}, one, {0, 24, 640, 460}},
+        {"10 x 10 showing", {1270, 1014, 640, 460}, one, {640, 564, 640, 460}},
+        {"big window may hang out", {-500, 100, 1000, 700}, one, {-250, 100, 1000, 700}},
+        {"above the panel", {100, -50, 640, 460}, one, {100, 24, 640, 460}},
+        {"too small gets the default", {100, 100, -3, 5}, one, {100, 100, 640, 460}},
+        {"stays on the second screen", {1500, 100, 800, 600}, two, {1500, 100, 800, 600}},
+        {"fitted to the screen it is on", {3000, 900, 800, 600}, two, {2450, 482, 800, 600}},
+        {"off every screen goes to the first", {-90000, 100000, 640, 460}, two, {0, 564, 640, 460}},
+        {"no screens", {5, 6, 700, 500}, {}, {5, 6, 700, 500}},
     };
-    const std::vector<WindowRect> none;
-    for (const Row& r : rows)
-        EXPECT_EQ(fitWindowToWorkAreas(r.stored, r.areas ? *r.areas : none, {750, 598}, {640, 460}),
-                  r.expected)
-            << r.what;
+    for (const auto& [what, stored, areas, expected] : rows)
+        EXPECT_EQ(fitWindowToWorkAreas(stored, areas, {750, 598}, {640, 460}), expected) << what;
 }
 
 TEST(CommandLine, Modes) {
-    struct Row {
-        std::vector<std::string> args;
-        int mode;
-        size_t paths;
-    } rows[] = {{{}, 0, 0}, {{"/S", "x"}, 1, 1}, {{"/se", "/s"}, 2, 0}, {{"/SE"}, 2, 0}, {{"/sx"}, 0, 1}};
-    for (const Row& r : rows) {
-        const CommandLine cl = parseCommandLine(r.args);
-        EXPECT_EQ(std::pair(cl.startMode, cl.paths.size()), std::pair(r.mode, r.paths)) << r.args.size();
+    const std::tuple<std::vector<std::string>, int, size_t> rows[] = {
+        {{}, 0, 0}, {{"/S", "x"}, 1, 1}, {{"/se", "/s"}, 2, 0}, {{"/SE"}, 2, 0}, {{"/sx"}, 0, 1}};
+    for (const auto& [args, mode, paths] : rows) {
+        const CommandLine cl = parseCommandLine(args);
+        EXPECT_EQ(std::pair(cl.startMode, cl.paths.size()), std::pair(mode, paths))
+            << ::testing::PrintToString(args);
     }
 }
 
@@ -390,12 +333,10 @@ TEST(CommandLine, ExpandLongPathSpellsComponentsAsStored) {
     EXPECT_EQ(ExpandLongPath(base + "/photos/TRIP/img.JPG", "/"), base + "/Photos/Trip/IMG.jpg");
     EXPECT_EQ(ExpandLongPath("Photos/./x/../Trip", base), base + "/Photos/Trip");
     EXPECT_EQ(ExpandLongPath(base + "//Photos/missing", "/"), base + "/Photos/missing");
-    PathTarget file = resolveArgument("photos/trip/img.jpg", base);
-    EXPECT_TRUE(file.exists && file.isFile);
-    EXPECT_EQ(file.folder, base + "/Photos/Trip/");
-    PathTarget folder = resolveArgument(base + "/Photos", "/");
-    EXPECT_TRUE(folder.exists && !folder.isFile);
-    EXPECT_EQ(folder.folder, base + "/Photos/");
+    const PathTarget file = resolveArgument("photos/trip/img.jpg", base);
+    const PathTarget folder = resolveArgument(base + "/Photos", "/");
+    EXPECT_EQ(std::tuple(file.exists, file.isFile, file.folder, folder.exists, folder.isFile, folder.folder),
+              std::tuple(true, true, base + "/Photos/Trip/", true, false, base + "/Photos/"));
     EXPECT_FALSE(resolveArgument("nothing-here", base).exists);
     // Two entries that differ only in case: none is chosen.
     t.folder("ab");
@@ -405,30 +346,20 @@ TEST(CommandLine, ExpandLongPathSpellsComponentsAsStored) {
 
 TEST(QuickFolders, HistoryMovesDuplicatesUpAndKeepsTwenty) {
     std::vector<std::string> h;
+    std::vector<std::string> expected = {"/F5/", "/new/", "/f5/"};  // exact comparison: /F5/ is new
     for (int i = 0; i < 20; ++i) AddToHistory(h, "/f" + std::to_string(i) + "/");
-    EXPECT_EQ(h.front(), "/f19/");
-    AddToHistory(h, "/f5/");
-    EXPECT_EQ(h.front(), "/f5/");
-    EXPECT_EQ(std::count(h.begin(), h.end(), "/f5/"), 1);
-    AddToHistory(h, "/new/");
-    EXPECT_EQ(h.size(), 20u);
-    EXPECT_EQ(std::find(h.begin(), h.end(), "/f0/"), h.end());  // the oldest went
-    AddToHistory(h, "/F5/");  // exact comparison: another folder
-    EXPECT_EQ(std::count(h.begin(), h.end(), "/f5/"), 1);
+    for (const char* folder : {"/f5/", "/new/", "/F5/"}) AddToHistory(h, folder);
+    for (int i = 19; i >= 2; --i)  // the two oldest went
+        if (i != 5) expected.push_back("/f" + std::to_string(i) + "/");
+    EXPECT_EQ(h, expected);
 }
 
 TEST(QuickFolders, CaptionRule) {
-    struct Row {
-        const char* path;
-        const char* caption;
-    } rows[] = {
-        {"/Photos/", "/Photos"},
-        {"/123456789", "/123456789"},
-        {"/home/u/Barbecue2006/", "/../Barbecue.."},
-        {"/Barbecue2006", "/Barbecue.."},
-        {"/a/b/写真フォルダ", "/../写真フォ.."},
-        {"/a/b/ｼｬｼﾝﾌｫﾙﾀﾞ", "/../ｼｬｼﾝﾌｫﾙﾀ.."},
-        {"/a/bb/short", "/../short"},  // 11 cells: the rule applies, nothing is cut
-    };
-    for (const Row& r : rows) EXPECT_EQ(MakeQuickFolderCaption(r.path), r.caption) << r.path;
+    // "/a/bb/short" has 11 cells: the rule applies, nothing is cut.
+    const std::pair<const char*, const char*> rows[] = {
+        {"/Photos/", "/Photos"},         {"/123456789", "/123456789"},
+        {"/home/u/Barbecue2006/", "/../Barbecue.."}, {"/Barbecue2006", "/Barbecue.."},
+        {"/a/b/写真フォルダ", "/../写真フォ.."}, {"/a/b/ｼｬｼﾝﾌｫﾙﾀﾞ", "/../ｼｬｼﾝﾌｫﾙﾀ.."},
+        {"/a/bb/short", "/../short"}};
+    for (const auto& [path, caption] : rows) EXPECT_EQ(MakeQuickFolderCaption(path), caption) << path;
 }
