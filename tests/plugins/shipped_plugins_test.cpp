@@ -64,9 +64,9 @@ protected:
         const uint16_t extra = EXTRASAMPLE_UNASSALPHA;
         TIFF* t = TIFFOpen(path.c_str(), "w");
         for (const auto& [tag, value] : {std::pair<uint32_t, int>{TIFFTAG_IMAGEWIDTH, p.width},
-                 {TIFFTAG_IMAGELENGTH, p.height}, {TIFFTAG_ROWSPERSTRIP, p.height}, {TIFFTAG_BITSPERSAMPLE, 8},
-                 {TIFFTAG_SAMPLESPERPIXEL, p.alpha ? 4 : 3}, {TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG},
-                 {TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB}, {TIFFTAG_ORIENTATION, orientation}})
+            {TIFFTAG_IMAGELENGTH, p.height}, {TIFFTAG_ROWSPERSTRIP, p.height}, {TIFFTAG_BITSPERSAMPLE, 8},
+            {TIFFTAG_SAMPLESPERPIXEL, p.alpha ? 4 : 3}, {TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG},
+            {TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB}, {TIFFTAG_ORIENTATION, orientation}})
             TIFFSetField(t, tag, value);
         if (p.alpha) TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, &extra);
         if (!icc.empty()) TIFFSetField(t, TIFFTAG_ICCPROFILE, uint32_t(icc.size()), icc.data());
