@@ -38,21 +38,18 @@ Bytes iconDib(int width, int height, uint16_t bpp, const Bytes& table, const std
 
 // A width x height image of one colour at the given depth, nothing masked.
 Bytes solidDib(int width, int height, uint16_t bpp, Color colour) {
-    Bytes table;
-    Bytes row;
-    switch (bpp) {
-        case 1: table = palette({0, colour}), row.assign((width + 7) / 8, 0xFF); break;
-        case 4: table = palette({0, colour}), row.assign((width + 1) / 2, 0x11); break;
-        case 8: table = palette({0, colour}), row.assign(width, 1); break;
-        default:
-            for (int x = 0; x < width; ++x) {
-                row.insert(row.end(), {blueOf(colour), greenOf(colour), redOf(colour)});
-                if (bpp == 32) row.push_back(0);
-            }
+    const Bytes bgr = {blueOf(colour), greenOf(colour), redOf(colour), 0};
+    Bytes table, row;
+    if (bpp <= 8) {
+        table = palette({0, colour});
+        row.assign((width * bpp + 7) / 8, bpp == 1 ? 0xFF : bpp == 4 ? 0x11 : 1);
     }
+    for (int x = 0; bpp > 8 && x < width; ++x) row.insert(row.end(), bgr.begin(), bgr.begin() + bpp / 8);
     return iconDib(width, height, bpp, table, std::vector<Bytes>(height, row),
                    std::vector<Bytes>(height, Bytes((width + 7) / 8, 0)));
 }
+
+std::vector<Color> square(int size, Color c) { return std::vector<Color>(size * size, c); }
 
 const Info kRle3x2{.width = 3, .height = 2, .bpp = 8, .compression = 1, .clrUsed = 16};
 
@@ -77,10 +74,6 @@ TEST(BmpReader, RoundTripsEveryFormatPixelExact) {
         }
 }
 
-// How a variant's file is changed after building: the last row's padding dropped (it often is)
-// and bfOffBits set to zero or beyond the file; or the file header left off.
-enum class Edit { None, NoPadOffsetZero, NoPadOffsetFar, NoFileHeader };
-
 struct VariantCase {
     const char* name;
     Info info;
@@ -89,7 +82,8 @@ struct VariantCase {
     PixelFormat format;
     std::vector<Color> expected;  // top row first
     std::vector<int> mask = {};   // empty: no mask
-    Edit edit = Edit::None;
+    int64_t offBits = -1;         // set: the last row's padding dropped (it often is) and bfOffBits set
+    bool fileHeader = true;
 };
 
 TEST(BmpReader, DecodesHandBuiltVariants) {
@@ -112,9 +106,9 @@ TEST(BmpReader, DecodesHandBuiltVariants) {
          {{0x30, 0x20, 0x10, 1, 2, 3}, {0xC0, 0xB0, 0xA0, 0, 0xEE, 0xFF}}, PixelFormat::pf24bit,
          {b, d, a, 0x030201}},
         {"bfOffBits zero", {.width = 1, .height = 2, .bpp = 24}, {}, {bgr24, bgr24b}, PixelFormat::pf24bit,
-         {c, a}, {}, Edit::NoPadOffsetZero},
+         {c, a}, {}, 0},
         {"bfOffBits beyond the file", {.width = 1, .height = 2, .bpp = 24}, {}, {bgr24, bgr24b},
-         PixelFormat::pf24bit, {c, a}, {}, Edit::NoPadOffsetFar},
+         PixelFormat::pf24bit, {c, a}, {}, 0x7FFFFFF0},
         // 256 entries declared, two stored; bfOffBits marks where the pixels really start.
         {"bfOffBits cuts a short colour table", {.width = 2, .height = 1, .bpp = 8}, palette({a, b}),
          {{1, 0}}, PixelFormat::pf8bit, {b, a}},
@@ -158,7 +152,7 @@ TEST(BmpReader, DecodesHandBuiltVariants) {
         {"OS/2 2.x 16-byte header, 24 bits", {.headerSize = 16, .width = 1, .height = 1, .bpp = 24}, {},
          {{0xC0, 0xB0, 0xA0}}, PixelFormat::pf24bit, {b}},
         {"a DIB without file header", {.width = 2, .height = 1, .bpp = 4, .clrUsed = 2}, palette({a, b}),
-         {{0x01}}, PixelFormat::pf4bit, {a, b}, {}, Edit::NoFileHeader},
+         {{0x01}}, PixelFormat::pf4bit, {a, b}, {}, -1, false},
         // Run-length streams, unpadded, the bottom line first. Runs and deltas outside the image are
         // dropped; a missing end leaves zeros. Colour i of the table is i.
         {"RLE8 every escape", {.width = 6, .height = 4, .bpp = 8, .compression = 1, .clrUsed = 16}, ramp,
@@ -188,13 +182,13 @@ TEST(BmpReader, DecodesHandBuiltVariants) {
         SCOPED_TRACE(t.name);
         const bool rle = t.info.compression == 1 || t.info.compression == 2;
         Bytes file = bmpFile(cat({infoHeader(t.info), t.table}), rle ? t.fileRows[0] : rows(t.fileRows));
-        if (t.edit == Edit::NoPadOffsetZero || t.edit == Edit::NoPadOffsetFar) file.pop_back();
-        if (t.edit == Edit::NoPadOffsetZero) patch32(file, kOffBitsAt, 0);
-        if (t.edit == Edit::NoPadOffsetFar) patch32(file, kOffBitsAt, 0x7FFFFFF0);
+        if (t.offBits >= 0) {
+            file.pop_back();
+            patch32(file, kOffBitsAt, uint32_t(t.offBits));
+        }
         TBitmap b;
-        ASSERT_NO_THROW(b = decode(file, t.edit != Edit::NoFileHeader));
-        EXPECT_EQ(b.width(), t.info.width);
-        EXPECT_EQ(b.height(), std::abs(t.info.height));
+        ASSERT_NO_THROW(b = decode(file, t.fileHeader));
+        EXPECT_EQ(std::pair(b.width(), b.height()), std::pair(t.info.width, std::abs(t.info.height)));
         EXPECT_EQ(b.pixelFormat(), t.format);
         EXPECT_EQ(colours(b), t.expected);
         EXPECT_EQ(maskValues(b), t.mask);
@@ -204,58 +198,39 @@ TEST(BmpReader, DecodesHandBuiltVariants) {
     }
 }
 
-TEST(Icon, ShowsTheLargestThenDeepestEntry) {
-    const Bytes png = korvel::testing::pngBytes(korvel::testing::flatImage(3, 2, 0xABCDEF));
-    // Directory size 0 means 256: a PNG too short to say its size still ranks as 256 x 256.
-    const Bytes brokenPng = pngtest::fileOf({pngtest::chunk("IHDR", pngtest::ihdrData(256, 256, 8, 6))});
-    struct Case {
-        const char* name;
-        std::vector<IconImage> images;
-        Color expected;
-        int size;
-    };
-    const Case cases[] = {
-        {"largest wins over deeper",
-         {{16, 16, 32, solidDib(16, 16, 32, 0x111111)}, {32, 32, 4, solidDib(32, 32, 4, 0x222222)}},
-         0x222222, 32},
-        {"deepest of the largest",
-         {{32, 32, 4, solidDib(32, 32, 4, 0x222222)}, {32, 32, 24, solidDib(32, 32, 24, 0x333333)},
-         {32, 32, 8, solidDib(32, 32, 8, 0x444444)}, {16, 16, 32, solidDib(16, 16, 32, 0x555555)}}, 0x333333,
-         32},
-        {"the image's header wins over the directory",
-         {{48, 48, 32, solidDib(8, 8, 32, 0x111111)}, {16, 16, 1, solidDib(24, 24, 1, 0x666666)}}, 0x666666,
-         24},
-        {"equal entries: the first",
-         {{8, 8, 8, solidDib(8, 8, 8, 0x777777)}, {8, 8, 8, solidDib(8, 8, 8, 0x888888)}}, 0x777777, 8},
-        {"a larger bitmap wins over a smaller PNG",
-         {{0, 0, 32, png}, {4, 4, 24, solidDib(4, 4, 24, 0x123456)}}, 0x123456, 4},
-        {"a broken PNG falls back to the next image",
-         {{0, 0, 32, brokenPng}, {16, 16, 8, solidDib(16, 16, 8, 0x0000FF)}}, 0x0000FF, 16},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        TIcon icon = loaded<TIcon>(iconFile(c.images));
-        ASSERT_EQ(icon.width(), c.size);
-        ASSERT_EQ(icon.height(), c.size);
-        EXPECT_EQ(icon.bitmap().pixel(0, 0), c.expected);
-        EXPECT_EQ(icon.bitmap().pixel(c.size - 1, c.size - 1), c.expected);
-        EXPECT_EQ(icon.bitmap().mask(), nullptr);  // nothing masked
-    }
-}
-
-// Colours top row first, and the mask (empty: none) with the alpha it gives.
-TEST(Icon, MaskAndAlpha) {
+// Which entry is shown (largest, then deepest), its colours top row first, and the mask (empty:
+// none) with the alpha it gives.
+TEST(Icon, ChosenEntryMaskAndAlpha) {
     const Bytes rgba = {0x10, 0x20, 0x30, 0x00, 0x40, 0x50, 0x60, 0xC0},
         rgbx = {0x10, 0x20, 0x30, 0, 0x40, 0x50, 0x60, 0};
     // A PNG entry brings its alpha as the mask.
     const TBitmap masked = korvel::testing::randomBitmap(PixelFormat::pf24bit, 3, 2, 8, true);
+    const Bytes png = korvel::testing::pngBytes(korvel::testing::flatImage(3, 2, 0xABCDEF));
+    // Directory size 0 means 256: a PNG too short to say its size still ranks as 256 x 256.
+    const Bytes brokenPng = pngtest::fileOf({pngtest::chunk("IHDR", pngtest::ihdrData(256, 256, 8, 6))});
     struct Row {
         const char* name;
         Bytes file;
         PixelFormat format;
         std::vector<Color> colours;
-        std::vector<int> mask;
+        std::vector<int> mask = {};
     } rows[] = {
+        {"largest wins over deeper", iconFile({{16, 16, 32, solidDib(16, 16, 32, 0x111111)},
+         {32, 32, 4, solidDib(32, 32, 4, 0x222222)}}), PixelFormat::pf4bit, square(32, 0x222222)},
+        {"deepest of the largest",
+         iconFile({{32, 32, 4, solidDib(32, 32, 4, 0x222222)}, {32, 32, 24, solidDib(32, 32, 24, 0x333333)},
+         {32, 32, 8, solidDib(32, 32, 8, 0x444444)}, {16, 16, 32, solidDib(16, 16, 32, 0x555555)}}),
+         PixelFormat::pf24bit, square(32, 0x333333)},
+        {"the image's header wins over the directory", iconFile({{48, 48, 32, solidDib(8, 8, 32, 0x111111)},
+         {16, 16, 1, solidDib(24, 24, 1, 0x666666)}}), PixelFormat::pf1bit, square(24, 0x666666)},
+        {"equal entries: the first", iconFile({{8, 8, 8, solidDib(8, 8, 8, 0x777777)},
+         {8, 8, 8, solidDib(8, 8, 8, 0x888888)}}), PixelFormat::pf8bit, square(8, 0x777777)},
+        {"a larger bitmap wins over a smaller PNG",
+         iconFile({{0, 0, 32, png}, {4, 4, 24, solidDib(4, 4, 24, 0x123456)}}), PixelFormat::pf24bit,
+         square(4, 0x123456)},
+        {"a broken PNG falls back to the next image",
+         iconFile({{0, 0, 32, brokenPng}, {16, 16, 8, solidDib(16, 16, 8, 0x0000FF)}}), PixelFormat::pf8bit,
+         square(16, 0x0000FF)},
         // Mask rows bottom-up: the bottom row masks x = 0, the top row x = 1 and 2.
         {"AND mask at 4 bits",
          iconFile({{3, 2, 4, iconDib(3, 2, 4, palette({0, 0xFF0000, 0x00FF00}), {{0x12, 0x10}, {0x21, 0x20}},
@@ -278,6 +253,7 @@ TEST(Icon, MaskAndAlpha) {
         SCOPED_TRACE(r.name);
         const TIcon icon = loaded<TIcon>(r.file);
         const TBitmap& b = icon.bitmap();
+        EXPECT_EQ(std::pair(icon.width(), icon.height()), std::pair(b.width(), b.height()));
         EXPECT_EQ(b.pixelFormat(), r.format);
         EXPECT_EQ(colours(b), r.colours);
         EXPECT_EQ(maskValues(b), r.mask);
