@@ -10,7 +10,7 @@
 using namespace korvel;
 using namespace korvel::bmptest;
 using enum korvel::PixelFormat;
-using korvel::testing::loaded;
+using namespace korvel::testing;
 
 namespace {
 
@@ -57,10 +57,10 @@ const Info kRle3x2{.width = 3, .height = 2, .bpp = 8, .compression = 1, .clrUsed
 }  // namespace
 
 TEST(BmpReader, RoundTripsEveryFormatPixelExact) {
-    for (PixelFormat pf : korvel::testing::kPixelFormats)
+    for (PixelFormat pf : kPixelFormats)
         for (int width : {1, 3, 7, 9, 33}) {
             SCOPED_TRACE(std::to_string(bitsPerPixel(pf)) + " bits, width " + std::to_string(width));
-            TBitmap src = korvel::testing::randomBitmap(pf, width, 5, uint32_t(width));
+            TBitmap src = randomBitmap(pf, width, 5, uint32_t(width));
             // Palettes smaller than the format allows must come back with their own size.
             if (isPaletteFormat(pf) && width == 3) {
                 std::vector<RGBQuad> pal = src.palette();
@@ -69,8 +69,8 @@ TEST(BmpReader, RoundTripsEveryFormatPixelExact) {
                 for (int y = 0; y < 5; ++y)
                     for (int x = 0; x < width; ++x) src.setRawPixel(x, y, src.rawPixel(x, y) % pal.size());
             }
-            const TBitmap back = decode(korvel::testing::savedBytes(src));
-            EXPECT_EQ(korvel::testing::byteDifference(back, src), "");
+            const TBitmap back = decode(savedBytes(src));
+            EXPECT_EQ(byteDifference(back, src), "");
             EXPECT_EQ(back.mask(), nullptr);
         }
 }
@@ -191,8 +191,8 @@ TEST(Icon, ChosenEntryMaskAndAlpha) {
     const Bytes rgba = {0x10, 0x20, 0x30, 0x00, 0x40, 0x50, 0x60, 0xC0},
         rgbx = {0x10, 0x20, 0x30, 0, 0x40, 0x50, 0x60, 0};
     // A PNG entry brings its alpha as the mask.
-    const TBitmap masked = korvel::testing::randomBitmap(pf24bit, 3, 2, 8, true);
-    const Bytes png = korvel::testing::pngBytes(korvel::testing::flatImage(3, 2, 0xABCDEF));
+    const TBitmap masked = randomBitmap(pf24bit, 3, 2, 8, true);
+    const Bytes png = pngBytes(flatImage(3, 2, 0xABCDEF));
     // Directory size 0 means 256: a PNG too short to say its size still ranks as 256 x 256.
     const Bytes brokenPng = pngtest::fileOf({pngtest::chunk("IHDR", pngtest::ihdrData(256, 256, 8, 6))});
     struct Row {
@@ -227,8 +227,7 @@ TEST(Icon, ChosenEntryMaskAndAlpha) {
          6}, {7, 8, 9, 10, 11, 12}}, {{0xC0}})}}), pf24bit, {0x090807, 0x0C0B0A, 0x030201, 0x060504}, {}},
         {"cursor", iconFile({{4, 4, 8, solidDib(4, 4, 8, 0xABCDEF)}}, 2), pf8bit,
          std::vector<Color>(16, 0xABCDEF), {}},
-        {"PNG", iconFile({{0, 0, 32, korvel::testing::pngBytes(masked)}}), pf24bit,
-         colours(masked), maskValues(masked)},
+        {"PNG", iconFile({{0, 0, 32, pngBytes(masked)}}), pf24bit, colours(masked), maskValues(masked)},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);

@@ -170,8 +170,7 @@ TEST(CodecMutation, MutantsLoadOrFailCleanly) {
                     std::string o = loadOutcome(*g, m, r.limits);
                     if (o != "(loaded)") return o;
                     const TBitmap& b = *g->raster();
-                    const bool gif = &r.codec == &kGif;
-                    if (b.palette().size() > 256 || (gif && b.pixelFormat() != pf8bit))
+                    if (b.palette().size() > 256 || (&r.codec == &kGif && b.pixelFormat() != pf8bit))
                         return std::string("bad raster");
                     g->requestDecodeScale(4);  // the formats that decode reduced do it again
                     return rasterOutcome(*g);
@@ -290,9 +289,7 @@ TEST(CodecRefusal, MessagesAndLimits) {
         SCOPED_TRACE(std::string(r.codec.name) + ": " + r.name);
         size_t largest = 0;
         const std::string got = tracked(largest, [&] {
-            DecodeLimits limits;
-            limits.maxPixels = r.maxPixels;
-            return loadOutcome(*r.codec.make(), r.data, limits, r.scale);
+            return loadOutcome(*r.codec.make(), r.data, {.maxPixels = r.maxPixels}, r.scale);
         });
         const size_t star = r.outcome.find('*');
         EXPECT_EQ(star == std::string::npos ? got : got.substr(0, star), r.outcome.substr(0, star)) << got;
@@ -304,12 +301,12 @@ TEST(CodecRefusal, MessagesAndLimits) {
 TEST(CodecRefusal, FailedLoadKeepsThePreviousPicture) {
     const Bytes png = simpleFile(randomSamples(3, 2, 8, 3, 1), 2, false,
         {chunk("tEXt", pngtest::toBytes({"Comment\0x", 9}))});
-    const TBitmap bmp = randomBitmap(pf24bit, 2, 2, 1);
     struct Row {
         const Codec& codec;
         Bytes good, bad;
     } rows[] = {
-        {kBmp, savedBytes(bmp), bmpFile(infoHeader({.width = 4, .height = 4, .bpp = 24}), Bytes(10, 0))},
+        {kBmp, savedBytes(randomBitmap(pf24bit, 2, 2, 1)),
+         bmpFile(infoHeader({.width = 4, .height = 4, .bpp = 24}), Bytes(10, 0))},
         {kIcon, iconFile({{2, 2, 24, cat({infoHeader({.width = 2, .height = 4}), Bytes(16 + 8, 0x45)})}}),
          iconFile({{0, 0, 32, infoHeader({.width = 100000, .height = 200000, .bpp = 32})}})},
         {kGif, animatedGif(false), {'G', 'I', 'F', '8', '9', 'a'}},
@@ -323,12 +320,8 @@ TEST(CodecRefusal, FailedLoadKeepsThePreviousPicture) {
         const TBitmap before = *g->raster();
         EXPECT_THROW(g->loadFromMemory(r.bad.data(), r.bad.size()), EInvalidGraphic);
         EXPECT_EQ(pixelDifference(*g->raster(), before), "");
-        if (r.codec.make == kJpeg.make) {
-            EXPECT_EQ(savedBytes(*g), r.good);
-        }
-        if (r.codec.make == kPng.make) {
-            EXPECT_EQ(static_cast<TGLDPNG&>(*g).comment, "x\r\n");
-        }
+        EXPECT_TRUE(&r.codec != &kJpeg || savedBytes(*g) == r.good);
+        EXPECT_TRUE(&r.codec != &kPng || static_cast<TGLDPNG&>(*g).comment == "x\r\n");
     }
 }
 
