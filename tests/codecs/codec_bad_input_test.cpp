@@ -19,9 +19,7 @@ using namespace korvel;
 using namespace korvel::bmptest;
 using enum korvel::PixelFormat;
 using namespace korvel::testing;
-using pngtest::chunk;
-using pngtest::randomSamples;
-using pngtest::simpleFile;
+using namespace pngtest;
 
 // The largest single allocation made while tracking is on.
 namespace {
@@ -107,7 +105,7 @@ Bytes iconSeed() {
     return iconFile({{4, 4, 32, cat({infoHeader(i32), pattern(64, 1), pattern(16, 2)})},
                      {8, 8, 4, cat({infoHeader(i4), pattern(64, 11), pattern(32, 3), pattern(32, 4)})},
                      {6, 3, 8, cat({infoHeader(i8), pattern(12, 11), pattern(24, 5), pattern(12, 6)})},
-                     {0, 0, 32, pngtest::fileOf({chunk("IHDR", pngtest::ihdrData(1, 1, 8, 6))})},
+                     {0, 0, 32, fileOf({chunk("IHDR", ihdrData(1, 1, 8, 6))})},
                      {10, 10, 32, pngBytes(randomBitmap(pf24bit, 10, 10, 5, true))}});
 }
 
@@ -160,8 +158,7 @@ TEST(CodecMutation, MutantsLoadOrFailCleanly) {
     for (const Row& r : rows)
         for (size_t s = 0; s < r.seeds.size(); ++s) {
             SCOPED_TRACE(std::string(r.codec.name) + " seed " + std::to_string(s));
-            const std::unique_ptr<TGraphic> seed = r.codec.make();
-            ASSERT_EQ(loadOutcome(*seed, r.seeds[s], r.limits), "(loaded)");
+            ASSERT_EQ(loadOutcome(*r.codec.make(), r.seeds[s], r.limits), "(loaded)");
             int loaded = 0, refused = 0;
             forEachMutation(r.seeds[s], r.mutants, [&](const Bytes& m) {
                 size_t largest = 0;
@@ -206,8 +203,6 @@ TEST(CodecRefusal, MessagesAndLimits) {
     const Bytes icon = iconFile({{4, 4, 24, cat({infoHeader({.width = 4, .height = 8}), Bytes(64, 1)})}});
     const Bytes gif = animatedGif(false);
     const Bytes pngGrey = simpleFile(randomSamples(3, 3, 8, 1, 2), 0, false);
-    using pngtest::ihdrData;
-    using pngtest::zlibCompress;
     struct Row {
         const Codec& codec;
         const char* name;
@@ -255,16 +250,16 @@ TEST(CodecRefusal, MessagesAndLimits) {
         {kIcon, "truncated pixels", Bytes(icon.begin(), icon.begin() + 6 + 16 + 40 + 20),
          "Icon: truncated pixel data"},
         // With nothing else to show, the PNG codec's error reaches the caller.
-        {kIcon, "lone PNG entry of a signature only", iconFile({{0, 0, 32, pngtest::signature()}}),
+        {kIcon, "lone PNG entry of a signature only", iconFile({{0, 0, 32, signature()}}),
          "Read Image (PNG): Read Error"},
         {kIcon, "huge", iconFile({{0, 0, 32, infoHeader({.width = 100000, .height = 200000, .bpp = 32})}}),
          "too large: *"},
-        {kGif, "no image", cat({pngtest::toBytes({"GIF89a\4\0\4\0\xF1\0\0", 13}), pattern(12, 1), {0x3B}}),
+        {kGif, "no image", cat({toBytes({"GIF89a\4\0\4\0\xF1\0\0", 13}), pattern(12, 1), {0x3B}}),
          "GIF error: the file holds no image"},
         {kGif, "cut in the first frame's header", Bytes(gif.begin(), gif.begin() + 13 + 24 + 8 + 5),
          "GIF error: *"},
         {kGif, "huge screen", patched(gif, 6, {0xFF, 0xFF, 0xFF, 0xFF}), "too large: Image too large*"},
-        {kJpeg, "png", cat({pngtest::signature(), {0, 0, 0, 13}}),
+        {kJpeg, "png", cat({signature(), {0, 0, 0, 13}}),
          "JPEG error: Not a JPEG file: starts with 0x89 0x50*"},
         {kJpeg, "huge header", jpegClaiming(false, 65500, 65500), "too large: *"},
         // A progressive file keeps all coefficients of the full image, even for a 1/8 decode.
@@ -279,10 +274,10 @@ TEST(CodecRefusal, MessagesAndLimits) {
         {kPng, "width 0", patched(pngGrey, 16 + 3, {0}), "Invalid image size 0x3"},
         {kPng, "width above 2^31", patched(pngGrey, 16, {0x80}), "too large: *"},
         // A 1-gigabyte raster announced with a kilobyte of data: refused before allocating.
-        {kPng, "huge with little data", pngtest::fileOf({chunk("IHDR", ihdrData(16384, 16384, 8, 6)),
+        {kPng, "huge with little data", fileOf({chunk("IHDR", ihdrData(16384, 16384, 8, 6)),
          chunk("IDAT", zlibCompress(Bytes(4000, 0))), chunk("IEND", {})}), "Read Image (PNG): Read Error"},
         // 50 megabytes inflated behind a 100 x 100 image: decoding stops at the image.
-        {kPng, "bomb", pngtest::fileOf({chunk("IHDR", ihdrData(100, 100, 8, 0)),
+        {kPng, "bomb", fileOf({chunk("IHDR", ihdrData(100, 100, 8, 0)),
          chunk("IDAT", zlibCompress(Bytes(50 << 20, 0), 9)), chunk("IEND", {})}), "(loaded)"},
     };
     for (const Row& r : rows) {
@@ -299,8 +294,6 @@ TEST(CodecRefusal, MessagesAndLimits) {
 
 // A load that fails leaves the picture that was there: size, pixels and what saving writes.
 TEST(CodecRefusal, FailedLoadKeepsThePreviousPicture) {
-    const Bytes png = simpleFile(randomSamples(3, 2, 8, 3, 1), 2, false,
-        {chunk("tEXt", pngtest::toBytes({"Comment\0x", 9}))});
     struct Row {
         const Codec& codec;
         Bytes good, bad;
@@ -311,7 +304,8 @@ TEST(CodecRefusal, FailedLoadKeepsThePreviousPicture) {
          iconFile({{0, 0, 32, infoHeader({.width = 100000, .height = 200000, .bpp = 32})}})},
         {kGif, animatedGif(false), {'G', 'I', 'F', '8', '9', 'a'}},
         {kJpeg, jpegBytes(flatImage(30, 20, 0x00FF00)), {0xFF, 0xD8, 0xFF}},
-        {kPng, png, pngtest::signature()},
+        {kPng, simpleFile(randomSamples(3, 2, 8, 3, 1), 2, false,
+         {chunk("tEXt", toBytes({"Comment\0x", 9}))}), signature()},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.codec.name);
