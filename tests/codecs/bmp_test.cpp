@@ -63,11 +63,10 @@ TEST(BmpReader, RoundTripsEveryFormatPixelExact) {
             TBitmap src = randomBitmap(pf, width, 5, uint32_t(width));
             // Palettes smaller than the format allows must come back with their own size.
             if (isPaletteFormat(pf) && width == 3) {
-                std::vector<RGBQuad> pal = src.palette();
-                pal.pop_back();
-                src.setPalette(pal);
+                src.setPalette({src.palette().begin(), src.palette().end() - 1});
                 for (int y = 0; y < 5; ++y)
-                    for (int x = 0; x < width; ++x) src.setRawPixel(x, y, src.rawPixel(x, y) % pal.size());
+                    for (int x = 0; x < width; ++x)
+                        src.setRawPixel(x, y, src.rawPixel(x, y) % src.palette().size());
             }
             const TBitmap back = decode(savedBytes(src));
             EXPECT_EQ(byteDifference(back, src), "");

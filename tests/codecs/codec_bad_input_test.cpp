@@ -22,20 +22,17 @@ using namespace korvel::testing;
 using namespace pngtest;
 
 // The largest single allocation made while tracking is on.
-namespace {
-std::atomic<bool> gTracking{false};
-std::atomic<size_t> gLargest{0};
+static std::atomic<bool> gTracking{false};
+static std::atomic<size_t> gLargest{0};
 
-void* allocate(size_t n) {
+static void* allocate(size_t n) {
     if (gTracking.load(std::memory_order_relaxed)) {
         size_t seen = gLargest.load(std::memory_order_relaxed);
-        while (n > seen && !gLargest.compare_exchange_weak(seen, n)) {
-        }
+        while (n > seen && !gLargest.compare_exchange_weak(seen, n)) continue;
     }
     if (void* p = std::malloc(n ? n : 1)) return p;
     throw std::bad_alloc();
 }
-}  // namespace
 
 void* operator new(size_t n) { return allocate(n); }
 void* operator new[](size_t n) { return allocate(n); }
@@ -137,7 +134,8 @@ std::vector<Bytes> pngSeeds() {
 // no small file gets a buffer above 16 megabytes.
 TEST(CodecMutation, MutantsLoadOrFailCleanly) {
     // A low pixel limit keeps mutants with enlarged sizes cheap.
-    const DecodeLimits cheap{.maxPixels = 1 << 20};
+    DecodeLimits cheap;
+    cheap.maxPixels = 1 << 20;
     struct Row {
         const Codec& codec;
         std::vector<Bytes> seeds;
@@ -283,8 +281,10 @@ TEST(CodecRefusal, MessagesAndLimits) {
     for (const Row& r : rows) {
         SCOPED_TRACE(std::string(r.codec.name) + ": " + r.name);
         size_t largest = 0;
+        DecodeLimits limits;
+        limits.maxPixels = r.maxPixels;
         const std::string got = tracked(largest, [&] {
-            return loadOutcome(*r.codec.make(), r.data, {.maxPixels = r.maxPixels}, r.scale);
+            return loadOutcome(*r.codec.make(), r.data, limits, r.scale);
         });
         const size_t star = r.outcome.find('*');
         EXPECT_EQ(star == std::string::npos ? got : got.substr(0, star), r.outcome.substr(0, star)) << got;
