@@ -129,36 +129,31 @@ private slots:
         QVERIFY(!f.isVisible());
     }
 
-    // The 800 x 600 box with its tool bar: a small slide is centred on the background colour, and
-    // no caption is drawn over it.
-    void paintsASlideAtItsPlace() {
-        writeIni(kIni + "ShowColor=16711680\n");  // blue
-        ShowSource s = source(0);
-        s.files = {pics_.path().toStdString() + "/small.bmp"};
-        writeSolidBmp(QString::fromStdString(s.files[0]), 300, 200, 0x00FF00);
-        TShowFrm1 f(s);
-        f.resize(800, 600 + f.toolBar()->height());
-        open(f);
-        QVERIFY(f.toolBar()->isVisible());
-        QCOMPARE(f.paintBox()->size(), QSize(800, 600));
-        const QImage img = f.paintBox()->grab().toImage();
-        QCOMPARE(countPixels(img, QRect(250, 200, 300, 200), 0x00FF00), 300 * 200);
-        QCOMPARE(countPixels(img, img.rect(), 0x0000FF), 800 * 600 - 300 * 200);
-    }
-
-    // Full screen has no tool bar; the caption is drawn unless the settings hide it.
-    void fullScreenCaption() {
-        for (const bool hidden : {false, true}) {
-            RowTrace trace{hidden ? "hidden" : "drawn"};
-            writeIni(QByteArray("[SWindow]\nTimeInt=100000\nFullScreen=1\n") +
-                     (hidden ? "FullScreenCaption=1\n" : ""));
-            TShowFrm1 f(source(1));
+    // A small slide is centred on the background colour in the 800 x 600 box, windowed under the
+    // tool bar or full screen; full screen draws the caption at the top unless the settings hide it.
+    void paintsTheSlideAndCaption() {
+        const struct {
+            const char* ini;
+            bool caption;
+        } rows[] = {{"", false}, {"FullScreen=1\n", true}, {"FullScreen=1\nFullScreenCaption=1\n", false}};
+        for (const auto& r : rows) {
+            RowTrace trace{r.ini};
+            writeIni(kIni + "ShowColor=16711680\n" + r.ini);  // blue
+            ShowSource s = source(0);
+            s.files = {pics_.path().toStdString() + "/small.bmp"};
+            writeSolidBmp(QString::fromStdString(s.files[0]), 300, 200, 0x00FF00);
+            TShowFrm1 f(s);
+            f.resize(800, 600 + f.toolBar()->height());
             open(f);
-            QVERIFY(!f.toolBar()->isVisible());
+            QCOMPARE(f.toolBar()->isVisible(), !QByteArray(r.ini).contains("FullScreen"));
+            QCOMPARE(f.paintBox()->size(), QSize(800, 600));
             const QImage img = f.paintBox()->grab().toImage();
-            QCOMPARE(countPixels(img, QRect(0, 0, 400, 40), qRgb(255, 255, 0)) > 20, !hidden);
-            QCOMPARE(countPixels(img, QRect(0, 0, 400, 40), qRgb(128, 128, 128)) > 20, !hidden);
-            // The text starts at (10, 10), its shadow one pixel further.
+            QCOMPARE(countPixels(img, QRect(250, 200, 300, 200), 0x00FF00), 300 * 200);
+            QCOMPARE(countPixels(img, QRect(0, 40, 800, 560), 0x0000FF), 800 * 560 - 300 * 200);
+            QCOMPARE(countPixels(img, QRect(0, 0, 800, 40), 0x0000FF) < 800 * 40, r.caption);
+            // Yellow text with a grey shadow one pixel further, the text starting at (10, 10).
+            QCOMPARE(countPixels(img, QRect(0, 0, 400, 40), qRgb(255, 255, 0)) > 20, r.caption);
+            QCOMPARE(countPixels(img, QRect(0, 0, 400, 40), qRgb(128, 128, 128)) > 20, r.caption);
             QCOMPARE(countPixels(img, QRect(0, 0, 400, 10), qRgb(255, 255, 0)), 0);
             QCOMPARE(countPixels(img, QRect(0, 0, 10, 40), qRgb(255, 255, 0)), 0);
         }
