@@ -109,8 +109,8 @@ private slots:
         // Each press gives the slide, then "t" while the timer runs and "p" while Play is marked.
         QStringList seen;
         const QKeyCombination presses[] = {Qt::Key_Right, Qt::ShiftModifier | Qt::Key_Right,
-                                           Qt::ShiftModifier | Qt::Key_Left, Qt::Key_Left, Qt::Key_Up, Qt::Key_N,
-                                           Qt::Key_F, Qt::Key_Space, Qt::Key_Down, Qt::Key_S};
+                                           Qt::ShiftModifier | Qt::Key_Left, Qt::Key_Left, Qt::Key_Up,
+                                           Qt::Key_N, Qt::Key_F, Qt::Key_Space, Qt::Key_Down, Qt::Key_S};
         for (const QKeyCombination k : presses) {
             QTest::keyClick(&f, k.key(), k.keyboardModifiers());
             QVERIFY(settle(f));

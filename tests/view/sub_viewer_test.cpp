@@ -21,13 +21,12 @@ namespace {
 
 const QRect kWorkArea(0, 0, 1024, 738);
 
-// The colour writePatternBmp gives each pixel, so turns and stretches show where it went.
-QRgb patternAt(int x, int y) { return 0xFF000000u | uint32_t((x * 7 + y * 3) & 0xFFFFFF); }
 void writePattern(const QString& path, int w, int h) { writePatternBmp(path.toStdString(), w, h); }
+// The picture writePattern stores, so turns and stretches show where each pixel went.
 QImage patternImage(int w, int h) {
     QImage img(w, h, QImage::Format_RGB32);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) img.setPixel(x, y, patternAt(x, y));
+        for (int x = 0; x < w; ++x) img.setPixel(x, y, 0xFF000000u | uint32_t((x * 7 + y * 3) & 0xFFFFFF));
     return img;
 }
 
@@ -116,29 +115,45 @@ private slots:
     }
 
     // The viewer has its own window buttons. Up to the largest step and past it, down to the
-    // smallest and past it; the menu's zoom items are off at the ends.
-    void zoomSteps() {
+    // smallest and past it, and up again; the menu's zoom items are off at the ends.
+    void zoomStepsAndPanning() {
         TKorvelSubFrm* w = open("p101.bmp");
         QVERIFY(w->windowFlags().testFlags(Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint));
         QCOMPARE(panels(w), QStringLiteral("OriginalSize : 101x101 (x1) | ViewSize : 101x101"));
         const float ladder[] = {0.25f, 0.5f, 0.75f, 1, 1.5f, 2, 4, 6, 8};
-        for (int i = 0, at = 3; i < 15; ++i) {  // six steps in from x1, then nine out
-            const bool in = i < 6;
+        for (int i = 0, at = 3; i < 24; ++i) {  // six steps in from x1, nine out, nine in
+            const bool in = i < 6 || i >= 15;
             (in ? w->actions().largePopup : w->actions().SmallPopup)->trigger();
             at = std::clamp(at + (in ? 1 : -1), 0, 8);
             const float zoom = ladder[at];
             const int side = qRound(101 * zoom);
-            RowTrace trace{QStringLiteral("%1 to x%2").arg(in ? "in" : "out").arg(zoom)};
+            RowTrace trace{QStringLiteral("step %1, %2 to x%3").arg(i).arg(in ? "in" : "out").arg(zoom)};
             QCOMPARE(w->zoomFactor(), zoom);
             QCOMPARE(panels(w),
                      QStringLiteral("OriginalSize : 101x101 (x%1) | ViewSize : %2x%2").arg(zoom).arg(side));
             QCOMPARE(w->paintBox()->size(), QSize(side, side));
             // Stretched without blending: at zoom 2 each source pixel becomes a 2 x 2 block.
             if (zoom == 2) QCOMPARE(shot(w), patternImage(101, 101).scaled(202, 202));
-            popUp(w);
+            popUp(w, w->paintBox());  // the picture's own menu request refreshes the items too
             QCOMPARE(enabledMask({w->actions().largePopup, w->actions().SmallPopup}),
                      QString(at == 8 ? "01" : at == 0 ? "10" : "11"));
         }
+        QCoreApplication::processEvents();
+        QScrollBar* h = w->scrollBox()->horizontalScrollBar();
+        QScrollBar* v = w->scrollBox()->verticalScrollBar();
+        h->setValue(100);
+        v->setValue(100);
+        // Pressed at (180,170), moved 40 left and 30 up: the view follows.
+        QTest::mousePress(w->paintBox(), Qt::LeftButton, {}, QPoint(180, 170));
+        QTest::mouseMove(w->paintBox(), QPoint(140, 140));
+        QCOMPARE(QPoint(h->value(), v->value()), QPoint(140, 130));
+        QTest::mouseRelease(w->paintBox(), Qt::LeftButton, {}, QPoint(140, 140));
+        // After the release, and with the right button, moving scrolls nothing.
+        QTest::mouseMove(w->paintBox(), QPoint(200, 180));
+        QTest::mousePress(w->paintBox(), Qt::RightButton, {}, QPoint(200, 180));
+        QTest::mouseMove(w->paintBox(), QPoint(170, 160));
+        QCOMPARE(QPoint(h->value(), v->value()), QPoint(140, 130));
+        QTest::mouseRelease(w->paintBox(), Qt::RightButton, {}, QPoint(170, 160));
     }
 
     // Turns change the view only: not the file, not a second viewer of it, not the clipboard's copy.
@@ -212,33 +227,6 @@ private slots:
             QCOMPARE(openSubViewers().size(), w ? 1 : 0);
             cleanup();
         }
-    }
-
-    void grabAndPanAtZoom2() {
-        TKorvelSubFrm* w = open("p640.bmp");
-        w->resize(200, 200);
-        w->actions().largePopup->trigger();
-        w->actions().largePopup->trigger();
-        QCoreApplication::processEvents();
-        QScrollBar* h = w->scrollBox()->horizontalScrollBar();
-        QScrollBar* v = w->scrollBox()->verticalScrollBar();
-        h->setValue(100);
-        v->setValue(100);
-        // Pressed at (180,170), moved 40 left and 30 up: the view follows.
-        QTest::mousePress(w->paintBox(), Qt::LeftButton, {}, QPoint(180, 170));
-        QTest::mouseMove(w->paintBox(), QPoint(140, 140));
-        QCOMPARE(QPoint(h->value(), v->value()), QPoint(140, 130));
-        QTest::mouseRelease(w->paintBox(), Qt::LeftButton, {}, QPoint(140, 140));
-        // After the release, and with the right button, moving scrolls nothing.
-        QTest::mouseMove(w->paintBox(), QPoint(200, 180));
-        QTest::mousePress(w->paintBox(), Qt::RightButton, {}, QPoint(200, 180));
-        QTest::mouseMove(w->paintBox(), QPoint(170, 160));
-        QCOMPARE(QPoint(h->value(), v->value()), QPoint(140, 130));
-        QTest::mouseRelease(w->paintBox(), Qt::RightButton, {}, QPoint(170, 160));
-        // A context-menu request on the picture opens the pop-up menu, refreshed first.
-        for (int i = 0; i < 8; ++i) w->actions().largePopup->trigger();
-        popUp(w, w->paintBox());
-        QVERIFY(!w->actions().largePopup->isEnabled());
     }
 
     void tileAndCascadeRectangles() {
