@@ -101,7 +101,8 @@ private slots:
     // The wrap and the Shift jumps are the playlist's own rules; here each key reaches them.
     // Navigating while playing keeps playing; navigating paused stays paused.
     void keys() {
-        TShowFrm1 f(source(10, 4));
+        auto owner = std::make_unique<TShowFrm1>(source(10, 4));
+        TShowFrm1& f = *owner;
         open(f);
         const auto& a = f.actions();
         // Each press gives the slide, then "t" while the timer runs and "p" while Play is marked.
@@ -144,6 +145,7 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(f.windowTitle(), caption);
         QCOMPARE(f.slide().width(), 41);
+        owner.reset();
         QVERIFY(!korvel::IniFile::load(ini()).hasKey("SWindow", "State"));
     }
 
@@ -237,13 +239,10 @@ private slots:
     // Started with "/se", the program ends when the show closes, and at once with nothing listed.
     void startModeSeEndsTheProgram() {
         writeIni("[SWindow]\nTimeInt=1\n");
-        QTemporaryDir run;
-        QProcess korvel;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("XDG_RUNTIME_DIR", run.path());
-        env.insert("KORVEL_CONFIG_DIR", config_.path());
-        korvel.setProcessEnvironment(env);
+        QTemporaryDir run;  // the program's own runtime folder, apart from any other Korvel
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        qputenv("XDG_RUNTIME_DIR", run.path().toUtf8());
+        QProcess korvel;  // with the settings folder init() put in the environment
         for (const int files : {0, 1}) {  // the empty folder first: it must not store a placement
             RowTrace trace{files ? "one file" : "empty folder"};
             source(files);

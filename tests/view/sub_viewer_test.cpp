@@ -68,7 +68,6 @@ private slots:
     void initTestCase() {
         QVERIFY(dir_.isValid());
         setSubViewerWorkAreaProvider([] { return kWorkArea; });
-        writePattern(path("small.bmp"), 320, 240);
         writePattern(path("p101.bmp"), 101, 101);
         writePattern(path("p640.bmp"), 640, 480);
         std::ofstream(path("broken.bmp").toStdString()) << "BM this is not a bitmap";
@@ -175,6 +174,7 @@ private slots:
         QCOMPARE(panels(w), QStringLiteral("OriginalSize : 480x640 (x1.5) | ViewSize : 720x960"));
         w->actions().SubTurn3->trigger();
         w->actions().SmallPopup->trigger();
+        QCOMPARE(panels(w), QStringLiteral("OriginalSize : 640x480 (x1) | ViewSize : 640x480"));
         QCOMPARE(shot(w), patternImage(640, 480).transformed(QTransform().rotate(180)));
 
         QGuiApplication::clipboard()->clear();
@@ -265,12 +265,12 @@ private slots:
         };
         all << open("p101.bmp");
         QCOMPARE(enabled(), QStringLiteral("000011111"));
-        all << open("small.bmp");
+        all << open("p101.bmp");
         all[1]->showMinimized();
         QCOMPARE(enabled(), QStringLiteral("000011111"));
         all << open("p640.bmp");
         QCOMPARE(enabled(), QStringLiteral("111111111"));  // two of three not minimised
-        all << open("small.bmp");
+        all << open("p101.bmp");
         TKorvelSubFrm *a = all[0], *b = all[1], *c = all[2], *minimised = all[3];
         b->showNormal();
         minimised->showMinimized();
