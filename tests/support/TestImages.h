@@ -66,7 +66,8 @@ inline std::vector<uint8_t> savedBytes(const TGraphic& g) {
     return std::vector<uint8_t>(s.begin(), s.end());
 }
 
-inline std::vector<uint8_t> jpegBytes(const TBitmap& b, int quality = 90, bool progressive = false, bool grey = false) {
+inline std::vector<uint8_t> jpegBytes(const TBitmap& b, int quality = 90, bool progressive = false,
+                                      bool grey = false) {
     TJPEGImage j;
     j.assign(b);
     j.compressionQuality = quality;

@@ -95,7 +95,8 @@ TEST(KorvelTool, EverySubcommand) {
     };
     const Case cases[] = {
         {"list a relative folder without hidden, by size descending",
-         "list --no-hidden --sort size --desc @l/sub/../", 0, {"@l/写真.jpeg", "@l/c.bmp", "@l/b.jpg", "@l/A.JPG"}},
+         "list --no-hidden --sort size --desc @l/sub/../", 0,
+         {"@l/写真.jpeg", "@l/c.bmp", "@l/b.jpg", "@l/A.JPG"}},
         {"list recursive, filter ignoring case", "list --recursive --filter *.TXT;*.ico @l/", 0,
          {"@l/d.txt", "@l/sub/e.ico"}},
         {"list missing folder", "list @missing", 1, {}, "*No such file or directory*"},
