@@ -507,8 +507,9 @@ TEST(ListMutation, FilterStringsAndMasks) {
                 EXPECT_EQ(member.find(';'), std::string::npos);
                 // A member ".ext" matches a name ending in it, unless ext holds another dot (the
                 // extension of a name starts at its last dot).
-                if (member.size() > 1 && member[0] == '.' && member.find('.', 1) == std::string::npos)
+                if (member.size() > 1 && member[0] == '.' && member.find('.', 1) == std::string::npos) {
                     EXPECT_TRUE(set.matches("x" + asciiUpper(member))) << member;
+                }
             }
         }
         (void)filterBoxMask(items, int(m.size() % 5) - 1);

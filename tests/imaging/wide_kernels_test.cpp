@@ -46,7 +46,9 @@ TEST(ColorKernel, EveryColourWithinALevelInEveryRowLayout) {
         const auto transform = TransformForProfile(profileOf(c.from), true);
         ASSERT_TRUE(transform) << c.name;
         // The wide kernel follows the sRGB curve; without it every photo pays for the tables.
-        if (wideCpu && !c.monitor) EXPECT_TRUE(transform->portable()) << c.name << ": the wide kernel was not used";
+        if (wideCpu && !c.monitor) {
+            EXPECT_TRUE(transform->portable()) << c.name << ": the wide kernel was not used";
+        }
         for (const auto& kernel : {transform, transform->portable()}) {
             if (!kernel) continue;
             for (const PixelFormat format : {PixelFormat::pf24bit, PixelFormat::pf32bit})
