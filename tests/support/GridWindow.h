@@ -17,20 +17,17 @@
 
 namespace korvel::testing {
 
-// A 24-bit bitmap of w x h pixels in one colour (0xRRGGBB).
-inline void writeSolidBmp(const QString& path, int w, int h, uint32_t rgb = 0x808080) {
-    TBitmap b(w, h, PixelFormat::pf24bit);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) b.setRawPixel(x, y, rgb);
-    saveBmp(b, path.toStdString());
-}
-
 // A 24-bit bitmap of w x h pixels all holding the raw value px.
 inline TBitmap solidBitmap(int w, int h, uint32_t px) {
     TBitmap b(w, h, PixelFormat::pf24bit);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) b.setRawPixel(x, y, px);
     return b;
+}
+
+// A 24-bit bitmap file of w x h pixels in one colour (0xRRGGBB).
+inline void writeSolidBmp(const QString& path, int w, int h, uint32_t rgb = 0x808080) {
+    saveBmp(solidBitmap(w, h, rgb), path.toStdString());
 }
 
 // Status panels 1 to 4 (path, size, file time, dimensions) joined by "|", the time as "t" when shown.
