@@ -30,6 +30,7 @@
 #include "base/FileNames.h"
 #include "formats/FormatRegistry.h"
 #include "nav/QuickFolders.h"
+#include "platform/Translations.h"
 #include "settings/CommandLine.h"
 #include "base/UserFolders.h"
 #include "settings/WindowGeometry.h"
@@ -92,7 +93,8 @@ void TKorvelMain::FormCreate(const QStringList& arguments) {
     settings_ = korvel::MainSettingsBinder(korvel::mainSettingsPath(exePath_));
     // File types offered by the filter box, newest registrations first.
     FilterBox->blockSignals(true);
-    for (const korvel::FilterItem& item : korvel::parseFilterItems(korvel::GraphicFilter(korvel::TGraphic::classInfo)))
+    const std::string filter = korvel::GraphicFilter(korvel::TGraphic::classInfo, coreTranslator());
+    for (const korvel::FilterItem& item : korvel::parseFilterItems(filter))
         FilterBox->addItem(q(item.description), q(item.mask));
     FilterBox->setCurrentIndex(0);
     FilterBox->blockSignals(false);

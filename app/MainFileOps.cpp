@@ -24,6 +24,7 @@
 #include "fileops/FileOperation.h"
 #include "fileops/ui/SelectDir.h"
 #include "platform/PathText.h"
+#include "platform/Translations.h"
 
 namespace {
 
@@ -54,8 +55,9 @@ public:
         if (c == skipAll) return korvel::ConflictAnswer::SkipAll;
         return korvel::ConflictAnswer::Cancel;
     }
-    korvel::ErrorAnswer reportError(const std::string&, const std::string& message) override {
-        QMessageBox box(QMessageBox::Critical, QObject::tr("エラー"), QString::fromLocal8Bit(message), QMessageBox::NoButton, owner_);
+    korvel::ErrorAnswer reportError(const korvel::FileOpError& error) override {
+        const QString text = withReason(coreText(error.text()), error.err ? errorReasonLine(error.err) : QString());
+        QMessageBox box(QMessageBox::Critical, QObject::tr("エラー"), text, QMessageBox::NoButton, owner_);
         auto* skip = box.addButton(QObject::tr("スキップ(&S)"), QMessageBox::AcceptRole);
         box.addButton(QObject::tr("ｷｬﾝｾﾙ"), QMessageBox::RejectRole);
         box.exec();

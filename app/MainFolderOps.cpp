@@ -2,12 +2,14 @@
 // folder, and the Delete key in the tree.
 #include <QComboBox>
 #include <QMessageBox>
+#include <cerrno>
 
 #include "app/KorvelMain.h"
 #include "browse/Drives.h"
 #include "browse/ui/DirTree.h"
 #include "fileops/FolderOps.h"
 #include "fileops/ui/FolderNameDialogs.h"
+#include "platform/Translations.h"
 
 namespace {
 
@@ -49,7 +51,8 @@ void TKorvelMain::CreateDirMenuClick() {
     if (dialog.exec() != QDialog::Accepted) return;
     const std::string made = korvel::FolderOps().createNested(parent, dialog.name());
     if (made.empty()) {
-        QMessageBox::critical(this, tr("エラー"), tr("フォルダを作成出来ませんでした。"));
+        const int err = errno;
+        QMessageBox::critical(this, tr("エラー"), withReason(tr("フォルダを作成出来ませんでした。"), errorReasonLine(err)));
         return;
     }
     DirTree1->AddPathNodes(made);
@@ -62,7 +65,8 @@ void TKorvelMain::FRename1Click() {
     if (dialog.exec() != QDialog::Accepted) return;
     const std::string now = dialog.newPath();
     if (!korvel::FolderOps().renameFolder(old, now)) {
-        QMessageBox::critical(this, tr("エラー"), tr("フォルダ名を変更出来ませんでした。"));
+        const int err = errno;
+        QMessageBox::critical(this, tr("エラー"), withReason(tr("フォルダ名を変更出来ませんでした。"), errorReasonLine(err)));
         return;
     }
     DirTree1->RenamePathNode(old + '/', now + '/');

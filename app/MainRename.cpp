@@ -10,6 +10,7 @@
 #include "fileops/Rename.h"
 #include "fileops/ui/NumberFrm.h"
 #include "fileops/ui/RNameFrm.h"
+#include "platform/Translations.h"
 
 void TKorvelMain::replaceRenamedPath(const std::string& from, const std::string& to) {
     const std::ptrdiff_t i = FileList.indexOf(from);
@@ -22,9 +23,9 @@ void TKorvelMain::ReNameBtn1Click() {
     // Each file keeps its own folder, also when the sub-folder search listed it.
     auto rename = [this](const std::string& from, const std::string& name) {
         const std::string to = korvel::extractFilePath(from) + name;
-        if (korvel::renameNoReplace(korvel::systemFileSystem(), from, to) != 0)
-            QMessageBox::critical(this, tr("エラー"), QString::fromUtf8(korvel::kRenameFailedText));
-        else replaceRenamedPath(from, to);
+        const int err = korvel::renameNoReplace(korvel::systemFileSystem(), from, to);
+        if (err == 0) return replaceRenamedPath(from, to);
+        QMessageBox::critical(this, tr("エラー"), withReason(coreText(korvel::renameFailedText()), errorReasonLine(err)));
     };
     for (size_t n = 0; n < files.size(); ++n) {
         const std::string& path = files[n];

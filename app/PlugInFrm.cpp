@@ -12,6 +12,7 @@
 
 #include "formats/SpiExclusion.h"
 #include "formats/SpiHost.h"
+#include "platform/Translations.h"
 
 namespace {
 
@@ -116,8 +117,9 @@ void TPlugInFrm::OKBtnClick() {
         try {
             korvel::writeExclusionFile(exclusionPath_, records);
             showMessage(false, tr("プラグインの設定"), tr("設定の変更は次回起動時より有効になります。"));
-        } catch (const std::exception&) {
-            showMessage(true, tr("プラグインの設定"), tr("設定の変更を保存出来ませんでした。"));
+        } catch (const std::exception& e) {
+            showMessage(true, tr("プラグインの設定"),
+                        withReason(tr("設定の変更を保存出来ませんでした。"), reasonLine(korvel::reasonOf(e))));
         }
     }
     accept();

@@ -12,6 +12,7 @@
 #include "app/ShutdownRequests.h"
 #include "app/SingleInstance.h"
 #include "platform/MonitorProfile.h"
+#include "platform/Translations.h"
 
 namespace {
 // Answered before any window exists, so they work without a display.
@@ -46,6 +47,7 @@ int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     std::setlocale(LC_NUMERIC, "C");
     setApplicationIdentity();
+    loadQtTranslations(app);
     UseMonitorProfile();
 
     SingleInstance instance(QStringLiteral("Korvel_Dovrans_Application"));

@@ -1,10 +1,10 @@
 #include "base/Errors.h"
 
-#include <cstring>
+#include "base/ErrorReason.h"
 
 namespace korvel {
 
 EFileError::EFileError(const std::string& what, const std::string& path, int err)
-    : Exception(what + " \"" + path + "\": " + std::strerror(err)) {}
+    : Exception(what + " \"" + path + "\": " + systemErrorText(err)), path_(path), err_(err) {}
 
 }  // namespace korvel

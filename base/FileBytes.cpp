@@ -17,7 +17,7 @@ namespace {
 std::string quoted(const std::string& path) { return "\"" + path + "\""; }
 
 [[noreturn]] void throwSystem(const char* what, const std::string& path, int err) {
-    throw EFileError(std::string(what) + " " + quoted(path) + ": " + std::strerror(err));
+    throw EFileError(what, path, err);
 }
 
 const char* kindOf(mode_t mode) {

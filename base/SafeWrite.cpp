@@ -35,7 +35,7 @@ int renameStep(const char* from, const char* to) {
 }
 
 [[noreturn]] void fail(const std::string& what, const std::string& path, int err) {
-    throw EFileError(what + " \"" + path + "\": " + std::strerror(err));
+    throw EFileError(what, path, err);
 }
 
 bool writeAll(int fd, const char* p, size_t n) {

@@ -54,6 +54,7 @@ SettingsFileData readSettingsFile(const std::string& path) {
     const int err = readFunction()(path, data.bytes);
     data.exists = err != ENOENT;
     data.readable = err == 0;
+    data.error = err;
     if (!data.readable) data.bytes.clear();
     return data;
 }
@@ -61,7 +62,7 @@ SettingsFileData readSettingsFile(const std::string& path) {
 void replaceSettingsFile(const std::string& path, const std::string& bytes) {
     const SettingsFileData old = readSettingsFile(path);
     if (old.exists && !old.readable)
-        throw EFileError("Cannot replace \"" + path + "\": it exists but could not be read");
+        throw EFileError("Cannot replace \"" + path + "\": it exists but could not be read", old.error);
     // A first start may not have made the config folder yet.
     makeFolders(extractFilePath(path));
     replaceFileAtomically(path, bytes);

@@ -22,6 +22,7 @@ int readSettingsFromDisk(const std::string& path, std::string& bytes);
 struct SettingsFileData {
     bool exists = false;    // something stands under the path
     bool readable = false;  // and its bytes were read
+    int error = 0;          // why they were not: the read's errno
     std::string bytes;
 };
 

@@ -25,7 +25,7 @@ std::string withoutTrailingSlashes(std::string path) {
     return path;
 }
 [[noreturn]] void fail(const std::string& what, const std::string& path, int err) {
-    throw EFileError(what + " \"" + path + "\": " + std::strerror(err));
+    throw EFileError(what, path, err);
 }
 std::string withSlash(std::string p) {
     if (!p.empty() && p.back() != '/') p += '/';

@@ -63,11 +63,14 @@ std::vector<DriveEntry> listDrives(const std::string& mountsText, const std::str
         else mounts.erase(point);  // a later pseudo mount hides what was below it
     }
     std::vector<DriveEntry> drives;
-    if (!home.empty() && home != "/") drives.push_back({withSlash(home), "ホーム (" + home + ")"});
-    drives.push_back({"/", captionFor(mounts.count("/") ? labels(mounts["/"]) : "", "/")});
+    if (!home.empty() && home != "/") {
+        TrText caption{"Drives", KORVEL_TR_NOOP("Drives", "ホーム (%1)"), {home}};
+        drives.push_back({withSlash(home), caption.str(), std::move(caption)});
+    }
+    drives.push_back({"/", captionFor(mounts.count("/") ? labels(mounts["/"]) : "", "/"), {}});
     for (const auto& [point, device] : mounts) {
         if (point == "/") continue;
-        drives.push_back({withSlash(point), captionFor(labels(device), point)});
+        drives.push_back({withSlash(point), captionFor(labels(device), point), {}});
     }
     return drives;
 }

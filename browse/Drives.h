@@ -5,11 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "base/Translatable.h"
+
 namespace korvel {
 
 struct DriveEntry {
     std::string path;     // ends with "/"
     std::string caption;  // "label (mount point)", or "(mount point)" without a label
+    TrText captionText;   // the caption as a marked text, where it is one (the home folder's)
 };
 
 // Volume label of a device node ("/dev/sda1"), or "" when it has none.

@@ -28,7 +28,7 @@ constexpr uint32_t kMinImageBytes = kFileHeaderBytes + 12;
 constexpr int64_t kMaxCacheBytes = std::numeric_limits<int32_t>::max();
 
 [[noreturn]] void fail(const std::string& what, const std::string& path, int err) {
-    throw EFileError(what + " \"" + path + "\": " + std::strerror(err));
+    throw EFileError(what, path, err);
 }
 
 bool readAll(int fd, uint8_t* data, size_t size, off_t offset) {

@@ -34,10 +34,12 @@ void ConvertBatch(const std::vector<std::string>& files, const std::string& dest
             r.source = files[r.index];
             std::optional<std::string> encoded;
             try {
-                if (!options) throw Exception("a size or quality setting is empty");
+                if (!options)
+                    throw Exception(TrText{"ExtendedCopy", KORVEL_TR_NOOP("ExtendedCopy", "サイズまたは画質の設定が空です"), {}});
                 encoded = PrepareConvertedCopy(r.source, *options, picture, output);
             } catch (const std::exception& e) {
                 r.error = e.what();
+                r.reason = reasonOf(e);
             }
             output = TBitmap();  // nothing decoded is kept while waiting for the turn
             {
@@ -50,6 +52,7 @@ void ConvertBatch(const std::vector<std::string>& files, const std::string& dest
                     r.written = WriteConvertedCopy(r.source, destFolder, *options, *encoded);
                 } catch (const std::exception& e) {
                     r.error = e.what();
+                    r.reason = reasonOf(e);
                 }
                 encoded.reset();
             }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/ErrorReason.h"
 #include "fileops/ExtendedCopy.h"
 
 namespace korvel {
@@ -17,6 +18,7 @@ struct ConvertResult {
     std::string source;
     std::string written;   // the path written; empty when the file failed
     std::string error;     // the reason when it failed
+    FailureReason reason;  // the same in parts, for the user's language
     bool ok() const { return !written.empty(); }
 };
 

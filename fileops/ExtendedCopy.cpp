@@ -225,8 +225,10 @@ std::string ConvertOneFile(const std::string& source, const std::string& destFol
     return WriteConvertedCopy(source, destFolder, options, PrepareConvertedCopy(source, options, picture, output));
 }
 
-std::string ConvertFailureMessage(const std::string& source) {
-    return "\"" + extractFileName(source) + "\"は処理出来ませんでした。";
+TrText convertFailureText(const std::string& source) {
+    return {"ExtendedCopy", KORVEL_TR_NOOP("ExtendedCopy", "\"%1\"は処理出来ませんでした。"), {extractFileName(source)}};
 }
+
+std::string ConvertFailureMessage(const std::string& source) { return convertFailureText(source).str(); }
 
 }  // namespace korvel

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/Limits.h"
+#include "base/Translatable.h"
 
 namespace korvel {
 
@@ -80,6 +81,8 @@ std::string ConvertOneFile(const std::string& source, const std::string& destFol
                            const ExtendedCopyOptions& options, TPicture& picture, TBitmap& output);
 
 // The per-file failure text shown to the user: "name" followed by the fixed sentence.
+TrText convertFailureText(const std::string& source);
+// convertFailureText untranslated.
 std::string ConvertFailureMessage(const std::string& source);
 
 }  // namespace korvel

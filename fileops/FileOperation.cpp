@@ -5,11 +5,13 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <optional>
 #include <cerrno>
 #include <ctime>
+#include <iterator>
 #include <vector>
 
-#include "base/Errors.h"
+#include "base/ErrorReason.h"
 #include "base/FileNames.h"
 #include "fileops/Trash.h"
 
@@ -53,11 +55,40 @@ std::string tempNameIn(const std::string& folder, const std::string& pid) {
     return join(folder, ".korvel-" + pid + "-" + std::to_string(counter++) + ".part");
 }
 
+// The texts of FileOpStep, in its order: English for korvel-tool, marked Japanese for the window.
+struct StepText {
+    const char* english;
+    const char* text;
+};
+const StepText kStepTexts[] = {
+    {"Cannot read", KORVEL_TR_NOOP("FileOperation", "%1 を読み込めませんでした。")},
+    {"Cannot open", KORVEL_TR_NOOP("FileOperation", "%1 を開けませんでした。")},
+    {"Cannot copy", KORVEL_TR_NOOP("FileOperation", "%1 をコピー出来ませんでした。")},
+    {"Cannot create", KORVEL_TR_NOOP("FileOperation", "%1 を作成出来ませんでした。")},
+    {"Cannot write", KORVEL_TR_NOOP("FileOperation", "%1 に書き込めませんでした。")},
+    {"Cannot move", KORVEL_TR_NOOP("FileOperation", "%1 を移動出来ませんでした。")},
+    {"Copied, but cannot remove the original", KORVEL_TR_NOOP("FileOperation",
+                                                              "%1 はコピーしましたが、元のファイルを削除出来ませんでした。")},
+    {"Cannot replace a folder with a file", KORVEL_TR_NOOP("FileOperation", "%1 はフォルダなので、ファイルで置き換えられません。")},
+    {"Cannot copy or move a folder into itself", KORVEL_TR_NOOP("FileOperation", "%1 をそれ自身の中へコピー・移動出来ません。")},
+    {"Changed while being copied", KORVEL_TR_NOOP("FileOperation", "%1 はコピー中に変更されました。")},
+    {"Cannot delete", KORVEL_TR_NOOP("FileOperation", "%1 を削除出来ませんでした。")},
+    {"Cannot move to the Trash", KORVEL_TR_NOOP("FileOperation", "%1 をごみ箱に移動出来ませんでした。")},
+};
+static_assert(std::size(kStepTexts) == size_t(FileOpStep::Trash) + 1);
+
 bool isTempName(const std::string& name) {
     return name.size() > 13 && name.rfind(".korvel-", 0) == 0 && name.compare(name.size() - 5, 5, ".part") == 0;
 }
 
 }  // namespace
+
+std::string FileOpError::message() const {
+    const std::string text = kStepTexts[size_t(step)].english + std::string(" \"") + path + "\"";
+    return err ? text + ": " + systemErrorText(err) : text;
+}
+
+TrText FileOpError::text() const { return {"FileOperation", kStepTexts[size_t(step)].text, {path}}; }
 
 TFileOperation::TFileOperation(FileOpUser& user, FileSystem& fs)
     : homeTrash(defaultHomeTrash()), user_(user), fs_(fs) {}
@@ -65,10 +96,9 @@ TFileOperation::TFileOperation(FileOpUser& user, FileSystem& fs)
 bool TFileOperation::Copy() { return run(Mode::Copy); }
 bool TFileOperation::Move() { return run(Mode::Move); }
 
-TFileOperation::Step TFileOperation::fail(const std::string& path, const std::string& what, int err) {
+TFileOperation::Step TFileOperation::fail(FileOpStep step, const std::string& path, int err) {
     ++counts_.failed;
-    const std::string message = EFileError(what, path, err).what();
-    if (user_.reportError(path, message) == ErrorAnswer::Cancel) {
+    if (user_.reportError(FileOpError{step, path, err}) == ErrorAnswer::Cancel) {
         cancelled_ = true;
         return Step::Cancelled;
     }
@@ -157,12 +187,12 @@ TFileOperation::Step TFileOperation::finished(const std::string& src, uint64_t b
 TFileOperation::Step TFileOperation::transfer(Mode mode, const std::string& src, const std::string& folder,
                                               const Source* known) {
     struct stat st, tst;
-    if (known && known->err) return fail(src, "Cannot read", known->err);
+    if (known && known->err) return fail(FileOpStep::Read, src, known->err);
     if (known) st = known->st;
-    else if (fs_.lstat(src, &st) != 0) return fail(src, "Cannot read", errno);
+    else if (fs_.lstat(src, &st) != 0) return fail(FileOpStep::Read, src, errno);
     std::string target = join(folder, extractFileName(src));
     if (S_ISDIR(st.st_mode)) {
-        if (folder == src || folder.rfind(src + "/", 0) == 0) return fail(src, "Cannot copy into itself", EINVAL);
+        if (folder == src || folder.rfind(src + "/", 0) == 0) return fail(FileOpStep::IntoItself, src, 0);
         return transferFolder(mode, src, st, target, known);
     }
     bool crossDevice = mode == Mode::Copy;
@@ -173,7 +203,7 @@ TFileOperation::Step TFileOperation::transfer(Mode mode, const std::string& src,
         if (r == 0) return finished(src, uint64_t(st.st_size), 1);
         const int err = errno;
         if (err == EXDEV) crossDevice = true;
-        else if (err != EEXIST) return fail(src, "Cannot move", err);
+        else if (err != EEXIST) return fail(FileOpStep::Move, src, err);
     }
     bool replace = false;
     if (fs_.lstat(target, &tst) == 0) {
@@ -185,7 +215,7 @@ TFileOperation::Step TFileOperation::transfer(Mode mode, const std::string& src,
             }
             target = uniqueName(target);
         } else if (S_ISDIR(tst.st_mode)) {
-            return fail(target, "Cannot replace a folder with a file", EISDIR);
+            return fail(FileOpStep::ReplaceFolder, target, 0);
         } else {
             ConflictAnswer a = replaceAll_ ? ConflictAnswer::Replace
                                : skipAll_  ? ConflictAnswer::Skip
@@ -224,7 +254,7 @@ TFileOperation::Step TFileOperation::transferFile(Mode mode, const std::string& 
             if (temp.empty()) {
                 const std::string t = tempNameIn(extractFilePath(target), pid_);
                 // A moved file is flushed before its source goes; a replaced one before the old goes.
-                const Step s = copyToTemp(src, st, t, mode == Mode::Move || replace);
+                const Step s = copyToTemp(src, st, t, target, mode == Mode::Move || replace);
                 if (s != Step::Done) return s;
                 temp = t;
             }
@@ -238,7 +268,7 @@ TFileOperation::Step TFileOperation::transferFile(Mode mode, const std::string& 
         }
         if (err != EEXIST || replace) {
             dropTemp();
-            return fail(crossDevice ? target : src, crossDevice ? "Cannot create" : "Cannot move", err);
+            return crossDevice ? fail(FileOpStep::Create, target, err) : fail(FileOpStep::Move, src, err);
         }
         // The target appeared while we worked: ask again, never replace silently.
         ConflictAnswer a = replaceAll_ ? ConflictAnswer::Replace
@@ -261,44 +291,44 @@ TFileOperation::Step TFileOperation::transferFile(Mode mode, const std::string& 
     releaseTemp();
     if (mode == Mode::Move && crossDevice && fs_.unlink(src) != 0) {
         // The copy is complete and in place; the source stays rather than anything being lost.
-        return fail(src, "Cannot remove", errno);
+        return fail(FileOpStep::RemoveSource, src, errno);
     }
     return finished(src, crossDevice ? 0 : uint64_t(st.st_size), 1);
 }
 
 TFileOperation::Step TFileOperation::copyToTemp(const std::string& src, const struct stat& st,
-                                                const std::string& temp, bool flush) {
+                                                const std::string& temp, const std::string& target, bool flush) {
     if (S_ISLNK(st.st_mode)) {
         std::string link;
-        if (fs_.readlink(src, link) < 0) return fail(src, "Cannot read", errno);
-        if (fs_.symlink(link, temp) != 0) return fail(temp, "Cannot create", errno);
+        if (fs_.readlink(src, link) < 0) return fail(FileOpStep::Read, src, errno);
+        if (fs_.symlink(link, temp) != 0) return fail(FileOpStep::Create, target, errno);
         return Step::Done;
     }
-    if (!S_ISREG(st.st_mode)) return fail(src, "Cannot copy", ENOTSUP);
+    if (!S_ISREG(st.st_mode)) return fail(FileOpStep::Copy, src, ENOTSUP);
     sweepStaleTemps(extractFilePath(temp));
     const int in = fs_.open(src, O_RDONLY | O_NOFOLLOW);
-    if (in < 0) return fail(src, "Cannot open", errno);
+    if (in < 0) return fail(FileOpStep::Open, src, errno);
     // The size and times of what is read now: the listed item's lstat may be from before earlier files.
     struct stat ist;
     if (fs_.fstat(in, &ist) != 0) {
         const int err = errno;
         fs_.close(in);
-        return fail(src, "Cannot read", err);
+        return fail(FileOpStep::Read, src, err);
     }
     const int out = fs_.open(temp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
     if (out < 0) {
         const int err = errno;
         fs_.close(in);
-        return fail(extractFilePath(temp), "Cannot create a file in", err);
+        return fail(FileOpStep::Create, target, err);
     }
     // Held until the file has its final name, so a sweep can tell it from one a killed copy left.
     fs_.flock(out, LOCK_EX | LOCK_NB);
-    auto abandon = [&](const std::string& path, const char* what, int err) {
+    // Closes both ends and drops the temporary file; with no step the user cancelled.
+    auto abandon = [&](std::optional<FileOpStep> step, const std::string& path, int err) {
         fs_.close(in);
         fs_.close(out);
         fs_.unlink(temp);
-        if (what == nullptr) return Step::Cancelled;
-        return fail(path, what, err);
+        return step ? fail(*step, path, err) : Step::Cancelled;
     };
     uint64_t copied = 0;
     bool useRange = true;
@@ -312,37 +342,41 @@ TFileOperation::Step TFileOperation::copyToTemp(const std::string& src, const st
                 useRange = false;
                 continue;
             }
-            if (n < 0) return abandon(src, errno == ENOSPC || errno == EDQUOT ? "Cannot write" : "Cannot copy", errno);
+            if (n < 0) {
+                // A full disk is the target's; anything else may be either side's.
+                const bool full = errno == ENOSPC || errno == EDQUOT;
+                return abandon(full ? FileOpStep::Write : FileOpStep::Copy, full ? target : src, errno);
+            }
         } else {
             if (buf.empty()) buf.resize(kBufferSize);
             n = fs_.read(in, buf.data(), buf.size());
             if (n < 0) {
                 if (errno == EINTR) continue;
-                return abandon(src, "Cannot read", errno);
+                return abandon(FileOpStep::Read, src, errno);
             }
             for (ssize_t off = 0; off < n;) {
                 const ssize_t w = fs_.write(out, buf.data() + off, size_t(n - off));
                 if (w < 0 && errno == EINTR) continue;
-                if (w <= 0) return abandon(temp, "Cannot write", w < 0 ? errno : ENOSPC);
+                if (w <= 0) return abandon(FileOpStep::Write, target, w < 0 ? errno : ENOSPC);
                 off += w;
             }
         }
         if (n == 0) break;
         copied += uint64_t(n);
-        if (!tick(uint64_t(n), src)) return abandon(src, nullptr, 0);
+        if (!tick(uint64_t(n), src)) return abandon(std::nullopt, src, 0);
     }
     struct stat now;
     if (copied != uint64_t(ist.st_size) || fs_.fstat(out, &now) != 0 || now.st_size != ist.st_size)
-        return abandon(src, "Size changed while copying", EIO);
+        return abandon(FileOpStep::SizeChanged, src, 0);
     fs_.copyAttributes(out, ist);  // a file system without modes or times still gets the data
-    if (flush && fs_.fsync(out) != 0) return abandon(temp, "Cannot write", errno);
+    if (flush && fs_.fsync(out) != 0) return abandon(FileOpStep::Write, target, errno);
     fs_.close(in);
     tempLock_ = fs_.dup(out);
     if (fs_.close(out) != 0) {
         const int err = errno;
         fs_.unlink(temp);
         releaseTemp();
-        return fail(temp, "Cannot write", err);
+        return fail(FileOpStep::Write, target, err);
     }
     return Step::Done;
 }
@@ -383,16 +417,17 @@ TFileOperation::Step TFileOperation::transferFolder(Mode mode, const std::string
             const uint64_t bytes = known ? known->bytes : measureFolder(target, files);
             return finished(src, bytes, files);
         }
-        if (errno != EEXIST && errno != EXDEV && errno != ENOTEMPTY) return fail(src, "Cannot move", errno);
+        if (errno != EEXIST && errno != EXDEV && errno != ENOTEMPTY) return fail(FileOpStep::Move, src, errno);
     }
     if (fs_.mkdir(target, 0700) != 0) {
+        const int err = errno;
         struct stat tst;
         // An existing folder of that name takes the contents; each file is asked about.
-        if (errno != EEXIST || fs_.lstat(target, &tst) != 0 || !S_ISDIR(tst.st_mode))
-            return fail(target, "Cannot create", errno == EEXIST ? EEXIST : errno);
+        if (err != EEXIST || fs_.lstat(target, &tst) != 0 || !S_ISDIR(tst.st_mode))
+            return fail(FileOpStep::Create, target, err);
     }
     std::vector<std::string> names;
-    if (fs_.listFolder(src, names) != 0) return fail(src, "Cannot read", errno);
+    if (fs_.listFolder(src, names) != 0) return fail(FileOpStep::Read, src, errno);
     Step result = Step::Done;
     for (const std::string& n : names) {
         const Step s = transfer(mode, join(src, n), target, nullptr);
@@ -411,17 +446,17 @@ TFileOperation::Step TFileOperation::transferFolder(Mode mode, const std::string
 
 TFileOperation::Step TFileOperation::removeTree(const std::string& path) {
     struct stat st;
-    if (fs_.lstat(path, &st) != 0) return fail(path, "Cannot delete", errno);
+    if (fs_.lstat(path, &st) != 0) return fail(FileOpStep::Delete, path, errno);
     if (S_ISDIR(st.st_mode)) {
         std::vector<std::string> names;
-        if (fs_.listFolder(path, names) != 0) return fail(path, "Cannot read", errno);
+        if (fs_.listFolder(path, names) != 0) return fail(FileOpStep::Read, path, errno);
         for (const std::string& n : names) {
             const Step s = removeTree(join(path, n));
             if (s == Step::Cancelled) return s;
         }
-        if (fs_.rmdir(path) != 0) return fail(path, "Cannot delete", errno);
+        if (fs_.rmdir(path) != 0) return fail(FileOpStep::Delete, path, errno);
     } else if (fs_.unlink(path) != 0) {
-        return fail(path, "Cannot delete", errno);
+        return fail(FileOpStep::Delete, path, errno);
     }
     return Step::Done;
 }
@@ -442,7 +477,7 @@ bool TFileOperation::Delete() {
 
 TFileOperation::Step TFileOperation::trashOne(const std::string& path) {
     struct stat st;
-    if (fs_.lstat(path, &st) != 0) return fail(path, "Cannot delete", errno);
+    if (fs_.lstat(path, &st) != 0) return fail(FileOpStep::Delete, path, errno);
     const TrashPlace place = findTrash(fs_, path, homeTrash);
     if (place.folder.empty()) {
         if (!user_.confirmPermanentDelete(path)) {
@@ -465,20 +500,20 @@ TFileOperation::Step TFileOperation::trashOne(const std::string& path) {
         const int fd = fs_.open(info, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
         if (fd < 0) {
             if (errno == EEXIST) continue;
-            return fail(path, "Cannot move to the Trash", errno);
+            return fail(FileOpStep::Trash, path, errno);
         }
         const bool written = fs_.write(fd, text.data(), text.size()) == ssize_t(text.size());
         const int werr = errno;
         if (fs_.close(fd) != 0 || !written) {
             fs_.unlink(info);
-            return fail(path, "Cannot move to the Trash", written ? errno : werr);
+            return fail(FileOpStep::Trash, path, written ? errno : werr);
         }
         const std::string dest = place.folder + "/files/" + entry;
         if (fs_.renameNoReplace(path, dest) != 0) {
             const int err = errno;
             fs_.unlink(info);
             if (err == EEXIST) continue;  // a stray file without info: take the next name
-            return fail(path, "Cannot move to the Trash", err);
+            return fail(FileOpStep::Trash, path, err);
         }
         ++counts_.done;
         ++progress_.filesDone;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Translatable.h"
 #include "fileops/FileSystem.h"
 
 namespace korvel {
@@ -20,14 +21,43 @@ struct FileOpProgress {
     std::string current;  // the source being worked on
 };
 
+// What an operation was doing when an item failed.
+enum class FileOpStep {
+    Read,           // reading a source (or listing a source folder)
+    Open,           // opening a source file
+    Copy,           // copying a file's data, or a kind of file that cannot be copied
+    Create,         // making the target file or folder
+    Write,          // writing the target file
+    Move,           // moving a source by renaming it
+    RemoveSource,   // removing a moved file's source after its copy was complete
+    ReplaceFolder,  // a folder stands where a file would go
+    IntoItself,     // a folder would go into itself
+    SizeChanged,    // the source changed while it was copied
+    Delete,         // deleting for good
+    Trash,          // moving to the Trash
+};
+
+// One failed item, as the user is told about it.
+struct FileOpError {
+    FileOpStep step = FileOpStep::Read;
+    // The user's file or folder: the source, or the target it would become. Never a temporary file.
+    std::string path;
+    int err = 0;  // errno; 0 when the step alone says why
+
+    // The message in English with the system's reason, as korvel-tool prints it.
+    std::string message() const;
+    // The marked text of the step naming path; the window adds the reason (errorReasonText) below it.
+    TrText text() const;
+};
+
 // The questions an operation asks; the window and korvel-tool each answer them their way.
 class FileOpUser {
 public:
     virtual ~FileOpUser() = default;
     // target exists (or appeared meanwhile); source would replace it.
     virtual ConflictAnswer askReplace(const std::string& source, const std::string& target) = 0;
-    // One item failed; message names it and the system's reason.
-    virtual ErrorAnswer reportError(const std::string& path, const std::string& message) = 0;
+    // One item failed.
+    virtual ErrorAnswer reportError(const FileOpError& error) = 0;
     // Before moving count items to the Trash; false cancels.
     virtual bool confirmTrash(const std::vector<std::string>& paths) { return true; }
     // path has no usable Trash; true deletes it for good.
@@ -78,11 +108,13 @@ private:
     Step transferFolder(Mode mode, const std::string& src, const struct stat& st, const std::string& target,
                         const Source* known);
     Step finished(const std::string& src, uint64_t bytes, int files);
-    Step copyToTemp(const std::string& src, const struct stat& st, const std::string& temp, bool flush);
+    // Copies src into temp, a temporary file that becomes target; failures name target.
+    Step copyToTemp(const std::string& src, const struct stat& st, const std::string& temp, const std::string& target,
+                    bool flush);
     void sweepStaleTemps(const std::string& folder);
     void releaseTemp();
     Step removeTree(const std::string& path);
-    Step fail(const std::string& path, const std::string& what, int err);
+    Step fail(FileOpStep step, const std::string& path, int err);
     Step trashOne(const std::string& path);
     bool tick(uint64_t bytes, const std::string& current);
     std::string uniqueName(const std::string& target);

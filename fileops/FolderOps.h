@@ -30,7 +30,8 @@ public:
     // The rename dialog's check of name for old.
     FolderName checkRename(const std::string& old, const std::string& name) const;
     // Renames old to target without ever replacing anything. False when it failed, or when
-    // target lies in another folder than old (a rename keeps the folder where it is).
+    // target lies in another folder than old (a rename keeps the folder where it is); errno
+    // tells why.
     bool renameFolder(const std::string& old, const std::string& target) const;
 
 private:

@@ -7,8 +7,11 @@
 
 namespace korvel {
 
-const char kRenameFailedText[] = "名前を変更出来ませんでした。";
-const char kSerialRenameFailedSuffix[] = " は名前を変更出来ません。";
+TrText renameFailedText() { return {"Rename", KORVEL_TR_NOOP("Rename", "名前を変更出来ませんでした。"), {}}; }
+
+TrText serialRenameFailedText(const std::string& path) {
+    return {"Rename", KORVEL_TR_NOOP("Rename", "%1 は名前を変更出来ません。"), {extractFileName(path)}};
+}
 
 namespace {
 

@@ -11,14 +11,15 @@
 #include <unordered_set>
 #include <vector>
 
+#include "base/Translatable.h"
 #include "fileops/FileSystem.h"
 
 namespace korvel {
 
 // The message of a single rename that failed.
-extern const char kRenameFailedText[];
-// The message of a file of a serial rename that failed: its name, then this.
-extern const char kSerialRenameFailedSuffix[];
+TrText renameFailedText();
+// The message of a file of a serial rename that failed, naming the file (without its folder).
+TrText serialRenameFailedText(const std::string& path);
 
 // Number of "\" characters in a name, counted by UTF-8 characters: the bytes of a multi-byte
 // character are stepped over together, so none of them is ever taken for a "\".

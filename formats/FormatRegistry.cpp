@@ -33,7 +33,12 @@ const GraphicClass* TFileFormatsList::findFormatByExtension(const std::string& e
     return e ? e->graphicClass : nullptr;
 }
 
-std::string TFileFormatsList::graphicFilter(const GraphicClass& base) const {
+namespace {
+constexpr char kContext[] = "FileFormats";
+}  // namespace
+
+std::string TFileFormatsList::graphicFilter(const GraphicClass& base, const TextTranslator& translate) const {
+    auto translated = [&](const std::string& text) { return translate ? translate(kContext, text) : text; };
     std::string filters, masks;
     int taken = 0;
     for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
@@ -42,27 +47,30 @@ std::string TFileFormatsList::graphicFilter(const GraphicClass& base) const {
             filters += "|";
             masks += ";";
         }
-        filters += it->description + " (*." + it->extension + ")|*." + it->extension;
+        filters += translated(it->description) + " (*." + it->extension + ")|*." + it->extension;
         masks += "*." + it->extension;
         ++taken;
     }
-    if (taken > 1) return "すべてのファイル (" + masks + ")|" + masks + "|" + filters;
+    if (taken > 1) {
+        const std::string all = fillIn(translated(KORVEL_TR_NOOP("FileFormats", "すべてのファイル (%1)")), {masks});
+        return all + "|" + masks + "|" + filters;
+    }
     return filters;
 }
 
 void registerBuiltinFormats(TFileFormatsList& list) {
     // The list starts with four entries; bmp is replaced when the bitmap unit registers.
-    list.registerFormat("wmf", "メタファイル", TMetafile::classInfo);
-    list.registerFormat("emf", "エンハンス メタファイル", TMetafile::classInfo);
-    list.registerFormat("ico", "アイコン", TIcon::classInfo);
-    list.registerFormat("bmp", "ビットマップ", TBitmap::classInfo);
-    list.registerFormat("GIF", "GIF Image", TGIFImage::classInfo);
+    list.registerFormat("wmf", KORVEL_TR_NOOP("FileFormats", "メタファイル"), TMetafile::classInfo);
+    list.registerFormat("emf", KORVEL_TR_NOOP("FileFormats", "エンハンス メタファイル"), TMetafile::classInfo);
+    list.registerFormat("ico", KORVEL_TR_NOOP("FileFormats", "アイコン"), TIcon::classInfo);
+    list.registerFormat("bmp", KORVEL_TR_NOOP("FileFormats", "ビットマップ"), TBitmap::classInfo);
+    list.registerFormat("GIF", KORVEL_TR_NOOP("FileFormats", "GIF Image"), TGIFImage::classInfo);
     list.unregisterFormatClass(TBitmap::classInfo);
-    list.registerFormat("dib", "ビットマップ", TBitmap::classInfo);
-    list.registerFormat("bmp", "ビットマップ", TBitmap::classInfo);
-    list.registerFormat("jpeg", "JPEG イメージファイル", TJPEGImage::classInfo);
-    list.registerFormat("jpg", "JPEG イメージファイル", TJPEGImage::classInfo);
-    list.registerFormat("PNG", "PNG Format", TGLDPNG::classInfo);
+    list.registerFormat("dib", KORVEL_TR_NOOP("FileFormats", "ビットマップ"), TBitmap::classInfo);
+    list.registerFormat("bmp", KORVEL_TR_NOOP("FileFormats", "ビットマップ"), TBitmap::classInfo);
+    list.registerFormat("jpeg", KORVEL_TR_NOOP("FileFormats", "JPEG イメージファイル"), TJPEGImage::classInfo);
+    list.registerFormat("jpg", KORVEL_TR_NOOP("FileFormats", "JPEG イメージファイル"), TJPEGImage::classInfo);
+    list.registerFormat("PNG", KORVEL_TR_NOOP("FileFormats", "PNG Format"), TGLDPNG::classInfo);
 }
 
 TFileFormatsList& fileFormats() {
@@ -74,6 +82,8 @@ TFileFormatsList& fileFormats() {
     return *list;
 }
 
-std::string GraphicFilter(const GraphicClass& base) { return fileFormats().graphicFilter(base); }
+std::string GraphicFilter(const GraphicClass& base, const TextTranslator& translate) {
+    return fileFormats().graphicFilter(base, translate);
+}
 
 }  // namespace korvel

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Translatable.h"
 #include "imaging/Graphic.h"
 
 namespace korvel {
@@ -22,8 +23,9 @@ public:
     // The newest entry whose extension equals ext (both lower-cased), or null.
     const FormatEntry* findEntryByExtension(const std::string& ext) const;
     const GraphicClass* findFormatByExtension(const std::string& ext) const;
-    // The file-type filter string for classes descending from base.
-    std::string graphicFilter(const GraphicClass& base) const;
+    // The file-type filter string for classes descending from base, its texts through translate
+    // when one is given.
+    std::string graphicFilter(const GraphicClass& base, const TextTranslator& translate = {}) const;
     const std::vector<FormatEntry>& entries() const { return entries_; }
 
 private:
@@ -37,6 +39,6 @@ void registerBuiltinFormats(TFileFormatsList& list);
 TFileFormatsList& fileFormats();
 
 // GraphicFilter of the process-wide list.
-std::string GraphicFilter(const GraphicClass& base);
+std::string GraphicFilter(const GraphicClass& base, const TextTranslator& translate = {});
 
 }  // namespace korvel

@@ -16,7 +16,8 @@ void TPicture::loadFromFile(const std::string& path, const DecodeLimits& limits)
     if (!ext.empty()) ext.erase(0, 1);
     const TFileFormatsList& formats = formats_ ? *formats_ : fileFormats();
     const GraphicClass* cls = formats.findFormatByExtension(ext);
-    if (!cls || !cls->create) throw EInvalidGraphic("拡張子 ." + ext + " の画像形式は処理できません");
+    if (!cls || !cls->create)
+        throw EInvalidGraphic(TrText{"Picture", KORVEL_TR_NOOP("Picture", "拡張子 .%1 の画像形式は処理できません"), {ext}});
     std::unique_ptr<TGraphic> fresh = cls->create();
     if (onProgress) fresh->setProgressListener(onProgress);
     fresh->loadFromFile(path, limits);

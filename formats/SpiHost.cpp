@@ -21,11 +21,13 @@
 
 namespace korvel {
 
-ESPIDupCreateSPIs::ESPIDupCreateSPIs() : ESPIError("TSPIs は複数生成できません") {}
+ESPIDupCreateSPIs::ESPIDupCreateSPIs()
+    : ESPIError(TrText{"SusiePlugins", KORVEL_TR_NOOP("SusiePlugins", "TSPIs は複数生成できません"), {}}) {}
 ESPIFOpenErrorSPI::ESPIFOpenErrorSPI(const std::string& path)
-    : ESPIError(path + ":Susie Pluginがロードできませんでした") {}
+    : ESPIError(TrText{"SusiePlugins", KORVEL_TR_NOOP("SusiePlugins", "%1:Susie Pluginがロードできませんでした"), {path}}) {}
 ESPIInvalidAPI::ESPIInvalidAPI(const std::string& exportName, const std::string& fileName)
-    : ESPIError(exportName + "は[" + fileName + "]では使えないSusie Plugin APIです") {}
+    : ESPIError(TrText{"SusiePlugins", KORVEL_TR_NOOP("SusiePlugins", "%1は[%2]では使えないSusie Plugin APIです"),
+                       {exportName, fileName}}) {}
 ESPIInvalidSPI::ESPIInvalidSPI(const std::string& fileName, const std::string& reason)
     : ESPIError(fileName + ":invalid Susie Plugin (" + reason + ")") {}
 

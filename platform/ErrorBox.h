@@ -8,7 +8,8 @@
 class QWidget;
 
 // Runs call; returns what it returns, or false when it threw korvel::Exception or std::bad_alloc.
-bool coreSucceeds(const std::function<bool()>& call);
+// reason, when given, receives why in the user's language: empty when the call only returned false.
+bool coreSucceeds(const std::function<bool()>& call, QString* reason = nullptr);
 
 // The box a command shows when it failed.
 struct ErrorBox {
@@ -16,5 +17,6 @@ struct ErrorBox {
     QString title, text;
 };
 
-// As coreSucceeds, and on failure shows box over parent once the call has ended.
+// As coreSucceeds, and on failure shows box over parent once the call has ended: its text, then
+// the reason on a line of its own.
 bool runOrReport(QWidget* parent, const ErrorBox& box, const std::function<bool()>& call);

@@ -16,8 +16,13 @@
 #include "browse/FolderTree.h"
 #include "base/Errors.h"
 #include "platform/PathText.h"
+#include "platform/Translations.h"
 
 namespace {
+
+QString driveCaption(const korvel::DriveEntry& d) {
+    return d.captionText.empty() ? QString::fromStdString(d.caption) : coreText(d.captionText);
+}
 
 constexpr int kPathRole = Qt::UserRole;
 constexpr int kReadRole = Qt::UserRole + 1;
@@ -73,7 +78,7 @@ void TDirTree::buildDrives() {
     QFileIconProvider icons;
     for (const korvel::DriveEntry& d : korvel::currentDrives()) {
         if (!accept(d.path)) continue;
-        auto* item = new QTreeWidgetItem(this, {QString::fromStdString(d.caption)});
+        auto* item = new QTreeWidgetItem(this, {driveCaption(d)});
         item->setData(0, kPathRole, QByteArray::fromStdString(d.path));
         item->setIcon(0, icons.icon(d.path == "/" ? QFileIconProvider::Computer : QFileIconProvider::Drive));
         setPlaceholder(item);
@@ -235,7 +240,7 @@ void TDirTree::checkMounts() {
     QFileIconProvider icons;
     for (size_t i = 0; i < drives.size(); ++i) {
         if (i < size_t(topLevelItemCount()) && nodePath(topLevelItem(int(i))) == drives[i].path) continue;
-        auto* item = new QTreeWidgetItem({QString::fromStdString(drives[i].caption)});
+        auto* item = new QTreeWidgetItem({driveCaption(drives[i])});
         item->setData(0, kPathRole, QByteArray::fromStdString(drives[i].path));
         item->setIcon(0, icons.icon(QFileIconProvider::Drive));
         insertTopLevelItem(int(i), item);

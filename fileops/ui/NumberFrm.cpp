@@ -24,6 +24,7 @@
 #include "base/FileNames.h"
 #include "base/IniFile.h"
 #include "platform/PathText.h"
+#include "platform/Translations.h"
 
 namespace {
 
@@ -314,8 +315,8 @@ void TNumberFrm::RunSerialRename(const korvel::SerialParams& params) {
     ProgressBar1->setRange(0, int(moves.size()));
     korvel::runRenamePass(moves, [&](const korvel::RenameStep& s) {
         if (s.error) {
-            QMessageBox::critical(this, tr("エラー"),
-                                  pathText(korvel::extractFileName(s.from)) + QString::fromUtf8(korvel::kSerialRenameFailedSuffix));
+            const QString text = coreText(korvel::serialRenameFailedText(s.from));
+            QMessageBox::critical(this, tr("エラー"), withReason(text, errorReasonLine(s.error)));
         } else if (s.from != s.to && hooks_.renamed) {
             hooks_.renamed(s.from, s.to);
         }

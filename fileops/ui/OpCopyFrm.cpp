@@ -29,6 +29,7 @@
 #include "base/IniFile.h"
 #include "fileops/BatchConvert.h"
 #include "platform/PathText.h"
+#include "platform/Translations.h"
 
 namespace {
 
@@ -361,7 +362,9 @@ void TOpCopyFrm::runFiles(const std::vector<std::string>& files, const std::stri
         while (!pending.empty()) {
             const korvel::ConvertResult r = std::move(pending.front());
             pending.pop_front();
-            if (!r.ok()) QMessageBox::critical(this, windowTitle(), pathText(korvel::ConvertFailureMessage(r.source)));
+            if (!r.ok())
+                QMessageBox::critical(this, windowTitle(),
+                                      withReason(coreText(korvel::convertFailureText(r.source)), reasonLine(r.reason)));
             ProgressBar1->setValue(++done);
         }
         showing = false;

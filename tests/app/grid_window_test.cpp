@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QPainter>
 #include <QProgressBar>
@@ -75,8 +76,9 @@ QString thumbMismatch(TKorvelMain& w) {
 const char* const kNames[] = {"a.bmp", "b.bmp", "c.bmp", "d.bmp", "e.bmp"};
 
 const QString kExists = QStringLiteral("指定したフォルダは既に存在します。");
-const QString kCannotCreate = QStringLiteral("フォルダを作成出来ませんでした。");
-const QString kCannotRename = QStringLiteral("フォルダ名を変更出来ませんでした。");
+// The failures of the rows below ("../out" leaves the folder; a file is named "notes"), each with its reason.
+const QString kCannotCreate = QStringLiteral("フォルダを作成出来ませんでした。\n名前が正しくありません");
+const QString kCannotRename = QStringLiteral("フォルダ名を変更出来ませんでした。\n同じ名前のファイルが既にあります");
 
 bool exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
 
@@ -566,17 +568,17 @@ private slots:
         } rows[] = {
             {"copy into the shown folder", "CopyBtn", "pics", false, "", "", "a b b_1 c c_1 d e",
              "a b b_1 c c_1 d e"},
-            {"move to a new folder", "MoveBtn", "new/deep", false, "Yes", "", "a d e", "b c"},
+            {"move to a new folder", "MoveBtn", "new/deep", false, "はい", "", "a d e", "b c"},
             {"copy by the grid menu, skip the existing", "Copy3", "dst", true, "スキップ(N)", "", "a b c d e",
              "b.bmp=old c"},
             {"move by the grid menu, replace the existing", "Move3", "dst", true, "置き換え(Y)", "", "a d e",
              "b c"},
             {"move, cancel at the conflict", "MoveBtn", "dst", true, "ｷｬﾝｾﾙ", "", "a b c d e", "b.bmp=old"},
-            {"tree, move here", "tree", "dst", false, "Yes", "Move1", "a d e", "b c"},
-            {"quick-folder button, move here", "button", "dst", false, "Yes", "Move1", "a d e", "b c"},
-            {"F3, copy here", "F3", "dst", false, "Yes", "Copy1", "a b c d e", "b c"},
-            {"the Trash deletes at once", "tree", "data/Trash/files", false, "Yes", "", "a d e", "b c"},
-            {"Delete key", "Delete", "data/Trash/files", false, "Yes", "", "a d e", "b c"},
+            {"tree, move here", "tree", "dst", false, "はい", "Move1", "a d e", "b c"},
+            {"quick-folder button, move here", "button", "dst", false, "はい", "Move1", "a d e", "b c"},
+            {"F3, copy here", "F3", "dst", false, "はい", "Copy1", "a b c d e", "b c"},
+            {"the Trash deletes at once", "tree", "data/Trash/files", false, "はい", "", "a d e", "b c"},
+            {"Delete key", "Delete", "data/Trash/files", false, "はい", "", "a d e", "b c"},
         };
         for (const Row& r : rows) {
             const RowTrace trace{r.name};
@@ -634,6 +636,26 @@ private slots:
                 QVERIFY(w.actions().CopyBtn->isEnabled());
             }
         }
+    }
+
+    // Qt's own buttons read Japanese like the rest of the window: the delete question's Yes and No.
+    void deleteQuestionHasJapaneseButtons() {
+        QVERIFY2(QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_ja.qm"),
+                 "Qt's Japanese texts are not installed (qt6-translations-l10n)");
+        QVERIFY(openWindow());
+        MessageBoxCatcher boxes;
+        boxes.press = QStringLiteral("いいえ");
+        QStringList buttons;
+        boxes.onBox = [&] {
+            const auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            for (QMessageBox::StandardButton b : {QMessageBox::Yes, QMessageBox::No})
+                buttons << (box->button(b) ? box->button(b)->text() : QString());
+        };
+        QTest::keyClick(w_->grid(), Qt::Key_Delete);
+        QTRY_COMPARE(boxes.seen, 1);
+        QCOMPARE(boxes.title, QStringLiteral("削除の確認"));
+        QCOMPARE(buttons, (QStringList{"はい(&Y)", "いいえ(&N)"}));
+        QCOMPARE(filesIn(pics()), std::string("a b c d e"));  // No keeps them
     }
 
     // The rename dialogs' answers rename the marked files on disk and replace their paths in the

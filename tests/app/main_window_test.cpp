@@ -393,13 +393,13 @@ private slots:
         a.ShowCaptionMenu->trigger();
         QCOMPARE(w.quickFolderButton(0)->size(), QSize(23, 22));
         // Clear asks first: No keeps the folder, Yes clears it.
-        for (const char* answer : {"No", "Yes"}) {
+        for (const char* answer : {"いいえ", "はい"}) {
             MessageBoxCatcher boxes;
-            boxes.press = QString::fromLatin1(answer);
+            boxes.press = QString::fromUtf8(answer);
             QTest::mouseClick(w.quickFolderButton(0), Qt::RightButton);
             pickFromMenu(w.quickFolderPopup(), a.QFDeleteMenu);
             QTRY_COMPARE(boxes.texts, QStringList{"フォルダの設定をクリアします。\nよろしいですか？"});
-            QCOMPARE(w.quickFolder(0).empty(), boxes.press == "Yes");
+            QCOMPARE(w.quickFolder(0).empty(), boxes.press == "はい");
         }
         QCOMPARE(w.quickFolderButton(0)->text(), QString());
     }
@@ -427,9 +427,9 @@ private slots:
             {"", "", 0, prompt, false},
             {"pics", "", 0, prompt, false},
             {"/f01/", "", 0, "", true},
-            {"/new/a", "No", 0, "/new/a" + ask, false},
-            {"/new/b/", "Yes", 0, "/new/b" + ask, true},
-            {"/new/c", "Yes", EACCES, "/new/c" + ask + "|指定したフォルダを作成出来ません。", false},
+            {"/new/a", "いいえ", 0, "/new/a" + ask, false},
+            {"/new/b/", "はい", 0, "/new/b" + ask, true},
+            {"/new/c", "はい", EACCES, "/new/c" + ask + "|指定したフォルダを作成出来ません。", false},
         };
         for (const auto& [folder, answer, mkdirError, box, accepted] : rows) {
             const RowTrace trace{folder};

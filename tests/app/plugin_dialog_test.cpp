@@ -120,11 +120,11 @@ private slots:
             QVERIFY(pressOK(empty).empty());
             QVERIFY(!QFile::exists(QString::fromStdString(spd_)));
         }
-        // The file's place is taken by a folder: the warning, and the dialog closes all the same.
+        // The file's place is taken by a folder: the warning with why, and the dialog closes all the same.
         QVERIFY(QDir().mkpath(QString::fromStdString(spd_)));
         Start start(spd_);
         TPlugInFrm dlg(start.host.get(), spd_);
-        QCOMPARE(pressOK(dlg), QStringList{"!設定の変更を保存出来ませんでした。"});
+        QCOMPARE(pressOK(dlg), QStringList{"!設定の変更を保存出来ませんでした。\nファイルではなくフォルダです"});
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
         QDir(QString::fromStdString(spd_)).removeRecursively();
     }

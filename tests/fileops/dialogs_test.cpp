@@ -133,7 +133,8 @@ private slots:
             {"", "1", {"ファイル名を指定して下さい。"}, untouched, {}},
             {"a\\b\\", "1", {"ファイル名の指定に誤りがあります。\n連番を挿入する所に \\ を入れて下さい。"},
              untouched, {}},
-            {"\\", "2", {"1.jpg は名前を変更出来ません。"}, "1.jpg=1 3.jpg=2 x.txt=x", {"2.jpg>3.jpg"}},
+            {"\\", "2", {"1.jpg は名前を変更出来ません。\n同じ名前のファイルが既にあります"}, "1.jpg=1 3.jpg=2 x.txt=x",
+             {"2.jpg>3.jpg"}},
         };
         for (const auto& [pattern, start, box, after, reported] : rows) {
             const RowTrace trace{pattern};
@@ -261,7 +262,11 @@ private slots:
     // What arrives, each file as its difference from its source ("" the same pixels). A file that
     // fails, from a hand-edited setting outside its list or a full disk, fails alone with its name.
     void copyWritesOrFailsEachFile() {
-        const QStringList failed{"\"a.bmp\"は処理出来ませんでした。", "\"b.bmp\"は処理出来ませんでした。"};
+        // Each failure's reason follows on a line of its own.
+        const auto failed = [](const QString& reason) {
+            return QStringList{"\"a.bmp\"は処理出来ませんでした。\n" + reason, "\"b.bmp\"は処理出来ませんでした。\n" + reason};
+        };
+        const QStringList unset = failed("サイズまたは画質の設定が空です"), full = failed("空き容量が足りません");
         // Settings, a full disk, the sources' size, clicks, Down presses in the percent list (5 a step),
         // width and height typed; quality and percent at OK ("" outside their lists), boxes, arrivals.
         using Row = std::tuple<std::string, bool, QSize, QStringList, int, QString, QString, QString,
@@ -273,9 +278,9 @@ private slots:
             {"", false, {3, 3}, {"SizeRadio2"}, 15, "", "", "85 25", {}, "a.bmp=1x1 vs 3x3 b.bmp=1x1 vs 3x3"},
             {"", false, {1000, 500}, {"SizeRadio3", "Turn1"}, 0, "80", "", "85 100", {},
              "a.bmp=40x80 vs 1000x500 b.bmp=40x80 vs 1000x500"},
-            {"SaveFormat=1\nJPEGQuality=150\n", false, {16, 8}, {}, 0, "", "", " 100", failed, ""},
-            {"SaveFormat=1\nSize=1\nSizeCombo=-3\n", false, {16, 8}, {}, 0, "", "", "85 ", failed, ""},
-            {"SaveFormat=1\n", true, {16, 8}, {}, 0, "", "", "85 100", failed, ""},
+            {"SaveFormat=1\nJPEGQuality=150\n", false, {16, 8}, {}, 0, "", "", " 100", unset, ""},
+            {"SaveFormat=1\nSize=1\nSizeCombo=-3\n", false, {16, 8}, {}, 0, "", "", "85 ", unset, ""},
+            {"SaveFormat=1\n", true, {16, 8}, {}, 0, "", "", "85 100", full, ""},
         };
         for (const auto& [settings, diskFull, source, clicks, downs, width, height, combos, boxes, arrived] :
              rows) {

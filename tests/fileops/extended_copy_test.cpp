@@ -7,6 +7,7 @@
 
 #include "base/Errors.h"
 #include "base/FileNames.h"
+#include "base/SafeWrite.h"
 #include "fileops/BatchConvert.h"
 #include "fileops/WallpaperBitmap.h"
 #include "formats/FormatRegistry.h"
@@ -213,6 +214,40 @@ TEST(BatchConvert, SameNamesFilesAndFailuresInListOrderAsOneAtATime) {
         });
         EXPECT_EQ(got, want);
         EXPECT_EQ(par.count(), seq.count());
+    }
+}
+
+// A failed file keeps why, for the line under its message: a full disk's errno, a marked text,
+// or a missing file's errno.
+TEST(BatchConvert, FailuresKeepTheirReason) {
+    TempTree src, dst;
+    const std::string image = src / "a.bmp";
+    saveBmp(gradientBitmap(8, 8), image);
+    const ExtendedCopyOptions o;
+    SafeWriteSteps full;
+    full.write = [](int, const void*, size_t) -> ssize_t { return errno = ENOSPC, -1; };
+    const struct {
+        std::string source;
+        bool noOptions, diskFull;
+        std::string reason;
+    } rows[] = {
+        {image, false, true, "空き容量が足りません"},
+        {src.write("b.xyz", "x"), false, false, "拡張子 .xyz の画像形式は処理できません"},
+        {image, true, false, "サイズまたは画質の設定が空です"},
+        {src / "gone.bmp", false, false, "ファイルが見つかりません"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.reason);
+        setSafeWriteSteps(r.diskFull ? full : SafeWriteSteps{});
+        std::vector<ConvertResult> got;
+        ConvertBatch({r.source}, dst.root(), r.noOptions ? nullptr : &o, 1,
+                     [&](const ConvertResult& c) { got.push_back(c); });
+        setSafeWriteSteps({});
+        ASSERT_EQ(got.size(), 1u);
+        EXPECT_FALSE(got[0].ok());
+        EXPECT_EQ(ConvertFailureMessage(got[0].source) + "\n" + got[0].reason.str(),
+                  "\"" + extractFileName(r.source) + "\"は処理出来ませんでした。\n" + r.reason);
+        EXPECT_EQ(dst.count(), 0);
     }
 }
 

@@ -5,9 +5,12 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <random>
 
+#include "base/ErrorReason.h"
+#include "base/Errors.h"
 #include "fileops/FolderOps.h"
 #include "fileops/Rename.h"
 #include "tests/support/FaultyFileSystem.h"
@@ -130,6 +133,74 @@ TEST(FileOperation, FaultsLoseNothingAndReplaceNothingUnasked) {
         op.ToFiles = {d + "dst/"};
         EXPECT_EQ(c.move ? op.Move() : op.Copy(), c.cancelled);
         EXPECT_EQ(state(d), c.want);
+    }
+}
+
+// A failure names the user's file, the target it would become, never the temporary file it was
+// written to, and brings the system's reason along.
+TEST(FileOperation, FailuresNameTheUsersFileAndKeepTheReason) {
+    struct Case {
+        const char* name;
+        bool move;
+        std::vector<Fault> faults;
+        FileOpStep step;
+        const char* english;  // korvel-tool's message starts so
+        int err;
+    };
+    const Case cases[] = {
+        {"disk full", false, {{"copyRange", "src/b.jpg", ENOSPC, 1}}, FileOpStep::Write, "Cannot write", ENOSPC},
+        {"disk full, plain writes", false, {{"copyRange", "", EXDEV}, {"write", "dst/", ENOSPC, 1}},
+         FileOpStep::Write, "Cannot write", ENOSPC},
+        {"read-only target folder", false, {{"open", "dst/", EROFS}}, FileOpStep::Create, "Cannot create", EROFS},
+        {"quota reached at the flush of a move", true, {{"renameNoReplace", "src/", EXDEV}, {"fsync", "", EDQUOT}},
+         FileOpStep::Write, "Cannot write", EDQUOT},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempTree t;
+        const std::string d = t.root(), target = d + "dst/b.jpg";
+        t.write("src/b.jpg", kSources.at("b.jpg"));
+        t.folder("dst");
+        FaultyFileSystem f;
+        inject(f, d, c.faults);
+        ScriptedUser u;
+        TFileOperation op(u, f);
+        op.FromFiles = {d + "src/b.jpg"};
+        op.ToFiles = {d + "dst"};
+        EXPECT_FALSE(c.move ? op.Move() : op.Copy());
+        ASSERT_EQ(u.failures.size(), 1u);
+        const FileOpError& e = u.failures[0];
+        EXPECT_EQ(std::tuple(e.step, e.path, e.err), std::tuple(c.step, target, c.err));
+        EXPECT_EQ(e.message(), c.english + (" \"" + target + "\": ") + std::strerror(c.err));
+        EXPECT_TRUE(e.text().str().starts_with(target + " ")) << e.text().str();
+        EXPECT_EQ(state(d), "| b.jpg");
+    }
+}
+
+// Reasons the table has are its short texts; the others are the system's own.
+TEST(ErrorReason, TableTextsElseTheSystemsOwn) {
+    const std::pair<int, const char*> rows[] = {
+        {ENOSPC, "空き容量が足りません"},      {EDQUOT, "空き容量が足りません"},
+        {EROFS, "書き込みが禁止されています"}, {EPERM, "アクセス権がありません"},
+        {ENOENT, "ファイルが見つかりません"},  {EEXIST, "同じ名前のファイルが既にあります"},
+        {ENOTCONN, nullptr},                   {4095, nullptr}};
+    for (const auto& [err, text] : rows) {
+        EXPECT_EQ(errorReasonText(err) != nullptr, text != nullptr) << err;
+        EXPECT_EQ(errorReason(err), text ? text : std::strerror(err)) << err;
+    }
+    // What a failure carries: its errno, a marked text filled in one pass, or its message.
+    const TrText unknown{"Picture", "拡張子 .%1 の画像形式は処理できません", {"%2"}};
+    const std::pair<std::exception_ptr, std::string> failures[] = {
+        {std::make_exception_ptr(EFileError("Cannot write", "/a/b.png", EROFS)), "書き込みが禁止されています"},
+        {std::make_exception_ptr(EInvalidGraphic(unknown)), "拡張子 .%2 の画像形式は処理できません"},
+        {std::make_exception_ptr(std::bad_alloc()), "メモリが足りません"},
+        {std::make_exception_ptr(EInvalidGraphic("GIF error: bad")), "GIF error: bad"}};
+    for (const auto& [failure, want] : failures) {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const std::exception& e) {
+            EXPECT_EQ(reasonOf(e).str(), want);
+        }
     }
 }
 

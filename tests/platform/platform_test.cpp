@@ -2,6 +2,7 @@
 // names keep every byte in the text and the URL, and the raster converts to QImage and back in
 // every pixel format.
 #include <QtTest>
+#include <cerrno>
 #include <new>
 #include <stdexcept>
 
@@ -19,20 +20,27 @@ Q_DECLARE_METATYPE(korvel::PixelFormat)
 class PlatformTest : public QObject {
     Q_OBJECT
 private slots:
-    // A call that succeeds, or an error the core does not report this way, shows no box.
+    // A call that succeeds, or an error the core does not report this way, shows no box. A
+    // failure shows the box's text, then its reason.
     void failuresShowTheBoxOnce() {
-        enum Outcome { Succeeds, ReturnsFalse, Throws, OutOfMemory };
-        for (Outcome o : {Succeeds, ReturnsFalse, Throws, OutOfMemory}) {
+        enum Outcome { Succeeds, ReturnsFalse, Throws, FileError, OutOfMemory };
+        const std::pair<Outcome, QString> rows[] = {{Succeeds, ""},
+                                                    {ReturnsFalse, "Copy Errorno"},
+                                                    {Throws, "Copy Errorno\nbad"},
+                                                    {FileError, "Copy Errorno\nファイルが見つかりません"},
+                                                    {OutOfMemory, "Copy Errorno\nメモリが足りません"}};
+        for (const auto& [o, shown] : rows) {
             korvel::testing::MessageBoxCatcher boxes;
             const ErrorBox text{QMessageBox::Warning, QStringLiteral("Copy Error"), QStringLiteral("no")};
-            const bool ok = runOrReport(nullptr, text, [o] {
+            const bool ok = runOrReport(nullptr, text, [o = o] {
                 if (o == Throws) throw korvel::EInvalidGraphic("bad");
+                if (o == FileError) throw korvel::EFileError("Cannot open", "/a.png", ENOENT);
                 if (o == OutOfMemory) throw std::bad_alloc();
                 return o == Succeeds;
             });
             QCOMPARE(ok, o == Succeeds);
             QCOMPARE(boxes.seen, o == Succeeds ? 0 : 1);
-            if (o != Succeeds) QCOMPARE(boxes.title + boxes.text, QStringLiteral("Copy Errorno"));
+            QCOMPARE(boxes.title + boxes.text, shown);
         }
         // Anything else is a fault of Korvel's own and is not swallowed.
         const auto bug = []() -> bool { throw std::logic_error("bug"); };

@@ -112,14 +112,16 @@ struct ScriptedUser : FileOpUser {
     ErrorAnswer onError = ErrorAnswer::Skip;
     bool permanent = false;
     std::function<bool(const FileOpProgress&)> onProgress;
-    std::vector<std::string> asked, errors, permanentAsked;
+    std::vector<std::string> asked, errors, permanentAsked;  // errors: the messages
+    std::vector<FileOpError> failures;
 
     ConflictAnswer askReplace(const std::string&, const std::string& target) override {
         asked.push_back(target);
         return conflict;
     }
-    ErrorAnswer reportError(const std::string&, const std::string& message) override {
-        errors.push_back(message);
+    ErrorAnswer reportError(const FileOpError& e) override {
+        errors.push_back(e.message());
+        failures.push_back(e);
         return onError;
     }
     bool confirmPermanentDelete(const std::string& p) override {

@@ -57,8 +57,18 @@ struct RowTrace {
     }
 };
 
+// Whether button b reads caption: its text without "&", or without a trailing mnemonic such as
+// Qt's Japanese "はい(&Y)".
+inline bool captioned(const QAbstractButton* b, const QString& caption) {
+    QString t = b->text();
+    if (t.size() > 4 && t.endsWith(QLatin1Char(')')) && t.at(t.size() - 4) == QLatin1Char('(') &&
+        t.at(t.size() - 3) == QLatin1Char('&') && t.left(t.size() - 4) == caption)
+        return true;
+    return t.remove(QLatin1Char('&')) == caption;
+}
+
 // Answers every message box that opens while it lives, keeping the last one's caption and text:
-// with the button whose caption (without "&") is press when it has one, else by accepting it.
+// with the button captioned press (see captioned()) when it has one, else by accepting it.
 struct MessageBoxCatcher {
     QString title, text;
     QStringList texts;  // every box's text, in order
@@ -74,7 +84,7 @@ struct MessageBoxCatcher {
                 ++seen;
                 if (onBox) onBox();
                 for (QAbstractButton* b : box->buttons())
-                    if (!press.isEmpty() && b->text().remove(QLatin1Char('&')) == press) return b->click();
+                    if (!press.isEmpty() && captioned(b, press)) return b->click();
                 box->accept();
             }
         });

@@ -35,8 +35,8 @@ public:
         }
         return ask(target);
     }
-    ErrorAnswer reportError(const std::string&, const std::string& message) override {
-        std::fprintf(stderr, "korvel-tool: %s\n", message.c_str());
+    ErrorAnswer reportError(const FileOpError& error) override {
+        std::fprintf(stderr, "korvel-tool: %s\n", error.message().c_str());
         failed = true;
         return ErrorAnswer::Skip;
     }
