@@ -13,6 +13,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QToolButton>
+#include <cerrno>
 #include <filesystem>
 
 #include "app/KorvelMain.h"
@@ -116,7 +117,8 @@ bool TKorvelMain::EnsureFolderExists(std::string path) {
     std::error_code ec;
     std::filesystem::create_directories(path, ec);
     if (ec || ::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        QMessageBox::critical(this, tr("エラー"), tr("指定したフォルダを作成出来ません。"));
+        const QString reason = errorReasonLine(ec ? ec.value() : ENOTDIR);
+        QMessageBox::critical(this, tr("エラー"), withReason(tr("指定したフォルダを作成出来ません。"), reason));
         return false;
     }
     DirTree1->Reload();

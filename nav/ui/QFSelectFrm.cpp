@@ -9,11 +9,13 @@
 #include <QPushButton>
 #include <QValidator>
 #include <QVBoxLayout>
+#include <cerrno>
 
 #include "fileops/FileSystem.h"
 #include "fileops/FolderOps.h"
 #include "nav/QuickFolders.h"
 #include "platform/PathText.h"
+#include "platform/Translations.h"
 
 namespace {
 
@@ -125,7 +127,8 @@ bool TQFSelectFrm::ensureFolder(const std::string& path) {
                               QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return false;
     if (ops.createNested("/", path.substr(1)).empty()) {
-        QMessageBox::critical(this, tr("エラー"), tr("指定したフォルダを作成出来ません。"));
+        const int err = errno;
+        QMessageBox::critical(this, tr("エラー"), withReason(tr("指定したフォルダを作成出来ません。"), errorReasonLine(err)));
         return false;
     }
     if (folderCreated) folderCreated();

@@ -429,7 +429,7 @@ private slots:
             {"/f01/", "", 0, "", true},
             {"/new/a", "いいえ", 0, "/new/a" + ask, false},
             {"/new/b/", "はい", 0, "/new/b" + ask, true},
-            {"/new/c", "はい", EACCES, "/new/c" + ask + "|指定したフォルダを作成出来ません。", false},
+            {"/new/c", "はい", EACCES, "/new/c" + ask + "|指定したフォルダを作成出来ません。\nアクセス権がありません", false},
         };
         for (const auto& [folder, answer, mkdirError, box, accepted] : rows) {
             const RowTrace trace{folder};
