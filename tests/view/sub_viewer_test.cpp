@@ -181,12 +181,12 @@ private slots:
         QTest::keyClick(w, Qt::Key_C);
         const QImage copied = QGuiApplication::clipboard()->image();
         QCOMPARE(copied.convertToFormat(QImage::Format_RGB32), patternImage(640, 480));
-        // The copy reads the file again: gone, it is reported.
+        // The copy reads the file again: gone, it is reported with why.
         QVERIFY(QFile::remove(path("turn.bmp")));
         MessageBoxCatcher box;
         w->actions().ClipImage->trigger();
         QCOMPARE(box.title + " | " + box.text,
-                 QStringLiteral("Copy Error | クリップボードへコピー出来ませんでした。"));
+                 QStringLiteral("Copy Error | クリップボードへコピー出来ませんでした。\nファイルが見つかりません"));
     }
 
     // Every way a file can fail to load takes the same path here; the loaders' own tests tell them apart.
