@@ -143,7 +143,7 @@ void TKorvelMain::QFShowMenuClick() {
     if (dialog.exec() != QDialog::Accepted) return;
     const std::string chosen = dialog.folder();
     const QString caption = dialog.caption().isEmpty()
-                                ? QString::fromStdString(korvel::MakeQuickFolderCaption(chosen))
+                                ? pathText(korvel::MakeQuickFolderCaption(chosen))
                                 : dialog.caption();
     setQuickFolder(CurrentQF, chosen, caption);
 }

@@ -403,7 +403,7 @@ void TOptionFrm::QFEditBtnClick() {
     if (edit.exec() == QDialog::Accepted) {
         const std::string chosen = edit.folder();
         const QString shown = edit.caption().isEmpty()
-                                  ? QString::fromStdString(korvel::MakeQuickFolderCaption(chosen))
+                                  ? pathText(korvel::MakeQuickFolderCaption(chosen))
                                   : edit.caption();
         setRow(row, shown, chosen);
     }
