@@ -172,7 +172,13 @@ bool TKorvelMain::handleCommandLine(const std::vector<std::string>& arguments, c
         const korvel::PathTarget t = korvel::resolveArgument(arg, cwd);
         if (!t.exists) continue;
         found = true;
-        DirTree1->SelectPath(t.folder);
+        // A running window's tree may not know a folder made since it read the parent.
+        if (!DirTree1->SelectPath(t.folder) && FormReady > 0) {
+            DirTree1->blockSignals(true);
+            DirTree1->Reload();
+            DirTree1->blockSignals(false);
+            DirTree1->SelectPath(t.folder);
+        }
         if (t.isFile) {
             SubViewPath = t.file;
             if (StartMode == 0 && !settings_.loaded().fileOpen) openSubViewer(SubViewPath);

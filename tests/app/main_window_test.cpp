@@ -271,6 +271,8 @@ private slots:
         stalled.write(QByteArray("KVH1\0\0\0\1\0\0\0\x20/", 13));
         QVERIFY(stalled.waitForBytesWritten(1000));
         const std::string shown = w_->selectedFolder();
+        tree_.folder("made");
+        writePatternBmp(tree_ / "made/m.bmp", 2, 2);
         std::string played = "none";
         ModalScript driver;
         driver.on<TShowFrm1>([&](TShowFrm1& f, int) {
@@ -282,6 +284,7 @@ private slots:
             {{}, dir, shown, 2, "none"},  // only raised
             {{"caf\xe9.bmp", "../names/\x89\xe6\x91\x9c.bmp", "missing.bmp"}, dir, dir, 2, "none"},
             {{"."}, dir, dir, 3, "none"},  // the folder shown: listed again, with the new file
+            {{"made"}, tree_.root(), tree_ / "made/", 1, "none"},  // made after the tree was read
             {{"/s", "pics/a.bmp"}, tree_.root(), tree_ / "pics/", 2, "2"},  // a show, no viewer
         };
         for (int i = 0; i < int(std::size(rows)); ++i) {
