@@ -120,7 +120,7 @@ class GridWindowTest : public QObject {
         QDir().mkpath(pics_.path() + "/sub");
         for (int i = 0; i < files; ++i) writePatternBmp(img(i).toStdString(), 64, 48);
         writeSolidBmp(pic("sub/other.bmp"), 8, 8);
-        w_ = std::make_unique<TKorvelMain>(QStringList{pics_.path()});
+        w_ = std::make_unique<TKorvelMain>(std::vector{pics_.path().toStdString()});
         if (!showReady(*w_)) return false;
         w_->grid()->setFocus();
         return true;
@@ -153,7 +153,7 @@ class GridWindowTest : public QObject {
             writePatternBmp(pics(kNames[i]), 8 + i, 6);
             original_[i] = readFile(pics(kNames[i]));
         }
-        w_ = std::make_unique<TKorvelMain>(QStringList{QString::fromStdString(pics())});
+        w_ = std::make_unique<TKorvelMain>(std::vector{pics()});
         if (!showReady(*w_)) return false;
         // Every folder a case drops on gets a node, then the pictures are shown again.
         for (const char* f : {"data/Trash/files/", "dst/", "pics/"})
@@ -194,7 +194,7 @@ class GridWindowTest : public QObject {
         writeSolidBmp(QString::fromStdString(at("Photos/a.bmp")), 4, 4);
         writeSolidBmp(QString::fromStdString(at("Photos/2020/b.bmp")), 4, 4);
         tree_->write("f/notes", "text");
-        w_ = std::make_unique<TKorvelMain>(QStringList{QString::fromStdString(at(shown))});
+        w_ = std::make_unique<TKorvelMain>(std::vector{at(shown)});
         w_->show();
         return QTest::qWaitForWindowExposed(w_.get());
     }
@@ -539,7 +539,7 @@ private slots:
             QVERIFY(::link(config_.filePath(QStringLiteral("src%1.png").arg(i % kSources)).toLocal8Bit(),
                            pic(QStringLiteral("f%1.png").arg(i, 3, 10, QChar('0'))).toLocal8Bit()) == 0);
         w_.reset();
-        TKorvelMain w({pics_.path()});
+        TKorvelMain w({pics_.path().toStdString()});
         QVERIFY(showReady(w));
         QTRY_COMPARE_WITH_TIMEOUT(thumbMismatch(w), QString(), 20000);
         w.grid()->setFocus();
