@@ -1,0 +1,168 @@
+#include "browse/ui/FolderPicker.h"
+
+#include <QFileIconProvider>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSplitter>
+#include <QVBoxLayout>
+#include <cstdlib>
+
+#include "browse/FolderScan.h"
+#include "browse/FolderTree.h"
+#include "browse/ui/DirTree.h"
+#include "fileops/FolderOps.h"
+#include "fileops/ui/FolderNameDialogs.h"
+#include "platform/PathText.h"
+
+namespace {
+
+constexpr int kPlaceRole = Qt::UserRole;  // the place's folder as bytes
+
+std::string withSlash(std::string path) {
+    if (!path.empty() && path.back() != '/') path += '/';
+    return path;
+}
+
+}  // namespace
+
+TFolderPicker::TFolderPicker(const QString& prompt, const std::string& start, PickerPlaces places, QWidget* parent)
+    : QDialog(parent), places_(std::move(places)) {
+    setObjectName(QStringLiteral("FolderPicker"));
+    setWindowTitle(tr("フォルダの参照"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    PromptLabel = new QLabel(prompt, this);
+    PromptLabel->setTextFormat(Qt::PlainText);
+    PromptLabel->setWordWrap(true);
+
+    auto* split = new QSplitter(Qt::Horizontal, this);
+    Tree = new TDirTree(split);
+    Tree->setObjectName(QStringLiteral("PickerTree"));
+    PlacesList = new QListWidget(split);
+    PlacesList->setObjectName(QStringLiteral("PlacesList"));
+    // The last folder names tell favourites apart; long paths lose their start.
+    PlacesList->setTextElideMode(Qt::ElideLeft);
+    split->addWidget(Tree);
+    split->addWidget(PlacesList);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 2);
+    split->setChildrenCollapsible(false);
+
+    NewFolderBtn = new QPushButton(tr("新しいフォルダ"), this);
+    NewFolderBtn->setAutoDefault(false);
+    OkBtn = new QPushButton(QStringLiteral("OK"), this);
+    OkBtn->setDefault(true);
+    CancelBtn = new QPushButton(tr("ｷｬﾝｾﾙ"), this);
+    CancelBtn->setAutoDefault(false);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(PromptLabel);
+    layout->addWidget(split, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(NewFolderBtn);
+    buttons->addStretch();
+    buttons->addWidget(OkBtn);
+    buttons->addWidget(CancelBtn);
+    layout->addLayout(buttons);
+    resize(580, 440);
+
+    addPlaces(tr("お気に入り"), places_.favorites, false);
+    addPlaces(tr("ｸｲｯｸﾌｫﾙﾀﾞ"), places_.quick, true);
+    if (PlacesList->count() == 0) PlacesList->hide();
+
+    connect(Tree, &QTreeWidget::currentItemChanged, this, [this] {
+        // A node the user picks in the tree is no longer the place highlighted beside it.
+        const QSignalBlocker quiet(PlacesList);
+        PlacesList->setCurrentItem(nullptr);
+        updateActions();
+    });
+    connect(PlacesList, &QListWidget::currentItemChanged, this, &TFolderPicker::placeChosen);
+    connect(PlacesList, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+        if (!(item->flags() & Qt::ItemIsEnabled)) return;
+        chosen_ = withSlash(item->data(kPlaceRole).toByteArray().toStdString());
+        if (!chosen_.empty()) accept();
+    });
+    connect(NewFolderBtn, &QPushButton::clicked, this, &TFolderPicker::NewFolderBtnClick);
+    connect(OkBtn, &QPushButton::clicked, this, &TFolderPicker::OkBtnClick);
+    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+
+    openAt(start);
+    updateActions();
+    Tree->setFocus();
+}
+
+void TFolderPicker::openAt(const std::string& start) {
+    const char* home = std::getenv("HOME");
+    std::string path = korvel::nearestExistingFolder(start, home ? home : "");
+    // A folder the tree does not show (inside the Trash) opens at the nearest one it does.
+    while (!Tree->SelectPath(path) && path != "/") path.erase(path.rfind('/', path.size() - 2) + 1);
+    if (!Tree->currentItem() && Tree->topLevelItemCount() > 0) Tree->setCurrentItem(Tree->topLevelItem(0));
+    if (QTreeWidgetItem* item = Tree->currentItem()) Tree->scrollToItem(item, QAbstractItemView::PositionAtCenter);
+}
+
+void TFolderPicker::addPlaces(const QString& heading, const std::vector<PickerPlace>& places, bool quick) {
+    if (places.empty()) return;
+    static const QIcon folderIcon = QFileIconProvider().icon(QFileIconProvider::Folder);
+    auto* head = new QListWidgetItem(heading, PlacesList);
+    head->setFlags(Qt::NoItemFlags);
+    QFont bold = head->font();
+    bold.setBold(true);
+    head->setFont(bold);
+    for (const PickerPlace& place : places) {
+        const std::string path = withSlash(place.path);
+        const QString text = pathText(path);
+        auto* item = new QListWidgetItem(folderIcon, quick && !place.caption.isEmpty() ? place.caption : text, PlacesList);
+        item->setToolTip(text);
+        item->setData(kPlaceRole, QByteArray::fromStdString(path));
+        // A place whose folder is gone stays listed, so the list keeps its order, but cannot be chosen.
+        if (!korvel::isExistingFolder(path)) item->setFlags(item->flags() & ~Qt::ItemIsEnabled);
+    }
+}
+
+void TFolderPicker::placeChosen(QListWidgetItem* item) {
+    if (!item) return;
+    const std::string path = item->data(kPlaceRole).toByteArray().toStdString();
+    if (path.empty()) return;
+    const QSignalBlocker quiet(Tree);
+    Tree->SelectPath(path);
+    updateActions();
+}
+
+void TFolderPicker::updateActions() {
+    const bool node = Tree->currentItem() != nullptr;
+    OkBtn->setEnabled(node);
+    NewFolderBtn->setEnabled(node);
+}
+
+void TFolderPicker::OkBtnClick() {
+    const std::string path = Tree->SelectedPath();
+    if (path == "?") return;
+    chosen_ = path;
+    accept();
+}
+
+void TFolderPicker::NewFolderBtnClick() {
+    const std::string parent = Tree->SelectedPath();
+    if (parent == "?") return;
+    TInputNameFrm ask(parent, this);
+    if (ask.exec() != QDialog::Accepted) return;
+    const std::string made = korvel::FolderOps().createNested(parent, ask.name());
+    if (made.empty()) {
+        QMessageBox::critical(this, tr("エラー"), tr("フォルダを作成出来ませんでした。"));
+        return;
+    }
+    Tree->AddPathNodes(made);
+    Tree->SelectPath(made + '/');
+    if (places_.folderMade) places_.folderMade(made);
+    Tree->setFocus();
+}
+
+std::optional<std::string> pickFolder(QWidget* parent, const QString& prompt, const std::string& start,
+                                      const std::string& fallback, const PickerPlaces& places) {
+    TFolderPicker picker(prompt, start.empty() ? fallback : start, places, parent);
+    if (picker.exec() != QDialog::Accepted || picker.chosenPath().empty()) return std::nullopt;
+    return picker.chosenPath();
+}
