@@ -1,11 +1,14 @@
 #include "browse/ui/FolderPicker.h"
 
 #include <QFileIconProvider>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QListWidget>
+#include <QHeaderView>
+#include <QTreeWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QVBoxLayout>
@@ -41,9 +44,16 @@ TFolderPicker::TFolderPicker(const QString& prompt, const std::string& start, Pi
     auto* split = new QSplitter(Qt::Horizontal, this);
     Tree = new TDirTree(split);
     Tree->setObjectName(QStringLiteral("PickerTree"));
-    PlacesList = new QListWidget(split);
+    PlacesList = new QTreeWidget(split);
     PlacesList->setObjectName(QStringLiteral("PlacesList"));
-    // The last folder names tell favourites apart; long paths lose their start.
+    PlacesList->setHeaderHidden(true);
+    PlacesList->setRootIsDecorated(false);
+    PlacesList->setIndentation(0);
+    PlacesList->setItemsExpandable(false);
+    PlacesList->setExpandsOnDoubleClick(false);
+    // The column is as wide as the pane, so a long path loses its start, not its last folders.
+    PlacesList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    PlacesList->header()->setStretchLastSection(true);
     PlacesList->setTextElideMode(Qt::ElideLeft);
     split->addWidget(Tree);
     split->addWidget(PlacesList);
@@ -67,11 +77,16 @@ TFolderPicker::TFolderPicker(const QString& prompt, const std::string& start, Pi
     buttons->addWidget(OkBtn);
     buttons->addWidget(CancelBtn);
     layout->addLayout(buttons);
-    resize(580, 440);
+    // A roomy default that still fits a small or highly scaled screen.
+    QSize size(580, 440);
+    if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableGeometry().size() * 0.9);
+    resize(size);
 
     addPlaces(tr("お気に入り"), places_.favorites, false);
     addPlaces(tr("ｸｲｯｸﾌｫﾙﾀﾞ"), places_.quick, true);
-    if (PlacesList->count() == 0) PlacesList->hide();
+    PlacesList->expandAll();
+    if (PlacesList->topLevelItemCount() == 0) PlacesList->hide();
 
     connect(Tree, &QTreeWidget::currentItemChanged, this, [this] {
         // A node the user picks in the tree is no longer the place highlighted beside it.
@@ -79,10 +94,10 @@ TFolderPicker::TFolderPicker(const QString& prompt, const std::string& start, Pi
         PlacesList->setCurrentItem(nullptr);
         updateActions();
     });
-    connect(PlacesList, &QListWidget::currentItemChanged, this, &TFolderPicker::placeChosen);
-    connect(PlacesList, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+    connect(PlacesList, &QTreeWidget::currentItemChanged, this, &TFolderPicker::placeChosen);
+    connect(PlacesList, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
         if (!(item->flags() & Qt::ItemIsEnabled)) return;
-        chosen_ = withSlash(item->data(kPlaceRole).toByteArray().toStdString());
+        chosen_ = withSlash(item->data(0, kPlaceRole).toByteArray().toStdString());
         if (!chosen_.empty()) accept();
     });
     connect(NewFolderBtn, &QPushButton::clicked, this, &TFolderPicker::NewFolderBtnClick);
@@ -106,25 +121,26 @@ void TFolderPicker::openAt(const std::string& start) {
 void TFolderPicker::addPlaces(const QString& heading, const std::vector<PickerPlace>& places, bool quick) {
     if (places.empty()) return;
     static const QIcon folderIcon = QFileIconProvider().icon(QFileIconProvider::Folder);
-    auto* head = new QListWidgetItem(heading, PlacesList);
-    head->setFlags(Qt::NoItemFlags);
-    QFont bold = head->font();
+    auto* head = new QTreeWidgetItem(PlacesList, {heading});
+    head->setFlags(Qt::ItemIsEnabled);
+    QFont bold = head->font(0);
     bold.setBold(true);
-    head->setFont(bold);
+    head->setFont(0, bold);
     for (const PickerPlace& place : places) {
         const std::string path = withSlash(place.path);
         const QString text = pathText(path);
-        auto* item = new QListWidgetItem(folderIcon, quick && !place.caption.isEmpty() ? place.caption : text, PlacesList);
-        item->setToolTip(text);
-        item->setData(kPlaceRole, QByteArray::fromStdString(path));
+        auto* item = new QTreeWidgetItem(head, {quick && !place.caption.isEmpty() ? place.caption : text});
+        item->setIcon(0, folderIcon);
+        item->setToolTip(0, text);
+        item->setData(0, kPlaceRole, QByteArray::fromStdString(path));
         // A place whose folder is gone stays listed, so the list keeps its order, but cannot be chosen.
         if (!korvel::isExistingFolder(path)) item->setFlags(item->flags() & ~Qt::ItemIsEnabled);
     }
 }
 
-void TFolderPicker::placeChosen(QListWidgetItem* item) {
+void TFolderPicker::placeChosen(QTreeWidgetItem* item) {
     if (!item) return;
-    const std::string path = item->data(kPlaceRole).toByteArray().toStdString();
+    const std::string path = item->data(0, kPlaceRole).toByteArray().toStdString();
     if (path.empty()) return;
     const QSignalBlocker quiet(Tree);
     Tree->SelectPath(path);

@@ -9,8 +9,8 @@
 #include <vector>
 
 class QLabel;
-class QListWidget;
-class QListWidgetItem;
+class QTreeWidget;
+class QTreeWidgetItem;
 class QPushButton;
 class TDirTree;
 
@@ -42,7 +42,7 @@ public:
 
     QLabel* PromptLabel = nullptr;
     TDirTree* Tree = nullptr;
-    QListWidget* PlacesList = nullptr;
+    QTreeWidget* PlacesList = nullptr;  // a heading each for favourites and quick folders
     QPushButton* NewFolderBtn = nullptr;
     QPushButton* OkBtn = nullptr;
     QPushButton* CancelBtn = nullptr;
@@ -50,7 +50,7 @@ public:
 private:
     void openAt(const std::string& start);
     void addPlaces(const QString& heading, const std::vector<PickerPlace>& places, bool quick);
-    void placeChosen(QListWidgetItem* item);
+    void placeChosen(QTreeWidgetItem* item);
     void updateActions();
 
     PickerPlaces places_;

@@ -1,7 +1,6 @@
 // The folder picker on folders whose names are not UTF-8, offscreen: where it opens, the keys,
 // the places beside the tree and a new folder, each giving back the folder's bytes.
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QtTest>
 #include <filesystem>
@@ -21,9 +20,11 @@ namespace {
 const std::string kLatin = "caf\xe9";          // café in Latin-1
 const std::string kSjis = "\x89\xe6\x91\x9c";  // 画像 in Shift_JIS
 
-QListWidgetItem* placeItem(QListWidget* list, const std::string& path) {
-    for (int i = 0; i < list->count(); ++i)
-        if (list->item(i)->data(Qt::UserRole).toByteArray().toStdString() == path) return list->item(i);
+QTreeWidgetItem* placeItem(QTreeWidget* list, const std::string& path) {
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        for (int j = 0; j < list->topLevelItem(i)->childCount(); ++j)
+            if (list->topLevelItem(i)->child(j)->data(0, Qt::UserRole).toByteArray().toStdString() == path)
+                return list->topLevelItem(i)->child(j);
     return nullptr;
 }
 
@@ -96,8 +97,8 @@ private slots:
             TFolderPicker picker(QStringLiteral("コピー先フォルダを指定して下さい"), root_, places);
             picker.show();
             QVERIFY(QTest::qWaitForWindowExposed(&picker));
-            QListWidget* list = picker.PlacesList;
-            QListWidgetItem* missing = placeItem(list, gone);
+            QTreeWidget* list = picker.PlacesList;
+            QTreeWidgetItem* missing = placeItem(list, gone);
             QVERIFY(missing && placeItem(list, favourite));
             // A widget's double-click comes after a click.
             const QPoint off = list->visualItemRect(missing).center();
