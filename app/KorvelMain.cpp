@@ -33,6 +33,7 @@
 #include "settings/CommandLine.h"
 #include "base/UserFolders.h"
 #include "settings/WindowGeometry.h"
+#include "platform/PathText.h"
 #include "view/PreviewPane.h"
 
 namespace {
@@ -122,7 +123,7 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
         const std::string& folder = st.quickFolder[i];
         std::string caption = folder.empty() ? std::string() : st.quickCaption[i];
         if (!folder.empty() && caption.empty()) caption = korvel::MakeQuickFolderCaption(folder);
-        setQuickFolder(i, folder, q(caption));
+        setQuickFolder(i, folder, pathText(caption));
     }
     if (st.windOption) {
         SubDirSearch = st.subDirFind;
@@ -213,7 +214,7 @@ korvel::MainSettings TKorvelMain::collectSettings() const {
     st.path = selectedFolder();
     for (int i = 0; i < korvel::kQuickFolderCount; ++i) {
         st.quickFolder[i] = quickFolder(i);
-        st.quickCaption[i] = s(FolderBtns[i]->text());
+        st.quickCaption[i] = pathBytes(FolderBtns[i]->text());
     }
     korvel::storeBoxItems(st, historyPaths(), favoritePaths());
     return st;

@@ -27,7 +27,6 @@
 
 namespace {
 
-std::string bytes(const QString& s) { return s.toLocal8Bit().toStdString(); }
 std::string withSlash(std::string p) { return p.empty() || p.back() == '/' ? p : p + '/'; }
 
 // The questions of the file operations as message boxes, and a progress window that appears
@@ -171,16 +170,16 @@ void TKorvelMain::openChooser(bool copy) {
         runFileOperation(c ? 1 : 2, files, folder);
     };
     hooks.browseFolder = [this, copy] {
-        return bytes(QFileDialog::getExistingDirectory(
+        return pathBytes(QFileDialog::getExistingDirectory(
             this, copy ? tr("コピー先フォルダを指定して下さい") : tr("移動先フォルダを指定して下さい"),
-            QString::fromLocal8Bit(selectedFolder())));
+            pathText(selectedFolder())));
     };
     hooks.settingsPath = korvel::programSettingsPath(exePath_);
     TSelectDir dialog(copy, all, CollectSelectedFiles(), quick, std::move(hooks), this);
     connect(this, &TKorvelMain::thumbnailsArrived, dialog.lists, &TTwoLists::thumbnailsChanged);
     dialog.LoadSettings();
     if (dialog.exec() != QDialog::Accepted) return;
-    const std::string folder = bytes(dialog.DirCombo->currentText());
+    const std::string folder = pathBytes(dialog.DirCombo->currentText());
     PruneVanishedFiles();
     if (copy) relistIfShown(folder);
     dialog.SaveSettings();

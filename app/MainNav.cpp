@@ -19,21 +19,10 @@
 namespace {
 
 constexpr int kMaxFavorites = 20;
-const char kFolderBytes[] = "korvelFolder";
 
-// Shown paths keep their bytes beside the text; a text that was changed since (or set without
-// bytes) is taken as typed.
-std::string shownPath(const QString& text, const QVariant& stored) {
-    const std::string bytes = stored.toByteArray().toStdString();
-    if (stored.isValid() && pathText(bytes) == text) return bytes;
-    return text.toLocal8Bit().toStdString();
-}
+std::string itemPath(const QComboBox* box, int i) { return pathBytes(box->itemText(i)); }
 
-std::string itemPath(const QComboBox* box, int i) { return shownPath(box->itemText(i), box->itemData(i)); }
-
-void insertPath(QComboBox* box, int at, const std::string& path) {
-    box->insertItem(at, pathText(path), QByteArray::fromStdString(path));
-}
+void insertPath(QComboBox* box, int at, const std::string& path) { box->insertItem(at, pathText(path)); }
 
 }  // namespace
 
@@ -70,11 +59,7 @@ void TKorvelMain::addSelectedFolderToHistory() {
 }
 
 void TKorvelMain::openFolderFromBox(QComboBox* box) {
-    // The chosen item's own bytes, unless the text was typed.
-    const int i = box->currentIndex();
-    const std::string path = i >= 0 && box->itemText(i) == box->currentText()
-                                 ? itemPath(box, i)
-                                 : box->currentText().toLocal8Bit().toStdString();
+    const std::string path = pathBytes(box->currentText());
     box->setToolTip(box->currentText());
     // A path that names no existing folder is ignored.
     if (path.empty() || !korvel::isExistingFolder(path)) return;
@@ -109,13 +94,12 @@ bool TKorvelMain::isFavoriteOrLeadsToOne(const std::string& folder) const {
 
 std::string TKorvelMain::quickFolder(int i) const {
     const QToolButton* b = FolderBtns[size_t(i)];
-    return shownPath(b->toolTip(), b->property(kFolderBytes));
+    return pathBytes(b->toolTip());
 }
 
 void TKorvelMain::setQuickFolder(int index, const std::string& folder, const QString& caption) {
     QToolButton* b = FolderBtns[size_t(index)];
     b->setToolTip(pathText(folder));
-    b->setProperty(kFolderBytes, QByteArray::fromStdString(folder));
     b->setText(caption);
     // A button with a caption shows its numbered image; one without the plain image.
     b->setIcon(caption.isEmpty() ? toolIcon(ToolIcon::SubFolders) : quickFolderIcon(index + 1));
@@ -159,7 +143,7 @@ void TKorvelMain::QFShowMenuClick() {
     if (dialog.exec() != QDialog::Accepted) return;
     const std::string chosen = dialog.folder();
     const QString caption = dialog.caption().isEmpty()
-                                ? QString::fromStdString(korvel::MakeQuickFolderCaption(chosen))
+                                ? pathText(korvel::MakeQuickFolderCaption(chosen))
                                 : dialog.caption();
     setQuickFolder(CurrentQF, chosen, caption);
 }

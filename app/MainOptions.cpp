@@ -12,12 +12,12 @@
 #include "base/IniFile.h"
 #include "base/UserFolders.h"
 #include "browse/ui/DirTree.h"
+#include "platform/PathText.h"
 
 std::unique_ptr<TOptionFrm> TKorvelMain::makeOptionDialog() {
     TOptionFrm::Hooks hooks;
     hooks.browseFolder = [](const QString& caption, const std::string& start) {
-        const QString from = QString::fromLocal8Bit(start);
-        return QFileDialog::getExistingDirectory(QApplication::activeModalWidget(), caption, from).toLocal8Bit().toStdString();
+        return pathBytes(QFileDialog::getExistingDirectory(QApplication::activeModalWidget(), caption, pathText(start)));
     };
     hooks.treeFolder = selectedFolder();
     hooks.clearHistory = [this] {

@@ -19,7 +19,6 @@ namespace {
 
 constexpr size_t kMaxCaptionCells = 12;
 
-std::string bytes(const QString& s) { return s.toLocal8Bit().toStdString(); }
 
 // The caption is limited by its width on the button, so a double-width character counts 2.
 class CaptionWidthValidator : public QValidator {
@@ -76,7 +75,7 @@ TQFSelectFrm::TQFSelectFrm(QWidget* parent) : QDialog(parent), fileSystem(&korve
     layout->addLayout(buttons);
 
     browseFolder = [this](const std::string& start) {
-        return bytes(QFileDialog::getExistingDirectory(this, tr(" フォルダを選択して下さい"), QString::fromLocal8Bit(start)));
+        return pathBytes(QFileDialog::getExistingDirectory(this, tr(" フォルダを選択して下さい"), pathText(start)));
     };
     connect(FSelectBtn, &QPushButton::clicked, this, &TQFSelectFrm::FSelectBtnClick);
     connect(OkBtn, &QPushButton::clicked, this, &TQFSelectFrm::OkBtnClick);
@@ -84,14 +83,11 @@ TQFSelectFrm::TQFSelectFrm(QWidget* parent) : QDialog(parent), fileSystem(&korve
 }
 
 void TQFSelectFrm::setFolder(const std::string& folder) {
-    folder_ = folder;
     QFEdit->setText(pathText(folder));
 }
 
 std::string TQFSelectFrm::folder() const {
-    // pathText escapes bytes that are not UTF-8, so the shown text alone may not give them back.
-    if (QFEdit->text() == pathText(folder_)) return folder_;
-    return bytes(QFEdit->text());
+    return pathBytes(QFEdit->text());
 }
 
 QString TQFSelectFrm::caption() const { return QFCaptionEdit->text(); }
@@ -102,7 +98,7 @@ void TQFSelectFrm::FSelectBtnClick() {
     if (chosen.empty()) return;
     setFolder(chosen);
     if (QFCaptionEdit->text().isEmpty())
-        QFCaptionEdit->setText(QString::fromStdString(korvel::MakeQuickFolderCaption(chosen)));
+        QFCaptionEdit->setText(pathText(korvel::MakeQuickFolderCaption(chosen)));
 }
 
 void TQFSelectFrm::OkBtnClick() {

@@ -48,5 +48,4 @@ public:
 
 private:
     bool ensureFolder(const std::string& path);
-    std::string folder_;
 };
