@@ -30,6 +30,22 @@ std::string withSlash(std::string path) {
     return path;
 }
 
+// The places beside the tree: headings with their folders below, in one column.
+QTreeWidget* makePlacesList(QWidget* parent) {
+    auto* list = new QTreeWidget(parent);
+    list->setObjectName(QStringLiteral("PlacesList"));
+    list->setHeaderHidden(true);
+    list->setRootIsDecorated(false);
+    list->setIndentation(0);
+    list->setItemsExpandable(false);
+    list->setExpandsOnDoubleClick(false);
+    // The column is as wide as the pane, so a long path loses its start, not its last folders.
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list->header()->setStretchLastSection(true);
+    list->setTextElideMode(Qt::ElideLeft);
+    return list;
+}
+
 }  // namespace
 
 TFolderPicker::TFolderPicker(const QString& prompt, const std::string& start, PickerPlaces places, QWidget* parent)
@@ -44,17 +60,7 @@ TFolderPicker::TFolderPicker(const QString& prompt, const std::string& start, Pi
     auto* split = new QSplitter(Qt::Horizontal, this);
     Tree = new TDirTree(split);
     Tree->setObjectName(QStringLiteral("PickerTree"));
-    PlacesList = new QTreeWidget(split);
-    PlacesList->setObjectName(QStringLiteral("PlacesList"));
-    PlacesList->setHeaderHidden(true);
-    PlacesList->setRootIsDecorated(false);
-    PlacesList->setIndentation(0);
-    PlacesList->setItemsExpandable(false);
-    PlacesList->setExpandsOnDoubleClick(false);
-    // The column is as wide as the pane, so a long path loses its start, not its last folders.
-    PlacesList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    PlacesList->header()->setStretchLastSection(true);
-    PlacesList->setTextElideMode(Qt::ElideLeft);
+    PlacesList = makePlacesList(split);
     split->addWidget(Tree);
     split->addWidget(PlacesList);
     split->setStretchFactor(0, 3);
@@ -87,7 +93,13 @@ TFolderPicker::TFolderPicker(const QString& prompt, const std::string& start, Pi
     addPlaces(tr("ｸｲｯｸﾌｫﾙﾀﾞ"), places_.quick, true);
     PlacesList->expandAll();
     if (PlacesList->topLevelItemCount() == 0) PlacesList->hide();
+    connectControls();
+    openAt(start);
+    updateActions();
+    Tree->setFocus();
+}
 
+void TFolderPicker::connectControls() {
     connect(Tree, &QTreeWidget::currentItemChanged, this, [this] {
         // A node the user picks in the tree is no longer the place highlighted beside it.
         const QSignalBlocker quiet(PlacesList);
@@ -103,10 +115,6 @@ TFolderPicker::TFolderPicker(const QString& prompt, const std::string& start, Pi
     connect(NewFolderBtn, &QPushButton::clicked, this, &TFolderPicker::NewFolderBtnClick);
     connect(OkBtn, &QPushButton::clicked, this, &TFolderPicker::OkBtnClick);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
-
-    openAt(start);
-    updateActions();
-    Tree->setFocus();
 }
 
 void TFolderPicker::openAt(const std::string& start) {

@@ -48,6 +48,7 @@ public:
     QPushButton* CancelBtn = nullptr;
 
 private:
+    void connectControls();
     void openAt(const std::string& start);
     void addPlaces(const QString& heading, const std::vector<PickerPlace>& places, bool quick);
     void placeChosen(QTreeWidgetItem* item);

@@ -79,8 +79,10 @@ private slots:
     // opens at the fallback), Esc gives nothing.
     void modalReturnAndEscape() {
         const std::string start = root_ + kLatin + "/inner/";
-        for (const auto& [key, want] : {std::pair{Qt::Key_Return, std::optional(start)}, {Qt::Key_Escape, std::nullopt}}) {
-            ModalScript script({{"TFolderPicker", [key = key](QWidget* d) { QTest::keyClick(d->focusWidget(), key); }}});
+        for (const auto& [key, want] :
+             {std::pair{Qt::Key_Return, std::optional(start)}, {Qt::Key_Escape, std::nullopt}}) {
+            ModalScript script(
+                {{"TFolderPicker", [key = key](QWidget* d) { QTest::keyClick(d->focusWidget(), key); }}});
             QCOMPARE(pickFolder(nullptr, QStringLiteral(" フォルダを選択して下さい"), "", start, {}), want);
             QVERIFY(script.done());
         }
