@@ -21,6 +21,7 @@
 #include "formats/Picture.h"
 #include "settings/MainSettings.h"
 
+struct PickerPlaces;
 class QAction;
 class QComboBox;
 class QDropEvent;
@@ -131,6 +132,11 @@ public:
 
     // The folder of the tree's selected node ("/"-terminated), or "" when none.
     std::string selectedFolder() const;
+    // The folder picker of every browse button, over the dialog that asks: the folder chosen from
+    // start (the tree's folder when start is empty), "" when cancelled.
+    std::string browseForFolder(const QString& prompt, const std::string& start);
+    // The favourites and bound quick folders the picker lists beside its tree.
+    PickerPlaces pickerPlaces();
     // The files of the marked cells, in index order.
     std::vector<size_t> markedFiles() const;
     // A second start: restores and raises the window, then handles its arguments as the first

@@ -6,7 +6,6 @@
 #include <QComboBox>
 #include <QDropEvent>
 #include <QElapsedTimer>
-#include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
@@ -169,10 +168,8 @@ void TKorvelMain::openChooser(bool copy) {
     hooks.run = [this](bool c, const std::vector<std::string>& files, const std::string& folder) {
         runFileOperation(c ? 1 : 2, files, folder);
     };
-    hooks.browseFolder = [this, copy] {
-        return pathBytes(QFileDialog::getExistingDirectory(
-            this, copy ? tr("コピー先フォルダを指定して下さい") : tr("移動先フォルダを指定して下さい"),
-            pathText(selectedFolder())));
+    hooks.browseFolder = [this, copy](const std::string& start) {
+        return browseForFolder(copy ? tr("コピー先フォルダを指定して下さい") : tr("移動先フォルダを指定して下さい"), start);
     };
     hooks.settingsPath = korvel::programSettingsPath(exePath_);
     TSelectDir dialog(copy, all, CollectSelectedFiles(), quick, std::move(hooks), this);

@@ -1,5 +1,6 @@
 // Navigation aids of the main window: the history and favourites boxes, the favourites of the
 // tree's menu, and the twenty quick-folder buttons with their menu and dialog.
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
@@ -12,6 +13,7 @@
 #include "app/ToolIcons.h"
 #include "browse/FolderScan.h"
 #include "browse/ui/DirTree.h"
+#include "browse/ui/FolderPicker.h"
 #include "nav/QuickFolders.h"
 #include "nav/ui/QFSelectFrm.h"
 #include "platform/PathText.h"
@@ -90,6 +92,23 @@ bool TKorvelMain::isFavoriteOrLeadsToOne(const std::string& folder) const {
     return false;
 }
 
+// The folder picker.
+
+PickerPlaces TKorvelMain::pickerPlaces() {
+    PickerPlaces places;
+    for (const std::string& folder : favoritePaths()) places.favorites.push_back({folder, {}});
+    for (size_t i = 0; i < FolderBtns.size(); ++i)
+        if (std::string folder = quickFolder(int(i)); !folder.empty())
+            places.quick.push_back({std::move(folder), FolderBtns[i]->text()});
+    places.folderMade = [this](const std::string& made) { DirTree1->AddPathNodes(made); };
+    return places;
+}
+
+std::string TKorvelMain::browseForFolder(const QString& prompt, const std::string& start) {
+    QWidget* owner = QApplication::activeModalWidget();
+    return pickFolder(owner ? owner : this, prompt, start, selectedFolder(), pickerPlaces()).value_or(std::string());
+}
+
 // Quick-folder buttons.
 
 std::string TKorvelMain::quickFolder(int i) const {
@@ -140,6 +159,7 @@ void TKorvelMain::QFShowMenuClick() {
     dialog.QFCaptionEdit->setText(b->text());
     dialog.treeFolder = selectedFolder();
     dialog.folderCreated = [this] { DirTree1->Reload(); };
+    dialog.places = pickerPlaces();
     if (dialog.exec() != QDialog::Accepted) return;
     const std::string chosen = dialog.folder();
     const QString caption = dialog.caption().isEmpty()

@@ -1,6 +1,5 @@
 // Extended copy of the marked files: the conversion dialog, then the shown folder re-read when
 // the copies went there.
-#include <QFileDialog>
 #include <QToolButton>
 #include <QComboBox>
 
@@ -21,8 +20,7 @@ void TKorvelMain::KCopyBtnClick() {
     };
     hooks.ensureFolder = [this](const std::string& p) { return EnsureFolderExists(p); };
     hooks.browseFolder = [this](const std::string& start) {
-        return pathBytes(QFileDialog::getExistingDirectory(this, tr("コピー先フォルダを指定して下さい"),
-                                                       pathText(start.empty() ? selectedFolder() : start)));
+        return browseForFolder(tr("コピー先フォルダを指定して下さい"), start);
     };
     hooks.settingsPath = korvel::programSettingsPath(exePath_);
     // Copies are written in sRGB, whatever the monitor.

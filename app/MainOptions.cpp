@@ -1,9 +1,7 @@
 // The options dialog from the main window: the dialog's values are written to "Korvel.ini" on
 // OK and the ones the window holds take effect at once. Organising favourites shows its
 // favourites page alone.
-#include <QApplication>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QToolButton>
 
 #include "app/KorvelMain.h"
@@ -12,12 +10,11 @@
 #include "base/IniFile.h"
 #include "base/UserFolders.h"
 #include "browse/ui/DirTree.h"
-#include "platform/PathText.h"
 
 std::unique_ptr<TOptionFrm> TKorvelMain::makeOptionDialog() {
     TOptionFrm::Hooks hooks;
-    hooks.browseFolder = [](const QString& caption, const std::string& start) {
-        return pathBytes(QFileDialog::getExistingDirectory(QApplication::activeModalWidget(), caption, pathText(start)));
+    hooks.browseFolder = [this](const QString& caption, const std::string& start) {
+        return browseForFolder(caption, start);
     };
     hooks.treeFolder = selectedFolder();
     hooks.clearHistory = [this] {

@@ -86,7 +86,7 @@ void TSelectDir::SaveSettings() {
 
 void TSelectDir::SpeedButton1Click() {
     if (!hooks_.browseFolder) return;
-    const std::string chosen = hooks_.browseFolder();
+    const std::string chosen = hooks_.browseFolder(pathBytes(DirCombo->currentText()));
     if (!chosen.empty()) DirCombo->setEditText(pathText(chosen));
 }
 

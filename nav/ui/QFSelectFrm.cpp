@@ -1,6 +1,5 @@
 #include "nav/ui/QFSelectFrm.h"
 
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -10,6 +9,7 @@
 #include <QValidator>
 #include <QVBoxLayout>
 
+#include "browse/ui/FolderPicker.h"
 #include "fileops/FileSystem.h"
 #include "fileops/FolderOps.h"
 #include "nav/QuickFolders.h"
@@ -75,7 +75,7 @@ TQFSelectFrm::TQFSelectFrm(QWidget* parent) : QDialog(parent), fileSystem(&korve
     layout->addLayout(buttons);
 
     browseFolder = [this](const std::string& start) {
-        return pathBytes(QFileDialog::getExistingDirectory(this, tr(" フォルダを選択して下さい"), pathText(start)));
+        return pickFolder(this, tr(" フォルダを選択して下さい"), start, treeFolder, places).value_or(std::string());
     };
     connect(FSelectBtn, &QPushButton::clicked, this, &TQFSelectFrm::FSelectBtnClick);
     connect(OkBtn, &QPushButton::clicked, this, &TQFSelectFrm::OkBtnClick);

@@ -22,6 +22,8 @@
 #include "base/IniFile.h"
 #include "base/UserFolders.h"
 #include "browse/GridModel.h"
+#include "browse/ui/DirTree.h"
+#include "browse/ui/FolderPicker.h"
 #include "codecs/Png.h"
 #include "fileops/ui/NumberFrm.h"
 #include "fileops/ui/OpCopyFrm.h"
@@ -29,6 +31,7 @@
 #include "fileops/ui/SelectDir.h"
 #include "fileops/WallpaperBitmap.h"
 #include "formats/Picture.h"
+#include "platform/PathText.h"
 #include "tests/support/GridWindow.h"
 #include "tests/support/PhotoSamples.h"
 #include "tests/support/TempTree.h"
@@ -634,6 +637,35 @@ private slots:
                 QVERIFY(w.actions().CopyBtn->isEnabled());
             }
         }
+    }
+
+    // The chooser's "..." opens the picker at the folder typed in the box, by its bytes, with the
+    // copy prompt; the folder picked there fills the box.
+    void chooserBrowseStartsAtTheBoxFolder() {
+        QVERIFY(openWindow());
+        const std::string latin = *tree_ / "caf\xe9/", inner = latin + "\x89\xe6\x91\x9c/";
+        tree_->folder("caf\xe9/\x89\xe6\x91\x9c");
+        std::string openedAt;
+        QString prompt, boxAfter;
+        ModalScript script({{"TSelectDir", [&](QWidget* d) {
+                                 auto* chooser = static_cast<TSelectDir*>(d);
+                                 typeInto(chooser->DirCombo->lineEdit(), pathText(inner));
+                                 QTest::mouseClick(chooser->SpeedButton1, Qt::LeftButton);
+                                 boxAfter = chooser->DirCombo->currentText();
+                                 QTest::mouseClick(chooser->CancelBtn, Qt::LeftButton);
+                             }},
+                            {"TFolderPicker", [&](QWidget* d) {
+                                 auto* picker = static_cast<TFolderPicker*>(d);
+                                 openedAt = picker->Tree->SelectedPath();
+                                 prompt = picker->PromptLabel->text();
+                                 QTest::keyClick(picker->Tree, Qt::Key_Left);  // up to the parent
+                                 QTest::keyClick(picker->Tree, Qt::Key_Return);
+                             }}});
+        QTest::mouseClick(w_->toolButton(w_->actions().CopyBtn), Qt::LeftButton);
+        QVERIFY(script.done());
+        QCOMPARE(openedAt, inner);
+        QCOMPARE(prompt, QStringLiteral("コピー先フォルダを指定して下さい"));
+        QCOMPARE(boxAfter, pathText(latin));
     }
 
     // The rename dialogs' answers rename the marked files on disk and replace their paths in the
