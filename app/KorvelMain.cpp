@@ -7,7 +7,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDir>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -34,6 +33,7 @@
 #include "settings/CommandLine.h"
 #include "base/UserFolders.h"
 #include "settings/WindowGeometry.h"
+#include "platform/PathText.h"
 #include "view/PreviewPane.h"
 
 namespace {
@@ -41,7 +41,7 @@ QString q(const std::string& s) { return QString::fromStdString(s); }
 std::string s(const QString& q) { return q.toStdString(); }
 }  // namespace
 
-TKorvelMain::TKorvelMain(const QStringList& arguments, QWidget* parent) : QMainWindow(parent) {
+TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("TKorvelMain"));
     setWindowTitle(QStringLiteral("Korvel"));
     exePath_ = s(QCoreApplication::applicationFilePath());
@@ -87,7 +87,7 @@ TKorvelMain::~TKorvelMain() {
     previewThread_.waitForDone();
 }
 
-void TKorvelMain::FormCreate(const QStringList& arguments) {
+void TKorvelMain::FormCreate(const std::vector<std::string>& arguments) {
     FormReady = 0;
     NameView = 0;
     settings_ = korvel::MainSettingsBinder(korvel::mainSettingsPath(exePath_));
@@ -100,7 +100,7 @@ void TKorvelMain::FormCreate(const QStringList& arguments) {
     FilterBox->blockSignals(false);
     createThumbCache();
     applySettings(settings_.load());
-    if (!arguments.isEmpty()) handleCommandLine(arguments);
+    if (!arguments.empty()) handleCommandLine(arguments, korvel::currentFolder());
     else if (!settings_.loaded().path.empty()) DirTree1->SelectPath(settings_.loaded().path);
     if (DirTree1->SelectedPath() == "?" && DirTree1->topLevelItemCount() > 0)
         DirTree1->setCurrentItem(DirTree1->topLevelItem(0));
@@ -124,7 +124,7 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
         const std::string& folder = st.quickFolder[i];
         std::string caption = folder.empty() ? std::string() : st.quickCaption[i];
         if (!folder.empty() && caption.empty()) caption = korvel::MakeQuickFolderCaption(folder);
-        setQuickFolder(i, folder, q(caption));
+        setQuickFolder(i, folder, pathText(caption));
     }
     if (st.windOption) {
         SubDirSearch = st.subDirFind;
@@ -167,21 +167,27 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
     SubDirOnce = st.subDirOnce;
 }
 
-void TKorvelMain::handleCommandLine(const QStringList& arguments) {
-    std::vector<std::string> args;
-    for (const QString& a : arguments) args.push_back(s(a));
-    const korvel::CommandLine cl = korvel::parseCommandLine(args);
+bool TKorvelMain::handleCommandLine(const std::vector<std::string>& arguments, const std::string& cwd) {
+    const korvel::CommandLine cl = korvel::parseCommandLine(arguments);
     StartMode = cl.startMode;
-    const std::string cwd = s(QDir::currentPath());
+    bool found = false;
     for (const std::string& arg : cl.paths) {
         const korvel::PathTarget t = korvel::resolveArgument(arg, cwd);
         if (!t.exists) continue;
-        DirTree1->SelectPath(t.folder);
+        found = true;
+        // A running window's tree may not know a folder made since it read the parent.
+        if (!DirTree1->SelectPath(t.folder) && FormReady > 0) {
+            DirTree1->blockSignals(true);
+            DirTree1->Reload();
+            DirTree1->blockSignals(false);
+            DirTree1->SelectPath(t.folder);
+        }
         if (t.isFile) {
             SubViewPath = t.file;
             if (StartMode == 0 && !settings_.loaded().fileOpen) openSubViewer(SubViewPath);
         }
     }
+    return found;
 }
 
 korvel::MainSettings TKorvelMain::collectSettings() const {
@@ -215,7 +221,7 @@ korvel::MainSettings TKorvelMain::collectSettings() const {
     st.path = selectedFolder();
     for (int i = 0; i < korvel::kQuickFolderCount; ++i) {
         st.quickFolder[i] = quickFolder(i);
-        st.quickCaption[i] = s(FolderBtns[i]->text());
+        st.quickCaption[i] = pathBytes(FolderBtns[i]->text());
     }
     korvel::storeBoxItems(st, historyPaths(), favoritePaths());
     return st;
@@ -290,11 +296,23 @@ void TKorvelMain::resizeEvent(QResizeEvent* event) {
     StatusBar1Resize();
 }
 
-void TKorvelMain::activateFromOutside() {
+void TKorvelMain::activateFromOutside(const std::vector<std::string>& arguments, const std::string& cwd) {
     if (isMinimized()) showNormal();
     show();
     raise();
     activateWindow();
+    if (arguments.empty()) return;
+    const std::string shown = selectedFolder();
+    if (handleCommandLine(arguments, cwd)) {
+        // The tree lists a folder it moves to; one already shown is listed again, as a start lists it.
+        if (selectedFolder() == shown) DirTree1Change();
+        addSelectedFolderToHistory();
+    }
+    // Before the first activation, that one starts the show.
+    if (StartMode != 0 && FormReady >= 2) {
+        startShowDone_ = true;
+        QTimer::singleShot(0, this, &TKorvelMain::ShowBtn1Click);
+    }
 }
 
 std::string TKorvelMain::selectedFolder() const {

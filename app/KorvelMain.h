@@ -21,6 +21,7 @@
 #include "formats/Picture.h"
 #include "settings/MainSettings.h"
 
+struct PickerPlaces;
 class QAction;
 class QComboBox;
 class QDropEvent;
@@ -49,8 +50,9 @@ class QMenu;
 class TKorvelMain : public QMainWindow {
     Q_OBJECT
 public:
-    // arguments: the command line without the program name.
-    explicit TKorvelMain(const QStringList& arguments = {}, QWidget* parent = nullptr);
+    // arguments: the command line without the program name, as bytes; relative paths are taken
+    // from the current folder.
+    explicit TKorvelMain(const std::vector<std::string>& arguments = {}, QWidget* parent = nullptr);
     ~TKorvelMain() override;
 
     // Commands of the menus, pop-up menus and the tool bar, built from one table.
@@ -130,10 +132,16 @@ public:
 
     // The folder of the tree's selected node ("/"-terminated), or "" when none.
     std::string selectedFolder() const;
+    // The folder picker of every browse button, over the dialog that asks: the folder chosen from
+    // start (the tree's folder when start is empty), "" when cancelled.
+    std::string browseForFolder(const QString& prompt, const std::string& start);
+    // The favourites and bound quick folders the picker lists beside its tree.
+    PickerPlaces pickerPlaces();
     // The files of the marked cells, in index order.
     std::vector<size_t> markedFiles() const;
-    // Restores and raises the window (a second start asks for this).
-    void activateFromOutside();
+    // A second start: restores and raises the window, then handles its arguments as the first
+    // start does, relative ones taken from cwd. "/s" and "/se" start the slideshow.
+    void activateFromOutside(const std::vector<std::string>& arguments = {}, const std::string& cwd = {});
     // What a drag of marked cells carries besides the file URLs: their paths as bytes, each
     // followed by a NUL.
     static constexpr const char* MarkedFilesMimeType = "application/x-korvel-marked-files";
@@ -308,7 +316,7 @@ private:
     void setShowCaptions(bool on);
     void setFavoritesOnly(bool on);
     void setSubDirSearch(bool on);
-    void FormCreate(const QStringList& arguments);
+    void FormCreate(const std::vector<std::string>& arguments);
     void loadPlugins();
     bool FormCloseQuery();
     void buildBands();
@@ -337,7 +345,8 @@ private:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void applySettings(const korvel::MainSettings& s);
     korvel::MainSettings collectSettings() const;
-    void handleCommandLine(const QStringList& arguments);
+    // True when an argument named an existing file or folder.
+    bool handleCommandLine(const std::vector<std::string>& arguments, const std::string& cwd);
     void arrangeBands(const std::array<int, korvel::kBandCount>& ids,
                       const std::array<bool, korvel::kBandCount>& breaks);
     // Widths of the bands at positions 0 … 4; never narrower than their contents.

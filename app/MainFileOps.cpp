@@ -6,7 +6,6 @@
 #include <QComboBox>
 #include <QDropEvent>
 #include <QElapsedTimer>
-#include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
@@ -29,7 +28,6 @@
 
 namespace {
 
-std::string bytes(const QString& s) { return s.toLocal8Bit().toStdString(); }
 std::string withSlash(std::string p) { return p.empty() || p.back() == '/' ? p : p + '/'; }
 
 // The questions of the file operations as message boxes, and a progress window that appears
@@ -174,17 +172,15 @@ void TKorvelMain::openChooser(bool copy) {
     hooks.run = [this](bool c, const std::vector<std::string>& files, const std::string& folder) {
         runFileOperation(c ? 1 : 2, files, folder);
     };
-    hooks.browseFolder = [this, copy] {
-        return bytes(QFileDialog::getExistingDirectory(
-            this, copy ? tr("コピー先フォルダを指定して下さい") : tr("移動先フォルダを指定して下さい"),
-            QString::fromLocal8Bit(selectedFolder())));
+    hooks.browseFolder = [this, copy](const std::string& start) {
+        return browseForFolder(copy ? tr("コピー先フォルダを指定して下さい") : tr("移動先フォルダを指定して下さい"), start);
     };
     hooks.settingsPath = korvel::programSettingsPath(exePath_);
     TSelectDir dialog(copy, all, CollectSelectedFiles(), quick, std::move(hooks), this);
     connect(this, &TKorvelMain::thumbnailsArrived, dialog.lists, &TTwoLists::thumbnailsChanged);
     dialog.LoadSettings();
     if (dialog.exec() != QDialog::Accepted) return;
-    const std::string folder = bytes(dialog.DirCombo->currentText());
+    const std::string folder = pathBytes(dialog.DirCombo->currentText());
     PruneVanishedFiles();
     if (copy) relistIfShown(folder);
     dialog.SaveSettings();

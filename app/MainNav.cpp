@@ -1,5 +1,6 @@
 // Navigation aids of the main window: the history and favourites boxes, the favourites of the
 // tree's menu, and the twenty quick-folder buttons with their menu and dialog.
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
@@ -12,6 +13,7 @@
 #include "app/ToolIcons.h"
 #include "browse/FolderScan.h"
 #include "browse/ui/DirTree.h"
+#include "browse/ui/FolderPicker.h"
 #include "nav/QuickFolders.h"
 #include "nav/ui/QFSelectFrm.h"
 #include "platform/PathText.h"
@@ -19,21 +21,10 @@
 namespace {
 
 constexpr int kMaxFavorites = 20;
-const char kFolderBytes[] = "korvelFolder";
 
-// Shown paths keep their bytes beside the text; a text that was changed since (or set without
-// bytes) is taken as typed.
-std::string shownPath(const QString& text, const QVariant& stored) {
-    const std::string bytes = stored.toByteArray().toStdString();
-    if (stored.isValid() && pathText(bytes) == text) return bytes;
-    return text.toLocal8Bit().toStdString();
-}
+std::string itemPath(const QComboBox* box, int i) { return pathBytes(box->itemText(i)); }
 
-std::string itemPath(const QComboBox* box, int i) { return shownPath(box->itemText(i), box->itemData(i)); }
-
-void insertPath(QComboBox* box, int at, const std::string& path) {
-    box->insertItem(at, pathText(path), QByteArray::fromStdString(path));
-}
+void insertPath(QComboBox* box, int at, const std::string& path) { box->insertItem(at, pathText(path)); }
 
 }  // namespace
 
@@ -70,11 +61,7 @@ void TKorvelMain::addSelectedFolderToHistory() {
 }
 
 void TKorvelMain::openFolderFromBox(QComboBox* box) {
-    // The chosen item's own bytes, unless the text was typed.
-    const int i = box->currentIndex();
-    const std::string path = i >= 0 && box->itemText(i) == box->currentText()
-                                 ? itemPath(box, i)
-                                 : box->currentText().toLocal8Bit().toStdString();
+    const std::string path = pathBytes(box->currentText());
     box->setToolTip(box->currentText());
     // A path that names no existing folder is ignored.
     if (path.empty() || !korvel::isExistingFolder(path)) return;
@@ -105,17 +92,33 @@ bool TKorvelMain::isFavoriteOrLeadsToOne(const std::string& folder) const {
     return false;
 }
 
+// The folder picker.
+
+PickerPlaces TKorvelMain::pickerPlaces() {
+    PickerPlaces places;
+    for (const std::string& folder : favoritePaths()) places.favorites.push_back({folder, {}});
+    for (size_t i = 0; i < FolderBtns.size(); ++i)
+        if (std::string folder = quickFolder(int(i)); !folder.empty())
+            places.quick.push_back({std::move(folder), FolderBtns[i]->text()});
+    places.folderMade = [this](const std::string& made) { DirTree1->AddPathNodes(made); };
+    return places;
+}
+
+std::string TKorvelMain::browseForFolder(const QString& prompt, const std::string& start) {
+    QWidget* owner = QApplication::activeModalWidget();
+    return pickFolder(owner ? owner : this, prompt, start, selectedFolder(), pickerPlaces()).value_or(std::string());
+}
+
 // Quick-folder buttons.
 
 std::string TKorvelMain::quickFolder(int i) const {
     const QToolButton* b = FolderBtns[size_t(i)];
-    return shownPath(b->toolTip(), b->property(kFolderBytes));
+    return pathBytes(b->toolTip());
 }
 
 void TKorvelMain::setQuickFolder(int index, const std::string& folder, const QString& caption) {
     QToolButton* b = FolderBtns[size_t(index)];
     b->setToolTip(pathText(folder));
-    b->setProperty(kFolderBytes, QByteArray::fromStdString(folder));
     b->setText(caption);
     // A button with a caption shows its numbered image; one without the plain image.
     b->setIcon(caption.isEmpty() ? toolIcon(ToolIcon::SubFolders) : quickFolderIcon(index + 1));
@@ -156,10 +159,11 @@ void TKorvelMain::QFShowMenuClick() {
     dialog.QFCaptionEdit->setText(b->text());
     dialog.treeFolder = selectedFolder();
     dialog.folderCreated = [this] { DirTree1->Reload(); };
+    dialog.places = pickerPlaces();
     if (dialog.exec() != QDialog::Accepted) return;
     const std::string chosen = dialog.folder();
     const QString caption = dialog.caption().isEmpty()
-                                ? QString::fromStdString(korvel::MakeQuickFolderCaption(chosen))
+                                ? pathText(korvel::MakeQuickFolderCaption(chosen))
                                 : dialog.caption();
     setQuickFolder(CurrentQF, chosen, caption);
 }

@@ -1,16 +1,12 @@
 // Extended copy of the marked files: the conversion dialog, then the shown folder re-read when
 // the copies went there.
-#include <QFileDialog>
 #include <QToolButton>
 #include <QComboBox>
 
 #include "app/KorvelMain.h"
 #include "base/UserFolders.h"
 #include "fileops/ui/OpCopyFrm.h"
-
-namespace {
-std::string bytes(const QString& s) { return s.toLocal8Bit().toStdString(); }
-}  // namespace
+#include "platform/PathText.h"
 
 void TKorvelMain::KCopyBtnClick() {
     if (selectedCount() == 0) return;
@@ -24,8 +20,7 @@ void TKorvelMain::KCopyBtnClick() {
     };
     hooks.ensureFolder = [this](const std::string& p) { return EnsureFolderExists(p); };
     hooks.browseFolder = [this](const std::string& start) {
-        return bytes(QFileDialog::getExistingDirectory(this, tr("コピー先フォルダを指定して下さい"),
-                                                       QString::fromLocal8Bit(start.empty() ? selectedFolder() : start)));
+        return browseForFolder(tr("コピー先フォルダを指定して下さい"), start);
     };
     hooks.settingsPath = korvel::programSettingsPath(exePath_);
     // Copies are written in sRGB, whatever the monitor.
@@ -34,6 +29,6 @@ void TKorvelMain::KCopyBtnClick() {
     connect(this, &TKorvelMain::thumbnailsArrived, dialog.lists, &TTwoLists::thumbnailsChanged);
     dialog.LoadSettings();
     if (dialog.exec() != QDialog::Accepted) return;
-    relistIfShown(bytes(dialog.DirCombo->currentText()));
+    relistIfShown(pathBytes(dialog.DirCombo->currentText()));
     dialog.SaveSettings();
 }

@@ -1,9 +1,7 @@
 // The options dialog from the main window: the dialog's values are written to "Korvel.ini" on
 // OK and the ones the window holds take effect at once. Organising favourites shows its
 // favourites page alone.
-#include <QApplication>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QToolButton>
 
 #include "app/KorvelMain.h"
@@ -15,9 +13,8 @@
 
 std::unique_ptr<TOptionFrm> TKorvelMain::makeOptionDialog() {
     TOptionFrm::Hooks hooks;
-    hooks.browseFolder = [](const QString& caption, const std::string& start) {
-        const QString from = QString::fromLocal8Bit(start);
-        return QFileDialog::getExistingDirectory(QApplication::activeModalWidget(), caption, from).toLocal8Bit().toStdString();
+    hooks.browseFolder = [this](const QString& caption, const std::string& start) {
+        return browseForFolder(caption, start);
     };
     hooks.treeFolder = selectedFolder();
     hooks.clearHistory = [this] {

@@ -207,7 +207,6 @@ void TOptionFrm::FormCreate(const korvel::OptionValues& v, int thumbSize, const 
                             const std::array<QuickFolder, kQuickRows>& quickFolders) {
     windowCheck->setChecked(v.windOption);
     (v.opFolderFlg ? siteiRadio : historyfRadio)->setChecked(true);
-    startPath_ = v.path;
     Edit1->setText(pathText(v.path));
     NoOpenFileCheck->setChecked(v.fileOpen);
     HistoryDelCheck->setChecked(v.historyFlag);
@@ -264,9 +263,7 @@ korvel::OptionValues TOptionFrm::values() const {
 }
 
 std::string TOptionFrm::startFolder() const {
-    // The folder's own bytes until the user edits the text.
-    const QString text = Edit1->text();
-    return text == pathText(startPath_) ? startPath_ : text.toLocal8Bit().toStdString();
+    return pathBytes(Edit1->text());
 }
 
 std::vector<std::string> TOptionFrm::favorites() const {
@@ -320,7 +317,6 @@ void TOptionFrm::SpeedButton1Click() {
     const std::string chosen = hooks.browseFolder(siteiRadio->text() + tr("して下さい。"),
                                                   current.empty() ? hooks.treeFolder : current);
     if (chosen.empty()) return;
-    startPath_ = chosen;
     Edit1->setText(pathText(chosen));
 }
 
@@ -407,7 +403,7 @@ void TOptionFrm::QFEditBtnClick() {
     if (edit.exec() == QDialog::Accepted) {
         const std::string chosen = edit.folder();
         const QString shown = edit.caption().isEmpty()
-                                  ? QString::fromStdString(korvel::MakeQuickFolderCaption(chosen))
+                                  ? pathText(korvel::MakeQuickFolderCaption(chosen))
                                   : edit.caption();
         setRow(row, shown, chosen);
     }

@@ -107,5 +107,4 @@ private:
     bool confirm(const QString& text, const QString& title = {}, bool warning = false);
 
     uint32_t slideColor_ = 0;
-    std::string startPath_;  // the start folder's bytes while Edit1 still shows them
 };

@@ -1,10 +1,13 @@
 #pragma once
 // One Korvel per user: the first start listens on a per-user local socket; a later start
-// connects, asks the first to come to the front, and ends.
+// connects, hands over its arguments as bytes, and ends.
 #include <QObject>
 #include <QString>
+#include <string>
+#include <vector>
 
 class QLocalServer;
+class QLocalSocket;
 
 class SingleInstance : public QObject {
     Q_OBJECT
@@ -14,13 +17,17 @@ public:
     QString socketPath() const { return path_; }
     // True when this process is now the only instance (it listens from here on).
     bool becomePrimary();
-    // Tells the running instance to restore and raise its window.
-    void askPrimaryToActivate();
+    // Hands the running instance the arguments and the folder they are relative to; it opens
+    // them, or with none only restores and raises its window. False when it did not answer.
+    bool handOver(const std::vector<std::string>& arguments, const std::string& cwd);
 
 signals:
-    void activationRequested();
+    // A later start's arguments and folder, as bytes.
+    void activationRequested(const std::vector<std::string>& arguments, const std::string& cwd);
 
 private:
+    void readHandOver(QLocalSocket* client);
+
     QString path_;
     QLocalServer* server_ = nullptr;
 };

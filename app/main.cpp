@@ -2,6 +2,8 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include <QApplication>
 #include <QTimer>
@@ -13,6 +15,7 @@
 #include "app/SingleInstance.h"
 #include "platform/MonitorProfile.h"
 #include "platform/Translations.h"
+#include "settings/CommandLine.h"
 
 namespace {
 // Answered before any window exists, so they work without a display.
@@ -34,8 +37,9 @@ bool answerInfoOption(const char* arg) {
         "  --version  show the version and exit\n"
         "\n"
         "The last file or folder given decides the start folder. When Korvel is running\n"
-        "already, its window is brought to the front instead. Hold Shift while starting to\n"
-        "load no plug-in. Settings are kept in $XDG_CONFIG_HOME/korvel/ (~/.config/korvel/).\n",
+        "already, they open in its window, which is brought to the front. Hold Shift while\n"
+        "starting to load no plug-in. Settings are kept in $XDG_CONFIG_HOME/korvel/\n"
+        "(~/.config/korvel/).\n",
         stdout);
     return true;
 }
@@ -44,6 +48,8 @@ bool answerInfoOption(const char* arg) {
 int main(int argc, char** argv) {
     if (argc == 2 && answerInfoOption(argv[1])) return 0;
     QApplication app(argc, argv);
+    // Read only now: Qt has taken its own options (-platform ...) out of argv. The rest stay bytes.
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
     std::setlocale(LC_ALL, "");
     std::setlocale(LC_NUMERIC, "C");
     setApplicationIdentity();
@@ -52,7 +58,7 @@ int main(int argc, char** argv) {
 
     SingleInstance instance(QStringLiteral("Korvel_Dovrans_Application"));
     if (!instance.becomePrimary()) {
-        instance.askPrimaryToActivate();
+        instance.handOver(arguments, korvel::currentFolder());
         return 0;
     }
     ShutdownRequests shutdown;
@@ -61,7 +67,7 @@ int main(int argc, char** argv) {
     splash->show();
     QApplication::processEvents();
 
-    TKorvelMain window(QApplication::arguments().mid(1));
+    TKorvelMain window(arguments);
     QObject::connect(&instance, &SingleInstance::activationRequested, &window, &TKorvelMain::activateFromOutside);
     QApplication::processEvents();
     window.show();

@@ -47,4 +47,19 @@ bool hasSubfolder(const std::string& folder, const FolderFilter& accept) {
     return found;
 }
 
+std::string nearestExistingFolder(const std::string& start, const std::string& home) {
+    if (start.empty() || start[0] != '/') {
+        if (home.empty() || home[0] != '/') return "/";
+        return home.back() == '/' ? home : home + '/';
+    }
+    std::string path;
+    for (char c : start)
+        if (c != '/' || path.empty() || path.back() != '/') path += c;
+    if (path.back() != '/') path += '/';
+    struct stat st;
+    while (path.size() > 1 && !(::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)))
+        path.erase(path.rfind('/', path.size() - 2) + 1);
+    return path;
+}
+
 }  // namespace korvel

@@ -16,4 +16,9 @@ std::vector<std::string> listSubfolders(const std::string& folder, const FolderF
 // Whether folder has a sub-folder that accept passes; reads only up to the first one.
 bool hasSubfolder(const std::string& folder, const FolderFilter& accept);
 
+// Where a folder chooser opens for start: start itself when it is a folder, else its nearest
+// existing ancestor; home when start is empty or not absolute. Repeated "/" count once; the
+// result ends with "/".
+std::string nearestExistingFolder(const std::string& start, const std::string& home);
+
 }  // namespace korvel

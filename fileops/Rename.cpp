@@ -1,5 +1,6 @@
 #include "fileops/Rename.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <unordered_map>
 
@@ -15,14 +16,6 @@ TrText serialRenameFailedText(const std::string& path) {
 
 namespace {
 
-// Length of the UTF-8 sequence a lead byte starts; a stray byte counts as one.
-size_t sequenceLength(unsigned char lead) {
-    if (lead < 0xC0) return 1;
-    if (lead < 0xE0) return 2;
-    if (lead < 0xF0) return 3;
-    return 4;
-}
-
 std::string withCase(const std::string& s, ExtCase c) {
     switch (c) {
         case ExtCase::Upper: return asciiUpper(s);
@@ -35,10 +28,8 @@ std::string withCase(const std::string& s, ExtCase c) {
 }  // namespace
 
 int countPlaceholders(std::string_view name) {
-    int n = 0;
-    for (size_t i = 0; i < name.size(); i += sequenceLength(static_cast<unsigned char>(name[i])))
-        if (name[i] == '\\') ++n;
-    return n;
+    // No byte of a multi-byte UTF-8 character is below 0x80, so every "\" byte is one.
+    return int(std::count(name.begin(), name.end(), '\\'));
 }
 
 std::optional<SerialPattern> SerialPattern::parse(std::string_view name) {

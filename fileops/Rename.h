@@ -21,8 +21,8 @@ TrText renameFailedText();
 // The message of a file of a serial rename that failed, naming the file (without its folder).
 TrText serialRenameFailedText(const std::string& path);
 
-// Number of "\" characters in a name, counted by UTF-8 characters: the bytes of a multi-byte
-// character are stepped over together, so none of them is ever taken for a "\".
+// Number of "\" bytes in name. A byte that is not valid UTF-8 is a byte of its own and never
+// hides the "\" after it.
 int countPlaceholders(std::string_view name);
 
 // A serial name split at its one "\": the number goes between prefix and suffix.

@@ -3,6 +3,10 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <iterator>
+
 #include "base/FileNames.h"
 
 namespace korvel {
@@ -82,6 +86,71 @@ PathTarget resolveArgument(const std::string& arg, const std::string& cwd) {
         t.folder = extractFilePath(full);
     }
     return t;
+}
+
+std::string currentFolder() {
+    std::error_code ec;
+    return std::filesystem::current_path(ec).native();  // POSIX: the bytes, no conversion
+}
+
+namespace {
+
+constexpr std::string_view kHandOverTag = "KVH1";
+
+void putLength(std::string& out, size_t n) {
+    for (int shift = 24; shift >= 0; shift -= 8) out += char((n >> shift) & 0xFF);
+}
+
+size_t getLength(std::string_view data, size_t at) {
+    size_t n = 0;
+    for (size_t i = 0; i < 4; ++i) n = (n << 8) | static_cast<unsigned char>(data[at + i]);
+    return n;
+}
+
+}  // namespace
+
+std::optional<std::string> encodeHandOver(const HandOver& h) {
+    size_t size = kHandOverTag.size() + 4 + 4 + h.cwd.size();
+    for (const std::string& a : h.arguments) size += 4 + a.size();
+    if (size > kMaxHandOver) return std::nullopt;
+    std::string out(kHandOverTag);
+    out.reserve(size);
+    putLength(out, h.arguments.size() + 1);
+    putLength(out, h.cwd.size());
+    out += h.cwd;
+    for (const std::string& a : h.arguments) {
+        putLength(out, a.size());
+        out += a;
+    }
+    return out;
+}
+
+HandOverRead decodeHandOver(std::string_view data, HandOver& out) {
+    if (data.size() > kMaxHandOver) return HandOverRead::Bad;
+    const size_t tag = std::min(data.size(), kHandOverTag.size());
+    if (data.substr(0, tag) != kHandOverTag.substr(0, tag)) return HandOverRead::Bad;
+    size_t at = kHandOverTag.size();
+    if (data.size() < at + 4) return HandOverRead::Incomplete;
+    const size_t count = getLength(data, at);
+    at += 4;
+    // Every string costs at least its 4 length bytes, so a larger count cannot fit the bound.
+    if (count == 0 || count > (kMaxHandOver - at) / 4) return HandOverRead::Bad;
+    std::vector<std::string> strings;
+    for (size_t i = 0; i < count; ++i) {
+        if (data.size() < at + 4) return HandOverRead::Incomplete;
+        const size_t n = getLength(data, at);
+        at += 4;
+        if (n > kMaxHandOver - at) return HandOverRead::Bad;
+        if (data.size() < at + n) return HandOverRead::Incomplete;
+        const std::string_view s = data.substr(at, n);
+        if (s.find('\0') != std::string_view::npos) return HandOverRead::Bad;  // never in argv or a path
+        strings.emplace_back(s);
+        at += n;
+    }
+    if (at != data.size()) return HandOverRead::Bad;
+    out.cwd = std::move(strings.front());
+    out.arguments.assign(std::make_move_iterator(strings.begin() + 1), std::make_move_iterator(strings.end()));
+    return HandOverRead::Complete;
 }
 
 }  // namespace korvel

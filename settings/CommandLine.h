@@ -1,6 +1,9 @@
 #pragma once
 // The command line: "/s" and "/se" choose the start mode; every other argument is a file or folder.
+#include <cstddef>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace korvel {
@@ -26,5 +29,25 @@ struct PathTarget {
     std::string file;    // the file's full path, when isFile
 };
 PathTarget resolveArgument(const std::string& arg, const std::string& cwd);
+
+// The current folder as the file system names it ("" when it is gone).
+std::string currentFolder();
+
+// What a second start hands the running instance: the folder it ran in (relative arguments are
+// its) and its arguments, all as bytes.
+struct HandOver {
+    std::string cwd;
+    std::vector<std::string> arguments;
+    bool operator==(const HandOver&) const = default;
+};
+// The message may not be longer: a client cannot make the running instance hold more.
+inline constexpr size_t kMaxHandOver = 1 << 20;
+// "KVH1", the string count (cwd included) as 4 bytes big-endian, then each string as its length
+// (4 bytes big-endian) and its bytes. nullopt when the message would exceed kMaxHandOver.
+std::optional<std::string> encodeHandOver(const HandOver& h);
+enum class HandOverRead { Complete, Incomplete, Bad };
+// Incomplete: a proper beginning, more bytes to come. Bad: not a message (wrong tag, lengths
+// past the bound, a NUL inside a string, bytes after the end); out is set only when Complete.
+HandOverRead decodeHandOver(std::string_view data, HandOver& out);
 
 }  // namespace korvel

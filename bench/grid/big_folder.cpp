@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
 
     QElapsedTimer timer;
     timer.start();
-    TKorvelMain w({QString::fromLocal8Bit(argv[1])});
+    TKorvelMain w({std::string(argv[1])});
     w.resize(1280, 900);
     w.show();
     while (w.formReady() < 2) QCoreApplication::processEvents();

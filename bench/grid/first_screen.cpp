@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
         QTemporaryDir empty;
         QElapsedTimer timer;
         timer.start();
-        TKorvelMain w({fromStart ? folder : empty.path()});
+        TKorvelMain w({fromStart ? std::string(argv[1]) : empty.path().toStdString()});
         w.resize(1280, 900);
         w.show();
         // The first activation comes from the event loop's first turn.

@@ -61,7 +61,7 @@ TInputNameFrm::TInputNameFrm(const std::string& parent, QWidget* owner) : QDialo
     FNameEdit->selectAll();
 }
 
-std::string TInputNameFrm::name() const { return FNameEdit->text().toLocal8Bit().toStdString(); }
+std::string TInputNameFrm::name() const { return pathBytes(FNameEdit->text()); }
 
 void TInputNameFrm::OkBtnClick() {
     switch (ops_.checkNew(parent_, name())) {
@@ -79,10 +79,8 @@ void TInputNameFrm::showEvent(QShowEvent* event) {
 TFolderNameInputFrm::TFolderNameInputFrm(const std::string& old, QWidget* owner) : QDialog(owner), old_(old) {
     setObjectName(QStringLiteral("FolderNameInputFrm"));
     setWindowTitle(tr("フォルダ名を変更"));
-    oldName_ = old_.substr(old_.rfind('/') + 1);
-    oldNameText_ = pathText(oldName_);
     Label1 = new QLabel(tr("変更するフォルダー名を入力して下さい。"), this);
-    FolderNameEdit = new QLineEdit(oldNameText_, this);
+    FolderNameEdit = new QLineEdit(pathText(old_.substr(old_.rfind('/') + 1)), this);
     FolderNameEdit->setObjectName(QStringLiteral("FolderNameEdit"));
     FolderNameEdit->installEventFilter(this);
     QHBoxLayout* buttons = buildFixedDialog(this, Label1, FolderNameEdit);
@@ -98,9 +96,7 @@ TFolderNameInputFrm::TFolderNameInputFrm(const std::string& old, QWidget* owner)
 }
 
 void TFolderNameInputFrm::BitBtn1Click() {
-    const QString text = FolderNameEdit->text();
-    // The shown name stands for the folder's own bytes, which need not be valid text.
-    const std::string name = text == oldNameText_ ? oldName_ : text.toLocal8Bit().toStdString();
+    const std::string name = pathBytes(FolderNameEdit->text());
     switch (ops_.checkRename(old_, name)) {
         case korvel::FolderName::Empty: return;
         case korvel::FolderName::Exists: showExists(this); return;

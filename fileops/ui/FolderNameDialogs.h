@@ -52,7 +52,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    std::string old_, oldName_, newPath_;
-    QString oldNameText_;
+    std::string old_, newPath_;
     korvel::FolderOps ops_;
 };

@@ -32,7 +32,6 @@ const char kSection[] = "NumberReName";
 constexpr int kStripHeight = 128;
 constexpr int kItemHeight = 50;
 
-std::string bytes(const QString& s) { return s.toUtf8().toStdString(); }
 
 }  // namespace
 
@@ -222,7 +221,7 @@ void TNumberFrm::setUpDown(bool on) {
 }
 
 std::optional<korvel::SerialParams> TNumberFrm::params() const {
-    const auto pattern = korvel::SerialPattern::parse(bytes(NameEdit->text()));
+    const auto pattern = korvel::SerialPattern::parse(pathBytes(NameEdit->text()));
     if (!pattern) return std::nullopt;
     bool ok = false;
     korvel::SerialParams p;
@@ -337,8 +336,8 @@ void TNumberFrm::CancelBtnClick() {
 
 void TNumberFrm::LoadSettings() {
     const korvel::IniFile ini = korvel::IniFile::load(hooks_.settingsPath);
-    NameEdit->setText(QString::fromUtf8(ini.readString(kSection, "String", "")));
-    KetaEdit->setText(QString::fromUtf8(ini.readString(kSection, "Beams", "2")));
+    NameEdit->setText(pathText(ini.readString(kSection, "String", "")));
+    KetaEdit->setText(QString::fromStdString(ini.readString(kSection, "Beams", "2")));
     const int radio = ini.readInteger(kSection, "RadioIndex", 0);
     if (QAbstractButton* b = radioItems->button(radio)) b->setChecked(true);
     lists->loadPlacement(*this, ini, kSection, QSize(540, 471));
@@ -347,8 +346,8 @@ void TNumberFrm::LoadSettings() {
 
 void TNumberFrm::SaveSettings() {
     korvel::IniFile ini = korvel::IniFile::load(hooks_.settingsPath);
-    ini.writeString(kSection, "String", bytes(NameEdit->text()));
-    ini.writeString(kSection, "Beams", bytes(KetaEdit->text()));
+    ini.writeString(kSection, "String", pathBytes(NameEdit->text()));
+    ini.writeString(kSection, "Beams", KetaEdit->text().toStdString());
     ini.writeInteger(kSection, "RadioIndex", std::max(0, radioItems->checkedId()));
     TTwoLists::storeWindowState(*this, ini, kSection);
     ini.writeInteger(kSection, "Panel", lists->PanelN01->width());

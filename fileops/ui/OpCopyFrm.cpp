@@ -38,7 +38,6 @@ constexpr int kStripHeight = 171;
 constexpr int kItemHeight = 50;
 constexpr int kMinWidth = 630;
 
-std::string bytes(const QString& s) { return s.toLocal8Bit().toStdString(); }
 
 template <class T>
 T* named(T* w, const char* name) {
@@ -280,8 +279,8 @@ void TOpCopyFrm::WidthEditExit(QLineEdit* edit) {
 
 void TOpCopyFrm::SpeedButton1Click() {
     if (!hooks_.browseFolder) return;
-    const std::string chosen = hooks_.browseFolder(bytes(DirCombo->currentText()));
-    if (!chosen.empty()) DirCombo->setEditText(QString::fromLocal8Bit(chosen));
+    const std::string chosen = hooks_.browseFolder(pathBytes(DirCombo->currentText()));
+    if (!chosen.empty()) DirCombo->setEditText(pathText(chosen));
 }
 
 std::optional<korvel::ExtendedCopyOptions> TOpCopyFrm::options() const {
@@ -328,7 +327,7 @@ void TOpCopyFrm::SetControlsEnabled(bool on) {
 void TOpCopyFrm::OkBtnClick() {
     const std::vector<std::string> files = lists->yesPaths();
     if (files.empty() || running_) return;
-    std::string dir = bytes(DirCombo->currentText());
+    std::string dir = pathBytes(DirCombo->currentText());
     // A full path starts at the root; a bare name has no folder part.
     if (dir.empty() || dir[0] != '/') {
         QMessageBox::warning(this, windowTitle(), GroupBox3->title() + tr("をフルパスで指定して下さい。"));
@@ -336,7 +335,7 @@ void TOpCopyFrm::OkBtnClick() {
     }
     if (hooks_.ensureFolder && !hooks_.ensureFolder(dir)) return;
     if (dir.back() != '/') dir += '/';
-    DirCombo->setEditText(QString::fromLocal8Bit(dir));
+    DirCombo->setEditText(pathText(dir));
     runFiles(files, dir);
     accept();  // also after a stop, so the settings are kept and the folder re-read
 }
@@ -411,9 +410,9 @@ void TOpCopyFrm::reject() {
 
 void TOpCopyFrm::LoadSettings() {
     const korvel::IniFile ini = korvel::IniFile::load(hooks_.settingsPath);
-    DirCombo->setEditText(QString::fromLocal8Bit(ini.readString(kSection, "SelectFolder", "")));
-    WidthEdit->setText(QString::fromLocal8Bit(ini.readString(kSection, "WidthEdit", "80")));
-    HeightEdit->setText(QString::fromLocal8Bit(ini.readString(kSection, "HeightEdit", "80")));
+    DirCombo->setEditText(pathText(ini.readString(kSection, "SelectFolder", "")));
+    WidthEdit->setText(QString::fromStdString(ini.readString(kSection, "WidthEdit", "80")));
+    HeightEdit->setText(QString::fromStdString(ini.readString(kSection, "HeightEdit", "80")));
     auto pick = [](QButtonGroup* group, int stored) {
         group->button(stored == 0 || stored == 1 ? stored : 2)->setChecked(true);
     };
@@ -436,9 +435,9 @@ void TOpCopyFrm::LoadSettings() {
 
 void TOpCopyFrm::SaveSettings() {
     korvel::IniFile ini = korvel::IniFile::load(hooks_.settingsPath);
-    ini.writeString(kSection, "SelectFolder", bytes(DirCombo->currentText()));
-    ini.writeString(kSection, "WidthEdit", bytes(WidthEdit->text()));
-    ini.writeString(kSection, "HeightEdit", bytes(HeightEdit->text()));
+    ini.writeString(kSection, "SelectFolder", pathBytes(DirCombo->currentText()));
+    ini.writeString(kSection, "WidthEdit", WidthEdit->text().toStdString());
+    ini.writeString(kSection, "HeightEdit", HeightEdit->text().toStdString());
     ini.writeInteger(kSection, "SaveFormat", std::max(0, formatGroup->checkedId()));
     ini.writeInteger(kSection, "PNGLevel", std::max(0, pngLevelGroup->checkedId()));
     ini.writeInteger(kSection, "Size", std::max(0, sizeGroup->checkedId()));

@@ -18,8 +18,6 @@ namespace {
 
 constexpr int kPictureSide = 80;
 
-std::string bytes(const QString& s) { return s.toUtf8().toStdString(); }
-
 // The picture with its longer side at kPictureSide, dropping pixels rather than averaging.
 QImage fitted(const QImage& picture) {
     if (picture.isNull()) return {};
@@ -30,10 +28,9 @@ QImage fitted(const QImage& picture) {
 }  // namespace
 
 std::string convertNameCase(const std::string& name, int mode) {
-    const QString text = QString::fromUtf8(name);
-    // Names that are not UTF-8 would not survive the round trip through text.
-    if (text.toUtf8().toStdString() != name) return mode == 1 ? korvel::asciiUpper(name) : korvel::asciiLower(name);
-    return bytes(mode == 1 ? text.toUpper() : text.toLower());
+    // Through the box's text form, so bytes that are not UTF-8 stay as they are.
+    const QString text = pathText(name);
+    return pathBytes(mode == 1 ? text.toUpper() : text.toLower());
 }
 
 TRNameFrm::TRNameFrm(const std::string& path, int selected, const QImage& picture, QWidget* parent)
@@ -116,11 +113,7 @@ void TRNameFrm::RadioGroup1Click(int index) {
 }
 
 void TRNameFrm::OKBtn1Click() {
-    // A text left as shown keeps its bytes, also those that are not UTF-8.
-    auto part = [](const QLineEdit* e, const std::string& original) {
-        return e->text() == pathText(original) ? original : bytes(e->text());
-    };
-    RenameTarget_ = part(Edit1, baseName_) + "." + part(Edit2, extName_);
+    RenameTarget_ = pathBytes(Edit1->text()) + "." + pathBytes(Edit2->text());
     accept();
 }
 

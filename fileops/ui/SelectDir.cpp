@@ -16,7 +16,6 @@
 
 namespace {
 const char kSection[] = "CopyMove";
-std::string bytes(const QString& s) { return s.toLocal8Bit().toStdString(); }
 }  // namespace
 
 TSelectDir::TSelectDir(bool copy, const std::vector<std::string>& all, const std::vector<std::string>& selected,
@@ -67,13 +66,13 @@ TSelectDir::TSelectDir(bool copy, const std::vector<std::string>& all, const std
 
 void TSelectDir::LoadSettings() {
     const korvel::IniFile ini = korvel::IniFile::load(hooks_.settingsPath);
-    DirCombo->setEditText(QString::fromLocal8Bit(ini.readString(kSection, "Dir", "")));
+    DirCombo->setEditText(pathText(ini.readString(kSection, "Dir", "")));
     lists->loadPlacement(*this, ini, kSection, QSize(620, 470));
 }
 
 void TSelectDir::SaveSettings() {
     korvel::IniFile ini = korvel::IniFile::load(hooks_.settingsPath);
-    ini.writeString(kSection, "Dir", bytes(DirCombo->currentText()));
+    ini.writeString(kSection, "Dir", pathBytes(DirCombo->currentText()));
     // "Panel" stands between the state and the size in this section.
     const int state = isMaximized() ? 2 : isMinimized() ? 1 : 0;
     ini.writeInteger(kSection, "wState", state);
@@ -87,14 +86,14 @@ void TSelectDir::SaveSettings() {
 
 void TSelectDir::SpeedButton1Click() {
     if (!hooks_.browseFolder) return;
-    const std::string chosen = hooks_.browseFolder();
+    const std::string chosen = hooks_.browseFolder(pathBytes(DirCombo->currentText()));
     if (!chosen.empty()) DirCombo->setEditText(pathText(chosen));
 }
 
 void TSelectDir::OKBtnClick() {
     const std::vector<std::string> files = lists->yesPaths();
     if (files.empty()) return;
-    std::string dir = bytes(DirCombo->currentText());
+    std::string dir = pathBytes(DirCombo->currentText());
     // A full path starts at the root; a bare name has no folder part.
     if (dir.empty() || dir[0] != '/') {
         QMessageBox::warning(this, windowTitle(), Label1->text() + tr("をフルパスで指定して下さい。"));
@@ -102,7 +101,7 @@ void TSelectDir::OKBtnClick() {
     }
     if (hooks_.ensureFolder && !hooks_.ensureFolder(dir)) return;
     if (dir.back() != '/') dir += '/';
-    DirCombo->setEditText(QString::fromLocal8Bit(dir));
+    DirCombo->setEditText(pathText(dir));
     if (hooks_.run) hooks_.run(windowTitle() == tr("ファイルのコピー"), files, dir);
     accept();
 }

@@ -20,7 +20,7 @@ public:
         TTwoLists::ThumbSource thumbs;
         std::function<bool(const std::string& folder)> ensureFolder;  // EnsureFolderExists
         std::function<void(bool copy, const std::vector<std::string>& files, const std::string& folder)> run;
-        std::function<std::string()> browseFolder;  // "" = cancelled
+        std::function<std::string(const std::string& start)> browseFolder;  // "" = cancelled
         std::string settingsPath;                   // the program-named settings file
     };
     // all: the whole file list; selected: the marked files in grid order; quick: folders of

@@ -1,6 +1,5 @@
 #include "nav/ui/QFSelectFrm.h"
 
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -11,6 +10,7 @@
 #include <QVBoxLayout>
 #include <cerrno>
 
+#include "browse/ui/FolderPicker.h"
 #include "fileops/FileSystem.h"
 #include "fileops/FolderOps.h"
 #include "nav/QuickFolders.h"
@@ -21,7 +21,6 @@ namespace {
 
 constexpr size_t kMaxCaptionCells = 12;
 
-std::string bytes(const QString& s) { return s.toLocal8Bit().toStdString(); }
 
 // The caption is limited by its width on the button, so a double-width character counts 2.
 class CaptionWidthValidator : public QValidator {
@@ -78,7 +77,7 @@ TQFSelectFrm::TQFSelectFrm(QWidget* parent) : QDialog(parent), fileSystem(&korve
     layout->addLayout(buttons);
 
     browseFolder = [this](const std::string& start) {
-        return bytes(QFileDialog::getExistingDirectory(this, tr(" フォルダを選択して下さい"), QString::fromLocal8Bit(start)));
+        return pickFolder(this, tr(" フォルダを選択して下さい"), start, treeFolder, places).value_or(std::string());
     };
     connect(FSelectBtn, &QPushButton::clicked, this, &TQFSelectFrm::FSelectBtnClick);
     connect(OkBtn, &QPushButton::clicked, this, &TQFSelectFrm::OkBtnClick);
@@ -86,14 +85,11 @@ TQFSelectFrm::TQFSelectFrm(QWidget* parent) : QDialog(parent), fileSystem(&korve
 }
 
 void TQFSelectFrm::setFolder(const std::string& folder) {
-    folder_ = folder;
     QFEdit->setText(pathText(folder));
 }
 
 std::string TQFSelectFrm::folder() const {
-    // pathText escapes bytes that are not UTF-8, so the shown text alone may not give them back.
-    if (QFEdit->text() == pathText(folder_)) return folder_;
-    return bytes(QFEdit->text());
+    return pathBytes(QFEdit->text());
 }
 
 QString TQFSelectFrm::caption() const { return QFCaptionEdit->text(); }
@@ -104,7 +100,7 @@ void TQFSelectFrm::FSelectBtnClick() {
     if (chosen.empty()) return;
     setFolder(chosen);
     if (QFCaptionEdit->text().isEmpty())
-        QFCaptionEdit->setText(QString::fromStdString(korvel::MakeQuickFolderCaption(chosen)));
+        QFCaptionEdit->setText(pathText(korvel::MakeQuickFolderCaption(chosen)));
 }
 
 void TQFSelectFrm::OkBtnClick() {

@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "browse/ui/FolderPicker.h"
+
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -31,6 +33,8 @@ public:
     std::string treeFolder;
     // The folder chooser: the folder chosen from start, "" when cancelled.
     std::function<std::string(const std::string& start)> browseFolder;
+    // What the folder chooser lists beside its tree.
+    PickerPlaces places;
     // Runs after a missing folder was made, so the tree can show it.
     std::function<void()> folderCreated;
     // Where folders are made; tests put a failing one here.
@@ -48,5 +52,4 @@ public:
 
 private:
     bool ensureFolder(const std::string& path);
-    std::string folder_;
 };

@@ -23,6 +23,8 @@
 #include "base/IniFile.h"
 #include "base/UserFolders.h"
 #include "browse/GridModel.h"
+#include "browse/ui/DirTree.h"
+#include "browse/ui/FolderPicker.h"
 #include "codecs/Png.h"
 #include "fileops/ui/NumberFrm.h"
 #include "fileops/ui/OpCopyFrm.h"
@@ -30,6 +32,7 @@
 #include "fileops/ui/SelectDir.h"
 #include "fileops/WallpaperBitmap.h"
 #include "formats/Picture.h"
+#include "platform/PathText.h"
 #include "tests/support/GridWindow.h"
 #include "tests/support/PhotoSamples.h"
 #include "tests/support/TempTree.h"
@@ -122,7 +125,7 @@ class GridWindowTest : public QObject {
         QDir().mkpath(pics_.path() + "/sub");
         for (int i = 0; i < files; ++i) writePatternBmp(img(i).toStdString(), 64, 48);
         writeSolidBmp(pic("sub/other.bmp"), 8, 8);
-        w_ = std::make_unique<TKorvelMain>(QStringList{pics_.path()});
+        w_ = std::make_unique<TKorvelMain>(std::vector{pics_.path().toStdString()});
         if (!showReady(*w_)) return false;
         w_->grid()->setFocus();
         return true;
@@ -155,7 +158,7 @@ class GridWindowTest : public QObject {
             writePatternBmp(pics(kNames[i]), 8 + i, 6);
             original_[i] = readFile(pics(kNames[i]));
         }
-        w_ = std::make_unique<TKorvelMain>(QStringList{QString::fromStdString(pics())});
+        w_ = std::make_unique<TKorvelMain>(std::vector{pics()});
         if (!showReady(*w_)) return false;
         // Every folder a case drops on gets a node, then the pictures are shown again.
         for (const char* f : {"data/Trash/files/", "dst/", "pics/"})
@@ -196,7 +199,7 @@ class GridWindowTest : public QObject {
         writeSolidBmp(QString::fromStdString(at("Photos/a.bmp")), 4, 4);
         writeSolidBmp(QString::fromStdString(at("Photos/2020/b.bmp")), 4, 4);
         tree_->write("f/notes", "text");
-        w_ = std::make_unique<TKorvelMain>(QStringList{QString::fromStdString(at(shown))});
+        w_ = std::make_unique<TKorvelMain>(std::vector{at(shown)});
         w_->show();
         return QTest::qWaitForWindowExposed(w_.get());
     }
@@ -541,7 +544,7 @@ private slots:
             QVERIFY(::link(config_.filePath(QStringLiteral("src%1.png").arg(i % kSources)).toLocal8Bit(),
                            pic(QStringLiteral("f%1.png").arg(i, 3, 10, QChar('0'))).toLocal8Bit()) == 0);
         w_.reset();
-        TKorvelMain w({pics_.path()});
+        TKorvelMain w({pics_.path().toStdString()});
         QVERIFY(showReady(w));
         QTRY_COMPARE_WITH_TIMEOUT(thumbMismatch(w), QString(), 20000);
         w.grid()->setFocus();
@@ -656,6 +659,35 @@ private slots:
         QCOMPARE(boxes.title, QStringLiteral("削除の確認"));
         QCOMPARE(buttons, (QStringList{"はい(&Y)", "いいえ(&N)"}));
         QCOMPARE(filesIn(pics()), std::string("a b c d e"));  // No keeps them
+    }
+
+    // The chooser's "..." opens the picker at the folder typed in the box, by its bytes, with the
+    // copy prompt; the folder picked there fills the box.
+    void chooserBrowseStartsAtTheBoxFolder() {
+        QVERIFY(openWindow());
+        const std::string latin = *tree_ / "caf\xe9/", inner = latin + "\x89\xe6\x91\x9c/";
+        tree_->folder("caf\xe9/\x89\xe6\x91\x9c");
+        std::string openedAt;
+        QString prompt, boxAfter;
+        ModalScript script({{"TSelectDir", [&](QWidget* d) {
+                                 auto* chooser = static_cast<TSelectDir*>(d);
+                                 typeInto(chooser->DirCombo->lineEdit(), pathText(inner));
+                                 QTest::mouseClick(chooser->SpeedButton1, Qt::LeftButton);
+                                 boxAfter = chooser->DirCombo->currentText();
+                                 QTest::mouseClick(chooser->CancelBtn, Qt::LeftButton);
+                             }},
+                            {"TFolderPicker", [&](QWidget* d) {
+                                 auto* picker = static_cast<TFolderPicker*>(d);
+                                 openedAt = picker->Tree->SelectedPath();
+                                 prompt = picker->PromptLabel->text();
+                                 QTest::keyClick(picker->Tree, Qt::Key_Left);  // up to the parent
+                                 QTest::keyClick(picker->Tree, Qt::Key_Return);
+                             }}});
+        QTest::mouseClick(w_->toolButton(w_->actions().CopyBtn), Qt::LeftButton);
+        QVERIFY(script.done());
+        QCOMPARE(openedAt, inner);
+        QCOMPARE(prompt, QStringLiteral("コピー先フォルダを指定して下さい"));
+        QCOMPARE(boxAfter, pathText(latin));
     }
 
     // The rename dialogs' answers rename the marked files on disk and replace their paths in the

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
@@ -32,6 +33,7 @@
 #include "tests/support/TempTree.h"
 #include "tests/support/UiSupport.h"
 #include "view/SubFrm.h"
+#include "view/ShowFrm1.h"
 #include "view/SubFrmArrange.h"
 
 using namespace korvel::testing;
@@ -75,7 +77,7 @@ class MainWindowTest : public QObject {
     }
     bool openWindow() {
         w_.reset();
-        w_ = std::make_unique<TKorvelMain>(QStringList{pics()});
+        w_ = std::make_unique<TKorvelMain>(std::vector{pics().toStdString()});
         relists_ = 0;
         connect(w_.get(), &TKorvelMain::folderListed, [this] { ++relists_; });
         return showReady(*w_);
@@ -106,7 +108,7 @@ private slots:
 
     // Listed when shown, sorted by the buttons, and the commands' states.
     void shownOnAFolder() {
-        TKorvelMain w({pics_.path()});
+        TKorvelMain w({pics_.path().toStdString()});
         QVERIFY(w.formReady() == 0 && w.fileList().empty());  // nothing is listed before the window shows
         QVERIFY(showExposed(w) && w.formReady() >= 1);
         QCOMPARE(w.selectedFolder(), pics_.path().toStdString() + "/");
@@ -187,7 +189,7 @@ private slots:
         writeFile(ini(),
                   "[Window]\nShowDirBtn=1\nTreeWidth=300\nShowCaption=1\nCoolWidth2=290\nCoolBreak4=1\n"
                   "Left=2147483000\nTop=2147483000\nWidth=-3\nHeight=5\n[SubDir]\nFind=1\nSubDirOnce=1\n");
-        TKorvelMain w({pics_.path()});
+        TKorvelMain w({pics_.path().toStdString()});
         const TKorvelMain::Actions& a = w.actions();
         QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().contains(w.geometry()));
         QVERIFY(a.ShowDirBtn->isChecked() && !w.dirTree()->isEnabled() && w.subDirSearch());
@@ -204,7 +206,7 @@ private slots:
         QTest::mouseClick(w.toolButton(a.CloseBtn), Qt::LeftButton);
         QCOMPARE(iniValues(ini(), "Window", {"CoolWidth2"}), "CoolWidth2=290");
         writeFile(ini(), "[Window]\nWidth=700\n");
-        TKorvelMain again({pics_.path()});
+        TKorvelMain again({pics_.path().toStdString()});
         again.show();
         QVERIFY(again.previewLoading());
         again.close();
@@ -234,14 +236,71 @@ private slots:
         }
     }
 
-    void secondStartActivatesTheFirst() {
+    // Names that are not UTF-8 reach the window as the bytes the shell passed: a Latin-1 and a
+    // Shift_JIS file each open a viewer on that very file, at the first start and handed over by a
+    // second one, whose relative arguments are taken from its own folder. A client that stalls
+    // mid-message holds up no one.
+    void argumentsStayBytes() {
+        const std::string dir = tree_ / "names/", latin1 = dir + "caf\xe9.bmp", sjis = dir + "\x89\xe6\x91\x9c.bmp";
+        tree_.folder("names");
+        writePatternBmp(latin1, 8, 6);
+        writePatternBmp(sjis, 5, 7);
+        const auto viewers = [] {
+            std::string l;
+            for (const TKorvelSubFrm* v : openSubViewers())
+                l += v->path() + "=" + std::to_string(v->subImage().width()) + "x" + std::to_string(v->subImage().height()) + " ";
+            return l;
+        };
+        const std::string both = latin1 + "=8x6 " + sjis + "=5x7 ";
+        {
+            TKorvelMain w({latin1, sjis});
+            QCOMPARE(viewers(), both);
+            QCOMPARE(w.subViewPath() + " " + w.selectedFolder(), sjis + " " + dir);
+        }
+        QVERIFY(openWindow());
         const QString name = QStringLiteral("KorvelTest_%1").arg(QCoreApplication::applicationPid());
         SingleInstance first(name), second(name);
         QVERIFY(first.becomePrimary());
-        QSignalSpy spy(&first, &SingleInstance::activationRequested);
+        int handed = 0;
+        connect(&first, &SingleInstance::activationRequested, [&] { ++handed; });
+        connect(&first, &SingleInstance::activationRequested, w_.get(), &TKorvelMain::activateFromOutside);
         QVERIFY(!second.becomePrimary());
-        second.askPrimaryToActivate();
-        QVERIFY(spy.wait(3000));
+        QLocalSocket stalled;
+        stalled.connectToServer(first.socketPath());
+        QVERIFY(stalled.waitForConnected(1000));
+        stalled.write(QByteArray("KVH1\0\0\0\1\0\0\0\x20/", 13));
+        QVERIFY(stalled.waitForBytesWritten(1000));
+        const std::string shown = w_->selectedFolder();
+        tree_.folder("made");
+        writePatternBmp(tree_ / "made/m.bmp", 2, 2);
+        std::string played = "none";
+        ModalScript driver;
+        driver.on<TShowFrm1>([&](TShowFrm1& f, int) {
+            played = std::to_string(f.playlist().count());
+            QTest::keyClick(&f, Qt::Key_Escape);
+        });
+        // Handed over, then the folder shown, how many files it lists, and what the slideshow played.
+        const std::tuple<std::vector<std::string>, std::string, std::string, size_t, std::string> rows[] = {
+            {{}, dir, shown, 2, "none"},  // only raised
+            {{"caf\xe9.bmp", "../names/\x89\xe6\x91\x9c.bmp", "missing.bmp"}, dir, dir, 2, "none"},
+            {{"."}, dir, dir, 3, "none"},  // the folder shown: listed again, with the new file
+            {{"made"}, tree_.root(), tree_ / "made/", 1, "none"},  // made after the tree was read
+            {{"/s", "pics/a.bmp"}, tree_.root(), tree_ / "pics/", 2, "2"},  // a show, no viewer
+        };
+        for (int i = 0; i < int(std::size(rows)); ++i) {
+            const auto& [args, cwd, folder, listed, show] = rows[i];
+            RowTrace trace{QString::number(i)};
+            if (i == 2) writePatternBmp(dir + "new.bmp", 3, 3);
+            for (TKorvelSubFrm* v : openSubViewers()) delete v;
+            QVERIFY(second.handOver(args, cwd));
+            QTRY_COMPARE(handed, i + 1);
+            QTRY_COMPARE(played, show);
+            QCOMPARE(w_->selectedFolder() + " " + std::to_string(w_->fileList().size()),
+                     folder + " " + std::to_string(listed));
+            QCOMPARE(viewers(), i == 1 ? both : "");
+            played = "none";
+        }
+        QCOMPARE(w_->historyPaths().front(), tree_ / "pics/");
     }
 
     // History and favourites from their boxes and the folder menu, organised in the options, and

@@ -335,6 +335,29 @@ TEST(FolderScan, SubfoldersAndCurrentState) {
     EXPECT_TRUE(list.empty());
 }
 
+// Where a folder chooser opens: the start when it is a folder, else the nearest folder above it;
+// home for a start that is no full path.
+TEST(FolderTree, ChooserOpensAtTheNearestExistingFolder) {
+    TempTree t;
+    t.folder("caf\xe9/inner");
+    t.file("caf\xe9/f.bmp", 4);
+    const std::string home = t / "caf\xe9";
+    const struct {
+        std::string start, want;
+    } rows[] = {
+        {t / "caf\xe9/inner/", t / "caf\xe9/inner/"},
+        {t / "caf\xe9/inner", t / "caf\xe9/inner/"},
+        {t.dir() + "//caf\xe9///inner", t / "caf\xe9/inner/"},
+        {t / "caf\xe9/gone/deeper/", t / "caf\xe9/"},
+        {t / "caf\xe9/f.bmp", t / "caf\xe9/"},  // a file is no folder to open
+        {"/", "/"},
+        {"", home + "/"},
+        {"caf\xe9/inner", home + "/"},
+    };
+    for (const auto& r : rows) EXPECT_EQ(nearestExistingFolder(r.start, home), r.want) << r.start;
+    EXPECT_EQ(nearestExistingFolder("", ""), "/");
+}
+
 TEST(FolderScan, SizesAreTheLowThirtyTwoBitsReadSigned) {
     const int64_t GiB = int64_t(1) << 30;
     EXPECT_EQ(std::tuple(seekFileSize(2 * GiB - 1), seekFileSize(2 * GiB), seekFileSize(4 * GiB)),

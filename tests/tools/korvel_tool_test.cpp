@@ -108,6 +108,8 @@ TEST(KorvelTool, EverySubcommand) {
          {"@r/2.jpg -> @r/3.jpg"}, "*1.jpg*", {{"r/2.jpg", "-"}, {"r/3.jpg", "2.jpg"}}},
         {"rename dry run", "rename --pattern %d\\ --start 99 --dry-run @r/a @r/b", 0,
          {"@r/a -> @r/%d99", "@r/b -> @r/%d100"}},
+        {"rename, a Latin-1 byte before the number", "rename --pattern caf\xE9\\ --dry-run @r/a", 0,
+         {"@r/a -> @r/caf\xE9" "01"}},
         {"copy fails on an existing file", "copy -o @dst @src/a.jpg @src/b.jpg", 1, {},
          "korvel-tool: \"@dst/b.jpg\" exists; not replaced\n", {{"dst/a.jpg", "new a"}}},
         {"copy, ask: no", "copy --on-conflict ask -o @dst @src/a.jpg @src/b.jpg", 0, {},

@@ -220,7 +220,7 @@ private slots:
         } rows[] = {{{3}, 5, 0}, {{4, 1}, 2, 1}};
         for (const auto& r : rows) {
             RowTrace trace{QString::number(r.marks.size())};
-            TKorvelMain w({pics_.path()});
+            TKorvelMain w({pics_.path().toStdString()});
             QVERIFY(showReady(w));
             for (int i = 0; i < r.marks.size(); ++i)
                 clickCell(w, size_t(r.marks[i]), i ? Qt::ControlModifier : Qt::NoModifier);
