@@ -73,7 +73,7 @@ void TDirTree::buildDrives() {
     QFileIconProvider icons;
     for (const korvel::DriveEntry& d : korvel::currentDrives()) {
         if (!accept(d.path)) continue;
-        auto* item = new QTreeWidgetItem(this, {QString::fromStdString(d.caption)});
+        auto* item = new QTreeWidgetItem(this, {pathText(d.caption)});
         item->setData(0, kPathRole, QByteArray::fromStdString(d.path));
         item->setIcon(0, icons.icon(d.path == "/" ? QFileIconProvider::Computer : QFileIconProvider::Drive));
         setPlaceholder(item);
@@ -235,7 +235,7 @@ void TDirTree::checkMounts() {
     QFileIconProvider icons;
     for (size_t i = 0; i < drives.size(); ++i) {
         if (i < size_t(topLevelItemCount()) && nodePath(topLevelItem(int(i))) == drives[i].path) continue;
-        auto* item = new QTreeWidgetItem({QString::fromStdString(drives[i].caption)});
+        auto* item = new QTreeWidgetItem({pathText(drives[i].caption)});
         item->setData(0, kPathRole, QByteArray::fromStdString(drives[i].path));
         item->setIcon(0, icons.icon(QFileIconProvider::Drive));
         insertTopLevelItem(int(i), item);
