@@ -13,6 +13,7 @@
 #include "codecs/Png.h"
 #include "imaging/Bitmap.h"
 #include "base/IniFile.h"
+#include "settings/CommandLine.h"
 #include "tests/codecs/BmpBuilders.h"
 #include "tests/codecs/png_test_files.h"
 #include "tests/support/CodecSamples.h"
@@ -224,7 +225,12 @@ int main(int argc, char** argv) {
     try {
         Corpus bmp(root, "bmp"), ico(root, "ico"), gif(root, "gif"), jpeg(root, "jpeg"), png(root, "png"),
             blocks(root, "plugin_blocks"), ini(root, "ini"), thumbs(root, "thumb_cache"),
-            exif(root, "exif"), icc(root, "icc"), meta(root, "plugin_meta");
+            exif(root, "exif"), icc(root, "icc"), meta(root, "plugin_meta"),
+            handOver(root, "hand_over"), names(root, "name_text");
+        for (const korvel::HandOver& h : {korvel::HandOver{"/home/u", {}},
+                                          korvel::HandOver{"/home/caf\xE9", {"/s", "\x89\xE6\x91\x9C.jpg", "a/b"}}})
+            handOver.add(toBytes(*korvel::encodeHandOver(h)));
+        for (const char* n : {"caf\xE9.jpg", "a\\x41\x01\xEF\xBB\xBF", "写真\x83\x5C"}) names.add(toBytes(n));
         meta.add(webpWithChunks(srgbLikeProfile(), korvel::testing::exifBlock(6, false)));
         meta.add(webpWithChunks(srgbLikeProfile(), korvel::testing::exifApp1(8, true)));
         meta.add(tiffWithTags(6, srgbLikeProfile()));

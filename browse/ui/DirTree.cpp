@@ -21,7 +21,8 @@
 namespace {
 
 QString driveCaption(const korvel::DriveEntry& d) {
-    return d.captionText.empty() ? QString::fromStdString(d.caption) : coreText(d.captionText);
+    // Shown the way paths are: a mount point that is not UTF-8 keeps its bytes visible.
+    return d.captionText.empty() ? pathText(d.caption) : coreText(d.captionText);
 }
 
 constexpr int kPathRole = Qt::UserRole;

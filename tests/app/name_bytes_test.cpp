@@ -100,7 +100,7 @@ class NameBytesTest : public QObject {
         std::string settings = programSettings;
         if (const size_t at = settings.find('@'); at != std::string::npos) settings.replace(at, 1, tree_->root());
         writeFile(programIni(), settings);
-        w_ = std::make_unique<TKorvelMain>(QStringList{QString::fromStdString(pics())});
+        w_ = std::make_unique<TKorvelMain>(std::vector<std::string>{pics()});
         if (!showReady(*w_)) return false;
         clickCell(*w_, 0);
         return waitPreview(*w_) && w_->markedFiles() == std::vector<size_t>{0};
