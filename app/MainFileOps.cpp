@@ -55,7 +55,7 @@ public:
         return korvel::ConflictAnswer::Cancel;
     }
     korvel::ErrorAnswer reportError(const korvel::FileOpError& error) override {
-        const QString text = withReason(coreText(error.text()), error.err ? errorReasonLine(error.err) : QString());
+        const QString text = withReason(coreText(error.text()), errorReasonLine(error.err));
         QMessageBox box(QMessageBox::Critical, QObject::tr("エラー"), text, QMessageBox::NoButton, owner_);
         auto* skip = box.addButton(QObject::tr("スキップ(&S)"), QMessageBox::AcceptRole);
         box.addButton(QObject::tr("ｷｬﾝｾﾙ"), QMessageBox::RejectRole);

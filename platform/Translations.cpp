@@ -42,6 +42,7 @@ korvel::TextTranslator coreTranslator() {
 }
 
 QString errorReasonLine(int err) {
+    if (err == 0) return {};
     if (const char* text = korvel::errorReasonText(err))
         return QCoreApplication::translate(korvel::kErrorReasonContext, text);
     return QString::fromLocal8Bit(korvel::systemErrorText(err));  // in the locale's language and encoding

@@ -19,7 +19,7 @@ QString coreText(const korvel::TrText& text);
 // translation keeps its bytes.
 korvel::TextTranslator coreTranslator();
 
-// The reason for errno err: the table's text translated, else the system's own text.
+// The reason for errno err: the table's text translated, else the system's own text; empty for 0.
 QString errorReasonLine(int err);
 // A failure's reason in the user's language; empty when it has none.
 QString reasonLine(const korvel::FailureReason& reason);
