@@ -1,9 +1,6 @@
 // Names that are not UTF-8 (Latin-1 from an old archive, Shift_JIS from a camera card) edited in
 // every box that holds a name or a folder: each byte the user did not touch reaches the disk and
 // the settings file as it was, and what the user typed arrives as UTF-8.
-#include <filesystem>
-#include <set>
-
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QLineEdit>
@@ -16,7 +13,6 @@
 #include "base/FileNames.h"
 #include "base/IniFile.h"
 #include "base/UserFolders.h"
-#include "browse/FolderScan.h"
 #include "fileops/ui/FolderNameDialogs.h"
 #include "fileops/ui/NumberFrm.h"
 #include "fileops/ui/OpCopyFrm.h"
@@ -35,17 +31,7 @@ namespace {
 // 'café' in Latin-1 and 画像 in Shift_JIS.
 const std::string kOddNames[] = {"caf\xE9", "\x89\xE6\x91\x9C"};
 
-// Everything under folder by name, sorted: "name/" for a folder.
-std::string names(const std::string& folder) {
-    std::set<std::string> entries;
-    for (const auto& e : std::filesystem::recursive_directory_iterator(folder))
-        entries.insert(std::filesystem::relative(e.path(), folder).string() + (e.is_directory() ? "/" : ""));
-    std::string s;
-    for (const std::string& e : entries) s += (s.empty() ? "" : " ") + e;
-    return s;
-}
-
-bool isFile(const std::string& path) { return ::access(path.c_str(), F_OK) == 0 && !korvel::isExistingFolder(path); }
+std::string names(const std::string& folder) { return listing(folder, false); }
 
 void appendTo(QLineEdit* e, const QString& text) {
     e->setFocus();
@@ -154,7 +140,7 @@ private slots:
             escapeBoxes(dialogs);
             click(&TKorvelMain::Actions::NumberRNBtn1);
             QVERIFY(dialogs.done());
-            QVERIFY(isFile(pics(odd + "_01b.bmp")));
+            QCOMPARE(names(pics()), odd + "_01b.bmp");
             QCOMPARE(korvel::IniFile::load(programIni()).readString("NumberReName", "String", ""), odd + "_\\b");
         }
     }

@@ -34,12 +34,13 @@ inline long entryCount(const std::string& folder) {
     return long(std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()));
 }
 
-// Everything under folder, sorted and relative to it: "name/" for a folder, "name=bytes" for a file.
-inline std::string listing(const std::string& folder) {
+// Everything under folder, sorted and relative to it: "name/" for a folder, "name=bytes" for a file
+// (only "name" without contents).
+inline std::string listing(const std::string& folder, bool contents = true) {
     std::set<std::string> entries;
     for (const auto& e : std::filesystem::recursive_directory_iterator(folder)) {
         const std::string rel = std::filesystem::relative(e.path(), folder).string();
-        entries.insert(e.is_directory() ? rel + "/" : rel + "=" + readFile(e.path().string()));
+        entries.insert(e.is_directory() ? rel + "/" : contents ? rel + "=" + readFile(e.path().string()) : rel);
     }
     std::string s;
     for (const std::string& e : entries) s += (s.empty() ? "" : " ") + e;
