@@ -43,6 +43,8 @@ std::vector<std::string> TKorvelMain::favoritePaths() const {
 void TKorvelMain::setFavoritePaths(const std::vector<std::string>& paths) {
     ComboBox2->clear();
     for (const std::string& p : paths) insertPath(ComboBox2, ComboBox2->count(), p);
+    // A filled list box would show its first item as chosen; nothing is until the user chooses.
+    ComboBox2->setCurrentIndex(-1);
     ComboBox2->setToolTip(ComboBox2->currentText());
 }
 
@@ -77,7 +79,9 @@ void TKorvelMain::AddFavMenuClick() {
     std::vector<std::string> items = favoritePaths();
     if (path.empty() || std::find(items.begin(), items.end(), path) != items.end()) return;
     if (ComboBox2->count() >= kMaxFavorites) ComboBox2->removeItem(ComboBox2->count() - 1);
+    const bool noneChosen = ComboBox2->currentIndex() < 0;
     insertPath(ComboBox2, 0, path);
+    if (noneChosen) ComboBox2->setCurrentIndex(-1);  // the first item of an empty box is not chosen
     ComboBox2->setToolTip(ComboBox2->currentText());
 }
 
