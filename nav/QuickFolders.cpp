@@ -48,7 +48,8 @@ std::string MakeQuickFolderCaption(const std::string& pathIn) {
     std::string prefix;
     size_t p = text.rfind('/');
     if (p != std::string::npos && p > 0) {  // not the root's own "/"
-        prefix = text.substr(0, sequenceLength((unsigned char)text[0])) + "..";
+        // The first character would be "/" here: "/.." reads as a path, an ellipsis cannot.
+        prefix = "\xE2\x80\xA6";  // U+2026
         text = text.substr(p);
     }
     std::string copied;

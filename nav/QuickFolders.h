@@ -16,8 +16,8 @@ void AddToHistory(std::vector<std::string>& history, const std::string& path);
 size_t displayBytes(const std::string& text);
 
 // A short caption for a quick-folder button: the path without its trailing "/" when it is
-// shorter than 11 cells; else the first character and ".." before the last folder name,
-// which is cut to at most 9 cells and followed by "..".
+// shorter than 11 cells; else "…" before the last "/" and folder name, cut together to at most
+// 9 cells and followed by ".." when cut.
 std::string MakeQuickFolderCaption(const std::string& path);
 
 }  // namespace korvel

@@ -65,6 +65,12 @@ MainSettings readMainSettings(const IniFile& ini) {
     for (int i = 0; i < kQuickFolderCount; ++i) {
         s.quickFolder[i] = ini.readString(kQFolder, n("Folder", i + 1), "");
         s.quickCaption[i] = ini.readString(kQFolder, n("Caption", i + 1), "");
+        // A relative folder would be taken from wherever Korvel was started, and a copy there
+        // would create it: such a button stays unbound.
+        if (s.quickFolder[i].rfind('/', 0) != 0) {
+            s.quickFolder[i].clear();
+            s.quickCaption[i].clear();
+        }
     }
     s.windOption = ini.readBool(kWindow, "WindOption", true);
     if (s.windOption) {

@@ -56,7 +56,7 @@ struct MainSettings {
 int InfoHeightFor(int thumbSize);
 
 // Reads every key with its default. Window geometry, bars and button states are read only
-// when [Window] WindOption is on.
+// when [Window] WindOption is on. A quick folder that is not a full path reads as unbound.
 MainSettings readMainSettings(const IniFile& ini);
 
 // The bands in a stored order: each identifier once, in the order given; identifiers that are

@@ -220,6 +220,17 @@ TEST(MainSettings, EveryHistorySlotAndFileOwnedFlags) {
         EXPECT_EQ(flagged.readString("History", "Path" + std::to_string(i), "x"), "") << i;
 }
 
+// Only a full path binds a quick-folder button; anything else leaves it unbound, caption and all.
+TEST(MainSettings, QuickFoldersNeedAFullPath) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"/pics/a", "/pics/a|A"}, {"pics/a", "|"}, {"./a", "|"}, {"~/a", "|"}, {"../a", "|"}, {"", "|"}};
+    for (const auto& [folder, bound] : rows) {
+        const MainSettings s = readMainSettings(
+            IniFile::fromText(std::string("[QFolder]\nFolder3=") + folder + "\nCaption3=A\n"));
+        EXPECT_EQ(s.quickFolder[2] + "|" + s.quickCaption[2], bound) << folder;
+    }
+}
+
 TEST(MainSettings, BandOrderAndPlaces) {
     EXPECT_EQ(bandOrder({4, 3, 2, 1, 0}), (std::array<int, kBandCount>{4, 3, 2, 1, 0}));
     // Repeats and strays give way to design order.
@@ -396,10 +407,11 @@ TEST(QuickFolders, HistoryMovesDuplicatesUpAndKeepsTwenty) {
 
 TEST(QuickFolders, CaptionRule) {
     // "/a/bb/short" has 11 cells: the rule applies, nothing is cut.
+    // The prefix is an ellipsis, never "/..", which reads as a relative path.
     const std::pair<const char*, const char*> rows[] = {
         {"/Photos/", "/Photos"},         {"/123456789", "/123456789"},
-        {"/home/u/Barbecue2006/", "/../Barbecue.."}, {"/Barbecue2006", "/Barbecue.."},
-        {"/a/b/写真フォルダ", "/../写真フォ.."}, {"/a/b/ｼｬｼﾝﾌｫﾙﾀﾞ", "/../ｼｬｼﾝﾌｫﾙﾀ.."},
-        {"/a/bb/short", "/../short"}};
+        {"/home/u/Barbecue2006/", "…/Barbecue.."}, {"/Barbecue2006", "/Barbecue.."},
+        {"/a/b/写真フォルダ", "…/写真フォ.."}, {"/a/b/ｼｬｼﾝﾌｫﾙﾀﾞ", "…/ｼｬｼﾝﾌｫﾙﾀ.."},
+        {"/a/bb/short", "…/short"}};
     for (const auto& [path, caption] : rows) EXPECT_EQ(MakeQuickFolderCaption(path), caption) << path;
 }
