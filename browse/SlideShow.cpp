@@ -1,5 +1,7 @@
 #include "browse/SlideShow.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -64,6 +66,15 @@ SlidePlace placeSlide(int w, int h, int W, int H) {
     p.top = RoundHalfAway((H - p.height) / 2.0);
     return p;
 }
+
+SlideStamp stampSlideFile(const std::string& path) {
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0) return {};
+    return {true, (unsigned long long)st.st_dev, (unsigned long long)st.st_ino, (long long)st.st_size,
+            (long long)st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec};
+}
+
+bool slideIsCurrent(const SlideStamp& decoded, const std::string& path) { return stampSlideFile(path) == decoded; }
 
 TBitmap decodeSlide(const std::string& path, int screenWidth, int screenHeight, const PhotoSwitches& photo) {
     TPicture picture;

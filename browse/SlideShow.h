@@ -51,6 +51,18 @@ struct SlidePlace {
 };
 SlidePlace placeSlide(int w, int h, int boxWidth, int boxHeight);
 
+// What a slide was decoded from. A file whose size, time or inode changed (rewritten, or
+// replaced by another file) is another picture; one that is gone has exists false.
+struct SlideStamp {
+    bool exists = false;
+    unsigned long long device = 0, inode = 0;
+    long long size = 0, mtimeNs = 0;
+    bool operator==(const SlideStamp&) const = default;
+};
+SlideStamp stampSlideFile(const std::string& path);
+// True when a slide decoded under stamp `decoded` still shows the file as it is now.
+bool slideIsCurrent(const SlideStamp& decoded, const std::string& path);
+
 // Decodes a slide: a JPEG at the coarsest scale that still covers screenWidth x screenHeight,
 // any other format at its own size. Throws korvel::Exception or std::bad_alloc.
 TBitmap decodeSlide(const std::string& path, int screenWidth, int screenHeight, const PhotoSwitches& photo = {});

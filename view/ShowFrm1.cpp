@@ -253,14 +253,17 @@ void TShowFrm1::requestSlide(Pending kind) {
     pending_ = kind;
     setBusy(true);
     const std::string& path = SlideList.current();
-    if (ahead_ && ahead_->path == path && ahead_->box == currentBox() && ahead_->fit == !settings_.sSpeedFlg) {
-        // Decoded ahead: the change is only a paint.
+    wantedAhead_ = false;
+    if (ahead_ && ahead_->path == path && ahead_->box == currentBox() && ahead_->fit == !settings_.sSpeedFlg &&
+        korvel::slideIsCurrent(ahead_->stamp, path)) {
+        // Decoded ahead from the file as it still is: the change is only a paint.
         const std::shared_ptr<SlideResult> r = std::move(ahead_);
         SlideLoaded(*r);
         return;
     }
     if (aheadId_ && !ahead_ && lastAheadPath_ == path && lastAheadBox_ == currentBox()) {
         wantedId_ = aheadId_;  // the decode in hand is this slide
+        wantedAhead_ = true;
         aheadId_ = 0;
         return;
     }
@@ -283,8 +286,11 @@ void TShowFrm1::requestAhead() {
 void TShowFrm1::takeResult(const std::shared_ptr<SlideResult>& result) {
     if (closed_) return;  // no late paint into a closed window
     if (result->id == wantedId_ && pending_ != Pending::None) {
-        if (result->box != currentBox() && result->fit && result->ok) {
-            // The box changed while the slide was decoded for it: decode for the new size.
+        // A decode begun before the slide's turn may show a file that has changed since.
+        const bool stale = wantedAhead_ && !korvel::slideIsCurrent(result->stamp, result->path);
+        if (stale || (result->box != currentBox() && result->fit && result->ok)) {
+            // Or the box changed while the slide was decoded for it: decode for the new size.
+            wantedAhead_ = false;
             wantedId_ = ++lastId_;
             loader_->request({wantedId_, result->path, primaryScreenSize(), currentBox(), result->fit, photo_});
             return;

@@ -112,7 +112,8 @@ private:
     bool newSlide_ = false;
 
     Pending pending_ = Pending::None;
-    uint64_t wantedId_ = 0;  // the request the pending load waits for
+    uint64_t wantedId_ = 0;     // the request the pending load waits for
+    bool wantedAhead_ = false;  // it was asked for ahead, before the slide's turn
     uint64_t aheadId_ = 0;   // the request decoding the next slide ahead
     uint64_t lastId_ = 0;
     std::shared_ptr<SlideResult> ahead_;  // the next slide, once decoded

@@ -67,6 +67,8 @@ void SlideLoader::run() {
         result->path = job.path;
         result->box = job.box;
         result->fit = job.fit;
+        // Taken first: a file changed during the decode then counts as changed since.
+        result->stamp = korvel::stampSlideFile(job.path);
         decode(job, *result);
         // Delivered through this object's event queue: once it is destroyed, nothing arrives.
         QMetaObject::invokeMethod(

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "base/Limits.h"
+#include "browse/SlideShow.h"
 #include "imaging/Bitmap.h"
 
 struct SlideRequest {
@@ -33,7 +34,8 @@ struct SlideResult {
     QSize box;
     bool fit = true;
     bool ok = false;
-    korvel::TBitmap bitmap;  // empty when the file could not be decoded
+    korvel::SlideStamp stamp;  // the file as it was when its decode began
+    korvel::TBitmap bitmap;    // empty when the file could not be decoded
     QImage image;            // the bitmap as the display draws it
 };
 

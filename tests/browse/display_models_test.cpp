@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <functional>
 
 #include "browse/GridModel.h"
 #include "browse/PreviewModel.h"
@@ -267,6 +268,32 @@ TEST(SlidePlace, NeverEnlargesAndCentresTheReducedSize) {
     };
     for (const auto& [w, h, W, H, place] : rows)
         EXPECT_EQ(placeSlide(w, h, W, H), place) << w << "x" << h << " in " << W;
+}
+
+// A slide decoded ahead is shown only while its file is the one decoded: any change of size,
+// time or inode (a file renamed over it) counts, even with every other field kept.
+TEST(SlideStamp, ChangedOrGoneFilesAreNotCurrent) {
+    const std::time_t t = 1700000000;
+    const std::pair<const char*, std::function<void(TempTree&)>> rows[] = {
+        {"untouched", [](TempTree&) {}},
+        {"same size, new time", [&](TempTree& d) { d.mtime("s.bmp", t + 1); }},
+        {"grown, same time", [&](TempTree& d) { d.write("s.bmp", "abcde"), d.mtime("s.bmp", t); }},
+        {"renamed over, same size and time",
+         [&](TempTree& d) {
+             d.write("new.bmp", "abcd"), d.mtime("new.bmp", t);
+             std::filesystem::rename(d / "new.bmp", d / "s.bmp");
+         }},
+        {"removed", [](TempTree& d) { std::filesystem::remove(d / "s.bmp"); }},
+    };
+    for (const auto& [what, change] : rows) {
+        TempTree d;
+        d.write("s.bmp", "abcd");
+        d.mtime("s.bmp", t);
+        const SlideStamp decoded = stampSlideFile(d / "s.bmp");
+        change(d);
+        EXPECT_EQ(slideIsCurrent(decoded, d / "s.bmp"), std::string(what) == "untouched") << what;
+    }
+    EXPECT_FALSE(stampSlideFile("/nonexistent/s.bmp").exists);
 }
 
 TEST(DecodeSlide, JpegAtAScaleCoveringTheScreenThenFitted) {

@@ -149,6 +149,37 @@ private slots:
         QVERIFY(!korvel::IniFile::load(ini()).hasKey("SWindow", "State"));
     }
 
+    // The next slide, decoded ahead, changes on disk before its turn: Right shows the file as it
+    // is then, replaced or gone (a navigation to a missing file shows no picture). The change
+    // may also come while that decode is still in hand.
+    void slideDecodedAheadIsCheckedAgainstItsFile() {
+        const struct {
+            const char* name;
+            bool replace, inHand;
+        } rows[] = {{"replaced", true, false}, {"removed", false, false}, {"replaced mid-decode", true, true}};
+        for (const auto& r : rows) {
+            RowTrace trace{r.name};
+            std::atomic<bool> ahead{false}, release{!r.inHand};
+            TShowFrm1 f(source(3));
+            f.loader()->setDecode([&](const SlideRequest& req, SlideResult& out) {
+                SlideLoader::decodeSlide(req, out);
+                if (req.path != pic(1)) return;
+                ahead = true;
+                while (!release) QThread::yieldCurrentThread();
+            });
+            open(f);
+            QTRY_VERIFY(ahead.load());
+            QCoreApplication::processEvents();
+            QFile::remove(QString::fromStdString(pic(1)));
+            if (r.replace) writeSolidBmp(QString::fromStdString(pic(1)), 77, 30);
+            QTest::keyClick(&f, Qt::Key_Right);
+            release = true;
+            QVERIFY(settle(f));
+            QCOMPARE(shownSlide(f), 2);
+            QCOMPARE(f.slide().width(), r.replace ? 77 : 0);
+        }
+    }
+
     // A small slide is centred on the background colour in the 800 x 600 box, windowed under the
     // tool bar or full screen; full screen draws the caption at the top unless the settings hide it.
     void paintsTheSlideAndCaption() {
