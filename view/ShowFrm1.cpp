@@ -128,7 +128,8 @@ void TShowFrm1::buildControls() {
         if (r.run) connect(a, &QAction::triggered, this, r.run);
         actions_.*r.member = a;
     }
-    for (QAction* a : {actions_.PauseMenu, actions_.PlayMenu}) a->setCheckable(true);
+    auto* menuGroup = new QActionGroup(this);  // drawn as radio items
+    for (QAction* a : {actions_.PauseMenu, actions_.PlayMenu}) a->setCheckable(true), menuGroup->addAction(a);
     const std::pair<QAction*, Nav> navs[] = {
         {actions_.TopRewBtn, Nav::First}, {actions_.RewBtn, Nav::Previous}, {actions_.FFBtn, Nav::Next},
         {actions_.LFFBtn, Nav::Last},     {actions_.TopViewManu, Nav::First}, {actions_.RewMenu, Nav::Previous},
@@ -344,9 +345,10 @@ void TShowFrm1::PauseBtnClick() {
     }
 }
 
-// A click has already flipped the item's mark when these run: it had none when it is on now.
+// The items' marks follow the buttons while the menu is open (PopupMenu1Popup), so the button
+// tells whether the item had its mark before the click moved it.
 void TShowFrm1::PlayMenuClick() {
-    const bool hadMark = !actions_.PlayMenu->isChecked();
+    const bool hadMark = actions_.PlayBtn->isChecked();
     if (!hadMark) {
         actions_.PlayBtn->setChecked(!actions_.PlayBtn->isChecked());
         PauseBtnClick();
@@ -355,7 +357,7 @@ void TShowFrm1::PlayMenuClick() {
 }
 
 void TShowFrm1::PauseMenuClick() {
-    const bool hadMark = !actions_.PauseMenu->isChecked();
+    const bool hadMark = actions_.PauseBtn->isChecked();
     if (!hadMark) {
         actions_.PauseBtn->setChecked(!actions_.PauseBtn->isChecked());
         PauseBtnClick();
@@ -417,21 +419,24 @@ bool TShowFrm1::FormKeyUp(QKeyEvent* e) {
 
 void TShowFrm1::keyPressEvent(QKeyEvent* event) {
     // Keys act on release; a dialog would otherwise close on the press of Esc.
+    if (!event->isAutoRepeat()) pressedKeys_.insert(event->key());
     event->accept();
 }
 
 void TShowFrm1::keyReleaseEvent(QKeyEvent* event) {
-    if (!event->isAutoRepeat()) FormKeyUp(event);
+    // A key pressed while the pop-up menu had the keyboard has done its work there: its release,
+    // which comes here once the menu has closed, must not act a second time.
+    if (!event->isAutoRepeat() && pressedKeys_.remove(event->key())) FormKeyUp(event);
     event->accept();
 }
 
 bool TShowFrm1::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyRelease) {
+    if (event->type() == QEvent::KeyRelease || event->type() == QEvent::KeyPress) {
         auto* k = static_cast<QKeyEvent*>(event);
-        if (!k->isAutoRepeat()) FormKeyUp(k);
+        if (event->type() == QEvent::KeyPress) keyPressEvent(k);
+        else keyReleaseEvent(k);
         return true;
     }
-    if (event->type() == QEvent::KeyPress) return true;
     if (watched == PaintBox1 && event->type() == QEvent::Resize && !SlideList.empty()) {
         // A slide decoded ahead for the old size is decoded again for the new one.
         if (aheadId_ && lastAheadBox_ != currentBox()) requestAhead();

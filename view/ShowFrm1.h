@@ -4,6 +4,7 @@
 // so the timer's tick only swaps in a prepared slide and paints it.
 #include <QDialog>
 #include <QImage>
+#include <QSet>
 #include <QSize>
 #include <QString>
 #include <cstdint>
@@ -119,6 +120,7 @@ private:
     std::shared_ptr<SlideResult> ahead_;  // the next slide, once decoded
     std::string lastAheadPath_;
     QSize lastAheadBox_;
+    QSet<int> pressedKeys_;  // keys whose press this window received and whose release is due
     bool busy_ = false;
     bool closed_ = false;
     bool shownOnce_ = false;

@@ -1,6 +1,7 @@
 // The slideshow window on the offscreen platform: the play order and its end, keys, where slides
 // are painted, the caption in full screen, a damaged slide, closing mid-decode, opening from the
 // main window, and "/se" ending the program. The timer is driven by its signal, never waited on.
+#include <QActionGroup>
 #include <QMenu>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -147,6 +148,27 @@ private slots:
         QCOMPARE(f.slide().width(), 41);
         owner.reset();
         QVERIFY(!korvel::IniFile::load(ini()).hasKey("SWindow", "State"));
+    }
+
+    // A key pressed in the pop-up menu acts there once; its release reaches the show after the
+    // menu has closed and does nothing. Play and pause are one group of radio items.
+    void keysInThePopupMenuActOnce() {
+        const std::pair<Qt::Key, int> rows[] = {{Qt::Key_Escape, 1}, {Qt::Key_B, 10}, {Qt::Key_N, 2}};
+        for (const auto& [key, slide] : rows) {
+            RowTrace trace{QKeySequence(key).toString()};
+            TShowFrm1 f(source(10));
+            open(f);
+            const auto& a = f.actions();
+            const QActionGroup* radio = a.PlayMenu->actionGroup();
+            QVERIFY(radio && radio->isExclusive() && a.PauseMenu->actionGroup() == radio);
+            f.popupMenu()->popup(f.mapToGlobal(QPoint(10, 40)));
+            QTRY_VERIFY(f.popupMenu()->isVisible());
+            QTest::keyPress(f.popupMenu(), key);
+            QVERIFY(!f.popupMenu()->isVisible());
+            QTest::keyRelease(&f, key);  // where the window system delivers it now
+            QVERIFY(settle(f));
+            QCOMPARE(shownSlide(f), slide);
+        }
     }
 
     // The next slide, decoded ahead, changes on disk before its turn: Right shows the file as it
