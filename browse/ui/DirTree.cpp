@@ -4,8 +4,10 @@
 #include <QApplication>
 #include <QDropEvent>
 #include <QFileIconProvider>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QTimer>
 #include <algorithm>
 #include <fstream>
@@ -42,6 +44,14 @@ std::string readMounts() {
 TDirTree::TDirTree(QWidget* parent) : QTreeWidget(parent) {
     setHeaderHidden(true);
     setColumnCount(1);
+    // Names are shown whole: the column grows with the widest one and the tree scrolls sideways,
+    // instead of the column keeping the pane's width and deep names shrinking to "…".
+    header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    header()->setStretchLastSection(false);
+    setTextElideMode(Qt::ElideNone);
+    setHorizontalScrollMode(ScrollPerPixel);
+    // Once the user scrolls sideways, the tree stays where they put it.
+    connect(horizontalScrollBar(), &QScrollBar::actionTriggered, this, [this] { revealed_ = {}; });
     setEditTriggers(NoEditTriggers);
     setSelectionMode(SingleSelection);
     setDragDropMode(DropOnly);
@@ -152,7 +162,7 @@ bool TDirTree::SelectPath(const std::string& pathIn) {
         pos = slash + 1;
     }
     setCurrentItem(node);
-    scrollToItem(node);
+    scrollTo(indexFromItem(node));  // scrollToItem would bypass the sideways scroll below
     return true;
 }
 
@@ -318,6 +328,32 @@ void TDirTree::setDropTarget(const QModelIndex& index) {
     if (QModelIndex(dropTarget_) == index) return;
     dropTarget_ = index;
     viewport()->update();
+}
+
+void TDirTree::scrollTo(const QModelIndex& index, ScrollHint hint) {
+    QTreeWidget::scrollTo(index, hint);
+    // The column is as wide as the widest name, so the base class sees it in view at its left
+    // edge; a deep node's own icon and name are what must come into view.
+    const QRect r = visualRect(index);
+    if (!r.isValid()) return;
+    const int left = r.left() + horizontalOffset();
+    revealed_ = {left - indentation(), left + sizeHintForIndex(index).width()};
+    revealSideways();
+}
+
+void TDirTree::updateGeometries() {
+    QTreeWidget::updateGeometries();
+    // The column grows to a new name, and the scroll bars come and go, after the node appears.
+    revealSideways();
+}
+
+void TDirTree::revealSideways() {
+    const auto [left, right] = revealed_;
+    if (left == right) return;
+    QScrollBar* bar = horizontalScrollBar();
+    const int shown = bar->value(), width = viewport()->width();
+    if (left < shown) bar->setValue(left);
+    else if (right > shown + width) bar->setValue(std::min(left, right - width));
 }
 
 void TDirTree::drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {

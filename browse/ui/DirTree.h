@@ -6,6 +6,7 @@
 #include <QTreeWidget>
 #include <functional>
 #include <string>
+#include <utility>
 
 class QTimer;
 
@@ -36,6 +37,8 @@ public:
     void RenamePathNode(const std::string& oldPath, const std::string& newPath);
     // The folder path of a node.
     static std::string nodePath(const QTreeWidgetItem* item);
+    // Also scrolls sideways, so that the node's icon and name come into view.
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
 
     // Asked while a drag moves over the tree; node is the one under the mouse (null over no
     // node). True accepts the drop there.
@@ -65,6 +68,7 @@ protected:
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void updateGeometries() override;
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
 private:
@@ -79,6 +83,9 @@ private:
 
     void setDropTarget(const QModelIndex& index);
 
+    void revealSideways();
+    // The label of the node scrollTo last brought into view, from left to right in the column.
+    std::pair<int, int> revealed_;
     QPersistentModelIndex dropTarget_;  // survives a reload of the nodes during the drag
     QTimer* mountWatch_ = nullptr;
     std::string mountsSeen_;

@@ -123,7 +123,7 @@ void TFolderPicker::openAt(const std::string& start) {
     // A folder the tree does not show (inside the Trash) opens at the nearest one it does.
     while (!Tree->SelectPath(path) && path != "/") path.erase(path.rfind('/', path.size() - 2) + 1);
     if (!Tree->currentItem() && Tree->topLevelItemCount() > 0) Tree->setCurrentItem(Tree->topLevelItem(0));
-    if (QTreeWidgetItem* item = Tree->currentItem()) Tree->scrollToItem(item, QAbstractItemView::PositionAtCenter);
+    if (Tree->currentItem()) Tree->scrollTo(Tree->currentIndex(), QAbstractItemView::PositionAtCenter);
 }
 
 void TFolderPicker::addPlaces(const QString& heading, const std::vector<PickerPlace>& places, bool quick) {

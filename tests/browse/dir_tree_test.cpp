@@ -1,4 +1,5 @@
 // The folder tree on a temporary folder structure, offscreen.
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -47,6 +48,27 @@ private slots:
         QVERIFY(tree.SelectPath(base_ + "win/RECYCLED/"));
         QVERIFY(!tree.SelectPath(base_ + "win/RECYCLED/DC1/"));
         QCOMPARE(tree.FindNode(base_ + "win/RECYCLED/")->childCount(), 0);
+    }
+
+    // In a narrow pane a deep folder's name is shown whole: the tree scrolls sideways, brought
+    // to the selected node's icon and name.
+    void deepNamesAreShownWholeAndScrollSideways() {
+        const char* deep = "deep/Photographs/2023 Holidays/Scandinavia Trip/Bergen Harbour Evenings/Raw Camera Files";
+        mk(deep);
+        TDirTree tree;
+        tree.resize(185, 300);
+        tree.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&tree));
+        QVERIFY(tree.SelectPath(base_ + deep + "/"));
+        QTRY_VERIFY(tree.horizontalScrollBar()->isVisible());
+        const QModelIndex node = tree.currentIndex();
+        const int label = tree.sizeHintForIndex(node).width();  // icon and whole name
+        QVERIFY(tree.visualRect(node).width() >= label);         // no room lost to "…"
+        const auto inView = [&] {
+            const int left = tree.visualRect(node).left();
+            return left >= 0 && left + label <= tree.viewport()->width();
+        };
+        QTRY_VERIFY(inView());
     }
 
     void addAndRemovePathNodes() {
