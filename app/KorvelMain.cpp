@@ -141,7 +141,9 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
             const int defLeft = areas.empty() ? 0 : areas.front().left, defTop = areas.empty() ? 0 : areas.front().top;
             const korvel::WindowRect r = korvel::fitWindowToWorkAreas(
                 {st.left.value_or(defLeft), st.top.value_or(defTop), st.width, st.height}, areas, {750, 598}, {640, 460});
-            setGeometry(r.left, r.top, r.width, r.height);
+            // Left and Top place the frame, so the title bar stays on the work area.
+            resize(r.width, r.height);
+            move(r.left, r.top);
         }
         const korvel::PanelSizes sizes = korvel::panelSizes(st, width());
         const int sg = sizes.sgHeight;
@@ -154,8 +156,7 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
             QList<int> h = Splitter1->sizes();
             Splitter1->setSizes({tw, std::max(1, h[0] + h[1] - tw)});
         }
-        arrangeBands(st.coolId, st.coolBreak);
-        setBandWidths(sizes.bandWidths);
+        restoreBands(st.coolId, st.coolBreak, sizes.bandWidths);
         setShowCaptions(st.showCaption);
         setFullSize(st.stretchBtn);
         NameView = st.nameView;
@@ -194,11 +195,10 @@ korvel::MainSettings TKorvelMain::collectSettings() const {
     korvel::MainSettings st = settings_.loaded();
     st.thumbSize = ThumbSize;
     st.state = s(WindowStateText);
-    const QRect g = geometry();
-    st.left = g.left();
-    st.top = g.top();
-    st.width = g.width();
-    st.height = g.height();
+    st.left = pos().x();  // the frame's, as they are applied
+    st.top = pos().y();
+    st.width = width();
+    st.height = height();
     st.sgHeight = Splitter2->sizes().value(0);
     st.treeWidth = TreeHidden ? SavedTreeWidth : Splitter1->sizes().value(0);
     st.nameView = NameView;

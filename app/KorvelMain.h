@@ -349,6 +349,10 @@ private:
     bool handleCommandLine(const std::vector<std::string>& arguments, const std::string& cwd);
     void arrangeBands(const std::array<int, korvel::kBandCount>& ids,
                       const std::array<bool, korvel::kBandCount>& breaks);
+    // Bands in the stored order, rows and widths (by position) fitted to the window's width.
+    void restoreBands(const std::array<int, korvel::kBandCount>& ids,
+                      const std::array<bool, korvel::kBandCount>& breaks,
+                      const std::array<int, korvel::kBandCount>& widths);
     // Widths of the bands at positions 0 … 4; never narrower than their contents.
     void setBandWidths(const std::array<int, korvel::kBandCount>& widths);
     std::string currentFilterMask() const;

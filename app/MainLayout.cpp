@@ -37,6 +37,8 @@ public:
         hint.setWidth(std::max(hint.width(), bandWidth_));
         return hint;
     }
+    // The width that shows every button and box of the band.
+    int contentsWidth() const { return QToolBar::sizeHint().width(); }
 
 private:
     int bandWidth_ = 0;
@@ -54,6 +56,8 @@ QToolBar* makeBand(QMainWindow* w, const char* name, const QString& title) {
 }  // namespace
 
 void TKorvelMain::buildBands() {
+    // The bar has no menu of its own: Qt's would list the bands by internal name and hide them.
+    setContextMenuPolicy(Qt::NoContextMenu);
     MenuToolBar = makeBand(this, "MenuToolBar", QStringLiteral("MenuToolBar"));
     auto* menuBar = new QMenuBar(MenuToolBar);
     menuBar->setNativeMenuBar(false);
@@ -106,6 +110,21 @@ void TKorvelMain::arrangeBands(const std::array<int, korvel::kBandCount>& ids,
         bandOrder_[i] = order[i];
     }
     bandBreaks_ = breaks;
+}
+
+void TKorvelMain::restoreBands(const std::array<int, korvel::kBandCount>& ids,
+                               const std::array<bool, korvel::kBandCount>& breaks,
+                               const std::array<int, korvel::kBandCount>& widths) {
+    const CoolBand* bands[] = {static_cast<CoolBand*>(MenuToolBar), static_cast<CoolBand*>(ToolBar1),
+                               static_cast<CoolBand*>(FilterBand), static_cast<CoolBand*>(FavoritesBand),
+                               static_cast<CoolBand*>(HistoryBand)};
+    const std::array<int, korvel::kBandCount> order = korvel::bandOrder(ids);
+    std::array<int, korvel::kBandCount> contents{};
+    for (int i = 0; i < korvel::kBandCount; ++i) contents[i] = bands[order[i]]->contentsWidth();
+    // Whatever the file says, each band comes back with room for all it holds.
+    const korvel::BandRows rows = korvel::fitBandRows(breaks, widths, contents, width());
+    arrangeBands(ids, rows.breaks);
+    setBandWidths(rows.widths);
 }
 
 void TKorvelMain::setBandWidths(const std::array<int, korvel::kBandCount>& widths) {

@@ -33,6 +33,33 @@ std::array<int, kBandCount> bandOrder(const std::array<int, kBandCount>& ids) {
     return order;
 }
 
+BandRows fitBandRows(const std::array<bool, kBandCount>& breaks, const std::array<int, kBandCount>& widths,
+                     const std::array<int, kBandCount>& contents, int available) {
+    BandRows rows;
+    rows.breaks = breaks;
+    rows.breaks[0] = false;
+    long used = 0;  // contents of the row so far
+    for (size_t i = 0; i < size_t(kBandCount); ++i) {
+        if (i > 0 && used + contents[i] > available) rows.breaks[i] = true;
+        if (rows.breaks[i]) used = 0;
+        used += contents[i];
+    }
+    for (size_t first = 0; first < size_t(kBandCount);) {
+        size_t end = first + 1;
+        while (end < size_t(kBandCount) && !rows.breaks[end]) ++end;
+        long room = available;  // for this band and the contents of those after it
+        for (size_t i = first; i < end; ++i) {
+            long after = 0;
+            for (size_t j = i + 1; j < end; ++j) after += contents[j];
+            const long most = std::max<long>(contents[i], room - after);
+            rows.widths[i] = int(std::clamp<long>(widths[i], contents[i], most));
+            room -= rows.widths[i];
+        }
+        first = end;
+    }
+    return rows;
+}
+
 void storeBands(MainSettings& s, const std::array<BandPlace, kBandCount>& places) {
     std::array<int, kBandCount> ids{0, 1, 2, 3, 4};
     std::sort(ids.begin(), ids.end(), [&](int a, int b) {

@@ -62,6 +62,16 @@ MainSettings readMainSettings(const IniFile& ini);
 // The bands in a stored order: each identifier once, in the order given; identifiers that are
 // missing, repeated or out of range leave their places to the rest in design order.
 std::array<int, kBandCount> bandOrder(const std::array<int, kBandCount>& ids);
+// Rows and widths (by position) that leave every band room for its contents in a bar `available`
+// wide: a band that does not fit beside the ones before it in its row starts a new row, and a
+// stored width is cut so that the bands after it in the row keep their contents' width. A width
+// under the contents' width becomes that width.
+struct BandRows {
+    std::array<bool, kBandCount> breaks{};
+    std::array<int, kBandCount> widths{};
+};
+BandRows fitBandRows(const std::array<bool, kBandCount>& breaks, const std::array<int, kBandCount>& widths,
+                     const std::array<int, kBandCount>& contents, int available);
 // Where a band (by identifier) stands in the window.
 struct BandPlace {
     int x = 0, y = 0, width = 0;

@@ -201,7 +201,9 @@ void TShowFrm1::placeWindow() {
         }
         const korvel::WindowRect r = korvel::fitWindowToWorkAreas(
             {settings_.left, settings_.top, settings_.width, settings_.height}, areas, {506, 314}, {480, 320});
-        setGeometry(r.left, r.top, r.width, r.height);
+        // Left and Top place the frame, so the title bar stays on the work area.
+        resize(r.width, r.height);
+        move(r.left, r.top);
     }
 }
 
@@ -503,8 +505,8 @@ bool TShowFrm1::FormCloseQuery() {
     }
     try {
         korvel::IniFile ini = korvel::IniFile::load(settingsPath_);
-        const QRect g = geometry();
-        korvel::writeShowPlacement(ini, isMaximized() || isFullScreen(), g.left(), g.top(), g.width(), g.height());
+        // The frame's position, as placeWindow applies it.
+        korvel::writeShowPlacement(ini, isMaximized() || isFullScreen(), x(), y(), width(), height());
         ini.save(settingsPath_);
     } catch (const korvel::Exception&) {  // a failed write is ignored
     }

@@ -213,6 +213,42 @@ private slots:
         QCOMPARE(readFile(ini()), std::string("[Window]\nWidth=700\n"));
     }
 
+    // A hand-edited band layout (all in one row, the first band as wide as it gets) comes back with
+    // every band whole; a right-click on the bands opens no menu that could hide them.
+    void bandsComeBackUsableAndHaveNoMenu() {
+        writeFile(ini(), "[Window]\nWidth=750\nCoolID0=1\nCoolBreak1=0\nCoolBreak2=0\nCoolWidth0=99999\n");
+        TKorvelMain w({pics_.path().toStdString()});
+        QVERIFY(showExposed(w));
+        int bands = 0;
+        for (const QToolBar* b : w.findChildren<QToolBar*>()) {
+            if (w.toolBarArea(b) != Qt::TopToolBarArea) continue;
+            ++bands;
+            const auto* chevron = b->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button"));
+            QVERIFY2(b->isVisible() && !chevron->isVisible() && b->geometry().right() < w.width(),
+                     qPrintable(b->objectName()));
+        }
+        QCOMPARE(bands, 5);
+        const QToolBar* band = w.filterBand();
+        QTest::mouseClick(w.windowHandle(), Qt::RightButton, {}, band->mapTo(&w, QPoint(3, band->height() / 2)));
+        QVERIFY(!QApplication::activePopupWidget());
+    }
+
+    // Left and Top place the frame, of the main window and of the windowed slideshow, and are
+    // written back the same way, so a restart does not drift.
+    void leftAndTopPlaceTheFrame() {
+        writeFile(ini(), "[Window]\nLeft=100\nTop=80\n[SWindow]\nState=wsNormal\nLeft=120\nTop=90\n");
+        TKorvelMain w({pics_.path().toStdString()});
+        QVERIFY(showExposed(w) && waitPreview(w));
+        TShowFrm1 show(ShowSource{.files = {pics_.path().toStdString() + "/a.bmp"}, .settingsPath = ini()});
+        QVERIFY(showExposed(show) && QTest::qWaitFor([&] { return !show.loading(); }));
+        QCOMPARE(w.frameGeometry().topLeft(), QPoint(100, 80));
+        QCOMPARE(show.frameGeometry().topLeft(), QPoint(120, 90));
+        show.close();
+        w.close();
+        QCOMPARE(iniValues(ini(), "Window", {"Left", "Top"}) + " " + iniValues(ini(), "SWindow", {"Left", "Top"}),
+                 "Left=100 Top=80 Left=120 Top=90");
+    }
+
     // Korvel itself, ended by a signal: settings written as at a normal close, the cache file
     // and the instance socket removed.
     void terminationSignalsCloseTheWindow() {

@@ -243,6 +243,27 @@ TEST(MainSettings, BandOrderAndPlaces) {
     EXPECT_EQ(std::pair(s.coolWidth[0], s.coolWidth[4]), std::pair(std::optional(700), std::optional(100)));
 }
 
+// Restored bands: each keeps room for its contents, in a new row when its own is full.
+TEST(MainSettings, BandRowsLeaveEveryBandItsContents) {
+    using A = std::array<int, kBandCount>;
+    using B = std::array<bool, kBandCount>;
+    const std::tuple<const char*, B, A, A, B, A> rows[] = {
+        // what, stored breaks, stored widths, contents (bar 750 wide), breaks, widths
+        {"fits as stored", {0, 1, 1, 0, 0}, {300, 700, 220, 312, 215}, {300, 600, 220, 310, 200},
+         {0, 1, 1, 0, 0}, {300, 700, 220, 312, 215}},
+        {"tool bar beside the menus", {0, 0, 1, 0, 0}, {250, 250, 211, 312, 215}, {300, 600, 220, 310, 230},
+         {0, 1, 1, 0, 1}, {300, 600, 220, 312, 230}},
+        {"widths that leave no room", {0, 0, 0, 0, 0}, {99999, 99999, 5, -3, 0}, {100, 100, 100, 100, 100},
+         {0, 0, 0, 0, 0}, {350, 100, 100, 100, 100}},
+        {"wider than the bar", {0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}, {900, 100, 100, 100, 100},
+         {0, 1, 0, 0, 0}, {900, 100, 100, 100, 100}},
+    };
+    for (const auto& [what, breaks, widths, contents, fittedBreaks, fittedWidths] : rows) {
+        const BandRows fitted = fitBandRows(breaks, widths, contents, 750);
+        EXPECT_EQ(std::pair(fitted.breaks, fitted.widths), std::pair(fittedBreaks, fittedWidths)) << what;
+    }
+}
+
 // The binder reads a file once and writes it back with the window's changes, leaving what other
 // windows keep alone; a file it could not read stays as it was.
 TEST(MainSettings, BinderRoundTrip) {
