@@ -495,7 +495,7 @@ TFileOperation::Step TFileOperation::trashOne(const std::string& path) {
     const std::string name = extractFileName(path);
     // The info file is claimed first and exclusively: it reserves the name in files/ too.
     for (int i = 1;; ++i) {
-        const std::string entry = i == 1 ? name : name + "." + std::to_string(i);
+        const std::string entry = trashEntryName(name, i);
         const std::string info = place.folder + "/info/" + entry + ".trashinfo";
         const int fd = fs_.open(info, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
         if (fd < 0) {

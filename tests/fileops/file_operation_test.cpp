@@ -265,6 +265,69 @@ TEST(FileOperation, DeleteMovesToTheTrashOfTheItemsFileSystem) {
     }
 }
 
+// A .trashinfo Path: only URI path characters, each other byte as %XX; false on anything else.
+bool decodeTrashPath(const std::string& text, std::string& path) {
+    path.clear();
+    for (size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = text[i];
+        if (c <= ' ' || c >= 0x7F) return false;
+        if (c != '%') {
+            path += char(c);
+            continue;
+        }
+        if (i + 2 >= text.size() || !std::isxdigit(text[i + 1]) || !std::isxdigit(text[i + 2])) return false;
+        path += char(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+        i += 2;
+    }
+    return true;
+}
+
+// Names of 247 to 255 bytes leave no room for ".trashinfo": they go in under a shorter name that
+// keeps the extension, and the info file keeps the whole path, so a restore gives the name back.
+TEST(FileOperation, LongNamesGoToTheTrashAndComeBackWhole) {
+    TempTree t;
+    std::vector<std::string> names;
+    for (size_t size = 247; size <= 255; ++size) {
+        // The ASCII names share their first 239 bytes, so their short names clash.
+        names.push_back(std::string(size - 4, 'a') + ".jpg");
+        // Three-byte characters after 0 to 2 ASCII bytes: every cut lands at another place in one.
+        std::string japanese((size - 4) % 3, 'x');
+        while (japanese.size() + 4 < size) japanese += "写";
+        names.push_back(japanese + ".jpg");
+    }
+    const std::string twice = names[8];
+    std::multiset<std::string> want;
+    ScriptedUser u;
+    TFileOperation op(u);
+    op.homeTrash = t / "Trash";
+    for (const std::string& n : names) {
+        op.FromFiles.push_back(t.write("pics/" + n, n));
+        want.insert(t / ("pics/" + n));
+    }
+    EXPECT_FALSE(op.Delete());
+    op.FromFiles = {t.write("pics/" + twice, twice)};
+    want.insert(t / ("pics/" + twice));
+    EXPECT_FALSE(op.Delete());
+    EXPECT_EQ(std::pair(op.counts().done, u.errors.size()), std::pair(1, size_t(0)));
+    std::multiset<std::string> restored;
+    for (const auto& e : fs::directory_iterator(t / "Trash/info")) {
+        const std::string info = e.path().filename(), entry = info.substr(0, info.size() - 10);
+        const std::string text = readFile(e.path());
+        const size_t at = text.find("\nPath="), end = text.find('\n', at + 1);
+        std::string path;
+        ASSERT_TRUE(at != std::string::npos && decodeTrashPath(text.substr(at + 6, end - at - 6), path)) << text;
+        restored.insert(path);
+        const std::string name = fs::path(path).filename();
+        // The content is the original name: the entry and its info file belong together.
+        EXPECT_EQ(t.read("Trash/files/" + entry), name);
+        EXPECT_TRUE(info.size() <= 255 && entry.ends_with(".jpg")) << entry;
+        const std::string stem = entry.substr(0, entry.find_last_of(entry == name ? '.' : '~'));
+        EXPECT_TRUE(name.starts_with(stem) && (name[stem.size()] & 0xC0) != 0x80) << entry;
+    }
+    EXPECT_EQ(restored, want);
+    EXPECT_TRUE(fs::is_empty(t / "pics"));
+}
+
 TEST(FileOperation, KilledCopiesTemporariesGoOnlyWhenTheirWriterIsGone) {
     struct Case {
         const char* name;
