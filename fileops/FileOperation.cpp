@@ -289,10 +289,11 @@ TFileOperation::Step TFileOperation::transferFile(Mode mode, const std::string& 
         else replace = true;
     }
     releaseTemp();
-    if (mode == Mode::Move && crossDevice && fs_.unlink(src) != 0) {
-        // The copy is complete and in place; the source stays rather than anything being lost.
+    // The copy is complete and in place; its name must reach the disk before the source goes,
+    // else a crash can leave neither. On any failure the source stays.
+    if (mode == Mode::Move && crossDevice &&
+        (fs_.syncFolder(extractFilePath(target)) != 0 || fs_.unlink(src) != 0))
         return fail(FileOpStep::RemoveSource, src, errno);
-    }
     return finished(src, crossDevice ? 0 : uint64_t(st.st_size), 1);
 }
 
@@ -425,6 +426,9 @@ TFileOperation::Step TFileOperation::transferFolder(Mode mode, const std::string
         // An existing folder of that name takes the contents; each file is asked about.
         if (err != EEXIST || fs_.lstat(target, &tst) != 0 || !S_ISDIR(tst.st_mode))
             return fail(FileOpStep::Create, target, err);
+    } else if (mode == Mode::Move && fs_.syncFolder(extractFilePath(target)) != 0) {
+        // The new folder's own name must last before any file moved into it leaves its source.
+        return fail(FileOpStep::Create, target, errno);
     }
     std::vector<std::string> names;
     if (fs_.listFolder(src, names) != 0) return fail(FileOpStep::Read, src, errno);

@@ -21,6 +21,16 @@ ssize_t FileSystem::copyRange(int in, int out, size_t n) {
     return ::copy_file_range(in, nullptr, out, nullptr, n, 0);
 }
 int FileSystem::fsync(int fd) { return ::fsync(fd); }
+int FileSystem::syncFolder(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    int r = ::fsync(fd);
+    if (r != 0 && (errno == EINVAL || errno == ENOTSUP)) r = 0;  // fsync(2): no folder flush there
+    const int err = errno;
+    ::close(fd);
+    errno = err;
+    return r;
+}
 int FileSystem::flock(int fd, int op) { return ::flock(fd, op); }
 int FileSystem::dup(int fd) { return ::fcntl(fd, F_DUPFD_CLOEXEC, 0); }
 

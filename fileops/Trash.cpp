@@ -94,7 +94,8 @@ std::string trashEntryName(const std::string& name, int attempt) {
     if (plain.size() + kInfoSuffix <= NAME_MAX) return plain;
     std::string ext = extractFileExt(name);
     if (ext.size() > 32) ext.clear();  // a long tail after a dot is part of the name, not a type
-    const std::string number = std::string(1, '~') + std::to_string(attempt);
+    std::string number = std::to_string(attempt);
+    number.insert(number.begin(), '~');
     size_t cut = NAME_MAX - kInfoSuffix - number.size() - ext.size();
     // Never inside a UTF-8 sequence: back up over its continuation bytes (three at most).
     for (int k = 0; k < 3 && cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80; ++k) --cut;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <random>
+#include <regex>
 
 #include "base/ErrorReason.h"
 #include "base/Errors.h"
@@ -133,6 +134,55 @@ TEST(FileOperation, FaultsLoseNothingAndReplaceNothingUnasked) {
         op.ToFiles = {d + "dst/"};
         EXPECT_EQ(c.move ? op.Move() : op.Copy(), c.cancelled);
         EXPECT_EQ(state(d), c.want);
+    }
+}
+
+// A move to another file system removes a source only once its copy's name is on the disk: the
+// new entry's folder (and a new folder's parent) is flushed first; a failed flush keeps the source.
+TEST(FileOperation, MoveFlushesTheNewNamesFolderBeforeTheSourceGoes) {
+    struct Row {
+        const char* name;
+        const char* item;  // under src/, moved into dst/
+        std::vector<Fault> faults;
+        const char* calls;  // the flushes, folders made and removals, in order
+        const char* after;  // listing afterwards
+        const char* error = "";
+    };
+    const Fault exdev{"renameNoReplace", "src/", EXDEV};
+    const Row rows[] = {
+        {"a file", "a.jpg", {exdev}, "fsync temp, syncFolder dst/, unlink src/a.jpg",
+         "dst/ dst/a.jpg=a src/"},
+        {"a folder", "p", {exdev},
+         "mkdir dst/p, syncFolder dst/, fsync temp, syncFolder dst/p/, unlink src/p/b.jpg",
+         "dst/ dst/p/ dst/p/b.jpg=b src/"},
+        {"the folder flush fails: the source stays", "a.jpg", {exdev, {"syncFolder", "dst/", EIO}},
+         "fsync temp, syncFolder dst/", "dst/ dst/a.jpg=a src/ src/a.jpg=a",
+         "Copied, but cannot remove the original \"@src/a.jpg\": Input/output error"},
+        {"the new folder's parent cannot be flushed: nothing moves", "p", {exdev, {"syncFolder", "dst/", EIO}},
+         "mkdir dst/p, syncFolder dst/", "dst/ dst/p/ src/ src/p/ src/p/b.jpg=b",
+         "Cannot create \"@dst/p\": Input/output error"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        TempTree t;
+        const std::string d = t.root();
+        t.write(std::string("src/") + (*r.item == 'a' ? "a.jpg" : "p/b.jpg"), *r.item == 'a' ? "a" : "b");
+        t.folder("dst");
+        std::string calls;
+        FaultyFileSystem f;
+        inject(f, d, r.faults, [&](const std::string& call, const std::string& p, const std::string&) {
+            if (call != "fsync" && call != "syncFolder" && call != "unlink" && call != "mkdir") return;
+            calls += (calls.empty() ? "" : ", ") + call + " " +
+                     (p.find("/.korvel-") != std::string::npos ? "temp" : p.substr(d.size()));
+        });
+        ScriptedUser u;
+        TFileOperation op(u, f);
+        op.FromFiles = {d + "src/" + r.item};
+        op.ToFiles = {d + "dst"};
+        EXPECT_FALSE(op.Move());
+        EXPECT_EQ(calls, r.calls);
+        EXPECT_EQ(listing(t.dir()), r.after);
+        EXPECT_EQ(u.errors.empty() ? "" : u.errors[0], std::regex_replace(r.error, std::regex("@"), d));
     }
 }
 

@@ -88,6 +88,19 @@ TEST(IniFile, SaveIsAtomicAndRoundTrips) {
         setSafeWriteSteps({});
         EXPECT_EQ(listing(t / "sub"), before);
     }
+    // The folder is flushed after the rename, so the new name lasts; a failed flush is reported.
+    for (int err : {0, EIO}) {
+        std::string calls;
+        setSafeWriteSteps({{}, [&](int fd) { return calls += "sync ", ::fsync(fd); },
+                           [&](const char* from, const char* to) { return calls += "rename ", ::rename(from, to); },
+                           [&](const char* folder) { return calls += std::string("folder ") + folder, errno = err, -!!err; }});
+        ini.writeInteger("Thumbnil", "Size", 70 + err);
+        if (err) EXPECT_THROW(ini.save(path), EFileError);
+        else ini.save(path);
+        setSafeWriteSteps({});
+        EXPECT_EQ(calls, "sync rename folder " + t / "sub/");
+        EXPECT_EQ(IniFile::load(path).readInteger("Thumbnil", "Size", 0), 70 + err);
+    }
     // A path that is a folder cannot be replaced.
     EXPECT_THROW(ini.save(t / "sub"), EFileError);
     EXPECT_EQ(IniFile::load(t / "missing.ini").toText(), "");
