@@ -123,6 +123,10 @@ struct ScriptedUser : FileOpUser {
         asked.push_back(target);
         return conflict;
     }
+    ConflictAnswer askCopyOntoItself(const std::string& path) override {
+        asked.push_back(path);
+        return conflict;
+    }
     ErrorAnswer reportError(const FileOpError& e) override {
         errors.push_back(e.message());
         failures.push_back(e);
