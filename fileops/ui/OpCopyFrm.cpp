@@ -364,6 +364,8 @@ void TOpCopyFrm::runFiles(const std::vector<std::string>& files, const std::stri
             QMessageBox::critical(this, windowTitle(),
                                   withReason(coreText(korvel::convertFailureText(r.source)), reasonLine(r.reason)));
         ProgressBar1->setValue(++done);
+        // What the user did by now (ｷｬﾝｾﾙ right after the box) is seen before the next file starts.
+        QCoreApplication::processEvents();
     };
     QEventLoop loop;
     std::thread batch([&] {
