@@ -315,19 +315,14 @@ TEST(FileOperation, DeleteMovesToTheTrashOfTheItemsFileSystem) {
     }
 }
 
-// A .trashinfo Path: only URI path characters, each other byte as %XX; false on anything else.
+// A .trashinfo Path decoded; false when a byte is neither a URI path character nor "%XX".
 bool decodeTrashPath(const std::string& text, std::string& path) {
-    path.clear();
     for (size_t i = 0; i < text.size(); ++i) {
         const unsigned char c = text[i];
-        if (c <= ' ' || c >= 0x7F) return false;
-        if (c != '%') {
-            path += char(c);
-            continue;
-        }
-        if (i + 2 >= text.size() || !std::isxdigit(text[i + 1]) || !std::isxdigit(text[i + 2])) return false;
-        path += char(std::stoi(text.substr(i + 1, 2), nullptr, 16));
-        i += 2;
+        const bool escape = c == '%' && i + 2 < text.size() && std::isxdigit(text[i + 1]) && std::isxdigit(text[i + 2]);
+        if (c <= ' ' || c >= 0x7F || (c == '%' && !escape)) return false;
+        path += escape ? char(std::stoi(text.substr(i + 1, 2), nullptr, 16)) : char(c);
+        i += escape ? 2 : 0;
     }
     return true;
 }
