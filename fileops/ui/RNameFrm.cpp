@@ -13,6 +13,7 @@
 
 #include "base/FileNames.h"
 #include "platform/PathText.h"
+#include "platform/WindowPlacement.h"
 
 namespace {
 
@@ -92,6 +93,7 @@ TRNameFrm::TRNameFrm(const std::string& path, int selected, const QImage& pictur
     for (QPushButton* b : {OKBtn1, AllOKBtn, CancelBtn, AllCanselBtn}) buttons->addWidget(b);
     grid->addLayout(buttons, 5, 0, 1, 2);
     setFixedSize(sizeHint().expandedTo({360, 0}));
+    placeDialog(*this, size(), size());  // centred on the screen, not on the main window
 
     connect(radioItems, &QButtonGroup::idClicked, this, &TRNameFrm::RadioGroup1Click);
     connect(OKBtn1, &QPushButton::clicked, this, &TRNameFrm::OKBtn1Click);
