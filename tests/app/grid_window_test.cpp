@@ -714,7 +714,7 @@ private slots:
             QStringList placed;
             dialogs.on<TRNameFrm>([&](TRNameFrm& d, int n) {
                 const QPoint off = d.frameGeometry().center() - d.screen()->availableGeometry().center();
-                const QSize box = d.PaintBox1->size();
+                const QSize box = d.PaintBox1->parentWidget()->contentsRect().size();  // inside the sunken panel
                 placed << QStringLiteral("%1 %2x%3").arg(off.manhattanLength() <= 2).arg(box.width()).arg(box.height());
                 if (n == 0) typeInto(d.Edit1, r.typed);
                 QTest::mouseClick(n == 0 ? d.OKBtn1 : d.AllCanselBtn, Qt::LeftButton);
