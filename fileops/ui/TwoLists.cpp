@@ -146,8 +146,8 @@ static std::vector<std::string> pathsOf(const QListWidget* list) {
     return out;
 }
 void TTwoLists::loadPlacement(QWidget& dialog, const korvel::IniFile& ini, const char* section, const QSize& size) {
-    placeDialog(dialog, QSize(ini.readInteger(section, "Width", size.width()), ini.readInteger(section, "Height", size.height())),
-                size);
+    const QSize stored(ini.readInteger(section, "Width", size.width()), ini.readInteger(section, "Height", size.height()));
+    placeDialog(dialog, stored, size);
     const int panel = korvel::fitSplit(ini.readInteger(section, "Panel", dialog.width() / 3), dialog.width(), kMinPane);
     splitter->setSizes({panel, std::max(1, dialog.width() - panel)});
     if (ini.readInteger(section, "wState", 0) == 2) dialog.setWindowState(Qt::WindowMaximized);

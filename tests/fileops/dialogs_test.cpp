@@ -3,13 +3,13 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QTableView>
-#include <QHeaderView>
 #include <QTest>
 #include <QToolButton>
 #include <cerrno>
@@ -116,7 +116,8 @@ private slots:
             typeInto(c.d.DirCombo->lineEdit(), typed);
             MessageBoxCatcher boxes;
             if (how == Click) QTest::mouseClick(c.d.OKBtn, Qt::LeftButton);
-            else pressOn(how == EnterInBox ? static_cast<QWidget*>(c.d.DirCombo->lineEdit()) : c.d.lists->NoListBox, Qt::Key_Return);
+            else if (how == EnterInBox) pressOn(c.d.DirCombo->lineEdit(), Qt::Key_Return);
+            else pressOn(c.d.lists->NoListBox, Qt::Key_Return);
             QCOMPARE(boxes.texts, warning);
             QCOMPARE(c.runs, runs);
             QCOMPARE(c.d.isVisible(), runs == 0);
