@@ -3,11 +3,13 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTableView>
 #include <QTest>
 #include <QToolButton>
@@ -98,20 +100,42 @@ private slots:
     }
 
     // A folder that runs is tried through the main window; here the ones refused, and OK with
-    // nothing to process, which says nothing.
+    // nothing to process, which says nothing. Enter in the folder box or a list is OK too.
     void chooserOkWantsAFullPath() {
-        const std::tuple<bool, Paths, QString, QStringList> rows[] = {
-            {true, {"/p/b"}, "", {"コピー先フォルダをフルパスで指定して下さい。"}},
-            {false, {"/p/b"}, "photos", {"移動先フォルダをフルパスで指定して下さい。"}},
-            {true, {}, "/q", {}}};
-        for (const auto& [copy, selected, typed, warning] : rows) {
-            const RowTrace trace{typed};
+        enum How { Click, EnterInBox, EnterInList };
+        // Copy, files chosen, folder typed, how OK is given; the warnings, and whether it ran.
+        const std::tuple<bool, Paths, QString, How, QStringList, int> rows[] = {
+            {true, {"/p/b"}, "", Click, {"コピー先フォルダをフルパスで指定して下さい。"}, 0},
+            {false, {"/p/b"}, "photos", EnterInBox, {"移動先フォルダをフルパスで指定して下さい。"}, 0},
+            {true, {"/p/b"}, "", EnterInList, {"コピー先フォルダをフルパスで指定して下さい。"}, 0},
+            {true, {}, "/q", Click, {}, 0},
+            {true, {"/p/b"}, "/q", EnterInBox, {}, 1},
+            {false, {"/p/b"}, "/q", EnterInList, {}, 1}};
+        for (const auto& [copy, selected, typed, how, warning, runs] : rows) {
+            const RowTrace trace{typed + QString::number(how)};
             Chooser c(copy, {"/p/a", "/p/b"}, selected);
             QVERIFY(showExposed(c.d));
             typeInto(c.d.DirCombo->lineEdit(), typed);
-            QCOMPARE(boxesAfterClick(c.d.OKBtn), warning);
-            QVERIFY(c.runs == 0 && c.d.isVisible());
+            MessageBoxCatcher boxes;
+            if (how == Click) QTest::mouseClick(c.d.OKBtn, Qt::LeftButton);
+            else if (how == EnterInBox) pressOn(c.d.DirCombo->lineEdit(), Qt::Key_Return);
+            else pressOn(c.d.lists->NoListBox, Qt::Key_Return);
+            QCOMPARE(boxes.texts, warning);
+            QCOMPARE(c.runs, runs);
+            QCOMPARE(c.d.isVisible(), runs == 0);
         }
+    }
+
+    // A hand-edited size is fitted to the screen and neither list can be squeezed away.
+    void chooserHandEditedPlacementIsFitted() {
+        Chooser c(true, {"/p/a", "/p/b"}, {"/p/b"});
+        writeFile(c.cfg / "k.ini", "[CopyMove]\nWidth=700\nHeight=99999\nPanel=-50\n");
+        c.d.LoadSettings();
+        QVERIFY(showExposed(c.d));
+        const QRect screen = c.d.screen()->availableGeometry();
+        QVERIFY(c.d.height() <= screen.height() && c.d.lists->NoListBox->width() >= 100);
+        for (const QWidget* b : {c.d.OKBtn, c.d.CancelBtn})
+            QVERIFY(screen.contains(QRect(b->mapToGlobal(QPoint()), b->size())));
     }
 
     void chooserMaximisedKeepsTheLastNormalSize() {
@@ -194,6 +218,30 @@ private slots:
         QTest::mouseClick(d.lists->AllDelBtn, Qt::LeftButton);
         QCOMPARE(rn->count(), 2);
         QCOMPARE(folderContents(t.dir()).size(), size_t(3));  // the preview wrote nothing
+    }
+
+    // At its first size and at its smallest the lists show three files each, and the new names
+    // get the preview's width.
+    void serialLayoutKeepsThreeFilesAndTheNewNames() {
+        for (const QSize shrinkTo : {QSize(), QSize(1, 1)}) {
+            const RowTrace trace{shrinkTo.isValid() ? "smallest" : "first size"};
+            TempTree t;
+            TNumberFrm::Hooks hooks;
+            hooks.settingsPath = t / "k.ini";
+            const Paths files{t.write("a.jpg", "a"), t.write("b.jpg", "b")};
+            TNumberFrm d(t.root(), files, {files[0]}, hooks);
+            d.LoadSettings();
+            if (shrinkTo.isValid()) d.resize(shrinkTo);
+            QVERIFY(showExposed(d));
+            typeInto(d.NameEdit, "n\\");
+            for (const QListWidget* l : {d.lists->NoListBox, d.lists->YesListBox})
+                QVERIFY2(l->viewport()->height() >= 3 * 50, qPrintable(QString::number(l->viewport()->height())));
+            const QHeaderView* head = d.preview->horizontalHeader();
+            QVERIFY(head->sectionSize(1) > head->sectionSize(0) && head->sectionSize(2) < head->sectionSize(0));
+            QCOMPARE(head->length(), head->viewport()->width());
+        }
+        TNumberFrm d({}, {}, {}, {});
+        QCOMPARE(d.findChild<QLabel*>("Label3")->text(), "連番を挿入する場所に半角英数で  \\ を入れて下さい。");
     }
 
     // The case buttons convert the name shown (the name edit takes typing only as it was); "all OK"

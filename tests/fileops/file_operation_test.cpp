@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <random>
 #include <regex>
+#include <set>
+#include <tuple>
 
 #include "base/ErrorReason.h"
 #include "base/Errors.h"
@@ -474,6 +476,40 @@ TEST(RenamePlan, ClashesInsideTheBatchAndBadNames) {
     EXPECT_EQ(flags, "c ct u b ");
     EXPECT_EQ(std::pair(plan.failing, plan.clashes), std::pair(2, 2));
     EXPECT_EQ(folderContents(t.dir()).size(), 4u);  // planning wrote nothing
+}
+
+// A new name is refused before anything moves when it would leave the folder or keep only the
+// extension, through the single rename and through a serial pattern alike.
+TEST(RenameInPlace, NamesThatLeaveTheFolderOrKeepOnlyTheExtensionAreRefused) {
+    const std::string bad = "名前が正しくありません", bare = "拡張子の前にファイル名がありません";
+    const std::tuple<const char*, const char*, std::string, const char*> rows[] = {  // from, to, reason, after
+        {"a.jpg", "sub/a.jpg", bad, ".png a.jpg sub/"},
+        {"a.jpg", "../a.jpg", bad, ".png a.jpg sub/"},
+        {"a.jpg", "sub/", bad, ".png a.jpg sub/"},
+        {"a.jpg", ".jpg", bare, ".png a.jpg sub/"},
+        {".png", ".PNG", "", ".PNG a.jpg sub/"},  // it was no more than that already
+        {"a.jpg", "b.jpg", "", ".png b.jpg sub/"},
+    };
+    const auto names = [](const TempTree& t) {
+        std::set<std::string> l;
+        for (const auto& e : fs::recursive_directory_iterator(t.dir()))
+            l.insert(fs::relative(e.path(), t.dir()).string() + (e.is_directory() ? "/" : ""));
+        std::string s;
+        for (const std::string& n : l) s += (s.empty() ? "" : " ") + n;
+        return s;
+    };
+    for (const auto& [from, to, reason, after] : rows) {
+        SCOPED_TRACE(to);
+        TempTree t;
+        t.write("a.jpg", "a"), t.write(".png", "p"), t.folder("sub");
+        EXPECT_EQ(renameInPlace(systemFileSystem(), t / from, t / to).str(), reason);
+        EXPECT_EQ(names(t), after);
+    }
+    TempTree t;
+    t.write("a.jpg", "a"), t.folder("sub");
+    const SerialParams p{*SerialPattern::parse("sub/\\"), 1, 1, ExtCase::Keep};
+    EXPECT_EQ(renameSerially(t, {"a.jpg"}, p).failed, 1);
+    EXPECT_EQ(names(t), "a.jpg sub/");
 }
 
 TEST(SerialRename, ThousandOverlappingFilesLoseNothing) {
