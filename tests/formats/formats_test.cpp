@@ -3,6 +3,8 @@
 // limits that hold for their own load; special files through the thumbnail pipeline, guarded.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
@@ -13,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/FileBytes.h"
 #include "base/FileNames.h"
 #include "base/IniFile.h"
 #include "browse/Thumbnails.h"
@@ -920,3 +923,55 @@ TEST(SpecialFiles, RefusedOrReadWithoutHangingOrGrowing) {
 }
 
 }  // namespace
+
+// Another program cuts a large (mapped) JPEG or PNG short while it decodes: the load fails or
+// gives the picture as it was, and never ends the process. A child cuts the file when the decode
+// starts; in every other round the decode goes on without waiting for it.
+TEST(SpecialFiles, CutShortWhileDecodedFailsOrGivesThePictureAsItWas) {
+    TempTree t;
+    const TBitmap noise = randomBitmap(PixelFormat::pf24bit, 1000, 800, 17);
+    for (const auto& [name, bytes] : {std::pair("big.jpg", encodedJpeg(noise, 100)), std::pair("big.png", pngBytes(noise))}) {
+        SCOPED_TRACE(name);
+        ASSERT_GE(bytes.size(), kMapThreshold);
+        const std::string path = t / name;
+        writeFile(path, bytes);
+        TPicture whole;
+        whole.loadFromFile(path);
+        const TBitmap want = *whole.graphic()->raster();
+        const Guarded g = runGuarded([&] {
+            std::string outcomes;
+            for (int round = 0; round < 12; ++round) {
+                writeFile(path, bytes);
+                int go[2];
+                if (::pipe(go) != 0) return std::string("no pipe");
+                const pid_t cutter = ::fork();
+                if (cutter == 0) {
+                    char c;
+                    if (::read(go[0], &c, 1) == 1 && ::truncate(path.c_str(), off_t(bytes.size() * size_t(round % 4) / 4)) != 0) ::_exit(1);
+                    ::_exit(0);
+                }
+                ::close(go[0]);
+                TPicture picture;
+                picture.onProgress = [&](ProgressStage stage, int, const std::string&) {
+                    if (stage != ProgressStage::Starting || go[1] < 0) return;
+                    if (::write(go[1], "c", 1) != 1) return;
+                    ::close(go[1]);
+                    go[1] = -1;
+                    if (round % 2 == 0) ::waitpid(cutter, nullptr, 0);
+                };
+                try {
+                    picture.loadFromFile(path);
+                    outcomes += pixelDifference(*picture.graphic()->raster(), want).empty() ? "=" : "!";
+                } catch (const std::exception&) {
+                    outcomes += "e";
+                }
+                if (go[1] >= 0) ::close(go[1]);
+                ::waitpid(cutter, nullptr, 0);
+            }
+            return outcomes;
+        });
+        ASSERT_EQ(g.outcome, Guarded::Finished) << "outcome " << g.outcome;
+        EXPECT_EQ(g.result.find_first_not_of("=e"), std::string::npos) << g.result;
+        EXPECT_EQ(g.result.size(), 12u);
+    }
+}
