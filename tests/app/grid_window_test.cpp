@@ -719,8 +719,8 @@ private slots:
         }
     }
 
-    // Extended copy from its tool button into the shown folder, stopped while it runs: the files
-    // in hand are finished in list order, the dialog still closes with OK, the folder it used is
+    // Extended copy from its tool button into the shown folder, stopped while it runs: the file
+    // under way is finished, the dialog still closes with OK, the folder it used is
     // kept, and the grid lists the new copies.
     void extendedCopyStoppedDuringTheRun() {
         QVERIFY(openWindow());
@@ -741,7 +741,7 @@ private slots:
         });
         QTest::mouseClick(w.toolButton(w.actions().KCopyBtn), Qt::LeftButton);
         QVERIFY(sawRun);
-        // Which files were still in hand at the stop is the batch's rule; the grid lists them all.
+        // Where the run stops is the batch's rule; the grid lists every copy written.
         QCOMPARE(filesIn(), filesIn(pics()));
         QVERIFY(w.fileList().contains(pics("b_1.bmp")) && entryCount(pics()) < 9);
         const korvel::IniFile ini = korvel::IniFile::load(

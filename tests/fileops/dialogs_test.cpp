@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
@@ -12,6 +13,7 @@
 #include <QToolButton>
 #include <cerrno>
 
+#include "base/FileNames.h"
 #include "base/SafeWrite.h"
 #include "fileops/ui/NumberFrm.h"
 #include "fileops/ui/OpCopyFrm.h"
@@ -309,6 +311,66 @@ private slots:
                 got << QString::fromStdString(name + "=" + difference);
             }
             QCOMPARE(got.join(' '), arrived);
+        }
+    }
+
+    // The user at each file of a run: while a broken file's box is open only the files before it
+    // are on disk and the bar counts them; ｷｬﾝｾﾙ right after the box's OK stops the run; a turn
+    // chosen after the first file turns every later one.
+    void copyRunFollowsTheUserBetweenFiles() {
+        const struct {
+            const char* row;
+            int broken;           // the file that fails, or -1
+            int at;               // the clicks follow the bar reaching this, or (-1) the box's OK
+            QStringList clicks;
+            QString whileBox;     // the folder and the bar while the box is open
+            QString arrived;      // each copy with its size
+        } rows[] = {
+            {"box answered", 3, -1, {}, "f0 f1 f2 at 3",
+             "f0=30x20 f1=30x20 f2=30x20 f4=30x20 f5=30x20 f6=30x20 f7=30x20 f8=30x20"},
+            {"ｷｬﾝｾﾙ after the box", 3, -1, {"CancelBtn"}, "f0 f1 f2 at 3", "f0=30x20 f1=30x20 f2=30x20"},
+            {"turned after the first file", -1, 1, {"Turn1"}, "",
+             "f0=30x20 f1=20x30 f2=20x30 f3=20x30 f4=20x30 f5=20x30 f6=20x30 f7=20x30 f8=20x30"},
+        };
+        for (const auto& r : rows) {
+            const RowTrace trace{r.row};
+            TempTree src, dst;
+            Paths files;
+            for (int i = 0; i < 9; ++i) {
+                files.push_back(src / ("f" + std::to_string(i) + ".bmp"));
+                if (i == r.broken) writeFile(files.back(), "not an image");
+                else saveBmp(gradientBitmap(30, 20), files.back());
+            }
+            CopyDialog c(files);
+            typeInto(c.d.DirCombo->lineEdit(), QString::fromStdString(dst.dir()));
+            const auto onDisk = [&](bool sizes) {
+                QStringList names;
+                for (const auto& [name, bytes] : folderContents(dst.dir())) {
+                    const korvel::TBitmap b = sizes ? loadBmp(dst / name) : korvel::TBitmap();
+                    names << QString::fromStdString(korvel::changeFileExt(name, "")) +
+                                 (sizes ? QString("=%1x%2").arg(b.width()).arg(b.height()) : QString());
+                }
+                return names.join(' ');
+            };
+            QString whileBox;
+            QTimer boxWatch;
+            QObject::connect(&boxWatch, &QTimer::timeout, [&] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                if (!box) return;
+                whileBox = onDisk(false) + " at " + QString::number(c.d.ProgressBar1->value());
+                QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+                if (r.at < 0)
+                    for (const QString& click : r.clicks) clickByName(c.d, click);
+            });
+            boxWatch.start(10);
+            QObject::connect(c.d.ProgressBar1, &QProgressBar::valueChanged, &c.d, [&](int v) {
+                if (v == r.at)
+                    for (const QString& click : r.clicks) clickByName(c.d, click);
+            });
+            QTest::mouseClick(c.d.OkBtn, Qt::LeftButton);
+            QCOMPARE(c.d.result(), int(QDialog::Accepted));
+            QCOMPARE(whileBox, r.whileBox);
+            QCOMPARE(onDisk(true), r.arrived);
         }
     }
 
