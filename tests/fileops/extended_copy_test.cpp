@@ -16,6 +16,7 @@
 #include "formats/Picture.h"
 #include "imaging/PlainStretch.h"
 #include "imaging/StretchUtils.h"
+#include "tests/support/CodecSamples.h"
 #include "tests/support/TempTree.h"
 #include "tests/support/TestImages.h"
 
@@ -167,6 +168,38 @@ TEST(ExtendedCopy, ResizeModes) {
         }
         EXPECT_EQ(output.pixelFormat(), want.pixelFormat());
         EXPECT_EQ(pixelDifference(output, want), "");
+    }
+}
+
+// A GIF with no white in its palette and a transparent index: its transparent area comes out
+// white and its colours as they were, in BMP and PNG copies, at its own size and halved.
+TEST(ExtendedCopy, TransparentAreasComeOutWhite) {
+    TBitmap indexed(40, 40, PixelFormat::pf8bit);
+    indexed.setPalette({RGBQuad::of(0x000000), RGBQuad::of(0xFF0000), RGBQuad::of(0x00FF00), RGBQuad::of(0x202020)});
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x)  // a red circle, a green band, transparent black around
+            indexed.setRawPixel(x, y, (x - 20) * (x - 20) + (y - 20) * (y - 20) < 144 ? 1 : x < 8 ? 2 : 0);
+    TempTree src, dst;
+    const std::string gif = src / "c.gif";
+    writeFile(gif, paletteGif(indexed, 0));
+    const struct {
+        OutputFormat format;
+        SizeMode mode;
+        bool quality;
+    } rows[] = {{OutputFormat::Bmp, SizeMode::Original, true}, {OutputFormat::Png, SizeMode::Original, true},
+                {OutputFormat::Bmp, SizeMode::Scale, false}, {OutputFormat::Png, SizeMode::Scale, true}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(::testing::Message() << "format " << int(r.format) << ", size mode " << int(r.mode) << ", quality " << r.quality);
+        const ExtendedCopyOptions o{.format = r.format, .sizeMode = r.mode, .percent = 50, .qualityResample = r.quality, .photo = {}};
+        TPicture picture, copy;
+        TBitmap output;
+        copy.loadFromFile(ConvertOneFile(gif, dst.root(), o, picture, output));
+        const TBitmap& got = *copy.graphic()->raster();
+        const int s = r.mode == SizeMode::Original ? 1 : 2;
+        ASSERT_EQ(got.width(), 40 / s);
+        for (const auto& [x, y, want] : {std::tuple(36, 36, 0xFFFFFFu), std::tuple(20, 4, 0xFFFFFFu),
+                                         std::tuple(20, 20, 0xFF0000u), std::tuple(2, 36, 0x00FF00u)})
+            EXPECT_EQ(got.pixel(x / s, y / s), want) << "at " << x << "," << y << " of the source";
     }
 }
 

@@ -7,7 +7,9 @@
 #include <set>
 #include <sstream>
 
+#include "codecs/Png.h"
 #include "imaging/Bitmap.h"
+#include "tests/support/PhotoSamples.h"
 #include "tests/support/TempTree.h"
 #include "tests/support/TestImages.h"
 #include "tests/tools/ToolRun.h"
@@ -22,6 +24,9 @@ namespace {
 
 const std::string kPam = "P7\nWIDTH 3\nHEIGHT 1\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n"
                          + std::string("\x10\x20\x30\xFF\xA0\xB0\xC0\xFF\x10\x20\x30\xFF", 12);
+// The 3 x 1 picture above with alphas 0, 128 and 255, stored as its transpose (orientation 5).
+const std::string kTurnedPam = "P7\nWIDTH 1\nHEIGHT 3\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n"
+                               + std::string("\x10\x20\x30\x00\xA0\xB0\xC0\x80\x10\x20\x30\xFF", 12);
 // Names that are not UTF-8 (Latin-1, Shift_JIS holding 0x5C) or that a shell would split or expand.
 const std::vector<std::string> kOddNames = {"p.bmp", "caf\xE9.bmp", "\x83\x65\x83\x5C.bmp",
                                             "it's a $HOME \"b\".bmp"};
@@ -47,6 +52,13 @@ void makeScene(const TempTree& t) {
     b.setRawPixel(1, 0, 1);
     t.folder("n");
     for (const std::string& name : kOddNames) saveBmp(b, t / ("n/" + name));
+    auto mask = std::make_unique<TBitmap>(3, 1, PixelFormat::pf8bit);
+    mask->scanLine(0)[0] = 255, mask->scanLine(0)[1] = 127;
+    b.setMask(std::move(mask));
+    TGLDPNG png;
+    png.assign(b);
+    const PhotoBytes turned = withPngChunk(savedBytes(png), "eXIf", exifBlock(5, false));
+    t.write("p/turned.png", std::string(turned.begin(), turned.end()));
 }
 
 // Every regular file under root: path relative to root -> content.
@@ -143,6 +155,7 @@ TEST(KorvelTool, EverySubcommand) {
         {"info takes any name", "info #0 #1 #2 #3", 0,
          {"#0\t3x1 8 ビットマップ", "#1\t3x1 8 ビットマップ", "#2\t3x1 8 ビットマップ", "#3\t3x1 8 ビットマップ"}},
         {"decode, shell name", "decode #3 #3.pam", 0, {}, "", {{"n/" + kOddNames[3] + ".pam", kPam}}},
+        {"decode turns upright with the alpha", "decode @p/turned.png @p/t.pam", 0, {}, "", {{"p/t.pam", kTurnedPam}}},
         {"convert goes on and never replaces",
          "convert --format bmp -o @o @i/one.bmp @i/broken.bmp @i/two.bmp", 1, {"@o/one_1.bmp", "@o/two.bmp"},
          "*broken.bmp*", {{"o/one_1.bmp", bmpBytes(4, 4, PixelFormat::pf24bit)}, {"o/two.bmp", fourBit}}},
