@@ -33,17 +33,7 @@ int syncStep(int fd) { return steps().sync ? steps().sync(fd) : ::fsync(fd); }
 int renameStep(const char* from, const char* to) {
     return steps().rename ? steps().rename(from, to) : ::rename(from, to);
 }
-int syncFolderStep(const char* folder) {
-    if (steps().syncFolder) return steps().syncFolder(folder);
-    const int fd = ::open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return -1;
-    int r = ::fsync(fd);
-    if (r != 0 && (errno == EINVAL || errno == ENOTSUP)) r = 0;  // fsync(2): no folder flush there
-    const int err = errno;
-    ::close(fd);
-    errno = err;
-    return r;
-}
+int syncFolderStep(const char* folder) { return steps().syncFolder ? steps().syncFolder(folder) : flushFolder(folder); }
 
 [[noreturn]] void fail(const std::string& what, const std::string& path, int err) {
     throw EFileError(what, path, err);
@@ -198,6 +188,17 @@ void fillClaimedFile(const std::string& path, const std::function<void(std::ostr
         ::unlink(path.c_str());
         throw;
     }
+}
+
+int flushFolder(const char* folder) {
+    const int fd = ::open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    int r = ::fsync(fd);
+    if (r != 0 && (errno == EINVAL || errno == ENOTSUP)) r = 0;  // fsync(2): no folder flush there
+    const int err = errno;
+    ::close(fd);
+    errno = err;
+    return r;
 }
 
 }  // namespace korvel

@@ -18,6 +18,10 @@ struct SafeWriteSteps {
     std::function<int(const char* folder)> syncFolder;
 };
 
+// Opens folder, fsyncs and closes it (the real call); 0 where the file system cannot flush a
+// folder, else -1 with errno set.
+int flushFolder(const char* folder);
+
 // Replaces the steps; an empty member (or a default SafeWriteSteps) restores the real call.
 void setSafeWriteSteps(SafeWriteSteps steps);
 

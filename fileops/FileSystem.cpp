@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <climits>
 
+#include "base/SafeWrite.h"
+
 namespace korvel {
 
 int FileSystem::open(const std::string& path, int flags, mode_t mode) {
@@ -21,16 +23,7 @@ ssize_t FileSystem::copyRange(int in, int out, size_t n) {
     return ::copy_file_range(in, nullptr, out, nullptr, n, 0);
 }
 int FileSystem::fsync(int fd) { return ::fsync(fd); }
-int FileSystem::syncFolder(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return -1;
-    int r = ::fsync(fd);
-    if (r != 0 && (errno == EINVAL || errno == ENOTSUP)) r = 0;  // fsync(2): no folder flush there
-    const int err = errno;
-    ::close(fd);
-    errno = err;
-    return r;
-}
+int FileSystem::syncFolder(const std::string& path) { return flushFolder(path.c_str()); }
 int FileSystem::flock(int fd, int op) { return ::flock(fd, op); }
 int FileSystem::dup(int fd) { return ::fcntl(fd, F_DUPFD_CLOEXEC, 0); }
 
