@@ -54,6 +54,8 @@ public:
         if (c == skipAll) return korvel::ConflictAnswer::SkipAll;
         return korvel::ConflictAnswer::Cancel;
     }
+    // As the shell does: a file copied into its own folder is copied under a new name.
+    korvel::ConflictAnswer askCopyOntoItself(const std::string&) override { return korvel::ConflictAnswer::KeepBoth; }
     korvel::ErrorAnswer reportError(const korvel::FileOpError& error) override {
         const QString text = withReason(coreText(error.text()), errorReasonLine(error.err));
         QMessageBox box(QMessageBox::Critical, QObject::tr("エラー"), text, QMessageBox::NoButton, owner_);

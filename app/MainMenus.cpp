@@ -31,7 +31,7 @@ enum class In {
     EditWall, NameView, GridWall, Turn, PreviewWall, QFPopup, None
 };
 
-// When a built command is enabled.
+// When a built command is enabled. The tool bar's file buttons follow the listing, the menus the marks.
 enum class When { Always, AnyMarked, OneMarked, Plugins, Listed, QFCaption };
 
 using Member = QAction* TKorvelMain::Actions::*;
@@ -67,19 +67,20 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
         {&A::CloseBtn, "CloseBtn", QT_TR_NOOP("ｱﾌﾟﾘｹｰｼｮﾝの終了"), In::ToolBar, 0, false, [](W& w) { w.Close1Click(); }},
         {nullptr, nullptr, nullptr, In::ToolBar},
         {&A::CopyBtn, "CopyBtn", QT_TR_NOOP("ファイルのコピー"), In::ToolBar, 1, false, [](W& w) { w.Copy2Click(); },
-         When::AnyMarked},
+         When::Listed},
         {&A::KCopyBtn, "KCopyBtn", QT_TR_NOOP("拡張コピー"), In::ToolBar, 2, false, [](W& w) { w.KCopyBtnClick(); },
-         When::AnyMarked},
+         When::Listed},
         {&A::MoveBtn, "MoveBtn", QT_TR_NOOP("ファイルの移動"), In::ToolBar, 3, false, [](W& w) { w.Move2Click(); },
-         When::AnyMarked},
+         When::Listed},
         {&A::DeleteBtn, "DeleteBtn", QT_TR_NOOP("ファイルの削除"), In::ToolBar, 4, false, [](W& w) { w.Delete1Click(); },
-         When::AnyMarked},
+         When::Listed},
         {&A::ReNameBtn1, "ReNameBtn1", QT_TR_NOOP("名前の変更"), In::ToolBar, 5, false, [](W& w) { w.ReNameBtn1Click(); },
-         When::AnyMarked},
+         When::Listed},
         {&A::NumberRNBtn1, "NumberRNBtn1", QT_TR_NOOP("連番で名前を変更"), In::ToolBar, 6, false,
-         [](W& w) { w.NumberRNBtn1Click(); }, When::AnyMarked},
+         [](W& w) { w.NumberRNBtn1Click(); }, When::Listed},
         {nullptr, nullptr, nullptr, In::ToolBar},
-        {&A::ShowBtn1, "ShowBtn1", QT_TR_NOOP("ｽﾗｲﾄﾞｼｮｰ"), In::ToolBar, 7, false, [](W& w) { w.ShowBtn1Click(); }},
+        {&A::ShowBtn1, "ShowBtn1", QT_TR_NOOP("ｽﾗｲﾄﾞｼｮｰ"), In::ToolBar, 7, false, [](W& w) { w.ShowBtn1Click(); },
+         When::Listed},
         {&A::StretchBtn, "StretchBtn", QT_TR_NOOP("表示切替"), In::ToolBar, 8, true, [](W& w) { w.StretchBtnClick(); }},
         {nullptr, nullptr, nullptr, In::ToolBar},
         {&A::DirViewBtn, "DirViewBtn", QT_TR_NOOP("お気に入りフォルダのみ表示"), In::ToolBar, 9, true,

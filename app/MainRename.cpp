@@ -23,9 +23,9 @@ void TKorvelMain::ReNameBtn1Click() {
     // Each file keeps its own folder, also when the sub-folder search listed it.
     auto rename = [this](const std::string& from, const std::string& name) {
         const std::string to = korvel::extractFilePath(from) + name;
-        const int err = korvel::renameNoReplace(korvel::systemFileSystem(), from, to);
-        if (err == 0) return replaceRenamedPath(from, to);
-        QMessageBox::critical(this, tr("エラー"), withReason(coreText(korvel::renameFailedText()), errorReasonLine(err)));
+        const korvel::FailureReason why = korvel::renameInPlace(korvel::systemFileSystem(), from, to);
+        if (why.empty()) return replaceRenamedPath(from, to);
+        QMessageBox::critical(this, tr("エラー"), withReason(coreText(korvel::renameFailedText()), reasonLine(why)));
     };
     for (size_t n = 0; n < files.size(); ++n) {
         const std::string& path = files[n];

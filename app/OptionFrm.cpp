@@ -15,7 +15,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
-#include <QScreen>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -25,6 +24,7 @@
 #include "nav/QuickFolders.h"
 #include "nav/ui/QFSelectFrm.h"
 #include "platform/PathText.h"
+#include "platform/WindowPlacement.h"
 
 namespace {
 constexpr int kMaxFavorites = 20;
@@ -52,7 +52,6 @@ TOptionFrm::TOptionFrm(const korvel::OptionValues& values, int thumbSize, const 
     setObjectName(QStringLiteral("TOptionFrm"));
     setWindowTitle(tr("オプション設定"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setFixedSize(536, 392);
     PageControl1 = named(new QTabWidget(this), "PageControl1");
     buildSettingsPage();
     buildFavoritesPage();
@@ -71,9 +70,11 @@ TOptionFrm::TOptionFrm(const korvel::OptionValues& values, int thumbSize, const 
     main->addWidget(PageControl1);
     main->addLayout(buttons);
     FormCreate(values, thumbSize, favorites, quickFolders);
-    // Centred on the screen, not on the main window.
-    if (const QScreen* screen = parent ? parent->screen() : nullptr)
-        move(screen->availableGeometry().center() - rect().center());
+    // 536 x 392 unless the installed font needs more, so every page shows every control whole;
+    // fixed, and centred on the screen, not on the main window.
+    const QSize size = sizeHint().expandedTo({536, 392});
+    placeDialog(*this, size, size);
+    setFixedSize(this->size());
 }
 
 void TOptionFrm::buildSettingsPage() {

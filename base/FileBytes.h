@@ -3,6 +3,8 @@
 // refused before anything is read from it (a pipe would block, /dev/zero never ends), a file
 // larger than its format can need within the pixel limit is refused before it is read, and a
 // large file is mapped rather than copied, so that only the pages a decoder touches are read.
+// The mapping is guarded: when another program cuts the file short meanwhile, the pages past
+// its new end read as zeros instead of ending the process with SIGBUS, and cutShort() says so.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -32,6 +34,11 @@ public:
     const uint8_t* data() const { return data_; }
     size_t size() const { return size_; }
     bool mapped() const { return mapped_; }
+    // True once a reader touched a mapped page past the file's end: the file got shorter since
+    // it was opened, so what was read from data() is not the file.
+    bool cutShort() const;
+    // Throws EFileError saying the file changed while it was read when cutShort().
+    void requireWhole() const;
 
 private:
     FileBytes() = default;
@@ -40,6 +47,8 @@ private:
     const uint8_t* data_ = nullptr;
     size_t size_ = 0;
     bool mapped_ = false;
+    int guard_ = -1;  // the mapping's slot in the fault handler's table, -1 when there is none
+    std::string path_;
 };
 
 // Reads a whole regular file into memory; throws EFileError naming the file and the reason.

@@ -33,6 +33,7 @@ int syncStep(int fd) { return steps().sync ? steps().sync(fd) : ::fsync(fd); }
 int renameStep(const char* from, const char* to) {
     return steps().rename ? steps().rename(from, to) : ::rename(from, to);
 }
+int syncFolderStep(const char* folder) { return steps().syncFolder ? steps().syncFolder(folder) : flushFolder(folder); }
 
 [[noreturn]] void fail(const std::string& what, const std::string& path, int err) {
     throw EFileError(what, path, err);
@@ -167,6 +168,9 @@ void writeThroughTemporary(const std::string& path, const std::function<void(std
         ::unlink(tmp.c_str());
         fail("Cannot write", path, err ? err : EIO);
     }
+    // Until its folder is flushed, a crash can undo the rename.
+    const std::string folder = extractFilePath(path).empty() ? "." : extractFilePath(path);
+    if (durable && syncFolderStep(folder.c_str()) != 0) fail("Cannot write", path, errno);
 }
 
 }  // namespace
@@ -184,6 +188,17 @@ void fillClaimedFile(const std::string& path, const std::function<void(std::ostr
         ::unlink(path.c_str());
         throw;
     }
+}
+
+int flushFolder(const char* folder) {
+    const int fd = ::open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    int r = ::fsync(fd);
+    if (r != 0 && (errno == EINVAL || errno == ENOTSUP)) r = 0;  // fsync(2): no folder flush there
+    const int err = errno;
+    ::close(fd);
+    errno = err;
+    return r;
 }
 
 }  // namespace korvel

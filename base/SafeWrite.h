@@ -14,7 +14,13 @@ struct SafeWriteSteps {
     std::function<ssize_t(int fd, const void* data, size_t size)> write;
     std::function<int(int fd)> sync;
     std::function<int(const char* from, const char* to)> rename;
+    // Opens the folder, fsyncs and closes it; 0 where the file system cannot flush a folder.
+    std::function<int(const char* folder)> syncFolder;
 };
+
+// Opens folder, fsyncs and closes it (the real call); 0 where the file system cannot flush a
+// folder, else -1 with errno set.
+int flushFolder(const char* folder);
 
 // Replaces the steps; an empty member (or a default SafeWriteSteps) restores the real call.
 void setSafeWriteSteps(SafeWriteSteps steps);
@@ -24,9 +30,10 @@ void setSafeWriteSteps(SafeWriteSteps steps);
 bool claimNewFile(const std::string& path);
 
 // Replaces (or creates) path with bytes: a temporary file in the same folder, flushed, then
-// renamed over path. A symbolic link stays: its target is replaced, in the target's folder. A
-// replaced file keeps its permissions; a new one gets 0666 less the umask. On failure path is
-// untouched and EFileError carries the system's reason.
+// renamed over path, and the folder flushed so that the new name lasts. A symbolic link stays:
+// its target is replaced, in the target's folder. A replaced file keeps its permissions; a new
+// one gets 0666 less the umask. On failure EFileError carries the system's reason, and path is
+// untouched unless only the folder's flush failed (the new file is then in place).
 void replaceFileAtomically(const std::string& path, const std::string& bytes);
 
 // Fills the file claimed at path: writes through a temporary file in the same folder, flushes

@@ -67,11 +67,15 @@ void TJPEGImage::loadFromFile(const std::string& path, const DecodeLimits& limit
 void TJPEGImage::setData(std::shared_ptr<const FileBytes> data, const DecodeLimits& limits) {
     auto header = std::make_unique<Header>();
     char message[jpeglib::kMessageSize];
-    if (!jpeglib::readHeader(data->data(), data->size(), header.get(), message)) throwJpegError(message);
+    const bool read = jpeglib::readHeader(data->data(), data->size(), header.get(), message);
+    data->requireWhole();
+    if (!read) throwJpegError(message);
     if (header->output == jpeglib::OutputKind::Unsupported)
         throw EInvalidGraphic("JPEG error: unsupported colour space with " + std::to_string(header->components) +
                               " components");
-    setPhotoMeta(ReadJpegPhotoMeta(data->data(), data->size()));
+    PhotoMeta meta = ReadJpegPhotoMeta(data->data(), data->size());
+    data->requireWhole();
+    setPhotoMeta(std::move(meta));
     data_ = std::move(data);
     header_ = std::move(header);
     limits_ = limits;
@@ -136,7 +140,10 @@ std::unique_ptr<TBitmap> TJPEGImage::decode() const {
     }
     char message[jpeglib::kMessageSize];
     progress(ProgressStage::Starting, 0);
-    switch (jpeglib::decode(&job, message)) {
+    const jpeglib::DecodeResult result = jpeglib::decode(&job, message);
+    // A file cut short while it was decoded: the zeros read for its lost end are not the picture.
+    data_->requireWhole();
+    switch (result) {
         case jpeglib::DecodeResult::Ok: break;
         case jpeglib::DecodeResult::Failed: throwJpegError(message);
         case jpeglib::DecodeResult::OverMemoryLimit:

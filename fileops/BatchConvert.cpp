@@ -16,10 +16,33 @@ unsigned defaultJobCount() { return std::max(1u, std::thread::hardware_concurren
 
 void ConvertBatch(const std::vector<std::string>& files, const std::string& destFolder,
                   const ExtendedCopyOptions* options, unsigned jobs,
-                  const std::function<void(const ConvertResult&)>& onResult, const std::atomic<bool>* stop) {
+                  const std::function<void(const ConvertResult&)>& onResult, const std::atomic<bool>* stop,
+                  const std::atomic<int>* turn) {
     std::mutex m;
     std::condition_variable turnChanged;
     size_t nextTaken = 0, nextWritten = 0;
+    const auto stopped = [stop] { return stop && stop->load(); };
+    const auto turnNow = [&] { return turn ? turn->load() : options ? options->turn : 0; };
+
+    // Load, resize, turn and encode; on failure r keeps why.
+    const auto prepare = [&](ConvertResult& r, int turnTo, TPicture& picture,
+                             TBitmap& output) -> std::optional<std::string> {
+        r.error.clear();
+        r.reason = {};
+        std::optional<std::string> encoded;
+        try {
+            if (!options)
+                throw Exception(TrText{"ExtendedCopy", KORVEL_TR_NOOP("ExtendedCopy", "サイズまたは画質の設定が空です"), {}});
+            ExtendedCopyOptions o = *options;
+            o.turn = turnTo;
+            encoded = PrepareConvertedCopy(r.source, o, picture, output);
+        } catch (const std::exception& e) {
+            r.error = e.what();
+            r.reason = reasonOf(e);
+        }
+        output = TBitmap();  // nothing decoded is kept while waiting for the turn
+        return encoded;
+    };
 
     auto work = [&] {
         TPicture picture;
@@ -28,38 +51,34 @@ void ConvertBatch(const std::vector<std::string>& files, const std::string& dest
             ConvertResult r;
             {
                 std::lock_guard lock(m);
-                if ((stop && stop->load()) || nextTaken >= files.size()) return;
+                if (stopped() || nextTaken >= files.size()) return;
                 r.index = nextTaken++;
             }
             r.source = files[r.index];
-            std::optional<std::string> encoded;
-            try {
-                if (!options)
-                    throw Exception(TrText{"ExtendedCopy", KORVEL_TR_NOOP("ExtendedCopy", "サイズまたは画質の設定が空です"), {}});
-                encoded = PrepareConvertedCopy(r.source, *options, picture, output);
-            } catch (const std::exception& e) {
-                r.error = e.what();
-                r.reason = reasonOf(e);
-            }
-            output = TBitmap();  // nothing decoded is kept while waiting for the turn
+            const int preparedTurn = turnNow();
+            std::optional<std::string> encoded = prepare(r, preparedTurn, picture, output);
             {
                 std::unique_lock lock(m);
                 turnChanged.wait(lock, [&] { return nextWritten == r.index; });
             }
-            // Only this worker is at its turn: claim the name and write as a sequential run would.
-            if (encoded) {
-                try {
-                    r.written = WriteConvertedCopy(r.source, destFolder, *options, *encoded);
-                } catch (const std::exception& e) {
-                    r.error = e.what();
-                    r.reason = reasonOf(e);
+            // Only this worker is at its turn, and every earlier file was reported: a sequential
+            // run would start this file now, so a stop or a new turn chosen so far applies to it.
+            if (!stopped()) {
+                if (const int t = turnNow(); t != preparedTurn) encoded = prepare(r, t, picture, output);
+                if (encoded) {
+                    try {
+                        r.written = WriteConvertedCopy(r.source, destFolder, *options, *encoded);
+                    } catch (const std::exception& e) {
+                        r.error = e.what();
+                        r.reason = reasonOf(e);
+                    }
+                    encoded.reset();
                 }
-                encoded.reset();
-            }
-            try {
-                if (onResult) onResult(r);
-            } catch (...) {
-                // A failing listener must not stall the files behind this one.
+                try {
+                    if (onResult) onResult(r);
+                } catch (...) {
+                    // A failing listener must not stall the files behind this one.
+                }
             }
             {
                 std::lock_guard lock(m);

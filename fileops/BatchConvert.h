@@ -1,7 +1,8 @@
 #pragma once
 // The extended copy over a list of files on worker threads. Workers load, resize and encode in
 // parallel, each holding at most one decoded image; the names are claimed and the files written
-// one at a time in list order, so names, results and messages match a one-file-at-a-time run.
+// one at a time in list order, each after the previous one was reported, so names, files on disk,
+// results and messages match a one-file-at-a-time run.
 #include <atomic>
 #include <cstddef>
 #include <functional>
@@ -27,11 +28,15 @@ unsigned defaultJobCount();
 
 // Converts files into destFolder (ending with "/") on jobs worker threads and returns when every
 // file taken is done. onResult is called once per file handled, in list order, from one thread
-// at a time. Once stop is set no further file is taken; the files in hand still finish. Options
-// absent means the settings are unusable: every file fails with that reason.
+// at a time, and no later file is written before it returns: a listener that waits for the user
+// holds the run at that file. Once stop is set no file whose turn has not come is written or
+// reported; later files already prepared in memory are dropped. turn, when given, is the
+// rotation chosen now and overrides options->turn: each file reads it when its turn comes, and
+// one prepared with another turn is prepared again. Options absent means the settings are
+// unusable: every file fails with that reason.
 void ConvertBatch(const std::vector<std::string>& files, const std::string& destFolder,
                   const ExtendedCopyOptions* options, unsigned jobs,
                   const std::function<void(const ConvertResult&)>& onResult,
-                  const std::atomic<bool>* stop = nullptr);
+                  const std::atomic<bool>* stop = nullptr, const std::atomic<int>* turn = nullptr);
 
 }  // namespace korvel

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <ostream>
 #include <sstream>
+#include <vector>
 
 #include "imaging/Bmp.h"
 #include "codecs/Gif.h"
@@ -45,6 +46,21 @@ void fillWhite(TBitmap& b) {
 
 void drawAt00(const TGraphic& g, TBitmap& canvas) { g.draw(canvas, Rect{0, 0, g.width(), g.height()}); }
 
+// The palette of an output drawn from source, with white in it when source has transparent
+// pixels, so that they come out white: the transparent index's entry (drawn nowhere) becomes
+// white, or white is added where the format has room. Without it the canvas would take the
+// entry nearest to white, which may be any colour of the picture.
+std::vector<RGBQuad> withWhite(std::vector<RGBQuad> palette, const TBitmap* source, PixelFormat pf) {
+    if (!source || (!source->mask() && source->transparency() == Transparency::None)) return palette;
+    if (std::any_of(palette.begin(), palette.end(), [](const RGBQuad& q) { return q.color() == 0xFFFFFF; })) return palette;
+    const RGBQuad white = RGBQuad::of(0xFFFFFF);
+    if (source->transparency() == Transparency::Index && size_t(source->transparentIndex()) < palette.size())
+        palette[size_t(source->transparentIndex())] = white;
+    else if (palette.size() < (size_t(1) << bitsPerPixel(pf)))
+        palette.push_back(white);
+    return palette;
+}
+
 }  // namespace
 
 Size scaledSize(int width, int height, int percent) {
@@ -65,12 +81,12 @@ void PrepareOutputFormat(const TGraphic& graphic, const std::string& sourcePath,
     if (graphic.graphicClass().inheritsFrom(TBitmap::classInfo)) {
         const TBitmap& src = static_cast<const TBitmap&>(graphic);
         output.setPixelFormat(src.pixelFormat());
-        output.setPalette(src.palette());
+        output.setPalette(withWhite(src.palette(), &src, src.pixelFormat()));
     } else if (asciiUpper(extractFileExt(sourcePath)) == ".GIF") {
         output.setPixelFormat(PixelFormat::pf8bit);
         // Keeping the GIF's own colours makes the 8-bit copy lossless.
         const TBitmap* r = graphic.raster();
-        output.setPalette(r && r->pixelFormat() == PixelFormat::pf8bit ? r->palette()
+        output.setPalette(r && r->pixelFormat() == PixelFormat::pf8bit ? withWhite(r->palette(), r, PixelFormat::pf8bit)
                                                                        : defaultPalette(PixelFormat::pf8bit));
     } else {
         output.setPixelFormat(PixelFormat::pf24bit);

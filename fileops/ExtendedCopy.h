@@ -43,7 +43,8 @@ Size scaledSize(int width, int height, int percent);
 Size fittedSize(int width, int height, int longerSide);
 
 // Output takes the source bitmap's pixel format and palette; other graphics give 8 bits for
-// ".GIF" sources (with the GIF's palette) and 24 bits for the rest.
+// ".GIF" sources (with the GIF's palette) and 24 bits for the rest. A palette gets white when the
+// source has transparent pixels, so that they come out white as on every new canvas.
 void PrepareOutputFormat(const TGraphic& graphic, const std::string& sourcePath, TBitmap& output);
 // Draws the picture's graphic into output at the size the options ask for; releases the graphic.
 void ResizeIntoOutput(TPicture& picture, const ExtendedCopyOptions& options, TBitmap& output);

@@ -70,7 +70,8 @@ const StepText kStepTexts[] = {
     {"Copied, but cannot remove the original", KORVEL_TR_NOOP("FileOperation",
                                                               "%1 はコピーしましたが、元のファイルを削除出来ませんでした。")},
     {"Cannot replace a folder with a file", KORVEL_TR_NOOP("FileOperation", "%1 はフォルダなので、ファイルで置き換えられません。")},
-    {"Cannot copy or move a folder into itself", KORVEL_TR_NOOP("FileOperation", "%1 をそれ自身の中へコピー・移動出来ません。")},
+    {"Cannot copy a folder into itself", KORVEL_TR_NOOP("FileOperation", "%1 をそれ自身の中へコピー出来ません。")},
+    {"Cannot move a folder into itself", KORVEL_TR_NOOP("FileOperation", "%1 をそれ自身の中へ移動出来ません。")},
     {"Changed while being copied", KORVEL_TR_NOOP("FileOperation", "%1 はコピー中に変更されました。")},
     {"Cannot delete", KORVEL_TR_NOOP("FileOperation", "%1 を削除出来ませんでした。")},
     {"Cannot move to the Trash", KORVEL_TR_NOOP("FileOperation", "%1 をごみ箱に移動出来ませんでした。")},
@@ -184,6 +185,23 @@ TFileOperation::Step TFileOperation::finished(const std::string& src, uint64_t b
     return tick(0, src) ? Step::Done : Step::Cancelled;
 }
 
+TFileOperation::Step TFileOperation::ontoItself(Mode mode, const std::string& src, uint64_t bytes, int files,
+                                                std::string& target) {
+    // A move has nothing to do; a copy gets a name of its own only when the user says so.
+    const ConflictAnswer a = mode == Mode::Copy ? user_.askCopyOntoItself(src) : ConflictAnswer::Skip;
+    if (a == ConflictAnswer::Cancel) {
+        cancelled_ = true;
+        return Step::Cancelled;
+    }
+    if (a == ConflictAnswer::KeepBoth) {
+        target = uniqueName(target);
+        return Step::Done;
+    }
+    counts_.skipped += files;
+    progress_.bytesDone += bytes;
+    return Step::Skipped;
+}
+
 TFileOperation::Step TFileOperation::transfer(Mode mode, const std::string& src, const std::string& folder,
                                               const Source* known) {
     struct stat st, tst;
@@ -191,8 +209,14 @@ TFileOperation::Step TFileOperation::transfer(Mode mode, const std::string& src,
     if (known) st = known->st;
     else if (fs_.lstat(src, &st) != 0) return fail(FileOpStep::Read, src, errno);
     std::string target = join(folder, extractFileName(src));
+    const auto same = [&] { return tst.st_dev == st.st_dev && tst.st_ino == st.st_ino; };
     if (S_ISDIR(st.st_mode)) {
-        if (folder == src || folder.rfind(src + "/", 0) == 0) return fail(FileOpStep::IntoItself, src, 0);
+        if (folder == src || folder.rfind(src + "/", 0) == 0)
+            return fail(mode == Mode::Move ? FileOpStep::MoveIntoItself : FileOpStep::CopyIntoItself, src, 0);
+        if (fs_.lstat(target, &tst) == 0 && same()) {
+            const Step s = ontoItself(mode, src, known ? known->bytes : 0, known ? known->files : 0, target);
+            if (s != Step::Done) return s;
+        }
         return transferFolder(mode, src, st, target, known);
     }
     bool crossDevice = mode == Mode::Copy;
@@ -207,13 +231,9 @@ TFileOperation::Step TFileOperation::transfer(Mode mode, const std::string& src,
     }
     bool replace = false;
     if (fs_.lstat(target, &tst) == 0) {
-        if (tst.st_dev == st.st_dev && tst.st_ino == st.st_ino) {
-            // Onto itself: a move has nothing to do, a copy gets a name of its own.
-            if (mode == Mode::Move) {
-                ++counts_.skipped;
-                return Step::Skipped;
-            }
-            target = uniqueName(target);
+        if (same()) {
+            const Step s = ontoItself(mode, src, uint64_t(st.st_size), 1, target);
+            if (s != Step::Done) return s;
         } else if (S_ISDIR(tst.st_mode)) {
             return fail(FileOpStep::ReplaceFolder, target, 0);
         } else {
@@ -289,10 +309,11 @@ TFileOperation::Step TFileOperation::transferFile(Mode mode, const std::string& 
         else replace = true;
     }
     releaseTemp();
-    if (mode == Mode::Move && crossDevice && fs_.unlink(src) != 0) {
-        // The copy is complete and in place; the source stays rather than anything being lost.
+    // The copy is complete and in place; its name must reach the disk before the source goes,
+    // else a crash can leave neither. On any failure the source stays.
+    if (mode == Mode::Move && crossDevice &&
+        (fs_.syncFolder(extractFilePath(target)) != 0 || fs_.unlink(src) != 0))
         return fail(FileOpStep::RemoveSource, src, errno);
-    }
     return finished(src, crossDevice ? 0 : uint64_t(st.st_size), 1);
 }
 
@@ -425,6 +446,9 @@ TFileOperation::Step TFileOperation::transferFolder(Mode mode, const std::string
         // An existing folder of that name takes the contents; each file is asked about.
         if (err != EEXIST || fs_.lstat(target, &tst) != 0 || !S_ISDIR(tst.st_mode))
             return fail(FileOpStep::Create, target, err);
+    } else if (mode == Mode::Move && fs_.syncFolder(extractFilePath(target)) != 0) {
+        // The new folder's own name must last before any file moved into it leaves its source.
+        return fail(FileOpStep::Create, target, errno);
     }
     std::vector<std::string> names;
     if (fs_.listFolder(src, names) != 0) return fail(FileOpStep::Read, src, errno);
@@ -495,7 +519,7 @@ TFileOperation::Step TFileOperation::trashOne(const std::string& path) {
     const std::string name = extractFileName(path);
     // The info file is claimed first and exclusively: it reserves the name in files/ too.
     for (int i = 1;; ++i) {
-        const std::string entry = i == 1 ? name : name + "." + std::to_string(i);
+        const std::string entry = trashEntryName(name, i);
         const std::string info = place.folder + "/info/" + entry + ".trashinfo";
         const int fd = fs_.open(info, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
         if (fd < 0) {

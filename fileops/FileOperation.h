@@ -31,7 +31,8 @@ enum class FileOpStep {
     Move,           // moving a source by renaming it
     RemoveSource,   // removing a moved file's source after its copy was complete
     ReplaceFolder,  // a folder stands where a file would go
-    IntoItself,     // a folder would go into itself
+    CopyIntoItself, // a folder would be copied into itself
+    MoveIntoItself, // a folder would be moved into itself
     SizeChanged,    // the source changed while it was copied
     Delete,         // deleting for good
     Trash,          // moving to the Trash
@@ -56,6 +57,9 @@ public:
     virtual ~FileOpUser() = default;
     // target exists (or appeared meanwhile); source would replace it.
     virtual ConflictAnswer askReplace(const std::string& source, const std::string& target) = 0;
+    // A copy would land on its own source (copied into its own folder): KeepBoth copies it under
+    // a new name, Cancel stops, any other answer leaves it alone.
+    virtual ConflictAnswer askCopyOntoItself(const std::string& path) = 0;
     // One item failed.
     virtual ErrorAnswer reportError(const FileOpError& error) = 0;
     // Before moving count items to the Trash; false cancels.
@@ -108,6 +112,8 @@ private:
     Step transferFolder(Mode mode, const std::string& src, const struct stat& st, const std::string& target,
                         const Source* known);
     Step finished(const std::string& src, uint64_t bytes, int files);
+    // src would land on itself at target: Done goes on with target given a new name.
+    Step ontoItself(Mode mode, const std::string& src, uint64_t bytes, int files, std::string& target);
     // Copies src into temp, a temporary file that becomes target; failures name target.
     Step copyToTemp(const std::string& src, const struct stat& st, const std::string& temp, const std::string& target,
                     bool flush);

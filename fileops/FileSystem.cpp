@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <climits>
 
+#include "base/SafeWrite.h"
+
 namespace korvel {
 
 int FileSystem::open(const std::string& path, int flags, mode_t mode) {
@@ -21,6 +23,7 @@ ssize_t FileSystem::copyRange(int in, int out, size_t n) {
     return ::copy_file_range(in, nullptr, out, nullptr, n, 0);
 }
 int FileSystem::fsync(int fd) { return ::fsync(fd); }
+int FileSystem::syncFolder(const std::string& path) { return flushFolder(path.c_str()); }
 int FileSystem::flock(int fd, int op) { return ::flock(fd, op); }
 int FileSystem::dup(int fd) { return ::fcntl(fd, F_DUPFD_CLOEXEC, 0); }
 

@@ -20,6 +20,9 @@ public:
     // copy_file_range from the current offsets of in and out.
     virtual ssize_t copyRange(int in, int out, size_t n);
     virtual int fsync(int fd);
+    // Flushes the names made, renamed or removed in a folder to the disk; 0 also where the file
+    // system cannot flush a folder at all.
+    virtual int syncFolder(const std::string& path);
     // flock(2) on fd; dup(2) of fd, which shares the lock.
     virtual int flock(int fd, int op);
     virtual int dup(int fd);

@@ -61,6 +61,28 @@ bool isUsableFileName(std::string_view name) {
            name.find('\0') == std::string_view::npos;
 }
 
+namespace {
+bool onlyExtension(const std::string& name) { return !name.empty() && extractFileExt(name).size() == name.size(); }
+}  // namespace
+
+NameFault newNameFault(const std::string& from, const std::string& to) {
+    // The name is checked as the path it ends up in: a "/" typed into it would move the file.
+    const std::string name = extractFileName(to);
+    if (!isUsableFileName(name) || extractFilePath(to) != extractFilePath(from)) return NameFault::Invalid;
+    if (onlyExtension(name) && !onlyExtension(extractFileName(from))) return NameFault::OnlyExtension;
+    return NameFault::None;
+}
+
+FailureReason nameFaultReason(NameFault fault) {
+    switch (fault) {
+        case NameFault::None: break;
+        case NameFault::Invalid: return {EINVAL, {}, {}};
+        case NameFault::OnlyExtension:
+            return {0, {"Rename", KORVEL_TR_NOOP("Rename", "拡張子の前にファイル名がありません"), {}}, {}};
+    }
+    return {};
+}
+
 RenamePlanner::RenamePlanner(std::vector<std::string> files, FileSystem& fs) : files_(std::move(files)) {
     std::unordered_set<std::string> folders;
     std::vector<std::string> names;
@@ -91,7 +113,7 @@ RenamePlan RenamePlanner::plan(const std::vector<std::string>& targets) const {
         r.newPath = targets[i];
         r.clash = uses[targets[i]] > 1;
         r.unchanged = r.newPath == r.oldPath;
-        r.badName = !isUsableFileName(extractFileName(r.newPath));
+        r.badName = newNameFault(r.oldPath, r.newPath) != NameFault::None;
         if (!r.unchanged && !r.badName) {
             if (occupied(r.newPath)) {
                 r.takenOnDisk = true;
@@ -116,9 +138,14 @@ RenamePlan RenamePlanner::planSerial(const SerialParams& params) const {
 }
 
 int renameNoReplace(FileSystem& fs, const std::string& from, const std::string& to) {
-    if (!isUsableFileName(extractFileName(to))) return EINVAL;
+    if (newNameFault(from, to) != NameFault::None) return EINVAL;
     if (from == to) return 0;
     return fs.renameNoReplace(from, to) == 0 ? 0 : errno;
+}
+
+FailureReason renameInPlace(FileSystem& fs, const std::string& from, const std::string& to) {
+    if (const NameFault fault = newNameFault(from, to); fault != NameFault::None) return nameFaultReason(fault);
+    return {renameNoReplace(fs, from, to), {}, {}};
 }
 
 RenameCounts runRenamePass(const std::vector<std::pair<std::string, std::string>>& moves,

@@ -11,6 +11,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "base/ErrorReason.h"
 #include "base/Translatable.h"
 #include "fileops/FileSystem.h"
 
@@ -52,6 +53,16 @@ std::string serialTarget(const std::string& oldPath, const SerialParams& params,
 
 // Whether name can be a file name here: not empty, not "." or "..", no "/" and no NUL.
 bool isUsableFileName(std::string_view name);
+
+// Why a rename in place is refused before it is tried.
+enum class NameFault {
+    None,
+    Invalid,        // not a usable name, or one that would put the file into another folder
+    OnlyExtension,  // nothing but an extension (".jpg", a hidden file here) where the old name had more
+};
+NameFault newNameFault(const std::string& from, const std::string& to);
+// What a window says after "名前を変更出来ませんでした。" for a refused name.
+FailureReason nameFaultReason(NameFault fault);
 
 // One file of a plan.
 struct PlanRow {
@@ -96,9 +107,11 @@ struct RenameCounts {
     bool stopped = false;
 };
 
-// Renames from to to without replacing anything; 0 or errno. A name that is not usable gives
-// EINVAL; renaming a file to its own name does nothing and succeeds.
+// Renames from to to without replacing anything; 0 or errno. A refused name (newNameFault)
+// gives EINVAL; renaming a file to its own name does nothing and succeeds.
 int renameNoReplace(FileSystem& fs, const std::string& from, const std::string& to);
+// The same, for a single rename: why it failed, empty when it was done.
+FailureReason renameInPlace(FileSystem& fs, const std::string& from, const std::string& to);
 
 // Renames moves[i].first to moves[i].second in order, each directly and never replacing. After
 // each the observer is called; returning false stops the pass there.

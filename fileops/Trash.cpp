@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
@@ -85,6 +86,20 @@ TrashPlace findTrash(FileSystem& fs, const std::string& path, const std::string&
     const std::string t = prefix + "/.Trash-" + uid;
     if (ownFolders(fs, t)) return {t, top};
     return {};
+}
+
+std::string trashEntryName(const std::string& name, int attempt) {
+    constexpr size_t kInfoSuffix = sizeof ".trashinfo" - 1;
+    const std::string plain = attempt == 1 ? name : name + "." + std::to_string(attempt);
+    if (plain.size() + kInfoSuffix <= NAME_MAX) return plain;
+    std::string ext = extractFileExt(name);
+    if (ext.size() > 32) ext.clear();  // a long tail after a dot is part of the name, not a type
+    std::string number = std::to_string(attempt);
+    number.insert(number.begin(), '~');
+    size_t cut = NAME_MAX - kInfoSuffix - number.size() - ext.size();
+    // Never inside a UTF-8 sequence: back up over its continuation bytes (three at most).
+    for (int k = 0; k < 3 && cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80; ++k) --cut;
+    return name.substr(0, cut) + number + ext;
 }
 
 std::string trashInfoText(const std::string& path, std::time_t when) {

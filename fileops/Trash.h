@@ -21,6 +21,12 @@ struct TrashPlace {
 // mount holding path. The folders are made (mode 0700) when missing.
 TrashPlace findTrash(FileSystem& fs, const std::string& path, const std::string& homeTrash);
 
+// The name an item takes in files/ (and, with ".trashinfo", in info/) at the attempt-th try
+// (from 1): the name itself, then name.2, name.3, ... A name whose info file's name would be too
+// long for the file system becomes a shortened one, cut at a character and keeping its extension:
+// stem~N.ext. The info file keeps the whole original path, so a restore gives the name back.
+std::string trashEntryName(const std::string& name, int attempt);
+
 // The contents of a .trashinfo file: the path percent-encoded as a URI path, the local time.
 std::string trashInfoText(const std::string& path, std::time_t when);
 

@@ -31,9 +31,9 @@ public:
     }
 
     void end(TBitmap& raster) override {
-        if (!active_ || !isPaletteFormat(raster.pixelFormat())) return;
-        if (colors_) colors_->apply(raster);  // a grey picture: its palette
-        if (upright_) upright_->setPalette(raster.palette());
+        if (!active_) return;
+        if (colors_ && isPaletteFormat(raster.pixelFormat())) colors_->apply(raster);  // a grey picture: its palette
+        if (upright_) OrientExtrasInto(raster, *upright_, orientation_);
     }
 
     // Whether the last decode went through the stage.
@@ -67,6 +67,11 @@ int TPhotoGraphic::height() const {
     return orientationSwapsSides(orientation_) ? stored_->width() : stored_->height();
 }
 
+bool TPhotoGraphic::rasterIsWholeImage() const {
+    // A stored raster with a mask is still to be composited, by whoever draws this one.
+    return stored_->rasterIsWholeImage() || !stored_->raster();
+}
+
 const TBitmap* TPhotoGraphic::raster() const {
     if (shown_) return shown_.get();
     if (stored_->empty()) return nullptr;
@@ -78,10 +83,12 @@ const TBitmap* TPhotoGraphic::raster() const {
         if (!shown_) shown_ = std::make_unique<TBitmap>(OrientUpright(*r, orientation_));
         return shown_.get();
     }
-    if (r && stored_->rasterIsWholeImage()) {
+    if (r) {
+        // The raster with its mask or transparent colour is the picture: both are turned, and
+        // the conversion keeps them.
         shown_ = std::make_unique<TBitmap>(OrientUpright(*r, orientation_));
     } else {
-        // Composited formats are drawn on white first, as LoadPictureAsBitmap does.
+        // Formats drawn without a raster are drawn on white first, as LoadPictureAsBitmap does.
         TBitmap canvas(stored_->width(), stored_->height(), PixelFormat::pf24bit);
         for (int y = 0; y < canvas.height(); ++y) std::fill_n(canvas.scanLine(y), canvas.stride(), 0xFF);
         stored_->draw(canvas, Rect{0, 0, canvas.width(), canvas.height()});

@@ -23,7 +23,8 @@ public:
     int width() const override;
     int height() const override;
     const TBitmap* raster() const override;
-    bool rasterIsWholeImage() const override { return true; }
+    // As the stored graphic's, or true when that has no raster and is drawn on white.
+    bool rasterIsWholeImage() const override;
     void requestDecodeScale(int denominator) override;
     void requestDecodeSize(int requiredWidth, int requiredHeight) override;
     // Reloads the stored graphic and keeps the orientation and colours given at construction.

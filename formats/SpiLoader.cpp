@@ -185,6 +185,7 @@ size_t TInSPIAbleFromFile::fillHeader(uint8_t* buf) {
     const std::shared_ptr<const FileBytes> bytes = FileBytes::open(sourceName());
     const size_t n = std::min(bytes->size(), kSpiHeaderBufferSize);
     if (n) std::memcpy(buf, bytes->data(), n);
+    bytes->requireWhole();
     return n;
 }
 

@@ -32,6 +32,18 @@ Profile openProfile(const std::vector<uint8_t>& bytes) {
     return Profile(cmsOpenProfileFromMem(bytes.data(), cmsUInt32Number(bytes.size())));
 }
 
+// A transparent colour names a stored colour, which the conversion moves: it becomes a mask
+// first, so that the same pixels stay transparent.
+void keyToMask(TBitmap& bitmap) {
+    if (bitmap.transparency() != Transparency::Color || bitmap.mask()) return;
+    const int w = bitmap.width(), h = bitmap.height();
+    auto mask = std::make_unique<TBitmap>(w, h, PixelFormat::pf8bit, uint64_t(w) * uint64_t(h));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) mask->scanLine(y)[x] = bitmap.pixel(x, y) == bitmap.transparentColor() ? 255 : 0;
+    bitmap.setMask(std::move(mask));
+    bitmap.clearTransparency();
+}
+
 class LcmsTransform : public ColorTransform {
 public:
     LcmsTransform(cmsHTRANSFORM bgr, cmsHTRANSFORM bgra) : bgr_(bgr), bgra_(bgra) {}
@@ -42,6 +54,7 @@ public:
 
     void apply(TBitmap& bitmap) const override {
         if (bitmap.empty()) return;
+        keyToMask(bitmap);
         if (isPaletteFormat(bitmap.pixelFormat())) {
             std::vector<RGBQuad> palette = bitmap.palette();
             cmsDoTransform(bgra_, palette.data(), palette.data(), cmsUInt32Number(palette.size()));
@@ -156,6 +169,7 @@ public:
 
     void apply(TBitmap& bitmap) const override {
         if (bitmap.empty()) return;
+        keyToMask(bitmap);
         if (isPaletteFormat(bitmap.pixelFormat())) {
             std::vector<RGBQuad> palette = bitmap.palette();
             if (!palette.empty()) convertRow(&palette.front().rgbBlue, int(palette.size()), int(sizeof(RGBQuad)));

@@ -15,7 +15,8 @@ class ColorTransform {
 public:
     virtual ~ColorTransform() = default;
     // Converts the raster in place: pixels of 24 and 32-bit rasters (the fourth byte kept), the
-    // palette of palette formats, other formats after widening to 24 bits.
+    // palette of palette formats, other formats after widening to 24 bits. The mask is kept; a
+    // transparent colour becomes a mask of the same pixels.
     virtual void apply(TBitmap& bitmap) const = 0;
     // Converts rows [from, to) of a 24 or 32-bit raster in place (the fourth byte kept), for
     // callers that convert rows as a decoder finishes them. Other formats are left alone.

@@ -27,6 +27,7 @@ uint64_t TGraphic::maxFileBytes(const DecodeLimits& limits) const { return fileB
 void TGraphic::loadFromFile(const std::string& path, const DecodeLimits& limits) {
     const std::shared_ptr<const FileBytes> bytes = FileBytes::open(path, maxFileBytes(limits));
     loadFromMemory(bytes->data(), bytes->size(), limits);
+    bytes->requireWhole();
 }
 
 void TGraphic::loadFromStream(std::istream& in, const DecodeLimits& limits) {

@@ -57,7 +57,8 @@ public:
     // as it was; it never half-works. Overrides repeat the default argument.
     virtual void loadFromMemory(const uint8_t* data, size_t size, const DecodeLimits& limits = {}) = 0;
     // Opens the file through FileBytes (regular files only, at most maxFileBytes(limits), large
-    // ones mapped), then decodes it. A file that cannot be read throws EFileError with the reason.
+    // ones mapped), then decodes it. A file that cannot be read, or is cut short while it is
+    // decoded, throws EFileError with the reason (the graphic is then to be dropped).
     virtual void loadFromFile(const std::string& path, const DecodeLimits& limits = {});
     // Most bytes a file of this format can need for an image within limits; larger files are
     // refused unread. Formats without a tighter bound allow 16 bytes per pixel.

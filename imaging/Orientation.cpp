@@ -151,23 +151,16 @@ TBitmap OrientUpright(const TBitmap& stored, int orientation) {
     if (orientation < 2 || orientation > 8 || stored.empty()) return stored;
     const int bpp = stored.bitsPerPixel();
     if (bpp != 8 && bpp != 24 && bpp != 32) {
+        // A palette widens index for index, so a transparent index stays the one it was.
         TBitmap wide(stored);
-        wide.convertTo24();
+        wide.setPixelFormat(isPaletteFormat(stored.pixelFormat()) ? PixelFormat::pf8bit : PixelFormat::pf24bit);
         return OrientUpright(wide, orientation);
     }
     const bool swap = orientationSwapsSides(orientation);
     const int w = swap ? stored.height() : stored.width(), h = swap ? stored.width() : stored.height();
-    const Mapping m = mappingFor(orientation, stored.width(), stored.height());
     TBitmap out(w, h, stored.pixelFormat(), uint64_t(w) * uint64_t(h));
-    if (isPaletteFormat(stored.pixelFormat())) out.setPalette(stored.palette());
-    remapAny(stored, out, m, 0, stored.height());
-    if (const TBitmap* mask = stored.mask()) {
-        auto turned = std::make_unique<TBitmap>(w, h, PixelFormat::pf8bit, uint64_t(w) * uint64_t(h));
-        remapAny(*mask, *turned, m, 0, stored.height());
-        out.setMask(std::move(turned));
-    }
-    if (stored.transparency() == Transparency::Color) out.setTransparentColor(stored.transparentColor());
-    if (stored.transparency() == Transparency::Index) out.setTransparentIndex(stored.transparentIndex());
+    remapAny(stored, out, mappingFor(orientation, stored.width(), stored.height()), 0, stored.height());
+    OrientExtrasInto(stored, out, orientation);
     return out;
 }
 
@@ -175,6 +168,21 @@ void OrientRowsInto(const TBitmap& stored, TBitmap& upright, int orientation, in
     if (from >= to) return;
     const Mapping m = mappingFor(orientation, stored.width(), stored.height());
     remapAny(stored, upright, m, from, to);
+}
+
+void OrientExtrasInto(const TBitmap& stored, TBitmap& upright, int orientation) {
+    if (isPaletteFormat(stored.pixelFormat())) upright.setPalette(stored.palette());
+    if (const TBitmap* mask = stored.mask()) {
+        auto turned = std::make_unique<TBitmap>(upright.width(), upright.height(), PixelFormat::pf8bit,
+                                                uint64_t(upright.width()) * uint64_t(upright.height()));
+        OrientRowsInto(*mask, *turned, orientation, 0, mask->height());
+        upright.setMask(std::move(turned));
+    } else {
+        upright.clearMask();
+    }
+    upright.clearTransparency();
+    if (stored.transparency() == Transparency::Color) upright.setTransparentColor(stored.transparentColor());
+    if (stored.transparency() == Transparency::Index) upright.setTransparentIndex(stored.transparentIndex());
 }
 
 }  // namespace korvel

@@ -27,9 +27,13 @@ int fitSpan(int64_t pos, int64_t len, int64_t visible, int64_t start, int64_t ro
 }  // namespace
 
 WindowRect fitWindowToWorkAreas(const WindowRect& stored, const std::vector<WindowRect>& workAreas,
-                                WindowSize keepVisible, WindowSize fallback) {
+                                WindowSize keepVisible, WindowSize fallback, WindowSize minimum) {
     WindowRect r = stored;
-    if (r.width < 100 || r.height < 100) r.width = fallback.width, r.height = fallback.height;
+    // Below 100 a side is no size anyone chose; the one left is raised to what the window needs.
+    if (r.width < 100) r.width = fallback.width;
+    if (r.height < 100) r.height = fallback.height;
+    r.width = std::max(r.width, minimum.width);
+    r.height = std::max(r.height, minimum.height);
     if (workAreas.empty()) return r;
     const WindowRect* work = &workAreas.front();
     int64_t best = 0;
@@ -42,6 +46,22 @@ WindowRect fitWindowToWorkAreas(const WindowRect& stored, const std::vector<Wind
     // The title bar above the top edge must stay reachable.
     r.top = fitSpan(r.top, r.height, visibleH, work->top, work->height, true);
     return r;
+}
+
+WindowRect fitDialogToWorkAreas(WindowSize stored, const std::vector<WindowRect>& workAreas, WindowSize fallback,
+                                WindowSize minimum) {
+    if (workAreas.empty()) return fitWindowToWorkAreas({0, 0, stored.width, stored.height}, {}, {}, fallback, minimum);
+    const WindowRect& screen = workAreas.front();
+    WindowRect r = fitWindowToWorkAreas({screen.left, screen.top, stored.width, stored.height}, {screen}, {},
+                                        fallback, minimum);
+    r.left = int(screen.left + (int64_t(screen.width) - r.width) / 2);
+    r.top = int(screen.top + (int64_t(screen.height) - r.height) / 2);
+    return r;
+}
+
+int fitSplit(int stored, int total, int minimum) {
+    if (total < 2 * int64_t(minimum)) return std::max(0, total / 2);
+    return std::clamp(stored, minimum, total - minimum);
 }
 
 }  // namespace korvel

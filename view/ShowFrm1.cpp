@@ -200,7 +200,8 @@ void TShowFrm1::placeWindow() {
             areas.insert(s == screen ? areas.begin() : areas.end(), {a.left(), a.top(), a.width(), a.height()});
         }
         const korvel::WindowRect r = korvel::fitWindowToWorkAreas(
-            {settings_.left, settings_.top, settings_.width, settings_.height}, areas, {506, 314}, {480, 320});
+            {settings_.left, settings_.top, settings_.width, settings_.height}, areas, {506, 314}, {480, 320},
+            {240, 160});
         // Left and Top place the frame, so the title bar stays on the work area.
         resize(r.width, r.height);
         move(r.left, r.top);

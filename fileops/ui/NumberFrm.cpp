@@ -30,7 +30,6 @@ namespace {
 
 const char kSection[] = "NumberReName";
 constexpr int kStripHeight = 128;
-constexpr int kItemHeight = 50;
 
 
 }  // namespace
@@ -111,7 +110,11 @@ TNumberFrm::TNumberFrm(const std::string& folder, const std::vector<std::string>
     preview->setModel(model_);
     preview->verticalHeader()->hide();
     preview->verticalHeader()->setDefaultSectionSize(preview->fontMetrics().height() + 4);
-    preview->horizontalHeader()->setStretchLastSection(true);
+    // The new names take the width; the old ones and the warnings only what they need.
+    QHeaderView* head = preview->horizontalHeader();
+    head->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    head->setSectionResizeMode(1, QHeaderView::Stretch);
+    head->setSectionResizeMode(2, QHeaderView::ResizeToContents);
     preview->setSelectionMode(QAbstractItemView::NoSelection);
     previewSummary = new QLabel(this);
     previewSummary->setObjectName(QStringLiteral("previewSummary"));
@@ -123,6 +126,7 @@ TNumberFrm::TNumberFrm(const std::string& folder, const std::vector<std::string>
     auto* panes = new QSplitter(Qt::Vertical, this);
     panes->addWidget(listPane);
     panes->addWidget(previewPane);
+    panes->setChildrenCollapsible(false);
     panes->setStretchFactor(0, 3);
     panes->setStretchFactor(1, 2);
 
@@ -136,7 +140,12 @@ TNumberFrm::TNumberFrm(const std::string& folder, const std::vector<std::string>
         radios->addWidget(r);
     }
     radioItems->button(0)->setChecked(true);
-    auto* help = new QLabel(tr("連番を挿入する場所に半角英数で  \\ を入れて下さい。"), this);
+    auto label = [this](const QString& text, const char* name) {
+        auto* l = new QLabel(text, this);
+        l->setObjectName(QLatin1String(name));
+        return l;
+    };
+    QLabel* help = label(tr("連番を挿入する場所に半角英数で  \\ を入れて下さい。"), "Label3");
     help->setStyleSheet(QStringLiteral("color: blue;"));
     auto edit = [this](const char* name, const QString& text) {
         auto* e = new QLineEdit(text, this);
@@ -161,7 +170,10 @@ TNumberFrm::TNumberFrm(const std::string& folder, const std::vector<std::string>
     auto* g = new QGridLayout(strip);
     g->addWidget(RadioGroup1, 0, 0, 4, 1);
     g->addWidget(help, 0, 1, 1, 3);
-    g->addWidget(new QLabel(tr("例）ﾌｧｲﾙ名を A\\B、開始を 1、桁数を 3") + QStringLiteral("  →A001B.bmp"), this), 1, 1, 1, 3);
+    auto* example = new QHBoxLayout;
+    example->addWidget(label(tr("例）ﾌｧｲﾙ名を A\\B、開始を 1、桁数を 3"), "Label7"));
+    example->addWidget(label(tr("→A001B.bmp"), "Label8"), 1);
+    g->addLayout(example, 1, 1, 1, 3);
     g->addWidget(new QLabel(tr("ファイル名を指定（拡張子は不要）"), this), 2, 1);
     g->addWidget(new QLabel(tr("開始番号"), this), 2, 2);
     g->addWidget(new QLabel(tr("桁数"), this), 2, 3);
@@ -178,8 +190,9 @@ TNumberFrm::TNumberFrm(const std::string& folder, const std::vector<std::string>
     layout->addWidget(panes, 1);
     layout->addWidget(strip);
     layout->addWidget(ProgressBar1);
-    setMinimumSize(540, kStripHeight + lists->YesLabel->sizeHint().height() + ProgressBar1->sizeHint().height() +
-                            3 * kItemHeight + 10);
+    // No narrower than 540, and never so low that the preview squeezes the lists below three files
+    // (the lists keep three, see TTwoLists).
+    setMinimumSize(minimumSizeHint().expandedTo({540, 0}));
 
     for (QToolButton* b : {lists->AddBtn, lists->DelBtn, lists->AllAddBtn, lists->AllDelBtn})
         connect(b, &QToolButton::clicked, this, &TNumberFrm::listsChanged);

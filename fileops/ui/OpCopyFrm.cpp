@@ -21,7 +21,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <deque>
 #include <thread>
 
 #include "base/Errors.h"
@@ -349,38 +348,37 @@ void TOpCopyFrm::runFiles(const std::vector<std::string>& files, const std::stri
     const std::optional<korvel::ExtendedCopyOptions> opts = options();
     std::atomic<bool> stop{false};
     runStop_ = &stop;
+    // The turn stays a choice during the run: each file reads it when its turn comes.
+    std::atomic<int> turn{std::max(0, turnGroup->checkedId())};
+    const QMetaObject::Connection turnWatch =
+        connect(turnGroup, &QButtonGroup::idToggled, this, [&turn](int id, bool on) {
+            if (on) turn = id;
+        });
 
-    // Results arrive in list order; each is shown before the next, also while a message box
-    // from an earlier one is open, so the user sees what a one-file-at-a-time run shows.
-    std::deque<korvel::ConvertResult> pending;
-    bool showing = false;
+    // Each file is reported here before the batch writes the next: its box is answered and the
+    // progress moved first, so the folder and the bar are those of a one-file-at-a-time run, and
+    // ｷｬﾝｾﾙ pressed after the box stops the files behind it.
     int done = 0;
-    auto show = [&] {
-        if (showing) return;
-        showing = true;
-        while (!pending.empty()) {
-            const korvel::ConvertResult r = std::move(pending.front());
-            pending.pop_front();
-            if (!r.ok())
-                QMessageBox::critical(this, windowTitle(),
-                                      withReason(coreText(korvel::convertFailureText(r.source)), reasonLine(r.reason)));
-            ProgressBar1->setValue(++done);
-        }
-        showing = false;
+    const auto report = [&](const korvel::ConvertResult& r) {
+        if (!r.ok())
+            QMessageBox::critical(this, windowTitle(),
+                                  withReason(coreText(korvel::convertFailureText(r.source)), reasonLine(r.reason)));
+        ProgressBar1->setValue(++done);
+        // What the user did by now (ｷｬﾝｾﾙ right after the box) is seen before the next file starts.
+        QCoreApplication::processEvents();
     };
     QEventLoop loop;
     std::thread batch([&] {
         korvel::ConvertBatch(files, folder, opts ? &*opts : nullptr, korvel::defaultJobCount(),
                              [&](const korvel::ConvertResult& r) {
-                                 QMetaObject::invokeMethod(
-                                     this, [&, r] { pending.push_back(r); show(); }, Qt::QueuedConnection);
+                                 QMetaObject::invokeMethod(this, [&] { report(r); }, Qt::BlockingQueuedConnection);
                              },
-                             &stop);
+                             &stop, &turn);
         QMetaObject::invokeMethod(this, [&] { loop.quit(); }, Qt::QueuedConnection);
     });
     loop.exec();  // the window keeps painting and takes ｷｬﾝｾﾙ while the workers convert
     batch.join();
-    show();
+    disconnect(turnWatch);
     runStop_ = nullptr;
     ProgressBar1->setValue(0);
     StopRequested = true;

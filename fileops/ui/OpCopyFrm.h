@@ -78,7 +78,7 @@ private:
     void SetControlsEnabled(bool on);
     void runFiles(const std::vector<std::string>& files, const std::string& folder);
 
-    // Stops the run after the files in hand.
+    // Stops the run after the file under way.
     void requestStop();
 
     Hooks hooks_;

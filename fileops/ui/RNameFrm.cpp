@@ -13,6 +13,7 @@
 
 #include "base/FileNames.h"
 #include "platform/PathText.h"
+#include "platform/WindowPlacement.h"
 
 namespace {
 
@@ -74,7 +75,7 @@ TRNameFrm::TRNameFrm(const std::string& path, int selected, const QImage& pictur
     auto* frame = new QFrame(this);
     frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     auto* frameLayout = new QVBoxLayout(frame);
-    frameLayout->setContentsMargins(1, 1, 1, 1);
+    frameLayout->setContentsMargins(0, 0, 0, 0);
     PaintBox1 = new QLabel(frame);
     PaintBox1->setFixedSize(kPictureSide, kPictureSide);
     PaintBox1->setAlignment(Qt::AlignCenter);  // drawn unscaled, centred
@@ -86,12 +87,13 @@ TRNameFrm::TRNameFrm(const std::string& path, int selected, const QImage& pictur
     grid->addWidget(Edit1, 1, 0, 1, 2);
     grid->addWidget(new QLabel(tr("拡張子"), this), 2, 0);
     grid->addWidget(Edit2, 3, 0);
-    grid->addWidget(frame, 2, 1, 3, 1, Qt::AlignRight);
+    grid->addWidget(frame, 2, 1, 3, 1, Qt::AlignRight | Qt::AlignTop);  // the panel hugs the 80 x 80 box
     grid->addWidget(RadioGroup1, 4, 0);
     auto* buttons = new QHBoxLayout;
     for (QPushButton* b : {OKBtn1, AllOKBtn, CancelBtn, AllCanselBtn}) buttons->addWidget(b);
     grid->addLayout(buttons, 5, 0, 1, 2);
     setFixedSize(sizeHint().expandedTo({360, 0}));
+    placeDialog(*this, size(), size());  // centred on the screen, not on the main window
 
     connect(radioItems, &QButtonGroup::idClicked, this, &TRNameFrm::RadioGroup1Click);
     connect(OKBtn1, &QPushButton::clicked, this, &TRNameFrm::OKBtn1Click);

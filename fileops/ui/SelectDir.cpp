@@ -29,6 +29,7 @@ TSelectDir::TSelectDir(bool copy, const std::vector<std::string>& all, const std
     DirCombo = new QComboBox(this);
     DirCombo->setObjectName(QStringLiteral("DirCombo"));
     DirCombo->setEditable(true);
+    DirCombo->setInsertPolicy(QComboBox::NoInsert);  // Enter confirms the folder, it adds no item
     for (const std::string& q : quick)
         if (!q.empty()) DirCombo->addItem(pathText(q));
     DirCombo->setCurrentIndex(-1);
@@ -39,9 +40,11 @@ TSelectDir::TSelectDir(bool copy, const std::vector<std::string>& all, const std
     SpeedButton1->setText(QStringLiteral("..."));
     OKBtn = new QPushButton(QStringLiteral("OK"), this);
     OKBtn->setObjectName(QStringLiteral("OKBtn"));
-    OKBtn->setAutoDefault(false);
+    // Enter anywhere in the dialog, the folder box and the lists included, is OK with its checks.
+    OKBtn->setDefault(true);
     CancelBtn = new QPushButton(tr("ｷｬﾝｾﾙ"), this);
     CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
+    CancelBtn->setAutoDefault(false);
 
     auto* strip = new QGridLayout;
     strip->addWidget(Label1, 0, 0, 1, 2);

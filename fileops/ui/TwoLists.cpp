@@ -4,7 +4,6 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
-#include <QScreen>
 #include <QSplitter>
 #include <QStyledItemDelegate>
 #include <QToolButton>
@@ -15,10 +14,13 @@
 #include "base/IniFile.h"
 #include "platform/BusyCursor.h"
 #include "platform/PathText.h"
+#include "platform/WindowPlacement.h"
 
 namespace {
 
 constexpr int kItemHeight = 50;
+// Neither list can be dragged or set narrower than a thumbnail and the start of a name.
+constexpr int kMinPane = 2 * kItemHeight;
 constexpr int kPathRole = Qt::UserRole;
 
 std::string itemPath(const QListWidgetItem* item) { return item->data(kPathRole).toByteArray().toStdString(); }
@@ -56,6 +58,8 @@ QListWidget* makeList(QWidget* parent, QStyledItemDelegate* delegate) {
     l->setSelectionMode(QAbstractItemView::ExtendedSelection);
     l->setUniformItemSizes(true);
     l->setItemDelegate(delegate);
+    // However small the dialog, three files stay in sight.
+    l->setMinimumHeight(3 * kItemHeight + 2 * l->frameWidth());
     return l;
 }
 
@@ -70,6 +74,7 @@ QLabel* makeHeading(const QString& text, const char* colour, QWidget* parent) {
 TTwoLists::TTwoLists(ThumbSource thumbs, QWidget* parent) : QWidget(parent), thumbs_(std::move(thumbs)) {
     auto* delegate = new ItemDelegate(thumbs_, this);
     splitter = new QSplitter(Qt::Horizontal, this);
+    splitter->setChildrenCollapsible(false);
     PanelN01 = new QWidget(splitter);
     auto* left = new QVBoxLayout(PanelN01);
     left->setContentsMargins(0, 0, 0, 0);
@@ -78,6 +83,7 @@ TTwoLists::TTwoLists(ThumbSource thumbs, QWidget* parent) : QWidget(parent), thu
     NoListBox->setObjectName(QStringLiteral("NoListBox"));
     left->addWidget(NoLabel);
     left->addWidget(NoListBox);
+    PanelN01->setMinimumWidth(kMinPane);
 
     auto* right = new QWidget(splitter);
     auto* row = new QHBoxLayout(right);
@@ -103,6 +109,7 @@ TTwoLists::TTwoLists(ThumbSource thumbs, QWidget* parent) : QWidget(parent), thu
     YesLabel = makeHeading(tr("対象ファイル"), "red", right);
     YesListBox = makeList(right, delegate);
     YesListBox->setObjectName(QStringLiteral("YesListBox"));
+    YesListBox->setMinimumWidth(kMinPane);
     yes->addWidget(YesLabel);
     yes->addWidget(YesListBox);
     row->addLayout(yes);
@@ -139,11 +146,11 @@ static std::vector<std::string> pathsOf(const QListWidget* list) {
     return out;
 }
 void TTwoLists::loadPlacement(QWidget& dialog, const korvel::IniFile& ini, const char* section, const QSize& size) {
-    dialog.resize(ini.readInteger(section, "Width", size.width()), ini.readInteger(section, "Height", size.height()));
-    const int panel = ini.readInteger(section, "Panel", dialog.width() / 3);
+    const QSize stored(ini.readInteger(section, "Width", size.width()), ini.readInteger(section, "Height", size.height()));
+    placeDialog(dialog, stored, size);
+    const int panel = korvel::fitSplit(ini.readInteger(section, "Panel", dialog.width() / 3), dialog.width(), kMinPane);
     splitter->setSizes({panel, std::max(1, dialog.width() - panel)});
     if (ini.readInteger(section, "wState", 0) == 2) dialog.setWindowState(Qt::WindowMaximized);
-    if (QScreen* s = dialog.screen()) dialog.move(s->availableGeometry().center() - dialog.rect().center());
 }
 
 void TTwoLists::storeWindowState(const QWidget& dialog, korvel::IniFile& ini, const char* section) {

@@ -37,7 +37,8 @@ public:
     // When set, "全て追加" and "全て戻す" too act only while an item of their source is selected.
     bool allNeedsSelection = false;
 
-    // The dialog's size, list split, maximised state and centring, from its settings section.
+    // The dialog's size, list split, maximised state and centring, from its settings section; a
+    // hand-edited size is fitted to the screen and a split keeps both lists.
     void loadPlacement(QWidget& dialog, const korvel::IniFile& ini, const char* section, const QSize& size);
     // "wState", and "Width" and "Height" only for a normal window.
     static void storeWindowState(const QWidget& dialog, korvel::IniFile& ini, const char* section);

@@ -691,36 +691,49 @@ private slots:
     }
 
     // The rename dialogs' answers rename the marked files on disk and replace their paths in the
-    // file list in place, so the grid keeps its order.
+    // file list in place, so the grid keeps its order. A name is never a way into another folder.
+    // The rename dialog opens centred on the screen with its 80 x 80 picture.
     void renameFromTheToolButtons() {
         struct Row {
             const char* name;
             QAction* TKorvelMain::Actions::*button;
+            QString typed;
             const char *listed, *onDisk;
+            QStringList boxes;
         } rows[] = {
-            {"typed name, then stop", &TKorvelMain::Actions::ReNameBtn1, "a new=b c d e", "a c d e new=b"},
-            {"serial", &TKorvelMain::Actions::NumberRNBtn1, "a p01=b p02=c d e", "a d e p01=b p02=c"},
+            {"typed name, then stop", &TKorvelMain::Actions::ReNameBtn1, "new", "a new=b c d e", "a c d e new=b", {}},
+            {"a slash", &TKorvelMain::Actions::ReNameBtn1, "../dst/x", "a b c d e", "a b c d e",
+             {"名前を変更出来ませんでした。\n名前が正しくありません"}},
+            {"serial", &TKorvelMain::Actions::NumberRNBtn1, "p\\", "a p01=b p02=c d e", "a d e p01=b p02=c", {}},
         };
         for (const Row& r : rows) {
             const RowTrace trace{r.name};
             QVERIFY(openWindow());
+            w_->move(0, 0);
             ModalScript dialogs;
+            QStringList placed;
             dialogs.on<TRNameFrm>([&](TRNameFrm& d, int n) {
-                if (n == 0) d.Edit1->setText("new");
+                const QPoint off = d.frameGeometry().center() - d.screen()->availableGeometry().center();
+                const QSize box = d.PaintBox1->parentWidget()->contentsRect().size();  // inside the sunken panel
+                placed << QStringLiteral("%1 %2x%3").arg(off.manhattanLength() <= 2).arg(box.width()).arg(box.height());
+                if (n == 0) typeInto(d.Edit1, r.typed);
                 QTest::mouseClick(n == 0 ? d.OKBtn1 : d.AllCanselBtn, Qt::LeftButton);
             });
             dialogs.on<TNumberFrm>([&](TNumberFrm& d, int) {
-                d.NameEdit->setText("p\\");
+                typeInto(d.NameEdit, r.typed);
                 QTest::mouseClick(d.OKBtn, Qt::LeftButton);
             });
+            dialogs.on<QMessageBox>([](QMessageBox& b, int) { QTest::mouseClick(b.buttons()[0], Qt::LeftButton); });
             QTest::mouseClick(w_->toolButton(w_->actions().*r.button), Qt::LeftButton);
             QCOMPARE(filesIn(), std::string(r.listed));
             QCOMPARE(filesIn(pics()), std::string(r.onDisk));
+            QCOMPARE(dialogs.boxTexts, r.boxes);
+            QVERIFY(placed.isEmpty() || placed == QStringList({"1 80x80", "1 80x80"}));
         }
     }
 
-    // Extended copy from its tool button into the shown folder, stopped while it runs: the files
-    // in hand are finished in list order, the dialog still closes with OK, the folder it used is
+    // Extended copy from its tool button into the shown folder, stopped while it runs: the file
+    // under way is finished, the dialog still closes with OK, the folder it used is
     // kept, and the grid lists the new copies.
     void extendedCopyStoppedDuringTheRun() {
         QVERIFY(openWindow());
@@ -741,7 +754,7 @@ private slots:
         });
         QTest::mouseClick(w.toolButton(w.actions().KCopyBtn), Qt::LeftButton);
         QVERIFY(sawRun);
-        // Which files were still in hand at the stop is the batch's rule; the grid lists them all.
+        // Where the run stops is the batch's rule; the grid lists every copy written.
         QCOMPARE(filesIn(), filesIn(pics()));
         QVERIFY(w.fileList().contains(pics("b_1.bmp")) && entryCount(pics()) < 9);
         const korvel::IniFile ini = korvel::IniFile::load(

@@ -10,9 +10,11 @@
 #include <QLocalSocket>
 #include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QSplitter>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QToolBar>
@@ -108,6 +110,8 @@ private slots:
 
     // Listed when shown, sorted by the buttons, and the commands' states.
     void shownOnAFolder() {
+        QVERIFY(QDir(pics_.path()).mkpath("none"));
+        const auto removeNone = qScopeGuard([this] { QDir(pics_.path()).rmdir("none"); });
         TKorvelMain w({pics_.path().toStdString()});
         QVERIFY(w.formReady() == 0 && w.fileList().empty());  // nothing is listed before the window shows
         QVERIFY(showExposed(w) && w.formReady() >= 1);
@@ -119,21 +123,33 @@ private slots:
         QVERIFY(w.fileList().path(0).find("b.bmp") != std::string::npos);
         QTest::mouseClick(w.toolButton(w.actions().SortBtn1), Qt::LeftButton);
         QVERIFY(w.fileList().path(0).find(".hidden.bmp") != std::string::npos);
-        // Enabled states follow the marks; a tool button and its menu item always show one state.
+        // The menus follow the marks; the tool bar's file buttons and slideshow follow the listing.
         const TKorvelMain::Actions& a = w.actions();
         const auto enabled = [&] {
             return QString::number(w.markedFiles().size()) + ":"
-                   + enabledMask<QAction>({a.Open1, a.Copy2, a.CopyBtn, a.KCopy, a.KCopyBtn, a.Move2,
-                                           a.MoveBtn, a.Delete1, a.DeleteBtn, a.Rename1, a.ReNameBtn1,
-                                           a.NumberRN1, a.NumberRNBtn1, a.Wall2, a.Property1});
+                   + enabledMask<QAction>({a.Open1, a.Copy2, a.KCopy, a.Move2, a.Delete1, a.Rename1, a.NumberRN1,
+                                           a.Wall2, a.Property1})
+                   + " " + enabledMask<QAction>({a.CopyBtn, a.KCopyBtn, a.MoveBtn, a.DeleteBtn, a.ReNameBtn1,
+                                                 a.NumberRNBtn1, a.ShowBtn1});
         };
-        // The listing marks cell 0; Ctrl+clicks add cell 1, then take both away.
+        // The listing marks cell 0; Ctrl+clicks add cell 1, then take both away; then an empty
+        // folder is clicked in the tree, and the pictures' folder again.
         QString states = enabled();
         for (size_t cell : {1, 0, 1}) {
             clickCell(w, cell, Qt::ControlModifier);
             states += " " + enabled();
         }
-        QCOMPARE(states, "1:111111111111111 2:111111111111100 1:111111111111111 0:000000000000000");
+        pressOn(w.dirTree(), Qt::Key_Right);  // opens the shown folder's node
+        for (const QString& folder : {pics_.path() + "/none/", pics_.path() + "/"}) {
+            QTreeWidgetItem* node = w.dirTree()->FindNode(folder.toStdString());
+            QVERIFY2(node, qPrintable(folder));
+            w.dirTree()->scrollToItem(node);
+            QTest::mouseClick(w.dirTree()->viewport(), Qt::LeftButton, {}, w.dirTree()->visualItemRect(node).center());
+            QTRY_COMPARE(w.selectedFolder(), folder.toStdString());
+            states += " " + enabled();
+        }
+        QCOMPARE(states, "1:111111111 1111111 2:111111100 1111111 1:111111111 1111111 0:000000000 1111111 "
+                         "0:000000000 0000000 1:111111111 1111111");
         for (auto [button, item] : {std::pair{a.StretchBtn, a.StretchMenu}, {a.DirViewBtn, a.DirViewMenu},
                                     {a.ShowDirBtn, a.ShowDirMenu}, {a.SubDirFindBtn, a.SubDirFindMenu},
                                     {a.ShowCaptionBtn, a.ShowCaptionMenu}}) {
@@ -586,6 +602,26 @@ private slots:
             w_->close();
             const QString got = QString("%1 %2 ").arg(relists_).arg(w_->grid()->defaultSize()) + written;
             QCOMPARE(got + " " + iniValues(ini(), section, {key}), state);
+        }
+    }
+
+    // Each page shows every control whole (none squeezed, none cut off) at the installed font.
+    void optionPagesShowEveryControlWhole() {
+        TOptionFrm d(korvel::OptionValues{}, 100, {}, {}, {});
+        QVERIFY(showExposed(d));
+        QTabBar* tabs = d.PageControl1->tabBar();
+        for (int page = 0; page < tabs->count(); ++page) {
+            QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(page).center());
+            for (QWidget* c : d.PageControl1->currentWidget()->findChildren<QWidget*>()) {
+                const bool button = qobject_cast<QAbstractButton*>(c);
+                if (!c->isVisible() || c->minimumSize() == c->maximumSize() ||
+                    !(button || qobject_cast<QLineEdit*>(c) || qobject_cast<QComboBox*>(c)))
+                    continue;
+                const QSize want = button ? c->sizeHint() : QSize(0, c->sizeHint().height());
+                QVERIFY2(c->width() >= want.width() && c->height() >= want.height() &&
+                             d.rect().contains(QRect(c->mapTo(&d, QPoint()), c->size())),
+                         qPrintable(c->objectName()));
+            }
         }
     }
 };

@@ -3,15 +3,19 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTableView>
 #include <QTest>
 #include <QToolButton>
 #include <cerrno>
 
+#include "base/FileNames.h"
 #include "base/SafeWrite.h"
 #include "fileops/ui/NumberFrm.h"
 #include "fileops/ui/OpCopyFrm.h"
@@ -96,20 +100,42 @@ private slots:
     }
 
     // A folder that runs is tried through the main window; here the ones refused, and OK with
-    // nothing to process, which says nothing.
+    // nothing to process, which says nothing. Enter in the folder box or a list is OK too.
     void chooserOkWantsAFullPath() {
-        const std::tuple<bool, Paths, QString, QStringList> rows[] = {
-            {true, {"/p/b"}, "", {"コピー先フォルダをフルパスで指定して下さい。"}},
-            {false, {"/p/b"}, "photos", {"移動先フォルダをフルパスで指定して下さい。"}},
-            {true, {}, "/q", {}}};
-        for (const auto& [copy, selected, typed, warning] : rows) {
-            const RowTrace trace{typed};
+        enum How { Click, EnterInBox, EnterInList };
+        // Copy, files chosen, folder typed, how OK is given; the warnings, and whether it ran.
+        const std::tuple<bool, Paths, QString, How, QStringList, int> rows[] = {
+            {true, {"/p/b"}, "", Click, {"コピー先フォルダをフルパスで指定して下さい。"}, 0},
+            {false, {"/p/b"}, "photos", EnterInBox, {"移動先フォルダをフルパスで指定して下さい。"}, 0},
+            {true, {"/p/b"}, "", EnterInList, {"コピー先フォルダをフルパスで指定して下さい。"}, 0},
+            {true, {}, "/q", Click, {}, 0},
+            {true, {"/p/b"}, "/q", EnterInBox, {}, 1},
+            {false, {"/p/b"}, "/q", EnterInList, {}, 1}};
+        for (const auto& [copy, selected, typed, how, warning, runs] : rows) {
+            const RowTrace trace{typed + QString::number(how)};
             Chooser c(copy, {"/p/a", "/p/b"}, selected);
             QVERIFY(showExposed(c.d));
             typeInto(c.d.DirCombo->lineEdit(), typed);
-            QCOMPARE(boxesAfterClick(c.d.OKBtn), warning);
-            QVERIFY(c.runs == 0 && c.d.isVisible());
+            MessageBoxCatcher boxes;
+            if (how == Click) QTest::mouseClick(c.d.OKBtn, Qt::LeftButton);
+            else if (how == EnterInBox) pressOn(c.d.DirCombo->lineEdit(), Qt::Key_Return);
+            else pressOn(c.d.lists->NoListBox, Qt::Key_Return);
+            QCOMPARE(boxes.texts, warning);
+            QCOMPARE(c.runs, runs);
+            QCOMPARE(c.d.isVisible(), runs == 0);
         }
+    }
+
+    // A hand-edited size is fitted to the screen and neither list can be squeezed away.
+    void chooserHandEditedPlacementIsFitted() {
+        Chooser c(true, {"/p/a", "/p/b"}, {"/p/b"});
+        writeFile(c.cfg / "k.ini", "[CopyMove]\nWidth=700\nHeight=99999\nPanel=-50\n");
+        c.d.LoadSettings();
+        QVERIFY(showExposed(c.d));
+        const QRect screen = c.d.screen()->availableGeometry();
+        QVERIFY(c.d.height() <= screen.height() && c.d.lists->NoListBox->width() >= 100);
+        for (const QWidget* b : {c.d.OKBtn, c.d.CancelBtn})
+            QVERIFY(screen.contains(QRect(b->mapToGlobal(QPoint()), b->size())));
     }
 
     void chooserMaximisedKeepsTheLastNormalSize() {
@@ -192,6 +218,30 @@ private slots:
         QTest::mouseClick(d.lists->AllDelBtn, Qt::LeftButton);
         QCOMPARE(rn->count(), 2);
         QCOMPARE(folderContents(t.dir()).size(), size_t(3));  // the preview wrote nothing
+    }
+
+    // At its first size and at its smallest the lists show three files each, and the new names
+    // get the preview's width.
+    void serialLayoutKeepsThreeFilesAndTheNewNames() {
+        for (const QSize shrinkTo : {QSize(), QSize(1, 1)}) {
+            const RowTrace trace{shrinkTo.isValid() ? "smallest" : "first size"};
+            TempTree t;
+            TNumberFrm::Hooks hooks;
+            hooks.settingsPath = t / "k.ini";
+            const Paths files{t.write("a.jpg", "a"), t.write("b.jpg", "b")};
+            TNumberFrm d(t.root(), files, {files[0]}, hooks);
+            d.LoadSettings();
+            if (shrinkTo.isValid()) d.resize(shrinkTo);
+            QVERIFY(showExposed(d));
+            typeInto(d.NameEdit, "n\\");
+            for (const QListWidget* l : {d.lists->NoListBox, d.lists->YesListBox})
+                QVERIFY2(l->viewport()->height() >= 3 * 50, qPrintable(QString::number(l->viewport()->height())));
+            const QHeaderView* head = d.preview->horizontalHeader();
+            QVERIFY(head->sectionSize(1) > head->sectionSize(0) && head->sectionSize(2) < head->sectionSize(0));
+            QCOMPARE(head->length(), head->viewport()->width());
+        }
+        TNumberFrm d({}, {}, {}, {});
+        QCOMPARE(d.findChild<QLabel*>("Label3")->text(), "連番を挿入する場所に半角英数で  \\ を入れて下さい。");
     }
 
     // The case buttons convert the name shown (the name edit takes typing only as it was); "all OK"
@@ -309,6 +359,66 @@ private slots:
                 got << QString::fromStdString(name + "=" + difference);
             }
             QCOMPARE(got.join(' '), arrived);
+        }
+    }
+
+    // The user at each file of a run: while a broken file's box is open only the files before it
+    // are on disk and the bar counts them; ｷｬﾝｾﾙ right after the box's OK stops the run; a turn
+    // chosen after the first file turns every later one.
+    void copyRunFollowsTheUserBetweenFiles() {
+        const struct {
+            const char* row;
+            int broken;           // the file that fails, or -1
+            int at;               // the clicks follow the bar reaching this, or (-1) the box's OK
+            QStringList clicks;
+            QString whileBox;     // the folder and the bar while the box is open
+            QString arrived;      // each copy with its size
+        } rows[] = {
+            {"box answered", 3, -1, {}, "f0 f1 f2 at 3",
+             "f0=30x20 f1=30x20 f2=30x20 f4=30x20 f5=30x20 f6=30x20 f7=30x20 f8=30x20"},
+            {"ｷｬﾝｾﾙ after the box", 3, -1, {"CancelBtn"}, "f0 f1 f2 at 3", "f0=30x20 f1=30x20 f2=30x20"},
+            {"turned after the first file", -1, 1, {"Turn1"}, "",
+             "f0=30x20 f1=20x30 f2=20x30 f3=20x30 f4=20x30 f5=20x30 f6=20x30 f7=20x30 f8=20x30"},
+        };
+        for (const auto& r : rows) {
+            const RowTrace trace{r.row};
+            TempTree src, dst;
+            Paths files;
+            for (int i = 0; i < 9; ++i) {
+                files.push_back(src / ("f" + std::to_string(i) + ".bmp"));
+                if (i == r.broken) writeFile(files.back(), "not an image");
+                else saveBmp(gradientBitmap(30, 20), files.back());
+            }
+            CopyDialog c(files);
+            typeInto(c.d.DirCombo->lineEdit(), QString::fromStdString(dst.dir()));
+            const auto onDisk = [&](bool sizes) {
+                QStringList names;
+                for (const auto& [name, bytes] : folderContents(dst.dir())) {
+                    const korvel::TBitmap b = sizes ? loadBmp(dst / name) : korvel::TBitmap();
+                    names << QString::fromStdString(korvel::changeFileExt(name, "")) +
+                                 (sizes ? QString("=%1x%2").arg(b.width()).arg(b.height()) : QString());
+                }
+                return names.join(' ');
+            };
+            QString whileBox;
+            QTimer boxWatch;
+            QObject::connect(&boxWatch, &QTimer::timeout, [&] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                if (!box) return;
+                whileBox = onDisk(false) + " at " + QString::number(c.d.ProgressBar1->value());
+                QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+                if (r.at < 0)
+                    for (const QString& click : r.clicks) clickByName(c.d, click);
+            });
+            boxWatch.start(10);
+            QObject::connect(c.d.ProgressBar1, &QProgressBar::valueChanged, &c.d, [&](int v) {
+                if (v == r.at)
+                    for (const QString& click : r.clicks) clickByName(c.d, click);
+            });
+            QTest::mouseClick(c.d.OkBtn, Qt::LeftButton);
+            QCOMPARE(c.d.result(), int(QDialog::Accepted));
+            QCOMPARE(whileBox, r.whileBox);
+            QCOMPARE(onDisk(true), r.arrived);
         }
     }
 

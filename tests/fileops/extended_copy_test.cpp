@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <set>
 #include <thread>
 
 #include "base/Errors.h"
@@ -14,6 +16,7 @@
 #include "formats/Picture.h"
 #include "imaging/PlainStretch.h"
 #include "imaging/StretchUtils.h"
+#include "tests/support/CodecSamples.h"
 #include "tests/support/TempTree.h"
 #include "tests/support/TestImages.h"
 
@@ -168,6 +171,38 @@ TEST(ExtendedCopy, ResizeModes) {
     }
 }
 
+// A GIF with no white in its palette and a transparent index: its transparent area comes out
+// white and its colours as they were, in BMP and PNG copies, at its own size and halved.
+TEST(ExtendedCopy, TransparentAreasComeOutWhite) {
+    TBitmap indexed(40, 40, PixelFormat::pf8bit);
+    indexed.setPalette({RGBQuad::of(0x000000), RGBQuad::of(0xFF0000), RGBQuad::of(0x00FF00), RGBQuad::of(0x202020)});
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x)  // a red circle, a green band, transparent black around
+            indexed.setRawPixel(x, y, (x - 20) * (x - 20) + (y - 20) * (y - 20) < 144 ? 1 : x < 8 ? 2 : 0);
+    TempTree src, dst;
+    const std::string gif = src / "c.gif";
+    writeFile(gif, paletteGif(indexed, 0));
+    const struct {
+        OutputFormat format;
+        SizeMode mode;
+        bool quality;
+    } rows[] = {{OutputFormat::Bmp, SizeMode::Original, true}, {OutputFormat::Png, SizeMode::Original, true},
+                {OutputFormat::Bmp, SizeMode::Scale, false}, {OutputFormat::Png, SizeMode::Scale, true}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(::testing::Message() << "format " << int(r.format) << ", size mode " << int(r.mode) << ", quality " << r.quality);
+        const ExtendedCopyOptions o{.format = r.format, .sizeMode = r.mode, .percent = 50, .qualityResample = r.quality, .photo = {}};
+        TPicture picture, copy;
+        TBitmap output;
+        copy.loadFromFile(ConvertOneFile(gif, dst.root(), o, picture, output));
+        const TBitmap& got = *copy.graphic()->raster();
+        const int s = r.mode == SizeMode::Original ? 1 : 2;
+        ASSERT_EQ(got.width(), 40 / s);
+        for (const auto& [x, y, want] : {std::tuple(36, 36, 0xFFFFFFu), std::tuple(20, 4, 0xFFFFFFu),
+                                         std::tuple(20, 20, 0xFF0000u), std::tuple(2, 36, 0x00FF00u)})
+            EXPECT_EQ(got.pixel(x / s, y / s), want) << "at " << x << "," << y << " of the source";
+    }
+}
+
 TEST(ExtendedCopy, RotateOutputTurnsClockwise) {
     const struct {
         int turn, wantW, wantH;
@@ -275,23 +310,54 @@ TEST(BatchConvert, TwoRunsIntoOneFolderLeaveEveryOutput) {
     }
 }
 
-TEST(BatchConvert, StopFinishesTheFilesInHandAndNoMore) {
-    TempTree src, dst;
-    const auto files = bitmaps(src, 40, [](int i) { return "s" + std::to_string(i) + ".bmp"; });
-    ExtendedCopyOptions o;
-    std::atomic<bool> stop{false};
-    std::vector<size_t> seen;
-    ConvertBatch(files, dst.root(), &o, 3, [&](const ConvertResult& r) {
-        seen.push_back(r.index);
-        EXPECT_TRUE(r.ok());
-        stop = true;
-    }, &stop);
-    // The first result stops the run; at most two files per worker were still in hand, each
-    // taken before the stop and finished.
-    ASSERT_GE(seen.size(), 1u);
-    EXPECT_LE(seen.size(), 6u);
-    for (size_t i = 0; i < seen.size(); ++i) EXPECT_EQ(seen[i], i);
-    EXPECT_EQ(dst.count(), long(seen.size()));
+// The listener plays the user at the box of a broken file in the middle: while a file is being
+// reported nothing after it is on disk; a stop answered there writes no later file; a turn chosen
+// there applies to every later file, also those the workers prepared before.
+TEST(BatchConvert, TheReportedFileHoldsTheFilesBehindIt) {
+    TempTree src;
+    std::vector<std::string> files;
+    for (int i = 0; i < 9; ++i) {
+        files.push_back(src / ("f" + std::to_string(i) + ".bmp"));
+        if (i == 3) writeFile(files.back(), "not an image");
+        else saveBmp(gradientBitmap(30, 20), files.back());
+    }
+    const struct {
+        bool stop;
+        int turn;
+        const char* want;
+    } rows[] = {
+        {false, 0, "f0=30x20 f1=30x20 f2=30x20 f4=30x20 f5=30x20 f6=30x20 f7=30x20 f8=30x20"},
+        {true, 0, "f0=30x20 f1=30x20 f2=30x20"},
+        {false, 1, "f0=30x20 f1=30x20 f2=30x20 f4=20x30 f5=20x30 f6=20x30 f7=20x30 f8=20x30"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.want);
+        TempTree dst;
+        std::atomic<bool> stop{false};
+        std::atomic<int> turn{0};
+        size_t reported = 0;
+        long written = 0;
+        const ExtendedCopyOptions o;
+        ConvertBatch(files, dst.root(), &o, 4, [&](const ConvertResult& c) {
+            EXPECT_EQ(c.index, reported++);
+            written += c.ok();
+            EXPECT_EQ(dst.count(), written) << "a later file was written while file " << c.index << " was reported";
+            if (c.ok()) return;
+            // The user reads the box; the other workers take and prepare the files behind it.
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            stop = r.stop;
+            turn = r.turn;
+        }, &stop, &turn);
+        std::set<std::string> names;
+        for (const auto& e : fs::directory_iterator(dst.dir())) names.insert(e.path().filename().string());
+        std::string got;
+        for (const std::string& name : names) {
+            const TBitmap b = loadBmp(dst / name);
+            got += (got.empty() ? "" : " ") + changeFileExt(name, "") + "=" + std::to_string(b.width()) + "x" +
+                   std::to_string(b.height());
+        }
+        EXPECT_EQ(got, r.want);
+    }
 }
 
 // The size is chosen as above and the stretch is the bitmap's own; here they are wired together,

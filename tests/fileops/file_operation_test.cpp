@@ -8,6 +8,9 @@
 #include <cstring>
 #include <filesystem>
 #include <random>
+#include <regex>
+#include <set>
+#include <tuple>
 
 #include "base/ErrorReason.h"
 #include "base/Errors.h"
@@ -133,6 +136,55 @@ TEST(FileOperation, FaultsLoseNothingAndReplaceNothingUnasked) {
         op.ToFiles = {d + "dst/"};
         EXPECT_EQ(c.move ? op.Move() : op.Copy(), c.cancelled);
         EXPECT_EQ(state(d), c.want);
+    }
+}
+
+// A move to another file system removes a source only once its copy's name is on the disk: the
+// new entry's folder (and a new folder's parent) is flushed first; a failed flush keeps the source.
+TEST(FileOperation, MoveFlushesTheNewNamesFolderBeforeTheSourceGoes) {
+    struct Row {
+        const char* name;
+        const char* item;  // under src/, moved into dst/
+        std::vector<Fault> faults;
+        const char* calls;  // the flushes, folders made and removals, in order
+        const char* after;  // listing afterwards
+        const char* error = "";
+    };
+    const Fault exdev{"renameNoReplace", "src/", EXDEV};
+    const Row rows[] = {
+        {"a file", "a.jpg", {exdev}, "fsync temp, syncFolder dst/, unlink src/a.jpg",
+         "dst/ dst/a.jpg=a src/"},
+        {"a folder", "p", {exdev},
+         "mkdir dst/p, syncFolder dst/, fsync temp, syncFolder dst/p/, unlink src/p/b.jpg",
+         "dst/ dst/p/ dst/p/b.jpg=b src/"},
+        {"the folder flush fails: the source stays", "a.jpg", {exdev, {"syncFolder", "dst/", EIO}},
+         "fsync temp, syncFolder dst/", "dst/ dst/a.jpg=a src/ src/a.jpg=a",
+         "Copied, but cannot remove the original \"@src/a.jpg\": Input/output error"},
+        {"the new folder's parent cannot be flushed: nothing moves", "p", {exdev, {"syncFolder", "dst/", EIO}},
+         "mkdir dst/p, syncFolder dst/", "dst/ dst/p/ src/ src/p/ src/p/b.jpg=b",
+         "Cannot create \"@dst/p\": Input/output error"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        TempTree t;
+        const std::string d = t.root();
+        t.write(std::string("src/") + (*r.item == 'a' ? "a.jpg" : "p/b.jpg"), *r.item == 'a' ? "a" : "b");
+        t.folder("dst");
+        std::string calls;
+        FaultyFileSystem f;
+        inject(f, d, r.faults, [&](const std::string& call, const std::string& p, const std::string&) {
+            if (call != "fsync" && call != "syncFolder" && call != "unlink" && call != "mkdir") return;
+            calls += (calls.empty() ? "" : ", ") + call + " " +
+                     (p.find("/.korvel-") != std::string::npos ? "temp" : p.substr(d.size()));
+        });
+        ScriptedUser u;
+        TFileOperation op(u, f);
+        op.FromFiles = {d + "src/" + r.item};
+        op.ToFiles = {d + "dst"};
+        EXPECT_FALSE(op.Move());
+        EXPECT_EQ(calls, r.calls);
+        EXPECT_EQ(listing(t.dir()), r.after);
+        EXPECT_EQ(u.errors.empty() ? "" : u.errors[0], std::regex_replace(r.error, std::regex("@"), d));
     }
 }
 
@@ -265,6 +317,64 @@ TEST(FileOperation, DeleteMovesToTheTrashOfTheItemsFileSystem) {
     }
 }
 
+// A .trashinfo Path decoded; false when a byte is neither a URI path character nor "%XX".
+bool decodeTrashPath(const std::string& text, std::string& path) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = text[i];
+        const bool escape = c == '%' && i + 2 < text.size() && std::isxdigit(text[i + 1]) && std::isxdigit(text[i + 2]);
+        if (c <= ' ' || c >= 0x7F || (c == '%' && !escape)) return false;
+        path += escape ? char(std::stoi(text.substr(i + 1, 2), nullptr, 16)) : char(c);
+        i += escape ? 2 : 0;
+    }
+    return true;
+}
+
+// Names of 247 to 255 bytes leave no room for ".trashinfo": they go in under a shorter name that
+// keeps the extension, and the info file keeps the whole path, so a restore gives the name back.
+TEST(FileOperation, LongNamesGoToTheTrashAndComeBackWhole) {
+    TempTree t;
+    std::vector<std::string> names;
+    for (size_t size = 247; size <= 255; ++size) {
+        // The ASCII names share their first 239 bytes, so their short names clash.
+        names.push_back(std::string(size - 4, 'a') + ".jpg");
+        // Three-byte characters after 0 to 2 ASCII bytes: every cut lands at another place in one.
+        std::string japanese((size - 4) % 3, 'x');
+        while (japanese.size() + 4 < size) japanese += "写";
+        names.push_back(japanese + ".jpg");
+    }
+    const std::string twice = names[8];
+    std::multiset<std::string> want;
+    ScriptedUser u;
+    TFileOperation op(u);
+    op.homeTrash = t / "Trash";
+    for (const std::string& n : names) {
+        op.FromFiles.push_back(t.write("pics/" + n, n));
+        want.insert(t / ("pics/" + n));
+    }
+    EXPECT_FALSE(op.Delete());
+    op.FromFiles = {t.write("pics/" + twice, twice)};
+    want.insert(t / ("pics/" + twice));
+    EXPECT_FALSE(op.Delete());
+    EXPECT_EQ(std::pair(op.counts().done, u.errors.size()), std::pair(1, size_t(0)));
+    std::multiset<std::string> restored;
+    for (const auto& e : fs::directory_iterator(t / "Trash/info")) {
+        const std::string info = e.path().filename(), entry = info.substr(0, info.size() - 10);
+        const std::string text = readFile(e.path());
+        const size_t at = text.find("\nPath="), end = text.find('\n', at + 1);
+        std::string path;
+        ASSERT_TRUE(at != std::string::npos && decodeTrashPath(text.substr(at + 6, end - at - 6), path)) << text;
+        restored.insert(path);
+        const std::string name = fs::path(path).filename();
+        // The content is the original name: the entry and its info file belong together.
+        EXPECT_EQ(t.read("Trash/files/" + entry), name);
+        EXPECT_TRUE(info.size() <= 255 && entry.ends_with(".jpg")) << entry;
+        const std::string stem = entry.substr(0, entry.find_last_of(entry == name ? '.' : '~'));
+        EXPECT_TRUE(name.starts_with(stem) && (name[stem.size()] & 0xC0) != 0x80) << entry;
+    }
+    EXPECT_EQ(restored, want);
+    EXPECT_TRUE(fs::is_empty(t / "pics"));
+}
+
 TEST(FileOperation, KilledCopiesTemporariesGoOnlyWhenTheirWriterIsGone) {
     struct Case {
         const char* name;
@@ -366,6 +476,40 @@ TEST(RenamePlan, ClashesInsideTheBatchAndBadNames) {
     EXPECT_EQ(flags, "c ct u b ");
     EXPECT_EQ(std::pair(plan.failing, plan.clashes), std::pair(2, 2));
     EXPECT_EQ(folderContents(t.dir()).size(), 4u);  // planning wrote nothing
+}
+
+// A new name is refused before anything moves when it would leave the folder or keep only the
+// extension, through the single rename and through a serial pattern alike.
+TEST(RenameInPlace, NamesThatLeaveTheFolderOrKeepOnlyTheExtensionAreRefused) {
+    const std::string bad = "名前が正しくありません", bare = "拡張子の前にファイル名がありません";
+    const std::tuple<const char*, const char*, std::string, const char*> rows[] = {  // from, to, reason, after
+        {"a.jpg", "sub/a.jpg", bad, ".png a.jpg sub/"},
+        {"a.jpg", "../a.jpg", bad, ".png a.jpg sub/"},
+        {"a.jpg", "sub/", bad, ".png a.jpg sub/"},
+        {"a.jpg", ".jpg", bare, ".png a.jpg sub/"},
+        {".png", ".PNG", "", ".PNG a.jpg sub/"},  // it was no more than that already
+        {"a.jpg", "b.jpg", "", ".png b.jpg sub/"},
+    };
+    const auto names = [](const TempTree& t) {
+        std::set<std::string> l;
+        for (const auto& e : fs::recursive_directory_iterator(t.dir()))
+            l.insert(fs::relative(e.path(), t.dir()).string() + (e.is_directory() ? "/" : ""));
+        std::string s;
+        for (const std::string& n : l) s += (s.empty() ? "" : " ") + n;
+        return s;
+    };
+    for (const auto& [from, to, reason, after] : rows) {
+        SCOPED_TRACE(to);
+        TempTree t;
+        t.write("a.jpg", "a"), t.write(".png", "p"), t.folder("sub");
+        EXPECT_EQ(renameInPlace(systemFileSystem(), t / from, t / to).str(), reason);
+        EXPECT_EQ(names(t), after);
+    }
+    TempTree t;
+    t.write("a.jpg", "a"), t.folder("sub");
+    const SerialParams p{*SerialPattern::parse("sub/\\"), 1, 1, ExtCase::Keep};
+    EXPECT_EQ(renameSerially(t, {"a.jpg"}, p).failed, 1);
+    EXPECT_EQ(names(t), "a.jpg sub/");
 }
 
 TEST(SerialRename, ThousandOverlappingFilesLoseNothing) {

@@ -3,6 +3,8 @@
 // limits that hold for their own load; special files through the thumbnail pipeline, guarded.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
@@ -13,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/FileBytes.h"
 #include "base/FileNames.h"
 #include "base/IniFile.h"
 #include "browse/Thumbnails.h"
@@ -596,11 +599,13 @@ const Layout kUpright{"ABC", "DEF"};
 const Layout kStored[9] = {{}, {"ABC", "DEF"}, {"CBA", "FED"}, {"FED", "CBA"}, {"DEF", "ABC"},
                            {"AD", "BE", "CF"}, {"CF", "BE", "AD"}, {"FC", "EB", "DA"}, {"DA", "EB", "FC"}};
 
-// The colours of blocks 'A' to 'F'.
+// The colours of blocks 'A' to 'F', and their alphas in the pictures that have an alpha channel.
 const Color kBlockColors[] = {0xE02020, 0x20C040, 0x2040E0, 0xE0E020, 0xC020C0, 0x20D0D0};
+const uint8_t kBlockAlphas[] = {0, 128, 255, 255, 128, 0};
 
-// Empty when the centre of every block of image shows the layout within tolerance.
-std::string layoutDiff(const TBitmap& image, const Layout& layout, int tolerance) {
+// Empty when the centre of every block of image shows the layout within tolerance, and with
+// alpha the block's alpha exactly.
+std::string layoutDiff(const TBitmap& image, const Layout& layout, int tolerance, bool alpha = false) {
     const int cols = int(layout[0].size()), rows = int(layout.size());
     const int bw = image.width() / cols, bh = image.height() / rows;
     if (image.width() != bw * cols || image.height() != bh * rows)
@@ -610,32 +615,41 @@ std::string layoutDiff(const TBitmap& image, const Layout& layout, int tolerance
             const Color got = image.pixel(c * bw + bw / 2, r * bh + bh / 2);
             if (worstDistance(flatImage(1, 1, got), kBlockColors[layout[r][c] - 'A']) > tolerance)
                 return std::string("block ") + layout[r][c] + " shows " + std::to_string(got);
+            const int a = image.alphaAt(c * bw + bw / 2, r * bh + bh / 2);
+            if (a != (alpha ? kBlockAlphas[layout[r][c] - 'A'] : 255))
+                return std::string("block ") + layout[r][c] + " has alpha " + std::to_string(a);
         }
     return {};
 }
 
-PhotoBytes photoFile(int orientation, bool png, bool bigEndian) {
+// A JPEG, or a PNG (RGBA with alpha) storing the upright picture with the orientation.
+PhotoBytes photoFile(int orientation, bool png, bool bigEndian, bool alpha = false) {
     const Layout& layout = kStored[orientation];
     TBitmap stored(int(layout[0].size()) * kBlock, int(layout.size()) * kBlock, PixelFormat::pf24bit);
+    auto mask = std::make_unique<TBitmap>(stored.width(), stored.height(), PixelFormat::pf8bit);
     for (int y = 0; y < stored.height(); ++y)
-        for (int x = 0; x < stored.width(); ++x)
-            stored.setRawPixel(x, y, kBlockColors[layout[y / kBlock][x / kBlock] - 'A']);
+        for (int x = 0; x < stored.width(); ++x) {
+            const int block = layout[y / kBlock][x / kBlock] - 'A';
+            stored.setRawPixel(x, y, kBlockColors[block]);
+            mask->scanLine(y)[x] = uint8_t(255 - kBlockAlphas[block]);
+        }
+    if (alpha) stored.setMask(std::move(mask));
     if (png) return withPngChunk(pngBytes(stored), "eXIf", exifBlock(orientation, bigEndian));
     return withJpegSegment(encodedJpeg(stored), 0xE1, exifApp1(orientation, bigEndian));
 }
 
 TEST(Photo, EveryOrientationLoadsUprightAndOnlyWhenAsked) {
     TempTree t;
-    for (int i = 0; i < 32; ++i) {  // every orientation in JPEG and PNG, in either byte order
-        const int orientation = 1 + i / 4;
-        const bool png = i & 2, big = i & 1;
-        SCOPED_TRACE(std::to_string(orientation) + (png ? " png" : " jpeg") + (big ? " MM" : " II"));
+    for (int i = 0; i < 48; ++i) {  // every orientation in JPEG, PNG and RGBA PNG, in either byte order
+        const int orientation = 1 + i / 6;
+        const bool png = i % 6 >= 2, alpha = i % 6 >= 4, big = i & 1;
+        SCOPED_TRACE(std::to_string(orientation) + (png ? alpha ? " rgba png" : " png" : " jpeg") + (big ? " MM" : " II"));
         const std::string path = t / (png ? "p.png" : "p.jpg");
-        writeFile(path, photoFile(orientation, png, big));
+        writeFile(path, photoFile(orientation, png, big, alpha));
         TPicture picture;
         picture.loadFromFile(path);
         EXPECT_EQ(picture.graphic()->photoMeta().orientation, orientation);
-        EXPECT_EQ(layoutDiff(*picture.graphic()->raster(), kUpright, 8), "");
+        EXPECT_EQ(layoutDiff(*picture.graphic()->raster(), kUpright, 8, alpha), "");
         if (!png) {
             // A reduced decode is turned after scaling.
             picture.graphic()->requestDecodeScale(8);
@@ -643,7 +657,7 @@ TEST(Photo, EveryOrientationLoadsUprightAndOnlyWhenAsked) {
             EXPECT_EQ(layoutDiff(*picture.graphic()->raster(), kUpright, 24), "");
         }
         picture.loadFromFile(path, {.photo = {.exifRotate = false}});
-        EXPECT_EQ(layoutDiff(*picture.graphic()->raster(), kStored[orientation], 8), "");
+        EXPECT_EQ(layoutDiff(*picture.graphic()->raster(), kStored[orientation], 8, alpha), "");
     }
 }
 
@@ -703,14 +717,20 @@ TEST(Photo, RowsTurnedAndConvertedDuringTheDecodeMatchTheWholeRaster) {
 // already in the monitor's space is left as stored. Without one is the colour kernel test's.
 TEST(PhotoColor, WindowsConvertToTheMonitorProfile) {
     TempTree t;
-    const TBitmap noise = randomBitmap(PixelFormat::pf24bit, 40, 24, 11);
+    // With an alpha channel of 0, 128 and 255, which the conversion keeps.
+    TBitmap noise = randomBitmap(PixelFormat::pf24bit, 40, 24, 11);
+    auto alphas = std::make_unique<TBitmap>(40, 24, PixelFormat::pf8bit);
+    for (int i = 0; i < 40 * 24; ++i) alphas->scanLine(i / 40)[i % 40] = uint8_t(i % 3 * 255 / 2);
+    noise.setMask(std::move(alphas));
     const Space &adobe = kSpaces[0], &p3 = kSpaces[1];
     writeFile(t / "p3.png", withPngChunk(pngBytes(noise), "iCCP", iccpData(profileOf(p3))));
     writeFile(t / "adobe.png", withPngChunk(pngBytes(noise), "iCCP", iccpData(profileOf(adobe))));
     auto load = [&](const char* name, bool toDisplay) {
         TPicture picture;
         picture.loadFromFile(t / name, {.photo = {.toDisplay = toDisplay}});
-        return *picture.graphic()->raster();
+        const TBitmap got = *picture.graphic()->raster();
+        EXPECT_EQ(alphaDifference(got, noise), "") << name;
+        return got;
     };
     SetDisplayProfile(profileOf(adobe));
     // Two levels: a pure power curve's encoding is so steep near black that lcms's 8-bit tables
@@ -726,7 +746,9 @@ TEST(PhotoColor, WindowsConvertToTheMonitorProfile) {
 // A profile at or so near sRGB that no colour would move by more than a level is not applied
 // (many phone photos carry one); one a little further off is.
 TEST(PhotoColor, ProfilesNearSrgbAreNotApplied) {
-    const TBitmap noise = randomBitmap(PixelFormat::pf24bit, 40, 24, 5);
+    // A transparent colour stays on the pixels it named, whatever colour they come out.
+    TBitmap noise = randomBitmap(PixelFormat::pf24bit, 40, 24, 5);
+    noise.setTransparentColor(noise.pixel(7, 3));
     const std::pair<Space, bool> cases[] = {
         {{"sRGB", kSrgb, true}, false},
         {{"sRGB, primaries rounded", {0.6401, 0.3300, 0.3000, 0.5999, 0.1500, 0.0600}, true}, false},
@@ -739,6 +761,7 @@ TEST(PhotoColor, ProfilesNearSrgbAreNotApplied) {
         EXPECT_EQ(transform != nullptr, applied);
         if (transform) transform->apply(got);
         EXPECT_EQ(withinOne(got, reference(noise, space)), "");
+        EXPECT_EQ(alphaDifference(got, noise), "");
     }
 }
 
@@ -900,3 +923,55 @@ TEST(SpecialFiles, RefusedOrReadWithoutHangingOrGrowing) {
 }
 
 }  // namespace
+
+// Another program cuts a large (mapped) JPEG or PNG short while it decodes: the load fails or
+// gives the picture as it was, and never ends the process. A child cuts the file when the decode
+// starts; in every other round the decode goes on without waiting for it.
+TEST(SpecialFiles, CutShortWhileDecodedFailsOrGivesThePictureAsItWas) {
+    TempTree t;
+    const TBitmap noise = randomBitmap(PixelFormat::pf24bit, 1000, 800, 17);
+    for (const auto& [name, bytes] : {std::pair("big.jpg", encodedJpeg(noise, 100)), std::pair("big.png", pngBytes(noise))}) {
+        SCOPED_TRACE(name);
+        ASSERT_GE(bytes.size(), kMapThreshold);
+        const std::string path = t / name;
+        writeFile(path, bytes);
+        TPicture whole;
+        whole.loadFromFile(path);
+        const TBitmap want = *whole.graphic()->raster();
+        const Guarded g = runGuarded([&] {
+            std::string outcomes;
+            for (int round = 0; round < 12; ++round) {
+                writeFile(path, bytes);
+                int go[2];
+                if (::pipe(go) != 0) return std::string("no pipe");
+                const pid_t cutter = ::fork();
+                if (cutter == 0) {
+                    char c;
+                    if (::read(go[0], &c, 1) == 1 && ::truncate(path.c_str(), off_t(bytes.size() * size_t(round % 4) / 4)) != 0) ::_exit(1);
+                    ::_exit(0);
+                }
+                ::close(go[0]);
+                TPicture picture;
+                picture.onProgress = [&](ProgressStage stage, int, const std::string&) {
+                    if (stage != ProgressStage::Starting || go[1] < 0) return;
+                    if (::write(go[1], "c", 1) != 1) return;
+                    ::close(go[1]);
+                    go[1] = -1;
+                    if (round % 2 == 0) ::waitpid(cutter, nullptr, 0);
+                };
+                try {
+                    picture.loadFromFile(path);
+                    outcomes += pixelDifference(*picture.graphic()->raster(), want).empty() ? "=" : "!";
+                } catch (const std::exception&) {
+                    outcomes += "e";
+                }
+                if (go[1] >= 0) ::close(go[1]);
+                ::waitpid(cutter, nullptr, 0);
+            }
+            return outcomes;
+        });
+        ASSERT_EQ(g.outcome, Guarded::Finished) << "outcome " << g.outcome;
+        EXPECT_EQ(g.result.find_first_not_of("=e"), std::string::npos) << g.result;
+        EXPECT_EQ(g.result.size(), 12u);
+    }
+}

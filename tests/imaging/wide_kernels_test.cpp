@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <functional>
+#include <vector>
 
 #include "imaging/ColorManage.h"
 #include "imaging/Orientation.h"
@@ -93,24 +94,34 @@ TEST(Orientation, EveryTurnOfEveryFormatAndSizeMatchesTheStatedPixels) {
         [](int x, int y, int w, int) { return std::pair(w - 1 - y, x); },
     };
     uint32_t seed = 1;
-    for (const PixelFormat format : {PixelFormat::pf8bit, PixelFormat::pf24bit, PixelFormat::pf32bit})
+    // Palettes with a transparent index, 24 and 32 bits with an alpha mask: alpha goes with its pixel.
+    for (const PixelFormat format : {PixelFormat::pf4bit, PixelFormat::pf8bit, PixelFormat::pf24bit, PixelFormat::pf32bit})
         for (const auto& [w, h] : {std::pair(1, 1), std::pair(15, 17), std::pair(16, 16), std::pair(37, 53), std::pair(130, 70)}) {
-            const TBitmap stored = randomBitmap(format, w, h, seed++);
+            TBitmap stored = randomBitmap(format, w, h, seed++, !isPaletteFormat(format));
+            if (isPaletteFormat(format)) stored.setTransparentIndex(3);
             for (int o = 1; o <= 8; ++o) {
                 SCOPED_TRACE(std::to_string(stored.bitsPerPixel()) + " bits, " + std::to_string(w) + " x " + std::to_string(h) +
                              ", orientation " + std::to_string(o));
                 const bool swap = orientationSwapsSides(o);
                 const int uw = swap ? h : w, uh = swap ? w : h;
-                // Whole, and in bands as a decoder finishes rows: 7 rows at a time, then 40.
+                // Whole, and (in the formats decoders stage) in bands as a decoder finishes rows:
+                // 7 rows at a time, then 40.
                 TBitmap whole = OrientUpright(stored, o), banded(uw, uh, format), wide(uw, uh, format);
-                for (int y = 0; y < h; y += 7) OrientRowsInto(stored, banded, o, y, std::min(h, y + 7));
-                for (int y = 0; y < h; y += 40) OrientRowsInto(stored, wide, o, y, std::min(h, y + 40));
-                for (const TBitmap* got : {&whole, &banded, &wide}) {
+                std::vector<const TBitmap*> results{&whole};
+                if (format != PixelFormat::pf4bit) {
+                    for (int y = 0; y < h; y += 7) OrientRowsInto(stored, banded, o, y, std::min(h, y + 7));
+                    for (int y = 0; y < h; y += 40) OrientRowsInto(stored, wide, o, y, std::min(h, y + 40));
+                    OrientExtrasInto(stored, banded, o);
+                    OrientExtrasInto(stored, wide, o);
+                    results.insert(results.end(), {&banded, &wide});
+                }
+                for (const TBitmap* got : results) {
                     ASSERT_EQ(std::pair(got->width(), got->height()), std::pair(uw, uh));
                     for (int y = 0; y < uh; ++y)
                         for (int x = 0; x < uw; ++x) {
                             const auto [sx, sy] = from[o](x, y, w, h);
                             ASSERT_EQ(got->rawPixel(x, y), stored.rawPixel(sx, sy)) << "upright " << x << "," << y;
+                            ASSERT_EQ(got->alphaAt(x, y), stored.alphaAt(sx, sy)) << "alpha of upright " << x << "," << y;
                         }
                 }
             }

@@ -88,6 +88,19 @@ TEST(IniFile, SaveIsAtomicAndRoundTrips) {
         setSafeWriteSteps({});
         EXPECT_EQ(listing(t / "sub"), before);
     }
+    // The folder is flushed after the rename, so the new name lasts; a failed flush is reported.
+    for (int err : {0, EIO}) {
+        std::string calls;
+        setSafeWriteSteps({{}, [&](int fd) { return calls += "sync ", ::fsync(fd); },
+                           [&](const char* from, const char* to) { return calls += "rename ", ::rename(from, to); },
+                           [&](const char* folder) { return calls += std::string("folder ") + folder, errno = err, -!!err; }});
+        ini.writeInteger("Thumbnil", "Size", 70 + err);
+        if (err) EXPECT_THROW(ini.save(path), EFileError);
+        else ini.save(path);
+        setSafeWriteSteps({});
+        EXPECT_EQ(calls, "sync rename folder " + t / "sub/");
+        EXPECT_EQ(IniFile::load(path).readInteger("Thumbnil", "Size", 0), 70 + err);
+    }
     // A path that is a folder cannot be replaced.
     EXPECT_THROW(ini.save(t / "sub"), EFileError);
     EXPECT_EQ(IniFile::load(t / "missing.ini").toText(), "");
@@ -339,6 +352,7 @@ TEST(WindowGeometry, StoredRectanglesAreFittedToTheWorkArea) {
         {"big window may hang out", {-500, 100, 1000, 700}, one, {-250, 100, 1000, 700}},
         {"above the panel", {100, -50, 640, 460}, one, {100, 24, 640, 460}},
         {"too small gets the default", {100, 100, -3, 5}, one, {100, 100, 640, 460}},
+        {"one side too small", {100, 100, 800, 99}, one, {100, 100, 800, 460}},
         {"stays on the second screen", {1500, 100, 800, 600}, two, {1500, 100, 800, 600}},
         {"fitted to the screen it is on", {3000, 900, 800, 600}, two, {2450, 482, 800, 600}},
         {"off every screen goes to the first", {-90000, 100000, 640, 460}, two, {0, 564, 640, 460}},
@@ -346,6 +360,25 @@ TEST(WindowGeometry, StoredRectanglesAreFittedToTheWorkArea) {
     };
     for (const auto& [what, stored, areas, expected] : rows)
         EXPECT_EQ(fitWindowToWorkAreas(stored, areas, {750, 598}, {640, 460}), expected) << what;
+}
+
+// A dialog is centred on its screen's work area; a hand-edited size or split never hides a
+// control or runs off the screen.
+TEST(WindowGeometry, DialogsAreCentredAndSplitsKeepBothPanes) {
+    const std::vector<WindowRect> one = {{0, 24, 1280, 1000}}, two = {{1280, 0, 1920, 1080}, {0, 24, 1280, 1000}};
+    const std::tuple<const char*, WindowSize, std::vector<WindowRect>, WindowRect> rows[] = {
+        {"as stored", {620, 470}, one, {330, 289, 620, 470}},
+        {"too high", {620, 99999}, one, {330, 24, 620, 1000}},
+        {"garbage height takes the default", {620, -50}, one, {330, 289, 620, 470}},
+        {"raised to the minimum", {300, 470}, one, {370, 289, 540, 470}},
+        {"on the owner's screen", {620, 470}, two, {1930, 305, 620, 470}},
+        {"no screens", {620, 470}, {}, {0, 0, 620, 470}},
+    };
+    for (const auto& [what, stored, areas, expected] : rows)
+        EXPECT_EQ(fitDialogToWorkAreas(stored, areas, {620, 470}, {540, 300}), expected) << what;
+    const std::tuple<int, int, int> splits[] = {  // stored, total, fitted
+        {-50, 620, 100}, {206, 620, 206}, {5000, 620, 520}, {INT_MIN, 620, 100}, {90, 150, 75}};
+    for (const auto& [stored, total, fitted] : splits) EXPECT_EQ(fitSplit(stored, total, 100), fitted) << stored;
 }
 
 TEST(CommandLine, Modes) {

@@ -2,6 +2,7 @@
 // Small good GIF and JPEG files for the mutation tests and the fuzzers' seed corpus.
 #include <gif_lib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -50,6 +51,35 @@ inline std::vector<uint8_t> animatedGif(bool interlaceFirst) {
     EGifCloseFile(gif, &err);
     GifFreeMapObject(global);
     GifFreeMapObject(local);
+    return out;
+}
+
+// A one-frame GIF of an 8-bit raster: its palette as the global colour table, its indices, and
+// the transparent index given (-1 for none).
+inline std::vector<uint8_t> paletteGif(const TBitmap& indexed, int transparent) {
+    std::vector<uint8_t> out;
+    int err = 0;
+    GifFileType* gif = EGifOpen(&out, samples::appendGifBytes, &err);
+    EGifSetGifVersion(gif, true);
+    int count = 2;
+    while (count < int(indexed.palette().size())) count *= 2;
+    std::vector<GifColorType> colours(size_t(count), GifColorType{0, 0, 0});
+    for (size_t i = 0; i < indexed.palette().size(); ++i)
+        colours[i] = GifColorType{indexed.palette()[i].rgbRed, indexed.palette()[i].rgbGreen, indexed.palette()[i].rgbBlue};
+    ColorMapObject* map = GifMakeMapObject(count, colours.data());
+    EGifPutScreenDesc(gif, indexed.width(), indexed.height(), 8, 0, map);
+    GraphicsControlBlock gcb{DISPOSAL_UNSPECIFIED, false, 0, transparent};
+    GifByteType ext[4];
+    EGifGCBToExtension(&gcb, ext);
+    EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, ext);
+    EGifPutImageDesc(gif, 0, 0, indexed.width(), indexed.height(), false, nullptr);
+    std::vector<GifPixelType> line(size_t(indexed.width()));
+    for (int y = 0; y < indexed.height(); ++y) {
+        std::copy_n(indexed.scanLine(y), line.size(), line.begin());
+        EGifPutLine(gif, line.data(), indexed.width());
+    }
+    EGifCloseFile(gif, &err);
+    GifFreeMapObject(map);
     return out;
 }
 

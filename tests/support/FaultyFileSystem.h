@@ -45,6 +45,10 @@ public:
         if (int e = hit("fsync", paths_[fd])) return e;
         return FileSystem::fsync(fd);
     }
+    int syncFolder(const std::string& p) override {
+        if (int e = hit("syncFolder", p)) return e;
+        return FileSystem::syncFolder(p);
+    }
     int lstat(const std::string& p, struct stat* st) override {
         if (int e = hit("lstat", p)) return e;
         const int r = FileSystem::lstat(p, st);
@@ -117,6 +121,10 @@ struct ScriptedUser : FileOpUser {
 
     ConflictAnswer askReplace(const std::string&, const std::string& target) override {
         asked.push_back(target);
+        return conflict;
+    }
+    ConflictAnswer askCopyOntoItself(const std::string& path) override {
+        asked.push_back(path);
         return conflict;
     }
     ErrorAnswer reportError(const FileOpError& e) override {

@@ -22,9 +22,10 @@ struct ToolRun {
 };
 
 // env entries ("LC_ALL=C.UTF-8") are set on top of the test's own environment. input is the
-// tool's standard input; it runs in a session of its own, without a terminal to ask on.
+// tool's standard input; it runs in a session of its own, without a terminal to ask on, in the
+// folder cwd when one is given.
 inline ToolRun runTool(const std::vector<std::string>& args, const std::vector<std::string>& env = {"LC_ALL=C.UTF-8"},
-                       unsigned seconds = 60, const std::string& input = "") {
+                       unsigned seconds = 60, const std::string& input = "", const std::string& cwd = "") {
     std::vector<std::string> envText(env);
     for (char** e = environ; *e; ++e) {
         const std::string entry = *e, name = entry.substr(0, entry.find('=') + 1);
@@ -46,6 +47,7 @@ inline ToolRun runTool(const std::vector<std::string>& args, const std::vector<s
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::setsid();
+        if (!cwd.empty() && ::chdir(cwd.c_str()) != 0) ::_exit(126);
         ::dup2(in, 0), ::dup2(out, 1), ::dup2(err, 2);
         ::alarm(seconds);  // survives exec: a hang ends the tool instead of the test run
         ::execve(KORVEL_TOOL, argv.data(), envp.data());

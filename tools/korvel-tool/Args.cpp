@@ -9,6 +9,32 @@
 
 namespace korvel::tool {
 
+bool ArgReader::next() {
+    if (++i_ >= args_.size()) return false;
+    if (!operandsOnly_ && args_[i_] == "--") {
+        operandsOnly_ = true;
+        return next();
+    }
+    return true;
+}
+
+bool ArgReader::isOption() const { return !operandsOnly_ && arg().size() > 1 && arg()[0] == '-'; }
+
+const std::string& ArgReader::value() {
+    if (i_ + 1 >= args_.size()) throw Exception(arg() + " needs a value");
+    return args_[++i_];
+}
+
+int showUsage(const char* usage) {
+    std::fputs(usage, stdout);
+    return 0;
+}
+
+int usageError(const char* command, const std::string& message, const char* usage) {
+    std::fprintf(stderr, "korvel-tool %s: %s\n%s", command, message.c_str(), usage);
+    return 2;
+}
+
 int parseInt(const std::string& text, const char* option, int min, int max) {
     char* end = nullptr;
     const long v = std::strtol(text.c_str(), &end, 10);
@@ -28,8 +54,11 @@ WxH parseWxH(const std::string& text, const char* option) {
 
 bool outputFolderExists(const std::string& dir, const char* command) {
     struct stat st;
-    if (::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return true;
-    std::fprintf(stderr, "korvel-tool %s: the output folder \"%s\" does not exist\n", command, dir.c_str());
+    const bool exists = ::stat(dir.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) return true;
+    std::fprintf(stderr, exists ? "korvel-tool %s: the output folder \"%s\" is a file, not a folder\n"
+                                : "korvel-tool %s: the output folder \"%s\" does not exist\n",
+                 command, dir.c_str());
     return false;
 }
 

@@ -1,8 +1,33 @@
 #pragma once
 // Argument helpers shared by the korvel-tool subcommands.
 #include <string>
+#include <vector>
 
 namespace korvel::tool {
+
+// A subcommand's arguments in order: options until "--", operands anywhere before it and every
+// argument after it, so that a file may be named "--help" or "-o".
+class ArgReader {
+public:
+    explicit ArgReader(const std::vector<std::string>& args) : args_(args) {}
+    // Steps to the next argument; false after the last.
+    bool next();
+    const std::string& arg() const { return args_[i_]; }
+    // "-x" or "--x" before "--"; "-" alone is an operand (a file of that name).
+    bool isOption() const;
+    // The current option's value: the next argument as it is. Throws korvel::Exception when none.
+    const std::string& value();
+
+private:
+    const std::vector<std::string>& args_;
+    size_t i_ = size_t(-1);
+    bool operandsOnly_ = false;
+};
+
+// --help: usage on standard output; returns the exit status 0.
+int showUsage(const char* usage);
+// A wrong command line: "korvel-tool COMMAND: MESSAGE" and usage on standard error; returns 2.
+int usageError(const char* command, const std::string& message, const char* usage);
 
 // A whole number from min to max; throws korvel::Exception naming the option otherwise.
 int parseInt(const std::string& text, const char* option, int min, int max);

@@ -27,7 +27,8 @@ const char kUsage[] =
     "  --fast                 plain stretch instead of quality resampling\n"
     "  --rotate 90|180|270    turn clockwise\n"
     "  --keep-date            give each copy the times of its source\n"
-    "  --jobs N               worker threads (default: one per core)\n";
+    "  --jobs N               worker threads (default: one per core)\n"
+    "A name that is taken gets _1, _2, ... before its extension; no file is ever replaced.\n";
 
 struct ConvertArgs {
     ExtendedCopyOptions options;
@@ -36,18 +37,19 @@ struct ConvertArgs {
     std::vector<std::string> files;
 };
 
-ConvertArgs parseArgs(const std::vector<std::string>& args) {
-    ConvertArgs a;
+// False for --help.
+bool parseArgs(const std::vector<std::string>& args, ConvertArgs& a) {
     a.options.photo = photoSwitches;
     bool formatGiven = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        auto value = [&]() -> const std::string& {
-            if (i + 1 >= args.size()) throw Exception(arg + " needs a value");
-            return args[++i];
-        };
+    for (ArgReader r(args); r.next();) {
+        const std::string& arg = r.arg();
+        const auto value = [&r]() -> const std::string& { return r.value(); };
         ExtendedCopyOptions& o = a.options;
-        if (arg == "--format") {
+        if (!r.isOption()) {
+            a.files.push_back(arg);
+        } else if (arg == "--help") {
+            return false;
+        } else if (arg == "--format") {
             const std::string& f = value();
             if (f == "bmp") o.format = OutputFormat::Bmp;
             else if (f == "jpeg" || f == "jpg") o.format = OutputFormat::Jpeg;
@@ -93,17 +95,15 @@ ConvertArgs parseArgs(const std::vector<std::string>& args) {
             a.jobs = unsigned(parseInt(value(), "--jobs", 1, 1024));
         } else if (arg == "-o") {
             a.outDir = value();
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            throw Exception("unknown option " + arg);
         } else {
-            a.files.push_back(arg);
+            throw Exception("unknown option " + arg);
         }
     }
     if (!formatGiven) throw Exception("--format is required");
     if (a.outDir.empty()) throw Exception("-o DIR is required");
     if (a.files.empty()) throw Exception("no input files");
     if (a.outDir.back() != '/') a.outDir += '/';
-    return a;
+    return true;
 }
 
 }  // namespace
@@ -111,10 +111,9 @@ ConvertArgs parseArgs(const std::vector<std::string>& args) {
 int runConvert(const std::vector<std::string>& args) {
     ConvertArgs a;
     try {
-        a = parseArgs(args);
+        if (!parseArgs(args, a)) return showUsage(kUsage);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "korvel-tool convert: %s\n%s", e.what(), kUsage);
-        return 2;
+        return usageError("convert", e.what(), kUsage);
     }
     if (!outputFolderExists(a.outDir, "convert")) return 1;
     int status = 0;

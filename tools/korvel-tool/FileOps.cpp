@@ -33,7 +33,19 @@ public:
                 return ConflictAnswer::Skip;
             case Policy::Ask: break;
         }
-        return ask(target);
+        return ask("replace \"" + target + "\"? [y]es [n]o [a]ll [s]kip all [k]eep both [c]ancel: ");
+    }
+    ConflictAnswer askCopyOntoItself(const std::string& path) override {
+        const char* outcome = "not copied";
+        switch (policy_) {
+            case Policy::Skip: return ConflictAnswer::Skip;
+            case Policy::Rename: return ConflictAnswer::KeepBoth;
+            case Policy::Replace: outcome = "nothing to replace"; break;
+            case Policy::Fail: failed = true; break;
+            case Policy::Ask: return ask("\"" + path + "\" would be copied onto itself: [k]eep both [n]o [c]ancel: ");
+        }
+        std::fprintf(stderr, "korvel-tool: \"%s\": source and target are the same file; %s\n", path.c_str(), outcome);
+        return ConflictAnswer::Skip;
     }
     ErrorAnswer reportError(const FileOpError& error) override {
         std::fprintf(stderr, "korvel-tool: %s\n", error.message().c_str());
@@ -48,9 +60,9 @@ public:
 
 private:
     // The terminal when there is one, else standard input.
-    ConflictAnswer ask(const std::string& target) {
+    ConflictAnswer ask(const std::string& question) {
         for (;;) {
-            std::fprintf(stderr, "replace \"%s\"? [y]es [n]o [a]ll [s]kip all [k]eep both [c]ancel: ", target.c_str());
+            std::fputs(question.c_str(), stderr);
             std::fflush(stderr);
             const std::string line = readLine();
             if (line.empty()) return ConflictAnswer::Cancel;  // end of input
@@ -79,37 +91,43 @@ private:
     int tty_ = -2;
 };
 
+const char kTransferUsage[] =
+    "usage: korvel-tool copy|move [--on-conflict ask|skip|rename|replace|fail] -o DIR FILE...\n"
+    "  -o DIR          the folder the files go into\n"
+    "  --on-conflict   what to do with a name that is taken (default fail: leave it, report it):\n"
+    "                  ask on the terminal, skip it, rename the new file (_1, _2, ...), replace it\n";
+const char kTrashUsage[] = "usage: korvel-tool trash FILE...\n";
+
 int transfer(const std::vector<std::string>& args, bool move) {
     const char* name = move ? "move" : "copy";
     Policy policy = Policy::Fail;
     std::string outDir;
     std::vector<std::string> files;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if ((a == "--on-conflict" || a == "-o") && i + 1 >= args.size()) {
-            std::fprintf(stderr, "korvel-tool %s: %s needs a value\n", name, a.c_str());
-            return 2;
-        }
-        if (a == "--on-conflict") {
-            const std::string& v = args[++i];
-            if (v == "ask") policy = Policy::Ask;
-            else if (v == "skip") policy = Policy::Skip;
-            else if (v == "rename") policy = Policy::Rename;
-            else if (v == "replace") policy = Policy::Replace;
-            else if (v == "fail") policy = Policy::Fail;
-            else {
-                std::fprintf(stderr, "korvel-tool %s: --on-conflict takes ask, skip, rename, replace or fail\n", name);
-                return 2;
+    try {
+        for (ArgReader r(args); r.next();) {
+            const std::string& a = r.arg();
+            if (!r.isOption()) {
+                files.push_back(a);
+            } else if (a == "--help") {
+                return showUsage(kTransferUsage);
+            } else if (a == "-o") {
+                outDir = r.value();
+            } else if (a == "--on-conflict") {
+                const std::string& v = r.value();
+                if (v == "ask") policy = Policy::Ask;
+                else if (v == "skip") policy = Policy::Skip;
+                else if (v == "rename") policy = Policy::Rename;
+                else if (v == "replace") policy = Policy::Replace;
+                else if (v == "fail") policy = Policy::Fail;
+                else throw Exception("--on-conflict takes ask, skip, rename, replace or fail");
+            } else {
+                throw Exception("unknown option " + a);
             }
-        } else if (a == "-o") {
-            outDir = args[++i];
-        } else {
-            files.push_back(a);
         }
-    }
-    if (outDir.empty() || files.empty()) {
-        std::fprintf(stderr, "usage: korvel-tool %s [--on-conflict ask|skip|rename|replace|fail] -o DIR FILE...\n", name);
-        return 2;
+        if (outDir.empty()) throw Exception("-o DIR is required");
+        if (files.empty()) throw Exception("no files given");
+    } catch (const Exception& e) {
+        return usageError(name, e.what(), kTransferUsage);
     }
     if (!outputFolderExists(outDir, name)) return 1;
     ToolUser user(policy);
@@ -127,13 +145,16 @@ int runCopy(const std::vector<std::string>& args) { return transfer(args, false)
 int runMove(const std::vector<std::string>& args) { return transfer(args, true); }
 
 int runTrash(const std::vector<std::string>& args) {
-    if (args.empty()) {
-        std::fputs("usage: korvel-tool trash FILE...\n", stderr);
-        return 2;
+    std::vector<std::string> files;
+    for (ArgReader r(args); r.next();) {
+        if (r.isOption() && r.arg() == "--help") return showUsage(kTrashUsage);
+        if (r.isOption()) return usageError("trash", "unknown option " + r.arg(), kTrashUsage);
+        files.push_back(r.arg());
     }
+    if (files.empty()) return usageError("trash", "no files given", kTrashUsage);
     ToolUser user(Policy::Fail);
     TFileOperation op(user);
-    op.FromFiles = args;
+    op.FromFiles = files;
     op.Delete();
     return user.failed ? 1 : 0;
 }

@@ -13,6 +13,7 @@
 #include "base/FileNames.h"
 #include "formats/FormatRegistry.h"
 #include "formats/Picture.h"
+#include "tools/korvel-tool/Args.h"
 #include "tools/korvel-tool/Commands.h"
 
 namespace korvel::tool {
@@ -94,13 +95,24 @@ int parseScale(const std::string& s) {
 
 }  // namespace
 
+const char kInfoUsage[] =
+    "usage: korvel-tool info FILE...\n"
+    "  prints a line per file: its path, a tab, WIDTHxHEIGHT BITS FORMAT, then a tab and\n"
+    "  \"orientation N\" when the EXIF orientation is not upright, a tab and \"profile NAME\" when it\n"
+    "  has an ICC profile; or the path, a tab and \"error: REASON\"\n";
+
+const char kDecodeUsage[] = "usage: korvel-tool decode [--scale 1|1/2|1/4|1/8] FILE OUT.pam\n";
+
 int runInfo(const std::vector<std::string>& args) {
-    if (args.empty()) {
-        std::fputs("usage: korvel-tool info FILE...\n", stderr);
-        return 2;
+    std::vector<std::string> files;
+    for (ArgReader a(args); a.next();) {
+        if (a.isOption() && a.arg() == "--help") return showUsage(kInfoUsage);
+        if (a.isOption()) return usageError("info", "unknown option " + a.arg(), kInfoUsage);
+        files.push_back(a.arg());
     }
+    if (files.empty()) return usageError("info", "no files given", kInfoUsage);
     int status = 0;
-    for (const std::string& path : args) {
+    for (const std::string& path : files) {
         try {
             TPicture picture;
             picture.loadFromFile(path, photoLimits());
@@ -124,19 +136,15 @@ int runDecode(const std::vector<std::string>& args) {
     std::vector<std::string> files;
     int scale = 1;
     try {
-        for (size_t i = 0; i < args.size(); ++i) {
-            if (args[i] == "--scale" && i + 1 < args.size())
-                scale = parseScale(args[++i]);
-            else
-                files.push_back(args[i]);
+        for (ArgReader a(args); a.next();) {
+            if (!a.isOption()) files.push_back(a.arg());
+            else if (a.arg() == "--help") return showUsage(kDecodeUsage);
+            else if (a.arg() == "--scale") scale = parseScale(a.value());
+            else throw Exception("unknown option " + a.arg());
         }
+        if (files.size() != 2) throw Exception("decode takes one file and one output file");
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "korvel-tool decode: %s\n", e.what());
-        return 2;
-    }
-    if (files.size() != 2) {
-        std::fputs("usage: korvel-tool decode [--scale 1|1/2|1/4|1/8] FILE OUT.pam\n", stderr);
-        return 2;
+        return usageError("decode", e.what(), kDecodeUsage);
     }
     try {
         TPicture picture;

@@ -9,6 +9,7 @@
 #include "browse/FileSort.h"
 #include "browse/FolderScan.h"
 #include "formats/FormatRegistry.h"
+#include "tools/korvel-tool/Args.h"
 #include "tools/korvel-tool/Commands.h"
 
 namespace korvel::tool {
@@ -23,10 +24,7 @@ const char kUsage[] =
     "  --recursive            list sub-folders too\n"
     "  --no-hidden            skip names starting with \".\"\n";
 
-int usageError(const std::string& message) {
-    std::fprintf(stderr, "korvel-tool list: %s\n%s", message.c_str(), kUsage);
-    return 2;
-}
+int usageError(const std::string& message) { return tool::usageError("list", message, kUsage); }
 
 // The info mode whose sort key the listing uses; 4 sorts nothing.
 bool parseSort(const std::string& s, int& nameView) {
@@ -54,26 +52,31 @@ int runList(const std::vector<std::string>& args) {
     options.mask = filterBoxMask(parseFilterItems(GraphicFilter(TGraphic::classInfo)), 0);
     bool descending = false;
     std::string dir;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--filter" || a == "--sort") {
-            if (i + 1 >= args.size()) return usageError(a + " needs a value");
-            const std::string& v = args[++i];
-            if (a == "--filter") options.mask = v;
-            else if (!parseSort(v, options.nameView)) return usageError("unknown sort key \"" + v + "\"");
-        } else if (a == "--desc") {
-            descending = true;
-        } else if (a == "--recursive") {
-            options.subDirSearch = true;
-        } else if (a == "--no-hidden") {
-            options.noHideFile = true;
-        } else if (a.size() > 1 && a[0] == '-') {
-            return usageError("unknown option " + a);
-        } else if (dir.empty()) {
-            dir = a;
-        } else {
-            return usageError("only one folder can be listed");
+    try {
+        for (ArgReader r(args); r.next();) {
+            const std::string& a = r.arg();
+            if (!r.isOption()) {
+                if (!dir.empty()) return usageError("only one folder can be listed");
+                dir = a;
+            } else if (a == "--help") {
+                return showUsage(kUsage);
+            } else if (a == "--filter") {
+                options.mask = r.value();
+            } else if (a == "--sort") {
+                const std::string& v = r.value();
+                if (!parseSort(v, options.nameView)) return usageError("unknown sort key \"" + v + "\"");
+            } else if (a == "--desc") {
+                descending = true;
+            } else if (a == "--recursive") {
+                options.subDirSearch = true;
+            } else if (a == "--no-hidden") {
+                options.noHideFile = true;
+            } else {
+                return usageError("unknown option " + a);
+            }
         }
+    } catch (const std::exception& e) {
+        return usageError(e.what());
     }
     if (dir.empty()) return usageError("no folder given");
 

@@ -13,6 +13,15 @@ namespace korvel::tool {
 
 namespace {
 
+const char kUsage[] =
+    "usage: korvel-tool rename --pattern 'NAME\\NAME' [options] FILE...\n"
+    "  --pattern TEXT         the new name; its one \"\\\" stands for the number\n"
+    "  --start N              the first number (default 1)\n"
+    "  --digits D             at least D digits, zero-padded (default 2)\n"
+    "  --ext keep|upper|lower the extension's letter case (default keep)\n"
+    "  --dry-run              print the new names and rename nothing\n"
+    "The files get their numbers in the order given.\n";
+
 ExtCase parseExtCase(const std::string& s) {
     if (s == "keep") return ExtCase::Keep;
     if (s == "upper") return ExtCase::Upper;
@@ -33,27 +42,24 @@ int runRename(const std::vector<std::string>& args) {
     SerialParams params;
     std::vector<std::string> files;
     try {
-        for (size_t i = 0; i < args.size(); ++i) {
-            const std::string& a = args[i];
-            auto value = [&]() -> const std::string& {
-                if (i + 1 >= args.size()) throw Exception(a + " needs a value");
-                return args[++i];
-            };
-            if (a == "--pattern") pattern = value(), havePattern = true;
+        for (ArgReader r(args); r.next();) {
+            const std::string& a = r.arg();
+            const auto value = [&r]() -> const std::string& { return r.value(); };
+            if (!r.isOption()) files.push_back(a);
+            else if (a == "--help") return showUsage(kUsage);
+            else if (a == "--pattern") pattern = value(), havePattern = true;
             else if (a == "--start") params.start = parseInt(value(), "--start", -1000000000, 1000000000);
             else if (a == "--digits") params.digits = parseInt(value(), "--digits", 0, 255);
             else if (a == "--ext") params.extCase = parseExtCase(value());
             else if (a == "--dry-run") dryRun = true;
-            else if (a.starts_with("--")) throw Exception("unknown option " + a);
-            else files.push_back(a);
+            else throw Exception("unknown option " + a);
         }
         if (!havePattern) throw Exception("rename needs --pattern");
         const auto parsed = SerialPattern::parse(pattern);
         if (!parsed) throw Exception("the pattern needs exactly one \"\\\" where the number goes");
         params.pattern = *parsed;
     } catch (const Exception& e) {
-        std::fprintf(stderr, "korvel-tool rename: %s\n", e.what());
-        return 2;
+        return usageError("rename", e.what(), kUsage);
     }
 
     const RenamePlan plan = RenamePlanner(files).planSerial(params);

@@ -49,16 +49,17 @@ struct ThumbArgs {
     unsigned jobs = ThumbnailPool::defaultJobs();
 };
 
-ThumbArgs parseArgs(const std::vector<std::string>& args) {
-    ThumbArgs a;
+// False for --help.
+bool parseArgs(const std::vector<std::string>& args, ThumbArgs& a) {
     a.params.photo = photoSwitches;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        auto value = [&]() -> const std::string& {
-            if (i + 1 >= args.size()) throw Exception(arg + " needs a value");
-            return args[++i];
-        };
-        if (arg == "--size") {
+    for (ArgReader r(args); r.next();) {
+        const std::string& arg = r.arg();
+        const auto value = [&r]() -> const std::string& { return r.value(); };
+        if (!r.isOption()) {
+            a.files.push_back(arg);
+        } else if (arg == "--help") {
+            return false;
+        } else if (arg == "--size") {
             a.params.thumbSize = parseInt(value(), "--size", 2, 10000);
         } else if (arg == "--fast") {
             a.params.speedFlg = true;
@@ -72,17 +73,15 @@ ThumbArgs parseArgs(const std::vector<std::string>& args) {
             a.jobs = unsigned(parseInt(value(), "--jobs", 1, 256));
         } else if (arg == "-o") {
             a.outDir = value();
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            throw Exception("unknown option " + arg);
         } else {
-            a.files.push_back(arg);
+            throw Exception("unknown option " + arg);
         }
     }
     a.params.infoHeight = InfoHeightFor(a.params.thumbSize);
     if (a.outDir.empty()) throw Exception("-o DIR is required");
     if (a.files.empty()) throw Exception("no input files");
     if (a.outDir.back() != '/') a.outDir += '/';
-    return a;
+    return true;
 }
 
 // Writes bmp under a new unique name, claimed exclusively and filled through a temporary file,
@@ -98,10 +97,9 @@ std::string writeThumbnail(const TBitmap& bmp, const std::string& source, const 
 int runThumb(const std::vector<std::string>& args) {
     ThumbArgs a;
     try {
-        a = parseArgs(args);
+        if (!parseArgs(args, a)) return showUsage(kUsage);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "korvel-tool thumb: %s\n%s", e.what(), kUsage);
-        return 2;
+        return usageError("thumb", e.what(), kUsage);
     }
     if (!outputFolderExists(a.outDir, "thumb")) return 1;
     FileList list;

@@ -20,17 +20,18 @@ namespace {
 void usage(FILE* out) {
     std::fputs(
         "usage: korvel-tool info FILE...\n"
-        "       korvel-tool decode FILE OUT.pam\n"
+        "       korvel-tool decode [--scale 1|1/2|1/4|1/8] FILE OUT.pam\n"
         "       korvel-tool convert --format bmp|jpeg|png [options] -o DIR FILE...\n"
         "       korvel-tool list [--filter MASKS] [--sort name|size|date|ext|none] [--desc] [--recursive]\n"
         "                        [--no-hidden] DIR\n"
-        "       korvel-tool thumb [--size N] [--fast] [--screen WxH] -o DIR FILE...\n"
+        "       korvel-tool thumb [--size N] [--fast] [--screen WxH] [--shared-cache] [--jobs N] -o DIR FILE...\n"
         "       korvel-tool copy|move [--on-conflict ask|skip|rename|replace|fail] -o DIR FILE...\n"
         "       korvel-tool trash FILE...\n"
         "       korvel-tool rename --pattern 'NAME\\NAME' [--start N] [--digits D] [--ext keep|upper|lower]\n"
         "                          [--dry-run] FILE...\n"
         "       korvel-tool --help | --version\n"
-        "Every command also takes --no-plugins: load no decoder plug-in; and --no-orientation and\n"
+        "Every command takes --help: its own usage, with all its options; \"--\": what follows are\n"
+        "files, not options; --no-plugins: load no decoder plug-in; and --no-orientation and\n"
         "--no-color-management: show photos as stored, ignoring their EXIF orientation or ICC profile.\n",
         out);
 }
@@ -56,9 +57,17 @@ int main(int argc, char** argv) {
     const std::string cmd = argv[1];
     // Plug-ins load as in the window (Susie folder, program folder, exclusion file);
     // --no-plugins stands in for holding Shift at start.
-    const bool noPlugins = std::erase(args, std::string("--no-plugins")) > 0;
-    korvel::tool::photoSwitches.exifRotate = std::erase(args, std::string("--no-orientation")) == 0;
-    korvel::tool::photoSwitches.colorManage = std::erase(args, std::string("--no-color-management")) == 0;
+    // They are options only before "--"; after it they are file names.
+    const auto taken = [&args](const char* option) {
+        const auto end = std::find(args.begin(), args.end(), "--");
+        const auto kept = std::remove(args.begin(), end, option);
+        const bool found = kept != end;
+        args.erase(kept, end);
+        return found;
+    };
+    const bool noPlugins = taken("--no-plugins");
+    korvel::tool::photoSwitches.exifRotate = !taken("--no-orientation");
+    korvel::tool::photoSwitches.colorManage = !taken("--no-color-management");
     korvel::MediaExtList media;
     std::unique_ptr<korvel::TSPIs> plugins;
     try {
