@@ -604,8 +604,7 @@ private slots:
             if (r.how == "tree") {
                 TDirTree* t = w.dirTree();
                 QTreeWidgetItem* node = t->FindNode(folder);
-                t->scrollToItem(node);
-                QVERIFY(dragCellTo(w, 2, t->viewport(), t->visualItemRect(node).center()));
+                QVERIFY(dragCellTo(w, 2, t->viewport(), nodePoint(t, node)));
                 QCOMPARE(w.markedFiles(), (std::vector<size_t>{1, 2}));
             } else if (r.how == "button") {
                 QVERIFY(dragCellTo(w, 2, button, button->rect().center()));

@@ -143,8 +143,7 @@ private slots:
         for (const QString& folder : {pics_.path() + "/none/", pics_.path() + "/"}) {
             QTreeWidgetItem* node = w.dirTree()->FindNode(folder.toStdString());
             QVERIFY2(node, qPrintable(folder));
-            w.dirTree()->scrollToItem(node);
-            QTest::mouseClick(w.dirTree()->viewport(), Qt::LeftButton, {}, w.dirTree()->visualItemRect(node).center());
+            QTest::mouseClick(w.dirTree()->viewport(), Qt::LeftButton, {}, nodePoint(w.dirTree(), node));
             QTRY_COMPARE(w.selectedFolder(), folder.toStdString());
             states += " " + enabled();
         }

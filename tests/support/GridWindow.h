@@ -84,10 +84,17 @@ inline void pickFromMenu(QMenu* menu, QAction* item) {
     QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
 }
 
+// Where the user points at a node of the folder tree, scrolled into sight: its icon. The column
+// of names is as wide as the longest one, so the middle of a row may lie outside the tree.
+inline QPoint nodePoint(QTreeWidget* tree, QTreeWidgetItem* node) {
+    tree->scrollToItem(node);
+    const QRect r = tree->visualItemRect(node);
+    return {r.left() + 8, r.center().y()};
+}
+
 // Right-clicks a node of the folder tree, which opens the folder menu.
 inline void rightClickNode(TKorvelMain& w, QTreeWidgetItem* node) {
-    w.dirTree()->scrollToItem(node);
-    QTest::mouseClick(w.dirTree()->viewport(), Qt::RightButton, {}, w.dirTree()->visualItemRect(node).center());
+    QTest::mouseClick(w.dirTree()->viewport(), Qt::RightButton, {}, nodePoint(w.dirTree(), node));
 }
 
 inline bool waitPreview(TKorvelMain& w) { return QTest::qWaitFor([&] { return !w.previewLoading(); }, 3000); }
