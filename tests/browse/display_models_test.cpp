@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
-#include <functional>
 
 #include "browse/GridModel.h"
 #include "browse/PreviewModel.h"
@@ -270,30 +269,17 @@ TEST(SlidePlace, NeverEnlargesAndCentresTheReducedSize) {
         EXPECT_EQ(placeSlide(w, h, W, H), place) << w << "x" << h << " in " << W;
 }
 
-// A slide decoded ahead is shown only while its file is the one decoded: any change of size,
-// time or inode (a file renamed over it) counts, even with every other field kept.
-TEST(SlideStamp, ChangedOrGoneFilesAreNotCurrent) {
-    const std::time_t t = 1700000000;
-    const std::pair<const char*, std::function<void(TempTree&)>> rows[] = {
-        {"untouched", [](TempTree&) {}},
-        {"same size, new time", [&](TempTree& d) { d.mtime("s.bmp", t + 1); }},
-        {"grown, same time", [&](TempTree& d) { d.write("s.bmp", "abcde"), d.mtime("s.bmp", t); }},
-        {"renamed over, same size and time",
-         [&](TempTree& d) {
-             d.write("new.bmp", "abcd"), d.mtime("new.bmp", t);
-             std::filesystem::rename(d / "new.bmp", d / "s.bmp");
-         }},
-        {"removed", [](TempTree& d) { std::filesystem::remove(d / "s.bmp"); }},
-    };
-    for (const auto& [what, change] : rows) {
+// A slide decoded ahead is shown only while its file is the one decoded: a new time alone, or
+// another file renamed over it with the same size and time, counts as a change.
+TEST(SlideStamp, ChangedFilesAreNotCurrent) {
+    for (const int change : {0, 1, 2}) {
         TempTree d;
-        d.write("s.bmp", "abcd");
-        d.mtime("s.bmp", t);
+        for (const char* name : {"s.bmp", "new.bmp"}) d.write(name, "abcd"), d.mtime(name, 1700000000);
         const SlideStamp decoded = stampSlideFile(d / "s.bmp");
-        change(d);
-        EXPECT_EQ(slideIsCurrent(decoded, d / "s.bmp"), std::string(what) == "untouched") << what;
+        if (change == 1) d.mtime("s.bmp", 1700000001);
+        if (change == 2) std::filesystem::rename(d / "new.bmp", d / "s.bmp");
+        EXPECT_EQ(slideIsCurrent(decoded, d / "s.bmp"), change == 0) << change;
     }
-    EXPECT_FALSE(stampSlideFile("/nonexistent/s.bmp").exists);
 }
 
 TEST(DecodeSlide, JpegAtAScaleCoveringTheScreenThenFitted) {
