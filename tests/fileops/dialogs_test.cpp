@@ -15,7 +15,7 @@
 #include <QToolButton>
 #include <cerrno>
 
-#include "base/FileNames.h"
+#include "base/ErrorReason.h"
 #include "base/SafeWrite.h"
 #include "fileops/ui/NumberFrm.h"
 #include "fileops/ui/OpCopyFrm.h"
@@ -100,29 +100,27 @@ private slots:
     }
 
     // A folder that runs is tried through the main window; here the ones refused, and OK with
-    // nothing to process, which says nothing. Enter in the folder box or a list is OK too.
+    // nothing to process, which says nothing.
     void chooserOkWantsAFullPath() {
-        enum How { Click, EnterInBox, EnterInList };
-        // Copy, files chosen, folder typed, how OK is given; the warnings, and whether it ran.
-        const std::tuple<bool, Paths, QString, How, QStringList, int> rows[] = {
-            {true, {"/p/b"}, "", Click, {"コピー先フォルダをフルパスで指定して下さい。"}, 0},
-            {false, {"/p/b"}, "photos", EnterInBox, {"移動先フォルダをフルパスで指定して下さい。"}, 0},
-            {true, {"/p/b"}, "", EnterInList, {"コピー先フォルダをフルパスで指定して下さい。"}, 0},
-            {true, {}, "/q", Click, {}, 0},
-            {true, {"/p/b"}, "/q", EnterInBox, {}, 1},
-            {false, {"/p/b"}, "/q", EnterInList, {}, 1}};
-        for (const auto& [copy, selected, typed, how, warning, runs] : rows) {
-            const RowTrace trace{typed + QString::number(how)};
+        const std::tuple<bool, Paths, QString, QStringList> rows[] = {
+            {true, {"/p/b"}, "", {"コピー先フォルダをフルパスで指定して下さい。"}},
+            {false, {"/p/b"}, "photos", {"移動先フォルダをフルパスで指定して下さい。"}},
+            {true, {}, "/q", {}}};
+        for (const auto& [copy, selected, typed, warning] : rows) {
+            const RowTrace trace{typed};
             Chooser c(copy, {"/p/a", "/p/b"}, selected);
             QVERIFY(showExposed(c.d));
             typeInto(c.d.DirCombo->lineEdit(), typed);
+            QCOMPARE(boxesAfterClick(c.d.OKBtn), warning);
+            QVERIFY(c.runs == 0 && c.d.isVisible());
+        }
+        // Enter in the folder box or a list is OK with its checks.
+        for (const bool inList : {false, true}) {
+            Chooser c(false, {"/p/a", "/p/b"}, {"/p/b"});
+            QVERIFY(showExposed(c.d));
             MessageBoxCatcher boxes;
-            if (how == Click) QTest::mouseClick(c.d.OKBtn, Qt::LeftButton);
-            else if (how == EnterInBox) pressOn(c.d.DirCombo->lineEdit(), Qt::Key_Return);
-            else pressOn(c.d.lists->NoListBox, Qt::Key_Return);
-            QCOMPARE(boxes.texts, warning);
-            QCOMPARE(c.runs, runs);
-            QCOMPARE(c.d.isVisible(), runs == 0);
+            pressOn(inList ? static_cast<QWidget*>(c.d.lists->NoListBox) : c.d.DirCombo->lineEdit(), Qt::Key_Return);
+            QCOMPARE(boxes.texts, QStringList{"移動先フォルダをフルパスで指定して下さい。"});
         }
     }
 
@@ -220,27 +218,22 @@ private slots:
         QCOMPARE(folderContents(t.dir()).size(), size_t(3));  // the preview wrote nothing
     }
 
-    // At its first size and at its smallest the lists show three files each, and the new names
-    // get the preview's width.
+    // At its smallest the lists show three files each, and the new names get the preview's width.
     void serialLayoutKeepsThreeFilesAndTheNewNames() {
-        for (const QSize shrinkTo : {QSize(), QSize(1, 1)}) {
-            const RowTrace trace{shrinkTo.isValid() ? "smallest" : "first size"};
-            TempTree t;
-            TNumberFrm::Hooks hooks;
-            hooks.settingsPath = t / "k.ini";
-            const Paths files{t.write("a.jpg", "a"), t.write("b.jpg", "b")};
-            TNumberFrm d(t.root(), files, {files[0]}, hooks);
-            d.LoadSettings();
-            if (shrinkTo.isValid()) d.resize(shrinkTo);
-            QVERIFY(showExposed(d));
-            typeInto(d.NameEdit, "n\\");
-            for (const QListWidget* l : {d.lists->NoListBox, d.lists->YesListBox})
-                QVERIFY2(l->viewport()->height() >= 3 * 50, qPrintable(QString::number(l->viewport()->height())));
-            const QHeaderView* head = d.preview->horizontalHeader();
-            QVERIFY(head->sectionSize(1) > head->sectionSize(0) && head->sectionSize(2) < head->sectionSize(0));
-            QCOMPARE(head->length(), head->viewport()->width());
-        }
-        TNumberFrm d({}, {}, {}, {});
+        TempTree t;
+        TNumberFrm::Hooks hooks;
+        hooks.settingsPath = t / "k.ini";
+        const Paths files{t.write("a.jpg", "a"), t.write("b.jpg", "b")};
+        TNumberFrm d(t.root(), files, {files[0]}, hooks);
+        d.LoadSettings();
+        d.resize(1, 1);
+        QVERIFY(showExposed(d));
+        typeInto(d.NameEdit, "n\\");
+        for (const QListWidget* l : {d.lists->NoListBox, d.lists->YesListBox})
+            QVERIFY2(l->viewport()->height() >= 3 * 50, qPrintable(QString::number(l->viewport()->height())));
+        const QHeaderView* head = d.preview->horizontalHeader();
+        QVERIFY(head->sectionSize(1) > head->sectionSize(0) && head->sectionSize(2) < head->sectionSize(0));
+        QCOMPARE(head->length(), head->viewport()->width());
         QCOMPARE(d.findChild<QLabel*>("Label3")->text(), "連番を挿入する場所に半角英数で  \\ を入れて下さい。");
     }
 
@@ -312,11 +305,11 @@ private slots:
     // What arrives, each file as its difference from its source ("" the same pixels). A file that
     // fails, from a hand-edited setting outside its list or a full disk, fails alone with its name.
     void copyWritesOrFailsEachFile() {
-        // Each failure's reason follows on a line of its own.
         const auto failed = [](const QString& reason) {
             return QStringList{"\"a.bmp\"は処理出来ませんでした。\n" + reason, "\"b.bmp\"は処理出来ませんでした。\n" + reason};
         };
-        const QStringList unset = failed("サイズまたは画質の設定が空です"), full = failed("空き容量が足りません");
+        const QStringList unset = failed("サイズまたは画質の設定が空です");
+        const QStringList full = failed(QString::fromStdString(korvel::errorReason(ENOSPC)));
         // Settings, a full disk, the sources' size, clicks, Down presses in the percent list (5 a step),
         // width and height typed; quality and percent at OK ("" outside their lists), boxes, arrivals.
         using Row = std::tuple<std::string, bool, QSize, QStringList, int, QString, QString, QString,
@@ -362,64 +355,30 @@ private slots:
         }
     }
 
-    // The user at each file of a run: while a broken file's box is open only the files before it
-    // are on disk and the bar counts them; ｷｬﾝｾﾙ right after the box's OK stops the run; a turn
-    // chosen after the first file turns every later one.
+    // The user during a run: a turn chosen after the first file turns every later one; while a broken
+    // file's box is open only the files before it are on disk and the bar counts them; ｷｬﾝｾﾙ right
+    // after the box's OK stops the run.
     void copyRunFollowsTheUserBetweenFiles() {
-        const struct {
-            const char* row;
-            int broken;           // the file that fails, or -1
-            int at;               // the clicks follow the bar reaching this, or (-1) the box's OK
-            QStringList clicks;
-            QString whileBox;     // the folder and the bar while the box is open
-            QString arrived;      // each copy with its size
-        } rows[] = {
-            {"box answered", 3, -1, {}, "f0 f1 f2 at 3",
-             "f0=30x20 f1=30x20 f2=30x20 f4=30x20 f5=30x20 f6=30x20 f7=30x20 f8=30x20"},
-            {"ｷｬﾝｾﾙ after the box", 3, -1, {"CancelBtn"}, "f0 f1 f2 at 3", "f0=30x20 f1=30x20 f2=30x20"},
-            {"turned after the first file", -1, 1, {"Turn1"}, "",
-             "f0=30x20 f1=20x30 f2=20x30 f3=20x30 f4=20x30 f5=20x30 f6=20x30 f7=20x30 f8=20x30"},
-        };
-        for (const auto& r : rows) {
-            const RowTrace trace{r.row};
-            TempTree src, dst;
-            Paths files;
-            for (int i = 0; i < 9; ++i) {
-                files.push_back(src / ("f" + std::to_string(i) + ".bmp"));
-                if (i == r.broken) writeFile(files.back(), "not an image");
-                else saveBmp(gradientBitmap(30, 20), files.back());
-            }
-            CopyDialog c(files);
-            typeInto(c.d.DirCombo->lineEdit(), QString::fromStdString(dst.dir()));
-            const auto onDisk = [&](bool sizes) {
-                QStringList names;
-                for (const auto& [name, bytes] : folderContents(dst.dir())) {
-                    const korvel::TBitmap b = sizes ? loadBmp(dst / name) : korvel::TBitmap();
-                    names << QString::fromStdString(korvel::changeFileExt(name, "")) +
-                                 (sizes ? QString("=%1x%2").arg(b.width()).arg(b.height()) : QString());
-                }
-                return names.join(' ');
-            };
-            QString whileBox;
-            QTimer boxWatch;
-            QObject::connect(&boxWatch, &QTimer::timeout, [&] {
-                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-                if (!box) return;
-                whileBox = onDisk(false) + " at " + QString::number(c.d.ProgressBar1->value());
-                QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
-                if (r.at < 0)
-                    for (const QString& click : r.clicks) clickByName(c.d, click);
-            });
-            boxWatch.start(10);
-            QObject::connect(c.d.ProgressBar1, &QProgressBar::valueChanged, &c.d, [&](int v) {
-                if (v == r.at)
-                    for (const QString& click : r.clicks) clickByName(c.d, click);
-            });
-            QTest::mouseClick(c.d.OkBtn, Qt::LeftButton);
-            QCOMPARE(c.d.result(), int(QDialog::Accepted));
-            QCOMPARE(whileBox, r.whileBox);
-            QCOMPARE(onDisk(true), r.arrived);
-        }
+        TempTree src, dst;
+        CopyDialog c(nineBitmaps(src.dir(), 3));
+        typeInto(c.d.DirCombo->lineEdit(), QString::fromStdString(dst.dir()));
+        QString whileBox;
+        QTimer boxWatch;
+        QObject::connect(&boxWatch, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            whileBox = QString("%1 at %2").arg(bitmapSizes(dst.dir()).c_str()).arg(c.d.ProgressBar1->value());
+            QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+            clickByName(c.d, "CancelBtn");
+        });
+        boxWatch.start(10);
+        QObject::connect(c.d.ProgressBar1, &QProgressBar::valueChanged, &c.d, [&](int v) {
+            if (v == 1) clickByName(c.d, "Turn1");
+        });
+        QTest::mouseClick(c.d.OkBtn, Qt::LeftButton);
+        QCOMPARE(c.d.result(), int(QDialog::Accepted));
+        QCOMPARE(whileBox, "f0=30x20 f1=20x30 f2=20x30 at 3");
+        QCOMPARE(bitmapSizes(dst.dir()), "f0=30x20 f1=20x30 f2=20x30");
     }
 
     void copySettingsRoundTrip() {

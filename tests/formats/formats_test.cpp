@@ -3,7 +3,6 @@
 // limits that hold for their own load; special files through the thumbnail pipeline, guarded.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -643,7 +642,7 @@ TEST(Photo, EveryOrientationLoadsUprightAndOnlyWhenAsked) {
     for (int i = 0; i < 48; ++i) {  // every orientation in JPEG, PNG and RGBA PNG, in either byte order
         const int orientation = 1 + i / 6;
         const bool png = i % 6 >= 2, alpha = i % 6 >= 4, big = i & 1;
-        SCOPED_TRACE(std::to_string(orientation) + (png ? alpha ? " rgba png" : " png" : " jpeg") + (big ? " MM" : " II"));
+        SCOPED_TRACE(std::to_string(orientation) + (alpha ? " rgba png" : png ? " png" : " jpeg") + (big ? " MM" : " II"));
         const std::string path = t / (png ? "p.png" : "p.jpg");
         writeFile(path, photoFile(orientation, png, big, alpha));
         TPicture picture;
@@ -717,11 +716,7 @@ TEST(Photo, RowsTurnedAndConvertedDuringTheDecodeMatchTheWholeRaster) {
 // already in the monitor's space is left as stored. Without one is the colour kernel test's.
 TEST(PhotoColor, WindowsConvertToTheMonitorProfile) {
     TempTree t;
-    // With an alpha channel of 0, 128 and 255, which the conversion keeps.
-    TBitmap noise = randomBitmap(PixelFormat::pf24bit, 40, 24, 11);
-    auto alphas = std::make_unique<TBitmap>(40, 24, PixelFormat::pf8bit);
-    for (int i = 0; i < 40 * 24; ++i) alphas->scanLine(i / 40)[i % 40] = uint8_t(i % 3 * 255 / 2);
-    noise.setMask(std::move(alphas));
+    const TBitmap noise = randomBitmap(PixelFormat::pf24bit, 40, 24, 11, true);  // its alpha stays as it is
     const Space &adobe = kSpaces[0], &p3 = kSpaces[1];
     writeFile(t / "p3.png", withPngChunk(pngBytes(noise), "iCCP", iccpData(profileOf(p3))));
     writeFile(t / "adobe.png", withPngChunk(pngBytes(noise), "iCCP", iccpData(profileOf(adobe))));
@@ -924,54 +919,31 @@ TEST(SpecialFiles, RefusedOrReadWithoutHangingOrGrowing) {
 
 }  // namespace
 
-// Another program cuts a large (mapped) JPEG or PNG short while it decodes: the load fails or
-// gives the picture as it was, and never ends the process. A child cuts the file when the decode
-// starts; in every other round the decode goes on without waiting for it.
-TEST(SpecialFiles, CutShortWhileDecodedFailsOrGivesThePictureAsItWas) {
+// Another program cuts a large (mapped) JPEG or PNG to half its size when its decode starts: the
+// load fails and never ends the process.
+TEST(SpecialFiles, CutShortWhileDecodedFails) {
     TempTree t;
     const TBitmap noise = randomBitmap(PixelFormat::pf24bit, 1000, 800, 17);
-    for (const auto& [name, bytes] : {std::pair("big.jpg", encodedJpeg(noise, 100)), std::pair("big.png", pngBytes(noise))}) {
+    for (const auto& [name, bytes] :
+         {std::pair("big.jpg", encodedJpeg(noise, 100)), std::pair("big.png", pngBytes(noise))}) {
         SCOPED_TRACE(name);
         ASSERT_GE(bytes.size(), kMapThreshold);
         const std::string path = t / name;
         writeFile(path, bytes);
-        TPicture whole;
-        whole.loadFromFile(path);
-        const TBitmap want = *whole.graphic()->raster();
         const Guarded g = runGuarded([&] {
-            std::string outcomes;
-            for (int round = 0; round < 12; ++round) {
-                writeFile(path, bytes);
-                int go[2];
-                if (::pipe(go) != 0) return std::string("no pipe");
-                const pid_t cutter = ::fork();
-                if (cutter == 0) {
-                    char c;
-                    if (::read(go[0], &c, 1) == 1 && ::truncate(path.c_str(), off_t(bytes.size() * size_t(round % 4) / 4)) != 0) ::_exit(1);
-                    ::_exit(0);
-                }
-                ::close(go[0]);
-                TPicture picture;
-                picture.onProgress = [&](ProgressStage stage, int, const std::string&) {
-                    if (stage != ProgressStage::Starting || go[1] < 0) return;
-                    if (::write(go[1], "c", 1) != 1) return;
-                    ::close(go[1]);
-                    go[1] = -1;
-                    if (round % 2 == 0) ::waitpid(cutter, nullptr, 0);
-                };
-                try {
-                    picture.loadFromFile(path);
-                    outcomes += pixelDifference(*picture.graphic()->raster(), want).empty() ? "=" : "!";
-                } catch (const std::exception&) {
-                    outcomes += "e";
-                }
-                if (go[1] >= 0) ::close(go[1]);
-                ::waitpid(cutter, nullptr, 0);
+            TPicture picture;
+            bool cut = false;
+            picture.onProgress = [&](ProgressStage stage, int, const std::string&) {
+                if (stage == ProgressStage::Starting) cut = ::truncate(path.c_str(), off_t(bytes.size() / 2)) == 0;
+            };
+            try {
+                picture.loadFromFile(path);
+                return std::string(picture.graphic()->raster() ? "loaded" : "no picture");
+            } catch (const std::exception&) {
+                return std::string(cut ? "failed" : "failed, not cut");
             }
-            return outcomes;
         });
         ASSERT_EQ(g.outcome, Guarded::Finished) << "outcome " << g.outcome;
-        EXPECT_EQ(g.result.find_first_not_of("=e"), std::string::npos) << g.result;
-        EXPECT_EQ(g.result.size(), 12u);
+        EXPECT_EQ(g.result, "failed");
     }
 }

@@ -2,7 +2,6 @@
 // Small good GIF and JPEG files for the mutation tests and the fuzzers' seed corpus.
 #include <gif_lib.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -18,8 +17,9 @@ inline int appendGifBytes(GifFileType* gif, const GifByteType* data, int len) {
     return len;
 }
 
+// A frame of a pattern of indices 0 to 7, or of the indices of an 8-bit raster.
 inline void putGifFrame(GifFileType* gif, int left, int top, int w, int h, bool interlace, ColorMapObject* local,
-                        int transparent) {
+                        int transparent, const TBitmap* indices = nullptr) {
     GraphicsControlBlock gcb{DISPOSAL_UNSPECIFIED, false, 5, transparent};
     GifByteType ext[4];
     EGifGCBToExtension(&gcb, ext);
@@ -27,7 +27,8 @@ inline void putGifFrame(GifFileType* gif, int left, int top, int w, int h, bool 
     EGifPutImageDesc(gif, left, top, w, h, interlace, local);
     std::vector<GifPixelType> line(static_cast<size_t>(w));
     for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) line[size_t(x)] = GifPixelType((x * 3 + y * 5) & 7);
+        for (int x = 0; x < w; ++x)
+            line[size_t(x)] = GifPixelType(indices ? indices->scanLine(y)[x] : (x * 3 + y * 5) & 7);
         EGifPutLine(gif, line.data(), w);
     }
 }
@@ -54,30 +55,18 @@ inline std::vector<uint8_t> animatedGif(bool interlaceFirst) {
     return out;
 }
 
-// A one-frame GIF of an 8-bit raster: its palette as the global colour table, its indices, and
-// the transparent index given (-1 for none).
+// A one-frame GIF of an 8-bit raster of up to 8 colours: its palette as the global colour table,
+// its indices, and the transparent index given (-1 for none).
 inline std::vector<uint8_t> paletteGif(const TBitmap& indexed, int transparent) {
     std::vector<uint8_t> out;
     int err = 0;
     GifFileType* gif = EGifOpen(&out, samples::appendGifBytes, &err);
     EGifSetGifVersion(gif, true);
-    int count = 2;
-    while (count < int(indexed.palette().size())) count *= 2;
-    std::vector<GifColorType> colours(size_t(count), GifColorType{0, 0, 0});
-    for (size_t i = 0; i < indexed.palette().size(); ++i)
-        colours[i] = GifColorType{indexed.palette()[i].rgbRed, indexed.palette()[i].rgbGreen, indexed.palette()[i].rgbBlue};
-    ColorMapObject* map = GifMakeMapObject(count, colours.data());
+    GifColorType colours[8] = {}, *next = colours;
+    for (const RGBQuad& q : indexed.palette()) *next++ = GifColorType{q.rgbRed, q.rgbGreen, q.rgbBlue};
+    ColorMapObject* map = GifMakeMapObject(8, colours);
     EGifPutScreenDesc(gif, indexed.width(), indexed.height(), 8, 0, map);
-    GraphicsControlBlock gcb{DISPOSAL_UNSPECIFIED, false, 0, transparent};
-    GifByteType ext[4];
-    EGifGCBToExtension(&gcb, ext);
-    EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, ext);
-    EGifPutImageDesc(gif, 0, 0, indexed.width(), indexed.height(), false, nullptr);
-    std::vector<GifPixelType> line(size_t(indexed.width()));
-    for (int y = 0; y < indexed.height(); ++y) {
-        std::copy_n(indexed.scanLine(y), line.size(), line.begin());
-        EGifPutLine(gif, line.data(), indexed.width());
-    }
+    samples::putGifFrame(gif, 0, 0, indexed.width(), indexed.height(), false, nullptr, transparent, &indexed);
     EGifCloseFile(gif, &err);
     GifFreeMapObject(map);
     return out;

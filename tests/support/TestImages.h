@@ -4,7 +4,9 @@
 // GoogleTest and Qt Test alike.
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <random>
 #include <sstream>
@@ -83,6 +85,29 @@ inline TBitmap loadBmp(const std::string& path) {
     TBitmap b;
     readBmp(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), b);
     return b;
+}
+
+// Nine 30 x 20 bitmaps folder/f0.bmp to f8.bmp, f<broken> not a picture; their paths.
+inline std::vector<std::string> nineBitmaps(const std::string& folder, int broken) {
+    std::vector<std::string> files;
+    for (int i = 0; i < 9; ++i) {
+        files.push_back(folder + "/f" + std::to_string(i) + ".bmp");
+        if (i == broken) std::ofstream(files.back()) << "not an image";
+        else saveBmp(gradientBitmap(30, 20), files.back());
+    }
+    return files;
+}
+
+// The bitmaps in folder by name, each as "name=WxH" without its extension.
+inline std::string bitmapSizes(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) files[e.path().stem()] = e.path();
+    std::string s;
+    for (const auto& [name, path] : files) {
+        const TBitmap b = loadBmp(path);
+        s += (s.empty() ? "" : " ") + name + "=" + std::to_string(b.width()) + "x" + std::to_string(b.height());
+    }
+    return s;
 }
 
 // Where a and b differ in size or colour, whatever their pixel formats; "" when they do not.

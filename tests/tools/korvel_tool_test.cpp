@@ -7,9 +7,7 @@
 #include <set>
 #include <sstream>
 
-#include "codecs/Png.h"
 #include "imaging/Bitmap.h"
-#include "tests/support/PhotoSamples.h"
 #include "tests/support/TempTree.h"
 #include "tests/support/TestImages.h"
 #include "tests/tools/ToolRun.h"
@@ -24,9 +22,6 @@ namespace {
 
 const std::string kPam = "P7\nWIDTH 3\nHEIGHT 1\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n"
                          + std::string("\x10\x20\x30\xFF\xA0\xB0\xC0\xFF\x10\x20\x30\xFF", 12);
-// The 3 x 1 picture above with alphas 0, 128 and 255, stored as its transpose (orientation 5).
-const std::string kTurnedPam = "P7\nWIDTH 1\nHEIGHT 3\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n"
-                               + std::string("\x10\x20\x30\x00\xA0\xB0\xC0\x80\x10\x20\x30\xFF", 12);
 // Names that are not UTF-8 (Latin-1, Shift_JIS holding 0x5C) or that a shell would split or expand.
 const std::vector<std::string> kOddNames = {"p.bmp", "caf\xE9.bmp", "\x83\x65\x83\x5C.bmp",
                                             "it's a $HOME \"b\".bmp"};
@@ -52,13 +47,6 @@ void makeScene(const TempTree& t) {
     b.setRawPixel(1, 0, 1);
     t.folder("n");
     for (const std::string& name : kOddNames) saveBmp(b, t / ("n/" + name));
-    auto mask = std::make_unique<TBitmap>(3, 1, PixelFormat::pf8bit);
-    mask->scanLine(0)[0] = 255, mask->scanLine(0)[1] = 127;
-    b.setMask(std::move(mask));
-    TGLDPNG png;
-    png.assign(b);
-    const PhotoBytes turned = withPngChunk(savedBytes(png), "eXIf", exifBlock(5, false));
-    t.write("p/turned.png", std::string(turned.begin(), turned.end()));
 }
 
 // Every regular file under root: path relative to root -> content.
@@ -100,7 +88,7 @@ TEST(KorvelTool, EverySubcommand) {
         const char* name;
         std::string args;  // split at spaces
         int status = 0;
-        std::vector<std::string> out = {};  // stdout lines; a last "..." stands for any further ones
+        std::vector<std::string> out = {};  // stdout lines
         std::string err = "";          // the whole of stderr
         Files changes = {};            // path -> content now, "-" when gone; every other file stays as it was
         std::string input = "";
@@ -135,8 +123,6 @@ TEST(KorvelTool, EverySubcommand) {
          {{"src/a.jpg", "-"}, {"data/Trash/files/a.jpg", "new a"},
           {"data/Trash/info/a.jpg.trashinfo", "*\nPath=@src/a.jpg\n*"}}, "", {"XDG_DATA_HOME=@data"}},
         // The tool runs in the tree's root, where a file is named "--help".
-        {"trash --help shows the usage, trashes nothing", "trash --help", 0, {"usage: korvel-tool trash *", "..."},
-         "", {}, "", {"XDG_DATA_HOME=@data"}},
         {"after -- every argument is a file", "trash -- --help", 0, {}, "",
          {{"--help", "-"}, {"data/Trash/files/--help", "help"}, {"data/Trash/info/--help.trashinfo", "*"}}, "",
          {"XDG_DATA_HOME=@data"}},
@@ -155,7 +141,6 @@ TEST(KorvelTool, EverySubcommand) {
         {"info takes any name", "info #0 #1 #2 #3", 0,
          {"#0\t3x1 8 ビットマップ", "#1\t3x1 8 ビットマップ", "#2\t3x1 8 ビットマップ", "#3\t3x1 8 ビットマップ"}},
         {"decode, shell name", "decode #3 #3.pam", 0, {}, "", {{"n/" + kOddNames[3] + ".pam", kPam}}},
-        {"decode turns upright with the alpha", "decode @p/turned.png @p/t.pam", 0, {}, "", {{"p/t.pam", kTurnedPam}}},
         {"convert goes on and never replaces",
          "convert --format bmp -o @o @i/one.bmp @i/broken.bmp @i/two.bmp", 1, {"@o/one_1.bmp", "@o/two.bmp"},
          "*broken.bmp*", {{"o/one_1.bmp", bmpBytes(4, 4, PixelFormat::pf24bit)}, {"o/two.bmp", fourBit}}},
@@ -177,10 +162,8 @@ TEST(KorvelTool, EverySubcommand) {
         const ToolRun r = runTool(args, env, 20, c.input, root);
         EXPECT_EQ(r.status, c.status) << r.err;
         EXPECT_TRUE(globMatch(r.err, expand(c.err, root))) << r.err;
-        const bool more = !c.out.empty() && c.out.back() == "...";
-        const size_t lines = c.out.size() - more;
-        EXPECT_TRUE(more ? r.lines.size() >= lines : r.lines.size() == lines) << r.out;
-        for (size_t i = 0; i < std::min(r.lines.size(), lines); ++i)
+        EXPECT_EQ(r.lines.size(), c.out.size()) << r.out;
+        for (size_t i = 0; i < std::min(r.lines.size(), c.out.size()); ++i)
             EXPECT_TRUE(globMatch(r.lines[i], expand(c.out[i], root))) << r.lines[i];
         const Files after = treeFiles(t.dir());
         std::set<std::string> paths;
