@@ -143,15 +143,9 @@ TEST(FileOperation, FaultsLoseNothingAndReplaceNothingUnasked) {
 // new entry's folder (and a new folder's parent) is flushed first; a failed flush keeps the source.
 // A failure names the user's file, never the temporary it was written to, with the system's reason.
 TEST(FileOperation, MoveFlushesFirstAndFailuresNameTheUsersFile) {
-    struct Row {
-        const char* name;
-        bool move;
-        const char* file;  // under src/; its first part is copied or moved into dst/
-        std::vector<Fault> faults;
-        const char* calls;  // the flushes, folders made and removals, in order
-        const char* after;  // listing afterwards
-        const char* error;  // "@" stands for the tree's root
-    };
+    // What, a move, the file under src/ (its first part goes into dst/), the faults; the flushes,
+    // folders made and removals in order, the listing afterwards, the report ("@" the tree's root).
+    using Row = std::tuple<const char*, bool, std::string, std::vector<Fault>, const char*, const char*, const char*>;
     const Fault exdev{"renameNoReplace", "src/", EXDEV};
     const Row rows[] = {
         {"a folder moves", true, "p/b.jpg", {exdev},
@@ -172,16 +166,16 @@ TEST(FileOperation, MoveFlushesFirstAndFailuresNameTheUsersFile) {
         {"read-only target folder", false, "a.jpg", {{"open", "dst/", EROFS}}, "", "dst/ src/ src/a.jpg=ab",
          "Cannot create \"@dst/a.jpg\": Read-only file system"},
     };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.name);
+    for (const auto& [what, move, file, faults, wantCalls, after, error] : rows) {
+        SCOPED_TRACE(what);
         TempTree t;
-        const std::string d = t.root(), file = r.file;
+        const std::string d = t.root();
         t.write("src/" + file, "ab");
         t.folder("dst");
         std::string calls;
         FaultyFileSystem f;
         f.maxChunk = 1;  // two steps, so a fault can land after the first
-        inject(f, d, r.faults, [&](const std::string& call, const std::string& p, const std::string&) {
+        inject(f, d, faults, [&](const std::string& call, const std::string& p, const std::string&) {
             if (call != "fsync" && call != "syncFolder" && call != "unlink" && call != "mkdir") return;
             calls += (calls.empty() ? "" : ", ") + call + " " +
                      (p.find("/.korvel-") != std::string::npos ? "temp" : p.substr(d.size()));
@@ -190,10 +184,10 @@ TEST(FileOperation, MoveFlushesFirstAndFailuresNameTheUsersFile) {
         TFileOperation op(u, f);
         op.FromFiles = {d + "src/" + file.substr(0, file.find('/'))};
         op.ToFiles = {d + "dst"};
-        EXPECT_FALSE(r.move ? op.Move() : op.Copy());
-        EXPECT_EQ(calls, r.calls);
-        EXPECT_EQ(listing(t.dir()), r.after);
-        EXPECT_EQ(u.errors.empty() ? "" : u.errors[0], std::regex_replace(r.error, std::regex("@"), d));
+        EXPECT_FALSE(move ? op.Move() : op.Copy());
+        EXPECT_EQ(calls, wantCalls);
+        EXPECT_EQ(listing(t.dir()), after);
+        EXPECT_EQ(u.errors.empty() ? "" : u.errors[0], std::regex_replace(error, std::regex("@"), d));
         // The text the window shows names the same file.
         for (const FileOpError& e : u.failures) EXPECT_TRUE(e.text().str().starts_with(e.path + " ")) << e.path;
     }

@@ -402,6 +402,7 @@ TEST(CommandLine, HandOverRoundTripAndBadInput) {
     const auto n32 = [](uint32_t v) { return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; };
     const std::pair<const char*, std::string> bad[] = {
         {"the old plain request", "activate\n"},
+        {"another version", "KVH2"},
         {"no strings, not even the folder", "KVH1" + n32(0)},
         {"more strings than the bound holds", "KVH1" + n32(0xFFFFFFFF)},
         {"a string past the bound", "KVH1" + n32(1) + n32(0xFFFFFFFF)},
