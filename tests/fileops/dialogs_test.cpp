@@ -190,9 +190,14 @@ private slots:
         TNumberFrm::Hooks hooks;
         hooks.settingsPath = t / "k.ini";
         TNumberFrm d(t.root(), {a, b, t.write("n02.png", "old")}, {a, b}, hooks);
+        d.resize(1, 1);
         QVERIFY(showExposed(d));
         QVERIFY(!d.UpBtn->isEnabled());
         typeInto(d.NameEdit, "n\\");
+        // At its smallest the lists show three files each.
+        for (const QListWidget* l : {d.lists->NoListBox, d.lists->YesListBox})
+            QVERIFY2(l->viewport()->height() >= 3 * 50, qPrintable(QString::number(l->viewport()->height())));
+        QCOMPARE(d.findChild<QLabel*>("Label3")->text(), "連番を挿入する場所に半角英数で  \\ を入れて下さい。");
         const auto rows = [&] {
             QStringList l;
             for (int r = 0; r < 2; ++r)
@@ -209,6 +214,10 @@ private slots:
         QTest::mouseClick(d.UpBtn, Qt::LeftButton);
         QCOMPARE(rows(), "b.png n01.png a.JPG n02.jpg");
         QVERIFY(!d.previewSummary->text().contains("変更出来ません"));
+        // The new names get the preview's width.
+        const QHeaderView* head = d.preview->horizontalHeader();
+        QVERIFY(head->sectionSize(1) > head->sectionSize(0) && head->sectionSize(2) < head->sectionSize(0));
+        QCOMPARE(head->length(), head->viewport()->width());
         // Two selected: the buttons go off; "全て戻す" needs a selection in its list.
         clickRow(rn, 1, Qt::ShiftModifier);
         QVERIFY(!d.UpBtn->isEnabled());
@@ -216,25 +225,6 @@ private slots:
         QTest::mouseClick(d.lists->AllDelBtn, Qt::LeftButton);
         QCOMPARE(rn->count(), 2);
         QCOMPARE(folderContents(t.dir()).size(), size_t(3));  // the preview wrote nothing
-    }
-
-    // At its smallest the lists show three files each, and the new names get the preview's width.
-    void serialLayoutKeepsThreeFilesAndTheNewNames() {
-        TempTree t;
-        TNumberFrm::Hooks hooks;
-        hooks.settingsPath = t / "k.ini";
-        const Paths files{t.write("a.jpg", "a"), t.write("b.jpg", "b")};
-        TNumberFrm d(t.root(), files, {files[0]}, hooks);
-        d.LoadSettings();
-        d.resize(1, 1);
-        QVERIFY(showExposed(d));
-        typeInto(d.NameEdit, "n\\");
-        for (const QListWidget* l : {d.lists->NoListBox, d.lists->YesListBox})
-            QVERIFY2(l->viewport()->height() >= 3 * 50, qPrintable(QString::number(l->viewport()->height())));
-        const QHeaderView* head = d.preview->horizontalHeader();
-        QVERIFY(head->sectionSize(1) > head->sectionSize(0) && head->sectionSize(2) < head->sectionSize(0));
-        QCOMPARE(head->length(), head->viewport()->width());
-        QCOMPARE(d.findChild<QLabel*>("Label3")->text(), "連番を挿入する場所に半角英数で  \\ を入れて下さい。");
     }
 
     // The case buttons convert the name shown (the name edit takes typing only as it was); "all OK"
@@ -363,15 +353,11 @@ private slots:
         CopyDialog c(nineBitmaps(src.dir(), 3));
         typeInto(c.d.DirCombo->lineEdit(), QString::fromStdString(dst.dir()));
         QString whileBox;
-        QTimer boxWatch;
-        QObject::connect(&boxWatch, &QTimer::timeout, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box) return;
+        MessageBoxCatcher boxes;
+        boxes.onBox = [&] {
             whileBox = QString("%1 at %2").arg(bitmapSizes(dst.dir()).c_str()).arg(c.d.ProgressBar1->value());
-            QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
             QTimer::singleShot(0, &c.d, [&] { clickByName(c.d, "CancelBtn"); });  // once the box is gone
-        });
-        boxWatch.start(10);
+        };
         QObject::connect(c.d.ProgressBar1, &QProgressBar::valueChanged, &c.d, [&](int v) {
             if (v == 1) clickByName(c.d, "Turn1");
         });
