@@ -602,8 +602,7 @@ const Layout kStored[9] = {{}, {"ABC", "DEF"}, {"CBA", "FED"}, {"FED", "CBA"}, {
 const Color kBlockColors[] = {0xE02020, 0x20C040, 0x2040E0, 0xE0E020, 0xC020C0, 0x20D0D0};
 const uint8_t kBlockAlphas[] = {0, 128, 255, 255, 128, 0};
 
-// Empty when the centre of every block of image shows the layout within tolerance, and with
-// alpha the block's alpha exactly.
+// Empty when the centre of every block of image shows the layout within tolerance (with alpha, its alpha).
 std::string layoutDiff(const TBitmap& image, const Layout& layout, int tolerance, bool alpha = false) {
     const int cols = int(layout[0].size()), rows = int(layout.size());
     const int bw = image.width() / cols, bh = image.height() / rows;

@@ -116,7 +116,7 @@ struct ScriptedUser : FileOpUser {
     ErrorAnswer onError = ErrorAnswer::Skip;
     bool permanent = false;
     std::function<bool(const FileOpProgress&)> onProgress;
-    std::vector<std::string> asked, errors, permanentAsked;  // errors: the messages
+    std::vector<std::string> asked, errors, permanentAsked;
     std::vector<FileOpError> failures;
 
     ConflictAnswer askReplace(const std::string&, const std::string& target) override {
