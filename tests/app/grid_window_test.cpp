@@ -22,8 +22,6 @@
 #include "base/IniFile.h"
 #include "base/UserFolders.h"
 #include "browse/GridModel.h"
-#include "browse/ui/DirTree.h"
-#include "browse/ui/FolderPicker.h"
 #include "codecs/Png.h"
 #include "fileops/ui/NumberFrm.h"
 #include "fileops/ui/OpCopyFrm.h"
@@ -31,7 +29,6 @@
 #include "fileops/ui/SelectDir.h"
 #include "fileops/WallpaperBitmap.h"
 #include "formats/Picture.h"
-#include "platform/PathText.h"
 #include "tests/support/GridWindow.h"
 #include "tests/support/PhotoSamples.h"
 #include "tests/support/TempTree.h"
@@ -639,33 +636,6 @@ private slots:
                 QVERIFY(w.actions().CopyBtn->isEnabled());
             }
         }
-    }
-
-    // The chooser's "..." opens the picker at the folder typed in the box, by its bytes, with the
-    // copy prompt; the folder picked there fills the box.
-    void chooserBrowseStartsAtTheBoxFolder() {
-        QVERIFY(openWindow());
-        const std::string latin = *tree_ / "caf\xe9/", inner = latin + "\x89\xe6\x91\x9c/";
-        tree_->folder("caf\xe9/\x89\xe6\x91\x9c");
-        std::string openedAt;
-        QString prompt, boxAfter;
-        ModalScript script({stepOn<TSelectDir>([&](TSelectDir& d) {
-                                typeInto(d.DirCombo->lineEdit(), pathText(inner));
-                                QTest::mouseClick(d.SpeedButton1, Qt::LeftButton);
-                                boxAfter = d.DirCombo->currentText();
-                                QTest::mouseClick(d.CancelBtn, Qt::LeftButton);
-                            }),
-                            stepOn<TFolderPicker>([&](TFolderPicker& d) {
-                                openedAt = d.Tree->SelectedPath();
-                                prompt = d.PromptLabel->text();
-                                QTest::keyClick(d.Tree, Qt::Key_Left);  // up to the parent
-                                QTest::keyClick(d.Tree, Qt::Key_Return);
-                            })});
-        QTest::mouseClick(w_->toolButton(w_->actions().CopyBtn), Qt::LeftButton);
-        QVERIFY(script.done());
-        QCOMPARE(openedAt, inner);
-        QCOMPARE(prompt, QStringLiteral("コピー先フォルダを指定して下さい"));
-        QCOMPARE(boxAfter, pathText(latin));
     }
 
     // The rename dialogs' answers rename the marked files on disk and replace their paths in the

@@ -2,6 +2,7 @@
 // text has) edited in every box that holds a name or a folder: each byte the user did not touch
 // reaches the disk and the settings files as it was, and what the user typed arrives as UTF-8.
 #include <QButtonGroup>
+#include <QLabel>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -14,6 +15,8 @@
 #include "base/FileNames.h"
 #include "base/IniFile.h"
 #include "base/UserFolders.h"
+#include "browse/ui/DirTree.h"
+#include "browse/ui/FolderPicker.h"
 #include "fileops/ui/FolderNameDialogs.h"
 #include "fileops/ui/NumberFrm.h"
 #include "fileops/ui/OpCopyFrm.h"
@@ -109,6 +112,17 @@ class NameBytesTest : public QObject {
              .dst = odd + "/ " + odd + "/In/ " + odd + "/新/"},
             {.name = "copy chooser, from the drop-down", .user = quick, .command = &A::CopyBtn,
              .steps = {thenOk<TSelectDir>([](TSelectDir& d) { pressOn(d.DirCombo, Qt::Key_Down); })},
+             .dst = copied, .saved = {program, "CopyMove", "Dir", folder}},
+            {.name = "copy chooser, browsed from the folder typed", .command = &A::CopyBtn,
+             .steps = {thenOk<TSelectDir>([in](TSelectDir& d) {
+                           typeInto(d.DirCombo->lineEdit(), pathText(in));
+                           QTest::mouseClick(d.SpeedButton1, Qt::LeftButton);
+                       }),
+                       stepOn<TFolderPicker>([](TFolderPicker& d) {
+                           QTest::keyClick(d.Tree, Qt::Key_Left);  // up to the parent
+                           QTest::keyClick(d.Tree, Qt::Key_Return);
+                           QCOMPARE(d.PromptLabel->text(), QStringLiteral("コピー先フォルダを指定して下さい"));
+                       })},
              .dst = copied, .saved = {program, "CopyMove", "Dir", folder}},
             {.name = "copy chooser, restored, appended", .program = "[CopyMove]\nDir=" + folder + "\n",
              .command = &A::CopyBtn,
