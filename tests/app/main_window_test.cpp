@@ -294,7 +294,8 @@ private slots:
         const auto viewers = [] {
             std::string l;
             for (const TKorvelSubFrm* v : openSubViewers())
-                l += v->path() + "=" + std::to_string(v->subImage().width()) + "x" + std::to_string(v->subImage().height()) + " ";
+                l += v->path() + "=" + std::to_string(v->subImage().width()) + "x" +
+                     std::to_string(v->subImage().height()) + " ";
             return l;
         };
         const std::string both = latin1 + "=8x6 " + sjis + "=5x7 ";

@@ -1,6 +1,6 @@
-// Names that are not UTF-8 (Latin-1 from an old archive, Shift_JIS from a camera card, a byte no
-// text has) edited in every box that holds a name or a folder: each byte the user did not touch
-// reaches the disk and the settings files as it was, and what the user typed arrives as UTF-8.
+// Names that are not UTF-8 (Latin-1 from an old archive, Shift_JIS from a camera card, a byte
+// UTF-8 never has) edited in every box that holds a name or a folder: each byte the user did not
+// touch reaches the disk and the settings files as it was, and what the user typed arrives as UTF-8.
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QLabel>
@@ -33,7 +33,7 @@ using A = TKorvelMain::Actions;
 
 namespace {
 
-// 'café' in Latin-1, 画像 in Shift_JIS, and a byte no encoding uses.
+// 'café' in Latin-1, 画像 in Shift_JIS, and a byte UTF-8 never has.
 const std::string kOddNames[] = {"caf\xE9", "\x89\xE6\x91\x9C", "bad\xFF" "dir"};
 
 void appendTo(QLineEdit* e, const QString& text) {
@@ -58,11 +58,11 @@ std::string programIni() {
     return korvel::programSettingsPath(QCoreApplication::applicationFilePath().toStdString());
 }
 
-// One edit in one box, on a tree of pics/<name>.bmp (marked as listed) and dst/<name>/In/, with the
-// settings files given. The command is a tool button, the folder menu on dst/<name>/ or the first
-// quick folder's editor; its dialogs play the steps. Without a command, typed goes into the
-// history box. Once the window has closed, pics/ and dst/ where given and the saved value are
-// compared.
+// One edit in one box. pics/ holds <name>.bmp (marked by the listing), dst/ the folder
+// <name>/In/, the settings files the texts given. The command is a tool button, the folder menu on
+// dst/<name>/ or the first quick folder's editor; its dialogs play the steps. Without a command,
+// typed goes into the history box. Once the window has closed, pics/ and dst/ are compared where
+// the row gives them, and the value saved under key in file.
 struct Saved {
     std::string file;
     const char *section = "", *key = "";
@@ -102,7 +102,8 @@ class NameBytesTest : public QObject {
             {.name = "rename, retyped", .command = &A::ReNameBtn1,
              .steps = {thenOk<TRNameFrm>([](TRNameFrm& d) { typeInto(d.Edit1, "新"); })}, .pics = "新.bmp"},
             {.name = "serial pattern, restored, appended", .program = "[NumberReName]\nString=" + odd + "_\\\n",
-             .command = &A::NumberRNBtn1, .steps = {thenOk<TNumberFrm>([](TNumberFrm& d) { appendTo(d.NameEdit, "b"); })},
+             .command = &A::NumberRNBtn1,
+             .steps = {thenOk<TNumberFrm>([](TNumberFrm& d) { appendTo(d.NameEdit, "b"); })},
              .pics = odd + "_01b.bmp", .saved = {program, "NumberReName", "String", odd + "_\\b"}},
             {.name = "folder renamed", .command = &A::FRename1,
              .steps = {thenOk<TFolderNameInputFrm>([](TFolderNameInputFrm& d) { appendTo(d.FolderNameEdit, "2"); })},
