@@ -15,7 +15,6 @@
 #include "base/FileNames.h"
 #include "base/IniFile.h"
 #include "base/UserFolders.h"
-#include "browse/ui/DirTree.h"
 #include "browse/ui/FolderPicker.h"
 #include "fileops/ui/FolderNameDialogs.h"
 #include "fileops/ui/NumberFrm.h"
