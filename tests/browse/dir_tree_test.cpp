@@ -64,11 +64,8 @@ private slots:
         const QModelIndex node = tree.currentIndex();
         const int label = tree.sizeHintForIndex(node).width();  // icon and whole name
         QVERIFY(tree.visualRect(node).width() >= label);         // no room lost to "…"
-        const auto inView = [&] {
-            const int left = tree.visualRect(node).left();
-            return left >= 0 && left + label <= tree.viewport()->width();
-        };
-        QTRY_VERIFY(inView());
+        QTRY_VERIFY(tree.visualRect(node).left() >= 0 &&
+                    tree.visualRect(node).left() + label <= tree.viewport()->width());
     }
 
     void addAndRemovePathNodes() {

@@ -2,8 +2,11 @@
 // the places beside the tree and a new folder, each giving back the folder's bytes.
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTreeWidgetItemIterator>
 #include <QtTest>
 #include <filesystem>
+#include <optional>
+#include <tuple>
 
 #include "browse/FolderScan.h"
 #include "browse/ui/DirTree.h"
@@ -20,12 +23,20 @@ namespace {
 const std::string kLatin = "caf\xe9";          // café in Latin-1
 const std::string kSjis = "\x89\xe6\x91\x9c";  // 画像 in Shift_JIS
 
-QTreeWidgetItem* placeItem(QTreeWidget* list, const std::string& path) {
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        for (int j = 0; j < list->topLevelItem(i)->childCount(); ++j)
-            if (list->topLevelItem(i)->child(j)->data(0, Qt::UserRole).toByteArray().toStdString() == path)
-                return list->topLevelItem(i)->child(j);
-    return nullptr;
+const QString kPrompt = QStringLiteral("コピー先フォルダを指定して下さい");
+
+// Clicks the place of path beside the tree, then double-clicks it if asked (a widget's
+// double-click comes after a click).
+void clickPlace(TFolderPicker& picker, const std::string& path, bool doubleClick) {
+    QTreeWidget* list = picker.PlacesList;
+    for (QTreeWidgetItemIterator item(list); *item; ++item)
+        if ((*item)->data(0, Qt::UserRole).toByteArray().toStdString() == path) {
+            const QPoint at = list->visualItemRect(*item).center();
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+            if (doubleClick) QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+            return;
+        }
+    QFAIL(("no place " + path).c_str());
 }
 
 }  // namespace
@@ -45,45 +56,23 @@ private slots:
         qputenv("HOME", QByteArray::fromStdString(root_));
     }
 
-    // The rule itself is the core's; these show the tree follows it down to non-UTF-8 names.
-    void opensAtTheNearestFolderThere() {
-        const struct {
-            std::string start, selected;
-        } rows[] = {
-            {root_ + kSjis + "/a/", root_ + kSjis + "/a/"},
-            {root_ + kSjis + "/b/" + kLatin, root_ + kSjis + "/b/" + kLatin + "/"},
-            {root_ + kLatin + "/inner/gone/deeper/", root_ + kLatin + "/inner/"},
-            {"", root_},
+    // Run modally as the browse buttons do, the start empty: the keys reach the tree at once,
+    // Enter gives the bytes of the node they lead to from where it opened (the nearest folder to
+    // the fallback, else home), Esc gives nothing.
+    void keysPickAFolder() {
+        const std::tuple<std::vector<Qt::Key>, std::string, std::optional<std::string>> rows[] = {
+            {{Qt::Key_Down, Qt::Key_Right, Qt::Key_Down, Qt::Key_Return}, root_ + kSjis + "/a/",
+             root_ + kSjis + "/b/" + kLatin + "/"},
+            {{Qt::Key_Return}, root_ + kLatin + "/inner/gone/deeper", root_ + kLatin + "/inner/"},
+            {{Qt::Key_Return}, "", root_},
+            {{Qt::Key_Escape}, root_, std::nullopt},
         };
-        for (const auto& r : rows) {
-            const RowTrace trace{pathText(r.start)};
-            TFolderPicker picker(QStringLiteral("コピー先フォルダを指定して下さい"), r.start, {});
-            QCOMPARE(picker.Tree->SelectedPath(), r.selected);
-        }
-    }
-
-    void keysWalkTheTreeAndOkGivesTheBytes() {
-        TFolderPicker picker(QStringLiteral("移動先フォルダを指定して下さい"), root_ + kSjis + "/a/", {});
-        picker.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&picker));
-        QCOMPARE(QApplication::focusWidget(), picker.Tree);
-        for (Qt::Key key : {Qt::Key_Down, Qt::Key_Right, Qt::Key_Down, Qt::Key_Return})
-            QTest::keyClick(picker.Tree, key);
-        QCOMPARE(picker.result(), int(QDialog::Accepted));
-        const std::string want = root_ + kSjis + "/b/" + kLatin + "/";
-        QCOMPARE(picker.chosenPath(), want);
-        QVERIFY(korvel::isExistingFolder(want));
-    }
-
-    // Run modally as the browse buttons do: Enter takes the node at the start (an empty start
-    // opens at the fallback), Esc gives nothing.
-    void modalReturnAndEscape() {
-        const std::string start = root_ + kLatin + "/inner/";
-        for (const auto& [key, want] :
-             {std::pair{Qt::Key_Return, std::optional(start)}, {Qt::Key_Escape, std::nullopt}}) {
-            ModalScript script(
-                {{"TFolderPicker", [key = key](QWidget* d) { QTest::keyClick(d->focusWidget(), key); }}});
-            QCOMPARE(pickFolder(nullptr, QStringLiteral(" フォルダを選択して下さい"), "", start, {}), want);
+        for (const auto& [keys, fallback, want] : rows) {
+            const RowTrace trace{pathText(fallback)};
+            ModalScript script({stepOn<TFolderPicker>([&keys = keys](TFolderPicker& d) {
+                for (Qt::Key key : keys) QTest::keyClick(QApplication::focusWidget(), key);
+            })});
+            QCOMPARE(pickFolder(nullptr, kPrompt, "", fallback, {}), want);
             QVERIFY(script.done());
         }
     }
@@ -91,32 +80,17 @@ private slots:
     // A place selects its folder in the tree and Enter takes it; a double-click returns it at
     // once; a place whose folder is gone cannot be chosen.
     void placesGiveTheirBytes() {
-        const std::string quick = root_ + kLatin + "/inner/", favourite = root_ + kSjis + "/a/",
-                          gone = root_ + "gone/";
+        const std::string quick = root_ + kLatin + "/inner/", favourite = root_ + kSjis + "/a/", gone = root_ + "gone/";
         const PickerPlaces places{{{root_ + kSjis + "/a", {}}, {gone, {}}}, {{quick, QStringLiteral("café")}}, {}};
         for (bool doubleClick : {false, true}) {
             const RowTrace trace{doubleClick ? "double-click" : "click, Enter"};
-            TFolderPicker picker(QStringLiteral("コピー先フォルダを指定して下さい"), root_, places);
-            picker.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&picker));
-            QTreeWidget* list = picker.PlacesList;
-            QTreeWidgetItem* missing = placeItem(list, gone);
-            QVERIFY(missing && placeItem(list, favourite));
-            // A widget's double-click comes after a click.
-            const QPoint off = list->visualItemRect(missing).center();
-            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, off);
-            QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, off);
+            TFolderPicker picker(kPrompt, root_, places);
+            QVERIFY(showExposed(picker));
+            clickPlace(picker, gone, true);
             QVERIFY(picker.isVisible());
             const std::string want = doubleClick ? favourite : quick;
-            const QPoint at = list->visualItemRect(placeItem(list, want)).center();
-            if (doubleClick) {
-                QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
-                QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
-            } else {
-                QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
-                QCOMPARE(picker.Tree->SelectedPath(), want);
-                QTest::keyClick(list, Qt::Key_Return);
-            }
+            clickPlace(picker, want, doubleClick);
+            if (!doubleClick) QTest::keyClick(picker.PlacesList, Qt::Key_Return);
             QCOMPARE(picker.result(), int(QDialog::Accepted));
             QCOMPARE(picker.chosenPath(), want);
         }
@@ -126,17 +100,15 @@ private slots:
         std::string made;
         PickerPlaces places;
         places.folderMade = [&](const std::string& path) { made = path; };
-        TFolderPicker picker(QStringLiteral(" フォルダを選択して下さい"), root_ + kSjis + "/b/", places);
-        ModalScript script({{"TInputNameFrm", [](QWidget* d) {
-                                 auto* ask = static_cast<TInputNameFrm*>(d);
-                                 typeInto(ask->FNameEdit, QStringLiteral("新"));
-                                 QTest::mouseClick(ask->OkBtn, Qt::LeftButton);
-                             }}});
+        TFolderPicker picker(kPrompt, root_ + kSjis + "/b/", places);
+        ModalScript script({stepOn<TInputNameFrm>([](TInputNameFrm& d) {
+            typeInto(d.FNameEdit, QStringLiteral("新"));
+            QTest::mouseClick(d.OkBtn, Qt::LeftButton);
+        })});
         QTest::mouseClick(picker.NewFolderBtn, Qt::LeftButton);
         const std::string want = root_ + kSjis + "/b/\xe6\x96\xb0";
-        QCOMPARE(made, want);
         QVERIFY(korvel::isExistingFolder(want));
-        QCOMPARE(picker.Tree->SelectedPath(), want + "/");
+        QCOMPARE(made + " " + picker.Tree->SelectedPath(), want + " " + want + "/");
     }
 };
 

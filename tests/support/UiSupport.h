@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -60,11 +61,8 @@ struct RowTrace {
 // Whether button b reads caption: its text without "&", or without a trailing mnemonic such as
 // Qt's Japanese "はい(&Y)".
 inline bool captioned(const QAbstractButton* b, const QString& caption) {
-    QString t = b->text();
-    if (t.size() > 4 && t.endsWith(QLatin1Char(')')) && t.at(t.size() - 4) == QLatin1Char('(') &&
-        t.at(t.size() - 3) == QLatin1Char('&') && t.left(t.size() - 4) == caption)
-        return true;
-    return t.remove(QLatin1Char('&')) == caption;
+    static const QRegularExpression mnemonic(QStringLiteral("\\(&.\\)$"));
+    return QString(b->text()).remove(mnemonic) == caption || QString(b->text()).remove(QLatin1Char('&')) == caption;
 }
 
 // Answers every message box that opens while it lives, keeping the last one's caption and text:

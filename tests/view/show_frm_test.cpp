@@ -158,9 +158,8 @@ private slots:
             RowTrace trace{QKeySequence(key).toString()};
             TShowFrm1 f(source(10));
             open(f);
-            const auto& a = f.actions();
-            const QActionGroup* radio = a.PlayMenu->actionGroup();
-            QVERIFY(radio && radio->isExclusive() && a.PauseMenu->actionGroup() == radio);
+            const QActionGroup* radio = f.actions().PlayMenu->actionGroup();
+            QVERIFY(radio && radio->isExclusive() && f.actions().PauseMenu->actionGroup() == radio);
             f.popupMenu()->popup(f.mapToGlobal(QPoint(10, 40)));
             QTRY_VERIFY(f.popupMenu()->isVisible());
             QTest::keyPress(f.popupMenu(), key);
@@ -175,13 +174,11 @@ private slots:
     // is then, replaced or gone (a navigation to a missing file shows no picture). The change
     // may also come while that decode is still in hand.
     void slideDecodedAheadIsCheckedAgainstItsFile() {
-        const struct {
-            const char* name;
-            bool replace, inHand;
-        } rows[] = {{"replaced", true, false}, {"removed", false, false}, {"replaced mid-decode", true, true}};
-        for (const auto& r : rows) {
-            RowTrace trace{r.name};
-            std::atomic<bool> ahead{false}, release{!r.inHand};
+        const std::tuple<const char*, bool, bool> rows[] = {  // name, replaced (else removed), in hand
+            {"replaced", true, false}, {"removed", false, false}, {"replaced mid-decode", true, true}};
+        for (const auto& [name, replace, inHand] : rows) {
+            RowTrace trace{name};
+            std::atomic<bool> ahead{false}, release{!inHand};
             TShowFrm1 f(source(3));
             f.loader()->setDecode([&](const SlideRequest& req, SlideResult& out) {
                 SlideLoader::decodeSlide(req, out);
@@ -193,12 +190,12 @@ private slots:
             QTRY_VERIFY(ahead.load());
             QCoreApplication::processEvents();
             QFile::remove(QString::fromStdString(pic(1)));
-            if (r.replace) writeSolidBmp(QString::fromStdString(pic(1)), 77, 30);
+            if (replace) writeSolidBmp(QString::fromStdString(pic(1)), 77, 30);
             QTest::keyClick(&f, Qt::Key_Right);
             release = true;
             QVERIFY(settle(f));
             QCOMPARE(shownSlide(f), 2);
-            QCOMPARE(f.slide().width(), r.replace ? 77 : 0);
+            QCOMPARE(f.slide().width(), replace ? 77 : 0);
         }
     }
 
