@@ -35,6 +35,17 @@ int usageError(const char* command, const std::string& message, const char* usag
     return 2;
 }
 
+std::optional<int> readFilesOnly(const std::vector<std::string>& args, const char* command, const char* usage,
+                                 std::vector<std::string>& files) {
+    for (ArgReader r(args); r.next();) {
+        if (r.isOption() && r.arg() == "--help") return showUsage(usage);
+        if (r.isOption()) return usageError(command, "unknown option " + r.arg(), usage);
+        files.push_back(r.arg());
+    }
+    if (files.empty()) return usageError(command, "no files given", usage);
+    return std::nullopt;
+}
+
 int parseInt(const std::string& text, const char* option, int min, int max) {
     char* end = nullptr;
     const long v = std::strtol(text.c_str(), &end, 10);

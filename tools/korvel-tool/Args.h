@@ -1,5 +1,6 @@
 #pragma once
 // Argument helpers shared by the korvel-tool subcommands.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,11 @@ private:
 int showUsage(const char* usage);
 // A wrong command line: "korvel-tool COMMAND: MESSAGE" and usage on standard error; returns 2.
 int usageError(const char* command, const std::string& message, const char* usage);
+
+// The files of a command that takes nothing but files and --help, or the exit status to end
+// with (usage shown, or a wrong command line).
+std::optional<int> readFilesOnly(const std::vector<std::string>& args, const char* command, const char* usage,
+                                 std::vector<std::string>& files);
 
 // A whole number from min to max; throws korvel::Exception naming the option otherwise.
 int parseInt(const std::string& text, const char* option, int min, int max);

@@ -146,12 +146,7 @@ int runMove(const std::vector<std::string>& args) { return transfer(args, true);
 
 int runTrash(const std::vector<std::string>& args) {
     std::vector<std::string> files;
-    for (ArgReader r(args); r.next();) {
-        if (r.isOption() && r.arg() == "--help") return showUsage(kTrashUsage);
-        if (r.isOption()) return usageError("trash", "unknown option " + r.arg(), kTrashUsage);
-        files.push_back(r.arg());
-    }
-    if (files.empty()) return usageError("trash", "no files given", kTrashUsage);
+    if (const auto status = readFilesOnly(args, "trash", kTrashUsage, files)) return *status;
     ToolUser user(Policy::Fail);
     TFileOperation op(user);
     op.FromFiles = files;

@@ -105,12 +105,7 @@ const char kDecodeUsage[] = "usage: korvel-tool decode [--scale 1|1/2|1/4|1/8] F
 
 int runInfo(const std::vector<std::string>& args) {
     std::vector<std::string> files;
-    for (ArgReader a(args); a.next();) {
-        if (a.isOption() && a.arg() == "--help") return showUsage(kInfoUsage);
-        if (a.isOption()) return usageError("info", "unknown option " + a.arg(), kInfoUsage);
-        files.push_back(a.arg());
-    }
-    if (files.empty()) return usageError("info", "no files given", kInfoUsage);
+    if (const auto status = readFilesOnly(args, "info", kInfoUsage, files)) return *status;
     int status = 0;
     for (const std::string& path : files) {
         try {
