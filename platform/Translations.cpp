@@ -4,6 +4,7 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 
+#include "base/NameText.h"
 #include "platform/PathText.h"
 
 bool loadQtTranslations(QCoreApplication& app) {
@@ -19,19 +20,10 @@ bool loadQtTranslations(QCoreApplication& app) {
 
 QString coreText(const korvel::TrText& text) {
     if (text.empty()) return {};
+    std::vector<std::string> shown;  // names as their boxes show them
+    for (const std::string& arg : text.args) shown.push_back(korvel::nameText(arg));
     const QString t = QCoreApplication::translate(text.context, text.text);
-    // One pass, as the core fills in: a value holding "%2" stays as it is.
-    QString out;
-    for (qsizetype i = 0; i < t.size(); ++i) {
-        const int n = i + 1 < t.size() ? t[i + 1].digitValue() - 1 : -1;
-        if (t[i] == QLatin1Char('%') && n >= 0 && size_t(n) < text.args.size()) {
-            out += pathText(text.args[size_t(n)]);
-            ++i;
-        } else {
-            out += t[i];
-        }
-    }
-    return out;
+    return QString::fromStdString(korvel::fillIn(t.toStdString(), shown));
 }
 
 korvel::TextTranslator coreTranslator() {
