@@ -89,4 +89,8 @@ TOpenShowFrm::TOpenShowFrm(QWidget* parent)
 void TOpenShowFrm::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.drawPixmap(0, 0, picture_);
+    if (!shownSent_) {
+        shownSent_ = true;
+        emit shown();
+    }
 }

@@ -11,9 +11,14 @@ public:
     // else the built-in one.
     static QPixmap splashPicture();
 
+signals:
+    // The picture has been drawn once: the slow start may begin behind it.
+    void shown();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
     QPixmap picture_;
+    bool shownSent_ = false;
 };

@@ -1,5 +1,6 @@
 // Program body: one instance per user, the splash window, then the main window.
 #include <clocale>
+#include <memory>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -63,15 +64,21 @@ int main(int argc, char** argv) {
     }
     ShutdownRequests shutdown;
 
+    // The main window is built from the event loop once the splash has been drawn (or after a
+    // short wait where nothing draws it), so the splash shows while the window starts.
+    std::unique_ptr<TKorvelMain> window;
     auto* splash = new TOpenShowFrm;
+    auto startWindow = [&] {
+        if (window) return;
+        window = std::make_unique<TKorvelMain>(arguments);
+        QObject::connect(&instance, &SingleInstance::activationRequested, window.get(),
+                         &TKorvelMain::activateFromOutside);
+        window->show();
+        splash->deleteLater();
+        shutdown.closeOnRequest(window.get());  // only now: a quit before the window exists is lost
+    };
+    QObject::connect(splash, &TOpenShowFrm::shown, &app, startWindow, Qt::QueuedConnection);
+    QTimer::singleShot(500, &app, startWindow);
     splash->show();
-    QApplication::processEvents();
-
-    TKorvelMain window(arguments);
-    QObject::connect(&instance, &SingleInstance::activationRequested, &window, &TKorvelMain::activateFromOutside);
-    QApplication::processEvents();
-    window.show();
-    splash->deleteLater();
-    shutdown.closeOnRequest(&window);  // only now: a quit before the event loop runs is lost
     return app.exec();
 }
