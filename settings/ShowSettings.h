@@ -33,5 +33,6 @@ ShowSettings readShowSettings(const IniFile& ini);
 
 // Stores the placement the window closed with.
 void writeShowPlacement(IniFile& ini, bool maximized, int left, int top, int width, int height);
+void writeShowPlacement(IniFile& ini, const ShowSettings& s);
 
 }  // namespace korvel
