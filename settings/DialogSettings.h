@@ -40,11 +40,22 @@ struct NumberSettings {
     DialogPlacement placement{DialogPlacement::Normal, 540, 471, {}};
 };
 
+// Each section's keys with their defaults; a state other than Normal writes no size.
 CopyMoveSettings readCopyMoveSettings(const IniFile& ini);
 void writeCopyMoveSettings(IniFile& ini, const CopyMoveSettings& s);
 OpCopySettings readOpCopySettings(const IniFile& ini);
 void writeOpCopySettings(IniFile& ini, const OpCopySettings& s);
 NumberSettings readNumberSettings(const IniFile& ini);
 void writeNumberSettings(IniFile& ini, const NumberSettings& s);
+
+// The settings file at path as a dialog opens and closes: read with defaults for what it lacks
+// (all of them when it cannot be read), then written back leaving other keys alone. A failed
+// write is not reported, as for every settings write.
+CopyMoveSettings loadCopyMoveSettings(const std::string& path);
+void saveCopyMoveSettings(const std::string& path, const CopyMoveSettings& s);
+OpCopySettings loadOpCopySettings(const std::string& path);
+void saveOpCopySettings(const std::string& path, const OpCopySettings& s);
+NumberSettings loadNumberSettings(const std::string& path);
+void saveNumberSettings(const std::string& path, const NumberSettings& s);
 
 }  // namespace korvel
