@@ -1,7 +1,7 @@
 #include "settings/MainSettings.h"
 
-#include "base/Errors.h"
 #include "base/IniFile.h"
+#include "settings/SettingsTable.h"
 
 #include <algorithm>
 
@@ -11,13 +11,55 @@ namespace {
 const char kThumb[] = "Thumbnil", kWindow[] = "Window", kSubDir[] = "SubDir", kHistory[] = "History",
            kFavorites[] = "Favorites", kQFolder[] = "QFolder";
 
-std::optional<int> readOptional(const IniFile& ini, const char* section, const std::string& key) {
-    if (!ini.hasKey(section, key)) return std::nullopt;
-    const int sentinel = INT32_MIN;
-    int v = ini.readInteger(section, key, sentinel);
-    return v == sentinel ? std::nullopt : std::optional<int>(v);
-}
 std::string n(const char* key, int i) { return key + std::to_string(i); }
+
+using Main = const MainSettings&;
+// The window's geometry, bars and buttons are restored only when [Window] WindOption is on.
+bool windowed(Main s) { return s.windOption; }
+bool notMaximized(Main s) { return s.state != "wsMaximized"; }
+bool placed(Main s) { return windowed(s) && notMaximized(s); }
+
+// In the order the window writes them at close; the keys it only reads come last.
+void declareMain(SettingsTable<MainSettings>& t, MainSettings& s) {
+    t.add(kThumb, "Size", s.thumbSize);
+    t.add(kWindow, "Left", s.left).onlyReadIf(placed).onlyWrittenIf(notMaximized);
+    t.add(kWindow, "Top", s.top).onlyReadIf(placed).onlyWrittenIf(notMaximized);
+    t.add(kWindow, "Width", s.width).onlyReadIf(placed).onlyWrittenIf(notMaximized);
+    t.add(kWindow, "Height", s.height).onlyReadIf(placed).onlyWrittenIf(notMaximized);
+    t.add(kWindow, "SGHeight", s.sgHeight).onlyReadIf(windowed);
+    t.add(kWindow, "TreeWidth", s.treeWidth).onlyReadIf([](Main v) { return windowed(v) && !v.showDirBtn; });
+    t.add(kWindow, "NameView", s.nameView).onlyReadIf(windowed);
+    t.add(kWindow, "ShowCaption", s.showCaption).onlyReadIf(windowed);
+    t.add(kWindow, "StretchBtn", s.stretchBtn).onlyReadIf(windowed);
+    t.add(kWindow, "DirViewBtn", s.dirViewBtn).onlyReadIf(windowed);
+    t.add(kWindow, "ShowDirBtn", s.showDirBtn).onlyReadIf(windowed);
+    t.add(kSubDir, "Find", s.subDirFind).onlyReadIf(windowed);
+    t.add(kWindow, "NoHideFile", s.noHideFile);
+    t.add(kWindow, "ChangeImFlg", s.changeImFlg);
+    t.add(kThumb, "SpeedFlg", s.speedFlg);
+    t.add(kThumb, "SharedCache", s.sharedCache);
+    t.add(kWindow, "PictFitFlg", s.pictFitFlg);
+    t.add(kWindow, "ExifRotate", s.exifRotate);
+    t.add(kWindow, "ColorManage", s.colorManage);
+    for (int i = 0; i < kBandCount; ++i) t.add(kWindow, n("CoolID", i), s.coolId[i]).onlyReadIf(windowed);
+    for (int i = 0; i < kBandCount; ++i)
+        t.add(kWindow, n("CoolWidth", i), s.coolWidth[i]).onlyReadIf(windowed);
+    for (int i = 1; i < kBandCount; ++i) t.add(kWindow, n("CoolBreak", i), s.coolBreak[i]).onlyReadIf(windowed);
+    t.add(kWindow, "State", s.state).onlyReadIf(windowed);
+    // A fixed start folder (the options dialog's) is not replaced by the last one shown.
+    t.add(kWindow, "Path", s.path).onlyWrittenIf([](Main v) { return !v.opFolderFlg; });
+    for (int i = 0; i < kQuickFolderCount; ++i) {
+        t.add(kQFolder, n("Folder", i + 1), s.quickFolder[i]);
+        t.add(kQFolder, n("Caption", i + 1), s.quickCaption[i]);
+    }
+    for (int i = 0; i < kHistoryCount; ++i) t.add(kHistory, n("Path", i), s.history[i]);
+    for (int i = 0; i < kHistoryCount; ++i) t.add(kFavorites, n("Path", i), s.favorites[i]);
+    t.add(kWindow, "WindOption", s.windOption).readOnly();
+    t.add(kWindow, "opFolderFlg", s.opFolderFlg).readOnly();
+    t.add(kSubDir, "SubDirOnce", s.subDirOnce).readOnly();
+    t.add("OpenFlg", "FileOpen", s.fileOpen).readOnly();
+    t.add(kHistory, "Flag", s.historyFlag).readOnly();
+}
 }  // namespace
 
 int InfoHeightFor(int thumbSize) { return thumbSize >= 100 ? 20 : thumbSize / 5; }
@@ -74,24 +116,10 @@ void storeBands(MainSettings& s, const std::array<BandPlace, kBandCount>& places
 }
 
 MainSettings readMainSettings(const IniFile& ini) {
-    MainSettings s;
-    s.thumbSize = ini.readInteger(kThumb, "Size", 100);
+    MainSettings s = readSettingsTable<MainSettings>(ini, declareMain);
     // A hand-edited size that no grid can show counts as a bad value; the dialog offers 40 to 300.
-    if (s.thumbSize < kMinThumbSize || s.thumbSize > kMaxThumbSize) s.thumbSize = 100;
-    s.speedFlg = ini.readBool(kThumb, "SpeedFlg", false);
-    s.sharedCache = ini.readBool(kThumb, "SharedCache", true);
-    s.noHideFile = ini.readBool(kWindow, "NoHideFile", false);
-    s.changeImFlg = ini.readBool(kWindow, "ChangeImFlg", true);
-    s.pictFitFlg = ini.readBool(kWindow, "PictFitFlg", false);
-    s.exifRotate = ini.readBool(kWindow, "ExifRotate", true);
-    s.colorManage = ini.readBool(kWindow, "ColorManage", true);
-    s.path = ini.readString(kWindow, "Path", "");
-    s.opFolderFlg = ini.readBool(kWindow, "opFolderFlg", false);
-    for (int i = 0; i < kHistoryCount; ++i) s.history[i] = ini.readString(kHistory, n("Path", i), "");
-    for (int i = 0; i < kHistoryCount; ++i) s.favorites[i] = ini.readString(kFavorites, n("Path", i), "");
+    if (s.thumbSize < kMinThumbSize || s.thumbSize > kMaxThumbSize) s.thumbSize = MainSettings().thumbSize;
     for (int i = 0; i < kQuickFolderCount; ++i) {
-        s.quickFolder[i] = ini.readString(kQFolder, n("Folder", i + 1), "");
-        s.quickCaption[i] = ini.readString(kQFolder, n("Caption", i + 1), "");
         // A relative folder would be taken from wherever Korvel was started, and a copy there
         // would create it: such a button stays unbound.
         if (s.quickFolder[i].rfind('/', 0) != 0) {
@@ -99,68 +127,18 @@ MainSettings readMainSettings(const IniFile& ini) {
             s.quickCaption[i].clear();
         }
     }
-    s.windOption = ini.readBool(kWindow, "WindOption", true);
-    if (s.windOption) {
-        s.subDirFind = ini.readBool(kSubDir, "Find", false);
-        s.state = ini.readString(kWindow, "State", "wsNormal");
-        if (s.state != "wsMaximized") {
-            s.left = readOptional(ini, kWindow, "Left");
-            s.top = readOptional(ini, kWindow, "Top");
-            s.width = ini.readInteger(kWindow, "Width", 640);
-            s.height = ini.readInteger(kWindow, "Height", 460);
-        }
-        s.sgHeight = readOptional(ini, kWindow, "SGHeight");
-        s.showDirBtn = ini.readBool(kWindow, "ShowDirBtn", false);
-        if (!s.showDirBtn) s.treeWidth = readOptional(ini, kWindow, "TreeWidth");
-        for (int i = 0; i < kBandCount; ++i) s.coolId[i] = ini.readInteger(kWindow, n("CoolID", i), i);
-        for (int i = 1; i < kBandCount; ++i) s.coolBreak[i] = ini.readBool(kWindow, n("CoolBreak", i), i <= 2);
-        for (int i = 0; i < kBandCount; ++i) s.coolWidth[i] = readOptional(ini, kWindow, n("CoolWidth", i));
-        s.showCaption = ini.readBool(kWindow, "ShowCaption", false);
-        s.stretchBtn = ini.readBool(kWindow, "StretchBtn", false);
-        s.nameView = ini.readInteger(kWindow, "NameView", 0);
-        s.dirViewBtn = ini.readBool(kWindow, "DirViewBtn", false);
-    }
-    s.subDirOnce = ini.readBool(kSubDir, "SubDirOnce", false);
-    s.fileOpen = ini.readBool("OpenFlg", "FileOpen", false);
     return s;
 }
 
-void writeMainSettings(IniFile& ini, const MainSettings& s) {
-    const bool maximized = s.state == "wsMaximized";
-    ini.writeInteger(kThumb, "Size", s.thumbSize);
-    if (!maximized) {
-        ini.writeInteger(kWindow, "Left", s.left.value_or(0));
-        ini.writeInteger(kWindow, "Top", s.top.value_or(0));
-        ini.writeInteger(kWindow, "Width", s.width);
-        ini.writeInteger(kWindow, "Height", s.height);
-    }
-    ini.writeInteger(kWindow, "SGHeight", s.sgHeight.value_or(s.thumbSize));
-    ini.writeInteger(kWindow, "TreeWidth", s.treeWidth.value_or(s.width / 4));
-    ini.writeInteger(kWindow, "NameView", s.nameView);
-    ini.writeBool(kWindow, "ShowCaption", s.showCaption);
-    ini.writeBool(kWindow, "StretchBtn", s.stretchBtn);
-    ini.writeBool(kWindow, "DirViewBtn", s.dirViewBtn);
-    ini.writeBool(kWindow, "ShowDirBtn", s.showDirBtn);
-    ini.writeBool(kSubDir, "Find", s.subDirFind);
-    ini.writeBool(kWindow, "NoHideFile", s.noHideFile);
-    ini.writeBool(kWindow, "ChangeImFlg", s.changeImFlg);
-    ini.writeBool(kThumb, "SpeedFlg", s.speedFlg);
-    ini.writeBool(kThumb, "SharedCache", s.sharedCache);
-    ini.writeBool(kWindow, "PictFitFlg", s.pictFitFlg);
-    ini.writeBool(kWindow, "ExifRotate", s.exifRotate);
-    ini.writeBool(kWindow, "ColorManage", s.colorManage);
-    for (int i = 0; i < kBandCount; ++i) ini.writeInteger(kWindow, n("CoolID", i), s.coolId[i]);
-    for (int i = 0; i < kBandCount; ++i) ini.writeInteger(kWindow, n("CoolWidth", i), s.coolWidth[i].value_or(0));
-    for (int i = 1; i < kBandCount; ++i) ini.writeBool(kWindow, n("CoolBreak", i), s.coolBreak[i]);
-    ini.writeString(kWindow, "State", s.state);
-    if (!ini.readBool(kWindow, "opFolderFlg", false)) ini.writeString(kWindow, "Path", s.path);
-    for (int i = 0; i < kQuickFolderCount; ++i) {
-        ini.writeString(kQFolder, n("Folder", i + 1), s.quickFolder[i]);
-        ini.writeString(kQFolder, n("Caption", i + 1), s.quickCaption[i]);
-    }
-    const bool clearHistory = ini.readBool(kHistory, "Flag", false);
-    for (int i = 0; i < kHistoryCount; ++i) ini.writeString(kHistory, n("Path", i), clearHistory ? "" : s.history[i]);
-    for (int i = 0; i < kHistoryCount; ++i) ini.writeString(kFavorites, n("Path", i), s.favorites[i]);
+void writeMainSettings(IniFile& ini, const MainSettings& values) {
+    MainSettings s = values;
+    // The file's own switches decide, whatever the window last read.
+    const MainSettings onFile = readMainSettings(ini);
+    s.opFolderFlg = onFile.opFolderFlg;
+    if (onFile.historyFlag) s.history.fill({});
+    if (!s.sgHeight) s.sgHeight = s.thumbSize;
+    if (!s.treeWidth) s.treeWidth = s.width / 4;
+    writeSettingsTable<MainSettings>(ini, s, declareMain);
 }
 
 std::vector<std::string> historyItems(const MainSettings& s) {
@@ -202,14 +180,7 @@ const MainSettings& MainSettingsBinder::load() {
 bool MainSettingsBinder::save(const MainSettings& s) const {
     if (unreadable_) return false;
     // Read again: the options dialog and other windows write their keys into the same file.
-    IniFile ini = IniFile::load(path_);
-    writeMainSettings(ini, s);
-    try {
-        ini.save(path_);
-    } catch (const Exception&) {
-        return false;  // the old file stays whole
-    }
-    return true;
+    return updateSettingsFile(path_, [&](IniFile& ini) { writeMainSettings(ini, s); });
 }
 
 }  // namespace korvel

@@ -1,40 +1,39 @@
 #include "settings/ShowSettings.h"
 
 #include "base/IniFile.h"
+#include "settings/SettingsTable.h"
 
 namespace korvel {
 
 namespace {
 const char kShow[] = "SWindow";
+
+// The placement first, in the order the window writes it at close; the keys it only reads after.
+void declareShow(SettingsTable<ShowSettings>& t, ShowSettings& s) {
+    t.add(kShow, "State", s.state);
+    t.add(kShow, "Left", s.left);
+    t.add(kShow, "Top", s.top);
+    t.add(kShow, "Width", s.width);
+    t.add(kShow, "Height", s.height);
+    t.add(kShow, "FullScreen", s.fullScreen).readOnly();
+    t.add(kShow, "TimeInt", s.timeInt).readOnly();
+    t.add(kShow, "ShowColor", s.showColor).readOnly();
+    t.add("Window", "WindOption", s.windOption).readOnly();
+    t.add(kShow, "RepeatFlg", s.repeatFlg).readOnly();
+    t.add(kShow, "FullScreenCaption", s.fullScreenCaption).readOnly();
+    t.add(kShow, "SelectStart", s.selectStart).readOnly();
+    t.add(kShow, "PauseStart", s.pauseStart).readOnly();
+    t.add(kShow, "sSpeedFlg", s.sSpeedFlg).readOnly();
 }
+}  // namespace
 
 ShowSettings readShowSettings(const IniFile& ini) {
-    ShowSettings s;
-    s.fullScreen = ini.readBool(kShow, "FullScreen", false);
-    s.timeInt = ini.readInteger(kShow, "TimeInt", 3000);
+    ShowSettings s = readSettingsTable<ShowSettings>(ini, declareShow);
     // A negative interval has no meaning for a timer; it counts as a bad value.
-    if (s.timeInt < 0) s.timeInt = 3000;
-    s.showColor = unsigned(ini.readInteger(kShow, "ShowColor", 0));
-    s.windOption = ini.readBool("Window", "WindOption", true);
-    s.state = ini.readString(kShow, "State", "wsMaximized");
-    s.left = ini.readInteger(kShow, "Left", 0);
-    s.top = ini.readInteger(kShow, "Top", 0);
-    s.width = ini.readInteger(kShow, "Width", 480);
-    s.height = ini.readInteger(kShow, "Height", 320);
-    s.repeatFlg = ini.readBool(kShow, "RepeatFlg", false);
-    s.fullScreenCaption = ini.readBool(kShow, "FullScreenCaption", false);
-    s.selectStart = ini.readBool(kShow, "SelectStart", false);
-    s.pauseStart = ini.readBool(kShow, "PauseStart", false);
-    s.sSpeedFlg = ini.readBool(kShow, "sSpeedFlg", false);
+    if (s.timeInt < 0) s.timeInt = ShowSettings().timeInt;
     return s;
 }
 
-void writeShowPlacement(IniFile& ini, bool maximized, int left, int top, int width, int height) {
-    ini.writeString(kShow, "State", maximized ? "wsMaximized" : "wsNormal");
-    ini.writeInteger(kShow, "Left", left);
-    ini.writeInteger(kShow, "Top", top);
-    ini.writeInteger(kShow, "Width", width);
-    ini.writeInteger(kShow, "Height", height);
-}
+void writeShowPlacement(IniFile& ini, const ShowSettings& s) { writeSettingsTable<ShowSettings>(ini, s, declareShow); }
 
 }  // namespace korvel

@@ -26,12 +26,11 @@ struct ShowSettings {
     bool maximized() const { return state == "wsMaximized" || fullScreen; }
 };
 
-// Reads the keys in the order the window applies them: full screen, then timer and colour, then
-// the placement, then the switches. A file that could not be read loads empty (IniFile), so every
+// Reads every key. A file that could not be read loads empty (IniFile), so every
 // setting keeps its default, and it refuses to be saved, so the placement never replaces it.
 ShowSettings readShowSettings(const IniFile& ini);
 
-// Stores the placement the window closed with.
-void writeShowPlacement(IniFile& ini, bool maximized, int left, int top, int width, int height);
+// Stores the placement the window closed with: state, left, top, width and height.
+void writeShowPlacement(IniFile& ini, const ShowSettings& s);
 
 }  // namespace korvel

@@ -18,6 +18,7 @@
 
 #include "base/Errors.h"
 #include "base/IniFile.h"
+#include "settings/SettingsTable.h"
 #include "platform/PathText.h"
 #include "platform/QtImage.h"
 #include "settings/WindowGeometry.h"
@@ -504,13 +505,13 @@ bool TShowFrm1::FormCloseQuery() {
         loader_->dropWaiting();  // the loader is told to stop; the placement is not written
         return true;
     }
-    try {
-        korvel::IniFile ini = korvel::IniFile::load(settingsPath_);
-        // The frame's position, as placeWindow applies it.
-        korvel::writeShowPlacement(ini, isMaximized() || isFullScreen(), x(), y(), width(), height());
-        ini.save(settingsPath_);
-    } catch (const korvel::Exception&) {  // a failed write is ignored
-    }
+    korvel::ShowSettings placement;
+    placement.state = isMaximized() || isFullScreen() ? "wsMaximized" : "wsNormal";
+    // The frame's position, as placeWindow applies it.
+    placement.left = x(), placement.top = y(), placement.width = width(), placement.height = height();
+    // A failed write is ignored.
+    korvel::updateSettingsFile(settingsPath_,
+                               [&](korvel::IniFile& ini) { korvel::writeShowPlacement(ini, placement); });
     return true;
 }
 

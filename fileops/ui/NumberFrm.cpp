@@ -22,13 +22,12 @@
 #include <algorithm>
 
 #include "base/FileNames.h"
-#include "base/IniFile.h"
 #include "platform/PathText.h"
 #include "platform/Translations.h"
+#include "settings/DialogSettings.h"
 
 namespace {
 
-const char kSection[] = "NumberReName";
 constexpr int kStripHeight = 128;
 
 
@@ -348,21 +347,19 @@ void TNumberFrm::CancelBtnClick() {
 }
 
 void TNumberFrm::LoadSettings() {
-    const korvel::IniFile ini = korvel::IniFile::load(hooks_.settingsPath);
-    NameEdit->setText(pathText(ini.readString(kSection, "String", "")));
-    KetaEdit->setText(QString::fromStdString(ini.readString(kSection, "Beams", "2")));
-    const int radio = ini.readInteger(kSection, "RadioIndex", 0);
-    if (QAbstractButton* b = radioItems->button(radio)) b->setChecked(true);
-    lists->loadPlacement(*this, ini, kSection, QSize(540, 471));
+    const korvel::NumberSettings stored = korvel::loadNumberSettings(hooks_.settingsPath);
+    NameEdit->setText(pathText(stored.text));
+    KetaEdit->setText(QString::fromStdString(stored.beams));
+    if (QAbstractButton* b = radioItems->button(stored.radioIndex)) b->setChecked(true);
+    lists->loadPlacement(*this, stored.placement, QSize(540, 471));
     updatePreview();
 }
 
 void TNumberFrm::SaveSettings() {
-    korvel::IniFile ini = korvel::IniFile::load(hooks_.settingsPath);
-    ini.writeString(kSection, "String", pathBytes(NameEdit->text()));
-    ini.writeString(kSection, "Beams", KetaEdit->text().toStdString());
-    ini.writeInteger(kSection, "RadioIndex", std::max(0, radioItems->checkedId()));
-    TTwoLists::storeWindowState(*this, ini, kSection);
-    ini.writeInteger(kSection, "Panel", lists->PanelN01->width());
-    TTwoLists::saveQuietly(ini, hooks_.settingsPath);
+    korvel::NumberSettings s;
+    s.text = pathBytes(NameEdit->text());
+    s.beams = KetaEdit->text().toStdString();
+    s.radioIndex = std::max(0, radioItems->checkedId());
+    s.placement = lists->placementOf(*this);
+    korvel::saveNumberSettings(hooks_.settingsPath, s);
 }

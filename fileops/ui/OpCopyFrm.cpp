@@ -25,14 +25,13 @@
 
 #include "base/Errors.h"
 #include "base/FileNames.h"
-#include "base/IniFile.h"
 #include "fileops/BatchConvert.h"
 #include "platform/PathText.h"
 #include "platform/Translations.h"
+#include "settings/DialogSettings.h"
 
 namespace {
 
-const char kSection[] = "OpCopy";
 constexpr int kStripHeight = 171;
 constexpr int kItemHeight = 50;
 constexpr int kMinWidth = 630;
@@ -407,47 +406,46 @@ void TOpCopyFrm::reject() {
 }
 
 void TOpCopyFrm::LoadSettings() {
-    const korvel::IniFile ini = korvel::IniFile::load(hooks_.settingsPath);
-    DirCombo->setEditText(pathText(ini.readString(kSection, "SelectFolder", "")));
-    WidthEdit->setText(QString::fromStdString(ini.readString(kSection, "WidthEdit", "80")));
-    HeightEdit->setText(QString::fromStdString(ini.readString(kSection, "HeightEdit", "80")));
+    const korvel::OpCopySettings stored = korvel::loadOpCopySettings(hooks_.settingsPath);
+    DirCombo->setEditText(pathText(stored.selectFolder));
+    WidthEdit->setText(QString::fromStdString(stored.widthEdit));
+    HeightEdit->setText(QString::fromStdString(stored.heightEdit));
     auto pick = [](QButtonGroup* group, int stored) {
         group->button(stored == 0 || stored == 1 ? stored : 2)->setChecked(true);
     };
-    pick(formatGroup, ini.readInteger(kSection, "SaveFormat", 0));
-    pick(pngLevelGroup, ini.readInteger(kSection, "PNGLevel", 0));
-    pick(sizeGroup, ini.readInteger(kSection, "Size", 0));
+    pick(formatGroup, stored.saveFormat);
+    pick(pngLevelGroup, stored.pngLevel);
+    pick(sizeGroup, stored.size);
     // An index outside the list leaves the box empty, as the stored file says.
-    SizeCombo->setCurrentIndex(ini.readInteger(kSection, "SizeCombo", 20));
-    QualityCombo->setCurrentIndex(ini.readInteger(kSection, "JPEGQuality", 15));
-    if (QAbstractButton* b = turnGroup->button(ini.readInteger(kSection, "Turn", 0))) b->setChecked(true);
-    ProgreCheckBox->setChecked(ini.readBool(kSection, "Progre", false));
-    GrayscaleCheck->setChecked(ini.readBool(kSection, "Grayscale", false));
-    SizeCheck->setChecked(ini.readBool(kSection, "SizeCheck", true));
-    GasituCheck->setChecked(ini.readBool(kSection, "Gasitu", true));
-    DateCheck->setChecked(ini.readBool(kSection, "Date", false));
+    SizeCombo->setCurrentIndex(stored.sizeCombo);
+    QualityCombo->setCurrentIndex(stored.jpegQuality);
+    if (QAbstractButton* b = turnGroup->button(stored.turn)) b->setChecked(true);
+    ProgreCheckBox->setChecked(stored.progre);
+    GrayscaleCheck->setChecked(stored.grayscale);
+    SizeCheck->setChecked(stored.sizeCheck);
+    GasituCheck->setChecked(stored.gasitu);
+    DateCheck->setChecked(stored.date);
     BMPRadioClick();
     SizeRadio1Click();
-    lists->loadPlacement(*this, ini, kSection, QSize(630, 470));
+    lists->loadPlacement(*this, stored.placement, QSize(630, 470));
 }
 
 void TOpCopyFrm::SaveSettings() {
-    korvel::IniFile ini = korvel::IniFile::load(hooks_.settingsPath);
-    ini.writeString(kSection, "SelectFolder", pathBytes(DirCombo->currentText()));
-    ini.writeString(kSection, "WidthEdit", WidthEdit->text().toStdString());
-    ini.writeString(kSection, "HeightEdit", HeightEdit->text().toStdString());
-    ini.writeInteger(kSection, "SaveFormat", std::max(0, formatGroup->checkedId()));
-    ini.writeInteger(kSection, "PNGLevel", std::max(0, pngLevelGroup->checkedId()));
-    ini.writeInteger(kSection, "Size", std::max(0, sizeGroup->checkedId()));
-    ini.writeInteger(kSection, "SizeCombo", SizeCombo->currentIndex());
-    ini.writeInteger(kSection, "JPEGQuality", QualityCombo->currentIndex());
-    ini.writeInteger(kSection, "Turn", std::max(0, turnGroup->checkedId()));
-    ini.writeBool(kSection, "Progre", ProgreCheckBox->isChecked());
-    ini.writeBool(kSection, "Grayscale", GrayscaleCheck->isChecked());
-    ini.writeBool(kSection, "SizeCheck", SizeCheck->isChecked());
-    ini.writeBool(kSection, "Gasitu", GasituCheck->isChecked());
-    ini.writeBool(kSection, "Date", DateCheck->isChecked());
-    TTwoLists::storeWindowState(*this, ini, kSection);
-    ini.writeInteger(kSection, "Panel", lists->PanelN01->width());
-    TTwoLists::saveQuietly(ini, hooks_.settingsPath);
+    korvel::OpCopySettings s;
+    s.selectFolder = pathBytes(DirCombo->currentText());
+    s.widthEdit = WidthEdit->text().toStdString();
+    s.heightEdit = HeightEdit->text().toStdString();
+    s.saveFormat = std::max(0, formatGroup->checkedId());
+    s.pngLevel = std::max(0, pngLevelGroup->checkedId());
+    s.size = std::max(0, sizeGroup->checkedId());
+    s.sizeCombo = SizeCombo->currentIndex();
+    s.jpegQuality = QualityCombo->currentIndex();
+    s.turn = std::max(0, turnGroup->checkedId());
+    s.progre = ProgreCheckBox->isChecked();
+    s.grayscale = GrayscaleCheck->isChecked();
+    s.sizeCheck = SizeCheck->isChecked();
+    s.gasitu = GasituCheck->isChecked();
+    s.date = DateCheck->isChecked();
+    s.placement = lists->placementOf(*this);
+    korvel::saveOpCopySettings(hooks_.settingsPath, s);
 }

@@ -11,12 +11,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "base/IniFile.h"
 #include "platform/PathText.h"
-
-namespace {
-const char kSection[] = "CopyMove";
-}  // namespace
+#include "settings/DialogSettings.h"
 
 TSelectDir::TSelectDir(bool copy, const std::vector<std::string>& all, const std::vector<std::string>& selected,
                        const std::vector<std::string>& quick, Hooks hooks, QWidget* parent)
@@ -68,23 +64,16 @@ TSelectDir::TSelectDir(bool copy, const std::vector<std::string>& all, const std
 }
 
 void TSelectDir::LoadSettings() {
-    const korvel::IniFile ini = korvel::IniFile::load(hooks_.settingsPath);
-    DirCombo->setEditText(pathText(ini.readString(kSection, "Dir", "")));
-    lists->loadPlacement(*this, ini, kSection, QSize(620, 470));
+    const korvel::CopyMoveSettings stored = korvel::loadCopyMoveSettings(hooks_.settingsPath);
+    DirCombo->setEditText(pathText(stored.dir));
+    lists->loadPlacement(*this, stored.placement, QSize(620, 470));
 }
 
 void TSelectDir::SaveSettings() {
-    korvel::IniFile ini = korvel::IniFile::load(hooks_.settingsPath);
-    ini.writeString(kSection, "Dir", pathBytes(DirCombo->currentText()));
-    // "Panel" stands between the state and the size in this section.
-    const int state = isMaximized() ? 2 : isMinimized() ? 1 : 0;
-    ini.writeInteger(kSection, "wState", state);
-    ini.writeInteger(kSection, "Panel", lists->PanelN01->width());
-    if (state == 0) {
-        ini.writeInteger(kSection, "Width", width());
-        ini.writeInteger(kSection, "Height", height());
-    }
-    TTwoLists::saveQuietly(ini, hooks_.settingsPath);
+    korvel::CopyMoveSettings s;
+    s.dir = pathBytes(DirCombo->currentText());
+    s.placement = lists->placementOf(*this);
+    korvel::saveCopyMoveSettings(hooks_.settingsPath, s);
 }
 
 void TSelectDir::SpeedButton1Click() {

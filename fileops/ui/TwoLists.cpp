@@ -11,10 +11,10 @@
 #include <set>
 
 #include "base/FileNames.h"
-#include "base/IniFile.h"
 #include "platform/BusyCursor.h"
 #include "platform/PathText.h"
 #include "platform/WindowPlacement.h"
+#include "settings/DialogSettings.h"
 
 namespace {
 
@@ -145,28 +145,19 @@ static std::vector<std::string> pathsOf(const QListWidget* list) {
     for (int i = 0; i < list->count(); ++i) out.push_back(itemPath(list->item(i)));
     return out;
 }
-void TTwoLists::loadPlacement(QWidget& dialog, const korvel::IniFile& ini, const char* section, const QSize& size) {
-    const QSize stored(ini.readInteger(section, "Width", size.width()), ini.readInteger(section, "Height", size.height()));
-    placeDialog(dialog, stored, size);
-    const int panel = korvel::fitSplit(ini.readInteger(section, "Panel", dialog.width() / 3), dialog.width(), kMinPane);
+void TTwoLists::loadPlacement(QWidget& dialog, const korvel::DialogPlacement& stored, const QSize& size) {
+    placeDialog(dialog, QSize(stored.width, stored.height), size);
+    const int panel = korvel::fitSplit(stored.panel.value_or(dialog.width() / 3), dialog.width(), kMinPane);
     splitter->setSizes({panel, std::max(1, dialog.width() - panel)});
-    if (ini.readInteger(section, "wState", 0) == 2) dialog.setWindowState(Qt::WindowMaximized);
+    if (stored.state == korvel::DialogPlacement::Maximized) dialog.setWindowState(Qt::WindowMaximized);
 }
 
-void TTwoLists::storeWindowState(const QWidget& dialog, korvel::IniFile& ini, const char* section) {
-    const int state = dialog.isMaximized() ? 2 : dialog.isMinimized() ? 1 : 0;
-    ini.writeInteger(section, "wState", state);
-    if (state == 0) {
-        ini.writeInteger(section, "Width", dialog.width());
-        ini.writeInteger(section, "Height", dialog.height());
-    }
-}
-
-void TTwoLists::saveQuietly(const korvel::IniFile& ini, const std::string& path) {
-    try {
-        ini.save(path);
-    } catch (const std::exception&) {
-    }
+korvel::DialogPlacement TTwoLists::placementOf(const QWidget& dialog) const {
+    using korvel::DialogPlacement;
+    const int state = dialog.isMaximized()   ? DialogPlacement::Maximized
+                      : dialog.isMinimized() ? DialogPlacement::Minimized
+                                             : DialogPlacement::Normal;
+    return {state, dialog.width(), dialog.height(), PanelN01->width()};
 }
 
 std::vector<std::string> TTwoLists::yesPaths() const { return pathsOf(YesListBox); }

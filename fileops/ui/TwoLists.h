@@ -13,7 +13,7 @@ class QSize;
 class QSplitter;
 class QToolButton;
 namespace korvel {
-class IniFile;
+struct DialogPlacement;
 }
 
 class TTwoLists : public QWidget {
@@ -37,13 +37,11 @@ public:
     // When set, "全て追加" and "全て戻す" too act only while an item of their source is selected.
     bool allNeedsSelection = false;
 
-    // The dialog's size, list split, maximised state and centring, from its settings section; a
-    // hand-edited size is fitted to the screen and a split keeps both lists.
-    void loadPlacement(QWidget& dialog, const korvel::IniFile& ini, const char* section, const QSize& size);
-    // "wState", and "Width" and "Height" only for a normal window.
-    static void storeWindowState(const QWidget& dialog, korvel::IniFile& ini, const char* section);
-    // Saves a dialog's settings; as every settings write, a failure is not reported.
-    static void saveQuietly(const korvel::IniFile& ini, const std::string& path);
+    // The dialog's size, list split, maximised state and centring, as stored; a hand-edited
+    // size is fitted to the screen (size when unusable) and a split keeps both lists.
+    void loadPlacement(QWidget& dialog, const korvel::DialogPlacement& stored, const QSize& size);
+    // The dialog's state, size and list split as they are now.
+    korvel::DialogPlacement placementOf(const QWidget& dialog) const;
 
     // Repaints both lists: thumbnails that were still being built have arrived.
     void thumbnailsChanged();

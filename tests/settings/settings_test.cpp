@@ -194,48 +194,6 @@ TEST(MainSettings, UnusableThumbnailSizesReadAsDefault) {
     }
 }
 
-TEST(MainSettings, WindOptionOffKeepsDefaultsAndMaximizedIgnoresGeometry) {
-    const MainSettings off = readMainSettings(IniFile::fromText(
-        "[Window]\nWindOption=0\nWidth=900\nState=wsMaximized\nShowDirBtn=1\nNameView=2\n"
-        "[SubDir]\nFind=1\nSubDirOnce=1\n[History]\nPath0=/a/\n[QFolder]\nFolder3=/q/\nCaption3=Q\n"));
-    EXPECT_EQ(std::tuple(off.width, off.state, off.showDirBtn, off.nameView, off.subDirFind),
-              std::tuple(640, "wsNormal", false, 0, false));
-    // Read whatever WindOption says.
-    EXPECT_EQ(std::tuple(off.subDirOnce, off.history[0], off.quickFolder[2], off.quickCaption[2]),
-              std::tuple(true, "/a/", "/q/", "Q"));
-
-    IniFile ini = IniFile::fromText("[Window]\nState=wsMaximized\nLeft=10\nWidth=900\nNameView=7\n");
-    const MainSettings s = readMainSettings(ini);
-    EXPECT_EQ(std::tuple(s.left.has_value(), s.width, s.nameView), std::tuple(false, 640, 7));
-    writeMainSettings(ini, s);
-    // Maximised: the stored geometry is not rewritten.
-    EXPECT_EQ(std::tuple(ini.readInteger("Window", "NameView", 0), ini.readInteger("Window", "Width", 0),
-                         ini.readInteger("Window", "Left", 0)),
-              std::tuple(7, 900, 10));
-}
-
-TEST(MainSettings, EveryHistorySlotAndFileOwnedFlags) {
-    MainSettings s;
-    s.path = "/pics/";
-    s.history[0] = "/h0/";
-    IniFile fresh;
-    writeMainSettings(fresh, s);
-    EXPECT_TRUE(fresh.hasKey("History", "Path19"));  // the empty ones too
-
-    IniFile flagged =
-        IniFile::fromText("[Window]\nopFolderFlg=1\nPath=/fixed/\n[History]\nFlag=1\nPath0=/old/\n");
-    writeMainSettings(flagged, s);
-    EXPECT_EQ(flagged.readString("Window", "Path", ""), "/fixed/");
-    for (int i = 0; i < 20; ++i)
-        EXPECT_EQ(flagged.readString("History", "Path" + std::to_string(i), "x"), "") << i;
-}
-
-// A relative quick folder would be taken from wherever Korvel started: its button stays unbound.
-TEST(MainSettings, QuickFoldersNeedAFullPath) {
-    const MainSettings s = readMainSettings(IniFile::fromText("[QFolder]\nFolder3=pics/a\nCaption3=A\n"));
-    EXPECT_EQ(s.quickFolder[2] + "|" + s.quickCaption[2], "|");
-}
-
 TEST(MainSettings, BandOrderAndPlaces) {
     EXPECT_EQ(bandOrder({4, 3, 2, 1, 0}), (std::array<int, kBandCount>{4, 3, 2, 1, 0}));
     // Repeats and strays give way to design order.
