@@ -43,6 +43,6 @@ void SlideLoader::run(const SlideRequest& job) {
     result->stamp = korvel::stampSlideFile(job.path);
     decode(job, *result);
     handToUi(this, [this, result] {
-        if (onLoaded) onLoaded(result);
+        if (onLoaded && !stopped_) onLoaded(result);
     });
 }

@@ -37,7 +37,10 @@ public:
     // Drops the waiting request; the decode in hand finishes but its result is still delivered.
     void dropWaiting() { queue_.dropWaiting(); }
     // Drops the waiting request and waits for the one in hand; later requests are ignored.
-    void stop() { queue_.stop(); }
+    void stop() {
+        stopped_ = true;
+        queue_.stop();
+    }
     // Receives each result on the thread that owns the loader, in order.
     std::function<void(std::shared_ptr<SlideResult>)> onLoaded;
     // Replaces the decoding itself (tests hold a decode in hand); taken up from the next job.
@@ -50,5 +53,6 @@ private:
     void run(const SlideRequest& job);
     std::mutex mutex_;
     Decode decode_;
+    bool stopped_ = false;  // read on the owner's thread only
     korvel::WorkQueue queue_;
 };
