@@ -45,7 +45,6 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
     setObjectName(QStringLiteral("TKorvelMain"));
     setWindowTitle(QStringLiteral("Korvel"));
     exePath_ = s(QCoreApplication::applicationFilePath());
-    previewThread_.setMaxThreadCount(1);
     QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
     font.setPixelSize(12);
     setFont(font);
@@ -83,8 +82,10 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
 }
 
 TKorvelMain::~TKorvelMain() {
-    // A preview decode still running posts to this window when it ends.
-    previewThread_.waitForDone();
+    // The workers go first, while everything they read is still here: each finishes the file in
+    // hand, and what it hands to this window afterwards is dropped with the window.
+    if (thumbPool_) thumbPool_->stop();
+    previewQueue_.stop();
 }
 
 void TKorvelMain::FormCreate(const std::vector<std::string>& arguments) {

@@ -3,7 +3,6 @@
 // thumbnail grid over the preview pane, quick-folder buttons on the right, the status bar below.
 #include <QImage>
 #include <QMainWindow>
-#include <QThreadPool>
 #include <array>
 #include <memory>
 #include <optional>
@@ -12,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/Workers.h"
 #include "browse/FileList.h"
 #include "browse/GridModel.h"
 #include "browse/PreviewModel.h"
@@ -277,9 +277,9 @@ private:
     korvel::PreviewModel preview_;
     // The preview decodes here, one picture at a time, so the window takes thumbnails and input
     // meanwhile; a cell chosen while it decodes is previewed after it.
-    QThreadPool previewThread_;
+    korvel::WorkQueue previewQueue_;
     std::optional<korvel::GridCell> previewWanted_;
-    bool previewDecoding_ = false;  // the loader has handed the decode to previewThread_
+    bool previewDecoding_ = false;  // the loader has handed the decode to previewQueue_
 
     QToolBar* MenuToolBar = nullptr;
     QToolBar* ToolBar1 = nullptr;

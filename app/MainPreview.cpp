@@ -12,12 +12,15 @@
 
 #include "app/KorvelMain.h"
 #include "app/ResizeWatcher.h"
+#include "base/Errors.h"
 #include "browse/FolderScan.h"
 #include "browse/GridModel.h"
 #include "browse/ui/OrgStGrid.h"
 #include "platform/PathText.h"
 #include "platform/QtImage.h"
 #include "platform/ShellServices.h"
+#include "platform/UiHandOff.h"
+#include "platform/WorkerFailure.h"
 #include "view/ImageCommands.h"
 #include "view/PreviewPane.h"
 
@@ -112,13 +115,19 @@ void TKorvelMain::LoadPreviewImage(const std::string& path, uint64_t request) {
     }
     const korvel::PhotoSwitches photo = preview_.photo;
     previewDecoding_ = true;
-    previewThread_.start([this, path, request, fitWidth, fitHeight, photo] {
-        auto decoded = std::make_shared<korvel::PreviewModel::Decoded>(
-            korvel::PreviewModel::decode(path, photo, fitWidth, fitHeight));
-        // The window waits for this thread before it goes, so it is still there to post to.
-        QMetaObject::invokeMethod(
-            this, [this, request, decoded] { ShowPreviewImage(request, std::move(*decoded)); }, Qt::QueuedConnection);
-    });
+    try {
+        previewQueue_.post([this, path, request, fitWidth, fitHeight, photo] {
+            auto decoded = std::make_shared<korvel::PreviewModel::Decoded>(
+                korvel::PreviewModel::decode(path, photo, fitWidth, fitHeight));
+            // The window stops this queue before it goes, and a hand-off to a window that is gone
+            // is dropped.
+            handToUi(this, [this, request, decoded] { ShowPreviewImage(request, std::move(*decoded)); });
+        });
+    } catch (const korvel::Exception& e) {
+        // No thread for the decode: the preview stays empty and the user is told why.
+        reportWorkerFailure(this, e);
+        ShowPreviewImage(request, {});
+    }
 }
 
 void TKorvelMain::ShowPreviewImage(uint64_t request, korvel::PreviewModel::Decoded decoded) {

@@ -17,6 +17,8 @@
 #include "browse/ui/OrgStGrid.h"
 #include "base/Errors.h"
 #include "platform/QtImage.h"
+#include "platform/UiHandOff.h"
+#include "platform/WorkerFailure.h"
 
 namespace {
 
@@ -56,9 +58,15 @@ void TKorvelMain::createThumbCache() {
     thumbs_->iconSource = iconSource_.get();
     if (const std::string root = korvel::sharedThumbnailFolder(); !root.empty())
         sharedThumbs_ = std::make_unique<korvel::SharedThumbs>(root);
-    thumbPool_ = std::make_unique<korvel::ThumbnailPool>();
-    // Workers only post a call; everything they made is taken on this thread.
-    thumbPool_->onReady = [this] { QMetaObject::invokeMethod(this, [this] { takeThumbnails(); }, Qt::QueuedConnection); };
+    try {
+        thumbPool_ = std::make_unique<korvel::ThumbnailPool>();
+        // Workers only hand over a call; everything they made is taken on this thread.
+        thumbPool_->onReady = [this] { handToUi(this, [this] { takeThumbnails(); }); };
+    } catch (const korvel::Exception& e) {
+        // Without workers each thumbnail is built here when its cell is drawn.
+        thumbPool_.reset();
+        reportWorkerFailure(this, e);
+    }
     connect(StringGrid1->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { updateThumbView(); });
 }
 
@@ -86,7 +94,7 @@ QImage TKorvelMain::thumbnailImage(size_t index) {
     if (const korvel::TBitmap* t = thumbs_->cachedThumbnail(index)) return toQImage(*t);
     if (auto it = uncachedThumbs_.find(index); it != uncachedThumbs_.end()) return it->second;
     // A file-type icon costs no decoding: made here at once.
-    if (korvel::IsMediaFile(MediaExtList, FileList.path(index))) return thumbnailImageNow(index);
+    if (!thumbPool_ || korvel::IsMediaFile(MediaExtList, FileList.path(index))) return thumbnailImageNow(index);
     thumbPool_->want(index, FileList.path(index), thumbsEvicted_);
     return {};
 }
@@ -101,6 +109,7 @@ QImage TKorvelMain::thumbnailImageNow(size_t index) {
 }
 
 void TKorvelMain::syncThumbPool() {
+    if (!thumbPool_) return;
     std::vector<std::string> paths;
     std::vector<bool> needed;
     paths.reserve(FileList.size());
@@ -125,6 +134,7 @@ void TKorvelMain::syncThumbPool() {
 }
 
 void TKorvelMain::updateThumbView() {
+    if (!thumbPool_) return;
     const size_t cols = size_t(StringGrid1->colCount());
     const int top = StringGrid1->topRow();
     const size_t first = size_t(top) * cols;
@@ -135,6 +145,7 @@ void TKorvelMain::updateThumbView() {
 }
 
 void TKorvelMain::takeThumbnails() {
+    if (!thumbPool_) return;
     const size_t cols = size_t(StringGrid1->colCount());
     for (korvel::PoolThumbnail& r : thumbPool_->take()) {
         if (r.index >= FileList.size()) continue;

@@ -9,11 +9,12 @@
 #include <cerrno>
 #include <cstring>
 #include <set>
-#include <system_error>
-#include <thread>
+#include <atomic>
 #include <utility>
 #include <vector>
 
+#include "base/Errors.h"
+#include "base/Workers.h"
 #include "browse/FileSort.h"
 
 namespace korvel {
@@ -103,19 +104,26 @@ void statCandidates(int dirFd, const std::string& names, std::vector<Candidate>&
         }
     };
     const size_t n = items.size();
-    size_t threads = std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), 8);
-    if (n < kParallelStatCount) threads = 1;
-    std::vector<std::thread> helpers;
-    const size_t chunk = (n + threads - 1) / threads;
-    for (size_t t = 1; t < threads; ++t) {
-        try {
-            helpers.emplace_back(run, std::min(n, t * chunk), std::min(n, (t + 1) * chunk));
-        } catch (const std::system_error&) {
-            run(std::min(n, t * chunk), std::min(n, (t + 1) * chunk));  // no thread to be had: do it here
-        }
+    if (n < kParallelStatCount) {
+        run(0, n);
+        return;
     }
-    run(0, std::min(n, chunk));
-    for (std::thread& h : helpers) h.join();
+    // Helpers and this thread take chunks until none is left, so fewer helpers than asked for
+    // (or none at all) only take longer.
+    const size_t threads = std::min<size_t>(WorkerThreads::perCore(), 8);
+    const size_t chunk = (n + threads - 1) / threads;
+    std::atomic<size_t> next{0};
+    auto take = [&] {
+        for (size_t c; (c = next.fetch_add(1)) * chunk < n;) run(c * chunk, std::min(n, (c + 1) * chunk));
+    };
+    WorkerThreads helpers;
+    try {
+        helpers.start(threads - 1, take);
+    } catch (const Exception&) {
+        // No thread to be had: this one does it all.
+    }
+    take();
+    helpers.join();
 }
 
 // Reads the folder open as fd (taking ownership): first its entries, then the status of those

@@ -10,21 +10,19 @@ namespace {
 constexpr size_t kMaxUrgent = 4096;
 }  // namespace
 
-unsigned ThumbnailPool::defaultJobs() { return std::max(1u, std::thread::hardware_concurrency()); }
+unsigned ThumbnailPool::defaultJobs() { return WorkerThreads::perCore(); }
 
 ThumbnailPool::ThumbnailPool(unsigned jobs, const TFileFormatsList* formats) : formats_(formats) {
-    jobs = std::max(1u, jobs);
-    workers_.reserve(jobs);
-    for (unsigned i = 0; i < jobs; ++i) workers_.emplace_back([this] { work(); });
+    workers_.start(std::max(1u, jobs), [this] { work(); });
 }
 
-ThumbnailPool::~ThumbnailPool() {
+void ThumbnailPool::stop() {
     {
         std::lock_guard lock(m_);
         stop_ = true;
     }
     changed_.notify_all();
-    for (std::thread& t : workers_) t.join();
+    workers_.join();
 }
 
 void ThumbnailPool::setListing(std::vector<std::string> paths, const std::vector<bool>& needed,

@@ -10,6 +10,9 @@
 //
 // Memory: one byte of state and a copy of the path per entry, and at most jobs + kMaxWaiting
 // thumbnails in flight (a worker waits while the owner has that many to take).
+//
+// The workers are a WorkerThreads set; the owner calls stop() before anything onReady reaches
+// goes away.
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -17,9 +20,9 @@
 #include <functional>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "base/Workers.h"
 #include "browse/Thumbnails.h"
 #include "imaging/Bitmap.h"
 
@@ -41,13 +44,16 @@ public:
     // One worker per core.
     static unsigned defaultJobs();
 
+    // Throws Exception when not even one worker can be started.
     explicit ThumbnailPool(unsigned jobs = defaultJobs(), const TFileFormatsList* formats = nullptr);
-    // Drops the waiting work and joins the workers (each finishes the file in hand).
-    ~ThumbnailPool();
+    ~ThumbnailPool() { stop(); }
     ThumbnailPool(const ThumbnailPool&) = delete;
     ThumbnailPool& operator=(const ThumbnailPool&) = delete;
 
-    unsigned jobs() const { return unsigned(workers_.size()); }
+    unsigned jobs() const { return unsigned(workers_.count()); }
+    // Drops the waiting work and joins the workers (each finishes the file in hand); onReady is
+    // not called once this returns. Later calls do nothing.
+    void stop();
 
     // Replaces the listing. needed[i] false: entry i is not built here (it has its thumbnail, or
     // it is a media file). Work and results of the old listing are dropped at once. With
@@ -89,7 +95,7 @@ private:
     int direction_ = 1;
     size_t ahead_ = 0, behind_ = 0;  // cursors of the rest: next index down, one past the next up
     std::vector<PoolThumbnail> results_;
-    std::vector<std::thread> workers_;
+    WorkerThreads workers_;
 };
 
 }  // namespace korvel

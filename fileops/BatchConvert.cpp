@@ -4,15 +4,15 @@
 #include <condition_variable>
 #include <mutex>
 #include <optional>
-#include <thread>
 
 #include "base/Errors.h"
+#include "base/Workers.h"
 #include "formats/Picture.h"
 #include "imaging/Bitmap.h"
 
 namespace korvel {
 
-unsigned defaultJobCount() { return std::max(1u, std::thread::hardware_concurrency()); }
+unsigned defaultJobCount() { return WorkerThreads::perCore(); }
 
 void ConvertBatch(const std::vector<std::string>& files, const std::string& destFolder,
                   const ExtendedCopyOptions* options, unsigned jobs,
@@ -89,10 +89,14 @@ void ConvertBatch(const std::vector<std::string>& files, const std::string& dest
     };
 
     const size_t n = std::clamp<size_t>(jobs, 1, std::max<size_t>(1, files.size()));
-    std::vector<std::thread> workers;
-    workers.reserve(n);
-    for (size_t i = 0; i < n; ++i) workers.emplace_back(work);
-    for (std::thread& t : workers) t.join();
+    WorkerThreads workers;
+    try {
+        workers.start(n, work);
+    } catch (const Exception&) {
+        // No thread to be had: the files are converted one by one on this thread, in the same order.
+        work();
+    }
+    workers.join();
 }
 
 }  // namespace korvel

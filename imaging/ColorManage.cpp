@@ -8,13 +8,14 @@
 #include <map>
 #include <mutex>
 #include <optional>
-#include <system_error>
-#include <thread>
+#include <atomic>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
+#include "base/Errors.h"
+#include "base/Workers.h"
 #include "imaging/Bitmap.h"
 #include "imaging/WideColorKernel.h"
 
@@ -181,22 +182,26 @@ public:
         // A full-size photo is shared with up to three more cores, a band of at least one
         // megapixel each; thumbnails and small pictures are not worth a thread.
         const int h = bitmap.height();
-        const int64_t bands = std::min<int64_t>({int64_t(bitmap.width()) * h >> 20, std::thread::hardware_concurrency(), 4});
+        const int64_t bands =
+            std::min<int64_t>({int64_t(bitmap.width()) * h >> 20, int64_t(WorkerThreads::perCore()), 4});
         if (bands < 2) {
             rows(0, h);
             return;
         }
-        std::vector<std::thread> others;
-        for (int64_t i = 1; i < bands; ++i) {
-            const int from = int(h * i / bands), to = int(h * (i + 1) / bands);
-            try {
-                others.emplace_back(rows, from, to);
-            } catch (const std::system_error&) {
-                rows(from, to);  // no thread to be had: this one does the band
-            }
+        // The helpers and this thread take bands until none is left: with fewer helpers than
+        // asked for (or none) this thread does more of them.
+        std::atomic<int64_t> next{0};
+        auto take = [&] {
+            for (int64_t i; (i = next.fetch_add(1)) < bands;) rows(int(h * i / bands), int(h * (i + 1) / bands));
+        };
+        WorkerThreads others;
+        try {
+            others.start(size_t(bands - 1), take);
+        } catch (const Exception&) {
+            // No thread to be had: this one does every band.
         }
-        rows(0, int(h / bands));
-        for (std::thread& t : others) t.join();
+        take();
+        others.join();
     }
 
     void applyRows(TBitmap& bitmap, int from, int to) const noexcept override {

@@ -1,7 +1,6 @@
 #include "imaging/RowPipeline.h"
 
-#include <system_error>
-
+#include "base/Errors.h"
 #include "imaging/Bitmap.h"
 
 namespace korvel {
@@ -19,16 +18,16 @@ constexpr int kWorkerBandRows = 64;
 
 RowPipeline::RowPipeline(RowStage& stage, TBitmap& raster) : stage_(stage), raster_(raster), height_(raster.height()) {
     stage_.begin(raster_);
-    if (int64_t(raster.width()) * height_ < (int64_t(1) << 20) || std::thread::hardware_concurrency() < 2) return;
+    if (int64_t(raster.width()) * height_ < (int64_t(1) << 20) || WorkerThreads::perCore() < 2) return;
     try {
-        worker_ = std::thread([this] { work(); });
-    } catch (const std::system_error&) {
+        worker_.start(1, [this] { work(); });
+    } catch (const Exception&) {
         // No thread to be had: the decoder's thread does the work.
     }
 }
 
 RowPipeline::~RowPipeline() {
-    if (!worker_.joinable()) return;
+    if (!threaded()) return;
     {
         std::lock_guard lock(mutex_);
         closing_ = true;
@@ -39,7 +38,7 @@ RowPipeline::~RowPipeline() {
 }
 
 void RowPipeline::finished(int done) noexcept {
-    if (!worker_.joinable()) {
+    if (!threaded()) {
         if (done - staged_ >= kBandRows || done == height_) stageUpTo(done);
         return;
     }
@@ -52,7 +51,7 @@ void RowPipeline::finished(int done) noexcept {
 }
 
 void RowPipeline::finish() {
-    if (worker_.joinable()) {
+    if (threaded()) {
         {
             std::lock_guard lock(mutex_);
             done_ = height_;

@@ -4,7 +4,8 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
-#include <thread>
+
+#include "base/Workers.h"
 
 namespace korvel {
 
@@ -39,6 +40,7 @@ public:
     void finish();
 
 private:
+    bool threaded() const { return worker_.count() > 0; }
     void work();
     void stageUpTo(int to) noexcept;
 
@@ -50,7 +52,7 @@ private:
     std::condition_variable wake_;
     int done_ = 0;
     bool closing_ = false;
-    std::thread worker_;
+    WorkerThreads worker_;  // one thread, or none for a small raster
 };
 
 }  // namespace korvel

@@ -21,6 +21,8 @@
 #include "settings/SettingsTable.h"
 #include "platform/PathText.h"
 #include "platform/QtImage.h"
+#include "platform/UiHandOff.h"
+#include "platform/WorkerFailure.h"
 #include "settings/WindowGeometry.h"
 #include "view/PaintBox.h"
 #include "view/SlideLoader.h"
@@ -55,8 +57,11 @@ TShowFrm1::TShowFrm1(const ShowSource& source, QWidget* parent) : QDialog(parent
 }
 
 TShowFrm1::~TShowFrm1() {
+    // The decode in hand ends first, while the window it reports to is whole; what it hands
+    // over afterwards is dropped with the loader.
+    loader_->stop();
     setBusy(false);
-    delete loader_;  // waits for a decode in hand; nothing is delivered afterwards
+    delete loader_;
     loader_ = nullptr;
 }
 
@@ -238,7 +243,7 @@ QString TShowFrm1::SlideCaption() const {
         .arg(SlideList.count());
 }
 
-QSize TShowFrm1::currentBox() const { return PaintBox1->size(); }
+korvel::SlideBox TShowFrm1::currentBox() const { return {PaintBox1->width(), PaintBox1->height()}; }
 
 void TShowFrm1::setBusy(bool busy) {
     if (busy == busy_) return;
@@ -250,65 +255,47 @@ void TShowFrm1::setBusy(bool busy) {
 void TShowFrm1::StartSlideLoad() {
     if (SlideList.empty()) return;
     // A vanished file is not loaded and the index stays: the previous slide stays on screen.
-    if (pending_ != Pending::None || !fileExists(SlideList.current())) return;
+    if (loading() || !fileExists(SlideList.current())) return;
     requestSlide(Pending::Tick);
 }
 
 void TShowFrm1::requestSlide(Pending kind) {
-    pending_ = kind;
     setBusy(true);
-    const std::string& path = SlideList.current();
-    wantedAhead_ = false;
-    if (ahead_ && ahead_->path == path && ahead_->box == currentBox() && ahead_->fit == !settings_.sSpeedFlg &&
-        korvel::slideIsCurrent(ahead_->stamp, path)) {
-        // Decoded ahead from the file as it still is: the change is only a paint.
-        const std::shared_ptr<SlideResult> r = std::move(ahead_);
-        SlideLoaded(*r);
-        return;
-    }
-    if (aheadId_ && !ahead_ && lastAheadPath_ == path && lastAheadBox_ == currentBox()) {
-        wantedId_ = aheadId_;  // the decode in hand is this slide
-        wantedAhead_ = true;
-        aheadId_ = 0;
-        return;
-    }
-    ahead_.reset();
-    aheadId_ = 0;
-    wantedId_ = ++lastId_;
-    loader_->request({wantedId_, path, primaryScreenSize(), currentBox(), !settings_.sSpeedFlg, photo_});
+    follow(prefetch_.due(kind, SlideList.current(), currentBox(), !settings_.sSpeedFlg));
 }
 
 void TShowFrm1::requestAhead() {
-    ahead_.reset();
-    aheadId_ = 0;
     if (SlideList.empty() || closed_) return;
-    aheadId_ = ++lastId_;
-    lastAheadPath_ = SlideList.current();
-    lastAheadBox_ = currentBox();
-    loader_->request({aheadId_, lastAheadPath_, primaryScreenSize(), lastAheadBox_, !settings_.sSpeedFlg, photo_});
+    follow({nullptr, prefetch_.ahead(SlideList.current(), currentBox(), !settings_.sSpeedFlg)});
+}
+
+void TShowFrm1::follow(korvel::SlidePrefetch::Step step) {
+    if (step.show) {
+        SlideLoaded(static_cast<SlideResult&>(*step.show));
+        return;
+    }
+    if (!step.decode) return;
+    SlideRequest request;
+    static_cast<korvel::SlideOrder&>(request) = std::move(*step.decode);
+    request.screen = primaryScreenSize();
+    request.photo = photo_;
+    try {
+        loader_->request(request);
+    } catch (const korvel::Exception& e) {
+        // No thread to decode on: the slide comes back undecoded, so the show goes on.
+        if (!std::exchange(workerReported_, true)) reportWorkerFailure(this, e);
+        auto failed = std::make_shared<SlideResult>();
+        failed->order = request;
+        handToUi(this, [this, failed] { takeResult(failed); });
+    }
 }
 
 void TShowFrm1::takeResult(const std::shared_ptr<SlideResult>& result) {
     if (closed_) return;  // no late paint into a closed window
-    if (result->id == wantedId_ && pending_ != Pending::None) {
-        // A decode begun before the slide's turn may show a file that has changed since.
-        const bool stale = wantedAhead_ && !korvel::slideIsCurrent(result->stamp, result->path);
-        if (stale || (result->box != currentBox() && result->fit && result->ok)) {
-            // Or the box changed while the slide was decoded for it: decode for the new size.
-            wantedAhead_ = false;
-            wantedId_ = ++lastId_;
-            loader_->request({wantedId_, result->path, primaryScreenSize(), currentBox(), result->fit, photo_});
-            return;
-        }
-        SlideLoaded(*result);
-    } else if (result->id == aheadId_) {
-        ahead_ = result;
-    }
+    follow(prefetch_.arrived(result, currentBox()));
 }
 
 void TShowFrm1::SlideLoaded(SlideResult& result) {
-    const Pending kind = pending_;
-    wantedId_ = 0;
     setBusy(false);
     // The result is not used again: its pixels move into the slide.
     slide_ = result.ok ? std::move(result.bitmap) : korvel::TBitmap();
@@ -316,7 +303,7 @@ void TShowFrm1::SlideLoaded(SlideResult& result) {
     newSlide_ = true;
     PaintBox1->update();
     setWindowTitle(literalCaption(SlideCaption()));
-    pending_ = Pending::None;
+    const Pending kind = prefetch_.shown();
     AdvanceSlideIndex();
     if (kind == Pending::Navigation) setPlaying(actions_.PlayBtn->isChecked());
     requestAhead();
@@ -324,7 +311,7 @@ void TShowFrm1::SlideLoaded(SlideResult& result) {
 
 void TShowFrm1::Timer1Timer() {
     emit ticked();
-    if (pending_ != Pending::None) return;  // a slide stays at least one interval
+    if (loading()) return;  // a slide stays at least one interval
     if (SlideList.index() == 0 && !settings_.repeatFlg) {
         Timer1->stop();
         close();  // the last slide has been shown
@@ -380,7 +367,7 @@ void TShowFrm1::NavigateSlide(Nav nav) {
     if (SlideList.empty()) return;
     Timer1->stop();
     // A navigation still loading counts as done: the next one starts from the slide it chose.
-    if (pending_ == Pending::Navigation) AdvanceSlideIndex();
+    if (prefetch_.pending() == Pending::Navigation) AdvanceSlideIndex();
     SlideList.navigate(nav);
     requestSlide(Pending::Navigation);
 }
@@ -443,7 +430,7 @@ bool TShowFrm1::eventFilter(QObject* watched, QEvent* event) {
     }
     if (watched == PaintBox1 && event->type() == QEvent::Resize && !SlideList.empty()) {
         // A slide decoded ahead for the old size is decoded again for the new one.
-        if (aheadId_ && lastAheadBox_ != currentBox()) requestAhead();
+        if (prefetch_.aheadOutdated(currentBox())) requestAhead();
     }
     return QDialog::eventFilter(watched, event);
 }
@@ -501,7 +488,7 @@ void TShowFrm1::PaintBox1Paint(QPainter& p, const QRect& exposed) {
 }
 
 bool TShowFrm1::FormCloseQuery() {
-    if (pending_ != Pending::None) {
+    if (loading()) {
         loader_->dropWaiting();  // the loader is told to stop; the placement is not written
         return true;
     }

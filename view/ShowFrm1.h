@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "browse/SlidePrefetch.h"
 #include "browse/SlideShow.h"
 #include "imaging/Bitmap.h"
 #include "settings/ShowSettings.h"
@@ -57,7 +58,7 @@ public:
     // The slide on screen (SlidePicture); empty when none is loaded or it could not be decoded.
     const korvel::TBitmap& slide() const { return slide_; }
     // A load is pending: ticks are ignored meanwhile.
-    bool loading() const { return pending_ != Pending::None; }
+    bool loading() const { return prefetch_.pending() != Pending::None; }
     // "再生中 : path  ( i/n )" for the slide just loaded.
     QString SlideCaption() const;
 
@@ -76,7 +77,7 @@ protected:
 
 private:
     korvel::PhotoSwitches photo_;
-    enum class Pending { None, Tick, Navigation };
+    using Pending = korvel::SlidePrefetch::Pending;
 
     void FormCreate(const ShowSource& source);
     void FormShow();
@@ -101,7 +102,9 @@ private:
     void requestSlide(Pending kind);
     void requestAhead();
     void takeResult(const std::shared_ptr<SlideResult>& result);
-    QSize currentBox() const;
+    // Does what the prefetch decided: shows a slide or hands a decode to the loader.
+    void follow(korvel::SlidePrefetch::Step step);
+    korvel::SlideBox currentBox() const;
     void setBusy(bool busy);
 
     korvel::ShowSettings settings_;
@@ -112,14 +115,8 @@ private:
     QImage shown_;  // slide_ as the display draws it
     bool newSlide_ = false;
 
-    Pending pending_ = Pending::None;
-    uint64_t wantedId_ = 0;     // the request the pending load waits for
-    bool wantedAhead_ = false;  // it was asked for ahead, before the slide's turn
-    uint64_t aheadId_ = 0;   // the request decoding the next slide ahead
-    uint64_t lastId_ = 0;
-    std::shared_ptr<SlideResult> ahead_;  // the next slide, once decoded
-    std::string lastAheadPath_;
-    QSize lastAheadBox_;
+    korvel::SlidePrefetch prefetch_;
+    bool workerReported_ = false;  // a refused worker thread is reported once
     QSet<int> pressedKeys_;  // keys whose press this window received and whose release is due
     bool busy_ = false;
     bool closed_ = false;

@@ -5,7 +5,10 @@
 
 #include "browse/GridModel.h"
 #include "browse/PreviewModel.h"
+#include "browse/SlidePrefetch.h"
 #include "browse/SlideShow.h"
+#include <map>
+#include <sstream>
 #include "tests/support/CodecCases.h"
 #include "tests/support/CodecSamples.h"
 #include "tests/support/PhotoSamples.h"
@@ -279,6 +282,85 @@ TEST(SlideStamp, ChangedFilesAreNotCurrent) {
         if (change == 1) d.mtime("s.bmp", 1700000001);
         if (change == 2) std::filesystem::rename(d / "new.bmp", d / "s.bmp");
         EXPECT_EQ(slideIsCurrent(decoded, d / "s.bmp"), change == 0) << change;
+    }
+}
+
+// The decode-ahead as a script of what happens, against what the window is told to do: "dN:p@w"
+// decode order N of file p for a box w wide, "sN" show the result of order N, "wait" for the
+// decode in hand, "keep" the result as the next slide, "drop" it. A file's stamp is the version
+// it had when its decode was ordered; "change p" makes a new version.
+TEST(SlidePrefetch, DecodesAheadAndKnowsWhatAResultMeans) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"due a; arrive 1; shown; ahead b; arrive 2; due b", "d1:a@100 s1 tick d2:b@100 keep s2"},
+        {"due a; arrive 1; shown; ahead b; due b; arrive 2", "d1:a@100 s1 tick d2:b@100 wait s2"},
+        // The file changed before its turn: once decoded, or while its decode was in hand.
+        {"ahead b; arrive 1; change b; due b; arrive 2", "d1:b@100 keep d2:b@100 s2"},
+        {"ahead b; due b; change b; arrive 1; arrive 2", "d1:b@100 wait d2:b@100 s2"},
+        // A change after the decode of the slide's turn began is not checked.
+        {"due b; change b; arrive 1", "d1:b@100 s1"},
+        // The box changed: what was kept and what is wanted are decoded for the new size; a
+        // failed decode or one that is not fitted is shown as it is.
+        {"ahead b; arrive 1; box 50; outdated; due b; arrive 2", "d1:b@100 keep yes d2:b@50 s2"},
+        {"ahead b; outdated; box 50; outdated", "d1:b@100 no yes"},
+        {"due a; box 50; arrive 1; arrive 2", "d1:a@100 d2:a@50 s2"},
+        {"due a; box 50; fail 1", "d1:a@100 s1"},
+        {"unfit a; box 50; arrive 1", "d1:a@100 s1"},
+        // Another slide is wanted: results of older orders and of a replaced ahead are dropped.
+        {"nav a; nav c; arrive 1; arrive 2; shown", "d1:a@100 d2:c@100 drop s2 nav"},
+        {"ahead b; ahead c; arrive 1; arrive 2; due b", "d1:b@100 d2:c@100 drop keep d3:b@100"},
+        {"due a; arrive 1; shown; arrive 1", "d1:a@100 s1 tick drop"},
+        // A slide kept ahead for another file is not shown at the turn of this one.
+        {"ahead b; arrive 1; due c; arrive 1", "d1:b@100 keep d2:c@100 drop"},
+    };
+    for (const auto& [script, expected] : rows) {
+        std::map<std::string, long long> version;
+        SlidePrefetch prefetch([&](const SlideStamp& s, const std::string& p) { return s.size == version[p]; });
+        std::map<uint64_t, SlideOrder> ordered;
+        std::map<uint64_t, long long> stampOf;
+        SlideBox box{100, 80};
+        std::vector<std::string> seen;
+        auto told = [&](SlidePrefetch::Step step, const char* otherwise) {
+            if (step.show) return seen.push_back("s" + std::to_string(step.show->order.id));
+            if (!step.decode) return seen.push_back(otherwise);
+            const SlideOrder& o = *step.decode;
+            ordered[o.id] = o;
+            stampOf[o.id] = version[o.path];
+            seen.push_back("d" + std::to_string(o.id) + ":" + o.path + "@" + std::to_string(o.box.width));
+        };
+        std::istringstream in(script);
+        for (std::string op; std::getline(in >> std::ws, op, ';');) {
+            std::istringstream words(op);
+            std::string verb, arg;
+            words >> verb >> arg;
+            if (verb == "due" || verb == "nav" || verb == "unfit") {
+                const auto kind = verb == "nav" ? SlidePrefetch::Pending::Navigation : SlidePrefetch::Pending::Tick;
+                told(prefetch.due(kind, arg, box, verb != "unfit"), "wait");
+            } else if (verb == "ahead") {
+                told({nullptr, prefetch.ahead(arg, box, true)}, "");
+            } else if (verb == "arrive" || verb == "fail") {
+                auto r = std::make_shared<DecodedSlide>();
+                r->order = ordered.at(std::stoull(arg));
+                r->ok = verb == "arrive";
+                r->stamp.size = stampOf.at(r->order.id);
+                const DecodedSlide* raw = r.get();
+                SlidePrefetch::Step step = prefetch.arrived(std::move(r), box);
+                told(std::move(step), prefetch.kept() == raw ? "keep" : "drop");
+            } else if (verb == "shown") {
+                seen.push_back(prefetch.shown() == SlidePrefetch::Pending::Navigation ? "nav" : "tick");
+                EXPECT_EQ(prefetch.pending(), SlidePrefetch::Pending::None);
+            } else if (verb == "change") {
+                ++version[arg];
+            } else if (verb == "box") {
+                box.width = std::stoi(arg);
+            } else if (verb == "outdated") {
+                seen.push_back(prefetch.aheadOutdated(box) ? "yes" : "no");
+            } else {
+                FAIL() << op;
+            }
+        }
+        std::string got;
+        for (const std::string& w : seen) got += (got.empty() ? "" : " ") + w;
+        EXPECT_EQ(got, expected) << script;
     }
 }
 

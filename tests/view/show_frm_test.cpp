@@ -9,6 +9,7 @@
 #include <QToolButton>
 #include <QtTest>
 #include <atomic>
+#include <thread>
 
 #include "app/KorvelMain.h"
 #include "base/IniFile.h"
@@ -248,6 +249,49 @@ private slots:
         tick(f);
         QVERIFY(settle(f));
         QCOMPARE(f.slide().width(), 40);
+    }
+
+    // Windows closed while their workers are in hand: the show's loader stopped with a slide
+    // decode held, then the window destroyed; the main window destroyed with thumbnails building
+    // and a preview decoding. Stopping waits for the work in hand, and what that work hands over
+    // afterwards goes nowhere.
+    void closedWithWorkInHand() {
+        std::atomic<bool> entered{false}, stopping{false}, release{false}, finished{false};
+        std::thread releaser([&] {
+            while (!stopping) QThread::yieldCurrentThread();
+            QThread::msleep(20);  // the loader is waiting by now, or will find the decode done
+            release = true;
+        });
+        auto show = std::make_unique<TShowFrm1>(source(3));
+        show->loader()->setDecode([&](const SlideRequest& req, SlideResult& out) {
+            SlideLoader::decodeSlide(req, out);
+            if (req.path != pic(1)) return;
+            entered = true;
+            while (!release) QThread::yieldCurrentThread();
+            finished = true;
+        });
+        int delivered = 0;
+        show->loader()->onLoaded = [&, take = show->loader()->onLoaded](std::shared_ptr<SlideResult> r) {
+            ++delivered;
+            take(std::move(r));
+        };
+        open(*show);
+        QVERIFY(QTest::qWaitFor([&] { return entered.load(); }));
+        const int before = delivered;
+        stopping = true;
+        show->loader()->stop();
+        releaser.join();
+        QVERIFY(finished.load());
+        QTest::qWait(20);
+        QCOMPARE(delivered, before);
+        show.reset();
+
+        for (int i = 0; i < 30; ++i) writeSolidBmp(pics_.path() + QStringLiteral("/m%1.bmp").arg(i), 400, 300);
+        auto main = std::make_unique<TKorvelMain>(std::vector<std::string>{pics_.path().toStdString()});
+        QVERIFY(showReady(*main));
+        clickCell(*main, 7);
+        main.reset();  // must neither crash nor touch the window afterwards
+        QTest::qWait(50);
     }
 
     // A settings file that cannot be read gives the defaults and is not replaced at close.

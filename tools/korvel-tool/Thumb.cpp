@@ -172,6 +172,7 @@ int runThumb(const std::vector<std::string>& args) {
         }
         uncached.erase(i);
     }
+    pool.stop();  // every file is done; the workers end before what onReady touches goes
     std::fflush(stdout);
     return status;
 }
