@@ -90,8 +90,9 @@ int64_t ThumbCache::append(const TBitmap& bmp) {
     const std::string bytes = std::move(buffer).str();
     if (int64_t(bytes.size()) > kMaxCacheBytes - size_) throw EFileError("Cannot write", path_, EFBIG);
     const int64_t pos = size_;
+    errno = 0;
     if (!writeAll(fd_, bytes.data(), bytes.size(), off_t(pos), write_)) {
-        const int err = errno;
+        const int err = errno ? errno : ENOSPC;  // a replaced write call may fail without a reason
         // Part of the image may be on disk: cut it off so the file ends where it did.
         (void)::ftruncate(fd_, off_t(pos));
         throw EFileError("Cannot write", path_, err);
