@@ -16,6 +16,7 @@
 #include <filesystem>
 
 #include "app/KorvelMain.h"
+#include "base/FileNames.h"
 #include "base/UserFolders.h"
 #include "browse/Drives.h"
 #include "browse/FolderScan.h"
@@ -28,7 +29,7 @@
 
 namespace {
 
-std::string withSlash(std::string p) { return p.empty() || p.back() == '/' ? p : p + '/'; }
+using korvel::withSlash;
 
 // The questions of the file operations as message boxes, and a progress window that appears
 // once the work has taken half a second.

@@ -5,6 +5,7 @@
 #include <cerrno>
 
 #include "app/KorvelMain.h"
+#include "base/FileNames.h"
 #include "browse/Drives.h"
 #include "browse/ui/DirTree.h"
 #include "fileops/FolderOps.h"
@@ -13,7 +14,7 @@
 
 namespace {
 
-std::string withSlash(std::string p) { return p.empty() || p.back() == '/' ? p : p + '/'; }
+using korvel::withSlash;
 // Less one trailing "/"; the root stays "/".
 std::string withoutSlash(std::string p) {
     if (p.size() > 1 && p.back() == '/') p.pop_back();

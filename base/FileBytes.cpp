@@ -12,6 +12,7 @@
 #include <mutex>
 
 #include "base/Errors.h"
+#include "base/FdIo.h"
 
 namespace korvel {
 
@@ -145,17 +146,11 @@ std::shared_ptr<const FileBytes> FileBytes::open(const std::string& path, uint64
     }
     // Read no more than the size seen: a file that grows meanwhile is taken as it was.
     bytes->owned_.resize(size_t(size));
-    size_t got = 0;
-    while (got < bytes->owned_.size()) {
-        const ssize_t n = ::read(file.fd, bytes->owned_.data() + got, bytes->owned_.size() - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) throwSystem("Cannot read", path, errno);
-        if (n == 0) break;
-        got += size_t(n);
-    }
-    bytes->owned_.resize(got);
+    const ssize_t got = readAll(file.fd, bytes->owned_.data(), bytes->owned_.size());
+    if (got < 0) throwSystem("Cannot read", path, errno);
+    bytes->owned_.resize(size_t(got));
     bytes->data_ = bytes->owned_.data();
-    bytes->size_ = got;
+    bytes->size_ = size_t(got);
     return bytes;
 }
 

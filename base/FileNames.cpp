@@ -17,6 +17,10 @@ size_t extStart(const std::string& path) {
 std::string extractFileExt(const std::string& path) { return path.substr(extStart(path)); }
 std::string extractFileName(const std::string& path) { return path.substr(nameStart(path)); }
 std::string extractFilePath(const std::string& path) { return path.substr(0, nameStart(path)); }
+std::string withSlash(std::string path) {
+    if (!path.empty() && path.back() != '/') path += '/';
+    return path;
+}
 std::string changeFileExt(const std::string& path, const std::string& ext) {
     return path.substr(0, extStart(path)) + ext;
 }

@@ -10,6 +10,8 @@ std::string extractFileExt(const std::string& path);
 std::string extractFileName(const std::string& path);
 // Everything up to and including the last "/"; "" when there is none.
 std::string extractFilePath(const std::string& path);
+// path ending in "/" (a folder to append a name to); "" stays "".
+std::string withSlash(std::string path);
 // path with its extension (as extractFileExt) replaced by ext (which should start with ".").
 std::string changeFileExt(const std::string& path, const std::string& ext);
 // ASCII upper- and lower-casing (extensions are compared ignoring ASCII case only).

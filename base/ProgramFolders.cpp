@@ -23,10 +23,6 @@ bool isFolder(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
-std::string withSlash(std::string p) {
-    if (!p.empty() && p.back() != '/') p += '/';
-    return p;
-}
 // "a/bin/../share/x" as "a/share/x", so the folders read well in messages and dialogs. Only
 // textual: the executable's folder is already free of links.
 std::string cleaned(const std::string& path) {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "base/Errors.h"
+#include "base/FdIo.h"
 #include "base/FileNames.h"
 
 namespace korvel {
@@ -26,7 +27,8 @@ SafeWriteSteps& steps() {
     return s;
 }
 
-ssize_t writeStep(int fd, const void* data, size_t size) {
+// At the descriptor's position: the writer never writes at an offset.
+ssize_t writeStep(int fd, const void* data, size_t size, off_t) {
     return steps().write ? steps().write(fd, data, size) : ::write(fd, data, size);
 }
 int syncStep(int fd) { return steps().sync ? steps().sync(fd) : ::fsync(fd); }
@@ -37,19 +39,6 @@ int syncFolderStep(const char* folder) { return steps().syncFolder ? steps().syn
 
 [[noreturn]] void fail(const std::string& what, const std::string& path, int err) {
     throw EFileError(what, path, err);
-}
-
-bool writeAll(int fd, const char* p, size_t n) {
-    while (n > 0) {
-        ssize_t w = writeStep(fd, p, n);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        p += w;
-        n -= size_t(w);
-    }
-    return true;
 }
 }  // namespace
 
@@ -91,7 +80,7 @@ private:
     bool flushBuffer() {
         if (failed_) return false;
         const size_t n = size_t(pptr() - pbase());
-        if (n > 0 && !writeAll(fd_, pbase(), n)) {
+        if (n > 0 && !writeAll(fd_, pbase(), n, kAtPosition, writeStep)) {
             failed_ = true;
             error_ = errno;
             return false;

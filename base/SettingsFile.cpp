@@ -9,6 +9,7 @@
 
 #include "base/SafeWrite.h"
 #include "base/Errors.h"
+#include "base/FdIo.h"
 #include "base/FileNames.h"
 #include "base/UserFolders.h"
 
@@ -25,12 +26,11 @@ int readSettingsFromDisk(const std::string& path, std::string& bytes) {
     else if (st.st_size > off_t(kMaxSettingsFileBytes)) err = EFBIG;
     char buf[65536];
     while (err == 0) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
+        const ssize_t n = readAll(fd, buf, sizeof buf);
         if (n < 0) err = errno;
-        else if (n == 0) break;
         else if (bytes.size() + size_t(n) > kMaxSettingsFileBytes) err = EFBIG;  // grew while read
         else bytes.append(buf, size_t(n));
+        if (n < ssize_t(sizeof buf)) break;  // the end of the file
     }
     ::close(fd);
     return err;

@@ -27,10 +27,6 @@ std::string withoutTrailingSlashes(std::string path) {
 [[noreturn]] void fail(const std::string& what, const std::string& path, int err) {
     throw EFileError(what, path, err);
 }
-std::string withSlash(std::string p) {
-    if (!p.empty() && p.back() != '/') p += '/';
-    return p;
-}
 bool isFile(const std::string& p) {
     struct stat st;
     return ::stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode);

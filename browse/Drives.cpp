@@ -11,6 +11,8 @@
 #include <set>
 #include <sstream>
 
+#include "base/FileNames.h"
+
 namespace korvel {
 
 namespace {
@@ -36,11 +38,6 @@ bool isRealFileSystem(const std::string& source, const std::string& type) {
     if (remote.count(type)) return true;
     if (pseudo.count(type)) return false;
     return source.rfind("/dev/", 0) == 0 && source.rfind("/dev/loop", 0) != 0;
-}
-
-std::string withSlash(std::string p) {
-    if (p.empty() || p.back() != '/') p += '/';
-    return p;
 }
 
 std::string captionFor(const std::string& label, const std::string& mountPoint) {

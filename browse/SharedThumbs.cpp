@@ -12,6 +12,7 @@
 #include <memory>
 #include <sstream>
 
+#include "base/FdIo.h"
 #include "base/Md5.h"
 #include "base/UserFolders.h"
 #include "codecs/Png.h"
@@ -63,13 +64,7 @@ bool readOwnedFile(const std::string& path, uid_t user, std::string& bytes) {
               st.st_size >= off_t(sizeof kIendChunk) && st.st_size <= kMaxThumbBytes;
     if (ok) {
         bytes.resize(size_t(st.st_size));
-        size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
-            if (n <= 0) break;
-            done += size_t(n);
-        }
-        ok = done == bytes.size();
+        ok = readAll(fd, bytes.data(), bytes.size()) == ssize_t(bytes.size());
     }
     ::close(fd);
     return ok;
@@ -86,16 +81,6 @@ bool privateFolder(const std::string& folder, uid_t user) {
     struct stat st;
     if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != user) return false;
     return (st.st_mode & 077) == 0 || ::chmod(folder.c_str(), 0700) == 0;
-}
-
-bool writeAll(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n <= 0) return false;
-        done += size_t(n);
-    }
-    return true;
 }
 
 // The picture reduced to fit edge x edge with its aspect ratio, never enlarged, opaque RGBA.
@@ -199,7 +184,8 @@ bool SharedThumbs::store(const std::string& file, int cellEdge, const TBitmap& i
     std::string temp = target + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) return false;
-    const bool written = ::fchmod(fd, 0600) == 0 && writeAll(fd, encoded.str());
+    const std::string bytes = std::move(encoded).str();
+    const bool written = ::fchmod(fd, 0600) == 0 && writeAll(fd, bytes.data(), bytes.size());
     const bool closed = ::close(fd) == 0;
     if (written && closed && ::rename(temp.c_str(), target.c_str()) == 0) return true;
     ::unlink(temp.c_str());

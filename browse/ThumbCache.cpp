@@ -14,6 +14,7 @@
 #include "imaging/Bmp.h"
 #include "imaging/Bitmap.h"
 #include "base/Errors.h"
+#include "base/FdIo.h"
 #include "base/FileNames.h"
 
 namespace korvel {
@@ -31,18 +32,6 @@ constexpr int64_t kMaxCacheBytes = std::numeric_limits<int32_t>::max();
     throw EFileError(what, path, err);
 }
 
-bool readAll(int fd, uint8_t* data, size_t size, off_t offset) {
-    while (size > 0) {
-        ssize_t n = ::pread(fd, data, size, offset);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= size_t(n);
-        offset += n;
-    }
-    return true;
-}
-
 std::string withoutTrailingSlashes(std::string path) {
     while (path.size() > 1 && path.back() == '/') path.pop_back();
     return path;
@@ -50,7 +39,8 @@ std::string withoutTrailingSlashes(std::string path) {
 
 }  // namespace
 
-ThumbCache::ThumbCache() : write_([](int fd, const void* p, size_t n, off_t at) { return ::pwrite(fd, p, n, at); }) {}
+// An empty write call is the system's pwrite.
+ThumbCache::ThumbCache() = default;
 
 ThumbCache::~ThumbCache() { close(); }
 
@@ -93,18 +83,6 @@ void ThumbCache::truncate() {
     size_ = 0;
 }
 
-bool ThumbCache::writeAll(const uint8_t* data, size_t size, off_t offset) {
-    while (size > 0) {
-        ssize_t n = write_(fd_, data, size, offset);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= size_t(n);
-        offset += n;
-    }
-    return true;
-}
-
 int64_t ThumbCache::append(const TBitmap& bmp) {
     if (fd_ < 0) throw EFileError("The thumbnail cache is not open");
     std::ostringstream buffer;
@@ -113,8 +91,8 @@ int64_t ThumbCache::append(const TBitmap& bmp) {
     if (int64_t(bytes.size()) > kMaxCacheBytes - size_) throw EFileError("Cannot write", path_, EFBIG);
     const int64_t pos = size_;
     errno = 0;
-    if (!writeAll(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), off_t(pos))) {
-        const int err = errno ? errno : ENOSPC;
+    if (!writeAll(fd_, bytes.data(), bytes.size(), off_t(pos), write_)) {
+        const int err = errno ? errno : ENOSPC;  // a replaced write call may fail without a reason
         // Part of the image may be on disk: cut it off so the file ends where it did.
         (void)::ftruncate(fd_, off_t(pos));
         throw EFileError("Cannot write", path_, err);
@@ -126,14 +104,14 @@ int64_t ThumbCache::append(const TBitmap& bmp) {
 bool ThumbCache::read(int64_t pos, TBitmap& out) const {
     if (fd_ < 0 || pos < 0 || pos > size_ - int64_t(kMinImageBytes)) return false;
     uint8_t head[kFileHeaderBytes];
-    if (!readAll(fd_, head, sizeof head, off_t(pos))) return false;
+    if (readAll(fd_, head, sizeof head, off_t(pos)) != ssize_t(sizeof head)) return false;
     if (head[0] != 'B' || head[1] != 'M') return false;
     const uint32_t length = uint32_t(head[2]) | uint32_t(head[3]) << 8 | uint32_t(head[4]) << 16 | uint32_t(head[5]) << 24;
     if (length < kMinImageBytes || int64_t(length) > size_ - pos) return false;
     std::vector<uint8_t> image(length);
     std::memcpy(image.data(), head, sizeof head);
-    if (!readAll(fd_, image.data() + sizeof head, length - sizeof head, off_t(pos + int64_t(sizeof head))))
-        return false;
+    const size_t rest = length - sizeof head;
+    if (readAll(fd_, image.data() + sizeof head, rest, off_t(pos + int64_t(sizeof head))) != ssize_t(rest)) return false;
     // Korvel writes uncompressed images only; refusing run-length data keeps a damaged header
     // from asking for a raster far larger than the bytes behind it.
     const uint8_t* info = image.data() + kFileHeaderBytes;

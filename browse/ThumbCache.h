@@ -58,8 +58,6 @@ public:
     void setWriteFunction(CacheWriteFunction write);
 
 private:
-    bool writeAll(const uint8_t* data, size_t size, off_t offset);
-
     int dirFd_ = -1, fd_ = -1;
     std::string path_, name_;
     int64_t size_ = 0;

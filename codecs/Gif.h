@@ -3,29 +3,21 @@
 // an 8-bit palette raster; a transparent first frame marks its transparent index.
 #include <memory>
 
-#include "imaging/Bitmap.h"
-#include "imaging/Graphic.h"
 #include "base/Limits.h"
+#include "codecs/RasterGraphic.h"
 
 namespace korvel {
 
-class TGIFImage : public TGraphic {
+class TGIFImage : public TRasterGraphic {
 public:
     static const GraphicClass classInfo;
 
     const GraphicClass& graphicClass() const override { return classInfo; }
-    int width() const override { return bitmap_.width(); }
-    int height() const override { return bitmap_.height(); }
-    const TBitmap* raster() const override { return &bitmap_; }
-    const TBitmap& bitmap() const { return bitmap_; }
 
     void loadFromMemory(const uint8_t* data, size_t size, const DecodeLimits& limits = {}) override;
     // One frame needs at most 1.5 bytes a pixel (12-bit codes); four leave room for the frames
     // of an animation after it, which are mapped but never read.
     uint64_t maxFileBytes(const DecodeLimits& limits) const override { return fileByteLimit(limits, 4); }
-
-private:
-    TBitmap bitmap_;
 };
 
 }  // namespace korvel

@@ -19,15 +19,6 @@
 
 namespace korvel {
 
-namespace {
-
-std::string withSlash(std::string p) {
-    if (!p.empty() && p.back() != '/') p += '/';
-    return p;
-}
-
-}  // namespace
-
 WallpaperRender renderOf(WallpaperMode mode) {
     switch (mode) {
     case WallpaperMode::Tile:

@@ -70,11 +70,6 @@ const char* const kSusieKey = "HKEY_CURRENT_USER\\Software\\Takechin\\Susie\\Plu
 
 TSPIs* g_instance = nullptr;
 
-std::string withSlash(std::string folder) {
-    if (!folder.empty() && folder.back() != '/') folder += '/';
-    return folder;
-}
-
 std::string absolutePath(const std::string& path) {
     if (path.empty() || path[0] == '/') return path;
     char cwd[4096];

@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 #include <cstdlib>
 
+#include "base/FileNames.h"
 #include "browse/FolderScan.h"
 #include "browse/FolderTree.h"
 #include "browse/ui/DirTree.h"
@@ -25,10 +26,7 @@ namespace {
 
 constexpr int kPlaceRole = Qt::UserRole;  // the place's folder as bytes
 
-std::string withSlash(std::string path) {
-    if (!path.empty() && path.back() != '/') path += '/';
-    return path;
-}
+using korvel::withSlash;
 
 // The places beside the tree: headings with their folders below, in one column.
 QTreeWidget* makePlacesList(QWidget* parent) {

@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/FdIo.h"
+
 namespace spikit {
 
 int32_t Source::open(const char* buf, intptr_t len, uint32_t flag) {
@@ -33,25 +35,20 @@ int32_t Source::open(const char* buf, intptr_t len, uint32_t flag) {
         ::close(fd);
         return SPI_NO_MEMORY;
     }
-    size_t done = 0;
-    while (done < storage_.size()) {
-        const ssize_t n = ::pread(fd, storage_.data() + done, storage_.size() - done, off_t(len + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += size_t(n);
-    }
+    const ssize_t got = korvel::readAll(fd, storage_.data(), storage_.size(), off_t(len));
     ::close(fd);
-    storage_.resize(done);
+    if (got < 0) return SPI_READ_ERROR;
+    storage_.resize(size_t(got));
     data_ = storage_.data();
     size_ = storage_.size();
     return SPI_OK;
 }
 
-int32_t pluginInfo(const char* const* items, int count, int32_t infono, char* buf, int32_t buflen) {
-    if (infono < 0 || infono >= count || !buf || buflen < 1) return 0;
-    size_t n = std::strlen(items[infono]);
-    if (n > size_t(buflen) - 1) n = size_t(buflen) - 1;
-    std::memcpy(buf, items[infono], n);
+int32_t pluginInfo(const std::vector<std::string>& items, int32_t infono, char* buf, int32_t buflen) {
+    if (infono < 0 || size_t(infono) >= items.size() || !buf || buflen < 1) return 0;
+    const std::string& item = items[size_t(infono)];
+    const size_t n = std::min(item.size(), size_t(buflen) - 1);
+    std::memcpy(buf, item.data(), n);
     buf[n] = '\0';
     return int32_t(n);
 }

@@ -2,8 +2,12 @@
 // Helpers shared by the plug-ins that ship with Korvel. They speak only the plug-in interface:
 // reading the source a host names, answering information calls, and building the two blocks
 // (a 40-byte bitmap info header, and bottom-up rows padded to 4 bytes) from decoded pixels.
+// The exported functions themselves are the kit's (SpiExports.cpp): a plug-in defines its
+// format through thisPlugin() and a Picture.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "formats/SpiApi.h"
@@ -31,7 +35,7 @@ private:
 };
 
 // Answers GetPluginInfo from a list of texts (item 0 = API version, 1 = about, then pairs).
-int32_t pluginInfo(const char* const* items, int count, int32_t infono, char* buf, int32_t buflen);
+int32_t pluginInfo(const std::vector<std::string>& items, int32_t infono, char* buf, int32_t buflen);
 
 // True when a width x height image is within kMaxPixels and has positive sides.
 bool sizeAllowed(int64_t width, int64_t height);
@@ -82,5 +86,57 @@ struct LibrarySymbol {
 // the library is missing or lacks one of the symbols. For plug-ins whose library is costly to
 // load: they open it on first use instead of linking it, so loading the plug-in stays cheap.
 bool openLibrary(const char* soname, const LibrarySymbol* symbols, size_t count);
+
+// Declares struct Api with a pointer to each function FUNCTIONS lists, as X(prefix, name) for
+// the library's function prefixname (the member is name), and getter(), which opens soname on
+// its first call and returns the table, or null when the library is missing or lacks one.
+#define SPIKIT_LIBRARY_POINTER(prefix, name) decltype(&::prefix##name) name = nullptr;
+#define SPIKIT_LIBRARY_SYMBOL(prefix, name) {#prefix #name, reinterpret_cast<void**>(&table.name)},
+#define SPIKIT_LAZY_LIBRARY(Api, getter, soname, FUNCTIONS)                                                   \
+    struct Api {                                                                                              \
+        FUNCTIONS(SPIKIT_LIBRARY_POINTER)                                                                     \
+    };                                                                                                        \
+    const Api* getter() {                                                                                     \
+        static const Api* const api = []() -> const Api* {                                                    \
+            static Api table;                                                                                 \
+            const spikit::LibrarySymbol symbols[] = {FUNCTIONS(SPIKIT_LIBRARY_SYMBOL)};                       \
+            return spikit::openLibrary(soname, symbols, sizeof symbols / sizeof symbols[0]) ? &table : nullptr; \
+        }();                                                                                                  \
+        return api;                                                                                           \
+    }
+
+// The size and depth of a picture as GetPictureInfo reports it (as shown, after any turn).
+struct Shape {
+    int32_t width = 0, height = 0;
+    int16_t colorDepth = 24;
+};
+
+// One call's view of a source the plug-in recognised. The kit makes one for each call, asks
+// readHeader and then decode (GetPicture), readHeader alone (GetPictureInfo) or readMeta alone
+// (GetPictureMeta), and reports between them to the host's progress callback.
+class Picture {
+public:
+    virtual ~Picture() = default;
+    // SPI_OK with shape filled, or a failure result. flag is the call's.
+    virtual int32_t readHeader(uint32_t flag, Shape& shape) = 0;
+    // After readHeader succeeded: the picture into out.
+    virtual int32_t decode(DibBlocks& out) = 0;
+    // GetPictureMeta's answer (putMeta).
+    virtual int32_t readMeta(uint32_t flag, SpiPictureMeta* meta) = 0;
+};
+
+// What a plug-in defines once; the kit's exported functions ask it.
+struct PluginDefinition {
+    // GetPluginInfo's texts: API version, about text, then pairs of name patterns and format name.
+    std::vector<std::string> info;
+    // True when the first size bytes of a source are of the plug-in's format.
+    bool (*recognises)(const uint8_t* header, size_t size);
+    // Opens a picture on a recognised source, which outlives it: SPI_OK, or a failure result
+    // (SPI_INTERNAL_ERROR when the format's library cannot be loaded).
+    int32_t (*open)(const Source& src, std::unique_ptr<Picture>& picture);
+};
+
+// Defined by each plug-in.
+const PluginDefinition& thisPlugin();
 
 }  // namespace spikit

@@ -8,6 +8,7 @@
 #include <libheif/heif.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,34 +19,18 @@ namespace {
 // libheif's own limit on each side, below ours so it refuses before it allocates.
 constexpr int kMaxSide = 32768;
 
-// The libheif functions used here, without their "heif_" prefix.
-#define KORVEL_HEIF_FUNCTIONS(X)                                                                         \
-    X(context_alloc) X(context_free) X(context_set_maximum_image_size_limit)                             \
-    X(context_read_from_memory_without_copy) X(context_get_primary_image_handle) X(image_handle_release) \
-    X(image_handle_get_width) X(image_handle_get_height) X(image_handle_has_alpha_channel)               \
-    X(decoding_options_alloc) X(decoding_options_free) X(decode_image) X(image_release) X(image_get_width) \
-    X(image_get_height) X(image_get_plane_readonly) X(image_handle_get_color_profile_type)              \
-    X(image_handle_get_raw_color_profile_size) X(image_handle_get_raw_color_profile)
+// The libheif functions used here; the table names them without their "heif_" prefix.
+#define KORVEL_HEIF_FUNCTIONS(X)                                                                             \
+    X(heif_, context_alloc) X(heif_, context_free) X(heif_, context_set_maximum_image_size_limit)            \
+    X(heif_, context_read_from_memory_without_copy) X(heif_, context_get_primary_image_handle)               \
+    X(heif_, image_handle_release) X(heif_, image_handle_get_width) X(heif_, image_handle_get_height)        \
+    X(heif_, image_handle_has_alpha_channel) X(heif_, decoding_options_alloc) X(heif_, decoding_options_free) \
+    X(heif_, decode_image) X(heif_, image_release) X(heif_, image_get_width) X(heif_, image_get_height)      \
+    X(heif_, image_get_plane_readonly) X(heif_, image_handle_get_color_profile_type)                         \
+    X(heif_, image_handle_get_raw_color_profile_size) X(heif_, image_handle_get_raw_color_profile)
 
-struct HeifApi {
-#define KORVEL_HEIF_POINTER(name) decltype(&::heif_##name) name = nullptr;
-    KORVEL_HEIF_FUNCTIONS(KORVEL_HEIF_POINTER)
-#undef KORVEL_HEIF_POINTER
-};
-
-// libheif, opened on the first call; null when it is not installed or lacks a function.
-const HeifApi* heif() {
-    static const HeifApi* const api = []() -> const HeifApi* {
-        static HeifApi table;
-        const spikit::LibrarySymbol symbols[] = {
-#define KORVEL_HEIF_SYMBOL(name) {"heif_" #name, reinterpret_cast<void**>(&table.name)},
-            KORVEL_HEIF_FUNCTIONS(KORVEL_HEIF_SYMBOL)
-#undef KORVEL_HEIF_SYMBOL
-        };
-        return spikit::openLibrary("libheif.so.1", symbols, sizeof symbols / sizeof symbols[0]) ? &table : nullptr;
-    }();
-    return api;
-}
+// heif(), opened on the first call.
+SPIKIT_LAZY_LIBRARY(HeifApi, heif, "libheif.so.1", KORVEL_HEIF_FUNCTIONS)
 
 struct Context {
     const HeifApi& h;
@@ -92,15 +77,7 @@ int32_t openPrimary(const spikit::Source& src, Context& c) {
     return SPI_OK;
 }
 
-// Reads the source and, when it is HEIF, opens libheif on it. Other data never loads libheif.
-int32_t openSource(const char* buf, intptr_t len, uint32_t flag, spikit::Source& src, const HeifApi*& api) {
-    if (int32_t rc = src.open(buf, len, flag); rc != SPI_OK) return rc;
-    if (!looksLikeHeif(src.data(), src.size())) return SPI_UNKNOWN_FORMAT;
-    api = heif();
-    return api ? SPI_OK : SPI_INTERNAL_ERROR;
-}
-
-int32_t decode(Context& c, spikit::DibBlocks& out) {
+int32_t decodePrimary(Context& c, spikit::DibBlocks& out) {
     const HeifApi& h = c.h;
     const bool alpha = h.image_handle_has_alpha_channel(c.handle);
     heif_decoding_options* options = h.decoding_options_alloc();
@@ -121,75 +98,50 @@ int32_t decode(Context& c, spikit::DibBlocks& out) {
     return SPI_OK;
 }
 
-}  // namespace
-
-SPIKIT_EXPORT int32_t GetPluginInfo(int32_t infono, char* buf, int32_t buflen) {
-    // The version built against: asking the library would load it.
-    const char* const items[] = {"00IN", "Korvel HEIF/AVIF plug-in (libheif " LIBHEIF_VERSION ")", "*.heic;*.heif", "HEIF image", "*.avif", "AVIF image"};
-    return spikit::pluginInfo(items, 6, infono, buf, buflen);
-}
-
-SPIKIT_EXPORT int32_t IsSupported(const char*, const void* header) {
-    return header && looksLikeHeif(static_cast<const uint8_t*>(header), SPI_HEADER_BYTES) ? 1 : 0;
-}
-
-SPIKIT_EXPORT int32_t GetPictureInfo(const char* buf, intptr_t len, uint32_t flag, SpiPictureInfo* info) {
-    try {
-        spikit::Source src;
-        const HeifApi* api = nullptr;
-        if (int32_t rc = openSource(buf, len, flag, src, api); rc != SPI_OK) return rc;
-        Context c(*api);
-        if (int32_t rc = openPrimary(src, c); rc != SPI_OK) return rc;
-        std::memset(info, 0, sizeof *info);
-        info->width = api->image_handle_get_width(c.handle);
-        info->height = api->image_handle_get_height(c.handle);
-        info->colorDepth = api->image_handle_has_alpha_channel(c.handle) ? 32 : 24;
+class HeifPicture : public spikit::Picture {
+public:
+    HeifPicture(const HeifApi& api, const spikit::Source& src) : src_(src), c_(api) {}
+    int32_t readHeader(uint32_t, spikit::Shape& shape) override {
+        if (int32_t rc = openPrimary(src_, c_); rc != SPI_OK) return rc;
+        shape.width = c_.h.image_handle_get_width(c_.handle);
+        shape.height = c_.h.image_handle_get_height(c_.handle);
+        shape.colorDepth = c_.h.image_handle_has_alpha_channel(c_.handle) ? 32 : 24;
         return SPI_OK;
-    } catch (...) {
-        return SPI_INTERNAL_ERROR;
     }
-}
-
-SPIKIT_EXPORT int32_t GetPicture(const char* buf, intptr_t len, uint32_t flag, void** pHBInfo, void** pHBm,
-                                 SpiProgressCallback progress, intptr_t data) {
-    try {
-        if (!pHBInfo || !pHBm) return SPI_INTERNAL_ERROR;
-        *pHBInfo = *pHBm = nullptr;
-        spikit::Source src;
-        const HeifApi* api = nullptr;
-        if (int32_t rc = openSource(buf, len, flag, src, api); rc != SPI_OK) return rc;
-        Context c(*api);
-        if (int32_t rc = openPrimary(src, c); rc != SPI_OK) return rc;
-        if (spikit::cancelled(progress, 0, 1, data)) return SPI_ABORTED;
-        spikit::DibBlocks out;
-        if (int32_t rc = decode(c, out); rc != SPI_OK) return rc;
-        if (spikit::cancelled(progress, 1, 1, data)) return SPI_ABORTED;
-        out.release(pHBInfo, pHBm);
-        return SPI_OK;
-    } catch (...) {
-        return SPI_INTERNAL_ERROR;
-    }
-}
-
-SPIKIT_EXPORT int32_t GetPictureMeta(const char* buf, intptr_t len, uint32_t flag, SpiPictureMeta* meta) {
-    try {
-        if (!meta) return SPI_INTERNAL_ERROR;
-        spikit::Source src;
-        const HeifApi* api = nullptr;
-        if (int32_t rc = openSource(buf, len, flag, src, api); rc != SPI_OK) return rc;
-        Context c(*api);
-        if (int32_t rc = openPrimary(src, c); rc != SPI_OK) return rc;
+    int32_t decode(spikit::DibBlocks& out) override { return decodePrimary(c_, out); }
+    int32_t readMeta(uint32_t, SpiPictureMeta* meta) override {
+        if (int32_t rc = openPrimary(src_, c_); rc != SPI_OK) return rc;
+        const HeifApi& h = c_.h;
         // An nclx colour description is no ICC profile; only "prof" and "rICC" carry one.
-        const heif_color_profile_type type = api->image_handle_get_color_profile_type(c.handle);
+        const heif_color_profile_type type = h.image_handle_get_color_profile_type(c_.handle);
         const size_t size = type == heif_color_profile_type_prof || type == heif_color_profile_type_rICC
-                                ? api->image_handle_get_raw_color_profile_size(c.handle)
+                                ? h.image_handle_get_raw_color_profile_size(c_.handle)
                                 : 0;
         if (size == 0 || size > spikit::kMaxIccBytes) return spikit::putMeta(meta, 1, nullptr, 0);
         std::vector<uint8_t> icc(size);
-        if (api->image_handle_get_raw_color_profile(c.handle, icc.data()).code != heif_error_Ok)
+        if (h.image_handle_get_raw_color_profile(c_.handle, icc.data()).code != heif_error_Ok)
             return spikit::putMeta(meta, 1, nullptr, 0);
         return spikit::putMeta(meta, 1, icc.data(), icc.size());
-    } catch (...) {
-        return SPI_INTERNAL_ERROR;
     }
+
+private:
+    const spikit::Source& src_;
+    Context c_;
+};
+
+int32_t openHeif(const spikit::Source& src, std::unique_ptr<spikit::Picture>& picture) {
+    const HeifApi* api = heif();
+    if (!api) return SPI_INTERNAL_ERROR;
+    picture = std::make_unique<HeifPicture>(*api, src);
+    return SPI_OK;
+}
+
+}  // namespace
+
+const spikit::PluginDefinition& spikit::thisPlugin() {
+    // The version built against: asking the library would load it.
+    static const PluginDefinition plugin{{"00IN", "Korvel HEIF/AVIF plug-in (libheif " LIBHEIF_VERSION ")",
+                                          "*.heic;*.heif", "HEIF image", "*.avif", "AVIF image"},
+                                         looksLikeHeif, openHeif};
+    return plugin;
 }

@@ -10,6 +10,7 @@
 #include <tiffio.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,30 +26,13 @@ constexpr const char* kLibtiff = "libtiff.so.6";
 constexpr const char* kLibtiff = "libtiff.so.5";
 #endif
 
-// The libtiff functions used here, without their "TIFF" prefix.
-#define KORVEL_TIFF_FUNCTIONS(X)                                                       \
-    X(ClientOpen) X(Close) X(GetField) X(GetFieldDefaulted) X(SetField) X(RGBAImageOK) \
-    X(ReadRGBAImageOriented) X(SetErrorHandler) X(SetWarningHandler)
+// The libtiff functions used here; the table names them without their "TIFF" prefix.
+#define KORVEL_TIFF_FUNCTIONS(X)                                                                       \
+    X(TIFF, ClientOpen) X(TIFF, Close) X(TIFF, GetField) X(TIFF, GetFieldDefaulted) X(TIFF, SetField) \
+    X(TIFF, RGBAImageOK) X(TIFF, ReadRGBAImageOriented) X(TIFF, SetErrorHandler) X(TIFF, SetWarningHandler)
 
-struct TiffApi {
-#define KORVEL_TIFF_POINTER(name) decltype(&::TIFF##name) name = nullptr;
-    KORVEL_TIFF_FUNCTIONS(KORVEL_TIFF_POINTER)
-#undef KORVEL_TIFF_POINTER
-};
-
-// libtiff, opened on the first call; null when it is not installed or lacks a function.
-const TiffApi* libtiff() {
-    static const TiffApi* const api = []() -> const TiffApi* {
-        static TiffApi table;
-        const spikit::LibrarySymbol symbols[] = {
-#define KORVEL_TIFF_SYMBOL(name) {"TIFF" #name, reinterpret_cast<void**>(&table.name)},
-            KORVEL_TIFF_FUNCTIONS(KORVEL_TIFF_SYMBOL)
-#undef KORVEL_TIFF_SYMBOL
-        };
-        return spikit::openLibrary(kLibtiff, symbols, sizeof symbols / sizeof symbols[0]) ? &table : nullptr;
-    }();
-    return api;
-}
+// libtiff(), opened on the first call.
+SPIKIT_LAZY_LIBRARY(TiffApi, libtiff, kLibtiff, KORVEL_TIFF_FUNCTIONS)
 
 // libtiff reads the source through these: a cursor over memory.
 struct MemoryFile {
@@ -83,19 +67,6 @@ bool isTiff(const uint8_t* h, size_t n) {
     // Classic TIFF (42) and BigTIFF (43), either byte order.
     return (h[0] == 'I' && h[1] == 'I' && (h[2] == 42 || h[2] == 43) && h[3] == 0) ||
            (h[0] == 'M' && h[1] == 'M' && h[2] == 0 && (h[3] == 42 || h[3] == 43));
-}
-
-// Reads the source and, when it is TIFF, opens libtiff. Other data never loads libtiff.
-int32_t openSource(const char* buf, intptr_t len, uint32_t flag, spikit::Source& src, const TiffApi*& api) {
-    if (int32_t rc = src.open(buf, len, flag); rc != SPI_OK) return rc;
-    if (!isTiff(src.data(), src.size())) return SPI_UNKNOWN_FORMAT;
-    api = libtiff();
-    if (!api) return SPI_INTERNAL_ERROR;
-    // libtiff reports problems on stderr by default; a failing result is all the host needs.
-    // Set on every call: another user of libtiff in the process may have set its own.
-    api->SetErrorHandler(nullptr);
-    api->SetWarningHandler(nullptr);
-    return SPI_OK;
 }
 
 class Tiff {
@@ -160,7 +131,7 @@ void shownAt(uint16_t o, uint32_t x, uint32_t y, uint32_t w, uint32_t h, uint32_
     }
 }
 
-int32_t decode(const Tiff& t, const PageInfo& p, spikit::DibBlocks& out) {
+int32_t decodePage(const Tiff& t, const PageInfo& p, spikit::DibBlocks& out) {
     std::vector<uint32_t> raster;
     try {
         raster.resize(size_t(p.width) * p.height);
@@ -185,76 +156,51 @@ int32_t decode(const Tiff& t, const PageInfo& p, spikit::DibBlocks& out) {
     return SPI_OK;
 }
 
-}  // namespace
-
-SPIKIT_EXPORT int32_t GetPluginInfo(int32_t infono, char* buf, int32_t buflen) {
-    // The version built against: asking the library would load it.
-    static const std::string version(TIFFLIB_VERSION_STR);
-    static const std::string about = "Korvel TIFF plug-in (libtiff " + version.substr(0, version.find('\n')) + ")";
-    const char* const items[] = {"00IN", about.c_str(), "*.tif;*.tiff", "TIFF image"};
-    return spikit::pluginInfo(items, 4, infono, buf, buflen);
-}
-
-SPIKIT_EXPORT int32_t IsSupported(const char*, const void* header) {
-    return header && isTiff(static_cast<const uint8_t*>(header), SPI_HEADER_BYTES) ? 1 : 0;
-}
-
-SPIKIT_EXPORT int32_t GetPictureInfo(const char* buf, intptr_t len, uint32_t flag, SpiPictureInfo* info) {
-    try {
-        spikit::Source src;
-        const TiffApi* api = nullptr;
-        if (int32_t rc = openSource(buf, len, flag, src, api); rc != SPI_OK) return rc;
-        const Tiff tif(*api, src);
-        PageInfo p;
-        if (int32_t rc = readPage(tif, p, flag); rc != SPI_OK) return rc;
-        std::memset(info, 0, sizeof *info);
-        info->width = int32_t(p.swapsSides() ? p.height : p.width);
-        info->height = int32_t(p.swapsSides() ? p.width : p.height);
-        info->colorDepth = p.alpha ? 32 : 24;
+class TiffPicture : public spikit::Picture {
+public:
+    TiffPicture(const TiffApi& api, const spikit::Source& src) : tif_(api, src) {}
+    int32_t readHeader(uint32_t flag, spikit::Shape& shape) override {
+        if (int32_t rc = readPage(tif_, page_, flag); rc != SPI_OK) return rc;
+        shape.width = int32_t(page_.swapsSides() ? page_.height : page_.width);
+        shape.height = int32_t(page_.swapsSides() ? page_.width : page_.height);
+        shape.colorDepth = page_.alpha ? 32 : 24;
         return SPI_OK;
-    } catch (...) {
-        return SPI_INTERNAL_ERROR;
     }
-}
-
-SPIKIT_EXPORT int32_t GetPicture(const char* buf, intptr_t len, uint32_t flag, void** pHBInfo, void** pHBm,
-                                 SpiProgressCallback progress, intptr_t data) {
-    try {
-        if (!pHBInfo || !pHBm) return SPI_INTERNAL_ERROR;
-        *pHBInfo = *pHBm = nullptr;
-        spikit::Source src;
-        const TiffApi* api = nullptr;
-        if (int32_t rc = openSource(buf, len, flag, src, api); rc != SPI_OK) return rc;
-        const Tiff tif(*api, src);
-        PageInfo p;
-        if (int32_t rc = readPage(tif, p, flag); rc != SPI_OK) return rc;
-        if (spikit::cancelled(progress, 0, 1, data)) return SPI_ABORTED;
-        spikit::DibBlocks out;
-        if (int32_t rc = decode(tif, p, out); rc != SPI_OK) return rc;
-        if (spikit::cancelled(progress, 1, 1, data)) return SPI_ABORTED;
-        out.release(pHBInfo, pHBm);
-        return SPI_OK;
-    } catch (...) {
-        return SPI_INTERNAL_ERROR;
-    }
-}
-
-SPIKIT_EXPORT int32_t GetPictureMeta(const char* buf, intptr_t len, uint32_t flag, SpiPictureMeta* meta) {
-    try {
-        if (!meta) return SPI_INTERNAL_ERROR;
-        spikit::Source src;
-        const TiffApi* api = nullptr;
-        if (int32_t rc = openSource(buf, len, flag, src, api); rc != SPI_OK) return rc;
-        const Tiff tif(*api, src);
-        PageInfo p;
+    int32_t decode(spikit::DibBlocks& out) override { return decodePage(tif_, page_, out); }
+    int32_t readMeta(uint32_t flag, SpiPictureMeta* meta) override {
         // Without the host's flag the plug-in turns the rows itself: nothing is left to turn.
-        if (int32_t rc = readPage(tif, p, 0); rc != SPI_OK) return rc;
-        const int orientation = flag & SPI_HOST_ORIENTS ? p.orientation : 1;
+        if (int32_t rc = readPage(tif_, page_, 0); rc != SPI_OK) return rc;
+        const int orientation = flag & SPI_HOST_ORIENTS ? page_.orientation : 1;
         uint32_t count = 0;
         const void* icc = nullptr;
-        if (!api->GetField(tif.get(), TIFFTAG_ICCPROFILE, &count, &icc)) count = 0;
+        if (!tif_.api().GetField(tif_.get(), TIFFTAG_ICCPROFILE, &count, &icc)) count = 0;
         return spikit::putMeta(meta, orientation, static_cast<const uint8_t*>(icc), icc ? count : 0);
-    } catch (...) {
-        return SPI_INTERNAL_ERROR;
     }
+
+private:
+    Tiff tif_;
+    PageInfo page_;
+};
+
+int32_t openTiff(const spikit::Source& src, std::unique_ptr<spikit::Picture>& picture) {
+    const TiffApi* api = libtiff();
+    if (!api) return SPI_INTERNAL_ERROR;
+    // libtiff reports problems on stderr by default; a failing result is all the host needs.
+    // Set on every call: another user of libtiff in the process may have set its own.
+    api->SetErrorHandler(nullptr);
+    api->SetWarningHandler(nullptr);
+    picture = std::make_unique<TiffPicture>(*api, src);
+    return SPI_OK;
+}
+
+}  // namespace
+
+const spikit::PluginDefinition& spikit::thisPlugin() {
+    // The version built against: asking the library would load it.
+    static const std::string version(TIFFLIB_VERSION_STR);
+    static const PluginDefinition plugin{
+        {"00IN", "Korvel TIFF plug-in (libtiff " + version.substr(0, version.find('\n')) + ")", "*.tif;*.tiff",
+         "TIFF image"},
+        isTiff, openTiff};
+    return plugin;
 }

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "imaging/Exif.h"
@@ -26,7 +27,6 @@ bool isWebp(const uint8_t* h, size_t n) {
 }
 
 int32_t readFeatures(const spikit::Source& src, WebPBitstreamFeatures& f) {
-    if (!isWebp(src.data(), src.size())) return SPI_UNKNOWN_FORMAT;
     if (WebPGetFeatures(src.data(), src.size(), &f) != VP8_STATUS_OK) return SPI_BROKEN_DATA;
     if (!spikit::sizeAllowed(f.width, f.height)) return SPI_NO_MEMORY;
     return SPI_OK;
@@ -82,62 +82,22 @@ int exifOrientation(const WebPData& chunk) {
     return korvel::ExifOrientation(chunk.bytes, chunk.size);
 }
 
-}  // namespace
-
-SPIKIT_EXPORT int32_t GetPluginInfo(int32_t infono, char* buf, int32_t buflen) {
-    static const std::string about = aboutText();
-    const char* const items[] = {"00IN", about.c_str(), "*.webp", "WebP image"};
-    return spikit::pluginInfo(items, 4, infono, buf, buflen);
-}
-
-SPIKIT_EXPORT int32_t IsSupported(const char*, const void* header) {
-    return header && isWebp(static_cast<const uint8_t*>(header), SPI_HEADER_BYTES) ? 1 : 0;
-}
-
-SPIKIT_EXPORT int32_t GetPictureInfo(const char* buf, intptr_t len, uint32_t flag, SpiPictureInfo* info) {
-    try {
-        spikit::Source src;
-        if (int32_t rc = src.open(buf, len, flag); rc != SPI_OK) return rc;
-        WebPBitstreamFeatures f;
-        if (int32_t rc = readFeatures(src, f); rc != SPI_OK) return rc;
-        std::memset(info, 0, sizeof *info);
-        info->width = f.width;
-        info->height = f.height;
-        info->colorDepth = f.has_alpha ? 32 : 24;
+class WebpPicture : public spikit::Picture {
+public:
+    explicit WebpPicture(const spikit::Source& src) : src_(src) {}
+    int32_t readHeader(uint32_t, spikit::Shape& shape) override {
+        if (int32_t rc = readFeatures(src_, features_); rc != SPI_OK) return rc;
+        shape.width = features_.width;
+        shape.height = features_.height;
+        shape.colorDepth = features_.has_alpha ? 32 : 24;
         return SPI_OK;
-    } catch (...) {
-        return SPI_INTERNAL_ERROR;
     }
-}
-
-SPIKIT_EXPORT int32_t GetPicture(const char* buf, intptr_t len, uint32_t flag, void** pHBInfo, void** pHBm,
-                                 SpiProgressCallback progress, intptr_t data) {
-    try {
-        if (!pHBInfo || !pHBm) return SPI_INTERNAL_ERROR;
-        *pHBInfo = *pHBm = nullptr;
-        spikit::Source src;
-        if (int32_t rc = src.open(buf, len, flag); rc != SPI_OK) return rc;
-        WebPBitstreamFeatures f;
-        if (int32_t rc = readFeatures(src, f); rc != SPI_OK) return rc;
-        if (spikit::cancelled(progress, 0, 1, data)) return SPI_ABORTED;
-        spikit::DibBlocks out;
-        const int32_t rc = f.has_animation ? decodeAnimation(src, f.has_alpha, out) : decodeStill(src, f.has_alpha, out);
-        if (rc != SPI_OK) return rc;
-        if (spikit::cancelled(progress, 1, 1, data)) return SPI_ABORTED;
-        out.release(pHBInfo, pHBm);
-        return SPI_OK;
-    } catch (...) {
-        return SPI_INTERNAL_ERROR;
+    int32_t decode(spikit::DibBlocks& out) override {
+        return features_.has_animation ? decodeAnimation(src_, features_.has_alpha, out)
+                                       : decodeStill(src_, features_.has_alpha, out);
     }
-}
-
-SPIKIT_EXPORT int32_t GetPictureMeta(const char* buf, intptr_t len, uint32_t flag, SpiPictureMeta* meta) {
-    try {
-        if (!meta) return SPI_INTERNAL_ERROR;
-        spikit::Source src;
-        if (int32_t rc = src.open(buf, len, flag); rc != SPI_OK) return rc;
-        if (!isWebp(src.data(), src.size())) return SPI_UNKNOWN_FORMAT;
-        const WebPData data{src.data(), src.size()};
+    int32_t readMeta(uint32_t, SpiPictureMeta* meta) override {
+        const WebPData data{src_.data(), src_.size()};
         WebPDemuxer* demux = WebPDemux(&data);
         if (!demux) return SPI_BROKEN_DATA;
         int orientation = 1;
@@ -155,7 +115,21 @@ SPIKIT_EXPORT int32_t GetPictureMeta(const char* buf, intptr_t len, uint32_t fla
         }
         WebPDemuxDelete(demux);
         return rc;
-    } catch (...) {
-        return SPI_INTERNAL_ERROR;
     }
+
+private:
+    const spikit::Source& src_;
+    WebPBitstreamFeatures features_{};
+};
+
+int32_t openWebp(const spikit::Source& src, std::unique_ptr<spikit::Picture>& picture) {
+    picture = std::make_unique<WebpPicture>(src);
+    return SPI_OK;
+}
+
+}  // namespace
+
+const spikit::PluginDefinition& spikit::thisPlugin() {
+    static const PluginDefinition plugin{{"00IN", aboutText(), "*.webp", "WebP image"}, isWebp, openWebp};
+    return plugin;
 }
