@@ -34,7 +34,7 @@ void TKorvelMain::OpenCurrentFolder() {
     if (folder.empty()) FileList.clear();
     else korvel::ListFolder(FileList, folder, korvel::ListMode::Replace, options);
     if (SubDirOnce) SubDirSearch = false;
-    showFileCount();
+    statusBar_->showFileCount(FileList.size());
     // The layout hands the new list to the workers, the cells on screen first.
     LayoutGrid(ThumbSize, false);
     StringGrid1->marks().set(0, true);
@@ -56,9 +56,9 @@ void TKorvelMain::FilterBoxChange() {
 }
 
 void TKorvelMain::Refresh1Click() {
-    DirTree1->blockSignals(true);
-    DirTree1->Reload();
-    DirTree1->blockSignals(false);
+    folderTree_->blockSignals(true);
+    folderTree_->Reload();
+    folderTree_->blockSignals(false);
     OpenCurrentFolder();
 }
 
@@ -67,8 +67,6 @@ void TKorvelMain::setSubDirSearch(bool on) {
     OpenCurrentFolder();
 }
 
-void TKorvelMain::SubDirFindBtnClick() { setSubDirSearch(actions_.SubDirFindBtn->isChecked()); }
-void TKorvelMain::SubDirFindMenuClick() { setSubDirSearch(actions_.SubDirFindMenu->isChecked()); }
 
 void TKorvelMain::sortList(bool ascending) {
     // Marks follow their files; the previewed file stays the selection.
@@ -100,7 +98,7 @@ void TKorvelMain::PruneVanishedFiles() {
         return;
     }
     if (korvel::removeVanishedFiles(FileList) == 0) return;
-    showFileCount();
+    statusBar_->showFileCount(FileList.size());
     LayoutGrid(ThumbSize, false);
     // The grid's current cell becomes the one marked file, so the commands have a file again.
     const korvel::GridCell current = StringGrid1->selection();

@@ -314,7 +314,7 @@ private slots:
             const int wide = byDefault ? 64 : 48;
             TKorvelMain& w = *w_;
             QVERIFY(preview(path));
-            QCOMPARE(w.statusPanel(4)->text(), QStringLiteral("%1x%2").arg(wide).arg(112 - wide));
+            QCOMPARE(w.statusText(4), QStringLiteral("%1x%2").arg(wide).arg(112 - wide));
             pointAtCell(w, 9);
             QTest::keyClick(w.grid(), Qt::Key_S);
             QCOMPARE(openSubViewers().size(), 1);
@@ -360,7 +360,7 @@ private slots:
             w.resize(w.width() - 5, w.height() - 4);
             clickCell(w, 6);  // now img07
             QVERIFY(waitPreview(w));
-            QCOMPARE(w.statusPanel(1)->text(), img(7));
+            QCOMPARE(w.statusText(1), img(7));
             QCOMPARE(box.seen, 1);
             QVERIFY(!boxInsideResize);
         }
@@ -462,7 +462,8 @@ private slots:
         QVERIFY(open(0));
         for (int i = 0; i < 1234; ++i) writeSolidBmp(pic(QStringLiteral("f%1.bmp").arg(i)), 1, 1);
         QTest::keyClick(w_->grid(), Qt::Key_R);
-        QLabel* panel = w_->statusPanel(0);
+        const QLabel* panel = w_->findChild<QLabel*>(QStringLiteral("StatusPanel0"));
+        QVERIFY(panel);
         QCOMPARE(panel->text(), QStringLiteral("1,234Files"));
         // A framed label indents its text by half an "x" on the aligned side.
         const QFontMetrics fm(panel->font());
