@@ -76,7 +76,7 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
     folderTree_->OnDragDrop = [this](QDropEvent* e) { DirTree1DragDrop(e); };
     // After a click in the tree the keyboard goes back to the grid.
     connect(folderTree_, &TDirTree::OnMouseUp, this, [this] {
-        if (FormReady > 0) StringGrid1->setFocus();
+        if (formState_ != FormState::Building) StringGrid1->setFocus();
     });
     connect(ComboBox1, &QComboBox::activated, this, &TKorvelMain::ComboBox1Click);
     // A typed path opens on Enter; the history itself records it only when it was opened.
@@ -97,8 +97,8 @@ TKorvelMain::~TKorvelMain() {
 }
 
 void TKorvelMain::FormCreate(const std::vector<std::string>& arguments) {
-    FormReady = 0;
-    NameView = 0;
+    formState_ = FormState::Building;
+    infoMode_ = InfoMode::FileName;
     settings_ = korvel::MainSettingsBinder(korvel::mainSettingsPath(exePath_));
     // File types offered by the filter box, newest registrations first.
     FilterBox->blockSignals(true);
@@ -168,8 +168,8 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
         restoreBands(st.coolId, st.coolBreak, sizes.bandWidths);
         setShowCaptions(st.showCaption);
         setFullSize(st.stretchBtn);
-        NameView = st.nameView;
-        if (NameView >= 0 && NameView <= 3) NameViewClick(NameView);
+        infoMode_ = InfoMode(st.nameView);
+        if (st.nameView >= 0 && st.nameView <= 3) setInfoMode(infoMode_);
         FavoritesOnly = st.dirViewBtn;
         if (st.dirViewBtn) folderTree_->Reload();
     }
@@ -179,14 +179,14 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
 
 bool TKorvelMain::handleCommandLine(const std::vector<std::string>& arguments, const std::string& cwd) {
     const korvel::CommandLine cl = korvel::parseCommandLine(arguments);
-    StartMode = cl.startMode;
+    startMode_ = StartMode(cl.startMode);
     bool found = false;
     for (const std::string& arg : cl.paths) {
         const korvel::PathTarget t = korvel::resolveArgument(arg, cwd);
         if (!t.exists) continue;
         found = true;
         // A running window's tree may not know a folder made since it read the parent.
-        if (!folderTree_->SelectPath(t.folder) && FormReady > 0) {
+        if (!folderTree_->SelectPath(t.folder) && formState_ != FormState::Building) {
             folderTree_->blockSignals(true);
             folderTree_->Reload();
             folderTree_->blockSignals(false);
@@ -194,7 +194,7 @@ bool TKorvelMain::handleCommandLine(const std::vector<std::string>& arguments, c
         }
         if (t.isFile) {
             SubViewPath = t.file;
-            if (StartMode == 0 && !settings_.loaded().fileOpen) openSubViewer(SubViewPath);
+            if (startMode_ == StartMode::Normal && !settings_.loaded().fileOpen) openSubViewer(SubViewPath);
         }
     }
     return found;
@@ -210,7 +210,7 @@ korvel::MainSettings TKorvelMain::collectSettings() const {
     st.height = height();
     st.sgHeight = gridSplitter_->sizes().value(0);
     st.treeWidth = TreeHidden ? SavedTreeWidth : treeSplitter_->sizes().value(0);
-    st.nameView = NameView;
+    st.nameView = int(infoMode_);
     st.showCaption = ShowCaptions;
     st.stretchBtn = FullSize;
     st.dirViewBtn = FavoritesOnly;
@@ -260,11 +260,11 @@ void TKorvelMain::closeEvent(QCloseEvent* event) {
 
 void TKorvelMain::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    if (FormReady == 0) FormShow();
+    if (formState_ == FormState::Building) FormShow();
 }
 
 void TKorvelMain::FormShow() {
-    FormReady = 1;
+    formState_ = FormState::Shown;
     DirTree1Change();
     addSelectedFolderToHistory();
     FilterBox->setToolTip(FilterBox->currentText());
@@ -272,7 +272,7 @@ void TKorvelMain::FormShow() {
     ComboBox2->setToolTip(ComboBox2->currentText());
     // Without a window manager no activation arrives; the first turn of the event loop counts as one.
     QTimer::singleShot(0, this, [this] {
-        if (FormReady == 1) FormActivate();
+        if (formState_ == FormState::Shown) FormActivate();
     });
 }
 
@@ -282,19 +282,19 @@ void TKorvelMain::changeEvent(QEvent* event) {
 }
 
 void TKorvelMain::FormActivate() {
-    const bool first = FormReady == 1;
-    if (StartMode != 0 && !startShowDone_) {
+    const bool first = formState_ == FormState::Shown;
+    if (startMode_ != StartMode::Normal && !startShowDone_) {
         // Once only: the activation that follows the show's closing must not start another. The
         // show waits for the steps below, so the grid and preview are laid out under it.
         startShowDone_ = true;
         QTimer::singleShot(0, this, &TKorvelMain::ShowBtn1Click);
     }
-    if (StartMode != 2 && WindowStateText == QLatin1String("wsMaximized")) {
+    if (startMode_ != StartMode::SlideshowThenQuit && WindowStateText == QLatin1String("wsMaximized")) {
         WindowStateText.clear();
         showMaximized();
     }
     if (first) {
-        FormReady = 2;
+        formState_ = FormState::Ready;
         Panel2Resize();  // the layout is final now: snap the grid and fit the preview
         LayoutPreview();
     }
@@ -318,7 +318,7 @@ void TKorvelMain::activateFromOutside(const std::vector<std::string>& arguments,
         addSelectedFolderToHistory();
     }
     // Before the first activation, that one starts the show.
-    if (StartMode != 0 && FormReady >= 2) {
+    if (startMode_ != StartMode::Normal && formState_ == FormState::Ready) {
         startShowDone_ = true;
         QTimer::singleShot(0, this, &TKorvelMain::ShowBtn1Click);
     }

@@ -93,9 +93,15 @@ public:
     void updateActions();
 
     // Read-only views for other windows and tests.
-    int formReady() const { return FormReady; }
-    int startMode() const { return StartMode; }
-    int nameView() const { return NameView; }
+    // How far the window has come: built, shown, laid out after its first activation.
+    enum class FormState { Building, Shown, Ready };
+    // What the command line asked for at start: "/s" a slideshow, "/se" a slideshow that ends
+    // the program with it.
+    enum class StartMode { Normal, Slideshow, SlideshowThenQuit };
+    // What the grid's info lines show (and the sort key); a stored value outside these is kept.
+    enum class InfoMode { FileName, FileSize, Date, Extension };
+    FormState formState() const { return formState_; }
+    InfoMode infoMode() const { return infoMode_; }
     int infoHeight() const { return InfoHeight; }
     bool subDirSearch() const { return SubDirSearch; }
     // Photos turned by their EXIF orientation, and their embedded colour profiles applied.
@@ -164,7 +170,7 @@ private slots:
     void Refresh1Click();
     void SortBtn1Click();
     void SortBtn2Click();
-    void NameViewClick(int mode);
+    void setInfoMode(InfoMode mode);
     void OpenCurrentFolder();
     // Grid.
     void LayoutGrid(int size, bool keepMarks);
@@ -233,11 +239,11 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    int FormReady = 0;
-    int StartMode = 0;
+    FormState formState_ = FormState::Building;
+    StartMode startMode_ = StartMode::Normal;
     int ThumbSize = 100;
     int InfoHeight = 20;
-    int NameView = 0;
+    InfoMode infoMode_ = InfoMode::FileName;
     bool NoHideFile = false, SpeedFlg = false, ChangeImFlg = true, PictFitFlg = false, SubDirOnce = false;
     bool ExifRotate = true, ColorManage = true;
     bool SubDirSearch = false;

@@ -19,7 +19,7 @@ std::string TKorvelMain::currentFilterMask() const {
 }
 
 void TKorvelMain::OpenCurrentFolder() {
-    if (FormReady == 0) return;
+    if (formState_ == FormState::Building) return;
     BusyCursor busy;
     StringGrid1->setTopRow(0);
     StringGrid1->setSelection({0, 0}, false);
@@ -28,7 +28,7 @@ void TKorvelMain::OpenCurrentFolder() {
     options.mask = currentFilterMask();
     options.noHideFile = NoHideFile;
     options.subDirSearch = SubDirSearch;
-    options.nameView = NameView;
+    options.nameView = int(infoMode_);
     // Every replacing listing discards the cached thumbnails with the old entries.
     resetThumbnailCache();
     if (folder.empty()) FileList.clear();
@@ -71,7 +71,7 @@ void TKorvelMain::setSubDirSearch(bool on) {
 void TKorvelMain::sortList(bool ascending) {
     // Marks follow their files; the previewed file stays the selection.
     const korvel::MarkedSort sorted =
-        korvel::sortKeepingMarks(FileList, StringGrid1->marks(), NameView, !ascending, preview_.path());
+        korvel::sortKeepingMarks(FileList, StringGrid1->marks(), int(infoMode_), !ascending, preview_.path());
     if (!sorted.sorted) return;
     syncThumbPool();
     if (sorted.shownIndex) {

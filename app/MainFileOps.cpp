@@ -149,7 +149,7 @@ void TKorvelMain::relistIfShown(const std::string& folder) {
     korvel::ListOptions options;
     options.mask = currentFilterMask();
     options.noHideFile = NoHideFile;
-    options.nameView = NameView;
+    options.nameView = int(infoMode_);
     korvel::ListFolder(FileList, shown, korvel::ListMode::Add, options);
     statusBar_->showFileCount(FileList.size());
     updateActions();

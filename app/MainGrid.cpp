@@ -52,14 +52,14 @@ void TKorvelMain::buildGrid() {
 }
 
 void TKorvelMain::ClearMarks() {
-    if (FormReady == 0) return;
+    if (formState_ == FormState::Building) return;
     StringGrid1->marks().clear();
     StringGrid1->repaintCells();
     updateActions();
 }
 
 void TKorvelMain::LayoutGrid(int size, bool keepMarks) {
-    if (FormReady == 0) return;
+    if (formState_ == FormState::Building) return;
     DrawingSuspended = true;
     std::vector<size_t> kept;
     if (keepMarks)
@@ -117,9 +117,9 @@ void TKorvelMain::StringGrid1DrawCell(QPainter& p, int col, int row, const QRect
                     rect.top() + (ThumbSize - thumb.height() - InfoHeight) / 2, thumb);
     // The info text sits in the cell's bottom two text lines, wrapped and clipped, on the cell's
     // fill so that a full-height thumbnail never shows through it.
-    const std::string info = korvel::cellInfoText(NameView, FileList.path(index), FileList.seek(index));
+    const std::string info = korvel::cellInfoText(int(infoMode_), FileList.path(index), FileList.seek(index));
     // LF CR parts the two lines; the parts hold name bytes and become text for display only.
-    const size_t brk = NameView == 0 ? std::string::npos : info.find("\n\r");
+    const size_t brk = infoMode_ == InfoMode::FileName ? std::string::npos : info.find("\n\r");
     const QString text = brk == std::string::npos ? pathText(info)
                                                   : pathText(info.substr(0, brk)) + QChar(QChar::LineSeparator) +
                                                         pathText(info.substr(brk + 2));
@@ -238,7 +238,8 @@ void TKorvelMain::SelectAllClick() {
 }
 
 void TKorvelMain::NameViewBtnClick() {
-    if (NameView >= 0 && NameView <= 3) NameViewClick((NameView + 1) % 4);
+    const int mode = int(infoMode_);
+    if (mode >= 0 && mode <= 3) setInfoMode(InfoMode((mode + 1) % 4));
 }
 
 void TKorvelMain::StringGrid1DblClick() {
@@ -263,15 +264,15 @@ void TKorvelMain::Splitter2Moved() {
 
 void TKorvelMain::Panel2Resize() {
     // Resizes during construction come before the stored panel heights are in force.
-    if (FormReady == 0) return;
-    if (FormReady == 2) {
+    if (formState_ == FormState::Building) return;
+    if (formState_ == FormState::Ready) {
         const int panel2 = gridSplitter_->height() - gridSplitter_->handleWidth();
         if (!PreviewOpen) gridSplitter_->setSizes({panel2 - 1, 1});
         else gridSplitter_->setSizes({std::max(1, panel2 - previewPanel_->height()), previewPanel_->height()});
     }
     Splitter2Moved();
     LayoutGrid(ThumbSize, true);
-    if (FormReady == 2) {
+    if (formState_ == FormState::Ready) {
         // Measured from row 0, not from the top row the layout just chose: the current cell
         // stays in view as the last visible row when it lies below the first screenful.
         const int selRow = StringGrid1->selection().row, visible = std::max(1, StringGrid1->visibleRowCount());

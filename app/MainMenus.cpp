@@ -201,13 +201,13 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
         {ACTION(NameViewMenu), .caption = QT_TR_NOOP("情報表示の切替(&V)"), .in = In::ViewMenu, .checkable = true,
          .opens = In::NameView},
         {ACTION(NameView1), .caption = QT_TR_NOOP("ファイル名(&F)"), .in = In::NameView, .checkable = true,
-         .run = [](W& w) { w.NameViewClick(0); }},
+         .run = [](W& w) { w.setInfoMode(InfoMode::FileName); }},
         {ACTION(NameView2), .caption = QT_TR_NOOP("ファイルサイズ(&S)"), .in = In::NameView, .checkable = true,
-         .run = [](W& w) { w.NameViewClick(1); }},
+         .run = [](W& w) { w.setInfoMode(InfoMode::FileSize); }},
         {ACTION(NameView3), .caption = QT_TR_NOOP("日付(&D)"), .in = In::NameView, .checkable = true,
-         .run = [](W& w) { w.NameViewClick(2); }},
+         .run = [](W& w) { w.setInfoMode(InfoMode::Date); }},
         {ACTION(NameView4), .caption = QT_TR_NOOP("拡張子(&E)"), .in = In::NameView, .checkable = true,
-         .run = [](W& w) { w.NameViewClick(3); }},
+         .run = [](W& w) { w.setInfoMode(InfoMode::Extension); }},
         {ACTION(ShowCaptionMenu), .caption = QT_TR_NOOP("ｸｲｯｸﾌｫﾙﾀﾞ名を表示する(&Q)"), .in = In::ViewMenu, .checkable = true,
          .toggle = [](W& w, bool on) { w.setShowCaptions(on); }},
         {.in = In::ViewMenu},
@@ -429,7 +429,7 @@ void TKorvelMain::updateActions() {
     for (QAction* x : {a.SubDirFindBtn, a.SubDirFindMenu}) x->setChecked(SubDirSearch);
     for (QAction* x : {a.ShowCaptionBtn, a.ShowCaptionMenu}) x->setChecked(ShowCaptions);
     const std::array<QAction*, 4> views = {a.NameView1, a.NameView2, a.NameView3, a.NameView4};
-    for (int i = 0; i < 4; ++i) views[size_t(i)]->setChecked(NameView == i);
+    for (int i = 0; i < 4; ++i) views[size_t(i)]->setChecked(int(infoMode_) == i);
     a.NameViewMenu->setChecked(false);  // its tool button is no toggle
     // The tree's menu offers only what its folder allows.
     const FolderTreePanel::Offered offered = folderPanel_->offeredCommands();
@@ -479,8 +479,8 @@ void TKorvelMain::setFavoritesOnly(bool on) {
     folderTree_->Reload();
 }
 
-void TKorvelMain::NameViewClick(int mode) {
-    NameView = mode;
+void TKorvelMain::setInfoMode(InfoMode mode) {
+    infoMode_ = mode;
     updateActions();
     // The info mode only repaints; the next listing and the sort buttons use the new key.
     StringGrid1->repaintCells();

@@ -104,7 +104,7 @@ void TKorvelMain::ShowCellPreview(int col, int row) {
 void TKorvelMain::LoadPreviewImage(const std::string& path, uint64_t request) {
     // Shown fitted, a large photo needs only the pixels of the pane (a later, larger pane
     // decodes again); before the window's layout is final the pane's size is not known yet.
-    const int fitWidth = FullSize ? 0 : FormReady == 2 ? PaintBox1->width() : -1;
+    const int fitWidth = FullSize ? 0 : formState_ == FormState::Ready ? PaintBox1->width() : -1;
     const int fitHeight = FullSize ? 0 : PaintBox1->height();
     if (!preview_.pending(request)) {
         ShowPreviewImage(request, {});  // told to stop before it began
@@ -159,7 +159,7 @@ void TKorvelMain::FitPreview() {
     PaintBox1->setCollapsed(previewPanel_->height() <= 1);
     // Painting only copies: the fitted copy, or the image at its own size.
     const korvel::TBitmap* shown =
-        preview_.shown(PaintBox1->width(), PaintBox1->height(), FullSize, PictFitFlg, FormReady == 2);
+        preview_.shown(PaintBox1->width(), PaintBox1->height(), FullSize, PictFitFlg, formState_ == FormState::Ready);
     PaintBox1->setShownImage(shown ? toQImage(*shown) : QImage());
 }
 

@@ -523,7 +523,7 @@ private slots:
                 w.grid()->viewport()->installEventFilter(&paints);
                 QToolButton* button = w.toolButton(w.actions().NameViewBtn);
                 QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(4, button->height() / 2));
-                QCOMPARE(w.nameView(), 1);
+                QCOMPARE(w.infoMode(), TKorvelMain::InfoMode::FileSize);
                 QVERIFY(QTest::qWaitFor([&] { return paints.n > 0; }, 500));
             }
             QCOMPARE(int(w.fileList().size()), 2);

@@ -104,7 +104,7 @@ inline bool showReady(TKorvelMain& w) {
     w.resize(900, 700);
     w.show();
     w.activateWindow();
-    return QTest::qWaitForWindowActive(&w) && QTest::qWaitFor([&] { return w.formReady() == 2; }) && waitPreview(w);
+    return QTest::qWaitForWindowActive(&w) && QTest::qWaitFor([&] { return w.formState() == TKorvelMain::FormState::Ready; }) && waitPreview(w);
 }
 
 }  // namespace korvel::testing
