@@ -38,10 +38,10 @@ enum class When { Always, AnyMarked, OneMarked, Plugins, Listed, QFCaption };
 
 using Member = QAction* TKorvelMain::Actions::*;
 
+}  // namespace
+
 // The member and the object name of a row's action, from one spelling.
 #define ACTION(m) .member = &TKorvelMain::Actions::m, .name = #m
-
-}  // namespace
 
 // A key of a command. It acts when key (or any key up to lastKey) goes down or up with at least
 // the modifiers in held; a held repeat acts again only where repeats is set.
@@ -155,7 +155,8 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
         {ACTION(Open1), .caption = QT_TR_NOOP("関連付けで開く(&O)"), .in = In::FileMenu, .run = [](W& w) { w.Open1Click(); },
          .when = When::AnyMarked,
          .keys = {press(Qt::Key_Return, Qt::ShiftModifier, true), press(Qt::Key_Return, Qt::ControlModifier, true),
-                  press(Qt::Key_Enter, Qt::ShiftModifier), press(Qt::Key_Enter, Qt::ControlModifier), press(Qt::Key_K)}},
+                  press(Qt::Key_Enter, Qt::ShiftModifier), press(Qt::Key_Enter, Qt::ControlModifier),
+                  press(Qt::Key_K)}},
         {.in = In::FileMenu},
         {ACTION(Close1), .caption = QT_TR_NOOP("終了(&X)"), .in = In::FileMenu, .run = [](W& w) { w.Close1Click(); }},
 
@@ -338,6 +339,8 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
     return rows;
 }
 
+#undef ACTION
+
 bool TKorvelMain::runKey(const QKeyEvent* event, KeyWhen when) {
     for (const ActionRow& row : actionRows())
         for (const KeyBinding& k : row.keys) {
@@ -393,7 +396,8 @@ void TKorvelMain::buildActions() {
         a->setCheckable(row.checkable);
         if (row.in == In::NameView) nameViews->addAction(a);
         if (row.run) connect(a, &QAction::triggered, this, [this, run = row.run] { run(*this); });
-        if (row.toggle) connect(a, &QAction::triggered, this, [this, toggle = row.toggle](bool on) { toggle(*this, on); });
+        if (row.toggle)
+            connect(a, &QAction::triggered, this, [this, toggle = row.toggle](bool on) { toggle(*this, on); });
         actions_.*row.member = a;
     }
     folderPanel_->setTitleItem(actions_.TargetPath2);
