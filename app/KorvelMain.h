@@ -92,7 +92,6 @@ public:
     // Sets every command's enabled and checked state from the window's current state.
     void updateActions();
 
-    // Read-only views for other windows and tests.
     // How far the window has come: built, shown, laid out after its first activation.
     enum class FormState { Building, Shown, Ready };
     // What the command line asked for at start: "/s" a slideshow, "/se" a slideshow that ends
@@ -100,6 +99,8 @@ public:
     enum class StartMode { Normal, Slideshow, SlideshowThenQuit };
     // What the grid's info lines show (and the sort key); a stored value outside these is kept.
     enum class InfoMode { FileName, FileSize, Date, Extension };
+
+    // Read-only views for other windows and tests.
     FormState formState() const { return formState_; }
     InfoMode infoMode() const { return infoMode_; }
     int infoHeight() const { return InfoHeight; }
@@ -125,7 +126,7 @@ public:
     QComboBox* historyBox() const { return ComboBox1; }
     QComboBox* favoritesBox() const { return ComboBox2; }
     QToolBar* filterBand() const { return FilterBand; }
-    QString statusText(int panel) const;
+    QString statusText(StatusPanel panel) const;
     QToolButton* quickFolderButton(int i) const { return FolderBtns[size_t(i)]; }
     QMenu* gridPopup() const { return GridPopup; }
     QMenu* previewPopup() const { return PaintBoxPopup; }

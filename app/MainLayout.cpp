@@ -194,4 +194,4 @@ void TKorvelMain::buildQuickFolderBar() {
     }
 }
 
-QString TKorvelMain::statusText(int panel) const { return statusBar_->text(StatusPanel(panel)); }
+QString TKorvelMain::statusText(StatusPanel panel) const { return statusBar_->text(panel); }

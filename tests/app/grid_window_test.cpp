@@ -343,7 +343,7 @@ private slots:
             const int wide = byDefault ? 64 : 48;
             TKorvelMain& w = *w_;
             QVERIFY(preview(path));
-            QCOMPARE(w.statusText(4), QStringLiteral("%1x%2").arg(wide).arg(112 - wide));
+            QCOMPARE(w.statusText(StatusPanel::ImageSize), QStringLiteral("%1x%2").arg(wide).arg(112 - wide));
             pointAtCell(w, 9);
             QTest::keyClick(w.grid(), Qt::Key_S);
             QCOMPARE(openSubViewers().size(), 1);
@@ -389,7 +389,7 @@ private slots:
             w.resize(w.width() - 5, w.height() - 4);
             clickCell(w, 6);  // now img07
             QVERIFY(waitPreview(w));
-            QCOMPARE(w.statusText(1), img(7));
+            QCOMPARE(w.statusText(StatusPanel::Path), img(7));
             QCOMPARE(box.seen, 1);
             QVERIFY(!boxInsideResize);
         }

@@ -114,7 +114,7 @@ private slots:
         QVERIFY(showExposed(w) && w.formState() != TKorvelMain::FormState::Building);
         QCOMPARE(w.selectedFolder(), pics_.path().toStdString() + "/");
         // a, b and the hidden file; the empty file and the text file are not listed.
-        QCOMPARE(w.statusText(0), QStringLiteral("3Files"));
+        QCOMPARE(w.statusText(StatusPanel::FileCount), QStringLiteral("3Files"));
         QTRY_COMPARE(w.formState(), TKorvelMain::FormState::Ready);  // activated on the event loop's first turn
         QTest::mouseClick(w.toolButton(w.actions().SortBtn2), Qt::LeftButton);
         QVERIFY(w.fileList().path(0).find("b.bmp") != std::string::npos);
