@@ -26,7 +26,6 @@ struct PickerPlaces;
 class QAction;
 class QComboBox;
 class QDropEvent;
-class QLabel;
 class QMenu;
 class QScrollArea;
 class QSplitter;
