@@ -110,7 +110,8 @@ private slots:
     // Listed when shown, sorted by the buttons, and the commands' states.
     void shownOnAFolder() {
         TKorvelMain w({pics_.path().toStdString()});
-        QVERIFY(w.formState() == TKorvelMain::FormState::Building && w.fileList().empty());  // nothing is listed before the window shows
+        // Nothing is listed before the window shows.
+        QVERIFY(w.formState() == TKorvelMain::FormState::Building && w.fileList().empty());
         QVERIFY(showExposed(w) && w.formState() != TKorvelMain::FormState::Building);
         QCOMPARE(w.selectedFolder(), pics_.path().toStdString() + "/");
         // a, b and the hidden file; the empty file and the text file are not listed.

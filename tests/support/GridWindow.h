@@ -104,7 +104,8 @@ inline bool showReady(TKorvelMain& w) {
     w.resize(900, 700);
     w.show();
     w.activateWindow();
-    return QTest::qWaitForWindowActive(&w) && QTest::qWaitFor([&] { return w.formState() == TKorvelMain::FormState::Ready; }) && waitPreview(w);
+    return QTest::qWaitForWindowActive(&w) &&
+           QTest::qWaitFor([&] { return w.formState() == TKorvelMain::FormState::Ready; }) && waitPreview(w);
 }
 
 }  // namespace korvel::testing
