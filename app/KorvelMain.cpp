@@ -1,6 +1,8 @@
 // The main window's life: creation with the settings and the command line, first showing and
 // activation, and closing with the settings written.
 #include "app/KorvelMain.h"
+#include "app/FolderTreePanel.h"
+#include "app/StatusBar.h"
 
 #include <unistd.h>
 
@@ -26,6 +28,7 @@
 #include "browse/Thumbnails.h"
 #include "browse/ui/DirTree.h"
 #include "browse/ui/OrgStGrid.h"
+#include "fileops/FolderOps.h"
 #include "base/FileNames.h"
 #include "formats/FormatRegistry.h"
 #include "nav/QuickFolders.h"
@@ -53,20 +56,26 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
     buildActions();
     buildPanels();
     buildQuickFolderBar();
-    buildStatusBar();
+    statusBar_ = new MainStatusBar(statusBar());
     buildGrid();
     buildPreview();
-    DirTree1->OnAddDir = [this](const std::string& path) { return isFavoriteOrLeadsToOne(path); };
-    connect(DirTree1, &TDirTree::OnChange, this, &TKorvelMain::DirTree1Change);
-    connect(DirTree1, &TDirTree::OnClick, this, &TKorvelMain::addSelectedFolderToHistory);
-    connect(DirTree1, &TDirTree::OnRightClick, this, &TKorvelMain::DirTree1RightClick);
-    connect(DirTree1, &TDirTree::OnKeyUp, this, &TKorvelMain::DirTree1KeyUp);
-    connect(DirPopup, &QMenu::aboutToShow, this, &TKorvelMain::DirPopupPopup);
-    DirTree1->OnDragOver = [this](const QDropEvent* e, const QTreeWidgetItem* node) { return DirTree1DragOver(e, node); };
-    DirTree1->OnDragDrop = [this](QDropEvent* e) { DirTree1DragDrop(e); };
+    folderTree_->OnAddDir = [this](const std::string& path) { return isFavoriteOrLeadsToOne(path); };
+    connect(folderTree_, &TDirTree::OnChange, this, &TKorvelMain::DirTree1Change);
+    connect(folderTree_, &TDirTree::OnClick, this, &TKorvelMain::addSelectedFolderToHistory);
+    folderPanel_->deleteFolderHook = [this](const std::string& folder) { runFileOperation(0, {folder}, {}); };
+    folderPanel_->folderRenamed = [this](const std::string& from, const std::string& to) {
+        // Visited folders inside the renamed one keep leading to it.
+        std::vector<std::string> history = historyPaths();
+        for (std::string& item : history) item = korvel::followRename(item, from, to);
+        setHistoryPaths(history);
+        OpenCurrentFolder();
+        addSelectedFolderToHistory();
+    };
+    folderTree_->OnDragOver = [this](const QDropEvent* e, const QTreeWidgetItem* node) { return DirTree1DragOver(e, node); };
+    folderTree_->OnDragDrop = [this](QDropEvent* e) { DirTree1DragDrop(e); };
     // After a click in the tree the keyboard goes back to the grid.
-    connect(DirTree1, &TDirTree::OnMouseUp, this, [this] {
-        if (FormReady > 0) StringGrid1->setFocus();
+    connect(folderTree_, &TDirTree::OnMouseUp, this, [this] {
+        if (formState_ != FormState::Building) StringGrid1->setFocus();
     });
     connect(ComboBox1, &QComboBox::activated, this, &TKorvelMain::ComboBox1Click);
     // A typed path opens on Enter; the history itself records it only when it was opened.
@@ -89,8 +98,8 @@ TKorvelMain::~TKorvelMain() {
 }
 
 void TKorvelMain::FormCreate(const std::vector<std::string>& arguments) {
-    FormReady = 0;
-    NameView = 0;
+    formState_ = FormState::Building;
+    infoMode_ = InfoMode::FileName;
     settings_ = korvel::MainSettingsBinder(korvel::mainSettingsPath(exePath_));
     // File types offered by the filter box, newest registrations first.
     FilterBox->blockSignals(true);
@@ -102,9 +111,9 @@ void TKorvelMain::FormCreate(const std::vector<std::string>& arguments) {
     createThumbCache();
     applySettings(settings_.load());
     if (!arguments.empty()) handleCommandLine(arguments, korvel::currentFolder());
-    else if (!settings_.loaded().path.empty()) DirTree1->SelectPath(settings_.loaded().path);
-    if (DirTree1->SelectedPath() == "?" && DirTree1->topLevelItemCount() > 0)
-        DirTree1->setCurrentItem(DirTree1->topLevelItem(0));
+    else if (!settings_.loaded().path.empty()) folderTree_->SelectPath(settings_.loaded().path);
+    if (folderTree_->SelectedPath() == "?" && folderTree_->topLevelItemCount() > 0)
+        folderTree_->setCurrentItem(folderTree_->topLevelItem(0));
     RecycleBinName = tr("ゴミ箱");
 }
 
@@ -148,22 +157,22 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
         }
         const korvel::PanelSizes sizes = korvel::panelSizes(st, width());
         const int sg = sizes.sgHeight;
-        QList<int> v = Splitter2->sizes();
-        Splitter2->setSizes({sg, std::max(1, v[0] + v[1] - sg)});
+        QList<int> v = gridSplitter_->sizes();
+        gridSplitter_->setSizes({sg, std::max(1, v[0] + v[1] - sg)});
         if (st.showDirBtn) {
             setTreeHidden(true);
         } else {
             const int tw = sizes.treeWidth;
-            QList<int> h = Splitter1->sizes();
-            Splitter1->setSizes({tw, std::max(1, h[0] + h[1] - tw)});
+            QList<int> h = treeSplitter_->sizes();
+            treeSplitter_->setSizes({tw, std::max(1, h[0] + h[1] - tw)});
         }
         restoreBands(st.coolId, st.coolBreak, sizes.bandWidths);
         setShowCaptions(st.showCaption);
         setFullSize(st.stretchBtn);
-        NameView = st.nameView;
-        if (NameView >= 0 && NameView <= 3) NameViewClick(NameView);
+        infoMode_ = InfoMode(st.nameView);
+        if (st.nameView >= 0 && st.nameView <= 3) setInfoMode(infoMode_);
         FavoritesOnly = st.dirViewBtn;
-        if (st.dirViewBtn) DirTree1->Reload();
+        if (st.dirViewBtn) folderTree_->Reload();
     }
     updateActions();
     SubDirOnce = st.subDirOnce;
@@ -171,22 +180,22 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
 
 bool TKorvelMain::handleCommandLine(const std::vector<std::string>& arguments, const std::string& cwd) {
     const korvel::CommandLine cl = korvel::parseCommandLine(arguments);
-    StartMode = cl.startMode;
+    startMode_ = StartMode(cl.startMode);
     bool found = false;
     for (const std::string& arg : cl.paths) {
         const korvel::PathTarget t = korvel::resolveArgument(arg, cwd);
         if (!t.exists) continue;
         found = true;
         // A running window's tree may not know a folder made since it read the parent.
-        if (!DirTree1->SelectPath(t.folder) && FormReady > 0) {
-            DirTree1->blockSignals(true);
-            DirTree1->Reload();
-            DirTree1->blockSignals(false);
-            DirTree1->SelectPath(t.folder);
+        if (!folderTree_->SelectPath(t.folder) && formState_ != FormState::Building) {
+            folderTree_->blockSignals(true);
+            folderTree_->Reload();
+            folderTree_->blockSignals(false);
+            folderTree_->SelectPath(t.folder);
         }
         if (t.isFile) {
             SubViewPath = t.file;
-            if (StartMode == 0 && !settings_.loaded().fileOpen) openSubViewer(SubViewPath);
+            if (startMode_ == StartMode::Normal && !settings_.loaded().fileOpen) openSubViewer(SubViewPath);
         }
     }
     return found;
@@ -200,9 +209,9 @@ korvel::MainSettings TKorvelMain::collectSettings() const {
     st.top = pos().y();
     st.width = width();
     st.height = height();
-    st.sgHeight = Splitter2->sizes().value(0);
-    st.treeWidth = TreeHidden ? SavedTreeWidth : Splitter1->sizes().value(0);
-    st.nameView = NameView;
+    st.sgHeight = gridSplitter_->sizes().value(0);
+    st.treeWidth = TreeHidden ? SavedTreeWidth : treeSplitter_->sizes().value(0);
+    st.nameView = int(infoMode_);
     st.showCaption = ShowCaptions;
     st.stretchBtn = FullSize;
     st.dirViewBtn = FavoritesOnly;
@@ -252,11 +261,11 @@ void TKorvelMain::closeEvent(QCloseEvent* event) {
 
 void TKorvelMain::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    if (FormReady == 0) FormShow();
+    if (formState_ == FormState::Building) FormShow();
 }
 
 void TKorvelMain::FormShow() {
-    FormReady = 1;
+    formState_ = FormState::Shown;
     DirTree1Change();
     addSelectedFolderToHistory();
     FilterBox->setToolTip(FilterBox->currentText());
@@ -264,7 +273,7 @@ void TKorvelMain::FormShow() {
     ComboBox2->setToolTip(ComboBox2->currentText());
     // Without a window manager no activation arrives; the first turn of the event loop counts as one.
     QTimer::singleShot(0, this, [this] {
-        if (FormReady == 1) FormActivate();
+        if (formState_ == FormState::Shown) FormActivate();
     });
 }
 
@@ -274,19 +283,19 @@ void TKorvelMain::changeEvent(QEvent* event) {
 }
 
 void TKorvelMain::FormActivate() {
-    const bool first = FormReady == 1;
-    if (StartMode != 0 && !startShowDone_) {
+    const bool first = formState_ == FormState::Shown;
+    if (startMode_ != StartMode::Normal && !startShowDone_) {
         // Once only: the activation that follows the show's closing must not start another. The
         // show waits for the steps below, so the grid and preview are laid out under it.
         startShowDone_ = true;
         QTimer::singleShot(0, this, &TKorvelMain::ShowBtn1Click);
     }
-    if (StartMode != 2 && WindowStateText == QLatin1String("wsMaximized")) {
+    if (startMode_ != StartMode::SlideshowThenQuit && WindowStateText == QLatin1String("wsMaximized")) {
         WindowStateText.clear();
         showMaximized();
     }
     if (first) {
-        FormReady = 2;
+        formState_ = FormState::Ready;
         Panel2Resize();  // the layout is final now: snap the grid and fit the preview
         LayoutPreview();
     }
@@ -294,7 +303,7 @@ void TKorvelMain::FormActivate() {
 
 void TKorvelMain::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
-    StatusBar1Resize();
+    if (statusBar_) statusBar_->fitPathPanel();
 }
 
 void TKorvelMain::activateFromOutside(const std::vector<std::string>& arguments, const std::string& cwd) {
@@ -310,13 +319,13 @@ void TKorvelMain::activateFromOutside(const std::vector<std::string>& arguments,
         addSelectedFolderToHistory();
     }
     // Before the first activation, that one starts the show.
-    if (StartMode != 0 && FormReady >= 2) {
+    if (startMode_ != StartMode::Normal && formState_ == FormState::Ready) {
         startShowDone_ = true;
         QTimer::singleShot(0, this, &TKorvelMain::ShowBtn1Click);
     }
 }
 
 std::string TKorvelMain::selectedFolder() const {
-    const std::string p = DirTree1->SelectedPath();
+    const std::string p = folderTree_->SelectedPath();
     return p == "?" ? std::string() : p;
 }

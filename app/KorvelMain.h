@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "app/StatusBar.h"
 #include "base/Workers.h"
 #include "browse/FileList.h"
 #include "browse/GridModel.h"
@@ -25,7 +26,6 @@ struct PickerPlaces;
 class QAction;
 class QComboBox;
 class QDropEvent;
-class QLabel;
 class QMenu;
 class QScrollArea;
 class QSplitter;
@@ -35,6 +35,8 @@ class TOptionFrm;
 class QTreeWidgetItem;
 class QWidget;
 class TDirTree;
+class FolderTreePanel;
+class QKeyEvent;
 namespace korvel {
 class ThumbCache;
 class ThumbnailBuilder;
@@ -80,15 +82,26 @@ public:
         QAction *QFShowMenu, *QFDeleteMenu;
     };
     const Actions& actions() const { return actions_; }
+    // When a command's key acts: pressed in the window (before the focused control, not in an
+    // edit box), released in the window, or released on the grid after the grid's own handling.
+    enum class KeyWhen { Press, Release, GridRelease };
+    struct KeyBinding;
     // The tool bar's button of an action.
     QToolButton* toolButton(const QAction* action) const;
     // Sets every command's enabled and checked state from the window's current state.
     void updateActions();
 
+    // How far the window has come: built, shown, laid out after its first activation.
+    enum class FormState { Building, Shown, Ready };
+    // What the command line asked for at start: "/s" a slideshow, "/se" a slideshow that ends
+    // the program with it.
+    enum class StartMode { Normal, Slideshow, SlideshowThenQuit };
+    // What the grid's info lines show (and the sort key); a stored value outside these is kept.
+    enum class InfoMode { FileName, FileSize, Date, Extension };
+
     // Read-only views for other windows and tests.
-    int formReady() const { return FormReady; }
-    int startMode() const { return StartMode; }
-    int nameView() const { return NameView; }
+    FormState formState() const { return formState_; }
+    InfoMode infoMode() const { return infoMode_; }
     int infoHeight() const { return InfoHeight; }
     bool subDirSearch() const { return SubDirSearch; }
     // Photos turned by their EXIF orientation, and their embedded colour profiles applied.
@@ -105,19 +118,19 @@ public:
     TOrgStGrid* grid() const { return StringGrid1; }
     TPreviewPane* previewPane() const { return PaintBox1; }
     QScrollArea* previewScroll() const { return ScrollBox1; }
-    TDirTree* dirTree() const { return DirTree1; }
-    QSplitter* treeSplitter() const { return Splitter1; }
-    QSplitter* gridSplitter() const { return Splitter2; }
+    TDirTree* dirTree() const { return folderTree_; }
+    QSplitter* treeSplitter() const { return treeSplitter_; }
+    QSplitter* gridSplitter() const { return gridSplitter_; }
     QComboBox* filterBox() const { return FilterBox; }
     QComboBox* historyBox() const { return ComboBox1; }
     QComboBox* favoritesBox() const { return ComboBox2; }
     QToolBar* filterBand() const { return FilterBand; }
-    QLabel* statusPanel(int i) const { return StatusPanels[size_t(i)]; }
+    QString statusText(StatusPanel panel) const;
     QToolButton* quickFolderButton(int i) const { return FolderBtns[size_t(i)]; }
     QMenu* gridPopup() const { return GridPopup; }
     QMenu* previewPopup() const { return PaintBoxPopup; }
     QMenu* targetPopup() const { return PopupMenu1; }
-    QMenu* folderPopup() const { return DirPopup; }
+    QMenu* folderPopup() const;
     QMenu* quickFolderPopup() const { return QFPopup; }
 
     // The boxes' folders and the quick folders as bytes (the boxes and buttons show them as text).
@@ -149,26 +162,15 @@ public:
 private slots:
     void FormShow();
     void FormActivate();
-    void StatusBar1Resize();
-    void ShowDirBtnClick();
-    void ShowDirMenuClick();
-    void ShowCaptionMenuClick();
-    void ShowCaptionBtnClick();
-    void File1Click();
-    void Show1Click();
     void Close1Click();
     void Contents1Click();
     void About1Click();
     void DirTree1Change();
     void FilterBoxChange();
     void Refresh1Click();
-    void SubDirFindBtnClick();
-    void SubDirFindMenuClick();
     void SortBtn1Click();
     void SortBtn2Click();
-    void DirViewBtnClick();
-    void DirViewMenuClick();
-    void NameViewClick(int mode);
+    void setInfoMode(InfoMode mode);
     void OpenCurrentFolder();
     // Grid.
     void LayoutGrid(int size, bool keepMarks);
@@ -184,9 +186,6 @@ private slots:
     // Preview.
     void PreviewLoaded();
     void LayoutPreview();
-    void StretchBtnClick();
-    void StretchMenuClick();
-    void StretchChangeClick();
     void TurnClick(int turn);
     void ClipImageClick();
     void Open1Click();
@@ -198,7 +197,6 @@ private slots:
     void ComboBox1Click();
     void AddFavMenuClick();
     void EditFavMenuClick();
-    void DirTree1RightClick(const QPoint& globalPos);
     void ComboBox2Click();
     // Quick-folder buttons: a left click, and the two commands of their pop-up menu.
     void FolderBtnClick(int button);
@@ -218,12 +216,6 @@ private slots:
     void RunFileCommand(int mode, const std::string& folder);
     bool EnsureFolderExists(std::string path);
     std::vector<std::string> CollectSelectedFiles() const;
-    // Create, rename and delete of folders from the folder tree.
-    void DirPopupPopup();
-    void CreateDirMenuClick();
-    void FRename1Click();
-    void DeleteDirMenuClick();
-    void DirTree1KeyUp(int key);
     // Rename one by one, and serial rename, of the marked files.
     void ReNameBtn1Click();
     void NumberRNBtn1Click();
@@ -247,11 +239,11 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    int FormReady = 0;
-    int StartMode = 0;
+    FormState formState_ = FormState::Building;
+    StartMode startMode_ = StartMode::Normal;
     int ThumbSize = 100;
     int InfoHeight = 20;
-    int NameView = 0;
+    InfoMode infoMode_ = InfoMode::FileName;
     bool NoHideFile = false, SpeedFlg = false, ChangeImFlg = true, PictFitFlg = false, SubDirOnce = false;
     bool ExifRotate = true, ColorManage = true;
     bool SubDirSearch = false;
@@ -290,27 +282,27 @@ private:
     QComboBox* FilterBox = nullptr;
     QComboBox* ComboBox1 = nullptr;  // history
     QComboBox* ComboBox2 = nullptr;  // favourites
-    QSplitter* Splitter1 = nullptr;
-    QSplitter* Splitter2 = nullptr;
-    QWidget* Panel1 = nullptr;
-    QWidget* Panel3 = nullptr;
-    QWidget* Panel4 = nullptr;
-    TDirTree* DirTree1 = nullptr;
+    QSplitter* treeSplitter_ = nullptr;  // the tree beside the grid and preview
+    QSplitter* gridSplitter_ = nullptr;  // the grid over the preview
+    QWidget* gridPanel_ = nullptr;
+    QWidget* previewPanel_ = nullptr;
+    FolderTreePanel* folderPanel_ = nullptr;
+    TDirTree* folderTree_ = nullptr;  // folderPanel_'s tree
+    MainStatusBar* statusBar_ = nullptr;  // owned by the window's status bar
     TOrgStGrid* StringGrid1 = nullptr;
     TPreviewPane* PaintBox1 = nullptr;
     QMenu* GridPopup = nullptr;
     QMenu* PaintBoxPopup = nullptr;
-    QMenu* DirPopup = nullptr;
     QMenu* PopupMenu1 = nullptr;  // move here / copy here, for a target folder
     QScrollArea* ScrollBox1 = nullptr;
-    std::array<QLabel*, 6> StatusPanels{};
     std::array<QToolButton*, 20> FolderBtns{};
     Actions actions_{};
 
     struct ActionRow;
     static std::span<const ActionRow> actionRows();
+    // Runs the command whose key event is; true when the key was taken.
+    bool runKey(const QKeyEvent* event, KeyWhen when);
     void buildActions();
-    void Property2Click();
     void setFullSize(bool on);
     void setTreeHidden(bool on);
     void setShowCaptions(bool on);
@@ -321,7 +313,6 @@ private:
     bool FormCloseQuery();
     void buildBands();
     void buildPanels();
-    void buildStatusBar();
     void buildQuickFolderBar();
     void buildGrid();
     void buildPreview();
@@ -331,8 +322,6 @@ private:
     void StringGrid1KeyDown(QKeyEvent* event);
     void StringGrid1KeyUp(QKeyEvent* event);
     void WrapArrow(int key);
-    bool FormKeyDown(QKeyEvent* event);
-    bool FormKeyUp(QKeyEvent* event);
     void LoadPreviewImage(const std::string& path, uint64_t request);
     void ShowPreviewImage(uint64_t request, korvel::PreviewModel::Decoded decoded);
     QImage thumbnailImage(size_t index);
@@ -340,8 +329,6 @@ private:
     void reportVanishedFile();
     // The first file of the grid's selection rectangle in reading order, or -1.
     std::ptrdiff_t firstSelectedFile() const;
-    // Panel 0: the file count, the panel widened to its text when the text needs more room.
-    void showFileCount();
     bool eventFilter(QObject* watched, QEvent* event) override;
     void applySettings(const korvel::MainSettings& s);
     korvel::MainSettings collectSettings() const;
@@ -426,8 +413,5 @@ private:
     void openChooser(bool copy);
     void runFileOperation(int mode, const std::vector<std::string>& files, const std::string& folder);
     void relistIfShown(const std::string& folder);
-    std::string popupFolder() const;
-    bool isDriveRoot(const std::string& folder) const;
-    void deleteFolder(const std::string& folder);
     void replaceRenamedPath(const std::string& from, const std::string& to);
 };

@@ -19,7 +19,7 @@ std::string TKorvelMain::currentFilterMask() const {
 }
 
 void TKorvelMain::OpenCurrentFolder() {
-    if (FormReady == 0) return;
+    if (formState_ == FormState::Building) return;
     BusyCursor busy;
     StringGrid1->setTopRow(0);
     StringGrid1->setSelection({0, 0}, false);
@@ -28,13 +28,13 @@ void TKorvelMain::OpenCurrentFolder() {
     options.mask = currentFilterMask();
     options.noHideFile = NoHideFile;
     options.subDirSearch = SubDirSearch;
-    options.nameView = NameView;
+    options.nameView = int(infoMode_);
     // Every replacing listing discards the cached thumbnails with the old entries.
     resetThumbnailCache();
     if (folder.empty()) FileList.clear();
     else korvel::ListFolder(FileList, folder, korvel::ListMode::Replace, options);
     if (SubDirOnce) SubDirSearch = false;
-    showFileCount();
+    statusBar_->showFileCount(FileList.size());
     // The layout hands the new list to the workers, the cells on screen first.
     LayoutGrid(ThumbSize, false);
     StringGrid1->marks().set(0, true);
@@ -56,9 +56,9 @@ void TKorvelMain::FilterBoxChange() {
 }
 
 void TKorvelMain::Refresh1Click() {
-    DirTree1->blockSignals(true);
-    DirTree1->Reload();
-    DirTree1->blockSignals(false);
+    folderTree_->blockSignals(true);
+    folderTree_->Reload();
+    folderTree_->blockSignals(false);
     OpenCurrentFolder();
 }
 
@@ -67,13 +67,11 @@ void TKorvelMain::setSubDirSearch(bool on) {
     OpenCurrentFolder();
 }
 
-void TKorvelMain::SubDirFindBtnClick() { setSubDirSearch(actions_.SubDirFindBtn->isChecked()); }
-void TKorvelMain::SubDirFindMenuClick() { setSubDirSearch(actions_.SubDirFindMenu->isChecked()); }
 
 void TKorvelMain::sortList(bool ascending) {
     // Marks follow their files; the previewed file stays the selection.
     const korvel::MarkedSort sorted =
-        korvel::sortKeepingMarks(FileList, StringGrid1->marks(), NameView, !ascending, preview_.path());
+        korvel::sortKeepingMarks(FileList, StringGrid1->marks(), int(infoMode_), !ascending, preview_.path());
     if (!sorted.sorted) return;
     syncThumbPool();
     if (sorted.shownIndex) {
@@ -100,7 +98,7 @@ void TKorvelMain::PruneVanishedFiles() {
         return;
     }
     if (korvel::removeVanishedFiles(FileList) == 0) return;
-    showFileCount();
+    statusBar_->showFileCount(FileList.size());
     LayoutGrid(ThumbSize, false);
     // The grid's current cell becomes the one marked file, so the commands have a file again.
     const korvel::GridCell current = StringGrid1->selection();

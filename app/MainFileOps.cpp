@@ -122,7 +122,7 @@ bool TKorvelMain::EnsureFolderExists(std::string path) {
         QMessageBox::critical(this, tr("エラー"), withReason(tr("指定したフォルダを作成出来ません。"), reason));
         return false;
     }
-    DirTree1->Reload();
+    folderTree_->Reload();
     return true;
 }
 
@@ -150,9 +150,9 @@ void TKorvelMain::relistIfShown(const std::string& folder) {
     korvel::ListOptions options;
     options.mask = currentFilterMask();
     options.noHideFile = NoHideFile;
-    options.nameView = NameView;
+    options.nameView = int(infoMode_);
     korvel::ListFolder(FileList, shown, korvel::ListMode::Add, options);
-    showFileCount();
+    statusBar_->showFileCount(FileList.size());
     updateActions();
     LayoutGrid(ThumbSize, false);
 }
@@ -218,7 +218,7 @@ bool TKorvelMain::DirTree1DragOver(const QDropEvent* event, const QTreeWidgetIte
 }
 
 void TKorvelMain::DirTree1DragDrop(QDropEvent* event) {
-    const std::string target = DirTree1->DropTargetPath();
+    const std::string target = folderTree_->DropTargetPath();
     if (target.empty() || !isGridDrag(event)) return;
     // The drop arrives inside the drag's own event loop; questions and menus open after it.
     if (IsRecycleBinFolder(target)) {
@@ -226,10 +226,10 @@ void TKorvelMain::DirTree1DragDrop(QDropEvent* event) {
         return;
     }
     const QPoint at = event->position().toPoint();
-    const QTreeWidgetItem* node = DirTree1->itemAt(at);
+    const QTreeWidgetItem* node = folderTree_->itemAt(at);
     if (!node) return;
     const std::string folder = TDirTree::nodePath(node);
-    const QPoint global = DirTree1->viewport()->mapToGlobal(at);
+    const QPoint global = folderTree_->viewport()->mapToGlobal(at);
     QMetaObject::invokeMethod(this, [this, folder, global] { showTargetPopup(folder, global); }, Qt::QueuedConnection);
 }
 

@@ -1,5 +1,5 @@
-// The thumbnail grid: layout, cell drawing, marking by mouse and keys, the main window's key
-// map and the splitter between the grid and the preview.
+// The thumbnail grid: layout, cell drawing, marking by mouse and keys, the window's keys handed
+// to the command table, and the splitter between the grid and the preview.
 #include <QApplication>
 #include <QComboBox>
 #include <QDrag>
@@ -46,20 +46,20 @@ void TKorvelMain::buildGrid() {
     StringGrid1->onKeyDown = [this](QKeyEvent* e) { StringGrid1KeyDown(e); };
     StringGrid1->onKeyUp = [this](QKeyEvent* e) { StringGrid1KeyUp(e); };
     StringGrid1->onDblClick = [this] { StringGrid1DblClick(); };
-    connect(Splitter2, &QSplitter::splitterMoved, this, &TKorvelMain::Splitter2Moved);
-    new ResizeWatcher(Splitter2, [this] { Panel2Resize(); });
+    connect(gridSplitter_, &QSplitter::splitterMoved, this, &TKorvelMain::Splitter2Moved);
+    new ResizeWatcher(gridSplitter_, [this] { Panel2Resize(); });
     qApp->installEventFilter(this);
 }
 
 void TKorvelMain::ClearMarks() {
-    if (FormReady == 0) return;
+    if (formState_ == FormState::Building) return;
     StringGrid1->marks().clear();
     StringGrid1->repaintCells();
     updateActions();
 }
 
 void TKorvelMain::LayoutGrid(int size, bool keepMarks) {
-    if (FormReady == 0) return;
+    if (formState_ == FormState::Building) return;
     DrawingSuspended = true;
     std::vector<size_t> kept;
     if (keepMarks)
@@ -101,7 +101,7 @@ bool TKorvelMain::InCornerMark(int x, int y, int row, int col) const {
 void TKorvelMain::StringGrid1DrawCell(QPainter& p, int col, int row, const QRect& rect) {
     if (DrawingSuspended) return;
     const QPalette& pal = StringGrid1->palette();
-    if (Panel3->height() <= 1) {
+    if (gridPanel_->height() <= 1) {
         p.fillRect(StringGrid1->viewport()->rect(), pal.color(QPalette::Button));
         return;
     }
@@ -117,9 +117,9 @@ void TKorvelMain::StringGrid1DrawCell(QPainter& p, int col, int row, const QRect
                     rect.top() + (ThumbSize - thumb.height() - InfoHeight) / 2, thumb);
     // The info text sits in the cell's bottom two text lines, wrapped and clipped, on the cell's
     // fill so that a full-height thumbnail never shows through it.
-    const std::string info = korvel::cellInfoText(NameView, FileList.path(index), FileList.seek(index));
+    const std::string info = korvel::cellInfoText(int(infoMode_), FileList.path(index), FileList.seek(index));
     // LF CR parts the two lines; the parts hold name bytes and become text for display only.
-    const size_t brk = NameView == 0 ? std::string::npos : info.find("\n\r");
+    const size_t brk = infoMode_ == InfoMode::FileName ? std::string::npos : info.find("\n\r");
     const QString text = brk == std::string::npos ? pathText(info)
                                                   : pathText(info.substr(0, brk)) + QChar(QChar::LineSeparator) +
                                                         pathText(info.substr(brk + 2));
@@ -222,10 +222,7 @@ void TKorvelMain::StringGrid1KeyUp(QKeyEvent* event) {
             ArrowWrap = false;
             break;
         }
-        case Qt::Key_Delete:
-            if (actions_.Delete1->isEnabled()) actions_.Delete1->trigger();
-            break;
-        default: break;
+        default: runKey(event, KeyWhen::GridRelease); break;
     }
 }
 
@@ -241,7 +238,8 @@ void TKorvelMain::SelectAllClick() {
 }
 
 void TKorvelMain::NameViewBtnClick() {
-    if (NameView >= 0 && NameView <= 3) NameViewClick((NameView + 1) % 4);
+    const int mode = int(infoMode_);
+    if (mode >= 0 && mode <= 3) setInfoMode(InfoMode((mode + 1) % 4));
 }
 
 void TKorvelMain::StringGrid1DblClick() {
@@ -253,28 +251,28 @@ void TKorvelMain::StringGrid1DblClick() {
 }
 
 void TKorvelMain::Splitter2Moved() {
-    PreviewOpen = Panel4->height() > 1;
+    PreviewOpen = previewPanel_->height() > 1;
     const bool shift = QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier;
-    const int panel2 = Splitter2->height();
+    const int panel2 = gridSplitter_->height();
     const korvel::GridSnap snap =
-        korvel::snapGridPanel(Panel3->height(), panel2, ThumbSize, TOrgStGrid::GridLineWidth, shift);
+        korvel::snapGridPanel(gridPanel_->height(), panel2, ThumbSize, TOrgStGrid::GridLineWidth, shift);
     if (!snap.snapped) return;
     StringGrid1->setScrollBarShown(!snap.collapsed);
     const int h = snap.height;
-    Splitter2->setSizes({h, std::max(1, panel2 - Splitter2->handleWidth() - h)});
+    gridSplitter_->setSizes({h, std::max(1, panel2 - gridSplitter_->handleWidth() - h)});
 }
 
 void TKorvelMain::Panel2Resize() {
     // Resizes during construction come before the stored panel heights are in force.
-    if (FormReady == 0) return;
-    if (FormReady == 2) {
-        const int panel2 = Splitter2->height() - Splitter2->handleWidth();
-        if (!PreviewOpen) Splitter2->setSizes({panel2 - 1, 1});
-        else Splitter2->setSizes({std::max(1, panel2 - Panel4->height()), Panel4->height()});
+    if (formState_ == FormState::Building) return;
+    if (formState_ == FormState::Ready) {
+        const int panel2 = gridSplitter_->height() - gridSplitter_->handleWidth();
+        if (!PreviewOpen) gridSplitter_->setSizes({panel2 - 1, 1});
+        else gridSplitter_->setSizes({std::max(1, panel2 - previewPanel_->height()), previewPanel_->height()});
     }
     Splitter2Moved();
     LayoutGrid(ThumbSize, true);
-    if (FormReady == 2) {
+    if (formState_ == FormState::Ready) {
         // Measured from row 0, not from the top row the layout just chose: the current cell
         // stays in view as the last visible row when it lies below the first screenful.
         const int selRow = StringGrid1->selection().row, visible = std::max(1, StringGrid1->visibleRowCount());
@@ -298,7 +296,11 @@ bool TKorvelMain::eventFilter(QObject* watched, QEvent* event) {
         QWidget* target = focusWidget() ? focusWidget() : this;
         if (watched == target) {
             auto* key = static_cast<QKeyEvent*>(event);
-            const bool handled = event->type() == QEvent::KeyPress ? FormKeyDown(key) : FormKeyUp(key);
+            // Keys typed into an edit box belong to it.
+            QWidget* focus = QApplication::focusWidget();
+            const bool editing = qobject_cast<QComboBox*>(focus) || (focus && focus->inherits("QLineEdit"));
+            const bool handled = event->type() == QEvent::KeyPress ? !editing && runKey(key, KeyWhen::Press)
+                                                                   : runKey(key, KeyWhen::Release);
             if (handled) {
                 key->accept();
                 return true;
@@ -306,49 +308,6 @@ bool TKorvelMain::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QMainWindow::eventFilter(watched, event);
-}
-
-bool TKorvelMain::FormKeyDown(QKeyEvent* e) {
-    if (e->isAutoRepeat() && e->key() != Qt::Key_Return) return false;
-    // Keys typed into an edit box belong to it.
-    if (qobject_cast<QComboBox*>(QApplication::focusWidget()) || (QApplication::focusWidget() && QApplication::focusWidget()->inherits("QLineEdit")))
-        return false;
-    const bool ctrl = e->modifiers() & Qt::ControlModifier, shift = e->modifiers() & Qt::ShiftModifier;
-    auto run = [](QAction* a) {
-        if (a->isEnabled()) a->trigger();
-    };
-    switch (e->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            if (shift || ctrl) run(actions_.Open1);
-            else StringGrid1DblClick();
-            return true;
-        case Qt::Key_A:
-            if (ctrl) SelectAllClick();
-            return ctrl;
-        case Qt::Key_B:
-            if (ComboBox1->count() >= 2) {
-                ComboBox1->setCurrentIndex(1);
-                ComboBox1Click();
-            }
-            return true;
-        case Qt::Key_C:
-            if (ctrl) ClipImageClick();
-            return ctrl;
-        case Qt::Key_K: run(actions_.Open1); return true;
-        case Qt::Key_R: Refresh1Click(); return true;
-        case Qt::Key_S: StringGrid1DblClick(); return true;
-        default: return false;
-    }
-}
-
-bool TKorvelMain::FormKeyUp(QKeyEvent* e) {
-    if (e->isAutoRepeat() || e->key() < Qt::Key_F1 || e->key() > Qt::Key_F12 || markedFiles().empty()) return false;
-    const int n = e->key() - Qt::Key_F1;
-    const std::string folder = quickFolder(n);
-    if (folder.empty()) return false;
-    showTargetPopup(folder, FolderBtns[n]->mapToGlobal(QPoint(0, 0)));
-    return true;
 }
 
 void TKorvelMain::startFileDrag() {

@@ -1,19 +1,19 @@
 // The main window's layout: bands at the top, tree, grid and preview panels, quick-folder bar
-// on the right and the status bar.
+// on the right.
 #include <QComboBox>
 #include <QEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QScrollArea>
 #include <QSplitter>
-#include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "app/KorvelMain.h"
-#include "app/ResizeWatcher.h"
+#include "app/FolderTreePanel.h"
+#include "app/StatusBar.h"
 #include "app/ToolIcons.h"
 #include "browse/ui/DirTree.h"
 #include "browse/FileList.h"
@@ -134,47 +134,41 @@ void TKorvelMain::setBandWidths(const std::array<int, korvel::kBandCount>& width
 }
 
 void TKorvelMain::buildPanels() {
-    Splitter1 = new QSplitter(Qt::Horizontal, this);
-    Splitter1->setObjectName(QStringLiteral("Splitter1"));
-    Splitter1->setHandleWidth(4);
-    Splitter1->setChildrenCollapsible(false);
+    treeSplitter_ = new QSplitter(Qt::Horizontal, this);
+    treeSplitter_->setObjectName(QStringLiteral("Splitter1"));
+    treeSplitter_->setHandleWidth(4);
+    treeSplitter_->setChildrenCollapsible(false);
 
-    Panel1 = new QWidget(Splitter1);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setMinimumWidth(1);
-    auto* treeLayout = new QVBoxLayout(Panel1);
-    treeLayout->setContentsMargins(0, 0, 0, 0);
-    DirTree1 = new TDirTree(Panel1);
-    DirTree1->setObjectName(QStringLiteral("DirTree1"));
-    treeLayout->addWidget(DirTree1);
+    treeSplitter_->addWidget(folderPanel_);
+    folderTree_ = folderPanel_->tree();
 
-    Splitter2 = new QSplitter(Qt::Vertical, Splitter1);
-    Splitter2->setObjectName(QStringLiteral("Panel2"));
-    Splitter2->setHandleWidth(4);
-    Splitter2->setChildrenCollapsible(false);
-    Panel3 = new QWidget(Splitter2);
-    Panel3->setObjectName(QStringLiteral("Panel3"));
-    Panel3->setMinimumHeight(1);
-    auto* gridLayout = new QVBoxLayout(Panel3);
+    gridSplitter_ = new QSplitter(Qt::Vertical, treeSplitter_);
+    gridSplitter_->setObjectName(QStringLiteral("Panel2"));
+    gridSplitter_->setHandleWidth(4);
+    gridSplitter_->setChildrenCollapsible(false);
+    gridPanel_ = new QWidget(gridSplitter_);
+    gridPanel_->setObjectName(QStringLiteral("Panel3"));
+    gridPanel_->setMinimumHeight(1);
+    auto* gridLayout = new QVBoxLayout(gridPanel_);
     gridLayout->setContentsMargins(0, 0, 0, 0);
-    StringGrid1 = new TOrgStGrid(Panel3);
+    StringGrid1 = new TOrgStGrid(gridPanel_);
     StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
     gridLayout->addWidget(StringGrid1);
 
-    Panel4 = new QWidget(Splitter2);
-    Panel4->setObjectName(QStringLiteral("Panel4"));
-    Panel4->setMinimumHeight(1);
-    auto* previewLayout = new QVBoxLayout(Panel4);
+    previewPanel_ = new QWidget(gridSplitter_);
+    previewPanel_->setObjectName(QStringLiteral("Panel4"));
+    previewPanel_->setMinimumHeight(1);
+    auto* previewLayout = new QVBoxLayout(previewPanel_);
     previewLayout->setContentsMargins(0, 0, 0, 0);
-    ScrollBox1 = new QScrollArea(Panel4);
+    ScrollBox1 = new QScrollArea(previewPanel_);
     ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
     previewLayout->addWidget(ScrollBox1);
 
-    Splitter1->setSizes({185, 565});
-    Splitter2->setSizes({165, 300});
-    Splitter1->setStretchFactor(1, 1);
-    Splitter2->setStretchFactor(1, 1);
-    setCentralWidget(Splitter1);
+    treeSplitter_->setSizes({185, 565});
+    gridSplitter_->setSizes({165, 300});
+    treeSplitter_->setStretchFactor(1, 1);
+    gridSplitter_->setStretchFactor(1, 1);
+    setCentralWidget(treeSplitter_);
 }
 
 void TKorvelMain::buildQuickFolderBar() {
@@ -200,38 +194,4 @@ void TKorvelMain::buildQuickFolderBar() {
     }
 }
 
-void TKorvelMain::buildStatusBar() {
-    QStatusBar* bar = statusBar();
-    bar->setObjectName(QStringLiteral("StatusBar1"));
-    bar->setSizeGripEnabled(true);
-    const int widths[6] = {60, 400, 60, 100, 70, 50};
-    const Qt::Alignment align[6] = {Qt::AlignRight, Qt::AlignLeft, Qt::AlignRight,
-                                    Qt::AlignHCenter, Qt::AlignHCenter, Qt::AlignLeft};
-    for (int i = 0; i < 6; ++i) {
-        auto* panel = new QLabel(bar);
-        panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        panel->setAlignment(align[i] | Qt::AlignVCenter);
-        panel->setFixedWidth(widths[i]);
-        bar->addWidget(panel);
-        StatusPanels[i] = panel;
-    }
-    new ResizeWatcher(bar, [this] { StatusBar1Resize(); });
-}
-
-void TKorvelMain::showFileCount() {
-    QLabel* panel = StatusPanels[0];
-    panel->setText(QString::fromStdString(korvel::formatFileCount(FileList.size())));
-    // The design width fits "#,##0Files" in the original font only; a right-aligned text that
-    // does not fit loses its first digits.
-    const int wanted = std::max(60, panel->sizeHint().width());
-    if (panel->width() == wanted) return;
-    panel->setFixedWidth(wanted);
-    StatusBar1Resize();
-}
-
-void TKorvelMain::StatusBar1Resize() {
-    int others = 0;
-    for (int i : {0, 2, 3, 4}) others += StatusPanels[i]->width();
-    StatusPanels[1]->setFixedWidth(std::max(50, statusBar()->contentsRect().width() - others - 20));
-}
+QString TKorvelMain::statusText(StatusPanel panel) const { return statusBar_->text(panel); }

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
 #include <QSplitter>
@@ -15,6 +16,7 @@
 #include <span>
 
 #include "app/KorvelMain.h"
+#include "app/FolderTreePanel.h"
 #include "base/ProgramFolders.h"
 #include "app/ToolIcons.h"
 #include "browse/ui/DirTree.h"
@@ -38,213 +40,319 @@ using Member = QAction* TKorvelMain::Actions::*;
 
 }  // namespace
 
+// The member and the object name of a row's action, from one spelling.
+#define ACTION(m) .member = &TKorvelMain::Actions::m, .name = #m
+
+// A key of a command. It acts when key (or any key up to lastKey) goes down or up with at least
+// the modifiers in held; a held repeat acts again only where repeats is set.
+struct TKorvelMain::KeyBinding {
+    int key = 0;  // 0: no binding
+    Qt::KeyboardModifiers held = {};
+    KeyWhen when = KeyWhen::Press;
+    bool repeats = false;
+    int lastKey = 0;
+
+    bool matches(const QKeyEvent* e) const {
+        return e->key() >= key && e->key() <= std::max(key, lastKey) && (e->modifiers() & held) == held;
+    }
+};
+
+namespace {
+
+using Key = TKorvelMain::KeyBinding;
+using KeyWhen = TKorvelMain::KeyWhen;
+// Pressed anywhere in the window but in an edit box, before the control sees it.
+constexpr Key press(int key, Qt::KeyboardModifiers held = {}, bool repeats = false) {
+    return {.key = key, .held = held, .when = KeyWhen::Press, .repeats = repeats};
+}
+// Released anywhere in the window.
+constexpr Key release(int key, int lastKey) { return {.key = key, .when = KeyWhen::Release, .lastKey = lastKey}; }
+// Released on the grid, after the grid has taken the release itself.
+constexpr Key gridRelease(int key) { return {.key = key, .when = KeyWhen::GridRelease}; }
+
+}  // namespace
+
 // One command. A row without a handler whose window arrives later stays visible but disabled;
-// a row that opens a sub-menu is the sub-menu's own item.
+// a row that opens a sub-menu is the sub-menu's own item. A row with no member is a separator,
+// or, with keys, a command the keys alone reach.
 struct TKorvelMain::ActionRow {
-    Member member;  // null: a separator
-    const char* name;
-    const char* caption;
-    In in;
+    Member member = nullptr;
+    const char* name = nullptr;
+    const char* caption = nullptr;
+    In in = In::None;
     int icon = -1;  // tool-bar image (ToolIcon); -1 none
     bool checkable = false;
     void (*run)(TKorvelMain&) = nullptr;
+    void (*toggle)(TKorvelMain&, bool on) = nullptr;  // a checkable command, with the state clicked
     When when = When::Always;
     In opens = In::None;
-    const char* shortcut = nullptr;
+    std::array<KeyBinding, 5> keys{};
+    bool (*onKey)(TKorvelMain&, int key) = nullptr;  // a key-only command; false lets the key go on
 };
 
 QToolButton* TKorvelMain::toolButton(const QAction* a) const {
     return qobject_cast<QToolButton*>(ToolBar1->widgetForAction(const_cast<QAction*>(a)));
 }
 
-// The one table of commands, in menu and tool-bar order. Adding a command is one row here and
-// its handler.
+QMenu* TKorvelMain::folderPopup() const { return folderPanel_->menu(); }
+
+// The one table of commands, in menu and tool-bar order, with their keys. Adding a command is
+// one row here and its handler. Keys are looked up in row order: the first row a key matches
+// takes it.
 std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
-    using A = Actions;
     using W = TKorvelMain;
     using M = korvel::WallpaperMode;
     static const ActionRow rows[] = {
-        {&A::CloseBtn, "CloseBtn", QT_TR_NOOP("ｱﾌﾟﾘｹｰｼｮﾝの終了"), In::ToolBar, 0, false, [](W& w) { w.Close1Click(); }},
-        {nullptr, nullptr, nullptr, In::ToolBar},
-        {&A::CopyBtn, "CopyBtn", QT_TR_NOOP("ファイルのコピー"), In::ToolBar, 1, false, [](W& w) { w.Copy2Click(); },
-         When::Listed},
-        {&A::KCopyBtn, "KCopyBtn", QT_TR_NOOP("拡張コピー"), In::ToolBar, 2, false, [](W& w) { w.KCopyBtnClick(); },
-         When::Listed},
-        {&A::MoveBtn, "MoveBtn", QT_TR_NOOP("ファイルの移動"), In::ToolBar, 3, false, [](W& w) { w.Move2Click(); },
-         When::Listed},
-        {&A::DeleteBtn, "DeleteBtn", QT_TR_NOOP("ファイルの削除"), In::ToolBar, 4, false, [](W& w) { w.Delete1Click(); },
-         When::Listed},
-        {&A::ReNameBtn1, "ReNameBtn1", QT_TR_NOOP("名前の変更"), In::ToolBar, 5, false, [](W& w) { w.ReNameBtn1Click(); },
-         When::Listed},
-        {&A::NumberRNBtn1, "NumberRNBtn1", QT_TR_NOOP("連番で名前を変更"), In::ToolBar, 6, false,
-         [](W& w) { w.NumberRNBtn1Click(); }, When::Listed},
-        {nullptr, nullptr, nullptr, In::ToolBar},
-        {&A::ShowBtn1, "ShowBtn1", QT_TR_NOOP("ｽﾗｲﾄﾞｼｮｰ"), In::ToolBar, 7, false, [](W& w) { w.ShowBtn1Click(); },
-         When::Listed},
-        {&A::StretchBtn, "StretchBtn", QT_TR_NOOP("表示切替"), In::ToolBar, 8, true, [](W& w) { w.StretchBtnClick(); }},
-        {nullptr, nullptr, nullptr, In::ToolBar},
-        {&A::DirViewBtn, "DirViewBtn", QT_TR_NOOP("お気に入りフォルダのみ表示"), In::ToolBar, 9, true,
-         [](W& w) { w.DirViewBtnClick(); }},
-        {&A::ShowDirBtn, "ShowDirBtn", QT_TR_NOOP("ﾃﾞｨﾚｸﾄﾘﾂﾘｰを表示しない"), In::ToolBar, 10, true,
-         [](W& w) { w.ShowDirBtnClick(); }},
-        {&A::SubDirFindBtn, "SubDirFindBtn", QT_TR_NOOP("ｻﾌﾞﾌｫﾙﾀﾞのﾌｧｲﾙも表示"), In::ToolBar, 11, true,
-         [](W& w) { w.SubDirFindBtnClick(); }},
-        {&A::NameViewBtn, "NameViewBtn", QT_TR_NOOP("情報表示の切替"), In::ToolBar, 12, false, [](W& w) { w.NameViewBtnClick(); }},
-        {&A::ShowCaptionBtn, "ShowCaptionBtn", QT_TR_NOOP("ｸｲｯｸﾌｫﾙﾀﾞ名の表示"), In::ToolBar, 13, true,
-         [](W& w) { w.ShowCaptionBtnClick(); }},
-        {nullptr, nullptr, nullptr, In::ToolBar},
-        {&A::SortBtn1, "SortBtn1", QT_TR_NOOP("昇順で並び替え"), In::ToolBar, 14, false, [](W& w) { w.SortBtn1Click(); }},
-        {&A::SortBtn2, "SortBtn2", QT_TR_NOOP("降順で並び替え"), In::ToolBar, 15, false, [](W& w) { w.SortBtn2Click(); }},
-        {&A::RefreshBtn, "RefreshBtn", QT_TR_NOOP("最新の情報に更新"), In::ToolBar, 16, false, [](W& w) { w.Refresh1Click(); }},
-        {nullptr, nullptr, nullptr, In::ToolBar},
-        {&A::OptionBtn, "OptionBtn", QT_TR_NOOP("ｵﾌﾟｼｮﾝ設定"), In::ToolBar, 17, false, [](W& w) { w.OptionMenuClick(); }},
-        {&A::PlugInSetBtn1, "PlugInSetBtn1", QT_TR_NOOP("ﾌﾟﾗｸﾞｲﾝ設定"), In::ToolBar, 18, false,
-         [](W& w) { w.PlugInSet1Click(); }, When::Plugins},
-        {nullptr, nullptr, nullptr, In::ToolBar},
-        {&A::HelpBtn, "HelpBtn", QT_TR_NOOP("ヘルプ"), In::ToolBar, 19, false, [](W& w) { w.Contents1Click(); }},
-        {&A::VerBtn, "VerBtn", QT_TR_NOOP("Korvelについて"), In::ToolBar, 20, false, [](W& w) { w.About1Click(); }},
+        {ACTION(CloseBtn), .caption = QT_TR_NOOP("ｱﾌﾟﾘｹｰｼｮﾝの終了"), .in = In::ToolBar, .icon = 0,
+         .run = [](W& w) { w.Close1Click(); }},
+        {.in = In::ToolBar},
+        {ACTION(CopyBtn), .caption = QT_TR_NOOP("ファイルのコピー"), .in = In::ToolBar, .icon = 1,
+         .run = [](W& w) { w.Copy2Click(); }, .when = When::Listed},
+        {ACTION(KCopyBtn), .caption = QT_TR_NOOP("拡張コピー"), .in = In::ToolBar, .icon = 2,
+         .run = [](W& w) { w.KCopyBtnClick(); }, .when = When::Listed},
+        {ACTION(MoveBtn), .caption = QT_TR_NOOP("ファイルの移動"), .in = In::ToolBar, .icon = 3,
+         .run = [](W& w) { w.Move2Click(); }, .when = When::Listed},
+        {ACTION(DeleteBtn), .caption = QT_TR_NOOP("ファイルの削除"), .in = In::ToolBar, .icon = 4,
+         .run = [](W& w) { w.Delete1Click(); }, .when = When::Listed},
+        {ACTION(ReNameBtn1), .caption = QT_TR_NOOP("名前の変更"), .in = In::ToolBar, .icon = 5,
+         .run = [](W& w) { w.ReNameBtn1Click(); }, .when = When::Listed},
+        {ACTION(NumberRNBtn1), .caption = QT_TR_NOOP("連番で名前を変更"), .in = In::ToolBar, .icon = 6,
+         .run = [](W& w) { w.NumberRNBtn1Click(); }, .when = When::Listed},
+        {.in = In::ToolBar},
+        {ACTION(ShowBtn1), .caption = QT_TR_NOOP("ｽﾗｲﾄﾞｼｮｰ"), .in = In::ToolBar, .icon = 7,
+         .run = [](W& w) { w.ShowBtn1Click(); }, .when = When::Listed},
+        {ACTION(StretchBtn), .caption = QT_TR_NOOP("表示切替"), .in = In::ToolBar, .icon = 8, .checkable = true,
+         .toggle = [](W& w, bool on) { w.setFullSize(on); }},
+        {.in = In::ToolBar},
+        {ACTION(DirViewBtn), .caption = QT_TR_NOOP("お気に入りフォルダのみ表示"), .in = In::ToolBar, .icon = 9, .checkable = true,
+         .toggle = [](W& w, bool on) { w.setFavoritesOnly(on); }},
+        {ACTION(ShowDirBtn), .caption = QT_TR_NOOP("ﾃﾞｨﾚｸﾄﾘﾂﾘｰを表示しない"), .in = In::ToolBar, .icon = 10,
+         .checkable = true, .toggle = [](W& w, bool on) { w.setTreeHidden(on); }},
+        {ACTION(SubDirFindBtn), .caption = QT_TR_NOOP("ｻﾌﾞﾌｫﾙﾀﾞのﾌｧｲﾙも表示"), .in = In::ToolBar, .icon = 11,
+         .checkable = true, .toggle = [](W& w, bool on) { w.setSubDirSearch(on); }},
+        {ACTION(NameViewBtn), .caption = QT_TR_NOOP("情報表示の切替"), .in = In::ToolBar, .icon = 12,
+         .run = [](W& w) { w.NameViewBtnClick(); }},
+        {ACTION(ShowCaptionBtn), .caption = QT_TR_NOOP("ｸｲｯｸﾌｫﾙﾀﾞ名の表示"), .in = In::ToolBar, .icon = 13,
+         .checkable = true, .toggle = [](W& w, bool on) { w.setShowCaptions(on); }},
+        {.in = In::ToolBar},
+        {ACTION(SortBtn1), .caption = QT_TR_NOOP("昇順で並び替え"), .in = In::ToolBar, .icon = 14,
+         .run = [](W& w) { w.SortBtn1Click(); }},
+        {ACTION(SortBtn2), .caption = QT_TR_NOOP("降順で並び替え"), .in = In::ToolBar, .icon = 15,
+         .run = [](W& w) { w.SortBtn2Click(); }},
+        {ACTION(RefreshBtn), .caption = QT_TR_NOOP("最新の情報に更新"), .in = In::ToolBar, .icon = 16,
+         .run = [](W& w) { w.Refresh1Click(); }},
+        {.in = In::ToolBar},
+        {ACTION(OptionBtn), .caption = QT_TR_NOOP("ｵﾌﾟｼｮﾝ設定"), .in = In::ToolBar, .icon = 17,
+         .run = [](W& w) { w.OptionMenuClick(); }},
+        {ACTION(PlugInSetBtn1), .caption = QT_TR_NOOP("ﾌﾟﾗｸﾞｲﾝ設定"), .in = In::ToolBar, .icon = 18,
+         .run = [](W& w) { w.PlugInSet1Click(); }, .when = When::Plugins},
+        {.in = In::ToolBar},
+        {ACTION(HelpBtn), .caption = QT_TR_NOOP("ヘルプ"), .in = In::ToolBar, .icon = 19,
+         .run = [](W& w) { w.Contents1Click(); }},
+        {ACTION(VerBtn), .caption = QT_TR_NOOP("Korvelについて"), .in = In::ToolBar, .icon = 20,
+         .run = [](W& w) { w.About1Click(); }},
 
-        {&A::Open1, "Open1", QT_TR_NOOP("関連付けで開く(&O)"), In::FileMenu, -1, false, [](W& w) { w.Open1Click(); },
-         When::AnyMarked},
-        {nullptr, nullptr, nullptr, In::FileMenu},
-        {&A::Close1, "Close1", QT_TR_NOOP("終了(&X)"), In::FileMenu, -1, false, [](W& w) { w.Close1Click(); }},
+        {ACTION(Open1), .caption = QT_TR_NOOP("関連付けで開く(&O)"), .in = In::FileMenu, .run = [](W& w) { w.Open1Click(); },
+         .when = When::AnyMarked,
+         .keys = {press(Qt::Key_Return, Qt::ShiftModifier, true), press(Qt::Key_Return, Qt::ControlModifier, true),
+                  press(Qt::Key_Enter, Qt::ShiftModifier), press(Qt::Key_Enter, Qt::ControlModifier),
+                  press(Qt::Key_K)}},
+        {.in = In::FileMenu},
+        {ACTION(Close1), .caption = QT_TR_NOOP("終了(&X)"), .in = In::FileMenu, .run = [](W& w) { w.Close1Click(); }},
 
-        {&A::Copy2, "Copy2", QT_TR_NOOP("コピー(&C)"), In::EditMenu, -1, false, [](W& w) { w.Copy2Click(); }, When::AnyMarked},
-        {&A::KCopy, "KCopy", QT_TR_NOOP("拡張コピー(&K)"), In::EditMenu, -1, false, [](W& w) { w.KCopyBtnClick(); },
-         When::AnyMarked},
-        {&A::Move2, "Move2", QT_TR_NOOP("移動(&M)"), In::EditMenu, -1, false, [](W& w) { w.Move2Click(); }, When::AnyMarked},
-        {&A::Delete1, "Delete1", QT_TR_NOOP("削除(&D)"), In::EditMenu, -1, false, [](W& w) { w.Delete1Click(); },
-         When::AnyMarked},
-        {nullptr, nullptr, nullptr, In::EditMenu},
-        {&A::Rename1, "Rename1", QT_TR_NOOP("名前の変更(&R)"), In::EditMenu, -1, false, [](W& w) { w.ReNameBtn1Click(); },
-         When::AnyMarked},
-        {&A::NumberRN1, "NumberRN1", QT_TR_NOOP("連番で変更(&N)"), In::EditMenu, -1, false,
-         [](W& w) { w.NumberRNBtn1Click(); }, When::AnyMarked},
-        {nullptr, nullptr, nullptr, In::EditMenu},
-        {&A::Wall2, "Wall2", QT_TR_NOOP("壁紙に設定(&W)"), In::EditMenu, -1, false, nullptr, When::OneMarked, In::EditWall},
-        {&A::Wall_Tile1, "Wall_Tile1", QT_TR_NOOP("並べて表示(&T)"), In::EditWall, -1, false,
-         [](W& w) { w.wallpaperFromSelection(int(M::Tile)); }},
-        {&A::Wall_Center1, "Wall_Center1", QT_TR_NOOP("中央に表示(&C)"), In::EditWall, -1, false,
-         [](W& w) { w.wallpaperFromSelection(int(M::Center)); }},
-        {&A::Wall_Strech1, "Wall_Strech1", QT_TR_NOOP("画面サイズ(&S)"), In::EditWall, -1, false,
-         [](W& w) { w.wallpaperFromSelection(int(M::Stretch)); }},
-        {&A::Wall_Fit1, "Wall_Fit1", QT_TR_NOOP("画面サイズ（対比保持）(&F)"), In::EditWall, -1, false,
-         [](W& w) { w.wallpaperFromSelection(int(M::Fit)); }},
-        {nullptr, nullptr, nullptr, In::EditMenu},
-        {&A::SelectAll, "SelectAll", QT_TR_NOOP("ｻﾑﾈｲﾙを全て選択(&A)"), In::EditMenu, -1, false,
-         [](W& w) { w.SelectAllClick(); }},
+        {ACTION(Copy2), .caption = QT_TR_NOOP("コピー(&C)"), .in = In::EditMenu, .run = [](W& w) { w.Copy2Click(); },
+         .when = When::AnyMarked},
+        {ACTION(KCopy), .caption = QT_TR_NOOP("拡張コピー(&K)"), .in = In::EditMenu, .run = [](W& w) { w.KCopyBtnClick(); },
+         .when = When::AnyMarked},
+        {ACTION(Move2), .caption = QT_TR_NOOP("移動(&M)"), .in = In::EditMenu, .run = [](W& w) { w.Move2Click(); },
+         .when = When::AnyMarked},
+        {ACTION(Delete1), .caption = QT_TR_NOOP("削除(&D)"), .in = In::EditMenu, .run = [](W& w) { w.Delete1Click(); },
+         .when = When::AnyMarked, .keys = {gridRelease(Qt::Key_Delete)}},
+        {.in = In::EditMenu},
+        {ACTION(Rename1), .caption = QT_TR_NOOP("名前の変更(&R)"), .in = In::EditMenu,
+         .run = [](W& w) { w.ReNameBtn1Click(); }, .when = When::AnyMarked},
+        {ACTION(NumberRN1), .caption = QT_TR_NOOP("連番で変更(&N)"), .in = In::EditMenu,
+         .run = [](W& w) { w.NumberRNBtn1Click(); }, .when = When::AnyMarked},
+        {.in = In::EditMenu},
+        {ACTION(Wall2), .caption = QT_TR_NOOP("壁紙に設定(&W)"), .in = In::EditMenu, .when = When::OneMarked,
+         .opens = In::EditWall},
+        {ACTION(Wall_Tile1), .caption = QT_TR_NOOP("並べて表示(&T)"), .in = In::EditWall,
+         .run = [](W& w) { w.wallpaperFromSelection(int(M::Tile)); }},
+        {ACTION(Wall_Center1), .caption = QT_TR_NOOP("中央に表示(&C)"), .in = In::EditWall,
+         .run = [](W& w) { w.wallpaperFromSelection(int(M::Center)); }},
+        {ACTION(Wall_Strech1), .caption = QT_TR_NOOP("画面サイズ(&S)"), .in = In::EditWall,
+         .run = [](W& w) { w.wallpaperFromSelection(int(M::Stretch)); }},
+        {ACTION(Wall_Fit1), .caption = QT_TR_NOOP("画面サイズ（対比保持）(&F)"), .in = In::EditWall,
+         .run = [](W& w) { w.wallpaperFromSelection(int(M::Fit)); }},
+        {.in = In::EditMenu},
+        {ACTION(SelectAll), .caption = QT_TR_NOOP("ｻﾑﾈｲﾙを全て選択(&A)"), .in = In::EditMenu,
+         .run = [](W& w) { w.SelectAllClick(); }, .keys = {press(Qt::Key_A, Qt::ControlModifier)}},
 
-        {&A::Show1, "Show1", QT_TR_NOOP("スライドショー(&S)"), In::ViewMenu, -1, false, [](W& w) { w.ShowBtn1Click(); },
-         When::Listed},
-        {nullptr, nullptr, nullptr, In::ViewMenu},
-        {&A::StretchMenu, "StretchMenu", QT_TR_NOOP("表示の切替(&N)"), In::ViewMenu, -1, true,
-         [](W& w) { w.StretchMenuClick(); }},
-        {&A::DirViewMenu, "DirViewMenu", QT_TR_NOOP("お気に入りフォルダのみ表示(&F)"), In::ViewMenu, -1, true,
-         [](W& w) { w.DirViewMenuClick(); }},
-        {&A::ShowDirMenu, "ShowDirMenu", QT_TR_NOOP("ﾃﾞｨﾚｸﾄﾘﾂﾘｰを表示しない(&D)"), In::ViewMenu, -1, true,
-         [](W& w) { w.ShowDirMenuClick(); }},
-        {&A::SubDirFindMenu, "SubDirFindMenu", QT_TR_NOOP("ｻﾌﾞﾌｫﾙﾀﾞのﾌｧｲﾙも表示(&A)"), In::ViewMenu, -1, true,
-         [](W& w) { w.SubDirFindMenuClick(); }},
-        {&A::NameViewMenu, "NameViewMenu", QT_TR_NOOP("情報表示の切替(&V)"), In::ViewMenu, -1, true, nullptr,
-         When::Always, In::NameView},
-        {&A::NameView1, "NameView1", QT_TR_NOOP("ファイル名(&F)"), In::NameView, -1, true, [](W& w) { w.NameViewClick(0); }},
-        {&A::NameView2, "NameView2", QT_TR_NOOP("ファイルサイズ(&S)"), In::NameView, -1, true,
-         [](W& w) { w.NameViewClick(1); }},
-        {&A::NameView3, "NameView3", QT_TR_NOOP("日付(&D)"), In::NameView, -1, true, [](W& w) { w.NameViewClick(2); }},
-        {&A::NameView4, "NameView4", QT_TR_NOOP("拡張子(&E)"), In::NameView, -1, true, [](W& w) { w.NameViewClick(3); }},
-        {&A::ShowCaptionMenu, "ShowCaptionMenu", QT_TR_NOOP("ｸｲｯｸﾌｫﾙﾀﾞ名を表示する(&Q)"), In::ViewMenu, -1, true,
-         [](W& w) { w.ShowCaptionMenuClick(); }},
-        {nullptr, nullptr, nullptr, In::ViewMenu},
-        {&A::Refresh1, "Refresh1", QT_TR_NOOP("最新の情報に更新(&R)"), In::ViewMenu, -1, false, [](W& w) { w.Refresh1Click(); }},
+        {ACTION(Show1), .caption = QT_TR_NOOP("スライドショー(&S)"), .in = In::ViewMenu,
+         .run = [](W& w) { w.ShowBtn1Click(); }, .when = When::Listed},
+        {.in = In::ViewMenu},
+        {ACTION(StretchMenu), .caption = QT_TR_NOOP("表示の切替(&N)"), .in = In::ViewMenu, .checkable = true,
+         .toggle = [](W& w, bool on) { w.setFullSize(on); }},
+        {ACTION(DirViewMenu), .caption = QT_TR_NOOP("お気に入りフォルダのみ表示(&F)"), .in = In::ViewMenu, .checkable = true,
+         .toggle = [](W& w, bool on) { w.setFavoritesOnly(on); }},
+        {ACTION(ShowDirMenu), .caption = QT_TR_NOOP("ﾃﾞｨﾚｸﾄﾘﾂﾘｰを表示しない(&D)"), .in = In::ViewMenu, .checkable = true,
+         .toggle = [](W& w, bool on) { w.setTreeHidden(on); }},
+        {ACTION(SubDirFindMenu), .caption = QT_TR_NOOP("ｻﾌﾞﾌｫﾙﾀﾞのﾌｧｲﾙも表示(&A)"), .in = In::ViewMenu, .checkable = true,
+         .toggle = [](W& w, bool on) { w.setSubDirSearch(on); }},
+        {ACTION(NameViewMenu), .caption = QT_TR_NOOP("情報表示の切替(&V)"), .in = In::ViewMenu, .checkable = true,
+         .opens = In::NameView},
+        {ACTION(NameView1), .caption = QT_TR_NOOP("ファイル名(&F)"), .in = In::NameView, .checkable = true,
+         .run = [](W& w) { w.setInfoMode(InfoMode::FileName); }},
+        {ACTION(NameView2), .caption = QT_TR_NOOP("ファイルサイズ(&S)"), .in = In::NameView, .checkable = true,
+         .run = [](W& w) { w.setInfoMode(InfoMode::FileSize); }},
+        {ACTION(NameView3), .caption = QT_TR_NOOP("日付(&D)"), .in = In::NameView, .checkable = true,
+         .run = [](W& w) { w.setInfoMode(InfoMode::Date); }},
+        {ACTION(NameView4), .caption = QT_TR_NOOP("拡張子(&E)"), .in = In::NameView, .checkable = true,
+         .run = [](W& w) { w.setInfoMode(InfoMode::Extension); }},
+        {ACTION(ShowCaptionMenu), .caption = QT_TR_NOOP("ｸｲｯｸﾌｫﾙﾀﾞ名を表示する(&Q)"), .in = In::ViewMenu, .checkable = true,
+         .toggle = [](W& w, bool on) { w.setShowCaptions(on); }},
+        {.in = In::ViewMenu},
+        {ACTION(Refresh1), .caption = QT_TR_NOOP("最新の情報に更新(&R)"), .in = In::ViewMenu,
+         .run = [](W& w) { w.Refresh1Click(); }, .keys = {press(Qt::Key_R)}},
 
-        {&A::Option1, "Option1", QT_TR_NOOP("オプション設定(&O)"), In::OptionMenu, -1, false,
-         [](W& w) { w.OptionMenuClick(); }},
-        {&A::PlugInSet1, "PlugInSet1", QT_TR_NOOP("ﾌﾟﾗｸﾞｲﾝ設定(&P)"), In::OptionMenu, -1, false,
-         [](W& w) { w.PlugInSet1Click(); }, When::Plugins},
+        {ACTION(Option1), .caption = QT_TR_NOOP("オプション設定(&O)"), .in = In::OptionMenu,
+         .run = [](W& w) { w.OptionMenuClick(); }},
+        {ACTION(PlugInSet1), .caption = QT_TR_NOOP("ﾌﾟﾗｸﾞｲﾝ設定(&P)"), .in = In::OptionMenu,
+         .run = [](W& w) { w.PlugInSet1Click(); }, .when = When::Plugins},
 
-        {&A::Contents1, "Contents1", QT_TR_NOOP("目次(&C)"), In::HelpMenu, -1, false, [](W& w) { w.Contents1Click(); }},
-        {nullptr, nullptr, nullptr, In::HelpMenu},
-        {&A::About1, "About1", QT_TR_NOOP("Korvelについて(&A)"), In::HelpMenu, -1, false, [](W& w) { w.About1Click(); }},
+        {ACTION(Contents1), .caption = QT_TR_NOOP("目次(&C)"), .in = In::HelpMenu,
+         .run = [](W& w) { w.Contents1Click(); }},
+        {.in = In::HelpMenu},
+        {ACTION(About1), .caption = QT_TR_NOOP("Korvelについて(&A)"), .in = In::HelpMenu,
+         .run = [](W& w) { w.About1Click(); }},
 
-        {&A::Open2, "Open2", QT_TR_NOOP("関連付けで開く(&O)"), In::GridPopup, -1, false, [](W& w) { w.Open1Click(); }},
-        {nullptr, nullptr, nullptr, In::GridPopup},
-        {&A::Copy3, "Copy3", QT_TR_NOOP("コピー(&C)"), In::GridPopup, -1, false, [](W& w) { w.Copy2Click(); }},
-        {&A::KCopyMenu2, "KCopyMenu2", QT_TR_NOOP("拡張コピー(&K)"), In::GridPopup, -1, false,
-         [](W& w) { w.KCopyBtnClick(); }},
-        {&A::Move3, "Move3", QT_TR_NOOP("移動(&M)"), In::GridPopup, -1, false, [](W& w) { w.Move2Click(); }},
-        {&A::Delete2, "Delete2", QT_TR_NOOP("削除(&D)"), In::GridPopup, -1, false, [](W& w) { w.Delete1Click(); }},
-        {nullptr, nullptr, nullptr, In::GridPopup},
-        {&A::Rename2, "Rename2", QT_TR_NOOP("名前の変更(&R)"), In::GridPopup, -1, false, [](W& w) { w.ReNameBtn1Click(); }},
-        {&A::NumberRN2, "NumberRN2", QT_TR_NOOP("連番で変更(&N)"), In::GridPopup, -1, false,
-         [](W& w) { w.NumberRNBtn1Click(); }},
-        {nullptr, nullptr, nullptr, In::GridPopup},
-        {&A::Wall1, "Wall1", QT_TR_NOOP("壁紙に設定(&W)"), In::GridPopup, -1, false, nullptr, When::OneMarked, In::GridWall},
-        {&A::Wall_Tile, "Wall_Tile", QT_TR_NOOP("並べて表示(&T)"), In::GridWall, -1, false,
-         [](W& w) { w.wallpaperFromSelection(int(M::Tile)); }},
-        {&A::Wall_Center, "Wall_Center", QT_TR_NOOP("中央に表示(&C)"), In::GridWall, -1, false,
-         [](W& w) { w.wallpaperFromSelection(int(M::Center)); }},
-        {&A::Wall_Strech, "Wall_Strech", QT_TR_NOOP("画面サイズ(&S)"), In::GridWall, -1, false,
-         [](W& w) { w.wallpaperFromSelection(int(M::Stretch)); }},
-        {&A::Wall_Fit, "Wall_Fit", QT_TR_NOOP("画面サイズ（対比保持）(&F)"), In::GridWall, -1, false,
-         [](W& w) { w.wallpaperFromSelection(int(M::Fit)); }},
-        {nullptr, nullptr, nullptr, In::GridPopup},
-        {&A::SelectAll2, "SelectAll2", QT_TR_NOOP("ｻﾑﾈｲﾙを全て選択(&A)"), In::GridPopup, -1, false,
-         [](W& w) { w.SelectAllClick(); }},
-        {&A::Property1, "Property1", QT_TR_NOOP("プロパティ(&P)"), In::GridPopup, -1, false, [](W& w) { w.Property1Click(); },
-         When::OneMarked},
+        {ACTION(Open2), .caption = QT_TR_NOOP("関連付けで開く(&O)"), .in = In::GridPopup, .run = [](W& w) { w.Open1Click(); }},
+        {.in = In::GridPopup},
+        {ACTION(Copy3), .caption = QT_TR_NOOP("コピー(&C)"), .in = In::GridPopup, .run = [](W& w) { w.Copy2Click(); }},
+        {ACTION(KCopyMenu2), .caption = QT_TR_NOOP("拡張コピー(&K)"), .in = In::GridPopup,
+         .run = [](W& w) { w.KCopyBtnClick(); }},
+        {ACTION(Move3), .caption = QT_TR_NOOP("移動(&M)"), .in = In::GridPopup, .run = [](W& w) { w.Move2Click(); }},
+        {ACTION(Delete2), .caption = QT_TR_NOOP("削除(&D)"), .in = In::GridPopup, .run = [](W& w) { w.Delete1Click(); }},
+        {.in = In::GridPopup},
+        {ACTION(Rename2), .caption = QT_TR_NOOP("名前の変更(&R)"), .in = In::GridPopup,
+         .run = [](W& w) { w.ReNameBtn1Click(); }},
+        {ACTION(NumberRN2), .caption = QT_TR_NOOP("連番で変更(&N)"), .in = In::GridPopup,
+         .run = [](W& w) { w.NumberRNBtn1Click(); }},
+        {.in = In::GridPopup},
+        {ACTION(Wall1), .caption = QT_TR_NOOP("壁紙に設定(&W)"), .in = In::GridPopup, .when = When::OneMarked,
+         .opens = In::GridWall},
+        {ACTION(Wall_Tile), .caption = QT_TR_NOOP("並べて表示(&T)"), .in = In::GridWall,
+         .run = [](W& w) { w.wallpaperFromSelection(int(M::Tile)); }},
+        {ACTION(Wall_Center), .caption = QT_TR_NOOP("中央に表示(&C)"), .in = In::GridWall,
+         .run = [](W& w) { w.wallpaperFromSelection(int(M::Center)); }},
+        {ACTION(Wall_Strech), .caption = QT_TR_NOOP("画面サイズ(&S)"), .in = In::GridWall,
+         .run = [](W& w) { w.wallpaperFromSelection(int(M::Stretch)); }},
+        {ACTION(Wall_Fit), .caption = QT_TR_NOOP("画面サイズ（対比保持）(&F)"), .in = In::GridWall,
+         .run = [](W& w) { w.wallpaperFromSelection(int(M::Fit)); }},
+        {.in = In::GridPopup},
+        {ACTION(SelectAll2), .caption = QT_TR_NOOP("ｻﾑﾈｲﾙを全て選択(&A)"), .in = In::GridPopup,
+         .run = [](W& w) { w.SelectAllClick(); }},
+        {ACTION(Property1), .caption = QT_TR_NOOP("プロパティ(&P)"), .in = In::GridPopup,
+         .run = [](W& w) { w.Property1Click(); }, .when = When::OneMarked},
 
-        {&A::TargetPath1, "TargetPath1", "", In::TargetPopup, int(ToolIcon::SubFolders), false, [](W&) {}},
-        {nullptr, nullptr, nullptr, In::TargetPopup},
-        {&A::Move1, "Move1", QT_TR_NOOP("ここに移動(&M)"), In::TargetPopup, -1, false, [](W& w) { w.Move1Click(); }},
-        {&A::Copy1, "Copy1", QT_TR_NOOP("ここにｺﾋﾟｰ(&C)"), In::TargetPopup, -1, false, [](W& w) { w.Copy1Click(); }},
-        {nullptr, nullptr, nullptr, In::TargetPopup},
-        {&A::CancelMenu, "CancelMenu", QT_TR_NOOP("ｷｬﾝｾﾙ(&T)"), In::TargetPopup, -1, false, [](W&) {}},
+        {ACTION(TargetPath1), .caption = "", .in = In::TargetPopup, .icon = int(ToolIcon::SubFolders),
+         .run = [](W&) {}},
+        {.in = In::TargetPopup},
+        {ACTION(Move1), .caption = QT_TR_NOOP("ここに移動(&M)"), .in = In::TargetPopup, .run = [](W& w) { w.Move1Click(); }},
+        {ACTION(Copy1), .caption = QT_TR_NOOP("ここにｺﾋﾟｰ(&C)"), .in = In::TargetPopup,
+         .run = [](W& w) { w.Copy1Click(); }},
+        {.in = In::TargetPopup},
+        {ACTION(CancelMenu), .caption = QT_TR_NOOP("ｷｬﾝｾﾙ(&T)"), .in = In::TargetPopup, .run = [](W&) {}},
 
-        {&A::TargetPath2, "TargetPath2", "", In::DirPopup, int(ToolIcon::SubFolders), false, [](W&) {}},
-        {nullptr, nullptr, nullptr, In::DirPopup},
-        {&A::CreateDirMenu, "CreateDirMenu", QT_TR_NOOP("新規フォルダの作成(&C)"), In::DirPopup, -1, false,
-         [](W& w) { w.CreateDirMenuClick(); }},
-        {&A::FRename1, "FRename1", QT_TR_NOOP("フォルダ名の変更(&M)"), In::DirPopup, -1, false,
-         [](W& w) { w.FRename1Click(); }},
-        {&A::DeleteDirMenu, "DeleteDirMenu", QT_TR_NOOP("このフォルダを削除(&D)"), In::DirPopup, -1, false,
-         [](W& w) { w.DeleteDirMenuClick(); }},
-        {nullptr, nullptr, nullptr, In::DirPopup},
-        {&A::AddFavMenu, "AddFavMenu", QT_TR_NOOP("お気に入りに追加(&A)"), In::DirPopup, -1, false,
-         [](W& w) { w.AddFavMenuClick(); }},
-        {&A::EditFavMenu, "EditFavMenu", QT_TR_NOOP("お気に入りの整理(&S)"), In::DirPopup, -1, false,
-         [](W& w) { w.EditFavMenuClick(); }},
-        {nullptr, nullptr, nullptr, In::DirPopup},
-        {&A::Property2, "Property2", QT_TR_NOOP("プロパティ(&P)"), In::DirPopup, -1, false, [](W& w) { w.Property2Click(); }},
+        {ACTION(TargetPath2), .caption = "", .in = In::DirPopup, .icon = int(ToolIcon::SubFolders), .run = [](W&) {}},
+        {.in = In::DirPopup},
+        {ACTION(CreateDirMenu), .caption = QT_TR_NOOP("新規フォルダの作成(&C)"), .in = In::DirPopup,
+         .run = [](W& w) { w.folderPanel_->createFolder(); }},
+        {ACTION(FRename1), .caption = QT_TR_NOOP("フォルダ名の変更(&M)"), .in = In::DirPopup,
+         .run = [](W& w) { w.folderPanel_->renameFolder(); }},
+        {ACTION(DeleteDirMenu), .caption = QT_TR_NOOP("このフォルダを削除(&D)"), .in = In::DirPopup,
+         .run = [](W& w) { w.folderPanel_->deleteMenuFolder(); }},
+        {.in = In::DirPopup},
+        {ACTION(AddFavMenu), .caption = QT_TR_NOOP("お気に入りに追加(&A)"), .in = In::DirPopup,
+         .run = [](W& w) { w.AddFavMenuClick(); }},
+        {ACTION(EditFavMenu), .caption = QT_TR_NOOP("お気に入りの整理(&S)"), .in = In::DirPopup,
+         .run = [](W& w) { w.EditFavMenuClick(); }},
+        {.in = In::DirPopup},
+        {ACTION(Property2), .caption = QT_TR_NOOP("プロパティ(&P)"), .in = In::DirPopup,
+         .run = [](W& w) { w.folderPanel_->showProperties(); }},
 
-        {&A::Open3, "Open3", QT_TR_NOOP("関連付けで開く(&O)"), In::PreviewPopup, -1, false, [](W& w) { w.Open3Click(); }},
-        {nullptr, nullptr, nullptr, In::PreviewPopup},
-        {&A::StretchChange, "StretchChange", QT_TR_NOOP("表示の切替(&N)"), In::PreviewPopup, -1, true,
-         [](W& w) { w.StretchChangeClick(); }},
-        {&A::Turn, "Turn", QT_TR_NOOP("画像の回転(&T)"), In::PreviewPopup, -1, false, nullptr, When::Always, In::Turn},
-        {&A::Turn1, "Turn1", QT_TR_NOOP("右90度(&R)"), In::Turn, -1, false, [](W& w) { w.TurnClick(1); }},
-        {&A::Turn2, "Turn2", QT_TR_NOOP("180度(&T)"), In::Turn, -1, false, [](W& w) { w.TurnClick(2); }},
-        {&A::Turn3, "Turn3", QT_TR_NOOP("左90度(&L)"), In::Turn, -1, false, [](W& w) { w.TurnClick(3); }},
-        {&A::Wall3, "Wall3", QT_TR_NOOP("壁紙に設定(&W)"), In::PreviewPopup, -1, false, nullptr, When::Always, In::PreviewWall},
-        {&A::Wall_Tile2, "Wall_Tile2", QT_TR_NOOP("並べて表示(&T)"), In::PreviewWall, -1, false,
-         [](W& w) { w.wallpaperFromPreview(int(M::Tile)); }},
-        {&A::Wall_Center2, "Wall_Center2", QT_TR_NOOP("中央に表示(&C)"), In::PreviewWall, -1, false,
-         [](W& w) { w.wallpaperFromPreview(int(M::Center)); }},
-        {&A::Wall_Strech2, "Wall_Strech2", QT_TR_NOOP("画面サイズ(&S)"), In::PreviewWall, -1, false,
-         [](W& w) { w.wallpaperFromPreview(int(M::Stretch)); }},
-        {&A::Wall_Fit2, "Wall_Fit2", QT_TR_NOOP("画面サイズ（対比保持）(&F)"), In::PreviewWall, -1, false,
-         [](W& w) { w.wallpaperFromPreview(int(M::Fit)); }},
-        {nullptr, nullptr, nullptr, In::PreviewPopup},
-        {&A::ClipImage, "ClipImage", QT_TR_NOOP("ｸﾘｯﾌﾟﾎﾞｰﾄﾞへｺﾋﾟｰ(&C)"), In::PreviewPopup, -1, false,
-         [](W& w) { w.ClipImageClick(); }},
-        {&A::Property3, "Property3", QT_TR_NOOP("プロパティ(&P)"), In::PreviewPopup, -1, false,
-         [](W& w) { w.Property3Click(); }},
+        {ACTION(Open3), .caption = QT_TR_NOOP("関連付けで開く(&O)"), .in = In::PreviewPopup,
+         .run = [](W& w) { w.Open3Click(); }},
+        {.in = In::PreviewPopup},
+        {ACTION(StretchChange), .caption = QT_TR_NOOP("表示の切替(&N)"), .in = In::PreviewPopup, .checkable = true,
+         .run = [](W& w) { w.setFullSize(!w.FullSize); }},
+        {ACTION(Turn), .caption = QT_TR_NOOP("画像の回転(&T)"), .in = In::PreviewPopup, .opens = In::Turn},
+        {ACTION(Turn1), .caption = QT_TR_NOOP("右90度(&R)"), .in = In::Turn, .run = [](W& w) { w.TurnClick(1); }},
+        {ACTION(Turn2), .caption = QT_TR_NOOP("180度(&T)"), .in = In::Turn, .run = [](W& w) { w.TurnClick(2); }},
+        {ACTION(Turn3), .caption = QT_TR_NOOP("左90度(&L)"), .in = In::Turn, .run = [](W& w) { w.TurnClick(3); }},
+        {ACTION(Wall3), .caption = QT_TR_NOOP("壁紙に設定(&W)"), .in = In::PreviewPopup, .opens = In::PreviewWall},
+        {ACTION(Wall_Tile2), .caption = QT_TR_NOOP("並べて表示(&T)"), .in = In::PreviewWall,
+         .run = [](W& w) { w.wallpaperFromPreview(int(M::Tile)); }},
+        {ACTION(Wall_Center2), .caption = QT_TR_NOOP("中央に表示(&C)"), .in = In::PreviewWall,
+         .run = [](W& w) { w.wallpaperFromPreview(int(M::Center)); }},
+        {ACTION(Wall_Strech2), .caption = QT_TR_NOOP("画面サイズ(&S)"), .in = In::PreviewWall,
+         .run = [](W& w) { w.wallpaperFromPreview(int(M::Stretch)); }},
+        {ACTION(Wall_Fit2), .caption = QT_TR_NOOP("画面サイズ（対比保持）(&F)"), .in = In::PreviewWall,
+         .run = [](W& w) { w.wallpaperFromPreview(int(M::Fit)); }},
+        {.in = In::PreviewPopup},
+        {ACTION(ClipImage), .caption = QT_TR_NOOP("ｸﾘｯﾌﾟﾎﾞｰﾄﾞへｺﾋﾟｰ(&C)"), .in = In::PreviewPopup,
+         .run = [](W& w) { w.ClipImageClick(); }, .keys = {press(Qt::Key_C, Qt::ControlModifier)}},
+        {ACTION(Property3), .caption = QT_TR_NOOP("プロパティ(&P)"), .in = In::PreviewPopup,
+         .run = [](W& w) { w.Property3Click(); }},
 
-        {&A::QFShowMenu, "QFShowMenu", QT_TR_NOOP("設定・変更(&S)"), In::QFPopup, -1, false,
-         [](W& w) { w.QFShowMenuClick(); }},
-        {&A::QFDeleteMenu, "QFDeleteMenu", QT_TR_NOOP("設定をクリア(&D)"), In::QFPopup, -1, false,
-         [](W& w) { w.QFDeleteMenuClick(); }, When::QFCaption},
+        {ACTION(QFShowMenu), .caption = QT_TR_NOOP("設定・変更(&S)"), .in = In::QFPopup,
+         .run = [](W& w) { w.QFShowMenuClick(); }},
+        {ACTION(QFDeleteMenu), .caption = QT_TR_NOOP("設定をクリア(&D)"), .in = In::QFPopup,
+         .run = [](W& w) { w.QFDeleteMenuClick(); }, .when = When::QFCaption},
+
+
+        // Keys with no item of their own. Enter and S open viewers for the marked files.
+        {.keys = {press(Qt::Key_Return, {}, true), press(Qt::Key_Enter), press(Qt::Key_S)},
+         .onKey = [](W& w, int) {
+             w.StringGrid1DblClick();
+             return true;
+         }},
+        // B goes back to the previous folder of the history.
+        {.keys = {press(Qt::Key_B)},
+         .onKey = [](W& w, int) {
+             if (w.ComboBox1->count() >= 2) {
+                 w.ComboBox1->setCurrentIndex(1);
+                 w.ComboBox1Click();
+             }
+             return true;
+         }},
+        // F1 … F12 open the drop menu of quick-folder button 1 … 12 for the marked files.
+        {.keys = {release(Qt::Key_F1, Qt::Key_F12)},
+         .onKey = [](W& w, int key) {
+             const int n = key - Qt::Key_F1;
+             const std::string folder = w.markedFiles().empty() ? std::string() : w.quickFolder(n);
+             if (folder.empty()) return false;
+             w.showTargetPopup(folder, w.FolderBtns[size_t(n)]->mapToGlobal(QPoint(0, 0)));
+             return true;
+         }},
     };
     return rows;
+}
+
+#undef ACTION
+
+bool TKorvelMain::runKey(const QKeyEvent* event, KeyWhen when) {
+    for (const ActionRow& row : actionRows())
+        for (const KeyBinding& k : row.keys) {
+            if (k.key == 0) break;
+            if (k.when != when || !k.matches(event)) continue;
+            if (event->isAutoRepeat() && !k.repeats) return false;
+            if (row.onKey) return row.onKey(*this, event->key());
+            QAction* a = actions_.*row.member;
+            if (a->isEnabled()) a->trigger();
+            return true;
+        }
+    return false;
 }
 
 void TKorvelMain::buildActions() {
@@ -254,8 +362,10 @@ void TKorvelMain::buildActions() {
     GridPopup->setObjectName(QStringLiteral("GridPopup"));
     PopupMenu1 = menus[In::TargetPopup] = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    DirPopup = menus[In::DirPopup] = new QMenu(this);
-    DirPopup->setObjectName(QStringLiteral("DirPopup"));
+    // The tree's panel exists before the table fills its menu; the layout places it later, as a
+    // window without a parent, so that it takes its place in the focus order there.
+    folderPanel_ = new FolderTreePanel;
+    menus[In::DirPopup] = folderPanel_->menu();
     PaintBoxPopup = menus[In::PreviewPopup] = new QMenu(this);
     PaintBoxPopup->setObjectName(QStringLiteral("PaintBoxPopup"));
     QFPopup = menus[In::QFPopup] = new QMenu(this);
@@ -264,7 +374,7 @@ void TKorvelMain::buildActions() {
     for (const ActionRow& row : actionRows()) {
         if (!row.member) {
             if (row.in == In::ToolBar) ToolBar1->addSeparator();
-            else menus.at(row.in)->addSeparator();
+            else if (row.in != In::None) menus.at(row.in)->addSeparator();
             continue;
         }
         const QString caption = tr(row.caption);
@@ -284,11 +394,13 @@ void TKorvelMain::buildActions() {
         }
         a->setObjectName(QString::fromLatin1(row.name));
         a->setCheckable(row.checkable);
-        if (row.shortcut) a->setShortcut(QKeySequence(QString::fromLatin1(row.shortcut)));
         if (row.in == In::NameView) nameViews->addAction(a);
         if (row.run) connect(a, &QAction::triggered, this, [this, run = row.run] { run(*this); });
+        if (row.toggle)
+            connect(a, &QAction::triggered, this, [this, toggle = row.toggle](bool on) { toggle(*this, on); });
         actions_.*row.member = a;
     }
+    folderPanel_->setTitleItem(actions_.TargetPath2);
     NameViewMenu = menus.at(In::NameView);
     QToolButton* nameViewButton = toolButton(actions_.NameViewBtn);
     nameViewButton->setMenu(NameViewMenu);
@@ -302,7 +414,7 @@ void TKorvelMain::updateActions() {
     const size_t marked = markedFiles().size();
     for (const ActionRow& row : actionRows()) {
         if (!row.member) continue;
-        const bool built = row.run || row.opens != In::None;
+        const bool built = row.run || row.toggle || row.opens != In::None;
         bool on = built;
         switch (row.when) {
             case When::Always: break;
@@ -321,37 +433,35 @@ void TKorvelMain::updateActions() {
     for (QAction* x : {a.SubDirFindBtn, a.SubDirFindMenu}) x->setChecked(SubDirSearch);
     for (QAction* x : {a.ShowCaptionBtn, a.ShowCaptionMenu}) x->setChecked(ShowCaptions);
     const std::array<QAction*, 4> views = {a.NameView1, a.NameView2, a.NameView3, a.NameView4};
-    for (int i = 0; i < 4; ++i) views[size_t(i)]->setChecked(NameView == i);
+    for (int i = 0; i < 4; ++i) views[size_t(i)]->setChecked(int(infoMode_) == i);
     a.NameViewMenu->setChecked(false);  // its tool button is no toggle
+    // The tree's menu offers only what its folder allows.
+    const FolderTreePanel::Offered offered = folderPanel_->offeredCommands();
+    a.CreateDirMenu->setVisible(offered.create);
+    a.FRename1->setVisible(offered.rename);
+    a.DeleteDirMenu->setVisible(offered.remove);
 }
-
-// The menus' states are set when each menu opens.
-void TKorvelMain::File1Click() { updateActions(); }
-void TKorvelMain::Show1Click() { updateActions(); }
 
 void TKorvelMain::setTreeHidden(bool down) {
     TreeHidden = down;
     updateActions();
-    QList<int> sizes = Splitter1->sizes();
+    QList<int> sizes = treeSplitter_->sizes();
     if (down) {
         SavedTreeWidth = sizes[0];
         sizes[1] += sizes[0] - 1;
         sizes[0] = 1;
-        Splitter1->handle(1)->setCursor(Qt::ForbiddenCursor);
+        treeSplitter_->handle(1)->setCursor(Qt::ForbiddenCursor);
     } else {
         int w = SavedTreeWidth < 2 ? width() / 4 : SavedTreeWidth;
         sizes[1] = std::max(1, sizes[0] + sizes[1] - w);
         sizes[0] = w;
-        Splitter1->handle(1)->setCursor(Qt::SplitHCursor);
+        treeSplitter_->handle(1)->setCursor(Qt::SplitHCursor);
     }
-    Splitter1->setSizes(sizes);
+    treeSplitter_->setSizes(sizes);
     // The splitter cannot be dragged while the tree is hidden.
-    Splitter1->handle(1)->setEnabled(!down);
-    DirTree1->setEnabled(!down);
+    treeSplitter_->handle(1)->setEnabled(!down);
+    folderTree_->setEnabled(!down);
 }
-
-void TKorvelMain::ShowDirBtnClick() { setTreeHidden(actions_.ShowDirBtn->isChecked()); }
-void TKorvelMain::ShowDirMenuClick() { setTreeHidden(actions_.ShowDirMenu->isChecked()); }
 
 void TKorvelMain::setShowCaptions(bool down) {
     ShowCaptions = down;
@@ -367,20 +477,14 @@ void TKorvelMain::setShowCaptions(bool down) {
     }
 }
 
-void TKorvelMain::ShowCaptionBtnClick() { setShowCaptions(actions_.ShowCaptionBtn->isChecked()); }
-void TKorvelMain::ShowCaptionMenuClick() { setShowCaptions(actions_.ShowCaptionMenu->isChecked()); }
-
 void TKorvelMain::setFavoritesOnly(bool on) {
     FavoritesOnly = on;
     updateActions();
-    DirTree1->Reload();
+    folderTree_->Reload();
 }
 
-void TKorvelMain::DirViewBtnClick() { setFavoritesOnly(actions_.DirViewBtn->isChecked()); }
-void TKorvelMain::DirViewMenuClick() { setFavoritesOnly(actions_.DirViewMenu->isChecked()); }
-
-void TKorvelMain::NameViewClick(int mode) {
-    NameView = mode;
+void TKorvelMain::setInfoMode(InfoMode mode) {
+    infoMode_ = mode;
     updateActions();
     // The info mode only repaints; the next listing and the sort buttons use the new key.
     StringGrid1->repaintCells();
@@ -401,19 +505,4 @@ void TKorvelMain::About1Click() {
     QMessageBox::about(this, tr("Korvelについて"),
                        QStringLiteral("<b>Korvel</b> %1<br>").arg(QStringLiteral(KORVEL_VERSION)) +
                            tr("画像の整理と閲覧"));
-}
-
-void TKorvelMain::Property2Click() {
-    // The folder of the menu's title item, less one trailing "/" (the root stays "/").
-    std::string path = actions_.TargetPath2->data().toByteArray().toStdString();
-    if (path.size() > 1 && path.back() == '/') path.pop_back();
-    if (!path.empty()) showShellProperties(path, this);
-}
-
-void TKorvelMain::DirTree1RightClick(const QPoint& globalPos) {
-    // The title shows the folder; the command uses its bytes.
-    const std::string folder = DirTree1->SelectedPath();
-    actions_.TargetPath2->setText(pathText(folder));
-    actions_.TargetPath2->setData(QByteArray::fromStdString(folder));
-    DirPopup->popup(globalPos);
 }

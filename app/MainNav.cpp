@@ -56,7 +56,7 @@ void TKorvelMain::setHistoryPaths(const std::vector<std::string>& paths) {
 
 void TKorvelMain::addSelectedFolderToHistory() {
     std::vector<std::string> items = historyPaths();
-    korvel::AddToHistory(items, DirTree1->SelectedPath());
+    korvel::AddToHistory(items, folderTree_->SelectedPath());
     setHistoryPaths(items);
     ComboBox1->setCurrentIndex(0);
     ComboBox1->setToolTip(ComboBox1->currentText());
@@ -67,7 +67,7 @@ void TKorvelMain::openFolderFromBox(QComboBox* box) {
     box->setToolTip(box->currentText());
     // A path that names no existing folder is ignored.
     if (path.empty() || !korvel::isExistingFolder(path)) return;
-    if (DirTree1->SelectPath(path)) addSelectedFolderToHistory();
+    if (folderTree_->SelectPath(path)) addSelectedFolderToHistory();
 }
 
 void TKorvelMain::ComboBox1Click() { openFolderFromBox(ComboBox1); }
@@ -104,7 +104,7 @@ PickerPlaces TKorvelMain::pickerPlaces() {
     for (size_t i = 0; i < FolderBtns.size(); ++i)
         if (std::string folder = quickFolder(int(i)); !folder.empty())
             places.quick.push_back({std::move(folder), FolderBtns[i]->text()});
-    places.folderMade = [this](const std::string& made) { DirTree1->AddPathNodes(made); };
+    places.folderMade = [this](const std::string& made) { folderTree_->AddPathNodes(made); };
     return places;
 }
 
@@ -162,7 +162,7 @@ void TKorvelMain::QFShowMenuClick() {
     dialog.setFolder(folder.empty() ? selectedFolder() : folder);
     dialog.QFCaptionEdit->setText(b->text());
     dialog.treeFolder = selectedFolder();
-    dialog.folderCreated = [this] { DirTree1->Reload(); };
+    dialog.folderCreated = [this] { folderTree_->Reload(); };
     dialog.places = pickerPlaces();
     if (dialog.exec() != QDialog::Accepted) return;
     const std::string chosen = dialog.folder();

@@ -22,7 +22,7 @@ std::unique_ptr<TOptionFrm> TKorvelMain::makeOptionDialog() {
         ComboBox1->clearEditText();
         ComboBox1->setToolTip({});
     };
-    hooks.folderCreated = [this] { DirTree1->Reload(); };
+    hooks.folderCreated = [this] { folderTree_->Reload(); };
     std::array<TOptionFrm::QuickFolder, TOptionFrm::kQuickRows> quick;
     for (size_t i = 0; i < quick.size(); ++i) quick[i] = {quickFolder(int(i)), FolderBtns[i]->text()};
     const korvel::OptionValues values = korvel::readOptionValues(korvel::IniFile::load(korvel::mainSettingsPath(exePath_)));

@@ -57,7 +57,7 @@ void TKorvelMain::clearPreviewPanels() {
     // A decode still running is for a file no longer shown.
     preview_.stop();
     preview_.forgetPath();
-    for (int i = 1; i <= 4; ++i) StatusPanels[i]->clear();
+    statusBar_->clearFilePanels();
 }
 
 void TKorvelMain::reportVanishedFile() {
@@ -96,9 +96,9 @@ void TKorvelMain::ShowCellPreview(int col, int row) {
     }
     if (path == preview_.path()) return;
     const uint64_t request = preview_.begin(path);
-    StatusPanels[1]->setText(pathText(path));
-    StatusPanels[2]->setText(q(korvel::formatKiloBytes(now->Size)));
-    StatusPanels[3]->setText(q(korvel::formatDosTime(now->Time)));
+    statusBar_->setText(StatusPanel::Path, pathText(path));
+    statusBar_->setText(StatusPanel::FileSize, q(korvel::formatKiloBytes(now->Size)));
+    statusBar_->setText(StatusPanel::FileTime, q(korvel::formatDosTime(now->Time)));
     // The loader hands its work to the next turn of the event loop, so input returns at once.
     QApplication::setOverrideCursor(Qt::WaitCursor);
     QTimer::singleShot(0, this, [this, path, request] { LoadPreviewImage(path, request); });
@@ -107,7 +107,7 @@ void TKorvelMain::ShowCellPreview(int col, int row) {
 void TKorvelMain::LoadPreviewImage(const std::string& path, uint64_t request) {
     // Shown fitted, a large photo needs only the pixels of the pane (a later, larger pane
     // decodes again); before the window's layout is final the pane's size is not known yet.
-    const int fitWidth = FullSize ? 0 : FormReady == 2 ? PaintBox1->width() : -1;
+    const int fitWidth = FullSize ? 0 : formState_ == FormState::Ready ? PaintBox1->width() : -1;
     const int fitHeight = FullSize ? 0 : PaintBox1->height();
     if (!preview_.pending(request)) {
         ShowPreviewImage(request, {});  // told to stop before it began
@@ -135,7 +135,7 @@ void TKorvelMain::ShowPreviewImage(uint64_t request, korvel::PreviewModel::Decod
     switch (preview_.accept(request, std::move(decoded))) {
         case korvel::PreviewModel::Load::Stopped: break;
         case korvel::PreviewModel::Load::Loaded:
-            StatusPanels[4]->setText(
+            statusBar_->setText(StatusPanel::ImageSize,
                 QStringLiteral("%1x%2").arg(preview_.picture().width()).arg(preview_.picture().height()));
             break;
         case korvel::PreviewModel::Load::Failed: clearPreviewPanels(); break;
@@ -165,10 +165,10 @@ void TKorvelMain::LayoutPreview() {
 }
 
 void TKorvelMain::FitPreview() {
-    PaintBox1->setCollapsed(Panel4->height() <= 1);
+    PaintBox1->setCollapsed(previewPanel_->height() <= 1);
     // Painting only copies: the fitted copy, or the image at its own size.
     const korvel::TBitmap* shown =
-        preview_.shown(PaintBox1->width(), PaintBox1->height(), FullSize, PictFitFlg, FormReady == 2);
+        preview_.shown(PaintBox1->width(), PaintBox1->height(), FullSize, PictFitFlg, formState_ == FormState::Ready);
     PaintBox1->setShownImage(shown ? toQImage(*shown) : QImage());
 }
 
@@ -178,9 +178,6 @@ void TKorvelMain::setFullSize(bool on) {
     LayoutPreview();
 }
 
-void TKorvelMain::StretchBtnClick() { setFullSize(actions_.StretchBtn->isChecked()); }
-void TKorvelMain::StretchMenuClick() { setFullSize(actions_.StretchMenu->isChecked()); }
-void TKorvelMain::StretchChangeClick() { setFullSize(!FullSize); }
 
 void TKorvelMain::TurnClick(int turn) {
     korvel::TBitmap* image = preview_.editableBitmap();

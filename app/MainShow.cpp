@@ -22,5 +22,6 @@ void TKorvelMain::ShowBtn1Click() {
         show.exec();
     }
     // Started with "/se": the program ends with the show, or at once when nothing is listed.
-    if (StartMode == 2) QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    if (startMode_ == StartMode::SlideshowThenQuit)
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }

@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
     TKorvelMain w({std::string(argv[1])});
     w.resize(1280, 900);
     w.show();
-    while (w.formReady() < 2) QCoreApplication::processEvents();
+    while (w.formState() != TKorvelMain::FormState::Ready) QCoreApplication::processEvents();
     const double listed = timer.nsecsElapsed() / 1e6;
     while (!firstScreenBuilt(w)) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     w.grid()->viewport()->grab();

@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
         w.resize(1280, 900);
         w.show();
         // The first activation comes from the event loop's first turn.
-        while (w.formReady() < 2) QCoreApplication::processEvents();
+        while (w.formState() != TKorvelMain::FormState::Ready) QCoreApplication::processEvents();
         if (!fromStart) {
             QCoreApplication::processEvents();
             QLineEdit* edit = w.historyBox()->lineEdit();

@@ -255,22 +255,33 @@ private slots:
         QCOMPARE(QString::fromStdString(w.previewPath()), img(6));
     }
 
-    // One press is one action, however far the key travels up the window's widgets.
+    // One press is one action, however far the key travels up the window's widgets; a held key
+    // repeats only Enter; F keys act on release; letters typed into the history box stay there.
     void eachKeyActsOnce() {
+        enum How { Click, HeldDown, PressOnly, InHistoryBox };
         struct Row {
             const char* name;
             Qt::Key key;
             Qt::KeyboardModifiers mods;
+            How how;
             int marked, viewers, listings, opened, clips, popups;
         } rows[] = {
-            {"Enter", Qt::Key_Return, {}, 1, 1, 0, 0, 0, 0},
-            {"S, two marked", Qt::Key_S, {}, 2, 2, 0, 0, 0, 0},
-            {"Shift+Enter", Qt::Key_Return, Qt::ShiftModifier, 1, 0, 0, 1, 0, 0},
-            {"K", Qt::Key_K, {}, 2, 0, 0, 2, 0, 0},
-            {"R", Qt::Key_R, {}, 1, 0, 1, 0, 0, 0},
-            {"B", Qt::Key_B, {}, 1, 0, 1, 0, 0, 0},
-            {"Ctrl+C", Qt::Key_C, Qt::ControlModifier, 1, 0, 0, 0, 1, 0},
-            {"F3", Qt::Key_F3, {}, 1, 0, 0, 0, 0, 1},
+            {"Enter", Qt::Key_Return, {}, Click, 1, 1, 0, 0, 0, 0},
+            {"S, two marked", Qt::Key_S, {}, Click, 2, 2, 0, 0, 0, 0},
+            {"Shift+Enter", Qt::Key_Return, Qt::ShiftModifier, Click, 1, 0, 0, 1, 0, 0},
+            {"K", Qt::Key_K, {}, Click, 2, 0, 0, 2, 0, 0},
+            {"Ctrl+K", Qt::Key_K, Qt::ControlModifier, Click, 1, 0, 0, 1, 0, 0},
+            {"R", Qt::Key_R, {}, Click, 1, 0, 1, 0, 0, 0},
+            {"B", Qt::Key_B, {}, Click, 1, 0, 1, 0, 0, 0},
+            {"Ctrl+C", Qt::Key_C, Qt::ControlModifier, Click, 1, 0, 0, 0, 1, 0},
+            {"C", Qt::Key_C, {}, Click, 1, 0, 0, 0, 0, 0},
+            {"F3", Qt::Key_F3, {}, Click, 1, 0, 0, 0, 0, 1},
+            {"F3 down only", Qt::Key_F3, {}, PressOnly, 1, 0, 0, 0, 0, 0},
+            {"Enter held", Qt::Key_Return, {}, HeldDown, 1, 2, 0, 0, 0, 0},
+            {"Shift+Enter held", Qt::Key_Return, Qt::ShiftModifier, HeldDown, 1, 0, 0, 2, 0, 0},
+            {"S held", Qt::Key_S, {}, HeldDown, 1, 1, 0, 0, 0, 0},
+            {"R held", Qt::Key_R, {}, HeldDown, 1, 0, 1, 0, 0, 0},
+            {"R in the history box", Qt::Key_R, {}, InHistoryBox, 1, 0, 0, 0, 0, 0},
         };
         for (const Row& r : rows) {
             QVERIFY2(open(9), r.name);
@@ -284,7 +295,24 @@ private slots:
             QSignalSpy clips(QApplication::clipboard(), &QClipboard::dataChanged);
             QSignalSpy popups(w.targetPopup(), &QMenu::aboutToShow);
             QTimer::singleShot(100, w.targetPopup(), &QMenu::close);
-            QTest::keyClick(w.grid(), r.key, r.mods);
+            QWidget* target = w.grid();
+            if (r.how == InHistoryBox) {
+                target = w.historyBox()->lineEdit();
+                target->setFocus();
+            }
+            if (r.how == HeldDown) {
+                // The first press, then one the keyboard repeats, then the release.
+                for (const bool repeat : {false, true}) {
+                    QKeyEvent down(QEvent::KeyPress, r.key, r.mods, QString(), repeat);
+                    QApplication::sendEvent(target, &down);
+                }
+                QKeyEvent up(QEvent::KeyRelease, r.key, r.mods);
+                QApplication::sendEvent(target, &up);
+            } else if (r.how == PressOnly) {
+                QTest::keyPress(target, r.key, r.mods);
+            } else {
+                QTest::keyClick(target, r.key, r.mods);
+            }
             QCoreApplication::processEvents();
             const int got[] = {int(openSubViewers().size()), int(listings.count()), int(opened_.size()),
                                int(clips.count()), int(popups.count())};
@@ -294,6 +322,7 @@ private slots:
             for (TKorvelSubFrm* v : openSubViewers())
                 QCOMPARE(v->windowHandle()->transientParent(), w.windowHandle());
             closeAllSubViewers();
+            if (r.how == PressOnly) QTest::keyRelease(target, r.key, r.mods);
         }
     }
 
@@ -314,7 +343,7 @@ private slots:
             const int wide = byDefault ? 64 : 48;
             TKorvelMain& w = *w_;
             QVERIFY(preview(path));
-            QCOMPARE(w.statusPanel(4)->text(), QStringLiteral("%1x%2").arg(wide).arg(112 - wide));
+            QCOMPARE(w.statusText(StatusPanel::ImageSize), QStringLiteral("%1x%2").arg(wide).arg(112 - wide));
             pointAtCell(w, 9);
             QTest::keyClick(w.grid(), Qt::Key_S);
             QCOMPARE(openSubViewers().size(), 1);
@@ -360,7 +389,7 @@ private slots:
             w.resize(w.width() - 5, w.height() - 4);
             clickCell(w, 6);  // now img07
             QVERIFY(waitPreview(w));
-            QCOMPARE(w.statusPanel(1)->text(), img(7));
+            QCOMPARE(w.statusText(StatusPanel::Path), img(7));
             QCOMPARE(box.seen, 1);
             QVERIFY(!boxInsideResize);
         }
@@ -462,7 +491,8 @@ private slots:
         QVERIFY(open(0));
         for (int i = 0; i < 1234; ++i) writeSolidBmp(pic(QStringLiteral("f%1.bmp").arg(i)), 1, 1);
         QTest::keyClick(w_->grid(), Qt::Key_R);
-        QLabel* panel = w_->statusPanel(0);
+        const QLabel* panel = w_->findChild<QLabel*>(QStringLiteral("StatusPanel0"));
+        QVERIFY(panel);
         QCOMPARE(panel->text(), QStringLiteral("1,234Files"));
         // A framed label indents its text by half an "x" on the aligned side.
         const QFontMetrics fm(panel->font());
@@ -493,7 +523,7 @@ private slots:
                 w.grid()->viewport()->installEventFilter(&paints);
                 QToolButton* button = w.toolButton(w.actions().NameViewBtn);
                 QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(4, button->height() / 2));
-                QCOMPARE(w.nameView(), 1);
+                QCOMPARE(w.infoMode(), TKorvelMain::InfoMode::FileSize);
                 QVERIFY(QTest::qWaitFor([&] { return paints.n > 0; }, 500));
             }
             QCOMPARE(int(w.fileList().size()), 2);

@@ -110,12 +110,13 @@ private slots:
     // Listed when shown, sorted by the buttons, and the commands' states.
     void shownOnAFolder() {
         TKorvelMain w({pics_.path().toStdString()});
-        QVERIFY(w.formReady() == 0 && w.fileList().empty());  // nothing is listed before the window shows
-        QVERIFY(showExposed(w) && w.formReady() >= 1);
+        // Nothing is listed before the window shows.
+        QVERIFY(w.formState() == TKorvelMain::FormState::Building && w.fileList().empty());
+        QVERIFY(showExposed(w) && w.formState() != TKorvelMain::FormState::Building);
         QCOMPARE(w.selectedFolder(), pics_.path().toStdString() + "/");
         // a, b and the hidden file; the empty file and the text file are not listed.
-        QCOMPARE(w.statusPanel(0)->text(), QStringLiteral("3Files"));
-        QTRY_COMPARE(w.formReady(), 2);  // activated on the event loop's first turn
+        QCOMPARE(w.statusText(StatusPanel::FileCount), QStringLiteral("3Files"));
+        QTRY_COMPARE(w.formState(), TKorvelMain::FormState::Ready);  // activated on the event loop's first turn
         QTest::mouseClick(w.toolButton(w.actions().SortBtn2), Qt::LeftButton);
         QVERIFY(w.fileList().path(0).find("b.bmp") != std::string::npos);
         QTest::mouseClick(w.toolButton(w.actions().SortBtn1), Qt::LeftButton);

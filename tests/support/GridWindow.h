@@ -33,7 +33,7 @@ inline void writeSolidBmp(const QString& path, int w, int h, uint32_t rgb = 0x80
 // Status panels 1 to 4 (path, size, file time, dimensions) joined by "|", the time as "t" when shown.
 inline QString previewPanels(const TKorvelMain& w) {
     QStringList p;
-    for (int i = 1; i <= 4; ++i) p << w.statusPanel(i)->text();
+    for (int i = 1; i <= 4; ++i) p << w.statusText(StatusPanel(i));
     p[2] = p[2].isEmpty() ? "" : "t";
     return p.join('|');
 }
@@ -104,7 +104,8 @@ inline bool showReady(TKorvelMain& w) {
     w.resize(900, 700);
     w.show();
     w.activateWindow();
-    return QTest::qWaitForWindowActive(&w) && QTest::qWaitFor([&] { return w.formReady() == 2; }) && waitPreview(w);
+    return QTest::qWaitForWindowActive(&w) &&
+           QTest::qWaitFor([&] { return w.formState() == TKorvelMain::FormState::Ready; }) && waitPreview(w);
 }
 
 }  // namespace korvel::testing
