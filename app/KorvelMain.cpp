@@ -53,11 +53,11 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
     buildBands();
     buildActions();
     buildPanels();
-    buildQuickFolderBar();
+    quickFolders_ = new QuickFolderBar(this);
     buildStatusBar();
     buildGrid();
     buildPreview();
-    DirTree1->OnAddDir = [this](const std::string& path) { return isFavoriteOrLeadsToOne(path); };
+    connectNavigation();
     connect(DirTree1, &TDirTree::OnChange, this, &TKorvelMain::DirTree1Change);
     connect(DirTree1, &TDirTree::OnClick, this, &TKorvelMain::addSelectedFolderToHistory);
     connect(DirTree1, &TDirTree::OnRightClick, this, &TKorvelMain::DirTree1RightClick);
@@ -69,14 +69,6 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
     connect(DirTree1, &TDirTree::OnMouseUp, this, [this] {
         if (FormReady > 0) StringGrid1->setFocus();
     });
-    connect(ComboBox1, &QComboBox::activated, this, &TKorvelMain::ComboBox1Click);
-    // A typed path opens on Enter; the history itself records it only when it was opened.
-    ComboBox1->setInsertPolicy(QComboBox::NoInsert);
-    connect(ComboBox1->lineEdit(), &QLineEdit::returnPressed, this, &TKorvelMain::ComboBox1Click);
-    connect(ComboBox2, &QComboBox::activated, this, &TKorvelMain::ComboBox2Click);
-    // Each box's hint shows its text, also while a path is being typed.
-    connect(ComboBox1, &QComboBox::currentTextChanged, ComboBox1, &QWidget::setToolTip);
-    connect(ComboBox2, &QComboBox::currentTextChanged, ComboBox2, &QWidget::setToolTip);
     connect(FilterBox, &QComboBox::currentIndexChanged, this, &TKorvelMain::FilterBoxChange);
     loadPlugins();
     FormCreate(arguments);
@@ -118,14 +110,9 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
     ExifRotate = st.exifRotate;
     ColorManage = st.colorManage;
     preview_.photo = photoSwitches();
-    setHistoryPaths(korvel::historyItems(st));
-    setFavoritePaths(korvel::favoriteItems(st));
-    for (int i = 0; i < korvel::kQuickFolderCount; ++i) {
-        const std::string& folder = st.quickFolder[i];
-        std::string caption = folder.empty() ? std::string() : st.quickCaption[i];
-        if (!folder.empty() && caption.empty()) caption = korvel::MakeQuickFolderCaption(folder);
-        setQuickFolder(i, folder, pathText(caption));
-    }
+    folderBoxes_->setHistory(korvel::historyItems(st));
+    folderBoxes_->setFavourites(korvel::favoriteItems(st));
+    quickFolders_->load(st.quickFolder, st.quickCaption);
     if (st.windOption) {
         SubDirSearch = st.subDirFind;
         WindowStateText = q(st.state);
@@ -202,7 +189,7 @@ korvel::MainSettings TKorvelMain::collectSettings() const {
     st.sgHeight = Splitter2->sizes().value(0);
     st.treeWidth = TreeHidden ? SavedTreeWidth : Splitter1->sizes().value(0);
     st.nameView = NameView;
-    st.showCaption = ShowCaptions;
+    st.showCaption = quickFolders_->captionsShown();
     st.stretchBtn = FullSize;
     st.dirViewBtn = FavoritesOnly;
     st.showDirBtn = TreeHidden;
@@ -219,11 +206,8 @@ korvel::MainSettings TKorvelMain::collectSettings() const {
     for (size_t i = 0; i < places.size(); ++i) places[i] = {bands[i]->x(), bands[i]->y(), bands[i]->width()};
     korvel::storeBands(st, places);
     st.path = selectedFolder();
-    for (int i = 0; i < korvel::kQuickFolderCount; ++i) {
-        st.quickFolder[i] = quickFolder(i);
-        st.quickCaption[i] = pathBytes(FolderBtns[i]->text());
-    }
-    korvel::storeBoxItems(st, historyPaths(), favoritePaths());
+    quickFolders_->folders().store(st.quickFolder, st.quickCaption);
+    korvel::storeBoxItems(st, folderBoxes_->history().items(), folderBoxes_->favourites().items());
     return st;
 }
 
@@ -259,8 +243,7 @@ void TKorvelMain::FormShow() {
     DirTree1Change();
     addSelectedFolderToHistory();
     FilterBox->setToolTip(FilterBox->currentText());
-    ComboBox1->setToolTip(ComboBox1->currentText());
-    ComboBox2->setToolTip(ComboBox2->currentText());
+    folderBoxes_->showHints();
     // Without a window manager no activation arrives; the first turn of the event loop counts as one.
     QTimer::singleShot(0, this, [this] {
         if (FormReady == 1) FormActivate();

@@ -71,9 +71,9 @@ void TKorvelMain::FRename1Click() {
     }
     DirTree1->RenamePathNode(old + '/', now + '/');
     // Visited folders inside the renamed one keep leading to it.
-    std::vector<std::string> history = historyPaths();
+    std::vector<std::string> history = folderBoxes_->history().items();
     for (std::string& item : history) item = korvel::followRename(item, old, now);
-    setHistoryPaths(history);
+    folderBoxes_->setHistory(history);
     OpenCurrentFolder();
     addSelectedFolderToHistory();
 }

@@ -285,11 +285,7 @@ void TKorvelMain::Panel2Resize() {
 bool TKorvelMain::eventFilter(QObject* watched, QEvent* event) {
     // Marked cells dropped on a quick-folder button.
     if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove || event->type() == QEvent::Drop)
-        for (int i = 0; i < int(FolderBtns.size()); ++i)
-            if (watched == FolderBtns[size_t(i)]) return quickFolderDragEvent(i, event);
-    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease)
-        for (int i = 0; i < int(FolderBtns.size()); ++i)
-            if (watched == FolderBtns[size_t(i)]) return quickFolderMouseEvent(i, event);
+        if (const int i = quickFolders_->indexOf(watched); i >= 0) return quickFolderDragEvent(i, event);
     // The window sees each key once, before its controls, and decides whether the key goes on.
     // A key the control leaves unhandled travels up through its parents; those deliveries are
     // the same key press and are not previewed again.
@@ -327,10 +323,7 @@ bool TKorvelMain::FormKeyDown(QKeyEvent* e) {
             if (ctrl) SelectAllClick();
             return ctrl;
         case Qt::Key_B:
-            if (ComboBox1->count() >= 2) {
-                ComboBox1->setCurrentIndex(1);
-                ComboBox1Click();
-            }
+            folderBoxes_->chooseHistoryItem(1);
             return true;
         case Qt::Key_C:
             if (ctrl) ClipImageClick();
@@ -345,9 +338,9 @@ bool TKorvelMain::FormKeyDown(QKeyEvent* e) {
 bool TKorvelMain::FormKeyUp(QKeyEvent* e) {
     if (e->isAutoRepeat() || e->key() < Qt::Key_F1 || e->key() > Qt::Key_F12 || markedFiles().empty()) return false;
     const int n = e->key() - Qt::Key_F1;
-    const std::string folder = quickFolder(n);
+    const std::string folder = quickFolders_->folder(n);
     if (folder.empty()) return false;
-    showTargetPopup(folder, FolderBtns[n]->mapToGlobal(QPoint(0, 0)));
+    showTargetPopup(folder, quickFolders_->toScreen(n));
     return true;
 }
 

@@ -240,9 +240,9 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
          [](W& w) { w.Property3Click(); }},
 
         {&A::QFShowMenu, "QFShowMenu", QT_TR_NOOP("設定・変更(&S)"), In::QFPopup, -1, false,
-         [](W& w) { w.QFShowMenuClick(); }},
+         [](W& w) { w.quickFolders_->editCurrent(); }},
         {&A::QFDeleteMenu, "QFDeleteMenu", QT_TR_NOOP("設定をクリア(&D)"), In::QFPopup, -1, false,
-         [](W& w) { w.QFDeleteMenuClick(); }, When::QFCaption},
+         [](W& w) { w.quickFolders_->clearCurrent(); }, When::QFCaption},
     };
     return rows;
 }
@@ -310,7 +310,7 @@ void TKorvelMain::updateActions() {
             case When::OneMarked: on = on && marked == 1; break;
             case When::Plugins: on = on && !PluginsSkipped; break;
             case When::Listed: on = on && !FileList.empty(); break;
-            case When::QFCaption: on = on && currentQuickFolderHasCaption(); break;
+            case When::QFCaption: on = on && quickFolders_->folders().currentCanBeCleared(); break;
         }
         (actions_.*row.member)->setEnabled(on);
     }
@@ -319,7 +319,7 @@ void TKorvelMain::updateActions() {
     for (QAction* x : {a.DirViewBtn, a.DirViewMenu}) x->setChecked(FavoritesOnly);
     for (QAction* x : {a.ShowDirBtn, a.ShowDirMenu}) x->setChecked(TreeHidden);
     for (QAction* x : {a.SubDirFindBtn, a.SubDirFindMenu}) x->setChecked(SubDirSearch);
-    for (QAction* x : {a.ShowCaptionBtn, a.ShowCaptionMenu}) x->setChecked(ShowCaptions);
+    for (QAction* x : {a.ShowCaptionBtn, a.ShowCaptionMenu}) x->setChecked(quickFolders_->captionsShown());
     const std::array<QAction*, 4> views = {a.NameView1, a.NameView2, a.NameView3, a.NameView4};
     for (int i = 0; i < 4; ++i) views[size_t(i)]->setChecked(NameView == i);
     a.NameViewMenu->setChecked(false);  // its tool button is no toggle
@@ -354,17 +354,8 @@ void TKorvelMain::ShowDirBtnClick() { setTreeHidden(actions_.ShowDirBtn->isCheck
 void TKorvelMain::ShowDirMenuClick() { setTreeHidden(actions_.ShowDirMenu->isChecked()); }
 
 void TKorvelMain::setShowCaptions(bool down) {
-    ShowCaptions = down;
+    quickFolders_->showCaptions(down);
     updateActions();
-    for (QToolButton* b : FolderBtns) {
-        b->setToolButtonStyle(down ? Qt::ToolButtonTextBesideIcon : Qt::ToolButtonIconOnly);
-        if (down) {
-            b->setMinimumSize(0, 0);
-            b->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-        } else {
-            b->setFixedSize(23, 22);
-        }
-    }
 }
 
 void TKorvelMain::ShowCaptionBtnClick() { setShowCaptions(actions_.ShowCaptionBtn->isChecked()); }
