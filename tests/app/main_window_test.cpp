@@ -354,8 +354,10 @@ private slots:
     // what a restart keeps: a Latin-1 name (not UTF-8) stays bytes, also through the options' OK.
     void historyAndFavourites() {
         const std::string odd = tree_ / "caf\xe9", home = tree_ / "pics/";
-        // Three quick folders for the options' page below.
-        writeFile(ini(), "[QFolder]\nFolder1=/q/one\nCaption1=One\nFolder2=/q/two\nCaption2=Two\nFolder3=" + odd +
+        // A full favourites list f19 … f00, and three quick folders for the options' page below.
+        std::string stored = "[Favorites]\n";
+        for (int i = 0; i < 20; ++i) stored += "Path" + std::to_string(i) + "=" + f(19 - i) + "\n";
+        writeFile(ini(), stored + "[QFolder]\nFolder1=/q/one\nCaption1=One\nFolder2=/q/two\nCaption2=Two\nFolder3=" + odd +
                              "\nCaption3=odd\n");
         QVERIFY(openWindow());
         // Opened again: moves up, not added twice; no such folder: ignored.
@@ -369,9 +371,9 @@ private slots:
         pressOn(historyBox(*w_), Qt::Key_Down);
         QCOMPARE(opened(), joined({f(3), f(3), f(2), f(1), home}));
         QCOMPARE(historyBox(*w_)->toolTip(), QString::fromStdString(f(3)));
-        std::vector<std::string> newest;  // f20 … f01: f00 twice counts once, the 21st pushes out the last
+        std::vector<std::string> newest;  // f20 … f01: f00 is listed already, f20 pushes it out
         for (int i = 20; i > 0; --i) newest.push_back(f(i));
-        for (int i : {0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20}) {
+        for (int i : {0, 20}) {
             rightClickNode(f(i));
             pickFromMenu(w_->folderPopup(), w_->actions().AddFavMenu);
         }
