@@ -9,14 +9,12 @@
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QTimer>
-#include <QToolButton>
 #include <algorithm>
 
 #include "browse/ExtensionSet.h"
@@ -28,12 +26,10 @@
 #include "browse/ui/OrgStGrid.h"
 #include "base/FileNames.h"
 #include "formats/FormatRegistry.h"
-#include "nav/QuickFolders.h"
 #include "platform/Translations.h"
 #include "settings/CommandLine.h"
 #include "base/UserFolders.h"
 #include "settings/WindowGeometry.h"
-#include "platform/PathText.h"
 #include "view/PreviewPane.h"
 
 namespace {

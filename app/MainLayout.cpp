@@ -8,7 +8,6 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
-#include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
 

@@ -2,7 +2,6 @@
 // OK and the ones the window holds take effect at once. Organising favourites shows its
 // favourites page alone.
 #include <QComboBox>
-#include <QToolButton>
 
 #include "app/KorvelMain.h"
 #include "app/OptionFrm.h"
