@@ -32,6 +32,10 @@
 #include "settings/WindowGeometry.h"
 #include "view/PreviewPane.h"
 
+// The stored slots and the lists the window shows must agree.
+static_assert(QuickFolderBar::kCount == korvel::kQuickFolderCount);
+static_assert(korvel::kMaxHistory == size_t(korvel::kHistoryCount) && korvel::kMaxFavourites == korvel::kMaxHistory);
+
 namespace {
 QString q(const std::string& s) { return QString::fromStdString(s); }
 std::string s(const QString& q) { return q.toStdString(); }
