@@ -11,14 +11,12 @@
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QTimer>
-#include <QToolButton>
 #include <algorithm>
 
 #include "browse/ExtensionSet.h"
@@ -31,13 +29,15 @@
 #include "fileops/FolderOps.h"
 #include "base/FileNames.h"
 #include "formats/FormatRegistry.h"
-#include "nav/QuickFolders.h"
 #include "platform/Translations.h"
 #include "settings/CommandLine.h"
 #include "base/UserFolders.h"
 #include "settings/WindowGeometry.h"
-#include "platform/PathText.h"
 #include "view/PreviewPane.h"
+
+// The stored slots and the lists the window shows must agree.
+static_assert(QuickFolderBar::kCount == korvel::kQuickFolderCount);
+static_assert(korvel::kMaxHistory == size_t(korvel::kHistoryCount) && korvel::kMaxFavourites == korvel::kMaxHistory);
 
 namespace {
 QString q(const std::string& s) { return QString::fromStdString(s); }
@@ -55,19 +55,19 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
     buildBands();
     buildActions();
     buildPanels();
-    buildQuickFolderBar();
+    quickFolders_ = new QuickFolderBar(this);
     statusBar_ = new MainStatusBar(statusBar());
     buildGrid();
     buildPreview();
-    folderTree_->OnAddDir = [this](const std::string& path) { return isFavoriteOrLeadsToOne(path); };
+    connectNavigation();
     connect(folderTree_, &TDirTree::OnChange, this, &TKorvelMain::DirTree1Change);
     connect(folderTree_, &TDirTree::OnClick, this, &TKorvelMain::addSelectedFolderToHistory);
     folderPanel_->deleteFolderHook = [this](const std::string& folder) { runFileOperation(0, {folder}, {}); };
     folderPanel_->folderRenamed = [this](const std::string& from, const std::string& to) {
         // Visited folders inside the renamed one keep leading to it.
-        std::vector<std::string> history = historyPaths();
+        std::vector<std::string> history = folderBoxes_->history().items();
         for (std::string& item : history) item = korvel::followRename(item, from, to);
-        setHistoryPaths(history);
+        folderBoxes_->setHistory(history);
         OpenCurrentFolder();
         addSelectedFolderToHistory();
     };
@@ -77,14 +77,6 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
     connect(folderTree_, &TDirTree::OnMouseUp, this, [this] {
         if (formState_ != FormState::Building) StringGrid1->setFocus();
     });
-    connect(ComboBox1, &QComboBox::activated, this, &TKorvelMain::ComboBox1Click);
-    // A typed path opens on Enter; the history itself records it only when it was opened.
-    ComboBox1->setInsertPolicy(QComboBox::NoInsert);
-    connect(ComboBox1->lineEdit(), &QLineEdit::returnPressed, this, &TKorvelMain::ComboBox1Click);
-    connect(ComboBox2, &QComboBox::activated, this, &TKorvelMain::ComboBox2Click);
-    // Each box's hint shows its text, also while a path is being typed.
-    connect(ComboBox1, &QComboBox::currentTextChanged, ComboBox1, &QWidget::setToolTip);
-    connect(ComboBox2, &QComboBox::currentTextChanged, ComboBox2, &QWidget::setToolTip);
     connect(FilterBox, &QComboBox::currentIndexChanged, this, &TKorvelMain::FilterBoxChange);
     loadPlugins();
     FormCreate(arguments);
@@ -128,14 +120,9 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
     ExifRotate = st.exifRotate;
     ColorManage = st.colorManage;
     preview_.photo = photoSwitches();
-    setHistoryPaths(korvel::historyItems(st));
-    setFavoritePaths(korvel::favoriteItems(st));
-    for (int i = 0; i < korvel::kQuickFolderCount; ++i) {
-        const std::string& folder = st.quickFolder[i];
-        std::string caption = folder.empty() ? std::string() : st.quickCaption[i];
-        if (!folder.empty() && caption.empty()) caption = korvel::MakeQuickFolderCaption(folder);
-        setQuickFolder(i, folder, pathText(caption));
-    }
+    folderBoxes_->setHistory(korvel::historyItems(st));
+    folderBoxes_->setFavourites(korvel::favoriteItems(st));
+    quickFolders_->load(st.quickFolder, st.quickCaption);
     if (st.windOption) {
         SubDirSearch = st.subDirFind;
         WindowStateText = q(st.state);
@@ -212,7 +199,7 @@ korvel::MainSettings TKorvelMain::collectSettings() const {
     st.sgHeight = gridSplitter_->sizes().value(0);
     st.treeWidth = TreeHidden ? SavedTreeWidth : treeSplitter_->sizes().value(0);
     st.nameView = int(infoMode_);
-    st.showCaption = ShowCaptions;
+    st.showCaption = quickFolders_->captionsShown();
     st.stretchBtn = FullSize;
     st.dirViewBtn = FavoritesOnly;
     st.showDirBtn = TreeHidden;
@@ -229,11 +216,8 @@ korvel::MainSettings TKorvelMain::collectSettings() const {
     for (size_t i = 0; i < places.size(); ++i) places[i] = {bands[i]->x(), bands[i]->y(), bands[i]->width()};
     korvel::storeBands(st, places);
     st.path = selectedFolder();
-    for (int i = 0; i < korvel::kQuickFolderCount; ++i) {
-        st.quickFolder[i] = quickFolder(i);
-        st.quickCaption[i] = pathBytes(FolderBtns[i]->text());
-    }
-    korvel::storeBoxItems(st, historyPaths(), favoritePaths());
+    quickFolders_->folders().store(st.quickFolder, st.quickCaption);
+    korvel::storeBoxItems(st, folderBoxes_->history().items(), folderBoxes_->favourites().items());
     return st;
 }
 
@@ -269,8 +253,7 @@ void TKorvelMain::FormShow() {
     DirTree1Change();
     addSelectedFolderToHistory();
     FilterBox->setToolTip(FilterBox->currentText());
-    ComboBox1->setToolTip(ComboBox1->currentText());
-    ComboBox2->setToolTip(ComboBox2->currentText());
+    folderBoxes_->showHints();
     // Without a window manager no activation arrives; the first turn of the event loop counts as one.
     QTimer::singleShot(0, this, [this] {
         if (formState_ == FormState::Shown) FormActivate();

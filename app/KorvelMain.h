@@ -11,6 +11,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "app/FolderBoxes.h"
+#include "app/QuickFolderBar.h"
 #include "app/StatusBar.h"
 #include "base/Workers.h"
 #include "browse/FileList.h"
@@ -122,26 +124,17 @@ public:
     QSplitter* treeSplitter() const { return treeSplitter_; }
     QSplitter* gridSplitter() const { return gridSplitter_; }
     QComboBox* filterBox() const { return FilterBox; }
-    QComboBox* historyBox() const { return ComboBox1; }
-    QComboBox* favoritesBox() const { return ComboBox2; }
     QToolBar* filterBand() const { return FilterBand; }
     QString statusText(StatusPanel panel) const;
-    QToolButton* quickFolderButton(int i) const { return FolderBtns[size_t(i)]; }
     QMenu* gridPopup() const { return GridPopup; }
     QMenu* previewPopup() const { return PaintBoxPopup; }
     QMenu* targetPopup() const { return PopupMenu1; }
     QMenu* folderPopup() const;
     QMenu* quickFolderPopup() const { return QFPopup; }
 
-    // The boxes' folders and the quick folders as bytes (the boxes and buttons show them as text).
-    std::vector<std::string> historyPaths() const;
-    std::vector<std::string> favoritePaths() const;
-    void setFavoritePaths(const std::vector<std::string>& paths);
-    void setHistoryPaths(const std::vector<std::string>& paths);
-    // Button i's folder ("" = unbound).
-    std::string quickFolder(int i) const;
-    // Binds button i to folder with caption; an empty caption shows the unbound image.
-    void setQuickFolder(int index, const std::string& folder, const QString& caption);
+    // The history and favourites boxes, and the quick-folder buttons, with their lists.
+    const FolderBoxes& folderBoxes() const { return *folderBoxes_; }
+    const QuickFolderBar& quickFolderBar() const { return *quickFolders_; }
 
     // The folder of the tree's selected node ("/"-terminated), or "" when none.
     std::string selectedFolder() const;
@@ -194,14 +187,8 @@ private slots:
     void Property3Click();
     // Opens a sub-viewer for a file (the one place that creates them).
     void openSubViewer(const std::string& path);
-    void ComboBox1Click();
     void AddFavMenuClick();
     void EditFavMenuClick();
-    void ComboBox2Click();
-    // Quick-folder buttons: a left click, and the two commands of their pop-up menu.
-    void FolderBtnClick(int button);
-    void QFShowMenuClick();
-    void QFDeleteMenuClick();
     // Plug-ins: searched and registered before the window reads its settings.
     void PlugInSet1Click();
     // The options dialog, from the menu and the tool bar.
@@ -258,7 +245,6 @@ private:
     bool FullSize = false;       // the preview at its own size
     bool FavoritesOnly = false;  // the tree shows favourites and the folders leading to them
     bool TreeHidden = false;
-    bool ShowCaptions = false;   // quick-folder buttons show their captions
     bool PluginsSkipped = false;
     std::string SubViewPath;
     QString WindowStateText = QStringLiteral("wsNormal");
@@ -278,10 +264,8 @@ private:
     QToolBar* FilterBand = nullptr;
     QToolBar* FavoritesBand = nullptr;
     QToolBar* HistoryBand = nullptr;
-    QToolBar* ToolBar2 = nullptr;
     QComboBox* FilterBox = nullptr;
-    QComboBox* ComboBox1 = nullptr;  // history
-    QComboBox* ComboBox2 = nullptr;  // favourites
+    FolderBoxes* folderBoxes_ = nullptr;
     QSplitter* treeSplitter_ = nullptr;  // the tree beside the grid and preview
     QSplitter* gridSplitter_ = nullptr;  // the grid over the preview
     QWidget* gridPanel_ = nullptr;
@@ -295,7 +279,7 @@ private:
     QMenu* PaintBoxPopup = nullptr;
     QMenu* PopupMenu1 = nullptr;  // move here / copy here, for a target folder
     QScrollArea* ScrollBox1 = nullptr;
-    std::array<QToolButton*, 20> FolderBtns{};
+    QuickFolderBar* quickFolders_ = nullptr;
     Actions actions_{};
 
     struct ActionRow;
@@ -313,7 +297,6 @@ private:
     bool FormCloseQuery();
     void buildBands();
     void buildPanels();
-    void buildQuickFolderBar();
     void buildGrid();
     void buildPreview();
     void StringGrid1DrawCell(QPainter& p, int col, int row, const QRect& rect);
@@ -401,15 +384,9 @@ private:
     void showTargetPopup(const std::string& folder, const QPoint& globalPos);
     void resetThumbnailCache();
     void addSelectedFolderToHistory();
-    void openFolderFromBox(QComboBox* box);
-    // The tree's filter in the favourites-only view.
-    bool isFavoriteOrLeadsToOne(const std::string& folder) const;
-    // Mouse presses on quick-folder button i; true when the event was taken.
-    bool quickFolderMouseEvent(int button, QEvent* event);
-    bool currentQuickFolderHasCaption() const;
+    // Wires the boxes and the quick-folder bar to the tree, the grid and the menus.
+    void connectNavigation();
     QMenu* QFPopup = nullptr;
-    int CurrentQF = -1;  // the quick-folder button last pressed
-    QPoint QFPressedAt;
     void openChooser(bool copy);
     void runFileOperation(int mode, const std::vector<std::string>& files, const std::string& folder);
     void relistIfShown(const std::string& folder);

@@ -165,7 +165,7 @@ void TKorvelMain::openChooser(bool copy) {
     if (selectedCount() == 0) return;
     std::vector<std::string> all, quick;
     for (size_t i = 0; i < FileList.size(); ++i) all.push_back(FileList.path(i));
-    for (int i = 0; i < 10; ++i) quick.push_back(quickFolder(i));
+    for (int i = 0; i < 10; ++i) quick.push_back(quickFolders_->folder(i));
     TSelectDir::Hooks hooks;
     hooks.thumbs = [this](const std::string& path) {
         const std::ptrdiff_t i = FileList.indexOf(path);
@@ -235,15 +235,14 @@ void TKorvelMain::DirTree1DragDrop(QDropEvent* event) {
 
 bool TKorvelMain::quickFolderDragEvent(int button, QEvent* event) {
     auto* drop = static_cast<QDropEvent*>(event);  // enter and move events are drop events too
-    QToolButton* b = FolderBtns[size_t(button)];
-    const std::string folder = quickFolder(button);
+    const std::string folder = quickFolders_->folder(button);
     if (folder.empty() || FileList.empty() || !isGridDrag(drop)) {
         drop->ignore();
         return true;
     }
     drop->acceptProposedAction();
     if (event->type() == QEvent::Drop) {
-        const QPoint global = b->mapToGlobal(drop->position().toPoint());
+        const QPoint global = quickFolders_->toScreen(button, drop->position().toPoint());
         QMetaObject::invokeMethod(this, [this, folder, global] { showTargetPopup(folder, global); },
                                   Qt::QueuedConnection);
     }

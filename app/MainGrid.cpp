@@ -283,11 +283,7 @@ void TKorvelMain::Panel2Resize() {
 bool TKorvelMain::eventFilter(QObject* watched, QEvent* event) {
     // Marked cells dropped on a quick-folder button.
     if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove || event->type() == QEvent::Drop)
-        for (int i = 0; i < int(FolderBtns.size()); ++i)
-            if (watched == FolderBtns[size_t(i)]) return quickFolderDragEvent(i, event);
-    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease)
-        for (int i = 0; i < int(FolderBtns.size()); ++i)
-            if (watched == FolderBtns[size_t(i)]) return quickFolderMouseEvent(i, event);
+        if (const int i = quickFolders_->indexOf(watched); i >= 0) return quickFolderDragEvent(i, event);
     // The window sees each key once, before its controls, and decides whether the key goes on.
     // A key the control leaves unhandled travels up through its parents; those deliveries are
     // the same key press and are not previewed again.

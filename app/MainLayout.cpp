@@ -7,7 +7,6 @@
 #include <QScrollArea>
 #include <QSplitter>
 #include <QToolBar>
-#include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -78,19 +77,8 @@ void TKorvelMain::buildBands() {
     FilterBand->addWidget(FilterBox);
 
     FavoritesBand = makeBand(this, "FavoritesBand", tr("お気に入り"));
-    FavoritesBand->addWidget(new QLabel(tr("お気に入り") + QLatin1Char(' '), FavoritesBand));
-    ComboBox2 = new QComboBox(FavoritesBand);
-    ComboBox2->setObjectName(QStringLiteral("ComboBox2"));
-    ComboBox2->setMinimumWidth(312 - 70);
-    FavoritesBand->addWidget(ComboBox2);
-
     HistoryBand = makeBand(this, "HistoryBand", tr("履歴"));
-    HistoryBand->addWidget(new QLabel(tr("履歴") + QLatin1Char(' '), HistoryBand));
-    ComboBox1 = new QComboBox(HistoryBand);
-    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
-    ComboBox1->setEditable(true);
-    ComboBox1->setMinimumWidth(215 - 40);
-    HistoryBand->addWidget(ComboBox1);
+    folderBoxes_ = new FolderBoxes(FavoritesBand, HistoryBand, this);
 
     arrangeBands(bandOrder_, bandBreaks_);
 }
@@ -169,29 +157,6 @@ void TKorvelMain::buildPanels() {
     treeSplitter_->setStretchFactor(1, 1);
     gridSplitter_->setStretchFactor(1, 1);
     setCentralWidget(treeSplitter_);
-}
-
-void TKorvelMain::buildQuickFolderBar() {
-    ToolBar2 = new QToolBar(QStringLiteral("ToolBar2"), this);
-    ToolBar2->setObjectName(QStringLiteral("ToolBar2"));
-    ToolBar2->setOrientation(Qt::Vertical);
-    ToolBar2->setMovable(false);
-    ToolBar2->setIconSize(QSize(20, 20));
-    addToolBar(Qt::RightToolBarArea, ToolBar2);
-    for (int i = 0; i < 20; ++i) {
-        auto* b = new QToolButton(ToolBar2);
-        b->setObjectName(QStringLiteral("FolderBtn%1").arg(i + 1));
-        b->setAutoRaise(true);
-        b->setToolButtonStyle(Qt::ToolButtonIconOnly);
-        b->setFixedSize(23, 22);
-        b->setAcceptDrops(true);  // marked cells dropped here open the drop menu
-        ToolBar2->addWidget(b);
-        // Its own pop-up menu opens on the right button's release, after the press made it current.
-        b->setContextMenuPolicy(Qt::PreventContextMenu);
-        connect(b, &QToolButton::clicked, this, [this, i] { FolderBtnClick(i); });
-        FolderBtns[i] = b;
-        setQuickFolder(i, {}, {});
-    }
 }
 
 QString TKorvelMain::statusText(StatusPanel panel) const { return statusBar_->text(panel); }

@@ -306,10 +306,9 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
          .run = [](W& w) { w.Property3Click(); }},
 
         {ACTION(QFShowMenu), .caption = QT_TR_NOOP("設定・変更(&S)"), .in = In::QFPopup,
-         .run = [](W& w) { w.QFShowMenuClick(); }},
+         .run = [](W& w) { w.quickFolders_->editCurrent(); }},
         {ACTION(QFDeleteMenu), .caption = QT_TR_NOOP("設定をクリア(&D)"), .in = In::QFPopup,
-         .run = [](W& w) { w.QFDeleteMenuClick(); }, .when = When::QFCaption},
-
+         .run = [](W& w) { w.quickFolders_->clearCurrent(); }, .when = When::QFCaption},
 
         // Keys with no item of their own. Enter and S open viewers for the marked files.
         {.keys = {press(Qt::Key_Return, {}, true), press(Qt::Key_Enter), press(Qt::Key_S)},
@@ -320,19 +319,16 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
         // B goes back to the previous folder of the history.
         {.keys = {press(Qt::Key_B)},
          .onKey = [](W& w, int) {
-             if (w.ComboBox1->count() >= 2) {
-                 w.ComboBox1->setCurrentIndex(1);
-                 w.ComboBox1Click();
-             }
+             w.folderBoxes_->chooseHistoryItem(1);
              return true;
          }},
         // F1 … F12 open the drop menu of quick-folder button 1 … 12 for the marked files.
         {.keys = {release(Qt::Key_F1, Qt::Key_F12)},
          .onKey = [](W& w, int key) {
              const int n = key - Qt::Key_F1;
-             const std::string folder = w.markedFiles().empty() ? std::string() : w.quickFolder(n);
+             const std::string folder = w.markedFiles().empty() ? std::string() : w.quickFolders_->folder(n);
              if (folder.empty()) return false;
-             w.showTargetPopup(folder, w.FolderBtns[size_t(n)]->mapToGlobal(QPoint(0, 0)));
+             w.showTargetPopup(folder, w.quickFolders_->toScreen(n));
              return true;
          }},
     };
@@ -422,7 +418,7 @@ void TKorvelMain::updateActions() {
             case When::OneMarked: on = on && marked == 1; break;
             case When::Plugins: on = on && !PluginsSkipped; break;
             case When::Listed: on = on && !FileList.empty(); break;
-            case When::QFCaption: on = on && currentQuickFolderHasCaption(); break;
+            case When::QFCaption: on = on && quickFolders_->folders().currentCanBeCleared(); break;
         }
         (actions_.*row.member)->setEnabled(on);
     }
@@ -431,7 +427,7 @@ void TKorvelMain::updateActions() {
     for (QAction* x : {a.DirViewBtn, a.DirViewMenu}) x->setChecked(FavoritesOnly);
     for (QAction* x : {a.ShowDirBtn, a.ShowDirMenu}) x->setChecked(TreeHidden);
     for (QAction* x : {a.SubDirFindBtn, a.SubDirFindMenu}) x->setChecked(SubDirSearch);
-    for (QAction* x : {a.ShowCaptionBtn, a.ShowCaptionMenu}) x->setChecked(ShowCaptions);
+    for (QAction* x : {a.ShowCaptionBtn, a.ShowCaptionMenu}) x->setChecked(quickFolders_->captionsShown());
     const std::array<QAction*, 4> views = {a.NameView1, a.NameView2, a.NameView3, a.NameView4};
     for (int i = 0; i < 4; ++i) views[size_t(i)]->setChecked(int(infoMode_) == i);
     a.NameViewMenu->setChecked(false);  // its tool button is no toggle
@@ -464,17 +460,8 @@ void TKorvelMain::setTreeHidden(bool down) {
 }
 
 void TKorvelMain::setShowCaptions(bool down) {
-    ShowCaptions = down;
+    quickFolders_->showCaptions(down);
     updateActions();
-    for (QToolButton* b : FolderBtns) {
-        b->setToolButtonStyle(down ? Qt::ToolButtonTextBesideIcon : Qt::ToolButtonIconOnly);
-        if (down) {
-            b->setMinimumSize(0, 0);
-            b->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-        } else {
-            b->setFixedSize(23, 22);
-        }
-    }
 }
 
 void TKorvelMain::setFavoritesOnly(bool on) {

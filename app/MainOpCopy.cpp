@@ -12,7 +12,7 @@ void TKorvelMain::KCopyBtnClick() {
     if (selectedCount() == 0) return;
     std::vector<std::string> all, quick;
     for (size_t i = 0; i < FileList.size(); ++i) all.push_back(FileList.path(i));
-    for (int i = 0; i < 10; ++i) quick.push_back(quickFolder(i));
+    for (int i = 0; i < 10; ++i) quick.push_back(quickFolders_->folder(i));
     TOpCopyFrm::Hooks hooks;
     hooks.thumbs = [this](const std::string& path) {
         const std::ptrdiff_t i = FileList.indexOf(path);

@@ -2,7 +2,6 @@
 // OK and the ones the window holds take effect at once. Organising favourites shows its
 // favourites page alone.
 #include <QComboBox>
-#include <QToolButton>
 
 #include "app/KorvelMain.h"
 #include "app/OptionFrm.h"
@@ -10,6 +9,7 @@
 #include "base/IniFile.h"
 #include "base/UserFolders.h"
 #include "browse/ui/DirTree.h"
+#include "platform/PathText.h"
 
 std::unique_ptr<TOptionFrm> TKorvelMain::makeOptionDialog() {
     TOptionFrm::Hooks hooks;
@@ -17,16 +17,15 @@ std::unique_ptr<TOptionFrm> TKorvelMain::makeOptionDialog() {
         return browseForFolder(caption, start);
     };
     hooks.treeFolder = selectedFolder();
-    hooks.clearHistory = [this] {
-        ComboBox1->clear();
-        ComboBox1->clearEditText();
-        ComboBox1->setToolTip({});
-    };
+    hooks.clearHistory = [this] { folderBoxes_->clearHistory(); };
     hooks.folderCreated = [this] { folderTree_->Reload(); };
     std::array<TOptionFrm::QuickFolder, TOptionFrm::kQuickRows> quick;
-    for (size_t i = 0; i < quick.size(); ++i) quick[i] = {quickFolder(int(i)), FolderBtns[i]->text()};
+    for (size_t i = 0; i < quick.size(); ++i) {
+        const korvel::QuickFolder& q = quickFolders_->folders().at(int(i));
+        quick[i] = {q.folder, pathText(q.caption)};
+    }
     const korvel::OptionValues values = korvel::readOptionValues(korvel::IniFile::load(korvel::mainSettingsPath(exePath_)));
-    return std::make_unique<TOptionFrm>(values, ThumbSize, favoritePaths(), quick, std::move(hooks), this);
+    return std::make_unique<TOptionFrm>(values, ThumbSize, folderBoxes_->favourites().items(), quick, std::move(hooks), this);
 }
 
 void TKorvelMain::EditFavMenuClick() {
@@ -35,7 +34,7 @@ void TKorvelMain::EditFavMenuClick() {
     dialog->PageControl1->setTabVisible(0, false);
     dialog->PageControl1->setTabVisible(2, false);
     dialog->PageControl1->setCurrentIndex(1);
-    if (dialog->exec() == QDialog::Accepted) setFavoritePaths(dialog->favorites());
+    if (dialog->exec() == QDialog::Accepted) folderBoxes_->setFavourites(dialog->favorites());
 }
 
 void TKorvelMain::OptionMenuClick() {
@@ -62,10 +61,10 @@ void TKorvelMain::OptionMenuClick() {
         InfoHeight = korvel::InfoHeightFor(ThumbSize);
     }
     SubDirOnce = v.subDirOnce;
-    setFavoritePaths(dialog.favorites());
+    folderBoxes_->setFavourites(dialog.favorites());
     for (int i = 0; i < TOptionFrm::kQuickRows; ++i) {
         const auto& [folder, caption] = dialog.quickFolder(i);
-        setQuickFolder(i, folder, folder.empty() ? QString() : caption);
+        quickFolders_->bind(i, folder, pathBytes(caption));
     }
     // A file that could not be read is not replaced by the dialog's keys alone.
     if (!ini.readFailed()) {

@@ -7,6 +7,7 @@
 #include "base/FileNames.h"
 #include "base/UserFolders.h"
 #include "browse/ui/OrgStGrid.h"
+#include "fileops/OneByOneRename.h"
 #include "fileops/Rename.h"
 #include "fileops/ui/NumberFrm.h"
 #include "fileops/ui/RNameFrm.h"
@@ -18,28 +19,27 @@ void TKorvelMain::replaceRenamedPath(const std::string& from, const std::string&
 }
 
 void TKorvelMain::ReNameBtn1Click() {
-    const std::vector<std::string> files = CollectSelectedFiles();
-    if (files.empty()) return;
-    // Each file keeps its own folder, also when the sub-folder search listed it.
-    auto rename = [this](const std::string& from, const std::string& name) {
-        const std::string to = korvel::extractFilePath(from) + name;
-        const korvel::FailureReason why = korvel::renameInPlace(korvel::systemFileSystem(), from, to);
-        if (why.empty()) return replaceRenamedPath(from, to);
-        QMessageBox::critical(this, tr("エラー"), withReason(coreText(korvel::renameFailedText()), reasonLine(why)));
+    korvel::OneByOneRename loop(CollectSelectedFiles());
+    if (loop.finished()) return;
+    auto show = [this](const korvel::RenameResult& r) {
+        if (r.done()) return replaceRenamedPath(r.from, r.to);
+        QMessageBox::critical(this, tr("エラー"), withReason(coreText(korvel::renameFailedText()), reasonLine(r.why)));
     };
-    for (size_t n = 0; n < files.size(); ++n) {
-        const std::string& path = files[n];
-        const std::ptrdiff_t index = FileList.indexOf(path);
-        TRNameFrm dialog(path, int(files.size()), index >= 0 ? thumbnailImageNow(size_t(index)) : QImage(), this);
+    while (!loop.finished()) {
+        const std::ptrdiff_t index = FileList.indexOf(loop.file());
+        TRNameFrm dialog(loop.file(), int(loop.total()), index >= 0 ? thumbnailImageNow(size_t(index)) : QImage(), this);
         const int result = dialog.exec();
         if (result == QDialog::Accepted) {
-            rename(path, dialog.RenameTarget());
+            show(loop.rename(dialog.RenameTarget()));
         } else if (result == TRNameFrm::YesToAll) {
-            for (size_t k = n; k < files.size(); ++k)
-                rename(files[k], convertNameCase(korvel::extractFileName(files[k]), dialog.RenameAllMode()));
-            break;
+            const TRNameFrm::NameCase nameCase = dialog.RenameAllMode();
+            for (const korvel::RenameResult& r :
+                 loop.renameAll([nameCase](const std::string& name) { return convertNameCase(name, nameCase); }))
+                show(r);
         } else if (result == QDialog::Rejected) {
-            break;
+            loop.stop();
+        } else {
+            loop.skip();
         }
     }
     StringGrid1->viewport()->update();

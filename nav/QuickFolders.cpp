@@ -4,13 +4,6 @@
 
 namespace korvel {
 
-void AddToHistory(std::vector<std::string>& history, const std::string& path) {
-    auto same = std::find(history.begin(), history.end(), path);
-    if (same != history.end()) history.erase(same);
-    else if (history.size() > kMaxHistory - 1) history.pop_back();
-    history.insert(history.begin(), path);
-}
-
 namespace {
 // Length in bytes of the UTF-8 sequence starting with byte c (1 for stray bytes).
 size_t sequenceLength(unsigned char c) {
@@ -63,6 +56,25 @@ std::string MakeQuickFolderCaption(const std::string& pathIn) {
         i += len;
     }
     return prefix + copied + (i < text.size() ? ".." : "");
+}
+
+void QuickFolderSet::bind(int i, const std::string& folder, const std::string& caption) {
+    if (folder.empty()) return unbind(i);
+    buttons_[size_t(i)] = {folder, caption.empty() ? MakeQuickFolderCaption(folder) : caption};
+}
+
+void QuickFolderSet::load(std::span<const std::string> folders, std::span<const std::string> captions) {
+    for (int i = 0; i < kCount; ++i) {
+        const size_t n = size_t(i);
+        bind(i, n < folders.size() ? folders[n] : std::string(), n < captions.size() ? captions[n] : std::string());
+    }
+}
+
+void QuickFolderSet::store(std::span<std::string> folders, std::span<std::string> captions) const {
+    for (size_t n = 0; n < buttons_.size(); ++n) {
+        if (n < folders.size()) folders[n] = buttons_[n].folder;
+        if (n < captions.size()) captions[n] = buttons_[n].caption;
+    }
 }
 
 }  // namespace korvel

@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
         while (w.formState() != TKorvelMain::FormState::Ready) QCoreApplication::processEvents();
         if (!fromStart) {
             QCoreApplication::processEvents();
-            QLineEdit* edit = w.historyBox()->lineEdit();
+            QLineEdit* edit = w.findChild<QComboBox*>("ComboBox1")->lineEdit();
             edit->setText(folder);
             timer.restart();
             QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);

@@ -28,10 +28,10 @@ QImage fitted(const QImage& picture) {
 
 }  // namespace
 
-std::string convertNameCase(const std::string& name, int mode) {
+std::string convertNameCase(const std::string& name, TRNameFrm::NameCase nameCase) {
     // Through the box's text form, so bytes that are not UTF-8 stay as they are.
     const QString text = pathText(name);
-    return pathBytes(mode == 1 ? text.toUpper() : text.toLower());
+    return pathBytes(nameCase == TRNameFrm::UpperCase ? text.toUpper() : text.toLower());
 }
 
 TRNameFrm::TRNameFrm(const std::string& path, int selected, const QImage& picture, QWidget* parent)
@@ -106,12 +106,12 @@ TRNameFrm::TRNameFrm(const std::string& path, int selected, const QImage& pictur
 }
 
 void TRNameFrm::RadioGroup1Click(int index) {
-    const bool typed = index == 0;
+    const bool typed = index == TypedName;
     Edit1->setEnabled(typed);
     Edit2->setEnabled(typed);
     AllOKBtn->setEnabled(!typed && selected_ > 1);
     if (typed) return;  // a name converted before stays converted
-    for (QLineEdit* e : {Edit1, Edit2}) e->setText(index == 1 ? e->text().toUpper() : e->text().toLower());
+    for (QLineEdit* e : {Edit1, Edit2}) e->setText(index == UpperCase ? e->text().toUpper() : e->text().toLower());
 }
 
 void TRNameFrm::OKBtn1Click() {
@@ -120,6 +120,6 @@ void TRNameFrm::OKBtn1Click() {
 }
 
 void TRNameFrm::AllOKBtnClick() {
-    RenameAllMode_ = radioItems->checkedId();
+    RenameAllMode_ = NameCase(radioItems->checkedId());
     done(YesToAll);
 }

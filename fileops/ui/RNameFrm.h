@@ -16,6 +16,8 @@ class TRNameFrm : public QDialog {
 public:
     // The dialog's results besides Accepted (OK) and Rejected (stop).
     enum { YesToAll = 2, Skip = 3 };
+    // The radio items in their order; the case ones are what "全てOK" applies.
+    enum NameCase { TypedName = 0, UpperCase = 1, LowerCase = 2 };
 
     // path: the file to rename; selected: how many files the command works on; picture: the
     // file's picture (null: none), shown fitted into 80 x 80.
@@ -23,8 +25,8 @@ public:
 
     // After OK: the new file name (name, ".", extension), as bytes.
     const std::string& RenameTarget() const { return RenameTarget_; }
-    // After "全てOK": 1 upper case, 2 lower case.
-    int RenameAllMode() const { return RenameAllMode_; }
+    // After "全てOK": the case chosen.
+    NameCase RenameAllMode() const { return RenameAllMode_; }
 
     void RadioGroup1Click(int index);
     void OKBtn1Click();
@@ -41,9 +43,9 @@ private:
     int selected_;
     std::string baseName_, extName_;  // as on disk
     std::string RenameTarget_;
-    int RenameAllMode_ = 0;
+    NameCase RenameAllMode_ = TypedName;
 };
 
-// name turned to upper (mode 1) or lower case (otherwise) as text; bytes that are not UTF-8
-// stay as they are.
-std::string convertNameCase(const std::string& name, int mode);
+// name turned to upper case (UpperCase) or lower case (otherwise) as text; bytes that are not
+// UTF-8 stay as they are.
+std::string convertNameCase(const std::string& name, TRNameFrm::NameCase nameCase);

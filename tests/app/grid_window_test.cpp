@@ -147,9 +147,11 @@ class GridWindowTest : public QObject {
 
     std::string pics(const std::string& name = "") const { return *tree_ / ("pics/" + name); }
 
-    // Five pictures a … e in pics/, the window showing them with b and c marked (c current).
-    bool openWindow() {
+    // Five pictures a … e in pics/, the window showing them with b and c marked (c current);
+    // the third quick-folder button bound to quick (relative to the tree) when it is given.
+    bool openWindow(const std::string& quick = "") {
         freshTree({"pics", "dst", "data/Trash/files", "data/Trash/info"});
+        if (!quick.empty()) writeFile(config_.path().toStdString() + "/Korvel.ini", "[QFolder]\nFolder3=" + *tree_ / quick + "\n");
         for (int i = 0; i < 5; ++i) {
             writePatternBmp(pics(kNames[i]), 8 + i, 6);
             original_[i] = readFile(pics(kNames[i]));
@@ -284,12 +286,12 @@ private slots:
             {"R in the history box", Qt::Key_R, {}, InHistoryBox, 1, 0, 0, 0, 0, 0},
         };
         for (const Row& r : rows) {
-            QVERIFY2(open(9), r.name);
+            // B goes back to the stored folder, F3 offers it as the third quick folder.
+            const std::string sub = pic("sub/").toStdString();
+            QVERIFY2(open(9, "[History]\nPath0=" + sub + "\n[QFolder]\nFolder3=" + sub + "\n"), r.name);
             TKorvelMain& w = *w_;
             opened_.clear();
             if (r.marked == 2) clickCell(w, 1, Qt::ControlModifier);
-            w.historyBox()->insertItem(1, pic("sub/"));  // B goes back to this folder
-            w.quickFolderButton(2)->setToolTip(pic("sub/"));
             pointAtCell(w, 0);
             QSignalSpy listings(&w, &TKorvelMain::folderListed);
             QSignalSpy clips(QApplication::clipboard(), &QClipboard::dataChanged);
@@ -297,7 +299,7 @@ private slots:
             QTimer::singleShot(100, w.targetPopup(), &QMenu::close);
             QWidget* target = w.grid();
             if (r.how == InHistoryBox) {
-                target = w.historyBox()->lineEdit();
+                target = historyBox(w)->lineEdit();
                 target->setFocus();
             }
             if (r.how == HeldDown) {
@@ -612,12 +614,11 @@ private slots:
         };
         for (const Row& r : rows) {
             const RowTrace trace{r.name};
-            QVERIFY(openWindow());
+            QVERIFY(openWindow(r.target + "/"));
             TKorvelMain& w = *w_;
             const std::string folder = *tree_ / (r.target + "/");
             if (r.conflict) tree_->write("dst/b.bmp", "old");
-            QToolButton* button = w.quickFolderButton(2);
-            button->setToolTip(QString::fromStdString(folder));
+            QToolButton* button = quickFolderButton(w, 2);
             MessageBoxCatcher boxes;
             boxes.press = r.answer;
             ModalScript chooser;
@@ -811,8 +812,8 @@ private slots:
             QCOMPARE(w_->selectedFolder(), now + "/");
             QCOMPARE(int(w_->fileList().size()), 1);
             QCOMPARE(w_->fileList().path(0), now + "/a.bmp");
-            if (renamed) QCOMPARE(w_->historyBox()->itemText(0).toStdString(), now + "/");
-            QVERIFY(w_->historyBox()->findText(QString::fromStdString(now + "/2020/")) >= 0);
+            if (renamed) QCOMPARE(historyBox(*w_)->itemText(0).toStdString(), now + "/");
+            QVERIFY(historyBox(*w_)->findText(QString::fromStdString(now + "/2020/")) >= 0);
             if (r.rename || !done) continue;
             // Every level made gets its node.
             QTreeWidgetItem* node = tree->FindNode(at("Photos/" + r.made + "/"));

@@ -72,7 +72,7 @@ class MainWindowTest : public QObject {
     QString pics() const { return QString::fromStdString(tree_ / "pics"); }
     // The folder open, then the history newest first.
     QString opened() const {
-        std::vector<std::string> l = w_->historyPaths();
+        std::vector<std::string> l = historyItems(*w_);
         l.insert(l.begin(), w_->selectedFolder());
         return joined(l);
     }
@@ -138,8 +138,8 @@ private slots:
             states += " " + enabled();
         }
         for (const std::string& folder : {f(0), pics_.path().toStdString() + "/"}) {
-            typeInto(w.historyBox()->lineEdit(), QString::fromStdString(folder));
-            QTest::keyClick(w.historyBox()->lineEdit(), Qt::Key_Return);
+            typeInto(historyBox(w)->lineEdit(), QString::fromStdString(folder));
+            QTest::keyClick(historyBox(w)->lineEdit(), Qt::Key_Return);
             QTRY_COMPARE(w.selectedFolder(), folder);
             states += " " + enabled();
         }
@@ -348,39 +348,44 @@ private slots:
             QCOMPARE(viewers(), i == 1 ? both : "");
             played = "none";
         }
-        QCOMPARE(w_->historyPaths().front(), tree_ / "pics/");
+        QCOMPARE(historyItems(*w_).front(), tree_ / "pics/");
     }
 
     // History and favourites from their boxes and the folder menu, organised in the options, and
     // what a restart keeps: a Latin-1 name (not UTF-8) stays bytes, also through the options' OK.
     void historyAndFavourites() {
         const std::string odd = tree_ / "caf\xe9", home = tree_ / "pics/";
+        // A full favourites list f19 … f00, and three quick folders for the options' page below.
+        std::string stored = "[Favorites]\n";
+        for (int i = 0; i < 20; ++i) stored += "Path" + std::to_string(i) + "=" + f(19 - i) + "\n";
+        writeFile(ini(), stored + "[QFolder]\nFolder1=/q/one\nCaption1=One\nFolder2=/q/two\nCaption2=Two\nFolder3=" + odd +
+                             "\nCaption3=odd\n");
         QVERIFY(openWindow());
         // Opened again: moves up, not added twice; no such folder: ignored.
         for (const std::string& typed : {f(1), f(2), f(3), f(2), tree_ / "missing/"}) {
-            typeInto(w_->historyBox()->lineEdit(), QString::fromStdString(typed));
-            QTest::keyClick(w_->historyBox()->lineEdit(), Qt::Key_Return);
+            typeInto(historyBox(*w_)->lineEdit(), QString::fromStdString(typed));
+            QTest::keyClick(historyBox(*w_)->lineEdit(), Qt::Key_Return);
         }
-        QCOMPARE(w_->historyBox()->toolTip(), QString::fromStdString(tree_ / "missing/"));
+        QCOMPARE(historyBox(*w_)->toolTip(), QString::fromStdString(tree_ / "missing/"));
         QCOMPARE(opened(), joined({f(2), f(2), f(3), f(1), home}));
         // Down in the box chooses the next item, which opens and goes to the top.
-        pressOn(w_->historyBox(), Qt::Key_Down);
+        pressOn(historyBox(*w_), Qt::Key_Down);
         QCOMPARE(opened(), joined({f(3), f(3), f(2), f(1), home}));
-        QCOMPARE(w_->historyBox()->toolTip(), QString::fromStdString(f(3)));
-        std::vector<std::string> newest;  // f20 … f01: f00 twice counts once, the 21st pushes out the last
+        QCOMPARE(historyBox(*w_)->toolTip(), QString::fromStdString(f(3)));
+        std::vector<std::string> newest;  // f20 … f01: f00 is listed already, f20 pushes it out
         for (int i = 20; i > 0; --i) newest.push_back(f(i));
-        for (int i : {0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20}) {
+        for (int i : {0, 20}) {
             rightClickNode(f(i));
             pickFromMenu(w_->folderPopup(), w_->actions().AddFavMenu);
         }
-        QCOMPARE(joined(w_->favoritePaths()), joined(newest));
-        QCOMPARE(w_->favoritesBox()->currentText(), QString());  // none chosen yet
+        QCOMPARE(joined(w_->folderBoxes().favourites().items()), joined(newest));
+        QCOMPARE(favouritesBox(*w_)->currentText(), QString());  // none chosen yet
         // The favourites-only view shows favourites and the folders leading to them.
         clickTool(w_->actions().DirViewBtn);
         QVERIFY(w_->dirTree()->SelectPath(f(3)));
         QVERIFY(!w_->dirTree()->SelectPath(f(0)) && !w_->dirTree()->SelectPath(home));
         // Home in the favourites box chooses its first item.
-        pressOn(w_->favoritesBox(), Qt::Key_Home);
+        pressOn(favouritesBox(*w_), Qt::Key_Home);
         QCOMPARE(opened(), joined({f(20), f(20), f(3), f(2), f(1), home}));
         // Organising shows the favourites page alone. A folder added to the full list takes the
         // last one's place, one already listed is refused; OK applies the list and writes nothing.
@@ -407,13 +412,10 @@ private slots:
         QCOMPARE(pages, (QList<bool>{false, false, true}));
         std::swap(newest[0], newest[1]);
         newest.back() = odd + "/";
-        QCOMPARE(joined(w_->favoritePaths()), joined(newest));
+        QCOMPARE(joined(w_->folderBoxes().favourites().items()), joined(newest));
         QCOMPARE(w_->grid()->defaultSize(), cell);
         QCOMPARE(readFile(ini()), before);
         // The quick-folder page of the options: one row cleared, an unbound one bound.
-        w_->setQuickFolder(0, "/q/one", QStringLiteral("One"));
-        w_->setQuickFolder(1, "/q/two", QStringLiteral("Two"));
-        w_->setQuickFolder(2, odd, QStringLiteral("odd"));
         QStringList seen;  // Clear, Up and Down enabled, then the cleared row, then the editor's folder
         const auto clearAndEdit = [&](TOptionFrm& d) {
             d.PageControl1->setCurrentIndex(2);
@@ -438,13 +440,13 @@ private slots:
         QVERIFY(options.done());
         QCOMPARE(options.boxTexts, QStringList{"選択した設定をクリアします。よろしいですか？"});
         QCOMPARE(seen, (QStringList{"0", "101", "未設定", "", ""}));  // the unbound row's editor opens empty
-        QToolButton* one = w_->quickFolderButton(0);
+        QToolButton* one = quickFolderButton(*w_, 0);
         QVERIFY(one->text().isEmpty() && one->toolTip().isEmpty());
         QCOMPARE(one->icon().pixmap(20, 20).toImage(),
                  toolIcon(ToolIcon::SubFolders).pixmap(20, 20).toImage());
-        QCOMPARE(w_->quickFolderButton(1)->text(), QStringLiteral("Two"));
+        QCOMPARE(quickFolderButton(*w_, 1)->text(), QStringLiteral("Two"));
         const std::string caption = korvel::MakeQuickFolderCaption(pics().toStdString());
-        QCOMPARE(w_->quickFolderButton(3)->toolTip() + " " + w_->quickFolderButton(3)->text(),
+        QCOMPARE(quickFolderButton(*w_, 3)->toolTip() + " " + quickFolderButton(*w_, 3)->text(),
                  pics() + " " + QString::fromStdString(caption));
         // A restart keeps the lists, a quick folder and the toggles.
         clickTool(w_->actions().ShowCaptionBtn);
@@ -452,13 +454,17 @@ private slots:
         w_->close();
         QVERIFY(openWindow());
         QCOMPARE(opened().section(' ', 2), joined({f(20), f(3), f(2), f(1), home}));  // after where it opened
-        QCOMPARE(joined(w_->favoritePaths()), joined(newest));
-        QCOMPARE(w_->favoritesBox()->currentText() + w_->favoritesBox()->toolTip(), QString());  // none chosen
-        QCOMPARE(w_->quickFolder(2) + " " + w_->quickFolderButton(2)->text().toStdString(), odd + " odd");
+        QCOMPARE(joined(w_->folderBoxes().favourites().items()), joined(newest));
+        QCOMPARE(favouritesBox(*w_)->currentText() + favouritesBox(*w_)->toolTip(), QString());  // none chosen
+        QCOMPARE(w_->quickFolderBar().folder(2) + " " + quickFolderButton(*w_, 2)->text().toStdString(), odd + " odd");
         QVERIFY(w_->actions().DirViewBtn->isChecked() && w_->actions().ShowCaptionMenu->isChecked());
     }
 
     void quickFolderButtons() {
+        // Buttons 3 … 12 bound from the file; 1 and 2 are bound below through their dialogs.
+        std::string stored = "[QFolder]\n";
+        for (int i = 2; i < 12; ++i) stored += "Folder" + std::to_string(i + 1) + "=" + f(i + 8) + "\n";
+        writeFile(ini(), stored);
         QVERIFY(openWindow());
         TKorvelMain& w = *w_;
         const TKorvelMain::Actions& a = w.actions();
@@ -471,46 +477,46 @@ private slots:
             typeInto(d.QFCaptionEdit, n == 0 ? QStringLiteral("写真フォルダX") : QString(), false);  // 12 cells + 1
             QTest::mouseClick(d.OkBtn, Qt::LeftButton);
         });
-        QTest::mouseClick(w.quickFolderButton(0), Qt::LeftButton);
-        QTRY_COMPARE(w.quickFolder(0) + " " + w.quickFolderButton(0)->text().toStdString(),
+        QTest::mouseClick(quickFolderButton(w, 0), Qt::LeftButton);
+        QTRY_COMPARE(w.quickFolderBar().folder(0) + " " + quickFolderButton(w, 0)->text().toStdString(),
                      f(3).substr(0, f(3).size() - 1) + " 写真フォルダ");
         // A right click makes its button current: the dialog opens for button 2, not button 1.
-        QTest::mouseClick(w.quickFolderButton(1), Qt::RightButton);
+        QTest::mouseClick(quickFolderButton(w, 1), Qt::RightButton);
         QVERIFY(!a.QFDeleteMenu->isEnabled());
         pickFromMenu(w.quickFolderPopup(), a.QFShowMenu);
         QTRY_COMPARE(dialogs.seen, 2);
-        QCOMPARE(w.quickFolderButton(1)->text(), QStringLiteral("…/f04"));  // derived
+        QCOMPARE(quickFolderButton(w, 1)->text(), QStringLiteral("…/f04"));  // derived
         QCOMPARE(shown, QStringList(2, pics() + "/"));                        // the tree's folder
         // A left click on a bound button with a marked file: the drop menu copies it there.
         clickCell(w, 0);
-        QTest::mouseClick(w.quickFolderButton(0), Qt::LeftButton);
+        QTest::mouseClick(quickFolderButton(w, 0), Qt::LeftButton);
         pickFromMenu(w.targetPopup(), a.Copy1);
         QTRY_VERIFY(readFile(f(3) + "a.bmp") == readFile(tree_ / "pics/a.bmp"));
         // F1 … F12 on the grid: the drop menu of buttons 1 … 12.
         w.activateWindow();  // the closed drop menu may still hold the activation
         QTRY_VERIFY(w.isActiveWindow());
         for (int i = 0; i < 12; ++i) {
-            w.setQuickFolder(i, f(i + 8), QStringLiteral("q"));
+            const std::string bound = i < 2 ? f(i + 3).substr(0, f(i + 3).size() - 1) : f(i + 8);
             pressOn(w.grid(), Qt::Key(Qt::Key_F1 + i));
             QTRY_VERIFY(w.targetPopup()->isVisible());
-            QCOMPARE(a.TargetPath1->data().toByteArray().toStdString(), f(i + 8));
+            QCOMPARE(a.TargetPath1->data().toByteArray().toStdString(), bound);
             w.targetPopup()->close();
         }
         // Captions on show the text beside the image; off, the buttons are 23 x 22 again.
         clickTool(a.ShowCaptionBtn);
-        QTRY_VERIFY(w.quickFolderButton(0)->width() > 23);
+        QTRY_VERIFY(quickFolderButton(w, 0)->width() > 23);
         a.ShowCaptionMenu->trigger();
-        QCOMPARE(w.quickFolderButton(0)->size(), QSize(23, 22));
+        QCOMPARE(quickFolderButton(w, 0)->size(), QSize(23, 22));
         // Clear asks first: No keeps the folder, Yes clears it.
         for (const char* answer : {"いいえ", "はい"}) {
             MessageBoxCatcher boxes;
             boxes.press = QString::fromUtf8(answer);
-            QTest::mouseClick(w.quickFolderButton(0), Qt::RightButton);
+            QTest::mouseClick(quickFolderButton(w, 0), Qt::RightButton);
             pickFromMenu(w.quickFolderPopup(), a.QFDeleteMenu);
             QTRY_COMPARE(boxes.texts, QStringList{"フォルダの設定をクリアします。\nよろしいですか？"});
-            QCOMPARE(w.quickFolder(0).empty(), boxes.press == "はい");
+            QCOMPARE(w.quickFolderBar().folder(0).empty(), boxes.press == "はい");
         }
-        QCOMPARE(w.quickFolderButton(0)->text(), QString());
+        QCOMPARE(quickFolderButton(w, 0)->text(), QString());
     }
 
     // Browse starts at the edit's folder, else the tree's; the folder chosen fills an empty caption.
@@ -593,7 +599,7 @@ private slots:
             clickTool(w_->actions().OptionBtn);
             QVERIFY(script.done());
             QCOMPARE(script.boxTexts, QStringList{"履歴を全て削除します。よろしいですか？"});
-            QCOMPARE(w_->historyBox()->count(), 0);
+            QCOMPARE(historyBox(*w_)->count(), 0);
             const QString written = iniValues(ini(), section, {key});
             w_->close();
             const QString got = QString("%1 %2 ").arg(relists_).arg(w_->grid()->defaultSize()) + written;

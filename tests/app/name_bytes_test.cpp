@@ -163,7 +163,7 @@ class NameBytesTest : public QObject {
     void run(const Row& r, const std::string& odd) {
         QAction* command = r.command ? w_->actions().*r.command : nullptr;
         if (!command) {
-            QLineEdit* history = w_->historyBox()->lineEdit();
+            QLineEdit* history = historyBox(*w_)->lineEdit();
             typeInto(history, pathText(r.typed));
             QTest::keyClick(history, Qt::Key_Return);
         } else if (command == w_->actions().FRename1 || command == w_->actions().CreateDirMenu) {
@@ -171,7 +171,7 @@ class NameBytesTest : public QObject {
             rightClickNode(*w_, w_->dirTree()->FindNode(dst(odd + "/")));
             pickFromMenu(w_->folderPopup(), command);
         } else if (command == w_->actions().QFShowMenu) {
-            QTest::mouseClick(w_->quickFolderButton(0), Qt::RightButton);
+            QTest::mouseClick(quickFolderButton(*w_, 0), Qt::RightButton);
             pickFromMenu(w_->quickFolderPopup(), command);
         } else {
             QTest::mouseClick(w_->toolButton(command), Qt::LeftButton);

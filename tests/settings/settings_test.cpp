@@ -13,7 +13,6 @@
 #include "base/SafeWrite.h"
 #include "fileops/WallpaperBitmap.h"
 #include "formats/SpiExclusion.h"
-#include "nav/QuickFolders.h"
 #include "settings/CommandLine.h"
 #include "settings/MainSettings.h"
 #include "settings/OptionSettings.h"
@@ -389,23 +388,3 @@ TEST(CommandLine, ExpandLongPathSpellsComponentsAsStored) {
     EXPECT_EQ(ExpandLongPath(base + "/Ab", "/"), base + "/Ab");
 }
 
-TEST(QuickFolders, HistoryMovesDuplicatesUpAndKeepsTwenty) {
-    std::vector<std::string> h;
-    std::vector<std::string> expected = {"/F5/", "/new/", "/f5/"};  // exact comparison: /F5/ is new
-    for (int i = 0; i < 20; ++i) AddToHistory(h, "/f" + std::to_string(i) + "/");
-    for (const char* folder : {"/f5/", "/new/", "/F5/"}) AddToHistory(h, folder);
-    for (int i = 19; i >= 2; --i)  // the two oldest went
-        if (i != 5) expected.push_back("/f" + std::to_string(i) + "/");
-    EXPECT_EQ(h, expected);
-}
-
-TEST(QuickFolders, CaptionRule) {
-    // "/a/bb/short" has 11 cells: the rule applies, nothing is cut.
-    // The prefix is an ellipsis, never "/..", which reads as a relative path.
-    const std::pair<const char*, const char*> rows[] = {
-        {"/Photos/", "/Photos"},         {"/123456789", "/123456789"},
-        {"/home/u/Barbecue2006/", "…/Barbecue.."}, {"/Barbecue2006", "/Barbecue.."},
-        {"/a/b/写真フォルダ", "…/写真フォ.."}, {"/a/b/ｼｬｼﾝﾌｫﾙﾀﾞ", "…/ｼｬｼﾝﾌｫﾙﾀ.."},
-        {"/a/bb/short", "…/short"}};
-    for (const auto& [path, caption] : rows) EXPECT_EQ(MakeQuickFolderCaption(path), caption) << path;
-}

@@ -2,12 +2,14 @@
 // Scaffolding for window tests around the thumbnail grid: test images written as bitmaps, clicks
 // and the mouse pointer on a cell, popup menus, and waiting for the preview loader.
 #include <QApplication>
+#include <QComboBox>
 #include <QCursor>
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
 #include <QString>
 #include <QTimer>
+#include <QToolButton>
 #include <QtTest>
 
 #include "app/KorvelMain.h"
@@ -18,6 +20,15 @@
 namespace korvel::testing {
 
 // A 24-bit bitmap of w x h pixels all holding the raw value px.
+// The window's boxes and quick-folder buttons, found by name: tests press and type on them and
+// read the lists from the models.
+inline QComboBox* historyBox(const TKorvelMain& w) { return w.findChild<QComboBox*>("ComboBox1"); }
+inline QComboBox* favouritesBox(const TKorvelMain& w) { return w.findChild<QComboBox*>("ComboBox2"); }
+inline QToolButton* quickFolderButton(const TKorvelMain& w, int i) {
+    return w.findChild<QToolButton*>(QStringLiteral("FolderBtn%1").arg(i + 1));
+}
+inline const std::vector<std::string>& historyItems(const TKorvelMain& w) { return w.folderBoxes().history().items(); }
+
 inline TBitmap solidBitmap(int w, int h, uint32_t px) {
     TBitmap b(w, h, PixelFormat::pf24bit);
     for (int y = 0; y < h; ++y)
