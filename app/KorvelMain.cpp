@@ -1,6 +1,7 @@
 // The main window's life: creation with the settings and the command line, first showing and
 // activation, and closing with the settings written.
 #include "app/KorvelMain.h"
+#include "platform/JobRunner.h"
 
 #include <unistd.h>
 
@@ -83,6 +84,9 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
 }
 
 TKorvelMain::~TKorvelMain() {
+    // A running file job is cancelled and waited for before anything it reports to goes.
+    delete jobs_;
+    jobs_ = nullptr;
     // A preview decode still running posts to this window when it ends.
     previewThread_.waitForDone();
 }

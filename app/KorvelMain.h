@@ -16,6 +16,7 @@
 #include "browse/GridModel.h"
 #include "browse/PreviewModel.h"
 #include "browse/Thumbnails.h"
+#include "fileops/Jobs.h"
 #include "imaging/Bitmap.h"
 #include "formats/MediaFiles.h"
 #include "formats/Picture.h"
@@ -35,6 +36,7 @@ class TOptionFrm;
 class QTreeWidgetItem;
 class QWidget;
 class TDirTree;
+class JobRunner;
 namespace korvel {
 class ThumbCache;
 class ThumbnailBuilder;
@@ -50,6 +52,9 @@ class QMenu;
 class TKorvelMain : public QMainWindow {
     Q_OBJECT
 public:
+    // The file system copy, move and delete jobs work on (null: the real one); tests put a slow
+    // or failing one here.
+    korvel::FileSystem* fileSystem = nullptr;
     // arguments: the command line without the program name, as bytes; relative paths are taken
     // from the current folder.
     explicit TKorvelMain(const std::vector<std::string>& arguments = {}, QWidget* parent = nullptr);
@@ -215,7 +220,7 @@ private slots:
     void Delete1Click();
     void Move1Click();
     void Copy1Click();
-    void RunFileCommand(int mode, const std::string& folder);
+    void RunFileCommand(korvel::FileCommand command, const std::string& folder);
     bool EnsureFolderExists(std::string path);
     std::vector<std::string> CollectSelectedFiles() const;
     // Create, rename and delete of folders from the folder tree.
@@ -424,7 +429,14 @@ private:
     int CurrentQF = -1;  // the quick-folder button last pressed
     QPoint QFPressedAt;
     void openChooser(bool copy);
-    void runFileOperation(int mode, const std::vector<std::string>& files, const std::string& folder);
+    // Starts the operation as the window's job; then runs on the window's thread once it ended.
+    // Nothing starts while a job runs.
+    void runFileOperation(korvel::FileCommand command, const std::vector<std::string>& files,
+                          const std::string& folder, std::function<void()> then);
+    JobRunner* jobs();
+    bool jobRunning() const;
+    JobRunner* jobs_ = nullptr;
+    bool listAfterJob_ = false;  // a folder change waits for the running job
     void relistIfShown(const std::string& folder);
     std::string popupFolder() const;
     bool isDriveRoot(const std::string& folder) const;

@@ -81,8 +81,9 @@ void TKorvelMain::FRename1Click() {
 // Moves the folder to the Trash after the file operation's question; its node goes only when the
 // folder is gone.
 void TKorvelMain::deleteFolder(const std::string& folder) {
-    runFileOperation(0, {folder}, {});
-    if (!korvel::FolderOps().isFolder(folder)) DirTree1->RemovePathNode(withSlash(folder));
+    runFileOperation(korvel::FileCommand::Delete, {folder}, {}, [this, folder] {
+        if (!korvel::FolderOps().isFolder(folder)) DirTree1->RemovePathNode(withSlash(folder));
+    });
 }
 
 void TKorvelMain::DeleteDirMenuClick() {
