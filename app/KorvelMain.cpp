@@ -79,6 +79,7 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
     connect(ComboBox1, &QComboBox::currentTextChanged, ComboBox1, &QWidget::setToolTip);
     connect(ComboBox2, &QComboBox::currentTextChanged, ComboBox2, &QWidget::setToolTip);
     connect(FilterBox, &QComboBox::currentIndexChanged, this, &TKorvelMain::FilterBoxChange);
+    jobs();  // the window's one job runner, made with it and deleted first in its destructor
     loadPlugins();
     FormCreate(arguments);
 }

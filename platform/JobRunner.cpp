@@ -22,7 +22,6 @@ struct PendingProgress {
 JobRunner::JobRunner(QWidget* owner) : QObject(owner), owner_(owner) {
     progressDelay_ = new QTimer(this);
     progressDelay_->setSingleShot(true);
-    progressDelay_->setInterval(500);
     connect(progressDelay_, &QTimer::timeout, this, [this] {
         if (!busy() || !handlers_.progressWindow) return;
         auto* d = new QProgressDialog(QString(), QObject::tr("ｷｬﾝｾﾙ"), 0, 1000, owner_);
@@ -77,7 +76,7 @@ bool JobRunner::start(std::shared_ptr<korvel::Job> job, Handlers handlers) {
     control_ = control;
     job_ = std::move(job);
     handlers_ = std::move(handlers);
-    progressDelay_->start();
+    progressDelay_->start(progressDelayMs);
     emit busyChanged(true);
     return true;
 }

@@ -30,6 +30,7 @@ public:
     ~JobRunner() override;
 
     bool busy() const { return control_ != nullptr; }
+    int progressDelayMs = 500;  // how long a job runs before its progress window shows
     // Starts job; false when one is running or no thread could be made (said in a box).
     bool start(std::shared_ptr<korvel::Job> job, Handlers handlers);
     void cancel();

@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <future>
+#include <mutex>
 
 #include <QClipboard>
 #include <QComboBox>
@@ -29,6 +31,8 @@
 #include "fileops/ui/SelectDir.h"
 #include "fileops/WallpaperBitmap.h"
 #include "formats/Picture.h"
+#include "platform/JobRunner.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "tests/support/GridWindow.h"
 #include "tests/support/PhotoSamples.h"
 #include "tests/support/TempTree.h"
@@ -637,6 +641,72 @@ private slots:
                 QVERIFY(w.actions().CopyBtn->isEnabled());
             }
         }
+    }
+
+    // While a copy job is held inside its first file: Delete on the grid, a drop on a tree node and
+    // a click on another folder start nothing. The click's listing waits for the job and comes
+    // after it; every source and every copy is whole, and each source was read once.
+    void nothingReentersWhileACopyRuns() {
+        QVERIFY(openWindow());
+        TKorvelMain& w = *w_;
+        w.findChild<JobRunner*>()->progressDelayMs = 3600 * 1000;  // the window stays clickable
+        std::promise<void> release;
+        const std::shared_future<void> gate = release.get_future().share();
+
+        std::atomic<bool> held{false};
+        std::mutex m;
+        std::map<std::string, int> reads;  // source opens per file name
+        korvel::testing::FaultyFileSystem fs;
+        fs.fault = [&, root = pics()](const std::string& call, const std::string& path) {
+            if (call != "open" || path.rfind(root, 0) != 0) return 0;
+            {
+                std::lock_guard lock(m);
+                ++reads[path.substr(root.size())];
+            }
+            held = true;
+            gate.wait();
+            return 0;
+        };
+        w.fileSystem = &fs;
+        // Also when a check returns early, the job leaves the gate and ends with the window before
+        // what it uses here goes.
+        struct Opener {
+            std::promise<void>& p;
+            std::unique_ptr<TKorvelMain>& window;
+            bool open = false;
+            void operator()() {
+                if (!std::exchange(open, true)) p.set_value();
+            }
+            ~Opener() {
+                (*this)();
+                window.reset();
+            }
+        } openGate{release, w_};
+        MessageBoxCatcher boxes;
+        TDirTree* t = w.dirTree();
+        QVERIFY(dragCellTo(w, 2, t->viewport(), nodePoint(t, t->FindNode(*tree_ / "dst/"))));
+        pickFromMenu(w.targetPopup(), w.actions().Copy1);
+        QTRY_VERIFY(held.load());
+        QVERIFY(!w.actions().Delete1->isEnabled() && !w.actions().Refresh1->isEnabled());
+
+        QSignalSpy popups(w.targetPopup(), &QMenu::aboutToShow);
+        QTest::keyClick(w.grid(), Qt::Key_Delete);
+        QVERIFY(!dragCellTo(w, 2, t->viewport(), nodePoint(t, t->FindNode(*tree_ / "data/Trash/files/"))));
+        QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, nodePoint(t, t->FindNode(*tree_ / "dst/")));
+        QTest::qWait(50);  // whatever the events queued would start
+        QCOMPARE(boxes.seen, 0);
+        QCOMPARE(popups.count(), 0);
+        QCOMPARE(t->SelectedPath(), *tree_ / "dst/");
+        QCOMPARE(filesIn(), std::string("a b c d e"));  // still the listing of pics/
+
+        openGate();
+        QTRY_VERIFY(w.actions().Refresh1->isEnabled());
+        QTRY_COMPARE(filesIn(), std::string("b c"));  // the folder clicked, listed after the job
+        QCOMPARE(filesIn(pics()), std::string("a b c d e"));
+        QCOMPARE(filesIn(*tree_ / "dst"), std::string("b c"));
+        QCOMPARE(tree_->count("data/Trash/files"), 0L);
+        QCOMPARE(boxes.seen, 0);
+        QCOMPARE(reads, (std::map<std::string, int>{{"b.bmp", 1}, {"c.bmp", 1}}));
     }
 
     // The rename dialogs' answers rename the marked files on disk and replace their paths in the
