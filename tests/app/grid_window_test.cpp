@@ -709,6 +709,30 @@ private slots:
         QCOMPARE(reads, (std::map<std::string, int>{{"b.bmp", 1}, {"c.bmp", 1}}));
     }
 
+    // A target that refuses every file: the first failure is asked with the usual text, and after
+    // "以降のエラーを表示しない" one summary lists them all.
+    void failuresAfterTheFirstAreListedOnce() {
+        QVERIFY(openWindow());
+        TKorvelMain& w = *w_;
+        const std::string dst = *tree_ / "dst/";
+        korvel::testing::FaultyFileSystem fs;
+        korvel::testing::inject(fs, dst, {{"open", "", EACCES}});
+        w.fileSystem = &fs;
+        MessageBoxCatcher boxes;
+        boxes.press = QStringLiteral("以降のエラーを表示しない");
+        TDirTree* t = w.dirTree();
+        QVERIFY(dragCellTo(w, 2, t->viewport(), nodePoint(t, t->FindNode(dst))));
+        pickFromMenu(w.targetPopup(), w.actions().Copy1);
+        QTRY_COMPARE(boxes.seen, 2);
+        QTRY_VERIFY(w.actions().Refresh1->isEnabled());
+        const QString b = QString::fromStdString(dst + "b.bmp"), c = QString::fromStdString(dst + "c.bmp");
+        QCOMPARE(boxes.texts.value(0), b + " を作成出来ませんでした。\nアクセス権がありません");
+        QCOMPARE(boxes.texts.value(1), "2 個の項目を処理出来ませんでした。\n" + b + " を作成出来ませんでした。: アクセス権がありません\n" +
+                                           c + " を作成出来ませんでした。: アクセス権がありません");
+        QCOMPARE(filesIn(dst), std::string());
+        QCOMPARE(filesIn(pics()), std::string("a b c d e"));
+    }
+
     // The rename dialogs' answers rename the marked files on disk and replace their paths in the
     // file list in place, so the grid keeps its order. A name is never a way into another folder.
     // The rename dialog opens centred on the screen with its 80 x 80 picture.
