@@ -6,7 +6,7 @@
 #include <QTimer>
 #include <mutex>
 
-#include "base/Errors.h"
+#include "platform/ErrorBox.h"
 #include "platform/PathText.h"
 #include "platform/Translations.h"
 #include "platform/UiHandOff.h"
@@ -64,15 +64,16 @@ bool JobRunner::start(std::shared_ptr<korvel::Job> job, Handlers handlers) {
     };
     listener.ask = [this](const korvel::JobQuestion& q) { handToUi(this, [this, q] { ask(q); }); };
     auto control = std::make_shared<korvel::JobControl>(std::move(listener));
-    try {
-        queue_.post([this, job, control] {
-            job->run(*control);
-            handToUi(this, [this] { finish(); });
+    // A thread the system refuses is said in a box; nothing started.
+    const bool posted =
+        runOrReport(owner_, {QMessageBox::Critical, QObject::tr("エラー"), QObject::tr("処理を開始出来ませんでした。")}, [&] {
+            queue_.post([this, job, control] {
+                job->run(*control);
+                handToUi(this, [this] { finish(); });
+            });
+            return true;
         });
-    } catch (const korvel::Exception& e) {
-        QMessageBox::critical(owner_, QObject::tr("エラー"), QString::fromUtf8(e.what()));
-        return false;
-    }
+    if (!posted) return false;
     control_ = control;
     job_ = std::move(job);
     handlers_ = std::move(handlers);
@@ -178,10 +179,11 @@ void JobRunner::ask(const korvel::JobQuestion& q) {
 }
 
 void JobRunner::finish() {
+    // Taken first: closing the progress window reports a cancel, which must find no job.
+    const std::shared_ptr<korvel::JobControl> control = std::move(control_);
     progressDelay_->stop();
     if (progressDialog_) progressDialog_->close();
     if (question_) question_->close();
-    const std::shared_ptr<korvel::JobControl> control = std::move(control_);
     job_.reset();
     const std::function<void()> finished = std::move(handlers_.finished);
     handlers_ = {};
