@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QProgressBar>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
@@ -105,6 +106,27 @@ ModalScript::Step typeAndPress(const char* cls, const QString& text, bool* okFoc
                 QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
             }};
 }
+
+// Holds a job inside the file system until opened.
+struct Gate {
+    std::promise<void> promise;
+    std::shared_future<void> future = promise.get_future().share();
+    bool opened = false;
+    void open() {
+        if (!std::exchange(opened, true)) promise.set_value();
+    }
+};
+
+// Also when a check returns early, the held job leaves the gate and ends with the window before
+// what it uses goes.
+struct GateCloser {
+    Gate& gate;
+    std::unique_ptr<TKorvelMain>& window;
+    ~GateCloser() {
+        gate.open();
+        window.reset();
+    }
+};
 
 }  // namespace
 
@@ -650,9 +672,7 @@ private slots:
         QVERIFY(openWindow());
         TKorvelMain& w = *w_;
         w.findChild<JobRunner*>()->progressDelayMs = 3600 * 1000;  // the window stays clickable
-        std::promise<void> release;
-        const std::shared_future<void> gate = release.get_future().share();
-
+        Gate gate;
         std::atomic<bool> held{false};
         std::mutex m;
         std::map<std::string, int> reads;  // source opens per file name
@@ -664,24 +684,11 @@ private slots:
                 ++reads[path.substr(root.size())];
             }
             held = true;
-            gate.wait();
+            gate.future.wait();
             return 0;
         };
         w.fileSystem = &fs;
-        // Also when a check returns early, the job leaves the gate and ends with the window before
-        // what it uses here goes.
-        struct Opener {
-            std::promise<void>& p;
-            std::unique_ptr<TKorvelMain>& window;
-            bool open = false;
-            void operator()() {
-                if (!std::exchange(open, true)) p.set_value();
-            }
-            ~Opener() {
-                (*this)();
-                window.reset();
-            }
-        } openGate{release, w_};
+        const GateCloser closer{gate, w_};
         MessageBoxCatcher boxes;
         TDirTree* t = w.dirTree();
         QVERIFY(dragCellTo(w, 2, t->viewport(), nodePoint(t, t->FindNode(*tree_ / "dst/"))));
@@ -699,7 +706,7 @@ private slots:
         QCOMPARE(t->SelectedPath(), *tree_ / "dst/");
         QCOMPARE(filesIn(), std::string("a b c d e"));  // still the listing of pics/
 
-        openGate();
+        gate.open();
         QTRY_VERIFY(w.actions().Refresh1->isEnabled());
         QTRY_COMPARE(filesIn(), std::string("b c"));  // the folder clicked, listed after the job
         QCOMPARE(filesIn(pics()), std::string("a b c d e"));
@@ -730,6 +737,39 @@ private slots:
         QCOMPARE(boxes.texts.value(1), "2 個の項目を処理出来ませんでした。\n" + b + " を作成出来ませんでした。: アクセス権がありません\n" +
                                            c + " を作成出来ませんでした。: アクセス権がありません");
         QCOMPARE(filesIn(dst), std::string());
+        QCOMPARE(filesIn(pics()), std::string("a b c d e"));
+    }
+
+    // The progress window's ｷｬﾝｾﾙ, pressed while the job is held inside its first file, stops it:
+    // no copy and no temporary file is left, every source is whole.
+    void progressWindowCancels() {
+        QVERIFY(openWindow());
+        TKorvelMain& w = *w_;
+        w.findChild<JobRunner*>()->progressDelayMs = 0;
+        Gate gate;
+        std::atomic<bool> held{false};
+        korvel::testing::FaultyFileSystem fs;
+        fs.fault = [&, root = pics()](const std::string& call, const std::string& path) {
+            if (call == "open" && path.rfind(root, 0) == 0) {
+                held = true;
+                gate.future.wait();
+            }
+            return 0;
+        };
+        w.fileSystem = &fs;
+        const GateCloser closer{gate, w_};
+        TDirTree* t = w.dirTree();
+        QVERIFY(dragCellTo(w, 2, t->viewport(), nodePoint(t, t->FindNode(*tree_ / "dst/"))));
+        pickFromMenu(w.targetPopup(), w.actions().Copy1);
+        QTRY_VERIFY(held.load());
+        QProgressDialog* progress = nullptr;
+        QTRY_VERIFY((progress = w.findChild<QProgressDialog*>()) && progress->isVisible());
+        QPushButton* cancel = progress->findChild<QPushButton*>();
+        QVERIFY(cancel);
+        QTest::mouseClick(cancel, Qt::LeftButton);
+        gate.open();
+        QTRY_VERIFY(w.actions().Refresh1->isEnabled());
+        QCOMPARE(filesIn(*tree_ / "dst"), std::string());
         QCOMPARE(filesIn(pics()), std::string("a b c d e"));
     }
 
