@@ -44,9 +44,8 @@ JobRunner::~JobRunner() {
 
 bool JobRunner::start(std::shared_ptr<korvel::Job> job, Handlers handlers) {
     if (busy()) return false;
-    pending_ = std::make_shared<PendingProgress>();
     korvel::JobControl::Listener listener;
-    listener.progress = [this, pending = pending_](const korvel::JobProgress& p, bool waits) {
+    listener.progress = [this, pending = std::make_shared<PendingProgress>()](const korvel::JobProgress& p, bool waits) {
         if (waits) return handToUi(this, [this, p] { showProgress(p, true); });
         std::lock_guard lock(pending->m);
         pending->latest = p;

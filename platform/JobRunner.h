@@ -52,6 +52,4 @@ private:
     QPointer<QMessageBox> question_;
     QPointer<QProgressDialog> progressDialog_;
     QTimer* progressDelay_ = nullptr;
-    // The newest progress the job reported and whether a hand-off for it is on its way.
-    std::shared_ptr<struct PendingProgress> pending_;
 };
