@@ -32,8 +32,8 @@ public:
     void deleteMenuFolder();
     void showProperties();
 
-    // Runs the delete of folder (the file operation asks first).
-    std::function<void(const std::string& folder)> deleteFolderHook;
+    // Starts the delete of folder (the file operation asks first); then runs once it ended.
+    std::function<void(const std::string& folder, std::function<void()> then)> deleteFolderHook;
     // After from was renamed to to (both without a trailing "/").
     std::function<void(const std::string& from, const std::string& to)> folderRenamed;
 

@@ -3,6 +3,7 @@
 #include "app/KorvelMain.h"
 #include "app/FolderTreePanel.h"
 #include "app/StatusBar.h"
+#include "platform/JobRunner.h"
 
 #include <unistd.h>
 
@@ -62,7 +63,9 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
     connectNavigation();
     connect(folderTree_, &TDirTree::OnChange, this, &TKorvelMain::DirTree1Change);
     connect(folderTree_, &TDirTree::OnClick, this, &TKorvelMain::addSelectedFolderToHistory);
-    folderPanel_->deleteFolderHook = [this](const std::string& folder) { runFileOperation(0, {folder}, {}); };
+    folderPanel_->deleteFolderHook = [this](const std::string& folder, std::function<void()> then) {
+        runFileOperation(korvel::FileCommand::Delete, {folder}, {}, std::move(then));
+    };
     folderPanel_->folderRenamed = [this](const std::string& from, const std::string& to) {
         // Visited folders inside the renamed one keep leading to it.
         std::vector<std::string> history = folderBoxes_->history().items();
@@ -78,11 +81,15 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
         if (formState_ != FormState::Building) StringGrid1->setFocus();
     });
     connect(FilterBox, &QComboBox::currentIndexChanged, this, &TKorvelMain::FilterBoxChange);
+    jobs();  // the window's one job runner, made with it and deleted first in its destructor
     loadPlugins();
     FormCreate(arguments);
 }
 
 TKorvelMain::~TKorvelMain() {
+    // A running file job is cancelled and waited for before anything it reports to goes.
+    delete jobs_;
+    jobs_ = nullptr;
     // The workers go first, while everything they read is still here: each finishes the file in
     // hand, and what it hands to this window afterwards is dropped with the window.
     if (thumbPool_) thumbPool_->stop();

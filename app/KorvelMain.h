@@ -19,6 +19,7 @@
 #include "browse/GridModel.h"
 #include "browse/PreviewModel.h"
 #include "browse/Thumbnails.h"
+#include "fileops/Jobs.h"
 #include "imaging/Bitmap.h"
 #include "formats/MediaFiles.h"
 #include "formats/Picture.h"
@@ -39,6 +40,7 @@ class QWidget;
 class TDirTree;
 class FolderTreePanel;
 class QKeyEvent;
+class JobRunner;
 namespace korvel {
 class ThumbCache;
 class ThumbnailBuilder;
@@ -54,6 +56,9 @@ class QMenu;
 class TKorvelMain : public QMainWindow {
     Q_OBJECT
 public:
+    // The file system copy, move and delete jobs work on (null: the real one); tests put a slow
+    // or failing one here.
+    korvel::FileSystem* fileSystem = nullptr;
     // arguments: the command line without the program name, as bytes; relative paths are taken
     // from the current folder.
     explicit TKorvelMain(const std::vector<std::string>& arguments = {}, QWidget* parent = nullptr);
@@ -200,7 +205,7 @@ private slots:
     void Delete1Click();
     void Move1Click();
     void Copy1Click();
-    void RunFileCommand(int mode, const std::string& folder);
+    void RunFileCommand(korvel::FileCommand command, const std::string& folder);
     bool EnsureFolderExists(std::string path);
     std::vector<std::string> CollectSelectedFiles() const;
     // Rename one by one, and serial rename, of the marked files.
@@ -388,7 +393,14 @@ private:
     void connectNavigation();
     QMenu* QFPopup = nullptr;
     void openChooser(bool copy);
-    void runFileOperation(int mode, const std::vector<std::string>& files, const std::string& folder);
+    // Starts the operation as the window's job; then runs on the window's thread once it ended.
+    // Nothing starts while a job runs.
+    void runFileOperation(korvel::FileCommand command, const std::vector<std::string>& files,
+                          const std::string& folder, std::function<void()> then);
+    JobRunner* jobs();
+    bool jobRunning() const;
+    JobRunner* jobs_ = nullptr;
+    bool listAfterJob_ = false;  // a folder change waits for the running job
     void relistIfShown(const std::string& folder);
     void replaceRenamedPath(const std::string& from, const std::string& to);
 };

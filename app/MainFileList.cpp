@@ -20,6 +20,11 @@ std::string TKorvelMain::currentFilterMask() const {
 
 void TKorvelMain::OpenCurrentFolder() {
     if (formState_ == FormState::Building) return;
+    // The list is replaced only after a running file job, which reports into it, has ended.
+    if (jobRunning()) {
+        listAfterJob_ = true;
+        return;
+    }
     BusyCursor busy;
     StringGrid1->setTopRow(0);
     StringGrid1->setSelection({0, 0}, false);

@@ -2,15 +2,11 @@
 // buttons with the drop menu, the questions and the progress window of the file operations.
 #include <sys/stat.h>
 
-#include <QApplication>
 #include <QComboBox>
 #include <QDropEvent>
-#include <QElapsedTimer>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QProgressDialog>
-#include <QPushButton>
 #include <QToolButton>
 #include <cerrno>
 #include <filesystem>
@@ -24,81 +20,13 @@
 #include "browse/ui/OrgStGrid.h"
 #include "fileops/FileOperation.h"
 #include "fileops/ui/SelectDir.h"
+#include "platform/JobRunner.h"
 #include "platform/PathText.h"
 #include "platform/Translations.h"
 
 namespace {
 
 using korvel::withSlash;
-
-// The questions of the file operations as message boxes, and a progress window that appears
-// once the work has taken half a second.
-class WindowFileOpUser : public korvel::FileOpUser {
-public:
-    explicit WindowFileOpUser(QWidget* owner) : owner_(owner) { clock_.start(); }
-
-    korvel::ConflictAnswer askReplace(const std::string& source, const std::string& target) override {
-        QMessageBox box(QMessageBox::Question, QObject::tr("ファイルの置き換え"),
-                        pathText(target) + QObject::tr(" は既に存在します。置き換えますか？"), QMessageBox::NoButton, owner_);
-        auto* replace = box.addButton(QObject::tr("置き換え(&Y)"), QMessageBox::YesRole);
-        auto* skip = box.addButton(QObject::tr("スキップ(&N)"), QMessageBox::NoRole);
-        auto* all = box.addButton(QObject::tr("全て置き換え(&A)"), QMessageBox::YesRole);
-        auto* skipAll = box.addButton(QObject::tr("全てスキップ(&S)"), QMessageBox::NoRole);
-        auto* cancel = box.addButton(QObject::tr("ｷｬﾝｾﾙ"), QMessageBox::RejectRole);
-        box.setDefaultButton(skip);
-        box.setEscapeButton(cancel);
-        box.exec();
-        const QAbstractButton* c = box.clickedButton();
-        if (c == replace) return korvel::ConflictAnswer::Replace;
-        if (c == skip) return korvel::ConflictAnswer::Skip;
-        if (c == all) return korvel::ConflictAnswer::ReplaceAll;
-        if (c == skipAll) return korvel::ConflictAnswer::SkipAll;
-        return korvel::ConflictAnswer::Cancel;
-    }
-    // As the shell does: a file copied into its own folder is copied under a new name.
-    korvel::ConflictAnswer askCopyOntoItself(const std::string&) override { return korvel::ConflictAnswer::KeepBoth; }
-    korvel::ErrorAnswer reportError(const korvel::FileOpError& error) override {
-        const QString text = withReason(coreText(error.text()), errorReasonLine(error.err));
-        QMessageBox box(QMessageBox::Critical, QObject::tr("エラー"), text, QMessageBox::NoButton, owner_);
-        auto* skip = box.addButton(QObject::tr("スキップ(&S)"), QMessageBox::AcceptRole);
-        box.addButton(QObject::tr("ｷｬﾝｾﾙ"), QMessageBox::RejectRole);
-        box.exec();
-        return box.clickedButton() == skip ? korvel::ErrorAnswer::Skip : korvel::ErrorAnswer::Cancel;
-    }
-    bool confirmTrash(const std::vector<std::string>& paths) override {
-        const QString what = paths.size() == 1 ? pathText(paths.front()) : QObject::tr("%1 個の項目").arg(paths.size());
-        return QMessageBox::question(owner_, QObject::tr("削除の確認"), what + QObject::tr(" をごみ箱に移動しますか？")) ==
-               QMessageBox::Yes;
-    }
-    bool confirmPermanentDelete(const std::string& path) override {
-        return QMessageBox::warning(owner_, QObject::tr("削除の確認"),
-                                    pathText(path) + QObject::tr(" はごみ箱に移動できません。完全に削除しますか？"),
-                                    QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
-    }
-    bool progress(const korvel::FileOpProgress& p) override {
-        if (!dialog_ && clock_.elapsed() >= 500) {
-            dialog_ = std::make_unique<QProgressDialog>(QString(), QObject::tr("ｷｬﾝｾﾙ"), 0, 1000, owner_);
-            dialog_->setWindowModality(Qt::WindowModal);
-            dialog_->setMinimumDuration(0);
-        }
-        if (dialog_) {
-            const double part = p.bytesTotal ? double(p.bytesDone) / double(p.bytesTotal) : 0.0;
-            dialog_->setValue(int(part * 1000));
-            dialog_->setLabelText(QObject::tr("%1 / %2 ファイル  %3 / %4 MB\n%5")
-                                      .arg(p.filesDone).arg(p.filesTotal)
-                                      .arg(double(p.bytesDone) / 1048576.0, 0, 'f', 1)
-                                      .arg(double(p.bytesTotal) / 1048576.0, 0, 'f', 1)
-                                      .arg(pathText(p.current)));
-        }
-        QApplication::processEvents();
-        return !(dialog_ && dialog_->wasCanceled());
-    }
-
-private:
-    QWidget* owner_;
-    QElapsedTimer clock_;
-    std::unique_ptr<QProgressDialog> dialog_;
-};
 
 }  // namespace
 
@@ -126,22 +54,42 @@ bool TKorvelMain::EnsureFolderExists(std::string path) {
     return true;
 }
 
-void TKorvelMain::runFileOperation(int mode, const std::vector<std::string>& files, const std::string& folder) {
-    if (files.empty()) return;
-    WindowFileOpUser user(this);
-    korvel::TFileOperation op(user);
-    op.FromFiles = files;
-    op.ToFiles = {folder};
-    if (mode == 0) op.Delete();
-    else if (mode == 1) op.Copy();
-    else op.Move();
+JobRunner* TKorvelMain::jobs() {
+    if (!jobs_) {
+        jobs_ = new JobRunner(this);
+        connect(jobs_, &JobRunner::busyChanged, this, &TKorvelMain::updateActions);
+    }
+    return jobs_;
 }
 
-void TKorvelMain::RunFileCommand(int mode, const std::string& folder) {
-    if (mode != 0 && !EnsureFolderExists(folder)) return;
-    runFileOperation(mode, CollectSelectedFiles(), folder);
-    PruneVanishedFiles();
-    relistIfShown(folder);
+bool TKorvelMain::jobRunning() const { return jobs_ && jobs_->busy(); }
+
+void TKorvelMain::runFileOperation(korvel::FileCommand command, const std::vector<std::string>& files,
+                                   const std::string& folder, std::function<void()> then) {
+    if (jobRunning()) return;  // the commands are disabled meanwhile; a queued event still finds this
+    if (files.empty()) {
+        if (then) then();
+        return;
+    }
+    auto job = std::make_shared<korvel::FileOperationJob>(command, files, folder,
+                                                          fileSystem ? *fileSystem : korvel::systemFileSystem());
+    JobRunner::Handlers handlers;
+    handlers.progressWindow = true;
+    handlers.finished = [this, then = std::move(then)] {
+        if (then) then();
+        // A folder chosen while the job ran is listed now, with what the job left.
+        if (std::exchange(listAfterJob_, false)) OpenCurrentFolder();
+    };
+    jobs()->start(std::move(job), std::move(handlers));
+}
+
+void TKorvelMain::RunFileCommand(korvel::FileCommand command, const std::string& folder) {
+    if (jobRunning()) return;
+    if (command != korvel::FileCommand::Delete && !EnsureFolderExists(folder)) return;
+    runFileOperation(command, CollectSelectedFiles(), folder, [this, folder] {
+        PruneVanishedFiles();
+        relistIfShown(folder);
+    });
 }
 
 void TKorvelMain::relistIfShown(const std::string& folder) {
@@ -158,11 +106,11 @@ void TKorvelMain::relistIfShown(const std::string& folder) {
 }
 
 void TKorvelMain::Delete1Click() {
-    if (selectedCount() != 0) RunFileCommand(0, {});
+    if (selectedCount() != 0) RunFileCommand(korvel::FileCommand::Delete, {});
 }
 
 void TKorvelMain::openChooser(bool copy) {
-    if (selectedCount() == 0) return;
+    if (selectedCount() == 0 || jobRunning()) return;
     std::vector<std::string> all, quick;
     for (size_t i = 0; i < FileList.size(); ++i) all.push_back(FileList.path(i));
     for (int i = 0; i < 10; ++i) quick.push_back(quickFolders_->folder(i));
@@ -172,8 +120,12 @@ void TKorvelMain::openChooser(bool copy) {
         return i >= 0 ? thumbnailImage(size_t(i)) : QImage();
     };
     hooks.ensureFolder = [this](const std::string& p) { return EnsureFolderExists(p); };
+    // The chooser closes as the job starts; the list follows the job when it ended.
     hooks.run = [this](bool c, const std::vector<std::string>& files, const std::string& folder) {
-        runFileOperation(c ? 1 : 2, files, folder);
+        runFileOperation(c ? korvel::FileCommand::Copy : korvel::FileCommand::Move, files, folder, [this, c, folder] {
+            PruneVanishedFiles();
+            if (c) relistIfShown(folder);
+        });
     };
     hooks.browseFolder = [this, copy](const std::string& start) {
         return browseForFolder(copy ? tr("コピー先フォルダを指定して下さい") : tr("移動先フォルダを指定して下さい"), start);
@@ -183,9 +135,6 @@ void TKorvelMain::openChooser(bool copy) {
     connect(this, &TKorvelMain::thumbnailsArrived, dialog.lists, &TTwoLists::thumbnailsChanged);
     dialog.LoadSettings();
     if (dialog.exec() != QDialog::Accepted) return;
-    const std::string folder = pathBytes(dialog.DirCombo->currentText());
-    PruneVanishedFiles();
-    if (copy) relistIfShown(folder);
     dialog.SaveSettings();
 }
 
@@ -200,10 +149,10 @@ void TKorvelMain::showTargetPopup(const std::string& folder, const QPoint& globa
 }
 
 void TKorvelMain::Move1Click() {
-    RunFileCommand(2, withSlash(actions_.TargetPath1->data().toByteArray().toStdString()));
+    RunFileCommand(korvel::FileCommand::Move, withSlash(actions_.TargetPath1->data().toByteArray().toStdString()));
 }
 void TKorvelMain::Copy1Click() {
-    RunFileCommand(1, withSlash(actions_.TargetPath1->data().toByteArray().toStdString()));
+    RunFileCommand(korvel::FileCommand::Copy, withSlash(actions_.TargetPath1->data().toByteArray().toStdString()));
 }
 
 bool TKorvelMain::IsRecycleBinFolder(const std::string& path) const { return korvel::IsTrashFilesFolderOnDisk(path); }
@@ -214,15 +163,15 @@ bool TKorvelMain::isGridDrag(const QDropEvent* event) const {
 }
 
 bool TKorvelMain::DirTree1DragOver(const QDropEvent* event, const QTreeWidgetItem* node) const {
-    return node && isGridDrag(event) && !FileList.empty();
+    return node && isGridDrag(event) && !FileList.empty() && !jobRunning();
 }
 
 void TKorvelMain::DirTree1DragDrop(QDropEvent* event) {
     const std::string target = folderTree_->DropTargetPath();
-    if (target.empty() || !isGridDrag(event)) return;
+    if (target.empty() || !isGridDrag(event) || jobRunning()) return;
     // The drop arrives inside the drag's own event loop; questions and menus open after it.
     if (IsRecycleBinFolder(target)) {
-        QMetaObject::invokeMethod(this, [this, target] { RunFileCommand(0, target); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [this, target] { RunFileCommand(korvel::FileCommand::Delete, target); }, Qt::QueuedConnection);
         return;
     }
     const QPoint at = event->position().toPoint();
@@ -236,7 +185,7 @@ void TKorvelMain::DirTree1DragDrop(QDropEvent* event) {
 bool TKorvelMain::quickFolderDragEvent(int button, QEvent* event) {
     auto* drop = static_cast<QDropEvent*>(event);  // enter and move events are drop events too
     const std::string folder = quickFolders_->folder(button);
-    if (folder.empty() || FileList.empty() || !isGridDrag(drop)) {
+    if (folder.empty() || FileList.empty() || !isGridDrag(drop) || jobRunning()) {
         drop->ignore();
         return true;
     }

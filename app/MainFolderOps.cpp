@@ -50,6 +50,8 @@ void FolderTreePanel::renameFolder() {
 // Moves the folder to the Trash after the file operation's question; its node goes only when the
 // folder is gone.
 void FolderTreePanel::deleteFolder(const std::string& folder) {
-    if (deleteFolderHook) deleteFolderHook(folder);
-    if (!korvel::FolderOps().isFolder(folder)) folderTree_->RemovePathNode(withSlash(folder));
+    if (!deleteFolderHook) return;
+    deleteFolderHook(folder, [this, folder] {
+        if (!korvel::FolderOps().isFolder(folder)) folderTree_->RemovePathNode(withSlash(folder));
+    });
 }

@@ -423,6 +423,14 @@ void TKorvelMain::updateActions() {
         (actions_.*row.member)->setEnabled(on);
     }
     const Actions& a = actions_;
+    // Nothing that touches files or re-reads the folder starts while a file job runs.
+    if (jobRunning()) {
+        for (QAction* x : {a.CopyBtn, a.KCopyBtn, a.MoveBtn, a.DeleteBtn, a.ReNameBtn1, a.NumberRNBtn1, a.RefreshBtn,
+                           a.Copy2, a.KCopy, a.Move2, a.Delete1, a.Rename1, a.NumberRN1, a.Refresh1, a.Copy3,
+                           a.KCopyMenu2, a.Move3, a.Delete2, a.Rename2, a.NumberRN2, a.Move1, a.Copy1,
+                           a.CreateDirMenu, a.FRename1, a.DeleteDirMenu})
+            x->setEnabled(false);
+    }
     for (QAction* x : {a.StretchBtn, a.StretchMenu, a.StretchChange}) x->setChecked(FullSize);
     for (QAction* x : {a.DirViewBtn, a.DirViewMenu}) x->setChecked(FavoritesOnly);
     for (QAction* x : {a.ShowDirBtn, a.ShowDirMenu}) x->setChecked(TreeHidden);

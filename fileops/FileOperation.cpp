@@ -106,6 +106,18 @@ TFileOperation::Step TFileOperation::fail(FileOpStep step, const std::string& pa
     return Step::Failed;
 }
 
+ConflictAnswer TFileOperation::replaceAnswer(const std::string& src, const std::string& target) {
+    if (replaceAll_) return ConflictAnswer::Replace;
+    if (skipAll_) return ConflictAnswer::Skip;
+    const ConflictAnswer a = user_.askReplace(src, target);
+    if (a == ConflictAnswer::ReplaceAll) replaceAll_ = true;
+    if (a == ConflictAnswer::SkipAll) skipAll_ = true;
+    if (a == ConflictAnswer::Cancel) cancelled_ = true;
+    return a == ConflictAnswer::ReplaceAll ? ConflictAnswer::Replace
+           : a == ConflictAnswer::SkipAll  ? ConflictAnswer::Skip
+                                           : a;
+}
+
 bool TFileOperation::tick(uint64_t bytes, const std::string& current) {
     progress_.bytesDone += bytes;
     progress_.current = current;
@@ -237,16 +249,9 @@ TFileOperation::Step TFileOperation::transfer(Mode mode, const std::string& src,
         } else if (S_ISDIR(tst.st_mode)) {
             return fail(FileOpStep::ReplaceFolder, target, 0);
         } else {
-            ConflictAnswer a = replaceAll_ ? ConflictAnswer::Replace
-                               : skipAll_  ? ConflictAnswer::Skip
-                                           : user_.askReplace(src, target);
-            if (a == ConflictAnswer::ReplaceAll) replaceAll_ = true;
-            if (a == ConflictAnswer::SkipAll) skipAll_ = true;
-            if (a == ConflictAnswer::Cancel) {
-                cancelled_ = true;
-                return Step::Cancelled;
-            }
-            if (a == ConflictAnswer::Skip || a == ConflictAnswer::SkipAll) {
+            const ConflictAnswer a = replaceAnswer(src, target);
+            if (a == ConflictAnswer::Cancel) return Step::Cancelled;
+            if (a == ConflictAnswer::Skip) {
                 ++counts_.skipped;
                 progress_.bytesDone += uint64_t(st.st_size);
                 return Step::Skipped;
@@ -291,17 +296,10 @@ TFileOperation::Step TFileOperation::transferFile(Mode mode, const std::string& 
             return crossDevice ? fail(FileOpStep::Create, target, err) : fail(FileOpStep::Move, src, err);
         }
         // The target appeared while we worked: ask again, never replace silently.
-        ConflictAnswer a = replaceAll_ ? ConflictAnswer::Replace
-                           : skipAll_  ? ConflictAnswer::Skip
-                                       : user_.askReplace(src, target);
-        if (a == ConflictAnswer::ReplaceAll) replaceAll_ = true;
-        if (a == ConflictAnswer::SkipAll) skipAll_ = true;
-        if (a == ConflictAnswer::Cancel || a == ConflictAnswer::Skip || a == ConflictAnswer::SkipAll) {
+        const ConflictAnswer a = replaceAnswer(src, target);
+        if (a == ConflictAnswer::Cancel || a == ConflictAnswer::Skip) {
             dropTemp();
-            if (a == ConflictAnswer::Cancel) {
-                cancelled_ = true;
-                return Step::Cancelled;
-            }
+            if (a == ConflictAnswer::Cancel) return Step::Cancelled;
             ++counts_.skipped;
             return Step::Skipped;
         }

@@ -9,17 +9,11 @@
 
 #include "base/Translatable.h"
 #include "fileops/FileSystem.h"
+#include "fileops/Job.h"
 
 namespace korvel {
 
-enum class ConflictAnswer { Replace, Skip, ReplaceAll, SkipAll, KeepBoth, Cancel };
-enum class ErrorAnswer { Skip, Cancel };
-
-struct FileOpProgress {
-    uint64_t bytesDone = 0, bytesTotal = 0;
-    int filesDone = 0, filesTotal = 0;
-    std::string current;  // the source being worked on
-};
+using FileOpProgress = JobProgress;  // current: the source being worked on
 
 // What an operation was doing when an item failed.
 enum class FileOpStep {
@@ -121,6 +115,9 @@ private:
     void releaseTemp();
     Step removeTree(const std::string& path);
     Step fail(FileOpStep step, const std::string& path, int err);
+    // Whether src may replace target, the "all" answers remembered: Replace, Skip, KeepBoth or
+    // Cancel (which also cancels the operation).
+    ConflictAnswer replaceAnswer(const std::string& src, const std::string& target);
     Step trashOne(const std::string& path);
     bool tick(uint64_t bytes, const std::string& current);
     std::string uniqueName(const std::string& target);

@@ -1,7 +1,6 @@
 #include "fileops/ui/NumberFrm.h"
 
 #include <QAbstractTableModel>
-#include <QApplication>
 #include <QButtonGroup>
 #include <QEvent>
 #include <QGridLayout>
@@ -22,6 +21,8 @@
 #include <algorithm>
 
 #include "base/FileNames.h"
+#include "fileops/Jobs.h"
+#include "platform/JobRunner.h"
 #include "platform/PathText.h"
 #include "platform/Translations.h"
 #include "settings/DialogSettings.h"
@@ -72,6 +73,7 @@ private:
 TNumberFrm::TNumberFrm(const std::string& folder, const std::vector<std::string>& all,
                        const std::vector<std::string>& selected, Hooks hooks, QWidget* parent)
     : QDialog(parent), hooks_(std::move(hooks)) {
+    runner_ = new JobRunner(this);
     setWindowFlags(windowFlags() | Qt::WindowMaximizeButtonHint);
     setWindowTitle(literalCaption(tr("連番で名前変更： ") + pathText(folder)));
     lists = new TTwoLists(hooks_.thumbs, this);
@@ -217,7 +219,9 @@ TNumberFrm::TNumberFrm(const std::string& folder, const std::vector<std::string>
     listsChanged();
 }
 
-TNumberFrm::~TNumberFrm() = default;
+TNumberFrm::~TNumberFrm() {
+    delete runner_;  // cancels a running pass and waits for it
+}
 
 bool TNumberFrm::eventFilter(QObject* watched, QEvent* event) {
     QListWidget* rn = lists->YesListBox;
@@ -306,8 +310,7 @@ void TNumberFrm::OKBtnClick() {
                              tr("%1 個のファイルが同じ名前になります。名前は変更しませんでした。").arg(model_->plan().clashes));
         return;
     }
-    RunSerialRename(*p);
-    accept();
+    RunSerialRename(*p);  // closes the dialog with OK when the pass ended
 }
 
 void TNumberFrm::setRunning(bool running) {
@@ -317,33 +320,42 @@ void TNumberFrm::setRunning(bool running) {
     setUpDown(!running && lists->YesListBox->selectedItems().size() == 1);
 }
 
-void TNumberFrm::RunSerialRename(const korvel::SerialParams& params) {
+void TNumberFrm::RunSerialRename(const korvel::SerialParams&) {
     StopRequested = false;
     setRunning(true);
     const korvel::RenamePlan& plan = model_->plan();
     std::vector<std::pair<std::string, std::string>> moves;
     for (const korvel::PlanRow& r : plan.rows) moves.emplace_back(r.oldPath, r.newPath);
     ProgressBar1->setRange(0, int(moves.size()));
-    korvel::runRenamePass(moves, [&](const korvel::RenameStep& s) {
-        if (s.error) {
-            const QString text = coreText(korvel::serialRenameFailedText(s.from));
-            QMessageBox::critical(this, tr("エラー"), withReason(text, errorReasonLine(s.error)));
-        } else if (s.from != s.to && hooks_.renamed) {
-            hooks_.renamed(s.from, s.to);
-        }
-        ProgressBar1->setValue(int(s.index + 1));
-        QApplication::processEvents();  // lets ｷｬﾝｾﾙ be pressed
-        return !StopRequested;
-    });
-    ProgressBar1->setValue(0);
-    StopRequested = true;
-    setRunning(false);
+    auto job = std::make_shared<korvel::SerialRenameJob>(std::move(moves));
+    JobRunner::Handlers handlers;
+    handlers.errorTitle = tr("エラー");
+    handlers.progress = [this](const korvel::JobProgress& p) { ProgressBar1->setValue(p.filesDone); };
+    // Also after a stop the dialog closes with OK.
+    handlers.finished = [this, job] {
+        if (hooks_.renamed)
+            for (const auto& [from, to] : job->renamed()) hooks_.renamed(from, to);
+        ProgressBar1->setValue(0);
+        StopRequested = true;
+        setRunning(false);
+        accept();
+    };
+    if (!runner_->start(job, std::move(handlers))) {
+        StopRequested = true;
+        setRunning(false);
+    }
 }
 
 void TNumberFrm::CancelBtnClick() {
-    const bool wasRunning = running_;
     StopRequested = true;
-    if (!wasRunning) reject();  // during a pass, the pass stops and OK closes the dialog
+    // During a pass the current file is finished, the pass stops, and the dialog closes with OK.
+    if (running_) runner_->cancel();
+    else QDialog::reject();
+}
+
+void TNumberFrm::reject() {
+    // Escape and the close button stop a pass as ｷｬﾝｾﾙ does.
+    CancelBtnClick();
 }
 
 void TNumberFrm::LoadSettings() {

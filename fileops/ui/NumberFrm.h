@@ -20,6 +20,7 @@ class QProgressBar;
 class QPushButton;
 class QTableView;
 class QToolButton;
+class JobRunner;
 class RenamePreviewModel;
 
 class TNumberFrm : public QDialog {
@@ -54,6 +55,9 @@ public:
     QLabel* previewSummary = nullptr;
     bool StopRequested = true;
 
+public slots:
+    void reject() override;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -70,4 +74,5 @@ private:
     std::unique_ptr<korvel::RenamePlanner> planner_;
     RenamePreviewModel* model_ = nullptr;
     bool running_ = false;
+    JobRunner* runner_ = nullptr;
 };

@@ -1,11 +1,9 @@
 #include "fileops/ui/OpCopyFrm.h"
 
-#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
-#include <QEventLoop>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -21,11 +19,11 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <thread>
 
 #include "base/Errors.h"
 #include "base/FileNames.h"
-#include "fileops/BatchConvert.h"
+#include "fileops/Jobs.h"
+#include "platform/JobRunner.h"
 #include "platform/PathText.h"
 #include "platform/Translations.h"
 #include "settings/DialogSettings.h"
@@ -55,6 +53,7 @@ std::optional<int> shownNumber(const QString& text) {
 TOpCopyFrm::TOpCopyFrm(const std::vector<std::string>& all, const std::vector<std::string>& selected,
                        const std::vector<std::string>& quick, Hooks hooks, QWidget* parent)
     : QDialog(parent), hooks_(std::move(hooks)) {
+    runner_ = new JobRunner(this);
     setWindowFlags(windowFlags() | Qt::WindowMaximizeButtonHint);
     setWindowTitle(tr("拡張コピー"));
     lists = new TTwoLists(hooks_.thumbs, this);
@@ -334,8 +333,7 @@ void TOpCopyFrm::OkBtnClick() {
     if (hooks_.ensureFolder && !hooks_.ensureFolder(dir)) return;
     if (dir.back() != '/') dir += '/';
     DirCombo->setEditText(pathText(dir));
-    runFiles(files, dir);
-    accept();  // also after a stop, so the settings are kept and the folder re-read
+    runFiles(files, dir);  // closes the dialog with OK when the run ended
 }
 
 void TOpCopyFrm::runFiles(const std::vector<std::string>& files, const std::string& folder) {
@@ -344,56 +342,44 @@ void TOpCopyFrm::runFiles(const std::vector<std::string>& files, const std::stri
     SetControlsEnabled(false);
     ProgressBar1->setRange(0, int(files.size()));
     ProgressBar1->setValue(0);
-    const std::optional<korvel::ExtendedCopyOptions> opts = options();
-    std::atomic<bool> stop{false};
-    runStop_ = &stop;
+    auto job = std::make_shared<korvel::ExtendedCopyJob>(files, folder, options(), std::max(0, turnGroup->checkedId()));
     // The turn stays a choice during the run: each file reads it when its turn comes.
-    std::atomic<int> turn{std::max(0, turnGroup->checkedId())};
-    const QMetaObject::Connection turnWatch =
-        connect(turnGroup, &QButtonGroup::idToggled, this, [&turn](int id, bool on) {
-            if (on) turn = id;
-        });
-
-    // Each file is reported here before the batch writes the next: its box is answered and the
-    // progress moved first, so the folder and the bar are those of a one-file-at-a-time run, and
-    // ｷｬﾝｾﾙ pressed after the box stops the files behind it.
-    int done = 0;
-    const auto report = [&](const korvel::ConvertResult& r) {
-        if (!r.ok())
-            QMessageBox::critical(this, windowTitle(),
-                                  withReason(coreText(korvel::convertFailureText(r.source)), reasonLine(r.reason)));
-        ProgressBar1->setValue(++done);
-        // What the user did by now (ｷｬﾝｾﾙ right after the box) is seen before the next file starts.
-        QCoreApplication::processEvents();
-    };
-    QEventLoop loop;
-    std::thread batch([&] {
-        korvel::ConvertBatch(files, folder, opts ? &*opts : nullptr, korvel::defaultJobCount(),
-                             [&](const korvel::ConvertResult& r) {
-                                 QMetaObject::invokeMethod(this, [&] { report(r); }, Qt::BlockingQueuedConnection);
-                             },
-                             &stop, &turn);
-        QMetaObject::invokeMethod(this, [&] { loop.quit(); }, Qt::QueuedConnection);
+    const QMetaObject::Connection turnWatch = connect(turnGroup, &QButtonGroup::idToggled, this, [job](int id, bool on) {
+        if (on) job->setTurn(id);
     });
-    loop.exec();  // the window keeps painting and takes ｷｬﾝｾﾙ while the workers convert
-    batch.join();
-    disconnect(turnWatch);
-    runStop_ = nullptr;
-    ProgressBar1->setValue(0);
-    StopRequested = true;
-    running_ = false;
-    SetControlsEnabled(true);
+    JobRunner::Handlers handlers;
+    handlers.errorTitle = windowTitle();
+    // Each file's box is answered and its progress shown before the next file is written, so the
+    // folder and the bar are those of a one-file-at-a-time run.
+    handlers.progress = [this](const korvel::JobProgress& p) { ProgressBar1->setValue(p.filesDone); };
+    handlers.finished = [this, turnWatch] {
+        disconnect(turnWatch);
+        ProgressBar1->setValue(0);
+        StopRequested = true;
+        running_ = false;
+        SetControlsEnabled(true);
+        accept();  // also after a stop, so the settings are kept and the folder re-read
+    };
+    if (!runner_->start(std::move(job), std::move(handlers))) {
+        disconnect(turnWatch);
+        StopRequested = true;
+        running_ = false;
+        SetControlsEnabled(true);
+    }
+}
+
+TOpCopyFrm::~TOpCopyFrm() {
+    delete runner_;  // cancels a running conversion and waits for it
 }
 
 void TOpCopyFrm::requestStop() {
     StopRequested = true;
-    if (runStop_) *runStop_ = true;
+    runner_->cancel();
 }
 
 void TOpCopyFrm::CancelBtnClick() {
     requestStop();
-    SetControlsEnabled(true);
-    if (!running_) QDialog::reject();  // during a run the run stops and OK closes the dialog
+    if (!running_) QDialog::reject();  // during a run the run stops and the dialog closes with OK
 }
 
 void TOpCopyFrm::reject() {

@@ -13,6 +13,7 @@
 #include "fileops/ui/TwoLists.h"
 
 class QButtonGroup;
+class JobRunner;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -37,6 +38,7 @@ public:
     // quick buttons 1 to 10 ("" where a button has none).
     TOpCopyFrm(const std::vector<std::string>& all, const std::vector<std::string>& selected,
                const std::vector<std::string>& quick, Hooks hooks, QWidget* parent = nullptr);
+    ~TOpCopyFrm() override;
 
     void LoadSettings();
     void SaveSettings();
@@ -83,5 +85,5 @@ private:
 
     Hooks hooks_;
     bool running_ = false;
-    std::atomic<bool>* runStop_ = nullptr;  // the running batch's stop flag
+    JobRunner* runner_ = nullptr;  // runs the conversion; deleted first, so a run ends before the controls go
 };

@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <future>
+#include <mutex>
 
 #include <QClipboard>
 #include <QComboBox>
@@ -11,6 +13,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QProgressBar>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
@@ -29,6 +32,8 @@
 #include "fileops/ui/SelectDir.h"
 #include "fileops/WallpaperBitmap.h"
 #include "formats/Picture.h"
+#include "platform/JobRunner.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "tests/support/GridWindow.h"
 #include "tests/support/PhotoSamples.h"
 #include "tests/support/TempTree.h"
@@ -101,6 +106,27 @@ ModalScript::Step typeAndPress(const char* cls, const QString& text, bool* okFoc
                 QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
             }};
 }
+
+// Holds a job inside the file system until opened.
+struct Gate {
+    std::promise<void> promise;
+    std::shared_future<void> future = promise.get_future().share();
+    bool opened = false;
+    void open() {
+        if (!std::exchange(opened, true)) promise.set_value();
+    }
+};
+
+// Also when a check returns early, the held job leaves the gate and ends with the window before
+// what it uses goes.
+struct GateCloser {
+    Gate& gate;
+    std::unique_ptr<TKorvelMain>& window;
+    ~GateCloser() {
+        gate.open();
+        window.reset();
+    }
+};
 
 }  // namespace
 
@@ -658,15 +684,124 @@ private slots:
             if (r.target == "new/deep")
                 QCOMPARE(boxes.texts.value(0),
                          QString::fromStdString(*tree_ / "new/deep") + " は存在しません。作成しますか？");
+            QTRY_VERIFY(w.actions().Refresh1->isEnabled());  // no file job runs any more
             QTRY_COMPARE(filesIn(pics()), std::string(r.here));
             QCOMPARE(filesIn(folder), std::string(r.there));
-            QCOMPARE(filesIn(), std::string(r.here));  // the grid lists the shown folder
+            QTRY_COMPARE(filesIn(), std::string(r.here));  // the grid lists the shown folder once the job ended
             if (r.here == std::string("a d e")) {  // after a move the current cell is the one marked
                 const korvel::GridCell cur = w.grid()->selection();
                 QCOMPARE(w.markedFiles(), std::vector{size_t(cur.row * w.grid()->colCount() + cur.col)});
                 QVERIFY(w.actions().CopyBtn->isEnabled());
             }
         }
+    }
+
+    // While a copy job is held inside its first file: Delete on the grid, a drop on a tree node and
+    // a click on another folder start nothing. The click's listing waits for the job and comes
+    // after it; every source and every copy is whole, and each source was read once.
+    void nothingReentersWhileACopyRuns() {
+        QVERIFY(openWindow());
+        TKorvelMain& w = *w_;
+        w.findChild<JobRunner*>()->progressDelayMs = 3600 * 1000;  // the window stays clickable
+        Gate gate;
+        std::atomic<bool> held{false};
+        std::mutex m;
+        std::map<std::string, int> reads;  // source opens per file name
+        korvel::testing::FaultyFileSystem fs;
+        fs.fault = [&, root = pics()](const std::string& call, const std::string& path) {
+            if (call != "open" || path.rfind(root, 0) != 0) return 0;
+            {
+                std::lock_guard lock(m);
+                ++reads[path.substr(root.size())];
+            }
+            held = true;
+            gate.future.wait();
+            return 0;
+        };
+        w.fileSystem = &fs;
+        const GateCloser closer{gate, w_};
+        MessageBoxCatcher boxes;
+        TDirTree* t = w.dirTree();
+        QVERIFY(dragCellTo(w, 2, t->viewport(), nodePoint(t, t->FindNode(*tree_ / "dst/"))));
+        pickFromMenu(w.targetPopup(), w.actions().Copy1);
+        QTRY_VERIFY(held.load());
+        QVERIFY(!w.actions().Delete1->isEnabled() && !w.actions().Refresh1->isEnabled());
+
+        QSignalSpy popups(w.targetPopup(), &QMenu::aboutToShow);
+        QTest::keyClick(w.grid(), Qt::Key_Delete);
+        QVERIFY(!dragCellTo(w, 2, t->viewport(), nodePoint(t, t->FindNode(*tree_ / "data/Trash/files/"))));
+        QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, nodePoint(t, t->FindNode(*tree_ / "dst/")));
+        QTest::qWait(50);  // whatever the events queued would start
+        QCOMPARE(boxes.seen, 0);
+        QCOMPARE(popups.count(), 0);
+        QCOMPARE(t->SelectedPath(), *tree_ / "dst/");
+        QCOMPARE(filesIn(), std::string("a b c d e"));  // still the listing of pics/
+
+        gate.open();
+        QTRY_VERIFY(w.actions().Refresh1->isEnabled());
+        QTRY_COMPARE(filesIn(), std::string("b c"));  // the folder clicked, listed after the job
+        QCOMPARE(filesIn(pics()), std::string("a b c d e"));
+        QCOMPARE(filesIn(*tree_ / "dst"), std::string("b c"));
+        QCOMPARE(tree_->count("data/Trash/files"), 0L);
+        QCOMPARE(boxes.seen, 0);
+        QCOMPARE(reads, (std::map<std::string, int>{{"b.bmp", 1}, {"c.bmp", 1}}));
+    }
+
+    // A target that refuses every file: the first failure is asked with the usual text, and after
+    // "以降のエラーを表示しない" one summary lists them all.
+    void failuresAfterTheFirstAreListedOnce() {
+        QVERIFY(openWindow());
+        TKorvelMain& w = *w_;
+        const std::string dst = *tree_ / "dst/";
+        korvel::testing::FaultyFileSystem fs;
+        korvel::testing::inject(fs, dst, {{"open", "", EACCES}});
+        w.fileSystem = &fs;
+        MessageBoxCatcher boxes;
+        boxes.press = QStringLiteral("以降のエラーを表示しない");
+        TDirTree* t = w.dirTree();
+        QVERIFY(dragCellTo(w, 2, t->viewport(), nodePoint(t, t->FindNode(dst))));
+        pickFromMenu(w.targetPopup(), w.actions().Copy1);
+        QTRY_COMPARE(boxes.seen, 2);
+        QTRY_VERIFY(w.actions().Refresh1->isEnabled());
+        const QString b = QString::fromStdString(dst + "b.bmp"), c = QString::fromStdString(dst + "c.bmp");
+        QCOMPARE(boxes.texts.value(0), b + " を作成出来ませんでした。\nアクセス権がありません");
+        QCOMPARE(boxes.texts.value(1), "2 個の項目を処理出来ませんでした。\n" + b + " を作成出来ませんでした。: アクセス権がありません\n" +
+                                           c + " を作成出来ませんでした。: アクセス権がありません");
+        QCOMPARE(filesIn(dst), std::string());
+        QCOMPARE(filesIn(pics()), std::string("a b c d e"));
+    }
+
+    // The progress window's ｷｬﾝｾﾙ, pressed while the job is held inside its first file, stops it:
+    // no copy and no temporary file is left, every source is whole.
+    void progressWindowCancels() {
+        QVERIFY(openWindow());
+        TKorvelMain& w = *w_;
+        w.findChild<JobRunner*>()->progressDelayMs = 0;
+        Gate gate;
+        std::atomic<bool> held{false};
+        korvel::testing::FaultyFileSystem fs;
+        fs.fault = [&, root = pics()](const std::string& call, const std::string& path) {
+            if (call == "open" && path.rfind(root, 0) == 0) {
+                held = true;
+                gate.future.wait();
+            }
+            return 0;
+        };
+        w.fileSystem = &fs;
+        const GateCloser closer{gate, w_};
+        TDirTree* t = w.dirTree();
+        QVERIFY(dragCellTo(w, 2, t->viewport(), nodePoint(t, t->FindNode(*tree_ / "dst/"))));
+        pickFromMenu(w.targetPopup(), w.actions().Copy1);
+        QTRY_VERIFY(held.load());
+        QProgressDialog* progress = nullptr;
+        QTRY_VERIFY((progress = w.findChild<QProgressDialog*>()) && progress->isVisible());
+        QPushButton* cancel = progress->findChild<QPushButton*>();
+        QVERIFY(cancel);
+        QTest::mouseClick(cancel, Qt::LeftButton);
+        gate.open();
+        QTRY_VERIFY(w.actions().Refresh1->isEnabled());
+        QCOMPARE(filesIn(*tree_ / "dst"), std::string());
+        QCOMPARE(filesIn(pics()), std::string("a b c d e"));
     }
 
     // The rename dialogs' answers rename the marked files on disk and replace their paths in the

@@ -47,8 +47,12 @@ template <class T>
 ModalScript::Step thenOk(std::function<void(T&)> edit = {}) {
     return stepOn<T>([edit](T& d) {
         if (edit) edit(d);
-        for (QPushButton* b : d.template findChildren<QPushButton*>())
-            if (b->text() == QLatin1String("OK")) QTest::mouseClick(b, Qt::LeftButton);
+        for (QPushButton* b : d.template findChildren<QPushButton*>()) {
+            if (b->text() != QLatin1String("OK")) continue;
+            QTest::mouseClick(b, Qt::LeftButton);
+            // A run started by OK disables it and closes the dialog when it ends.
+            QTest::qWaitFor([&] { return b->isEnabled() || !d.isVisible(); }, 20000);
+        }
         if (d.isVisible()) d.reject();
     });
 }

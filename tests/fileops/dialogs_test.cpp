@@ -362,6 +362,7 @@ private slots:
             if (v == 1) clickByName(c.d, "Turn1");
         });
         QTest::mouseClick(c.d.OkBtn, Qt::LeftButton);
+        QTRY_VERIFY(!c.d.running());
         QCOMPARE(c.d.result(), int(QDialog::Accepted));
         QCOMPARE(whileBox, "f0=30x20 f1=20x30 f2=20x30 at 3");
         QCOMPARE(QString::fromStdString(bitmapSizes(dst.dir())), "f0=30x20 f1=20x30 f2=20x30");

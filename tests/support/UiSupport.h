@@ -171,6 +171,9 @@ inline QStringList boxesAfterClick(QAbstractButton* b, const QString& press = {}
     MessageBoxCatcher boxes;
     boxes.press = press;
     QTest::mouseClick(b, Qt::LeftButton);
+    // A click that started a job disabled b; the job ends with b usable again or its window closed.
+    const QPointer<QAbstractButton> button = b;
+    QTest::qWaitFor([&] { return !button || button->isEnabled() || !button->window()->isVisible(); }, 20000);
     return boxes.texts;
 }
 
