@@ -23,7 +23,7 @@ JobRunner::JobRunner(QWidget* owner) : QObject(owner), owner_(owner) {
     progressDelay_ = new QTimer(this);
     progressDelay_->setSingleShot(true);
     connect(progressDelay_, &QTimer::timeout, this, [this] {
-        if (!busy() || !handlers_.progressWindow) return;
+        if (!busy() || !handlers_.progressWindow || question_) return;
         auto* d = new QProgressDialog(QString(), QObject::tr("ｷｬﾝｾﾙ"), 0, 1000, owner_);
         d->setAttribute(Qt::WA_DeleteOnClose);
         d->setWindowModality(Qt::WindowModal);
@@ -170,9 +170,13 @@ void JobRunner::ask(const korvel::JobQuestion& q) {
         };
     }
     const std::weak_ptr<korvel::JobControl> control = control_;
-    connect(box, &QMessageBox::finished, this, [box, read, control] {
+    connect(box, &QMessageBox::finished, this, [this, box, read, control] {
         if (auto c = control.lock()) c->answer(read(box->clickedButton()));
+        // The time a question waited is not work: the progress window's delay starts again.
+        if (busy() && !progressDialog_) progressDelay_->start(progressDelayMs);
     });
+    // No progress window over a question.
+    if (!progressDialog_) progressDelay_->stop();
     question_ = box;
     box->open();
 }

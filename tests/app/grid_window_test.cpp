@@ -804,6 +804,24 @@ private slots:
         QCOMPARE(filesIn(pics()), std::string("a b c d e"));
     }
 
+    // A question the job waits on is not covered by its progress window: the window's delay
+    // counts only work, never the time a question stays open.
+    void noProgressWindowOverAQuestion() {
+        QVERIFY(openWindow());
+        TKorvelMain& w = *w_;
+        w.findChild<JobRunner*>()->progressDelayMs = 200;
+        clickCell(w, 1);
+        QTest::keyClick(w.grid(), Qt::Key_Delete);
+        QMessageBox* box = nullptr;
+        QTRY_VERIFY((box = w.findChild<QMessageBox*>()) && box->isVisible());
+        QTest::qWait(400);
+        const QProgressDialog* progress = w.findChild<QProgressDialog*>();
+        QVERIFY(!progress || !progress->isVisible());
+        QTest::keyClick(box, Qt::Key_N);
+        QTRY_VERIFY(w.actions().Refresh1->isEnabled());
+        QCOMPARE(filesIn(pics()), std::string("a b c d e"));
+    }
+
     // The rename dialogs' answers rename the marked files on disk and replace their paths in the
     // file list in place, so the grid keeps its order. A name is never a way into another folder.
     // The rename dialog opens centred on the screen with its 80 x 80 picture.
