@@ -148,7 +148,7 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
             QList<int> h = treeSplitter_->sizes();
             treeSplitter_->setSizes({tw, std::max(1, h[0] + h[1] - tw)});
         }
-        bands_->restore(st.coolId, st.coolBreak, sizes.bandWidths);
+        bands_->restore(st);
         setShowCaptions(st.showCaption);
         setFullSize(st.stretchBtn);
         infoMode_ = InfoMode(st.nameView);
@@ -206,7 +206,7 @@ korvel::MainSettings TKorvelMain::collectSettings() const {
     st.pictFitFlg = PictFitFlg;
     st.exifRotate = ExifRotate;
     st.colorManage = ColorManage;
-    korvel::storeBands(st, bands_->places());
+    bands_->store(st);
     st.path = selectedFolder();
     quickFolders_->folders().store(st.quickFolder, st.quickCaption);
     korvel::storeBoxItems(st, folderBoxes_->history().items(), folderBoxes_->favourites().items());

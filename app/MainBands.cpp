@@ -115,15 +115,15 @@ void MainBands::arrange(const std::array<int, korvel::kBandCount>& ids,
     }
 }
 
-void MainBands::restore(const std::array<int, korvel::kBandCount>& ids,
-                        const std::array<bool, korvel::kBandCount>& breaks,
-                        const std::array<int, korvel::kBandCount>& widths) {
-    const std::array<int, korvel::kBandCount> order = korvel::bandOrder(ids);
+void MainBands::restore(const korvel::MainSettings& s) {
+    const std::array<int, korvel::kBandCount> order = korvel::bandOrder(s.coolId);
     std::array<int, korvel::kBandCount> contents{};
     for (int i = 0; i < korvel::kBandCount; ++i) contents[i] = coolBand(bands_[order[i]])->contentsWidth();
     // Whatever the file says, each band comes back with room for all it holds.
-    const korvel::BandRows rows = korvel::fitBandRows(breaks, widths, contents, window_->width());
-    arrange(ids, rows.breaks);
+    const int available = window_->width();
+    const korvel::BandRows rows =
+        korvel::fitBandRows(s.coolBreak, korvel::panelSizes(s, available).bandWidths, contents, available);
+    arrange(s.coolId, rows.breaks);
     setWidths(rows.widths);
 }
 
@@ -131,8 +131,8 @@ void MainBands::setWidths(const std::array<int, korvel::kBandCount>& widths) {
     for (int i = 0; i < korvel::kBandCount; ++i) coolBand(bands_[order_[i]])->setBandWidth(widths[i]);
 }
 
-std::array<korvel::BandPlace, korvel::kBandCount> MainBands::places() const {
+void MainBands::store(korvel::MainSettings& s) const {
     std::array<korvel::BandPlace, korvel::kBandCount> places;
     for (size_t i = 0; i < places.size(); ++i) places[i] = {bands_[i]->x(), bands_[i]->y(), bands_[i]->width()};
-    return places;
+    korvel::storeBands(s, places);
 }

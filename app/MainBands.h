@@ -40,11 +40,10 @@ public:
     // Each box's hint shows its current text.
     void showHints();
 
-    // Bands in the stored order, rows and widths (by position) fitted to the window's width.
-    void restore(const std::array<int, korvel::kBandCount>& ids, const std::array<bool, korvel::kBandCount>& breaks,
-                 const std::array<int, korvel::kBandCount>& widths);
-    // Where each band (by identifier) stands now, for the settings.
-    std::array<korvel::BandPlace, korvel::kBandCount> places() const;
+    // The stored order, rows and widths, fitted to the window's width.
+    void restore(const korvel::MainSettings& s);
+    // The bands as the user left them.
+    void store(korvel::MainSettings& s) const;
 
 signals:
     // The user chose another file type.
