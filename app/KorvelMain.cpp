@@ -9,14 +9,12 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
-#include <QToolBar>
 #include <QTimer>
 #include <algorithm>
 
@@ -53,7 +51,8 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
     font.setPixelSize(12);
     setFont(font);
     resize(750, 598);
-    buildBands();
+    bands_ = new MainBands(this);
+    folderBoxes_ = &bands_->folderBoxes();
     buildActions();
     buildPanels();
     quickFolders_ = new QuickFolderBar(this);
@@ -80,7 +79,7 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
     connect(folderTree_, &TDirTree::OnMouseUp, this, [this] {
         if (formState_ != FormState::Building) StringGrid1->setFocus();
     });
-    connect(FilterBox, &QComboBox::currentIndexChanged, this, &TKorvelMain::FilterBoxChange);
+    connect(bands_, &MainBands::filterChanged, this, &TKorvelMain::OpenCurrentFolder);
     jobs();  // the window's one job runner, made with it and deleted first in its destructor
     loadPlugins();
     FormCreate(arguments);
@@ -101,12 +100,8 @@ void TKorvelMain::FormCreate(const std::vector<std::string>& arguments) {
     infoMode_ = InfoMode::FileName;
     settings_ = korvel::MainSettingsBinder(korvel::mainSettingsPath(exePath_));
     // File types offered by the filter box, newest registrations first.
-    FilterBox->blockSignals(true);
     const std::string filter = korvel::GraphicFilter(korvel::TGraphic::classInfo, coreTranslator());
-    for (const korvel::FilterItem& item : korvel::parseFilterItems(filter))
-        FilterBox->addItem(q(item.description), q(item.mask));
-    FilterBox->setCurrentIndex(0);
-    FilterBox->blockSignals(false);
+    bands_->setFilters(korvel::parseFilterItems(filter));
     createThumbCache();
     applySettings(settings_.load());
     if (!arguments.empty()) handleCommandLine(arguments, korvel::currentFolder());
@@ -160,7 +155,7 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
             QList<int> h = treeSplitter_->sizes();
             treeSplitter_->setSizes({tw, std::max(1, h[0] + h[1] - tw)});
         }
-        restoreBands(st.coolId, st.coolBreak, sizes.bandWidths);
+        bands_->restore(st);
         setShowCaptions(st.showCaption);
         setFullSize(st.stretchBtn);
         infoMode_ = InfoMode(st.nameView);
@@ -218,10 +213,7 @@ korvel::MainSettings TKorvelMain::collectSettings() const {
     st.pictFitFlg = PictFitFlg;
     st.exifRotate = ExifRotate;
     st.colorManage = ColorManage;
-    const QToolBar* bands[] = {MenuToolBar, ToolBar1, FilterBand, FavoritesBand, HistoryBand};
-    std::array<korvel::BandPlace, korvel::kBandCount> places;
-    for (size_t i = 0; i < places.size(); ++i) places[i] = {bands[i]->x(), bands[i]->y(), bands[i]->width()};
-    korvel::storeBands(st, places);
+    bands_->store(st);
     st.path = selectedFolder();
     quickFolders_->folders().store(st.quickFolder, st.quickCaption);
     korvel::storeBoxItems(st, folderBoxes_->history().items(), folderBoxes_->favourites().items());
@@ -259,8 +251,7 @@ void TKorvelMain::FormShow() {
     formState_ = FormState::Shown;
     DirTree1Change();
     addSelectedFolderToHistory();
-    FilterBox->setToolTip(FilterBox->currentText());
-    folderBoxes_->showHints();
+    bands_->showHints();
     // Without a window manager no activation arrives; the first turn of the event loop counts as one.
     QTimer::singleShot(0, this, [this] {
         if (formState_ == FormState::Shown) FormActivate();

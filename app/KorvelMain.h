@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/FolderBoxes.h"
+#include "app/MainBands.h"
 #include "app/QuickFolderBar.h"
 #include "app/StatusBar.h"
 #include "base/Workers.h"
@@ -128,8 +129,8 @@ public:
     TDirTree* dirTree() const { return folderTree_; }
     QSplitter* treeSplitter() const { return treeSplitter_; }
     QSplitter* gridSplitter() const { return gridSplitter_; }
-    QComboBox* filterBox() const { return FilterBox; }
-    QToolBar* filterBand() const { return FilterBand; }
+    QComboBox* filterBox() const { return bands_->filterBox(); }
+    QToolBar* filterBand() const { return bands_->filterBand(); }
     QString statusText(StatusPanel panel) const;
     QMenu* gridPopup() const { return GridPopup; }
     QMenu* previewPopup() const { return PaintBoxPopup; }
@@ -164,7 +165,6 @@ private slots:
     void Contents1Click();
     void About1Click();
     void DirTree1Change();
-    void FilterBoxChange();
     void Refresh1Click();
     void SortBtn1Click();
     void SortBtn2Click();
@@ -264,13 +264,8 @@ private:
     std::optional<korvel::GridCell> previewWanted_;
     bool previewDecoding_ = false;  // the loader has handed the decode to previewQueue_
 
-    QToolBar* MenuToolBar = nullptr;
-    QToolBar* ToolBar1 = nullptr;
-    QToolBar* FilterBand = nullptr;
-    QToolBar* FavoritesBand = nullptr;
-    QToolBar* HistoryBand = nullptr;
-    QComboBox* FilterBox = nullptr;
-    FolderBoxes* folderBoxes_ = nullptr;
+    MainBands* bands_ = nullptr;
+    FolderBoxes* folderBoxes_ = nullptr;  // bands_'s
     QSplitter* treeSplitter_ = nullptr;  // the tree beside the grid and preview
     QSplitter* gridSplitter_ = nullptr;  // the grid over the preview
     QWidget* gridPanel_ = nullptr;
@@ -300,7 +295,6 @@ private:
     void FormCreate(const std::vector<std::string>& arguments);
     void loadPlugins();
     bool FormCloseQuery();
-    void buildBands();
     void buildPanels();
     void buildGrid();
     void buildPreview();
@@ -322,28 +316,12 @@ private:
     korvel::MainSettings collectSettings() const;
     // True when an argument named an existing file or folder.
     bool handleCommandLine(const std::vector<std::string>& arguments, const std::string& cwd);
-    void arrangeBands(const std::array<int, korvel::kBandCount>& ids,
-                      const std::array<bool, korvel::kBandCount>& breaks);
-    // Bands in the stored order, rows and widths (by position) fitted to the window's width.
-    void restoreBands(const std::array<int, korvel::kBandCount>& ids,
-                      const std::array<bool, korvel::kBandCount>& breaks,
-                      const std::array<int, korvel::kBandCount>& widths);
-    // Widths of the bands at positions 0 … 4; never narrower than their contents.
-    void setBandWidths(const std::array<int, korvel::kBandCount>& widths);
-    std::string currentFilterMask() const;
+    std::string currentFilterMask() const { return bands_->filterMask(); }
     void sortList(bool ascending);
     int selectedCount() const;
 
     std::string exePath_;
     korvel::MainSettingsBinder settings_;
-    std::array<int, korvel::kBandCount> bandOrder_{0, 1, 2, 3, 4};
-    std::array<bool, korvel::kBandCount> bandBreaks_{false, true, true, false, false};
-    QMenu* FileMenu = nullptr;
-    QMenu* EditMenu = nullptr;
-    QMenu* ViewMenu = nullptr;
-    QMenu* OptionMenu = nullptr;
-    QMenu* HelpMenu = nullptr;
-    QMenu* NameViewMenu = nullptr;
     bool firstActivation_ = true;
     bool startShowDone_ = false;  // "/s" and "/se" start a show at the first activation only
     bool settingsWritten_ = false;

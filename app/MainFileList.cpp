@@ -1,6 +1,5 @@
 // Listing the selected folder: the handlers that rebuild the file list and what depends on it.
 #include <QApplication>
-#include <QComboBox>
 #include <QLabel>
 #include <QTimer>
 #include <QToolButton>
@@ -12,11 +11,6 @@
 #include "browse/ui/DirTree.h"
 #include "browse/GridModel.h"
 #include "browse/ui/OrgStGrid.h"
-
-std::string TKorvelMain::currentFilterMask() const {
-    if (FilterBox->count() > 0 && FilterBox->currentIndex() < 0) FilterBox->setCurrentIndex(FilterBox->count() - 1);
-    return FilterBox->count() == 0 ? std::string("*.*") : FilterBox->currentData().toString().toStdString();
-}
 
 void TKorvelMain::OpenCurrentFolder() {
     if (formState_ == FormState::Building) return;
@@ -53,11 +47,6 @@ void TKorvelMain::DirTree1Change() {
     // Marks belong to the folder that was shown.
     pointerMarks_.forget();
     OpenCurrentFolder();
-}
-
-void TKorvelMain::FilterBoxChange() {
-    OpenCurrentFolder();
-    FilterBox->setToolTip(FilterBox->currentText());
 }
 
 void TKorvelMain::Refresh1Click() {

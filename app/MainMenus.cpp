@@ -91,7 +91,7 @@ struct TKorvelMain::ActionRow {
 };
 
 QToolButton* TKorvelMain::toolButton(const QAction* a) const {
-    return qobject_cast<QToolButton*>(ToolBar1->widgetForAction(const_cast<QAction*>(a)));
+    return qobject_cast<QToolButton*>(bands_->toolBar()->widgetForAction(const_cast<QAction*>(a)));
 }
 
 QMenu* TKorvelMain::folderPopup() const { return folderPanel_->menu(); }
@@ -352,8 +352,10 @@ bool TKorvelMain::runKey(const QKeyEvent* event, KeyWhen when) {
 }
 
 void TKorvelMain::buildActions() {
-    std::map<In, QMenu*> menus = {{In::FileMenu, FileMenu}, {In::EditMenu, EditMenu}, {In::ViewMenu, ViewMenu},
-                                  {In::OptionMenu, OptionMenu}, {In::HelpMenu, HelpMenu}};
+    const MainBands::Menus& bar = bands_->menus();
+    QToolBar* toolBar = bands_->toolBar();
+    std::map<In, QMenu*> menus = {{In::FileMenu, bar.file}, {In::EditMenu, bar.edit}, {In::ViewMenu, bar.view},
+                                  {In::OptionMenu, bar.option}, {In::HelpMenu, bar.help}};
     GridPopup = menus[In::GridPopup] = new QMenu(this);
     GridPopup->setObjectName(QStringLiteral("GridPopup"));
     PopupMenu1 = menus[In::TargetPopup] = new QMenu(this);
@@ -369,7 +371,7 @@ void TKorvelMain::buildActions() {
     auto* nameViews = new QActionGroup(this);
     for (const ActionRow& row : actionRows()) {
         if (!row.member) {
-            if (row.in == In::ToolBar) ToolBar1->addSeparator();
+            if (row.in == In::ToolBar) toolBar->addSeparator();
             else if (row.in != In::None) menus.at(row.in)->addSeparator();
             continue;
         }
@@ -382,8 +384,8 @@ void TKorvelMain::buildActions() {
         } else if (row.in == In::ToolBar) {
             a = new QAction(toolIcon(ToolIcon(row.icon)), caption, this);
             a->setToolTip(caption);
-            ToolBar1->addAction(a);
-            ToolBar1->widgetForAction(a)->setObjectName(QString::fromLatin1(row.name));
+            toolBar->addAction(a);
+            toolBar->widgetForAction(a)->setObjectName(QString::fromLatin1(row.name));
         } else {
             a = menus.at(row.in)->addAction(caption);
             if (row.icon >= 0) a->setIcon(toolIcon(ToolIcon(row.icon)));
@@ -397,9 +399,8 @@ void TKorvelMain::buildActions() {
         actions_.*row.member = a;
     }
     folderPanel_->setTitleItem(actions_.TargetPath2);
-    NameViewMenu = menus.at(In::NameView);
     QToolButton* nameViewButton = toolButton(actions_.NameViewBtn);
-    nameViewButton->setMenu(NameViewMenu);
+    nameViewButton->setMenu(menus.at(In::NameView));
     nameViewButton->setPopupMode(QToolButton::MenuButtonPopup);
     // Every menu shows the states of the moment.
     for (const auto& [in, menu] : menus) connect(menu, &QMenu::aboutToShow, this, &TKorvelMain::updateActions);

@@ -117,6 +117,13 @@ private slots:
         // a, b and the hidden file; the empty file and the text file are not listed.
         QCOMPARE(w.statusText(StatusPanel::FileCount), QStringLiteral("3Files"));
         QTRY_COMPARE(w.formState(), TKorvelMain::FormState::Ready);  // activated on the event loop's first turn
+        // Another file type in the filter box lists again with its mask; its hint follows.
+        QComboBox* filter = w.findChild<QComboBox*>("FilterBox");
+        for (auto [key, count] : {std::pair{Qt::Key_End, "0Files"}, {Qt::Key_Home, "3Files"}}) {
+            QTest::keyClick(filter, key);
+            QCOMPARE(w.statusText(StatusPanel::FileCount), QString::fromLatin1(count));
+            QCOMPARE(filter->toolTip(), filter->currentText());
+        }
         QTest::mouseClick(w.toolButton(w.actions().SortBtn2), Qt::LeftButton);
         QVERIFY(w.fileList().path(0).find("b.bmp") != std::string::npos);
         QTest::mouseClick(w.toolButton(w.actions().SortBtn1), Qt::LeftButton);
