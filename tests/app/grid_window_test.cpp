@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QTemporaryDir>
@@ -366,6 +367,24 @@ private slots:
             QCOMPARE(w.previewPane()->shownImage().size(), QSize(20, 10));
             QCOMPARE(w.previewPane()->size(), QSize(20, 10));
         }
+    }
+
+    // At its own size a picture larger than the pane follows a left drag: the pixel under the
+    // pointer stays under it.
+    void fullSizePreviewFollowsTheDrag() {
+        QVERIFY(open(1));
+        const std::string big = pic("big.bmp").toStdString();
+        writePatternBmp(big, 1200, 900);
+        QVERIFY(preview(big));
+        TKorvelMain& w = *w_;
+        auto* pane = w.findChild<TPreviewPane*>("PaintBox1");
+        const auto* scroll = w.findChild<QScrollArea*>("ScrollBox1");
+        QTest::mouseClick(w.toolButton(w.actions().StretchBtn), Qt::LeftButton);
+        QCOMPARE(pane->size(), QSize(1200, 900));
+        QTest::mousePress(pane, Qt::LeftButton, {}, QPoint(300, 200));
+        QTest::mouseMove(pane, QPoint(250, 170));
+        QTest::mouseRelease(pane, Qt::LeftButton, {}, QPoint(250, 170));
+        QCOMPARE(QPoint(scroll->horizontalScrollBar()->value(), scroll->verticalScrollBar()->value()), QPoint(50, 30));
     }
 
     void vanishedFileIsReportedAndPruned() {
