@@ -129,7 +129,7 @@ void PreviewPanel::load(const std::string& path, uint64_t request) {
     const int fitWidth = fullSize_ ? 0 : hooks.laidOut() ? pane_->width() : -1;
     const int fitHeight = fullSize_ ? 0 : pane_->height();
     if (!model_.pending(request)) {
-        show(request, {});  // told to stop before it began
+        showDecoded(request, {});  // told to stop before it began
         return;
     }
     const korvel::PhotoSwitches photo = model_.photo;
@@ -140,16 +140,16 @@ void PreviewPanel::load(const std::string& path, uint64_t request) {
                 korvel::PreviewModel::decode(path, photo, fitWidth, fitHeight));
             // The panel stops this queue before it goes, and a hand-off to a panel that is gone
             // is dropped.
-            handToUi(this, [this, request, decoded] { show(request, std::move(*decoded)); });
+            handToUi(this, [this, request, decoded] { showDecoded(request, std::move(*decoded)); });
         });
     } catch (const korvel::Exception& e) {
         // No thread for the decode: the preview stays empty and the user is told why.
         reportWorkerFailure(window(), e);
-        show(request, {});
+        showDecoded(request, {});
     }
 }
 
-void PreviewPanel::show(uint64_t request, korvel::PreviewModel::Decoded decoded) {
+void PreviewPanel::showDecoded(uint64_t request, korvel::PreviewModel::Decoded decoded) {
     decoding_ = false;
     switch (model_.accept(request, std::move(decoded))) {
         case korvel::PreviewModel::Load::Stopped: break;

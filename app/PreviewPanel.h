@@ -82,7 +82,7 @@ private:
     void clearFilePanels();
     void reportVanishedFile();
     void load(const std::string& path, uint64_t request);
-    void show(uint64_t request, korvel::PreviewModel::Decoded decoded);
+    void showDecoded(uint64_t request, korvel::PreviewModel::Decoded decoded);
     void loadEnded();
     void fit();
     void mousePressed(QMouseEvent* event);
