@@ -58,7 +58,22 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
     quickFolders_ = new QuickFolderBar(this);
     statusBar_ = new MainStatusBar(statusBar());
     buildGrid();
-    buildPreview();
+    // The preview shows the grid's current file and reports to the status bar and the commands.
+    previewPanel_->setStatusBar(statusBar_);
+    previewPanel_->hooks = {
+        .fileAt = [this](int col, int row) -> std::optional<std::string> {
+            const size_t index = size_t(row) * size_t(StringGrid1->colCount()) + size_t(col);
+            if (index >= FileList.size()) return std::nullopt;
+            return FileList.path(index);
+        },
+        .busy = [this] { return ThumbBusy; },
+        .laidOut = [this] { return formState_ == FormState::Ready; },
+        .opened = [this](const std::string& path) {
+            if (!FileList.empty()) openSubViewer(path);
+        },
+        .stateChanged = [this] { updateActions(); },
+        .fileVanished = [this] { PruneVanishedFiles(); },
+    };
     connectNavigation();
     connect(folderTree_, &TDirTree::OnChange, this, &TKorvelMain::DirTree1Change);
     connect(folderTree_, &TDirTree::OnClick, this, &TKorvelMain::addSelectedFolderToHistory);
@@ -92,7 +107,7 @@ TKorvelMain::~TKorvelMain() {
     // The workers go first, while everything they read is still here: each finishes the file in
     // hand, and what it hands to this window afterwards is dropped with the window.
     if (thumbPool_) thumbPool_->stop();
-    previewQueue_.stop();
+    previewPanel_->stopDecoding();
 }
 
 void TKorvelMain::FormCreate(const std::vector<std::string>& arguments) {
@@ -121,7 +136,7 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
     PictFitFlg = st.pictFitFlg;
     ExifRotate = st.exifRotate;
     ColorManage = st.colorManage;
-    preview_.photo = photoSwitches();
+    previewPanel_->setDisplay(photoSwitches(), PictFitFlg);
     folderBoxes_->setHistory(korvel::historyItems(st));
     folderBoxes_->setFavourites(korvel::favoriteItems(st));
     quickFolders_->load(st.quickFolder, st.quickCaption);
@@ -157,7 +172,7 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
         }
         bands_->restore(st);
         setShowCaptions(st.showCaption);
-        setFullSize(st.stretchBtn);
+        previewPanel_->setFullSize(st.stretchBtn);
         infoMode_ = InfoMode(st.nameView);
         if (st.nameView >= 0 && st.nameView <= 3) setInfoMode(infoMode_);
         FavoritesOnly = st.dirViewBtn;
@@ -202,7 +217,7 @@ korvel::MainSettings TKorvelMain::collectSettings() const {
     st.treeWidth = TreeHidden ? SavedTreeWidth : treeSplitter_->sizes().value(0);
     st.nameView = int(infoMode_);
     st.showCaption = quickFolders_->captionsShown();
-    st.stretchBtn = FullSize;
+    st.stretchBtn = previewPanel_->fullSize();
     st.dirViewBtn = FavoritesOnly;
     st.showDirBtn = TreeHidden;
     st.subDirFind = SubDirSearch;
@@ -221,14 +236,10 @@ korvel::MainSettings TKorvelMain::collectSettings() const {
 }
 
 bool TKorvelMain::FormCloseQuery() {
-    if (preview_.loading() && !previewDecoding_) {
-        preview_.stop();  // nothing is written
-        return true;
-    }
-    // A decode already running would have held the close until it ended: its picture is
-    // dropped and the settings are written.
-    preview_.stop();
-    previewWanted_.reset();
+    // A loader caught before its decode closes the window with nothing written. A decode
+    // already running would have held the close until it ended: its picture is dropped and the
+    // settings are written.
+    if (previewPanel_->stopLoading()) return true;
     WindowStateText = isMaximized() ? QStringLiteral("wsMaximized") : QStringLiteral("wsNormal");
     settings_.save(collectSettings());  // a failed write at close is not reported
     return true;
@@ -278,7 +289,7 @@ void TKorvelMain::FormActivate() {
     if (first) {
         formState_ = FormState::Ready;
         Panel2Resize();  // the layout is final now: snap the grid and fit the preview
-        LayoutPreview();
+        previewPanel_->layoutImage();
     }
 }
 

@@ -13,12 +13,11 @@
 
 #include "app/FolderBoxes.h"
 #include "app/MainBands.h"
+#include "app/PreviewPanel.h"
 #include "app/QuickFolderBar.h"
 #include "app/StatusBar.h"
-#include "base/Workers.h"
 #include "browse/FileList.h"
 #include "browse/GridModel.h"
-#include "browse/PreviewModel.h"
 #include "browse/Thumbnails.h"
 #include "fileops/Jobs.h"
 #include "imaging/Bitmap.h"
@@ -115,17 +114,12 @@ public:
     // Photos turned by their EXIF orientation, and their embedded colour profiles applied.
     bool exifRotate() const { return ExifRotate; }
     bool colorManage() const { return ColorManage; }
-    bool previewLoading() const { return preview_.loading(); }
     const std::string& subViewPath() const { return SubViewPath; }
-    // The previewed file as the file system names it; "" = nothing previewed.
-    const std::string& previewPath() const { return preview_.path(); }
     const korvel::FileList& fileList() const { return FileList; }
     const korvel::MediaExtList& mediaExtensions() const { return MediaExtList; }
-    // The decoded preview image, as turned by the user, before fitting; null when none.
-    const korvel::TGraphic* previewGraphic() const { return preview_.picture().graphic(); }
     TOrgStGrid* grid() const { return StringGrid1; }
-    TPreviewPane* previewPane() const { return PaintBox1; }
-    QScrollArea* previewScroll() const { return ScrollBox1; }
+    TPreviewPane* previewPane() const { return previewPanel_->pane(); }
+    QScrollArea* previewScroll() const { return previewPanel_->scrollArea(); }
     TDirTree* dirTree() const { return folderTree_; }
     QSplitter* treeSplitter() const { return treeSplitter_; }
     QSplitter* gridSplitter() const { return gridSplitter_; }
@@ -133,7 +127,7 @@ public:
     QToolBar* filterBand() const { return bands_->filterBand(); }
     QString statusText(StatusPanel panel) const;
     QMenu* gridPopup() const { return GridPopup; }
-    QMenu* previewPopup() const { return PaintBoxPopup; }
+    QMenu* previewPopup() const { return previewPanel_->menu(); }
     QMenu* targetPopup() const { return PopupMenu1; }
     QMenu* folderPopup() const;
     QMenu* quickFolderPopup() const { return QFPopup; }
@@ -141,6 +135,8 @@ public:
     // The history and favourites boxes, and the quick-folder buttons, with their lists.
     const FolderBoxes& folderBoxes() const { return *folderBoxes_; }
     const QuickFolderBar& quickFolderBar() const { return *quickFolders_; }
+    // The preview under the grid: the previewed file, its picture, whether it is loading.
+    const PreviewPanel& preview() const { return *previewPanel_; }
 
     // The folder of the tree's selected node ("/"-terminated), or "" when none.
     std::string selectedFolder() const;
@@ -174,22 +170,15 @@ private slots:
     void LayoutGrid(int size, bool keepMarks);
     void ClearMarks();
     bool InCornerMark(int x, int y, int row, int col) const;
-    void ShowCellPreview(int col, int row);
+    void ShowCellPreview(int col, int row) { previewPanel_->showCell(col, row); }
     void SelectAllClick();
     void NameViewBtnClick();
     void StringGrid1DblClick();
     void Splitter2Moved();
     void Panel2Resize();
     void PruneVanishedFiles();
-    // Preview.
-    void PreviewLoaded();
-    void LayoutPreview();
-    void TurnClick(int turn);
-    void ClipImageClick();
     void Open1Click();
-    void Open3Click();
     void Property1Click();
-    void Property3Click();
     // Opens a sub-viewer for a file (the one place that creates them).
     void openSubViewer(const std::string& path);
     void AddFavMenuClick();
@@ -247,7 +236,6 @@ private:
     int MouseX = 0, MouseY = 0;
     bool PreviewOpen = true;
     // Tool states the buttons and their menu items show.
-    bool FullSize = false;       // the preview at its own size
     bool FavoritesOnly = false;  // the tree shows favourites and the folders leading to them
     bool TreeHidden = false;
     bool PluginsSkipped = false;
@@ -257,28 +245,19 @@ private:
     int SavedTreeWidth = 0;
     korvel::FileList FileList;
     korvel::MediaExtList MediaExtList;
-    korvel::PreviewModel preview_;
-    // The preview decodes here, one picture at a time, so the window takes thumbnails and input
-    // meanwhile; a cell chosen while it decodes is previewed after it.
-    korvel::WorkQueue previewQueue_;
-    std::optional<korvel::GridCell> previewWanted_;
-    bool previewDecoding_ = false;  // the loader has handed the decode to previewQueue_
 
     MainBands* bands_ = nullptr;
     FolderBoxes* folderBoxes_ = nullptr;  // bands_'s
     QSplitter* treeSplitter_ = nullptr;  // the tree beside the grid and preview
     QSplitter* gridSplitter_ = nullptr;  // the grid over the preview
     QWidget* gridPanel_ = nullptr;
-    QWidget* previewPanel_ = nullptr;
+    PreviewPanel* previewPanel_ = nullptr;
     FolderTreePanel* folderPanel_ = nullptr;
     TDirTree* folderTree_ = nullptr;  // folderPanel_'s tree
     MainStatusBar* statusBar_ = nullptr;  // owned by the window's status bar
     TOrgStGrid* StringGrid1 = nullptr;
-    TPreviewPane* PaintBox1 = nullptr;
     QMenu* GridPopup = nullptr;
-    QMenu* PaintBoxPopup = nullptr;
     QMenu* PopupMenu1 = nullptr;  // move here / copy here, for a target folder
-    QScrollArea* ScrollBox1 = nullptr;
     QuickFolderBar* quickFolders_ = nullptr;
     Actions actions_{};
 
@@ -287,7 +266,6 @@ private:
     // Runs the command whose key event is; true when the key was taken.
     bool runKey(const QKeyEvent* event, KeyWhen when);
     void buildActions();
-    void setFullSize(bool on);
     void setTreeHidden(bool on);
     void setShowCaptions(bool on);
     void setFavoritesOnly(bool on);
@@ -297,18 +275,13 @@ private:
     bool FormCloseQuery();
     void buildPanels();
     void buildGrid();
-    void buildPreview();
     void StringGrid1DrawCell(QPainter& p, int col, int row, const QRect& rect);
     bool StringGrid1SelectCell(int col, int row);
     void StringGrid1MouseDown(QMouseEvent* event, bool partlyVisible);
     void StringGrid1KeyDown(QKeyEvent* event);
     void StringGrid1KeyUp(QKeyEvent* event);
     void WrapArrow(int key);
-    void LoadPreviewImage(const std::string& path, uint64_t request);
-    void ShowPreviewImage(uint64_t request, korvel::PreviewModel::Decoded decoded);
     QImage thumbnailImage(size_t index);
-    void clearPreviewPanels();
-    void reportVanishedFile();
     // The first file of the grid's selection rectangle in reading order, or -1.
     std::ptrdiff_t firstSelectedFile() const;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -348,13 +321,8 @@ private:
     // How pictures are turned and coloured for this window: [Window] ExifRotate and ColorManage.
     korvel::PhotoSwitches photoSwitches() const { return {ExifRotate, ColorManage, true}; }
     void createThumbCache();
-    bool vanishedReportQueued_ = false;
     bool pruneQueued_ = false;
-    bool previewDrag_ = false;
-    QPoint previewPressed_;
-    void FitPreview();
     void wallpaperFromSelection(int mode);
-    void wallpaperFromPreview(int mode);
     void startFileDrag();
     void StringGrid1EndDrag();
     bool DirTree1DragOver(const QDropEvent* event, const QTreeWidgetItem* node) const;

@@ -65,7 +65,7 @@ void TKorvelMain::setSubDirSearch(bool on) {
 void TKorvelMain::sortList(bool ascending) {
     // Marks follow their files; the previewed file stays the selection.
     const korvel::MarkedSort sorted =
-        korvel::sortKeepingMarks(FileList, StringGrid1->marks(), int(infoMode_), !ascending, preview_.path());
+        korvel::sortKeepingMarks(FileList, StringGrid1->marks(), int(infoMode_), !ascending, previewPanel_->path());
     if (!sorted.sorted) return;
     syncThumbPool();
     if (sorted.shownIndex) {

@@ -77,8 +77,8 @@ void TKorvelMain::LayoutGrid(int size, bool keepMarks) {
         for (size_t k : kept) StringGrid1->marks().set(k, true);
         // The previewed file stays the selection, scrolled to the top row.
         std::ptrdiff_t k = -1;
-        if (shownAt < FileList.size() && FileList.path(shownAt) == preview_.path()) k = std::ptrdiff_t(shownAt);
-        else if (!preview_.path().empty()) k = FileList.indexOf(preview_.path());
+        if (shownAt < FileList.size() && FileList.path(shownAt) == previewPanel_->path()) k = std::ptrdiff_t(shownAt);
+        else if (!previewPanel_->path().empty()) k = FileList.indexOf(previewPanel_->path());
         if (k >= 0) {
             const int row = int(size_t(k) / size_t(g.colCount)), col = int(size_t(k) % size_t(g.colCount));
             StringGrid1->setSelection({col, row}, false);

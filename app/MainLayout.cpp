@@ -32,14 +32,7 @@ void TKorvelMain::buildPanels() {
     StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
     gridLayout->addWidget(StringGrid1);
 
-    previewPanel_ = new QWidget(gridSplitter_);
-    previewPanel_->setObjectName(QStringLiteral("Panel4"));
-    previewPanel_->setMinimumHeight(1);
-    auto* previewLayout = new QVBoxLayout(previewPanel_);
-    previewLayout->setContentsMargins(0, 0, 0, 0);
-    ScrollBox1 = new QScrollArea(previewPanel_);
-    ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
-    previewLayout->addWidget(ScrollBox1);
+    gridSplitter_->addWidget(previewPanel_);
 
     treeSplitter_->setSizes({185, 565});
     gridSplitter_->setSizes({165, 300});

@@ -122,7 +122,7 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
         {ACTION(ShowBtn1), .caption = QT_TR_NOOP("ｽﾗｲﾄﾞｼｮｰ"), .in = In::ToolBar, .icon = 7,
          .run = [](W& w) { w.ShowBtn1Click(); }, .when = When::Listed},
         {ACTION(StretchBtn), .caption = QT_TR_NOOP("表示切替"), .in = In::ToolBar, .icon = 8, .checkable = true,
-         .toggle = [](W& w, bool on) { w.setFullSize(on); }},
+         .toggle = [](W& w, bool on) { w.previewPanel_->setFullSize(on); }},
         {.in = In::ToolBar},
         {ACTION(DirViewBtn), .caption = QT_TR_NOOP("お気に入りフォルダのみ表示"), .in = In::ToolBar, .icon = 9, .checkable = true,
          .toggle = [](W& w, bool on) { w.setFavoritesOnly(on); }},
@@ -192,7 +192,7 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
          .run = [](W& w) { w.ShowBtn1Click(); }, .when = When::Listed},
         {.in = In::ViewMenu},
         {ACTION(StretchMenu), .caption = QT_TR_NOOP("表示の切替(&N)"), .in = In::ViewMenu, .checkable = true,
-         .toggle = [](W& w, bool on) { w.setFullSize(on); }},
+         .toggle = [](W& w, bool on) { w.previewPanel_->setFullSize(on); }},
         {ACTION(DirViewMenu), .caption = QT_TR_NOOP("お気に入りフォルダのみ表示(&F)"), .in = In::ViewMenu, .checkable = true,
          .toggle = [](W& w, bool on) { w.setFavoritesOnly(on); }},
         {ACTION(ShowDirMenu), .caption = QT_TR_NOOP("ﾃﾞｨﾚｸﾄﾘﾂﾘｰを表示しない(&D)"), .in = In::ViewMenu, .checkable = true,
@@ -282,28 +282,31 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
          .run = [](W& w) { w.folderPanel_->showProperties(); }},
 
         {ACTION(Open3), .caption = QT_TR_NOOP("関連付けで開く(&O)"), .in = In::PreviewPopup,
-         .run = [](W& w) { w.Open3Click(); }},
+         .run = [](W& w) { w.previewPanel_->openWithDefaultProgram(); }},
         {.in = In::PreviewPopup},
         {ACTION(StretchChange), .caption = QT_TR_NOOP("表示の切替(&N)"), .in = In::PreviewPopup, .checkable = true,
-         .run = [](W& w) { w.setFullSize(!w.FullSize); }},
+         .run = [](W& w) { w.previewPanel_->setFullSize(!w.previewPanel_->fullSize()); }},
         {ACTION(Turn), .caption = QT_TR_NOOP("画像の回転(&T)"), .in = In::PreviewPopup, .opens = In::Turn},
-        {ACTION(Turn1), .caption = QT_TR_NOOP("右90度(&R)"), .in = In::Turn, .run = [](W& w) { w.TurnClick(1); }},
-        {ACTION(Turn2), .caption = QT_TR_NOOP("180度(&T)"), .in = In::Turn, .run = [](W& w) { w.TurnClick(2); }},
-        {ACTION(Turn3), .caption = QT_TR_NOOP("左90度(&L)"), .in = In::Turn, .run = [](W& w) { w.TurnClick(3); }},
+        {ACTION(Turn1), .caption = QT_TR_NOOP("右90度(&R)"), .in = In::Turn,
+         .run = [](W& w) { w.previewPanel_->turn(TurnKind::Right90); }},
+        {ACTION(Turn2), .caption = QT_TR_NOOP("180度(&T)"), .in = In::Turn,
+         .run = [](W& w) { w.previewPanel_->turn(TurnKind::Half); }},
+        {ACTION(Turn3), .caption = QT_TR_NOOP("左90度(&L)"), .in = In::Turn,
+         .run = [](W& w) { w.previewPanel_->turn(TurnKind::Left90); }},
         {ACTION(Wall3), .caption = QT_TR_NOOP("壁紙に設定(&W)"), .in = In::PreviewPopup, .opens = In::PreviewWall},
         {ACTION(Wall_Tile2), .caption = QT_TR_NOOP("並べて表示(&T)"), .in = In::PreviewWall,
-         .run = [](W& w) { w.wallpaperFromPreview(int(M::Tile)); }},
+         .run = [](W& w) { w.previewPanel_->setAsWallpaper(M::Tile); }},
         {ACTION(Wall_Center2), .caption = QT_TR_NOOP("中央に表示(&C)"), .in = In::PreviewWall,
-         .run = [](W& w) { w.wallpaperFromPreview(int(M::Center)); }},
+         .run = [](W& w) { w.previewPanel_->setAsWallpaper(M::Center); }},
         {ACTION(Wall_Strech2), .caption = QT_TR_NOOP("画面サイズ(&S)"), .in = In::PreviewWall,
-         .run = [](W& w) { w.wallpaperFromPreview(int(M::Stretch)); }},
+         .run = [](W& w) { w.previewPanel_->setAsWallpaper(M::Stretch); }},
         {ACTION(Wall_Fit2), .caption = QT_TR_NOOP("画面サイズ（対比保持）(&F)"), .in = In::PreviewWall,
-         .run = [](W& w) { w.wallpaperFromPreview(int(M::Fit)); }},
+         .run = [](W& w) { w.previewPanel_->setAsWallpaper(M::Fit); }},
         {.in = In::PreviewPopup},
         {ACTION(ClipImage), .caption = QT_TR_NOOP("ｸﾘｯﾌﾟﾎﾞｰﾄﾞへｺﾋﾟｰ(&C)"), .in = In::PreviewPopup,
-         .run = [](W& w) { w.ClipImageClick(); }, .keys = {press(Qt::Key_C, Qt::ControlModifier)}},
+         .run = [](W& w) { w.previewPanel_->copyToClipboard(); }, .keys = {press(Qt::Key_C, Qt::ControlModifier)}},
         {ACTION(Property3), .caption = QT_TR_NOOP("プロパティ(&P)"), .in = In::PreviewPopup,
-         .run = [](W& w) { w.Property3Click(); }},
+         .run = [](W& w) { w.previewPanel_->showProperties(); }},
 
         {ACTION(QFShowMenu), .caption = QT_TR_NOOP("設定・変更(&S)"), .in = In::QFPopup,
          .run = [](W& w) { w.quickFolders_->editCurrent(); }},
@@ -364,8 +367,8 @@ void TKorvelMain::buildActions() {
     // window without a parent, so that it takes its place in the focus order there.
     folderPanel_ = new FolderTreePanel;
     menus[In::DirPopup] = folderPanel_->menu();
-    PaintBoxPopup = menus[In::PreviewPopup] = new QMenu(this);
-    PaintBoxPopup->setObjectName(QStringLiteral("PaintBoxPopup"));
+    previewPanel_ = new PreviewPanel;  // placed by the layout, as the tree's panel is
+    menus[In::PreviewPopup] = previewPanel_->menu();
     QFPopup = menus[In::QFPopup] = new QMenu(this);
     QFPopup->setObjectName(QStringLiteral("QFPopup"));
     auto* nameViews = new QActionGroup(this);
@@ -432,7 +435,7 @@ void TKorvelMain::updateActions() {
                            a.CreateDirMenu, a.FRename1, a.DeleteDirMenu})
             x->setEnabled(false);
     }
-    for (QAction* x : {a.StretchBtn, a.StretchMenu, a.StretchChange}) x->setChecked(FullSize);
+    for (QAction* x : {a.StretchBtn, a.StretchMenu, a.StretchChange}) x->setChecked(previewPanel_->fullSize());
     for (QAction* x : {a.DirViewBtn, a.DirViewMenu}) x->setChecked(FavoritesOnly);
     for (QAction* x : {a.ShowDirBtn, a.ShowDirMenu}) x->setChecked(TreeHidden);
     for (QAction* x : {a.SubDirFindBtn, a.SubDirFindMenu}) x->setChecked(SubDirSearch);

@@ -54,7 +54,7 @@ void TKorvelMain::OptionMenuClick() {
     if (displayChanged) {
         NoHideFile = v.noHideFile, SpeedFlg = v.speedFlg, ChangeImFlg = v.changeImFlg, PictFitFlg = v.pictFitFlg;
         ExifRotate = v.exifRotate, ColorManage = v.colorManage, SharedCache = v.sharedCache;
-        preview_.photo = photoSwitches();
+        previewPanel_->setDisplay(photoSwitches(), PictFitFlg);
     }
     if (!dialog.CellSizeCombo->currentText().isEmpty()) {
         ThumbSize = dialog.CellSizeCombo->currentText().toInt();

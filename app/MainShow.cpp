@@ -14,7 +14,7 @@ void TKorvelMain::ShowBtn1Click() {
         source.files.reserve(FileList.size());
         for (size_t i = 0; i < FileList.size(); ++i) source.files.push_back(FileList.path(i));
         source.marked = CollectSelectedFiles();
-        source.previewed = preview_.path();
+        source.previewed = previewPanel_->path();
         source.gridColumns = StringGrid1->colCount();
         source.settingsPath = korvel::mainSettingsPath(exePath_);
         source.photo = photoSwitches();

@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QTemporaryDir>
@@ -267,20 +268,20 @@ private slots:
         w.actions().Turn1->trigger();
         clickCell(w, 3);
         QVERIFY(waitPreview(w));
-        QCOMPARE(w.previewGraphic()->width(), 48);
+        QCOMPARE(w.preview().graphic()->width(), 48);
         // An undecodable file leaves the panels empty.
         writeFile(img(4).toStdString(), "not a bitmap at all");
         clickCell(w, 4);
         QVERIFY(waitPreview(w));
         QCOMPARE(previewPanels(w), QStringLiteral("|||"));
-        QVERIFY(!w.previewGraphic());
+        QVERIFY(!w.preview().graphic());
         // A cell clicked while the preview still decodes is the one previewed in the end.
         clickCell(w, 5);
-        QVERIFY(w.previewLoading());
+        QVERIFY(w.preview().loading());
         clickCell(w, 6);
         QVERIFY(waitPreview(w));
         QCOMPARE(previewPanels(w), img(6) + "|10KB|t|64x48");
-        QCOMPARE(QString::fromStdString(w.previewPath()), img(6));
+        QCOMPARE(QString::fromStdString(w.preview().path()), img(6));
     }
 
     // One press is one action, however far the key travels up the window's widgets; a held key
@@ -375,7 +376,7 @@ private slots:
             pointAtCell(w, 9);
             QTest::keyClick(w.grid(), Qt::Key_S);
             QCOMPARE(openSubViewers().size(), 1);
-            QCOMPARE(QSize(w.previewGraphic()->width(), openSubViewers()[0]->subImage().width()),
+            QCOMPARE(QSize(w.preview().graphic()->width(), openSubViewers()[0]->subImage().width()),
                      QSize(wide, wide));
             closeAllSubViewers();
             QCOMPARE(readFile(path), before);
@@ -392,6 +393,24 @@ private slots:
             QCOMPARE(w.previewPane()->shownImage().size(), QSize(20, 10));
             QCOMPARE(w.previewPane()->size(), QSize(20, 10));
         }
+    }
+
+    // At its own size a picture larger than the pane follows a left drag: the pixel under the
+    // pointer stays under it.
+    void fullSizePreviewFollowsTheDrag() {
+        QVERIFY(open(1));
+        const std::string big = pic("big.bmp").toStdString();
+        writePatternBmp(big, 1200, 900);
+        QVERIFY(preview(big));
+        TKorvelMain& w = *w_;
+        auto* pane = w.findChild<TPreviewPane*>("PaintBox1");
+        const auto* scroll = w.findChild<QScrollArea*>("ScrollBox1");
+        QTest::mouseClick(w.toolButton(w.actions().StretchBtn), Qt::LeftButton);
+        QCOMPARE(pane->size(), QSize(1200, 900));
+        QTest::mousePress(pane, Qt::LeftButton, {}, QPoint(300, 200));
+        QTest::mouseMove(pane, QPoint(250, 170));
+        QTest::mouseRelease(pane, Qt::LeftButton, {}, QPoint(250, 170));
+        QCOMPARE(QPoint(scroll->horizontalScrollBar()->value(), scroll->verticalScrollBar()->value()), QPoint(50, 30));
     }
 
     void vanishedFileIsReportedAndPruned() {
@@ -465,7 +484,7 @@ private slots:
         writePatternBmp(file, 36, 28);
         MessageBoxCatcher boxes;
         QVERIFY(preview(file));
-        QCOMPARE(w.previewPath(), file);
+        QCOMPARE(w.preview().path(), file);
         QCOMPARE(previewPanels(w), pic(shownName) + "|4KB|t|36x28");
         QCOMPARE(w.previewPane()->shownImage().size(), QSize(36, 28));
 

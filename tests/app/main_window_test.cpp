@@ -226,7 +226,7 @@ private slots:
         writeFile(ini(), "[Window]\nWidth=700\n");
         TKorvelMain again({pics_.path().toStdString()});
         again.show();
-        QVERIFY(again.previewLoading());
+        QVERIFY(again.preview().loading());
         again.close();
         QCOMPARE(readFile(ini()), std::string("[Window]\nWidth=700\n"));
     }

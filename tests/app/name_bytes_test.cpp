@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "app/OptionFrm.h"
+#include "platform/JobRunner.h"
 #include "base/FileNames.h"
 #include "base/IniFile.h"
 #include "base/UserFolders.h"
@@ -205,6 +206,9 @@ private slots:
         dialogs.on<QMessageBox>([](QMessageBox& box, int) { QTest::keyClick(&box, Qt::Key_Escape); });  // unexpected
         run(r, odd);
         QTRY_VERIFY(dialogs.done());
+        // A copy or rename the dialogs started runs as a job: its files are checked once it ended.
+        const JobRunner* jobs = w_->findChild<JobRunner*>();
+        QTRY_VERIFY(!jobs || !jobs->busy());
         for (size_t i = 0; i < w_->fileList().size(); ++i)  // the window lists the new names
             QVERIFY2(std::filesystem::exists(w_->fileList().path(i)), qPrintable(pathText(w_->fileList().path(i))));
         w_->close();

@@ -108,7 +108,7 @@ inline void rightClickNode(TKorvelMain& w, QTreeWidgetItem* node) {
     QTest::mouseClick(w.dirTree()->viewport(), Qt::RightButton, {}, nodePoint(w.dirTree(), node));
 }
 
-inline bool waitPreview(TKorvelMain& w) { return QTest::qWaitFor([&] { return !w.previewLoading(); }, 3000); }
+inline bool waitPreview(TKorvelMain& w) { return QTest::qWaitFor([&] { return !w.preview().loading(); }, 3000); }
 
 // Shows the window on a folder as a user would meet it: active, laid out, first preview loaded.
 inline bool showReady(TKorvelMain& w) {
