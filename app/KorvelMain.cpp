@@ -57,7 +57,7 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
     buildPanels();
     quickFolders_ = new QuickFolderBar(this);
     statusBar_ = new MainStatusBar(statusBar());
-    buildGrid();
+    connectGrid();
     buildPreview();
     connectNavigation();
     connect(folderTree_, &TDirTree::OnChange, this, &TKorvelMain::DirTree1Change);
@@ -85,7 +85,7 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
 TKorvelMain::~TKorvelMain() {
     // The workers go first, while everything they read is still here: each finishes the file in
     // hand, and what it hands to this window afterwards is dropped with the window.
-    if (thumbPool_) thumbPool_->stop();
+    thumbnailGrid_->stopThumbnails();
     previewQueue_.stop();
 }
 
@@ -100,7 +100,7 @@ void TKorvelMain::FormCreate(const std::vector<std::string>& arguments) {
         FilterBox->addItem(q(item.description), q(item.mask));
     FilterBox->setCurrentIndex(0);
     FilterBox->blockSignals(false);
-    createThumbCache();
+    thumbnailGrid_->startThumbnails();
     applySettings(settings_.load());
     if (!arguments.empty()) handleCommandLine(arguments, korvel::currentFolder());
     else if (!settings_.loaded().path.empty()) folderTree_->SelectPath(settings_.loaded().path);
@@ -279,7 +279,7 @@ void TKorvelMain::FormActivate() {
     }
     if (first) {
         formState_ = FormState::Ready;
-        Panel2Resize();  // the layout is final now: snap the grid and fit the preview
+        thumbnailGrid_->fitToSplitter();  // the layout is final now: snap the grid and fit the preview
         LayoutPreview();
     }
 }

@@ -8,12 +8,12 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "app/FolderBoxes.h"
 #include "app/QuickFolderBar.h"
 #include "app/StatusBar.h"
+#include "app/ThumbnailGridPanel.h"
 #include "base/Workers.h"
 #include "browse/FileList.h"
 #include "browse/GridModel.h"
@@ -39,14 +39,7 @@ class QWidget;
 class TDirTree;
 class FolderTreePanel;
 class QKeyEvent;
-namespace korvel {
-class ThumbCache;
-class ThumbnailBuilder;
-class ThumbnailPool;
-class FileIconSource;
-struct ThumbParams;
-class SharedThumbs;
-}  // namespace korvel
+class ThumbnailGridPanel;
 class TOrgStGrid;
 class TPreviewPane;
 class QMenu;
@@ -167,14 +160,8 @@ private slots:
     void OpenCurrentFolder();
     // Grid.
     void LayoutGrid(int size, bool keepMarks);
-    void ClearMarks();
-    bool InCornerMark(int x, int y, int row, int col) const;
     void ShowCellPreview(int col, int row);
-    void SelectAllClick();
     void NameViewBtnClick();
-    void StringGrid1DblClick();
-    void Splitter2Moved();
-    void Panel2Resize();
     void PruneVanishedFiles();
     // Preview.
     void PreviewLoaded();
@@ -235,12 +222,7 @@ private:
     bool ExifRotate = true, ColorManage = true;
     bool SubDirSearch = false;
     bool SharedCache = true;  // [Thumbnil] SharedCache
-    bool ThumbBusy = false;
-    bool DrawingSuspended = false;
-    bool CtrlDown = false, ShiftDown = false, ArrowWrap = false;
-    korvel::GridPointerMarks pointerMarks_;
-    int MouseX = 0, MouseY = 0;
-    bool PreviewOpen = true;
+    bool ThumbBusy = false;  // a thumbnail is being built on this thread: the preview waits
     // Tool states the buttons and their menu items show.
     bool FullSize = false;       // the preview at its own size
     bool FavoritesOnly = false;  // the tree shows favourites and the folders leading to them
@@ -268,12 +250,12 @@ private:
     FolderBoxes* folderBoxes_ = nullptr;
     QSplitter* treeSplitter_ = nullptr;  // the tree beside the grid and preview
     QSplitter* gridSplitter_ = nullptr;  // the grid over the preview
-    QWidget* gridPanel_ = nullptr;
     QWidget* previewPanel_ = nullptr;
     FolderTreePanel* folderPanel_ = nullptr;
     TDirTree* folderTree_ = nullptr;  // folderPanel_'s tree
     MainStatusBar* statusBar_ = nullptr;  // owned by the window's status bar
-    TOrgStGrid* StringGrid1 = nullptr;
+    ThumbnailGridPanel* thumbnailGrid_ = nullptr;
+    TOrgStGrid* StringGrid1 = nullptr;  // thumbnailGrid_'s cells
     TPreviewPane* PaintBox1 = nullptr;
     QMenu* GridPopup = nullptr;
     QMenu* PaintBoxPopup = nullptr;
@@ -297,14 +279,9 @@ private:
     bool FormCloseQuery();
     void buildBands();
     void buildPanels();
-    void buildGrid();
+    // Wires the thumbnail grid to the window's settings, preview, viewers and commands.
+    void connectGrid();
     void buildPreview();
-    void StringGrid1DrawCell(QPainter& p, int col, int row, const QRect& rect);
-    bool StringGrid1SelectCell(int col, int row);
-    void StringGrid1MouseDown(QMouseEvent* event, bool partlyVisible);
-    void StringGrid1KeyDown(QKeyEvent* event);
-    void StringGrid1KeyUp(QKeyEvent* event);
-    void WrapArrow(int key);
     void LoadPreviewImage(const std::string& path, uint64_t request);
     void ShowPreviewImage(uint64_t request, korvel::PreviewModel::Decoded decoded);
     QImage thumbnailImage(size_t index);
@@ -342,29 +319,10 @@ private:
     bool firstActivation_ = true;
     bool startShowDone_ = false;  // "/s" and "/se" start a show at the first activation only
     bool settingsWritten_ = false;
-    std::unique_ptr<korvel::ThumbCache> ThumbCache;
-    std::unique_ptr<korvel::FileIconSource> iconSource_;
-    std::unique_ptr<korvel::ThumbnailBuilder> thumbs_;
-    std::unique_ptr<korvel::SharedThumbs> sharedThumbs_;  // null without a home folder
-    std::unique_ptr<korvel::ThumbnailPool> thumbPool_;
-    // Thumbnails the cache could not take (no cache file, full disk), drawn from memory; bounded.
-    std::unordered_map<size_t, QImage> uncachedThumbs_;
-    bool thumbsEvicted_ = false;  // some of them were dropped to keep the bound
-    bool thumbListingReplaced_ = true;  // the next pool sync starts a new listing
-    korvel::ThumbParams thumbPoolParams_;
-    int thumbViewTop_ = 0;
-    // Hands the pool the list as it is now (after a listing, sort or layout).
-    void syncThumbPool();
-    // Tells the pool which cells are on screen and which way the view last moved.
-    void updateThumbView();
-    // Stores what the workers finished and repaints those cells.
-    void takeThumbnails();
     // The thumbnail built here and now when not cached (a dialog that shows one file).
     QImage thumbnailImageNow(size_t index);
-    korvel::ThumbParams thumbParams() const;
     // How pictures are turned and coloured for this window: [Window] ExifRotate and ColorManage.
     korvel::PhotoSwitches photoSwitches() const { return {ExifRotate, ColorManage, true}; }
-    void createThumbCache();
     bool vanishedReportQueued_ = false;
     bool pruneQueued_ = false;
     bool previewDrag_ = false;
@@ -372,8 +330,6 @@ private:
     void FitPreview();
     void wallpaperFromSelection(int mode);
     void wallpaperFromPreview(int mode);
-    void startFileDrag();
-    void StringGrid1EndDrag();
     bool DirTree1DragOver(const QDropEvent* event, const QTreeWidgetItem* node) const;
     void DirTree1DragDrop(QDropEvent* event);
     // A drag of this window's marked cells.
@@ -382,7 +338,6 @@ private:
     bool quickFolderDragEvent(int button, QEvent* event);
     // The drop menu for folder, its title showing the folder.
     void showTargetPopup(const std::string& folder, const QPoint& globalPos);
-    void resetThumbnailCache();
     void addSelectedFolderToHistory();
     // Wires the boxes and the quick-folder bar to the tree, the grid and the menus.
     void connectNavigation();
