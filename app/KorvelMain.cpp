@@ -20,9 +20,6 @@
 #include <algorithm>
 
 #include "browse/ExtensionSet.h"
-#include "browse/SharedThumbs.h"
-#include "browse/ThumbCache.h"
-#include "browse/ThumbPool.h"
 #include "browse/Thumbnails.h"
 #include "browse/ui/DirTree.h"
 #include "browse/ui/OrgStGrid.h"

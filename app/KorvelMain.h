@@ -39,7 +39,6 @@ class QWidget;
 class TDirTree;
 class FolderTreePanel;
 class QKeyEvent;
-class ThumbnailGridPanel;
 class TOrgStGrid;
 class TPreviewPane;
 class QMenu;
