@@ -58,6 +58,9 @@ size_t ThumbnailGridPanel::cellIndex(int col, int row) const {
     return size_t(row) * size_t(grid_->colCount()) + size_t(col);
 }
 
+// Until the window has wired the panel, it counts as still being built.
+bool ThumbnailGridPanel::building() const { return !hooks.building || hooks.building(); }
+
 ThumbnailGridPanel::Look ThumbnailGridPanel::look() const { return hooks.look ? hooks.look() : Look{}; }
 
 void ThumbnailGridPanel::marksChanged() {
@@ -65,7 +68,7 @@ void ThumbnailGridPanel::marksChanged() {
 }
 
 void ThumbnailGridPanel::layOut(int size, bool keepMarks) {
-    if (hooks.building && hooks.building()) return;
+    if (building()) return;
     layingOut_ = true;
     std::vector<size_t> kept;
     if (keepMarks)
@@ -270,7 +273,7 @@ void ThumbnailGridPanel::snapToRows() {
 
 void ThumbnailGridPanel::fitToSplitter() {
     // Resizes during construction come before the stored pane heights are in force.
-    if (hooks.building && hooks.building()) return;
+    if (building()) return;
     const bool ready = hooks.ready && hooks.ready();
     if (ready) {
         const int panes = splitter_->height() - splitter_->handleWidth();

@@ -111,6 +111,7 @@ private:
     void wrapArrow(int key);
     void startFileDrag();
     void marksChanged();
+    bool building() const;
     Look look() const;
     korvel::ThumbParams thumbParams() const;
     void updateThumbView();
