@@ -51,11 +51,11 @@ public:
     // What the panel asks of the window.
     struct Hooks {
         std::function<Look()> look;
-        // Nothing is laid out or cleared before the window is shown; once it is ready, a resize
+        // Nothing is laid out before the window is shown; once it is ready, a resize
         // keeps the preview pane's height.
         std::function<bool()> building;
         std::function<bool()> ready;
-        // A layout previews the current cell ([Option] ChangeImFlg).
+        // A layout also previews the current cell (an option of the window's).
         std::function<bool()> previewOnLayout;
         std::function<std::string()> previewPath;
         std::function<void()> marksChanged;
