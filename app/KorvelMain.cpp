@@ -19,9 +19,6 @@
 #include <algorithm>
 
 #include "browse/ExtensionSet.h"
-#include "browse/SharedThumbs.h"
-#include "browse/ThumbCache.h"
-#include "browse/ThumbPool.h"
 #include "browse/Thumbnails.h"
 #include "browse/ui/DirTree.h"
 #include "browse/ui/OrgStGrid.h"
@@ -57,7 +54,7 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
     buildPanels();
     quickFolders_ = new QuickFolderBar(this);
     statusBar_ = new MainStatusBar(statusBar());
-    buildGrid();
+    connectGrid();
     // The preview shows the grid's current file and reports to the status bar and the commands.
     previewPanel_->setStatusBar(statusBar_);
     previewPanel_->hooks = {
@@ -106,7 +103,7 @@ TKorvelMain::~TKorvelMain() {
     jobs_ = nullptr;
     // The workers go first, while everything they read is still here: each finishes the file in
     // hand, and what it hands to this window afterwards is dropped with the window.
-    if (thumbPool_) thumbPool_->stop();
+    thumbnailGrid_->stopThumbnails();
     previewPanel_->stopDecoding();
 }
 
@@ -117,7 +114,7 @@ void TKorvelMain::FormCreate(const std::vector<std::string>& arguments) {
     // File types offered by the filter box, newest registrations first.
     const std::string filter = korvel::GraphicFilter(korvel::TGraphic::classInfo, coreTranslator());
     bands_->setFilters(korvel::parseFilterItems(filter));
-    createThumbCache();
+    thumbnailGrid_->startThumbnails();
     applySettings(settings_.load());
     if (!arguments.empty()) handleCommandLine(arguments, korvel::currentFolder());
     else if (!settings_.loaded().path.empty()) folderTree_->SelectPath(settings_.loaded().path);
@@ -288,7 +285,7 @@ void TKorvelMain::FormActivate() {
     }
     if (first) {
         formState_ = FormState::Ready;
-        Panel2Resize();  // the layout is final now: snap the grid and fit the preview
+        thumbnailGrid_->fitToSplitter();  // the layout is final now: snap the grid and fit the preview
         previewPanel_->layoutImage();
     }
 }

@@ -8,7 +8,6 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "app/FolderBoxes.h"
@@ -16,6 +15,7 @@
 #include "app/PreviewPanel.h"
 #include "app/QuickFolderBar.h"
 #include "app/StatusBar.h"
+#include "app/ThumbnailGridPanel.h"
 #include "browse/FileList.h"
 #include "browse/GridModel.h"
 #include "browse/Thumbnails.h"
@@ -41,14 +41,6 @@ class TDirTree;
 class FolderTreePanel;
 class QKeyEvent;
 class JobRunner;
-namespace korvel {
-class ThumbCache;
-class ThumbnailBuilder;
-class ThumbnailPool;
-class FileIconSource;
-struct ThumbParams;
-class SharedThumbs;
-}  // namespace korvel
 class TOrgStGrid;
 class TPreviewPane;
 class QMenu;
@@ -168,14 +160,8 @@ private slots:
     void OpenCurrentFolder();
     // Grid.
     void LayoutGrid(int size, bool keepMarks);
-    void ClearMarks();
-    bool InCornerMark(int x, int y, int row, int col) const;
     void ShowCellPreview(int col, int row) { previewPanel_->showCell(col, row); }
-    void SelectAllClick();
     void NameViewBtnClick();
-    void StringGrid1DblClick();
-    void Splitter2Moved();
-    void Panel2Resize();
     void PruneVanishedFiles();
     void Open1Click();
     void Property1Click();
@@ -229,12 +215,7 @@ private:
     bool ExifRotate = true, ColorManage = true;
     bool SubDirSearch = false;
     bool SharedCache = true;  // [Thumbnil] SharedCache
-    bool ThumbBusy = false;
-    bool DrawingSuspended = false;
-    bool CtrlDown = false, ShiftDown = false, ArrowWrap = false;
-    korvel::GridPointerMarks pointerMarks_;
-    int MouseX = 0, MouseY = 0;
-    bool PreviewOpen = true;
+    bool ThumbBusy = false;  // a thumbnail is being built on this thread: the preview waits
     // Tool states the buttons and their menu items show.
     bool FavoritesOnly = false;  // the tree shows favourites and the folders leading to them
     bool TreeHidden = false;
@@ -250,12 +231,12 @@ private:
     FolderBoxes* folderBoxes_ = nullptr;  // bands_'s
     QSplitter* treeSplitter_ = nullptr;  // the tree beside the grid and preview
     QSplitter* gridSplitter_ = nullptr;  // the grid over the preview
-    QWidget* gridPanel_ = nullptr;
     PreviewPanel* previewPanel_ = nullptr;
     FolderTreePanel* folderPanel_ = nullptr;
     TDirTree* folderTree_ = nullptr;  // folderPanel_'s tree
     MainStatusBar* statusBar_ = nullptr;  // owned by the window's status bar
-    TOrgStGrid* StringGrid1 = nullptr;
+    ThumbnailGridPanel* thumbnailGrid_ = nullptr;
+    TOrgStGrid* StringGrid1 = nullptr;  // thumbnailGrid_'s cells
     QMenu* GridPopup = nullptr;
     QMenu* PopupMenu1 = nullptr;  // move here / copy here, for a target folder
     QuickFolderBar* quickFolders_ = nullptr;
@@ -274,13 +255,8 @@ private:
     void loadPlugins();
     bool FormCloseQuery();
     void buildPanels();
-    void buildGrid();
-    void StringGrid1DrawCell(QPainter& p, int col, int row, const QRect& rect);
-    bool StringGrid1SelectCell(int col, int row);
-    void StringGrid1MouseDown(QMouseEvent* event, bool partlyVisible);
-    void StringGrid1KeyDown(QKeyEvent* event);
-    void StringGrid1KeyUp(QKeyEvent* event);
-    void WrapArrow(int key);
+    // Wires the thumbnail grid to the window's settings, preview, viewers and commands.
+    void connectGrid();
     QImage thumbnailImage(size_t index);
     // The first file of the grid's selection rectangle in reading order, or -1.
     std::ptrdiff_t firstSelectedFile() const;
@@ -298,33 +274,12 @@ private:
     bool firstActivation_ = true;
     bool startShowDone_ = false;  // "/s" and "/se" start a show at the first activation only
     bool settingsWritten_ = false;
-    std::unique_ptr<korvel::ThumbCache> ThumbCache;
-    std::unique_ptr<korvel::FileIconSource> iconSource_;
-    std::unique_ptr<korvel::ThumbnailBuilder> thumbs_;
-    std::unique_ptr<korvel::SharedThumbs> sharedThumbs_;  // null without a home folder
-    std::unique_ptr<korvel::ThumbnailPool> thumbPool_;
-    // Thumbnails the cache could not take (no cache file, full disk), drawn from memory; bounded.
-    std::unordered_map<size_t, QImage> uncachedThumbs_;
-    bool thumbsEvicted_ = false;  // some of them were dropped to keep the bound
-    bool thumbListingReplaced_ = true;  // the next pool sync starts a new listing
-    korvel::ThumbParams thumbPoolParams_;
-    int thumbViewTop_ = 0;
-    // Hands the pool the list as it is now (after a listing, sort or layout).
-    void syncThumbPool();
-    // Tells the pool which cells are on screen and which way the view last moved.
-    void updateThumbView();
-    // Stores what the workers finished and repaints those cells.
-    void takeThumbnails();
     // The thumbnail built here and now when not cached (a dialog that shows one file).
     QImage thumbnailImageNow(size_t index);
-    korvel::ThumbParams thumbParams() const;
     // How pictures are turned and coloured for this window: [Window] ExifRotate and ColorManage.
     korvel::PhotoSwitches photoSwitches() const { return {ExifRotate, ColorManage, true}; }
-    void createThumbCache();
     bool pruneQueued_ = false;
     void wallpaperFromSelection(int mode);
-    void startFileDrag();
-    void StringGrid1EndDrag();
     bool DirTree1DragOver(const QDropEvent* event, const QTreeWidgetItem* node) const;
     void DirTree1DragDrop(QDropEvent* event);
     // A drag of this window's marked cells.
@@ -333,7 +288,6 @@ private:
     bool quickFolderDragEvent(int button, QEvent* event);
     // The drop menu for folder, its title showing the folder.
     void showTargetPopup(const std::string& folder, const QPoint& globalPos);
-    void resetThumbnailCache();
     void addSelectedFolderToHistory();
     // Wires the boxes and the quick-folder bar to the tree, the grid and the menus.
     void connectNavigation();

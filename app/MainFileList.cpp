@@ -29,7 +29,7 @@ void TKorvelMain::OpenCurrentFolder() {
     options.subDirSearch = SubDirSearch;
     options.nameView = int(infoMode_);
     // Every replacing listing discards the cached thumbnails with the old entries.
-    resetThumbnailCache();
+    thumbnailGrid_->resetThumbnails();
     if (folder.empty()) FileList.clear();
     else korvel::ListFolder(FileList, folder, korvel::ListMode::Replace, options);
     if (SubDirOnce) SubDirSearch = false;
@@ -45,7 +45,7 @@ void TKorvelMain::OpenCurrentFolder() {
 
 void TKorvelMain::DirTree1Change() {
     // Marks belong to the folder that was shown.
-    pointerMarks_.forget();
+    thumbnailGrid_->forgetPointerMarks();
     OpenCurrentFolder();
 }
 
@@ -67,7 +67,7 @@ void TKorvelMain::sortList(bool ascending) {
     const korvel::MarkedSort sorted =
         korvel::sortKeepingMarks(FileList, StringGrid1->marks(), int(infoMode_), !ascending, previewPanel_->path());
     if (!sorted.sorted) return;
-    syncThumbPool();
+    thumbnailGrid_->syncThumbnails();
     if (sorted.shownIndex) {
         const size_t cols = size_t(StringGrid1->colCount()), i = *sorted.shownIndex;
         const int row = int(i / cols);
@@ -83,7 +83,7 @@ void TKorvelMain::SortBtn2Click() { sortList(false); }
 
 void TKorvelMain::PruneVanishedFiles() {
     // The list must not shrink under a grid layout that is walking it: prune when it is done.
-    if (DrawingSuspended) {
+    if (thumbnailGrid_->layingOut()) {
         if (!pruneQueued_) QTimer::singleShot(0, this, [this] {
             pruneQueued_ = false;
             PruneVanishedFiles();

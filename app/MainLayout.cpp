@@ -23,14 +23,8 @@ void TKorvelMain::buildPanels() {
     gridSplitter_->setObjectName(QStringLiteral("Panel2"));
     gridSplitter_->setHandleWidth(4);
     gridSplitter_->setChildrenCollapsible(false);
-    gridPanel_ = new QWidget(gridSplitter_);
-    gridPanel_->setObjectName(QStringLiteral("Panel3"));
-    gridPanel_->setMinimumHeight(1);
-    auto* gridLayout = new QVBoxLayout(gridPanel_);
-    gridLayout->setContentsMargins(0, 0, 0, 0);
-    StringGrid1 = new TOrgStGrid(gridPanel_);
-    StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
-    gridLayout->addWidget(StringGrid1);
+    thumbnailGrid_ = new ThumbnailGridPanel(gridSplitter_, FileList, MediaExtList, ThumbBusy);
+    StringGrid1 = thumbnailGrid_->view();
 
     gridSplitter_->addWidget(previewPanel_);
 

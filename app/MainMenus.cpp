@@ -186,7 +186,7 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
          .run = [](W& w) { w.wallpaperFromSelection(int(M::Fit)); }},
         {.in = In::EditMenu},
         {ACTION(SelectAll), .caption = QT_TR_NOOP("ｻﾑﾈｲﾙを全て選択(&A)"), .in = In::EditMenu,
-         .run = [](W& w) { w.SelectAllClick(); }, .keys = {press(Qt::Key_A, Qt::ControlModifier)}},
+         .run = [](W& w) { w.thumbnailGrid_->selectAll(); }, .keys = {press(Qt::Key_A, Qt::ControlModifier)}},
 
         {ACTION(Show1), .caption = QT_TR_NOOP("スライドショー(&S)"), .in = In::ViewMenu,
          .run = [](W& w) { w.ShowBtn1Click(); }, .when = When::Listed},
@@ -251,7 +251,7 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
          .run = [](W& w) { w.wallpaperFromSelection(int(M::Fit)); }},
         {.in = In::GridPopup},
         {ACTION(SelectAll2), .caption = QT_TR_NOOP("ｻﾑﾈｲﾙを全て選択(&A)"), .in = In::GridPopup,
-         .run = [](W& w) { w.SelectAllClick(); }},
+         .run = [](W& w) { w.thumbnailGrid_->selectAll(); }},
         {ACTION(Property1), .caption = QT_TR_NOOP("プロパティ(&P)"), .in = In::GridPopup,
          .run = [](W& w) { w.Property1Click(); }, .when = When::OneMarked},
 
@@ -316,7 +316,7 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
         // Keys with no item of their own. Enter and S open viewers for the marked files.
         {.keys = {press(Qt::Key_Return, {}, true), press(Qt::Key_Enter), press(Qt::Key_S)},
          .onKey = [](W& w, int) {
-             w.StringGrid1DblClick();
+             w.thumbnailGrid_->openMarked();
              return true;
          }},
         // B goes back to the previous folder of the history.

@@ -76,6 +76,6 @@ void TKorvelMain::OptionMenuClick() {
     }
     if (ThumbSize != oldThumbSize || displayChanged) {
         OpenCurrentFolder();
-        Panel2Resize();
+        thumbnailGrid_->fitToSplitter();
     }
 }

@@ -3,7 +3,7 @@
 // the result in the cache file (ThumbCache). Everything runs on the caller's thread, one file at
 // a time; only the one working bitmap (ThumbBitmap) and one intermediate bitmap live in memory.
 //
-// How the grid uses it (StringGrid1DrawCell, for a cell whose index is inside the list):
+// How the grid draws a cell whose index is inside the list:
 //
 //     const TBitmap* t = builder.thumbnail(index, params);   // builds and caches when needed
 //     if (t) draw *t unscaled at x = left + 2 + (ThumbSize - t->width()) / 2,

@@ -1,0 +1,172 @@
+// Thumbnails of the grid's cells: the cache file, building on demand, and the file-type icons
+// of the desktop's icon theme.
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QMimeDatabase>
+#include <QScreen>
+#include <QScrollBar>
+
+#include "app/ThumbnailGridPanel.h"
+#include "base/UserFolders.h"
+#include "browse/FileList.h"
+#include "browse/SharedThumbs.h"
+#include "browse/ThumbCache.h"
+#include "browse/ThumbPool.h"
+#include "browse/Thumbnails.h"
+#include "browse/ui/OrgStGrid.h"
+#include "base/Errors.h"
+#include "platform/QtImage.h"
+#include "platform/UiHandOff.h"
+#include "platform/WorkerFailure.h"
+
+namespace {
+
+// The icon theme's icon for a file's type; the core draws its own icon when there is none.
+class ThemeIconSource : public korvel::FileIconSource {
+public:
+    bool fileIcon(const std::string& path, korvel::TBitmap& icon) override {
+        const QMimeType mime = QMimeDatabase().mimeTypeForFile(QString::fromStdString(path));
+        QIcon themed = QIcon::fromTheme(mime.iconName(), QIcon::fromTheme(mime.genericIconName()));
+        if (themed.isNull()) return false;
+        const QImage image = themed.pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32);
+        if (image.isNull()) return false;
+        icon = fromQImage(image);
+        auto mask = std::make_unique<korvel::TBitmap>(image.width(), image.height(), korvel::PixelFormat::pf8bit);
+        for (int y = 0; y < image.height(); ++y) {
+            const auto* px = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+            for (int x = 0; x < image.width(); ++x) mask->scanLine(y)[x] = uint8_t(255 - qAlpha(px[x]));
+        }
+        icon.setMask(std::move(mask));
+        return true;
+    }
+};
+
+}  // namespace
+
+void ThumbnailGridPanel::startThumbnails() {
+    cache_ = std::make_unique<korvel::ThumbCache>();
+    try {
+        const QString name = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName() + QStringLiteral(".tp0");
+        cache_->create(korvel::privateTempFolder(), name.toStdString());
+    } catch (const korvel::Exception&) {
+        // Without a cache file every thumbnail is drawn uncached, built again when needed.
+    }
+    iconSource_ = std::make_unique<ThemeIconSource>();
+    builder_ = std::make_unique<korvel::ThumbnailBuilder>(files_, *cache_);
+    builder_->mediaExts = &mediaExts_;
+    builder_->iconSource = iconSource_.get();
+    if (const std::string root = korvel::sharedThumbnailFolder(); !root.empty())
+        sharedThumbs_ = std::make_unique<korvel::SharedThumbs>(root);
+    try {
+        pool_ = std::make_unique<korvel::ThumbnailPool>();
+        // Workers only hand over a call; everything they made is taken on this thread.
+        pool_->onReady = [this] { handToUi(this, [this] { takeThumbnails(); }); };
+    } catch (const korvel::Exception& e) {
+        // Without workers each thumbnail is built here when its cell is drawn.
+        pool_.reset();
+        reportWorkerFailure(window(), e);
+    }
+    connect(grid_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { updateThumbView(); });
+}
+
+void ThumbnailGridPanel::stopThumbnails() {
+    if (pool_) pool_->stop();
+}
+
+korvel::ThumbParams ThumbnailGridPanel::thumbParams() const {
+    const Look lk = look();
+    korvel::ThumbParams p;
+    p.thumbSize = lk.thumbSize;
+    p.infoHeight = lk.infoHeight;
+    p.speedFlg = lk.speedFlg;
+    p.sharedThumbs = lk.sharedCache ? sharedThumbs_.get() : nullptr;
+    p.photo = lk.photo;
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        p.screenWidth = screen->size().width();
+        p.screenHeight = screen->size().height();
+    }
+    return p;
+}
+
+void ThumbnailGridPanel::resetThumbnails() {
+    cache_->truncate();
+    listingReplaced_ = true;
+}
+
+QImage ThumbnailGridPanel::thumbnail(size_t index) {
+    if (thumbnailBusy_ || index >= files_.size()) return {};
+    if (const korvel::TBitmap* t = builder_->cachedThumbnail(index)) return toQImage(*t);
+    if (auto it = uncached_.find(index); it != uncached_.end()) return it->second;
+    // A file-type icon costs no decoding: made here at once.
+    if (!pool_ || korvel::IsMediaFile(mediaExts_, files_.path(index))) return thumbnailNow(index);
+    pool_->want(index, files_.path(index), uncachedEvicted_);
+    return {};
+}
+
+QImage ThumbnailGridPanel::thumbnailNow(size_t index) {
+    if (thumbnailBusy_) return {};
+    if (auto it = uncached_.find(index); it != uncached_.end()) return it->second;
+    thumbnailBusy_ = true;
+    const korvel::TBitmap* t = builder_->thumbnail(index, thumbParams());
+    thumbnailBusy_ = false;
+    return t ? toQImage(*t) : QImage();
+}
+
+void ThumbnailGridPanel::syncThumbnails() {
+    if (!pool_) return;
+    std::vector<std::string> paths;
+    std::vector<bool> needed;
+    paths.reserve(files_.size());
+    needed.reserve(files_.size());
+    for (size_t i = 0; i < files_.size(); ++i) {
+        paths.push_back(files_.path(i));
+        needed.push_back(files_.seek(i).ThumbPos == -1 && !korvel::IsMediaFile(mediaExts_, files_.path(i)));
+    }
+    const korvel::ThumbParams params = thumbParams();
+    const korvel::ThumbParams& was = poolParams_;
+    // Files in hand stay useful across a layout or sort, unless they are of another folder or size.
+    const bool same = !listingReplaced_ && params.thumbSize == was.thumbSize && params.infoHeight == was.infoHeight &&
+                      params.speedFlg == was.speedFlg && params.screenWidth == was.screenWidth &&
+                      params.screenHeight == was.screenHeight;
+    // Thumbnails held in memory are by index, which a sort changes: they are built again.
+    uncached_.clear();
+    uncachedEvicted_ = false;
+    listingReplaced_ = false;
+    poolParams_ = params;
+    pool_->setListing(std::move(paths), needed, params, same);
+    updateThumbView();
+}
+
+void ThumbnailGridPanel::updateThumbView() {
+    if (!pool_) return;
+    const size_t cols = size_t(grid_->colCount());
+    const int top = grid_->topRow();
+    const size_t first = size_t(top) * cols;
+    // The partly visible row below counts as on screen.
+    const size_t last = first + size_t(grid_->visibleRowCount() + 1) * cols - 1;
+    pool_->setView(first, last, top < viewTop_ ? -1 : 1);
+    viewTop_ = top;
+}
+
+void ThumbnailGridPanel::takeThumbnails() {
+    if (!pool_) return;
+    const size_t cols = size_t(grid_->colCount());
+    for (korvel::PoolThumbnail& r : pool_->take()) {
+        if (r.index >= files_.size()) continue;
+        // A sort or rename moved the file: the cell asks again when it is drawn.
+        if (files_.path(r.index) == r.path && files_.seek(r.index).ThumbPos == -1 &&
+            !builder_->storeBuilt(r.index, std::move(r.thumb), r.failure)) {
+            if (uncached_.size() >= 1024) {
+                uncached_.clear();
+                uncachedEvicted_ = true;
+            }
+            uncached_[r.index] = toQImage(builder_->ThumbBitmap());
+        }
+        const korvel::GridCell cell{int(r.index % cols), int(r.index / cols)};
+        if (cell.row >= grid_->topRow() && cell.row <= grid_->topRow() + grid_->visibleRowCount())
+            grid_->viewport()->update(grid_->cellRect(cell));
+    }
+    emit thumbnailsArrived();
+}
