@@ -50,6 +50,7 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
     resize(750, 598);
     bands_ = new MainBands(this);
     folderBoxes_ = &bands_->folderBoxes();
+    listing_ = new FolderListing(this);  // before the grid, which shows its list
     buildActions();
     buildPanels();
     quickFolders_ = new QuickFolderBar(this);
@@ -60,19 +61,31 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
     previewPanel_->hooks = {
         .fileAt = [this](int col, int row) -> std::optional<std::string> {
             const size_t index = size_t(row) * size_t(StringGrid1->colCount()) + size_t(col);
-            if (index >= FileList.size()) return std::nullopt;
-            return FileList.path(index);
+            if (index >= listing_->files().size()) return std::nullopt;
+            return listing_->files().path(index);
         },
         .busy = [this] { return ThumbBusy; },
         .laidOut = [this] { return formState_ == FormState::Ready; },
         .opened = [this](const std::string& path) {
-            if (!FileList.empty()) openSubViewer(path);
+            if (!listing_->files().empty()) openSubViewer(path);
         },
         .stateChanged = [this] { updateActions(); },
-        .fileVanished = [this] { PruneVanishedFiles(); },
+        .fileVanished = [this] { listing_->pruneVanished(); },
     };
+    listing_->attach({.tree = folderTree_, .grid = thumbnailGrid_, .preview = previewPanel_, .status = statusBar_});
+    listing_->hooks = {
+        .building = [this] { return formState_ == FormState::Building; },
+        .jobRunning = [this] { return jobRunning(); },
+        .folder = [this] { return selectedFolder(); },
+        .filterMask = [this] { return bands_->filterMask(); },
+        .sortKey = [this] { return int(infoMode_); },
+        .layOut = [this] { LayoutGrid(ThumbSize, false); },
+        .changed = [this] { updateActions(); },
+    };
+    connect(listing_, &FolderListing::listed, this, &TKorvelMain::folderListed);
+    connect(folderTree_, &TDirTree::OnChange, listing_, &FolderListing::folderChosen);
+    connect(bands_, &MainBands::filterChanged, listing_, &FolderListing::listSelectedFolder);
     connectNavigation();
-    connect(folderTree_, &TDirTree::OnChange, this, &TKorvelMain::DirTree1Change);
     connect(folderTree_, &TDirTree::OnClick, this, &TKorvelMain::addSelectedFolderToHistory);
     folderPanel_->deleteFolderHook = [this](const std::string& folder, std::function<void()> then) {
         runFileOperation(korvel::FileCommand::Delete, {folder}, {}, std::move(then));
@@ -82,7 +95,7 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
         std::vector<std::string> history = folderBoxes_->history().items();
         for (std::string& item : history) item = korvel::followRename(item, from, to);
         folderBoxes_->setHistory(history);
-        OpenCurrentFolder();
+        listing_->listSelectedFolder();
         addSelectedFolderToHistory();
     };
     folderTree_->OnDragOver = [this](const QDropEvent* e, const QTreeWidgetItem* node) { return DirTree1DragOver(e, node); };
@@ -91,7 +104,6 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
     connect(folderTree_, &TDirTree::OnMouseUp, this, [this] {
         if (formState_ != FormState::Building) StringGrid1->setFocus();
     });
-    connect(bands_, &MainBands::filterChanged, this, &TKorvelMain::OpenCurrentFolder);
     jobs();  // the window's one job runner, made with it and deleted first in its destructor
     loadPlugins();
     FormCreate(arguments);
@@ -128,7 +140,7 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
     InfoHeight = korvel::InfoHeightFor(ThumbSize);
     SpeedFlg = st.speedFlg;
     SharedCache = st.sharedCache;
-    NoHideFile = st.noHideFile;
+    listing_->options.showHiddenFiles = st.noHideFile;
     ChangeImFlg = st.changeImFlg;
     PictFitFlg = st.pictFitFlg;
     ExifRotate = st.exifRotate;
@@ -138,7 +150,7 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
     folderBoxes_->setFavourites(korvel::favoriteItems(st));
     quickFolders_->load(st.quickFolder, st.quickCaption);
     if (st.windOption) {
-        SubDirSearch = st.subDirFind;
+        listing_->options.subFolders = st.subDirFind;
         WindowStateText = q(st.state);
         if (WindowStateText != QLatin1String("wsMaximized")) {
             // A hand-edited geometry must neither hide the window nor make it larger than the
@@ -176,7 +188,7 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
         if (st.dirViewBtn) folderTree_->Reload();
     }
     updateActions();
-    SubDirOnce = st.subDirOnce;
+    listing_->options.subFoldersOnce = st.subDirOnce;
 }
 
 bool TKorvelMain::handleCommandLine(const std::vector<std::string>& arguments, const std::string& cwd) {
@@ -217,8 +229,8 @@ korvel::MainSettings TKorvelMain::collectSettings() const {
     st.stretchBtn = previewPanel_->fullSize();
     st.dirViewBtn = FavoritesOnly;
     st.showDirBtn = TreeHidden;
-    st.subDirFind = SubDirSearch;
-    st.noHideFile = NoHideFile;
+    st.subDirFind = listing_->options.subFolders;
+    st.noHideFile = listing_->options.showHiddenFiles;
     st.changeImFlg = ChangeImFlg;
     st.speedFlg = SpeedFlg;
     st.sharedCache = SharedCache;
@@ -257,7 +269,7 @@ void TKorvelMain::showEvent(QShowEvent* event) {
 
 void TKorvelMain::FormShow() {
     formState_ = FormState::Shown;
-    DirTree1Change();
+    listing_->folderChosen();
     addSelectedFolderToHistory();
     bands_->showHints();
     // Without a window manager no activation arrives; the first turn of the event loop counts as one.
@@ -304,7 +316,7 @@ void TKorvelMain::activateFromOutside(const std::vector<std::string>& arguments,
     const std::string shown = selectedFolder();
     if (handleCommandLine(arguments, cwd)) {
         // The tree lists a folder it moves to; one already shown is listed again, as a start lists it.
-        if (selectedFolder() == shown) DirTree1Change();
+        if (selectedFolder() == shown) listing_->folderChosen();
         addSelectedFolderToHistory();
     }
     // Before the first activation, that one starts the show.

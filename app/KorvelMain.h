@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/FolderBoxes.h"
+#include "app/FolderListing.h"
 #include "app/MainBands.h"
 #include "app/PreviewPanel.h"
 #include "app/QuickFolderBar.h"
@@ -102,12 +103,11 @@ public:
     FormState formState() const { return formState_; }
     InfoMode infoMode() const { return infoMode_; }
     int infoHeight() const { return InfoHeight; }
-    bool subDirSearch() const { return SubDirSearch; }
     // Photos turned by their EXIF orientation, and their embedded colour profiles applied.
     bool exifRotate() const { return ExifRotate; }
     bool colorManage() const { return ColorManage; }
     const std::string& subViewPath() const { return SubViewPath; }
-    const korvel::FileList& fileList() const { return FileList; }
+    const korvel::FileList& fileList() const { return listing_->files(); }
     const korvel::MediaExtList& mediaExtensions() const { return MediaExtList; }
     TOrgStGrid* grid() const { return StringGrid1; }
     TPreviewPane* previewPane() const { return previewPanel_->pane(); }
@@ -129,6 +129,8 @@ public:
     const QuickFolderBar& quickFolderBar() const { return *quickFolders_; }
     // The preview under the grid: the previewed file, its picture, whether it is loading.
     const PreviewPanel& preview() const { return *previewPanel_; }
+    // The selected folder's files and the options they were listed with.
+    const FolderListing& listing() const { return *listing_; }
 
     // The folder of the tree's selected node ("/"-terminated), or "" when none.
     std::string selectedFolder() const;
@@ -152,17 +154,13 @@ private slots:
     void Close1Click();
     void Contents1Click();
     void About1Click();
-    void DirTree1Change();
-    void Refresh1Click();
-    void SortBtn1Click();
-    void SortBtn2Click();
     void setInfoMode(InfoMode mode);
-    void OpenCurrentFolder();
+    void OpenCurrentFolder() { listing_->listSelectedFolder(); }
     // Grid.
     void LayoutGrid(int size, bool keepMarks);
     void ShowCellPreview(int col, int row) { previewPanel_->showCell(col, row); }
     void NameViewBtnClick();
-    void PruneVanishedFiles();
+    void PruneVanishedFiles() { listing_->pruneVanished(); }
     void Open1Click();
     void Property1Click();
     // Opens a sub-viewer for a file (the one place that creates them).
@@ -211,9 +209,8 @@ private:
     int ThumbSize = 100;
     int InfoHeight = 20;
     InfoMode infoMode_ = InfoMode::FileName;
-    bool NoHideFile = false, SpeedFlg = false, ChangeImFlg = true, PictFitFlg = false, SubDirOnce = false;
+    bool SpeedFlg = false, ChangeImFlg = true, PictFitFlg = false;
     bool ExifRotate = true, ColorManage = true;
-    bool SubDirSearch = false;
     bool SharedCache = true;  // [Thumbnil] SharedCache
     bool ThumbBusy = false;  // a thumbnail is being built on this thread: the preview waits
     // Tool states the buttons and their menu items show.
@@ -224,10 +221,10 @@ private:
     QString WindowStateText = QStringLiteral("wsNormal");
     QString RecycleBinName;
     int SavedTreeWidth = 0;
-    korvel::FileList FileList;
     korvel::MediaExtList MediaExtList;
 
     MainBands* bands_ = nullptr;
+    FolderListing* listing_ = nullptr;
     FolderBoxes* folderBoxes_ = nullptr;  // bands_'s
     QSplitter* treeSplitter_ = nullptr;  // the tree beside the grid and preview
     QSplitter* gridSplitter_ = nullptr;  // the grid over the preview
@@ -250,7 +247,6 @@ private:
     void setTreeHidden(bool on);
     void setShowCaptions(bool on);
     void setFavoritesOnly(bool on);
-    void setSubDirSearch(bool on);
     void FormCreate(const std::vector<std::string>& arguments);
     void loadPlugins();
     bool FormCloseQuery();
@@ -265,8 +261,6 @@ private:
     korvel::MainSettings collectSettings() const;
     // True when an argument named an existing file or folder.
     bool handleCommandLine(const std::vector<std::string>& arguments, const std::string& cwd);
-    std::string currentFilterMask() const { return bands_->filterMask(); }
-    void sortList(bool ascending);
     int selectedCount() const;
 
     std::string exePath_;
@@ -278,7 +272,6 @@ private:
     QImage thumbnailImageNow(size_t index);
     // How pictures are turned and coloured for this window: [Window] ExifRotate and ColorManage.
     korvel::PhotoSwitches photoSwitches() const { return {ExifRotate, ColorManage, true}; }
-    bool pruneQueued_ = false;
     void wallpaperFromSelection(int mode);
     bool DirTree1DragOver(const QDropEvent* event, const QTreeWidgetItem* node) const;
     void DirTree1DragDrop(QDropEvent* event);
@@ -300,7 +293,6 @@ private:
     JobRunner* jobs();
     bool jobRunning() const;
     JobRunner* jobs_ = nullptr;
-    bool listAfterJob_ = false;  // a folder change waits for the running job
     void relistIfShown(const std::string& folder);
     void replaceRenamedPath(const std::string& from, const std::string& to);
 };

@@ -32,7 +32,7 @@ using korvel::withSlash;
 
 std::vector<std::string> TKorvelMain::CollectSelectedFiles() const {
     std::vector<std::string> out;
-    for (size_t i : markedFiles()) out.push_back(FileList.path(i));
+    for (size_t i : markedFiles()) out.push_back(fileList().path(i));
     return out;
 }
 
@@ -78,7 +78,7 @@ void TKorvelMain::runFileOperation(korvel::FileCommand command, const std::vecto
     handlers.finished = [this, then = std::move(then)] {
         if (then) then();
         // A folder chosen while the job ran is listed now, with what the job left.
-        if (std::exchange(listAfterJob_, false)) OpenCurrentFolder();
+        listing_->jobEnded();
     };
     jobs()->start(std::move(job), std::move(handlers));
 }
@@ -92,18 +92,7 @@ void TKorvelMain::RunFileCommand(korvel::FileCommand command, const std::string&
     });
 }
 
-void TKorvelMain::relistIfShown(const std::string& folder) {
-    const std::string shown = selectedFolder();
-    if (folder.empty() || shown.empty() || withSlash(shown) != withSlash(folder)) return;
-    korvel::ListOptions options;
-    options.mask = currentFilterMask();
-    options.noHideFile = NoHideFile;
-    options.nameView = int(infoMode_);
-    korvel::ListFolder(FileList, shown, korvel::ListMode::Add, options);
-    statusBar_->showFileCount(FileList.size());
-    updateActions();
-    LayoutGrid(ThumbSize, false);
-}
+void TKorvelMain::relistIfShown(const std::string& folder) { listing_->addNewFilesIfShown(folder); }
 
 void TKorvelMain::Delete1Click() {
     if (selectedCount() != 0) RunFileCommand(korvel::FileCommand::Delete, {});
@@ -112,11 +101,11 @@ void TKorvelMain::Delete1Click() {
 void TKorvelMain::openChooser(bool copy) {
     if (selectedCount() == 0 || jobRunning()) return;
     std::vector<std::string> all, quick;
-    for (size_t i = 0; i < FileList.size(); ++i) all.push_back(FileList.path(i));
+    for (size_t i = 0; i < fileList().size(); ++i) all.push_back(fileList().path(i));
     for (int i = 0; i < 10; ++i) quick.push_back(quickFolders_->folder(i));
     TSelectDir::Hooks hooks;
     hooks.thumbs = [this](const std::string& path) {
-        const std::ptrdiff_t i = FileList.indexOf(path);
+        const std::ptrdiff_t i = fileList().indexOf(path);
         return i >= 0 ? thumbnailImage(size_t(i)) : QImage();
     };
     hooks.ensureFolder = [this](const std::string& p) { return EnsureFolderExists(p); };
@@ -163,7 +152,7 @@ bool TKorvelMain::isGridDrag(const QDropEvent* event) const {
 }
 
 bool TKorvelMain::DirTree1DragOver(const QDropEvent* event, const QTreeWidgetItem* node) const {
-    return node && isGridDrag(event) && !FileList.empty() && !jobRunning();
+    return node && isGridDrag(event) && !fileList().empty() && !jobRunning();
 }
 
 void TKorvelMain::DirTree1DragDrop(QDropEvent* event) {
@@ -185,7 +174,7 @@ void TKorvelMain::DirTree1DragDrop(QDropEvent* event) {
 bool TKorvelMain::quickFolderDragEvent(int button, QEvent* event) {
     auto* drop = static_cast<QDropEvent*>(event);  // enter and move events are drop events too
     const std::string folder = quickFolders_->folder(button);
-    if (folder.empty() || FileList.empty() || !isGridDrag(drop) || jobRunning()) {
+    if (folder.empty() || fileList().empty() || !isGridDrag(drop) || jobRunning()) {
         drop->ignore();
         return true;
     }

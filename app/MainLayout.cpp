@@ -23,7 +23,7 @@ void TKorvelMain::buildPanels() {
     gridSplitter_->setObjectName(QStringLiteral("Panel2"));
     gridSplitter_->setHandleWidth(4);
     gridSplitter_->setChildrenCollapsible(false);
-    thumbnailGrid_ = new ThumbnailGridPanel(gridSplitter_, FileList, MediaExtList, ThumbBusy);
+    thumbnailGrid_ = new ThumbnailGridPanel(gridSplitter_, listing_->filesForGrid(), MediaExtList, ThumbBusy);
     StringGrid1 = thumbnailGrid_->view();
 
     gridSplitter_->addWidget(previewPanel_);

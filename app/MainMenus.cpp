@@ -129,18 +129,18 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
         {ACTION(ShowDirBtn), .caption = QT_TR_NOOP("ﾃﾞｨﾚｸﾄﾘﾂﾘｰを表示しない"), .in = In::ToolBar, .icon = 10,
          .checkable = true, .toggle = [](W& w, bool on) { w.setTreeHidden(on); }},
         {ACTION(SubDirFindBtn), .caption = QT_TR_NOOP("ｻﾌﾞﾌｫﾙﾀﾞのﾌｧｲﾙも表示"), .in = In::ToolBar, .icon = 11,
-         .checkable = true, .toggle = [](W& w, bool on) { w.setSubDirSearch(on); }},
+         .checkable = true, .toggle = [](W& w, bool on) { w.listing_->setSubFolders(on); }},
         {ACTION(NameViewBtn), .caption = QT_TR_NOOP("情報表示の切替"), .in = In::ToolBar, .icon = 12,
          .run = [](W& w) { w.NameViewBtnClick(); }},
         {ACTION(ShowCaptionBtn), .caption = QT_TR_NOOP("ｸｲｯｸﾌｫﾙﾀﾞ名の表示"), .in = In::ToolBar, .icon = 13,
          .checkable = true, .toggle = [](W& w, bool on) { w.setShowCaptions(on); }},
         {.in = In::ToolBar},
         {ACTION(SortBtn1), .caption = QT_TR_NOOP("昇順で並び替え"), .in = In::ToolBar, .icon = 14,
-         .run = [](W& w) { w.SortBtn1Click(); }},
+         .run = [](W& w) { w.listing_->sort(true); }},
         {ACTION(SortBtn2), .caption = QT_TR_NOOP("降順で並び替え"), .in = In::ToolBar, .icon = 15,
-         .run = [](W& w) { w.SortBtn2Click(); }},
+         .run = [](W& w) { w.listing_->sort(false); }},
         {ACTION(RefreshBtn), .caption = QT_TR_NOOP("最新の情報に更新"), .in = In::ToolBar, .icon = 16,
-         .run = [](W& w) { w.Refresh1Click(); }},
+         .run = [](W& w) { w.listing_->refresh(); }},
         {.in = In::ToolBar},
         {ACTION(OptionBtn), .caption = QT_TR_NOOP("ｵﾌﾟｼｮﾝ設定"), .in = In::ToolBar, .icon = 17,
          .run = [](W& w) { w.OptionMenuClick(); }},
@@ -198,7 +198,7 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
         {ACTION(ShowDirMenu), .caption = QT_TR_NOOP("ﾃﾞｨﾚｸﾄﾘﾂﾘｰを表示しない(&D)"), .in = In::ViewMenu, .checkable = true,
          .toggle = [](W& w, bool on) { w.setTreeHidden(on); }},
         {ACTION(SubDirFindMenu), .caption = QT_TR_NOOP("ｻﾌﾞﾌｫﾙﾀﾞのﾌｧｲﾙも表示(&A)"), .in = In::ViewMenu, .checkable = true,
-         .toggle = [](W& w, bool on) { w.setSubDirSearch(on); }},
+         .toggle = [](W& w, bool on) { w.listing_->setSubFolders(on); }},
         {ACTION(NameViewMenu), .caption = QT_TR_NOOP("情報表示の切替(&V)"), .in = In::ViewMenu, .checkable = true,
          .opens = In::NameView},
         {ACTION(NameView1), .caption = QT_TR_NOOP("ファイル名(&F)"), .in = In::NameView, .checkable = true,
@@ -213,7 +213,7 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
          .toggle = [](W& w, bool on) { w.setShowCaptions(on); }},
         {.in = In::ViewMenu},
         {ACTION(Refresh1), .caption = QT_TR_NOOP("最新の情報に更新(&R)"), .in = In::ViewMenu,
-         .run = [](W& w) { w.Refresh1Click(); }, .keys = {press(Qt::Key_R)}},
+         .run = [](W& w) { w.listing_->refresh(); }, .keys = {press(Qt::Key_R)}},
 
         {ACTION(Option1), .caption = QT_TR_NOOP("オプション設定(&O)"), .in = In::OptionMenu,
          .run = [](W& w) { w.OptionMenuClick(); }},
@@ -421,7 +421,7 @@ void TKorvelMain::updateActions() {
             case When::AnyMarked: on = on && marked != 0; break;
             case When::OneMarked: on = on && marked == 1; break;
             case When::Plugins: on = on && !PluginsSkipped; break;
-            case When::Listed: on = on && !FileList.empty(); break;
+            case When::Listed: on = on && !fileList().empty(); break;
             case When::QFCaption: on = on && quickFolders_->folders().currentCanBeCleared(); break;
         }
         (actions_.*row.member)->setEnabled(on);
@@ -438,7 +438,7 @@ void TKorvelMain::updateActions() {
     for (QAction* x : {a.StretchBtn, a.StretchMenu, a.StretchChange}) x->setChecked(previewPanel_->fullSize());
     for (QAction* x : {a.DirViewBtn, a.DirViewMenu}) x->setChecked(FavoritesOnly);
     for (QAction* x : {a.ShowDirBtn, a.ShowDirMenu}) x->setChecked(TreeHidden);
-    for (QAction* x : {a.SubDirFindBtn, a.SubDirFindMenu}) x->setChecked(SubDirSearch);
+    for (QAction* x : {a.SubDirFindBtn, a.SubDirFindMenu}) x->setChecked(listing_->options.subFolders);
     for (QAction* x : {a.ShowCaptionBtn, a.ShowCaptionMenu}) x->setChecked(quickFolders_->captionsShown());
     const std::array<QAction*, 4> views = {a.NameView1, a.NameView2, a.NameView3, a.NameView4};
     for (int i = 0; i < 4; ++i) views[size_t(i)]->setChecked(int(infoMode_) == i);

@@ -11,11 +11,11 @@
 void TKorvelMain::KCopyBtnClick() {
     if (selectedCount() == 0) return;
     std::vector<std::string> all, quick;
-    for (size_t i = 0; i < FileList.size(); ++i) all.push_back(FileList.path(i));
+    for (size_t i = 0; i < fileList().size(); ++i) all.push_back(fileList().path(i));
     for (int i = 0; i < 10; ++i) quick.push_back(quickFolders_->folder(i));
     TOpCopyFrm::Hooks hooks;
     hooks.thumbs = [this](const std::string& path) {
-        const std::ptrdiff_t i = FileList.indexOf(path);
+        const std::ptrdiff_t i = fileList().indexOf(path);
         return i >= 0 ? thumbnailImage(size_t(i)) : QImage();
     };
     hooks.ensureFolder = [this](const std::string& p) { return EnsureFolderExists(p); };

@@ -14,8 +14,7 @@
 #include "platform/Translations.h"
 
 void TKorvelMain::replaceRenamedPath(const std::string& from, const std::string& to) {
-    const std::ptrdiff_t i = FileList.indexOf(from);
-    if (i >= 0) FileList.setPath(size_t(i), to);
+    listing_->renamed(from, to);
 }
 
 void TKorvelMain::ReNameBtn1Click() {
@@ -26,7 +25,7 @@ void TKorvelMain::ReNameBtn1Click() {
         QMessageBox::critical(this, tr("エラー"), withReason(coreText(korvel::renameFailedText()), reasonLine(r.why)));
     };
     while (!loop.finished()) {
-        const std::ptrdiff_t index = FileList.indexOf(loop.file());
+        const std::ptrdiff_t index = fileList().indexOf(loop.file());
         TRNameFrm dialog(loop.file(), int(loop.total()), index >= 0 ? thumbnailImageNow(size_t(index)) : QImage(), this);
         const int result = dialog.exec();
         if (result == QDialog::Accepted) {
@@ -49,10 +48,10 @@ void TKorvelMain::ReNameBtn1Click() {
 void TKorvelMain::NumberRNBtn1Click() {
     if (selectedCount() == 0) return;
     std::vector<std::string> all;
-    for (size_t i = 0; i < FileList.size(); ++i) all.push_back(FileList.path(i));
+    for (size_t i = 0; i < fileList().size(); ++i) all.push_back(fileList().path(i));
     TNumberFrm::Hooks hooks;
     hooks.thumbs = [this](const std::string& path) {
-        const std::ptrdiff_t i = FileList.indexOf(path);
+        const std::ptrdiff_t i = fileList().indexOf(path);
         return i >= 0 ? thumbnailImage(size_t(i)) : QImage();
     };
     hooks.renamed = [this](const std::string& from, const std::string& to) { replaceRenamedPath(from, to); };

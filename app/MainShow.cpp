@@ -9,10 +9,10 @@
 #include "view/ShowFrm1.h"
 
 void TKorvelMain::ShowBtn1Click() {
-    if (!FileList.empty()) {
+    if (!fileList().empty()) {
         ShowSource source;
-        source.files.reserve(FileList.size());
-        for (size_t i = 0; i < FileList.size(); ++i) source.files.push_back(FileList.path(i));
+        source.files.reserve(fileList().size());
+        for (size_t i = 0; i < fileList().size(); ++i) source.files.push_back(fileList().path(i));
         source.marked = CollectSelectedFiles();
         source.previewed = previewPanel_->path();
         source.gridColumns = StringGrid1->colCount();

@@ -15,11 +15,11 @@ void TKorvelMain::openSubViewer(const std::string& path) {
 void TKorvelMain::wallpaperFromSelection(int mode) {
     // The same file the properties command of these menus shows.
     const std::ptrdiff_t i = firstSelectedFile();
-    if (i >= 0) setWallpaperFromFile(FileList.path(size_t(i)), korvel::WallpaperMode(mode), this);
+    if (i >= 0) setWallpaperFromFile(fileList().path(size_t(i)), korvel::WallpaperMode(mode), this);
 }
 
 void TKorvelMain::Open1Click() {
-    for (size_t i : markedFiles()) openWithDefaultProgram(FileList.path(i));
+    for (size_t i : markedFiles()) openWithDefaultProgram(fileList().path(i));
 }
 
 std::ptrdiff_t TKorvelMain::firstSelectedFile() const {
@@ -28,11 +28,11 @@ std::ptrdiff_t TKorvelMain::firstSelectedFile() const {
     for (int r = a.row; r <= b.row; ++r)
         for (int c = a.col; c <= b.col; ++c) {
             const size_t i = size_t(r) * size_t(StringGrid1->colCount()) + size_t(c);
-            if (i < FileList.size()) return std::ptrdiff_t(i);
+            if (i < fileList().size()) return std::ptrdiff_t(i);
         }
     return -1;
 }
 
 void TKorvelMain::Property1Click() {
-    if (const std::ptrdiff_t i = firstSelectedFile(); i >= 0) showShellProperties(FileList.path(size_t(i)), this);
+    if (const std::ptrdiff_t i = firstSelectedFile(); i >= 0) showShellProperties(fileList().path(size_t(i)), this);
 }

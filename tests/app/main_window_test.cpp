@@ -210,13 +210,13 @@ private slots:
         TKorvelMain w({pics_.path().toStdString()});
         const TKorvelMain::Actions& a = w.actions();
         QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().contains(w.geometry()));
-        QVERIFY(a.ShowDirBtn->isChecked() && !w.dirTree()->isEnabled() && w.subDirSearch());
+        QVERIFY(a.ShowDirBtn->isChecked() && !w.dirTree()->isEnabled() && w.listing().options.subFolders);
         QCOMPARE(w.treeSplitter()->sizes()[0], 1);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         // The sub-folder listing happened once and switched itself off.
         QCOMPARE(int(w.fileList().size()), 4);
-        QVERIFY(!a.SubDirFindBtn->isChecked() && !w.subDirSearch());
+        QVERIFY(!a.SubDirFindBtn->isChecked() && !w.listing().options.subFolders);
         // Showing the tree again gives it back a usable width.
         QTest::mouseClick(w.toolButton(a.ShowDirBtn), Qt::LeftButton);
         QVERIFY(!a.ShowDirMenu->isChecked() && w.dirTree()->isEnabled() && w.treeSplitter()->sizes()[0] > 1);
