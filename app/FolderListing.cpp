@@ -15,6 +15,14 @@
 
 FolderListing::FolderListing(QObject* parent) : QObject(parent) {}
 
+korvel::ListOptions FolderListing::listOptions() const {
+    korvel::ListOptions list;
+    list.mask = hooks.filterMask();
+    list.noHideFile = options.showHiddenFiles;
+    list.nameView = hooks.sortKey();
+    return list;
+}
+
 void FolderListing::listSelectedFolder() {
     if (hooks.building()) return;
     // The list is replaced only after a running file job, which reports into it, has ended.
@@ -27,11 +35,8 @@ void FolderListing::listSelectedFolder() {
     cells->setTopRow(0);
     cells->setSelection({0, 0}, false);
     const std::string folder = hooks.folder();
-    korvel::ListOptions list;
-    list.mask = hooks.filterMask();
-    list.noHideFile = options.showHiddenFiles;
+    korvel::ListOptions list = listOptions();
     list.subDirSearch = options.subFolders;
-    list.nameView = hooks.sortKey();
     // Every replacing listing discards the cached thumbnails with the old entries.
     parts_.grid->resetThumbnails();
     if (folder.empty()) files_.clear();
@@ -111,11 +116,8 @@ void FolderListing::jobEnded() {
 void FolderListing::addNewFilesIfShown(const std::string& folder) {
     const std::string shown = hooks.folder();
     if (folder.empty() || shown.empty() || korvel::withSlash(shown) != korvel::withSlash(folder)) return;
-    korvel::ListOptions list;
-    list.mask = hooks.filterMask();
-    list.noHideFile = options.showHiddenFiles;
-    list.nameView = hooks.sortKey();
-    korvel::ListFolder(files_, shown, korvel::ListMode::Add, list);
+    // Only the folder itself: copies never land in its subfolders.
+    korvel::ListFolder(files_, shown, korvel::ListMode::Add, listOptions());
     parts_.status->showFileCount(files_.size());
     hooks.changed();
     hooks.layOut();

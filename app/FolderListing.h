@@ -8,6 +8,7 @@
 #include <string>
 
 #include "browse/FileList.h"
+#include "browse/FolderScan.h"
 
 class MainStatusBar;
 class PreviewPanel;
@@ -76,6 +77,9 @@ signals:
     void listed();
 
 private:
+    // The filter, hidden files and sort key of a listing; subfolders are the caller's choice.
+    korvel::ListOptions listOptions() const;
+
     korvel::FileList files_;
     Parts parts_;
     bool pruneQueued_ = false;
