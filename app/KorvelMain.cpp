@@ -117,6 +117,7 @@ TKorvelMain::~TKorvelMain() {
     // hand, and what it hands to this window afterwards is dropped with the window.
     thumbnailGrid_->stopThumbnails();
     previewPanel_->stopDecoding();
+    // Nothing reads the file list from here on, so the listing may go before the grid showing it.
 }
 
 void TKorvelMain::FormCreate(const std::vector<std::string>& arguments) {
