@@ -48,11 +48,13 @@ void TKorvelMain::OptionMenuClick() {
     const korvel::OptionValues v = dialog.values();
     korvel::IniFile ini = korvel::IniFile::load(iniPath);
     korvel::writeOptionValues(ini, v);
-    const bool displayChanged = v.noHideFile != listing_->options.showHiddenFiles || v.speedFlg != SpeedFlg || v.changeImFlg != ChangeImFlg ||
-                                v.pictFitFlg != PictFitFlg || v.exifRotate != ExifRotate || v.colorManage != ColorManage ||
-                                v.sharedCache != SharedCache;
+    FolderListing::Options& listed = listing_->options;
+    const bool displayChanged = v.noHideFile != listed.showHiddenFiles || v.speedFlg != SpeedFlg ||
+                                v.changeImFlg != ChangeImFlg || v.pictFitFlg != PictFitFlg ||
+                                v.exifRotate != ExifRotate || v.colorManage != ColorManage || v.sharedCache != SharedCache;
     if (displayChanged) {
-        listing_->options.showHiddenFiles = v.noHideFile, SpeedFlg = v.speedFlg, ChangeImFlg = v.changeImFlg, PictFitFlg = v.pictFitFlg;
+        listed.showHiddenFiles = v.noHideFile;
+        SpeedFlg = v.speedFlg, ChangeImFlg = v.changeImFlg, PictFitFlg = v.pictFitFlg;
         ExifRotate = v.exifRotate, ColorManage = v.colorManage, SharedCache = v.sharedCache;
         previewPanel_->setDisplay(photoSwitches(), PictFitFlg);
     }
@@ -60,7 +62,7 @@ void TKorvelMain::OptionMenuClick() {
         ThumbSize = dialog.CellSizeCombo->currentText().toInt();
         InfoHeight = korvel::InfoHeightFor(ThumbSize);
     }
-    listing_->options.subFoldersOnce = v.subDirOnce;
+    listed.subFoldersOnce = v.subDirOnce;
     folderBoxes_->setFavourites(dialog.favorites());
     for (int i = 0; i < TOptionFrm::kQuickRows; ++i) {
         const auto& [folder, caption] = dialog.quickFolder(i);
