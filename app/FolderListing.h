@@ -82,6 +82,6 @@ private:
 
     korvel::FileList files_;
     Parts parts_;
-    bool pruneQueued_ = false;
-    bool listAfterJob_ = false;
+    bool pruneQueued_ = false;   // a prune waits for the grid's layout to end
+    bool listAfterJob_ = false;  // a folder was chosen while a job ran
 };
