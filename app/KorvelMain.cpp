@@ -3,7 +3,6 @@
 #include "app/KorvelMain.h"
 #include "app/FolderTreePanel.h"
 #include "app/StatusBar.h"
-#include "platform/JobRunner.h"
 
 #include <unistd.h>
 
@@ -50,6 +49,7 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
     resize(750, 598);
     bands_ = new MainBands(this);
     folderBoxes_ = &bands_->folderBoxes();
+    fileCommands_ = new FileCommands(this);
     buildActions();
     buildPanels();
     quickFolders_ = new QuickFolderBar(this);
@@ -74,9 +74,6 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
     connectNavigation();
     connect(folderTree_, &TDirTree::OnChange, this, &TKorvelMain::DirTree1Change);
     connect(folderTree_, &TDirTree::OnClick, this, &TKorvelMain::addSelectedFolderToHistory);
-    folderPanel_->deleteFolderHook = [this](const std::string& folder, std::function<void()> then) {
-        runFileOperation(korvel::FileCommand::Delete, {folder}, {}, std::move(then));
-    };
     folderPanel_->folderRenamed = [this](const std::string& from, const std::string& to) {
         // Visited folders inside the renamed one keep leading to it.
         std::vector<std::string> history = folderBoxes_->history().items();
@@ -85,22 +82,20 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
         OpenCurrentFolder();
         addSelectedFolderToHistory();
     };
-    folderTree_->OnDragOver = [this](const QDropEvent* e, const QTreeWidgetItem* node) { return DirTree1DragOver(e, node); };
-    folderTree_->OnDragDrop = [this](QDropEvent* e) { DirTree1DragDrop(e); };
     // After a click in the tree the keyboard goes back to the grid.
     connect(folderTree_, &TDirTree::OnMouseUp, this, [this] {
         if (formState_ != FormState::Building) StringGrid1->setFocus();
     });
     connect(bands_, &MainBands::filterChanged, this, &TKorvelMain::OpenCurrentFolder);
-    jobs();  // the window's one job runner, made with it and deleted first in its destructor
+    connectFileCommands();
     loadPlugins();
     FormCreate(arguments);
 }
 
 TKorvelMain::~TKorvelMain() {
     // A running file job is cancelled and waited for before anything it reports to goes.
-    delete jobs_;
-    jobs_ = nullptr;
+    delete fileCommands_;
+    fileCommands_ = nullptr;
     // The workers go first, while everything they read is still here: each finishes the file in
     // hand, and what it hands to this window afterwards is dropped with the window.
     thumbnailGrid_->stopThumbnails();
@@ -120,7 +115,6 @@ void TKorvelMain::FormCreate(const std::vector<std::string>& arguments) {
     else if (!settings_.loaded().path.empty()) folderTree_->SelectPath(settings_.loaded().path);
     if (folderTree_->SelectedPath() == "?" && folderTree_->topLevelItemCount() > 0)
         folderTree_->setCurrentItem(folderTree_->topLevelItem(0));
-    RecycleBinName = tr("ゴミ箱");
 }
 
 void TKorvelMain::applySettings(const korvel::MainSettings& st) {

@@ -15,10 +15,7 @@
 void TKorvelMain::OpenCurrentFolder() {
     if (formState_ == FormState::Building) return;
     // The list is replaced only after a running file job, which reports into it, has ended.
-    if (jobRunning()) {
-        listAfterJob_ = true;
-        return;
-    }
+    if (fileCommands_->holdListing()) return;
     BusyCursor busy;
     StringGrid1->setTopRow(0);
     StringGrid1->setSelection({0, 0}, false);
