@@ -35,15 +35,17 @@ using korvel::withSlash;
 FileCommands::FileCommands(QWidget* window) : QObject(window), window_(window) {
     targetMenu_ = new QMenu(window);
     targetMenu_->setObjectName(QStringLiteral("PopupMenu1"));
-    // The window's one job runner, deleted first in the destructor.
+    // The window's one job runner: its boxes open over the window, but it goes with this part.
     jobs_ = new JobRunner(window);
+    jobs_->setParent(this);
     connect(jobs_, &JobRunner::busyChanged, this, [this] {
         if (hooks.stateChanged) hooks.stateChanged();
     });
 }
 
-FileCommands::~FileCommands() {
-    // A running job is cancelled and waited for before anything it reports to goes.
+FileCommands::~FileCommands() { stopJobs(); }
+
+void FileCommands::stopJobs() {
     delete jobs_;
     jobs_ = nullptr;
 }
@@ -94,7 +96,8 @@ bool FileCommands::ensureFolder(std::string path) {
 
 void FileCommands::runJob(FileCommand command, const std::vector<std::string>& files, const std::string& folder,
                           std::function<void()> then) {
-    if (jobRunning()) return;  // the commands are disabled meanwhile; a queued event still finds this
+    // The commands are disabled meanwhile; a queued event still finds this.
+    if (!jobs_ || jobRunning()) return;
     if (files.empty()) {
         if (then) then();
         return;

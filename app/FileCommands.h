@@ -31,8 +31,10 @@ class FileCommands : public QObject {
 public:
     // The boxes, dialogs and the drop menu open over window.
     explicit FileCommands(QWidget* window);
-    // Cancels a running job and waits for it.
-    ~FileCommands() override;
+    ~FileCommands() override;  // stopJobs()
+    // Cancels a running job and waits for it; no job starts afterwards. The window calls it first
+    // in its destructor, before anything the job reports to goes.
+    void stopJobs();
 
     // The file system copy, move and delete jobs work on (null: the real one); tests put a slow
     // or failing one here.

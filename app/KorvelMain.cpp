@@ -94,8 +94,7 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
 
 TKorvelMain::~TKorvelMain() {
     // A running file job is cancelled and waited for before anything it reports to goes.
-    delete fileCommands_;
-    fileCommands_ = nullptr;
+    fileCommands_->stopJobs();
     // The workers go first, while everything they read is still here: each finishes the file in
     // hand, and what it hands to this window afterwards is dropped with the window.
     thumbnailGrid_->stopThumbnails();
