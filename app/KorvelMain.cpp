@@ -3,7 +3,6 @@
 #include "app/KorvelMain.h"
 #include "app/FolderTreePanel.h"
 #include "app/StatusBar.h"
-#include "platform/JobRunner.h"
 
 #include <unistd.h>
 
@@ -51,6 +50,7 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
     bands_ = new MainBands(this);
     folderBoxes_ = &bands_->folderBoxes();
     listing_ = new FolderListing(this);  // before the grid, which shows its list
+    fileCommands_ = new FileCommands(this);
     buildActions();
     buildPanels();
     quickFolders_ = new QuickFolderBar(this);
@@ -75,7 +75,7 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
     listing_->attach({.tree = folderTree_, .grid = thumbnailGrid_, .preview = previewPanel_, .status = statusBar_});
     listing_->hooks = {
         .building = [this] { return formState_ == FormState::Building; },
-        .jobRunning = [this] { return jobRunning(); },
+        .jobRunning = [this] { return fileCommands_->jobRunning(); },
         .folder = [this] { return selectedFolder(); },
         .filterMask = [this] { return bands_->filterMask(); },
         .sortKey = [this] { return int(infoMode_); },
@@ -87,9 +87,6 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
     connect(bands_, &MainBands::filterChanged, listing_, &FolderListing::listSelectedFolder);
     connectNavigation();
     connect(folderTree_, &TDirTree::OnClick, this, &TKorvelMain::addSelectedFolderToHistory);
-    folderPanel_->deleteFolderHook = [this](const std::string& folder, std::function<void()> then) {
-        runFileOperation(korvel::FileCommand::Delete, {folder}, {}, std::move(then));
-    };
     folderPanel_->folderRenamed = [this](const std::string& from, const std::string& to) {
         // Visited folders inside the renamed one keep leading to it.
         std::vector<std::string> history = folderBoxes_->history().items();
@@ -98,21 +95,18 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
         listing_->listSelectedFolder();
         addSelectedFolderToHistory();
     };
-    folderTree_->OnDragOver = [this](const QDropEvent* e, const QTreeWidgetItem* node) { return DirTree1DragOver(e, node); };
-    folderTree_->OnDragDrop = [this](QDropEvent* e) { DirTree1DragDrop(e); };
     // After a click in the tree the keyboard goes back to the grid.
     connect(folderTree_, &TDirTree::OnMouseUp, this, [this] {
         if (formState_ != FormState::Building) StringGrid1->setFocus();
     });
-    jobs();  // the window's one job runner, made with it and deleted first in its destructor
+    connectFileCommands();
     loadPlugins();
     FormCreate(arguments);
 }
 
 TKorvelMain::~TKorvelMain() {
     // A running file job is cancelled and waited for before anything it reports to goes.
-    delete jobs_;
-    jobs_ = nullptr;
+    fileCommands_->stopJobs();
     // The workers go first, while everything they read is still here: each finishes the file in
     // hand, and what it hands to this window afterwards is dropped with the window.
     thumbnailGrid_->stopThumbnails();
@@ -133,7 +127,6 @@ void TKorvelMain::FormCreate(const std::vector<std::string>& arguments) {
     else if (!settings_.loaded().path.empty()) folderTree_->SelectPath(settings_.loaded().path);
     if (folderTree_->SelectedPath() == "?" && folderTree_->topLevelItemCount() > 0)
         folderTree_->setCurrentItem(folderTree_->topLevelItem(0));
-    RecycleBinName = tr("ゴミ箱");
 }
 
 void TKorvelMain::applySettings(const korvel::MainSettings& st) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/FileCommands.h"
 #include "app/FolderBoxes.h"
 #include "app/FolderListing.h"
 #include "app/MainBands.h"
@@ -20,7 +21,6 @@
 #include "browse/FileList.h"
 #include "browse/GridModel.h"
 #include "browse/Thumbnails.h"
-#include "fileops/Jobs.h"
 #include "imaging/Bitmap.h"
 #include "formats/MediaFiles.h"
 #include "formats/Picture.h"
@@ -41,7 +41,6 @@ class QWidget;
 class TDirTree;
 class FolderTreePanel;
 class QKeyEvent;
-class JobRunner;
 class TOrgStGrid;
 class TPreviewPane;
 class QMenu;
@@ -49,9 +48,6 @@ class QMenu;
 class TKorvelMain : public QMainWindow {
     Q_OBJECT
 public:
-    // The file system copy, move and delete jobs work on (null: the real one); tests put a slow
-    // or failing one here.
-    korvel::FileSystem* fileSystem = nullptr;
     // arguments: the command line without the program name, as bytes; relative paths are taken
     // from the current folder.
     explicit TKorvelMain(const std::vector<std::string>& arguments = {}, QWidget* parent = nullptr);
@@ -120,7 +116,7 @@ public:
     QString statusText(StatusPanel panel) const;
     QMenu* gridPopup() const { return GridPopup; }
     QMenu* previewPopup() const { return previewPanel_->menu(); }
-    QMenu* targetPopup() const { return PopupMenu1; }
+    QMenu* targetPopup() const { return fileCommands_->targetMenu(); }
     QMenu* folderPopup() const;
     QMenu* quickFolderPopup() const { return QFPopup; }
 
@@ -172,22 +168,8 @@ private slots:
     // The options dialog, from the menu and the tool bar.
     void OptionMenuClick();
     std::unique_ptr<TOptionFrm> makeOptionDialog();  // with the current values and the window's hooks
-    // Copy, move and delete of the marked files.
-    void Copy2Click();
-    void Move2Click();
-    void Delete1Click();
-    void Move1Click();
-    void Copy1Click();
-    void RunFileCommand(korvel::FileCommand command, const std::string& folder);
-    bool EnsureFolderExists(std::string path);
+    // The paths of the marked files, in index order.
     std::vector<std::string> CollectSelectedFiles() const;
-    // Rename one by one, and serial rename, of the marked files.
-    void ReNameBtn1Click();
-    void NumberRNBtn1Click();
-    // True for a Trash "files" folder: a drop there deletes instead of asking where to.
-    bool IsRecycleBinFolder(const std::string& path) const;
-    // Extended copy: converted copies of the marked files.
-    void KCopyBtnClick();
     // The slideshow over the listed or the marked files.
     void ShowBtn1Click();
 
@@ -219,7 +201,6 @@ private:
     bool PluginsSkipped = false;
     std::string SubViewPath;
     QString WindowStateText = QStringLiteral("wsNormal");
-    QString RecycleBinName;
     int SavedTreeWidth = 0;
     korvel::MediaExtList MediaExtList;
 
@@ -235,7 +216,6 @@ private:
     ThumbnailGridPanel* thumbnailGrid_ = nullptr;
     TOrgStGrid* StringGrid1 = nullptr;  // thumbnailGrid_'s cells
     QMenu* GridPopup = nullptr;
-    QMenu* PopupMenu1 = nullptr;  // move here / copy here, for a target folder
     QuickFolderBar* quickFolders_ = nullptr;
     Actions actions_{};
 
@@ -273,26 +253,11 @@ private:
     // How pictures are turned and coloured for this window: [Window] ExifRotate and ColorManage.
     korvel::PhotoSwitches photoSwitches() const { return {ExifRotate, ColorManage, true}; }
     void wallpaperFromSelection(int mode);
-    bool DirTree1DragOver(const QDropEvent* event, const QTreeWidgetItem* node) const;
-    void DirTree1DragDrop(QDropEvent* event);
-    // A drag of this window's marked cells.
-    bool isGridDrag(const QDropEvent* event) const;
-    // Drags over a quick-folder button; true when the event was taken.
-    bool quickFolderDragEvent(int button, QEvent* event);
-    // The drop menu for folder, its title showing the folder.
-    void showTargetPopup(const std::string& folder, const QPoint& globalPos);
     void addSelectedFolderToHistory();
     // Wires the boxes and the quick-folder bar to the tree, the grid and the menus.
     void connectNavigation();
     QMenu* QFPopup = nullptr;
-    void openChooser(bool copy);
-    // Starts the operation as the window's job; then runs on the window's thread once it ended.
-    // Nothing starts while a job runs.
-    void runFileOperation(korvel::FileCommand command, const std::vector<std::string>& files,
-                          const std::string& folder, std::function<void()> then);
-    JobRunner* jobs();
-    bool jobRunning() const;
-    JobRunner* jobs_ = nullptr;
-    void relistIfShown(const std::string& folder);
-    void replaceRenamedPath(const std::string& from, const std::string& to);
+    // Copy, move, delete and rename of the marked files, with the window's one job runner.
+    FileCommands* fileCommands_ = nullptr;
+    void connectFileCommands();
 };

@@ -47,7 +47,7 @@ void TKorvelMain::NameViewBtnClick() {
 bool TKorvelMain::eventFilter(QObject* watched, QEvent* event) {
     // Marked cells dropped on a quick-folder button.
     if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove || event->type() == QEvent::Drop)
-        if (const int i = quickFolders_->indexOf(watched); i >= 0) return quickFolderDragEvent(i, event);
+        if (const int i = quickFolders_->indexOf(watched); i >= 0) return fileCommands_->onQuickFolderDrag(i, event);
     // The window sees each key once, before its controls, and decides whether the key goes on.
     // A key the control leaves unhandled travels up through its parents; those deliveries are
     // the same key press and are not previewed again.

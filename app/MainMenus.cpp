@@ -107,17 +107,17 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
          .run = [](W& w) { w.Close1Click(); }},
         {.in = In::ToolBar},
         {ACTION(CopyBtn), .caption = QT_TR_NOOP("ファイルのコピー"), .in = In::ToolBar, .icon = 1,
-         .run = [](W& w) { w.Copy2Click(); }, .when = When::Listed},
+         .run = [](W& w) { w.fileCommands_->copyMarked(); }, .when = When::Listed},
         {ACTION(KCopyBtn), .caption = QT_TR_NOOP("拡張コピー"), .in = In::ToolBar, .icon = 2,
-         .run = [](W& w) { w.KCopyBtnClick(); }, .when = When::Listed},
+         .run = [](W& w) { w.fileCommands_->extendedCopyMarked(); }, .when = When::Listed},
         {ACTION(MoveBtn), .caption = QT_TR_NOOP("ファイルの移動"), .in = In::ToolBar, .icon = 3,
-         .run = [](W& w) { w.Move2Click(); }, .when = When::Listed},
+         .run = [](W& w) { w.fileCommands_->moveMarked(); }, .when = When::Listed},
         {ACTION(DeleteBtn), .caption = QT_TR_NOOP("ファイルの削除"), .in = In::ToolBar, .icon = 4,
-         .run = [](W& w) { w.Delete1Click(); }, .when = When::Listed},
+         .run = [](W& w) { w.fileCommands_->deleteMarked(); }, .when = When::Listed},
         {ACTION(ReNameBtn1), .caption = QT_TR_NOOP("名前の変更"), .in = In::ToolBar, .icon = 5,
-         .run = [](W& w) { w.ReNameBtn1Click(); }, .when = When::Listed},
+         .run = [](W& w) { w.fileCommands_->renameMarked(); }, .when = When::Listed},
         {ACTION(NumberRNBtn1), .caption = QT_TR_NOOP("連番で名前を変更"), .in = In::ToolBar, .icon = 6,
-         .run = [](W& w) { w.NumberRNBtn1Click(); }, .when = When::Listed},
+         .run = [](W& w) { w.fileCommands_->serialRenameMarked(); }, .when = When::Listed},
         {.in = In::ToolBar},
         {ACTION(ShowBtn1), .caption = QT_TR_NOOP("ｽﾗｲﾄﾞｼｮｰ"), .in = In::ToolBar, .icon = 7,
          .run = [](W& w) { w.ShowBtn1Click(); }, .when = When::Listed},
@@ -160,19 +160,20 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
         {.in = In::FileMenu},
         {ACTION(Close1), .caption = QT_TR_NOOP("終了(&X)"), .in = In::FileMenu, .run = [](W& w) { w.Close1Click(); }},
 
-        {ACTION(Copy2), .caption = QT_TR_NOOP("コピー(&C)"), .in = In::EditMenu, .run = [](W& w) { w.Copy2Click(); },
-         .when = When::AnyMarked},
-        {ACTION(KCopy), .caption = QT_TR_NOOP("拡張コピー(&K)"), .in = In::EditMenu, .run = [](W& w) { w.KCopyBtnClick(); },
-         .when = When::AnyMarked},
-        {ACTION(Move2), .caption = QT_TR_NOOP("移動(&M)"), .in = In::EditMenu, .run = [](W& w) { w.Move2Click(); },
-         .when = When::AnyMarked},
-        {ACTION(Delete1), .caption = QT_TR_NOOP("削除(&D)"), .in = In::EditMenu, .run = [](W& w) { w.Delete1Click(); },
+        {ACTION(Copy2), .caption = QT_TR_NOOP("コピー(&C)"), .in = In::EditMenu,
+         .run = [](W& w) { w.fileCommands_->copyMarked(); }, .when = When::AnyMarked},
+        {ACTION(KCopy), .caption = QT_TR_NOOP("拡張コピー(&K)"), .in = In::EditMenu,
+         .run = [](W& w) { w.fileCommands_->extendedCopyMarked(); }, .when = When::AnyMarked},
+        {ACTION(Move2), .caption = QT_TR_NOOP("移動(&M)"), .in = In::EditMenu,
+         .run = [](W& w) { w.fileCommands_->moveMarked(); }, .when = When::AnyMarked},
+        {ACTION(Delete1), .caption = QT_TR_NOOP("削除(&D)"), .in = In::EditMenu,
+         .run = [](W& w) { w.fileCommands_->deleteMarked(); },
          .when = When::AnyMarked, .keys = {gridRelease(Qt::Key_Delete)}},
         {.in = In::EditMenu},
         {ACTION(Rename1), .caption = QT_TR_NOOP("名前の変更(&R)"), .in = In::EditMenu,
-         .run = [](W& w) { w.ReNameBtn1Click(); }, .when = When::AnyMarked},
+         .run = [](W& w) { w.fileCommands_->renameMarked(); }, .when = When::AnyMarked},
         {ACTION(NumberRN1), .caption = QT_TR_NOOP("連番で変更(&N)"), .in = In::EditMenu,
-         .run = [](W& w) { w.NumberRNBtn1Click(); }, .when = When::AnyMarked},
+         .run = [](W& w) { w.fileCommands_->serialRenameMarked(); }, .when = When::AnyMarked},
         {.in = In::EditMenu},
         {ACTION(Wall2), .caption = QT_TR_NOOP("壁紙に設定(&W)"), .in = In::EditMenu, .when = When::OneMarked,
          .opens = In::EditWall},
@@ -228,16 +229,19 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
 
         {ACTION(Open2), .caption = QT_TR_NOOP("関連付けで開く(&O)"), .in = In::GridPopup, .run = [](W& w) { w.Open1Click(); }},
         {.in = In::GridPopup},
-        {ACTION(Copy3), .caption = QT_TR_NOOP("コピー(&C)"), .in = In::GridPopup, .run = [](W& w) { w.Copy2Click(); }},
+        {ACTION(Copy3), .caption = QT_TR_NOOP("コピー(&C)"), .in = In::GridPopup,
+         .run = [](W& w) { w.fileCommands_->copyMarked(); }},
         {ACTION(KCopyMenu2), .caption = QT_TR_NOOP("拡張コピー(&K)"), .in = In::GridPopup,
-         .run = [](W& w) { w.KCopyBtnClick(); }},
-        {ACTION(Move3), .caption = QT_TR_NOOP("移動(&M)"), .in = In::GridPopup, .run = [](W& w) { w.Move2Click(); }},
-        {ACTION(Delete2), .caption = QT_TR_NOOP("削除(&D)"), .in = In::GridPopup, .run = [](W& w) { w.Delete1Click(); }},
+         .run = [](W& w) { w.fileCommands_->extendedCopyMarked(); }},
+        {ACTION(Move3), .caption = QT_TR_NOOP("移動(&M)"), .in = In::GridPopup,
+         .run = [](W& w) { w.fileCommands_->moveMarked(); }},
+        {ACTION(Delete2), .caption = QT_TR_NOOP("削除(&D)"), .in = In::GridPopup,
+         .run = [](W& w) { w.fileCommands_->deleteMarked(); }},
         {.in = In::GridPopup},
         {ACTION(Rename2), .caption = QT_TR_NOOP("名前の変更(&R)"), .in = In::GridPopup,
-         .run = [](W& w) { w.ReNameBtn1Click(); }},
+         .run = [](W& w) { w.fileCommands_->renameMarked(); }},
         {ACTION(NumberRN2), .caption = QT_TR_NOOP("連番で変更(&N)"), .in = In::GridPopup,
-         .run = [](W& w) { w.NumberRNBtn1Click(); }},
+         .run = [](W& w) { w.fileCommands_->serialRenameMarked(); }},
         {.in = In::GridPopup},
         {ACTION(Wall1), .caption = QT_TR_NOOP("壁紙に設定(&W)"), .in = In::GridPopup, .when = When::OneMarked,
          .opens = In::GridWall},
@@ -258,9 +262,10 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
         {ACTION(TargetPath1), .caption = "", .in = In::TargetPopup, .icon = int(ToolIcon::SubFolders),
          .run = [](W&) {}},
         {.in = In::TargetPopup},
-        {ACTION(Move1), .caption = QT_TR_NOOP("ここに移動(&M)"), .in = In::TargetPopup, .run = [](W& w) { w.Move1Click(); }},
+        {ACTION(Move1), .caption = QT_TR_NOOP("ここに移動(&M)"), .in = In::TargetPopup,
+         .run = [](W& w) { w.fileCommands_->moveToTarget(); }},
         {ACTION(Copy1), .caption = QT_TR_NOOP("ここにｺﾋﾟｰ(&C)"), .in = In::TargetPopup,
-         .run = [](W& w) { w.Copy1Click(); }},
+         .run = [](W& w) { w.fileCommands_->copyToTarget(); }},
         {.in = In::TargetPopup},
         {ACTION(CancelMenu), .caption = QT_TR_NOOP("ｷｬﾝｾﾙ(&T)"), .in = In::TargetPopup, .run = [](W&) {}},
 
@@ -331,7 +336,7 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
              const int n = key - Qt::Key_F1;
              const std::string folder = w.markedFiles().empty() ? std::string() : w.quickFolders_->folder(n);
              if (folder.empty()) return false;
-             w.showTargetPopup(folder, w.quickFolders_->toScreen(n));
+             w.fileCommands_->offerTarget(folder, w.quickFolders_->toScreen(n));
              return true;
          }},
     };
@@ -361,8 +366,7 @@ void TKorvelMain::buildActions() {
                                   {In::OptionMenu, bar.option}, {In::HelpMenu, bar.help}};
     GridPopup = menus[In::GridPopup] = new QMenu(this);
     GridPopup->setObjectName(QStringLiteral("GridPopup"));
-    PopupMenu1 = menus[In::TargetPopup] = new QMenu(this);
-    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    menus[In::TargetPopup] = fileCommands_->targetMenu();
     // The tree's panel exists before the table fills its menu; the layout places it later, as a
     // window without a parent, so that it takes its place in the focus order there.
     folderPanel_ = new FolderTreePanel;
@@ -402,6 +406,7 @@ void TKorvelMain::buildActions() {
         actions_.*row.member = a;
     }
     folderPanel_->setTitleItem(actions_.TargetPath2);
+    fileCommands_->setTitleItem(actions_.TargetPath1);
     QToolButton* nameViewButton = toolButton(actions_.NameViewBtn);
     nameViewButton->setMenu(menus.at(In::NameView));
     nameViewButton->setPopupMode(QToolButton::MenuButtonPopup);
@@ -428,7 +433,7 @@ void TKorvelMain::updateActions() {
     }
     const Actions& a = actions_;
     // Nothing that touches files or re-reads the folder starts while a file job runs.
-    if (jobRunning()) {
+    if (fileCommands_->jobRunning()) {
         for (QAction* x : {a.CopyBtn, a.KCopyBtn, a.MoveBtn, a.DeleteBtn, a.ReNameBtn1, a.NumberRNBtn1, a.RefreshBtn,
                            a.Copy2, a.KCopy, a.Move2, a.Delete1, a.Rename1, a.NumberRN1, a.Refresh1, a.Copy3,
                            a.KCopyMenu2, a.Move3, a.Delete2, a.Rename2, a.NumberRN2, a.Move1, a.Copy1,

@@ -18,7 +18,7 @@ void TKorvelMain::connectNavigation() {
     };
     QuickFolderBar::Hooks& q = quickFolders_->hooks;
     q.filesMarked = [this] { return !markedFiles().empty(); };
-    q.offerTarget = [this](const std::string& folder, QPoint at) { showTargetPopup(folder, at); };
+    q.offerTarget = [this](const std::string& folder, QPoint at) { fileCommands_->offerTarget(folder, at); };
     q.showMenu = [this](QPoint at) {
         updateActions();
         QFPopup->popup(at);

@@ -29,7 +29,7 @@ class TOpCopyFrm : public QDialog {
 public:
     struct Hooks {
         TTwoLists::ThumbSource thumbs;
-        std::function<bool(const std::string& folder)> ensureFolder;           // EnsureFolderExists
+        std::function<bool(const std::string& folder)> ensureFolder;           // false: missing, not made
         std::function<std::string(const std::string& start)> browseFolder;     // "" = cancelled
         std::string settingsPath;                                              // the program-named settings file
         korvel::PhotoSwitches photo;                                           // orientation and profiles

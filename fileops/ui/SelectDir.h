@@ -18,7 +18,7 @@ class TSelectDir : public QDialog {
 public:
     struct Hooks {
         TTwoLists::ThumbSource thumbs;
-        std::function<bool(const std::string& folder)> ensureFolder;  // EnsureFolderExists
+        std::function<bool(const std::string& folder)> ensureFolder;  // false: missing, not made
         std::function<void(bool copy, const std::vector<std::string>& files, const std::string& folder)> run;
         std::function<std::string(const std::string& start)> browseFolder;  // "" = cancelled
         std::string settingsPath;                   // the program-named settings file

@@ -737,7 +737,7 @@ private slots:
             gate.future.wait();
             return 0;
         };
-        w.fileSystem = &fs;
+        w.findChild<FileCommands*>()->fileSystem = &fs;
         const GateCloser closer{gate, w_};
         MessageBoxCatcher boxes;
         TDirTree* t = w.dirTree();
@@ -774,7 +774,7 @@ private slots:
         const std::string dst = *tree_ / "dst/";
         korvel::testing::FaultyFileSystem fs;
         korvel::testing::inject(fs, dst, {{"open", "", EACCES}});
-        w.fileSystem = &fs;
+        w.findChild<FileCommands*>()->fileSystem = &fs;
         MessageBoxCatcher boxes;
         boxes.press = QStringLiteral("以降のエラーを表示しない");
         TDirTree* t = w.dirTree();
@@ -806,7 +806,7 @@ private slots:
             }
             return 0;
         };
-        w.fileSystem = &fs;
+        w.findChild<FileCommands*>()->fileSystem = &fs;
         const GateCloser closer{gate, w_};
         TDirTree* t = w.dirTree();
         QVERIFY(dragCellTo(w, 2, t->viewport(), nodePoint(t, t->FindNode(*tree_ / "dst/"))));
