@@ -54,6 +54,32 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
     buildPanels();
     quickFolders_ = new QuickFolderBar(this);
     statusBar_ = new MainStatusBar(statusBar());
+    commands_ = new WindowCommands(this, exePath_,
+                                   {FileList, *thumbnailGrid_, *previewPanel_, *folderBoxes_, *quickFolders_, *folderTree_});
+    commands_->hooks = {
+        .photo = [this] { return photoSwitches(); },
+        .heldOptions = [this] {
+            return WindowCommands::HeldOptions{ThumbSize, NoHideFile, SpeedFlg, ChangeImFlg, PictFitFlg,
+                                               ExifRotate, ColorManage, SharedCache, SubDirOnce};
+        },
+        .holdOptions = [this](const WindowCommands::HeldOptions& o) {
+            ThumbSize = o.thumbSize, InfoHeight = korvel::InfoHeightFor(ThumbSize);
+            NoHideFile = o.noHideFile, SpeedFlg = o.speedFlg, ChangeImFlg = o.changeImFlg, PictFitFlg = o.pictFitFlg;
+            ExifRotate = o.exifRotate, ColorManage = o.colorManage, SharedCache = o.sharedCache;
+            SubDirOnce = o.subDirOnce;
+        },
+        .relist = [this] {
+            OpenCurrentFolder();
+            thumbnailGrid_->fitToSplitter();
+        },
+        .browseFolder = [this](const QString& prompt, const std::string& start) { return browseForFolder(prompt, start); },
+        .treeFolder = [this] { return selectedFolder(); },
+        .quitAfterShow = [this] { return startMode_ == StartMode::SlideshowThenQuit; },
+        .pluginsSkipped = [this] {
+            updateActions();
+            setWindowTitle(QStringLiteral("Korvel  No-PlugIn's"));
+        },
+    };
     connectGrid();
     // The preview shows the grid's current file and reports to the status bar and the commands.
     previewPanel_->setStatusBar(statusBar_);
@@ -66,7 +92,7 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
         .busy = [this] { return ThumbBusy; },
         .laidOut = [this] { return formState_ == FormState::Ready; },
         .opened = [this](const std::string& path) {
-            if (!FileList.empty()) openSubViewer(path);
+            if (!FileList.empty()) commands_->openViewer(path);
         },
         .stateChanged = [this] { updateActions(); },
         .fileVanished = [this] { PruneVanishedFiles(); },
@@ -93,7 +119,7 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
     });
     connect(bands_, &MainBands::filterChanged, this, &TKorvelMain::OpenCurrentFolder);
     jobs();  // the window's one job runner, made with it and deleted first in its destructor
-    loadPlugins();
+    commands_->loadPlugins(MediaExtList);  // before the settings are read
     FormCreate(arguments);
 }
 
@@ -105,6 +131,8 @@ TKorvelMain::~TKorvelMain() {
     // hand, and what it hands to this window afterwards is dropped with the window.
     thumbnailGrid_->stopThumbnails();
     previewPanel_->stopDecoding();
+    // Then the plug-ins they may have used, while the media list they registered into is here.
+    commands_->unloadPlugins();
 }
 
 void TKorvelMain::FormCreate(const std::vector<std::string>& arguments) {
@@ -194,10 +222,8 @@ bool TKorvelMain::handleCommandLine(const std::vector<std::string>& arguments, c
             folderTree_->blockSignals(false);
             folderTree_->SelectPath(t.folder);
         }
-        if (t.isFile) {
-            SubViewPath = t.file;
-            if (startMode_ == StartMode::Normal && !settings_.loaded().fileOpen) openSubViewer(SubViewPath);
-        }
+        if (t.isFile)
+            commands_->showCommandLineFile(t.file, startMode_ == StartMode::Normal && !settings_.loaded().fileOpen);
     }
     return found;
 }
@@ -277,7 +303,7 @@ void TKorvelMain::FormActivate() {
         // Once only: the activation that follows the show's closing must not start another. The
         // show waits for the steps below, so the grid and preview are laid out under it.
         startShowDone_ = true;
-        QTimer::singleShot(0, this, &TKorvelMain::ShowBtn1Click);
+        QTimer::singleShot(0, commands_, &WindowCommands::startSlideshow);
     }
     if (startMode_ != StartMode::SlideshowThenQuit && WindowStateText == QLatin1String("wsMaximized")) {
         WindowStateText.clear();
@@ -310,7 +336,7 @@ void TKorvelMain::activateFromOutside(const std::vector<std::string>& arguments,
     // Before the first activation, that one starts the show.
     if (startMode_ != StartMode::Normal && formState_ == FormState::Ready) {
         startShowDone_ = true;
-        QTimer::singleShot(0, this, &TKorvelMain::ShowBtn1Click);
+        QTimer::singleShot(0, commands_, &WindowCommands::startSlideshow);
     }
 }
 

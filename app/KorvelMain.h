@@ -16,6 +16,7 @@
 #include "app/QuickFolderBar.h"
 #include "app/StatusBar.h"
 #include "app/ThumbnailGridPanel.h"
+#include "app/WindowCommands.h"
 #include "browse/FileList.h"
 #include "browse/GridModel.h"
 #include "browse/Thumbnails.h"
@@ -34,7 +35,6 @@ class QScrollArea;
 class QSplitter;
 class QToolBar;
 class QToolButton;
-class TOptionFrm;
 class QTreeWidgetItem;
 class QWidget;
 class TDirTree;
@@ -106,7 +106,7 @@ public:
     // Photos turned by their EXIF orientation, and their embedded colour profiles applied.
     bool exifRotate() const { return ExifRotate; }
     bool colorManage() const { return ColorManage; }
-    const std::string& subViewPath() const { return SubViewPath; }
+    const std::string& subViewPath() const { return commands_->commandLineFile(); }
     const korvel::FileList& fileList() const { return FileList; }
     const korvel::MediaExtList& mediaExtensions() const { return MediaExtList; }
     TOrgStGrid* grid() const { return StringGrid1; }
@@ -149,9 +149,6 @@ public:
 private slots:
     void FormShow();
     void FormActivate();
-    void Close1Click();
-    void Contents1Click();
-    void About1Click();
     void DirTree1Change();
     void Refresh1Click();
     void SortBtn1Click();
@@ -163,17 +160,7 @@ private slots:
     void ShowCellPreview(int col, int row) { previewPanel_->showCell(col, row); }
     void NameViewBtnClick();
     void PruneVanishedFiles();
-    void Open1Click();
-    void Property1Click();
-    // Opens a sub-viewer for a file (the one place that creates them).
-    void openSubViewer(const std::string& path);
     void AddFavMenuClick();
-    void EditFavMenuClick();
-    // Plug-ins: searched and registered before the window reads its settings.
-    void PlugInSet1Click();
-    // The options dialog, from the menu and the tool bar.
-    void OptionMenuClick();
-    std::unique_ptr<TOptionFrm> makeOptionDialog();  // with the current values and the window's hooks
     // Copy, move and delete of the marked files.
     void Copy2Click();
     void Move2Click();
@@ -190,8 +177,6 @@ private slots:
     bool IsRecycleBinFolder(const std::string& path) const;
     // Extended copy: converted copies of the marked files.
     void KCopyBtnClick();
-    // The slideshow over the listed or the marked files.
-    void ShowBtn1Click();
 
 signals:
     // A listing of the selected folder has replaced the file list.
@@ -219,8 +204,6 @@ private:
     // Tool states the buttons and their menu items show.
     bool FavoritesOnly = false;  // the tree shows favourites and the folders leading to them
     bool TreeHidden = false;
-    bool PluginsSkipped = false;
-    std::string SubViewPath;
     QString WindowStateText = QStringLiteral("wsNormal");
     QString RecycleBinName;
     int SavedTreeWidth = 0;
@@ -240,6 +223,8 @@ private:
     QMenu* GridPopup = nullptr;
     QMenu* PopupMenu1 = nullptr;  // move here / copy here, for a target folder
     QuickFolderBar* quickFolders_ = nullptr;
+    // Viewers, slideshow, wallpaper, options, plug-ins and help; holds the plug-in host.
+    WindowCommands* commands_ = nullptr;
     Actions actions_{};
 
     struct ActionRow;
@@ -252,14 +237,11 @@ private:
     void setFavoritesOnly(bool on);
     void setSubDirSearch(bool on);
     void FormCreate(const std::vector<std::string>& arguments);
-    void loadPlugins();
     bool FormCloseQuery();
     void buildPanels();
     // Wires the thumbnail grid to the window's settings, preview, viewers and commands.
     void connectGrid();
     QImage thumbnailImage(size_t index);
-    // The first file of the grid's selection rectangle in reading order, or -1.
-    std::ptrdiff_t firstSelectedFile() const;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void applySettings(const korvel::MainSettings& s);
     korvel::MainSettings collectSettings() const;
@@ -279,7 +261,6 @@ private:
     // How pictures are turned and coloured for this window: [Window] ExifRotate and ColorManage.
     korvel::PhotoSwitches photoSwitches() const { return {ExifRotate, ColorManage, true}; }
     bool pruneQueued_ = false;
-    void wallpaperFromSelection(int mode);
     bool DirTree1DragOver(const QDropEvent* event, const QTreeWidgetItem* node) const;
     void DirTree1DragDrop(QDropEvent* event);
     // A drag of this window's marked cells.
