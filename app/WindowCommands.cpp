@@ -46,6 +46,7 @@ WindowCommands::~WindowCommands() { unloadPlugins(); }
 
 void WindowCommands::loadPlugins(korvel::MediaExtList& media) {
     if (korvel::TSPIs::instance()) return;  // a host exists already: one per process
+    startedPlugins_ = true;
     korvel::PluginStartupHooks startup;
     // Shift held while Korvel starts loads no plug-in.
     startup.skipHeld = [] { return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier); };
@@ -61,7 +62,9 @@ void WindowCommands::loadPlugins(korvel::MediaExtList& media) {
 }
 
 void WindowCommands::unloadPlugins() {
-    if (!pluginHost_) return;
+    // A search that failed may have registered formats before it threw: they go too.
+    if (!startedPlugins_) return;
+    startedPlugins_ = false;
     pluginHost_.reset();
     korvel::fileFormats().unregisterFormatClass(korvel::TSPIBitmap::classInfo);
 }

@@ -5,11 +5,11 @@
 // the plug-in host and the file the command line named; what it needs of the window comes
 // through its hooks and the other parts' interfaces.
 #include <QObject>
+#include <QString>
 #include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "fileops/WallpaperBitmap.h"
 #include "formats/MediaFiles.h"
@@ -104,7 +104,8 @@ private:
     QWidget* window_;
     std::string exePath_;
     Parts parts_;
-    std::unique_ptr<korvel::TSPIs> pluginHost_;  // null when another window's host serves
+    std::unique_ptr<korvel::TSPIs> pluginHost_;
+    bool startedPlugins_ = false;  // this window searched them (not another window's host)
     bool pluginsSkipped_ = false;
     std::string commandLineFile_;
 };
