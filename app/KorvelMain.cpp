@@ -74,7 +74,6 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
         },
         .browseFolder = [this](const QString& prompt, const std::string& start) { return browseForFolder(prompt, start); },
         .treeFolder = [this] { return selectedFolder(); },
-        .quitAfterShow = [this] { return startMode_ == StartMode::SlideshowThenQuit; },
         .pluginsSkipped = [this] {
             updateActions();
             setWindowTitle(QStringLiteral("Korvel  No-PlugIn's"));
@@ -209,7 +208,7 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
 
 bool TKorvelMain::handleCommandLine(const std::vector<std::string>& arguments, const std::string& cwd) {
     const korvel::CommandLine cl = korvel::parseCommandLine(arguments);
-    startMode_ = StartMode(cl.startMode);
+    commands_->setStartMode(WindowCommands::StartMode(cl.startMode));
     bool found = false;
     for (const std::string& arg : cl.paths) {
         const korvel::PathTarget t = korvel::resolveArgument(arg, cwd);
@@ -223,7 +222,8 @@ bool TKorvelMain::handleCommandLine(const std::vector<std::string>& arguments, c
             folderTree_->SelectPath(t.folder);
         }
         if (t.isFile)
-            commands_->showCommandLineFile(t.file, startMode_ == StartMode::Normal && !settings_.loaded().fileOpen);
+            commands_->showCommandLineFile(
+                t.file, commands_->startMode() == WindowCommands::StartMode::Normal && !settings_.loaded().fileOpen);
     }
     return found;
 }
@@ -299,13 +299,11 @@ void TKorvelMain::changeEvent(QEvent* event) {
 
 void TKorvelMain::FormActivate() {
     const bool first = formState_ == FormState::Shown;
-    if (startMode_ != StartMode::Normal && !startShowDone_) {
-        // Once only: the activation that follows the show's closing must not start another. The
-        // show waits for the steps below, so the grid and preview are laid out under it.
-        startShowDone_ = true;
-        QTimer::singleShot(0, commands_, &WindowCommands::startSlideshow);
-    }
-    if (startMode_ != StartMode::SlideshowThenQuit && WindowStateText == QLatin1String("wsMaximized")) {
+    // Once only: the activation that follows the show's closing must not start another. The
+    // show waits for the steps below, so the grid and preview are laid out under it.
+    commands_->queueStartShow(true);
+    if (commands_->startMode() != WindowCommands::StartMode::SlideshowThenQuit &&
+        WindowStateText == QLatin1String("wsMaximized")) {
         WindowStateText.clear();
         showMaximized();
     }
@@ -334,10 +332,7 @@ void TKorvelMain::activateFromOutside(const std::vector<std::string>& arguments,
         addSelectedFolderToHistory();
     }
     // Before the first activation, that one starts the show.
-    if (startMode_ != StartMode::Normal && formState_ == FormState::Ready) {
-        startShowDone_ = true;
-        QTimer::singleShot(0, commands_, &WindowCommands::startSlideshow);
-    }
+    if (formState_ == FormState::Ready) commands_->queueStartShow(false);
 }
 
 std::string TKorvelMain::selectedFolder() const {

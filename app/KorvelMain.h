@@ -92,9 +92,6 @@ public:
 
     // How far the window has come: built, shown, laid out after its first activation.
     enum class FormState { Building, Shown, Ready };
-    // What the command line asked for at start: "/s" a slideshow, "/se" a slideshow that ends
-    // the program with it.
-    enum class StartMode { Normal, Slideshow, SlideshowThenQuit };
     // What the grid's info lines show (and the sort key); a stored value outside these is kept.
     enum class InfoMode { FileName, FileSize, Date, Extension };
 
@@ -192,7 +189,6 @@ protected:
 
 private:
     FormState formState_ = FormState::Building;
-    StartMode startMode_ = StartMode::Normal;
     int ThumbSize = 100;
     int InfoHeight = 20;
     InfoMode infoMode_ = InfoMode::FileName;
@@ -254,7 +250,6 @@ private:
     std::string exePath_;
     korvel::MainSettingsBinder settings_;
     bool firstActivation_ = true;
-    bool startShowDone_ = false;  // "/s" and "/se" start a show at the first activation only
     bool settingsWritten_ = false;
     // The thumbnail built here and now when not cached (a dialog that shows one file).
     QImage thumbnailImageNow(size_t index);

@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QTabWidget>
+#include <QTimer>
 #include <QUrl>
 #include <QWidget>
 #include <array>
@@ -125,8 +126,14 @@ void WindowCommands::startSlideshow() {
         show.exec();
     }
     // Started with "/se": the program ends with the show, or at once when nothing is listed.
-    if (hooks.quitAfterShow())
+    if (startMode_ == StartMode::SlideshowThenQuit)
         QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+void WindowCommands::queueStartShow(bool once) {
+    if (startMode_ == StartMode::Normal || (once && startShowQueued_)) return;
+    startShowQueued_ = true;
+    QTimer::singleShot(0, this, &WindowCommands::startSlideshow);
 }
 
 // The options dialog: its values are written to "Korvel.ini" on OK and the ones the window

@@ -62,8 +62,6 @@ public:
         // The options dialog's folder picker, and the folder of the tree's selected node.
         std::function<std::string(const QString& prompt, const std::string& start)> browseFolder;
         std::function<std::string()> treeFolder;
-        // Started with "/se": the program ends with the slideshow.
-        std::function<bool()> quitAfterShow;
         // Plug-ins were skipped at start (Shift held): the commands show it.
         std::function<void()> pluginsSkipped;
     } hooks;
@@ -88,6 +86,14 @@ public:
     void setWallpaper(korvel::WallpaperMode mode);
     // The slideshow over the listed files, or the marked ones.
     void startSlideshow();
+    // What the command line asked for at start: "/s" a slideshow, "/se" a slideshow that ends
+    // the program with it.
+    enum class StartMode { Normal, Slideshow, SlideshowThenQuit };
+    StartMode startMode() const { return startMode_; }
+    void setStartMode(StartMode mode) { startMode_ = mode; }
+    // Queues the start mode's slideshow after what the caller does next (none in normal mode);
+    // with once, not when one was queued before.
+    void queueStartShow(bool once);
     // The options dialog; its values are written to the settings file on OK.
     void editOptions();
     // The options dialog's favourites page alone; OK takes its list and nothing else.
@@ -108,4 +114,6 @@ private:
     bool startedPlugins_ = false;  // this window searched them (not another window's host)
     bool pluginsSkipped_ = false;
     std::string commandLineFile_;
+    StartMode startMode_ = StartMode::Normal;
+    bool startShowQueued_ = false;
 };
