@@ -2,8 +2,8 @@
 // The main window's own commands, which hand files to other windows and programs or open the
 // window's dialogs: sub-viewers, opening with the desktop, properties, wallpaper, the slideshow,
 // the options and favourites dialogs, the plug-ins and their dialog, help and about. It holds
-// the plug-in host and the file the command line named; what it needs of the window comes
-// through its hooks and the other parts' interfaces.
+// the plug-in host, the file the command line named and the slideshow it asked for; what it
+// needs of the window comes through its hooks and the other parts' interfaces.
 #include <QObject>
 #include <QString>
 #include <cstddef>
@@ -11,9 +11,9 @@
 #include <memory>
 #include <string>
 
+#include "base/Limits.h"
 #include "fileops/WallpaperBitmap.h"
 #include "formats/MediaFiles.h"
-#include "formats/Picture.h"
 
 class FolderBoxes;
 class PreviewPanel;
