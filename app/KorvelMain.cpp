@@ -208,7 +208,7 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
 
 bool TKorvelMain::handleCommandLine(const std::vector<std::string>& arguments, const std::string& cwd) {
     const korvel::CommandLine cl = korvel::parseCommandLine(arguments);
-    commands_->setStartMode(WindowCommands::StartMode(cl.startMode));
+    commands_->setStartMode(cl.startMode);
     bool found = false;
     for (const std::string& arg : cl.paths) {
         const korvel::PathTarget t = korvel::resolveArgument(arg, cwd);
@@ -223,7 +223,7 @@ bool TKorvelMain::handleCommandLine(const std::vector<std::string>& arguments, c
         }
         if (t.isFile)
             commands_->showCommandLineFile(
-                t.file, commands_->startMode() == WindowCommands::StartMode::Normal && !settings_.loaded().fileOpen);
+                t.file, commands_->startMode() == korvel::StartMode::Normal && !settings_.loaded().fileOpen);
     }
     return found;
 }
@@ -302,7 +302,7 @@ void TKorvelMain::FormActivate() {
     // Once only: the activation that follows the show's closing must not start another. The
     // show waits for the steps below, so the grid and preview are laid out under it.
     commands_->queueStartShow(true);
-    if (commands_->startMode() != WindowCommands::StartMode::SlideshowThenQuit &&
+    if (commands_->startMode() != korvel::StartMode::SlideshowThenQuit &&
         WindowStateText == QLatin1String("wsMaximized")) {
         WindowStateText.clear();
         showMaximized();

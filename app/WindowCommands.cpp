@@ -126,12 +126,12 @@ void WindowCommands::startSlideshow() {
         show.exec();
     }
     // Started with "/se": the program ends with the show, or at once when nothing is listed.
-    if (startMode_ == StartMode::SlideshowThenQuit)
+    if (startMode_ == korvel::StartMode::SlideshowThenQuit)
         QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
 void WindowCommands::queueStartShow(bool once) {
-    if (startMode_ == StartMode::Normal || (once && startShowQueued_)) return;
+    if (startMode_ == korvel::StartMode::Normal || (once && startShowQueued_)) return;
     startShowQueued_ = true;
     QTimer::singleShot(0, this, &WindowCommands::startSlideshow);
 }

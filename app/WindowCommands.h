@@ -14,6 +14,7 @@
 #include "base/Limits.h"
 #include "fileops/WallpaperBitmap.h"
 #include "formats/MediaFiles.h"
+#include "settings/CommandLine.h"
 
 class FolderBoxes;
 class PreviewPanel;
@@ -86,11 +87,9 @@ public:
     void setWallpaper(korvel::WallpaperMode mode);
     // The slideshow over the listed files, or the marked ones.
     void startSlideshow();
-    // What the command line asked for at start: "/s" a slideshow, "/se" a slideshow that ends
-    // the program with it.
-    enum class StartMode { Normal, Slideshow, SlideshowThenQuit };
-    StartMode startMode() const { return startMode_; }
-    void setStartMode(StartMode mode) { startMode_ = mode; }
+    // What the command line asked for at start.
+    korvel::StartMode startMode() const { return startMode_; }
+    void setStartMode(korvel::StartMode mode) { startMode_ = mode; }
     // Queues the start mode's slideshow after what the caller does next (none in normal mode);
     // with once, not when one was queued before.
     void queueStartShow(bool once);
@@ -114,6 +113,6 @@ private:
     bool startedPlugins_ = false;  // this window searched them (not another window's host)
     bool pluginsSkipped_ = false;
     std::string commandLineFile_;
-    StartMode startMode_ = StartMode::Normal;
+    korvel::StartMode startMode_ = korvel::StartMode::Normal;
     bool startShowQueued_ = false;
 };
