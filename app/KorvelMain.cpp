@@ -55,6 +55,32 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
     buildPanels();
     quickFolders_ = new QuickFolderBar(this);
     statusBar_ = new MainStatusBar(statusBar());
+    commands_ = new WindowCommands(this, exePath_,
+                                   {listing_->files(), *thumbnailGrid_, *previewPanel_, *folderBoxes_, *quickFolders_, *folderTree_});
+    commands_->hooks = {
+        .photo = [this] { return photoSwitches(); },
+        .heldOptions = [this] {
+            const FolderListing::Options& listed = listing_->options;
+            return WindowCommands::HeldOptions{ThumbSize, listed.showHiddenFiles, SpeedFlg, ChangeImFlg, PictFitFlg,
+                                               ExifRotate, ColorManage, SharedCache, listed.subFoldersOnce};
+        },
+        .holdOptions = [this](const WindowCommands::HeldOptions& o) {
+            ThumbSize = o.thumbSize, InfoHeight = korvel::InfoHeightFor(ThumbSize);
+            listing_->options.showHiddenFiles = o.noHideFile, listing_->options.subFoldersOnce = o.subDirOnce;
+            SpeedFlg = o.speedFlg, ChangeImFlg = o.changeImFlg, PictFitFlg = o.pictFitFlg;
+            ExifRotate = o.exifRotate, ColorManage = o.colorManage, SharedCache = o.sharedCache;
+        },
+        .relist = [this] {
+            OpenCurrentFolder();
+            thumbnailGrid_->fitToSplitter();
+        },
+        .browseFolder = [this](const QString& prompt, const std::string& start) { return browseForFolder(prompt, start); },
+        .treeFolder = [this] { return selectedFolder(); },
+        .pluginsSkipped = [this] {
+            updateActions();
+            setWindowTitle(QStringLiteral("Korvel  No-PlugIn's"));
+        },
+    };
     connectGrid();
     // The preview shows the grid's current file and reports to the status bar and the commands.
     previewPanel_->setStatusBar(statusBar_);
@@ -67,7 +93,7 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
         .busy = [this] { return ThumbBusy; },
         .laidOut = [this] { return formState_ == FormState::Ready; },
         .opened = [this](const std::string& path) {
-            if (!listing_->files().empty()) openSubViewer(path);
+            if (!listing_->files().empty()) commands_->openViewer(path);
         },
         .stateChanged = [this] { updateActions(); },
         .fileVanished = [this] { listing_->pruneVanished(); },
@@ -100,7 +126,7 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
         if (formState_ != FormState::Building) StringGrid1->setFocus();
     });
     connectFileCommands();
-    loadPlugins();
+    commands_->loadPlugins(MediaExtList);  // before the settings are read
     FormCreate(arguments);
 }
 
@@ -111,7 +137,9 @@ TKorvelMain::~TKorvelMain() {
     // hand, and what it hands to this window afterwards is dropped with the window.
     thumbnailGrid_->stopThumbnails();
     previewPanel_->stopDecoding();
+    // Then the plug-ins they may have used, while the media list they registered into is here.
     // Nothing reads the file list from here on, so the listing may go before the grid showing it.
+    commands_->unloadPlugins();
 }
 
 void TKorvelMain::FormCreate(const std::vector<std::string>& arguments) {
@@ -187,7 +215,7 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
 
 bool TKorvelMain::handleCommandLine(const std::vector<std::string>& arguments, const std::string& cwd) {
     const korvel::CommandLine cl = korvel::parseCommandLine(arguments);
-    startMode_ = StartMode(cl.startMode);
+    commands_->setStartMode(cl.startMode);
     bool found = false;
     for (const std::string& arg : cl.paths) {
         const korvel::PathTarget t = korvel::resolveArgument(arg, cwd);
@@ -200,10 +228,9 @@ bool TKorvelMain::handleCommandLine(const std::vector<std::string>& arguments, c
             folderTree_->blockSignals(false);
             folderTree_->SelectPath(t.folder);
         }
-        if (t.isFile) {
-            SubViewPath = t.file;
-            if (startMode_ == StartMode::Normal && !settings_.loaded().fileOpen) openSubViewer(SubViewPath);
-        }
+        if (t.isFile)
+            commands_->showCommandLineFile(
+                t.file, commands_->startMode() == korvel::StartMode::Normal && !settings_.loaded().fileOpen);
     }
     return found;
 }
@@ -279,13 +306,11 @@ void TKorvelMain::changeEvent(QEvent* event) {
 
 void TKorvelMain::FormActivate() {
     const bool first = formState_ == FormState::Shown;
-    if (startMode_ != StartMode::Normal && !startShowDone_) {
-        // Once only: the activation that follows the show's closing must not start another. The
-        // show waits for the steps below, so the grid and preview are laid out under it.
-        startShowDone_ = true;
-        QTimer::singleShot(0, this, &TKorvelMain::ShowBtn1Click);
-    }
-    if (startMode_ != StartMode::SlideshowThenQuit && WindowStateText == QLatin1String("wsMaximized")) {
+    // Once only: the activation that follows the show's closing must not start another. The
+    // show waits for the steps below, so the grid and preview are laid out under it.
+    commands_->queueStartShow(true);
+    if (commands_->startMode() != korvel::StartMode::SlideshowThenQuit &&
+        WindowStateText == QLatin1String("wsMaximized")) {
         WindowStateText.clear();
         showMaximized();
     }
@@ -314,10 +339,7 @@ void TKorvelMain::activateFromOutside(const std::vector<std::string>& arguments,
         addSelectedFolderToHistory();
     }
     // Before the first activation, that one starts the show.
-    if (startMode_ != StartMode::Normal && formState_ == FormState::Ready) {
-        startShowDone_ = true;
-        QTimer::singleShot(0, this, &TKorvelMain::ShowBtn1Click);
-    }
+    if (formState_ == FormState::Ready) commands_->queueStartShow(false);
 }
 
 std::string TKorvelMain::selectedFolder() const {

@@ -18,6 +18,7 @@
 #include "app/QuickFolderBar.h"
 #include "app/StatusBar.h"
 #include "app/ThumbnailGridPanel.h"
+#include "app/WindowCommands.h"
 #include "browse/FileList.h"
 #include "browse/GridModel.h"
 #include "browse/Thumbnails.h"
@@ -35,7 +36,6 @@ class QScrollArea;
 class QSplitter;
 class QToolBar;
 class QToolButton;
-class TOptionFrm;
 class QTreeWidgetItem;
 class QWidget;
 class TDirTree;
@@ -89,9 +89,6 @@ public:
 
     // How far the window has come: built, shown, laid out after its first activation.
     enum class FormState { Building, Shown, Ready };
-    // What the command line asked for at start: "/s" a slideshow, "/se" a slideshow that ends
-    // the program with it.
-    enum class StartMode { Normal, Slideshow, SlideshowThenQuit };
     // What the grid's info lines show (and the sort key); a stored value outside these is kept.
     enum class InfoMode { FileName, FileSize, Date, Extension };
 
@@ -102,7 +99,7 @@ public:
     // Photos turned by their EXIF orientation, and their embedded colour profiles applied.
     bool exifRotate() const { return ExifRotate; }
     bool colorManage() const { return ColorManage; }
-    const std::string& subViewPath() const { return SubViewPath; }
+    const std::string& subViewPath() const { return commands_->commandLineFile(); }
     const korvel::FileList& fileList() const { return listing_->files(); }
     const korvel::MediaExtList& mediaExtensions() const { return MediaExtList; }
     TOrgStGrid* grid() const { return StringGrid1; }
@@ -147,9 +144,6 @@ public:
 private slots:
     void FormShow();
     void FormActivate();
-    void Close1Click();
-    void Contents1Click();
-    void About1Click();
     void setInfoMode(InfoMode mode);
     void OpenCurrentFolder() { listing_->listSelectedFolder(); }
     // Grid.
@@ -157,21 +151,9 @@ private slots:
     void ShowCellPreview(int col, int row) { previewPanel_->showCell(col, row); }
     void NameViewBtnClick();
     void PruneVanishedFiles() { listing_->pruneVanished(); }
-    void Open1Click();
-    void Property1Click();
-    // Opens a sub-viewer for a file (the one place that creates them).
-    void openSubViewer(const std::string& path);
     void AddFavMenuClick();
-    void EditFavMenuClick();
-    // Plug-ins: searched and registered before the window reads its settings.
-    void PlugInSet1Click();
-    // The options dialog, from the menu and the tool bar.
-    void OptionMenuClick();
-    std::unique_ptr<TOptionFrm> makeOptionDialog();  // with the current values and the window's hooks
     // The paths of the marked files, in index order.
     std::vector<std::string> CollectSelectedFiles() const;
-    // The slideshow over the listed or the marked files.
-    void ShowBtn1Click();
 
 signals:
     // A listing of the selected folder has replaced the file list.
@@ -187,7 +169,6 @@ protected:
 
 private:
     FormState formState_ = FormState::Building;
-    StartMode startMode_ = StartMode::Normal;
     int ThumbSize = 100;
     int InfoHeight = 20;
     InfoMode infoMode_ = InfoMode::FileName;
@@ -198,8 +179,6 @@ private:
     // Tool states the buttons and their menu items show.
     bool FavoritesOnly = false;  // the tree shows favourites and the folders leading to them
     bool TreeHidden = false;
-    bool PluginsSkipped = false;
-    std::string SubViewPath;
     QString WindowStateText = QStringLiteral("wsNormal");
     int SavedTreeWidth = 0;
     korvel::MediaExtList MediaExtList;
@@ -217,6 +196,8 @@ private:
     TOrgStGrid* StringGrid1 = nullptr;  // thumbnailGrid_'s cells
     QMenu* GridPopup = nullptr;
     QuickFolderBar* quickFolders_ = nullptr;
+    // Viewers, slideshow, wallpaper, options, plug-ins and help; holds the plug-in host.
+    WindowCommands* commands_ = nullptr;
     Actions actions_{};
 
     struct ActionRow;
@@ -228,14 +209,11 @@ private:
     void setShowCaptions(bool on);
     void setFavoritesOnly(bool on);
     void FormCreate(const std::vector<std::string>& arguments);
-    void loadPlugins();
     bool FormCloseQuery();
     void buildPanels();
     // Wires the thumbnail grid to the window's settings, preview, viewers and commands.
     void connectGrid();
     QImage thumbnailImage(size_t index);
-    // The first file of the grid's selection rectangle in reading order, or -1.
-    std::ptrdiff_t firstSelectedFile() const;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void applySettings(const korvel::MainSettings& s);
     korvel::MainSettings collectSettings() const;
@@ -246,13 +224,11 @@ private:
     std::string exePath_;
     korvel::MainSettingsBinder settings_;
     bool firstActivation_ = true;
-    bool startShowDone_ = false;  // "/s" and "/se" start a show at the first activation only
     bool settingsWritten_ = false;
     // The thumbnail built here and now when not cached (a dialog that shows one file).
     QImage thumbnailImageNow(size_t index);
     // How pictures are turned and coloured for this window: [Window] ExifRotate and ColorManage.
     korvel::PhotoSwitches photoSwitches() const { return {ExifRotate, ColorManage, true}; }
-    void wallpaperFromSelection(int mode);
     void addSelectedFolderToHistory();
     // Wires the boxes and the quick-folder bar to the tree, the grid and the menus.
     void connectNavigation();

@@ -20,7 +20,7 @@ void TKorvelMain::connectGrid() {
     h.previewPath = [this] { return previewPanel_->path(); };
     h.marksChanged = [this] { updateActions(); };
     h.previewCell = [this](int col, int row) { ShowCellPreview(col, row); };
-    h.openFile = [this](const std::string& path) { openSubViewer(path); };
+    h.openFile = [this](const std::string& path) { commands_->openViewer(path); };
     h.keyReleased = [this](QKeyEvent* e) { runKey(e, KeyWhen::GridRelease); };
     h.showMenu = [this](QPoint at) {
         if (GridPopup) GridPopup->popup(at);

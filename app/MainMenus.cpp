@@ -3,27 +3,21 @@
 #include <QActionGroup>
 #include <QComboBox>
 #include <QApplication>
-#include <QDesktopServices>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QMessageBox>
 #include <QSplitter>
 #include <QToolBar>
 #include <QToolButton>
-#include <QUrl>
 #include <map>
 #include <span>
 
 #include "app/KorvelMain.h"
 #include "app/FolderTreePanel.h"
-#include "base/ProgramFolders.h"
 #include "app/ToolIcons.h"
 #include "browse/ui/DirTree.h"
 #include "browse/ui/OrgStGrid.h"
 #include "fileops/WallpaperBitmap.h"
 #include "platform/PathText.h"
-#include "platform/ShellServices.h"
 
 namespace {
 
@@ -104,7 +98,7 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
     using M = korvel::WallpaperMode;
     static const ActionRow rows[] = {
         {ACTION(CloseBtn), .caption = QT_TR_NOOP("ｱﾌﾟﾘｹｰｼｮﾝの終了"), .in = In::ToolBar, .icon = 0,
-         .run = [](W& w) { w.Close1Click(); }},
+         .run = [](W& w) { w.close(); }},
         {.in = In::ToolBar},
         {ACTION(CopyBtn), .caption = QT_TR_NOOP("ファイルのコピー"), .in = In::ToolBar, .icon = 1,
          .run = [](W& w) { w.fileCommands_->copyMarked(); }, .when = When::Listed},
@@ -120,7 +114,7 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
          .run = [](W& w) { w.fileCommands_->serialRenameMarked(); }, .when = When::Listed},
         {.in = In::ToolBar},
         {ACTION(ShowBtn1), .caption = QT_TR_NOOP("ｽﾗｲﾄﾞｼｮｰ"), .in = In::ToolBar, .icon = 7,
-         .run = [](W& w) { w.ShowBtn1Click(); }, .when = When::Listed},
+         .run = [](W& w) { w.commands_->startSlideshow(); }, .when = When::Listed},
         {ACTION(StretchBtn), .caption = QT_TR_NOOP("表示切替"), .in = In::ToolBar, .icon = 8, .checkable = true,
          .toggle = [](W& w, bool on) { w.previewPanel_->setFullSize(on); }},
         {.in = In::ToolBar},
@@ -143,22 +137,22 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
          .run = [](W& w) { w.listing_->refresh(); }},
         {.in = In::ToolBar},
         {ACTION(OptionBtn), .caption = QT_TR_NOOP("ｵﾌﾟｼｮﾝ設定"), .in = In::ToolBar, .icon = 17,
-         .run = [](W& w) { w.OptionMenuClick(); }},
+         .run = [](W& w) { w.commands_->editOptions(); }},
         {ACTION(PlugInSetBtn1), .caption = QT_TR_NOOP("ﾌﾟﾗｸﾞｲﾝ設定"), .in = In::ToolBar, .icon = 18,
-         .run = [](W& w) { w.PlugInSet1Click(); }, .when = When::Plugins},
+         .run = [](W& w) { w.commands_->choosePlugins(); }, .when = When::Plugins},
         {.in = In::ToolBar},
         {ACTION(HelpBtn), .caption = QT_TR_NOOP("ヘルプ"), .in = In::ToolBar, .icon = 19,
-         .run = [](W& w) { w.Contents1Click(); }},
+         .run = [](W& w) { w.commands_->showHelp(); }},
         {ACTION(VerBtn), .caption = QT_TR_NOOP("Korvelについて"), .in = In::ToolBar, .icon = 20,
-         .run = [](W& w) { w.About1Click(); }},
+         .run = [](W& w) { w.commands_->showAbout(); }},
 
-        {ACTION(Open1), .caption = QT_TR_NOOP("関連付けで開く(&O)"), .in = In::FileMenu, .run = [](W& w) { w.Open1Click(); },
+        {ACTION(Open1), .caption = QT_TR_NOOP("関連付けで開く(&O)"), .in = In::FileMenu, .run = [](W& w) { w.commands_->openMarkedWithDesktop(); },
          .when = When::AnyMarked,
          .keys = {press(Qt::Key_Return, Qt::ShiftModifier, true), press(Qt::Key_Return, Qt::ControlModifier, true),
                   press(Qt::Key_Enter, Qt::ShiftModifier), press(Qt::Key_Enter, Qt::ControlModifier),
                   press(Qt::Key_K)}},
         {.in = In::FileMenu},
-        {ACTION(Close1), .caption = QT_TR_NOOP("終了(&X)"), .in = In::FileMenu, .run = [](W& w) { w.Close1Click(); }},
+        {ACTION(Close1), .caption = QT_TR_NOOP("終了(&X)"), .in = In::FileMenu, .run = [](W& w) { w.close(); }},
 
         {ACTION(Copy2), .caption = QT_TR_NOOP("コピー(&C)"), .in = In::EditMenu,
          .run = [](W& w) { w.fileCommands_->copyMarked(); }, .when = When::AnyMarked},
@@ -178,19 +172,19 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
         {ACTION(Wall2), .caption = QT_TR_NOOP("壁紙に設定(&W)"), .in = In::EditMenu, .when = When::OneMarked,
          .opens = In::EditWall},
         {ACTION(Wall_Tile1), .caption = QT_TR_NOOP("並べて表示(&T)"), .in = In::EditWall,
-         .run = [](W& w) { w.wallpaperFromSelection(int(M::Tile)); }},
+         .run = [](W& w) { w.commands_->setWallpaper(M::Tile); }},
         {ACTION(Wall_Center1), .caption = QT_TR_NOOP("中央に表示(&C)"), .in = In::EditWall,
-         .run = [](W& w) { w.wallpaperFromSelection(int(M::Center)); }},
+         .run = [](W& w) { w.commands_->setWallpaper(M::Center); }},
         {ACTION(Wall_Strech1), .caption = QT_TR_NOOP("画面サイズ(&S)"), .in = In::EditWall,
-         .run = [](W& w) { w.wallpaperFromSelection(int(M::Stretch)); }},
+         .run = [](W& w) { w.commands_->setWallpaper(M::Stretch); }},
         {ACTION(Wall_Fit1), .caption = QT_TR_NOOP("画面サイズ（対比保持）(&F)"), .in = In::EditWall,
-         .run = [](W& w) { w.wallpaperFromSelection(int(M::Fit)); }},
+         .run = [](W& w) { w.commands_->setWallpaper(M::Fit); }},
         {.in = In::EditMenu},
         {ACTION(SelectAll), .caption = QT_TR_NOOP("ｻﾑﾈｲﾙを全て選択(&A)"), .in = In::EditMenu,
          .run = [](W& w) { w.thumbnailGrid_->selectAll(); }, .keys = {press(Qt::Key_A, Qt::ControlModifier)}},
 
         {ACTION(Show1), .caption = QT_TR_NOOP("スライドショー(&S)"), .in = In::ViewMenu,
-         .run = [](W& w) { w.ShowBtn1Click(); }, .when = When::Listed},
+         .run = [](W& w) { w.commands_->startSlideshow(); }, .when = When::Listed},
         {.in = In::ViewMenu},
         {ACTION(StretchMenu), .caption = QT_TR_NOOP("表示の切替(&N)"), .in = In::ViewMenu, .checkable = true,
          .toggle = [](W& w, bool on) { w.previewPanel_->setFullSize(on); }},
@@ -217,17 +211,17 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
          .run = [](W& w) { w.listing_->refresh(); }, .keys = {press(Qt::Key_R)}},
 
         {ACTION(Option1), .caption = QT_TR_NOOP("オプション設定(&O)"), .in = In::OptionMenu,
-         .run = [](W& w) { w.OptionMenuClick(); }},
+         .run = [](W& w) { w.commands_->editOptions(); }},
         {ACTION(PlugInSet1), .caption = QT_TR_NOOP("ﾌﾟﾗｸﾞｲﾝ設定(&P)"), .in = In::OptionMenu,
-         .run = [](W& w) { w.PlugInSet1Click(); }, .when = When::Plugins},
+         .run = [](W& w) { w.commands_->choosePlugins(); }, .when = When::Plugins},
 
         {ACTION(Contents1), .caption = QT_TR_NOOP("目次(&C)"), .in = In::HelpMenu,
-         .run = [](W& w) { w.Contents1Click(); }},
+         .run = [](W& w) { w.commands_->showHelp(); }},
         {.in = In::HelpMenu},
         {ACTION(About1), .caption = QT_TR_NOOP("Korvelについて(&A)"), .in = In::HelpMenu,
-         .run = [](W& w) { w.About1Click(); }},
+         .run = [](W& w) { w.commands_->showAbout(); }},
 
-        {ACTION(Open2), .caption = QT_TR_NOOP("関連付けで開く(&O)"), .in = In::GridPopup, .run = [](W& w) { w.Open1Click(); }},
+        {ACTION(Open2), .caption = QT_TR_NOOP("関連付けで開く(&O)"), .in = In::GridPopup, .run = [](W& w) { w.commands_->openMarkedWithDesktop(); }},
         {.in = In::GridPopup},
         {ACTION(Copy3), .caption = QT_TR_NOOP("コピー(&C)"), .in = In::GridPopup,
          .run = [](W& w) { w.fileCommands_->copyMarked(); }},
@@ -246,18 +240,18 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
         {ACTION(Wall1), .caption = QT_TR_NOOP("壁紙に設定(&W)"), .in = In::GridPopup, .when = When::OneMarked,
          .opens = In::GridWall},
         {ACTION(Wall_Tile), .caption = QT_TR_NOOP("並べて表示(&T)"), .in = In::GridWall,
-         .run = [](W& w) { w.wallpaperFromSelection(int(M::Tile)); }},
+         .run = [](W& w) { w.commands_->setWallpaper(M::Tile); }},
         {ACTION(Wall_Center), .caption = QT_TR_NOOP("中央に表示(&C)"), .in = In::GridWall,
-         .run = [](W& w) { w.wallpaperFromSelection(int(M::Center)); }},
+         .run = [](W& w) { w.commands_->setWallpaper(M::Center); }},
         {ACTION(Wall_Strech), .caption = QT_TR_NOOP("画面サイズ(&S)"), .in = In::GridWall,
-         .run = [](W& w) { w.wallpaperFromSelection(int(M::Stretch)); }},
+         .run = [](W& w) { w.commands_->setWallpaper(M::Stretch); }},
         {ACTION(Wall_Fit), .caption = QT_TR_NOOP("画面サイズ（対比保持）(&F)"), .in = In::GridWall,
-         .run = [](W& w) { w.wallpaperFromSelection(int(M::Fit)); }},
+         .run = [](W& w) { w.commands_->setWallpaper(M::Fit); }},
         {.in = In::GridPopup},
         {ACTION(SelectAll2), .caption = QT_TR_NOOP("ｻﾑﾈｲﾙを全て選択(&A)"), .in = In::GridPopup,
          .run = [](W& w) { w.thumbnailGrid_->selectAll(); }},
         {ACTION(Property1), .caption = QT_TR_NOOP("プロパティ(&P)"), .in = In::GridPopup,
-         .run = [](W& w) { w.Property1Click(); }, .when = When::OneMarked},
+         .run = [](W& w) { w.commands_->showProperties(); }, .when = When::OneMarked},
 
         {ACTION(TargetPath1), .caption = "", .in = In::TargetPopup, .icon = int(ToolIcon::SubFolders),
          .run = [](W&) {}},
@@ -281,7 +275,7 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
         {ACTION(AddFavMenu), .caption = QT_TR_NOOP("お気に入りに追加(&A)"), .in = In::DirPopup,
          .run = [](W& w) { w.AddFavMenuClick(); }},
         {ACTION(EditFavMenu), .caption = QT_TR_NOOP("お気に入りの整理(&S)"), .in = In::DirPopup,
-         .run = [](W& w) { w.EditFavMenuClick(); }},
+         .run = [](W& w) { w.commands_->organiseFavourites(); }},
         {.in = In::DirPopup},
         {ACTION(Property2), .caption = QT_TR_NOOP("プロパティ(&P)"), .in = In::DirPopup,
          .run = [](W& w) { w.folderPanel_->showProperties(); }},
@@ -425,7 +419,7 @@ void TKorvelMain::updateActions() {
             case When::Always: break;
             case When::AnyMarked: on = on && marked != 0; break;
             case When::OneMarked: on = on && marked == 1; break;
-            case When::Plugins: on = on && !PluginsSkipped; break;
+            case When::Plugins: on = on && !commands_->pluginsSkipped(); break;
             case When::Listed: on = on && !fileList().empty(); break;
             case When::QFCaption: on = on && quickFolders_->folders().currentCanBeCleared(); break;
         }
@@ -492,21 +486,4 @@ void TKorvelMain::setInfoMode(InfoMode mode) {
     updateActions();
     // The info mode only repaints; the next listing and the sort buttons use the new key.
     StringGrid1->repaintCells();
-}
-
-void TKorvelMain::Close1Click() { close(); }
-
-void TKorvelMain::Contents1Click() {
-    // The help file is named after the program and sits in its data folder.
-    const QFileInfo exe(QString::fromStdString(exePath_));
-    const QString help = QString::fromStdString(korvel::programFolders(exePath_).data) + exe.completeBaseName() +
-                         QStringLiteral(".html");
-    if (!QFileInfo::exists(help) || !QDesktopServices::openUrl(QUrl::fromLocalFile(help)))
-        QMessageBox::information(this, QStringLiteral("Korvel"), tr("ヘルプファイルを開けません。") + QLatin1Char('\n') + help);
-}
-
-void TKorvelMain::About1Click() {
-    QMessageBox::about(this, tr("Korvelについて"),
-                       QStringLiteral("<b>Korvel</b> %1<br>").arg(QStringLiteral(KORVEL_VERSION)) +
-                           tr("画像の整理と閲覧"));
 }

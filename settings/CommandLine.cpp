@@ -20,7 +20,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
         else if (lower == "/se") slideshowThenEnd = true;
         else cl.paths.push_back(a);
     }
-    cl.startMode = slideshowThenEnd ? 2 : slideshow ? 1 : 0;
+    cl.startMode = slideshowThenEnd ? StartMode::SlideshowThenQuit
+                   : slideshow      ? StartMode::Slideshow
+                                    : StartMode::Normal;
     return cl;
 }
 

@@ -8,8 +8,11 @@
 
 namespace korvel {
 
+// "/s" starts a slideshow, "/se" a slideshow that ends the program with it.
+enum class StartMode { Normal, Slideshow, SlideshowThenQuit };
+
 struct CommandLine {
-    int startMode = 0;               // 0 normal, 1 "/s", 2 "/se"
+    StartMode startMode = StartMode::Normal;
     std::vector<std::string> paths;  // the other arguments, in order
 };
 

@@ -328,8 +328,12 @@ TEST(WindowGeometry, DialogsAreCentredAndSplitsKeepBothPanes) {
 }
 
 TEST(CommandLine, Modes) {
-    const std::tuple<std::vector<std::string>, int, size_t> rows[] = {
-        {{}, 0, 0}, {{"/S", "x"}, 1, 1}, {{"/se", "/s"}, 2, 0}, {{"/SE"}, 2, 0}, {{"/sx"}, 0, 1}};
+    using M = StartMode;
+    const std::tuple<std::vector<std::string>, M, size_t> rows[] = {{{}, M::Normal, 0},
+                                                                    {{"/S", "x"}, M::Slideshow, 1},
+                                                                    {{"/se", "/s"}, M::SlideshowThenQuit, 0},
+                                                                    {{"/SE"}, M::SlideshowThenQuit, 0},
+                                                                    {{"/sx"}, M::Normal, 1}};
     for (const auto& [args, mode, paths] : rows) {
         const CommandLine cl = parseCommandLine(args);
         EXPECT_EQ(std::pair(cl.startMode, cl.paths.size()), std::pair(mode, paths))
