@@ -19,6 +19,8 @@ template <class... F>
 struct Visitor : F... {
     using F::operator()...;
 };
+template <class... F>
+Visitor(F...) -> Visitor<F...>;  // clang 14 deduces no aggregate's arguments by itself
 
 }  // namespace
 
