@@ -3,7 +3,9 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QSplitter>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "browse/Drives.h"
 #include "browse/ui/DirTree.h"
@@ -63,4 +65,31 @@ void FolderTreePanel::treeKeyUp(int key) {
     // No Trash check on this road: the tree shows no folder inside the Trash.
     const std::string p = withoutSlash(selected);
     if (!isDriveRoot(p)) deleteFolder(p);
+}
+
+void FolderTreePanel::setHidden(bool hide) {
+    auto* splitter = qobject_cast<QSplitter*>(parentWidget());
+    if (!splitter) return;
+    hidden_ = hide;
+    QList<int> sizes = splitter->sizes();
+    if (hide) {
+        widthBeforeHiding_ = sizes[0];
+        sizes[1] += sizes[0] - 1;
+        sizes[0] = 1;
+        splitter->handle(1)->setCursor(Qt::ForbiddenCursor);
+    } else {
+        const int w = widthBeforeHiding_ < 2 ? window()->width() / 4 : widthBeforeHiding_;
+        sizes[1] = std::max(1, sizes[0] + sizes[1] - w);
+        sizes[0] = w;
+        splitter->handle(1)->setCursor(Qt::SplitHCursor);
+    }
+    splitter->setSizes(sizes);
+    // The splitter cannot be dragged while the tree is hidden.
+    splitter->handle(1)->setEnabled(!hide);
+    folderTree_->setEnabled(!hide);
+}
+
+void FolderTreePanel::setFavouritesOnly(bool on) {
+    favouritesOnly_ = on;
+    folderTree_->Reload();
 }

@@ -27,6 +27,16 @@ public:
     };
     Offered offeredCommands() const;
 
+    // The tree narrowed to its 1-pixel edge in the splitter it stands in, or back at the width it
+    // had (a quarter of the window when it had none). While hidden it takes no input.
+    void setHidden(bool hide);
+    bool hidden() const { return hidden_; }
+    // The width the tree comes back at when shown again.
+    int widthBeforeHiding() const { return widthBeforeHiding_; }
+    // Only favourites and the folders leading to them.
+    void setFavouritesOnly(bool on);
+    bool favouritesOnly() const { return favouritesOnly_; }
+
     void createFolder();
     void renameFolder();
     void deleteMenuFolder();
@@ -48,4 +58,6 @@ private:
     QMenu* menu_ = nullptr;
     QAction* titleItem_ = nullptr;
     std::string menuFolder_;  // the folder the menu was opened for, without its trailing "/"
+    bool hidden_ = false, favouritesOnly_ = false;
+    int widthBeforeHiding_ = 0;
 };

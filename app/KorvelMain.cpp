@@ -61,14 +61,14 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
         .photo = [this] { return photoSwitches(); },
         .heldOptions = [this] {
             const FolderListing::Options& listed = listing_->options;
-            return WindowCommands::HeldOptions{ThumbSize, listed.showHiddenFiles, SpeedFlg, ChangeImFlg, PictFitFlg,
-                                               ExifRotate, ColorManage, SharedCache, listed.subFoldersOnce};
+            const Display& d = display_;
+            return WindowCommands::HeldOptions{d.thumbSize,   listed.showHiddenFiles, d.speedFlg,
+                                               d.changeImFlg, d.pictFitFlg,           d.exifRotate,
+                                               d.colorManage, d.sharedCache,          listed.subFoldersOnce};
         },
         .holdOptions = [this](const WindowCommands::HeldOptions& o) {
-            ThumbSize = o.thumbSize, InfoHeight = korvel::InfoHeightFor(ThumbSize);
+            display_ = {o.thumbSize, o.speedFlg, o.changeImFlg, o.pictFitFlg, o.exifRotate, o.colorManage, o.sharedCache};
             listing_->options.showHiddenFiles = o.noHideFile, listing_->options.subFoldersOnce = o.subDirOnce;
-            SpeedFlg = o.speedFlg, ChangeImFlg = o.changeImFlg, PictFitFlg = o.pictFitFlg;
-            ExifRotate = o.exifRotate, ColorManage = o.colorManage, SharedCache = o.sharedCache;
         },
         .relist = [this] {
             OpenCurrentFolder();
@@ -105,7 +105,7 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
         .folder = [this] { return selectedFolder(); },
         .filterMask = [this] { return bands_->filterMask(); },
         .sortKey = [this] { return int(infoMode_); },
-        .layOut = [this] { LayoutGrid(ThumbSize, false); },
+        .layOut = [this] { LayoutGrid(display_.thumbSize, false); },
         .changed = [this] { updateActions(); },
     };
     connect(listing_, &FolderListing::listed, this, &TKorvelMain::folderListed);
@@ -158,16 +158,15 @@ void TKorvelMain::FormCreate(const std::vector<std::string>& arguments) {
 }
 
 void TKorvelMain::applySettings(const korvel::MainSettings& st) {
-    ThumbSize = st.thumbSize;
-    InfoHeight = korvel::InfoHeightFor(ThumbSize);
-    SpeedFlg = st.speedFlg;
-    SharedCache = st.sharedCache;
+    display_.thumbSize = st.thumbSize;
+    display_.speedFlg = st.speedFlg;
+    display_.sharedCache = st.sharedCache;
     listing_->options.showHiddenFiles = st.noHideFile;
-    ChangeImFlg = st.changeImFlg;
-    PictFitFlg = st.pictFitFlg;
-    ExifRotate = st.exifRotate;
-    ColorManage = st.colorManage;
-    previewPanel_->setDisplay(photoSwitches(), PictFitFlg);
+    display_.changeImFlg = st.changeImFlg;
+    display_.pictFitFlg = st.pictFitFlg;
+    display_.exifRotate = st.exifRotate;
+    display_.colorManage = st.colorManage;
+    previewPanel_->setDisplay(photoSwitches(), display_.pictFitFlg);
     folderBoxes_->setHistory(korvel::historyItems(st));
     folderBoxes_->setFavourites(korvel::favoriteItems(st));
     quickFolders_->load(st.quickFolder, st.quickCaption);
@@ -195,7 +194,7 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
         QList<int> v = gridSplitter_->sizes();
         gridSplitter_->setSizes({sg, std::max(1, v[0] + v[1] - sg)});
         if (st.showDirBtn) {
-            setTreeHidden(true);
+            folderPanel_->setHidden(true);
         } else {
             const int tw = sizes.treeWidth;
             QList<int> h = treeSplitter_->sizes();
@@ -206,8 +205,7 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
         previewPanel_->setFullSize(st.stretchBtn);
         infoMode_ = InfoMode(st.nameView);
         if (st.nameView >= 0 && st.nameView <= 3) setInfoMode(infoMode_);
-        FavoritesOnly = st.dirViewBtn;
-        if (st.dirViewBtn) folderTree_->Reload();
+        if (st.dirViewBtn) folderPanel_->setFavouritesOnly(true);
     }
     updateActions();
     listing_->options.subFoldersOnce = st.subDirOnce;
@@ -237,27 +235,27 @@ bool TKorvelMain::handleCommandLine(const std::vector<std::string>& arguments, c
 
 korvel::MainSettings TKorvelMain::collectSettings() const {
     korvel::MainSettings st = settings_.loaded();
-    st.thumbSize = ThumbSize;
+    st.thumbSize = display_.thumbSize;
     st.state = s(WindowStateText);
     st.left = pos().x();  // the frame's, as they are applied
     st.top = pos().y();
     st.width = width();
     st.height = height();
     st.sgHeight = gridSplitter_->sizes().value(0);
-    st.treeWidth = TreeHidden ? SavedTreeWidth : treeSplitter_->sizes().value(0);
+    st.treeWidth = folderPanel_->hidden() ? folderPanel_->widthBeforeHiding() : treeSplitter_->sizes().value(0);
     st.nameView = int(infoMode_);
     st.showCaption = quickFolders_->captionsShown();
     st.stretchBtn = previewPanel_->fullSize();
-    st.dirViewBtn = FavoritesOnly;
-    st.showDirBtn = TreeHidden;
+    st.dirViewBtn = folderPanel_->favouritesOnly();
+    st.showDirBtn = folderPanel_->hidden();
     st.subDirFind = listing_->options.subFolders;
     st.noHideFile = listing_->options.showHiddenFiles;
-    st.changeImFlg = ChangeImFlg;
-    st.speedFlg = SpeedFlg;
-    st.sharedCache = SharedCache;
-    st.pictFitFlg = PictFitFlg;
-    st.exifRotate = ExifRotate;
-    st.colorManage = ColorManage;
+    st.changeImFlg = display_.changeImFlg;
+    st.speedFlg = display_.speedFlg;
+    st.sharedCache = display_.sharedCache;
+    st.pictFitFlg = display_.pictFitFlg;
+    st.exifRotate = display_.exifRotate;
+    st.colorManage = display_.colorManage;
     bands_->store(st);
     st.path = selectedFolder();
     quickFolders_->folders().store(st.quickFolder, st.quickCaption);

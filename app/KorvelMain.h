@@ -95,10 +95,10 @@ public:
     // Read-only views for other windows and tests.
     FormState formState() const { return formState_; }
     InfoMode infoMode() const { return infoMode_; }
-    int infoHeight() const { return InfoHeight; }
+    int infoHeight() const { return display_.infoHeight(); }
     // Photos turned by their EXIF orientation, and their embedded colour profiles applied.
-    bool exifRotate() const { return ExifRotate; }
-    bool colorManage() const { return ColorManage; }
+    bool exifRotate() const { return display_.exifRotate; }
+    bool colorManage() const { return display_.colorManage; }
     const std::string& subViewPath() const { return commands_->commandLineFile(); }
     const korvel::FileList& fileList() const { return listing_->files(); }
     const korvel::MediaExtList& mediaExtensions() const { return MediaExtList; }
@@ -169,18 +169,19 @@ protected:
 
 private:
     FormState formState_ = FormState::Building;
-    int ThumbSize = 100;
-    int InfoHeight = 20;
+    // How the grid and the preview show the files, as the settings and the options dialog set it.
+    struct Display {
+        int thumbSize = 100;
+        bool speedFlg = false;     // thumbnails from a fast, rough reduction
+        bool changeImFlg = true;   // a layout previews the current cell
+        bool pictFitFlg = false;   // small pictures are enlarged to the preview
+        bool exifRotate = true, colorManage = true;
+        bool sharedCache = true;   // [Thumbnil] SharedCache
+        int infoHeight() const { return korvel::InfoHeightFor(thumbSize); }
+    } display_;
     InfoMode infoMode_ = InfoMode::FileName;
-    bool SpeedFlg = false, ChangeImFlg = true, PictFitFlg = false;
-    bool ExifRotate = true, ColorManage = true;
-    bool SharedCache = true;  // [Thumbnil] SharedCache
     bool ThumbBusy = false;  // a thumbnail is being built on this thread: the preview waits
-    // Tool states the buttons and their menu items show.
-    bool FavoritesOnly = false;  // the tree shows favourites and the folders leading to them
-    bool TreeHidden = false;
     QString WindowStateText = QStringLiteral("wsNormal");
-    int SavedTreeWidth = 0;
     korvel::MediaExtList MediaExtList;
 
     MainBands* bands_ = nullptr;
@@ -205,9 +206,7 @@ private:
     // Runs the command whose key event is; true when the key was taken.
     bool runKey(const QKeyEvent* event, KeyWhen when);
     void buildActions();
-    void setTreeHidden(bool on);
     void setShowCaptions(bool on);
-    void setFavoritesOnly(bool on);
     void FormCreate(const std::vector<std::string>& arguments);
     bool FormCloseQuery();
     void buildPanels();
@@ -228,7 +227,7 @@ private:
     // The thumbnail built here and now when not cached (a dialog that shows one file).
     QImage thumbnailImageNow(size_t index);
     // How pictures are turned and coloured for this window: [Window] ExifRotate and ColorManage.
-    korvel::PhotoSwitches photoSwitches() const { return {ExifRotate, ColorManage, true}; }
+    korvel::PhotoSwitches photoSwitches() const { return {display_.exifRotate, display_.colorManage, true}; }
     void addSelectedFolderToHistory();
     // Wires the boxes and the quick-folder bar to the tree, the grid and the menus.
     void connectNavigation();

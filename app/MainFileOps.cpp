@@ -30,7 +30,7 @@ void TKorvelMain::connectFileCommands() {
     };
     h.stateChanged = [this] { updateActions(); };
     // Copies are written in sRGB, whatever the monitor.
-    h.copyPhoto = [this] { return korvel::PhotoSwitches{ExifRotate, ColorManage, false}; };
+    h.copyPhoto = [this] { return korvel::PhotoSwitches{display_.exifRotate, display_.colorManage, false}; };
     h.settingsPath = korvel::programSettingsPath(exePath_);
     fileCommands_->takeDrops(folderTree_, quickFolders_);
     connect(this, &TKorvelMain::thumbnailsArrived, fileCommands_, &FileCommands::thumbnailsArrived);

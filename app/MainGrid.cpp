@@ -12,11 +12,11 @@
 void TKorvelMain::connectGrid() {
     ThumbnailGridPanel::Hooks& h = thumbnailGrid_->hooks;
     h.look = [this] {
-        return ThumbnailGridPanel::Look{ThumbSize, InfoHeight, int(infoMode_), SpeedFlg, SharedCache, photoSwitches()};
+        return ThumbnailGridPanel::Look{display_.thumbSize, display_.infoHeight(), int(infoMode_), display_.speedFlg, display_.sharedCache, photoSwitches()};
     };
     h.building = [this] { return formState_ == FormState::Building; };
     h.ready = [this] { return formState_ == FormState::Ready; };
-    h.previewOnLayout = [this] { return ChangeImFlg; };
+    h.previewOnLayout = [this] { return display_.changeImFlg; };
     h.previewPath = [this] { return previewPanel_->path(); };
     h.marksChanged = [this] { updateActions(); };
     h.previewCell = [this](int col, int row) { ShowCellPreview(col, row); };

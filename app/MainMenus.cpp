@@ -119,9 +119,9 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
          .toggle = [](W& w, bool on) { w.previewPanel_->setFullSize(on); }},
         {.in = In::ToolBar},
         {ACTION(DirViewBtn), .caption = QT_TR_NOOP("お気に入りフォルダのみ表示"), .in = In::ToolBar, .icon = 9, .checkable = true,
-         .toggle = [](W& w, bool on) { w.setFavoritesOnly(on); }},
+         .toggle = [](W& w, bool on) { w.folderPanel_->setFavouritesOnly(on), w.updateActions(); }},
         {ACTION(ShowDirBtn), .caption = QT_TR_NOOP("ﾃﾞｨﾚｸﾄﾘﾂﾘｰを表示しない"), .in = In::ToolBar, .icon = 10,
-         .checkable = true, .toggle = [](W& w, bool on) { w.setTreeHidden(on); }},
+         .checkable = true, .toggle = [](W& w, bool on) { w.folderPanel_->setHidden(on), w.updateActions(); }},
         {ACTION(SubDirFindBtn), .caption = QT_TR_NOOP("ｻﾌﾞﾌｫﾙﾀﾞのﾌｧｲﾙも表示"), .in = In::ToolBar, .icon = 11,
          .checkable = true, .toggle = [](W& w, bool on) { w.listing_->setSubFolders(on); }},
         {ACTION(NameViewBtn), .caption = QT_TR_NOOP("情報表示の切替"), .in = In::ToolBar, .icon = 12,
@@ -189,9 +189,9 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
         {ACTION(StretchMenu), .caption = QT_TR_NOOP("表示の切替(&N)"), .in = In::ViewMenu, .checkable = true,
          .toggle = [](W& w, bool on) { w.previewPanel_->setFullSize(on); }},
         {ACTION(DirViewMenu), .caption = QT_TR_NOOP("お気に入りフォルダのみ表示(&F)"), .in = In::ViewMenu, .checkable = true,
-         .toggle = [](W& w, bool on) { w.setFavoritesOnly(on); }},
+         .toggle = [](W& w, bool on) { w.folderPanel_->setFavouritesOnly(on), w.updateActions(); }},
         {ACTION(ShowDirMenu), .caption = QT_TR_NOOP("ﾃﾞｨﾚｸﾄﾘﾂﾘｰを表示しない(&D)"), .in = In::ViewMenu, .checkable = true,
-         .toggle = [](W& w, bool on) { w.setTreeHidden(on); }},
+         .toggle = [](W& w, bool on) { w.folderPanel_->setHidden(on), w.updateActions(); }},
         {ACTION(SubDirFindMenu), .caption = QT_TR_NOOP("ｻﾌﾞﾌｫﾙﾀﾞのﾌｧｲﾙも表示(&A)"), .in = In::ViewMenu, .checkable = true,
          .toggle = [](W& w, bool on) { w.listing_->setSubFolders(on); }},
         {ACTION(NameViewMenu), .caption = QT_TR_NOOP("情報表示の切替(&V)"), .in = In::ViewMenu, .checkable = true,
@@ -435,8 +435,8 @@ void TKorvelMain::updateActions() {
             x->setEnabled(false);
     }
     for (QAction* x : {a.StretchBtn, a.StretchMenu, a.StretchChange}) x->setChecked(previewPanel_->fullSize());
-    for (QAction* x : {a.DirViewBtn, a.DirViewMenu}) x->setChecked(FavoritesOnly);
-    for (QAction* x : {a.ShowDirBtn, a.ShowDirMenu}) x->setChecked(TreeHidden);
+    for (QAction* x : {a.DirViewBtn, a.DirViewMenu}) x->setChecked(folderPanel_->favouritesOnly());
+    for (QAction* x : {a.ShowDirBtn, a.ShowDirMenu}) x->setChecked(folderPanel_->hidden());
     for (QAction* x : {a.SubDirFindBtn, a.SubDirFindMenu}) x->setChecked(listing_->options.subFolders);
     for (QAction* x : {a.ShowCaptionBtn, a.ShowCaptionMenu}) x->setChecked(quickFolders_->captionsShown());
     const std::array<QAction*, 4> views = {a.NameView1, a.NameView2, a.NameView3, a.NameView4};
@@ -449,36 +449,9 @@ void TKorvelMain::updateActions() {
     a.DeleteDirMenu->setVisible(offered.remove);
 }
 
-void TKorvelMain::setTreeHidden(bool down) {
-    TreeHidden = down;
-    updateActions();
-    QList<int> sizes = treeSplitter_->sizes();
-    if (down) {
-        SavedTreeWidth = sizes[0];
-        sizes[1] += sizes[0] - 1;
-        sizes[0] = 1;
-        treeSplitter_->handle(1)->setCursor(Qt::ForbiddenCursor);
-    } else {
-        int w = SavedTreeWidth < 2 ? width() / 4 : SavedTreeWidth;
-        sizes[1] = std::max(1, sizes[0] + sizes[1] - w);
-        sizes[0] = w;
-        treeSplitter_->handle(1)->setCursor(Qt::SplitHCursor);
-    }
-    treeSplitter_->setSizes(sizes);
-    // The splitter cannot be dragged while the tree is hidden.
-    treeSplitter_->handle(1)->setEnabled(!down);
-    folderTree_->setEnabled(!down);
-}
-
 void TKorvelMain::setShowCaptions(bool down) {
     quickFolders_->showCaptions(down);
     updateActions();
-}
-
-void TKorvelMain::setFavoritesOnly(bool on) {
-    FavoritesOnly = on;
-    updateActions();
-    folderTree_->Reload();
 }
 
 void TKorvelMain::setInfoMode(InfoMode mode) {

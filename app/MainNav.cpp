@@ -4,6 +4,7 @@
 #include <QMenu>
 
 #include "app/KorvelMain.h"
+#include "app/FolderTreePanel.h"
 #include "browse/ui/DirTree.h"
 #include "browse/ui/FolderPicker.h"
 #include "platform/PathText.h"
@@ -14,7 +15,7 @@ void TKorvelMain::connectNavigation() {
     };
     // The tree's filter in the favourites-only view.
     folderTree_->OnAddDir = [this](const std::string& folder) {
-        return !FavoritesOnly || folderBoxes_->favourites().leadsTo(folder);
+        return !folderPanel_->favouritesOnly() || folderBoxes_->favourites().leadsTo(folder);
     };
     QuickFolderBar::Hooks& q = quickFolders_->hooks;
     q.filesMarked = [this] { return !markedFiles().empty(); };
