@@ -48,7 +48,6 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
     setFont(font);
     resize(750, 598);
     bands_ = new MainBands(this);
-    folderBoxes_ = &bands_->folderBoxes();
     listing_ = new FolderListing(this);  // before the grid, which shows its list
     fileCommands_ = new FileCommands(this);
     buildActions();
@@ -56,7 +55,7 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
     quickFolders_ = new QuickFolderBar(this);
     statusBar_ = new MainStatusBar(statusBar());
     commands_ = new WindowCommands(this, exePath_,
-                                   {listing_->files(), *thumbnailGrid_, *previewPanel_, *folderBoxes_, *quickFolders_, *folderTree_});
+                                   {listing_->files(), *thumbnailGrid_, *previewPanel_, bands_->folderBoxes(), *quickFolders_, *folderPanel_->tree()});
     commands_->hooks = {
         .photo = [this] { return photoSwitches(); },
         .heldOptions = [this] {
@@ -86,7 +85,7 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
     previewPanel_->setStatusBar(statusBar_);
     previewPanel_->hooks = {
         .fileAt = [this](int col, int row) -> std::optional<std::string> {
-            const size_t index = size_t(row) * size_t(StringGrid1->colCount()) + size_t(col);
+            const size_t index = size_t(row) * size_t(thumbnailGrid_->view()->colCount()) + size_t(col);
             if (index >= listing_->files().size()) return std::nullopt;
             return listing_->files().path(index);
         },
@@ -98,7 +97,7 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
         .stateChanged = [this] { updateActions(); },
         .fileVanished = [this] { listing_->pruneVanished(); },
     };
-    listing_->attach({.tree = folderTree_, .grid = thumbnailGrid_, .preview = previewPanel_, .status = statusBar_});
+    listing_->attach({.tree = folderPanel_->tree(), .grid = thumbnailGrid_, .preview = previewPanel_, .status = statusBar_});
     listing_->hooks = {
         .building = [this] { return formState_ == FormState::Building; },
         .jobRunning = [this] { return fileCommands_->jobRunning(); },
@@ -109,21 +108,21 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
         .changed = [this] { updateActions(); },
     };
     connect(listing_, &FolderListing::listed, this, &TKorvelMain::folderListed);
-    connect(folderTree_, &TDirTree::OnChange, listing_, &FolderListing::folderChosen);
+    connect(folderPanel_->tree(), &TDirTree::OnChange, listing_, &FolderListing::folderChosen);
     connect(bands_, &MainBands::filterChanged, listing_, &FolderListing::listSelectedFolder);
     connectNavigation();
-    connect(folderTree_, &TDirTree::OnClick, this, &TKorvelMain::addSelectedFolderToHistory);
+    connect(folderPanel_->tree(), &TDirTree::OnClick, this, &TKorvelMain::addSelectedFolderToHistory);
     folderPanel_->folderRenamed = [this](const std::string& from, const std::string& to) {
         // Visited folders inside the renamed one keep leading to it.
-        std::vector<std::string> history = folderBoxes_->history().items();
+        std::vector<std::string> history = bands_->folderBoxes().history().items();
         for (std::string& item : history) item = korvel::followRename(item, from, to);
-        folderBoxes_->setHistory(history);
+        bands_->folderBoxes().setHistory(history);
         listing_->listSelectedFolder();
         addSelectedFolderToHistory();
     };
     // After a click in the tree the keyboard goes back to the grid.
-    connect(folderTree_, &TDirTree::OnMouseUp, this, [this] {
-        if (formState_ != FormState::Building) StringGrid1->setFocus();
+    connect(folderPanel_->tree(), &TDirTree::OnMouseUp, this, [this] {
+        if (formState_ != FormState::Building) thumbnailGrid_->view()->setFocus();
     });
     connectFileCommands();
     commands_->loadPlugins(MediaExtList);  // before the settings are read
@@ -152,9 +151,9 @@ void TKorvelMain::FormCreate(const std::vector<std::string>& arguments) {
     thumbnailGrid_->startThumbnails();
     applySettings(settings_.load());
     if (!arguments.empty()) handleCommandLine(arguments, korvel::currentFolder());
-    else if (!settings_.loaded().path.empty()) folderTree_->SelectPath(settings_.loaded().path);
-    if (folderTree_->SelectedPath() == "?" && folderTree_->topLevelItemCount() > 0)
-        folderTree_->setCurrentItem(folderTree_->topLevelItem(0));
+    else if (!settings_.loaded().path.empty()) folderPanel_->tree()->SelectPath(settings_.loaded().path);
+    if (folderPanel_->tree()->SelectedPath() == "?" && folderPanel_->tree()->topLevelItemCount() > 0)
+        folderPanel_->tree()->setCurrentItem(folderPanel_->tree()->topLevelItem(0));
 }
 
 void TKorvelMain::applySettings(const korvel::MainSettings& st) {
@@ -167,8 +166,8 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
     display_.exifRotate = st.exifRotate;
     display_.colorManage = st.colorManage;
     previewPanel_->setDisplay(photoSwitches(), display_.pictFitFlg);
-    folderBoxes_->setHistory(korvel::historyItems(st));
-    folderBoxes_->setFavourites(korvel::favoriteItems(st));
+    bands_->folderBoxes().setHistory(korvel::historyItems(st));
+    bands_->folderBoxes().setFavourites(korvel::favoriteItems(st));
     quickFolders_->load(st.quickFolder, st.quickCaption);
     if (st.windOption) {
         listing_->options.subFolders = st.subDirFind;
@@ -220,11 +219,11 @@ bool TKorvelMain::handleCommandLine(const std::vector<std::string>& arguments, c
         if (!t.exists) continue;
         found = true;
         // A running window's tree may not know a folder made since it read the parent.
-        if (!folderTree_->SelectPath(t.folder) && formState_ != FormState::Building) {
-            folderTree_->blockSignals(true);
-            folderTree_->Reload();
-            folderTree_->blockSignals(false);
-            folderTree_->SelectPath(t.folder);
+        if (!folderPanel_->tree()->SelectPath(t.folder) && formState_ != FormState::Building) {
+            folderPanel_->tree()->blockSignals(true);
+            folderPanel_->tree()->Reload();
+            folderPanel_->tree()->blockSignals(false);
+            folderPanel_->tree()->SelectPath(t.folder);
         }
         if (t.isFile)
             commands_->showCommandLineFile(
@@ -259,7 +258,7 @@ korvel::MainSettings TKorvelMain::collectSettings() const {
     bands_->store(st);
     st.path = selectedFolder();
     quickFolders_->folders().store(st.quickFolder, st.quickCaption);
-    korvel::storeBoxItems(st, folderBoxes_->history().items(), folderBoxes_->favourites().items());
+    korvel::storeBoxItems(st, bands_->folderBoxes().history().items(), bands_->folderBoxes().favourites().items());
     return st;
 }
 
@@ -341,6 +340,6 @@ void TKorvelMain::activateFromOutside(const std::vector<std::string>& arguments,
 }
 
 std::string TKorvelMain::selectedFolder() const {
-    const std::string p = folderTree_->SelectedPath();
+    const std::string p = folderPanel_->tree()->SelectedPath();
     return p == "?" ? std::string() : p;
 }

@@ -13,6 +13,7 @@
 #include "app/FileCommands.h"
 #include "app/FolderBoxes.h"
 #include "app/FolderListing.h"
+#include "app/FolderTreePanel.h"
 #include "app/MainBands.h"
 #include "app/PreviewPanel.h"
 #include "app/QuickFolderBar.h"
@@ -102,10 +103,10 @@ public:
     const std::string& subViewPath() const { return commands_->commandLineFile(); }
     const korvel::FileList& fileList() const { return listing_->files(); }
     const korvel::MediaExtList& mediaExtensions() const { return MediaExtList; }
-    TOrgStGrid* grid() const { return StringGrid1; }
+    TOrgStGrid* grid() const { return thumbnailGrid_->view(); }
     TPreviewPane* previewPane() const { return previewPanel_->pane(); }
     QScrollArea* previewScroll() const { return previewPanel_->scrollArea(); }
-    TDirTree* dirTree() const { return folderTree_; }
+    TDirTree* dirTree() const { return folderPanel_->tree(); }
     QSplitter* treeSplitter() const { return treeSplitter_; }
     QSplitter* gridSplitter() const { return gridSplitter_; }
     QComboBox* filterBox() const { return bands_->filterBox(); }
@@ -118,7 +119,7 @@ public:
     QMenu* quickFolderPopup() const { return QFPopup; }
 
     // The history and favourites boxes, and the quick-folder buttons, with their lists.
-    const FolderBoxes& folderBoxes() const { return *folderBoxes_; }
+    const FolderBoxes& folderBoxes() const { return bands_->folderBoxes(); }
     const QuickFolderBar& quickFolderBar() const { return *quickFolders_; }
     // The preview under the grid: the previewed file, its picture, whether it is loading.
     const PreviewPanel& preview() const { return *previewPanel_; }
@@ -186,15 +187,12 @@ private:
 
     MainBands* bands_ = nullptr;
     FolderListing* listing_ = nullptr;
-    FolderBoxes* folderBoxes_ = nullptr;  // bands_'s
     QSplitter* treeSplitter_ = nullptr;  // the tree beside the grid and preview
     QSplitter* gridSplitter_ = nullptr;  // the grid over the preview
     PreviewPanel* previewPanel_ = nullptr;
     FolderTreePanel* folderPanel_ = nullptr;
-    TDirTree* folderTree_ = nullptr;  // folderPanel_'s tree
     MainStatusBar* statusBar_ = nullptr;  // owned by the window's status bar
     ThumbnailGridPanel* thumbnailGrid_ = nullptr;
-    TOrgStGrid* StringGrid1 = nullptr;  // thumbnailGrid_'s cells
     QMenu* GridPopup = nullptr;
     QuickFolderBar* quickFolders_ = nullptr;
     // Viewers, slideshow, wallpaper, options, plug-ins and help; holds the plug-in host.

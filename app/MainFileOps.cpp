@@ -25,14 +25,14 @@ void TKorvelMain::connectFileCommands() {
     h.jobEnded = [this] { listing_->jobEnded(); };
     h.renamed = [this](const std::string& from, const std::string& to) { listing_->renamed(from, to); };
     h.renamesEnded = [this] {
-        StringGrid1->viewport()->update();
-        ShowCellPreview(StringGrid1->selection().col, StringGrid1->selection().row);
+        thumbnailGrid_->view()->viewport()->update();
+        ShowCellPreview(thumbnailGrid_->view()->selection().col, thumbnailGrid_->view()->selection().row);
     };
     h.stateChanged = [this] { updateActions(); };
     // Copies are written in sRGB, whatever the monitor.
     h.copyPhoto = [this] { return korvel::PhotoSwitches{display_.exifRotate, display_.colorManage, false}; };
     h.settingsPath = korvel::programSettingsPath(exePath_);
-    fileCommands_->takeDrops(folderTree_, quickFolders_);
+    fileCommands_->takeDrops(folderPanel_->tree(), quickFolders_);
     connect(this, &TKorvelMain::thumbnailsArrived, fileCommands_, &FileCommands::thumbnailsArrived);
     folderPanel_->deleteFolderHook = [this](const std::string& folder, std::function<void()> then) {
         fileCommands_->deleteFolder(folder, std::move(then));

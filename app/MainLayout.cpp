@@ -17,14 +17,12 @@ void TKorvelMain::buildPanels() {
     treeSplitter_->setChildrenCollapsible(false);
 
     treeSplitter_->addWidget(folderPanel_);
-    folderTree_ = folderPanel_->tree();
 
     gridSplitter_ = new QSplitter(Qt::Vertical, treeSplitter_);
     gridSplitter_->setObjectName(QStringLiteral("Panel2"));
     gridSplitter_->setHandleWidth(4);
     gridSplitter_->setChildrenCollapsible(false);
     thumbnailGrid_ = new ThumbnailGridPanel(gridSplitter_, listing_->filesForGrid(), MediaExtList, ThumbBusy);
-    StringGrid1 = thumbnailGrid_->view();
 
     gridSplitter_->addWidget(previewPanel_);
 

@@ -321,7 +321,7 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
         // B goes back to the previous folder of the history.
         {.keys = {press(Qt::Key_B)},
          .onKey = [](W& w, int) {
-             w.folderBoxes_->chooseHistoryItem(1);
+             w.bands_->folderBoxes().chooseHistoryItem(1);
              return true;
          }},
         // F1 … F12 open the drop menu of quick-folder button 1 … 12 for the marked files.
@@ -458,5 +458,5 @@ void TKorvelMain::setInfoMode(InfoMode mode) {
     infoMode_ = mode;
     updateActions();
     // The info mode only repaints; the next listing and the sort buttons use the new key.
-    StringGrid1->repaintCells();
+    thumbnailGrid_->view()->repaintCells();
 }

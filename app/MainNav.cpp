@@ -10,12 +10,12 @@
 #include "platform/PathText.h"
 
 void TKorvelMain::connectNavigation() {
-    folderBoxes_->folderChosen = [this](const std::string& folder) {
-        if (folderTree_->SelectPath(folder)) addSelectedFolderToHistory();
+    bands_->folderBoxes().folderChosen = [this](const std::string& folder) {
+        if (folderPanel_->tree()->SelectPath(folder)) addSelectedFolderToHistory();
     };
     // The tree's filter in the favourites-only view.
-    folderTree_->OnAddDir = [this](const std::string& folder) {
-        return !folderPanel_->favouritesOnly() || folderBoxes_->favourites().leadsTo(folder);
+    folderPanel_->tree()->OnAddDir = [this](const std::string& folder) {
+        return !folderPanel_->favouritesOnly() || bands_->folderBoxes().favourites().leadsTo(folder);
     };
     QuickFolderBar::Hooks& q = quickFolders_->hooks;
     q.filesMarked = [this] { return !markedFiles().empty(); };
@@ -26,25 +26,25 @@ void TKorvelMain::connectNavigation() {
     };
     q.treeFolder = [this] { return selectedFolder(); };
     q.places = [this] { return pickerPlaces(); };
-    q.folderCreated = [this] { folderTree_->Reload(); };
+    q.folderCreated = [this] { folderPanel_->tree()->Reload(); };
 }
 
-void TKorvelMain::addSelectedFolderToHistory() { folderBoxes_->recordVisit(folderTree_->SelectedPath()); }
+void TKorvelMain::addSelectedFolderToHistory() { bands_->folderBoxes().recordVisit(folderPanel_->tree()->SelectedPath()); }
 
 void TKorvelMain::AddFavMenuClick() {
     // The right-clicked folder.
-    folderBoxes_->addFavourite(actions_.TargetPath2->data().toByteArray().toStdString());
+    bands_->folderBoxes().addFavourite(actions_.TargetPath2->data().toByteArray().toStdString());
 }
 
 // The folder picker.
 
 PickerPlaces TKorvelMain::pickerPlaces() {
     PickerPlaces places;
-    for (const std::string& folder : folderBoxes_->favourites().items()) places.favorites.push_back({folder, {}});
+    for (const std::string& folder : bands_->folderBoxes().favourites().items()) places.favorites.push_back({folder, {}});
     const korvel::QuickFolderSet& quick = quickFolders_->folders();
     for (int i = 0; i < QuickFolderBar::kCount; ++i)
         if (quick.at(i).bound()) places.quick.push_back({quick.at(i).folder, pathText(quick.at(i).caption)});
-    places.folderMade = [this](const std::string& made) { folderTree_->AddPathNodes(made); };
+    places.folderMade = [this](const std::string& made) { folderPanel_->tree()->AddPathNodes(made); };
     return places;
 }
 
