@@ -403,8 +403,8 @@ private slots:
         writePatternBmp(big, 1200, 900);
         QVERIFY(preview(big));
         TKorvelMain& w = *w_;
-        auto* pane = w.findChild<TPreviewPane*>("PaintBox1");
-        const auto* scroll = w.findChild<QScrollArea*>("ScrollBox1");
+        auto* pane = previewPane(w);
+        const auto* scroll = previewScroll(w);
         QTest::mouseClick(w.toolButton(w.actions().StretchBtn), Qt::LeftButton);
         QCOMPARE(pane->size(), QSize(1200, 900));
         QTest::mousePress(pane, Qt::LeftButton, {}, QPoint(300, 200));

@@ -118,7 +118,7 @@ private slots:
         QCOMPARE(w.statusText(StatusPanel::FileCount), QStringLiteral("3Files"));
         QTRY_COMPARE(w.formState(), TKorvelMain::FormState::Ready);  // activated on the event loop's first turn
         // Another file type in the filter box lists again with its mask; its hint follows.
-        QComboBox* filter = w.findChild<QComboBox*>("FilterBox");
+        QComboBox* filter = filterBox(w);
         for (auto [key, count] : {std::pair{Qt::Key_End, "0Files"}, {Qt::Key_Home, "3Files"}}) {
             QTest::keyClick(filter, key);
             QCOMPARE(w.statusText(StatusPanel::FileCount), QString::fromLatin1(count));
