@@ -103,20 +103,7 @@ public:
     const std::string& subViewPath() const { return commands_->commandLineFile(); }
     const korvel::FileList& fileList() const { return listing_->files(); }
     const korvel::MediaExtList& mediaExtensions() const { return MediaExtList; }
-    TOrgStGrid* grid() const { return thumbnailGrid_->view(); }
-    TPreviewPane* previewPane() const { return previewPanel_->pane(); }
-    QScrollArea* previewScroll() const { return previewPanel_->scrollArea(); }
-    TDirTree* dirTree() const { return folderPanel_->tree(); }
-    QSplitter* treeSplitter() const { return treeSplitter_; }
-    QSplitter* gridSplitter() const { return gridSplitter_; }
-    QComboBox* filterBox() const { return bands_->filterBox(); }
-    QToolBar* filterBand() const { return bands_->filterBand(); }
     QString statusText(StatusPanel panel) const;
-    QMenu* gridPopup() const { return GridPopup; }
-    QMenu* previewPopup() const { return previewPanel_->menu(); }
-    QMenu* targetPopup() const { return fileCommands_->targetMenu(); }
-    QMenu* folderPopup() const;
-    QMenu* quickFolderPopup() const { return QFPopup; }
 
     // The history and favourites boxes, and the quick-folder buttons, with their lists.
     const FolderBoxes& folderBoxes() const { return bands_->folderBoxes(); }

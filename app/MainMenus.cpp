@@ -88,8 +88,6 @@ QToolButton* TKorvelMain::toolButton(const QAction* a) const {
     return qobject_cast<QToolButton*>(bands_->toolBar()->widgetForAction(const_cast<QAction*>(a)));
 }
 
-QMenu* TKorvelMain::folderPopup() const { return folderPanel_->menu(); }
-
 // The one table of commands, in menu and tool-bar order, with their keys. Adding a command is
 // one row here and its handler. Keys are looked up in row order: the first row a key matches
 // takes it.

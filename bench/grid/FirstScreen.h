@@ -6,9 +6,12 @@
 #include "app/KorvelMain.h"
 #include "browse/ui/OrgStGrid.h"
 
+// The window's grid, found by name.
+inline TOrgStGrid* gridOf(const TKorvelMain& w) { return w.findChild<TOrgStGrid*>("StringGrid1"); }
+
 // True when every cell on screen, the partly visible row included, has its thumbnail.
 inline bool firstScreenBuilt(const TKorvelMain& w) {
-    const TOrgStGrid* g = w.grid();
+    const TOrgStGrid* g = gridOf(w);
     const size_t cols = size_t(g->colCount()), first = size_t(g->topRow()) * cols;
     const size_t end = std::min(w.fileList().size(), first + size_t(g->visibleRowCount() + 1) * cols);
     for (size_t i = first; i < end; ++i)

@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
     while (w.formState() != TKorvelMain::FormState::Ready) QCoreApplication::processEvents();
     const double listed = timer.nsecsElapsed() / 1e6;
     while (!firstScreenBuilt(w)) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    w.grid()->viewport()->grab();
+    gridOf(w)->viewport()->grab();
     const double firstScreen = timer.nsecsElapsed() / 1e6;
     const long rssAfterList = statusKb("VmRSS:");
 
@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
     });
     QTimer wheel;
     wheel.setInterval(16);
-    QWidget* vp = w.grid()->viewport();
+    QWidget* vp = gridOf(w)->viewport();
     QObject::connect(&wheel, &QTimer::timeout, [&] {
         const QPointF at(vp->width() / 2, vp->height() / 2);
         QWheelEvent e(at, vp->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
     std::printf("files %zu: window shown and listed %.0f ms, first screen of thumbnails %.0f ms\n",
                 w.fileList().size(), listed, firstScreen);
     std::printf("scrolled %d s to row %d of %d; probe ticks %lld; longest stall beyond 1 ms: %.1f ms\n", seconds,
-                w.grid()->topRow(), w.grid()->rowCount(), ticks, stall);
+                gridOf(w)->topRow(), gridOf(w)->rowCount(), ticks, stall);
     std::printf("resident memory: %ld KB after the first screen, peak %ld KB\n", rssAfterList, statusKb("VmHWM:"));
     return 0;
 }

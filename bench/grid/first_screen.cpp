@@ -50,10 +50,10 @@ int main(int argc, char** argv) {
         // The workers build the visible cells' thumbnails; the window thread takes them as they
         // arrive, so wait for events (not spin, which would take a core from the workers).
         while (!firstScreenBuilt(w)) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        w.grid()->viewport()->grab();
+        gridOf(w)->viewport()->grab();
         best = std::min(best, timer.nsecsElapsed() / 1e6);
         files = w.fileList().size();
-        cells = size_t(w.grid()->colCount()) * size_t(w.grid()->visibleRowCount() + 1);
+        cells = size_t(gridOf(w)->colCount()) * size_t(gridOf(w)->visibleRowCount() + 1);
     }
     std::printf("first screen of %zu files (%zu cells visible): %.1f ms (best of %d) %s\n", files, cells, best, runs,
                 fromStart ? "from starting the window on the folder" : "after the folder is chosen");

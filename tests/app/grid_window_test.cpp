@@ -64,7 +64,7 @@ const QRgb kColours[kSources] = {0xD01010, 0x10A020, 0x2030E0, 0xE0C000, 0x8000A
 // against its file's colour; "" when all match.
 QString thumbMismatch(TKorvelMain& w) {
     const QImage shot = w.screen()->grabWindow(w.winId()).toImage();
-    TOrgStGrid* g = w.grid();
+    TOrgStGrid* g = grid(w);
     for (int row = g->topRow(); row < g->topRow() + g->visibleRowCount(); ++row)
         for (int col = 0; col < g->colCount(); ++col) {
             const size_t index = size_t(row) * size_t(g->colCount()) + size_t(col);
@@ -150,12 +150,12 @@ class GridWindowTest : public QObject {
         writeSolidBmp(pic("sub/other.bmp"), 8, 8);
         w_ = std::make_unique<TKorvelMain>(std::vector{pics_.path().toStdString()});
         if (!showReady(*w_)) return false;
-        w_->grid()->setFocus();
+        grid(*w_)->setFocus();
         return true;
     }
     // Lists the folder again (R) and previews the file at path (bytes).
     bool preview(const std::string& path) {
-        QTest::keyClick(w_->grid(), Qt::Key_R);
+        QTest::keyClick(grid(*w_), Qt::Key_R);
         const auto index = w_->fileList().indexOf(path);
         if (index < 0) return false;
         clickCell(*w_, size_t(index));
@@ -187,7 +187,7 @@ class GridWindowTest : public QObject {
         if (!showReady(*w_)) return false;
         // Every folder a case drops on gets a node, then the pictures are shown again.
         for (const char* f : {"data/Trash/files/", "dst/", "pics/"})
-            if (!w_->dirTree()->SelectPath(*tree_ / f)) return false;
+            if (!dirTree(*w_)->SelectPath(*tree_ / f)) return false;
         if (!waitPreview(*w_)) return false;
         clickCell(*w_, 1);
         clickCell(*w_, 2, Qt::ControlModifier);
@@ -251,16 +251,16 @@ private slots:
         QVERIFY(open(20));
         TKorvelMain& w = *w_;
         QCOMPARE(w.markedFiles(), std::vector<size_t>{0});  // the listing marks the first cell
-        const size_t cols = size_t(w.grid()->colCount());
+        const size_t cols = size_t(grid(w)->colCount());
         QVERIFY(cols >= 4);
         using V = std::vector<size_t>;
         clickCell(w, cols + 1, Qt::ShiftModifier);
         QCOMPARE(w.markedFiles(), (V{0, 1, cols, cols + 1}));
         clickCell(w, 1);
         QCOMPARE(w.markedFiles(), V{1});
-        QTest::keyClick(w.grid(), Qt::Key_Right, Qt::ShiftModifier);
+        QTest::keyClick(grid(w), Qt::Key_Right, Qt::ShiftModifier);
         QCOMPARE(w.markedFiles(), (V{1, 2}));
-        QTest::keyClick(w.grid(), Qt::Key_Right);
+        QTest::keyClick(grid(w), Qt::Key_Right);
         QCOMPARE(w.markedFiles(), V{3});
         QVERIFY(waitPreview(w));
         QCOMPARE(previewPanels(w), img(3) + "|10KB|t|64x48");
@@ -322,9 +322,9 @@ private slots:
             pointAtCell(w, 0);
             QSignalSpy listings(&w, &TKorvelMain::folderListed);
             QSignalSpy clips(QApplication::clipboard(), &QClipboard::dataChanged);
-            QSignalSpy popups(w.targetPopup(), &QMenu::aboutToShow);
-            QTimer::singleShot(100, w.targetPopup(), &QMenu::close);
-            QWidget* target = w.grid();
+            QSignalSpy popups(targetPopup(w), &QMenu::aboutToShow);
+            QTimer::singleShot(100, targetPopup(w), &QMenu::close);
+            QWidget* target = grid(w);
             if (r.how == InHistoryBox) {
                 target = historyBox(w)->lineEdit();
                 target->setFocus();
@@ -374,7 +374,7 @@ private slots:
             QVERIFY(preview(path));
             QCOMPARE(w.statusText(StatusPanel::ImageSize), QStringLiteral("%1x%2").arg(wide).arg(112 - wide));
             pointAtCell(w, 9);
-            QTest::keyClick(w.grid(), Qt::Key_S);
+            QTest::keyClick(grid(w), Qt::Key_S);
             QCOMPARE(openSubViewers().size(), 1);
             QCOMPARE(QSize(w.preview().graphic()->width(), openSubViewers()[0]->subImage().width()),
                      QSize(wide, wide));
@@ -382,16 +382,16 @@ private slots:
             QCOMPARE(readFile(path), before);
 
             QVERIFY(preview(small));
-            const QSize shown = w.previewPane()->shownImage().size(),
-                        pane = w.previewScroll()->viewport()->size();
+            const QSize shown = previewPane(w)->shownImage().size(),
+                        pane = previewScroll(w)->viewport()->size();
             QCOMPARE(shown == QSize(20, 10), byDefault);  // its own size unless fitted
             if (byDefault) continue;
             QVERIFY2(shown.width() == pane.width() || shown.height() == pane.height(), "fits the pane");
             QVERIFY2(std::abs(shown.width() - shown.height() * 2) <= 1, "aspect kept");
             QTest::mouseClick(w.toolButton(w.actions().StretchBtn), Qt::LeftButton);
             QVERIFY(w.actions().StretchMenu->isChecked());
-            QCOMPARE(w.previewPane()->shownImage().size(), QSize(20, 10));
-            QCOMPARE(w.previewPane()->size(), QSize(20, 10));
+            QCOMPARE(previewPane(w)->shownImage().size(), QSize(20, 10));
+            QCOMPARE(previewPane(w)->size(), QSize(20, 10));
         }
     }
 
@@ -403,8 +403,8 @@ private slots:
         writePatternBmp(big, 1200, 900);
         QVERIFY(preview(big));
         TKorvelMain& w = *w_;
-        auto* pane = w.findChild<TPreviewPane*>("PaintBox1");
-        const auto* scroll = w.findChild<QScrollArea*>("ScrollBox1");
+        auto* pane = previewPane(w);
+        const auto* scroll = previewScroll(w);
         QTest::mouseClick(w.toolButton(w.actions().StretchBtn), Qt::LeftButton);
         QCOMPARE(pane->size(), QSize(1200, 900));
         QTest::mousePress(pane, Qt::LeftButton, {}, QPoint(300, 200));
@@ -427,7 +427,7 @@ private slots:
             // The layout of a resize asks for the preview again; its report must wait until the
             // resize event is over, and pruning the list afterwards must leave a working grid.
             resizing = byResize;
-            QSplitter* split = w.gridSplitter();
+            QSplitter* split = gridSplitter(w);
             if (byResize) split->resize(split->width() + 3, split->height() + 2);
             else clickCell(w, 6);
             resizing = false;
@@ -455,8 +455,8 @@ private slots:
         clickCell(w, 1, Qt::ControlModifier);
         QCOMPARE(w.markedFiles(), std::vector<size_t>{3});
         clickCell(w, 3, {}, Qt::RightButton);
-        QTRY_VERIFY(w.gridPopup()->isVisible());
-        QTest::keyClick(w.gridPopup(), Qt::Key_W);
+        QTRY_VERIFY(gridPopup(w)->isVisible());
+        QTest::keyClick(gridPopup(w), Qt::Key_W);
         QMenu* wall = w.actions().Wall1->menu();
         QTRY_VERIFY(wall->isVisible());
         QTest::keyClick(wall, Qt::Key_T);  // 並べて表示: the picture at its own size
@@ -486,10 +486,10 @@ private slots:
         QVERIFY(preview(file));
         QCOMPARE(w.preview().path(), file);
         QCOMPARE(previewPanels(w), pic(shownName) + "|4KB|t|36x28");
-        QCOMPARE(w.previewPane()->shownImage().size(), QSize(36, 28));
+        QCOMPARE(previewPane(w)->shownImage().size(), QSize(36, 28));
 
         // A viewer from the pane: its own decode, the name shown exactly in its caption.
-        QTest::mouseDClick(w.previewPane(), Qt::LeftButton, {}, QPoint(2, 2));
+        QTest::mouseDClick(previewPane(w), Qt::LeftButton, {}, QPoint(2, 2));
         QCOMPARE(openSubViewers().size(), 1);
         TKorvelSubFrm* viewer = openSubViewers().front();
         QCOMPARE(QSize(viewer->subImage().width(), viewer->subImage().height()), QSize(36, 28));
@@ -499,19 +499,19 @@ private slots:
         QGuiApplication::clipboard()->clear();
         w.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&w));
-        w.grid()->setFocus();
-        QTest::keyClick(w.grid(), Qt::Key_C, Qt::ControlModifier);
+        grid(w)->setFocus();
+        QTest::keyClick(grid(w), Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(QGuiApplication::clipboard()->image().size(), QSize(36, 28));
 
         // "Open with" hands the desktop a URL of the file's bytes.
-        QTest::keyClick(w.grid(), Qt::Key_K);
+        QTest::keyClick(grid(w), Qt::Key_K);
         QCOMPARE(opened_.size(), 1);
         QCOMPARE(QByteArray::fromPercentEncoding(opened_[0].toEncoded()).toStdString(), "file://" + file);
 
         // Properties of the previewed file (no file manager answers here): its own size.
-        QTest::mouseClick(w.previewPane(), Qt::RightButton, {}, QPoint(2, 2));
-        QTRY_VERIFY(w.previewPopup()->isVisible());
-        QTest::keyClick(w.previewPopup(), Qt::Key_P);
+        QTest::mouseClick(previewPane(w), Qt::RightButton, {}, QPoint(2, 2));
+        QTRY_VERIFY(previewPopup(w)->isVisible());
+        QTest::keyClick(previewPopup(w), Qt::Key_P);
         QTRY_COMPARE(boxes.seen, 1);
         const QString bytes = QLocale().toString(qlonglong(readFile(file).size())) + " bytes";
         for (const QString& part : {pic(shownName), bytes})
@@ -521,7 +521,7 @@ private slots:
     void resizeKeepsTheCurrentCellInView() {
         QVERIFY(open(30));
         TKorvelMain& w = *w_;
-        TOrgStGrid* g = w.grid();
+        TOrgStGrid* g = grid(w);
         for (int i = 0; i < 3; ++i) QTest::keyClick(g, Qt::Key_Down);
         QVERIFY(waitPreview(w));
         QCOMPARE(g->selection().row, 3);
@@ -537,7 +537,7 @@ private slots:
     void fileCountFitsItsPanel() {
         QVERIFY(open(0));
         for (int i = 0; i < 1234; ++i) writeSolidBmp(pic(QStringLiteral("f%1.bmp").arg(i)), 1, 1);
-        QTest::keyClick(w_->grid(), Qt::Key_R);
+        QTest::keyClick(grid(*w_), Qt::Key_R);
         const QLabel* panel = w_->findChild<QLabel*>(QStringLiteral("StatusPanel0"));
         QVERIFY(panel);
         QCOMPARE(panel->text(), QStringLiteral("1,234Files"));
@@ -557,7 +557,7 @@ private slots:
             writeSolidBmp(pic(name), 20, 200, 0x00FF00);  // a full-height green thumbnail
             writeSolidBmp(pic("0.bmp"), 8, 8);            // cell 0 stays marked
             TKorvelMain& w = *w_;
-            QTest::keyClick(w.grid(), Qt::Key_R);
+            QTest::keyClick(grid(w), Qt::Key_R);
             if (nameView == 1) {
                 struct Counter : QObject {
                     int n = 0;
@@ -567,15 +567,15 @@ private slots:
                     }
                 } paints;
                 QCoreApplication::processEvents();
-                w.grid()->viewport()->installEventFilter(&paints);
+                grid(w)->viewport()->installEventFilter(&paints);
                 QToolButton* button = w.toolButton(w.actions().NameViewBtn);
                 QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(4, button->height() / 2));
                 QCOMPARE(w.infoMode(), TKorvelMain::InfoMode::FileSize);
                 QVERIFY(QTest::qWaitFor([&] { return paints.n > 0; }, 500));
             }
             QCOMPARE(int(w.fileList().size()), 2);
-            const QRect cell = w.grid()->cellRect({1, 0});
-            const QImage shot = w.grid()->viewport()->grab().toImage();
+            const QRect cell = grid(w)->cellRect({1, 0});
+            const QImage shot = grid(w)->viewport()->grab().toImage();
             // The same text drawn without any bound, at the width the cell gives it.
             const auto size = int32_t(QFileInfo(pic(name)).size());
             const QString text = nameView == 0 ? name
@@ -584,7 +584,7 @@ private slots:
             QImage ref(cell.width(), 200, QImage::Format_RGB32);
             ref.fill(Qt::white);
             QPainter p(&ref);
-            p.setFont(w.grid()->viewport()->font());
+            p.setFont(grid(w)->viewport()->font());
             p.setPen(Qt::black);
             p.drawText(QRect(0, 0, cell.width() - w.infoHeight() / 3 - 1, 200), Qt::TextWrapAnywhere, text);
             p.end();
@@ -620,11 +620,11 @@ private slots:
         TKorvelMain w({pics_.path().toStdString()});
         QVERIFY(showReady(w));
         QTRY_COMPARE_WITH_TIMEOUT(thumbMismatch(w), QString(), 20000);
-        w.grid()->setFocus();
-        for (int i = 0; i < 60 && w.grid()->topRow() + w.grid()->visibleRowCount() < w.grid()->rowCount();
+        grid(w)->setFocus();
+        for (int i = 0; i < 60 && grid(w)->topRow() + grid(w)->visibleRowCount() < grid(w)->rowCount();
              ++i)
-            QTest::keyClick(w.grid(), Qt::Key_PageDown);
-        QVERIFY(w.grid()->topRow() > 0);
+            QTest::keyClick(grid(w), Qt::Key_PageDown);
+        QVERIFY(grid(w)->topRow() > 0);
         QTRY_COMPARE_WITH_TIMEOUT(thumbMismatch(w), QString(), 20000);
     }
 
@@ -672,10 +672,10 @@ private slots:
                 QTest::keyClicks(d.DirCombo->lineEdit(), QString::fromStdString(*tree_ / r.target));
                 QTest::mouseClick(d.OKBtn, Qt::LeftButton);
             });
-            QSignalSpy popups(w.targetPopup(), &QMenu::aboutToShow);
+            QSignalSpy popups(targetPopup(w), &QMenu::aboutToShow);
             QAction* action = w.findChild<QAction*>(r.how);
             if (r.how == "tree") {
-                TDirTree* t = w.dirTree();
+                TDirTree* t = dirTree(w);
                 QTreeWidgetItem* node = t->FindNode(folder);
                 QVERIFY(dragCellTo(w, 2, t->viewport(), nodePoint(t, node)));
                 QCOMPARE(w.markedFiles(), (std::vector<size_t>{1, 2}));
@@ -685,15 +685,15 @@ private slots:
                 QTest::mouseClick(w.toolButton(action), Qt::LeftButton);
             } else if (action) {
                 clickCell(w, 1, {}, Qt::RightButton);  // a marked cell keeps the marks
-                pickFromMenu(w.gridPopup(), action);
+                pickFromMenu(gridPopup(w), action);
             } else {
-                QTest::keyClick(w.grid(), r.how == "F3" ? Qt::Key_F3 : Qt::Key_Delete);
+                QTest::keyClick(grid(w), r.how == "F3" ? Qt::Key_F3 : Qt::Key_Delete);
             }
             QCOMPARE(chooser.seen, action ? 1 : 0);
             if (*r.choose) {
-                QTRY_VERIFY(w.targetPopup()->isVisible());
+                QTRY_VERIFY(targetPopup(w)->isVisible());
                 QCOMPARE(w.actions().TargetPath1->text(), QString::fromStdString(folder));
-                pickFromMenu(w.targetPopup(), w.targetPopup()->findChild<QAction*>(r.choose));
+                pickFromMenu(targetPopup(w), targetPopup(w)->findChild<QAction*>(r.choose));
                 QCOMPARE(boxes.seen, 0);
             } else if (!action) {
                 QTRY_COMPARE(boxes.seen, 1);  // the Trash question
@@ -708,8 +708,8 @@ private slots:
             QCOMPARE(filesIn(folder), std::string(r.there));
             QTRY_COMPARE(filesIn(), std::string(r.here));  // the grid lists the shown folder once the job ended
             if (r.here == std::string("a d e")) {  // after a move the current cell is the one marked
-                const korvel::GridCell cur = w.grid()->selection();
-                QCOMPARE(w.markedFiles(), std::vector{size_t(cur.row * w.grid()->colCount() + cur.col)});
+                const korvel::GridCell cur = grid(w)->selection();
+                QCOMPARE(w.markedFiles(), std::vector{size_t(cur.row * grid(w)->colCount() + cur.col)});
                 QVERIFY(w.actions().CopyBtn->isEnabled());
             }
         }
@@ -740,14 +740,14 @@ private slots:
         w.findChild<FileCommands*>()->fileSystem = &fs;
         const GateCloser closer{gate, w_};
         MessageBoxCatcher boxes;
-        TDirTree* t = w.dirTree();
+        TDirTree* t = dirTree(w);
         QVERIFY(dragCellTo(w, 2, t->viewport(), nodePoint(t, t->FindNode(*tree_ / "dst/"))));
-        pickFromMenu(w.targetPopup(), w.actions().Copy1);
+        pickFromMenu(targetPopup(w), w.actions().Copy1);
         QTRY_VERIFY(held.load());
         QVERIFY(!w.actions().Delete1->isEnabled() && !w.actions().Refresh1->isEnabled());
 
-        QSignalSpy popups(w.targetPopup(), &QMenu::aboutToShow);
-        QTest::keyClick(w.grid(), Qt::Key_Delete);
+        QSignalSpy popups(targetPopup(w), &QMenu::aboutToShow);
+        QTest::keyClick(grid(w), Qt::Key_Delete);
         QVERIFY(!dragCellTo(w, 2, t->viewport(), nodePoint(t, t->FindNode(*tree_ / "data/Trash/files/"))));
         QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, nodePoint(t, t->FindNode(*tree_ / "dst/")));
         QTest::qWait(50);  // whatever the events queued would start
@@ -777,9 +777,9 @@ private slots:
         w.findChild<FileCommands*>()->fileSystem = &fs;
         MessageBoxCatcher boxes;
         boxes.press = QStringLiteral("以降のエラーを表示しない");
-        TDirTree* t = w.dirTree();
+        TDirTree* t = dirTree(w);
         QVERIFY(dragCellTo(w, 2, t->viewport(), nodePoint(t, t->FindNode(dst))));
-        pickFromMenu(w.targetPopup(), w.actions().Copy1);
+        pickFromMenu(targetPopup(w), w.actions().Copy1);
         QTRY_COMPARE(boxes.seen, 2);
         QTRY_VERIFY(w.actions().Refresh1->isEnabled());
         const QString b = QString::fromStdString(dst + "b.bmp"), c = QString::fromStdString(dst + "c.bmp");
@@ -808,9 +808,9 @@ private slots:
         };
         w.findChild<FileCommands*>()->fileSystem = &fs;
         const GateCloser closer{gate, w_};
-        TDirTree* t = w.dirTree();
+        TDirTree* t = dirTree(w);
         QVERIFY(dragCellTo(w, 2, t->viewport(), nodePoint(t, t->FindNode(*tree_ / "dst/"))));
-        pickFromMenu(w.targetPopup(), w.actions().Copy1);
+        pickFromMenu(targetPopup(w), w.actions().Copy1);
         QTRY_VERIFY(held.load());
         QProgressDialog* progress = nullptr;
         QTRY_VERIFY((progress = w.findChild<QProgressDialog*>()) && progress->isVisible());
@@ -830,7 +830,7 @@ private slots:
         TKorvelMain& w = *w_;
         w.findChild<JobRunner*>()->progressDelayMs = 200;
         clickCell(w, 1);
-        QTest::keyClick(w.grid(), Qt::Key_Delete);
+        QTest::keyClick(grid(w), Qt::Key_Delete);
         QMessageBox* box = nullptr;
         QTRY_VERIFY((box = w.findChild<QMessageBox*>()) && box->isVisible());
         QTest::qWait(400);
@@ -924,16 +924,16 @@ private slots:
         for (const auto& r : rows) {
             const RowTrace trace{r.name};
             QVERIFY(openFolders("Photos"));
-            TDirTree* tree = w_->dirTree();
+            TDirTree* tree = dirTree(*w_);
             if (r.kind == 2) QVERIFY(tree->SelectPath(*tree_ / "data/Trash/files/"));
             rightClickNode(*w_, r.kind == 1 ? tree->topLevelItem(0) : tree->currentItem());
-            QTRY_VERIFY(w_->folderPopup()->isVisible());
+            QTRY_VERIFY(folderPopup(*w_)->isVisible());
             QString offered;
             const auto& a = w_->actions();
             for (QAction* x : {a.CreateDirMenu, a.FRename1, a.DeleteDirMenu})
                 offered += x->isVisible() ? (x->isEnabled() ? "+" : "?") : "-";
             QCOMPARE(offered, QString(r.offered));
-            w_->folderPopup()->close();
+            folderPopup(*w_)->close();
         }
     }
 
@@ -956,7 +956,7 @@ private slots:
             const bool done = !r.made.empty(), renamed = done && r.rename;
             QVERIFY(openFolders("Photos/2020"));  // Photos expanded, 2020 visited
             if (!r.rename) tree_->folder("f/Photos/新しいﾌｫﾙﾀﾞ");        // the name offered is taken
-            TDirTree* tree = w_->dirTree();
+            TDirTree* tree = dirTree(*w_);
             QVERIFY(tree->SelectPath(at("Photos")));
             QTreeWidgetItem* photos = tree->currentItem();
             QTreeWidgetItem* sub = tree->FindNode(at("Photos/2020/"));
@@ -968,7 +968,7 @@ private slots:
             if (r.message == kExists || r.typed.isEmpty()) steps.push_back(typeAndPress(dialog, "<cancel>"));
             ModalScript script(steps);
             rightClickNode(*w_, photos);
-            pickFromMenu(w_->folderPopup(), r.rename ? w_->actions().FRename1 : w_->actions().CreateDirMenu);
+            pickFromMenu(folderPopup(*w_), r.rename ? w_->actions().FRename1 : w_->actions().CreateDirMenu);
             QTRY_VERIFY(script.done());
             QCOMPARE(script.boxTexts, r.message.isEmpty() ? QStringList() : QStringList{r.message});
             QCOMPARE(focusMoved, renamed);
@@ -1005,14 +1005,14 @@ private slots:
         for (const auto& r : rows) {
             const RowTrace trace{r.name};
             QVERIFY(openFolders("Photos"));
-            TDirTree* tree = w_->dirTree();
+            TDirTree* tree = dirTree(*w_);
             if (r.driveRoot) tree->setCurrentItem(tree->topLevelItem(0));
             const std::string shown = w_->selectedFolder();
             // Should a drive be asked about, the answer is no.
             ModalScript script({pressBox(r.gone ? QMessageBox::Yes : QMessageBox::No)});
             if (r.byKey) QTest::keyClick(tree, Qt::Key_Delete);
             else rightClickNode(*w_, tree->currentItem());
-            if (!r.byKey) pickFromMenu(w_->folderPopup(), w_->actions().DeleteDirMenu);
+            if (!r.byKey) pickFromMenu(folderPopup(*w_), w_->actions().DeleteDirMenu);
             QTest::qWait(100);
             QTRY_COMPARE(exists(at("Photos")), !r.gone);
             QCOMPARE(int(script.boxTexts.size()), r.driveRoot ? 0 : 1);

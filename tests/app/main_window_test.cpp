@@ -84,8 +84,8 @@ class MainWindowTest : public QObject {
         return showReady(*w_);
     }
     void rightClickNode(const std::string& folder) {
-        QVERIFY(w_->dirTree()->SelectPath(folder));
-        korvel::testing::rightClickNode(*w_, w_->dirTree()->FindNode(folder));
+        QVERIFY(dirTree(*w_)->SelectPath(folder));
+        korvel::testing::rightClickNode(*w_, dirTree(*w_)->FindNode(folder));
     }
     void clickTool(QAction* a) { QTest::mouseClick(w_->toolButton(a), Qt::LeftButton); }
 
@@ -118,7 +118,7 @@ private slots:
         QCOMPARE(w.statusText(StatusPanel::FileCount), QStringLiteral("3Files"));
         QTRY_COMPARE(w.formState(), TKorvelMain::FormState::Ready);  // activated on the event loop's first turn
         // Another file type in the filter box lists again with its mask; its hint follows.
-        QComboBox* filter = w.findChild<QComboBox*>("FilterBox");
+        QComboBox* filter = filterBox(w);
         for (auto [key, count] : {std::pair{Qt::Key_End, "0Files"}, {Qt::Key_Home, "3Files"}}) {
             QTest::keyClick(filter, key);
             QCOMPARE(w.statusText(StatusPanel::FileCount), QString::fromLatin1(count));
@@ -210,8 +210,8 @@ private slots:
         TKorvelMain w({pics_.path().toStdString()});
         const TKorvelMain::Actions& a = w.actions();
         QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().contains(w.geometry()));
-        QVERIFY(a.ShowDirBtn->isChecked() && !w.dirTree()->isEnabled() && w.listing().options.subFolders);
-        QCOMPARE(w.treeSplitter()->sizes()[0], 1);
+        QVERIFY(a.ShowDirBtn->isChecked() && !dirTree(w)->isEnabled() && w.listing().options.subFolders);
+        QCOMPARE(treeSplitter(w)->sizes()[0], 1);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         // The sub-folder listing happened once and switched itself off.
@@ -219,8 +219,8 @@ private slots:
         QVERIFY(!a.SubDirFindBtn->isChecked() && !w.listing().options.subFolders);
         // Showing the tree again gives it back a usable width.
         QTest::mouseClick(w.toolButton(a.ShowDirBtn), Qt::LeftButton);
-        QVERIFY(!a.ShowDirMenu->isChecked() && w.dirTree()->isEnabled() && w.treeSplitter()->sizes()[0] > 1);
-        QTRY_COMPARE(w.filterBand()->width(), 290);  // it shares a row with the favourites band
+        QVERIFY(!a.ShowDirMenu->isChecked() && dirTree(w)->isEnabled() && treeSplitter(w)->sizes()[0] > 1);
+        QTRY_COMPARE(filterBand(w)->width(), 290);  // it shares a row with the favourites band
         QTest::mouseClick(w.toolButton(a.CloseBtn), Qt::LeftButton);
         QCOMPARE(iniValues(ini(), "Window", {"CoolWidth2"}), "CoolWidth2=290");
         writeFile(ini(), "[Window]\nWidth=700\n");
@@ -246,7 +246,7 @@ private slots:
                      qPrintable(b->objectName()));
         }
         QCOMPARE(bands, 5);
-        const QToolBar* band = w.filterBand();
+        const QToolBar* band = filterBand(w);
         QTest::mouseClick(w.windowHandle(), Qt::RightButton, {}, band->mapTo(&w, QPoint(3, band->height() / 2)));
         QVERIFY(!QApplication::activePopupWidget());
     }
@@ -383,21 +383,21 @@ private slots:
         for (int i = 20; i > 0; --i) newest.push_back(f(i));
         for (int i : {0, 20}) {
             rightClickNode(f(i));
-            pickFromMenu(w_->folderPopup(), w_->actions().AddFavMenu);
+            pickFromMenu(folderPopup(*w_), w_->actions().AddFavMenu);
         }
         QCOMPARE(joined(w_->folderBoxes().favourites().items()), joined(newest));
         QCOMPARE(favouritesBox(*w_)->currentText(), QString());  // none chosen yet
         // The favourites-only view shows favourites and the folders leading to them.
         clickTool(w_->actions().DirViewBtn);
-        QVERIFY(w_->dirTree()->SelectPath(f(3)));
-        QVERIFY(!w_->dirTree()->SelectPath(f(0)) && !w_->dirTree()->SelectPath(home));
+        QVERIFY(dirTree(*w_)->SelectPath(f(3)));
+        QVERIFY(!dirTree(*w_)->SelectPath(f(0)) && !dirTree(*w_)->SelectPath(home));
         // Home in the favourites box chooses its first item.
         pressOn(favouritesBox(*w_), Qt::Key_Home);
         QCOMPARE(opened(), joined({f(20), f(20), f(3), f(2), f(1), home}));
         // Organising shows the favourites page alone. A folder added to the full list takes the
         // last one's place, one already listed is refused; OK applies the list and writes nothing.
         const std::string before = readFile(ini());
-        const int cell = w_->grid()->defaultSize();
+        const int cell = grid(*w_)->defaultSize();
         QList<bool> pages;
         const auto organiseAndAdd = [&](TOptionFrm& d) {
             QTabWidget* tabs = d.PageControl1;
@@ -412,7 +412,7 @@ private slots:
         };
         ModalScript organise({stepOn<TOptionFrm>(organiseAndAdd), pressBox()});
         rightClickNode(f(3));
-        pickFromMenu(w_->folderPopup(), w_->actions().EditFavMenu);
+        pickFromMenu(folderPopup(*w_), w_->actions().EditFavMenu);
         QTRY_VERIFY(organise.done());
         QCOMPARE(organise.boxTexts,
                  QStringList{QString::fromStdString(tree_.root()) + "caf\\xE9/ は既に登録済みです。"});
@@ -420,7 +420,7 @@ private slots:
         std::swap(newest[0], newest[1]);
         newest.back() = odd + "/";
         QCOMPARE(joined(w_->folderBoxes().favourites().items()), joined(newest));
-        QCOMPARE(w_->grid()->defaultSize(), cell);
+        QCOMPARE(grid(*w_)->defaultSize(), cell);
         QCOMPARE(readFile(ini()), before);
         // The quick-folder page of the options: one row cleared, an unbound one bound.
         QStringList seen;  // Clear, Up and Down enabled, then the cleared row, then the editor's folder
@@ -490,24 +490,24 @@ private slots:
         // A right click makes its button current: the dialog opens for button 2, not button 1.
         QTest::mouseClick(quickFolderButton(w, 1), Qt::RightButton);
         QVERIFY(!a.QFDeleteMenu->isEnabled());
-        pickFromMenu(w.quickFolderPopup(), a.QFShowMenu);
+        pickFromMenu(quickFolderPopup(w), a.QFShowMenu);
         QTRY_COMPARE(dialogs.seen, 2);
         QCOMPARE(quickFolderButton(w, 1)->text(), QStringLiteral("…/f04"));  // derived
         QCOMPARE(shown, QStringList(2, pics() + "/"));                        // the tree's folder
         // A left click on a bound button with a marked file: the drop menu copies it there.
         clickCell(w, 0);
         QTest::mouseClick(quickFolderButton(w, 0), Qt::LeftButton);
-        pickFromMenu(w.targetPopup(), a.Copy1);
+        pickFromMenu(targetPopup(w), a.Copy1);
         QTRY_VERIFY(readFile(f(3) + "a.bmp") == readFile(tree_ / "pics/a.bmp"));
         // F1 … F12 on the grid: the drop menu of buttons 1 … 12.
         w.activateWindow();  // the closed drop menu may still hold the activation
         QTRY_VERIFY(w.isActiveWindow());
         for (int i = 0; i < 12; ++i) {
             const std::string bound = i < 2 ? f(i + 3).substr(0, f(i + 3).size() - 1) : f(i + 8);
-            pressOn(w.grid(), Qt::Key(Qt::Key_F1 + i));
-            QTRY_VERIFY(w.targetPopup()->isVisible());
+            pressOn(grid(w), Qt::Key(Qt::Key_F1 + i));
+            QTRY_VERIFY(targetPopup(w)->isVisible());
             QCOMPARE(a.TargetPath1->data().toByteArray().toStdString(), bound);
-            w.targetPopup()->close();
+            targetPopup(w)->close();
         }
         // Captions on show the text beside the image; off, the buttons are 23 x 22 again.
         clickTool(a.ShowCaptionBtn);
@@ -519,7 +519,7 @@ private slots:
             MessageBoxCatcher boxes;
             boxes.press = QString::fromUtf8(answer);
             QTest::mouseClick(quickFolderButton(w, 0), Qt::RightButton);
-            pickFromMenu(w.quickFolderPopup(), a.QFDeleteMenu);
+            pickFromMenu(quickFolderPopup(w), a.QFDeleteMenu);
             QTRY_COMPARE(boxes.texts, QStringList{"フォルダの設定をクリアします。\nよろしいですか？"});
             QCOMPARE(w.quickFolderBar().folder(0).empty(), boxes.press == "はい");
         }
@@ -609,7 +609,7 @@ private slots:
             QCOMPARE(historyBox(*w_)->count(), 0);
             const QString written = iniValues(ini(), section, {key});
             w_->close();
-            const QString got = QString("%1 %2 ").arg(relists_).arg(w_->grid()->defaultSize()) + written;
+            const QString got = QString("%1 %2 ").arg(relists_).arg(grid(*w_)->defaultSize()) + written;
             QCOMPARE(got + " " + iniValues(ini(), section, {key}), state);
         }
     }

@@ -172,12 +172,12 @@ class NameBytesTest : public QObject {
             typeInto(history, pathText(r.typed));
             QTest::keyClick(history, Qt::Key_Return);
         } else if (command == w_->actions().FRename1 || command == w_->actions().CreateDirMenu) {
-            QVERIFY(w_->dirTree()->SelectPath(dst(odd + "/")));
-            rightClickNode(*w_, w_->dirTree()->FindNode(dst(odd + "/")));
-            pickFromMenu(w_->folderPopup(), command);
+            QVERIFY(dirTree(*w_)->SelectPath(dst(odd + "/")));
+            rightClickNode(*w_, dirTree(*w_)->FindNode(dst(odd + "/")));
+            pickFromMenu(folderPopup(*w_), command);
         } else if (command == w_->actions().QFShowMenu) {
             QTest::mouseClick(quickFolderButton(*w_, 0), Qt::RightButton);
-            pickFromMenu(w_->quickFolderPopup(), command);
+            pickFromMenu(quickFolderPopup(*w_), command);
         } else {
             QTest::mouseClick(w_->toolButton(command), Qt::LeftButton);
         }

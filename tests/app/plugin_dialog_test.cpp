@@ -13,6 +13,7 @@
 #include "tests/support/TempTree.h"
 
 using korvel::testing::readFile;
+using korvel::testing::filterBox;
 
 namespace {
 
@@ -138,8 +139,8 @@ private slots:
         {
             TKorvelMain w;
             QVERIFY(korvel::TSPIs::instance());
-            QVERIFY(w.filterBox()->findText(QStringLiteral("KVT image B (*.kvt)")) >= 0);
-            QVERIFY(w.filterBox()->itemData(0).toString().contains(QStringLiteral("*.kvt")));
+            QVERIFY(filterBox(w)->findText(QStringLiteral("KVT image B (*.kvt)")) >= 0);
+            QVERIFY(filterBox(w)->itemData(0).toString().contains(QStringLiteral("*.kvt")));
             QVERIFY(w.mediaExtensions().contains(".mov"));
             QVERIFY(w.actions().PlugInSet1->isEnabled());
             QVERIFY(w.actions().PlugInSetBtn1->isEnabled());

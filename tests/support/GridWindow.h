@@ -7,14 +7,18 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
+#include <QScrollArea>
+#include <QSplitter>
 #include <QString>
 #include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
 
 #include "app/KorvelMain.h"
 #include "browse/ui/DirTree.h"
 #include "browse/ui/OrgStGrid.h"
+#include "view/PreviewPane.h"
 #include "tests/support/TestImages.h"
 
 namespace korvel::testing {
@@ -27,6 +31,32 @@ inline QComboBox* favouritesBox(const TKorvelMain& w) { return w.findChild<QComb
 inline QToolButton* quickFolderButton(const TKorvelMain& w, int i) {
     return w.findChild<QToolButton*>(QStringLiteral("FolderBtn%1").arg(i + 1));
 }
+// The window's own widgets, found by name. Sub-windows and dialogs the window owns reuse some
+// names ("PopupMenu1", "ScrollBox1"), so a match counts only when no other window (menus aside)
+// stands between it and the main window.
+template <class T>
+T* part(const TKorvelMain& w, const char* name) {
+    for (T* found : w.findChildren<T*>(QString::fromLatin1(name))) {
+        const QWidget* p = found;
+        while (p && p != &w && (!p->isWindow() || qobject_cast<const QMenu*>(p))) p = p->parentWidget();
+        if (p == &w) return found;
+    }
+    return nullptr;
+}
+inline TOrgStGrid* grid(const TKorvelMain& w) { return part<TOrgStGrid>(w, "StringGrid1"); }
+inline TPreviewPane* previewPane(const TKorvelMain& w) { return part<TPreviewPane>(w, "PaintBox1"); }
+inline QScrollArea* previewScroll(const TKorvelMain& w) { return part<QScrollArea>(w, "ScrollBox1"); }
+inline TDirTree* dirTree(const TKorvelMain& w) { return part<TDirTree>(w, "DirTree1"); }
+inline QSplitter* treeSplitter(const TKorvelMain& w) { return part<QSplitter>(w, "Splitter1"); }
+inline QSplitter* gridSplitter(const TKorvelMain& w) { return part<QSplitter>(w, "Panel2"); }
+inline QComboBox* filterBox(const TKorvelMain& w) { return part<QComboBox>(w, "FilterBox"); }
+inline QToolBar* filterBand(const TKorvelMain& w) { return part<QToolBar>(w, "FilterBand"); }
+inline QMenu* gridPopup(const TKorvelMain& w) { return part<QMenu>(w, "GridPopup"); }
+inline QMenu* previewPopup(const TKorvelMain& w) { return part<QMenu>(w, "PaintBoxPopup"); }
+inline QMenu* targetPopup(const TKorvelMain& w) { return part<QMenu>(w, "PopupMenu1"); }
+inline QMenu* folderPopup(const TKorvelMain& w) { return part<QMenu>(w, "DirPopup"); }
+inline QMenu* quickFolderPopup(const TKorvelMain& w) { return part<QMenu>(w, "QFPopup"); }
+
 inline const std::vector<std::string>& historyItems(const TKorvelMain& w) { return w.folderBoxes().history().items(); }
 
 inline TBitmap solidBitmap(int w, int h, uint32_t px) {
@@ -50,18 +80,18 @@ inline QString previewPanels(const TKorvelMain& w) {
 }
 
 inline GridCell cellOf(const TKorvelMain& w, size_t index) {
-    const int cols = w.grid()->colCount();
+    const int cols = grid(w)->colCount();
     return {int(index % size_t(cols)), int(index / size_t(cols))};
 }
 
 inline void clickCell(TKorvelMain& w, size_t index, Qt::KeyboardModifiers mods = {},
                       Qt::MouseButton button = Qt::LeftButton) {
-    QTest::mouseClick(w.grid()->viewport(), button, mods, w.grid()->cellRect(cellOf(w, index)).center());
+    QTest::mouseClick(grid(w)->viewport(), button, mods, grid(w)->cellRect(cellOf(w, index)).center());
 }
 
 // Puts the mouse pointer over a cell, as the user's hand on the grid.
 inline void pointAtCell(TKorvelMain& w, size_t index) {
-    QCursor::setPos(w.grid()->viewport()->mapToGlobal(w.grid()->cellRect(cellOf(w, index)).center()));
+    QCursor::setPos(grid(w)->viewport()->mapToGlobal(grid(w)->cellRect(cellOf(w, index)).center()));
 }
 
 // Drags the marked cell index by its corner mark and drops it at pos on target. The offscreen
@@ -69,13 +99,13 @@ inline void pointAtCell(TKorvelMain& w, size_t index) {
 // as the platform would send them, with what the grid's drag carries. Returns whether the
 // target took the drop.
 inline bool dragCellTo(TKorvelMain& w, size_t index, QWidget* target, QPoint pos) {
-    const int size = w.grid()->defaultSize();
-    const QPoint corner = w.grid()->cellRect(cellOf(w, index)).topLeft() + QPoint(size - 4, size - 3);
+    const int size = grid(w)->defaultSize();
+    const QPoint corner = grid(w)->cellRect(cellOf(w, index)).topLeft() + QPoint(size - 4, size - 3);
     // A press in the corner mark keeps the marks; the grid learns where the mouse is from a move,
     // and the pointer may already stand there from an earlier window.
-    QTest::mouseMove(w.grid()->viewport(), corner - QPoint(1, 1));
-    QTest::mouseMove(w.grid()->viewport(), corner);
-    QTest::mouseClick(w.grid()->viewport(), Qt::LeftButton, {}, corner);
+    QTest::mouseMove(grid(w)->viewport(), corner - QPoint(1, 1));
+    QTest::mouseMove(grid(w)->viewport(), corner);
+    QTest::mouseClick(grid(w)->viewport(), Qt::LeftButton, {}, corner);
     QMimeData data;
     QByteArray paths;
     for (size_t i : w.markedFiles()) paths.append(QByteArray::fromStdString(w.fileList().path(i))).append('\0');
@@ -105,7 +135,7 @@ inline QPoint nodePoint(QTreeWidget* tree, QTreeWidgetItem* node) {
 
 // Right-clicks a node of the folder tree, which opens the folder menu.
 inline void rightClickNode(TKorvelMain& w, QTreeWidgetItem* node) {
-    QTest::mouseClick(w.dirTree()->viewport(), Qt::RightButton, {}, nodePoint(w.dirTree(), node));
+    QTest::mouseClick(dirTree(w)->viewport(), Qt::RightButton, {}, nodePoint(dirTree(w), node));
 }
 
 inline bool waitPreview(TKorvelMain& w) { return QTest::qWaitFor([&] { return !w.preview().loading(); }, 3000); }
