@@ -89,7 +89,7 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
             if (index >= listing_->files().size()) return std::nullopt;
             return listing_->files().path(index);
         },
-        .busy = [this] { return ThumbBusy; },
+        .busy = [this] { return thumbnailBusy_; },
         .laidOut = [this] { return formState_ == FormState::Ready; },
         .opened = [this](const std::string& path) {
             if (!listing_->files().empty()) commands_->openViewer(path);
@@ -125,8 +125,8 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
         if (formState_ != FormState::Building) thumbnailGrid_->view()->setFocus();
     });
     connectFileCommands();
-    commands_->loadPlugins(MediaExtList);  // before the settings are read
-    FormCreate(arguments);
+    commands_->loadPlugins(mediaExts_);  // before the settings are read
+    readSettingsAndArguments(arguments);
 }
 
 TKorvelMain::~TKorvelMain() {
@@ -141,7 +141,7 @@ TKorvelMain::~TKorvelMain() {
     commands_->unloadPlugins();
 }
 
-void TKorvelMain::FormCreate(const std::vector<std::string>& arguments) {
+void TKorvelMain::readSettingsAndArguments(const std::vector<std::string>& arguments) {
     formState_ = FormState::Building;
     infoMode_ = InfoMode::FileName;
     settings_ = korvel::MainSettingsBinder(korvel::mainSettingsPath(exePath_));
@@ -171,8 +171,8 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
     quickFolders_->load(st.quickFolder, st.quickCaption);
     if (st.windOption) {
         listing_->options.subFolders = st.subDirFind;
-        WindowStateText = q(st.state);
-        if (WindowStateText != QLatin1String("wsMaximized")) {
+        windowStateText_ = q(st.state);
+        if (windowStateText_ != QLatin1String("wsMaximized")) {
             // A hand-edited geometry must neither hide the window nor make it larger than the
             // screen: it is fitted to the work areas, the primary screen's first.
             std::vector<korvel::WindowRect> areas;
@@ -235,7 +235,7 @@ bool TKorvelMain::handleCommandLine(const std::vector<std::string>& arguments, c
 korvel::MainSettings TKorvelMain::collectSettings() const {
     korvel::MainSettings st = settings_.loaded();
     st.thumbSize = display_.thumbSize;
-    st.state = s(WindowStateText);
+    st.state = s(windowStateText_);
     st.left = pos().x();  // the frame's, as they are applied
     st.top = pos().y();
     st.width = width();
@@ -262,12 +262,12 @@ korvel::MainSettings TKorvelMain::collectSettings() const {
     return st;
 }
 
-bool TKorvelMain::FormCloseQuery() {
+bool TKorvelMain::writeSettingsOnClose() {
     // A loader caught before its decode closes the window with nothing written. A decode
     // already running would have held the close until it ended: its picture is dropped and the
     // settings are written.
     if (previewPanel_->stopLoading()) return true;
-    WindowStateText = isMaximized() ? QStringLiteral("wsMaximized") : QStringLiteral("wsNormal");
+    windowStateText_ = isMaximized() ? QStringLiteral("wsMaximized") : QStringLiteral("wsNormal");
     settings_.save(collectSettings());  // a failed write at close is not reported
     return true;
 }
@@ -275,40 +275,40 @@ bool TKorvelMain::FormCloseQuery() {
 void TKorvelMain::closeEvent(QCloseEvent* event) {
     if (!settingsWritten_) {
         settingsWritten_ = true;
-        FormCloseQuery();
+        writeSettingsOnClose();
     }
     event->accept();
 }
 
 void TKorvelMain::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    if (formState_ == FormState::Building) FormShow();
+    if (formState_ == FormState::Building) onFirstShown();
 }
 
-void TKorvelMain::FormShow() {
+void TKorvelMain::onFirstShown() {
     formState_ = FormState::Shown;
     listing_->folderChosen();
     addSelectedFolderToHistory();
     bands_->showHints();
     // Without a window manager no activation arrives; the first turn of the event loop counts as one.
     QTimer::singleShot(0, this, [this] {
-        if (formState_ == FormState::Shown) FormActivate();
+        if (formState_ == FormState::Shown) onActivated();
     });
 }
 
 void TKorvelMain::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) onActivated();
 }
 
-void TKorvelMain::FormActivate() {
+void TKorvelMain::onActivated() {
     const bool first = formState_ == FormState::Shown;
     // Once only: the activation that follows the show's closing must not start another. The
     // show waits for the steps below, so the grid and preview are laid out under it.
     commands_->queueStartShow(true);
     if (commands_->startMode() != korvel::StartMode::SlideshowThenQuit &&
-        WindowStateText == QLatin1String("wsMaximized")) {
-        WindowStateText.clear();
+        windowStateText_ == QLatin1String("wsMaximized")) {
+        windowStateText_.clear();
         showMaximized();
     }
     if (first) {

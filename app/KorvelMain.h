@@ -3,9 +3,7 @@
 // thumbnail grid over the preview pane, quick-folder buttons on the right, the status bar below.
 #include <QImage>
 #include <QMainWindow>
-#include <array>
 #include <memory>
-#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -20,31 +18,15 @@
 #include "app/StatusBar.h"
 #include "app/ThumbnailGridPanel.h"
 #include "app/WindowCommands.h"
-#include "browse/FileList.h"
-#include "browse/GridModel.h"
-#include "browse/Thumbnails.h"
-#include "imaging/Bitmap.h"
 #include "formats/MediaFiles.h"
-#include "formats/Picture.h"
 #include "settings/MainSettings.h"
 
 struct PickerPlaces;
 class QAction;
-class QComboBox;
-class QDropEvent;
-class QMenu;
-class QScrollArea;
-class QSplitter;
-class QToolBar;
-class QToolButton;
-class QTreeWidgetItem;
-class QWidget;
-class TDirTree;
-class FolderTreePanel;
 class QKeyEvent;
-class TOrgStGrid;
-class TPreviewPane;
 class QMenu;
+class QSplitter;
+class QToolButton;
 
 class TKorvelMain : public QMainWindow {
     Q_OBJECT
@@ -102,7 +84,7 @@ public:
     bool colorManage() const { return display_.colorManage; }
     const std::string& subViewPath() const { return commands_->commandLineFile(); }
     const korvel::FileList& fileList() const { return listing_->files(); }
-    const korvel::MediaExtList& mediaExtensions() const { return MediaExtList; }
+    const korvel::MediaExtList& mediaExtensions() const { return mediaExts_; }
     QString statusText(StatusPanel panel) const;
 
     // The history and favourites boxes, and the quick-folder buttons, with their lists.
@@ -130,18 +112,18 @@ public:
     static constexpr const char* MarkedFilesMimeType = "application/x-korvel-marked-files";
 
 private slots:
-    void FormShow();
-    void FormActivate();
+    void onFirstShown();
+    void onActivated();
     void setInfoMode(InfoMode mode);
     void OpenCurrentFolder() { listing_->listSelectedFolder(); }
     // Grid.
     void LayoutGrid(int size, bool keepMarks);
     void ShowCellPreview(int col, int row) { previewPanel_->showCell(col, row); }
-    void NameViewBtnClick();
+    void cycleInfoMode();
     void PruneVanishedFiles() { listing_->pruneVanished(); }
-    void AddFavMenuClick();
+    void addMenuFolderToFavourites();
     // The paths of the marked files, in index order.
-    std::vector<std::string> CollectSelectedFiles() const;
+    std::vector<std::string> markedPaths() const;
 
 signals:
     // A listing of the selected folder has replaced the file list.
@@ -168,9 +150,9 @@ private:
         int infoHeight() const { return korvel::InfoHeightFor(thumbSize); }
     } display_;
     InfoMode infoMode_ = InfoMode::FileName;
-    bool ThumbBusy = false;  // a thumbnail is being built on this thread: the preview waits
-    QString WindowStateText = QStringLiteral("wsNormal");
-    korvel::MediaExtList MediaExtList;
+    bool thumbnailBusy_ = false;  // a thumbnail is being built on this thread: the preview waits
+    QString windowStateText_ = QStringLiteral("wsNormal");
+    korvel::MediaExtList mediaExts_;
 
     MainBands* bands_ = nullptr;
     FolderListing* listing_ = nullptr;
@@ -180,7 +162,7 @@ private:
     FolderTreePanel* folderPanel_ = nullptr;
     MainStatusBar* statusBar_ = nullptr;  // owned by the window's status bar
     ThumbnailGridPanel* thumbnailGrid_ = nullptr;
-    QMenu* GridPopup = nullptr;
+    QMenu* gridMenu_ = nullptr;
     QuickFolderBar* quickFolders_ = nullptr;
     // Viewers, slideshow, wallpaper, options, plug-ins and help; holds the plug-in host.
     WindowCommands* commands_ = nullptr;
@@ -192,8 +174,8 @@ private:
     bool runKey(const QKeyEvent* event, KeyWhen when);
     void buildActions();
     void setShowCaptions(bool on);
-    void FormCreate(const std::vector<std::string>& arguments);
-    bool FormCloseQuery();
+    void readSettingsAndArguments(const std::vector<std::string>& arguments);
+    bool writeSettingsOnClose();
     void buildPanels();
     // Wires the thumbnail grid to the window's settings, preview, viewers and commands.
     void connectGrid();
@@ -216,7 +198,7 @@ private:
     void addSelectedFolderToHistory();
     // Wires the boxes and the quick-folder bar to the tree, the grid and the menus.
     void connectNavigation();
-    QMenu* QFPopup = nullptr;
+    QMenu* quickFolderMenu_ = nullptr;
     // Copy, move, delete and rename of the marked files, with the window's one job runner.
     FileCommands* fileCommands_ = nullptr;
     void connectFileCommands();

@@ -6,7 +6,7 @@
 #include "browse/FolderScan.h"
 #include "browse/ui/OrgStGrid.h"
 
-std::vector<std::string> TKorvelMain::CollectSelectedFiles() const {
+std::vector<std::string> TKorvelMain::markedPaths() const {
     std::vector<std::string> out;
     for (size_t i : markedFiles()) out.push_back(fileList().path(i));
     return out;
@@ -15,7 +15,7 @@ std::vector<std::string> TKorvelMain::CollectSelectedFiles() const {
 void TKorvelMain::connectFileCommands() {
     FileCommands::Hooks& h = fileCommands_->hooks;
     h.files = [this]() -> const korvel::FileList& { return listing_->files(); };
-    h.markedPaths = [this] { return CollectSelectedFiles(); };
+    h.markedPaths = [this] { return markedPaths(); };
     h.thumbnail = [this](size_t i) { return thumbnailImage(i); };
     h.thumbnailNow = [this](size_t i) { return thumbnailImageNow(i); };
     h.shownFolder = [this] { return selectedFolder(); };

@@ -23,7 +23,7 @@ void TKorvelMain::connectGrid() {
     h.openFile = [this](const std::string& path) { commands_->openViewer(path); };
     h.keyReleased = [this](QKeyEvent* e) { runKey(e, KeyWhen::GridRelease); };
     h.showMenu = [this](QPoint at) {
-        if (GridPopup) GridPopup->popup(at);
+        if (gridMenu_) gridMenu_->popup(at);
     };
     connect(thumbnailGrid_, &ThumbnailGridPanel::thumbnailsArrived, this, &TKorvelMain::thumbnailsArrived);
     qApp->installEventFilter(this);
@@ -39,7 +39,7 @@ QImage TKorvelMain::thumbnailImage(size_t index) { return thumbnailGrid_->thumbn
 
 QImage TKorvelMain::thumbnailImageNow(size_t index) { return thumbnailGrid_->thumbnailNow(index); }
 
-void TKorvelMain::NameViewBtnClick() {
+void TKorvelMain::cycleInfoMode() {
     const int mode = int(infoMode_);
     if (mode >= 0 && mode <= 3) setInfoMode(InfoMode((mode + 1) % 4));
 }

@@ -22,7 +22,7 @@ void TKorvelMain::buildPanels() {
     gridSplitter_->setObjectName(QStringLiteral("Panel2"));
     gridSplitter_->setHandleWidth(4);
     gridSplitter_->setChildrenCollapsible(false);
-    thumbnailGrid_ = new ThumbnailGridPanel(gridSplitter_, listing_->filesForGrid(), MediaExtList, ThumbBusy);
+    thumbnailGrid_ = new ThumbnailGridPanel(gridSplitter_, listing_->filesForGrid(), mediaExts_, thumbnailBusy_);
 
     gridSplitter_->addWidget(previewPanel_);
 

@@ -123,7 +123,7 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
         {ACTION(SubDirFindBtn), .caption = QT_TR_NOOP("ｻﾌﾞﾌｫﾙﾀﾞのﾌｧｲﾙも表示"), .in = In::ToolBar, .icon = 11,
          .checkable = true, .toggle = [](W& w, bool on) { w.listing_->setSubFolders(on); }},
         {ACTION(NameViewBtn), .caption = QT_TR_NOOP("情報表示の切替"), .in = In::ToolBar, .icon = 12,
-         .run = [](W& w) { w.NameViewBtnClick(); }},
+         .run = [](W& w) { w.cycleInfoMode(); }},
         {ACTION(ShowCaptionBtn), .caption = QT_TR_NOOP("ｸｲｯｸﾌｫﾙﾀﾞ名の表示"), .in = In::ToolBar, .icon = 13,
          .checkable = true, .toggle = [](W& w, bool on) { w.setShowCaptions(on); }},
         {.in = In::ToolBar},
@@ -271,7 +271,7 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
          .run = [](W& w) { w.folderPanel_->deleteMenuFolder(); }},
         {.in = In::DirPopup},
         {ACTION(AddFavMenu), .caption = QT_TR_NOOP("お気に入りに追加(&A)"), .in = In::DirPopup,
-         .run = [](W& w) { w.AddFavMenuClick(); }},
+         .run = [](W& w) { w.addMenuFolderToFavourites(); }},
         {ACTION(EditFavMenu), .caption = QT_TR_NOOP("お気に入りの整理(&S)"), .in = In::DirPopup,
          .run = [](W& w) { w.commands_->organiseFavourites(); }},
         {.in = In::DirPopup},
@@ -356,8 +356,8 @@ void TKorvelMain::buildActions() {
     QToolBar* toolBar = bands_->toolBar();
     std::map<In, QMenu*> menus = {{In::FileMenu, bar.file}, {In::EditMenu, bar.edit}, {In::ViewMenu, bar.view},
                                   {In::OptionMenu, bar.option}, {In::HelpMenu, bar.help}};
-    GridPopup = menus[In::GridPopup] = new QMenu(this);
-    GridPopup->setObjectName(QStringLiteral("GridPopup"));
+    gridMenu_ = menus[In::GridPopup] = new QMenu(this);
+    gridMenu_->setObjectName(QStringLiteral("GridPopup"));
     menus[In::TargetPopup] = fileCommands_->targetMenu();
     // The tree's panel exists before the table fills its menu; the layout places it later, as a
     // window without a parent, so that it takes its place in the focus order there.
@@ -365,8 +365,8 @@ void TKorvelMain::buildActions() {
     menus[In::DirPopup] = folderPanel_->menu();
     previewPanel_ = new PreviewPanel;  // placed by the layout, as the tree's panel is
     menus[In::PreviewPopup] = previewPanel_->menu();
-    QFPopup = menus[In::QFPopup] = new QMenu(this);
-    QFPopup->setObjectName(QStringLiteral("QFPopup"));
+    quickFolderMenu_ = menus[In::QFPopup] = new QMenu(this);
+    quickFolderMenu_->setObjectName(QStringLiteral("QFPopup"));
     auto* nameViews = new QActionGroup(this);
     for (const ActionRow& row : actionRows()) {
         if (!row.member) {

@@ -22,7 +22,7 @@ void TKorvelMain::connectNavigation() {
     q.offerTarget = [this](const std::string& folder, QPoint at) { fileCommands_->offerTarget(folder, at); };
     q.showMenu = [this](QPoint at) {
         updateActions();
-        QFPopup->popup(at);
+        quickFolderMenu_->popup(at);
     };
     q.treeFolder = [this] { return selectedFolder(); };
     q.places = [this] { return pickerPlaces(); };
@@ -31,7 +31,7 @@ void TKorvelMain::connectNavigation() {
 
 void TKorvelMain::addSelectedFolderToHistory() { bands_->folderBoxes().recordVisit(folderPanel_->tree()->SelectedPath()); }
 
-void TKorvelMain::AddFavMenuClick() {
+void TKorvelMain::addMenuFolderToFavourites() {
     // The right-clicked folder.
     bands_->folderBoxes().addFavourite(actions_.TargetPath2->data().toByteArray().toStdString());
 }
