@@ -166,8 +166,9 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
     display_.exifRotate = st.exifRotate;
     display_.colorManage = st.colorManage;
     previewPanel_->setDisplay(photoSwitches(), display_.pictFitFlg);
-    bands_->folderBoxes().setHistory(korvel::historyItems(st));
-    bands_->folderBoxes().setFavourites(korvel::favoriteItems(st));
+    // The lists drop empty slots (and the history repeats) themselves.
+    bands_->folderBoxes().setHistory({st.history.begin(), st.history.end()});
+    bands_->folderBoxes().setFavourites({st.favorites.begin(), st.favorites.end()});
     quickFolders_->load(st.quickFolder, st.quickCaption);
     if (st.windOption) {
         listing_->options.subFolders = st.subDirFind;

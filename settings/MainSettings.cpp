@@ -141,20 +141,6 @@ void writeMainSettings(IniFile& ini, const MainSettings& values) {
     writeSettingsTable<MainSettings>(ini, s, declareMain);
 }
 
-std::vector<std::string> historyItems(const MainSettings& s) {
-    std::vector<std::string> items;
-    for (const std::string& h : s.history)
-        if (!h.empty() && std::find(items.begin(), items.end(), h) == items.end()) items.push_back(h);
-    return items;
-}
-
-std::vector<std::string> favoriteItems(const MainSettings& s) {
-    std::vector<std::string> items;
-    for (const std::string& f : s.favorites)
-        if (!f.empty()) items.push_back(f);
-    return items;
-}
-
 void storeBoxItems(MainSettings& s, const std::vector<std::string>& history, const std::vector<std::string>& favorites) {
     for (size_t i = 0; i < size_t(kHistoryCount); ++i) {
         s.history[i] = i < history.size() ? history[i] : std::string();

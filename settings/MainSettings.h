@@ -84,10 +84,6 @@ void storeBands(MainSettings& s, const std::array<BandPlace, kBandCount>& places
 // [Window] opFolderFlg in the file is on; history is written empty when [History] Flag is on.
 void writeMainSettings(IniFile& ini, const MainSettings& s);
 
-// The history box's items: the stored paths that are not empty, each once (exact comparison).
-std::vector<std::string> historyItems(const MainSettings& s);
-// The favourites box's items: the stored paths that are not empty.
-std::vector<std::string> favoriteItems(const MainSettings& s);
 // Stores the boxes' items: the first twenty of each, "" beyond the last.
 void storeBoxItems(MainSettings& s, const std::vector<std::string>& history, const std::vector<std::string>& favorites);
 
