@@ -37,6 +37,7 @@
 #include "view/ShowFrm1.h"
 #include "view/SubFrm.h"
 #include "view/WallpaperCommands.h"
+#include "settings/RegistrySettings.h"
 
 WindowCommands::WindowCommands(QWidget* window, std::string exePath, const Parts& parts)
     : QObject(window), window_(window), exePath_(std::move(exePath)), parts_(parts) {}
@@ -56,7 +57,8 @@ void WindowCommands::loadPlugins(korvel::MediaExtList& media) {
         if (hooks.pluginsSkipped) hooks.pluginsSkipped();
     };
     try {
-        pluginHost_ = korvel::startPlugins(exePath_, media, std::move(startup));
+        const std::string susie = korvel::readSusieFolder(korvel::registryPath(exePath_));
+        pluginHost_ = korvel::startPlugins(exePath_, susie, media, std::move(startup));
     } catch (const std::exception&) {
         // The window works with the built-in formats alone.
     }

@@ -14,7 +14,6 @@
 #include "base/Errors.h"
 #include "base/FileNames.h"
 #include "formats/Picture.h"
-#include "base/IniFile.h"
 #include "base/UserFolders.h"
 
 namespace korvel {
@@ -81,21 +80,6 @@ std::string MakeWallpaperBitmap(const std::string& sourceFile, const TGraphic* s
     makeFolders(extractFilePath(outPath));
     replaceFileAtomically(outPath, std::move(bytes).str());
     return outPath;
-}
-
-bool recordWallpaperValues(const std::string& registryIni, const std::string& wallpaperPath, bool tile,
-                           int originY, int originX) {
-    IniFile ini = IniFile::load(registryIni);
-    ini.writeString(kDesktopRegistryKey, "WallPaper", wallpaperPath);
-    ini.writeString(kDesktopRegistryKey, "TileWallPaper", tile ? "1" : "0");
-    ini.writeString(kDesktopRegistryKey, "WallPaperOriginX", std::to_string(originX));
-    ini.writeString(kDesktopRegistryKey, "WallPaperOriginY", std::to_string(originY));
-    try {
-        ini.save(registryIni);
-        return true;
-    } catch (const Exception&) {
-        return false;
-    }
 }
 
 }  // namespace korvel

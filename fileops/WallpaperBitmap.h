@@ -45,12 +45,4 @@ std::string wallpaperFilePath();
 std::string MakeWallpaperBitmap(const std::string& sourceFile, const TGraphic* shown, WallpaperRender render,
                                 int screenW, int screenH, const std::string& outPath);
 
-// Section of registry.ini standing in for the desktop's registry key.
-inline constexpr const char* kDesktopRegistryKey = "HKEY_CURRENT_USER\\Control Panel\\desktop";
-
-// Writes "WallPaper", "TileWallPaper", "WallPaperOriginX" and "WallPaperOriginY" to registryIni.
-// False when the file cannot be written (nothing is then changed).
-bool recordWallpaperValues(const std::string& registryIni, const std::string& wallpaperPath, bool tile,
-                           int originY, int originX);
-
 }  // namespace korvel

@@ -16,7 +16,6 @@
 #include "formats/FormatRegistry.h"
 #include "formats/SpiGraphic.h"
 #include "base/UserFolders.h"
-#include "base/IniFile.h"
 #include "base/ProgramFolders.h"
 
 namespace korvel {
@@ -65,8 +64,6 @@ private:
 };
 // A plug-in that never ends its list of formats is cut here.
 constexpr int kMaxFormatPairs = 256;
-
-const char* const kSusieKey = "HKEY_CURRENT_USER\\Software\\Takechin\\Susie\\Plug-in";
 
 TSPIs* g_instance = nullptr;
 
@@ -221,10 +218,6 @@ void TSPIs::Loaded() {
     if (AutoSearch) Search("*.spi");
 }
 
-std::string TSPIs::susieFolder() const {
-    return IniFile::load(registryPath(executablePath_)).readString(kSusieKey, "Path", "");
-}
-
 void TSPIs::Search(const std::string& mask) {
     const std::string folder = extractFilePath(mask);
     const std::string nameMask = extractFileName(mask);
@@ -233,7 +226,7 @@ void TSPIs::Search(const std::string& mask) {
         return;
     }
     if (SearchOptions & spsSusieDir)
-        if (std::string susie = susieFolder(); !susie.empty()) searchFolder(withSlash(susie), nameMask);
+        if (!SusieFolder.empty()) searchFolder(withSlash(SusieFolder), nameMask);
     if (SearchOptions & spsAppDir)
         // The program's own plug-in folder: beside it in a build folder, the installed one otherwise.
         if (std::string app = programFolders(absolutePath(executablePath_)).plugins; !app.empty())

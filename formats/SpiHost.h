@@ -167,8 +167,8 @@ public:
     void Loaded();
     // Searches mask's folder when it names one, else the folders of SearchOptions in order.
     void Search(const std::string& mask = "*.spi");
-    // The Susie plug-in folder from registry.ini, or "" when none is configured.
-    std::string susieFolder() const;
+    // The Susie plug-in folder (the owner reads it from registry.ini); "" when none is configured.
+    std::string SusieFolder;
 
     int Count() const { return int(items_.size()); }
     TSPI* item(int index) const { return items_.at(size_t(index)).get(); }

@@ -31,9 +31,10 @@ void installStartupPolicy(TSPIs& spis, const std::string& exclusionPath, MediaEx
     };
 }
 
-std::unique_ptr<TSPIs> startPlugins(const std::string& executablePath, MediaExtList& media,
-                                    PluginStartupHooks hooks) {
+std::unique_ptr<TSPIs> startPlugins(const std::string& executablePath, const std::string& susieFolder,
+                                    MediaExtList& media, PluginStartupHooks hooks) {
     auto spis = std::make_unique<TSPIs>(executablePath);
+    spis->SusieFolder = susieFolder;
     spis->SearchOptions = spsSusieDir | spsAppDir;
     spis->GraphicPreview = false;
     installStartupPolicy(*spis, exclusionFilePath(executablePath), media, std::move(hooks));

@@ -24,9 +24,9 @@ struct PluginStartupHooks {
 void installStartupPolicy(TSPIs& spis, const std::string& exclusionPath, MediaExtList& media,
                           PluginStartupHooks hooks);
 
-// Creates the host (the Susie folder, then the executable's folder), installs the policy and
-// searches. Throws ESPIDupCreateSPIs when a host exists already.
-std::unique_ptr<TSPIs> startPlugins(const std::string& executablePath, MediaExtList& media,
-                                    PluginStartupHooks hooks);
+// Creates the host (susieFolder when not empty, then the executable's folder), installs the
+// policy and searches. Throws ESPIDupCreateSPIs when a host exists already.
+std::unique_ptr<TSPIs> startPlugins(const std::string& executablePath, const std::string& susieFolder,
+                                    MediaExtList& media, PluginStartupHooks hooks);
 
 }  // namespace korvel

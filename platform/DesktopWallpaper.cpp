@@ -6,6 +6,7 @@
 #include <QUrl>
 
 #include "base/UserFolders.h"
+#include "settings/RegistrySettings.h"
 
 namespace {
 

@@ -23,6 +23,7 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 
+#include "settings/RegistrySettings.h"
 #include "base/IniFile.h"
 #include "base/UserFolders.h"
 #include "browse/GridModel.h"

@@ -7,6 +7,7 @@
 #include <tuple>
 #include <thread>
 
+#include "settings/RegistrySettings.h"
 #include "base/ErrorReason.h"
 #include "base/Errors.h"
 #include "base/FileNames.h"

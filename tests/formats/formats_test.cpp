@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "settings/RegistrySettings.h"
 #include "base/FileBytes.h"
 #include "base/FileNames.h"
 #include "base/IniFile.h"
@@ -181,7 +182,7 @@ TEST_F(SpiStartupTest, SusieFolderFirstOnlyImageLoadersOncePerNameNotExcludedAnd
     for (const auto& [spd, wanted] : rows) {
         writeFile(config_.root() + "Korvel.spd", std::string(spd));
         MediaExtList media;
-        auto host = startPlugins(exe_, media, {});
+        auto host = startPlugins(exe_, readSusieFolder(config_.root() + "registry.ini"), media, {});
         std::vector<std::string> loaded;
         for (int i = 0; i < host->Count(); ++i)
             if (std::set<std::string>{"kvtA", "kvtB", "other", "archive", "xn"}.count(
@@ -196,7 +197,7 @@ TEST_F(SpiStartupTest, SusieFolderFirstOnlyImageLoadersOncePerNameNotExcludedAnd
     // The skip key held: nothing is loaded.
     MediaExtList media;
     int skipped = 0;
-    EXPECT_EQ(startPlugins(exe_, media, {[] { return true; }, [&] { ++skipped; }})->Count(), 0);
+    EXPECT_EQ(startPlugins(exe_, susieDir(), media, {[] { return true; }, [&] { ++skipped; }})->Count(), 0);
     EXPECT_GT(skipped, 0);
     EXPECT_EQ(lookups(fileFormats(), {"kvt"}), "kvt:-");
 }

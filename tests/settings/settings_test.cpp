@@ -8,6 +8,7 @@
 #include <optional>
 #include <tuple>
 
+#include "settings/RegistrySettings.h"
 #include "base/Errors.h"
 #include "base/IniFile.h"
 #include "base/SafeWrite.h"

@@ -6,6 +6,7 @@
 #include <QUrl>
 #include <QtTest>
 
+#include "settings/RegistrySettings.h"
 #include "base/IniFile.h"
 #include "imaging/StretchUtils.h"
 #include "platform/DesktopWallpaper.h"

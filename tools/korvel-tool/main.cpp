@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "base/UserFolders.h"
+#include "settings/RegistrySettings.h"
 #include "base/ProgramFolders.h"
 #include "formats/SpiStartup.h"
 #include "tools/korvel-tool/Commands.h"
@@ -71,7 +73,9 @@ int main(int argc, char** argv) {
     korvel::MediaExtList media;
     std::unique_ptr<korvel::TSPIs> plugins;
     try {
-        plugins = korvel::startPlugins(korvel::runningExecutablePath(argv[0]), media, {[noPlugins] { return noPlugins; }, {}});
+        const std::string exe = korvel::runningExecutablePath(argv[0]);
+        const std::string susie = korvel::readSusieFolder(korvel::registryPath(exe));
+        plugins = korvel::startPlugins(exe, susie, media, {[noPlugins] { return noPlugins; }, {}});
     } catch (const std::exception& e) {
         std::fprintf(stderr, "korvel-tool: plug-ins not loaded: %s\n", e.what());
     }
