@@ -82,6 +82,7 @@ struct TKorvelMain::ActionRow {
     In opens = In::None;
     std::array<KeyBinding, 5> keys{};
     bool (*onKey)(TKorvelMain&, int key) = nullptr;  // a key-only command; false lets the key go on
+    bool touchesFiles = false;  // off while a file job runs: it would touch its files or re-read the folder
 };
 
 QToolButton* TKorvelMain::toolButton(const QAction* a) const {
@@ -99,17 +100,17 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
          .run = [](W& w) { w.close(); }},
         {.in = In::ToolBar},
         {ACTION(CopyBtn), .caption = QT_TR_NOOP("ファイルのコピー"), .in = In::ToolBar, .icon = 1,
-         .run = [](W& w) { w.fileCommands_->copyMarked(); }, .when = When::Listed},
+         .run = [](W& w) { w.fileCommands_->copyMarked(); }, .when = When::Listed, .touchesFiles = true},
         {ACTION(KCopyBtn), .caption = QT_TR_NOOP("拡張コピー"), .in = In::ToolBar, .icon = 2,
-         .run = [](W& w) { w.fileCommands_->extendedCopyMarked(); }, .when = When::Listed},
+         .run = [](W& w) { w.fileCommands_->extendedCopyMarked(); }, .when = When::Listed, .touchesFiles = true},
         {ACTION(MoveBtn), .caption = QT_TR_NOOP("ファイルの移動"), .in = In::ToolBar, .icon = 3,
-         .run = [](W& w) { w.fileCommands_->moveMarked(); }, .when = When::Listed},
+         .run = [](W& w) { w.fileCommands_->moveMarked(); }, .when = When::Listed, .touchesFiles = true},
         {ACTION(DeleteBtn), .caption = QT_TR_NOOP("ファイルの削除"), .in = In::ToolBar, .icon = 4,
-         .run = [](W& w) { w.fileCommands_->deleteMarked(); }, .when = When::Listed},
+         .run = [](W& w) { w.fileCommands_->deleteMarked(); }, .when = When::Listed, .touchesFiles = true},
         {ACTION(ReNameBtn1), .caption = QT_TR_NOOP("名前の変更"), .in = In::ToolBar, .icon = 5,
-         .run = [](W& w) { w.fileCommands_->renameMarked(); }, .when = When::Listed},
+         .run = [](W& w) { w.fileCommands_->renameMarked(); }, .when = When::Listed, .touchesFiles = true},
         {ACTION(NumberRNBtn1), .caption = QT_TR_NOOP("連番で名前を変更"), .in = In::ToolBar, .icon = 6,
-         .run = [](W& w) { w.fileCommands_->serialRenameMarked(); }, .when = When::Listed},
+         .run = [](W& w) { w.fileCommands_->serialRenameMarked(); }, .when = When::Listed, .touchesFiles = true},
         {.in = In::ToolBar},
         {ACTION(ShowBtn1), .caption = QT_TR_NOOP("ｽﾗｲﾄﾞｼｮｰ"), .in = In::ToolBar, .icon = 7,
          .run = [](W& w) { w.commands_->startSlideshow(); }, .when = When::Listed},
@@ -132,7 +133,7 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
         {ACTION(SortBtn2), .caption = QT_TR_NOOP("降順で並び替え"), .in = In::ToolBar, .icon = 15,
          .run = [](W& w) { w.listing_->sort(false); }},
         {ACTION(RefreshBtn), .caption = QT_TR_NOOP("最新の情報に更新"), .in = In::ToolBar, .icon = 16,
-         .run = [](W& w) { w.listing_->refresh(); }},
+         .run = [](W& w) { w.listing_->refresh(); }, .touchesFiles = true},
         {.in = In::ToolBar},
         {ACTION(OptionBtn), .caption = QT_TR_NOOP("ｵﾌﾟｼｮﾝ設定"), .in = In::ToolBar, .icon = 17,
          .run = [](W& w) { w.commands_->editOptions(); }},
@@ -153,19 +154,19 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
         {ACTION(Close1), .caption = QT_TR_NOOP("終了(&X)"), .in = In::FileMenu, .run = [](W& w) { w.close(); }},
 
         {ACTION(Copy2), .caption = QT_TR_NOOP("コピー(&C)"), .in = In::EditMenu,
-         .run = [](W& w) { w.fileCommands_->copyMarked(); }, .when = When::AnyMarked},
+         .run = [](W& w) { w.fileCommands_->copyMarked(); }, .when = When::AnyMarked, .touchesFiles = true},
         {ACTION(KCopy), .caption = QT_TR_NOOP("拡張コピー(&K)"), .in = In::EditMenu,
-         .run = [](W& w) { w.fileCommands_->extendedCopyMarked(); }, .when = When::AnyMarked},
+         .run = [](W& w) { w.fileCommands_->extendedCopyMarked(); }, .when = When::AnyMarked, .touchesFiles = true},
         {ACTION(Move2), .caption = QT_TR_NOOP("移動(&M)"), .in = In::EditMenu,
-         .run = [](W& w) { w.fileCommands_->moveMarked(); }, .when = When::AnyMarked},
+         .run = [](W& w) { w.fileCommands_->moveMarked(); }, .when = When::AnyMarked, .touchesFiles = true},
         {ACTION(Delete1), .caption = QT_TR_NOOP("削除(&D)"), .in = In::EditMenu,
          .run = [](W& w) { w.fileCommands_->deleteMarked(); },
-         .when = When::AnyMarked, .keys = {gridRelease(Qt::Key_Delete)}},
+         .when = When::AnyMarked, .keys = {gridRelease(Qt::Key_Delete)}, .touchesFiles = true},
         {.in = In::EditMenu},
         {ACTION(Rename1), .caption = QT_TR_NOOP("名前の変更(&R)"), .in = In::EditMenu,
-         .run = [](W& w) { w.fileCommands_->renameMarked(); }, .when = When::AnyMarked},
+         .run = [](W& w) { w.fileCommands_->renameMarked(); }, .when = When::AnyMarked, .touchesFiles = true},
         {ACTION(NumberRN1), .caption = QT_TR_NOOP("連番で変更(&N)"), .in = In::EditMenu,
-         .run = [](W& w) { w.fileCommands_->serialRenameMarked(); }, .when = When::AnyMarked},
+         .run = [](W& w) { w.fileCommands_->serialRenameMarked(); }, .when = When::AnyMarked, .touchesFiles = true},
         {.in = In::EditMenu},
         {ACTION(Wall2), .caption = QT_TR_NOOP("壁紙に設定(&W)"), .in = In::EditMenu, .when = When::OneMarked,
          .opens = In::EditWall},
@@ -206,7 +207,7 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
          .toggle = [](W& w, bool on) { w.setShowCaptions(on); }},
         {.in = In::ViewMenu},
         {ACTION(Refresh1), .caption = QT_TR_NOOP("最新の情報に更新(&R)"), .in = In::ViewMenu,
-         .run = [](W& w) { w.listing_->refresh(); }, .keys = {press(Qt::Key_R)}},
+         .run = [](W& w) { w.listing_->refresh(); }, .keys = {press(Qt::Key_R)}, .touchesFiles = true},
 
         {ACTION(Option1), .caption = QT_TR_NOOP("オプション設定(&O)"), .in = In::OptionMenu,
          .run = [](W& w) { w.commands_->editOptions(); }},
@@ -222,18 +223,18 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
         {ACTION(Open2), .caption = QT_TR_NOOP("関連付けで開く(&O)"), .in = In::GridPopup, .run = [](W& w) { w.commands_->openMarkedWithDesktop(); }},
         {.in = In::GridPopup},
         {ACTION(Copy3), .caption = QT_TR_NOOP("コピー(&C)"), .in = In::GridPopup,
-         .run = [](W& w) { w.fileCommands_->copyMarked(); }},
+         .run = [](W& w) { w.fileCommands_->copyMarked(); }, .touchesFiles = true},
         {ACTION(KCopyMenu2), .caption = QT_TR_NOOP("拡張コピー(&K)"), .in = In::GridPopup,
-         .run = [](W& w) { w.fileCommands_->extendedCopyMarked(); }},
+         .run = [](W& w) { w.fileCommands_->extendedCopyMarked(); }, .touchesFiles = true},
         {ACTION(Move3), .caption = QT_TR_NOOP("移動(&M)"), .in = In::GridPopup,
-         .run = [](W& w) { w.fileCommands_->moveMarked(); }},
+         .run = [](W& w) { w.fileCommands_->moveMarked(); }, .touchesFiles = true},
         {ACTION(Delete2), .caption = QT_TR_NOOP("削除(&D)"), .in = In::GridPopup,
-         .run = [](W& w) { w.fileCommands_->deleteMarked(); }},
+         .run = [](W& w) { w.fileCommands_->deleteMarked(); }, .touchesFiles = true},
         {.in = In::GridPopup},
         {ACTION(Rename2), .caption = QT_TR_NOOP("名前の変更(&R)"), .in = In::GridPopup,
-         .run = [](W& w) { w.fileCommands_->renameMarked(); }},
+         .run = [](W& w) { w.fileCommands_->renameMarked(); }, .touchesFiles = true},
         {ACTION(NumberRN2), .caption = QT_TR_NOOP("連番で変更(&N)"), .in = In::GridPopup,
-         .run = [](W& w) { w.fileCommands_->serialRenameMarked(); }},
+         .run = [](W& w) { w.fileCommands_->serialRenameMarked(); }, .touchesFiles = true},
         {.in = In::GridPopup},
         {ACTION(Wall1), .caption = QT_TR_NOOP("壁紙に設定(&W)"), .in = In::GridPopup, .when = When::OneMarked,
          .opens = In::GridWall},
@@ -255,20 +256,20 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
          .run = [](W&) {}},
         {.in = In::TargetPopup},
         {ACTION(Move1), .caption = QT_TR_NOOP("ここに移動(&M)"), .in = In::TargetPopup,
-         .run = [](W& w) { w.fileCommands_->moveToTarget(); }},
+         .run = [](W& w) { w.fileCommands_->moveToTarget(); }, .touchesFiles = true},
         {ACTION(Copy1), .caption = QT_TR_NOOP("ここにｺﾋﾟｰ(&C)"), .in = In::TargetPopup,
-         .run = [](W& w) { w.fileCommands_->copyToTarget(); }},
+         .run = [](W& w) { w.fileCommands_->copyToTarget(); }, .touchesFiles = true},
         {.in = In::TargetPopup},
         {ACTION(CancelMenu), .caption = QT_TR_NOOP("ｷｬﾝｾﾙ(&T)"), .in = In::TargetPopup, .run = [](W&) {}},
 
         {ACTION(TargetPath2), .caption = "", .in = In::DirPopup, .icon = int(ToolIcon::SubFolders), .run = [](W&) {}},
         {.in = In::DirPopup},
         {ACTION(CreateDirMenu), .caption = QT_TR_NOOP("新規フォルダの作成(&C)"), .in = In::DirPopup,
-         .run = [](W& w) { w.folderPanel_->createFolder(); }},
+         .run = [](W& w) { w.folderPanel_->createFolder(); }, .touchesFiles = true},
         {ACTION(FRename1), .caption = QT_TR_NOOP("フォルダ名の変更(&M)"), .in = In::DirPopup,
-         .run = [](W& w) { w.folderPanel_->renameFolder(); }},
+         .run = [](W& w) { w.folderPanel_->renameFolder(); }, .touchesFiles = true},
         {ACTION(DeleteDirMenu), .caption = QT_TR_NOOP("このフォルダを削除(&D)"), .in = In::DirPopup,
-         .run = [](W& w) { w.folderPanel_->deleteMenuFolder(); }},
+         .run = [](W& w) { w.folderPanel_->deleteMenuFolder(); }, .touchesFiles = true},
         {.in = In::DirPopup},
         {ACTION(AddFavMenu), .caption = QT_TR_NOOP("お気に入りに追加(&A)"), .in = In::DirPopup,
          .run = [](W& w) { w.addMenuFolderToFavourites(); }},
@@ -409,10 +410,11 @@ void TKorvelMain::buildActions() {
 void TKorvelMain::updateActions() {
     if (!actions_.CloseBtn) return;  // not built yet
     const size_t marked = markedFiles().size();
+    const bool jobRunning = fileCommands_->jobRunning();
     for (const ActionRow& row : actionRows()) {
         if (!row.member) continue;
         const bool built = row.run || row.toggle || row.opens != In::None;
-        bool on = built;
+        bool on = built && !(row.touchesFiles && jobRunning);
         switch (row.when) {
             case When::Always: break;
             case When::AnyMarked: on = on && marked != 0; break;
@@ -424,14 +426,6 @@ void TKorvelMain::updateActions() {
         (actions_.*row.member)->setEnabled(on);
     }
     const Actions& a = actions_;
-    // Nothing that touches files or re-reads the folder starts while a file job runs.
-    if (fileCommands_->jobRunning()) {
-        for (QAction* x : {a.CopyBtn, a.KCopyBtn, a.MoveBtn, a.DeleteBtn, a.ReNameBtn1, a.NumberRNBtn1, a.RefreshBtn,
-                           a.Copy2, a.KCopy, a.Move2, a.Delete1, a.Rename1, a.NumberRN1, a.Refresh1, a.Copy3,
-                           a.KCopyMenu2, a.Move3, a.Delete2, a.Rename2, a.NumberRN2, a.Move1, a.Copy1,
-                           a.CreateDirMenu, a.FRename1, a.DeleteDirMenu})
-            x->setEnabled(false);
-    }
     for (QAction* x : {a.StretchBtn, a.StretchMenu, a.StretchChange}) x->setChecked(previewPanel_->fullSize());
     for (QAction* x : {a.DirViewBtn, a.DirViewMenu}) x->setChecked(folderPanel_->favouritesOnly());
     for (QAction* x : {a.ShowDirBtn, a.ShowDirMenu}) x->setChecked(folderPanel_->hidden());
