@@ -55,18 +55,16 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
     quickFolders_ = new QuickFolderBar(this);
     statusBar_ = new MainStatusBar(statusBar());
     commands_ = new WindowCommands(this, exePath_,
-                                   {listing_->files(), *thumbnailGrid_, *previewPanel_, bands_->folderBoxes(), *quickFolders_, *folderPanel_->tree()});
+                                   {listing_->files(), *thumbnailGrid_, *previewPanel_, bands_->folderBoxes(),
+                                    *quickFolders_, *folderPanel_->tree()});
     commands_->hooks = {
         .photo = [this] { return photoSwitches(); },
         .heldOptions = [this] {
             const FolderListing::Options& listed = listing_->options;
-            const Display& d = display_;
-            return WindowCommands::HeldOptions{d.thumbSize,   listed.showHiddenFiles, d.speedFlg,
-                                               d.changeImFlg, d.pictFitFlg,           d.exifRotate,
-                                               d.colorManage, d.sharedCache,          listed.subFoldersOnce};
+            return WindowCommands::HeldOptions{display_, listed.showHiddenFiles, listed.subFoldersOnce};
         },
         .holdOptions = [this](const WindowCommands::HeldOptions& o) {
-            display_ = {o.thumbSize, o.speedFlg, o.changeImFlg, o.pictFitFlg, o.exifRotate, o.colorManage, o.sharedCache};
+            display_ = o.display;
             listing_->options.showHiddenFiles = o.noHideFile, listing_->options.subFoldersOnce = o.subDirOnce;
         },
         .relist = [this] {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/DisplayOptions.h"
 #include "app/FileCommands.h"
 #include "app/FolderBoxes.h"
 #include "app/FolderListing.h"
@@ -139,16 +140,7 @@ protected:
 
 private:
     FormState formState_ = FormState::Building;
-    // How the grid and the preview show the files, as the settings and the options dialog set it.
-    struct Display {
-        int thumbSize = 100;
-        bool speedFlg = false;     // thumbnails from a fast, rough reduction
-        bool changeImFlg = true;   // a layout previews the current cell
-        bool pictFitFlg = false;   // small pictures are enlarged to the preview
-        bool exifRotate = true, colorManage = true;
-        bool sharedCache = true;   // [Thumbnil] SharedCache
-        int infoHeight() const { return korvel::InfoHeightFor(thumbSize); }
-    } display_;
+    DisplayOptions display_;
     InfoMode infoMode_ = InfoMode::FileName;
     bool thumbnailBusy_ = false;  // a thumbnail is being built on this thread: the preview waits
     QString windowStateText_ = QStringLiteral("wsNormal");

@@ -154,7 +154,7 @@ std::unique_ptr<TOptionFrm> WindowCommands::makeOptionDialog() {
     }
     const korvel::OptionValues values =
         korvel::readOptionValues(korvel::IniFile::load(korvel::mainSettingsPath(exePath_)));
-    return std::make_unique<TOptionFrm>(values, hooks.heldOptions().thumbSize, parts_.folderBoxes.favourites().items(),
+    return std::make_unique<TOptionFrm>(values, hooks.heldOptions().display.thumbSize, parts_.folderBoxes.favourites().items(),
                                         quick, std::move(dialogHooks), window_);
 }
 
@@ -178,16 +178,15 @@ void WindowCommands::editOptions() {
     korvel::IniFile ini = korvel::IniFile::load(iniPath);
     korvel::writeOptionValues(ini, v);
     HeldOptions held = old;
-    held.noHideFile = v.noHideFile, held.speedFlg = v.speedFlg, held.changeImFlg = v.changeImFlg;
-    held.pictFitFlg = v.pictFitFlg, held.exifRotate = v.exifRotate, held.colorManage = v.colorManage;
-    held.sharedCache = v.sharedCache, held.subDirOnce = v.subDirOnce;
-    const bool displayChanged = held.noHideFile != old.noHideFile || held.speedFlg != old.speedFlg ||
-                                held.changeImFlg != old.changeImFlg || held.pictFitFlg != old.pictFitFlg ||
-                                held.exifRotate != old.exifRotate || held.colorManage != old.colorManage ||
-                                held.sharedCache != old.sharedCache;
-    if (!dialog.CellSizeCombo->currentText().isEmpty()) held.thumbSize = dialog.CellSizeCombo->currentText().toInt();
+    DisplayOptions& d = held.display;
+    d.speedFlg = v.speedFlg, d.changeImFlg = v.changeImFlg, d.pictFitFlg = v.pictFitFlg;
+    d.exifRotate = v.exifRotate, d.colorManage = v.colorManage, d.sharedCache = v.sharedCache;
+    held.noHideFile = v.noHideFile, held.subDirOnce = v.subDirOnce;
+    // Everything but the size, which relists on its own below.
+    const bool displayChanged = held.noHideFile != old.noHideFile || !(d == old.display);
+    if (!dialog.CellSizeCombo->currentText().isEmpty()) d.thumbSize = dialog.CellSizeCombo->currentText().toInt();
     hooks.holdOptions(held);
-    if (displayChanged) parts_.preview.setDisplay(hooks.photo(), held.pictFitFlg);
+    if (displayChanged) parts_.preview.setDisplay(hooks.photo(), d.pictFitFlg);
     parts_.folderBoxes.setFavourites(dialog.favorites());
     for (int i = 0; i < TOptionFrm::kQuickRows; ++i) {
         const auto& [folder, caption] = dialog.quickFolder(i);
@@ -201,7 +200,7 @@ void WindowCommands::editOptions() {
             // As at close: a failed write is not reported.
         }
     }
-    if (held.thumbSize != old.thumbSize || displayChanged) hooks.relist();
+    if (d.thumbSize != old.display.thumbSize || displayChanged) hooks.relist();
 }
 
 // Help.

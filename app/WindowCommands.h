@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "app/DisplayOptions.h"
 #include "base/Limits.h"
 #include "fileops/WallpaperBitmap.h"
 #include "formats/MediaFiles.h"
@@ -47,9 +48,8 @@ public:
 
     // The settings the window holds itself and the options dialog changes.
     struct HeldOptions {
-        int thumbSize = 100;
-        bool noHideFile = false, speedFlg = false, changeImFlg = true, pictFitFlg = false, exifRotate = true,
-             colorManage = true, sharedCache = true, subDirOnce = false;
+        DisplayOptions display;
+        bool noHideFile = false, subDirOnce = false;  // the listing's
     };
     // What the commands ask of the window.
     struct Hooks {
