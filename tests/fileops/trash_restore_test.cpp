@@ -21,13 +21,13 @@ TEST(Trash, RestoreGoesBackToTheRecordedPlaceOrChangesNothing) {
     const std::string vol = "vol/.Trash-" + std::to_string(::geteuid());
     struct Case {
         const char* name;
-        std::string original;      // relative to the tree
-        std::string info = "";     // the info text; "" as the deleting side writes it
+        std::string original;   // relative to the tree
+        std::string info = "";  // the info text; "" as the deleting side writes it
         int error = 0;
         std::vector<Fault> faults = {};
-        const char* taken = "";    // a file made at the original place since the delete
+        const char* taken = "";  // a file made at the original place since the delete
         std::string trash = "home/Trash";
-        bool item = true;          // the item is in files/
+        bool item = true;  // the item is in files/
     };
     const Case cases[] = {
         {"home trash, odd bytes in the name", "pics/caf\xE9 %41\n#1.jpg"},
