@@ -1,7 +1,9 @@
 #include "fileops/Trash.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -44,12 +46,80 @@ bool ownFolders(FileSystem& fs, const std::string& trash) {
     return ownFolder(fs, trash) && ownFolder(fs, trash + "/files") && ownFolder(fs, trash + "/info");
 }
 
-bool makeParents(FileSystem& fs, const std::string& path) {
+bool makeParents(FileSystem& fs, const std::string& path, mode_t mode = 0700) {
     struct stat st;
-    if (fs.lstat(path, &st) == 0) return S_ISDIR(st.st_mode);
+    if (fs.lstat(path, &st) == 0) {
+        if (!S_ISDIR(st.st_mode)) errno = ENOTDIR;
+        return S_ISDIR(st.st_mode);
+    }
     if (path == "/" || path.empty()) return false;
-    if (!makeParents(fs, parentOf(path))) return false;
-    return fs.mkdir(path, 0700) == 0 || errno == EEXIST;
+    if (!makeParents(fs, parentOf(path), mode)) return false;
+    return fs.mkdir(path, mode) == 0 || errno == EEXIST;
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if ((c | 32) >= 'a' && (c | 32) <= 'f') return (c | 32) - 'a' + 10;
+    return -1;
+}
+
+std::string_view trimmed(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+    return s;
+}
+
+bool decodePath(std::string_view in, std::string& out) {
+    out.clear();
+    for (size_t i = 0; i < in.size(); ++i) {
+        char c = in[i];
+        if (c == '%') {
+            const int hi = i + 2 < in.size() ? hexDigit(in[i + 1]) : -1;
+            const int lo = hi >= 0 ? hexDigit(in[i + 2]) : -1;
+            if (lo < 0) return false;
+            c = char(hi * 16 + lo);
+            i += 2;
+        }
+        if (c == '\0') return false;
+        out += c;
+    }
+    if (out.empty() || out.size() >= PATH_MAX) return false;
+    // A relative path must stay under the folder it is relative to.
+    if (out.front() != '/') {
+        for (size_t start = 0; start <= out.size();) {
+            const size_t end = std::min(out.find('/', start), out.size());
+            if (std::string_view(out).substr(start, end - start) == "..") return false;
+            start = end + 1;
+        }
+    }
+    return true;
+}
+
+// "YYYY-MM-DDThh:mm:ss", digits where digits belong.
+bool isDate(std::string_view d) {
+    constexpr std::string_view shape = "0000-00-00T00:00:00";
+    if (d.size() != shape.size()) return false;
+    for (size_t i = 0; i < d.size(); ++i)
+        if (shape[i] == '0' ? (d[i] < '0' || d[i] > '9') : d[i] != shape[i]) return false;
+    return true;
+}
+
+bool readSmallFile(FileSystem& fs, const std::string& path, std::string& text) {
+    const int fd = fs.open(path, O_RDONLY | O_NOFOLLOW);
+    if (fd < 0) return false;
+    text.clear();
+    char buf[4096];
+    for (;;) {
+        const ssize_t n = fs.read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0 || text.size() > kMaxTrashInfoSize) {
+            const int err = errno;
+            fs.close(fd);
+            errno = err;
+            return n == 0 || text.size() > kMaxTrashInfoSize;
+        }
+        text.append(buf, size_t(n));
+    }
 }
 
 }  // namespace
@@ -119,6 +189,75 @@ std::string trashInfoText(const std::string& path, std::time_t when) {
     char date[32];
     std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &tm);
     return "[Trash Info]\nPath=" + encoded + "\nDeletionDate=" + date + "\n";
+}
+
+bool parseTrashInfo(std::string_view text, TrashInfo& info) {
+    if (text.size() > kMaxTrashInfoSize) return false;
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    bool inGroup = false, seenGroup = false, havePath = false, haveDate = false;
+    info = {};
+    while (!text.empty()) {
+        const size_t eol = std::min(text.find('\n'), text.size());
+        const std::string_view line = trimmed(text.substr(0, eol));
+        text.remove_prefix(std::min(eol + 1, text.size()));
+        if (line.empty() || line.front() == '#') continue;
+        if (line.front() == '[') {
+            inGroup = line == "[Trash Info]";
+            seenGroup |= inGroup;
+            continue;
+        }
+        // Keys before any group belong to none; other groups are someone else's.
+        const size_t eq = line.find('=');
+        if (!inGroup || eq == std::string_view::npos) continue;
+        const std::string_view key = trimmed(line.substr(0, eq)), value = trimmed(line.substr(eq + 1));
+        if (key == "Path" && !havePath) {
+            if (!decodePath(value, info.path)) return false;
+            havePath = true;
+        } else if (key == "DeletionDate" && !haveDate) {
+            haveDate = true;
+            if (isDate(value)) info.deletionDate = value;
+        }
+    }
+    return seenGroup && havePath;
+}
+
+TrashRestore restoreFromTrash(FileSystem& fs, const std::string& trashFolder, const std::string& entry) {
+    TrashRestore r;
+    auto failed = [&r](int err) {
+        r.error = err ? err : EIO;
+        return r;
+    };
+    if (entry.empty() || entry == "." || entry == ".." || entry.find('/') != std::string::npos) return failed(EINVAL);
+    const std::string infoFile = trashFolder + "/info/" + entry + ".trashinfo";
+    const std::string item = trashFolder + "/files/" + entry;
+    std::string text;
+    if (!readSmallFile(fs, infoFile, text)) return failed(errno);
+    TrashInfo info;
+    if (!parseTrashInfo(text, info)) return failed(EBADMSG);
+
+    // A relative path is from the folder the trash sits in: $topdir for $topdir/.Trash-$uid and,
+    // as the deleting side writes it, for $topdir/.Trash/$uid too.
+    std::string path = info.path;
+    if (path.front() != '/') {
+        std::string base = parentOf(trashFolder);
+        if (extractFileName(base) == ".Trash") base = parentOf(base);
+        path = (base == "/" ? "" : base) + "/" + path;
+    }
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    if (path == "/") return failed(EBADMSG);
+    r.path = path;
+
+    struct stat st;
+    if (fs.lstat(item, &st) != 0) return failed(errno);
+    // The name taken: refused before any folder is made, so nothing changes.
+    if (fs.lstat(path, &st) == 0) return failed(EEXIST);
+    if (errno != ENOENT) return failed(errno);
+    if (!makeParents(fs, parentOf(path), 0777)) return failed(errno);
+    if (fs.renameNoReplace(item, path) != 0) return failed(errno);
+    fs.syncFolder(parentOf(path));
+    // The item is back either way; an info file left behind only shows as a stale entry.
+    fs.unlink(infoFile);
+    return r;
 }
 
 }  // namespace korvel

@@ -3,6 +3,7 @@
 // manager restore it.
 #include <ctime>
 #include <string>
+#include <string_view>
 
 #include "fileops/FileSystem.h"
 
@@ -29,5 +30,29 @@ std::string trashEntryName(const std::string& name, int attempt);
 
 // The contents of a .trashinfo file: the path percent-encoded as a URI path, the local time.
 std::string trashInfoText(const std::string& path, std::time_t when);
+
+// What a .trashinfo file says: the path as recorded (decoded bytes, absolute or relative to the
+// folder the trash sits in) and the deletion date as written ("" when missing or malformed).
+struct TrashInfo {
+    std::string path;
+    std::string deletionDate;
+};
+
+// A .trashinfo larger than this is not one (a path of PATH_MAX bytes, each percent-encoded).
+constexpr size_t kMaxTrashInfoSize = 16 * 1024;
+
+// Reads the "[Trash Info]" group of text. False for anything that is not a usable record: no
+// such group, no Path, a bad escape, a NUL, ".." in a relative path, too long.
+bool parseTrashInfo(std::string_view text, TrashInfo& info);
+
+struct TrashRestore {
+    int error = 0;     // 0, or errno: EEXIST the original name is taken (nothing moved), ENOENT no
+                       // such item, EBADMSG its info file is not a usable record, ...
+    std::string path;  // where the item goes back to, once known
+};
+
+// Moves trashFolder/files/entry back to the path its info/entry.trashinfo records, recreating
+// missing parent folders, then removes the info file. Never replaces an existing file.
+TrashRestore restoreFromTrash(FileSystem& fs, const std::string& trashFolder, const std::string& entry);
 
 }  // namespace korvel

@@ -13,6 +13,7 @@
 #include "codecs/Png.h"
 #include "imaging/Bitmap.h"
 #include "base/IniFile.h"
+#include "fileops/Trash.h"
 #include "settings/CommandLine.h"
 #include "tests/codecs/BmpBuilders.h"
 #include "tests/codecs/png_test_files.h"
@@ -226,7 +227,11 @@ int main(int argc, char** argv) {
         Corpus bmp(root, "bmp"), ico(root, "ico"), gif(root, "gif"), jpeg(root, "jpeg"), png(root, "png"),
             blocks(root, "plugin_blocks"), ini(root, "ini"), thumbs(root, "thumb_cache"),
             exif(root, "exif"), icc(root, "icc"), meta(root, "plugin_meta"),
-            handOver(root, "hand_over"), names(root, "name_text");
+            handOver(root, "hand_over"), names(root, "name_text"), trashInfo(root, "trashinfo");
+        // As the deleting side writes them, and as another file manager might.
+        for (const char* p : {"/home/u/写真 1.jpg", "sub/caf\xE9%.png"}) trashInfo.add(toBytes(trashInfoText(p, 86400)));
+        trashInfo.add(toBytes("\xEF\xBB\xBF# note\r\n[Trash Info]\r\nPath = /a%2Fb%25\r\nDeletionDate=2024-01-02T03:04:05\r\n"
+                              "[Other]\r\nPath=/x\r\n"));
         for (const korvel::HandOver& h : {korvel::HandOver{"/home/u", {}},
                                           korvel::HandOver{"/home/caf\xE9", {"/s", "\x89\xE6\x91\x9C.jpg", "a/b"}}})
             handOver.add(toBytes(*korvel::encodeHandOver(h)));
