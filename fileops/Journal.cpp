@@ -1,6 +1,7 @@
 #include "fileops/Journal.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/random.h>
 #include <unistd.h>
 
@@ -202,26 +203,61 @@ std::string Journal::defaultPath() {
     return folder.empty() ? std::string() : folder + "journal";
 }
 
-void Journal::load() {
-    steps_.clear();
-    records_ = 0;
+// Reads fd from its start to its end.
+std::string readWhole(FileSystem& fs, int fd) {
     std::string bytes;
-    const int fd = fs_.open(path_, O_RDONLY);
-    if (fd < 0) return;
     char buf[64 * 1024];
     while (true) {
-        const ssize_t n = fs_.read(fd, buf, sizeof buf);
+        const ssize_t n = fs.read(fd, buf, sizeof buf);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         bytes.append(buf, size_t(n));
     }
-    fs_.close(fd);
+    return bytes;
+}
+
+void Journal::load() {
+    const int fd = fs_.open(path_, O_RDONLY);
+    loadFrom(fd < 0 ? std::string() : readWhole(fs_, fd));
+    if (fd >= 0) fs_.close(fd);
+}
+
+void Journal::loadFrom(const std::string& bytes) {
+    steps_.clear();
+    records_ = 0;
     try {
         steps_ = parse(bytes, records_);
     } catch (const std::exception&) {  // out of memory on a huge file: read as empty
         steps_.clear();
     }
     if (steps_.size() > kKeep) steps_.erase(steps_.begin(), steps_.end() - ptrdiff_t(kKeep));
+}
+
+// The window and korvel-tool may write at once: each holds an exclusive lock on the file while
+// it writes. A compaction replaces the file, so a lock won on the replaced one is tried again.
+int Journal::openLocked(int flags) {
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const int fd = fs_.open(path_, flags | O_NOFOLLOW, 0600);
+        if (fd < 0) return -1;
+        struct stat held, named;
+        int r;
+        while ((r = fs_.flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+        }
+        if (r == 0 && fs_.fstat(fd, &held) == 0 &&
+            (fs_.lstat(path_, &named) != 0 || held.st_ino != named.st_ino || held.st_dev != named.st_dev)) {
+            fs_.close(fd);
+            continue;
+        }
+        if (r != 0 && errno != ENOLCK && errno != EOPNOTSUPP) {  // no locks on this file system: go on
+            const int err = errno;
+            fs_.close(fd);
+            errno = err;
+            return -1;
+        }
+        return fd;
+    }
+    errno = EAGAIN;
+    return -1;
 }
 
 int Journal::write(const std::string& bytes) {
@@ -233,7 +269,7 @@ int Journal::write(const std::string& bytes) {
     }
     struct stat st;
     const bool existed = fs_.lstat(path_, &st) == 0;
-    const int fd = fs_.open(path_, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW, 0600);
+    const int fd = openLocked(O_WRONLY | O_APPEND | O_CREAT);
     if (fd < 0) return errno;
     struct stat before;
     const off_t start = fs_.fstat(fd, &before) == 0 ? before.st_size : -1;
@@ -275,8 +311,10 @@ int Journal::mark(uint64_t id, bool undone) {
 }
 
 void Journal::compact() {
-    // Another process may have appended since this one read: start from the file.
-    load();
+    // Under the lock, from the file: another process may have appended since this one read.
+    const int fd = openLocked(O_RDONLY);
+    if (fd < 0) return;
+    loadFrom(readWhole(fs_, fd));
     std::string bytes;
     for (const JournalStep& s : steps_) bytes += encodeStep(s);
     try {
@@ -285,6 +323,7 @@ void Journal::compact() {
     } catch (const EFileError&) {
         // The step is recorded already; the file is only longer than it need be.
     }
+    fs_.close(fd);
 }
 
 const JournalStep* Journal::nextUndo() const {

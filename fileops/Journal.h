@@ -94,6 +94,8 @@ public:
     const JournalStep* nextRedo() const;
 
 private:
+    void loadFrom(const std::string& bytes);
+    int openLocked(int flags);
     int write(const std::string& record);
     void compact();
 

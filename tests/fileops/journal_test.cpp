@@ -2,8 +2,12 @@
 // byte; damage loses only the damaged record; a failed write records nothing.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <optional>
+#include <set>
 
 #include "fileops/Journal.h"
 #include "tests/support/FaultyFileSystem.h"
@@ -149,4 +153,38 @@ TEST(Journal, LivesInTheStateFolder) {
     }
     for (int i = 0; i < 3; ++i)
         saved[size_t(i)] ? ::setenv(keys[i], saved[size_t(i)]->c_str(), 1) : ::unsetenv(keys[i]);
+}
+
+// The window and korvel-tool appending at once, in small writes: no record is torn or lost.
+TEST(Journal, TwoProcessesAppendAtOnce) {
+    TempTree d;
+    int pipes[2];
+    ASSERT_EQ(::pipe(pipes), 0);
+    std::vector<pid_t> children;
+    for (int c = 0; c < 2; ++c) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            ShortWrites fs;
+            Journal j(d / "journal", fs);
+            for (int i = 0; i < 90; ++i) {
+                JournalStep s = stepOf(StepKind(1 + (i + c) % kLastStepKind), 2);
+                if (j.append(s) != 0 || ::write(pipes[1], &s.id, sizeof s.id) != sizeof s.id) ::_exit(1);
+            }
+            ::_exit(0);
+        }
+        children.push_back(pid);
+    }
+    ::close(pipes[1]);
+    for (pid_t pid : children) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    std::set<uint64_t> written, read;
+    for (uint64_t id; ::read(pipes[0], &id, sizeof id) == sizeof id;) written.insert(id);
+    ::close(pipes[0]);
+    for (const JournalStep& s : parseJournal(readFile(d / "journal"))) read.insert(s.id);
+    EXPECT_EQ(written.size(), 180u);
+    EXPECT_EQ(read, written);
 }
