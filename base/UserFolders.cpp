@@ -52,6 +52,13 @@ std::string sharedThumbnailFolder() {
     return home && *home == '/' ? withSlash(home) + ".cache/thumbnails/" : std::string();
 }
 
+std::string stateFolder() {
+    if (const char* dir = std::getenv("KORVEL_STATE_DIR"); dir && *dir) return withSlash(dir);
+    if (const char* xdg = std::getenv("XDG_STATE_HOME"); xdg && *xdg == '/') return withSlash(xdg) + "korvel/";
+    const char* home = std::getenv("HOME");
+    return home && *home == '/' ? withSlash(home) + ".local/state/korvel/" : std::string();
+}
+
 std::string mainSettingsPath(const std::string& executablePath) {
     return configFolder(executablePath) + "Korvel.ini";
 }

@@ -27,6 +27,11 @@ std::string privateTempFolder();
 // when neither is known (no HOME).
 std::string sharedThumbnailFolder();
 
+// The per-user folder for state that outlives a run (the journal of file operations), ending with
+// "/": KORVEL_STATE_DIR when set; else $XDG_STATE_HOME/korvel/ when that is an absolute path; else
+// ~/.local/state/korvel/. Empty when none is known (no HOME).
+std::string stateFolder();
+
 // Creates folder and its missing parents with mode 0700; an existing folder is fine. Throws
 // EFileError naming the folder that could not be made and the system's reason.
 void makeFolders(const std::string& folder);

@@ -14,6 +14,7 @@
 #include "imaging/Bitmap.h"
 #include "base/IniFile.h"
 #include "fileops/Trash.h"
+#include "fileops/Journal.h"
 #include "settings/CommandLine.h"
 #include "tests/codecs/BmpBuilders.h"
 #include "tests/codecs/png_test_files.h"
@@ -215,6 +216,24 @@ Bytes tiffWithTags(int orientation, const Bytes& icc) {
     return t;
 }
 
+// Steps of every kind with awkward paths, and marks undoing and redoing them.
+std::string journalSeed() {
+    std::string out;
+    for (uint8_t k = 1; k <= korvel::kLastStepKind; ++k) {
+        korvel::JournalStep s;
+        s.id = 1000 + k;
+        s.kind = korvel::StepKind(k);
+        s.timeNs = 1700000000000000000 + k;
+        for (int i = 0; i < k % 3 + 1; ++i)
+            s.entries.push_back({"/home/u/a\n\xFF" + std::to_string(i), k == 3 ? "a.jpg" : "/home/u/b/" + std::to_string(i),
+                                 {2049, uint64_t(500 + i), 1234, 1700000000000000000}});
+        out += korvel::encodeStep(s);
+        if (k % 2) out += korvel::encodeMark(s.id, true);
+        if (k == 5) out += korvel::encodeMark(s.id, false);
+    }
+    return out;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -227,11 +246,15 @@ int main(int argc, char** argv) {
         Corpus bmp(root, "bmp"), ico(root, "ico"), gif(root, "gif"), jpeg(root, "jpeg"), png(root, "png"),
             blocks(root, "plugin_blocks"), ini(root, "ini"), thumbs(root, "thumb_cache"),
             exif(root, "exif"), icc(root, "icc"), meta(root, "plugin_meta"),
-            handOver(root, "hand_over"), names(root, "name_text"), trashInfo(root, "trashinfo");
+            handOver(root, "hand_over"), names(root, "name_text"), trashInfo(root, "trashinfo"),
+            journal(root, "journal");
         // As the deleting side writes them, and as another file manager might.
         for (const char* p : {"/home/u/写真 1.jpg", "sub/caf\xE9%.png"}) trashInfo.add(toBytes(trashInfoText(p, 86400)));
         trashInfo.add(toBytes("\xEF\xBB\xBF# note\r\n[Trash Info]\r\nPath = /a%2Fb%25\r\nDeletionDate=2024-01-02T03:04:05\r\n"
                               "[Other]\r\nPath=/x\r\n"));
+        journal.add(toBytes(journalSeed()));
+        const std::string whole = journalSeed();
+        journal.add(toBytes(whole.substr(0, whole.size() - 7)));  // torn by a crash mid-append
         for (const korvel::HandOver& h : {korvel::HandOver{"/home/u", {}},
                                           korvel::HandOver{"/home/caf\xE9", {"/s", "\x89\xE6\x91\x9C.jpg", "a/b"}}})
             handOver.add(toBytes(*korvel::encodeHandOver(h)));

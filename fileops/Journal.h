@@ -1,0 +1,108 @@
+#pragma once
+// The journal of completed file operations, which undo and redo work from. Each user command is
+// one step; the journal file keeps the last steps across runs and crashes.
+//
+// The file is a run of records, each "\x1EKJ" + type, a 32-bit length, a 32-bit checksum and the
+// payload (little-endian numbers, paths as length + bytes, so any byte survives). A step is one
+// record; undoing or redoing it appends a small mark record naming it. A record torn by a crash,
+// or any garbage, fails its checksum and the reader looks for the next record after it.
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fileops/FileSystem.h"
+
+namespace korvel {
+
+enum class StepKind : uint8_t {
+    Copy = 1,
+    Move,
+    TrashDelete,
+    Rename,
+    SerialRename,
+    FolderCreate,
+    FolderRename,
+    FolderDelete,
+    ExtendedCopy,
+};
+constexpr uint8_t kLastStepKind = uint8_t(StepKind::ExtendedCopy);
+
+// What tells the file a step left behind from one put there since.
+struct FileIdentity {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    int64_t size = 0;
+    int64_t mtimeNs = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+FileIdentity identityOf(const struct stat& st);
+
+// One file of a step. target is the Trash name for a delete to the Trash; empty where the step
+// has none (a created folder).
+struct StepEntry {
+    std::string source;
+    std::string target;
+    FileIdentity left;
+    bool operator==(const StepEntry&) const = default;
+};
+
+struct JournalStep {
+    uint64_t id = 0;  // given by append; marks name the step by it
+    StepKind kind = StepKind::Copy;
+    int64_t timeNs = 0;  // wall clock; append fills it when 0
+    bool undone = false;
+    std::vector<StepEntry> entries;
+    bool operator==(const JournalStep&) const = default;
+};
+
+// The record bytes of a step, and of a mark saying the step id is now undone (or redone).
+std::string encodeStep(const JournalStep& step);
+std::string encodeMark(uint64_t id, bool undone);
+
+// The steps in bytes, oldest first, with their marks applied. Bad records are skipped; never
+// throws for any input.
+std::vector<JournalStep> parseJournal(std::string_view bytes);
+
+class Journal {
+public:
+    static constexpr size_t kKeep = 100;       // steps kept
+    static constexpr size_t kCompactAt = 200;  // records in the file before it is rewritten
+
+    // The journal at path; the calls of append and mark go through fs.
+    explicit Journal(std::string path, FileSystem& fs = systemFileSystem());
+    // "journal" in the state folder; empty when there is none.
+    static std::string defaultPath();
+
+    // Reads the file again (another process may have added steps). A missing or unreadable file
+    // reads as empty. Never throws.
+    void load();
+    // Oldest first, at most kKeep.
+    const std::vector<JournalStep>& steps() const { return steps_; }
+
+    // Appends step, giving it an id (and a time when it has none), and flushes it to the disk
+    // before returning: 0, or the errno of the call that failed (nothing is then recorded).
+    int append(JournalStep& step);
+    // Records that step id was undone (undone true) or redone: 0 or errno.
+    int mark(uint64_t id, bool undone);
+
+    // The newest step not undone, and the oldest undone step after it (the one redo takes); null
+    // when there is none.
+    const JournalStep* nextUndo() const;
+    const JournalStep* nextRedo() const;
+
+private:
+    void loadFrom(const std::string& bytes);
+    int openLocked(int flags);
+    int write(const std::string& record);
+    void compact();
+
+    std::string path_;
+    FileSystem& fs_;
+    std::vector<JournalStep> steps_;
+    size_t records_ = 0;  // in the file, as far as this process knows
+};
+
+}  // namespace korvel
