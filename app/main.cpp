@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <QApplication>
@@ -67,9 +68,10 @@ int main(int argc, char** argv) {
     // The main window is built from the event loop once the splash has been drawn (or after a
     // short wait where nothing draws it), so the splash shows while the window starts.
     std::unique_ptr<TKorvelMain> window;
+    bool started = false;  // a box the constructor shows runs the event loop, and the timer in it
     auto* splash = new TOpenShowFrm;
     auto startWindow = [&] {
-        if (window) return;
+        if (std::exchange(started, true)) return;
         window = std::make_unique<TKorvelMain>(arguments);
         QObject::connect(&instance, &SingleInstance::activationRequested, window.get(),
                          &TKorvelMain::activateFromOutside);
