@@ -3,6 +3,7 @@
 // checks it before touching the file, so a file changed or replaced since is left alone.
 #include <cstdint>
 #include <optional>
+#include <sys/stat.h>
 #include <string>
 
 #include "fileops/FileSystem.h"
@@ -17,6 +18,12 @@ struct FileIdentity {
 
     bool operator==(const FileIdentity&) const = default;
 };
+
+FileIdentity identityOf(const struct stat& st);
+
+// Whether st is the item that had identity: a file by all four, a folder by device and inode
+// alone (its size and time change with what it holds).
+bool matchesIdentity(const struct stat& st, const FileIdentity& identity);
 
 // The identity of path itself (a symbolic link is not followed); nothing when it cannot be read.
 std::optional<FileIdentity> fileIdentity(FileSystem& fs, const std::string& path);

@@ -153,13 +153,48 @@ std::string TFileOperation::uniqueName(const std::string& target) {
     }
 }
 
-bool TFileOperation::run(Mode mode) {
+void TFileOperation::reset() {
     counts_ = {};
     progress_ = {};
+    done_.clear();
+    insideMadeFolder_ = 0;
     replaceAll_ = skipAll_ = cancelled_ = false;
     swept_.clear();
-    if (FromFiles.empty() || ToFiles.empty()) return false;
     pid_ = std::to_string(::getpid());
+}
+
+void TFileOperation::record(const std::string& src, const std::string& target, const struct stat* st) {
+    if (insideMadeFolder_ > 0) return;
+    struct stat now;
+    if (!st && fs_.lstat(target, &now) == 0) st = &now;
+    done_.push_back({src, target, st ? identityOf(*st) : FileIdentity{}, false, {}});
+}
+
+bool TFileOperation::MoveItem(const std::string& from, const std::string& to) {
+    reset();
+    struct stat st;
+    if (fs_.lstat(from, &st) != 0) {
+        fail(FileOpStep::Read, from, errno);
+        return cancelled_;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        int files = 0;
+        const uint64_t bytes = measureFolder(from, files);
+        progress_.bytesTotal = bytes;
+        progress_.filesTotal = files;
+        Source known{from, st, 0, bytes, files};
+        transferFolder(Mode::Move, from, st, to, &known);
+    } else {
+        progress_.bytesTotal = uint64_t(st.st_size);
+        progress_.filesTotal = 1;
+        transferFile(Mode::Move, from, st, to, false, false);
+    }
+    return cancelled_;
+}
+
+bool TFileOperation::run(Mode mode) {
+    reset();
+    if (FromFiles.empty() || ToFiles.empty()) return false;
     Absolute absolute;
     const std::string folder = withoutTrailingSlash(absolute(ToFiles.front()));
     // One lstat per listed item serves both the totals and the transfer; only folders are walked.
@@ -236,7 +271,10 @@ TFileOperation::Step TFileOperation::transfer(Mode mode, const std::string& src,
         // Most moves are one rename that cannot replace; the target is looked at only when it is taken.
         const int r = known ? fs_.renameNoReplaceAt(src, folderFd_, extractFileName(src), target)
                             : fs_.renameNoReplace(src, target);
-        if (r == 0) return finished(src, uint64_t(st.st_size), 1);
+        if (r == 0) {
+            record(src, target, &st);
+            return finished(src, uint64_t(st.st_size), 1);
+        }
         const int err = errno;
         if (err == EXDEV) crossDevice = true;
         else if (err != EEXIST) return fail(FileOpStep::Move, src, err);
@@ -312,6 +350,7 @@ TFileOperation::Step TFileOperation::transferFile(Mode mode, const std::string& 
     if (mode == Mode::Move && crossDevice &&
         (fs_.syncFolder(extractFilePath(target)) != 0 || fs_.unlink(src) != 0))
         return fail(FileOpStep::RemoveSource, src, errno);
+    record(src, target, crossDevice ? nullptr : &st);
     return finished(src, crossDevice ? 0 : uint64_t(st.st_size), 1);
 }
 
@@ -431,6 +470,7 @@ TFileOperation::Step TFileOperation::transferFolder(Mode mode, const std::string
                                                     const std::string& target, const Source* known) {
     if (mode == Mode::Move) {
         if (fs_.renameNoReplace(src, target) == 0) {
+            record(src, target, &st);
             // A listed folder was measured before; only one met inside a merge is walked now.
             int files = known ? known->files : 0;
             const uint64_t bytes = known ? known->bytes : measureFolder(target, files);
@@ -438,24 +478,32 @@ TFileOperation::Step TFileOperation::transferFolder(Mode mode, const std::string
         }
         if (errno != EEXIST && errno != EXDEV && errno != ENOTEMPTY) return fail(FileOpStep::Move, src, errno);
     }
+    bool made = true;
     if (fs_.mkdir(target, 0700) != 0) {
         const int err = errno;
         struct stat tst;
         // An existing folder of that name takes the contents; each file is asked about.
         if (err != EEXIST || fs_.lstat(target, &tst) != 0 || !S_ISDIR(tst.st_mode))
             return fail(FileOpStep::Create, target, err);
+        made = false;
     } else if (mode == Mode::Move && fs_.syncFolder(extractFilePath(target)) != 0) {
         // The new folder's own name must last before any file moved into it leaves its source.
         return fail(FileOpStep::Create, target, errno);
     }
+    // A folder made here is recorded as a whole, also when the run stops inside it.
+    if (made) {
+        record(src, target, nullptr);
+        ++insideMadeFolder_;
+    }
     std::vector<std::string> names;
-    if (fs_.listFolder(src, names) != 0) return fail(FileOpStep::Read, src, errno);
     Step result = Step::Done;
-    for (const std::string& n : names) {
-        const Step s = transfer(mode, join(src, n), target, nullptr);
-        if (s == Step::Cancelled) return s;
+    if (fs_.listFolder(src, names) != 0) result = fail(FileOpStep::Read, src, errno);
+    for (size_t i = 0; i < names.size() && result != Step::Cancelled; ++i) {
+        const Step s = transfer(mode, join(src, names[i]), target, nullptr);
         if (s != Step::Done) result = s;
     }
+    if (made) --insideMadeFolder_;
+    if (result == Step::Cancelled) return result;
     const int fd = fs_.open(target, O_RDONLY | O_DIRECTORY);
     if (fd >= 0) {
         fs_.copyAttributes(fd, st);
@@ -484,9 +532,7 @@ TFileOperation::Step TFileOperation::removeTree(const std::string& path) {
 }
 
 bool TFileOperation::Delete() {
-    counts_ = {};
-    progress_ = {};
-    cancelled_ = false;
+    reset();
     if (FromFiles.empty()) return false;
     if (!user_.confirmTrash(FromFiles)) return true;
     progress_.filesTotal = int(FromFiles.size());
@@ -537,6 +583,7 @@ TFileOperation::Step TFileOperation::trashOne(const std::string& path) {
             if (err == EEXIST) continue;  // a stray file without info: take the next name
             return fail(FileOpStep::Trash, path, err);
         }
+        record(path, dest, &st);
         ++counts_.done;
         ++progress_.filesDone;
         return tick(uint64_t(st.st_size), path) ? Step::Done : Step::Cancelled;

@@ -10,6 +10,7 @@
 #include "base/Translatable.h"
 #include "fileops/FileSystem.h"
 #include "fileops/Job.h"
+#include "fileops/Journal.h"
 
 namespace korvel {
 
@@ -80,8 +81,15 @@ public:
     bool Move();
     bool Delete();
 
+    // Moves the item from (a file, or a folder with all it holds) to exactly the path to, never
+    // replacing: an undo puts an item back under the name it had. True when cancelled.
+    bool MoveItem(const std::string& from, const std::string& to);
+
     // What the last operation did, item by item of FromFiles.
     const FileOpCounts& counts() const { return counts_; }
+    // Where the last operation put each item it finished, for the journal: a listed item or a
+    // folder it made as a whole, else each file it put into a folder that existed before.
+    const std::vector<StepEntry>& done() const { return done_; }
     // Where the Trash lives: $XDG_DATA_HOME/Trash by default; tests point it elsewhere.
     std::string homeTrash;
     // A temporary file left by a killed copy is removed when a later operation writes into its
@@ -106,6 +114,9 @@ private:
     Step transferFolder(Mode mode, const std::string& src, const struct stat& st, const std::string& target,
                         const Source* known);
     Step finished(const std::string& src, uint64_t bytes, int files);
+    // Notes that src is now target; st is src's lstat when target is the same file (a rename).
+    void record(const std::string& src, const std::string& target, const struct stat* st);
+    void reset();
     // src would land on itself at target: Done goes on with target given a new name.
     Step ontoItself(Mode mode, const std::string& src, uint64_t bytes, int files, std::string& target);
     // Copies src into temp, a temporary file that becomes target; failures name target.
@@ -126,6 +137,8 @@ private:
     FileOpUser& user_;
     FileSystem& fs_;
     FileOpCounts counts_;
+    std::vector<StepEntry> done_;
+    int insideMadeFolder_ = 0;  // a folder made by this operation is recorded as a whole
     FileOpProgress progress_;
     bool replaceAll_ = false, skipAll_ = false, cancelled_ = false;
     std::set<std::string> swept_;

@@ -110,4 +110,16 @@ FileSystem& systemFileSystem() {
     return fs;
 }
 
+bool makeFolderPath(FileSystem& fs, const std::string& folder, mode_t mode) {
+    struct stat st;
+    if (fs.lstat(folder, &st) == 0) {
+        if (!S_ISDIR(st.st_mode)) errno = ENOTDIR;
+        return S_ISDIR(st.st_mode);
+    }
+    if (folder == "/" || folder.empty()) return false;
+    const size_t slash = folder.find_last_of('/');
+    if (slash != std::string::npos && !makeFolderPath(fs, slash == 0 ? "/" : folder.substr(0, slash), mode)) return false;
+    return fs.mkdir(folder, mode) == 0 || errno == EEXIST;
+}
+
 }  // namespace korvel

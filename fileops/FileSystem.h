@@ -50,6 +50,9 @@ public:
     virtual int listFolder(const std::string& path, std::vector<std::string>& names);
 };
 
+// Makes folder and every missing folder above it; true when it is a folder now (errno otherwise).
+bool makeFolderPath(FileSystem& fs, const std::string& folder, mode_t mode = 0700);
+
 // The real file system.
 FileSystem& systemFileSystem();
 

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <vector>
 
+#include "fileops/UndoRedo.h"
+
 namespace korvel {
 
 namespace {
@@ -44,12 +46,21 @@ std::string FolderOps::createNested(const std::string& parent, const std::string
     }
     std::string path = parent;
     if (!path.empty() && path.back() != '/') path += '/';
+    std::vector<StepEntry> made;
     for (const std::string& level : levels) {
         path += level;
-        if (fs_.mkdir(path, 0777) != 0 && !(errno == EEXIST && isFolder(path))) return {};
+        if (fs_.mkdir(path, 0777) == 0) {
+            made.push_back(movedEntry(fs_, path, {}));
+        } else if (!(errno == EEXIST && isFolder(path))) {
+            const int err = errno;
+            recordError_ = recordStep(StepKind::FolderCreate, std::move(made), fs_);
+            errno = err;
+            return {};
+        }
         path += '/';
     }
     path.pop_back();
+    recordError_ = recordStep(StepKind::FolderCreate, std::move(made), fs_);
     return path;
 }
 
@@ -70,7 +81,9 @@ bool FolderOps::renameFolder(const std::string& old, const std::string& target) 
         errno = EINVAL;
         return false;
     }
-    return fs_.renameNoReplace(old, target) == 0;
+    if (fs_.renameNoReplace(old, target) != 0) return false;
+    recordError_ = recordStep(StepKind::FolderRename, {movedEntry(fs_, old, target)}, fs_);
+    return true;
 }
 
 std::string followRename(const std::string& path, const std::string& oldFolder, const std::string& newFolder) {

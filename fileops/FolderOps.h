@@ -34,8 +34,12 @@ public:
     // tells why.
     bool renameFolder(const std::string& old, const std::string& target) const;
 
+    // 0, or the errno of a journal that could not record the last folder made or renamed.
+    int recordError() const { return recordError_; }
+
 private:
     FileSystem& fs_;
+    mutable int recordError_ = 0;
 };
 
 // path re-rooted from oldFolder to newFolder when it is oldFolder or lies inside it (both given

@@ -56,6 +56,11 @@ ErrorAnswer JobControl::fail(const JobFailure& failure, bool canCancel) {
     return a == ErrorAnswer::Cancel ? ErrorAnswer::Skip : a;
 }
 
+void JobControl::listOnly() {
+    std::lock_guard lock(m_);
+    quiet_ = true;
+}
+
 void JobControl::answer(const JobAnswer& a) {
     std::lock_guard lock(m_);
     if (waiting_ != Wait::Answer || replied_) return;  // a box left over from a cancelled wait

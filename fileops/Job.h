@@ -72,6 +72,8 @@ public:
     // Records a failed item and, unless the user asked to hear of no more, asks about it. Cancel
     // also sets the cancel flag.
     ErrorAnswer fail(const JobFailure& failure, bool canCancel);
+    // From now on failures are only listed, never asked about; the run ends with their summary.
+    void listOnly();
 
     // The window's side.
     void answer(const JobAnswer& a);

@@ -3,6 +3,7 @@
 #include "fileops/BatchConvert.h"
 #include "fileops/Rename.h"
 #include "fileops/Trash.h"
+#include "fileops/UndoRedo.h"
 
 namespace korvel {
 
@@ -46,11 +47,21 @@ private:
     JobControl& control_;
 };
 
+// Records what the job did; a journal that cannot take it is one more failure of the run.
+void record(JobControl& control, StepKind kind, std::vector<StepEntry> entries, FileSystem& fs) {
+    if (const int err = recordStep(kind, std::move(entries), fs))
+        control.fail({notRecordedText(), FailureReason{err, {}, {}}}, false);
+}
+
 }  // namespace
 
 FileOperationJob::FileOperationJob(FileCommand command, std::vector<std::string> files, std::string folder,
                                    FileSystem& fs)
-    : homeTrash(defaultHomeTrash()), command_(command), files_(std::move(files)), folder_(std::move(folder)), fs_(fs) {}
+    : homeTrash(defaultHomeTrash()),
+      recordAs(command == FileCommand::Delete ? StepKind::TrashDelete
+               : command == FileCommand::Copy ? StepKind::Copy
+                                              : StepKind::Move),
+      command_(command), files_(std::move(files)), folder_(std::move(folder)), fs_(fs) {}
 
 void FileOperationJob::run(JobControl& control) {
     ControlledUser user(control);
@@ -60,6 +71,7 @@ void FileOperationJob::run(JobControl& control) {
     op.ToFiles = {folder_};
     aborted_ = command_ == FileCommand::Delete ? op.Delete() : command_ == FileCommand::Copy ? op.Copy() : op.Move();
     counts_ = op.counts();
+    record(control, recordAs, op.done(), fs_);
 }
 
 SerialRenameJob::SerialRenameJob(std::vector<std::pair<std::string, std::string>> moves, FileSystem& fs)
@@ -68,17 +80,22 @@ SerialRenameJob::SerialRenameJob(std::vector<std::pair<std::string, std::string>
 void SerialRenameJob::run(JobControl& control) {
     JobProgress p;
     p.filesTotal = int(moves_.size());
+    std::vector<StepEntry> entries;
     runRenamePass(
         moves_,
         [&](const RenameStep& s) {
             if (s.error) control.fail({serialRenameFailedText(s.from), FailureReason{s.error, {}, {}}}, false);
-            else if (s.from != s.to) renamed_.emplace_back(s.from, s.to);
+            else if (s.from != s.to) {
+                renamed_.emplace_back(s.from, s.to);
+                entries.push_back(movedEntry(fs_, s.from, s.to));
+            }
             p.filesDone = int(s.index + 1);
             p.current = s.from;
             control.step(p);
             return !control.cancelled();
         },
         fs_);
+    record(control, StepKind::SerialRename, std::move(entries), fs_);
 }
 
 ExtendedCopyJob::ExtendedCopyJob(std::vector<std::string> files, std::string folder,
@@ -88,15 +105,18 @@ ExtendedCopyJob::ExtendedCopyJob(std::vector<std::string> files, std::string fol
 void ExtendedCopyJob::run(JobControl& control) {
     JobProgress p;
     p.filesTotal = int(files_.size());
+    std::vector<StepEntry> entries;
     ConvertBatch(
         files_, folder_, options_ ? &*options_ : nullptr, defaultJobCount(),
         [&](const ConvertResult& r) {
             if (!r.ok()) control.fail({convertFailureText(r.source), r.reason}, false);
+            else entries.push_back(movedEntry(systemFileSystem(), r.source, r.written));
             ++p.filesDone;
             p.current = r.source;
             control.step(p);
         },
         &control.cancelFlag(), &turn_);
+    record(control, StepKind::ExtendedCopy, std::move(entries), systemFileSystem());
 }
 
 }  // namespace korvel

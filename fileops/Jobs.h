@@ -11,6 +11,7 @@
 #include "fileops/ExtendedCopy.h"
 #include "fileops/FileOperation.h"
 #include "fileops/Job.h"
+#include "fileops/Journal.h"
 
 namespace korvel {
 
@@ -25,6 +26,8 @@ public:
 
     // Where deleted items go when their own file system has no Trash; tests point it elsewhere.
     std::string homeTrash;
+    // What the journal calls the step (a folder deleted from the tree is a folder delete).
+    StepKind recordAs;
     bool aborted() const { return aborted_; }
     const FileOpCounts& counts() const { return counts_; }
 

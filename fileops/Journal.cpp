@@ -23,6 +23,8 @@ constexpr size_t kMagicSize = 3;
 constexpr size_t kHeaderSize = kMagicSize + 1 + 4 + 4;
 constexpr uint8_t kStepRecord = 'S';
 constexpr uint8_t kMarkRecord = 'M';
+constexpr uint8_t kEntryRecord = 'E';
+constexpr size_t kEntryBatch = 64;  // item records written at once while held
 // Far above any real step (a million files), so a garbled length cannot make the reader wait for
 // gigabytes.
 constexpr uint32_t kMaxPayload = 1u << 30;
@@ -83,7 +85,31 @@ private:
     size_t at_ = 0;
 };
 
-constexpr size_t kEntryMinimum = 4 + 4 + 8 * 4;
+constexpr size_t kEntryMinimum = 4 + 4 + 8 * 4 + 1 + 4;
+
+void putEntry(std::string& p, const StepEntry& e) {
+    putText(p, e.source);
+    putText(p, e.target);
+    put(p, e.left.device, 8);
+    put(p, e.left.inode, 8);
+    put(p, uint64_t(e.left.size), 8);
+    put(p, uint64_t(e.left.mtimeNs), 8);
+    put(p, e.undone ? 1 : 0, 1);
+    putText(p, e.trashed);
+}
+
+bool readEntry(Reader& r, StepEntry& e) {
+    e.source = r.text();
+    e.target = r.text();
+    e.left.device = r.number(8);
+    e.left.inode = r.number(8);
+    e.left.size = int64_t(r.number(8));
+    e.left.mtimeNs = int64_t(r.number(8));
+    const uint64_t undone = r.number(1);
+    e.undone = undone == 1;
+    e.trashed = r.text();
+    return !r.failed && undone <= 1;
+}
 
 bool decodeStep(std::string_view payload, JournalStep& step) {
     Reader r(payload);
@@ -96,14 +122,8 @@ bool decodeStep(std::string_view payload, JournalStep& step) {
     step.kind = StepKind(kind);
     step.undone = undone == 1;
     step.entries.resize(count);
-    for (StepEntry& e : step.entries) {
-        e.source = r.text();
-        e.target = r.text();
-        e.left.device = r.number(8);
-        e.left.inode = r.number(8);
-        e.left.size = int64_t(r.number(8));
-        e.left.mtimeNs = int64_t(r.number(8));
-    }
+    for (StepEntry& e : step.entries)
+        if (!readEntry(r, e)) return false;
     return r.atEnd();
 }
 
@@ -137,6 +157,11 @@ std::vector<JournalStep> parse(std::string_view bytes, size_t& records) {
         if (type == kStepRecord) {
             JournalStep step;
             if (!decodeStep(payload, step)) return;
+            const auto known = byId.find(step.id);
+            if (known != byId.end()) {
+                steps[known->second] = std::move(step);
+                return;
+            }
             byId[step.id] = steps.size();
             steps.push_back(std::move(step));
         } else if (type == kMarkRecord) {
@@ -144,6 +169,13 @@ std::vector<JournalStep> parse(std::string_view bytes, size_t& records) {
             const uint64_t id = r.number(8), undone = r.number(1);
             const auto it = byId.find(id);
             if (r.atEnd() && undone <= 1 && it != byId.end()) steps[it->second].undone = undone == 1;
+        } else if (type == kEntryRecord) {
+            Reader r(payload);
+            const uint64_t id = r.number(8), index = r.number(4);
+            StepEntry e;
+            const auto it = byId.find(id);
+            if (readEntry(r, e) && r.atEnd() && it != byId.end() && index < steps[it->second].entries.size())
+                steps[it->second].entries[index] = std::move(e);
         }
     });
     return steps;
@@ -161,11 +193,6 @@ uint64_t freshId() {
 
 }  // namespace
 
-FileIdentity identityOf(const struct stat& st) {
-    return {uint64_t(st.st_dev), uint64_t(st.st_ino), int64_t(st.st_size),
-            int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
-}
-
 std::string encodeStep(const JournalStep& step) {
     std::string p;
     put(p, step.id, 8);
@@ -173,14 +200,7 @@ std::string encodeStep(const JournalStep& step) {
     put(p, uint64_t(step.timeNs), 8);
     put(p, step.undone ? 1 : 0, 1);
     put(p, step.entries.size(), 4);
-    for (const StepEntry& e : step.entries) {
-        putText(p, e.source);
-        putText(p, e.target);
-        put(p, e.left.device, 8);
-        put(p, e.left.inode, 8);
-        put(p, uint64_t(e.left.size), 8);
-        put(p, uint64_t(e.left.mtimeNs), 8);
-    }
+    for (const StepEntry& e : step.entries) putEntry(p, e);
     return record(kStepRecord, p);
 }
 
@@ -189,6 +209,14 @@ std::string encodeMark(uint64_t id, bool undone) {
     put(p, id, 8);
     put(p, undone ? 1 : 0, 1);
     return record(kMarkRecord, p);
+}
+
+std::string encodeEntry(uint64_t id, uint32_t index, const StepEntry& entry) {
+    std::string p;
+    put(p, id, 8);
+    put(p, index, 4);
+    putEntry(p, entry);
+    return record(kEntryRecord, p);
 }
 
 std::vector<JournalStep> parseJournal(std::string_view bytes) {
@@ -204,7 +232,7 @@ std::string Journal::defaultPath() {
 }
 
 // Reads fd from its start to its end.
-std::string readWhole(FileSystem& fs, int fd) {
+static std::string readWhole(FileSystem& fs, int fd) {
     std::string bytes;
     char buf[64 * 1024];
     while (true) {
@@ -261,6 +289,12 @@ int Journal::openLocked(int flags) {
 }
 
 int Journal::write(const std::string& bytes) {
+    if (held_ >= 0) {
+        const std::string all = pending_ + bytes;
+        pending_.clear();
+        pendingCount_ = 0;
+        return writeTo(held_, all, true);
+    }
     if (path_.empty()) return ENOENT;
     try {
         makeFolders(extractFilePath(path_));
@@ -271,6 +305,13 @@ int Journal::write(const std::string& bytes) {
     const bool existed = fs_.lstat(path_, &st) == 0;
     const int fd = openLocked(O_WRONLY | O_APPEND | O_CREAT);
     if (fd < 0) return errno;
+    int err = writeTo(fd, bytes, true);
+    fs_.close(fd);
+    if (err == 0 && !existed && fs_.syncFolder(extractFilePath(path_)) != 0) err = errno;
+    return err;
+}
+
+int Journal::writeTo(int fd, const std::string& bytes, bool flush) {
     struct stat before;
     const off_t start = fs_.fstat(fd, &before) == 0 ? before.st_size : -1;
     int err = 0;
@@ -280,12 +321,47 @@ int Journal::write(const std::string& bytes) {
         else if (n == 0) err = ENOSPC;
         else if (errno != EINTR) err = errno;
     }
-    if (err == 0 && fs_.fsync(fd) != 0) err = errno;
+    if (err == 0 && flush && fs_.fsync(fd) != 0) err = errno;
     // A half-written record would only be skipped when read, but it need not stay.
     if (err != 0 && start >= 0 && ::ftruncate(fd, start) == 0) fs_.fsync(fd);
-    fs_.close(fd);
-    if (err == 0 && !existed && fs_.syncFolder(extractFilePath(path_)) != 0) err = errno;
     return err;
+}
+
+Journal::~Journal() { release(); }
+
+int Journal::hold() {
+    release();
+    if (path_.empty()) return ENOENT;
+    try {
+        makeFolders(extractFilePath(path_));
+    } catch (const EFileError& e) {
+        return e.errorNumber() ? e.errorNumber() : EIO;
+    }
+    const int fd = openLocked(O_RDWR | O_APPEND | O_CREAT);
+    if (fd < 0) return errno;
+    held_ = fd;
+    loadFrom(readWhole(fs_, fd));
+    return 0;
+}
+
+int Journal::updateEntry(uint64_t id, size_t index, const StepEntry& entry) {
+    for (JournalStep& s : steps_)
+        if (s.id == id && index < s.entries.size()) s.entries[index] = entry;
+    pending_ += encodeEntry(id, uint32_t(index), entry);
+    ++records_;
+    if (held_ >= 0 && ++pendingCount_ < kEntryBatch) return 0;
+    const std::string bytes = std::move(pending_);
+    pending_.clear();
+    pendingCount_ = 0;
+    return held_ >= 0 ? writeTo(held_, bytes, false) : write(bytes);
+}
+
+void Journal::release() {
+    if (held_ < 0) return;
+    if (!pending_.empty()) write({});
+    fs_.close(held_);
+    held_ = -1;
+    if (records_ > kCompactAt) compact();
 }
 
 int Journal::append(JournalStep& step) {
@@ -298,7 +374,7 @@ int Journal::append(JournalStep& step) {
     if (const int err = write(encodeStep(step))) return err;
     steps_.push_back(step);
     if (steps_.size() > kKeep) steps_.erase(steps_.begin());
-    if (++records_ > kCompactAt) compact();
+    noteRecord();
     return 0;
 }
 
@@ -306,8 +382,13 @@ int Journal::mark(uint64_t id, bool undone) {
     if (const int err = write(encodeMark(id, undone))) return err;
     for (JournalStep& s : steps_)
         if (s.id == id) s.undone = undone;
-    if (++records_ > kCompactAt) compact();
+    noteRecord();
     return 0;
+}
+
+// A compaction replaces the file, so one that falls due while it is held waits for release.
+void Journal::noteRecord() {
+    if (++records_ > kCompactAt && held_ < 0) compact();
 }
 
 void Journal::compact() {

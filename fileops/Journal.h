@@ -6,13 +6,12 @@
 // payload (little-endian numbers, paths as length + bytes, so any byte survives). A step is one
 // record; undoing or redoing it appends a small mark record naming it. A record torn by a crash,
 // or any garbage, fails its checksum and the reader looks for the next record after it.
-#include <sys/stat.h>
-
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "fileops/FileIdentity.h"
 #include "fileops/FileSystem.h"
 
 namespace korvel {
@@ -30,22 +29,14 @@ enum class StepKind : uint8_t {
 };
 constexpr uint8_t kLastStepKind = uint8_t(StepKind::ExtendedCopy);
 
-// What tells the file a step left behind from one put there since.
-struct FileIdentity {
-    uint64_t device = 0;
-    uint64_t inode = 0;
-    int64_t size = 0;
-    int64_t mtimeNs = 0;
-    bool operator==(const FileIdentity&) const = default;
-};
-FileIdentity identityOf(const struct stat& st);
-
-// One file of a step. target is the Trash name for a delete to the Trash; empty where the step
-// has none (a created folder).
+// One item of a step: where it was before the step and where the step put it. For a delete,
+// target is the item in the Trash's files/ folder; for a created folder, target is empty.
 struct StepEntry {
     std::string source;
     std::string target;
-    FileIdentity left;
+    FileIdentity left;    // the item where it is now, as the last step, undo or redo left it
+    bool undone = false;  // the item is back where it was before the step
+    std::string trashed;  // an undone copy: where in the Trash's files/ it went
     bool operator==(const StepEntry&) const = default;
 };
 
@@ -58,9 +49,11 @@ struct JournalStep {
     bool operator==(const JournalStep&) const = default;
 };
 
-// The record bytes of a step, and of a mark saying the step id is now undone (or redone).
+// The record bytes of a step (a step of an id already read replaces it), of a mark saying the
+// step id is now undone (or redone), and of one item of step id as an undo or redo left it.
 std::string encodeStep(const JournalStep& step);
 std::string encodeMark(uint64_t id, bool undone);
+std::string encodeEntry(uint64_t id, uint32_t index, const StepEntry& entry);
 
 // The steps in bytes, oldest first, with their marks applied. Bad records are skipped; never
 // throws for any input.
@@ -88,6 +81,16 @@ public:
     // Records that step id was undone (undone true) or redone: 0 or errno.
     int mark(uint64_t id, bool undone);
 
+    // An undo or redo holds the journal from reading it until it ends, so that no other process
+    // works on the same step meanwhile: hold() locks and reads the file (0 or errno); while held,
+    // updateEntry() records an item's new place, written in batches without waiting for the
+    // disk (an item a crash leaves unrecorded is found where it went by its identity), and mark()
+    // writes them with the mark and flushes; release() unlocks.
+    int hold();
+    int updateEntry(uint64_t id, size_t index, const StepEntry& entry);
+    void release();
+    ~Journal();
+
     // The newest step not undone, and the oldest undone step after it (the one redo takes); null
     // when there is none.
     const JournalStep* nextUndo() const;
@@ -97,12 +100,17 @@ private:
     void loadFrom(const std::string& bytes);
     int openLocked(int flags);
     int write(const std::string& record);
+    int writeTo(int fd, const std::string& bytes, bool flush);
     void compact();
+    void noteRecord();
 
     std::string path_;
     FileSystem& fs_;
     std::vector<JournalStep> steps_;
     size_t records_ = 0;  // in the file, as far as this process knows
+    int held_ = -1;       // the locked file while held
+    std::string pending_;  // item records not yet written
+    size_t pendingCount_ = 0;
 };
 
 }  // namespace korvel

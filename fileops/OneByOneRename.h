@@ -7,6 +7,7 @@
 
 #include "base/ErrorReason.h"
 #include "fileops/FileSystem.h"
+#include "fileops/Journal.h"
 
 namespace korvel {
 
@@ -36,12 +37,16 @@ public:
     // loop ends. A failure does not stop the others.
     std::vector<RenameResult> renameAll(const std::function<std::string(const std::string& name)>& newName);
 
+    // Records the renames made so far as one step of the journal: 0 or errno.
+    int record();
+
 private:
     RenameResult renameFile(const std::string& from, const std::string& name);
 
     std::vector<std::string> files_;
     FileSystem& fs_;
     size_t next_ = 0;
+    std::vector<StepEntry> done_;
 };
 
 }  // namespace korvel

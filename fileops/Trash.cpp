@@ -46,17 +46,6 @@ bool ownFolders(FileSystem& fs, const std::string& trash) {
     return ownFolder(fs, trash) && ownFolder(fs, trash + "/files") && ownFolder(fs, trash + "/info");
 }
 
-bool makeParents(FileSystem& fs, const std::string& path, mode_t mode = 0700) {
-    struct stat st;
-    if (fs.lstat(path, &st) == 0) {
-        if (!S_ISDIR(st.st_mode)) errno = ENOTDIR;
-        return S_ISDIR(st.st_mode);
-    }
-    if (path == "/" || path.empty()) return false;
-    if (!makeParents(fs, parentOf(path), mode)) return false;
-    return fs.mkdir(path, mode) == 0 || errno == EEXIST;
-}
-
 int hexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if ((c | 32) >= 'a' && (c | 32) <= 'f') return (c | 32) - 'a' + 10;
@@ -135,7 +124,7 @@ TrashPlace findTrash(FileSystem& fs, const std::string& path, const std::string&
     dev_t itemDev, homeDev;
     if (!deviceOf(fs, parentOf(path), itemDev)) return {};
     if (deviceOf(fs, homeTrash, homeDev) && homeDev == itemDev) {
-        if (makeParents(fs, parentOf(homeTrash)) && ownFolders(fs, homeTrash)) return {homeTrash, ""};
+        if (makeFolderPath(fs, parentOf(homeTrash)) && ownFolders(fs, homeTrash)) return {homeTrash, ""};
         return {};
     }
     // The top directory: the highest ancestor still on the item's file system.
@@ -221,7 +210,7 @@ bool parseTrashInfo(std::string_view text, TrashInfo& info) {
     return seenGroup && havePath;
 }
 
-TrashRestore restoreFromTrash(FileSystem& fs, const std::string& trashFolder, const std::string& entry) {
+TrashRestore restoreFromTrash(FileSystem& fs, const std::string& trashFolder, const std::string& entry, bool flush) {
     TrashRestore r;
     auto failed = [&r](int err) {
         r.error = err ? err : EIO;
@@ -252,9 +241,9 @@ TrashRestore restoreFromTrash(FileSystem& fs, const std::string& trashFolder, co
     // The name taken: refused before any folder is made, so nothing changes.
     if (fs.lstat(path, &st) == 0) return failed(EEXIST);
     if (errno != ENOENT) return failed(errno);
-    if (!makeParents(fs, parentOf(path), 0777)) return failed(errno);
+    if (!makeFolderPath(fs, parentOf(path), 0777)) return failed(errno);
     if (fs.renameNoReplace(item, path) != 0) return failed(errno);
-    fs.syncFolder(parentOf(path));
+    if (flush) fs.syncFolder(parentOf(path));
     // The item is back either way; an info file left behind only shows as a stale entry.
     fs.unlink(infoFile);
     return r;

@@ -52,7 +52,9 @@ struct TrashRestore {
 };
 
 // Moves trashFolder/files/entry back to the path its info/entry.trashinfo records, recreating
-// missing parent folders, then removes the info file. Never replaces an existing file.
-TrashRestore restoreFromTrash(FileSystem& fs, const std::string& trashFolder, const std::string& entry);
+// missing parent folders, then removes the info file. Never replaces an existing file. flush
+// false leaves flushing the folder it went back to to the caller, who restores many at once.
+TrashRestore restoreFromTrash(FileSystem& fs, const std::string& trashFolder, const std::string& entry,
+                              bool flush = true);
 
 }  // namespace korvel

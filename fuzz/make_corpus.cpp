@@ -226,8 +226,10 @@ std::string journalSeed() {
         s.timeNs = 1700000000000000000 + k;
         for (int i = 0; i < k % 3 + 1; ++i)
             s.entries.push_back({"/home/u/a\n\xFF" + std::to_string(i), k == 3 ? "a.jpg" : "/home/u/b/" + std::to_string(i),
-                                 {2049, uint64_t(500 + i), 1234, 1700000000000000000}});
+                                 {2049, uint64_t(500 + i), 1234, 1700000000000000000}, i == 1,
+                                 i == 1 ? "/home/u/.local/share/Trash/files/b" : ""});
         out += korvel::encodeStep(s);
+        out += korvel::encodeEntry(s.id, 0, s.entries[0]);
         if (k % 2) out += korvel::encodeMark(s.id, true);
         if (k == 5) out += korvel::encodeMark(s.id, false);
     }

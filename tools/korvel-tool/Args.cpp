@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "base/Errors.h"
+#include "fileops/UndoRedo.h"
 
 namespace korvel::tool {
 
@@ -71,6 +72,12 @@ bool outputFolderExists(const std::string& dir, const char* command) {
                                 : "korvel-tool %s: the output folder \"%s\" does not exist\n",
                  command, dir.c_str());
     return false;
+}
+
+bool recordedForUndo(StepKind kind, std::vector<StepEntry> entries) {
+    const int err = recordStep(kind, std::move(entries));
+    if (err) std::fprintf(stderr, "korvel-tool: done, but not recorded for undo: %s\n", systemErrorText(err).c_str());
+    return err == 0;
 }
 
 }  // namespace korvel::tool

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "fileops/Journal.h"
+
 namespace korvel::tool {
 
 // A subcommand's arguments in order: options until "--", operands anywhere before it and every
@@ -43,6 +45,10 @@ struct WxH {
 };
 // "WxH" with both sides from 1 to 1000000.
 WxH parseWxH(const std::string& text, const char* option);
+
+// Records what a command did for undo; false (and said on standard error) when the journal
+// could not take it.
+bool recordedForUndo(StepKind kind, std::vector<StepEntry> entries);
 
 // True when dir is an existing folder; otherwise reports it for command and returns false.
 bool outputFolderExists(const std::string& dir, const char* command);

@@ -136,7 +136,8 @@ int transfer(const std::vector<std::string>& args, bool move) {
     op.ToFiles = {outDir};
     const bool cancelled = move ? op.Move() : op.Copy();
     if (cancelled) std::fprintf(stderr, "korvel-tool %s: cancelled\n", name);
-    return user.failed || cancelled ? 1 : 0;
+    const bool recorded = recordedForUndo(move ? StepKind::Move : StepKind::Copy, op.done());
+    return user.failed || cancelled || !recorded ? 1 : 0;
 }
 
 }  // namespace
@@ -151,7 +152,8 @@ int runTrash(const std::vector<std::string>& args) {
     TFileOperation op(user);
     op.FromFiles = files;
     op.Delete();
-    return user.failed ? 1 : 0;
+    const bool recorded = recordedForUndo(StepKind::TrashDelete, op.done());
+    return user.failed || !recorded ? 1 : 0;
 }
 
 }  // namespace korvel::tool

@@ -6,6 +6,7 @@
 
 #include "base/Errors.h"
 #include "fileops/Rename.h"
+#include "fileops/UndoRedo.h"
 #include "tools/korvel-tool/Args.h"
 #include "tools/korvel-tool/Commands.h"
 
@@ -76,12 +77,17 @@ int runRename(const std::vector<std::string>& args) {
     }
     std::vector<std::pair<std::string, std::string>> moves;
     for (const PlanRow& r : plan.rows) moves.emplace_back(r.oldPath, r.newPath);
-    const RenameCounts counts = runRenamePass(moves, [](const RenameStep& s) {
-        if (s.error) reportFailure(s.from, s.to, s.error);
-        else std::printf("%s -> %s\n", s.from.c_str(), s.to.c_str());
+    std::vector<StepEntry> done;
+    const RenameCounts counts = runRenamePass(moves, [&done](const RenameStep& s) {
+        if (s.error) {
+            reportFailure(s.from, s.to, s.error);
+        } else if (s.from != s.to) {
+            std::printf("%s -> %s\n", s.from.c_str(), s.to.c_str());
+            done.push_back(movedEntry(systemFileSystem(), s.from, s.to));
+        }
         return true;
     });
-    return counts.failed ? 1 : 0;
+    return !recordedForUndo(StepKind::SerialRename, std::move(done)) || counts.failed ? 1 : 0;
 }
 
 }  // namespace korvel::tool
