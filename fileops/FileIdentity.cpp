@@ -19,8 +19,8 @@ std::optional<FileIdentity> fileIdentity(FileSystem& fs, const std::string& path
 }
 
 bool sameFile(FileSystem& fs, const std::string& path, const FileIdentity& identity) {
-    const std::optional<FileIdentity> now = fileIdentity(fs, path);
-    return now && *now == identity;
+    struct stat st;
+    return fs.lstat(path, &st) == 0 && matchesIdentity(st, identity);
 }
 
 }  // namespace korvel

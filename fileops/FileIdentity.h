@@ -28,7 +28,8 @@ bool matchesIdentity(const struct stat& st, const FileIdentity& identity);
 // The identity of path itself (a symbolic link is not followed); nothing when it cannot be read.
 std::optional<FileIdentity> fileIdentity(FileSystem& fs, const std::string& path);
 
-// Whether path is still the file that had identity; false when it is gone or unreadable.
+// Whether path is still the item that had identity (matchesIdentity); false when it is gone or
+// unreadable.
 bool sameFile(FileSystem& fs, const std::string& path, const FileIdentity& identity);
 
 }  // namespace korvel

@@ -14,6 +14,7 @@
 
 #include "base/ErrorReason.h"
 #include "base/Errors.h"
+#include "fileops/FileIdentity.h"
 #include "fileops/FolderOps.h"
 #include "fileops/Rename.h"
 #include "tests/support/FaultyFileSystem.h"
@@ -84,6 +85,7 @@ TEST(FileOperation, FaultsLoseNothingAndReplaceNothingUnasked) {
         bool cancelled = false;
         Meddle meddle = {};
         std::function<bool(const FileOpProgress&)> goOn = {};
+        const char* recorded = "a.jpg";  // the names done() lists for undo, each src/X now dst/X
     };
     const char* aOld = "a.jpg c.jpg=old | a.jpg b.jpg c.jpg";
     const Case cases[] = {
@@ -91,7 +93,7 @@ TEST(FileOperation, FaultsLoseNothingAndReplaceNothingUnasked) {
         {"copy, read error inside b (no copy_file_range)", false, skip,
          {{"copyRange", "", EXDEV}, {"read", "src/b.jpg", EIO, 1}}, aOld},
         {"copy, target folder refuses new files", false, ConflictAnswer::Replace, {{"open", "dst/", EACCES}},
-         "c.jpg=old | a.jpg b.jpg c.jpg"},
+         "c.jpg=old | a.jpg b.jpg c.jpg", false, {}, {}, ""},
         {"copy, b vanishes before it is opened", false, skip, {}, "a.jpg c.jpg=old | a.jpg c.jpg", false,
          [](const std::string& call, const std::string& p, const std::string& d) {
              if (call == "open" && p == d + "src/b.jpg") fs::remove(p);
@@ -100,7 +102,8 @@ TEST(FileOperation, FaultsLoseNothingAndReplaceNothingUnasked) {
          "a.jpg b.jpg=other c.jpg=old | a.jpg b.jpg=other c.jpg", false,
          [](const std::string& call, const std::string& p, const std::string& d) {
              if (call == "open" && p == d + "src/b.jpg") writeFile(p, kOther);
-         }},
+         },
+         {}, "a.jpg b.jpg"},
         {"copy, b appears in the target meanwhile, skipped", false, skip, {},
          "a.jpg b.jpg=other c.jpg=old | a.jpg b.jpg c.jpg", false,
          [](const std::string& call, const std::string& p, const std::string& d) {
@@ -108,11 +111,11 @@ TEST(FileOperation, FaultsLoseNothingAndReplaceNothingUnasked) {
              if (ours && !fs::exists(d + "dst/b.jpg") && fs::exists(d + "dst/a.jpg"))
                  writeFile(d + "dst/b.jpg", kOther);
          }},
-        {"move across file systems", true, skip, {exdev}, "a.jpg b.jpg c.jpg=old | c.jpg"},
+        {"move across file systems", true, skip, {exdev}, "a.jpg b.jpg c.jpg=old | c.jpg", false, {}, {}, "a.jpg b.jpg"},
         {"move across file systems, flush fails for b", true, skip, {exdev, {"fsync", "", EIO, 1}},
          "a.jpg c.jpg=old | b.jpg c.jpg"},
         {"move across file systems, a's source cannot be removed", true, skip,
-         {exdev, {"unlink", "src/a.jpg", EACCES}}, "a.jpg b.jpg c.jpg=old | a.jpg c.jpg"},
+         {exdev, {"unlink", "src/a.jpg", EACCES}}, "a.jpg b.jpg c.jpg=old | a.jpg c.jpg", false, {}, {}, "b.jpg"},
         {"copy, cancelled between files", false, skip, {}, aOld, true, {},
          [](const FileOpProgress& p) { return p.filesDone < 1; }},
         {"move across file systems, cancelled inside b", true, skip, {exdev}, "a.jpg c.jpg=old | b.jpg c.jpg",
@@ -136,7 +139,47 @@ TEST(FileOperation, FaultsLoseNothingAndReplaceNothingUnasked) {
         op.ToFiles = {d + "dst/"};
         EXPECT_EQ(c.move ? op.Move() : op.Copy(), c.cancelled);
         EXPECT_EQ(state(d), c.want);
+        std::string recorded;
+        for (const StepEntry& e : op.done()) {
+            const std::string name = e.target.substr(e.target.rfind('/') + 1);
+            EXPECT_EQ(e.source, d + "src/" + name);
+            EXPECT_EQ(e.target, d + "dst/" + name);
+            EXPECT_TRUE(sameFile(f, e.target, e.left)) << name;
+            recorded += (recorded.empty() ? "" : " ") + name;
+        }
+        EXPECT_EQ(recorded, c.recorded);
     }
+}
+
+// What a copy, move or delete records for undo: a folder it made as one item, the files it put
+// into a folder that was there before one by one, a delete each item's place in the Trash.
+TEST(FileOperation, RecordsWhereEachItemWent) {
+    TempTree t;
+    const std::string d = t.root();
+    t.write("src/album/x.jpg", "x");
+    t.write("src/album/sub/y.jpg", "y");
+    t.write("src/one.jpg", "1");
+    t.write("dst/merge/old.jpg", "old");
+    t.write("src/merge/new.jpg", "new");
+    ScriptedUser u;
+    TFileOperation op(u);
+    op.homeTrash = d + "trash";
+    op.FromFiles = {d + "src/album", d + "src/one.jpg", d + "src/merge"};
+    op.ToFiles = {d + "dst"};
+    ASSERT_FALSE(op.Copy());
+    std::vector<std::string> got;
+    for (const StepEntry& e : op.done()) {
+        got.push_back(e.source.substr(d.size()) + ">" + e.target.substr(d.size()));
+        EXPECT_TRUE(sameFile(systemFileSystem(), e.target, e.left)) << e.target;
+    }
+    EXPECT_EQ(got, (std::vector<std::string>{"src/album>dst/album", "src/one.jpg>dst/one.jpg",
+                                             "src/merge/new.jpg>dst/merge/new.jpg"}));
+    op.FromFiles = {d + "dst/one.jpg", d + "dst/album"};
+    ASSERT_FALSE(op.Delete());
+    ASSERT_EQ(op.done().size(), 2u);
+    EXPECT_EQ(op.done()[0].target, d + "trash/files/one.jpg");
+    EXPECT_EQ(op.done()[1].target, d + "trash/files/album");
+    for (const StepEntry& e : op.done()) EXPECT_TRUE(sameFile(systemFileSystem(), e.target, e.left)) << e.target;
 }
 
 // A move to another file system removes a source only once its copy's name is on the disk: the
