@@ -98,7 +98,10 @@ TrText stepText(const JournalStep& step) {
 }
 
 std::string stepTextEnglish(const JournalStep& step) {
-    return fillIn(kKindTexts[size_t(step.kind) - 1].english, {std::to_string(step.entries.size())});
+    std::string text = fillIn(kKindTexts[size_t(step.kind) - 1].english, {std::to_string(step.entries.size())});
+    if (step.entries.size() == 1)
+        if (const size_t at = text.find(" 1 files"); at != std::string::npos) text.erase(at + 7, 1);
+    return text;
 }
 
 TrText journalFailedText() {
