@@ -196,10 +196,21 @@ private:
         control_.fail({job_.left_.back().text(), FailureReason{err, {}, {}}}, false);
     }
 
-    // Whether from is the item the step left (said when not).
-    bool isLeft(const std::string& from, const FileIdentity& left, struct stat& st) {
+    // Whether from is the item the step left (said when not). When from is gone, an earlier run
+    // cut short may have put the item at to already: then already is set.
+    bool isLeft(const std::string& from, const std::string& to, FileIdentity& left, struct stat& st,
+                bool& already) {
+        already = false;
         if (fs_.lstat(from, &st) != 0) {
-            leave(errno == ENOENT ? LeftAlone::Why::Gone : LeftAlone::Why::Failed, from, errno == ENOENT ? 0 : errno);
+            const int err = errno;
+            struct stat there;
+            if (err == ENOENT && !to.empty() && fs_.lstat(to, &there) == 0 &&
+                (matchesIdentity(there, left) || copiedFrom(there, left))) {
+                left = identityOf(there);
+                already = true;
+                return false;
+            }
+            leave(err == ENOENT ? LeftAlone::Why::Gone : LeftAlone::Why::Failed, from, err == ENOENT ? 0 : err);
             return false;
         }
         if (!matchesIdentity(st, left)) {
@@ -209,24 +220,15 @@ private:
         return true;
     }
 
-    // An earlier run cut short may have put the item at to already: from is gone and to holds it.
-    bool alreadyAt(const std::string& from, const std::string& to, FileIdentity& left) {
-        struct stat st;
-        if (fs_.lstat(from, &st) == 0 || errno != ENOENT || fs_.lstat(to, &st) != 0) return false;
-        if (!matchesIdentity(st, left) && !copiedFrom(st, left)) return false;
-        left = identityOf(st);
-        return true;
-    }
-
     void moved(const std::string& from, const std::string& to) {
         job_.moved_.emplace_back(from, to);
         touched_.insert(extractFilePath(to));
     }
 
     bool relocate(const std::string& from, const std::string& to, FileIdentity& left) {
-        if (alreadyAt(from, to, left)) return true;
         struct stat st;
-        if (!isLeft(from, left, st)) return false;
+        bool already;
+        if (!isLeft(from, to, left, st, already)) return already;
         int r = fs_.renameNoReplace(from, to);
         if (r != 0 && errno == ENOENT && makeFolderPath(fs_, extractFilePath(to), 0777))
             r = fs_.renameNoReplace(from, to);  // its folder was removed since
@@ -262,7 +264,8 @@ private:
 
     bool trash(const std::string& path, FileIdentity& left, std::string& inTrash) {
         struct stat st;
-        if (!isLeft(path, left, st)) return false;
+        bool already;
+        if (!isLeft(path, {}, left, st, already)) return false;
         TFileOperation op(*this, fs_);
         op.homeTrash = job_.homeTrash;
         op.FromFiles = {path};
@@ -275,14 +278,18 @@ private:
     }
 
     bool restore(const std::string& item, const std::string& to, FileIdentity& left) {
-        if (alreadyAt(item, to, left)) return true;
         std::string trashFolder, entry;
         struct stat st;
-        if (!splitTrashItem(item, trashFolder, entry)) {
+        bool already;
+        if (item.empty()) {  // its place in the Trash was never recorded
             leave(LeftAlone::Why::Gone, to);
             return false;
         }
-        if (!isLeft(item, left, st)) return false;
+        if (!isLeft(item, to, left, st, already)) return already;
+        if (!splitTrashItem(item, trashFolder, entry)) {
+            leave(LeftAlone::Why::Gone, item);
+            return false;
+        }
         const TrashRestore r = restoreFromTrash(fs_, trashFolder, entry, false);
         if (r.error == EEXIST) {
             leave(LeftAlone::Why::Taken, r.path.empty() ? to : r.path);
@@ -298,7 +305,8 @@ private:
 
     bool removeFolder(const std::string& folder, FileIdentity& left) {
         struct stat st;
-        if (!isLeft(folder, left, st)) return false;
+        bool already;
+        if (!isLeft(folder, {}, left, st, already)) return false;
         if (fs_.rmdir(folder) == 0) {
             job_.moved_.emplace_back(folder, std::string());
             return true;
