@@ -210,8 +210,8 @@ void WindowCommands::editOptions() {
 void WindowCommands::showHelp() {
     // The help file is named after the program and sits in its data folder, one for each language.
     const QFileInfo exe(QString::fromStdString(exePath_));
-    const QString help = QString::fromStdString(korvel::programFolders(exePath_).data) +
-                         QString::fromStdString(korvel::helpFileName(exe.completeBaseName().toStdString(), shownLanguage()));
+    const std::string name = korvel::helpFileName(exe.completeBaseName().toStdString(), shownLanguage());
+    const QString help = QString::fromStdString(korvel::programFolders(exePath_).data + name);
     if (!QFileInfo::exists(help) || !QDesktopServices::openUrl(QUrl::fromLocalFile(help)))
         QMessageBox::information(window_, QStringLiteral("Korvel"), tr("ヘルプファイルを開けません。") + QLatin1Char('\n') + help);
 }

@@ -58,7 +58,8 @@ int main(int argc, char** argv) {
     std::setlocale(LC_NUMERIC, "C");
     setApplicationIdentity();
     // Japanese for Japanese and C locales, English for every other one.
-    loadTranslations(app, korvel::uiLanguageFromEnvironment(), translationFolder(korvel::runningExecutablePath(argv[0])));
+    loadTranslations(app, korvel::uiLanguageFromEnvironment(),
+                     translationFolder(korvel::runningExecutablePath(argv[0])));
     UseMonitorProfile();
 
     SingleInstance instance(QStringLiteral("Korvel_Dovrans_Application"));

@@ -38,7 +38,8 @@ bool hasJapanese(const QString& text) {
 QStringList japaneseTexts(QWidget& root) {
     QStringList found;
     const auto add = [&](const QObject* o, const QString& text) {
-        if (hasJapanese(text)) found << QStringLiteral("%1 %2: %3").arg(o->metaObject()->className(), o->objectName(), text);
+        if (hasJapanese(text))
+            found << QStringLiteral("%1 %2: %3").arg(o->metaObject()->className(), o->objectName(), text);
     };
     QList<QWidget*> widgets = root.findChildren<QWidget*>();
     widgets.prepend(&root);
