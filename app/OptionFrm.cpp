@@ -190,7 +190,7 @@ void TOptionFrm::buildQuickFolderPage() {
     ListView1->setColumnWidth(0, 80);
     ListView1->setColumnWidth(1, 395);
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(QFEditBtn = named(new QPushButton(tr("設定")), "QFEditBtn"));
+    buttons->addWidget(QFEditBtn = named(new QPushButton(tr("設定", "button: edit the quick folder")), "QFEditBtn"));
     buttons->addWidget(QFUpBtn = named(new QPushButton(tr("上へ")), "QFUpBtn"));
     buttons->addWidget(QFDownBtn = named(new QPushButton(tr("下へ")), "QFDownBtn"));
     buttons->addWidget(QFClearBtn = named(new QPushButton(tr("クリア")), "QFClearBtn"));

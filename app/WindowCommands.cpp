@@ -21,6 +21,7 @@
 #include "base/Errors.h"
 #include "base/IniFile.h"
 #include "base/ProgramFolders.h"
+#include "base/UiLanguage.h"
 #include "base/UserFolders.h"
 #include "browse/FileList.h"
 #include "browse/GridModel.h"
@@ -33,6 +34,7 @@
 #include "formats/SpiStartup.h"
 #include "platform/PathText.h"
 #include "platform/ShellServices.h"
+#include "platform/Translations.h"
 #include "settings/OptionSettings.h"
 #include "view/ShowFrm1.h"
 #include "view/SubFrm.h"
@@ -206,10 +208,10 @@ void WindowCommands::editOptions() {
 // Help.
 
 void WindowCommands::showHelp() {
-    // The help file is named after the program and sits in its data folder.
+    // The help file is named after the program and sits in its data folder, one for each language.
     const QFileInfo exe(QString::fromStdString(exePath_));
-    const QString help = QString::fromStdString(korvel::programFolders(exePath_).data) + exe.completeBaseName() +
-                         QStringLiteral(".html");
+    const std::string name = korvel::helpFileName(exe.completeBaseName().toStdString(), shownLanguage());
+    const QString help = QString::fromStdString(korvel::programFolders(exePath_).data + name);
     if (!QFileInfo::exists(help) || !QDesktopServices::openUrl(QUrl::fromLocalFile(help)))
         QMessageBox::information(window_, QStringLiteral("Korvel"), tr("ヘルプファイルを開けません。") + QLatin1Char('\n') + help);
 }

@@ -15,6 +15,8 @@
 #include "app/OpenShowFrm.h"
 #include "app/ShutdownRequests.h"
 #include "app/SingleInstance.h"
+#include "base/ProgramFolders.h"
+#include "base/UiLanguage.h"
 #include "platform/MonitorProfile.h"
 #include "platform/Translations.h"
 #include "settings/CommandLine.h"
@@ -55,7 +57,9 @@ int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     std::setlocale(LC_NUMERIC, "C");
     setApplicationIdentity();
-    loadQtTranslations(app);
+    // Japanese for Japanese and C locales, English for every other one.
+    loadTranslations(app, korvel::uiLanguageFromEnvironment(),
+                     translationFolder(korvel::runningExecutablePath(argv[0])));
     UseMonitorProfile();
 
     SingleInstance instance(QStringLiteral("Korvel_Dovrans_Application"));

@@ -45,6 +45,7 @@ add_custom_target(korvel_dist_files ALL DEPENDS ${gz_files})
 
 if(KORVEL_BUILD_UI)
   install(TARGETS korvel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${KORVEL_QM_FILES} DESTINATION ${KORVEL_DATA_INSTALL_DIR}/translations)
 endif()
 install(TARGETS korvel-tool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 get_property(plugins GLOBAL PROPERTY KORVEL_PLUGINS)
@@ -53,8 +54,9 @@ if(plugins)
   install(TARGETS ${plugins} LIBRARY DESTINATION ${KORVEL_PLUGIN_INSTALL_DIR}
     PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 endif()
-# The help file is named after the program.
+# The help files are named after the program.
 install(FILES docs/help.html DESTINATION ${KORVEL_DATA_INSTALL_DIR} RENAME korvel.html)
+install(FILES docs/help.en.html DESTINATION ${KORVEL_DATA_INSTALL_DIR} RENAME korvel.en.html)
 install(FILES ${out}/${KORVEL_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${out}/${KORVEL_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${dist}/icons/${KORVEL_APP_ID}.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
@@ -90,7 +92,8 @@ endif()
 list(APPEND recommends xdg-utils "fonts-noto-cjk | fonts-ipafont-gothic")
 list(JOIN recommends ", " CPACK_DEBIAN_PACKAGE_RECOMMENDS)
 # Qt loads its window-system plug-in at run time: without it no window opens. Its own texts
-# (the buttons of message boxes) are loaded in Japanese from its translations.
+# (the buttons of message boxes) are loaded in Japanese from its translations for a Japanese
+# interface.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n")
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME korvel)
@@ -103,7 +106,8 @@ selected image. It copies, moves, deletes and renames files (also with serial
 numbers), converts copies to BMP, JPEG or PNG at another size, sets the
 wallpaper and runs slideshows. It reads BMP, icon, GIF, JPEG and PNG files,
 and WebP, TIFF, HEIF and AVIF through the plug-ins it ships. The user
-interface is in Japanese.
+interface is in Japanese for a Japanese (or C) locale and in English for
+every other.
 
 korvel-tool does the same work from the command line.")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Korvel developers <maintainers@users.noreply.c-seed-23730d82.example>")

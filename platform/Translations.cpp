@@ -5,17 +5,35 @@
 #include <QTranslator>
 
 #include "base/NameText.h"
+#include "base/ProgramFolders.h"
 #include "platform/PathText.h"
 
-bool loadQtTranslations(QCoreApplication& app) {
-    // The interface is Japanese whatever the locale says, and so are Qt's own texts.
-    auto* qt = new QTranslator(&app);
-    if (!qt->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
-        !QCoreApplication::installTranslator(qt)) {
-        delete qt;
+namespace {
+korvel::UiLanguage shown = korvel::UiLanguage::Japanese;
+
+bool install(QCoreApplication& app, const QString& name, const QString& folder) {
+    auto* translator = new QTranslator(&app);
+    if (!translator->load(name, folder) || !QCoreApplication::installTranslator(translator)) {
+        delete translator;
         return false;
     }
     return true;
+}
+}  // namespace
+
+korvel::UiLanguage loadTranslations(QCoreApplication& app, korvel::UiLanguage language, const std::string& folder) {
+    if (language == korvel::UiLanguage::English &&
+        install(app, QStringLiteral("korvel_en"), QString::fromStdString(folder)))
+        return shown = korvel::UiLanguage::English;  // Qt's own texts are English as written
+    // A missing Qt translation leaves its buttons in English; Korvel's texts are Japanese still.
+    install(app, QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+    return shown = korvel::UiLanguage::Japanese;
+}
+
+korvel::UiLanguage shownLanguage() { return shown; }
+
+std::string translationFolder(const std::string& executablePath) {
+    return korvel::programFolders(executablePath).data + "translations/";
 }
 
 QString coreText(const korvel::TrText& text) {

@@ -49,7 +49,8 @@ public:
     int columnCount(const QModelIndex&) const override { return 3; }
     QVariant headerData(int section, Qt::Orientation o, int role) const override {
         if (o != Qt::Horizontal || role != Qt::DisplayRole) return {};
-        const char* heads[] = {"変更前", "変更後", ""};
+        const char* heads[] = {QT_TRANSLATE_NOOP("QObject", "変更前"), QT_TRANSLATE_NOOP("QObject", "変更後"),
+                               ""};
         return QObject::tr(heads[section]);
     }
     QVariant data(const QModelIndex& index, int role) const override {

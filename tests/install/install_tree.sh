@@ -9,7 +9,8 @@ mv "$dir/staged" "$dir/moved"
 cd "$dir/moved/usr"
 id=org.korvel.Korvel
 fail() { echo "FAIL: $*" >&2; exit 1; }
-for f in bin/korvel bin/korvel-tool share/korvel/korvel.html share/applications/$id.desktop \
+for f in bin/korvel bin/korvel-tool share/korvel/korvel.html share/korvel/korvel.en.html \
+         share/korvel/translations/korvel_en.qm share/applications/$id.desktop \
          share/metainfo/$id.metainfo.xml share/icons/hicolor/scalable/apps/$id.svg \
          share/man/man1/korvel.1.gz share/man/man1/korvel-tool.1.gz share/doc/korvel/copyright; do
   [ -s "$f" ] || fail "missing $f"

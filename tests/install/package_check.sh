@@ -9,6 +9,7 @@ deb=$(ls "$dir"/korvel_*.deb)
 fail() { echo "FAIL: $*" >&2; exit 1; }
 files=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for f in ./usr/bin/korvel ./usr/bin/korvel-tool ./usr/share/applications/org.korvel.Korvel.desktop \
+         ./usr/share/korvel/korvel.en.html ./usr/share/korvel/translations/korvel_en.qm \
          ./usr/share/doc/korvel/copyright ./usr/share/doc/korvel/changelog.gz; do
   grep -qx "$f" <<< "$files" || fail "$f not in the package"
 done
