@@ -13,7 +13,6 @@
 #include <QTemporaryDir>
 #include <csignal>
 #include <cstring>
-#include <functional>
 
 #include "app/SingleInstance.h"
 #include "base/FileNames.h"
@@ -34,35 +33,15 @@ const QString kName = QStringLiteral("Korvel_Dovrans_Application");
 
 std::string bytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
-// A local socket listening at path (its fd, -1 on failure), or one left behind as by a crashed run.
-int listeningSocket(const std::string& path) {
+// A local socket listening at path, or connected to it; -1 on failure.
+int localSocket(const std::string& path, bool connecting) {
     sockaddr_un a{};
     a.sun_family = AF_UNIX;
     std::strncpy(a.sun_path, path.c_str(), sizeof a.sun_path - 1);
+    const auto* at = reinterpret_cast<sockaddr*>(&a);
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    return fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && ::listen(fd, 8) == 0 ? fd : -1;
-}
-bool staleSocket(const std::string& path) {
-    const int fd = listeningSocket(path);
-    return fd >= 0 && ::close(fd) == 0;
-}
-int connectSocket(const std::string& path) {
-    sockaddr_un a{};
-    a.sun_family = AF_UNIX;
-    std::strncpy(a.sun_path, path.c_str(), sizeof a.sun_path - 1);
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    return fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 ? fd : -1;
-}
-
-// Runs body in a child process as the user nobody; the child's exit status is body's.
-pid_t asNobody(const std::function<int()>& body) {
-    const pid_t pid = ::fork();
-    if (pid == 0) ::_exit(::setgid(kNobody) == 0 && ::setuid(kNobody) == 0 ? body() : 99);
-    return pid;
-}
-int exitStatus(pid_t pid) {
-    int st = 0;
-    return ::waitpid(pid, &st, 0) == pid && WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    const bool ok = connecting ? ::connect(fd, at, sizeof a) == 0 : ::bind(fd, at, sizeof a) == 0 && ::listen(fd, 8) == 0;
+    return fd >= 0 && ok ? fd : -1;
 }
 
 QProcessEnvironment korvelEnvironment(const QString& runtime, const QString& config) {
@@ -94,7 +73,6 @@ private slots:
             const char* outcome;  // primary, listening, handed over, owner of the socket file after
         } rows[] = {
             {"ours, answering", true, true, false, "0 0 1 0"},
-            {"ours, left by a crash", true, false, false, "1 1 1 0"},  // handed to itself
             {"another user's, answering", true, true, true, "1 0 0 65534"},
             {"another user's in the temporary folder", false, true, true, "1 0 0 65534"},
             {"another user's, stale, in the temporary folder", false, false, true, "1 0 0 65534"},
@@ -115,7 +93,7 @@ private slots:
                     connect(c, &QLocalSocket::readyRead, [&got, c] { got += c->readAll(); });
                 }
             });
-            QVERIFY(r.live ? planted.listen(s.socketPath()) : staleSocket(bytes(s.socketPath())));
+            QVERIFY(r.live ? planted.listen(s.socketPath()) : ::close(localSocket(bytes(s.socketPath()), false)) == 0);
             if (r.other) QCOMPARE(::chown(bytes(s.socketPath()).c_str(), kNobody, kNobody), 0);
             const bool primary = s.becomePrimary();
             const bool handed = s.handOver({"a.bmp", "/s"}, "/pics");
@@ -130,51 +108,32 @@ private slots:
         }
     }
 
-    // A process of another user never gets a word in: its message to Korvel is refused unread,
-    // and a server it runs, even at a socket file that is ours, is not handed anything.
-    void anotherUsersProcess() {
+    // A process of another user never gets a word in: its message is refused unread.
+    void anotherUsersClient() {
         if (::geteuid() != 0) QSKIP("needs root to run a process as another user");
         QTemporaryDir tmp;
         QVERIFY(::chmod(tmp.path().toLocal8Bit().constData(), 0777) == 0);
         ScopedEnv xdg("XDG_RUNTIME_DIR", nullptr);
         ScopedEnv tmpdir("TMPDIR", tmp.path().toStdString());
-        {
-            SingleInstance primary(kName), second(kName);
-            QVERIFY(primary.becomePrimary() && primary.listening());
-            std::vector<std::vector<std::string>> handed;
-            connect(&primary, &SingleInstance::activationRequested,
-                    [&](const std::vector<std::string>& args, const std::string&) { handed.push_back(args); });
-            const std::string path = bytes(primary.socketPath());
-            QVERIFY(::chmod(path.c_str(), 0777) == 0);  // reachable, so only the peer check stands in the way
-            const std::string theirs = korvel::encodeHandOver({"/", {"/etc/theirs.bmp"}}).value();
-            QCOMPARE(exitStatus(asNobody([&] {
-                         const int fd = connectSocket(path);
-                         return fd >= 0 && ::write(fd, theirs.data(), theirs.size()) == ssize_t(theirs.size()) ? 0 : 1;
-                     })),
-                     0);
-            QVERIFY(second.handOver({"mine.bmp"}, "/"));  // queued behind theirs
-            QTRY_COMPARE(handed.size(), size_t(1));
-            QCOMPARE(handed.front(), std::vector<std::string>{"mine.bmp"});
+        SingleInstance primary(kName), second(kName);
+        QVERIFY(primary.becomePrimary() && primary.listening());
+        std::vector<std::vector<std::string>> handed;
+        connect(&primary, &SingleInstance::activationRequested,
+                [&](const std::vector<std::string>& args, const std::string&) { handed.push_back(args); });
+        const std::string path = bytes(primary.socketPath()),
+                          theirs = korvel::encodeHandOver({"/", {"/etc/theirs.bmp"}}).value();
+        QVERIFY(::chmod(path.c_str(), 0777) == 0);  // reachable, so only the peer check stands in the way
+        const pid_t client = ::fork();
+        if (client == 0) {  // as nobody: exit status 0 once the whole message is sent
+            const bool nobody = ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0;
+            const int fd = nobody ? localSocket(path, true) : -1;
+            ::_exit(fd >= 0 && ::write(fd, theirs.data(), theirs.size()) == ssize_t(theirs.size()) ? 0 : 1);
         }
-        // Their server at our path, its socket file given to us afterwards.
-        int ready[2];
-        QVERIFY(::pipe(ready) == 0);
-        const std::string path = bytes(tmp.path() + "/" + kName + "-0");
-        const pid_t server = asNobody([&] {
-            if (listeningSocket(path) < 0) return 1;
-            (void)!::write(ready[1], "r", 1);
-            for (;;) ::pause();
-        });
-        char c = 0;
-        QCOMPARE(::read(ready[0], &c, 1), ssize_t(1));
-        QVERIFY(::chown(path.c_str(), 0, 0) == 0);
-        SingleInstance s(kName);
-        const bool primary = s.becomePrimary(), handed = s.handOver({"a.bmp"}, "/");
-        ::kill(server, SIGKILL);
-        exitStatus(server);
-        ::close(ready[0]);
-        ::close(ready[1]);
-        QCOMPARE(QString::asprintf("%d %d %d", primary, s.listening(), handed), QStringLiteral("1 0 0"));
+        int status = -1;
+        QVERIFY(::waitpid(client, &status, 0) == client && WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        QVERIFY(second.handOver({"mine.bmp"}, "/"));  // accepted after theirs
+        QTRY_COMPARE(handed.size(), size_t(1));
+        QCOMPARE(handed.front(), std::vector<std::string>{"mine.bmp"});
     }
 
     // Whatever a client sends that is not one whole message, or more than the bound, is dropped
@@ -186,13 +145,11 @@ private slots:
         QVERIFY(primary.becomePrimary());
         int handed = 0;
         connect(&primary, &SingleInstance::activationRequested, [&] { ++handed; });
-        const std::string good = korvel::encodeHandOver({"/", {"a.bmp"}}).value();
         const auto n32 = [](uint32_t v) { return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; };
         std::string flood = "KVH1" + n32(200000);  // each string short, all of them twice the bound
         for (int i = 0; i < 200000; ++i) flood += n32(6) + "aaaaaa";
         const std::pair<const char*, std::string> rows[] = {
             {"not a message", "GET / HTTP/1.0\r\n\r\n"},
-            {"a NUL in a name", good.substr(0, good.size() - 1) + '\0'},
             {"over the bound", flood},
         };
         for (const auto& [what, message] : rows) {
@@ -268,7 +225,7 @@ private slots:
         if (::geteuid() != 0) QSKIP("needs root to give the socket file to another user");
         QTemporaryDir run;
         const std::string planted = bytes(run.path() + "/" + kName);
-        const int answering = listeningSocket(planted);  // it answers, and would take any message
+        const int answering = localSocket(planted, false);  // it answers, and would take any message
         QVERIFY(answering >= 0 && ::chown(planted.c_str(), kNobody, kNobody) == 0);
         QProcess korvel;
         korvel.setProcessEnvironment(korvelEnvironment(run.path(), config_.path()));
@@ -282,25 +239,17 @@ private slots:
         ::close(answering);
     }
 
-    // Without a display the program says so in one line and fails; --help still answers.
+    // Without a display the program says so in one line and fails, before Qt would abort.
     void noDisplay() {
-        const std::tuple<QStringList, int, QString, QString> rows[] = {
-            {{}, 1, "", "no display: Korvel is a desktop program; set DISPLAY or WAYLAND_DISPLAY\n"},
-            {{"a.bmp"}, 1, "", "no display: Korvel is a desktop program; set DISPLAY or WAYLAND_DISPLAY\n"},
-            {{"--version"}, 0, "korvel " KORVEL_VERSION "\n", ""},
-        };
-        for (const auto& [args, status, out, err] : rows) {
-            QProcess korvel;
-            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
-            korvel.setProcessEnvironment(env);
-            korvel.start(KORVEL_EXE, args);
-            QVERIFY(korvel.waitForFinished(20000));
-            QCOMPARE(korvel.exitStatus(), QProcess::NormalExit);
-            QCOMPARE(korvel.exitCode(), status);
-            QCOMPARE(QString::fromLocal8Bit(korvel.readAllStandardOutput()), out);
-            QCOMPARE(QString::fromLocal8Bit(korvel.readAllStandardError()), err);
-        }
+        QProcess korvel;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+        korvel.setProcessEnvironment(env);
+        korvel.start(KORVEL_EXE, {"a.bmp"});
+        QVERIFY(korvel.waitForFinished(20000));
+        QCOMPARE(QString::asprintf("%d %d ", korvel.exitStatus(), korvel.exitCode()) + korvel.readAllStandardError(),
+                 "0 1 no display: Korvel is a desktop program; set DISPLAY or WAYLAND_DISPLAY\n");
+        QCOMPARE(korvel.readAllStandardOutput(), QByteArray());
     }
 };
 
