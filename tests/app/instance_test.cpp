@@ -108,6 +108,22 @@ private slots:
         }
     }
 
+    // The runtime folder holds the socket only when it is the user's own and closed to others.
+    void runtimeFolderMustBePrivate() {
+        if (::geteuid() != 0) QSKIP("needs root to give the folder to another user");
+        const std::tuple<const char*, mode_t, uid_t, bool> rows[] = {
+            {"real", 0700, 0, true}, {"real", 0777, 0, false}, {"real", 0700, kNobody, false}, {"link", 0700, 0, false}};
+        for (const auto& [kind, mode, owner, used] : rows) {
+            QTemporaryDir run, tmp;
+            const QString dir = run.path() + "/" + kind;
+            QVERIFY(QDir().mkdir(run.path() + "/real") && (kind[0] == 'r' || QFile::link("real", dir)));
+            QVERIFY(::chmod(bytes(dir).c_str(), mode) == 0 && ::chown(bytes(dir).c_str(), owner, owner) == 0);
+            ScopedEnv xdg("XDG_RUNTIME_DIR", dir.toStdString());
+            ScopedEnv tmpdir("TMPDIR", tmp.path().toStdString());
+            QCOMPARE(SingleInstance(kName).socketPath(), used ? dir + "/" + kName : tmp.path() + "/" + kName + "-0");
+        }
+    }
+
     // A process of another user never gets a word in: its message is refused unread.
     void anotherUsersClient() {
         if (::geteuid() != 0) QSKIP("needs root to run a process as another user");
