@@ -323,7 +323,8 @@ void TKorvelMain::resizeEvent(QResizeEvent* event) {
 }
 
 void TKorvelMain::activateFromOutside(const std::vector<std::string>& arguments, const std::string& cwd) {
-    if (isMinimized()) showNormal();
+    // Restored as it was before it was minimised: a maximised window comes back maximised.
+    if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();
     activateWindow();

@@ -2,8 +2,10 @@
 #include <clocale>
 #include <memory>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -47,10 +49,21 @@ bool answerInfoOption(const char* arg) {
         stdout);
     return true;
 }
+
+std::string_view environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 2 && answerInfoOption(argv[1])) return 0;
+    // Qt would abort with its own message; a terminal user gets one line and a plain failure.
+    if (!korvel::displayGiven(environment("DISPLAY"), environment("WAYLAND_DISPLAY"), environment("QT_QPA_PLATFORM"),
+                              std::vector<std::string>(argv + 1, argv + argc))) {
+        std::fputs("no display: Korvel is a desktop program; set DISPLAY or WAYLAND_DISPLAY\n", stderr);
+        return 1;
+    }
     QApplication app(argc, argv);
     // Read only now: Qt has taken its own options (-platform ...) out of argv. The rest stay bytes.
     const std::vector<std::string> arguments(argv + 1, argv + argc);
@@ -63,10 +76,8 @@ int main(int argc, char** argv) {
     UseMonitorProfile();
 
     SingleInstance instance(QStringLiteral("Korvel_Dovrans_Application"));
-    if (!instance.becomePrimary()) {
-        instance.handOver(arguments, korvel::currentFolder());
-        return 0;
-    }
+    // A running Korvel of this user opens the arguments; when none takes them, this one does.
+    if (!instance.becomePrimary() && instance.handOver(arguments, korvel::currentFolder())) return 0;
     ShutdownRequests shutdown;
 
     // The main window is built from the event loop once the splash has been drawn (or after a

@@ -155,4 +155,16 @@ HandOverRead decodeHandOver(std::string_view data, HandOver& out) {
     return HandOverRead::Complete;
 }
 
+bool displayGiven(std::string_view display, std::string_view waylandDisplay, std::string_view qtPlatform,
+                  const std::vector<std::string>& args) {
+    if (!display.empty() || !waylandDisplay.empty() || !qtPlatform.empty()) return true;
+    // Qt takes an option only with a value after it.
+    for (size_t i = 0; i + 1 < args.size(); ++i) {
+        std::string_view a = args[i];
+        if (a.substr(0, 2) == "--") a.remove_prefix(1);
+        if (a == "-platform" || a == "-display") return true;
+    }
+    return false;
+}
+
 }  // namespace korvel

@@ -53,4 +53,10 @@ enum class HandOverRead { Complete, Incomplete, Bad };
 // past the bound, a NUL inside a string, bytes after the end); out is set only when Complete.
 HandOverRead decodeHandOver(std::string_view data, HandOver& out);
 
+// Whether windows have somewhere to go: an X11 or Wayland display named in the environment, or a
+// Qt platform chosen (QT_QPA_PLATFORM, or "-platform NAME" / "-display NAME" among the program's
+// arguments, also with two dashes, as Qt reads them). Empty values name nothing.
+bool displayGiven(std::string_view display, std::string_view waylandDisplay, std::string_view qtPlatform,
+                  const std::vector<std::string>& args);
+
 }  // namespace korvel

@@ -27,7 +27,7 @@ for size in 16 22 24 32 48 64 128 256 512; do
 done
 desktop-file-validate share/applications/$id.desktop
 appstreamcli validate --no-net share/metainfo/$id.metainfo.xml
-grep -qx 'Exec=korvel %f' share/applications/$id.desktop || fail "Exec line"
+grep -qx 'Exec=korvel %F' share/applications/$id.desktop || fail "Exec line"
 grep -q '^Name\[ja\]=' share/applications/$id.desktop && grep -q '^Comment\[ja\]=' share/applications/$id.desktop \
   || fail "Japanese name or comment"
 grep -q '^Categories=Graphics;Viewer;' share/applications/$id.desktop || fail "categories"

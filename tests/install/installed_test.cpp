@@ -49,7 +49,8 @@ TEST(ProgramFolders, BuildFolderOrInstalledPrefix) {
 }
 
 // Every extension that decodes (built in or through a shipped plug-in) has its MIME type in the
-// desktop entry, and the entry lists nothing else, so "Open with" offers exactly what reads.
+// desktop entry, and the entry lists nothing else but folders, so "Open with" offers exactly what
+// reads, and "Open folder with" too.
 TEST(DesktopEntry, ListsEveryMimeTypeKorvelReads) {
     TFileFormatsList formats;
     registerBuiltinFormats(formats);
@@ -69,6 +70,7 @@ TEST(DesktopEntry, ListsEveryMimeTypeKorvelReads) {
         ASSERT_TRUE(mimeOf.count(asciiLower(e.extension))) << e.extension;
         read.insert(mimeOf[asciiLower(e.extension)]);
     }
+    read.insert("inode/directory");
     std::ifstream desktop(KORVEL_INSTALLED_PREFIX "/share/applications/org.korvel.Korvel.desktop");
     for (std::string line; std::getline(desktop, line);)
         if (line.rfind("MimeType=", 0) == 0) {

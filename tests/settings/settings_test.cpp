@@ -377,6 +377,25 @@ TEST(CommandLine, HandOverRoundTripAndBadInput) {
     }
 }
 
+// A display in the environment, or a Qt platform chosen there or by Qt's own options, lets the
+// windows start; empty values and an option without its value name nothing.
+TEST(CommandLine, DisplayGiven) {
+    using Args = std::vector<std::string>;
+    const std::tuple<const char*, const char*, const char*, Args, bool> rows[] = {
+        {"", "", "", {}, false},
+        {":0", "", "", {}, true},
+        {"", "wayland-0", "", {}, true},
+        {"", "", "offscreen", {}, true},
+        {"", "", "", {"--platform", "offscreen", "a.jpg"}, true},
+        {"", "", "", {"a.jpg", "-display", ":1"}, true},
+        {"", "", "", {"a.jpg", "-platform"}, false},  // no value: Qt ignores it
+        {"", "", "", {"-platformtheme", "x"}, false},
+    };
+    for (const auto& [display, wayland, qpa, args, given] : rows)
+        EXPECT_EQ(displayGiven(display, wayland, qpa, args), given)
+            << display << "|" << wayland << "|" << qpa << "|" << ::testing::PrintToString(args);
+}
+
 TEST(CommandLine, ExpandLongPathSpellsComponentsAsStored) {
     TempTree t;
     t.file("Photos/Trip/IMG.jpg", 1);
