@@ -3,6 +3,7 @@
 // and an undo killed half-way that a second run finishes without losing a file.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -203,4 +204,66 @@ TEST(UndoTool, HistoryAndSteps) {
     EXPECT_EQ(failed.status, 1);
     EXPECT_NE(failed.err.find("journal"), std::string::npos) << failed.err;
     EXPECT_EQ(state(t), before);
+}
+
+// An undo of 1,000 moves killed once the first files are back, then run again: every file is in
+// its source folder exactly once with its bytes, none is left behind or lost, and the journal
+// reads back with the step undone. A kill that comes too late (the undo had ended) is tried again.
+TEST(UndoTool, KilledUndoIsFinishedByTheNext) {
+    constexpr int kFiles = 1000;
+    const auto name = [](int i) {
+        char text[16];
+        std::snprintf(text, sizeof text, "f%04d.jpg", i);
+        return std::string(text);
+    };
+    const auto bytes = [](int i) { return std::string(size_t(i % 97) * 41, char('a' + i % 26)) + std::to_string(i); };
+    for (int attempt = 0;; ++attempt) {
+        if (attempt == 5) GTEST_SKIP() << "every undo ended before it could be killed";
+        TempTree t;
+        t.folder("dst");
+        std::vector<std::string> move = {"move", "-o", t / "dst"};
+        for (int i = 0; i < kFiles; ++i) move.push_back(t.write("src/" + name(i), bytes(i)));
+        const ToolRun moved = runTool(move, toolEnv(t));
+        ASSERT_EQ(moved.status, 0) << moved.err;
+        ASSERT_EQ(t.count("src"), 0);
+
+        const std::vector<std::string> env = toolEnv(t);
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            for (const std::string& e : env) ::putenv(const_cast<char*>(e.c_str()));
+            const int null = ::open("/dev/null", O_WRONLY);
+            ::dup2(null, 1), ::dup2(null, 2);
+            ::execl(KORVEL_TOOL, KORVEL_TOOL, "undo", nullptr);
+            ::_exit(127);
+        }
+        ASSERT_GT(pid, 0);
+        int st = 0;
+        bool ended = false;
+        while (t.count("src") == 0 && !ended) ended = ::waitpid(pid, &st, WNOHANG) == pid;
+        if (!ended) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &st, 0);
+        }
+        const long back = t.count("src");
+        if (back == kFiles) continue;  // it had ended: nothing was cut short
+        ASSERT_TRUE(WIFSIGNALED(st)) << "the undo ended by itself with " << back << " files back";
+
+        Journal journal(t / "state/journal");
+        journal.load();
+        ASSERT_EQ(journal.steps().size(), 1u);
+        EXPECT_FALSE(journal.steps()[0].undone);
+
+        const ToolRun again = runTool({"undo"}, env);
+        EXPECT_EQ(again.status, 0) << again.err;
+        EXPECT_EQ(again.out, "undone: move of 1000 files\n");
+        EXPECT_EQ(t.count("dst"), 0);
+        ASSERT_EQ(t.count("src"), kFiles);
+        for (int i = 0; i < kFiles; ++i) ASSERT_EQ(t.read("src/" + name(i)), bytes(i)) << name(i);
+        journal.load();
+        ASSERT_EQ(journal.steps().size(), 1u);
+        EXPECT_TRUE(journal.steps()[0].undone);
+        for (const StepEntry& e : journal.steps()[0].entries) EXPECT_TRUE(e.undone) << e.source;
+        std::printf("killed with %ld of %d files back\n", back, kFiles);
+        return;
+    }
 }
