@@ -123,7 +123,9 @@ public:
         : job_(job), fs_(job.fs_), control_(control), journal_(journal), step_(step),
           undo_(job.direction_ == UndoDirection::Undo) {}
 
-    // False when cancelled before every item was reached.
+    // False when cancelled before every item was reached, or when an item failed for a reason
+    // that may pass (a full disk, an I/O error): the step then stays as it is, for the next run
+    // to finish. An item changed or a name taken since does not hold the step back.
     bool run() {
         const size_t n = step_.entries.size();
         progress_.filesTotal = int(n);
@@ -141,7 +143,7 @@ public:
             control_.progress(progress_);
         }
         for (const std::string& folder : touched_) fs_.syncFolder(folder);
-        return !control_.cancelled();
+        return !control_.cancelled() && !failed_;
     }
 
     // The questions of a fallback through the file operation: nothing replaced, nothing asked.
@@ -154,6 +156,7 @@ public:
         return ConflictAnswer::Skip;
     }
     ErrorAnswer reportError(const FileOpError& error) override {
+        failed_ = true;
         job_.left_.push_back({LeftAlone::Why::Failed, error.path, error.err});
         control_.fail({error.text(), FailureReason{error.err, {}, {}}}, false);
         return ErrorAnswer::Skip;
@@ -189,6 +192,7 @@ private:
     }
 
     void leave(LeftAlone::Why why, const std::string& path, int err = 0) {
+        if (why == LeftAlone::Why::Failed) failed_ = true;
         job_.left_.push_back({why, path, err});
         control_.fail({job_.left_.back().text(), FailureReason{err, {}, {}}}, false);
     }
@@ -325,6 +329,7 @@ private:
     const bool undo_;
     JobProgress progress_;
     std::set<std::string> touched_;  // folders names went into, flushed at the end
+    bool failed_ = false;
 };
 
 UndoJob::UndoJob(UndoDirection direction, int steps, std::string journalPath, FileSystem& fs)
@@ -349,6 +354,7 @@ void UndoJob::run(JobControl& control) {
             if (const int err = journal.mark(step.id, undo)) journalError_ = err;
         }
         worked_.push_back(std::move(step));
+        if (!whole) break;  // the next step back waits until this one is finished
         if (journalError_) {
             control.fail({journalFailedText(), FailureReason{journalError_, {}, {}}}, false);
             break;
