@@ -45,6 +45,7 @@ std::string localTime(int64_t timeNs) {
 JobControl::Listener terminalProgress(const char* verb, bool& shown) {
     if (!::isatty(2)) return {};
     return {[verb, &shown](const JobProgress& p, bool) {
+                if (p.filesDone % 50 != 0 && p.filesDone != p.filesTotal) return;  // a line per file would flicker
                 std::fprintf(stderr, "\r%s %d/%d", verb, p.filesDone, p.filesTotal);
                 shown = true;
             },
