@@ -98,6 +98,13 @@ void putEntry(std::string& p, const StepEntry& e) {
     putText(p, e.trashed);
 }
 
+// What encodeStep writes for step, without writing it.
+size_t encodedSize(const JournalStep& step) {
+    size_t n = kHeaderSize + 8 + 1 + 8 + 1 + 4;
+    for (const StepEntry& e : step.entries) n += kEntryMinimum + e.source.size() + e.target.size() + e.trashed.size();
+    return n;
+}
+
 bool readEntry(Reader& r, StepEntry& e) {
     e.source = r.text();
     e.target = r.text();
@@ -253,6 +260,7 @@ void Journal::load() {
 void Journal::loadFrom(const std::string& bytes) {
     steps_.clear();
     records_ = 0;
+    fileBytes_ = bytes.size();
     try {
         steps_ = parse(bytes, records_);
     } catch (const std::exception&) {  // out of memory on a huge file: read as empty
@@ -322,6 +330,7 @@ int Journal::writeTo(int fd, const std::string& bytes, bool flush) {
         else if (errno != EINTR) err = errno;
     }
     if (err == 0 && flush && fs_.fsync(fd) != 0) err = errno;
+    if (err == 0) fileBytes_ += bytes.size();
     // A half-written record would only be skipped when read, but it need not stay.
     if (err != 0 && start >= 0 && ::ftruncate(fd, start) == 0) fs_.fsync(fd);
     return err;
@@ -359,9 +368,11 @@ int Journal::updateEntry(uint64_t id, size_t index, const StepEntry& entry) {
 void Journal::release() {
     if (held_ < 0) return;
     if (!pending_.empty()) write({});
+    // Still locked, nobody wrote since hold() read the file: what this process holds is the
+    // file, and the compaction need not read it again.
+    if (dueForCompaction()) rewrite();
     fs_.close(held_);
     held_ = -1;
-    if (records_ > kCompactAt) compact();
 }
 
 int Journal::append(JournalStep& step) {
@@ -388,7 +399,18 @@ int Journal::mark(uint64_t id, bool undone) {
 
 // A compaction replaces the file, so one that falls due while it is held waits for release.
 void Journal::noteRecord() {
-    if (++records_ > kCompactAt && held_ < 0) compact();
+    if (++records_ > kCompactAt && held_ < 0 && dueForCompaction()) compact();
+}
+
+// Once the file holds at least as many bytes of records that are no longer needed (dropped
+// steps, marks, items' places) as of steps, so that the rewrites of a journal of large steps
+// cost a bounded share of what was written: an undo of a thousand files is not followed by a
+// rewrite of every step the journal keeps.
+bool Journal::dueForCompaction() const {
+    if (records_ <= kCompactAt) return false;
+    size_t live = 0;
+    for (const JournalStep& s : steps_) live += encodedSize(s);
+    return fileBytes_ > 2 * live;
 }
 
 void Journal::compact() {
@@ -396,15 +418,20 @@ void Journal::compact() {
     const int fd = openLocked(O_RDONLY);
     if (fd < 0) return;
     loadFrom(readWhole(fs_, fd));
+    if (dueForCompaction()) rewrite();  // as read from the file, not as this process guessed
+    fs_.close(fd);
+}
+
+void Journal::rewrite() {
     std::string bytes;
     for (const JournalStep& s : steps_) bytes += encodeStep(s);
     try {
         replaceFileAtomically(path_, bytes);
         records_ = steps_.size();
+        fileBytes_ = bytes.size();
     } catch (const EFileError&) {
         // The step is recorded already; the file is only longer than it need be.
     }
-    fs_.close(fd);
 }
 
 const JournalStep* Journal::nextUndo() const {

@@ -62,7 +62,9 @@ std::vector<JournalStep> parseJournal(std::string_view bytes);
 class Journal {
 public:
     static constexpr size_t kKeep = 100;       // steps kept
-    static constexpr size_t kCompactAt = 200;  // records in the file before it is rewritten
+    // Records in the file before it may be rewritten; it is, once no more than half its bytes
+    // are steps it keeps.
+    static constexpr size_t kCompactAt = 200;
 
     // The journal at path; the calls of append and mark go through fs.
     explicit Journal(std::string path, FileSystem& fs = systemFileSystem());
@@ -102,12 +104,15 @@ private:
     int write(const std::string& record);
     int writeTo(int fd, const std::string& bytes, bool flush);
     void compact();
+    void rewrite();  // the file replaced by steps_, under the caller's lock
+    bool dueForCompaction() const;
     void noteRecord();
 
     std::string path_;
     FileSystem& fs_;
     std::vector<JournalStep> steps_;
     size_t records_ = 0;  // in the file, as far as this process knows
+    size_t fileBytes_ = 0;  // likewise
     int held_ = -1;       // the locked file while held
     std::string pending_;  // item records not yet written
     size_t pendingCount_ = 0;

@@ -55,8 +55,8 @@ public:
     // Where an undone copy goes when its own file system has no Trash; tests point it elsewhere.
     std::string homeTrash;
 
-    // After the run: each step worked on as it is now (a step cut short by a cancel stays as it
-    // was, its items where they went), every item that changed place (to empty: into the Trash),
+    // After the run: each step worked on as it is now (a step cut short by a cancel or by an item
+    // that failed stays as it was, its items where they went), every item that changed place (to empty: into the Trash),
     // the items left alone, and the errno of a journal that could not be read or written.
     const std::vector<JournalStep>& worked() const { return worked_; }
     const std::vector<std::pair<std::string, std::string>>& moved() const { return moved_; }

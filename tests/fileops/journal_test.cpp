@@ -120,6 +120,29 @@ TEST(Journal, KeepsTheLastHundredSteps) {
     EXPECT_LE(readFile(d / "journal").size(), (Journal::kCompactAt + 1) * encodeStep(again.steps()[0]).size());
 }
 
+// Undone and redone again and again, a large step leaves a file of a few times its size, with
+// every item where the last run put it.
+TEST(Journal, RepeatedUndosStayBounded) {
+    TempTree d;
+    Journal j(d / "journal");
+    JournalStep step = stepOf(StepKind::Move, 300);
+    ASSERT_EQ(j.append(step), 0);
+    const size_t one = encodeStep(step).size();
+    for (int round = 0; round < 12; ++round) {
+        ASSERT_EQ(j.hold(), 0);
+        for (size_t i = 0; i < step.entries.size(); ++i) {
+            step.entries[i].undone = round % 2 == 0;
+            step.entries[i].left.inode = uint64_t(round * 1000) + i;
+            ASSERT_EQ(j.updateEntry(step.id, i, step.entries[i]), 0);
+        }
+        step.undone = round % 2 == 0;
+        ASSERT_EQ(j.mark(step.id, step.undone), 0);
+        j.release();
+        EXPECT_LE(readFile(d / "journal").size(), 3 * one) << round;
+        EXPECT_EQ(parseJournal(readFile(d / "journal")), std::vector<JournalStep>{step}) << round;
+    }
+}
+
 // A full disk or an I/O error: append says why, and neither the journal nor the file gains a step.
 TEST(Journal, FailedWriteRecordsNothing) {
     const Fault rows[] = {{"write", "journal", ENOSPC}, {"fsync", "journal", EIO}, {"open", "journal", EACCES},

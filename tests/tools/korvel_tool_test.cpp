@@ -176,7 +176,8 @@ TEST(KorvelTool, EverySubcommand) {
         }
     }
     // Every subcommand shows its own usage for --help.
-    for (const char* command : {"info", "decode", "convert", "list", "thumb", "copy", "move", "trash", "rename"}) {
+    for (const char* command :
+         {"info", "decode", "convert", "list", "thumb", "copy", "move", "trash", "rename", "history", "undo", "redo"}) {
         const ToolRun r = runTool({command, "--help"});
         EXPECT_EQ(r.status, 0) << command;
         EXPECT_TRUE(r.out.starts_with("usage: korvel-tool ") && r.out.find(command) < r.out.find('\n')) << r.out;

@@ -31,6 +31,8 @@ void usage(FILE* out) {
         "       korvel-tool trash FILE...\n"
         "       korvel-tool rename --pattern 'NAME\\NAME' [--start N] [--digits D] [--ext keep|upper|lower]\n"
         "                          [--dry-run] FILE...\n"
+        "       korvel-tool history\n"
+        "       korvel-tool undo|redo [--steps N]\n"
         "       korvel-tool --help | --version\n"
         "Every command takes --help: its own usage, with all its options; \"--\": what follows are\n"
         "files, not options; --no-plugins: load no decoder plug-in; and --no-orientation and\n"
@@ -70,6 +72,10 @@ int main(int argc, char** argv) {
     const bool noPlugins = taken("--no-plugins");
     korvel::tool::photoSwitches.exifRotate = !taken("--no-orientation");
     korvel::tool::photoSwitches.colorManage = !taken("--no-color-management");
+    // The journal's commands decode nothing: no plug-in is needed.
+    if (cmd == "history") return korvel::tool::runHistory(args);
+    if (cmd == "undo") return korvel::tool::runUndo(args);
+    if (cmd == "redo") return korvel::tool::runRedo(args);
     korvel::MediaExtList media;
     std::unique_ptr<korvel::TSPIs> plugins;
     try {
