@@ -301,6 +301,7 @@ void TDirTree::watchSoon() {
 }
 
 void TDirTree::watchExpanded() {
+    if (!live_->available()) return;
     std::set<std::string> open;
     std::vector<std::string> fresh;  // parents first
     std::function<void(QTreeWidgetItem*)> walk = [&](QTreeWidgetItem* item) {

@@ -2,8 +2,10 @@
 
 #include <QSocketNotifier>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <utility>
 
 #include "base/ErrorReason.h"
 #include "base/Errors.h"
@@ -42,8 +44,6 @@ LiveFolders::LiveFolders(korvel::FolderWatch::Watch what, QObject* parent)
 
 LiveFolders::~LiveFolders() = default;
 
-bool LiveFolders::watch(const std::string& folder) { return watch_ && watch_->watch(folder); }
-
 void LiveFolders::watchOnly(const std::set<std::string>& folders) {
     if (watch_) watch_->watchOnly(folders);
 }
@@ -59,7 +59,7 @@ void LiveFolders::readEvents() {
 void LiveFolders::arm() {
     const std::optional<Millis> due = coalescer_.due();
     if (!due) return timer_->stop();
-    timer_->start(std::max<qint64>(0, (*due - now()).count()));
+    timer_->start(int(std::max<qint64>(0, (*due - now()).count())));
 }
 
 void LiveFolders::deliver() {

@@ -20,7 +20,8 @@ public:
     LiveFolders(korvel::FolderWatch::Watch what, QObject* parent);
     ~LiveFolders() override;
 
-    bool watch(const std::string& folder);
+    // False when the system gave no watch: nothing updates itself then.
+    bool available() const { return watch_ != nullptr; }
     void watchOnly(const std::set<std::string>& folders);
     bool watching(const std::string& folder) const;
 
