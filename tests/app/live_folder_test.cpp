@@ -96,8 +96,8 @@ private slots:
             r.act();
             if (QTest::currentTestFailed()) return;
             // Due 300 ms after the change; the bound is loose for a busy machine.
-            QTRY_VERIFY_WITH_TIMEOUT((r.appears.empty() || listed(r.appears)) && (r.vanishes.empty() || !listed(r.vanishes)),
-                                     5000);
+            QTRY_VERIFY_WITH_TIMEOUT(
+                (r.appears.empty() || listed(r.appears)) && (r.vanishes.empty() || !listed(r.vanishes)), 5000);
             QCOMPARE(marked(), r.marked);
             QCOMPARE(current(), r.current);
             QCOMPARE(g->topRow(), top);

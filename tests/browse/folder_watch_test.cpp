@@ -106,7 +106,8 @@ TEST(FolderWatch, LostEventsAreReported) {
     FolderWatch watch;
     ASSERT_TRUE(watch.watch(t.root()));
     // Each file is two events (created, written).
-    for (long i = 0; i < limit / 2 + 10; ++i) ::close(::open((t / std::to_string(i)).c_str(), O_WRONLY | O_CREAT, 0644));
+    for (long i = 0; i < limit / 2 + 10; ++i)
+        ::close(::open((t / std::to_string(i)).c_str(), O_WRONLY | O_CREAT, 0644));
     const std::vector<FolderEvent> events = watch.read();
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events.back().kind, K::Overflow);
@@ -127,30 +128,39 @@ TEST(ChangeCoalescer, GathersBurstsAndWaitsForWrites) {
         const char* updates;  // "time:what; ..." what: "*" everything, "a>b" renamed, files, "d:" "g:" folders
     };
     std::vector<Ev> burst;  // a camera import: 500 files in two seconds
-    for (int i = 0; i < 500; ++i)
-        burst.push_back({i * 4, K::Created, std::to_string(i)}), burst.push_back({i * 4, K::Written, std::to_string(i)});
+    for (int i = 0; i < 500; ++i) {
+        burst.push_back({i * 4, K::Created, std::to_string(i)});
+        burst.push_back({i * 4, K::Written, std::to_string(i)});
+    }
     std::vector<Ev> slow = {{0, K::Created, "a"}};
     for (int t = 500; t <= 4000; t += 500) slow.push_back({t, K::Modified, "a"});
     slow.push_back({4500, K::Written, "a"});
     const Row rows[] = {
         {"one file", {{0, K::Created, "a"}, {10, K::Modified, "a"}, {10, K::Written, "a"}}, "310:a"},
-        {"a burst", burst, "300:75 files; 600:75 files; 900:75 files; 1200:75 files; 1500:75 files; 1800:75 files; 2100:50 files"},
+        {"a burst", burst,
+         "300:75 files; 600:75 files; 900:75 files; 1200:75 files; 1500:75 files; 1800:75 files; 2100:50 files"},
         {"written slowly: shown once closed", slow, "4800:a"},
         {"never closed (a link): shown once settled", {{0, K::Created, "a"}}, "2300:a"},
         {"a stalled writer shows, and again when done",
-         {{0, K::Created, "a"}, {100, K::Modified, "a"}, {5000, K::Written, "a"}}, "2400:a; 5300:a"},
+         {{0, K::Created, "a"}, {100, K::Modified, "a"}, {5000, K::Written, "a"}},
+         "2400:a; 5300:a"},
         {"renamed inside", {{0, K::MovedOut, "a", false, 7}, {0, K::MovedIn, "b", false, 7}}, "300:a>b"},
         {"renamed away", {{0, K::MovedOut, "a", false, 7}}, "300:a"},
         {"moved in", {{0, K::MovedIn, "b", false, 9}}, "300:b"},
         {"a download renamed when done",
-         {{0, K::Created, "x.part"}, {200, K::Modified, "x.part"}, {400, K::MovedOut, "x.part", false, 3},
+         {{0, K::Created, "x.part"},
+          {200, K::Modified, "x.part"},
+          {400, K::MovedOut, "x.part", false, 3},
           {400, K::MovedIn, "x.jpg", false, 3}},
          "700:x.part>x.jpg"},
         {"deleted while written", {{0, K::Created, "a"}, {50, K::Deleted, "a"}}, "350:a"},
         {"attributes", {{0, K::Attributes, "a"}, {20, K::Attributes, "sub", true}}, "300:a"},
         {"events lost",
-         {{0, K::Created, "a"}, {10, K::Written, "b"}, {20, K::Overflow, ""}, {30, K::Written, "c"}}, "310:*"},
-        {"folders", {{0, K::Created, "s", true}, {10, K::MovedOut, "t", true, 4}, {20, K::FolderGone, ""}}, "300:d:/f/ g:/f/"},
+         {{0, K::Created, "a"}, {10, K::Written, "b"}, {20, K::Overflow, ""}, {30, K::Written, "c"}},
+         "310:*"},
+        {"folders",
+         {{0, K::Created, "s", true}, {10, K::MovedOut, "t", true, 4}, {20, K::FolderGone, ""}},
+         "300:d:/f/ g:/f/"},
         {"the next change waits its own interval", {{0, K::Written, "a"}, {350, K::Written, "b"}}, "300:a; 650:b"},
     };
     for (const Row& r : rows) {
@@ -164,7 +174,8 @@ TEST(ChangeCoalescer, GathersBurstsAndWaitsForWrites) {
                 std::string s = std::to_string(at.count()) + ":";
                 if (u.everything) s += "*";
                 for (const auto& [from, to] : u.renamed) s += from.substr(3) + ">" + to.substr(3) + " ";
-                if (u.files.size() > 3) s += std::to_string(u.files.size()) + " files ";
+                if (u.files.size() > 3)
+                    s += std::to_string(u.files.size()) + " files ";
                 else
                     for (const std::string& f : u.files) s += f.substr(3) + " ";
                 for (const std::string& f : u.folders) s += "d:" + f + " ";
@@ -196,25 +207,43 @@ TEST(ListingUpdate, KeepsUnchangedEntriesAndFollowsTheDisk) {
     };
     using U = FolderUpdate;
     const Row rows[] = {
-        {"a new file is sorted in", [](auto& t) { t.write("f/0.jpg", "new"); }, [](auto& f) { return U{.files = {f + "0.jpg"}}; },
-         "0.jpg:- a.jpg:5 b.jpg:6"},
+        {"a new file is sorted in", [](auto& t) { t.write("f/0.jpg", "new"); },
+         [](auto& f) { return U{.files = {f + "0.jpg"}}; }, "0.jpg:- a.jpg:5 b.jpg:6"},
         {"names the listing refuses",
-         [](auto& t) { t.write("f/.h.jpg", "h"), t.write("f/x.txt", "x"), t.write("f/e.jpg", ""), t.folder("f/d.jpg"); },
-         [](auto& f) { return U{.files = {f + ".h.jpg", f + "x.txt", f + "e.jpg", f + "d.jpg"}}; }, "a.jpg:5 b.jpg:6", false},
-        {"a file that went", [](auto& t) { std::remove((t / "f/a.jpg").c_str()); }, [](auto& f) { return U{.files = {f + "a.jpg"}}; },
-         "b.jpg:6"},
-        {"a changed file", [](auto& t) { t.write("f/b.jpg", "bigger now"); }, [](auto& f) { return U{.files = {f + "b.jpg"}}; },
-         "a.jpg:5 b.jpg:-"},
+         [](auto& t) {
+             t.write("f/.h.jpg", "h"), t.write("f/x.txt", "x"), t.write("f/e.jpg", ""), t.folder("f/d.jpg");
+         },
+         [](auto& f) {
+             return U{.files = {f + ".h.jpg", f + "x.txt", f + "e.jpg", f + "d.jpg"}};
+         },
+         "a.jpg:5 b.jpg:6", false},
+        {"a file that went", [](auto& t) { std::remove((t / "f/a.jpg").c_str()); },
+         [](auto& f) { return U{.files = {f + "a.jpg"}}; }, "b.jpg:6"},
+        {"a changed file", [](auto& t) { t.write("f/b.jpg", "bigger now"); },
+         [](auto& f) { return U{.files = {f + "b.jpg"}}; }, "a.jpg:5 b.jpg:-"},
         {"an unchanged file named again (as after Korvel's own copy)", [](auto&) {},
          [](auto& f) { return U{.files = {f + "a.jpg"}}; }, "a.jpg:5 b.jpg:6", false},
-        {"renamed: entry and place kept", [](auto& t) { std::rename((t / "f/a.jpg").c_str(), (t / "f/z.jpg").c_str()); },
-         [](auto& f) { return U{.renamed = {{f + "a.jpg", f + "z.jpg"}}}; }, "z.jpg:5 b.jpg:6"},
+        {"renamed: entry and place kept",
+         [](auto& t) { std::rename((t / "f/a.jpg").c_str(), (t / "f/z.jpg").c_str()); },
+         [](auto& f) {
+             return U{.renamed = {{f + "a.jpg", f + "z.jpg"}}};
+         },
+         "z.jpg:5 b.jpg:6"},
         {"renamed out of the mask", [](auto& t) { std::rename((t / "f/a.jpg").c_str(), (t / "f/a.txt").c_str()); },
-         [](auto& f) { return U{.renamed = {{f + "a.jpg", f + "a.txt"}}}; }, "b.jpg:6"},
+         [](auto& f) {
+             return U{.renamed = {{f + "a.jpg", f + "a.txt"}}};
+         },
+         "b.jpg:6"},
         {"renamed over a listed file", [](auto& t) { std::rename((t / "f/a.jpg").c_str(), (t / "f/b.jpg").c_str()); },
-         [](auto& f) { return U{.renamed = {{f + "a.jpg", f + "b.jpg"}}}; }, "b.jpg:5"},
+         [](auto& f) {
+             return U{.renamed = {{f + "a.jpg", f + "b.jpg"}}};
+         },
+         "b.jpg:5"},
         {"renamed in from elsewhere", [](auto& t) { t.write("f/q.jpg", "q"); },
-         [](auto& f) { return U{.renamed = {{"/elsewhere/q.jpg", f + "q.jpg"}}}; }, "a.jpg:5 b.jpg:6 q.jpg:-"},
+         [](auto& f) {
+             return U{.renamed = {{"/elsewhere/q.jpg", f + "q.jpg"}}};
+         },
+         "a.jpg:5 b.jpg:6 q.jpg:-"},
         {"events lost: read again", [](auto& t) { t.write("f/c.jpg", "c"), std::remove((t / "f/a.jpg").c_str()); },
          [](auto&) { return U{.everything = true}; }, "b.jpg:6 c.jpg:-"},
         {"the folder went", [](auto& t) { std::filesystem::remove_all(t / "f"); },
