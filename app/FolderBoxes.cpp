@@ -7,6 +7,7 @@
 
 #include "browse/FolderScan.h"
 #include "platform/PathText.h"
+#include "settings/CommandLine.h"
 
 FolderBoxes::FolderBoxes(QToolBar* favouritesBand, QToolBar* historyBand, QObject* parent) : QObject(parent) {
     favouritesBand->addWidget(new QLabel(tr("お気に入り") + QLatin1Char(' '), favouritesBand));
@@ -95,7 +96,9 @@ void FolderBoxes::showHints() {
 std::string FolderBoxes::chosenFolder(const QComboBox* box, const std::vector<std::string>& items) const {
     const int i = box->currentIndex();
     if (i >= 0 && size_t(i) < items.size() && box->itemText(i) == box->currentText()) return items[size_t(i)];
-    return pathBytes(box->currentText());
+    // Typed text is taken as a command line's path is: absolute, "//", "." and ".." resolved.
+    const std::string typed = pathBytes(box->currentText());
+    return typed.empty() ? typed : korvel::ExpandLongPath(typed, korvel::currentFolder());
 }
 
 void FolderBoxes::open(const std::string& folder) {

@@ -1,6 +1,7 @@
 // Listing the selected folder: the file list and what follows each change of it.
 #include "app/FolderListing.h"
 
+#include <QApplication>
 #include <QTimer>
 
 #include "app/PreviewPanel.h"
@@ -9,11 +10,23 @@
 #include "base/FileNames.h"
 #include "browse/FolderScan.h"
 #include "browse/GridModel.h"
+#include "browse/ListingUpdate.h"
 #include "browse/ui/DirTree.h"
+#include "browse/ui/LiveFolders.h"
 #include "browse/ui/OrgStGrid.h"
 #include "platform/BusyCursor.h"
 
-FolderListing::FolderListing(QObject* parent) : QObject(parent) {}
+FolderListing::FolderListing(QObject* parent) : QObject(parent) {
+    live_ = new LiveFolders(korvel::FolderWatch::Watch::Files, this);
+    live_->held = [this] { return listBusy(); };
+    live_->changed = [this](const korvel::FolderUpdate& u) { folderChanged(u); };
+}
+
+bool FolderListing::listBusy() const {
+    // A job reports into the list, a layout walks it, a dialog may hold its paths and marks.
+    return hooks.building() || hooks.jobRunning() || parts_.grid->layingOut() ||
+           QApplication::activeModalWidget() != nullptr;
+}
 
 korvel::ListOptions FolderListing::listOptions() const {
     korvel::ListOptions list;
@@ -42,6 +55,11 @@ void FolderListing::listSelectedFolder() {
     if (folder.empty()) files_.clear();
     else korvel::ListFolder(files_, folder, korvel::ListMode::Replace, list);
     if (options.subFoldersOnce) options.subFolders = false;
+    // Changes from now on update this list; earlier ones are in it.
+    descending_ = false;
+    subFoldersListed_ = list.subDirSearch;
+    listedFolder_ = folder.empty() ? std::string() : korvel::withSlash(folder);
+    live_->watchOnly(folder.empty() ? std::set<std::string>() : std::set<std::string>{listedFolder_});
     parts_.status->showFileCount(files_.size());
     // The layout hands the new list to the workers, the cells on screen first.
     hooks.layOut();
@@ -76,6 +94,7 @@ void FolderListing::sort(bool ascending) {
     const korvel::MarkedSort sorted =
         korvel::sortKeepingMarks(files_, cells->marks(), hooks.sortKey(), !ascending, parts_.preview->path());
     if (!sorted.sorted) return;
+    descending_ = !ascending;
     parts_.grid->syncThumbnails();
     if (sorted.shownIndex) {
         const size_t cols = size_t(cells->colCount()), i = *sorted.shownIndex;
@@ -111,6 +130,8 @@ void FolderListing::pruneVanished() {
 
 void FolderListing::jobEnded() {
     if (std::exchange(listAfterJob_, false)) listSelectedFolder();
+    // What other programs did meanwhile; the job's own files are listed already.
+    live_->poke();
 }
 
 void FolderListing::addNewFilesIfShown(const std::string& folder) {
@@ -118,6 +139,7 @@ void FolderListing::addNewFilesIfShown(const std::string& folder) {
     if (folder.empty() || shown.empty() || korvel::withSlash(shown) != korvel::withSlash(folder)) return;
     // Only the folder itself: copies never land in its subfolders.
     korvel::ListFolder(files_, shown, korvel::ListMode::Add, listOptions());
+    descending_ = false;  // the whole list was sorted again
     parts_.status->showFileCount(files_.size());
     hooks.changed();
     hooks.layOut();
@@ -126,4 +148,60 @@ void FolderListing::addNewFilesIfShown(const std::string& folder) {
 void FolderListing::renamed(const std::string& from, const std::string& to) {
     const std::ptrdiff_t i = files_.indexOf(from);
     if (i >= 0) files_.setPath(size_t(i), to);
+}
+
+void FolderListing::folderChanged(const korvel::FolderUpdate& update) {
+    // A listing of another folder is on its way.
+    if (listedFolder_.empty() || korvel::withSlash(hooks.folder()) != listedFolder_) return;
+    TOrgStGrid* cells = parts_.grid->view();
+    // What the user sees stays: the marked files, the current file, the top row.
+    std::vector<std::string> marked;
+    for (size_t i : parts_.grid->markedFiles()) marked.push_back(files_.path(i));
+    const korvel::GridCell sel = cells->selection();
+    const size_t wasAt = size_t(sel.row) * size_t(cells->colCount()) + size_t(sel.col);
+    std::string current = wasAt < files_.size() ? files_.path(wasAt) : std::string();
+    std::string previewed = parts_.preview->path();
+    const int top = cells->topRow();
+    korvel::ListOptions list = listOptions();
+    list.subDirSearch = subFoldersListed_;
+    const korvel::ListingChange change = korvel::applyFolderUpdate(files_, listedFolder_, update, list, descending_);
+    if (!change.any()) return;
+    auto follow = [&](std::string& path) {
+        for (const auto& [from, to] : change.renamed)
+            if (path == from) path = to;
+    };
+    for (std::string& p : marked) follow(p);
+    follow(current);
+    const std::string previewedBefore = previewed;
+    follow(previewed);
+    // The current file's cell, or the cell where it was when it went.
+    auto currentCell = [&] {
+        const std::ptrdiff_t i = files_.indexOf(current);
+        const size_t at = i >= 0 ? size_t(i) : std::min(wasAt, files_.empty() ? 0 : files_.size() - 1);
+        const size_t cols = size_t(cells->colCount());
+        return korvel::GridCell{int(at % cols), int(at / cols)};
+    };
+    if (change.added || change.removed) {
+        // Placed first, so that a layout that previews its current cell previews this one.
+        cells->setSelection(currentCell(), false);
+        hooks.layOut();
+        cells->setSelection(currentCell(), false);
+        parts_.status->showFileCount(files_.size());
+    } else {
+        parts_.grid->syncThumbnails();
+    }
+    korvel::GridMarks& marks = cells->marks();
+    marks.clear();
+    for (const std::string& p : marked)
+        if (const std::ptrdiff_t i = files_.indexOf(p); i >= 0) marks.set(size_t(i), true);
+    const korvel::GridCell now = cells->selection();
+    const size_t nowAt = size_t(now.row) * size_t(cells->colCount()) + size_t(now.col);
+    // When every marked file went, the current cell is marked, so the commands have a file again.
+    if (!marked.empty() && marks.markedFiles(files_.size()).empty()) marks.set(nowAt, true);
+    cells->setTopRow(top);
+    // A previewed file that went or took another name is previewed no longer as it was.
+    if (!previewed.empty() && (previewed != previewedBefore || !files_.contains(previewed)))
+        parts_.preview->showCell(now.col, now.row);
+    cells->repaintCells();
+    hooks.changed();
 }

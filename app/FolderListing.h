@@ -1,15 +1,21 @@
 #pragma once
 // The listing of the tree's selected folder: the file list the grid shows, rebuilt when another
 // folder is chosen, the filter or the options change, or Refresh is pressed; sorted by the info
-// mode's key; files that vanished dropped. Other parts read the list; only the listing and the
-// grid (its thumbnail positions) change it.
+// mode's key; files that vanished dropped. What other programs do in the folder updates the list
+// in place, marks, current cell and scroll position kept. Other parts read the list; only the
+// listing and the grid (its thumbnail positions) change it.
 #include <QObject>
 #include <functional>
+#include <set>
 #include <string>
 
 #include "browse/FileList.h"
 #include "browse/FolderScan.h"
 
+namespace korvel {
+struct FolderUpdate;
+}
+class LiveFolders;
 class MainStatusBar;
 class PreviewPanel;
 class TDirTree;
@@ -71,6 +77,8 @@ public:
     void addNewFilesIfShown(const std::string& folder);
     // A file of the list was renamed: it keeps its place.
     void renamed(const std::string& from, const std::string& to);
+    // What other programs did in the listed folder, gathered.
+    void folderChanged(const korvel::FolderUpdate& update);
 
 signals:
     // A listing of the selected folder has replaced the list.
@@ -79,9 +87,15 @@ signals:
 private:
     // The filter, hidden files and sort key of a listing; subfolders are the caller's choice.
     korvel::ListOptions listOptions() const;
+    // Whether the list is in use elsewhere and changes from outside must wait.
+    bool listBusy() const;
 
     korvel::FileList files_;
     Parts parts_;
     bool pruneQueued_ = false;   // a prune waits for the grid's layout to end
     bool listAfterJob_ = false;  // a folder was chosen while a job ran
+    bool descending_ = false;    // the list was last sorted descending
+    bool subFoldersListed_ = false;
+    std::string listedFolder_;   // the folder the list holds, watched for changes
+    LiveFolders* live_ = nullptr;
 };

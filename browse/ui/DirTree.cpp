@@ -11,12 +11,17 @@
 #include <QTimer>
 #include <algorithm>
 #include <fstream>
+#include <set>
 #include <sstream>
 
+#include "base/Errors.h"
+#include "base/FileNames.h"
 #include "browse/Collation.h"
 #include "browse/Drives.h"
+#include "browse/FolderChanges.h"
+#include "browse/FolderScan.h"
 #include "browse/FolderTree.h"
-#include "base/Errors.h"
+#include "browse/ui/LiveFolders.h"
 #include "platform/PathText.h"
 #include "platform/Translations.h"
 
@@ -56,6 +61,10 @@ TDirTree::TDirTree(QWidget* parent) : QTreeWidget(parent) {
     setSelectionMode(SingleSelection);
     setDragDropMode(DropOnly);
     connect(this, &QTreeWidget::itemExpanded, this, &TDirTree::readChildren);
+    live_ = new LiveFolders(korvel::FolderWatch::Watch::Folders, this);
+    live_->changed = [this](const korvel::FolderUpdate& u) { applyFolderChanges(u); };
+    connect(this, &QTreeWidget::itemExpanded, this, &TDirTree::watchSoon);
+    connect(this, &QTreeWidget::itemCollapsed, this, &TDirTree::watchSoon);
     connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* now, QTreeWidgetItem*) {
         if (now) emit OnChange();
     });
@@ -96,9 +105,17 @@ void TDirTree::buildDrives() {
     }
 }
 
-QTreeWidgetItem* TDirTree::addFolderNode(QTreeWidgetItem* parent, const std::string& name, const std::string& path) {
+QTreeWidgetItem* TDirTree::addFolderNode(QTreeWidgetItem* parent, const std::string& name, const std::string& path,
+                                         bool inPlace) {
     static const QIcon folderIcon = QFileIconProvider().icon(QFileIconProvider::Folder);
-    auto* child = new QTreeWidgetItem(parent, {pathText(name)});
+    auto* child = new QTreeWidgetItem({pathText(name)});
+    int at = parent->childCount();
+    if (inPlace) {
+        // After the siblings whose names sort before or equal, as sortChildrenOf orders them.
+        const std::wstring key = korvel::collationKey(child->text(0).toStdString());
+        while (at > 0 && key < korvel::collationKey(parent->child(at - 1)->text(0).toStdString())) --at;
+    }
+    parent->insertChild(at, child);
     child->setData(0, kPathRole, QByteArray::fromStdString(path));  // bytes, never text
     child->setIcon(0, folderIcon);
     setPlaceholder(child);
@@ -157,7 +174,15 @@ bool TDirTree::SelectPath(const std::string& pathIn) {
         QTreeWidgetItem* next = nullptr;
         for (int i = 0; i < node->childCount() && !next; ++i)
             if (nodePath(node->child(i)) == prefix) next = node->child(i);
-        if (!next) return false;
+        if (!next) {
+            // Made since the node was read, while nothing watched it: the disk decides.
+            const std::string name = path.substr(pos, slash - pos);
+            if (name.empty() || name == "." || name == ".." || !korvel::isExistingFolder(prefix) || !accept(prefix))
+                return false;
+            for (int i = node->childCount() - 1; i >= 0; --i)
+                if (isPlaceholder(node->child(i))) delete node->takeChild(i);
+            next = addFolderNode(node, name, prefix, true);
+        }
         node = next;
         pos = slash + 1;
     }
@@ -205,6 +230,7 @@ void TDirTree::AddPathNodes(const std::string& pathIn) {
 
 void TDirTree::RemovePathNode(const std::string& path) {
     if (QTreeWidgetItem* item = FindNode(path)) delete item;
+    watchSoon();
 }
 
 void TDirTree::RenamePathNode(const std::string& oldPath, const std::string& newPath) {
@@ -231,6 +257,7 @@ void TDirTree::Reload() {
         ok = selected != "?" && SelectPath(selected);
     }
     if (!ok && topLevelItemCount() > 0) setCurrentItem(topLevelItem(0));
+    watchSoon();
     emit OnChange();
 }
 
@@ -260,7 +287,87 @@ void TDirTree::checkMounts() {
     if (SelectedPath() != selected || selected == "?") {
         if (!currentItem() && topLevelItemCount() > 0) setCurrentItem(topLevelItem(0));
     }
+    watchSoon();
     emit OnChange();
+}
+
+void TDirTree::watchSoon() {
+    // Once per turn of the event loop, however many nodes opened or closed.
+    if (std::exchange(watchQueued_, true)) return;
+    QTimer::singleShot(0, this, [this] {
+        watchQueued_ = false;
+        watchExpanded();
+    });
+}
+
+void TDirTree::watchExpanded() {
+    if (!live_->available()) return;
+    std::set<std::string> open;
+    std::vector<std::string> fresh;  // parents first
+    std::function<void(QTreeWidgetItem*)> walk = [&](QTreeWidgetItem* item) {
+        if (!item->isExpanded() || !item->data(0, kReadRole).toBool()) return;
+        const std::string path = nodePath(item);
+        open.insert(path);
+        if (!live_->watching(path)) fresh.push_back(path);
+        for (int i = 0; i < item->childCount(); ++i) walk(item->child(i));
+    };
+    for (int i = 0; i < topLevelItemCount(); ++i) walk(topLevelItem(i));
+    live_->watchOnly(open);
+    // Re-read after the watch began, so nothing falls between; a node may have gone with its parent.
+    for (const std::string& path : fresh)
+        if (QTreeWidgetItem* item = FindNode(path)) syncChildren(item);
+}
+
+void TDirTree::syncChildren(QTreeWidgetItem* item) {
+    const std::string path = nodePath(item);
+    std::set<std::string> want;
+    for (const std::string& name : korvel::listSubfolders(path, [this](const std::string& p) { return accept(p); }))
+        want.insert(name);
+    for (int i = item->childCount() - 1; i >= 0; --i) {
+        QTreeWidgetItem* child = item->child(i);
+        const std::string p = nodePath(child);
+        const std::string name = p.empty() ? std::string() : p.substr(path.size(), p.size() - path.size() - 1);
+        if (!isPlaceholder(child) && want.erase(name) == 0) removeNode(child);
+    }
+    for (const std::string& name : want) addFolderNode(item, name, path + name + "/", true);
+}
+
+void TDirTree::removeNode(QTreeWidgetItem* node) {
+    const std::string path = nodePath(node), selected = SelectedPath();
+    // The shown folder went: its parent is shown instead.
+    if (selected.compare(0, path.size(), path) == 0 && node->parent()) setCurrentItem(node->parent());
+    delete node;
+}
+
+void TDirTree::applyFolderChanges(const korvel::FolderUpdate& u) {
+    std::set<std::string> reread(u.folders.begin(), u.folders.end());
+    if (u.everything) {
+        std::function<void(QTreeWidgetItem*)> walk = [&](QTreeWidgetItem* item) {
+            if (!item->isExpanded() || !item->data(0, kReadRole).toBool()) return;
+            reread.insert(nodePath(item));
+            for (int i = 0; i < item->childCount(); ++i) walk(item->child(i));
+        };
+        for (int i = 0; i < topLevelItemCount(); ++i) walk(topLevelItem(i));
+    }
+    for (const auto& [from, to] : u.renamed) {
+        const std::string fromNode = from + "/", toNode = to + "/";
+        if (QTreeWidgetItem* node = FindNode(fromNode);
+            node && korvel::extractFilePath(from) == korvel::extractFilePath(to) && accept(toNode)) {
+            // Renamed in place: the node keeps its place and what was opened under it.
+            const bool shownInside = SelectedPath().compare(0, fromNode.size(), fromNode) == 0;
+            RenamePathNode(fromNode, toNode);
+            if (shownInside) emit OnChange();
+        } else if (node || korvel::isExistingFolder(to)) {
+            reread.insert(korvel::extractFilePath(from));
+            reread.insert(korvel::extractFilePath(to));
+        }
+    }
+    // Files say nothing to the tree; links to folders and folders seen as plain entries do.
+    for (const std::string& f : u.files)
+        if (FindNode(f + "/") || korvel::isExistingFolder(f)) reread.insert(korvel::extractFilePath(f));
+    for (const std::string& folder : reread)
+        if (QTreeWidgetItem* node = FindNode(folder); node && node->data(0, kReadRole).toBool()) syncChildren(node);
+    watchSoon();
 }
 
 void TDirTree::mousePressEvent(QMouseEvent* event) {

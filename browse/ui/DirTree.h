@@ -1,13 +1,17 @@
 #pragma once
 // TDirTree: the folder tree. Top-level nodes are the home folder, the root file system and the
 // mounted devices; folders are read when a node is first expanded, and a node shows an expand
-// button only when it has sub-folders.
+// button only when it has sub-folders. Expanded folders follow what other programs do in them.
 #include <QPersistentModelIndex>
 #include <QTreeWidget>
 #include <functional>
 #include <string>
 #include <utility>
 
+namespace korvel {
+struct FolderUpdate;
+}
+class LiveFolders;
 class QTimer;
 
 class TDirTree : public QTreeWidget {
@@ -20,9 +24,9 @@ public:
 
     // Re-reads the drives and selects the previously selected path again.
     void Reload();
-    // Expands from the drive down to path and selects it. "?" does nothing; a folder that is
-    // not found leaves the selection unchanged (returns false). Throws korvel::Exception
-    // "Invalid Path Name" for an empty path.
+    // Expands from the drive down to path and selects it; a folder made since its parent was
+    // read is found on disk. "?" does nothing; a folder that is not found leaves the selection
+    // unchanged (returns false). Throws korvel::Exception "Invalid Path Name" for an empty path.
     bool SelectPath(const std::string& path);
     // The selected node's folder ("/"-terminated), or "?" when nothing is selected.
     std::string SelectedPath() const;
@@ -77,11 +81,25 @@ private:
     void setPlaceholder(QTreeWidgetItem* item);
     bool hasSubfolders(const std::string& path) const;
     bool accept(const std::string& path) const;
-    QTreeWidgetItem* addFolderNode(QTreeWidgetItem* parent, const std::string& name, const std::string& path);
+    // A new node for a sub-folder: last, or (inPlace) where the name sorts among its siblings.
+    QTreeWidgetItem* addFolderNode(QTreeWidgetItem* parent, const std::string& name, const std::string& path,
+                                   bool inPlace = false);
     void checkMounts();
     void sortChildrenOf(QTreeWidgetItem* item);
 
     void setDropTarget(const QModelIndex& index);
+
+    // Watching: the expanded, read folders are watched; one that was not is read again as it
+    // starts, since nothing told of its changes meanwhile.
+    void watchSoon();
+    void watchExpanded();
+    // Brings a read node's children in line with its folder on disk.
+    void syncChildren(QTreeWidgetItem* item);
+    // Deletes a node; a selection inside it moves to its parent first.
+    void removeNode(QTreeWidgetItem* node);
+    void applyFolderChanges(const korvel::FolderUpdate& update);
+    LiveFolders* live_ = nullptr;
+    bool watchQueued_ = false;
 
     void revealSideways();
     // The label of the node scrollTo last brought into view, from left to right in the column.

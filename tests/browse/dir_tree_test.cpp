@@ -1,5 +1,6 @@
 // The folder tree on a temporary folder structure, offscreen.
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -78,6 +79,59 @@ private slots:
         tree.RemovePathNode(base_ + "c/new/");
         QVERIFY(!tree.FindNode(base_ + "c/new/"));
         QVERIFY(tree.SelectPath(base_ + "c/new/newer/"));
+    }
+
+    // Under an opened folder, folders other programs make, rename and remove follow; files do
+    // not make nodes; a shown folder that goes gives way to its parent.
+    void openedFoldersFollowTheDisk() {
+        mk("live/keep/inner");
+        TDirTree tree;
+        QVERIFY(tree.SelectPath(base_ + "live/keep/"));
+        QTreeWidgetItem* live = tree.FindNode(base_ + "live/");
+        QVERIFY(live->isExpanded());
+        QSignalSpy changes(&tree, &TDirTree::OnChange);
+        const QString dir = QString::fromStdString(base_);
+        struct Row {
+            const char* what;
+            std::function<void()> act;
+            QStringList children;
+            std::string selected;
+            bool moved;  // the listing hears of a shown folder that moved, and of nothing else
+        } rows[] = {
+            {"made", [&] { mk("live/new"); }, {"keep", "new"}, "live/keep/", false},
+            {"a file beside a folder", [&] { QFile(dir + "live/file").open(QIODevice::WriteOnly), mk("live/a"); },
+             {"a", "keep", "new"}, "live/keep/", false},
+            {"the shown folder renamed", [&] { QVERIFY(QDir(dir).rename("live/keep", "live/kept")); },
+             {"a", "kept", "new"}, "live/kept/", true},
+            {"removed", [&] { QVERIFY(QDir(dir).rmdir("live/new")); }, {"a", "kept"}, "live/kept/", false},
+            {"the shown folder removed", [&] { QVERIFY(QDir(dir + "live/kept").removeRecursively()); }, {"a"}, "live/",
+             true},
+        };
+        for (const Row& r : rows) {
+            const int before = int(changes.count());
+            r.act();
+            auto names = [&] {
+                QStringList n;
+                for (int i = 0; i < live->childCount(); ++i) n << live->child(i)->text(0);
+                return n;
+            };
+            QTRY_COMPARE(names(), r.children);
+            QCOMPARE(tree.SelectedPath(), base_ + r.selected);
+            QCOMPARE(int(changes.count()) - before, r.moved ? 1 : 0);
+        }
+        QVERIFY(tree.FindNode(base_ + "live/a/"));
+    }
+
+    // A folder made after its parent was read, and before anything told the tree, is found.
+    void selectFindsFolderMadeSinceRead() {
+        TDirTree tree;
+        QVERIFY(tree.SelectPath(base_ + "c/"));
+        mk("late/inner");
+        QVERIFY(tree.SelectPath(base_ + "late/inner/"));
+        QCOMPARE(tree.SelectedPath(), base_ + "late/inner/");
+        QVERIFY(!tree.SelectPath(base_ + "late/./inner/"));
+        QVERIFY(!tree.SelectPath(base_ + "never/"));
+        QCOMPARE(tree.SelectedPath(), base_ + "late/inner/");
     }
 };
 

@@ -1,0 +1,277 @@
+// Folders that update themselves: the kernel's events on real folders, their gathering into
+// updates on a made-up clock, and a listing brought up to date by an update.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <functional>
+
+#include "browse/FileSort.h"
+#include "browse/FolderChanges.h"
+#include "browse/FolderWatch.h"
+#include "browse/ListingUpdate.h"
+#include "tests/support/TempTree.h"
+
+using namespace korvel;
+using namespace korvel::testing;
+using K = FolderEvent::Kind;
+using Millis = ChangeCoalescer::Millis;
+
+namespace {
+
+// "+a" created, "-a" deleted, "<a" ">a" moved out and in, "w a" written, "~a" modified,
+// "@a" attributes; "/" after a folder's name; "gone" and "overflow".
+std::string said(const std::vector<FolderEvent>& events) {
+    std::string out;
+    for (const FolderEvent& e : events) {
+        static const char* const mark[] = {"+", "-", "<", ">", "w ", "~", "@", "gone", "overflow"};
+        if (!out.empty()) out += ' ';
+        out.append(mark[int(e.kind)]).append(e.name);
+        if (e.isFolder && !e.name.empty()) out += '/';
+    }
+    return out;
+}
+
+void writeWhole(const std::string& path, const std::string& bytes) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), ssize_t(bytes.size()));
+    ::close(fd);
+}
+
+}  // namespace
+
+// Every change another program can make reaches the watch as the kernel tells it; a folder
+// that goes is no longer watched.
+TEST(FolderWatch, ReportsWhatHappensInWatchedFolders) {
+    TempTree t;
+    t.folder("w");
+    const std::string w = t / "w/";
+    FolderWatch watch;
+    ASSERT_TRUE(watch.watch(t.dir() + "/w"));  // without its "/"
+    EXPECT_TRUE(watch.watching(w));
+    EXPECT_FALSE(watch.watch(t / "missing/"));
+    EXPECT_FALSE(watch.watch(t.write("file", "x")));
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        const char* events;
+    } steps[] = {
+        {"written", [&] { writeWhole(w + "a", "abc"); }, "+a ~a w a"},
+        {"renamed", [&] { ::rename((w + "a").c_str(), (w + "b").c_str()); }, "<a >b"},
+        {"mode", [&] { ::chmod((w + "b").c_str(), 0600); }, "@b"},
+        {"moved in", [&] { ::rename(t.write("c", "c").c_str(), (w + "c").c_str()); }, ">c"},
+        {"moved out", [&] { ::rename((w + "c").c_str(), (t / "c").c_str()); }, "<c"},
+        {"deleted", [&] { ::unlink((w + "b").c_str()); }, "-b"},
+        {"folder", [&] { ::mkdir((w + "d").c_str(), 0755), ::rmdir((w + "d").c_str()); }, "+d/ -d/"},
+        {"watched folder removed", [&] { ::rmdir(w.c_str()); }, "gone"},
+        {"after it went", [&] { ::mkdir(w.c_str(), 0755), writeWhole(w + "e", "e"); }, ""},
+    };
+    uint32_t renameCookie = 0;
+    for (const Step& s : steps) {
+        s.act();
+        const std::vector<FolderEvent> events = watch.read();
+        EXPECT_EQ(said(events), s.events) << s.what;
+        for (const FolderEvent& e : events) {
+            EXPECT_EQ(e.folder, w) << s.what;
+            if (e.name == "a" && e.kind == K::MovedOut) renameCookie = e.cookie;
+            if (e.name == "b" && e.kind == K::MovedIn) {
+                EXPECT_EQ(e.cookie, renameCookie);
+            }
+        }
+    }
+    EXPECT_NE(renameCookie, 0u);
+    EXPECT_FALSE(watch.watching(w));
+
+    // Watching only some folders drops the others; a tree's watch hears nothing of writing.
+    FolderWatch tree(FolderWatch::Watch::Folders);
+    t.folder("x"), t.folder("y");
+    tree.watchOnly({t / "x/", t / "y/"});
+    tree.watchOnly({t / "y"});
+    writeWhole(t / "x/f", "f");
+    writeWhole(t / "y/f", "f");
+    EXPECT_EQ(said(tree.read()), "+f");
+    EXPECT_TRUE(tree.watching(t / "y/") && !tree.watching(t / "x/"));
+}
+
+// More events than the kernel keeps: the watch says so instead of going quiet.
+TEST(FolderWatch, LostEventsAreReported) {
+    long limit = 0;
+    std::ifstream("/proc/sys/fs/inotify/max_queued_events") >> limit;
+    if (limit <= 0 || limit > 40000) GTEST_SKIP() << "queue limit " << limit;
+    TempTree t;
+    FolderWatch watch;
+    ASSERT_TRUE(watch.watch(t.root()));
+    // Each file is two events (created, written).
+    for (long i = 0; i < limit / 2 + 10; ++i)
+        ::close(::open((t / std::to_string(i)).c_str(), O_WRONLY | O_CREAT, 0644));
+    const std::vector<FolderEvent> events = watch.read();
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events.back().kind, K::Overflow);
+}
+
+// Events on a made-up clock, in the folder "/f/": the updates handed on, each at its time.
+TEST(ChangeCoalescer, GathersBurstsAndWaitsForWrites) {
+    struct Ev {
+        int at;
+        K kind;
+        std::string name;
+        bool folder = false;
+        uint32_t cookie = 0;
+    };
+    struct Row {
+        const char* what;
+        std::vector<Ev> events;
+        const char* updates;  // "time:what; ..." what: "*" everything, "a>b" renamed, files, "d:" "g:" folders
+    };
+    std::vector<Ev> burst;  // a camera import: 500 files in two seconds
+    for (int i = 0; i < 500; ++i) {
+        burst.push_back({i * 4, K::Created, std::to_string(i)});
+        burst.push_back({i * 4, K::Written, std::to_string(i)});
+    }
+    std::vector<Ev> slow = {{0, K::Created, "a"}};
+    for (int t = 500; t <= 4000; t += 500) slow.push_back({t, K::Modified, "a"});
+    slow.push_back({4500, K::Written, "a"});
+    const Row rows[] = {
+        {"one file", {{0, K::Created, "a"}, {10, K::Modified, "a"}, {10, K::Written, "a"}}, "310:a"},
+        {"a burst", burst,
+         "300:75 files; 600:75 files; 900:75 files; 1200:75 files; 1500:75 files; 1800:75 files; 2100:50 files"},
+        {"written slowly: shown once closed", slow, "4800:a"},
+        {"never closed (a link): shown once settled", {{0, K::Created, "a"}}, "2300:a"},
+        {"a stalled writer shows, and again when done",
+         {{0, K::Created, "a"}, {100, K::Modified, "a"}, {5000, K::Written, "a"}},
+         "2400:a; 5300:a"},
+        {"renamed inside", {{0, K::MovedOut, "a", false, 7}, {0, K::MovedIn, "b", false, 7}}, "300:a>b"},
+        {"renamed away", {{0, K::MovedOut, "a", false, 7}}, "300:a"},
+        {"moved in", {{0, K::MovedIn, "b", false, 9}}, "300:b"},
+        {"a download renamed when done",
+         {{0, K::Created, "x.part"},
+          {200, K::Modified, "x.part"},
+          {400, K::MovedOut, "x.part", false, 3},
+          {400, K::MovedIn, "x.jpg", false, 3}},
+         "700:x.part>x.jpg"},
+        {"deleted while written", {{0, K::Created, "a"}, {50, K::Deleted, "a"}}, "350:a"},
+        {"attributes", {{0, K::Attributes, "a"}, {20, K::Attributes, "sub", true}}, "300:a"},
+        {"events lost",
+         {{0, K::Created, "a"}, {10, K::Written, "b"}, {20, K::Overflow, ""}, {30, K::Written, "c"}},
+         "310:*"},
+        {"folders",
+         {{0, K::Created, "s", true}, {10, K::MovedOut, "t", true, 4}, {20, K::FolderGone, ""}},
+         "300:d:/f/ g:/f/"},
+        {"the next change waits its own interval", {{0, K::Written, "a"}, {350, K::Written, "b"}}, "300:a; 650:b"},
+    };
+    for (const Row& r : rows) {
+        ChangeCoalescer c;
+        std::string got;
+        auto deliverUntil = [&](int until) {
+            while (c.due() && c.due()->count() <= until) {
+                const Millis at = *c.due();
+                const FolderUpdate u = c.take(at);
+                if (u.empty()) continue;
+                std::string s = std::to_string(at.count()) + ":";
+                if (u.everything) s += "*";
+                for (const auto& [from, to] : u.renamed) s += from.substr(3) + ">" + to.substr(3) + " ";
+                if (u.files.size() > 3)
+                    s += std::to_string(u.files.size()) + " files ";
+                else
+                    for (const std::string& f : u.files) s += f.substr(3) + " ";
+                for (const std::string& f : u.folders) s += "d:" + f + " ";
+                for (const std::string& f : u.gone) s += "g:" + f + " ";
+                while (s.back() == ' ') s.pop_back();
+                got += (got.empty() ? "" : "; ") + s;
+            }
+        };
+        for (const Ev& e : r.events) {
+            deliverUntil(e.at);
+            const bool gone = e.kind == K::FolderGone, lost = e.kind == K::Overflow;
+            c.add({e.kind, lost ? "" : "/f/", gone || lost ? "" : e.name, e.folder, e.cookie}, Millis(e.at));
+        }
+        deliverUntil(1 << 30);
+        EXPECT_EQ(got, r.updates) << r.what;
+        EXPECT_TRUE(c.take(Millis(1 << 30)).empty()) << r.what;  // nothing given twice
+    }
+}
+
+// A listing of *.jpg without hidden names, sorted by name, holding a.jpg and b.jpg with their
+// thumbnails at 5 and 6; each row changes the disk and applies its update.
+TEST(ListingUpdate, KeepsUnchangedEntriesAndFollowsTheDisk) {
+    struct Row {
+        const char* what;
+        std::function<void(const TempTree& t)> act;
+        std::function<FolderUpdate(const std::string& f)> update;
+        const char* listing;  // name:ThumbPos ("-" for none) in list order
+        bool changes = true, descending = false, subFolders = false;
+    };
+    using U = FolderUpdate;
+    const Row rows[] = {
+        {"a new file is sorted in", [](auto& t) { t.write("f/0.jpg", "new"); },
+         [](auto& f) { return U{.files = {f + "0.jpg"}}; }, "0.jpg:- a.jpg:5 b.jpg:6"},
+        {"names the listing refuses",
+         [](auto& t) {
+             t.write("f/.h.jpg", "h"), t.write("f/x.txt", "x"), t.write("f/e.jpg", ""), t.folder("f/d.jpg");
+         },
+         [](auto& f) {
+             return U{.files = {f + ".h.jpg", f + "x.txt", f + "e.jpg", f + "d.jpg"}};
+         },
+         "a.jpg:5 b.jpg:6", false},
+        {"a file that went", [](auto& t) { std::remove((t / "f/a.jpg").c_str()); },
+         [](auto& f) { return U{.files = {f + "a.jpg"}}; }, "b.jpg:6"},
+        {"a changed file", [](auto& t) { t.write("f/b.jpg", "bigger now"); },
+         [](auto& f) { return U{.files = {f + "b.jpg"}}; }, "a.jpg:5 b.jpg:-"},
+        {"an unchanged file named again (as after Korvel's own copy)", [](auto&) {},
+         [](auto& f) { return U{.files = {f + "a.jpg"}}; }, "a.jpg:5 b.jpg:6", false},
+        {"renamed: entry and place kept",
+         [](auto& t) { std::rename((t / "f/a.jpg").c_str(), (t / "f/z.jpg").c_str()); },
+         [](auto& f) {
+             return U{.renamed = {{f + "a.jpg", f + "z.jpg"}}};
+         },
+         "z.jpg:5 b.jpg:6"},
+        {"renamed out of the mask", [](auto& t) { std::rename((t / "f/a.jpg").c_str(), (t / "f/a.txt").c_str()); },
+         [](auto& f) {
+             return U{.renamed = {{f + "a.jpg", f + "a.txt"}}};
+         },
+         "b.jpg:6"},
+        {"renamed over a listed file", [](auto& t) { std::rename((t / "f/a.jpg").c_str(), (t / "f/b.jpg").c_str()); },
+         [](auto& f) {
+             return U{.renamed = {{f + "a.jpg", f + "b.jpg"}}};
+         },
+         "b.jpg:5"},
+        {"renamed in from elsewhere", [](auto& t) { t.write("f/q.jpg", "q"); },
+         [](auto& f) {
+             return U{.renamed = {{"/elsewhere/q.jpg", f + "q.jpg"}}};
+         },
+         "a.jpg:5 b.jpg:6 q.jpg:-"},
+        {"events lost: read again", [](auto& t) { t.write("f/c.jpg", "c"), std::remove((t / "f/a.jpg").c_str()); },
+         [](auto&) { return U{.everything = true}; }, "b.jpg:6 c.jpg:-"},
+        {"the folder went", [](auto& t) { std::filesystem::remove_all(t / "f"); },
+         [](auto& f) { return U{.gone = {f}}; }, ""},
+        {"descending stays descending", [](auto& t) { t.write("f/0.jpg", "new"); },
+         [](auto& f) { return U{.files = {f + "0.jpg"}}; }, "b.jpg:6 a.jpg:5 0.jpg:-", true, true},
+        {"sub-folders listed: a new one is read", [](auto& t) { t.write("f/s/x.jpg", "x"); },
+         [](auto& f) { return U{.folders = {f}}; }, "a.jpg:5 b.jpg:6 s/x.jpg:-", true, false, true},
+    };
+    for (const Row& r : rows) {
+        TempTree t;
+        t.write("f/a.jpg", "a"), t.write("f/b.jpg", "bb");
+        const std::string f = t / "f/";
+        ListOptions options{.mask = "*.jpg", .noHideFile = true, .subDirSearch = r.subFolders};
+        FileList list;
+        ListFolder(list, f, ListMode::Replace, options);
+        if (r.descending) sortByNameView(list, 0, true);
+        ASSERT_EQ(list.size(), 2u) << r.what;
+        for (size_t i = 0; i < 2; ++i) list.seek(i).ThumbPos = list.path(i) == f + "a.jpg" ? 5 : 6;
+        r.act(t);
+        const ListingChange change = applyFolderUpdate(list, f, r.update(f), options, r.descending);
+        std::string got;
+        for (size_t i = 0; i < list.size(); ++i) {
+            const int pos = list.seek(i).ThumbPos;
+            if (i) got += ' ';
+            got.append(list.path(i), f.size()).append(":").append(pos < 0 ? "-" : std::to_string(pos));
+        }
+        EXPECT_EQ(got, r.listing) << r.what;
+        EXPECT_EQ(change.any(), r.changes) << r.what;
+    }
+}
