@@ -3,7 +3,6 @@
 
 #include <QApplication>
 #include <QDropEvent>
-#include <QFileIconProvider>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -18,6 +17,7 @@
 #include "browse/FolderTree.h"
 #include "base/Errors.h"
 #include "platform/PathText.h"
+#include "platform/ThemeIcons.h"
 #include "platform/Translations.h"
 
 namespace {
@@ -86,18 +86,17 @@ void TDirTree::setPlaceholder(QTreeWidgetItem* item) {
 
 void TDirTree::buildDrives() {
     clear();
-    QFileIconProvider icons;
     for (const korvel::DriveEntry& d : korvel::currentDrives()) {
         if (!accept(d.path)) continue;
         auto* item = new QTreeWidgetItem(this, {driveCaption(d)});
         item->setData(0, kPathRole, QByteArray::fromStdString(d.path));
-        item->setIcon(0, icons.icon(d.path == "/" ? QFileIconProvider::Computer : QFileIconProvider::Drive));
+        item->setIcon(0, toolIcon(d.path == "/" ? ToolIcon::Computer : ToolIcon::Drive));
         setPlaceholder(item);
     }
 }
 
 QTreeWidgetItem* TDirTree::addFolderNode(QTreeWidgetItem* parent, const std::string& name, const std::string& path) {
-    static const QIcon folderIcon = QFileIconProvider().icon(QFileIconProvider::Folder);
+    static const QIcon folderIcon = toolIcon(ToolIcon::Folder);
     auto* child = new QTreeWidgetItem(parent, {pathText(name)});
     child->setData(0, kPathRole, QByteArray::fromStdString(path));  // bytes, never text
     child->setIcon(0, folderIcon);
@@ -248,12 +247,11 @@ void TDirTree::checkMounts() {
         if (std::none_of(drives.begin(), drives.end(), [&](const korvel::DriveEntry& d) { return d.path == p; }))
             delete takeTopLevelItem(i);
     }
-    QFileIconProvider icons;
     for (size_t i = 0; i < drives.size(); ++i) {
         if (i < size_t(topLevelItemCount()) && nodePath(topLevelItem(int(i))) == drives[i].path) continue;
         auto* item = new QTreeWidgetItem({driveCaption(drives[i])});
         item->setData(0, kPathRole, QByteArray::fromStdString(drives[i].path));
-        item->setIcon(0, icons.icon(QFileIconProvider::Drive));
+        item->setIcon(0, toolIcon(ToolIcon::Drive));
         insertTopLevelItem(int(i), item);
         setPlaceholder(item);
     }
