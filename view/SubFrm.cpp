@@ -151,8 +151,7 @@ void TKorvelSubFrm::placeWindow() {
     const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
     const qreal r = PaintBox1->devicePixelRatioF();
     const SubViewerPlacement p = placeSubViewer(QSize(logical(SubImage.width(), r), logical(SubImage.height(), r)),
-                                                subViewerWorkArea(),
-                                                StatusBar1->height(), scrollBar, frame);
+                                                subViewerWorkArea(), StatusBar1->height(), scrollBar, frame);
     resize(p.client);
     if (p.framePos) move(*p.framePos);
     placedWithFrame_ = frame;
