@@ -12,7 +12,7 @@ struct IconRow {
     const char* name;
 };
 
-// The one table of icon names. Standard names where the naming specification has one; where
+// The one table of icon names. Standard freedesktop names where the naming list has one; where
 // it has none, the name the common themes (Breeze, Adwaita, Papirus) use for the same idea.
 constexpr std::array<IconRow, kToolIconCount> kIcons{{
     {ToolIcon::Close, "application-exit"},           // quit the program
