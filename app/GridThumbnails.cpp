@@ -18,19 +18,24 @@
 #include "browse/ui/OrgStGrid.h"
 #include "base/Errors.h"
 #include "platform/QtImage.h"
+#include "platform/ThemeIcons.h"
 #include "platform/UiHandOff.h"
 #include "platform/WorkerFailure.h"
 
 namespace {
 
-// The icon theme's icon for a file's type; the core draws its own icon when there is none.
+// The icon theme's icon for a file's type, 32 pixels on the grid at the thumbnails' ratio;
+// the core draws its own icon when there is none.
 class ThemeIconSource : public korvel::FileIconSource {
 public:
+    explicit ThemeIconSource(const qreal& ratio) : ratio_(ratio) {}
+
     bool fileIcon(const std::string& path, korvel::TBitmap& icon) override {
         const QMimeType mime = QMimeDatabase().mimeTypeForFile(QString::fromStdString(path));
-        QIcon themed = QIcon::fromTheme(mime.iconName(), QIcon::fromTheme(mime.genericIconName()));
+        QIcon themed = QIcon::fromTheme(mime.iconName(),
+                                        QIcon::fromTheme(mime.genericIconName(), toolIcon(ToolIcon::GenericFile)));
         if (themed.isNull()) return false;
-        const QImage image = themed.pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32);
+        const QImage image = themed.pixmap(QSize(32, 32), ratio_).toImage().convertToFormat(QImage::Format_ARGB32);
         if (image.isNull()) return false;
         icon = fromQImage(image);
         auto mask = std::make_unique<korvel::TBitmap>(image.width(), image.height(), korvel::PixelFormat::pf8bit);
@@ -41,6 +46,9 @@ public:
         icon.setMask(std::move(mask));
         return true;
     }
+
+private:
+    const qreal& ratio_;
 };
 
 }  // namespace
@@ -53,7 +61,8 @@ void ThumbnailGridPanel::startThumbnails() {
     } catch (const korvel::Exception&) {
         // Without a cache file every thumbnail is drawn uncached, built again when needed.
     }
-    iconSource_ = std::make_unique<ThemeIconSource>();
+    ratio_ = grid_->devicePixelRatioF();
+    iconSource_ = std::make_unique<ThemeIconSource>(ratio_);
     builder_ = std::make_unique<korvel::ThumbnailBuilder>(files_, *cache_);
     builder_->mediaExts = &mediaExts_;
     builder_->iconSource = iconSource_.get();
@@ -78,26 +87,29 @@ void ThumbnailGridPanel::stopThumbnails() {
 korvel::ThumbParams ThumbnailGridPanel::thumbParams() const {
     const Look lk = look();
     korvel::ThumbParams p;
-    p.thumbSize = lk.thumbSize;
-    p.infoHeight = lk.infoHeight;
+    // Built in device pixels: the cell's logical size times the ratio.
+    p.thumbSize = qRound(lk.thumbSize * ratio_);
+    p.infoHeight = qRound(lk.infoHeight * ratio_);
     p.speedFlg = lk.speedFlg;
     p.sharedThumbs = lk.sharedCache ? sharedThumbs_.get() : nullptr;
     p.photo = lk.photo;
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        p.screenWidth = screen->size().width();
-        p.screenHeight = screen->size().height();
+        p.screenWidth = qRound(screen->size().width() * screen->devicePixelRatio());
+        p.screenHeight = qRound(screen->size().height() * screen->devicePixelRatio());
     }
     return p;
 }
 
 void ThumbnailGridPanel::resetThumbnails() {
     cache_->truncate();
+    // A listing's thumbnails share one ratio: the screen's when it began.
+    ratio_ = grid_->devicePixelRatioF();
     listingReplaced_ = true;
 }
 
 QImage ThumbnailGridPanel::thumbnail(size_t index) {
     if (thumbnailBusy_ || index >= files_.size()) return {};
-    if (const korvel::TBitmap* t = builder_->cachedThumbnail(index)) return toQImage(*t);
+    if (const korvel::TBitmap* t = builder_->cachedThumbnail(index)) return atRatio(toQImage(*t));
     if (auto it = uncached_.find(index); it != uncached_.end()) return it->second;
     // A file-type icon costs no decoding: made here at once.
     if (!pool_ || korvel::IsMediaFile(mediaExts_, files_.path(index))) return thumbnailNow(index);
@@ -111,7 +123,12 @@ QImage ThumbnailGridPanel::thumbnailNow(size_t index) {
     thumbnailBusy_ = true;
     const korvel::TBitmap* t = builder_->thumbnail(index, thumbParams());
     thumbnailBusy_ = false;
-    return t ? toQImage(*t) : QImage();
+    return t ? atRatio(toQImage(*t)) : QImage();
+}
+
+QImage ThumbnailGridPanel::atRatio(QImage image) const {
+    image.setDevicePixelRatio(ratio_);
+    return image;
 }
 
 void ThumbnailGridPanel::syncThumbnails() {
@@ -162,7 +179,7 @@ void ThumbnailGridPanel::takeThumbnails() {
                 uncached_.clear();
                 uncachedEvicted_ = true;
             }
-            uncached_[r.index] = toQImage(builder_->ThumbBitmap());
+            uncached_[r.index] = atRatio(toQImage(builder_->ThumbBitmap()));
         }
         const korvel::GridCell cell{int(r.index % cols), int(r.index / cols)};
         if (cell.row >= grid_->topRow() && cell.row <= grid_->topRow() + grid_->visibleRowCount())

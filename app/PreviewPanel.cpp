@@ -9,6 +9,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTimer>
+#include <QtMath>
 #include <QVBoxLayout>
 
 #include "app/ResizeWatcher.h"
@@ -126,8 +127,9 @@ void PreviewPanel::showCell(int col, int row) {
 void PreviewPanel::load(const std::string& path, uint64_t request) {
     // Shown fitted, a large photo needs only the pixels of the pane (a later, larger pane
     // decodes again); before the window's layout is final the pane's size is not known yet.
-    const int fitWidth = fullSize_ ? 0 : hooks.laidOut() ? pane_->width() : -1;
-    const int fitHeight = fullSize_ ? 0 : pane_->height();
+    const QSize device = devicePixels(pane_->size());
+    const int fitWidth = fullSize_ ? 0 : hooks.laidOut() ? device.width() : -1;
+    const int fitHeight = fullSize_ ? 0 : device.height();
     if (!model_.pending(request)) {
         showDecoded(request, {});  // told to stop before it began
         return;
@@ -181,8 +183,10 @@ bool PreviewPanel::stopLoading() {
 void PreviewPanel::layoutImage() {
     const korvel::TBitmap* image = fullSize_ ? model_.bitmap() : nullptr;
     if (image) {
+        // At its own size each image pixel is one device pixel.
         scrollArea_->setWidgetResizable(false);
-        pane_->resize(image->width(), image->height());
+        const qreal r = pane_->devicePixelRatioF();
+        pane_->resize(qCeil(image->width() / r), qCeil(image->height() / r));
     } else {
         scrollArea_->setWidgetResizable(true);
         pane_->resize(scrollArea_->viewport()->size());
@@ -194,8 +198,17 @@ void PreviewPanel::fit() {
     pane_->setCollapsed(height() <= 1);
     // Painting only copies: the fitted copy, or the image at its own size.
     const bool laidOut = hooks.laidOut && hooks.laidOut();
-    const korvel::TBitmap* shown = model_.shown(pane_->width(), pane_->height(), fullSize_, enlarge_, laidOut);
-    pane_->setShownImage(shown ? toQImage(*shown) : QImage());
+    // Fitted in device pixels, so that a dense screen shows the picture's own detail.
+    const QSize device = devicePixels(pane_->size());
+    const korvel::TBitmap* shown = model_.shown(device.width(), device.height(), fullSize_, enlarge_, laidOut);
+    QImage image = shown ? toQImage(*shown) : QImage();
+    image.setDevicePixelRatio(pane_->devicePixelRatioF());
+    pane_->setShownImage(std::move(image));
+}
+
+QSize PreviewPanel::devicePixels(QSize logical) const {
+    const qreal r = pane_->devicePixelRatioF();
+    return {qRound(logical.width() * r), qRound(logical.height() * r)};
 }
 
 void PreviewPanel::setFullSize(bool on) {

@@ -85,6 +85,7 @@ private:
     void showDecoded(uint64_t request, korvel::PreviewModel::Decoded decoded);
     void loadEnded();
     void fit();
+    QSize devicePixels(QSize logical) const;
     void mousePressed(QMouseEvent* event);
     void mouseMoved(QMouseEvent* event);
 

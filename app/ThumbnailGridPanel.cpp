@@ -123,9 +123,14 @@ void ThumbnailGridPanel::drawCell(QPainter& p, int col, int row, const QRect& re
     if (index >= files_.size()) return;
     const Look lk = look();
     const QImage thumb = thumbnail(index);
-    if (!thumb.isNull())
-        p.drawImage(rect.left() + 2 + (lk.thumbSize - thumb.width()) / 2,
-                    rect.top() + (lk.thumbSize - thumb.height() - lk.infoHeight) / 2, thumb);
+    if (!thumb.isNull()) {
+        // Placed in device pixels, so that its pixels meet the screen's one to one.
+        const qreal r = thumb.devicePixelRatio();
+        const int size = qRound(lk.thumbSize * r), info = qRound(lk.infoHeight * r);
+        const int x = qRound(rect.left() * r) + qRound(2 * r) + (size - thumb.width()) / 2;
+        const int y = qRound(rect.top() * r) + (size - thumb.height() - info) / 2;
+        p.drawImage(QPointF(x / r, y / r), thumb);
+    }
     // The info text sits in the cell's bottom two text lines, wrapped and clipped, on the cell's
     // fill so that a full-height thumbnail never shows through it.
     const std::string info = korvel::cellInfoText(lk.infoMode, files_.path(index), files_.seek(index));

@@ -93,6 +93,7 @@ public:
     // Hands the workers the list as it is now (after a listing, sort or layout).
     void syncThumbnails();
     // The thumbnail of a file if in hand (asked of the workers otherwise), or built here now.
+    // Built at the cell's size in device pixels, it carries the device pixel ratio.
     QImage thumbnail(size_t index);
     QImage thumbnailNow(size_t index);
 
@@ -116,6 +117,7 @@ private:
     korvel::ThumbParams thumbParams() const;
     void updateThumbView();
     void takeThumbnails();
+    QImage atRatio(QImage image) const;
 
     QSplitter* splitter_;
     TOrgStGrid* grid_ = nullptr;
@@ -140,4 +142,5 @@ private:
     bool listingReplaced_ = true;   // the next sync starts a new listing
     korvel::ThumbParams poolParams_;
     int viewTop_ = 0;  // the top row the workers were last told of
+    qreal ratio_ = 1;  // device pixels per logical pixel of the listing's thumbnails
 };

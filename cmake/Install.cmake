@@ -93,8 +93,8 @@ list(APPEND recommends xdg-utils "fonts-noto-cjk | fonts-ipafont-gothic")
 list(JOIN recommends ", " CPACK_DEBIAN_PACKAGE_RECOMMENDS)
 # Qt loads its window-system plug-in at run time: without it no window opens. Its own texts
 # (the buttons of message boxes) are loaded in Japanese from its translations for a Japanese
-# interface.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n")
+# interface. libqt6svg6 holds the SVG icon engine that draws the built-in icons, also a run-time plug-in.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n, libqt6svg6")
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME korvel)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})

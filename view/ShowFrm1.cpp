@@ -11,16 +11,17 @@
 #include <QPainter>
 #include <QRegion>
 #include <QScreen>
-#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <QtMath>
 
 #include "base/Errors.h"
 #include "base/IniFile.h"
 #include "settings/SettingsTable.h"
 #include "platform/PathText.h"
 #include "platform/QtImage.h"
+#include "platform/ThemeIcons.h"
 #include "platform/UiHandOff.h"
 #include "platform/WorkerFailure.h"
 #include "settings/WindowGeometry.h"
@@ -39,9 +40,10 @@ bool fileExists(const std::string& path) {
 // A Windows colour value is 0x00BBGGRR.
 QColor windowsColor(unsigned c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
 
+// In device pixels, as slides are decoded and drawn.
 QSize primaryScreenSize() {
     const QScreen* s = QGuiApplication::primaryScreen();
-    return s ? s->geometry().size() : QSize(1024, 768);
+    return s ? s->geometry().size() * s->devicePixelRatio() : QSize(1024, 768);
 }
 
 }  // namespace
@@ -87,23 +89,22 @@ void TShowFrm1::buildControls() {
             [this](const QPoint& pos) { PopupMenu1->popup(PaintBox1->mapToGlobal(pos)); });
     connect(PopupMenu1, &QMenu::aboutToShow, this, &TShowFrm1::PopupMenu1Popup);
 
-    QStyle* st = style();
     struct Row {
         QAction* Actions::*member;
         const char* name;
         const char* text;
-        QStyle::StandardPixmap icon;
+        ToolIcon icon;
         void (TShowFrm1::*run)();
     };
     const Row buttons[] = {
-        {&Actions::CloseBtn1, "CloseBtn1", QT_TR_NOOP("終了"), QStyle::SP_DialogCloseButton, &TShowFrm1::CloseBtn1Click},
+        {&Actions::CloseBtn1, "CloseBtn1", QT_TR_NOOP("終了"), ToolIcon::ShowClose, &TShowFrm1::CloseBtn1Click},
         {nullptr, nullptr, nullptr, {}, nullptr},
-        {&Actions::TopRewBtn, "TopRewBtn", QT_TR_NOOP("一番最初へ"), QStyle::SP_MediaSkipBackward, nullptr},
-        {&Actions::RewBtn, "RewBtn", QT_TR_NOOP("ひとつ前"), QStyle::SP_MediaSeekBackward, nullptr},
-        {&Actions::PauseBtn, "PauseBtn", QT_TR_NOOP("一時停止"), QStyle::SP_MediaPause, &TShowFrm1::PauseBtnClick},
-        {&Actions::PlayBtn, "PlayBtn", QT_TR_NOOP("再生"), QStyle::SP_MediaPlay, &TShowFrm1::PauseBtnClick},
-        {&Actions::FFBtn, "FFBtn", QT_TR_NOOP("ひとつ先"), QStyle::SP_MediaSeekForward, nullptr},
-        {&Actions::LFFBtn, "LFFBtn", QT_TR_NOOP("一番最後へ"), QStyle::SP_MediaSkipForward, nullptr},
+        {&Actions::TopRewBtn, "TopRewBtn", QT_TR_NOOP("一番最初へ"), ToolIcon::ShowFirst, nullptr},
+        {&Actions::RewBtn, "RewBtn", QT_TR_NOOP("ひとつ前"), ToolIcon::ShowPrevious, nullptr},
+        {&Actions::PauseBtn, "PauseBtn", QT_TR_NOOP("一時停止"), ToolIcon::ShowPause, &TShowFrm1::PauseBtnClick},
+        {&Actions::PlayBtn, "PlayBtn", QT_TR_NOOP("再生"), ToolIcon::ShowPlay, &TShowFrm1::PauseBtnClick},
+        {&Actions::FFBtn, "FFBtn", QT_TR_NOOP("ひとつ先"), ToolIcon::ShowNext, nullptr},
+        {&Actions::LFFBtn, "LFFBtn", QT_TR_NOOP("一番最後へ"), ToolIcon::ShowLast, nullptr},
     };
     auto* playGroup = new QActionGroup(this);
     for (const Row& r : buttons) {
@@ -111,7 +112,7 @@ void TShowFrm1::buildControls() {
             ToolBar1->addSeparator();
             continue;
         }
-        QAction* a = ToolBar1->addAction(st->standardIcon(r.icon), tr(r.text));
+        QAction* a = ToolBar1->addAction(toolIcon(r.icon), tr(r.text));
         a->setObjectName(QString::fromLatin1(r.name));
         a->setToolTip(tr(r.text));
         if (r.run) connect(a, &QAction::triggered, this, r.run);
@@ -243,7 +244,11 @@ QString TShowFrm1::SlideCaption() const {
         .arg(SlideList.count());
 }
 
-korvel::SlideBox TShowFrm1::currentBox() const { return {PaintBox1->width(), PaintBox1->height()}; }
+korvel::SlideBox TShowFrm1::currentBox() const {
+    // Slides are fitted and drawn in device pixels: on a dense screen a picture keeps its detail.
+    const qreal r = PaintBox1->devicePixelRatioF();
+    return {qRound(PaintBox1->width() * r), qRound(PaintBox1->height() * r)};
+}
 
 void TShowFrm1::setBusy(bool busy) {
     if (busy == busy_) return;
@@ -300,6 +305,7 @@ void TShowFrm1::SlideLoaded(SlideResult& result) {
     // The result is not used again: its pixels move into the slide.
     slide_ = result.ok ? std::move(result.bitmap) : korvel::TBitmap();
     shown_ = result.ok ? std::move(result.image) : QImage();
+    shown_.setDevicePixelRatio(PaintBox1->devicePixelRatioF());
     newSlide_ = true;
     PaintBox1->update();
     setWindowTitle(literalCaption(SlideCaption()));
@@ -449,16 +455,21 @@ void TShowFrm1::PaintBox1Paint(QPainter& p, const QRect& exposed) {
         newSlide_ = false;
         return;
     }
-    const korvel::SlidePlace place = korvel::placeSlide(slide_.width(), slide_.height(), W, H);
+    // Placed in device pixels; the painter's coordinates are logical ones.
+    const korvel::SlideBox box = currentBox();
+    const qreal r = PaintBox1->devicePixelRatioF();
+    const korvel::SlidePlace place = korvel::placeSlide(slide_.width(), slide_.height(), box.width, box.height);
+    const QRectF target(place.left / r, place.top / r, place.width / r, place.height / r);
+    shown_.setDevicePixelRatio(r);
     if (place.reduced && settings_.sSpeedFlg) {
         p.fillRect(exposed, brush);
         p.setRenderHint(QPainter::SmoothPixmapTransform, false);
-        p.drawImage(QRect(place.left, place.top, place.width, place.height), shown_);
+        p.drawImage(target, shown_);
     } else {
         if (place.reduced) {
             // The resampled copy replaces the slide: later paints find a slide that fits.
             try {
-                korvel::fitSlide(slide_, W, H);
+                korvel::fitSlide(slide_, box.width, box.height);
                 shown_ = toQImage(slide_).convertToFormat(QImage::Format_RGB32);
             } catch (const korvel::Exception&) {
                 slide_.clear(), shown_ = QImage();
@@ -468,10 +479,12 @@ void TShowFrm1::PaintBox1Paint(QPainter& p, const QRect& exposed) {
             PaintBox1->update();
             return;
         }
-        // Only the margins need the background: the slide covers the rest.
-        for (const QRect& r : QRegion(exposed).subtracted(QRect(place.left, place.top, place.width, place.height)))
-            p.fillRect(r, brush);
-        p.drawImage(place.left, place.top, shown_);
+        // Only the margins need the background: the slide covers the rest (the logical pixels
+        // it only partly covers are filled first and then drawn over).
+        const QRect inner(QPoint(qCeil(target.left()), qCeil(target.top())),
+                          QPoint(qFloor(target.right()) - 1, qFloor(target.bottom()) - 1));
+        for (const QRect& m : QRegion(exposed).subtracted(inner)) p.fillRect(m, brush);
+        p.drawImage(target.topLeft(), shown_);
     }
     if (settings_.fullScreen && !settings_.fullScreenCaption) {
         const QFontMetrics fm(p.font());

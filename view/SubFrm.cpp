@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <QtMath>
 #include <cmath>
 
 #include "platform/ErrorBox.h"
@@ -25,6 +26,9 @@ namespace {
 
 // RoundHalfAway of size x zoom: 151.5 becomes 152.
 int zoomed(int size, float zoom) { return int(std::lround(double(size) * double(zoom))); }
+
+// Logical pixels covering n device pixels.
+int logical(int n, qreal ratio) { return qCeil(n / ratio); }
 
 // An owned top-level window. X11 back ends tell the window manager about the owner
 // (WM_TRANSIENT_FOR) only for dialog-like window types, so the viewer is one, with the title
@@ -145,8 +149,9 @@ void TKorvelSubFrm::placeWindow() {
     QMargins frame;
     if (QWindow* w = windowHandle()) frame = w->frameMargins();
     const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
-    const SubViewerPlacement p = placeSubViewer(QSize(SubImage.width(), SubImage.height()), subViewerWorkArea(),
-                                                StatusBar1->height(), scrollBar, frame);
+    const qreal r = PaintBox1->devicePixelRatioF();
+    const SubViewerPlacement p = placeSubViewer(QSize(logical(SubImage.width(), r), logical(SubImage.height(), r)),
+                                                subViewerWorkArea(), StatusBar1->height(), scrollBar, frame);
     resize(p.client);
     if (p.framePos) move(*p.framePos);
     placedWithFrame_ = frame;
@@ -167,8 +172,10 @@ void TKorvelSubFrm::showEvent(QShowEvent* event) {
 
 void TKorvelSubFrm::updateView() {
     if (SubImage.empty()) return;
+    // A zoom of 1 shows one image pixel on each device pixel; the view size is in those.
     const int W = zoomed(SubImage.width(), ZoomFactor), H = zoomed(SubImage.height(), ZoomFactor);
-    PaintBox1->resize(W, H);
+    const qreal r = PaintBox1->devicePixelRatioF();
+    PaintBox1->resize(logical(W, r), logical(H, r));
     StatusPanels[0]->setText(QStringLiteral("OriginalSize : %1x%2 (x%3)")
                                  .arg(SubImage.width())
                                  .arg(SubImage.height())
@@ -181,8 +188,9 @@ void TKorvelSubFrm::PaintBox1Paint(QPainter& p, const QRect& exposed) {
     if (SubImage.empty() || shown_.isNull()) return;
     // The plain stretch of the whole image onto (0,0,W,H), drawn only where exposed: the source
     // pixels covering the exposed part map through the same scale as the whole image would.
-    const double kx = double(PaintBox1->width()) / shown_.width();
-    const double ky = double(PaintBox1->height()) / shown_.height();
+    const qreal r = PaintBox1->devicePixelRatioF();
+    const double kx = zoomed(SubImage.width(), ZoomFactor) / r / shown_.width();
+    const double ky = zoomed(SubImage.height(), ZoomFactor) / r / shown_.height();
     const int x0 = std::max(0, int(std::floor(exposed.left() / kx)));
     const int y0 = std::max(0, int(std::floor(exposed.top() / ky)));
     const int x1 = std::min(shown_.width(), int(std::ceil((exposed.right() + 1) / kx)));

@@ -3,7 +3,6 @@
 
 #include <QApplication>
 #include <QDropEvent>
-#include <QFileIconProvider>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -23,6 +22,7 @@
 #include "browse/FolderTree.h"
 #include "browse/ui/LiveFolders.h"
 #include "platform/PathText.h"
+#include "platform/ThemeIcons.h"
 #include "platform/Translations.h"
 
 namespace {
@@ -95,19 +95,18 @@ void TDirTree::setPlaceholder(QTreeWidgetItem* item) {
 
 void TDirTree::buildDrives() {
     clear();
-    QFileIconProvider icons;
     for (const korvel::DriveEntry& d : korvel::currentDrives()) {
         if (!accept(d.path)) continue;
         auto* item = new QTreeWidgetItem(this, {driveCaption(d)});
         item->setData(0, kPathRole, QByteArray::fromStdString(d.path));
-        item->setIcon(0, icons.icon(d.path == "/" ? QFileIconProvider::Computer : QFileIconProvider::Drive));
+        item->setIcon(0, toolIcon(d.path == "/" ? ToolIcon::Computer : ToolIcon::Drive));
         setPlaceholder(item);
     }
 }
 
 QTreeWidgetItem* TDirTree::addFolderNode(QTreeWidgetItem* parent, const std::string& name, const std::string& path,
                                          bool inPlace) {
-    static const QIcon folderIcon = QFileIconProvider().icon(QFileIconProvider::Folder);
+    static const QIcon folderIcon = toolIcon(ToolIcon::Folder);
     auto* child = new QTreeWidgetItem({pathText(name)});
     int at = parent->childCount();
     if (inPlace) {
@@ -275,12 +274,11 @@ void TDirTree::checkMounts() {
         if (std::none_of(drives.begin(), drives.end(), [&](const korvel::DriveEntry& d) { return d.path == p; }))
             delete takeTopLevelItem(i);
     }
-    QFileIconProvider icons;
     for (size_t i = 0; i < drives.size(); ++i) {
         if (i < size_t(topLevelItemCount()) && nodePath(topLevelItem(int(i))) == drives[i].path) continue;
         auto* item = new QTreeWidgetItem({driveCaption(drives[i])});
         item->setData(0, kPathRole, QByteArray::fromStdString(drives[i].path));
-        item->setIcon(0, icons.icon(QFileIconProvider::Drive));
+        item->setIcon(0, toolIcon(ToolIcon::Drive));
         insertTopLevelItem(int(i), item);
         setPlaceholder(item);
     }

@@ -1,6 +1,5 @@
 #include "browse/ui/FolderPicker.h"
 
-#include <QFileIconProvider>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -21,6 +20,7 @@
 #include "fileops/FolderOps.h"
 #include "fileops/ui/FolderNameDialogs.h"
 #include "platform/PathText.h"
+#include "platform/ThemeIcons.h"
 
 namespace {
 
@@ -126,7 +126,7 @@ void TFolderPicker::openAt(const std::string& start) {
 
 void TFolderPicker::addPlaces(const QString& heading, const std::vector<PickerPlace>& places, bool quick) {
     if (places.empty()) return;
-    static const QIcon folderIcon = QFileIconProvider().icon(QFileIconProvider::Folder);
+    static const QIcon folderIcon = toolIcon(ToolIcon::Folder);
     auto* head = new QTreeWidgetItem(PlacesList, {heading});
     head->setFlags(Qt::ItemIsEnabled);
     QFont bold = head->font(0);

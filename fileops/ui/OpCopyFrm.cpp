@@ -14,7 +14,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStyle>
 #include <QSplitter>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -25,6 +24,7 @@
 #include "fileops/Jobs.h"
 #include "platform/JobRunner.h"
 #include "platform/PathText.h"
+#include "platform/ThemeIcons.h"
 #include "platform/Translations.h"
 #include "settings/DialogSettings.h"
 
@@ -73,7 +73,7 @@ TOpCopyFrm::TOpCopyFrm(const std::vector<std::string>& all, const std::vector<st
     DirCombo->setCurrentIndex(-1);
     DirCombo->setEditText(QString());
     SpeedButton1 = named(new QToolButton(GroupBox3), "SpeedButton1");
-    SpeedButton1->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
+    SpeedButton1->setIcon(toolIcon(ToolIcon::ChooseFolder));
     SpeedButton1->setToolTip(tr("フォルダを選択"));
     auto* destRow = new QHBoxLayout(GroupBox3);
     destRow->setContentsMargins(4, 2, 4, 2);

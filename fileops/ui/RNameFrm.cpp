@@ -19,11 +19,16 @@ namespace {
 
 constexpr int kPictureSide = 80;
 
-// The picture with its longer side at kPictureSide, dropping pixels rather than averaging.
+// The picture with its longer side at kPictureSide, dropping pixels rather than averaging; a
+// thumbnail of a dense screen keeps its device pixels.
 QImage fitted(const QImage& picture) {
     if (picture.isNull()) return {};
-    const QSize s = picture.size().scaled(kPictureSide, kPictureSide, Qt::KeepAspectRatio).expandedTo({1, 1});
-    return picture.scaled(s, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    const qreal ratio = picture.devicePixelRatio();
+    const int side = qRound(kPictureSide * ratio);
+    const QSize s = picture.size().scaled(side, side, Qt::KeepAspectRatio).expandedTo({1, 1});
+    QImage out = picture.scaled(s, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    out.setDevicePixelRatio(ratio);
+    return out;
 }
 
 }  // namespace
