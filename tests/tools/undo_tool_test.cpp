@@ -167,7 +167,7 @@ TEST(UndoTool, HistoryAndSteps) {
     ASSERT_EQ(tool("trash @src/c.jpg").status, 0);
     const ToolRun undo = tool("undo --steps 2");
     EXPECT_EQ(undo.status, 0) << undo.err;
-    EXPECT_EQ(undo.lines, (std::vector<std::string>{"undone: delete of 1 files to the Trash", "undone: copy of 1 files"}));
+    EXPECT_EQ(undo.lines, (std::vector<std::string>{"undone: delete of 1 file to the Trash", "undone: copy of 1 file"}));
     // One line a step, newest first, its time in the local zone: the same steps an hour apart in
     // two zones nine hours apart.
     std::vector<std::vector<std::string>> fields[2];
@@ -182,7 +182,7 @@ TEST(UndoTool, HistoryAndSteps) {
         }
     }
     const std::vector<std::vector<std::string>> expected = {
-        {"1", "undone", "delete of 1 files to the Trash"}, {"2", "undone", "copy of 1 files"}, {"3", "", "move of 2 files"}};
+        {"1", "undone", "delete of 1 file to the Trash"}, {"2", "undone", "copy of 1 file"}, {"3", "", "move of 2 files"}};
     ASSERT_EQ(fields[0].size(), expected.size());
     ASSERT_EQ(fields[1].size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i) {
@@ -195,7 +195,7 @@ TEST(UndoTool, HistoryAndSteps) {
     }
     EXPECT_EQ(state(t), "I/c.jpg T/c.jpg=CCC dst/a.jpg=A dst/b.jpg=BB src/c.jpg=CCC");
     // Redo takes the oldest undone step first.
-    EXPECT_EQ(tool("redo").lines, std::vector<std::string>{"redone: copy of 1 files"});
+    EXPECT_EQ(tool("redo").lines, std::vector<std::string>{"redone: copy of 1 file"});
     for (const char* bad : {"undo --steps 0", "undo --steps 101", "redo --steps x", "undo @src/c.jpg", "history -x"})
         EXPECT_EQ(tool(bad).status, 2) << bad;
     // The state folder is a file: the journal cannot be held, nothing moves.
