@@ -15,6 +15,7 @@
 
 #include "app/KorvelMain.h"
 #include "app/QuickFolderBar.h"
+#include "app/UndoCommands.h"
 #include "base/FileNames.h"
 #include "browse/Drives.h"
 #include "browse/FileList.h"
@@ -96,8 +97,11 @@ void FileCommands::runJob(FileCommand command, const std::vector<std::string>& f
         if (then) then();
         return;
     }
-    auto job = std::make_shared<korvel::FileOperationJob>(command, files, folder,
-                                                          fileSystem ? *fileSystem : korvel::systemFileSystem());
+    startJob(std::make_shared<korvel::FileOperationJob>(command, files, folder, this->files()), std::move(then));
+}
+
+bool FileCommands::startJob(std::shared_ptr<korvel::Job> job, std::function<void()> then) {
+    if (!jobs_ || jobRunning()) return false;
     JobRunner::Handlers handlers;
     handlers.progressWindow = true;
     handlers.finished = [this, then = std::move(then)] {
@@ -105,7 +109,7 @@ void FileCommands::runJob(FileCommand command, const std::vector<std::string>& f
         // A folder chosen while the job ran is listed now, with what the job left.
         hooks.jobEnded();
     };
-    jobs_->start(std::move(job), std::move(handlers));
+    return jobs_->start(std::move(job), std::move(handlers));
 }
 
 void FileCommands::runOnMarked(FileCommand command, const std::string& folder) {
@@ -118,7 +122,10 @@ void FileCommands::runOnMarked(FileCommand command, const std::string& folder) {
 }
 
 void FileCommands::deleteFolder(const std::string& folder, std::function<void()> then) {
-    runJob(FileCommand::Delete, {folder}, {}, std::move(then));
+    auto job =
+        std::make_shared<korvel::FileOperationJob>(FileCommand::Delete, std::vector{folder}, std::string(), files());
+    job->recordAs = korvel::StepKind::FolderDelete;  // undone as a folder, the tree following
+    startJob(std::move(job), std::move(then));
 }
 
 void FileCommands::deleteMarked() {
@@ -217,7 +224,7 @@ bool FileCommands::onQuickFolderDrag(int button, QEvent* event) {
 }
 
 void FileCommands::renameMarked() {
-    korvel::OneByOneRename loop(hooks.markedPaths());
+    korvel::OneByOneRename loop(hooks.markedPaths(), files());
     if (loop.finished()) return;
     auto show = [this](const korvel::RenameResult& r) {
         if (r.done()) return hooks.renamed(r.from, r.to);
@@ -242,6 +249,8 @@ void FileCommands::renameMarked() {
         }
     }
     hooks.renamesEnded();
+    // The renames of the whole loop are one step to undo.
+    if (const int err = loop.record()) showNotRecorded(window_, err);
 }
 
 void FileCommands::serialRenameMarked() {

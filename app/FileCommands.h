@@ -3,10 +3,12 @@
 // drop menu for a folder, drops on the tree and on the quick-folder buttons), rename one by one,
 // serial rename and extended copy. Copy, move and delete run as the window's one job; while it
 // runs no other command that touches files starts, and a listing of the folder waits for its end.
+// A command done but not recorded for undo says so in a box.
 #include <QImage>
 #include <QObject>
 #include <QPoint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -84,6 +86,11 @@ public:
     void deleteFolder(const std::string& folder, std::function<void()> then);
 
     bool jobRunning() const;
+    // Runs job as the window's one job, with its progress window; then runs once it ended. False
+    // when a job runs already or none could start.
+    bool startJob(std::shared_ptr<korvel::Job> job, std::function<void()> then);
+    // The file system the jobs work on.
+    korvel::FileSystem& files() const { return fileSystem ? *fileSystem : korvel::systemFileSystem(); }
 
 signals:
     // Thumbnails reached the cache: the open dialog's lists repaint.

@@ -21,7 +21,6 @@
 #include "browse/Thumbnails.h"
 #include "browse/ui/DirTree.h"
 #include "browse/ui/OrgStGrid.h"
-#include "fileops/FolderOps.h"
 #include "base/FileNames.h"
 #include "formats/FormatRegistry.h"
 #include "platform/Translations.h"
@@ -50,6 +49,7 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
     bands_ = new MainBands(this);
     listing_ = new FolderListing(this);  // before the grid, which shows its list
     fileCommands_ = new FileCommands(this);
+    undo_ = new UndoCommands(*fileCommands_, this);
     buildActions();
     buildPanels();
     quickFolders_ = new QuickFolderBar(this);
@@ -111,11 +111,7 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
     connectNavigation();
     connect(folderPanel_->tree(), &TDirTree::OnClick, this, &TKorvelMain::addSelectedFolderToHistory);
     folderPanel_->folderRenamed = [this](const std::string& from, const std::string& to) {
-        // Visited folders inside the renamed one keep leading to it.
-        std::vector<std::string> history = bands_->folderBoxes().history().items();
-        for (std::string& item : history) item = korvel::followRename(item, from, to);
-        bands_->folderBoxes().setHistory(history);
-        listing_->listSelectedFolder();
+        followFolderRename(from, to);
         addSelectedFolderToHistory();
     };
     // After a click in the tree the keyboard goes back to the grid.

@@ -18,6 +18,7 @@
 #include "app/QuickFolderBar.h"
 #include "app/StatusBar.h"
 #include "app/ThumbnailGridPanel.h"
+#include "app/UndoCommands.h"
 #include "app/WindowCommands.h"
 #include "formats/MediaFiles.h"
 #include "settings/MainSettings.h"
@@ -44,13 +45,13 @@ public:
             *StretchBtn, *DirViewBtn, *ShowDirBtn, *SubDirFindBtn, *NameViewBtn, *ShowCaptionBtn, *SortBtn1,
             *SortBtn2, *RefreshBtn, *OptionBtn, *PlugInSetBtn1, *HelpBtn, *VerBtn;
         // Main menu.
-        QAction *Open1, *Close1, *Copy2, *KCopy, *Move2, *Delete1, *Rename1, *NumberRN1, *Wall2, *Wall_Tile1,
-            *Wall_Center1, *Wall_Strech1, *Wall_Fit1, *SelectAll, *Show1, *StretchMenu, *DirViewMenu, *ShowDirMenu,
-            *SubDirFindMenu, *NameViewMenu, *NameView1, *NameView2, *NameView3, *NameView4, *ShowCaptionMenu,
-            *Refresh1, *Option1, *PlugInSet1, *Contents1, *About1;
+        QAction *Open1, *Close1, *Undo1, *Redo1, *Copy2, *KCopy, *Move2, *Delete1, *Rename1, *NumberRN1, *Wall2,
+            *Wall_Tile1, *Wall_Center1, *Wall_Strech1, *Wall_Fit1, *SelectAll, *Show1, *StretchMenu, *DirViewMenu,
+            *ShowDirMenu, *SubDirFindMenu, *NameViewMenu, *NameView1, *NameView2, *NameView3, *NameView4,
+            *ShowCaptionMenu, *Refresh1, *Option1, *PlugInSet1, *Contents1, *About1;
         // The grid's pop-up menu.
-        QAction *Open2, *Copy3, *KCopyMenu2, *Move3, *Delete2, *Rename2, *NumberRN2, *Wall1, *Wall_Tile,
-            *Wall_Center, *Wall_Strech, *Wall_Fit, *SelectAll2, *Property1;
+        QAction *Undo2, *Redo2, *Open2, *Copy3, *KCopyMenu2, *Move3, *Delete2, *Rename2, *NumberRN2, *Wall1,
+            *Wall_Tile, *Wall_Center, *Wall_Strech, *Wall_Fit, *SelectAll2, *Property1;
         // Move or copy to a quick folder.
         QAction *TargetPath1, *Move1, *Copy1, *CancelMenu;
         // The folder tree's pop-up menu.
@@ -188,10 +189,15 @@ private:
     // How pictures are turned and coloured for this window: [Window] ExifRotate and ColorManage.
     korvel::PhotoSwitches photoSwitches() const { return {display_.exifRotate, display_.colorManage, true}; }
     void addSelectedFolderToHistory();
+    // After the folder from was renamed to to (no trailing "/"): the history follows and the
+    // selected folder is listed again.
+    void followFolderRename(const std::string& from, const std::string& to);
     // Wires the boxes and the quick-folder bar to the tree, the grid and the menus.
     void connectNavigation();
     QMenu* quickFolderMenu_ = nullptr;
     // Copy, move, delete and rename of the marked files, with the window's one job runner.
     FileCommands* fileCommands_ = nullptr;
     void connectFileCommands();
+    // Undo and redo of the recorded operations, as jobs of fileCommands_.
+    UndoCommands* undo_ = nullptr;
 };

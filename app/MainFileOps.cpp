@@ -2,9 +2,12 @@
 // and the tree.
 #include "app/KorvelMain.h"
 #include "app/FolderTreePanel.h"
+#include "base/FileNames.h"
 #include "base/UserFolders.h"
 #include "browse/FolderScan.h"
+#include "browse/ui/DirTree.h"
 #include "browse/ui/OrgStGrid.h"
+#include "fileops/FolderOps.h"
 
 std::vector<std::string> TKorvelMain::markedPaths() const {
     std::vector<std::string> out;
@@ -36,5 +39,15 @@ void TKorvelMain::connectFileCommands() {
     connect(this, &TKorvelMain::thumbnailsArrived, fileCommands_, &FileCommands::thumbnailsArrived);
     folderPanel_->deleteFolderHook = [this](const std::string& folder, std::function<void()> then) {
         fileCommands_->deleteFolder(folder, std::move(then));
+    };
+    // An undo or redo moves folders as the folder commands do, and the tree follows likewise.
+    TDirTree* tree = folderPanel_->tree();
+    undo_->hooks.itemMoved = [tree](const std::string& from, const std::string& to) {
+        if (!from.empty()) tree->RemovePathNode(korvel::withSlash(from));
+        if (!to.empty() && korvel::FolderOps().isFolder(to)) tree->AddPathNodes(to);
+    };
+    undo_->hooks.folderRenamed = [this, tree](const std::string& from, const std::string& to) {
+        tree->RenamePathNode(korvel::withSlash(from), korvel::withSlash(to));
+        followFolderRename(from, to);
     };
 }

@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "app/FolderTreePanel.h"
+#include "app/UndoCommands.h"
 #include "base/FileNames.h"
 #include "browse/ui/DirTree.h"
 #include "fileops/FolderOps.h"
@@ -23,13 +24,16 @@ void FolderTreePanel::createFolder() {
     if (parent.empty()) return;
     TInputNameFrm dialog(parent, window());
     if (dialog.exec() != QDialog::Accepted) return;
-    const std::string made = korvel::FolderOps().createNested(parent, dialog.name());
+    const korvel::FolderOps ops;
+    const std::string made = ops.createNested(parent, dialog.name());
     if (made.empty()) {
         const int err = errno;
         QMessageBox::critical(window(), tr("エラー"), withReason(tr("フォルダを作成出来ませんでした。"), errorReasonLine(err)));
-        return;
+    } else {
+        folderTree_->AddPathNodes(made);
     }
-    folderTree_->AddPathNodes(made);
+    // Levels made before a failure are recorded too.
+    if (ops.recordError()) showNotRecorded(window(), ops.recordError());
 }
 
 void FolderTreePanel::renameFolder() {
@@ -38,13 +42,15 @@ void FolderTreePanel::renameFolder() {
     TFolderNameInputFrm dialog(old, window());
     if (dialog.exec() != QDialog::Accepted) return;
     const std::string now = dialog.newPath();
-    if (!korvel::FolderOps().renameFolder(old, now)) {
+    const korvel::FolderOps ops;
+    if (!ops.renameFolder(old, now)) {
         const int err = errno;
         QMessageBox::critical(window(), tr("エラー"), withReason(tr("フォルダ名を変更出来ませんでした。"), errorReasonLine(err)));
         return;
     }
     folderTree_->RenamePathNode(old + '/', now + '/');
     if (folderRenamed) folderRenamed(old, now);
+    if (ops.recordError()) showNotRecorded(window(), ops.recordError());
 }
 
 // Moves the folder to the Trash after the file operation's question; its node goes only when the

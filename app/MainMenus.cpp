@@ -28,7 +28,7 @@ enum class In {
 };
 
 // When a built command is enabled. The tool bar's file buttons follow the listing, the menus the marks.
-enum class When { Always, AnyMarked, OneMarked, Plugins, Listed, QFCaption };
+enum class When { Always, AnyMarked, OneMarked, Plugins, Listed, QFCaption, Undoable, Redoable };
 
 using Member = QAction* TKorvelMain::Actions::*;
 
@@ -38,16 +38,19 @@ using Member = QAction* TKorvelMain::Actions::*;
 #define ACTION(m) .member = &TKorvelMain::Actions::m, .name = #m
 
 // A key of a command. It acts when key (or any key up to lastKey) goes down or up with at least
-// the modifiers in held; a held repeat acts again only where repeats is set.
+// the modifiers in held (exactly those where exact is set); a held repeat acts again only where
+// repeats is set.
 struct TKorvelMain::KeyBinding {
     int key = 0;  // 0: no binding
     Qt::KeyboardModifiers held = {};
     KeyWhen when = KeyWhen::Press;
     bool repeats = false;
     int lastKey = 0;
+    bool exact = false;
 
     bool matches(const QKeyEvent* e) const {
-        return e->key() >= key && e->key() <= std::max(key, lastKey) && (e->modifiers() & held) == held;
+        const Qt::KeyboardModifiers mods = e->modifiers() & ~Qt::KeypadModifier;
+        return e->key() >= key && e->key() <= std::max(key, lastKey) && (exact ? mods == held : (mods & held) == held);
     }
 };
 
@@ -58,6 +61,10 @@ using KeyWhen = TKorvelMain::KeyWhen;
 // Pressed anywhere in the window but in an edit box, before the control sees it.
 constexpr Key press(int key, Qt::KeyboardModifiers held = {}, bool repeats = false) {
     return {.key = key, .held = held, .when = KeyWhen::Press, .repeats = repeats};
+}
+// Pressed with exactly these modifiers: Ctrl+Z must not take Ctrl+Shift+Z.
+constexpr Key pressExactly(int key, Qt::KeyboardModifiers held) {
+    return {.key = key, .held = held, .when = KeyWhen::Press, .exact = true};
 }
 // Released anywhere in the window.
 constexpr Key release(int key, int lastKey) { return {.key = key, .when = KeyWhen::Release, .lastKey = lastKey}; }
@@ -153,6 +160,13 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
         {.in = In::FileMenu},
         {ACTION(Close1), .caption = QT_TR_NOOP("終了(&X)"), .in = In::FileMenu, .run = [](W& w) { w.close(); }},
 
+        {ACTION(Undo1), .caption = QT_TR_NOOP("元に戻す(&U)"), .in = In::EditMenu,
+         .run = [](W& w) { w.undo_->run(korvel::UndoDirection::Undo); }, .when = When::Undoable,
+         .keys = {pressExactly(Qt::Key_Z, Qt::ControlModifier)}, .touchesFiles = true},
+        {ACTION(Redo1), .caption = QT_TR_NOOP("やり直し(&R)"), .in = In::EditMenu,
+         .run = [](W& w) { w.undo_->run(korvel::UndoDirection::Redo); }, .when = When::Redoable,
+         .keys = {pressExactly(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier)}, .touchesFiles = true},
+        {.in = In::EditMenu},
         {ACTION(Copy2), .caption = QT_TR_NOOP("コピー(&C)"), .in = In::EditMenu,
          .run = [](W& w) { w.fileCommands_->copyMarked(); }, .when = When::AnyMarked, .touchesFiles = true},
         {ACTION(KCopy), .caption = QT_TR_NOOP("拡張コピー(&K)"), .in = In::EditMenu,
@@ -220,6 +234,11 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
         {ACTION(About1), .caption = QT_TR_NOOP("Korvelについて(&A)"), .in = In::HelpMenu,
          .run = [](W& w) { w.commands_->showAbout(); }},
 
+        {ACTION(Undo2), .caption = QT_TR_NOOP("元に戻す(&U)"), .in = In::GridPopup,
+         .run = [](W& w) { w.undo_->run(korvel::UndoDirection::Undo); }, .when = When::Undoable, .touchesFiles = true},
+        {ACTION(Redo2), .caption = QT_TR_NOOP("やり直し(&R)"), .in = In::GridPopup,
+         .run = [](W& w) { w.undo_->run(korvel::UndoDirection::Redo); }, .when = When::Redoable, .touchesFiles = true},
+        {.in = In::GridPopup},
         {ACTION(Open2), .caption = QT_TR_NOOP("関連付けで開く(&O)"), .in = In::GridPopup, .run = [](W& w) { w.commands_->openMarkedWithDesktop(); }},
         {.in = In::GridPopup},
         {ACTION(Copy3), .caption = QT_TR_NOOP("コピー(&C)"), .in = In::GridPopup,
@@ -346,6 +365,7 @@ bool TKorvelMain::runKey(const QKeyEvent* event, KeyWhen when) {
             if (event->isAutoRepeat() && !k.repeats) return false;
             if (row.onKey) return row.onKey(*this, event->key());
             QAction* a = actions_.*row.member;
+            updateActions();  // a dialog's command may have changed the states since they were set
             if (a->isEnabled()) a->trigger();
             return true;
         }
@@ -411,6 +431,7 @@ void TKorvelMain::updateActions() {
     if (!actions_.CloseBtn) return;  // not built yet
     const size_t marked = markedFiles().size();
     const bool jobRunning = fileCommands_->jobRunning();
+    undo_->refresh();  // another program may have added or undone a step
     for (const ActionRow& row : actionRows()) {
         if (!row.member) continue;
         const bool built = row.run || row.toggle || row.opens != In::None;
@@ -422,10 +443,14 @@ void TKorvelMain::updateActions() {
             case When::Plugins: on = on && !commands_->pluginsSkipped(); break;
             case When::Listed: on = on && !fileList().empty(); break;
             case When::QFCaption: on = on && quickFolders_->folders().currentCanBeCleared(); break;
+            case When::Undoable: on = on && undo_->available(korvel::UndoDirection::Undo); break;
+            case When::Redoable: on = on && undo_->available(korvel::UndoDirection::Redo); break;
         }
         (actions_.*row.member)->setEnabled(on);
     }
     const Actions& a = actions_;
+    for (QAction* x : {a.Undo1, a.Undo2}) x->setText(undo_->caption(korvel::UndoDirection::Undo));
+    for (QAction* x : {a.Redo1, a.Redo2}) x->setText(undo_->caption(korvel::UndoDirection::Redo));
     for (QAction* x : {a.StretchBtn, a.StretchMenu, a.StretchChange}) x->setChecked(previewPanel_->fullSize());
     for (QAction* x : {a.DirViewBtn, a.DirViewMenu}) x->setChecked(folderPanel_->favouritesOnly());
     for (QAction* x : {a.ShowDirBtn, a.ShowDirMenu}) x->setChecked(folderPanel_->hidden());

@@ -7,6 +7,7 @@
 #include "app/FolderTreePanel.h"
 #include "browse/ui/DirTree.h"
 #include "browse/ui/FolderPicker.h"
+#include "fileops/FolderOps.h"
 #include "platform/PathText.h"
 
 void TKorvelMain::connectNavigation() {
@@ -30,6 +31,14 @@ void TKorvelMain::connectNavigation() {
 }
 
 void TKorvelMain::addSelectedFolderToHistory() { bands_->folderBoxes().recordVisit(folderPanel_->tree()->SelectedPath()); }
+
+void TKorvelMain::followFolderRename(const std::string& from, const std::string& to) {
+    // Visited folders inside the renamed one keep leading to it.
+    std::vector<std::string> history = bands_->folderBoxes().history().items();
+    for (std::string& item : history) item = korvel::followRename(item, from, to);
+    bands_->folderBoxes().setHistory(history);
+    listing_->listSelectedFolder();
+}
 
 void TKorvelMain::addMenuFolderToFavourites() {
     // The right-clicked folder.

@@ -164,7 +164,7 @@ class GridWindowTest : public QObject {
     }
 
     std::unique_ptr<TempTree> tree_;
-    std::string original_[5];
+    std::vector<std::string> original_ = std::vector<std::string>(5);
     // No window, these folders in a new tree, and its data/ as the user's data folder (the Trash).
     void freshTree(std::initializer_list<const char*> folders) {
         w_.reset();
@@ -195,27 +195,9 @@ class GridWindowTest : public QObject {
         return waitPreview(*w_) && w_->markedFiles() == std::vector<size_t>{1, 2};
     }
 
-    // The files of folder in name order (for "": the grid's list in its order), each named without
-    // ".bmp", with "=b" when it holds b's original under another name, else as "name=bytes".
+    // The files of folder as filesIn() in GridWindow.h puts them, for "" the grid's list.
     std::string filesIn(const std::string& folder = "") const {
-        std::vector<std::string> paths;
-        if (folder.empty()) {
-            for (size_t i = 0; i < w_->fileList().size(); ++i) paths.push_back(w_->fileList().path(i));
-        } else {
-            for (const auto& e : std::filesystem::directory_iterator(folder))
-                paths.push_back(e.path().string());
-            std::sort(paths.begin(), paths.end());
-        }
-        std::string out;
-        for (const std::string& p : paths) {
-            const std::string name = p.substr(p.rfind('/') + 1), bytes = readFile(p);
-            const auto k = std::find(original_, original_ + 5, bytes) - original_;
-            const std::string stem = name.substr(0, name.find('.'));
-            if (!out.empty()) out += ' ';
-            if (k == 5) out += name + "=" + bytes;
-            else out += name[0] == 'a' + k ? stem : stem + '=' + char('a' + k);
-        }
-        return out;
+        return korvel::testing::filesIn(*w_, folder, original_);
     }
 
     // Photos (a.bmp, 2020/b.bmp), Other and a file "notes" in f/, the window on f/shown.

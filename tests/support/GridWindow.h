@@ -14,11 +14,16 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
 
 #include "app/KorvelMain.h"
 #include "browse/ui/DirTree.h"
 #include "browse/ui/OrgStGrid.h"
 #include "view/PreviewPane.h"
+#include "tests/support/TempTree.h"
 #include "tests/support/TestImages.h"
 
 namespace korvel::testing {
@@ -136,6 +141,30 @@ inline QPoint nodePoint(QTreeWidget* tree, QTreeWidgetItem* node) {
 // Right-clicks a node of the folder tree, which opens the folder menu.
 inline void rightClickNode(TKorvelMain& w, QTreeWidgetItem* node) {
     QTest::mouseClick(dirTree(w)->viewport(), Qt::RightButton, {}, nodePoint(dirTree(w), node));
+}
+
+// The files of folder in name order (for "": w's list in its order), each named without its
+// extension, with "=b" when it holds the bytes of originals[1] (b's) under another name, else
+// as "name=bytes". originals holds the pictures a, b, c … in order.
+inline std::string filesIn(const TKorvelMain& w, const std::string& folder,
+                           const std::vector<std::string>& originals) {
+    std::vector<std::string> paths;
+    if (folder.empty()) {
+        for (size_t i = 0; i < w.fileList().size(); ++i) paths.push_back(w.fileList().path(i));
+    } else {
+        for (const auto& e : std::filesystem::directory_iterator(folder)) paths.push_back(e.path().string());
+        std::sort(paths.begin(), paths.end());
+    }
+    std::string out;
+    for (const std::string& p : paths) {
+        const std::string name = p.substr(p.rfind('/') + 1), bytes = readFile(p);
+        const auto k = std::find(originals.begin(), originals.end(), bytes) - originals.begin();
+        const std::string stem = name.substr(0, name.find('.'));
+        if (!out.empty()) out += ' ';
+        if (size_t(k) == originals.size()) out += name + "=" + bytes;
+        else out += name[0] == 'a' + k ? stem : stem + '=' + char('a' + k);
+    }
+    return out;
 }
 
 inline bool waitPreview(TKorvelMain& w) { return QTest::qWaitFor([&] { return !w.preview().loading(); }, 3000); }
