@@ -17,6 +17,7 @@
 #include "app/SingleInstance.h"
 #include "platform/MonitorProfile.h"
 #include "platform/Translations.h"
+#include "platform/WindowLog.h"
 #include "settings/CommandLine.h"
 
 namespace {
@@ -50,6 +51,7 @@ bool answerInfoOption(const char* arg) {
 int main(int argc, char** argv) {
     if (argc == 2 && answerInfoOption(argv[1])) return 0;
     QApplication app(argc, argv);
+    logWindowsWhenAsked(app);
     // Read only now: Qt has taken its own options (-platform ...) out of argv. The rest stay bytes.
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     std::setlocale(LC_ALL, "");
