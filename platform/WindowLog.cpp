@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QPointer>
+#include <QScreen>
 #include <QWidget>
 #include <QWindow>
 #include <cstdio>
@@ -21,15 +22,30 @@ protected:
         auto* window = qobject_cast<QWindow*>(watched);
         if (!window || !window->isExposed() || logged(window)) return false;
         shown_.push_back(window);
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (w->windowHandle() != window) continue;
-            std::fprintf(stderr, "korvel: window shown: %s\n", w->metaObject()->className());
-            std::fflush(stderr);
-        }
+        const QWidget* shown = widgetOf(window);
+        if (!shown) return false;
+        const QSize screen = window->screen() ? window->screen()->geometry().size() : QSize();
+        QString line = QStringLiteral("korvel: window shown: %1 %2x%3 on %4x%5")
+                           .arg(QLatin1String(shown->metaObject()->className()))
+                           .arg(shown->width())
+                           .arg(shown->height())
+                           .arg(screen.width())
+                           .arg(screen.height());
+        // The owner the window system was told of: a viewer or dialog stays with its main window.
+        if (const QWidget* owner = widgetOf(window->transientParent()))
+            line += QStringLiteral(", owned by ") + QLatin1String(owner->metaObject()->className());
+        std::fprintf(stderr, "%s\n", qPrintable(line));
+        std::fflush(stderr);
         return false;
     }
 
 private:
+    static const QWidget* widgetOf(const QWindow* window) {
+        if (!window) return nullptr;
+        for (const QWidget* w : QApplication::topLevelWidgets())
+            if (w->windowHandle() == window) return w;
+        return nullptr;
+    }
     bool logged(const QWindow* window) {
         std::erase_if(shown_, [](const QPointer<QWindow>& p) { return p.isNull(); });
         for (const QPointer<QWindow>& p : shown_)
