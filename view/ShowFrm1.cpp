@@ -191,7 +191,7 @@ QString TShowFrm1::keysHelp() const {
         {QT_TR_NOOP("ホイールを奥へ"), QT_TR_NOOP("ひとつ前")},
         {QT_TR_NOOP("右クリック"), QT_TR_NOOP("メニュー")},
     };
-    QString html = QStringLiteral("<table>");
+    QString html = QStringLiteral("<table cellspacing=\"0\" cellpadding=\"3\">");
     const auto add = [&html](const QString& how, const QString& action) {
         html += QStringLiteral("<tr><td><b>%1</b></td><td>%2</td></tr>").arg(how.toHtmlEscaped(), action.toHtmlEscaped());
     };
