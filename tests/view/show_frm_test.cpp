@@ -285,8 +285,7 @@ private slots:
         QHelpEvent help(QEvent::ToolTip, at, f.paintBox()->mapToGlobal(at));
         QApplication::sendEvent(f.paintBox(), &help);
         QTRY_VERIFY(QToolTip::isVisible());
-        for (const char* word : {"Esc", "Space", "Shift+→", "終了", "ひとつ先", "右クリック"})
-            QVERIFY2(QToolTip::text().contains(QString::fromUtf8(word)), word);
+        QVERIFY(QToolTip::text().contains(QStringLiteral("Esc, X")));
         QToolTip::hideText();
     }
 
