@@ -2,6 +2,7 @@
 // the splitter between the grid and the preview.
 #include "app/ThumbnailGridPanel.h"
 
+#include <QApplication>
 #include <QDrag>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -257,7 +258,10 @@ void ThumbnailGridPanel::selectAll() {
 
 void ThumbnailGridPanel::openMarked() {
     const QPoint p = grid_->viewport()->mapFromGlobal(QCursor::pos());
-    if (files_.empty() || grid_->cellAt(p).col < 0) return;
+    // The keys act on the grid the user works in: the one with the keyboard, or under the pointer.
+    const QWidget* focus = QApplication::focusWidget();
+    const bool keyboardHere = focus && (focus == grid_ || grid_->isAncestorOf(focus));
+    if (files_.empty() || (!keyboardHere && grid_->cellAt(p).col < 0)) return;
     for (size_t i : markedFiles())
         if (!korvel::IsMediaFile(mediaExts_, files_.path(i)) && hooks.openFile) hooks.openFile(files_.path(i));
     ctrlHeld_ = shiftHeld_ = false;

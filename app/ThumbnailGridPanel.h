@@ -76,7 +76,8 @@ public:
     void selectAll();
     // The files of the marked cells, in index order.
     std::vector<size_t> markedFiles() const;
-    // Opens viewers for the marked files that are no media files, when the pointer is on a cell.
+    // Opens viewers for the marked files that are no media files, when the grid has the keyboard
+    // or the pointer is on a cell.
     void openMarked();
     // A new folder's marks: the pointer's anchor goes.
     void forgetPointerMarks() { pointerMarks_.forget(); }

@@ -11,6 +11,7 @@
 #include <QUrl>
 #include <QWidget>
 #include <array>
+#include <utility>
 
 #include "app/FolderBoxes.h"
 #include "app/OptionFrm.h"
@@ -85,6 +86,7 @@ void WindowCommands::openViewer(const std::string& path) { ::openSubViewer(path,
 
 void WindowCommands::showCommandLineFile(const std::string& path, bool open) {
     commandLineFile_ = path;
+    showStartFile_ = path;
     if (open) openViewer(path);
 }
 
@@ -115,7 +117,7 @@ void WindowCommands::setWallpaper(korvel::WallpaperMode mode) {
 
 // The slideshow: the tool button, the View menu and the "/s" and "/se" start modes.
 
-void WindowCommands::startSlideshow() {
+void WindowCommands::startSlideshow(const std::string& startFile) {
     const korvel::FileList& files = parts_.files;
     if (!files.empty()) {
         ShowSource source;
@@ -123,6 +125,7 @@ void WindowCommands::startSlideshow() {
         for (size_t i = 0; i < files.size(); ++i) source.files.push_back(files.path(i));
         for (size_t i : parts_.grid.markedFiles()) source.marked.push_back(files.path(i));
         source.previewed = parts_.preview.path();
+        source.startFile = startFile;
         source.gridColumns = parts_.grid.view()->colCount();
         source.settingsPath = korvel::mainSettingsPath(exePath_);
         source.photo = hooks.photo();
@@ -137,7 +140,7 @@ void WindowCommands::startSlideshow() {
 void WindowCommands::queueStartShow(bool once) {
     if (startMode_ == korvel::StartMode::Normal || (once && startShowQueued_)) return;
     startShowQueued_ = true;
-    QTimer::singleShot(0, this, &WindowCommands::startSlideshow);
+    QTimer::singleShot(0, this, [this] { startSlideshow(std::exchange(showStartFile_, {})); });
 }
 
 // The options dialog: its values are written to "Korvel.ini" on OK and the ones the window

@@ -85,11 +85,16 @@ public:
     // Properties and wallpaper act on the first file of the grid's selection.
     void showProperties();
     void setWallpaper(korvel::WallpaperMode mode);
-    // The slideshow over the listed files, or the marked ones.
-    void startSlideshow();
-    // What the command line asked for at start.
+    // The slideshow over the listed files, or the marked ones; startFile: the slide to begin
+    // with, when listed.
+    void startSlideshow(const std::string& startFile = {});
+    // What the command line asked for at start. A new command line forgets the file the last
+    // one named for its show.
     korvel::StartMode startMode() const { return startMode_; }
-    void setStartMode(korvel::StartMode mode) { startMode_ = mode; }
+    void setStartMode(korvel::StartMode mode) {
+        startMode_ = mode;
+        showStartFile_.clear();
+    }
     // Queues the start mode's slideshow after what the caller does next (none in normal mode);
     // with once, not when one was queued before.
     void queueStartShow(bool once);
@@ -113,6 +118,7 @@ private:
     bool startedPlugins_ = false;  // this window searched them (not another window's host)
     bool pluginsSkipped_ = false;
     std::string commandLineFile_;
+    std::string showStartFile_;  // the file "/s FILE" named: the start mode's show begins there
     korvel::StartMode startMode_ = korvel::StartMode::Normal;
     bool startShowQueued_ = false;
 };

@@ -21,6 +21,7 @@
 #include "base/UiLanguage.h"
 #include "platform/MonitorProfile.h"
 #include "platform/Translations.h"
+#include "platform/WindowLog.h"
 #include "settings/CommandLine.h"
 
 namespace {
@@ -65,6 +66,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     QApplication app(argc, argv);
+    logWindowsWhenAsked(app);
     // Read only now: Qt has taken its own options (-platform ...) out of argv. The rest stay bytes.
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     std::setlocale(LC_ALL, "");

@@ -19,9 +19,10 @@ void SlidePlaylist::build(const std::vector<std::string>& marked, const std::vec
     index_ = 0;
 }
 
-void SlidePlaylist::startAt(const std::string& previewed) {
+bool SlidePlaylist::startAt(const std::string& previewed) {
     const auto it = std::find(files_.begin(), files_.end(), previewed);
     index_ = it == files_.end() ? 0 : size_t(it - files_.begin());
+    return it != files_.end();
 }
 
 void SlidePlaylist::advance() { index_ = index_ + 1 < files_.size() ? index_ + 1 : 0; }
@@ -51,6 +52,15 @@ void SlidePlaylist::jump(int delta) {
     while (i > n - 1) i -= n;
     while (i < 0) i += n;
     index_ = size_t(i);
+}
+
+int WheelSteps::add(int angleDelta) {
+    const int towardsUser = -std::clamp(angleDelta, -12000, 12000);  // a hundred notches at most
+    if ((towardsUser > 0 && rest_ < 0) || (towardsUser < 0 && rest_ > 0)) rest_ = 0;
+    rest_ += towardsUser;
+    const int steps = rest_ / 120;  // truncates towards zero: the rest keeps its sign
+    rest_ -= steps * 120;
+    return steps;
 }
 
 SlidePlace placeSlide(int w, int h, int W, int H) {

@@ -20,7 +20,8 @@ public:
     // one marked, the whole list plays: selecting a single file plays the folder.
     void build(const std::vector<std::string>& marked, const std::vector<std::string>& all);
     // Starts at previewed when it is in the list (exact comparison), else at the first slide.
-    void startAt(const std::string& previewed);
+    // True when it was found.
+    bool startAt(const std::string& previewed);
 
     size_t count() const { return files_.size(); }
     bool empty() const { return files_.empty(); }
@@ -40,6 +41,18 @@ public:
 private:
     std::vector<std::string> files_;
     size_t index_ = 0;
+};
+
+// Turns wheel rotation into slide steps: a notch (120 units) towards the user is one slide on,
+// one away is one back. Finer wheels and touch pads add up to a notch; turning back starts over.
+class WheelSteps {
+public:
+    // angleDelta as the wheel reports it (positive: away from the user). Returns the slides to
+    // move, positive for on.
+    int add(int angleDelta);
+
+private:
+    int rest_ = 0;  // rotation towards the user not yet used up
 };
 
 // Where a w x h slide is drawn in a W x H box: centred at its own size when it fits (never

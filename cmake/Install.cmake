@@ -91,10 +91,11 @@ endif()
 # Opening files and the help with the desktop's programs, and the Japanese interface font.
 list(APPEND recommends xdg-utils "fonts-noto-cjk | fonts-ipafont-gothic")
 list(JOIN recommends ", " CPACK_DEBIAN_PACKAGE_RECOMMENDS)
-# Qt loads its window-system plug-in at run time: without it no window opens. Its own texts
-# (the buttons of message boxes) are loaded in Japanese from its translations for a Japanese
-# interface. libqt6svg6 holds the SVG icon engine that draws the built-in icons, also a run-time plug-in.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n, libqt6svg6")
+# Qt loads its window-system plug-ins at run time: without them no window opens (qt6-wayland
+# for Wayland desktops, where Korvel must not depend on XWayland). Its own texts (the buttons of
+# message boxes) are loaded in Japanese from its translations for a Japanese interface.
+# libqt6svg6 holds the SVG icon engine that draws the built-in icons, also a run-time plug-in.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-wayland, qt6-translations-l10n, libqt6svg6")
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME korvel)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})

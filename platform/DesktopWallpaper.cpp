@@ -1,6 +1,7 @@
 #include "platform/DesktopWallpaper.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QUrl>
@@ -160,7 +161,7 @@ QList<QList<DesktopCommand>> wallpaperCommands(DesktopKind desktop, const QStrin
     return {};
 }
 
-bool askDesktopToShowWallpaper(const QString& path, korvel::WallpaperMode mode) {
+DesktopAnswer askDesktopToShowWallpaper(const QString& path, korvel::WallpaperMode mode) {
     const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     const DesktopKind desktop =
         detectDesktop(env.value(QStringLiteral("XDG_CURRENT_DESKTOP")), env.value(QStringLiteral("DESKTOP_SESSION")));
@@ -171,7 +172,9 @@ bool askDesktopToShowWallpaper(const QString& path, korvel::WallpaperMode mode) 
                 &listing))
             xfceImages = xfceImageProperties(listing);
     }
-    for (const QList<DesktopCommand>& alternative : wallpaperCommands(desktop, path, mode, xfceImages)) {
+    const QList<QList<DesktopCommand>> alternatives = wallpaperCommands(desktop, path, mode, xfceImages);
+    if (alternatives.isEmpty()) return DesktopAnswer::NoWay;
+    for (const QList<DesktopCommand>& alternative : alternatives) {
         bool answered = false;
         for (int i = 0; i < alternative.size(); ++i) {
             // Later commands set options an older desktop may not know; only the first decides.
@@ -179,13 +182,19 @@ bool askDesktopToShowWallpaper(const QString& path, korvel::WallpaperMode mode) 
             if (i == 0 && !ok) break;
             if (i == 0) answered = true;
         }
-        if (answered) return true;
+        if (answered) return DesktopAnswer::Shown;
     }
-    return false;
+    return DesktopAnswer::NoAnswer;
 }
 
-bool SetDesktopWallpaper(const std::string& path, korvel::WallpaperMode mode, int originY, int originX) {
+DesktopAnswer SetDesktopWallpaper(const std::string& path, korvel::WallpaperMode mode, int originY, int originX) {
     const std::string registry = korvel::registryPath(QCoreApplication::applicationFilePath().toStdString());
-    if (!korvel::recordWallpaperValues(registry, path, korvel::tileFlagOf(mode), originY, originX)) return false;
+    if (!korvel::recordWallpaperValues(registry, path, korvel::tileFlagOf(mode), originY, originX))
+        return DesktopAnswer::NotAsked;
     return askDesktopToShowWallpaper(QString::fromStdString(path), mode);
+}
+
+bool waylandSession() {
+    return QGuiApplication::platformName() == QLatin1String("wayland") ||
+           qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland");
 }

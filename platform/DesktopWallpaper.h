@@ -28,9 +28,21 @@ QList<QList<DesktopCommand>> wallpaperCommands(DesktopKind desktop, const QStrin
 // The "…/last-image" properties in the output of "xfconf-query -c xfce4-desktop -l".
 QStringList xfceImageProperties(const QString& listing);
 
-// Asks the running desktop to show path; true when its tool answered. Reports nothing.
-bool askDesktopToShowWallpaper(const QString& path, korvel::WallpaperMode mode);
+// How the running desktop took the wallpaper.
+enum class DesktopAnswer {
+    Shown,     // its tool answered
+    NotAsked,  // the values could not be recorded, so it was not asked
+    NoAnswer,  // a desktop Korvel knows, whose tools did not answer
+    NoWay,     // a desktop that offers programs no way to set its wallpaper
+};
+
+// Asks the running desktop to show path. Reports nothing.
+DesktopAnswer askDesktopToShowWallpaper(const QString& path, korvel::WallpaperMode mode);
 
 // Records the wallpaper values in registry.ini and, when they were written, asks the desktop to
-// show the file. False when the values could not be written or no desktop answered.
-bool SetDesktopWallpaper(const std::string& path, korvel::WallpaperMode mode, int originY, int originX);
+// show the file.
+DesktopAnswer SetDesktopWallpaper(const std::string& path, korvel::WallpaperMode mode, int originY, int originX);
+
+// A Wayland session, where no program can draw the wallpaper behind the desktop's back (also
+// when Korvel itself runs through XWayland).
+bool waylandSession();

@@ -15,6 +15,8 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <QtMath>
+#include <QWheelEvent>
+#include <cstdlib>
 
 #include "base/Errors.h"
 #include "base/IniFile.h"
@@ -157,6 +159,46 @@ void TShowFrm1::buildControls() {
     Timer1->setTimerType(Qt::PreciseTimer);
     Timer1->setInterval(500);
     connect(Timer1, &QTimer::timeout, this, &TShowFrm1::Timer1Timer);
+
+    // The picture answers the mouse and tells its keys; in full screen the pointer gets out of
+    // the way.
+    PaintBox1->setMouseTracking(true);
+    PaintBox1->setToolTip(keysHelp());
+    pointerTimer_ = new QTimer(this);
+    pointerTimer_->setSingleShot(true);
+    pointerTimer_->setInterval(2000);
+    connect(pointerTimer_, &QTimer::timeout, this, &TShowFrm1::hidePointer);
+}
+
+QString TShowFrm1::keysHelp() const {
+    struct Row {
+        const char* how;
+        const char* action;
+    };
+    // Keys are named as printed on the keyboard; the mouse's rows are words and are translated.
+    static const Row keys[] = {
+        {"Esc, X", QT_TR_NOOP("終了")},
+        {"Space", QT_TR_NOOP("一時停止／再生")},
+        {"A", QT_TR_NOOP("一時停止")},
+        {"S", QT_TR_NOOP("再生")},
+        {"→, N", QT_TR_NOOP("ひとつ先")},
+        {"←, B", QT_TR_NOOP("ひとつ前")},
+        {"Shift+→, Shift+←", QT_TR_NOOP("一行先、一行前")},
+        {"↓, R", QT_TR_NOOP("一番最初へ")},
+        {"↑, F", QT_TR_NOOP("一番最後へ")},
+    };
+    static const Row mouse[] = {
+        {QT_TR_NOOP("クリック、ホイールを手前へ"), QT_TR_NOOP("ひとつ先")},
+        {QT_TR_NOOP("ホイールを奥へ"), QT_TR_NOOP("ひとつ前")},
+        {QT_TR_NOOP("右クリック"), QT_TR_NOOP("メニュー")},
+    };
+    QString html = QStringLiteral("<table cellspacing=\"0\" cellpadding=\"3\">");
+    const auto add = [&html](const QString& how, const QString& action) {
+        html += QStringLiteral("<tr><td><b>%1</b></td><td>%2</td></tr>").arg(how.toHtmlEscaped(), action.toHtmlEscaped());
+    };
+    for (const Row& r : keys) add(QString::fromUtf8(r.how), tr(r.action));
+    for (const Row& r : mouse) add(tr(r.how), tr(r.action));
+    return html + QStringLiteral("</table>");
 }
 
 void TShowFrm1::FormCreate(const ShowSource& source) {
@@ -185,7 +227,9 @@ void TShowFrm1::FormCreate(const ShowSource& source) {
     // The paint box takes its size now, so the first slide is decoded for it.
     layout()->activate();
     SlideList.build(source.marked, source.files);
-    if (settings_.selectStart) SlideList.startAt(source.previewed);
+    // A file named with "/s" comes before the previewed one.
+    if (source.startFile.empty() || !SlideList.startAt(source.startFile))
+        if (settings_.selectStart) SlideList.startAt(source.previewed);
     if (!SlideList.empty()) StartSlideLoad();
 }
 
@@ -234,6 +278,7 @@ void TShowFrm1::FormShow() {
         actions_.PlayMenu->setChecked(true);
         Timer1->start();
     }
+    if (settings_.fullScreen) pointerTimer_->start();
 }
 
 QString TShowFrm1::SlideCaption() const {
@@ -251,10 +296,48 @@ korvel::SlideBox TShowFrm1::currentBox() const {
 }
 
 void TShowFrm1::setBusy(bool busy) {
-    if (busy == busy_) return;
     busy_ = busy;
-    if (busy) QApplication::setOverrideCursor(Qt::WaitCursor);
+    // A hidden pointer stays hidden: the hourglass would bring it back at every slide.
+    const bool hourglass = busy_ && !pointerHidden_;
+    if (hourglass == busyCursor_) return;
+    busyCursor_ = hourglass;
+    if (hourglass) QApplication::setOverrideCursor(Qt::WaitCursor);
     else QApplication::restoreOverrideCursor();
+}
+
+void TShowFrm1::hidePointer() {
+    if (!settings_.fullScreen || closed_) return;
+    pointerHidden_ = true;
+    PaintBox1->setCursor(Qt::BlankCursor);
+    setBusy(busy_);
+}
+
+void TShowFrm1::showPointer() {
+    if (pointerHidden_) {
+        pointerHidden_ = false;
+        PaintBox1->unsetCursor();
+        setBusy(busy_);
+    }
+    if (settings_.fullScreen && !closed_) pointerTimer_->start();
+}
+
+bool TShowFrm1::paintBoxMouse(QEvent* event) {
+    switch (event->type()) {
+        case QEvent::MouseMove: showPointer(); return false;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+            showPointer();
+            // The right button opens the menu.
+            if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton) return false;
+            NavigateSlide(Nav::Next);
+            return true;
+        case QEvent::Wheel: {
+            const int steps = wheel_.add(static_cast<QWheelEvent*>(event)->angleDelta().y());
+            for (int i = 0; i < std::abs(steps); ++i) NavigateSlide(steps > 0 ? Nav::Next : Nav::Previous);
+            return true;
+        }
+        default: return false;
+    }
 }
 
 void TShowFrm1::StartSlideLoad() {
@@ -434,6 +517,7 @@ bool TShowFrm1::eventFilter(QObject* watched, QEvent* event) {
         else keyReleaseEvent(k);
         return true;
     }
+    if (watched == PaintBox1 && paintBoxMouse(event)) return true;
     if (watched == PaintBox1 && event->type() == QEvent::Resize && !SlideList.empty()) {
         // A slide decoded ahead for the old size is decoded again for the new one.
         if (prefetch_.aheadOutdated(currentBox())) requestAhead();
@@ -520,6 +604,7 @@ void TShowFrm1::closeEvent(QCloseEvent* event) {
         FormCloseQuery();
         closed_ = true;
         Timer1->stop();
+        pointerTimer_->stop();
         setBusy(false);
     }
     event->accept();

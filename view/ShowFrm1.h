@@ -30,6 +30,7 @@ struct ShowSource {
     std::vector<std::string> files;   // every listed file, in list order
     std::vector<std::string> marked;  // the marked cells' files, in grid order
     std::string previewed;            // the file the preview shows; "" = none
+    std::string startFile;            // the show starts here when listed ("/s FILE"); "" = as set
     int gridColumns = 1;              // the grid's column count: the Shift jumps go one row
     std::string settingsPath;         // "Korvel.ini"
     korvel::PhotoSwitches photo{true, true, true};  // how slides are turned and coloured
@@ -52,6 +53,8 @@ public:
     QMenu* popupMenu() const { return PopupMenu1; }
     TPaintBox* paintBox() const { return PaintBox1; }
     QTimer* timer() const { return Timer1; }
+    // In full screen the pointer hides when it has stood still this long (two seconds).
+    QTimer* pointerTimer() const { return pointerTimer_; }
     SlideLoader* loader() const { return loader_; }
     const korvel::SlidePlaylist& playlist() const { return SlideList; }
     const korvel::ShowSettings& settings() const { return settings_; }
@@ -106,6 +109,11 @@ private:
     void follow(korvel::SlidePrefetch::Step step);
     korvel::SlideBox currentBox() const;
     void setBusy(bool busy);
+    // The mouse on the picture: a click goes on, the wheel steps, a move shows the pointer.
+    bool paintBoxMouse(QEvent* event);
+    void showPointer();
+    void hidePointer();
+    QString keysHelp() const;
 
     korvel::ShowSettings settings_;
     std::string settingsPath_;
@@ -119,6 +127,9 @@ private:
     bool workerReported_ = false;  // a refused worker thread is reported once
     QSet<int> pressedKeys_;  // keys whose press this window received and whose release is due
     bool busy_ = false;
+    bool busyCursor_ = false;  // the hourglass is up (not while the pointer is hidden)
+    bool pointerHidden_ = false;
+    korvel::WheelSteps wheel_;
     bool closed_ = false;
     bool shownOnce_ = false;
 
@@ -126,6 +137,7 @@ private:
     TPaintBox* PaintBox1 = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QTimer* Timer1 = nullptr;
+    QTimer* pointerTimer_ = nullptr;
     SlideLoader* loader_ = nullptr;
     Actions actions_;
 };

@@ -3,15 +3,31 @@
 #include "platform/ErrorBox.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QScreen>
 #include <QWidget>
 #include <cmath>
 
 #include "imaging/Bitmap.h"
 #include "platform/DesktopWallpaper.h"
+#include "platform/PathText.h"
 
 namespace {
+
+// Under X11 a desktop that did not answer is passed over, as ever. Under Wayland the user would
+// otherwise wait for a wallpaper that never comes, so Korvel says why and where the file is.
+void tellWhenNotShown(DesktopAnswer answer, const std::string& file, QWidget* parent) {
+    if ((answer != DesktopAnswer::NoAnswer && answer != DesktopAnswer::NoWay) || !waylandSession()) return;
+    const char* why = answer == DesktopAnswer::NoWay
+                          ? QT_TRANSLATE_NOOP("WallpaperCommands", "このデスクトップでは、プログラムから壁紙を設定できません。")
+                          : QT_TRANSLATE_NOOP("WallpaperCommands", "デスクトップが壁紙の設定に応えませんでした。");
+    const QString saved = QCoreApplication::translate("WallpaperCommands", "壁紙の画像は次の場所に保存しました:");
+    QMessageBox::information(parent, QStringLiteral("Korvel"),
+                             QCoreApplication::translate("WallpaperCommands", why) + QLatin1Char('\n') + saved +
+                                 QLatin1Char('\n') + pathText(file));
+}
 
 std::string makeAndSet(const std::string& source, const korvel::TGraphic* shown, korvel::WallpaperMode mode,
                        QWidget* parent) {
@@ -27,7 +43,7 @@ std::string makeAndSet(const std::string& source, const korvel::TGraphic* shown,
         });
     }
     // Without a new file the user's wallpaper stays as it is.
-    if (!out.empty()) SetDesktopWallpaper(out, mode, 0, 0);
+    if (!out.empty()) tellWhenNotShown(SetDesktopWallpaper(out, mode, 0, 0), out, parent);
     return out;
 }
 

@@ -338,6 +338,37 @@ private slots:
         }
     }
 
+    // Enter and S open viewers for the marked files when the grid has the keyboard, wherever the
+    // pointer is; with the keyboard elsewhere they still need the pointer on a cell.
+    void viewerKeysFollowTheKeyboard() {
+        const struct {
+            const char* name;
+            Qt::Key key;
+            bool gridFocused, pointerOnCell;
+            size_t viewers;
+        } rows[] = {
+            {"Enter, grid focused, pointer away", Qt::Key_Return, true, false, 2},
+            {"S, grid focused, pointer away", Qt::Key_S, true, false, 2},
+            {"Enter, tree focused, pointer on a cell", Qt::Key_Enter, false, true, 2},
+            {"S, tree focused, pointer away", Qt::Key_S, false, false, 0},
+        };
+        for (const auto& r : rows) {
+            RowTrace trace{r.name};
+            QVERIFY(open(9));
+            TKorvelMain& w = *w_;
+            clickCell(w, 4);
+            clickCell(w, 6, Qt::ControlModifier);
+            if (r.pointerOnCell) pointAtCell(w, 0);
+            else QCursor::setPos(w.mapToGlobal(QPoint(-40, -40)));
+            if (!r.gridFocused) dirTree(w)->setFocus();
+            QWidget* focused = QApplication::focusWidget();
+            QCOMPARE(focused == grid(w) || grid(w)->isAncestorOf(focused), r.gridFocused);
+            QTest::keyClick(focused, r.key);
+            QCOMPARE(openSubViewers().size(), r.viewers);
+            closeAllSubViewers();
+        }
+    }
+
     // The preview's settings reach it and a viewer: a phone photo stored on its side (EXIF
     // orientation 6) is turned unless [Window] ExifRotate is off, and the file is left as it was;
     // a small picture keeps its own size unless PictFitFlg fits it to the pane, and the full-size

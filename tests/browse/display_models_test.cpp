@@ -259,6 +259,24 @@ TEST(SlidePlaylist, NavigationWrapsAndShiftJumpsOneGridRow) {
     }
 }
 
+// Wheel reports in turn, and the slides each one moves (on positive). Notches of 120 move one
+// slide each; a touch pad's small deltas add up; turning back drops what was gathered the other way.
+TEST(WheelSteps, NotchesAndSmallDeltasAddUp) {
+    const std::pair<const char*, std::vector<std::pair<int, int>>> rows[] = {
+        {"a notch down, then up", {{-120, 1}, {120, -1}}},
+        {"three notches at once", {{-360, 3}}},
+        {"touch pad", {{-40, 0}, {-40, 0}, {-40, 1}, {-50, 0}}},
+        {"turned back halfway", {{-100, 0}, {30, 0}, {90, -1}}},
+        {"a notch and a half, then half", {{180, -1}, {60, -1}}},
+        {"nothing vertical", {{0, 0}}},
+        {"absurd report", {{-2147483647 - 1, 100}}},
+    };
+    for (const auto& [name, reports] : rows) {
+        WheelSteps wheel;
+        for (const auto& [delta, steps] : reports) EXPECT_EQ(wheel.add(delta), steps) << name << ", " << delta;
+    }
+}
+
 TEST(SlidePlace, NeverEnlargesAndCentresTheReducedSize) {
     const std::tuple<int, int, int, int, SlidePlace> rows[] = {
         {4000, 3000, 800, 600, {0, 0, 800, 600, true}},

@@ -15,7 +15,7 @@ for f in ./usr/bin/korvel ./usr/bin/korvel-tool ./usr/share/applications/org.kor
 done
 [ "$(grep -c '/korvel/plugins/korvel-.*\.spi$' <<< "$files")" = 3 ] || fail "plug-ins not in the package"
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libc6 libqt6widgets6 libjpeg62-turbo libwebp7 qt6-translations-l10n libqt6svg6; do
+for lib in libc6 libqt6widgets6 libjpeg62-turbo libwebp7 qt6-wayland qt6-translations-l10n libqt6svg6; do
   grep -q "\b$lib\b" <<< "$depends" || fail "$lib not among the dependencies: $depends"
 done
 report=$(lintian --fail-on error --tag-display-limit 0 "$deb" 2>&1) || { echo "$report"; fail "lintian errors"; }

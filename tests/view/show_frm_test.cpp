@@ -7,8 +7,11 @@
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
+#include <QToolTip>
+#include <QWheelEvent>
 #include <QtTest>
 #include <atomic>
+#include <functional>
 #include <thread>
 
 #include "app/KorvelMain.h"
@@ -200,6 +203,92 @@ private slots:
         }
     }
 
+    // On the picture a left click goes one slide on and the wheel steps, a notch a slide: towards
+    // the user on, away back, wrapping at both ends. The right button leaves the slides alone.
+    void mouseClickAndWheelStep() {
+        TShowFrm1 f(source(5));
+        open(f);
+        QWidget* box = f.paintBox();
+        const auto wheel = [box](int delta) {
+            const QPointF at(20, 20);
+            QWheelEvent e(at, box->mapToGlobal(at), {}, {0, delta}, Qt::NoButton, {}, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(box, &e);
+        };
+        const struct {
+            const char* what;
+            std::function<void()> act;
+            int slide;
+        } rows[] = {
+            {"click", [&] { QTest::mouseClick(box, Qt::LeftButton); }, 2},
+            {"click again", [&] { QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, 5)); }, 3},
+            {"wheel towards the user", [&] { wheel(-120); }, 4},
+            {"wheel away", [&] { wheel(120); }, 3},
+            {"two notches away", [&] { wheel(240); }, 1},
+            {"away from the first", [&] { wheel(120); }, 5},
+            {"touch pad, a notch in three", [&] { wheel(-40), wheel(-40), wheel(-40); }, 1},
+            {"right button", [&] {
+                 QTest::mouseClick(box, Qt::RightButton);
+                 f.popupMenu()->hide();
+             }, 1},
+        };
+        for (const auto& r : rows) {
+            RowTrace trace{r.what};
+            r.act();
+            QVERIFY(settle(f));
+            QCOMPARE(shownSlide(f), r.slide);
+        }
+        QVERIFY(f.timer()->isActive());  // still playing
+    }
+
+    // In full screen the pointer hides once it has stood still and comes back when the mouse
+    // moves; the hourglass of a slide load does not bring it back. In a window it stays. The idle
+    // time is shortened here; nothing depends on how exactly it is kept.
+    void pointerHidesInFullScreen() {
+        for (const bool full : {true, false}) {
+            RowTrace trace{full ? "full screen" : "window"};
+            writeIni(kIni + (full ? "FullScreen=1\n" : ""));
+            TShowFrm1 f(source(3));
+            f.pointerTimer()->setInterval(30);
+            open(f);
+            QWidget* box = f.paintBox();
+            // Moves as the window system delivers them (Wayland lets no program place the pointer).
+            const auto move = [box](QPoint at) {
+                QMouseEvent e(QEvent::MouseMove, at, box->mapToGlobal(at), Qt::NoButton, Qt::NoButton, {});
+                QApplication::sendEvent(box, &e);
+            };
+            move({30, 30});
+            QCOMPARE(box->cursor().shape(), Qt::ArrowCursor);
+            if (!full) {
+                QTest::qWait(150);
+                QCOMPARE(box->cursor().shape(), Qt::ArrowCursor);
+                continue;
+            }
+            QTRY_COMPARE(box->cursor().shape(), Qt::BlankCursor);
+            QTest::keyClick(&f, Qt::Key_Up);  // the last slide, not decoded ahead: a load
+            QVERIFY(f.loading());
+            QVERIFY(!QApplication::overrideCursor());
+            move({60, 40});
+            QCOMPARE(box->cursor().shape(), Qt::ArrowCursor);
+            QCOMPARE(QApplication::overrideCursor() != nullptr, f.loading());
+            QTRY_COMPARE(box->cursor().shape(), Qt::BlankCursor);
+            QVERIFY(settle(f));
+            QVERIFY(!QApplication::overrideCursor());
+        }
+    }
+
+    // The picture's tool tip tells the keys and the mouse, also in full screen without a tool bar.
+    void toolTipTellsTheKeys() {
+        writeIni(kIni + "FullScreen=1\n");
+        TShowFrm1 f(source(1));
+        open(f);
+        const QPoint at(40, 40);
+        QHelpEvent help(QEvent::ToolTip, at, f.paintBox()->mapToGlobal(at));
+        QApplication::sendEvent(f.paintBox(), &help);
+        QTRY_VERIFY(QToolTip::isVisible());
+        QVERIFY(QToolTip::text().contains(QStringLiteral("Esc, X")));
+        QToolTip::hideText();
+    }
+
     // A small slide is centred on the background colour in the 800 x 600 box, windowed under the
     // tool bar or full screen; full screen draws the caption at the top unless the settings hide it.
     void paintsTheSlideAndCaption() {
@@ -327,6 +416,38 @@ private slots:
             });
             QTest::mouseClick(w.toolButton(w.actions().ShowBtn1), Qt::LeftButton);
             QCOMPARE(played, std::to_string(r.count) + " " + pic(r.first));
+        }
+    }
+
+    // "/s FILE" starts the show at FILE, before the previewed file "SelectStart" names; a file
+    // the listed folder does not hold leaves the start to the settings.
+    void startsAtTheFileTheCommandLineNames() {
+        source(5);
+        const std::string other = config_.path().toStdString() + "/elsewhere.bmp";
+        writeSolidBmp(QString::fromStdString(other), 20, 20);
+        const struct {
+            std::vector<std::string> args;
+            QByteArray ini;
+            int first;
+        } rows[] = {
+            {{"/s", pic(3)}, kIni, 4},
+            {{"/S", pic(3)}, kIni + "SelectStart=1\n", 4},
+            {{"/s", pics_.path().toStdString()}, kIni, 1},
+            {{"/s", other, pics_.path().toStdString()}, kIni, 1},
+        };
+        for (const auto& r : rows) {
+            RowTrace trace{QString::fromStdString(r.args[1])};
+            writeIni(r.ini);
+            int first = 0;
+            ModalScript driver;
+            driver.on<TShowFrm1>([&](TShowFrm1& f, int) {
+                if (settle(f)) first = shownSlide(f);
+                QTest::keyClick(&f, Qt::Key_Escape);
+            });
+            TKorvelMain w(r.args);
+            QVERIFY(showReady(w));
+            QTRY_VERIFY(driver.seen == 1);
+            QCOMPARE(first, r.first);
         }
     }
 
