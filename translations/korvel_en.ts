@@ -769,6 +769,14 @@ Are you sure?</translation>
         <source>設定をクリア(&amp;D)</source>
         <translation>&amp;Clear</translation>
     </message>
+    <message>
+        <source>元に戻す(&amp;U)</source>
+        <translation>&amp;Undo</translation>
+    </message>
+    <message>
+        <source>やり直し(&amp;R)</source>
+        <translation>&amp;Redo</translation>
+    </message>
 </context>
 <context>
     <name>TKorvelSubFrm</name>
@@ -1497,6 +1505,30 @@ Are you sure?</translation>
         <source>再生中 : %1  ( %2/%3 )</source>
         <translation>Playing: %1  (%2/%3)</translation>
     </message>
+    <message>
+        <source>一時停止／再生</source>
+        <translation>Pause / play</translation>
+    </message>
+    <message>
+        <source>一行先、一行前</source>
+        <translation>One row on, one row back</translation>
+    </message>
+    <message>
+        <source>クリック、ホイールを手前へ</source>
+        <translation>Click, wheel down</translation>
+    </message>
+    <message>
+        <source>ホイールを奥へ</source>
+        <translation>Wheel up</translation>
+    </message>
+    <message>
+        <source>右クリック</source>
+        <translation>Right click</translation>
+    </message>
+    <message>
+        <source>メニュー</source>
+        <translation>Menu</translation>
+    </message>
 </context>
 <context>
     <name>TTwoLists</name>
@@ -1594,6 +1626,32 @@ Are you sure?</translation>
     <message>
         <source>操作を記録出来なかったので、元に戻すことは出来ません。</source>
         <translation>The operation could not be recorded, so it cannot be undone.</translation>
+    </message>
+</context>
+<context>
+    <name>UndoCommands</name>
+    <message>
+        <source>元に戻す(&amp;U)</source>
+        <translation>&amp;Undo</translation>
+    </message>
+    <message>
+        <source>やり直し(&amp;R)</source>
+        <translation>&amp;Redo</translation>
+    </message>
+</context>
+<context>
+    <name>WallpaperCommands</name>
+    <message>
+        <source>このデスクトップでは、プログラムから壁紙を設定できません。</source>
+        <translation>This desktop does not let programs set the wallpaper.</translation>
+    </message>
+    <message>
+        <source>デスクトップが壁紙の設定に応えませんでした。</source>
+        <translation>The desktop did not answer the request to set the wallpaper.</translation>
+    </message>
+    <message>
+        <source>壁紙の画像は次の場所に保存しました:</source>
+        <translation>The wallpaper picture was saved here:</translation>
     </message>
 </context>
 <context>
