@@ -38,7 +38,7 @@ bool answerInfoOption(const char* arg) {
         "\n"
         "  FOLDER     open with this folder listed\n"
         "  FILE       list the file's folder and open the file in a viewer window\n"
-        "  /s         start the slideshow over the listed files\n"
+        "  /s         start the slideshow over the listed files, at FILE when one is given\n"
         "  /se        start the slideshow; closing it ends Korvel\n"
         "  --help     show this help and exit\n"
         "  --version  show the version and exit\n"
