@@ -26,8 +26,11 @@ enum class StepKind : uint8_t {
     FolderRename,
     FolderDelete,
     ExtendedCopy,
+    // A turn saved into a file: source is the file, target the other version of it in the
+    // Trash's files/ (the original while done, the turned file while undone).
+    Turn,
 };
-constexpr uint8_t kLastStepKind = uint8_t(StepKind::ExtendedCopy);
+constexpr uint8_t kLastStepKind = uint8_t(StepKind::Turn);
 
 // One item of a step: where it was before the step and where the step put it. For a delete,
 // target is the item in the Trash's files/ folder; for a created folder, target is empty.

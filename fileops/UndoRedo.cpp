@@ -32,6 +32,7 @@ const KindText kKindTexts[] = {
     {"folder rename", KORVEL_TR_NOOP("Undo", "フォルダ名の変更")},
     {"folder delete to the Trash", KORVEL_TR_NOOP("Undo", "フォルダの削除")},
     {"extended copy of %1 files", KORVEL_TR_NOOP("Undo", "%1個のファイルの拡張コピー")},
+    {"turn of %1 files", KORVEL_TR_NOOP("Undo", "%1個のファイルの回転の保存")},
 };
 static_assert(std::size(kKindTexts) == kLastStepKind);
 
@@ -190,6 +191,8 @@ private:
                 return undo_ ? restore(e.target, e.source, e.left) : trash(e.source, e.left, e.target);
             case StepKind::FolderCreate:
                 return undo_ ? removeFolder(e.source, e.left) : makeFolder(e.source, e.left);
+            case StepKind::Turn:
+                return swapWithTrash(e);
         }
         return false;
     }
@@ -301,6 +304,34 @@ private:
             return false;
         }
         moved(item, r.path);
+        return true;
+    }
+
+    // A saved turn is undone and redone alike: the version at source goes into the Trash and
+    // the one in the Trash takes its place, so both stay exact.
+    bool swapWithTrash(StepEntry& e) {
+        std::string trashFolder, entry;
+        struct stat st;
+        if (!isLeft(e.source, e.left, st)) return false;
+        if (!splitTrashItem(e.target, trashFolder, entry) || fs_.lstat(e.target, &st) != 0) {
+            leave(LeftAlone::Why::Gone, e.target);
+            return false;
+        }
+        std::string inTrash;
+        FileIdentity now = e.left;
+        if (!trash(e.source, now, inTrash)) return false;
+        job_.moved_.pop_back();  // the file stays where it was: only its contents change
+        const TrashRestore r = restoreFromTrash(fs_, trashFolder, entry, false);
+        if (r.error) {
+            std::string backFolder, backEntry;
+            if (splitTrashItem(inTrash, backFolder, backEntry)) restoreFromTrash(fs_, backFolder, backEntry);
+            leave(r.error == EEXIST ? LeftAlone::Why::Taken : LeftAlone::Why::Failed, e.source,
+                  r.error == EEXIST ? 0 : r.error);
+            return false;
+        }
+        touched_.insert(extractFilePath(e.source));
+        e.target = inTrash;
+        e.left = fileIdentity(fs_, e.source).value_or(FileIdentity{});
         return true;
     }
 
