@@ -57,7 +57,7 @@ public:
         // The folder tree's pop-up menu.
         QAction *TargetPath2, *CreateDirMenu, *FRename1, *DeleteDirMenu, *AddFavMenu, *EditFavMenu, *Property2;
         // The preview's pop-up menu.
-        QAction *Open3, *StretchChange, *Turn, *Turn1, *Turn2, *Turn3, *Wall3, *Wall_Tile2, *Wall_Center2,
+        QAction *Open3, *StretchChange, *Turn, *Turn1, *Turn2, *Turn3, *TurnSave, *Wall3, *Wall_Tile2, *Wall_Center2,
             *Wall_Strech2, *Wall_Fit2, *ClipImage, *Property3;
         // The quick-folder buttons' pop-up menu.
         QAction *QFShowMenu, *QFDeleteMenu;

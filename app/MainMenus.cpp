@@ -310,6 +310,8 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
          .run = [](W& w) { w.previewPanel_->turn(TurnKind::Half); }},
         {ACTION(Turn3), .caption = QT_TR_NOOP("左90度(&L)"), .in = In::Turn,
          .run = [](W& w) { w.previewPanel_->turn(TurnKind::Left90); }},
+        {ACTION(TurnSave), .caption = QT_TR_NOOP("回転を保存(&V)"), .in = In::Turn,
+         .run = [](W& w) { w.previewPanel_->saveTurn(); }},
         {ACTION(Wall3), .caption = QT_TR_NOOP("壁紙に設定(&W)"), .in = In::PreviewPopup, .opens = In::PreviewWall},
         {ACTION(Wall_Tile2), .caption = QT_TR_NOOP("並べて表示(&T)"), .in = In::PreviewWall,
          .run = [](W& w) { w.previewPanel_->setAsWallpaper(M::Tile); }},

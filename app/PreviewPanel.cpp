@@ -156,6 +156,7 @@ void PreviewPanel::showDecoded(uint64_t request, korvel::PreviewModel::Decoded d
     switch (model_.accept(request, std::move(decoded))) {
         case korvel::PreviewModel::Load::Stopped: break;
         case korvel::PreviewModel::Load::Loaded:
+            turned_ = 1;
             statusBar_->setText(StatusPanel::ImageSize,
                 QStringLiteral("%1x%2").arg(model_.picture().width()).arg(model_.picture().height()));
             break;
@@ -221,7 +222,15 @@ void PreviewPanel::turn(TurnKind kind) {
     korvel::TBitmap* image = model_.editableBitmap();
     if (!image || image->empty()) return;
     // Only the shown image turns; the file stays as it is.
-    if (TurnShownImage(*image, kind, window())) layoutImage();
+    if (!TurnShownImage(*image, kind, window())) return;
+    turned_ = TurnAfter(turned_, kind);
+    layoutImage();
+}
+
+void PreviewPanel::saveTurn() {
+    if (!model_.hasImage() || model_.path().empty()) return;
+    // The pane already shows what the file now holds.
+    if (SaveTurnToFile(model_.path(), turned_, window())) turned_ = 1;
 }
 
 void PreviewPanel::copyToClipboard() {

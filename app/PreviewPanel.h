@@ -73,6 +73,7 @@ public:
 
     // The pop-up menu's commands.
     void turn(TurnKind kind);
+    void saveTurn();
     void copyToClipboard();
     void openWithDefaultProgram();
     void showProperties();
@@ -95,6 +96,7 @@ private:
     std::optional<korvel::GridCell> wantedCell_;
     bool decoding_ = false;  // the loader has handed the decode to decodeQueue_
     bool fullSize_ = false;
+    int turned_ = 1;  // the turn given since the picture was loaded, as an EXIF orientation
     bool enlarge_ = false;   // small pictures fill the pane too
     bool vanishedReportQueued_ = false;
     bool dragging_ = false;  // a left press at full size pans the picture

@@ -10,7 +10,13 @@
 #include "base/Errors.h"
 #include "formats/Picture.h"
 #include "imaging/StretchUtils.h"
+#include "codecs/JpegTurn.h"
+#include "fileops/TurnFile.h"
+#include "fileops/UndoRedo.h"
 #include "platform/ShellServices.h"
+#include "platform/Translations.h"
+
+#include <QPushButton>
 
 namespace {
 
@@ -34,6 +40,42 @@ bool TurnShownImage(korvel::TBitmap& image, TurnKind kind, QWidget* parent) {
         image = std::move(*result);
         return true;
     });
+}
+
+int TurnAfter(int turn, TurnKind kind) {
+    return korvel::composeOrientation(turn, kind == TurnKind::Right90 ? 6 : kind == TurnKind::Half ? 3 : 8);
+}
+
+bool SaveTurnToFile(const std::string& path, int turn, QWidget* parent) {
+    korvel::TurnRequest request;
+    request.orientation = turn == 1 ? 0 : turn;
+    korvel::TurnOutcome outcome;
+    {
+        BusyCursor busy;
+        outcome = korvel::turnFile(path, request);
+    }
+    if (outcome.status == korvel::TurnStatus::NotPerfect) {
+        QMessageBox box(QMessageBox::Question, QObject::tr("確認"), coreText(korvel::turnTrimQuestion(path)),
+                        QMessageBox::NoButton, parent);
+        QPushButton* trim = box.addButton(QObject::tr("切り取る(&T)"), QMessageBox::AcceptRole);
+        trim->setObjectName(QStringLiteral("TrimButton"));
+        QPushButton* keep = box.addButton(QObject::tr("そのままにする(&K)"), QMessageBox::RejectRole);
+        keep->setObjectName(QStringLiteral("KeepButton"));
+        box.setDefaultButton(keep);
+        box.exec();
+        if (box.clickedButton() != trim) return false;
+        request.trim = true;
+        BusyCursor busy;
+        outcome = korvel::turnFile(path, request);
+    }
+    if (outcome.status == korvel::TurnStatus::Upright) return false;
+    if (outcome.status != korvel::TurnStatus::Turned) {
+        QMessageBox::warning(parent, QObject::tr("エラー"), coreText(outcome.text(path)));
+        return false;
+    }
+    if (korvel::recordStep(korvel::StepKind::Turn, {outcome.entry}) != 0)
+        QMessageBox::warning(parent, QObject::tr("エラー"), coreText(korvel::notRecordedText()));
+    return true;
 }
 
 korvel::TBitmap LoadImageAsBitmap(const std::string& path, const korvel::PhotoSwitches& photo) {

@@ -18,6 +18,14 @@ enum class TurnKind { Right90, Half, Left90 };
 // and leaves image as it was. An empty image is left alone and gives false without a message.
 bool TurnShownImage(korvel::TBitmap& image, TurnKind kind, QWidget* parent);
 
+// Saves the turn the user gave the shown picture (an EXIF orientation: 6 right, 3 half, 8 left;
+// 1 none, which applies the file's own orientation) into the file at path, asking whether to trim
+// a JPEG whose size is not a whole number of blocks, and records it for undo. Says why on
+// failure. True when the file was turned.
+bool SaveTurnToFile(const std::string& path, int turn, QWidget* parent);
+// The orientation of turning the shown picture by kind after the turn it had.
+int TurnAfter(int turn, TurnKind kind);
+
 // Loads path afresh by its extension and puts the decoded image on the clipboard, so neither a
 // rotation nor a zoom of the shown copy is copied. On failure shows "クリップボードへコピー出来ませんでした。"
 // with the caption "Copy Error".

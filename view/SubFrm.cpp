@@ -109,6 +109,7 @@ void TKorvelSubFrm::buildPopupMenu() {
     actions_.SubTurn1 = add(turnMenu, "SubTurn1", tr("右90度(&R)"), &TKorvelSubFrm::SubTurn1Click);
     actions_.SubTurn2 = add(turnMenu, "SubTurn2", tr("180度(&T)"), &TKorvelSubFrm::SubTurn2Click);
     actions_.SubTurn3 = add(turnMenu, "SubTurn3", tr("左90度(&L)"), &TKorvelSubFrm::SubTurn3Click);
+    actions_.SubTurnSave = add(turnMenu, "SubTurnSave", tr("回転を保存(&V)"), &TKorvelSubFrm::SubTurnSaveClick);
     actions_.ClipImage = add(PopupMenu1, "ClipImage", tr("ｸﾘｯﾌﾟﾎﾞｰﾄﾞへｺﾋﾟｰ(&C)"), &TKorvelSubFrm::ClipImageClick);
     PopupMenu1->addSeparator()->setVisible(false);
     actions_.Cascade1 = add(PopupMenu1, "Cascade1", tr("重ねて表示(&S)"), &TKorvelSubFrm::Cascade1Click);
@@ -134,6 +135,7 @@ bool TKorvelSubFrm::LoadSubImage(const std::string& path) {
 void TKorvelSubFrm::FormCreate(const std::string& path) {
     ZoomFactor = 1.0f;
     path_ = path;
+    turned_ = 1;
     if (!LoadSubImage(path)) {
         setWindowTitle(literalCaption(pathText(path) + tr(" － 画像を表示出来ません。")));
         resize(kDesignedClientSize);
@@ -240,6 +242,7 @@ void TKorvelSubFrm::SmallPopupClick() {
 void TKorvelSubFrm::turn(TurnKind kind) {
     if (SubImage.empty()) return;
     if (!TurnShownImage(SubImage, kind, this)) return;
+    turned_ = TurnAfter(turned_, kind);
     shown_ = toQImage(SubImage).convertToFormat(QImage::Format_RGB32);
     updateView();
 }
@@ -247,6 +250,15 @@ void TKorvelSubFrm::turn(TurnKind kind) {
 void TKorvelSubFrm::SubTurn1Click() { turn(TurnKind::Right90); }
 void TKorvelSubFrm::SubTurn2Click() { turn(TurnKind::Half); }
 void TKorvelSubFrm::SubTurn3Click() { turn(TurnKind::Left90); }
+
+void TKorvelSubFrm::SubTurnSaveClick() {
+    if (SubImage.empty() || !SaveTurnToFile(path_, turned_, this)) return;
+    // The file now holds what is shown (less any trimmed edge): show it as it is.
+    turned_ = 1;
+    if (!LoadSubImage(path_)) return;
+    shown_ = toQImage(SubImage).convertToFormat(QImage::Format_RGB32);
+    updateView();
+}
 
 void TKorvelSubFrm::ClipImageClick() {
     // The file as stored, not the caption's text of its name.

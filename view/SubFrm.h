@@ -34,6 +34,7 @@ public:
     struct Actions {
         QAction *largePopup = nullptr, *SmallPopup = nullptr, *SubTurn = nullptr;
         QAction *SubTurn1 = nullptr, *SubTurn2 = nullptr, *SubTurn3 = nullptr, *ClipImage = nullptr;
+        QAction* SubTurnSave = nullptr;
         QAction *Cascade1 = nullptr, *TileHorizontal1 = nullptr, *TileVertical1 = nullptr;
         QAction *AllSmall = nullptr, *AllClose = nullptr;
     };
@@ -60,6 +61,7 @@ private slots:
     void SubTurn1Click();
     void SubTurn2Click();
     void SubTurn3Click();
+    void SubTurnSaveClick();
     void ClipImageClick();
     void Cascade1Click();
     void TileHorizontal1Click();
@@ -95,6 +97,7 @@ private:
     void PaintBox1MouseUp(QMouseEvent* event);
 
     std::string path_;
+    int turned_ = 1;  // the turn given since the file was loaded, as an EXIF orientation
     QImage shown_;  // SubImage as the display draws it; rebuilt when SubImage changes
     bool dragging_ = false;
     QPoint pressed_;

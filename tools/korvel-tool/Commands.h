@@ -19,6 +19,7 @@ int runCopy(const std::vector<std::string>& args);
 int runMove(const std::vector<std::string>& args);
 int runTrash(const std::vector<std::string>& args);
 int runRename(const std::vector<std::string>& args);
+int runRotate(const std::vector<std::string>& args);
 int runHistory(const std::vector<std::string>& args);
 int runUndo(const std::vector<std::string>& args);
 int runRedo(const std::vector<std::string>& args);

@@ -31,6 +31,7 @@ void usage(FILE* out) {
         "       korvel-tool trash FILE...\n"
         "       korvel-tool rename --pattern 'NAME\\NAME' [--start N] [--digits D] [--ext keep|upper|lower]\n"
         "                          [--dry-run] FILE...\n"
+        "       korvel-tool rotate --angle 90|180|270|auto [--trim] [--keep-time] FILE...\n"
         "       korvel-tool history\n"
         "       korvel-tool undo|redo [--steps N]\n"
         "       korvel-tool --help | --version\n"
@@ -76,6 +77,8 @@ int main(int argc, char** argv) {
     if (cmd == "history") return korvel::tool::runHistory(args);
     if (cmd == "undo") return korvel::tool::runUndo(args);
     if (cmd == "redo") return korvel::tool::runRedo(args);
+    // Turns use Korvel's own codecs only.
+    if (cmd == "rotate") return korvel::tool::runRotate(args);
     korvel::MediaExtList media;
     std::unique_ptr<korvel::TSPIs> plugins;
     try {

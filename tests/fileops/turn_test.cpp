@@ -1,0 +1,370 @@
+// Saving a turn into the file: the pixels of the turned JPEG against the decoded image turned,
+// the markers kept, PNG and BMP rewritten pixel for pixel, a failure half way, undo and redo.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+
+#include "codecs/Jpeg.h"
+#include "codecs/JpegTurn.h"
+#include "codecs/Png.h"
+#include "fileops/TurnFile.h"
+#include "fileops/UndoRedo.h"
+#include "imaging/Orientation.h"
+#include "tests/support/CodecCases.h"
+#include "tests/support/FaultyFileSystem.h"
+#include "tests/support/PhotoSamples.h"
+
+using namespace korvel;
+using namespace korvel::testing;
+
+namespace {
+
+// Smooth ramps with noise: a wrong turn or a lost block moves far more than rounding does.
+TBitmap photo(int w, int h) {
+    TBitmap b = gradientBitmap(w, h);
+    std::mt19937 rng(uint32_t(w * 7919 + h));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < 3 * w; ++x) b.scanLine(y)[x] = uint8_t(std::clamp(int(b.scanLine(y)[x]) + int(rng() % 9) - 4, 0, 255));
+    return b;
+}
+
+TBitmap decoded(const PhotoBytes& jpeg) {
+    TJPEGImage j;
+    DecodeLimits limits;
+    limits.photo.exifRotate = false;
+    limits.photo.colorManage = false;
+    j.loadFromMemory(jpeg.data(), jpeg.size(), limits);
+    return *j.raster();
+}
+
+TBitmap cropped(const TBitmap& b, int w, int h) {
+    TBitmap c(w, h, b.pixelFormat());
+    for (int y = 0; y < h; ++y) std::memcpy(c.scanLine(y), b.scanLine(y), size_t(3 * w));
+    return c;
+}
+
+// The largest difference of one sample, or -1 when the sizes differ.
+int maxDifference(const TBitmap& a, const TBitmap& b) {
+    if (a.width() != b.width() || a.height() != b.height()) return -1;
+    int most = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < 3 * a.width(); ++x) most = std::max(most, std::abs(a.scanLine(y)[x] - b.scanLine(y)[x]));
+    return most;
+}
+
+PhotoBytes bytesOf(const std::string& s) { return PhotoBytes(s.begin(), s.end()); }
+
+// A camera's EXIF: IFD0 with the orientation and the Exif IFD pointer, the Exif IFD with the
+// pixel size, IFD1 with the thumbnail at the end. Offsets of the fields the turn may change.
+struct CameraExif {
+    PhotoBytes payload;
+    size_t orientationAt = 0, sizeAt = 0, thumbAt = 0;
+};
+CameraExif cameraExif(int orientation, int w, int h, const PhotoBytes& thumb, bool big) {
+    CameraExif e;
+    PhotoBytes t = big ? PhotoBytes{'M', 'M'} : PhotoBytes{'I', 'I'};
+    putU16(t, 42, big), putU32(t, 8, big);
+    // IFD0 at 8: 2 entries, 30 bytes.
+    putU16(t, 2, big);
+    putU16(t, 0x0112, big), putU16(t, 3, big), putU32(t, 1, big);
+    e.orientationAt = 6 + t.size();
+    putU16(t, uint16_t(orientation), big), putU16(t, 0, big);
+    putU16(t, 0x8769, big), putU16(t, 4, big), putU32(t, 1, big), putU32(t, 38, big);
+    putU32(t, 68, big);  // IFD1
+    // Exif IFD at 38: 2 entries.
+    putU16(t, 2, big);
+    putU16(t, 0xA002, big), putU16(t, 4, big), putU32(t, 1, big);
+    e.sizeAt = 6 + t.size();
+    putU32(t, uint32_t(w), big);
+    putU16(t, 0xA003, big), putU16(t, 4, big), putU32(t, 1, big), putU32(t, uint32_t(h), big);
+    putU32(t, 0, big);
+    // IFD1 at 68: 2 entries, thumbnail at 98.
+    putU16(t, 2, big);
+    putU16(t, 0x0201, big), putU16(t, 4, big), putU32(t, 1, big), putU32(t, 98, big);
+    putU16(t, 0x0202, big), putU16(t, 4, big), putU32(t, 1, big), putU32(t, uint32_t(thumb.size()), big);
+    putU32(t, 0, big);
+    e.thumbAt = 6 + t.size();
+    t.insert(t.end(), thumb.begin(), thumb.end());
+    e.payload = {'E', 'x', 'i', 'f', 0, 0};
+    e.payload.insert(e.payload.end(), t.begin(), t.end());
+    return e;
+}
+
+uint32_t exifU32(const PhotoBytes& p, size_t at, bool big) {
+    uint32_t v = 0;
+    for (int i = 0; i < 4; ++i) v = big ? v << 8 | p[at + i] : v | uint32_t(p[at + i]) << (8 * i);
+    return v;
+}
+
+}  // namespace
+
+// Every orientation, sizes of whole 16-pixel blocks and not, trimmed or kept: the turned file
+// decodes to the decoded original turned (on the part kept), up to the rounding of the IDCT.
+TEST(TurnJpeg, PixelsEqualTheDecodedImageTurned) {
+    struct Size {
+        int w, h;
+    };
+    for (const Size size : {Size{64, 48}, Size{61, 45}, Size{64, 45}}) {
+        const PhotoBytes original = jpegBytes(photo(size.w, size.h), 95);
+        const TBitmap before = decoded(original);
+        for (int o = 1; o <= 8; ++o) {
+            for (const bool trim : {false, true}) {
+                SCOPED_TRACE("size " + std::to_string(size.w) + "x" + std::to_string(size.h) + " orientation " +
+                             std::to_string(o) + (trim ? " trim" : ""));
+                // The edges that end up on the left or top must be whole blocks.
+                const bool cutRight = o == 2 || o == 3 || o == 7 || o == 8;
+                const bool cutBottom = o == 3 || o == 4 || o == 6 || o == 7;
+                const bool partial = (cutRight && size.w % 16) || (cutBottom && size.h % 16);
+                const JpegTurn t = turnJpegLossless(original.data(), original.size(), o, trim);
+                if (partial && !trim) {
+                    EXPECT_EQ(t.result, JpegTurnResult::NotPerfect);
+                    EXPECT_TRUE(t.bytes.empty());
+                    continue;
+                }
+                ASSERT_EQ(t.result, JpegTurnResult::Done) << t.message;
+                const TBitmap kept = cropped(before, cutRight ? size.w / 16 * 16 : size.w,
+                                             cutBottom ? size.h / 16 * 16 : size.h);
+                const int diff = maxDifference(decoded(t.bytes), OrientUpright(kept, o));
+                EXPECT_GE(diff, 0) << "wrong size";
+                EXPECT_LE(diff, 2);
+            }
+        }
+    }
+}
+
+TEST(TurnJpeg, ComposesOrientations) {
+    struct Row {
+        int a, b, composed;
+    };
+    const Row rows[] = {{1, 6, 6}, {6, 6, 3}, {6, 8, 1}, {3, 3, 1}, {8, 3, 6}, {2, 2, 1}, {2, 6, 5}, {6, 2, 7}, {5, 5, 1}};
+    for (const Row& r : rows) EXPECT_EQ(composeOrientation(r.a, r.b), r.composed) << r.a << " then " << r.b;
+}
+
+// Every marker byte for byte, but the orientation (1 now), the pixel size (swapped) and the
+// thumbnail (turned too), in either byte order.
+TEST(TurnJpeg, KeepsEveryMarkerButTheOrientation) {
+    const PhotoBytes thumb = jpegBytes(photo(32, 16), 90);
+    const PhotoBytes icc(3000, 0x5A);
+    const std::string xmpText = std::string("http://ns.adobe.com/xap/1.0/") + '\0' + "<x:xmpmeta/>";
+    for (const bool big : {false, true}) {
+        SCOPED_TRACE(big ? "big-endian" : "little-endian");
+        const CameraExif exif = cameraExif(6, 64, 32, thumb, big);
+        PhotoBytes file = jpegBytes(photo(64, 32), 90);
+        file = withJpegSegment(file, 0xFE, bytesOf("a comment"));
+        file = withJpegSegment(file, 0xE1, bytesOf(xmpText));
+        file = withJpegIcc(file, icc, 1000);
+        file = withJpegSegment(file, 0xE1, exif.payload);
+        const JpegTurn t = turnJpegLossless(file.data(), file.size(), 6, false);
+        ASSERT_EQ(t.result, JpegTurnResult::Done) << t.message;
+
+        const auto kept = [](const std::vector<JpegSegment>& all) {
+            std::vector<JpegSegment> app;
+            for (const JpegSegment& s : all)
+                if ((s.marker >= 0xE0 && s.marker <= 0xEF) || s.marker == 0xFE) app.push_back(s);
+            return app;
+        };
+        const auto before = kept(jpegHeaderSegments(file.data(), file.size()));
+        const auto after = kept(jpegHeaderSegments(t.bytes.data(), t.bytes.size()));
+        ASSERT_EQ(after.size(), before.size());
+        for (size_t i = 1; i < before.size(); ++i) EXPECT_EQ(after[i].bytes, before[i].bytes) << "segment " << i;
+
+        // The EXIF: four header bytes, then the payload.
+        PhotoBytes was(before[0].bytes.begin() + 4, before[0].bytes.end());
+        PhotoBytes now(after[0].bytes.begin() + 4, after[0].bytes.end());
+        ASSERT_GE(now.size(), exif.thumbAt);
+        EXPECT_EQ(now[exif.orientationAt + (big ? 1 : 0)], 1);
+        EXPECT_EQ(exifU32(now, exif.sizeAt, big), 32u);
+        EXPECT_EQ(exifU32(now, exif.sizeAt + 12, big), 64u);
+        const size_t thumbOffset = 6 + exifU32(now, exif.thumbAt - 20, big);
+        const size_t thumbLength = exifU32(now, exif.thumbAt - 8, big);
+        ASSERT_LE(thumbOffset + thumbLength, now.size());
+        const PhotoBytes newThumb(now.begin() + ptrdiff_t(thumbOffset), now.begin() + ptrdiff_t(thumbOffset + thumbLength));
+        EXPECT_LE(maxDifference(decoded(newThumb), OrientUpright(decoded(thumb), 6)), 2);
+        // Nothing else of the block moved.
+        for (const size_t at : {exif.orientationAt, exif.orientationAt + 1}) now[at] = was[at] = 0;
+        for (size_t i = 0; i < 4; ++i) now[exif.thumbAt - 20 + i] = was[exif.thumbAt - 20 + i] = 0;
+        for (size_t i = 0; i < 4; ++i) now[exif.thumbAt - 8 + i] = was[exif.thumbAt - 8 + i] = 0;
+        for (size_t at = exif.sizeAt; at < exif.sizeAt + 4; ++at) now[at] = was[at] = now[at + 12] = was[at + 12] = 0;
+        EXPECT_TRUE(std::equal(was.begin(), was.begin() + ptrdiff_t(exif.thumbAt), now.begin()));
+        EXPECT_EQ(ReadJpegPhotoMeta(t.bytes.data(), t.bytes.size()).iccProfile, icc);
+    }
+}
+
+namespace {
+
+struct TurnTree {
+    TempTree t;
+    std::string trash = t / "Trash";
+    TurnRequest request(int orientation, bool trim = false, bool keepTime = false) const {
+        return {orientation, trim, keepTime, trash};
+    }
+    std::string trashed() const {
+        std::string names;
+        if (std::filesystem::exists(trash + "/files"))
+            for (const auto& e : std::filesystem::directory_iterator(trash + "/files")) names += e.path().filename().string();
+        return names;
+    }
+};
+
+}  // namespace
+
+// PNG and BMP come back pixel for pixel turned; other files are refused and left as they are.
+TEST(TurnFile, RewritesPngAndBmpAndRefusesTheRest) {
+    struct Row {
+        const char* name;
+        PixelFormat pf;
+        bool mask;
+        int orientation;
+    };
+    const Row rows[] = {{"a.png", PixelFormat::pf24bit, true, 6},  {"b.png", PixelFormat::pf8bit, false, 3},
+                        {"c.bmp", PixelFormat::pf24bit, false, 8}, {"d.bmp", PixelFormat::pf8bit, false, 6},
+                        {"e.bmp", PixelFormat::pf4bit, false, 3}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        TurnTree tree;
+        const std::string path = tree.t / r.name;
+        const TBitmap image = randomBitmap(r.pf, 13, 7, 5, r.mask);
+        const bool png = std::string(r.name).ends_with(".png");
+        if (png) writeFile(path, pngBytes(image));
+        else saveBmp(image, path);
+        const TurnOutcome outcome = turnFile(path, tree.request(r.orientation));
+        ASSERT_EQ(outcome.status, TurnStatus::Turned) << outcome.message(path);
+        TBitmap after;
+        if (png) {
+            TGLDPNG p;
+            const std::string bytes = readFile(path);
+            p.loadFromMemory(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+            after = p.image();
+        } else {
+            after = loadBmp(path);
+        }
+        const TBitmap expected = OrientUpright(image, r.orientation);
+        ASSERT_EQ(after.width(), expected.width());
+        ASSERT_EQ(after.height(), expected.height());
+        for (int y = 0; y < after.height(); ++y)
+            for (int x = 0; x < after.width(); ++x) ASSERT_EQ(after.pixel(x, y), expected.pixel(x, y)) << x << "," << y;
+        if (r.mask) {
+            ASSERT_NE(after.mask(), nullptr);
+            EXPECT_EQ(after.mask()->pixel(0, 0), expected.mask()->pixel(0, 0));
+        }
+        EXPECT_EQ(tree.trashed(), r.name);
+    }
+    TurnTree tree;
+    const std::string gif = tree.t / "f.gif";
+    writeFile(gif, std::string("GIF89a\x01\x00\x01\x00\x00\x00\x00;", 14));
+    EXPECT_EQ(turnFile(gif, tree.request(6)).status, TurnStatus::Unsupported);
+    EXPECT_EQ(readFile(gif).size(), 14u);
+    EXPECT_EQ(tree.trashed(), "");
+}
+
+// auto takes the photo's orientation; an upright photo is left alone; a size of partial blocks
+// is left alone unless trimmed; the time is kept only when asked.
+TEST(TurnFile, AutoTrimAndTime) {
+    struct Row {
+        int stored, asked, w, h;
+        bool trim, keepTime;
+        TurnStatus status;
+        int width, height;  // after
+    };
+    const Row rows[] = {
+        {6, 0, 64, 32, false, false, TurnStatus::Turned, 32, 64},
+        {1, 0, 64, 32, false, false, TurnStatus::Upright, 64, 32},
+        {6, 8, 64, 32, false, true, TurnStatus::Turned, 64, 32},  // right by EXIF, left asked: upright
+        {1, 6, 64, 40, false, true, TurnStatus::NotPerfect, 64, 40},
+        {1, 6, 64, 40, true, false, TurnStatus::Turned, 32, 64},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(std::to_string(r.stored) + " " + std::to_string(r.asked));
+        TurnTree tree;
+        const std::string path = tree.t / "p.jpg";
+        const PhotoBytes original = withJpegSegment(jpegBytes(photo(r.w, r.h), 90), 0xE1, exifApp1(r.stored, false));
+        writeFile(path, original);
+        const timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), old, 0), 0);
+        const TurnOutcome outcome = turnFile(path, tree.request(r.asked, r.trim, r.keepTime));
+        EXPECT_EQ(outcome.status, r.status) << outcome.message(path);
+        const PhotoBytes after = bytesOf(readFile(path));
+        const TBitmap image = decoded(after);
+        EXPECT_EQ(image.width(), r.width);
+        EXPECT_EQ(image.height(), r.height);
+        struct stat st;
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        if (r.status != TurnStatus::Turned) {
+            EXPECT_EQ(after, original);
+            EXPECT_EQ(tree.trashed(), "");
+            continue;
+        }
+        EXPECT_EQ(ReadJpegPhotoMeta(after.data(), after.size()).orientation, 1);
+        EXPECT_EQ(st.st_mtim.tv_sec == 1000000000, r.keepTime);
+    }
+}
+
+// A failure at any step leaves the original as it was, no temporary file and nothing in the Trash.
+TEST(TurnFile, FailureHalfWayLeavesTheOriginal) {
+    const Fault faults[] = {
+        {"open", ".korvel-turn", ENOSPC},  {"write", ".korvel-turn", ENOSPC},
+        {"fsync", ".korvel-turn", EIO},    {"renameNoReplace", "p.jpg", EIO},
+        {"renameNoReplace", ".korvel-turn", EIO}, {"read", "p.jpg", EIO},
+    };
+    for (const Fault& f : faults) {
+        SCOPED_TRACE(std::string(f.call) + " " + f.under);
+        TurnTree tree;
+        const std::string path = tree.t / "p.jpg";
+        const PhotoBytes original = jpegBytes(photo(64, 32), 90);
+        writeFile(path, original);
+        FaultyFileSystem faulty;
+        inject(faulty, tree.t.root(), {f});
+        const TurnOutcome outcome = turnFile(path, tree.request(6), faulty);
+        EXPECT_EQ(outcome.status, TurnStatus::Failed);
+        EXPECT_EQ(outcome.err, f.err);
+        EXPECT_EQ(bytesOf(readFile(path)), original);
+        EXPECT_EQ(entryCount(tree.t.dir()), std::filesystem::exists(tree.trash) ? 2 : 1);
+        EXPECT_EQ(tree.trashed(), "");
+    }
+}
+
+// Undo brings back the very original (bytes and time), redo the turned file, and again.
+TEST(TurnFile, UndoAndRedo) {
+    TurnTree tree;
+    const std::string path = tree.t / "p.jpg";
+    const PhotoBytes original = withJpegSegment(jpegBytes(photo(64, 32), 90), 0xE1, exifApp1(6, true));
+    writeFile(path, original);
+    struct stat was;
+    ASSERT_EQ(::stat(path.c_str(), &was), 0);
+    const TurnOutcome outcome = turnFile(path, tree.request(0));
+    ASSERT_EQ(outcome.status, TurnStatus::Turned);
+    const PhotoBytes turned = bytesOf(readFile(path));
+    const std::string journal = tree.t / "journal";
+    ASSERT_EQ(recordStep(StepKind::Turn, {outcome.entry}, systemFileSystem(), journal), 0);
+    for (int round = 0; round < 2; ++round) {
+        for (const UndoDirection d : {UndoDirection::Undo, UndoDirection::Redo}) {
+            UndoJob job(d, 1, journal);
+            job.homeTrash = tree.trash;
+            JobControl control({});
+            job.run(control);
+            ASSERT_TRUE(job.leftAlone().empty()) << job.leftAlone().front().message();
+            ASSERT_EQ(job.worked().size(), 1u);
+            EXPECT_EQ(bytesOf(readFile(path)), d == UndoDirection::Undo ? original : turned);
+            if (d == UndoDirection::Undo) {
+                struct stat st;
+                ASSERT_EQ(::stat(path.c_str(), &st), 0);
+                EXPECT_EQ(st.st_ino, was.st_ino);
+                EXPECT_EQ(st.st_mtim.tv_nsec, was.st_mtim.tv_nsec);
+            }
+            EXPECT_EQ(tree.trashed(), "p.jpg");
+        }
+    }
+    // A file changed since the turn is left alone.
+    writeFile(path, std::string("changed"));
+    UndoJob job(UndoDirection::Undo, 1, journal);
+    job.homeTrash = tree.trash;
+    JobControl control({});
+    job.run(control);
+    ASSERT_EQ(job.leftAlone().size(), 1u);
+    EXPECT_EQ(job.leftAlone().front().why, LeftAlone::Why::Changed);
+    EXPECT_EQ(readFile(path), "changed");
+}
