@@ -187,7 +187,7 @@ TurnOutcome turnFile(const std::string& path, const TurnRequest& request, FileSy
     std::string temp;
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        temp = folder + "/.korvel-turn-" + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
+        temp = folder + ".korvel-turn-" + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
         fd = fs.open(temp, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0 && errno != EEXIST) return failed(errno);
     }

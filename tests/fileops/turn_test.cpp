@@ -10,6 +10,7 @@
 
 #include "codecs/Jpeg.h"
 #include "codecs/JpegTurn.h"
+#include "codecs/PhotoMeta.h"
 #include "codecs/Png.h"
 #include "fileops/TurnFile.h"
 #include "fileops/UndoRedo.h"
@@ -43,16 +44,16 @@ TBitmap decoded(const PhotoBytes& jpeg) {
 
 TBitmap cropped(const TBitmap& b, int w, int h) {
     TBitmap c(w, h, b.pixelFormat());
-    for (int y = 0; y < h; ++y) std::memcpy(c.scanLine(y), b.scanLine(y), size_t(3 * w));
+    for (int y = 0; y < h; ++y) std::memcpy(c.scanLine(y), b.scanLine(y), size_t(w * bitsPerPixel(b.pixelFormat()) / 8));
     return c;
 }
 
 // The largest difference of one sample, or -1 when the sizes differ.
 int maxDifference(const TBitmap& a, const TBitmap& b) {
-    if (a.width() != b.width() || a.height() != b.height()) return -1;
+    if (a.width() != b.width() || a.height() != b.height() || a.pixelFormat() != b.pixelFormat()) return -1;
     int most = 0;
     for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < 3 * a.width(); ++x) most = std::max(most, std::abs(a.scanLine(y)[x] - b.scanLine(y)[x]));
+        for (int x = 0; x < a.width() * bitsPerPixel(a.pixelFormat()) / 8; ++x) most = std::max(most, std::abs(a.scanLine(y)[x] - b.scanLine(y)[x]));
     return most;
 }
 
@@ -108,29 +109,39 @@ TEST(TurnJpeg, PixelsEqualTheDecodedImageTurned) {
     struct Size {
         int w, h;
     };
-    for (const Size size : {Size{64, 48}, Size{61, 45}, Size{64, 45}}) {
-        const PhotoBytes original = jpegBytes(photo(size.w, size.h), 95);
-        const TBitmap before = decoded(original);
-        for (int o = 1; o <= 8; ++o) {
-            for (const bool trim : {false, true}) {
-                SCOPED_TRACE("size " + std::to_string(size.w) + "x" + std::to_string(size.h) + " orientation " +
-                             std::to_string(o) + (trim ? " trim" : ""));
-                // The edges that end up on the left or top must be whole blocks.
-                const bool cutRight = o == 2 || o == 3 || o == 7 || o == 8;
-                const bool cutBottom = o == 3 || o == 4 || o == 6 || o == 7;
-                const bool partial = (cutRight && size.w % 16) || (cutBottom && size.h % 16);
-                const JpegTurn t = turnJpegLossless(original.data(), original.size(), o, trim);
-                if (partial && !trim) {
-                    EXPECT_EQ(t.result, JpegTurnResult::NotPerfect);
-                    EXPECT_TRUE(t.bytes.empty());
-                    continue;
+    for (const bool grey : {true, false}) {
+        // Blocks are 8 pixels in grey, 16 in colour (4:2:0).
+        const int block = grey ? 8 : 16;
+        for (const Size size : {Size{64, 48}, Size{61, 45}, Size{64, 45}}) {
+            const PhotoBytes original = jpegBytes(photo(size.w, size.h), 95, false, grey);
+            const TBitmap before = decoded(original);
+            for (int o = 1; o <= 8; ++o) {
+                for (const bool trim : {false, true}) {
+                    SCOPED_TRACE(std::string(grey ? "grey " : "colour ") + std::to_string(size.w) + "x" +
+                                 std::to_string(size.h) + " orientation " + std::to_string(o) + (trim ? " trim" : ""));
+                    // The edges that end up on the left or top must be whole blocks.
+                    const bool cutRight = (o == 2 || o == 3 || o == 7 || o == 8) && size.w % block;
+                    const bool cutBottom = (o == 3 || o == 4 || o == 6 || o == 7) && size.h % block;
+                    const JpegTurn t = turnJpegLossless(original.data(), original.size(), o, trim);
+                    if ((cutRight || cutBottom) && !trim) {
+                        EXPECT_EQ(t.result, JpegTurnResult::NotPerfect);
+                        EXPECT_TRUE(t.bytes.empty());
+                        continue;
+                    }
+                    ASSERT_EQ(t.result, JpegTurnResult::Done) << t.message;
+                    const int keptW = cutRight ? size.w / block * block : size.w;
+                    const int keptH = cutBottom ? size.h / block * block : size.h;
+                    const TBitmap after = decoded(t.bytes);
+                    const TBitmap expected = OrientUpright(cropped(before, keptW, keptH), o);
+                    ASSERT_EQ(after.width(), expected.width());
+                    ASSERT_EQ(after.height(), expected.height());
+                    // Turned back, it is the decoded original. Next to a cut edge the chroma was
+                    // smoothed with the pixels cut off, so that one row or column is left out.
+                    const int inverse = o == 6 ? 8 : o == 8 ? 6 : o;
+                    const TBitmap back = OrientUpright(after, inverse);
+                    const int cw = keptW - (cutRight && !grey ? 1 : 0), ch = keptH - (cutBottom && !grey ? 1 : 0);
+                    EXPECT_LE(maxDifference(cropped(back, cw, ch), cropped(before, cw, ch)), 3);
                 }
-                ASSERT_EQ(t.result, JpegTurnResult::Done) << t.message;
-                const TBitmap kept = cropped(before, cutRight ? size.w / 16 * 16 : size.w,
-                                             cutBottom ? size.h / 16 * 16 : size.h);
-                const int diff = maxDifference(decoded(t.bytes), OrientUpright(kept, o));
-                EXPECT_GE(diff, 0) << "wrong size";
-                EXPECT_LE(diff, 2);
             }
         }
     }
@@ -140,7 +151,7 @@ TEST(TurnJpeg, ComposesOrientations) {
     struct Row {
         int a, b, composed;
     };
-    const Row rows[] = {{1, 6, 6}, {6, 6, 3}, {6, 8, 1}, {3, 3, 1}, {8, 3, 6}, {2, 2, 1}, {2, 6, 5}, {6, 2, 7}, {5, 5, 1}};
+    const Row rows[] = {{1, 6, 6}, {6, 6, 3}, {6, 8, 1}, {3, 3, 1}, {8, 3, 6}, {2, 2, 1}, {2, 6, 7}, {6, 2, 5}, {5, 5, 1}};
     for (const Row& r : rows) EXPECT_EQ(composeOrientation(r.a, r.b), r.composed) << r.a << " then " << r.b;
 }
 
@@ -202,6 +213,7 @@ struct TurnTree {
     TurnRequest request(int orientation, bool trim = false, bool keepTime = false) const {
         return {orientation, trim, keepTime, trash};
     }
+    // The names in the Trash, one after another.
     std::string trashed() const {
         std::string names;
         if (std::filesystem::exists(trash + "/files"))
@@ -355,7 +367,8 @@ TEST(TurnFile, UndoAndRedo) {
                 EXPECT_EQ(st.st_ino, was.st_ino);
                 EXPECT_EQ(st.st_mtim.tv_nsec, was.st_mtim.tv_nsec);
             }
-            EXPECT_EQ(tree.trashed(), "p.jpg");
+            // One version in the Trash: "p.jpg", or "p.jpg.2" while the other still had the name.
+            EXPECT_TRUE(tree.trashed() == "p.jpg" || tree.trashed() == "p.jpg.2") << tree.trashed();
         }
     }
     // A file changed since the turn is left alone.

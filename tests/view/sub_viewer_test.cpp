@@ -155,6 +155,31 @@ private slots:
         QTest::mouseRelease(w->paintBox(), Qt::RightButton, {}, QPoint(170, 160));
     }
 
+    // Saving the turn through the menu's keys writes it into the file; the original goes to the
+    // Trash (here one of the test's).
+    void saveTurnIntoTheFile() {
+        qputenv("XDG_DATA_HOME", QFile::encodeName(path("data")));
+        writePattern(path("save.bmp"), 64, 48);
+        const QByteArray original = fileBytes(path("save.bmp"));
+        TKorvelSubFrm* w = open("save.bmp");
+        const auto choose = [w](Qt::Key key) {
+            QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(1, 1), w->mapToGlobal(QPoint(1, 1)));
+            QApplication::sendEvent(w, &event);
+            QTest::keyClick(w->popupMenu(), Qt::Key_T);
+            QMenu* turn = w->actions().SubTurn->menu();
+            QVERIFY(QTest::qWaitFor([turn] { return turn->isVisible(); }, 2000));
+            QTest::keyClick(turn, key);
+        };
+        choose(Qt::Key_R);
+        QCOMPARE(fileBytes(path("save.bmp")), original);
+        choose(Qt::Key_V);
+        QCOMPARE(QImage(path("save.bmp")).convertToFormat(QImage::Format_RGB32),
+                 patternImage(64, 48).transformed(QTransform().rotate(90)));
+        QCOMPARE(panels(w), QStringLiteral("OriginalSize : 48x64 (x1) | ViewSize : 48x64"));
+        QCOMPARE(fileBytes(path("data/Trash/files/save.bmp")), original);
+        qunsetenv("XDG_DATA_HOME");
+    }
+
     // Turns change the view only: not the file, not a second viewer of it, not the clipboard's copy.
     void turnsAndTheClipboard() {
         writePattern(path("turn.bmp"), 640, 480);  // a copy of p640, removed at the end
