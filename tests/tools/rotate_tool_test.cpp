@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "tests/support/PhotoSamples.h"
+#include "tests/support/TempTree.h"
 #include "tests/tools/ToolRun.h"
 
 using namespace korvel;
@@ -59,10 +60,14 @@ TEST(RotateTool, TurnsRefusesAndUndoes) {
         EXPECT_EQ(firstLine("exiftool -n -s3 -Orientation '" + photo + "'"), "1");
         EXPECT_EQ(firstLine("exiftool -s3 -ImageSize '" + photo + "'"), "32x64");
     }
-    if (installed("python3 -c 'import PIL'")) {
+    // The system's Python, which the distribution's Pillow is for, before any other on the path.
+    std::string python;
+    for (const char* p : {"/usr/bin/python3", "python3"})
+        if (python.empty() && installed((std::string(p) + " -c 'import PIL'").c_str())) python = p;
+    if (!python.empty()) {
         const std::string script = "from PIL import Image, ImageOps; im = ImageOps.exif_transpose(Image.open('" + photo +
                                    "')); print('%dx%d' % im.size)";
-        EXPECT_EQ(firstLine("python3 -c \"" + script + "\""), "32x64");
+        EXPECT_EQ(firstLine(python + " -c \"" + script + "\""), "32x64");
     }
 
     // Two turns recorded: undo both, and the photo is the very original again.

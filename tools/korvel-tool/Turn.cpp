@@ -1,4 +1,6 @@
 // korvel-tool rotate: saves a turn into the files themselves, as the windows' command does.
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -57,8 +59,11 @@ int runRotate(const std::vector<std::string>& args) {
     }
     bool failed = false;
     std::vector<StepEntry> done;
+    char cwd[4096];
+    const std::string here = ::getcwd(cwd, sizeof cwd) ? std::string(cwd) + "/" : std::string();
     for (const std::string& file : files) {
-        const TurnOutcome outcome = turnFile(file, request);
+        // The journal and the Trash need the whole path.
+        const TurnOutcome outcome = turnFile(file.starts_with('/') ? file : here + file, request);
         if (outcome.status == TurnStatus::Turned) {
             done.push_back(outcome.entry);
         } else if (outcome.status != TurnStatus::Upright) {
