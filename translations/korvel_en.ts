@@ -390,6 +390,18 @@
         <source>クリップボードへコピー出来ませんでした。</source>
         <translation>Could not copy to the clipboard.</translation>
     </message>
+    <message>
+        <source>確認</source>
+        <translation>Confirm</translation>
+    </message>
+    <message>
+        <source>切り取る(&amp;T)</source>
+        <translation>&amp;Trim</translation>
+    </message>
+    <message>
+        <source>そのままにする(&amp;K)</source>
+        <translation>&amp;Keep as it is</translation>
+    </message>
 </context>
 <context>
     <name>QuickFolderBar</name>
@@ -777,6 +789,10 @@ Are you sure?</translation>
         <source>やり直し(&amp;R)</source>
         <translation>&amp;Redo</translation>
     </message>
+    <message>
+        <source>回転を保存(&amp;V)</source>
+        <translation>Sa&amp;ve Turn</translation>
+    </message>
 </context>
 <context>
     <name>TKorvelSubFrm</name>
@@ -831,6 +847,10 @@ Are you sure?</translation>
     <message>
         <source> － 画像を表示出来ません。</source>
         <translation> – cannot show the image.</translation>
+    </message>
+    <message>
+        <source>回転を保存(&amp;V)</source>
+        <translation>Sa&amp;ve Turn</translation>
     </message>
 </context>
 <context>
@@ -1558,6 +1578,35 @@ Are you sure?</translation>
     </message>
 </context>
 <context>
+    <name>Turn</name>
+    <message>
+        <source>%1 は既に正しい向きです。</source>
+        <translation>%1 is already upright.</translation>
+    </message>
+    <message>
+        <source>%1 は幅か高さがブロックの倍数ではないので、そのままにしました。</source>
+        <translation>The width or height of %1 is not a whole number of blocks, so it was left as it is.</translation>
+    </message>
+    <message>
+        <source>%1 はJPEG、PNG、BMP以外の形式なので、回転を保存出来ません。</source>
+        <translation>%1 is not a JPEG, PNG or BMP file, so its turn cannot be saved.</translation>
+    </message>
+    <message>
+        <source>%1 を画像として読み込めませんでした。</source>
+        <translation>%1 could not be read as a picture.</translation>
+    </message>
+    <message>
+        <source>%1 に回転を保存出来ませんでした。</source>
+        <translation>The turn could not be saved to %1.</translation>
+    </message>
+    <message>
+        <source>%1 は幅か高さがブロックの倍数ではありません。
+端のブロックを切り取って回転しますか?</source>
+        <translation>The width or height of %1 is not a whole number of blocks.
+Trim the edge blocks and turn it?</translation>
+    </message>
+</context>
+<context>
     <name>Undo</name>
     <message>
         <source>%1個のファイルのコピー</source>
@@ -1626,6 +1675,10 @@ Are you sure?</translation>
     <message>
         <source>操作を記録出来なかったので、元に戻すことは出来ません。</source>
         <translation>The operation could not be recorded, so it cannot be undone.</translation>
+    </message>
+    <message>
+        <source>%1個のファイルの回転の保存</source>
+        <translation>turn of %1 file(s)</translation>
     </message>
 </context>
 <context>
