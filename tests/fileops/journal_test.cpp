@@ -51,18 +51,20 @@ TEST(Journal, EveryKindSurvivesARestart) {
             ASSERT_EQ(j.append(written.back()), 0);
         }
         // Undo the last two, then redo one.
-        ASSERT_EQ(j.mark(written[8].id, true), 0);
-        ASSERT_EQ(j.mark(written[7].id, true), 0);
-        ASSERT_EQ(j.mark(written[7].id, false), 0);
-        written[8].undone = true;
+        const size_t last = written.size() - 1;
+        ASSERT_EQ(j.mark(written[last].id, true), 0);
+        ASSERT_EQ(j.mark(written[last - 1].id, true), 0);
+        ASSERT_EQ(j.mark(written[last - 1].id, false), 0);
+        written[last].undone = true;
         EXPECT_EQ(j.steps(), written);
     }
+    const size_t last = written.size() - 1;
     Journal again(d / "state/journal");
     again.load();
     EXPECT_EQ(again.steps(), written);
     ASSERT_TRUE(again.nextUndo() && again.nextRedo());
-    EXPECT_EQ(again.nextUndo()->id, written[7].id);
-    EXPECT_EQ(again.nextRedo()->id, written[8].id);
+    EXPECT_EQ(again.nextUndo()->id, written[last - 1].id);
+    EXPECT_EQ(again.nextRedo()->id, written[last].id);
     // A step written again under its id replaces it where it stood.
     JournalStep changed = written[3];
     changed.entries.pop_back();
