@@ -390,6 +390,10 @@
         <source>クリップボードへコピー出来ませんでした。</source>
         <translation>Could not copy to the clipboard.</translation>
     </message>
+    <message>
+        <source>日付を読めません</source>
+        <translation>Cannot read its dates</translation>
+    </message>
 </context>
 <context>
     <name>QuickFolderBar</name>
@@ -777,6 +781,10 @@ Are you sure?</translation>
         <source>やり直し(&amp;R)</source>
         <translation>&amp;Redo</translation>
     </message>
+    <message>
+        <source>撮影日時(&amp;T)</source>
+        <translation>Date &amp;Taken</translation>
+    </message>
 </context>
 <context>
     <name>TKorvelSubFrm</name>
@@ -930,6 +938,16 @@ Are you sure?</translation>
     <message>
         <source>エラー</source>
         <translation>Error</translation>
+    </message>
+    <message>
+        <source>{taken:yyyyMMdd_HHmmss} は撮影日時、{mtime:yyyyMMdd_HHmmss} は更新日時になります。
+使える文字: yyyy yy MM dd HH mm ss と記号</source>
+        <translation>{taken:yyyyMMdd_HHmmss} becomes the date taken, {mtime:yyyyMMdd_HHmmss} the date modified.
+Fields: yyyy yy MM dd HH mm ss, and symbols</translation>
+    </message>
+    <message>
+        <source>日付の指定に誤りがあります。</source>
+        <translation>The date format is wrong.</translation>
     </message>
 </context>
 <context>
