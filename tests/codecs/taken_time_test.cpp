@@ -19,7 +19,7 @@ std::optional<TakenTime> at(int y, int mo, int d, int h, int mi, int s, std::opt
 
 // b with its bytes at `where` replaced by value (little-endian, width bytes).
 PhotoBytes patched(PhotoBytes b, size_t where, uint32_t value, int width = 4) {
-    for (int i = 0; i < width; ++i) b[where + size_t(i)] = uint8_t(value >> (8 * i));
+    for (int i = 0; i < width; ++i) b.at(where + size_t(i)) = uint8_t(value >> (8 * i));
     return b;
 }
 
