@@ -198,7 +198,7 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
         setShowCaptions(st.showCaption);
         previewPanel_->setFullSize(st.stretchBtn);
         infoMode_ = InfoMode(st.nameView);
-        if (st.nameView >= 0 && st.nameView <= 3) setInfoMode(infoMode_);
+        if (st.nameView >= 0 && st.nameView <= 4) setInfoMode(infoMode_);
         if (st.dirViewBtn) folderPanel_->setFavouritesOnly(true);
     }
     updateActions();

@@ -47,7 +47,7 @@ public:
         // Main menu.
         QAction *Open1, *Close1, *Undo1, *Redo1, *Copy2, *KCopy, *Move2, *Delete1, *Rename1, *NumberRN1, *Wall2,
             *Wall_Tile1, *Wall_Center1, *Wall_Strech1, *Wall_Fit1, *SelectAll, *Show1, *StretchMenu, *DirViewMenu,
-            *ShowDirMenu, *SubDirFindMenu, *NameViewMenu, *NameView1, *NameView2, *NameView3, *NameView4,
+            *ShowDirMenu, *SubDirFindMenu, *NameViewMenu, *NameView1, *NameView2, *NameView3, *NameView4, *NameView5,
             *ShowCaptionMenu, *Refresh1, *Option1, *PlugInSet1, *Contents1, *About1;
         // The grid's pop-up menu.
         QAction *Undo2, *Redo2, *Open2, *Copy3, *KCopyMenu2, *Move3, *Delete2, *Rename2, *NumberRN2, *Wall1,
@@ -75,7 +75,7 @@ public:
     // How far the window has come: built, shown, laid out after its first activation.
     enum class FormState { Building, Shown, Ready };
     // What the grid's info lines show (and the sort key); a stored value outside these is kept.
-    enum class InfoMode { FileName, FileSize, Date, Extension };
+    enum class InfoMode { FileName, FileSize, Date, Extension, Taken };
 
     // Read-only views for other windows and tests.
     FormState formState() const { return formState_; }

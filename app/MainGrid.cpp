@@ -41,7 +41,7 @@ QImage TKorvelMain::thumbnailImageNow(size_t index) { return thumbnailGrid_->thu
 
 void TKorvelMain::cycleInfoMode() {
     const int mode = int(infoMode_);
-    if (mode >= 0 && mode <= 3) setInfoMode(InfoMode((mode + 1) % 4));
+    if (mode >= 0 && mode <= 4) setInfoMode(InfoMode((mode + 1) % 5));
 }
 
 bool TKorvelMain::eventFilter(QObject* watched, QEvent* event) {

@@ -217,6 +217,8 @@ std::span<const TKorvelMain::ActionRow> TKorvelMain::actionRows() {
          .run = [](W& w) { w.setInfoMode(InfoMode::Date); }},
         {ACTION(NameView4), .caption = QT_TR_NOOP("拡張子(&E)"), .in = In::NameView, .checkable = true,
          .run = [](W& w) { w.setInfoMode(InfoMode::Extension); }},
+        {ACTION(NameView5), .caption = QT_TR_NOOP("撮影日時(&T)"), .in = In::NameView, .checkable = true,
+         .run = [](W& w) { w.setInfoMode(InfoMode::Taken); }},
         {ACTION(ShowCaptionMenu), .caption = QT_TR_NOOP("ｸｲｯｸﾌｫﾙﾀﾞ名を表示する(&Q)"), .in = In::ViewMenu, .checkable = true,
          .toggle = [](W& w, bool on) { w.setShowCaptions(on); }},
         {.in = In::ViewMenu},
@@ -458,8 +460,8 @@ void TKorvelMain::updateActions() {
     for (QAction* x : {a.ShowDirBtn, a.ShowDirMenu}) x->setChecked(folderPanel_->hidden());
     for (QAction* x : {a.SubDirFindBtn, a.SubDirFindMenu}) x->setChecked(listing_->options.subFolders);
     for (QAction* x : {a.ShowCaptionBtn, a.ShowCaptionMenu}) x->setChecked(quickFolders_->captionsShown());
-    const std::array<QAction*, 4> views = {a.NameView1, a.NameView2, a.NameView3, a.NameView4};
-    for (int i = 0; i < 4; ++i) views[size_t(i)]->setChecked(int(infoMode_) == i);
+    const std::array<QAction*, 5> views = {a.NameView1, a.NameView2, a.NameView3, a.NameView4, a.NameView5};
+    for (int i = 0; i < 5; ++i) views[size_t(i)]->setChecked(int(infoMode_) == i);
     a.NameViewMenu->setChecked(false);  // its tool button is no toggle
     // The tree's menu offers only what its folder allows.
     const FolderTreePanel::Offered offered = folderPanel_->offeredCommands();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "browse/Collation.h"
+#include "browse/TakenTimes.h"
 
 namespace korvel {
 
@@ -155,6 +156,26 @@ std::vector<size_t> orderByTexts(const KeyTable& keys, bool descending) {
     });
 }
 
+// Dates first, then names: a burst of photos from one second keeps the camera's numbering.
+std::vector<size_t> orderByTaken(const FileList& list, bool descending) {
+    const std::vector<size_t> byName = orderByTexts(nameKeys(list), false);
+    const std::vector<int64_t> seconds = TakenTimes::shared().sortKeys(list);
+    struct Item {
+        int64_t key;
+        size_t rank;  // place in name order
+        size_t index;
+    };
+    std::vector<Item> items(list.size());
+    for (size_t r = 0; r < byName.size(); ++r) items[byName[r]] = {seconds[byName[r]], r, byName[r]};
+    std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
+        if (a.key != b.key) return descending ? a.key > b.key : a.key < b.key;
+        return a.rank < b.rank;
+    });
+    std::vector<size_t> order(items.size());
+    for (size_t i = 0; i < items.size(); ++i) order[i] = items[i].index;
+    return order;
+}
+
 }  // namespace
 
 int CompareByName(const FileList& list, size_t a, size_t b) {
@@ -180,6 +201,7 @@ std::optional<SortKey> sortKeyForNameView(int nameView) {
         case 1: return SortKey::Size;
         case 2: return SortKey::Date;
         case 3: return SortKey::Ext;
+        case 4: return SortKey::Taken;
         default: return std::nullopt;
     }
 }
@@ -190,6 +212,7 @@ void sortFileList(FileList& list, SortKey key, bool descending) {
     switch (key) {
         case SortKey::Name: order = orderByTexts(nameKeys(list), descending); break;
         case SortKey::Ext: order = orderByTexts(extKeys(list), descending); break;
+        case SortKey::Taken: order = orderByTaken(list, descending); break;
         case SortKey::Size:
         case SortKey::Date: {
             std::vector<int64_t> keys(list.size());

@@ -2,7 +2,8 @@
 // Sort orders of the file list. Each comparator receives the list and two indices and returns
 // negative, zero or positive; the Desc variants are the negation of the ascending ones.
 // Name compares whole paths folder by folder, ignoring case, in the user's locale (Collation.h);
-// Ext compares the Ext fields the same way; Size and Date compare numbers.
+// Ext compares the Ext fields the same way; Size and Date compare numbers. Taken orders by the
+// date a photo was taken (TakenTimes.h), files of one date by name.
 #include <cstddef>
 #include <optional>
 
@@ -10,7 +11,7 @@
 
 namespace korvel {
 
-enum class SortKey { Name, Size, Date, Ext };
+enum class SortKey { Name, Size, Date, Ext, Taken };
 
 int CompareByName(const FileList& list, size_t a, size_t b);
 int CompareByNameDesc(const FileList& list, size_t a, size_t b);
@@ -21,12 +22,13 @@ int CompareByDateDesc(const FileList& list, size_t a, size_t b);
 int CompareByExt(const FileList& list, size_t a, size_t b);
 int CompareByExtDesc(const FileList& list, size_t a, size_t b);
 
-// The key of an info mode: 0 name, 1 size, 2 date, 3 extension; none for any other value.
+// The key of an info mode: 0 name, 1 size, 2 date, 3 extension, 4 taken; none for any other value.
 std::optional<SortKey> sortKeyForNameView(int nameView);
 
 // Orders the list as the comparator of key (descending: its Desc variant) would. The sort keys
 // are built once per call, not per comparison. Entries that compare equal keep their relative
-// order; each entry keeps its TSeekFile (ThumbPos included).
+// order (Taken: equal dates in ascending name order, also when descending); each entry keeps
+// its TSeekFile (ThumbPos included).
 void sortFileList(FileList& list, SortKey key, bool descending = false);
 
 // Sorts by the key of nameView (SortBtn1Click, and the end of ListFolder); any other value sorts

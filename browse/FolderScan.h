@@ -19,7 +19,7 @@ struct ListOptions {
     std::string mask = "*.*";   // the filter box's mask (filterBoxMask)
     bool noHideFile = false;    // true: names starting with "." (files and folders) are skipped
     bool subDirSearch = false;  // true: sub-folders are listed too, depth first
-    int nameView = 0;           // sort key: 0 name, 1 size, 2 date, 3 ext; others keep scan order
+    int nameView = 0;           // sort key: 0 name, 1 size, 2 date, 3 ext, 4 taken; others keep scan order
 };
 
 enum class ListMode {

@@ -8,6 +8,7 @@
 
 #include "base/FileNames.h"
 #include "browse/FileSort.h"
+#include "browse/TakenTimes.h"
 
 namespace korvel {
 
@@ -115,6 +116,7 @@ std::string cellInfoText(int nameView, const std::string& path, const TSeekFile&
         case 0: return name;
         case 1: return formatKiloBytes(seek.Size) + "\n\r( " + name + " )";
         case 2: return formatDosTime(seek.Time) + "\n\r( " + name + " )";
+        case 4: return formatDosTime(TakenTimes::shared().shownTime(path, seek)) + "\n\r( " + name + " )";
         case 3: return seek.Ext + " FILE\n\r( " + name.substr(0, name.size() - extractFileExt(name).size()) + " )";
         default: return {};
     }

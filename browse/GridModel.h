@@ -104,7 +104,8 @@ std::string groupThousands(uint64_t value);
 std::string formatKiloBytes(int32_t size);
 // A packed DOS date-time as "yy/mm/dd hh:mm".
 std::string formatDosTime(uint32_t packed);
-// The text under a thumbnail for an info mode; the two lines are separated by LF then CR.
+// The text under a thumbnail for an info mode; the two lines are separated by LF then CR. The
+// taken mode shows the date taken once the sort has read it.
 std::string cellInfoText(int nameView, const std::string& path, const TSeekFile& seek);
 
 // Result of snapping the grid panel after the splitter moved.

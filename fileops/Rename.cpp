@@ -33,9 +33,18 @@ int countPlaceholders(std::string_view name) {
 }
 
 std::optional<SerialPattern> SerialPattern::parse(std::string_view name) {
-    if (countPlaceholders(name) != 1) return std::nullopt;
+    // Tokens hold no "\\", so the count is the number's alone.
+    const DateTokens tokens = findDateTokens(name);
+    if (tokens == DateTokens::Invalid) return std::nullopt;
+    const int placeholders = countPlaceholders(name);
+    if (placeholders == 0 && tokens == DateTokens::Used) return SerialPattern{std::string(name), {}, false};
+    if (placeholders != 1) return std::nullopt;
     const size_t at = name.find('\\');
     return SerialPattern{std::string(name.substr(0, at)), std::string(name.substr(at + 1))};
+}
+
+bool SerialPattern::usesDates() const {
+    return findDateTokens(prefix) == DateTokens::Used || findDateTokens(suffix) == DateTokens::Used;
 }
 
 std::string formatSerialNumber(int64_t number, int digits) {
@@ -50,10 +59,13 @@ std::string formatSerialNumber(int64_t number, int digits) {
     return number < 0 ? "-" + text : text;
 }
 
-std::string serialTarget(const std::string& oldPath, const SerialParams& p, size_t index) {
+std::string serialTarget(const std::string& oldPath, const SerialParams& p, size_t index, const FileDates* dates) {
     const std::string ext = withCase(extractFileExt(oldPath), p.extCase);
-    return extractFilePath(oldPath) + p.pattern.prefix + formatSerialNumber(p.start + int64_t(index), p.digits) +
-           p.pattern.suffix + ext;
+    // The number and the dates are written after the pattern was split, so neither is read as
+    // part of the pattern.
+    auto part = [&](const std::string& s) { return dates ? expandDateTokens(s, *dates) : s; };
+    const std::string number = p.pattern.numbered ? formatSerialNumber(p.start + int64_t(index), p.digits) : "";
+    return extractFilePath(oldPath) + part(p.pattern.prefix) + number + part(p.pattern.suffix) + ext;
 }
 
 bool isUsableFileName(std::string_view name) {
@@ -83,7 +95,7 @@ FailureReason nameFaultReason(NameFault fault) {
     return {};
 }
 
-RenamePlanner::RenamePlanner(std::vector<std::string> files, FileSystem& fs) : files_(std::move(files)) {
+RenamePlanner::RenamePlanner(std::vector<std::string> files, FileSystem& fs) : files_(std::move(files)), fs_(&fs) {
     std::unordered_set<std::string> folders;
     std::vector<std::string> names;
     for (const std::string& f : files_) {
@@ -131,10 +143,26 @@ RenamePlan RenamePlanner::plan(const std::vector<std::string>& targets) const {
 }
 
 RenamePlan RenamePlanner::planSerial(const SerialParams& params) const {
+    const bool dated = params.pattern.usesDates();
+    if (dated && !dates_) {
+        dates_.emplace();
+        dates_->reserve(files_.size());
+        for (const std::string& f : files_) dates_->push_back(readFileDates(*fs_, f));
+    }
     std::vector<std::string> targets;
     targets.reserve(files_.size());
-    for (size_t i = 0; i < files_.size(); ++i) targets.push_back(serialTarget(files_[i], params, i));
-    return plan(targets);
+    for (size_t i = 0; i < files_.size(); ++i) {
+        if (dated && !(*dates_)[i]) targets.push_back(files_[i]);
+        else targets.push_back(serialTarget(files_[i], params, i, dated ? &*(*dates_)[i] : nullptr));
+    }
+    RenamePlan out = plan(targets);
+    if (dated)
+        for (size_t i = 0; i < files_.size(); ++i)
+            if (!(*dates_)[i]) {
+                out.rows[i].noDate = true;
+                ++out.failing;
+            }
+    return out;
 }
 
 int renameNoReplace(FileSystem& fs, const std::string& from, const std::string& to) {

@@ -14,6 +14,7 @@
 #include "base/ErrorReason.h"
 #include "base/Translatable.h"
 #include "fileops/FileSystem.h"
+#include "fileops/RenameTokens.h"
 
 namespace korvel {
 
@@ -26,11 +27,15 @@ TrText serialRenameFailedText(const std::string& path);
 // hides the "\" after it.
 int countPlaceholders(std::string_view name);
 
-// A serial name split at its one "\": the number goes between prefix and suffix.
+// A serial name split at its one "\": the number goes between prefix and suffix. Either part may
+// hold date tokens (RenameTokens.h); a name with a token needs no "\", and then has no number.
 struct SerialPattern {
     std::string prefix, suffix;
-    // The pattern of name, or nothing unless name holds exactly one "\".
+    bool numbered = true;
+    // The pattern of name, or nothing unless name holds exactly one "\" (or none and a date
+    // token) and every token is well formed.
     static std::optional<SerialPattern> parse(std::string_view name);
+    bool usesDates() const;
 };
 
 enum class ExtCase { Keep, Upper, Lower };
@@ -47,9 +52,11 @@ struct SerialParams {
 // ever read as a format.
 std::string formatSerialNumber(int64_t number, int digits);
 
-// The new path of the index-th file: its own folder, the pattern with the number, its own
-// extension in the chosen case.
-std::string serialTarget(const std::string& oldPath, const SerialParams& params, size_t index);
+// The new path of the index-th file: its own folder, the pattern with the number and with the
+// file's dates in its tokens, its own extension in the chosen case. Without dates the tokens stay
+// as they are.
+std::string serialTarget(const std::string& oldPath, const SerialParams& params, size_t index,
+                         const FileDates* dates = nullptr);
 
 // Whether name can be a file name here: not empty, not "." or "..", no "/" and no NUL.
 bool isUsableFileName(std::string_view name);
@@ -71,7 +78,8 @@ struct PlanRow {
     bool takenOnDisk = false;  // the pass will find the name taken (maybe by a file it reaches later)
     bool clash = false;        // another file of the batch would get the same name
     bool badName = false;      // not a usable file name
-    bool fails() const { return takenOnDisk || badName; }
+    bool noDate = false;       // the name wants the file's dates, which could not be read: it keeps its name
+    bool fails() const { return takenOnDisk || badName || noDate; }
 };
 
 struct RenamePlan {
@@ -81,7 +89,8 @@ struct RenamePlan {
 };
 
 // Predicts rename passes over a fixed list of files. The names in the files' folders are read
-// once, when it is made; each plan after that costs no disk access.
+// once, when it is made; each plan after that costs no disk access, but for the files' dates,
+// read once by the first plan whose pattern has a date token.
 class RenamePlanner {
 public:
     RenamePlanner(std::vector<std::string> files, FileSystem& fs = systemFileSystem());
@@ -92,6 +101,8 @@ public:
 
 private:
     std::vector<std::string> files_;
+    FileSystem* fs_;
+    mutable std::optional<std::vector<std::optional<FileDates>>> dates_;
     std::unordered_set<std::string> onDisk_;  // full paths of everything in the files' folders
 };
 

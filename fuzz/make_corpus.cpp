@@ -20,6 +20,7 @@
 #include "tests/codecs/png_test_files.h"
 #include "tests/support/CodecSamples.h"
 #include "tests/support/PhotoSamples.h"
+#include "tests/support/TakenSamples.h"
 
 using namespace korvel;
 using Bytes = std::vector<uint8_t>;
@@ -271,6 +272,9 @@ int main(int argc, char** argv) {
             exif.add(korvel::testing::exifApp1(3, big));
             exif.add(korvel::testing::withJpegSegment(korvel::testing::jpegSample(8, 8, false, false), 0xE1,
                                                       korvel::testing::exifApp1(8, big)));
+            // Dates taken, with and without the offset, bare and in a JPEG start.
+            exif.add(korvel::testing::exifTakenBlock("2021:03:04 05:06:07", big ? "+09:00" : "", big));
+            exif.add(korvel::testing::jpegWithExif(korvel::testing::exifTakenBlock("1999:12:31 23:59:59", "-05:30", big)));
         }
         for (const Bytes& f : bitmapFiles()) bmp.add(f);
 

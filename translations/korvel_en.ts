@@ -402,6 +402,10 @@
         <source>そのままにする(&amp;K)</source>
         <translation>&amp;Keep as it is</translation>
     </message>
+    <message>
+        <source>日付を読めません</source>
+        <translation>Cannot read its dates</translation>
+    </message>
 </context>
 <context>
     <name>QuickFolderBar</name>
@@ -793,6 +797,10 @@ Are you sure?</translation>
         <source>回転を保存(&amp;V)</source>
         <translation>Sa&amp;ve Turn</translation>
     </message>
+    <message>
+        <source>撮影日時(&amp;T)</source>
+        <translation>Date &amp;Taken</translation>
+    </message>
 </context>
 <context>
     <name>TKorvelSubFrm</name>
@@ -950,6 +958,16 @@ Are you sure?</translation>
     <message>
         <source>エラー</source>
         <translation>Error</translation>
+    </message>
+    <message>
+        <source>{taken:yyyyMMdd_HHmmss} は撮影日時、{mtime:yyyyMMdd_HHmmss} は更新日時になります。
+使える文字: yyyy yy MM dd HH mm ss と記号</source>
+        <translation>{taken:yyyyMMdd_HHmmss} becomes the date taken, {mtime:yyyyMMdd_HHmmss} the date modified.
+Fields: yyyy yy MM dd HH mm ss, and symbols</translation>
+    </message>
+    <message>
+        <source>日付の指定に誤りがあります。</source>
+        <translation>The date format is wrong.</translation>
     </message>
 </context>
 <context>

@@ -60,6 +60,7 @@ public:
             if (index.column() == 1) return pathText(korvel::extractFileName(r.newPath));
             if (r.clash) return QObject::tr("他のファイルと同じ名前");
             if (r.badName) return QObject::tr("使えない名前");
+            if (r.noDate) return QObject::tr("日付を読めません");
             if (r.takenOnDisk) return QObject::tr("既に存在する名前");
             return QString();
         }
@@ -157,6 +158,8 @@ TNumberFrm::TNumberFrm(const std::string& folder, const std::vector<std::string>
         return e;
     };
     NameEdit = edit("NameEdit", QString());
+    NameEdit->setToolTip(tr("{taken:yyyyMMdd_HHmmss} は撮影日時、{mtime:yyyyMMdd_HHmmss} は更新日時になります。"
+                            "\n使える文字: yyyy yy MM dd HH mm ss と記号"));
     NumEdit = edit("NumEdit", QStringLiteral("1"));
     KetaEdit = edit("KetaEdit", QStringLiteral("2"));
     for (QLineEdit* e : {NumEdit, KetaEdit}) e->setAttribute(Qt::WA_InputMethodEnabled, false);
@@ -251,6 +254,10 @@ std::optional<korvel::SerialParams> TNumberFrm::params() const {
     return p;
 }
 
+bool TNumberFrm::dateTokensWrong() const {
+    return korvel::findDateTokens(pathBytes(NameEdit->text())) == korvel::DateTokens::Invalid;
+}
+
 void TNumberFrm::listsChanged() {
     planner_ = std::make_unique<korvel::RenamePlanner>(lists->yesPaths());
     updatePreview();
@@ -261,7 +268,8 @@ void TNumberFrm::updatePreview() {
     if (!p || !planner_) {
         model_->setPlan({});
         previewSummary->setText(NameEdit->text().isEmpty() ? tr("ファイル名を指定して下さい。")
-                                                           : tr("連番を挿入する所に \\ を入れて下さい。"));
+                                : dateTokensWrong() ? tr("日付の指定に誤りがあります。")
+                                                    : tr("連番を挿入する所に \\ を入れて下さい。"));
         return;
     }
     model_->setPlan(planner_->planSerial(*p));
@@ -302,7 +310,9 @@ void TNumberFrm::OKBtnClick() {
     const auto p = params();
     if (!p) {
         QMessageBox::warning(this, windowTitle(),
-                             tr("ファイル名の指定に誤りがあります。") + QLatin1Char('\n') + tr("連番を挿入する所に \\ を入れて下さい。"));
+                             tr("ファイル名の指定に誤りがあります。") + QLatin1Char('\n') +
+                                 (dateTokensWrong() ? tr("日付の指定に誤りがあります。")
+                                                    : tr("連番を挿入する所に \\ を入れて下さい。")));
         return;
     }
     listsChanged();  // the disk as it is now

@@ -1,6 +1,6 @@
 #pragma once
 // The serial rename dialog: the two lists (files to rename in numbering order on the right), a
-// name with one "\" for the number, start number, digits and extension case, a preview of
+// name with one "\" for the number (or date tokens), start number, digits and extension case, a preview of
 // every new name, and the renaming pass with progress and stop. Its window and name settings
 // live in the "NumberReName" section.
 #include <QDialog>
@@ -64,6 +64,7 @@ protected:
 private:
     // The parameters the fields describe; nothing when the name has not exactly one "\".
     std::optional<korvel::SerialParams> params() const;
+    bool dateTokensWrong() const;
     void listsChanged();
     void updatePreview();
     void RunSerialRename(const korvel::SerialParams& params);

@@ -22,6 +22,7 @@
 #include "fileops/ui/RNameFrm.h"
 #include "fileops/ui/SelectDir.h"
 #include "tests/support/FaultyFileSystem.h"
+#include "tests/support/TakenSamples.h"
 #include "tests/support/TestImages.h"
 #include "tests/support/UiSupport.h"
 
@@ -182,6 +183,39 @@ private slots:
             QCOMPARE(renamed, reported);  // exactly the renames that happened
             QCOMPARE(d.result() == QDialog::Accepted, !reported.isEmpty());
         }
+    }
+
+    // Date tokens typed into the name: the preview shows the dates, a clash is flagged and the
+    // OK button refuses it; a malformed token is named as such.
+    void serialPreviewTakesDates() {
+        TempTree t;
+        const PhotoBytes photo = jpegWithExif(exifTakenBlock("2021:03:04 05:06:07", "+09:00"));
+        const std::string a = t.write("a.jpg", std::string(photo.begin(), photo.end()));
+        const std::string b = t.write("b.jpg", std::string(photo.begin(), photo.end()));
+        const std::string c = t.write("c.png", "c");
+        t.mtime("c.png", localTime(2022, 11, 12, 13, 14, 15));
+        TNumberFrm::Hooks hooks;
+        hooks.settingsPath = t / "k.ini";
+        TNumberFrm d(t.root(), {a, b, c}, {a, c}, hooks);
+        QVERIFY(showExposed(d));
+        const auto newNames = [&] {
+            QStringList l;
+            for (int r = 0; r < d.preview->model()->rowCount(); ++r) l << d.preview->model()->index(r, 1).data().toString();
+            return l.join(' ');
+        };
+        typeInto(d.NameEdit, "{taken:yyyyMMdd_HHmmss}");
+        QCOMPARE(newNames(), "20210304_050607.jpg 20221112_131415.png");
+        QVERIFY(!d.previewSummary->text().contains("同じ名前"));
+        typeInto(d.NameEdit, "{taken:yyyyMMdd_HHmmssX}");
+        QCOMPARE(d.previewSummary->text(), "日付の指定に誤りがあります。");
+        // b, taken in the same second as a, joins the files to rename.
+        clickRow(d.lists->NoListBox, 0);
+        QTest::mouseClick(d.lists->AddBtn, Qt::LeftButton);
+        typeInto(d.NameEdit, "{taken:yyyyMMdd}");
+        QVERIFY(newNames().count("20210304.jpg") == 2);
+        QVERIFY(d.previewSummary->text().contains("2 個のファイルが同じ名前になります"));
+        QCOMPARE(boxesAfterClick(d.OKBtn), QStringList{"2 個のファイルが同じ名前になります。名前は変更しませんでした。"});
+        QVERIFY(std::filesystem::exists(a) && std::filesystem::exists(b) && std::filesystem::exists(c));
     }
 
     void serialPreviewFollowsOrderAndFields() {

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "imaging/Bitmap.h"
+#include "tests/support/TakenSamples.h"
 #include "tests/support/TempTree.h"
 #include "tests/support/TestImages.h"
 #include "tests/tools/ToolRun.h"
@@ -31,6 +32,14 @@ void makeScene(const TempTree& t) {
              {"b.jpg", 3}, {"A.JPG", 1}, {"c.bmp", 5}, {".h.gif", 4}, {"d.txt", 2}, {"empty.jpg", 0},
              {"sub/e.ico", 6}, {"写真.jpeg", 7}})
         t.file("l/" + name, size);
+    // Taken z, then y a minute later; x has no date and goes by its file time, the latest.
+    for (const auto& [name, date] : {std::pair{"z.jpg", "2020:01:01 10:00:00"}, {"y.jpg", "2020:01:01 10:01:00"}}) {
+        const PhotoBytes p = jpegWithExif(exifTakenBlock(date, "+00:00"));
+        t.write(std::string("t/") + name, std::string(p.begin(), p.end()));
+        t.mtime(std::string("t/") + name, localTime(2000, 1, 1));
+    }
+    t.write("t/x.bmp", "x");
+    t.mtime("t/x.bmp", localTime(2024, 1, 1));
     t.write("src/a.jpg", "new a");
     t.write("src/b.jpg", "new b");
     t.write("dst/b.jpg", "old b");
@@ -98,6 +107,8 @@ TEST(KorvelTool, EverySubcommand) {
         {"list a relative folder without hidden, by size descending",
          "list --no-hidden --sort size --desc @l/sub/../", 0,
          {"@l/写真.jpeg", "@l/c.bmp", "@l/b.jpg", "@l/A.JPG"}},
+        {"list by the date taken", "list --sort taken @t/", 0, {"@t/z.jpg", "@t/y.jpg", "@t/x.bmp"}},
+        {"list by the date taken, descending", "list --sort taken --desc @t", 0, {"@t/x.bmp", "@t/y.jpg", "@t/z.jpg"}},
         {"list recursive, filter ignoring case", "list --recursive --filter *.TXT;*.ico @l/", 0,
          {"@l/d.txt", "@l/sub/e.ico"}},
         {"list missing folder", "list @missing", 1, {}, "*No such file or directory*"},

@@ -19,19 +19,23 @@ namespace {
 const char kUsage[] =
     "usage: korvel-tool list [options] DIR\n"
     "  --filter MASKS         masks such as \"*.jpg;*.jpeg\" (default: every registered format)\n"
-    "  --sort name|size|date|ext|none   order (default name)\n"
+    "  --sort name|size|date|ext|taken|none   order (default name); taken: the date a photo\n"
+    "                         was taken (EXIF), else the file's last-write time\n"
     "  --desc                 descending order\n"
     "  --recursive            list sub-folders too\n"
     "  --no-hidden            skip names starting with \".\"\n";
 
 int usageError(const std::string& message) { return tool::usageError("list", message, kUsage); }
 
-// The info mode whose sort key the listing uses; 4 sorts nothing.
+// The info mode whose sort key the listing uses; -1 sorts nothing.
 bool parseSort(const std::string& s, int& nameView) {
-    static const char* const names[] = {"name", "size", "date", "ext", "none"};
-    for (int i = 0; i < 5; ++i)
-        if (s == names[i]) {
-            nameView = i;
+    static const struct {
+        const char* name;
+        int nameView;
+    } keys[] = {{"name", 0}, {"size", 1}, {"date", 2}, {"ext", 3}, {"taken", 4}, {"none", -1}};
+    for (const auto& k : keys)
+        if (s == k.name) {
+            nameView = k.nameView;
             return true;
         }
     return false;
