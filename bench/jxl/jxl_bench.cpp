@@ -29,13 +29,13 @@ int main(int argc, char** argv) {
     }
     const int reps = std::max(1, std::atoi(argv[1]));
     for (int f = 2; f < argc; ++f) {
-        const std::string bytes = korvel::readFile(argv[f]);
+        const std::vector<uint8_t> bytes = korvel::readWholeFile(argv[f]);
         std::vector<double> seconds;
         int w = 0, h = 0;
         for (int i = 0; i <= reps; ++i) {  // the first run opens libjxl and is not counted
             void *info = nullptr, *bits = nullptr;
             const auto start = Clock::now();
-            const int32_t rc = getPicture(bytes.data(), intptr_t(bytes.size()), SPI_SOURCE_MEMORY | SPI_HOST_ORIENTS,
+            const int32_t rc = getPicture(reinterpret_cast<const char*>(bytes.data()), intptr_t(bytes.size()), SPI_SOURCE_MEMORY | SPI_HOST_ORIENTS,
                                           &info, &bits, nullptr, 0);
             const double s = std::chrono::duration<double>(Clock::now() - start).count();
             if (rc != SPI_OK) {
