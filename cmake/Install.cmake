@@ -88,6 +88,10 @@ if(HEIF_FOUND)
   korvel_package_of(libheif.so.1 pkg)
   list(APPEND recommends ${pkg})
 endif()
+if(JXL_FOUND)
+  korvel_package_of(libjxl.so.${JXL_libjxl_VERSION} pkg)
+  list(APPEND recommends ${pkg})
+endif()
 # Opening files and the help with the desktop's programs, and the Japanese interface font.
 list(APPEND recommends xdg-utils "fonts-noto-cjk | fonts-ipafont-gothic")
 list(JOIN recommends ", " CPACK_DEBIAN_PACKAGE_RECOMMENDS)
@@ -106,9 +110,9 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Korvel shows a folder tree, a grid of thum
 selected image. It copies, moves, deletes and renames files (also with serial
 numbers), converts copies to BMP, JPEG or PNG at another size, sets the
 wallpaper and runs slideshows. It reads BMP, icon, GIF, JPEG and PNG files,
-and WebP, TIFF, HEIF and AVIF through the plug-ins it ships. The user
-interface is in Japanese for a Japanese (or C) locale and in English for
-every other.
+and WebP, TIFF, HEIF, AVIF and JPEG XL through the plug-ins it ships. The
+user interface is in Japanese for a Japanese (or C) locale and in English
+for every other.
 
 korvel-tool does the same work from the command line.")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Korvel developers <maintainers@users.noreply.c-seed-23730d82.example>")

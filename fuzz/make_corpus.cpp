@@ -1,6 +1,9 @@
 // Writes the fuzz targets' seed corpus, one folder per target, from the tests' own file
 // builders: make_corpus <folder>.
 #include <lcms2.h>
+#ifdef KORVEL_CORPUS_JXL
+#include <jxl/encode.h>
+#endif
 
 #include <filesystem>
 #include <fstream>
@@ -239,6 +242,54 @@ std::string journalSeed() {
 
 }  // namespace
 
+#ifdef KORVEL_CORPUS_JXL
+// A JPEG XL file of a w x h pattern with alpha or not, `bits` bits per sample, lossless or
+// lossy (distance 1), an orientation, in the container or as a bare codestream.
+Bytes jxlOf(int w, int h, bool alpha, int bits, bool lossless, int orientation, bool container) {
+    JxlEncoder* enc = JxlEncoderCreate(nullptr);
+    JxlEncoderUseContainer(enc, container ? JXL_TRUE : JXL_FALSE);
+    JxlBasicInfo info;
+    JxlEncoderInitBasicInfo(&info);
+    info.xsize = uint32_t(w), info.ysize = uint32_t(h), info.bits_per_sample = uint32_t(bits);
+    info.alpha_bits = alpha ? uint32_t(bits) : 0, info.num_extra_channels = alpha ? 1 : 0;
+    info.orientation = JxlOrientation(orientation);
+    info.uses_original_profile = lossless ? JXL_TRUE : JXL_FALSE;
+    JxlEncoderSetBasicInfo(enc, &info);
+    JxlColorEncoding srgb;
+    JxlColorEncodingSetToSRGB(&srgb, JXL_FALSE);
+    JxlEncoderSetColorEncoding(enc, &srgb);
+    JxlEncoderFrameSettings* frame = JxlEncoderFrameSettingsCreate(enc, nullptr);
+    if (lossless) JxlEncoderSetFrameLossless(frame, JXL_TRUE);
+    const uint32_t channels = alpha ? 4 : 3;
+    const JxlPixelFormat format{channels, bits > 8 ? JXL_TYPE_UINT16 : JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
+    std::vector<uint16_t> wide;
+    Bytes narrow;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            for (uint32_t c = 0; c < channels; ++c) {
+                const unsigned v = unsigned(x * 37 + y * 11 + int(c) * 71) % 256;
+                wide.push_back(uint16_t(v * 257 + (x & 7)));
+                narrow.push_back(uint8_t(v));
+            }
+    if (bits > 8)
+        JxlEncoderAddImageFrame(frame, &format, wide.data(), wide.size() * 2);
+    else
+        JxlEncoderAddImageFrame(frame, &format, narrow.data(), narrow.size());
+    JxlEncoderCloseInput(enc);
+    Bytes out(1024);
+    uint8_t* next = out.data();
+    size_t avail = out.size();
+    while (JxlEncoderProcessOutput(enc, &next, &avail) == JXL_ENC_NEED_MORE_OUTPUT) {
+        const size_t done = size_t(next - out.data());
+        out.resize(out.size() * 2);
+        next = out.data() + done, avail = out.size() - done;
+    }
+    out.resize(size_t(next - out.data()));
+    JxlEncoderDestroy(enc);
+    return out;
+}
+#endif
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::cerr << "usage: make_corpus <folder>\n";
@@ -277,6 +328,13 @@ int main(int argc, char** argv) {
             exif.add(korvel::testing::jpegWithExif(korvel::testing::exifTakenBlock("1999:12:31 23:59:59", "-05:30", big)));
         }
         for (const Bytes& f : bitmapFiles()) bmp.add(f);
+#ifdef KORVEL_CORPUS_JXL
+        Corpus jxl(root, "jxl");
+        jxl.add(jxlOf(16, 12, false, 8, true, 1, false));
+        jxl.add(jxlOf(13, 9, true, 8, true, 6, true));
+        jxl.add(jxlOf(11, 7, false, 16, true, 8, false));
+        jxl.add(jxlOf(40, 24, true, 8, false, 3, true));
+#endif
 
         const Bytes pngEntry = pngtest::simpleFile(pngtest::randomSamples(16, 16, 8, 4, 99), 6, false);
         ico.add(bmptest::iconFile({{16, 16, 32, iconDib(16, 16, 32)}, {32, 32, 4, iconDib(32, 32, 4)}}));

@@ -55,9 +55,9 @@ TEST(DesktopEntry, ListsEveryMimeTypeKorvelReads) {
     TFileFormatsList formats;
     registerBuiltinFormats(formats);
     TSPIs host("", &formats);
-    for (const char* name : {"korvel-webp", "korvel-tiff", "korvel-heif"})
+    for (const char* name : {"korvel-webp", "korvel-tiff", "korvel-heif", "korvel-jxl"})
         host.Search(std::string(KORVEL_PLUGIN_DIR) + "/" + name + ".spi");
-    ASSERT_EQ(host.Count(), 3);
+    ASSERT_EQ(host.Count(), 4);
     std::map<std::string, std::string> mimeOf;  // shared-mime-info's globs: "type:*.ext"
     std::ifstream globs("/usr/share/mime/globs");
     ASSERT_TRUE(globs) << "shared-mime-info is missing";
