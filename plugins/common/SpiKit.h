@@ -121,6 +121,9 @@ public:
     virtual int32_t readHeader(uint32_t flag, Shape& shape) = 0;
     // After readHeader succeeded: the picture into out.
     virtual int32_t decode(DibBlocks& out) = 0;
+    // After readHeader succeeded: a picture covering width x height, smaller than the full one
+    // where the format holds a cheaper one (GetPictureSized, for plug-ins that export it).
+    virtual int32_t decodeForSize(int32_t width, int32_t height, DibBlocks& out) { return decode(out); }
     // GetPictureMeta's answer (putMeta).
     virtual int32_t readMeta(uint32_t flag, SpiPictureMeta* meta) = 0;
 };
@@ -138,5 +141,33 @@ struct PluginDefinition {
 
 // Defined by each plug-in.
 const PluginDefinition& thisPlugin();
+
+// Runs one exported call; an exception (memory ran short) is a failure, never a crash in the host.
+template <class Call>
+int32_t guardedCall(int32_t failure, Call call) {
+    try {
+        return call();
+    } catch (...) {
+        return failure;
+    }
+}
+
+// A call's source and the plug-in's picture on it.
+struct OpenedSource {
+    Source src;
+    std::unique_ptr<Picture> picture;
+    Shape shape;
+
+    // Reads the source and, when the plug-in recognises it, opens a picture on it (other data
+    // never loads the format's library); with header, reads the picture's header too.
+    int32_t open(const char* buf, intptr_t len, uint32_t flag, bool header) {
+        if (int32_t rc = src.open(buf, len, flag); rc != SPI_OK) return rc;
+        const PluginDefinition& plugin = thisPlugin();
+        if (!plugin.recognises(src.data(), src.size())) return SPI_UNKNOWN_FORMAT;
+        if (int32_t rc = plugin.open(src, picture); rc != SPI_OK) return rc;
+        if (!picture) return SPI_INTERNAL_ERROR;
+        return header ? picture->readHeader(flag, shape) : SPI_OK;
+    }
+};
 
 }  // namespace spikit
