@@ -216,10 +216,11 @@ Bytes tiffWithTags(int orientation, const Bytes& icc) {
     return t;
 }
 
-// A linear DNG by hand: 4 x 2 pixels of 16-bit RGB, the orientation tag, an identity colour
-// matrix and a neutral white balance: the least LibRaw reads as a picture.
+// A linear DNG by hand: 24 x 22 pixels (LibRaw refuses sides under 22) of 16-bit RGB, the
+// orientation tag, an identity colour matrix and a neutral white balance: about the least LibRaw
+// reads as a picture.
 Bytes linearDng(int orientation) {
-    constexpr uint32_t w = 4, h = 2, entries = 15;
+    constexpr uint32_t w = 24, h = 22, entries = 15;
     Bytes t{'I', 'I', 42, 0};
     bmptest::put32(t, 8);
     const uint32_t extra = 8 + 2 + entries * 12 + 4;  // bits per sample, model, matrix, neutral, pixels
@@ -244,7 +245,7 @@ Bytes linearDng(int orientation) {
     }
     for (int i = 0; i < 3; ++i) bmptest::put32(t, 1), bmptest::put32(t, 1);
     for (uint32_t i = 0; i < w * h * 3; ++i) {
-        const uint16_t v = uint16_t(3000 + i * 1500);
+        const uint16_t v = uint16_t(3000 + i * 37);
         t.push_back(uint8_t(v)), t.push_back(uint8_t(v >> 8));
     }
     return t;

@@ -223,11 +223,9 @@ private:
 
     bool readPreview(int wantW, int wantH, Rgb& out) {
         const libraw_thumbnail_t& t = raw_->thumbnail;
-        if (t.tformat != LIBRAW_THUMBNAIL_JPEG || t.twidth == 0 || t.theight == 0) return false;
-        // The preview's sides may be given in either order; it must cover the need both ways.
-        if (std::min(t.twidth, t.theight) < std::min(wantW, wantH) ||
-            std::max(t.twidth, t.theight) < std::max(wantW, wantH))
-            return false;
+        // The format is known only once unpacked (LibRaw 0.20 leaves DNG previews' unknown until then).
+        if (t.twidth == 0 || t.theight == 0) return false;
+        if (t.twidth < wantW || t.theight < wantH) return false;
         if (api_.unpack_thumb(raw_) != LIBRAW_SUCCESS) return false;
         int err = 0;
         libraw_processed_image_t* img = api_.dcraw_make_mem_thumb(raw_, &err);

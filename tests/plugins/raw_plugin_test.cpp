@@ -63,6 +63,8 @@ void writeDng(const std::string& path, int w, int h, int orientation, int previe
         TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_JPEG);
         TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_YCBCR);
         TIFFSetField(t, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+        // Tables in the strip, as cameras write their previews: the strip is a whole JPEG file.
+        TIFFSetField(t, TIFFTAG_JPEGTABLESMODE, 0);
         TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, previewH);
         // A flat colour far from the raw picture's, so which one was shown is plain.
         std::vector<uint8_t> rgb(size_t(previewW) * previewH * 3);
@@ -77,6 +79,7 @@ TBitmap reference(const std::string& path) {
     const std::string cmd = "dcraw_emu -w -T '" + path + "' 2>/dev/null";
     EXPECT_EQ(std::system(cmd.c_str()), 0);
     TIFF* t = TIFFOpen((path + ".tiff").c_str(), "r");
+    if (!t) return TBitmap(1, 1, PixelFormat::pf24bit);
     uint32_t w = 0, h = 0;
     TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &w);
     TIFFGetField(t, TIFFTAG_IMAGELENGTH, &h);
@@ -87,7 +90,8 @@ TBitmap reference(const std::string& path) {
     for (uint32_t y = 0; y < h; ++y)
         for (uint32_t x = 0; x < w; ++x) {
             const uint32_t v = raster[size_t(y) * w + x];
-            b.setPixel(int(x), int(y), makeColor(TIFFGetR(v), TIFFGetG(v), TIFFGetB(v)));
+            uint8_t* d = b.scanLine(int(y)) + 3 * x;  // blue, green, red
+            d[0] = uint8_t(TIFFGetB(v)), d[1] = uint8_t(TIFFGetG(v)), d[2] = uint8_t(TIFFGetR(v));
         }
     return b;
 }
@@ -117,7 +121,7 @@ TEST_F(RawPlugin, FullPictureMatchesLibrawConverterInEveryOrientation) {
     for (int orientation = 1; orientation <= 8; ++orientation) {
         SCOPED_TRACE(orientation);
         const std::string path = dir_.root() + "o" + std::to_string(orientation) + ".dng";
-        writeDng(path, 24, 16, orientation);
+        writeDng(path, 36, 24, orientation);
         const TBitmap want = reference(path);
         TPicture p = load(path);
         const TBitmap* got = p.graphic()->raster();
@@ -143,9 +147,10 @@ TEST_F(RawPlugin, EmbeddedPreviewOnlyWhenItCoversTheSize) {
     struct Case {
         int wantW, wantH;
         bool preview;
+        int width;  // the preview is decoded reduced as far as it still covers the size
     };
-    for (const Case c : {Case{100, 100, true}, Case{120, 80, true}, Case{60, 40, true}, Case{121, 80, false},
-                         Case{200, 50, false}}) {
+    for (const Case c : {Case{80, 80, true, 120}, Case{120, 80, true, 120}, Case{60, 40, true, 60},
+                         Case{100, 100, false, 240}, Case{121, 80, false, 240}, Case{200, 50, false, 240}}) {
         SCOPED_TRACE(std::to_string(c.wantW) + "x" + std::to_string(c.wantH));
         TPicture p = load(path);
         TGraphic& g = *p.graphic();
@@ -155,7 +160,7 @@ TEST_F(RawPlugin, EmbeddedPreviewOnlyWhenItCoversTheSize) {
         const Color mid = r->pixel(r->width() / 2, r->height() / 2);
         const bool green = greenOf(mid) > 150 && redOf(mid) < 80;
         EXPECT_EQ(green, c.preview);
-        EXPECT_EQ(r->width(), c.preview ? 120 : 240);
+        EXPECT_EQ(std::tuple(r->width(), g.width()), std::tuple(c.width, c.width));
         g.requestDecodeScale(1);
         EXPECT_EQ(std::tuple(g.width(), g.raster()->width()), std::tuple(240, 240));
     }
@@ -164,17 +169,20 @@ TEST_F(RawPlugin, EmbeddedPreviewOnlyWhenItCoversTheSize) {
 // Cut and damaged files are refused with an error, never a crash or a picture of garbage size.
 TEST_F(RawPlugin, DamagedFilesAreRefused) {
     const std::string good = dir_.root() + "good.dng";
-    writeDng(good, 24, 16, 1);
+    writeDng(good, 36, 24, 1);
     const std::string bytes = readFile(good);
     struct Case {
         const char* name;
         std::string data;
     };
-    std::string zeroedIfd = bytes;
-    for (size_t i = 8; i < zeroedIfd.size() && i < 8 + 400; ++i) zeroedIfd[i] = '\0';
+    // libtiff writes the pixels first, the directory after them.
+    const size_t ifd = uint8_t(bytes[4]) | uint8_t(bytes[5]) << 8 | uint8_t(bytes[6]) << 16;
+    std::string zeroedIfd = bytes, farIfd = bytes;
+    for (size_t i = ifd; i < zeroedIfd.size(); ++i) zeroedIfd[i] = '\0';
+    farIfd.replace(4, 4, "\xF0\xFF\xFF\x7F");
     for (const Case& c : {Case{"header only", bytes.substr(0, 16)}, Case{"half", bytes.substr(0, bytes.size() / 2)},
-                          Case{"no pixels", bytes.substr(0, bytes.size() - 24 * 16 * 6)},
-                          Case{"zeroed directory", zeroedIfd}}) {
+                          Case{"no pixels", bytes.substr(0, bytes.size() - 36 * 24 * 6)},
+                          Case{"zeroed directory", zeroedIfd}, Case{"directory past the end", farIfd}}) {
         SCOPED_TRACE(c.name);
         const std::string path = dir_.write(std::string(c.name) + ".dng", c.data);
         EXPECT_THROW(
