@@ -166,6 +166,20 @@ TEST_F(RawPlugin, EmbeddedPreviewOnlyWhenItCoversTheSize) {
     }
 }
 
+// A turned file's preview is turned as its picture is: the upright size, asked for upright.
+TEST_F(RawPlugin, PreviewOfTurnedFileIsUpright) {
+    const std::string path = dir_.root() + "turned.dng";
+    writeDng(path, 240, 160, 6, 120, 80);
+    TPicture p = load(path);
+    TGraphic& g = *p.graphic();
+    ASSERT_EQ(std::tuple(g.width(), g.height()), std::tuple(160, 240));
+    g.requestDecodeSize(80, 120);
+    const TBitmap* r = g.raster();
+    ASSERT_TRUE(r);
+    EXPECT_EQ(std::tuple(r->width(), r->height()), std::tuple(80, 120));
+    EXPECT_GT(greenOf(r->pixel(40, 60)), 150);
+}
+
 // Cut and damaged files are refused with an error, never a crash or a picture of garbage size.
 TEST_F(RawPlugin, DamagedFilesAreRefused) {
     const std::string good = dir_.root() + "good.dng";
