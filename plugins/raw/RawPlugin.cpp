@@ -25,7 +25,7 @@
 namespace {
 
 #define KORVEL_LIBRAW_FUNCTIONS(X)                                                                      \
-    X(libraw_, init) X(libraw_, close) X(libraw_, open_buffer) X(libraw_, unpack) X(libraw_, unpack_thumb) \
+    X(libraw_, init) X(libraw_, close) X(libraw_, open_buffer) X(libraw_, open_file) X(libraw_, unpack) X(libraw_, unpack_thumb) \
     X(libraw_, adjust_sizes_info_only) X(libraw_, dcraw_process) X(libraw_, dcraw_make_mem_image)       \
     X(libraw_, dcraw_make_mem_thumb) X(libraw_, dcraw_clear_mem)
 
@@ -137,6 +137,7 @@ public:
     }
 
     int32_t decode(spikit::DibBlocks& out) override {
+        if (int32_t rc = ready(); rc != SPI_OK) return rc;
         const uint64_t rawPixels = uint64_t(raw_->sizes.raw_width) * raw_->sizes.raw_height;
         if (rawPixels == 0 || rawPixels > spikit::kMaxPixels) return SPI_NO_MEMORY;
         if (api_.unpack(raw_) != LIBRAW_SUCCESS) return SPI_BROKEN_DATA;
@@ -167,6 +168,7 @@ public:
 
     // The embedded preview when it covers wantW x wantH (stored orientation), else the full picture.
     int32_t decodeForSize(int32_t wantW, int32_t wantH, spikit::DibBlocks& out) override {
+        if (int32_t rc = ready(); rc != SPI_OK) return rc;
         Rgb preview;
         if (wantW <= 0 || wantH <= 0 || !readPreview(wantW, wantH, preview)) return decode(out);
         const int o = hostOrients_ ? 1 : orientation_;
@@ -188,38 +190,42 @@ public:
     }
 
 private:
-    int32_t open(uint32_t flag) {
-        if (raw_) return SPI_OK;
+    // A fresh LibRaw on the source: SPI_OK or a failure result.
+    int32_t start() {
+        if (raw_) api_.close(raw_);
         raw_ = api_.init(0);
         if (!raw_) return SPI_NO_MEMORY;
-        hostOrients_ = (flag & SPI_HOST_ORIENTS) != 0;
         raw_->params.use_camera_wb = 1;
         raw_->params.output_color = 1;  // sRGB
         raw_->params.output_bps = 8;
         if (hostOrients_) raw_->params.user_flip = 0;  // rows as stored; reported instead
-        // LibRaw only reads the buffer.
-        const int rc = api_.open_buffer(raw_, const_cast<uint8_t*>(src_.data()), src_.size());
+        // A file is read by LibRaw itself, only the parts it needs; memory is only read too.
+        const int rc = src_.whole() ? api_.open_buffer(raw_, const_cast<uint8_t*>(src_.data()), src_.size())
+                                    : api_.open_file(raw_, src_.path().c_str());
         if (rc == LIBRAW_FILE_UNSUPPORTED) return SPI_UNKNOWN_FORMAT;
+        if (rc == LIBRAW_IO_ERROR) return SPI_READ_ERROR;
         if (rc != LIBRAW_SUCCESS) return rc == LIBRAW_UNSUFFICIENT_MEMORY ? SPI_NO_MEMORY : SPI_BROKEN_DATA;
+        measured_ = false;
+        return SPI_OK;
+    }
+
+    int32_t open(uint32_t flag) {
+        if (raw_) return SPI_OK;
+        hostOrients_ = (flag & SPI_HOST_ORIENTS) != 0;
+        if (int32_t rc = start(); rc != SPI_OK) return rc;
         orientation_ = exifOrientation(raw_->sizes.flip);
         // Sizes as the full decode hands them back (after any turn LibRaw itself makes).
         if (api_.adjust_sizes_info_only(raw_) != LIBRAW_SUCCESS) return SPI_BROKEN_DATA;
+        measured_ = true;
         width_ = raw_->sizes.iwidth;
         height_ = raw_->sizes.iheight;
         if (!hostOrients_ && (raw_->sizes.flip & 4)) std::swap(width_, height_);
         if (!spikit::sizeAllowed(width_, height_)) return SPI_NO_MEMORY;
-        // Measuring the sizes changed LibRaw's state: open again for the decode.
-        api_.close(raw_);
-        raw_ = api_.init(0);
-        if (!raw_) return SPI_NO_MEMORY;
-        raw_->params.use_camera_wb = 1;
-        raw_->params.output_color = 1;
-        raw_->params.output_bps = 8;
-        if (hostOrients_) raw_->params.user_flip = 0;
-        if (api_.open_buffer(raw_, const_cast<uint8_t*>(src_.data()), src_.size()) != LIBRAW_SUCCESS)
-            return SPI_BROKEN_DATA;
         return SPI_OK;
     }
+
+    // Measuring the sizes changes LibRaw's state: a decode starts afresh after it.
+    int32_t ready() { return measured_ ? start() : SPI_OK; }
 
     bool readPreview(int wantW, int wantH, Rgb& out) {
         const libraw_thumbnail_t& t = raw_->thumbnail;
@@ -240,6 +246,7 @@ private:
     const spikit::Source& src_;
     libraw_data_t* raw_ = nullptr;
     bool hostOrients_ = false;
+    bool measured_ = false;
     int orientation_ = 1;
     int width_ = 0, height_ = 0;
 };
@@ -257,6 +264,6 @@ const spikit::PluginDefinition& spikit::thisPlugin() {
     static const PluginDefinition plugin{
         {"00IN", "Korvel camera RAW plug-in (LibRaw " LIBRAW_VERSION_STR ")",
          "*.dng;*.cr2;*.cr3;*.nef;*.nrw;*.arw;*.srf;*.sr2;*.orf;*.rw2;*.raf;*.pef;*.srw;*.x3f", "Camera RAW image"},
-        looksLikeRaw, openRaw};
+        looksLikeRaw, openRaw, true};
     return plugin;
 }
