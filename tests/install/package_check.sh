@@ -13,11 +13,13 @@ for f in ./usr/bin/korvel ./usr/bin/korvel-tool ./usr/share/applications/org.kor
          ./usr/share/doc/korvel/copyright ./usr/share/doc/korvel/changelog.gz; do
   grep -qx "$f" <<< "$files" || fail "$f not in the package"
 done
-[ "$(grep -c '/korvel/plugins/korvel-.*\.spi$' <<< "$files")" = 3 ] || fail "plug-ins not in the package"
+[ "$(grep -c '/korvel/plugins/korvel-.*\.spi$' <<< "$files")" = 4 ] || fail "plug-ins not in the package"
 depends=$(dpkg-deb -f "$deb" Depends)
 for lib in libc6 libqt6widgets6 libjpeg62-turbo libwebp7 qt6-wayland qt6-translations-l10n libqt6svg6; do
   grep -q "\b$lib\b" <<< "$depends" || fail "$lib not among the dependencies: $depends"
 done
+# The RAW plug-in opens LibRaw only when it reads a picture: recommended, as libtiff and libheif are.
+grep -q '\blibraw[0-9]' <<< "$(dpkg-deb -f "$deb" Recommends)" || fail "LibRaw not recommended"
 report=$(lintian --fail-on error --tag-display-limit 0 "$deb" 2>&1) || { echo "$report"; fail "lintian errors"; }
 grep -v 'root privileges' <<< "$report" || true
 echo "package OK: $deb"
