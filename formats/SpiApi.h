@@ -56,6 +56,9 @@ typedef int32_t (*SpiIsSupportedFn)(const char *filename, const void *header);
 typedef int32_t (*SpiGetPictureInfoFn)(const char *buf, intptr_t len, uint32_t flag, SpiPictureInfo *info);
 typedef int32_t (*SpiGetPictureFn)(const char *buf, intptr_t len, uint32_t flag, void **pHBInfo, void **pHBm,
                                    SpiProgressCallback progress, intptr_t data);
+/* Optional: a picture covering width x height (rows as GetPicture hands them), possibly smaller. */
+typedef int32_t (*SpiGetPictureSizedFn)(const char *buf, intptr_t len, uint32_t flag, int32_t width, int32_t height,
+                                        void **pHBInfo, void **pHBm, SpiProgressCallback progress, intptr_t data);
 typedef int32_t (*SpiGetPictureMetaFn)(const char *buf, intptr_t len, uint32_t flag, SpiPictureMeta *meta);
 typedef int32_t (*SpiGetArchiveInfoFn)(const char *buf, intptr_t len, uint32_t flag, void **lphInf);
 typedef int32_t (*SpiGetFileInfoFn)(const char *buf, intptr_t len, const char *filename, uint32_t flag,
@@ -74,6 +77,9 @@ int32_t GetPreview(const char *buf, intptr_t len, uint32_t flag, void **pHBInfo,
                    SpiProgressCallback progress, intptr_t data);
 /* Optional: only called on plug-ins that export it, after a successful GetPicture. */
 int32_t GetPictureMeta(const char *buf, intptr_t len, uint32_t flag, SpiPictureMeta *meta);
+/* Optional: lets the host ask for a picture that only has to cover a size (thumbnails). */
+int32_t GetPictureSized(const char *buf, intptr_t len, uint32_t flag, int32_t width, int32_t height, void **pHBInfo,
+                        void **pHBm, SpiProgressCallback progress, intptr_t data);
 int32_t GetArchiveInfo(const char *buf, intptr_t len, uint32_t flag, void **lphInf);
 int32_t GetFileInfo(const char *buf, intptr_t len, const char *filename, uint32_t flag, void *lpInfo);
 int32_t GetFile(const char *src, intptr_t len, char *dest, uint32_t flag, SpiProgressCallback progress,

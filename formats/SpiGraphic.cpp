@@ -2,6 +2,7 @@
 
 #include <malloc.h>
 
+#include <algorithm>
 #include <cstring>
 #include <ostream>
 
@@ -56,10 +57,52 @@ void TSPIGraphic::reset() {
     compression_ = 0;
     infoSize_ = pixelSize_ = 0;
     copyPalette_ = false;
+    reduced_ = fullWanted_ = false;
     setPhotoMeta({});
 }
 
-bool TSPIGraphic::empty() const { return !loader_ || !loader_->complete(); }
+bool TSPIGraphic::empty() const { return !loader_ || !(loader_->complete() || loader_->deferred()); }
+
+bool TSPIGraphic::onDemand() const { return loader_ && loader_->deferred(); }
+
+void TSPIGraphic::fetch(int width, int height) {
+    raster_.reset();
+    if (!loader_->Decode(width, height)) throw EInvalidGraphic(kCouldNotDecode);
+    computeFields();
+    const SpiPictureInfo& info = loader_->pictureInfo();
+    reduced_ = width > 0 && height > 0 && (width_ < info.width || this->height() < info.height);
+    fullWanted_ = false;
+}
+
+void TSPIGraphic::ensurePixels() const {
+    if (!onDemand() || (loader_->complete() && !fullWanted_)) return;
+    // The put-off decode is part of reading the graphic, as for formats that decode on first use.
+    const_cast<TSPIGraphic*>(this)->fetch(0, 0);
+}
+
+bool TSPIGraphic::rasterIsWholeImage() const {
+    return onDemand() && loader_->pictureInfo().colorDepth != 32;
+}
+
+void TSPIGraphic::requestDecodeSize(int requiredWidth, int requiredHeight) {
+    if (!onDemand()) return;
+    const SpiPictureInfo& info = loader_->pictureInfo();
+    if (requiredWidth >= info.width && requiredHeight >= info.height) return requestDecodeScale(1);
+    fetch(std::max(1, requiredWidth), std::max(1, requiredHeight));
+}
+
+void TSPIGraphic::requestDecodeScale(int denominator) {
+    if (!onDemand()) return;
+    const SpiPictureInfo& info = loader_->pictureInfo();
+    if (denominator > 1) return requestDecodeSize(info.width / denominator, info.height / denominator);
+    if (!reduced_ && !fullWanted_) return;
+    // The full picture is fetched when next asked for; until then it reports the full size.
+    reduced_ = false;
+    fullWanted_ = true;
+    raster_.reset();
+    width_ = info.width;
+    height_ = info.height;
+}
 
 std::string TSPIGraphic::decoder() const { return loader_ ? loader_->decoder() : std::string(); }
 
@@ -83,11 +126,20 @@ void TSPIGraphic::load(std::unique_ptr<TInSPIAbleData> loader, const DecodeLimit
     loader->listener = [this](ProgressStage stage, int percent, const std::string& message) {
         progress(stage, percent, message);
     };
+    loader->deferSized = true;
     loader->Execute(TSPIs::instance());
-    if (!loader->complete()) throw EInvalidGraphic(kCouldNotDecode);
+    if (!loader->complete() && !loader->deferred()) throw EInvalidGraphic(kCouldNotDecode);
     loader_ = std::move(loader);
     try {
-        computeFields();
+        if (loader_->deferred()) {
+            const SpiPictureInfo& info = loader_->pictureInfo();
+            checkImageSize(info.width, info.height, 24, limits_.maxPixels);
+            width_ = info.width;
+            height_ = info.height;
+            fullWanted_ = true;
+        } else {
+            computeFields();
+        }
         setPhotoMeta(loader_->photoMeta());
     } catch (...) {
         reset();
@@ -142,6 +194,7 @@ void TSPIGraphic::computeFields() {
 std::vector<RGBQuad> TSPIGraphic::palette() const {
     std::vector<RGBQuad> out;
     if (empty()) return out;
+    ensurePixels();
     const auto* table = static_cast<const uint8_t*>(loader_->bitmapInfo()) + infoSize_ - 4 * size_t(colorCount_);
     for (int i = 0; i < colorCount_; ++i)
         out.push_back(RGBQuad{table[4 * i], table[4 * i + 1], table[4 * i + 2], 0});
@@ -150,6 +203,7 @@ std::vector<RGBQuad> TSPIGraphic::palette() const {
 
 std::string TSPIGraphic::bitmapFileImage() const {
     if (empty()) throw EInvalidGraphic(kCouldNotDecode);
+    ensurePixels();
     std::string out;
     const size_t fileSize = checkedAdd(checkedAdd(14, infoSize_), pixelSize_);
     out.reserve(fileSize);
@@ -170,6 +224,7 @@ void TSPIGraphic::saveToStream(std::ostream& out) const {
 
 const TBitmap* TSPIGraphic::raster() const {
     if (empty()) return nullptr;
+    ensurePixels();
     if (!raster_) {
         const std::string bytes = bitmapFileImage();
         auto bmp = std::make_unique<TBitmap>();

@@ -47,6 +47,14 @@ public:
     // Name of the plug-in that decoded the image.
     std::string decoder() const;
 
+    // Plug-ins exporting GetPictureSized are only asked for the picture's size and metadata on
+    // loading; the pixels are fetched when first needed. A size asked for before then is handed
+    // to the plug-in, which may answer with a smaller picture (an embedded preview); asking for
+    // scale 1 goes back to the full picture. Other plug-ins' pictures ignore both.
+    bool rasterIsWholeImage() const override;
+    void requestDecodeScale(int denominator) override;
+    void requestDecodeSize(int requiredWidth, int requiredHeight) override;
+
     // A bitmap file image: file header, the info block, the pixel block.
     void saveToStream(std::ostream& out) const override;
     std::string bitmapFileImage() const;
@@ -57,12 +65,18 @@ private:
     void load(std::unique_ptr<TInSPIAbleData> loader, const DecodeLimits& limits);
     void computeFields();
     void reset();
+    bool onDemand() const;
+    // Fetches the put-off pixels (full when width or height is 0); throws when the plug-in fails.
+    void fetch(int width, int height);
+    void ensurePixels() const;
 
     std::unique_ptr<TInSPIAbleData> loader_;
     int width_ = 0, height_ = 0, bitCount_ = 0, colorCount_ = 0;
     uint32_t compression_ = 0;
     size_t infoSize_ = 0, pixelSize_ = 0;
     bool copyPalette_ = false;
+    bool reduced_ = false;  // the blocks are a reduced picture
+    bool fullWanted_ = false;  // the full picture is asked for again
     DecodeLimits limits_;
     mutable std::unique_ptr<TBitmap> raster_;
 };

@@ -96,6 +96,7 @@ TSPI::TSPI(const std::string& path) {
     GetPicture = lookup<SpiGetPictureFn>(module_, "GetPicture");
     GetPreview = lookup<SpiGetPictureFn>(module_, "GetPreview");
     GetPictureMeta = lookup<SpiGetPictureMetaFn>(module_, "GetPictureMeta");
+    GetPictureSized = lookup<SpiGetPictureSizedFn>(module_, "GetPictureSized");
     GetArchiveInfo = lookup<SpiGetArchiveInfoFn>(module_, "GetArchiveInfo");
     GetFileInfo = lookup<SpiGetFileInfoFn>(module_, "GetFileInfo");
     GetFile = lookup<SpiGetFileFn>(module_, "GetFile");
@@ -290,7 +291,8 @@ void TSPIs::registerExtensions(TInSPI& spi) {
     TFileFormatsList& formats = formats_ ? *formats_ : fileFormats();
     for (size_t i = 0; i < spi.FileExtList.size(); ++i) {
         for (const std::string& ext : splitPluginMasks(spi.FileExtList[i])) {
-            const GraphicClass* cls = defaultPluginClass();
+            // Plug-ins that can hand back a smaller picture decode on demand, once the size is known.
+            const GraphicClass* cls = spi.GetPictureSized ? &TSPIGraphic::classInfo : defaultPluginClass();
             if (OnPictureRegister) OnPictureRegister(*this, spi, ext, spi.FormatList[i], cls);
             if (cls) formats.registerFormat(ext, spi.FormatList[i], *cls);
         }

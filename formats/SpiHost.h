@@ -70,6 +70,7 @@ public:
     SpiGetPictureFn GetPicture = nullptr;
     SpiGetPictureFn GetPreview = nullptr;
     SpiGetPictureMetaFn GetPictureMeta = nullptr;  // optional
+    SpiGetPictureSizedFn GetPictureSized = nullptr;  // optional
     SpiGetArchiveInfoFn GetArchiveInfo = nullptr;
     SpiGetFileInfoFn GetFileInfo = nullptr;
     SpiGetFileFn GetFile = nullptr;

@@ -41,6 +41,7 @@ void TInSPIAbleData::Release() {
     pictureInfoObtained_ = false;
     photoMeta_ = PhotoMeta{};
     decoder_.clear();
+    deferred_ = nullptr;
 }
 
 void TInSPIAbleData::notify(ProgressStage stage, int percent, const std::string& message) const {
@@ -84,6 +85,13 @@ std::vector<TSPI*> TInSPIAbleData::candidates(const TSPIs& host, const std::stri
     return front;
 }
 
+// Plug-ins are never called from two threads at once (conversion workers and the window's
+// thumbnails); recursive, as a progress callback may start another load on the same thread.
+static std::recursive_mutex& pluginCallMutex() {
+    static std::recursive_mutex calls;
+    return calls;
+}
+
 bool TInSPIAbleData::tryPlugin(TSPI& spi, const uint8_t* header, size_t offset, bool preview) {
     auto isSupported = spi.require(spi.IsSupported, "IsSupported");
     if (isSupported(sourceName_.c_str(), header + offset) == 0) return false;
@@ -96,6 +104,13 @@ bool TInSPIAbleData::tryPlugin(TSPI& spi, const uint8_t* header, size_t offset, 
         if (pictureInfoObtained_) std::free(pictureInfo_.hInfo);
         pictureInfo_ = info;
         pictureInfoObtained_ = true;
+    }
+
+    if (deferSized && spi.GetPictureSized && pictureInfoObtained_ && info.width > 0 && info.height > 0) {
+        readMeta(spi, offset, flag);
+        deferred_ = &spi;
+        deferredOffset_ = offset;
+        return true;
     }
 
     auto call = [&](SpiGetPictureFn fn) {
@@ -135,11 +150,36 @@ void TInSPIAbleData::readMeta(TSPI& spi, size_t offset, uint32_t flag) {
     std::free(meta.hIcc);
 }
 
+bool TInSPIAbleData::Decode(int32_t width, int32_t height) {
+    if (!deferred_) return complete();
+    std::lock_guard lock(pluginCallMutex());
+    std::free(bitmapInfo_);
+    std::free(bitmap_);
+    bitmapInfo_ = bitmap_ = nullptr;
+    TSPI& spi = *deferred_;
+    const uint32_t flag = sourceFlag() | (spi.GetPictureMeta ? SPI_HOST_ORIENTS : 0u);
+    void* hInfo = nullptr;
+    void* hBm = nullptr;
+    const char* buf = sourceBuffer(deferredOffset_);
+    const intptr_t len = sourceLength(deferredOffset_);
+    const intptr_t data = reinterpret_cast<intptr_t>(this);
+    const int32_t rc = width > 0 && height > 0
+                           ? spi.GetPictureSized(buf, len, flag, width, height, &hInfo, &hBm,
+                                                 &TInSPIAbleData::progressCallback, data)
+                           : spi.require(spi.GetPicture, "GetPicture")(buf, len, flag, &hInfo, &hBm,
+                                                                       &TInSPIAbleData::progressCallback, data);
+    if (rc != 0) return false;
+    bitmapInfo_ = hInfo;
+    bitmap_ = hBm;
+    if (complete()) return true;
+    std::free(bitmapInfo_);
+    std::free(bitmap_);
+    bitmapInfo_ = bitmap_ = nullptr;
+    return false;
+}
+
 void TInSPIAbleData::Execute(TSPIs* host) {
-    // Plug-ins are never called from two threads at once (conversion workers and the window's
-    // thumbnails); recursive, as a progress callback may start another load on the same thread.
-    static std::recursive_mutex pluginCalls;
-    std::lock_guard lock(pluginCalls);
+    std::lock_guard lock(pluginCallMutex());
     struct Ending {
         const TInSPIAbleData* self;
         ~Ending() { self->notify(ProgressStage::Ending, 100, "Loaded Graphic by Susie Plugin"); }

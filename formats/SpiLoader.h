@@ -31,6 +31,15 @@ public:
     // Frees both blocks and the picture information's text, as far as they are the loader's.
     void Release();
 
+    // When set, a plug-in exporting GetPictureSized that takes the source is only asked for its
+    // picture information and metadata; Decode then fetches the pixels.
+    bool deferSized = false;
+    // Set after Execute when the decode was put off.
+    bool deferred() const { return deferred_ != nullptr; }
+    // The put-off decode: the full picture when width or height is 0, else one covering that
+    // size. Frees any blocks held before; true with both blocks present.
+    bool Decode(int32_t width, int32_t height);
+
     bool complete() const { return bitmapInfo_ && bitmap_; }
     void* bitmapInfo() const { return bitmapInfo_; }
     void* bitmap() const { return bitmap_; }
@@ -72,6 +81,8 @@ private:
     bool pictureInfoObtained_ = false;
     PhotoMeta photoMeta_;
     std::string decoder_;
+    TSPI* deferred_ = nullptr;
+    size_t deferredOffset_ = 0;
 };
 
 // A file source: the plug-in gets the path and the offset.

@@ -220,6 +220,41 @@ Bytes tiffWithTags(int orientation, const Bytes& icc) {
     return t;
 }
 
+// A linear DNG by hand: 24 x 22 pixels (LibRaw refuses sides under 22) of 16-bit RGB, the
+// orientation tag, an identity colour matrix and a neutral white balance: about the least LibRaw
+// reads as a picture.
+Bytes linearDng(int orientation) {
+    constexpr uint32_t w = 24, h = 22, entries = 15;
+    Bytes t{'I', 'I', 42, 0};
+    bmptest::put32(t, 8);
+    const uint32_t extra = 8 + 2 + entries * 12 + 4;  // bits per sample, model, matrix, neutral, pixels
+    const uint32_t bitsAt = extra, modelAt = bitsAt + 6, matrixAt = modelAt + 12, neutralAt = matrixAt + 72,
+                   pixelAt = neutralAt + 24;
+    t.push_back(uint8_t(entries)), t.push_back(0);
+    auto entry = [&](uint16_t tag, uint16_t type, uint32_t count, uint32_t value) {
+        t.insert(t.end(), {uint8_t(tag), uint8_t(tag >> 8), uint8_t(type), 0});
+        bmptest::put32(t, count);
+        bmptest::put32(t, value);
+    };
+    entry(254, 4, 1, 0), entry(256, 3, 1, w), entry(257, 3, 1, h), entry(258, 3, 3, bitsAt);
+    entry(259, 3, 1, 1), entry(262, 3, 1, 34892), entry(273, 4, 1, pixelAt), entry(274, 3, 1, uint32_t(orientation));
+    entry(277, 3, 1, 3), entry(278, 3, 1, h), entry(279, 4, 1, w * h * 6), entry(50706, 1, 4, 0x00000401);
+    entry(50708, 2, 12, modelAt), entry(50721, 10, 9, matrixAt), entry(50728, 5, 3, neutralAt);
+    bmptest::put32(t, 0);
+    for (int i = 0; i < 3; ++i) t.push_back(16), t.push_back(0);
+    for (char c : std::string("Korvel Test\0", 12)) t.push_back(uint8_t(c));
+    for (int i = 0; i < 9; ++i) {
+        bmptest::put32(t, i % 4 == 0 ? 1 : 0);
+        bmptest::put32(t, 1);
+    }
+    for (int i = 0; i < 3; ++i) bmptest::put32(t, 1), bmptest::put32(t, 1);
+    for (uint32_t i = 0; i < w * h * 3; ++i) {
+        const uint16_t v = uint16_t(3000 + i * 37);
+        t.push_back(uint8_t(v)), t.push_back(uint8_t(v >> 8));
+    }
+    return t;
+}
+
 // Steps of every kind with awkward paths, and marks undoing and redoing them.
 std::string journalSeed() {
     std::string out;
@@ -301,7 +336,8 @@ int main(int argc, char** argv) {
             blocks(root, "plugin_blocks"), ini(root, "ini"), thumbs(root, "thumb_cache"),
             exif(root, "exif"), icc(root, "icc"), meta(root, "plugin_meta"),
             handOver(root, "hand_over"), names(root, "name_text"), trashInfo(root, "trashinfo"),
-            journal(root, "journal");
+            journal(root, "journal"), raw(root, "raw");
+        for (int orientation : {1, 6, 3}) raw.add(linearDng(orientation));
         // As the deleting side writes them, and as another file manager might.
         for (const char* p : {"/home/u/写真 1.jpg", "sub/caf\xE9%.png"}) trashInfo.add(toBytes(trashInfoText(p, 86400)));
         trashInfo.add(toBytes("\xEF\xBB\xBF# note\r\n[Trash Info]\r\nPath = /a%2Fb%25\r\nDeletionDate=2024-01-02T03:04:05\r\n"

@@ -44,6 +44,27 @@ int32_t Source::open(const char* buf, intptr_t len, uint32_t flag) {
     return SPI_OK;
 }
 
+int32_t Source::openHead(const char* buf, intptr_t len, uint32_t flag) {
+    // A MacBinary offset is rare enough to read the whole file for.
+    if (!buf || (flag & SPI_SOURCE_MASK) == SPI_SOURCE_MEMORY || len != 0) return open(buf, len, flag);
+    const int fd = ::open(buf, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return SPI_READ_ERROR;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || uint64_t(st.st_size) > kMaxSourceBytes) {
+        ::close(fd);
+        return SPI_READ_ERROR;
+    }
+    storage_.resize(std::min<size_t>(size_t(st.st_size), SPI_HEADER_BYTES));
+    const ssize_t got = korvel::readAll(fd, storage_.data(), storage_.size(), 0);
+    ::close(fd);
+    if (got < 0) return SPI_READ_ERROR;
+    storage_.resize(size_t(got));
+    data_ = storage_.data();
+    size_ = storage_.size();
+    path_ = buf;
+    return SPI_OK;
+}
+
 int32_t pluginInfo(const std::vector<std::string>& items, int32_t infono, char* buf, int32_t buflen) {
     if (infono < 0 || size_t(infono) >= items.size() || !buf || buflen < 1) return 0;
     const std::string& item = items[size_t(infono)];

@@ -25,10 +25,17 @@ class Source {
 public:
     // Returns SPI_OK or a failure result.
     int32_t open(const char* buf, intptr_t len, uint32_t flag);
+    // As open, but of a file starting at byte 0 only the first SPI_HEADER_BYTES are read: data()
+    // is then the header, and the plug-in reads path() itself.
+    int32_t openHead(const char* buf, intptr_t len, uint32_t flag);
     const uint8_t* data() const { return data_; }
     size_t size() const { return size_; }
+    // False after openHead of a file: data() is only its start.
+    bool whole() const { return path_.empty(); }
+    const std::string& path() const { return path_; }
 
 private:
+    std::string path_;
     std::vector<uint8_t> storage_;
     const uint8_t* data_ = nullptr;
     size_t size_ = 0;
@@ -121,6 +128,9 @@ public:
     virtual int32_t readHeader(uint32_t flag, Shape& shape) = 0;
     // After readHeader succeeded: the picture into out.
     virtual int32_t decode(DibBlocks& out) = 0;
+    // After readHeader succeeded: a picture covering width x height, smaller than the full one
+    // where the format holds a cheaper one (GetPictureSized, for plug-ins that export it).
+    virtual int32_t decodeForSize(int32_t width, int32_t height, DibBlocks& out) { return decode(out); }
     // GetPictureMeta's answer (putMeta).
     virtual int32_t readMeta(uint32_t flag, SpiPictureMeta* meta) = 0;
 };
@@ -134,9 +144,41 @@ struct PluginDefinition {
     // Opens a picture on a recognised source, which outlives it: SPI_OK, or a failure result
     // (SPI_INTERNAL_ERROR when the format's library cannot be loaded).
     int32_t (*open)(const Source& src, std::unique_ptr<Picture>& picture);
+    // Set for plug-ins whose library reads files by name, only the parts it needs (a RAW file's
+    // preview): the kit then reads only the header of a file source (see Source::openHead).
+    bool opensFiles = false;
 };
 
 // Defined by each plug-in.
 const PluginDefinition& thisPlugin();
+
+// Runs one exported call; an exception (memory ran short) is a failure, never a crash in the host.
+template <class Call>
+int32_t guardedCall(int32_t failure, Call call) {
+    try {
+        return call();
+    } catch (...) {
+        return failure;
+    }
+}
+
+// A call's source and the plug-in's picture on it.
+struct OpenedSource {
+    Source src;
+    std::unique_ptr<Picture> picture;
+    Shape shape;
+
+    // Reads the source and, when the plug-in recognises it, opens a picture on it (other data
+    // never loads the format's library); with header, reads the picture's header too.
+    int32_t open(const char* buf, intptr_t len, uint32_t flag, bool header) {
+        const PluginDefinition& plugin = thisPlugin();
+        if (int32_t rc = plugin.opensFiles ? src.openHead(buf, len, flag) : src.open(buf, len, flag); rc != SPI_OK)
+            return rc;
+        if (!plugin.recognises(src.data(), src.size())) return SPI_UNKNOWN_FORMAT;
+        if (int32_t rc = plugin.open(src, picture); rc != SPI_OK) return rc;
+        if (!picture) return SPI_INTERNAL_ERROR;
+        return header ? picture->readHeader(flag, shape) : SPI_OK;
+    }
+};
 
 }  // namespace spikit

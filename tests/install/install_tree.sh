@@ -17,7 +17,7 @@ for f in bin/korvel bin/korvel-tool share/korvel/korvel.html share/korvel/korvel
 done
 plugins=none
 for p in lib/korvel/plugins lib/*/korvel/plugins; do [ -d "$p" ] && plugins=$p; done
-for p in korvel-webp korvel-tiff korvel-heif korvel-jxl; do
+for p in korvel-webp korvel-tiff korvel-heif korvel-jxl korvel-raw; do
   [ -f "$plugins/$p.spi" ] && [ ! -x "$plugins/$p.spi" ] || fail "$p.spi missing or executable"
 done
 # Each PNG icon has the size its folder names (width and height from the PNG header).

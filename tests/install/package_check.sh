@@ -21,6 +21,7 @@ done
 # The format libraries the plug-ins open on first use are recommended.
 recommends=$(dpkg-deb -f "$deb" Recommends)
 grep -q '\blibjxl' <<< "$recommends" || fail "libjxl not among the recommendations: $recommends"
+grep -q '\blibraw[0-9]' <<< "$recommends" || fail "LibRaw not among the recommendations: $recommends"
 report=$(lintian --fail-on error --tag-display-limit 0 "$deb" 2>&1) || { echo "$report"; fail "lintian errors"; }
 grep -v 'root privileges' <<< "$report" || true
 echo "package OK: $deb"
