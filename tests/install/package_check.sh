@@ -13,7 +13,7 @@ for f in ./usr/bin/korvel ./usr/bin/korvel-tool ./usr/share/applications/org.kor
          ./usr/share/doc/korvel/copyright ./usr/share/doc/korvel/changelog.gz; do
   grep -qx "$f" <<< "$files" || fail "$f not in the package"
 done
-[ "$(grep -c '/korvel/plugins/korvel-.*\.spi$' <<< "$files")" = 4 ] || fail "plug-ins not in the package"
+[ "$(grep -c '/korvel/plugins/korvel-.*\.spi$' <<< "$files")" = 5 ] || fail "plug-ins not in the package"
 depends=$(dpkg-deb -f "$deb" Depends)
 for lib in libc6 libqt6widgets6 libjpeg62-turbo libwebp7 qt6-wayland qt6-translations-l10n libqt6svg6; do
   grep -q "\b$lib\b" <<< "$depends" || fail "$lib not among the dependencies: $depends"
