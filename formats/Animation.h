@@ -1,6 +1,6 @@
 #pragma once
-// Opens a file as an animation when its content is one: a GIF with more than one image or a PNG
-// with an animation control chunk. Windows play what it returns; everything else (thumbnails,
+// Opens a file as an animation when its content is one: a GIF with more than one image, a PNG
+// with an animation control chunk, or a file a loaded plug-in plays (animated WebP). Windows play what it returns; everything else (thumbnails,
 // copies, the slideshow) keeps using the first frame through TPicture.
 #include <memory>
 #include <string>

@@ -70,6 +70,11 @@ public:
     SpiGetPictureFn GetPicture = nullptr;
     SpiGetPictureFn GetPreview = nullptr;
     SpiGetPictureMetaFn GetPictureMeta = nullptr;  // optional
+    // Optional, all four or none (then all null).
+    SpiOpenAnimationFn OpenAnimation = nullptr;
+    SpiNextAnimationFrameFn NextAnimationFrame = nullptr;
+    SpiRewindAnimationFn RewindAnimation = nullptr;
+    SpiCloseAnimationFn CloseAnimation = nullptr;
     SpiGetArchiveInfoFn GetArchiveInfo = nullptr;
     SpiGetFileInfoFn GetFileInfo = nullptr;
     SpiGetFileFn GetFile = nullptr;
