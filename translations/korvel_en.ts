@@ -832,6 +832,14 @@ Are you sure?</translation>
         <source> － 画像を表示出来ません。</source>
         <translation> – cannot show the image.</translation>
     </message>
+    <message>
+        <source>ｱﾆﾒｰｼｮﾝの一時停止(&amp;P)</source>
+        <translation>&amp;Pause Animation</translation>
+    </message>
+    <message>
+        <source>次のｺﾏへ(&amp;N)</source>
+        <translation>&amp;Next Frame</translation>
+    </message>
 </context>
 <context>
     <name>TNumberFrm</name>
