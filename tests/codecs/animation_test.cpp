@@ -145,7 +145,7 @@ TEST(Animation, DamageAfterTheFirstFrameEndsTheAnimation) {
     const AnimSpec s = disposals(0);
     for (Kind kind : {Kind::Gif, Kind::Apng}) {
         std::vector<uint8_t> bytes = kind == Kind::Gif ? writeAnimatedGif(s) : writeApng(s);
-        bytes.resize(bytes.size() * 3 / 4);
+        bytes.resize(bytes.size() - 40);  // inside the last frames
         std::unique_ptr<FrameSource> src = kind == Kind::Gif ? openGifFrames(FileBytes::hold(bytes))
                                                              : openPngFrames(FileBytes::hold(bytes));
         AnimFrame f;
