@@ -11,6 +11,7 @@
 #include "tests/support/TempTree.h"
 
 using namespace korvel;
+using korvel::testing::TempTree;
 using Bytes = std::vector<uint8_t>;
 
 namespace {
