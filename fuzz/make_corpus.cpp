@@ -283,7 +283,7 @@ int main(int argc, char** argv) {
         gif.add(korvel::testing::animatedGif(true));
         {
             using namespace korvel::testing;
-            const AnimSpec anim{6, 5, 2, {solidFrame(0, 0, 6, 5, 0xFF0000FF, 0, 40, true), solidFrame(1, 1, 3, 2, 0x00FF00FF, 2),
+            const AnimPlan anim{6, 5, 2, {solidFrame(0, 0, 6, 5, 0xFF0000FF, 0, 40, true), solidFrame(1, 1, 3, 2, 0x00FF00FF, 2),
                                           solidFrame(2, 2, 4, 3, 0x0000FF80, 1, 20, true)}};
             gif.add(writeAnimatedGif(anim));
             png.add(writeApng(anim));

@@ -19,7 +19,7 @@ constexpr uint32_t kRed = 0xFF0000FF, kGreen = 0x00FF00FF, kBlue = 0x0000FFFF, k
 
 enum class Kind { Gif, Apng, ApngHiddenDefault };
 
-std::unique_ptr<FrameSource> open(Kind kind, const AnimSpec& s) {
+std::unique_ptr<FrameSource> open(Kind kind, const AnimPlan& s) {
     if (kind == Kind::Gif) return openGifFrames(FileBytes::hold(writeAnimatedGif(s)));
     return openPngFrames(FileBytes::hold(writeApng(s, kind == Kind::ApngHiddenDefault)));
 }
@@ -27,18 +27,18 @@ std::unique_ptr<FrameSource> open(Kind kind, const AnimSpec& s) {
 struct Case {
     const char* name;
     Kind kind;
-    AnimSpec spec;
+    AnimPlan plan;
     int plays;
 };
 
-AnimSpec disposals(int loops) {
+AnimPlan disposals(int loops) {
     return {8, 6, loops,
             {solidFrame(0, 0, 8, 6, kRed, 0, 40, true), solidFrame(1, 1, 3, 3, kGreen, 2, 70),
              solidFrame(4, 2, 3, 3, kBlue, 1, 120, true), solidFrame(2, 0, 2, 2, kGreen, 0, 10)}};
 }
 
-AnimSpec blends() {
-    AnimSpec s{6, 4, 3, {solidFrame(0, 0, 6, 4, kBlue), solidFrame(1, 1, 4, 2, kHalfWhite, 0, 50),
+AnimPlan blends() {
+    AnimPlan s{6, 4, 3, {solidFrame(0, 0, 6, 4, kBlue), solidFrame(1, 1, 4, 2, kHalfWhite, 0, 50),
                          solidFrame(2, 0, 2, 4, kHalfWhite, 1, 50)}};
     s.frames[2].blendOver = false;
     return s;
@@ -55,16 +55,16 @@ TEST(Animation, FramesDelaysAndPlaysMatchTheReference) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::unique_ptr<FrameSource> src = open(c.kind, c.spec);
+        std::unique_ptr<FrameSource> src = open(c.kind, c.plan);
         ASSERT_TRUE(src);
-        EXPECT_EQ(src->width(), c.spec.width);
+        EXPECT_EQ(src->width(), c.plan.width);
         for (int round = 0; round < 2; ++round) {
             AnimFrame f;
-            for (size_t k = 0; k < c.spec.frames.size(); ++k) {
+            for (size_t k = 0; k < c.plan.frames.size(); ++k) {
                 ASSERT_TRUE(src->next(f)) << "frame " << k;
                 EXPECT_EQ(src->plays(), c.plays);
-                EXPECT_EQ(f.delayMs, c.spec.frames[k].delayMs) << "frame " << k;
-                const std::vector<uint8_t> want = referenceCanvas(c.spec, k);
+                EXPECT_EQ(f.delayMs, c.plan.frames[k].delayMs) << "frame " << k;
+                const std::vector<uint8_t> want = referenceCanvas(c.plan, k);
                 ASSERT_EQ(f.rgba.size(), want.size());
                 for (size_t i = 0; i < want.size(); ++i)
                     ASSERT_NEAR(f.rgba[i], want[i], 1) << "frame " << k << " byte " << i;
@@ -76,7 +76,7 @@ TEST(Animation, FramesDelaysAndPlaysMatchTheReference) {
 }
 
 TEST(Animation, PlayerStepsThroughPlaysAndStops) {
-    const AnimSpec s = disposals(1);  // the loop block's 1: two plays
+    const AnimPlan s = disposals(1);  // the loop block's 1: two plays
     FramePlayer player(openGifFrames(FileBytes::hold(writeAnimatedGif(s))));
     std::vector<int> order{player.index()};
     while (player.advance()) order.push_back(player.index());
@@ -101,7 +101,7 @@ TEST(Animation, DelaysAreClampedAsBrowsersDo) {
 
 TEST(Animation, LongAnimationHoldsFewRasters) {
     for (Kind kind : {Kind::Gif, Kind::Apng}) {
-        AnimSpec s{32, 32, 0, {}};
+        AnimPlan s{32, 32, 0, {}};
         for (int i = 0; i < 1000; ++i)
             s.frames.push_back(solidFrame(i % 30, i % 29, 2, 3, i % 2 ? kRed : kGreen, i % 3, 20));
         FramePlayer player(open(kind, s));
@@ -120,8 +120,8 @@ TEST(Animation, LongAnimationHoldsFewRasters) {
 
 TEST(Animation, OpenAnimationDecidesByContent) {
     TempTree tree;
-    const AnimSpec two{4, 4, 0, {solidFrame(0, 0, 4, 4, kRed), solidFrame(0, 0, 2, 2, kBlue)}};
-    const AnimSpec one{4, 4, 0, {solidFrame(0, 0, 4, 4, kRed)}};
+    const AnimPlan two{4, 4, 0, {solidFrame(0, 0, 4, 4, kRed), solidFrame(0, 0, 2, 2, kBlue)}};
+    const AnimPlan one{4, 4, 0, {solidFrame(0, 0, 4, 4, kRed)}};
     std::vector<uint8_t> damaged = writeAnimatedGif(two);
     damaged.resize(20);
     const struct {
@@ -142,7 +142,7 @@ TEST(Animation, OpenAnimationDecidesByContent) {
 }
 
 TEST(Animation, DamageAfterTheFirstFrameEndsTheAnimation) {
-    const AnimSpec s = disposals(0);
+    const AnimPlan s = disposals(0);
     for (Kind kind : {Kind::Gif, Kind::Apng}) {
         std::vector<uint8_t> bytes = kind == Kind::Gif ? writeAnimatedGif(s) : writeApng(s);
         bytes.resize(bytes.size() - 40);  // inside the last frames

@@ -13,7 +13,7 @@
 
 namespace korvel::testing {
 
-struct AnimFrameSpec {
+struct AnimFramePlan {
     int x = 0, y = 0, w = 0, h = 0;
     int delayMs = 100;
     int dispose = 0;        // 0 none, 1 clear to transparent, 2 restore the canvas before the frame
@@ -21,16 +21,16 @@ struct AnimFrameSpec {
     std::vector<uint8_t> rgba;  // w x h straight RGBA
 };
 
-struct AnimSpec {
+struct AnimPlan {
     int width = 0, height = 0;
     int loops = 0;  // GIF: the loop extension's count, -1 for none; APNG: num_plays
-    std::vector<AnimFrameSpec> frames;
+    std::vector<AnimFramePlan> frames;
 };
 
 // A frame filled with one colour, a transparent hole at its centre when hole is set.
-inline AnimFrameSpec solidFrame(int x, int y, int w, int h, uint32_t rgba, int dispose = 0, int delayMs = 100,
+inline AnimFramePlan solidFrame(int x, int y, int w, int h, uint32_t rgba, int dispose = 0, int delayMs = 100,
                                 bool hole = false) {
-    AnimFrameSpec f{x, y, w, h, delayMs, dispose, true, {}};
+    AnimFramePlan f{x, y, w, h, delayMs, dispose, true, {}};
     for (int j = 0; j < h; ++j)
         for (int i = 0; i < w; ++i) {
             const bool clear = hole && i == w / 2 && j == h / 2;
@@ -40,10 +40,10 @@ inline AnimFrameSpec solidFrame(int x, int y, int w, int h, uint32_t rgba, int d
 }
 
 // The canvas after frame k, replayed from the start for every k.
-inline std::vector<uint8_t> referenceCanvas(const AnimSpec& s, size_t k) {
+inline std::vector<uint8_t> referenceCanvas(const AnimPlan& s, size_t k) {
     std::vector<uint8_t> canvas(size_t(s.width * s.height * 4), 0);
     for (size_t i = 0; i <= k; ++i) {
-        const AnimFrameSpec& f = s.frames[i];
+        const AnimFramePlan& f = s.frames[i];
         const std::vector<uint8_t> before = canvas;
         for (int y = 0; y < f.h; ++y)
             for (int x = 0; x < f.w; ++x) {
@@ -67,7 +67,7 @@ inline std::vector<uint8_t> referenceCanvas(const AnimSpec& s, size_t k) {
 }
 
 // Colours of a GIF: each distinct opaque colour gets an index; index 255 is transparent.
-inline std::vector<uint8_t> writeAnimatedGif(const AnimSpec& s) {
+inline std::vector<uint8_t> writeAnimatedGif(const AnimPlan& s) {
     std::vector<uint32_t> colours;
     auto indexOf = [&](const uint8_t* p) -> GifPixelType {
         if (p[3] == 0) return 255;
@@ -78,7 +78,7 @@ inline std::vector<uint8_t> writeAnimatedGif(const AnimSpec& s) {
         return GifPixelType(colours.size() - 1);
     };
     std::vector<std::vector<GifPixelType>> indices;
-    for (const AnimFrameSpec& f : s.frames) {
+    for (const AnimFramePlan& f : s.frames) {
         indices.emplace_back();
         for (size_t p = 0; p < f.rgba.size(); p += 4) indices.back().push_back(indexOf(&f.rgba[p]));
     }
@@ -100,7 +100,7 @@ inline std::vector<uint8_t> writeAnimatedGif(const AnimSpec& s) {
         EGifPutExtensionTrailer(gif);
     }
     for (size_t i = 0; i < s.frames.size(); ++i) {
-        const AnimFrameSpec& f = s.frames[i];
+        const AnimFramePlan& f = s.frames[i];
         GraphicsControlBlock gcb{f.dispose == 1 ? DISPOSE_BACKGROUND : f.dispose == 2 ? DISPOSE_PREVIOUS : DISPOSE_DO_NOT,
                                  false, f.delayMs / 10, 255};
         GifByteType ext[4];
@@ -133,7 +133,7 @@ inline std::vector<uint8_t> be32Bytes(std::initializer_list<uint32_t> values) {
 
 // 8-bit RGBA APNG; the first frame is the default image (IDAT) unless it is left out of the
 // animation, when a grey default image precedes the frames.
-inline std::vector<uint8_t> writeApng(const AnimSpec& s, bool defaultImageHidden = false) {
+inline std::vector<uint8_t> writeApng(const AnimPlan& s, bool defaultImageHidden = false) {
     std::vector<uint8_t> out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     std::vector<uint8_t> ihdr = be32Bytes({uint32_t(s.width), uint32_t(s.height)});
     ihdr.insert(ihdr.end(), {8, 6, 0, 0, 0});
@@ -155,7 +155,7 @@ inline std::vector<uint8_t> writeApng(const AnimSpec& s, bool defaultImageHidden
     if (defaultImageHidden)
         putApngChunk(out, "IDAT", compressed(s.width, s.height, std::vector<uint8_t>(size_t(s.width * s.height * 4), 128)));
     for (size_t i = 0; i < s.frames.size(); ++i) {
-        const AnimFrameSpec& f = s.frames[i];
+        const AnimFramePlan& f = s.frames[i];
         std::vector<uint8_t> fctl = be32Bytes({seq++, uint32_t(f.w), uint32_t(f.h), uint32_t(f.x), uint32_t(f.y)});
         fctl.insert(fctl.end(), {uint8_t(f.delayMs >> 8), uint8_t(f.delayMs), 0x03, 0xE8, uint8_t(f.dispose),
                                  uint8_t(f.blendOver ? 1 : 0)});

@@ -39,7 +39,7 @@ private slots:
     }
     void framesMovePauseAndStep() {
         QFETCH(bool, gif);
-        AnimSpec s{6, 6, 0, {}};
+        AnimPlan s{6, 6, 0, {}};
         for (uint32_t c : kColours) s.frames.push_back(solidFrame(0, 0, 6, 6, c, 0, 30));
         const std::vector<uint8_t> bytes = gif ? writeAnimatedGif(s) : writeApng(s);
         const std::string path =
@@ -76,7 +76,7 @@ private slots:
     }
 
     void stillFileHasNoAnimation() {
-        AnimSpec s{6, 6, 0, {solidFrame(0, 0, 6, 6, kColours[0])}};
+        AnimPlan s{6, 6, 0, {solidFrame(0, 0, 6, 6, kColours[0])}};
         const std::vector<uint8_t> bytes = writeAnimatedGif(s);
         auto* w = new TKorvelSubFrm(tree_.write("still.gif", std::string(bytes.begin(), bytes.end())));
         w->show();
