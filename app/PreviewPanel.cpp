@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTimer>
@@ -17,6 +18,8 @@
 #include "base/Errors.h"
 #include "browse/FileList.h"
 #include "browse/FolderScan.h"
+#include "codecs/FrameSource.h"
+#include "formats/Animation.h"
 #include "platform/PathText.h"
 #include "platform/QtImage.h"
 #include "platform/ShellServices.h"
@@ -153,16 +156,44 @@ void PreviewPanel::load(const std::string& path, uint64_t request) {
 
 void PreviewPanel::showDecoded(uint64_t request, korvel::PreviewModel::Decoded decoded) {
     decoding_ = false;
+    stopAnimation();
     switch (model_.accept(request, std::move(decoded))) {
         case korvel::PreviewModel::Load::Stopped: break;
         case korvel::PreviewModel::Load::Loaded:
             turned_ = 1;
             statusBar_->setText(StatusPanel::ImageSize,
                 QStringLiteral("%1x%2").arg(model_.picture().width()).arg(model_.picture().height()));
+            startAnimation();
             break;
         case korvel::PreviewModel::Load::Failed: clearFilePanels(); break;
     }
     loadEnded();
+}
+
+void PreviewPanel::startAnimation() {
+    anim_ = korvel::openAnimation(model_.path());
+    // A picture turned upright on load no longer matches the frames' canvas: it stays still.
+    if (anim_ && (anim_->current().width != model_.picture().width() ||
+                  anim_->current().height != model_.picture().height()))
+        anim_.reset();
+    if (!anim_) return;
+    if (!animTimer_) {
+        animTimer_ = new QTimer(this);
+        animTimer_->setSingleShot(true);
+        connect(animTimer_, &QTimer::timeout, this, &PreviewPanel::frameDue);
+    }
+    animTimer_->start(anim_->delayMs());
+}
+
+void PreviewPanel::stopAnimation() {
+    anim_.reset();
+    if (animTimer_) animTimer_->stop();
+}
+
+void PreviewPanel::frameDue() {
+    if (!anim_) return;
+    if (anim_->advance()) fit();
+    if (!anim_->finished()) animTimer_->start(anim_->delayMs());
 }
 
 void PreviewPanel::loadEnded() {
@@ -203,6 +234,18 @@ void PreviewPanel::fit() {
     const QSize device = devicePixels(pane_->size());
     const korvel::TBitmap* shown = model_.shown(device.width(), device.height(), fullSize_, enlarge_, laidOut);
     QImage image = shown ? toQImage(*shown) : QImage();
+    if (anim_ && !image.isNull()) {
+        // The frame in the still's place and size; transparent parts over the pane's background.
+        const korvel::AnimFrame& f = anim_->current();
+        const QImage frame(f.rgba.data(), f.width, f.height, f.width * 4, QImage::Format_RGBA8888);
+        QImage composed(image.size(), QImage::Format_RGB32);
+        composed.fill(pane_->palette().color(QPalette::Window));
+        QPainter p(&composed);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawImage(QRect(QPoint(0, 0), image.size()), frame);
+        p.end();
+        image = std::move(composed);
+    }
     image.setDevicePixelRatio(pane_->devicePixelRatioF());
     pane_->setShownImage(std::move(image));
 }
@@ -221,6 +264,8 @@ void PreviewPanel::setFullSize(bool on) {
 void PreviewPanel::turn(TurnKind kind) {
     korvel::TBitmap* image = model_.editableBitmap();
     if (!image || image->empty()) return;
+    // The turned picture is the first frame turned; the animation stops there.
+    stopAnimation();
     // Only the shown image turns; the file stays as it is.
     if (!TurnShownImage(*image, kind, window())) return;
     turned_ = TurnAfter(turned_, kind);

@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -18,7 +19,12 @@
 class MainStatusBar;
 class QMenu;
 class QScrollArea;
+class QTimer;
 class TPreviewPane;
+
+namespace korvel {
+class FramePlayer;
+}
 
 class PreviewPanel : public QWidget {
     Q_OBJECT
@@ -71,6 +77,9 @@ public:
     // Stops the loader (the window closes); true when it had not begun decoding yet.
     bool stopLoading();
 
+    // The animation the preview plays, or null for a still picture.
+    const korvel::FramePlayer* animation() const { return anim_.get(); }
+
     // The pop-up menu's commands.
     void turn(TurnKind kind);
     void saveTurn();
@@ -89,6 +98,9 @@ private:
     QSize devicePixels(QSize logical) const;
     void mousePressed(QMouseEvent* event);
     void mouseMoved(QMouseEvent* event);
+    void startAnimation();
+    void stopAnimation();
+    void frameDue();
 
     korvel::PreviewModel model_;
     // Decodes one picture at a time, so the window takes thumbnails and input meanwhile.
@@ -105,4 +117,7 @@ private:
     TPreviewPane* pane_ = nullptr;
     QMenu* menu_ = nullptr;
     MainStatusBar* statusBar_ = nullptr;
+    // An animated file plays its frames over the still first frame's place.
+    std::unique_ptr<korvel::FramePlayer> anim_;
+    QTimer* animTimer_ = nullptr;
 };

@@ -8,6 +8,9 @@
 
 namespace korvel {
 
+class FileBytes;
+class FrameSource;
+
 class TGIFImage : public TRasterGraphic {
 public:
     static const GraphicClass classInfo;
@@ -19,5 +22,9 @@ public:
     // of an animation after it, which are mapped but never read.
     uint64_t maxFileBytes(const DecodeLimits& limits) const override { return fileByteLimit(limits, 4); }
 };
+
+// Every frame of a GIF, composed in turn on its logical screen. Throws EInvalidGraphic for a
+// file that is no GIF or has a screen of no size.
+std::unique_ptr<FrameSource> openGifFrames(std::shared_ptr<const FileBytes> bytes, const DecodeLimits& limits = {});
 
 }  // namespace korvel

@@ -3,6 +3,7 @@
 // written from one. Inflate, deflate and the CRC-32 of written chunks come from zlib.
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -14,6 +15,9 @@
 #include "base/Limits.h"
 
 namespace korvel {
+
+class FileBytes;
+class FrameSource;
 
 // Every failure of the PNG codec; the message is the codec's own text.
 class EGLDPNG : public EInvalidGraphic {
@@ -101,5 +105,10 @@ private:
     TBitmap image_;
     int idatSize_ = 32768;
 };
+
+// The frames of an animated PNG (acTL, fcTL and fdAT chunks), each decoded by TGLDPNG and
+// composed on the canvas. Null for a PNG without an animation control chunk; throws EGLDPNG
+// when the animation chunks are damaged.
+std::unique_ptr<FrameSource> openPngFrames(std::shared_ptr<const FileBytes> bytes, const DecodeLimits& limits = {});
 
 }  // namespace korvel

@@ -60,6 +60,20 @@ typedef int32_t (*SpiGetPictureFn)(const char *buf, intptr_t len, uint32_t flag,
 typedef int32_t (*SpiGetPictureSizedFn)(const char *buf, intptr_t len, uint32_t flag, int32_t width, int32_t height,
                                         void **pHBInfo, void **pHBm, SpiProgressCallback progress, intptr_t data);
 typedef int32_t (*SpiGetPictureMetaFn)(const char *buf, intptr_t len, uint32_t flag, SpiPictureMeta *meta);
+/* Optional, all four or none: an animation played frame by frame. OpenAnimation answers the
+ * canvas and the number of plays (0 = forever) and a handle the plug-in owns until CloseAnimation.
+ * NextAnimationFrame writes the next composed frame as straight RGBA rows, top-down, into rgba
+ * (width * height * 4 bytes) and its delay in milliseconds: SPI_OK, SPI_END_OF_FRAMES after the
+ * last frame, or a failure result. RewindAnimation starts again at the first frame. */
+#define SPI_END_OF_FRAMES 7
+typedef struct SpiAnimationInfo {
+    int32_t width, height, plays;
+} SpiAnimationInfo;
+typedef int32_t (*SpiOpenAnimationFn)(const char *buf, intptr_t len, uint32_t flag, SpiAnimationInfo *info,
+                                      void **handle);
+typedef int32_t (*SpiNextAnimationFrameFn)(void *handle, uint8_t *rgba, int32_t *delayMs);
+typedef int32_t (*SpiRewindAnimationFn)(void *handle);
+typedef void (*SpiCloseAnimationFn)(void *handle);
 typedef int32_t (*SpiGetArchiveInfoFn)(const char *buf, intptr_t len, uint32_t flag, void **lphInf);
 typedef int32_t (*SpiGetFileInfoFn)(const char *buf, intptr_t len, const char *filename, uint32_t flag,
                                     void *lpInfo);
@@ -80,6 +94,10 @@ int32_t GetPictureMeta(const char *buf, intptr_t len, uint32_t flag, SpiPictureM
 /* Optional: lets the host ask for a picture that only has to cover a size (thumbnails). */
 int32_t GetPictureSized(const char *buf, intptr_t len, uint32_t flag, int32_t width, int32_t height, void **pHBInfo,
                         void **pHBm, SpiProgressCallback progress, intptr_t data);
+int32_t OpenAnimation(const char *buf, intptr_t len, uint32_t flag, SpiAnimationInfo *info, void **handle);
+int32_t NextAnimationFrame(void *handle, uint8_t *rgba, int32_t *delayMs);
+int32_t RewindAnimation(void *handle);
+void CloseAnimation(void *handle);
 int32_t GetArchiveInfo(const char *buf, intptr_t len, uint32_t flag, void **lphInf);
 int32_t GetFileInfo(const char *buf, intptr_t len, const char *filename, uint32_t flag, void *lpInfo);
 int32_t GetFile(const char *src, intptr_t len, char *dest, uint32_t flag, SpiProgressCallback progress,

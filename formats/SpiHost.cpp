@@ -97,6 +97,13 @@ TSPI::TSPI(const std::string& path) {
     GetPreview = lookup<SpiGetPictureFn>(module_, "GetPreview");
     GetPictureMeta = lookup<SpiGetPictureMetaFn>(module_, "GetPictureMeta");
     GetPictureSized = lookup<SpiGetPictureSizedFn>(module_, "GetPictureSized");
+    OpenAnimation = lookup<SpiOpenAnimationFn>(module_, "OpenAnimation");
+    NextAnimationFrame = lookup<SpiNextAnimationFrameFn>(module_, "NextAnimationFrame");
+    RewindAnimation = lookup<SpiRewindAnimationFn>(module_, "RewindAnimation");
+    CloseAnimation = lookup<SpiCloseAnimationFn>(module_, "CloseAnimation");
+    // The animation exports work together: a plug-in missing one has none.
+    if (!OpenAnimation || !NextAnimationFrame || !RewindAnimation || !CloseAnimation)
+        OpenAnimation = nullptr, NextAnimationFrame = nullptr, RewindAnimation = nullptr, CloseAnimation = nullptr;
     GetArchiveInfo = lookup<SpiGetArchiveInfoFn>(module_, "GetArchiveInfo");
     GetFileInfo = lookup<SpiGetFileInfoFn>(module_, "GetFileInfo");
     GetFile = lookup<SpiGetFileFn>(module_, "GetFile");

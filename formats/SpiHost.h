@@ -71,6 +71,11 @@ public:
     SpiGetPictureFn GetPreview = nullptr;
     SpiGetPictureMetaFn GetPictureMeta = nullptr;  // optional
     SpiGetPictureSizedFn GetPictureSized = nullptr;  // optional
+    // Optional, all four or none (then all null).
+    SpiOpenAnimationFn OpenAnimation = nullptr;
+    SpiNextAnimationFrameFn NextAnimationFrame = nullptr;
+    SpiRewindAnimationFn RewindAnimation = nullptr;
+    SpiCloseAnimationFn CloseAnimation = nullptr;
     SpiGetArchiveInfoFn GetArchiveInfo = nullptr;
     SpiGetFileInfoFn GetFileInfo = nullptr;
     SpiGetFileFn GetFile = nullptr;

@@ -21,6 +21,7 @@
 #include "settings/CommandLine.h"
 #include "tests/codecs/BmpBuilders.h"
 #include "tests/codecs/png_test_files.h"
+#include "tests/support/AnimationFiles.h"
 #include "tests/support/CodecSamples.h"
 #include "tests/support/PhotoSamples.h"
 #include "tests/support/TakenSamples.h"
@@ -378,6 +379,14 @@ int main(int argc, char** argv) {
 
         gif.add(korvel::testing::animatedGif(false));
         gif.add(korvel::testing::animatedGif(true));
+        {
+            using namespace korvel::testing;
+            const AnimPlan anim{6, 5, 2, {solidFrame(0, 0, 6, 5, 0xFF0000FF, 0, 40, true), solidFrame(1, 1, 3, 2, 0x00FF00FF, 2),
+                                          solidFrame(2, 2, 4, 3, 0x0000FF80, 1, 20, true)}};
+            gif.add(writeAnimatedGif(anim));
+            png.add(writeApng(anim));
+            png.add(writeApng(anim, true));
+        }
 
         // The byte after the end marker picks the second decode's scale.
         uint8_t scale = 0;

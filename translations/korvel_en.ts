@@ -860,6 +860,14 @@ Are you sure?</translation>
         <source>回転を保存(&amp;V)</source>
         <translation>Sa&amp;ve Turn</translation>
     </message>
+    <message>
+        <source>ｱﾆﾒｰｼｮﾝの一時停止(&amp;P)</source>
+        <translation>&amp;Pause Animation</translation>
+    </message>
+    <message>
+        <source>次のｺﾏへ(&amp;N)</source>
+        <translation>&amp;Next Frame</translation>
+    </message>
 </context>
 <context>
     <name>TNumberFrm</name>

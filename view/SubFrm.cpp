@@ -16,6 +16,8 @@
 #include <QtMath>
 #include <cmath>
 
+#include "codecs/FrameSource.h"
+#include "formats/Animation.h"
 #include "platform/ErrorBox.h"
 #include "platform/PathText.h"
 #include "platform/QtImage.h"
@@ -119,6 +121,11 @@ void TKorvelSubFrm::buildPopupMenu() {
     actions_.AllSmall = add(PopupMenu1, "AllSmall", tr("全サブウィンドウを最小化(&M)"), &TKorvelSubFrm::AllSmallClick);
     PopupMenu1->addSeparator();
     actions_.AllClose = add(PopupMenu1, "AllClose", tr("全サブウィンドウを閉じる(&X)"), &TKorvelSubFrm::AllCloseClick);
+    actions_.AnimPause = add(PopupMenu1, "AnimPause", tr("ｱﾆﾒｰｼｮﾝの一時停止(&P)"), &TKorvelSubFrm::AnimPauseClick);
+    actions_.AnimPause->setCheckable(true);
+    actions_.AnimStep = add(PopupMenu1, "AnimStep", tr("次のｺﾏへ(&N)"), &TKorvelSubFrm::AnimStepClick);
+    actions_.AnimPause->setVisible(false);
+    actions_.AnimStep->setVisible(false);
     connect(PopupMenu1, &QMenu::aboutToShow, this, &TKorvelSubFrm::PopupMenu1Popup);
 }
 
@@ -142,9 +149,64 @@ void TKorvelSubFrm::FormCreate(const std::string& path) {
         return;
     }
     shown_ = toQImage(SubImage).convertToFormat(QImage::Format_RGB32);
+    startAnimation(path);
     updateView();
     placeWindow();
     setWindowTitle(literalCaption(pathText(path)));
+}
+
+void TKorvelSubFrm::startAnimation(const std::string& path) {
+    anim_ = korvel::openAnimation(path);
+    // A picture turned upright on load no longer matches the frames' canvas: it stays still.
+    if (!anim_ || anim_->current().width != SubImage.width() || anim_->current().height != SubImage.height()) {
+        anim_.reset();
+        return;
+    }
+    animTimer_ = new QTimer(this);
+    animTimer_->setSingleShot(true);
+    connect(animTimer_, &QTimer::timeout, this, &TKorvelSubFrm::frameDue);
+    actions_.AnimPause->setVisible(true);
+    actions_.AnimStep->setVisible(true);
+    showFrame();
+    scheduleFrame();
+}
+
+void TKorvelSubFrm::showFrame() {
+    const korvel::AnimFrame& f = anim_->current();
+    const QImage frame(f.rgba.data(), f.width, f.height, f.width * 4, QImage::Format_RGBA8888);
+    // Transparent parts show the window's background, as a still picture's do.
+    QImage shown(f.width, f.height, QImage::Format_RGB32);
+    shown.fill(palette().color(QPalette::Window));
+    QPainter p(&shown);
+    p.drawImage(0, 0, frame);
+    p.end();
+    shown_ = std::move(shown);
+    PaintBox1->update();
+}
+
+void TKorvelSubFrm::scheduleFrame() {
+    if (anim_ && !animPaused_ && !anim_->finished()) animTimer_->start(anim_->delayMs());
+}
+
+void TKorvelSubFrm::frameDue() {
+    if (!anim_ || animPaused_) return;
+    if (anim_->advance()) showFrame();
+    scheduleFrame();
+}
+
+void TKorvelSubFrm::AnimPauseClick() {
+    if (!anim_) return;
+    animPaused_ = !animPaused_;
+    actions_.AnimPause->setChecked(animPaused_);
+    if (animPaused_) animTimer_->stop();
+    else scheduleFrame();
+}
+
+void TKorvelSubFrm::AnimStepClick() {
+    if (!anim_) return;
+    // Stepping pauses, so the frame stepped to stays to be looked at.
+    if (!animPaused_) AnimPauseClick();
+    if (anim_->advance(true)) showFrame();
 }
 
 void TKorvelSubFrm::placeWindow() {
@@ -243,6 +305,11 @@ void TKorvelSubFrm::turn(TurnKind kind) {
     if (SubImage.empty()) return;
     if (!TurnShownImage(SubImage, kind, this)) return;
     turned_ = TurnAfter(turned_, kind);
+    // The turned picture is the first frame turned; the animation stops there.
+    anim_.reset();
+    if (animTimer_) animTimer_->stop();
+    actions_.AnimPause->setVisible(false);
+    actions_.AnimStep->setVisible(false);
     shown_ = toQImage(SubImage).convertToFormat(QImage::Format_RGB32);
     updateView();
 }
@@ -292,6 +359,8 @@ void TKorvelSubFrm::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_S: showMinimized(); return;
     case Qt::Key_L: showMaximized(); return;
     case Qt::Key_C: ClipImageClick(); return;
+    case Qt::Key_P: AnimPauseClick(); return;
+    case Qt::Key_N: AnimStepClick(); return;
     case Qt::Key_Plus:
         if (keypad) largePopupClick();
         return;

@@ -5,6 +5,7 @@
 #include <QPoint>
 #include <QWidget>
 #include <array>
+#include <memory>
 #include <string>
 
 #include "imaging/Bitmap.h"
@@ -15,7 +16,12 @@ class QLabel;
 class QMenu;
 class QScrollArea;
 class QStatusBar;
+class QTimer;
 class TPaintBox;
+
+namespace korvel {
+class FramePlayer;
+}
 
 class TKorvelSubFrm : public QWidget {
     Q_OBJECT
@@ -37,6 +43,7 @@ public:
         QAction* SubTurnSave = nullptr;
         QAction *Cascade1 = nullptr, *TileHorizontal1 = nullptr, *TileVertical1 = nullptr;
         QAction *AllSmall = nullptr, *AllClose = nullptr;
+        QAction *AnimPause = nullptr, *AnimStep = nullptr;  // shown for animations only
     };
 
     // Read-only views for the viewer registry and tests.
@@ -48,6 +55,11 @@ public:
     TPaintBox* paintBox() const { return PaintBox1; }
     QStatusBar* statusBar() const { return StatusBar1; }
     QLabel* statusPanel(int i) const { return StatusPanels[size_t(i)]; }
+    // The animation being played, or null for a still picture (or once it was turned).
+    const korvel::FramePlayer* animation() const { return anim_.get(); }
+    bool animationPaused() const { return animPaused_; }
+    // The picture as drawn now (the current frame of an animation).
+    const QImage& shownImage() const { return shown_; }
 
     // Decodes path into SubImage; false (nothing reported) on any failure.
     bool LoadSubImage(const std::string& path);
@@ -68,6 +80,8 @@ private slots:
     void TileVertical1Click();
     void AllSmallClick();
     void AllCloseClick();
+    void AnimPauseClick();
+    void AnimStepClick();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -91,6 +105,10 @@ private:
     void placeWindow();
     void updateView();
     void turn(TurnKind kind);
+    void startAnimation(const std::string& path);
+    void showFrame();
+    void scheduleFrame();
+    void frameDue();
     void PaintBox1Paint(QPainter& painter, const QRect& exposed);
     void PaintBox1MouseDown(QMouseEvent* event);
     void PaintBox1MouseMove(QMouseEvent* event);
@@ -99,6 +117,9 @@ private:
     std::string path_;
     int turned_ = 1;  // the turn given since the file was loaded, as an EXIF orientation
     QImage shown_;  // SubImage as the display draws it; rebuilt when SubImage changes
+    std::unique_ptr<korvel::FramePlayer> anim_;
+    QTimer* animTimer_ = nullptr;
+    bool animPaused_ = false;
     bool dragging_ = false;
     QPoint pressed_;
     QMargins placedWithFrame_;

@@ -1,5 +1,6 @@
 // WebP plug-in on libwebp: still images, and the first frame of animations (composed on the
 // canvas by libwebp's animation decoder). 32-bit output when the file has alpha, else 24-bit.
+// Animations are also handed over frame by frame through the animation exports.
 // The EXIF orientation and ICC profile chunks are reported, never applied, through GetPictureMeta.
 #include <webp/decode.h>
 #include <webp/demux.h>
@@ -128,6 +129,73 @@ int32_t openWebp(const spikit::Source& src, std::unique_ptr<spikit::Picture>& pi
 }
 
 }  // namespace
+
+namespace {
+
+// An animation being played: the file's bytes and libwebp's decoder on them, which keeps the
+// canvas it composes the next frame on.
+struct Animation {
+    spikit::Source src;
+    WebPAnimDecoder* dec = nullptr;
+    int width = 0, height = 0, lastTimestamp = 0;
+    ~Animation() { WebPAnimDecoderDelete(dec); }
+};
+
+}  // namespace
+
+SPIKIT_EXPORT int32_t OpenAnimation(const char* buf, intptr_t len, uint32_t flag, SpiAnimationInfo* info,
+                                   void** handle) {
+    try {
+        if (!info || !handle) return SPI_INTERNAL_ERROR;
+        *handle = nullptr;
+        auto anim = std::make_unique<Animation>();
+        if (int32_t rc = anim->src.open(buf, len, flag); rc != SPI_OK) return rc;
+        if (!isWebp(anim->src.data(), anim->src.size())) return SPI_UNKNOWN_FORMAT;
+        WebPBitstreamFeatures f;
+        if (int32_t rc = readFeatures(anim->src, f); rc != SPI_OK) return rc;
+        if (!f.has_animation) return SPI_UNKNOWN_FORMAT;
+        WebPAnimDecoderOptions options;
+        if (!WebPAnimDecoderOptionsInit(&options)) return SPI_INTERNAL_ERROR;
+        options.color_mode = MODE_RGBA;
+        options.use_threads = 0;
+        const WebPData data{anim->src.data(), anim->src.size()};
+        anim->dec = WebPAnimDecoderNew(&data, &options);
+        WebPAnimInfo ai;
+        if (!anim->dec || !WebPAnimDecoderGetInfo(anim->dec, &ai)) return SPI_BROKEN_DATA;
+        if (!spikit::sizeAllowed(ai.canvas_width, ai.canvas_height)) return SPI_NO_MEMORY;
+        anim->width = int(ai.canvas_width), anim->height = int(ai.canvas_height);
+        info->width = anim->width, info->height = anim->height;
+        info->plays = int32_t(ai.loop_count);
+        *handle = anim.release();
+        return SPI_OK;
+    } catch (...) {
+        return SPI_NO_MEMORY;
+    }
+}
+
+SPIKIT_EXPORT int32_t NextAnimationFrame(void* handle, uint8_t* rgba, int32_t* delayMs) {
+    auto* anim = static_cast<Animation*>(handle);
+    if (!anim || !rgba || !delayMs) return SPI_INTERNAL_ERROR;
+    if (!WebPAnimDecoderHasMoreFrames(anim->dec)) return SPI_END_OF_FRAMES;
+    uint8_t* frame = nullptr;
+    int timestamp = 0;
+    if (!WebPAnimDecoderGetNext(anim->dec, &frame, &timestamp)) return SPI_BROKEN_DATA;
+    std::memcpy(rgba, frame, size_t(anim->width) * size_t(anim->height) * 4);
+    // libwebp gives each frame's end time; the delay is the step from the frame before.
+    *delayMs = timestamp - anim->lastTimestamp;
+    anim->lastTimestamp = timestamp;
+    return SPI_OK;
+}
+
+SPIKIT_EXPORT int32_t RewindAnimation(void* handle) {
+    auto* anim = static_cast<Animation*>(handle);
+    if (!anim) return SPI_INTERNAL_ERROR;
+    WebPAnimDecoderReset(anim->dec);
+    anim->lastTimestamp = 0;
+    return SPI_OK;
+}
+
+SPIKIT_EXPORT void CloseAnimation(void* handle) { delete static_cast<Animation*>(handle); }
 
 const spikit::PluginDefinition& spikit::thisPlugin() {
     static const PluginDefinition plugin{{"00IN", aboutText(), "*.webp", "WebP image"}, isWebp, openWebp};
