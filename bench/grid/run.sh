@@ -29,3 +29,10 @@ for folder in folder exif; do
     XDG_CACHE_HOME=/dev/null/no-cache QT_QPA_PLATFORM=offscreen "$build/bench/grid/bench_first_screen" "$out/$folder" 3 "$mode"
   done
 done
+# A peer viewer on the camera folder in the same run, and Korvel timed the same way (screen
+# captures on a private X server, from the program's start), when one is installed.
+peer=${PEER:-gthumb}
+if command -v "$peer" >/dev/null && command -v Xvfb >/dev/null && [ -x "$build/korvel" ]; then
+  "$python" bench/grid/peer_first_screen.py 97 -- "$peer" "$out/exif"
+  KORVEL_CONFIG_DIR=$(mktemp -d) "$python" bench/grid/peer_first_screen.py 98 -- "$build/korvel" "$out/exif"
+fi
