@@ -10,6 +10,7 @@
 
 #include "app/ThumbnailGridPanel.h"
 #include "base/UserFolders.h"
+#include "browse/EmbeddedThumbs.h"
 #include "browse/FileList.h"
 #include "browse/SharedThumbs.h"
 #include "browse/ThumbCache.h"
@@ -77,10 +78,19 @@ void ThumbnailGridPanel::startThumbnails() {
         pool_.reset();
         reportWorkerFailure(window(), e);
     }
+    if (pool_) {
+        try {
+            lane_ = std::make_unique<korvel::EmbeddedThumbLane>();
+            lane_->onReady = [this] { handToUi(this, [this] { takeStandIns(); }); };
+        } catch (const korvel::Exception&) {
+            lane_.reset();  // the cells wait for the workers' thumbnails, as without stand-ins
+        }
+    }
     connect(grid_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { updateThumbView(); });
 }
 
 void ThumbnailGridPanel::stopThumbnails() {
+    if (lane_) lane_->stop();
     if (pool_) pool_->stop();
 }
 
@@ -114,7 +124,13 @@ QImage ThumbnailGridPanel::thumbnail(size_t index) {
     // A file-type icon costs no decoding: made here at once.
     if (!pool_ || korvel::IsMediaFile(mediaExts_, files_.path(index))) return thumbnailNow(index);
     pool_->want(index, files_.path(index), uncachedEvicted_);
+    if (auto it = standIns_.find(index); it != standIns_.end()) return it->second;
     return {};
+}
+
+bool ThumbnailGridPanel::pictureInHand(size_t index) const {
+    return index < files_.size() && (files_.seek(index).ThumbPos != -1 || uncached_.count(index) != 0 ||
+                                     standIns_.count(index) != 0);
 }
 
 QImage ThumbnailGridPanel::thumbnailNow(size_t index) {
@@ -149,9 +165,11 @@ void ThumbnailGridPanel::syncThumbnails() {
                       params.screenHeight == was.screenHeight;
     // Thumbnails held in memory are by index, which a sort changes: they are built again.
     uncached_.clear();
+    standIns_.clear();
     uncachedEvicted_ = false;
     listingReplaced_ = false;
     poolParams_ = params;
+    if (lane_) lane_->setListing(paths, needed, params);
     pool_->setListing(std::move(paths), needed, params, same);
     updateThumbView();
 }
@@ -163,15 +181,24 @@ void ThumbnailGridPanel::updateThumbView() {
     const size_t first = size_t(top) * cols;
     // The partly visible row below counts as on screen.
     const size_t last = first + size_t(grid_->visibleRowCount() + 1) * cols - 1;
+    // The lane first: its stand-ins are what the screen shows until the workers catch up.
+    if (lane_) lane_->setView(first, last);
     pool_->setView(first, last, top < viewTop_ ? -1 : 1);
     viewTop_ = top;
 }
 
+void ThumbnailGridPanel::holdThumbnails(bool hold) {
+    held_ = hold;
+    if (!hold) takeThumbnails();
+}
+
 void ThumbnailGridPanel::takeThumbnails() {
-    if (!pool_) return;
-    const size_t cols = size_t(grid_->colCount());
+    if (!pool_ || held_) return;
     for (korvel::PoolThumbnail& r : pool_->take()) {
         if (r.index >= files_.size()) continue;
+        // Only the built thumbnail is kept from here on; the stand-in goes.
+        standIns_.erase(r.index);
+        if (lane_) lane_->done(r.index);
         // A sort or rename moved the file: the cell asks again when it is drawn.
         if (files_.path(r.index) == r.path && files_.seek(r.index).ThumbPos == -1 &&
             !builder_->storeBuilt(r.index, std::move(r.thumb), r.failure)) {
@@ -181,9 +208,25 @@ void ThumbnailGridPanel::takeThumbnails() {
             }
             uncached_[r.index] = atRatio(toQImage(builder_->ThumbBitmap()));
         }
-        const korvel::GridCell cell{int(r.index % cols), int(r.index / cols)};
-        if (cell.row >= grid_->topRow() && cell.row <= grid_->topRow() + grid_->visibleRowCount())
-            grid_->viewport()->update(grid_->cellRect(cell));
+        repaintCell(r.index);
     }
     emit thumbnailsArrived();
+}
+
+void ThumbnailGridPanel::takeStandIns() {
+    if (!lane_) return;
+    for (korvel::EmbeddedThumb& r : lane_->take()) {
+        // Too late (the thumbnail is here) or moved by a sort: the cell waits for its thumbnail.
+        if (r.index >= files_.size() || files_.path(r.index) != r.path || pictureInHand(r.index)) continue;
+        standIns_[r.index] = atRatio(toQImage(r.thumb));
+        repaintCell(r.index);
+    }
+}
+
+void ThumbnailGridPanel::repaintCell(size_t index) {
+    const size_t cols = size_t(grid_->colCount());
+    if (cols == 0) return;
+    const korvel::GridCell cell{int(index % cols), int(index / cols)};
+    if (cell.row >= grid_->topRow() && cell.row <= grid_->topRow() + grid_->visibleRowCount())
+        grid_->viewport()->update(grid_->cellRect(cell));
 }

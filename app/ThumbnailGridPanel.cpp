@@ -17,6 +17,7 @@
 
 #include "app/KorvelMain.h"
 #include "app/ResizeWatcher.h"
+#include "browse/EmbeddedThumbs.h"
 #include "browse/FileList.h"
 #include "browse/SharedThumbs.h"
 #include "browse/ThumbCache.h"

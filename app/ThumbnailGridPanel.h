@@ -27,6 +27,7 @@ class FileIconSource;
 class SharedThumbs;
 class ThumbCache;
 class ThumbnailPool;
+class EmbeddedThumbLane;
 }  // namespace korvel
 
 class ThumbnailGridPanel : public QWidget {
@@ -97,6 +98,11 @@ public:
     // Built at the cell's size in device pixels, it carries the device pixel ratio.
     QImage thumbnail(size_t index);
     QImage thumbnailNow(size_t index);
+    // True when the cell of index has a picture to draw: its thumbnail, or the stand-in from the
+    // photo's embedded EXIF picture until the thumbnail is built.
+    bool pictureInHand(size_t index) const;
+    // While held, thumbnails the workers finish wait for the release (tests watch the stand-ins).
+    void holdThumbnails(bool hold);
 
 signals:
     // Thumbnails built on the workers have reached the cache; views drawing them repaint.
@@ -118,6 +124,8 @@ private:
     korvel::ThumbParams thumbParams() const;
     void updateThumbView();
     void takeThumbnails();
+    void takeStandIns();
+    void repaintCell(size_t index);
     QImage atRatio(QImage image) const;
 
     QSplitter* splitter_;
@@ -140,6 +148,10 @@ private:
     // Thumbnails the cache could not take (no cache file, full disk), drawn from memory; bounded.
     std::unordered_map<size_t, QImage> uncached_;
     bool uncachedEvicted_ = false;  // some of them were dropped to keep the bound
+    // Stand-ins from embedded EXIF pictures, drawn until the real thumbnail arrives; never cached.
+    std::unique_ptr<korvel::EmbeddedThumbLane> lane_;  // null when its thread could not start
+    std::unordered_map<size_t, QImage> standIns_;
+    bool held_ = false;
     bool listingReplaced_ = true;   // the next sync starts a new listing
     korvel::ThumbParams poolParams_;
     int viewTop_ = 0;  // the top row the workers were last told of

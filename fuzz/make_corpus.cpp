@@ -23,6 +23,7 @@
 #include "tests/codecs/png_test_files.h"
 #include "tests/support/AnimationFiles.h"
 #include "tests/support/CodecSamples.h"
+#include "tests/support/ExifThumbSamples.h"
 #include "tests/support/PhotoSamples.h"
 #include "tests/support/TakenSamples.h"
 
@@ -339,6 +340,13 @@ int main(int argc, char** argv) {
             handOver(root, "hand_over"), names(root, "name_text"), trashInfo(root, "trashinfo"),
             journal(root, "journal"), raw(root, "raw");
         for (int orientation : {1, 6, 3}) raw.add(linearDng(orientation));
+        Corpus exifThumb(root, "exif_thumb");
+        {
+            using namespace korvel::testing;
+            const auto thumb = jpegSample(160, 120, false, false);
+            exifThumb.add(cameraJpeg(barredBitmap(64, 48, 0x808080), thumb, 6, true));
+            exifThumb.add(cameraJpeg(barredBitmap(64, 36, 0x808080), jpegBytes(barredBitmap(160, 120, 0x3060C0, 15), 80)));
+        }
         // As the deleting side writes them, and as another file manager might.
         for (const char* p : {"/home/u/写真 1.jpg", "sub/caf\xE9%.png"}) trashInfo.add(toBytes(trashInfoText(p, 86400)));
         trashInfo.add(toBytes("\xEF\xBB\xBF# note\r\n[Trash Info]\r\nPath = /a%2Fb%25\r\nDeletionDate=2024-01-02T03:04:05\r\n"

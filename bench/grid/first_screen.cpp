@@ -2,7 +2,8 @@
 // choosing the folder in a running window (its path typed into the history box, then Enter)
 // until every visible cell has its thumbnail and has been drawn. With "start" as the third
 // argument, from creating the window with the folder as its argument instead (the program's
-// start added).
+// start added). Also the time until every visible cell shows a picture at all: for camera photos
+// that is their embedded EXIF pictures, drawn before the thumbnails are built.
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -28,7 +29,7 @@ int main(int argc, char** argv) {
     const int runs = argc > 2 ? std::atoi(argv[2]) : 3;
     const bool fromStart = argc > 3 && std::string(argv[3]) == "start";
     const QString folder = QString::fromLocal8Bit(argv[1]);
-    double best = 1e9;
+    double best = 1e9, bestShown = 1e9;
     size_t files = 0, cells = 0;
     for (int i = 0; i < runs; ++i) {
         QTemporaryDir empty;
@@ -49,13 +50,17 @@ int main(int argc, char** argv) {
         }
         // The workers build the visible cells' thumbnails; the window thread takes them as they
         // arrive, so wait for events (not spin, which would take a core from the workers).
+        while (!firstScreenShown(w)) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        gridOf(w)->viewport()->grab();
+        bestShown = std::min(bestShown, timer.nsecsElapsed() / 1e6);
         while (!firstScreenBuilt(w)) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         gridOf(w)->viewport()->grab();
         best = std::min(best, timer.nsecsElapsed() / 1e6);
         files = w.fileList().size();
         cells = size_t(gridOf(w)->colCount()) * size_t(gridOf(w)->visibleRowCount() + 1);
     }
-    std::printf("first screen of %zu files (%zu cells visible): %.1f ms (best of %d) %s\n", files, cells, best, runs,
-                fromStart ? "from starting the window on the folder" : "after the folder is chosen");
+    const char* how = fromStart ? "from starting the window on the folder" : "after the folder is chosen";
+    std::printf("first screen of %zu files (%zu cells visible) drawn: %.1f ms, thumbnails built: %.1f ms (best of %d) %s\n",
+                files, cells, bestShown, best, runs, how);
     return 0;
 }
