@@ -57,7 +57,7 @@ TEST(DesktopEntry, ListsEveryMimeTypeKorvelReads) {
     TSPIs host("", &formats);
     for (const char* name : {"korvel-webp", "korvel-tiff", "korvel-heif", "korvel-jxl", "korvel-raw"})
         host.Search(std::string(KORVEL_PLUGIN_DIR) + "/" + name + ".spi");
-    ASSERT_EQ(host.Count(), 4);
+    ASSERT_EQ(host.Count(), 5);
     std::map<std::string, std::string> mimeOf;  // shared-mime-info's globs: "type:*.ext"
     std::ifstream globs("/usr/share/mime/globs");
     ASSERT_TRUE(globs) << "shared-mime-info is missing";
