@@ -20,6 +20,7 @@
 #include "platform/PathText.h"
 #include "platform/QtImage.h"
 #include "platform/ShellServices.h"
+#include "platform/Translations.h"
 #include "platform/UiHandOff.h"
 #include "platform/WorkerFailure.h"
 #include "view/PreviewPane.h"
@@ -156,10 +157,16 @@ void PreviewPanel::showDecoded(uint64_t request, korvel::PreviewModel::Decoded d
     switch (model_.accept(request, std::move(decoded))) {
         case korvel::PreviewModel::Load::Stopped: break;
         case korvel::PreviewModel::Load::Loaded:
-            statusBar_->setText(StatusPanel::ImageSize,
-                QStringLiteral("%1x%2").arg(model_.picture().width()).arg(model_.picture().height()));
+            statusBar_->showImageNote(
+                QStringLiteral("%1x%2").arg(model_.picture().width()).arg(model_.picture().height()),
+                QString::fromStdString(model_.content().text(coreTranslator())));
             break;
-        case korvel::PreviewModel::Load::Failed: clearFilePanels(); break;
+        case korvel::PreviewModel::Load::Failed:
+            // Panel 1 stays empty, so pressing the cell again retries; panel 4 says why it failed.
+            clearFilePanels();
+            if (model_.failure())
+                statusBar_->showImageNote({}, QString::fromStdString(model_.failure()->text(coreTranslator())));
+            break;
     }
     loadEnded();
 }

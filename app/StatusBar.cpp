@@ -32,6 +32,11 @@ void MainStatusBar::setText(StatusPanel p, const QString& text) { panel(p)->setT
 void MainStatusBar::clearFilePanels() {
     for (StatusPanel p : {StatusPanel::Path, StatusPanel::FileSize, StatusPanel::FileTime, StatusPanel::ImageSize})
         panel(p)->clear();
+    panel(StatusPanel::ImageSize)->setToolTip({});
+    if (panel(StatusPanel::ImageSize)->width() != 70) {
+        panel(StatusPanel::ImageSize)->setFixedWidth(70);
+        fitPathPanel();
+    }
 }
 
 void MainStatusBar::showFileCount(size_t count) {
@@ -40,6 +45,17 @@ void MainStatusBar::showFileCount(size_t count) {
     // The design width fits "#,##0Files" in the original font only; a right-aligned text that
     // does not fit loses its first digits.
     const int wanted = std::max(60, label->sizeHint().width());
+    if (label->width() == wanted) return;
+    label->setFixedWidth(wanted);
+    fitPathPanel();
+}
+
+void MainStatusBar::showImageNote(const QString& size, const QString& note) {
+    QLabel* label = panel(StatusPanel::ImageSize);
+    label->setText(note.isEmpty() ? size : size.isEmpty() ? note : size + QLatin1Char(' ') + note);
+    label->setToolTip(note);
+    // The design width holds "%dx%d" only.
+    const int wanted = std::max(70, label->sizeHint().width());
     if (label->width() == wanted) return;
     label->setFixedWidth(wanted);
     fitPathPanel();
