@@ -136,6 +136,17 @@ const std::vector<std::string>& contentExtensions(ContentFormat format) {
     return none;
 }
 
+ContentFormat formatOfExtension(const std::string& ext) {
+    const std::string lower = asciiLower(ext);
+    for (ContentFormat f : {ContentFormat::Png, ContentFormat::Jpeg, ContentFormat::Gif, ContentFormat::Bmp,
+                            ContentFormat::Ico, ContentFormat::WebP, ContentFormat::Tiff, ContentFormat::Heif,
+                            ContentFormat::JpegXl}) {
+        const std::vector<std::string>& exts = contentExtensions(f);
+        if (std::find(exts.begin(), exts.end(), lower) != exts.end()) return f;
+    }
+    return ContentFormat::Unknown;
+}
+
 const GraphicClass* builtinClassFor(ContentFormat format) {
     switch (format) {
         case ContentFormat::Png: return &TGLDPNG::classInfo;

@@ -48,6 +48,8 @@ ContentFormat sniffContent(const uint8_t* data, size_t size);
 const char* contentName(ContentFormat format);
 // The extensions files of the format usually carry, the common one first.
 const std::vector<std::string>& contentExtensions(ContentFormat format);
+// The format whose usual extensions include ext (any case, without the dot); Unknown for none.
+ContentFormat formatOfExtension(const std::string& ext);
 // The built-in class that reads the format, or null when only plug-ins can.
 const GraphicClass* builtinClassFor(ContentFormat format);
 // The classes to try, in order, on a file of format whose extension's class refused it: the

@@ -96,6 +96,14 @@ void TPicture::loadFromFile(const std::string& path, const DecodeLimits& limits)
         failure_ = classifyFailure(e, decoderName(formats, *cls));
         throw;
     }
+    // A plug-in class may read more than its extension's format: what the file held is noted
+    // when its name belongs to another format of the table.
+    const ContentFormat named = formatOfExtension(ext);
+    if (!content_.mislabelled() && named != ContentFormat::Unknown && builtinClassFor(named) != cls) {
+        const std::vector<uint8_t> start = fileStart(path);
+        const ContentFormat held = sniffContent(start.data(), start.size());
+        if (held != ContentFormat::Unknown && held != named) content_ = ContentNote{held, ext};
+    }
     setGraphic(ShowAsPhoto(std::move(fresh), limits.photo));
 }
 

@@ -43,7 +43,9 @@ const char* frameOf(DecodeFailureKind kind) {
 
 std::string DecodeFailure::text(const TextTranslator& translate) const {
     const std::string shownDetail = markedDetail.empty() ? detail : translated(translate, markedDetail);
-    const TrText frame{kContext, frameOf(kind), {decoder, shownDetail, package}};
+    // A built-in decoder is named by its format's description, which has its own translation.
+    const std::string shownDecoder = translate && !decoder.empty() ? translate("FileFormats", decoder) : decoder;
+    const TrText frame{kContext, frameOf(kind), {shownDecoder, shownDetail, package}};
     if (kind == DecodeFailureKind::NoDecoder) return translated(translate, TrText{kContext, frame.text, {detail}});
     return translated(translate, frame);
 }

@@ -135,7 +135,7 @@ Bytes jxlOf(const TBitmap& b, TempTree& dir) {
     const Bytes png = pngOf(b);
     const std::string in = dir.write("src-for-jxl.png", std::string(png.begin(), png.end()));
     const std::string out = dir.root() + "made.jxl";
-    if (std::system(("cjxl -d 0 -q 100 '" + in + "' '" + out + "' >/dev/null 2>&1").c_str()) != 0) return {};
+    if (std::system(("cjxl -d 0 '" + in + "' '" + out + "' >/dev/null 2>&1").c_str()) != 0) return {};
     const std::string s = readFile(out);
     return Bytes(s.begin(), s.end());
 }
