@@ -241,7 +241,10 @@ void PreviewPanel::openWithDefaultProgram() {
 }
 
 void PreviewPanel::showProperties() {
-    if (!model_.path().empty()) showShellProperties(model_.path(), window());
+    if (model_.path().empty()) return;
+    const std::string note = model_.failure() ? model_.failure()->text(coreTranslator())
+                                              : model_.content().text(coreTranslator());
+    showShellProperties(model_.path(), window(), QString::fromStdString(note));
 }
 
 void PreviewPanel::setAsWallpaper(korvel::WallpaperMode mode) {

@@ -97,6 +97,9 @@ public:
     // Built at the cell's size in device pixels, it carries the device pixel ratio.
     QImage thumbnail(size_t index);
     QImage thumbnailNow(size_t index);
+    // Why the file's thumbnail could not be made (its cell shows a mark and this as its tool
+    // tip); empty when it was made or not tried yet.
+    QString refusedReason(const std::string& path) const;
 
 signals:
     // Thumbnails built on the workers have reached the cache; views drawing them repaint.
@@ -119,6 +122,7 @@ private:
     void updateThumbView();
     void takeThumbnails();
     QImage atRatio(QImage image) const;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     QSplitter* splitter_;
     TOrgStGrid* grid_ = nullptr;
@@ -140,6 +144,8 @@ private:
     // Thumbnails the cache could not take (no cache file, full disk), drawn from memory; bounded.
     std::unordered_map<size_t, QImage> uncached_;
     bool uncachedEvicted_ = false;  // some of them were dropped to keep the bound
+    // Files of the listing whose thumbnail failed, by path (a sort moves indexes), with the reason.
+    std::unordered_map<std::string, QString> refused_;
     bool listingReplaced_ = true;   // the next sync starts a new listing
     korvel::ThumbParams poolParams_;
     int viewTop_ = 0;  // the top row the workers were last told of

@@ -6,7 +6,10 @@
 #include <tiffio.h>
 #include <webp/encode.h>
 
+#include <zlib.h>
+
 #include <cstdlib>
+#include <cstring>
 #include <map>
 
 #include "codecs/Png.h"
@@ -245,9 +248,18 @@ TEST_F(ContentSniff, RefusedContentNamesItsDecoder) {
     }
 }
 
-// korvel-tool info says what a mislabelled file holds and why a refused one failed.
+// korvel-tool info says what a mislabelled file holds and why a refused one failed, for each
+// kind of failure a file on disk can give.
 TEST_F(ContentSniff, ToolInfoSaysContentAndReason) {
     const Bytes jpeg = jpegBytes(gradientBitmap(20, 10));
+    // A PNG whose header claims 100000 x 100000 pixels (the header's CRC made to match).
+    Bytes huge = pngOf(gradientBitmap(4, 4));
+    for (size_t at : {16u, 20u}) huge[at] = 0, huge[at + 1] = 0x01, huge[at + 2] = 0x86, huge[at + 3] = 0xA0;
+    const uLong crc = crc32(0, huge.data() + 12, 17);
+    for (int i = 0; i < 4; ++i) huge[29 + size_t(i)] = uint8_t(crc >> (24 - 8 * i));
+    Bytes emf(88, 0);
+    emf[0] = 1;
+    std::memcpy(emf.data() + 40, " EMF", 4);
     const struct {
         const char* name;
         Bytes bytes;
@@ -256,6 +268,9 @@ TEST_F(ContentSniff, ToolInfoSaysContentAndReason) {
         {"photo.png", jpeg, "20x10 24 JPEG (拡張子 .png)"},
         {"photo.jpg", jpeg, "20x10 24 JPEG イメージファイル"},
         {"noise.png", Bytes(64, 0x42), "error: PNG Format: ファイルが壊れています ("},
+        {"huge.png", huge, "error: PNG Format: 上限を超えています ("},
+        {"vector.emf", emf, "error: エンハンス メタファイル: 対応していない種類です ("},
+        {"note.xyz", Bytes(64, 'x'), "error: 拡張子 .xyz の画像形式は処理できません\n"},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
@@ -263,6 +278,8 @@ TEST_F(ContentSniff, ToolInfoSaysContentAndReason) {
         const ToolRun run = runTool({"info", path}, {"LC_ALL=C.UTF-8"});
         EXPECT_EQ(run.out.rfind(path + "\t" + r.shown, 0), 0u) << run.out;
     }
+    const std::string gone = dir_.root() + "gone.png";
+    EXPECT_EQ(runTool({"info", gone}, {"LC_ALL=C.UTF-8"}).out.rfind(gone + "\terror: PNG Format: 読み込めません (", 0), 0u);
 }
 
 }  // namespace
