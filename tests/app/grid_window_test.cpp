@@ -253,11 +253,11 @@ private slots:
         clickCell(w, 3);
         QVERIFY(waitPreview(w));
         QCOMPARE(w.preview().graphic()->width(), 48);
-        // An undecodable file leaves the panels empty.
+        // An undecodable file leaves the file's panels empty; panel 4 says which decoder refused it and why.
         writeFile(img(4).toStdString(), "not a bitmap at all");
         clickCell(w, 4);
         QVERIFY(waitPreview(w));
-        QCOMPARE(previewPanels(w), QStringLiteral("|||"));
+        QCOMPARE(previewPanels(w), QStringLiteral("|||ビットマップ: ファイルが壊れています (Bitmap: not a bitmap file)"));
         QVERIFY(!w.preview().graphic());
         // A cell clicked while the preview still decodes is the one previewed in the end.
         clickCell(w, 5);
