@@ -22,6 +22,13 @@ MainStatusBar::MainStatusBar(QStatusBar* bar) : QObject(bar), bar_(bar) {
         bar->addWidget(label);
         panels_[size_t(i)] = label;
     }
+    // Japanese text (a reason in panel 4) may come from a taller fallback font: the bar is that
+    // tall from the start, so that such a text never changes the window's layout.
+    QLabel* probe = panels_[size_t(StatusPanel::ImageSize)];
+    probe->setText(QStringLiteral("画像の理由 Ag"));
+    const int tall = probe->sizeHint().height();
+    probe->clear();
+    for (QLabel* label : panels_) label->setMinimumHeight(tall);
     new ResizeWatcher(bar, [this] { fitPathPanel(); });
 }
 
