@@ -20,6 +20,7 @@
 #include "base/Errors.h"
 #include "platform/QtImage.h"
 #include "platform/ThemeIcons.h"
+#include "platform/Translations.h"
 #include "platform/UiHandOff.h"
 #include "platform/WorkerFailure.h"
 
@@ -67,6 +68,10 @@ void ThumbnailGridPanel::startThumbnails() {
     builder_ = std::make_unique<korvel::ThumbnailBuilder>(files_, *cache_);
     builder_->mediaExts = &mediaExts_;
     builder_->iconSource = iconSource_.get();
+    // Failures reach the builder on this thread, from the workers too.
+    builder_->onDecodeFailure = [this](size_t index, const std::string& why) {
+        refused_[files_.path(index)] = QString::fromStdString(why);
+    };
     if (const std::string root = korvel::sharedThumbnailFolder(); !root.empty())
         sharedThumbs_ = std::make_unique<korvel::SharedThumbs>(root);
     try {
@@ -103,6 +108,7 @@ korvel::ThumbParams ThumbnailGridPanel::thumbParams() const {
     p.speedFlg = lk.speedFlg;
     p.sharedThumbs = lk.sharedCache ? sharedThumbs_.get() : nullptr;
     p.photo = lk.photo;
+    p.translate = coreTranslator();
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         p.screenWidth = qRound(screen->size().width() * screen->devicePixelRatio());
         p.screenHeight = qRound(screen->size().height() * screen->devicePixelRatio());
@@ -112,6 +118,7 @@ korvel::ThumbParams ThumbnailGridPanel::thumbParams() const {
 
 void ThumbnailGridPanel::resetThumbnails() {
     cache_->truncate();
+    refused_.clear();
     // A listing's thumbnails share one ratio: the screen's when it began.
     ratio_ = grid_->devicePixelRatioF();
     listingReplaced_ = true;

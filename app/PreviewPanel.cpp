@@ -23,6 +23,7 @@
 #include "platform/PathText.h"
 #include "platform/QtImage.h"
 #include "platform/ShellServices.h"
+#include "platform/Translations.h"
 #include "platform/UiHandOff.h"
 #include "platform/WorkerFailure.h"
 #include "view/PreviewPane.h"
@@ -161,11 +162,17 @@ void PreviewPanel::showDecoded(uint64_t request, korvel::PreviewModel::Decoded d
         case korvel::PreviewModel::Load::Stopped: break;
         case korvel::PreviewModel::Load::Loaded:
             turned_ = 1;
-            statusBar_->setText(StatusPanel::ImageSize,
-                QStringLiteral("%1x%2").arg(model_.picture().width()).arg(model_.picture().height()));
+            statusBar_->showImageNote(
+                QStringLiteral("%1x%2").arg(model_.picture().width()).arg(model_.picture().height()),
+                QString::fromStdString(model_.content().text(coreTranslator())));
             startAnimation();
             break;
-        case korvel::PreviewModel::Load::Failed: clearFilePanels(); break;
+        case korvel::PreviewModel::Load::Failed:
+            // Panel 1 stays empty, so pressing the cell again retries; panel 4 says why it failed.
+            clearFilePanels();
+            if (model_.failure())
+                statusBar_->showImageNote({}, QString::fromStdString(model_.failure()->text(coreTranslator())));
+            break;
     }
     loadEnded();
 }
@@ -288,7 +295,10 @@ void PreviewPanel::openWithDefaultProgram() {
 }
 
 void PreviewPanel::showProperties() {
-    if (!model_.path().empty()) showShellProperties(model_.path(), window());
+    if (model_.path().empty()) return;
+    const std::string note = model_.failure() ? model_.failure()->text(coreTranslator())
+                                              : model_.content().text(coreTranslator());
+    showShellProperties(model_.path(), window(), QString::fromStdString(note));
 }
 
 void PreviewPanel::setAsWallpaper(korvel::WallpaperMode mode) {

@@ -22,6 +22,13 @@ MainStatusBar::MainStatusBar(QStatusBar* bar) : QObject(bar), bar_(bar) {
         bar->addWidget(label);
         panels_[size_t(i)] = label;
     }
+    // Japanese text (a reason in panel 4) may come from a taller fallback font: the bar is that
+    // tall from the start, so that such a text never changes the window's layout.
+    QLabel* probe = panels_[size_t(StatusPanel::ImageSize)];
+    probe->setText(QStringLiteral("画像の理由 Ag"));
+    const int tall = probe->sizeHint().height();
+    probe->clear();
+    for (QLabel* label : panels_) label->setMinimumHeight(tall);
     new ResizeWatcher(bar, [this] { fitPathPanel(); });
 }
 
@@ -32,6 +39,11 @@ void MainStatusBar::setText(StatusPanel p, const QString& text) { panel(p)->setT
 void MainStatusBar::clearFilePanels() {
     for (StatusPanel p : {StatusPanel::Path, StatusPanel::FileSize, StatusPanel::FileTime, StatusPanel::ImageSize})
         panel(p)->clear();
+    panel(StatusPanel::ImageSize)->setToolTip({});
+    if (panel(StatusPanel::ImageSize)->width() != 70) {
+        panel(StatusPanel::ImageSize)->setFixedWidth(70);
+        fitPathPanel();
+    }
 }
 
 void MainStatusBar::showFileCount(size_t count) {
@@ -40,6 +52,17 @@ void MainStatusBar::showFileCount(size_t count) {
     // The design width fits "#,##0Files" in the original font only; a right-aligned text that
     // does not fit loses its first digits.
     const int wanted = std::max(60, label->sizeHint().width());
+    if (label->width() == wanted) return;
+    label->setFixedWidth(wanted);
+    fitPathPanel();
+}
+
+void MainStatusBar::showImageNote(const QString& size, const QString& note) {
+    QLabel* label = panel(StatusPanel::ImageSize);
+    label->setText(note.isEmpty() ? size : size.isEmpty() ? note : size + QLatin1Char(' ') + note);
+    label->setToolTip(note);
+    // The design width holds "%dx%d" only.
+    const int wanted = std::max(70, label->sizeHint().width());
     if (label->width() == wanted) return;
     label->setFixedWidth(wanted);
     fitPathPanel();

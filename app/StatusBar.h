@@ -24,6 +24,9 @@ public:
     void clearFilePanels();
     // The listed files' count; the panel widens to its text when the text needs more room.
     void showFileCount(size_t count);
+    // The image-size panel's text with a note (the content of a mislabelled file, or why the
+    // file could not be shown); the panel widens to fit it and its tool tip holds it whole.
+    void showImageNote(const QString& size, const QString& note);
     // The path panel takes what the other panels leave of the bar's width.
     void fitPathPanel();
 

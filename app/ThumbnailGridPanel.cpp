@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QSplitter>
 #include <QTextLayout>
+#include <QToolTip>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <cmath>
@@ -50,6 +51,7 @@ ThumbnailGridPanel::ThumbnailGridPanel(QSplitter* splitter, korvel::FileList& fi
     grid_->onKeyDown = [this](QKeyEvent* e) { keyDown(e); };
     grid_->onKeyUp = [this](QKeyEvent* e) { keyUp(e); };
     grid_->onDblClick = [this] { openMarked(); };
+    grid_->viewport()->installEventFilter(this);
     connect(splitter_, &QSplitter::splitterMoved, this, &ThumbnailGridPanel::snapToRows);
     new ResizeWatcher(splitter_, [this] { fitToSplitter(); });
 }
@@ -168,6 +170,23 @@ void ThumbnailGridPanel::drawCell(QPainter& p, int col, int row, const QRect& re
     layout.draw(&p, box.topLeft());
     // The corner mark (the drag handle) comes last so that the text band never covers it.
     p.setClipRect(rect);
+    if (refused_.count(files_.path(index))) {
+        // A refused file's icon carries a mark; its tool tip says why.
+        const int d = std::max(12, lk.thumbSize / 6);
+        const QRect mark(rect.left() + 4, rect.top() + 4, d, d);
+        p.save();
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0xC0, 0x10, 0x10));
+        p.drawEllipse(mark);
+        p.setPen(Qt::white);
+        QFont bold = p.font();
+        bold.setBold(true);
+        bold.setPixelSize(d - 2);
+        p.setFont(bold);
+        p.drawText(mark, Qt::AlignCenter, QStringLiteral("!"));
+        p.restore();
+    }
     const int w = grid_->defaultSize();
     p.fillRect(QRect(rect.left() + w - 8, rect.top() + w - 6, 8, 6), pal.color(QPalette::Button));
 }
@@ -318,4 +337,22 @@ void ThumbnailGridPanel::startFileDrag() {
     drag->exec(Qt::CopyAction);
     ctrlHeld_ = shiftHeld_ = false;
     grid_->viewport()->unsetCursor();
+}
+
+QString ThumbnailGridPanel::refusedReason(const std::string& path) const {
+    const auto it = refused_.find(path);
+    return it == refused_.end() ? QString() : it->second;
+}
+
+bool ThumbnailGridPanel::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == grid_->viewport() && event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const korvel::GridCell cell = grid_->cellAt(help->pos());
+        const size_t index = cell.col >= 0 ? cellIndex(cell.col, cell.row) : files_.size();
+        const QString why = index < files_.size() ? refusedReason(files_.path(index)) : QString();
+        if (why.isEmpty()) QToolTip::hideText();
+        else QToolTip::showText(help->globalPos(), why, grid_->viewport(), grid_->cellRect(cell));
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }

@@ -103,6 +103,9 @@ public:
     bool pictureInHand(size_t index) const;
     // While held, thumbnails the workers finish wait for the release (tests watch the stand-ins).
     void holdThumbnails(bool hold);
+    // Why the file's thumbnail could not be made (its cell shows a mark and this as its tool
+    // tip); empty when it was made or not tried yet.
+    QString refusedReason(const std::string& path) const;
 
 signals:
     // Thumbnails built on the workers have reached the cache; views drawing them repaint.
@@ -127,6 +130,7 @@ private:
     void takeStandIns();
     void repaintCell(size_t index);
     QImage atRatio(QImage image) const;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     QSplitter* splitter_;
     TOrgStGrid* grid_ = nullptr;
@@ -152,6 +156,8 @@ private:
     std::unique_ptr<korvel::EmbeddedThumbLane> lane_;  // null when its thread could not start
     std::unordered_map<size_t, QImage> standIns_;
     bool held_ = false;
+    // Files of the listing whose thumbnail failed, by path (a sort moves indexes), with the reason.
+    std::unordered_map<std::string, QString> refused_;
     bool listingReplaced_ = true;   // the next sync starts a new listing
     korvel::ThumbParams poolParams_;
     int viewTop_ = 0;  // the top row the workers were last told of

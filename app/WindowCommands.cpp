@@ -106,7 +106,10 @@ std::ptrdiff_t WindowCommands::firstSelectedFile() const {
 }
 
 void WindowCommands::showProperties() {
-    if (const std::ptrdiff_t i = firstSelectedFile(); i >= 0) showShellProperties(parts_.files.path(size_t(i)), window_);
+    if (const std::ptrdiff_t i = firstSelectedFile(); i >= 0) {
+        const std::string path = parts_.files.path(size_t(i));
+        showShellProperties(path, window_, parts_.grid.refusedReason(path));
+    }
 }
 
 void WindowCommands::setWallpaper(korvel::WallpaperMode mode) {

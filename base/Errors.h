@@ -27,6 +27,12 @@ public:
     using Exception::Exception;
 };
 
+// Well-formed data of a variant the decoder does not read (a colour space, a codec).
+class EUnsupportedGraphic : public EInvalidGraphic {
+public:
+    using EInvalidGraphic::EInvalidGraphic;
+};
+
 // Valid input that exceeds Korvel's limits (pixel count, size arithmetic).
 class EImageTooLarge : public EInvalidGraphic {
 public:

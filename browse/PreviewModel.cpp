@@ -65,6 +65,7 @@ PreviewModel::Decoded PreviewModel::decode(const std::string& path, const PhotoS
         d.picture.loadFromFile(path, limits);
         TGraphic* g = d.picture.graphic();
         d.result = Load::Loaded;
+        d.content = d.picture.content();
         if (fitWidth < 0 && g && !g->graphicClass().inheritsFrom(TBitmap::classInfo) && g->rasterIsWholeImage()) {
             // The pane is not laid out yet: its first fitting decodes as far as it needs.
             const int iw = g->width();
@@ -86,8 +87,12 @@ PreviewModel::Decoded PreviewModel::decode(const std::string& path, const PhotoS
         } else {
             LoadPictureAsBitmap(d.picture);
         }
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        // A failure after the load (the bitmap over its limit) names the graphic's class.
+        const TGraphic* g = d.picture.graphic();
+        std::optional<DecodeFailure> why = d.picture.failure();
         d = Decoded();
+        d.failure = why ? std::move(why) : classifyFailure(e, g ? g->graphicClass().name : "");
     }
     return d;
 }
@@ -98,6 +103,8 @@ PreviewModel::Load PreviewModel::accept(uint64_t request, Decoded decoded) {
     fittedWidth_ = decoded.fittedWidth;
     fittedHeight_ = decoded.fittedHeight;
     fitted_ = std::move(decoded.fitted);
+    content_ = std::move(decoded.content);
+    failure_ = std::move(decoded.failure);
     picture_.setGraphic(decoded.picture.releaseGraphic());
     if (decoded.result == Load::Failed) request_ = 0;
     return decoded.result;

@@ -2,6 +2,7 @@
 // The preview pane's state, free of any window: the file shown, the deferred loader that is
 // pending, the decoded picture and its copy fitted to the pane.
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "formats/Picture.h"
@@ -37,6 +38,9 @@ public:
         TBitmap fitted;
         bool reduced = false;
         int fittedWidth = 0, fittedHeight = 0;
+        // What the file holds when its extension says otherwise; why it failed.
+        ContentNote content;
+        std::optional<DecodeFailure> failure;
     };
     static Decoded decode(const std::string& path, const PhotoSwitches& photo, int fitWidth, int fitHeight);
     // Nothing (Stopped) when request is no longer the pending one.
@@ -47,6 +51,10 @@ public:
     void stop() { request_ = 0; }
     // Whether request is still the pending loader's.
     bool pending(uint64_t request) const { return request_ == request; }
+
+    // Of the last accepted load: the file's content when its extension lied, why it failed.
+    const ContentNote& content() const { return content_; }
+    const std::optional<DecodeFailure>& failure() const { return failure_; }
 
     // How the next load shows a photo.
     PhotoSwitches photo;
@@ -79,6 +87,8 @@ private:
     uint64_t counter_ = 0;
     TPicture picture_;
     TBitmap fitted_;
+    ContentNote content_;
+    std::optional<DecodeFailure> failure_;
     // The picture is still its own graphic, not decoded at full size; fitted_ came from a
     // reduced decode at fittedWidth_ x fittedHeight_.
     bool reduced_ = false;

@@ -85,7 +85,15 @@ ThumbReport MakeThumbnail(const std::string& path, const ThumbParams& params, TB
     TPicture picture = formats ? TPicture(*formats) : TPicture();
     DecodeLimits limits;
     limits.photo = params.photo;
-    if (!fromShared) picture.loadFromFile(path, limits);
+    if (!fromShared) {
+        try {
+            picture.loadFromFile(path, limits);
+        } catch (const EInvalidGraphic&) {
+            // The cell shows which decoder refused the file and why, not only the decoder's words.
+            if (!picture.failure()) throw;
+            throw EInvalidGraphic(picture.failure()->text(params.translate));
+        }
+    }
     TGraphic& g = fromShared ? shared : *picture.graphic();
     g.requestDecodeSize(params.thumbSize, params.thumbSize);
     if (g.empty()) throw EInvalidGraphic("The image \"" + path + "\" has no pixels");

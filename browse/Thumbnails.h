@@ -23,6 +23,7 @@
 #include <functional>
 #include <string>
 
+#include "base/Translatable.h"
 #include "imaging/Bitmap.h"
 #include "imaging/Graphic.h"
 
@@ -44,6 +45,8 @@ struct ThumbParams {
     // The freedesktop shared thumbnails, read as a source and written after a decode; null: off.
     const SharedThumbs* sharedThumbs = nullptr;
     PhotoSwitches photo;     // upright and colour managed, as the preview shows it
+    // Words a refused file's reason is given in (the window's language); none: the source texts.
+    TextTranslator translate;
     // Edge of the square every thumbnail fits into.
     int box() const { return thumbSize - infoHeight; }
 };

@@ -71,7 +71,7 @@ void TJPEGImage::setData(std::shared_ptr<const FileBytes> data, const DecodeLimi
     data->requireWhole();
     if (!read) throwJpegError(message);
     if (header->output == jpeglib::OutputKind::Unsupported)
-        throw EInvalidGraphic("JPEG error: unsupported colour space with " + std::to_string(header->components) +
+        throw EUnsupportedGraphic("JPEG error: unsupported colour space with " + std::to_string(header->components) +
                               " components");
     PhotoMeta meta = ReadJpegPhotoMeta(data->data(), data->size());
     data->requireWhole();

@@ -19,7 +19,7 @@
 
 void openWithDefaultProgram(const std::string& path) { QDesktopServices::openUrl(fileUrl(path)); }
 
-void showShellProperties(const std::string& path, QWidget* parent) {
+void showShellProperties(const std::string& path, QWidget* parent, const QString& note) {
     QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.FileManager1"),
                                                        QStringLiteral("/org/freedesktop/FileManager1"),
                                                        QStringLiteral("org.freedesktop.FileManager1"),
@@ -38,6 +38,7 @@ void showShellProperties(const std::string& path, QWidget* parent) {
     if (found)
         text += QLatin1Char('\n') + locale.toString(qlonglong(st.st_size)) + QStringLiteral(" bytes\n") +
                 locale.toString(QDateTime::fromSecsSinceEpoch(st.st_mtime), QLocale::LongFormat);
+    if (!note.isEmpty()) text += QLatin1Char('\n') + note;
     QMessageBox box(QMessageBox::Information, QObject::tr("プロパティ"), text, QMessageBox::Ok, parent);
     box.exec();
 }

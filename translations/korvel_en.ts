@@ -274,6 +274,42 @@
         <source>拡張子 .%1 の画像形式は処理できません</source>
         <translation>Images with the extension .%1 cannot be read</translation>
     </message>
+    <message>
+        <source>%1: 読み込めません (%2)</source>
+        <translation>%1: cannot be read (%2)</translation>
+    </message>
+    <message>
+        <source>%1: ファイルが壊れています (%2)</source>
+        <translation>%1: the file is damaged (%2)</translation>
+    </message>
+    <message>
+        <source>%1: 対応していない種類です (%2)</source>
+        <translation>%1: this variant is not supported (%2)</translation>
+    </message>
+    <message>
+        <source>%1: 上限を超えています (%2)</source>
+        <translation>%1: over a limit (%2)</translation>
+    </message>
+    <message>
+        <source>%1: プラグインがありません</source>
+        <translation>%1: the plug-in is not installed</translation>
+    </message>
+    <message>
+        <source>%1: プラグインは無効にされています</source>
+        <translation>%1: the plug-in has been disabled</translation>
+    </message>
+    <message>
+        <source>%1: ライブラリ %2 がありません (パッケージ %3)</source>
+        <translation>%1: the library %2 is missing (package %3)</translation>
+    </message>
+    <message>
+        <source>%1 (拡張子 .%2)</source>
+        <translation>%1 (extension .%2)</translation>
+    </message>
+    <message>
+        <source>%1 のデコーダーがありません</source>
+        <translation>no %1 decoder is installed</translation>
+    </message>
 </context>
 <context>
     <name>PreviewPanel</name>

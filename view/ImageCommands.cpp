@@ -82,7 +82,13 @@ korvel::TBitmap LoadImageAsBitmap(const std::string& path, const korvel::PhotoSw
     korvel::TPicture picture;
     korvel::DecodeLimits limits;
     limits.photo = photo;
-    picture.loadFromFile(path, limits);
+    try {
+        picture.loadFromFile(path, limits);
+    } catch (const korvel::EInvalidGraphic&) {
+        // The caller shows which decoder refused the file and why.
+        if (!picture.failure()) throw;
+        throw korvel::EInvalidGraphic(picture.failure()->text(coreTranslator()));
+    }
     const korvel::TGraphic* g = picture.graphic();
     if (!g || g->empty()) throw korvel::EInvalidGraphic("empty image");
     // A new canvas is white, so transparent areas show white as in the rest of Korvel.

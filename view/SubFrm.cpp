@@ -129,11 +129,11 @@ void TKorvelSubFrm::buildPopupMenu() {
     connect(PopupMenu1, &QMenu::aboutToShow, this, &TKorvelSubFrm::PopupMenu1Popup);
 }
 
-bool TKorvelSubFrm::LoadSubImage(const std::string& path) {
+bool TKorvelSubFrm::LoadSubImage(const std::string& path, QString* reason) {
     if (coreSucceeds([&] {
             SubImage = LoadImageAsBitmap(path, photo_);
             return true;
-        }))
+        }, reason))
         return true;
     SubImage.clear();
     return false;
@@ -143,8 +143,12 @@ void TKorvelSubFrm::FormCreate(const std::string& path) {
     ZoomFactor = 1.0f;
     path_ = path;
     turned_ = 1;
-    if (!LoadSubImage(path)) {
-        setWindowTitle(literalCaption(pathText(path) + tr(" － 画像を表示出来ません。")));
+    QString reason;
+    if (!LoadSubImage(path, &reason)) {
+        // The caption also names the decoder that refused the file and why.
+        QString caption = pathText(path) + tr(" － 画像を表示出来ません。");
+        if (!reason.isEmpty()) caption += QLatin1Char(' ') + reason;
+        setWindowTitle(literalCaption(caption));
         resize(kDesignedClientSize);
         return;
     }

@@ -62,7 +62,8 @@ public:
     const QImage& shownImage() const { return shown_; }
 
     // Decodes path into SubImage; false (nothing reported) on any failure.
-    bool LoadSubImage(const std::string& path);
+    // reason: why it failed, when given.
+    bool LoadSubImage(const std::string& path, QString* reason = nullptr);
     // The shown file as the file system names it (the caption is only its text).
     const std::string& path() const { return path_; }
 

@@ -21,6 +21,7 @@
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QTemporaryDir>
+#include <QToolTip>
 #include <QToolButton>
 
 #include "settings/RegistrySettings.h"
@@ -252,11 +253,11 @@ private slots:
         clickCell(w, 3);
         QVERIFY(waitPreview(w));
         QCOMPARE(w.preview().graphic()->width(), 48);
-        // An undecodable file leaves the panels empty.
+        // An undecodable file leaves the file's panels empty; panel 4 says which decoder refused it and why.
         writeFile(img(4).toStdString(), "not a bitmap at all");
         clickCell(w, 4);
         QVERIFY(waitPreview(w));
-        QCOMPARE(previewPanels(w), QStringLiteral("|||"));
+        QCOMPARE(previewPanels(w), QStringLiteral("|||ビットマップ: ファイルが壊れています (Bitmap: not a bitmap file)"));
         QVERIFY(!w.preview().graphic());
         // A cell clicked while the preview still decodes is the one previewed in the end.
         clickCell(w, 5);
@@ -454,6 +455,51 @@ private slots:
             QCOMPARE(box.seen, 1);
             QVERIFY(!boxInsideResize);
         }
+    }
+
+    // A file whose name lies is shown by its content and panel 4 says what it holds; a refused
+    // file's panel 4 names the decoder and why, and its cell carries the same words as tool tip.
+    void refusedAndMislabelledFilesSayWhy() {
+        QVERIFY(open(2));
+        TKorvelMain& w = *w_;
+        const std::string lies = pic("lies.gif").toStdString(), broken = pic("broken.png").toStdString();
+        writePatternBmp(lies, 20, 10);
+        writeFile(broken, std::string(64, 'x'));
+        QTest::keyClick(grid(w), Qt::Key_R);
+        QVERIFY(waitPreview(w));
+        const struct {
+            std::string path;
+            QString panel;  // a prefix for the refused file: the decoder's own words follow
+            bool refused;
+        } rows[] = {
+            {img(1).toStdString(), "64x48", false},
+            {lies, "20x10 BMP (拡張子 .gif)", false},
+            {broken, "PNG Format: ファイルが壊れています (", true},
+        };
+        // The reason as the cell's tool tip, asked for by a help event over the cell.
+        auto tipOf = [&](size_t index) {
+            QToolTip::hideText();
+            const QPoint at = grid(w)->cellRect(cellOf(w, index)).center();
+            QHelpEvent help(QEvent::ToolTip, at, grid(w)->viewport()->mapToGlobal(at));
+            QApplication::sendEvent(grid(w)->viewport(), &help);
+            return QToolTip::isVisible() ? QToolTip::text() : QString();
+        };
+        for (const auto& r : rows) {
+            const RowTrace trace{r.path.c_str()};
+            const auto index = w.fileList().indexOf(r.path);
+            QVERIFY(index >= 0);
+            clickCell(w, size_t(index));
+            QVERIFY(waitPreview(w));
+            const QString shown = r.refused ? QString() : QString::fromStdString(r.path);
+            QTRY_COMPARE(w.statusText(StatusPanel::Path) + "|" + w.statusText(StatusPanel::ImageSize).left(r.panel.size()),
+                         shown + "|" + r.panel);
+            const QString panel = w.statusText(StatusPanel::ImageSize);
+            QVERIFY2(r.refused ? panel.endsWith(")") : panel == r.panel, qPrintable(panel));
+            grid(w)->viewport()->repaint();
+            if (r.refused) QTRY_COMPARE(tipOf(size_t(index)), panel);
+            else QCOMPARE(tipOf(size_t(index)), QString());
+        }
+        QToolTip::hideText();
     }
 
     void wallpaperFollowsTheSelectionAsPropertiesDoes() {

@@ -337,7 +337,8 @@ TEST(Wallpaper, RenderedOnWhiteAtTheChosenSize) {
 TEST(Wallpaper, FailedRenderKeepsTheOldFile) {
     TempTree d;
     const std::string out = d.write("Korvel_me_WP.bmp", "the user's current wallpaper");
-    saveBmp(gradientBitmap(4, 4), d / "photo.unknownext");
+    // A name no decoder takes, and content none recognises.
+    d.write("photo.unknownext", "not a picture");
     saveBmp(gradientBitmap(4, 4), d / "ok.bmp");
     EXPECT_THROW(MakeWallpaperBitmap(d / "photo.unknownext", nullptr, WallpaperRender::Fitted, 9, 9, out),
                  Exception);

@@ -147,7 +147,7 @@ TEST(KorvelTool, EverySubcommand) {
          "korvel-tool copy: the output folder \"@src/b.jpg\" is a file, not a folder\n"},
         {"move a folder into itself", "move -o @l/sub @l", 1, {}, "korvel-tool: Cannot move a folder into itself \"@l\"\n"},
         {"info goes on after failures", "info @i/c.bmp @i/missing.bmp @i/x.xyz @i/a.bmp", 1,
-         {"@i/c.bmp\terror: *", "*No such file or directory*", "@i/x.xyz\terror: *",
+         {"@i/c.bmp\terror: *", "@i/missing.bmp\terror: ビットマップ: 読み込めません (ファイルが見つかりません)", "@i/x.xyz\terror: *",
           "@i/a.bmp\t7x5 8 ビットマップ"}, "*"},
         {"info takes any name", "info #0 #1 #2 #3", 0,
          {"#0\t3x1 8 ビットマップ", "#1\t3x1 8 ビットマップ", "#2\t3x1 8 ビットマップ", "#3\t3x1 8 ビットマップ"}},

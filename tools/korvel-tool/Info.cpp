@@ -99,7 +99,8 @@ const char kInfoUsage[] =
     "usage: korvel-tool info FILE...\n"
     "  prints a line per file: its path, a tab, WIDTHxHEIGHT BITS FORMAT, then a tab and\n"
     "  \"orientation N\" when the EXIF orientation is not upright, a tab and \"profile NAME\" when it\n"
-    "  has an ICC profile; or the path, a tab and \"error: REASON\"\n";
+    "  has an ICC profile; or the path, a tab and \"error: REASON\" naming the decoder tried.\n"
+    "  A file whose content is not what its extension says shows FORMAT as \"JPEG (拡張子 .png)\".\n";
 
 const char kDecodeUsage[] = "usage: korvel-tool decode [--scale 1|1/2|1/4|1/8] FILE OUT.pam\n";
 
@@ -108,19 +109,25 @@ int runInfo(const std::vector<std::string>& args) {
     if (const auto status = readFilesOnly(args, "info", kInfoUsage, files)) return *status;
     int status = 0;
     for (const std::string& path : files) {
+        TPicture picture;
         try {
-            TPicture picture;
             picture.loadFromFile(path, photoLimits());
             TGraphic& g = *picture.graphic();
             const int w = g.width(), h = g.height();
             // The depth is the same at every JPEG scale; the smallest decodes fastest.
             g.requestDecodeScale(8);
             const TBitmap* r = g.raster();
-            std::printf("%s\t%dx%d %d %s%s\n", path.c_str(), w, h, r ? r->bitsPerPixel() : 0,
-                        formatDescription(path).c_str(), photoDescription(g.photoMeta()).c_str());
+            // A file read by its content rather than its extension says so instead.
+            const std::string format =
+                picture.content().mislabelled() ? picture.content().text() : formatDescription(path);
+            std::printf("%s\t%dx%d %d %s%s\n", path.c_str(), w, h, r ? r->bitsPerPixel() : 0, format.c_str(),
+                        photoDescription(g.photoMeta()).c_str());
         } catch (const std::exception& e) {
-            std::printf("%s\terror: %s\n", path.c_str(), e.what());
-            std::fprintf(stderr, "%s: %s\n", path.c_str(), e.what());
+            // The picture knows which decoder refused the file and why; a raster failure after
+            // the load has only the exception's word.
+            const std::string reason = picture.failure() ? picture.failure()->text() : std::string(e.what());
+            std::printf("%s\terror: %s\n", path.c_str(), reason.c_str());
+            std::fprintf(stderr, "%s: %s\n", path.c_str(), reason.c_str());
             status = 1;
         }
     }
