@@ -47,7 +47,12 @@ public:
         : bytes_(std::move(bytes)), limits_(limits) {
         open();
         width_ = gif_->SWidth, height_ = gif_->SHeight;
-        checkImageSize(width_, height_, 32, limits_.maxPixels);
+        try {
+            checkImageSize(width_, height_, 32, limits_.maxPixels);
+        } catch (...) {
+            close();  // the destructor does not run for a constructor that throws
+            throw;
+        }
     }
     ~GifFrames() override { close(); }
 
