@@ -1,5 +1,7 @@
 #include "codecs/PhotoMetaTaken.h"
 
+#include "imaging/Exif.h"
+
 #include <algorithm>
 #include <cstring>
 #include <ctime>
@@ -12,19 +14,7 @@ namespace {
 constexpr uint16_t kExifIfdPointer = 0x8769, kDateTimeOriginal = 0x9003, kOffsetTimeOriginal = 0x9011;
 constexpr uint16_t kAscii = 2, kLong = 4;
 
-struct Tiff {
-    const uint8_t* data;
-    size_t size;
-    bool big;
-
-    bool has(size_t at, size_t n) const { return at <= size && n <= size - at; }
-    uint16_t u16(size_t at) const {
-        return big ? uint16_t(data[at] << 8 | data[at + 1]) : uint16_t(data[at + 1] << 8 | data[at]);
-    }
-    uint32_t u32(size_t at) const {
-        return big ? uint32_t(u16(at)) << 16 | u16(at + 2) : uint32_t(u16(at + 2)) << 16 | u16(at);
-    }
-};
+using Tiff = TiffBytes;
 
 struct Entry {
     uint16_t type = 0;
@@ -53,7 +43,7 @@ std::optional<Entry> findEntry(const Tiff& t, uint32_t offset, uint16_t tag) {
 
 // The ASCII value of an entry up to its first NUL.
 std::string_view asciiOf(const Tiff& t, const Entry& e) {
-    std::string_view s(reinterpret_cast<const char*>(t.data + e.valueAt), e.count);
+    std::string_view s(reinterpret_cast<const char*>(t.p + e.valueAt), e.count);
     return s.substr(0, s.find('\0'));
 }
 

@@ -10,18 +10,7 @@ namespace korvel {
 
 namespace {
 
-struct Tiff {
-    const uint8_t* p;
-    size_t size;
-    bool big;
-    bool has(size_t at, size_t n) const { return at <= size && n <= size - at; }
-    uint16_t u16(size_t at) const {
-        return big ? uint16_t(p[at] << 8 | p[at + 1]) : uint16_t(p[at] | p[at + 1] << 8);
-    }
-    uint32_t u32(size_t at) const {
-        return big ? uint32_t(p[at]) << 24 | uint32_t(p[at + 1]) << 16 | uint32_t(p[at + 2]) << 8 | p[at + 3]
-                   : uint32_t(p[at + 3]) << 24 | uint32_t(p[at + 2]) << 16 | uint32_t(p[at + 1]) << 8 | p[at];
-    }
+struct Tiff : TiffBytes {
     // The value of a one-element SHORT or LONG entry.
     bool value(size_t entry, uint32_t& v) const {
         const uint16_t type = u16(entry + 2);
@@ -37,7 +26,7 @@ struct Tiff {
 void thumbnailInTiff(const uint8_t* tiff, size_t size, size_t& offset, size_t& length) {
     length = 0;
     if (size < 8) return;
-    Tiff t{tiff, size, false};
+    Tiff t{{tiff, size, false}};
     if (tiff[0] == 'M' && tiff[1] == 'M') t.big = true;
     else if (!(tiff[0] == 'I' && tiff[1] == 'I')) return;
     if (t.u16(2) != 42) return;

@@ -6,19 +6,7 @@ namespace korvel {
 
 namespace {
 
-struct Reader {
-    const uint8_t* p;
-    size_t size;
-    bool big;
-    bool has(size_t at, size_t n) const { return at <= size && n <= size - at; }
-    uint16_t u16(size_t at) const {
-        return big ? uint16_t(p[at] << 8 | p[at + 1]) : uint16_t(p[at] | p[at + 1] << 8);
-    }
-    uint32_t u32(size_t at) const {
-        return big ? uint32_t(p[at]) << 24 | uint32_t(p[at + 1]) << 16 | uint32_t(p[at + 2]) << 8 | p[at + 3]
-                   : uint32_t(p[at + 3]) << 24 | uint32_t(p[at + 2]) << 16 | uint32_t(p[at + 1]) << 8 | p[at];
-    }
-};
+using Reader = TiffBytes;
 
 constexpr uint16_t kOrientationTag = 0x0112;
 constexpr uint16_t kTypeShort = 3;
