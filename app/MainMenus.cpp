@@ -15,10 +15,8 @@
 #include "app/FolderTreePanel.h"
 #include "app/ToolIcons.h"
 #include "browse/ui/DirTree.h"
-#include "browse/TakenTimes.h"
 #include "browse/ui/OrgStGrid.h"
 #include "fileops/WallpaperBitmap.h"
-#include "platform/BusyCursor.h"
 #include "platform/PathText.h"
 
 namespace {
@@ -480,12 +478,6 @@ void TKorvelMain::setShowCaptions(bool down) {
 void TKorvelMain::setInfoMode(InfoMode mode) {
     infoMode_ = mode;
     updateActions();
-    // The cells show the dates photos were taken, which are read only when asked for: read them
-    // now, or the mode would show the files' own times under its name.
-    if (mode == InfoMode::Taken) {
-        BusyCursor busy;
-        korvel::TakenTimes::shared().sortKeys(fileList());
-    }
     // The info mode only repaints; the next listing and the sort buttons use the new key.
     thumbnailGrid_->view()->repaintCells();
 }
