@@ -10,6 +10,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTimer>
+#include <utility>
 #include <QtMath>
 #include <QVBoxLayout>
 
@@ -207,7 +208,7 @@ void PreviewPanel::loadEnded() {
     model_.loaded();
     layoutImage();
     hooks.stateChanged();
-    QApplication::restoreOverrideCursor();
+    if (!std::exchange(redecoding_, false)) QApplication::restoreOverrideCursor();
     if (const std::optional<korvel::GridCell> wanted = std::exchange(wantedCell_, std::nullopt))
         showCell(wanted->col, wanted->row);
 }
@@ -239,8 +240,23 @@ void PreviewPanel::fit() {
     const bool laidOut = hooks.laidOut && hooks.laidOut();
     // Fitted in device pixels, so that a dense screen shows the picture's own detail.
     const QSize device = devicePixels(pane_->size());
-    const korvel::TBitmap* shown = model_.shown(device.width(), device.height(), fullSize_, enlarge_, laidOut);
+    // A photo decoded reduced for another pane size is decoded again on the queue, never here:
+    // a large one would hold the window (and the first screen of thumbnails) for a second.
+    // Meanwhile the copy in hand is stretched to the pane.
+    const bool interim = laidOut && !model_.loading() && model_.fitNeedsDecode(device.width(), device.height(), fullSize_);
+    const korvel::TBitmap* shown = model_.shown(device.width(), device.height(), fullSize_, enlarge_, laidOut && !interim);
     QImage image = shown ? toQImage(*shown) : QImage();
+    if (interim) {
+        if (!image.isNull()) image = image.scaled(device, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        if (!redecodeTimer_) {
+            redecodeTimer_ = new QTimer(this);
+            redecodeTimer_->setSingleShot(true);
+            // A dragged splitter refits many times; the decode waits until it rests.
+            redecodeTimer_->setInterval(80);
+            connect(redecodeTimer_, &QTimer::timeout, this, &PreviewPanel::redecodeForPane);
+        }
+        redecodeTimer_->start();
+    }
     if (anim_ && !image.isNull()) {
         // The frame in the still's place and size; transparent parts over the pane's background.
         const korvel::AnimFrame& f = anim_->current();
@@ -255,6 +271,14 @@ void PreviewPanel::fit() {
     }
     image.setDevicePixelRatio(pane_->devicePixelRatioF());
     pane_->setShownImage(std::move(image));
+}
+
+void PreviewPanel::redecodeForPane() {
+    const QSize device = devicePixels(pane_->size());
+    if (model_.loading() || model_.path().empty() || !model_.fitNeedsDecode(device.width(), device.height(), fullSize_))
+        return;
+    redecoding_ = true;
+    load(model_.path(), model_.begin(model_.path()));
 }
 
 QSize PreviewPanel::devicePixels(QSize logical) const {

@@ -95,6 +95,7 @@ private:
     void showDecoded(uint64_t request, korvel::PreviewModel::Decoded decoded);
     void loadEnded();
     void fit();
+    void redecodeForPane();
     QSize devicePixels(QSize logical) const;
     void mousePressed(QMouseEvent* event);
     void mouseMoved(QMouseEvent* event);
@@ -107,6 +108,9 @@ private:
     korvel::WorkQueue decodeQueue_;
     std::optional<korvel::GridCell> wantedCell_;
     bool decoding_ = false;  // the loader has handed the decode to decodeQueue_
+    // A decode for a new pane size is running: the picture stays, and so does the cursor.
+    bool redecoding_ = false;
+    QTimer* redecodeTimer_ = nullptr;
     bool fullSize_ = false;
     int turned_ = 1;  // the turn given since the picture was loaded, as an EXIF orientation
     bool enlarge_ = false;   // small pictures fill the pane too
