@@ -427,6 +427,7 @@ private slots:
             QByteArray ini;
             int first;
         } rows[] = {
+            {{"/s", pic(3)}, kIni, 4},
             {{"/S", pic(3)}, kIni + "SelectStart=1\n", 4},
             {{"/s", other, pics_.path().toStdString()}, kIni, 1},
         };
