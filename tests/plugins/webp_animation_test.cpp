@@ -96,7 +96,8 @@ TEST_F(WebpAnimation, StillAndDamagedFilesAreNoAnimation) {
     const size_t n = WebPEncodeLosslessRGBA(rgba.data(), 4, 4, 16, &still);
     Bytes cut = animatedWebp(8, 8, {50, 50}, 0);
     cut.resize(40);
-    for (const Bytes& b : {Bytes(still, still + n), cut}) EXPECT_FALSE(openPluginFrames(*host_.item(0), file("s.webp", b)));
+    for (const Bytes& b : {Bytes(still, still + n), cut})
+        EXPECT_FALSE(openPluginFrames(*host_.item(0), file("s.webp", b)));
     WebPFree(still);
 }
 
