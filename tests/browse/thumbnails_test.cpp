@@ -472,12 +472,7 @@ TEST(SharedThumbs, OnlyUprightSrgbBuildsAreShared) {
 // old bytes: its cached thumbnail and its shared ones of every size, even when its time was kept
 // and the old ones would still pass as valid. The other files keep theirs.
 TEST(RewrittenFiles, PicturesOfTheOldBytesGo) {
-    struct Row {
-        const char *name, *rewritten, *previewed;
-        bool keepTime;
-        std::vector<size_t> cells;
-        bool preview;
-    } rows[] = {
+    struct Row { const char *name, *rewritten, *previewed; bool keepTime; std::vector<size_t> cells; bool preview; } rows[] = {
         {"time kept, previewed", "a.png", "a.png", true, {0}, true},
         {"time changed, another file previewed", "a.png", "b.png", false, {0}, false},
         {"not listed, nothing previewed", "c.png", "", true, {}, false},
@@ -503,8 +498,7 @@ TEST(RewrittenFiles, PicturesOfTheOldBytesGo) {
         const timespec times[2] = {before.st_atim, before.st_mtim};
         if (r.keepTime) ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
 
-        const std::string previewed = *r.previewed ? b.tree / r.previewed : "";
-        const RewriteFollowUp up = forgetRewritten(b.list, {file}, previewed, &shared);
+        const RewriteFollowUp up = forgetRewritten(b.list, {file}, *r.previewed ? b.tree / r.previewed : "", &shared);
         EXPECT_EQ(up.cells, r.cells);
         EXPECT_EQ(up.preview, r.preview);
         EXPECT_EQ(entryOf(shared.thumbnailPath(file, 128)) + " " + entryOf(b.tree / xLarge), "missing missing");
