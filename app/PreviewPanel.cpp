@@ -112,14 +112,24 @@ void PreviewPanel::showCell(int col, int row) {
         if (model_.loading()) wantedCell_ = korvel::GridCell{col, row};
         return;
     }
-    const std::string& path = *file;
+    showFile(*file, false);
+}
+
+void PreviewPanel::reload() {
+    if (model_.path().empty()) return;
+    // A load under way may have read the old bytes: the file is decoded again after it.
+    if (model_.loading()) reloadWanted_ = true;
+    else showFile(model_.path(), true);
+}
+
+void PreviewPanel::showFile(const std::string& path, bool again) {
     const std::optional<korvel::TSeekFile> now = korvel::currentSeekFile(path);
     if (!now) {
         clearFilePanels();
         reportVanishedFile();
         return;
     }
-    if (path == model_.path()) return;
+    if (path == model_.path() && !again) return;
     const uint64_t request = model_.begin(path);
     statusBar_->setText(StatusPanel::Path, pathText(path));
     statusBar_->setText(StatusPanel::FileSize, q(korvel::formatKiloBytes(now->Size)));
@@ -209,8 +219,11 @@ void PreviewPanel::loadEnded() {
     layoutImage();
     hooks.stateChanged();
     if (!std::exchange(redecoding_, false)) QApplication::restoreOverrideCursor();
+    const bool again = std::exchange(reloadWanted_, false);
     if (const std::optional<korvel::GridCell> wanted = std::exchange(wantedCell_, std::nullopt))
         showCell(wanted->col, wanted->row);
+    else if (again && !model_.path().empty())
+        showFile(model_.path(), true);
 }
 
 bool PreviewPanel::stopLoading() {
@@ -305,8 +318,8 @@ void PreviewPanel::turn(TurnKind kind) {
 
 void PreviewPanel::saveTurn() {
     if (!model_.hasImage() || model_.path().empty()) return;
-    // The pane already shows what the file now holds.
-    if (SaveTurnToFile(model_.path(), turned_, window())) turned_ = 1;
+    // The follow-up of the saved file decodes it again (a trimmed edge shows).
+    SaveTurnToFile(model_.path(), turned_, window());
 }
 
 void PreviewPanel::copyToClipboard() {
