@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <sstream>
 
 #include "browse/FileSort.h"
 #include "browse/FolderChanges.h"
@@ -195,63 +196,49 @@ TEST(ChangeCoalescer, GathersBurstsAndWaitsForWrites) {
     }
 }
 
+namespace {
+
+// The update a row gives, its names made full under the folder f ("" is f itself).
+FolderUpdate under(const std::string& f, FolderUpdate u) {
+    for (std::vector<std::string>* names : {&u.files, &u.folders, &u.gone})
+        for (std::string& name : *names) name = f + name;
+    for (auto& [from, to] : u.renamed)
+        for (std::string* name : {&from, &to})
+            if (!name->starts_with('/')) *name = f + *name;
+    return u;
+}
+
+}  // namespace
+
 // A listing of *.jpg without hidden names, sorted by name, holding a.jpg and b.jpg with their
-// thumbnails at 5 and 6; each row changes the disk and applies its update.
+// thumbnails at 5 and 6; each row changes f/ ("name=bytes" written, "name/" made, "-name"
+// removed, "a>b" renamed) and applies its update.
 TEST(ListingUpdate, KeepsUnchangedEntriesAndFollowsTheDisk) {
     struct Row {
         const char* what;
-        std::function<void(const TempTree& t)> act;
-        std::function<FolderUpdate(const std::string& f)> update;
+        const char* act;
+        FolderUpdate update;
         const char* listing;  // name:ThumbPos ("-" for none) in list order
         bool changes = true, descending = false, subFolders = false;
     };
-    using U = FolderUpdate;
     const Row rows[] = {
-        {"a new file is sorted in", [](auto& t) { t.write("f/0.jpg", "new"); },
-         [](auto& f) { return U{.files = {f + "0.jpg"}}; }, "0.jpg:- a.jpg:5 b.jpg:6"},
-        {"names the listing refuses",
-         [](auto& t) {
-             t.write("f/.h.jpg", "h"), t.write("f/x.txt", "x"), t.write("f/e.jpg", ""), t.folder("f/d.jpg");
-         },
-         [](auto& f) {
-             return U{.files = {f + ".h.jpg", f + "x.txt", f + "e.jpg", f + "d.jpg"}};
-         },
-         "a.jpg:5 b.jpg:6", false},
-        {"a file that went", [](auto& t) { std::remove((t / "f/a.jpg").c_str()); },
-         [](auto& f) { return U{.files = {f + "a.jpg"}}; }, "b.jpg:6"},
-        {"a changed file", [](auto& t) { t.write("f/b.jpg", "bigger now"); },
-         [](auto& f) { return U{.files = {f + "b.jpg"}}; }, "a.jpg:5 b.jpg:-"},
-        {"an unchanged file named again (as after Korvel's own copy)", [](auto&) {},
-         [](auto& f) { return U{.files = {f + "a.jpg"}}; }, "a.jpg:5 b.jpg:6", false},
-        {"renamed: entry and place kept",
-         [](auto& t) { std::rename((t / "f/a.jpg").c_str(), (t / "f/z.jpg").c_str()); },
-         [](auto& f) {
-             return U{.renamed = {{f + "a.jpg", f + "z.jpg"}}};
-         },
-         "z.jpg:5 b.jpg:6"},
-        {"renamed out of the mask", [](auto& t) { std::rename((t / "f/a.jpg").c_str(), (t / "f/a.txt").c_str()); },
-         [](auto& f) {
-             return U{.renamed = {{f + "a.jpg", f + "a.txt"}}};
-         },
-         "b.jpg:6"},
-        {"renamed over a listed file", [](auto& t) { std::rename((t / "f/a.jpg").c_str(), (t / "f/b.jpg").c_str()); },
-         [](auto& f) {
-             return U{.renamed = {{f + "a.jpg", f + "b.jpg"}}};
-         },
-         "b.jpg:5"},
-        {"renamed in from elsewhere", [](auto& t) { t.write("f/q.jpg", "q"); },
-         [](auto& f) {
-             return U{.renamed = {{"/elsewhere/q.jpg", f + "q.jpg"}}};
-         },
+        {"a new file is sorted in", "0.jpg=new", {.files = {"0.jpg"}}, "0.jpg:- a.jpg:5 b.jpg:6"},
+        {"names the listing refuses", ".h.jpg=h x.txt=x e.jpg= d.jpg/",
+         {.files = {".h.jpg", "x.txt", "e.jpg", "d.jpg"}}, "a.jpg:5 b.jpg:6", false},
+        {"a file that went", "-a.jpg", {.files = {"a.jpg"}}, "b.jpg:6"},
+        {"a changed file", "b.jpg=bigger", {.files = {"b.jpg"}}, "a.jpg:5 b.jpg:-"},
+        {"an unchanged file named again (as after Korvel's own copy)", "", {.files = {"a.jpg"}}, "a.jpg:5 b.jpg:6",
+         false},
+        {"renamed: entry and place kept", "a.jpg>z.jpg", {.renamed = {{"a.jpg", "z.jpg"}}}, "z.jpg:5 b.jpg:6"},
+        {"renamed out of the mask", "a.jpg>a.txt", {.renamed = {{"a.jpg", "a.txt"}}}, "b.jpg:6"},
+        {"renamed over a listed file", "a.jpg>b.jpg", {.renamed = {{"a.jpg", "b.jpg"}}}, "b.jpg:5"},
+        {"renamed in from elsewhere", "q.jpg=q", {.renamed = {{"/elsewhere/q.jpg", "q.jpg"}}},
          "a.jpg:5 b.jpg:6 q.jpg:-"},
-        {"events lost: read again", [](auto& t) { t.write("f/c.jpg", "c"), std::remove((t / "f/a.jpg").c_str()); },
-         [](auto&) { return U{.everything = true}; }, "b.jpg:6 c.jpg:-"},
-        {"the folder went", [](auto& t) { std::filesystem::remove_all(t / "f"); },
-         [](auto& f) { return U{.gone = {f}}; }, ""},
-        {"descending stays descending", [](auto& t) { t.write("f/0.jpg", "new"); },
-         [](auto& f) { return U{.files = {f + "0.jpg"}}; }, "b.jpg:6 a.jpg:5 0.jpg:-", true, true},
-        {"sub-folders listed: a new one is read", [](auto& t) { t.write("f/s/x.jpg", "x"); },
-         [](auto& f) { return U{.folders = {f}}; }, "a.jpg:5 b.jpg:6 s/x.jpg:-", true, false, true},
+        {"events lost: read again", "c.jpg=c -a.jpg", {.everything = true}, "b.jpg:6 c.jpg:-"},
+        {"the folder went", "-", {.gone = {""}}, ""},
+        {"descending stays descending", "0.jpg=new", {.files = {"0.jpg"}}, "b.jpg:6 a.jpg:5 0.jpg:-", true, true},
+        {"sub-folders listed: a new one is read", "s/x.jpg=x", {.folders = {""}}, "a.jpg:5 b.jpg:6 s/x.jpg:-", true,
+         false, true},
     };
     for (const Row& r : rows) {
         TempTree t;
@@ -263,8 +250,15 @@ TEST(ListingUpdate, KeepsUnchangedEntriesAndFollowsTheDisk) {
         if (r.descending) sortByNameView(list, 0, true);
         ASSERT_EQ(list.size(), 2u) << r.what;
         for (size_t i = 0; i < 2; ++i) list.seek(i).ThumbPos = list.path(i) == f + "a.jpg" ? 5 : 6;
-        r.act(t);
-        const ListingChange change = applyFolderUpdate(list, f, r.update(f), options, r.descending);
+        std::istringstream words(r.act);
+        for (std::string w; words >> w;) {
+            const size_t eq = w.find('=');
+            if (eq != std::string::npos) t.write("f/" + w.substr(0, eq), w.substr(eq + 1));
+            else if (w.ends_with('/')) t.folder("f/" + w);
+            else if (w[0] == '-') std::filesystem::remove_all(f + w.substr(1));
+            else std::filesystem::rename(f + w.substr(0, w.find('>')), f + w.substr(w.find('>') + 1));
+        }
+        const ListingChange change = applyFolderUpdate(list, f, under(f, r.update), options, r.descending);
         std::string got;
         for (size_t i = 0; i < list.size(); ++i) {
             const int pos = list.seek(i).ThumbPos;

@@ -188,8 +188,7 @@ TEST(Undo, CutShortThenFinished) {
     } rows[] = {
         {"a rename fails", {"renameNoReplace", "dst/b.jpg", EIO}, "Failed:dst/b.jpg"},
         // The move back goes through a copy, which the disk cuts off.
-        {"another file system, the disk full",
-         {"renameNoReplace", "dst/b.jpg", EXDEV}, "Failed:src/b.jpg", 0},
+        {"another file system, the disk full", {"renameNoReplace", "dst/b.jpg", EXDEV}, "Failed:src/b.jpg"},
         {"the journal cannot be flushed", {"fsync", "state/journal", EIO}, "", EIO},
     };
     for (const auto& row : rows) {
@@ -208,22 +207,20 @@ TEST(Undo, CutShortThenFinished) {
         cut.run(control);
         EXPECT_EQ(cut.journalError(), row.journalError);
         ASSERT_EQ(cut.worked().size(), 1u);
-        Journal journal(t / "state/journal");
-        journal.load();
-        ASSERT_EQ(journal.steps().size(), 1u);
-        EXPECT_FALSE(journal.steps()[0].undone);
         EXPECT_EQ(leftText(cut, t, ""), row.left);
         const std::string half = state(t, "");
         EXPECT_TRUE(half == "dst/b.jpg=b.jpg src/a.jpg=a.jpg src/c.jpg=c.jpg" ||
                     (row.journalError && half == "dst/ src/a.jpg=a.jpg src/b.jpg=b.jpg src/c.jpg=c.jpg"))
             << half;
 
+        // The step was left not undone: the next undo takes it again.
         UndoJob again(UndoDirection::Undo, 1, t / "state/journal");
         again.run(control);
         ASSERT_EQ(again.worked().size(), 1u);
         EXPECT_TRUE(again.worked()[0].undone);
         EXPECT_EQ(leftText(again, t, ""), "");
         EXPECT_EQ(state(t, ""), "dst/ src/a.jpg=a.jpg src/b.jpg=b.jpg src/c.jpg=c.jpg");
+        Journal journal(t / "state/journal");
         journal.load();
         ASSERT_EQ(journal.steps().size(), 1u);
         EXPECT_TRUE(journal.steps()[0].undone);
