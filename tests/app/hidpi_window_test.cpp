@@ -77,29 +77,23 @@ private slots:
 
     // The preview is fitted to the pane's device pixels, and a small picture is shown one image
     // pixel to a device pixel.
-    void previewAtDevicePixels_data() {
-        QTest::addColumn<int>("index");
-        QTest::addColumn<QSize>("image");
-        QTest::newRow("own size") << 0 << QSize(kChecker, kChecker);
-        QTest::newRow("fitted") << 1 << QSize(3000, 1000);
-    }
     void previewAtDevicePixels() {
-        QFETCH(int, index);
-        QFETCH(QSize, image);
-        clickCell(*w_, size_t(index));
-        QVERIFY(waitPreview(*w_));
-        TPreviewPane* pane = previewPane(*w_);
-        const QImage shown = pane->shownImage();
-        QCOMPARE(shown.devicePixelRatio(), kRatio);
-        const QSize paneDevice = pane->size() * 2;
-        QVERIFY2(image.width() > paneDevice.width() || index == 0, "the pane is too wide for the case");
-        const QSize want = image.width() <= paneDevice.width() && image.height() <= paneDevice.height()
-                               ? image
-                               : image.scaled(paneDevice, Qt::KeepAspectRatio);
-        QVERIFY2(qAbs(shown.width() - want.width()) <= 1 && qAbs(shown.height() - want.height()) <= 1,
-                 qPrintable(QStringLiteral("%1x%2, not %3x%4")
-                                .arg(shown.width()).arg(shown.height()).arg(want.width()).arg(want.height())));
-        if (index == 0) QVERIFY(edges(pane->grab().toImage(), QRect(0, 0, kChecker, kChecker)) > kSharp);
+        for (const auto& [index, image] : {std::pair{0, QSize(kChecker, kChecker)}, std::pair{1, QSize(3000, 1000)}}) {
+            clickCell(*w_, size_t(index));
+            QVERIFY(waitPreview(*w_));
+            TPreviewPane* pane = previewPane(*w_);
+            const QImage shown = pane->shownImage();
+            QCOMPARE(shown.devicePixelRatio(), kRatio);
+            const QSize paneDevice = pane->size() * 2;
+            QVERIFY2(image.width() > paneDevice.width() || index == 0, "the pane is too wide for the case");
+            const QSize want = image.width() <= paneDevice.width() && image.height() <= paneDevice.height()
+                                   ? image
+                                   : image.scaled(paneDevice, Qt::KeepAspectRatio);
+            QVERIFY2(qAbs(shown.width() - want.width()) <= 1 && qAbs(shown.height() - want.height()) <= 1,
+                     qPrintable(QStringLiteral("%1x%2, not %3x%4")
+                                    .arg(shown.width()).arg(shown.height()).arg(want.width()).arg(want.height())));
+            if (index == 0) QVERIFY(edges(pane->grab().toImage(), QRect(0, 0, kChecker, kChecker)) > kSharp);
+        }
     }
 
     // At 100 % a viewer shows each image pixel on one device pixel: half the logical size.
