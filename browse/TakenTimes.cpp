@@ -107,10 +107,21 @@ std::vector<int64_t> TakenTimes::sortKeys(const FileList& list) {
     return keys;
 }
 
-uint32_t TakenTimes::shownTime(const std::string& path, const TSeekFile& seek) const {
-    std::lock_guard lock(mutex_);
-    const Known* k = find(path, seek);
-    return k && k->taken ? packTakenTime(*k->taken) : seek.Time;
+uint32_t TakenTimes::shownTime(const std::string& path, const TSeekFile& seek) {
+    std::optional<TakenTime> taken;
+    {
+        std::lock_guard lock(mutex_);
+        if (const Known* k = find(path, seek)) return k->taken ? packTakenTime(*k->taken) : seek.Time;
+    }
+    // Renamed, written again or new since the sort: one file's head, read for the cell on screen.
+    if (mayCarryTakenTime(seek.Ext)) {
+        taken = readFileTakenTime(path);
+        std::lock_guard lock(mutex_);
+        if (known_.size() >= kMaxKnownFiles) known_.clear();
+        known_[path] = Known{seek.Size, seek.Time, taken};
+        ++filesRead_;
+    }
+    return taken ? packTakenTime(*taken) : seek.Time;
 }
 
 size_t TakenTimes::filesRead() const {

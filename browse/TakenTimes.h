@@ -33,8 +33,9 @@ public:
     // Seconds since the epoch for every entry of list, in list order: the taken time, else the
     // entry's last-write time. Files not known yet are read now.
     std::vector<int64_t> sortKeys(const FileList& list);
-    // What a cell shows in the taken mode: the taken time when it was read, else seek.Time.
-    uint32_t shownTime(const std::string& path, const TSeekFile& seek) const;
+    // What a cell shows in the taken mode: the taken time, else seek.Time. A file not known
+    // (renamed, written again or new since the last sort) is read now.
+    uint32_t shownTime(const std::string& path, const TSeekFile& seek);
     // How many files were read from disk so far.
     size_t filesRead() const;
     void clear();

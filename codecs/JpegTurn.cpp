@@ -2,7 +2,13 @@
 
 #include <turbojpeg.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <memory>
+
+#include "codecs/JpegLib.h"
+#include "codecs/PhotoMetaThumb.h"
+#include "imaging/Orientation.h"
 
 namespace korvel {
 
@@ -93,6 +99,27 @@ struct Tiff {
     }
 };
 
+// The EXIF thumbnail turned: its blocks moved when its size allows, else decoded, turned and
+// compressed again. Trimming would cut a strip off and leave it showing less than the photo.
+bool turnedThumbnail(const uint8_t* data, size_t size, int orientation, std::vector<uint8_t>& out) {
+    std::string message;
+    if (transform(data, size, orientation, TJXOPT_PERFECT, out, message)) return true;
+    TBitmap small;
+    if (!DecodeExifThumbnail(data, size, small)) return false;
+    const TBitmap upright = OrientUpright(small, orientation);
+    std::vector<const uint8_t*> rows(size_t(upright.height()));
+    for (int y = 0; y < upright.height(); ++y) rows[size_t(y)] = upright.scanLine(y);
+    jpeglib::EncodeJob job;
+    job.width = upright.width();
+    job.height = upright.height();
+    job.rows = rows.data();
+    char why[jpeglib::kMessageSize];
+    if (!jpeglib::encode(&job, why)) return false;
+    std::unique_ptr<unsigned char, void (*)(void*)> owned(job.output, std::free);
+    out.assign(owned.get(), owned.get() + job.outputSize);
+    return true;
+}
+
 }  // namespace
 
 int composeOrientation(int a, int b) {
@@ -153,8 +180,7 @@ std::vector<uint8_t> exifTurned(const uint8_t* payload, size_t size, int orienta
     const size_t offset = t.get(eo + 8, 4), length = t.get(el + 8, t.scalarBytes(el));
     if (!t.has(offset, length) || length == 0) return out;
     std::vector<uint8_t> thumb;
-    std::string message;
-    if (!transform(t.p + offset, length, orientation, TJXOPT_TRIM, thumb, message)) return out;
+    if (!turnedThumbnail(t.p + offset, length, orientation, thumb)) return out;
     if (thumb.size() <= length) {
         std::memcpy(t.p + offset, thumb.data(), thumb.size());
         std::memset(t.p + offset + thumb.size(), 0, length - thumb.size());

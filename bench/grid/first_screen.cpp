@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTemporaryDir>
+#include <sys/stat.h>
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -21,6 +22,12 @@
 int main(int argc, char** argv) {
     if (argc < 2) {
         std::fprintf(stderr, "usage: first_screen FOLDER [RUNS]\n");
+        return 2;
+    }
+    struct stat st {};
+    if (::stat(argv[1], &st) != 0 || !S_ISDIR(st.st_mode)) {
+        // An empty grid never shows its first screen: the wait below would not end.
+        std::fprintf(stderr, "first_screen: %s is not a folder\n", argv[1]);
         return 2;
     }
     QApplication app(argc, argv);

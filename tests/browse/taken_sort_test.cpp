@@ -99,4 +99,8 @@ TEST(TakenSort, CellsShowTheCameraClock) {
     };
     EXPECT_EQ(textOf("c.JPEG"), "20/01/02 18:00\n\r( c.JPEG )");
     EXPECT_EQ(textOf("d.png"), "19/05/05 12:00\n\r( d.png )");  // no date: the file's time
+    // Renamed since the sort (the listing follows in place, unsorted): still the camera's date.
+    const size_t c = size_t(list.indexOf(p.t / "c.JPEG"));
+    p.t.write("renamed.jpg", p.t.read("c.JPEG"));
+    EXPECT_EQ(cellInfoText(4, p.t / "renamed.jpg", list.seek(c)), "20/01/02 18:00\n\r( renamed.jpg )");
 }

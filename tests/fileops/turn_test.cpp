@@ -156,13 +156,14 @@ TEST(TurnJpeg, ComposesOrientations) {
 }
 
 // Every marker byte for byte, but the orientation (1 now), the pixel size (swapped) and the
-// thumbnail (turned too), in either byte order.
+// thumbnail (turned too, whole: compressed again when its blocks cannot move), in either byte order.
 TEST(TurnJpeg, KeepsEveryMarkerButTheOrientation) {
-    const PhotoBytes thumb = jpegBytes(photo(32, 16), 90);
     const PhotoBytes icc(3000, 0x5A);
     const std::string xmpText = std::string("http://ns.adobe.com/xap/1.0/") + '\0' + "<x:xmpmeta/>";
-    for (const bool big : {false, true}) {
-        SCOPED_TRACE(big ? "big-endian" : "little-endian");
+    const std::tuple<bool, int, int, int> rows[] = {{false, 32, 16, 2}, {true, 32, 16, 2}, {false, 30, 18, 48}};
+    for (const auto& [big, thumbW, thumbH, tolerance] : rows) {
+        SCOPED_TRACE(::testing::Message() << (big ? "big-endian" : "little-endian") << " " << thumbW << "x" << thumbH);
+        const PhotoBytes thumb = jpegBytes(photo(thumbW, thumbH), 90);
         const CameraExif exif = cameraExif(6, 64, 32, thumb, big);
         PhotoBytes file = jpegBytes(photo(64, 32), 90);
         file = withJpegSegment(file, 0xFE, bytesOf("a comment"));
@@ -194,7 +195,11 @@ TEST(TurnJpeg, KeepsEveryMarkerButTheOrientation) {
         const size_t thumbLength = exifU32(now, exif.thumbAt - 8, big);
         ASSERT_LE(thumbOffset + thumbLength, now.size());
         const PhotoBytes newThumb(now.begin() + ptrdiff_t(thumbOffset), now.begin() + ptrdiff_t(thumbOffset + thumbLength));
-        EXPECT_LE(maxDifference(decoded(newThumb), OrientUpright(decoded(thumb), 6)), 2);
+        const TBitmap turnedThumb = decoded(newThumb);
+        ASSERT_EQ(turnedThumb.width(), thumbH);
+        ASSERT_EQ(turnedThumb.height(), thumbW);
+        EXPECT_LE(maxDifference(turnedThumb, OrientUpright(decoded(thumb), 6)), tolerance);
+        EXPECT_GT(maxDifference(turnedThumb, OrientUpright(decoded(thumb), 8)), 2 * tolerance);  // tells turns apart
         // Nothing else of the block moved.
         for (const size_t at : {exif.orientationAt, exif.orientationAt + 1}) now[at] = was[at] = 0;
         for (size_t i = 0; i < 4; ++i) now[exif.thumbAt - 20 + i] = was[exif.thumbAt - 20 + i] = 0;

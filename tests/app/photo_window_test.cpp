@@ -1,15 +1,21 @@
-// A folder of camera JPEGs chosen in the window: cells show the photos' embedded EXIF pictures at
-// once, and each gives way to the built thumbnail, which is the one a photo without an embedded
-// picture gets.
+// A folder of camera JPEGs in the window: cells show the photos' embedded EXIF pictures at once,
+// each giving way to the built thumbnail; the date-taken mode, chosen from the menu bar's keys,
+// orders the photos by when they were taken.
 #include <QApplication>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <fstream>
 
 #include "app/ThumbnailGridPanel.h"
 #include "tests/support/ExifThumbSamples.h"
 #include "tests/support/GridWindow.h"
+#include "tests/support/TakenSamples.h"
 #include "tests/support/UiSupport.h"
 
 using namespace korvel::testing;
@@ -27,7 +33,7 @@ void writeBytes(const QString& path, const PhotoBytes& b) {
 
 }  // namespace
 
-class StandInWindowTest : public QObject {
+class PhotoWindowTest : public QObject {
     Q_OBJECT
     QTemporaryDir config_, empty_, pics_;
 
@@ -40,6 +46,20 @@ class StandInWindowTest : public QObject {
 
 private slots:
     void initTestCase() { qputenv("KORVEL_CONFIG_DIR", config_.path().toUtf8()); }
+
+    static QString names(const TKorvelMain& w) {
+        QStringList out;
+        for (size_t i = 0; i < w.fileList().size(); ++i)
+            out << QString::fromStdString(w.fileList().path(i)).section('/', -1);
+        return out.join(' ');
+    }
+
+    void chooseFolder(TKorvelMain& w, const QString& folder) {
+        QLineEdit* edit = historyBox(w)->lineEdit();
+        edit->selectAll();
+        QTest::keyClicks(edit, folder);
+        QTest::keyClick(edit, Qt::Key_Return);
+    }
 
     void standInsGiveWayToBuiltThumbnails() {
         // A red photo whose embedded picture is green, so the screen tells which one a cell shows.
@@ -56,10 +76,7 @@ private slots:
         auto* panel = w.findChild<ThumbnailGridPanel*>("Panel3");
         QVERIFY(panel);
         panel->holdThumbnails(true);
-        QLineEdit* edit = historyBox(w)->lineEdit();
-        edit->selectAll();
-        QTest::keyClicks(edit, pics_.path());
-        QTest::keyClick(edit, Qt::Key_Return);
+        chooseFolder(w, pics_.path());
         QTRY_COMPARE(int(w.fileList().size()), 4);
 
         // The lane reads the cells in order: once c has its stand-in, a and b were judged.
@@ -81,7 +98,37 @@ private slots:
         QVERIFY(!built.isNull());
         QCOMPARE(built.convertToFormat(QImage::Format_RGB32), plain.convertToFormat(QImage::Format_RGB32));
     }
+
+    // Alt+V, V, T, then the sort button: the photos in the order they were taken (camera clocks
+    // with their offsets, the file's time for one without).
+    void takenModeFromTheMenuBar() {
+        QTemporaryDir dir;
+        const auto put = [&](const char* name, const std::string& date, const std::string& offset, time_t mtime) {
+            writeBytes(dir.filePath(name), jpegWithExif(exifTakenBlock(date, offset)));
+            const timespec times[2] = {{mtime, 0}, {mtime, 0}};
+            QVERIFY(::utimensat(AT_FDCWD, dir.filePath(name).toLocal8Bit().constData(), times, 0) == 0);
+        };
+        put("a.jpg", "2021:03:04 10:00:00", "+09:00", localTime(2001, 1, 1));  // 01:00 UTC
+        put("b.jpg", "2021:03:04 09:00:00", "+02:00", localTime(2002, 1, 1));  // 07:00 UTC
+        put("c.jpg", "2021:03:04 03:00:00", "+00:00", localTime(2000, 1, 1));  // 03:00 UTC
+        put("d.jpg", "", "", localTime(2020, 1, 1));                          // no date: its file time
+        TKorvelMain w({empty_.path().toStdString()});
+        QVERIFY(showReady(w));
+        chooseFolder(w, dir.path());
+        QTRY_COMPARE(names(w), QStringLiteral("a.jpg b.jpg c.jpg d.jpg"));
+
+        const auto openMenu = [] { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); };
+        QTest::keyClick(&w, Qt::Key_V, Qt::AltModifier);
+        QTRY_VERIFY(openMenu());
+        QTest::keyClick(openMenu(), Qt::Key_V);
+        QTRY_VERIFY(openMenu() == w.actions().NameViewMenu->menu());
+        QTest::keyClick(openMenu(), Qt::Key_T);
+        QTRY_COMPARE(w.infoMode(), TKorvelMain::InfoMode::Taken);
+        QVERIFY(w.actions().NameView5->isChecked());
+        QTest::mouseClick(w.toolButton(w.actions().SortBtn1), Qt::LeftButton);
+        QTRY_COMPARE(names(w), QStringLiteral("d.jpg a.jpg c.jpg b.jpg"));
+    }
 };
 
-QTEST_MAIN(StandInWindowTest)
-#include "standin_window_test.moc"
+QTEST_MAIN(PhotoWindowTest)
+#include "photo_window_test.moc"
