@@ -72,8 +72,8 @@ void operate(const std::string& kind, const TempTree& t, const std::string& othe
         FileOperationJob(FileCommand::Move, {t / "src/a.jpg", t / "src/b.jpg"}, other).run(control);
     } else {
         t.folder("dst");
-        FileOperationJob job(kind == "copy" ? FileCommand::Copy : FileCommand::Delete, {t / "src/a.jpg", t / "src/b.jpg"},
-                             t / "dst");
+        const FileCommand command = kind == "copy" ? FileCommand::Copy : FileCommand::Delete;
+        FileOperationJob job(command, {t / "src/a.jpg", t / "src/b.jpg"}, t / "dst");
         job.homeTrash = t / "data/Trash";
         job.run(control);
     }

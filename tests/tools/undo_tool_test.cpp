@@ -25,6 +25,14 @@ std::vector<std::string> toolEnv(const TempTree& t) {
     return {"LC_ALL=C.UTF-8", "KORVEL_STATE_DIR=" + t / "state/", "XDG_DATA_HOME=" + t / "data"};
 }
 
+// korvel-tool with the words of line, "@path" under t, in t's environment unless env is given.
+ToolRun tool(const TempTree& t, const std::string& line, std::vector<std::string> env = {}) {
+    std::vector<std::string> args;
+    std::istringstream in(line);
+    for (std::string x; in >> x;) args.push_back(x[0] == '@' ? t.root() + x.substr(1) : x);
+    return runTool(args, env.empty() ? toolEnv(t) : env, 20, "", t.root());
+}
+
 }  // namespace
 
 // Each row runs a script through korvel-tool: "op" the operation, "undo"/"redo", "=path=bytes" a
@@ -73,10 +81,7 @@ TEST(UndoTool, EveryOperationUndoneAndRedone) {
                 t.write(w.substr(1, eq - 1), w.substr(eq + 1));
                 continue;
             }
-            std::vector<std::string> args;
-            std::istringstream a(w == "op" ? opArgs : w);
-            for (std::string x; a >> x;) args.push_back(x[0] == '@' ? t.root() + x.substr(1) : x);
-            const ToolRun r = runTool(args, toolEnv(t), 20, "", t.root());
+            const ToolRun r = tool(t, w == "op" ? opArgs : w);
             ASSERT_EQ(r.status, last ? row.status : 0) << w << ": " << r.err;
             if (w == "op") continue;
             // The step is named even when items of it were left alone.
@@ -91,23 +96,16 @@ TEST(UndoTool, EveryOperationUndoneAndRedone) {
 // has nothing to undo; a journal that cannot be written fails the undo and touches no file.
 TEST(UndoTool, HistoryAndSteps) {
     TempTree t;
-    const auto tool = [&t](const std::string& line, std::vector<std::string> env = {}) {
-        std::vector<std::string> args;
-        std::istringstream in(line);
-        for (std::string x; in >> x;) args.push_back(x[0] == '@' ? t.root() + x.substr(1) : x);
-        if (env.empty()) env = toolEnv(t);
-        return runTool(args, env, 20, "", t.root());
-    };
     t.write("src/a.jpg", "A");
     t.write("src/b.jpg", "BB");
     t.write("src/c.jpg", "CCC");
     t.folder("dst");
-    EXPECT_EQ(tool("undo").lines, std::vector<std::string>{"nothing to undo"});
-    EXPECT_EQ(tool("redo").lines, std::vector<std::string>{"nothing to redo"});
-    ASSERT_EQ(tool("move -o @dst @src/a.jpg @src/b.jpg").status, 0);
-    ASSERT_EQ(tool("copy -o @dst @src/c.jpg").status, 0);
-    ASSERT_EQ(tool("trash @src/c.jpg").status, 0);
-    const ToolRun undo = tool("undo --steps 2");
+    EXPECT_EQ(tool(t, "undo").lines, std::vector<std::string>{"nothing to undo"});
+    EXPECT_EQ(tool(t, "redo").lines, std::vector<std::string>{"nothing to redo"});
+    ASSERT_EQ(tool(t, "move -o @dst @src/a.jpg @src/b.jpg").status, 0);
+    ASSERT_EQ(tool(t, "copy -o @dst @src/c.jpg").status, 0);
+    ASSERT_EQ(tool(t, "trash @src/c.jpg").status, 0);
+    const ToolRun undo = tool(t, "undo --steps 2");
     EXPECT_EQ(undo.status, 0) << undo.err;
     EXPECT_EQ(undo.lines, (std::vector<std::string>{"undone: delete of 1 file to the Trash", "undone: copy of 1 file"}));
     // One line a step, newest first, its time in the local zone: two zones nine hours apart.
@@ -115,7 +113,7 @@ TEST(UndoTool, HistoryAndSteps) {
     for (int zone = 0; zone < 2; ++zone) {
         std::vector<std::string> env = toolEnv(t);
         env.push_back(zone ? "TZ=JST-9" : "TZ=UTC0");
-        zones[zone] = tool("history", env).lines;
+        zones[zone] = tool(t, "history", env).lines;
     }
     const std::vector<std::string> expected = {
         "1\t\tundone\tdelete of 1 file to the Trash", "2\t\tundone\tcopy of 1 file", "3\t\t\tmove of 2 files"};
@@ -131,12 +129,12 @@ TEST(UndoTool, HistoryAndSteps) {
     }
     EXPECT_EQ(treeState(t.dir()), "I/c.jpg T/c.jpg=CCC dst/a.jpg=A dst/b.jpg=BB src/c.jpg=CCC");
     // Redo takes the oldest undone step first.
-    EXPECT_EQ(tool("redo").lines, std::vector<std::string>{"redone: copy of 1 file"});
+    EXPECT_EQ(tool(t, "redo").lines, std::vector<std::string>{"redone: copy of 1 file"});
     for (const char* bad : {"undo --steps 0", "undo --steps 101", "redo --steps x", "undo @src/c.jpg", "history -x"})
-        EXPECT_EQ(tool(bad).status, 2) << bad;
+        EXPECT_EQ(tool(t, bad).status, 2) << bad;
     // The state folder is a file: the journal cannot be held, nothing moves.
     const std::string before = treeState(t.dir());
-    const ToolRun failed = tool("undo", {"KORVEL_STATE_DIR=" + t / "dst/a.jpg/"});
+    const ToolRun failed = tool(t, "undo", {"KORVEL_STATE_DIR=" + t / "dst/a.jpg/"});
     EXPECT_EQ(failed.status, 1);
     EXPECT_NE(failed.err.find("journal"), std::string::npos) << failed.err;
     EXPECT_EQ(treeState(t.dir()), before);
