@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -51,13 +50,6 @@ std::string shown(Millis at, const FolderUpdate& u) {
     return s;
 }
 
-void writeWhole(const std::string& path, const std::string& bytes) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), ssize_t(bytes.size()));
-    ::close(fd);
-}
-
 }  // namespace
 
 // Every change another program can make reaches the watch as the kernel tells it; a folder
@@ -76,7 +68,7 @@ TEST(FolderWatch, ReportsWhatHappensInWatchedFolders) {
         std::function<void()> act;
         const char* events;
     } steps[] = {
-        {"written", [&] { writeWhole(w + "a", "abc"); }, "+a ~a w a"},
+        {"written", [&] { writeFile(w + "a", "abc"); }, "+a ~a w a"},
         {"renamed", [&] { ::rename((w + "a").c_str(), (w + "b").c_str()); }, "<a >b"},
         {"mode", [&] { ::chmod((w + "b").c_str(), 0600); }, "@b"},
         {"moved in", [&] { ::rename(t.write("c", "c").c_str(), (w + "c").c_str()); }, ">c"},
@@ -84,7 +76,7 @@ TEST(FolderWatch, ReportsWhatHappensInWatchedFolders) {
         {"deleted", [&] { ::unlink((w + "b").c_str()); }, "-b"},
         {"folder", [&] { ::mkdir((w + "d").c_str(), 0755), ::rmdir((w + "d").c_str()); }, "+d/ -d/"},
         {"watched folder removed", [&] { ::rmdir(w.c_str()); }, "gone"},
-        {"after it went", [&] { ::mkdir(w.c_str(), 0755), writeWhole(w + "e", "e"); }, ""},
+        {"after it went", [&] { ::mkdir(w.c_str(), 0755), writeFile(w + "e", "e"); }, ""},
     };
     for (const Step& s : steps) {
         s.act();
@@ -102,8 +94,8 @@ TEST(FolderWatch, ReportsWhatHappensInWatchedFolders) {
     t.folder("x"), t.folder("y");
     tree.watchOnly({t / "x/", t / "y/"});
     tree.watchOnly({t / "y"});
-    writeWhole(t / "x/f", "f");
-    writeWhole(t / "y/f", "f");
+    writeFile(t / "x/f", "f");
+    writeFile(t / "y/f", "f");
     EXPECT_EQ(said(tree.read()), "+f");
     EXPECT_TRUE(tree.watching(t / "y/") && !tree.watching(t / "x/"));
 }
