@@ -230,6 +230,19 @@ void ThumbnailGridPanel::takeStandIns() {
     }
 }
 
+korvel::RewriteFollowUp ThumbnailGridPanel::rewritten(const std::vector<std::string>& files,
+                                                      const std::string& previewed) {
+    korvel::RewriteFollowUp up = korvel::forgetRewritten(files_, files, previewed, sharedThumbs_.get());
+    for (size_t i : up.cells) {
+        uncached_.erase(i);
+        standIns_.erase(i);
+        refused_.erase(files_.path(i));
+        if (pool_ && !korvel::IsMediaFile(mediaExts_, files_.path(i))) pool_->want(i, files_.path(i), true);
+        repaintCell(i);
+    }
+    return up;
+}
+
 void ThumbnailGridPanel::repaintCell(size_t index) {
     const size_t cols = size_t(grid_->colCount());
     if (cols == 0) return;

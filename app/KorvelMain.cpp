@@ -27,6 +27,7 @@
 #include "settings/CommandLine.h"
 #include "base/UserFolders.h"
 #include "settings/WindowGeometry.h"
+#include "view/ImageCommands.h"
 #include "view/PreviewPane.h"
 
 // The stored slots and the lists the window shows must agree.
@@ -119,11 +120,16 @@ TKorvelMain::TKorvelMain(const std::vector<std::string>& arguments, QWidget* par
         if (formState_ != FormState::Building) thumbnailGrid_->view()->setFocus();
     });
     connectFileCommands();
+    // A turn saved here or in a viewer, or undone: what was made of the old bytes is made again.
+    setRewriteFollower([this](const std::vector<std::string>& files) {
+        if (thumbnailGrid_->rewritten(files, previewPanel_->path()).preview) previewPanel_->reload();
+    });
     commands_->loadPlugins(mediaExts_);  // before the settings are read
     readSettingsAndArguments(arguments);
 }
 
 TKorvelMain::~TKorvelMain() {
+    setRewriteFollower({});
     // A running file job is cancelled and waited for before anything it reports to goes.
     fileCommands_->stopJobs();
     // The workers go first, while everything they read is still here: each finishes the file in
@@ -159,6 +165,7 @@ void TKorvelMain::applySettings(const korvel::MainSettings& st) {
     display_.pictFitFlg = st.pictFitFlg;
     display_.exifRotate = st.exifRotate;
     display_.colorManage = st.colorManage;
+    setTurnKeepsTime(st.turnKeepsTime);
     previewPanel_->setDisplay(photoSwitches(), display_.pictFitFlg);
     // The lists drop empty slots (and the history repeats) themselves.
     bands_->folderBoxes().setHistory({st.history.begin(), st.history.end()});

@@ -141,6 +141,8 @@ void TOptionFrm::buildSettingsPage() {
     d->addWidget(ColorManageCheck = named(new QCheckBox(tr("埋め込みカラープロファイルを使う")), "ColorManageCheck"),
                  3, 1);
     d->addWidget(SharedCacheCheck = named(new QCheckBox(tr("共有サムネイルキャッシュを使う")), "SharedCacheCheck"), 4, 0);
+    d->addWidget(TurnKeepsTimeCheck = named(new QCheckBox(tr("回転を保存しても更新日時を変えない(&M)")), "TurnKeepsTimeCheck"),
+                 4, 1);
 
     auto* page = new QGridLayout(SettingsPage);
     page->setContentsMargins(4, 4, 4, 4);
@@ -220,6 +222,7 @@ void TOptionFrm::FormCreate(const korvel::OptionValues& v, int thumbSize, const 
     ExifRotateCheck->setChecked(v.exifRotate);
     ColorManageCheck->setChecked(v.colorManage);
     SharedCacheCheck->setChecked(v.sharedCache);
+    TurnKeepsTimeCheck->setChecked(v.turnKeepsTime);
     SlidNumEdit->setText(QString::fromStdString(v.timeInt));
     setSlideColor(v.showColor);
     RepeatCheck->setChecked(v.repeatFlg);
@@ -252,6 +255,7 @@ korvel::OptionValues TOptionFrm::values() const {
     v.exifRotate = ExifRotateCheck->isChecked();
     v.colorManage = ColorManageCheck->isChecked();
     v.sharedCache = SharedCacheCheck->isChecked();
+    v.turnKeepsTime = TurnKeepsTimeCheck->isChecked();
     v.timeInt = SlidNumEdit->text().toStdString();
     v.showColor = slideColor_;
     v.repeatFlg = RepeatCheck->isChecked();

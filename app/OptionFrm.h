@@ -56,7 +56,8 @@ public:
     QPushButton* BitBtn1 = nullptr;
     QComboBox* CellSizeCombo = nullptr;
     QCheckBox *HideCheck = nullptr, *SpeedCheck = nullptr, *ChangeImCheck = nullptr, *PictFitCheck = nullptr,
-              *ExifRotateCheck = nullptr, *ColorManageCheck = nullptr, *SharedCacheCheck = nullptr;
+              *ExifRotateCheck = nullptr, *ColorManageCheck = nullptr, *SharedCacheCheck = nullptr,
+              *TurnKeepsTimeCheck = nullptr;
     QLineEdit* SlidNumEdit = nullptr;
     QPushButton* SlidBackPanel = nullptr;
     QCheckBox *RepeatCheck = nullptr, *FullScreenCheck = nullptr, *FSCaptionCheck = nullptr,

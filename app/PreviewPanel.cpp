@@ -10,6 +10,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTimer>
+#include <utility>
 #include <QtMath>
 #include <QVBoxLayout>
 
@@ -111,14 +112,24 @@ void PreviewPanel::showCell(int col, int row) {
         if (model_.loading()) wantedCell_ = korvel::GridCell{col, row};
         return;
     }
-    const std::string& path = *file;
+    showFile(*file, false);
+}
+
+void PreviewPanel::reload() {
+    if (model_.path().empty()) return;
+    // A load under way may have read the old bytes: the file is decoded again after it.
+    if (model_.loading()) reloadWanted_ = true;
+    else showFile(model_.path(), true);
+}
+
+void PreviewPanel::showFile(const std::string& path, bool again) {
     const std::optional<korvel::TSeekFile> now = korvel::currentSeekFile(path);
     if (!now) {
         clearFilePanels();
         reportVanishedFile();
         return;
     }
-    if (path == model_.path()) return;
+    if (path == model_.path() && !again) return;
     const uint64_t request = model_.begin(path);
     statusBar_->setText(StatusPanel::Path, pathText(path));
     statusBar_->setText(StatusPanel::FileSize, q(korvel::formatKiloBytes(now->Size)));
@@ -207,9 +218,12 @@ void PreviewPanel::loadEnded() {
     model_.loaded();
     layoutImage();
     hooks.stateChanged();
-    QApplication::restoreOverrideCursor();
+    if (!std::exchange(redecoding_, false)) QApplication::restoreOverrideCursor();
+    const bool again = std::exchange(reloadWanted_, false);
     if (const std::optional<korvel::GridCell> wanted = std::exchange(wantedCell_, std::nullopt))
         showCell(wanted->col, wanted->row);
+    else if (again && !model_.path().empty())
+        showFile(model_.path(), true);
 }
 
 bool PreviewPanel::stopLoading() {
@@ -239,8 +253,23 @@ void PreviewPanel::fit() {
     const bool laidOut = hooks.laidOut && hooks.laidOut();
     // Fitted in device pixels, so that a dense screen shows the picture's own detail.
     const QSize device = devicePixels(pane_->size());
-    const korvel::TBitmap* shown = model_.shown(device.width(), device.height(), fullSize_, enlarge_, laidOut);
+    // A photo decoded reduced for another pane size is decoded again on the queue, never here:
+    // a large one would hold the window (and the first screen of thumbnails) for a second.
+    // Meanwhile the copy in hand is stretched to the pane.
+    const bool interim = laidOut && !model_.loading() && model_.fitNeedsDecode(device.width(), device.height(), fullSize_);
+    const korvel::TBitmap* shown = model_.shown(device.width(), device.height(), fullSize_, enlarge_, laidOut && !interim);
     QImage image = shown ? toQImage(*shown) : QImage();
+    if (interim) {
+        if (!image.isNull()) image = image.scaled(device, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        if (!redecodeTimer_) {
+            redecodeTimer_ = new QTimer(this);
+            redecodeTimer_->setSingleShot(true);
+            // A dragged splitter refits many times; the decode waits until it rests.
+            redecodeTimer_->setInterval(80);
+            connect(redecodeTimer_, &QTimer::timeout, this, &PreviewPanel::redecodeForPane);
+        }
+        redecodeTimer_->start();
+    }
     if (anim_ && !image.isNull()) {
         // The frame in the still's place and size; transparent parts over the pane's background.
         const korvel::AnimFrame& f = anim_->current();
@@ -255,6 +284,14 @@ void PreviewPanel::fit() {
     }
     image.setDevicePixelRatio(pane_->devicePixelRatioF());
     pane_->setShownImage(std::move(image));
+}
+
+void PreviewPanel::redecodeForPane() {
+    const QSize device = devicePixels(pane_->size());
+    if (model_.loading() || model_.path().empty() || !model_.fitNeedsDecode(device.width(), device.height(), fullSize_))
+        return;
+    redecoding_ = true;
+    load(model_.path(), model_.begin(model_.path()));
 }
 
 QSize PreviewPanel::devicePixels(QSize logical) const {
@@ -281,8 +318,8 @@ void PreviewPanel::turn(TurnKind kind) {
 
 void PreviewPanel::saveTurn() {
     if (!model_.hasImage() || model_.path().empty()) return;
-    // The pane already shows what the file now holds.
-    if (SaveTurnToFile(model_.path(), turned_, window())) turned_ = 1;
+    // The follow-up of the saved file decodes it again (a trimmed edge shows).
+    SaveTurnToFile(model_.path(), turned_, window());
 }
 
 void PreviewPanel::copyToClipboard() {

@@ -70,6 +70,8 @@ public:
     // Previews the file of grid cell (col, row); a cell chosen while a picture loads is
     // previewed after it.
     void showCell(int col, int row);
+    // Decodes the previewed file again: its bytes changed in place.
+    void reload();
     // Sizes the pane for the picture and fits it again.
     void layoutImage();
     // Ends the decode thread; the window does so before anything the decode reports to is gone.
@@ -90,11 +92,13 @@ public:
 
 private:
     void clearFilePanels();
+    void showFile(const std::string& path, bool again);
     void reportVanishedFile();
     void load(const std::string& path, uint64_t request);
     void showDecoded(uint64_t request, korvel::PreviewModel::Decoded decoded);
     void loadEnded();
     void fit();
+    void redecodeForPane();
     QSize devicePixels(QSize logical) const;
     void mousePressed(QMouseEvent* event);
     void mouseMoved(QMouseEvent* event);
@@ -107,10 +111,14 @@ private:
     korvel::WorkQueue decodeQueue_;
     std::optional<korvel::GridCell> wantedCell_;
     bool decoding_ = false;  // the loader has handed the decode to decodeQueue_
+    // A decode for a new pane size is running: the picture stays, and so does the cursor.
+    bool redecoding_ = false;
+    QTimer* redecodeTimer_ = nullptr;
     bool fullSize_ = false;
     int turned_ = 1;  // the turn given since the picture was loaded, as an EXIF orientation
     bool enlarge_ = false;   // small pictures fill the pane too
     bool vanishedReportQueued_ = false;
+    bool reloadWanted_ = false;  // the previewed file changed while it loaded
     bool dragging_ = false;  // a left press at full size pans the picture
     QPoint pressedAt_;
     QScrollArea* scrollArea_ = nullptr;

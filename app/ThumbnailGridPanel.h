@@ -13,6 +13,7 @@
 
 #include "base/Limits.h"
 #include "browse/GridModel.h"
+#include "browse/RewrittenFiles.h"
 #include "browse/Thumbnails.h"
 #include "formats/MediaFiles.h"
 
@@ -106,6 +107,9 @@ public:
     // Why the file's thumbnail could not be made (its cell shows a mark and this as its tool
     // tip); empty when it was made or not tried yet.
     QString refusedReason(const std::string& path) const;
+    // Files whose bytes changed in place: their thumbnails, here and in the shared folder, are
+    // made again and their cells drawn anew. previewed: the previewed file, "" for none.
+    korvel::RewriteFollowUp rewritten(const std::vector<std::string>& files, const std::string& previewed);
 
 signals:
     // Thumbnails built on the workers have reached the cache; views drawing them repaint.

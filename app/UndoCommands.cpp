@@ -6,6 +6,7 @@
 
 #include "app/FileCommands.h"
 #include "platform/Translations.h"
+#include "view/ImageCommands.h"
 
 using korvel::StepKind;
 using korvel::UndoDirection;
@@ -56,6 +57,13 @@ void UndoCommands::follow(const korvel::UndoJob& job) {
         // Renamed in place, as the rename itself was: the grid keeps order, marks and thumbnails.
         for (const auto& [from, to] : job.moved()) grid.renamed(from, to);
         grid.renamesEnded();
+        return;
+    }
+    if (kind == StepKind::Turn) {
+        // The files stay where they are; their bytes went back or forth.
+        std::vector<std::string> files;
+        for (const korvel::StepEntry& e : job.worked().front().entries) files.push_back(e.source);
+        announceRewritten(files);
         return;
     }
     if (kind == StepKind::FolderRename) {

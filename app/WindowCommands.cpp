@@ -190,6 +190,7 @@ void WindowCommands::editOptions() {
     d.speedFlg = v.speedFlg, d.changeImFlg = v.changeImFlg, d.pictFitFlg = v.pictFitFlg;
     d.exifRotate = v.exifRotate, d.colorManage = v.colorManage, d.sharedCache = v.sharedCache;
     held.noHideFile = v.noHideFile, held.subDirOnce = v.subDirOnce;
+    setTurnKeepsTime(v.turnKeepsTime);
     // Everything but the size, which relists on its own below.
     const bool displayChanged = held.noHideFile != old.noHideFile || !(d == old.display);
     if (!dialog.CellSizeCombo->currentText().isEmpty()) d.thumbSize = dialog.CellSizeCombo->currentText().toInt();

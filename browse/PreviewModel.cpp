@@ -143,6 +143,16 @@ TBitmap* PreviewModel::editableBitmap() {
     return dynamic_cast<TBitmap*>(picture_.graphic());
 }
 
+bool PreviewModel::fitNeedsDecode(int pw, int ph, bool fullSize) const {
+    if (!reduced_ || fullSize || pw <= 0 || ph <= 0 || !hasImage()) return false;
+    const int iw = picture_.width(), ih = picture_.height();
+    // A picture that fits the pane is shown at its own size, which a small decode gives at once.
+    if (iw <= pw && ih <= ph) return false;
+    int fw, fh;
+    fitSize(iw, ih, pw, ph, fw, fh);
+    return fw != fittedWidth_ || fh != fittedHeight_ || fitted_.empty();
+}
+
 const TBitmap* PreviewModel::shown(int pw, int ph, bool fullSize, bool enlarge, bool refit) {
     if (reduced_ && hasImage() && !fullSize) {
         // Only the fitted copy exists; it stays enough while the image is larger than the pane.

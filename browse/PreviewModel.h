@@ -74,6 +74,10 @@ public:
     // itself at fullSize or when no copy could be made. refit makes the copy for this pane size;
     // without it the last copy stays. Null when there is no image.
     const TBitmap* shown(int paneWidth, int paneHeight, bool fullSize, bool enlarge, bool refit);
+    // Whether fitting to a pane of paneWidth x paneHeight needs a decode (the copy in hand was
+    // decoded reduced for another pane, or not yet): the window then decodes again off its
+    // thread and meanwhile paints the copy in hand, shown() without refit.
+    bool fitNeedsDecode(int paneWidth, int paneHeight, bool fullSize) const;
     const TBitmap& fitted() const { return fitted_; }
 
 private:

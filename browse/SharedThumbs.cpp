@@ -192,4 +192,14 @@ bool SharedThumbs::store(const std::string& file, int cellEdge, const TBitmap& i
     return false;
 }
 
+int SharedThumbs::forget(const std::string& file) const {
+    if (root_.empty()) return 0;
+    const std::string name = md5Hex(fileUri(absolutePath(file))) + ".png";
+    int removed = 0;
+    // Korvel writes the first two; other programs also keep the larger ones.
+    for (const char* folder : {"normal/", "large/", "x-large/", "xx-large/"})
+        if (::unlink((root_ + folder + name).c_str()) == 0) ++removed;
+    return removed;
+}
+
 }  // namespace korvel

@@ -44,6 +44,11 @@ public:
     // that is renamed when complete. Returns false when nothing was written.
     bool store(const std::string& file, int cellEdge, const TBitmap& image) const;
 
+    // Removes every size's thumbnail of file (normal, large, x-large, xx-large), whatever time it
+    // was stamped with: after the file's bytes changed in place its time may be the old one, and
+    // the old picture would pass as valid. Returns how many were removed.
+    int forget(const std::string& file) const;
+
 private:
     std::string root_;
 };

@@ -56,6 +56,7 @@ void declareMain(SettingsTable<MainSettings>& t, MainSettings& s) {
     for (int i = 0; i < kHistoryCount; ++i) t.add(kFavorites, n("Path", i), s.favorites[i]);
     t.add(kWindow, "WindOption", s.windOption).readOnly();
     t.add(kWindow, "opFolderFlg", s.opFolderFlg).readOnly();
+    t.add(kWindow, "TurnKeepsTime", s.turnKeepsTime).readOnly();
     t.add(kSubDir, "SubDirOnce", s.subDirOnce).readOnly();
     t.add("OpenFlg", "FileOpen", s.fileOpen).readOnly();
     t.add(kHistory, "Flag", s.historyFlag).readOnly();

@@ -28,6 +28,7 @@ struct MainSettings {
     bool pictFitFlg = false;
     bool exifRotate = true;   // turn photos as their EXIF orientation says
     bool colorManage = true;  // apply embedded colour profiles
+    bool turnKeepsTime = false;  // the options dialog's: a saved turn keeps the file's time
     bool windOption = true;
 
     // Restored only when windOption is on; an empty optional means "use the live default".

@@ -16,6 +16,7 @@ void declareOptions(SettingsTable<OptionValues>& t, OptionValues& v) {
     t.add(kWindow, "ChangeImFlg", v.changeImFlg);
     t.add(kWindow, "ExifRotate", v.exifRotate);
     t.add(kWindow, "ColorManage", v.colorManage);
+    t.add(kWindow, "TurnKeepsTime", v.turnKeepsTime);
     t.add("SubDir", "SubDirOnce", v.subDirOnce);
     t.add("Thumbnil", "SpeedFlg", v.speedFlg);
     t.add("Thumbnil", "SharedCache", v.sharedCache);

@@ -14,6 +14,7 @@ struct OptionValues {
     std::string path;          // the fixed start folder
     bool noHideFile = false, changeImFlg = true, pictFitFlg = false;
     bool exifRotate = true, colorManage = true;
+    bool turnKeepsTime = false;  // a turn saved into a file keeps the file's modification time
     // [Thumbnil], [SubDir], [OpenFlg], [History]
     bool speedFlg = false, subDirOnce = false, fileOpen = false, historyFlag = false;
     bool sharedCache = true;  // [Thumbnil] SharedCache

@@ -1348,6 +1348,10 @@ Fields: yyyy yy MM dd HH mm ss, and symbols</translation>
         <source>設定のクリア</source>
         <translation>Clear Quick Folders</translation>
     </message>
+    <message>
+        <source>回転を保存しても更新日時を変えない(&amp;M)</source>
+        <translation>Saving a turn keeps the &amp;modified time</translation>
+    </message>
 </context>
 <context>
     <name>TPlugInFrm</name>

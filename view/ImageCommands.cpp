@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QLocale>
 #include <QMessageBox>
+#include <algorithm>
 
 #include "imaging/Bitmap.h"
 #include "base/Errors.h"
@@ -15,6 +16,8 @@
 #include "fileops/UndoRedo.h"
 #include "platform/ShellServices.h"
 #include "platform/Translations.h"
+#include "view/SubFrm.h"
+#include "view/SubFrmArrange.h"
 
 #include <QPushButton>
 
@@ -29,7 +32,23 @@ std::unique_ptr<korvel::TBitmap> turned(const korvel::TBitmap& image, TurnKind k
     return nullptr;
 }
 
+bool keepTimeOnTurn = false;
+std::function<void(const std::vector<std::string>&)> rewriteFollower;
+
 }  // namespace
+
+void setTurnKeepsTime(bool keep) { keepTimeOnTurn = keep; }
+bool turnKeepsTime() { return keepTimeOnTurn; }
+
+void announceRewritten(const std::vector<std::string>& files) {
+    for (TKorvelSubFrm* viewer : openSubViewers())
+        if (std::find(files.begin(), files.end(), viewer->path()) != files.end()) viewer->reloadFile();
+    if (rewriteFollower) rewriteFollower(files);
+}
+
+void setRewriteFollower(std::function<void(const std::vector<std::string>&)> follower) {
+    rewriteFollower = std::move(follower);
+}
 
 bool TurnShownImage(korvel::TBitmap& image, TurnKind kind, QWidget* parent) {
     if (image.empty()) return false;
@@ -49,6 +68,7 @@ int TurnAfter(int turn, TurnKind kind) {
 bool SaveTurnToFile(const std::string& path, int turn, QWidget* parent) {
     korvel::TurnRequest request;
     request.orientation = turn == 1 ? 0 : turn;
+    request.keepTime = keepTimeOnTurn;
     korvel::TurnOutcome outcome;
     {
         BusyCursor busy;
@@ -73,8 +93,9 @@ bool SaveTurnToFile(const std::string& path, int turn, QWidget* parent) {
         QMessageBox::warning(parent, QObject::tr("エラー"), coreText(outcome.text(path)));
         return false;
     }
-    if (korvel::recordStep(korvel::StepKind::Turn, {outcome.entry}) != 0)
-        QMessageBox::warning(parent, QObject::tr("エラー"), coreText(korvel::notRecordedText()));
+    const bool recorded = korvel::recordStep(korvel::StepKind::Turn, {outcome.entry}) == 0;
+    announceRewritten({path});
+    if (!recorded) QMessageBox::warning(parent, QObject::tr("エラー"), coreText(korvel::notRecordedText()));
     return true;
 }
 

@@ -2,7 +2,9 @@
 // Commands the preview pane and the sub-viewers share: turning the shown image and copying a
 // file's decoded image to the clipboard, each with its message on failure.
 #include <QString>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "base/Limits.h"
 
@@ -23,6 +25,17 @@ bool TurnShownImage(korvel::TBitmap& image, TurnKind kind, QWidget* parent);
 // a JPEG whose size is not a whole number of blocks, and records it for undo. Says why on
 // failure. True when the file was turned.
 bool SaveTurnToFile(const std::string& path, int turn, QWidget* parent);
+// Whether SaveTurnToFile keeps the file's modification time (the options dialog's choice; off
+// at first, as a changed file gets a new time).
+void setTurnKeepsTime(bool keep);
+bool turnKeepsTime();
+
+// Files whose bytes a command changed in place, under the same names (a saved turn, or its undo
+// or redo): every open viewer of one shows it again, then the follower hears of them (the main
+// window: its thumbnails, the shared ones, its preview). SaveTurnToFile announces its file.
+void announceRewritten(const std::vector<std::string>& files);
+void setRewriteFollower(std::function<void(const std::vector<std::string>& files)> follower);
+
 // The orientation of turning the shown picture by kind after the turn it had.
 int TurnAfter(int turn, TurnKind kind);
 

@@ -166,9 +166,11 @@ void TKorvelSubFrm::startAnimation(const std::string& path) {
         anim_.reset();
         return;
     }
-    animTimer_ = new QTimer(this);
-    animTimer_->setSingleShot(true);
-    connect(animTimer_, &QTimer::timeout, this, &TKorvelSubFrm::frameDue);
+    if (!animTimer_) {  // a file shown again keeps its timer
+        animTimer_ = new QTimer(this);
+        animTimer_->setSingleShot(true);
+        connect(animTimer_, &QTimer::timeout, this, &TKorvelSubFrm::frameDue);
+    }
     actions_.AnimPause->setVisible(true);
     actions_.AnimStep->setVisible(true);
     showFrame();
@@ -323,11 +325,19 @@ void TKorvelSubFrm::SubTurn2Click() { turn(TurnKind::Half); }
 void TKorvelSubFrm::SubTurn3Click() { turn(TurnKind::Left90); }
 
 void TKorvelSubFrm::SubTurnSaveClick() {
-    if (SubImage.empty() || !SaveTurnToFile(path_, turned_, this)) return;
-    // The file now holds what is shown (less any trimmed edge): show it as it is.
+    // Its follow-up shows the file again in this viewer and every other one of it.
+    if (!SubImage.empty()) SaveTurnToFile(path_, turned_, this);
+}
+
+void TKorvelSubFrm::reloadFile() {
     turned_ = 1;
+    anim_.reset();
+    if (animTimer_) animTimer_->stop();
+    actions_.AnimPause->setVisible(false);
+    actions_.AnimStep->setVisible(false);
     if (!LoadSubImage(path_)) return;
     shown_ = toQImage(SubImage).convertToFormat(QImage::Format_RGB32);
+    startAnimation(path_);
     updateView();
 }
 

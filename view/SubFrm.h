@@ -66,6 +66,8 @@ public:
     bool LoadSubImage(const std::string& path, QString* reason = nullptr);
     // The shown file as the file system names it (the caption is only its text).
     const std::string& path() const { return path_; }
+    // Shows the file again as it now is (its bytes changed in place): the turn given goes.
+    void reloadFile();
 
 private slots:
     void PopupMenu1Popup();

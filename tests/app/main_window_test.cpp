@@ -585,6 +585,7 @@ private slots:
             {"ExifRotateCheck", "", true, "Window", "ExifRotate", "1 105 ExifRotate=0 ExifRotate=0"},
             {"ColorManageCheck", "", true, "Window", "ColorManage", "1 105 ColorManage=0 ColorManage=0"},
             {"SharedCacheCheck", "", true, "Thumbnil", "SharedCache", "1 105 SharedCache=0 SharedCache=0"},
+            {"TurnKeepsTimeCheck", "", true, "Window", "TurnKeepsTime", "0 105 TurnKeepsTime=1 TurnKeepsTime=1"},
             {"SlidNumEdit", "", true, "SWindow", "TimeInt", "0 105 TimeInt=1500 TimeInt=1500"},
         };
         for (const auto& [control, cellKeys, ok, section, key, state] : rows) {

@@ -223,6 +223,14 @@ TEST(PreviewModel, LargeJpegFitsFromAReducedDecode) {
         for (size_t i = 0; i < a.size(); ++i) sum += std::abs(int(a[i]) - int(b[i]));
     }
     EXPECT_LT(sum / double(a.size() * 200), 1.0);
+    // The window asks before it fits: another pane size needs a decode (which it runs off its
+    // thread), the same one or a pane the picture fits in does not; the copy in hand stays.
+    EXPECT_FALSE(reduced.fitNeedsDecode(300, 200, false));
+    EXPECT_TRUE(reduced.fitNeedsDecode(200, 300, false));
+    EXPECT_FALSE(reduced.fitNeedsDecode(1600, 1200, false));
+    EXPECT_FALSE(reduced.fitNeedsDecode(200, 300, true));
+    EXPECT_EQ(reduced.shown(200, 300, false, false, false), got);
+    EXPECT_FALSE(full.fitNeedsDecode(200, 300, false)) << "a full decode is stretched, not decoded again";
     // Another pane size refits from the file; full size and a turn get every pixel.
     const TBitmap* tall = reduced.shown(200, 300, false, false, true);
     const TBitmap* tallFull = full.shown(200, 300, false, false, true);
@@ -232,6 +240,7 @@ TEST(PreviewModel, LargeJpegFitsFromAReducedDecode) {
     EXPECT_EQ(turnable ? turnable->height() : 0, 1200);
     // Before the pane is laid out nothing is decoded; its first fitting decodes reduced.
     ASSERT_EQ(early.load(path, early.begin(path), -1, 0), PreviewModel::Load::Loaded);
+    EXPECT_TRUE(early.fitNeedsDecode(300, 200, false));
     EXPECT_FALSE(early.shown(300, 200, false, false, false));
     EXPECT_EQ(early.shown(300, 200, false, false, true)->width(), 266);
     EXPECT_FALSE(dynamic_cast<const TBitmap*>(early.picture().graphic()));

@@ -1,4 +1,5 @@
 // Thumbnail building, the worker pool, the shared thumbnails and the cache file.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +15,7 @@
 #include "base/Md5.h"
 #include "base/UserFolders.h"
 #include "browse/FileList.h"
+#include "browse/RewrittenFiles.h"
 #include "browse/SharedThumbs.h"
 #include "browse/ThumbCache.h"
 #include "browse/ThumbPool.h"
@@ -464,6 +466,52 @@ TEST(SharedThumbs, OnlyUprightSrgbBuildsAreShared) {
         EXPECT_EQ(MakeThumbnail(file, p, thumb).fromSharedThumb, r.shared) << r.name;
     }
     SetDisplayProfile({});
+}
+
+// A file whose bytes changed in place (a saved turn, its undo) loses every picture made of the
+// old bytes: its cached thumbnail and its shared ones of every size, even when its time was kept
+// and the old ones would still pass as valid. The other files keep theirs.
+TEST(RewrittenFiles, PicturesOfTheOldBytesGo) {
+    struct Row { const char *name, *rewritten, *previewed; bool keepTime; std::vector<size_t> cells; bool preview; } rows[] = {
+        {"time kept, previewed", "a.png", "a.png", true, {0}, true},
+        {"time changed, another file previewed", "a.png", "b.png", false, {0}, false},
+        {"not listed, nothing previewed", "c.png", "", true, {}, false},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        Built b;
+        const SharedThumbs shared(b.tree / "thumbnails/");
+        const ThumbParams p = sharedParams(100, &shared);
+        for (const char* name : {"a.png", "b.png", "c.png"}) b.tree.write(name, pngBytes(solid(80, 60, kRed)));
+        b.list.append(b.tree / "a.png", TSeekFile{});
+        b.list.append(b.tree / "b.png", TSeekFile{});
+        TBitmap thumb;
+        for (size_t i = 0; i < 2; ++i) ASSERT_NE(b.builder.thumbnail(i, p), nullptr);
+        MakeThumbnail(b.tree / "c.png", p, thumb);
+        const std::string file = b.tree / r.rewritten;
+        // Another program's larger one.
+        const std::string xLarge = "thumbnails/x-large/" + md5Hex(fileUri(file)) + ".png";
+        b.tree.write(xLarge, pngBytes(solid(80, 60, kRed)));
+        struct stat before {};
+        ASSERT_EQ(::stat(file.c_str(), &before), 0);
+        b.tree.write(r.rewritten, pngBytes(solid(60, 80, kGreen)));
+        const timespec times[2] = {before.st_atim, before.st_mtim};
+        if (r.keepTime) ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+
+        const RewriteFollowUp up = forgetRewritten(b.list, {file}, *r.previewed ? b.tree / r.previewed : "", &shared);
+        EXPECT_EQ(up.cells, r.cells);
+        EXPECT_EQ(up.preview, r.preview);
+        EXPECT_EQ(entryOf(shared.thumbnailPath(file, 128)) + " " + entryOf(b.tree / xLarge), "missing missing");
+        EXPECT_NE(entryOf(shared.thumbnailPath(b.tree / "b.png", 128)), "missing");
+        EXPECT_EQ(b.stored(), (r.cells.empty() ? std::vector<size_t>{0, 1} : std::vector<size_t>{1}));
+        // Made again from the new bytes, the entry with the file's new size.
+        EXPECT_FALSE(MakeThumbnail(file, p, thumb).fromSharedThumb);
+        EXPECT_EQ(pixelDifference(thumb, solid(60, 80, kGreen)), "");
+        for (size_t i : r.cells) {
+            EXPECT_EQ(pixelDifference(copyOf(b.builder.thumbnail(i, p), file), solid(60, 80, kGreen)), "");
+            EXPECT_EQ(b.list.seek(i).Size, int32_t(std::filesystem::file_size(file)));
+        }
+    }
 }
 
 // Appended images read back only from where each starts, and from our own file even when

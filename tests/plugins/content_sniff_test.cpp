@@ -54,46 +54,29 @@ Bytes icoOf(const TBitmap& b) {
     return v;
 }
 
-Bytes gifOf() {
-    TBitmap indexed(kW, kH, PixelFormat::pf8bit);
-    indexed.setPalette({RGBQuad::of(0xFF0000), RGBQuad::of(0x00FF00), RGBQuad::of(0x0000FF), RGBQuad::of(0x808080)});
-    for (int y = 0; y < kH; ++y)
-        for (int x = 0; x < kW; ++x) indexed.setRawPixel(x, y, uint32_t((x + 2 * y) % 4));
-    return paletteGif(indexed, -1);
-}
-
-Bytes rgbaOf(const TBitmap& b) {
+// w x h x channels samples of a pattern, for the encoders that take raw samples.
+Bytes patternOf(int channels) {
     Bytes v;
-    for (int y = 0; y < b.height(); ++y)
-        for (int x = 0; x < b.width(); ++x) {
-            const Color c = b.pixel(x, y);
-            v.insert(v.end(), {uint8_t(redOf(c)), uint8_t(greenOf(c)), uint8_t(blueOf(c)), 255});
-        }
+    for (int i = 0; i < kW * kH * channels; ++i) v.push_back(uint8_t(i % channels == 3 ? 255 : i * 37 + i / 17));
     return v;
 }
 
-Bytes webpOf(const TBitmap& b) {
-    const Bytes rgba = rgbaOf(b);
+Bytes webpOf() {
+    const Bytes rgba = patternOf(4);
     uint8_t* out = nullptr;
-    const size_t n = WebPEncodeLosslessRGBA(rgba.data(), b.width(), b.height(), b.width() * 4, &out);
+    const size_t n = WebPEncodeLosslessRGBA(rgba.data(), kW, kH, kW * 4, &out);
     Bytes v(out, out + n);
     WebPFree(out);
     return v;
 }
 
-Bytes tiffOf(const TBitmap& b, const std::string& scratch) {
+Bytes tiffOf(const std::string& scratch) {
     TIFF* t = TIFFOpen(scratch.c_str(), "w");
-    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, b.width());
-    TIFFSetField(t, TIFFTAG_IMAGELENGTH, b.height());
-    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, b.height());
-    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
-    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 3);
-    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-    Bytes rgb;
-    const Bytes rgba = rgbaOf(b);
-    for (size_t i = 0; i < rgba.size(); ++i)
-        if (i % 4 != 3) rgb.push_back(rgba[i]);
+    for (auto [tag, value] : {std::pair{TIFFTAG_IMAGEWIDTH, kW}, {TIFFTAG_IMAGELENGTH, kH}, {TIFFTAG_ROWSPERSTRIP, kH},
+                              {TIFFTAG_BITSPERSAMPLE, 8}, {TIFFTAG_SAMPLESPERPIXEL, 3},
+                              {TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG}, {TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB}})
+        TIFFSetField(t, tag, value);
+    Bytes rgb = patternOf(3);
     TIFFWriteEncodedStrip(t, 0, rgb.data(), tmsize_t(rgb.size()));
     TIFFClose(t);
     const std::string s = readFile(scratch);
@@ -101,7 +84,7 @@ Bytes tiffOf(const TBitmap& b, const std::string& scratch) {
 }
 
 // Empty when libheif has no encoder here.
-Bytes heifOf(const TBitmap& b) {
+Bytes heifOf() {
     heif_context* ctx = heif_context_alloc();
     heif_encoder* enc = nullptr;
     for (heif_compression_format f : {heif_compression_HEVC, heif_compression_AV1})
@@ -109,14 +92,12 @@ Bytes heifOf(const TBitmap& b) {
     Bytes bytes;
     if (enc) {
         heif_image* img = nullptr;
-        heif_image_create(b.width(), b.height(), heif_colorspace_RGB, heif_chroma_interleaved_RGB, &img);
-        heif_image_add_plane(img, heif_channel_interleaved, b.width(), b.height(), 8);
+        heif_image_create(kW, kH, heif_colorspace_RGB, heif_chroma_interleaved_RGB, &img);
+        heif_image_add_plane(img, heif_channel_interleaved, kW, kH, 8);
         int stride = 0;
         uint8_t* plane = heif_image_get_plane(img, heif_channel_interleaved, &stride);
-        const Bytes rgba = rgbaOf(b);
-        for (int y = 0; y < b.height(); ++y)
-            for (int x = 0; x < b.width(); ++x)
-                for (int c = 0; c < 3; ++c) plane[y * stride + 3 * x + c] = rgba[size_t(4 * (y * b.width() + x) + c)];
+        const Bytes rgb = patternOf(3);
+        for (int y = 0; y < kH; ++y) std::memcpy(plane + y * stride, &rgb[size_t(y * kW * 3)], size_t(kW * 3));
         heif_context_encode_image(ctx, img, enc, nullptr, nullptr);
         heif_writer writer{1, [](heif_context*, const void* data, size_t size, void* user) {
                                auto* out = static_cast<Bytes*>(user);
@@ -134,7 +115,6 @@ Bytes heifOf(const TBitmap& b) {
 
 // Empty when cjxl is not installed.
 Bytes jxlOf(const TBitmap& b, TempTree& dir) {
-    if (std::system("command -v cjxl >/dev/null 2>&1") != 0) return {};
     const Bytes png = pngOf(b);
     const std::string in = dir.write("src-for-jxl.png", std::string(png.begin(), png.end()));
     const std::string out = dir.root() + "made.jxl";
@@ -147,11 +127,9 @@ class ContentSniff : public ::testing::Test {
 protected:
     void SetUp() override {
         registerBuiltinFormats(formats_);
+        // A plug-in not built here is not found.
         for (const char* name : {"korvel-webp", "korvel-tiff", "korvel-heif", "korvel-jxl"})
-            if (std::FILE* f = std::fopen((std::string(KORVEL_PLUGIN_DIR) + "/" + name + ".spi").c_str(), "rb")) {
-                std::fclose(f);
-                host_.Search(std::string(KORVEL_PLUGIN_DIR) + "/" + name + ".spi");
-            }
+            host_.Search(std::string(KORVEL_PLUGIN_DIR) + "/" + name + ".spi");
     }
     std::string file(const std::string& name, const Bytes& bytes) {
         return dir_.write(name, std::string(bytes.begin(), bytes.end()));
@@ -169,17 +147,15 @@ TEST_F(ContentSniff, EveryContentUnderEveryOtherExtension) {
         Bytes bytes;      // empty: no encoder here
     } contents[] = {
         {ContentFormat::Png, "png", pngOf(image)},       {ContentFormat::Jpeg, "jpg", jpegBytes(image)},
-        {ContentFormat::Gif, "gif", gifOf()},            {ContentFormat::Bmp, "bmp", bmpOf(image)},
-        {ContentFormat::Ico, "ico", icoOf(image)},       {ContentFormat::WebP, "webp", webpOf(image)},
-        {ContentFormat::Tiff, "tif", tiffOf(image, dir_.root() + "scratch.tif")},
-        {ContentFormat::Heif, "heic", heifOf(image)},    {ContentFormat::JpegXl, "jxl", jxlOf(image, dir_)},
+        {ContentFormat::Gif, "gif", animatedGif(false)}, {ContentFormat::Bmp, "bmp", bmpOf(image)},
+        {ContentFormat::Ico, "ico", icoOf(image)},       {ContentFormat::WebP, "webp", webpOf()},
+        {ContentFormat::Tiff, "tif", tiffOf(dir_.root() + "scratch.tif")},
+        {ContentFormat::Heif, "heic", heifOf()},         {ContentFormat::JpegXl, "jxl", jxlOf(image, dir_)},
     };
-    int skipped = 0;
     for (const auto& c : contents) {
         SCOPED_TRACE(c.ext);
         if (c.bytes.empty()) {
             std::printf("[  SKIPPED ] %s content: no encoder here\n", c.ext);
-            ++skipped;
             continue;
         }
         EXPECT_EQ(sniffContent(c.bytes.data(), c.bytes.size()), c.format);
@@ -207,51 +183,12 @@ TEST_F(ContentSniff, EveryContentUnderEveryOtherExtension) {
             EXPECT_EQ(pixelDifference(*reference.graphic()->raster(), *p.graphic()->raster()), "");
         }
     }
-    if (skipped) std::printf("%d content rows skipped\n", skipped);
-}
-
-// The name's decoder keeps the file when it can read it: a GIF named .bmp whose bytes also read
-// as a bitmap is impossible, so the check is the other way: a real bitmap named .bmp is not noted,
-// and a file whose content is damaged names the content's decoder and where it broke.
-TEST_F(ContentSniff, RefusedContentNamesItsDecoder) {
-    Bytes jpeg = jpegBytes(gradientBitmap(64, 48));
-    jpeg.resize(jpeg.size() / 2);
-    jpeg[jpeg.size() - 300] ^= 0xFF;
-    Bytes cut = pngOf(gradientBitmap(8, 8));
-    cut.resize(40);
-    const struct {
-        const char* name;
-        Bytes bytes;
-        const char* decoder;
-        DecodeFailureKind kind;
-    } rows[] = {
-        {"cut.png", cut, "PNG Format", DecodeFailureKind::Damaged},
-        {"jpeg-half.png", jpeg, "JPEG イメージファイル", DecodeFailureKind::Damaged},
-        {"text.gif", Bytes(100, 'x'), "GIF Image", DecodeFailureKind::Damaged},
-    };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.name);
-        TPicture p(formats_);
-        const std::string path = file(r.name, r.bytes);
-        try {
-            p.loadFromFile(path);
-            // A half JPEG may still decode (grey rows); then it says what it holds.
-            EXPECT_EQ(p.content().format, ContentFormat::Jpeg);
-            continue;
-        } catch (const EInvalidGraphic&) {
-        }
-        ASSERT_TRUE(p.failure());
-        EXPECT_EQ(p.failure()->decoder, r.decoder);
-        EXPECT_EQ(p.failure()->kind, r.kind);
-        EXPECT_EQ(p.failure()->text().rfind(std::string(r.decoder) + ": ファイルが壊れています (", 0), 0u)
-            << p.failure()->text();
-    }
 }
 
 // korvel-tool info says what a mislabelled file holds and why a refused one failed, for each
-// kind of failure a file on disk can give.
+// kind of failure a file on disk can give: a damaged file names the decoder its content picks.
 TEST_F(ContentSniff, ToolInfoSaysContentAndReason) {
-    const Bytes jpeg = jpegBytes(gradientBitmap(20, 10));
+    const Bytes jpeg = jpegBytes(gradientBitmap(20, 10)), jpegHead(jpeg.begin(), jpeg.begin() + 100);
     // A PNG whose header claims 100000 x 100000 pixels (the header's CRC made to match).
     Bytes huge = pngOf(gradientBitmap(4, 4));
     for (size_t at : {16u, 20u}) huge[at] = 0, huge[at + 1] = 0x01, huge[at + 2] = 0x86, huge[at + 3] = 0xA0;
@@ -268,6 +205,7 @@ TEST_F(ContentSniff, ToolInfoSaysContentAndReason) {
         {"photo.png", jpeg, "20x10 24 JPEG (拡張子 .png)"},
         {"photo.jpg", jpeg, "20x10 24 JPEG イメージファイル"},
         {"noise.png", Bytes(64, 0x42), "error: PNG Format: ファイルが壊れています ("},
+        {"cut-jpeg.png", jpegHead, "error: JPEG イメージファイル: ファイルが壊れています ("},
         {"huge.png", huge, "error: PNG Format: 上限を超えています ("},
         {"vector.emf", emf, "error: エンハンス メタファイル: 対応していない種類です ("},
         {"note.xyz", Bytes(64, 'x'), "error: 拡張子 .xyz の画像形式は処理できません\n"},
@@ -275,11 +213,11 @@ TEST_F(ContentSniff, ToolInfoSaysContentAndReason) {
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
         const std::string path = file(r.name, r.bytes);
-        const ToolRun run = runTool({"info", path}, {"LC_ALL=C.UTF-8"});
+        const ToolRun run = runTool({"info", path});
         EXPECT_EQ(run.out.rfind(path + "\t" + r.shown, 0), 0u) << run.out;
     }
     const std::string gone = dir_.root() + "gone.png";
-    EXPECT_EQ(runTool({"info", gone}, {"LC_ALL=C.UTF-8"}).out.rfind(gone + "\terror: PNG Format: 読み込めません (", 0), 0u);
+    EXPECT_EQ(runTool({"info", gone}).out.rfind(gone + "\terror: PNG Format: 読み込めません (", 0), 0u);
 }
 
 }  // namespace

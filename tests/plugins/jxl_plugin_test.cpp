@@ -1,7 +1,6 @@
 // The JPEG XL plug-in through the host, on files cjxl makes here from pictures written here,
 // against djxl's own decode of the same files.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -26,20 +25,8 @@ using namespace korvel::testing;
 
 namespace {
 
-// Runs a program with its arguments, its output thrown away; true when it exits 0.
-bool run(const std::vector<std::string>& args) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        std::vector<char*> argv;
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        if (!std::freopen("/dev/null", "w", stdout) || !std::freopen("/dev/null", "w", stderr)) ::_exit(126);
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
+// Runs a command line, its output thrown away; true when it exits 0.
+bool run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
 
 std::string text(const Bytes& b) { return std::string(b.begin(), b.end()); }
 Bytes bytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
@@ -85,15 +72,6 @@ Bytes netpbm(int w, int h, int bits, bool alpha) {
     return v;
 }
 
-TBitmap sampleBitmap(int w, int h) {
-    TBitmap b(w, h, PixelFormat::pf24bit);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            b.setRawPixel(x, y, makeColor(uint8_t(sample(x, y, 0) * 255), uint8_t(sample(x, y, 1) * 255),
-                                          uint8_t(sample(x, y, 2) * 255)));
-    return b;
-}
-
 // A decoded picture as netpbm files hold it, 8 bits a sample.
 struct Pixels {
     int width = 0, height = 0, channels = 0;
@@ -134,8 +112,7 @@ std::string sameWithin(const TBitmap& got, const Pixels& want, int levels) {
     if (std::tuple(got.width(), got.height(), got.bitsPerPixel()) != std::tuple(want.width, want.height, want.channels * 8) ||
         want.samples.empty())
         return "size " + std::to_string(got.width()) + "x" + std::to_string(got.height()) + "x" +
-               std::to_string(got.bitsPerPixel()) + ", want " + std::to_string(want.width) + "x" +
-               std::to_string(want.height) + "x" + std::to_string(want.channels * 8);
+               std::to_string(got.bitsPerPixel()) + " differs";
     for (int y = 0; y < got.height(); ++y)
         for (int x = 0; x < got.width(); ++x) {
             const Color c = got.pixel(x, y);
@@ -154,11 +131,9 @@ class JxlPlugin : public ::testing::Test {
 protected:
     void SetUp() override { host_.Search(std::string(KORVEL_PLUGIN_DIR) + "/korvel-jxl.spi"); }
     // cjxl's file of the source bytes (its kind told by the extension), with cjxl's options.
-    Bytes cjxl(const std::string& ext, const Bytes& source, const std::vector<std::string>& options) {
+    Bytes cjxl(const std::string& ext, const Bytes& source, const std::string& options = "") {
         const std::string in = dir_.write("src." + ext, text(source)), out = dir_ / "made.jxl";
-        std::vector<std::string> args{"cjxl", in, out};
-        args.insert(args.end(), options.begin(), options.end());
-        if (!run(args)) ADD_FAILURE() << "cjxl failed on " << ext;
+        if (!run("cjxl '" + in + "' '" + out + "' " + options)) ADD_FAILURE() << "cjxl failed on " << ext;
         return bytes(readFile(out));
     }
     // djxl's decode of a file, with alpha as PAM, else as PPM; float samples, which netpbm
@@ -166,7 +141,8 @@ protected:
     Pixels djxl(const std::string& jxlPath, bool alpha) {
         const std::string out = dir_ / (alpha ? "ref.pam" : "ref.ppm");
         ::unlink(out.c_str());
-        EXPECT_TRUE(run({"djxl", jxlPath, out}) || run({"djxl", jxlPath, out, "--bits_per_sample=16"})) << jxlPath;
+        const std::string command = "djxl '" + jxlPath + "' '" + out + "'";
+        EXPECT_TRUE(run(command) || run(command + " --bits_per_sample=16")) << jxlPath;
         return readNetpbm(readFile(out));
     }
     TempTree dir_;
@@ -174,34 +150,30 @@ protected:
     TSPIs host_{"", &formats_};
 };
 
-TEST_F(JxlPlugin, RegistersJxl) {
-    ASSERT_EQ(host_.Count(), 1) << "the plug-in did not load";
-    EXPECT_EQ(formats_.findFormatByExtension("jxl"), &TSPIBitmap::classInfo);
-}
-
 // Each file decoded through the host as the program does (rows as stored, orientation and
 // profile in the photo metadata) matches djxl's decode, turned as djxl turns it. Lossless
-// files also match the picture they were made from.
+// files also match the picture they were made from, 16 bits rounded to the nearest 8-bit level.
+// Damaged copies never crash (each decodes or fails with an image error); cut ones are refused.
 TEST_F(JxlPlugin, PixelsMatchTheReferenceDecoder) {
     const int w = 37, h = 23;
     const Bytes icc = profileOf(kSpaces[1]);
-    const Bytes jpeg = encodedJpeg(sampleBitmap(w, h), 90);
+    const Bytes jpeg = encodedJpeg(gradientBitmap(w, h), 90);
+    const Bytes ppm = netpbm(w, h, 8, false), pam = netpbm(w, h, 8, true), ppm16 = netpbm(w, h, 16, false);
     const struct {
         const char* name;
         Bytes file;
         int orientation;
-        int levels;        // difference allowed from djxl's decode
-        int hasProfile;    // 1: some profile, 2: exactly icc
-        bool lossless8;    // also exactly the source picture
+        int levels;            // difference allowed from djxl's decode
+        int hasProfile;        // 1: some profile, 2: exactly icc
+        const Bytes* source;   // lossless: also exactly this picture
     } rows[] = {
-        {"8-bit", cjxl("ppm", netpbm(w, h, 8, false), {"-d", "0"}), 1, 0, 0, true},
-        {"alpha", cjxl("pam", netpbm(w, h, 8, true), {"-d", "0"}), 1, 0, 0, true},
-        {"16-bit", cjxl("ppm", netpbm(w, h, 16, false), {"-d", "0"}), 1, 1, 0, false},
-        {"float", cjxl("pfm", netpbm(w, h, 32, false), {"-d", "0"}), 1, 1, 0, false},
-        {"lossy", cjxl("ppm", netpbm(w, h, 8, false), {"-d", "1.5"}), 1, 1, 0, false},
-        {"recompressed JPEG with profile", cjxl("jpg", withJpegIcc(jpeg, icc), {}), 1, 1, 2, false},
-        {"recompressed JPEG turned", cjxl("jpg", withJpegSegment(jpeg, 0xE1, exifApp1(6, true)), {}), 6, 1, 0,
-         false},
+        {"8-bit", cjxl("ppm", ppm, "-d 0"), 1, 0, 0, &ppm},
+        {"alpha", cjxl("pam", pam, "-d 0"), 1, 0, 0, &pam},
+        {"16-bit", cjxl("ppm", ppm16, "-d 0"), 1, 1, 0, &ppm16},
+        {"float", cjxl("pfm", netpbm(w, h, 32, false), "-d 0"), 1, 1, 0, nullptr},
+        {"lossy", cjxl("ppm", ppm, "-d 1.5"), 1, 1, 0, nullptr},
+        {"recompressed JPEG with profile", cjxl("jpg", withJpegIcc(jpeg, icc)), 1, 1, 2, nullptr},
+        {"recompressed JPEG turned", cjxl("jpg", withJpegSegment(jpeg, 0xE1, exifApp1(6, true))), 6, 1, 0, nullptr},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
@@ -209,38 +181,27 @@ TEST_F(JxlPlugin, PixelsMatchTheReferenceDecoder) {
         TSPIBitmap b;
         b.loadFromFile(path);
         EXPECT_EQ(b.photoMeta().orientation, r.orientation);
-        if (r.hasProfile == 2) {
-            EXPECT_EQ(b.photoMeta().iccProfile, icc);
-        }
+        if (r.hasProfile == 2) EXPECT_EQ(b.photoMeta().iccProfile, icc);
         EXPECT_EQ(!b.photoMeta().iccProfile.empty(), r.hasProfile != 0);
         EXPECT_EQ(sameWithin(OrientUpright(b, r.orientation), djxl(path, b.bitsPerPixel() == 32), r.levels), "");
-        if (!r.lossless8) continue;
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                const Color c = b.pixel(x, y);
-                const int got[] = {redOf(c), greenOf(c), blueOf(c), b.alphaAt(x, y)};
-                for (int k = 0; k < (b.bitsPerPixel() == 32 ? 4 : 3); ++k)
-                    ASSERT_EQ(got[k], int(sample(x, y, k) * 255 + 0.5)) << k << " at " << x << "," << y;
+        if (r.source) EXPECT_EQ(sameWithin(b, readNetpbm(text(*r.source)), 0), "");
+        forEachMutation(r.file, 300, [&](const Bytes& m) {
+            try {
+                TSPIBitmap().loadFromMemory(m.data(), m.size());
+            } catch (const EInvalidGraphic&) {
             }
-    }
-}
-
-// The 16-bit file rounds to the nearest 8-bit level, independent of any reference decoder.
-TEST_F(JxlPlugin, SixteenBitsRoundToEight) {
-    const std::string path = dir_.write("16.jxl", text(cjxl("ppm", netpbm(9, 7, 16, false), {"-d", "0"})));
-    TSPIBitmap b;
-    b.loadFromFile(path);
-    for (int y = 0; y < 7; ++y)
-        for (int x = 0; x < 9; ++x) {
-            const int want = (int(sample(x, y, 0) * 65535 * 0.98) + 97) * 255 / 65535.0 + 0.5;
-            ASSERT_NEAR(redOf(b.pixel(x, y)), want, 1) << x << "," << y;
+        });
+        for (size_t keep : {size_t(20), r.file.size() / 2, r.file.size() - 1}) {
+            const std::string cut = dir_.write("cut.jxl", text(Bytes(r.file.begin(), r.file.begin() + long(keep))));
+            EXPECT_THROW(TSPIBitmap().loadFromFile(cut), EInvalidGraphic) << keep;
         }
+    }
 }
 
 // A host that does not turn pictures itself gets the rows turned by libjxl and orientation 1;
 // the program's host gets them as stored and orientation 6: turned once either way.
 TEST_F(JxlPlugin, TurnedOnceWhoeverTurns) {
-    const Bytes file = cjxl("jpg", withJpegSegment(encodedJpeg(sampleBitmap(40, 20), 90), 0xE1, exifApp1(6, false)), {});
+    const Bytes file = cjxl("jpg", withJpegSegment(encodedJpeg(gradientBitmap(40, 20), 90), 0xE1, exifApp1(6, false)));
     const std::string path = dir_.write("t.jxl", text(file));
     const TSPI& plugin = *host_.item(0);
     for (const auto& [flag, width, height, orientation] :
@@ -258,31 +219,9 @@ TEST_F(JxlPlugin, TurnedOnceWhoeverTurns) {
     }
 }
 
-// Damaged copies never crash; each either decodes or fails with an image error. Cut files are
-// refused, not half-read.
-TEST_F(JxlPlugin, DamagedAndCutFiles) {
-    const std::pair<const char*, Bytes> rows[] = {
-        {"alpha", cjxl("pam", netpbm(24, 16, 8, true), {"-d", "0"})},
-        {"lossy", cjxl("ppm", netpbm(40, 30, 8, false), {"-d", "2"})},
-        {"recompressed JPEG", cjxl("jpg", withJpegSegment(encodedJpeg(sampleBitmap(24, 16), 80), 0xE1,
-                                                           exifApp1(3, true)), {})},
-    };
-    for (const auto& [name, good] : rows) {
-        SCOPED_TRACE(name);
-        ASSERT_GT(good.size(), 40u);
-        forEachMutation(good, 300, [&](const Bytes& m) {
-            try {
-                TSPIBitmap().loadFromMemory(m.data(), m.size());
-            } catch (const EInvalidGraphic&) {
-            }
-        });
-        for (size_t keep : {size_t(20), good.size() / 2, good.size() - 1})
-            EXPECT_THROW(TSPIBitmap().loadFromFile(dir_.write("cut.jxl", text(Bytes(good.begin(), good.begin() + keep)))),
-                         EInvalidGraphic) << keep;
-    }
-}
-
-TEST_F(JxlPlugin, HeaderDecidesWhoReadsIt) {
+TEST_F(JxlPlugin, RegistersJxlAndItsHeadersOnly) {
+    ASSERT_EQ(host_.Count(), 1) << "the plug-in did not load";
+    EXPECT_EQ(formats_.findFormatByExtension("jxl"), &TSPIBitmap::classInfo);
     const struct {
         const char* name;
         Bytes header;
@@ -304,7 +243,7 @@ TEST_F(JxlPlugin, HeaderDecidesWhoReadsIt) {
 // Every start of Korvel loads the plug-ins, so loading this one must not load libjxl: it is
 // opened when a JPEG XL picture is read. The loader's log tells.
 TEST_F(JxlPlugin, LibjxlOpenedOnlyToReadAPicture) {
-    const Bytes file = cjxl("ppm", netpbm(6, 5, 8, false), {"-d", "0"});
+    const Bytes file = cjxl("ppm", netpbm(6, 5, 8, false), "-d 0");
     const Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
     for (const auto& [name, content, shown, loaded] :
          {std::tuple<std::string, Bytes, std::string, bool>{"png.jxl", png, "error", false}, {"j.jxl", file, "6x5 24", true}}) {

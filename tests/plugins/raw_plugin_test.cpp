@@ -13,6 +13,7 @@
 #include "formats/SpiGraphic.h"
 #include "formats/SpiHost.h"
 #include "imaging/Bitmap.h"
+#include "tests/support/DngFile.h"
 #include "tests/support/TempTree.h"
 
 using namespace korvel;
@@ -21,57 +22,12 @@ using Bytes = std::vector<uint8_t>;
 
 namespace {
 
-// A smooth 16-bit linear scene: the demosaic and colour pipeline give a picture without edges.
-uint16_t sample(int x, int y, int c) { return uint16_t(4000 + x * 300 + y * 170 + c * 5000); }
-
-// A linear (already demosaiced) DNG: 16-bit RGB, identity colour matrix, neutral white balance.
-// With previewW, a JPEG-compressed preview of that size as a second, reduced image.
+// A smooth 16-bit linear scene: the demosaic and colour pipeline give a picture without edges. With
+// previewW, a flat preview far from the picture's colours, so which one was shown is plain.
 void writeDng(const std::string& path, int w, int h, int orientation, int previewW = 0, int previewH = 0) {
-    TIFF* t = TIFFOpen(path.c_str(), "w");
-    ASSERT_TRUE(t);
-    static const uint8_t version[4] = {1, 4, 0, 0};
-    static const float matrix[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
-    static const float neutral[3] = {1, 1, 1};
-    TIFFSetField(t, TIFFTAG_SUBFILETYPE, 0);
-    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, w);
-    TIFFSetField(t, TIFFTAG_IMAGELENGTH, h);
-    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 16);
-    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 3);
-    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, 34892);  // LinearRaw
-    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, h);
-    TIFFSetField(t, TIFFTAG_ORIENTATION, orientation);
-    TIFFSetField(t, TIFFTAG_MAKE, "Korvel");
-    TIFFSetField(t, TIFFTAG_MODEL, "Test");
-    TIFFSetField(t, TIFFTAG_DNGVERSION, version);
-    TIFFSetField(t, TIFFTAG_UNIQUECAMERAMODEL, "Korvel Test");
-    TIFFSetField(t, TIFFTAG_COLORMATRIX1, 9, matrix);
-    TIFFSetField(t, TIFFTAG_ASSHOTNEUTRAL, 3, neutral);
-    std::vector<uint16_t> pixels;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            for (int c = 0; c < 3; ++c) pixels.push_back(sample(x, y, c));
-    TIFFWriteEncodedStrip(t, 0, pixels.data(), tmsize_t(pixels.size() * 2));
-    if (previewW > 0) {
-        TIFFWriteDirectory(t);
-        TIFFSetField(t, TIFFTAG_SUBFILETYPE, FILETYPE_REDUCEDIMAGE);
-        TIFFSetField(t, TIFFTAG_IMAGEWIDTH, previewW);
-        TIFFSetField(t, TIFFTAG_IMAGELENGTH, previewH);
-        TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
-        TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 3);
-        TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-        TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_JPEG);
-        TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_YCBCR);
-        TIFFSetField(t, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
-        // Tables in the strip, as cameras write their previews: the strip is a whole JPEG file.
-        TIFFSetField(t, TIFFTAG_JPEGTABLESMODE, 0);
-        TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, previewH);
-        // A flat colour far from the raw picture's, so which one was shown is plain.
-        std::vector<uint8_t> rgb(size_t(previewW) * previewH * 3);
-        for (size_t i = 0; i < rgb.size(); i += 3) rgb[i] = 20, rgb[i + 1] = 200, rgb[i + 2] = 40;
-        TIFFWriteEncodedStrip(t, 0, rgb.data(), tmsize_t(rgb.size()));
-    }
-    TIFFClose(t);
+    const auto scene = [](int x, int y, int c) { return uint16_t(4000 + x * 300 + y * 170 + c * 5000); };
+    const auto flat = [](int, int, int c) { return uint8_t(c == 1 ? 200 : c == 0 ? 20 : 40); };
+    ASSERT_TRUE(writeLinearDng(path, {w, h, orientation, scene, previewW, previewH, flat}));
 }
 
 // LibRaw's converter on path (camera white balance, sRGB, 8 bits), upright.
@@ -139,45 +95,32 @@ TEST_F(RawPlugin, FullPictureMatchesLibrawConverterInEveryOrientation) {
     }
 }
 
-// The preview stands in when it covers the size asked for, never otherwise; back at scale 1
-// the demosaiced picture returns.
+// The preview stands in when it covers the size asked for, never otherwise, turned as its picture
+// is; back at scale 1 the demosaiced picture returns.
 TEST_F(RawPlugin, EmbeddedPreviewOnlyWhenItCoversTheSize) {
-    const std::string path = dir_.root() + "preview.dng";
-    writeDng(path, 240, 160, 1, 120, 80);
     struct Case {
-        int wantW, wantH;
+        int orientation, wantW, wantH;
         bool preview;
-        int width;  // the preview is decoded reduced as far as it still covers the size
+        int width, height;  // the preview is decoded reduced as far as it still covers the size
     };
-    for (const Case c : {Case{80, 80, true, 120}, Case{120, 80, true, 120}, Case{60, 40, true, 60},
-                         Case{100, 100, false, 240}, Case{121, 80, false, 240}, Case{200, 50, false, 240}}) {
-        SCOPED_TRACE(std::to_string(c.wantW) + "x" + std::to_string(c.wantH));
+    for (const Case c : {Case{1, 80, 80, true, 120, 80}, Case{1, 120, 80, true, 120, 80}, Case{1, 60, 40, true, 60, 40},
+                         Case{1, 100, 100, false, 240, 160}, Case{1, 121, 80, false, 240, 160},
+                         Case{1, 200, 50, false, 240, 160}, Case{6, 80, 120, true, 80, 120}}) {
+        SCOPED_TRACE(std::to_string(c.orientation) + ": " + std::to_string(c.wantW) + "x" + std::to_string(c.wantH));
+        const std::string path = dir_.root() + "preview" + std::to_string(c.orientation) + ".dng";
+        writeDng(path, 240, 160, c.orientation, 120, 80);
         TPicture p = load(path);
         TGraphic& g = *p.graphic();
         g.requestDecodeSize(c.wantW, c.wantH);
         const TBitmap* r = g.raster();
         ASSERT_TRUE(r);
         const Color mid = r->pixel(r->width() / 2, r->height() / 2);
-        const bool green = greenOf(mid) > 150 && redOf(mid) < 80;
-        EXPECT_EQ(green, c.preview);
-        EXPECT_EQ(std::tuple(r->width(), g.width()), std::tuple(c.width, c.width));
+        EXPECT_EQ(greenOf(mid) > 150 && redOf(mid) < 80, c.preview);
+        EXPECT_EQ(std::tuple(r->width(), r->height(), g.width()), std::tuple(c.width, c.height, c.width));
         g.requestDecodeScale(1);
-        EXPECT_EQ(std::tuple(g.width(), g.raster()->width()), std::tuple(240, 240));
+        const int full = c.orientation < 5 ? 240 : 160;
+        EXPECT_EQ(std::tuple(g.width(), g.raster()->width()), std::tuple(full, full));
     }
-}
-
-// A turned file's preview is turned as its picture is: the upright size, asked for upright.
-TEST_F(RawPlugin, PreviewOfTurnedFileIsUpright) {
-    const std::string path = dir_.root() + "turned.dng";
-    writeDng(path, 240, 160, 6, 120, 80);
-    TPicture p = load(path);
-    TGraphic& g = *p.graphic();
-    ASSERT_EQ(std::tuple(g.width(), g.height()), std::tuple(160, 240));
-    g.requestDecodeSize(80, 120);
-    const TBitmap* r = g.raster();
-    ASSERT_TRUE(r);
-    EXPECT_EQ(std::tuple(r->width(), r->height()), std::tuple(80, 120));
-    EXPECT_GT(greenOf(r->pixel(40, 60)), 150);
 }
 
 // Cut and damaged files are refused with an error, never a crash or a picture of garbage size.
@@ -185,20 +128,17 @@ TEST_F(RawPlugin, DamagedFilesAreRefused) {
     const std::string good = dir_.root() + "good.dng";
     writeDng(good, 36, 24, 1);
     const std::string bytes = readFile(good);
-    struct Case {
-        const char* name;
-        std::string data;
-    };
     // libtiff writes the pixels first, the directory after them.
     const size_t ifd = uint8_t(bytes[4]) | uint8_t(bytes[5]) << 8 | uint8_t(bytes[6]) << 16;
     std::string zeroedIfd = bytes, farIfd = bytes;
     for (size_t i = ifd; i < zeroedIfd.size(); ++i) zeroedIfd[i] = '\0';
     farIfd.replace(4, 4, "\xF0\xFF\xFF\x7F");
-    for (const Case& c : {Case{"header only", bytes.substr(0, 16)}, Case{"half", bytes.substr(0, bytes.size() / 2)},
-                          Case{"no pixels", bytes.substr(0, bytes.size() - 36 * 24 * 6)},
-                          Case{"zeroed directory", zeroedIfd}, Case{"directory past the end", farIfd}}) {
-        SCOPED_TRACE(c.name);
-        const std::string path = dir_.write(std::string(c.name) + ".dng", c.data);
+    for (const auto& [name, data] : std::initializer_list<std::pair<const char*, std::string>>{
+             {"header only", bytes.substr(0, 16)}, {"half", bytes.substr(0, bytes.size() / 2)},
+             {"no pixels", bytes.substr(0, bytes.size() - 36 * 24 * 6)}, {"zeroed directory", zeroedIfd},
+             {"directory past the end", farIfd}}) {
+        SCOPED_TRACE(name);
+        const std::string path = dir_.write(std::string(name) + ".dng", data);
         EXPECT_THROW(
             {
                 TPicture p = load(path);

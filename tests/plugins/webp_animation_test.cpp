@@ -91,15 +91,14 @@ TEST_F(WebpAnimation, FramesDelaysAndPlays) {
 }
 
 TEST_F(WebpAnimation, StillAndDamagedFilesAreNoAnimation) {
-    uint8_t* still = nullptr;
     const Bytes rgba = frameRgba(4, 4, 0);
+    uint8_t* still = nullptr;
     const size_t n = WebPEncodeLosslessRGBA(rgba.data(), 4, 4, 16, &still);
-    const Bytes stillBytes(still, still + n);
-    WebPFree(still);
     Bytes cut = animatedWebp(8, 8, {50, 50}, 0);
     cut.resize(40);
-    for (const Bytes& b : {stillBytes, cut})
+    for (const Bytes& b : {Bytes(still, still + n), cut})
         EXPECT_FALSE(openPluginFrames(*host_.item(0), file("s.webp", b)));
+    WebPFree(still);
 }
 
 }  // namespace

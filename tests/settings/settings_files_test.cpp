@@ -42,7 +42,7 @@ AllSettings fixedState() {
     AllSettings a;
     OptionValues& o = a.options;
     o.windOption = false, o.noHideFile = true, o.changeImFlg = false, o.pictFitFlg = true;
-    o.exifRotate = false, o.colorManage = false, o.speedFlg = true, o.subDirOnce = true, o.fileOpen = true;
+    o.exifRotate = false, o.colorManage = false, o.turnKeepsTime = true, o.speedFlg = true, o.subDirOnce = true, o.fileOpen = true;
     o.sharedCache = false, o.timeInt = "250", o.showColor = 0x102030, o.repeatFlg = true, o.fullScreen = true;
     o.fullScreenCaption = true, o.selectStart = true, o.pauseStart = true, o.sSpeedFlg = true;
     MainSettings& m = a.main;

@@ -113,22 +113,21 @@ inline std::vector<uint8_t> writeAnimatedGif(const AnimPlan& s) {
     return out;
 }
 
-inline void putApngChunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_t>& body) {
-    auto be32 = [&](uint32_t v) {
-        for (int k = 3; k >= 0; --k) out.push_back(uint8_t(v >> (8 * k)));
-    };
-    be32(uint32_t(body.size()));
-    const size_t start = out.size();
-    out.insert(out.end(), type, type + 4);
-    out.insert(out.end(), body.begin(), body.end());
-    be32(uint32_t(crc32(0, &out[start], uInt(out.size() - start))));
-}
-
 inline std::vector<uint8_t> be32Bytes(std::initializer_list<uint32_t> values) {
     std::vector<uint8_t> b;
     for (uint32_t v : values)
         for (int k = 3; k >= 0; --k) b.push_back(uint8_t(v >> (8 * k)));
     return b;
+}
+
+inline void putApngChunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_t>& body) {
+    const std::vector<uint8_t> size = be32Bytes({uint32_t(body.size())});
+    out.insert(out.end(), size.begin(), size.end());
+    const size_t start = out.size();
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), body.begin(), body.end());
+    const std::vector<uint8_t> crc = be32Bytes({uint32_t(crc32(0, &out[start], uInt(out.size() - start)))});
+    out.insert(out.end(), crc.begin(), crc.end());
 }
 
 // 8-bit RGBA APNG; the first frame is the default image (IDAT) unless it is left out of the
@@ -165,13 +164,11 @@ inline std::vector<uint8_t> writeApng(const AnimPlan& s, bool defaultImageHidden
             putApngChunk(out, "IDAT", z);
         } else {
             // Split in two fdAT chunks, so that frames spread over chunks are read whole.
-            const size_t half = z.size() / 2;
-            std::vector<uint8_t> a = be32Bytes({seq++}), b = be32Bytes({0});
-            a.insert(a.end(), z.begin(), z.begin() + long(half));
-            putApngChunk(out, "fdAT", a);
-            b = be32Bytes({seq++});
-            b.insert(b.end(), z.begin() + long(half), z.end());
-            putApngChunk(out, "fdAT", b);
+            for (const auto& [from, to] : {std::pair{size_t(0), z.size() / 2}, {z.size() / 2, z.size()}}) {
+                std::vector<uint8_t> chunk = be32Bytes({seq++});
+                chunk.insert(chunk.end(), z.begin() + long(from), z.begin() + long(to));
+                putApngChunk(out, "fdAT", chunk);
+            }
         }
     }
     putApngChunk(out, "IEND", {});

@@ -159,6 +159,10 @@ TEST(KorvelTool, EverySubcommand) {
         {"thumb at a size, never replacing", "thumb --size 60 -o @o @i/one.bmp", 0, {"@o/one_1.bmp"}, "",
          {{"o/one_1.bmp", "BM*\x30\0\0\0\x30\0\0\0*"s}}},
         {"thumb needs -o", "thumb", 2, {}, "*-o DIR is required*"},
+        {"copy, no such answer to a conflict", "copy --on-conflict maybe -o @dst @src/a.jpg", 2, {},
+         "korvel-tool copy: --on-conflict takes ask, skip, rename, replace or fail\n*"},
+        {"rotate, no such angle", "rotate --angle 45 @src/a.jpg", 2, {},
+         "korvel-tool rotate: --angle takes 90, 180, 270 or auto\n*"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

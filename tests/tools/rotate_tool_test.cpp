@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include "base/Md5.h"
+#include "browse/SharedThumbs.h"
 #include "tests/support/PhotoSamples.h"
 #include "tests/support/TempTree.h"
 #include "tests/tools/ToolRun.h"
@@ -14,7 +16,8 @@ using namespace korvel::testing;
 namespace {
 
 std::vector<std::string> toolEnv(const TempTree& t) {
-    return {"LC_ALL=C.UTF-8", "KORVEL_STATE_DIR=" + t / "state/", "XDG_DATA_HOME=" + t / "data"};
+    return {"LC_ALL=C.UTF-8", "KORVEL_STATE_DIR=" + t / "state/", "XDG_DATA_HOME=" + t / "data",
+            "XDG_CACHE_HOME=" + t / "cache"};
 }
 
 // The first line a shell command prints; empty when it fails.
@@ -42,9 +45,14 @@ TEST(RotateTool, TurnsRefusesAndUndoes) {
     writeFile(odd, jpegBytes(gradientBitmap(64, 40), 90));
     writeFile(gif, std::string("GIF89a"));
 
+    // Other programs' thumbnails of the photo go with each turn and undo, whatever time they name.
+    const std::string shared = "cache/thumbnails/large/" + md5Hex(fileUri(photo)) + ".png";
+    t.write(shared, "old picture");
     ToolRun r = runTool({"rotate", "--angle", "auto", photo}, toolEnv(t));
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(readFile(photo), std::string(original.begin(), original.end()));
+    EXPECT_FALSE(std::filesystem::exists(t / shared));
+    t.write(shared, "turned picture");
 
     // A height of partial blocks is refused unless --trim; other formats are refused.
     r = runTool({"rotate", "--angle", "90", odd, gif}, toolEnv(t));
@@ -74,6 +82,7 @@ TEST(RotateTool, TurnsRefusesAndUndoes) {
     r = runTool({"undo", "--steps", "2"}, toolEnv(t));
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(readFile(photo), std::string(original.begin(), original.end()));
+    EXPECT_FALSE(std::filesystem::exists(t / shared));
     r = runTool({"history"}, toolEnv(t));
     EXPECT_NE(r.out.find("turn of 1 file"), std::string::npos) << r.out;
 }

@@ -36,15 +36,38 @@ int usageError(const char* command, const std::string& message, const char* usag
     return 2;
 }
 
+std::optional<int> readCommandLine(const std::vector<std::string>& args, const char* command, const char* usage,
+                                   std::vector<std::string>& files, const OptionReader& option,
+                                   const std::function<void()>& check) {
+    try {
+        for (ArgReader r(args); r.next();) {
+            const std::string& a = r.arg();
+            if (!r.isOption()) files.push_back(a);
+            else if (a == "--help") return showUsage(usage);
+            else if (!option(a, r)) throw Exception("unknown option " + a);
+        }
+        if (check) check();
+        if (files.empty()) throw Exception("no files given");
+    } catch (const Exception& e) {
+        return usageError(command, e.what(), usage);
+    }
+    return std::nullopt;
+}
+
 std::optional<int> readFilesOnly(const std::vector<std::string>& args, const char* command, const char* usage,
                                  std::vector<std::string>& files) {
-    for (ArgReader r(args); r.next();) {
-        if (r.isOption() && r.arg() == "--help") return showUsage(usage);
-        if (r.isOption()) return usageError(command, "unknown option " + r.arg(), usage);
-        files.push_back(r.arg());
+    return readCommandLine(args, command, usage, files, [](const std::string&, ArgReader&) { return false; });
+}
+
+size_t pickWord(const std::string& value, const char* option, std::initializer_list<const char*> words) {
+    std::string list;
+    size_t i = 0;
+    for (const char* w : words) {
+        if (value == w) return i;
+        list += (i == 0 ? "" : i + 1 == words.size() ? " or " : ", ") + std::string(w);
+        ++i;
     }
-    if (files.empty()) return usageError(command, "no files given", usage);
-    return std::nullopt;
+    throw Exception(std::string(option) + " takes " + list);
 }
 
 int parseInt(const std::string& text, const char* option, int min, int max) {

@@ -1,5 +1,7 @@
 #pragma once
 // Argument helpers shared by the korvel-tool subcommands.
+#include <functional>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,10 +34,22 @@ int showUsage(const char* usage);
 // A wrong command line: "korvel-tool COMMAND: MESSAGE" and usage on standard error; returns 2.
 int usageError(const char* command, const std::string& message, const char* usage);
 
-// The files of a command that takes nothing but files and --help, or the exit status to end
-// with (usage shown, or a wrong command line).
+// Reads the command line of a command that takes files: operands go into files, --help shows
+// usage, every other option goes to option, which reads its value from the reader and returns
+// false for an option it does not know. Then check tests the line as a whole; option and check
+// throw korvel::Exception for a wrong line; no file at all is one too. Returns the exit status to
+// end with (usage shown, or a wrong command line), nothing when the command is to run.
+using OptionReader = std::function<bool(const std::string& option, ArgReader& reader)>;
+std::optional<int> readCommandLine(const std::vector<std::string>& args, const char* command, const char* usage,
+                                   std::vector<std::string>& files, const OptionReader& option,
+                                   const std::function<void()>& check = {});
+// The same for a command that takes nothing but files and --help.
 std::optional<int> readFilesOnly(const std::vector<std::string>& args, const char* command, const char* usage,
                                  std::vector<std::string>& files);
+
+// Which of words value is, by its place; throws korvel::Exception ("--x takes a, b or c") for
+// any other.
+size_t pickWord(const std::string& value, const char* option, std::initializer_list<const char*> words);
 
 // A whole number from min to max; throws korvel::Exception naming the option otherwise.
 int parseInt(const std::string& text, const char* option, int min, int max);

@@ -24,4 +24,8 @@ int runHistory(const std::vector<std::string>& args);
 int runUndo(const std::vector<std::string>& args);
 int runRedo(const std::vector<std::string>& args);
 
+// Removes the shared thumbnails of files whose bytes changed in place (turned, or a turn undone):
+// with the time kept, the old picture would still pass as theirs.
+void forgetSharedThumbnails(const std::vector<std::string>& files);
+
 }  // namespace korvel::tool

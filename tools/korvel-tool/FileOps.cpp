@@ -103,32 +103,17 @@ int transfer(const std::vector<std::string>& args, bool move) {
     Policy policy = Policy::Fail;
     std::string outDir;
     std::vector<std::string> files;
-    try {
-        for (ArgReader r(args); r.next();) {
-            const std::string& a = r.arg();
-            if (!r.isOption()) {
-                files.push_back(a);
-            } else if (a == "--help") {
-                return showUsage(kTransferUsage);
-            } else if (a == "-o") {
-                outDir = r.value();
-            } else if (a == "--on-conflict") {
-                const std::string& v = r.value();
-                if (v == "ask") policy = Policy::Ask;
-                else if (v == "skip") policy = Policy::Skip;
-                else if (v == "rename") policy = Policy::Rename;
-                else if (v == "replace") policy = Policy::Replace;
-                else if (v == "fail") policy = Policy::Fail;
-                else throw Exception("--on-conflict takes ask, skip, rename, replace or fail");
-            } else {
-                throw Exception("unknown option " + a);
-            }
-        }
+    const auto option = [&](const std::string& a, ArgReader& r) {
+        if (a == "-o") outDir = r.value();
+        else if (a == "--on-conflict")
+            policy = Policy(pickWord(r.value(), "--on-conflict", {"ask", "skip", "rename", "replace", "fail"}));  // Policy's order
+        else return false;
+        return true;
+    };
+    const auto check = [&] {
         if (outDir.empty()) throw Exception("-o DIR is required");
-        if (files.empty()) throw Exception("no files given");
-    } catch (const Exception& e) {
-        return usageError(name, e.what(), kTransferUsage);
-    }
+    };
+    if (const auto status = readCommandLine(args, name, kTransferUsage, files, option, check)) return *status;
     if (!outputFolderExists(outDir, name)) return 1;
     ToolUser user(policy);
     TFileOperation op(user);

@@ -76,6 +76,11 @@ int undoOrRedo(const std::vector<std::string>& args, UndoDirection direction) {
 
     for (const LeftAlone& left : job.leftAlone()) std::fprintf(stderr, "korvel-tool: %s\n", left.message().c_str());
     for (const JournalStep& step : job.worked()) {
+        if (step.kind == StepKind::Turn) {
+            std::vector<std::string> files;
+            for (const StepEntry& e : step.entries) files.push_back(e.source);
+            forgetSharedThumbnails(files);
+        }
         if (step.undone == undo) std::printf("%s: %s\n", undo ? "undone" : "redone", stepTextEnglish(step).c_str());
         else std::fprintf(stderr, "korvel-tool %s: %s not finished; run %s again to finish it\n", name,
                           stepTextEnglish(step).c_str(), name);

@@ -2,10 +2,13 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "base/Errors.h"
+#include "base/UserFolders.h"
+#include "browse/SharedThumbs.h"
 #include "fileops/TurnFile.h"
 #include "tools/korvel-tool/Args.h"
 #include "tools/korvel-tool/Commands.h"
@@ -25,38 +28,31 @@ const char kRotateUsage[] =
 
 }  // namespace
 
+void forgetSharedThumbnails(const std::vector<std::string>& files) {
+    const std::string root = sharedThumbnailFolder();
+    if (root.empty()) return;
+    const SharedThumbs shared(root);
+    for (const std::string& file : files) shared.forget(file);
+}
+
 int runRotate(const std::vector<std::string>& args) {
     TurnRequest request;
-    bool angleGiven = false;
+    std::optional<size_t> angle;
     std::vector<std::string> files;
-    try {
-        for (ArgReader r(args); r.next();) {
-            const std::string& a = r.arg();
-            if (!r.isOption()) {
-                files.push_back(a);
-            } else if (a == "--help") {
-                return showUsage(kRotateUsage);
-            } else if (a == "--angle") {
-                const std::string& v = r.value();
-                if (v == "90") request.orientation = 6;
-                else if (v == "180") request.orientation = 3;
-                else if (v == "270") request.orientation = 8;
-                else if (v == "auto") request.orientation = 0;
-                else throw Exception("--angle takes 90, 180, 270 or auto");
-                angleGiven = true;
-            } else if (a == "--trim") {
-                request.trim = true;
-            } else if (a == "--keep-time") {
-                request.keepTime = true;
-            } else {
-                throw Exception("unknown option " + a);
-            }
-        }
-        if (!angleGiven) throw Exception("--angle is required");
-        if (files.empty()) throw Exception("no files given");
-    } catch (const Exception& e) {
-        return usageError("rotate", e.what(), kRotateUsage);
-    }
+    // Each angle as the EXIF orientation that the turn makes upright.
+    static constexpr int kOrientation[] = {6, 3, 8, 0};
+    const auto option = [&](const std::string& a, ArgReader& r) {
+        if (a == "--angle") angle = pickWord(r.value(), "--angle", {"90", "180", "270", "auto"});
+        else if (a == "--trim") request.trim = true;
+        else if (a == "--keep-time") request.keepTime = true;
+        else return false;
+        return true;
+    };
+    const auto check = [&] {
+        if (!angle) throw Exception("--angle is required");
+    };
+    if (const auto status = readCommandLine(args, "rotate", kRotateUsage, files, option, check)) return *status;
+    request.orientation = kOrientation[*angle];
     bool failed = false;
     std::vector<StepEntry> done;
     char cwd[4096];
@@ -71,6 +67,9 @@ int runRotate(const std::vector<std::string>& args) {
             failed = true;
         }
     }
+    std::vector<std::string> turned;
+    for (const StepEntry& e : done) turned.push_back(e.source);
+    forgetSharedThumbnails(turned);
     const bool recorded = recordedForUndo(StepKind::Turn, std::move(done));
     return failed || !recorded ? 1 : 0;
 }
