@@ -31,11 +31,6 @@ bool near(Color c, Color want) {
     return d(redOf(c), redOf(want)) < 50 && d(greenOf(c), greenOf(want)) < 50 && d(blueOf(c), blueOf(want)) < 50;
 }
 
-Color at(const TBitmap& b, int x, int y) {
-    const uint8_t* p = b.scanLine(y) + 3 * x;
-    return makeColor(p[2], p[1], p[0]);
-}
-
 }  // namespace
 
 TEST(EmbeddedThumbs, UsesOnlyPicturesOfThePhotosAspect) {
@@ -80,9 +75,9 @@ TEST(EmbeddedThumbs, UsesOnlyPicturesOfThePhotosAspect) {
         ASSERT_EQ(thumb.width(), c.wantW);
         ASSERT_EQ(thumb.height(), c.wantH);
         // Corners one pixel in: no bar survived the crop.
-        EXPECT_TRUE(near(at(thumb, 1, 1), c.topLeft));
-        EXPECT_TRUE(near(at(thumb, thumb.width() - 2, 1), c.topRight));
-        EXPECT_TRUE(near(at(thumb, 1, thumb.height() - 2), c.exifRotate && c.orientation == 6 ? kBlue : c.topLeft));
+        EXPECT_TRUE(near(thumb.pixel(1, 1), c.topLeft));
+        EXPECT_TRUE(near(thumb.pixel(thumb.width() - 2, 1), c.topRight));
+        EXPECT_TRUE(near(thumb.pixel(1, thumb.height() - 2), c.exifRotate && c.orientation == 6 ? kBlue : c.topLeft));
     }
 }
 

@@ -11,6 +11,7 @@
 #include "codecs/Jpeg.h"
 #include "codecs/JpegTurn.h"
 #include "codecs/PhotoMeta.h"
+#include "codecs/PhotoMetaThumb.h"
 #include "codecs/Png.h"
 #include "fileops/TurnFile.h"
 #include "fileops/UndoRedo.h"
@@ -85,12 +86,6 @@ PhotoBytes cameraExif(int orientation, int w, int h, const PhotoBytes& thumb, bo
     PhotoBytes payload = {'E', 'x', 'i', 'f', 0, 0};
     payload.insert(payload.end(), t.begin(), t.end());
     return payload;
-}
-
-uint32_t exifU32(const PhotoBytes& p, size_t at, bool big) {
-    uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v = big ? v << 8 | p[at + i] : v | uint32_t(p[at + i]) << (8 * i);
-    return v;
 }
 
 }  // namespace
@@ -177,11 +172,10 @@ TEST(TurnJpeg, KeepsEveryMarkerButTheOrientation) {
         PhotoBytes now(after[0].bytes.begin() + 4, after[0].bytes.end());
         PhotoBytes want = cameraExif(1, 32, 64, thumb, big);
         ASSERT_GE(now.size(), kThumbAt);
-        const size_t thumbOffset = 6 + exifU32(now, kThumbOffsetAt, big);
-        const size_t thumbLength = exifU32(now, kThumbLengthAt, big);
-        ASSERT_LE(thumbOffset + thumbLength, now.size());
-        const PhotoBytes newThumb(now.begin() + ptrdiff_t(thumbOffset), now.begin() + ptrdiff_t(thumbOffset + thumbLength));
-        const TBitmap turnedThumb = decoded(newThumb);
+        const ExifThumbnailSpan span = FindJpegExifThumbnail(t.bytes.data(), t.bytes.size());
+        ASSERT_TRUE(span.found());
+        const TBitmap turnedThumb = decoded(PhotoBytes(t.bytes.begin() + ptrdiff_t(span.offset),
+                                                       t.bytes.begin() + ptrdiff_t(span.offset + span.size)));
         ASSERT_EQ(turnedThumb.width(), thumbH);
         ASSERT_EQ(turnedThumb.height(), thumbW);
         EXPECT_LE(maxDifference(turnedThumb, OrientUpright(decoded(thumb), 6)), tolerance);
