@@ -156,11 +156,11 @@ TEST(TurnJpeg, KeepsEveryMarkerButTheOrientation) {
         const JpegTurn t = turnJpegLossless(file.data(), file.size(), 6, false);
         ASSERT_EQ(t.result, JpegTurnResult::Done) << t.message;
 
-        const auto kept = [](const std::vector<JpegSegment>& all) {
-            std::vector<JpegSegment> app;
-            for (const JpegSegment& s : all)
-                if ((s.marker >= 0xE0 && s.marker <= 0xEF) || s.marker == 0xFE) app.push_back(s);
-            return app;
+        const auto kept = [](std::vector<JpegSegment> all) {  // the APPn and COM segments
+            std::erase_if(all, [](const JpegSegment& s) {
+                return (s.marker < 0xE0 || s.marker > 0xEF) && s.marker != 0xFE;
+            });
+            return all;
         };
         const auto before = kept(jpegHeaderSegments(file.data(), file.size()));
         const auto after = kept(jpegHeaderSegments(t.bytes.data(), t.bytes.size()));
