@@ -10,6 +10,7 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "imaging/Bmp.h"
@@ -346,6 +347,15 @@ int main(int argc, char** argv) {
             const auto thumb = jpegSample(160, 120, false, false);
             exifThumb.add(cameraJpeg(barredBitmap(64, 48, 0x808080), thumb, 6, true));
             exifThumb.add(cameraJpeg(barredBitmap(64, 36, 0x808080), jpegBytes(barredBitmap(160, 120, 0x3060C0, 15), 80)));
+            // Camera files to turn: the last byte (after the end marker) picks the orientation.
+            Corpus turn(root, "jpeg_turn");
+            const std::tuple<int, int, int, bool> files[] = {{64, 48, 6, false}, {60, 44, 3, true}, {48, 32, 8, false}};
+            for (const auto& [w, h, o, big] : files) {
+                const auto thumb = jpegBytes(barredBitmap(30, 18, 0xC08040), 80);
+                auto file = cameraJpeg(barredBitmap(w, h, 0x406080), thumb, o, big);
+                file.push_back(uint8_t(o - 1));
+                turn.add(file);
+            }
         }
         // As the deleting side writes them, and as another file manager might.
         for (const char* p : {"/home/u/写真 1.jpg", "sub/caf\xE9%.png"}) trashInfo.add(toBytes(trashInfoText(p, 86400)));

@@ -11,7 +11,7 @@ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKORVEL_FUZZ=ON
 cmake --build build-fuzz
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(bmp ico gif jpeg png plugin_blocks plugin_meta jxl ini thumb_cache exif icc hand_over name_text trashinfo journal raw exif_thumb)
+[ ${#targets[@]} -gt 0 ] || targets=(bmp ico gif jpeg png plugin_blocks plugin_meta jxl ini thumb_cache exif icc hand_over name_text trashinfo journal raw exif_thumb jpeg_turn)
 mkdir -p build-fuzz/findings
 for t in "${targets[@]}"; do
   # New inputs go to a folder of their own; the generated seeds stay as they are.

@@ -44,11 +44,6 @@ int edges(const QImage& image, QRect r) {
 // Nearly every neighbour pair of a kChecker square differs; an enlarged copy has half as many.
 constexpr int kSharp = kChecker * (kChecker - 1) * 9 / 10;
 
-QRect device(const QRect& logical) {
-    return {int(logical.left() * kRatio), int(logical.top() * kRatio), int(logical.width() * kRatio),
-            int(logical.height() * kRatio)};
-}
-
 }  // namespace
 
 class HiDpiWindowTest : public QObject {
@@ -76,39 +71,29 @@ private slots:
     void thumbnailAtDevicePixels() {
         TOrgStGrid* g = grid(*w_);
         QCOMPARE(g->defaultSize(), 105);  // the 100-pixel thumbnail's cell, as at scale 1
-        const QPixmap shot = g->viewport()->grab();
-        QCOMPARE(shot.devicePixelRatio(), kRatio);
-        QCOMPARE(shot.size(), g->viewport()->size() * 2);
-        const QRect cell = device(g->cellRect(cellOf(*w_, 0)));
-        QTRY_VERIFY2(edges(g->viewport()->grab().toImage(), cell) > kSharp,
-                     qPrintable(QString::number(edges(g->viewport()->grab().toImage(), cell))));
+        const QRect cell = g->cellRect(cellOf(*w_, 0));
+        QTRY_VERIFY(edges(g->viewport()->grab().toImage(), QRect(cell.topLeft() * 2, cell.size() * 2)) > kSharp);
     }
 
     // The preview is fitted to the pane's device pixels, and a small picture is shown one image
     // pixel to a device pixel.
-    void previewAtDevicePixels_data() {
-        QTest::addColumn<int>("index");
-        QTest::addColumn<QSize>("image");
-        QTest::newRow("own size") << 0 << QSize(kChecker, kChecker);
-        QTest::newRow("fitted") << 1 << QSize(3000, 1000);
-    }
     void previewAtDevicePixels() {
-        QFETCH(int, index);
-        QFETCH(QSize, image);
-        clickCell(*w_, size_t(index));
-        QVERIFY(waitPreview(*w_));
-        TPreviewPane* pane = previewPane(*w_);
-        const QImage shown = pane->shownImage();
-        QCOMPARE(shown.devicePixelRatio(), kRatio);
-        const QSize paneDevice = pane->size() * 2;
-        QVERIFY2(image.width() > paneDevice.width() || index == 0, "the pane is too wide for the case");
-        const QSize want = image.width() <= paneDevice.width() && image.height() <= paneDevice.height()
-                               ? image
-                               : image.scaled(paneDevice, Qt::KeepAspectRatio);
-        QVERIFY2(qAbs(shown.width() - want.width()) <= 1 && qAbs(shown.height() - want.height()) <= 1,
-                 qPrintable(QStringLiteral("%1x%2, not %3x%4")
-                                .arg(shown.width()).arg(shown.height()).arg(want.width()).arg(want.height())));
-        if (index == 0) QVERIFY(edges(pane->grab().toImage(), QRect(0, 0, kChecker, kChecker)) > kSharp);
+        for (const auto& [index, image] : {std::pair{0, QSize(kChecker, kChecker)}, std::pair{1, QSize(3000, 1000)}}) {
+            clickCell(*w_, size_t(index));
+            QVERIFY(waitPreview(*w_));
+            TPreviewPane* pane = previewPane(*w_);
+            const QImage shown = pane->shownImage();
+            QCOMPARE(shown.devicePixelRatio(), kRatio);
+            const QSize paneDevice = pane->size() * 2;
+            QVERIFY2(image.width() > paneDevice.width() || index == 0, "the pane is too wide for the case");
+            const QSize want = image.width() <= paneDevice.width() && image.height() <= paneDevice.height()
+                                   ? image
+                                   : image.scaled(paneDevice, Qt::KeepAspectRatio);
+            QVERIFY2(qAbs(shown.width() - want.width()) <= 1 && qAbs(shown.height() - want.height()) <= 1,
+                     qPrintable(QStringLiteral("%1x%2, not %3x%4")
+                                    .arg(shown.width()).arg(shown.height()).arg(want.width()).arg(want.height())));
+            if (index == 0) QVERIFY(edges(pane->grab().toImage(), QRect(0, 0, kChecker, kChecker)) > kSharp);
+        }
     }
 
     // At 100 % a viewer shows each image pixel on one device pixel: half the logical size.

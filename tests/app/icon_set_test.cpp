@@ -5,7 +5,6 @@
 #include <QImage>
 #include <QPainter>
 #include <QSet>
-#include <QSvgRenderer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -47,7 +46,7 @@ private slots:
         QVERIFY(!toolIcon(ToolIcon::Copy).isNull());
     }
 
-    // Each icon's stand-in exists, is a valid SVG, and draws something at each scale.
+    // Each icon's stand-in draws something at each scale.
     void everyNameHasItsImage_data() {
         QTest::addColumn<QString>("name");
         for (int i = 0; i < kToolIconCount; ++i)
@@ -57,14 +56,9 @@ private slots:
     }
     void everyNameHasItsImage() {
         QFETCH(QString, name);
-        const QString path = fallbackIconPath(name);
-        QVERIFY2(QFile::exists(path), qPrintable(path));
-        QSvgRenderer svg(path);
-        QVERIFY(svg.isValid());
-        const QIcon icon(path);
+        const QIcon icon(fallbackIconPath(name));
         for (int px : {20, 30, 40}) {
             const QImage image = at(icon, px);
-            QVERIFY2(!image.isNull(), qPrintable(QStringLiteral("%1 px").arg(px)));
             QCOMPARE(image.size(), QSize(px, px));
             // A drawing, not an empty canvas, filling a fair part of its square.
             QVERIFY2(inked(image) > px * px / 8, qPrintable(QStringLiteral("%1 px").arg(px)));
@@ -72,25 +66,9 @@ private slots:
     }
 
     // The theme's icon where it has the name; the built-in image where it has not.
-    void themeFirstThenTheSet_data() {
-        QTest::addColumn<int>("which");
-        QTest::addColumn<bool>("fromTheme");
-        QTest::newRow("edit-copy, in the theme") << int(ToolIcon::Copy) << true;
-        QTest::newRow("edit-delete") << int(ToolIcon::Delete) << false;
-        QTest::newRow("media-skip-forward") << int(ToolIcon::ShowLast) << false;
-        QTest::newRow("program") << int(ToolIcon::Program) << false;
-    }
     void themeFirstThenTheSet() {
-        QFETCH(int, which);
-        QFETCH(bool, fromTheme);
-        const QImage got = at(toolIcon(ToolIcon(which)), 20);
-        QVERIFY(!got.isNull());
-        if (fromTheme) {
-            QCOMPARE(got.pixel(10, 10), qRgb(255, 0, 255));
-        } else {
-            const QString name = QString::fromLatin1(toolIconName(ToolIcon(which)));
-            QCOMPARE(got, at(QIcon(fallbackIconPath(name)), 20));
-        }
+        QCOMPARE(at(toolIcon(ToolIcon::Copy), 20).pixel(10, 10), qRgb(255, 0, 255));
+        QCOMPARE(at(toolIcon(ToolIcon::Delete), 20), at(QIcon(fallbackIconPath(toolIconName(ToolIcon::Delete))), 20));
     }
 
     // Twenty buttons, twenty different images: none stands in for another.
@@ -98,7 +76,6 @@ private slots:
         QSet<QByteArray> seen;
         for (int n = 1; n <= kQuickFolderIconCount; ++n) {
             const QImage image = at(quickFolderIcon(n), 40);
-            QVERIFY(!image.isNull());
             seen.insert(QByteArray(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes()));
         }
         QCOMPARE(seen.size(), kQuickFolderIconCount);

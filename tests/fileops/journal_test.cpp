@@ -44,6 +44,7 @@ JournalStep stepOf(StepKind kind, int n) {
 TEST(Journal, EveryKindSurvivesARestart) {
     TempTree d;
     std::vector<JournalStep> written;
+    const size_t last = kLastStepKind - 1;
     {
         Journal j(d / "state/journal");
         for (uint8_t k = 1; k <= kLastStepKind; ++k) {
@@ -51,14 +52,12 @@ TEST(Journal, EveryKindSurvivesARestart) {
             ASSERT_EQ(j.append(written.back()), 0);
         }
         // Undo the last two, then redo one.
-        const size_t last = written.size() - 1;
         ASSERT_EQ(j.mark(written[last].id, true), 0);
         ASSERT_EQ(j.mark(written[last - 1].id, true), 0);
         ASSERT_EQ(j.mark(written[last - 1].id, false), 0);
         written[last].undone = true;
         EXPECT_EQ(j.steps(), written);
     }
-    const size_t last = written.size() - 1;
     Journal again(d / "state/journal");
     again.load();
     EXPECT_EQ(again.steps(), written);

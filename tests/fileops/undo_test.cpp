@@ -1,13 +1,12 @@
-// Undo and redo of the steps only the windows make (folders made and renamed, a serial rename
-// pass, an extended copy, a move to another file system), on real files; and an undo cut short
-// by a failing disk or journal, finished by running it again.
+// Undo and redo of the steps the windows make through the core's jobs (folders made and renamed,
+// a serial rename pass, an extended copy, a move to another file system, a copy and a delete), on
+// real files; and an undo cut short by a failing disk or journal, finished by running it again.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
-#include <set>
 #include <sstream>
 
 #include "fileops/FolderOps.h"
@@ -16,6 +15,7 @@
 #include "imaging/Bitmap.h"
 #include "tests/support/FaultyFileSystem.h"
 #include "tests/support/TestImages.h"
+#include "tests/support/TreeState.h"
 
 using namespace korvel;
 using namespace korvel::testing;
@@ -41,32 +41,6 @@ struct OtherDevice {
     }
 };
 
-// Files as "path=bytes" (bytes longer than 8 as "#size") and empty folders as "path/", sorted,
-// under root less the journal; under other as "shm/..."; the Trash's files/ as "T/", info/ as
-// "I/" by name.
-std::string state(const TempTree& t, const std::string& other) {
-    std::set<std::string> entries;
-    for (const auto& [dir, prefix] : {std::pair{t.dir(), std::string()}, std::pair{other, std::string("shm/")}}) {
-        if (dir.empty()) continue;
-        for (const auto& e : fs::recursive_directory_iterator(dir)) {
-            const std::string rel = fs::relative(e.path(), dir).string();
-            if (rel.starts_with("state")) continue;
-            if (e.is_directory()) {
-                if (fs::is_empty(e.path()) && !rel.starts_with("data")) entries.insert(prefix + rel + "/");
-                continue;
-            }
-            const std::string bytes = readFile(e.path().string());
-            const std::string shown = bytes.size() > 8 ? "#" + std::to_string(bytes.size()) : bytes;
-            if (rel.starts_with("data/Trash/info/")) entries.insert("I/" + rel.substr(16, rel.size() - 26));
-            else if (rel.starts_with("data/Trash/files/")) entries.insert("T/" + rel.substr(17) + "=" + shown);
-            else entries.insert(prefix + rel + "=" + shown);
-        }
-    }
-    std::string s;
-    for (const std::string& e : entries) s += (s.empty() ? "" : " ") + e;
-    return s;
-}
-
 // What the last undo or redo left alone: "Why:path" with the roots taken off, in order.
 std::string leftText(const UndoJob& job, const TempTree& t, const std::string& other) {
     std::string s;
@@ -81,7 +55,10 @@ std::string leftText(const UndoJob& job, const TempTree& t, const std::string& o
 
 // The step a row's "op" makes, through the core as the window calls it.
 void operate(const std::string& kind, const TempTree& t, const std::string& other) {
-    JobControl control({});
+    // The delete asks first, as the window does; yes.
+    JobControl* self = nullptr;
+    JobControl control({{}, [&self](const JobQuestion&) { self->answer({.yes = true}); }});
+    self = &control;
     if (kind == "folder create") {
         ASSERT_EQ(FolderOps().createNested(t.root(), "x/y"), t / "x/y");
     } else if (kind == "folder rename") {
@@ -93,6 +70,12 @@ void operate(const std::string& kind, const TempTree& t, const std::string& othe
         ExtendedCopyJob({t / "src/a.bmp", t / "src/b.bmp"}, t / "out/", ExtendedCopyOptions{}, 0).run(control);
     } else if (kind == "cross-device move") {
         FileOperationJob(FileCommand::Move, {t / "src/a.jpg", t / "src/b.jpg"}, other).run(control);
+    } else {
+        t.folder("dst");
+        const FileCommand command = kind == "copy" ? FileCommand::Copy : FileCommand::Delete;
+        FileOperationJob job(command, {t / "src/a.jpg", t / "src/b.jpg"}, t / "dst");
+        job.homeTrash = t / "data/Trash";
+        job.run(control);
     }
     ASSERT_TRUE(control.failures().empty());
 }
@@ -131,6 +114,8 @@ TEST(Undo, WindowStepsUndoneAndRedone) {
         {"cross-device move", "op =shm/a.jpg=C undo", "shm/a.jpg=C src/b.jpg=BB", "Changed:shm/a.jpg"},
         {"cross-device move", "op =src/a.jpg=new undo", "shm/a.jpg=A src/a.jpg=new src/b.jpg=BB", "Taken:src/a.jpg"},
         {"cross-device move", "op undo redo", "shm/a.jpg=A shm/b.jpg=BB src/"},
+        {"copy", "op undo", "I/a.jpg I/b.jpg T/a.jpg=A T/b.jpg=BB dst/ src/a.jpg=A src/b.jpg=BB"},
+        {"trash", "op undo", "dst/ src/a.jpg=A src/b.jpg=BB"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(std::string(row.kind) + ": " + row.script);
@@ -173,7 +158,7 @@ TEST(Undo, WindowStepsUndoneAndRedone) {
                 fs::rename(at(w.substr(0, gt)), at(w.substr(gt + 1)));
             }
         }
-        EXPECT_EQ(state(t, other.dir), row.after);
+        EXPECT_EQ(treeState(t.dir(), other.dir), row.after);
     }
 }
 
@@ -188,8 +173,7 @@ TEST(Undo, CutShortThenFinished) {
     } rows[] = {
         {"a rename fails", {"renameNoReplace", "dst/b.jpg", EIO}, "Failed:dst/b.jpg"},
         // The move back goes through a copy, which the disk cuts off.
-        {"another file system, the disk full",
-         {"renameNoReplace", "dst/b.jpg", EXDEV}, "Failed:src/b.jpg", 0},
+        {"another file system, the disk full", {"renameNoReplace", "dst/b.jpg", EXDEV}, "Failed:src/b.jpg"},
         {"the journal cannot be flushed", {"fsync", "state/journal", EIO}, "", EIO},
     };
     for (const auto& row : rows) {
@@ -208,22 +192,20 @@ TEST(Undo, CutShortThenFinished) {
         cut.run(control);
         EXPECT_EQ(cut.journalError(), row.journalError);
         ASSERT_EQ(cut.worked().size(), 1u);
-        Journal journal(t / "state/journal");
-        journal.load();
-        ASSERT_EQ(journal.steps().size(), 1u);
-        EXPECT_FALSE(journal.steps()[0].undone);
         EXPECT_EQ(leftText(cut, t, ""), row.left);
-        const std::string half = state(t, "");
+        const std::string half = treeState(t.dir());
         EXPECT_TRUE(half == "dst/b.jpg=b.jpg src/a.jpg=a.jpg src/c.jpg=c.jpg" ||
                     (row.journalError && half == "dst/ src/a.jpg=a.jpg src/b.jpg=b.jpg src/c.jpg=c.jpg"))
             << half;
 
+        // The step was left not undone: the next undo takes it again.
         UndoJob again(UndoDirection::Undo, 1, t / "state/journal");
         again.run(control);
         ASSERT_EQ(again.worked().size(), 1u);
         EXPECT_TRUE(again.worked()[0].undone);
         EXPECT_EQ(leftText(again, t, ""), "");
-        EXPECT_EQ(state(t, ""), "dst/ src/a.jpg=a.jpg src/b.jpg=b.jpg src/c.jpg=c.jpg");
+        EXPECT_EQ(treeState(t.dir()), "dst/ src/a.jpg=a.jpg src/b.jpg=b.jpg src/c.jpg=c.jpg");
+        Journal journal(t / "state/journal");
         journal.load();
         ASSERT_EQ(journal.steps().size(), 1u);
         EXPECT_TRUE(journal.steps()[0].undone);

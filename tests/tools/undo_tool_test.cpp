@@ -1,6 +1,6 @@
-// korvel-tool undo and redo on real files: each operation the tool can do, undone plainly, after
-// a restart, over a file changed or a name taken since, and redone; a history that lists them;
-// and an undo killed half-way that a second run finishes without losing a file.
+// korvel-tool undo and redo on real files: each operation the tool can do undone, a file changed
+// or a name taken since left alone, a step redone; a history that lists them; and an undo killed
+// half-way that a second run finishes without losing a file.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -8,67 +8,36 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <filesystem>
-#include <set>
+#include <map>
 #include <sstream>
 
-#include "fileops/Jobs.h"
 #include "fileops/Journal.h"
 #include "tests/support/TempTree.h"
+#include "tests/support/TreeState.h"
 #include "tests/tools/ToolRun.h"
 
 using namespace korvel;
 using namespace korvel::testing;
-namespace fs = std::filesystem;
 
 namespace {
-
-// Every file under root but the journal: "path=bytes", sorted; the Trash's files/ shows as "T/",
-// its info/ as "I/" by name alone (the date in it is the clock's).
-std::string state(const TempTree& t) {
-    std::set<std::string> entries;
-    for (const auto& e : fs::recursive_directory_iterator(t.dir())) {
-        std::string rel = fs::relative(e.path(), t.dir()).string();
-        if (!e.is_regular_file() || rel.starts_with("state/")) continue;
-        if (rel.starts_with("data/Trash/info/")) entries.insert("I/" + rel.substr(16, rel.size() - 16 - 10));
-        else if (rel.starts_with("data/Trash/files/")) entries.insert("T/" + rel.substr(17) + "=" + t.read(rel));
-        else entries.insert(rel + "=" + t.read(rel));
-    }
-    std::string s;
-    for (const std::string& e : entries) s += (s.empty() ? "" : " ") + e;
-    return s;
-}
 
 std::vector<std::string> toolEnv(const TempTree& t) {
     return {"LC_ALL=C.UTF-8", "KORVEL_STATE_DIR=" + t / "state/", "XDG_DATA_HOME=" + t / "data"};
 }
 
-// The operation through the core's jobs in this process, as the window runs it; the test's
-// journal object is gone when it returns, so what follows is a later process's undo.
-void runInProcess(const TempTree& t, const std::string& op) {
-    ScopedEnv state("KORVEL_STATE_DIR", t / "state/");
-    // The delete asks first, as the window does; yes.
-    JobControl* self = nullptr;
-    JobControl control({{}, [&self](const JobQuestion&) { self->answer({.yes = true}); }});
-    self = &control;
-    if (op == "rename") {
-        SerialRenameJob(std::vector<std::pair<std::string, std::string>>{{t / "src/a.jpg", t / "src/n1.jpg"},
-                                                                         {t / "src/b.jpg", t / "src/n2.jpg"}})
-            .run(control);
-    } else {
-        FileOperationJob job(op == "copy" ? FileCommand::Copy : op == "move" ? FileCommand::Move : FileCommand::Delete,
-                             {t / "src/a.jpg", t / "src/b.jpg"}, t / "dst");
-        job.homeTrash = t / "data/Trash";
-        job.run(control);
-    }
-    ASSERT_TRUE(control.failures().empty());
+// korvel-tool with the words of line, "@path" under t, in t's environment unless env is given.
+ToolRun tool(const TempTree& t, const std::string& line, std::vector<std::string> env = {}) {
+    std::vector<std::string> args;
+    std::istringstream in(line);
+    for (std::string x; in >> x;) args.push_back(x[0] == '@' ? t.root() + x.substr(1) : x);
+    return runTool(args, env.empty() ? toolEnv(t) : env, 20, "", t.root());
 }
 
 }  // namespace
 
-// Each row runs a script: "op" the operation through korvel-tool, "op*" through the core in this
-// process, "undo"/"redo" korvel-tool, "=path=bytes" a file written meanwhile. Every command but
-// the last exits 0; the last exits with status and says err on standard error.
+// Each row runs a script through korvel-tool: "op" the operation, "undo"/"redo", "=path=bytes" a
+// file written meanwhile. Every command but the last exits 0; the last exits with status and says
+// err on standard error.
 TEST(UndoTool, EveryOperationUndoneAndRedone) {
     const std::map<std::string, std::pair<std::string, std::string>> ops = {
         {"copy", {"copy -o @dst @src/a.jpg @src/b.jpg", "copy of 2 files"}},
@@ -76,7 +45,7 @@ TEST(UndoTool, EveryOperationUndoneAndRedone) {
         {"trash", {"trash @src/a.jpg @src/b.jpg", "delete of 2 files to the Trash"}},
         {"rename", {"rename --pattern n\\ --digits 1 @src/a.jpg @src/b.jpg", "serial rename of 2 files"}},
     };
-    const std::string origin = "src/a.jpg=A src/b.jpg=BB";
+    const std::string origin = "dst/ src/a.jpg=A src/b.jpg=BB";
     const struct {
         const char* op;
         const char* script;
@@ -85,29 +54,14 @@ TEST(UndoTool, EveryOperationUndoneAndRedone) {
         const char* err = "";
     } rows[] = {
         {"copy", "op undo", "I/a.jpg I/b.jpg T/a.jpg=A T/b.jpg=BB " + origin},
-        {"copy", "op* undo", "I/a.jpg I/b.jpg T/a.jpg=A T/b.jpg=BB " + origin},
-        {"copy", "op =dst/a.jpg=changed undo", "I/b.jpg T/b.jpg=BB dst/a.jpg=changed " + origin, 1,
-         "dst/a.jpg\": changed since"},
-        {"copy", "op undo =dst/a.jpg=new redo", "I/a.jpg T/a.jpg=A dst/a.jpg=new dst/b.jpg=BB " + origin, 1,
-         "dst/a.jpg\": the name is taken"},
-        {"copy", "op undo redo", "dst/a.jpg=A dst/b.jpg=BB " + origin},
         {"move", "op undo", origin},
-        {"move", "op* undo", origin},
-        {"move", "op =dst/a.jpg=changed undo", "dst/a.jpg=changed src/b.jpg=BB", 1, "dst/a.jpg\": changed since"},
-        {"move", "op =src/a.jpg=new undo", "dst/a.jpg=A src/a.jpg=new src/b.jpg=BB", 1, "src/a.jpg\": the name is taken"},
-        {"move", "op undo redo", "dst/a.jpg=A dst/b.jpg=BB"},
         {"trash", "op undo", origin},
-        {"trash", "op* undo", origin},
-        {"trash", "op =data/Trash/files/a.jpg=changed undo", "I/a.jpg T/a.jpg=changed src/b.jpg=BB", 1,
+        {"trash", "op =data/Trash/files/a.jpg=changed undo", "I/a.jpg T/a.jpg=changed dst/ src/b.jpg=BB", 1,
          "files/a.jpg\": changed since"},
-        {"trash", "op =src/a.jpg=new undo", "I/a.jpg T/a.jpg=A src/a.jpg=new src/b.jpg=BB", 1,
+        {"trash", "op =src/a.jpg=new undo", "I/a.jpg T/a.jpg=A dst/ src/a.jpg=new src/b.jpg=BB", 1,
          "src/a.jpg\": the name is taken"},
-        {"trash", "op undo redo", "I/a.jpg I/b.jpg T/a.jpg=A T/b.jpg=BB"},
+        {"trash", "op undo redo", "I/a.jpg I/b.jpg T/a.jpg=A T/b.jpg=BB dst/ src/"},
         {"rename", "op undo", origin},
-        {"rename", "op* undo", origin},
-        {"rename", "op =src/n1.jpg=changed undo", "src/b.jpg=BB src/n1.jpg=changed", 1, "n1.jpg\": changed since"},
-        {"rename", "op =src/a.jpg=new undo", "src/a.jpg=new src/b.jpg=BB src/n1.jpg=A", 1, "src/a.jpg\": the name is taken"},
-        {"rename", "op undo redo", "src/n1.jpg=A src/n2.jpg=BB"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(std::string(row.op) + ": " + row.script);
@@ -122,26 +76,19 @@ TEST(UndoTool, EveryOperationUndoneAndRedone) {
         for (size_t i = 0; i < words.size(); ++i) {
             const std::string& w = words[i];
             const bool last = i + 1 == words.size();
-            if (w == "op*") {
-                runInProcess(t, row.op);
-            } else if (w[0] == '=') {
+            if (w[0] == '=') {
                 const size_t eq = w.find('=', 1);
                 t.write(w.substr(1, eq - 1), w.substr(eq + 1));
-            } else {
-                std::vector<std::string> args;
-                std::istringstream a(w == "op" ? opArgs : w);
-                for (std::string x; a >> x;) args.push_back(x[0] == '@' ? t.root() + x.substr(1) : x);
-                const ToolRun r = runTool(args, toolEnv(t), 20, "", t.root());
-                ASSERT_EQ(r.status, last ? row.status : 0) << w << ": " << r.err;
-                if (w == "op") continue;
-                // The step is named even when items of it were left alone.
-                EXPECT_EQ(r.out, (w == "undo" ? "undone: " : "redone: ") + text + "\n");
-                if (last) {
-                    EXPECT_TRUE(row.err[0] ? r.err.find(row.err) != std::string::npos : r.err.empty()) << r.err;
-                }
+                continue;
             }
+            const ToolRun r = tool(t, w == "op" ? opArgs : w);
+            ASSERT_EQ(r.status, last ? row.status : 0) << w << ": " << r.err;
+            if (w == "op") continue;
+            // The step is named even when items of it were left alone.
+            EXPECT_EQ(r.out, (w == "undo" ? "undone: " : "redone: ") + text + "\n");
+            if (last) EXPECT_TRUE(row.err[0] ? r.err.find(row.err) != std::string::npos : r.err.empty()) << r.err;
         }
-        EXPECT_EQ(state(t), row.after);
+        EXPECT_EQ(treeState(t.dir()), row.after);
     }
 }
 
@@ -149,61 +96,48 @@ TEST(UndoTool, EveryOperationUndoneAndRedone) {
 // has nothing to undo; a journal that cannot be written fails the undo and touches no file.
 TEST(UndoTool, HistoryAndSteps) {
     TempTree t;
-    const auto tool = [&t](const std::string& line, std::vector<std::string> env = {}) {
-        std::vector<std::string> args;
-        std::istringstream in(line);
-        for (std::string x; in >> x;) args.push_back(x[0] == '@' ? t.root() + x.substr(1) : x);
-        if (env.empty()) env = toolEnv(t);
-        return runTool(args, env, 20, "", t.root());
-    };
     t.write("src/a.jpg", "A");
     t.write("src/b.jpg", "BB");
     t.write("src/c.jpg", "CCC");
     t.folder("dst");
-    EXPECT_EQ(tool("undo").lines, std::vector<std::string>{"nothing to undo"});
-    EXPECT_EQ(tool("redo").lines, std::vector<std::string>{"nothing to redo"});
-    ASSERT_EQ(tool("move -o @dst @src/a.jpg @src/b.jpg").status, 0);
-    ASSERT_EQ(tool("copy -o @dst @src/c.jpg").status, 0);
-    ASSERT_EQ(tool("trash @src/c.jpg").status, 0);
-    const ToolRun undo = tool("undo --steps 2");
+    EXPECT_EQ(tool(t, "undo").lines, std::vector<std::string>{"nothing to undo"});
+    EXPECT_EQ(tool(t, "redo").lines, std::vector<std::string>{"nothing to redo"});
+    ASSERT_EQ(tool(t, "move -o @dst @src/a.jpg @src/b.jpg").status, 0);
+    ASSERT_EQ(tool(t, "copy -o @dst @src/c.jpg").status, 0);
+    ASSERT_EQ(tool(t, "trash @src/c.jpg").status, 0);
+    const ToolRun undo = tool(t, "undo --steps 2");
     EXPECT_EQ(undo.status, 0) << undo.err;
     EXPECT_EQ(undo.lines, (std::vector<std::string>{"undone: delete of 1 file to the Trash", "undone: copy of 1 file"}));
-    // One line a step, newest first, its time in the local zone: the same steps an hour apart in
-    // two zones nine hours apart.
-    std::vector<std::vector<std::string>> fields[2];
+    // One line a step, newest first, its time in the local zone: two zones nine hours apart.
+    std::vector<std::string> zones[2];
     for (int zone = 0; zone < 2; ++zone) {
         std::vector<std::string> env = toolEnv(t);
         env.push_back(zone ? "TZ=JST-9" : "TZ=UTC0");
-        for (const std::string& line : tool("history", env).lines) {
-            std::vector<std::string> f;
-            std::istringstream in(line);
-            for (std::string x; std::getline(in, x, '\t');) f.push_back(x);
-            fields[zone].push_back(f);
-        }
+        zones[zone] = tool(t, "history", env).lines;
     }
-    const std::vector<std::vector<std::string>> expected = {
-        {"1", "undone", "delete of 1 file to the Trash"}, {"2", "undone", "copy of 1 file"}, {"3", "", "move of 2 files"}};
-    ASSERT_EQ(fields[0].size(), expected.size());
-    ASSERT_EQ(fields[1].size(), expected.size());
+    const std::vector<std::string> expected = {
+        "1\t\tundone\tdelete of 1 file to the Trash", "2\t\tundone\tcopy of 1 file", "3\t\t\tmove of 2 files"};
+    ASSERT_EQ(zones[0].size(), expected.size());
+    ASSERT_EQ(zones[1].size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i) {
-        ASSERT_EQ(fields[0][i].size(), 4u);
-        EXPECT_EQ((std::vector<std::string>{fields[0][i][0], fields[0][i][2], fields[0][i][3]}), expected[i]);
+        const std::string& line = zones[0][i];
         std::tm utc{}, tokyo{};
-        ASSERT_TRUE(strptime(fields[0][i][1].c_str(), "%Y-%m-%d %H:%M:%S", &utc)) << fields[0][i][1];
-        ASSERT_TRUE(strptime(fields[1][i][1].c_str(), "%Y-%m-%d %H:%M:%S", &tokyo)) << fields[1][i][1];
+        ASSERT_TRUE(strptime(line.c_str() + 2, "%Y-%m-%d %H:%M:%S", &utc)) << line;
+        ASSERT_TRUE(strptime(zones[1][i].c_str() + 2, "%Y-%m-%d %H:%M:%S", &tokyo)) << zones[1][i];
+        EXPECT_EQ(line.substr(0, 2) + line.substr(21), expected[i]);
         EXPECT_EQ(timegm(&tokyo) - timegm(&utc), 9 * 3600);
     }
-    EXPECT_EQ(state(t), "I/c.jpg T/c.jpg=CCC dst/a.jpg=A dst/b.jpg=BB src/c.jpg=CCC");
+    EXPECT_EQ(treeState(t.dir()), "I/c.jpg T/c.jpg=CCC dst/a.jpg=A dst/b.jpg=BB src/c.jpg=CCC");
     // Redo takes the oldest undone step first.
-    EXPECT_EQ(tool("redo").lines, std::vector<std::string>{"redone: copy of 1 file"});
+    EXPECT_EQ(tool(t, "redo").lines, std::vector<std::string>{"redone: copy of 1 file"});
     for (const char* bad : {"undo --steps 0", "undo --steps 101", "redo --steps x", "undo @src/c.jpg", "history -x"})
-        EXPECT_EQ(tool(bad).status, 2) << bad;
+        EXPECT_EQ(tool(t, bad).status, 2) << bad;
     // The state folder is a file: the journal cannot be held, nothing moves.
-    const std::string before = state(t);
-    const ToolRun failed = tool("undo", {"KORVEL_STATE_DIR=" + t / "dst/a.jpg/"});
+    const std::string before = treeState(t.dir());
+    const ToolRun failed = tool(t, "undo", {"KORVEL_STATE_DIR=" + t / "dst/a.jpg/"});
     EXPECT_EQ(failed.status, 1);
     EXPECT_NE(failed.err.find("journal"), std::string::npos) << failed.err;
-    EXPECT_EQ(state(t), before);
+    EXPECT_EQ(treeState(t.dir()), before);
 }
 
 // An undo of 1,000 moves killed once the first files are back, then run again: every file is in

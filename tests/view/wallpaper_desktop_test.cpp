@@ -195,8 +195,6 @@ private slots:
             {"wayland", "sway", {}, 0, noWay},
             {"wayland", "GNOME", {"gsettings"}, 0, ""},
             {"wayland", "GNOME", {"gsettings"}, 1, noAnswer},
-            {"wayland", "KDE", {}, 0, noAnswer},
-            {"wayland", "KDE", {"plasma-apply-wallpaperimage"}, 0, ""},
             {"x11", "i3", {}, 0, ""},
             {"x11", "GNOME", {"gsettings"}, 1, ""},
         };
