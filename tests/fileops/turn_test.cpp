@@ -49,9 +49,9 @@ TBitmap cropped(const TBitmap& b, int w, int h) {
     return c;
 }
 
-// The largest difference of one sample, or -1 when the sizes differ.
+// The largest difference of one sample; larger than any when the sizes differ.
 int maxDifference(const TBitmap& a, const TBitmap& b) {
-    if (a.width() != b.width() || a.height() != b.height() || a.pixelFormat() != b.pixelFormat()) return -1;
+    if (a.width() != b.width() || a.height() != b.height() || a.pixelFormat() != b.pixelFormat()) return 1000;
     int most = 0;
     for (int y = 0; y < a.height(); ++y)
         for (int x = 0; x < a.width() * bitsPerPixel(a.pixelFormat()) / 8; ++x) most = std::max(most, std::abs(a.scanLine(y)[x] - b.scanLine(y)[x]));
@@ -176,8 +176,6 @@ TEST(TurnJpeg, KeepsEveryMarkerButTheOrientation) {
         ASSERT_TRUE(span.found());
         const TBitmap turnedThumb = decoded(PhotoBytes(t.bytes.begin() + ptrdiff_t(span.offset),
                                                        t.bytes.begin() + ptrdiff_t(span.offset + span.size)));
-        ASSERT_EQ(turnedThumb.width(), thumbH);
-        ASSERT_EQ(turnedThumb.height(), thumbW);
         EXPECT_LE(maxDifference(turnedThumb, OrientUpright(decoded(thumb), 6)), tolerance);
         EXPECT_GT(maxDifference(turnedThumb, OrientUpright(decoded(thumb), 8)), 2 * tolerance);  // tells turns apart
         for (const size_t at : {kThumbOffsetAt, kThumbLengthAt})
