@@ -4,13 +4,8 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMenuBar>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <fcntl.h>
-#include <sys/stat.h>
-
-#include <fstream>
 
 #include "app/ThumbnailGridPanel.h"
 #include "tests/support/ExifThumbSamples.h"
@@ -27,95 +22,68 @@ constexpr korvel::Color kRed = korvel::makeColor(220, 30, 30), kGreen = korvel::
 bool isGreenish(QRgb c) { return qGreen(c) > 150 && qRed(c) < 90 && qBlue(c) < 90; }
 bool isReddish(QRgb c) { return qRed(c) > 150 && qGreen(c) < 90 && qBlue(c) < 90; }
 
-void writeBytes(const QString& path, const PhotoBytes& b) {
-    std::ofstream(path.toStdString(), std::ios::binary).write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
+// The colour at the middle of a cell's thumbnail box as drawn now.
+QRgb cellColour(TKorvelMain& w, size_t index) {
+    const QImage shot = grid(w)->viewport()->grab().toImage();
+    const QRect r = grid(w)->cellRect(cellOf(w, index));
+    return shot.pixel(r.topLeft() + QPoint(2 + grid(w)->defaultSize() / 2, 40));
+}
+
+QString firstName(const TKorvelMain& w) {
+    return w.fileList().size() ? QString::fromStdString(w.fileList().path(0)).section('/', -1) : QString();
 }
 
 }  // namespace
 
 class PhotoWindowTest : public QObject {
     Q_OBJECT
-    QTemporaryDir config_, empty_, pics_;
-
-    // The colour at the middle of a cell's thumbnail box as drawn now.
-    QRgb cellColour(TKorvelMain& w, size_t index) {
-        const QImage shot = grid(w)->viewport()->grab().toImage();
-        const QRect r = grid(w)->cellRect(cellOf(w, index));
-        return shot.pixel(r.topLeft() + QPoint(2 + grid(w)->defaultSize() / 2, 40));
-    }
+    QTemporaryDir config_, empty_;
 
 private slots:
     void initTestCase() { qputenv("KORVEL_CONFIG_DIR", config_.path().toUtf8()); }
 
-    static QString names(const TKorvelMain& w) {
-        QStringList out;
-        for (size_t i = 0; i < w.fileList().size(); ++i)
-            out << QString::fromStdString(w.fileList().path(i)).section('/', -1);
-        return out.join(' ');
-    }
-
-    void chooseFolder(TKorvelMain& w, const QString& folder) {
-        QLineEdit* edit = historyBox(w)->lineEdit();
-        edit->selectAll();
-        QTest::keyClicks(edit, folder);
-        QTest::keyClick(edit, Qt::Key_Return);
-    }
-
     void standInsGiveWayToBuiltThumbnails() {
         // A red photo whose embedded picture is green, so the screen tells which one a cell shows.
+        TempTree pics;
         const korvel::TBitmap photo = barredBitmap(64, 48, kRed);
         const PhotoBytes green = jpegBytes(barredBitmap(160, 120, kGreen), 95);
-        PhotoBytes cut(green.begin(), green.end() - 30);
-        writeBytes(pics_.filePath("a-wrong-aspect.jpg"), cameraJpeg(barredBitmap(48, 32, kRed), green));
-        writeBytes(pics_.filePath("b-damaged.jpg"), cameraJpeg(photo, cut));
-        writeBytes(pics_.filePath("c-camera.jpg"), cameraJpeg(photo, green));
-        writeBytes(pics_.filePath("d-plain.jpg"), jpegBytes(photo, 95));
+        writeFile(pics / "a-wrong-aspect.jpg", cameraJpeg(barredBitmap(48, 32, kRed), green));
+        writeFile(pics / "b-camera.jpg", cameraJpeg(photo, green));
+        writeFile(pics / "c-plain.jpg", jpegBytes(photo, 95));
 
         TKorvelMain w({empty_.path().toStdString()});
         QVERIFY(showReady(w));
         auto* panel = w.findChild<ThumbnailGridPanel*>("Panel3");
         QVERIFY(panel);
         panel->holdThumbnails(true);
-        chooseFolder(w, pics_.path());
-        QTRY_COMPARE(int(w.fileList().size()), 4);
+        QLineEdit* edit = historyBox(w)->lineEdit();
+        edit->selectAll();
+        QTest::keyClicks(edit, QString::fromStdString(pics.dir()));
+        QTest::keyClick(edit, Qt::Key_Return);
+        QTRY_COMPARE(int(w.fileList().size()), 3);
 
-        // The lane reads the cells in order: once c has its stand-in, a and b were judged.
-        QTRY_VERIFY(panel->pictureInHand(2));
-        QVERIFY(isGreenish(cellColour(w, 2)));
-        QVERIFY(!panel->pictureInHand(0));
-        QVERIFY(!panel->pictureInHand(1));
-        QVERIFY(!panel->pictureInHand(3));
-        QVERIFY(!isGreenish(cellColour(w, 0)) && !isGreenish(cellColour(w, 1)));
+        // The lane reads the cells in order: once b has its stand-in, a was judged.
+        QTRY_VERIFY(panel->pictureInHand(1));
+        QVERIFY(isGreenish(cellColour(w, 1)));
+        QVERIFY(!panel->pictureInHand(0) && !isGreenish(cellColour(w, 0)));
         // Stand-ins never reach the cache file.
-        for (size_t i = 0; i < 4; ++i) QCOMPARE(w.fileList().seek(i).ThumbPos, -1);
+        for (size_t i = 0; i < 3; ++i) QCOMPARE(w.fileList().seek(i).ThumbPos, -1);
 
         panel->holdThumbnails(false);
-        QTRY_VERIFY(w.fileList().seek(0).ThumbPos != -1 && w.fileList().seek(1).ThumbPos != -1 &&
-                    w.fileList().seek(2).ThumbPos != -1 && w.fileList().seek(3).ThumbPos != -1);
-        QTRY_VERIFY(isReddish(cellColour(w, 2)));
-        // The built thumbnail is the plain photo's, pixel for pixel.
-        const QImage built = panel->thumbnail(2), plain = panel->thumbnail(3);
-        QVERIFY(!built.isNull());
-        QCOMPARE(built.convertToFormat(QImage::Format_RGB32), plain.convertToFormat(QImage::Format_RGB32));
+        QTRY_VERIFY(w.fileList().seek(1).ThumbPos != -1 && w.fileList().seek(2).ThumbPos != -1);
+        QTRY_VERIFY(isReddish(cellColour(w, 1)));
     }
 
-    // Alt+V, V, T, then the sort button: the photos in the order they were taken (camera clocks
-    // with their offsets, the file's time for one without).
+    // Alt+V, V, T, then the sort button: b, taken first, comes before a, although a comes first
+    // by name and by file time.
     void takenModeFromTheMenuBar() {
-        QTemporaryDir dir;
-        const auto put = [&](const char* name, const std::string& date, const std::string& offset, time_t mtime) {
-            writeBytes(dir.filePath(name), jpegWithExif(exifTakenBlock(date, offset)));
-            const timespec times[2] = {{mtime, 0}, {mtime, 0}};
-            QVERIFY(::utimensat(AT_FDCWD, dir.filePath(name).toLocal8Bit().constData(), times, 0) == 0);
-        };
-        put("a.jpg", "2021:03:04 10:00:00", "+09:00", localTime(2001, 1, 1));  // 01:00 UTC
-        put("b.jpg", "2021:03:04 09:00:00", "+02:00", localTime(2002, 1, 1));  // 07:00 UTC
-        put("c.jpg", "2021:03:04 03:00:00", "+00:00", localTime(2000, 1, 1));  // 03:00 UTC
-        put("d.jpg", "", "", localTime(2020, 1, 1));                          // no date: its file time
-        TKorvelMain w({empty_.path().toStdString()});
+        TempTree dir;
+        writeFile(dir / "a.jpg", jpegWithExif(exifTakenBlock("2021:03:04 10:00:00")));
+        writeFile(dir / "b.jpg", jpegWithExif(exifTakenBlock("2021:03:04 09:00:00")));
+        dir.mtime("a.jpg", localTime(2001, 1, 1)), dir.mtime("b.jpg", localTime(2002, 1, 1));
+        TKorvelMain w({dir.dir()});
         QVERIFY(showReady(w));
-        chooseFolder(w, dir.path());
-        QTRY_COMPARE(names(w), QStringLiteral("a.jpg b.jpg c.jpg d.jpg"));
+        QTRY_COMPARE(firstName(w), QStringLiteral("a.jpg"));
 
         const auto openMenu = [] { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); };
         QTest::keyClick(&w, Qt::Key_V, Qt::AltModifier);
@@ -126,7 +94,7 @@ private slots:
         QTRY_COMPARE(w.infoMode(), TKorvelMain::InfoMode::Taken);
         QVERIFY(w.actions().NameView5->isChecked());
         QTest::mouseClick(w.toolButton(w.actions().SortBtn1), Qt::LeftButton);
-        QTRY_COMPARE(names(w), QStringLiteral("d.jpg a.jpg c.jpg b.jpg"));
+        QTRY_COMPARE(firstName(w), QStringLiteral("b.jpg"));
     }
 };
 

@@ -44,19 +44,17 @@ private slots:
         for (const bool keepTime : {false, true}) {
             const RowTrace trace{keepTime ? "time kept" : "time changed"};
             TempTree tree;
-            for (const char* f : {"pics", "data/Trash/files", "data/Trash/info", "state", "cache"}) tree.folder(f);
             qputenv("XDG_DATA_HOME", QByteArray::fromStdString(tree / "data"));
             qputenv("KORVEL_STATE_DIR", QByteArray::fromStdString(tree / "state/"));
             qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(tree / "cache"));
             qputenv("KORVEL_CONFIG_DIR", config_.path().toUtf8());
-            writeFile(config_.path().toStdString() + "/Korvel.ini",
-                      keepTime ? "[Window]\nTurnKeepsTime=1\n" : "");
+            writeFile(config_.path().toStdString() + "/Korvel.ini", keepTime ? "[Window]\nTurnKeepsTime=1\n" : "");
             // Red on the left, green on the right; large enough that its shared thumbnail stands in.
             korvel::TBitmap picture = solidBitmap(256, 128, 0x14B414);
             for (int y = 0; y < 128; ++y)
                 for (int x = 0; x < 128; ++x) picture.setRawPixel(x, y, 0xDC1414);
-            const std::string file = tree / "pics/a.jpg";
-            writeFile(file, jpegBytes(picture, 95));
+            const std::vector<uint8_t> jpeg = jpegBytes(picture, 95);
+            const std::string file = tree.write("pics/a.jpg", std::string(jpeg.begin(), jpeg.end()));
             namespace fs = std::filesystem;
             const fs::file_time_type old = fs::last_write_time(file) - std::chrono::hours(48);
             fs::last_write_time(file, old);

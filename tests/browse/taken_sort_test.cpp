@@ -21,19 +21,17 @@ Names namesOf(const FileList& list) {
     return out;
 }
 
-std::string bytes(const PhotoBytes& b) { return std::string(b.begin(), b.end()); }
-
 // A folder of photos with and without dates. In UTC: c 09:00, a and b 10:00 on 2020-01-02;
 // f at noon local on 2020-06-01 (no offset), d and e by their file times (2019 and 2021).
 struct Photos {
     TempTree t;
     Photos() {
-        t.write("b.jpg", bytes(jpegWithExif(exifTakenBlock("2020:01:02 10:00:00", "+00:00"))));
-        t.write("a.jpg", bytes(jpegWithExif(exifTakenBlock("2020:01:02 10:00:00", "+00:00", true))));
-        t.write("c.JPEG", bytes(jpegWithExif(exifTakenBlock("2020:01:02 18:00:00", "+09:00"))));
+        writeFile(t / "b.jpg", jpegWithExif(exifTakenBlock("2020:01:02 10:00:00", "+00:00")));
+        writeFile(t / "a.jpg", jpegWithExif(exifTakenBlock("2020:01:02 10:00:00", "+00:00", true)));
+        writeFile(t / "c.JPEG", jpegWithExif(exifTakenBlock("2020:01:02 18:00:00", "+09:00")));
         t.write("d.png", "not a photo");
-        t.write("e.jpg", bytes(jpegWithExif(exifTakenBlock("    :  :     :  :  "))));
-        t.write("f.tif", bytes(exifTakenBlock("2020:06:01 12:00:00")));
+        writeFile(t / "e.jpg", jpegWithExif(exifTakenBlock("    :  :     :  :  ")));
+        writeFile(t / "f.tif", exifTakenBlock("2020:06:01 12:00:00"));
         // Times that would put the photos in the opposite order, were they used.
         t.mtime("a.jpg", localTime(2030, 1, 1)), t.mtime("b.jpg", localTime(2029, 1, 1));
         t.mtime("c.JPEG", localTime(2031, 1, 1)), t.mtime("f.tif", localTime(2010, 1, 1));
@@ -53,22 +51,16 @@ struct Photos {
 TEST(TakenSort, DatesThenFileTimesTiesByName) {
     Photos p;
     TakenTimes::shared().clear();
-    struct Case {
-        const char* name;
-        bool descending;
-        Names want;
-    };
-    const Case cases[] = {
-        {"ascending", false, {"d.png", "c.JPEG", "a.jpg", "b.jpg", "f.tif", "e.jpg"}},
-        {"descending, one date still by name", true, {"e.jpg", "f.tif", "a.jpg", "b.jpg", "c.JPEG", "d.png"}},
-    };
-    for (const Case& c : cases) {
+    const Names ascending = {"d.png", "c.JPEG", "a.jpg", "b.jpg", "f.tif", "e.jpg"};
+    // Descending, a and b (one date) still go by name.
+    const Names descending = {"e.jpg", "f.tif", "a.jpg", "b.jpg", "c.JPEG", "d.png"};
+    for (const bool down : {false, true}) {
         FileList list = p.list(-1);
-        sortFileList(list, SortKey::Taken, c.descending);
-        EXPECT_EQ(namesOf(list), c.want) << c.name;
+        sortFileList(list, SortKey::Taken, down);
+        EXPECT_EQ(namesOf(list), down ? descending : ascending);
     }
     // The listing sorts by it too, as info mode 4.
-    EXPECT_EQ(namesOf(p.list(4)), cases[0].want);
+    EXPECT_EQ(namesOf(p.list(4)), ascending);
 }
 
 TEST(TakenSort, ReadOnlyWhenAskedAndOnce) {

@@ -13,8 +13,7 @@ using namespace korvel::testing;
 namespace {
 
 std::optional<TakenTime> at(int y, int mo, int d, int h, int mi, int s, std::optional<int> offset = std::nullopt) {
-    TakenTime t{y, mo, d, h, mi, s, offset.has_value(), offset.value_or(0)};
-    return t;
+    return TakenTime{y, mo, d, h, mi, s, offset.has_value(), offset.value_or(0)};
 }
 
 // b with its bytes at `where` replaced by value (little-endian, width bytes).

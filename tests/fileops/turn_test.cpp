@@ -11,6 +11,7 @@
 #include "codecs/Jpeg.h"
 #include "codecs/JpegTurn.h"
 #include "codecs/PhotoMeta.h"
+#include "codecs/PhotoMetaThumb.h"
 #include "codecs/Png.h"
 #include "fileops/TurnFile.h"
 #include "fileops/UndoRedo.h"
@@ -48,9 +49,9 @@ TBitmap cropped(const TBitmap& b, int w, int h) {
     return c;
 }
 
-// The largest difference of one sample, or -1 when the sizes differ.
+// The largest difference of one sample; larger than any when the sizes differ.
 int maxDifference(const TBitmap& a, const TBitmap& b) {
-    if (a.width() != b.width() || a.height() != b.height() || a.pixelFormat() != b.pixelFormat()) return -1;
+    if (a.width() != b.width() || a.height() != b.height() || a.pixelFormat() != b.pixelFormat()) return 1000;
     int most = 0;
     for (int y = 0; y < a.height(); ++y)
         for (int x = 0; x < a.width() * bitsPerPixel(a.pixelFormat()) / 8; ++x) most = std::max(most, std::abs(a.scanLine(y)[x] - b.scanLine(y)[x]));
@@ -60,27 +61,20 @@ int maxDifference(const TBitmap& a, const TBitmap& b) {
 PhotoBytes bytesOf(const std::string& s) { return PhotoBytes(s.begin(), s.end()); }
 
 // A camera's EXIF: IFD0 with the orientation and the Exif IFD pointer, the Exif IFD with the
-// pixel size, IFD1 with the thumbnail at the end. Offsets of the fields the turn may change.
-struct CameraExif {
-    PhotoBytes payload;
-    size_t orientationAt = 0, sizeAt = 0, thumbAt = 0;
-};
-CameraExif cameraExif(int orientation, int w, int h, const PhotoBytes& thumb, bool big) {
-    CameraExif e;
+// pixel size, IFD1 with the thumbnail at the end (kThumbAt); where its offset and length are.
+constexpr size_t kThumbAt = 6 + 98, kThumbOffsetAt = kThumbAt - 20, kThumbLengthAt = kThumbAt - 8;
+PhotoBytes cameraExif(int orientation, int w, int h, const PhotoBytes& thumb, bool big) {
     PhotoBytes t = big ? PhotoBytes{'M', 'M'} : PhotoBytes{'I', 'I'};
     putU16(t, 42, big), putU32(t, 8, big);
     // IFD0 at 8: 2 entries, 30 bytes.
     putU16(t, 2, big);
     putU16(t, 0x0112, big), putU16(t, 3, big), putU32(t, 1, big);
-    e.orientationAt = 6 + t.size();
     putU16(t, uint16_t(orientation), big), putU16(t, 0, big);
     putU16(t, 0x8769, big), putU16(t, 4, big), putU32(t, 1, big), putU32(t, 38, big);
     putU32(t, 68, big);  // IFD1
     // Exif IFD at 38: 2 entries.
     putU16(t, 2, big);
-    putU16(t, 0xA002, big), putU16(t, 4, big), putU32(t, 1, big);
-    e.sizeAt = 6 + t.size();
-    putU32(t, uint32_t(w), big);
+    putU16(t, 0xA002, big), putU16(t, 4, big), putU32(t, 1, big), putU32(t, uint32_t(w), big);
     putU16(t, 0xA003, big), putU16(t, 4, big), putU32(t, 1, big), putU32(t, uint32_t(h), big);
     putU32(t, 0, big);
     // IFD1 at 68: 2 entries, thumbnail at 98.
@@ -88,17 +82,10 @@ CameraExif cameraExif(int orientation, int w, int h, const PhotoBytes& thumb, bo
     putU16(t, 0x0201, big), putU16(t, 4, big), putU32(t, 1, big), putU32(t, 98, big);
     putU16(t, 0x0202, big), putU16(t, 4, big), putU32(t, 1, big), putU32(t, uint32_t(thumb.size()), big);
     putU32(t, 0, big);
-    e.thumbAt = 6 + t.size();
     t.insert(t.end(), thumb.begin(), thumb.end());
-    e.payload = {'E', 'x', 'i', 'f', 0, 0};
-    e.payload.insert(e.payload.end(), t.begin(), t.end());
-    return e;
-}
-
-uint32_t exifU32(const PhotoBytes& p, size_t at, bool big) {
-    uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v = big ? v << 8 | p[at + i] : v | uint32_t(p[at + i]) << (8 * i);
-    return v;
+    PhotoBytes payload = {'E', 'x', 'i', 'f', 0, 0};
+    payload.insert(payload.end(), t.begin(), t.end());
+    return payload;
 }
 
 }  // namespace
@@ -106,22 +93,19 @@ uint32_t exifU32(const PhotoBytes& p, size_t at, bool big) {
 // Every orientation, sizes of whole 16-pixel blocks and not, trimmed or kept: the turned file
 // decodes to the decoded original turned (on the part kept), up to the rounding of the IDCT.
 TEST(TurnJpeg, PixelsEqualTheDecodedImageTurned) {
-    struct Size {
-        int w, h;
-    };
     for (const bool grey : {true, false}) {
         // Blocks are 8 pixels in grey, 16 in colour (4:2:0).
         const int block = grey ? 8 : 16;
-        for (const Size size : {Size{64, 48}, Size{61, 45}, Size{64, 45}}) {
-            const PhotoBytes original = jpegBytes(photo(size.w, size.h), 95, false, grey);
+        for (const auto [w, h] : {std::pair{64, 48}, std::pair{61, 45}, std::pair{64, 45}}) {
+            const PhotoBytes original = jpegBytes(photo(w, h), 95, false, grey);
             const TBitmap before = decoded(original);
             for (int o = 1; o <= 8; ++o) {
                 for (const bool trim : {false, true}) {
-                    SCOPED_TRACE(std::string(grey ? "grey " : "colour ") + std::to_string(size.w) + "x" +
-                                 std::to_string(size.h) + " orientation " + std::to_string(o) + (trim ? " trim" : ""));
+                    SCOPED_TRACE(std::string(grey ? "grey " : "colour ") + std::to_string(w) + "x" +
+                                 std::to_string(h) + " orientation " + std::to_string(o) + (trim ? " trim" : ""));
                     // The edges that end up on the left or top must be whole blocks.
-                    const bool cutRight = (o == 2 || o == 3 || o == 7 || o == 8) && size.w % block;
-                    const bool cutBottom = (o == 3 || o == 4 || o == 6 || o == 7) && size.h % block;
+                    const bool cutRight = (o == 2 || o == 3 || o == 7 || o == 8) && w % block;
+                    const bool cutBottom = (o == 3 || o == 4 || o == 6 || o == 7) && h % block;
                     const JpegTurn t = turnJpegLossless(original.data(), original.size(), o, trim);
                     if ((cutRight || cutBottom) && !trim) {
                         EXPECT_EQ(t.result, JpegTurnResult::NotPerfect);
@@ -129,8 +113,8 @@ TEST(TurnJpeg, PixelsEqualTheDecodedImageTurned) {
                         continue;
                     }
                     ASSERT_EQ(t.result, JpegTurnResult::Done) << t.message;
-                    const int keptW = cutRight ? size.w / block * block : size.w;
-                    const int keptH = cutBottom ? size.h / block * block : size.h;
+                    const int keptW = cutRight ? w / block * block : w;
+                    const int keptH = cutBottom ? h / block * block : h;
                     const TBitmap after = decoded(t.bytes);
                     const TBitmap expected = OrientUpright(cropped(before, keptW, keptH), o);
                     ASSERT_EQ(after.width(), expected.width());
@@ -164,49 +148,39 @@ TEST(TurnJpeg, KeepsEveryMarkerButTheOrientation) {
     for (const auto& [big, thumbW, thumbH, tolerance] : rows) {
         SCOPED_TRACE(::testing::Message() << (big ? "big-endian" : "little-endian") << " " << thumbW << "x" << thumbH);
         const PhotoBytes thumb = jpegBytes(photo(thumbW, thumbH), 90);
-        const CameraExif exif = cameraExif(6, 64, 32, thumb, big);
-        PhotoBytes file = jpegBytes(photo(64, 32), 90);
+                PhotoBytes file = jpegBytes(photo(64, 32), 90);
         file = withJpegSegment(file, 0xFE, bytesOf("a comment"));
         file = withJpegSegment(file, 0xE1, bytesOf(xmpText));
         file = withJpegIcc(file, icc, 1000);
-        file = withJpegSegment(file, 0xE1, exif.payload);
+        file = withJpegSegment(file, 0xE1, cameraExif(6, 64, 32, thumb, big));
         const JpegTurn t = turnJpegLossless(file.data(), file.size(), 6, false);
         ASSERT_EQ(t.result, JpegTurnResult::Done) << t.message;
 
-        const auto kept = [](const std::vector<JpegSegment>& all) {
-            std::vector<JpegSegment> app;
-            for (const JpegSegment& s : all)
-                if ((s.marker >= 0xE0 && s.marker <= 0xEF) || s.marker == 0xFE) app.push_back(s);
-            return app;
+        const auto kept = [](std::vector<JpegSegment> all) {  // the APPn and COM segments
+            std::erase_if(all, [](const JpegSegment& s) {
+                return (s.marker < 0xE0 || s.marker > 0xEF) && s.marker != 0xFE;
+            });
+            return all;
         };
         const auto before = kept(jpegHeaderSegments(file.data(), file.size()));
         const auto after = kept(jpegHeaderSegments(t.bytes.data(), t.bytes.size()));
         ASSERT_EQ(after.size(), before.size());
         for (size_t i = 1; i < before.size(); ++i) EXPECT_EQ(after[i].bytes, before[i].bytes) << "segment " << i;
 
-        // The EXIF: four header bytes, then the payload.
-        PhotoBytes was(before[0].bytes.begin() + 4, before[0].bytes.end());
+        // The EXIF (after four header bytes) up to the thumbnail is made again with orientation 1 and
+        // the size swapped; only the thumbnail's place and length may change.
         PhotoBytes now(after[0].bytes.begin() + 4, after[0].bytes.end());
-        ASSERT_GE(now.size(), exif.thumbAt);
-        EXPECT_EQ(now[exif.orientationAt + (big ? 1 : 0)], 1);
-        EXPECT_EQ(exifU32(now, exif.sizeAt, big), 32u);
-        EXPECT_EQ(exifU32(now, exif.sizeAt + 12, big), 64u);
-        const size_t thumbOffset = 6 + exifU32(now, exif.thumbAt - 20, big);
-        const size_t thumbLength = exifU32(now, exif.thumbAt - 8, big);
-        ASSERT_LE(thumbOffset + thumbLength, now.size());
-        const PhotoBytes newThumb(now.begin() + ptrdiff_t(thumbOffset), now.begin() + ptrdiff_t(thumbOffset + thumbLength));
-        const TBitmap turnedThumb = decoded(newThumb);
-        ASSERT_EQ(turnedThumb.width(), thumbH);
-        ASSERT_EQ(turnedThumb.height(), thumbW);
+        PhotoBytes want = cameraExif(1, 32, 64, thumb, big);
+        ASSERT_GE(now.size(), kThumbAt);
+        const ExifThumbnailSpan span = FindJpegExifThumbnail(t.bytes.data(), t.bytes.size());
+        ASSERT_TRUE(span.found());
+        const TBitmap turnedThumb = decoded(PhotoBytes(t.bytes.begin() + ptrdiff_t(span.offset),
+                                                       t.bytes.begin() + ptrdiff_t(span.offset + span.size)));
         EXPECT_LE(maxDifference(turnedThumb, OrientUpright(decoded(thumb), 6)), tolerance);
         EXPECT_GT(maxDifference(turnedThumb, OrientUpright(decoded(thumb), 8)), 2 * tolerance);  // tells turns apart
-        // Nothing else of the block moved.
-        for (const size_t at : {exif.orientationAt, exif.orientationAt + 1}) now[at] = was[at] = 0;
-        for (size_t i = 0; i < 4; ++i) now[exif.thumbAt - 20 + i] = was[exif.thumbAt - 20 + i] = 0;
-        for (size_t i = 0; i < 4; ++i) now[exif.thumbAt - 8 + i] = was[exif.thumbAt - 8 + i] = 0;
-        for (size_t at = exif.sizeAt; at < exif.sizeAt + 4; ++at) now[at] = was[at] = now[at + 12] = was[at + 12] = 0;
-        EXPECT_TRUE(std::equal(was.begin(), was.begin() + ptrdiff_t(exif.thumbAt), now.begin()));
-        EXPECT_EQ(ReadJpegPhotoMeta(t.bytes.data(), t.bytes.size()).iccProfile, icc);
+        for (const size_t at : {kThumbOffsetAt, kThumbLengthAt})
+            std::fill_n(now.begin() + ptrdiff_t(at), 4, 0), std::fill_n(want.begin() + ptrdiff_t(at), 4, 0);
+        EXPECT_TRUE(std::equal(want.begin(), want.begin() + ptrdiff_t(kThumbAt), now.begin()));
     }
 }
 
@@ -250,24 +224,10 @@ TEST(TurnFile, RewritesPngAndBmpAndRefusesTheRest) {
         else saveBmp(image, path);
         const TurnOutcome outcome = turnFile(path, tree.request(r.orientation));
         ASSERT_EQ(outcome.status, TurnStatus::Turned) << outcome.message(path);
-        TBitmap after;
-        if (png) {
-            TGLDPNG p;
-            const std::string bytes = readFile(path);
-            p.loadFromMemory(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-            after = p.image();
-        } else {
-            after = loadBmp(path);
-        }
+        const TBitmap after = png ? loaded<TGLDPNG>(bytesOf(readFile(path))).image() : loadBmp(path);
         const TBitmap expected = OrientUpright(image, r.orientation);
-        ASSERT_EQ(after.width(), expected.width());
-        ASSERT_EQ(after.height(), expected.height());
-        for (int y = 0; y < after.height(); ++y)
-            for (int x = 0; x < after.width(); ++x) ASSERT_EQ(after.pixel(x, y), expected.pixel(x, y)) << x << "," << y;
-        if (r.mask) {
-            ASSERT_NE(after.mask(), nullptr);
-            EXPECT_EQ(after.mask()->pixel(0, 0), expected.mask()->pixel(0, 0));
-        }
+        EXPECT_EQ(pixelDifference(after, expected), "");
+        EXPECT_EQ(alphaDifference(after, expected), "");
         EXPECT_EQ(tree.trashed(), r.name);
     }
     TurnTree tree;
@@ -300,8 +260,7 @@ TEST(TurnFile, AutoTrimAndTime) {
         const std::string path = tree.t / "p.jpg";
         const PhotoBytes original = withJpegSegment(jpegBytes(photo(r.w, r.h), 90), 0xE1, exifApp1(r.stored, false));
         writeFile(path, original);
-        const timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
-        ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), old, 0), 0);
+        tree.t.mtime("p.jpg", 1000000000);
         const TurnOutcome outcome = turnFile(path, tree.request(r.asked, r.trim, r.keepTime));
         EXPECT_EQ(outcome.status, r.status) << outcome.message(path);
         const PhotoBytes after = bytesOf(readFile(path));
@@ -357,32 +316,31 @@ TEST(TurnFile, UndoAndRedo) {
     const PhotoBytes turned = bytesOf(readFile(path));
     const std::string journal = tree.t / "journal";
     ASSERT_EQ(recordStep(StepKind::Turn, {outcome.entry}, systemFileSystem(), journal), 0);
+    const auto run = [&](UndoDirection d) {
+        auto job = std::make_unique<UndoJob>(d, 1, journal);
+        job->homeTrash = tree.trash;
+        JobControl control({});
+        job->run(control);
+        return job;
+    };
     for (int round = 0; round < 2; ++round) {
         for (const UndoDirection d : {UndoDirection::Undo, UndoDirection::Redo}) {
-            UndoJob job(d, 1, journal);
-            job.homeTrash = tree.trash;
-            JobControl control({});
-            job.run(control);
-            ASSERT_TRUE(job.leftAlone().empty()) << job.leftAlone().front().message();
-            ASSERT_EQ(job.worked().size(), 1u);
+            const auto job = run(d);
+            ASSERT_TRUE(job->leftAlone().empty()) << job->leftAlone().front().message();
+            ASSERT_EQ(job->worked().size(), 1u);
             EXPECT_EQ(bytesOf(readFile(path)), d == UndoDirection::Undo ? original : turned);
-            if (d == UndoDirection::Undo) {
-                struct stat st;
-                ASSERT_EQ(::stat(path.c_str(), &st), 0);
-                EXPECT_EQ(st.st_ino, was.st_ino);
-                EXPECT_EQ(st.st_mtim.tv_nsec, was.st_mtim.tv_nsec);
-            }
+            struct stat st;
+            ASSERT_EQ(::stat(path.c_str(), &st), 0);
+            if (d == UndoDirection::Undo)
+                EXPECT_EQ(std::tuple(st.st_ino, st.st_mtim.tv_nsec), std::tuple(was.st_ino, was.st_mtim.tv_nsec));
             // One version in the Trash: "p.jpg", or "p.jpg.2" while the other still had the name.
             EXPECT_TRUE(tree.trashed() == "p.jpg" || tree.trashed() == "p.jpg.2") << tree.trashed();
         }
     }
     // A file changed since the turn is left alone.
     writeFile(path, std::string("changed"));
-    UndoJob job(UndoDirection::Undo, 1, journal);
-    job.homeTrash = tree.trash;
-    JobControl control({});
-    job.run(control);
-    ASSERT_EQ(job.leftAlone().size(), 1u);
-    EXPECT_EQ(job.leftAlone().front().why, LeftAlone::Why::Changed);
+    const auto job = run(UndoDirection::Undo);
+    ASSERT_EQ(job->leftAlone().size(), 1u);
+    EXPECT_EQ(job->leftAlone().front().why, LeftAlone::Why::Changed);
     EXPECT_EQ(readFile(path), "changed");
 }
