@@ -419,10 +419,9 @@ TEST(PngWrite, FailuresAndTheirMessages) {
                   ok ? "" : "Write PNG Param: Err IDAT Size(min:256  max:100000)") << size;
     }
     png.assign(rampImage(4, 4));
-    std::ostringstream full, fine;
+    std::ostringstream full;
     full.setstate(std::ios::badbit);  // a full disk, as the stream reports it
     EXPECT_EQ(thrown([&] { png.saveToStream(full); }), "Write Image (PNG): Write Error");
-    EXPECT_NE(thrown([&] { TGLDPNG().saveToStream(fine); }), "");
 }
 
 // The extended copy's PNG: level per choice, filter None, interlace from its box.
@@ -444,7 +443,7 @@ TEST(PngWrite, ExtendedCopySettings) {
         expectEveryFilter(file, 0);
         EXPECT_EQ(pixelDifference(load(file).image(), image), "");
     }
-    // A save that fails leaves no file under the target name.
+    // A save that fails (nothing to save) leaves no file under the target name.
     ASSERT_TRUE(claimNewFile(t / "empty.png"));
     EXPECT_THROW(SaveAsPng(TBitmap(), t / "empty.png", ExtendedCopyOptions()), EGLDPNG);
     EXPECT_EQ(t.count(), 3);

@@ -155,24 +155,13 @@ TEST(SpiHost, SearchLoadsLibrariesAndSkipsWhatCannotServe) {
     EXPECT_EQ(TSPIs::instance(), &again);
 }
 
-TEST(SpiRegistration, SplittingMasks) {
-    const std::pair<const char*, std::vector<std::string>> rows[] = {{"*.ka;*.kb", {"kb", "ka"}},
-        {"*.ke;", {"", "ke"}}, {"*.*", {"*"}}, {"*.tar.gz", {"tar.gz"}}, {"raw", {"raw"}}};
-    for (const auto& [entry, exts] : rows) EXPECT_EQ(splitPluginMasks(entry), exts) << entry;
-}
-
-class SpiStartupTest : public ::testing::Test {
-protected:
-    void TearDown() override { fileFormats().unregisterFormatClass(TSPIBitmap::classInfo); }
-    TempTree config_;
-    korvel::testing::ScopedEnv configDir_{"KORVEL_CONFIG_DIR", config_.root()};
-    std::string exe_ = appDir() + "korvel";  // the program's folder is the test plug-ins' folder
-};
-
-TEST_F(SpiStartupTest, SusieFolderFirstOnlyImageLoadersOncePerNameNotExcludedAndNoneWhenSkipped) {
+TEST(SpiStartup, SusieFolderFirstOnlyImageLoadersOncePerNameNotExcludedAndNoneWhenSkipped) {
+    TempTree config;
+    ScopedEnv configDir{"KORVEL_CONFIG_DIR", config.root()};
+    const std::string exe = appDir() + "korvel";  // the program's folder is the test plug-ins' folder
     IniFile ini;
     ini.writeString("HKEY_CURRENT_USER\\Software\\Takechin\\Susie\\Plug-in", "Path", susieDir());
-    ini.save(config_.root() + "registry.ini");
+    ini.save(config.root() + "registry.ini");
     // kvtA of the Susie folder wins over the application folder's copy; archive and xn are no
     // image loaders. Excluding: another folder and letter case, so the name alone excludes, in
     // both folders; the last record is cut short, and its path line still counts.
@@ -180,9 +169,9 @@ TEST_F(SpiStartupTest, SusieFolderFirstOnlyImageLoadersOncePerNameNotExcludedAnd
         {"", {susieDir() + "kvtA.spi", plugin("kvtB"), plugin("other")}},
         {"/x/KVTA.SPI\r\na\r\nb\r\nc\r\n/y/other.spi\r\n", {plugin("kvtB")}}};
     for (const auto& [spd, wanted] : rows) {
-        writeFile(config_.root() + "Korvel.spd", std::string(spd));
+        writeFile(config.root() + "Korvel.spd", std::string(spd));
         MediaExtList media;
-        auto host = startPlugins(exe_, readSusieFolder(config_.root() + "registry.ini"), media, {});
+        auto host = startPlugins(exe, readSusieFolder(config.root() + "registry.ini"), media, {});
         std::vector<std::string> loaded;
         for (int i = 0; i < host->Count(); ++i)
             if (std::set<std::string>{"kvtA", "kvtB", "other", "archive", "xn"}.count(
@@ -197,7 +186,7 @@ TEST_F(SpiStartupTest, SusieFolderFirstOnlyImageLoadersOncePerNameNotExcludedAnd
     // The skip key held: nothing is loaded.
     MediaExtList media;
     int skipped = 0;
-    EXPECT_EQ(startPlugins(exe_, susieDir(), media, {[] { return true; }, [&] { ++skipped; }})->Count(), 0);
+    EXPECT_EQ(startPlugins(exe, susieDir(), media, {[] { return true; }, [&] { ++skipped; }})->Count(), 0);
     EXPECT_GT(skipped, 0);
     EXPECT_EQ(lookups(fileFormats(), {"kvt"}), "kvt:-");
 }
@@ -244,14 +233,9 @@ TEST(ExclusionFile, ReadWriteAndMatch) {
         EXPECT_EQ(isExcludedPlugin(lines, candidate), excluded) << candidate;
 }
 
-TFileFormatsList builtins() {
+TEST(FormatRegistry, BuiltinOrderLookupFilterAndFailedLoads) {
     TFileFormatsList list;
     registerBuiltinFormats(list);
-    return list;
-}
-
-TEST(FormatRegistry, BuiltinOrderLookupFilterAndFailedLoads) {
-    TFileFormatsList list = builtins();
     std::string exts;
     for (const FormatEntry& e : list.entries()) exts += e.extension + " ";
     // The first bmp entry is removed when the bitmap unit re-registers dib and bmp.
@@ -277,8 +261,7 @@ TEST(FormatRegistry, BuiltinOrderLookupFilterAndFailedLoads) {
     TPicture picture(list);
     picture.setGraphic(std::make_unique<TBitmap>(3, 2, PixelFormat::pf24bit));
     TempTree t;
-    EXPECT_EQ(thrown<EInvalidGraphic>([&] { picture.loadFromFile(t.write("image.tga", "data")); }),
-              "拡張子 .tga の画像形式は処理できません");
+    EXPECT_THROW(picture.loadFromFile(t.write("image.tga", "data")), EInvalidGraphic);
     EXPECT_THROW(picture.loadFromFile(t.write("noext", "data")), EInvalidGraphic);
     EXPECT_THROW(picture.loadFromFile(t.write("broken.bmp", "BMnot really")), EInvalidGraphic);
     EXPECT_THROW(picture.loadFromFile(t / "missing.bmp"), EFileError);
@@ -287,7 +270,8 @@ TEST(FormatRegistry, BuiltinOrderLookupFilterAndFailedLoads) {
 }
 
 TEST(FormatRegistry, PluginPolicy) {
-    TFileFormatsList list = builtins();
+    TFileFormatsList list;
+    registerBuiltinFormats(list);
     MediaExtList media;
     // Runs the policy and registers what survives, as the plug-in host does.
     auto offer = [&](const std::string& plugin, const char* ext) {
@@ -312,6 +296,11 @@ TEST(FormatRegistry, PluginPolicy) {
     EXPECT_TRUE(IsMediaFile(media, t.write("clip.MPG", "x")));
     EXPECT_FALSE(IsMediaFile(media, t / "gone.mpg"));
     EXPECT_FALSE(IsMediaFile(media, t.write("clip.avi", "x")));
+
+    // A plug-in's mask list, split into the extensions it offers.
+    const std::pair<const char*, std::vector<std::string>> masks[] = {{"*.ka;*.kb", {"kb", "ka"}},
+        {"*.ke;", {"", "ke"}}, {"*.*", {"*"}}, {"*.tar.gz", {"tar.gz"}}, {"raw", {"raw"}}};
+    for (const auto& [entry, exts] : masks) EXPECT_EQ(splitPluginMasks(entry), exts) << entry;
 }
 
 class SpiDecodeTest : public ::testing::Test {
@@ -689,12 +678,12 @@ TEST(Photo, EveryCallerShowsItUprightAndNoneWritesTheFile) {
 
 // A photo big enough to be turned and converted on another core while it decodes, and at 1/2
 // (on the decoder's thread in bands), gives the same bytes as turning and converting the whole
-// decoded raster afterwards.
+// decoded raster afterwards, itself in bands on several threads (over two megapixels).
 TEST(Photo, RowsTurnedAndConvertedDuringTheDecodeMatchTheWholeRaster) {
     const Bytes p3 = profileOf(kSpaces[1]);
     const auto transform = TransformForProfile(p3);
     ASSERT_TRUE(transform);
-    const PhotoBytes plain = encodedJpeg(randomBitmap(PixelFormat::pf24bit, 1280, 1000, 7), 90);
+    const PhotoBytes plain = encodedJpeg(randomBitmap(PixelFormat::pf24bit, 2048, 1037, 7), 90);
     TempTree t;
     for (const int orientation : {1, 3, 6, 8})
         for (const int scale : {1, 2}) {
@@ -758,21 +747,6 @@ TEST(PhotoColor, ProfilesNearSrgbAreNotApplied) {
         EXPECT_EQ(withinOne(got, reference(noise, space)), "");
         EXPECT_EQ(alphaDifference(got, noise), "");
     }
-}
-
-// A full-size photo is converted in bands on several threads: every row exactly once.
-TEST(PhotoColor, BigPicturesConvertEveryRowOnce) {
-    const TBitmap tile = randomBitmap(PixelFormat::pf32bit, 64, 61, 3);
-    const auto transform = TransformForProfile(profileOf(kSpaces[1]));
-    ASSERT_TRUE(transform);
-    TBitmap small = tile, big(2048, 1037, PixelFormat::pf32bit);
-    transform->apply(small);
-    for (int y = 0; y < big.height(); ++y)
-        for (int x = 0; x < big.width(); ++x) big.setRawPixel(x, y, tile.pixel(x % 64, y % 61));
-    transform->apply(big);
-    for (int y = 0; y < big.height(); ++y)
-        for (int x = 0; x < big.width(); ++x)
-            if (big.pixel(x, y) != small.pixel(x % 64, y % 61)) FAIL() << "pixel " << x << "," << y;
 }
 
 // Each limit is honoured by the load it is given to: loads with the defaults and with the tight
@@ -851,7 +825,7 @@ TEST(PhotoMutation, DamagedExifGivesNoOrientation) {
     });
 }
 
-TEST(PhotoMutation, DamagedJpegAndPngMetadataNeverCrash) {
+TEST(PhotoMutation, DamagedJpegMetadataNeverCrashes) {
     PhotoBytes icc(3000);
     for (size_t i = 0; i < icc.size(); ++i) icc[i] = uint8_t(i * 7);
     // Two ICC chunks stored out of order: reassembled by sequence number.
@@ -910,10 +884,8 @@ TEST(SpecialFiles, RefusedOrReadWithoutHangingOrGrowing) {
                 return std::string(e.what());
             }
         });
-        EXPECT_EQ(g.outcome, Guarded::Finished) << "outcome " << g.outcome;
-        if (g.outcome == Guarded::Finished) {
-            EXPECT_NE(g.result.find(expect), std::string::npos) << g.result;
-        }
+        ASSERT_EQ(g.outcome, Guarded::Finished) << "outcome " << g.outcome;
+        EXPECT_NE(g.result.find(expect), std::string::npos) << g.result;
     }
 }
 
