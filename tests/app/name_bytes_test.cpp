@@ -52,7 +52,7 @@ ModalScript::Step thenOk(std::function<void(T&)> edit = {}) {
             if (b->text() != QLatin1String("OK")) continue;
             QTest::mouseClick(b, Qt::LeftButton);
             // A run started by OK disables it and closes the dialog when it ends.
-            QTest::qWaitFor([&] { return b->isEnabled() || !d.isVisible(); }, 20000);
+            (void)QTest::qWaitFor([&] { return b->isEnabled() || !d.isVisible(); }, 20000);
         }
         if (d.isVisible()) d.reject();
     });

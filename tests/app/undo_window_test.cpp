@@ -60,7 +60,7 @@ class UndoWindowTest : public QObject {
         auto* bar = w_->findChild<QMenuBar*>();
         QAction* edit = bar->actions().value(1);
         QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(edit).center());
-        QTest::qWaitFor([&] { return edit->menu()->isVisible(); }, 2000);
+        (void)QTest::qWaitFor([&] { return edit->menu()->isVisible(); }, 2000);
         return edit->menu();
     }
     // The two captions of the open 編集 menu without their key column, "-" before a disabled one.
