@@ -331,8 +331,9 @@ TEST(TurnFile, UndoAndRedo) {
             EXPECT_EQ(bytesOf(readFile(path)), d == UndoDirection::Undo ? original : turned);
             struct stat st;
             ASSERT_EQ(::stat(path.c_str(), &st), 0);
-            if (d == UndoDirection::Undo)
+            if (d == UndoDirection::Undo) {
                 EXPECT_EQ(std::tuple(st.st_ino, st.st_mtim.tv_nsec), std::tuple(was.st_ino, was.st_mtim.tv_nsec));
+            }
             // One version in the Trash: "p.jpg", or "p.jpg.2" while the other still had the name.
             EXPECT_TRUE(tree.trashed() == "p.jpg" || tree.trashed() == "p.jpg.2") << tree.trashed();
         }
