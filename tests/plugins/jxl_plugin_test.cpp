@@ -181,10 +181,14 @@ TEST_F(JxlPlugin, PixelsMatchTheReferenceDecoder) {
         TSPIBitmap b;
         b.loadFromFile(path);
         EXPECT_EQ(b.photoMeta().orientation, r.orientation);
-        if (r.hasProfile == 2) EXPECT_EQ(b.photoMeta().iccProfile, icc);
+        if (r.hasProfile == 2) {
+            EXPECT_EQ(b.photoMeta().iccProfile, icc);
+        }
         EXPECT_EQ(!b.photoMeta().iccProfile.empty(), r.hasProfile != 0);
         EXPECT_EQ(sameWithin(OrientUpright(b, r.orientation), djxl(path, b.bitsPerPixel() == 32), r.levels), "");
-        if (r.source) EXPECT_EQ(sameWithin(b, readNetpbm(text(*r.source)), 0), "");
+        if (r.source) {
+            EXPECT_EQ(sameWithin(b, readNetpbm(text(*r.source)), 0), "");
+        }
         forEachMutation(r.file, 300, [&](const Bytes& m) {
             try {
                 TSPIBitmap().loadFromMemory(m.data(), m.size());
