@@ -81,10 +81,8 @@ TEST(DosDateTime, PacksLocalTime) {
 
 TEST(FileCount, GroupsThousands) {
     // The C locale has no separator of its own, "," stands in; German uses ".".
-    const std::tuple<size_t, const char*, const char*> rows[] = {
-        {999, "999Files", "999Files"},
-        {1000, "1,000Files", "1.000Files"},
-        {1234567, "1,234,567Files", "1.234.567Files"}};
+    const std::tuple<size_t, const char*, const char*> rows[] = {{999, "999Files", "999Files"},
+        {1000, "1,000Files", "1.000Files"}, {1234567, "1,234,567Files", "1.234.567Files"}};
     for (const auto& [n, c, de] : rows) EXPECT_EQ(formatFileCount(n), c);
     ScopedLocale de("de_DE.UTF-8");
     if (!de.ok()) GTEST_SKIP() << "no de_DE.UTF-8 locale and none can be built";

@@ -47,15 +47,12 @@ TBitmap nearest(const TBitmap& src, int dw, int dh) {
     return out;
 }
 
-ThumbParams params(int size = 100, bool fast = false, int sw = 1920, int sh = 1080) {
-    return ThumbParams{size, std::min(size / 5, 20), fast, sw, sh, nullptr, {}};
+ThumbParams params(int size = 100, bool fast = false, int sw = 1920, int sh = 1080,
+                   const SharedThumbs* shared = nullptr) {
+    return ThumbParams{size, std::min(size / 5, 20), fast, sw, sh, shared, {}};
 }
 
-ThumbParams sharedParams(int size, const SharedThumbs* shared) {
-    ThumbParams p = params(size);
-    p.sharedThumbs = shared;
-    return p;
-}
+ThumbParams sharedParams(int size, const SharedThumbs* shared) { return params(size, false, 1920, 1080, shared); }
 
 const Color kWhite = makeColor(255, 255, 255), kGreen = makeColor(0, 200, 0), kRed = makeColor(255, 0, 0);
 
@@ -208,21 +205,17 @@ TEST(Thumbnails, ChoosesTheReductionSteps) {
     }
 }
 
-// The scale itself is the codec's choice; here the cell size, not the box, is what is asked for:
-// 1/8 would be 90 x 90, enough for the 80 box but not for the cell's 100.
-TEST(Thumbnails, JpegDecodeAsksForTheCellSize) {
+// A JPEG's scale is the codec's choice; here the cell size, not the box, is what is asked for:
+// 1/8 would be 90 x 90, enough for the 80 box but not for the cell's 100. Transparency on white.
+TEST(Thumbnails, JpegDecodeAsksForTheCellSizeAndTransparentImagesOnWhite) {
     TempTree t;
-    writeFile(t / "in.jpg", jpegSample(720, 720, false, false));
     TBitmap thumb;
+    writeFile(t / "in.jpg", jpegSample(720, 720, false, false));
     const ThumbReport rep = MakeThumbnail(t / "in.jpg", params(), thumb);
     EXPECT_EQ(std::tuple(rep.decodedWidth, rep.decodedHeight, thumb.width(), thumb.height()),
               std::tuple(180, 180, 80, 80));
-}
-
-TEST(Thumbnails, TransparentImagesOnWhite) {
-    TempTree t;
     // 40 x 40 red, its left half fully transparent; enlarged to 80 x 80.
-    TBitmap halves = solid(2, 1, kRed), thumb;
+    TBitmap halves = solid(2, 1, kRed);
     halves.setRawPixel(0, 0, kWhite);
     MakeThumbnail(t.write("alpha.png", pngBytes(solid(40, 40, kRed, 20, 40))), params(), thumb);
     EXPECT_EQ(thumb.mask(), nullptr);
@@ -386,10 +379,9 @@ TEST(SharedThumbs, NamesAreTheMd5OfTheEscapedUri) {
         EXPECT_EQ(shared.thumbnailPath(r.path, 256), std::string("/c/thumbnails/large/") + r.md5 + ".png");
     }
     // The padding's edges: 0, 55, 56 and 64 bytes.
-    const std::pair<int, const char*> pads[] = {{0, "d41d8cd98f00b204e9800998ecf8427e"},
-                                                {55, "ef1772b6dff9a122358552954ad0df65"},
-                                                {56, "3b0c8ac703f828b04c6c197006d17218"},
-                                                {64, "014842d480b571495a4a0363793f7367"}};
+    const std::pair<int, const char*> pads[] = {
+        {0, "d41d8cd98f00b204e9800998ecf8427e"}, {55, "ef1772b6dff9a122358552954ad0df65"},
+        {56, "3b0c8ac703f828b04c6c197006d17218"}, {64, "014842d480b571495a4a0363793f7367"}};
     for (auto [n, md5] : pads) EXPECT_EQ(md5Hex(std::string(size_t(n), 'a')), md5) << n;
 }
 
@@ -483,8 +475,7 @@ TEST(RewrittenFiles, PicturesOfTheOldBytesGo) {
         const SharedThumbs shared(b.tree / "thumbnails/");
         const ThumbParams p = sharedParams(100, &shared);
         for (const char* name : {"a.png", "b.png", "c.png"}) b.tree.write(name, pngBytes(solid(80, 60, kRed)));
-        b.list.append(b.tree / "a.png", TSeekFile{});
-        b.list.append(b.tree / "b.png", TSeekFile{});
+        for (const char* name : {"a.png", "b.png"}) b.list.append(b.tree / name, TSeekFile{});
         TBitmap thumb;
         for (size_t i = 0; i < 2; ++i) ASSERT_NE(b.builder.thumbnail(i, p), nullptr);
         MakeThumbnail(b.tree / "c.png", p, thumb);

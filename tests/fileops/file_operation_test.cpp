@@ -166,20 +166,21 @@ TEST(FileOperation, RecordsWhereEachItemWent) {
     op.homeTrash = d + "trash";
     op.FromFiles = {d + "src/album", d + "src/one.jpg", d + "src/merge"};
     op.ToFiles = {d + "dst"};
+    const auto recorded = [&] {
+        std::vector<std::string> got;
+        for (const StepEntry& e : op.done()) {
+            got.push_back(e.source.substr(d.size()) + ">" + e.target.substr(d.size()));
+            EXPECT_TRUE(sameFile(systemFileSystem(), e.target, e.left)) << e.target;
+        }
+        return got;
+    };
     ASSERT_FALSE(op.Copy());
-    std::vector<std::string> got;
-    for (const StepEntry& e : op.done()) {
-        got.push_back(e.source.substr(d.size()) + ">" + e.target.substr(d.size()));
-        EXPECT_TRUE(sameFile(systemFileSystem(), e.target, e.left)) << e.target;
-    }
-    EXPECT_EQ(got, (std::vector<std::string>{"src/album>dst/album", "src/one.jpg>dst/one.jpg",
-                                             "src/merge/new.jpg>dst/merge/new.jpg"}));
+    EXPECT_EQ(recorded(), (std::vector<std::string>{"src/album>dst/album", "src/one.jpg>dst/one.jpg",
+                                                    "src/merge/new.jpg>dst/merge/new.jpg"}));
     op.FromFiles = {d + "dst/one.jpg", d + "dst/album"};
     ASSERT_FALSE(op.Delete());
-    ASSERT_EQ(op.done().size(), 2u);
-    EXPECT_EQ(op.done()[0].target, d + "trash/files/one.jpg");
-    EXPECT_EQ(op.done()[1].target, d + "trash/files/album");
-    for (const StepEntry& e : op.done()) EXPECT_TRUE(sameFile(systemFileSystem(), e.target, e.left)) << e.target;
+    EXPECT_EQ(recorded(),
+              (std::vector<std::string>{"dst/one.jpg>trash/files/one.jpg", "dst/album>trash/files/album"}));
 }
 
 // A move to another file system removes a source only once its copy's name is on the disk: the
@@ -568,13 +569,8 @@ TEST(FolderOps, NameChecks) {
 }
 
 TEST(FolderOps, PathsFollowARename) {
-    struct Row {
-        const char *path, *expected;
-    } rows[] = {
-        {"/d/Photos", "/d/Trip"},
-        {"/d/Photos/2020/a.jpg", "/d/Trip/2020/a.jpg"},
-        {"/d/Photos2/a.jpg", "/d/Photos2/a.jpg"},
-        {"/e/d/Photos", "/e/d/Photos"},
-    };
-    for (const Row& r : rows) EXPECT_EQ(followRename(r.path, "/d/Photos", "/d/Trip"), r.expected) << r.path;
+    const std::pair<const char*, const char*> rows[] = {{"/d/Photos", "/d/Trip"},
+        {"/d/Photos/2020/a.jpg", "/d/Trip/2020/a.jpg"}, {"/d/Photos2/a.jpg", "/d/Photos2/a.jpg"},
+        {"/e/d/Photos", "/e/d/Photos"}};
+    for (const auto& [path, want] : rows) EXPECT_EQ(followRename(path, "/d/Photos", "/d/Trip"), want) << path;
 }

@@ -159,10 +159,8 @@ TEST(PlainStretch, MatchesPixelByPixelStatement) {
                 TBitmap want = dst;
                 referenceCopy(src, sr, want, dr);
                 stretchCopy(src, sr, dst, dr);
-                EXPECT_EQ(byteDifference(dst, want), "")
-                    << bitsPerPixel(from) << " -> " << bitsPerPixel(to) << " src " << sr.left << "," << sr.top
-                    << "," << sr.right << "," << sr.bottom << " dst " << dr.left << "," << dr.top << ","
-                    << dr.right << "," << dr.bottom;
+                // The seed is fixed: the format pair and n name the case.
+                EXPECT_EQ(byteDifference(dst, want), "") << bitsPerPixel(from) << ">" << bitsPerPixel(to) << " #" << n;
                 // Without transparency the drawing stretch is the same copy.
                 TBitmap drawn = want;
                 stretchDraw(src, sr, drawn, dr);
