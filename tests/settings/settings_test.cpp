@@ -136,7 +136,9 @@ TEST(IniFile, FileThatCannotBeReadIsNeverReplaced) {
         for (const auto& [name, write] : writers) {
             SCOPED_TRACE(std::string(name) + ", " + cause);
             fs::remove(file);
-            if (content == "fifo") ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+            if (content == "fifo") {
+                ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+            }
             else if (!content.empty()) writeFile(file, content);
             const bool failRead = ioError;
             UnreadableSettings seam([&](const std::string& p) { return failRead && p == file; });

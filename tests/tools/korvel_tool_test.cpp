@@ -186,7 +186,9 @@ TEST(KorvelTool, EverySubcommand) {
             for (const auto& e : *m) paths.insert(e.first);
         for (const std::string& p : paths) {
             const std::string now = after.count(p) ? after.at(p) : "-";
-            if (!c.changes.count(p)) EXPECT_EQ(now, before.count(p) ? before.at(p) : "-") << p;
+            if (!c.changes.count(p)) {
+                EXPECT_EQ(now, before.count(p) ? before.at(p) : "-") << p;
+            }
             else EXPECT_TRUE(now == c.changes.at(p) || globMatch(now, expand(c.changes.at(p), root))) << p;
         }
     }

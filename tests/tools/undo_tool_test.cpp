@@ -86,7 +86,9 @@ TEST(UndoTool, EveryOperationUndoneAndRedone) {
             if (w == "op") continue;
             // The step is named even when items of it were left alone.
             EXPECT_EQ(r.out, (w == "undo" ? "undone: " : "redone: ") + text + "\n");
-            if (last) EXPECT_TRUE(row.err[0] ? r.err.find(row.err) != std::string::npos : r.err.empty()) << r.err;
+            if (last) {
+                EXPECT_TRUE(row.err[0] ? r.err.find(row.err) != std::string::npos : r.err.empty()) << r.err;
+            }
         }
         EXPECT_EQ(treeState(t.dir()), row.after);
     }
