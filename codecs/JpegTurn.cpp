@@ -2,9 +2,11 @@
 
 #include <turbojpeg.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "codecs/JpegLib.h"
 #include "codecs/PhotoMetaThumb.h"
@@ -44,9 +46,27 @@ int transformOf(int orientation) {
     return TJXOP_NONE;
 }
 
+// libjpeg holds every coefficient of the picture twice (as read and turned), allocated from the
+// frame header's size before a scan is read: a forged header must not ask for gigabytes. Two
+// bytes a coefficient, each copy; a photo of 150 megapixels still turns.
+constexpr uint64_t kMaxTurnBytes = uint64_t(2) << 30;
+// An EXIF thumbnail lives in a 64 KiB segment; anything larger claimed is forged.
+constexpr uint64_t kMaxThumbnailTurnBytes = uint64_t(64) << 20;
+
 // One transform by libjpeg-turbo; false with the reason in message.
 bool transform(const uint8_t* data, size_t size, int orientation, int options, std::vector<uint8_t>& out,
-               std::string& message) {
+               std::string& message, uint64_t maxBytes = kMaxTurnBytes) {
+    jpeglib::HeaderInfo info;
+    char why[jpeglib::kMessageSize] = {};
+    if (!jpeglib::readHeader(data, size, &info, why)) {
+        message = why;
+        return false;
+    }
+    if (uint64_t(info.imageWidth) * uint64_t(info.imageHeight) * uint64_t(std::max(info.components, 1)) * 4 > maxBytes) {
+        message = "the picture is too large to turn (" + std::to_string(info.imageWidth) + " x " +
+                  std::to_string(info.imageHeight) + ")";
+        return false;
+    }
     tjhandle handle = tjInitTransform();
     if (!handle) {
         message = tjGetErrorStr2(nullptr);
@@ -103,7 +123,7 @@ struct Tiff {
 // compressed again. Trimming would cut a strip off and leave it showing less than the photo.
 bool turnedThumbnail(const uint8_t* data, size_t size, int orientation, std::vector<uint8_t>& out) {
     std::string message;
-    if (transform(data, size, orientation, TJXOPT_PERFECT, out, message)) return true;
+    if (transform(data, size, orientation, TJXOPT_PERFECT, out, message, kMaxThumbnailTurnBytes)) return true;
     TBitmap small;
     if (!DecodeExifThumbnail(data, size, small)) return false;
     const TBitmap upright = OrientUpright(small, orientation);

@@ -139,6 +139,22 @@ TEST(TurnJpeg, ComposesOrientations) {
     for (const Row& r : rows) EXPECT_EQ(composeOrientation(r.a, r.b), r.composed) << r.a << " then " << r.b;
 }
 
+// A frame header claiming a huge picture (a file cut or forged) is refused before libjpeg sizes
+// its coefficient arrays by it: tens of gigabytes here.
+TEST(TurnJpeg, ForgedSizeRefusedBeforeAllocating) {
+    PhotoBytes file = jpegBytes(photo(64, 32), 90);
+    size_t at = 2;
+    for (const JpegSegment& s : jpegHeaderSegments(file.data(), file.size())) {
+        if (s.marker >= 0xC0 && s.marker <= 0xC2) break;
+        at += s.bytes.size();
+    }
+    ASSERT_LT(at + 9, file.size());
+    for (size_t i : {5u, 7u}) file[at + i] = 0xFD, file[at + i + 1] = 0xE8;  // 65000 x 65000
+    const JpegTurn t = turnJpegLossless(file.data(), file.size(), 6, true);
+    EXPECT_EQ(t.result, JpegTurnResult::Failed);
+    EXPECT_EQ(t.message, "the picture is too large to turn (65000 x 65000)");
+}
+
 // Every marker byte for byte, but the orientation (1 now), the pixel size (swapped) and the
 // thumbnail (turned too, whole: compressed again when its blocks cannot move), in either byte order.
 TEST(TurnJpeg, KeepsEveryMarkerButTheOrientation) {
