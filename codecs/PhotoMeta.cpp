@@ -6,13 +6,14 @@
 #include <cstring>
 #include <vector>
 
+#include "codecs/JpegHeaderWalk.h"
 #include "imaging/Exif.h"
 
 namespace korvel {
 
 namespace {
 
-constexpr uint8_t kSOS = 0xDA, kEOI = 0xD9, kAPP1 = 0xE1, kAPP2 = 0xE2;
+constexpr uint8_t kAPP1 = 0xE1, kAPP2 = 0xE2;
 constexpr char kIccId[12] = {'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0};
 
 struct IccChunks {
@@ -56,31 +57,19 @@ struct IccChunks {
 
 PhotoMeta ReadJpegPhotoMeta(const uint8_t* data, size_t size) {
     PhotoMeta meta;
-    if (!data || size < 4 || data[0] != 0xFF || data[1] != 0xD8) return meta;
     bool haveOrientation = false;
     IccChunks icc;
-    size_t pos = 2;
-    while (pos + 1 < size) {
-        if (data[pos] != 0xFF) break;
-        while (pos < size && data[pos] == 0xFF) ++pos;  // fill bytes
-        if (pos >= size) break;
-        const uint8_t marker = data[pos++];
-        if (marker == kSOS || marker == kEOI) break;
-        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;  // no length field
-        if (size - pos < 2) break;
-        const size_t length = size_t(data[pos]) << 8 | data[pos + 1];
-        if (length < 2 || length > size - pos) break;
-        const uint8_t* payload = data + pos + 2;
-        const size_t n = length - 2;
+    walkJpegHeader(data, size, [&](const JpegHeaderSegment& s) {
+        if (!s.complete) return false;
         // The first Exif APP1 counts; a later one (an XMP packet also uses APP1) is not Exif.
-        if (marker == kAPP1 && !haveOrientation && n >= 6 && std::memcmp(payload, "Exif\0", 6) == 0) {
-            meta.orientation = ExifOrientationOfApp1(payload, n);
+        if (s.marker == kAPP1 && !haveOrientation && s.available >= 6 && std::memcmp(s.payload, "Exif\0", 6) == 0) {
+            meta.orientation = ExifOrientationOfApp1(s.payload, s.available);
             haveOrientation = true;
-        } else if (marker == kAPP2) {
-            icc.add(payload, n);
+        } else if (s.marker == kAPP2) {
+            icc.add(s.payload, s.available);
         }
-        pos += length;
-    }
+        return true;
+    });
     meta.iccProfile = icc.joined();
     return meta;
 }

@@ -1,5 +1,6 @@
 #include "codecs/PhotoMetaTaken.h"
 
+#include "codecs/JpegHeaderWalk.h"
 #include "imaging/Exif.h"
 
 #include <algorithm>
@@ -125,26 +126,14 @@ std::optional<TakenTime> ExifTakenTime(const uint8_t* tiff, size_t size) {
 std::optional<TakenTime> ReadTakenTime(const uint8_t* data, size_t size) {
     if (!data || size < 4) return std::nullopt;
     if ((data[0] == 'I' && data[1] == 'I') || (data[0] == 'M' && data[1] == 'M')) return ExifTakenTime(data, size);
-    if (data[0] != 0xFF || data[1] != 0xD8) return std::nullopt;
-    size_t pos = 2;
-    while (pos + 1 < size) {
-        if (data[pos] != 0xFF) break;
-        while (pos < size && data[pos] == 0xFF) ++pos;  // fill bytes
-        if (pos >= size) break;
-        const uint8_t marker = data[pos++];
-        if (marker == 0xDA || marker == 0xD9) break;  // the scan starts: no metadata after it
-        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;
-        if (size - pos < 2) break;
-        const size_t length = size_t(data[pos]) << 8 | data[pos + 1];
-        if (length < 2) break;
-        // The segment may run past what was read; its start is what holds the IFDs.
-        const uint8_t* payload = data + pos + 2;
-        const size_t n = std::min(length - 2, size - pos - 2);
-        if (marker == 0xE1 && n >= 6 && std::memcmp(payload, "Exif\0", 6) == 0) return ExifTakenTime(payload + 6, n - 6);
-        if (length > size - pos) break;
-        pos += length;
-    }
-    return std::nullopt;
+    std::optional<TakenTime> taken;
+    // The segment may run past what was read; its start is what holds the IFDs.
+    walkJpegHeader(data, size, [&](const JpegHeaderSegment& s) {
+        if (s.marker != 0xE1 || s.available < 6 || std::memcmp(s.payload, "Exif\0", 6) != 0) return true;
+        taken = ExifTakenTime(s.payload + 6, s.available - 6);
+        return false;
+    });
+    return taken;
 }
 
 }  // namespace korvel

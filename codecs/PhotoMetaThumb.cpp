@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "codecs/JpegHeaderWalk.h"
 #include "codecs/JpegLib.h"
 #include "imaging/Exif.h"
 
@@ -63,43 +64,32 @@ bool isFrameMarker(uint8_t m) {
 }  // namespace
 
 ExifThumbnailSpan FindJpegExifThumbnail(const uint8_t* data, size_t size) {
-    ExifThumbnailSpan span;
-    if (!data || size < 4 || data[0] != 0xFF || data[1] != 0xD8) return {};
+    ExifThumbnailSpan span, found;
     bool sawExif = false;
-    size_t pos = 2;
-    while (pos + 1 < size) {
-        if (data[pos] != 0xFF) return {};
-        while (pos < size && data[pos] == 0xFF) ++pos;
-        if (pos >= size) return {};
-        const uint8_t marker = data[pos++];
-        if (marker == 0xDA || marker == 0xD9) return {};  // a scan before any frame header
-        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;
-        if (size - pos < 2) return {};
-        const size_t length = size_t(data[pos]) << 8 | data[pos + 1];
-        if (length < 2) return {};
-        const uint8_t* payload = data + pos + 2;
-        if (isFrameMarker(marker)) {
+    walkJpegHeader(data, size, [&](const JpegHeaderSegment& s) {
+        if (isFrameMarker(s.marker)) {
             // precision, height, width: the head must hold them, not the whole segment.
-            if (size - pos < 7) return {};
-            span.photoHeight = payload[1] << 8 | payload[2];
-            span.photoWidth = payload[3] << 8 | payload[4];
-            return span.size > 0 && span.photoWidth > 0 && span.photoHeight > 0 ? span : ExifThumbnailSpan{};
+            if (s.available < 5) return false;
+            span.photoHeight = s.payload[1] << 8 | s.payload[2];
+            span.photoWidth = s.payload[3] << 8 | s.payload[4];
+            if (span.size > 0 && span.photoWidth > 0 && span.photoHeight > 0) found = span;
+            return false;
         }
-        if (length > size - pos) return {};
-        const size_t n = length - 2;
-        if (marker == 0xE1 && !sawExif && n >= 6 && std::memcmp(payload, "Exif\0", 6) == 0) {
+        if (!s.complete) return false;
+        if (s.marker == 0xE1 && !sawExif && s.available >= 6 && std::memcmp(s.payload, "Exif\0", 6) == 0) {
             sawExif = true;
-            span.orientation = ExifOrientationOfApp1(payload, n);
+            span.orientation = ExifOrientationOfApp1(s.payload, s.available);
             size_t at = 0, len = 0;
-            thumbnailInTiff(payload + 6, n - 6, at, len);
+            thumbnailInTiff(s.payload + 6, s.available - 6, at, len);
             if (len > 0) {
-                span.offset = size_t(payload - data) + 6 + at;
+                span.offset = size_t(s.payload - data) + 6 + at;
                 span.size = len;
             }
         }
-        pos += length;
-    }
-    return {};
+        return true;
+    });
+    // A scan before any frame header, or the data's end: no photo size to check the picture by.
+    return found;
 }
 
 namespace {
