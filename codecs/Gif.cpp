@@ -9,29 +9,23 @@
 
 #include "base/Errors.h"
 #include "base/Limits.h"
+#include "codecs/GifMemory.h"
 
 namespace korvel {
 
 const GraphicClass TGIFImage::classInfo{"TGIFImage", &TGraphic::classInfo,
                                         [] { return std::unique_ptr<TGraphic>(new TGIFImage); }};
 
-namespace {
-
-struct MemoryReader {
-    const uint8_t* data;
-    size_t size;
-    size_t pos;
-};
-
-// giflib's input function: never throws, returns fewer bytes at the end of the data.
-extern "C" int readFromMemory(GifFileType* gif, GifByteType* buf, int len) {
-    auto* r = static_cast<MemoryReader*>(gif->UserData);
+int readGifMemory(GifFileType* gif, GifByteType* buf, int len) {
+    auto* r = static_cast<GifMemoryReader*>(gif->UserData);
     if (len <= 0 || r->pos >= r->size) return 0;
-    size_t n = std::min(size_t(len), r->size - r->pos);
+    const size_t n = std::min(size_t(len), r->size - r->pos);
     std::memcpy(buf, r->data + r->pos, n);
     r->pos += n;
     return int(n);
 }
+
+namespace {
 
 struct GifCloser {
     void operator()(GifFileType* gif) const {
@@ -141,9 +135,9 @@ TBitmap drawFirstFrame(GifFileType* gif, int transparent, uint64_t maxPixels) {
 }  // namespace
 
 void TGIFImage::loadFromMemory(const uint8_t* data, size_t size, const DecodeLimits& limits) {
-    MemoryReader reader{data, size, 0};
+    GifMemoryReader reader{data, size, 0};
     int err = 0;
-    GifHandle gif(DGifOpen(&reader, readFromMemory, &err));
+    GifHandle gif(DGifOpen(&reader, readGifMemory, &err));
     if (!gif) throwGifError(err);
     // Only the first frame is read: the rest of an animation is never touched.
     const int transparent = skipToFirstImage(gif.get(), limits.maxGifRecords);

@@ -12,25 +12,11 @@
 #include "base/Limits.h"
 #include "codecs/FrameSource.h"
 #include "codecs/Gif.h"
+#include "codecs/GifMemory.h"
 
 namespace korvel {
 
 namespace {
-
-struct Reader {
-    const uint8_t* data;
-    size_t size;
-    size_t pos;
-};
-
-extern "C" int readGifBytes(GifFileType* gif, GifByteType* buf, int len) {
-    auto* r = static_cast<Reader*>(gif->UserData);
-    if (len <= 0 || r->pos >= r->size) return 0;
-    const size_t n = std::min(size_t(len), r->size - r->pos);
-    std::memcpy(buf, r->data + r->pos, n);
-    r->pos += n;
-    return int(n);
-}
 
 [[noreturn]] void gifFailure(int code) {
     const char* text = GifErrorString(code);
@@ -84,9 +70,9 @@ private:
     enum class Disposal { None, Background, Previous };
 
     void open() {
-        reader_ = Reader{bytes_->data(), bytes_->size(), 0};
+        reader_ = GifMemoryReader{bytes_->data(), bytes_->size(), 0};
         int err = 0;
-        gif_ = DGifOpen(&reader_, readGifBytes, &err);
+        gif_ = DGifOpen(&reader_, readGifMemory, &err);
         if (!gif_) gifFailure(err);
         ended_ = false;
     }
@@ -218,7 +204,7 @@ private:
 
     std::shared_ptr<const FileBytes> bytes_;
     DecodeLimits limits_;
-    Reader reader_{};
+    GifMemoryReader reader_{};
     GifFileType* gif_ = nullptr;
     int width_ = 0, height_ = 0, plays_ = 1, frames_ = 0;
     bool ended_ = false;
