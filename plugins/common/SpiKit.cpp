@@ -74,6 +74,19 @@ int32_t pluginInfo(const std::vector<std::string>& items, int32_t infono, char* 
     return int32_t(n);
 }
 
+void shownAt(int o, uint32_t x, uint32_t y, uint32_t w, uint32_t h, uint32_t& dx, uint32_t& dy) {
+    switch (o) {
+        case 2: dx = w - 1 - x, dy = y; break;
+        case 3: dx = w - 1 - x, dy = h - 1 - y; break;
+        case 4: dx = x, dy = h - 1 - y; break;
+        case 5: dx = y, dy = x; break;
+        case 6: dx = h - 1 - y, dy = x; break;
+        case 7: dx = h - 1 - y, dy = w - 1 - x; break;
+        case 8: dx = y, dy = w - 1 - x; break;
+        default: dx = x, dy = y; break;
+    }
+}
+
 int32_t putMeta(SpiPictureMeta* meta, int orientation, const uint8_t* icc, size_t iccSize) {
     if (!meta) return SPI_INTERNAL_ERROR;
     std::memset(meta, 0, sizeof *meta);

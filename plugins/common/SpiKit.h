@@ -79,6 +79,11 @@ constexpr size_t kMaxIccBytes = size_t(8) << 20;
 // or larger than kMaxIccBytes is left out. Returns SPI_OK or SPI_NO_MEMORY.
 int32_t putMeta(SpiPictureMeta* meta, int orientation, const uint8_t* icc, size_t iccSize);
 
+// Where stored pixel (x, y) of a w x h picture is shown for an EXIF (TIFF 6.0) orientation: row 0 /
+// column 0 at 1 top/left, 2 top/right, 3 bottom/right, 4 bottom/left, 5 left/top, 6 right/top,
+// 7 right/bottom, 8 left/bottom. Plug-ins that turn rows themselves place each pixel with it.
+void shownAt(int orientation, uint32_t x, uint32_t y, uint32_t w, uint32_t h, uint32_t& dx, uint32_t& dy);
+
 // Progress report to the host; true when it asks to stop.
 bool cancelled(SpiProgressCallback progress, int32_t done, int32_t total, intptr_t data);
 

@@ -56,20 +56,6 @@ int exifOrientation(int flip) {
     return table[flip & 7];
 }
 
-// Where stored pixel (x, y) of a w x h picture is shown for an EXIF orientation.
-void shownAt(int o, int x, int y, int w, int h, int& dx, int& dy) {
-    switch (o) {
-        case 2: dx = w - 1 - x, dy = y; break;
-        case 3: dx = w - 1 - x, dy = h - 1 - y; break;
-        case 4: dx = x, dy = h - 1 - y; break;
-        case 5: dx = y, dy = x; break;
-        case 6: dx = h - 1 - y, dy = x; break;
-        case 7: dx = h - 1 - y, dy = w - 1 - x; break;
-        case 8: dx = y, dy = w - 1 - x; break;
-        default: dx = x, dy = y; break;
-    }
-}
-
 // A decoded 8-bit RGB picture, rows top-down without padding.
 struct Rgb {
     int width = 0, height = 0;
@@ -175,11 +161,12 @@ public:
         const bool swaps = o >= 5;
         if (!out.allocate(swaps ? preview.height : preview.width, swaps ? preview.width : preview.height, false))
             return SPI_NO_MEMORY;
-        for (int y = 0; y < preview.height; ++y)
-            for (int x = 0; x < preview.width; ++x) {
-                int dx, dy;
-                shownAt(o, x, y, preview.width, preview.height, dx, dy);
-                out.putPixel(dx, dy, preview.pixels.data() + (size_t(y) * preview.width + x) * 3, 3);
+        const auto w = uint32_t(preview.width), h = uint32_t(preview.height);
+        for (uint32_t y = 0; y < h; ++y)
+            for (uint32_t x = 0; x < w; ++x) {
+                uint32_t dx, dy;
+                spikit::shownAt(o, x, y, w, h, dx, dy);
+                out.putPixel(int(dx), int(dy), preview.pixels.data() + (size_t(y) * w + x) * 3, 3);
             }
         return SPI_OK;
     }

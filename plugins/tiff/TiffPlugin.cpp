@@ -115,22 +115,6 @@ int32_t readPage(const Tiff& t, PageInfo& p, uint32_t flag) {
     return SPI_OK;
 }
 
-// Where stored pixel (x, y) of a w x h page is shown, for each orientation of the TIFF 6.0
-// orientation tag (row 0 / column 0 at: 1 top/left, 2 top/right, 3 bottom/right, 4 bottom/left,
-// 5 left/top, 6 right/top, 7 right/bottom, 8 left/bottom).
-void shownAt(uint16_t o, uint32_t x, uint32_t y, uint32_t w, uint32_t h, uint32_t& dx, uint32_t& dy) {
-    switch (o) {
-        case 2: dx = w - 1 - x, dy = y; break;
-        case 3: dx = w - 1 - x, dy = h - 1 - y; break;
-        case 4: dx = x, dy = h - 1 - y; break;
-        case 5: dx = y, dy = x; break;
-        case 6: dx = h - 1 - y, dy = x; break;
-        case 7: dx = h - 1 - y, dy = w - 1 - x; break;
-        case 8: dx = y, dy = w - 1 - x; break;
-        default: dx = x, dy = y; break;
-    }
-}
-
 int32_t decodePage(const Tiff& t, const PageInfo& p, spikit::DibBlocks& out) {
     std::vector<uint32_t> raster;
     try {
@@ -150,7 +134,7 @@ int32_t decodePage(const Tiff& t, const PageInfo& p, spikit::DibBlocks& out) {
             // libtiff hands back colour premultiplied by alpha; the blocks hold it straight.
             const uint8_t s[4] = {uint8_t(TIFFGetR(v)), uint8_t(TIFFGetG(v)), uint8_t(TIFFGetB(v)), uint8_t(TIFFGetA(v))};
             uint32_t dx, dy;
-            shownAt(p.orientation, x, y, p.width, p.height, dx, dy);
+            spikit::shownAt(p.orientation, x, y, p.width, p.height, dx, dy);
             out.putPixel(int(dx), int(dy), s, 4, true);
         }
     return SPI_OK;
